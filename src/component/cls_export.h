@@ -1,0 +1,50 @@
+// clsExport: writes the logic pack of one profile (optionally with its chain of
+// base profiles and its revision information) from a profile store.
+// The public members are the interface of the original class, in its order;
+// properties are put_/get_/putref_ as a dual interface reaches them. Private
+// procedures live in export/ and work on detail::ExportState.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "component/export_state.h"
+#include "component/variant.h"
+
+namespace Kestrel20ImpExp {
+
+class clsExport {
+ public:
+  clsExport();
+  ~clsExport();
+  clsExport(const clsExport&) = delete;
+  clsExport& operator=(const clsExport&) = delete;
+
+  void put_traveseparent(bool value);
+  bool get_traveseparent() const;
+  void putref_DataConnection(std::shared_ptr<store::Connection> connection);
+  void put_NewProfileNumber(int16_t value);
+  void put_MigrationProfileTobeExported(int16_t value);
+  void put_Path(const std::string& value);
+  int16_t get_ErrorNumber() const;
+  std::string get_ErrorDescription() const;
+  void put_OverWrite(bool value);
+  void put_ExportRevisionInformation(bool value);
+  void put_ExportToSingleProfile(bool value);
+  void put_TreskDataPath(const std::string& value);
+  void put_ExportBasedOn(const Variant& value);     // stored as its text; 13 when it has none
+  void put_ExportForSync(const Variant& value);     // stored as its boolean; 13 when it has none
+  bool ExportMigrationProfiles();
+
+  // Outside the interface, for the command line.
+  const std::string& PackFolder() const { return s_.Path; }
+  void SetProgress(detail::ProgressFn progress) { s_.Progress = std::move(progress); }
+
+ private:
+  friend detail::ExportState& detail::StateOf(clsExport& e);
+  detail::ExportState s_;
+};
+
+}  // namespace Kestrel20ImpExp

@@ -1,0 +1,56 @@
+// clsImport: checks a logic pack, verifies the user's choice of numbers,
+// applications and parents, and imports the pack into a profile store.
+// The public members are the interface of the original class, in its order.
+// Creation runs the installation lookup and throws ComError (505) when it fails.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "component/import_state.h"
+#include "component/variant.h"
+
+namespace Kestrel20ImpExp {
+
+class clsImport {
+ public:
+  // Uses the registry of this machine (CreateRegistry()).
+  clsImport();
+  // Uses the given registry component (tests inject one).
+  explicit clsImport(std::shared_ptr<Registry> registry);
+  ~clsImport();
+  clsImport(const clsImport&) = delete;
+  clsImport& operator=(const clsImport&) = delete;
+
+  void put_LastModifiedUser(const std::string& value);
+  std::string get_LastModifiedUser() const;
+  int16_t get_ErrorNumber() const;
+  std::string get_ErrorDescription() const;
+  void putref_DataConnection(std::shared_ptr<store::Connection> connection);
+  void put_Path(const std::string& value);
+  std::string get_Path() const;
+  void put_DatabaseServer(const std::string& value);
+  void put_DatabaseName(const std::string& value);
+  void put_DatabaseUser(const std::string& value);
+  void put_DatabasePassword(const std::string& value);
+  bool LoadToMAP150();
+  bool ImportLogicPack(std::string& strLPDetails, std::string& strErrorMessage);
+  bool VerifyUserSelections(std::string strInLPDetails, std::string& strOutLPDetails,
+                            std::string& strErrorMessage);
+  bool ShowLogicPackDetails(std::string& strLPDetails);
+  bool GetDepthOfProfile(int32_t& lMprf, int32_t& lPprf, int32_t& lDpth);
+  bool GetDevelopmentVRC(int32_t& lMprfIn, std::vector<std::string>& strArray);
+  bool GetLumoInstallationPath(std::string& strPath);
+
+  // Outside the interface, for the command line.
+  void SetProgress(detail::ImportProgressFn progress) { s_.Progress = std::move(progress); }
+
+ private:
+  void Create();
+  friend detail::ImportState& detail::StateOf(clsImport& i);
+  detail::ImportState s_;
+};
+
+}  // namespace Kestrel20ImpExp

@@ -1,0 +1,75 @@
+// The one error model of the component: platform layers throw ComError with a
+// number and a text; each procedure's trap turns it into ErrorNumber and
+// ErrorDescription through TrapText, so no procedure formats its own message.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace Kestrel20ImpExp {
+
+// Numbers of the original run time that messages rely on.
+namespace rt {
+inline constexpr int32_t Overflow = 6;
+inline constexpr int32_t TypeMismatch = 13;
+inline constexpr int32_t FileNotFound = 53;
+inline constexpr int32_t InputPastEnd = 62;
+inline constexpr int32_t PermissionDenied = 70;
+inline constexpr int32_t PathNotFound = 76;
+inline constexpr int32_t InvalidUseOfNull = 94;
+}  // namespace rt
+
+// A failure with a number and a text, as the original run time raised them.
+class ComError : public std::runtime_error {
+ public:
+  ComError(int32_t number, std::string description)
+      : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+  int32_t number() const noexcept { return number_; }
+  const std::string& description() const noexcept { return description_; }
+
+ private:
+  int32_t number_;
+  std::string description_;
+};
+
+// Texts of the run-time numbers above ("Overflow", "Type mismatch", ...).
+std::string_view RuntimeErrorText(int32_t number);
+
+// Throws ComError with a run-time number and its standard text.
+[[noreturn]] void RaiseRuntime(int32_t number);
+
+// Maps an errno value to the run time's number and text: a missing file 53,
+// a missing folder 76, no permission 70, anything else errno and strerror.
+[[noreturn]] void RaiseErrno(int err, std::string_view path, bool path_is_folder = false);
+
+// Any std::exception that is not a ComError becomes one (number 9001 and its what()).
+ComError AsComError(const std::exception& e);
+
+// The trap's text: head + number + three blanks + description. Heads are the
+// fixed prefixes of each procedure, e.g. "UnSpecified Error: --ExportSingleProfile-- ".
+std::string TrapText(std::string_view head, const ComError& e);
+std::string TrapText(std::string_view head, int32_t number, std::string_view description);
+
+// Prefixes of the two catch-all families.
+std::string ExportTrapHead(std::string_view procedure);   // "UnSpecified Error: --P-- "
+std::string ImportTrapHead(std::string_view procedure);   // "Unspecified Error : --P-- "
+
+// ErrorNumber / ErrorDescription of an object.
+struct ErrorState {
+  int32_t ErrorNumber = 0;
+  std::string ErrorDescription;
+
+  void Set(int32_t number, std::string description) {
+    ErrorNumber = number;
+    ErrorDescription = std::move(description);
+  }
+  void Clear() { Set(0, ""); }
+  // The catch-all of a trap: number and head + the failure's number and text.
+  void Trap(int32_t number, std::string_view head, const ComError& e) {
+    Set(number, TrapText(head, e));
+  }
+};
+
+}  // namespace Kestrel20ImpExp

@@ -1,0 +1,46 @@
+// The table of this system's own error numbers and texts.
+#include "component/errors_ours.h"
+
+#include <array>
+#include <utility>
+
+#include "component/error.h"
+
+namespace Kestrel20ImpExp {
+namespace {
+
+struct Entry {
+  Ours code;
+  std::string_view text;
+};
+
+constexpr std::array kTable = {
+    Entry{Ours::Internal, "Internal error"},
+    Entry{Ours::AmbiguousFileName, "More than one file matches the name without regard to case"},
+    Entry{Ours::StoreFailure, "The profile store refused the statement"},
+    Entry{Ours::NotImplemented, "This operation is not available in this release"},
+    Entry{Ours::CipherFailure, "The text was not enciphered by this cipher"},
+    Entry{Ours::BadApplicationCode, "The application code cannot name a file in the pack folder"},
+    Entry{Ours::ChainTooLong, "The chain of parent profiles loops or is too long"},
+    Entry{Ours::MalformedPackFile, "A pack file holds a line outside its format"},
+    Entry{Ours::UnsafeBatchValue, "A value cannot be carried by the bulk-load line format"},
+    Entry{Ours::BulkLoadFailed, "A bulk-load line failed"},
+    Entry{Ours::UpdateVrcExhausted, "No free VRC is left for the update profile"},
+    Entry{Ours::InvalidSelection, "The selection entry is not valid"},
+};
+
+}  // namespace
+
+int32_t Number(Ours e) { return static_cast<int32_t>(e); }
+
+std::string_view DefaultText(Ours e) {
+  for (const auto& entry : kTable)
+    if (entry.code == e) return entry.text;
+  return "Unknown error";
+}
+
+void Raise(Ours e, std::string detail) {
+  throw ComError(Number(e), detail.empty() ? std::string(DefaultText(e)) : std::move(detail));
+}
+
+}  // namespace Kestrel20ImpExp

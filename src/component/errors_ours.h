@@ -1,0 +1,33 @@
+// Errors that are this system's own (conditions the original component left
+// open), numbered from 9001. The table in errors_ours.cpp is the one list of
+// their numbers and texts; docs/errors.md mirrors it for users.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Kestrel20ImpExp {
+
+enum class Ours : int32_t {
+  Internal = 9001,            // a failure of the library itself (std::exception)
+  AmbiguousFileName = 9002,   // two files in a folder match a name only without regard to case
+  StoreFailure = 9003,        // reserved: store failures carry SQLite's own extended code instead
+  NotImplemented = 9004,      // a feature of a later release
+  CipherFailure = 9005,       // a text this cipher did not make
+  BadApplicationCode = 9006,  // an application code that would leave the pack folder
+  ChainTooLong = 9007,        // a loop of parent or base VRCs in the store
+  MalformedPackFile = 9008,   // a line outside the pack file format
+  UnsafeBatchValue = 9009,    // a value the bulk-load line format cannot carry
+  BulkLoadFailed = 9010,      // a bulk-load line exited non-zero
+  UpdateVrcExhausted = 9011,  // no free update VRC
+  InvalidSelection = 9012,    // a target entry the command line cannot use
+};
+
+int32_t Number(Ours e);
+std::string_view DefaultText(Ours e);
+
+// Throws ComError(e, detail or the default text).
+[[noreturn]] void Raise(Ours e, std::string detail = {});
+
+}  // namespace Kestrel20ImpExp

@@ -1,0 +1,19 @@
+// Entry points whose subsystems are not built yet. Each fails with a clear
+// error until its implementation replaces the line here.
+#include "component/errors_ours.h"
+#include "import/entry_points.h"
+
+namespace Kestrel20ImpExp::detail {
+
+bool GetLumoInstallationPath(ImportState& s, std::string&) {
+  s.Error.Set(505, "Could not retrieve installation directory of Lumo Studio. Cannot Proceed...");
+  return false;
+}
+bool ShowLogicPackDetails(ImportState&, std::string&) { Raise(Ours::NotImplemented); }
+bool VerifyUserSelections(ImportState&, const std::string&, std::string&, std::string&) { Raise(Ours::NotImplemented); }
+bool ImportLogicPack(ImportState&, std::string&, std::string&) { Raise(Ours::NotImplemented); }
+bool GetDepthOfProfile(ImportState&, int32_t&, int32_t&, int32_t&) { Raise(Ours::NotImplemented); }
+bool GetDevelopmentVRC(ImportState&, int32_t&, std::vector<std::string>&) { Raise(Ours::NotImplemented); }
+bool LoadToMAP150(ImportState&) { Raise(Ours::NotImplemented); }
+
+}  // namespace Kestrel20ImpExp::detail
