@@ -12,15 +12,15 @@ std::string Lower(std::string s) {
 }
 }  // namespace
 
-CreatedObject CreateObject(const std::string& progId) {
+CreatedObject CreateObject(const std::string& progId, std::shared_ptr<Registry> registry) {
   CreatedObject out;
   std::string id = Lower(progId);
   if (id == "kestrel20impexp.clsexport")
     out.Export = std::make_unique<clsExport>();
   else if (id == "kestrel20impexp.clsimport")
-    out.Import = std::make_unique<clsImport>();
+    out.Import = std::make_unique<clsImport>(registry ? std::move(registry) : CreateRegistry());
   else
-    throw ComError(429, "ActiveX component can't create object");
+    RaiseRuntime(rt::CannotCreateObject);
   return out;
 }
 

@@ -12,11 +12,12 @@ namespace Kestrel20ImpExp {
 // One of the two is set. "Kestrel20ImpExp.clsExport" and
 // "Kestrel20ImpExp.clsImport" (without regard to case) are known; anything else
 // raises 429 "ActiveX component can't create object". A failed installation
-// lookup raises the lookup's 505.
+// lookup raises the lookup's 505. clsImport reads the machine's registry
+// unless `registry` is given (tests pass their own).
 struct CreatedObject {
   std::unique_ptr<clsExport> Export;
   std::unique_ptr<clsImport> Import;
 };
-CreatedObject CreateObject(const std::string& progId);
+CreatedObject CreateObject(const std::string& progId, std::shared_ptr<Registry> registry = nullptr);
 
 }  // namespace Kestrel20ImpExp

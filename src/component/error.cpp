@@ -17,13 +17,16 @@ std::string_view RuntimeErrorText(int32_t number) {
     case rt::PermissionDenied: return "Permission denied";
     case rt::PathNotFound: return "Path not found";
     case rt::InvalidUseOfNull: return "Invalid use of Null";
+    case rt::BadFileNameOrNumber: return "Bad file name or number";
+    case rt::FileAlreadyExists: return "File already exists";
+    case rt::CannotCreateObject: return "ActiveX component can't create object";
     default: return "Application-defined or object-defined error";
   }
 }
 
 void RaiseRuntime(int32_t number) { throw ComError(number, std::string(RuntimeErrorText(number))); }
 
-void RaiseErrno(int err, std::string_view path, bool path_is_folder) {
+void RaiseErrno(int err, bool path_is_folder) {
   int32_t number;
   switch (err) {
     case ENOENT: number = path_is_folder ? rt::PathNotFound : rt::FileNotFound; break;
@@ -31,15 +34,9 @@ void RaiseErrno(int err, std::string_view path, bool path_is_folder) {
     case EACCES:
     case EPERM:
     case EROFS: number = rt::PermissionDenied; break;
-    default: {
-      std::string text = std::strerror(err);
-      if (!path.empty()) text += ": " + std::string(path);
-      throw ComError(err, std::move(text));
-    }
+    default: throw ComError(err, std::strerror(err));
   }
-  std::string text(RuntimeErrorText(number));
-  if (!path.empty()) text += ": " + std::string(path);
-  throw ComError(number, std::move(text));
+  RaiseRuntime(number);
 }
 
 ComError AsComError(const std::exception& e) {

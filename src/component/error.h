@@ -19,6 +19,9 @@ inline constexpr int32_t InputPastEnd = 62;
 inline constexpr int32_t PermissionDenied = 70;
 inline constexpr int32_t PathNotFound = 76;
 inline constexpr int32_t InvalidUseOfNull = 94;
+inline constexpr int32_t BadFileNameOrNumber = 52;    // a stream used after Close
+inline constexpr int32_t FileAlreadyExists = 58;      // CreateFolder on an existing folder
+inline constexpr int32_t CannotCreateObject = 429;    // CreateObject with an unknown ProgID
 }  // namespace rt
 
 // A failure with a number and a text, as the original run time raised them.
@@ -42,7 +45,9 @@ std::string_view RuntimeErrorText(int32_t number);
 
 // Maps an errno value to the run time's number and text: a missing file 53,
 // a missing folder 76, no permission 70, anything else errno and strerror.
-[[noreturn]] void RaiseErrno(int err, std::string_view path, bool path_is_folder = false);
+// The texts are the run time's own, without the path, so that messages read
+// as they always did; `path_is_folder` tells a missing folder from a missing file.
+[[noreturn]] void RaiseErrno(int err, bool path_is_folder = false);
 
 // Any std::exception that is not a ComError becomes one (number 9001 and its what()).
 ComError AsComError(const std::exception& e);

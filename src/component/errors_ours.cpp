@@ -27,6 +27,7 @@ constexpr std::array kTable = {
     Entry{Ours::BulkLoadFailed, "A bulk-load line failed"},
     Entry{Ours::UpdateVrcExhausted, "No free VRC is left for the update profile"},
     Entry{Ours::InvalidSelection, "The selection entry is not valid"},
+    Entry{Ours::CipherExhausted, "No salt gives the text an enciphered form that can be stored"},
 };
 
 }  // namespace

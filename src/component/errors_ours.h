@@ -22,6 +22,7 @@ enum class Ours : int32_t {
   BulkLoadFailed = 9010,      // a bulk-load line exited non-zero
   UpdateVrcExhausted = 9011,  // no free update VRC
   InvalidSelection = 9012,    // a target entry the command line cannot use
+  CipherExhausted = 9014,     // no salt gives the text a form that can be stored
 };
 
 int32_t Number(Ours e);

@@ -26,9 +26,9 @@ bool IsDir(const std::string& path) {
   if (err == ENOENT) {
     auto slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !IsDir(path.substr(0, slash)))
-      RaiseErrno(err, path, true);
+      RaiseErrno(err, true);
   }
-  RaiseErrno(err, path, false);
+  RaiseErrno(err, false);
 }
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -58,8 +58,8 @@ bool FileExists(const std::string& path) {
 
 void CreateFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) != 0) {
-    if (errno == EEXIST) throw ComError(58, "File already exists: " + path);
-    RaiseErrno(errno, path, true);
+    if (errno == EEXIST) RaiseRuntime(rt::FileAlreadyExists);
+    RaiseErrno(errno, true);
   }
 }
 
@@ -67,7 +67,7 @@ void CreateFolders(const std::string& path) {
   if (path.empty() || IsDir(path)) return;
   auto slash = path.find_last_of('/');
   if (slash != std::string::npos && slash > 0) CreateFolders(path.substr(0, slash));
-  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) RaiseErrno(errno, path, true);
+  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) RaiseErrno(errno, true);
 }
 
 void DeleteFile(const std::string& path) {
@@ -85,14 +85,16 @@ void CopyFile(const std::string& from, const std::string& to) {
   }
   std::vector<char> buf(kBufferSize);
   size_t n;
-  bool ok = true;
+  int err = 0;
   while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0)
-    if (std::fwrite(buf.data(), 1, n, out) != n) { ok = false; break; }
-  int err = errno;
-  if (std::ferror(in)) ok = false;
+    if (std::fwrite(buf.data(), 1, n, out) != n) {
+      err = errno ? errno : EIO;
+      break;
+    }
+  if (!err && std::ferror(in)) err = errno ? errno : EIO;
   std::fclose(in);
-  if (std::fclose(out) != 0) ok = false;
-  if (!ok) RaiseErrno(err ? err : EIO, to);
+  if (std::fclose(out) != 0 && !err) err = errno ? errno : EIO;
+  if (err) RaiseErrno(err);
 }
 
 void RenameFile(const std::string& from, const std::string& to) {
@@ -102,7 +104,7 @@ void RenameFile(const std::string& from, const std::string& to) {
 std::vector<std::string> ListFiles(const std::string& folder) {
   std::vector<std::string> names;
   DIR* dir = ::opendir(folder.c_str());
-  if (!dir) RaiseErrno(errno, folder, true);
+  if (!dir) RaiseErrno(errno, true);
   while (dirent* e = ::readdir(dir)) {
     std::string name = e->d_name;
     if (name == "." || name == "..") continue;
@@ -119,7 +121,9 @@ std::string ReadWholeFile(const std::string& path) {
   char buf[1 << 14];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  int err = std::ferror(f) ? (errno ? errno : EIO) : 0;
   std::fclose(f);
+  if (err) RaiseErrno(err);
   return out;
 }
 
@@ -170,11 +174,11 @@ TextWriter::~TextWriter() {
 }
 
 void TextWriter::Check(bool ok) {
-  if (!ok) RaiseErrno(errno ? errno : EIO, path_);
+  if (!ok) RaiseErrno(errno ? errno : EIO);
 }
 
 void TextWriter::Write(std::string_view text) {
-  if (!file_) RaiseRuntime(52);
+  if (!file_) RaiseRuntime(rt::BadFileNameOrNumber);
   if (!text.empty()) Check(std::fwrite(text.data(), 1, text.size(), file_) == text.size());
 }
 
@@ -191,7 +195,7 @@ void TextWriter::Close() {
   if (!file_) return;
   std::FILE* f = file_;
   file_ = nullptr;
-  if (std::fclose(f) != 0) RaiseErrno(errno ? errno : EIO, path_);
+  if (std::fclose(f) != 0) RaiseErrno(errno ? errno : EIO);
 }
 
 // ---- TextReader ----
@@ -204,7 +208,7 @@ std::unique_ptr<TextReader> TextReader::Open(const std::string& path, bool lf_en
   if (!f) RaiseOpen(errno, path);
   if (IsDir(path)) {
     std::fclose(f);
-    RaiseErrno(EISDIR, path);
+    RaiseErrno(EISDIR);
   }
   return std::unique_ptr<TextReader>(new TextReader(f, path, lf_ends_line));
 }
@@ -228,7 +232,7 @@ bool TextReader::Fill() {
   if (len_ == buf_.size()) buf_.resize(buf_.size() * 2);
   size_t n = std::fread(buf_.data() + len_, 1, buf_.size() - len_, file_);
   if (n == 0) {
-    if (std::ferror(file_)) RaiseErrno(errno ? errno : EIO, path_);
+    if (std::ferror(file_)) RaiseErrno(errno ? errno : EIO);
     eof_ = true;
     return false;
   }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 
 #include "component/error.h"
 #include "component/errors_ours.h"
@@ -24,18 +26,22 @@ TEST(ErrorTest, TrapTextsKeepTheirFixedForms) {
 }
 
 TEST(ErrorTest, ErrnoMapsToRunTimeNumbers) {
-  auto number_of = [](int err, bool folder) {
+  auto raised = [](int err, bool folder) {
     try {
-      RaiseErrno(err, "/x/y", folder);
+      RaiseErrno(err, folder);
     } catch (const ComError& e) {
-      return e.number();
+      return std::to_string(e.number()) + " " + e.description();
     }
-    return 0;
+    return std::string("nothing raised");
   };
-  EXPECT_EQ(number_of(ENOENT, false), 53);
-  EXPECT_EQ(number_of(ENOENT, true), 76);
-  EXPECT_EQ(number_of(EACCES, false), 70);
-  EXPECT_EQ(number_of(ENOSPC, false), ENOSPC);
+  // The run time's own texts, so that trap messages read as they always did.
+  EXPECT_EQ(raised(ENOENT, false), "53 File not found");
+  EXPECT_EQ(raised(ENOENT, true), "76 Path not found");
+  EXPECT_EQ(raised(ENOTDIR, false), "76 Path not found");
+  EXPECT_EQ(raised(EACCES, false), "70 Permission denied");
+  EXPECT_EQ(raised(EROFS, true), "70 Permission denied");
+  // Anything else keeps errno and the system's text for it.
+  EXPECT_EQ(raised(ENOSPC, false), std::to_string(ENOSPC) + " " + std::strerror(ENOSPC));
 }
 
 TEST(ErrorTest, OurErrorsComeFromOneTable) {
