@@ -28,6 +28,10 @@ constexpr std::array kTable = {
     Entry{Ours::UpdateVrcExhausted, "No free VRC is left for the update profile"},
     Entry{Ours::InvalidSelection, "The selection entry is not valid"},
     Entry{Ours::CipherExhausted, "No salt gives the text an enciphered form that can be stored"},
+    Entry{Ours::FieldNotFound, "The recordset has no such field"},
+    Entry{Ours::NoCurrentRow, "Either BOF or EOF is true: the recordset has no current row"},
+    Entry{Ours::RowsNotChangeable, "The recordset cannot add or change rows"},
+    Entry{Ours::StatementNotSingle, "Only one statement can be executed at a time"},
 };
 
 }  // namespace

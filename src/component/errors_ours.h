@@ -23,6 +23,10 @@ enum class Ours : int32_t {
   UpdateVrcExhausted = 9011,  // no free update VRC
   InvalidSelection = 9012,    // a target entry the command line cannot use
   CipherExhausted = 9014,     // no salt gives the text a form that can be stored
+  FieldNotFound = 9020,       // a recordset has no column of that name or index
+  NoCurrentRow = 9021,        // a recordset at BOF or EOF was read or changed
+  RowsNotChangeable = 9022,   // a recordset over several tables or without rowid
+  StatementNotSingle = 9023,  // Execute was given more than one statement
 };
 
 int32_t Number(Ours e);

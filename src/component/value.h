@@ -37,6 +37,8 @@ class Value {
   int64_t Integer() const;
 
   const std::string* AsText() const { return std::get_if<std::string>(&v_); }
+  const int64_t* AsInteger() const { return std::get_if<int64_t>(&v_); }
+  const double* AsDouble() const { return std::get_if<double>(&v_); }
   bool operator==(const Value& o) const = default;
 
  private:

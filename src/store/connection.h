@@ -2,9 +2,14 @@
 // runs: a small stand-in for the data-access objects the host hands over,
 // implemented over SQLite's C API. A store is a file path.
 //
-// Callers guarantee: one thread per connection; recordsets do not outlive the
-// connection that opened them. Every failure is a ComError carrying SQLite's
-// extended result code and message.
+// Callers guarantee: one thread per connection; recordsets and prepared
+// statements do not outlive the connection that made them. Every failure of
+// the store is a ComError carrying SQLite's extended result code and message;
+// misuse of a recordset (unknown field, no current row, a row that cannot be
+// added or changed) raises one of our own numbers (errors_ours.h).
+//
+// Stores are written in write-ahead-log mode: copy a store file only while no
+// connection is open on it.
 #pragma once
 
 #include <cstdint>
@@ -30,12 +35,15 @@ enum CursorType : int { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic =
 enum LockType : int { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3, adLockBatchOptimistic = 4 };
 
 class Recordset;
+class Statement;
 
 class Connection {
  public:
-  // Opens an existing store; a missing file fails (53) and is never created.
+  // Opens an existing store; a missing file fails with 53 "File not found: "
+  // + path and is never created. A file that is not a store fails with
+  // SQLite's code 26.
   static std::shared_ptr<Connection> Open(const std::string& path);
-  // Creates a new empty store file (fails when it exists).
+  // Creates a new empty store file; fails with 58 when the file exists.
   static std::shared_ptr<Connection> Create(const std::string& path);
   ~Connection();
   Connection(const Connection&) = delete;
@@ -44,9 +52,11 @@ class Connection {
   Dialect dialect() const { return Dialect::Sqlite; }
   const std::string& path() const { return path_; }
 
-  // Runs a statement; it commits by itself unless a batch is open.
-  // Returns the number of rows changed.
+  // Runs one statement; it commits by itself unless a batch (or the caller's
+  // own transaction) is open. Returns the number of rows changed.
   int64_t Execute(std::string_view statement);
+  // Runs several statements separated by ";" (schema scripts).
+  void ExecuteScript(const std::string& statements);
 
   // Opens a recordset on a select statement.
   std::unique_ptr<Recordset> OpenRecordset(std::string_view statement,
@@ -61,13 +71,19 @@ class Connection {
   void RollbackBatch();
   bool InTransaction() const;
 
-  // Prepared-statement cache: the same text is compiled once.
-  sqlite3_stmt* Prepare(std::string_view statement);
+  // A prepared statement from the cache: the same text is compiled once and
+  // handed out again after the previous holder released it.
+  Statement Prepare(std::string_view statement);
+
   sqlite3* handle() const { return db_; }
   [[noreturn]] void RaiseLast() const;
 
  private:
+  friend class Statement;
   Connection(sqlite3* db, std::string path);
+  sqlite3_stmt* Acquire(std::string_view statement, bool* has_tail);
+  void Release(std::string_view statement, sqlite3_stmt* stmt) noexcept;
+
   sqlite3* db_;
   std::string path_;
   struct Impl;
@@ -81,22 +97,67 @@ class Batch {
   ~Batch() {
     if (!done_) try { c_.RollbackBatch(); } catch (...) {}
   }
+  Batch(const Batch&) = delete;
+  Batch& operator=(const Batch&) = delete;
   void Commit() { c_.CommitBatch(); done_ = true; }
  private:
   Connection& c_;
   bool done_ = false;
 };
 
+// A prepared statement borrowed from the connection's cache; returned to it
+// (reset, bindings cleared) when destroyed. Parameters are 1-based.
+// Bind takes the same values as Recordset::Put: NULL, integers, doubles and
+// texts (bound as text unless `as_blob`).
+class Statement {
+ public:
+  Statement(Statement&& o) noexcept;
+  Statement& operator=(Statement&&) = delete;
+  Statement(const Statement&) = delete;
+  ~Statement();
+
+  void Bind(int index, const Value& v, bool as_blob = false);
+  // Steps once: true when a row is ready, false when the statement is done.
+  bool Step();
+  // Steps to the end, resets, and returns the number of rows changed.
+  int64_t Run();
+  void Reset();
+  sqlite3_stmt* get() const { return stmt_; }
+
+ private:
+  friend class Connection;
+  Statement(Connection& c, std::string text, sqlite3_stmt* stmt);
+  Connection* conn_;
+  std::string text_;
+  sqlite3_stmt* stmt_;
+};
+
 // The rows of a select, read forward. BOF and EOF are both true when there is
 // no row. Fields are found by column name (without regard to case) or by
-// index; an expression column such as "cast(ownr as varchar)" is read by index.
+// 0-based index; an expression column such as "cast(ownr as varchar)", whose
+// name depends on the dialect, is read by index.
 //
-// Adding rows: AddNew starts a new row (saving a row added before and not yet
-// saved), Put sets its fields, Update saves it into the one table of the
-// statement ("select * from qzmap120 where 1=2"). Changing a found row: Put and
-// Update on the current row change it by its rowid.
-// Put accepts a Value: NULL, integers, doubles (stored as written by
-// FormatDouble when the column is text) and bytes; booleans are put as 1 or 0.
+// Values: integers come back as integers, doubles as doubles, texts and
+// binary values as their bytes, NULL as a NULL Value.
+//
+// Adding rows: AddNew starts a new row (saving first a row added or changed
+// before and not yet saved), Put sets its fields, Update saves it into the one
+// table of the statement ("select * from qzmap120 where 1=2"). A statement
+// over more than one table cannot add rows. Columns not put keep the table's
+// default. After Update the added row stays the current one until the next
+// AddNew or MoveNext: a further Put and Update change it.
+// Changing a found row: Put and Update on the current row change it in place
+// (by its rowid, which "select * from <table>" statements carry unseen).
+// MoveNext saves a pending row first; Close and destruction discard it.
+//
+// What Put accepts (a Value):
+//   - NULL: stored as NULL;
+//   - an integer (also a bool, which converts to 1 or 0): stored as an integer
+//     in integer columns and as its decimal text in text columns;
+//   - a double: stored as a number in numeric columns and, in text columns,
+//     as FormatDouble writes it (shortest form that reads back equal, "3" for
+//     3.0);
+//   - bytes: stored as text, or as a blob in binary (BLOB) columns.
 class Recordset {
  public:
   ~Recordset();
@@ -108,35 +169,50 @@ class Recordset {
   void MoveNext();
   void Close();
 
-  int FieldCount() const;
+  int FieldCount() const { return static_cast<int>(names_.size()); }
   const std::string& FieldName(int index) const;
   Value Fields(std::string_view name) const;
   Value Fields(int index) const;
+  // Appends the text of a field of the current row to `out` ("" for NULL),
+  // as GetString writes it, without building a Value.
+  void AppendField(std::string& out, int index) const;
 
-  // The next n rows (all when n < 0) as one text: columns joined by
-  // column_sep, each row followed by row_sep, NULL as "". Moves past them.
+  // The next n rows (all when n < 0), starting with the current one, as one
+  // text: columns joined by column_sep, each row followed by row_sep, NULL as
+  // "". Moves past them.
   std::string GetString(long n, std::string_view column_sep, std::string_view row_sep);
   // Appends the same text to `out` and returns how many rows it took.
   long AppendString(std::string& out, long n, std::string_view column_sep, std::string_view row_sep);
 
   void AddNew();
-  void Put(std::string_view name, Value v);
+  void Put(std::string_view name, const Value& v);
   void Update();
+
+  // The one table the statement reads ("" when it names none or several).
+  const std::string& TargetTable() const { return table_; }
 
  private:
   friend class Connection;
-  Recordset(Connection& c, std::string statement);
+  Recordset(Connection& c, std::string_view statement);
   void Step();
   int IndexOf(std::string_view name) const;
+  void RequireRow() const;
+  void SaveEdit();
+  void DiscardEdit();
 
   Connection& conn_;
-  std::string statement_;
-  sqlite3_stmt* stmt_ = nullptr;
+  std::unique_ptr<Statement> stmt_;
   bool bof_ = true;
   bool eof_ = true;
+  bool closed_ = false;
+  bool hidden_rowid_ = false;  // the last result column is the row's rowid
+  bool several_tables_ = false;
+  std::string table_;
   std::vector<std::string> names_;
-  struct Pending;
-  std::unique_ptr<Pending> pending_;
+  std::vector<bool> binary_;   // column declared BLOB
+  std::vector<bool> textual_;  // column of text affinity
+  struct Edit;
+  std::unique_ptr<Edit> edit_;
 };
 
 }  // namespace Kestrel20ImpExp::store

@@ -1,0 +1,354 @@
+// The connection and recordset contract the component relies on: opening,
+// self-committing statements, batches and savepoints, reading, adding and
+// changing rows, value forms and GetString pieces.
+#include "store/connection.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "component/error.h"
+#include "component/files.h"
+#include "store/temp_store.h"
+
+namespace Kestrel20ImpExp::store {
+namespace {
+
+using Kestrel20ImpExp::testing::TempFolder;
+
+int ErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const ComError& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+class ConnectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = dir_.File("store.db");
+    c_ = Connection::Create(path_);
+    c_->ExecuteScript(
+        "create table qzmap120 (mprf integer, vers text, rele text, cust text, tcpac text, isms text, "
+        "ldat text, comt text);"
+        "create table qzusr100 (usrn blob, dsca text);"
+        "create table qzddi100 (appl text, dsca text, extn integer);");
+  }
+  int64_t Count(const std::string& where = "") {
+    auto rs = c_->OpenRecordset("select count(*) from qzmap120" + where);
+    return rs->Fields(0).Integer();
+  }
+
+  TempFolder dir_;
+  std::string path_;
+  std::shared_ptr<Connection> c_;
+};
+
+TEST_F(ConnectionTest, OpeningNeverCreatesAStore) {
+  std::string missing = dir_.File("missing.db");
+  try {
+    Connection::Open(missing);
+    FAIL() << "opened a missing store";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), 53);
+    EXPECT_EQ(e.description(), "File not found: " + missing);
+  }
+  EXPECT_FALSE(files::FileExists(missing));
+
+  EXPECT_EQ(ErrorOf([&] { Connection::Create(path_); }), 58);
+
+  std::string junk = dir_.File("junk.db");
+  std::ofstream(junk) << "this is a text file, long enough to have a header of some sort\n";
+  EXPECT_EQ(ErrorOf([&] { Connection::Open(junk); }), SQLITE_NOTADB);
+
+  // An existing store opens, and sees what was written.
+  c_->Execute("insert into qzddi100 (appl, extn) values ('APB', 1)");
+  auto again = Connection::Open(path_);
+  EXPECT_EQ(again->OpenRecordset("select extn from qzddi100")->Fields("EXTN"), Value(int64_t{1}));
+}
+
+TEST_F(ConnectionTest, EachStatementCommitsByItself) {
+  auto other = Connection::Open(path_);
+  EXPECT_EQ(c_->Execute("insert into qzmap120 (mprf, vers) values (12, 'X40')"), 1);
+  EXPECT_FALSE(c_->InTransaction());
+  EXPECT_FALSE(other->OpenRecordset("select * from qzmap120 where mprf = 12")->IsEOF());
+  EXPECT_EQ(c_->Execute("update qzmap120 set vers = 'X41' where mprf = 99"), 0);
+  EXPECT_EQ(ErrorOf([&] { c_->Execute("insert into nosuch values (1)"); }), SQLITE_ERROR);
+  EXPECT_EQ(ErrorOf([&] { c_->Execute("delete from qzmap120; delete from qzddi100"); }), 9023);
+  EXPECT_EQ(Count(), 1);  // the refused pair ran neither statement
+}
+
+TEST_F(ConnectionTest, BatchCommitsOrRollsBackItsOwnWork) {
+  {
+    Batch b(*c_);
+    EXPECT_TRUE(c_->InTransaction());
+    c_->Execute("insert into qzmap120 (mprf) values (1)");
+    c_->Execute("insert into qzmap120 (mprf) values (2)");
+    b.Commit();
+  }
+  EXPECT_FALSE(c_->InTransaction());
+  EXPECT_EQ(Count(), 2);
+  {
+    Batch b(*c_);
+    c_->Execute("insert into qzmap120 (mprf) values (3)");
+    // left without Commit: rolled back
+  }
+  EXPECT_EQ(Count(), 2);
+  // Nested batches: the inner one is a savepoint of the outer.
+  {
+    Batch outer(*c_);
+    c_->Execute("insert into qzmap120 (mprf) values (4)");
+    {
+      Batch inner(*c_);
+      c_->Execute("insert into qzmap120 (mprf) values (5)");
+    }
+    outer.Commit();
+  }
+  EXPECT_EQ(Count(" where mprf = 4"), 1);
+  EXPECT_EQ(Count(" where mprf = 5"), 0);
+}
+
+TEST_F(ConnectionTest, BatchUnderTheCallersTransactionIsASavepoint) {
+  auto other = Connection::Open(path_);
+  c_->Execute("begin");
+  c_->Execute("insert into qzmap120 (mprf) values (1)");
+  {
+    Batch b(*c_);
+    c_->Execute("insert into qzmap120 (mprf) values (2)");
+    b.Commit();
+  }
+  // The batch did not commit the caller's transaction.
+  EXPECT_TRUE(c_->InTransaction());
+  EXPECT_EQ(other->OpenRecordset("select count(*) from qzmap120")->Fields(0).Integer(), 0);
+  {
+    Batch b(*c_);
+    c_->Execute("insert into qzmap120 (mprf) values (3)");
+  }
+  // Rolling back the batch kept the caller's earlier work.
+  EXPECT_TRUE(c_->InTransaction());
+  EXPECT_EQ(Count(), 2);
+  c_->Execute("rollback");
+  EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(ConnectionTest, ASecondWriterWaitsInsteadOfFailing) {
+  auto other = Connection::Open(path_);
+  c_->BeginBatch();
+  c_->Execute("insert into qzmap120 (mprf) values (1)");
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    c_->CommitBatch();
+  });
+  EXPECT_EQ(other->Execute("insert into qzmap120 (mprf) values (2)"), 1);
+  release.join();
+  EXPECT_EQ(Count(), 2);
+}
+
+TEST_F(ConnectionTest, RecordsetWalksRowsAndReadsFields) {
+  {
+    auto rs = c_->OpenRecordset("select * from qzmap120 where 1=2", adOpenForwardOnly, adLockOptimistic);
+    EXPECT_TRUE(rs->BOF());
+    EXPECT_TRUE(rs->IsEOF());
+    EXPECT_EQ(rs->FieldCount(), 8);  // the rowid fetched alongside stays unseen
+    EXPECT_EQ(ErrorOf([&] { rs->Fields("mprf"); }), 9021);
+  }
+  c_->Execute("insert into qzmap120 (mprf, vers, rele, cust, tcpac, isms) values (7, 'X40', '007', 'ab1', NULL, '0')");
+  c_->Execute("insert into qzmap120 (mprf, vers) values (8, 'X41U')");
+  auto rs = c_->OpenRecordset("select * from qzmap120 order by mprf");
+  EXPECT_FALSE(rs->BOF());
+  ASSERT_FALSE(rs->IsEOF());
+  EXPECT_EQ(rs->Fields("mprf"), Value(int64_t{7}));
+  EXPECT_EQ(rs->Fields("MPRF"), rs->Fields(0));
+  EXPECT_EQ(rs->Fields("rele"), Value("007"));  // text stays text
+  EXPECT_TRUE(rs->Fields("tcpac").IsNull());
+  EXPECT_EQ(rs->FieldName(1), "vers");
+  EXPECT_EQ(ErrorOf([&] { rs->Fields("nosuch"); }), 9020);
+  EXPECT_EQ(ErrorOf([&] { rs->Fields(8); }), 9020);
+  rs->MoveNext();
+  EXPECT_FALSE(rs->BOF());
+  EXPECT_EQ(rs->Fields(1), Value("X41U"));
+  rs->MoveNext();
+  EXPECT_TRUE(rs->IsEOF());
+  EXPECT_FALSE(rs->BOF());
+  EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 9021);
+
+  // An expression column is read by index.
+  c_->Execute("insert into qzusr100 (usrn) values (cast('jmartin' as blob))");
+  auto users = c_->OpenRecordset("select cast(usrn as text) from qzusr100");
+  EXPECT_EQ(users->Fields(0), Value("jmartin"));
+}
+
+TEST_F(ConnectionTest, AddNewSavesThePreviousRowAndUpdateSavesTheLast) {
+  auto rs = c_->OpenRecordset("select * from qzmap120 where 1=2", adOpenForwardOnly, adLockOptimistic);
+  rs->AddNew();
+  rs->Put("mprf", 1);
+  rs->Put("vers", "X40");
+  EXPECT_EQ(rs->Fields("vers"), Value("X40"));  // the pending row reads back
+  EXPECT_TRUE(rs->Fields("rele").IsNull());
+  rs->AddNew();  // saves row 1
+  EXPECT_EQ(Count(), 1);
+  rs->Put("mprf", 2);
+  rs->AddNew();  // saves row 2
+  rs->Put("mprf", 3);
+  rs->Update();  // saves row 3
+  EXPECT_EQ(Count(), 3);
+  // The saved row stays current: a further change goes to the same row.
+  rs->Put("vers", "X42U");
+  rs->Update();
+  EXPECT_EQ(Count(" where mprf = 3 and vers = 'X42U'"), 1);
+  EXPECT_EQ(Count(), 3);
+  // A row being built when the recordset goes away is not saved.
+  rs->AddNew();
+  rs->Put("mprf", 4);
+  rs.reset();
+  EXPECT_EQ(Count(" where mprf = 4"), 0);
+  // The recordset's statement may carry conditions; the table is its one table.
+  auto lib = c_->OpenRecordset("select * from qzmap120 where mprf = 77 and vers='X40'");
+  EXPECT_EQ(lib->TargetTable(), "qzmap120");
+  lib->AddNew();
+  lib->Put("mprf", 77);
+  lib->Update();
+  EXPECT_EQ(Count(" where mprf = 77"), 1);
+}
+
+TEST_F(ConnectionTest, UpdateChangesTheFoundRowOnly) {
+  // Two rows alike in every column: only the rowid tells them apart.
+  c_->Execute("insert into qzmap120 (mprf, vers, comt) values (5, 'X40', 'old')");
+  c_->Execute("insert into qzmap120 (mprf, vers, comt) values (5, 'X40', 'old')");
+  auto rs = c_->OpenRecordset("select * from qzmap120 where mprf = 5", adOpenDynamic, adLockOptimistic);
+  ASSERT_FALSE(rs->IsEOF());
+  rs->Put("comt", "new");
+  EXPECT_EQ(rs->Fields("comt"), Value("new"));
+  rs->Update();
+  rs.reset();
+  EXPECT_EQ(Count(" where comt = 'new'"), 1);
+  EXPECT_EQ(Count(" where comt = 'old'"), 1);
+
+  // MoveNext saves a changed row before moving on.
+  auto all = c_->OpenRecordset("select * from qzmap120 where mprf = 5");
+  while (!all->IsEOF()) {
+    all->Put("isms", "1");
+    all->MoveNext();
+  }
+  EXPECT_EQ(Count(" where isms = '1'"), 2);
+}
+
+TEST_F(ConnectionTest, RowsCannotBeAddedOrChangedWithoutOneTable) {
+  c_->Execute("insert into qzmap120 (mprf) values (1)");
+  c_->Execute("insert into qzddi100 (appl, extn) values ('APB', 0)");
+  auto both = c_->OpenRecordset("select * from qzmap120, qzddi100");
+  EXPECT_EQ(both->TargetTable(), "");
+  EXPECT_EQ(ErrorOf([&] { both->AddNew(); }), 9022);
+  auto joined = c_->OpenRecordset("select mprf from qzmap120 join qzddi100 on 1=1");
+  EXPECT_EQ(ErrorOf([&] { joined->AddNew(); }), 9022);
+  // A sub-select does not count as a second table.
+  auto sub = c_->OpenRecordset("select * from qzmap120 where mprf in (select extn from qzddi100) ");
+  EXPECT_EQ(sub->TargetTable(), "qzmap120");
+  // A found row of a statement without "*" has no rowid to change it by.
+  auto levl = c_->OpenRecordset("select mprf from qzmap120");
+  levl->Put("mprf", 2);
+  EXPECT_EQ(ErrorOf([&] { levl->Update(); }), 9022);
+  EXPECT_EQ(Count(" where mprf = 1"), 1);
+}
+
+TEST_F(ConnectionTest, ValuesKeepTheirForms) {
+  auto rs = c_->OpenRecordset("select * from qzmap120 where 1=2");
+  rs->AddNew();
+  rs->Put("mprf", int64_t{40000});
+  rs->Put("vers", 2.5);        // a double into a text column
+  rs->Put("rele", 3.0);        // a whole double: no ".0"
+  rs->Put("cust", 0.1 + 0.2);  // shortest form that reads back equal
+  rs->Put("isms", true);       // a boolean: 1
+  rs->Put("tcpac", 12);        // an integer into a text column
+  rs->Put("ldat", Value());    // NULL
+  rs->Update();
+  rs.reset();
+  auto back = c_->OpenRecordset("select mprf, vers, rele, cust, isms, tcpac, ldat, typeof(isms) from qzmap120");
+  EXPECT_EQ(back->Fields("mprf"), Value(int64_t{40000}));
+  EXPECT_EQ(back->Fields("vers"), Value("2.5"));
+  EXPECT_EQ(back->Fields("rele"), Value("3"));
+  EXPECT_EQ(back->Fields("cust"), Value("0.30000000000000004"));
+  EXPECT_EQ(back->Fields("isms"), Value("1"));
+  EXPECT_EQ(back->Fields("tcpac"), Value("12"));
+  EXPECT_TRUE(back->Fields("ldat").IsNull());
+
+  // Bytes are bytes: control characters and 8-bit codes survive, and a text
+  // put into a binary column is stored as a blob.
+  std::string name("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a" "S\xf8ren \xe9'x", 17);
+  auto users = c_->OpenRecordset("select * from qzusr100 where 1=2");
+  users->AddNew();
+  users->Put("usrn", name);
+  users->Put("dsca", 7.0);
+  users->Update();
+  users.reset();
+  auto u = c_->OpenRecordset("select usrn, typeof(usrn), dsca from qzusr100");
+  EXPECT_EQ(u->Fields(0), Value(name));
+  EXPECT_EQ(u->Fields(1), Value("blob"));
+  EXPECT_EQ(u->Fields(2), Value("7"));
+
+  // Numbers computed by the store come back as numbers.
+  auto n = c_->OpenRecordset("select 2.0 + 0.5, 6 / 2");
+  EXPECT_EQ(n->Fields(0), Value(2.5));
+  EXPECT_EQ(n->Fields(1), Value(int64_t{3}));
+  EXPECT_EQ(n->GetString(-1, "|", "\n"), "2.5|3\n");
+}
+
+TEST_F(ConnectionTest, GetStringInPiecesEqualsTheWhole) {
+  {
+    Batch b(*c_);
+    for (int i = 1; i <= 25; ++i)
+      c_->Execute("insert into qzmap120 (mprf, vers, tcpac) values (" + std::to_string(i) + ", 'X4" +
+                  std::to_string(i % 10) + "', " + (i % 3 == 0 ? std::string("NULL") : "'P\xe9" "a'") + ")");
+    b.Commit();
+  }
+  const std::string sep("\x01"), eol("\r\n");
+  std::string whole = c_->OpenRecordset("select mprf, vers, tcpac from qzmap120 order by mprf")->GetString(-1, sep, eol);
+  EXPECT_EQ(whole.substr(0, 30), "1\x01X41\x01P\xe9" "a\r\n2\x01X42\x01P\xe9" "a\r\n3\x01X43\x01\r\n");
+
+  auto rs = c_->OpenRecordset("select mprf, vers, tcpac from qzmap120 order by mprf");
+  std::string pieces;
+  std::vector<long> sizes;
+  while (!rs->IsEOF()) sizes.push_back(rs->AppendString(pieces, 10, sep, eol));
+  EXPECT_EQ(sizes, (std::vector<long>{10, 10, 5}));
+  EXPECT_EQ(pieces, whole);
+  EXPECT_EQ(rs->GetString(10, sep, eol), "");
+
+  // The pieces start at the current row.
+  auto from3 = c_->OpenRecordset("select mprf from qzmap120 where mprf <= 4 order by mprf");
+  from3->MoveNext();
+  from3->MoveNext();
+  EXPECT_EQ(from3->GetString(-1, ",", ";"), "3;4;");
+}
+
+TEST_F(ConnectionTest, PreparedStatementsComeFromTheCache) {
+  sqlite3_stmt* first;
+  {
+    Statement s = c_->Prepare("insert into qzmap120 (mprf) values (?)");
+    first = s.get();
+    s.Bind(1, Value(int64_t{1}));
+    EXPECT_EQ(s.Run(), 1);
+  }
+  {
+    Statement s = c_->Prepare("insert into qzmap120 (mprf) values (?)");
+    EXPECT_EQ(s.get(), first);
+    s.Bind(1, Value(int64_t{2}));
+    s.Run();
+    // A second holder of the same text at once gets its own statement.
+    Statement t = c_->Prepare("insert into qzmap120 (mprf) values (?)");
+    EXPECT_NE(t.get(), first);
+  }
+  // Two recordsets on one text at once read independently.
+  auto a = c_->OpenRecordset("select mprf from qzmap120 order by mprf");
+  auto b = c_->OpenRecordset("select mprf from qzmap120 order by mprf");
+  a->MoveNext();
+  EXPECT_EQ(a->Fields(0), Value(int64_t{2}));
+  EXPECT_EQ(b->Fields(0), Value(int64_t{1}));
+}
+
+}  // namespace
+}  // namespace Kestrel20ImpExp::store
