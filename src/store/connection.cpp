@@ -192,7 +192,9 @@ sqlite3* OpenHandle(const std::string& path, int flags) {
 }  // namespace
 
 std::shared_ptr<Connection> Connection::Open(const std::string& path) {
-  if (!files::FileExists(path)) RaiseErrno(ENOENT, path);
+  // The store's own message names the path: a missing store is a setup fault.
+  if (!files::FileExists(path))
+    throw ComError(rt::FileNotFound, std::string(RuntimeErrorText(rt::FileNotFound)) + ": " + path);
   sqlite3* db = OpenHandle(path, SQLITE_OPEN_READWRITE);
   std::shared_ptr<Connection> c(new Connection(db, path));
   try {
