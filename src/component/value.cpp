@@ -17,6 +17,24 @@ std::string FormatDouble(double d) {
   return s;
 }
 
+NumberText ParseNumber(std::string_view text, double& out) {
+  size_t b = text.find_first_not_of(' ');
+  size_t e = text.find_last_not_of(' ');
+  if (b == std::string_view::npos) return NumberText::NotNumeric;
+  std::string_view t = text.substr(b, e - b + 1);
+  if (t.front() == '+') {
+    t.remove_prefix(1);
+    if (!t.empty() && t.front() == '-') return NumberText::NotNumeric;
+  }
+  // Only digits, a point, a sign and an exponent make a number.
+  if (t.empty() || t.find_first_not_of("0123456789.-eE+") != std::string_view::npos) return NumberText::NotNumeric;
+  auto r = std::from_chars(t.data(), t.data() + t.size(), out);
+  if (r.ptr != t.data() + t.size()) return NumberText::NotNumeric;
+  if (r.ec == std::errc::result_out_of_range || (r.ec == std::errc() && !std::isfinite(out)))
+    return NumberText::OutOfRange;
+  return r.ec == std::errc() ? NumberText::Ok : NumberText::NotNumeric;
+}
+
 std::string Value::Text() const {
   if (IsNull()) RaiseRuntime(rt::InvalidUseOfNull);
   if (auto* s = std::get_if<std::string>(&v_)) return *s;
@@ -38,12 +56,16 @@ int64_t Value::Integer() const {
     size_t e = s.find_last_not_of(' ');
     if (b == std::string::npos) RaiseRuntime(rt::TypeMismatch);
     std::string_view t(s.data() + b, e - b + 1);
+    if (t.front() == '+') t.remove_prefix(1);
     int64_t iv = 0;
     auto r = std::from_chars(t.data(), t.data() + t.size(), iv);
     if (r.ec == std::errc() && r.ptr == t.data() + t.size()) return iv;
-    if (r.ec == std::errc::result_out_of_range) RaiseRuntime(rt::Overflow);
-    auto rd = std::from_chars(t.data(), t.data() + t.size(), d);
-    if (rd.ec != std::errc() || rd.ptr != t.data() + t.size()) RaiseRuntime(rt::TypeMismatch);
+    if (r.ec == std::errc::result_out_of_range && r.ptr == t.data() + t.size()) RaiseRuntime(rt::Overflow);
+    switch (ParseNumber(t, d)) {
+      case NumberText::Ok: break;
+      case NumberText::NotNumeric: RaiseRuntime(rt::TypeMismatch);
+      case NumberText::OutOfRange: RaiseRuntime(rt::Overflow);
+    }
   }
   if (!std::isfinite(d) || std::fabs(d) > 9.2e18) RaiseRuntime(rt::Overflow);
   return static_cast<int64_t>(std::nearbyint(d));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace Kestrel20ImpExp {
@@ -47,5 +48,11 @@ class Value {
 
 // Shortest decimal text of a double that reads back equal, "3" for 3.0.
 std::string FormatDouble(double d);
+
+// Reads a numeric text as the run time converts one: blanks around it are
+// ignored, a leading "+" or "-" is allowed, decimals and exponents too.
+// "inf", "nan", hexadecimal and empty texts are no numbers.
+enum class NumberText { Ok, NotNumeric, OutOfRange };
+NumberText ParseNumber(std::string_view text, double& out);
 
 }  // namespace Kestrel20ImpExp

@@ -1,8 +1,6 @@
 // Conversions of the property variant.
 #include "component/variant.h"
 
-#include <charconv>
-
 #include "component/error.h"
 #include "component/value.h"
 
@@ -31,9 +29,12 @@ bool Variant::ToBool() const {
   if (lower == "true") return true;
   if (lower == "false") return false;
   double d = 0;
-  auto r = std::from_chars(s.data(), s.data() + s.size(), d);
-  if (r.ec != std::errc() || r.ptr != s.data() + s.size()) RaiseRuntime(rt::TypeMismatch);
-  return d != 0.0;
+  switch (ParseNumber(s, d)) {
+    case NumberText::Ok: return d != 0.0;
+    case NumberText::OutOfRange: return true;  // a number, and not zero
+    case NumberText::NotNumeric: break;
+  }
+  RaiseRuntime(rt::TypeMismatch);
 }
 
 }  // namespace Kestrel20ImpExp
