@@ -5,15 +5,11 @@
 
 namespace Kestrel20ImpExp::detail {
 
-bool GetLumoInstallationPath(ImportState& s, std::string&) {
-  s.Error.Set(505, "Could not retrieve installation directory of Lumo Studio. Cannot Proceed...");
-  return false;
-}
 bool ShowLogicPackDetails(ImportState&, std::string&) { Raise(Ours::NotImplemented); }
 bool VerifyUserSelections(ImportState&, const std::string&, std::string&, std::string&) { Raise(Ours::NotImplemented); }
 bool ImportLogicPack(ImportState&, std::string&, std::string&) { Raise(Ours::NotImplemented); }
-bool GetDepthOfProfile(ImportState&, int32_t&, int32_t&, int32_t&) { Raise(Ours::NotImplemented); }
 bool GetDevelopmentVRC(ImportState&, int32_t&, std::vector<std::string>&) { Raise(Ours::NotImplemented); }
 bool LoadToMAP150(ImportState&) { Raise(Ours::NotImplemented); }
+bool GetDepthOfProfile(ImportState&, int32_t&, int32_t&, int32_t&) { Raise(Ours::NotImplemented); }
 
 }  // namespace Kestrel20ImpExp::detail

@@ -1,0 +1,67 @@
+// Runs the built `kestrel` program with arguments and extra environment
+// variables and captures its exit code, standard output and standard error.
+#pragma once
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+
+extern char** environ;
+
+namespace kestrel::testing {
+
+struct RunResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// `env` entries replace variables of this process; a nullopt value removes one.
+inline RunResult RunKestrel(const std::vector<std::string>& args,
+                            const std::map<std::string, std::optional<std::string>>& env = {}) {
+  TempFolder io;
+  std::vector<std::string> env_strings;
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e;
+    std::string name = entry.substr(0, entry.find('='));
+    if (!env.count(name)) env_strings.push_back(entry);
+  }
+  for (const auto& [name, value] : env)
+    if (value) env_strings.push_back(name + "=" + *value);
+
+  std::string program = std::string(KESTREL_BIN_DIR) + "/kestrel";
+  std::vector<char*> argv{program.data()};
+  std::vector<std::string> arg_copies(args);
+  for (auto& a : arg_copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (auto& e : env_strings) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  std::string out_path = io / "out", err_path = io / "err";
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = 0;
+  RunResult result;
+  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return result;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  result.out = ReadFile(out_path);
+  result.err = ReadFile(err_path);
+  return result;
+}
+
+}  // namespace kestrel::testing
