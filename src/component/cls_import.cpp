@@ -9,6 +9,11 @@ namespace Kestrel20ImpExp {
 
 namespace detail {
 ImportState& StateOf(clsImport& i) { return i.s_; }
+
+store::Connection& ConnectionOf(const ImportState& s) {
+  if (!s.DataConnection) throw ComError(91, "Object variable or With block variable not set");
+  return *s.DataConnection;
+}
 }  // namespace detail
 
 clsImport::clsImport() : clsImport(CreateRegistry()) {}

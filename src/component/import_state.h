@@ -71,5 +71,9 @@ struct ImportState {
 
 ImportState& StateOf(clsImport& i);
 
+// The connection the caller set; raises 91 "Object variable or With block
+// variable not set" when there is none.
+store::Connection& ConnectionOf(const ImportState& s);
+
 }  // namespace detail
 }  // namespace Kestrel20ImpExp
