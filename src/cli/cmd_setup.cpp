@@ -27,7 +27,7 @@ std::string TargetRegistryFile(const std::string& option) {
 std::string AbsoluteFolder(const std::string& folder) {
   std::error_code ec;
   std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(folder, ec), ec);
-  if (ec) k::RaiseErrno(ec.value(), folder, true);
+  if (ec) k::RaiseErrno(ec.value(), true);
   std::string out = p.string();
   while (out.size() > 1 && out.back() == '/') out.pop_back();
   return out;

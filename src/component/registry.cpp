@@ -60,7 +60,7 @@ struct Content {
 
 Content Load(const std::string& path) {
   Content c;
-  if (files::FolderExists(path)) RaiseErrno(EISDIR, path);
+  if (files::FolderExists(path)) RaiseErrno(EISDIR);
   if (!files::FileExists(path)) return c;
   std::string all = files::ReadWholeFile(path);  // an unreadable file raises here
   size_t first_lf = all.find('\n');

@@ -77,7 +77,7 @@ TEST(InstallationLookupTest, AFailingRegistryGivesItsOwnNumberAndText) {
   std::string path = "before";
   EXPECT_FALSE(GetLumoInstallationPath(s, path));
   EXPECT_EQ(s.Error.ErrorNumber, EISDIR);
-  EXPECT_EQ(s.Error.ErrorDescription, "Is a directory: " + t.path() + ". " + kNotFound);
+  EXPECT_EQ(s.Error.ErrorDescription, std::string("Is a directory. ") + kNotFound);
 
   s.RegistryComponent = nullptr;
   EXPECT_FALSE(GetLumoInstallationPath(s, path));
