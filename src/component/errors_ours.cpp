@@ -27,6 +27,7 @@ constexpr std::array kTable = {
     Entry{Ours::BulkLoadFailed, "A bulk-load line failed"},
     Entry{Ours::UpdateVrcExhausted, "No free VRC is left for the update profile"},
     Entry{Ours::InvalidSelection, "The selection entry is not valid"},
+    Entry{Ours::UnwritableValue, "A value cannot be written into a pack file without breaking its format"},
     Entry{Ours::CipherExhausted, "No salt gives the text an enciphered form that can be stored"},
     Entry{Ours::FieldNotFound, "The recordset has no such field"},
     Entry{Ours::NoCurrentRow, "Either BOF or EOF is true: the recordset has no current row"},
@@ -46,6 +47,40 @@ std::string_view DefaultText(Ours e) {
 
 void Raise(Ours e, std::string detail) {
   throw ComError(Number(e), detail.empty() ? std::string(DefaultText(e)) : std::move(detail));
+}
+
+std::string QuoteForMessage(std::string_view text, size_t limit) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size() && i < limit; ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (text.size() > limit) out += "...";
+  out += '"';
+  return out;
+}
+
+void RaiseMalformedPackFile(std::string_view path, size_t line, std::string_view what,
+                            std::optional<std::string_view> found) {
+  std::string text(DefaultText(Ours::MalformedPackFile));
+  text += ": ";
+  text += path;
+  text += ", line ";
+  text += std::to_string(line);
+  text += ": ";
+  text += what;
+  if (found) {
+    text += ", found ";
+    text += QuoteForMessage(*found);
+  }
+  Raise(Ours::MalformedPackFile, std::move(text));
 }
 
 }  // namespace Kestrel20ImpExp

@@ -3,7 +3,9 @@
 // their numbers and texts; docs/errors.md mirrors it for users.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +24,7 @@ enum class Ours : int32_t {
   BulkLoadFailed = 9010,      // a bulk-load line exited non-zero
   UpdateVrcExhausted = 9011,  // no free update VRC
   InvalidSelection = 9012,    // a target entry the command line cannot use
+  UnwritableValue = 9013,     // a value a pack file cannot carry without breaking its format
   CipherExhausted = 9014,     // no salt gives the text a form that can be stored
   FieldNotFound = 9020,       // a recordset has no column of that name or index
   NoCurrentRow = 9021,        // a recordset at BOF or EOF was read or changed
@@ -34,5 +37,13 @@ std::string_view DefaultText(Ours e);
 
 // Throws ComError(e, detail or the default text).
 [[noreturn]] void Raise(Ours e, std::string detail = {});
+
+// Raises Ours::MalformedPackFile naming the file, the 1-based line and what is
+// wrong there; `found` (the offending line, shortened) is quoted when given.
+[[noreturn]] void RaiseMalformedPackFile(std::string_view path, size_t line, std::string_view what,
+                                         std::optional<std::string_view> found = std::nullopt);
+
+// A text shortened to `limit` bytes for a message, control characters as \xNN.
+std::string QuoteForMessage(std::string_view text, size_t limit = 60);
 
 }  // namespace Kestrel20ImpExp

@@ -1,0 +1,32 @@
+// Names inside a logic pack: the pack folder, the manifest and the rule and
+// application data files. Application codes become parts of file and folder
+// names, so a code that could reach outside the pack folder is refused with
+// Ours::BadApplicationCode before any name is formed from it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "pack/layout.h"
+
+namespace Kestrel20ImpExp::pack {
+
+inline constexpr std::string_view kRulesFolder = "ExportedRules";  // below the export root
+inline constexpr std::string_view kManifestFile = "ExportMR.log";
+
+// Refuses an empty code and one holding a path separator, "..", or a control character.
+void CheckApplicationCode(std::string_view code);
+
+// mprf + "-" + sapp + "-" + tapp + "-S" (single-profile export) or "-M" (profile chain).
+std::string PackFolderName(int32_t mprf, std::string_view sapp, std::string_view tapp, bool single_profile);
+
+// Table in lower case + application code + ".dat": "qzddi100" + "A1" + ".dat".
+std::string DataFileName(std::string_view table, std::string_view appl);
+
+// The rule file of a layout as one export or the other names it.
+inline std::string_view RuleFileName(const TaggedLayout& layout, bool single_profile) {
+  return single_profile ? layout.single_profile_file : layout.file;
+}
+
+}  // namespace Kestrel20ImpExp::pack

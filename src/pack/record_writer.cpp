@@ -1,0 +1,173 @@
+// The tagged record writer.
+#include "pack/record_writer.h"
+
+#include "component/error.h"
+#include "component/errors_ours.h"
+#include "component/text.h"
+#include "pack/text_checks.h"
+
+namespace Kestrel20ImpExp::pack {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+int IdentitySlot(std::string_view column) {
+  if (column == "mprf") return 0;
+  if (column == "vers") return 1;
+  if (column == "rele") return 2;
+  if (column == "cust") return 3;
+  return -1;
+}
+
+[[noreturn]] void RaiseUnwritable(const files::TextWriter& out, const Field& f, std::string_view why) {
+  Raise(Ours::UnwritableValue, std::string(DefaultText(Ours::UnwritableValue)) + ": " + out.path() +
+                                   ", column " + std::string(f.column) + ": " + std::string(why));
+}
+
+}  // namespace
+
+NamedValues::NamedValues(std::initializer_list<std::pair<std::string_view, Value>> values) {
+  for (const auto& [column, v] : values) Set(column, v);
+}
+
+void NamedValues::Set(std::string_view column, Value v) {
+  for (auto& [name, value] : values_)
+    if (name == column) {
+      value = std::move(v);
+      return;
+    }
+  values_.emplace_back(std::string(column), std::move(v));
+}
+
+Value NamedValues::Get(size_t, const Field& field) const {
+  for (const auto& [name, value] : values_)
+    if (name == field.column) return value;
+  RaiseUnboundColumn(field);
+}
+
+void RaiseUnboundColumn(const Field& field) {
+  Raise(Ours::Internal, "No value was given for the column " + std::string(field.column));
+}
+
+std::vector<int> BindColumns(const TaggedLayout& layout, const std::vector<std::string>& source_columns) {
+  std::vector<int> binding(layout.fields.size(), -1);
+  for (size_t i = 0; i < layout.fields.size(); ++i) {
+    const Field& f = layout.fields[i];
+    if (f.kind == FieldKind::Fixed) continue;
+    for (size_t c = 0; c < source_columns.size(); ++c)
+      if (text::EqualNoCase(source_columns[c], f.column)) {
+        binding[i] = static_cast<int>(c);
+        break;
+      }
+  }
+  return binding;
+}
+
+TaggedRecordWriter::TaggedRecordWriter(const TaggedLayout& layout, files::TextWriter& out, RecordOptions options)
+    : layout_(layout), out_(out), options_(options) {
+  identity_slot_.reserve(layout.fields.size());
+  for (const auto& f : layout.fields) identity_slot_.push_back(IdentitySlot(f.column));
+}
+
+bool TaggedRecordWriter::Included(const Field& f) const {
+  switch (f.presence) {
+    case Presence::Always: return true;
+    case Presence::RuleWritersOnly: return options_.with_ldat;
+    case Presence::SyncOnly: return options_.for_sync;
+  }
+  return true;
+}
+
+Value TaggedRecordWriter::ValueOf(size_t index, const Field& f, const FieldSource& row) const {
+  if (options_.identity && identity_slot_[index] >= 0) {
+    const Identity& id = *options_.identity;
+    switch (identity_slot_[index]) {
+      case 0: return id.mprf;
+      case 1: return id.vers;
+      case 2: return id.rele;
+      default: return id.cust;
+    }
+  }
+  return row.Get(index, f);
+}
+
+// Appends the value's text, checked against what its kind of line can carry.
+void TaggedRecordWriter::AppendValue(const Value& v, const Field& f) {
+  std::string converted;
+  std::string_view text;
+  if (v.IsNull()) {
+    if (f.null_fails) RaiseRuntime(rt::InvalidUseOfNull);
+    text = f.null_text;
+  } else if (const std::string* s = v.AsText()) {
+    text = *s;
+  } else {
+    converted = v.Text();
+    text = converted;
+  }
+  if (f.kind == FieldKind::Block) {
+    if (HasLine(text, f.end)) RaiseUnwritable(out_, f, "a line of the value equals " + QuoteForMessage(f.end));
+    if (HasLine(text, f.tag)) RaiseUnwritable(out_, f, "a line of the value equals " + QuoteForMessage(f.tag));
+  } else if (!f.continued_until.empty()) {
+    if (HasLineStartingWith(text, f.continued_until, /*skip_first=*/true))
+      RaiseUnwritable(out_, f, "a continued line begins with " + QuoteForMessage(f.continued_until));
+  } else if (text.find(kCrLf) != std::string_view::npos) {
+    RaiseUnwritable(out_, f, "the value holds a line break");
+  }
+  buf_ += text;
+}
+
+void TaggedRecordWriter::Write(const FieldSource& row) {
+  buf_.clear();
+  try {
+    if (!layout_.start_line.empty()) {
+      buf_ += layout_.start_line;
+      buf_ += kCrLf;
+    }
+    for (size_t i = 0; i < layout_.fields.size(); ++i) {
+      const Field& f = layout_.fields[i];
+      if (!Included(f)) continue;
+      switch (f.kind) {
+        case FieldKind::Fixed:
+          buf_ += f.tag;
+          buf_ += f.constant;
+          break;
+        case FieldKind::Tag: {
+          // The value is converted before its line is written.
+          Value v = ValueOf(i, f, row);
+          size_t mark = buf_.size();
+          buf_ += f.tag;
+          try {
+            AppendValue(v, f);
+          } catch (...) {
+            buf_.resize(mark);
+            throw;
+          }
+          break;
+        }
+        case FieldKind::Bare:
+          AppendValue(ValueOf(i, f, row), f);
+          break;
+        case FieldKind::Block:
+          buf_ += f.tag;
+          buf_ += kCrLf;
+          AppendValue(ValueOf(i, f, row), f);
+          buf_ += kCrLf;
+          buf_ += f.end;
+          break;
+      }
+      buf_ += kCrLf;
+    }
+  } catch (const ComError& e) {
+    // A refused value leaves the file without the record; a failed
+    // conversion leaves it written up to the failing line.
+    if (e.number() != Number(Ours::UnwritableValue)) out_.Write(buf_);
+    throw;
+  } catch (...) {
+    out_.Write(buf_);
+    throw;
+  }
+  out_.Write(buf_);
+  ++records_;
+}
+
+}  // namespace Kestrel20ImpExp::pack

@@ -1,0 +1,28 @@
+// Small scans of value texts that the pack writers use to refuse values their
+// line formats cannot carry.
+#pragma once
+
+#include <string_view>
+
+namespace Kestrel20ImpExp::pack {
+
+// Whether one of the CR LF separated lines of `text` equals `line`.
+inline bool HasLine(std::string_view text, std::string_view line) {
+  for (size_t at = text.find(line); at != std::string_view::npos; at = text.find(line, at + 1)) {
+    bool starts = at == 0 || (at >= 2 && text.substr(at - 2, 2) == "\r\n");
+    size_t after = at + line.size();
+    bool ends = after == text.size() || text.substr(after, 2) == "\r\n";
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
+// Whether a line of `text` (the first one left out when `skip_first`) begins with `prefix`.
+inline bool HasLineStartingWith(std::string_view text, std::string_view prefix, bool skip_first) {
+  if (!skip_first && text.substr(0, prefix.size()) == prefix) return true;
+  for (size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n", at + 2))
+    if (text.substr(at + 2, prefix.size()) == prefix) return true;
+  return false;
+}
+
+}  // namespace Kestrel20ImpExp::pack
