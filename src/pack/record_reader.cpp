@@ -1,0 +1,168 @@
+// The tagged record reader.
+#include "pack/record_reader.h"
+
+#include "component/errors_ours.h"
+#include "component/text.h"
+
+namespace Kestrel20ImpExp::pack {
+namespace {
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+bool IsBlank(std::string_view s) { return text::TrimBlanks(s).empty(); }
+
+void TrimSpaces(std::string& s) {
+  std::string_view t = text::TrimBlanks(s);
+  if (t.size() == s.size()) return;
+  size_t b = static_cast<size_t>(t.data() - s.data());
+  s.erase(b + t.size());
+  s.erase(0, b);
+}
+
+std::string Q(std::string_view s) { return QuoteForMessage(s); }
+
+}  // namespace
+
+void TaggedRecord::Reset(size_t n) {
+  text_.resize(n);
+  for (auto& t : text_) t.clear();
+  flags_.assign(n, 0);
+}
+
+TaggedRecordReader::TaggedRecordReader(const TaggedLayout& layout, std::unique_ptr<files::TextReader> in,
+                                       ReadOptions options)
+    : layout_(layout), in_(std::move(in)), options_(options) {}
+
+std::unique_ptr<TaggedRecordReader> TaggedRecordReader::Open(const std::string& folder, const TaggedLayout& layout,
+                                                             ReadOptions options) {
+  return std::make_unique<TaggedRecordReader>(layout, files::TextReader::Open(files::PathInFolder(folder, layout.file)),
+                                              options);
+}
+
+bool TaggedRecordReader::Fetch() {
+  if (pushed_back_) {
+    pushed_back_ = false;
+    return true;
+  }
+  if (!in_->ReadLine(line_)) return false;
+  line_number_ = in_->line_number();
+  return true;
+}
+
+void TaggedRecordReader::Malformed(std::string_view what, bool show_line) const {
+  if (show_line) RaiseMalformedPackFile(in_->path(), line_number_, what, line_);
+  RaiseMalformedPackFile(in_->path(), line_number_, what);
+}
+
+void TaggedRecordReader::Need(const Field& f) {
+  if (Fetch()) return;
+  std::string what = f.kind == FieldKind::Bare ? "the untagged " + std::string(f.column) + " line" : Q(f.tag);
+  Malformed("the file ends within the record that begins at line " + std::to_string(record_line_) + ", before " +
+                what,
+            false);
+}
+
+void TaggedRecordReader::ReadTag(const Field& f, TaggedRecord& r, size_t i) {
+  std::string& v = r.text_[i];
+  v.assign(line_, f.tag.size());
+  if (f.trim == Trim::FirstLine) TrimSpaces(v);
+  if (!f.continued_until.empty()) {
+    // The value runs on over the lines up to the next field's tag line.
+    for (;;) {
+      if (!Fetch())
+        Malformed("the file ends within the record that begins at line " + std::to_string(record_line_) +
+                      ", before the line beginning with " + Q(f.continued_until),
+                  false);
+      if (StartsWith(line_, f.continued_until)) {
+        pushed_back_ = true;
+        break;
+      }
+      v += "\r\n";
+      v += line_;
+    }
+  }
+  if (f.trim == Trim::Whole) TrimSpaces(v);
+  r.flags_[i] = TaggedRecord::kSet | TaggedRecord::kTagged;
+}
+
+void TaggedRecordReader::ReadBlock(const Field& f, TaggedRecord& r, size_t i) {
+  if (line_ != f.tag) Malformed("expected the block start line " + Q(f.tag));
+  size_t opened_at = line_number_;
+  std::string& v = r.text_[i];
+  v.clear();
+  bool started = f.join == BlockJoin::Lines;
+  bool first = true;
+  size_t lines = 0;
+  for (;;) {
+    if (!Fetch())
+      Malformed("the file ends within the block " + Q(f.tag) + " opened at line " + std::to_string(opened_at) +
+                    ", which has no end line " + Q(f.end),
+                false);
+    if (line_ == f.end) break;
+    if (line_ == f.tag)
+      Malformed("the block " + Q(f.tag) + " opened at line " + std::to_string(opened_at) + " has no end line " +
+                Q(f.end) + " before the next one opens");
+    ++lines;
+    if (!started) {
+      if (f.join == BlockJoin::DropLeadingEmpty && line_.empty()) continue;
+      if (f.join == BlockJoin::DropLeadingBlank && IsBlank(line_)) continue;
+      started = true;
+    }
+    if (!first) v += "\r\n";
+    v += line_;
+    first = false;
+  }
+  if (f.needs_a_line && lines == 0) Malformed("the block " + Q(f.tag) + " holds no line");
+  r.flags_[i] = TaggedRecord::kSet | TaggedRecord::kTagged;
+  if (f.blank_unset && IsBlank(v)) {
+    v.clear();
+    r.flags_[i] = TaggedRecord::kTagged;
+  }
+}
+
+bool TaggedRecordReader::Next(TaggedRecord& r) {
+  if (!Fetch()) return false;
+  r.Reset(layout_.fields.size());
+  r.line_ = record_line_ = line_number_;
+  bool have_line = true;  // line_ holds a line no field has taken yet
+  if (!layout_.start_line.empty()) {
+    if (line_ != layout_.start_line)
+      Malformed("a line outside any record: expected the record start line " + Q(layout_.start_line));
+    have_line = false;
+  }
+  for (size_t i = 0; i < layout_.fields.size(); ++i) {
+    const Field& f = layout_.fields[i];
+    if (f.presence == Presence::SyncOnly && !options_.for_sync) continue;
+    if (!have_line) Need(f);
+    have_line = false;
+    switch (f.kind) {
+      case FieldKind::Tag:
+      case FieldKind::Fixed:
+        if (!StartsWith(line_, f.tag)) {
+          if (f.presence == Presence::RuleWritersOnly) {
+            have_line = true;  // absent: this line belongs to the next field
+            continue;
+          }
+          if (f.tag_optional) {
+            r.text_[i] = line_;
+            r.flags_[i] = TaggedRecord::kSet;
+            continue;
+          }
+          Malformed("expected a line beginning with " + Q(f.tag));
+        }
+        ReadTag(f, r, i);
+        break;
+      case FieldKind::Bare:
+        r.text_[i] = line_;
+        r.flags_[i] = TaggedRecord::kSet;
+        break;
+      case FieldKind::Block:
+        ReadBlock(f, r, i);
+        break;
+    }
+  }
+  if (have_line) pushed_back_ = true;
+  return true;
+}
+
+}  // namespace Kestrel20ImpExp::pack
