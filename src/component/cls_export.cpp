@@ -1,6 +1,7 @@
 // clsExport's creation and property procedures; the operation is in export/.
 #include "component/cls_export.h"
 
+#include "component/error.h"
 #include "export/export_driver.h"
 #include "store/connection.h"
 
@@ -8,6 +9,11 @@ namespace Kestrel20ImpExp {
 
 namespace detail {
 ExportState& StateOf(clsExport& e) { return e.s_; }
+
+store::Connection& ConnectionOf(const ExportState& s) {
+  if (!s.DataConnection) throw ComError(91, "Object variable or With block variable not set");
+  return *s.DataConnection;
+}
 }  // namespace detail
 
 clsExport::clsExport() = default;

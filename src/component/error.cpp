@@ -60,6 +60,10 @@ std::string ExportTrapHead(std::string_view procedure) {
   return "UnSpecified Error: --" + std::string(procedure) + "-- ";
 }
 
+std::string ExportWriterTrapHead(std::string_view tag) {
+  return "UnSpecified Error: --" + std::string(tag) + "--";
+}
+
 std::string ImportTrapHead(std::string_view procedure) {
   return "Unspecified Error : --" + std::string(procedure) + "-- ";
 }

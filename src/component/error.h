@@ -60,6 +60,9 @@ std::string TrapText(std::string_view head, int32_t number, std::string_view des
 // Prefixes of the two catch-all families.
 std::string ExportTrapHead(std::string_view procedure);   // "UnSpecified Error: --P-- "
 std::string ImportTrapHead(std::string_view procedure);   // "Unspecified Error : --P-- "
+// The export writers' prefix: their tag follows without a blank and the
+// failure's number joins it directly: "UnSpecified Error: --Qzddi140--".
+std::string ExportWriterTrapHead(std::string_view tag);
 
 // ErrorNumber / ErrorDescription of an object.
 struct ErrorState {

@@ -59,5 +59,9 @@ struct ExportState {
 
 ExportState& StateOf(clsExport& e);
 
+// The connection the caller set; raises 91 "Object variable or With block
+// variable not set" when there is none.
+store::Connection& ConnectionOf(const ExportState& s);
+
 }  // namespace detail
 }  // namespace Kestrel20ImpExp

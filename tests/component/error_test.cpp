@@ -19,6 +19,7 @@ TEST(ErrorTest, TrapTextsKeepTheirFixedForms) {
             "Unspecified Error : --InsertInMap101-- 53   File not found");
   // The writers' tags join the number directly.
   EXPECT_EQ(TrapText("UnSpecified Error: --Qzmap120--", e), "UnSpecified Error: --Qzmap120--53   File not found");
+  EXPECT_EQ(TrapText(ExportWriterTrapHead("Export Code"), e), "UnSpecified Error: --Export Code--53   File not found");
   ErrorState st;
   st.Trap(999, "UnSpecified Error: --Qzmap110--", ComError(94, "Invalid use of Null"));
   EXPECT_EQ(st.ErrorNumber, 999);
