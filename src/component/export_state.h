@@ -58,8 +58,6 @@ struct ExportState {
 };
 
 ExportState& StateOf(clsExport& e);
-// The caller's connection; 91 when none is set, as the host's object model fails.
-store::Connection& ConnectionOf(const ExportState& s);
 
 // The connection the caller set; raises 91 "Object variable or With block
 // variable not set" when there is none.
