@@ -1,0 +1,169 @@
+// The manifest: its line shapes assembled as the export driver assembles them,
+// and the import's lenient reading of successful, failed, truncated and odd
+// manifests.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "component/datetime.h"
+#include "component/error.h"
+#include "component/files.h"
+#include "pack/manifest.h"
+#include "pack/naming.h"
+#include "support/temp_folder.h"
+
+namespace Kestrel20ImpExp::pack {
+namespace {
+
+using kestrel::testing::TempFolder;
+using namespace manifest;
+
+// The text of an export of profile 12 into new profile 7, in the order the
+// export driver puts the pieces.
+std::string Exported(bool success) {
+  std::string data = ListLine("qzddi100A1.dat") + ListLine("qzddi100B2.dat");
+  std::string rules = ListLine("Qzmap100.dat") + ListLine("Qzmap101.dat") + ListLine("qzmap170.dat");
+  std::string body = NewProfileLine(7) + SyncLine(false) + StartLine("12", "2024-03-05", "14:07:09") +
+                     ProgressLine("Exporting Qzmap100 Started : ", "2024-03-05", "14:07:10") +
+                     NoteLine("No Conversion Rules Present");
+  std::string text = FileListBlock(data, rules) + ApplicationBlock(ListLine("A1") + ListLine("B2")) +
+                     RevisionsLine(true) + body;
+  if (success) return StatusLine(true) + text + SuccessLine("12", "2024-03-05", "14:07:11");
+  return StatusLine(false) + text + FailureLines(999, "UnSpecified Error: --Qzmap120--94   Invalid use of Null");
+}
+
+void WriteManifest(const TempFolder& dir, const std::string& text, const std::string& name = "ExportMR.log") {
+  auto out = files::TextWriter::Create(dir / name);
+  out->Write(text);
+  out->Close();
+}
+
+TEST(ManifestTest, LinesHaveTheirExactShapes) {
+  EXPECT_EQ(Exported(true),
+            "SUCCESS\r\n--TESTFILES--\r\nqzddi100A1.dat\r\nqzddi100B2.dat\r\nQzmap100.dat\r\nQzmap101.dat\r\n"
+            "qzmap170.dat\r\n--END TESTFILES--\r\n--APPLS--\r\nA1\r\nB2\r\n--ENDAPPLS--\r\nExportRevisions=1\r\n"
+            "ExportToNewProfile=7\r\nExportForSyn=0\r\n"
+            "Exporting Migration Profile 12 Started at 2024-03-05   14:07:09\r\n"
+            "\tExporting Qzmap100 Started : 2024-03-05   14:07:10\r\n"
+            "\tNo Conversion Rules Present\r\n"
+            "Exporting Migration Profile 12 completed Successfully at 2024-03-05   14:07:11");
+  EXPECT_EQ(FailureLines(3, "Error : Migration Profile Already Exported"),
+            "Exporting Migration Profile Ended with Errors\r\nError Number      : 3\r\n"
+            "Error Description : Error : Migration Profile Already Exported");
+  EXPECT_EQ(NewProfileLine(0), "ExportToNewProfile=0\r\n");
+  EXPECT_EQ(RevisionsLine(false), "ExportRevisions=0\r\n");
+  EXPECT_EQ(SyncLine(true), "ExportForSyn=1\r\n");
+  EXPECT_EQ(FileListBlock("", ""), "--TESTFILES--\r\n--END TESTFILES--\r\n");
+}
+
+TEST(ManifestTest, StampedLinesCarryTheClock) {
+  struct RestoreClock {
+    ~RestoreClock() { detail::SetClockForTesting({}); }
+  } restore;
+  detail::SetClockForTesting([] { return DateTime{2024, 12, 31, 23, 59, 58}; });
+  EXPECT_EQ(ProgressLineNow("Exporting Qzddi100 Ended   : "), "\tExporting Qzddi100 Ended   : 2024-12-31   23:59:58\r\n");
+  EXPECT_EQ(StartLineNow("5"), "Exporting Migration Profile 5 Started at 2024-12-31   23:59:58\r\n");
+  EXPECT_EQ(SuccessLineNow("5"), "Exporting Migration Profile 5 completed Successfully at 2024-12-31   23:59:58");
+}
+
+TEST(ManifestTest, SuccessfulAndFailedExportsReadBack) {
+  for (bool success : {true, false}) {
+    SCOPED_TRACE(success);
+    TempFolder dir;
+    WriteManifest(dir, Exported(success));
+    ManifestOptions o;
+    o.for_sync = true;  // replaced by the manifest's "ExportForSyn=0"
+    ASSERT_TRUE(ReadLogicPackManifest(dir.path(), o));
+    EXPECT_EQ(o.applications, "A1|B2");
+    EXPECT_TRUE(o.revisions);
+    EXPECT_TRUE(o.new_profile);
+    EXPECT_EQ(o.new_profile_number, 7);
+    EXPECT_FALSE(o.for_sync);
+  }
+}
+
+TEST(ManifestTest, ATruncatedOrMissingManifestFails) {
+  std::string full = Exported(true);
+  // Cut inside each of the parts the reader needs.
+  for (const char* cut_before : {"--TESTFILES--", "--END TESTFILES--", "--APPLS--", "B2\r\n--ENDAPPLS--",
+                                 "ExportRevisions", "ExportToNewProfile", "ExportForSyn"}) {
+    SCOPED_TRACE(cut_before);
+    TempFolder dir;
+    WriteManifest(dir, full.substr(0, full.find(cut_before)));
+    ManifestOptions o;
+    EXPECT_FALSE(ReadLogicPackManifest(dir.path(), o));
+  }
+  TempFolder dir;
+  WriteManifest(dir, full.substr(0, full.find("ExportForSyn")));
+  ManifestOptions o;
+  EXPECT_FALSE(ReadLogicPackManifest(dir.path(), o));
+  EXPECT_EQ(o.applications, "A1|B2");  // what was read before the end stays read
+  EXPECT_EQ(o.new_profile_number, 7);
+
+  TempFolder empty;
+  EXPECT_FALSE(ReadLogicPackManifest(empty.path(), o));
+}
+
+TEST(ManifestTest, UnknownOptionTextsLeaveValuesUnchanged) {
+  TempFolder dir;
+  WriteManifest(dir,
+                "ERRORS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\n--ENDAPPLS--\r\n"
+                "ExportRevisions=2\r\nNewProfile=3\r\nExportForSyn=yes",
+                "exportmr.log");  // the name matched without regard to case
+  ManifestOptions o{"old", true, true, 4, true};
+  ASSERT_TRUE(ReadLogicPackManifest(dir.path(), o));
+  EXPECT_EQ(o.applications, "");
+  EXPECT_TRUE(o.revisions);
+  EXPECT_TRUE(o.new_profile);
+  EXPECT_EQ(o.new_profile_number, 4);
+  EXPECT_TRUE(o.for_sync);
+}
+
+TEST(ManifestTest, NewProfileLineReadsTheNumberFromCharacterTwenty) {
+  EXPECT_FALSE(NewProfileValue("ExportToNewProfile=0")->is_new);
+  auto seven = NewProfileValue("ExportToNewProfile=7");
+  ASSERT_TRUE(seven);
+  EXPECT_TRUE(seven->is_new);
+  EXPECT_EQ(seven->number, 7);
+  EXPECT_EQ(NewProfileValue("ExportToNewProfile:12")->number, 12);  // the 19th character is not looked at
+  EXPECT_FALSE(NewProfileValue("ExportToNewProfil=7"));
+  EXPECT_THROW(NewProfileValue("ExportToNewProfile=seven"), ComError);
+  EXPECT_THROW(NewProfileValue("ExportToNewProfile=40000"), ComError);
+
+  TempFolder dir;
+  WriteManifest(dir, "SUCCESS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\nA1\r\n--ENDAPPLS--\r\n"
+                     "ExportRevisions=0\r\nExportToNewProfile=x\r\nExportForSyn=1");
+  ManifestOptions o;
+  EXPECT_FALSE(ReadLogicPackManifest(dir.path(), o));
+}
+
+TEST(ManifestTest, TheLenientReaderNeedsAFileList) {
+  // A status line that is neither word and no file list: the reader looks for
+  // the end of the file list and runs out of lines.
+  TempFolder dir;
+  WriteManifest(dir, "DONE\r\n--APPLS--\r\nA1\r\n--ENDAPPLS--\r\nExportRevisions=0\r\nExportToNewProfile=0\r\n"
+                     "ExportForSyn=0");
+  ManifestOptions o;
+  EXPECT_FALSE(ReadLogicPackManifest(dir.path(), o));
+}
+
+TEST(ManifestTest, LinesReaderCollectsUpToAMarker) {
+  TempFolder dir;
+  WriteManifest(dir, Exported(true));
+  auto lines = Lines::Open(dir.path());
+  EXPECT_EQ(lines->Next(), "SUCCESS");
+  EXPECT_EQ(lines->Next(), "--TESTFILES--");
+  auto names = lines->Until(kFilesEnd);
+  EXPECT_EQ(names, (std::vector<std::string>{"qzddi100A1.dat", "qzddi100B2.dat", "Qzmap100.dat", "Qzmap101.dat",
+                                             "qzmap170.dat"}));
+  EXPECT_EQ(lines->line_number(), 8u);
+  try {
+    lines->Until("--NOT THERE--");
+    FAIL();
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), rt::InputPastEnd);
+  }
+}
+
+}  // namespace
+}  // namespace Kestrel20ImpExp::pack

@@ -1,0 +1,110 @@
+// Pack folder comparison for the round-trip tests.
+#include "support/pack_compare.h"
+
+#include <algorithm>
+#include <regex>
+#include <vector>
+
+#include "component/errors_ours.h"
+#include "component/files.h"
+#include "component/text.h"
+#include "pack/layout.h"
+#include "pack/naming.h"
+
+namespace kestrel::testing {
+namespace {
+
+namespace files = Kestrel20ImpExp::files;
+namespace pack = Kestrel20ImpExp::pack;
+namespace text = Kestrel20ImpExp::text;
+
+// The file's lines split at CR LF; a last line without CR LF is kept.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find("\r\n", pos);
+    if (end == std::string_view::npos) {
+      lines.push_back(text.substr(pos));
+      break;
+    }
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
+
+// The lines [first, last) of the record holding line `at`.
+std::pair<size_t, size_t> RecordAround(const std::vector<std::string_view>& lines, size_t at,
+                                       std::string_view start) {
+  if (start.empty() || at >= lines.size()) return {at, std::min(at + 1, lines.size())};
+  size_t first = at;
+  while (first > 0 && lines[first] != start) --first;
+  size_t last = at + 1;
+  while (last < lines.size() && lines[last] != start) ++last;
+  return {first, last};
+}
+
+std::string Show(const std::vector<std::string_view>& lines, std::pair<size_t, size_t> range) {
+  std::string out;
+  for (size_t i = range.first; i < range.second; ++i)
+    out += "    " + std::to_string(i + 1) + ": " + Kestrel20ImpExp::QuoteForMessage(lines[i], 200) + "\n";
+  if (range.first == range.second) out += "    (no line)\n";
+  return out;
+}
+
+std::string CompareFile(const std::string& name, std::string expected, std::string actual) {
+  if (text::EqualNoCase(name, pack::kManifestFile)) {
+    expected = MaskManifestTimes(expected);
+    actual = MaskManifestTimes(actual);
+  }
+  if (expected == actual) return "";
+  auto e = SplitLines(expected);
+  auto a = SplitLines(actual);
+  size_t at = 0;
+  while (at < e.size() && at < a.size() && e[at] == a[at]) ++at;
+  std::string start;
+  if (const auto* layout = pack::TaggedLayoutOfFile(name)) start = std::string(layout->start_line);
+  std::string out = name + " differs at line " + std::to_string(at + 1);
+  if (at == e.size() && at == a.size()) out += " (line ends differ)";
+  out += "\n  expected record:\n" + Show(e, RecordAround(e, at, start));
+  out += "  actual record:\n" + Show(a, RecordAround(a, at, start));
+  return out;
+}
+
+}  // namespace
+
+std::string MaskManifestTimes(std::string_view text) {
+  static const std::regex date(R"(\b\d{1,4}[-/.]\d{1,2}[-/.]\d{1,4}\b)");
+  static const std::regex time(R"(\b\d{1,2}:\d{2}(:\d{2})?( ?[AP]M)?)");
+  std::string out = std::regex_replace(std::string(text), date, "<date>");
+  return std::regex_replace(out, time, "<time>");
+}
+
+std::string ComparePacks(const std::string& expected_folder, const std::string& actual_folder) {
+  auto expected_names = files::ListFiles(expected_folder);
+  auto actual_names = files::ListFiles(actual_folder);
+  auto by_lower = [](const std::string& x, const std::string& y) {
+    return text::LowerAscii(x) < text::LowerAscii(y);
+  };
+  std::sort(expected_names.begin(), expected_names.end(), by_lower);
+  std::sort(actual_names.begin(), actual_names.end(), by_lower);
+  std::string out;
+  for (const auto& name : expected_names) {
+    auto match = std::find_if(actual_names.begin(), actual_names.end(),
+                              [&](const std::string& n) { return text::EqualNoCase(n, name); });
+    if (match == actual_names.end()) {
+      out += "missing from " + actual_folder + ": " + name + "\n";
+      continue;
+    }
+    std::string actual_name = *match;
+    actual_names.erase(match);
+    if (!out.empty()) continue;  // the first difference is enough
+    out += CompareFile(name, files::ReadWholeFile(files::Join(expected_folder, name)),
+                       files::ReadWholeFile(files::Join(actual_folder, actual_name)));
+  }
+  for (const auto& name : actual_names) out += "not expected in " + actual_folder + ": " + name + "\n";
+  return out;
+}
+
+}  // namespace kestrel::testing

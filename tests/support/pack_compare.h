@@ -1,0 +1,18 @@
+// Compares two logic pack folders for tests: the same files (names matched
+// without regard to case) with the same bytes, the manifest's dates and times
+// masked. A difference is described with the first record that differs.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kestrel::testing {
+
+// The manifest text with every date and time replaced by "<date>" and "<time>".
+std::string MaskManifestTimes(std::string_view text);
+
+// "" when the packs agree; otherwise what differs first (file names in sorted
+// order, the first differing record of the first differing file).
+std::string ComparePacks(const std::string& expected_folder, const std::string& actual_folder);
+
+}  // namespace kestrel::testing

@@ -1,0 +1,82 @@
+// The pack comparison the round-trip tests rely on: it must see every real
+// difference and none in the manifest's dates and times.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "component/files.h"
+#include "pack/manifest.h"
+#include "pack/record_writer.h"
+#include "support/pack_compare.h"
+#include "support/temp_folder.h"
+
+namespace kestrel::testing {
+namespace {
+
+namespace k = Kestrel20ImpExp;
+namespace pack = Kestrel20ImpExp::pack;
+
+k::pack::NamedValues Object(std::string tcpac, std::string prtx) {
+  return {{"mprf", 12},    {"vers", "V"},   {"rele", "R"},  {"cust", "C"},    {"tcpac", tcpac}, {"tcmod", "M"},
+          {"tflno", "1"},  {"ldat", "2024-01-02 03:04:05"}, {"prtx", prtx},   {"stat", "A"},    {"vari", ""},
+          {"stbl", ""},    {"comt", k::Value()},            {"txtn", "t"},    {"isms", 0}};
+}
+
+// The rule file is created as `disk_name` and listed as "Qzmap120.dat".
+void MakePack(const TempFolder& dir, const std::string& disk_name, const std::string& second_prtx,
+              const std::string& date, const std::string& time) {
+  auto out = k::files::TextWriter::Create(dir / disk_name);
+  pack::TaggedRecordWriter writer(pack::kQzmap120, *out);
+  writer.Write(Object("P1", "MOVE A TO B"));
+  writer.Write(Object("P2", second_prtx));
+  out->Close();
+  using namespace pack::manifest;
+  WriteFile(dir / "ExportMR.log",
+            StatusLine(true) + FileListBlock("", ListLine("Qzmap120.dat")) + ApplicationBlock("") +
+                RevisionsLine(false) + NewProfileLine(0) + SyncLine(false) + StartLine("12", date, time) +
+                ProgressLine("Exporting Qzmap120 Started : ", date, time) + SuccessLine("12", date, time));
+}
+
+TEST(PackCompareTest, SamePacksAgreeWhateverTheirTimesAndNameCase) {
+  TempFolder a, b;
+  MakePack(a, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
+  MakePack(b, "QZMAP120.DAT", "IF X", "2025-11-30", "09:00:01");
+  EXPECT_EQ(ComparePacks(a.path(), b.path()), "");
+  EXPECT_EQ(MaskManifestTimes("\tExporting Qzddi100 Started : 3/5/2024   2:07:09 PM\r\n"),
+            "\tExporting Qzddi100 Started : <date>   <time>\r\n");
+}
+
+TEST(PackCompareTest, ADifferenceShowsTheRecordHoldingIt) {
+  TempFolder a, b;
+  MakePack(a, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
+  MakePack(b, "Qzmap120.dat", "IF Y", "2024-03-05", "14:07:09");
+  std::string diff = ComparePacks(a.path(), b.path());
+  EXPECT_NE(diff.find("Qzmap120.dat differs at line 33"), std::string::npos) << diff;
+  // Both records are the second one, from its "MO" line on, and not the first.
+  EXPECT_NE(diff.find("23: \"MO\""), std::string::npos) << diff;
+  EXPECT_NE(diff.find("\"IF X\""), std::string::npos) << diff;
+  EXPECT_NE(diff.find("\"IF Y\""), std::string::npos) << diff;
+  EXPECT_EQ(diff.find("MOVE A TO B"), std::string::npos) << diff;
+}
+
+TEST(PackCompareTest, MissingExtraAndManifestDifferencesAreReported) {
+  TempFolder a, b;
+  MakePack(a, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
+  MakePack(b, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
+  WriteFile(a / "qzddi100A1.dat", "A1\x01" "0\r\n");
+  WriteFile(b / "qzddi100B2.dat", "B2\x01" "0\r\n");
+  std::string diff = ComparePacks(a.path(), b.path());
+  EXPECT_NE(diff.find("missing from " + b.path() + ": qzddi100A1.dat"), std::string::npos) << diff;
+  EXPECT_NE(diff.find("not expected in " + b.path() + ": qzddi100B2.dat"), std::string::npos) << diff;
+
+  TempFolder c, d;
+  MakePack(c, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
+  MakePack(d, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
+  std::string manifest = k::files::ReadWholeFile(d / "ExportMR.log");
+  WriteFile(d / "ExportMR.log", manifest.replace(manifest.find("ExportForSyn=0"), 14, "ExportForSyn=1"));
+  diff = ComparePacks(c.path(), d.path());
+  EXPECT_NE(diff.find("ExportMR.log differs at line 9"), std::string::npos) << diff;
+}
+
+}  // namespace
+}  // namespace kestrel::testing
