@@ -1,0 +1,105 @@
+// Statement texts of the export.
+#include "store/statements_export.h"
+
+#include "store/sql.h"
+
+namespace Kestrel20ImpExp::store {
+
+using namespace sql;
+
+namespace {
+
+std::string HeaderColumns(Dialect d) {
+  return "mprf,sapp,tapp,vers,rele,cust,verf,relf,cusf,dsca,scme,deph," + CastToText(d, "ownr");
+}
+
+std::string FullHeaderColumns(Dialect d) { return HeaderColumns(d) + ",bsen,rhos,busr,pswd,apln"; }
+
+// "( vers + rele + cust not in ( select dver + drel + dcus from qzmap105
+// where mprf in (L)))": rows whose VRC is a development VRC of a listed profile.
+std::string DevelopmentVrcExclusion(Dialect d, const std::string& list) {
+  const std::string p(Concat(d));
+  return "( vers " + p + " rele " + p + " cust not in ( select dver " + p + " drel " + p +
+         " dcus from qzmap105 where mprf in (" + list + ")))";
+}
+
+}  // namespace
+
+std::string SelectProfileToExport(Dialect d, int64_t mprf) {
+  return "select " + HeaderColumns(d) + " from qzmap100 where mprf ='" + Number(mprf) + "'";
+}
+
+std::string SelectChainProfileHeader(Dialect d, int64_t mprf) {
+  return "select " + FullHeaderColumns(d) + " from qzmap100 where mprf=" + Number(mprf);
+}
+
+std::string SelectChainProfileHeaderByVrc(Dialect d, std::string_view vers, std::string_view rele,
+                                          std::string_view cust) {
+  return "select " + FullHeaderColumns(d) + " from qzmap100 where vers='" + Text(vers) + "' and rele='" +
+         Text(rele) + "' and cust='" + Text(cust) + "'";
+}
+
+std::string SelectSingleProfileHeader(Dialect d, int64_t mprf) {
+  return "select " + FullHeaderColumns(d) + " from qzmap100 where mprf = " + Number(mprf);
+}
+
+std::string SelectDevelopmentVrcRows(Dialect, int64_t mprf) {
+  return "select * from qzmap105 where mprf= " + Number(mprf);
+}
+
+std::string SelectCurrentRules(Dialect d, std::string_view table, std::span<const int64_t> profiles,
+                               bool exclude_development_vrcs) {
+  const std::string list = NumberList(profiles);
+  std::string s = "select * from " + std::string(table) + " where mprf in (" + list + ") ";
+  if (exclude_development_vrcs) s += " and " + DevelopmentVrcExclusion(d, list);
+  return s;
+}
+
+std::string SelectProfileRows(Dialect, std::string_view table, std::span<const int64_t> profiles) {
+  return "select * from " + std::string(table) + " where mprf in (" + NumberList(profiles) + ")";
+}
+
+std::string SelectAllCodes(Dialect) { return "select * from qzlgy115"; }
+
+std::string SelectAllFunctions(Dialect) { return "select * from qzmap150"; }
+
+std::string SelectLibraryRows(Dialect d, std::string_view table, std::span<const int64_t> profiles) {
+  const std::string list = NumberList(profiles);
+  return "select * from " + std::string(table) + " where mprf in (" + list + ") and " +
+         DevelopmentVrcExclusion(d, list);
+}
+
+std::string SelectChainProfileNumbers(Dialect, int64_t mprf) {
+  return "select pprf from qzmap101 where mprf = " + Number(mprf);
+}
+
+std::string SelectLibraryFunctionNames(Dialect, std::span<const int64_t> profiles) {
+  return "select distinct(fnam) from qzlib100 where mprf in (" + NumberList(profiles) + ")";
+}
+
+std::string SelectLibraryFunctionVersions(Dialect d, std::string_view fnam, std::span<const int64_t> profiles) {
+  const std::string list = NumberList(profiles);
+  return "select * from qzlib100 where fnam = '" + Text(fnam) + "' and mprf in (" + list + ") and " +
+         DevelopmentVrcExclusion(d, list) + " order by mprf desc ";
+}
+
+std::string SelectLibraryFunctionRevisions(Dialect, std::string_view fnam, int64_t mprf) {
+  return "select * from qzlib105 where fnam = '" + Text(fnam) + "' and mprf =" + Number(mprf);
+}
+
+std::string SelectApplicationExtn(Dialect, std::string_view appl) {
+  return "select extn from qzddi100 where appl='" + Text(appl) + "'";
+}
+
+std::string SelectObjectRows(Dialect, std::string_view table, int64_t mprf, std::string_view vers,
+                             std::string_view rele, std::string_view cust, std::string_view pac,
+                             std::string_view mod, std::string_view flno) {
+  std::string_view prefix = table == "qzmap170" ? "c" : table == "qzmap175" ? "b" : "tc";
+  std::string_view flno_column = table == "qzmap170" ? "cflno" : table == "qzmap175" ? "bflno" : "tflno";
+  return "select * from " + std::string(table) + " where mprf=" + Number(mprf) + " and vers='" + Text(vers) +
+         "' " + "and rele='" + Text(rele) + "' and cust='" + Text(cust) + "' and " + std::string(prefix) +
+         "pac='" + Text(pac) + "' and " + std::string(prefix) + "mod='" + Text(mod) + "' and " +
+         std::string(flno_column) + "='" + Text(flno) + "'";
+}
+
+}  // namespace Kestrel20ImpExp::store
