@@ -10,6 +10,5 @@ bool VerifyUserSelections(ImportState&, const std::string&, std::string&, std::s
 bool ImportLogicPack(ImportState&, std::string&, std::string&) { Raise(Ours::NotImplemented); }
 bool GetDevelopmentVRC(ImportState&, int32_t&, std::vector<std::string>&) { Raise(Ours::NotImplemented); }
 bool LoadToMAP150(ImportState&) { Raise(Ours::NotImplemented); }
-bool GetDepthOfProfile(ImportState&, int32_t&, int32_t&, int32_t&) { Raise(Ours::NotImplemented); }
 
 }  // namespace Kestrel20ImpExp::detail
