@@ -9,7 +9,8 @@
 #include "component/value.h"
 #include "import/entry_points.h"
 #include "store/connection.h"
-#include "store/statements_hierarchy.h"
+#include "store/statements_import_hierarchy.h"
+#include "store/statements_profiles.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
@@ -57,7 +58,7 @@ bool InsertInMap101(ImportState& s, int16_t mprf, const std::string& vers, const
     Connection& c = ConnectionOf(s);
     ChainProfile current{mprf, vers, rele, cust, verf, relf, cusf};
     for (int16_t level = 1; level <= levels; ++level) {
-      auto rs = c.OpenRecordset(store::chain::SelectChainRow(c.dialect(), mprf, level), store::adOpenKeyset,
+      auto rs = c.OpenRecordset(store::SelectChainRow(c.dialect(), mprf, level), store::adOpenKeyset,
                                 store::adLockOptimistic);
       if (!Empty(*rs)) {
         s.Error.Set(kChainRowDuplicate,
@@ -77,7 +78,7 @@ bool InsertInMap101(ImportState& s, int16_t mprf, const std::string& vers, const
       // Past the root the from VRC is empty and the current profile stays.
       if (!current.Derived()) continue;
       auto parent = c.OpenRecordset(
-          store::chain::SelectParentProfileByVrc(c.dialect(), current.verf, current.relf, current.cusf));
+          store::SelectParentProfileByVrc(c.dialect(), current.verf, current.relf, current.cusf));
       if (Empty(*parent)) {
         s.Error.Set(kParentProfileMissing, "Error : --InsertInMap101-- Parent Profile is missing");
         return false;
@@ -95,7 +96,7 @@ bool GetProfileVRC(ImportState& s, std::string_view mprf, std::vector<std::strin
   strArray.assign(5, std::string());
   return Trapped(s, "GetProfileVRC", false, [&] {
     Connection& c = ConnectionOf(s);
-    auto rs = c.OpenRecordset(store::chain::SelectProfileVrc(c.dialect(), ProfileNumber(text::TrimBlanks(mprf))));
+    auto rs = c.OpenRecordset(store::SelectProfileVrc(c.dialect(), ProfileNumber(text::TrimBlanks(mprf))));
     if (!Empty(*rs)) {
       strArray[1] = rs->Fields("vers").TextOrEmpty();
       strArray[2] = rs->Fields("rele").TextOrEmpty();
@@ -108,7 +109,7 @@ bool GetProfileVRC(ImportState& s, std::string_view mprf, std::vector<std::strin
 std::string GetDerivedProfiles(ImportState& s, std::string_view mprf) {
   return Trapped(s, "GetDerivedProfiles", std::string(), [&] {
     Connection& c = ConnectionOf(s);
-    auto rs = c.OpenRecordset(store::chain::SelectDerivedProfiles(c.dialect(), ProfileNumber(mprf)));
+    auto rs = c.OpenRecordset(store::SelectDerivedProfiles(c.dialect(), ProfileNumber(mprf)));
     std::string list;
     for (; !rs->IsEOF(); rs->MoveNext()) {
       if (!list.empty()) list += ", ";
@@ -120,7 +121,7 @@ std::string GetDerivedProfiles(ImportState& s, std::string_view mprf) {
 
 std::string GetParentProfile(ImportState& s, int64_t mprf) {
   Connection& c = ConnectionOf(s);
-  auto rs = c.OpenRecordset(store::chain::SelectParentLevelRow(c.dialect(), mprf));
+  auto rs = c.OpenRecordset(store::SelectParentLevelRow(c.dialect(), mprf));
   if (Empty(*rs)) return {};
   return rs->Fields("pprf").TextOrEmpty();
 }
@@ -134,11 +135,11 @@ bool AdjustDerivedChains(ImportState& s, const std::vector<std::string>& chains)
       const int64_t a = ProfileNumber(parts[0]);
       for (const auto& d_text : text::Split(parts[1], ", ")) {
         const int64_t d = ProfileNumber(d_text);
-        auto rs = c.OpenRecordset(store::chain::SelectAncestorLevel(c.dialect(), a, d));
+        auto rs = c.OpenRecordset(store::SelectAncestorLevel(c.dialect(), a, d));
         if (Empty(*rs)) continue;  // D is A itself, or no longer below A
         int64_t k = rs->Fields("levl").Integer();
         rs.reset();
-        c.Execute(store::chain::DeleteChainRowsAbove(c.dialect(), d, k));
+        c.Execute(store::DeleteChainRowsAbove(c.dialect(), d, k));
 
         // A's present ancestors go above it. A store whose parents loop would
         // keep this going forever: stop at the first profile seen twice.
@@ -153,10 +154,10 @@ bool AdjustDerivedChains(ImportState& s, const std::vector<std::string>& chains)
           ++k;
           std::vector<std::string> vrc;
           if (!GetProfileVRC(s, parent, vrc)) return false;
-          c.Execute(store::chain::InsertChainRow(c.dialect(), d, k, vrc[1], vrc[2], vrc[3], p));
+          c.Execute(store::InsertChainRow(c.dialect(), d, k, vrc[1], vrc[2], vrc[3], p));
           parent = GetParentProfile(s, p);
         }
-        c.Execute(store::chain::UpdateProfileDepth(c.dialect(), d, k));
+        c.Execute(store::UpdateProfileDepth(c.dialect(), d, k));
       }
     }
     return true;
@@ -175,7 +176,7 @@ bool GetDepthOfProfile(ImportState& s, int32_t& /*lMprf*/, int32_t& lPprf, int32
     if (!seen.insert(current).second)
       Raise(Ours::ChainTooLong, LoopText(current, lPprf));
     ++lDpth;
-    auto rs = c.OpenRecordset(store::chain::SelectParentChainRow(c.dialect(), current));
+    auto rs = c.OpenRecordset(store::SelectParentChainRow(c.dialect(), current));
     if (Empty(*rs)) break;
     current = rs->Fields("pprf").Integer();
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "store/connection.h"
+#include "store/schema.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
 
@@ -15,10 +16,7 @@ using kestrel::testing::WriteFile;
 class DepthCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto c = Kestrel20ImpExp::store::Connection::Create(t_ / "profiles.db");
-    c->Execute(
-        "create table qzmap101 (mprf integer not null, levl integer not null, vers text, rele text, cust text, "
-        "pprf integer, unique (mprf, levl))");
+    auto c = Kestrel20ImpExp::store::CreateStore(t_ / "profiles.db");
     // 10 a root, 20 below it, 30 below 20.
     c->Execute(
         "insert into qzmap101 values (10,1,'X40','01','STD',10), (20,1,'X41U','01','STD',20), "

@@ -12,6 +12,7 @@
 #include "import/entry_points.h"
 #include "import/hierarchy.h"
 #include "store/connection.h"
+#include "store/schema.h"
 #include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::detail {
@@ -29,13 +30,7 @@ struct Vrc {
 class HierarchyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    store_ = store::Connection::Create(t_ / "profiles.db");
-    store_->Execute(
-        "create table qzmap100 (mprf integer not null unique, vers text, rele text, cust text, verf text, "
-        "relf text, cusf text, sapp text, tapp text, deph integer, unique (vers, rele, cust))");
-    store_->Execute(
-        "create table qzmap101 (mprf integer not null, levl integer not null, vers text, rele text, cust text, "
-        "pprf integer, unique (mprf, levl))");
+    store_ = store::CreateStore(t_ / "profiles.db");
     s_.DataConnection = store_;
   }
 
