@@ -10,6 +10,7 @@
 #include "component/errors_ours.h"
 #include "component/files.h"
 #include "pack/record_writer.h"
+#include "store/connection.h"
 #include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::pack {
@@ -224,6 +225,23 @@ TEST(RecordWriterTest, ABoundRowIsReadByPositionWhateverTheColumnOrder) {
     EXPECT_EQ(e.number(), Number(Ours::Internal));
     EXPECT_NE(e.description().find("vers"), std::string::npos);
   }
+}
+
+TEST(RecordWriterTest, AStoreRecordsetFeedsTheWriterDirectly) {
+  TempFolder dir;
+  auto db = store::Connection::Create(dir / "store.db");
+  db->Execute("create table qzmap170 (mprf integer, vers text, rele text, cust text, bpac text, bmod text, "
+              "bflno text, cpac text, cmod text, cflno text)");
+  db->Execute("insert into qzmap170 values (5, 'V', 'R', 'C', 'B1', 'M1', '01', 'C1', 'N1', null)");
+  auto rs = db->OpenRecordset("select * from qzmap170");
+  auto binding = BindColumnsOf(kQzmap170, *rs);
+  auto out = files::TextWriter::Create(dir / "qzmap170.dat");
+  TaggedRecordWriter writer(kQzmap170, *out);
+  for (; !rs->IsEOF(); rs->MoveNext()) writer.Write(BoundRow<store::Recordset>(*rs, binding));
+  out->Close();
+  EXPECT_EQ(files::ReadWholeFile(dir / "qzmap170.dat"),
+            "MSCRIPTS\r\n:MPRF:5\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:BPAC:B1\r\n:BMOD:M1\r\n:BFLNO:01\r\n"
+            ":CPAC:C1\r\n:CMOD:N1\r\n:CFLNO:\r\n");
 }
 
 TEST(RecordWriterTest, NumbersAreWrittenAsDecimalText) {
