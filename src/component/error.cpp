@@ -11,6 +11,7 @@ namespace Kestrel20ImpExp {
 std::string_view RuntimeErrorText(int32_t number) {
   switch (number) {
     case rt::Overflow: return "Overflow";
+    case rt::SubscriptOutOfRange: return "Subscript out of range";
     case rt::TypeMismatch: return "Type mismatch";
     case rt::FileNotFound: return "File not found";
     case rt::InputPastEnd: return "Input past end of file";

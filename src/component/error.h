@@ -13,6 +13,7 @@ namespace Kestrel20ImpExp {
 // Numbers of the original run time that messages rely on.
 namespace rt {
 inline constexpr int32_t Overflow = 6;
+inline constexpr int32_t SubscriptOutOfRange = 9;
 inline constexpr int32_t TypeMismatch = 13;
 inline constexpr int32_t FileNotFound = 53;
 inline constexpr int32_t InputPastEnd = 62;

@@ -58,7 +58,8 @@ struct ImportState {
   // Working members of the import.
   ImportPlan Plan;
   // The header map ("number_vers_rele_cust" per pack profile). ImportedProfiles
-  // is the same map joined by character 1; both are kept in step.
+  // is the same map joined by character 1; change both only through
+  // SetHeaderMap (import/plan_lookups.h), which keeps them in step.
   std::vector<std::string> HeaderMap;
   std::string ImportedProfiles;
 

@@ -1,0 +1,89 @@
+// Look-ups in the import plan and the one header map.
+#include "import/plan_lookups.h"
+
+#include "component/error.h"
+#include "component/text.h"
+#include "component/value.h"
+
+namespace Kestrel20ImpExp::detail {
+namespace {
+
+// Plan entries 0 ... Size; the vectors may be longer than the plan says
+// when a test or a caller sized them so, never shorter.
+size_t PlanEntries(const ImportPlan& p) {
+  return p.Size < 0 ? 0 : static_cast<size_t>(p.Size) + 1;
+}
+
+int32_t MapThrough(const std::vector<int32_t>& from, const std::vector<int32_t>& to, size_t entries,
+                   int32_t mprf) {
+  for (size_t i = 0; i < entries && i < from.size() && i < to.size(); ++i)
+    if (from[i] == mprf) return to[i];
+  return 0;
+}
+
+// A profile number written as text, as the run time converts one: blanks
+// around it are ignored, anything not numeric raises 13.
+int64_t NumberOfText(std::string_view number) { return Value(std::string(number)).Integer(); }
+
+}  // namespace
+
+int32_t MapSourceProfile(const ImportState& s, int32_t mprf) {
+  const ImportPlan& p = s.Plan;
+  return MapThrough(p.SourceProfiles[0], p.TargetProfiles[0], PlanEntries(p), mprf);
+}
+
+int32_t MapTargetProfile(const ImportState& s, int32_t mprf) {
+  const ImportPlan& p = s.Plan;
+  return MapThrough(p.TargetProfiles[0], p.SourceProfiles[0], PlanEntries(p), mprf);
+}
+
+bool ApplySelectionToHeader(ImportState& s, const std::string& line, int32_t& index,
+                            std::vector<std::string>& fields) {
+  fields = text::Split(line, s.FieldSeparator);
+  if (fields.size() != kHeaderFieldCount) {
+    s.Error.Set(kHeaderLineError, std::string(kHeaderLineCorrupt));
+    return false;
+  }
+  const int64_t number = NumberOfText(fields[0]);
+  const ImportPlan& p = s.Plan;
+  const size_t entries = PlanEntries(p);
+  for (size_t k = 0; k < entries; ++k) {
+    if (p.SourceProfiles[0].at(k) != number) continue;
+    fields[0] = std::to_string(p.TargetProfiles[0].at(k));
+    fields[1] = p.TargetApplications[0].at(k);
+    fields[2] = p.TargetApplications[1].at(k);
+    index = static_cast<int32_t>(k);
+    return true;
+  }
+  throw ComError(kHeaderLineError, std::string(kProfileNotSelected));
+}
+
+HeaderEntry SplitHeaderEntry(std::string_view element) {
+  auto parts = text::Split(element, "_");
+  if (parts.size() < 4) RaiseRuntime(rt::SubscriptOutOfRange);
+  return HeaderEntry{std::move(parts[0]), std::move(parts[1]), std::move(parts[2]), std::move(parts[3])};
+}
+
+std::string JoinHeaderEntry(const HeaderEntry& e) {
+  return e.Number + "_" + e.Vers + "_" + e.Rele + "_" + e.Cust;
+}
+
+void SetHeaderMap(ImportState& s, std::vector<std::string> map) {
+  s.HeaderMap = std::move(map);
+  std::string joined;
+  for (size_t i = 0; i < s.HeaderMap.size(); ++i) {
+    if (i) joined += s.FieldSeparator;
+    joined += s.HeaderMap[i];
+  }
+  s.ImportedProfiles = std::move(joined);
+}
+
+std::optional<HeaderMatch> FindInHeaderMap(const ImportState& s, int64_t mprf) {
+  for (size_t i = 0; i < s.HeaderMap.size(); ++i) {
+    HeaderEntry e = SplitHeaderEntry(s.HeaderMap[i]);
+    if (NumberOfText(e.Number) == mprf) return HeaderMatch{i, std::move(e)};
+  }
+  return std::nullopt;
+}
+
+}  // namespace Kestrel20ImpExp::detail

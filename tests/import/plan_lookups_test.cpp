@@ -1,0 +1,155 @@
+// The import plan look-ups (both directions), a header line taking the user's
+// selection, and the header map kept in step with ImportedProfiles.
+#include <gtest/gtest.h>
+
+#include "component/error.h"
+#include "import/plan_lookups.h"
+#include "store/connection.h"
+
+namespace Kestrel20ImpExp::detail {
+namespace {
+
+struct PlanEntry {
+  int32_t source, source_parent;
+  std::string sapp, tapp;
+  int32_t target, target_parent;
+  std::string target_sapp, target_tapp;
+};
+
+void SetPlan(ImportState& s, const std::vector<PlanEntry>& entries) {
+  ImportPlan p;
+  for (const auto& e : entries) {
+    p.SourceProfiles[0].push_back(e.source);
+    p.SourceProfiles[1].push_back(e.source_parent);
+    p.SourceApplications[0].push_back(e.sapp);
+    p.SourceApplications[1].push_back(e.tapp);
+    p.TargetProfiles[0].push_back(e.target);
+    p.TargetProfiles[1].push_back(e.target_parent);
+    p.TargetApplications[0].push_back(e.target_sapp);
+    p.TargetApplications[1].push_back(e.target_tapp);
+    p.DevelopmentVRCs.push_back("__");
+  }
+  p.Size = static_cast<int32_t>(entries.size()) - 1;
+  s.Plan = p;
+}
+
+std::string HeaderLine(const std::string& mprf, size_t fields = 18) {
+  std::vector<std::string> f = {mprf, "LGA", "EXB", "X40", "c", "ab1", "", "", "", "Ledger to Exchange", "N",
+                                "1", "jmartin", "", "", "", "", "Ledger"};
+  f.resize(fields, "extra");
+  std::string line;
+  for (size_t i = 0; i < f.size(); ++i) line += (i ? "\x01" : "") + f[i];
+  return line;
+}
+
+TEST(PlanLookupTest, MapsBothWaysTakingTheFirstMatch) {
+  ImportState s;
+  EXPECT_EQ(MapSourceProfile(s, 5), 0) << "empty plan";
+  EXPECT_EQ(MapTargetProfile(s, 5), 0);
+
+  // Pack profile 5 appears twice (a hand-made selection): the first entry wins.
+  SetPlan(s, {{5, 0, "LGA", "EXB", 40, 0, "LGB", "EXC"},
+              {7, 5, "LGA", "EXB", 41, 40, "LGB", "EXC"},
+              {5, 0, "LGA", "EXB", 42, 0, "LGB", "EXC"}});
+  EXPECT_EQ(MapSourceProfile(s, 5), 40);
+  EXPECT_EQ(MapSourceProfile(s, 7), 41);
+  EXPECT_EQ(MapSourceProfile(s, 40), 0) << "a target number is not a source number";
+  EXPECT_EQ(MapTargetProfile(s, 41), 7);
+  EXPECT_EQ(MapTargetProfile(s, 42), 5);
+  EXPECT_EQ(MapTargetProfile(s, 7), 0);
+
+  // Entries beyond the plan size do not count.
+  s.Plan.Size = 0;
+  EXPECT_EQ(MapSourceProfile(s, 7), 0);
+  EXPECT_EQ(MapTargetProfile(s, 41), 0);
+}
+
+TEST(PlanLookupTest, HeaderLineTakesNumberAndApplicationsOfItsTargetEntry) {
+  ImportState s;
+  SetPlan(s, {{5, 0, "LGA", "EXB", 40, 0, "LGB", "EXC"}, {7, 5, "LGA", "EXB", 41, 40, "LGD", "EXD"}});
+  int32_t index = -1;
+  std::vector<std::string> fields;
+  ASSERT_TRUE(ApplySelectionToHeader(s, HeaderLine(" 7 "), index, fields));
+  EXPECT_EQ(index, 1);
+  ASSERT_EQ(fields.size(), 18u);
+  EXPECT_EQ(fields[0], "41");
+  EXPECT_EQ(fields[1], "LGD");
+  EXPECT_EQ(fields[2], "EXD");
+  EXPECT_EQ(fields[3], "X40") << "the VRC stays the pack's";
+  EXPECT_EQ(fields[12], "jmartin");
+  EXPECT_EQ(fields[17], "Ledger");
+  EXPECT_EQ(s.Error.ErrorNumber, 0);
+}
+
+TEST(PlanLookupTest, HeaderLineWithoutEighteenFieldsOrOutsideThePlanIsRefused) {
+  ImportState s;
+  SetPlan(s, {{5, 0, "LGA", "EXB", 40, 0, "LGB", "EXC"}});
+  int32_t index = -1;
+  std::vector<std::string> fields;
+  for (size_t width : {17u, 19u}) {
+    s.Error.Clear();
+    EXPECT_FALSE(ApplySelectionToHeader(s, HeaderLine("5", width), index, fields)) << width;
+    EXPECT_EQ(s.Error.ErrorNumber, 100);
+    EXPECT_EQ(s.Error.ErrorDescription, kHeaderLineCorrupt);
+  }
+  EXPECT_EQ(index, -1);
+
+  s.Error.Clear();
+  try {
+    ApplySelectionToHeader(s, HeaderLine("6"), index, fields);
+    ADD_FAILURE() << "profile 6 is not in the plan";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), 100);
+    EXPECT_EQ(e.description(), "The profile could not be found in user selected list.");
+  }
+  try {
+    ApplySelectionToHeader(s, HeaderLine("five"), index, fields);
+    ADD_FAILURE() << "not a number";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), rt::TypeMismatch);
+  }
+}
+
+TEST(HeaderMapTest, SettingTheMapRebuildsImportedProfiles) {
+  ImportState s;
+  SetHeaderMap(s, {"41_X41_c_ab1", "40_X40_c_imp1"});
+  EXPECT_EQ(s.ImportedProfiles, "41_X41_c_ab1\x01" "40_X40_c_imp1");
+  SetHeaderMap(s, {});
+  EXPECT_EQ(s.ImportedProfiles, "");
+  SetHeaderMap(s, {"40_X40_c_ab1"});
+  EXPECT_EQ(s.ImportedProfiles, "40_X40_c_ab1");
+}
+
+TEST(HeaderMapTest, EntriesSplitAndJoinAtUnderscore) {
+  HeaderEntry e = SplitHeaderEntry("40_X40_c_ab1");
+  EXPECT_EQ(e.Number, "40");
+  EXPECT_EQ(e.Vers, "X40");
+  EXPECT_EQ(e.Rele, "c");
+  EXPECT_EQ(e.Cust, "ab1");
+  EXPECT_EQ(JoinHeaderEntry(e), "40_X40_c_ab1");
+  // Empty parts are parts.
+  EXPECT_EQ(JoinHeaderEntry(SplitHeaderEntry("40___")), "40___");
+  try {
+    SplitHeaderEntry("40_X40_c");
+    ADD_FAILURE() << "three pieces";
+  } catch (const ComError& e3) {
+    EXPECT_EQ(e3.number(), rt::SubscriptOutOfRange);
+  }
+}
+
+TEST(HeaderMapTest, FindsTheFirstEntryOfANumber) {
+  ImportState s;
+  EXPECT_FALSE(FindInHeaderMap(s, 40).has_value());
+  SetHeaderMap(s, {"41_X41_c_ab1", "40_X40_c_imp1", "40_X40_c_imp2"});
+  auto m = FindInHeaderMap(s, 40);
+  ASSERT_TRUE(m.has_value());
+  EXPECT_EQ(m->Position, 1u);
+  EXPECT_EQ(m->Entry.Cust, "imp1");
+  EXPECT_FALSE(FindInHeaderMap(s, 4).has_value());
+
+  SetHeaderMap(s, {"4x_X41_c_ab1"});
+  EXPECT_THROW(FindInHeaderMap(s, 4), ComError) << "a number that is not numeric fails";
+}
+
+}  // namespace
+}  // namespace Kestrel20ImpExp::detail
