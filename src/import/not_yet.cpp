@@ -5,10 +5,6 @@
 
 namespace Kestrel20ImpExp::detail {
 
-bool ShowLogicPackDetails(ImportState&, std::string&) { Raise(Ours::NotImplemented); }
-bool VerifyUserSelections(ImportState&, const std::string&, std::string&, std::string&) { Raise(Ours::NotImplemented); }
-bool ImportLogicPack(ImportState&, std::string&, std::string&) { Raise(Ours::NotImplemented); }
-bool GetDevelopmentVRC(ImportState&, int32_t&, std::vector<std::string>&) { Raise(Ours::NotImplemented); }
 bool LoadToMAP150(ImportState&) { Raise(Ours::NotImplemented); }
 
 }  // namespace Kestrel20ImpExp::detail

@@ -1,0 +1,75 @@
+// Store look-ups of the selection checks and of the import transaction.
+#include "import/lookups.h"
+
+#include "component/error.h"
+#include "store/connection.h"
+#include "store/statements_import_selection.h"
+#include "store/statements_profiles.h"
+
+namespace Kestrel20ImpExp::detail {
+
+namespace {
+
+// Runs `body` under the look-ups' trap: a failure is remembered in the error
+// state and the caller gets `nothing`.
+template <typename T, typename Body>
+T Trapped(ImportState& s, T nothing, Body body) {
+  try {
+    return body();
+  } catch (const std::exception& e) {
+    ComError c = AsComError(e);
+    s.Error.Set(c.number(), c.description());
+    return nothing;
+  }
+}
+
+}  // namespace
+
+bool ProfileExists(ImportState& s, int64_t mprf) {
+  return Trapped(s, false, [&] {
+    auto& c = ConnectionOf(s);
+    return !c.OpenRecordset(store::SelectProfile(c.dialect(), mprf))->IsEOF();
+  });
+}
+
+bool ApplicationExists(ImportState& s, const std::string& appl) {
+  return Trapped(s, false, [&] {
+    auto& c = ConnectionOf(s);
+    return !c.OpenRecordset(store::SelectApplicationCode(c.dialect(), appl))->IsEOF();
+  });
+}
+
+ProfileApplications GetProfileApplications(ImportState& s, int64_t mprf) {
+  return Trapped(s, ProfileApplications{}, [&] {
+    auto& c = ConnectionOf(s);
+    auto rs = c.OpenRecordset(store::SelectProfile(c.dialect(), mprf));
+    if (rs->IsEOF()) return ProfileApplications{};
+    return ProfileApplications{rs->Fields("sapp").TextOrEmpty(), rs->Fields("tapp").TextOrEmpty()};
+  });
+}
+
+int32_t GetApplicationExtn(ImportState& s, const std::string& appl) {
+  return Trapped(s, int32_t{-1}, [&] {
+    auto& c = ConnectionOf(s);
+    auto rs = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", appl));
+    if (rs->IsEOF()) return int32_t{-1};
+    int64_t extn = rs->Fields("extn").Integer();
+    if (extn < INT32_MIN || extn > INT32_MAX) RaiseRuntime(rt::Overflow);
+    return static_cast<int32_t>(extn);
+  });
+}
+
+std::string ProfilesWithApplications(ImportState& s, const std::string& sapp, const std::string& tapp) {
+  return Trapped(s, std::string(), [&] {
+    auto& c = ConnectionOf(s);
+    std::string list;
+    for (auto rs = c.OpenRecordset(store::SelectProfilesWithApplications(c.dialect(), sapp, tapp)); !rs->IsEOF();
+         rs->MoveNext()) {
+      if (!list.empty()) list += ", ";
+      list += rs->Fields("mprf").TextOrEmpty();
+    }
+    return list;
+  });
+}
+
+}  // namespace Kestrel20ImpExp::detail

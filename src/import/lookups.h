@@ -1,0 +1,31 @@
+// Store look-ups of the import, one statement each, answering from the first
+// row. A failing statement is trapped: its number and text go into the error
+// state and the look-up answers as if nothing was found, so that one bad
+// answer does not hide the other problems of a selection.
+// Internal to the import and its tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "component/import_state.h"
+
+namespace Kestrel20ImpExp::detail {
+
+bool ProfileExists(ImportState& s, int64_t mprf);
+bool ApplicationExists(ImportState& s, const std::string& appl);
+
+struct ProfileApplications {
+  std::string Source;  // sapp, "" when the profile is not stored
+  std::string Target;  // tapp
+};
+ProfileApplications GetProfileApplications(ImportState& s, int64_t mprf);
+
+// extn of the application, -1 when the store does not hold it.
+int32_t GetApplicationExtn(ImportState& s, const std::string& appl);
+
+// mprf of every profile on the pair, in the order the store returns them,
+// joined by ", "; "" when there is none.
+std::string ProfilesWithApplications(ImportState& s, const std::string& sapp, const std::string& tapp);
+
+}  // namespace Kestrel20ImpExp::detail
