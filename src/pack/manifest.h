@@ -1,7 +1,8 @@
 // The manifest ExportMR.log: the shapes of its lines for the export, which
 // decides their order and writes the text in one piece, and its reading for
 // the import: one reader of its lines, the option lines' meanings, and the
-// lenient interpreter ReadLogicPackManifest.
+// lenient interpreter ReadLogicPackManifest, and the strict one that checks a
+// pack before its details are shown.
 //
 // Every line ends with CR LF except the last one of the file (the success line
 // or the last failure line), which has none.
@@ -108,5 +109,25 @@ struct ManifestOptions {
 // ends early, or a number does not convert; values read before stay set.
 bool ReadLogicPackManifest(const std::string& folder, ManifestOptions& options,
                            std::string_view list_separator = "|");
+
+// The strict reading that comes before an import is offered: what the
+// manifest says about its pack, or why the pack cannot be offered.
+enum class ManifestFault {
+  None,
+  ExportFailed,  // the status line is "ERRORS" (in any case)
+  Corrupt,       // a marker or option line out of place
+  MissingFile,   // a listed file is not in the pack folder
+};
+struct DetailsManifest {
+  ManifestFault fault = ManifestFault::None;
+  std::string missing_file;        // MissingFile: the first listed file not found
+  int16_t new_profile_number = 0;  // the number the pack announces, 0 for none
+};
+// Reads the manifest of `folder` up to its new-profile line, checking that
+// every file of the list is in the folder. A status line that is neither
+// "SUCCESS" nor "ERRORS" has no file list: "--APPLS--" must follow it. The end
+// of the file before the new-profile line raises 62; a new-profile number
+// that does not convert raises 13 or 6.
+DetailsManifest CheckManifestForDetails(const std::string& folder);
 
 }  // namespace Kestrel20ImpExp::pack
