@@ -1,0 +1,33 @@
+// GetDevelopmentVRC: the development VRC a pack carries for one of its
+// profiles ("Qzmap105.dat": mprf, vers, rele, cust, dver, drel, dcus).
+#include "component/error.h"
+#include "component/files.h"
+#include "component/row_reader.h"
+#include "component/text.h"
+#include "import/entry_points.h"
+#include "import/selection.h"
+
+namespace Kestrel20ImpExp::detail {
+
+bool GetDevelopmentVRC(ImportState& s, int32_t& lMprfIn, std::vector<std::string>& strArray) {
+  if (!s.ManifestRevisions) {
+    s.Error.Set(250, "The profile is not SCM Enabled.");
+    return false;
+  }
+  try {
+    strArray.assign(3, std::string());
+    auto rows = files::RowReader::Open(files::PathInFolder(s.Path, "Qzmap105.dat"));
+    while (rows->Next()) {
+      const auto& f = rows->fields();
+      if (NumericValue(text::TrimBlanks(Piece(f, 0))) != lMprfIn) continue;
+      strArray = {std::string(Piece(f, 4)), std::string(Piece(f, 5)), std::string(Piece(f, 6))};
+      break;
+    }
+    return true;
+  } catch (const std::exception&) {
+    s.Error.Set(299, "Could Not get Development VRC");
+    return false;
+  }
+}
+
+}  // namespace Kestrel20ImpExp::detail

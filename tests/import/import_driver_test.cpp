@@ -1,0 +1,189 @@
+// ImportLogicPack up to the import plan: the checks it repeats, the manifest,
+// the plan's members and log lines, GetDevelopmentVRC, and the "Unexpected
+// Error." report.
+#include <gmock/gmock.h>
+
+#include "component/errors_ours.h"
+#include "import/import_driver.h"
+#include "selection_fixture.h"
+
+namespace Kestrel20ImpExp::testing {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::Not;
+
+class ImportDriverTest : public SelectionFixture {
+ protected:
+  // Pack: 5 on A, B derived from 3 on A, B; with revisions, Qzmap105.dat
+  // holds the development VRC of both.
+  void WritePack(bool revisions) {
+    WriteRows("Qzmap100.dat", {Header(5, "A", "B"), Header(3, "A", "B")}, 18);
+    WriteRows("Qzmap101.dat", {Chain(5, 1, 5), Chain(5, 2, 3), Chain(3, 1, 3)}, 6);
+    if (revisions)
+      WriteRows("Qzmap105.dat",
+                {{"5", "X5", "c", "ab1", "d5", "c", "db1"}, {"3", "X3", "c", "ab1", "d3", "c", "db1"}}, 7);
+    WriteApplication("A", 0);
+    WriteApplication("B", 1);
+    WriteGoodManifest({"Qzmap100.dat"}, {"A", "B"}, revisions ? "ExportRevisions=1" : "ExportRevisions=0");
+  }
+  struct Outcome {
+    bool result;
+    std::string message;
+  };
+  Outcome Import(std::string details) {
+    Outcome o;
+    o.result = Object().ImportLogicPack(details, o.message);
+    return o;
+  }
+  static std::string PackDetails() {
+    return Details({"3|A|B|0|0|1", "5|A|B|3|0|1"}, {"13|A|B|0|0|1", "15|A|B|13|0|1"});
+  }
+  // The log from the plan's first header line on.
+  std::vector<std::string> PlanLog() {
+    auto log = LogMessages();
+    auto at = std::find(log.begin(), log.end(), std::string(kPlanHeader));
+    return {at, log.end()};
+  }
+  static constexpr std::string_view kPlanHeader =
+      "Source Profile Number | Source Application | Target Application| Parent Profile Number ";
+};
+
+TEST_F(ImportDriverTest, PlanWithoutRevisionInformation) {
+  WritePack(false);
+  auto o = Import(PackDetails());
+  EXPECT_FALSE(o.result);
+  // The per-profile import is not there yet: the call ends after the plan.
+  EXPECT_EQ(Object().get_ErrorNumber(), static_cast<int16_t>(Number(Ours::NotImplemented)));
+  EXPECT_EQ(o.message, Object().get_ErrorDescription());
+
+  const auto& p = S().Plan;
+  EXPECT_EQ(p.Size, 1);
+  EXPECT_THAT(p.SourceProfiles[0], ElementsAre(3, 5));
+  EXPECT_THAT(p.SourceProfiles[1], ElementsAre(0, 3));
+  EXPECT_THAT(p.SourceApplications[0], ElementsAre("A", "A"));
+  EXPECT_THAT(p.SourceApplications[1], ElementsAre("B", "B"));
+  EXPECT_THAT(p.TargetProfiles[0], ElementsAre(13, 15));
+  EXPECT_THAT(p.TargetProfiles[1], ElementsAre(0, 13));
+  EXPECT_THAT(p.DevelopmentVRCs, ElementsAre("__", "__"));
+  EXPECT_FALSE(S().ManifestRevisions);
+  EXPECT_EQ(S().ManifestApplications, "A|B");
+
+  const std::string header(kPlanHeader);
+  EXPECT_THAT(PlanLog(), ElementsAreArray({header, std::string("0---->3|A|B|0"), std::string("1---->5|A|B|3"), header,
+                                           std::string("0---->13|A|B|0"), std::string("1---->15|A|B|13"),
+                                           std::string("Development VRC"), std::string("0---->"),
+                                           std::string("1---->"), std::string("Importing Logic pack ..."),
+                                           o.message,
+                                           std::string("----------------------------------End Import Logic "
+                                                       "Pack----------------------------------")}));
+}
+
+TEST_F(ImportDriverTest, PlanWithRevisionInformation) {
+  WritePack(true);
+  auto o = Import(PackDetails());
+  EXPECT_TRUE(S().ManifestRevisions);
+  EXPECT_THAT(S().Plan.DevelopmentVRCs, ElementsAre("d3_c_db1", "d5_c_db1"));
+  auto log = PlanLog();
+  auto at = std::find(log.begin(), log.end(), "Development VRC");
+  ASSERT_NE(at, log.end());
+  EXPECT_EQ(*(at + 1), "0---->d3|c|db1");
+  EXPECT_EQ(*(at + 2), "1---->d5|c|db1");
+}
+
+TEST_F(ImportDriverTest, StartOfTheLog) {
+  WritePack(false);
+  const std::string details = PackDetails();
+  Import(details);
+  auto log = LogMessages();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[0], "----------------------------------Import Logic Pack----------------------------------");
+  EXPECT_EQ(log[1], "Logic Pack contents: " + details.substr(0, details.find('\r')));
+  EXPECT_EQ(log[2], "Logic pack Import Preference: " + details.substr(details.find('\r') + 1));
+}
+
+TEST_F(ImportDriverTest, ListsOfDifferentLengthAreRefused) {
+  WritePack(false);
+  auto o = Import(Details({"1|A|B|0|0|1", "2|A|B|1|0|1", "3|A|B|2|0|1"}, {"11|A|B|0|0|1", "12|A|B|11|0|1"}));
+  EXPECT_FALSE(o.result);
+  EXPECT_EQ(o.message, "Source and target number of profiles differ.");
+  EXPECT_EQ(Object().get_ErrorNumber(), 505);
+  EXPECT_EQ(Object().get_ErrorDescription(), o.message);
+  EXPECT_THAT(LogMessages(), Contains(o.message));
+  EXPECT_EQ(S().Plan.Size, -1);
+}
+
+TEST_F(ImportDriverTest, RepeatedTargetIsRefusedBeforeTheManifestIsRead) {
+  // No pack at all: the manifest would fail, the repeat comes first.
+  auto o = Import(Details({"3|A|B|0|0|1", "5|A|B|3|0|1"}, {"12|A|B|0|0|1", "12|A|B|0|0|1"}));
+  EXPECT_FALSE(o.result);
+  EXPECT_EQ(o.message, "Profile Number 12 repeats in the target selection.");
+  EXPECT_EQ(Object().get_ErrorNumber(), 501);
+  EXPECT_THAT(LogMessages(), Contains(o.message));
+}
+
+TEST_F(ImportDriverTest, RejectedSelectionIsRefusedWithItsMessages) {
+  auto o = Import(Details({"3|A|B|0|0|1"}, {"5|A|B|7|0|1"}));
+  EXPECT_FALSE(o.result);
+  EXPECT_EQ(o.message, "Profile Number (5) should be greater than the derived from profile (7) .<BR>");
+  EXPECT_EQ(Object().get_ErrorNumber(), 502);
+  EXPECT_EQ(Object().get_ErrorDescription(), o.message);
+}
+
+TEST_F(ImportDriverTest, DetailsWithoutSecondLineGiveTheReportUnlogged) {
+  WritePack(false);
+  auto o = Import("3|A|B|0|0|1");
+  EXPECT_FALSE(o.result);
+  const std::string report = "Unexpected Error.Error Number: 9Description: Subscript out of range";
+  EXPECT_EQ(o.message, report);
+  EXPECT_EQ(Object().get_ErrorDescription(), report);
+  EXPECT_EQ(Object().get_ErrorNumber(), 0);
+  EXPECT_THAT(LogMessages(), Not(Contains(report)));
+}
+
+TEST_F(ImportDriverTest, UnreadableManifestGivesTheReport) {
+  WritePack(false);
+  WriteManifest({"SUCCESS", "--TESTFILES--", "Qzmap100.dat"});
+  auto o = Import(PackDetails());
+  EXPECT_FALSE(o.result);
+  EXPECT_EQ(o.message, "Unexpected Error.Error Number: 100Description: ExportMR.log could not be read.");
+  EXPECT_EQ(S().Plan.Size, -1);
+}
+
+TEST_F(ImportDriverTest, ManifestOptionsAreLoaded) {
+  WritePack(false);
+  WriteGoodManifest({"Qzmap100.dat"}, {"A", "B", "C"}, "ExportRevisions=1", "ExportToNewProfile=21");
+  ASSERT_TRUE(detail::ReadLogicPackManifest(S()));
+  EXPECT_EQ(S().ManifestApplications, "A|B|C");
+  EXPECT_TRUE(S().ManifestRevisions);
+  EXPECT_TRUE(S().ManifestNewProfile);
+  EXPECT_EQ(S().ManifestNewProfileNumber, 21);
+  EXPECT_FALSE(S().ManifestForSync);
+}
+
+TEST_F(ImportDriverTest, DevelopmentVrcOfAPackProfile) {
+  WritePack(true);
+  std::vector<std::string> vrc = {"stale"};
+  int32_t mprf = 5;
+  // The manifest has not been read: no revision information is known.
+  EXPECT_FALSE(Object().GetDevelopmentVRC(mprf, vrc));
+  EXPECT_EQ(Object().get_ErrorNumber(), 250);
+  EXPECT_EQ(Object().get_ErrorDescription(), "The profile is not SCM Enabled.");
+
+  S().ManifestRevisions = true;
+  ASSERT_TRUE(Object().GetDevelopmentVRC(mprf, vrc));
+  EXPECT_THAT(vrc, ElementsAre("d5", "c", "db1"));
+  mprf = 9;
+  ASSERT_TRUE(Object().GetDevelopmentVRC(mprf, vrc));
+  EXPECT_THAT(vrc, ElementsAre("", "", ""));
+
+  files::DeleteFile(files::Join(PackFolder(), "Qzmap105.dat"));
+  EXPECT_FALSE(Object().GetDevelopmentVRC(mprf, vrc));
+  EXPECT_EQ(Object().get_ErrorNumber(), 299);
+  EXPECT_EQ(Object().get_ErrorDescription(), "Could Not get Development VRC");
+}
+
+}  // namespace
+}  // namespace Kestrel20ImpExp::testing
