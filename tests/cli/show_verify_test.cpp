@@ -1,0 +1,147 @@
+// kestrel show and kestrel verify: the readable table, the raw details, JSON,
+// exit codes, and --target entries refused as usage errors.
+#include <gmock/gmock.h>
+
+#include "component/files.h"
+#include "component/value.h"
+#include "import/selection.h"
+#include "pack/row_writer.h"
+#include "store/connection.h"
+#include "store/schema.h"
+#include "support/run_kestrel.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace k = Kestrel20ImpExp;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using kestrel::testing::RunKestrel;
+using kestrel::testing::RunResult;
+using kestrel::testing::TempFolder;
+
+void WriteRows(const std::string& path, const std::vector<std::vector<std::string>>& rows, size_t width) {
+  auto out = k::files::TextWriter::Create(path);
+  k::pack::RowWriter writer(width, *out);
+  for (const auto& row : rows) {
+    std::vector<k::Value> values(row.begin(), row.end());
+    writer.Write(values);
+  }
+  out->Close();
+}
+
+std::vector<std::string> Header(const std::string& n, const std::string& sapp, const std::string& tapp) {
+  return {n, sapp, tapp, "X" + n, "c", "ab1", "", "", "", "Profile " + n, "N", "1", "owner", "", "", "", "", ""};
+}
+
+// An installation recorded in a registry file of the test, a store holding
+// profile 12 on A, C and the application A, and a pack of 5 on A, B derived
+// from 3.
+class ShowVerifyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RunKestrel({"setup", "--install-dir", t_ / "lumo", "--registry", Registry()}).exit_code, 0);
+    auto store = k::store::Connection::Create(Store());
+    k::store::CreateSchema(*store);
+    store->Execute("insert into qzddi100 (appl, extn) values ('A', 0)");
+    store->Execute("insert into qzmap100 (mprf, sapp, tapp, vers, rele, cust, deph) values (12, 'A', 'C', 'X12', "
+                   "'c', 'ab1', 1)");
+    store->Execute("insert into qzmap101 (mprf, levl, vers, rele, cust, pprf) values (12, 1, 'X12', 'c', 'ab1', 12)");
+    store.reset();
+
+    k::files::CreateFolder(Pack());
+    WriteRows(Pack() + "/Qzmap100.dat", {Header("5", "A", "B"), Header("3", "A", "B")}, 18);
+    WriteRows(Pack() + "/Qzmap101.dat",
+              {{"5", "1", "X5", "c", "ab1", "5"}, {"5", "2", "X3", "c", "ab1", "3"}, {"3", "1", "X3", "c", "ab1", "3"}},
+              6);
+    WriteRows(Pack() + "/qzddi100A.dat", {{"A", "Application A", "0"}}, 3);
+    WriteRows(Pack() + "/qzddi100B.dat", {{"B", "Application B", "1"}}, 3);
+    kestrel::testing::WriteFile(Pack() + "/ExportMR.log",
+                                "SUCCESS\r\n--TESTFILES--\r\nqzddi100A.dat\r\nqzddi100B.dat\r\nQzmap100.dat\r\n"
+                                "Qzmap101.dat\r\n--END TESTFILES--\r\n--APPLS--\r\nA\r\nB\r\n--ENDAPPLS--\r\n"
+                                "ExportRevisions=0\r\nExportToNewProfile=0\r\nExportForSyn=0");
+  }
+  std::string Registry() const { return t_ / "registry.ini"; }
+  std::string Store() const { return t_ / "store.db"; }
+  std::string Pack() const { return t_ / "pack"; }
+  RunResult Run(const std::string& command, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {command, Pack(), "--store", Store(), "--registry", Registry()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunKestrel(args);
+  }
+
+ private:
+  TempFolder t_;
+};
+
+const std::string kProposal = "3|A|B|0|0|1\x01" "5|A|B|3|0|1\r3|A*|B|0*|0|1\x01" "5|A*|B|3*|0|1";
+
+TEST_F(ShowVerifyTest, ShowRawWritesTheDetailsAsTheyAre) {
+  auto r = Run("show", {"--raw"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, kProposal);
+}
+
+TEST_F(ShowVerifyTest, ShowTableHasOneProfilePerRowAndExplainsTheMarkers) {
+  auto r = Run("show");
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  auto lines = k::detail::SplitList(r.out, "\n");
+  ASSERT_GE(lines.size(), 4u) << r.out;
+  EXPECT_THAT(lines[0], StartsWith("#  Pack profile"));
+  EXPECT_THAT(lines[1], ::testing::MatchesRegex("0 +3 +A +B +0 +0 +1 +\\| +3 +A\\* +B +0\\*"));
+  EXPECT_THAT(lines[2], ::testing::MatchesRegex("1 +5 +A +B +3 +0 +1 +\\| +5 +A\\* +B +3\\*"));
+  EXPECT_THAT(r.out, HasSubstr("Markers:"));
+}
+
+TEST_F(ShowVerifyTest, ShowJsonEscapesTheSeparators) {
+  auto r = Run("show", {"--json"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("\"details\":\"3|A|B|0|0|1\\u00015|A|B|3|0|1\\u000d3|A*|B|0*|0|1"));
+  EXPECT_THAT(r.out, HasSubstr("\"target\":[{\"profile\":\"3\",\"source_application\":\"A*\""));
+  EXPECT_THAT(r.out, ::testing::Not(HasSubstr("\"passed\"")));
+}
+
+TEST_F(ShowVerifyTest, ShowOfAMissingPackFails) {
+  auto r = RunKestrel({"show", Pack() + "/none", "--store", Store(), "--registry", Registry()});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "error 1: ShowLogicPackDetails - Path Not Found " + Pack() + "/none\n");
+}
+
+TEST_F(ShowVerifyTest, VerifyTakesTheProposalWithoutMarkers) {
+  auto r = Run("verify", {"--raw"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  // Checked and marked again, from the unmarked proposal.
+  EXPECT_EQ(r.out, kProposal);
+  r = Run("verify");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("The selection passes."));
+}
+
+TEST_F(ShowVerifyTest, VerifyPrintsEveryMessageAndFails) {
+  auto r = Run("verify", {"--target", "20|A|C|0|0|1", "--target", "7|A|B|9|0|1"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_THAT(r.out, HasSubstr("The selection does not pass:\n"
+                               "Profile Number (7) should be greater than the derived from profile (9) .\n"
+                               "Profiles 12 already exists with the application combination A, C. You have to "
+                               "derive an update profile for 20 from existing profiles.\n"));
+  EXPECT_THAT(r.err, StartsWith("error 504: "));
+}
+
+TEST_F(ShowVerifyTest, VerifyJsonCarriesTheVerdict) {
+  auto r = Run("verify", {"--json", "--target", "13|A|B|12|0|1", "--target", "14|A|B|13|0|1"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("\"passed\":true,\"messages\":[]"));
+  EXPECT_THAT(r.out, HasSubstr("{\"profile\":\"13\",\"source_application\":\"A*\",\"target_application\":\"B\","
+                               "\"parent\":\"12\""));
+}
+
+TEST_F(ShowVerifyTest, MarkersAndMalformedEntriesAreUsageErrors) {
+  for (const std::string entry : {"3*|A|B|0|0|1", "3|A|B|0*|0|1", "3|A|B|0|0"}) {
+    auto r = Run("verify", {"--target", entry, "--target", "5|A|B|3|0|1"});
+    EXPECT_EQ(r.exit_code, 2) << entry;
+    EXPECT_THAT(r.err, HasSubstr("--target")) << entry;
+    EXPECT_EQ(r.out, "") << entry;
+  }
+}
+
+}  // namespace
