@@ -12,6 +12,7 @@
 #include "import/hierarchy.h"
 #include "import/lookups.h"
 #include "import/pack_details.h"
+#include "import/plan_lookups.h"
 #include "import/run_log.h"
 #include "import/selection.h"
 #include "pack/manifest.h"
@@ -22,15 +23,14 @@ namespace Kestrel20ImpExp::detail {
 
 namespace {
 
-constexpr int32_t kCorruptPackFile = 100;
-constexpr size_t kHeaderFields = 18;
 constexpr size_t kChainFields = 6;
+constexpr std::string_view kChainFileCorrupt =
+    "Import Migration Profile - Qzmap101.dat file is not having enough data or file is corrupted";
+constexpr std::string_view kApplicationFileCorrupt =
+    "Import Migration Profile - qzddi100.dat file is not having enough data or file is corrupted";
 
-[[noreturn]] void RaiseCorrupt(std::string_view file) {
-  throw ComError(kCorruptPackFile,
-                 "Import Migration Profile - " + std::string(file) +
-                     " file is not having enough data or file is corrupted");
-}
+// The pack files' failures share the header line's number.
+[[noreturn]] void RaiseCorrupt(std::string_view text) { throw ComError(kHeaderLineError, std::string(text)); }
 
 }  // namespace
 
@@ -47,7 +47,7 @@ int64_t PackParentProfile(ImportState& s, const std::string& mprf) {
       }
     }
   } catch (const ComError&) {
-    RaiseCorrupt("Qzmap101.dat");
+    RaiseCorrupt(kChainFileCorrupt);
   }
   // A profile the pack brings without its parent keeps the parent it has in
   // the store.
@@ -62,10 +62,10 @@ int32_t PackApplicationExtn(ImportState& s, const std::string& appl) {
     auto rows = files::RowReader::Open(files::PathInFolder(s.Path, name));
     if (!rows->Next()) return -1;
     // An empty first line defines nothing: the file is corrupt.
-    if (rows->line().empty()) RaiseCorrupt("qzddi100.dat");
+    if (rows->line().empty()) RaiseCorrupt(kApplicationFileCorrupt);
     return NumberOf(rows->fields().back());
   } catch (const ComError&) {
-    RaiseCorrupt("qzddi100.dat");
+    RaiseCorrupt(kApplicationFileCorrupt);
   }
 }
 
@@ -100,7 +100,7 @@ bool ShowLogicPackDetails(ImportState& s, std::string& strLPDetails) {
     std::vector<std::string> sources, targets;
     auto headers = files::RowReader::Open(files::PathInFolder(s.Path, "Qzmap100.dat"));
     while (headers->Next()) {
-      if (headers->fields().size() != kHeaderFields) RaiseCorrupt("Qzmap100.dat");
+      if (headers->fields().size() != kHeaderFieldCount) RaiseCorrupt(kHeaderLineCorrupt);
       const std::string mprf(headers->fields()[0]), sapp(headers->fields()[1]), tapp(headers->fields()[2]);
       std::string entry = mprf + "|" + sapp + "|" + tapp;
       entry += "|" + std::to_string(PackParentProfile(s, mprf));
