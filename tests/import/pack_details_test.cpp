@@ -2,6 +2,7 @@
 // on packs broken in each way it must refuse.
 #include <gmock/gmock.h>
 
+#include "component/errors_ours.h"
 #include "selection_fixture.h"
 
 namespace Kestrel20ImpExp::testing {
@@ -176,6 +177,14 @@ TEST_F(PackDetailsTest, UnreadableHierarchyOrApplicationFileIsRefused) {
   files::DeleteFile(files::Join(PackFolder(), "qzddi100B.dat"));
   WriteGoodManifest({"Qzmap100.dat"}, {"A", "B"});
   ExpectRefused(100, "Import Migration Profile - qzddi100.dat file is not having enough data or file is corrupted");
+}
+
+TEST_F(PackDetailsTest, ApplicationCodeLeavingThePackIsRefusedBeforeReading) {
+  WriteChainPack();
+  WriteRows("Qzmap100.dat", {Header(5, "../A", "B")}, 18);
+  std::string details;
+  EXPECT_FALSE(Show(details));
+  EXPECT_EQ(Object().get_ErrorNumber(), static_cast<int16_t>(Number(Ours::BadApplicationCode)));
 }
 
 TEST_F(PackDetailsTest, StoreFailureIsReportedWithItsOwnNumber) {
