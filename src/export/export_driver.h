@@ -2,10 +2,16 @@
 // writes the manifest around the single-profile or the chain export.
 #pragma once
 
+#include <string>
+
 #include "component/export_state.h"
 
 namespace Kestrel20ImpExp::detail {
 
 bool ExportMigrationProfiles(ExportState& s);
+
+// The export root used when Path is empty: $KESTREL_EXPORT_ROOT when set,
+// else $HOME/ImpExpMR.
+std::string DefaultExportRoot();
 
 }  // namespace Kestrel20ImpExp::detail

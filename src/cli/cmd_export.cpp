@@ -1,0 +1,94 @@
+// `kestrel export`: writes the logic pack of one profile of a store, as a
+// single profile or with its chain of base profiles, and prints the pack folder.
+#include <cstdint>
+#include <iostream>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "cli/command.h"
+#include "component/cls_export.h"
+#include "component/error.h"
+#include "store/connection.h"
+
+namespace kestrel::cli {
+namespace {
+
+using namespace Kestrel20ImpExp;
+
+struct ExportOptions {
+  std::string store;
+  long long profile = 0;
+  std::optional<std::string> root;
+  bool single = false;
+  std::optional<long long> new_number;
+  bool revisions = false;
+  bool sync = false;
+  std::optional<std::string> based_on;
+  bool traverse_parent = false;
+  bool overwrite = false;
+};
+
+// The properties carry profile numbers as 16-bit integers; a larger number
+// overflows there, so it is refused before anything is opened or written.
+std::optional<int16_t> AsProfileNumber(long long n) {
+  if (n < std::numeric_limits<int16_t>::min() || n > std::numeric_limits<int16_t>::max()) return std::nullopt;
+  return static_cast<int16_t>(n);
+}
+
+int RunExport(const ExportOptions& o) {
+  auto profile = AsProfileNumber(o.profile);
+  if (!profile)
+    return Fail(rt::Overflow, std::string(RuntimeErrorText(rt::Overflow)) + ": --profile " +
+                                  std::to_string(o.profile) + " is not a 16-bit profile number");
+  int16_t new_number = 0;
+  if (o.new_number) {
+    auto n = AsProfileNumber(*o.new_number);
+    if (!n)
+      return Fail(rt::Overflow, std::string(RuntimeErrorText(rt::Overflow)) + ": --new-number " +
+                                    std::to_string(*o.new_number) + " is not a 16-bit profile number");
+    new_number = *n;
+  }
+
+  auto connection = store::Connection::Open(o.store);
+  clsExport e;
+  e.putref_DataConnection(connection);
+  e.put_MigrationProfileTobeExported(*profile);
+  if (o.root) e.put_Path(*o.root);
+  e.put_ExportToSingleProfile(o.single);
+  e.put_NewProfileNumber(new_number);
+  e.put_ExportRevisionInformation(o.revisions);
+  e.put_ExportForSync(Variant(o.sync));
+  if (o.based_on) e.put_ExportBasedOn(Variant(*o.based_on));
+  e.put_traveseparent(o.traverse_parent);
+  e.put_OverWrite(o.overwrite);
+  if (ProgressWanted())
+    e.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
+
+  if (!e.ExportMigrationProfiles()) return Fail(e.get_ErrorNumber(), e.get_ErrorDescription());
+  EndProgress();
+  std::cout << e.PackFolder() << '\n';
+  return 0;
+}
+
+const Registration kExport{
+    "export", "write the logic pack of a profile (with its base profiles unless --single)",
+    [](CLI::App& sub) -> Runner {
+      auto o = std::make_shared<ExportOptions>();
+      sub.add_option("--store", o->store, "profile store file")->required();
+      sub.add_option("--profile", o->profile, "number of the profile to export")->required();
+      sub.add_option("--root", o->root,
+                     "export root (default $KESTREL_EXPORT_ROOT, else $HOME/ImpExpMR)");
+      sub.add_flag("--single", o->single, "fold the base profiles' rules into this profile alone");
+      sub.add_option("--new-number", o->new_number, "profile number the pack announces (with --single)");
+      sub.add_flag("--revisions", o->revisions, "export the revision information");
+      sub.add_flag("--sync", o->sync, "write the pack for synchronisation");
+      sub.add_option("--based-on", o->based_on, "leave out the base profiles numbered up to this");
+      sub.add_flag("--traverse-parent", o->traverse_parent,
+                   "take an object's rules and functions from the nearest base profile (with --single)");
+      sub.add_flag("--overwrite", o->overwrite, "write again into an existing pack folder");
+      return [o] { return RunExport(*o); };
+    }};
+
+}  // namespace
+}  // namespace kestrel::cli

@@ -1,0 +1,50 @@
+// The two profile drivers that ExportMigrationProfiles hands over to, and what
+// they share: the progress lines of the manifest text, the profile header
+// record of "Qzmap100.dat", and VRCs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "component/export_state.h"
+#include "pack/row_writer.h"
+
+namespace Kestrel20ImpExp {
+namespace store { class Recordset; }
+
+namespace detail {
+
+// Writes the pack of one profile with the rules it inherits folded into it.
+bool ExportSingleProfile(ExportState& s);
+// Writes the pack of a profile together with the chain of its base profiles.
+bool ExportMultipleProfiles(ExportState& s);
+
+// A VRC as its three texts. The empty VRC (all three empty) is the base of a
+// root profile; as joined text it is "__".
+struct Vrc {
+  std::string vers, rele, cust;
+  bool IsEmpty() const { return vers.empty() && rele.empty() && cust.empty(); }
+  // vers + "_" + rele + "_" + cust
+  std::string Text() const { return vers + "_" + rele + "_" + cust; }
+};
+
+// The VRC of a qzmap100 row (vers, rele, cust), NULL parts as "".
+Vrc VrcOf(const store::Recordset& profile);
+// The VRC it is based on (verf, relf, cusf); empty when verf is NULL.
+Vrc BaseVrcOf(const store::Recordset& profile);
+
+// TAB + text + date + three blanks + time + CR LF, appended to ManifestText.
+void AppendProgress(ExportState& s, std::string_view text);
+// TAB + text + CR LF, appended to ManifestText.
+void AppendNote(ExportState& s, std::string_view text);
+// Adds a file name to RuleFileList.
+void ListRuleFile(ExportState& s, std::string_view name);
+
+// Writes the current row of a header query (the 18 columns of Qzmap100.dat,
+// the owner read as text in the 13th) as one record, the owner deciphered.
+// A NULL owner cannot be deciphered: 94 "Invalid use of Null".
+void WriteProfileHeader(pack::RowWriter& out, const store::Recordset& profile);
+
+}  // namespace detail
+}  // namespace Kestrel20ImpExp
