@@ -1,0 +1,101 @@
+// The rule, library and function loaders of clsImport, and the reading and
+// converting of one of their files as a procedure of its own.
+//
+// LoadedRecords reads a pack file record by record and turns each record into
+// the row its loader stores: profile renumbered through the import plan, VRC
+// replaced from the header map, numbers and dates converted, columns a record
+// leaves unset left out. The loaders store what it yields; a check before an
+// import can run it without a store, so both apply exactly the same rules.
+// Internal to the import and its tests; LoadToMAP150 is public (entry_points.h).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "component/import_state.h"
+#include "component/value.h"
+#include "import/plan_lookups.h"
+#include "pack/layout.h"
+#include "pack/record_reader.h"
+
+namespace Kestrel20ImpExp::detail {
+
+inline constexpr int32_t kLoaderUnexpected = 899;
+
+// Which loader reads a file: the loaders differ in how they replace the VRC,
+// convert numbers and dates, and fill the columns a record leaves open.
+enum class Loader : uint8_t {
+  CurrentRules,    // LoadToMAP120_130_140_160
+  RevisionRules,   // LoadToMAP110_125_135_145_165
+  Library,         // LoadLibraryFiles
+  SharedFunctions  // LoadToMAP150
+};
+
+// The files of each loader, in the order it loads them.
+inline constexpr std::array<const pack::TaggedLayout*, 5> kCurrentRuleFiles = {
+    &pack::kQzmap120, &pack::kQzmap130, &pack::kQzmap140, &pack::kQzmap160, &pack::kQzmap170};
+inline constexpr std::array<const pack::TaggedLayout*, 6> kRevisionRuleFiles = {
+    &pack::kQzmap110, &pack::kQzmap125, &pack::kQzmap135, &pack::kQzmap145, &pack::kQzmap165, &pack::kQzmap175};
+
+// The row one record gives its table: the columns it sets, in layout order,
+// with their converted values.
+struct LoadedRow {
+  std::vector<std::pair<std::string_view, Value>> columns;
+  size_t line = 0;  // the record's first line in its file
+
+  // The value of a column, or nullptr when the record leaves it unset.
+  const Value* Find(std::string_view column) const;
+};
+
+class LoadedRecords {
+ public:
+  // Opens the layout's file in the pack folder s.Path (its name matched
+  // without regard to case); a missing file raises 53.
+  LoadedRecords(const ImportState& s, Loader loader, const pack::TaggedLayout& layout);
+
+  // Reads and converts the next record; false at the end of the file.
+  // Raises what the loader fails on: 9008 for a line outside the format
+  // (naming file and line), 13 for a number or date that does not convert
+  // (also a header map number), 6 for a number out of range.
+  bool Next(LoadedRow& row);
+
+  const pack::TaggedLayout& layout() const { return layout_; }
+  void Close() { reader_->Close(); }
+
+ private:
+  // A profile as read and where the import puts it.
+  struct Identity {
+    int64_t read = 0;                 // the number in the file
+    int32_t mprf = 0;                 // the number it is stored under
+    std::optional<HeaderMatch> entry; // its header map entry, when it has one
+  };
+  void Convert(LoadedRow& row);
+  void Identify(LoadedRow& row);
+
+  const ImportState& s_;
+  Loader loader_;
+  const pack::TaggedLayout& layout_;
+  bool mprf_16bit_;
+  std::unique_ptr<pack::TaggedRecordReader> reader_;
+  pack::TaggedRecord record_;
+  std::optional<Identity> last_;  // the previous record's profile, reused while it repeats
+};
+
+// The two rule loaders: true when every file was loaded; false with 899 and
+// "Unspecified Error : --<name>-- " + the failure's number and text. Rows
+// saved before a failure stay in the store.
+bool LoadToMAP120_130_140_160(ImportState& s);
+bool LoadToMAP110_125_135_145_165(ImportState& s);
+
+// Loads Qzlib100.dat, and Qzlib105.dat when the manifest announces revision
+// information, updating a function stored under the same key and adding the
+// others. Not trapped: a failure raises to the caller, rows saved before it stay.
+bool LoadLibraryFiles(ImportState& s);
+
+}  // namespace Kestrel20ImpExp::detail

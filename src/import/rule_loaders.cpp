@@ -1,0 +1,62 @@
+// The rule table loaders: the current rules and the revision history of a
+// pack, each file loaded row by row into its table.
+#include <string>
+
+#include "component/error.h"
+#include "import/loaders.h"
+#include "store/connection.h"
+#include "store/saved_rows.h"
+#include "store/statements_import_loaders.h"
+
+namespace Kestrel20ImpExp::detail {
+namespace {
+
+// Progress is reported after this many rows of a file, and at its end.
+constexpr size_t kReportEvery = 1000;
+
+// Adds every record of one file to its table. Rows are committed in batches;
+// when a record fails, the rows before it are committed and the failure raised.
+void LoadRuleFile(ImportState& s, Loader loader, const pack::TaggedLayout& layout) {
+  LoadedRecords records(s, loader, layout);
+  store::Connection& c = ConnectionOf(s);
+  auto rs = c.OpenRecordset(store::SelectNoRows(c.dialect(), layout.table), store::adOpenForwardOnly,
+                            store::adLockOptimistic);
+  store::SavedRows saved(c);
+  const std::string table(layout.table);
+  LoadedRow row;
+  while (records.Next(row)) {
+    rs->AddNew();
+    for (const auto& [column, value] : row.columns) rs->Put(column, value);
+    rs->Update();
+    saved.RowSaved();
+    if (saved.rows() % kReportEvery == 0) s.Report(table, static_cast<int64_t>(saved.rows()));
+  }
+  saved.Finish();
+  s.Report(table, static_cast<int64_t>(saved.rows()));
+  rs->Close();
+  records.Close();
+}
+
+template <size_t N>
+bool LoadRuleFiles(ImportState& s, std::string_view procedure, Loader loader,
+                   const std::array<const pack::TaggedLayout*, N>& files) {
+  try {
+    for (const auto* layout : files) LoadRuleFile(s, loader, *layout);
+    return true;
+  } catch (const std::exception& ex) {
+    s.Error.Trap(kLoaderUnexpected, ImportTrapHead(procedure), AsComError(ex));
+    return false;
+  }
+}
+
+}  // namespace
+
+bool LoadToMAP120_130_140_160(ImportState& s) {
+  return LoadRuleFiles(s, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles);
+}
+
+bool LoadToMAP110_125_135_145_165(ImportState& s) {
+  return LoadRuleFiles(s, "LoadToMAP110_125_135_145_165", Loader::RevisionRules, kRevisionRuleFiles);
+}
+
+}  // namespace Kestrel20ImpExp::detail
