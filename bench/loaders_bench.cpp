@@ -1,0 +1,63 @@
+// Benchmark of the rule loaders: writes a pack of current rules with the pack
+// writers and loads it into a new store, printing rows per second.
+// Usage: loaders_bench [ROWS]   (default 20000)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <stdlib.h>
+
+#include "component/files.h"
+#include "component/import_state.h"
+#include "import/loaders.h"
+#include "import/plan_lookups.h"
+#include "pack/record_writer.h"
+#include "store/connection.h"
+#include "store/schema.h"
+
+namespace k = Kestrel20ImpExp;
+
+int main(int argc, char** argv) {
+  const long rows = argc > 1 ? std::atol(argv[1]) : 20000;
+  std::string dir = (std::filesystem::temp_directory_path() / "kestrel-bench-XXXXXX").string();
+  if (!::mkdtemp(dir.data())) return 1;
+  const std::string pack = dir + "/pack";
+  k::files::CreateFolders(pack);
+
+  for (const auto* layout : k::detail::kCurrentRuleFiles) {
+    auto out = k::files::TextWriter::Create(k::files::Join(pack, layout->file));
+    k::pack::TaggedRecordWriter writer(*layout, *out);
+    if (layout == &k::pack::kQzmap120) {
+      for (long i = 0; i < rows; ++i) {
+        k::pack::NamedValues row;
+        for (const auto& f : layout->fields) row.Set(f.column, std::string(f.column) + " " + std::to_string(i));
+        row.Set("mprf", static_cast<int64_t>(40 + i % 3));
+        row.Set("ldat", "2024-03-14 13:05:09");
+        row.Set("prtx", "IF A = B THEN\r\n  C = D\r\nEND IF");
+        writer.Write(row);
+      }
+    }
+    out->Close();
+  }
+
+  k::detail::ImportState s;
+  s.DataConnection = k::store::CreateStore(dir + "/profiles.db");
+  s.Path = pack;
+  s.LastModifiedUser = "bench";
+  s.Plan.SourceProfiles[0] = {40, 41, 42};
+  s.Plan.TargetProfiles[0] = {12, 13, 14};
+  s.Plan.DevelopmentVRCs = {"__", "__", "__"};
+  s.Plan.Size = 2;
+  k::detail::SetHeaderMap(s, {"14_X42_c_ab1", "13_X41_c_ab1", "12_X40_c_ab1"});
+
+  auto start = std::chrono::steady_clock::now();
+  bool ok = k::detail::LoadToMAP120_130_140_160(s);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("%s: %ld rows in %.3f s, %.0f rows/s\n", ok ? "loaded" : s.Error.ErrorDescription.c_str(), rows,
+              seconds, static_cast<double>(rows) / seconds);
+  s.DataConnection.reset();
+  std::filesystem::remove_all(dir);
+  return ok ? 0 : 1;
+}
