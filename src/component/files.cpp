@@ -10,6 +10,7 @@
 
 #include "component/error.h"
 #include "component/errors_ours.h"
+#include "component/text.h"
 
 namespace Kestrel20ImpExp::files {
 namespace {
@@ -29,15 +30,6 @@ bool IsDir(const std::string& path) {
       RaiseErrno(err, true);
   }
   RaiseErrno(err, false);
-}
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
 }
 
 }  // namespace
@@ -133,7 +125,7 @@ std::optional<std::string> ResolveInFolder(const std::string& folder, std::strin
   if (!IsDir(folder)) return std::nullopt;
   std::optional<std::string> found;
   for (const auto& candidate : ListFiles(folder)) {
-    if (!EqualNoCase(candidate, name)) continue;
+    if (!text::EqualNoCase(candidate, name)) continue;
     if (found)
       Raise(Ours::AmbiguousFileName,
             std::string(DefaultText(Ours::AmbiguousFileName)) + ": " + std::string(name) + " in " + folder);
