@@ -51,6 +51,8 @@ std::string ProgressLine(std::string_view text, std::string_view date, std::stri
 
 std::string NoteLine(std::string_view text) { return Cat({"\t", text, kCrLf}); }
 
+std::string UnendedNote(std::string_view text) { return Cat({"\t", text}); }
+
 std::string SuccessLine(std::string_view mprf, std::string_view date, std::string_view time) {
   return Cat({"Exporting Migration Profile ", mprf, " completed Successfully at ", date, "   ", time});
 }

@@ -48,6 +48,9 @@ std::string StartLine(std::string_view mprf, std::string_view date, std::string_
 std::string ProgressLine(std::string_view text, std::string_view date, std::string_view time);
 // TAB + text, CR LF (progress without a time, warnings, notes).
 std::string NoteLine(std::string_view text);
+// TAB + text without a line end: the note of an empty qzmap120 selection,
+// which the next progress line continues.
+std::string UnendedNote(std::string_view text);
 // The closing line of a successful export, without a line end.
 std::string SuccessLine(std::string_view mprf, std::string_view date, std::string_view time);
 // The three closing lines of a failed export, the last without a line end.
