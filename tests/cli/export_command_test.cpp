@@ -3,6 +3,7 @@
 // is written, and no progress when stderr is not a terminal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "export/export_store.h"
@@ -46,6 +47,25 @@ TEST_F(ExportCommand, SingleExportPrintsThePackFolderAndNothingElse) {
   auto rules = RecordsOf(pack, pack::kQzmap120);
   ASSERT_EQ(rules.size(), 1u);
   EXPECT_EQ(rules[0].at("mprf"), "7");
+}
+
+TEST_F(ExportCommand, WithoutSingleTheChainTravelsUnderItsOwnNumbers) {
+  auto r = RunKestrel({"export", "--store", store.path(), "--profile", "7", "--root", store.root(), "--new-number",
+                       "70"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string pack = store.root() + "/ExportedRules/7-BAS-EXT-M";
+  EXPECT_EQ(r.out, pack + "\n");
+  EXPECT_EQ(LinesOf(pack + "/Qzmap100.dat").size(), 2u);
+  auto lines = LinesOf(pack + "/ExportMR.log");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "ExportToNewProfile=0"), lines.end());
+  auto rules = RecordsOf(pack, pack::kQzmap120);
+  ASSERT_EQ(rules.size(), 1u);
+  EXPECT_EQ(rules[0].at("mprf"), "5");
+
+  r = RunKestrel({"export", "--store", store.path(), "--profile", "7", "--root", store.root(), "--based-on", "5",
+                  "--overwrite"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(LinesOf(pack + "/Qzmap100.dat").size(), 1u);
 }
 
 TEST_F(ExportCommand, OptionsReachTheirProperties) {
