@@ -12,6 +12,7 @@
 #include "component/error.h"
 #include "component/errors_ours.h"
 #include "component/files.h"
+#include "store/statements_store.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
@@ -600,26 +601,17 @@ void Recordset::SaveEdit() {
   std::vector<size_t> cols;
   for (size_t i = 0; i < e.changed.size(); ++i)
     if (e.changed[i]) cols.push_back(i);
-  std::string text;
+  std::vector<std::string_view> names;
+  for (size_t i : cols) names.push_back(names_[i]);
   const bool insert = e.kind == Edit::Kind::NewRow && !e.has_rowid;
-  if (insert) {
-    text = "insert into " + table_ + " (";
-    for (size_t k = 0; k < cols.size(); ++k) text += (k ? "," : "") + names_[cols[k]];
-    text += ") values (";
-    for (size_t k = 0; k < cols.size(); ++k) text += k ? ",?" : "?";
-    text += ")";
-  } else {
-    if (!e.has_rowid) {
-      if (!hidden_rowid_ || eof_)
-        Raise(Ours::RowsNotChangeable,
-              std::string(DefaultText(Ours::RowsNotChangeable)) + ": the found row has no rowid");
-      e.rowid = sqlite3_column_int64(stmt_->get(), FieldCount());
-      e.has_rowid = true;
-    }
-    text = "update " + table_ + " set ";
-    for (size_t k = 0; k < cols.size(); ++k) text += (k ? "," : "") + names_[cols[k]] + "=?";
-    text += " where rowid=?";
+  if (!insert && !e.has_rowid) {
+    if (!hidden_rowid_ || eof_)
+      Raise(Ours::RowsNotChangeable,
+            std::string(DefaultText(Ours::RowsNotChangeable)) + ": the found row has no rowid");
+    e.rowid = sqlite3_column_int64(stmt_->get(), FieldCount());
+    e.has_rowid = true;
   }
+  const std::string text = insert ? InsertRowWithParameters(table_, names) : UpdateRowByRowid(table_, names);
 
   Statement st = conn_.Prepare(text);
   int p = 1;

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "component/error.h"
+#include "store/statements_store.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
@@ -219,6 +220,12 @@ void CreateSchema(Connection& c) {
   Batch b(c);
   c.ExecuteScript(SchemaScript());
   b.Commit();
+}
+
+std::vector<std::pair<std::string_view, int64_t>> RowCounts(Connection& c) {
+  std::vector<std::pair<std::string_view, int64_t>> out;
+  for (const auto& t : Tables()) out.emplace_back(t.name, c.OpenRecordset(CountRows(t.name))->Fields(0).Integer());
+  return out;
 }
 
 std::shared_ptr<Connection> CreateStore(const std::string& path) {

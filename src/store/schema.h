@@ -6,6 +6,7 @@
 // docs/schema.md describes the tables for people.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -55,6 +56,9 @@ std::span<const std::string_view> RuleTables();
 std::string SchemaScript();
 // Runs the script on an empty store, in one transaction.
 void CreateSchema(Connection& c);
+// The number of rows of every table, in the order of Tables().
+std::vector<std::pair<std::string_view, int64_t>> RowCounts(Connection& c);
+
 // Creates a new store file holding the empty schema (fails with 58 when the
 // file exists).
 std::shared_ptr<Connection> CreateStore(const std::string& path);
