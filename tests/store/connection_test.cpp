@@ -12,12 +12,12 @@
 
 #include "component/error.h"
 #include "component/files.h"
-#include "store/temp_store.h"
+#include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
 
-using Kestrel20ImpExp::testing::TempFolder;
+using kestrel::testing::TempFolder;
 
 int ErrorOf(const std::function<void()>& f) {
   try {
@@ -31,7 +31,7 @@ int ErrorOf(const std::function<void()>& f) {
 class ConnectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = dir_.File("store.db");
+    path_ = dir_ / "store.db";
     c_ = Connection::Create(path_);
     c_->ExecuteScript(
         "create table qzmap120 (mprf integer, vers text, rele text, cust text, tcpac text, isms text, "
@@ -50,7 +50,7 @@ class ConnectionTest : public ::testing::Test {
 };
 
 TEST_F(ConnectionTest, OpeningNeverCreatesAStore) {
-  std::string missing = dir_.File("missing.db");
+  std::string missing = dir_ / "missing.db";
   try {
     Connection::Open(missing);
     FAIL() << "opened a missing store";
@@ -62,7 +62,7 @@ TEST_F(ConnectionTest, OpeningNeverCreatesAStore) {
 
   EXPECT_EQ(ErrorOf([&] { Connection::Create(path_); }), 58);
 
-  std::string junk = dir_.File("junk.db");
+  std::string junk = dir_ / "junk.db";
   std::ofstream(junk) << "this is a text file, long enough to have a header of some sort\n";
   EXPECT_EQ(ErrorOf([&] { Connection::Open(junk); }), SQLITE_NOTADB);
 

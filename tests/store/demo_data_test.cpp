@@ -14,12 +14,12 @@
 #include "store/schema.h"
 #include "store/statements_export.h"
 #include "store/statements_store.h"
-#include "store/temp_store.h"
+#include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
 
-using Kestrel20ImpExp::testing::TempFolder;
+using kestrel::testing::TempFolder;
 
 // Columns that hold blocks of lines in the pack; every other column travels
 // on one line.
@@ -30,7 +30,7 @@ class DemoDataTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempFolder;
-    conn_ = CreateDemoStore(dir_->File("demo.db"), 1);
+    conn_ = CreateDemoStore(*dir_ / "demo.db", 1);
   }
   static void TearDownTestSuite() {
     conn_.reset();
@@ -268,8 +268,8 @@ TEST_F(DemoDataTest, ValuesHaveTheFormsAPackCarries) {
 
 TEST(DemoScaleTest, ScaleMultipliesRulesAndApplicationRows) {
   TempFolder dir;
-  auto one = CreateDemoStore(dir.File("one.db"), 1);
-  auto three = CreateDemoStore(dir.File("three.db"), 3);
+  auto one = CreateDemoStore(dir / "one.db", 1);
+  auto three = CreateDemoStore(dir / "three.db", 3);
   std::map<std::string_view, int64_t> n1, n3;
   for (auto [t, n] : RowCounts(*one)) n1[t] = n;
   for (auto [t, n] : RowCounts(*three)) n3[t] = n;
@@ -283,10 +283,10 @@ TEST(DemoScaleTest, ScaleMultipliesRulesAndApplicationRows) {
 
 TEST(SharedDataTest, CopiesCodesAndUsersInTheirOrder) {
   TempFolder dir;
-  auto demo = CreateDemoStore(dir.File("demo.db"), 1);
+  auto demo = CreateDemoStore(dir / "demo.db", 1);
   // Users added later come later, whatever their names.
   demo->Execute("insert into qzusr100 (usrn, dsca) values (cast('aaron' as blob), 'added last')");
-  auto target = CreateStore(dir.File("second.db"));
+  auto target = CreateStore(dir / "second.db");
   CopySharedReferenceData(*target, *demo);
 
   for (std::string_view table : {"qzlgy115", "qzusr100"}) {

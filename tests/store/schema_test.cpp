@@ -7,12 +7,12 @@
 #include <set>
 
 #include "component/error.h"
-#include "store/temp_store.h"
+#include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
 
-using Kestrel20ImpExp::testing::TempFolder;
+using kestrel::testing::TempFolder;
 
 int ErrorOf(const std::function<void()>& f) {
   try {
@@ -67,7 +67,7 @@ TEST(SchemaTest, ApplicationTablesMoveByPosition) {
 
 TEST(SchemaTest, CreatedStoreKeepsKeysAndTexts) {
   TempFolder dir;
-  auto c = CreateStore(dir.File("s.db"));
+  auto c = CreateStore(dir / "s.db");
   auto tables = c->OpenRecordset("select count(*) from sqlite_master where type = 'table' and name like 'qz%'");
   EXPECT_EQ(tables->Fields(0).Integer(), 31);
 

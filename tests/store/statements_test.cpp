@@ -14,12 +14,12 @@
 #include "store/statements_import_selection.h"
 #include "store/statements_import_transaction.h"
 #include "store/statements_profiles.h"
-#include "store/temp_store.h"
+#include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
 
-using Kestrel20ImpExp::testing::TempFolder;
+using kestrel::testing::TempFolder;
 
 const std::string kHeader13 = "select mprf,sapp,tapp,vers,rele,cust,verf,relf,cusf,dsca,scme,deph,cast(ownr as varchar)";
 const std::string kHeader18 = kHeader13 + ",bsen,rhos,busr,pswd,apln";
@@ -234,7 +234,7 @@ TEST(StatementsTest, ValuesAreRenderedInOnePlace) {
 class SqliteRenderingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    c_ = CreateStore(dir_.File("s.db"));
+    c_ = CreateStore(dir_ / "s.db");
     c_->ExecuteScript(
         "insert into qzddi100 (appl, dsca, extn) values ('LGA', 'Ledger', 0), ('EXB', 'Extension', 1);"
         "insert into qzmap100 (mprf, sapp, tapp, vers, rele, cust, verf, relf, cusf, deph, ownr) values "
