@@ -19,7 +19,7 @@
 #include "pack/row_writer.h"
 #include "store/connection.h"
 #include "store/schema.h"
-#include "store/temp_store.h"
+#include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::testing {
 
@@ -52,13 +52,13 @@ inline std::string Details(const std::vector<std::string>& sources, const std::v
 class SelectionFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    install_ = tmp_.File("install");
+    install_ = tmp_ / "install";
     files::CreateFolders(install_ + "/LumoStudio/tmp");
-    store_ = store::Connection::Create(tmp_.File("store.db"));
+    store_ = store::Connection::Create(tmp_ / "store.db");
     store::CreateSchema(*store_);
     object_ = std::make_unique<clsImport>(std::make_shared<FixedRegistry>(install_));
     object_->putref_DataConnection(store_);
-    pack_ = tmp_.File("pack");
+    pack_ = tmp_ / "pack";
     files::CreateFolder(pack_);
     object_->put_Path(pack_);
   }
@@ -154,7 +154,7 @@ class SelectionFixture : public ::testing::Test {
   }
 
  private:
-  TempFolder tmp_;
+  kestrel::testing::TempFolder tmp_;
   std::string install_, pack_;
   std::shared_ptr<store::Connection> store_;
   std::unique_ptr<clsImport> object_;
