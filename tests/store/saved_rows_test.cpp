@@ -8,19 +8,19 @@
 #include <stdexcept>
 
 #include "component/error.h"
-#include "store/temp_store.h"
+#include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
 
-using Kestrel20ImpExp::testing::TempFolder;
+using kestrel::testing::TempFolder;
 
 class SavedRowsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    c_ = Connection::Create(dir_.File("store.db"));
+    c_ = Connection::Create(dir_ / "store.db");
     c_->ExecuteScript("create table qzmap150 (func text, defn text, help text)");
-    reader_ = Connection::Open(dir_.File("store.db"));
+    reader_ = Connection::Open(dir_ / "store.db");
   }
   void Save(SavedRows& saved, const std::string& func) {
     c_->Execute("insert into qzmap150 (func) values ('" + func + "')");
