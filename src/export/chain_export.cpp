@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "component/error.h"
-#include "component/errors_ours.h"
 #include "component/files.h"
 #include "component/value.h"
 #include "export/app_data_writers.h"
@@ -21,28 +20,6 @@
 
 namespace Kestrel20ImpExp::detail {
 namespace {
-
-using AppDataWriter = bool (*)(ExportState&, const std::string&);
-
-struct AppDataStep {
-  AppDataWriter writer;
-  std::string_view started, ended;
-};
-
-// The application data writers in the order of the chain pack: qzddi230
-// comes last here.
-constexpr AppDataStep kAppDataSteps[] = {
-    {ExportQzddi100, "Exporting Qzddi100 Started : ", "Exporting Qzddi100 Ended   : "},
-    {ExportQzddi101, "Exporting Qzddi101 Started : ", "Exporting Qzddi101 Ended   : "},
-    {ExportQzddi140, "Exporting Qzddi140 Started : ", "Exporting Qzddi140 Ended   : "},
-    {ExportQzddi150, "Exporting Qzddi150 Started : ", "Exporting Qzddi150 Ended   : "},
-    {ExportQzddi160, "Exporting Qzddi160 Started : ", "Exporting Qzddi160 Ended   : "},
-    {ExportQzddi200, "Exporting Qzddi200 Started : ", "Exporting Qzddi200 Ended   : "},
-    {ExportQzddi220, "Exporting Qzddi220 Started : ", "Exporting Qzddi220 Ended   : "},
-    {ExportQzlgy140, "Exporting Qzlgy140 and Qzlgy141 Started : ", "Exporting Qzlgy140 and Qzlgy141 Ended   : "},
-    {ExportQzlgy150, "Exporting Qzlgy150 Started : ", "Exporting Qzlgy150 Ended   : "},
-    {ExportQzddi230, "Exporting Qzddi230 Started : ", "Exporting Qzddi230 Ended   : "},
-};
 
 struct RuleStep {
   std::string_view table;
@@ -125,9 +102,7 @@ bool WriteChainHeaders(ExportState& s, store::Connection& c) {
     const int64_t mprf = rs->Fields("mprf").Integer();
     if (limit >= static_cast<double>(mprf)) break;
     if (std::find(s.ChainProfiles.begin(), s.ChainProfiles.end(), mprf) != s.ChainProfiles.end()) {
-      s.Error.Set(Number(Ours::ChainTooLong), std::string(DefaultText(Ours::ChainTooLong)) + ": profile " +
-                                                  std::to_string(mprf) + " is reached twice from profile " +
-                                                  std::to_string(s.MigrationProfileTobeExported));
+      SetChainLoop(s, mprf, s.MigrationProfileTobeExported);
       return false;
     }
     base = BaseVrcOf(*rs);
@@ -146,11 +121,7 @@ bool ExportChain(ExportState& s) {
   for (const auto& appl : s.ChainApplications) applications += (applications.empty() ? "" : "|") + appl;
   for (int16_t mprf : s.ChainProfiles) profiles += (profiles.empty() ? "" : " ") + std::to_string(mprf);
 
-  for (const auto& step : kAppDataSteps) {
-    AppendProgress(s, step.started);
-    if (!step.writer(s, applications)) return false;
-    AppendProgress(s, step.ended);
-  }
+  if (!ExportApplicationData(s, applications, false)) return false;
   if (!RunRuleSteps(s, kRuleSteps, profiles)) return false;
 
   AppendProgress(s, "Exporting Functions Started : ");

@@ -8,7 +8,6 @@
 
 #include "component/error.h"
 #include "component/errors_ours.h"
-#include "component/text.h"
 #include "pack/layout.h"
 #include "pack/naming.h"
 #include "store/connection.h"
@@ -39,13 +38,6 @@ std::string ObjectQuery(const store::Connection& c, const pack::TaggedLayout& la
                         const MappingObject& o) {
   return store::SelectObjectRows(c.dialect(), layout.table, mprf, vrc.vers, vrc.rele, vrc.cust, o.pac, o.mod,
                                  o.flno);
-}
-
-// Position of a column of a query, or -1.
-int ColumnIndex(const store::Recordset& rs, std::string_view name) {
-  for (int i = 0; i < rs.FieldCount(); ++i)
-    if (text::EqualNoCase(rs.FieldName(i), name)) return i;
-  return -1;
 }
 
 // Writes the rows of an open query as records of the exported profile. For
@@ -158,9 +150,7 @@ bool ExportObjectEx(ExportState& s, const pack::Identity& exported, int64_t mprf
       return !first;
     }
     if (!visited.insert(level_mprf).second) {
-      s.Error.Set(Number(Ours::ChainTooLong), std::string(DefaultText(Ours::ChainTooLong)) + ": profile " +
-                                                  std::to_string(level_mprf) + " is reached twice from profile " +
-                                                  std::to_string(mprf) + " (object " + object.Name() + ")");
+      SetChainLoop(s, level_mprf, mprf);
       return false;
     }
     level_revisions = s.ExportRevisionInformation && s.ProfileRevisionsEnabled;

@@ -41,6 +41,19 @@ void AppendNote(ExportState& s, std::string_view text);
 // Adds a file name to RuleFileList.
 void ListRuleFile(ExportState& s, std::string_view name);
 
+// Runs the application data writers in the order of the single-profile pack
+// or, for the chain pack, with qzddi230 last, each between its "Started : "
+// and "Ended   : " progress lines. `applications` are the codes joined by
+// "|". A writer's false result ends the run with false.
+bool ExportApplicationData(ExportState& s, const std::string& applications, bool single_profile);
+
+// Position of a column of a query (without regard to case), or -1.
+int ColumnIndex(const store::Recordset& rs, std::string_view name);
+
+// Records that the walk up from profile `from` reached profile `reached`
+// a second time: the parent or base VRCs of the store form a loop.
+void SetChainLoop(ExportState& s, int64_t reached, int64_t from);
+
 // Writes the current row of a header query (the 18 columns of Qzmap100.dat,
 // the owner read as text in the 13th) as one record, the owner deciphered.
 // A NULL owner cannot be deciphered: 94 "Invalid use of Null".

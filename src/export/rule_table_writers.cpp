@@ -9,7 +9,6 @@
 #include "component/error.h"
 #include "component/errors_ours.h"
 #include "component/files.h"
-#include "component/text.h"
 #include "export/profile_drivers.h"
 #include "export/profile_list.h"
 #include "pack/manifest.h"
@@ -42,13 +41,6 @@ constexpr std::array<RuleTableMember, 13> kMembers = {{
   {"ExportQzmap175", "qzmap175", "qzmap175.dat", &pack::kQzmap175, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, kReadOnly,   "qzmap175"},
 }};
 // clang-format on
-
-// Position of a column of a query, or -1.
-int ColumnIndex(const store::Recordset& rs, std::string_view name) {
-  for (int i = 0; i < rs.FieldCount(); ++i)
-    if (text::EqualNoCase(rs.FieldName(i), name)) return i;
-  return -1;
-}
 
 void WriteRowFile(ExportState& s, const RuleTableMember& m, store::Recordset& rs) {
   std::vector<int> at;

@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "component/cipher.h"
 #include "component/error.h"
 #include "component/files.h"
 #include "export/app_data_writers.h"
@@ -19,27 +18,6 @@
 
 namespace Kestrel20ImpExp::detail {
 namespace {
-
-using AppDataWriter = bool (*)(ExportState&, const std::string&);
-
-struct AppDataStep {
-  AppDataWriter writer;
-  std::string_view started, ended;
-};
-
-// The application data writers in the order of the single-profile pack.
-constexpr AppDataStep kAppDataSteps[] = {
-    {ExportQzddi100, "Exporting Qzddi100 Started : ", "Exporting Qzddi100 Ended   : "},
-    {ExportQzddi101, "Exporting Qzddi101 Started : ", "Exporting Qzddi101 Ended   : "},
-    {ExportQzddi140, "Exporting Qzddi140 Started : ", "Exporting Qzddi140 Ended   : "},
-    {ExportQzddi150, "Exporting Qzddi150 Started : ", "Exporting Qzddi150 Ended   : "},
-    {ExportQzddi160, "Exporting Qzddi160 Started : ", "Exporting Qzddi160 Ended   : "},
-    {ExportQzddi200, "Exporting Qzddi200 Started : ", "Exporting Qzddi200 Ended   : "},
-    {ExportQzddi220, "Exporting Qzddi220 Started : ", "Exporting Qzddi220 Ended   : "},
-    {ExportQzddi230, "Exporting Qzddi230 Started : ", "Exporting Qzddi230 Ended   : "},
-    {ExportQzlgy140, "Exporting Qzlgy140 and Qzlgy141 Started : ", "Exporting Qzlgy140 and Qzlgy141 Ended   : "},
-    {ExportQzlgy150, "Exporting Qzlgy150 Started : ", "Exporting Qzlgy150 Ended   : "},
-};
 
 // The rule files the mapping object export writes into, in the order they
 // are created; the revision files only when revisions are exported.
@@ -121,11 +99,7 @@ bool ExportSingleProfileSteps(ExportState& s, bool& streams_created) {
   AppendProgress(s, "Exporting Qzmap100 Ended   : ");
 
   const std::string applications = p.sapp + "|" + p.tapp;
-  for (const auto& step : kAppDataSteps) {
-    AppendProgress(s, step.started);
-    if (!step.writer(s, applications)) return false;
-    AppendProgress(s, step.ended);
-  }
+  if (!ExportApplicationData(s, applications, true)) return false;
 
   AppendProgress(s, "Exporting Mapping Objects Started : ");
   streams_created = true;
