@@ -14,3 +14,16 @@ trap 'rm -rf "$work"' EXIT
 "$k" demo-store "$work/profiles.db"
 echo "Rows per table:"
 "$k" counts --store "$work/profiles.db"
+
+# The grandchild of the demo chain (profile 30) exported twice: as a single
+# profile, the rules it inherits folded in, and with the two profiles it is
+# based on, each under its own number; both with their revision history.
+mkdir -p "$work/packs"
+single=$("$k" export --store "$work/profiles.db" --profile 30 --root "$work/packs" --single --traverse-parent --revisions)
+echo
+echo "Single-profile pack $single ($(head -n 1 "$single/ExportMR.log" | tr -d '\r')):"
+ls -l "$single"
+chain=$("$k" export --store "$work/profiles.db" --profile 30 --root "$work/packs" --revisions)
+echo
+echo "Profile-chain pack $chain ($(head -n 1 "$chain/ExportMR.log" | tr -d '\r')):"
+ls -l "$chain"

@@ -97,8 +97,8 @@ Level ExportObjectAtLevel(ExportState& s, store::Connection& c, const pack::Iden
         WriteObjectRows(s, *info, pack::kQzmap110, exported, o);
         info->Close();
         for (const auto* layout : kRevisionLayouts) ExportTable(s, c, *layout, mprf, vrc, exported, o);
-        AppendProgress(s, "Exporting Revisions for Mapping Object " + o.Name() + " Completed ");
       }
+      AppendProgress(s, "Exporting Revisions for Mapping Object " + o.Name() + " Completed ");
     }
     return Level::Written;
   } catch (const std::exception& ex) {

@@ -207,6 +207,12 @@ TEST_F(SingleProfileExport, RevisionsComeFromTheLevelWhoseRulesAreExported) {
   EXPECT_EQ(std::count(progress.begin(), progress.end(),
                        "Exporting Revisions for Mapping Object ARCUST010 Completed <time>"),
             1);
+  // Started and Completed frame the revisions of an object also when it has none.
+  auto none = std::find(progress.begin(), progress.end(), "No Revisions Present");
+  ASSERT_NE(none, progress.end());
+  ASSERT_NE(none + 1, progress.end());
+  EXPECT_EQ((none + 1)->rfind("Exporting Revisions for Mapping Object ", 0), 0u);
+  EXPECT_NE((none + 1)->find(" Completed <time>"), std::string::npos);
   EXPECT_NE(std::find(progress.begin(), progress.end(), "Exporting Development VRC Information Completed: <time>"),
             progress.end());
 }
