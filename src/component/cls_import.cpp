@@ -11,7 +11,7 @@ namespace detail {
 ImportState& StateOf(clsImport& i) { return i.s_; }
 
 store::Connection& ConnectionOf(const ImportState& s) {
-  if (!s.DataConnection) throw ComError(91, "Object variable or With block variable not set");
+  if (!s.DataConnection) RaiseRuntime(rt::ObjectNotSet);
   return *s.DataConnection;
 }
 }  // namespace detail

@@ -10,6 +10,7 @@ namespace Kestrel20ImpExp {
 
 std::string_view RuntimeErrorText(int32_t number) {
   switch (number) {
+    case rt::InvalidProcedureCall: return "Invalid procedure call or argument";
     case rt::Overflow: return "Overflow";
     case rt::SubscriptOutOfRange: return "Subscript out of range";
     case rt::TypeMismatch: return "Type mismatch";
@@ -20,6 +21,7 @@ std::string_view RuntimeErrorText(int32_t number) {
     case rt::InvalidUseOfNull: return "Invalid use of Null";
     case rt::BadFileNameOrNumber: return "Bad file name or number";
     case rt::FileAlreadyExists: return "File already exists";
+    case rt::ObjectNotSet: return "Object variable or With block variable not set";
     case rt::CannotCreateObject: return "ActiveX component can't create object";
     default: return "Application-defined or object-defined error";
   }

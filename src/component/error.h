@@ -12,6 +12,7 @@ namespace Kestrel20ImpExp {
 
 // Numbers of the original run time that messages rely on.
 namespace rt {
+inline constexpr int32_t InvalidProcedureCall = 5;
 inline constexpr int32_t Overflow = 6;
 inline constexpr int32_t SubscriptOutOfRange = 9;
 inline constexpr int32_t TypeMismatch = 13;
@@ -22,6 +23,7 @@ inline constexpr int32_t PathNotFound = 76;
 inline constexpr int32_t InvalidUseOfNull = 94;
 inline constexpr int32_t BadFileNameOrNumber = 52;    // a stream used after Close
 inline constexpr int32_t FileAlreadyExists = 58;      // CreateFolder on an existing folder
+inline constexpr int32_t ObjectNotSet = 91;           // DataConnection not set
 inline constexpr int32_t CannotCreateObject = 429;    // CreateObject with an unknown ProgID
 }  // namespace rt
 

@@ -45,6 +45,12 @@ std::string_view DefaultText(Ours e) {
   return "Unknown error";
 }
 
+std::vector<Ours> AllOurs() {
+  std::vector<Ours> all;
+  for (const auto& entry : kTable) all.push_back(entry.code);
+  return all;
+}
+
 void Raise(Ours e, std::string detail) {
   throw ComError(Number(e), detail.empty() ? std::string(DefaultText(e)) : std::move(detail));
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Kestrel20ImpExp {
 
@@ -34,6 +35,8 @@ enum class Ours : int32_t {
 
 int32_t Number(Ours e);
 std::string_view DefaultText(Ours e);
+// Every row of the table, in its order (docs/errors.md must list each one).
+std::vector<Ours> AllOurs();
 
 // Throws ComError(e, detail or the default text).
 [[noreturn]] void Raise(Ours e, std::string detail = {});

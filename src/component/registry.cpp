@@ -79,7 +79,7 @@ Content Load(const std::string& path) {
 
 std::string FormatEntry(const std::string& name, const std::string& data) {
   if (data.find_first_of("\r\n") != std::string::npos)
-    throw ComError(5, "Invalid procedure call or argument: a registry value cannot hold a line end");
+    throw ComError(rt::InvalidProcedureCall, "Invalid procedure call or argument: a registry value cannot hold a line end");
   bool quote = !data.empty() && (data.front() == ' ' || data.front() == '\t' || data.back() == ' ' ||
                                  data.back() == '\t' || data.front() == '"');
   return name + "=" + (quote ? "\"" + data + "\"" : data);
@@ -129,7 +129,7 @@ bool RegistryFile::GetKeyValue(uint32_t hive, const std::string& key, const std:
 void RegistryFile::SetKeyValue(uint32_t hive, const std::string& key, const std::string& value_name,
                                const std::string& data) {
   std::string section = RegistrySection(hive, key);
-  if (section.empty()) throw ComError(5, "Invalid procedure call or argument: unknown registry hive");
+  if (section.empty()) throw ComError(rt::InvalidProcedureCall, "Invalid procedure call or argument: unknown registry hive");
   std::string entry = FormatEntry(value_name, data);
   Content c = Load(path_);
 

@@ -13,7 +13,7 @@ bool GetLumoInstallationPath(ImportState& s, std::string& strPath) {
     // The registry component is created with the object; without one the
     // lookup fails as a creation failure would.
     std::shared_ptr<Registry> registry = s.RegistryComponent;
-    if (!registry) throw ComError(429, "ActiveX component can't create object");
+    if (!registry) RaiseRuntime(rt::CannotCreateObject);
     if (registry->GetKeyValue(HKEY_LOCAL_MACHINE_VALUE, std::string(kInstallationKey),
                               std::string(kInstallationValueName), strPath))
       return true;

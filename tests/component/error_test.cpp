@@ -3,6 +3,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
 
 #include "component/error.h"
@@ -54,6 +57,30 @@ TEST(ErrorTest, OurErrorsComeFromOneTable) {
     EXPECT_EQ(e.number(), 9002);
     EXPECT_EQ(e.description(), DefaultText(Ours::AmbiguousFileName));
   }
+}
+
+// docs/errors.md mirrors the table: every row with its number and text.
+TEST(ErrorTest, TheErrorsDocumentListsEveryRowOfTheTable) {
+  std::ifstream in(std::string(KESTREL_SOURCE_DIR) + "/docs/errors.md", std::ios::binary);
+  ASSERT_TRUE(in) << "docs/errors.md is missing";
+  std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::set<int32_t> numbers;
+  for (Ours e : AllOurs()) {
+    EXPECT_TRUE(numbers.insert(Number(e)).second) << "number " << Number(e) << " is used twice";
+    std::string row = "| " + std::to_string(Number(e)) + " | `";
+    size_t at = doc.find(row);
+    ASSERT_NE(at, std::string::npos) << "docs/errors.md has no row for " << Number(e);
+    std::string line = doc.substr(at, doc.find('\n', at) - at);
+    EXPECT_NE(line.find("| " + std::string(DefaultText(e)) + " |"), std::string::npos)
+        << "the text of " << Number(e) << " differs: " << line;
+  }
+  // The run-time numbers in use are documented too.
+  for (int32_t n : {rt::InvalidProcedureCall, rt::Overflow, rt::TypeMismatch, rt::BadFileNameOrNumber,
+                    rt::FileNotFound, rt::FileAlreadyExists, rt::InputPastEnd, rt::PermissionDenied,
+                    rt::PathNotFound, rt::ObjectNotSet, rt::InvalidUseOfNull, rt::CannotCreateObject})
+    EXPECT_NE(doc.find("| " + std::to_string(n) + " | " + std::string(RuntimeErrorText(n)) + " |"),
+              std::string::npos)
+        << n;
 }
 
 }  // namespace
