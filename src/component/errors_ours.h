@@ -31,6 +31,7 @@ enum class Ours : int32_t {
   NoCurrentRow = 9021,        // a recordset at BOF or EOF was read or changed
   RowsNotChangeable = 9022,   // a recordset over several tables or without rowid
   StatementNotSingle = 9023,  // Execute was given more than one statement
+  // Every row here has its row in docs/errors.md (a test checks it).
 };
 
 int32_t Number(Ours e);
