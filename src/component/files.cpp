@@ -2,6 +2,7 @@
 #include "component/files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -152,6 +153,24 @@ TextWriter::TextWriter(std::FILE* f, std::string path) : file_(f), path_(std::mo
 std::unique_ptr<TextWriter> TextWriter::Create(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) RaiseOpen(errno, path);
+  return std::unique_ptr<TextWriter>(new TextWriter(f, path));
+}
+
+std::unique_ptr<TextWriter> TextWriter::CreatePrivate(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) RaiseOpen(errno, path);
+  // A file that existed keeps its mode through open: narrow it first.
+  if (::fchmod(fd, 0600) != 0) {
+    int err = errno;
+    ::close(fd);
+    RaiseErrno(err);
+  }
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) {
+    int err = errno;
+    ::close(fd);
+    RaiseErrno(err);
+  }
   return std::unique_ptr<TextWriter>(new TextWriter(f, path));
 }
 

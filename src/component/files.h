@@ -40,6 +40,9 @@ class TextWriter {
  public:
   static std::unique_ptr<TextWriter> Create(const std::string& path);
   static std::unique_ptr<TextWriter> Append(const std::string& path);  // creates when missing
+  // As Create, but only the owner may read or write the file, an existing
+  // one included, before anything is written: for files holding a password.
+  static std::unique_ptr<TextWriter> CreatePrivate(const std::string& path);
   ~TextWriter();
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;

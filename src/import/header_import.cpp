@@ -67,13 +67,6 @@ int32_t Narrow32(int64_t n) {
 
 int64_t NumberOfText(std::string_view number) { return Value(std::string(number)).Integer(); }
 
-// Element i of a plan member; positions outside the plan raise 9.
-template <class T>
-const T& PlanAt(const ImportPlan& p, const std::vector<T>& member, size_t i) {
-  if (p.Size < 0 || i > static_cast<size_t>(p.Size) || i >= member.size()) RaiseRuntime(rt::SubscriptOutOfRange);
-  return member[i];
-}
-
 // The first position of the plan whose target profile number is `mprf`.
 size_t TargetPosition(const ImportPlan& p, int64_t mprf) {
   for (size_t k = 0; p.Size >= 0 && k <= static_cast<size_t>(p.Size); ++k)

@@ -12,9 +12,17 @@
 #include <string_view>
 #include <vector>
 
+#include "component/error.h"
 #include "component/import_state.h"
 
 namespace Kestrel20ImpExp::detail {
+
+// Element i of a plan member; positions outside the plan raise 9.
+template <class T>
+const T& PlanAt(const ImportPlan& p, const std::vector<T>& member, size_t i) {
+  if (p.Size < 0 || i > static_cast<size_t>(p.Size) || i >= member.size()) RaiseRuntime(rt::SubscriptOutOfRange);
+  return member[i];
+}
 
 // The target profile number of the first plan entry whose source profile
 // number is `mprf`; 0 when none (also for an empty plan).

@@ -334,6 +334,15 @@ void Connection::RollbackBatch() {
   }
 }
 
+void Connection::CommitHeld() {
+  if (!InTransaction()) return;
+  Execute("commit");
+  // "begin" is deferred: nothing is locked until the next read or write.
+  Execute("begin");
+  for (size_t i = 0; i < impl_->batches.size(); ++i)
+    if (impl_->batches[i] == Impl::BatchKind::Savepoint) Execute("savepoint kestrel_batch_" + std::to_string(i));
+}
+
 // ---------------------------------------------------------------------------
 // Statement
 

@@ -70,6 +70,12 @@ class Connection {
   void CommitBatch();
   void RollbackBatch();
   bool InTransaction() const;
+  // Commits what the connection holds uncommitted (open batches, or a
+  // transaction the caller began), so that another connection, such as a
+  // bulk loader in its own process, can write the store without waiting.
+  // Then opens them again, without taking a lock, so that batches still pair
+  // up; a later rollback only undoes what came after this commit.
+  void CommitHeld();
 
   // A prepared statement from the cache: the same text is compiled once and
   // handed out again after the previous holder released it.

@@ -149,6 +149,32 @@ TEST_F(ConnectionTest, ASecondWriterWaitsInsteadOfFailing) {
   EXPECT_EQ(Count(), 2);
 }
 
+TEST_F(ConnectionTest, CommitHeldLetsAnotherWriterInAndKeepsBatchesPaired) {
+  auto other = Connection::Open(path_);
+  sqlite3_busy_timeout(other->handle(), 0);  // fail at once instead of waiting
+  c_->BeginBatch();
+  c_->Execute("insert into qzmap120 (mprf) values (1)");
+  {
+    Batch inner(*c_);
+    c_->Execute("insert into qzmap120 (mprf) values (2)");
+    EXPECT_NE(ErrorOf([&] { other->Execute("insert into qzmap120 (mprf) values (9)"); }), 0);
+    c_->CommitHeld();
+    // Both rows are in the store and nothing is locked any more.
+    EXPECT_EQ(other->OpenRecordset("select count(*) from qzmap120")->Fields(0).Integer(), 2);
+    EXPECT_EQ(other->Execute("insert into qzmap120 (mprf) values (3)"), 1);
+    c_->Execute("insert into qzmap120 (mprf) values (4)");
+    // Left without Commit: undoes only what came after CommitHeld.
+  }
+  EXPECT_TRUE(c_->InTransaction());
+  c_->CommitBatch();
+  EXPECT_FALSE(c_->InTransaction());
+  EXPECT_EQ(Count(), 3);
+  EXPECT_EQ(Count(" where mprf = 4"), 0);
+  // Nothing held: nothing to do.
+  c_->CommitHeld();
+  EXPECT_FALSE(c_->InTransaction());
+}
+
 TEST_F(ConnectionTest, RecordsetWalksRowsAndReadsFields) {
   {
     auto rs = c_->OpenRecordset("select * from qzmap120 where 1=2", adOpenForwardOnly, adLockOptimistic);

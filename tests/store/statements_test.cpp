@@ -7,6 +7,7 @@
 #include "component/error.h"
 #include "store/schema.h"
 #include "store/sql.h"
+#include "store/statements_bulk.h"
 #include "store/statements_export.h"
 #include "store/statements_import_headers.h"
 #include "store/statements_import_hierarchy.h"
@@ -177,6 +178,10 @@ std::vector<Case> AllCases() {
        "and revi=3"},
       {"SelectSharedFunction", [](Dialect d) { return SelectSharedFunction(d, "TRIM"); },
        "select * from qzmap150 where func='TRIM'"},
+
+      // Bulk loader.
+      {"InsertBulkRow", [](Dialect d) { return InsertBulkRow(d, "qzddi160", 4); },
+       "insert into qzddi160 values (?,?,?,?)"},
   };
   // The seventeen deletions of a replaced profile, in their order.
   for (std::string_view table : ProfileTables())

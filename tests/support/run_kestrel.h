@@ -1,5 +1,6 @@
-// Runs the built `kestrel` program with arguments and extra environment
-// variables and captures its exit code, standard output and standard error.
+// Runs a built program (`kestrel`, `bcp`) with arguments and extra
+// environment variables and captures its exit code, standard output and
+// standard error.
 #pragma once
 
 #include <spawn.h>
@@ -24,8 +25,9 @@ struct RunResult {
   std::string err;
 };
 
-// `env` entries replace variables of this process; a nullopt value removes one.
-inline RunResult RunKestrel(const std::vector<std::string>& args,
+// Runs `program` (a path); `env` entries replace variables of this process,
+// a nullopt value removes one.
+inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                             const std::map<std::string, std::optional<std::string>>& env = {}) {
   TempFolder io;
   std::vector<std::string> env_strings;
@@ -37,8 +39,8 @@ inline RunResult RunKestrel(const std::vector<std::string>& args,
   for (const auto& [name, value] : env)
     if (value) env_strings.push_back(name + "=" + *value);
 
-  std::string program = std::string(KESTREL_BIN_DIR) + "/kestrel";
-  std::vector<char*> argv{program.data()};
+  std::string argv0 = program;
+  std::vector<char*> argv{argv0.data()};
   std::vector<std::string> arg_copies(args);
   for (auto& a : arg_copies) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -62,6 +64,12 @@ inline RunResult RunKestrel(const std::vector<std::string>& args,
   result.out = ReadFile(out_path);
   result.err = ReadFile(err_path);
   return result;
+}
+
+// Runs the built `kestrel` program.
+inline RunResult RunKestrel(const std::vector<std::string>& args,
+                            const std::map<std::string, std::optional<std::string>>& env = {}) {
+  return RunProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", args, env);
 }
 
 }  // namespace kestrel::testing

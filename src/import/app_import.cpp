@@ -1,0 +1,304 @@
+// The application data import: import folder, copies and re-coding of the
+// data files, and the two ways of loading them.
+#include "import/app_import.h"
+
+#include <array>
+#include <memory>
+
+#include "component/datetime.h"
+#include "component/error.h"
+#include "component/errors_ours.h"
+#include "component/files.h"
+#include "component/row_reader.h"
+#include "import/batch_runner.h"
+#include "import/install.h"
+#include "import/plan_lookups.h"
+#include "import/run_log.h"
+#include "pack/naming.h"
+#include "store/bulk_loader.h"
+#include "store/connection.h"
+#include "store/statements_profiles.h"
+
+namespace Kestrel20ImpExp::detail {
+namespace {
+
+// The tables of an application's data files, in the order they are copied,
+// loaded and deleted. The code table is shared by all applications: it is
+// never re-coded, and the batch file has no line for it.
+constexpr std::array<std::string_view, 12> kDataTables = {
+    "qzddi100", "qzddi101", "qzddi140", "qzddi150", "qzddi160", "qzddi200",
+    "qzddi220", "qzddi230", "qzlgy115", "qzlgy140", "qzlgy141", "qzlgy150"};
+constexpr std::string_view kCodeTable = "qzlgy115";
+
+constexpr std::string_view kDirectPath = "6";
+constexpr int64_t kDirectRowsPerBatch = 2000;
+// Scripted imports one after another may start within one second.
+constexpr int kMostFoldersPerSecond = 1000;
+
+std::string DataFilePath(const std::string& folder, std::string_view table, const std::string& application) {
+  return files::Join(folder, pack::DataFileName(table, application));
+}
+
+// Deletes the batch file however its procedure is left: it holds the password.
+class DeleteOnExit {
+ public:
+  explicit DeleteOnExit(std::string path) : path_(std::move(path)) {}
+  ~DeleteOnExit() {
+    try {
+      if (files::FileExists(path_)) files::DeleteFile(path_);
+    } catch (...) {
+    }
+  }
+  DeleteOnExit(const DeleteOnExit&) = delete;
+  DeleteOnExit& operator=(const DeleteOnExit&) = delete;
+
+ private:
+  std::string path_;
+};
+
+bool Holds(std::string_view value, std::string_view characters) {
+  return value.find_first_of(characters) != std::string_view::npos;
+}
+
+[[noreturn]] void RefuseBatchValue(const std::string& why) {
+  Raise(Ours::UnsafeBatchValue, std::string(DefaultText(Ours::UnsafeBatchValue)) + ": " + why);
+}
+
+}  // namespace
+
+std::string CreateImportFolder(const ImportState& s) {
+  const std::string base =
+      files::Join(files::Join(s.InstallationPath, s.TempSubfolder), "ImportAt" + NowCompactText());
+  for (int k = 1;; ++k) {
+    const std::string folder = k == 1 ? base : base + "-" + std::to_string(k);
+    if (k < kMostFoldersPerSecond && files::FolderExists(folder)) continue;
+    WriteImportLog(s, " Before Creating folder: " + folder);
+    try {
+      files::CreateFolder(folder);
+    } catch (const ComError& e) {
+      // Another import took the name between the look and the creation.
+      if (e.number() != rt::FileAlreadyExists || k >= kMostFoldersPerSecond) throw;
+      continue;
+    }
+    WriteImportLog(s, " Before Creating folder: " + folder);
+    return folder;
+  }
+}
+
+bool IsNotInList(const std::vector<std::string>& list, const std::string& text) {
+  for (const auto& element : list)
+    if (element == text) return false;
+  return true;
+}
+
+bool ImportApplicationsFromLogicPack(ImportState& s) {
+  try {
+    const std::string folder = CreateImportFolder(s);
+    // Starts with one empty entry, which the first application replaces.
+    std::vector<std::string> imported(1);
+    bool first = true;
+    for (int32_t i = 0; i <= s.Plan.Size; ++i) {
+      for (size_t j = 0; j < 2; ++j) {
+        const std::string& in_pack = PlanAt(s.Plan, s.Plan.SourceApplications[j], static_cast<size_t>(i));
+        const std::string& chosen = PlanAt(s.Plan, s.Plan.TargetApplications[j], static_cast<size_t>(i));
+        const bool recoded = in_pack != chosen;
+        const std::string& application = recoded ? chosen : in_pack;
+        if (!IsNotInList(imported, application)) continue;
+
+        store::Connection& c = ConnectionOf(s);
+        auto stored = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", application),
+                                      store::adOpenDynamic, store::adLockOptimistic);
+        if (!(stored->BOF() && stored->IsEOF())) {
+          WriteImportLog(s, kApplicationStillStored);
+          return false;
+        }
+        stored->Close();
+
+        CopyApplicationDataFiles(s, s.Path, folder, in_pack);
+        if (recoded) RenameApplicationDataFiles(s, folder, in_pack, chosen);
+        const bool loaded = UsesBatchPath(s) ? LoadDDITablesEx(s, application, folder)
+                                             : LoadDDITablesDmo(s, application, folder);
+        if (!loaded) return false;
+        if (first)
+          imported[0] = application;
+        else
+          imported.push_back(application);
+        first = false;
+        DeleteApplicationDataFiles(s, folder, application);
+      }
+    }
+    return true;
+  } catch (const std::exception& ex) {
+    ComError e = AsComError(ex);
+    WriteImportLog(s, "ImportApplicationsFromLogicPack : \r\n" + e.description() + std::to_string(e.number()));
+    s.Error.Set(e.number(), e.description());
+    return false;
+  }
+}
+
+bool CopyApplicationDataFiles(ImportState&, const std::string& pack_folder, const std::string& import_folder,
+                              const std::string& application) {
+  for (std::string_view table : kDataTables) {
+    try {
+      const std::string name = pack::DataFileName(table, application);
+      if (auto from = files::ResolveInFolder(pack_folder, name)) files::CopyFile(*from, files::Join(import_folder, name));
+    } catch (const std::exception&) {
+      // A file that cannot be copied is missing from the load, as a missing one is.
+    }
+  }
+  return true;
+}
+
+void RenameApplicationDataFiles(ImportState& s, const std::string& import_folder, const std::string& old_code,
+                                const std::string& new_code) {
+  for (std::string_view table : kDataTables) {
+    if (table == kCodeTable) continue;
+    if (files::FileExists(DataFilePath(import_folder, table, old_code)))
+      RenameApplicationInFile(s, import_folder, old_code, new_code, std::string(table));
+  }
+}
+
+void RenameApplicationInFile(ImportState&, const std::string& import_folder, const std::string& old_code,
+                             const std::string& new_code, const std::string& table) {
+  const std::string from = DataFilePath(import_folder, table, old_code);
+  const std::string old_field = old_code + files::kFieldSeparator;
+  const std::string new_field = new_code + files::kFieldSeparator;
+  auto in = files::TextReader::Open(from);
+  auto out = files::TextWriter::Create(DataFilePath(import_folder, table, new_code));
+  std::string line, recoded;
+  while (in->ReadLine(line)) {
+    recoded.clear();
+    size_t start = 0;
+    for (size_t at; (at = line.find(old_field, start)) != std::string::npos; start = at + old_field.size()) {
+      recoded.append(line, start, at - start);
+      recoded += new_field;
+    }
+    recoded.append(line, start, std::string::npos);
+    out->WriteLine(recoded);
+  }
+  in->Close();
+  out->Close();
+  files::DeleteFile(from);
+}
+
+std::string BatchFileLine(const ImportState& s, const std::string& import_folder, const std::string& application,
+                          std::string_view table) {
+  std::string line = "bcp " + s.DatabaseName + ".." + std::string(table) + " in ";
+  line += '"' + DataFilePath(import_folder, table, application) + '"';
+  line += " -c -m 1 -b 1000 -C RAW -t ";
+  line += '"' + s.FieldSeparator + '"';
+  line += " -S " + s.DatabaseServer;
+  line += " -U \"" + s.DatabaseUser + '"';
+  line += " -P \"" + s.DatabasePassword + '"';
+  return line;
+}
+
+void CheckBatchLineValues(const ImportState& s) {
+  const std::string line_end_or_quote = "\r\n\"";
+  const std::string line_end_quote_or_blank = "\r\n\" ";
+  if (s.DatabaseServer.empty()) RefuseBatchValue("the server is empty");
+  if (Holds(s.DatabaseServer, line_end_quote_or_blank))
+    RefuseBatchValue("the server " + QuoteForMessage(s.DatabaseServer) + " holds a blank, a double quote or a line end");
+  if (Holds(s.DatabaseUser, line_end_or_quote)) RefuseBatchValue("the user holds a double quote or a line end");
+  if (Holds(s.DatabasePassword, line_end_or_quote))
+    RefuseBatchValue("the password holds a double quote or a line end");
+  if (s.DatabaseName.empty()) RefuseBatchValue("the store (database name) is empty");
+  if (Holds(s.DatabaseName, line_end_quote_or_blank))
+    RefuseBatchValue("the store " + QuoteForMessage(s.DatabaseName) + " holds a blank, a double quote or a line end");
+  const std::string folder = files::Join(s.InstallationPath, s.TempSubfolder);
+  if (Holds(folder, line_end_or_quote))
+    RefuseBatchValue("the import folder below " + QuoteForMessage(folder) + " holds a double quote or a line end");
+  if (Holds(s.FieldSeparator, line_end_quote_or_blank))
+    RefuseBatchValue("the field separator holds a blank, a double quote or a line end");
+  for (const auto& row : {s.Plan.SourceApplications[0], s.Plan.SourceApplications[1],
+                          s.Plan.TargetApplications[0], s.Plan.TargetApplications[1]})
+    for (const auto& application : row)
+      if (Holds(application, line_end_or_quote))
+        RefuseBatchValue("the application " + QuoteForMessage(application) + " holds a double quote or a line end");
+}
+
+bool UsesBatchPath(const ImportState& s) { return ReadIISSetting(s) != kDirectPath; }
+
+bool LoadDDITablesEx(ImportState& s, const std::string& application, const std::string& import_folder) {
+  try {
+    CheckBatchLineValues(s);
+    pack::CheckApplicationCode(application);
+    const std::string batch = files::Join(import_folder, application + ".Bat");
+    DeleteOnExit remove_batch(batch);
+    auto out = files::TextWriter::CreatePrivate(batch);
+    for (std::string_view table : kDataTables)
+      if (table != kCodeTable) out->WriteLine(BatchFileLine(s, import_folder, application, table));
+    out->Close();
+    // The loader's own connection would otherwise wait for what this one holds.
+    if (s.DataConnection) s.DataConnection->CommitHeld();
+    RunBatchFile(batch, BulkCopyProgram());
+    return true;
+  } catch (const std::exception& ex) {
+    ComError e = AsComError(ex);
+    if (e.number() == Number(Ours::UnsafeBatchValue) || e.number() == Number(Ours::BulkLoadFailed))
+      s.Error.Set(e.number(), e.description());
+    else
+      s.Error.Trap(kBatchLoadUnexpected, ImportTrapHead("LoadDDITablesEx"), e);
+    return false;
+  }
+}
+
+bool LoadDDITablesDmo(ImportState& s, const std::string& application, const std::string& import_folder) {
+  WriteImportLog(s, "Loading application " + application + "...");
+  try {
+    store::Connection& c = ConnectionOf(s);
+    if (!store::CanBulkLoad(c)) {
+      WriteImportLog(s, store::kNoBulkRightsText);
+      throw ComError(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
+    }
+    for (std::string_view table : kDataTables) {
+      const std::string data_file = DataFilePath(import_folder, table, application);
+      if (!files::FileExists(data_file)) {
+        WriteImportLog(s, "Data file not found for table " + std::string(table));
+        continue;
+      }
+      const std::string stem = files::Join(import_folder, std::string(table) + application);
+      s.BulkLogPath = stem + ".log";
+      s.BulkErrorLogPath = stem + ".err";
+      if (!BulkCopyTable(s, std::string(table), data_file, s.FieldSeparator)) {
+        WriteImportLog(s, "Application Loading failed while loading " + std::string(table) + ".");
+        return false;
+      }
+    }
+    WriteImportLog(s, "Loading application " + application + " done.");
+    return true;
+  } catch (const std::exception& ex) {
+    ComError e = AsComError(ex);
+    s.Error.Set(e.number(), e.description());
+    WriteImportLog(s, "Loading application " + application + " failed.");
+    return false;
+  }
+}
+
+bool BulkCopyTable(ImportState& s, const std::string& table, const std::string& data_file,
+                   const std::string& delimiter) {
+  try {
+    if (delimiter != std::string(1, files::kFieldSeparator))
+      Raise(Ours::Internal, "The bulk loader splits fields at character 1 only");
+    store::BulkLoadOptions options;
+    options.rows_per_batch = kDirectRowsPerBatch;
+    options.log_path = s.BulkLogPath;
+    options.error_path = s.BulkErrorLogPath;
+    options.progress = [&s, &table](int64_t rows) { s.Report(table, rows); };
+    store::BulkLoad(ConnectionOf(s), table, data_file, options);
+    return true;
+  } catch (const std::exception& ex) {
+    ComError e = AsComError(ex);
+    s.Error.Set(e.number(), "Loading to table " + table + " failed.\r\n" + e.description());
+    return false;
+  }
+}
+
+void DeleteApplicationDataFiles(ImportState&, const std::string& import_folder, const std::string& application) {
+  for (std::string_view table : kDataTables) {
+    const std::string path = DataFilePath(import_folder, table, application);
+    if (files::FileExists(path)) files::DeleteFile(path);
+  }
+}
+
+}  // namespace Kestrel20ImpExp::detail
