@@ -15,14 +15,13 @@
 #include "component/errors_ours.h"
 #include "component/files.h"
 #include "store/schema.h"
-#include "store/temp_store.h"
 #include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
 
-using Kestrel20ImpExp::testing::TempFolder;
 using kestrel::testing::ReadFile;
+using kestrel::testing::TempFolder;
 using kestrel::testing::WriteFile;
 
 const std::string S(1, '\x01');
@@ -38,13 +37,13 @@ ComError ErrorOf(const std::function<void()>& f) {
 
 class BulkLoaderTest : public ::testing::Test {
  protected:
-  void SetUp() override { c_ = CreateStore(dir_.File("store.db")); }
+  void SetUp() override { c_ = CreateStore(dir_ / "store.db"); }
 
   std::string Data(const std::string& name, const std::vector<std::string>& lines) {
     std::string content;
     for (const auto& l : lines) content += l + "\r\n";
-    WriteFile(dir_.File(name), content);
-    return dir_.File(name);
+    WriteFile(dir_ / name, content);
+    return dir_ / name;
   }
   // "qzddi160" rows: appl, domn, dval, dsca.
   static std::string Domain(int k) {
@@ -68,8 +67,8 @@ TEST_F(BulkLoaderTest, LoadsEveryRowWithEmptyFieldsAsNullAndNumbersAsNumbers) {
                                                "EXB" + S + "Ext\rended\nbook" + S + "2.1" + S + S + "1"});
   WriteFile(file, ReadFile(file) + "ZZ9" + S + "Last" + S + S + S + "1");
   BulkLoadOptions o;
-  o.log_path = dir_.File("t.log");
-  o.error_path = dir_.File("t.err");
+  o.log_path = dir_ / "t.log";
+  o.error_path = dir_ / "t.err";
   BulkLoadCounts n = BulkLoad(*c_, "qzddi100", file, o);
   EXPECT_EQ(n.rows_read, 3);
   EXPECT_EQ(n.rows_loaded, 3);
@@ -95,8 +94,8 @@ TEST_F(BulkLoaderTest, ARefusedRowKeepsTheBatchesBeforeItAndIsNamedInTheErrorFil
   std::string file = Data("qzddi160EXB.dat", lines);
   BulkLoadOptions o;
   o.rows_per_batch = 3;
-  o.log_path = dir_.File("qzddi160EXB.log");
-  o.error_path = dir_.File("qzddi160EXB.err");
+  o.log_path = dir_ / "qzddi160EXB.log";
+  o.error_path = dir_ / "qzddi160EXB.err";
   std::vector<int64_t> progress;
   o.progress = [&](int64_t rows) { progress.push_back(rows); };
 
@@ -155,8 +154,8 @@ TEST_F(BulkLoaderTest, TablesThatAreNotThereAndStoresThatCannotBeWritten) {
   EXPECT_EQ(odd.number(), SQLITE_ERROR);
   EXPECT_EQ(c_->OpenRecordset("select count(*) from qzddi100")->Fields(0).Integer(), 0);  // still there
   // A missing data file is the file seam's 53, before any file is written.
-  o.log_path = dir_.File("x.log");
-  EXPECT_EQ(ErrorOf([&] { BulkLoad(*c_, "qzddi160", dir_.File("none.dat"), o); }).number(), 53);
+  o.log_path = dir_ / "x.log";
+  EXPECT_EQ(ErrorOf([&] { BulkLoad(*c_, "qzddi160", dir_ / "none.dat", o); }).number(), 53);
   EXPECT_FALSE(files::FileExists(o.log_path));
 
   EXPECT_TRUE(CanBulkLoad(*c_));
