@@ -3,6 +3,7 @@
 
 #include "component/error.h"
 #include "import/entry_points.h"
+#include "import/import_driver.h"
 #include "store/connection.h"
 
 namespace Kestrel20ImpExp {
@@ -53,6 +54,9 @@ void clsImport::put_DatabasePassword(const std::string& value) { s_.DatabasePass
 bool clsImport::LoadToMAP150() { return detail::LoadToMAP150(s_); }
 bool clsImport::ImportLogicPack(std::string& strLPDetails, std::string& strErrorMessage) {
   return detail::ImportLogicPack(s_, strLPDetails, strErrorMessage);
+}
+bool clsImport::CheckLogicPack(std::string& strLPDetails, std::string& strErrorMessage) {
+  return detail::CheckLogicPack(s_, strLPDetails, strErrorMessage);
 }
 bool clsImport::VerifyUserSelections(std::string strInLPDetails, std::string& strOutLPDetails,
                                      std::string& strErrorMessage) {

@@ -46,6 +46,10 @@ class clsImport {
 
   // Outside the interface, for the command line.
   void SetProgress(detail::ImportProgressFn progress) { s_.Progress = std::move(progress); }
+  // The check ImportLogicPack runs before its first delete, on its own: the
+  // plan from the details, then every file the import would load read and
+  // converted without writing. The store is not changed.
+  bool CheckLogicPack(std::string& strLPDetails, std::string& strErrorMessage);
 
  private:
   void Create();

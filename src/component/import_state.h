@@ -62,6 +62,9 @@ struct ImportState {
   // SetHeaderMap (import/plan_lookups.h), which keeps them in step.
   std::vector<std::string> HeaderMap;
   std::string ImportedProfiles;
+  // Where the check before the import refused the pack (file and line), ""
+  // when it did not.
+  std::string RefusedAt;
 
   std::shared_ptr<Registry> RegistryComponent;
   ImportProgressFn Progress;

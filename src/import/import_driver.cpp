@@ -1,15 +1,16 @@
 // ImportLogicPack: checks the user's selection again, reads the manifest's
 // options, records and logs the import plan, and hands over to the
 // per-profile import. Nothing is written to the store before that hand-over.
+// CheckLogicPack runs the same planning and the pack check alone.
 #include "import/import_driver.h"
 
 #include <array>
 
 #include "component/error.h"
-#include "component/errors_ours.h"
 #include "import/entry_points.h"
 #include "import/run_log.h"
 #include "import/selection.h"
+#include "import/transaction.h"
 #include "pack/manifest.h"
 
 namespace Kestrel20ImpExp::detail {
@@ -34,14 +35,43 @@ void PlanSide(ImportState& s, const std::vector<std::string>& entries, std::arra
   }
 }
 
-// Stands where the per-profile import (ValidateAndImportEx) is called. Until
-// it exists the import ends here, after the plan, with the store untouched.
-bool RunPlannedImport(ImportState& s, std::string& strErrorMessage) {
-  s.Error.Set(Number(Ours::NotImplemented),
-              std::string(DefaultText(Ours::NotImplemented)) + ": importing the planned profiles");
-  strErrorMessage = s.Error.ErrorDescription;
-  WriteImportLog(s, strErrorMessage);
-  return false;
+// The message of a failed per-profile import: its error text, and where the
+// check refused the pack when it did.
+std::string ImportFailureMessage(const ImportState& s) {
+  if (s.RefusedAt.empty()) return s.Error.ErrorDescription;
+  return s.Error.ErrorDescription + " (" + std::string(kCheckRefused) + s.RefusedAt + ")";
+}
+
+// Steps 2 to 8 of ImportLogicPack and of the check alone: the lists, the
+// selection checks (the check alone skips those against the store), the
+// manifest and the plan. False, with the message set and logged, when the
+// selection is refused; a manifest that cannot be read raises 100.
+bool PlanFromDetails(ImportState& s, const std::string& strLPDetails, std::string& strErrorMessage,
+                     bool verify_against_store) {
+  DetailsLines lines = SplitDetails(strLPDetails);
+  WriteImportLog(s, "Logic Pack contents: " + lines.Contents);
+  WriteImportLog(s, "Logic pack Import Preference: " + lines.Preference);
+  const std::string_view entry_separator(&kEntrySeparator, 1);
+  auto sources = SplitList(lines.Contents, entry_separator);
+  auto targets = SplitList(lines.Preference, entry_separator);
+
+  if (sources.size() != targets.size()) {
+    s.Error.Set(505, "Source and target number of profiles differ.");
+    strErrorMessage = s.Error.ErrorDescription;
+    WriteImportLog(s, strErrorMessage);
+    return false;
+  }
+  if (CheckTargetRepeats(s, targets, strErrorMessage)) {
+    WriteImportLog(s, strErrorMessage);
+    return false;
+  }
+  if (verify_against_store && !VerifySelection(s, sources, targets, strErrorMessage)) {
+    WriteImportLog(s, strErrorMessage);
+    return false;
+  }
+  if (!ReadLogicPackManifest(s)) throw ComError(100, "ExportMR.log could not be read.");
+  BuildImportPlan(s, sources, targets);
+  return true;
 }
 
 }  // namespace
@@ -95,35 +125,34 @@ void BuildImportPlan(ImportState& s, const std::vector<std::string>& sources,
 bool ImportLogicPack(ImportState& s, std::string& strLPDetails, std::string& strErrorMessage) {
   try {
     WriteImportLog(s, kImportLogicPackBanner);
-    DetailsLines lines = SplitDetails(strLPDetails);
-    WriteImportLog(s, "Logic Pack contents: " + lines.Contents);
-    WriteImportLog(s, "Logic pack Import Preference: " + lines.Preference);
-    const std::string_view entry_separator(&kEntrySeparator, 1);
-    auto sources = SplitList(lines.Contents, entry_separator);
-    auto targets = SplitList(lines.Preference, entry_separator);
-
-    if (sources.size() != targets.size()) {
-      s.Error.Set(505, "Source and target number of profiles differ.");
-      strErrorMessage = s.Error.ErrorDescription;
-      WriteImportLog(s, strErrorMessage);
-      return false;
-    }
-    if (CheckTargetRepeats(s, targets, strErrorMessage)) {
-      WriteImportLog(s, strErrorMessage);
-      return false;
-    }
-    if (!VerifySelection(s, sources, targets, strErrorMessage)) {
-      WriteImportLog(s, strErrorMessage);
-      return false;
-    }
-    if (!ReadLogicPackManifest(s)) throw ComError(100, "ExportMR.log could not be read.");
-    BuildImportPlan(s, sources, targets);
+    s.RefusedAt.clear();
+    if (!PlanFromDetails(s, strLPDetails, strErrorMessage, true)) return false;
     WriteImportLog(s, "Importing Logic pack ...");
 
-    const bool imported = RunPlannedImport(s, strErrorMessage);
+    const bool imported = ValidateAndImportEx(s);
+    if (!imported) strErrorMessage = ImportFailureMessage(s);
 
     WriteImportLog(s, kImportLogicPackEndBanner);
     return imported;
+  } catch (const std::exception& e) {
+    strErrorMessage = UnexpectedErrorReport(AsComError(e));
+    s.Error.ErrorDescription = strErrorMessage;
+    return false;
+  }
+}
+
+bool CheckLogicPack(ImportState& s, std::string& strLPDetails, std::string& strErrorMessage) {
+  try {
+    WriteImportLog(s, kCheckLogicPackBanner);
+    s.RefusedAt.clear();
+    if (!PlanFromDetails(s, strLPDetails, strErrorMessage, false)) return false;
+    std::string place;
+    if (CheckLogicPackFiles(s, place)) return true;
+    s.RefusedAt = place;
+    strErrorMessage = ImportFailureMessage(s);
+    WriteImportLog(s, s.Error.ErrorDescription);
+    WriteImportLog(s, std::string(kCheckRefused) + place);
+    return false;
   } catch (const std::exception& e) {
     strErrorMessage = UnexpectedErrorReport(AsComError(e));
     s.Error.ErrorDescription = strErrorMessage;

@@ -66,6 +66,9 @@ class LoadedRecords {
   bool Next(LoadedRow& row);
 
   const pack::TaggedLayout& layout() const { return layout_; }
+  // The first line of the record read last (or being read when Next failed);
+  // 0 before the first record.
+  size_t record_line() const { return record_.line(); }
   void Close() { reader_->Close(); }
 
  private:

@@ -15,6 +15,9 @@ inline constexpr std::string_view kImportLogicPackBanner =
     "----------------------------------Import Logic Pack----------------------------------";
 inline constexpr std::string_view kImportLogicPackEndBanner =
     "----------------------------------End Import Logic Pack----------------------------------";
+// The check of a pack on its own (outside an import) opens with this one.
+inline constexpr std::string_view kCheckLogicPackBanner =
+    "----------------------------------Check Logic Pack----------------------------------";
 inline constexpr std::string_view kVerifyUserSelectionBanner =
     "---------------------------Verify User Selection---------------------------";
 
