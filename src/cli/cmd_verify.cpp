@@ -43,10 +43,7 @@ Registration reg("verify", "check a choice of numbers, applications and parents 
       if (!import.ShowLogicPackDetails(proposal))
         return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
 
-      std::vector<std::string> targets = o->targets.empty() ? UnmarkedTargets(proposal) : o->targets;
-      std::string details = proposal.substr(0, proposal.find(k::detail::kDetailsLineEnd));
-      details += k::detail::kDetailsLineEnd;
-      details += k::detail::JoinList(targets);
+      const std::string details = DetailsWithTargets(proposal, o->targets);
 
       std::string checked, messages;
       const bool passed = import.VerifyUserSelections(details, checked, messages);

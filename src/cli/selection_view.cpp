@@ -61,6 +61,26 @@ std::vector<std::string> UnmarkedTargets(const std::string& details) {
   return out;
 }
 
+std::string DetailsWithTargets(const std::string& proposal, const std::vector<std::string>& targets) {
+  std::string details = proposal.substr(0, proposal.find(d::kDetailsLineEnd));
+  details += d::kDetailsLineEnd;
+  details += d::JoinList(targets.empty() ? UnmarkedTargets(proposal) : targets);
+  return details;
+}
+
+std::vector<std::string> MarkedForReplacement(const std::string& checked_details) {
+  std::vector<std::string> out;
+  auto add = [&out](std::string name) {
+    if (std::find(out.begin(), out.end(), name) == out.end()) out.push_back(std::move(name));
+  };
+  for (const auto& t : ParseDetails(checked_details).targets) {
+    if (!t[0].empty() && t[0].back() == d::kMarker) add("profile " + Unmark(t[0]));
+    for (size_t k : {1, 2})
+      if (!t[k].empty() && t[k].back() == d::kMarker) add("application " + Unmark(t[k]));
+  }
+  return out;
+}
+
 std::string TargetEntryProblem(const std::string& entry) {
   if (entry.find(d::kMarker) != std::string::npos)
     return "a target entry may not hold \"*\" (markers are output, never input): " + entry;

@@ -25,6 +25,16 @@ DetailsView ParseDetails(const std::string& details);
 // `verify` and `import` take when no --target is given ("0*" is "0").
 std::vector<std::string> UnmarkedTargets(const std::string& details);
 
+// The details to verify or import: the proposal's source list, CR, and the
+// given target entries, or the proposal's own targets unmarked when none
+// are given.
+std::string DetailsWithTargets(const std::string& proposal, const std::vector<std::string>& targets);
+
+// What the marked target list says the store holds already and an import
+// would replace: "profile N" for a marked number, "application X" for a
+// marked application (each named once, in list order).
+std::vector<std::string> MarkedForReplacement(const std::string& checked_details);
+
 // Why a --target ENTRY cannot be used ("" when it can): it must be six
 // fields joined by "|" and hold no "*" (markers are output, never input).
 std::string TargetEntryProblem(const std::string& entry);

@@ -32,6 +32,7 @@ enum class Ours : int32_t {
   RowsNotChangeable = 9022,   // a recordset over several tables or without rowid
   StatementNotSingle = 9023,  // Execute was given more than one statement
   // Every row here has its row in docs/errors.md (a test checks it).
+  ReplaceNotConfirmed = 9030, // an import would replace stored profiles or applications without --replace
 };
 
 int32_t Number(Ours e);

@@ -11,6 +11,7 @@
 #include "component/files.h"
 #include "component/value.h"
 #include "import/app_import.h"
+#include "import/entry_points.h"
 #include "import/header_import.h"
 #include "import/hierarchy.h"
 #include "import/loaders.h"
