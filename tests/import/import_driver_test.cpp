@@ -55,9 +55,12 @@ TEST_F(ImportDriverTest, PlanWithoutRevisionInformation) {
   WritePack(false);
   auto o = Import(PackDetails());
   EXPECT_FALSE(o.result);
-  // The per-profile import is not there yet: the call ends after the plan.
-  EXPECT_EQ(Object().get_ErrorNumber(), static_cast<int16_t>(Number(Ours::NotImplemented)));
-  EXPECT_EQ(o.message, Object().get_ErrorDescription());
+  // The pack holds no library or rule files: the check before the first
+  // delete refuses it, after the plan.
+  EXPECT_EQ(Object().get_ErrorNumber(), 899);
+  EXPECT_EQ(Object().get_ErrorDescription(), "Unspecified Error : --ImportProfileEx-- 53   File not found");
+  const std::string refused = "Logic pack refused before anything was deleted: " + PackFolder() + "/Qzlib100.dat";
+  EXPECT_EQ(o.message, Object().get_ErrorDescription() + " (" + refused + ")");
 
   const auto& p = S().Plan;
   EXPECT_EQ(p.Size, 1);
@@ -76,7 +79,8 @@ TEST_F(ImportDriverTest, PlanWithoutRevisionInformation) {
                                            std::string("0---->13|A|B|0"), std::string("1---->15|A|B|13"),
                                            std::string("Development VRC"), std::string("0---->"),
                                            std::string("1---->"), std::string("Importing Logic pack ..."),
-                                           o.message,
+                                           std::string("Checking logic pack ..."), Object().get_ErrorDescription(),
+                                           refused,
                                            std::string("----------------------------------End Import Logic "
                                                        "Pack----------------------------------")}));
 }
