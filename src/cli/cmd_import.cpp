@@ -35,14 +35,18 @@ int32_t ReportedNumber(const std::string& message, int32_t fallback) {
   return static_cast<int32_t>(std::strtol(message.c_str() + kHead.size(), nullptr, 10));
 }
 
-// "error N: DESCRIPTION", then the message when it says more.
+// "error N: DESCRIPTION", then where the check refused the pack, or the
+// message when it says something else.
 int FailWithMessage(k::clsImport& import, const std::string& message) {
   int32_t number = ReportedNumber(message, import.get_ErrorNumber());
   if (number == 0) number = k::Number(k::Ours::Internal);
   std::string description = import.get_ErrorDescription();
   if (description.empty()) description = message;
   int rc = Fail(number, description);
-  if (!message.empty() && message != description) std::cerr << message << '\n';
+  if (!import.RefusedAt().empty())
+    std::cerr << "The pack was refused before anything was deleted or imported: " << import.RefusedAt() << '\n';
+  else if (!message.empty() && message != description)
+    std::cerr << message << '\n';
   return rc;
 }
 

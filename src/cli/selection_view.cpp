@@ -69,16 +69,17 @@ std::string DetailsWithTargets(const std::string& proposal, const std::vector<st
 }
 
 std::vector<std::string> MarkedForReplacement(const std::string& checked_details) {
-  std::vector<std::string> out;
-  auto add = [&out](std::string name) {
-    if (std::find(out.begin(), out.end(), name) == out.end()) out.push_back(std::move(name));
+  std::vector<std::string> profiles, applications;
+  auto add = [](std::vector<std::string>& to, std::string name) {
+    if (std::find(to.begin(), to.end(), name) == to.end()) to.push_back(std::move(name));
   };
   for (const auto& t : ParseDetails(checked_details).targets) {
-    if (!t[0].empty() && t[0].back() == d::kMarker) add("profile " + Unmark(t[0]));
+    if (!t[0].empty() && t[0].back() == d::kMarker) add(profiles, "profile " + Unmark(t[0]));
     for (size_t k : {1, 2})
-      if (!t[k].empty() && t[k].back() == d::kMarker) add("application " + Unmark(t[k]));
+      if (!t[k].empty() && t[k].back() == d::kMarker) add(applications, "application " + Unmark(t[k]));
   }
-  return out;
+  profiles.insert(profiles.end(), applications.begin(), applications.end());
+  return profiles;
 }
 
 std::string TargetEntryProblem(const std::string& entry) {

@@ -31,8 +31,8 @@ std::vector<std::string> UnmarkedTargets(const std::string& details);
 std::string DetailsWithTargets(const std::string& proposal, const std::vector<std::string>& targets);
 
 // What the marked target list says the store holds already and an import
-// would replace: "profile N" for a marked number, "application X" for a
-// marked application (each named once, in list order).
+// would replace: "profile N" for every marked number, then "application X"
+// for every marked application, each named once, in list order.
 std::vector<std::string> MarkedForReplacement(const std::string& checked_details);
 
 // Why a --target ENTRY cannot be used ("" when it can): it must be six

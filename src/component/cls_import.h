@@ -50,6 +50,9 @@ class clsImport {
   // plan from the details, then every file the import would load read and
   // converted without writing. The store is not changed.
   bool CheckLogicPack(std::string& strLPDetails, std::string& strErrorMessage);
+  // Where that check refused the pack of the last import or check (file and
+  // line), "" when it did not.
+  const std::string& RefusedAt() const { return s_.RefusedAt; }
 
  private:
   void Create();

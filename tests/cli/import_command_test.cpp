@@ -1,0 +1,120 @@
+// kestrel import and kestrel check on packs of the demo store: an import into
+// a store with the shared data, --replace required and honoured, --user
+// recorded, and a damaged pack refused by both commands with the store as it was.
+#include <gmock/gmock.h>
+
+#include <filesystem>
+
+#include "component/files.h"
+#include "store/connection.h"
+#include "support/run_kestrel.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace k = Kestrel20ImpExp;
+using ::testing::HasSubstr;
+using kestrel::testing::RunKestrel;
+using kestrel::testing::RunResult;
+using kestrel::testing::TempFolder;
+
+int64_t Count(const std::string& store, const std::string& select) {
+  return k::store::Connection::Open(store)->OpenRecordset(select)->Fields(0).Integer();
+}
+
+// Rows per table of a store, as `counts` prints them.
+std::string Counts(const std::string& store) { return RunKestrel({"counts", "--store", store}).out; }
+
+// An installation, the demo store and its grandchild's chain pack with revisions.
+class ImportCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RunKestrel({"setup", "--install-dir", t_ / "lumo", "--registry", Registry()}).exit_code, 0);
+    ASSERT_EQ(RunKestrel({"demo-store", Demo()}).exit_code, 0);
+    k::files::CreateFolders(t_ / "export");
+    auto r = RunKestrel({"export", "--store", Demo(), "--profile", "30", "--revisions", "--root", t_ / "export"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    pack_ = r.out.substr(0, r.out.find('\n'));
+  }
+  std::string Registry() const { return t_ / "registry.ini"; }
+  std::string Demo() const { return t_ / "demo.db"; }
+  RunResult Run(const std::string& command, const std::string& store, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {command, pack_, "--store", store, "--registry", Registry()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunKestrel(args);
+  }
+
+  TempFolder t_;
+  std::string pack_;
+};
+
+TEST_F(ImportCommandTest, ImportIntoAStoreWithTheSharedData) {
+  const std::string second = t_ / "second.db";
+  ASSERT_EQ(RunKestrel({"init-store", second, "--shared-from", Demo()}).exit_code, 0);
+  auto r = Run("import", second, {"--user", "ops"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "imported pack profile 10 as profile 10 (ACC10 to ACCX2)\n"
+            "imported pack profile 20 as profile 20 (ACC10 to ACCX2)\n"
+            "imported pack profile 30 as profile 30 (ACC10 to ACCX2)\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Count(second, "select count(*) from qzmap100"), 3);
+  // Rules of a pack that is not for synchronisation take the importing user.
+  EXPECT_GT(Count(second, "select count(*) from qzmap120"), 0);
+  EXPECT_EQ(Count(second, "select count(*) from qzmap120 where lusr<>'ops'"), 0);
+}
+
+TEST_F(ImportCommandTest, ReplacingStoredProfilesTakesReplace) {
+  const std::string before = Counts(Demo());
+  auto r = Run("import", Demo());
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "error 9030: The import would delete and replace what the store holds; run it again with --replace: "
+            "the store holds profile 10, profile 20, profile 30, application ACC10, application ACCX2\n");
+  EXPECT_EQ(Counts(Demo()), before);
+
+  r = Run("import", Demo(), {"--replace"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(Count(Demo(), "select count(*) from qzmap100"), 3);
+  // The development-VRC rules the pack does not carry went with their profiles.
+  EXPECT_EQ(Count(Demo(), "select count(*) from qzmap120 where vers like 'd%'"), 0);
+  EXPECT_EQ(Count(Demo(), "select count(*) from qzmap101 where mprf=30"), 3);
+}
+
+TEST_F(ImportCommandTest, DamagedPackIsRefusedByCheckAndImport) {
+  auto r = Run("check", Demo());
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("passes the check"));
+
+  // A field number that is no number, in the record that begins on line 1.
+  const std::string file = pack_ + "/Qzmap140.dat";
+  std::string text = kestrel::testing::ReadFile(file);
+  const size_t at = text.find(":DNUM:");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, text.find("\r\n", at) - at, ":DNUM:first");
+  kestrel::testing::WriteFile(file, text);
+
+  const std::string before = Counts(Demo());
+  for (const auto& result : {Run("check", Demo()), Run("import", Demo(), {"--replace"})}) {
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "error 899: Unspecified Error : --LoadToMAP120_130_140_160-- 13   Type mismatch\n"
+              "The pack was refused before anything was deleted or imported: " + file + ", line 1\n");
+  }
+  EXPECT_EQ(Counts(Demo()), before);
+}
+
+TEST_F(ImportCommandTest, SelectionThatFailsVerificationStopsTheImport) {
+  const std::string second = t_ / "second.db";
+  ASSERT_EQ(RunKestrel({"init-store", second, "--shared-from", Demo()}).exit_code, 0);
+  auto r = Run("import", second,
+               {"--target", "10|ACC10|ACCX2|0|0|1", "--target", "20|ACC10|ACCX2|10|0|1", "--target",
+                "30|ACC10|ACCX2|40|0|1"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "error 502: Profile Number (30) should be greater than the derived from profile (40) .\n");
+  EXPECT_EQ(Count(second, "select count(*) from qzmap100"), 0);
+}
+
+}  // namespace
