@@ -217,6 +217,8 @@ void CheckBatchLineValues(const ImportState& s) {
         RefuseBatchValue("the application " + QuoteForMessage(application) + " holds a double quote or a line end");
 }
 
+std::span<const std::string_view> ApplicationDataTables() { return kDataTables; }
+
 bool UsesBatchPath(const ImportState& s) { return ReadIISSetting(s) != kDirectPath; }
 
 bool LoadDDITablesEx(ImportState& s, const std::string& application, const std::string& import_folder) {

@@ -6,6 +6,7 @@
 // Internal to the import and its tests.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -83,6 +84,10 @@ std::string BatchFileLine(const ImportState& s, const std::string& import_folder
 // The import runs it before loading by the batch path, and the pre-import
 // check before anything is deleted.
 void CheckBatchLineValues(const ImportState& s);
+
+// The tables of an application's data files, in the order they are copied,
+// loaded and deleted (the code table qzlgy115 among them).
+std::span<const std::string_view> ApplicationDataTables();
 
 // Whether the installation's setting chooses the batch path (not "6").
 bool UsesBatchPath(const ImportState& s);

@@ -1,7 +1,8 @@
 // The check of a logic pack before an import deletes anything: every file the
-// import will load is read and converted by the loaders' own procedures,
-// without a row being written, so that a pack that would fail half-way is
-// refused while the store still holds what it held.
+// import will load is read and converted by the loaders' own procedures (the
+// application data files by the row reader, at their tables' widths), without
+// a row being written, so that a pack that would fail half-way is refused
+// while the store still holds what it held.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -9,11 +10,15 @@
 #include "component/error.h"
 #include "component/errors_ours.h"
 #include "component/files.h"
+#include "component/row_reader.h"
 #include "import/app_import.h"
 #include "import/loaders.h"
 #include "import/plan_lookups.h"
 #include "import/run_log.h"
 #include "import/transaction.h"
+#include "pack/naming.h"
+#include "store/connection.h"
+#include "store/statements_import_loaders.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
@@ -45,6 +50,36 @@ bool CheckFiles(ImportState& s, std::string_view procedure, Loader loader,
   return true;
 }
 
+// Reads the data files of every application the plan names, as the pack
+// holds them, with the width of their tables in the store: the bulk loader
+// stops at the first row of another width.
+bool CheckApplicationData(ImportState& s, std::string& place) {
+  store::Connection& c = ConnectionOf(s);
+  std::vector<std::string> seen;
+  for (const auto& row : {s.Plan.SourceApplications[0], s.Plan.SourceApplications[1]})
+    for (const std::string& application : row) {
+      if (std::find(seen.begin(), seen.end(), application) != seen.end()) continue;
+      seen.push_back(application);
+      for (std::string_view table : ApplicationDataTables()) {
+        const auto path = files::ResolveInFolder(s.Path, pack::DataFileName(table, application));
+        if (!path) continue;
+        const auto width =
+            static_cast<size_t>(c.OpenRecordset(store::SelectNoRows(c.dialect(), table))->FieldCount());
+        size_t line = 0;
+        try {
+          auto rows = files::RowReader::Open(*path, width);
+          while (rows->Next()) line = rows->line_number();
+        } catch (const std::exception& ex) {
+          const ComError e = AsComError(ex);
+          s.Error.Set(e.number(), e.description());
+          place = Place(*path, line + 1);
+          return false;
+        }
+      }
+    }
+  return true;
+}
+
 // Restores the header map when the check leaves, however it leaves.
 class KeepHeaderMap {
  public:
@@ -72,6 +107,15 @@ bool CheckLogicPackFiles(ImportState& s, std::string& place) {
     const ComError e = AsComError(ex);
     s.Error.Set(e.number(), e.description());
     place = "the bulk-load lines of the application data";
+    return false;
+  }
+
+  try {
+    if (!CheckApplicationData(s, place)) return false;
+  } catch (const std::exception& ex) {
+    const ComError e = AsComError(ex);
+    s.Error.Set(e.number(), e.description());
+    place = "the application data files";
     return false;
   }
 

@@ -61,9 +61,10 @@ void DeleteApplication(ImportState& s, const std::string& appl);
 bool ImportProfileEx(ImportState& s);
 
 // Reads and converts every file the import will load, exactly as the loaders
-// do, with the header map the walk would build, and writes nothing: the
-// header lines (18 fields, each in the plan), the rule, library and shared
-// function files, and, on the batch path, the values its lines carry.
+// do, with the header map the walk would build, and writes nothing: on the
+// batch path the values its lines carry, the application data files (rows as
+// wide as their tables), the header lines (18 fields, each in the plan), and
+// the library, rule and shared function files.
 // Restores the header map it found. On a failure it sets the error state as
 // the import would have (100, 999, 899 with the loader's text, the batch
 // check's number), puts the file and line into `place` and gives false.

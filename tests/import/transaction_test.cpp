@@ -448,6 +448,15 @@ INSTANTIATE_TEST_SUITE_P(
                   WriteLines(f, lines);
                 },
                 899, "Unspecified Error : --ImportProfileEx-- 13   Type mismatch", false, "Qzlib100.dat, line "},
+        Refusal{"ApplicationRowOfAnotherWidth",
+                [](const std::string& p) {
+                  const std::string f = files::PathInFolder(p, "qzddi140ACCX2.dat");
+                  auto lines = Lines(f);
+                  lines[0] += "\x01" "extra";
+                  WriteLines(f, lines);
+                },
+                Number(Ours::MalformedPackFile), "A pack file holds a line outside its format: ", true,
+                "qzddi140ACCX2.dat, line 1"},
         Refusal{"HeaderLineOf17Fields",
                 [](const std::string& p) {
                   const std::string f = files::PathInFolder(p, "Qzmap100.dat");
