@@ -55,11 +55,14 @@ TEST_F(ImportDriverTest, PlanWithoutRevisionInformation) {
   WritePack(false);
   auto o = Import(PackDetails());
   EXPECT_FALSE(o.result);
-  // The pack holds no library or rule files: the check before the first
-  // delete refuses it, after the plan.
-  EXPECT_EQ(Object().get_ErrorNumber(), 899);
-  EXPECT_EQ(Object().get_ErrorDescription(), "Unspecified Error : --ImportProfileEx-- 53   File not found");
-  const std::string refused = "Logic pack refused before anything was deleted: " + PackFolder() + "/Qzlib100.dat";
+  // The pack's application rows are narrower than their table and it holds
+  // no rule files: the check before the first delete refuses it, after the plan.
+  const std::string data_file = PackFolder() + "/qzddi100A.dat";
+  EXPECT_EQ(Object().get_ErrorNumber(), static_cast<int16_t>(Number(Ours::MalformedPackFile)));
+  EXPECT_EQ(Object().get_ErrorDescription(), "A pack file holds a line outside its format: " + data_file +
+                                                 ", line 1: a row of 3 fields where 5 are required, found "
+                                                 "\"A\\x01Application A\\x010\"");
+  const std::string refused = "Logic pack refused before anything was deleted: " + data_file + ", line 1";
   EXPECT_EQ(o.message, Object().get_ErrorDescription() + " (" + refused + ")");
 
   const auto& p = S().Plan;
