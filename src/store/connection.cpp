@@ -12,28 +12,19 @@
 #include "component/error.h"
 #include "component/errors_ours.h"
 #include "component/files.h"
+#include "component/text.h"
 #include "store/statements_store.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
+
+using text::EqualNoCase;
 
 // A second process (the bulk loader, another import) waits this long for the
 // store instead of failing at once.
 constexpr int kBusyTimeoutMs = 60000;
 // Idle prepared statements kept per connection.
 constexpr size_t kCacheSize = 128;
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 bool IsWordChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
