@@ -124,12 +124,7 @@ bool ExportChain(ExportState& s) {
   if (!ExportApplicationData(s, applications, false)) return false;
   if (!RunRuleSteps(s, kRuleSteps, profiles)) return false;
 
-  AppendProgress(s, "Exporting Functions Started : ");
-  if (!ExportFunctions(s)) return false;
-  AppendProgress(s, "Exporting Functions Completed : ");
-  AppendProgress(s, "Exporting codes Started : ");
-  if (!ExportCodes(s)) return false;
-  AppendProgress(s, "Exporting codes Completed : ");
+  if (!ExportFunctionsAndCodes(s)) return false;
 
   // The function library's result does not decide the export's.
   if (ExportQzlib100(s, profiles)) AppendNote(s, "Exporting includes completed");

@@ -8,6 +8,7 @@
 #include "component/errors_ours.h"
 #include "component/text.h"
 #include "export/app_data_writers.h"
+#include "export/library_writers.h"
 #include "pack/layout.h"
 #include "pack/manifest.h"
 #include "store/connection.h"
@@ -79,6 +80,16 @@ Vrc BaseVrcOf(const store::Recordset& profile) {
 void AppendProgress(ExportState& s, std::string_view text) { s.ManifestText += pack::manifest::ProgressLineNow(text); }
 
 void AppendNote(ExportState& s, std::string_view text) { s.ManifestText += pack::manifest::NoteLine(text); }
+
+bool ExportFunctionsAndCodes(ExportState& s) {
+  AppendProgress(s, "Exporting Functions Started : ");
+  if (!ExportFunctions(s)) return false;
+  AppendProgress(s, "Exporting Functions Completed : ");
+  AppendProgress(s, "Exporting codes Started : ");
+  if (!ExportCodes(s)) return false;
+  AppendProgress(s, "Exporting codes Completed : ");
+  return true;
+}
 
 void ListRuleFile(ExportState& s, std::string_view name) { s.RuleFileList += pack::manifest::ListLine(name); }
 

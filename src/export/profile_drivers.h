@@ -47,6 +47,10 @@ void ListRuleFile(ExportState& s, std::string_view name);
 // "|". A writer's false result ends the run with false.
 bool ExportApplicationData(ExportState& s, const std::string& applications, bool single_profile);
 
+// The shared functions and the code table, each between its "Started : "
+// and "Completed : " progress lines, as both packs end. False when either fails.
+bool ExportFunctionsAndCodes(ExportState& s);
+
 // Position of a column of a query (without regard to case), or -1.
 int ColumnIndex(const store::Recordset& rs, std::string_view name);
 

@@ -126,12 +126,7 @@ bool ExportSingleProfileSteps(ExportState& s, bool& streams_created) {
     for (auto name : kClosedRevisionFiles) CloseRuleStream(s, name);
   AppendProgress(s, "Exporting Mapping Objects Ended : ");
 
-  AppendProgress(s, "Exporting Functions Started : ");
-  if (!ExportFunctions(s)) return false;
-  AppendProgress(s, "Exporting Functions Completed : ");
-  AppendProgress(s, "Exporting codes Started : ");
-  if (!ExportCodes(s)) return false;
-  AppendProgress(s, "Exporting codes Completed : ");
+  if (!ExportFunctionsAndCodes(s)) return false;
 
   // The function library's result does not decide the export's.
   if (ExportIncludes(s, std::to_string(s.MigrationProfileTobeExported))) AppendNote(s, "Exporting includes completed");

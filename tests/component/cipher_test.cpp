@@ -14,6 +14,7 @@
 
 #include "component/error.h"
 #include "component/errors_ours.h"
+#include "support/error_of.h"
 
 namespace Kestrel20ImpExp {
 namespace {
@@ -45,14 +46,7 @@ UnitRandom Always(double r) {
   return [r] { return r; };
 }
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using kestrel::testing::ErrorOf;
 
 // Low salt (codes 1..10), key "PXQVRMLTZNWDF" + salt, S(n) = n at the start.
 // Key schedule, first rounds (p steps 1, 3, 5, 7 through the key):

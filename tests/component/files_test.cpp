@@ -15,6 +15,7 @@
 #include "component/error.h"
 #include "component/errors_ours.h"
 #include "support/temp_folder.h"
+#include "support/error_of.h"
 
 namespace Kestrel20ImpExp::files {
 namespace {
@@ -31,14 +32,7 @@ std::vector<std::string> ReadAll(const std::string& path, bool lf_ends_line = fa
   return lines;
 }
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using kestrel::testing::ErrorOf;
 
 TEST(TextStreamTest, WritesCrLfAndReadsEveryByteBack) {
   TempFolder dir;

@@ -13,20 +13,14 @@
 #include "component/error.h"
 #include "component/files.h"
 #include "support/temp_folder.h"
+#include "support/error_of.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
 
 using kestrel::testing::TempFolder;
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using kestrel::testing::ErrorOf;
 
 class ConnectionTest : public ::testing::Test {
  protected:

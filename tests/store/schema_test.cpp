@@ -8,20 +8,14 @@
 
 #include "component/error.h"
 #include "support/temp_folder.h"
+#include "support/error_of.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
 
 using kestrel::testing::TempFolder;
 
-int ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using kestrel::testing::ErrorOf;
 
 TEST(SchemaTest, ThirtyOneTablesInFiveFamilies) {
   std::map<std::string, int> families;
