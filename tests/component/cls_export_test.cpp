@@ -8,18 +8,12 @@
 
 #include "component/cls_export.h"
 #include "component/error.h"
+#include "support/error_of.h"
 
 namespace Kestrel20ImpExp {
 namespace {
 
-ComError CaughtFrom(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e;
-  }
-  return ComError(0, "nothing raised");
-}
+using kestrel::testing::CaughtFrom;
 
 TEST(ClsExportTest, AFreshObjectHasTheDefaults) {
   clsExport e;

@@ -13,6 +13,7 @@
 #include "component/create_object.h"
 #include "component/error.h"
 #include "component/registry.h"
+#include "support/error_of.h"
 
 namespace Kestrel20ImpExp {
 namespace {
@@ -38,14 +39,7 @@ class FakeRegistry : public Registry {
   std::string folder_;
 };
 
-ComError CaughtFrom(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e;
-  }
-  return ComError(0, "nothing raised");
-}
+using kestrel::testing::CaughtFrom;
 
 TEST(ClsImportTest, CreationFailsWith505WhenTheLookupFails) {
   auto registry = std::make_shared<FakeRegistry>("");

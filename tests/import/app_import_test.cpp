@@ -26,6 +26,7 @@
 #include "store/schema.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
+#include "store_views.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
@@ -204,14 +205,7 @@ class AppImportTest : public ::testing::Test {
     return runs;
   }
 
-  std::vector<std::string> LogMessages() {
-    std::vector<std::string> out;
-    if (!files::FileExists(s_.ImportLogPath)) return out;
-    auto in = files::TextReader::Open(s_.ImportLogPath);
-    std::string line;
-    while (in->ReadLine(line)) out.push_back(line.substr(20));  // after "YYYY-MM-DD HH:MM:SS "
-    return out;
-  }
+  std::vector<std::string> LogMessages() { return Kestrel20ImpExp::testing::RunLogMessages(s_.ImportLogPath); }
   bool Logged(const std::string& message) {
     auto m = LogMessages();
     return std::find(m.begin(), m.end(), message) != m.end();

@@ -18,14 +18,14 @@
 #include "store/connection.h"
 #include "store/schema.h"
 #include "support/temp_folder.h"
+#include "store_views.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
 
 using kestrel::testing::TempFolder;
 
-// (levl, vers, rele, cust, pprf) of one chain row.
-using ChainRow = std::tuple<int64_t, std::string, std::string, std::string, int64_t>;
+using Kestrel20ImpExp::testing::ChainRow;
 
 // One entry of the user's selection: the pack profile and what it becomes.
 struct Choice {
@@ -138,26 +138,11 @@ class HeaderImportTest : public ::testing::Test {
     for (int i = 0; i < rs->FieldCount(); ++i) out.push_back(rs->Fields(i).TextOrEmpty());
     return out;
   }
-  std::vector<ChainRow> Chain(int64_t mprf) {
-    std::vector<ChainRow> rows;
-    auto rs = store_->OpenRecordset("select levl, vers, rele, cust, pprf from qzmap101 where mprf = " +
-                                    std::to_string(mprf) + " order by levl");
-    for (; !rs->IsEOF(); rs->MoveNext())
-      rows.emplace_back(rs->Fields("levl").Integer(), rs->Fields("vers").Text(), rs->Fields("rele").Text(),
-                        rs->Fields("cust").Text(), rs->Fields("pprf").Integer());
-    return rows;
-  }
+  std::vector<ChainRow> Chain(int64_t mprf) { return Kestrel20ImpExp::testing::ChainRows(*store_, mprf); }
   int64_t Count(const std::string& where_sql) {
     return store_->OpenRecordset("select count(*) from " + where_sql)->Fields(0).Integer();
   }
-  std::vector<std::string> LogMessages() {
-    std::vector<std::string> out;
-    if (!files::FileExists(s_.ImportLogPath)) return out;
-    auto in = files::TextReader::Open(s_.ImportLogPath);
-    std::string line;
-    while (in->ReadLine(line)) out.push_back(line.substr(20));  // after "YYYY-MM-DD HH:MM:SS "
-    return out;
-  }
+  std::vector<std::string> LogMessages() { return Kestrel20ImpExp::testing::RunLogMessages(s_.ImportLogPath); }
   bool Logged(const std::string& message) {
     for (const auto& m : LogMessages())
       if (m == message) return true;

@@ -14,14 +14,14 @@
 #include "store/connection.h"
 #include "store/schema.h"
 #include "support/temp_folder.h"
+#include "store_views.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
 
 using kestrel::testing::TempFolder;
 
-// (levl, vers, rele, cust, pprf) of one chain row.
-using ChainRow = std::tuple<int64_t, std::string, std::string, std::string, int64_t>;
+using Kestrel20ImpExp::testing::ChainRow;
 
 struct Vrc {
   std::string vers, rele, cust;
@@ -57,15 +57,7 @@ class HierarchyTest : public ::testing::Test {
     store_->Execute("delete from qzmap101 where mprf = " + std::to_string(mprf));
   }
 
-  std::vector<ChainRow> Chain(int64_t mprf) {
-    std::vector<ChainRow> rows;
-    auto rs = store_->OpenRecordset("select levl, vers, rele, cust, pprf from qzmap101 where mprf = " +
-                                    std::to_string(mprf) + " order by levl");
-    for (; !rs->IsEOF(); rs->MoveNext())
-      rows.emplace_back(rs->Fields("levl").Integer(), rs->Fields("vers").Text(), rs->Fields("rele").Text(),
-                        rs->Fields("cust").Text(), rs->Fields("pprf").Integer());
-    return rows;
-  }
+  std::vector<ChainRow> Chain(int64_t mprf) { return Kestrel20ImpExp::testing::ChainRows(*store_, mprf); }
   int64_t DepthOf(int64_t mprf) {
     return store_->OpenRecordset("select deph from qzmap100 where mprf = " + std::to_string(mprf))
         ->Fields("deph")

@@ -23,6 +23,7 @@
 #include "store/demo_data.h"
 #include "store/schema.h"
 #include "support/temp_folder.h"
+#include "store_views.h"
 
 namespace Kestrel20ImpExp::testing {
 
@@ -95,15 +96,7 @@ class ImportFixture : public ::testing::Test {
   }
 
   // The run log's messages without the date and time in front.
-  std::vector<std::string> Log() const {
-    std::vector<std::string> out;
-    const std::string path = install_ + "/LumoStudio/tmp/importmr.log";
-    if (!files::FileExists(path)) return out;
-    auto in = files::TextReader::Open(path);
-    std::string line;
-    while (in->ReadLine(line)) out.push_back(line.size() >= 20 ? line.substr(20) : line);
-    return out;
-  }
+  std::vector<std::string> Log() const { return RunLogMessages(install_ + "/LumoStudio/tmp/importmr.log"); }
   void ClearLog() const { std::filesystem::remove(install_ + "/LumoStudio/tmp/importmr.log"); }
 
   // Every row of every table, each row's values joined by "|", sorted: two

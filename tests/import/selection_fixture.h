@@ -20,6 +20,7 @@
 #include "store/connection.h"
 #include "store/schema.h"
 #include "support/temp_folder.h"
+#include "store_views.h"
 
 namespace Kestrel20ImpExp::testing {
 
@@ -139,15 +140,7 @@ class SelectionFixture : public ::testing::Test {
 
   // --- the run log ------------------------------------------------------
   // The messages of the run log, without the date and time in front.
-  std::vector<std::string> LogMessages() const {
-    std::vector<std::string> out;
-    const std::string path = install_ + "/LumoStudio/tmp/importmr.log";
-    if (!files::FileExists(path)) return out;
-    auto in = files::TextReader::Open(path, true);
-    std::string line;
-    while (in->ReadLine(line)) out.push_back(line.size() >= 20 ? line.substr(20) : line);
-    return out;
-  }
+  std::vector<std::string> LogMessages() const { return RunLogMessages(install_ + "/LumoStudio/tmp/importmr.log"); }
   void ClearLog() const {
     std::error_code ec;
     std::filesystem::remove(install_ + "/LumoStudio/tmp/importmr.log", ec);

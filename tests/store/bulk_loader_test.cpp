@@ -16,24 +16,18 @@
 #include "component/files.h"
 #include "store/schema.h"
 #include "support/temp_folder.h"
+#include "support/error_of.h"
 
 namespace Kestrel20ImpExp::store {
 namespace {
 
 using kestrel::testing::ReadFile;
 using kestrel::testing::TempFolder;
+using kestrel::testing::CaughtFrom;
 using kestrel::testing::WriteFile;
 
 const std::string S(1, '\x01');
 
-ComError ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e;
-  }
-  return ComError(0, "");
-}
 
 class BulkLoaderTest : public ::testing::Test {
  protected:
@@ -99,7 +93,7 @@ TEST_F(BulkLoaderTest, ARefusedRowKeepsTheBatchesBeforeItAndIsNamedInTheErrorFil
   std::vector<int64_t> progress;
   o.progress = [&](int64_t rows) { progress.push_back(rows); };
 
-  ComError e = ErrorOf([&] { BulkLoad(*c_, "qzddi160", file, o); });
+  ComError e = CaughtFrom([&] { BulkLoad(*c_, "qzddi160", file, o); });
   EXPECT_EQ(e.number(), Number(Ours::MalformedPackFile));
   EXPECT_NE(e.description().find(file + ", line 7: a row of 3 fields where table qzddi160 has 4 columns"),
             std::string::npos)
@@ -121,7 +115,7 @@ TEST_F(BulkLoaderTest, ARowTheStoreRefusesRollsBackItsBatchOnly) {
   std::string file = Data("qzddi100A.dat", lines);
   BulkLoadOptions o;
   o.rows_per_batch = 2;
-  ComError e = ErrorOf([&] { BulkLoad(*c_, "qzddi100", file, o); });
+  ComError e = CaughtFrom([&] { BulkLoad(*c_, "qzddi100", file, o); });
   EXPECT_EQ(e.number(), SQLITE_CONSTRAINT_UNIQUE);
   EXPECT_NE(e.description().find("UNIQUE constraint failed: qzddi100.appl: " + file + ", line 5"), std::string::npos)
       << e.description();
@@ -135,7 +129,7 @@ TEST_F(BulkLoaderTest, InsideTheCallersTransactionBatchesAreSavepoints) {
   std::string file = Data("d.dat", {Domain(1), Domain(2), Domain(3), "short"});
   BulkLoadOptions o;
   o.rows_per_batch = 2;
-  EXPECT_EQ(ErrorOf([&] { BulkLoad(*c_, "qzddi160", file, o); }).number(), Number(Ours::MalformedPackFile));
+  EXPECT_EQ(CaughtFrom([&] { BulkLoad(*c_, "qzddi160", file, o); }).number(), Number(Ours::MalformedPackFile));
   // The caller's row and the first batch stay inside the caller's transaction.
   EXPECT_TRUE(c_->InTransaction());
   EXPECT_EQ(DomainValues(), (std::vector<std::string>{"V0", "V1", "V2"}));
@@ -146,16 +140,16 @@ TEST_F(BulkLoaderTest, InsideTheCallersTransactionBatchesAreSavepoints) {
 TEST_F(BulkLoaderTest, TablesThatAreNotThereAndStoresThatCannotBeWritten) {
   std::string file = Data("d.dat", {Domain(1)});
   BulkLoadOptions o;
-  ComError missing = ErrorOf([&] { BulkLoad(*c_, "qzddi999", file, o); });
+  ComError missing = CaughtFrom([&] { BulkLoad(*c_, "qzddi999", file, o); });
   EXPECT_EQ(missing.number(), SQLITE_ERROR);
   EXPECT_NE(missing.description().find("no such table: qzddi999"), std::string::npos);
   // A name that is no plain table name never reaches a statement.
-  ComError odd = ErrorOf([&] { BulkLoad(*c_, "qzddi160 where 1=2; drop table qzddi100", file, o); });
+  ComError odd = CaughtFrom([&] { BulkLoad(*c_, "qzddi160 where 1=2; drop table qzddi100", file, o); });
   EXPECT_EQ(odd.number(), SQLITE_ERROR);
   EXPECT_EQ(c_->OpenRecordset("select count(*) from qzddi100")->Fields(0).Integer(), 0);  // still there
   // A missing data file is the file seam's 53, before any file is written.
   o.log_path = dir_ / "x.log";
-  EXPECT_EQ(ErrorOf([&] { BulkLoad(*c_, "qzddi160", dir_ / "none.dat", o); }).number(), 53);
+  EXPECT_EQ(CaughtFrom([&] { BulkLoad(*c_, "qzddi160", dir_ / "none.dat", o); }).number(), 53);
   EXPECT_FALSE(files::FileExists(o.log_path));
 
   EXPECT_TRUE(CanBulkLoad(*c_));

@@ -1,5 +1,5 @@
-// The number of the ComError a call raises, for tests that only care which
-// failure it was: 0 when the call returns normally.
+// The ComError a call raises, and its number for tests that only care which
+// failure it was (0 when the call returns normally).
 #pragma once
 
 #include <functional>
@@ -8,13 +8,15 @@
 
 namespace kestrel::testing {
 
-inline int ErrorOf(const std::function<void()>& f) {
+inline Kestrel20ImpExp::ComError CaughtFrom(const std::function<void()>& f) {
   try {
     f();
   } catch (const Kestrel20ImpExp::ComError& e) {
-    return e.number();
+    return e;
   }
-  return 0;
+  return Kestrel20ImpExp::ComError(0, "nothing raised");
 }
+
+inline int ErrorOf(const std::function<void()>& f) { return CaughtFrom(f).number(); }
 
 }  // namespace kestrel::testing
