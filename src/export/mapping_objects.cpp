@@ -34,8 +34,8 @@ files::TextWriter& StreamOf(ExportState& s, const pack::TaggedLayout& layout) {
   return *it->second;
 }
 
-std::string ObjectQuery(const store::Connection& c, const pack::TaggedLayout& layout, int64_t mprf, const Vrc& vrc,
-                        const MappingObject& o) {
+store::Query ObjectQuery(const store::Connection& c, const pack::TaggedLayout& layout, int64_t mprf,
+                         const Vrc& vrc, const MappingObject& o) {
   return store::SelectObjectRows(c.dialect(), layout.table, mprf, vrc.vers, vrc.rele, vrc.cust, o.pac, o.mod,
                                  o.flno);
 }

@@ -25,6 +25,8 @@ using text::EqualNoCase;
 constexpr int kBusyTimeoutMs = 60000;
 // Idle prepared statements kept per connection.
 constexpr size_t kCacheSize = 128;
+// Select texts whose shape is remembered (all are forgotten when it is full).
+constexpr size_t kShapeCacheSize = 512;
 
 bool IsWordChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
@@ -85,10 +87,15 @@ std::vector<Token> Tokenize(std::string_view s) {
 
 // What a select reads: its one table (empty when none or several), whether it
 // names several, and where its "*" stands when it is "select * from ...".
+// A "select * from T ..." also fetches the rowid, unseen, so that a found row
+// can be changed in place: `with_rowid` is that text ("" for other selects).
+// `rowid_refused` is learnt later: the table has no rowid to fetch.
 struct SelectShape {
   std::string table;
   bool several = false;
   std::optional<size_t> star;
+  std::string with_rowid;
+  bool rowid_refused = false;
 };
 
 SelectShape ShapeOf(std::string_view statement) {
@@ -111,27 +118,46 @@ SelectShape ShapeOf(std::string_view statement) {
         shape.several = true;
     }
     if (shape.several) shape.table.clear();
+    if (shape.star && !shape.table.empty()) {
+      shape.with_rowid = statement.substr(0, *shape.star + 1);
+      shape.with_rowid += ",rowid";
+      shape.with_rowid.append(statement.substr(*shape.star + 1));
+    }
     return shape;
   }
   return shape;
 }
 
+// Whether `upper` (in capitals) occurs in `text` without regard to case.
+bool ContainsNoCase(std::string_view text, std::string_view upper) {
+  for (size_t i = 0; i + upper.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < upper.size()) {
+      char c = text[i + k];
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+      if (c != upper[k]) break;
+      ++k;
+    }
+    if (k == upper.size()) return true;
+  }
+  return false;
+}
+
 // Column affinity from a declared type, as SQLite decides it.
 bool DeclaredText(const char* decl) {
   if (decl == nullptr) return false;
-  std::string d;
-  for (const char* p = decl; *p; ++p) d += static_cast<char>(*p >= 'a' && *p <= 'z' ? *p - 32 : *p);
-  if (d.find("INT") != std::string::npos) return false;
-  return d.find("CHAR") != std::string::npos || d.find("CLOB") != std::string::npos ||
-         d.find("TEXT") != std::string::npos;
+  std::string_view d(decl);
+  if (ContainsNoCase(d, "INT")) return false;
+  return ContainsNoCase(d, "CHAR") || ContainsNoCase(d, "CLOB") || ContainsNoCase(d, "TEXT");
 }
 
-bool DeclaredBlob(const char* decl) {
-  if (decl == nullptr) return false;
-  std::string d;
-  for (const char* p = decl; *p; ++p) d += static_cast<char>(*p >= 'a' && *p <= 'z' ? *p - 32 : *p);
-  return d == "BLOB";
-}
+bool DeclaredBlob(const char* decl) { return decl != nullptr && EqualNoCase(decl, "BLOB"); }
+
+// Heterogeneous look-up of statement texts.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+};
 
 void AppendInteger(std::string& out, int64_t v) {
   char buf[24];
@@ -153,6 +179,9 @@ struct Connection::Impl {
   std::unordered_multimap<std::string_view, std::list<Idle>::iterator> index;
   enum class BatchKind { Transaction, Savepoint };
   std::vector<BatchKind> batches;
+  // What each select text reads, worked out once per text: a statement run
+  // for every object or row is not taken apart again each time.
+  std::unordered_map<std::string, SelectShape, TextHash, std::equal_to<>> shapes;
 };
 
 Connection::Connection(sqlite3* db, std::string path)
@@ -287,7 +316,11 @@ void Connection::ExecuteScript(const std::string& statements) {
 }
 
 std::unique_ptr<Recordset> Connection::OpenRecordset(std::string_view statement, CursorType, LockType) {
-  return std::unique_ptr<Recordset>(new Recordset(*this, statement));
+  return std::unique_ptr<Recordset>(new Recordset(*this, statement, {}));
+}
+
+std::unique_ptr<Recordset> Connection::OpenRecordset(const Query& query, CursorType, LockType) {
+  return std::unique_ptr<Recordset>(new Recordset(*this, query.text, query.values));
 }
 
 bool Connection::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
@@ -408,24 +441,34 @@ struct Recordset::Edit {
   }
 };
 
-Recordset::Recordset(Connection& c, std::string_view statement) : conn_(c), edit_(std::make_unique<Edit>()) {
-  SelectShape shape = ShapeOf(statement);
+Recordset::Recordset(Connection& c, std::string_view statement, const std::vector<Value>& values)
+    : conn_(c), edit_(std::make_unique<Edit>()) {
+  auto& shapes = conn_.impl_->shapes;
+  auto known = shapes.find(statement);
+  if (known == shapes.end()) {
+    if (shapes.size() >= kShapeCacheSize) shapes.clear();
+    known = shapes.emplace(std::string(statement), ShapeOf(statement)).first;
+  }
+  SelectShape& shape = known->second;
   table_ = shape.table;
   several_tables_ = shape.several;
-  if (shape.star && !table_.empty()) {
-    // "select * from T ..." also fetches the rowid, unseen, so that a found
-    // row can be changed in place. A table without rowid keeps the plain text.
-    std::string with_rowid(statement.substr(0, *shape.star + 1));
-    with_rowid += ",rowid";
-    with_rowid.append(statement.substr(*shape.star + 1));
+  if (!shape.with_rowid.empty() && !shape.rowid_refused) {
     try {
-      stmt_ = std::make_unique<Statement>(conn_.Prepare(with_rowid));
+      stmt_ = std::make_unique<Statement>(conn_.Prepare(shape.with_rowid));
       hidden_rowid_ = true;
     } catch (const ComError&) {
       stmt_.reset();
     }
   }
-  if (!stmt_) stmt_ = std::make_unique<Statement>(conn_.Prepare(statement));
+  if (!stmt_) {
+    stmt_ = std::make_unique<Statement>(conn_.Prepare(statement));
+    // The plain text runs: the table itself has no rowid.
+    if (!shape.with_rowid.empty()) shape.rowid_refused = true;
+  }
+  if (sqlite3_bind_parameter_count(stmt_->get()) != static_cast<int>(values.size()))
+    Raise(Ours::Internal, "The statement has " + std::to_string(sqlite3_bind_parameter_count(stmt_->get())) +
+                              " parameters for " + std::to_string(values.size()) + " values");
+  for (size_t i = 0; i < values.size(); ++i) stmt_->Bind(static_cast<int>(i + 1), values[i]);
 
   sqlite3_stmt* s = stmt_->get();
   int n = sqlite3_column_count(s) - (hidden_rowid_ ? 1 : 0);

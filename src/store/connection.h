@@ -37,6 +37,16 @@ enum LockType : int { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimisti
 class Recordset;
 class Statement;
 
+// A statement whose values travel apart from its text: each "?" in the text
+// stands for the next of `values`. A statement run once per object or row
+// this way is compiled once and found again in the statement cache, whatever
+// the values. Builders render it for a dialect (store/sql.h); in T-SQL the
+// values are written into the text and `values` is empty.
+struct Query {
+  std::string text;
+  std::vector<Value> values;
+};
+
 class Connection {
  public:
   // Opens an existing store; a missing file fails with 53 "File not found: "
@@ -62,6 +72,10 @@ class Connection {
   std::unique_ptr<Recordset> OpenRecordset(std::string_view statement,
                                            CursorType cursor = adOpenForwardOnly,
                                            LockType lock = adLockReadOnly);
+  // Opens a recordset on a select with its values bound: texts as texts,
+  // integers as integers.
+  std::unique_ptr<Recordset> OpenRecordset(const Query& query, CursorType cursor = adOpenForwardOnly,
+                                           LockType lock = adLockReadOnly);
 
   // Batches group statements into one commit for speed. They nest, and they
   // never commit work the caller began: when a transaction is already open
@@ -86,6 +100,7 @@ class Connection {
 
  private:
   friend class Statement;
+  friend class Recordset;
   Connection(sqlite3* db, std::string path);
   sqlite3_stmt* Acquire(std::string_view statement, bool* has_tail);
   void Release(std::string_view statement, sqlite3_stmt* stmt) noexcept;
@@ -199,7 +214,7 @@ class Recordset {
 
  private:
   friend class Connection;
-  Recordset(Connection& c, std::string_view statement);
+  Recordset(Connection& c, std::string_view statement, const std::vector<Value>& values);
   void Step();
   int IndexOf(std::string_view name) const;
   void RequireRow() const;

@@ -30,6 +30,24 @@ std::string NumberList(std::span<const int64_t> numbers) {
   return out;
 }
 
+void AppendText(Query& q, Dialect d, std::string_view value) {
+  if (d == Dialect::TSql) {
+    q.text += Quoted(value);
+  } else {
+    q.text += '?';
+    q.values.emplace_back(std::string(value));
+  }
+}
+
+void AppendNumber(Query& q, Dialect d, int64_t n) {
+  if (d == Dialect::TSql) {
+    q.text += Number(n);
+  } else {
+    q.text += '?';
+    q.values.emplace_back(n);
+  }
+}
+
 std::string_view Concat(Dialect d) { return d == Dialect::Sqlite ? "||" : "+"; }
 
 std::string CastToText(Dialect d, std::string_view expr) {

@@ -28,6 +28,12 @@ std::string NumberBeforeWord(Dialect d, int64_t n);
 // Profile numbers joined by "," for "mprf in (...)": "40,31,12".
 std::string NumberList(std::span<const int64_t> numbers);
 
+// A value of a parameterized statement (Query): in T-SQL written into the
+// text, a text between quotes as Quoted writes it, a number as Number does;
+// in SQLite a "?" in the text and the value appended to the query's values.
+void AppendText(Query& q, Dialect d, std::string_view value);
+void AppendNumber(Query& q, Dialect d, int64_t n);
+
 // The text concatenation operator: "+" in T-SQL, "||" in SQLite.
 std::string_view Concat(Dialect d);
 

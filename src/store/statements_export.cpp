@@ -91,15 +91,27 @@ std::string SelectApplicationExtn(Dialect, std::string_view appl) {
   return "select extn from qzddi100 where appl='" + Text(appl) + "'";
 }
 
-std::string SelectObjectRows(Dialect, std::string_view table, int64_t mprf, std::string_view vers,
-                             std::string_view rele, std::string_view cust, std::string_view pac,
-                             std::string_view mod, std::string_view flno) {
-  std::string_view prefix = table == "qzmap170" ? "c" : table == "qzmap175" ? "b" : "tc";
-  std::string_view flno_column = table == "qzmap170" ? "cflno" : table == "qzmap175" ? "bflno" : "tflno";
-  return "select * from " + std::string(table) + " where mprf=" + Number(mprf) + " and vers='" + Text(vers) +
-         "' " + "and rele='" + Text(rele) + "' and cust='" + Text(cust) + "' and " + std::string(prefix) +
-         "pac='" + Text(pac) + "' and " + std::string(prefix) + "mod='" + Text(mod) + "' and " +
-         std::string(flno_column) + "='" + Text(flno) + "'";
+Query SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::string_view vers,
+                       std::string_view rele, std::string_view cust, std::string_view pac, std::string_view mod,
+                       std::string_view flno) {
+  const std::string_view prefix = table == "qzmap170" ? "c" : table == "qzmap175" ? "b" : "tc";
+  const std::string_view flno_column = table == "qzmap170" ? "cflno" : table == "qzmap175" ? "bflno" : "tflno";
+  Query q;
+  q.text.append("select * from ").append(table).append(" where mprf=");
+  AppendNumber(q, d, mprf);
+  q.text += " and vers=";
+  AppendText(q, d, vers);
+  q.text += " and rele=";
+  AppendText(q, d, rele);
+  q.text += " and cust=";
+  AppendText(q, d, cust);
+  q.text.append(" and ").append(prefix).append("pac=");
+  AppendText(q, d, pac);
+  q.text.append(" and ").append(prefix).append("mod=");
+  AppendText(q, d, mod);
+  q.text.append(" and ").append(flno_column).append("=");
+  AppendText(q, d, flno);
+  return q;
 }
 
 }  // namespace Kestrel20ImpExp::store

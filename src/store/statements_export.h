@@ -61,8 +61,9 @@ std::string SelectApplicationExtn(Dialect d, std::string_view appl);
 
 // The rows of one mapping object of one profile level in a rule table. The
 // object is matched in tcpac, tcmod, tflno; in cpac, cmod, cflno for
-// qzmap170 and in bpac, bmod, bflno for qzmap175.
-std::string SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::string_view vers,
+// qzmap170 and in bpac, bmod, bflno for qzmap175. Its seven values are
+// parameters: every object of a table runs the one statement.
+Query SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::string_view vers,
                              std::string_view rele, std::string_view cust, std::string_view pac,
                              std::string_view mod, std::string_view flno);
 

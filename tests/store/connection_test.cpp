@@ -370,5 +370,71 @@ TEST_F(ConnectionTest, PreparedStatementsComeFromTheCache) {
   EXPECT_EQ(b->Fields(0), Value(int64_t{1}));
 }
 
+TEST_F(ConnectionTest, BoundValuesShareOnePreparedStatement) {
+  c_->Execute("insert into qzmap120 (mprf, vers, rele) values (7, 'X40', '007'), (7, 'O''Brien', '7'), "
+              "(8, 'X40', '007')");
+  auto statements = [&] {
+    int n = 0;
+    for (sqlite3_stmt* s = sqlite3_next_stmt(c_->handle(), nullptr); s; s = sqlite3_next_stmt(c_->handle(), s)) ++n;
+    return n;
+  };
+  auto find = [&](int64_t mprf, std::string vers, std::string rele) {
+    Query q{"select * from qzmap120 where mprf=? and vers=? and rele=?", {Value(mprf), Value(vers), Value(rele)}};
+    auto rs = c_->OpenRecordset(q);
+    std::vector<int64_t> found;
+    for (; !rs->IsEOF(); rs->MoveNext()) found.push_back(rs->Fields("mprf").Integer());
+    return found;
+  };
+  EXPECT_EQ(find(7, "X40", "007"), std::vector<int64_t>{7});
+  const int prepared = statements();
+  // A quote is data; a text compares as text ('7' is not '007'), a number as a number.
+  EXPECT_EQ(find(7, "O'Brien", "7"), std::vector<int64_t>{7});
+  EXPECT_TRUE(find(7, "O'Brien", "007").empty());
+  EXPECT_EQ(find(8, "X40", "007"), std::vector<int64_t>{8});
+  EXPECT_EQ(statements(), prepared) << "other values, same statement: nothing new is compiled";
+
+  // A found row of a bound select can be changed like any other.
+  {
+    auto rs = c_->OpenRecordset(Query{"select * from qzmap120 where vers=?", {Value("O'Brien")}});
+    ASSERT_FALSE(rs->IsEOF());
+    rs->Put("comt", Value("seen"));
+    rs->Update();
+  }
+  EXPECT_EQ(Count(" where comt = 'seen' and vers = 'O''Brien'"), 1);
+  EXPECT_EQ(Count(" where comt = 'seen'"), 1);
+
+  // Values and places must pair up.
+  EXPECT_EQ(ErrorOf([&] { c_->OpenRecordset(Query{"select * from qzmap120 where mprf=? and vers=?", {Value(7)}}); }),
+            9001);
+  EXPECT_EQ(ErrorOf([&] { c_->OpenRecordset(Query{"select * from qzmap120", {Value(7)}}); }), 9001);
+}
+
+TEST_F(ConnectionTest, ARowidIsFetchedWhereTheTableHasOne) {
+  // A table without rowid is read, again and again, but its rows cannot be changed.
+  c_->ExecuteScript("create table keyed (k text primary key, v text) without rowid;"
+                    "insert into keyed values ('a', '1'), ('b', '2');");
+  for (int round = 0; round < 2; ++round) {
+    auto rs = c_->OpenRecordset("select * from keyed order by k");
+    ASSERT_EQ(rs->FieldCount(), 2);
+    EXPECT_EQ(rs->GetString(-1, "=", ";"), "a=1;b=2;");
+  }
+  {
+    auto rs = c_->OpenRecordset("select * from keyed where k = 'a'");
+    rs->Put("v", Value("9"));
+    EXPECT_EQ(ErrorOf([&] { rs->Update(); }), 9022);
+  }
+  // A select that failed because its table was missing works once the table exists.
+  const std::string select = "select * from later where k = 'a'";
+  EXPECT_NE(ErrorOf([&] { c_->OpenRecordset(select); }), 0);
+  c_->ExecuteScript("create table later (k text, v text); insert into later values ('a', '1');");
+  {
+    auto rs = c_->OpenRecordset(select);
+    EXPECT_EQ(rs->FieldCount(), 2);
+    rs->Put("v", Value("2"));
+    rs->Update();
+  }
+  EXPECT_EQ(c_->OpenRecordset("select v from later")->Fields(0), Value("2"));
+}
+
 }  // namespace
 }  // namespace Kestrel20ImpExp::store

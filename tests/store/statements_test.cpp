@@ -29,9 +29,15 @@ const std::string kExclusion =
 const std::vector<int64_t> kChain{40, 31, 12};
 const std::vector<int64_t> kOne{12};
 
+// A builder rendering plain text, or one whose values may travel apart from
+// its text (in T-SQL they are always in the text).
 struct Case {
+  Case(std::string n, std::function<std::string(Dialect)> b, std::string t)
+      : name(std::move(n)), build([b](Dialect d) { return Query{b(d), {}}; }), tsql(std::move(t)) {}
+  Case(std::string n, std::function<Query(Dialect)> b, std::string t)
+      : name(std::move(n)), build(std::move(b)), tsql(std::move(t)) {}
   std::string name;
-  std::function<std::string(Dialect)> build;
+  std::function<Query(Dialect)> build;
   std::string tsql;
 };
 
@@ -192,7 +198,11 @@ std::vector<Case> AllCases() {
 }
 
 TEST(StatementsTest, TSqlTextsAreTheComponentsOwn) {
-  for (const auto& c : AllCases()) EXPECT_EQ(c.build(Dialect::TSql), c.tsql) << c.name;
+  for (const auto& c : AllCases()) {
+    Query q = c.build(Dialect::TSql);
+    EXPECT_EQ(q.text, c.tsql) << c.name;
+    EXPECT_TRUE(q.values.empty()) << c.name << ": T-SQL carries its values in the text";
+  }
 }
 
 TEST(StatementsTest, SqliteDiffersOnlyWhereItMust) {
@@ -209,10 +219,21 @@ TEST(StatementsTest, SqliteDiffersOnlyWhereItMust) {
             "insert into qzusr110 (usrn,mprf) values(cast('jmartin' as blob),cast(12 as blob))");
   EXPECT_EQ(DeleteProfileRows(Dialect::Sqlite, "qzusr110", 12), "delete from qzusr110 where cast(mprf as int)=12");
   EXPECT_EQ(DeleteProfileRows(Dialect::Sqlite, "qzmap120", 12), "delete from qzmap120 where mprf=12");
+  // A mapping object's rows: its values bound, so every object shares one text.
+  Query object = SelectObjectRows(Dialect::Sqlite, "qzmap170", 9, "X41U", "c", "ab1", "PK1", "MD1", "007");
+  EXPECT_EQ(object.text,
+            "select * from qzmap170 where mprf=? and vers=? and rele=? and cust=? and cpac=? and cmod=? and cflno=?");
+  EXPECT_EQ(object.values, (std::vector<Value>{Value(int64_t{9}), Value("X41U"), Value("c"), Value("ab1"),
+                                               Value("PK1"), Value("MD1"), Value("007")}));
+  EXPECT_EQ(SelectObjectRows(Dialect::Sqlite, "qzmap170", 12, "X'42", "d", "ab2", "PK2", "MD2", "8").text,
+            object.text);
   // Everything else renders alike in both dialects.
   int same = 0;
-  for (const auto& c : AllCases()) same += c.build(Dialect::Sqlite) == c.tsql;
-  EXPECT_EQ(same, static_cast<int>(AllCases().size()) - 14);
+  for (const auto& c : AllCases()) {
+    Query q = c.build(Dialect::Sqlite);
+    same += q.text == c.tsql && q.values.empty();
+  }
+  EXPECT_EQ(same, static_cast<int>(AllCases().size()) - 17);
 }
 
 TEST(StatementsTest, ValuesAreRenderedInOnePlace) {
@@ -254,7 +275,8 @@ class SqliteRenderingTest : public ::testing::Test {
         " (9, 'X41U', 'c', 'ab1', 'fnCalcTax');"
         "insert into qzusr100 (usrn) values (cast('jmartin' as blob));");
   }
-  int64_t Rows(const std::string& select) {
+  int64_t Rows(const std::string& select) { return Rows(Query{select, {}}); }
+  int64_t Rows(const Query& select) {
     auto rs = c_->OpenRecordset(select);
     int64_t n = 0;
     for (; !rs->IsEOF(); rs->MoveNext()) ++n;
@@ -267,13 +289,16 @@ class SqliteRenderingTest : public ::testing::Test {
 
 TEST_F(SqliteRenderingTest, EveryRenderingRuns) {
   for (const auto& c : AllCases()) {
-    std::string s = c.build(Dialect::Sqlite);
+    Query q = c.build(Dialect::Sqlite);
+    const std::string& s = q.text;
     try {
       Batch b(*c_);
-      if (s.rfind("select", 0) == 0 || s.rfind("Select", 0) == 0)
-        c_->OpenRecordset(s)->Close();
-      else
+      if (s.rfind("select", 0) == 0 || s.rfind("Select", 0) == 0) {
+        c_->OpenRecordset(q)->Close();
+      } else {
+        EXPECT_TRUE(q.values.empty()) << c.name;
         c_->Execute(s);
+      }
       // not committed: every case sees the same rows
     } catch (const ComError& e) {
       ADD_FAILURE() << c.name << ": " << e.number() << " " << e.description() << "\n  " << s;
@@ -328,6 +353,37 @@ TEST_F(SqliteRenderingTest, RenderingsFindWhatTheyShould) {
   EXPECT_EQ(c_->OpenRecordset(SelectProfile(d, 12))->Fields("deph"), Value(int64_t{4}));
   EXPECT_EQ(c_->Execute(DeleteChainRowsAbove(d, 9, 1)), 1);
   EXPECT_EQ(c_->Execute(DeleteApplicationRows(d, "qzddi100", "EXB")), 1);
+}
+
+// Bound values find exactly the rows that the values written into the text
+// find, quotes and leading zeros included.
+TEST_F(SqliteRenderingTest, BoundObjectValuesFindWhatInlinedValuesFind) {
+  c_->ExecuteScript(
+      "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno) values "
+      " (9, 'X41U', 'c', 'ab1', 'O''B', 'M''D', '007'), (9, 'X41U', 'c', 'ab1', 'O''B', 'M''D', '007'),"
+      " (9, 'X41U', 'c', 'ab1', 'O''B', 'M''D', '7'), (9, 'X''41', 'c''', 'ab1', 'PK1', 'MD1', '007'),"
+      " (5, 'X41U', 'c', 'ab1', 'O''B', 'M''D', '007');"
+      "insert into qzmap175 (mprf, vers, rele, cust, bpac, bmod, bflno, cpac) values "
+      " (9, 'X41U', 'c', 'ab1', 'O''B', 'M''D', '007', 'x'), (9, 'X41U', 'c', 'ab1', 'PK1', 'MD1', '007', 'y');");
+  struct Probe {
+    std::string table;
+    int64_t mprf;
+    std::string vers, rele, pac, mod, flno;
+    int64_t rows;
+  };
+  const Probe probes[] = {
+      {"qzmap120", 9, "X41U", "c", "O'B", "M'D", "007", 2},  {"qzmap120", 9, "X41U", "c", "O'B", "M'D", "7", 1},
+      {"qzmap120", 9, "X'41", "c'", "PK1", "MD1", "007", 1}, {"qzmap120", 9, "X41U", "c", "O'B", "M'D", "07", 0},
+      {"qzmap120", 5, "X41U", "c", "O'B", "M'D", "007", 1},  {"qzmap175", 9, "X41U", "c", "O'B", "M'D", "007", 1},
+      {"qzmap175", 9, "X41U", "c", "PK1", "MD1", "7", 0},
+  };
+  for (const Probe& p : probes) {
+    Query bound = SelectObjectRows(Dialect::Sqlite, p.table, p.mprf, p.vers, p.rele, "ab1", p.pac, p.mod, p.flno);
+    // The T-SQL rendering of this statement reads the same in SQLite.
+    Query inlined = SelectObjectRows(Dialect::TSql, p.table, p.mprf, p.vers, p.rele, "ab1", p.pac, p.mod, p.flno);
+    EXPECT_EQ(Rows(bound), p.rows) << inlined.text;
+    EXPECT_EQ(Rows(inlined.text), p.rows) << inlined.text;
+  }
 }
 
 }  // namespace
