@@ -12,6 +12,7 @@
 
 #include "component/error.h"
 #include "component/files.h"
+#include "component/spooled_text.h"
 
 namespace Kestrel20ImpExp {
 class clsExport;
@@ -36,7 +37,9 @@ struct ExportState {
   std::string ExportBasedOn;
   bool ExportForSync = false;
   std::unique_ptr<files::TextWriter> ManifestStream;
-  std::string ManifestText;
+  // The manifest's progress text; past a threshold it waits in a spool file
+  // in the pack folder (see ExportMigrationProfiles).
+  SpooledText ManifestText;
   std::string DataFileList;
   std::string RuleFileList;
   std::string ApplicationList;

@@ -120,6 +120,22 @@ std::string ReadWholeFile(const std::string& path) {
   return out;
 }
 
+void AppendFileTo(const std::string& path, TextWriter& out) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) RaiseOpen(errno, path);
+  std::vector<char> buf(kBufferSize);
+  size_t n;
+  try {
+    while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) out.Write(std::string_view(buf.data(), n));
+  } catch (...) {
+    std::fclose(f);
+    throw;
+  }
+  int err = std::ferror(f) ? (errno ? errno : EIO) : 0;
+  std::fclose(f);
+  if (err) RaiseErrno(err);
+}
+
 std::optional<std::string> ResolveInFolder(const std::string& folder, std::string_view name) {
   std::string exact = Join(folder, name);
   if (FileExists(exact)) return exact;

@@ -24,6 +24,9 @@ void CopyFile(const std::string& from, const std::string& to);  // overwrites
 void RenameFile(const std::string& from, const std::string& to);
 std::vector<std::string> ListFiles(const std::string& folder);  // names only, unsorted
 std::string ReadWholeFile(const std::string& path);
+class TextWriter;
+// Writes the bytes of the file at `path` into `out`, a piece at a time.
+void AppendFileTo(const std::string& path, TextWriter& out);
 
 // Finds `name` in `folder`: the exact name first, else the one file whose name
 // equals it without regard to case. Two such files raise Ours::AmbiguousFileName.

@@ -1,7 +1,7 @@
 // ExportMigrationProfiles: checks the profile, creates the pack folder and the
-// manifest, runs one of the two profile drivers and writes the manifest in one
-// piece, the status line, file list, application list and revisions line put
-// in front of what the drivers appended.
+// manifest, runs one of the two profile drivers and writes the manifest at the
+// end, the status line, file list, application list and revisions line put in
+// front of what the drivers appended (which waits in a spool file when large).
 #include "export/export_driver.h"
 
 #include <cstdlib>
@@ -36,10 +36,21 @@ void WriteManifest(ExportState& s, bool success, const std::string& mprf) {
   } else {
     s.ManifestText += m::FailureLines(s.Error.ErrorNumber, s.Error.ErrorDescription);
   }
-  s.ManifestText.insert(0, m::StatusLine(success) + front);
-  s.ManifestStream->Write(s.ManifestText);
-  s.ManifestStream->Close();
+  s.ManifestText.WriteWithFront(m::StatusLine(success) + front, *s.ManifestStream);
 }
+
+// An export that ends before its manifest is written leaves no spool in the
+// pack folder: the text returns to memory.
+class SpoolGuard {
+ public:
+  explicit SpoolGuard(SpooledText& text) : text_(text) {}
+  ~SpoolGuard() { text_.Unspool(); }
+  SpoolGuard(const SpoolGuard&) = delete;
+  SpoolGuard& operator=(const SpoolGuard&) = delete;
+
+ private:
+  SpooledText& text_;
+};
 
 }  // namespace
 
@@ -83,6 +94,10 @@ bool ExportMigrationProfiles(ExportState& s) {
       return false;
     }
 
+    // The progress of a large export waits in a spool file rather than in
+    // memory; the manifest is put together from it at the end.
+    SpoolGuard spool_guard(s.ManifestText);
+    s.ManifestText.SpoolTo(files::Join(pack_folder, pack::kManifestSpoolFile));
     s.ManifestStream = files::TextWriter::Create(files::Join(pack_folder, pack::kManifestFile));
     namespace m = pack::manifest;
     s.ManifestText += m::NewProfileLine(s.ExportToSingleProfile ? s.NewProfileNumber : 0);

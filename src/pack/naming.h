@@ -14,6 +14,8 @@ namespace Kestrel20ImpExp::pack {
 
 inline constexpr std::string_view kRulesFolder = "ExportedRules";  // below the export root
 inline constexpr std::string_view kManifestFile = "ExportMR.log";
+// Where the export keeps the manifest's progress text while the pack is written.
+inline constexpr std::string_view kManifestSpoolFile = "ExportMR.log.spool";
 
 // Refuses an empty code and one holding a path separator, "..", or a control character.
 void CheckApplicationCode(std::string_view code);
