@@ -119,21 +119,37 @@ std::unique_ptr<store::Recordset> OpenRows(store::Connection& c, const Member& m
 }
 
 // Creates the data file of `a`, lists it, and writes the rows in pieces of
-// the member's size.
+// the member's size. A member that writes all rows at once reads them in
+// pieces too, so that no table is held whole in memory; a row it cannot write
+// leaves its file empty, as one piece holding that row would have.
 void WriteDataFile(ExportState& s, const Member& m, const std::string& a, store::Recordset& rows) {
   const std::string name = pack::DataFileName(m.table, a);
-  auto out = files::TextWriter::Create(files::Join(s.Path, name));
+  const std::string path = files::Join(s.Path, name);
+  auto out = files::TextWriter::Create(path);
   s.DataFileList += name;
   s.DataFileList += kCrLf;
   const auto columns = static_cast<size_t>(rows.FieldCount());
+  const bool at_once = m.rows_per_write == kAllRows;
   std::string piece;
   int64_t written = 0;
-  while (!rows.IsEOF()) {
-    piece.clear();
-    written += rows.AppendString(piece, m.rows_per_write, s.FieldSeparator, kCrLf);
-    pack::WriteDataRows(*out, piece, columns);
-    s.Report(name, written);
+  try {
+    while (!rows.IsEOF()) {
+      piece.clear();
+      written += rows.AppendString(piece, at_once ? kPieceRows : m.rows_per_write, s.FieldSeparator, kCrLf);
+      pack::WriteDataRows(*out, piece, columns);
+      if (!at_once) s.Report(name, written);
+    }
+  } catch (...) {
+    if (at_once) {
+      try {
+        out->Close();
+      } catch (...) {
+      }
+      out = files::TextWriter::Create(path);
+    }
+    throw;
   }
+  if (at_once) s.Report(name, written);
   out->Close();
 }
 

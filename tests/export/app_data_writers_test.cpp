@@ -231,6 +231,36 @@ TEST_F(AppDataWritersTest, ALargeTableIsWrittenInPiecesIntoOneFile) {
   EXPECT_EQ(s_.DataFileList, "qzddi150CRMX.dat\r\n");
 }
 
+TEST_F(AppDataWritersTest, ATableWrittenAtOnceIsTheSameFileAndEmptyWhenARowIsRefused) {
+  AddApplication("ERPB", 0, "Ledger base application");
+  auto row = [](int i) {
+    char flno[16];
+    std::snprintf(flno, sizeof flno, "%05d", i);
+    return Named{{"appl", "ERPB"}, {"cpac", "FI"}, {"cmod", "GL"}, {"flno", std::string(flno)},
+                 {"dsca", i % 9 == 0 ? Value() : Value("Ledger file " + std::string(flno))}, {"rlen", "120"}};
+  };
+  std::vector<std::string> lines = AddMany("qzddi101", 23000, row);
+  std::vector<int64_t> reports;
+  s_.Progress = [&](const std::string& what, int64_t done) {
+    if (what == "qzddi101ERPB.dat") reports.push_back(done);
+  };
+  ASSERT_TRUE(ExportQzddi101(s_, "ERPB")) << s_.Error.ErrorDescription;
+  EXPECT_EQ(reports, (std::vector<int64_t>{23000}));
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(SortedLines(Read("qzddi101ERPB.dat")), lines);
+
+  // A row the format cannot carry, wherever it comes among more rows than a
+  // piece holds: the file is there, listed and empty.
+  s_.DataFileList.clear();
+  Add("qzddi101", {{"appl", "ERPB"}, {"cpac", "FI"}, {"cmod", "GL"}, {"flno", "99999"}, {"dsca", "two\r\nlines"}});
+  EXPECT_FALSE(ExportQzddi101(s_, "ERPB"));
+  EXPECT_EQ(s_.Error.ErrorNumber, 999);
+  EXPECT_EQ(s_.Error.ErrorDescription.rfind("UnSpecified Error: --Qzddi101--9013   ", 0), 0u)
+      << s_.Error.ErrorDescription;
+  EXPECT_EQ(s_.DataFileList, "qzddi101ERPB.dat\r\n");
+  EXPECT_EQ(Read("qzddi101ERPB.dat"), "");
+}
+
 TEST_F(AppDataWritersTest, FailuresAreTrappedUnderTheMembersTag) {
   AddApplication("CRMX", 1, "CRM extension");
   Add("qzddi140", {{"appl", "CRMX"}, {"cpac", "SD"}, {"dsca", "two\r\nlines"}});
