@@ -49,13 +49,13 @@ void RaiseUnboundColumn(const Field& field) {
   Raise(Ours::Internal, "No value was given for the column " + std::string(field.column));
 }
 
-std::vector<int> BindColumns(const TaggedLayout& layout, const std::vector<std::string>& source_columns) {
+std::vector<int> BindColumns(const TaggedLayout& layout, std::span<const std::string_view> source_columns) {
   std::vector<int> binding(layout.fields.size(), -1);
   for (size_t i = 0; i < layout.fields.size(); ++i) {
     const Field& f = layout.fields[i];
     if (f.kind == FieldKind::Fixed) continue;
     for (size_t c = 0; c < source_columns.size(); ++c)
-      if (text::EqualNoCase(source_columns[c], f.column)) {
+      if (source_columns[c].size() == f.column.size() && text::EqualNoCase(source_columns[c], f.column)) {
         binding[i] = static_cast<int>(c);
         break;
       }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -42,7 +43,7 @@ class NamedValues final : public FieldSource {
 // For each field of `layout`, the position of its column among
 // `source_columns` (matched without regard to case), or -1. Done once per
 // query, so writing a row costs no name look-ups.
-std::vector<int> BindColumns(const TaggedLayout& layout, const std::vector<std::string>& source_columns);
+std::vector<int> BindColumns(const TaggedLayout& layout, std::span<const std::string_view> source_columns);
 
 [[noreturn]] void RaiseUnboundColumn(const Field& field);
 
@@ -66,7 +67,8 @@ class BoundRow final : public FieldSource {
 
 template <class Row>
 std::vector<int> BindColumnsOf(const TaggedLayout& layout, const Row& row) {
-  std::vector<std::string> names;
+  std::vector<std::string_view> names;
+  names.reserve(static_cast<size_t>(row.FieldCount()));
   for (int i = 0; i < row.FieldCount(); ++i) names.push_back(row.FieldName(i));
   return BindColumns(layout, names);
 }

@@ -128,27 +128,12 @@ SelectShape ShapeOf(std::string_view statement) {
   return shape;
 }
 
-// Whether `upper` (in capitals) occurs in `text` without regard to case.
-bool ContainsNoCase(std::string_view text, std::string_view upper) {
-  for (size_t i = 0; i + upper.size() <= text.size(); ++i) {
-    size_t k = 0;
-    while (k < upper.size()) {
-      char c = text[i + k];
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-      if (c != upper[k]) break;
-      ++k;
-    }
-    if (k == upper.size()) return true;
-  }
-  return false;
-}
-
 // Column affinity from a declared type, as SQLite decides it.
 bool DeclaredText(const char* decl) {
   if (decl == nullptr) return false;
   std::string_view d(decl);
-  if (ContainsNoCase(d, "INT")) return false;
-  return ContainsNoCase(d, "CHAR") || ContainsNoCase(d, "CLOB") || ContainsNoCase(d, "TEXT");
+  if (text::ContainsNoCase(d, "INT")) return false;
+  return text::ContainsNoCase(d, "CHAR") || text::ContainsNoCase(d, "CLOB") || text::ContainsNoCase(d, "TEXT");
 }
 
 bool DeclaredBlob(const char* decl) { return decl != nullptr && EqualNoCase(decl, "BLOB"); }
@@ -167,6 +152,14 @@ void AppendInteger(std::string& out, int64_t v) {
 
 }  // namespace
 
+// The columns a select returns: names, and which are declared BLOB or have
+// text affinity (for rows that are added or changed).
+struct ResultColumns {
+  std::vector<std::string> names;
+  std::vector<bool> binary;
+  std::vector<bool> textual;
+};
+
 // ---------------------------------------------------------------------------
 // Connection
 
@@ -182,6 +175,19 @@ struct Connection::Impl {
   // What each select text reads, worked out once per text: a statement run
   // for every object or row is not taken apart again each time.
   std::unordered_map<std::string, SelectShape, TextHash, std::equal_to<>> shapes;
+  // The result columns of each prepared statement that a recordset read,
+  // until the statement is finalized; `reprepares` tells a statement that
+  // SQLite compiled again after a schema change.
+  struct KnownColumns {
+    std::shared_ptr<const ResultColumns> columns;
+    int reprepares = 0;
+  };
+  std::unordered_map<sqlite3_stmt*, KnownColumns> columns;
+
+  void Finalize(sqlite3_stmt* stmt) noexcept {
+    columns.erase(stmt);
+    sqlite3_finalize(stmt);
+  }
 };
 
 Connection::Connection(sqlite3* db, std::string path)
@@ -283,11 +289,11 @@ void Connection::Release(std::string_view statement, sqlite3_stmt* stmt) noexcep
           impl_->index.erase(r);
           break;
         }
-      sqlite3_finalize(last->stmt);
+      impl_->Finalize(last->stmt);
       impl_->idle.erase(last);
     }
   } catch (...) {
-    sqlite3_finalize(stmt);
+    impl_->Finalize(stmt);
   }
 }
 
@@ -295,7 +301,7 @@ Statement Connection::Prepare(std::string_view statement) {
   bool tail = false;
   sqlite3_stmt* s = Acquire(statement, &tail);
   if (tail) {
-    sqlite3_finalize(s);
+    impl_->Finalize(s);
     Raise(Ours::StatementNotSingle);
   }
   return Statement(*this, std::string(statement), s);
@@ -470,18 +476,28 @@ Recordset::Recordset(Connection& c, std::string_view statement, const std::vecto
                               " parameters for " + std::to_string(values.size()) + " values");
   for (size_t i = 0; i < values.size(); ++i) stmt_->Bind(static_cast<int>(i + 1), values[i]);
 
-  sqlite3_stmt* s = stmt_->get();
-  int n = sqlite3_column_count(s) - (hidden_rowid_ ? 1 : 0);
-  names_.reserve(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) {
-    const char* name = sqlite3_column_name(s, i);
-    const char* decl = sqlite3_column_decltype(s, i);
-    names_.emplace_back(name ? name : "");
-    binary_.push_back(DeclaredBlob(decl));
-    textual_.push_back(DeclaredText(decl));
-  }
   Step();
   bof_ = eof_;
+  // Read after the first step: a statement that SQLite compiled again for a
+  // changed schema tells its new columns only then.
+  sqlite3_stmt* s = stmt_->get();
+  auto& seen = conn_.impl_->columns[s];
+  const int reprepares = sqlite3_stmt_status(s, SQLITE_STMTSTATUS_REPREPARE, 0);
+  if (!seen.columns || seen.reprepares != reprepares) {
+    auto columns = std::make_shared<ResultColumns>();
+    int n = sqlite3_column_count(s) - (hidden_rowid_ ? 1 : 0);
+    columns->names.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+      const char* name = sqlite3_column_name(s, i);
+      const char* decl = sqlite3_column_decltype(s, i);
+      columns->names.emplace_back(name ? name : "");
+      columns->binary.push_back(DeclaredBlob(decl));
+      columns->textual.push_back(DeclaredText(decl));
+    }
+    seen.columns = std::move(columns);
+    seen.reprepares = reprepares;
+  }
+  columns_ = seen.columns;
 }
 
 Recordset::~Recordset() {
@@ -517,15 +533,18 @@ void Recordset::Close() {
   stmt_.reset();
 }
 
+int Recordset::FieldCount() const { return static_cast<int>(columns_->names.size()); }
+
 const std::string& Recordset::FieldName(int index) const {
   if (index < 0 || index >= FieldCount())
     Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::to_string(index));
-  return names_[static_cast<size_t>(index)];
+  return columns_->names[static_cast<size_t>(index)];
 }
 
 int Recordset::IndexOf(std::string_view name) const {
-  for (size_t i = 0; i < names_.size(); ++i)
-    if (EqualNoCase(names_[i], name)) return static_cast<int>(i);
+  const auto& names = columns_->names;
+  for (size_t i = 0; i < names.size(); ++i)
+    if (EqualNoCase(names[i], name)) return static_cast<int>(i);
   Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::string(name));
 }
 
@@ -612,14 +631,14 @@ void Recordset::AddNew() {
                                        (several_tables_ ? ": the statement reads several tables"
                                                         : ": the statement reads no table"));
   SaveEdit();
-  edit_->Start(Edit::Kind::NewRow, names_.size());
+  edit_->Start(Edit::Kind::NewRow, columns_->names.size());
 }
 
 void Recordset::Put(std::string_view name, const Value& v) {
   int index = IndexOf(name);
   if (edit_->kind == Edit::Kind::None) {
     RequireRow();
-    edit_->Start(Edit::Kind::CurrentRow, names_.size());
+    edit_->Start(Edit::Kind::CurrentRow, columns_->names.size());
   }
   size_t i = static_cast<size_t>(index);
   edit_->values[i] = v;
@@ -645,7 +664,7 @@ void Recordset::SaveEdit() {
   for (size_t i = 0; i < e.changed.size(); ++i)
     if (e.changed[i]) cols.push_back(i);
   std::vector<std::string_view> names;
-  for (size_t i : cols) names.push_back(names_[i]);
+  for (size_t i : cols) names.push_back(columns_->names[i]);
   const bool insert = e.kind == Edit::Kind::NewRow && !e.has_rowid;
   if (!insert && !e.has_rowid) {
     if (!hidden_rowid_ || eof_)
@@ -660,10 +679,10 @@ void Recordset::SaveEdit() {
   int p = 1;
   for (size_t i : cols) {
     const Value& v = *e.values[i];
-    if (v.IsDouble() && textual_[i])
+    if (v.IsDouble() && columns_->textual[i])
       st.Bind(p++, Value(FormatDouble(*v.AsDouble())));
     else
-      st.Bind(p++, v, binary_[i] && v.IsText());
+      st.Bind(p++, v, columns_->binary[i] && v.IsText());
   }
   if (!insert) st.Bind(p, Value(e.rowid));
   st.Run();

@@ -36,6 +36,7 @@ enum LockType : int { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimisti
 
 class Recordset;
 class Statement;
+struct ResultColumns;
 
 // A statement whose values travel apart from its text: each "?" in the text
 // stands for the next of `values`. A statement run once per object or row
@@ -190,7 +191,7 @@ class Recordset {
   void MoveNext();
   void Close();
 
-  int FieldCount() const { return static_cast<int>(names_.size()); }
+  int FieldCount() const;
   const std::string& FieldName(int index) const;
   Value Fields(std::string_view name) const;
   Value Fields(int index) const;
@@ -229,9 +230,9 @@ class Recordset {
   bool hidden_rowid_ = false;  // the last result column is the row's rowid
   bool several_tables_ = false;
   std::string table_;
-  std::vector<std::string> names_;
-  std::vector<bool> binary_;   // column declared BLOB
-  std::vector<bool> textual_;  // column of text affinity
+  // Names and kinds of the columns, shared by every recordset on the same
+  // prepared statement.
+  std::shared_ptr<const ResultColumns> columns_;
   struct Edit;
   std::unique_ptr<Edit> edit_;
 };

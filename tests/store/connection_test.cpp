@@ -436,5 +436,21 @@ TEST_F(ConnectionTest, ARowidIsFetchedWhereTheTableHasOne) {
   EXPECT_EQ(c_->OpenRecordset("select v from later")->Fields(0), Value("2"));
 }
 
+TEST_F(ConnectionTest, ColumnsAreLearntAgainWhenTheSchemaChanges) {
+  c_->ExecuteScript("create table grows (a text); insert into grows values ('x');");
+  const std::string select = "select * from grows";
+  {
+    auto rs = c_->OpenRecordset(select);
+    EXPECT_EQ(rs->FieldCount(), 1);
+  }
+  c_->ExecuteScript("alter table grows add column b text default 'y';");
+  for (int round = 0; round < 2; ++round) {
+    auto rs = c_->OpenRecordset(select);
+    ASSERT_EQ(rs->FieldCount(), 2) << "round " << round;
+    EXPECT_EQ(rs->FieldName(1), "b");
+    EXPECT_EQ(rs->Fields("b"), Value("y"));
+  }
+}
+
 }  // namespace
 }  // namespace Kestrel20ImpExp::store
