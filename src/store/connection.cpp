@@ -387,7 +387,12 @@ Statement::~Statement() {
   if (stmt_) conn_->Release(text_, stmt_);
 }
 
-void Statement::Bind(int index, const Value& v, bool as_blob) {
+void Statement::Bind(int index, const Value& v, bool as_blob) { BindValue(index, v, as_blob, true); }
+
+void Statement::BindKept(int index, const Value& v) { BindValue(index, v, false, false); }
+
+void Statement::BindValue(int index, const Value& v, bool as_blob, bool copy) {
+  const auto lifetime = copy ? SQLITE_TRANSIENT : SQLITE_STATIC;
   int rc;
   if (v.IsNull()) {
     rc = sqlite3_bind_null(stmt_, index);
@@ -397,8 +402,8 @@ void Statement::Bind(int index, const Value& v, bool as_blob) {
     rc = sqlite3_bind_double(stmt_, index, *v.AsDouble());
   } else {
     const std::string& s = *v.AsText();
-    rc = as_blob ? sqlite3_bind_blob64(stmt_, index, s.data(), s.size(), SQLITE_TRANSIENT)
-                 : sqlite3_bind_text64(stmt_, index, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    rc = as_blob ? sqlite3_bind_blob64(stmt_, index, s.data(), s.size(), lifetime)
+                 : sqlite3_bind_text64(stmt_, index, s.data(), s.size(), lifetime, SQLITE_UTF8);
   }
   if (rc != SQLITE_OK) conn_->RaiseLast();
 }
@@ -474,7 +479,10 @@ Recordset::Recordset(Connection& c, std::string_view statement, const std::vecto
   if (sqlite3_bind_parameter_count(stmt_->get()) != static_cast<int>(values.size()))
     Raise(Ours::Internal, "The statement has " + std::to_string(sqlite3_bind_parameter_count(stmt_->get())) +
                               " parameters for " + std::to_string(values.size()) + " values");
-  for (size_t i = 0; i < values.size(); ++i) stmt_->Bind(static_cast<int>(i + 1), values[i]);
+  // The recordset keeps the values: its statement goes back to the cache,
+  // its bindings cleared, before they are destroyed.
+  values_ = values;
+  for (size_t i = 0; i < values_.size(); ++i) stmt_->BindKept(static_cast<int>(i + 1), values_[i]);
 
   Step();
   bof_ = eof_;

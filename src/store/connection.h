@@ -139,6 +139,9 @@ class Statement {
   ~Statement();
 
   void Bind(int index, const Value& v, bool as_blob = false);
+  // Binds a text without copying it: `v` must stay as it is until the
+  // statement is reset or returned to the cache.
+  void BindKept(int index, const Value& v);
   // Steps once: true when a row is ready, false when the statement is done.
   bool Step();
   // Steps to the end, resets, and returns the number of rows changed.
@@ -149,6 +152,7 @@ class Statement {
  private:
   friend class Connection;
   Statement(Connection& c, std::string text, sqlite3_stmt* stmt);
+  void BindValue(int index, const Value& v, bool as_blob, bool copy);
   Connection* conn_;
   std::string text_;
   sqlite3_stmt* stmt_;
@@ -224,6 +228,7 @@ class Recordset {
 
   Connection& conn_;
   std::unique_ptr<Statement> stmt_;
+  std::vector<Value> values_;  // bound to the statement's parameters, not copied
   bool bof_ = true;
   bool eof_ = true;
   bool closed_ = false;
