@@ -93,17 +93,25 @@ Value TaggedRecordWriter::ValueOf(size_t index, const Field& f, const FieldSourc
 
 // Appends the value's text, checked against what its kind of line can carry.
 void TaggedRecordWriter::AppendValue(const Value& v, const Field& f) {
-  std::string converted;
-  std::string_view text;
   if (v.IsNull()) {
     if (f.null_fails) RaiseRuntime(rt::InvalidUseOfNull);
-    text = f.null_text;
+    AppendText(f.null_text, f);
   } else if (const std::string* s = v.AsText()) {
-    text = *s;
+    AppendText(*s, f);
   } else {
-    converted = v.Text();
-    text = converted;
+    AppendText(v.Text(), f);
   }
+}
+
+void TaggedRecordWriter::AppendField(size_t index, const Field& f, const FieldSource& row) {
+  std::string_view text;
+  if (!(options_.identity && identity_slot_[index] >= 0) && row.ViewText(index, f, text))
+    AppendText(text, f);
+  else
+    AppendValue(ValueOf(index, f, row), f);
+}
+
+void TaggedRecordWriter::AppendText(std::string_view text, const Field& f) {
   if (f.kind == FieldKind::Block) {
     if (HasLine(text, f.end)) RaiseUnwritable(out_, f, "a line of the value equals " + QuoteForMessage(f.end));
     if (HasLine(text, f.tag)) RaiseUnwritable(out_, f, "a line of the value equals " + QuoteForMessage(f.tag));
@@ -132,12 +140,12 @@ void TaggedRecordWriter::Write(const FieldSource& row) {
           buf_ += f.constant;
           break;
         case FieldKind::Tag: {
-          // The value is converted before its line is written.
-          Value v = ValueOf(i, f, row);
+          // The value is converted before its line is written: a failure
+          // leaves no part of the line.
           size_t mark = buf_.size();
           buf_ += f.tag;
           try {
-            AppendValue(v, f);
+            AppendField(i, f, row);
           } catch (...) {
             buf_.resize(mark);
             throw;
@@ -145,12 +153,12 @@ void TaggedRecordWriter::Write(const FieldSource& row) {
           break;
         }
         case FieldKind::Bare:
-          AppendValue(ValueOf(i, f, row), f);
+          AppendField(i, f, row);
           break;
         case FieldKind::Block:
           buf_ += f.tag;
           buf_ += kCrLf;
-          AppendValue(ValueOf(i, f, row), f);
+          AppendField(i, f, row);
           buf_ += kCrLf;
           buf_ += f.end;
           break;

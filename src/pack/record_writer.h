@@ -25,6 +25,10 @@ class FieldSource {
  public:
   virtual ~FieldSource() = default;
   virtual Value Get(size_t index, const Field& field) const = 0;
+  // The field's bytes when the source holds them as text, without building a
+  // Value: true and `text` set (valid until the source moves on). False for
+  // NULL, numbers and sources that cannot tell: Get gives the value then.
+  virtual bool ViewText(size_t, const Field&, std::string_view&) const { return false; }
 };
 
 // Values given by column name, for callers that assemble a record themselves.
@@ -49,7 +53,8 @@ std::vector<int> BindColumns(const TaggedLayout& layout, std::span<const std::st
 
 // A source row read through a binding. Row is anything with
 // `int FieldCount() const`, `const std::string& FieldName(int) const` and
-// `Value Fields(int) const`, such as the store's recordset.
+// `Value Fields(int) const`, such as the store's recordset; one with
+// `bool ViewText(int, std::string_view&) const` also lends its texts.
 template <class Row>
 class BoundRow final : public FieldSource {
  public:
@@ -58,6 +63,14 @@ class BoundRow final : public FieldSource {
     int at = binding_[index];
     if (at < 0) RaiseUnboundColumn(field);
     return row_.Fields(at);
+  }
+  bool ViewText(size_t index, const Field&, std::string_view& text) const override {
+    if constexpr (requires { row_.ViewText(0, text); }) {
+      int at = binding_[index];
+      return at >= 0 && row_.ViewText(at, text);
+    } else {
+      return false;
+    }
   }
 
  private:
@@ -102,6 +115,9 @@ class TaggedRecordWriter {
   bool Included(const Field& f) const;
   Value ValueOf(size_t index, const Field& f, const FieldSource& row) const;
   void AppendValue(const Value& v, const Field& f);
+  void AppendText(std::string_view text, const Field& f);
+  // Appends the field's value from the row (or the identity).
+  void AppendField(size_t index, const Field& f, const FieldSource& row);
 
   const TaggedLayout& layout_;
   files::TextWriter& out_;

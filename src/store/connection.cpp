@@ -610,6 +610,19 @@ void Recordset::AppendField(std::string& out, int index) const {
   }
 }
 
+bool Recordset::ViewText(int index, std::string_view& out) const {
+  if (edit_->kind != Edit::Kind::None || closed_ || eof_ || index < 0 || index >= FieldCount()) return false;
+  sqlite3_stmt* s = stmt_->get();
+  const char* p;
+  switch (sqlite3_column_type(s, index)) {
+    case SQLITE_TEXT: p = reinterpret_cast<const char*>(sqlite3_column_text(s, index)); break;
+    case SQLITE_BLOB: p = static_cast<const char*>(sqlite3_column_blob(s, index)); break;
+    default: return false;
+  }
+  out = std::string_view(p ? p : "", p ? static_cast<size_t>(sqlite3_column_bytes(s, index)) : 0);
+  return true;
+}
+
 std::string Recordset::GetString(long n, std::string_view column_sep, std::string_view row_sep) {
   std::string out;
   AppendString(out, n, column_sep, row_sep);

@@ -202,6 +202,10 @@ class Recordset {
   // Appends the text of a field of the current row to `out` ("" for NULL),
   // as GetString writes it, without building a Value.
   void AppendField(std::string& out, int index) const;
+  // The bytes of a text or binary field of the current row, without copying
+  // them: true and `out` set, valid until the recordset moves on. False for
+  // NULL and numbers, and while a row is being added or changed.
+  bool ViewText(int index, std::string_view& out) const;
 
   // The next n rows (all when n < 0), starting with the current one, as one
   // text: columns joined by column_sep, each row followed by row_sep, NULL as

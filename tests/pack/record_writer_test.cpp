@@ -244,6 +244,38 @@ TEST(RecordWriterTest, AStoreRecordsetFeedsTheWriterDirectly) {
             ":CPAC:C1\r\n:CMOD:N1\r\n:CFLNO:\r\n");
 }
 
+TEST(RecordWriterTest, TextsLentByTheStoreAreCheckedAndWrittenAsValuesAre) {
+  TempFolder dir;
+  auto db = store::Connection::Create(dir / "store.db");
+  db->Execute("create table qzmap170 (mprf integer, vers text, rele text, cust text, bpac blob, bmod text, "
+              "bflno text, cpac text, cmod text, cflno text)");
+  db->Execute("insert into qzmap170 values (5, 'V', 'R', 'C', cast('B''1' as blob), '', '07', 'C1', 'N1', 3)");
+  db->Execute("insert into qzmap170 values (6, 'V', 'R', 'C', 'B2', 'M2', 'two\r\nlines', 'C2', 'N2', 'F2')");
+  auto rs = db->OpenRecordset("select * from qzmap170 order by mprf");
+  auto binding = BindColumnsOf(kQzmap170, *rs);
+  auto out = files::TextWriter::Create(dir / "qzmap170.dat");
+  TaggedRecordWriter writer(kQzmap170, *out);
+  // A blob, an empty text and a number beside texts, under another identity.
+  Identity other{Value(int64_t{9}), Value("X42U"), Value("c"), Value("ab1")};
+  RecordOptions options;
+  options.identity = &other;
+  TaggedRecordWriter renumbered(kQzmap170, *out, options);
+  renumbered.Write(BoundRow<store::Recordset>(*rs, binding));
+  rs->MoveNext();
+  // A line break in a tag line is refused, the record left out.
+  try {
+    writer.Write(BoundRow<store::Recordset>(*rs, binding));
+    FAIL();
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), Number(Ours::UnwritableValue));
+    EXPECT_NE(e.description().find("bflno"), std::string::npos);
+  }
+  out->Close();
+  EXPECT_EQ(files::ReadWholeFile(dir / "qzmap170.dat"),
+            "MSCRIPTS\r\n:MPRF:9\r\n:VERS:X42U\r\n:RELE:c\r\n:CUST:ab1\r\n:BPAC:B'1\r\n:BMOD:\r\n:BFLNO:07\r\n"
+            ":CPAC:C1\r\n:CMOD:N1\r\n:CFLNO:3\r\n");
+}
+
 TEST(RecordWriterTest, NumbersAreWrittenAsDecimalText) {
   auto row = Rule120();
   row.Set("mprf", int64_t{-32768});
