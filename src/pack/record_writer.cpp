@@ -1,6 +1,9 @@
 // The tagged record writer.
 #include "pack/record_writer.h"
 
+#include <algorithm>
+#include <map>
+
 #include "component/error.h"
 #include "component/errors_ours.h"
 #include "component/text.h"
@@ -50,16 +53,30 @@ void RaiseUnboundColumn(const Field& field) {
 }
 
 std::vector<int> BindColumns(const TaggedLayout& layout, std::span<const std::string_view> source_columns) {
+  // The mapping object export binds the same query once per object: the last
+  // binding of each layout is kept with the names it was made for.
+  struct Memo {
+    std::vector<std::string> names;
+    std::vector<int> binding;
+  };
+  static thread_local std::map<const TaggedLayout*, Memo> memo;
+  Memo& last = memo[&layout];
+  if (std::equal(source_columns.begin(), source_columns.end(), last.names.begin(), last.names.end()) &&
+      !last.binding.empty())
+    return last.binding;
+
   std::vector<int> binding(layout.fields.size(), -1);
   for (size_t i = 0; i < layout.fields.size(); ++i) {
     const Field& f = layout.fields[i];
     if (f.kind == FieldKind::Fixed) continue;
     for (size_t c = 0; c < source_columns.size(); ++c)
-      if (source_columns[c].size() == f.column.size() && text::EqualNoCase(source_columns[c], f.column)) {
+      if (text::EqualNoCase(source_columns[c], f.column)) {
         binding[i] = static_cast<int>(c);
         break;
       }
   }
+  last.names.assign(source_columns.begin(), source_columns.end());
+  last.binding = binding;
   return binding;
 }
 

@@ -225,6 +225,17 @@ TEST(RecordWriterTest, ABoundRowIsReadByPositionWhateverTheColumnOrder) {
     EXPECT_EQ(e.number(), Number(Ours::Internal));
     EXPECT_NE(e.description().find("vers"), std::string::npos);
   }
+
+  // Binding the same layout again, to columns in yet another order, and back.
+  FakeRow reordered{{"mprf", "vers", "rele", "cust", "cpac", "cmod", "cflno", "bpac", "bmod", "bflno"},
+                    {8, "V8", "R8", "C8", "P4", "M4", "F4", "P3", "M3", "F3"}};
+  auto again = BindColumnsOf(kQzmap170, reordered);
+  EXPECT_EQ(WriteOne(kQzmap170, BoundRow<FakeRow>(reordered, again)),
+            "MSCRIPTS\r\n:MPRF:8\r\n:VERS:V8\r\n:RELE:R8\r\n:CUST:C8\r\n:BPAC:P3\r\n:BMOD:M3\r\n:BFLNO:F3\r\n"
+            ":CPAC:P4\r\n:CMOD:M4\r\n:CFLNO:F4\r\n");
+  EXPECT_EQ(BindColumnsOf(kQzmap170, row), binding);
+  EXPECT_EQ(BindColumnsOf(kQzmap170, reordered), again);
+  EXPECT_NE(again, binding);
 }
 
 TEST(RecordWriterTest, AStoreRecordsetFeedsTheWriterDirectly) {
