@@ -202,7 +202,19 @@ Connection::~Connection() {
 
 namespace {
 
+// SQLite counts the memory it holds under a lock on every allocation; the
+// component never asks for those counts. Set once, before SQLite starts (once
+// started, SQLite refuses the setting and nothing changes).
+void ConfigureSqliteOnce() {
+  static const bool configured = [] {
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    return true;
+  }();
+  (void)configured;
+}
+
 sqlite3* OpenHandle(const std::string& path, int flags) {
+  ConfigureSqliteOnce();
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
