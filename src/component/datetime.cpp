@@ -100,7 +100,41 @@ bool IsValidDate(int year, int month, int day) {
 
 std::string FormatDate(const DateTime& d) { return Printf("%04d-%02d-%02d", d.Year, d.Month, d.Day); }
 std::string FormatTime(const DateTime& d) { return Printf("%02d:%02d:%02d", d.Hour, d.Minute, d.Second); }
-std::string FormatDateTime(const DateTime& d) { return FormatDate(d) + " " + FormatTime(d); }
+std::string FormatDateTime(const DateTime& d) {
+  std::string out;
+  FormatDateTimeInto(out, d);
+  return out;
+}
+
+void FormatDateTimeInto(std::string& out, const DateTime& d) {
+  // Loaders format a date for every row: fields in their usual ranges are
+  // written digit by digit, anything else as printf would.
+  const bool usual = d.Year >= 0 && d.Year <= 9999 && d.Month >= 0 && d.Month <= 99 && d.Day >= 0 && d.Day <= 99 &&
+                     d.Hour >= 0 && d.Hour <= 99 && d.Minute >= 0 && d.Minute <= 99 && d.Second >= 0 &&
+                     d.Second <= 99;
+  if (!usual) {
+    out = FormatDate(d) + " " + FormatTime(d);
+    return;
+  }
+  char buf[19];
+  auto two = [&buf](size_t at, int v) {
+    buf[at] = static_cast<char>('0' + v / 10);
+    buf[at + 1] = static_cast<char>('0' + v % 10);
+  };
+  two(0, d.Year / 100);
+  two(2, d.Year % 100);
+  buf[4] = '-';
+  two(5, d.Month);
+  buf[7] = '-';
+  two(8, d.Day);
+  buf[10] = ' ';
+  two(11, d.Hour);
+  buf[13] = ':';
+  two(14, d.Minute);
+  buf[16] = ':';
+  two(17, d.Second);
+  out.assign(buf, sizeof buf);
+}
 std::string FormatCompact(const DateTime& d) {
   return Printf("%02d%02d%02d", d.Day, d.Month, d.Year % 100) + Printf("%02d%02d%02d", d.Hour, d.Minute, d.Second);
 }

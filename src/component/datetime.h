@@ -24,6 +24,8 @@ struct DateTime {
 
 // "YYYY-MM-DD HH:MM:SS"
 std::string FormatDateTime(const DateTime& d);
+// The same text written over `out`, whose storage is reused.
+void FormatDateTimeInto(std::string& out, const DateTime& d);
 // "YYYY-MM-DD"
 std::string FormatDate(const DateTime& d);
 // "HH:MM:SS"

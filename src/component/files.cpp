@@ -274,29 +274,34 @@ bool TextReader::AtEndOfStream() {
 
 bool TextReader::ReadLine(std::string& line) {
   if (AtEndOfStream()) return false;
+  // Pack files: find each CR and look at the byte after it. Configuration
+  // files: find the LF; a CR just before it belongs to the line end.
+  const char wanted = lf_ends_line_ ? '\n' : '\r';
   size_t scan = pos_;
   for (;;) {
-    // Look for the end of the line in what is buffered.
     const char* base = buf_.data();
-    for (size_t i = scan; i < len_; ++i) {
-      char c = base[i];
-      if (c == '\n' && lf_ends_line_) {
-        size_t end = (i > pos_ && base[i - 1] == '\r') ? i - 1 : i;
+    while (scan < len_) {
+      const void* hit = std::memchr(base + scan, wanted, len_ - scan);
+      if (hit == nullptr) break;
+      const size_t i = static_cast<size_t>(static_cast<const char*>(hit) - base);
+      if (lf_ends_line_) {
+        const size_t end = (i > pos_ && base[i - 1] == '\r') ? i - 1 : i;
         line.assign(base + pos_, end - pos_);
         pos_ = i + 1;
         ++line_number_;
         return true;
       }
-      if (c == '\r' && i + 1 < len_ && base[i + 1] == '\n') {
+      if (i + 1 == len_) break;  // the LF may come with the next read
+      if (base[i + 1] == '\n') {
         line.assign(base + pos_, i - pos_);
         pos_ = i + 2;
         ++line_number_;
         return true;
       }
+      scan = i + 1;  // a lone CR stays part of the line
     }
     // Keep a trailing CR in view: its LF may come with the next read.
-    size_t consumed = len_ - pos_;
-    scan = consumed > 0 ? len_ - 1 : len_;
+    scan = len_ > pos_ ? len_ - 1 : len_;
     size_t offset = scan - pos_;
     if (!Fill()) {
       line.assign(buf_.data() + pos_, len_ - pos_);

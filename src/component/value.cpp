@@ -44,31 +44,39 @@ std::string Value::Text() const {
 
 std::string Value::TextOrEmpty() const { return IsNull() ? std::string() : Text(); }
 
+namespace {
+
+int64_t Rounded(double d) {
+  if (!std::isfinite(d) || std::fabs(d) > 9.2e18) RaiseRuntime(rt::Overflow);
+  return static_cast<int64_t>(std::nearbyint(d));
+}
+
+}  // namespace
+
+int64_t IntegerOfText(std::string_view s) {
+  size_t b = s.find_first_not_of(' ');
+  size_t e = s.find_last_not_of(' ');
+  if (b == std::string_view::npos) RaiseRuntime(rt::TypeMismatch);
+  std::string_view t = s.substr(b, e - b + 1);
+  if (t.front() == '+') t.remove_prefix(1);
+  int64_t iv = 0;
+  auto r = std::from_chars(t.data(), t.data() + t.size(), iv);
+  if (r.ec == std::errc() && r.ptr == t.data() + t.size()) return iv;
+  if (r.ec == std::errc::result_out_of_range && r.ptr == t.data() + t.size()) RaiseRuntime(rt::Overflow);
+  double d;
+  switch (ParseNumber(t, d)) {
+    case NumberText::Ok: break;
+    case NumberText::NotNumeric: RaiseRuntime(rt::TypeMismatch);
+    case NumberText::OutOfRange: RaiseRuntime(rt::Overflow);
+  }
+  return Rounded(d);
+}
+
 int64_t Value::Integer() const {
   if (IsNull()) RaiseRuntime(rt::InvalidUseOfNull);
   if (auto* i = std::get_if<int64_t>(&v_)) return *i;
-  double d;
-  if (auto* dd = std::get_if<double>(&v_)) {
-    d = *dd;
-  } else {
-    const std::string& s = std::get<std::string>(v_);
-    size_t b = s.find_first_not_of(' ');
-    size_t e = s.find_last_not_of(' ');
-    if (b == std::string::npos) RaiseRuntime(rt::TypeMismatch);
-    std::string_view t(s.data() + b, e - b + 1);
-    if (t.front() == '+') t.remove_prefix(1);
-    int64_t iv = 0;
-    auto r = std::from_chars(t.data(), t.data() + t.size(), iv);
-    if (r.ec == std::errc() && r.ptr == t.data() + t.size()) return iv;
-    if (r.ec == std::errc::result_out_of_range && r.ptr == t.data() + t.size()) RaiseRuntime(rt::Overflow);
-    switch (ParseNumber(t, d)) {
-      case NumberText::Ok: break;
-      case NumberText::NotNumeric: RaiseRuntime(rt::TypeMismatch);
-      case NumberText::OutOfRange: RaiseRuntime(rt::Overflow);
-    }
-  }
-  if (!std::isfinite(d) || std::fabs(d) > 9.2e18) RaiseRuntime(rt::Overflow);
-  return static_cast<int64_t>(std::nearbyint(d));
+  if (auto* d = std::get_if<double>(&v_)) return Rounded(*d);
+  return IntegerOfText(std::get<std::string>(v_));
 }
 
 }  // namespace Kestrel20ImpExp

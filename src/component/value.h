@@ -37,6 +37,16 @@ class Value {
   // (13 "Type mismatch" when not numeric, 94 for NULL, 6 "Overflow" out of range).
   int64_t Integer() const;
 
+  // Makes the value an empty text and hands it out to be filled. A text it
+  // holds keeps its storage, so a value refilled row after row allocates once.
+  std::string& TextToFill() {
+    if (auto* s = std::get_if<std::string>(&v_)) {
+      s->clear();
+      return *s;
+    }
+    return v_.emplace<std::string>();
+  }
+
   const std::string* AsText() const { return std::get_if<std::string>(&v_); }
   const int64_t* AsInteger() const { return std::get_if<int64_t>(&v_); }
   const double* AsDouble() const { return std::get_if<double>(&v_); }
@@ -45,6 +55,10 @@ class Value {
  private:
   std::variant<std::monostate, int64_t, double, std::string> v_;
 };
+
+// A text as Value::Integer converts it: blanks around it ignored, decimals
+// rounded half to even; 13 when it is no number, 6 "Overflow" out of range.
+int64_t IntegerOfText(std::string_view text);
 
 // Shortest decimal text of a double that reads back equal, "3" for 3.0.
 std::string FormatDouble(double d);

@@ -49,8 +49,8 @@ void LoadLibraryFile(ImportState& s, const pack::TaggedLayout& layout) {
     auto rs = c.OpenRecordset(query, store::adOpenDynamic, store::adLockOptimistic);
     const bool add = Empty(*rs);
     if (add) rs->AddNew();
-    for (const auto& [column, value] : row.columns)
-      if (add || !IsKey(column, revisions)) rs->Put(column, value);
+    for (const auto& column : row.columns)
+      if (column.set && (add || !IsKey(column.name, revisions))) rs->Put(column.name, column.value);
     rs->Update();
     rs->Close();
     saved.RowSaved();
@@ -81,7 +81,8 @@ bool LoadToMAP150(ImportState& s) {
       // A function already stored keeps its definition and help.
       if (rs->BOF() && rs->IsEOF()) {
         rs->AddNew();
-        for (const auto& [column, value] : row.columns) rs->Put(column, value);
+        for (const auto& column : row.columns)
+          if (column.set) rs->Put(column.name, column.value);
         rs->Update();
         saved.RowSaved();
       }

@@ -16,7 +16,7 @@ namespace {
 // number, 6 "Overflow" outside the variable's range.
 template <class Int>
 int64_t WholeNumber(const std::string& text) {
-  int64_t v = Value(text).Integer();
+  int64_t v = IntegerOfText(text);
   if (v < std::numeric_limits<Int>::min() || v > std::numeric_limits<Int>::max()) RaiseRuntime(rt::Overflow);
   return v;
 }
@@ -34,9 +34,6 @@ int64_t RoundedDown(const std::string& text) {
   return static_cast<int64_t>(d);
 }
 
-// A date of a pack file in the one form the store keeps; 13 when it is no date.
-std::string DateText(const std::string& text) { return FormatDateTime(ToDateTime(text)); }
-
 // Whether the profile number of this file is read into a 16-bit variable. The
 // first two revision files read it into a 32-bit one.
 bool ProfileNumberIs16Bit(Loader loader, const pack::TaggedLayout& layout) {
@@ -47,17 +44,20 @@ bool ProfileNumberIs16Bit(Loader loader, const pack::TaggedLayout& layout) {
 // "d" in place of the first character: the VRC a development rule is kept under.
 std::string Development(const std::string& part) { return "d" + (part.empty() ? part : part.substr(1)); }
 
-Value* FindIn(LoadedRow& row, std::string_view column) {
-  for (auto& [name, value] : row.columns)
-    if (name == column) return &value;
-  return nullptr;
+// Whether `whole` is vers + "_" + rele + "_" + cust.
+bool IsJoinedVrc(std::string_view whole, std::string_view vers, std::string_view rele, std::string_view cust) {
+  if (whole.size() != vers.size() + rele.size() + cust.size() + 2) return false;
+  if (whole.substr(0, vers.size()) != vers || whole[vers.size()] != '_') return false;
+  whole.remove_prefix(vers.size() + 1);
+  if (whole.substr(0, rele.size()) != rele || whole[rele.size()] != '_') return false;
+  return whole.substr(rele.size() + 1) == cust;
 }
 
 }  // namespace
 
 const Value* LoadedRow::Find(std::string_view column) const {
-  for (const auto& [name, value] : columns)
-    if (name == column) return &value;
+  for (const auto& c : columns)
+    if (c.set && c.name == column) return &c.value;
   return nullptr;
 }
 
@@ -65,8 +65,34 @@ LoadedRecords::LoadedRecords(const ImportState& s, Loader loader, const pack::Ta
     : s_(s),
       loader_(loader),
       layout_(layout),
-      mprf_16bit_(ProfileNumberIs16Bit(loader, layout)),
-      reader_(pack::TaggedRecordReader::Open(s.Path, layout, {.for_sync = s.ManifestForSync})) {}
+      plan_(layout.fields.size()),
+      mprf_(layout.IndexOf("mprf")),
+      vers_(layout.IndexOf("vers")),
+      rele_(layout.IndexOf("rele")),
+      cust_(layout.IndexOf("cust")),
+      reader_(pack::TaggedRecordReader::Open(s.Path, layout, {.for_sync = s.ManifestForSync})) {
+  // Each field's conversion depends only on its column and the loader.
+  const bool rules = loader == Loader::CurrentRules || loader == Loader::RevisionRules;
+  const bool mprf_16bit = ProfileNumberIs16Bit(loader, layout);
+  for (size_t i = 0; i < layout.fields.size(); ++i) {
+    const std::string_view column = layout.fields[i].column;
+    FieldPlan& p = plan_[i];
+    if (column == "mprf")
+      p.conversion = mprf_16bit ? Conversion::Profile16 : Conversion::Profile32;
+    else if (column == "dnum" || column == "type")
+      p.conversion = Conversion::Whole16;
+    else if (column == "revi")
+      p.conversion = rules ? Conversion::Whole16 : Conversion::RoundedDown;
+    else if (column == "ldat" || column == "sdat" || column == "cdat")
+      p.conversion = Conversion::Date;
+    else if (column == "pexp")
+      p.conversion = loader == Loader::RevisionRules ? Conversion::RevisionFlag : Conversion::Flag;
+    // A current rule without a load date gets the time of loading; outside
+    // synchronisation packs its last user is the importing user's.
+    if (loader == Loader::CurrentRules && column == "ldat") p.unset = WhenUnset::LoadTime;
+    if (loader == Loader::CurrentRules && column == "lusr") p.unset = WhenUnset::ImportingUser;
+  }
+}
 
 bool LoadedRecords::Next(LoadedRow& row) {
   if (!reader_->Next(record_)) return false;
@@ -74,55 +100,69 @@ bool LoadedRecords::Next(LoadedRow& row) {
   return true;
 }
 
+const std::string& LoadedRecords::LoadTime() {
+  // The clock is read for every row; its text changes once a second at most.
+  const DateTime now = Now();
+  if (!load_time_ || *load_time_ != now) {
+    FormatDateTimeInto(load_time_text_, now);
+    load_time_ = now;
+  }
+  return load_time_text_;
+}
+
 void LoadedRecords::Convert(LoadedRow& row) {
-  row.columns.clear();
+  const size_t n = layout_.fields.size();
+  row.columns.resize(n);
   row.line = record_.line();
-  const bool rules = loader_ == Loader::CurrentRules || loader_ == Loader::RevisionRules;
-  for (size_t i = 0; i < layout_.fields.size(); ++i) {
-    const std::string_view column = layout_.fields[i].column;
+  for (size_t i = 0; i < n; ++i) {
+    LoadedRow::Column& c = row.columns[i];
+    c.name = layout_.fields[i].column;
+    c.set = false;
+    const FieldPlan& p = plan_[i];
     if (!record_.IsSet(i)) {
-      // A current rule without a load date gets the time of loading; outside
-      // synchronisation packs its last user is the importing user's.
-      if (loader_ == Loader::CurrentRules && column == "ldat")
-        row.columns.emplace_back(column, NowText());
-      else if (loader_ == Loader::CurrentRules && column == "lusr")
-        row.columns.emplace_back(column, s_.LastModifiedUser);
+      if (p.unset == WhenUnset::LoadTime) {
+        c.value.TextToFill() = LoadTime();
+        c.set = true;
+      } else if (p.unset == WhenUnset::ImportingUser) {
+        c.value.TextToFill() = s_.LastModifiedUser;
+        c.set = true;
+      }
       continue;
     }
     const std::string& text = record_.Text(i);
-    Value v;
-    if (column == "mprf") {
-      v = mprf_16bit_ ? WholeNumber<int16_t>(text) : WholeNumber<int32_t>(text);
-    } else if (column == "dnum" || column == "type") {
-      v = WholeNumber<int16_t>(text);
-    } else if (column == "revi") {
-      v = rules ? WholeNumber<int16_t>(text) : RoundedDown(text);
-    } else if (column == "ldat" || column == "sdat" || column == "cdat") {
-      v = DateText(text);
-    } else if (column == "pexp" && loader_ == Loader::RevisionRules) {
-      // Only the two values of the flag are taken; anything else leaves the
-      // column at the table's default.
-      if (text == "0")
-        v = 0;
-      else if (text == "1")
-        v = 1;
-      else
-        continue;
-    } else if (column == "pexp") {
-      v = Variant(text).ToBool() ? 1 : 0;
-    } else {
-      v = text;
+    switch (p.conversion) {
+      case Conversion::Text: c.value.TextToFill() = text; break;
+      case Conversion::Profile16:
+      case Conversion::Whole16: c.value = WholeNumber<int16_t>(text); break;
+      case Conversion::Profile32: c.value = WholeNumber<int32_t>(text); break;
+      case Conversion::RoundedDown: c.value = RoundedDown(text); break;
+      case Conversion::Date: FormatDateTimeInto(c.value.TextToFill(), ToDateTime(text)); break;
+      case Conversion::RevisionFlag:
+        // Only the two values of the flag are taken; anything else leaves the
+        // column at the table's default.
+        if (text == "0")
+          c.value = 0;
+        else if (text == "1")
+          c.value = 1;
+        else
+          continue;
+        break;
+      case Conversion::Flag: c.value = Variant(text).ToBool() ? 1 : 0; break;
     }
-    row.columns.emplace_back(column, std::move(v));
+    c.set = true;
   }
   if (loader_ != Loader::SharedFunctions) Identify(row);
 }
 
 void LoadedRecords::Identify(LoadedRow& row) {
-  Value* mprf = FindIn(row, "mprf");
-  Value* vers = FindIn(row, "vers");
-  Value* rele = FindIn(row, "rele");
-  Value* cust = FindIn(row, "cust");
+  auto column = [&row](int at) -> Value* {
+    if (at < 0 || !row.columns[static_cast<size_t>(at)].set) return nullptr;
+    return &row.columns[static_cast<size_t>(at)].value;
+  };
+  Value* mprf = column(mprf_);
+  Value* vers = column(vers_);
+  Value* rele = column(rele_);
+  Value* cust = column(cust_);
   if (!mprf || !vers || !rele || !cust) return;
 
   const int64_t read = *mprf->AsInteger();
@@ -143,16 +183,16 @@ void LoadedRecords::Identify(LoadedRow& row) {
     const size_t k = last_->entry->Position;
     const auto& development = s_.Plan.DevelopmentVRCs;
     if (k >= development.size()) RaiseRuntime(rt::SubscriptOutOfRange);
-    if (*vers->AsText() + "_" + *rele->AsText() + "_" + *cust->AsText() == development[k]) {
+    if (IsJoinedVrc(development[k], *vers->AsText(), *rele->AsText(), *cust->AsText())) {
       *vers = Development(e.Vers);
-      *rele = e.Rele;
+      rele->TextToFill() = e.Rele;
       *cust = Development(e.Cust);
       return;
     }
   }
-  *vers = e.Vers;
-  *rele = e.Rele;
-  *cust = e.Cust;
+  vers->TextToFill() = e.Vers;
+  rele->TextToFill() = e.Rele;
+  cust->TextToFill() = e.Cust;
 }
 
 }  // namespace Kestrel20ImpExp::detail

@@ -14,10 +14,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "component/datetime.h"
 #include "component/import_state.h"
 #include "component/value.h"
 #include "import/plan_lookups.h"
@@ -44,9 +46,16 @@ inline constexpr std::array<const pack::TaggedLayout*, 6> kRevisionRuleFiles = {
     &pack::kQzmap110, &pack::kQzmap125, &pack::kQzmap135, &pack::kQzmap145, &pack::kQzmap165, &pack::kQzmap175};
 
 // The row one record gives its table: the columns it sets, in layout order,
-// with their converted values.
+// with their converted values. There is a slot for every field of the layout,
+// kept from record to record so that the values reuse their storage; `set`
+// tells which columns the record gives.
 struct LoadedRow {
-  std::vector<std::pair<std::string_view, Value>> columns;
+  struct Column {
+    std::string_view name;
+    Value value;
+    bool set = false;
+  };
+  std::vector<Column> columns;
   size_t line = 0;  // the record's first line in its file
 
   // The value of a column, or nullptr when the record leaves it unset.
@@ -78,16 +87,30 @@ class LoadedRecords {
     int32_t mprf = 0;                 // the number it is stored under
     std::optional<HeaderMatch> entry; // its header map entry, when it has one
   };
+  // How the loader turns a field's text into its column's value.
+  enum class Conversion : uint8_t {
+    Text, Profile16, Profile32, Whole16, RoundedDown, Date, RevisionFlag, Flag
+  };
+  // What the loader puts in a column the record leaves unset.
+  enum class WhenUnset : uint8_t { Nothing, LoadTime, ImportingUser };
+  struct FieldPlan {
+    Conversion conversion = Conversion::Text;
+    WhenUnset unset = WhenUnset::Nothing;
+  };
   void Convert(LoadedRow& row);
   void Identify(LoadedRow& row);
+  const std::string& LoadTime();
 
   const ImportState& s_;
   Loader loader_;
   const pack::TaggedLayout& layout_;
-  bool mprf_16bit_;
+  std::vector<FieldPlan> plan_;  // one per field, worked out once per file
+  int mprf_ = -1, vers_ = -1, rele_ = -1, cust_ = -1;  // their fields, -1 when the layout has none
   std::unique_ptr<pack::TaggedRecordReader> reader_;
   pack::TaggedRecord record_;
   std::optional<Identity> last_;  // the previous record's profile, reused while it repeats
+  std::optional<DateTime> load_time_;  // the clock as last read, and its text
+  std::string load_time_text_;
 };
 
 // The two rule loaders: true when every file was loaded; false with 899 and

@@ -1,6 +1,7 @@
 // The rule table loaders: the current rules and the revision history of a
 // pack, each file loaded row by row into its table.
 #include <string>
+#include <vector>
 
 #include "component/error.h"
 #include "import/loaders.h"
@@ -23,10 +24,18 @@ void LoadRuleFile(ImportState& s, Loader loader, const pack::TaggedLayout& layou
                             store::adLockOptimistic);
   store::SavedRows saved(c);
   const std::string table(layout.table);
+  // Where each field's column stands in the recordset, looked up the first
+  // time a record sets it (so a column the table lacks fails where it did).
+  std::vector<int> positions(layout.fields.size(), -1);
   LoadedRow row;
   while (records.Next(row)) {
     rs->AddNew();
-    for (const auto& [column, value] : row.columns) rs->Put(column, value);
+    for (size_t i = 0; i < row.columns.size(); ++i) {
+      const LoadedRow::Column& column = row.columns[i];
+      if (!column.set) continue;
+      if (positions[i] < 0) positions[i] = rs->IndexOf(column.name);
+      rs->Put(positions[i], column.value);
+    }
     rs->Update();
     saved.RowSaved();
     if (saved.rows() % kReportEvery == 0) s.Report(table, static_cast<int64_t>(saved.rows()));

@@ -447,21 +447,33 @@ void Statement::Reset() {
 // A row being added (NewRow) or a found row being changed (CurrentRow): the
 // values put so far, which of them are not saved yet, and the rowid once the
 // row is known to the table.
+//
+// A loader adds row after row with the same columns: the values keep their
+// storage from row to row (a flag tells which belong to the row), and the
+// statement that saved the last row is kept while the same columns are saved.
 struct Recordset::Edit {
   enum class Kind { None, NewRow, CurrentRow } kind = Kind::None;
-  std::vector<std::optional<Value>> values;
-  std::vector<bool> changed;
+  std::vector<Value> values;
+  std::vector<uint8_t> put;      // values[i] was put since the row began
+  std::vector<uint8_t> changed;  // ... and is not saved yet
   bool dirty = false;
   bool has_rowid = false;
   int64_t rowid = 0;
 
-  void Start(Kind k, size_t columns) {
+  std::vector<size_t> columns;    // the columns being saved (scratch)
+  std::optional<Statement> saver;  // the statement that saved the last row
+  std::vector<size_t> saver_columns;
+  bool saver_inserts = false;
+
+  void Start(Kind k, size_t n) {
     kind = k;
-    values.assign(columns, std::nullopt);
-    changed.assign(columns, false);
+    if (values.size() != n) values.resize(n);
+    put.assign(n, 0);
+    changed.assign(n, 0);
     dirty = false;
     has_rowid = false;
   }
+  const Value* PutValue(size_t i) const { return kind != Kind::None && put[i] ? &values[i] : nullptr; }
 };
 
 Recordset::Recordset(Connection& c, std::string_view statement, const std::vector<Value>& values)
@@ -549,6 +561,7 @@ void Recordset::Close() {
   if (closed_) return;
   closed_ = true;
   DiscardEdit();
+  edit_->saver.reset();
   eof_ = true;
   stmt_.reset();
 }
@@ -578,7 +591,7 @@ Value Recordset::Fields(int index) const {
   FieldName(index);  // checks the index
   size_t i = static_cast<size_t>(index);
   if (edit_->kind != Edit::Kind::None) {
-    if (edit_->values[i]) return *edit_->values[i];
+    if (const Value* v = edit_->PutValue(i)) return *v;
     if (edit_->kind == Edit::Kind::NewRow) return Value();
   }
   RequireRow();
@@ -667,15 +680,18 @@ void Recordset::AddNew() {
   edit_->Start(Edit::Kind::NewRow, columns_->names.size());
 }
 
-void Recordset::Put(std::string_view name, const Value& v) {
-  int index = IndexOf(name);
+void Recordset::Put(std::string_view name, const Value& v) { Put(IndexOf(name), v); }
+
+void Recordset::Put(int index, const Value& v) {
+  FieldName(index);  // checks the index
   if (edit_->kind == Edit::Kind::None) {
     RequireRow();
     edit_->Start(Edit::Kind::CurrentRow, columns_->names.size());
   }
   size_t i = static_cast<size_t>(index);
-  edit_->values[i] = v;
-  edit_->changed[i] = true;
+  edit_->values[i] = v;  // a text reuses the storage of the one put before
+  edit_->put[i] = 1;
+  edit_->changed[i] = 1;
   edit_->dirty = true;
 }
 
@@ -692,12 +708,10 @@ void Recordset::SaveEdit() {
   if (table_.empty()) Raise(Ours::RowsNotChangeable);
 
   // The statement text depends only on the table and the columns put, so a
-  // loader that adds row after row reuses one prepared statement.
-  std::vector<size_t> cols;
+  // loader that adds row after row keeps one statement for all of them.
+  e.columns.clear();
   for (size_t i = 0; i < e.changed.size(); ++i)
-    if (e.changed[i]) cols.push_back(i);
-  std::vector<std::string_view> names;
-  for (size_t i : cols) names.push_back(columns_->names[i]);
+    if (e.changed[i]) e.columns.push_back(i);
   const bool insert = e.kind == Edit::Kind::NewRow && !e.has_rowid;
   if (!insert && !e.has_rowid) {
     if (!hidden_rowid_ || eof_)
@@ -706,16 +720,27 @@ void Recordset::SaveEdit() {
     e.rowid = sqlite3_column_int64(stmt_->get(), FieldCount());
     e.has_rowid = true;
   }
-  const std::string text = insert ? InsertRowWithParameters(table_, names) : UpdateRowByRowid(table_, names);
+  if (!e.saver || e.saver_inserts != insert || e.saver_columns != e.columns) {
+    e.saver.reset();
+    std::vector<std::string_view> names;
+    for (size_t i : e.columns) names.push_back(columns_->names[i]);
+    e.saver.emplace(conn_.Prepare(insert ? InsertRowWithParameters(table_, names) : UpdateRowByRowid(table_, names)));
+    e.saver_columns = e.columns;
+    e.saver_inserts = insert;
+  }
 
-  Statement st = conn_.Prepare(text);
+  // The values stay put until the statement has run: SQLite need not copy them.
+  Statement& st = *e.saver;
   int p = 1;
-  for (size_t i : cols) {
-    const Value& v = *e.values[i];
+  for (size_t i : e.columns) {
+    const Value& v = e.values[i];
     if (v.IsDouble() && columns_->textual[i])
-      st.Bind(p++, Value(FormatDouble(*v.AsDouble())));
+      st.Bind(p, Value(FormatDouble(*v.AsDouble())));
+    else if (columns_->binary[i] && v.IsText())
+      st.Bind(p, v, true);
     else
-      st.Bind(p++, v, columns_->binary[i] && v.IsText());
+      st.BindKept(p, v);
+    ++p;
   }
   if (!insert) st.Bind(p, Value(e.rowid));
   st.Run();
@@ -723,7 +748,7 @@ void Recordset::SaveEdit() {
     e.rowid = sqlite3_last_insert_rowid(conn_.handle());
     e.has_rowid = true;
   }
-  e.changed.assign(e.changed.size(), false);
+  e.changed.assign(e.changed.size(), 0);
   e.dirty = false;
 }
 

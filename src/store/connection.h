@@ -216,7 +216,15 @@ class Recordset {
 
   void AddNew();
   void Put(std::string_view name, const Value& v);
+  // Put by the 0-based position of the field, as IndexOf gives it: a loader
+  // that puts the same columns row after row looks their names up once.
+  // A position outside the fields raises Ours::FieldNotFound.
+  void Put(int index, const Value& v);
   void Update();
+
+  // The position of a field found by name without regard to case; a name the
+  // statement does not read raises Ours::FieldNotFound.
+  int IndexOf(std::string_view name) const;
 
   // The one table the statement reads ("" when it names none or several).
   const std::string& TargetTable() const { return table_; }
@@ -225,7 +233,6 @@ class Recordset {
   friend class Connection;
   Recordset(Connection& c, std::string_view statement, const std::vector<Value>& values);
   void Step();
-  int IndexOf(std::string_view name) const;
   void RequireRow() const;
   void SaveEdit();
   void DiscardEdit();

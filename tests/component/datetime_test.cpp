@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "component/error.h"
 
 namespace Kestrel20ImpExp {
@@ -16,6 +18,18 @@ TEST(DateTimeTest, WritesOneFormOnBothSides) {
   EXPECT_EQ(FormatTime(d), "09:39:15");
   EXPECT_EQ(FormatCompact(d), "041226093915");
   EXPECT_EQ(FormatCompact(DateTime{2000, 1, 31, 23, 5, 0}), "310100230500");
+}
+
+TEST(DateTimeTest, WrittenOverAStringAndOutsideTheUsualRanges) {
+  std::string out = "a longer text that was there before";
+  FormatDateTimeInto(out, DateTime{1, 2, 3, 4, 5, 6});
+  EXPECT_EQ(out, "0001-02-03 04:05:06");
+  FormatDateTimeInto(out, DateTime{9999, 12, 31, 23, 59, 59});
+  EXPECT_EQ(out, "9999-12-31 23:59:59");
+  // Fields no date of ours has are written as printf writes them.
+  EXPECT_EQ(FormatDateTime(DateTime{12345, 1, 2, 3, 4, 5}), "12345-01-02 03:04:05");
+  EXPECT_EQ(FormatDateTime(DateTime{-7, 1, 2, 3, 4, 5}), "-007-01-02 03:04:05");
+  EXPECT_EQ(FormatDateTime(DateTime{2024, 1, 2, 100, 4, 5}), "2024-01-02 100:04:05");
 }
 
 TEST(DateTimeTest, ReadsTheCanonicalAndTheUsForm) {

@@ -112,6 +112,31 @@ TEST(TextStreamTest, LinesLongerThanTheBufferAndCrLfAcrossItsBoundary) {
   EXPECT_EQ(ReadAll(dir / "big2.dat"), (std::vector<std::string>{shifted, "z"}));
 }
 
+TEST(TextStreamTest, LoneCrAtTheEndOfARead) {
+  TempFolder dir;
+  const size_t buffer = 1 << 16;
+  // A CR as the last byte of the first read, followed by no LF: it stays in
+  // the line, as does a CR just before the CR LF that ends it.
+  std::string head(buffer - 1, 'a');
+  WriteFile(dir / "cr.dat", head + "\rx\r\r\nnext\r\n\r\r\n");
+  EXPECT_EQ(ReadAll(dir / "cr.dat"), (std::vector<std::string>{head + "\rx\r", "next", "\r"}));
+  // Configuration files: a CR LF split by the read is one line end, a lone
+  // CR at the end of the read stays.
+  WriteFile(dir / "split.ini", head + "\r\nb\r");
+  EXPECT_EQ(ReadAll(dir / "split.ini", true), (std::vector<std::string>{head, "b\r"}));
+  WriteFile(dir / "lone.ini", head + "\rc\n");
+  EXPECT_EQ(ReadAll(dir / "lone.ini", true), (std::vector<std::string>{head + "\rc"}));
+  // Many short lines over several reads keep their count and bytes.
+  std::string many;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 30000; ++i) {
+    expected.push_back(std::to_string(i) + (i % 7 == 0 ? "\r" : i % 11 == 0 ? "\n" : ""));
+    many += expected.back() + "\r\n";
+  }
+  WriteFile(dir / "many.dat", many);
+  EXPECT_EQ(ReadAll(dir / "many.dat"), expected);
+}
+
 TEST(TextStreamTest, AppendKeepsWhatIsThere) {
   TempFolder dir;
   {

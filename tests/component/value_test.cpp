@@ -54,5 +54,22 @@ TEST(ValueTest, IntegerOfNumbersAndNumericTexts) {
   EXPECT_EQ(ErrorOf(Value()), 94);
 }
 
+TEST(ValueTest, TextToFillTurnsAnyValueIntoTheTextWritten) {
+  Value v(int64_t{5});
+  v.TextToFill() = "a text longer than a short string";
+  EXPECT_EQ(v, Value("a text longer than a short string"));
+  // Refilling starts from an empty text, whatever was there.
+  v.TextToFill() += "x";
+  EXPECT_EQ(v, Value("x"));
+  Value null;
+  null.TextToFill();
+  EXPECT_EQ(null, Value(""));
+  EXPECT_FALSE(null.IsNull());
+  // The text form of Integer without a Value around it.
+  EXPECT_EQ(IntegerOfText(" 2.5 "), 2);
+  EXPECT_EQ(IntegerOfText("-7"), -7);
+  EXPECT_EQ(ErrorOf(Value("  ")), 13);
+}
+
 }  // namespace
 }  // namespace Kestrel20ImpExp

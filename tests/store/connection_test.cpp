@@ -236,6 +236,46 @@ TEST_F(ConnectionTest, AddNewSavesThePreviousRowAndUpdateSavesTheLast) {
   EXPECT_EQ(Count(" where mprf = 77"), 1);
 }
 
+// A loader looks its columns up once and puts by position, row after row,
+// not always the same columns: a column one row put is NULL in the next row
+// that leaves it out, and every row keeps its own values.
+TEST_F(ConnectionTest, RowsAddedByPositionWithChangingColumns) {
+  auto rs = c_->OpenRecordset("select * from qzmap120 where 1=2", adOpenForwardOnly, adLockOptimistic);
+  const int mprf = rs->IndexOf("MPRF");  // without regard to case
+  const int vers = rs->IndexOf("vers");
+  const int comt = rs->IndexOf("comt");
+  EXPECT_EQ(rs->FieldName(vers), "vers");
+  EXPECT_EQ(ErrorOf([&] { rs->IndexOf("nosuch"); }), 9020);
+
+  const std::string long_text(300, 'L');
+  rs->AddNew();
+  rs->Put(mprf, 1);
+  rs->Put(vers, long_text);
+  rs->Put(comt, "first");
+  rs->AddNew();
+  rs->Put(mprf, 2);
+  rs->Put(vers, "Y");
+  EXPECT_TRUE(rs->Fields(comt).IsNull());  // nothing left over from row 1
+  rs->AddNew();
+  rs->Put(mprf, 3);
+  rs->Put(vers, 7);  // an integer where the row before put a text
+  rs->Put(comt, "third");
+  rs->Update();
+  rs->Put(comt, "changed");  // the saved row stays current
+  rs->Update();
+  rs->AddNew();
+  rs->Put("mprf", 4);
+  // A position outside the fields is refused; the pending row is unchanged.
+  EXPECT_EQ(ErrorOf([&] { rs->Put(-1, "x"); }), 9020);
+  EXPECT_EQ(ErrorOf([&] { rs->Put(rs->FieldCount(), "x"); }), 9020);
+  EXPECT_EQ(rs->Fields(mprf), Value(4));
+  rs->Update();
+  rs.reset();
+
+  auto back = c_->OpenRecordset("select mprf, vers, comt from qzmap120 order by mprf");
+  EXPECT_EQ(back->GetString(-1, "|", "\n"), "1|" + long_text + "|first\n2|Y|\n3|7|changed\n4||\n");
+}
+
 TEST_F(ConnectionTest, UpdateChangesTheFoundRowOnly) {
   // Two rows alike in every column: only the rowid tells them apart.
   c_->Execute("insert into qzmap120 (mprf, vers, comt) values (5, 'X40', 'old')");
