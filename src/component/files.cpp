@@ -273,6 +273,13 @@ bool TextReader::AtEndOfStream() {
 }
 
 bool TextReader::ReadLine(std::string& line) {
+  std::string_view view;
+  if (!ReadLine(view)) return false;
+  line.assign(view);
+  return true;
+}
+
+bool TextReader::ReadLine(std::string_view& line) {
   if (AtEndOfStream()) return false;
   // Pack files: find each CR and look at the byte after it. Configuration
   // files: find the LF; a CR just before it belongs to the line end.
@@ -286,14 +293,14 @@ bool TextReader::ReadLine(std::string& line) {
       const size_t i = static_cast<size_t>(static_cast<const char*>(hit) - base);
       if (lf_ends_line_) {
         const size_t end = (i > pos_ && base[i - 1] == '\r') ? i - 1 : i;
-        line.assign(base + pos_, end - pos_);
+        line = std::string_view(base + pos_, end - pos_);
         pos_ = i + 1;
         ++line_number_;
         return true;
       }
       if (i + 1 == len_) break;  // the LF may come with the next read
       if (base[i + 1] == '\n') {
-        line.assign(base + pos_, i - pos_);
+        line = std::string_view(base + pos_, i - pos_);
         pos_ = i + 2;
         ++line_number_;
         return true;
@@ -304,7 +311,7 @@ bool TextReader::ReadLine(std::string& line) {
     scan = len_ > pos_ ? len_ - 1 : len_;
     size_t offset = scan - pos_;
     if (!Fill()) {
-      line.assign(buf_.data() + pos_, len_ - pos_);
+      line = std::string_view(buf_.data() + pos_, len_ - pos_);
       pos_ = len_;
       ++line_number_;
       return true;

@@ -78,6 +78,9 @@ class TextReader {
   std::string ReadLine();
   // The next line, or false at the end of the file.
   bool ReadLine(std::string& line);
+  // The next line as a view into the reader's buffer, without copying it:
+  // valid until the next read. False at the end of the file.
+  bool ReadLine(std::string_view& line);
   // 1-based number of the line last read.
   size_t line_number() const { return line_number_; }
   const std::string& path() const { return path_; }

@@ -64,7 +64,7 @@ void TaggedRecordReader::Need(const Field& f) {
 
 void TaggedRecordReader::ReadTag(const Field& f, TaggedRecord& r, size_t i) {
   std::string& v = r.text_[i];
-  v.assign(line_, f.tag.size());
+  v.assign(line_.substr(f.tag.size()));
   if (f.trim == Trim::FirstLine) TrimSpaces(v);
   if (!f.continued_until.empty()) {
     // The value runs on over the lines up to the next field's tag line.

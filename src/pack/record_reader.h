@@ -79,7 +79,7 @@ class TaggedRecordReader {
   const TaggedLayout& layout_;
   std::unique_ptr<files::TextReader> in_;
   ReadOptions options_;
-  std::string line_;
+  std::string_view line_;  // the line in the text reader's buffer, valid until the next read
   size_t line_number_ = 0;
   size_t record_line_ = 0;
   bool pushed_back_ = false;

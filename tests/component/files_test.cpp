@@ -135,6 +135,12 @@ TEST(TextStreamTest, LoneCrAtTheEndOfARead) {
   }
   WriteFile(dir / "many.dat", many);
   EXPECT_EQ(ReadAll(dir / "many.dat"), expected);
+  // The same lines as views into the reader's buffer, taken before the next read.
+  auto r = TextReader::Open(dir / "many.dat");
+  std::vector<std::string> viewed;
+  for (std::string_view v; r->ReadLine(v);) viewed.emplace_back(v);
+  EXPECT_EQ(viewed, expected);
+  EXPECT_EQ(r->line_number(), expected.size());
 }
 
 TEST(TextStreamTest, AppendKeepsWhatIsThere) {
