@@ -10,7 +10,9 @@
 #include <stdlib.h>
 
 #include "component/files.h"
-#include "component/import_state.h"
+#include "component/import_context.h"
+#include "component/import_options.h"
+#include "component/import_results.h"
 #include "import/loaders.h"
 #include "import/plan_lookups.h"
 #include "pack/record_writer.h"
@@ -42,22 +44,24 @@ int main(int argc, char** argv) {
     out->Close();
   }
 
-  k::detail::ImportState s;
-  s.DataConnection = k::store::CreateStore(dir + "/profiles.db");
-  s.Path = pack;
-  s.LastModifiedUser = "bench";
-  s.Plan.SourceProfiles[0] = {40, 41, 42};
-  s.Plan.TargetProfiles[0] = {12, 13, 14};
-  s.Plan.DevelopmentVRCs = {"__", "__", "__"};
-  s.Plan.Size = 2;
-  k::detail::SetHeaderMap(s, {"14_X42_c_ab1", "13_X41_c_ab1", "12_X40_c_ab1"});
+  k::detail::ImportOptions options;
+  options.Path = pack;
+  options.LastModifiedUser = "bench";
+  k::detail::ImportContext cx;
+  cx.DataConnection = k::store::CreateStore(dir + "/profiles.db");
+  k::detail::ImportResults r;
+  r.Plan.SourceProfiles[0] = {40, 41, 42};
+  r.Plan.TargetProfiles[0] = {12, 13, 14};
+  r.Plan.DevelopmentVRCs = {"__", "__", "__"};
+  r.Plan.Size = 2;
+  r.HeaderMap = {"14_X42_c_ab1", "13_X41_c_ab1", "12_X40_c_ab1"};
 
   auto start = std::chrono::steady_clock::now();
-  bool ok = k::detail::LoadToMAP120_130_140_160(s);
+  bool ok = k::detail::LoadToMAP120_130_140_160(k::detail::PlannedPackOf(options, r), r.HeaderMap, cx, r.Error);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%s: %ld rows in %.3f s, %.0f rows/s\n", ok ? "loaded" : s.Error.ErrorDescription.c_str(), rows,
+  std::printf("%s: %ld rows in %.3f s, %.0f rows/s\n", ok ? "loaded" : r.Error.ErrorDescription.c_str(), rows,
               seconds, static_cast<double>(rows) / seconds);
-  s.DataConnection.reset();
+  cx.DataConnection.reset();
   std::filesystem::remove_all(dir);
   return ok ? 0 : 1;
 }

@@ -4,75 +4,77 @@
 #include "component/error.h"
 #include "import/entry_points.h"
 #include "import/import_driver.h"
+#include "import/loaders.h"
+#include "import/planned_pack.h"
 #include "store/connection.h"
 
 namespace Kestrel20ImpExp {
 
 namespace detail {
-ImportState& StateOf(clsImport& i) { return i.s_; }
+std::string ImportContext::TempFolder() const { return files::Join(InstallationPath, kTempSubfolder); }
 
-store::Connection& ConnectionOf(const ImportState& s) {
-  if (!s.DataConnection) RaiseRuntime(rt::ObjectNotSet);
-  return *s.DataConnection;
+store::Connection& ConnectionOf(const ImportContext& cx) {
+  if (!cx.DataConnection) RaiseRuntime(rt::ObjectNotSet);
+  return *cx.DataConnection;
 }
 }  // namespace detail
 
 clsImport::clsImport() : clsImport(CreateRegistry()) {}
 
 clsImport::clsImport(std::shared_ptr<Registry> registry) {
-  s_.RegistryComponent = std::move(registry);
+  context_.RegistryComponent = std::move(registry);
   Create();
 }
 
 clsImport::~clsImport() = default;
 
 void clsImport::Create() {
-  std::string path = s_.InstallationPath;
-  if (!detail::GetLumoInstallationPath(s_, path))
-    throw ComError(s_.Error.ErrorNumber, s_.Error.ErrorDescription);
-  s_.InstallationPath = path;
-  std::string folder = files::Join(s_.InstallationPath, s_.TempSubfolder);
-  s_.ImportLogPath = files::Join(folder, "importmr.log");
-  s_.BulkLogPath = files::Join(folder, "Lumo22ImportLog.log");
-  s_.BulkErrorLogPath = files::Join(folder, "Lumo22ErrLog.log");
+  std::string path = context_.InstallationPath;
+  if (!detail::GetLumoInstallationPath(context_, results_.Error, path))
+    throw ComError(results_.Error.ErrorNumber, results_.Error.ErrorDescription);
+  context_.InstallationPath = path;
+  context_.ImportLogPath = files::Join(context_.TempFolder(), "importmr.log");
 }
 
-void clsImport::put_LastModifiedUser(const std::string& value) { s_.LastModifiedUser = value; }
-std::string clsImport::get_LastModifiedUser() const { return s_.LastModifiedUser; }
-int16_t clsImport::get_ErrorNumber() const { return static_cast<int16_t>(s_.Error.ErrorNumber); }
-std::string clsImport::get_ErrorDescription() const { return s_.Error.ErrorDescription; }
+void clsImport::put_LastModifiedUser(const std::string& value) { options_.LastModifiedUser = value; }
+std::string clsImport::get_LastModifiedUser() const { return options_.LastModifiedUser; }
+int16_t clsImport::get_ErrorNumber() const { return results_.Error.NumberAsRead(); }
+std::string clsImport::get_ErrorDescription() const { return results_.Error.ErrorDescription; }
 void clsImport::putref_DataConnection(std::shared_ptr<store::Connection> connection) {
-  s_.DataConnection = std::move(connection);
+  context_.DataConnection = std::move(connection);
 }
-void clsImport::put_Path(const std::string& value) { s_.Path = value; }
-std::string clsImport::get_Path() const { return s_.Path; }
-void clsImport::put_DatabaseServer(const std::string& value) { s_.DatabaseServer = value; }
-void clsImport::put_DatabaseName(const std::string& value) { s_.DatabaseName = value; }
-void clsImport::put_DatabaseUser(const std::string& value) { s_.DatabaseUser = value; }
-void clsImport::put_DatabasePassword(const std::string& value) { s_.DatabasePassword = value; }
+void clsImport::put_Path(const std::string& value) { options_.Path = value; }
+std::string clsImport::get_Path() const { return options_.Path; }
+void clsImport::put_DatabaseServer(const std::string& value) { options_.DatabaseServer = value; }
+void clsImport::put_DatabaseName(const std::string& value) { options_.DatabaseName = value; }
+void clsImport::put_DatabaseUser(const std::string& value) { options_.DatabaseUser = value; }
+void clsImport::put_DatabasePassword(const std::string& value) { options_.DatabasePassword = value; }
 
-bool clsImport::LoadToMAP150() { return detail::LoadToMAP150(s_); }
+bool clsImport::LoadToMAP150() {
+  return detail::LoadToMAP150(detail::PlannedPackOf(options_, results_), results_.HeaderMap, context_,
+                              results_.Error);
+}
 bool clsImport::ImportLogicPack(std::string& strLPDetails, std::string& strErrorMessage) {
-  return detail::ImportLogicPack(s_, strLPDetails, strErrorMessage);
+  return detail::ImportLogicPack(options_, context_, results_, strLPDetails, strErrorMessage);
 }
 bool clsImport::CheckLogicPack(std::string& strLPDetails, std::string& strErrorMessage) {
-  return detail::CheckLogicPack(s_, strLPDetails, strErrorMessage);
+  return detail::CheckLogicPack(options_, context_, results_, strLPDetails, strErrorMessage);
 }
 bool clsImport::VerifyUserSelections(std::string strInLPDetails, std::string& strOutLPDetails,
                                      std::string& strErrorMessage) {
-  return detail::VerifyUserSelections(s_, strInLPDetails, strOutLPDetails, strErrorMessage);
+  return detail::VerifyUserSelections(context_, results_.Error, strInLPDetails, strOutLPDetails, strErrorMessage);
 }
 bool clsImport::ShowLogicPackDetails(std::string& strLPDetails) {
-  return detail::ShowLogicPackDetails(s_, strLPDetails);
+  return detail::ShowLogicPackDetails(options_, context_, results_.Manifest, results_.Error, strLPDetails);
 }
 bool clsImport::GetDepthOfProfile(int32_t& lMprf, int32_t& lPprf, int32_t& lDpth) {
-  return detail::GetDepthOfProfile(s_, lMprf, lPprf, lDpth);
+  return detail::GetDepthOfProfile(context_, lMprf, lPprf, lDpth);
 }
 bool clsImport::GetDevelopmentVRC(int32_t& lMprfIn, std::vector<std::string>& strArray) {
-  return detail::GetDevelopmentVRC(s_, lMprfIn, strArray);
+  return detail::GetDevelopmentVRC(options_, results_.Manifest, results_.Error, lMprfIn, strArray);
 }
 bool clsImport::GetLumoInstallationPath(std::string& strPath) {
-  return detail::GetLumoInstallationPath(s_, strPath);
+  return detail::GetLumoInstallationPath(context_, results_.Error, strPath);
 }
 
 }  // namespace Kestrel20ImpExp

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "component/import_state.h"
+#include "component/import_context.h"
+#include "component/import_options.h"
+#include "component/import_results.h"
 #include "component/variant.h"
 
 namespace Kestrel20ImpExp {
@@ -45,19 +47,20 @@ class clsImport {
   bool GetLumoInstallationPath(std::string& strPath);
 
   // Outside the interface, for the command line.
-  void SetProgress(detail::ImportProgressFn progress) { s_.Progress = std::move(progress); }
+  void SetProgress(detail::ImportProgressFn progress) { context_.Progress = std::move(progress); }
   // The check ImportLogicPack runs before its first delete, on its own: the
   // plan from the details, then every file the import would load read and
   // converted without writing. The store is not changed.
   bool CheckLogicPack(std::string& strLPDetails, std::string& strErrorMessage);
   // Where that check refused the pack of the last import or check (file and
   // line), "" when it did not.
-  const std::string& RefusedAt() const { return s_.RefusedAt; }
+  const std::string& RefusedAt() const { return results_.RefusedAt; }
 
  private:
   void Create();
-  friend detail::ImportState& detail::StateOf(clsImport& i);
-  detail::ImportState s_;
+  detail::ImportOptions options_;
+  detail::ImportContext context_;
+  detail::ImportResults results_;
 };
 
 }  // namespace Kestrel20ImpExp

@@ -77,6 +77,8 @@ struct ErrorState {
     ErrorDescription = std::move(description);
   }
   void Clear() { Set(0, ""); }
+  // The number as the interface reads it: cut to 16 bits.
+  int16_t NumberAsRead() const { return static_cast<int16_t>(ErrorNumber); }
   // The catch-all of a trap: number and head + the failure's number and text.
   void Trap(int32_t number, std::string_view head, const ComError& e) {
     Set(number, TrapText(head, e));

@@ -66,13 +66,12 @@ bool Holds(std::string_view value, std::string_view characters) {
 
 }  // namespace
 
-std::string CreateImportFolder(const ImportState& s) {
-  const std::string base =
-      files::Join(files::Join(s.InstallationPath, s.TempSubfolder), "ImportAt" + NowCompactText());
+std::string CreateImportFolder(const ImportContext& cx) {
+  const std::string base = files::Join(cx.TempFolder(), "ImportAt" + NowCompactText());
   for (int k = 1;; ++k) {
     const std::string folder = k == 1 ? base : base + "-" + std::to_string(k);
     if (k < kMostFoldersPerSecond && files::FolderExists(folder)) continue;
-    WriteImportLog(s, " Before Creating folder: " + folder);
+    WriteImportLog(cx, " Before Creating folder: " + folder);
     try {
       files::CreateFolder(folder);
     } catch (const ComError& e) {
@@ -80,7 +79,7 @@ std::string CreateImportFolder(const ImportState& s) {
       if (e.number() != rt::FileAlreadyExists || k >= kMostFoldersPerSecond) throw;
       continue;
     }
-    WriteImportLog(s, " Before Creating folder: " + folder);
+    WriteImportLog(cx, " Before Creating folder: " + folder);
     return folder;
   }
 }
@@ -91,52 +90,53 @@ bool IsNotInList(const std::vector<std::string>& list, const std::string& text) 
   return true;
 }
 
-bool ImportApplicationsFromLogicPack(ImportState& s) {
+bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan,
+                                     ErrorState& error) {
   try {
-    const std::string folder = CreateImportFolder(s);
+    const std::string folder = CreateImportFolder(cx);
     // Starts with one empty entry, which the first application replaces.
     std::vector<std::string> imported(1);
     bool first = true;
-    for (int32_t i = 0; i <= s.Plan.Size; ++i) {
+    for (int32_t i = 0; i <= plan.Size; ++i) {
       for (size_t j = 0; j < 2; ++j) {
-        const std::string& in_pack = PlanAt(s.Plan, s.Plan.SourceApplications[j], static_cast<size_t>(i));
-        const std::string& chosen = PlanAt(s.Plan, s.Plan.TargetApplications[j], static_cast<size_t>(i));
+        const std::string& in_pack = PlanAt(plan, plan.SourceApplications[j], static_cast<size_t>(i));
+        const std::string& chosen = PlanAt(plan, plan.TargetApplications[j], static_cast<size_t>(i));
         const bool recoded = in_pack != chosen;
         const std::string& application = recoded ? chosen : in_pack;
         if (!IsNotInList(imported, application)) continue;
 
-        store::Connection& c = ConnectionOf(s);
+        store::Connection& c = ConnectionOf(cx);
         auto stored = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", application),
                                       store::adOpenDynamic, store::adLockOptimistic);
         if (!(stored->BOF() && stored->IsEOF())) {
-          WriteImportLog(s, kApplicationStillStored);
+          WriteImportLog(cx, kApplicationStillStored);
           return false;
         }
         stored->Close();
 
-        CopyApplicationDataFiles(s, s.Path, folder, in_pack);
-        if (recoded) RenameApplicationDataFiles(s, folder, in_pack, chosen);
-        const bool loaded = UsesBatchPath(s) ? LoadDDITablesEx(s, application, folder)
-                                             : LoadDDITablesDmo(s, application, folder);
+        CopyApplicationDataFiles(o.Path, folder, in_pack);
+        if (recoded) RenameApplicationDataFiles(folder, in_pack, chosen);
+        const bool loaded = UsesBatchPath(cx) ? LoadDDITablesEx(o, cx, plan, error, application, folder)
+                                              : LoadDDITablesDmo(o, cx, error, application, folder);
         if (!loaded) return false;
         if (first)
           imported[0] = application;
         else
           imported.push_back(application);
         first = false;
-        DeleteApplicationDataFiles(s, folder, application);
+        DeleteApplicationDataFiles(folder, application);
       }
     }
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    WriteImportLog(s, "ImportApplicationsFromLogicPack : \r\n" + e.description() + std::to_string(e.number()));
-    s.Error.Set(e.number(), e.description());
+    WriteImportLog(cx, "ImportApplicationsFromLogicPack : \r\n" + e.description() + std::to_string(e.number()));
+    error.Set(e.number(), e.description());
     return false;
   }
 }
 
-bool CopyApplicationDataFiles(ImportState&, const std::string& pack_folder, const std::string& import_folder,
+bool CopyApplicationDataFiles(const std::string& pack_folder, const std::string& import_folder,
                               const std::string& application) {
   for (std::string_view table : kDataTables) {
     try {
@@ -149,16 +149,16 @@ bool CopyApplicationDataFiles(ImportState&, const std::string& pack_folder, cons
   return true;
 }
 
-void RenameApplicationDataFiles(ImportState& s, const std::string& import_folder, const std::string& old_code,
+void RenameApplicationDataFiles(const std::string& import_folder, const std::string& old_code,
                                 const std::string& new_code) {
   for (std::string_view table : kDataTables) {
     if (table == kCodeTable) continue;
     if (files::FileExists(DataFilePath(import_folder, table, old_code)))
-      RenameApplicationInFile(s, import_folder, old_code, new_code, std::string(table));
+      RenameApplicationInFile(import_folder, old_code, new_code, std::string(table));
   }
 }
 
-void RenameApplicationInFile(ImportState&, const std::string& import_folder, const std::string& old_code,
+void RenameApplicationInFile(const std::string& import_folder, const std::string& old_code,
                              const std::string& new_code, const std::string& table) {
   const std::string from = DataFilePath(import_folder, table, old_code);
   const std::string old_field = old_code + files::kFieldSeparator;
@@ -181,37 +181,37 @@ void RenameApplicationInFile(ImportState&, const std::string& import_folder, con
   files::DeleteFile(from);
 }
 
-std::string BatchFileLine(const ImportState& s, const std::string& import_folder, const std::string& application,
+std::string BatchFileLine(const ImportOptions& o, const std::string& import_folder, const std::string& application,
                           std::string_view table) {
-  std::string line = "bcp " + s.DatabaseName + ".." + std::string(table) + " in ";
+  std::string line = "bcp " + o.DatabaseName + ".." + std::string(table) + " in ";
   line += '"' + DataFilePath(import_folder, table, application) + '"';
   line += " -c -m 1 -b 1000 -C RAW -t ";
-  line += '"' + s.FieldSeparator + '"';
-  line += " -S " + s.DatabaseServer;
-  line += " -U \"" + s.DatabaseUser + '"';
-  line += " -P \"" + s.DatabasePassword + '"';
+  line += '"' + o.FieldSeparator + '"';
+  line += " -S " + o.DatabaseServer;
+  line += " -U \"" + o.DatabaseUser + '"';
+  line += " -P \"" + o.DatabasePassword + '"';
   return line;
 }
 
-void CheckBatchLineValues(const ImportState& s) {
+void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan) {
   const std::string line_end_or_quote = "\r\n\"";
   const std::string line_end_quote_or_blank = "\r\n\" ";
-  if (s.DatabaseServer.empty()) RefuseBatchValue("the server is empty");
-  if (Holds(s.DatabaseServer, line_end_quote_or_blank))
-    RefuseBatchValue("the server " + QuoteForMessage(s.DatabaseServer) + " holds a blank, a double quote or a line end");
-  if (Holds(s.DatabaseUser, line_end_or_quote)) RefuseBatchValue("the user holds a double quote or a line end");
-  if (Holds(s.DatabasePassword, line_end_or_quote))
+  if (o.DatabaseServer.empty()) RefuseBatchValue("the server is empty");
+  if (Holds(o.DatabaseServer, line_end_quote_or_blank))
+    RefuseBatchValue("the server " + QuoteForMessage(o.DatabaseServer) + " holds a blank, a double quote or a line end");
+  if (Holds(o.DatabaseUser, line_end_or_quote)) RefuseBatchValue("the user holds a double quote or a line end");
+  if (Holds(o.DatabasePassword, line_end_or_quote))
     RefuseBatchValue("the password holds a double quote or a line end");
-  if (s.DatabaseName.empty()) RefuseBatchValue("the store (database name) is empty");
-  if (Holds(s.DatabaseName, line_end_quote_or_blank))
-    RefuseBatchValue("the store " + QuoteForMessage(s.DatabaseName) + " holds a blank, a double quote or a line end");
-  const std::string folder = files::Join(s.InstallationPath, s.TempSubfolder);
+  if (o.DatabaseName.empty()) RefuseBatchValue("the store (database name) is empty");
+  if (Holds(o.DatabaseName, line_end_quote_or_blank))
+    RefuseBatchValue("the store " + QuoteForMessage(o.DatabaseName) + " holds a blank, a double quote or a line end");
+  const std::string folder = cx.TempFolder();
   if (Holds(folder, line_end_or_quote))
     RefuseBatchValue("the import folder below " + QuoteForMessage(folder) + " holds a double quote or a line end");
-  if (Holds(s.FieldSeparator, line_end_quote_or_blank))
+  if (Holds(o.FieldSeparator, line_end_quote_or_blank))
     RefuseBatchValue("the field separator holds a blank, a double quote or a line end");
-  for (const auto& row : {s.Plan.SourceApplications[0], s.Plan.SourceApplications[1],
-                          s.Plan.TargetApplications[0], s.Plan.TargetApplications[1]})
+  for (const auto& row : {plan.SourceApplications[0], plan.SourceApplications[1], plan.TargetApplications[0],
+                          plan.TargetApplications[1]})
     for (const auto& application : row)
       if (Holds(application, line_end_or_quote))
         RefuseBatchValue("the application " + QuoteForMessage(application) + " holds a double quote or a line end");
@@ -219,84 +219,85 @@ void CheckBatchLineValues(const ImportState& s) {
 
 std::span<const std::string_view> ApplicationDataTables() { return kDataTables; }
 
-bool UsesBatchPath(const ImportState& s) { return ReadIISSetting(s) != kDirectPath; }
+bool UsesBatchPath(const ImportContext& cx) { return ReadIISSetting(cx) != kDirectPath; }
 
-bool LoadDDITablesEx(ImportState& s, const std::string& application, const std::string& import_folder) {
+bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan, ErrorState& error,
+                     const std::string& application, const std::string& import_folder) {
   try {
-    CheckBatchLineValues(s);
+    CheckBatchLineValues(o, cx, plan);
     pack::CheckApplicationCode(application);
     const std::string batch = files::Join(import_folder, application + ".Bat");
     DeleteOnExit remove_batch(batch);
     auto out = files::TextWriter::CreatePrivate(batch);
     for (std::string_view table : kDataTables)
-      if (table != kCodeTable) out->WriteLine(BatchFileLine(s, import_folder, application, table));
+      if (table != kCodeTable) out->WriteLine(BatchFileLine(o, import_folder, application, table));
     out->Close();
     // The loader's own connection would otherwise wait for what this one holds.
-    if (s.DataConnection) s.DataConnection->CommitHeld();
+    if (cx.DataConnection) cx.DataConnection->CommitHeld();
     RunBatchFile(batch, BulkCopyProgram());
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
     if (e.number() == Number(Ours::UnsafeBatchValue) || e.number() == Number(Ours::BulkLoadFailed))
-      s.Error.Set(e.number(), e.description());
+      error.Set(e.number(), e.description());
     else
-      s.Error.Trap(kBatchLoadUnexpected, ImportTrapHead("LoadDDITablesEx"), e);
+      error.Trap(kBatchLoadUnexpected, ImportTrapHead("LoadDDITablesEx"), e);
     return false;
   }
 }
 
-bool LoadDDITablesDmo(ImportState& s, const std::string& application, const std::string& import_folder) {
-  WriteImportLog(s, "Loading application " + application + "...");
+bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorState& error,
+                      const std::string& application, const std::string& import_folder) {
+  WriteImportLog(cx, "Loading application " + application + "...");
   try {
-    store::Connection& c = ConnectionOf(s);
+    store::Connection& c = ConnectionOf(cx);
     if (!store::CanBulkLoad(c)) {
-      WriteImportLog(s, store::kNoBulkRightsText);
+      WriteImportLog(cx, store::kNoBulkRightsText);
       throw ComError(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
     }
     for (std::string_view table : kDataTables) {
       const std::string data_file = DataFilePath(import_folder, table, application);
       if (!files::FileExists(data_file)) {
-        WriteImportLog(s, "Data file not found for table " + std::string(table));
+        WriteImportLog(cx, "Data file not found for table " + std::string(table));
         continue;
       }
       const std::string stem = files::Join(import_folder, std::string(table) + application);
-      s.BulkLogPath = stem + ".log";
-      s.BulkErrorLogPath = stem + ".err";
-      if (!BulkCopyTable(s, std::string(table), data_file, s.FieldSeparator)) {
-        WriteImportLog(s, "Application Loading failed while loading " + std::string(table) + ".");
+      if (!BulkCopyTable(cx, error, std::string(table), data_file, o.FieldSeparator,
+                         BulkLogFiles{stem + ".log", stem + ".err"})) {
+        WriteImportLog(cx, "Application Loading failed while loading " + std::string(table) + ".");
         return false;
       }
     }
-    WriteImportLog(s, "Loading application " + application + " done.");
+    WriteImportLog(cx, "Loading application " + application + " done.");
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    s.Error.Set(e.number(), e.description());
-    WriteImportLog(s, "Loading application " + application + " failed.");
+    error.Set(e.number(), e.description());
+    WriteImportLog(cx, "Loading application " + application + " failed.");
     return false;
   }
 }
 
-bool BulkCopyTable(ImportState& s, const std::string& table, const std::string& data_file,
-                   const std::string& delimiter) {
+bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string& table,
+                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs) {
   try {
     if (delimiter != std::string(1, files::kFieldSeparator))
       Raise(Ours::Internal, "The bulk loader splits fields at character 1 only");
     store::BulkLoadOptions options;
     options.rows_per_batch = kDirectRowsPerBatch;
-    options.log_path = s.BulkLogPath;
-    options.error_path = s.BulkErrorLogPath;
-    options.progress = [&s, &table](int64_t rows) { s.Report(table, rows); };
-    store::BulkLoad(ConnectionOf(s), table, data_file, options);
+    options.log_path = logs.log;
+    options.error_path = logs.errors;
+    options.progress = [&cx, &table](int64_t rows) { cx.Report(table, rows); };
+    store::BulkLoad(ConnectionOf(cx), table, data_file, options);
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    s.Error.Set(e.number(), "Loading to table " + table + " failed.\r\n" + e.description());
+    error.Set(e.number(), "Loading to table " + table + " failed.\r\n" + e.description());
     return false;
   }
 }
 
-void DeleteApplicationDataFiles(ImportState&, const std::string& import_folder, const std::string& application) {
+void DeleteApplicationDataFiles(const std::string& import_folder, const std::string& application) {
   for (std::string_view table : kDataTables) {
     const std::string path = DataFilePath(import_folder, table, application);
     if (files::FileExists(path)) files::DeleteFile(path);

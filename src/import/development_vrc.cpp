@@ -9,14 +9,15 @@
 
 namespace Kestrel20ImpExp::detail {
 
-bool GetDevelopmentVRC(ImportState& s, int32_t& lMprfIn, std::vector<std::string>& strArray) {
-  if (!s.ManifestRevisions) {
-    s.Error.Set(250, "The profile is not SCM Enabled.");
+bool GetDevelopmentVRC(const ImportOptions& o, const pack::ManifestOptions& manifest, ErrorState& error,
+                       int32_t& lMprfIn, std::vector<std::string>& strArray) {
+  if (!manifest.revisions) {
+    error.Set(250, "The profile is not SCM Enabled.");
     return false;
   }
   try {
     strArray.assign(3, std::string());
-    auto rows = files::RowReader::Open(files::PathInFolder(s.Path, "Qzmap105.dat"));
+    auto rows = files::RowReader::Open(files::PathInFolder(o.Path, "Qzmap105.dat"));
     while (rows->Next()) {
       const auto& f = rows->fields();
       if (NumericValue(text::TrimBlanks(Piece(f, 0))) != lMprfIn) continue;
@@ -25,7 +26,7 @@ bool GetDevelopmentVRC(ImportState& s, int32_t& lMprfIn, std::vector<std::string
     }
     return true;
   } catch (const std::exception&) {
-    s.Error.Set(299, "Could Not get Development VRC");
+    error.Set(299, "Could Not get Development VRC");
     return false;
   }
 }

@@ -31,10 +31,11 @@ const Value& Column(const LoadedRow& row, std::string_view column) {
 // Loads one library file: each function is looked up by its key (the
 // renumbered profile, its VRC, the name and, for revisions, the revision) and
 // the row found is changed, or a new one added.
-void LoadLibraryFile(ImportState& s, const pack::TaggedLayout& layout) {
+void LoadLibraryFile(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
+                     const pack::TaggedLayout& layout) {
   const bool revisions = &layout == &pack::kQzlib105;
-  LoadedRecords records(s, Loader::Library, layout);
-  store::Connection& c = ConnectionOf(s);
+  LoadedRecords records(planned, header_map, Loader::Library, layout);
+  store::Connection& c = ConnectionOf(cx);
   store::SavedRows saved(c);
   const std::string table(layout.table);
   LoadedRow row;
@@ -56,23 +57,25 @@ void LoadLibraryFile(ImportState& s, const pack::TaggedLayout& layout) {
     saved.RowSaved();
   }
   saved.Finish();
-  s.Report(table, static_cast<int64_t>(saved.rows()));
+  cx.Report(table, static_cast<int64_t>(saved.rows()));
   records.Close();
 }
 
 }  // namespace
 
-bool LoadLibraryFiles(ImportState& s) {
-  LoadLibraryFile(s, pack::kQzlib100);
-  if (!s.ManifestRevisions) return true;
-  LoadLibraryFile(s, pack::kQzlib105);
+bool LoadLibraryFiles(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                      const ImportContext& cx) {
+  LoadLibraryFile(planned, header_map, cx, pack::kQzlib100);
+  if (!planned.manifest.revisions) return true;
+  LoadLibraryFile(planned, header_map, cx, pack::kQzlib105);
   return true;
 }
 
-bool LoadToMAP150(ImportState& s) {
+bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
+                  ErrorState& error) {
   try {
-    LoadedRecords records(s, Loader::SharedFunctions, pack::kQzmap150);
-    store::Connection& c = ConnectionOf(s);
+    LoadedRecords records(planned, header_map, Loader::SharedFunctions, pack::kQzmap150);
+    store::Connection& c = ConnectionOf(cx);
     store::SavedRows saved(c);
     LoadedRow row;
     while (records.Next(row)) {
@@ -89,11 +92,11 @@ bool LoadToMAP150(ImportState& s) {
       rs->Close();
     }
     saved.Finish();
-    s.Report("qzmap150", static_cast<int64_t>(saved.rows()));
+    cx.Report("qzmap150", static_cast<int64_t>(saved.rows()));
     records.Close();
     return true;
   } catch (const std::exception& ex) {
-    s.Error.Trap(kLoaderUnexpected, ImportTrapHead("LoadToMAP150"), AsComError(ex));
+    error.Trap(kLoaderUnexpected, ImportTrapHead("LoadToMAP150"), AsComError(ex));
     return false;
   }
 }

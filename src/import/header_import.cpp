@@ -74,9 +74,9 @@ size_t TargetPosition(const ImportPlan& p, int64_t mprf) {
   RaiseRuntime(rt::SubscriptOutOfRange);
 }
 
-// The line of "Qzmap100.dat" whose profile number is `pack_mprf`.
-std::optional<std::string> FindHeaderLine(const ImportState& s, int64_t pack_mprf) {
-  auto rows = files::RowReader::Open(files::PathInFolder(s.Path, "Qzmap100.dat"));
+// The line of "Qzmap100.dat" in `pack_folder` whose profile number is `pack_mprf`.
+std::optional<std::string> FindHeaderLine(const std::string& pack_folder, int64_t pack_mprf) {
+  auto rows = files::RowReader::Open(files::PathInFolder(pack_folder, "Qzmap100.dat"));
   while (rows->Next())
     if (NumberOfText(rows->fields().front()) == pack_mprf) return rows->line();
   return std::nullopt;
@@ -105,126 +105,150 @@ void AssignOwner(Connection& c, const std::string& owner, int64_t mprf) {
 
 enum class Walk { Next, Stop, Fail };
 
-// Steps 1 to 13 for one element; `element` receives the VRC decided for it.
-Walk ImportOneHeader(ImportState& s, size_t i, std::string& element, std::string& strImported) {
-  Connection& c = ConnectionOf(s);
+// A VRC the store holds already gets a generated customer code.
+void RenameTakenVrc(const ImportContext& cx, std::string& element) {
+  if (!VRCExists(cx, element)) return;
+  WriteImportLog(cx, "VRC from Logic pack: " + element);
+  element = GenerateImportVRC(cx, element);
+  WriteImportLog(cx, "Generated VRC: " + element);
+}
 
-  // A VRC the store holds already gets a generated customer code.
-  if (VRCExists(s, element)) {
-    WriteImportLog(s, "VRC from Logic pack: " + element);
-    element = GenerateImportVRC(s, element);
-    WriteImportLog(s, "Generated VRC: " + element);
-  }
-
-  // The pack's header line of the profile that was given this number.
-  const int32_t pack_mprf = MapTargetProfile(s, Narrow32(NumberOfText(SplitHeaderEntry(element).Number)));
-  const std::optional<std::string> line = FindHeaderLine(s, pack_mprf);
+// The fields of the pack's header line of the profile that was given the
+// element's number, with the user's selection applied. Stop when the pack has
+// no such line, Fail when the line does not take the selection.
+Walk ReadSelectedHeader(const PlannedPack& planned, ErrorState& error, const std::string& element,
+                        std::vector<std::string>& fields) {
+  const int32_t pack_mprf =
+      MapTargetProfile(planned.plan, Narrow32(NumberOfText(SplitHeaderEntry(element).Number)));
+  const std::optional<std::string> line = FindHeaderLine(planned.options.Path, pack_mprf);
   if (!line) {
-    s.Error.Set(kHeaderLineError, std::string(kHeaderLineMissing));
+    error.Set(kHeaderLineError, std::string(kHeaderLineMissing));
     return Walk::Stop;
   }
   int32_t selected = 0;
-  std::vector<std::string> fields;
-  if (!ApplySelectionToHeader(s, *line, selected, fields)) return Walk::Fail;
-  const std::string& sapp = fields[1];
-  const std::string& tapp = fields[2];
+  if (!ApplySelectionToHeader(planned.plan, planned.options.FieldSeparator, error, *line, selected, fields))
+    return Walk::Fail;
+  return Walk::Next;
+}
 
-  // Update profiles: a "U" version on a pair the store does not serve yet
-  // becomes a "Z" version; a derived profile on a served pair gets an update
-  // version of its own.
+// Update profiles: a "U" version on a pair the store does not serve yet
+// becomes a "Z" version; a derived profile (plan entry `i`) on a served pair
+// gets an update version of its own. False when no update version is left.
+bool GiveUpdateVrc(const ImportContext& cx, const ImportPlan& plan, ErrorState& error, size_t i,
+                   const std::string& sapp, const std::string& tapp, std::string& element) {
   std::string versions;
-  const bool pair_served = VersionsWithApplications(s, sapp, tapp, versions);
+  const bool pair_served = VersionsWithApplications(cx, sapp, tapp, versions);
   HeaderEntry e = SplitHeaderEntry(element);
   if (!pair_served && HasUpdateMarker(e.Vers)) {
-    WriteImportLog(s, "Present VRC name: " + element);
+    WriteImportLog(cx, "Present VRC name: " + element);
     e.Vers = e.Vers.substr(0, 3) + "Z";
     element = JoinHeaderEntry(e);
-    if (VRCExists(s, element)) element = GenerateImportVRC(s, element);
-    WriteImportLog(s, "Generated VRC: " + element);
+    if (VRCExists(cx, element)) element = GenerateImportVRC(cx, element);
+    WriteImportLog(cx, "Generated VRC: " + element);
   } else if (pair_served) {
     bool released = false;
     for (const auto& v : text::Split(versions, "|"))
       if (!EndsInUpdateMarker(v)) released = true;
-    if (released && PlanAt(s.Plan, s.Plan.TargetProfiles[1], i) >= 1) {
-      WriteImportLog(s, "Present VRC name: " + element);
+    if (released && PlanAt(plan, plan.TargetProfiles[1], i) >= 1) {
+      WriteImportLog(cx, "Present VRC name: " + element);
       if (!HasUpdateMarker(e.Vers)) {
         const std::string before = element;
-        element = GenerateUpdateVRC(s, element);
+        element = GenerateUpdateVRC(cx, element);
         if (element.empty()) {
-          s.Error.Set(Number(Ours::UpdateVrcExhausted),
-                      std::string(DefaultText(Ours::UpdateVrcExhausted)) + ": " + before);
-          return Walk::Fail;
+          error.Set(Number(Ours::UpdateVrcExhausted),
+                    std::string(DefaultText(Ours::UpdateVrcExhausted)) + ": " + before);
+          return false;
         }
       }
-      WriteImportLog(s, "VRC Name for Update Profile: " + element);
+      WriteImportLog(cx, "VRC Name for Update Profile: " + element);
     }
   }
+  return true;
+}
 
+// The depth of a profile under its chosen parent. A failure keeps the depth
+// reached so far, is logged and left in the error state; the import goes on.
+int32_t DepthUnderParent(const ImportContext& cx, ErrorState& error, int64_t mprf, int32_t parent) {
+  int32_t mprf32 = Narrow32(mprf);
+  int32_t depth = 1;
+  try {
+    GetDepthOfProfile(cx, mprf32, parent, depth);
+  } catch (const std::exception& ex) {
+    error.ErrorDescription = AsComError(ex).description();
+    WriteImportLog(cx, error.ErrorDescription);
+  }
+  return depth;
+}
+
+// The header row of a profile from its selected header fields and the VRC
+// decided for it: its parent's VRC, its depth, the owner enciphered.
+store::ProfileHeaderValues HeaderRow(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
+                                     const std::vector<std::string>& fields, const std::string& element) {
   store::ProfileHeaderValues row;
   row.mprf = NumberOfText(fields[0]);
-  strImported += "," + fields[0];
-  e = SplitHeaderEntry(element);
-  row.sapp = sapp;
-  row.tapp = tapp;
+  const HeaderEntry e = SplitHeaderEntry(element);
+  row.sapp = fields[1];
+  row.tapp = fields[2];
   row.vers = e.Vers;
   row.rele = e.Rele;
   row.cust = e.Cust;
 
-  // The parent chosen for the profile, its VRC and the depth under it.
-  int32_t parent = PlanAt(s.Plan, s.Plan.TargetProfiles[1], TargetPosition(s.Plan, row.mprf));
+  const ImportPlan& plan = planned.plan;
+  const int32_t parent = PlanAt(plan, plan.TargetProfiles[1], TargetPosition(plan, row.mprf));
   std::vector<std::string> parent_vrc;
-  GetProfileVRC(s, std::to_string(parent), parent_vrc);
+  GetProfileVRC(cx, error, std::to_string(parent), parent_vrc);
   row.verf = parent_vrc[1];
   row.relf = parent_vrc[2];
   row.cusf = parent_vrc[3];
-  int32_t mprf32 = Narrow32(row.mprf);
-  int32_t depth = 1;
-  try {
-    GetDepthOfProfile(s, mprf32, parent, depth);
-  } catch (const std::exception& ex) {
-    // The depth reached so far is kept; the import goes on.
-    s.Error.ErrorDescription = AsComError(ex).description();
-    WriteImportLog(s, s.Error.ErrorDescription);
-  }
-  row.deph = depth;
+  row.deph = DepthUnderParent(cx, error, row.mprf, parent);
 
-  std::string dver, drel, dcus;
-  if (s.ManifestRevisions) {
-    row.scme = "Y";
-    dver = "d" + (row.vers.empty() ? std::string() : row.vers.substr(1));
-    drel = row.rele;
-    dcus = "d" + (row.cust.empty() ? std::string() : row.cust.substr(1));
-  } else {
-    row.scme = "N";
-  }
-  const std::string& owner = fields[12];
-  EncipherForStore(owner, row.owner);
+  row.scme = planned.manifest.revisions ? "Y" : "N";
+  EncipherForStore(fields[12], row.owner);
   row.dsca = fields[9];
   row.apln = fields[17];
+  return row;
+}
 
-  WriteImportLog(s, RowForLog(row));
+// Writes the header row, its development VRC when the pack has revision
+// information, its chain, and the owner's assignment. A chain that cannot be
+// written leaves its error in the state; the owner is still assigned.
+void StoreHeader(const ImportContext& cx, ErrorState& error, bool revisions, const store::ProfileHeaderValues& row,
+                 const std::string& owner) {
+  Connection& c = ConnectionOf(cx);
+  WriteImportLog(cx, RowForLog(row));
   c.Execute(store::InsertProfileHeader(c.dialect(), row));
-  if (s.ManifestRevisions)
-    c.Execute(store::InsertDevelopmentVrc(c.dialect(), row.mprf, row.vers, row.rele, row.cust, dver, drel, dcus));
-
-  // A chain that cannot be written leaves its error in the state; the owner
-  // is still assigned.
-  InsertInMap101(s, Narrow16(row.mprf), row.vers, row.rele, row.cust, Narrow16(row.deph), row.verf, row.relf,
-                 row.cusf);
+  if (revisions)
+    c.Execute(store::InsertDevelopmentVrc(c.dialect(), row.mprf, row.vers, row.rele, row.cust,
+                                          DevelopmentPart(row.vers), row.rele, DevelopmentPart(row.cust)));
+  InsertInMap101(cx, error, Narrow16(row.mprf), row.vers, row.rele, row.cust, Narrow16(row.deph), row.verf,
+                 row.relf, row.cusf);
   AssignOwner(c, owner, row.mprf);
+}
+
+// Imports the header of the element at position `i` of the map; `element`
+// receives the VRC decided for it.
+Walk ImportOneHeader(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, size_t i,
+                     std::string& element, std::string& strImported) {
+  RenameTakenVrc(cx, element);
+  std::vector<std::string> fields;
+  if (const Walk read = ReadSelectedHeader(planned, error, element, fields); read != Walk::Next) return read;
+  if (!GiveUpdateVrc(cx, planned.plan, error, i, fields[1], fields[2], element)) return Walk::Fail;
+  strImported += "," + fields[0];
+  const store::ProfileHeaderValues row = HeaderRow(planned, cx, error, fields, element);
+  StoreHeader(cx, error, planned.manifest.revisions, row, fields[12]);
   return Walk::Next;
 }
 
 }  // namespace
 
-bool VRCExists(ImportState& s, const std::string& element) {
-  Connection& c = ConnectionOf(s);
+bool VRCExists(const ImportContext& cx, const std::string& element) {
+  Connection& c = ConnectionOf(cx);
   const HeaderEntry e = SplitHeaderEntry(element);
   return HasRow(c, store::SelectProfileByJoinedVrc(c.dialect(), e.Vers, e.Rele, e.Cust));
 }
 
-std::string GenerateImportVRC(ImportState& s, const std::string& element) {
-  Connection& c = ConnectionOf(s);
+std::string GenerateImportVRC(const ImportContext& cx, const std::string& element) {
+  Connection& c = ConnectionOf(cx);
   HeaderEntry e = SplitHeaderEntry(element);
   for (int k = 1; k < 1000; ++k) {
     e.Cust = ImportCustomerCode(k);
@@ -233,9 +257,9 @@ std::string GenerateImportVRC(ImportState& s, const std::string& element) {
   return element;
 }
 
-bool VersionsWithApplications(ImportState& s, const std::string& sapp, const std::string& tapp,
+bool VersionsWithApplications(const ImportContext& cx, const std::string& sapp, const std::string& tapp,
                               std::string& versions) {
-  Connection& c = ConnectionOf(s);
+  Connection& c = ConnectionOf(cx);
   versions.clear();
   bool any = false;
   auto rs = c.OpenRecordset(store::SelectProfilesOfApplicationPair(c.dialect(), sapp, tapp));
@@ -247,8 +271,8 @@ bool VersionsWithApplications(ImportState& s, const std::string& sapp, const std
   return any;
 }
 
-std::string GenerateUpdateVRC(ImportState& s, const std::string& element) {
-  Connection& c = ConnectionOf(s);
+std::string GenerateUpdateVRC(const ImportContext& cx, const std::string& element) {
+  Connection& c = ConnectionOf(cx);
   HeaderEntry e = SplitHeaderEntry(element);
   const std::string start = e.Vers;
   e.Vers = start.substr(0, 3) + "U";
@@ -259,24 +283,24 @@ std::string GenerateUpdateVRC(ImportState& s, const std::string& element) {
   return {};
 }
 
-bool ImportProfileHeaders(ImportState& s, std::string& strImported) {
+bool ImportProfileHeaders(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
+                          ErrorState& error, std::string& strImported) {
   try {
-    // The renamed map replaces the object's only once every element is done,
-    // so that the map and ImportedProfiles stay as they were when the walk
-    // stops early.
-    std::vector<std::string> map = s.HeaderMap;
+    // The renamed map replaces the caller's only once every element is done,
+    // so that the map stays as it was when the walk stops early.
+    std::vector<std::string> map = header_map;
     for (size_t i = 0; i < map.size(); ++i) {
-      switch (ImportOneHeader(s, i, map[i], strImported)) {
+      switch (ImportOneHeader(planned, cx, error, i, map[i], strImported)) {
         case Walk::Next: break;
         case Walk::Stop: return true;
         case Walk::Fail: return false;
       }
     }
-    SetHeaderMap(s, std::move(map));
-    WriteImportLog(s, "Imported profiles: " + s.ImportedProfiles);
+    header_map = std::move(map);
+    WriteImportLog(cx, "Imported profiles: " + ImportedProfiles(header_map, planned.options.FieldSeparator));
     return true;
   } catch (const std::exception& ex) {
-    s.Error.Trap(kHeaderImportUnexpected, ImportTrapHead("ImportProfileHeaders"), AsComError(ex));
+    error.Trap(kHeaderImportUnexpected, ImportTrapHead("ImportProfileHeaders"), AsComError(ex));
     return false;
   }
 }

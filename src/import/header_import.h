@@ -2,14 +2,16 @@
 // qzmap100 under a VRC the store does not hold yet, its development VRC in
 // qzmap105 (packs with revision information), its chain in qzmap101 and the
 // assignment of its owner in qzusr110. The VRCs decided here reach the rule
-// loaders through the header map (ImportedProfiles).
+// loaders through the header map.
 // Internal to the import and its tests.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "component/import_state.h"
+#include "component/import_context.h"
+#include "component/error.h"
+#include "import/planned_pack.h"
 
 namespace Kestrel20ImpExp::detail {
 
@@ -22,29 +24,30 @@ inline constexpr std::string_view kHeaderLineMissing = "QZMAP100 entry not prese
 
 // True when the store holds a profile whose vers + rele + cust equals the
 // element's.
-bool VRCExists(ImportState& s, const std::string& element);
+bool VRCExists(const ImportContext& cx, const std::string& element);
 
 // The element with the first free customer code of "imp1" ... "imp9",
 // "im10" ... "im99", "i100" ... "i999"; the element unchanged when all are taken.
-std::string GenerateImportVRC(ImportState& s, const std::string& element);
+std::string GenerateImportVRC(const ImportContext& cx, const std::string& element);
 
 // True when the store holds profiles of the application pair; `versions`
 // receives their vers joined by "|" in the order the store returns them.
-bool VersionsWithApplications(ImportState& s, const std::string& sapp, const std::string& tapp,
+bool VersionsWithApplications(const ImportContext& cx, const std::string& sapp, const std::string& tapp,
                               std::string& versions);
 
 // The element with a free update version: the first three characters of vers
 // and "U", else the first two, 1 ... 9 and "U", else the first one,
 // 10 ... 99 and "U". "" when all are taken.
-std::string GenerateUpdateVRC(ImportState& s, const std::string& element);
+std::string GenerateUpdateVRC(const ImportContext& cx, const std::string& element);
 
-// Imports the headers of every element of the header map, in map order, and
+// Imports the headers of every element of `header_map`, in map order, and
 // appends "," and the new number of every profile it reaches to
-// `strImported`. Rebuilds the header map (and ImportedProfiles) with the VRCs
-// it decided once every element is done; a profile without a line in
+// `strImported`. Replaces the header map with the VRCs it decided once every
+// element is done; a profile without a line in
 // "Qzmap100.dat" sets 100 and ends the walk with true and the map as it was.
 // False after an unexpected failure (899) or when no update VRC is left
 // (Ours::UpdateVrcExhausted).
-bool ImportProfileHeaders(ImportState& s, std::string& strImported);
+bool ImportProfileHeaders(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
+                          ErrorState& error, std::string& strImported);
 
 }  // namespace Kestrel20ImpExp::detail

@@ -21,11 +21,11 @@ using store::Recordset;
 // Runs `body` under the hierarchy's trap: an unexpected failure sets 899
 // with the procedure's name and gives `on_failure`.
 template <class R, class Body>
-R Trapped(ImportState& s, std::string_view procedure, R on_failure, Body&& body) {
+R Trapped(ErrorState& error, std::string_view procedure, R on_failure, Body&& body) {
   try {
     return body();
   } catch (const std::exception& ex) {
-    s.Error.Trap(kHierarchyUnexpected, ImportTrapHead(procedure), AsComError(ex));
+    error.Trap(kHierarchyUnexpected, ImportTrapHead(procedure), AsComError(ex));
     return on_failure;
   }
 }
@@ -51,17 +51,17 @@ std::string LoopText(int64_t repeated, int64_t start) {
 
 }  // namespace
 
-bool InsertInMap101(ImportState& s, int16_t mprf, const std::string& vers, const std::string& rele,
+bool InsertInMap101(const ImportContext& cx, ErrorState& error, int16_t mprf, const std::string& vers, const std::string& rele,
                     const std::string& cust, int16_t levels, const std::string& verf, const std::string& relf,
                     const std::string& cusf) {
-  return Trapped(s, "InsertInMap101", false, [&] {
-    Connection& c = ConnectionOf(s);
+  return Trapped(error, "InsertInMap101", false, [&] {
+    Connection& c = ConnectionOf(cx);
     ChainProfile current{mprf, vers, rele, cust, verf, relf, cusf};
     for (int16_t level = 1; level <= levels; ++level) {
       auto rs = c.OpenRecordset(store::SelectChainRow(c.dialect(), mprf, level), store::adOpenKeyset,
                                 store::adLockOptimistic);
       if (!Empty(*rs)) {
-        s.Error.Set(kChainRowDuplicate,
+        error.Set(kChainRowDuplicate,
                     "Error : --InsertInMap101-- Profile By Parent Profile Duplicate records not allowed");
         return false;
       }
@@ -80,7 +80,7 @@ bool InsertInMap101(ImportState& s, int16_t mprf, const std::string& vers, const
       auto parent = c.OpenRecordset(
           store::SelectParentProfileByVrc(c.dialect(), current.verf, current.relf, current.cusf));
       if (Empty(*parent)) {
-        s.Error.Set(kParentProfileMissing, "Error : --InsertInMap101-- Parent Profile is missing");
+        error.Set(kParentProfileMissing, "Error : --InsertInMap101-- Parent Profile is missing");
         return false;
       }
       current = ChainProfile{parent->Fields("mprf").Integer(),    parent->Fields("vers").TextOrEmpty(),
@@ -92,10 +92,10 @@ bool InsertInMap101(ImportState& s, int16_t mprf, const std::string& vers, const
   });
 }
 
-bool GetProfileVRC(ImportState& s, std::string_view mprf, std::vector<std::string>& strArray) {
+bool GetProfileVRC(const ImportContext& cx, ErrorState& error, std::string_view mprf, std::vector<std::string>& strArray) {
   strArray.assign(5, std::string());
-  return Trapped(s, "GetProfileVRC", false, [&] {
-    Connection& c = ConnectionOf(s);
+  return Trapped(error, "GetProfileVRC", false, [&] {
+    Connection& c = ConnectionOf(cx);
     auto rs = c.OpenRecordset(store::SelectProfileVrc(c.dialect(), ProfileNumber(text::TrimBlanks(mprf))));
     if (!Empty(*rs)) {
       strArray[1] = rs->Fields("vers").TextOrEmpty();
@@ -106,9 +106,9 @@ bool GetProfileVRC(ImportState& s, std::string_view mprf, std::vector<std::strin
   });
 }
 
-std::string GetDerivedProfiles(ImportState& s, std::string_view mprf) {
-  return Trapped(s, "GetDerivedProfiles", std::string(), [&] {
-    Connection& c = ConnectionOf(s);
+std::string GetDerivedProfiles(const ImportContext& cx, ErrorState& error, std::string_view mprf) {
+  return Trapped(error, "GetDerivedProfiles", std::string(), [&] {
+    Connection& c = ConnectionOf(cx);
     auto rs = c.OpenRecordset(store::SelectDerivedProfiles(c.dialect(), ProfileNumber(mprf)));
     std::string list;
     for (; !rs->IsEOF(); rs->MoveNext()) {
@@ -119,16 +119,16 @@ std::string GetDerivedProfiles(ImportState& s, std::string_view mprf) {
   });
 }
 
-std::string GetParentProfile(ImportState& s, int64_t mprf) {
-  Connection& c = ConnectionOf(s);
+std::string GetParentProfile(const ImportContext& cx, int64_t mprf) {
+  Connection& c = ConnectionOf(cx);
   auto rs = c.OpenRecordset(store::SelectParentLevelRow(c.dialect(), mprf));
   if (Empty(*rs)) return {};
   return rs->Fields("pprf").TextOrEmpty();
 }
 
-bool AdjustDerivedChains(ImportState& s, const std::vector<std::string>& chains) {
-  return Trapped(s, "AdjustDerivedChains", false, [&] {
-    Connection& c = ConnectionOf(s);
+bool AdjustDerivedChains(const ImportContext& cx, ErrorState& error, const std::vector<std::string>& chains) {
+  return Trapped(error, "AdjustDerivedChains", false, [&] {
+    Connection& c = ConnectionOf(cx);
     for (const auto& element : chains) {
       auto parts = text::Split(element, "_");
       if (parts.size() < 2 || parts[0].empty() || parts[1].empty()) continue;
@@ -144,18 +144,18 @@ bool AdjustDerivedChains(ImportState& s, const std::vector<std::string>& chains)
         // A's present ancestors go above it. A store whose parents loop would
         // keep this going forever: stop at the first profile seen twice.
         std::set<int64_t> seen{a};
-        std::string parent = GetParentProfile(s, a);
+        std::string parent = GetParentProfile(cx, a);
         while (!parent.empty()) {
           const int64_t p = ProfileNumber(parent);
           if (!seen.insert(p).second) {
-            s.Error.Set(Number(Ours::ChainTooLong), LoopText(p, a));
+            error.Set(Number(Ours::ChainTooLong), LoopText(p, a));
             return false;
           }
           ++k;
           std::vector<std::string> vrc;
-          if (!GetProfileVRC(s, parent, vrc)) return false;
+          if (!GetProfileVRC(cx, error, parent, vrc)) return false;
           c.Execute(store::InsertChainRow(c.dialect(), d, k, vrc[1], vrc[2], vrc[3], p));
-          parent = GetParentProfile(s, p);
+          parent = GetParentProfile(cx, p);
         }
         c.Execute(store::UpdateProfileDepth(c.dialect(), d, k));
       }
@@ -164,10 +164,10 @@ bool AdjustDerivedChains(ImportState& s, const std::vector<std::string>& chains)
   });
 }
 
-bool GetDepthOfProfile(ImportState& s, int32_t& /*lMprf*/, int32_t& lPprf, int32_t& lDpth) {
+bool GetDepthOfProfile(const ImportContext& cx, int32_t& /*lMprf*/, int32_t& lPprf, int32_t& lDpth) {
   lDpth = 1;
   if (lPprf == 0) return true;
-  Connection& c = ConnectionOf(s);
+  Connection& c = ConnectionOf(cx);
   // Each step climbs one parent; a profile met twice means the store's
   // parents loop, which would otherwise never end.
   std::set<int64_t> seen;

@@ -6,18 +6,23 @@
 #include <string>
 #include <vector>
 
-#include "component/import_state.h"
+#include "component/import_context.h"
+#include "component/import_options.h"
+#include "component/import_results.h"
 
 namespace Kestrel20ImpExp::detail {
 
-// Loads ManifestApplications, ManifestRevisions, ManifestNewProfile,
-// ManifestNewProfileNumber and ManifestForSync from the pack's ExportMR.log;
-// false when it cannot be read to its sync line.
-bool ReadLogicPackManifest(ImportState& s);
+// Reads the options of the ExportMR.log of the pack at o.Path into `manifest`;
+// an option line of another text leaves the value `manifest` has. False when
+// it cannot be read to its sync line.
+bool ReadLogicPackManifest(const ImportOptions& o, pack::ManifestOptions& manifest);
 
-// Fills s.Plan from the source and target entries (same length) and logs it.
-void BuildImportPlan(ImportState& s, const std::vector<std::string>& sources,
-                     const std::vector<std::string>& targets);
+// The plan of the source and target entries (same length), logged; with
+// revision information in the manifest, each entry's development VRC is read
+// from the pack (a failure to read it goes into `error`).
+ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,
+                           ErrorState& error, const std::vector<std::string>& sources,
+                           const std::vector<std::string>& targets);
 
 // The check an import runs before its first delete, on its own: the details
 // are split, repeated targets refused, the manifest read and the plan built
@@ -25,6 +30,7 @@ void BuildImportPlan(ImportState& s, const std::vector<std::string>& sources,
 // converted without writing. Nothing is written to the store. False with the
 // error state and `strErrorMessage` set (it names the file and line of a
 // refused pack).
-bool CheckLogicPack(ImportState& s, std::string& strLPDetails, std::string& strErrorMessage);
+bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
+                    std::string& strErrorMessage);
 
 }  // namespace Kestrel20ImpExp::detail

@@ -8,33 +8,33 @@
 
 namespace Kestrel20ImpExp::detail {
 
-bool GetLumoInstallationPath(ImportState& s, std::string& strPath) {
+bool GetLumoInstallationPath(const ImportContext& cx, ErrorState& error, std::string& strPath) {
   try {
     // The registry component is created with the object; without one the
     // lookup fails as a creation failure would.
-    std::shared_ptr<Registry> registry = s.RegistryComponent;
+    std::shared_ptr<Registry> registry = cx.RegistryComponent;
     if (!registry) RaiseRuntime(rt::CannotCreateObject);
     if (registry->GetKeyValue(HKEY_LOCAL_MACHINE_VALUE, std::string(kInstallationKey),
                               std::string(kInstallationValueName), strPath))
       return true;
-    s.Error.Set(kInstallationNotFound, std::string(kInstallationNotFoundText));
+    error.Set(kInstallationNotFound, std::string(kInstallationNotFoundText));
     return false;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    s.Error.Set(e.number(), e.description() + ". " + std::string(kInstallationNotFoundText));
+    error.Set(e.number(), e.description() + ". " + std::string(kInstallationNotFoundText));
     return false;
   }
 }
 
-std::string LumoConfigPath(const ImportState& s) {
-  return files::Join(files::Join(s.InstallationPath, "LumoStudio/bin"), "LumoConfig.ini");
+std::string LumoConfigPath(const ImportContext& cx) {
+  return files::Join(files::Join(cx.InstallationPath, "LumoStudio/bin"), "LumoConfig.ini");
 }
 
-std::string ReadIISSetting(const ImportState& s) {
+std::string ReadIISSetting(const ImportContext& cx) {
   std::string result = "6";
   try {
     // A file people edit: LF alone ends a line as well as CR LF.
-    auto in = files::TextReader::Open(LumoConfigPath(s), true);
+    auto in = files::TextReader::Open(LumoConfigPath(cx), true);
     std::string line;
     while (in->ReadLine(line)) {
       if (!text::ContainsNoCase(line, "IIS=")) continue;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "component/import_state.h"
+#include "component/import_context.h"
 
 namespace Kestrel20ImpExp::detail {
 
@@ -17,10 +17,10 @@ inline constexpr std::string_view kInstallationNotFoundText =
     "Could not retrieve installation directory of Lumo Studio. Cannot Proceed...";
 
 // The configuration file below the installation folder.
-std::string LumoConfigPath(const ImportState& s);
+std::string LumoConfigPath(const ImportContext& cx);
 
 // The text after the "IIS=" line of LumoConfig.ini (the last such line with a
 // value wins), "6" when there is none or the file cannot be read. Never fails.
-std::string ReadIISSetting(const ImportState& s);
+std::string ReadIISSetting(const ImportContext& cx);
 
 }  // namespace Kestrel20ImpExp::detail

@@ -41,9 +41,6 @@ bool ProfileNumberIs16Bit(Loader loader, const pack::TaggedLayout& layout) {
   return true;
 }
 
-// "d" in place of the first character: the VRC a development rule is kept under.
-std::string Development(const std::string& part) { return "d" + (part.empty() ? part : part.substr(1)); }
-
 // Whether `whole` is vers + "_" + rele + "_" + cust.
 bool IsJoinedVrc(std::string_view whole, std::string_view vers, std::string_view rele, std::string_view cust) {
   if (whole.size() != vers.size() + rele.size() + cust.size() + 2) return false;
@@ -61,8 +58,10 @@ const Value* LoadedRow::Find(std::string_view column) const {
   return nullptr;
 }
 
-LoadedRecords::LoadedRecords(const ImportState& s, Loader loader, const pack::TaggedLayout& layout)
-    : s_(s),
+LoadedRecords::LoadedRecords(const PlannedPack& planned, const std::vector<std::string>& header_map, Loader loader,
+                             const pack::TaggedLayout& layout)
+    : planned_(planned),
+      header_map_(header_map),
       loader_(loader),
       layout_(layout),
       plan_(layout.fields.size()),
@@ -70,7 +69,7 @@ LoadedRecords::LoadedRecords(const ImportState& s, Loader loader, const pack::Ta
       vers_(layout.IndexOf("vers")),
       rele_(layout.IndexOf("rele")),
       cust_(layout.IndexOf("cust")),
-      reader_(pack::TaggedRecordReader::Open(s.Path, layout, {.for_sync = s.ManifestForSync})) {
+      reader_(pack::TaggedRecordReader::Open(planned.options.Path, layout, {.for_sync = planned.manifest.for_sync})) {
   // Each field's conversion depends only on its column and the loader.
   const bool rules = loader == Loader::CurrentRules || loader == Loader::RevisionRules;
   const bool mprf_16bit = ProfileNumberIs16Bit(loader, layout);
@@ -124,7 +123,7 @@ void LoadedRecords::Convert(LoadedRow& row) {
         c.value.TextToFill() = LoadTime();
         c.set = true;
       } else if (p.unset == WhenUnset::ImportingUser) {
-        c.value.TextToFill() = s_.LastModifiedUser;
+        c.value.TextToFill() = planned_.options.LastModifiedUser;
         c.set = true;
       }
       continue;
@@ -169,8 +168,8 @@ void LoadedRecords::Identify(LoadedRow& row) {
   if (!last_ || last_->read != read) {
     Identity id;
     id.read = read;
-    id.mprf = MapSourceProfile(s_, static_cast<int32_t>(read));
-    id.entry = FindInHeaderMap(s_, id.mprf);
+    id.mprf = MapSourceProfile(planned_.plan, static_cast<int32_t>(read));
+    id.entry = FindInHeaderMap(header_map_, id.mprf);
     last_ = std::move(id);
   }
   *mprf = static_cast<int64_t>(last_->mprf);
@@ -181,12 +180,12 @@ void LoadedRecords::Identify(LoadedRow& row) {
     // A rule kept under its profile's development VRC is stored under the
     // development form of the profile's new VRC.
     const size_t k = last_->entry->Position;
-    const auto& development = s_.Plan.DevelopmentVRCs;
+    const auto& development = planned_.plan.DevelopmentVRCs;
     if (k >= development.size()) RaiseRuntime(rt::SubscriptOutOfRange);
     if (IsJoinedVrc(development[k], *vers->AsText(), *rele->AsText(), *cust->AsText())) {
-      *vers = Development(e.Vers);
+      *vers = DevelopmentPart(e.Vers);
       rele->TextToFill() = e.Rele;
-      *cust = Development(e.Cust);
+      *cust = DevelopmentPart(e.Cust);
       return;
     }
   }

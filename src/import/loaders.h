@@ -20,7 +20,9 @@
 #include <vector>
 
 #include "component/datetime.h"
-#include "component/import_state.h"
+#include "component/import_context.h"
+#include "component/error.h"
+#include "import/planned_pack.h"
 #include "component/value.h"
 #include "import/plan_lookups.h"
 #include "pack/layout.h"
@@ -64,9 +66,12 @@ struct LoadedRow {
 
 class LoadedRecords {
  public:
-  // Opens the layout's file in the pack folder s.Path (its name matched
-  // without regard to case); a missing file raises 53.
-  LoadedRecords(const ImportState& s, Loader loader, const pack::TaggedLayout& layout);
+  // Opens the layout's file in the pack folder (its name matched without
+  // regard to case); a missing file raises 53. Profiles are renumbered through
+  // the pack's plan and given the VRCs of `header_map`. Both must outlive the
+  // reader.
+  LoadedRecords(const PlannedPack& planned, const std::vector<std::string>& header_map, Loader loader,
+                const pack::TaggedLayout& layout);
 
   // Reads and converts the next record; false at the end of the file.
   // Raises what the loader fails on: 9008 for a line outside the format
@@ -101,7 +106,8 @@ class LoadedRecords {
   void Identify(LoadedRow& row);
   const std::string& LoadTime();
 
-  const ImportState& s_;
+  const PlannedPack planned_;
+  const std::vector<std::string>& header_map_;
   Loader loader_;
   const pack::TaggedLayout& layout_;
   std::vector<FieldPlan> plan_;  // one per field, worked out once per file
@@ -116,12 +122,15 @@ class LoadedRecords {
 // The two rule loaders: true when every file was loaded; false with 899 and
 // "Unspecified Error : --<name>-- " + the failure's number and text. Rows
 // saved before a failure stay in the store.
-bool LoadToMAP120_130_140_160(ImportState& s);
-bool LoadToMAP110_125_135_145_165(ImportState& s);
+bool LoadToMAP120_130_140_160(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                              const ImportContext& cx, ErrorState& error);
+bool LoadToMAP110_125_135_145_165(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                                  const ImportContext& cx, ErrorState& error);
 
 // Loads Qzlib100.dat, and Qzlib105.dat when the manifest announces revision
 // information, updating a function stored under the same key and adding the
 // others. Not trapped: a failure raises to the caller, rows saved before it stay.
-bool LoadLibraryFiles(ImportState& s);
+bool LoadLibraryFiles(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                      const ImportContext& cx);
 
 }  // namespace Kestrel20ImpExp::detail

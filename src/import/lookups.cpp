@@ -13,44 +13,44 @@ namespace {
 // Runs `body` under the look-ups' trap: a failure is remembered in the error
 // state and the caller gets `nothing`.
 template <typename T, typename Body>
-T Trapped(ImportState& s, T nothing, Body body) {
+T Trapped(ErrorState& error, T nothing, Body body) {
   try {
     return body();
   } catch (const std::exception& e) {
     ComError c = AsComError(e);
-    s.Error.Set(c.number(), c.description());
+    error.Set(c.number(), c.description());
     return nothing;
   }
 }
 
 }  // namespace
 
-bool ProfileExists(ImportState& s, int64_t mprf) {
-  return Trapped(s, false, [&] {
-    auto& c = ConnectionOf(s);
+bool ProfileExists(const ImportContext& cx, ErrorState& error, int64_t mprf) {
+  return Trapped(error, false, [&] {
+    auto& c = ConnectionOf(cx);
     return !c.OpenRecordset(store::SelectProfile(c.dialect(), mprf))->IsEOF();
   });
 }
 
-bool ApplicationExists(ImportState& s, const std::string& appl) {
-  return Trapped(s, false, [&] {
-    auto& c = ConnectionOf(s);
+bool ApplicationExists(const ImportContext& cx, ErrorState& error, const std::string& appl) {
+  return Trapped(error, false, [&] {
+    auto& c = ConnectionOf(cx);
     return !c.OpenRecordset(store::SelectApplicationCode(c.dialect(), appl))->IsEOF();
   });
 }
 
-ProfileApplications GetProfileApplications(ImportState& s, int64_t mprf) {
-  return Trapped(s, ProfileApplications{}, [&] {
-    auto& c = ConnectionOf(s);
+ProfileApplications GetProfileApplications(const ImportContext& cx, ErrorState& error, int64_t mprf) {
+  return Trapped(error, ProfileApplications{}, [&] {
+    auto& c = ConnectionOf(cx);
     auto rs = c.OpenRecordset(store::SelectProfile(c.dialect(), mprf));
     if (rs->IsEOF()) return ProfileApplications{};
     return ProfileApplications{rs->Fields("sapp").TextOrEmpty(), rs->Fields("tapp").TextOrEmpty()};
   });
 }
 
-int32_t GetApplicationExtn(ImportState& s, const std::string& appl) {
-  return Trapped(s, int32_t{-1}, [&] {
-    auto& c = ConnectionOf(s);
+int32_t GetApplicationExtn(const ImportContext& cx, ErrorState& error, const std::string& appl) {
+  return Trapped(error, int32_t{-1}, [&] {
+    auto& c = ConnectionOf(cx);
     auto rs = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", appl));
     if (rs->IsEOF()) return int32_t{-1};
     int64_t extn = rs->Fields("extn").Integer();
@@ -59,9 +59,10 @@ int32_t GetApplicationExtn(ImportState& s, const std::string& appl) {
   });
 }
 
-std::string ProfilesWithApplications(ImportState& s, const std::string& sapp, const std::string& tapp) {
-  return Trapped(s, std::string(), [&] {
-    auto& c = ConnectionOf(s);
+std::string ProfilesWithApplications(const ImportContext& cx, ErrorState& error, const std::string& sapp,
+                                     const std::string& tapp) {
+  return Trapped(error, std::string(), [&] {
+    auto& c = ConnectionOf(cx);
     std::string list;
     for (auto rs = c.OpenRecordset(store::SelectProfilesWithApplications(c.dialect(), sapp, tapp)); !rs->IsEOF();
          rs->MoveNext()) {

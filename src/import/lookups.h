@@ -8,24 +8,26 @@
 #include <cstdint>
 #include <string>
 
-#include "component/import_state.h"
+#include "component/import_context.h"
+#include "component/error.h"
 
 namespace Kestrel20ImpExp::detail {
 
-bool ProfileExists(ImportState& s, int64_t mprf);
-bool ApplicationExists(ImportState& s, const std::string& appl);
+bool ProfileExists(const ImportContext& cx, ErrorState& error, int64_t mprf);
+bool ApplicationExists(const ImportContext& cx, ErrorState& error, const std::string& appl);
 
 struct ProfileApplications {
   std::string Source;  // sapp, "" when the profile is not stored
   std::string Target;  // tapp
 };
-ProfileApplications GetProfileApplications(ImportState& s, int64_t mprf);
+ProfileApplications GetProfileApplications(const ImportContext& cx, ErrorState& error, int64_t mprf);
 
 // extn of the application, -1 when the store does not hold it.
-int32_t GetApplicationExtn(ImportState& s, const std::string& appl);
+int32_t GetApplicationExtn(const ImportContext& cx, ErrorState& error, const std::string& appl);
 
 // mprf of every profile on the pair, in the order the store returns them,
 // joined by ", "; "" when there is none.
-std::string ProfilesWithApplications(ImportState& s, const std::string& sapp, const std::string& tapp);
+std::string ProfilesWithApplications(const ImportContext& cx, ErrorState& error, const std::string& sapp,
+                                     const std::string& tapp);
 
 }  // namespace Kestrel20ImpExp::detail

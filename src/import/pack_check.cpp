@@ -30,20 +30,21 @@ std::string Place(const std::string& path, size_t line) {
 // Reads every record of the loader's files; on a failure sets the error state
 // as the loader (or its caller's trap) would and names the file and record.
 template <size_t N>
-bool CheckFiles(ImportState& s, std::string_view procedure, Loader loader,
-                const std::array<const pack::TaggedLayout*, N>& layouts, std::string& place) {
+bool CheckFiles(const PlannedPack& planned, const std::vector<std::string>& header_map, ErrorState& error,
+                std::string_view procedure, Loader loader, const std::array<const pack::TaggedLayout*, N>& layouts,
+                std::string& place) {
   for (const pack::TaggedLayout* layout : layouts) {
-    const std::string path = files::PathInFolder(s.Path, layout->file);
+    const std::string path = files::PathInFolder(planned.options.Path, layout->file);
     std::unique_ptr<LoadedRecords> records;
     try {
-      records = std::make_unique<LoadedRecords>(s, loader, *layout);
+      records = std::make_unique<LoadedRecords>(planned, header_map, loader, *layout);
       LoadedRow row;
       while (records->Next(row)) {
       }
       records->Close();
     } catch (const std::exception& ex) {
       place = Place(path, records ? records->record_line() : 0);
-      s.Error.Trap(kLoaderUnexpected, ImportTrapHead(procedure), AsComError(ex));
+      error.Trap(kLoaderUnexpected, ImportTrapHead(procedure), AsComError(ex));
       return false;
     }
   }
@@ -53,15 +54,16 @@ bool CheckFiles(ImportState& s, std::string_view procedure, Loader loader,
 // Reads the data files of every application the plan names, as the pack
 // holds them, with the width of their tables in the store: the bulk loader
 // stops at the first row of another width.
-bool CheckApplicationData(ImportState& s, std::string& place) {
-  store::Connection& c = ConnectionOf(s);
+bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
+                          std::string& place) {
+  store::Connection& c = ConnectionOf(cx);
   std::vector<std::string> seen;
-  for (const auto& row : {s.Plan.SourceApplications[0], s.Plan.SourceApplications[1]})
+  for (const auto& row : {planned.plan.SourceApplications[0], planned.plan.SourceApplications[1]})
     for (const std::string& application : row) {
       if (std::find(seen.begin(), seen.end(), application) != seen.end()) continue;
       seen.push_back(application);
       for (std::string_view table : ApplicationDataTables()) {
-        const auto path = files::ResolveInFolder(s.Path, pack::DataFileName(table, application));
+        const auto path = files::ResolveInFolder(planned.options.Path, pack::DataFileName(table, application));
         if (!path) continue;
         const auto width =
             static_cast<size_t>(c.OpenRecordset(store::SelectNoRows(c.dialect(), table))->FieldCount());
@@ -71,7 +73,7 @@ bool CheckApplicationData(ImportState& s, std::string& place) {
           while (rows->Next()) line = rows->line_number();
         } catch (const std::exception& ex) {
           const ComError e = AsComError(ex);
-          s.Error.Set(e.number(), e.description());
+          error.Set(e.number(), e.description());
           place = Place(*path, line + 1);
           return false;
         }
@@ -80,76 +82,67 @@ bool CheckApplicationData(ImportState& s, std::string& place) {
   return true;
 }
 
-// Restores the header map when the check leaves, however it leaves.
-class KeepHeaderMap {
- public:
-  explicit KeepHeaderMap(ImportState& s) : s_(s), map_(s.HeaderMap) {}
-  ~KeepHeaderMap() { SetHeaderMap(s_, std::move(map_)); }
-  KeepHeaderMap(const KeepHeaderMap&) = delete;
-  KeepHeaderMap& operator=(const KeepHeaderMap&) = delete;
-
- private:
-  ImportState& s_;
-  std::vector<std::string> map_;
-};
+// Runs `check`; a failure it raises goes into the error state as it stands
+// and names `where` as the place. False when the check failed either way.
+template <class Check>
+bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view where, Check&& check) {
+  try {
+    return check();
+  } catch (const std::exception& ex) {
+    const ComError e = AsComError(ex);
+    error.Set(e.number(), e.description());
+    place = std::string(where);
+    return false;
+  }
+}
 
 }  // namespace
 
-bool CheckLogicPackFiles(ImportState& s, std::string& place) {
-  WriteImportLog(s, kCheckStarted);
+bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place) {
+  WriteImportLog(cx, kCheckStarted);
   place.clear();
-  KeepHeaderMap keep(s);
 
   // The values the batch path writes into its lines.
-  try {
-    if (UsesBatchPath(s)) CheckBatchLineValues(s);
-  } catch (const std::exception& ex) {
-    const ComError e = AsComError(ex);
-    s.Error.Set(e.number(), e.description());
-    place = "the bulk-load lines of the application data";
+  if (!CheckNamingPlace(error, place, "the bulk-load lines of the application data", [&] {
+        if (UsesBatchPath(cx)) CheckBatchLineValues(planned.options, cx, planned.plan);
+        return true;
+      }))
     return false;
-  }
-
-  try {
-    if (!CheckApplicationData(s, place)) return false;
-  } catch (const std::exception& ex) {
-    const ComError e = AsComError(ex);
-    s.Error.Set(e.number(), e.description());
-    place = "the application data files";
+  if (!CheckNamingPlace(error, place, "the application data files",
+                        [&] { return CheckApplicationData(planned, cx, error, place); }))
     return false;
-  }
 
   // The header file, walked as the import walks it, gives the map the
   // loaders convert with.
-  const std::string header_path = files::PathInFolder(s.Path, "Qzmap100.dat");
+  const std::string header_path = files::PathInFolder(planned.options.Path, "Qzmap100.dat");
   std::vector<std::string> map, adjust;
   size_t line = 0;
   try {
-    if (!WalkHeaderFile(s, HeaderWalk::Check, map, adjust, line)) {
+    if (!WalkHeaderFile(planned, cx, error, HeaderWalk::Check, map, adjust, line)) {
       place = Place(header_path, line);
       return false;
     }
   } catch (const std::exception& ex) {
     place = Place(header_path, line);
-    s.Error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
+    error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
     return false;
   }
   std::reverse(map.begin(), map.end());
-  SetHeaderMap(s, std::move(map));
 
   // The loaders in the order the import runs them. The library loader has no
   // trap: its failures end in the profile import's.
   const std::array<const pack::TaggedLayout*, 1> library = {&pack::kQzlib100};
   const std::array<const pack::TaggedLayout*, 1> library_revisions = {&pack::kQzlib105};
   const std::array<const pack::TaggedLayout*, 1> shared = {&pack::kQzmap150};
-  bool ok = CheckFiles(s, "ImportProfileEx", Loader::Library, library, place) &&
-            (!s.ManifestRevisions ||
-             CheckFiles(s, "ImportProfileEx", Loader::Library, library_revisions, place)) &&
-            CheckFiles(s, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles, place) &&
-            CheckFiles(s, "LoadToMAP150", Loader::SharedFunctions, shared, place) &&
-            (!s.ManifestRevisions ||
-             CheckFiles(s, "LoadToMAP110_125_135_145_165", Loader::RevisionRules, kRevisionRuleFiles, place));
-  if (ok) WriteImportLog(s, kCheckDone);
+  const bool revisions = planned.manifest.revisions;
+  bool ok =
+      CheckFiles(planned, map, error, "ImportProfileEx", Loader::Library, library, place) &&
+      (!revisions || CheckFiles(planned, map, error, "ImportProfileEx", Loader::Library, library_revisions, place)) &&
+      CheckFiles(planned, map, error, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles, place) &&
+      CheckFiles(planned, map, error, "LoadToMAP150", Loader::SharedFunctions, shared, place) &&
+      (!revisions || CheckFiles(planned, map, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules,
+                                kRevisionRuleFiles, place));
+  if (ok) WriteImportLog(cx, kCheckDone);
   return ok;
 }
 

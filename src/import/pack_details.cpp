@@ -34,11 +34,12 @@ constexpr std::string_view kApplicationFileCorrupt =
 
 }  // namespace
 
-int64_t PackParentProfile(ImportState& s, const std::string& mprf) {
+int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& cx, ErrorState& error,
+                          const std::string& mprf) {
   const int64_t number = NumericValue(mprf);
   int64_t parent = 0;
   try {
-    auto rows = files::RowReader::Open(files::PathInFolder(s.Path, "Qzmap101.dat"));
+    auto rows = files::RowReader::Open(files::PathInFolder(pack_folder, "Qzmap101.dat"));
     while (rows->Next()) {
       const auto& f = rows->fields();
       if (f.size() == kChainFields && NumericValue(f[0]) == number && NumericValue(f[1]) == 2) {
@@ -51,15 +52,15 @@ int64_t PackParentProfile(ImportState& s, const std::string& mprf) {
   }
   // A profile the pack brings without its parent keeps the parent it has in
   // the store.
-  if (parent == 0 && ProfileExists(s, number))
-    parent = NumericValue(text::TrimBlanks(GetParentProfile(s, number)));
+  if (parent == 0 && ProfileExists(cx, error, number))
+    parent = NumericValue(text::TrimBlanks(GetParentProfile(cx, number)));
   return parent;
 }
 
-int32_t PackApplicationExtn(ImportState& s, const std::string& appl) {
+int32_t PackApplicationExtn(const std::string& pack_folder, const std::string& appl) {
   const std::string name = pack::DataFileName("qzddi100", appl);
   try {
-    auto rows = files::RowReader::Open(files::PathInFolder(s.Path, name));
+    auto rows = files::RowReader::Open(files::PathInFolder(pack_folder, name));
     if (!rows->Next()) return -1;
     // An empty first line defines nothing: the file is corrupt.
     if (rows->line().empty()) RaiseCorrupt(kApplicationFileCorrupt);
@@ -69,45 +70,46 @@ int32_t PackApplicationExtn(ImportState& s, const std::string& appl) {
   }
 }
 
-bool ShowLogicPackDetails(ImportState& s, std::string& strLPDetails) {
+bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
+                          ErrorState& error, std::string& strLPDetails) {
   try {
-    if (!files::FolderExists(s.Path)) {
-      s.Error.Set(1, "ShowLogicPackDetails - Path Not Found " + s.Path);
+    if (!files::FolderExists(o.Path)) {
+      error.Set(1, "ShowLogicPackDetails - Path Not Found " + o.Path);
       return false;
     }
-    if (!files::FileExistsInFolder(s.Path, "ExportMR.log")) {
-      s.Error.Set(2, "ShowLogicPackDetails - Log File Missing ExportMR.log");
+    if (!files::FileExistsInFolder(o.Path, "ExportMR.log")) {
+      error.Set(2, "ShowLogicPackDetails - Log File Missing ExportMR.log");
       return false;
     }
-    pack::DetailsManifest manifest = pack::CheckManifestForDetails(s.Path);
-    switch (manifest.fault) {
+    pack::DetailsManifest checked = pack::CheckManifestForDetails(o.Path);
+    switch (checked.fault) {
       case pack::ManifestFault::None: break;
       case pack::ManifestFault::ExportFailed:
-        s.Error.Set(3, "ShowLogicPackDetails - Exported Objects are incorrect");
+        error.Set(3, "ShowLogicPackDetails - Exported Objects are incorrect");
         return false;
       case pack::ManifestFault::Corrupt:
-        s.Error.Set(4, "ShowLogicPackDetails - Incorrect log file or log file corrupted");
+        error.Set(4, "ShowLogicPackDetails - Incorrect log file or log file corrupted");
         return false;
       case pack::ManifestFault::MissingFile:
-        s.Error.Set(5, "ShowLogicPackDetails - At least one or more data files are missing." + manifest.missing_file);
+        error.Set(5, "ShowLogicPackDetails - At least one or more data files are missing." + checked.missing_file);
         return false;
     }
-    s.ManifestNewProfileNumber = manifest.new_profile_number;
+    manifest.new_profile_number = checked.new_profile_number;
 
     // Only the first profile takes the announced number: a pack that
     // announces one is a single-profile pack.
-    int32_t announced = s.ManifestNewProfileNumber;
+    int32_t announced = manifest.new_profile_number;
     std::vector<std::string> sources, targets;
-    auto headers = files::RowReader::Open(files::PathInFolder(s.Path, "Qzmap100.dat"));
+    auto headers = files::RowReader::Open(files::PathInFolder(o.Path, "Qzmap100.dat"));
     while (headers->Next()) {
       if (headers->fields().size() != kHeaderFieldCount) RaiseCorrupt(kHeaderLineCorrupt);
       const std::string mprf(headers->fields()[0]), sapp(headers->fields()[1]), tapp(headers->fields()[2]);
       std::string entry = mprf + "|" + sapp + "|" + tapp;
-      entry += "|" + std::to_string(PackParentProfile(s, mprf));
-      entry += "|" + std::to_string(PackApplicationExtn(s, sapp));
-      entry += "|" + std::to_string(PackApplicationExtn(s, tapp));
+      entry += "|" + std::to_string(PackParentProfile(o.Path, cx, error, mprf));
+      entry += "|" + std::to_string(PackApplicationExtn(o.Path, sapp));
+      entry += "|" + std::to_string(PackApplicationExtn(o.Path, tapp));
       std::string marked;
-      MarkSelectionEntry(s, entry, announced, marked);
+      MarkSelectionEntry(cx, error, entry, announced, marked);
       sources.push_back(std::move(entry));
       targets.push_back(std::move(marked));
     }
@@ -115,8 +117,8 @@ bool ShowLogicPackDetails(ImportState& s, std::string& strLPDetails) {
 
     // The chain export writes a profile before its bases: reversed, every
     // base comes before the profiles derived from it.
-    ReverseStringArray(s, sources);
-    ReverseStringArray(s, targets);
+    ReverseStringArray(cx, sources);
+    ReverseStringArray(cx, targets);
     std::string details = JoinList(sources);
     details += kDetailsLineEnd;
     details += JoinList(targets);
@@ -124,7 +126,7 @@ bool ShowLogicPackDetails(ImportState& s, std::string& strLPDetails) {
     return true;
   } catch (const std::exception& e) {
     ComError c = AsComError(e);
-    s.Error.Set(c.number(), c.description());
+    error.Set(c.number(), c.description());
     return false;
   }
 }

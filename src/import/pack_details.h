@@ -5,18 +5,20 @@
 #include <cstdint>
 #include <string>
 
-#include "component/import_state.h"
+#include "component/import_context.h"
+#include "component/error.h"
 
 namespace Kestrel20ImpExp::detail {
 
-// The parent of a pack profile: the sixth field of its level-2 record in
+// The parent of a pack profile in the pack at `pack_folder`: the sixth field of its level-2 record in
 // "Qzmap101.dat", else (when that gives 0) its parent in the store, else 0.
 // An unreadable "Qzmap101.dat" raises 100 with the file's text.
-int64_t PackParentProfile(ImportState& s, const std::string& mprf);
+int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& cx, ErrorState& error,
+                          const std::string& mprf);
 
 // extn of an application as its "qzddi100" data file carries it: the last
 // field of the first line, -1 for an empty file. An unreadable file raises
 // 100 with the "qzddi100.dat" text.
-int32_t PackApplicationExtn(ImportState& s, const std::string& appl);
+int32_t PackApplicationExtn(const std::string& pack_folder, const std::string& appl);
 
 }  // namespace Kestrel20ImpExp::detail

@@ -27,25 +27,22 @@ int64_t NumberOfText(std::string_view number) { return Value(std::string(number)
 
 }  // namespace
 
-int32_t MapSourceProfile(const ImportState& s, int32_t mprf) {
-  const ImportPlan& p = s.Plan;
+int32_t MapSourceProfile(const ImportPlan& p, int32_t mprf) {
   return MapThrough(p.SourceProfiles[0], p.TargetProfiles[0], PlanEntries(p), mprf);
 }
 
-int32_t MapTargetProfile(const ImportState& s, int32_t mprf) {
-  const ImportPlan& p = s.Plan;
+int32_t MapTargetProfile(const ImportPlan& p, int32_t mprf) {
   return MapThrough(p.TargetProfiles[0], p.SourceProfiles[0], PlanEntries(p), mprf);
 }
 
-bool ApplySelectionToHeader(ImportState& s, const std::string& line, int32_t& index,
-                            std::vector<std::string>& fields) {
-  fields = text::Split(line, s.FieldSeparator);
+bool ApplySelectionToHeader(const ImportPlan& p, std::string_view separator, ErrorState& error,
+                            const std::string& line, int32_t& index, std::vector<std::string>& fields) {
+  fields = text::Split(line, separator);
   if (fields.size() != kHeaderFieldCount) {
-    s.Error.Set(kHeaderLineError, std::string(kHeaderLineCorrupt));
+    error.Set(kHeaderLineError, std::string(kHeaderLineCorrupt));
     return false;
   }
   const int64_t number = NumberOfText(fields[0]);
-  const ImportPlan& p = s.Plan;
   const size_t entries = PlanEntries(p);
   for (size_t k = 0; k < entries; ++k) {
     if (p.SourceProfiles[0].at(k) != number) continue;
@@ -68,19 +65,22 @@ std::string JoinHeaderEntry(const HeaderEntry& e) {
   return e.Number + "_" + e.Vers + "_" + e.Rele + "_" + e.Cust;
 }
 
-void SetHeaderMap(ImportState& s, std::vector<std::string> map) {
-  s.HeaderMap = std::move(map);
+std::string ImportedProfiles(const std::vector<std::string>& map, std::string_view separator) {
   std::string joined;
-  for (size_t i = 0; i < s.HeaderMap.size(); ++i) {
-    if (i) joined += s.FieldSeparator;
-    joined += s.HeaderMap[i];
+  for (size_t i = 0; i < map.size(); ++i) {
+    if (i) joined += separator;
+    joined += map[i];
   }
-  s.ImportedProfiles = std::move(joined);
+  return joined;
 }
 
-std::optional<HeaderMatch> FindInHeaderMap(const ImportState& s, int64_t mprf) {
-  for (size_t i = 0; i < s.HeaderMap.size(); ++i) {
-    HeaderEntry e = SplitHeaderEntry(s.HeaderMap[i]);
+std::string DevelopmentPart(std::string_view part) {
+  return "d" + std::string(part.empty() ? part : part.substr(1));
+}
+
+std::optional<HeaderMatch> FindInHeaderMap(const std::vector<std::string>& map, int64_t mprf) {
+  for (size_t i = 0; i < map.size(); ++i) {
+    HeaderEntry e = SplitHeaderEntry(map[i]);
     if (NumberOfText(e.Number) == mprf) return HeaderMatch{i, std::move(e)};
   }
   return std::nullopt;

@@ -1,7 +1,7 @@
 // Look-ups in the import plan and the header map that the per-profile import,
 // the header import and the rule loaders share: which number a pack profile
 // takes (and back), how a header line takes the user's selection, and the one
-// header map with its joined form ImportedProfiles.
+// header map and its joined form as the run log shows it.
 // Internal to the import and its tests.
 #pragma once
 
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "component/error.h"
-#include "component/import_state.h"
+#include "component/import_results.h"
 
 namespace Kestrel20ImpExp::detail {
 
@@ -26,10 +26,10 @@ const T& PlanAt(const ImportPlan& p, const std::vector<T>& member, size_t i) {
 
 // The target profile number of the first plan entry whose source profile
 // number is `mprf`; 0 when none (also for an empty plan).
-int32_t MapSourceProfile(const ImportState& s, int32_t mprf);
+int32_t MapSourceProfile(const ImportPlan& plan, int32_t mprf);
 // The reverse: the source profile number of the first entry whose target
 // profile number is `mprf`; 0 when none.
-int32_t MapTargetProfile(const ImportState& s, int32_t mprf);
+int32_t MapTargetProfile(const ImportPlan& plan, int32_t mprf);
 
 inline constexpr int32_t kHeaderLineError = 100;
 inline constexpr std::string_view kHeaderLineCorrupt =
@@ -37,15 +37,15 @@ inline constexpr std::string_view kHeaderLineCorrupt =
 inline constexpr std::string_view kProfileNotSelected = "The profile could not be found in user selected list.";
 inline constexpr size_t kHeaderFieldCount = 18;
 
-// Splits a line of "Qzmap100.dat" into `fields` and gives the pack profile the
+// Splits a line of "Qzmap100.dat" at `separator` into `fields` and gives the pack profile the
 // number and applications of the target entry at the position of the first
 // source entry with its number; `index` receives that position.
 // A line without exactly 18 fields sets 100 (kHeaderLineCorrupt) and gives
 // false. A number no source entry carries raises ComError 100
 // (kProfileNotSelected) for the caller's trap; a field 1 that is not a number
 // raises 13.
-bool ApplySelectionToHeader(ImportState& s, const std::string& line, int32_t& index,
-                            std::vector<std::string>& fields);
+bool ApplySelectionToHeader(const ImportPlan& plan, std::string_view separator, ErrorState& error,
+                            const std::string& line, int32_t& index, std::vector<std::string>& fields);
 
 // One element of the header map: the profile's number in the store and the
 // VRC it is stored under, joined by "_".
@@ -57,9 +57,13 @@ struct HeaderEntry {
 HeaderEntry SplitHeaderEntry(std::string_view element);
 std::string JoinHeaderEntry(const HeaderEntry& e);
 
-// Replaces the header map and rebuilds ImportedProfiles from it, so that the
-// two never disagree. Everyone who changes the map goes through here.
-void SetHeaderMap(ImportState& s, std::vector<std::string> map);
+// The elements of the header map joined by `separator`: the imported
+// profiles as the run log lists them.
+std::string ImportedProfiles(const std::vector<std::string>& map, std::string_view separator);
+
+// A vers or cust with "d" in place of its first character: the development
+// VRC a profile, and a rule kept under it, are stored under.
+std::string DevelopmentPart(std::string_view part);
 
 // The first element of the header map, in map order, whose number equals
 // `mprf`, with its position; nullopt when none. A number that is not numeric
@@ -68,6 +72,6 @@ struct HeaderMatch {
   size_t Position;
   HeaderEntry Entry;
 };
-std::optional<HeaderMatch> FindInHeaderMap(const ImportState& s, int64_t mprf);
+std::optional<HeaderMatch> FindInHeaderMap(const std::vector<std::string>& map, int64_t mprf);
 
 }  // namespace Kestrel20ImpExp::detail

@@ -17,9 +17,10 @@ constexpr size_t kReportEvery = 1000;
 
 // Adds every record of one file to its table. Rows are committed in batches;
 // when a record fails, the rows before it are committed and the failure raised.
-void LoadRuleFile(ImportState& s, Loader loader, const pack::TaggedLayout& layout) {
-  LoadedRecords records(s, loader, layout);
-  store::Connection& c = ConnectionOf(s);
+void LoadRuleFile(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
+                  Loader loader, const pack::TaggedLayout& layout) {
+  LoadedRecords records(planned, header_map, loader, layout);
+  store::Connection& c = ConnectionOf(cx);
   auto rs = c.OpenRecordset(store::SelectNoRows(c.dialect(), layout.table), store::adOpenForwardOnly,
                             store::adLockOptimistic);
   store::SavedRows saved(c);
@@ -38,34 +39,37 @@ void LoadRuleFile(ImportState& s, Loader loader, const pack::TaggedLayout& layou
     }
     rs->Update();
     saved.RowSaved();
-    if (saved.rows() % kReportEvery == 0) s.Report(table, static_cast<int64_t>(saved.rows()));
+    if (saved.rows() % kReportEvery == 0) cx.Report(table, static_cast<int64_t>(saved.rows()));
   }
   saved.Finish();
-  s.Report(table, static_cast<int64_t>(saved.rows()));
+  cx.Report(table, static_cast<int64_t>(saved.rows()));
   rs->Close();
   records.Close();
 }
 
 template <size_t N>
-bool LoadRuleFiles(ImportState& s, std::string_view procedure, Loader loader,
+bool LoadRuleFiles(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
+                   ErrorState& error, std::string_view procedure, Loader loader,
                    const std::array<const pack::TaggedLayout*, N>& files) {
   try {
-    for (const auto* layout : files) LoadRuleFile(s, loader, *layout);
+    for (const auto* layout : files) LoadRuleFile(planned, header_map, cx, loader, *layout);
     return true;
   } catch (const std::exception& ex) {
-    s.Error.Trap(kLoaderUnexpected, ImportTrapHead(procedure), AsComError(ex));
+    error.Trap(kLoaderUnexpected, ImportTrapHead(procedure), AsComError(ex));
     return false;
   }
 }
 
 }  // namespace
 
-bool LoadToMAP120_130_140_160(ImportState& s) {
-  return LoadRuleFiles(s, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles);
+bool LoadToMAP120_130_140_160(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                              const ImportContext& cx, ErrorState& error) {
+  return LoadRuleFiles(planned, header_map, cx, error, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles);
 }
 
-bool LoadToMAP110_125_135_145_165(ImportState& s) {
-  return LoadRuleFiles(s, "LoadToMAP110_125_135_145_165", Loader::RevisionRules, kRevisionRuleFiles);
+bool LoadToMAP110_125_135_145_165(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                                  const ImportContext& cx, ErrorState& error) {
+  return LoadRuleFiles(planned, header_map, cx, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules, kRevisionRuleFiles);
 }
 
 }  // namespace Kestrel20ImpExp::detail

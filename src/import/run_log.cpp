@@ -8,14 +8,14 @@
 
 namespace Kestrel20ImpExp::detail {
 
-void WriteImportLog(const ImportState& s, std::string_view message) {
+void WriteImportLog(const ImportContext& cx, std::string_view message) {
   // The log must never stop an import: every failure here only loses the line.
   std::unique_ptr<files::TextWriter> log;
   try {
-    log = files::TextWriter::Append(s.ImportLogPath);
+    log = files::TextWriter::Append(cx.ImportLogPath);
   } catch (const std::exception&) {
     try {
-      log = files::TextWriter::Create(s.ImportLogPath);
+      log = files::TextWriter::Create(cx.ImportLogPath);
     } catch (const std::exception&) {
       return;
     }
@@ -30,13 +30,13 @@ void WriteImportLog(const ImportState& s, std::string_view message) {
   }
 }
 
-void ReverseStringArray(const ImportState& s, std::vector<std::string>& strArray) {
+void ReverseStringArray(const ImportContext& cx, std::vector<std::string>& strArray) {
   if (strArray.size() < 2) return;
   std::vector<std::string> working(strArray.rbegin(), strArray.rend());
-  WriteImportLog(s, "Sorting array ...");
+  WriteImportLog(cx, "Sorting array ...");
   for (size_t i = 0; i < working.size(); ++i) {
     strArray[i] = std::move(working[i]);
-    WriteImportLog(s, std::to_string(i) + "---->" + strArray[i]);
+    WriteImportLog(cx, std::to_string(i) + "---->" + strArray[i]);
   }
 }
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "component/error.h"
-#include "component/import_state.h"
+#include "component/import_context.h"
 
 namespace Kestrel20ImpExp::detail {
 
@@ -24,12 +24,12 @@ inline constexpr std::string_view kVerifyUserSelectionBanner =
 // Appends one line to ImportLogPath: the present date and time, a blank, the
 // message. Creates the file when missing, replaces it when it exists but
 // cannot be appended to, and drops the line silently when neither works.
-void WriteImportLog(const ImportState& s, std::string_view message);
+void WriteImportLog(const ImportContext& cx, std::string_view message);
 
 // Reverses the array in place and logs "Sorting array ..." and one
 // "i---->element" line per element; an array of fewer than two elements stays
 // as it is and nothing is logged.
-void ReverseStringArray(const ImportState& s, std::vector<std::string>& strArray);
+void ReverseStringArray(const ImportContext& cx, std::vector<std::string>& strArray);
 
 // "Unexpected Error.Error Number: N" + "Description: TEXT", the report of an
 // unexpected failure inside ImportLogicPack and VerifyUserSelections.

@@ -61,31 +61,31 @@ int32_t NumberOf(std::string_view field) {
   return static_cast<int32_t>(v);
 }
 
-void MarkSelectionEntry(ImportState& s, const std::string& entry, int32_t& number, std::string& result) {
+void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::string& entry, int32_t& number, std::string& result) {
   auto fields = SplitEntry(entry);
   Piece(fields, 3);  // an entry without a parent field cannot be marked
 
   if (number > 0) {
     fields[0] = std::to_string(number);
-    if (ProfileExists(s, number)) fields[0] += kMarker;
-  } else if (ProfileExists(s, NumericValue(fields[0]))) {
+    if (ProfileExists(cx, error, number)) fields[0] += kMarker;
+  } else if (ProfileExists(cx, error, NumericValue(fields[0]))) {
     fields[0] += kMarker;
   }
   for (size_t k : {size_t{1}, size_t{2}})
-    if (ApplicationExists(s, fields[k])) fields[k] += kMarker;
+    if (ApplicationExists(cx, error, fields[k])) fields[k] += kMarker;
 
   if (number > 0) {
     // The announced number takes the place the store gives it: its stored
     // parent, or none.
     std::string parent = "0";
-    if (ProfileExists(s, number)) {
-      std::string stored(text::TrimBlanks(GetParentProfile(s, number)));
+    if (ProfileExists(cx, error, number)) {
+      std::string stored(text::TrimBlanks(GetParentProfile(cx, number)));
       if (NumericValue(stored) >= 1) parent = stored;
     }
     fields[3] = parent;
     number = 0;
   }
-  if (!ProfileExists(s, NumericValue(fields[3]))) fields[3] += kMarker;
+  if (!ProfileExists(cx, error, NumericValue(fields[3]))) fields[3] += kMarker;
 
   result.clear();
   for (size_t k = 0; k < fields.size(); ++k) {

@@ -10,7 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "component/import_state.h"
+#include "component/import_context.h"
+#include "component/error.h"
 
 namespace Kestrel20ImpExp::detail {
 
@@ -47,18 +48,18 @@ int32_t NumberOf(std::string_view field);
 
 // True when field 1 repeats (compared as text) anywhere in the target list:
 // `message` names it, the error state is 501.
-bool CheckTargetRepeats(ImportState& s, const std::vector<std::string>& targets, std::string& message);
+bool CheckTargetRepeats(ErrorState& error, const std::vector<std::string>& targets, std::string& message);
 
 // Checks 502 (parent not lower), 503 (heterogeneous derivation) and 504 (an
 // unrelated profile for a served application pair) on every target entry;
 // every message found is appended, each ending with "<BR>". True when none
 // fired. The source list is not consulted.
-bool VerifySelection(ImportState& s, const std::vector<std::string>& sources,
+bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vector<std::string>& sources,
                      const std::vector<std::string>& targets, std::string& message);
 
 // Marks an entry: "*" after a number or application the store holds, after a
 // parent it does not hold ("0*" for a root). A `number` above 0 replaces the
 // entry's number and parent (its stored parent, else 0) and is reset to 0.
-void MarkSelectionEntry(ImportState& s, const std::string& entry, int32_t& number, std::string& result);
+void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::string& entry, int32_t& number, std::string& result);
 
 }  // namespace Kestrel20ImpExp::detail

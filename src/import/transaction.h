@@ -12,7 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "component/import_state.h"
+#include "component/import_context.h"
+#include "component/import_options.h"
+#include "component/import_results.h"
+#include "import/planned_pack.h"
 
 namespace Kestrel20ImpExp::detail {
 
@@ -32,8 +35,14 @@ inline constexpr std::string_view kCheckRefused = "Logic pack refused before any
 // descendants. The pack is checked first (CheckLogicPackFiles). False with
 // 100 for a header line without 18 fields, 999 for an unexpected failure of
 // the walk (a line not in the plan among them), or the error of the step
-// that failed.
-bool ValidateAndImportEx(ImportState& s);
+// that failed. Leaves the header map in r and, when the check refuses the
+// pack, where it did in r.RefusedAt.
+bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, ImportResults& r);
+
+// Runs the pack check (CheckLogicPackFiles). When it refuses the pack, puts
+// the file and line into `refused_at`, logs the error and where, and gives true.
+bool CheckRefusesPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
+                      std::string& refused_at);
 
 // How the header file is walked: the import logs every line and deletes what
 // it replaces; the check only applies the selection and builds the map.
@@ -44,30 +53,31 @@ enum class HeaderWalk { Check, Import };
 // (file order). `line_number` receives the line being walked. False with 100
 // for a line without 18 fields; a line not in the plan, a field 1 that is no
 // number or more lines than the plan has entries raise to the caller's trap.
-bool WalkHeaderFile(ImportState& s, HeaderWalk mode, std::vector<std::string>& map,
+bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, HeaderWalk mode, std::vector<std::string>& map,
                     std::vector<std::string>& adjust, size_t& line_number);
 
 // Deletes a profile's rows from its seventeen tables; a statement that fails
 // is skipped.
-void DeleteProfile(ImportState& s, int64_t mprf);
+void DeleteProfile(const ImportContext& cx, int64_t mprf);
 // Deletes an application's rows from its eleven tables; a statement that
 // fails is skipped.
-void DeleteApplication(ImportState& s, const std::string& appl);
+void DeleteApplication(const ImportContext& cx, const std::string& appl);
 
 // Runs the loaders in order: application data, profile headers, function
 // library, current rules, shared functions, and the revision history when
 // the pack carries it. Each step is logged; false after the first failure
 // (899 "Unspecified Error : --ImportProfileEx-- ..." when it was unexpected).
-bool ImportProfileEx(ImportState& s);
+bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
+                     ErrorState& error);
 
 // Reads and converts every file the import will load, exactly as the loaders
 // do, with the header map the walk would build, and writes nothing: on the
 // batch path the values its lines carry, the application data files (rows as
 // wide as their tables), the header lines (18 fields, each in the plan), and
 // the library, rule and shared function files.
-// Restores the header map it found. On a failure it sets the error state as
+// The header map it builds stays its own. On a failure it sets the error state as
 // the import would have (100, 999, 899 with the loader's text, the batch
 // check's number), puts the file and line into `place` and gives false.
-bool CheckLogicPackFiles(ImportState& s, std::string& place);
+bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place);
 
 }  // namespace Kestrel20ImpExp::detail

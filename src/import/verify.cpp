@@ -36,15 +36,15 @@ TargetFields SixFields(const std::string& entry) {
   return t;
 }
 
-void Fire(ImportState& s, int32_t number, std::string& message, const std::string& text) {
+void Fire(ErrorState& error, int32_t number, std::string& message, const std::string& text) {
   message += text;
   message += kMessageEnd;
-  s.Error.Set(number, message);
+  error.Set(number, message);
 }
 
 }  // namespace
 
-bool CheckTargetRepeats(ImportState& s, const std::vector<std::string>& targets, std::string& message) {
+bool CheckTargetRepeats(ErrorState& error, const std::vector<std::string>& targets, std::string& message) {
   std::vector<std::string> numbers;
   numbers.reserve(targets.size());
   for (const auto& entry : targets) numbers.push_back(Piece(SplitEntry(entry), 0));
@@ -52,13 +52,13 @@ bool CheckTargetRepeats(ImportState& s, const std::vector<std::string>& targets,
     for (size_t j = 0; j < numbers.size(); ++j) {
       if (i == j || numbers[i] != numbers[j]) continue;
       message = "Profile Number " + numbers[i] + " repeats in the target selection.";
-      s.Error.Set(kRepeatedNumber, message);
+      error.Set(kRepeatedNumber, message);
       return true;
     }
   return false;
 }
 
-bool VerifySelection(ImportState& s, const std::vector<std::string>& /*sources*/,
+bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vector<std::string>& /*sources*/,
                      const std::vector<std::string>& targets, std::string& message) {
   message.clear();
   bool passed = true;
@@ -68,7 +68,7 @@ bool VerifySelection(ImportState& s, const std::vector<std::string>& /*sources*/
 
   for (const auto& t : table)
     if (NumericValue(t.Parent()) >= NumericValue(t.Number())) {
-      Fire(s, kParentNotLower, message,
+      Fire(error, kParentNotLower, message,
            "Profile Number (" + t.Number() + ") should be greater than the derived from profile (" +
                t.Parent() + ") .");
       passed = false;
@@ -88,33 +88,33 @@ bool VerifySelection(ImportState& s, const std::vector<std::string>& /*sources*/
           parent_in_list = true;
           break;
         }
-      if (!parent_in_list) parent_apps = GetProfileApplications(s, parent);
+      if (!parent_in_list) parent_apps = GetProfileApplications(cx, error, parent);
     }
 
     if (!parent_apps.Source.empty() && !parent_apps.Target.empty()) {
       const std::string heterogeneous = "Profile Number " + t.Parent() + " can not be parent profile for " +
                                         t.Number() + " as it will create a hetrogenous derivation structure.";
-      int32_t e = GetApplicationExtn(s, parent_apps.Source);
+      int32_t e = GetApplicationExtn(cx, error, parent_apps.Source);
       if (e >= 0 && e != NumericValue(t.f[4])) {
-        Fire(s, kHeterogeneous, message, heterogeneous);
+        Fire(error, kHeterogeneous, message, heterogeneous);
         passed = false;
       } else {
-        e = GetApplicationExtn(s, parent_apps.Target);
+        e = GetApplicationExtn(cx, error, parent_apps.Target);
         if (e >= 0 && e != NumericValue(t.f[5])) {
-          Fire(s, kHeterogeneous, message, heterogeneous);
+          Fire(error, kHeterogeneous, message, heterogeneous);
           passed = false;
         }
       }
     }
 
-    std::string served = ProfilesWithApplications(s, t.Source(), t.Target());
+    std::string served = ProfilesWithApplications(cx, error, t.Source(), t.Target());
     if (parent_in_list) served += ", " + t.Parent();
     // Containment is a text test, as it always was: parent 1 counts as
     // contained in "12, 15".
     const bool parent_served = parent != 0 && served.find(t.Parent()) != std::string::npos;
     const bool self_served = served.find(t.Number()) != std::string::npos;
     if (!text::TrimBlanks(served).empty() && !parent_served && !self_served) {
-      Fire(s, kUnrelatedProfile, message,
+      Fire(error, kUnrelatedProfile, message,
            "Profiles " + served + " already exists with the application combination " + t.Source() + ", " +
                t.Target() + "." + " You have to derive an update profile for " + t.Number() +
                " from existing profiles.");
@@ -122,18 +122,18 @@ bool VerifySelection(ImportState& s, const std::vector<std::string>& /*sources*/
     }
   }
 
-  WriteImportLog(s, message);
+  WriteImportLog(cx, message);
   return passed;
 }
 
-bool VerifyUserSelections(ImportState& s, const std::string& strInLPDetails, std::string& strOutLPDetails,
-                          std::string& strErrorMessage) {
+bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std::string& strInLPDetails,
+                          std::string& strOutLPDetails, std::string& strErrorMessage) {
   strOutLPDetails = strInLPDetails;
   strErrorMessage.clear();
   try {
     bool passed = true;
     std::string buffer;
-    WriteImportLog(s, kVerifyUserSelectionBanner);
+    WriteImportLog(cx, kVerifyUserSelectionBanner);
     DetailsLines lines = SplitDetails(strInLPDetails);
     auto sources = SplitList(lines.Contents, std::string_view(&kEntrySeparator, 1));
     auto targets = SplitList(lines.Preference, std::string_view(&kEntrySeparator, 1));
@@ -144,12 +144,12 @@ bool VerifyUserSelections(ImportState& s, const std::string& strInLPDetails, std
                         " profiles are present in target." + std::string(kMessageEnd);
       passed = false;
     }
-    if (CheckTargetRepeats(s, targets, buffer)) {
+    if (CheckTargetRepeats(error, targets, buffer)) {
       strErrorMessage += buffer;
       strErrorMessage += kMessageEnd;
       passed = false;
     }
-    if (!VerifySelection(s, sources, targets, buffer)) {
+    if (!VerifySelection(cx, error, sources, targets, buffer)) {
       strErrorMessage += buffer;
       strErrorMessage += kMessageEnd;
       passed = false;
@@ -160,7 +160,7 @@ bool VerifyUserSelections(ImportState& s, const std::string& strInLPDetails, std
     for (size_t i = 0; i < targets.size(); ++i) {
       int32_t keep_own_number = 0;
       std::string marked;
-      MarkSelectionEntry(s, targets[i], keep_own_number, marked);
+      MarkSelectionEntry(cx, error, targets[i], keep_own_number, marked);
       if (i) out += kEntrySeparator;
       out += marked;
     }
@@ -168,7 +168,7 @@ bool VerifyUserSelections(ImportState& s, const std::string& strInLPDetails, std
     return passed;
   } catch (const std::exception& e) {
     strErrorMessage = UnexpectedErrorReport(AsComError(e));
-    WriteImportLog(s, strErrorMessage);
+    WriteImportLog(cx, strErrorMessage);
     return false;
   }
 }

@@ -1,5 +1,5 @@
 // clsImport's creation through the installation lookup (505 when it fails,
-// the log paths below the installation folder when it succeeds), its
+// the run log below the installation folder when it succeeds), its
 // properties, and creation of both classes by ProgID.
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 #include "component/error.h"
 #include "component/registry.h"
 #include "support/error_of.h"
+#include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp {
 namespace {
@@ -40,6 +41,9 @@ class FakeRegistry : public Registry {
 };
 
 using kestrel::testing::CaughtFrom;
+using kestrel::testing::ReadFile;
+using kestrel::testing::TempFolder;
+using kestrel::testing::WriteFile;
 
 TEST(ClsImportTest, CreationFailsWith505WhenTheLookupFails) {
   auto registry = std::make_shared<FakeRegistry>("");
@@ -52,57 +56,83 @@ TEST(ClsImportTest, CreationFailsWith505WhenTheLookupFails) {
   EXPECT_EQ(by_progid.description(), kLookupFailed);
 }
 
-TEST(ClsImportTest, CreationDerivesTheLogPathsFromTheInstallationFolder) {
-  auto registry = std::make_shared<FakeRegistry>("/opt/corvane/lumo");
+// The run log's lines after a verification of an empty selection, which logs
+// its banner and nothing else.
+std::string RunLogAfterVerifying(clsImport& i, const std::string& log_path) {
+  std::string out, message;
+  i.VerifyUserSelections("\r", out, message);
+  return files::FileExists(log_path) ? ReadFile(log_path) : std::string();
+}
+
+const char* const kVerifyBanner = "---------------------------Verify User Selection---------------------------";
+
+TEST(ClsImportTest, CreationPutsTheRunLogBelowTheInstallationFolder) {
+  TempFolder t;
+  const std::string install = t / "lumo";
+  auto registry = std::make_shared<FakeRegistry>(install);
   clsImport i(registry);
   EXPECT_EQ(registry->calls, 1);
   EXPECT_EQ(i.get_ErrorNumber(), 0);
   EXPECT_EQ(i.get_ErrorDescription(), "");
-  const auto& s = detail::StateOf(i);
-  EXPECT_EQ(s.InstallationPath, "/opt/corvane/lumo");
-  EXPECT_EQ(s.TempSubfolder, "LumoStudio/tmp");
-  EXPECT_EQ(s.ImportLogPath, "/opt/corvane/lumo/LumoStudio/tmp/importmr.log");
-  EXPECT_EQ(s.BulkLogPath, "/opt/corvane/lumo/LumoStudio/tmp/Lumo22ImportLog.log");
-  EXPECT_EQ(s.BulkErrorLogPath, "/opt/corvane/lumo/LumoStudio/tmp/Lumo22ErrLog.log");
-  EXPECT_EQ(s.FieldSeparator, std::string(1, '\x01'));
-  EXPECT_EQ(s.ListSeparator, "|");
-  EXPECT_EQ(s.VrcSeparator, "_");
-  EXPECT_EQ(s.Path, "");
-  EXPECT_EQ(s.DatabaseServer, "");
-  EXPECT_EQ(s.DatabaseName, "");
-  EXPECT_EQ(s.DatabaseUser, "");
-  EXPECT_EQ(s.DatabasePassword, "");
-  EXPECT_EQ(s.LastModifiedUser, "");
-  EXPECT_FALSE(s.ManifestNewProfile);
-  EXPECT_EQ(s.ManifestNewProfileNumber, 0);
-  EXPECT_EQ(s.ManifestApplications, "");
-  EXPECT_FALSE(s.ManifestRevisions);
-  EXPECT_FALSE(s.ManifestForSync);
+  std::string path;
+  ASSERT_TRUE(i.GetLumoInstallationPath(path));
+  EXPECT_EQ(path, install);
   // The folder is neither tested nor created.
-  EXPECT_FALSE(files::FolderExists("/opt/corvane/lumo/LumoStudio/tmp"));
+  EXPECT_FALSE(files::FolderExists(install));
+  EXPECT_EQ(i.get_Path(), "");
+  EXPECT_EQ(i.get_LastModifiedUser(), "");
+
+  files::CreateFolders(install + "/LumoStudio/tmp");
+  const std::string log = RunLogAfterVerifying(i, install + "/LumoStudio/tmp/importmr.log");
+  EXPECT_NE(log.find(kVerifyBanner), std::string::npos) << log;
 }
 
-TEST(ClsImportTest, PropertiesAndTheSixteenBitErrorNumber) {
+TEST(ClsImportTest, PathAndLastModifiedUserReadBack) {
   clsImport i(std::make_shared<FakeRegistry>("/opt/lumo"));
   i.put_LastModifiedUser("mkeller");
   i.put_Path("/srv/packs/MR_12");
-  i.put_DatabaseServer("db01");
-  i.put_DatabaseName("profiles");
-  i.put_DatabaseUser("loader");
-  i.put_DatabasePassword("s3cret'");
   EXPECT_EQ(i.get_LastModifiedUser(), "mkeller");
   EXPECT_EQ(i.get_Path(), "/srv/packs/MR_12");
-  const auto& s = detail::StateOf(i);
-  EXPECT_EQ(s.DatabaseServer, "db01");
-  EXPECT_EQ(s.DatabaseName, "profiles");
-  EXPECT_EQ(s.DatabaseUser, "loader");
-  EXPECT_EQ(s.DatabasePassword, "s3cret'");
-  // The number is kept in 32 bits and read cut to 16.
-  detail::StateOf(i).Error.Set(70000, "wide");
-  EXPECT_EQ(i.get_ErrorNumber(), 4464);
-  detail::StateOf(i).Error.Set(899, "Unspecified Error : --X-- 13   Type mismatch");
-  EXPECT_EQ(i.get_ErrorNumber(), 899);
-  EXPECT_EQ(i.get_ErrorDescription(), "Unspecified Error : --X-- 13   Type mismatch");
+}
+
+// The store properties reach the lines of the batch path: the check of a
+// pack refuses each value a line cannot carry, naming the property.
+TEST(ClsImportTest, StorePropertiesReachTheBatchLineCheck) {
+  TempFolder t;
+  const std::string install = t / "lumo";
+  files::CreateFolders(install + "/LumoStudio/tmp");
+  files::CreateFolders(install + "/LumoStudio/bin");
+  WriteFile(install + "/LumoStudio/bin/LumoConfig.ini", "IIS=1\r\n");
+  const std::string pack = t / "pack";
+  files::CreateFolders(pack);
+  WriteFile(pack + "/ExportMR.log",
+            "SUCCESS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\nA\r\n--ENDAPPLS--\r\n"
+            "ExportRevisions=0\r\nExportToNewProfile=0\r\nExportForSyn=0");
+  struct Case {
+    const char* server;
+    const char* name;
+    const char* user;
+    const char* password;
+    const char* refusal;
+  };
+  const Case cases[] = {
+      {"db 01", "profiles", "loader", "secret", "the server \"db 01\" holds a blank"},
+      {"db01", "my profiles", "loader", "secret", "the store \"my profiles\" holds a blank"},
+      {"db01", "profiles", "lo\"ader", "secret", "the user holds a double quote"},
+      {"db01", "profiles", "loader", "s3cret\"", "the password holds a double quote"},
+  };
+  for (const Case& c : cases) {
+    clsImport i(std::make_shared<FakeRegistry>(install));
+    i.put_Path(pack);
+    i.put_DatabaseServer(c.server);
+    i.put_DatabaseName(c.name);
+    i.put_DatabaseUser(c.user);
+    i.put_DatabasePassword(c.password);
+    std::string details = "3|A|A|0|0|0\r13|A|A|0|0|0", message;
+    EXPECT_FALSE(i.CheckLogicPack(details, message)) << c.refusal;
+    EXPECT_NE(i.get_ErrorDescription().find(c.refusal), std::string::npos) << i.get_ErrorDescription();
+    EXPECT_EQ(i.RefusedAt(), "the bulk-load lines of the application data");
+  }
 }
 
 TEST(CreateObjectTest, CreatesBothClassesByProgId) {
@@ -114,7 +144,9 @@ TEST(CreateObjectTest, CreatesBothClassesByProgId) {
   auto i = CreateObject("kestrel20impexp.CLSIMPORT", std::make_shared<FakeRegistry>("/opt/lumo"));
   ASSERT_NE(i.Import, nullptr);
   EXPECT_EQ(i.Export, nullptr);
-  EXPECT_EQ(detail::StateOf(*i.Import).ImportLogPath, "/opt/lumo/LumoStudio/tmp/importmr.log");
+  std::string path;
+  ASSERT_TRUE(i.Import->GetLumoInstallationPath(path));
+  EXPECT_EQ(path, "/opt/lumo");
 
   for (const char* unknown : {"Kestrel20ImpExp.clsExporter", "clsExport", "", "Scripting.FileSystemObject"}) {
     ComError err = CaughtFrom([&] { CreateObject(unknown); });

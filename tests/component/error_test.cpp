@@ -29,6 +29,20 @@ TEST(ErrorTest, TrapTextsKeepTheirFixedForms) {
   EXPECT_EQ(st.ErrorDescription, "UnSpecified Error: --Qzmap110--94   Invalid use of Null");
 }
 
+// The state keeps the number in 32 bits; the interface reads it cut to 16.
+TEST(ErrorTest, TheNumberIsReadCutToSixteenBits) {
+  const struct {
+    int32_t kept;
+    int16_t read;
+  } cases[] = {{0, 0}, {899, 899}, {32767, 32767}, {32768, -32768}, {70000, 4464}, {-1, -1}};
+  for (const auto& c : cases) {
+    ErrorState st;
+    st.Set(c.kept, "wide");
+    EXPECT_EQ(st.NumberAsRead(), c.read) << c.kept;
+    EXPECT_EQ(st.ErrorNumber, c.kept);
+  }
+}
+
 TEST(ErrorTest, ErrnoMapsToRunTimeNumbers) {
   auto raised = [](int err, bool folder) {
     try {

@@ -27,9 +27,12 @@
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
 #include "store_views.h"
+#include "import_parts.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
+
+using testing::ImportParts;
 
 using kestrel::testing::ReadFile;
 using kestrel::testing::ScopedEnv;
@@ -135,23 +138,21 @@ class AppImportTest : public ::testing::Test {
   }
   void TearDown() override { SetClockForTesting({}); }
 
-  std::shared_ptr<store::Connection> NewState(ImportState& s, const std::string& store_name) {
+  std::shared_ptr<store::Connection> NewState(ImportParts& s, const std::string& store_name) {
     auto c = store::CreateStore(t_ / store_name);
-    s.InstallationPath = install_;
-    s.ImportLogPath = install_ + "/LumoStudio/tmp/importmr.log";
-    s.DataConnection = c;
-    s.Path = pack_;
-    s.DatabaseName = t_ / store_name;
-    s.DatabaseServer = "local";
-    s.DatabaseUser = "kestrel";
-    s.DatabasePassword = kPassword;
-    s.BulkLogPath = install_ + "/LumoStudio/tmp/Lumo22ImportLog.log";
-    s.BulkErrorLogPath = install_ + "/LumoStudio/tmp/Lumo22ErrLog.log";
+    s.cx.InstallationPath = install_;
+    s.cx.ImportLogPath = install_ + "/LumoStudio/tmp/importmr.log";
+    s.cx.DataConnection = c;
+    s.o.Path = pack_;
+    s.o.DatabaseName = t_ / store_name;
+    s.o.DatabaseServer = "local";
+    s.o.DatabaseUser = "kestrel";
+    s.o.DatabasePassword = kPassword;
     SetPlan(s, {{"LGA", "EXB", "LGA", "EXB"}});
     return c;
   }
   // Entries of pack source, pack target, chosen source, chosen target.
-  static void SetPlan(ImportState& s, const std::vector<std::array<std::string, 4>>& entries) {
+  static void SetPlan(ImportParts& s, const std::vector<std::array<std::string, 4>>& entries) {
     ImportPlan p;
     for (const auto& e : entries) {
       const int32_t n = static_cast<int32_t>(p.SourceApplications[0].size()) + 10;
@@ -164,7 +165,7 @@ class AppImportTest : public ::testing::Test {
       p.DevelopmentVRCs.push_back("__");
     }
     p.Size = static_cast<int32_t>(entries.size()) - 1;
-    s.Plan = std::move(p);
+    s.r.Plan = std::move(p);
   }
 
   void WritePackFile(const std::string& name, const Rows& rows) {
@@ -205,7 +206,7 @@ class AppImportTest : public ::testing::Test {
     return runs;
   }
 
-  std::vector<std::string> LogMessages() { return Kestrel20ImpExp::testing::RunLogMessages(s_.ImportLogPath); }
+  std::vector<std::string> LogMessages() { return Kestrel20ImpExp::testing::RunLogMessages(s_.cx.ImportLogPath); }
   bool Logged(const std::string& message) {
     auto m = LogMessages();
     return std::find(m.begin(), m.end(), message) != m.end();
@@ -228,7 +229,7 @@ class AppImportTest : public ::testing::Test {
   }
   TempFolder t_;
   std::string install_, pack_;
-  ImportState s_;
+  ImportParts s_;
   std::shared_ptr<store::Connection> store_;
 };
 
@@ -236,7 +237,7 @@ class AppImportTest : public ::testing::Test {
 // The direct path
 
 TEST_F(AppImportTest, DirectPathLoadsBothApplicationsTableByTable) {
-  ASSERT_TRUE(ImportApplicationsFromLogicPack(s_)) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(ImportApplicationsFromLogicPack(s_.o, s_.cx, s_.r.Plan, s_.r.Error)) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Dump(*store_), Expected());
 
   const std::string folder = ImportFolder();
@@ -255,8 +256,11 @@ TEST_F(AppImportTest, DirectPathLoadsBothApplicationsTableByTable) {
   EXPECT_TRUE(FilesIn(folder, ".dat").empty());
   EXPECT_EQ(FilesIn(folder, ".log").size(), 12u);
   EXPECT_EQ(FilesIn(folder, ".err").size(), 12u);
-  EXPECT_EQ(s_.BulkLogPath, folder + "/qzddi230EXB.log");
-  EXPECT_EQ(s_.BulkErrorLogPath, folder + "/qzddi230EXB.err");
+  // Each file is named by its table and application.
+  for (const char* stem : {"qzddi100LGA", "qzlgy141LGA", "qzddi100EXB", "qzddi230EXB"}) {
+    EXPECT_TRUE(files::FileExists(folder + "/" + stem + ".log")) << stem;
+    EXPECT_TRUE(files::FileExists(folder + "/" + stem + ".err")) << stem;
+  }
   EXPECT_NE(ReadFile(folder + "/qzlgy141LGA.log").find("Rows loaded: 2\r\nBatches committed: 1\r\n"),
             std::string::npos);
 }
@@ -274,11 +278,11 @@ TEST_F(AppImportTest, ARejectedRowKeepsEarlierBatchesAndNamesTheLine) {
   content.erase(content.find(S + "C" + S + "3", at), 2);  // "…\x01Field\x01C\x013" loses "\x01C"
   WriteFile(path, content);
 
-  EXPECT_FALSE(ImportApplicationsFromLogicPack(s_));
-  EXPECT_EQ(s_.Error.ErrorNumber, Number(Ours::MalformedPackFile));
-  EXPECT_EQ(s_.Error.ErrorDescription.rfind("Loading to table qzddi150 failed.\r\n", 0), 0u)
-      << s_.Error.ErrorDescription;
-  EXPECT_NE(s_.Error.ErrorDescription.find("line 2300"), std::string::npos);
+  EXPECT_FALSE(ImportApplicationsFromLogicPack(s_.o, s_.cx, s_.r.Plan, s_.r.Error));
+  EXPECT_EQ(s_.r.Error.ErrorNumber, Number(Ours::MalformedPackFile));
+  EXPECT_EQ(s_.r.Error.ErrorDescription.rfind("Loading to table qzddi150 failed.\r\n", 0), 0u)
+      << s_.r.Error.ErrorDescription;
+  EXPECT_NE(s_.r.Error.ErrorDescription.find("line 2300"), std::string::npos);
   auto log = LogMessages();
   ASSERT_GE(log.size(), 1u);
   EXPECT_EQ(log.back(), "Application Loading failed while loading qzddi150.");
@@ -296,9 +300,9 @@ TEST_F(AppImportTest, AStoreThatCannotBeWrittenHasNoBulkRights) {
   store_->Execute("pragma query_only=1");
   const std::string folder = t_ / "work";
   files::CreateFolder(folder);
-  EXPECT_FALSE(LoadDDITablesDmo(s_, "LGA", folder));
-  EXPECT_EQ(s_.Error.ErrorNumber, 100);
-  EXPECT_EQ(s_.Error.ErrorDescription, "Does not have rights to do bulk inserts");
+  EXPECT_FALSE(LoadDDITablesDmo(s_.o, s_.cx, s_.r.Error, "LGA", folder));
+  EXPECT_EQ(s_.r.Error.ErrorNumber, 100);
+  EXPECT_EQ(s_.r.Error.ErrorDescription, "Does not have rights to do bulk inserts");
   EXPECT_EQ(LogMessages(), (std::vector<std::string>{"Loading application LGA...",
                                                      "Does not have rights to do bulk inserts",
                                                      "Loading application LGA failed."}));
@@ -309,7 +313,7 @@ TEST_F(AppImportTest, AStoreThatCannotBeWrittenHasNoBulkRights) {
 
 TEST_F(AppImportTest, ReCodedApplicationsTakeTheChosenCodeInNamesAndRows) {
   SetPlan(s_, {{"LGA", "EXB", "NLG", "NEX"}});
-  ASSERT_TRUE(ImportApplicationsFromLogicPack(s_)) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(ImportApplicationsFromLogicPack(s_.o, s_.cx, s_.r.Plan, s_.r.Error)) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Dump(*store_), Expected({{"LGA", "NLG"}, {"EXB", "NEX"}}));
   EXPECT_EQ(Count(*store_, "qzddi150 where fdsc='exb'"), 1);  // another case: not the code
   EXPECT_TRUE(Logged("Loading application NEX done."));
@@ -322,14 +326,14 @@ TEST_F(AppImportTest, ReCodingAFileReplacesTheCodeBeforeEveryFieldSeparator) {
   // line (no separator follows: kept), and without a separator at all.
   WriteFile(folder + "/qzddi220EXB.dat", "EXB" + S + "PK1" + S + "EXB" + S + "XEXB" + S + "EXB\r\n" +
                                              "EXBX" + S + "exb" + S + "\r\n");
-  RenameApplicationInFile(s_, folder, "EXB", "NEW2", "qzddi220");
+  RenameApplicationInFile(folder, "EXB", "NEW2", "qzddi220");
   EXPECT_FALSE(files::FileExists(folder + "/qzddi220EXB.dat"));
   EXPECT_EQ(ReadFile(folder + "/qzddi220NEW2.dat"),
             "NEW2" + S + "PK1" + S + "NEW2" + S + "XNEW2" + S + "EXB\r\n" + "EXBX" + S + "exb" + S + "\r\n");
 
   // Every data file but the shared code table's.
   for (const auto& table : kTwelve) WriteFile(folder + "/" + table + "EXB.dat", "EXB" + S + "x\r\n");
-  RenameApplicationDataFiles(s_, folder, "EXB", "NEW2");
+  RenameApplicationDataFiles(folder, "EXB", "NEW2");
   EXPECT_EQ(FilesIn(folder, "EXB.dat"), (std::vector<std::string>{"qzlgy115EXB.dat"}));
   EXPECT_EQ(FilesIn(folder, "NEW2.dat").size(), 11u);
 }
@@ -338,7 +342,7 @@ TEST_F(AppImportTest, AnApplicationSharedByTwoEntriesIsLoadedOnce) {
   // Two profiles between the same applications, and a third from the
   // extension back to the ledger.
   SetPlan(s_, {{"LGA", "EXB", "LGA", "EXB"}, {"LGA", "EXB", "LGA", "EXB"}, {"EXB", "LGA", "EXB", "LGA"}});
-  ASSERT_TRUE(ImportApplicationsFromLogicPack(s_)) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(ImportApplicationsFromLogicPack(s_.o, s_.cx, s_.r.Plan, s_.r.Error)) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Dump(*store_), Expected());
   auto log = LogMessages();
   EXPECT_EQ(std::count(log.begin(), log.end(), "Loading application LGA..."), 1);
@@ -350,7 +354,7 @@ TEST_F(AppImportTest, AnApplicationSharedByTwoEntriesIsLoadedOnce) {
 
 TEST_F(AppImportTest, AnApplicationStillStoredStopsTheImportBeforeItIsCopied) {
   store_->Execute("insert into qzddi100 (appl, dsca, extn) values ('EXB', 'Stored before', 1)");
-  EXPECT_FALSE(ImportApplicationsFromLogicPack(s_));
+  EXPECT_FALSE(ImportApplicationsFromLogicPack(s_.o, s_.cx, s_.r.Plan, s_.r.Error));
   EXPECT_EQ(LogMessages().back(), "Import failed. Applications not deleted before importing.");
   // The ledger came first and is loaded; nothing of the extension was copied or loaded.
   EXPECT_EQ(Count(*store_, "qzddi101 where appl='LGA'"), 2);
@@ -359,29 +363,29 @@ TEST_F(AppImportTest, AnApplicationStillStoredStopsTheImportBeforeItIsCopied) {
 }
 
 TEST_F(AppImportTest, AnImportFolderThatCannotBeMadeIsLoggedWithItsNumber) {
-  s_.ImportLogPath = t_ / "importmr.log";
+  s_.cx.ImportLogPath = t_ / "importmr.log";
   std::filesystem::remove_all(install_ + "/LumoStudio/tmp");
-  EXPECT_FALSE(ImportApplicationsFromLogicPack(s_));
-  EXPECT_EQ(s_.Error.ErrorNumber, 76);
-  const std::string log = ReadFile(s_.ImportLogPath);
+  EXPECT_FALSE(ImportApplicationsFromLogicPack(s_.o, s_.cx, s_.r.Plan, s_.r.Error));
+  EXPECT_EQ(s_.r.Error.ErrorNumber, 76);
+  const std::string log = ReadFile(s_.cx.ImportLogPath);
   EXPECT_NE(log.find(" ImportApplicationsFromLogicPack : \r\nPath not found76\r\n"), std::string::npos) << log;
 }
 
 TEST_F(AppImportTest, ImportsWithinOneSecondGetFoldersOfTheirOwn) {
   SetClockForTesting([] { return DateTime{2026, 12, 4, 9, 39, 15}; });
   const std::string base = install_ + "/LumoStudio/tmp/ImportAt041226093915";
-  EXPECT_EQ(CreateImportFolder(s_), base);
-  EXPECT_EQ(CreateImportFolder(s_), base + "-2");
-  EXPECT_EQ(CreateImportFolder(s_), base + "-3");
+  EXPECT_EQ(CreateImportFolder(s_.cx), base);
+  EXPECT_EQ(CreateImportFolder(s_.cx), base + "-2");
+  EXPECT_EQ(CreateImportFolder(s_.cx), base + "-3");
   EXPECT_TRUE(files::FolderExists(base + "-3"));
   auto log = LogMessages();
   ASSERT_EQ(log.size(), 6u);
   EXPECT_EQ(log[2], " Before Creating folder: " + base + "-2");
   EXPECT_EQ(log[3], " Before Creating folder: " + base + "-2");
   // Whole imports too: the second one within the second loads as the first did.
-  ImportState again;
+  ImportParts again;
   auto other = NewState(again, "second.db");
-  ASSERT_TRUE(ImportApplicationsFromLogicPack(again)) << again.Error.ErrorDescription;
+  ASSERT_TRUE(ImportApplicationsFromLogicPack(again.o, again.cx, again.r.Plan, again.r.Error)) << again.r.Error.ErrorDescription;
   EXPECT_TRUE(files::FolderExists(base + "-4"));
   EXPECT_EQ(Dump(*other), Expected());
 }
@@ -400,21 +404,21 @@ class BatchPathTest : public AppImportTest {
 };
 
 TEST_F(BatchPathTest, LoadsTheSamePackToTheSameRowsAsTheDirectPath) {
-  ASSERT_TRUE(UsesBatchPath(s_));
-  ASSERT_TRUE(ImportApplicationsFromLogicPack(s_)) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(UsesBatchPath(s_.cx));
+  ASSERT_TRUE(ImportApplicationsFromLogicPack(s_.o, s_.cx, s_.r.Plan, s_.r.Error)) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Dump(*store_), Expected());
 
-  ImportState direct;
+  ImportParts direct;
   auto other = NewState(direct, "direct.db");
   std::filesystem::remove(install_ + "/LumoStudio/bin/LumoConfig.ini");
-  ASSERT_FALSE(UsesBatchPath(direct));
-  ASSERT_TRUE(ImportApplicationsFromLogicPack(direct)) << direct.Error.ErrorDescription;
+  ASSERT_FALSE(UsesBatchPath(direct.cx));
+  ASSERT_TRUE(ImportApplicationsFromLogicPack(direct.o, direct.cx, direct.r.Plan, direct.r.Error)) << direct.r.Error.ErrorDescription;
   EXPECT_EQ(Dump(*other), Dump(*store_));
 }
 
 TEST_F(BatchPathTest, ReCodedApplicationsLoadUnderTheChosenCode) {
   SetPlan(s_, {{"LGA", "EXB", "LGA", "NEX"}});
-  ASSERT_TRUE(ImportApplicationsFromLogicPack(s_)) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(ImportApplicationsFromLogicPack(s_.o, s_.cx, s_.r.Plan, s_.r.Error)) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Dump(*store_), Expected({{"EXB", "NEX"}}));
   // Nothing is left in the import folder: no data file, no batch file.
   EXPECT_TRUE(files::ListFiles(ImportFolder()).empty());
@@ -424,13 +428,13 @@ TEST_F(BatchPathTest, TheBatchFileHoldsOneLinePerTableForItsOwnerOnly) {
   ScopedEnv fake("KESTREL_BCP", RecordingBcp("LGA"));
   const std::string folder = t_ / "work";
   files::CreateFolder(folder);
-  CopyApplicationDataFiles(s_, pack_, folder, "LGA");
-  ASSERT_TRUE(LoadDDITablesEx(s_, "LGA", folder)) << s_.Error.ErrorDescription;
+  CopyApplicationDataFiles(pack_, folder, "LGA");
+  ASSERT_TRUE(LoadDDITablesEx(s_.o, s_.cx, s_.r.Plan, s_.r.Error, "LGA", folder)) << s_.r.Error.ErrorDescription;
 
   std::string expected;
   for (const char* table : {"qzddi100", "qzddi101", "qzddi140", "qzddi150", "qzddi160", "qzddi200", "qzddi220",
                             "qzddi230", "qzlgy140", "qzlgy141", "qzlgy150"})
-    expected += "bcp " + s_.DatabaseName + ".." + table + " in \"" + folder + "/" + table +
+    expected += "bcp " + s_.o.DatabaseName + ".." + table + " in \"" + folder + "/" + table +
                 "LGA.dat\" -c -m 1 -b 1000 -C RAW -t \"\x01\" -S local -U \"kestrel\" -P \"" + kPassword + "\"\r\n";
   EXPECT_EQ(ReadFile(t_ / "batch.copy"), expected);
   EXPECT_EQ(ReadFile(t_ / "batch.mode"), "600\n");
@@ -443,7 +447,7 @@ TEST_F(BatchPathTest, TheBatchFileHoldsOneLinePerTableForItsOwnerOnly) {
   for (const auto& r : runs) tables.push_back(r[0].substr(r[0].rfind("..") + 2));
   EXPECT_EQ(tables, (std::vector<std::string>{"qzddi100", "qzddi101", "qzlgy140", "qzlgy141", "qzlgy150"}));
   ASSERT_FALSE(runs.empty());
-  EXPECT_EQ(runs[0], (std::vector<std::string>{s_.DatabaseName + "..qzddi100", "in", folder + "/qzddi100LGA.dat",
+  EXPECT_EQ(runs[0], (std::vector<std::string>{s_.o.DatabaseName + "..qzddi100", "in", folder + "/qzddi100LGA.dat",
                                                "-c", "-m", "1", "-b", "1000", "-C", "RAW", "-t", S, "-S", "local",
                                                "-U", "kestrel", "-P", kPassword}));
 }
@@ -452,10 +456,10 @@ TEST_F(BatchPathTest, AFailingLineFailsTheLoadAndTheBatchFileIsRemoved) {
   ScopedEnv fake("KESTREL_BCP", RecordingBcp("LGA", 3));
   const std::string folder = t_ / "work";
   files::CreateFolder(folder);
-  CopyApplicationDataFiles(s_, pack_, folder, "LGA");
-  EXPECT_FALSE(LoadDDITablesEx(s_, "LGA", folder));
-  EXPECT_EQ(s_.Error.ErrorNumber, Number(Ours::BulkLoadFailed));
-  EXPECT_EQ(s_.Error.ErrorDescription, "A bulk-load line failed: line 1 of " + folder +
+  CopyApplicationDataFiles(pack_, folder, "LGA");
+  EXPECT_FALSE(LoadDDITablesEx(s_.o, s_.cx, s_.r.Plan, s_.r.Error, "LGA", folder));
+  EXPECT_EQ(s_.r.Error.ErrorNumber, Number(Ours::BulkLoadFailed));
+  EXPECT_EQ(s_.r.Error.ErrorDescription, "A bulk-load line failed: line 1 of " + folder +
                                            "/LGA.Bat (table qzddi100) exited with status 3: refused by the fake");
   EXPECT_EQ(RecordedRuns().size(), 1u);  // later lines did not run
   EXPECT_FALSE(files::FileExists(folder + "/LGA.Bat"));
@@ -475,9 +479,9 @@ TEST_F(BatchPathTest, OurBcpStopsAtARejectedRowKeepingItsBatchesOf1000) {
   }
   out->Close();
 
-  EXPECT_FALSE(ImportApplicationsFromLogicPack(s_));
-  EXPECT_EQ(s_.Error.ErrorNumber, Number(Ours::BulkLoadFailed));
-  const std::string& text = s_.Error.ErrorDescription;
+  EXPECT_FALSE(ImportApplicationsFromLogicPack(s_.o, s_.cx, s_.r.Plan, s_.r.Error));
+  EXPECT_EQ(s_.r.Error.ErrorNumber, Number(Ours::BulkLoadFailed));
+  const std::string& text = s_.r.Error.ErrorDescription;
   EXPECT_NE(text.find("line 5 of "), std::string::npos) << text;
   EXPECT_NE(text.find("(table qzddi160) exited with status 1: bcp: error 9008: "), std::string::npos) << text;
   EXPECT_NE(text.find("line 1500: a row of 5 fields where table qzddi160 has 4 columns"), std::string::npos) << text;
@@ -492,10 +496,10 @@ TEST_F(BatchPathTest, WhatTheImportsConnectionHoldsIsCommittedBeforeTheLinesRun)
   store_->Execute("insert into qzlgy115 (code, dsca) values ('CUR', 'held')");
   const std::string folder = t_ / "work";
   files::CreateFolder(folder);
-  CopyApplicationDataFiles(s_, pack_, folder, "LGA");
-  ASSERT_TRUE(LoadDDITablesEx(s_, "LGA", folder)) << s_.Error.ErrorDescription;
+  CopyApplicationDataFiles(pack_, folder, "LGA");
+  ASSERT_TRUE(LoadDDITablesEx(s_.o, s_.cx, s_.r.Plan, s_.r.Error, "LGA", folder)) << s_.r.Error.ErrorDescription;
   store_->CommitBatch();
-  auto reader = store::Connection::Open(s_.DatabaseName);
+  auto reader = store::Connection::Open(s_.o.DatabaseName);
   EXPECT_EQ(Count(*reader, "qzlgy115"), 1);
   EXPECT_EQ(Count(*reader, "qzddi101 where appl='LGA'"), 2);
 }
@@ -504,32 +508,32 @@ TEST_F(BatchPathTest, ValuesTheLineCannotCarryAreRefusedBeforeAnythingRuns) {
   ScopedEnv fake("KESTREL_BCP", RecordingBcp("LGA"));
   const std::string folder = t_ / "work";
   files::CreateFolder(folder);
-  CopyApplicationDataFiles(s_, pack_, folder, "LGA");
+  CopyApplicationDataFiles(pack_, folder, "LGA");
   struct Case {
     std::string what;
-    std::function<void(ImportState&)> change;
+    std::function<void(ImportParts&)> change;
     std::string says;
   };
   const std::vector<Case> cases = {
-      {"password", [](ImportState& s) { s.DatabasePassword = "pa\"ss"; }, "the password holds a double quote"},
-      {"user", [](ImportState& s) { s.DatabaseUser = "a\"b"; }, "the user holds a double quote"},
-      {"empty server", [](ImportState& s) { s.DatabaseServer = ""; }, "the server is empty"},
-      {"server", [](ImportState& s) { s.DatabaseServer = "two words"; }, "the server \"two words\" holds a blank"},
-      {"store", [&](ImportState& s) { s.DatabaseName = t_ / "my store.db"; }, "my store.db\" holds a blank"},
-      {"line end", [](ImportState& s) { s.DatabasePassword = "a\r\nbcp x"; }, "the password holds"},
-      {"application", [](ImportState& s) { s.Plan.TargetApplications[1][0] = "E\"X"; }, "the application"},
+      {"password", [](ImportParts& s) { s.o.DatabasePassword = "pa\"ss"; }, "the password holds a double quote"},
+      {"user", [](ImportParts& s) { s.o.DatabaseUser = "a\"b"; }, "the user holds a double quote"},
+      {"empty server", [](ImportParts& s) { s.o.DatabaseServer = ""; }, "the server is empty"},
+      {"server", [](ImportParts& s) { s.o.DatabaseServer = "two words"; }, "the server \"two words\" holds a blank"},
+      {"store", [&](ImportParts& s) { s.o.DatabaseName = t_ / "my store.db"; }, "my store.db\" holds a blank"},
+      {"line end", [](ImportParts& s) { s.o.DatabasePassword = "a\r\nbcp x"; }, "the password holds"},
+      {"application", [](ImportParts& s) { s.r.Plan.TargetApplications[1][0] = "E\"X"; }, "the application"},
   };
   for (const auto& c : cases) {
-    ImportState s;
+    ImportParts s;
     NewState(s, "refuse-" + std::to_string(&c - cases.data()) + ".db");
     c.change(s);
-    EXPECT_FALSE(LoadDDITablesEx(s, "LGA", folder)) << c.what;
-    EXPECT_EQ(s.Error.ErrorNumber, Number(Ours::UnsafeBatchValue)) << c.what;
-    EXPECT_NE(s.Error.ErrorDescription.find(c.says), std::string::npos) << c.what << ": " << s.Error.ErrorDescription;
-    EXPECT_EQ(s.Error.ErrorDescription.find("pa\"ss"), std::string::npos);  // never shows the password
-    EXPECT_THROW(CheckBatchLineValues(s), ComError) << c.what;
+    EXPECT_FALSE(LoadDDITablesEx(s.o, s.cx, s.r.Plan, s.r.Error, "LGA", folder)) << c.what;
+    EXPECT_EQ(s.r.Error.ErrorNumber, Number(Ours::UnsafeBatchValue)) << c.what;
+    EXPECT_NE(s.r.Error.ErrorDescription.find(c.says), std::string::npos) << c.what << ": " << s.r.Error.ErrorDescription;
+    EXPECT_EQ(s.r.Error.ErrorDescription.find("pa\"ss"), std::string::npos);  // never shows the password
+    EXPECT_THROW(CheckBatchLineValues(s.o, s.cx, s.r.Plan), ComError) << c.what;
   }
-  EXPECT_NO_THROW(CheckBatchLineValues(s_));
+  EXPECT_NO_THROW(CheckBatchLineValues(s_.o, s_.cx, s_.r.Plan));
   EXPECT_FALSE(files::FileExists(folder + "/LGA.Bat"));
   EXPECT_TRUE(RecordedRuns().empty());
 }

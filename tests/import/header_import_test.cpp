@@ -19,9 +19,12 @@
 #include "store/schema.h"
 #include "support/temp_folder.h"
 #include "store_views.h"
+#include "import_parts.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
+
+using testing::ImportParts;
 
 using kestrel::testing::TempFolder;
 
@@ -52,10 +55,10 @@ class HeaderImportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     store_ = store::CreateStore(t_ / "profiles.db");
-    s_.DataConnection = store_;
-    s_.Path = t_ / "pack";
-    files::CreateFolder(s_.Path);
-    s_.ImportLogPath = t_ / "importmr.log";
+    s_.cx.DataConnection = store_;
+    s_.o.Path = t_ / "pack";
+    files::CreateFolder(s_.o.Path);
+    s_.cx.ImportLogPath = t_ / "importmr.log";
   }
 
   // The plan and the header map as the per-profile import leaves them: the
@@ -75,20 +78,20 @@ class HeaderImportTest : public ::testing::Test {
       p.DevelopmentVRCs.push_back("__");
     }
     p.Size = static_cast<int32_t>(choices.size()) - 1;
-    s_.Plan = p;
+    s_.r.Plan = p;
 
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> map;
     for (const auto& l : lines) {
       rows.push_back(l.Fields());
-      map.insert(map.begin(), std::to_string(MapSourceProfile(s_, l.mprf)) + "_" + l.vers + "_" + l.rele + "_" +
+      map.insert(map.begin(), std::to_string(MapSourceProfile(s_.r.Plan, l.mprf)) + "_" + l.vers + "_" + l.rele + "_" +
                                   l.cust);
     }
     WriteHeaderFile(rows);
-    SetHeaderMap(s_, map);
+    s_.r.HeaderMap = map;
   }
   void WriteHeaderFile(const std::vector<std::vector<std::string>>& rows) {
-    auto out = files::TextWriter::Create(files::Join(s_.Path, "Qzmap100.dat"));
+    auto out = files::TextWriter::Create(files::Join(s_.o.Path, "Qzmap100.dat"));
     for (const auto& r : rows) {
       std::string line;
       for (size_t i = 0; i < r.size(); ++i) line += (i ? "\x01" : "") + r[i];
@@ -126,7 +129,7 @@ class HeaderImportTest : public ::testing::Test {
 
   bool Run() {
     imported_.clear();
-    return ImportProfileHeaders(s_, imported_);
+    return ImportProfileHeaders(s_.Planned(), s_.cx, s_.r.HeaderMap, s_.r.Error, imported_);
   }
 
   // vers, rele, cust, verf, relf, cusf, scme, deph, dsca, apln of a stored header.
@@ -142,7 +145,7 @@ class HeaderImportTest : public ::testing::Test {
   int64_t Count(const std::string& where_sql) {
     return store_->OpenRecordset("select count(*) from " + where_sql)->Fields(0).Integer();
   }
-  std::vector<std::string> LogMessages() { return Kestrel20ImpExp::testing::RunLogMessages(s_.ImportLogPath); }
+  std::vector<std::string> LogMessages() { return Kestrel20ImpExp::testing::RunLogMessages(s_.cx.ImportLogPath); }
   bool Logged(const std::string& message) {
     for (const auto& m : LogMessages())
       if (m == message) return true;
@@ -151,20 +154,20 @@ class HeaderImportTest : public ::testing::Test {
 
   TempFolder t_;
   std::shared_ptr<store::Connection> store_;
-  ImportState s_;
+  ImportParts s_;
   std::string imported_;
 };
 
 TEST_F(HeaderImportTest, RootProfileWithAFreeVrcKeepsItAndGetsOneChainRow) {
   Prepare({{5, 40, 0}}, {{5, "X40"}});
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
-  EXPECT_EQ(s_.Error.ErrorNumber, 0);
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
+  EXPECT_EQ(s_.r.Error.ErrorNumber, 0);
   EXPECT_EQ(imported_, ",40");
   EXPECT_EQ(Header(40), (std::vector<std::string>{"X40", "c", "ab1", "", "", "", "N", "1", "Ledger profile 5",
                                                   "Ledger", "LGB", "EXC"}));
   EXPECT_EQ(Chain(40), (std::vector<ChainRow>{{1, "X40", "c", "ab1", 40}}));
   EXPECT_EQ(Count("qzmap105"), 0) << "no revision information";
-  EXPECT_EQ(s_.ImportedProfiles, "40_X40_c_ab1");
+  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_X40_c_ab1");
   EXPECT_TRUE(Logged("Imported profiles: 40_X40_c_ab1"));
   EXPECT_EQ(Count("qzmap100 where mprf = 5"), 0) << "the pack's own number is not used";
 }
@@ -172,11 +175,11 @@ TEST_F(HeaderImportTest, RootProfileWithAFreeVrcKeepsItAndGetsOneChainRow) {
 TEST_F(HeaderImportTest, TakenVrcGetsTheNextFreeImportCustomerCode) {
   StoreProfile(12, "X40");
   Prepare({{5, 40, 0}}, {{5, "X40"}});
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Header(40)[2], "imp1");
   EXPECT_EQ(Chain(40), (std::vector<ChainRow>{{1, "X40", "c", "imp1", 40}}));
-  EXPECT_EQ(s_.ImportedProfiles, "40_X40_c_imp1") << "the rule loaders follow the new VRC";
-  EXPECT_EQ(s_.HeaderMap, std::vector<std::string>{"40_X40_c_imp1"});
+  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_X40_c_imp1") << "the rule loaders follow the new VRC";
+  EXPECT_EQ(s_.r.HeaderMap, std::vector<std::string>{"40_X40_c_imp1"});
   EXPECT_TRUE(Logged("VRC from Logic pack: 40_X40_c_ab1"));
   EXPECT_TRUE(Logged("Generated VRC: 40_X40_c_imp1"));
 
@@ -184,9 +187,9 @@ TEST_F(HeaderImportTest, TakenVrcGetsTheNextFreeImportCustomerCode) {
   store_->Execute("delete from qzmap101 where mprf = 40");
   store_->Execute("update qzmap100 set mprf = 13 where mprf = 40");
   Prepare({{5, 40, 0}}, {{5, "X40"}});
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Header(40)[2], "imp2");
-  EXPECT_EQ(s_.ImportedProfiles, "40_X40_c_imp2");
+  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_X40_c_imp2");
 }
 
 TEST_F(HeaderImportTest, ImportCustomerCodesStayFourCharactersAndRunOut) {
@@ -203,41 +206,41 @@ TEST_F(HeaderImportTest, ImportCustomerCodesStayFourCharactersAndRunOut) {
     }
     b.Commit();
   }
-  EXPECT_TRUE(VRCExists(s_, "40_X40_c_ab1"));
-  EXPECT_FALSE(VRCExists(s_, "40_X40_c_im10"));
-  EXPECT_EQ(GenerateImportVRC(s_, "40_X40_c_ab1"), "40_X40_c_im10");
+  EXPECT_TRUE(VRCExists(s_.cx, "40_X40_c_ab1"));
+  EXPECT_FALSE(VRCExists(s_.cx, "40_X40_c_im10"));
+  EXPECT_EQ(GenerateImportVRC(s_.cx, "40_X40_c_ab1"), "40_X40_c_im10");
   store_->Execute("insert into qzmap100 (mprf, vers, rele, cust) values (1010, 'X40', 'c', 'im10')");
-  EXPECT_EQ(GenerateImportVRC(s_, "40_X40_c_ab1"), "40_X40_c_i100");
+  EXPECT_EQ(GenerateImportVRC(s_.cx, "40_X40_c_ab1"), "40_X40_c_i100");
   store_->Execute("insert into qzmap100 (mprf, vers, rele, cust) values (1100, 'X40', 'c', 'i100')");
-  EXPECT_EQ(GenerateImportVRC(s_, "40_X40_c_ab1"), "40_X40_c_ab1") << "every code taken: unchanged";
+  EXPECT_EQ(GenerateImportVRC(s_.cx, "40_X40_c_ab1"), "40_X40_c_ab1") << "every code taken: unchanged";
 
   // The header import then inserts a VRC the store holds: the insert is
   // refused and the trap reports it.
   Prepare({{5, 40, 0}}, {{5, "X40"}});
   EXPECT_FALSE(Run());
-  EXPECT_EQ(s_.Error.ErrorNumber, 899);
-  EXPECT_TRUE(s_.Error.ErrorDescription.starts_with("Unspecified Error : --ImportProfileHeaders-- "))
-      << s_.Error.ErrorDescription;
+  EXPECT_EQ(s_.r.Error.ErrorNumber, 899);
+  EXPECT_TRUE(s_.r.Error.ErrorDescription.starts_with("Unspecified Error : --ImportProfileHeaders-- "))
+      << s_.r.Error.ErrorDescription;
   EXPECT_TRUE(Header(40).empty());
-  EXPECT_EQ(s_.ImportedProfiles, "40_X40_c_ab1") << "the map stays as the failed walk found it";
+  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_X40_c_ab1") << "the map stays as the failed walk found it";
 }
 
 TEST_F(HeaderImportTest, UpdateVersionOnAnUnservedPairBecomesZ) {
   // The store serves LGA/EXB only; the profile goes to LGB/EXC.
   StoreProfile(12, "X40");
   Prepare({{5, 40, 0}}, {{5, "x40u"}});
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Header(40)[0], "x40Z");
   EXPECT_TRUE(Logged("Present VRC name: 40_x40u_c_ab1"));
   EXPECT_TRUE(Logged("Generated VRC: 40_x40Z_c_ab1"));
-  EXPECT_EQ(s_.ImportedProfiles, "40_x40Z_c_ab1");
+  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_x40Z_c_ab1");
 
   // When the "Z" version is taken as well, it gets a generated customer code.
   store_->Execute("delete from qzmap100 where mprf = 40");
   store_->Execute("delete from qzmap101 where mprf = 40");
   StoreProfile(13, "X41Z", "ab1", 0, "LGA", "EXB");
   Prepare({{5, 41, 0}}, {{5, "X41U"}});
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Header(41)[0], "X41Z");
   EXPECT_EQ(Header(41)[2], "imp1");
 }
@@ -245,7 +248,7 @@ TEST_F(HeaderImportTest, UpdateVersionOnAnUnservedPairBecomesZ) {
 TEST_F(HeaderImportTest, UpdateVersionStaysWhereThePairIsServed) {
   StoreProfile(12, "X40U", "ab1", 0, "LGB", "EXC");
   Prepare({{5, 40, 0}}, {{5, "X41U"}});
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Header(40)[0], "X41U") << "served pair, all versions updates, no parent: nothing renamed";
 }
 
@@ -254,21 +257,21 @@ TEST_F(HeaderImportTest, DerivedProfileOnAServedPairGetsAnUpdateVersion) {
   // derived from it.
   StoreProfile(10, "X40", "ab1", 0, "LGB", "EXC");
   Prepare({{5, 41, 10}}, {{5, "X41"}});
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Header(41), (std::vector<std::string>{"X41U", "c", "ab1", "X40", "c", "ab1", "N", "2",
                                                   "Ledger profile 5", "Ledger", "LGB", "EXC"}));
   EXPECT_EQ(Chain(41), (std::vector<ChainRow>{{1, "X41U", "c", "ab1", 41}, {2, "X40", "c", "ab1", 10}}));
   EXPECT_TRUE(Logged("Present VRC name: 41_X41_c_ab1"));
   EXPECT_TRUE(Logged("VRC Name for Update Profile: 41_X41U_c_ab1"));
-  EXPECT_EQ(s_.ImportedProfiles, "41_X41U_c_ab1");
+  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "41_X41U_c_ab1");
 }
 
 TEST_F(HeaderImportTest, UpdateVersionsRunThroughTheirSequenceAndRunOut) {
-  EXPECT_EQ(GenerateUpdateVRC(s_, "41_X41_c_ab1"), "41_X41U_c_ab1");
-  EXPECT_EQ(GenerateUpdateVRC(s_, "41_X4175_c_ab1"), "41_X41U_c_ab1") << "first three characters and U";
+  EXPECT_EQ(GenerateUpdateVRC(s_.cx, "41_X41_c_ab1"), "41_X41U_c_ab1");
+  EXPECT_EQ(GenerateUpdateVRC(s_.cx, "41_X4175_c_ab1"), "41_X41U_c_ab1") << "first three characters and U";
   StoreProfile(20, "X41U");
   StoreProfile(21, "X42U");
-  EXPECT_EQ(GenerateUpdateVRC(s_, "41_X41_c_ab1"), "41_X43U_c_ab1");
+  EXPECT_EQ(GenerateUpdateVRC(s_.cx, "41_X41_c_ab1"), "41_X43U_c_ab1");
   {
     // The sequence names X43U ... X49U twice (as 3 ... 9 and as 43 ... 49).
     std::set<std::string> taken{"X41U", "X42U", "X10U"};  // stored above, or left free
@@ -281,9 +284,9 @@ TEST_F(HeaderImportTest, UpdateVersionsRunThroughTheirSequenceAndRunOut) {
     }
     b.Commit();
   }
-  EXPECT_EQ(GenerateUpdateVRC(s_, "41_X41_c_ab1"), "41_X10U_c_ab1");
+  EXPECT_EQ(GenerateUpdateVRC(s_.cx, "41_X41_c_ab1"), "41_X10U_c_ab1");
   store_->Execute("insert into qzmap100 (mprf, vers, rele, cust) values (110, 'X10U', 'c', 'ab1')");
-  EXPECT_EQ(GenerateUpdateVRC(s_, "41_X41_c_ab1"), "");
+  EXPECT_EQ(GenerateUpdateVRC(s_.cx, "41_X41_c_ab1"), "");
 
   // The header import reports the give-up and inserts nothing for the profile.
   store_->Execute("update qzmap100 set sapp = 'LGB', tapp = 'EXC' where mprf = 110");
@@ -291,16 +294,16 @@ TEST_F(HeaderImportTest, UpdateVersionsRunThroughTheirSequenceAndRunOut) {
                   "'ab1')");
   Prepare({{5, 41, 10}}, {{5, "X41"}});
   EXPECT_FALSE(Run());
-  EXPECT_EQ(s_.Error.ErrorNumber, Number(Ours::UpdateVrcExhausted));
-  EXPECT_EQ(s_.Error.ErrorDescription, std::string(DefaultText(Ours::UpdateVrcExhausted)) + ": 41_X41_c_ab1");
+  EXPECT_EQ(s_.r.Error.ErrorNumber, Number(Ours::UpdateVrcExhausted));
+  EXPECT_EQ(s_.r.Error.ErrorDescription, std::string(DefaultText(Ours::UpdateVrcExhausted)) + ": 41_X41_c_ab1");
   EXPECT_TRUE(Header(41).empty());
-  EXPECT_EQ(s_.ImportedProfiles, "41_X41_c_ab1");
+  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "41_X41_c_ab1");
 }
 
 TEST_F(HeaderImportTest, RevisionInformationGivesTheDevelopmentVrc) {
-  s_.ManifestRevisions = true;
+  s_.r.Manifest.revisions = true;
   Prepare({{5, 40, 0}}, {{5, "X40"}});
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Header(40)[6], "Y");
   auto rs = store_->OpenRecordset("select mprf, vers, rele, cust, dver, drel, dcus from qzmap105");
   ASSERT_FALSE(rs->IsEOF());
@@ -316,8 +319,8 @@ TEST_F(HeaderImportTest, ChildUnderAStoredParentGetsItsWholeChain) {
   StoreProfile(10, "X10");
   StoreProfile(20, "X20", "ab1", 10);
   Prepare({{5, 30, 20}}, {{5, "X30"}});
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
-  EXPECT_EQ(s_.Error.ErrorNumber, 0);
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
+  EXPECT_EQ(s_.r.Error.ErrorNumber, 0);
   const auto h = Header(30);
   ASSERT_FALSE(h.empty());
   EXPECT_EQ(std::vector<std::string>(h.begin() + 3, h.begin() + 8),
@@ -329,14 +332,14 @@ TEST_F(HeaderImportTest, ChildUnderAStoredParentGetsItsWholeChain) {
 TEST_F(HeaderImportTest, PackParentAndChildAreImportedRootFirst) {
   // The header file lists the child first; the map, reversed, the root first.
   Prepare({{5, 40, 0}, {7, 41, 40}}, {{7, "X41"}, {5, "X40"}});
-  EXPECT_EQ(s_.HeaderMap, (std::vector<std::string>{"40_X40_c_ab1", "41_X41_c_ab1"}));
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
+  EXPECT_EQ(s_.r.HeaderMap, (std::vector<std::string>{"40_X40_c_ab1", "41_X41_c_ab1"}));
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(imported_, ",40,41");
   // Profile 40 now serves the pair with a released version: 41, derived
   // from it, is stored as its update.
   EXPECT_EQ(Chain(41), (std::vector<ChainRow>{{1, "X41U", "c", "ab1", 41}, {2, "X40", "c", "ab1", 40}}));
   EXPECT_EQ(Header(41)[7], "2");
-  EXPECT_EQ(s_.ImportedProfiles, "40_X40_c_ab1\x01" "41_X41U_c_ab1");
+  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_X40_c_ab1\x01" "41_X41U_c_ab1");
 }
 
 TEST_F(HeaderImportTest, OwnerIsStoredEncipheredAndAssignedWhenTheStoreKnowsTheUser) {
@@ -345,7 +348,7 @@ TEST_F(HeaderImportTest, OwnerIsStoredEncipheredAndAssignedWhenTheStoreKnowsTheU
           {{5, "X40"}, {6, "X50", "c", "ab1", "rkowalski"}, {8, "X60", "c", "ab1", "jmartin"}});
   // Profile 60 is already assigned to its owner.
   store_->Execute("insert into qzusr110 (usrn, mprf) values (cast('jmartin' as blob), cast(60 as blob))");
-  ASSERT_TRUE(Run()) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
 
   auto owner = store_->OpenRecordset("select cast(ownr as text) from qzmap100 where mprf = 50");
   const std::string stored = owner->Fields(0).Text();
@@ -366,16 +369,16 @@ TEST_F(HeaderImportTest, MissingHeaderLineStopsTheWalkButSucceeds) {
   Prepare({{5, 40, 0}, {6, 41, 0}, {7, 42, 0}}, {{7, "X42"}, {6, "X41"}, {5, "X40"}});
   // The line of pack profile 6 is lost.
   WriteHeaderFile({PackHeader{7, "X42"}.Fields(), PackHeader{5, "X40"}.Fields()});
-  const std::string before = s_.ImportedProfiles;
+  const std::string before = ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator);
   EXPECT_TRUE(Run());
-  EXPECT_EQ(s_.Error.ErrorNumber, 100);
-  EXPECT_EQ(s_.Error.ErrorDescription, "QZMAP100 entry not present in the profile mapping");
+  EXPECT_EQ(s_.r.Error.ErrorNumber, 100);
+  EXPECT_EQ(s_.r.Error.ErrorDescription, "QZMAP100 entry not present in the profile mapping");
   EXPECT_EQ(Header(40)[2], "imp1");
   EXPECT_TRUE(Header(41).empty());
   EXPECT_TRUE(Header(42).empty()) << "profiles after the missing one are untouched";
   EXPECT_EQ(imported_, ",40");
-  EXPECT_EQ(s_.ImportedProfiles, before);
-  EXPECT_EQ(s_.HeaderMap, (std::vector<std::string>{"40_X40_c_ab1", "41_X41_c_ab1", "42_X42_c_ab1"}));
+  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), before);
+  EXPECT_EQ(s_.r.HeaderMap, (std::vector<std::string>{"40_X40_c_ab1", "41_X41_c_ab1", "42_X42_c_ab1"}));
 }
 
 TEST_F(HeaderImportTest, CorruptHeaderLineFailsWith100) {
@@ -384,8 +387,8 @@ TEST_F(HeaderImportTest, CorruptHeaderLineFailsWith100) {
   fields.pop_back();
   WriteHeaderFile({fields});
   EXPECT_FALSE(Run());
-  EXPECT_EQ(s_.Error.ErrorNumber, 100);
-  EXPECT_EQ(s_.Error.ErrorDescription, kHeaderLineCorrupt);
+  EXPECT_EQ(s_.r.Error.ErrorNumber, 100);
+  EXPECT_EQ(s_.r.Error.ErrorDescription, kHeaderLineCorrupt);
   EXPECT_TRUE(Header(40).empty());
 }
 
@@ -395,27 +398,27 @@ TEST_F(HeaderImportTest, ChainFailureIsLeftInTheStateAndTheOwnerStillAssigned) {
   store_->Execute("insert into qzmap101 (mprf, levl, vers, rele, cust, pprf) values (40, 1, 'X9', 'c', 'ab1', 40)");
   Prepare({{5, 40, 0}}, {{5, "X40"}});
   EXPECT_TRUE(Run());
-  EXPECT_EQ(s_.Error.ErrorNumber, 801);
+  EXPECT_EQ(s_.r.Error.ErrorNumber, 801);
   EXPECT_EQ(Header(40)[0], "X40");
   EXPECT_EQ(Count("qzusr110"), 1);
 }
 
 TEST_F(HeaderImportTest, MissingHeaderFileEndsInTheTrap) {
   Prepare({{5, 40, 0}}, {{5, "X40"}});
-  files::DeleteFile(files::Join(s_.Path, "Qzmap100.dat"));
+  files::DeleteFile(files::Join(s_.o.Path, "Qzmap100.dat"));
   EXPECT_FALSE(Run());
-  EXPECT_EQ(s_.Error.ErrorNumber, 899);
-  EXPECT_EQ(s_.Error.ErrorDescription, "Unspecified Error : --ImportProfileHeaders-- 53   File not found");
+  EXPECT_EQ(s_.r.Error.ErrorNumber, 899);
+  EXPECT_EQ(s_.r.Error.ErrorDescription, "Unspecified Error : --ImportProfileHeaders-- 53   File not found");
 }
 
 TEST_F(HeaderImportTest, VersionsOfAPairComeJoined) {
   std::string versions = "stale";
-  EXPECT_FALSE(VersionsWithApplications(s_, "LGB", "EXC", versions));
+  EXPECT_FALSE(VersionsWithApplications(s_.cx, "LGB", "EXC", versions));
   EXPECT_EQ(versions, "");
   StoreProfile(10, "X40", "ab1", 0, "LGB", "EXC");
   StoreProfile(11, "X41U", "ab1", 0, "LGB", "EXC");
   StoreProfile(12, "X50", "ab1", 0, "LGB", "EXD");
-  EXPECT_TRUE(VersionsWithApplications(s_, "LGB", "EXC", versions));
+  EXPECT_TRUE(VersionsWithApplications(s_.cx, "LGB", "EXC", versions));
   auto pieces = text::Split(versions, "|");
   std::sort(pieces.begin(), pieces.end());
   EXPECT_EQ(pieces, (std::vector<std::string>{"X40", "X41U"}));

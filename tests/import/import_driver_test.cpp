@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 
 #include "component/errors_ours.h"
+#include "import/entry_points.h"
 #include "import/import_driver.h"
 #include "selection_fixture.h"
 
@@ -33,9 +34,11 @@ class ImportDriverTest : public SelectionFixture {
     bool result;
     std::string message;
   };
+  // ImportLogicPack on the fixture's options, context and results, so that
+  // the plan and the manifest's options it leaves can be read.
   Outcome Import(std::string details) {
     Outcome o;
-    o.result = Object().ImportLogicPack(details, o.message);
+    o.result = detail::ImportLogicPack(Options(), Context(), Results(), details, o.message);
     return o;
   }
   static std::string PackDetails() {
@@ -58,14 +61,14 @@ TEST_F(ImportDriverTest, PlanWithoutRevisionInformation) {
   // The pack's application rows are narrower than their table and it holds
   // no rule files: the check before the first delete refuses it, after the plan.
   const std::string data_file = PackFolder() + "/qzddi100A.dat";
-  EXPECT_EQ(Object().get_ErrorNumber(), static_cast<int16_t>(Number(Ours::MalformedPackFile)));
-  EXPECT_EQ(Object().get_ErrorDescription(), "A pack file holds a line outside its format: " + data_file +
+  EXPECT_EQ(Error().NumberAsRead(), static_cast<int16_t>(Number(Ours::MalformedPackFile)));
+  EXPECT_EQ(Error().ErrorDescription, "A pack file holds a line outside its format: " + data_file +
                                                  ", line 1: a row of 3 fields where 5 are required, found "
                                                  "\"A\\x01Application A\\x010\"");
   const std::string refused = "Logic pack refused before anything was deleted: " + data_file + ", line 1";
-  EXPECT_EQ(o.message, Object().get_ErrorDescription() + " (" + refused + ")");
+  EXPECT_EQ(o.message, Error().ErrorDescription + " (" + refused + ")");
 
-  const auto& p = S().Plan;
+  const auto& p = Results().Plan;
   EXPECT_EQ(p.Size, 1);
   EXPECT_THAT(p.SourceProfiles[0], ElementsAre(3, 5));
   EXPECT_THAT(p.SourceProfiles[1], ElementsAre(0, 3));
@@ -74,15 +77,15 @@ TEST_F(ImportDriverTest, PlanWithoutRevisionInformation) {
   EXPECT_THAT(p.TargetProfiles[0], ElementsAre(13, 15));
   EXPECT_THAT(p.TargetProfiles[1], ElementsAre(0, 13));
   EXPECT_THAT(p.DevelopmentVRCs, ElementsAre("__", "__"));
-  EXPECT_FALSE(S().ManifestRevisions);
-  EXPECT_EQ(S().ManifestApplications, "A|B");
+  EXPECT_FALSE(Results().Manifest.revisions);
+  EXPECT_EQ(Results().Manifest.applications, "A|B");
 
   const std::string header(kPlanHeader);
   EXPECT_THAT(PlanLog(), ElementsAreArray({header, std::string("0---->3|A|B|0"), std::string("1---->5|A|B|3"), header,
                                            std::string("0---->13|A|B|0"), std::string("1---->15|A|B|13"),
                                            std::string("Development VRC"), std::string("0---->"),
                                            std::string("1---->"), std::string("Importing Logic pack ..."),
-                                           std::string("Checking logic pack ..."), Object().get_ErrorDescription(),
+                                           std::string("Checking logic pack ..."), Error().ErrorDescription,
                                            refused,
                                            std::string("----------------------------------End Import Logic "
                                                        "Pack----------------------------------")}));
@@ -91,8 +94,8 @@ TEST_F(ImportDriverTest, PlanWithoutRevisionInformation) {
 TEST_F(ImportDriverTest, PlanWithRevisionInformation) {
   WritePack(true);
   auto o = Import(PackDetails());
-  EXPECT_TRUE(S().ManifestRevisions);
-  EXPECT_THAT(S().Plan.DevelopmentVRCs, ElementsAre("d3_c_db1", "d5_c_db1"));
+  EXPECT_TRUE(Results().Manifest.revisions);
+  EXPECT_THAT(Results().Plan.DevelopmentVRCs, ElementsAre("d3_c_db1", "d5_c_db1"));
   auto log = PlanLog();
   auto at = std::find(log.begin(), log.end(), "Development VRC");
   ASSERT_NE(at, log.end());
@@ -116,10 +119,10 @@ TEST_F(ImportDriverTest, ListsOfDifferentLengthAreRefused) {
   auto o = Import(Details({"1|A|B|0|0|1", "2|A|B|1|0|1", "3|A|B|2|0|1"}, {"11|A|B|0|0|1", "12|A|B|11|0|1"}));
   EXPECT_FALSE(o.result);
   EXPECT_EQ(o.message, "Source and target number of profiles differ.");
-  EXPECT_EQ(Object().get_ErrorNumber(), 505);
-  EXPECT_EQ(Object().get_ErrorDescription(), o.message);
+  EXPECT_EQ(Error().NumberAsRead(), 505);
+  EXPECT_EQ(Error().ErrorDescription, o.message);
   EXPECT_THAT(LogMessages(), Contains(o.message));
-  EXPECT_EQ(S().Plan.Size, -1);
+  EXPECT_EQ(Results().Plan.Size, -1);
 }
 
 TEST_F(ImportDriverTest, RepeatedTargetIsRefusedBeforeTheManifestIsRead) {
@@ -127,7 +130,7 @@ TEST_F(ImportDriverTest, RepeatedTargetIsRefusedBeforeTheManifestIsRead) {
   auto o = Import(Details({"3|A|B|0|0|1", "5|A|B|3|0|1"}, {"12|A|B|0|0|1", "12|A|B|0|0|1"}));
   EXPECT_FALSE(o.result);
   EXPECT_EQ(o.message, "Profile Number 12 repeats in the target selection.");
-  EXPECT_EQ(Object().get_ErrorNumber(), 501);
+  EXPECT_EQ(Error().NumberAsRead(), 501);
   EXPECT_THAT(LogMessages(), Contains(o.message));
 }
 
@@ -135,8 +138,8 @@ TEST_F(ImportDriverTest, RejectedSelectionIsRefusedWithItsMessages) {
   auto o = Import(Details({"3|A|B|0|0|1"}, {"5|A|B|7|0|1"}));
   EXPECT_FALSE(o.result);
   EXPECT_EQ(o.message, "Profile Number (5) should be greater than the derived from profile (7) .<BR>");
-  EXPECT_EQ(Object().get_ErrorNumber(), 502);
-  EXPECT_EQ(Object().get_ErrorDescription(), o.message);
+  EXPECT_EQ(Error().NumberAsRead(), 502);
+  EXPECT_EQ(Error().ErrorDescription, o.message);
 }
 
 TEST_F(ImportDriverTest, DetailsWithoutSecondLineGiveTheReportUnlogged) {
@@ -145,8 +148,8 @@ TEST_F(ImportDriverTest, DetailsWithoutSecondLineGiveTheReportUnlogged) {
   EXPECT_FALSE(o.result);
   const std::string report = "Unexpected Error.Error Number: 9Description: Subscript out of range";
   EXPECT_EQ(o.message, report);
-  EXPECT_EQ(Object().get_ErrorDescription(), report);
-  EXPECT_EQ(Object().get_ErrorNumber(), 0);
+  EXPECT_EQ(Error().ErrorDescription, report);
+  EXPECT_EQ(Error().NumberAsRead(), 0);
   EXPECT_THAT(LogMessages(), Not(Contains(report)));
 }
 
@@ -156,18 +159,18 @@ TEST_F(ImportDriverTest, UnreadableManifestGivesTheReport) {
   auto o = Import(PackDetails());
   EXPECT_FALSE(o.result);
   EXPECT_EQ(o.message, "Unexpected Error.Error Number: 100Description: ExportMR.log could not be read.");
-  EXPECT_EQ(S().Plan.Size, -1);
+  EXPECT_EQ(Results().Plan.Size, -1);
 }
 
 TEST_F(ImportDriverTest, ManifestOptionsAreLoaded) {
   WritePack(false);
   WriteGoodManifest({"Qzmap100.dat"}, {"A", "B", "C"}, "ExportRevisions=1", "ExportToNewProfile=21");
-  ASSERT_TRUE(detail::ReadLogicPackManifest(S()));
-  EXPECT_EQ(S().ManifestApplications, "A|B|C");
-  EXPECT_TRUE(S().ManifestRevisions);
-  EXPECT_TRUE(S().ManifestNewProfile);
-  EXPECT_EQ(S().ManifestNewProfileNumber, 21);
-  EXPECT_FALSE(S().ManifestForSync);
+  ASSERT_TRUE(detail::ReadLogicPackManifest(Options(), Results().Manifest));
+  EXPECT_EQ(Results().Manifest.applications, "A|B|C");
+  EXPECT_TRUE(Results().Manifest.revisions);
+  EXPECT_TRUE(Results().Manifest.new_profile);
+  EXPECT_EQ(Results().Manifest.new_profile_number, 21);
+  EXPECT_FALSE(Results().Manifest.for_sync);
 }
 
 TEST_F(ImportDriverTest, DevelopmentVrcOfAPackProfile) {
@@ -175,21 +178,21 @@ TEST_F(ImportDriverTest, DevelopmentVrcOfAPackProfile) {
   std::vector<std::string> vrc = {"stale"};
   int32_t mprf = 5;
   // The manifest has not been read: no revision information is known.
-  EXPECT_FALSE(Object().GetDevelopmentVRC(mprf, vrc));
-  EXPECT_EQ(Object().get_ErrorNumber(), 250);
-  EXPECT_EQ(Object().get_ErrorDescription(), "The profile is not SCM Enabled.");
+  EXPECT_FALSE(detail::GetDevelopmentVRC(Options(), Results().Manifest, Error(), mprf, vrc));
+  EXPECT_EQ(Error().NumberAsRead(), 250);
+  EXPECT_EQ(Error().ErrorDescription, "The profile is not SCM Enabled.");
 
-  S().ManifestRevisions = true;
-  ASSERT_TRUE(Object().GetDevelopmentVRC(mprf, vrc));
+  Results().Manifest.revisions = true;
+  ASSERT_TRUE(detail::GetDevelopmentVRC(Options(), Results().Manifest, Error(), mprf, vrc));
   EXPECT_THAT(vrc, ElementsAre("d5", "c", "db1"));
   mprf = 9;
-  ASSERT_TRUE(Object().GetDevelopmentVRC(mprf, vrc));
+  ASSERT_TRUE(detail::GetDevelopmentVRC(Options(), Results().Manifest, Error(), mprf, vrc));
   EXPECT_THAT(vrc, ElementsAre("", "", ""));
 
   files::DeleteFile(files::Join(PackFolder(), "Qzmap105.dat"));
-  EXPECT_FALSE(Object().GetDevelopmentVRC(mprf, vrc));
-  EXPECT_EQ(Object().get_ErrorNumber(), 299);
-  EXPECT_EQ(Object().get_ErrorDescription(), "Could Not get Development VRC");
+  EXPECT_FALSE(detail::GetDevelopmentVRC(Options(), Results().Manifest, Error(), mprf, vrc));
+  EXPECT_EQ(Error().NumberAsRead(), 299);
+  EXPECT_EQ(Error().ErrorDescription, "Could Not get Development VRC");
 }
 
 }  // namespace

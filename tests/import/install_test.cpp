@@ -11,9 +11,12 @@
 #include "import/install.h"
 #include "store/connection.h"
 #include "support/temp_folder.h"
+#include "import_parts.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
+
+using testing::ImportParts;
 
 using kestrel::testing::TempFolder;
 using kestrel::testing::WriteFile;
@@ -25,22 +28,17 @@ std::shared_ptr<Registry> RegistryWith(const TempFolder& t, const std::string& c
   return std::make_shared<RegistryFile>(t / "registry.ini");
 }
 
-TEST(InstallationLookupTest, ReadsTheFolderAndCreationBuildsTheLogPaths) {
+TEST(InstallationLookupTest, ReadsTheFolderAndCreationKeepsIt) {
   TempFolder t;
   auto registry = RegistryWith(t, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=/srv/lumo\n");
-  ImportState s;
-  s.RegistryComponent = registry;
+  ImportParts s;
+  s.cx.RegistryComponent = registry;
   std::string path = "before";
-  EXPECT_TRUE(GetLumoInstallationPath(s, path));
+  EXPECT_TRUE(GetLumoInstallationPath(s.cx, s.r.Error, path));
   EXPECT_EQ(path, "/srv/lumo");
-  EXPECT_EQ(s.Error.ErrorNumber, 0);
+  EXPECT_EQ(s.r.Error.ErrorNumber, 0);
 
   clsImport object(registry);
-  const ImportState& state = StateOf(object);
-  EXPECT_EQ(state.InstallationPath, "/srv/lumo");
-  EXPECT_EQ(state.ImportLogPath, "/srv/lumo/LumoStudio/tmp/importmr.log");
-  EXPECT_EQ(state.BulkLogPath, "/srv/lumo/LumoStudio/tmp/Lumo22ImportLog.log");
-  EXPECT_EQ(state.BulkErrorLogPath, "/srv/lumo/LumoStudio/tmp/Lumo22ErrLog.log");
   std::string again;
   EXPECT_TRUE(object.GetLumoInstallationPath(again));
   EXPECT_EQ(again, "/srv/lumo");
@@ -51,13 +49,13 @@ TEST(InstallationLookupTest, MissingValueGives505AndLeavesTheArgument) {
   for (auto registry :
        {RegistryWith(t, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nVersion=2.0\n"),
         std::static_pointer_cast<Registry>(std::make_shared<RegistryFile>(t / "no-such-file.ini"))}) {
-    ImportState s;
-    s.RegistryComponent = registry;
+    ImportParts s;
+    s.cx.RegistryComponent = registry;
     std::string path = "before";
-    EXPECT_FALSE(GetLumoInstallationPath(s, path));
+    EXPECT_FALSE(GetLumoInstallationPath(s.cx, s.r.Error, path));
     EXPECT_EQ(path, "before");
-    EXPECT_EQ(s.Error.ErrorNumber, 505);
-    EXPECT_EQ(s.Error.ErrorDescription, kNotFound);
+    EXPECT_EQ(s.r.Error.ErrorNumber, 505);
+    EXPECT_EQ(s.r.Error.ErrorDescription, kNotFound);
 
     try {
       clsImport object(registry);
@@ -71,18 +69,18 @@ TEST(InstallationLookupTest, MissingValueGives505AndLeavesTheArgument) {
 
 TEST(InstallationLookupTest, AFailingRegistryGivesItsOwnNumberAndText) {
   TempFolder t;
-  ImportState s;
+  ImportParts s;
   // A folder in place of the registry file cannot be read.
-  s.RegistryComponent = std::make_shared<RegistryFile>(t.path());
+  s.cx.RegistryComponent = std::make_shared<RegistryFile>(t.path());
   std::string path = "before";
-  EXPECT_FALSE(GetLumoInstallationPath(s, path));
-  EXPECT_EQ(s.Error.ErrorNumber, EISDIR);
-  EXPECT_EQ(s.Error.ErrorDescription, std::string("Is a directory. ") + kNotFound);
+  EXPECT_FALSE(GetLumoInstallationPath(s.cx, s.r.Error, path));
+  EXPECT_EQ(s.r.Error.ErrorNumber, EISDIR);
+  EXPECT_EQ(s.r.Error.ErrorDescription, std::string("Is a directory. ") + kNotFound);
 
-  s.RegistryComponent = nullptr;
-  EXPECT_FALSE(GetLumoInstallationPath(s, path));
-  EXPECT_EQ(s.Error.ErrorNumber, 429);
-  EXPECT_EQ(s.Error.ErrorDescription, std::string("ActiveX component can't create object. ") + kNotFound);
+  s.cx.RegistryComponent = nullptr;
+  EXPECT_FALSE(GetLumoInstallationPath(s.cx, s.r.Error, path));
+  EXPECT_EQ(s.r.Error.ErrorNumber, 429);
+  EXPECT_EQ(s.r.Error.ErrorDescription, std::string("ActiveX component can't create object. ") + kNotFound);
   EXPECT_EQ(path, "before");
 }
 
@@ -99,10 +97,10 @@ TEST(InstallationLookupTest, DefaultCreationReadsTheFileNamedByTheEnvironment) {
 class IISSettingTest : public ::testing::Test {
  protected:
   std::string Read(const std::optional<std::string>& config) {
-    ImportState s;
-    s.InstallationPath = t_.path();
+    ImportParts s;
+    s.cx.InstallationPath = t_.path();
     if (config) WriteFile(t_ / "LumoStudio/bin/LumoConfig.ini", *config);
-    return ReadIISSetting(s);
+    return ReadIISSetting(s.cx);
   }
   TempFolder t_;
 };

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "component/files.h"
-#include "component/import_state.h"
+#include "import_parts.h"
 #include "import/plan_lookups.h"
 #include "pack/layout.h"
 #include "pack/record_writer.h"
@@ -62,9 +62,9 @@ class LoaderFixture : public ::testing::Test {
     store_ = store::CreateStore(t_ / "profiles.db");
     pack_ = t_ / "pack";
     files::CreateFolders(pack_);
-    s_.DataConnection = store_;
-    s_.Path = pack_;
-    s_.LastModifiedUser = "jdoe";
+    s_.cx.DataConnection = store_;
+    s_.o.Path = pack_;
+    s_.o.LastModifiedUser = "jdoe";
   }
 
   void SetPlan(const std::vector<PlanEntry>& entries) {
@@ -81,7 +81,7 @@ class LoaderFixture : public ::testing::Test {
       p.DevelopmentVRCs.push_back(e.development);
     }
     p.Size = static_cast<int32_t>(entries.size()) - 1;
-    s_.Plan = std::move(p);
+    s_.r.Plan = std::move(p);
   }
 
   // Writes a pack file through the tagged record writer; the file name is the
@@ -125,7 +125,7 @@ class LoaderFixture : public ::testing::Test {
   kestrel::testing::TempFolder t_;
   std::shared_ptr<store::Connection> store_;
   std::string pack_;
-  ImportState s_;
+  ImportParts s_;
 };
 
 }  // namespace Kestrel20ImpExp::detail::testing

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include "component/errors_ours.h"
+#include "import/entry_points.h"
 #include "selection_fixture.h"
 
 namespace Kestrel20ImpExp::testing {
@@ -65,7 +66,11 @@ TEST_F(PackDetailsTest, AnnouncedNumberTakesItsParentFromTheStore) {
   std::string details;
   ASSERT_TRUE(Show(details)) << Object().get_ErrorDescription();
   EXPECT_EQ(details, Details({"5|A|B|0|0|1"}, {"7*|A|B|4|0|1"}));
-  EXPECT_EQ(S().ManifestNewProfileNumber, 7);
+  // The step records the announced number with the manifest's options.
+  std::string again;
+  ASSERT_TRUE(detail::ShowLogicPackDetails(Options(), Context(), Results().Manifest, Error(), again));
+  EXPECT_EQ(again, details);
+  EXPECT_EQ(Results().Manifest.new_profile_number, 7);
 }
 
 TEST_F(PackDetailsTest, ParentOfAStoredProfileComesFromTheStoreWhenThePackHasNone) {

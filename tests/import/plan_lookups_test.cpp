@@ -5,9 +5,12 @@
 #include "component/error.h"
 #include "import/plan_lookups.h"
 #include "store/connection.h"
+#include "import_parts.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
+
+using testing::ImportParts;
 
 struct PlanEntry {
   int32_t source, source_parent;
@@ -16,7 +19,7 @@ struct PlanEntry {
   std::string target_sapp, target_tapp;
 };
 
-void SetPlan(ImportState& s, const std::vector<PlanEntry>& entries) {
+void SetPlan(ImportParts& s, const std::vector<PlanEntry>& entries) {
   ImportPlan p;
   for (const auto& e : entries) {
     p.SourceProfiles[0].push_back(e.source);
@@ -30,7 +33,7 @@ void SetPlan(ImportState& s, const std::vector<PlanEntry>& entries) {
     p.DevelopmentVRCs.push_back("__");
   }
   p.Size = static_cast<int32_t>(entries.size()) - 1;
-  s.Plan = p;
+  s.r.Plan = p;
 }
 
 std::string HeaderLine(const std::string& mprf, size_t fields = 18) {
@@ -43,33 +46,33 @@ std::string HeaderLine(const std::string& mprf, size_t fields = 18) {
 }
 
 TEST(PlanLookupTest, MapsBothWaysTakingTheFirstMatch) {
-  ImportState s;
-  EXPECT_EQ(MapSourceProfile(s, 5), 0) << "empty plan";
-  EXPECT_EQ(MapTargetProfile(s, 5), 0);
+  ImportParts s;
+  EXPECT_EQ(MapSourceProfile(s.r.Plan, 5), 0) << "empty plan";
+  EXPECT_EQ(MapTargetProfile(s.r.Plan, 5), 0);
 
   // Pack profile 5 appears twice (a hand-made selection): the first entry wins.
   SetPlan(s, {{5, 0, "LGA", "EXB", 40, 0, "LGB", "EXC"},
               {7, 5, "LGA", "EXB", 41, 40, "LGB", "EXC"},
               {5, 0, "LGA", "EXB", 42, 0, "LGB", "EXC"}});
-  EXPECT_EQ(MapSourceProfile(s, 5), 40);
-  EXPECT_EQ(MapSourceProfile(s, 7), 41);
-  EXPECT_EQ(MapSourceProfile(s, 40), 0) << "a target number is not a source number";
-  EXPECT_EQ(MapTargetProfile(s, 41), 7);
-  EXPECT_EQ(MapTargetProfile(s, 42), 5);
-  EXPECT_EQ(MapTargetProfile(s, 7), 0);
+  EXPECT_EQ(MapSourceProfile(s.r.Plan, 5), 40);
+  EXPECT_EQ(MapSourceProfile(s.r.Plan, 7), 41);
+  EXPECT_EQ(MapSourceProfile(s.r.Plan, 40), 0) << "a target number is not a source number";
+  EXPECT_EQ(MapTargetProfile(s.r.Plan, 41), 7);
+  EXPECT_EQ(MapTargetProfile(s.r.Plan, 42), 5);
+  EXPECT_EQ(MapTargetProfile(s.r.Plan, 7), 0);
 
   // Entries beyond the plan size do not count.
-  s.Plan.Size = 0;
-  EXPECT_EQ(MapSourceProfile(s, 7), 0);
-  EXPECT_EQ(MapTargetProfile(s, 41), 0);
+  s.r.Plan.Size = 0;
+  EXPECT_EQ(MapSourceProfile(s.r.Plan, 7), 0);
+  EXPECT_EQ(MapTargetProfile(s.r.Plan, 41), 0);
 }
 
 TEST(PlanLookupTest, HeaderLineTakesNumberAndApplicationsOfItsTargetEntry) {
-  ImportState s;
+  ImportParts s;
   SetPlan(s, {{5, 0, "LGA", "EXB", 40, 0, "LGB", "EXC"}, {7, 5, "LGA", "EXB", 41, 40, "LGD", "EXD"}});
   int32_t index = -1;
   std::vector<std::string> fields;
-  ASSERT_TRUE(ApplySelectionToHeader(s, HeaderLine(" 7 "), index, fields));
+  ASSERT_TRUE(ApplySelectionToHeader(s.r.Plan, s.o.FieldSeparator, s.r.Error, HeaderLine(" 7 "), index, fields));
   EXPECT_EQ(index, 1);
   ASSERT_EQ(fields.size(), 18u);
   EXPECT_EQ(fields[0], "41");
@@ -78,32 +81,32 @@ TEST(PlanLookupTest, HeaderLineTakesNumberAndApplicationsOfItsTargetEntry) {
   EXPECT_EQ(fields[3], "X40") << "the VRC stays the pack's";
   EXPECT_EQ(fields[12], "jmartin");
   EXPECT_EQ(fields[17], "Ledger");
-  EXPECT_EQ(s.Error.ErrorNumber, 0);
+  EXPECT_EQ(s.r.Error.ErrorNumber, 0);
 }
 
 TEST(PlanLookupTest, HeaderLineWithoutEighteenFieldsOrOutsideThePlanIsRefused) {
-  ImportState s;
+  ImportParts s;
   SetPlan(s, {{5, 0, "LGA", "EXB", 40, 0, "LGB", "EXC"}});
   int32_t index = -1;
   std::vector<std::string> fields;
   for (size_t width : {17u, 19u}) {
-    s.Error.Clear();
-    EXPECT_FALSE(ApplySelectionToHeader(s, HeaderLine("5", width), index, fields)) << width;
-    EXPECT_EQ(s.Error.ErrorNumber, 100);
-    EXPECT_EQ(s.Error.ErrorDescription, kHeaderLineCorrupt);
+    s.r.Error.Clear();
+    EXPECT_FALSE(ApplySelectionToHeader(s.r.Plan, s.o.FieldSeparator, s.r.Error, HeaderLine("5", width), index, fields)) << width;
+    EXPECT_EQ(s.r.Error.ErrorNumber, 100);
+    EXPECT_EQ(s.r.Error.ErrorDescription, kHeaderLineCorrupt);
   }
   EXPECT_EQ(index, -1);
 
-  s.Error.Clear();
+  s.r.Error.Clear();
   try {
-    ApplySelectionToHeader(s, HeaderLine("6"), index, fields);
+    ApplySelectionToHeader(s.r.Plan, s.o.FieldSeparator, s.r.Error, HeaderLine("6"), index, fields);
     ADD_FAILURE() << "profile 6 is not in the plan";
   } catch (const ComError& e) {
     EXPECT_EQ(e.number(), 100);
     EXPECT_EQ(e.description(), "The profile could not be found in user selected list.");
   }
   try {
-    ApplySelectionToHeader(s, HeaderLine("five"), index, fields);
+    ApplySelectionToHeader(s.r.Plan, s.o.FieldSeparator, s.r.Error, HeaderLine("five"), index, fields);
     ADD_FAILURE() << "not a number";
   } catch (const ComError& e) {
     EXPECT_EQ(e.number(), rt::TypeMismatch);
@@ -111,13 +114,13 @@ TEST(PlanLookupTest, HeaderLineWithoutEighteenFieldsOrOutsideThePlanIsRefused) {
 }
 
 TEST(HeaderMapTest, SettingTheMapRebuildsImportedProfiles) {
-  ImportState s;
-  SetHeaderMap(s, {"41_X41_c_ab1", "40_X40_c_imp1"});
-  EXPECT_EQ(s.ImportedProfiles, "41_X41_c_ab1\x01" "40_X40_c_imp1");
-  SetHeaderMap(s, {});
-  EXPECT_EQ(s.ImportedProfiles, "");
-  SetHeaderMap(s, {"40_X40_c_ab1"});
-  EXPECT_EQ(s.ImportedProfiles, "40_X40_c_ab1");
+  ImportParts s;
+  s.r.HeaderMap = {"41_X41_c_ab1", "40_X40_c_imp1"};
+  EXPECT_EQ(ImportedProfiles(s.r.HeaderMap, s.o.FieldSeparator), "41_X41_c_ab1\x01" "40_X40_c_imp1");
+  s.r.HeaderMap = {};
+  EXPECT_EQ(ImportedProfiles(s.r.HeaderMap, s.o.FieldSeparator), "");
+  s.r.HeaderMap = {"40_X40_c_ab1"};
+  EXPECT_EQ(ImportedProfiles(s.r.HeaderMap, s.o.FieldSeparator), "40_X40_c_ab1");
 }
 
 TEST(HeaderMapTest, EntriesSplitAndJoinAtUnderscore) {
@@ -138,17 +141,17 @@ TEST(HeaderMapTest, EntriesSplitAndJoinAtUnderscore) {
 }
 
 TEST(HeaderMapTest, FindsTheFirstEntryOfANumber) {
-  ImportState s;
-  EXPECT_FALSE(FindInHeaderMap(s, 40).has_value());
-  SetHeaderMap(s, {"41_X41_c_ab1", "40_X40_c_imp1", "40_X40_c_imp2"});
-  auto m = FindInHeaderMap(s, 40);
+  ImportParts s;
+  EXPECT_FALSE(FindInHeaderMap(s.r.HeaderMap, 40).has_value());
+  s.r.HeaderMap = {"41_X41_c_ab1", "40_X40_c_imp1", "40_X40_c_imp2"};
+  auto m = FindInHeaderMap(s.r.HeaderMap, 40);
   ASSERT_TRUE(m.has_value());
   EXPECT_EQ(m->Position, 1u);
   EXPECT_EQ(m->Entry.Cust, "imp1");
-  EXPECT_FALSE(FindInHeaderMap(s, 4).has_value());
+  EXPECT_FALSE(FindInHeaderMap(s.r.HeaderMap, 4).has_value());
 
-  SetHeaderMap(s, {"4x_X41_c_ab1"});
-  EXPECT_THROW(FindInHeaderMap(s, 4), ComError) << "a number that is not numeric fails";
+  s.r.HeaderMap = {"4x_X41_c_ab1"};
+  EXPECT_THROW(FindInHeaderMap(s.r.HeaderMap, 4), ComError) << "a number that is not numeric fails";
 }
 
 }  // namespace

@@ -9,9 +9,12 @@
 #include "import/run_log.h"
 #include "store/connection.h"
 #include "support/temp_folder.h"
+#include "import_parts.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
+
+using testing::ImportParts;
 
 using kestrel::testing::ReadFile;
 using kestrel::testing::TempFolder;
@@ -20,47 +23,47 @@ class RunLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(t_ / "LumoStudio/tmp");
-    s_.ImportLogPath = t_ / "LumoStudio/tmp/importmr.log";
+    s_.cx.ImportLogPath = t_ / "LumoStudio/tmp/importmr.log";
     SetClockForTesting([] { return DateTime{2024, 3, 5, 14, 7, 9}; });
   }
   void TearDown() override { SetClockForTesting({}); }
-  std::string Log() { return ReadFile(s_.ImportLogPath); }
+  std::string Log() { return ReadFile(s_.cx.ImportLogPath); }
 
   TempFolder t_;
-  ImportState s_;
+  ImportParts s_;
 };
 
 TEST_F(RunLogTest, CreatesTheLogThenAppends) {
-  ASSERT_FALSE(std::filesystem::exists(s_.ImportLogPath));
-  WriteImportLog(s_, kImportLogicPackBanner);
+  ASSERT_FALSE(std::filesystem::exists(s_.cx.ImportLogPath));
+  WriteImportLog(s_.cx, kImportLogicPackBanner);
   EXPECT_EQ(Log(), "2024-03-05 14:07:09 " + std::string(kImportLogicPackBanner) + "\r\n");
 
   SetClockForTesting([] { return DateTime{2024, 3, 5, 14, 7, 31}; });
-  WriteImportLog(s_, "Profile 12 imported as 40 (X41U_01_STD)");
+  WriteImportLog(s_.cx, "Profile 12 imported as 40 (X41U_01_STD)");
   EXPECT_EQ(Log(), "2024-03-05 14:07:09 " + std::string(kImportLogicPackBanner) +
                        "\r\n2024-03-05 14:07:31 Profile 12 imported as 40 (X41U_01_STD)\r\n");
 }
 
 TEST_F(RunLogTest, MessagesKeepTheirBytes) {
-  WriteImportLog(s_, "");
-  WriteImportLog(s_, "Profiles 12, 15 already exists<BR>M\xE9nage");
+  WriteImportLog(s_.cx, "");
+  WriteImportLog(s_.cx, "Profiles 12, 15 already exists<BR>M\xE9nage");
   EXPECT_EQ(Log(), "2024-03-05 14:07:09 \r\n2024-03-05 14:07:09 Profiles 12, 15 already exists<BR>M\xE9nage\r\n");
 }
 
 TEST_F(RunLogTest, AnUnwritableLogLosesTheLineSilently) {
-  s_.ImportLogPath = t_ / "missing-folder/importmr.log";
-  EXPECT_NO_THROW(WriteImportLog(s_, "lost"));
+  s_.cx.ImportLogPath = t_ / "missing-folder/importmr.log";
+  EXPECT_NO_THROW(WriteImportLog(s_.cx, "lost"));
   EXPECT_FALSE(std::filesystem::exists(t_ / "missing-folder"));
 
   // A folder where the log should be can be neither appended to nor replaced.
-  s_.ImportLogPath = t_ / "LumoStudio/tmp";
-  EXPECT_NO_THROW(WriteImportLog(s_, "lost"));
-  EXPECT_TRUE(std::filesystem::is_directory(s_.ImportLogPath));
+  s_.cx.ImportLogPath = t_ / "LumoStudio/tmp";
+  EXPECT_NO_THROW(WriteImportLog(s_.cx, "lost"));
+  EXPECT_TRUE(std::filesystem::is_directory(s_.cx.ImportLogPath));
 }
 
 TEST_F(RunLogTest, ReversesThreeElementsAndLogsThem) {
   std::vector<std::string> profiles{"10_X40_01_STD", "20_X41U_01_STD", "30_X42U_01_STD"};
-  ReverseStringArray(s_, profiles);
+  ReverseStringArray(s_.cx, profiles);
   EXPECT_EQ(profiles, (std::vector<std::string>{"30_X42U_01_STD", "20_X41U_01_STD", "10_X40_01_STD"}));
   EXPECT_EQ(Log(),
             "2024-03-05 14:07:09 Sorting array ...\r\n"
@@ -71,15 +74,15 @@ TEST_F(RunLogTest, ReversesThreeElementsAndLogsThem) {
 
 TEST_F(RunLogTest, FewerThanTwoElementsStayAndLogNothing) {
   std::vector<std::string> one{"a"};
-  ReverseStringArray(s_, one);
+  ReverseStringArray(s_.cx, one);
   EXPECT_EQ(one, std::vector<std::string>{"a"});
   std::vector<std::string> none;
-  ReverseStringArray(s_, none);
+  ReverseStringArray(s_.cx, none);
   EXPECT_TRUE(none.empty());
-  EXPECT_FALSE(std::filesystem::exists(s_.ImportLogPath));
+  EXPECT_FALSE(std::filesystem::exists(s_.cx.ImportLogPath));
 
   std::vector<std::string> two{"a", "b"};
-  ReverseStringArray(s_, two);
+  ReverseStringArray(s_.cx, two);
   EXPECT_EQ(two, (std::vector<std::string>{"b", "a"}));
 }
 

@@ -12,7 +12,9 @@
 
 #include "component/cls_import.h"
 #include "component/files.h"
-#include "component/import_state.h"
+#include "component/import_context.h"
+#include "component/import_options.h"
+#include "component/import_results.h"
 #include "component/registry.h"
 #include "component/value.h"
 #include "import/selection.h"
@@ -57,15 +59,27 @@ class SelectionFixture : public ::testing::Test {
     files::CreateFolders(install_ + "/LumoStudio/tmp");
     store_ = store::Connection::Create(tmp_ / "store.db");
     store::CreateSchema(*store_);
-    object_ = std::make_unique<clsImport>(std::make_shared<FixedRegistry>(install_));
+    auto registry = std::make_shared<FixedRegistry>(install_);
+    object_ = std::make_unique<clsImport>(registry);
     object_->putref_DataConnection(store_);
     pack_ = tmp_ / "pack";
     files::CreateFolder(pack_);
     object_->put_Path(pack_);
+
+    options_.Path = pack_;
+    context_.DataConnection = store_;
+    context_.RegistryComponent = registry;
+    context_.InstallationPath = install_;
+    context_.ImportLogPath = install_ + "/LumoStudio/tmp/importmr.log";
   }
 
   clsImport& Object() { return *object_; }
-  detail::ImportState& S() { return detail::StateOf(*object_); }
+  // What a clsImport on the same installation, store and pack works with, for
+  // the tests that call the import's steps themselves.
+  const detail::ImportOptions& Options() const { return options_; }
+  const detail::ImportContext& Context() const { return context_; }
+  detail::ImportResults& Results() { return results_; }
+  ErrorState& Error() { return results_.Error; }
   store::Connection& Store() { return *store_; }
   const std::string& PackFolder() const { return pack_; }
 
@@ -151,6 +165,9 @@ class SelectionFixture : public ::testing::Test {
   std::string install_, pack_;
   std::shared_ptr<store::Connection> store_;
   std::unique_ptr<clsImport> object_;
+  detail::ImportOptions options_;
+  detail::ImportContext context_;
+  detail::ImportResults results_;
 };
 
 }  // namespace Kestrel20ImpExp::testing

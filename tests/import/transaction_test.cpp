@@ -222,8 +222,9 @@ TEST_F(TransactionTest, DeleteProfileClearsItsSeventeenTablesOnly) {
   auto c = store::CreateStore(t_ / "s.db");
   StoreMarkerRows(*c, 20);
   StoreMarkerRows(*c, 30);
-  auto i = NewImport(c, t_ / "no-pack");
-  detail::DeleteProfile(detail::StateOf(*i), 20);
+  detail::ImportContext cx;
+  cx.DataConnection = c;
+  detail::DeleteProfile(cx, 20);
   for (std::string_view table : store::ProfileTables()) {
     EXPECT_EQ(RowsOfProfile(*c, table, 20), 0) << table;
     EXPECT_EQ(RowsOfProfile(*c, table, 30), 1) << table;
@@ -233,7 +234,7 @@ TEST_F(TransactionTest, DeleteProfileClearsItsSeventeenTablesOnly) {
   // A table that is missing is skipped; the others are still cleared.
   StoreMarkerRows(*c, 21);
   c->Execute("drop table qzmap130");
-  detail::DeleteProfile(detail::StateOf(*i), 21);
+  detail::DeleteProfile(cx, 21);
   for (std::string_view table : store::ProfileTables())
     if (table != "qzmap130") {
       EXPECT_EQ(RowsOfProfile(*c, table, 21), 0) << table;
@@ -241,14 +242,15 @@ TEST_F(TransactionTest, DeleteProfileClearsItsSeventeenTablesOnly) {
 }
 
 TEST_F(TransactionTest, DeleteApplicationClearsItsElevenTablesOnly) {
-  auto i = NewImport(demo_, t_ / "no-pack");
+  detail::ImportContext cx;
+  cx.DataConnection = demo_;
   std::map<std::string, int64_t> other;
   for (std::string_view table : store::ApplicationTables()) {
     const std::string t(table);
     other[t] = Count(*demo_, "select count(*) from " + t + " where appl<>'ACCX2'");
   }
   ASSERT_GT(Count(*demo_, "select count(*) from qzddi140 where appl='ACCX2'"), 0);
-  detail::DeleteApplication(detail::StateOf(*i), "ACCX2");
+  detail::DeleteApplication(cx, "ACCX2");
   EXPECT_EQ(store::ApplicationTables().size(), 11u);
   for (std::string_view table : store::ApplicationTables()) {
     const std::string t(table);
@@ -507,8 +509,21 @@ TEST_F(TransactionTest, CheckAloneOfAGoodPackChangesNothing) {
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.front(), "----------------------------------Check Logic Pack----------------------------------");
   EXPECT_EQ(log.back(), "Checking logic pack...done");
+
   // The header map the check built for itself is not left behind.
-  EXPECT_TRUE(detail::StateOf(*i).HeaderMap.empty());
+  detail::ImportOptions options;
+  options.Path = pack;
+  detail::ImportContext cx;
+  cx.DataConnection = demo_;
+  cx.InstallationPath = install_;
+  cx.ImportLogPath = install_ + "/LumoStudio/tmp/importmr.log";
+  detail::ImportResults results;
+  results.HeaderMap = {"30_X30_c_ab1"};
+  details = Unmarked(Proposal(*i));
+  EXPECT_TRUE(detail::CheckLogicPack(options, cx, results, details, message)) << message;
+  EXPECT_EQ(results.HeaderMap, std::vector<std::string>{"30_X30_c_ab1"});
+  EXPECT_EQ(results.Plan.Size + 1, static_cast<int32_t>(results.Plan.SourceProfiles[0].size()));
+  EXPECT_EQ(Dump(*demo_), before);
 }
 
 }  // namespace

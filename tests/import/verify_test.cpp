@@ -246,7 +246,7 @@ class MarkTest : public SelectionFixture {
   }
   std::string Mark(const std::string& entry, int32_t number) {
     std::string result;
-    detail::MarkSelectionEntry(S(), entry, number, result);
+    detail::MarkSelectionEntry(Context(), Error(), entry, number, result);
     EXPECT_EQ(number, 0) << "the number is used once";
     return result;
   }
@@ -269,10 +269,10 @@ TEST_F(MarkTest, AnnouncedNumberTakesItsStoredParent) {
 
 TEST_F(MarkTest, LookupFailureIsRememberedAndAnsweredAsNothing) {
   Store().Execute("drop table qzddi100");
-  EXPECT_FALSE(detail::ApplicationExists(S(), "A"));
-  EXPECT_NE(S().Error.ErrorNumber, 0);
-  EXPECT_THAT(S().Error.ErrorDescription, HasSubstr("qzddi100"));
-  EXPECT_EQ(detail::GetApplicationExtn(S(), "A"), -1);
+  EXPECT_FALSE(detail::ApplicationExists(Context(), Error(), "A"));
+  EXPECT_NE(Error().ErrorNumber, 0);
+  EXPECT_THAT(Error().ErrorDescription, HasSubstr("qzddi100"));
+  EXPECT_EQ(detail::GetApplicationExtn(Context(), Error(), "A"), -1);
   EXPECT_EQ(Mark("4|A|B|0|0|1", 0), "4*|A|B|0*|0|1");
 }
 
@@ -280,25 +280,25 @@ TEST_F(MarkTest, StoredParentLookupIsNotTrapped) {
   Store().Execute("drop table qzmap101");
   std::string result;
   int32_t number = 7;
-  EXPECT_THROW(detail::MarkSelectionEntry(S(), "3|A|B|0|0|1", number, result), ComError);
+  EXPECT_THROW(detail::MarkSelectionEntry(Context(), Error(), "3|A|B|0|0|1", number, result), ComError);
 }
 
 TEST_F(MarkTest, StoreLookups) {
   StoreProfile(8, "A", "B");
   StoreProfile(9, "A", "C");
-  auto apps = detail::GetProfileApplications(S(), 9);
+  auto apps = detail::GetProfileApplications(Context(), Error(), 9);
   EXPECT_EQ(apps.Source, "A");
   EXPECT_EQ(apps.Target, "C");
-  apps = detail::GetProfileApplications(S(), 99);
+  apps = detail::GetProfileApplications(Context(), Error(), 99);
   EXPECT_EQ(apps.Source, "");
   EXPECT_EQ(apps.Target, "");
-  EXPECT_EQ(detail::GetApplicationExtn(S(), "A"), 0);
-  EXPECT_EQ(detail::GetApplicationExtn(S(), "Z"), -1);
-  const std::string pair = detail::ProfilesWithApplications(S(), "A", "B");
+  EXPECT_EQ(detail::GetApplicationExtn(Context(), Error(), "A"), 0);
+  EXPECT_EQ(detail::GetApplicationExtn(Context(), Error(), "Z"), -1);
+  const std::string pair = detail::ProfilesWithApplications(Context(), Error(), "A", "B");
   auto listed = detail::SplitList(pair, ", ");
   std::sort(listed.begin(), listed.end());
   EXPECT_EQ(listed, (std::vector<std::string>{"4", "7", "8"}));
-  EXPECT_EQ(detail::ProfilesWithApplications(S(), "B", "A"), "");
+  EXPECT_EQ(detail::ProfilesWithApplications(Context(), Error(), "B", "A"), "");
 }
 
 TEST(NumberFields, LeadingDigitsGiveTheValue) {
