@@ -55,16 +55,17 @@ void RenameApplicationInFile(const std::string& import_folder, const std::string
 bool IsNotInList(const std::vector<std::string>& list, const std::string& text);
 
 // The batch path: writes application + ".Bat" (owner only), one `bcp` line
-// per table from the options and the plan, runs it without a shell and deletes it whatever happens. Before
-// the lines run, commits what the connection holds. False with 9009 when a
-// value cannot be carried by a line (CheckBatchLineValues), 9010 when a line
-// fails, 899 on any other failure.
+// per table from the options and the plan, runs it without a shell and
+// deletes it whatever happens. Before the lines run, commits what the
+// connection holds. False with 9009 when a value cannot be carried by a line
+// (CheckBatchLineValues), 9010 when a line fails, 899 on any other failure.
 bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan, ErrorState& error,
                      const std::string& application, const std::string& import_folder);
 
 // The direct path: every data file of the application through the bulk
-// loader on the connection, fields split at o.FieldSeparator, 2000 rows a batch, with a log and an error file
-// per table in the import folder. False with the failure's number and text.
+// loader on the connection, fields split at o.FieldSeparator, 2000 rows a
+// batch, with a log and an error file per table in the import folder. False
+// with the failure's number and text.
 bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorState& error,
                       const std::string& application, const std::string& import_folder);
 

@@ -65,8 +65,6 @@ int32_t Narrow32(int64_t n) {
   return static_cast<int32_t>(n);
 }
 
-int64_t NumberOfText(std::string_view number) { return Value(std::string(number)).Integer(); }
-
 // The first position of the plan whose target profile number is `mprf`.
 size_t TargetPosition(const ImportPlan& p, int64_t mprf) {
   for (size_t k = 0; p.Size >= 0 && k <= static_cast<size_t>(p.Size); ++k)

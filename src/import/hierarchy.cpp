@@ -8,6 +8,7 @@
 #include "component/text.h"
 #include "component/value.h"
 #include "import/entry_points.h"
+#include "import/plan_lookups.h"
 #include "store/connection.h"
 #include "store/statements_import_hierarchy.h"
 #include "store/statements_profiles.h"
@@ -32,10 +33,6 @@ R Trapped(ErrorState& error, std::string_view procedure, R on_failure, Body&& bo
 
 bool Empty(const Recordset& rs) { return rs.BOF() && rs.IsEOF(); }
 
-// A profile number given as text, as the statements need it: blanks around it
-// are ignored; anything not numeric raises 13 "Type mismatch".
-int64_t ProfileNumber(std::string_view number) { return Value(std::string(number)).Integer(); }
-
 // The profile whose chain level is being written.
 struct ChainProfile {
   int64_t mprf;
@@ -51,9 +48,9 @@ std::string LoopText(int64_t repeated, int64_t start) {
 
 }  // namespace
 
-bool InsertInMap101(const ImportContext& cx, ErrorState& error, int16_t mprf, const std::string& vers, const std::string& rele,
-                    const std::string& cust, int16_t levels, const std::string& verf, const std::string& relf,
-                    const std::string& cusf) {
+bool InsertInMap101(const ImportContext& cx, ErrorState& error, int16_t mprf, const std::string& vers,
+                    const std::string& rele, const std::string& cust, int16_t levels, const std::string& verf,
+                    const std::string& relf, const std::string& cusf) {
   return Trapped(error, "InsertInMap101", false, [&] {
     Connection& c = ConnectionOf(cx);
     ChainProfile current{mprf, vers, rele, cust, verf, relf, cusf};
@@ -92,11 +89,12 @@ bool InsertInMap101(const ImportContext& cx, ErrorState& error, int16_t mprf, co
   });
 }
 
-bool GetProfileVRC(const ImportContext& cx, ErrorState& error, std::string_view mprf, std::vector<std::string>& strArray) {
+bool GetProfileVRC(const ImportContext& cx, ErrorState& error, std::string_view mprf,
+                   std::vector<std::string>& strArray) {
   strArray.assign(5, std::string());
   return Trapped(error, "GetProfileVRC", false, [&] {
     Connection& c = ConnectionOf(cx);
-    auto rs = c.OpenRecordset(store::SelectProfileVrc(c.dialect(), ProfileNumber(text::TrimBlanks(mprf))));
+    auto rs = c.OpenRecordset(store::SelectProfileVrc(c.dialect(), NumberOfText(text::TrimBlanks(mprf))));
     if (!Empty(*rs)) {
       strArray[1] = rs->Fields("vers").TextOrEmpty();
       strArray[2] = rs->Fields("rele").TextOrEmpty();
@@ -109,7 +107,7 @@ bool GetProfileVRC(const ImportContext& cx, ErrorState& error, std::string_view 
 std::string GetDerivedProfiles(const ImportContext& cx, ErrorState& error, std::string_view mprf) {
   return Trapped(error, "GetDerivedProfiles", std::string(), [&] {
     Connection& c = ConnectionOf(cx);
-    auto rs = c.OpenRecordset(store::SelectDerivedProfiles(c.dialect(), ProfileNumber(mprf)));
+    auto rs = c.OpenRecordset(store::SelectDerivedProfiles(c.dialect(), NumberOfText(mprf)));
     std::string list;
     for (; !rs->IsEOF(); rs->MoveNext()) {
       if (!list.empty()) list += ", ";
@@ -132,9 +130,9 @@ bool AdjustDerivedChains(const ImportContext& cx, ErrorState& error, const std::
     for (const auto& element : chains) {
       auto parts = text::Split(element, "_");
       if (parts.size() < 2 || parts[0].empty() || parts[1].empty()) continue;
-      const int64_t a = ProfileNumber(parts[0]);
+      const int64_t a = NumberOfText(parts[0]);
       for (const auto& d_text : text::Split(parts[1], ", ")) {
-        const int64_t d = ProfileNumber(d_text);
+        const int64_t d = NumberOfText(d_text);
         auto rs = c.OpenRecordset(store::SelectAncestorLevel(c.dialect(), a, d));
         if (Empty(*rs)) continue;  // D is A itself, or no longer below A
         int64_t k = rs->Fields("levl").Integer();
@@ -146,7 +144,7 @@ bool AdjustDerivedChains(const ImportContext& cx, ErrorState& error, const std::
         std::set<int64_t> seen{a};
         std::string parent = GetParentProfile(cx, a);
         while (!parent.empty()) {
-          const int64_t p = ProfileNumber(parent);
+          const int64_t p = NumberOfText(parent);
           if (!seen.insert(p).second) {
             error.Set(Number(Ours::ChainTooLong), LoopText(p, a));
             return false;

@@ -22,13 +22,14 @@ inline constexpr int32_t kHierarchyUnexpected = 899;
 // the profile named by each from VRC (verf, relf, cusf) in turn. 801 when a
 // row of the profile at that level exists already, 802 when a from VRC names
 // no stored profile; rows written before a failure stay.
-bool InsertInMap101(const ImportContext& cx, ErrorState& error, int16_t mprf, const std::string& vers, const std::string& rele,
-                    const std::string& cust, int16_t levels, const std::string& verf, const std::string& relf,
-                    const std::string& cusf);
+bool InsertInMap101(const ImportContext& cx, ErrorState& error, int16_t mprf, const std::string& vers,
+                    const std::string& rele, const std::string& cust, int16_t levels, const std::string& verf,
+                    const std::string& relf, const std::string& cusf);
 
 // Fills strArray (resized to 0 ... 4) with vers, rele, cust of the profile in
 // elements 1, 2, 3; all empty when it is not stored. False (899) on failure.
-bool GetProfileVRC(const ImportContext& cx, ErrorState& error, std::string_view mprf, std::vector<std::string>& strArray);
+bool GetProfileVRC(const ImportContext& cx, ErrorState& error, std::string_view mprf,
+                   std::vector<std::string>& strArray);
 
 // The profiles whose chain holds `mprf` (the profile itself among them),
 // joined by ", " in the order the store returns them; "" when none or on

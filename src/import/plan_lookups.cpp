@@ -21,11 +21,9 @@ int32_t MapThrough(const std::vector<int32_t>& from, const std::vector<int32_t>&
   return 0;
 }
 
-// A profile number written as text, as the run time converts one: blanks
-// around it are ignored, anything not numeric raises 13.
-int64_t NumberOfText(std::string_view number) { return Value(std::string(number)).Integer(); }
-
 }  // namespace
+
+int64_t NumberOfText(std::string_view number) { return Value(std::string(number)).Integer(); }
 
 int32_t MapSourceProfile(const ImportPlan& p, int32_t mprf) {
   return MapThrough(p.SourceProfiles[0], p.TargetProfiles[0], PlanEntries(p), mprf);

@@ -24,6 +24,10 @@ const T& PlanAt(const ImportPlan& p, const std::vector<T>& member, size_t i) {
   return member[i];
 }
 
+// A profile number written as text, as the run time converts one: blanks
+// around it are ignored, anything not numeric raises 13.
+int64_t NumberOfText(std::string_view number);
+
 // The target profile number of the first plan entry whose source profile
 // number is `mprf`; 0 when none (also for an empty plan).
 int32_t MapSourceProfile(const ImportPlan& plan, int32_t mprf);
@@ -37,11 +41,11 @@ inline constexpr std::string_view kHeaderLineCorrupt =
 inline constexpr std::string_view kProfileNotSelected = "The profile could not be found in user selected list.";
 inline constexpr size_t kHeaderFieldCount = 18;
 
-// Splits a line of "Qzmap100.dat" at `separator` into `fields` and gives the pack profile the
-// number and applications of the target entry at the position of the first
-// source entry with its number; `index` receives that position.
-// A line without exactly 18 fields sets 100 (kHeaderLineCorrupt) and gives
-// false. A number no source entry carries raises ComError 100
+// Splits a line of "Qzmap100.dat" at `separator` into `fields` and gives the
+// pack profile the number and applications of the plan's target entry at the
+// position of the first source entry with its number; `index` receives that
+// position. A line without exactly 18 fields sets 100 (kHeaderLineCorrupt)
+// and gives false. A number no source entry carries raises ComError 100
 // (kProfileNotSelected) for the caller's trap; a field 1 that is not a number
 // raises 13.
 bool ApplySelectionToHeader(const ImportPlan& plan, std::string_view separator, ErrorState& error,

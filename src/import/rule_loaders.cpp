@@ -64,12 +64,14 @@ bool LoadRuleFiles(const PlannedPack& planned, const std::vector<std::string>& h
 
 bool LoadToMAP120_130_140_160(const PlannedPack& planned, const std::vector<std::string>& header_map,
                               const ImportContext& cx, ErrorState& error) {
-  return LoadRuleFiles(planned, header_map, cx, error, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles);
+  return LoadRuleFiles(planned, header_map, cx, error, "LoadToMAP120_130_140_160", Loader::CurrentRules,
+                       kCurrentRuleFiles);
 }
 
 bool LoadToMAP110_125_135_145_165(const PlannedPack& planned, const std::vector<std::string>& header_map,
                                   const ImportContext& cx, ErrorState& error) {
-  return LoadRuleFiles(planned, header_map, cx, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules, kRevisionRuleFiles);
+  return LoadRuleFiles(planned, header_map, cx, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules,
+                       kRevisionRuleFiles);
 }
 
 }  // namespace Kestrel20ImpExp::detail

@@ -61,7 +61,8 @@ int32_t NumberOf(std::string_view field) {
   return static_cast<int32_t>(v);
 }
 
-void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::string& entry, int32_t& number, std::string& result) {
+void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::string& entry, int32_t& number,
+                        std::string& result) {
   auto fields = SplitEntry(entry);
   Piece(fields, 3);  // an entry without a parent field cannot be marked
 

@@ -60,6 +60,7 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
 // Marks an entry: "*" after a number or application the store holds, after a
 // parent it does not hold ("0*" for a root). A `number` above 0 replaces the
 // entry's number and parent (its stored parent, else 0) and is reset to 0.
-void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::string& entry, int32_t& number, std::string& result);
+void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::string& entry, int32_t& number,
+                        std::string& result);
 
 }  // namespace Kestrel20ImpExp::detail

@@ -53,8 +53,8 @@ enum class HeaderWalk { Check, Import };
 // (file order). `line_number` receives the line being walked. False with 100
 // for a line without 18 fields; a line not in the plan, a field 1 that is no
 // number or more lines than the plan has entries raise to the caller's trap.
-bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, HeaderWalk mode, std::vector<std::string>& map,
-                    std::vector<std::string>& adjust, size_t& line_number);
+bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, HeaderWalk mode,
+                    std::vector<std::string>& map, std::vector<std::string>& adjust, size_t& line_number);
 
 // Deletes a profile's rows from its seventeen tables; a statement that fails
 // is skipped.

@@ -145,6 +145,8 @@ class HeaderImportTest : public ::testing::Test {
   int64_t Count(const std::string& where_sql) {
     return store_->OpenRecordset("select count(*) from " + where_sql)->Fields(0).Integer();
   }
+  // The header map as the run log lists it.
+  std::string Joined() const { return ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator); }
   std::vector<std::string> LogMessages() { return Kestrel20ImpExp::testing::RunLogMessages(s_.cx.ImportLogPath); }
   bool Logged(const std::string& message) {
     for (const auto& m : LogMessages())
@@ -167,7 +169,7 @@ TEST_F(HeaderImportTest, RootProfileWithAFreeVrcKeepsItAndGetsOneChainRow) {
                                                   "Ledger", "LGB", "EXC"}));
   EXPECT_EQ(Chain(40), (std::vector<ChainRow>{{1, "X40", "c", "ab1", 40}}));
   EXPECT_EQ(Count("qzmap105"), 0) << "no revision information";
-  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_X40_c_ab1");
+  EXPECT_EQ(Joined(), "40_X40_c_ab1");
   EXPECT_TRUE(Logged("Imported profiles: 40_X40_c_ab1"));
   EXPECT_EQ(Count("qzmap100 where mprf = 5"), 0) << "the pack's own number is not used";
 }
@@ -178,7 +180,7 @@ TEST_F(HeaderImportTest, TakenVrcGetsTheNextFreeImportCustomerCode) {
   ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Header(40)[2], "imp1");
   EXPECT_EQ(Chain(40), (std::vector<ChainRow>{{1, "X40", "c", "imp1", 40}}));
-  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_X40_c_imp1") << "the rule loaders follow the new VRC";
+  EXPECT_EQ(Joined(), "40_X40_c_imp1") << "the rule loaders follow the new VRC";
   EXPECT_EQ(s_.r.HeaderMap, std::vector<std::string>{"40_X40_c_imp1"});
   EXPECT_TRUE(Logged("VRC from Logic pack: 40_X40_c_ab1"));
   EXPECT_TRUE(Logged("Generated VRC: 40_X40_c_imp1"));
@@ -189,7 +191,7 @@ TEST_F(HeaderImportTest, TakenVrcGetsTheNextFreeImportCustomerCode) {
   Prepare({{5, 40, 0}}, {{5, "X40"}});
   ASSERT_TRUE(Run()) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Header(40)[2], "imp2");
-  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_X40_c_imp2");
+  EXPECT_EQ(Joined(), "40_X40_c_imp2");
 }
 
 TEST_F(HeaderImportTest, ImportCustomerCodesStayFourCharactersAndRunOut) {
@@ -222,7 +224,7 @@ TEST_F(HeaderImportTest, ImportCustomerCodesStayFourCharactersAndRunOut) {
   EXPECT_TRUE(s_.r.Error.ErrorDescription.starts_with("Unspecified Error : --ImportProfileHeaders-- "))
       << s_.r.Error.ErrorDescription;
   EXPECT_TRUE(Header(40).empty());
-  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_X40_c_ab1") << "the map stays as the failed walk found it";
+  EXPECT_EQ(Joined(), "40_X40_c_ab1") << "the map stays as the failed walk found it";
 }
 
 TEST_F(HeaderImportTest, UpdateVersionOnAnUnservedPairBecomesZ) {
@@ -233,7 +235,7 @@ TEST_F(HeaderImportTest, UpdateVersionOnAnUnservedPairBecomesZ) {
   EXPECT_EQ(Header(40)[0], "x40Z");
   EXPECT_TRUE(Logged("Present VRC name: 40_x40u_c_ab1"));
   EXPECT_TRUE(Logged("Generated VRC: 40_x40Z_c_ab1"));
-  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_x40Z_c_ab1");
+  EXPECT_EQ(Joined(), "40_x40Z_c_ab1");
 
   // When the "Z" version is taken as well, it gets a generated customer code.
   store_->Execute("delete from qzmap100 where mprf = 40");
@@ -263,7 +265,7 @@ TEST_F(HeaderImportTest, DerivedProfileOnAServedPairGetsAnUpdateVersion) {
   EXPECT_EQ(Chain(41), (std::vector<ChainRow>{{1, "X41U", "c", "ab1", 41}, {2, "X40", "c", "ab1", 10}}));
   EXPECT_TRUE(Logged("Present VRC name: 41_X41_c_ab1"));
   EXPECT_TRUE(Logged("VRC Name for Update Profile: 41_X41U_c_ab1"));
-  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "41_X41U_c_ab1");
+  EXPECT_EQ(Joined(), "41_X41U_c_ab1");
 }
 
 TEST_F(HeaderImportTest, UpdateVersionsRunThroughTheirSequenceAndRunOut) {
@@ -297,7 +299,7 @@ TEST_F(HeaderImportTest, UpdateVersionsRunThroughTheirSequenceAndRunOut) {
   EXPECT_EQ(s_.r.Error.ErrorNumber, Number(Ours::UpdateVrcExhausted));
   EXPECT_EQ(s_.r.Error.ErrorDescription, std::string(DefaultText(Ours::UpdateVrcExhausted)) + ": 41_X41_c_ab1");
   EXPECT_TRUE(Header(41).empty());
-  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "41_X41_c_ab1");
+  EXPECT_EQ(Joined(), "41_X41_c_ab1");
 }
 
 TEST_F(HeaderImportTest, RevisionInformationGivesTheDevelopmentVrc) {
@@ -339,7 +341,7 @@ TEST_F(HeaderImportTest, PackParentAndChildAreImportedRootFirst) {
   // from it, is stored as its update.
   EXPECT_EQ(Chain(41), (std::vector<ChainRow>{{1, "X41U", "c", "ab1", 41}, {2, "X40", "c", "ab1", 40}}));
   EXPECT_EQ(Header(41)[7], "2");
-  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), "40_X40_c_ab1\x01" "41_X41U_c_ab1");
+  EXPECT_EQ(Joined(), "40_X40_c_ab1\x01" "41_X41U_c_ab1");
 }
 
 TEST_F(HeaderImportTest, OwnerIsStoredEncipheredAndAssignedWhenTheStoreKnowsTheUser) {
@@ -369,7 +371,7 @@ TEST_F(HeaderImportTest, MissingHeaderLineStopsTheWalkButSucceeds) {
   Prepare({{5, 40, 0}, {6, 41, 0}, {7, 42, 0}}, {{7, "X42"}, {6, "X41"}, {5, "X40"}});
   // The line of pack profile 6 is lost.
   WriteHeaderFile({PackHeader{7, "X42"}.Fields(), PackHeader{5, "X40"}.Fields()});
-  const std::string before = ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator);
+  const std::string before = Joined();
   EXPECT_TRUE(Run());
   EXPECT_EQ(s_.r.Error.ErrorNumber, 100);
   EXPECT_EQ(s_.r.Error.ErrorDescription, "QZMAP100 entry not present in the profile mapping");
@@ -377,7 +379,7 @@ TEST_F(HeaderImportTest, MissingHeaderLineStopsTheWalkButSucceeds) {
   EXPECT_TRUE(Header(41).empty());
   EXPECT_TRUE(Header(42).empty()) << "profiles after the missing one are untouched";
   EXPECT_EQ(imported_, ",40");
-  EXPECT_EQ(ImportedProfiles(s_.r.HeaderMap, s_.o.FieldSeparator), before);
+  EXPECT_EQ(Joined(), before);
   EXPECT_EQ(s_.r.HeaderMap, (std::vector<std::string>{"40_X40_c_ab1", "41_X41_c_ab1", "42_X42_c_ab1"}));
 }
 

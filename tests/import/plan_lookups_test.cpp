@@ -1,5 +1,5 @@
 // The import plan look-ups (both directions), a header line taking the user's
-// selection, and the header map kept in step with ImportedProfiles.
+// selection, and the header map: its look-up and its joined form.
 #include <gtest/gtest.h>
 
 #include "component/error.h"
@@ -113,14 +113,25 @@ TEST(PlanLookupTest, HeaderLineWithoutEighteenFieldsOrOutsideThePlanIsRefused) {
   }
 }
 
-TEST(HeaderMapTest, SettingTheMapRebuildsImportedProfiles) {
-  ImportParts s;
-  s.r.HeaderMap = {"41_X41_c_ab1", "40_X40_c_imp1"};
-  EXPECT_EQ(ImportedProfiles(s.r.HeaderMap, s.o.FieldSeparator), "41_X41_c_ab1\x01" "40_X40_c_imp1");
-  s.r.HeaderMap = {};
-  EXPECT_EQ(ImportedProfiles(s.r.HeaderMap, s.o.FieldSeparator), "");
-  s.r.HeaderMap = {"40_X40_c_ab1"};
-  EXPECT_EQ(ImportedProfiles(s.r.HeaderMap, s.o.FieldSeparator), "40_X40_c_ab1");
+// The run log lists the imported profiles as the map's elements joined by the
+// field separator, in map order.
+TEST(HeaderMapTest, ImportedProfilesJoinTheMapInOrder) {
+  const struct {
+    std::vector<std::string> map;
+    std::string separator;
+    std::string joined;
+  } cases[] = {
+      {{"41_X41_c_ab1", "40_X40_c_imp1"}, "\x01", "41_X41_c_ab1\x01" "40_X40_c_imp1"},
+      {{}, "\x01", ""},
+      {{"40_X40_c_ab1"}, "\x01", "40_X40_c_ab1"},
+      {{"12_X40_c_ab1", "13_X41_c_ab1", "14_X42_c_ab1"}, "|", "12_X40_c_ab1|13_X41_c_ab1|14_X42_c_ab1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ImportedProfiles(c.map, c.separator), c.joined);
+}
+
+TEST(HeaderMapTest, DevelopmentPartsReplaceTheFirstCharacter) {
+  const std::pair<std::string, std::string> cases[] = {{"X40", "d40"}, {"ab1", "db1"}, {"c", "d"}, {"", "d"}};
+  for (const auto& [part, development] : cases) EXPECT_EQ(DevelopmentPart(part), development) << part;
 }
 
 TEST(HeaderMapTest, EntriesSplitAndJoinAtUnderscore) {
@@ -141,17 +152,17 @@ TEST(HeaderMapTest, EntriesSplitAndJoinAtUnderscore) {
 }
 
 TEST(HeaderMapTest, FindsTheFirstEntryOfANumber) {
-  ImportParts s;
-  EXPECT_FALSE(FindInHeaderMap(s.r.HeaderMap, 40).has_value());
-  s.r.HeaderMap = {"41_X41_c_ab1", "40_X40_c_imp1", "40_X40_c_imp2"};
-  auto m = FindInHeaderMap(s.r.HeaderMap, 40);
+  std::vector<std::string> map;
+  EXPECT_FALSE(FindInHeaderMap(map, 40).has_value());
+  map = {"41_X41_c_ab1", "40_X40_c_imp1", "40_X40_c_imp2"};
+  auto m = FindInHeaderMap(map, 40);
   ASSERT_TRUE(m.has_value());
   EXPECT_EQ(m->Position, 1u);
   EXPECT_EQ(m->Entry.Cust, "imp1");
-  EXPECT_FALSE(FindInHeaderMap(s.r.HeaderMap, 4).has_value());
+  EXPECT_FALSE(FindInHeaderMap(map, 4).has_value());
 
-  s.r.HeaderMap = {"4x_X41_c_ab1"};
-  EXPECT_THROW(FindInHeaderMap(s.r.HeaderMap, 4), ComError) << "a number that is not numeric fails";
+  map = {"4x_X41_c_ab1"};
+  EXPECT_THROW(FindInHeaderMap(map, 4), ComError) << "a number that is not numeric fails";
 }
 
 }  // namespace
