@@ -2,22 +2,13 @@
 #include "component/cls_import.h"
 
 #include "component/error.h"
+#include "component/files.h"
 #include "import/entry_points.h"
 #include "import/import_driver.h"
 #include "import/loaders.h"
 #include "import/planned_pack.h"
-#include "store/connection.h"
 
 namespace Kestrel20ImpExp {
-
-namespace detail {
-std::string ImportContext::TempFolder() const { return files::Join(InstallationPath, kTempSubfolder); }
-
-store::Connection& ConnectionOf(const ImportContext& cx) {
-  if (!cx.DataConnection) RaiseRuntime(rt::ObjectNotSet);
-  return *cx.DataConnection;
-}
-}  // namespace detail
 
 clsImport::clsImport() : clsImport(CreateRegistry()) {}
 

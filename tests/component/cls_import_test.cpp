@@ -87,8 +87,14 @@ TEST(ClsImportTest, CreationPutsTheRunLogBelowTheInstallationFolder) {
   EXPECT_NE(log.find(kVerifyBanner), std::string::npos) << log;
 }
 
-TEST(ClsImportTest, PathAndLastModifiedUserReadBack) {
+TEST(ClsImportTest, PropertiesReadBackAndNoRevisionsBeforeAManifest) {
   clsImport i(std::make_shared<FakeRegistry>("/opt/lumo"));
+  // No manifest has been read: the pack is taken to carry no revisions.
+  std::vector<std::string> vrc;
+  int32_t mprf = 5;
+  EXPECT_FALSE(i.GetDevelopmentVRC(mprf, vrc));
+  EXPECT_EQ(i.get_ErrorNumber(), 250);
+
   i.put_LastModifiedUser("mkeller");
   i.put_Path("/srv/packs/MR_12");
   EXPECT_EQ(i.get_LastModifiedUser(), "mkeller");
@@ -116,6 +122,8 @@ TEST(ClsImportTest, StorePropertiesReachTheBatchLineCheck) {
     const char* refusal;
   };
   const Case cases[] = {
+      {nullptr, nullptr, nullptr, nullptr, "the server is empty"},  // none set: all empty
+      {"db01", nullptr, nullptr, nullptr, "the store (database name) is empty"},
       {"db 01", "profiles", "loader", "secret", "the server \"db 01\" holds a blank"},
       {"db01", "my profiles", "loader", "secret", "the store \"my profiles\" holds a blank"},
       {"db01", "profiles", "lo\"ader", "secret", "the user holds a double quote"},
@@ -124,10 +132,10 @@ TEST(ClsImportTest, StorePropertiesReachTheBatchLineCheck) {
   for (const Case& c : cases) {
     clsImport i(std::make_shared<FakeRegistry>(install));
     i.put_Path(pack);
-    i.put_DatabaseServer(c.server);
-    i.put_DatabaseName(c.name);
-    i.put_DatabaseUser(c.user);
-    i.put_DatabasePassword(c.password);
+    if (c.server) i.put_DatabaseServer(c.server);
+    if (c.name) i.put_DatabaseName(c.name);
+    if (c.user) i.put_DatabaseUser(c.user);
+    if (c.password) i.put_DatabasePassword(c.password);
     std::string details = "3|A|A|0|0|0\r13|A|A|0|0|0", message;
     EXPECT_FALSE(i.CheckLogicPack(details, message)) << c.refusal;
     EXPECT_NE(i.get_ErrorDescription().find(c.refusal), std::string::npos) << i.get_ErrorDescription();
