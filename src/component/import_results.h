@@ -1,6 +1,8 @@
 // What the import's operations leave behind on a clsImport: the error state
 // the host reads, the options the pack's manifest announced, the import plan
 // and header map of the last import, and where the pack check refused a pack.
+// The operations write them; a caller reads them between calls, not while an
+// operation runs.
 #pragma once
 
 #include <array>
