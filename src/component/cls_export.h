@@ -2,7 +2,8 @@
 // base profiles and its revision information) from a profile store.
 // The public members are the interface of the original class, in its order;
 // properties are put_/get_/putref_ as a dual interface reaches them. Private
-// procedures live in export/ and work on detail::ExportState.
+// procedures live in export/ and take what they need of the object's options,
+// context and results.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "component/export_state.h"
 #include "component/variant.h"
+#include "export/export_context.h"
+#include "export/export_options.h"
+#include "export/export_results.h"
 
 namespace Kestrel20ImpExp {
 
@@ -39,12 +42,15 @@ class clsExport {
   bool ExportMigrationProfiles();
 
   // Outside the interface, for the command line.
-  const std::string& PackFolder() const { return s_.Path; }
-  void SetProgress(detail::ProgressFn progress) { s_.Progress = std::move(progress); }
+  const std::string& PackFolder() const { return options_.Path; }
+  void SetProgress(detail::ProgressFn progress) { context_.Progress = std::move(progress); }
 
  private:
-  friend detail::ExportState& detail::StateOf(clsExport& e);
-  detail::ExportState s_;
+  detail::ExportOptions options_;
+  // Kept from call to call, as the object's fields were: the error, the
+  // lists, and the rule files left open until the object goes.
+  detail::ExportContext context_;
+  detail::ExportResults results_;
 };
 
 }  // namespace Kestrel20ImpExp

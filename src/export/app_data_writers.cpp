@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "component/error.h"
+#include "component/errors_ours.h"
 #include "component/files.h"
+#include "export/profile_drivers.h"
 #include "pack/layout.h"
-#include "pack/manifest.h"
 #include "pack/naming.h"
 #include "pack/row_writer.h"
 #include "store/connection.h"
@@ -19,11 +20,6 @@
 #include "store/statements_profiles.h"
 
 namespace Kestrel20ImpExp::detail {
-namespace {
-
-constexpr std::string_view kCrLf = "\r\n";
-constexpr long kAllRows = -1;
-constexpr long kPieceRows = 10000;
 
 // What a member does when an application it serves has no rows in its table.
 // Every case ends the member's walk through the selection.
@@ -32,17 +28,28 @@ enum class WhenEmpty : uint8_t {
   ManifestNote,  // TAB + text + CR LF into the manifest; true
   ErrorYetTrue,  // number and text + selection; true all the same
   NumberOnly,    // the number alone, the description left as it was; false
+  // The companion table's writer decides for that application: true when it
+  // succeeds, else number and text + selection and false.
+  ByCompanion,
 };
 
-struct Member {
+struct AppDataMember {
   std::string_view table;
   pack::Serves serves;  // which applications have this table, by their extn
   long rows_per_write;
   WhenEmpty when_empty;
   int32_t number;
   std::string_view text;
-  std::string_view tag;  // of the trap: "UnSpecified Error: --" + tag + "--"
+  std::string_view tag;        // of the trap: "UnSpecified Error: --" + tag + "--"
+  std::string_view companion;  // written after this table for each application visited, or ""
 };
+
+namespace {
+
+constexpr long kAllRows = -1;
+constexpr long kPieceRows = 10000;
+constexpr std::string_view kFieldSeparator{&files::kFieldSeparator, 1};
+constexpr std::string_view kCrLf = "\r\n";
 
 // The applications served, as the pack layout states them for each table.
 constexpr pack::Serves ServesOf(std::string_view table) {
@@ -51,35 +58,30 @@ constexpr pack::Serves ServesOf(std::string_view table) {
   throw "not an application table";  // fails the build when a name is wrong
 }
 
-constexpr Member Row(std::string_view table, long rows_per_write, WhenEmpty when_empty, int32_t number,
-                     std::string_view text, std::string_view tag) {
-  return Member{table, ServesOf(table), rows_per_write, when_empty, number, text, tag};
+constexpr AppDataMember Row(std::string_view table, long rows_per_write, WhenEmpty when_empty, int32_t number,
+                            std::string_view text, std::string_view tag, std::string_view companion = {}) {
+  return AppDataMember{table, ServesOf(table), rows_per_write, when_empty, number, text, tag, companion};
 }
 
 using enum WhenEmpty;
-constexpr Member kQzddi100 = Row("qzddi100", kAllRows, Fail, 100,
-                                 "Error : Qzddi100 - No Data Present with Applications's ", "Qzddi100");
-constexpr Member kQzddi101 = Row("qzddi101", kAllRows, Fail, 101,
-                                 "Error : Qzddi101 - No Data Present with Applications's ", "Qzddi101");
-constexpr Member kQzddi140 = Row("qzddi140", kPieceRows, Fail, 140,
-                                 "Error : Qzddi140 - No Data Present for Applications  ", "Qzddi140");
-constexpr Member kQzddi150 = Row("qzddi150", kPieceRows, Fail, 150,
-                                 "Error : Qzddi150 - No Data Present for Applications ", "Qzddi150");
-constexpr Member kQzddi160 = Row("qzddi160", kPieceRows, ManifestNote, 0,
-                                 "Qzddi160 - No Data Present for Applications ", "Qzddi160");
-constexpr Member kQzddi200 = Row("qzddi200", kPieceRows, Fail, 200,
-                                 "Error : Qzddi200 - No Data Present for Applications ", "Qzddi200");
-constexpr Member kQzddi220 = Row("qzddi220", kPieceRows, Fail, 220,
-                                 "Error : Qzddi220 - No Data Present for Applications ", "Qzddi220");
-constexpr Member kQzddi230 = Row("qzddi230", kPieceRows, Fail, 230,
-                                 "Error : Qzddi230 - No Data Present for Applications ", "Qzddi230");
-// Its empty case is its own (ExportQzlgy140 below); number and text are those
-// it reports when qzlgy141 has no rows either.
-constexpr Member kQzlgy140 = Row("qzlgy140", kPieceRows, Fail, 101,
-                                 "Error : qzlgy140 and qzlgy141 - No Data Present with Applications's ", "qzlgy140");
-constexpr Member kQzlgy141 = Row("qzlgy141", kPieceRows, NumberOnly, 101, "", "qzlgy141");
-constexpr Member kQzlgy150 = Row("qzlgy150", kPieceRows, ErrorYetTrue, 101,
-                                 "Error : qzlgy150 - No Data Present with Applications's ", "qzlgy150");
+// clang-format off
+constexpr AppDataMember kMembers[] = {
+  Row("qzddi100", kAllRows,   Fail,         100, "Error : Qzddi100 - No Data Present with Applications's ", "Qzddi100"),
+  Row("qzddi101", kAllRows,   Fail,         101, "Error : Qzddi101 - No Data Present with Applications's ", "Qzddi101"),
+  Row("qzddi140", kPieceRows, Fail,         140, "Error : Qzddi140 - No Data Present for Applications  ", "Qzddi140"),
+  Row("qzddi150", kPieceRows, Fail,         150, "Error : Qzddi150 - No Data Present for Applications ", "Qzddi150"),
+  Row("qzddi160", kPieceRows, ManifestNote, 0,   "Qzddi160 - No Data Present for Applications ", "Qzddi160"),
+  Row("qzddi200", kPieceRows, Fail,         200, "Error : Qzddi200 - No Data Present for Applications ", "Qzddi200"),
+  Row("qzddi220", kPieceRows, Fail,         220, "Error : Qzddi220 - No Data Present for Applications ", "Qzddi220"),
+  Row("qzddi230", kPieceRows, Fail,         230, "Error : Qzddi230 - No Data Present for Applications ", "Qzddi230"),
+  // An application with qzlgy140 rows gets its qzlgy141 file too, whatever
+  // that writer answers; the first one without qzlgy140 rows is judged by
+  // qzlgy141 alone.
+  Row("qzlgy140", kPieceRows, ByCompanion,  101, "Error : qzlgy140 and qzlgy141 - No Data Present with Applications's ", "qzlgy140", "qzlgy141"),
+  Row("qzlgy141", kPieceRows, NumberOnly,   101, "", "qzlgy141"),
+  Row("qzlgy150", kPieceRows, ErrorYetTrue, 101, "Error : qzlgy150 - No Data Present with Applications's ", "qzlgy150"),
+};
+// clang-format on
 
 // The codes of a selection, in order ("" gives none).
 std::vector<std::string> Codes(const std::string& selection) {
@@ -104,7 +106,7 @@ std::string Dashed(std::string selection) {
 // Whether the member writes its table for application `a`: qzddi100 for every
 // application, the others by the extn of the application's qzddi100 row (an
 // application missing from qzddi100 is skipped).
-bool Served(store::Connection& c, const Member& m, const std::string& a) {
+bool Served(store::Connection& c, const AppDataMember& m, const std::string& a) {
   if (m.serves == pack::Serves::Every) return true;
   auto definition = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", a));
   if (definition->IsEOF()) return false;
@@ -113,7 +115,7 @@ bool Served(store::Connection& c, const Member& m, const std::string& a) {
   return extn.Integer() == (m.serves == pack::Serves::Base ? 0 : 1);
 }
 
-std::unique_ptr<store::Recordset> OpenRows(store::Connection& c, const Member& m, const std::string& a) {
+std::unique_ptr<store::Recordset> OpenRows(store::Connection& c, const AppDataMember& m, const std::string& a) {
   return c.OpenRecordset(store::SelectApplicationRows(c.dialect(), m.table, a), store::adOpenForwardOnly,
                          store::adLockReadOnly);
 }
@@ -122,12 +124,12 @@ std::unique_ptr<store::Recordset> OpenRows(store::Connection& c, const Member& m
 // the member's size. A member that writes all rows at once reads them in
 // pieces too, so that no table is held whole in memory; a row it cannot write
 // leaves its file empty, as one piece holding that row would have.
-void WriteDataFile(ExportState& s, const Member& m, const std::string& a, store::Recordset& rows) {
+void WriteDataFile(ExportContext& ctx, ExportResults& r, const AppDataMember& m, const std::string& a,
+                   store::Recordset& rows) {
   const std::string name = pack::DataFileName(m.table, a);
-  const std::string path = files::Join(s.Path, name);
+  const std::string path = ctx.PackFile(name);
   auto out = files::TextWriter::Create(path);
-  s.DataFileList += name;
-  s.DataFileList += kCrLf;
+  r.ListDataFile(name);
   const auto columns = static_cast<size_t>(rows.FieldCount());
   const bool at_once = m.rows_per_write == kAllRows;
   std::string piece;
@@ -135,9 +137,9 @@ void WriteDataFile(ExportState& s, const Member& m, const std::string& a, store:
   try {
     while (!rows.IsEOF()) {
       piece.clear();
-      written += rows.AppendString(piece, at_once ? kPieceRows : m.rows_per_write, s.FieldSeparator, kCrLf);
+      written += rows.AppendString(piece, at_once ? kPieceRows : m.rows_per_write, kFieldSeparator, kCrLf);
       pack::WriteDataRows(*out, piece, columns);
-      if (!at_once) s.Report(name, written);
+      if (!at_once) ctx.Report(name, written);
     }
   } catch (...) {
     if (at_once) {
@@ -149,138 +151,84 @@ void WriteDataFile(ExportState& s, const Member& m, const std::string& a, store:
     }
     throw;
   }
-  if (at_once) s.Report(name, written);
+  if (at_once) ctx.Report(name, written);
   out->Close();
 }
 
 // The member's answer to an application without rows.
-bool NoRows(ExportState& s, const Member& m, const std::string& selection) {
+bool NoRows(ExportContext& ctx, ExportResults& r, const AppDataMember& m, const std::string& selection,
+            const std::string& a) {
   switch (m.when_empty) {
     case Fail:
-      s.Error.Set(m.number, std::string(m.text) + Dashed(selection));
+      r.Error.Set(m.number, std::string(m.text) + Dashed(selection));
       return false;
     case ManifestNote:
-      s.ManifestText += pack::manifest::NoteLine(m.text);
+      ctx.AppendNote(m.text);
       return true;
     case ErrorYetTrue:
-      s.Error.Set(m.number, std::string(m.text) + Dashed(selection));
+      r.Error.Set(m.number, std::string(m.text) + Dashed(selection));
       return true;
     case NumberOnly:
-      s.Error.ErrorNumber = m.number;
+      r.Error.ErrorNumber = m.number;
+      return false;
+    case ByCompanion:
+      if (ExportAppDataTable(ctx, r, AppDataMemberOf(m.companion), a)) return true;
+      r.Error.Set(m.number, std::string(m.text) + Dashed(selection));
       return false;
   }
   return false;
-}
-
-bool Trapped(ExportState& s, const Member& m, const std::exception& e) {
-  s.Error.Trap(999, ExportWriterTrapHead(m.tag), AsComError(e));
-  return false;
-}
-
-// The family's procedure: for each application of the selection that the
-// member serves, its rows into one data file; the first application without
-// rows ends the walk as the member's row says.
-bool ExportApplicationTable(ExportState& s, const Member& m, const std::string& selection) {
-  try {
-    store::Connection& c = ConnectionOf(s);
-    for (const std::string& a : Codes(selection)) {
-      if (!Served(c, m, a)) continue;
-      auto rows = OpenRows(c, m, a);
-      if (rows->IsEOF()) return NoRows(s, m, selection);
-      if (m.serves == pack::Serves::Every) {
-        s.ApplicationList += a;
-        s.ApplicationList += kCrLf;
-      }
-      WriteDataFile(s, m, a, *rows);
-    }
-    return true;
-  } catch (const std::exception& e) {
-    return Trapped(s, m, e);
-  }
 }
 
 }  // namespace
 
-bool ExportQzddi100(ExportState& s, const std::string& selection) {
-  return ExportApplicationTable(s, kQzddi100, selection);
-}
-bool ExportQzddi101(ExportState& s, const std::string& selection) {
-  return ExportApplicationTable(s, kQzddi101, selection);
-}
-bool ExportQzddi140(ExportState& s, const std::string& selection) {
-  return ExportApplicationTable(s, kQzddi140, selection);
-}
-bool ExportQzddi150(ExportState& s, const std::string& selection) {
-  return ExportApplicationTable(s, kQzddi150, selection);
-}
-bool ExportQzddi160(ExportState& s, const std::string& selection) {
-  return ExportApplicationTable(s, kQzddi160, selection);
-}
-bool ExportQzddi200(ExportState& s, const std::string& selection) {
-  return ExportApplicationTable(s, kQzddi200, selection);
-}
-bool ExportQzddi220(ExportState& s, const std::string& selection) {
-  return ExportApplicationTable(s, kQzddi220, selection);
-}
-bool ExportQzddi230(ExportState& s, const std::string& selection) {
-  return ExportApplicationTable(s, kQzddi230, selection);
-}
-bool ExportQzlgy141(ExportState& s, const std::string& application) {
-  return ExportApplicationTable(s, kQzlgy141, application);
-}
-bool ExportQzlgy150(ExportState& s, const std::string& selection) {
-  return ExportApplicationTable(s, kQzlgy150, selection);
+const AppDataMember& AppDataMemberOf(std::string_view table) {
+  for (const auto& m : kMembers)
+    if (m.table == table) return m;
+  Raise(Ours::Internal, "No application data writer is named " + std::string(table));
 }
 
-// qzlgy140 travels with qzlgy141: an application with qzlgy140 rows gets its
-// qzlgy141 file too (whatever that writer answers); the first one without
-// qzlgy140 rows is judged by qzlgy141 alone and ends the walk.
-bool ExportQzlgy140(ExportState& s, const std::string& selection) {
-  const Member& m = kQzlgy140;
+// For each application of the selection that the member serves, its rows
+// into one data file; the first application without rows ends the walk as
+// the member's row says.
+bool ExportAppDataTable(ExportContext& ctx, ExportResults& r, const AppDataMember& m, const std::string& selection) {
   try {
-    store::Connection& c = ConnectionOf(s);
+    store::Connection& c = ctx.Connection();
     for (const std::string& a : Codes(selection)) {
       if (!Served(c, m, a)) continue;
       auto rows = OpenRows(c, m, a);
       if (rows->IsEOF()) {
         rows.reset();
-        if (ExportQzlgy141(s, a)) return true;
-        s.Error.Set(m.number, std::string(m.text) + Dashed(selection));
-        return false;
+        return NoRows(ctx, r, m, selection, a);
       }
-      WriteDataFile(s, m, a, *rows);
+      if (m.serves == pack::Serves::Every) r.ListApplication(a);
+      WriteDataFile(ctx, r, m, a, *rows);
       rows.reset();
-      ExportQzlgy141(s, a);
+      if (!m.companion.empty()) ExportAppDataTable(ctx, r, AppDataMemberOf(m.companion), a);
     }
     return true;
   } catch (const std::exception& e) {
-    return Trapped(s, m, e);
+    r.Error.Trap(999, ExportWriterTrapHead(m.tag), AsComError(e));
+    return false;
   }
 }
 
-bool ExportCodes(ExportState& s) {
+bool ExportCodes(ExportContext& ctx, ExportResults& r) {
   try {
-    store::Connection& c = ConnectionOf(s);
+    store::Connection& c = ctx.Connection();
     const pack::RowLayout& layout = pack::kQzlgy115Rows;
     auto rows = c.OpenRecordset(store::SelectAllCodes(c.dialect()), store::adOpenForwardOnly, store::adLockReadOnly);
-    auto out = files::TextWriter::Create(files::Join(s.Path, layout.file));
-    s.RuleFileList += layout.file;
-    s.RuleFileList += kCrLf;
+    auto out = files::TextWriter::Create(ctx.PackFile(layout.file));
+    r.ListRuleFile(layout.file);
     if (rows->IsEOF()) {
-      s.ManifestText += pack::manifest::NoteLine("No Codes in the Conversion Table Present");
+      ctx.AppendNote("No Codes in the Conversion Table Present");
     } else {
       pack::RowWriter writer(layout, *out);
-      std::vector<Value> values(layout.columns.size());
-      for (; !rows->IsEOF(); rows->MoveNext()) {
-        for (size_t i = 0; i < values.size(); ++i) values[i] = rows->Fields(layout.columns[i]);
-        writer.Write(values);
-      }
-      s.Report(std::string(layout.file), static_cast<int64_t>(writer.rows()));
+      ctx.Report(std::string(layout.file), WriteLayoutRows(writer, LayoutPositions(layout, *rows), *rows));
     }
     out->Close();
     return true;
   } catch (const std::exception& e) {
-    s.Error.Trap(999, ExportWriterTrapHead("Export Code"), AsComError(e));
+    r.Error.Trap(999, ExportWriterTrapHead("Export Code"), AsComError(e));
     return false;
   }
 }

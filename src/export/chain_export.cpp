@@ -3,8 +3,11 @@
 // VRCs upwards, writes the header records itself and hands the collected
 // applications and profiles to the table writers.
 #include <algorithm>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "component/error.h"
 #include "component/files.h"
@@ -45,24 +48,32 @@ constexpr RuleStep kRevisionSteps[] = {
     {"qzmap175", "Exporting Qzmap175 Started : ", "Exporting Qzmap175 Ended   : "},
 };
 
-bool RunRuleSteps(ExportState& s, std::span<const RuleStep> steps, const std::string& profiles) {
+bool RunRuleSteps(ExportContext& ctx, ExportResults& r, std::span<const RuleStep> steps, const std::string& profiles,
+                  bool for_sync) {
   for (const auto& step : steps) {
-    AppendProgress(s, step.started);
-    if (!ExportRuleTable(s, RuleTableMemberOf(step.table), profiles)) return false;
-    AppendProgress(s, step.ended);
+    ctx.AppendProgress(step.started);
+    if (!ExportRuleTable(ctx, r, RuleTableMemberOf(step.table), profiles, for_sync)) return false;
+    ctx.AppendProgress(step.ended);
   }
   return true;
 }
 
+// The profiles of the chain, nearest first, and their applications, each
+// once, in the order they were met.
+struct Chain {
+  std::vector<std::string> applications;
+  std::vector<int16_t> profiles;
+};
+
 // Takes a profile of the chain: its applications unless already collected,
 // its number, and its header record.
-void Collect(ExportState& s, pack::RowWriter& headers, const store::Recordset& profile) {
+void Collect(Chain& chain, pack::RowWriter& headers, const store::Recordset& profile) {
   for (const char* column : {"sapp", "tapp"}) {
     std::string appl = profile.Fields(column).TextOrEmpty();
-    if (std::find(s.ChainApplications.begin(), s.ChainApplications.end(), appl) == s.ChainApplications.end())
-      s.ChainApplications.push_back(appl);
+    if (std::find(chain.applications.begin(), chain.applications.end(), appl) == chain.applications.end())
+      chain.applications.push_back(appl);
   }
-  s.ChainProfiles.push_back(static_cast<int16_t>(profile.Fields("mprf").Integer()));
+  chain.profiles.push_back(static_cast<int16_t>(profile.Fields("mprf").Integer()));
   WriteProfileHeader(headers, profile);
 }
 
@@ -74,74 +85,77 @@ double BasedOnLimit(const std::string& based_on) {
   return limit;
 }
 
-// Steps 1-5: walks the chain and writes "Qzmap100.dat". False when the base
-// VRCs loop.
-bool WriteChainHeaders(ExportState& s, store::Connection& c) {
-  auto out = files::TextWriter::Create(files::Join(s.Path, pack::kQzmap100Rows.file));
-  ListRuleFile(s, pack::kQzmap100Rows.file);
-  AppendProgress(s, "Exporting Qzmap100 started: ");
+// "Qzmap100.dat": the header records of the exported profile and of the
+// profiles up its base VRCs, down to the based-on limit. The walk is what
+// decides which profiles and applications the pack holds, so it returns them;
+// nothing when the base VRCs loop (the error says where).
+std::optional<Chain> WriteChainHeaders(const ExportOptions& o, ExportContext& ctx, ExportResults& r,
+                                       store::Connection& c) {
+  auto out = files::TextWriter::Create(ctx.PackFile(pack::kQzmap100Rows.file));
+  r.ListRuleFile(pack::kQzmap100Rows.file);
+  ctx.AppendProgress("Exporting Qzmap100 started: ");
   pack::RowWriter headers(pack::kQzmap100Rows, *out);
-  s.ChainApplications.clear();
-  s.ChainProfiles.clear();
+  Chain chain;
 
   Vrc base;
   {
-    auto rs = c.OpenRecordset(store::SelectChainProfileHeader(c.dialect(), s.MigrationProfileTobeExported),
+    auto rs = c.OpenRecordset(store::SelectChainProfileHeader(c.dialect(), o.MigrationProfileTobeExported),
                               store::adOpenDynamic, store::adLockOptimistic);
     if (!rs->IsEOF()) {
       base = BaseVrcOf(*rs);
-      Collect(s, headers, *rs);
+      Collect(chain, headers, *rs);
     }
     rs->Close();
   }
-  const double limit = BasedOnLimit(s.ExportBasedOn);
+  const double limit = BasedOnLimit(o.ExportBasedOn);
   while (!base.IsEmpty()) {
     auto rs = c.OpenRecordset(store::SelectChainProfileHeaderByVrc(c.dialect(), base.vers, base.rele, base.cust),
                               store::adOpenDynamic, store::adLockOptimistic);
     if (rs->IsEOF()) break;
     const int64_t mprf = rs->Fields("mprf").Integer();
     if (limit >= static_cast<double>(mprf)) break;
-    if (std::find(s.ChainProfiles.begin(), s.ChainProfiles.end(), mprf) != s.ChainProfiles.end()) {
-      SetChainLoop(s, mprf, s.MigrationProfileTobeExported);
-      return false;
+    if (std::find(chain.profiles.begin(), chain.profiles.end(), mprf) != chain.profiles.end()) {
+      SetChainLoop(r.Error, mprf, o.MigrationProfileTobeExported);
+      return std::nullopt;
     }
     base = BaseVrcOf(*rs);
-    Collect(s, headers, *rs);
+    Collect(chain, headers, *rs);
   }
   out->Close();
-  AppendProgress(s, "Exporting Qzmap100 Completed: ");
-  return true;
+  ctx.AppendProgress("Exporting Qzmap100 Completed: ");
+  return chain;
 }
 
-bool ExportChain(ExportState& s) {
-  store::Connection& c = ConnectionOf(s);
-  if (!WriteChainHeaders(s, c)) return false;
+bool WriteChainPack(const ExportOptions& o, ExportContext& ctx, ExportResults& r) {
+  store::Connection& c = ctx.Connection();
+  const std::optional<Chain> chain = WriteChainHeaders(o, ctx, r, c);
+  if (!chain) return false;
 
   std::string applications, profiles;
-  for (const auto& appl : s.ChainApplications) applications += (applications.empty() ? "" : "|") + appl;
-  for (int16_t mprf : s.ChainProfiles) profiles += (profiles.empty() ? "" : " ") + std::to_string(mprf);
+  for (const auto& appl : chain->applications) applications += (applications.empty() ? "" : "|") + appl;
+  for (int16_t mprf : chain->profiles) profiles += (profiles.empty() ? "" : " ") + std::to_string(mprf);
 
-  if (!ExportApplicationData(s, applications, false)) return false;
-  if (!RunRuleSteps(s, kRuleSteps, profiles)) return false;
+  if (!ExportApplicationData(ctx, r, applications, false)) return false;
+  if (!RunRuleSteps(ctx, r, kRuleSteps, profiles, o.ExportForSync)) return false;
 
-  if (!ExportFunctionsAndCodes(s)) return false;
+  if (!ExportFunctionsAndCodes(ctx, r)) return false;
 
   // The function library's result does not decide the export's.
-  if (ExportQzlib100(s, profiles)) AppendNote(s, "Exporting includes completed");
-  if (s.ExportRevisionInformation && s.ProfileRevisionsEnabled) {
-    if (ExportQzlib105(s, profiles)) AppendNote(s, "Exporting includes completed");
-    if (!RunRuleSteps(s, kRevisionSteps, profiles)) return false;
+  if (ExportQzlib100(ctx, r, profiles)) ctx.AppendNote("Exporting includes completed");
+  if (r.WithRevisions(o.ExportRevisionInformation)) {
+    if (ExportQzlib105(ctx, r, profiles)) ctx.AppendNote("Exporting includes completed");
+    if (!RunRuleSteps(ctx, r, kRevisionSteps, profiles, o.ExportForSync)) return false;
   }
   return true;
 }
 
 }  // namespace
 
-bool ExportMultipleProfiles(ExportState& s) {
+bool ExportMultipleProfiles(const ExportOptions& o, ExportContext& ctx, ExportResults& r) {
   try {
-    return ExportChain(s);
+    return WriteChainPack(o, ctx, r);
   } catch (const std::exception& ex) {
-    s.Error.Trap(999, ExportTrapHead("ExportMultipleProfiles"), AsComError(ex));
+    r.Error.Trap(999, ExportTrapHead("ExportMultipleProfiles"), AsComError(ex));
     return false;
   }
 }

@@ -5,6 +5,7 @@
 #include "export/export_driver.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "component/error.h"
@@ -27,16 +28,17 @@ namespace {
 
 // Puts the status line, file list, application list and revisions line in
 // front of the text the drivers appended, and writes the manifest.
-void WriteManifest(ExportState& s, bool success, const std::string& mprf) {
+void WriteManifest(const ExportOptions& o, ExportContext& ctx, const ExportResults& r, bool success,
+                   const std::string& mprf) {
   namespace m = pack::manifest;
-  std::string front = m::FileListBlock(s.DataFileList, s.RuleFileList) + m::ApplicationBlock(s.ApplicationList) +
-                      m::RevisionsLine(s.ExportRevisionInformation && s.ProfileRevisionsEnabled);
+  std::string front = m::FileListBlock(r.DataFileList, r.RuleFileList) + m::ApplicationBlock(r.ApplicationList) +
+                      m::RevisionsLine(r.WithRevisions(o.ExportRevisionInformation));
   if (success) {
-    s.ManifestText += m::SuccessLineNow(mprf);
+    ctx.ManifestText += m::SuccessLineNow(mprf);
   } else {
-    s.ManifestText += m::FailureLines(s.Error.ErrorNumber, s.Error.ErrorDescription);
+    ctx.ManifestText += m::FailureLines(r.Error.ErrorNumber, r.Error.ErrorDescription);
   }
-  s.ManifestText.WriteWithFront(m::StatusLine(success) + front, *s.ManifestStream);
+  ctx.ManifestText.WriteWithFront(m::StatusLine(success) + front, *ctx.ManifestStream);
 }
 
 // An export that ends before its manifest is written leaves no spool in the
@@ -52,65 +54,84 @@ class SpoolGuard {
   SpooledText& text_;
 };
 
+// The export root: the host's Path, else the default one, created if need be.
+// A root the host named must exist already.
+bool EnterExportRoot(ExportContext& ctx, ExportResults& r) {
+  if (ctx.PackFolder.empty()) {
+    std::string root = DefaultExportRoot();
+    if (!files::FolderExists(root)) files::CreateFolders(root);
+    ctx.PackFolder = root;
+  }
+  if (!files::FolderExists(ctx.PackFolder)) {
+    r.Error.Set(1, "Error : Path Not Found " + ctx.PackFolder);
+    return false;
+  }
+  return true;
+}
+
+// Reads whether the profile keeps revisions and names its pack folder under
+// the root's rules folder (which it creates); nothing when there is no such
+// profile.
+std::optional<std::string> PackFolderOfProfile(const ExportOptions& o, const ExportContext& ctx, ExportResults& r,
+                                               store::Connection& c) {
+  auto rs = c.OpenRecordset(store::SelectProfileToExport(c.dialect(), o.MigrationProfileTobeExported),
+                            store::adOpenForwardOnly, store::adLockOptimistic);
+  if (rs->BOF() && rs->IsEOF()) {
+    r.Error.Set(2, "Error : Migration Profile Not found PROFILE NUMBER = " +
+                       std::to_string(o.MigrationProfileTobeExported));
+    rs->Close();
+    return std::nullopt;
+  }
+  Value scme = rs->Fields("scme");
+  if (scme == Value("Y")) r.ProfileRevisionsEnabled = true;
+  if (scme == Value("N")) r.ProfileRevisionsEnabled = false;
+  std::string name = pack::PackFolderName(o.MigrationProfileTobeExported, rs->Fields("sapp").TextOrEmpty(),
+                                          rs->Fields("tapp").TextOrEmpty(), o.ExportToSingleProfile);
+  rs->Close();
+  std::string rules_folder = ctx.PackFile(pack::kRulesFolder);
+  if (!files::FolderExists(rules_folder)) files::CreateFolder(rules_folder);
+  return files::Join(rules_folder, name);
+}
+
+// A pack folder that exists is written again only when the host allows it.
+bool CreatePackFolder(const ExportOptions& o, ExportResults& r, const std::string& pack_folder) {
+  if (!files::FolderExists(pack_folder)) {
+    files::CreateFolder(pack_folder);
+  } else if (!o.OverWrite) {
+    r.Error.Set(3, "Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool ExportMigrationProfiles(ExportState& s) {
-  const std::string mprf = std::to_string(s.MigrationProfileTobeExported);
+bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportResults& r) {
+  const std::string mprf = std::to_string(o.MigrationProfileTobeExported);
+  ctx.PackFolder = o.Path;
   try {
-    store::Connection& c = ConnectionOf(s);
-    if (s.Path.empty()) {
-      std::string root = DefaultExportRoot();
-      if (!files::FolderExists(root)) files::CreateFolders(root);
-      s.Path = root;
-    }
-    if (!files::FolderExists(s.Path)) {
-      s.Error.Set(1, "Error : Path Not Found " + s.Path);
-      return false;
-    }
-
-    std::string pack_folder;
-    {
-      auto rs = c.OpenRecordset(store::SelectProfileToExport(c.dialect(), s.MigrationProfileTobeExported),
-                                store::adOpenForwardOnly, store::adLockOptimistic);
-      if (rs->BOF() && rs->IsEOF()) {
-        s.Error.Set(2, "Error : Migration Profile Not found PROFILE NUMBER = " + mprf);
-        rs->Close();
-        return false;
-      }
-      Value scme = rs->Fields("scme");
-      if (scme == Value("Y")) s.ProfileRevisionsEnabled = true;
-      if (scme == Value("N")) s.ProfileRevisionsEnabled = false;
-      std::string name = pack::PackFolderName(s.MigrationProfileTobeExported, rs->Fields("sapp").TextOrEmpty(),
-                                              rs->Fields("tapp").TextOrEmpty(), s.ExportToSingleProfile);
-      rs->Close();
-      std::string rules_folder = files::Join(s.Path, pack::kRulesFolder);
-      if (!files::FolderExists(rules_folder)) files::CreateFolder(rules_folder);
-      pack_folder = files::Join(rules_folder, name);
-    }
-    if (!files::FolderExists(pack_folder)) {
-      files::CreateFolder(pack_folder);
-    } else if (!s.OverWrite) {
-      s.Error.Set(3, "Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True");
-      return false;
-    }
+    store::Connection& c = ctx.Connection();
+    if (!EnterExportRoot(ctx, r)) return false;
+    const std::optional<std::string> pack_folder = PackFolderOfProfile(o, ctx, r, c);
+    if (!pack_folder || !CreatePackFolder(o, r, *pack_folder)) return false;
 
     // The progress of a large export waits in a spool file rather than in
     // memory; the manifest is put together from it at the end.
-    SpoolGuard spool_guard(s.ManifestText);
-    s.ManifestText.SpoolTo(files::Join(pack_folder, pack::kManifestSpoolFile));
-    s.ManifestStream = files::TextWriter::Create(files::Join(pack_folder, pack::kManifestFile));
+    SpoolGuard spool_guard(ctx.ManifestText);
+    ctx.ManifestText.SpoolTo(files::Join(*pack_folder, pack::kManifestSpoolFile));
+    ctx.ManifestStream = files::TextWriter::Create(files::Join(*pack_folder, pack::kManifestFile));
     namespace m = pack::manifest;
-    s.ManifestText += m::NewProfileLine(s.ExportToSingleProfile ? s.NewProfileNumber : 0);
-    s.ManifestText += m::SyncLine(s.ExportForSync);
-    s.ManifestText += m::StartLineNow(mprf);
-    s.Path = pack_folder;
+    ctx.ManifestText += m::NewProfileLine(o.ExportToSingleProfile ? o.NewProfileNumber : 0);
+    ctx.ManifestText += m::SyncLine(o.ExportForSync);
+    ctx.ManifestText += m::StartLineNow(mprf);
+    ctx.PackFolder = *pack_folder;
 
-    bool ok = s.ExportToSingleProfile ? ExportSingleProfile(s) : ExportMultipleProfiles(s);
-    if (ok) s.Error.Clear();
-    WriteManifest(s, ok, mprf);
+    bool ok = o.ExportToSingleProfile ? ExportSingleProfile(o, ctx, r) : ExportMultipleProfiles(o, ctx, r);
+    if (ok) r.Error.Clear();
+    WriteManifest(o, ctx, r, ok, mprf);
     return ok;
   } catch (const std::exception& ex) {
-    s.Error.Trap(999, ExportTrapHead("ExportMigrationProfiles"), AsComError(ex));
+    r.Error.Trap(999, ExportTrapHead("ExportMigrationProfiles"), AsComError(ex));
     return false;
   }
 }

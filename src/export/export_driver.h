@@ -4,11 +4,16 @@
 
 #include <string>
 
-#include "component/export_state.h"
+#include "export/export_context.h"
+#include "export/export_options.h"
+#include "export/export_results.h"
 
 namespace Kestrel20ImpExp::detail {
 
-bool ExportMigrationProfiles(ExportState& s);
+// Exports the profile `o` names. `ctx` needs its connection; its PackFolder is
+// where the run ends: the export root it used, then the pack folder once that
+// exists. True on success; on false the results' Error says why.
+bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportResults& r);
 
 // The export root used when Path is empty: $KESTREL_EXPORT_ROOT when set,
 // else $HOME/ImpExpMR.

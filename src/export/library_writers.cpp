@@ -13,7 +13,6 @@
 #include "component/files.h"
 #include "export/profile_list.h"
 #include "pack/layout.h"
-#include "pack/manifest.h"
 #include "pack/record_writer.h"
 #include "store/connection.h"
 #include "store/statements_export.h"
@@ -21,13 +20,10 @@
 namespace Kestrel20ImpExp::detail {
 namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
-
 // Creates a rule file of the pack folder and lists it.
-std::unique_ptr<files::TextWriter> CreateRuleFile(ExportState& s, std::string_view name) {
-  auto out = files::TextWriter::Create(files::Join(s.Path, name));
-  s.RuleFileList += name;
-  s.RuleFileList += kCrLf;
+std::unique_ptr<files::TextWriter> CreateRuleFile(const ExportContext& ctx, ExportResults& r, std::string_view name) {
+  auto out = files::TextWriter::Create(ctx.PackFile(name));
+  r.ListRuleFile(name);
   return out;
 }
 
@@ -43,34 +39,34 @@ size_t WriteRecords(pack::TaggedRecordWriter& writer, store::Recordset& rows) {
   return n;
 }
 
-bool Trapped(ExportState& s, std::string_view tag, const std::exception& e) {
-  s.Error.Trap(999, ExportWriterTrapHead(tag), AsComError(e));
+bool Trapped(ExportResults& r, std::string_view tag, const std::exception& e) {
+  r.Error.Trap(999, ExportWriterTrapHead(tag), AsComError(e));
   return false;
 }
 
 // ExportQzlib100 and ExportQzlib105: the rows of the listed profiles outside
 // their development VRCs, whatever the export is for.
-bool ExportLibraryTable(ExportState& s, const pack::TaggedLayout& layout, const std::string& profiles,
+bool ExportLibraryTable(ExportContext& ctx, ExportResults& r, const pack::TaggedLayout& layout, const std::string& profiles,
                         std::string_view tag) {
   try {
-    store::Connection& c = ConnectionOf(s);
+    store::Connection& c = ctx.Connection();
     const std::vector<int64_t> list = ProfileNumbers(profiles);
     auto rows = OpenForward(c, store::SelectLibraryRows(c.dialect(), layout.table, list));
-    auto out = CreateRuleFile(s, layout.file);
+    auto out = CreateRuleFile(ctx, r, layout.file);
     pack::TaggedRecordWriter writer(layout, *out);
-    s.Report(std::string(layout.file), static_cast<int64_t>(WriteRecords(writer, *rows)));
+    ctx.Report(std::string(layout.file), static_cast<int64_t>(WriteRecords(writer, *rows)));
     out->Close();
     return true;
   } catch (const std::exception& e) {
-    return Trapped(s, tag, e);
+    return Trapped(r, tag, e);
   }
 }
 
-// The profiles whose functions profile `p` sees: its chain rows when the
-// caller asked to traverse the parents and there are any, else `p` alone.
-std::vector<int64_t> VisibleProfiles(ExportState& s, store::Connection& c, int64_t p) {
+// The profiles whose functions profile `p` sees: its chain rows when
+// `traverse_parents` and there are any, else `p` alone.
+std::vector<int64_t> VisibleProfiles(store::Connection& c, int64_t p, bool traverse_parents) {
   std::vector<int64_t> list;
-  if (s.traveseparent) {
+  if (traverse_parents) {
     auto chain = OpenForward(c, store::SelectChainProfileNumbers(c.dialect(), p));
     for (; !chain->IsEOF(); chain->MoveNext()) {
       // A chain row without a profile number names no profile to look in.
@@ -84,48 +80,48 @@ std::vector<int64_t> VisibleProfiles(ExportState& s, store::Connection& c, int64
 
 }  // namespace
 
-bool ExportFunctions(ExportState& s) {
+bool ExportFunctions(ExportContext& ctx, ExportResults& r) {
   try {
-    store::Connection& c = ConnectionOf(s);
+    store::Connection& c = ctx.Connection();
     const pack::TaggedLayout& layout = pack::kQzmap150;
     auto rows = OpenForward(c, store::SelectAllFunctions(c.dialect()));
-    auto out = CreateRuleFile(s, layout.file);
+    auto out = CreateRuleFile(ctx, r, layout.file);
     if (rows->IsEOF()) {
-      s.ManifestText += pack::manifest::NoteLine("No Functions Present");
+      ctx.AppendNote("No Functions Present");
     } else {
       pack::TaggedRecordWriter writer(layout, *out);
-      s.Report(std::string(layout.file), static_cast<int64_t>(WriteRecords(writer, *rows)));
+      ctx.Report(std::string(layout.file), static_cast<int64_t>(WriteRecords(writer, *rows)));
     }
     out->Close();
     return true;
   } catch (const std::exception& e) {
-    return Trapped(s, "Export Functions", e);
+    return Trapped(r, "Export Functions", e);
   }
 }
 
-bool ExportQzlib100(ExportState& s, const std::string& profiles) {
-  return ExportLibraryTable(s, pack::kQzlib100, profiles, "QZLIB100");
+bool ExportQzlib100(ExportContext& ctx, ExportResults& r, const std::string& profiles) {
+  return ExportLibraryTable(ctx, r, pack::kQzlib100, profiles, "QZLIB100");
 }
 
-bool ExportQzlib105(ExportState& s, const std::string& profiles) {
-  return ExportLibraryTable(s, pack::kQzlib105, profiles, "Qzlib105");
+bool ExportQzlib105(ExportContext& ctx, ExportResults& r, const std::string& profiles) {
+  return ExportLibraryTable(ctx, r, pack::kQzlib105, profiles, "Qzlib105");
 }
 
 // One version of each function the profile sees: among the listed profiles,
 // outside development VRCs, the one of the highest profile number; with
 // revisions, the revisions of that version only.
-bool ExportIncludes(ExportState& s, const std::string& profile) {
+bool ExportIncludes(ExportContext& ctx, ExportResults& r, const std::string& profile, IncludeScope scope) {
   try {
-    store::Connection& c = ConnectionOf(s);
+    store::Connection& c = ctx.Connection();
     const store::Dialect d = c.dialect();
-    const std::vector<int64_t> list = VisibleProfiles(s, c, ProfileNumber(profile));
+    const std::vector<int64_t> list = VisibleProfiles(c, ProfileNumber(profile), scope.traverse_parents);
 
-    auto library = CreateRuleFile(s, pack::kQzlib100.file);
+    auto library = CreateRuleFile(ctx, r, pack::kQzlib100.file);
     pack::TaggedRecordWriter library_writer(pack::kQzlib100, *library);
     std::unique_ptr<files::TextWriter> revisions;
     std::optional<pack::TaggedRecordWriter> revision_writer;
-    if (s.ExportRevisionInformation && s.ProfileRevisionsEnabled) {
-      revisions = CreateRuleFile(s, pack::kQzlib105.file);
+    if (scope.revisions) {
+      revisions = CreateRuleFile(ctx, r, pack::kQzlib105.file);
       revision_writer.emplace(pack::kQzlib105, *revisions);
     }
 
@@ -138,7 +134,7 @@ bool ExportIncludes(ExportState& s, const std::string& profile) {
       if (versions->IsEOF()) continue;  // every version lies in a development VRC
       if (binding.empty()) binding = pack::BindColumnsOf(pack::kQzlib100, *versions);
       library_writer.Write(pack::BoundRow(*versions, binding));
-      s.Report(std::string(pack::kQzlib100.file), ++written);
+      ctx.Report(std::string(pack::kQzlib100.file), ++written);
       if (revision_writer) {
         const int64_t winner = versions->Fields("mprf").Integer();
         auto history = OpenForward(c, store::SelectLibraryFunctionRevisions(d, fnam, winner));
@@ -150,7 +146,7 @@ bool ExportIncludes(ExportState& s, const std::string& profile) {
     if (revisions) revisions->Close();
     return true;
   } catch (const std::exception& e) {
-    return Trapped(s, "QZLIB100", e);
+    return Trapped(r, "QZLIB100", e);
   }
 }
 

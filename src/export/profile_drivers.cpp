@@ -1,8 +1,10 @@
-// What both profile drivers share: progress lines, VRCs, the header record.
+// What both profile drivers share: the application data and function steps,
+// VRCs, the header record and row files.
 #include "export/profile_drivers.h"
 
 #include <array>
 #include <span>
+#include <vector>
 
 #include "component/cipher.h"
 #include "component/errors_ours.h"
@@ -10,7 +12,6 @@
 #include "export/app_data_writers.h"
 #include "export/library_writers.h"
 #include "pack/layout.h"
-#include "pack/manifest.h"
 #include "store/connection.h"
 
 namespace Kestrel20ImpExp::detail {
@@ -21,22 +22,22 @@ namespace {
 constexpr int kOwnerColumn = 12;
 
 struct AppDataStep {
-  bool (*writer)(ExportState&, const std::string&);
+  std::string_view table;
   std::string_view started, ended;
 };
 
 // The application data writers in the order of the single-profile pack.
 constexpr AppDataStep kAppDataSteps[] = {
-    {ExportQzddi100, "Exporting Qzddi100 Started : ", "Exporting Qzddi100 Ended   : "},
-    {ExportQzddi101, "Exporting Qzddi101 Started : ", "Exporting Qzddi101 Ended   : "},
-    {ExportQzddi140, "Exporting Qzddi140 Started : ", "Exporting Qzddi140 Ended   : "},
-    {ExportQzddi150, "Exporting Qzddi150 Started : ", "Exporting Qzddi150 Ended   : "},
-    {ExportQzddi160, "Exporting Qzddi160 Started : ", "Exporting Qzddi160 Ended   : "},
-    {ExportQzddi200, "Exporting Qzddi200 Started : ", "Exporting Qzddi200 Ended   : "},
-    {ExportQzddi220, "Exporting Qzddi220 Started : ", "Exporting Qzddi220 Ended   : "},
-    {ExportQzddi230, "Exporting Qzddi230 Started : ", "Exporting Qzddi230 Ended   : "},
-    {ExportQzlgy140, "Exporting Qzlgy140 and Qzlgy141 Started : ", "Exporting Qzlgy140 and Qzlgy141 Ended   : "},
-    {ExportQzlgy150, "Exporting Qzlgy150 Started : ", "Exporting Qzlgy150 Ended   : "},
+    {"qzddi100", "Exporting Qzddi100 Started : ", "Exporting Qzddi100 Ended   : "},
+    {"qzddi101", "Exporting Qzddi101 Started : ", "Exporting Qzddi101 Ended   : "},
+    {"qzddi140", "Exporting Qzddi140 Started : ", "Exporting Qzddi140 Ended   : "},
+    {"qzddi150", "Exporting Qzddi150 Started : ", "Exporting Qzddi150 Ended   : "},
+    {"qzddi160", "Exporting Qzddi160 Started : ", "Exporting Qzddi160 Ended   : "},
+    {"qzddi200", "Exporting Qzddi200 Started : ", "Exporting Qzddi200 Ended   : "},
+    {"qzddi220", "Exporting Qzddi220 Started : ", "Exporting Qzddi220 Ended   : "},
+    {"qzddi230", "Exporting Qzddi230 Started : ", "Exporting Qzddi230 Ended   : "},
+    {"qzlgy140", "Exporting Qzlgy140 and Qzlgy141 Started : ", "Exporting Qzlgy140 and Qzlgy141 Ended   : "},
+    {"qzlgy150", "Exporting Qzlgy150 Started : ", "Exporting Qzlgy150 Ended   : "},
 };
 // Positions in kAppDataSteps: the chain pack writes qzddi230 after the base tables.
 constexpr int kSingleProfileOrder[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
@@ -44,12 +45,13 @@ constexpr int kChainOrder[] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 7};
 
 }  // namespace
 
-bool ExportApplicationData(ExportState& s, const std::string& applications, bool single_profile) {
+bool ExportApplicationData(ExportContext& ctx, ExportResults& r, const std::string& applications,
+                           bool single_profile) {
   for (int at : single_profile ? std::span<const int>(kSingleProfileOrder) : std::span<const int>(kChainOrder)) {
     const AppDataStep& step = kAppDataSteps[at];
-    AppendProgress(s, step.started);
-    if (!step.writer(s, applications)) return false;
-    AppendProgress(s, step.ended);
+    ctx.AppendProgress(step.started);
+    if (!ExportAppDataTable(ctx, r, AppDataMemberOf(step.table), applications)) return false;
+    ctx.AppendProgress(step.ended);
   }
   return true;
 }
@@ -60,10 +62,10 @@ int ColumnIndex(const store::Recordset& rs, std::string_view name) {
   return -1;
 }
 
-void SetChainLoop(ExportState& s, int64_t reached, int64_t from) {
-  s.Error.Set(Number(Ours::ChainTooLong), std::string(DefaultText(Ours::ChainTooLong)) + ": profile " +
-                                              std::to_string(reached) + " is reached twice from profile " +
-                                              std::to_string(from));
+void SetChainLoop(ErrorState& error, int64_t reached, int64_t from) {
+  error.Set(Number(Ours::ChainTooLong), std::string(DefaultText(Ours::ChainTooLong)) + ": profile " +
+                                            std::to_string(reached) + " is reached twice from profile " +
+                                            std::to_string(from));
 }
 
 Vrc VrcOf(const store::Recordset& profile) {
@@ -77,21 +79,15 @@ Vrc BaseVrcOf(const store::Recordset& profile) {
   return {verf.Text(), profile.Fields("relf").TextOrEmpty(), profile.Fields("cusf").TextOrEmpty()};
 }
 
-void AppendProgress(ExportState& s, std::string_view text) { s.ManifestText += pack::manifest::ProgressLineNow(text); }
-
-void AppendNote(ExportState& s, std::string_view text) { s.ManifestText += pack::manifest::NoteLine(text); }
-
-bool ExportFunctionsAndCodes(ExportState& s) {
-  AppendProgress(s, "Exporting Functions Started : ");
-  if (!ExportFunctions(s)) return false;
-  AppendProgress(s, "Exporting Functions Completed : ");
-  AppendProgress(s, "Exporting codes Started : ");
-  if (!ExportCodes(s)) return false;
-  AppendProgress(s, "Exporting codes Completed : ");
+bool ExportFunctionsAndCodes(ExportContext& ctx, ExportResults& r) {
+  ctx.AppendProgress("Exporting Functions Started : ");
+  if (!ExportFunctions(ctx, r)) return false;
+  ctx.AppendProgress("Exporting Functions Completed : ");
+  ctx.AppendProgress("Exporting codes Started : ");
+  if (!ExportCodes(ctx, r)) return false;
+  ctx.AppendProgress("Exporting codes Completed : ");
   return true;
 }
-
-void ListRuleFile(ExportState& s, std::string_view name) { s.RuleFileList += pack::manifest::ListLine(name); }
 
 void WriteProfileHeader(pack::RowWriter& out, const store::Recordset& profile) {
   std::array<Value, pack::fields::kQzmap100Columns.size()> values;
@@ -99,6 +95,29 @@ void WriteProfileHeader(pack::RowWriter& out, const store::Recordset& profile) {
   // Text() fails on NULL: a missing owner cannot be deciphered.
   values[kOwnerColumn] = Value(CipherField(values[kOwnerColumn].Text(), false));
   out.Write(values);
+}
+
+std::vector<int> LayoutPositions(const pack::RowLayout& layout, const store::Recordset& rows) {
+  std::vector<int> at;
+  for (auto column : layout.columns) {
+    at.push_back(ColumnIndex(rows, column));
+    if (at.back() < 0)
+      Raise(Ours::Internal, "The table " + std::string(layout.table) + " has no column " + std::string(column));
+  }
+  return at;
+}
+
+int64_t WriteLayoutRows(pack::RowWriter& out, std::span<const int> positions, store::Recordset& rows,
+                        const std::function<void(int64_t)>& each_row) {
+  std::vector<Value> values(positions.size());
+  int64_t done = 0;
+  for (; !rows.IsEOF(); rows.MoveNext()) {
+    for (size_t i = 0; i < positions.size(); ++i) values[i] = rows.Fields(positions[i]);
+    out.Write(values);
+    ++done;
+    if (each_row) each_row(done);
+  }
+  return done;
 }
 
 }  // namespace Kestrel20ImpExp::detail

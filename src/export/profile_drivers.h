@@ -1,13 +1,18 @@
 // The two profile drivers that ExportMigrationProfiles hands over to, and what
-// they share: the progress lines of the manifest text, the profile header
-// record of "Qzmap100.dat", and VRCs.
+// they share: the application data and the functions as both packs write
+// them, the profile header record of "Qzmap100.dat", row files, and VRCs.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "component/export_state.h"
+#include "export/export_context.h"
+#include "export/export_options.h"
+#include "export/export_results.h"
 #include "pack/row_writer.h"
 
 namespace Kestrel20ImpExp {
@@ -16,9 +21,9 @@ namespace store { class Recordset; }
 namespace detail {
 
 // Writes the pack of one profile with the rules it inherits folded into it.
-bool ExportSingleProfile(ExportState& s);
+bool ExportSingleProfile(const ExportOptions& o, ExportContext& ctx, ExportResults& r);
 // Writes the pack of a profile together with the chain of its base profiles.
-bool ExportMultipleProfiles(ExportState& s);
+bool ExportMultipleProfiles(const ExportOptions& o, ExportContext& ctx, ExportResults& r);
 
 // A VRC as its three texts. The empty VRC (all three empty) is the base of a
 // root profile; as joined text it is "__".
@@ -34,34 +39,38 @@ Vrc VrcOf(const store::Recordset& profile);
 // The VRC it is based on (verf, relf, cusf); empty when verf is NULL.
 Vrc BaseVrcOf(const store::Recordset& profile);
 
-// TAB + text + date + three blanks + time + CR LF, appended to ManifestText.
-void AppendProgress(ExportState& s, std::string_view text);
-// TAB + text + CR LF, appended to ManifestText.
-void AppendNote(ExportState& s, std::string_view text);
-// Adds a file name to RuleFileList.
-void ListRuleFile(ExportState& s, std::string_view name);
-
 // Runs the application data writers in the order of the single-profile pack
 // or, for the chain pack, with qzddi230 last, each between its "Started : "
 // and "Ended   : " progress lines. `applications` are the codes joined by
 // "|". A writer's false result ends the run with false.
-bool ExportApplicationData(ExportState& s, const std::string& applications, bool single_profile);
+bool ExportApplicationData(ExportContext& ctx, ExportResults& r, const std::string& applications,
+                           bool single_profile);
 
 // The shared functions and the code table, each between its "Started : "
 // and "Completed : " progress lines, as both packs end. False when either fails.
-bool ExportFunctionsAndCodes(ExportState& s);
+bool ExportFunctionsAndCodes(ExportContext& ctx, ExportResults& r);
 
 // Position of a column of a query (without regard to case), or -1.
 int ColumnIndex(const store::Recordset& rs, std::string_view name);
 
 // Records that the walk up from profile `from` reached profile `reached`
 // a second time: the parent or base VRCs of the store form a loop.
-void SetChainLoop(ExportState& s, int64_t reached, int64_t from);
+void SetChainLoop(ErrorState& error, int64_t reached, int64_t from);
 
 // Writes the current row of a header query (the 18 columns of Qzmap100.dat,
 // the owner read as text in the 13th) as one record, the owner deciphered.
 // A NULL owner cannot be deciphered: 94 "Invalid use of Null".
 void WriteProfileHeader(pack::RowWriter& out, const store::Recordset& profile);
+
+// The positions of a row layout's columns in a query; a column the query
+// lacks raises Ours::Internal.
+std::vector<int> LayoutPositions(const pack::RowLayout& layout, const store::Recordset& rows);
+
+// Writes the remaining rows of `rows` into `out`, the fields taken from
+// `positions` (see LayoutPositions); `each_row` hears the count after every
+// row. Returns how many rows were written.
+int64_t WriteLayoutRows(pack::RowWriter& out, std::span<const int> positions, store::Recordset& rows,
+                        const std::function<void(int64_t)>& each_row = {});
 
 }  // namespace detail
 }  // namespace Kestrel20ImpExp

@@ -42,29 +42,21 @@ constexpr std::array<RuleTableMember, 13> kMembers = {{
 }};
 // clang-format on
 
-void WriteRowFile(ExportState& s, const RuleTableMember& m, store::Recordset& rs) {
-  std::vector<int> at;
-  for (auto column : m.rows->columns) {
-    at.push_back(ColumnIndex(rs, column));
-    if (at.back() < 0) Raise(Ours::Internal, "The table " + std::string(m.table) + " has no column " + std::string(column));
-  }
-  auto out = files::TextWriter::Create(files::Join(s.Path, m.file));
-  ListRuleFile(s, m.file);
+void WriteRowFile(ExportContext& ctx, ExportResults& r, const RuleTableMember& m, store::Recordset& rs) {
+  const std::vector<int> at = LayoutPositions(*m.rows, rs);
+  auto out = files::TextWriter::Create(ctx.PackFile(m.file));
+  r.ListRuleFile(m.file);
   pack::RowWriter rows(*m.rows, *out);
-  std::vector<Value> values(at.size());
-  int64_t done = 0;
-  for (; !rs.IsEOF(); rs.MoveNext()) {
-    for (size_t i = 0; i < at.size(); ++i) values[i] = rs.Fields(at[i]);
-    rows.Write(values);
-    s.Report(std::string(m.file), ++done);
-  }
+  const std::string file(m.file);
+  WriteLayoutRows(rows, at, rs, [&](int64_t done) { ctx.Report(file, done); });
   rs.Close();
   out->Close();
 }
 
-void WriteTaggedFile(ExportState& s, const RuleTableMember& m, store::Recordset& rs, files::TextWriter& out) {
+void WriteTaggedFile(ExportContext& ctx, const RuleTableMember& m, store::Recordset& rs, files::TextWriter& out,
+                     bool for_sync) {
   pack::RecordOptions options;
-  options.for_sync = s.ExportForSync;
+  options.for_sync = for_sync;
   pack::TaggedRecordWriter records(*m.tagged, out, options);
   const std::vector<int> binding = pack::BindColumnsOf(*m.tagged, rs);
   int logn = -1, mprf = -1, tcpac = -1, tcmod = -1, tflno = -1;
@@ -81,11 +73,11 @@ void WriteTaggedFile(ExportState& s, const RuleTableMember& m, store::Recordset&
     if (logn >= 0) {
       std::string user = rs.Fields(logn).TextOrEmpty();
       if (!user.empty())
-        AppendNote(s, "Object Exported " + rs.Fields(mprf).TextOrEmpty() + "-" + rs.Fields(tcpac).TextOrEmpty() +
+        ctx.AppendNote("Object Exported " + rs.Fields(mprf).TextOrEmpty() + "-" + rs.Fields(tcpac).TextOrEmpty() +
                           rs.Fields(tcmod).TextOrEmpty() + rs.Fields(tflno).TextOrEmpty() +
                           " but was Checked out by user " + user);
     }
-    s.Report(std::string(m.file), ++done);
+    ctx.Report(std::string(m.file), ++done);
   }
 }
 
@@ -105,36 +97,37 @@ std::string RuleTableQuery(const RuleTableMember& m, store::Dialect d, std::span
                          : store::SelectProfileRows(d, m.table, profiles);
 }
 
-bool ExportRuleTable(ExportState& s, const RuleTableMember& m, const std::string& profiles) {
+bool ExportRuleTable(ExportContext& ctx, ExportResults& r, const RuleTableMember& m, const std::string& profiles,
+                     bool for_sync) {
   try {
-    store::Connection& c = ConnectionOf(s);
-    const std::string query = RuleTableQuery(m, c.dialect(), ProfileNumbers(profiles), s.ExportForSync);
+    store::Connection& c = ctx.Connection();
+    const std::string query = RuleTableQuery(m, c.dialect(), ProfileNumbers(profiles), for_sync);
     if (m.rows) {
       // The row files look at the rows before they create their file.
       auto rs = c.OpenRecordset(query, store::adOpenForwardOnly, m.lock);
       if (rs->IsEOF()) {
-        s.Error.Set(m.empty_number, std::string(m.empty_text));
+        r.Error.Set(m.empty_number, std::string(m.empty_text));
         rs->Close();
         return false;
       }
-      WriteRowFile(s, m, *rs);
+      WriteRowFile(ctx, r, m, *rs);
       return true;
     }
-    auto out = files::TextWriter::Create(files::Join(s.Path, m.file));
-    ListRuleFile(s, m.file);
+    auto out = files::TextWriter::Create(ctx.PackFile(m.file));
+    r.ListRuleFile(m.file);
     auto rs = c.OpenRecordset(query, store::adOpenForwardOnly, m.lock);
     if (rs->IsEOF()) {
       if (m.when_empty == RuleTableMember::WhenEmpty::EmptyFileNote)
-        s.ManifestText += pack::manifest::UnendedNote("No Conversion Rules Present");
+        ctx.ManifestText += pack::manifest::UnendedNote("No Conversion Rules Present");
       rs->Close();
     } else {
-      WriteTaggedFile(s, m, *rs, *out);
+      WriteTaggedFile(ctx, m, *rs, *out, for_sync);
       rs->Close();
     }
     out->Close();
     return true;
   } catch (const std::exception& ex) {
-    s.Error.Trap(999, ExportWriterTrapHead(m.tag), AsComError(ex));
+    r.Error.Trap(999, ExportWriterTrapHead(m.tag), AsComError(ex));
     return false;
   }
 }

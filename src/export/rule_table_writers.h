@@ -10,7 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "component/export_state.h"
+#include "export/export_context.h"
+#include "export/export_results.h"
 #include "pack/layout.h"
 #include "store/connection.h"
 
@@ -52,8 +53,10 @@ std::string RuleTableQuery(const RuleTableMember& m, store::Dialect d, std::span
                            bool for_sync);
 
 // Writes the member's file from the rows of the profiles in `profiles`
-// (numbers joined by single blanks). True on success; on false
-// ErrorNumber/ErrorDescription say why.
-bool ExportRuleTable(ExportState& s, const RuleTableMember& m, const std::string& profiles);
+// (numbers joined by single blanks), as a synchronisation pack carries them
+// when `for_sync`, and lists it among the rule files. True on success; on
+// false the results' Error says why.
+bool ExportRuleTable(ExportContext& ctx, ExportResults& r, const RuleTableMember& m, const std::string& profiles,
+                     bool for_sync);
 
 }  // namespace Kestrel20ImpExp::detail

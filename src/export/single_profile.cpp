@@ -38,35 +38,38 @@ struct Profile {
   Vrc base;
 };
 
-void CreateRuleStream(ExportState& s, std::string_view name) {
-  s.RuleStreams[std::string(name)] = files::TextWriter::Create(files::Join(s.Path, name));
-  ListRuleFile(s, name);
+void CreateRuleStream(ExportContext& ctx, ExportResults& r, std::string_view name) {
+  ctx.RuleStreams[std::string(name)] = files::TextWriter::Create(ctx.PackFile(name));
+  r.ListRuleFile(name);
 }
 
-void CloseRuleStream(ExportState& s, std::string_view name) {
-  auto it = s.RuleStreams.find(std::string(name));
-  if (it != s.RuleStreams.end() && it->second) it->second->Close();
+void CloseRuleStream(ExportContext& ctx, std::string_view name) {
+  auto it = ctx.RuleStreams.find(std::string(name));
+  if (it != ctx.RuleStreams.end() && it->second) it->second->Close();
 }
 
 // The streams left open stay open, but what was written to them reaches
 // their files now, so the pack is complete while the object lives on.
-void FlushOpenRuleStreams(ExportState& s) noexcept {
-  for (auto& [name, stream] : s.RuleStreams)
+void FlushOpenRuleStreams(ExportContext& ctx) noexcept {
+  for (auto& [name, stream] : ctx.RuleStreams)
     if (stream) try {
         stream->Flush();
       } catch (...) {
       }
 }
 
-// Steps 1-5: "Qzmap100.dat" and "Qzmap101.dat". Returns the number of rows.
-int WriteHeaderFiles(ExportState& s, store::Connection& c, Profile& p) {
-  AppendProgress(s, "Exporting Qzmap100 Started : ");
-  auto rs = c.OpenRecordset(store::SelectSingleProfileHeader(c.dialect(), s.MigrationProfileTobeExported),
+// "Qzmap100.dat" and "Qzmap101.dat": the profile's header record and its
+// chain as the pack of a lone profile has it, the profile its own only
+// ancestor. Keeps what the rest of the export needs of the header in `p`.
+// Returns the number of header rows, which a sound store holds once.
+int WriteHeaderFiles(const ExportOptions& o, ExportContext& ctx, ExportResults& r, store::Connection& c, Profile& p) {
+  ctx.AppendProgress("Exporting Qzmap100 Started : ");
+  auto rs = c.OpenRecordset(store::SelectSingleProfileHeader(c.dialect(), o.MigrationProfileTobeExported),
                             store::adOpenForwardOnly, store::adLockOptimistic);
-  auto headers = files::TextWriter::Create(files::Join(s.Path, pack::kQzmap100Rows.file));
-  auto chain = files::TextWriter::Create(files::Join(s.Path, pack::kQzmap101Rows.file));
-  ListRuleFile(s, pack::kQzmap100Rows.file);
-  ListRuleFile(s, pack::kQzmap101Rows.file);
+  auto headers = files::TextWriter::Create(ctx.PackFile(pack::kQzmap100Rows.file));
+  auto chain = files::TextWriter::Create(ctx.PackFile(pack::kQzmap101Rows.file));
+  r.ListRuleFile(pack::kQzmap100Rows.file);
+  r.ListRuleFile(pack::kQzmap101Rows.file);
   pack::RowWriter header_rows(pack::kQzmap100Rows, *headers);
   pack::RowWriter chain_rows(pack::kQzmap101Rows, *chain);
   int count = 0;
@@ -88,63 +91,75 @@ int WriteHeaderFiles(ExportState& s, store::Connection& c, Profile& p) {
   return count;
 }
 
-bool ExportSingleProfileSteps(ExportState& s, bool& streams_created) {
-  store::Connection& c = ConnectionOf(s);
-  const bool revisions = s.ExportRevisionInformation && s.ProfileRevisionsEnabled;
+// Every rule file the mapping objects write into is created before the
+// first object, so that a pack whose objects have no rules still holds them.
+void OpenRuleStreams(ExportContext& ctx, ExportResults& r, bool revisions) {
+  for (auto name : kRuleFiles) CreateRuleStream(ctx, r, name);
+  if (revisions)
+    for (auto name : kRevisionFiles) CreateRuleStream(ctx, r, name);
+}
+
+void CloseWrittenRuleStreams(ExportContext& ctx, bool revisions) {
+  for (auto name : kClosedRuleFiles) CloseRuleStream(ctx, name);
+  if (revisions)
+    for (auto name : kClosedRevisionFiles) CloseRuleStream(ctx, name);
+}
+
+// The profile's development VRCs ("Qzmap105.dat"), which travel with its
+// revisions.
+void WriteDevelopmentVrcs(ExportContext& ctx, store::Connection& c, int16_t mprf) {
+  ctx.AppendProgress("Exporting Development VRC Information Started: ");
+  auto rs = c.OpenRecordset(store::SelectDevelopmentVrcRows(c.dialect(), mprf));
+  const pack::RowLayout& layout = pack::kQzmap105Rows;
+  pack::RowWriter out(layout, *ctx.RuleStreams.at(std::string(layout.file)));
+  WriteLayoutRows(out, LayoutPositions(layout, *rs), *rs);
+  rs->Close();
+  ctx.AppendProgress("Exporting Development VRC Information Completed: ");
+}
+
+bool WriteSingleProfilePack(const ExportOptions& o, ExportContext& ctx, ExportResults& r, bool& streams_created) {
+  store::Connection& c = ctx.Connection();
+  const bool revisions = r.WithRevisions(o.ExportRevisionInformation);
   Profile p;
-  if (WriteHeaderFiles(s, c, p) != 1) {
-    s.Error.Set(104, "Error : Qzmap100 - More than One profile Existing for the Same Profile No");
+  if (WriteHeaderFiles(o, ctx, r, c, p) != 1) {
+    r.Error.Set(104, "Error : Qzmap100 - More than One profile Existing for the Same Profile No");
     return false;
   }
-  AppendProgress(s, "Exporting Qzmap100 Ended   : ");
+  ctx.AppendProgress("Exporting Qzmap100 Ended   : ");
 
   const std::string applications = p.sapp + "|" + p.tapp;
-  if (!ExportApplicationData(s, applications, true)) return false;
+  if (!ExportApplicationData(ctx, r, applications, true)) return false;
 
-  AppendProgress(s, "Exporting Mapping Objects Started : ");
+  ctx.AppendProgress("Exporting Mapping Objects Started : ");
   streams_created = true;
-  for (auto name : kRuleFiles) CreateRuleStream(s, name);
-  if (revisions)
-    for (auto name : kRevisionFiles) CreateRuleStream(s, name);
+  OpenRuleStreams(ctx, r, revisions);
+  if (revisions) WriteDevelopmentVrcs(ctx, c, o.MigrationProfileTobeExported);
 
-  if (revisions) {
-    AppendProgress(s, "Exporting Development VRC Information Started: ");
-    auto rs = c.OpenRecordset(store::SelectDevelopmentVrcRows(c.dialect(), s.MigrationProfileTobeExported));
-    pack::RowWriter out(pack::kQzmap105Rows, *s.RuleStreams.at(std::string(pack::kQzmap105Rows.file)));
-    std::vector<Value> row(pack::kQzmap105Rows.columns.size());
-    for (; !rs->IsEOF(); rs->MoveNext()) {
-      for (size_t i = 0; i < row.size(); ++i) row[i] = rs->Fields(pack::kQzmap105Rows.columns[i]);
-      out.Write(row);
-    }
-    rs->Close();
-    AppendProgress(s, "Exporting Development VRC Information Completed: ");
-  }
+  const ObjectScope scope{o.traveseparent, o.ExportForSync, revisions};
+  if (!ExportMappingObjects(ctx, r.Error, scope, p.tapp, p.identity, p.base)) return false;
+  CloseWrittenRuleStreams(ctx, revisions);
+  ctx.AppendProgress("Exporting Mapping Objects Ended : ");
 
-  if (!ExportMappingObjects(s, p.tapp, p.identity, p.base)) return false;
-  for (auto name : kClosedRuleFiles) CloseRuleStream(s, name);
-  if (revisions)
-    for (auto name : kClosedRevisionFiles) CloseRuleStream(s, name);
-  AppendProgress(s, "Exporting Mapping Objects Ended : ");
-
-  if (!ExportFunctionsAndCodes(s)) return false;
+  if (!ExportFunctionsAndCodes(ctx, r)) return false;
 
   // The function library's result does not decide the export's.
-  if (ExportIncludes(s, std::to_string(s.MigrationProfileTobeExported))) AppendNote(s, "Exporting includes completed");
+  if (ExportIncludes(ctx, r, std::to_string(o.MigrationProfileTobeExported), {o.traveseparent, revisions}))
+    ctx.AppendNote("Exporting includes completed");
   return true;
 }
 
 }  // namespace
 
-bool ExportSingleProfile(ExportState& s) {
+bool ExportSingleProfile(const ExportOptions& o, ExportContext& ctx, ExportResults& r) {
   bool streams_created = false;
   bool ok = false;
   try {
-    ok = ExportSingleProfileSteps(s, streams_created);
+    ok = WriteSingleProfilePack(o, ctx, r, streams_created);
   } catch (const std::exception& ex) {
-    s.Error.Trap(999, ExportTrapHead("ExportSingleProfile"), AsComError(ex));
+    r.Error.Trap(999, ExportTrapHead("ExportSingleProfile"), AsComError(ex));
     ok = false;
   }
-  if (streams_created) FlushOpenRuleStreams(s);
+  if (streams_created) FlushOpenRuleStreams(ctx);
   return ok;
 }
 

@@ -8,8 +8,10 @@
 #include <map>
 #include <sstream>
 
+#include "component/errors_ours.h"
 #include "export/app_data_writers.h"
 #include "export/writer_store.h"
+#include "support/error_of.h"
 
 namespace Kestrel20ImpExp::testing {
 namespace {
@@ -63,15 +65,25 @@ class AppDataWritersTest : public WriterStoreTest {
                                                       {"flno", "0001"}, {"seqn", "1"}});
     return files;
   }
+
+  // Runs the writer of `table` on the selection.
+  bool Run(const std::string& table, const std::string& selection) {
+    return ExportAppDataTable(ctx_, r_, AppDataMemberOf(table), selection);
+  }
 };
 
 // The members in the order the single-profile export calls them.
-const std::vector<std::pair<std::string, std::function<bool(ExportState&, const std::string&)>>> kFamily = {
-    {"qzddi100", ExportQzddi100}, {"qzddi101", ExportQzddi101}, {"qzddi140", ExportQzddi140},
-    {"qzddi150", ExportQzddi150}, {"qzddi160", ExportQzddi160}, {"qzddi200", ExportQzddi200},
-    {"qzddi220", ExportQzddi220}, {"qzddi230", ExportQzddi230}, {"qzlgy140", ExportQzlgy140},
-    {"qzlgy150", ExportQzlgy150},
-};
+const std::vector<std::string> kFamily = {"qzddi100", "qzddi101", "qzddi140", "qzddi150", "qzddi160",
+                                          "qzddi200", "qzddi220", "qzddi230", "qzlgy140", "qzlgy150"};
+
+TEST(AppDataMembers, OnlyApplicationTablesHaveAWriter) {
+  for (const std::string& table : kFamily) EXPECT_NO_THROW(AppDataMemberOf(table)) << table;
+  EXPECT_NO_THROW(AppDataMemberOf("qzlgy141"));
+  for (const char* name : {"qzmap120", "QZDDI100", "qzddi", "qzlgy115", ""}) {
+    ComError err = kestrel::testing::CaughtFrom([&] { AppDataMemberOf(name); });
+    EXPECT_EQ(err.number(), Number(Ours::Internal)) << name;
+  }
+}
 
 TEST_F(AppDataWritersTest, BaseAndExtensionApplicationsGetTheirOwnTables) {
   auto expected = AddBase("ERPB");
@@ -81,15 +93,15 @@ TEST_F(AppDataWritersTest, BaseAndExtensionApplicationsGetTheirOwnTables) {
   Add("qzddi101", {{"appl", "CRMX"}, {"cpac", "SD"}, {"cmod", "CU"}, {"flno", "0001"}});
   Add("qzlgy150", {{"appl", "CRMX"}, {"grpn", "SALES"}});
 
-  for (const auto& [table, writer] : kFamily) EXPECT_TRUE(writer(s_, "ERPB|CRMX")) << table << s_.Error.ErrorDescription;
+  for (const auto& table : kFamily) EXPECT_TRUE(Run(table, "ERPB|CRMX")) << table << r_.Error.ErrorDescription;
 
-  EXPECT_EQ(s_.Error.ErrorNumber, 0);
-  EXPECT_EQ(s_.ApplicationList, "ERPB\r\nCRMX\r\n");
-  EXPECT_EQ(s_.DataFileList,
+  EXPECT_EQ(r_.Error.ErrorNumber, 0);
+  EXPECT_EQ(r_.ApplicationList, "ERPB\r\nCRMX\r\n");
+  EXPECT_EQ(r_.DataFileList,
             "qzddi100ERPB.dat\r\nqzddi100CRMX.dat\r\nqzddi101ERPB.dat\r\nqzddi140CRMX.dat\r\nqzddi150CRMX.dat\r\n"
             "qzddi160CRMX.dat\r\nqzddi200CRMX.dat\r\nqzddi220CRMX.dat\r\nqzddi230CRMX.dat\r\nqzlgy140ERPB.dat\r\n"
             "qzlgy141ERPB.dat\r\nqzlgy150ERPB.dat\r\n");
-  EXPECT_EQ(s_.ManifestText, "");
+  EXPECT_EQ(ctx_.ManifestText, "");
   std::set<std::string> names;
   for (const auto& [name, content] : expected) {
     names.insert(name);
@@ -104,20 +116,20 @@ TEST_F(AppDataWritersTest, AnApplicationMissingFromQzddi100FailsOnlyQzddi100) {
   AddBase("ERPB");
   AddExtension("CRMX");
 
-  EXPECT_FALSE(ExportQzddi100(s_, "ERPB|NEW CRM|CRMX"));
-  EXPECT_EQ(s_.Error.ErrorNumber, 100);
-  EXPECT_EQ(s_.Error.ErrorDescription, "Error : Qzddi100 - No Data Present with Applications's ERPB|NEW-CRM|CRMX");
+  EXPECT_FALSE(Run("qzddi100", "ERPB|NEW CRM|CRMX"));
+  EXPECT_EQ(r_.Error.ErrorNumber, 100);
+  EXPECT_EQ(r_.Error.ErrorDescription, "Error : Qzddi100 - No Data Present with Applications's ERPB|NEW-CRM|CRMX");
   // What came before the missing application stays written and listed.
-  EXPECT_EQ(s_.ApplicationList, "ERPB\r\n");
-  EXPECT_EQ(s_.DataFileList, "qzddi100ERPB.dat\r\n");
+  EXPECT_EQ(r_.ApplicationList, "ERPB\r\n");
+  EXPECT_EQ(r_.DataFileList, "qzddi100ERPB.dat\r\n");
   EXPECT_EQ(PackFiles(), (std::set<std::string>{"qzddi100ERPB.dat"}));
 
-  s_.Error.Clear();
-  for (const auto& [table, writer] : kFamily) {
+  r_.Error.Clear();
+  for (const auto& table : kFamily) {
     if (table == "qzddi100") continue;
-    EXPECT_TRUE(writer(s_, "NEW CRM|ERPB|CRMX")) << table;
+    EXPECT_TRUE(Run(table, "NEW CRM|ERPB|CRMX")) << table;
   }
-  EXPECT_EQ(s_.Error.ErrorNumber, 0);
+  EXPECT_EQ(r_.Error.ErrorNumber, 0);
   EXPECT_EQ(PackFiles().size(), 1u + 4 + 6);  // nothing for the missing one, all for the others
   EXPECT_TRUE(Exists("qzddi230CRMX.dat"));
   EXPECT_TRUE(Exists("qzlgy150ERPB.dat"));
@@ -127,47 +139,47 @@ TEST_F(AppDataWritersTest, EachMemberReportsAnApplicationWithoutRowsInItsOwnWord
   AddApplication("ERPB", 0, "Ledger base application");
   AddApplication("CRMX", 1, "CRM extension");
   struct Case {
-    std::function<bool(ExportState&, const std::string&)> writer;
+    std::string table;
     std::string selection;
     bool result;
     int32_t number;
     std::string text;
   };
   const std::vector<Case> cases = {
-      {ExportQzddi101, "ERPB|OLD ERP", false, 101, "Error : Qzddi101 - No Data Present with Applications's ERPB|OLD-ERP"},
-      {ExportQzddi140, "CRMX|OLD CRM", false, 140, "Error : Qzddi140 - No Data Present for Applications  CRMX|OLD-CRM"},
-      {ExportQzddi150, "CRMX|OLD CRM", false, 150, "Error : Qzddi150 - No Data Present for Applications CRMX|OLD-CRM"},
-      {ExportQzddi200, "CRMX|OLD CRM", false, 200, "Error : Qzddi200 - No Data Present for Applications CRMX|OLD-CRM"},
-      {ExportQzddi220, "CRMX|OLD CRM", false, 220, "Error : Qzddi220 - No Data Present for Applications CRMX|OLD-CRM"},
-      {ExportQzddi230, "CRMX|OLD CRM", false, 230, "Error : Qzddi230 - No Data Present for Applications CRMX|OLD-CRM"},
-      {ExportQzlgy150, "ERPB|OLD ERP", true, 101, "Error : qzlgy150 - No Data Present with Applications's ERPB|OLD-ERP"},
-      {ExportQzlgy140, "ERPB|OLD ERP", false, 101,
+      {"qzddi101", "ERPB|OLD ERP", false, 101, "Error : Qzddi101 - No Data Present with Applications's ERPB|OLD-ERP"},
+      {"qzddi140", "CRMX|OLD CRM", false, 140, "Error : Qzddi140 - No Data Present for Applications  CRMX|OLD-CRM"},
+      {"qzddi150", "CRMX|OLD CRM", false, 150, "Error : Qzddi150 - No Data Present for Applications CRMX|OLD-CRM"},
+      {"qzddi200", "CRMX|OLD CRM", false, 200, "Error : Qzddi200 - No Data Present for Applications CRMX|OLD-CRM"},
+      {"qzddi220", "CRMX|OLD CRM", false, 220, "Error : Qzddi220 - No Data Present for Applications CRMX|OLD-CRM"},
+      {"qzddi230", "CRMX|OLD CRM", false, 230, "Error : Qzddi230 - No Data Present for Applications CRMX|OLD-CRM"},
+      {"qzlgy150", "ERPB|OLD ERP", true, 101, "Error : qzlgy150 - No Data Present with Applications's ERPB|OLD-ERP"},
+      {"qzlgy140", "ERPB|OLD ERP", false, 101,
        "Error : qzlgy140 and qzlgy141 - No Data Present with Applications's ERPB|OLD-ERP"},
   };
   for (const auto& c : cases) {
-    s_.Error.Clear();
-    EXPECT_EQ(c.writer(s_, c.selection), c.result) << c.text;
-    EXPECT_EQ(s_.Error.ErrorNumber, c.number) << c.text;
-    EXPECT_EQ(s_.Error.ErrorDescription, c.text);
+    r_.Error.Clear();
+    EXPECT_EQ(Run(c.table, c.selection), c.result) << c.text;
+    EXPECT_EQ(r_.Error.ErrorNumber, c.number) << c.text;
+    EXPECT_EQ(r_.Error.ErrorDescription, c.text);
   }
-  EXPECT_EQ(s_.DataFileList, "");
+  EXPECT_EQ(r_.DataFileList, "");
   EXPECT_TRUE(PackFiles().empty());
-  EXPECT_EQ(s_.ManifestText, "");
+  EXPECT_EQ(ctx_.ManifestText, "");
 }
 
 TEST_F(AppDataWritersTest, AnExtensionWithoutQzddi160RowsLeavesANoteAndEndsTheTable) {
   AddApplication("CRMA", 1, "CRM extension A");
   AddExtension("CRMB");
-  s_.Error.Set(7, "earlier");
+  r_.Error.Set(7, "earlier");
 
-  EXPECT_TRUE(ExportQzddi160(s_, "CRMA|CRMB"));
-  EXPECT_EQ(s_.ManifestText, "\tQzddi160 - No Data Present for Applications \r\n");
+  EXPECT_TRUE(Run("qzddi160", "CRMA|CRMB"));
+  EXPECT_EQ(ctx_.ManifestText, "\tQzddi160 - No Data Present for Applications \r\n");
   EXPECT_FALSE(Exists("qzddi160CRMB.dat"));  // the applications after it are not processed
-  EXPECT_EQ(s_.DataFileList, "");
-  EXPECT_EQ(s_.Error.ErrorNumber, 7);
+  EXPECT_EQ(r_.DataFileList, "");
+  EXPECT_EQ(r_.Error.ErrorNumber, 7);
 
   // An application the member does not serve is passed over, not an end.
-  EXPECT_TRUE(ExportQzddi160(s_, "ERPB|CRMB"));
+  EXPECT_TRUE(Run("qzddi160", "ERPB|CRMB"));
   EXPECT_TRUE(Exists("qzddi160CRMB.dat"));
 }
 
@@ -177,10 +189,10 @@ TEST_F(AppDataWritersTest, Qzlgy141TravelsWithQzlgy140) {
   AddApplication("ERPA", 0, "Base A");
   std::string only141 = Add("qzlgy141", {{"appl", "ERPA"}, {"cpac", "FI"}, {"fldn", "ACCNO"}});
   AddBase("ERPB");
-  EXPECT_TRUE(ExportQzlgy140(s_, "ERPA|ERPB"));
+  EXPECT_TRUE(Run("qzlgy140", "ERPA|ERPB"));
   EXPECT_EQ(PackFiles(), (std::set<std::string>{"qzlgy141ERPA.dat"}));
   EXPECT_EQ(Read("qzlgy141ERPA.dat"), only141);
-  EXPECT_EQ(s_.DataFileList, "qzlgy141ERPA.dat\r\n");
+  EXPECT_EQ(r_.DataFileList, "qzlgy141ERPA.dat\r\n");
 }
 
 TEST_F(AppDataWritersTest, Qzlgy140RowsWithoutQzlgy141GoOnToTheNextApplication) {
@@ -188,26 +200,26 @@ TEST_F(AppDataWritersTest, Qzlgy140RowsWithoutQzlgy141GoOnToTheNextApplication) 
   Add("qzlgy140", {{"appl", "ERPA"}, {"cpac", "FI"}});
   AddBase("ERPB");
 
-  EXPECT_TRUE(ExportQzlgy140(s_, "ERPA|ERPB"));
-  EXPECT_EQ(s_.DataFileList, "qzlgy140ERPA.dat\r\nqzlgy140ERPB.dat\r\nqzlgy141ERPB.dat\r\n");
+  EXPECT_TRUE(Run("qzlgy140", "ERPA|ERPB"));
+  EXPECT_EQ(r_.DataFileList, "qzlgy140ERPA.dat\r\nqzlgy140ERPB.dat\r\nqzlgy141ERPB.dat\r\n");
   // The companion's own answer is left standing: the number alone.
-  EXPECT_EQ(s_.Error.ErrorNumber, 101);
-  EXPECT_EQ(s_.Error.ErrorDescription, "");
+  EXPECT_EQ(r_.Error.ErrorNumber, 101);
+  EXPECT_EQ(r_.Error.ErrorDescription, "");
 }
 
 TEST_F(AppDataWritersTest, NeitherQzlgy140NorQzlgy141RowsEndTheWalkWithFailure) {
   AddApplication("ERPC", 0, "Base C");
   AddBase("ERPB");
 
-  EXPECT_FALSE(ExportQzlgy140(s_, "ERPC|ERPB"));
-  EXPECT_EQ(s_.Error.ErrorNumber, 101);
-  EXPECT_EQ(s_.Error.ErrorDescription, "Error : qzlgy140 and qzlgy141 - No Data Present with Applications's ERPC|ERPB");
+  EXPECT_FALSE(Run("qzlgy140", "ERPC|ERPB"));
+  EXPECT_EQ(r_.Error.ErrorNumber, 101);
+  EXPECT_EQ(r_.Error.ErrorDescription, "Error : qzlgy140 and qzlgy141 - No Data Present with Applications's ERPC|ERPB");
   EXPECT_TRUE(PackFiles().empty());
 
-  s_.Error.Clear();
-  EXPECT_FALSE(ExportQzlgy141(s_, "ERPC"));
-  EXPECT_EQ(s_.Error.ErrorNumber, 101);
-  EXPECT_EQ(s_.Error.ErrorDescription, "");
+  r_.Error.Clear();
+  EXPECT_FALSE(Run("qzlgy141", "ERPC"));
+  EXPECT_EQ(r_.Error.ErrorNumber, 101);
+  EXPECT_EQ(r_.Error.ErrorDescription, "");
 }
 
 TEST_F(AppDataWritersTest, ALargeTableIsWrittenInPiecesIntoOneFile) {
@@ -220,15 +232,15 @@ TEST_F(AppDataWritersTest, ALargeTableIsWrittenInPiecesIntoOneFile) {
                  {"ftyp", "C"}, {"flen", "10"}};
   });
   std::vector<int64_t> pieces;
-  s_.Progress = [&](const std::string& what, int64_t done) {
+  ctx_.Progress = [&](const std::string& what, int64_t done) {
     if (what == "qzddi150CRMX.dat") pieces.push_back(done);
   };
 
-  ASSERT_TRUE(ExportQzddi150(s_, "CRMX")) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(Run("qzddi150", "CRMX")) << r_.Error.ErrorDescription;
   EXPECT_EQ(pieces, (std::vector<int64_t>{10000, 20000, 25000}));
   std::sort(lines.begin(), lines.end());
   EXPECT_EQ(SortedLines(Read("qzddi150CRMX.dat")), lines);
-  EXPECT_EQ(s_.DataFileList, "qzddi150CRMX.dat\r\n");
+  EXPECT_EQ(r_.DataFileList, "qzddi150CRMX.dat\r\n");
 }
 
 TEST_F(AppDataWritersTest, ATableWrittenAtOnceIsTheSameFileAndEmptyWhenARowIsRefused) {
@@ -241,23 +253,23 @@ TEST_F(AppDataWritersTest, ATableWrittenAtOnceIsTheSameFileAndEmptyWhenARowIsRef
   };
   std::vector<std::string> lines = AddMany("qzddi101", 23000, row);
   std::vector<int64_t> reports;
-  s_.Progress = [&](const std::string& what, int64_t done) {
+  ctx_.Progress = [&](const std::string& what, int64_t done) {
     if (what == "qzddi101ERPB.dat") reports.push_back(done);
   };
-  ASSERT_TRUE(ExportQzddi101(s_, "ERPB")) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(Run("qzddi101", "ERPB")) << r_.Error.ErrorDescription;
   EXPECT_EQ(reports, (std::vector<int64_t>{23000}));
   std::sort(lines.begin(), lines.end());
   EXPECT_EQ(SortedLines(Read("qzddi101ERPB.dat")), lines);
 
   // A row the format cannot carry, wherever it comes among more rows than a
   // piece holds: the file is there, listed and empty.
-  s_.DataFileList.clear();
+  r_.DataFileList.clear();
   Add("qzddi101", {{"appl", "ERPB"}, {"cpac", "FI"}, {"cmod", "GL"}, {"flno", "99999"}, {"dsca", "two\r\nlines"}});
-  EXPECT_FALSE(ExportQzddi101(s_, "ERPB"));
-  EXPECT_EQ(s_.Error.ErrorNumber, 999);
-  EXPECT_EQ(s_.Error.ErrorDescription.rfind("UnSpecified Error: --Qzddi101--9013   ", 0), 0u)
-      << s_.Error.ErrorDescription;
-  EXPECT_EQ(s_.DataFileList, "qzddi101ERPB.dat\r\n");
+  EXPECT_FALSE(Run("qzddi101", "ERPB"));
+  EXPECT_EQ(r_.Error.ErrorNumber, 999);
+  EXPECT_EQ(r_.Error.ErrorDescription.rfind("UnSpecified Error: --Qzddi101--9013   ", 0), 0u)
+      << r_.Error.ErrorDescription;
+  EXPECT_EQ(r_.DataFileList, "qzddi101ERPB.dat\r\n");
   EXPECT_EQ(Read("qzddi101ERPB.dat"), "");
 }
 
@@ -267,20 +279,20 @@ TEST_F(AppDataWritersTest, FailuresAreTrappedUnderTheMembersTag) {
 
   // A value the row format cannot carry: the file is created and listed, no
   // broken row is written.
-  EXPECT_FALSE(ExportQzddi140(s_, "CRMX"));
-  EXPECT_EQ(s_.Error.ErrorNumber, 999);
-  EXPECT_EQ(s_.Error.ErrorDescription.rfind("UnSpecified Error: --Qzddi140--9013   ", 0), 0u)
-      << s_.Error.ErrorDescription;
-  EXPECT_EQ(s_.DataFileList, "qzddi140CRMX.dat\r\n");
+  EXPECT_FALSE(Run("qzddi140", "CRMX"));
+  EXPECT_EQ(r_.Error.ErrorNumber, 999);
+  EXPECT_EQ(r_.Error.ErrorDescription.rfind("UnSpecified Error: --Qzddi140--9013   ", 0), 0u)
+      << r_.Error.ErrorDescription;
+  EXPECT_EQ(r_.DataFileList, "qzddi140CRMX.dat\r\n");
   EXPECT_EQ(Read("qzddi140CRMX.dat"), "");
 
   // No connection.
-  s_.DataConnection.reset();
-  EXPECT_FALSE(ExportQzlgy150(s_, "ERPB"));
-  EXPECT_EQ(s_.Error.ErrorDescription,
+  ctx_.DataConnection.reset();
+  EXPECT_FALSE(Run("qzlgy150", "ERPB"));
+  EXPECT_EQ(r_.Error.ErrorDescription,
             "UnSpecified Error: --qzlgy150--91   Object variable or With block variable not set");
-  EXPECT_FALSE(ExportCodes(s_));
-  EXPECT_EQ(s_.Error.ErrorDescription,
+  EXPECT_FALSE(ExportCodes(ctx_, r_));
+  EXPECT_EQ(r_.Error.ErrorDescription,
             "UnSpecified Error: --Export Code--91   Object variable or With block variable not set");
 }
 
@@ -288,32 +300,32 @@ TEST_F(AppDataWritersTest, AnApplicationCodeThatWouldLeaveThePackFolderWritesNot
   AddApplication("../CRMX", 1, "Stray code");
   Add("qzddi140", {{"appl", "../CRMX"}, {"cpac", "SD"}});
 
-  EXPECT_FALSE(ExportQzddi140(s_, "../CRMX"));
-  EXPECT_EQ(s_.Error.ErrorNumber, 999);
-  EXPECT_EQ(s_.Error.ErrorDescription.rfind("UnSpecified Error: --Qzddi140--9006   ", 0), 0u)
-      << s_.Error.ErrorDescription;
+  EXPECT_FALSE(Run("qzddi140", "../CRMX"));
+  EXPECT_EQ(r_.Error.ErrorNumber, 999);
+  EXPECT_EQ(r_.Error.ErrorDescription.rfind("UnSpecified Error: --Qzddi140--9006   ", 0), 0u)
+      << r_.Error.ErrorDescription;
   EXPECT_FALSE(std::filesystem::exists(tmp_.path() + "/qzddi140CRMX.dat"));
   EXPECT_TRUE(PackFiles().empty());
-  EXPECT_EQ(s_.DataFileList, "");
+  EXPECT_EQ(r_.DataFileList, "");
 }
 
 TEST_F(AppDataWritersTest, CodesAreWrittenAsRowsAndAnEmptyTableLeavesANote) {
-  EXPECT_TRUE(ExportCodes(s_));
+  EXPECT_TRUE(ExportCodes(ctx_, r_));
   EXPECT_TRUE(Exists("Qzlgy115.dat"));
   EXPECT_EQ(Read("Qzlgy115.dat"), "");
-  EXPECT_EQ(s_.RuleFileList, "Qzlgy115.dat\r\n");
-  EXPECT_EQ(s_.ManifestText, "\tNo Codes in the Conversion Table Present\r\n");
-  EXPECT_EQ(s_.DataFileList, "");
+  EXPECT_EQ(r_.RuleFileList, "Qzlgy115.dat\r\n");
+  EXPECT_EQ(ctx_.ManifestText, "\tNo Codes in the Conversion Table Present\r\n");
+  EXPECT_EQ(r_.DataFileList, "");
 
   Add("qzlgy115", {{"code", "CURR"}, {"dsca", "Currency"}, {"ival", "DEM"}, {"oval", "EUR"}});
   Add("qzlgy115", {{"code", "LAND"}, {"dsca", Value()}, {"ival", "BRD"}, {"oval", "DE"}});
-  s_.RuleFileList.clear();
-  s_.ManifestText.clear();
-  EXPECT_TRUE(ExportCodes(s_));
+  r_.RuleFileList.clear();
+  ctx_.ManifestText.clear();
+  EXPECT_TRUE(ExportCodes(ctx_, r_));
   EXPECT_EQ(SortedLines(Read("Qzlgy115.dat")),
             (std::vector<std::string>{"CURR\x01" "Currency\x01" "DEM\x01" "EUR\r\n", "LAND\x01\x01" "BRD\x01" "DE\r\n"}));
-  EXPECT_EQ(s_.RuleFileList, "Qzlgy115.dat\r\n");
-  EXPECT_EQ(s_.ManifestText, "");
+  EXPECT_EQ(r_.RuleFileList, "Qzlgy115.dat\r\n");
+  EXPECT_EQ(ctx_.ManifestText, "");
 }
 
 }  // namespace

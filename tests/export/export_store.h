@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "component/cls_export.h"
-#include "component/export_state.h"
 #include "pack/layout.h"
 #include "store/connection.h"
 #include "support/temp_folder.h"

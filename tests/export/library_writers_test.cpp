@@ -69,21 +69,20 @@ class LibraryWritersTest : public WriterStoreTest {
                      {"comt", Value()}});
   }
 
-  void WithRevisions() {
-    s_.ExportRevisionInformation = true;
-    s_.ProfileRevisionsEnabled = true;
-  }
+  void WithRevisions() { scope_.revisions = true; }
+
+  IncludeScope scope_;
 };
 
 TEST_F(LibraryWritersTest, IncludesTakeTheChildsVersionAndTheRevisionsOfTheWinnerOnly) {
-  s_.traveseparent = true;
+  scope_.traverse_parents = true;
   WithRevisions();
 
-  ASSERT_TRUE(ExportIncludes(s_, "9")) << s_.Error.ErrorDescription;
-  EXPECT_EQ(s_.RuleFileList, "Qzlib100.dat\r\nQzlib105.dat\r\n");
-  EXPECT_EQ(Entries(s_.Path, pack::kQzlib100),
+  ASSERT_TRUE(ExportIncludes(ctx_, r_, "9", scope_)) << r_.Error.ErrorDescription;
+  EXPECT_EQ(r_.RuleFileList, "Qzlib100.dat\r\nQzlib105.dat\r\n");
+  EXPECT_EQ(Entries(ctx_.PackFolder, pack::kQzlib100),
             (std::vector<Entry>{{"5", "fnRound", ""}, {"9", "fnTrim", ""}}));
-  EXPECT_EQ(Entries(s_.Path, pack::kQzlib105),
+  EXPECT_EQ(Entries(ctx_.PackFolder, pack::kQzlib105),
             (std::vector<Entry>{{"5", "fnRound", "1"}, {"9", "fnTrim", "1"}, {"9", "fnTrim", "2"}}));
   // The winning record is the child's own row, its text included.
   EXPECT_NE(Read("Qzlib100.dat").find(":FDEF:START\r\n" + kChildTrim + "\r\n:FDEF:END\r\n"), std::string::npos);
@@ -91,9 +90,9 @@ TEST_F(LibraryWritersTest, IncludesTakeTheChildsVersionAndTheRevisionsOfTheWinne
 }
 
 TEST_F(LibraryWritersTest, IncludesWithoutTraversingTheParentsTakeTheProfilesOwnFunctions) {
-  s_.traveseparent = false;
+  scope_.traverse_parents = false;
 
-  ASSERT_TRUE(ExportIncludes(s_, "9")) << s_.Error.ErrorDescription;
+  ASSERT_TRUE(ExportIncludes(ctx_, r_, "9", scope_)) << r_.Error.ErrorDescription;
   EXPECT_EQ(Read("Qzlib100.dat"),
             "FUNC\r\n:MPRF:9\r\n:VERS:X41U\r\n:RELE:R1\r\n:CUST:C01\r\n:FNAM:fnTrim\r\n:DSCA:Trim blanks\r\n"
             ":LURN:jmartin\r\n:LDAT:2024-02-01 10:15:00\r\n:FDEF:START\r\n" +
@@ -101,87 +100,85 @@ TEST_F(LibraryWritersTest, IncludesWithoutTraversingTheParentsTakeTheProfilesOwn
                 "\r\n:FDEF:END\r\n:CURN:\r\n:STAT:A\r\n:COMT:START\r\nchild version\r\n:COMT:END\r\n");
   // Revisions are not exported: no second file, nothing listed for it.
   EXPECT_FALSE(Exists("Qzlib105.dat"));
-  EXPECT_EQ(s_.RuleFileList, "Qzlib100.dat\r\n");
+  EXPECT_EQ(r_.RuleFileList, "Qzlib100.dat\r\n");
 }
 
 TEST_F(LibraryWritersTest, IncludesOfAProfileWithoutChainRowsUseTheProfileAlone) {
   Function(12, "X50", "C02", "fnPad", "Function fnPad(s)\r\nEnd Function", "");
-  s_.traveseparent = true;
+  scope_.traverse_parents = true;
   WithRevisions();
 
-  ASSERT_TRUE(ExportIncludes(s_, "12"));
-  EXPECT_EQ(Entries(s_.Path, pack::kQzlib100), (std::vector<Entry>{{"12", "fnPad", ""}}));
+  ASSERT_TRUE(ExportIncludes(ctx_, r_, "12", scope_));
+  EXPECT_EQ(Entries(ctx_.PackFolder, pack::kQzlib100), (std::vector<Entry>{{"12", "fnPad", ""}}));
   EXPECT_EQ(Read("Qzlib105.dat"), "");
 }
 
 TEST_F(LibraryWritersTest, LibraryRowsOfAProfileListLeaveTheDevelopmentVrcOut) {
-  s_.ExportForSync = true;  // the exclusion holds whatever the export is for
-
-  ASSERT_TRUE(ExportQzlib100(s_, "9 5")) << s_.Error.ErrorDescription;
-  ASSERT_TRUE(ExportQzlib105(s_, "9 5")) << s_.Error.ErrorDescription;
-  EXPECT_EQ(s_.RuleFileList, "Qzlib100.dat\r\nQzlib105.dat\r\n");
-  EXPECT_EQ(Entries(s_.Path, pack::kQzlib100),
+  ASSERT_TRUE(ExportQzlib100(ctx_, r_, "9 5")) << r_.Error.ErrorDescription;
+  ASSERT_TRUE(ExportQzlib105(ctx_, r_, "9 5")) << r_.Error.ErrorDescription;
+  EXPECT_EQ(r_.RuleFileList, "Qzlib100.dat\r\nQzlib105.dat\r\n");
+  EXPECT_EQ(Entries(ctx_.PackFolder, pack::kQzlib100),
             (std::vector<Entry>{{"5", "fnRound", ""}, {"5", "fnTrim", ""}, {"9", "fnTrim", ""}}));
-  EXPECT_EQ(Entries(s_.Path, pack::kQzlib105),
+  EXPECT_EQ(Entries(ctx_.PackFolder, pack::kQzlib105),
             (std::vector<Entry>{{"5", "fnRound", "1"}, {"5", "fnTrim", "1"}, {"9", "fnTrim", "1"}, {"9", "fnTrim", "2"}}));
   // The stored pexp 1 travels as the fixed line.
   const std::string revisions = Read("Qzlib105.dat");
   EXPECT_NE(revisions.find("\r\n:PEXP:0\r\n"), std::string::npos);
   EXPECT_EQ(revisions.find(":PEXP:1"), std::string::npos);
-  EXPECT_EQ(s_.ManifestText, "");
+  EXPECT_EQ(ctx_.ManifestText, "");
 }
 
 TEST_F(LibraryWritersTest, AFunctionOnlyInADevelopmentVrcIsLeftOutEverywhere) {
-  s_.traveseparent = true;
+  scope_.traverse_parents = true;
   WithRevisions();
-  ASSERT_TRUE(ExportIncludes(s_, "9"));
+  ASSERT_TRUE(ExportIncludes(ctx_, r_, "9", scope_));
   EXPECT_EQ(Read("Qzlib100.dat").find("fnDraft"), std::string::npos);
   EXPECT_EQ(Read("Qzlib105.dat").find("fnDraft"), std::string::npos);
-  ASSERT_TRUE(ExportQzlib100(s_, "9"));
-  ASSERT_TRUE(ExportQzlib105(s_, "9"));
+  ASSERT_TRUE(ExportQzlib100(ctx_, r_, "9"));
+  ASSERT_TRUE(ExportQzlib105(ctx_, r_, "9"));
   EXPECT_EQ(Read("Qzlib100.dat").find("fnDraft"), std::string::npos);
   EXPECT_EQ(Read("Qzlib105.dat").find("fnDraft"), std::string::npos);
 }
 
 TEST_F(LibraryWritersTest, SharedFunctionsAreWrittenAsBlocks) {
-  EXPECT_TRUE(ExportFunctions(s_));
+  EXPECT_TRUE(ExportFunctions(ctx_, r_));
   EXPECT_EQ(Read("Qzmap150.dat"), "");
-  EXPECT_EQ(s_.RuleFileList, "Qzmap150.dat\r\n");
-  EXPECT_EQ(s_.ManifestText, "\tNo Functions Present\r\n");
+  EXPECT_EQ(r_.RuleFileList, "Qzmap150.dat\r\n");
+  EXPECT_EQ(ctx_.ManifestText, "\tNo Functions Present\r\n");
 
   Add("qzmap150", {{"func", "TRIM"}, {"defn", "TRIM(s)\r\nremoves leading and trailing blanks"}, {"help", Value()}});
-  s_.ManifestText.clear();
-  EXPECT_TRUE(ExportFunctions(s_));
+  ctx_.ManifestText.clear();
+  EXPECT_TRUE(ExportFunctions(ctx_, r_));
   EXPECT_EQ(Read("Qzmap150.dat"),
             ":FUNC:START\r\nTRIM\r\n:FUNC:END\r\n:DEFN:START\r\nTRIM(s)\r\nremoves leading and trailing blanks\r\n"
             ":DEFN:END\r\n:HELP:START\r\n\r\n:HELP:END\r\n");
-  EXPECT_EQ(s_.ManifestText, "");
+  EXPECT_EQ(ctx_.ManifestText, "");
 }
 
 TEST_F(LibraryWritersTest, ASharedFunctionWithoutDefinitionFailsAfterTheBlockStart) {
   Add("qzmap150", {{"func", "LPAD"}, {"defn", Value()}, {"help", "pads"}});
 
-  EXPECT_FALSE(ExportFunctions(s_));
-  EXPECT_EQ(s_.Error.ErrorNumber, 999);
-  EXPECT_EQ(s_.Error.ErrorDescription, "UnSpecified Error: --Export Functions--94   Invalid use of Null");
+  EXPECT_FALSE(ExportFunctions(ctx_, r_));
+  EXPECT_EQ(r_.Error.ErrorNumber, 999);
+  EXPECT_EQ(r_.Error.ErrorDescription, "UnSpecified Error: --Export Functions--94   Invalid use of Null");
   EXPECT_EQ(Read("Qzmap150.dat"), ":FUNC:START\r\nLPAD\r\n:FUNC:END\r\n:DEFN:START\r\n");
-  EXPECT_EQ(s_.RuleFileList, "Qzmap150.dat\r\n");
+  EXPECT_EQ(r_.RuleFileList, "Qzmap150.dat\r\n");
 }
 
 TEST_F(LibraryWritersTest, FailuresAreTrappedUnderEachWritersTag) {
-  EXPECT_FALSE(ExportQzlib105(s_, "9,5"));
-  EXPECT_EQ(s_.Error.ErrorNumber, 999);
-  EXPECT_EQ(s_.Error.ErrorDescription, "UnSpecified Error: --Qzlib105--13   Type mismatch");
+  EXPECT_FALSE(ExportQzlib105(ctx_, r_, "9,5"));
+  EXPECT_EQ(r_.Error.ErrorNumber, 999);
+  EXPECT_EQ(r_.Error.ErrorDescription, "UnSpecified Error: --Qzlib105--13   Type mismatch");
   EXPECT_FALSE(Exists("Qzlib105.dat"));
 
-  s_.DataConnection.reset();
+  ctx_.DataConnection.reset();
   const std::string no_connection = "91   Object variable or With block variable not set";
-  EXPECT_FALSE(ExportQzlib100(s_, "9"));
-  EXPECT_EQ(s_.Error.ErrorDescription, "UnSpecified Error: --QZLIB100--" + no_connection);
-  EXPECT_FALSE(ExportIncludes(s_, "9"));
-  EXPECT_EQ(s_.Error.ErrorDescription, "UnSpecified Error: --QZLIB100--" + no_connection);
-  EXPECT_FALSE(ExportFunctions(s_));
-  EXPECT_EQ(s_.Error.ErrorDescription, "UnSpecified Error: --Export Functions--" + no_connection);
+  EXPECT_FALSE(ExportQzlib100(ctx_, r_, "9"));
+  EXPECT_EQ(r_.Error.ErrorDescription, "UnSpecified Error: --QZLIB100--" + no_connection);
+  EXPECT_FALSE(ExportIncludes(ctx_, r_, "9", scope_));
+  EXPECT_EQ(r_.Error.ErrorDescription, "UnSpecified Error: --QZLIB100--" + no_connection);
+  EXPECT_FALSE(ExportFunctions(ctx_, r_));
+  EXPECT_EQ(r_.Error.ErrorDescription, "UnSpecified Error: --Export Functions--" + no_connection);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "component/datetime.h"
 #include "component/files.h"
+#include "export/export_driver.h"
 #include "export/export_store.h"
 #include "pack/naming.h"
 #include "support/temp_folder.h"
@@ -61,17 +62,22 @@ class ManifestSpool : public ::testing::Test {
   // spooled past `threshold` bytes.
   Run Export(bool single, size_t threshold, const std::string& folder) {
     files::CreateFolder(store.Folder(folder));
-    auto e = NewExport(store, 9, single);
-    e->put_Path(store.Folder(folder));
-    e->put_traveseparent(true);
-    e->put_ExportRevisionInformation(true);
-    detail::ExportState& s = detail::StateOf(*e);
-    s.ManifestText.SetThreshold(threshold);
+    detail::ExportOptions options;
+    options.MigrationProfileTobeExported = 9;
+    options.ExportToSingleProfile = single;
+    options.Path = store.Folder(folder);
+    options.traveseparent = true;
+    options.ExportRevisionInformation = true;
+    detail::ExportContext ctx;
+    ctx.DataConnection = store.connection();
+    ctx.ManifestText.SetThreshold(threshold);
+    detail::ExportResults results;
     const std::string pack = store.Folder(folder) + "/ExportedRules/9-BAS-EXT-" + (single ? "S" : "M");
     const std::string spool = files::Join(pack, pack::kManifestSpoolFile);
     Run run;
-    s.Progress = [&](const std::string&, int64_t) { run.spool_seen = run.spool_seen || files::FileExists(spool); };
-    run.ok = e->ExportMigrationProfiles();
+    ctx.Progress = [&](const std::string&, int64_t) { run.spool_seen = run.spool_seen || files::FileExists(spool); };
+    run.ok = detail::ExportMigrationProfiles(options, ctx, results);
+    EXPECT_EQ(ctx.PackFolder, pack);
     run.manifest = ReadFile(files::Join(pack, pack::kManifestFile));
     run.spool_left = files::FileExists(spool);
     return run;

@@ -103,40 +103,42 @@ class RuleTableWriters : public ::testing::Test {
     store.AddRule120(7, kChildDevelopment, kInvc, "child INVC in development");
     store.AddOtherRules(7, kChildDevelopment, kInvc, "development other");
     store.AddOtherRules(5, kRoot.vrc, kCust, "root other");
-    s.DataConnection = store.connection();
-    s.Path = store.root();
+    ctx.DataConnection = store.connection();
+    ctx.PackFolder = store.root();
   }
   bool Run(const char* procedure, const std::string& profiles = "7 5") {
-    return detail::ExportRuleTable(s, RuleTableMemberOf(procedure), profiles);
+    return detail::ExportRuleTable(ctx, r, RuleTableMemberOf(procedure), profiles, for_sync);
   }
   std::vector<std::string> Listed() const {
     std::vector<std::string> out;
-    for (size_t pos = 0; pos < s.RuleFileList.size();) {
-      size_t end = s.RuleFileList.find("\r\n", pos);
-      out.push_back(s.RuleFileList.substr(pos, end - pos));
+    for (size_t pos = 0; pos < r.RuleFileList.size();) {
+      size_t end = r.RuleFileList.find("\r\n", pos);
+      out.push_back(r.RuleFileList.substr(pos, end - pos));
       pos = end + 2;
     }
     return out;
   }
 
   ExportStore store;
-  detail::ExportState s;
+  detail::ExportContext ctx;
+  detail::ExportResults r;
+  bool for_sync = false;
 };
 
 TEST_F(RuleTableWriters, DevelopmentVrcRowsStayOutOfANormalPack) {
   for (const char* procedure : {"ExportQzmap120", "ExportQzmap130", "ExportQzmap140", "ExportQzmap160",
                                 "ExportQzmap170"})
-    ASSERT_TRUE(Run(procedure)) << procedure << ": " << s.Error.ErrorDescription;
-  auto rules = RecordsOf(s.Path, pack::kQzmap120);
+    ASSERT_TRUE(Run(procedure)) << procedure << ": " << r.Error.ErrorDescription;
+  auto rules = RecordsOf(ctx.PackFolder, pack::kQzmap120);
   EXPECT_THAT(ColumnOf(rules, "prtx"), ElementsAre("child INVC", "root CUST"));
   EXPECT_THAT(ColumnOf(rules, "mprf"), ElementsAre("5", "7")) << "each row keeps its own profile";
   EXPECT_THAT(ColumnOf(rules, "ldat"), ElementsAre("2022-05-06 07:08:09", "2022-05-06 07:08:09"));
-  EXPECT_THAT(ColumnOf(RecordsOf(s.Path, pack::kQzmap130), "qury"), ElementsAre("root other"));
-  EXPECT_THAT(ColumnOf(RecordsOf(s.Path, pack::kQzmap170), "bflno"), ElementsAre("root other"));
+  EXPECT_THAT(ColumnOf(RecordsOf(ctx.PackFolder, pack::kQzmap130), "qury"), ElementsAre("root other"));
+  EXPECT_THAT(ColumnOf(RecordsOf(ctx.PackFolder, pack::kQzmap170), "bflno"), ElementsAre("root other"));
   EXPECT_THAT(Listed(), ElementsAre("Qzmap120.dat", "Qzmap130.dat", "Qzmap140.dat", "Qzmap160.dat", "qzmap170.dat"));
-  EXPECT_TRUE(files::FileExists(s.Path + "/qzmap170.dat")) << "the chain pack names it in lower case";
+  EXPECT_TRUE(files::FileExists(ctx.PackFolder + "/qzmap170.dat")) << "the chain pack names it in lower case";
   // A normal record: 21 lines after "MO" for one-line blocks, here 22 with the two-line comment.
-  auto lines = LinesOf(s.Path + "/Qzmap120.dat");
+  auto lines = LinesOf(ctx.PackFolder + "/Qzmap120.dat");
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "MO"), 2);
   EXPECT_EQ(lines.size(), 2u * 23u);
   EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind(":LOGN:", 0) == 0; }),
@@ -144,71 +146,71 @@ TEST_F(RuleTableWriters, DevelopmentVrcRowsStayOutOfANormalPack) {
 }
 
 TEST_F(RuleTableWriters, ASynchronisationPackCarriesThemWithUserLines) {
-  s.ExportForSync = true;
-  ASSERT_TRUE(Run("ExportQzmap120")) << s.Error.ErrorDescription;
-  ASSERT_TRUE(Run("ExportQzmap130")) << s.Error.ErrorDescription;
-  auto rules = RecordsOf(s.Path, pack::kQzmap120, /*for_sync=*/true);
+  for_sync = true;
+  ASSERT_TRUE(Run("ExportQzmap120")) << r.Error.ErrorDescription;
+  ASSERT_TRUE(Run("ExportQzmap130")) << r.Error.ErrorDescription;
+  auto rules = RecordsOf(ctx.PackFolder, pack::kQzmap120, /*for_sync=*/true);
   EXPECT_THAT(ColumnOf(rules, "prtx"), ElementsAre("child INVC", "child INVC in development", "root CUST"));
   EXPECT_THAT(ColumnOf(rules, "lusr"), ElementsAre("planner", "planner", "planner"));
   EXPECT_THAT(ColumnOf(rules, "logn"), ElementsAre("", "", "bsmith"));
-  EXPECT_EQ(LinesOf(s.Path + "/Qzmap120.dat").size(), 3u * 25u);
-  EXPECT_THAT(ColumnOf(RecordsOf(s.Path, pack::kQzmap130), "qury"), ElementsAre("development other", "root other"));
+  EXPECT_EQ(LinesOf(ctx.PackFolder + "/Qzmap120.dat").size(), 3u * 25u);
+  EXPECT_THAT(ColumnOf(RecordsOf(ctx.PackFolder, pack::kQzmap130), "qury"), ElementsAre("development other", "root other"));
 }
 
 TEST_F(RuleTableWriters, ACheckedOutRuleIsWrittenWithAWarning) {
   ASSERT_TRUE(Run("ExportQzmap120"));
-  EXPECT_EQ(s.ManifestText, "\tObject Exported 7-ARINVC020 but was Checked out by user bsmith\r\n");
+  EXPECT_EQ(ctx.ManifestText, "\tObject Exported 7-ARINVC020 but was Checked out by user bsmith\r\n");
   store.Exec("update qzmap120 set logn='' where mprf=7");
-  s.ManifestText.clear();
+  ctx.ManifestText.clear();
   ASSERT_TRUE(Run("ExportQzmap120"));
-  EXPECT_EQ(s.ManifestText, "");
+  EXPECT_EQ(ctx.ManifestText, "");
 }
 
 TEST_F(RuleTableWriters, AnEmptySelectionGivesAnEmptyListedFile) {
   ASSERT_TRUE(Run("ExportQzmap120", "12"));
-  EXPECT_EQ(ReadFile(s.Path + "/Qzmap120.dat"), "");
-  EXPECT_EQ(s.ManifestText, "\tNo Conversion Rules Present") << "no line end: the next line continues it";
+  EXPECT_EQ(ReadFile(ctx.PackFolder + "/Qzmap120.dat"), "");
+  EXPECT_EQ(ctx.ManifestText, "\tNo Conversion Rules Present") << "no line end: the next line continues it";
   ASSERT_TRUE(Run("ExportQzmap175", "12"));
-  EXPECT_EQ(ReadFile(s.Path + "/qzmap175.dat"), "");
-  EXPECT_EQ(s.ManifestText, "\tNo Conversion Rules Present") << "only qzmap120 notes it";
+  EXPECT_EQ(ReadFile(ctx.PackFolder + "/qzmap175.dat"), "");
+  EXPECT_EQ(ctx.ManifestText, "\tNo Conversion Rules Present") << "only qzmap120 notes it";
   EXPECT_THAT(Listed(), ElementsAre("Qzmap120.dat", "qzmap175.dat"));
-  EXPECT_EQ(s.Error.ErrorNumber, 0);
+  EXPECT_EQ(r.Error.ErrorNumber, 0);
 }
 
 TEST_F(RuleTableWriters, ChainAndDevelopmentRowsMissingFailWithoutAFile) {
   EXPECT_FALSE(Run("ExportQzmap101", "12"));
-  EXPECT_EQ(s.Error.ErrorNumber, 101);
-  EXPECT_EQ(s.Error.ErrorDescription, "Error : Qzmap101 - No Data Present in Qzmap101 Table");
-  EXPECT_FALSE(files::FileExists(s.Path + "/Qzmap101.dat"));
+  EXPECT_EQ(r.Error.ErrorNumber, 101);
+  EXPECT_EQ(r.Error.ErrorDescription, "Error : Qzmap101 - No Data Present in Qzmap101 Table");
+  EXPECT_FALSE(files::FileExists(ctx.PackFolder + "/Qzmap101.dat"));
 
   EXPECT_FALSE(Run("ExportQzmap105", "5"));
-  EXPECT_EQ(s.Error.ErrorNumber, 105);
-  EXPECT_EQ(s.Error.ErrorDescription, "Error : Qzmap105 - No Data Present in Qzmap105 Table");
-  EXPECT_FALSE(files::FileExists(s.Path + "/Qzmap105.dat"));
-  EXPECT_EQ(s.RuleFileList, "");
+  EXPECT_EQ(r.Error.ErrorNumber, 105);
+  EXPECT_EQ(r.Error.ErrorDescription, "Error : Qzmap105 - No Data Present in Qzmap105 Table");
+  EXPECT_FALSE(files::FileExists(ctx.PackFolder + "/Qzmap105.dat"));
+  EXPECT_EQ(r.RuleFileList, "");
 
-  ASSERT_TRUE(Run("ExportQzmap101")) << s.Error.ErrorDescription;
-  auto chain = LinesOf(s.Path + "/Qzmap101.dat");
+  ASSERT_TRUE(Run("ExportQzmap101")) << r.Error.ErrorDescription;
+  auto chain = LinesOf(ctx.PackFolder + "/Qzmap101.dat");
   std::sort(chain.begin(), chain.end());
   EXPECT_THAT(chain, ElementsAre("5\0011\1X40\1c\1ab1\0015", "7\0011\1X41U\1c\1ab1\0017", "7\0012\1X40\1c\1ab1\0015"));
-  ASSERT_TRUE(Run("ExportQzmap105")) << s.Error.ErrorDescription;
-  EXPECT_THAT(LinesOf(s.Path + "/Qzmap105.dat"), ElementsAre("7\1X41U\1c\1ab1\1dX41U\1c\1dab1"));
-  EXPECT_EQ(s.RuleFileList, "Qzmap101.dat\r\nQzmap105.dat\r\n");
+  ASSERT_TRUE(Run("ExportQzmap105")) << r.Error.ErrorDescription;
+  EXPECT_THAT(LinesOf(ctx.PackFolder + "/Qzmap105.dat"), ElementsAre("7\1X41U\1c\1ab1\1dX41U\1c\1dab1"));
+  EXPECT_EQ(r.RuleFileList, "Qzmap101.dat\r\nQzmap105.dat\r\n");
 }
 
 TEST_F(RuleTableWriters, RunTimeFailuresCarryTheTablesTag) {
   store.AddRevisions(7, kChild.vrc, kInvc, "revised INVC", /*null_sdat=*/true);
   EXPECT_FALSE(Run("ExportQzmap110"));
-  EXPECT_EQ(s.Error.ErrorNumber, 999);
-  EXPECT_EQ(s.Error.ErrorDescription, "UnSpecified Error: --Qzmap110--94   Invalid use of Null");
+  EXPECT_EQ(r.Error.ErrorNumber, 999);
+  EXPECT_EQ(r.Error.ErrorDescription, "UnSpecified Error: --Qzmap110--94   Invalid use of Null");
 
   store.Exec("drop table qzmap175");
   EXPECT_FALSE(Run("ExportQzmap175"));
-  EXPECT_EQ(s.Error.ErrorNumber, 999);
-  EXPECT_EQ(s.Error.ErrorDescription.rfind("UnSpecified Error: --qzmap175--", 0), 0u) << s.Error.ErrorDescription;
+  EXPECT_EQ(r.Error.ErrorNumber, 999);
+  EXPECT_EQ(r.Error.ErrorDescription.rfind("UnSpecified Error: --qzmap175--", 0), 0u) << r.Error.ErrorDescription;
 
   EXPECT_FALSE(Run("ExportQzmap125", "7,5"));
-  EXPECT_EQ(s.Error.ErrorDescription, "UnSpecified Error: --Qzmap125--13   Type mismatch")
+  EXPECT_EQ(r.Error.ErrorDescription, "UnSpecified Error: --Qzmap125--13   Type mismatch")
       << "a profile list is numbers joined by blanks";
 }
 
@@ -216,10 +218,10 @@ TEST_F(RuleTableWriters, RevisionTablesHaveNoExclusion) {
   store.AddRevisions(7, kChildDevelopment, kInvc, "development revision");
   for (const char* procedure : {"ExportQzmap110", "ExportQzmap125", "ExportQzmap135", "ExportQzmap145",
                                 "ExportQzmap165", "ExportQzmap175"}) {
-    ASSERT_TRUE(Run(procedure)) << procedure << ": " << s.Error.ErrorDescription;
+    ASSERT_TRUE(Run(procedure)) << procedure << ": " << r.Error.ErrorDescription;
   }
-  EXPECT_THAT(ColumnOf(RecordsOf(s.Path, pack::kQzmap110), "rinf"), ElementsAre("development revision"));
-  EXPECT_THAT(ColumnOf(RecordsOf(s.Path, pack::kQzmap175), "cmod"), ElementsAre("development revision"));
+  EXPECT_THAT(ColumnOf(RecordsOf(ctx.PackFolder, pack::kQzmap110), "rinf"), ElementsAre("development revision"));
+  EXPECT_THAT(ColumnOf(RecordsOf(ctx.PackFolder, pack::kQzmap175), "cmod"), ElementsAre("development revision"));
 }
 
 }  // namespace

@@ -360,41 +360,42 @@ class MappingObjectExport : public SingleProfileExport {
  protected:
   void SetUp() override {
     SingleProfileExport::SetUp();
-    s.DataConnection = store.connection();
-    s.MigrationProfileTobeExported = 9;
-    s.traveseparent = true;
-    s.Path = store.root();
+    ctx.DataConnection = store.connection();
+    ctx.PackFolder = store.root();
     for (const auto* layout : pack::kTaggedLayouts)
-      s.RuleStreams[std::string(layout->single_profile_file)] =
-          files::TextWriter::Create(files::Join(s.Path, layout->single_profile_file));
+      ctx.RuleStreams[std::string(layout->single_profile_file)] =
+          files::TextWriter::Create(ctx.PackFile(layout->single_profile_file));
   }
   pack::Identity Identity(int mprf, const TestVrc& v) const {
     return {Value(int64_t{mprf}), Value(v.vers), Value(v.rele), Value(v.cust)};
   }
-  detail::ExportState s;
+  detail::ExportContext ctx;
+  ErrorState error;
+  // Climbing to ancestors allowed, revisions not exported above the first level.
+  const detail::ObjectScope scope{.traverse_parents = true, .for_sync = false, .revisions = false};
 };
 
 TEST_F(MappingObjectExport, ApplicationsWithoutDefinitionOrObjectsAreRefused) {
-  EXPECT_FALSE(detail::ExportMappingObjects(s, "NOPE", Identity(9, kGrandchild.vrc), {"X41U", "c", "ab1"}));
-  EXPECT_EQ(s.Error.ErrorNumber, 100);
-  EXPECT_EQ(s.Error.ErrorDescription, "Error : Qzddi100 - No Data Present for Applications  NOPE");
+  EXPECT_FALSE(detail::ExportMappingObjects(ctx, error, scope, "NOPE", Identity(9, kGrandchild.vrc), {"X41U", "c", "ab1"}));
+  EXPECT_EQ(error.ErrorNumber, 100);
+  EXPECT_EQ(error.ErrorDescription, "Error : Qzddi100 - No Data Present for Applications  NOPE");
 
-  EXPECT_FALSE(detail::ExportMappingObjects(s, "BAS", Identity(9, kGrandchild.vrc), {"X41U", "c", "ab1"}));
-  EXPECT_EQ(s.Error.ErrorNumber, 140);
-  EXPECT_EQ(s.Error.ErrorDescription, "Error : Qzlgy140 - No Data Present for Applications  BAS");
+  EXPECT_FALSE(detail::ExportMappingObjects(ctx, error, scope, "BAS", Identity(9, kGrandchild.vrc), {"X41U", "c", "ab1"}));
+  EXPECT_EQ(error.ErrorNumber, 140);
+  EXPECT_EQ(error.ErrorDescription, "Error : Qzlgy140 - No Data Present for Applications  BAS");
 
   store.AddApplication("EX2", 1);
-  EXPECT_FALSE(detail::ExportMappingObjects(s, "EX2", Identity(9, kGrandchild.vrc), {"X41U", "c", "ab1"}));
-  EXPECT_EQ(s.Error.ErrorNumber, 140);
-  EXPECT_EQ(s.Error.ErrorDescription, "Error : Qzddi140 - No Data Present for Applications  EX2");
+  EXPECT_FALSE(detail::ExportMappingObjects(ctx, error, scope, "EX2", Identity(9, kGrandchild.vrc), {"X41U", "c", "ab1"}));
+  EXPECT_EQ(error.ErrorNumber, 140);
+  EXPECT_EQ(error.ErrorDescription, "Error : Qzddi140 - No Data Present for Applications  EX2");
 }
 
 TEST_F(MappingObjectExport, BaseApplicationsListTheirObjectsInQzlgy140) {
   store.AddObject("BAS", 0, kRootOnly);
-  ASSERT_TRUE(detail::ExportMappingObjects(s, "BAS", Identity(9, kGrandchild.vrc), {"X41U", "c", "ab1"}))
-      << s.Error.ErrorDescription;
-  s.RuleStreams.at("Qzmap120.dat")->Close();
-  EXPECT_THAT(ColumnOf(RecordsOf(s.Path, pack::kQzmap120), "prtx"), ElementsAre("root rule of CUST"));
+  ASSERT_TRUE(detail::ExportMappingObjects(ctx, error, scope, "BAS", Identity(9, kGrandchild.vrc), {"X41U", "c", "ab1"}))
+      << error.ErrorDescription;
+  ctx.RuleStreams.at("Qzmap120.dat")->Close();
+  EXPECT_THAT(ColumnOf(RecordsOf(ctx.PackFolder, pack::kQzmap120), "prtx"), ElementsAre("root rule of CUST"));
 }
 
 TEST_F(MappingObjectExport, AMissingParentAboveTheFirstLevelOnlyLeavesItsError) {
@@ -403,26 +404,26 @@ TEST_F(MappingObjectExport, AMissingParentAboveTheFirstLevelOnlyLeavesItsError) 
   TestProfile p23{23, "BAS", "EXT", {"M42U", "c", "ab1"}, TestVrc{"M41U", "c", "ab1"}, "N"};
   store.AddProfile(p22);
   store.AddProfile(p23, {&p22});
-  EXPECT_TRUE(detail::ExportObjectEx(s, Identity(23, p23.vrc), 23, {"M42U", "c", "ab1"}, {"M41U", "c", "ab1"},
+  EXPECT_TRUE(detail::ExportObjectEx(ctx, error, scope, Identity(23, p23.vrc), 23, {"M42U", "c", "ab1"}, {"M41U", "c", "ab1"},
                                      {"AR", "PAYM", "030"}, false, true));
-  EXPECT_EQ(s.Error.ErrorNumber, 4);
-  EXPECT_EQ(s.Error.ErrorDescription, "Error : --ExportObjectEx-- Parent Profile is missing");
+  EXPECT_EQ(error.ErrorNumber, 4);
+  EXPECT_EQ(error.ErrorDescription, "Error : --ExportObjectEx-- Parent Profile is missing");
 }
 
 TEST_F(MappingObjectExport, ANullRevisionDateFailsTheLevelThatWritesIt) {
   store.AddRevisionInfo(9, kGrandchild.vrc, kOwn, "broken", /*null_sdat=*/true);
-  EXPECT_FALSE(detail::ExportObjectEx(s, Identity(9, kGrandchild.vrc), 9, {"X42U", "c", "ab1"},
+  EXPECT_FALSE(detail::ExportObjectEx(ctx, error, scope, Identity(9, kGrandchild.vrc), 9, {"X42U", "c", "ab1"},
                                       {"X41U", "c", "ab1"}, {"AR", "ORDR", "040"}, true, true));
-  EXPECT_EQ(s.Error.ErrorNumber, 999);
-  EXPECT_EQ(s.Error.ErrorDescription, "UnSpecified Error : --ExportObjectEx-- 94   Invalid use of Null");
+  EXPECT_EQ(error.ErrorNumber, 999);
+  EXPECT_EQ(error.ErrorDescription, "UnSpecified Error : --ExportObjectEx-- 94   Invalid use of Null");
 }
 
 TEST_F(MappingObjectExport, ClimbingCanBeForbiddenByTheCaller) {
-  EXPECT_TRUE(detail::ExportObjectEx(s, Identity(9, kGrandchild.vrc), 9, {"X42U", "c", "ab1"},
+  EXPECT_TRUE(detail::ExportObjectEx(ctx, error, scope, Identity(9, kGrandchild.vrc), 9, {"X42U", "c", "ab1"},
                                      {"X41U", "c", "ab1"}, {"AR", "CUST", "010"}, false, false));
-  s.RuleStreams.at("Qzmap120.dat")->Close();
-  EXPECT_TRUE(RecordsOf(s.Path, pack::kQzmap120).empty());
-  EXPECT_TRUE(s.ManifestText.empty());
+  ctx.RuleStreams.at("Qzmap120.dat")->Close();
+  EXPECT_TRUE(RecordsOf(ctx.PackFolder, pack::kQzmap120).empty());
+  EXPECT_TRUE(ctx.ManifestText.empty());
 }
 
 }  // namespace

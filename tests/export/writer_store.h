@@ -1,5 +1,5 @@
 // A store and a pack folder for the export writers' tests: a new store with
-// the schema, an export state pointing at both, rows added by column name,
+// the schema, an export context pointing at both, rows added by column name,
 // and the pack's files read back.
 #pragma once
 
@@ -14,7 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "component/export_state.h"
+#include "export/export_context.h"
+#include "export/export_results.h"
 #include "component/value.h"
 #include "store/connection.h"
 #include "store/schema.h"
@@ -31,8 +32,8 @@ class WriterStoreTest : public ::testing::Test {
   void SetUp() override {
     db_ = store::CreateStore(tmp_ / "profiles.db");
     std::filesystem::create_directory(tmp_ / "pack");
-    s_.DataConnection = db_;
-    s_.Path = tmp_ / "pack";
+    ctx_.DataConnection = db_;
+    ctx_.PackFolder = tmp_ / "pack";
   }
 
   // Adds one row; returns it as a data file line holds it: every column of the
@@ -80,17 +81,18 @@ class WriterStoreTest : public ::testing::Test {
     return line + "\r\n";
   }
 
-  std::string Read(const std::string& name) const { return ReadFile(s_.Path + "/" + name); }
-  bool Exists(const std::string& name) const { return std::filesystem::exists(s_.Path + "/" + name); }
+  std::string Read(const std::string& name) const { return ReadFile(ctx_.PackFolder + "/" + name); }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(ctx_.PackFolder + "/" + name); }
   std::set<std::string> PackFiles() const {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(s_.Path)) names.insert(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(ctx_.PackFolder)) names.insert(entry.path().filename());
     return names;
   }
 
   TempFolder tmp_;
   std::shared_ptr<store::Connection> db_;
-  detail::ExportState s_;
+  detail::ExportContext ctx_;
+  detail::ExportResults r_;
 };
 
 }  // namespace Kestrel20ImpExp::testing
