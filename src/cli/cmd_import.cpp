@@ -55,7 +55,7 @@ int FailWithMessage(k::clsImport& import, const std::string& message) {
 std::string LoginName() {
   if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name && *pw->pw_name) return pw->pw_name;
   for (const char* name : {"LOGNAME", "USER"})
-    if (const char* v = std::getenv(name); v && *v) return v;
+    if (std::string v = CommandEnv().Variable(name); !v.empty()) return v;
   return "";
 }
 

@@ -16,7 +16,8 @@ store::Connection& ConnectionOf(const ExportState& s) {
 }
 }  // namespace detail
 
-clsExport::clsExport() = default;
+clsExport::clsExport() : clsExport(Env::Default()) {}
+clsExport::clsExport(Env& env) : env_(&env) {}
 clsExport::~clsExport() = default;
 
 void clsExport::put_traveseparent(bool value) { s_.traveseparent = value; }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "component/env.h"
 #include "component/export_state.h"
 #include "component/variant.h"
 
@@ -17,7 +18,10 @@ namespace Kestrel20ImpExp {
 
 class clsExport {
  public:
+  // Reaches the system through Env::Default().
   clsExport();
+  // Reaches the system through `env`, which must outlive the object.
+  explicit clsExport(Env& env);
   ~clsExport();
   clsExport(const clsExport&) = delete;
   clsExport& operator=(const clsExport&) = delete;
@@ -43,6 +47,7 @@ class clsExport {
   void SetProgress(detail::ProgressFn progress) { s_.Progress = std::move(progress); }
 
  private:
+  Env* env_;
   friend detail::ExportState& detail::StateOf(clsExport& e);
   detail::ExportState s_;
 };

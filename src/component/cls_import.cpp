@@ -17,9 +17,13 @@ store::Connection& ConnectionOf(const ImportState& s) {
 }
 }  // namespace detail
 
-clsImport::clsImport() : clsImport(CreateRegistry()) {}
+clsImport::clsImport() : clsImport(Env::Default()) {}
 
-clsImport::clsImport(std::shared_ptr<Registry> registry) {
+clsImport::clsImport(Env& env) : clsImport(env, CreateRegistry(env)) {}
+
+clsImport::clsImport(std::shared_ptr<Registry> registry) : clsImport(Env::Default(), std::move(registry)) {}
+
+clsImport::clsImport(Env& env, std::shared_ptr<Registry> registry) : env_(&env) {
   s_.RegistryComponent = std::move(registry);
   Create();
 }

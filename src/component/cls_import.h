@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "component/env.h"
 #include "component/import_state.h"
 #include "component/variant.h"
 
@@ -16,10 +17,14 @@ namespace Kestrel20ImpExp {
 
 class clsImport {
  public:
-  // Uses the registry of this machine (CreateRegistry()).
+  // Uses the registry of this machine (CreateRegistry()) and Env::Default().
   clsImport();
+  // Reaches the system, the registry file included, through `env`, which
+  // must outlive the object.
+  explicit clsImport(Env& env);
   // Uses the given registry component (tests inject one).
   explicit clsImport(std::shared_ptr<Registry> registry);
+  clsImport(Env& env, std::shared_ptr<Registry> registry);
   ~clsImport();
   clsImport(const clsImport&) = delete;
   clsImport& operator=(const clsImport&) = delete;
@@ -56,6 +61,7 @@ class clsImport {
 
  private:
   void Create();
+  Env* env_;
   friend detail::ImportState& detail::StateOf(clsImport& i);
   detail::ImportState s_;
 };

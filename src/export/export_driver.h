@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "component/env.h"
 #include "component/export_state.h"
 
 namespace Kestrel20ImpExp::detail {
@@ -11,7 +12,9 @@ namespace Kestrel20ImpExp::detail {
 bool ExportMigrationProfiles(ExportState& s);
 
 // The export root used when Path is empty: $KESTREL_EXPORT_ROOT when set,
-// else $HOME/ImpExpMR.
+// else $HOME/ImpExpMR, as `env` has them.
+std::string DefaultExportRoot(Env& env);
+// Transitional: callers move to the Env& form.
 std::string DefaultExportRoot();
 
 }  // namespace Kestrel20ImpExp::detail
