@@ -87,6 +87,10 @@ class Env {
   virtual std::string Variable(const std::string& name) = 0;
   // The folder of the running program.
   virtual std::string ProgramFolder() = 0;
+  // The account running the program, as the system's account database has
+  // it: its login name and home folder ("" for what it does not say).
+  virtual std::string AccountName() = 0;
+  virtual std::string AccountHome() = 0;
 
   // ---- Child processes ----
   // Runs `program` with `arguments` (the program's own name not among them)

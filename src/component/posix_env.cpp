@@ -1,8 +1,9 @@
 // The machine's own Env on POSIX: files through file descriptors with a
-// write buffer of our own, the local clock, the process environment and
-// child processes started with posix_spawn.
+// write buffer of our own, the local clock, the process environment, the
+// account database and child processes started with posix_spawn.
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -216,6 +217,16 @@ class PosixEnv final : public Env {
     std::string self(buf, static_cast<size_t>(n));
     auto slash = self.find_last_of('/');
     return slash == std::string::npos ? "." : self.substr(0, slash == 0 ? 1 : slash);
+  }
+
+  std::string AccountName() override {
+    const passwd* pw = ::getpwuid(::geteuid());
+    return pw && pw->pw_name ? pw->pw_name : "";
+  }
+
+  std::string AccountHome() override {
+    const passwd* pw = ::getpwuid(::getuid());
+    return pw && pw->pw_dir ? pw->pw_dir : "";
   }
 
   ChildOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,

@@ -2,9 +2,6 @@
 // file of this machine lies.
 #include "component/registry.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <vector>
 
@@ -86,8 +83,7 @@ std::string FormatEntry(const std::string& name, const std::string& data) {
 
 std::string HomeFolder(Env& env) {
   if (std::string home = env.Variable("HOME"); !home.empty()) return home;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return {};
+  return env.AccountHome();
 }
 
 }  // namespace

@@ -144,6 +144,13 @@ TEST(RegistryFilePathTest, EnvironmentThenUserFileThenSystemFile) {
     env.SetVariable("XDG_CONFIG_HOME", xdg);
     EXPECT_EQ(UserRegistryFilePath(env), t / "home/.config/kestrel/registry.ini") << '"' << xdg << '"';
   }
+  // Without HOME, the account's home folder; without either, no user file.
+  FaultEnv account;
+  account.SetAccount("lumo", t / "account");
+  EXPECT_EQ(UserRegistryFilePath(account), t / "account/.config/kestrel/registry.ini");
+  FaultEnv nobody;
+  EXPECT_EQ(UserRegistryFilePath(nobody), "");
+  EXPECT_EQ(RegistryFilePath(nobody), "/etc/kestrel/registry.ini");
 }
 
 // The registry the component creates is the file the Env's variables name,
