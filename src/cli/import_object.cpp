@@ -25,7 +25,8 @@ int WithImportObject(const std::string& registry, const std::function<int(Kestre
     object = std::make_unique<Kestrel20ImpExp::clsImport>(env, std::move(registry_file));
   } catch (const Kestrel20ImpExp::ComError& e) {
     int rc = Fail(e.number(), e.description());
-    std::cerr << "hint: no installation folder is recorded in " << file << "; run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)\n";
+    std::cerr << "hint: no installation folder is recorded in " << file
+              << "; run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)\n";
     return rc;
   }
   return body(*object);

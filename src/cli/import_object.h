@@ -1,5 +1,5 @@
 // What every command that creates clsImport shares: the "--registry FILE"
-// option, which names the registry file the component reads, and creation of the
+// option, naming the registry file the component reads, and creation of the
 // object with a hint to run `kestrel setup` when the installation lookup fails.
 #pragma once
 
