@@ -51,7 +51,7 @@ int RunExport(const ExportOptions& o) {
   }
 
   auto connection = store::Connection::Open(o.store);
-  clsExport e;
+  clsExport e(CommandEnv());
   e.putref_DataConnection(connection);
   e.put_MigrationProfileTobeExported(*profile);
   if (o.root) e.put_Path(*o.root);

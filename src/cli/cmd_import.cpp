@@ -2,8 +2,6 @@
 // runs before it deletes anything, on its own; and the import itself, with
 // the proposal of `show` (or the given target entries), verified as `verify`
 // does, refused without --replace when it would delete what the store holds.
-#include <pwd.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <iostream>
@@ -53,9 +51,10 @@ int FailWithMessage(k::clsImport& import, const std::string& message) {
 // The name of the user running the command: the account's login name, else
 // what the environment says.
 std::string LoginName() {
-  if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name && *pw->pw_name) return pw->pw_name;
+  k::Env& env = CommandEnv();
+  if (std::string name = env.AccountName(); !name.empty()) return name;
   for (const char* name : {"LOGNAME", "USER"})
-    if (const char* v = std::getenv(name); v && *v) return v;
+    if (std::string v = env.Variable(name); !v.empty()) return v;
   return "";
 }
 

@@ -1,6 +1,5 @@
 // kestrel setup: prepares an installation folder and records it in the
 // registry file, so that clsImport can be created.
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
@@ -16,10 +15,10 @@ namespace {
 namespace k = Kestrel20ImpExp;
 
 // The registry file to write: --registry, else KESTREL_REGISTRY, else this user's.
-std::string TargetRegistryFile(const std::string& option) {
+std::string TargetRegistryFile(k::Env& env, const std::string& option) {
   if (!option.empty()) return option;
-  if (const char* env = std::getenv("KESTREL_REGISTRY"); env && *env) return env;
-  return k::UserRegistryFilePath();
+  if (std::string chosen = env.Variable("KESTREL_REGISTRY"); !chosen.empty()) return chosen;
+  return k::UserRegistryFilePath(env);
 }
 
 // The folder as an absolute path without "..", links or a trailing "/", as
@@ -40,13 +39,14 @@ Registration reg("setup", "create an installation folder and record it in the re
   sub.add_option("--registry", *registry,
                  "registry file to write (default: $KESTREL_REGISTRY, else ~/.config/kestrel/registry.ini)");
   return [install_dir, registry]() -> int {
-    const std::string file = TargetRegistryFile(*registry);
+    k::Env& env = CommandEnv();
+    const std::string file = TargetRegistryFile(env, *registry);
     if (file.empty()) return Fail(76, "Path not found: no home folder for the registry file; use --registry FILE");
     const std::string folder = AbsoluteFolder(*install_dir);
     for (const char* sub_folder : {"LumoStudio/tmp", "LumoStudio/bin"})
-      k::files::CreateFolders(k::files::Join(folder, sub_folder));
-    k::RegistryFile(file).SetKeyValue(k::HKEY_LOCAL_MACHINE_VALUE, std::string(k::detail::kInstallationKey),
-                                      std::string(k::detail::kInstallationValueName), folder);
+      k::files::CreateFolders(env, k::files::Join(folder, sub_folder));
+    k::RegistryFile(env, file).SetKeyValue(k::HKEY_LOCAL_MACHINE_VALUE, std::string(k::detail::kInstallationKey),
+                                           std::string(k::detail::kInstallationValueName), folder);
     std::cout << "recorded installation folder " << folder << " in " << file << '\n';
     return 0;
   };

@@ -9,7 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "component/env.h"
+
 namespace kestrel::cli {
+
+// The Env through which every command reaches the system.
+Kestrel20ImpExp::Env& CommandEnv();
 
 using Runner = std::function<int()>;
 using Setup = std::function<Runner(CLI::App& sub)>;

@@ -1,7 +1,6 @@
 // Creation of clsImport for the commands, with the registry option and hint.
 #include "cli/import_object.h"
 
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -18,13 +17,15 @@ void AddRegistryOption(CLI::App& sub, std::string& registry) {
 }
 
 int WithImportObject(const std::string& registry, const std::function<int(Kestrel20ImpExp::clsImport&)>& body) {
-  if (!registry.empty()) ::setenv("KESTREL_REGISTRY", registry.c_str(), 1);
+  Kestrel20ImpExp::Env& env = CommandEnv();
+  const std::string file = registry.empty() ? Kestrel20ImpExp::RegistryFilePath(env) : registry;
   std::unique_ptr<Kestrel20ImpExp::clsImport> object;
   try {
-    object = std::make_unique<Kestrel20ImpExp::clsImport>();
+    auto registry_file = std::make_shared<Kestrel20ImpExp::RegistryFile>(env, file);
+    object = std::make_unique<Kestrel20ImpExp::clsImport>(env, std::move(registry_file));
   } catch (const Kestrel20ImpExp::ComError& e) {
     int rc = Fail(e.number(), e.description());
-    std::cerr << "hint: no installation folder is recorded in " << Kestrel20ImpExp::RegistryFilePath()
+    std::cerr << "hint: no installation folder is recorded in " << file
               << "; run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)\n";
     return rc;
   }

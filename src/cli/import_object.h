@@ -1,5 +1,5 @@
 // What every command that creates clsImport shares: the "--registry FILE"
-// option, passed on to the component as KESTREL_REGISTRY, and creation of the
+// option, naming the registry file the component reads, and creation of the
 // object with a hint to run `kestrel setup` when the installation lookup fails.
 #pragma once
 
@@ -15,8 +15,8 @@ namespace kestrel::cli {
 // Adds "--registry FILE" to the command; the value lands in `registry`.
 void AddRegistryOption(CLI::App& sub, std::string& registry);
 
-// Sets KESTREL_REGISTRY when `registry` is not empty, creates clsImport and
-// runs `body` with it. When creation fails: "error N: DESCRIPTION" and a hint
+// Creates clsImport on the registry file `registry` (when empty, the one
+// RegistryFilePath names) and runs `body` with it. When creation fails: "error N: DESCRIPTION" and a hint
 // naming the registry file on stderr, exit code 1.
 int WithImportObject(const std::string& registry, const std::function<int(Kestrel20ImpExp::clsImport&)>& body);
 

@@ -11,6 +11,8 @@
 
 namespace kestrel::cli {
 
+Kestrel20ImpExp::Env& CommandEnv() { return Kestrel20ImpExp::Env::Default(); }
+
 std::vector<CommandInfo>& Commands() {
   static std::vector<CommandInfo> commands;
   return commands;

@@ -6,7 +6,8 @@
 
 namespace Kestrel20ImpExp {
 
-clsExport::clsExport() = default;
+clsExport::clsExport() : clsExport(Env::Default()) {}
+clsExport::clsExport(Env& env) : env_(&env) {}
 clsExport::~clsExport() = default;
 
 void clsExport::put_traveseparent(bool value) { options_.traveseparent = value; }

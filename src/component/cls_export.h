@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "component/env.h"
 #include "component/variant.h"
 #include "export/export_context.h"
 #include "export/export_options.h"
@@ -20,7 +21,10 @@ namespace Kestrel20ImpExp {
 
 class clsExport {
  public:
+  // Reaches the system through Env::Default().
   clsExport();
+  // Reaches the system through `env`, which must outlive the object.
+  explicit clsExport(Env& env);
   ~clsExport();
   clsExport(const clsExport&) = delete;
   clsExport& operator=(const clsExport&) = delete;
@@ -51,6 +55,7 @@ class clsExport {
   // lists, and the rule files left open until the object goes.
   detail::ExportContext context_;
   detail::ExportResults results_;
+  Env* env_;
 };
 
 }  // namespace Kestrel20ImpExp

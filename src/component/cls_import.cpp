@@ -10,9 +10,13 @@
 
 namespace Kestrel20ImpExp {
 
-clsImport::clsImport() : clsImport(CreateRegistry()) {}
+clsImport::clsImport() : clsImport(Env::Default()) {}
 
-clsImport::clsImport(std::shared_ptr<Registry> registry) {
+clsImport::clsImport(Env& env) : clsImport(env, CreateRegistry(env)) {}
+
+clsImport::clsImport(std::shared_ptr<Registry> registry) : clsImport(Env::Default(), std::move(registry)) {}
+
+clsImport::clsImport(Env& env, std::shared_ptr<Registry> registry) : env_(&env) {
   context_.RegistryComponent = std::move(registry);
   Create();
 }

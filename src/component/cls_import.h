@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "component/env.h"
 #include "component/import_context.h"
 #include "component/import_options.h"
 #include "component/import_results.h"
@@ -18,10 +19,14 @@ namespace Kestrel20ImpExp {
 
 class clsImport {
  public:
-  // Uses the registry of this machine (CreateRegistry()).
+  // Uses the registry of this machine (CreateRegistry()) and Env::Default().
   clsImport();
+  // Reaches the system, the registry file included, through `env`, which
+  // must outlive the object.
+  explicit clsImport(Env& env);
   // Uses the given registry component (tests inject one).
   explicit clsImport(std::shared_ptr<Registry> registry);
+  clsImport(Env& env, std::shared_ptr<Registry> registry);
   ~clsImport();
   clsImport(const clsImport&) = delete;
   clsImport& operator=(const clsImport&) = delete;
@@ -61,6 +66,7 @@ class clsImport {
   detail::ImportOptions options_;
   detail::ImportContext context_;
   detail::ImportResults results_;
+  Env* env_;
 };
 
 }  // namespace Kestrel20ImpExp

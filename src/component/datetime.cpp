@@ -1,9 +1,9 @@
-// Text forms of dates and times, the local clock and the date reader.
+// Text forms of dates and times, the present and the date reader.
 #include "component/datetime.h"
 
 #include <cstdio>
-#include <ctime>
 
+#include "component/env.h"
 #include "component/error.h"
 
 namespace Kestrel20ImpExp {
@@ -12,13 +12,6 @@ namespace {
 std::function<DateTime()>& Clock() {
   static std::function<DateTime()> clock;
   return clock;
-}
-
-DateTime LocalNow() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  ::localtime_r(&t, &tm);
-  return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 // A cursor over the text being read.
@@ -139,7 +132,8 @@ std::string FormatCompact(const DateTime& d) {
   return Printf("%02d%02d%02d", d.Day, d.Month, d.Year % 100) + Printf("%02d%02d%02d", d.Hour, d.Minute, d.Second);
 }
 
-DateTime Now() { return Clock() ? Clock()() : LocalNow(); }
+// Transitional: callers move to Env::Now(); so does the clock's replacement.
+DateTime Now() { return Clock() ? Clock()() : Env::Default().Now(); }
 std::string NowText() { return FormatDateTime(Now()); }
 std::string NowDateText() { return FormatDate(Now()); }
 std::string NowTimeText() { return FormatTime(Now()); }

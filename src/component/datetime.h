@@ -2,7 +2,7 @@
 // "YYYY-MM-DD HH:MM:SS" (date "YYYY-MM-DD" and time "HH:MM:SS" where they
 // stand apart, "DDMMYYHHMMSS" in folder names). Readers also take the US form
 // "M/D/YYYY h:mm:ss AM" and a date alone, which packs from older hosts carry.
-// The clock is local time; tests may replace it.
+// The clock is the Env's (component/env.h).
 #pragma once
 
 #include <functional>
@@ -34,6 +34,7 @@ std::string FormatTime(const DateTime& d);
 std::string FormatCompact(const DateTime& d);
 
 // The present local date and time, and its text forms.
+// Transitional: callers move to the Env& form (Env::Now()).
 DateTime Now();
 std::string NowText();
 std::string NowDateText();
@@ -51,7 +52,8 @@ DateTime ToDateTime(std::string_view text);
 bool IsValidDate(int year, int month, int day);
 
 namespace detail {
-// Replaces the clock (an empty function restores local time). For tests.
+// Replaces the clock of Now() (an empty function restores Env::Default()'s).
+// Transitional: tests move to an Env whose time is fixed.
 void SetClockForTesting(std::function<DateTime()> clock);
 }  // namespace detail
 

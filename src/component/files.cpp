@@ -1,12 +1,6 @@
-// POSIX implementation of the file seam.
+// Folders, files and text streams on top of an Env's primitives.
 #include "component/files.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "component/error.h"
@@ -18,19 +12,12 @@ namespace {
 
 constexpr size_t kBufferSize = 1 << 16;
 
-bool IsDir(const std::string& path) {
-  struct stat st{};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// A missing parent folder is "Path not found", a missing file "File not found".
-[[noreturn]] void RaiseOpen(int err, const std::string& path) {
-  if (err == ENOENT) {
-    auto slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !IsDir(path.substr(0, slash)))
-      RaiseErrno(err, true);
-  }
-  RaiseErrno(err, false);
+// Hands every piece of `path` to `take`, a buffer at a time.
+template <typename Take>
+void ReadPieces(Env& env, const std::string& path, size_t piece, Take take) {
+  auto in = env.OpenForReading(path);
+  std::vector<char> buf(piece);
+  while (size_t n = in->Read(buf.data(), buf.size())) take(std::string_view(buf.data(), n));
 }
 
 }  // namespace
@@ -42,106 +29,41 @@ std::string Join(std::string_view folder, std::string_view name) {
   return out;
 }
 
-bool FolderExists(const std::string& path) { return !path.empty() && IsDir(path); }
-
-bool FileExists(const std::string& path) {
-  struct stat st{};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+void CreateFolder(Env& env, const std::string& path) {
+  if (!env.CreateFolder(path)) RaiseRuntime(rt::FileAlreadyExists);
 }
 
-void CreateFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) != 0) {
-    if (errno == EEXIST) RaiseRuntime(rt::FileAlreadyExists);
-    RaiseErrno(errno, true);
-  }
-}
-
-void CreateFolders(const std::string& path) {
-  if (path.empty() || IsDir(path)) return;
+void CreateFolders(Env& env, const std::string& path) {
+  if (path.empty() || env.FolderExists(path)) return;
   auto slash = path.find_last_of('/');
-  if (slash != std::string::npos && slash > 0) CreateFolders(path.substr(0, slash));
-  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) RaiseErrno(errno, true);
+  if (slash != std::string::npos && slash > 0) CreateFolders(env, path.substr(0, slash));
+  env.CreateFolder(path);  // something already there is no failure of this step
 }
 
-void DeleteFile(const std::string& path) {
-  if (::unlink(path.c_str()) != 0) RaiseOpen(errno, path);
-}
-
-void CopyFile(const std::string& from, const std::string& to) {
-  std::FILE* in = std::fopen(from.c_str(), "rb");
-  if (!in) RaiseOpen(errno, from);
-  std::FILE* out = std::fopen(to.c_str(), "wb");
-  if (!out) {
-    int err = errno;
-    std::fclose(in);
-    RaiseOpen(err, to);
-  }
+void CopyFile(Env& env, const std::string& from, const std::string& to) {
+  auto in = env.OpenForReading(from);
+  auto out = env.OpenForWriting(to, WriteMode::Replace);
   std::vector<char> buf(kBufferSize);
-  size_t n;
-  int err = 0;
-  while ((n = std::fread(buf.data(), 1, buf.size(), in)) > 0)
-    if (std::fwrite(buf.data(), 1, n, out) != n) {
-      err = errno ? errno : EIO;
-      break;
-    }
-  if (!err && std::ferror(in)) err = errno ? errno : EIO;
-  std::fclose(in);
-  if (std::fclose(out) != 0 && !err) err = errno ? errno : EIO;
-  if (err) RaiseErrno(err);
+  while (size_t n = in->Read(buf.data(), buf.size())) out->Append(std::string_view(buf.data(), n));
+  out->Close();
 }
 
-void RenameFile(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) != 0) RaiseOpen(errno, from);
-}
-
-std::vector<std::string> ListFiles(const std::string& folder) {
-  std::vector<std::string> names;
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) RaiseErrno(errno, true);
-  while (dirent* e = ::readdir(dir)) {
-    std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    if (FileExists(Join(folder, name))) names.push_back(std::move(name));
-  }
-  ::closedir(dir);
-  return names;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) RaiseOpen(errno, path);
+std::string ReadWholeFile(Env& env, const std::string& path) {
   std::string out;
-  char buf[1 << 14];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  int err = std::ferror(f) ? (errno ? errno : EIO) : 0;
-  std::fclose(f);
-  if (err) RaiseErrno(err);
+  ReadPieces(env, path, 1 << 14, [&](std::string_view piece) { out.append(piece); });
   return out;
 }
 
-void AppendFileTo(const std::string& path, TextWriter& out) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) RaiseOpen(errno, path);
-  std::vector<char> buf(kBufferSize);
-  size_t n;
-  try {
-    while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0) out.Write(std::string_view(buf.data(), n));
-  } catch (...) {
-    std::fclose(f);
-    throw;
-  }
-  int err = std::ferror(f) ? (errno ? errno : EIO) : 0;
-  std::fclose(f);
-  if (err) RaiseErrno(err);
+void AppendFileTo(Env& env, const std::string& path, TextWriter& out) {
+  ReadPieces(env, path, kBufferSize, [&](std::string_view piece) { out.Write(piece); });
 }
 
-std::optional<std::string> ResolveInFolder(const std::string& folder, std::string_view name) {
+std::optional<std::string> ResolveInFolder(Env& env, const std::string& folder, std::string_view name) {
   std::string exact = Join(folder, name);
-  if (FileExists(exact)) return exact;
-  if (!IsDir(folder)) return std::nullopt;
+  if (env.FileExists(exact)) return exact;
+  if (!env.FolderExists(folder)) return std::nullopt;
   std::optional<std::string> found;
-  for (const auto& candidate : ListFiles(folder)) {
+  for (const auto& candidate : env.ListFiles(folder)) {
     if (!text::EqualNoCase(candidate, name)) continue;
     if (found)
       Raise(Ours::AmbiguousFileName,
@@ -151,62 +73,65 @@ std::optional<std::string> ResolveInFolder(const std::string& folder, std::strin
   return found;
 }
 
-std::string PathInFolder(const std::string& folder, std::string_view name) {
-  auto found = ResolveInFolder(folder, name);
+std::string PathInFolder(Env& env, const std::string& folder, std::string_view name) {
+  auto found = ResolveInFolder(env, folder, name);
   return found ? *found : Join(folder, name);
 }
 
+bool FileExistsInFolder(Env& env, const std::string& folder, std::string_view name) {
+  return ResolveInFolder(env, folder, name).has_value();
+}
+
+// Transitional: callers move to the Env& form.
+bool FolderExists(const std::string& path) { return FolderExists(Env::Default(), path); }
+bool FileExists(const std::string& path) { return FileExists(Env::Default(), path); }
+void CreateFolder(const std::string& path) { CreateFolder(Env::Default(), path); }
+void CreateFolders(const std::string& path) { CreateFolders(Env::Default(), path); }
+void DeleteFile(const std::string& path) { DeleteFile(Env::Default(), path); }
+void CopyFile(const std::string& from, const std::string& to) { CopyFile(Env::Default(), from, to); }
+void RenameFile(const std::string& from, const std::string& to) { RenameFile(Env::Default(), from, to); }
+std::vector<std::string> ListFiles(const std::string& folder) { return ListFiles(Env::Default(), folder); }
+std::string ReadWholeFile(const std::string& path) { return ReadWholeFile(Env::Default(), path); }
+void AppendFileTo(const std::string& path, TextWriter& out) { AppendFileTo(Env::Default(), path, out); }
+std::optional<std::string> ResolveInFolder(const std::string& folder, std::string_view name) {
+  return ResolveInFolder(Env::Default(), folder, name);
+}
+std::string PathInFolder(const std::string& folder, std::string_view name) {
+  return PathInFolder(Env::Default(), folder, name);
+}
 bool FileExistsInFolder(const std::string& folder, std::string_view name) {
-  return ResolveInFolder(folder, name).has_value();
+  return FileExistsInFolder(Env::Default(), folder, name);
 }
 
 // ---- TextWriter ----
 
-TextWriter::TextWriter(std::FILE* f, std::string path) : file_(f), path_(std::move(path)) {
-  std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
+TextWriter::TextWriter(std::unique_ptr<WritableFile> file, std::string path)
+    : file_(std::move(file)), path_(std::move(path)) {}
+
+std::unique_ptr<TextWriter> TextWriter::Create(Env& env, const std::string& path) {
+  return std::unique_ptr<TextWriter>(new TextWriter(env.OpenForWriting(path, WriteMode::Replace), path));
 }
 
-std::unique_ptr<TextWriter> TextWriter::Create(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) RaiseOpen(errno, path);
-  return std::unique_ptr<TextWriter>(new TextWriter(f, path));
+std::unique_ptr<TextWriter> TextWriter::CreatePrivate(Env& env, const std::string& path) {
+  return std::unique_ptr<TextWriter>(new TextWriter(env.OpenForWriting(path, WriteMode::ReplacePrivate), path));
 }
 
+std::unique_ptr<TextWriter> TextWriter::Append(Env& env, const std::string& path) {
+  return std::unique_ptr<TextWriter>(new TextWriter(env.OpenForWriting(path, WriteMode::Append), path));
+}
+
+// Transitional: callers move to the Env& form.
+std::unique_ptr<TextWriter> TextWriter::Create(const std::string& path) { return Create(Env::Default(), path); }
 std::unique_ptr<TextWriter> TextWriter::CreatePrivate(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) RaiseOpen(errno, path);
-  // A file that existed keeps its mode through open: narrow it first.
-  if (::fchmod(fd, 0600) != 0) {
-    int err = errno;
-    ::close(fd);
-    RaiseErrno(err);
-  }
-  std::FILE* f = ::fdopen(fd, "wb");
-  if (!f) {
-    int err = errno;
-    ::close(fd);
-    RaiseErrno(err);
-  }
-  return std::unique_ptr<TextWriter>(new TextWriter(f, path));
+  return CreatePrivate(Env::Default(), path);
 }
+std::unique_ptr<TextWriter> TextWriter::Append(const std::string& path) { return Append(Env::Default(), path); }
 
-std::unique_ptr<TextWriter> TextWriter::Append(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "ab");
-  if (!f) RaiseOpen(errno, path);
-  return std::unique_ptr<TextWriter>(new TextWriter(f, path));
-}
-
-TextWriter::~TextWriter() {
-  if (file_) std::fclose(file_);
-}
-
-void TextWriter::Check(bool ok) {
-  if (!ok) RaiseErrno(errno ? errno : EIO);
-}
+TextWriter::~TextWriter() = default;
 
 void TextWriter::Write(std::string_view text) {
   if (!file_) RaiseRuntime(rt::BadFileNameOrNumber);
-  if (!text.empty()) Check(std::fwrite(text.data(), 1, text.size(), file_) == text.size());
+  if (!text.empty()) file_->Append(text);
 }
 
 void TextWriter::WriteLine(std::string_view text) {
@@ -215,39 +140,32 @@ void TextWriter::WriteLine(std::string_view text) {
 }
 
 void TextWriter::Flush() {
-  if (file_) Check(std::fflush(file_) == 0);
+  if (file_) file_->Flush();
 }
 
 void TextWriter::Close() {
   if (!file_) return;
-  std::FILE* f = file_;
-  file_ = nullptr;
-  if (std::fclose(f) != 0) RaiseErrno(errno ? errno : EIO);
+  std::unique_ptr<WritableFile> file = std::move(file_);
+  file->Close();
 }
 
 // ---- TextReader ----
 
-TextReader::TextReader(std::FILE* f, std::string path, bool lf_ends_line)
-    : file_(f), path_(std::move(path)), lf_ends_line_(lf_ends_line), buf_(kBufferSize) {}
+TextReader::TextReader(std::unique_ptr<SequentialFile> file, std::string path, bool lf_ends_line)
+    : file_(std::move(file)), path_(std::move(path)), lf_ends_line_(lf_ends_line), buf_(kBufferSize) {}
 
+std::unique_ptr<TextReader> TextReader::Open(Env& env, const std::string& path, bool lf_ends_line) {
+  return std::unique_ptr<TextReader>(new TextReader(env.OpenForReading(path), path, lf_ends_line));
+}
+
+// Transitional: callers move to the Env& form.
 std::unique_ptr<TextReader> TextReader::Open(const std::string& path, bool lf_ends_line) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) RaiseOpen(errno, path);
-  if (IsDir(path)) {
-    std::fclose(f);
-    RaiseErrno(EISDIR);
-  }
-  return std::unique_ptr<TextReader>(new TextReader(f, path, lf_ends_line));
+  return Open(Env::Default(), path, lf_ends_line);
 }
 
-TextReader::~TextReader() {
-  if (file_) std::fclose(file_);
-}
+TextReader::~TextReader() = default;
 
-void TextReader::Close() {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
-}
+void TextReader::Close() { file_.reset(); }
 
 bool TextReader::Fill() {
   if (eof_ || !file_) return false;
@@ -257,9 +175,8 @@ bool TextReader::Fill() {
     pos_ = 0;
   }
   if (len_ == buf_.size()) buf_.resize(buf_.size() * 2);
-  size_t n = std::fread(buf_.data() + len_, 1, buf_.size() - len_, file_);
+  size_t n = file_->Read(buf_.data() + len_, buf_.size() - len_);
   if (n == 0) {
-    if (std::ferror(file_)) RaiseErrno(errno ? errno : EIO);
     eof_ = true;
     return false;
   }

@@ -1,50 +1,74 @@
-// The one seam to the file system: folders, files and 8-bit text streams.
+// Folders, files and 8-bit text streams, on top of an Env.
 // Every failure is a ComError with the run time's number (53 missing file,
 // 76 missing folder, 70 no permission, else errno and its text).
 // Paths join with "/". Text is bytes: nothing is ever transcoded.
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "component/env.h"
+
 namespace Kestrel20ImpExp::files {
 
 std::string Join(std::string_view folder, std::string_view name);
 
-bool FolderExists(const std::string& path);
-bool FileExists(const std::string& path);
-void CreateFolder(const std::string& path);          // fails when it exists or the parent is missing
-void CreateFolders(const std::string& path);         // mkdir -p
-void DeleteFile(const std::string& path);            // fails when missing
-void CopyFile(const std::string& from, const std::string& to);  // overwrites
-void RenameFile(const std::string& from, const std::string& to);
-std::vector<std::string> ListFiles(const std::string& folder);  // names only, unsorted
-std::string ReadWholeFile(const std::string& path);
+inline bool FolderExists(Env& env, const std::string& path) { return env.FolderExists(path); }
+inline bool FileExists(Env& env, const std::string& path) { return env.FileExists(path); }
+void CreateFolder(Env& env, const std::string& path);   // fails when it exists or the parent is missing
+void CreateFolders(Env& env, const std::string& path);  // mkdir -p
+inline void DeleteFile(Env& env, const std::string& path) { env.DeleteFile(path); }  // fails when missing
+void CopyFile(Env& env, const std::string& from, const std::string& to);  // overwrites
+inline void RenameFile(Env& env, const std::string& from, const std::string& to) { env.RenameFile(from, to); }
+// Names only, in no fixed order.
+inline std::vector<std::string> ListFiles(Env& env, const std::string& folder) { return env.ListFiles(folder); }
+std::string ReadWholeFile(Env& env, const std::string& path);
 class TextWriter;
 // Writes the bytes of the file at `path` into `out`, a piece at a time.
-void AppendFileTo(const std::string& path, TextWriter& out);
+void AppendFileTo(Env& env, const std::string& path, TextWriter& out);
 
 // Finds `name` in `folder`: the exact name first, else the one file whose name
 // equals it without regard to case. Two such files raise Ours::AmbiguousFileName.
 // Returns the full path of the match, or nullopt when there is none.
-std::optional<std::string> ResolveInFolder(const std::string& folder, std::string_view name);
+std::optional<std::string> ResolveInFolder(Env& env, const std::string& folder, std::string_view name);
 // Like ResolveInFolder, but a missing file gives the path of the exact name
 // (so that opening it fails with 53 naming what was asked for).
+std::string PathInFolder(Env& env, const std::string& folder, std::string_view name);
+bool FileExistsInFolder(Env& env, const std::string& folder, std::string_view name);
+
+// Transitional: callers move to the Env& form.
+// Each of these is its Env& form on Env::Default().
+bool FolderExists(const std::string& path);
+bool FileExists(const std::string& path);
+void CreateFolder(const std::string& path);
+void CreateFolders(const std::string& path);
+void DeleteFile(const std::string& path);
+void CopyFile(const std::string& from, const std::string& to);
+void RenameFile(const std::string& from, const std::string& to);
+std::vector<std::string> ListFiles(const std::string& folder);
+std::string ReadWholeFile(const std::string& path);
+void AppendFileTo(const std::string& path, TextWriter& out);
+std::optional<std::string> ResolveInFolder(const std::string& folder, std::string_view name);
 std::string PathInFolder(const std::string& folder, std::string_view name);
 bool FileExistsInFolder(const std::string& folder, std::string_view name);
 
 // A file written through a buffer; lines end with CR LF. The file is created
 // anew (an existing one is replaced). Close flushes; the destructor closes.
+// Each Write, and each half of WriteLine (the text, then its end), is one
+// append to the Env's file.
 class TextWriter {
  public:
-  static std::unique_ptr<TextWriter> Create(const std::string& path);
-  static std::unique_ptr<TextWriter> Append(const std::string& path);  // creates when missing
+  static std::unique_ptr<TextWriter> Create(Env& env, const std::string& path);
+  static std::unique_ptr<TextWriter> Append(Env& env, const std::string& path);  // creates when missing
   // As Create, but only the owner may read or write the file, an existing
   // one included, before anything is written: for files holding a password.
+  static std::unique_ptr<TextWriter> CreatePrivate(Env& env, const std::string& path);
+  // Transitional: callers move to the Env& form.
+  static std::unique_ptr<TextWriter> Create(const std::string& path);
+  static std::unique_ptr<TextWriter> Append(const std::string& path);
   static std::unique_ptr<TextWriter> CreatePrivate(const std::string& path);
   ~TextWriter();
   TextWriter(const TextWriter&) = delete;
@@ -57,9 +81,8 @@ class TextWriter {
   const std::string& path() const { return path_; }
 
  private:
-  TextWriter(std::FILE* f, std::string path);
-  void Check(bool ok);
-  std::FILE* file_;
+  TextWriter(std::unique_ptr<WritableFile> file, std::string path);
+  std::unique_ptr<WritableFile> file_;
   std::string path_;
 };
 
@@ -68,6 +91,8 @@ class TextWriter {
 // that people edit accept LF alone too (`lf_ends_line`).
 class TextReader {
  public:
+  static std::unique_ptr<TextReader> Open(Env& env, const std::string& path, bool lf_ends_line = false);
+  // Transitional: callers move to the Env& form.
   static std::unique_ptr<TextReader> Open(const std::string& path, bool lf_ends_line = false);
   ~TextReader();
   TextReader(const TextReader&) = delete;
@@ -87,9 +112,9 @@ class TextReader {
   void Close();
 
  private:
-  TextReader(std::FILE* f, std::string path, bool lf_ends_line);
+  TextReader(std::unique_ptr<SequentialFile> file, std::string path, bool lf_ends_line);
   bool Fill();
-  std::FILE* file_;
+  std::unique_ptr<SequentialFile> file_;
   std::string path_;
   bool lf_ends_line_;
   std::vector<char> buf_;

@@ -2,11 +2,7 @@
 // file of this machine lies.
 #include "component/registry.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdlib>
 #include <vector>
 
 #include "component/error.h"
@@ -58,11 +54,11 @@ struct Content {
   std::string eol = "\n";
 };
 
-Content Load(const std::string& path) {
+Content Load(Env& env, const std::string& path) {
   Content c;
-  if (files::FolderExists(path)) RaiseErrno(EISDIR);
-  if (!files::FileExists(path)) return c;
-  std::string all = files::ReadWholeFile(path);  // an unreadable file raises here
+  if (env.FolderExists(path)) RaiseErrno(EISDIR);
+  if (!env.FileExists(path)) return c;
+  std::string all = files::ReadWholeFile(env, path);  // an unreadable file raises here
   size_t first_lf = all.find('\n');
   if (first_lf != std::string::npos && first_lf > 0 && all[first_lf - 1] == '\r') c.eol = "\r\n";
   size_t start = 0;
@@ -85,10 +81,9 @@ std::string FormatEntry(const std::string& name, const std::string& data) {
   return name + "=" + (quote ? "\"" + data + "\"" : data);
 }
 
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return {};
+std::string HomeFolder(Env& env) {
+  if (std::string home = env.Variable("HOME"); !home.empty()) return home;
+  return env.AccountHome();
 }
 
 }  // namespace
@@ -109,7 +104,7 @@ bool RegistryFile::GetKeyValue(uint32_t hive, const std::string& key, const std:
                                std::string& data) {
   std::string section = RegistrySection(hive, key);
   if (section.empty()) return false;
-  Content c = Load(path_);
+  Content c = Load(*env_, path_);
   bool in_section = false, have = false;
   std::string_view found;
   for (const auto& raw : c.lines) {
@@ -131,7 +126,7 @@ void RegistryFile::SetKeyValue(uint32_t hive, const std::string& key, const std:
   std::string section = RegistrySection(hive, key);
   if (section.empty()) throw ComError(rt::InvalidProcedureCall, "Invalid procedure call or argument: unknown registry hive");
   std::string entry = FormatEntry(value_name, data);
-  Content c = Load(path_);
+  Content c = Load(*env_, path_);
 
   bool in_section = false, replaced = false;
   size_t insert_at = std::string::npos;  // after the last entry of the last matching section
@@ -159,39 +154,43 @@ void RegistryFile::SetKeyValue(uint32_t hive, const std::string& key, const std:
   }
 
   auto slash = path_.find_last_of('/');
-  if (slash != std::string::npos && slash > 0) files::CreateFolders(path_.substr(0, slash));
+  if (slash != std::string::npos && slash > 0) files::CreateFolders(*env_, path_.substr(0, slash));
   std::string temporary = path_ + ".new";
   try {
-    auto out = files::TextWriter::Create(temporary);
+    auto out = files::TextWriter::Create(*env_, temporary);
     for (const auto& line : c.lines) out->Write(line + c.eol);
     out->Close();
-    files::RenameFile(temporary, path_);
+    env_->RenameFile(temporary, path_);
   } catch (const ComError&) {
-    if (files::FileExists(temporary)) try { files::DeleteFile(temporary); } catch (const ComError&) {}
+    if (env_->FileExists(temporary)) try { env_->DeleteFile(temporary); } catch (const ComError&) {}
     throw;
   }
 }
 
-std::string UserRegistryFilePath() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  std::string config;
-  if (xdg && xdg[0] == '/') {
-    config = xdg;
-  } else {
-    std::string home = HomeFolder();
+std::string UserRegistryFilePath(Env& env) {
+  std::string config = env.Variable("XDG_CONFIG_HOME");
+  if (config.empty() || config[0] != '/') {
+    std::string home = HomeFolder(env);
     if (home.empty()) return {};
     config = files::Join(home, ".config");
   }
   return files::Join(files::Join(config, "kestrel"), "registry.ini");
 }
 
-std::string RegistryFilePath() {
-  if (const char* env = std::getenv("KESTREL_REGISTRY"); env && *env) return env;
-  std::string user = UserRegistryFilePath();
-  if (!user.empty() && files::FileExists(user)) return user;
+std::string RegistryFilePath(Env& env) {
+  if (std::string chosen = env.Variable("KESTREL_REGISTRY"); !chosen.empty()) return chosen;
+  std::string user = UserRegistryFilePath(env);
+  if (!user.empty() && env.FileExists(user)) return user;
   return std::string(kSystemRegistryFile);
 }
 
-std::shared_ptr<Registry> CreateRegistry() { return std::make_shared<RegistryFile>(RegistryFilePath()); }
+std::shared_ptr<Registry> CreateRegistry(Env& env) {
+  return std::make_shared<RegistryFile>(env, RegistryFilePath(env));
+}
+
+// Transitional: callers move to the Env& form.
+std::string UserRegistryFilePath() { return UserRegistryFilePath(Env::Default()); }
+std::string RegistryFilePath() { return RegistryFilePath(Env::Default()); }
+std::shared_ptr<Registry> CreateRegistry() { return CreateRegistry(Env::Default()); }
 
 }  // namespace Kestrel20ImpExp

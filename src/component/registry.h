@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "component/env.h"
+
 namespace Kestrel20ImpExp {
 
 inline constexpr uint32_t HKEY_CLASSES_ROOT_VALUE = 0x80000000u;
@@ -37,7 +39,10 @@ class Registry {
 // cannot be read makes GetKeyValue raise the file seam's ComError.
 class RegistryFile : public Registry {
  public:
-  explicit RegistryFile(std::string path) : path_(std::move(path)) {}
+  // The file at `path`, reached through `env`, which must outlive this object.
+  RegistryFile(Env& env, std::string path) : env_(&env), path_(std::move(path)) {}
+  // Transitional: callers move to the Env& form.
+  explicit RegistryFile(std::string path) : RegistryFile(Env::Default(), std::move(path)) {}
   bool GetKeyValue(uint32_t hive, const std::string& key, const std::string& value_name,
                    std::string& data) override;
   // Records `data` under the key and value name: an existing entry gets the
@@ -50,6 +55,7 @@ class RegistryFile : public Registry {
   const std::string& path() const { return path_; }
 
  private:
+  Env* env_;
   std::string path_;
 };
 
@@ -58,11 +64,17 @@ std::string RegistrySection(uint32_t hive, std::string_view key);
 
 // The registry file of this machine: $KESTREL_REGISTRY when set, else this
 // user's file when it exists, else /etc/kestrel/registry.ini.
-std::string RegistryFilePath();
+std::string RegistryFilePath(Env& env);
 // This user's registry file, whether or not it exists:
 // $XDG_CONFIG_HOME/kestrel/registry.ini, by default ~/.config/kestrel/registry.ini.
+std::string UserRegistryFilePath(Env& env);
+// A RegistryFile on RegistryFilePath(), reached through `env`, which must
+// outlive it.
+std::shared_ptr<Registry> CreateRegistry(Env& env);
+
+// Transitional: callers move to the Env& form.
+std::string RegistryFilePath();
 std::string UserRegistryFilePath();
-// A RegistryFile on RegistryFilePath().
 std::shared_ptr<Registry> CreateRegistry();
 
 }  // namespace Kestrel20ImpExp

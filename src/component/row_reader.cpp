@@ -19,8 +19,13 @@ void SplitRow(std::string_view line, std::vector<std::string_view>& fields) {
   }
 }
 
+std::unique_ptr<RowReader> RowReader::Open(Env& env, const std::string& path, size_t expected_fields) {
+  return std::make_unique<RowReader>(TextReader::Open(env, path), expected_fields);
+}
+
+// Transitional: callers move to the Env& form.
 std::unique_ptr<RowReader> RowReader::Open(const std::string& path, size_t expected_fields) {
-  return std::make_unique<RowReader>(TextReader::Open(path), expected_fields);
+  return Open(Env::Default(), path, expected_fields);
 }
 
 RowReader::RowReader(std::unique_ptr<TextReader> in, size_t expected_fields)

@@ -16,11 +16,11 @@ SpooledText& SpooledText::operator+=(std::string_view text) {
 
 void SpooledText::Spill() {
   if (!owned_) {
-    auto spool = files::TextWriter::Create(spool_path_);
+    auto spool = files::TextWriter::Create(*env_, spool_path_);
     const std::string borrowed = std::exchange(file_, spool_path_);
     owned_ = true;  // from here on the file is ours to delete
     spool_ = std::move(spool);
-    if (!borrowed.empty()) files::AppendFileTo(borrowed, *spool_);
+    if (!borrowed.empty()) files::AppendFileTo(*env_, borrowed, *spool_);
   }
   spool_->Write(text_);
   text_.clear();
@@ -49,14 +49,14 @@ void SpooledText::clear() {
 std::string SpooledText::str() const {
   if (file_.empty()) return text_;
   if (spool_) spool_->Flush();
-  return files::ReadWholeFile(file_) + text_;
+  return files::ReadWholeFile(*env_, file_) + text_;
 }
 
 void SpooledText::WriteWithFront(std::string_view front, files::TextWriter& out) {
   out.Write(front);
   if (!file_.empty()) {
     if (spool_) spool_->Flush();
-    files::AppendFileTo(file_, out);
+    files::AppendFileTo(*env_, file_, out);
   }
   out.Write(text_);
   out.Close();
@@ -76,7 +76,7 @@ void SpooledText::Unspool() noexcept {
   if (!owned_) return;
   try {
     if (spool_) spool_->Close();
-    text_.insert(0, files::ReadWholeFile(file_));
+    text_.insert(0, files::ReadWholeFile(*env_, file_));
   } catch (...) {
   }
   CloseSpool();
@@ -93,7 +93,7 @@ void SpooledText::CloseSpool() noexcept {
   }
   if (owned_) {
     try {
-      files::DeleteFile(file_);
+      env_->DeleteFile(file_);
     } catch (...) {
     }
     owned_ = false;

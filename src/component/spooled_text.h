@@ -20,7 +20,10 @@ class SpooledText {
   // Text in memory beyond which it moves to the spool.
   static constexpr size_t kDefaultThreshold = 64 * 1024;
 
-  SpooledText() = default;
+  // The spool is written and read through `env`, which must outlive the text.
+  explicit SpooledText(Env& env) : env_(&env) {}
+  // Transitional: callers move to the Env& form.
+  SpooledText() : SpooledText(Env::Default()) {}
   ~SpooledText();
   SpooledText(const SpooledText&) = delete;
   SpooledText& operator=(const SpooledText&) = delete;
@@ -54,6 +57,7 @@ class SpooledText {
   void Spill();
   void CloseSpool() noexcept;
 
+  Env* env_;
   std::string text_;        // the end of the text (all of it when file_ is empty)
   std::string file_;        // the file holding the beginning of the text, or ""
   bool owned_ = false;      // file_ is our spool, deleted when done with

@@ -4,7 +4,6 @@
 // front of what the drivers appended (which waits in a spool file when large).
 #include "export/export_driver.h"
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -18,11 +17,14 @@
 
 namespace Kestrel20ImpExp::detail {
 
-std::string DefaultExportRoot() {
-  if (const char* root = std::getenv("KESTREL_EXPORT_ROOT"); root && *root) return root;
-  const char* home = std::getenv("HOME");
-  return files::Join(home && *home ? home : ".", "ImpExpMR");
+std::string DefaultExportRoot(Env& env) {
+  if (std::string root = env.Variable("KESTREL_EXPORT_ROOT"); !root.empty()) return root;
+  std::string home = env.Variable("HOME");
+  return files::Join(home.empty() ? "." : home, "ImpExpMR");
 }
+
+// Transitional: callers move to the Env& form.
+std::string DefaultExportRoot() { return DefaultExportRoot(Env::Default()); }
 
 namespace {
 

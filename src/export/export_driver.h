@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "component/env.h"
 #include "export/export_context.h"
 #include "export/export_options.h"
 #include "export/export_results.h"
@@ -16,7 +17,9 @@ namespace Kestrel20ImpExp::detail {
 bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportResults& r);
 
 // The export root used when Path is empty: $KESTREL_EXPORT_ROOT when set,
-// else $HOME/ImpExpMR.
+// else $HOME/ImpExpMR, as `env` has them.
+std::string DefaultExportRoot(Env& env);
+// Transitional: callers move to the Env& form.
 std::string DefaultExportRoot();
 
 }  // namespace Kestrel20ImpExp::detail

@@ -1,36 +1,16 @@
 // The batch file runner: argument splitting, the program's location, and one
-// child process per line with its output captured through a pipe.
+// child process per line, run through the Env, with its output kept.
 #include "import/batch_runner.h"
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 #include "component/error.h"
 #include "component/errors_ours.h"
 #include "component/files.h"
-
-extern char** environ;
 
 namespace Kestrel20ImpExp::detail {
 namespace {
 
 // Enough of a line's output to say why it failed.
 constexpr size_t kOutputKept = 2000;
-
-std::string ProgramFolder() {
-  char buf[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  std::string self(buf, static_cast<size_t>(n));
-  auto slash = self.find_last_of('/');
-  return slash == std::string::npos ? "." : self.substr(0, slash == 0 ? 1 : slash);
-}
 
 // The end of the output, without trailing line ends.
 std::string Tail(std::string out) {
@@ -39,62 +19,11 @@ std::string Tail(std::string out) {
   return out;
 }
 
-struct Outcome {
-  int status = 0;     // exit code, or the signal's number
-  bool signaled = false;
-  std::string output;
-};
-
-Outcome Run(const std::string& program, const std::vector<std::string>& args) {
+ChildOutcome Run(Env& env, const std::string& program, const std::vector<std::string>& args) {
   // Named here, since the failed start of a child only says "File not found".
-  if (program.find('/') != std::string::npos && !files::FileExists(program))
+  if (program.find('/') != std::string::npos && !env.FileExists(program))
     throw ComError(rt::FileNotFound, std::string(RuntimeErrorText(rt::FileNotFound)) + ": " + program);
-  std::vector<std::string> argv_text(args);
-  argv_text[0] = program;
-  std::vector<char*> argv;
-  for (auto& a : argv_text) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  int pipe_fds[2];
-  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) RaiseErrno(errno);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
-  pid_t pid = 0;
-  const bool search_path = program.find('/') == std::string::npos;
-  int rc = search_path ? ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ)
-                       : ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(pipe_fds[1]);
-  if (rc != 0) {
-    ::close(pipe_fds[0]);
-    RaiseErrno(rc);
-  }
-
-  Outcome o;
-  char buf[4096];
-  for (;;) {
-    ssize_t n = ::read(pipe_fds[0], buf, sizeof buf);
-    if (n > 0) {
-      o.output.append(buf, static_cast<size_t>(n));
-      if (o.output.size() > 2 * kOutputKept) o.output.erase(0, o.output.size() - kOutputKept);
-    } else if (n == 0 || errno != EINTR) {
-      break;
-    }
-  }
-  ::close(pipe_fds[0]);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR) RaiseErrno(errno);
-  if (WIFEXITED(status)) {
-    o.status = WEXITSTATUS(status);
-  } else {
-    o.signaled = true;
-    o.status = WIFSIGNALED(status) ? WTERMSIG(status) : -1;
-  }
-  return o;
+  return env.RunProgram(program, std::vector<std::string>(args.begin() + 1, args.end()), kOutputKept);
 }
 
 }  // namespace
@@ -122,13 +51,13 @@ std::vector<std::string> SplitBatchLine(std::string_view line) {
   return args;
 }
 
-std::string BulkCopyProgram() {
-  if (const char* set = std::getenv("KESTREL_BCP"); set && *set) return set;
-  return files::Join(ProgramFolder(), "bcp");
+std::string BulkCopyProgram(Env& env) {
+  if (std::string set = env.Variable("KESTREL_BCP"); !set.empty()) return set;
+  return files::Join(env.ProgramFolder(), "bcp");
 }
 
-void RunBatchFile(const std::string& batch_path, const std::string& program) {
-  const std::string content = files::ReadWholeFile(batch_path);
+void RunBatchFile(Env& env, const std::string& batch_path, const std::string& program) {
+  const std::string content = files::ReadWholeFile(env, batch_path);
   size_t start = 0;
   for (size_t number = 1; start < content.size(); ++number) {
     size_t end = content.find('\n', start);
@@ -145,9 +74,9 @@ void RunBatchFile(const std::string& batch_path, const std::string& program) {
     if (args.size() < 4 || args[2] != "in")
       Raise(Ours::BulkLoadFailed, std::string(DefaultText(Ours::BulkLoadFailed)) + ": " + where +
                                       " names no data file");
-    if (!files::FileExists(args[3])) continue;
+    if (!env.FileExists(args[3])) continue;
 
-    Outcome o = Run(program, args);
+    ChildOutcome o = Run(env, program, args);
     if (o.status == 0 && !o.signaled) continue;
     const std::string& target = args[1];
     std::string table = target.substr(target.rfind("..") == std::string::npos ? 0 : target.rfind("..") + 2);
@@ -157,6 +86,12 @@ void RunBatchFile(const std::string& batch_path, const std::string& program) {
     if (!output.empty()) text += ": " + output;
     Raise(Ours::BulkLoadFailed, std::move(text));
   }
+}
+
+// Transitional: callers move to the Env& form.
+std::string BulkCopyProgram() { return BulkCopyProgram(Env::Default()); }
+void RunBatchFile(const std::string& batch_path, const std::string& program) {
+  RunBatchFile(Env::Default(), batch_path, program);
 }
 
 }  // namespace Kestrel20ImpExp::detail

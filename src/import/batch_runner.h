@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "component/env.h"
+
 namespace Kestrel20ImpExp::detail {
 
 // The arguments of one line: split at blanks; a pair of double quotes groups
@@ -18,7 +20,7 @@ std::vector<std::string> SplitBatchLine(std::string_view line);
 
 // The program that runs the lines: KESTREL_BCP when set (a name without "/"
 // is looked up on PATH), else the `bcp` next to the running program.
-std::string BulkCopyProgram();
+std::string BulkCopyProgram(Env& env);
 
 // Runs the lines of `batch_path` one after the other with `program` in place
 // of their first argument, which must be "bcp". A line whose data file (the
@@ -27,6 +29,10 @@ std::string BulkCopyProgram();
 // line that does not exit with 0 raises Ours::BulkLoadFailed naming the line
 // and the table and quoting the end of its output; later lines do not run.
 // A program that cannot be started raises its errno.
+void RunBatchFile(Env& env, const std::string& batch_path, const std::string& program);
+
+// Transitional: callers move to the Env& form.
+std::string BulkCopyProgram();
 void RunBatchFile(const std::string& batch_path, const std::string& program);
 
 }  // namespace Kestrel20ImpExp::detail

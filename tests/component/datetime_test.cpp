@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "component/env.h"
 #include "component/error.h"
+#include "support/fault_env.h"
 
 namespace Kestrel20ImpExp {
 namespace {
@@ -76,16 +78,17 @@ TEST(DateTimeTest, WrittenTextsReadBack) {
 }
 
 TEST(DateTimeTest, TheClockCanBeFixed) {
-  detail::SetClockForTesting([] { return DateTime{2026, 12, 4, 9, 39, 15}; });
-  EXPECT_EQ(NowText(), "2026-12-04 09:39:15");
-  EXPECT_EQ(NowDateText(), "2026-12-04");
-  EXPECT_EQ(NowTimeText(), "09:39:15");
-  EXPECT_EQ(NowCompactText(), "041226093915");
-  detail::SetClockForTesting({});
-  // Back on the local clock: a real, readable present.
-  auto now = ParseDateTime(NowText());
-  ASSERT_TRUE(now.has_value());
-  EXPECT_GE(now->Year, 2024);
+  kestrel::testing::FaultEnv env;
+  env.FixTime(DateTime{2026, 12, 4, 9, 39, 15});
+  const DateTime now = env.Now();
+  EXPECT_EQ(FormatDateTime(now), "2026-12-04 09:39:15");
+  EXPECT_EQ(FormatDate(now), "2026-12-04");
+  EXPECT_EQ(FormatTime(now), "09:39:15");
+  EXPECT_EQ(FormatCompact(now), "041226093915");
+  // The machine's clock: a real, readable present.
+  auto present = ParseDateTime(FormatDateTime(Env::Default().Now()));
+  ASSERT_TRUE(present.has_value());
+  EXPECT_GE(present->Year, 2024);
 }
 
 }  // namespace

@@ -5,13 +5,14 @@
 
 #include "component/error.h"
 #include "component/registry.h"
+#include "support/fault_env.h"
 #include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp {
 namespace {
 
 using kestrel::testing::ReadFile;
-using kestrel::testing::ScopedEnv;
+using kestrel::testing::FaultEnv;
 using kestrel::testing::TempFolder;
 using kestrel::testing::WriteFile;
 
@@ -124,22 +125,46 @@ TEST(RegistryFileTest, SetRefusesALineEndAndLeavesTheFile) {
 
 TEST(RegistryFilePathTest, EnvironmentThenUserFileThenSystemFile) {
   TempFolder t;
+  FaultEnv env;
+  env.SetVariable("HOME", t / "home");
   {
-    ScopedEnv reg("KESTREL_REGISTRY", t / "chosen.ini");
-    EXPECT_EQ(RegistryFilePath(), t / "chosen.ini");
+    FaultEnv chosen;
+    chosen.SetVariable("KESTREL_REGISTRY", t / "chosen.ini");
+    EXPECT_EQ(RegistryFilePath(chosen), t / "chosen.ini");
   }
   // Only paths are worked out here; no file outside the test folder is read.
-  ScopedEnv reg("KESTREL_REGISTRY", "");
-  ScopedEnv xdg("XDG_CONFIG_HOME", t.path());
-  EXPECT_EQ(UserRegistryFilePath(), t / "kestrel/registry.ini");
-  EXPECT_EQ(RegistryFilePath(), "/etc/kestrel/registry.ini");
+  env.SetVariable("KESTREL_REGISTRY", "");
+  env.SetVariable("XDG_CONFIG_HOME", t.path());
+  EXPECT_EQ(UserRegistryFilePath(env), t / "kestrel/registry.ini");
+  EXPECT_EQ(RegistryFilePath(env), "/etc/kestrel/registry.ini");
   WriteFile(t / "kestrel/registry.ini", "");
-  EXPECT_EQ(RegistryFilePath(), t / "kestrel/registry.ini");
-  {
-    ScopedEnv relative("XDG_CONFIG_HOME", "relative/config");
-    ScopedEnv home("HOME", t / "home");
-    EXPECT_EQ(UserRegistryFilePath(), t / "home/.config/kestrel/registry.ini");
+  EXPECT_EQ(RegistryFilePath(env), t / "kestrel/registry.ini");
+  // A configuration folder that is no absolute path is passed over for the home folder's.
+  for (const std::string& xdg : {std::string("relative/config"), std::string()}) {
+    env.SetVariable("XDG_CONFIG_HOME", xdg);
+    EXPECT_EQ(UserRegistryFilePath(env), t / "home/.config/kestrel/registry.ini") << '"' << xdg << '"';
   }
+  // Without HOME, the account's home folder; without either, no user file.
+  FaultEnv account;
+  account.SetAccount("lumo", t / "account");
+  EXPECT_EQ(UserRegistryFilePath(account), t / "account/.config/kestrel/registry.ini");
+  FaultEnv nobody;
+  EXPECT_EQ(UserRegistryFilePath(nobody), "");
+  EXPECT_EQ(RegistryFilePath(nobody), "/etc/kestrel/registry.ini");
+}
+
+// The registry the component creates is the file the Env's variables name,
+// read through that Env.
+TEST(RegistryFilePathTest, CreatedRegistryReadsTheFileTheEnvNames) {
+  TempFolder t;
+  WriteFile(t / "site.ini", "[HKEY_LOCAL_MACHINE\\" + kKey + "]\nPath=/srv/lumo\n");
+  FaultEnv env;
+  env.SetVariable("KESTREL_REGISTRY", t / "site.ini");
+  std::string data;
+  ASSERT_TRUE(CreateRegistry(env)->GetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", data));
+  EXPECT_EQ(data, "/srv/lumo");
+  env.SetVariable("KESTREL_REGISTRY", t / "other.ini");
+  EXPECT_FALSE(CreateRegistry(env)->GetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", data));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "component/error.h"
 #include "component/files.h"
+#include "support/fault_env.h"
 #include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp {
@@ -145,6 +146,43 @@ TEST_F(SpooledTextTest, PrintsAsItsText) {
   std::ostringstream os;
   PrintTo(t, &os);
   EXPECT_EQ(os.str(), "\"abcde\"");
+}
+
+// A spill that fails takes nothing from the text: once brought back, it is
+// whole in memory and no spool is left in the pack folder.
+TEST_F(SpooledTextTest, AFailedSpillLeavesTheTextWhole) {
+  struct Row {
+    const char* fault;
+    size_t fail_at;  // 0: the disk is full instead
+    int32_t number;
+  };
+  const Row rows[] = {{"the spool's first write", 1, EIO}, {"a full disk", 0, ENOSPC}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    kestrel::testing::FaultEnv env;
+    if (row.fail_at)
+      env.FailWrite(row.fail_at);
+    else
+      env.FillDiskAfter(0);
+    SpooledText t(env);
+    t.SpoolTo(dir_ / "m.spool");
+    t.SetThreshold(100);
+    std::string appended;
+    int32_t number = 0;
+    try {
+      for (const auto& line : kLines) {
+        appended += line;
+        t += line;
+      }
+    } catch (const ComError& e) {
+      number = e.number();
+    }
+    EXPECT_EQ(number, row.number);
+    t.Unspool();
+    EXPECT_FALSE(t.spooled());
+    EXPECT_FALSE(files::FileExists(dir_ / "m.spool"));
+    EXPECT_EQ(t.str(), appended);
+  }
 }
 
 }  // namespace
