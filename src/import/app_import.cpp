@@ -15,7 +15,6 @@
 #include "import/plan_lookups.h"
 #include "import/run_log.h"
 #include "pack/naming.h"
-#include "store/bulk_loader.h"
 #include "store/connection.h"
 #include "store/statements_profiles.h"
 
@@ -183,6 +182,7 @@ void RenameApplicationInFile(ImportState&, const std::string& import_folder, con
 
 std::string BatchFileLine(const ImportState& s, const std::string& import_folder, const std::string& application,
                           std::string_view table) {
+  // The store is named by its location, which bcp opens as the import did.
   std::string line = "bcp " + s.DatabaseName + ".." + std::string(table) + " in ";
   line += '"' + DataFilePath(import_folder, table, application) + '"';
   line += " -c -m 1 -b 1000 -C RAW -t ";
@@ -249,7 +249,7 @@ bool LoadDDITablesDmo(ImportState& s, const std::string& application, const std:
   WriteImportLog(s, "Loading application " + application + "...");
   try {
     store::Connection& c = ConnectionOf(s);
-    if (!store::CanBulkLoad(c)) {
+    if (!c.CanBulkLoad()) {
       WriteImportLog(s, store::kNoBulkRightsText);
       throw ComError(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
     }
@@ -287,7 +287,7 @@ bool BulkCopyTable(ImportState& s, const std::string& table, const std::string& 
     options.log_path = s.BulkLogPath;
     options.error_path = s.BulkErrorLogPath;
     options.progress = [&s, &table](int64_t rows) { s.Report(table, rows); };
-    store::BulkLoad(ConnectionOf(s), table, data_file, options);
+    ConnectionOf(s).BulkLoad(table, data_file, options);
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);

@@ -23,6 +23,7 @@
 #include "import/batch_runner.h"
 #include "pack/row_writer.h"
 #include "store/connection.h"
+#include "store/open.h"
 #include "store/schema.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
@@ -495,7 +496,7 @@ TEST_F(BatchPathTest, WhatTheImportsConnectionHoldsIsCommittedBeforeTheLinesRun)
   CopyApplicationDataFiles(s_, pack_, folder, "LGA");
   ASSERT_TRUE(LoadDDITablesEx(s_, "LGA", folder)) << s_.Error.ErrorDescription;
   store_->CommitBatch();
-  auto reader = store::Connection::Open(s_.DatabaseName);
+  auto reader = store::Open(s_.DatabaseName);
   EXPECT_EQ(Count(*reader, "qzlgy115"), 1);
   EXPECT_EQ(Count(*reader, "qzddi101 where appl='LGA'"), 2);
 }
@@ -586,7 +587,7 @@ TEST(BcpProgramTest, TakesExactlyTheOptionsOfTheBatchLines) {
   auto ok = kestrel::testing::RunProgram(bcp, good);
   EXPECT_EQ(ok.exit_code, 0) << ok.err;
   EXPECT_EQ(ok.out, "2 rows copied.\n");
-  EXPECT_EQ(Count(*store::Connection::Open(store), "qzddi160 where dsca is null"), 1);
+  EXPECT_EQ(Count(*store::Open(store), "qzddi160 where dsca is null"), 1);
 
   auto with = [&](size_t at, std::vector<std::string> replacement) {
     std::vector<std::string> args(good.begin(), good.begin() + static_cast<long>(at));
