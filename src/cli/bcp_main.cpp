@@ -1,8 +1,9 @@
 // `bcp`: the bulk loader that the import's batch files run, taking exactly
 // the arguments their lines carry:
 //   bcp STORE..TABLE in FILE -c -m 1 -b ROWS -C RAW -t SEP -S SERVER -U USER -P PASSWORD
-// The store is the file path before the last "..". Server, user and password
-// are accepted and unused: the embedded store has no logins. Exit 0 after a
+// The store is the location before the last ".." (a file path, or whatever
+// else store::Open takes). Server, user and password are accepted and unused:
+// the store's location says all that opening it needs. Exit 0 after a
 // complete load, 1 when it failed (rows of committed batches stay), 2 on a
 // usage error.
 #include <cstdio>
@@ -13,8 +14,7 @@
 
 #include "component/error.h"
 #include "component/row_reader.h"
-#include "store/bulk_loader.h"
-#include "store/connection.h"
+#include "store/open.h"
 
 namespace {
 
@@ -83,11 +83,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    auto c = store::Connection::Open(a.store);
-    if (!store::CanBulkLoad(*c)) throw ComError(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
+    auto c = store::Open(a.store);
+    if (!c->CanBulkLoad()) throw ComError(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
     store::BulkLoadOptions options;
     options.rows_per_batch = a.rows_per_batch;
-    store::BulkLoadCounts n = store::BulkLoad(*c, a.table, a.file, options);
+    store::BulkLoadCounts n = c->BulkLoad(a.table, a.file, options);
     std::printf("%lld rows copied.\n", static_cast<long long>(n.rows_loaded));
     return 0;
   } catch (const std::exception& ex) {

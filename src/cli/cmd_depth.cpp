@@ -4,7 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/import_object.h"
-#include "store/connection.h"
+#include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
@@ -20,7 +20,7 @@ Registration reg("depth", "print the depth a profile would have under parent N (
   AddRegistryOption(sub, *registry);
   return [store, parent, registry]() -> int {
     return WithImportObject(*registry, [&](k::clsImport& import) {
-      import.putref_DataConnection(k::store::Connection::Open(*store));
+      import.putref_DataConnection(k::store::Open(*store));
       int32_t mprf = 0, pprf = *parent, depth = 0;
       if (!import.GetDepthOfProfile(mprf, pprf, depth))
         return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());

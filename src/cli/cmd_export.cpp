@@ -9,7 +9,7 @@
 #include "cli/command.h"
 #include "component/cls_export.h"
 #include "component/error.h"
-#include "store/connection.h"
+#include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
@@ -50,7 +50,7 @@ int RunExport(const ExportOptions& o) {
     new_number = *n;
   }
 
-  auto connection = store::Connection::Open(o.store);
+  auto connection = store::Open(o.store);
   clsExport e(CommandEnv());
   e.putref_DataConnection(connection);
   e.put_MigrationProfileTobeExported(*profile);

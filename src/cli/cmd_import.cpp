@@ -13,7 +13,7 @@
 #include "cli/import_object.h"
 #include "cli/selection_view.h"
 #include "component/errors_ours.h"
-#include "store/connection.h"
+#include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
@@ -61,7 +61,7 @@ std::string LoginName() {
 // Connects the object to the store and the pack as the import needs them:
 // the store is also the name the bulk loading is given, on this machine.
 void Prepare(k::clsImport& import, const PackOptions& o) {
-  import.putref_DataConnection(k::store::Connection::Open(o.store));
+  import.putref_DataConnection(k::store::Open(o.store));
   import.put_Path(o.pack);
   import.put_DatabaseName(o.store);
   import.put_DatabaseServer("local");

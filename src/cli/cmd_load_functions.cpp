@@ -5,7 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/import_object.h"
-#include "store/connection.h"
+#include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
@@ -22,7 +22,7 @@ Registration reg("load-functions", "add the shared functions of a logic pack tha
                    AddRegistryOption(sub, *registry);
                    return [pack, store, registry]() -> int {
                      return WithImportObject(*registry, [&](k::clsImport& import) {
-                       import.putref_DataConnection(k::store::Connection::Open(*store));
+                       import.putref_DataConnection(k::store::Open(*store));
                        import.put_Path(*pack);
                        import.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
                        if (!import.LoadToMAP150()) return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());

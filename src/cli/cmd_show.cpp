@@ -6,7 +6,7 @@
 #include "cli/command.h"
 #include "cli/import_object.h"
 #include "cli/selection_view.h"
-#include "store/connection.h"
+#include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
@@ -27,7 +27,7 @@ Registration reg("show", "check a logic pack and print its profiles with the pro
   AddRegistryOption(sub, o->registry);
   return [o]() -> int {
     return WithImportObject(o->registry, [&](k::clsImport& import) {
-      import.putref_DataConnection(k::store::Connection::Open(o->store));
+      import.putref_DataConnection(k::store::Open(o->store));
       import.put_Path(o->pack);
       std::string details;
       if (!import.ShowLogicPackDetails(details))

@@ -9,7 +9,7 @@
 #include "cli/command.h"
 #include "component/error.h"
 #include "component/files.h"
-#include "store/connection.h"
+#include "store/open.h"
 #include "store/demo_data.h"
 #include "store/schema.h"
 
@@ -48,7 +48,7 @@ Registration init_store(
                      "store whose lookup codes (qzlgy115) and users (qzusr100) the new store receives");
       return [path, shared_from]() -> int {
         std::shared_ptr<store::Connection> other;
-        if (!shared_from->empty()) other = store::Connection::Open(*shared_from);  // before creating anything
+        if (!shared_from->empty()) other = store::Open(*shared_from);  // before creating anything
         CreateFilled(*path, [&](store::Connection& c) {
           if (other) store::CopySharedReferenceData(c, *other);
         });
@@ -79,7 +79,7 @@ Registration counts("counts", "print the number of rows of every table of a prof
   auto path = std::make_shared<std::string>();
   sub.add_option("--store", *path, "the store file")->required();
   return [path]() -> int {
-    auto c = store::Connection::Open(*path);
+    auto c = store::Open(*path);
     int64_t total = 0;
     for (const auto& [table, n] : store::RowCounts(*c)) {
       total += n;

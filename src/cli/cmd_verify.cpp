@@ -9,7 +9,7 @@
 #include "cli/selection_view.h"
 #include "component/errors_ours.h"
 #include "import/selection.h"
-#include "store/connection.h"
+#include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
@@ -37,7 +37,7 @@ Registration reg("verify", "check a choice of numbers, applications and parents 
   AddRegistryOption(sub, o->registry);
   return [o]() -> int {
     return WithImportObject(o->registry, [&](k::clsImport& import) {
-      import.putref_DataConnection(k::store::Connection::Open(o->store));
+      import.putref_DataConnection(k::store::Open(o->store));
       import.put_Path(o->pack);
       std::string proposal;
       if (!import.ShowLogicPackDetails(proposal))

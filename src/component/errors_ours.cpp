@@ -33,6 +33,7 @@ constexpr std::array kTable = {
     Entry{Ours::NoCurrentRow, "Either BOF or EOF is true: the recordset has no current row"},
     Entry{Ours::RowsNotChangeable, "The recordset cannot add or change rows"},
     Entry{Ours::StatementNotSingle, "Only one statement can be executed at a time"},
+    Entry{Ours::StoreKindUnsupported, "Stores of this kind are not supported by this build"},
     Entry{Ours::ReplaceNotConfirmed,
           "The import would delete and replace what the store holds; run it again with --replace"},
 };

@@ -31,6 +31,7 @@ enum class Ours : int32_t {
   NoCurrentRow = 9021,        // a recordset at BOF or EOF was read or changed
   RowsNotChangeable = 9022,   // a recordset over several tables or without rowid
   StatementNotSingle = 9023,  // Execute was given more than one statement
+  StoreKindUnsupported = 9024,  // a store location of a kind this build cannot open
   // Every row here has its row in docs/errors.md (a test checks it).
   ReplaceNotConfirmed = 9030, // an import would replace stored profiles or applications without --replace
 };

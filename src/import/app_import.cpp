@@ -15,7 +15,6 @@
 #include "import/plan_lookups.h"
 #include "import/run_log.h"
 #include "pack/naming.h"
-#include "store/bulk_loader.h"
 #include "store/connection.h"
 #include "store/statements_profiles.h"
 
@@ -183,6 +182,7 @@ void RenameApplicationInFile(const std::string& import_folder, const std::string
 
 std::string BatchFileLine(const ImportOptions& o, const std::string& import_folder, const std::string& application,
                           std::string_view table) {
+  // The store is named by its location, which bcp opens as the import did.
   std::string line = "bcp " + o.DatabaseName + ".." + std::string(table) + " in ";
   line += '"' + DataFilePath(import_folder, table, application) + '"';
   line += " -c -m 1 -b 1000 -C RAW -t ";
@@ -251,7 +251,7 @@ bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorStat
   WriteImportLog(cx, "Loading application " + application + "...");
   try {
     store::Connection& c = ConnectionOf(cx);
-    if (!store::CanBulkLoad(c)) {
+    if (!c.CanBulkLoad()) {
       WriteImportLog(cx, store::kNoBulkRightsText);
       throw ComError(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
     }
@@ -288,7 +288,7 @@ bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string
     options.log_path = logs.log;
     options.error_path = logs.errors;
     options.progress = [&cx, &table](int64_t rows) { cx.Report(table, rows); };
-    store::BulkLoad(ConnectionOf(cx), table, data_file, options);
+    ConnectionOf(cx).BulkLoad(table, data_file, options);
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);

@@ -1,12 +1,9 @@
-// The bulk loader over SQLite: one prepared insert per table, values bound
-// straight from the line buffer, a commit every batch.
+// The bulk loader over prepared inserts: values bound straight from the line
+// buffer, a commit every batch, the log and error files written either way.
 #include "store/bulk_loader.h"
-
-#include <sqlite3.h>
 
 #include <memory>
 #include <optional>
-#include <vector>
 
 #include "component/error.h"
 #include "component/errors_ours.h"
@@ -18,128 +15,127 @@
 namespace Kestrel20ImpExp::store {
 namespace {
 
-// Table names come from the command line of `bcp` too: anything but a plain
-// name is no table of the store.
-void CheckTableName(std::string_view table) {
-  bool plain = !table.empty();
-  for (char c : table)
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) plain = false;
-  if (!plain) throw ComError(SQLITE_ERROR, "no such table: " + std::string(table));
-}
-
-size_t ColumnCount(Connection& c, std::string_view table) {
-  Statement probe = c.Prepare(SelectNoRows(c.dialect(), table));
-  return static_cast<size_t>(sqlite3_column_count(probe.get()));
-}
-
 std::unique_ptr<files::TextWriter> CreateIfNamed(const std::string& path) {
   return path.empty() ? nullptr : files::TextWriter::Create(path);
 }
 
-void WriteLog(files::TextWriter* log, std::string_view table, const std::string& data_file,
-              const BulkLoadCounts& n, std::optional<size_t> stopped_at) {
-  if (!log) return;
-  log->WriteLine("Table: " + std::string(table));
-  log->WriteLine("Data file: " + data_file);
-  log->WriteLine("Rows read: " + std::to_string(n.rows_read));
-  log->WriteLine("Rows loaded: " + std::to_string(n.rows_loaded));
-  log->WriteLine("Batches committed: " + std::to_string(n.batches));
-  if (stopped_at) log->WriteLine("Stopped at line " + std::to_string(*stopped_at));
-  log->Close();
-}
+// One load: the rows read, the batch open, and the files that tell about it.
+class RowLoader {
+ public:
+  RowLoader(Connection& c, std::string_view table, const std::string& data_file, const BulkLoadOptions& options)
+      : c_(c),
+        table_(table),
+        data_file_(data_file),
+        options_(options),
+        per_batch_(options.rows_per_batch > 0 ? options.rows_per_batch : 1),
+        columns_(static_cast<size_t>(c.Prepare(SelectNoRows(c.dialect(), table))->ColumnCount())),
+        insert_(c.Prepare(InsertBulkRow(c.dialect(), table, columns_))),
+        rows_(files::RowReader::Open(data_file)),
+        log_(CreateIfNamed(options.log_path)),
+        errors_(CreateIfNamed(options.error_path)) {}
+
+  BulkLoadCounts Run() {
+    try {
+      while (rows_->Next()) LoadRow();
+      if (batch_open_) CommitBatch();
+    } catch (const std::exception& ex) {
+      ComError e = AsComError(ex);
+      RollBackOpenBatch();
+      RecordRejectedRow(e);
+      throw e;
+    }
+    if (errors_) errors_->Close();
+    WriteLog(std::nullopt);
+    return n_;
+  }
+
+ private:
+  void LoadRow() {
+    ++n_.rows_read;
+    const auto& fields = rows_->fields();
+    if (fields.size() != columns_)
+      RaiseMalformedPackFile(data_file_, rows_->line_number(),
+                             "a row of " + std::to_string(fields.size()) + " fields where table " +
+                                 std::string(table_) + " has " + std::to_string(columns_) + " columns");
+    if (!batch_open_) {
+      c_.BeginBatch();
+      batch_open_ = true;
+    }
+    // The line buffer outlives the run: no copy of the values is needed.
+    for (size_t i = 0; i < columns_; ++i) insert_->BindTextKept(static_cast<int>(i + 1), fields[i]);
+    try {
+      insert_->Run();
+    } catch (const ComError& e) {
+      throw ComError(e.number(),
+                     e.description() + ": " + data_file_ + ", line " + std::to_string(rows_->line_number()));
+    }
+    if (++in_batch_ == per_batch_) CommitBatch();
+  }
+
+  void CommitBatch() {
+    batch_open_ = false;
+    c_.CommitBatch();
+    n_.rows_loaded += in_batch_;
+    ++n_.batches;
+    in_batch_ = 0;
+    if (options_.progress) options_.progress(n_.rows_loaded);
+  }
+
+  void RollBackOpenBatch() noexcept {
+    if (!batch_open_) return;
+    batch_open_ = false;
+    try {
+      c_.RollbackBatch();
+    } catch (const std::exception&) {
+    }
+  }
+
+  // The files tell what happened; failing to write them must not hide why.
+  void RecordRejectedRow(const ComError& e) noexcept {
+    const size_t line = rows_->line_number();
+    try {
+      if (errors_) {
+        errors_->WriteLine("Line: " + std::to_string(line));
+        errors_->WriteLine("Text: " + rows_->line());
+        errors_->WriteLine("Reason: " + e.description());
+        errors_->Close();
+      }
+      WriteLog(line);
+    } catch (const std::exception&) {
+    }
+  }
+
+  void WriteLog(std::optional<size_t> stopped_at) {
+    if (!log_) return;
+    log_->WriteLine("Table: " + std::string(table_));
+    log_->WriteLine("Data file: " + data_file_);
+    log_->WriteLine("Rows read: " + std::to_string(n_.rows_read));
+    log_->WriteLine("Rows loaded: " + std::to_string(n_.rows_loaded));
+    log_->WriteLine("Batches committed: " + std::to_string(n_.batches));
+    if (stopped_at) log_->WriteLine("Stopped at line " + std::to_string(*stopped_at));
+    log_->Close();
+  }
+
+  Connection& c_;
+  std::string_view table_;
+  const std::string& data_file_;
+  const BulkLoadOptions& options_;
+  const int64_t per_batch_;
+  const size_t columns_;
+  std::unique_ptr<Statement> insert_;
+  std::unique_ptr<files::RowReader> rows_;
+  std::unique_ptr<files::TextWriter> log_;
+  std::unique_ptr<files::TextWriter> errors_;
+  BulkLoadCounts n_;
+  int64_t in_batch_ = 0;
+  bool batch_open_ = false;
+};
 
 }  // namespace
 
-bool CanBulkLoad(Connection& c) {
-  if (sqlite3_db_readonly(c.handle(), "main") != 0) return false;
-  Statement query_only = c.Prepare("pragma query_only");
-  return !(query_only.Step() && sqlite3_column_int(query_only.get(), 0) != 0);
-}
-
-BulkLoadCounts BulkLoad(Connection& c, std::string_view table, const std::string& data_file,
-                        const BulkLoadOptions& options) {
-  CheckTableName(table);
-  const int64_t per_batch = options.rows_per_batch > 0 ? options.rows_per_batch : 1;
-  const size_t columns = ColumnCount(c, table);
-  Statement insert = c.Prepare(InsertBulkRow(c.dialect(), table, columns));
-  sqlite3_stmt* st = insert.get();
-
-  auto rows = files::RowReader::Open(data_file);
-  auto log = CreateIfNamed(options.log_path);
-  auto errors = CreateIfNamed(options.error_path);
-
-  BulkLoadCounts n;
-  int64_t in_batch = 0;
-  bool batch_open = false;
-  try {
-    while (rows->Next()) {
-      ++n.rows_read;
-      const auto& fields = rows->fields();
-      if (fields.size() != columns)
-        RaiseMalformedPackFile(data_file, rows->line_number(),
-                               "a row of " + std::to_string(fields.size()) + " fields where table " +
-                                   std::string(table) + " has " + std::to_string(columns) + " columns");
-      if (!batch_open) {
-        c.BeginBatch();
-        batch_open = true;
-      }
-      // The line buffer outlives the step: no copy of the values is needed.
-      for (size_t i = 0; i < columns; ++i) {
-        std::string_view f = fields[i];
-        int rc = f.empty() ? sqlite3_bind_null(st, static_cast<int>(i + 1))
-                           : sqlite3_bind_text64(st, static_cast<int>(i + 1), f.data(), f.size(), SQLITE_STATIC,
-                                                 SQLITE_UTF8);
-        if (rc != SQLITE_OK) c.RaiseLast();
-      }
-      int rc = sqlite3_step(st);
-      if (rc != SQLITE_DONE) {
-        ComError e(sqlite3_extended_errcode(c.handle()), sqlite3_errmsg(c.handle()));
-        sqlite3_reset(st);
-        throw ComError(e.number(), e.description() + ": " + data_file + ", line " +
-                                       std::to_string(rows->line_number()));
-      }
-      sqlite3_reset(st);
-      if (++in_batch == per_batch) {
-        batch_open = false;
-        c.CommitBatch();
-        n.rows_loaded += in_batch;
-        ++n.batches;
-        in_batch = 0;
-        if (options.progress) options.progress(n.rows_loaded);
-      }
-    }
-    if (batch_open) {
-      batch_open = false;
-      c.CommitBatch();
-      n.rows_loaded += in_batch;
-      ++n.batches;
-      if (options.progress) options.progress(n.rows_loaded);
-    }
-  } catch (const std::exception& ex) {
-    ComError e = AsComError(ex);
-    if (batch_open) {
-      try {
-        c.RollbackBatch();
-      } catch (const std::exception&) {
-      }
-    }
-    const size_t line = rows->line_number();
-    // The files tell what happened; failing to write them must not hide why.
-    try {
-      if (errors) {
-        errors->WriteLine("Line: " + std::to_string(line));
-        errors->WriteLine("Text: " + rows->line());
-        errors->WriteLine("Reason: " + e.description());
-        errors->Close();
-      }
-      WriteLog(log.get(), table, data_file, n, line);
-    } catch (const std::exception&) {
-    }
-    throw e;
-  }
-  if (errors) errors->Close();
-  WriteLog(log.get(), table, data_file, n, std::nullopt);
-  return n;
+BulkLoadCounts LoadRowByRow(Connection& c, std::string_view table, const std::string& data_file,
+                            const BulkLoadOptions& options) {
+  return RowLoader(c, table, data_file, options).Run();
 }
 
 }  // namespace Kestrel20ImpExp::store

@@ -1,115 +1,145 @@
-// The connection and recordset through which every statement of the component
-// runs: a small stand-in for the data-access objects the host hands over,
-// implemented over SQLite's C API. A store is a file path.
+// The connection through which every statement of the component runs: a
+// small stand-in for the data-access objects the host hands over. This is the
+// interface only; store/open.h makes one from a location, and each backend
+// (a folder of its own under store/) implements it.
 //
-// Callers guarantee: one thread per connection; recordsets and prepared
-// statements do not outlive the connection that made them. Every failure of
-// the store is a ComError carrying SQLite's extended result code and message;
-// misuse of a recordset (unknown field, no current row, a row that cannot be
-// added or changed) raises one of our own numbers (errors_ours.h).
-//
-// Stores are written in write-ahead-log mode: copy a store file only while no
-// connection is open on it.
+// Callers guarantee: one thread per connection. Recordsets and prepared
+// statements may outlive the connection that made them: each keeps what it
+// needs of the backend alive, so a host may release them in any order. Every
+// failure of the store is a ComError carrying the backend's own code and
+// message; misuse of a recordset (unknown field, no current row, a row that
+// cannot be added or changed) raises one of our own numbers (errors_ours.h).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "component/value.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
+#include "store/recordset.h"
+#include "store/statement.h"
 
 namespace Kestrel20ImpExp::store {
 
 // Which SQL the statement builders render.
 enum class Dialect { TSql, Sqlite };
 
-// Cursor and lock types keep the host's numbering; the embedded store reads
-// every recordset forward and ignores both, but callers state them as the
+// Cursor and lock types keep the host's numbering; the stores read every
+// recordset forward and ignore both, but callers state them as the
 // procedures do.
 enum CursorType : int { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
 enum LockType : int { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3, adLockBatchOptimistic = 4 };
 
 class Recordset;
 class Statement;
-struct ResultColumns;
 
-// A statement whose values travel apart from its text: each "?" in the text
-// stands for the next of `values`. A statement run once per object or row
-// this way is compiled once and found again in the statement cache, whatever
-// the values. Builders render it for a dialect (store/sql.h); in T-SQL the
+// A statement whose values travel apart from its text: each placeholder in
+// the text (as the dialect writes it, store/sql.h) stands for the next of
+// `values`. A statement run once per object or row this way is compiled once
+// and found again in the statement cache, whatever the values. In T-SQL the
 // values are written into the text and `values` is empty.
 struct Query {
   std::string text;
   std::vector<Value> values;
 };
 
+// What a store that cannot be written answers to a bulk load.
+inline constexpr int32_t kNoBulkRights = 100;
+inline constexpr std::string_view kNoBulkRightsText = "Does not have rights to do bulk inserts";
+
+struct BulkLoadOptions {
+  int64_t rows_per_batch = 1000;
+  // The table's log (rows read, rows loaded, batches committed) and error
+  // file (the rejected line's number, its text and the reason; empty when no
+  // row was rejected). Both are created before the first row is read; an
+  // empty path writes no file.
+  std::string log_path;
+  std::string error_path;
+  // Called after every committed batch with the rows loaded so far.
+  std::function<void(int64_t rows)> progress;
+};
+
+struct BulkLoadCounts {
+  int64_t rows_read = 0;    // lines read, a rejected one included
+  int64_t rows_loaded = 0;  // rows kept in the store
+  int64_t batches = 0;      // batches committed
+};
+
 class Connection {
  public:
-  // Opens an existing store; a missing file fails with 53 "File not found: "
-  // + path and is never created. A file that is not a store fails with
-  // SQLite's code 26.
-  static std::shared_ptr<Connection> Open(const std::string& path);
-  // Creates a new empty store file; fails with 58 when the file exists.
-  static std::shared_ptr<Connection> Create(const std::string& path);
-  ~Connection();
+  virtual ~Connection() = default;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  Dialect dialect() const { return Dialect::Sqlite; }
-  const std::string& path() const { return path_; }
+  // What store::Open or store::Create was given.
+  virtual const std::string& location() const = 0;
+  virtual Dialect dialect() const = 0;
+  // A text as a literal of the store's SQL, between quotes.
+  virtual std::string Quote(std::string_view text) const = 0;
+  // The place of the n-th (1-based) bound value of a statement.
+  virtual std::string Placeholder(size_t n) const = 0;
 
   // Runs one statement; it commits by itself unless a batch (or the caller's
-  // own transaction) is open. Returns the number of rows changed.
-  int64_t Execute(std::string_view statement);
+  // own transaction) is open. Returns the number of rows changed. A text of
+  // more than one statement raises Ours::StatementNotSingle and runs none.
+  virtual int64_t Execute(std::string_view statement) = 0;
   // Runs several statements separated by ";" (schema scripts).
-  void ExecuteScript(const std::string& statements);
+  virtual void ExecuteScript(const std::string& statements) = 0;
 
   // Opens a recordset on a select statement.
-  std::unique_ptr<Recordset> OpenRecordset(std::string_view statement,
-                                           CursorType cursor = adOpenForwardOnly,
-                                           LockType lock = adLockReadOnly);
+  std::unique_ptr<Recordset> OpenRecordset(std::string_view statement, CursorType = adOpenForwardOnly,
+                                           LockType = adLockReadOnly) {
+    return OpenRows(statement, {});
+  }
   // Opens a recordset on a select with its values bound: texts as texts,
-  // integers as integers.
-  std::unique_ptr<Recordset> OpenRecordset(const Query& query, CursorType cursor = adOpenForwardOnly,
-                                           LockType lock = adLockReadOnly);
+  // integers as integers. Values and placeholders must pair up (else
+  // Ours::Internal).
+  std::unique_ptr<Recordset> OpenRecordset(const Query& query, CursorType = adOpenForwardOnly,
+                                           LockType = adLockReadOnly) {
+    return OpenRows(query.text, query.values);
+  }
 
   // Batches group statements into one commit for speed. They nest, and they
   // never commit work the caller began: when a transaction is already open
   // (the caller's own), a batch is a savepoint inside it.
-  void BeginBatch();
-  void CommitBatch();
-  void RollbackBatch();
-  bool InTransaction() const;
+  virtual void BeginBatch() = 0;
+  virtual void CommitBatch() = 0;
+  virtual void RollbackBatch() = 0;
+  virtual bool InTransaction() const = 0;
   // Commits what the connection holds uncommitted (open batches, or a
   // transaction the caller began), so that another connection, such as a
   // bulk loader in its own process, can write the store without waiting.
   // Then opens them again, without taking a lock, so that batches still pair
   // up; a later rollback only undoes what came after this commit.
-  void CommitHeld();
+  virtual void CommitHeld() = 0;
 
-  // A prepared statement from the cache: the same text is compiled once and
-  // handed out again after the previous holder released it.
-  Statement Prepare(std::string_view statement);
+  // A prepared statement: the same text is compiled once and handed out again
+  // after the previous holder released it.
+  virtual std::unique_ptr<Statement> Prepare(std::string_view statement) = 0;
 
-  sqlite3* handle() const { return db_; }
-  [[noreturn]] void RaiseLast() const;
+  // Whether the connection may write the store: false when the store is open
+  // read-only or the connection was made query-only.
+  virtual bool CanBulkLoad() = 0;
+  // Fills `table` from `data_file` (one row per CR LF line, fields separated
+  // by character 1, every column of the table in its order, an empty field
+  // NULL), committing every options.rows_per_batch rows. A row with another
+  // number of fields than the table has columns raises
+  // Ours::MalformedPackFile, a row the store refuses its error (the file and
+  // line added to the text); either way the batch it belongs to is rolled
+  // back, earlier batches stay, and the log and error files are written
+  // before the error is raised. Inside a transaction of the caller, batches
+  // are savepoints and commit nothing. A name that is no plain table name is
+  // refused with the store's "no such table" error before any statement runs.
+  virtual BulkLoadCounts BulkLoad(std::string_view table, const std::string& data_file,
+                                  const BulkLoadOptions& options) = 0;
 
- private:
-  friend class Statement;
-  friend class Recordset;
-  Connection(sqlite3* db, std::string path);
-  sqlite3_stmt* Acquire(std::string_view statement, bool* has_tail);
-  void Release(std::string_view statement, sqlite3_stmt* stmt) noexcept;
-
-  sqlite3* db_;
-  std::string path_;
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+ protected:
+  Connection() = default;
+  // `values` are bound in order; the recordset keeps its own copy.
+  virtual std::unique_ptr<Recordset> OpenRows(std::string_view statement, const std::vector<Value>& values) = 0;
 };
 
 // Scoped batch: commits on Commit(), rolls back when left without it.
@@ -125,132 +155,6 @@ class Batch {
  private:
   Connection& c_;
   bool done_ = false;
-};
-
-// A prepared statement borrowed from the connection's cache; returned to it
-// (reset, bindings cleared) when destroyed. Parameters are 1-based.
-// Bind takes the same values as Recordset::Put: NULL, integers, doubles and
-// texts (bound as text unless `as_blob`).
-class Statement {
- public:
-  Statement(Statement&& o) noexcept;
-  Statement& operator=(Statement&&) = delete;
-  Statement(const Statement&) = delete;
-  ~Statement();
-
-  void Bind(int index, const Value& v, bool as_blob = false);
-  // Binds a text without copying it: `v` must stay as it is until the
-  // statement is reset or returned to the cache.
-  void BindKept(int index, const Value& v);
-  // Steps once: true when a row is ready, false when the statement is done.
-  bool Step();
-  // Steps to the end, resets, and returns the number of rows changed.
-  int64_t Run();
-  void Reset();
-  sqlite3_stmt* get() const { return stmt_; }
-
- private:
-  friend class Connection;
-  Statement(Connection& c, std::string text, sqlite3_stmt* stmt);
-  void BindValue(int index, const Value& v, bool as_blob, bool copy);
-  Connection* conn_;
-  std::string text_;
-  sqlite3_stmt* stmt_;
-};
-
-// The rows of a select, read forward. BOF and EOF are both true when there is
-// no row. Fields are found by column name (without regard to case) or by
-// 0-based index; an expression column such as "cast(ownr as varchar)", whose
-// name depends on the dialect, is read by index.
-//
-// Values: integers come back as integers, doubles as doubles, texts and
-// binary values as their bytes, NULL as a NULL Value.
-//
-// Adding rows: AddNew starts a new row (saving first a row added or changed
-// before and not yet saved), Put sets its fields, Update saves it into the one
-// table of the statement ("select * from qzmap120 where 1=2"). A statement
-// over more than one table cannot add rows. Columns not put keep the table's
-// default. After Update the added row stays the current one until the next
-// AddNew or MoveNext: a further Put and Update change it.
-// Changing a found row: Put and Update on the current row change it in place
-// (by its rowid, which "select * from <table>" statements carry unseen).
-// MoveNext saves a pending row first; Close and destruction discard it.
-//
-// What Put accepts (a Value):
-//   - NULL: stored as NULL;
-//   - an integer (also a bool, which converts to 1 or 0): stored as an integer
-//     in integer columns and as its decimal text in text columns;
-//   - a double: stored as a number in numeric columns and, in text columns,
-//     as FormatDouble writes it (shortest form that reads back equal, "3" for
-//     3.0);
-//   - bytes: stored as text, or as a blob in binary (BLOB) columns.
-class Recordset {
- public:
-  ~Recordset();
-  Recordset(const Recordset&) = delete;
-  Recordset& operator=(const Recordset&) = delete;
-
-  bool BOF() const { return bof_; }
-  bool IsEOF() const { return eof_; }
-  void MoveNext();
-  void Close();
-
-  int FieldCount() const;
-  const std::string& FieldName(int index) const;
-  Value Fields(std::string_view name) const;
-  Value Fields(int index) const;
-  // Appends the text of a field of the current row to `out` ("" for NULL),
-  // as GetString writes it, without building a Value.
-  void AppendField(std::string& out, int index) const;
-  // The bytes of a text or binary field of the current row, without copying
-  // them: true and `out` set, valid until the recordset moves on. False for
-  // NULL and numbers, and while a row is being added or changed.
-  bool ViewText(int index, std::string_view& out) const;
-
-  // The next n rows (all when n < 0), starting with the current one, as one
-  // text: columns joined by column_sep, each row followed by row_sep, NULL as
-  // "". Moves past them.
-  std::string GetString(long n, std::string_view column_sep, std::string_view row_sep);
-  // Appends the same text to `out` and returns how many rows it took.
-  long AppendString(std::string& out, long n, std::string_view column_sep, std::string_view row_sep);
-
-  void AddNew();
-  void Put(std::string_view name, const Value& v);
-  // Put by the 0-based position of the field, as IndexOf gives it: a loader
-  // that puts the same columns row after row looks their names up once.
-  // A position outside the fields raises Ours::FieldNotFound.
-  void Put(int index, const Value& v);
-  void Update();
-
-  // The position of a field found by name without regard to case; a name the
-  // statement does not read raises Ours::FieldNotFound.
-  int IndexOf(std::string_view name) const;
-
-  // The one table the statement reads ("" when it names none or several).
-  const std::string& TargetTable() const { return table_; }
-
- private:
-  friend class Connection;
-  Recordset(Connection& c, std::string_view statement, const std::vector<Value>& values);
-  void Step();
-  void RequireRow() const;
-  void SaveEdit();
-  void DiscardEdit();
-
-  Connection& conn_;
-  std::unique_ptr<Statement> stmt_;
-  std::vector<Value> values_;  // bound to the statement's parameters, not copied
-  bool bof_ = true;
-  bool eof_ = true;
-  bool closed_ = false;
-  bool hidden_rowid_ = false;  // the last result column is the row's rowid
-  bool several_tables_ = false;
-  std::string table_;
-  // Names and kinds of the columns, shared by every recordset on the same
-  // prepared statement.
-  std::shared_ptr<const ResultColumns> columns_;
-  struct Edit;
-  std::unique_ptr<Edit> edit_;
 };
 
 }  // namespace Kestrel20ImpExp::store

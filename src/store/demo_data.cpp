@@ -25,7 +25,7 @@ const std::string kCrLf = "\r\n";
 class RowWriter {
  public:
   RowWriter(Connection& c, std::string_view table)
-      : def_(Find(table)), names_(def_.ColumnNames()), stmt_(c.Prepare(InsertRowWithParameters(table, names_))) {}
+      : def_(Find(table)), names_(def_.ColumnNames()), stmt_(c.Prepare(InsertRowWithParameters(c.dialect(), table, names_))) {}
 
   void Add(std::initializer_list<std::pair<std::string_view, Value>> fields) {
     for (const auto& [name, value] : fields) Bind(IndexOf(name), value);
@@ -52,16 +52,16 @@ class RowWriter {
     Raise(Ours::Internal, "No column " + std::string(name) + " in " + std::string(def_.name));
   }
   void Bind(size_t i, const Value& v) {
-    stmt_.Bind(static_cast<int>(i) + 1, v, def_.columns[i].type == ColumnType::Binary && v.IsText());
+    stmt_->Bind(static_cast<int>(i) + 1, v, def_.columns[i].type == ColumnType::Binary && v.IsText());
   }
   void Run() {
-    stmt_.Run();
-    stmt_.Reset();
+    stmt_->Run();
+    stmt_->Reset();
   }
 
   const TableDef& def_;
   std::vector<std::string_view> names_;
-  Statement stmt_;
+  std::unique_ptr<Statement> stmt_;
 };
 
 // A date in the canonical form, spread over a year so that rows differ.

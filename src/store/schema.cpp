@@ -4,6 +4,7 @@
 #include <array>
 
 #include "component/error.h"
+#include "store/open.h"
 #include "store/statements_store.h"
 
 namespace Kestrel20ImpExp::store {
@@ -229,7 +230,7 @@ std::vector<std::pair<std::string_view, int64_t>> RowCounts(Connection& c) {
 }
 
 std::shared_ptr<Connection> CreateStore(const std::string& path) {
-  auto c = Connection::Create(path);
+  auto c = store::Create(path);
   CreateSchema(*c);
   return c;
 }

@@ -30,12 +30,14 @@ std::string NumberList(std::span<const int64_t> numbers) {
   return out;
 }
 
+std::string Placeholder(Dialect, size_t) { return "?"; }
+
 void AppendText(Query& q, Dialect d, std::string_view value) {
   if (d == Dialect::TSql) {
     q.text += Quoted(value);
   } else {
-    q.text += '?';
     q.values.emplace_back(std::string(value));
+    q.text += Placeholder(d, q.values.size());
   }
 }
 
@@ -43,8 +45,8 @@ void AppendNumber(Query& q, Dialect d, int64_t n) {
   if (d == Dialect::TSql) {
     q.text += Number(n);
   } else {
-    q.text += '?';
     q.values.emplace_back(n);
+    q.text += Placeholder(d, q.values.size());
   }
 }
 

@@ -28,9 +28,14 @@ std::string NumberBeforeWord(Dialect d, int64_t n);
 // Profile numbers joined by "," for "mprf in (...)": "40,31,12".
 std::string NumberList(std::span<const int64_t> numbers);
 
+// The place of the n-th (1-based) bound value of a statement: "?" in SQLite
+// (and in T-SQL, whose statements carry their values in the text otherwise).
+std::string Placeholder(Dialect d, size_t n);
+
 // A value of a parameterized statement (Query): in T-SQL written into the
 // text, a text between quotes as Quoted writes it, a number as Number does;
-// in SQLite a "?" in the text and the value appended to the query's values.
+// in SQLite a placeholder in the text and the value appended to the query's
+// values.
 void AppendText(Query& q, Dialect d, std::string_view value);
 void AppendNumber(Query& q, Dialect d, int64_t n);
 

@@ -1,11 +1,16 @@
 // Statement texts of the bulk loader.
 #include "store/statements_bulk.h"
 
+#include "store/sql.h"
+
 namespace Kestrel20ImpExp::store {
 
-std::string InsertBulkRow(Dialect, std::string_view table, size_t columns) {
+std::string InsertBulkRow(Dialect d, std::string_view table, size_t columns) {
   std::string text = "insert into " + std::string(table) + " values (";
-  for (size_t i = 0; i < columns; ++i) text += i ? ",?" : "?";
+  for (size_t i = 0; i < columns; ++i) {
+    if (i) text += ',';
+    text += sql::Placeholder(d, i + 1);
+  }
   text += ")";
   return text;
 }

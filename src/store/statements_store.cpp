@@ -1,16 +1,21 @@
 // Statement texts of the store machinery.
 #include "store/statements_store.h"
 
+#include "store/sql.h"
+
 namespace Kestrel20ImpExp::store {
 
-std::string InsertRowWithParameters(std::string_view table, std::span<const std::string_view> columns) {
+std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span<const std::string_view> columns) {
   std::string s = "insert into " + std::string(table) + " (";
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i) s += ',';
     s += columns[i];
   }
   s += ") values (";
-  for (size_t i = 0; i < columns.size(); ++i) s += i ? ",?" : "?";
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (i) s += ',';
+    s += sql::Placeholder(d, i + 1);
+  }
   return s + ")";
 }
 
@@ -19,9 +24,10 @@ std::string UpdateRowByRowid(std::string_view table, std::span<const std::string
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i) s += ',';
     s += columns[i];
-    s += "=?";
+    s += '=';
+    s += sql::Placeholder(Dialect::Sqlite, i + 1);
   }
-  return s + " where rowid=?";
+  return s + " where rowid=" + sql::Placeholder(Dialect::Sqlite, columns.size() + 1);
 }
 
 std::string SelectAllRowsInStoredOrder(std::string_view table) {

@@ -8,11 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "store/connection.h"
+
 namespace Kestrel20ImpExp::store {
 
 // "insert into T (c1,c2) values (?,?)": a prepared insert of whole rows.
-std::string InsertRowWithParameters(std::string_view table, std::span<const std::string_view> columns);
-// "update T set c1=?,c2=? where rowid=?": a recordset's change of a found row.
+std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span<const std::string_view> columns);
+// "update T set c1=?,c2=? where rowid=?": the SQLite recordset's change of a
+// found row by the rowid it fetched.
 std::string UpdateRowByRowid(std::string_view table, std::span<const std::string_view> columns);
 // Every row of a table in the order it was stored.
 std::string SelectAllRowsInStoredOrder(std::string_view table);

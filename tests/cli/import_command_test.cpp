@@ -7,6 +7,7 @@
 
 #include "component/files.h"
 #include "store/connection.h"
+#include "store/open.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
 
@@ -19,7 +20,7 @@ using kestrel::testing::RunResult;
 using kestrel::testing::TempFolder;
 
 int64_t Count(const std::string& store, const std::string& select) {
-  return k::store::Connection::Open(store)->OpenRecordset(select)->Fields(0).Integer();
+  return k::store::Open(store)->OpenRecordset(select)->Fields(0).Integer();
 }
 
 // Rows per table of a store, as `counts` prints them.

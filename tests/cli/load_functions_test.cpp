@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "store/connection.h"
+#include "store/open.h"
 #include "store/schema.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
@@ -28,7 +29,7 @@ class LoadFunctionsCommandTest : public ::testing::Test {
     return RunKestrel({"load-functions", t_ / "pack", "--store", store, "--registry", t_ / "registry.ini"});
   }
   std::string Functions() {
-    auto c = Kestrel20ImpExp::store::Connection::Open(t_ / "profiles.db");
+    auto c = Kestrel20ImpExp::store::Open(t_ / "profiles.db");
     return c->OpenRecordset("select func, defn, help from qzmap150 order by func")->GetString(-1, "|", ";");
   }
   TempFolder t_;

@@ -7,6 +7,7 @@
 #include "import/selection.h"
 #include "pack/row_writer.h"
 #include "store/connection.h"
+#include "store/open.h"
 #include "store/schema.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
@@ -41,7 +42,7 @@ class ShowVerifyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t_ / "lumo", "--registry", Registry()}).exit_code, 0);
-    auto store = k::store::Connection::Create(Store());
+    auto store = k::store::Create(Store());
     k::store::CreateSchema(*store);
     store->Execute("insert into qzddi100 (appl, extn) values ('A', 0)");
     store->Execute("insert into qzmap100 (mprf, sapp, tapp, vers, rele, cust, deph) values (12, 'A', 'C', 'X12', "

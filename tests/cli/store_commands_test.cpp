@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "store/connection.h"
+#include "store/open.h"
 #include "store/schema.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
@@ -16,7 +17,7 @@ using kestrel::testing::TempFolder;
 namespace store = Kestrel20ImpExp::store;
 
 int64_t CountOf(const std::string& path, const std::string& table) {
-  auto c = store::Connection::Open(path);
+  auto c = store::Open(path);
   return c->OpenRecordset("select count(*) from " + table)->Fields(0).Integer();
 }
 
@@ -73,7 +74,7 @@ TEST(StoreCommandsTest, InitStoreEmptyOrWithSharedData) {
   auto r = RunKestrel({"init-store", t / "empty.db"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   int64_t rows = 0;
-  auto empty = store::Connection::Open(t / "empty.db");
+  auto empty = store::Open(t / "empty.db");
   for (auto [table, n] : store::RowCounts(*empty)) rows += n;
   EXPECT_EQ(rows, 0);
   EXPECT_EQ(store::RowCounts(*empty).size(), 31u);

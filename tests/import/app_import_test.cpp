@@ -23,6 +23,7 @@
 #include "import/batch_runner.h"
 #include "pack/row_writer.h"
 #include "store/connection.h"
+#include "store/open.h"
 #include "store/schema.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
@@ -499,7 +500,7 @@ TEST_F(BatchPathTest, WhatTheImportsConnectionHoldsIsCommittedBeforeTheLinesRun)
   CopyApplicationDataFiles(pack_, folder, "LGA");
   ASSERT_TRUE(LoadDDITablesEx(s_.o, s_.cx, s_.r.Plan, s_.r.Error, "LGA", folder)) << s_.r.Error.ErrorDescription;
   store_->CommitBatch();
-  auto reader = store::Connection::Open(s_.o.DatabaseName);
+  auto reader = store::Open(s_.o.DatabaseName);
   EXPECT_EQ(Count(*reader, "qzlgy115"), 1);
   EXPECT_EQ(Count(*reader, "qzddi101 where appl='LGA'"), 2);
 }
@@ -590,7 +591,7 @@ TEST(BcpProgramTest, TakesExactlyTheOptionsOfTheBatchLines) {
   auto ok = kestrel::testing::RunProgram(bcp, good);
   EXPECT_EQ(ok.exit_code, 0) << ok.err;
   EXPECT_EQ(ok.out, "2 rows copied.\n");
-  EXPECT_EQ(Count(*store::Connection::Open(store), "qzddi160 where dsca is null"), 1);
+  EXPECT_EQ(Count(*store::Open(store), "qzddi160 where dsca is null"), 1);
 
   auto with = [&](size_t at, std::vector<std::string> replacement) {
     std::vector<std::string> args(good.begin(), good.begin() + static_cast<long>(at));

@@ -7,6 +7,7 @@
 #include "component/error.h"
 #include "import/entry_points.h"
 #include "import/loader_fixture.h"
+#include "store/open.h"
 #include "import/loaders.h"
 #include "import_parts.h"
 
@@ -144,7 +145,7 @@ TEST_F(LibraryLoaderTest, FailuresRaiseToTheCallerAndKeepTheRowsBefore) {
     } catch (const ComError& e) {
       EXPECT_EQ(e.number(), c.number);
     }
-    auto other = store::Connection::Open(store_->path());
+    auto other = store::Open(store_->location());
     EXPECT_EQ(other->OpenRecordset("select count(*) from qzlib100")->Fields(0).Integer(), 2);
     EXPECT_FALSE(store_->InTransaction());
   }
@@ -197,7 +198,7 @@ TEST_F(SharedFunctionLoaderTest, ABlockWithoutAnyLineFailsAfterTheFunctionsBefor
   const std::string& text = s_.r.Error.ErrorDescription;
   EXPECT_EQ(text.rfind("Unspecified Error : --LoadToMAP150-- 9008   ", 0), 0u) << text;
   EXPECT_NE(text.find("Qzmap150.dat, line 14"), std::string::npos) << text;
-  auto other = store::Connection::Open(store_->path());
+  auto other = store::Open(store_->location());
   EXPECT_EQ(other->OpenRecordset("select func from qzmap150")->Fields(0).Text(), "UPPER");
   EXPECT_EQ(other->OpenRecordset("select count(*) from qzmap150")->Fields(0).Integer(), 1);
 }

@@ -20,6 +20,7 @@
 #include "import/selection.h"
 #include "selection_fixture.h"
 #include "store/connection.h"
+#include "store/open.h"
 #include "store/demo_data.h"
 #include "store/schema.h"
 #include "support/temp_folder.h"
@@ -72,7 +73,7 @@ class ImportFixture : public ::testing::Test {
     i->putref_DataConnection(into);
     i->put_Path(pack);
     i->put_LastModifiedUser("importer");
-    i->put_DatabaseName(into->path());
+    i->put_DatabaseName(into->location());
     i->put_DatabaseServer("local");
     return i;
   }

@@ -7,6 +7,7 @@
 #include "component/datetime.h"
 #include "component/error.h"
 #include "import/loader_fixture.h"
+#include "store/open.h"
 #include "import/loaders.h"
 #include "store/saved_rows.h"
 #include "import_parts.h"
@@ -285,7 +286,7 @@ TEST_F(RuleLoaderTest, AFailureInTheMiddleOfAFileLeavesExactlyTheRowsBeforeIt) {
   EXPECT_EQ(s_.r.Error.ErrorDescription, std::string(kCurrentHead) + "13   Type mismatch");
 
   // Read through a second connection: the rows are committed.
-  auto other = store::Connection::Open(store_->path());
+  auto other = store::Open(store_->location());
   EXPECT_EQ(other->OpenRecordset("select count(*) from qzmap140")->Fields(0).Integer(), before);
   EXPECT_EQ(other->OpenRecordset("select count(*) from qzmap140 where fdnm in ('BAD', 'AFTER')")->Fields(0).Integer(),
             0);
@@ -302,7 +303,7 @@ TEST_F(RuleLoaderTest, AStoreThatRefusesARowKeepsTheRowsBeforeIt) {
   EXPECT_FALSE(LoadCurrent());
   EXPECT_EQ(s_.r.Error.ErrorNumber, 899);
   EXPECT_EQ(s_.r.Error.ErrorDescription, std::string(kCurrentHead) + "1811   icod BAD is refused");
-  auto other = store::Connection::Open(store_->path());
+  auto other = store::Open(store_->location());
   EXPECT_EQ(other->OpenRecordset("select count(*) from qzmap130")->Fields(0).Integer(), 2);
 }
 

@@ -20,6 +20,7 @@
 #include "import/selection.h"
 #include "pack/row_writer.h"
 #include "store/connection.h"
+#include "store/open.h"
 #include "store/schema.h"
 #include "support/temp_folder.h"
 #include "store_views.h"
@@ -57,7 +58,7 @@ class SelectionFixture : public ::testing::Test {
   void SetUp() override {
     install_ = tmp_ / "install";
     files::CreateFolders(install_ + "/LumoStudio/tmp");
-    store_ = store::Connection::Create(tmp_ / "store.db");
+    store_ = store::Create(tmp_ / "store.db");
     store::CreateSchema(*store_);
     auto registry = std::make_shared<FixedRegistry>(install_);
     object_ = std::make_unique<clsImport>(registry);

@@ -11,6 +11,7 @@
 #include "component/files.h"
 #include "pack/record_writer.h"
 #include "store/connection.h"
+#include "store/open.h"
 #include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::pack {
@@ -240,7 +241,7 @@ TEST(RecordWriterTest, ABoundRowIsReadByPositionWhateverTheColumnOrder) {
 
 TEST(RecordWriterTest, AStoreRecordsetFeedsTheWriterDirectly) {
   TempFolder dir;
-  auto db = store::Connection::Create(dir / "store.db");
+  auto db = store::Create(dir / "store.db");
   db->Execute("create table qzmap170 (mprf integer, vers text, rele text, cust text, bpac text, bmod text, "
               "bflno text, cpac text, cmod text, cflno text)");
   db->Execute("insert into qzmap170 values (5, 'V', 'R', 'C', 'B1', 'M1', '01', 'C1', 'N1', null)");
@@ -257,7 +258,7 @@ TEST(RecordWriterTest, AStoreRecordsetFeedsTheWriterDirectly) {
 
 TEST(RecordWriterTest, TextsLentByTheStoreAreCheckedAndWrittenAsValuesAre) {
   TempFolder dir;
-  auto db = store::Connection::Create(dir / "store.db");
+  auto db = store::Create(dir / "store.db");
   db->Execute("create table qzmap170 (mprf integer, vers text, rele text, cust text, bpac blob, bmod text, "
               "bflno text, cpac text, cmod text, cflno text)");
   db->Execute("insert into qzmap170 values (5, 'V', 'R', 'C', cast('B''1' as blob), '', '07', 'C1', 'N1', 3)");

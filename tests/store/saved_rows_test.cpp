@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "component/error.h"
+#include "store/open.h"
 #include "support/temp_folder.h"
 
 namespace Kestrel20ImpExp::store {
@@ -18,9 +19,9 @@ using kestrel::testing::TempFolder;
 class SavedRowsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    c_ = Connection::Create(dir_ / "store.db");
+    c_ = store::Create(dir_ / "store.db");
     c_->ExecuteScript("create table qzmap150 (func text, defn text, help text)");
-    reader_ = Connection::Open(dir_ / "store.db");
+    reader_ = store::Open(dir_ / "store.db");
   }
   void Save(SavedRows& saved, const std::string& func) {
     c_->Execute("insert into qzmap150 (func) values ('" + func + "')");

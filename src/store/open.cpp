@@ -1,0 +1,74 @@
+// Choosing the backend from a store's location.
+#include "store/open.h"
+
+#include <algorithm>
+
+#include "component/error.h"
+#include "component/errors_ours.h"
+#include "component/text.h"
+#include "store/sqlite/connection.h"
+
+namespace Kestrel20ImpExp::store {
+namespace {
+
+constexpr std::string_view kServerSchemes[] = {"postgresql://", "postgres://"};
+
+bool IsServerLocation(std::string_view location) {
+  for (std::string_view scheme : kServerSchemes)
+    if (location.size() >= scheme.size() && text::EqualNoCase(location.substr(0, scheme.size()), scheme)) return true;
+  return false;
+}
+
+[[noreturn]] void RefuseServer(const std::string& location) {
+  Raise(Ours::StoreKindUnsupported, "PostgreSQL stores are not supported by this build: " + MaskedLocation(location));
+}
+
+// "user:secret@" -> "user:***@" in the authority of the URI.
+void MaskUserPassword(std::string& s) {
+  const size_t start = s.find("://") + 3;
+  const size_t end = std::min(s.find_first_of("/?#", start), s.size());
+  const size_t at = s.rfind('@', end);
+  if (at == std::string::npos || at < start) return;
+  const size_t colon = s.find(':', start);
+  if (colon == std::string::npos || colon > at) return;
+  s.replace(colon + 1, at - colon - 1, "***");
+}
+
+// "...?password=secret&x=1" -> "...?password=***&x=1".
+void MaskPasswordParameter(std::string& s) {
+  const size_t query = s.find('?');
+  if (query == std::string::npos) return;
+  size_t pos = query + 1;
+  while (pos < s.size()) {
+    size_t end = s.find('&', pos);
+    if (end == std::string::npos) end = s.size();
+    const size_t eq = s.find('=', pos);
+    if (eq != std::string::npos && eq < end && text::EqualNoCase(std::string_view(s).substr(pos, eq - pos), "password")) {
+      s.replace(eq + 1, end - eq - 1, "***");
+      end = eq + 4;
+    }
+    pos = end + 1;
+  }
+}
+
+}  // namespace
+
+std::string MaskedLocation(const std::string& location) {
+  if (!IsServerLocation(location)) return location;
+  std::string s = location;
+  MaskUserPassword(s);
+  MaskPasswordParameter(s);
+  return s;
+}
+
+std::shared_ptr<Connection> Open(const std::string& location) {
+  if (IsServerLocation(location)) RefuseServer(location);
+  return sqlite::SqliteConnection::Open(location);
+}
+
+std::shared_ptr<Connection> Create(const std::string& location) {
+  if (IsServerLocation(location)) RefuseServer(location);
+  return sqlite::SqliteConnection::Create(location);
+}
+
+}  // namespace Kestrel20ImpExp::store

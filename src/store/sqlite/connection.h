@@ -1,0 +1,63 @@
+// The store connection over a SQLite file: what store::Open and store::Create
+// make from a file path.
+//
+// Stores are written in write-ahead-log mode: copy a store file only while no
+// connection is open on it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/connection.h"
+
+namespace Kestrel20ImpExp::store::sqlite {
+
+class Database;
+
+class SqliteConnection final : public Connection {
+ public:
+  // Opens an existing store; a missing file fails with 53 "File not found: "
+  // + path and is never created. A file that is not a store fails with
+  // SQLite's code 26.
+  static std::shared_ptr<Connection> Open(const std::string& path);
+  // Creates a new empty store file; fails with 58 when the file exists.
+  static std::shared_ptr<Connection> Create(const std::string& path);
+
+  explicit SqliteConnection(std::shared_ptr<Database> db);
+  ~SqliteConnection() override;
+
+  const std::string& location() const override;
+  Dialect dialect() const override { return Dialect::Sqlite; }
+  std::string Quote(std::string_view text) const override;
+  std::string Placeholder(size_t n) const override;
+
+  int64_t Execute(std::string_view statement) override;
+  void ExecuteScript(const std::string& statements) override;
+
+  void BeginBatch() override;
+  void CommitBatch() override;
+  void RollbackBatch() override;
+  bool InTransaction() const override;
+  void CommitHeld() override;
+
+  std::unique_ptr<Statement> Prepare(std::string_view statement) override;
+
+  bool CanBulkLoad() override;
+  BulkLoadCounts BulkLoad(std::string_view table, const std::string& data_file,
+                          const BulkLoadOptions& options) override;
+
+  // How many statements the store holds compiled, idle in the cache or in
+  // use: lets a test see that statements are compiled once.
+  size_t CompiledStatements() const;
+
+ protected:
+  std::unique_ptr<Recordset> OpenRows(std::string_view statement, const std::vector<Value>& values) override;
+
+ private:
+  enum class BatchKind { Transaction, Savepoint };
+  std::shared_ptr<Database> db_;
+  std::vector<BatchKind> batches_;
+};
+
+}  // namespace Kestrel20ImpExp::store::sqlite

@@ -1,0 +1,72 @@
+// Opening the SQLite handle of a store and preparing statements on it.
+#include "store/sqlite/database.h"
+
+#include "component/error.h"
+#include "component/errors_ours.h"
+#include "store/sqlite/statement.h"
+
+namespace Kestrel20ImpExp::store::sqlite {
+namespace {
+
+// A second process (the bulk loader, another import) waits this long for the
+// store instead of failing at once.
+constexpr int kBusyTimeoutMs = 60000;
+
+// SQLite counts the memory it holds under a lock on every allocation; the
+// component never asks for those counts. Set once, before SQLite starts (once
+// started, SQLite refuses the setting and nothing changes).
+void ConfigureSqliteOnce() {
+  static const bool configured = [] {
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    return true;
+  }();
+  (void)configured;
+}
+
+}  // namespace
+
+Database::Database(Token, sqlite3* db, std::string location)
+    : db_(db),
+      location_(std::move(location)),
+      shapes_(db),
+      cache_(db, [this](sqlite3_stmt* s) { shapes_.Forget(s); }) {}
+
+Database::~Database() {
+  cache_.Clear();
+  sqlite3_close_v2(db_);
+}
+
+std::shared_ptr<Database> Database::Open(const std::string& path, int flags) {
+  ConfigureSqliteOnce();
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    int code = db ? sqlite3_extended_errcode(db) : rc;
+    std::string text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close_v2(db);
+    throw ComError(code, text + ": " + path);
+  }
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  return std::make_shared<Database>(Token{}, db, path);
+}
+
+void Database::RaiseLast() const { throw ComError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_)); }
+
+std::unique_ptr<SqliteStatement> Database::Prepare(std::string_view statement) {
+  bool tail = false;
+  sqlite3_stmt* s = cache_.Acquire(statement, &tail);
+  if (tail) {
+    cache_.Finalize(s);
+    Raise(Ours::StatementNotSingle);
+  }
+  return std::make_unique<SqliteStatement>(shared_from_this(), std::string(statement), s);
+}
+
+size_t Database::CompiledStatements() const {
+  size_t n = 0;
+  for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s; s = sqlite3_next_stmt(db_, s)) ++n;
+  return n;
+}
+
+}  // namespace Kestrel20ImpExp::store::sqlite

@@ -1,0 +1,274 @@
+// Reading a SQLite select forward, and adding and changing rows of its table
+// by the rowid it fetches unseen.
+#include "store/sqlite/recordset.h"
+
+#include <charconv>
+#include <optional>
+
+#include "component/error.h"
+#include "component/errors_ours.h"
+#include "component/text.h"
+#include "store/sqlite/database.h"
+#include "store/statements_store.h"
+
+namespace Kestrel20ImpExp::store::sqlite {
+namespace {
+
+void AppendInteger(std::string& out, int64_t v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
+}
+
+}  // namespace
+
+// A row being added (NewRow) or a found row being changed (CurrentRow): the
+// values put so far, which of them are not saved yet, and the rowid once the
+// row is known to the table.
+//
+// A loader adds row after row with the same columns: the values keep their
+// storage from row to row (a flag tells which belong to the row), and the
+// statement that saved the last row is kept while the same columns are saved.
+struct SqliteRecordset::Edit {
+  enum class Kind { None, NewRow, CurrentRow } kind = Kind::None;
+  std::vector<Value> values;
+  std::vector<uint8_t> put;      // values[i] was put since the row began
+  std::vector<uint8_t> changed;  // ... and is not saved yet
+  bool dirty = false;
+  bool has_rowid = false;
+  int64_t rowid = 0;
+
+  std::vector<size_t> columns;                // the columns being saved (scratch)
+  std::unique_ptr<SqliteStatement> saver;     // the statement that saved the last row
+  std::vector<size_t> saver_columns;
+  bool saver_inserts = false;
+
+  void Start(Kind k, size_t n) {
+    kind = k;
+    if (values.size() != n) values.resize(n);
+    put.assign(n, 0);
+    changed.assign(n, 0);
+    dirty = false;
+    has_rowid = false;
+  }
+  const Value* PutValue(size_t i) const { return kind != Kind::None && put[i] ? &values[i] : nullptr; }
+};
+
+SqliteRecordset::SqliteRecordset(std::shared_ptr<Database> db, std::string_view statement,
+                                 const std::vector<Value>& values)
+    : db_(std::move(db)), edit_(std::make_unique<Edit>()) {
+  SelectShape& shape = db_->shapes().Of(statement);
+  table_ = shape.table;
+  several_tables_ = shape.several;
+  if (!shape.with_rowid.empty() && !shape.rowid_refused) {
+    try {
+      stmt_ = db_->Prepare(shape.with_rowid);
+      hidden_rowid_ = true;
+    } catch (const ComError&) {
+      stmt_.reset();
+    }
+  }
+  if (!stmt_) {
+    stmt_ = db_->Prepare(statement);
+    // The plain text runs: the table itself has no rowid.
+    if (!shape.with_rowid.empty()) shape.rowid_refused = true;
+  }
+  const int places = sqlite3_bind_parameter_count(stmt_->get());
+  if (places != static_cast<int>(values.size()))
+    Raise(Ours::Internal, "The statement has " + std::to_string(places) + " parameters for " +
+                              std::to_string(values.size()) + " values");
+  // The recordset keeps the values: its statement goes back to the cache,
+  // its bindings cleared, before they are destroyed.
+  values_ = values;
+  for (size_t i = 0; i < values_.size(); ++i) stmt_->BindKept(static_cast<int>(i + 1), values_[i]);
+
+  Step();
+  bof_ = eof_;
+  columns_ = db_->shapes().ColumnsOf(stmt_->get(), hidden_rowid_ ? 1 : 0);
+}
+
+SqliteRecordset::~SqliteRecordset() {
+  try {
+    Close();
+  } catch (...) {
+  }
+}
+
+void SqliteRecordset::Step() {
+  if (stmt_->Step()) {
+    eof_ = false;
+  } else {
+    eof_ = true;
+    // Done: release the read at once so that writers are not kept waiting.
+    stmt_->Reset();
+  }
+}
+
+void SqliteRecordset::MoveNext() {
+  if (closed_) Raise(Ours::NoCurrentRow);
+  SaveEdit();
+  edit_->kind = Edit::Kind::None;
+  if (eof_) Raise(Ours::NoCurrentRow);
+  Step();
+}
+
+void SqliteRecordset::Close() {
+  if (closed_) return;
+  closed_ = true;
+  edit_->kind = Edit::Kind::None;
+  edit_->saver.reset();
+  eof_ = true;
+  stmt_.reset();
+}
+
+int SqliteRecordset::FieldCount() const { return static_cast<int>(columns_->names.size()); }
+
+const std::string& SqliteRecordset::FieldName(int index) const {
+  if (index < 0 || index >= FieldCount())
+    Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::to_string(index));
+  return columns_->names[static_cast<size_t>(index)];
+}
+
+int SqliteRecordset::IndexOf(std::string_view name) const {
+  const auto& names = columns_->names;
+  for (size_t i = 0; i < names.size(); ++i)
+    if (text::EqualNoCase(names[i], name)) return static_cast<int>(i);
+  Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::string(name));
+}
+
+void SqliteRecordset::RequireRow() const {
+  if (closed_ || eof_) Raise(Ours::NoCurrentRow);
+}
+
+Value SqliteRecordset::Fields(int index) const {
+  FieldName(index);  // checks the index
+  size_t i = static_cast<size_t>(index);
+  if (edit_->kind != Edit::Kind::None) {
+    if (const Value* v = edit_->PutValue(i)) return *v;
+    if (edit_->kind == Edit::Kind::NewRow) return Value();
+  }
+  RequireRow();
+  return ColumnValue(stmt_->get(), index);
+}
+
+void SqliteRecordset::AppendField(std::string& out, int index) const {
+  if (edit_->kind != Edit::Kind::None) {
+    Value v = Fields(index);
+    out += v.TextOrEmpty();
+    return;
+  }
+  sqlite3_stmt* s = stmt_->get();
+  switch (sqlite3_column_type(s, index)) {
+    case SQLITE_NULL: return;
+    case SQLITE_INTEGER: AppendInteger(out, sqlite3_column_int64(s, index)); return;
+    case SQLITE_FLOAT: out += FormatDouble(sqlite3_column_double(s, index)); return;
+    case SQLITE_BLOB: {
+      const char* p = static_cast<const char*>(sqlite3_column_blob(s, index));
+      if (p) out.append(p, static_cast<size_t>(sqlite3_column_bytes(s, index)));
+      return;
+    }
+    default: {
+      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(s, index));
+      if (p) out.append(p, static_cast<size_t>(sqlite3_column_bytes(s, index)));
+      return;
+    }
+  }
+}
+
+bool SqliteRecordset::ViewText(int index, std::string_view& out) const {
+  if (edit_->kind != Edit::Kind::None || closed_ || eof_ || index < 0 || index >= FieldCount()) return false;
+  sqlite3_stmt* s = stmt_->get();
+  const char* p;
+  switch (sqlite3_column_type(s, index)) {
+    case SQLITE_TEXT: p = reinterpret_cast<const char*>(sqlite3_column_text(s, index)); break;
+    case SQLITE_BLOB: p = static_cast<const char*>(sqlite3_column_blob(s, index)); break;
+    default: return false;
+  }
+  out = std::string_view(p ? p : "", p ? static_cast<size_t>(sqlite3_column_bytes(s, index)) : 0);
+  return true;
+}
+
+void SqliteRecordset::AddNew() {
+  if (closed_) Raise(Ours::NoCurrentRow);
+  if (table_.empty())
+    Raise(Ours::RowsNotChangeable, std::string(DefaultText(Ours::RowsNotChangeable)) +
+                                       (several_tables_ ? ": the statement reads several tables"
+                                                        : ": the statement reads no table"));
+  SaveEdit();
+  edit_->Start(Edit::Kind::NewRow, columns_->names.size());
+}
+
+void SqliteRecordset::Put(int index, const Value& v) {
+  FieldName(index);  // checks the index
+  if (edit_->kind == Edit::Kind::None) {
+    RequireRow();
+    edit_->Start(Edit::Kind::CurrentRow, columns_->names.size());
+  }
+  size_t i = static_cast<size_t>(index);
+  edit_->values[i] = v;  // a text reuses the storage of the one put before
+  edit_->put[i] = 1;
+  edit_->changed[i] = 1;
+  edit_->dirty = true;
+}
+
+void SqliteRecordset::Update() {
+  if (closed_) Raise(Ours::NoCurrentRow);
+  SaveEdit();
+}
+
+// The statement text depends only on the table and the columns put, so a
+// loader that adds row after row keeps one statement for all of them.
+void SqliteRecordset::PrepareSaver(bool insert) {
+  Edit& e = *edit_;
+  if (e.saver && e.saver_inserts == insert && e.saver_columns == e.columns) return;
+  e.saver.reset();
+  std::vector<std::string_view> names;
+  for (size_t i : e.columns) names.push_back(columns_->names[i]);
+  e.saver = db_->Prepare(insert ? InsertRowWithParameters(Dialect::Sqlite, table_, names)
+                                : UpdateRowByRowid(table_, names));
+  e.saver_columns = e.columns;
+  e.saver_inserts = insert;
+}
+
+void SqliteRecordset::SaveEdit() {
+  Edit& e = *edit_;
+  if (e.kind == Edit::Kind::None || !e.dirty) return;
+  if (table_.empty()) Raise(Ours::RowsNotChangeable);
+
+  e.columns.clear();
+  for (size_t i = 0; i < e.changed.size(); ++i)
+    if (e.changed[i]) e.columns.push_back(i);
+  const bool insert = e.kind == Edit::Kind::NewRow && !e.has_rowid;
+  if (!insert && !e.has_rowid) {
+    if (!hidden_rowid_ || eof_)
+      Raise(Ours::RowsNotChangeable,
+            std::string(DefaultText(Ours::RowsNotChangeable)) + ": the found row has no rowid");
+    e.rowid = sqlite3_column_int64(stmt_->get(), FieldCount());
+    e.has_rowid = true;
+  }
+  PrepareSaver(insert);
+
+  // The values stay put until the statement has run: SQLite need not copy them.
+  SqliteStatement& st = *e.saver;
+  int p = 1;
+  for (size_t i : e.columns) {
+    const Value& v = e.values[i];
+    if (v.IsDouble() && columns_->textual[i])
+      st.Bind(p, Value(FormatDouble(*v.AsDouble())));
+    else if (columns_->binary[i] && v.IsText())
+      st.Bind(p, v, true);
+    else
+      st.BindKept(p, v);
+    ++p;
+  }
+  if (!insert) st.Bind(p, Value(e.rowid));
+  st.Run();
+  if (insert) {
+    e.rowid = sqlite3_last_insert_rowid(db_->handle());
+    e.has_rowid = true;
+  }
+  e.changed.assign(e.changed.size(), 0);
+  e.dirty = false;
+}
+
+}  // namespace Kestrel20ImpExp::store::sqlite

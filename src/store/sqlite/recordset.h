@@ -1,0 +1,70 @@
+// The recordset over a SQLite select: rows read forward from a cached
+// statement, rows added to or changed in the select's one table. It shares
+// ownership of the handle, so it stays usable when the connection that made
+// it is released first.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/recordset.h"
+#include "store/sqlite/shape.h"
+#include "store/sqlite/statement.h"
+
+namespace Kestrel20ImpExp::store::sqlite {
+
+class Database;
+
+class SqliteRecordset final : public Recordset {
+ public:
+  // Runs `statement` with `values` bound in order; the recordset keeps its
+  // own copy of them.
+  SqliteRecordset(std::shared_ptr<Database> db, std::string_view statement, const std::vector<Value>& values);
+  ~SqliteRecordset() override;
+
+  using Recordset::Fields;
+  using Recordset::Put;
+
+  bool BOF() const override { return bof_; }
+  bool IsEOF() const override { return eof_; }
+  void MoveNext() override;
+  void Close() override;
+  int FieldCount() const override;
+  const std::string& FieldName(int index) const override;
+  int IndexOf(std::string_view name) const override;
+  Value Fields(int index) const override;
+  void AppendField(std::string& out, int index) const override;
+  bool ViewText(int index, std::string_view& out) const override;
+  void AddNew() override;
+  void Put(int index, const Value& v) override;
+  void Update() override;
+  const std::string& TargetTable() const override { return table_; }
+
+ protected:
+  bool IsOpen() const override { return !closed_; }
+
+ private:
+  struct Edit;
+  void Step();
+  void RequireRow() const;
+  void SaveEdit();
+  void PrepareSaver(bool insert);
+
+  std::shared_ptr<Database> db_;
+  std::unique_ptr<SqliteStatement> stmt_;
+  std::vector<Value> values_;  // bound to the statement's parameters, not copied
+  bool bof_ = true;
+  bool eof_ = true;
+  bool closed_ = false;
+  bool hidden_rowid_ = false;  // the last result column is the row's rowid
+  bool several_tables_ = false;
+  std::string table_;
+  // Names and kinds of the columns, shared by every recordset on the same
+  // prepared statement.
+  std::shared_ptr<const ResultColumns> columns_;
+  std::unique_ptr<Edit> edit_;
+};
+
+}  // namespace Kestrel20ImpExp::store::sqlite
