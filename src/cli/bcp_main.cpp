@@ -18,8 +18,6 @@
 
 namespace {
 
-using namespace Kestrel20ImpExp;
-
 constexpr const char* kUsage =
     "usage: bcp STORE..TABLE in FILE -c -m 1 -b ROWS -C RAW -t SEP -S SERVER -U USER -P PASSWORD\n"
     "Loads FILE (rows ended by CR LF, fields separated by SEP, character 1) into TABLE of the store\n"
@@ -65,7 +63,7 @@ Arguments Parse(const std::vector<std::string>& args) {
       throw UsageError{"-m: loading stops at the first error; only 1 is supported"};
     if (option == "-b") a.rows_per_batch = PositiveNumber(option, value);
     if (option == "-C" && value != "RAW") throw UsageError{"-C: only RAW (no code page conversion) is supported"};
-    if (option == "-t" && value != std::string(1, files::kFieldSeparator))
+    if (option == "-t" && value != std::string(1, Kestrel20ImpExp::files::kFieldSeparator))
       throw UsageError{"-t: fields are separated by character 1 only"};
   }
   return a;
@@ -83,15 +81,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    auto c = store::Connection::Open(a.store);
-    if (!store::CanBulkLoad(*c)) throw ComError(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
-    store::BulkLoadOptions options;
+    auto c = Kestrel20ImpExp::store::Connection::Open(a.store);
+    if (!Kestrel20ImpExp::store::CanBulkLoad(*c))
+      throw Kestrel20ImpExp::ComError(Kestrel20ImpExp::store::kNoBulkRights,
+                                      std::string(Kestrel20ImpExp::store::kNoBulkRightsText));
+    Kestrel20ImpExp::store::BulkLoadOptions options;
     options.rows_per_batch = a.rows_per_batch;
-    store::BulkLoadCounts n = store::BulkLoad(*c, a.table, a.file, options);
+    Kestrel20ImpExp::store::BulkLoadCounts n = Kestrel20ImpExp::store::BulkLoad(*c, a.table, a.file, options);
     std::printf("%lld rows copied.\n", static_cast<long long>(n.rows_loaded));
     return 0;
   } catch (const std::exception& ex) {
-    ComError e = AsComError(ex);
+    Kestrel20ImpExp::ComError e = Kestrel20ImpExp::AsComError(ex);
     std::fprintf(stderr, "bcp: error %d: %s\n", static_cast<int>(e.number()), e.description().c_str());
     return 1;
   }

@@ -3,8 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <string>
 
 #include "cli/command.h"
+#include "cli/shared_options.h"
 #include "component/error.h"
 #include "component/files.h"
 #include "component/registry.h"
@@ -13,13 +15,11 @@
 namespace kestrel::cli {
 namespace {
 
-namespace k = Kestrel20ImpExp;
-
 // The registry file to write: --registry, else KESTREL_REGISTRY, else this user's.
 std::string TargetRegistryFile(const std::string& option) {
   if (!option.empty()) return option;
   if (const char* env = std::getenv("KESTREL_REGISTRY"); env && *env) return env;
-  return k::UserRegistryFilePath();
+  return Kestrel20ImpExp::UserRegistryFilePath();
 }
 
 // The folder as an absolute path without "..", links or a trailing "/", as
@@ -27,30 +27,38 @@ std::string TargetRegistryFile(const std::string& option) {
 std::string AbsoluteFolder(const std::string& folder) {
   std::error_code ec;
   std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(folder, ec), ec);
-  if (ec) k::RaiseErrno(ec.value(), true);
+  if (ec) Kestrel20ImpExp::RaiseErrno(ec.value(), true);
   std::string out = p.string();
   while (out.size() > 1 && out.back() == '/') out.pop_back();
   return out;
 }
 
-Registration reg("setup", "create an installation folder and record it in the registry file", [](CLI::App& sub) {
-  auto install_dir = std::make_shared<std::string>();
-  auto registry = std::make_shared<std::string>();
-  sub.add_option("--install-dir", *install_dir, "installation folder to create and record")->required();
-  sub.add_option("--registry", *registry,
-                 "registry file to write (default: $KESTREL_REGISTRY, else ~/.config/kestrel/registry.ini)");
-  return [install_dir, registry]() -> int {
-    const std::string file = TargetRegistryFile(*registry);
-    if (file.empty()) return Fail(76, "Path not found: no home folder for the registry file; use --registry FILE");
-    const std::string folder = AbsoluteFolder(*install_dir);
-    for (const char* sub_folder : {"LumoStudio/tmp", "LumoStudio/bin"})
-      k::files::CreateFolders(k::files::Join(folder, sub_folder));
-    k::RegistryFile(file).SetKeyValue(k::HKEY_LOCAL_MACHINE_VALUE, std::string(k::detail::kInstallationKey),
-                                      std::string(k::detail::kInstallationValueName), folder);
-    std::cout << "recorded installation folder " << folder << " in " << file << '\n';
-    return 0;
-  };
-});
+struct SetupOptions {
+  std::string install_dir;
+  std::string registry;
+};
+
+void DeclareSetupOptions(CLI::App& sub, SetupOptions& o) {
+  sub.add_option("--install-dir", o.install_dir, "installation folder to create and record")->required();
+  AddRegistryOption(sub, o.registry,
+                    "registry file to write (default: $KESTREL_REGISTRY, else ~/.config/kestrel/registry.ini)");
+}
+
+int RunSetup(const SetupOptions& o) {
+  const std::string file = TargetRegistryFile(o.registry);
+  if (file.empty()) return Fail(76, "Path not found: no home folder for the registry file; use --registry FILE");
+  const std::string folder = AbsoluteFolder(o.install_dir);
+  for (const char* sub_folder : {"LumoStudio/tmp", "LumoStudio/bin"})
+    Kestrel20ImpExp::files::CreateFolders(Kestrel20ImpExp::files::Join(folder, sub_folder));
+  Kestrel20ImpExp::RegistryFile(file).SetKeyValue(Kestrel20ImpExp::HKEY_LOCAL_MACHINE_VALUE,
+                                                  std::string(Kestrel20ImpExp::detail::kInstallationKey),
+                                                  std::string(Kestrel20ImpExp::detail::kInstallationValueName), folder);
+  std::cout << "recorded installation folder " << folder << " in " << file << '\n';
+  return 0;
+}
+
+const Registration kSetup{"setup", "create an installation folder and record it in the registry file",
+                          DeclareSetupOptions, RunSetup};
 
 }  // namespace
 }  // namespace kestrel::cli
