@@ -1,9 +1,8 @@
 // `bcp`: the bulk loader that the import's batch files run, taking exactly
 // the arguments their lines carry:
 //   bcp STORE..TABLE in FILE -c -m 1 -b ROWS -C RAW -t SEP -S SERVER -U USER -P PASSWORD
-// The store is the location before the last ".." (a file path, or whatever
-// else store::Open takes). Server, user and password are accepted and unused:
-// the store's location says all that opening it needs. Exit 0 after a
+// The store is the file path before the last "..". Server, user and password
+// are accepted and unused: the embedded store has no logins. Exit 0 after a
 // complete load, 1 when it failed (rows of committed batches stay), 2 on a
 // usage error.
 #include <cstdio>
@@ -14,11 +13,10 @@
 
 #include "component/error.h"
 #include "component/row_reader.h"
+#include "store/bulk_loader.h"
 #include "store/open.h"
 
 namespace {
-
-using namespace Kestrel20ImpExp;
 
 constexpr const char* kUsage =
     "usage: bcp STORE..TABLE in FILE -c -m 1 -b ROWS -C RAW -t SEP -S SERVER -U USER -P PASSWORD\n"
@@ -65,7 +63,7 @@ Arguments Parse(const std::vector<std::string>& args) {
       throw UsageError{"-m: loading stops at the first error; only 1 is supported"};
     if (option == "-b") a.rows_per_batch = PositiveNumber(option, value);
     if (option == "-C" && value != "RAW") throw UsageError{"-C: only RAW (no code page conversion) is supported"};
-    if (option == "-t" && value != std::string(1, files::kFieldSeparator))
+    if (option == "-t" && value != std::string(1, Kestrel20ImpExp::files::kFieldSeparator))
       throw UsageError{"-t: fields are separated by character 1 only"};
   }
   return a;
@@ -83,15 +81,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    auto c = store::Open(a.store);
-    if (!c->CanBulkLoad()) throw ComError(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
-    store::BulkLoadOptions options;
+    auto c = Kestrel20ImpExp::store::Open(a.store);
+    if (!c->CanBulkLoad())
+      throw Kestrel20ImpExp::ComError(Kestrel20ImpExp::store::kNoBulkRights,
+                                      std::string(Kestrel20ImpExp::store::kNoBulkRightsText));
+    Kestrel20ImpExp::store::BulkLoadOptions options;
     options.rows_per_batch = a.rows_per_batch;
-    store::BulkLoadCounts n = c->BulkLoad(a.table, a.file, options);
+    Kestrel20ImpExp::store::BulkLoadCounts n = c->BulkLoad(a.table, a.file, options);
     std::printf("%lld rows copied.\n", static_cast<long long>(n.rows_loaded));
     return 0;
   } catch (const std::exception& ex) {
-    ComError e = AsComError(ex);
+    Kestrel20ImpExp::ComError e = Kestrel20ImpExp::AsComError(ex);
     std::fprintf(stderr, "bcp: error %d: %s\n", static_cast<int>(e.number()), e.description().c_str());
     return 1;
   }

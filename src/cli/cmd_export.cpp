@@ -7,14 +7,13 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/shared_options.h"
 #include "component/cls_export.h"
 #include "component/error.h"
 #include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
-
-using namespace Kestrel20ImpExp;
 
 struct ExportOptions {
   std::string store;
@@ -36,30 +35,34 @@ std::optional<int16_t> AsProfileNumber(long long n) {
   return static_cast<int16_t>(n);
 }
 
+int FailOverflow(const std::string& option, long long n) {
+  const int32_t overflow = Kestrel20ImpExp::rt::Overflow;
+  return Fail(overflow, std::string(Kestrel20ImpExp::RuntimeErrorText(overflow)) + ": " + option + " " +
+                            std::to_string(n) + " is not a 16-bit profile number");
+}
+
 int RunExport(const ExportOptions& o) {
   auto profile = AsProfileNumber(o.profile);
   if (!profile)
-    return Fail(rt::Overflow, std::string(RuntimeErrorText(rt::Overflow)) + ": --profile " +
-                                  std::to_string(o.profile) + " is not a 16-bit profile number");
+    return FailOverflow("--profile", o.profile);
   int16_t new_number = 0;
   if (o.new_number) {
     auto n = AsProfileNumber(*o.new_number);
     if (!n)
-      return Fail(rt::Overflow, std::string(RuntimeErrorText(rt::Overflow)) + ": --new-number " +
-                                    std::to_string(*o.new_number) + " is not a 16-bit profile number");
+      return FailOverflow("--new-number", *o.new_number);
     new_number = *n;
   }
 
-  auto connection = store::Open(o.store);
-  clsExport e(CommandEnv());
+  auto connection = Kestrel20ImpExp::store::Open(o.store);
+  Kestrel20ImpExp::clsExport e(CommandEnv());
   e.putref_DataConnection(connection);
   e.put_MigrationProfileTobeExported(*profile);
   if (o.root) e.put_Path(*o.root);
   e.put_ExportToSingleProfile(o.single);
   e.put_NewProfileNumber(new_number);
   e.put_ExportRevisionInformation(o.revisions);
-  e.put_ExportForSync(Variant(o.sync));
-  if (o.based_on) e.put_ExportBasedOn(Variant(*o.based_on));
+  e.put_ExportForSync(Kestrel20ImpExp::Variant(o.sync));
+  if (o.based_on) e.put_ExportBasedOn(Kestrel20ImpExp::Variant(*o.based_on));
   e.put_traveseparent(o.traverse_parent);
   e.put_OverWrite(o.overwrite);
   if (ProgressWanted())
@@ -71,24 +74,22 @@ int RunExport(const ExportOptions& o) {
   return 0;
 }
 
-const Registration kExport{
-    "export", "write the logic pack of a profile (with its base profiles unless --single)",
-    [](CLI::App& sub) -> Runner {
-      auto o = std::make_shared<ExportOptions>();
-      sub.add_option("--store", o->store, "profile store file")->required();
-      sub.add_option("--profile", o->profile, "number of the profile to export")->required();
-      sub.add_option("--root", o->root,
-                     "export root (default $KESTREL_EXPORT_ROOT, else $HOME/ImpExpMR)");
-      sub.add_flag("--single", o->single, "fold the base profiles' rules into this profile alone");
-      sub.add_option("--new-number", o->new_number, "profile number the pack announces (with --single)");
-      sub.add_flag("--revisions", o->revisions, "export the revision information");
-      sub.add_flag("--sync", o->sync, "write the pack for synchronisation");
-      sub.add_option("--based-on", o->based_on, "leave out the base profiles numbered up to this");
-      sub.add_flag("--traverse-parent", o->traverse_parent,
-                   "take an object's rules and functions from the nearest base profile (with --single)");
-      sub.add_flag("--overwrite", o->overwrite, "write again into an existing pack folder");
-      return [o] { return RunExport(*o); };
-    }};
+void DeclareExportOptions(CLI::App& sub, ExportOptions& o) {
+  AddStoreOption(sub, o.store);
+  sub.add_option("--profile", o.profile, "number of the profile to export")->required();
+  sub.add_option("--root", o.root, "export root (default $KESTREL_EXPORT_ROOT, else $HOME/ImpExpMR)");
+  sub.add_flag("--single", o.single, "fold the base profiles' rules into this profile alone");
+  sub.add_option("--new-number", o.new_number, "profile number the pack announces (with --single)");
+  sub.add_flag("--revisions", o.revisions, "export the revision information");
+  sub.add_flag("--sync", o.sync, "write the pack for synchronisation");
+  sub.add_option("--based-on", o.based_on, "leave out the base profiles numbered up to this");
+  sub.add_flag("--traverse-parent", o.traverse_parent,
+               "take an object's rules and functions from the nearest base profile (with --single)");
+  sub.add_flag("--overwrite", o.overwrite, "write again into an existing pack folder");
+}
+
+const Registration kExport{"export", "write the logic pack of a profile (with its base profiles unless --single)",
+                           DeclareExportOptions, RunExport};
 
 }  // namespace
 }  // namespace kestrel::cli

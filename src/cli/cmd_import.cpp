@@ -5,24 +5,33 @@
 
 #include <cstdlib>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
 #include "cli/import_object.h"
 #include "cli/selection_view.h"
+#include "cli/shared_options.h"
 #include "component/errors_ours.h"
 #include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
 
-namespace k = Kestrel20ImpExp;
-
-struct PackOptions {
-  std::string pack, store, registry, user;
+// What `check` takes: the pack, the store it would go into, the target
+// entries and the registry file.
+struct CheckOptions {
+  std::string pack;
+  std::string store;
   std::vector<std::string> targets;
+  std::string registry;
+};
+
+// What `import` takes: what `check` takes, since the import checks first, the
+// user to record and the consent to replace what the store holds.
+struct ImportOptions {
+  CheckOptions check;
+  std::string user;
   bool replace = false;
 };
 
@@ -35,9 +44,9 @@ int32_t ReportedNumber(const std::string& message, int32_t fallback) {
 
 // "error N: DESCRIPTION", then where the check refused the pack, or the
 // message when it says something else.
-int FailWithMessage(k::clsImport& import, const std::string& message) {
+int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& message) {
   int32_t number = ReportedNumber(message, import.get_ErrorNumber());
-  if (number == 0) number = k::Number(k::Ours::Internal);
+  if (number == 0) number = Kestrel20ImpExp::Number(Kestrel20ImpExp::Ours::Internal);
   std::string description = import.get_ErrorDescription();
   if (description.empty()) description = message;
   int rc = Fail(number, description);
@@ -51,7 +60,7 @@ int FailWithMessage(k::clsImport& import, const std::string& message) {
 // The name of the user running the command: the account's login name, else
 // what the environment says.
 std::string LoginName() {
-  k::Env& env = CommandEnv();
+  Kestrel20ImpExp::Env& env = CommandEnv();
   if (std::string name = env.AccountName(); !name.empty()) return name;
   for (const char* name : {"LOGNAME", "USER"})
     if (std::string v = env.Variable(name); !v.empty()) return v;
@@ -60,29 +69,34 @@ std::string LoginName() {
 
 // Connects the object to the store and the pack as the import needs them:
 // the store is also the name the bulk loading is given, on this machine.
-void Prepare(k::clsImport& import, const PackOptions& o) {
-  import.putref_DataConnection(k::store::Open(o.store));
+// An empty `user` records the login name.
+void Prepare(Kestrel20ImpExp::clsImport& import, const CheckOptions& o, const std::string& user) {
+  import.putref_DataConnection(Kestrel20ImpExp::store::Open(o.store));
   import.put_Path(o.pack);
   import.put_DatabaseName(o.store);
   import.put_DatabaseServer("local");
-  import.put_LastModifiedUser(o.user.empty() ? LoginName() : o.user);
+  import.put_LastModifiedUser(user.empty() ? LoginName() : user);
   if (ProgressWanted())
     import.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
 }
 
-void AddPackOptions(CLI::App& sub, PackOptions& o) {
-  sub.add_option("PACK", o.pack, "logic pack folder")->required();
-  sub.add_option("--store", o.store, "profile store file to import into")->required();
-  sub.add_option("--target", o.targets,
-                 "target entry for the pack's next profile, in the order `show` lists them: "
-                 "NUMBER|SOURCE APP|TARGET APP|PARENT|SOURCE EXTN|TARGET EXTN (default: the proposal of `show`)")
-      ->check(CLI::Validator([](std::string& entry) { return TargetEntryProblem(entry); }, "ENTRY", "target entry"));
+void DeclareCheckOptions(CLI::App& sub, CheckOptions& o) {
+  AddPackArgument(sub, o.pack);
+  AddStoreOption(sub, o.store, "profile store file to import into");
+  AddTargetOption(sub, o.targets);
   AddRegistryOption(sub, o.registry);
 }
 
-int RunCheck(const PackOptions& o) {
-  return WithImportObject(o.registry, [&](k::clsImport& import) {
-    Prepare(import, o);
+void DeclareImportOptions(CLI::App& sub, ImportOptions& o) {
+  DeclareCheckOptions(sub, o.check);
+  sub.add_option("--user", o.user, "user recorded as the last to change the imported rules (default: login name)");
+  sub.add_flag("--replace", o.replace,
+               "allow the import to delete the stored profiles and applications the pack replaces");
+}
+
+int RunCheck(const CheckOptions& o) {
+  return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
+    Prepare(import, o, "");
     std::string proposal;
     if (!import.ShowLogicPackDetails(proposal)) return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
     std::string details = DetailsWithTargets(proposal, o.targets), message;
@@ -93,28 +107,24 @@ int RunCheck(const PackOptions& o) {
   });
 }
 
-int RunImport(const PackOptions& o) {
-  return WithImportObject(o.registry, [&](k::clsImport& import) {
-    Prepare(import, o);
+int RunImport(const ImportOptions& o) {
+  return WithImportObject(o.check.registry, [&](Kestrel20ImpExp::clsImport& import) {
+    Prepare(import, o.check, o.user);
     std::string proposal;
     if (!import.ShowLogicPackDetails(proposal)) return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
-    std::string details = DetailsWithTargets(proposal, o.targets);
+    std::string details = DetailsWithTargets(proposal, o.check.targets);
 
     std::string checked, messages;
-    if (!import.VerifyUserSelections(details, checked, messages)) {
-      std::string joined;
-      for (const auto& line : SplitMessages(messages)) joined += (joined.empty() ? "" : " ") + line;
-      int32_t number = import.get_ErrorNumber();
-      return Fail(number ? number : k::Number(k::Ours::InvalidSelection), joined);
-    }
+    if (!import.VerifyUserSelections(details, checked, messages)) return FailSelection(import, SplitMessages(messages));
 
     // The import deletes what it replaces before it loads; that takes consent.
     const std::vector<std::string> replaced = MarkedForReplacement(checked);
     if (!replaced.empty() && !o.replace) {
       std::string names;
       for (const auto& n : replaced) names += (names.empty() ? "" : ", ") + n;
-      return Fail(k::Number(k::Ours::ReplaceNotConfirmed),
-                  std::string(k::DefaultText(k::Ours::ReplaceNotConfirmed)) + ": the store holds " + names);
+      return Fail(Kestrel20ImpExp::Number(Kestrel20ImpExp::Ours::ReplaceNotConfirmed),
+                  std::string(Kestrel20ImpExp::DefaultText(Kestrel20ImpExp::Ours::ReplaceNotConfirmed)) +
+                      ": the store holds " + names);
     }
 
     std::string message;
@@ -128,23 +138,12 @@ int RunImport(const PackOptions& o) {
   });
 }
 
-Registration check_command("check", "check that every file of a logic pack can be imported, changing nothing",
-                           [](CLI::App& sub) {
-                             auto o = std::make_shared<PackOptions>();
-                             AddPackOptions(sub, *o);
-                             return [o]() -> int { return RunCheck(*o); };
-                           });
+const Registration kCheck{"check", "check that every file of a logic pack can be imported, changing nothing",
+                          DeclareCheckOptions, RunCheck};
 
-Registration import_command(
+const Registration kImport{
     "import", "import a logic pack into a profile store (checked first: a pack that fails changes nothing)",
-    [](CLI::App& sub) {
-      auto o = std::make_shared<PackOptions>();
-      AddPackOptions(sub, *o);
-      sub.add_option("--user", o->user, "user recorded as the last to change the imported rules (default: login name)");
-      sub.add_flag("--replace", o->replace,
-                   "allow the import to delete the stored profiles and applications the pack replaces");
-      return [o]() -> int { return RunImport(*o); };
-    });
+    DeclareImportOptions, RunImport};
 
 }  // namespace
 }  // namespace kestrel::cli

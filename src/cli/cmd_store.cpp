@@ -1,14 +1,17 @@
 // kestrel init-store, demo-store and counts: creating profile stores (empty,
 // with another store's shared reference data, or with the demo data) and
 // showing how many rows each table holds.
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <iostream>
+#include <memory>
+#include <string>
 
 #include <fmt/format.h>
 
 #include "cli/command.h"
-#include "component/error.h"
-#include "component/files.h"
+#include "cli/shared_options.h"
 #include "store/open.h"
 #include "store/demo_data.h"
 #include "store/schema.h"
@@ -16,13 +19,10 @@
 namespace kestrel::cli {
 namespace {
 
-namespace k = Kestrel20ImpExp;
-namespace store = Kestrel20ImpExp::store;
-
 // Creates a store file and fills it; a failure removes the half-made file so
 // that the next attempt starts clean.
-void CreateFilled(const std::string& path, const std::function<void(store::Connection&)>& fill) {
-  auto c = store::CreateStore(path);
+void CreateFilled(const std::string& path, const std::function<void(Kestrel20ImpExp::store::Connection&)>& fill) {
+  auto c = Kestrel20ImpExp::store::CreateStore(path);
   try {
     fill(*c);
   } catch (...) {
@@ -32,63 +32,81 @@ void CreateFilled(const std::string& path, const std::function<void(store::Conne
   }
 }
 
-int64_t TotalRows(store::Connection& c) {
+int64_t TotalRows(Kestrel20ImpExp::store::Connection& c) {
   int64_t total = 0;
-  for (const auto& [table, n] : store::RowCounts(c)) total += n;
+  for (const auto& [table, n] : Kestrel20ImpExp::store::RowCounts(c)) total += n;
   return total;
 }
 
-Registration init_store(
-    "init-store", "create an empty profile store, optionally with another store's codes and users",
-    [](CLI::App& sub) {
-      auto path = std::make_shared<std::string>();
-      auto shared_from = std::make_shared<std::string>();
-      sub.add_option("STORE", *path, "store file to create (must not exist)")->required();
-      sub.add_option("--shared-from", *shared_from,
-                     "store whose lookup codes (qzlgy115) and users (qzusr100) the new store receives");
-      return [path, shared_from]() -> int {
-        std::shared_ptr<store::Connection> other;
-        if (!shared_from->empty()) other = store::Open(*shared_from);  // before creating anything
-        CreateFilled(*path, [&](store::Connection& c) {
-          if (other) store::CopySharedReferenceData(c, *other);
-        });
-        std::cout << "created " << *path << (other ? " with the shared data of " + *shared_from : std::string())
-                  << '\n';
-        return 0;
-      };
-    });
+struct InitStoreOptions {
+  std::string path;
+  std::string shared_from;
+};
 
-Registration demo_store("demo-store", "create a profile store filled with the demo data", [](CLI::App& sub) {
-  auto path = std::make_shared<std::string>();
-  auto scale = std::make_shared<int>(1);
-  sub.add_option("STORE", *path, "store file to create (must not exist)")->required();
-  sub.add_option("--scale", *scale, "multiplies the rule and application rows (100 gives tens of thousands)")
+void DeclareInitStoreOptions(CLI::App& sub, InitStoreOptions& o) {
+  AddNewStoreArgument(sub, o.path);
+  sub.add_option("--shared-from", o.shared_from,
+                 "store whose lookup codes (qzlgy115) and users (qzusr100) the new store receives");
+}
+
+int RunInitStore(const InitStoreOptions& o) {
+  // The source of the shared data is opened before anything is created.
+  std::shared_ptr<Kestrel20ImpExp::store::Connection> other;
+  if (!o.shared_from.empty()) other = Kestrel20ImpExp::store::Open(o.shared_from);
+  CreateFilled(o.path, [&](Kestrel20ImpExp::store::Connection& c) {
+    if (other) Kestrel20ImpExp::store::CopySharedReferenceData(c, *other);
+  });
+  std::cout << "created " << o.path << (other ? " with the shared data of " + o.shared_from : std::string()) << '\n';
+  return 0;
+}
+
+struct DemoStoreOptions {
+  std::string path;
+  int scale = 1;
+};
+
+void DeclareDemoStoreOptions(CLI::App& sub, DemoStoreOptions& o) {
+  AddNewStoreArgument(sub, o.path);
+  sub.add_option("--scale", o.scale, "multiplies the rule and application rows (100 gives tens of thousands)")
       ->check(CLI::Range(1, 100000));
-  return [path, scale]() -> int {
-    int64_t rows = 0;
-    CreateFilled(*path, [&](store::Connection& c) {
-      store::FillDemoStore(c, *scale);
-      rows = TotalRows(c);
-    });
-    std::cout << "created " << *path << " with " << rows << " rows of demo data (scale " << *scale << ")\n";
-    return 0;
-  };
-});
+}
 
-Registration counts("counts", "print the number of rows of every table of a profile store", [](CLI::App& sub) {
-  auto path = std::make_shared<std::string>();
-  sub.add_option("--store", *path, "the store file")->required();
-  return [path]() -> int {
-    auto c = store::Open(*path);
-    int64_t total = 0;
-    for (const auto& [table, n] : store::RowCounts(*c)) {
-      total += n;
-      std::cout << fmt::format("{:<9} {:>8}\n", table, n);
-    }
-    std::cout << fmt::format("{:<9} {:>8}\n", "total", total);
-    return 0;
-  };
-});
+int RunDemoStore(const DemoStoreOptions& o) {
+  int64_t rows = 0;
+  CreateFilled(o.path, [&](Kestrel20ImpExp::store::Connection& c) {
+    Kestrel20ImpExp::store::FillDemoStore(c, o.scale);
+    rows = TotalRows(c);
+  });
+  std::cout << "created " << o.path << " with " << rows << " rows of demo data (scale " << o.scale << ")\n";
+  return 0;
+}
+
+struct CountsOptions {
+  std::string store;
+};
+
+void DeclareCountsOptions(CLI::App& sub, CountsOptions& o) { AddStoreOption(sub, o.store, "the store file"); }
+
+int RunCounts(const CountsOptions& o) {
+  auto c = Kestrel20ImpExp::store::Open(o.store);
+  int64_t total = 0;
+  for (const auto& [table, n] : Kestrel20ImpExp::store::RowCounts(*c)) {
+    total += n;
+    std::cout << fmt::format("{:<9} {:>8}\n", table, n);
+  }
+  std::cout << fmt::format("{:<9} {:>8}\n", "total", total);
+  return 0;
+}
+
+const Registration kInitStore{"init-store",
+                              "create an empty profile store, optionally with another store's codes and users",
+                              DeclareInitStoreOptions, RunInitStore};
+
+const Registration kDemoStore{"demo-store", "create a profile store filled with the demo data",
+                              DeclareDemoStoreOptions, RunDemoStore};
+
+const Registration kCounts{"counts", "print the number of rows of every table of a profile store",
+                           DeclareCountsOptions, RunCounts};
 
 }  // namespace
 }  // namespace kestrel::cli

@@ -1,11 +1,13 @@
 // How the commands of `kestrel` plug in: each command file registers a name,
-// a one-line description and a setup function that adds its options to its
-// subcommand and returns what runs it. The runner returns the exit code.
+// a one-line description, the function that declares its options into the
+// command's own options struct, and the function that runs from that struct.
+// The runner returns the exit code.
 #pragma once
 
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,8 +29,18 @@ struct CommandInfo {
 
 std::vector<CommandInfo>& Commands();
 
+// One options struct per subcommand, made when the subcommand is added and
+// held by its runner, so the values CLI11 parses into stay alive until the
+// command has run.
 struct Registration {
-  Registration(std::string name, std::string description, Setup setup) {
+  template <class Options>
+  Registration(std::string name, std::string description, void (*declare)(CLI::App&, Options&),
+               int (*run)(const Options&)) {
+    Setup setup = [declare, run](CLI::App& sub) -> Runner {
+      auto options = std::make_shared<Options>();
+      declare(sub, *options);
+      return [options, run] { return run(*options); };
+    };
     Commands().push_back({std::move(name), std::move(description), std::move(setup)});
   }
 };

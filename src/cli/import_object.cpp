@@ -1,4 +1,5 @@
-// Creation of clsImport for the commands, with the registry option and hint.
+// Creation of clsImport for the commands, with the registry file and hint,
+// and the failure of a refused selection.
 #include "cli/import_object.h"
 
 #include <iostream>
@@ -6,15 +7,10 @@
 
 #include "cli/command.h"
 #include "component/error.h"
+#include "component/errors_ours.h"
 #include "component/registry.h"
 
 namespace kestrel::cli {
-
-void AddRegistryOption(CLI::App& sub, std::string& registry) {
-  sub.add_option("--registry", registry,
-                 "registry file that names the installation folder (default: $KESTREL_REGISTRY, else "
-                 "~/.config/kestrel/registry.ini when present, else /etc/kestrel/registry.ini)");
-}
 
 int WithImportObject(const std::string& registry, const std::function<int(Kestrel20ImpExp::clsImport&)>& body) {
   Kestrel20ImpExp::Env& env = CommandEnv();
@@ -30,6 +26,14 @@ int WithImportObject(const std::string& registry, const std::function<int(Kestre
     return rc;
   }
   return body(*object);
+}
+
+int FailSelection(Kestrel20ImpExp::clsImport& import, const std::vector<std::string>& messages) {
+  int32_t number = import.get_ErrorNumber();
+  if (number == 0) number = Kestrel20ImpExp::Number(Kestrel20ImpExp::Ours::InvalidSelection);
+  std::string joined;
+  for (const auto& line : messages) joined += (joined.empty() ? "" : " ") + line;
+  return Fail(number, joined);
 }
 
 }  // namespace kestrel::cli

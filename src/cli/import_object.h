@@ -1,23 +1,25 @@
-// What every command that creates clsImport shares: the "--registry FILE"
-// option, naming the registry file the component reads, and creation of the
-// object with a hint to run `kestrel setup` when the installation lookup fails.
+// What every command that creates clsImport shares: the registry file of
+// "--registry FILE" handed to the component, creation
+// of the object with a hint to run `kestrel setup` when the installation
+// lookup fails, and the failure of a selection that does not pass.
 #pragma once
-
-#include <CLI/CLI.hpp>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "component/cls_import.h"
 
 namespace kestrel::cli {
 
-// Adds "--registry FILE" to the command; the value lands in `registry`.
-void AddRegistryOption(CLI::App& sub, std::string& registry);
-
 // Creates clsImport on the registry file `registry` (when empty, the one
 // RegistryFilePath names) and runs `body` with it. When creation fails: "error N: DESCRIPTION" and a hint
 // naming the registry file on stderr, exit code 1.
 int WithImportObject(const std::string& registry, const std::function<int(Kestrel20ImpExp::clsImport&)>& body);
+
+// "error N: MESSAGES" for a selection VerifyUserSelections refused, its
+// messages joined by spaces; N is the object's error number, else the number
+// of an invalid selection. Returns exit code 1.
+int FailSelection(Kestrel20ImpExp::clsImport& import, const std::vector<std::string>& messages);
 
 }  // namespace kestrel::cli

@@ -63,14 +63,13 @@ void EndProgress() {
 }  // namespace kestrel::cli
 
 int main(int argc, char** argv) {
-  using namespace kestrel::cli;
   CLI::App app{"kestrel: export and import migration profiles as logic packs"};
   app.set_version_flag("--version", std::string("kestrel ") + KESTREL_VERSION);
   app.require_subcommand(1);
   app.failure_message(CLI::FailureMessage::help);
 
-  std::vector<std::pair<CLI::App*, Runner>> runners;
-  for (auto& c : Commands()) {
+  std::vector<std::pair<CLI::App*, kestrel::cli::Runner>> runners;
+  for (auto& c : kestrel::cli::Commands()) {
     CLI::App* sub = app.add_subcommand(c.name, c.description);
     runners.emplace_back(sub, c.setup(*sub));
   }
@@ -85,8 +84,8 @@ int main(int argc, char** argv) {
   }
   for (auto& [sub, run] : runners)
     if (sub->parsed()) {
-      int rc = Guard(run);
-      EndProgress();
+      int rc = kestrel::cli::Guard(run);
+      kestrel::cli::EndProgress();
       return rc;
     }
   return 2;

@@ -8,17 +8,23 @@
 
 namespace kestrel::cli {
 
-namespace d = Kestrel20ImpExp::detail;
-
 namespace {
+
+// The details string's grammar, as the import defines it.
+using Kestrel20ImpExp::detail::JoinList;
+using Kestrel20ImpExp::detail::kDetailsLineEnd;
+using Kestrel20ImpExp::detail::kEntrySeparator;
+using Kestrel20ImpExp::detail::kMarker;
+using Kestrel20ImpExp::detail::SplitEntry;
+using Kestrel20ImpExp::detail::SplitList;
 
 constexpr std::string_view kBreak = "<BR>";
 
 std::vector<EntryFields> Entries(const std::string& list) {
   std::vector<EntryFields> out;
-  for (const auto& entry : d::SplitList(list, std::string_view(&d::kEntrySeparator, 1))) {
+  for (const auto& entry : SplitList(list, std::string_view(&kEntrySeparator, 1))) {
     EntryFields f;
-    auto pieces = d::SplitEntry(entry);
+    auto pieces = SplitEntry(entry);
     for (size_t k = 0; k < f.size() && k < pieces.size(); ++k) f[k] = pieces[k];
     out.push_back(std::move(f));
   }
@@ -26,7 +32,7 @@ std::vector<EntryFields> Entries(const std::string& list) {
 }
 
 std::string Unmark(std::string field) {
-  if (!field.empty() && field.back() == d::kMarker) field.pop_back();
+  if (!field.empty() && field.back() == kMarker) field.pop_back();
   return field;
 }
 
@@ -34,23 +40,23 @@ std::string Unmark(std::string field) {
 
 DetailsView ParseDetails(const std::string& details) {
   DetailsView view;
-  size_t cr = details.find(d::kDetailsLineEnd);
+  size_t cr = details.find(kDetailsLineEnd);
   view.sources = Entries(details.substr(0, cr));
   if (cr != std::string::npos) {
     std::string rest = details.substr(cr + 1);
-    view.targets = Entries(rest.substr(0, rest.find(d::kDetailsLineEnd)));
+    view.targets = Entries(rest.substr(0, rest.find(kDetailsLineEnd)));
   }
   return view;
 }
 
 std::vector<std::string> UnmarkedTargets(const std::string& details) {
   std::vector<std::string> out;
-  size_t cr = details.find(d::kDetailsLineEnd);
+  size_t cr = details.find(kDetailsLineEnd);
   if (cr == std::string::npos) return out;
   std::string rest = details.substr(cr + 1);
-  for (const auto& entry : d::SplitList(rest.substr(0, rest.find(d::kDetailsLineEnd)),
-                                        std::string_view(&d::kEntrySeparator, 1))) {
-    auto fields = d::SplitEntry(entry);
+  for (const auto& entry : SplitList(rest.substr(0, rest.find(kDetailsLineEnd)),
+                                        std::string_view(&kEntrySeparator, 1))) {
+    auto fields = SplitEntry(entry);
     std::string joined;
     for (size_t k = 0; k < fields.size(); ++k) {
       if (k) joined += '|';
@@ -62,9 +68,9 @@ std::vector<std::string> UnmarkedTargets(const std::string& details) {
 }
 
 std::string DetailsWithTargets(const std::string& proposal, const std::vector<std::string>& targets) {
-  std::string details = proposal.substr(0, proposal.find(d::kDetailsLineEnd));
-  details += d::kDetailsLineEnd;
-  details += d::JoinList(targets.empty() ? UnmarkedTargets(proposal) : targets);
+  std::string details = proposal.substr(0, proposal.find(kDetailsLineEnd));
+  details += kDetailsLineEnd;
+  details += JoinList(targets.empty() ? UnmarkedTargets(proposal) : targets);
   return details;
 }
 
@@ -74,18 +80,18 @@ std::vector<std::string> MarkedForReplacement(const std::string& checked_details
     if (std::find(to.begin(), to.end(), name) == to.end()) to.push_back(std::move(name));
   };
   for (const auto& t : ParseDetails(checked_details).targets) {
-    if (!t[0].empty() && t[0].back() == d::kMarker) add(profiles, "profile " + Unmark(t[0]));
+    if (!t[0].empty() && t[0].back() == kMarker) add(profiles, "profile " + Unmark(t[0]));
     for (size_t k : {1, 2})
-      if (!t[k].empty() && t[k].back() == d::kMarker) add(applications, "application " + Unmark(t[k]));
+      if (!t[k].empty() && t[k].back() == kMarker) add(applications, "application " + Unmark(t[k]));
   }
   profiles.insert(profiles.end(), applications.begin(), applications.end());
   return profiles;
 }
 
 std::string TargetEntryProblem(const std::string& entry) {
-  if (entry.find(d::kMarker) != std::string::npos)
+  if (entry.find(kMarker) != std::string::npos)
     return "a target entry may not hold \"*\" (markers are output, never input): " + entry;
-  if (entry.find(d::kEntrySeparator) != std::string::npos || entry.find(d::kDetailsLineEnd) != std::string::npos)
+  if (entry.find(kEntrySeparator) != std::string::npos || entry.find(kDetailsLineEnd) != std::string::npos)
     return "a target entry may not hold character 1 or a carriage return";
   if (std::count(entry.begin(), entry.end(), '|') != 5)
     return "a target entry is six fields joined by \"|\" (number|source|target|parent|source extn|target extn): " +

@@ -2,7 +2,7 @@
 // when no installation folder is recorded, usage and store errors.
 #include <gtest/gtest.h>
 
-#include "store/connection.h"
+#include "store/open.h"
 #include "store/schema.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"

@@ -1,0 +1,43 @@
+// The declarations of the options several commands share.
+#include "cli/shared_options.h"
+
+#include "cli/selection_view.h"
+
+namespace kestrel::cli {
+
+void AddStoreOption(CLI::App& sub, std::string& store, const std::string& description) {
+  sub.add_option("--store", store, description)->required();
+}
+
+void AddNewStoreArgument(CLI::App& sub, std::string& store) {
+  sub.add_option("STORE", store, "store file to create (must not exist)")->required();
+}
+
+void AddPackArgument(CLI::App& sub, std::string& pack) {
+  sub.add_option("PACK", pack, "logic pack folder")->required();
+}
+
+void AddTargetOption(CLI::App& sub, std::vector<std::string>& targets) {
+  sub.add_option("--target", targets,
+                 "target entry for the pack's next profile, in the order `show` lists them: "
+                 "NUMBER|SOURCE APP|TARGET APP|PARENT|SOURCE EXTN|TARGET EXTN (default: the proposal of `show`)")
+      ->check(CLI::Validator([](std::string& entry) { return TargetEntryProblem(entry); }, "ENTRY", "target entry"));
+}
+
+void AddRegistryOption(CLI::App& sub, std::string& registry) {
+  AddRegistryOption(sub, registry,
+                    "registry file that names the installation folder (default: $KESTREL_REGISTRY, else "
+                    "~/.config/kestrel/registry.ini when present, else /etc/kestrel/registry.ini)");
+}
+
+void AddRegistryOption(CLI::App& sub, std::string& registry, const std::string& description) {
+  sub.add_option("--registry", registry, description);
+}
+
+void AddDetailsFormatFlags(CLI::App& sub, DetailsFormat& format, const std::string& raw_description,
+                           const std::string& json_description) {
+  CLI::Option* raw = sub.add_flag("--raw", format.raw, raw_description);
+  sub.add_flag("--json", format.json, json_description)->excludes(raw);
+}
+
+}  // namespace kestrel::cli

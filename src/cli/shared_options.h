@@ -1,0 +1,46 @@
+// The options several commands take, each declared in one place so that its
+// name, help text and checks read the same wherever it appears. A caller
+// binds them to fields of its command's options struct, which must outlive
+// the parsing of the command line.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+#include <vector>
+
+namespace kestrel::cli {
+
+// "--store FILE", required: the profile store the command works on, described
+// as the command sees it.
+void AddStoreOption(CLI::App& sub, std::string& store, const std::string& description = "profile store file");
+
+// "STORE", required: the store file the command creates.
+void AddNewStoreArgument(CLI::App& sub, std::string& store);
+
+// "PACK", required: the logic pack folder.
+void AddPackArgument(CLI::App& sub, std::string& pack);
+
+// "--target ENTRY", repeatable: the target entries for the pack's profiles;
+// an entry that is not six fields joined by "|", or that holds a marker, is a
+// usage error.
+void AddTargetOption(CLI::App& sub, std::vector<std::string>& targets);
+
+// "--registry FILE": the registry file the installation folder is looked up
+// in; empty leaves the lookup to its defaults. The second form is for a
+// command that uses the file otherwise and says how.
+void AddRegistryOption(CLI::App& sub, std::string& registry);
+void AddRegistryOption(CLI::App& sub, std::string& registry, const std::string& description);
+
+// How a command that prints pack details writes them: the exact details
+// string, JSON, or (neither) the readable table.
+struct DetailsFormat {
+  bool raw = false;
+  bool json = false;
+};
+
+// "--raw" and "--json", which exclude each other.
+void AddDetailsFormatFlags(CLI::App& sub, DetailsFormat& format, const std::string& raw_description,
+                           const std::string& json_description);
+
+}  // namespace kestrel::cli
