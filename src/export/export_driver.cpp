@@ -32,15 +32,14 @@ namespace {
 // front of the text the drivers appended, and writes the manifest.
 void WriteManifest(const ExportOptions& o, ExportContext& ctx, const ExportResults& r, bool success,
                    const std::string& mprf) {
-  namespace m = pack::manifest;
-  std::string front = m::FileListBlock(r.DataFileList, r.RuleFileList) + m::ApplicationBlock(r.ApplicationList) +
-                      m::RevisionsLine(r.WithRevisions(o.ExportRevisionInformation));
+  std::string front = pack::manifest::FileListBlock(r.DataFileList, r.RuleFileList) + pack::manifest::ApplicationBlock(r.ApplicationList) +
+                      pack::manifest::RevisionsLine(r.WithRevisions(o.ExportRevisionInformation));
   if (success) {
-    ctx.ManifestText += m::SuccessLineNow(mprf);
+    ctx.ManifestText += pack::manifest::SuccessLineNow(mprf);
   } else {
-    ctx.ManifestText += m::FailureLines(r.Error.ErrorNumber, r.Error.ErrorDescription);
+    ctx.ManifestText += pack::manifest::FailureLines(r.Error.ErrorNumber, r.Error.ErrorDescription);
   }
-  ctx.ManifestText.WriteWithFront(m::StatusLine(success) + front, *ctx.ManifestStream);
+  ctx.ManifestText.WriteWithFront(pack::manifest::StatusLine(success) + front, *ctx.ManifestStream);
 }
 
 // An export that ends before its manifest is written leaves no spool in the
@@ -122,10 +121,9 @@ bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportR
     SpoolGuard spool_guard(ctx.ManifestText);
     ctx.ManifestText.SpoolTo(files::Join(*pack_folder, pack::kManifestSpoolFile));
     ctx.ManifestStream = files::TextWriter::Create(files::Join(*pack_folder, pack::kManifestFile));
-    namespace m = pack::manifest;
-    ctx.ManifestText += m::NewProfileLine(o.ExportToSingleProfile ? o.NewProfileNumber : 0);
-    ctx.ManifestText += m::SyncLine(o.ExportForSync);
-    ctx.ManifestText += m::StartLineNow(mprf);
+    ctx.ManifestText += pack::manifest::NewProfileLine(o.ExportToSingleProfile ? o.NewProfileNumber : 0);
+    ctx.ManifestText += pack::manifest::SyncLine(o.ExportForSync);
+    ctx.ManifestText += pack::manifest::StartLineNow(mprf);
     ctx.PackFolder = *pack_folder;
 
     bool ok = o.ExportToSingleProfile ? ExportSingleProfile(o, ctx, r) : ExportMultipleProfiles(o, ctx, r);

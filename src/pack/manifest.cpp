@@ -146,27 +146,26 @@ bool ReadLogicPackManifest(const std::string& folder, ManifestOptions& options, 
 }
 
 DetailsManifest CheckManifestForDetails(const std::string& folder) {
-  using namespace manifest;
   DetailsManifest result;
   auto fail = [&result](ManifestFault fault) {
     result.fault = fault;
     return result;
   };
-  auto lines = Lines::Open(folder);
+  auto lines = manifest::Lines::Open(folder);
   const std::string status = lines->Next();
-  if (text::EqualNoCase(status, kErrors)) return fail(ManifestFault::ExportFailed);
-  if (text::EqualNoCase(status, kSuccess)) {
-    if (lines->Next() != kFilesBegin) return fail(ManifestFault::Corrupt);
-    for (std::string file = lines->Next(); file != kFilesEnd; file = lines->Next())
+  if (text::EqualNoCase(status, manifest::kErrors)) return fail(ManifestFault::ExportFailed);
+  if (text::EqualNoCase(status, manifest::kSuccess)) {
+    if (lines->Next() != manifest::kFilesBegin) return fail(ManifestFault::Corrupt);
+    for (std::string file = lines->Next(); file != manifest::kFilesEnd; file = lines->Next())
       if (!files::FileExistsInFolder(folder, file)) {
         result.missing_file = file;
         return fail(ManifestFault::MissingFile);
       }
   }
-  if (lines->Next() != kApplicationsBegin) return fail(ManifestFault::Corrupt);
-  lines->Until(kApplicationsEnd);
-  if (!RevisionsValue(lines->Next())) return fail(ManifestFault::Corrupt);
-  auto new_profile = NewProfileValue(lines->Next());
+  if (lines->Next() != manifest::kApplicationsBegin) return fail(ManifestFault::Corrupt);
+  lines->Until(manifest::kApplicationsEnd);
+  if (!manifest::RevisionsValue(lines->Next())) return fail(ManifestFault::Corrupt);
+  auto new_profile = manifest::NewProfileValue(lines->Next());
   if (!new_profile) return fail(ManifestFault::Corrupt);
   result.new_profile_number = new_profile->number;
   return result;

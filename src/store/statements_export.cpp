@@ -5,12 +5,10 @@
 
 namespace Kestrel20ImpExp::store {
 
-using namespace sql;
-
 namespace {
 
 std::string HeaderColumns(Dialect d) {
-  return "mprf,sapp,tapp,vers,rele,cust,verf,relf,cusf,dsca,scme,deph," + CastToText(d, "ownr");
+  return "mprf,sapp,tapp,vers,rele,cust,verf,relf,cusf,dsca,scme,deph," + sql::CastToText(d, "ownr");
 }
 
 std::string FullHeaderColumns(Dialect d) { return HeaderColumns(d) + ",bsen,rhos,busr,pswd,apln"; }
@@ -18,7 +16,7 @@ std::string FullHeaderColumns(Dialect d) { return HeaderColumns(d) + ",bsen,rhos
 // "( vers + rele + cust not in ( select dver + drel + dcus from qzmap105
 // where mprf in (L)))": rows whose VRC is a development VRC of a listed profile.
 std::string DevelopmentVrcExclusion(Dialect d, const std::string& list) {
-  const std::string p(Concat(d));
+  const std::string p(sql::Concat(d));
   return "( vers " + p + " rele " + p + " cust not in ( select dver " + p + " drel " + p +
          " dcus from qzmap105 where mprf in (" + list + ")))";
 }
@@ -26,37 +24,37 @@ std::string DevelopmentVrcExclusion(Dialect d, const std::string& list) {
 }  // namespace
 
 std::string SelectProfileToExport(Dialect d, int64_t mprf) {
-  return "select " + HeaderColumns(d) + " from qzmap100 where mprf ='" + Number(mprf) + "'";
+  return "select " + HeaderColumns(d) + " from qzmap100 where mprf ='" + sql::Number(mprf) + "'";
 }
 
 std::string SelectChainProfileHeader(Dialect d, int64_t mprf) {
-  return "select " + FullHeaderColumns(d) + " from qzmap100 where mprf=" + Number(mprf);
+  return "select " + FullHeaderColumns(d) + " from qzmap100 where mprf=" + sql::Number(mprf);
 }
 
 std::string SelectChainProfileHeaderByVrc(Dialect d, std::string_view vers, std::string_view rele,
                                           std::string_view cust) {
-  return "select " + FullHeaderColumns(d) + " from qzmap100 where vers='" + Text(vers) + "' and rele='" +
-         Text(rele) + "' and cust='" + Text(cust) + "'";
+  return "select " + FullHeaderColumns(d) + " from qzmap100 where vers='" + sql::Text(vers) + "' and rele='" +
+         sql::Text(rele) + "' and cust='" + sql::Text(cust) + "'";
 }
 
 std::string SelectSingleProfileHeader(Dialect d, int64_t mprf) {
-  return "select " + FullHeaderColumns(d) + " from qzmap100 where mprf = " + Number(mprf);
+  return "select " + FullHeaderColumns(d) + " from qzmap100 where mprf = " + sql::Number(mprf);
 }
 
 std::string SelectDevelopmentVrcRows(Dialect, int64_t mprf) {
-  return "select * from qzmap105 where mprf= " + Number(mprf);
+  return "select * from qzmap105 where mprf= " + sql::Number(mprf);
 }
 
 std::string SelectCurrentRules(Dialect d, std::string_view table, std::span<const int64_t> profiles,
                                bool exclude_development_vrcs) {
-  const std::string list = NumberList(profiles);
+  const std::string list = sql::NumberList(profiles);
   std::string s = "select * from " + std::string(table) + " where mprf in (" + list + ") ";
   if (exclude_development_vrcs) s += " and " + DevelopmentVrcExclusion(d, list);
   return s;
 }
 
 std::string SelectProfileRows(Dialect, std::string_view table, std::span<const int64_t> profiles) {
-  return "select * from " + std::string(table) + " where mprf in (" + NumberList(profiles) + ")";
+  return "select * from " + std::string(table) + " where mprf in (" + sql::NumberList(profiles) + ")";
 }
 
 std::string SelectAllCodes(Dialect) { return "select * from qzlgy115"; }
@@ -64,31 +62,31 @@ std::string SelectAllCodes(Dialect) { return "select * from qzlgy115"; }
 std::string SelectAllFunctions(Dialect) { return "select * from qzmap150"; }
 
 std::string SelectLibraryRows(Dialect d, std::string_view table, std::span<const int64_t> profiles) {
-  const std::string list = NumberList(profiles);
+  const std::string list = sql::NumberList(profiles);
   return "select * from " + std::string(table) + " where mprf in (" + list + ") and " +
          DevelopmentVrcExclusion(d, list);
 }
 
 std::string SelectChainProfileNumbers(Dialect, int64_t mprf) {
-  return "select pprf from qzmap101 where mprf = " + Number(mprf);
+  return "select pprf from qzmap101 where mprf = " + sql::Number(mprf);
 }
 
 std::string SelectLibraryFunctionNames(Dialect, std::span<const int64_t> profiles) {
-  return "select distinct(fnam) from qzlib100 where mprf in (" + NumberList(profiles) + ")";
+  return "select distinct(fnam) from qzlib100 where mprf in (" + sql::NumberList(profiles) + ")";
 }
 
 std::string SelectLibraryFunctionVersions(Dialect d, std::string_view fnam, std::span<const int64_t> profiles) {
-  const std::string list = NumberList(profiles);
-  return "select * from qzlib100 where fnam = '" + Text(fnam) + "' and mprf in (" + list + ") and " +
+  const std::string list = sql::NumberList(profiles);
+  return "select * from qzlib100 where fnam = '" + sql::Text(fnam) + "' and mprf in (" + list + ") and " +
          DevelopmentVrcExclusion(d, list) + " order by mprf desc ";
 }
 
 std::string SelectLibraryFunctionRevisions(Dialect, std::string_view fnam, int64_t mprf) {
-  return "select * from qzlib105 where fnam = '" + Text(fnam) + "' and mprf =" + Number(mprf);
+  return "select * from qzlib105 where fnam = '" + sql::Text(fnam) + "' and mprf =" + sql::Number(mprf);
 }
 
 std::string SelectApplicationExtn(Dialect, std::string_view appl) {
-  return "select extn from qzddi100 where appl='" + Text(appl) + "'";
+  return "select extn from qzddi100 where appl='" + sql::Text(appl) + "'";
 }
 
 Query SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::string_view vers,
@@ -98,19 +96,19 @@ Query SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::str
   const std::string_view flno_column = table == "qzmap170" ? "cflno" : table == "qzmap175" ? "bflno" : "tflno";
   Query q;
   q.text.append("select * from ").append(table).append(" where mprf=");
-  AppendNumber(q, d, mprf);
+  sql::AppendNumber(q, d, mprf);
   q.text += " and vers=";
-  AppendText(q, d, vers);
+  sql::AppendText(q, d, vers);
   q.text += " and rele=";
-  AppendText(q, d, rele);
+  sql::AppendText(q, d, rele);
   q.text += " and cust=";
-  AppendText(q, d, cust);
+  sql::AppendText(q, d, cust);
   q.text.append(" and ").append(prefix).append("pac=");
-  AppendText(q, d, pac);
+  sql::AppendText(q, d, pac);
   q.text.append(" and ").append(prefix).append("mod=");
-  AppendText(q, d, mod);
+  sql::AppendText(q, d, mod);
   q.text.append(" and ").append(flno_column).append("=");
-  AppendText(q, d, flno);
+  sql::AppendText(q, d, flno);
   return q;
 }
 

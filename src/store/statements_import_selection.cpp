@@ -5,14 +5,12 @@
 
 namespace Kestrel20ImpExp::store {
 
-using namespace sql;
-
 std::string SelectApplicationCode(Dialect, std::string_view appl) {
-  return "select appl from qzddi100 where appl = '" + Text(appl) + "'";
+  return "select appl from qzddi100 where appl = '" + sql::Text(appl) + "'";
 }
 
 std::string SelectProfilesWithApplications(Dialect, std::string_view sapp, std::string_view tapp) {
-  return "select * from qzmap100 where sapp = '" + Text(sapp) + "' and tapp='" + Text(tapp) + "'";
+  return "select * from qzmap100 where sapp = '" + sql::Text(sapp) + "' and tapp='" + sql::Text(tapp) + "'";
 }
 
 }  // namespace Kestrel20ImpExp::store

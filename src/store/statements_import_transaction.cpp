@@ -5,16 +5,14 @@
 
 namespace Kestrel20ImpExp::store {
 
-using namespace sql;
-
 std::string DeleteProfileRows(Dialect d, std::string_view table, int64_t mprf) {
   // A binary number equals no integer in SQLite; the cast reads it back.
-  std::string column = d == Dialect::Sqlite && table == "qzusr110" ? CastToInt(d, "mprf") : "mprf";
-  return "delete from " + std::string(table) + " where " + column + "=" + Number(mprf);
+  std::string column = d == Dialect::Sqlite && table == "qzusr110" ? sql::CastToInt(d, "mprf") : "mprf";
+  return "delete from " + std::string(table) + " where " + column + "=" + sql::Number(mprf);
 }
 
 std::string DeleteApplicationRows(Dialect, std::string_view table, std::string_view appl) {
-  return "delete from " + std::string(table) + " where appl='" + Text(appl) + "'";
+  return "delete from " + std::string(table) + " where appl='" + sql::Text(appl) + "'";
 }
 
 }  // namespace Kestrel20ImpExp::store

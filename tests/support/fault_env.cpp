@@ -6,19 +6,18 @@
 namespace kestrel::testing {
 namespace {
 
-namespace k = Kestrel20ImpExp;
 
 // A file of the base Env whose appends pass through the FaultEnv first.
-class FaultFile final : public k::WritableFile {
+class FaultFile final : public Kestrel20ImpExp::WritableFile {
  public:
-  FaultFile(FaultEnv& env, std::unique_ptr<k::WritableFile> base) : env_(env), base_(std::move(base)) {}
+  FaultFile(FaultEnv& env, std::unique_ptr<Kestrel20ImpExp::WritableFile> base) : env_(env), base_(std::move(base)) {}
   void Append(std::string_view data) override { env_.Append(*base_, data); }
   void Flush() override { base_->Flush(); }
   void Close() override { base_->Close(); }
 
  private:
   FaultEnv& env_;
-  std::unique_ptr<k::WritableFile> base_;
+  std::unique_ptr<Kestrel20ImpExp::WritableFile> base_;
 };
 
 }  // namespace
@@ -28,7 +27,7 @@ void FaultEnv::FailWrite(size_t n, int err) {
   fail_errno_ = err;
 }
 
-std::unique_ptr<k::WritableFile> FaultEnv::OpenForWriting(const std::string& path, k::WriteMode mode) {
+std::unique_ptr<Kestrel20ImpExp::WritableFile> FaultEnv::OpenForWriting(const std::string& path, Kestrel20ImpExp::WriteMode mode) {
   return std::make_unique<FaultFile>(*this, base_.OpenForWriting(path, mode));
 }
 
@@ -37,13 +36,13 @@ std::string FaultEnv::Variable(const std::string& name) {
   return it == variables_.end() ? std::string() : it->second;
 }
 
-void FaultEnv::Append(k::WritableFile& file, std::string_view data) {
+void FaultEnv::Append(Kestrel20ImpExp::WritableFile& file, std::string_view data) {
   ++appends_;
-  if (appends_ == fail_at_) k::RaiseErrno(fail_errno_);
+  if (appends_ == fail_at_) Kestrel20ImpExp::RaiseErrno(fail_errno_);
   if (room_ && data.size() > *room_) {
     file.Append(data.substr(0, *room_));
     room_ = 0;
-    k::RaiseErrno(ENOSPC);
+    Kestrel20ImpExp::RaiseErrno(ENOSPC);
   }
   if (room_) *room_ -= data.size();
   file.Append(data);
