@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,6 @@
 #include "cli/selection_view.h"
 #include "cli/shared_options.h"
 #include "component/errors_ours.h"
-#include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
@@ -71,8 +71,7 @@ std::string LoginName() {
 // the store is also the name the bulk loading is given, on this machine.
 // An empty `user` records the login name.
 void Prepare(Kestrel20ImpExp::clsImport& import, const CheckOptions& o, const std::string& user) {
-  import.putref_DataConnection(Kestrel20ImpExp::store::Open(o.store));
-  import.put_Path(o.pack);
+  OpenPack(import, o.store, o.pack);
   import.put_DatabaseName(o.store);
   import.put_DatabaseServer("local");
   import.put_LastModifiedUser(user.empty() ? LoginName() : user);
@@ -97,9 +96,9 @@ void DeclareImportOptions(CLI::App& sub, ImportOptions& o) {
 int RunCheck(const CheckOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
     Prepare(import, o, "");
-    std::string proposal;
-    if (!import.ShowLogicPackDetails(proposal)) return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
-    std::string details = DetailsWithTargets(proposal, o.targets), message;
+    const std::optional<std::string> proposal = ProposedDetails(import);
+    if (!proposal) return 1;
+    std::string details = DetailsWithTargets(*proposal, o.targets), message;
     if (!import.CheckLogicPack(details, message)) return FailWithMessage(import, message);
     EndProgress();
     std::cout << "The logic pack passes the check: every file the import loads can be read and converted.\n";
@@ -110,9 +109,9 @@ int RunCheck(const CheckOptions& o) {
 int RunImport(const ImportOptions& o) {
   return WithImportObject(o.check.registry, [&](Kestrel20ImpExp::clsImport& import) {
     Prepare(import, o.check, o.user);
-    std::string proposal;
-    if (!import.ShowLogicPackDetails(proposal)) return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
-    std::string details = DetailsWithTargets(proposal, o.check.targets);
+    const std::optional<std::string> proposal = ProposedDetails(import);
+    if (!proposal) return 1;
+    std::string details = DetailsWithTargets(*proposal, o.check.targets);
 
     std::string checked, messages;
     if (!import.VerifyUserSelections(details, checked, messages)) return FailSelection(import, SplitMessages(messages));

@@ -6,7 +6,6 @@
 #include "cli/command.h"
 #include "cli/import_object.h"
 #include "cli/shared_options.h"
-#include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
@@ -25,8 +24,7 @@ void DeclareLoadFunctionsOptions(CLI::App& sub, LoadFunctionsOptions& o) {
 
 int RunLoadFunctions(const LoadFunctionsOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    import.putref_DataConnection(Kestrel20ImpExp::store::Open(o.store));
-    import.put_Path(o.pack);
+    OpenPack(import, o.store, o.pack);
     import.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
     if (!import.LoadToMAP150()) return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
     return 0;

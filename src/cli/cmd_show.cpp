@@ -1,13 +1,13 @@
 // kestrel show: checks a logic pack and prints its profiles with the import
 // that ShowLogicPackDetails proposes for them.
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "cli/command.h"
 #include "cli/import_object.h"
 #include "cli/selection_view.h"
 #include "cli/shared_options.h"
-#include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
@@ -29,10 +29,10 @@ void DeclareShowOptions(CLI::App& sub, ShowOptions& o) {
 
 int RunShow(const ShowOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    import.putref_DataConnection(Kestrel20ImpExp::store::Open(o.store));
-    import.put_Path(o.pack);
-    std::string details;
-    if (!import.ShowLogicPackDetails(details)) return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
+    OpenPack(import, o.store, o.pack);
+    const std::optional<std::string> proposal = ProposedDetails(import);
+    if (!proposal) return 1;
+    const std::string& details = *proposal;
     if (o.format.raw)
       std::cout << details;
     else if (o.format.json)

@@ -2,6 +2,7 @@
 // parents for the profiles of a logic pack against the store, as
 // VerifyUserSelections does before an import. Exit 0 when it passes.
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,6 @@
 #include "cli/import_object.h"
 #include "cli/selection_view.h"
 #include "cli/shared_options.h"
-#include "store/open.h"
 
 namespace kestrel::cli {
 namespace {
@@ -33,12 +33,11 @@ void DeclareVerifyOptions(CLI::App& sub, VerifyOptions& o) {
 
 int RunVerify(const VerifyOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    import.putref_DataConnection(Kestrel20ImpExp::store::Open(o.store));
-    import.put_Path(o.pack);
-    std::string proposal;
-    if (!import.ShowLogicPackDetails(proposal)) return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
+    OpenPack(import, o.store, o.pack);
+    const std::optional<std::string> proposal = ProposedDetails(import);
+    if (!proposal) return 1;
 
-    const std::string details = DetailsWithTargets(proposal, o.targets);
+    const std::string details = DetailsWithTargets(*proposal, o.targets);
 
     std::string checked, messages;
     const bool passed = import.VerifyUserSelections(details, checked, messages);

@@ -9,6 +9,7 @@
 #include "component/error.h"
 #include "component/errors_ours.h"
 #include "component/registry.h"
+#include "store/open.h"
 
 namespace kestrel::cli {
 
@@ -26,6 +27,18 @@ int WithImportObject(const std::string& registry, const std::function<int(Kestre
     return rc;
   }
   return body(*object);
+}
+
+void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack) {
+  import.putref_DataConnection(Kestrel20ImpExp::store::Open(store));
+  import.put_Path(pack);
+}
+
+std::optional<std::string> ProposedDetails(Kestrel20ImpExp::clsImport& import) {
+  std::string details;
+  if (import.ShowLogicPackDetails(details)) return details;
+  Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
+  return std::nullopt;
 }
 
 int FailSelection(Kestrel20ImpExp::clsImport& import, const std::vector<std::string>& messages) {

@@ -1,10 +1,12 @@
 // What every command that creates clsImport shares: the registry file of
 // "--registry FILE" handed to the component, creation
 // of the object with a hint to run `kestrel setup` when the installation
-// lookup fails, and the failure of a selection that does not pass.
+// lookup fails, the store and pack handed to it, and the failure of a
+// selection that does not pass.
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,13 @@ namespace kestrel::cli {
 // RegistryFilePath names) and runs `body` with it. When creation fails: "error N: DESCRIPTION" and a hint
 // naming the registry file on stderr, exit code 1.
 int WithImportObject(const std::string& registry, const std::function<int(Kestrel20ImpExp::clsImport&)>& body);
+
+// Hands the object the store and the pack folder a pack command works on.
+void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack);
+
+// The details ShowLogicPackDetails proposes for the pack; when it fails,
+// "error N: DESCRIPTION" on stderr and nullopt (the command exits with 1).
+std::optional<std::string> ProposedDetails(Kestrel20ImpExp::clsImport& import);
 
 // "error N: MESSAGES" for a selection VerifyUserSelections refused, its
 // messages joined by spaces; N is the object's error number, else the number
