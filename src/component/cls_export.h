@@ -11,27 +11,27 @@
 #include <memory>
 #include <string>
 
-#include "component/env.h"
+#include "base/env.h"
 #include "component/variant.h"
-#include "export/export_context.h"
-#include "export/export_options.h"
-#include "export/export_results.h"
+#include "exporter/export_context.h"
+#include "exporter/export_options.h"
+#include "exporter/export_results.h"
 
 namespace Kestrel20ImpExp {
 
 class clsExport {
  public:
-  // Reaches the system through Env::Default().
+  // Reaches the system through kestrel::Env::Default().
   clsExport();
   // Reaches the system through `env`, which must outlive the object.
-  explicit clsExport(Env& env);
+  explicit clsExport(kestrel::Env& env);
   ~clsExport();
   clsExport(const clsExport&) = delete;
   clsExport& operator=(const clsExport&) = delete;
 
   void put_traveseparent(bool value);
   bool get_traveseparent() const;
-  void putref_DataConnection(std::shared_ptr<store::Connection> connection);
+  void putref_DataConnection(std::shared_ptr<kestrel::store::Connection> connection);
   void put_NewProfileNumber(int16_t value);
   void put_MigrationProfileTobeExported(int16_t value);
   void put_Path(const std::string& value);
@@ -47,15 +47,15 @@ class clsExport {
 
   // Outside the interface, for the command line.
   const std::string& PackFolder() const { return options_.Path; }
-  void SetProgress(detail::ProgressFn progress) { context_.Progress = std::move(progress); }
+  void SetProgress(kestrel::exporter::ProgressFn progress) { context_.Progress = std::move(progress); }
 
  private:
-  detail::ExportOptions options_;
+  kestrel::exporter::ExportOptions options_;
   // Kept from call to call, as the object's fields were: the error, the
   // lists, and the rule files left open until the object goes.
-  detail::ExportContext context_;
-  detail::ExportResults results_;
-  Env* env_;
+  kestrel::exporter::ExportContext context_;
+  kestrel::exporter::ExportResults results_;
+  kestrel::Env* env_;
 };
 
 }  // namespace Kestrel20ImpExp

@@ -1,7 +1,7 @@
 // clsImport: checks a logic pack, verifies the user's choice of numbers,
 // applications and parents, and imports the pack into a profile store.
 // The public members are the interface of the original class, in its order.
-// Creation runs the installation lookup and throws ComError (505) when it fails.
+// Creation runs the installation lookup and throws kestrel::ComError (505) when it fails.
 #pragma once
 
 #include <cstdint>
@@ -9,24 +9,24 @@
 #include <string>
 #include <vector>
 
-#include "component/env.h"
-#include "component/import_context.h"
-#include "component/import_options.h"
-#include "component/import_results.h"
+#include "base/env.h"
+#include "importer/import_context.h"
+#include "importer/import_options.h"
+#include "importer/import_results.h"
 #include "component/variant.h"
 
 namespace Kestrel20ImpExp {
 
 class clsImport {
  public:
-  // Uses the registry of this machine (CreateRegistry()) and Env::Default().
+  // Uses the registry of this machine (kestrel::CreateRegistry()) and kestrel::Env::Default().
   clsImport();
   // Reaches the system, the registry file included, through `env`, which
   // must outlive the object.
-  explicit clsImport(Env& env);
+  explicit clsImport(kestrel::Env& env);
   // Uses the given registry component (tests inject one).
-  explicit clsImport(std::shared_ptr<Registry> registry);
-  clsImport(Env& env, std::shared_ptr<Registry> registry);
+  explicit clsImport(std::shared_ptr<kestrel::Registry> registry);
+  clsImport(kestrel::Env& env, std::shared_ptr<kestrel::Registry> registry);
   ~clsImport();
   clsImport(const clsImport&) = delete;
   clsImport& operator=(const clsImport&) = delete;
@@ -35,7 +35,7 @@ class clsImport {
   std::string get_LastModifiedUser() const;
   int16_t get_ErrorNumber() const;
   std::string get_ErrorDescription() const;
-  void putref_DataConnection(std::shared_ptr<store::Connection> connection);
+  void putref_DataConnection(std::shared_ptr<kestrel::store::Connection> connection);
   void put_Path(const std::string& value);
   std::string get_Path() const;
   void put_DatabaseServer(const std::string& value);
@@ -52,7 +52,7 @@ class clsImport {
   bool GetLumoInstallationPath(std::string& strPath);
 
   // Outside the interface, for the command line.
-  void SetProgress(detail::ImportProgressFn progress) { context_.Progress = std::move(progress); }
+  void SetProgress(kestrel::importer::ImportProgressFn progress) { context_.Progress = std::move(progress); }
   // The check ImportLogicPack runs before its first delete, on its own: the
   // plan from the details, then every file the import would load read and
   // converted without writing. The store is not changed.
@@ -63,10 +63,10 @@ class clsImport {
 
  private:
   void Create();
-  detail::ImportOptions options_;
-  detail::ImportContext context_;
-  detail::ImportResults results_;
-  Env* env_;
+  kestrel::importer::ImportOptions options_;
+  kestrel::importer::ImportContext context_;
+  kestrel::importer::ImportResults results_;
+  kestrel::Env* env_;
 };
 
 }  // namespace Kestrel20ImpExp

@@ -18,6 +18,6 @@ struct CreatedObject {
   std::unique_ptr<clsExport> Export;
   std::unique_ptr<clsImport> Import;
 };
-CreatedObject CreateObject(const std::string& progId, std::shared_ptr<Registry> registry = nullptr);
+CreatedObject CreateObject(const std::string& progId, std::shared_ptr<kestrel::Registry> registry = nullptr);
 
 }  // namespace Kestrel20ImpExp

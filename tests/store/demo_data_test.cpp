@@ -9,14 +9,14 @@
 #include <regex>
 #include <set>
 
-#include "component/cipher.h"
-#include "component/datetime.h"
+#include "base/cipher.h"
+#include "base/datetime.h"
 #include "store/schema.h"
 #include "store/statements_export.h"
 #include "store/statements_store.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 using kestrel::testing::TempFolder;
@@ -305,4 +305,4 @@ TEST(SharedDataTest, CopiesCodesAndUsersInTheirOrder) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store
