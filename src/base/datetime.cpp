@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "base/env.h"
+#include "kestrel/env.h"
 #include "base/error.h"
 
 namespace kestrel {

@@ -2,7 +2,7 @@
 // "YYYY-MM-DD HH:MM:SS" (date "YYYY-MM-DD" and time "HH:MM:SS" where they
 // stand apart, "DDMMYYHHMMSS" in folder names). Readers also take the US form
 // "M/D/YYYY h:mm:ss AM" and a date alone, which packs from older hosts carry.
-// The clock is the Env's (component/env.h).
+// The clock is the Env's (kestrel/env.h).
 #pragma once
 
 #include <functional>
@@ -10,17 +10,9 @@
 #include <string>
 #include <string_view>
 
-namespace kestrel {
+#include "kestrel/date_time.h"
 
-struct DateTime {
-  int Year = 1899;
-  int Month = 12;
-  int Day = 30;
-  int Hour = 0;
-  int Minute = 0;
-  int Second = 0;
-  bool operator==(const DateTime&) const = default;
-};
+namespace kestrel {
 
 // "YYYY-MM-DD HH:MM:SS"
 std::string FormatDateTime(const DateTime& d);

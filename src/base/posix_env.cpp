@@ -15,7 +15,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "base/env.h"
+#include "kestrel/env.h"
 #include "base/error.h"
 
 extern char** environ;

@@ -1,6 +1,6 @@
 // The registry file: reading one value, recording one value, and where the
 // file of this machine lies.
-#include "base/registry.h"
+#include "kestrel/registry.h"
 
 #include <cerrno>
 #include <vector>

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "base/files.h"
+#include "kestrel/store.h"
 
 namespace kestrel::files {
 
-inline constexpr char kFieldSeparator = '\x01';
+inline constexpr char kFieldSeparator = store::kDataFieldSeparator;
 
 // Splits `line` at character 1 into `fields` (views into `line`). An empty
 // line is one empty field; n separators always give n + 1 fields.

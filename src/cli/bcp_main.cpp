@@ -11,10 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "base/error.h"
-#include "base/row_reader.h"
-#include "store/bulk_loader.h"
-#include "store/open.h"
+#include "kestrel/error.h"
+#include "kestrel/store.h"
 
 namespace {
 
@@ -63,7 +61,7 @@ Arguments Parse(const std::vector<std::string>& args) {
       throw UsageError{"-m: loading stops at the first error; only 1 is supported"};
     if (option == "-b") a.rows_per_batch = PositiveNumber(option, value);
     if (option == "-C" && value != "RAW") throw UsageError{"-C: only RAW (no code page conversion) is supported"};
-    if (option == "-t" && value != std::string(1, kestrel::files::kFieldSeparator))
+    if (option == "-t" && value != std::string(1, kestrel::store::kDataFieldSeparator))
       throw UsageError{"-t: fields are separated by character 1 only"};
   }
   return a;
@@ -82,12 +80,9 @@ int main(int argc, char** argv) {
   }
   try {
     auto c = kestrel::store::Open(a.store);
-    if (!c->CanBulkLoad())
-      throw kestrel::ComError(kestrel::store::kNoBulkRights,
-                                      std::string(kestrel::store::kNoBulkRightsText));
     kestrel::store::BulkLoadOptions options;
     options.rows_per_batch = a.rows_per_batch;
-    kestrel::store::BulkLoadCounts n = c->BulkLoad(a.table, a.file, options);
+    kestrel::store::BulkLoadCounts n = kestrel::store::BulkLoadFile(*c, a.table, a.file, options);
     std::printf("%lld rows copied.\n", static_cast<long long>(n.rows_loaded));
     return 0;
   } catch (const std::exception& ex) {

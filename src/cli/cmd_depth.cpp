@@ -3,10 +3,10 @@
 #include <iostream>
 #include <string>
 
-#include "cli/command.h"
-#include "cli/import_object.h"
-#include "cli/shared_options.h"
-#include "store/open.h"
+#include "command.h"
+#include "import_object.h"
+#include "shared_options.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 namespace {

@@ -6,11 +6,11 @@
 #include <optional>
 #include <string>
 
-#include "cli/command.h"
-#include "cli/shared_options.h"
-#include "component/cls_export.h"
-#include "base/error.h"
-#include "store/open.h"
+#include "command.h"
+#include "shared_options.h"
+#include "kestrel/cls_export.h"
+#include "kestrel/error.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 namespace {

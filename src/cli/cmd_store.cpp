@@ -10,11 +10,11 @@
 
 #include <fmt/format.h>
 
-#include "cli/command.h"
-#include "cli/shared_options.h"
-#include "store/open.h"
-#include "store/demo_data.h"
-#include "store/schema.h"
+#include "command.h"
+#include "shared_options.h"
+#include "kestrel/store.h"
+#include "kestrel/store.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 namespace {

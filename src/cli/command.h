@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "base/env.h"
+#include "kestrel/env.h"
 
 namespace kestrel::cli {
 

@@ -1,15 +1,15 @@
 // Creation of clsImport for the commands, with the registry file and hint,
 // and the failure of a refused selection.
-#include "cli/import_object.h"
+#include "import_object.h"
 
 #include <iostream>
 #include <memory>
 
-#include "cli/command.h"
-#include "base/error.h"
-#include "base/errors_ours.h"
-#include "base/registry.h"
-#include "store/open.h"
+#include "command.h"
+#include "kestrel/error.h"
+#include "kestrel/errors.h"
+#include "kestrel/registry.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "cli/command.h"
-#include "base/error.h"
+#include "command.h"
+#include "kestrel/error.h"
 
 namespace kestrel::cli {
 

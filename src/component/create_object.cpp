@@ -1,5 +1,5 @@
 // Creation of the two classes by ProgID.
-#include "component/create_object.h"
+#include "kestrel/create_object.h"
 
 #include "base/error.h"
 #include "base/text.h"

@@ -1,5 +1,5 @@
 // Conversions of the property variant.
-#include "component/variant.h"
+#include "kestrel/variant.h"
 
 #include "base/error.h"
 #include "base/value.h"

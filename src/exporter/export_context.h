@@ -6,6 +6,8 @@
 // PackFolder before running a step on its own.
 #pragma once
 
+#include "kestrel/progress.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -22,7 +24,7 @@ namespace store { class Connection; }
 namespace exporter {
 
 // Progress for people: what is being done and how many rows or objects so far.
-using ProgressFn = std::function<void(const std::string& what, int64_t done)>;
+using kestrel::ProgressFn;
 
 struct ExportContext {
   std::shared_ptr<store::Connection> DataConnection;

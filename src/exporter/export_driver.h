@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "base/env.h"
+#include "kestrel/env.h"
 #include "exporter/export_context.h"
 #include "exporter/export_options.h"
 #include "exporter/export_results.h"

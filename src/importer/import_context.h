@@ -4,23 +4,27 @@
 // caller keeps the connection and the registry alive for the call.
 #pragma once
 
+#include "kestrel/progress.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "base/registry.h"
+#include "kestrel/registry.h"
 
 namespace kestrel {
 namespace store { class Connection; }
 
 namespace importer {
 
-using ImportProgressFn = std::function<void(const std::string& what, int64_t done)>;
+using ImportProgressFn = kestrel::ProgressFn;
 
 // Where the installation keeps its working files, below its folder.
 inline constexpr std::string_view kTempSubfolder = "LumoStudio/tmp";
+// Where the installation keeps its programs.
+inline constexpr std::string_view kBinSubfolder = "LumoStudio/bin";
 
 struct ImportContext {
   std::shared_ptr<store::Connection> DataConnection;

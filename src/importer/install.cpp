@@ -1,8 +1,10 @@
 // GetLumoInstallationPath and ReadIISSetting.
 #include "importer/install.h"
 
+#include <filesystem>
 #include <memory>
 
+#include "base/files.h"
 #include "base/text.h"
 #include "importer/entry_points.h"
 
@@ -27,7 +29,7 @@ bool GetLumoInstallationPath(const ImportContext& cx, ErrorState& error, std::st
 }
 
 std::string LumoConfigPath(const ImportContext& cx) {
-  return files::Join(files::Join(cx.InstallationPath, "LumoStudio/bin"), "LumoConfig.ini");
+  return files::Join(files::Join(cx.InstallationPath, std::string(kBinSubfolder)), "LumoConfig.ini");
 }
 
 std::string ReadIISSetting(const ImportContext& cx) {
@@ -50,3 +52,30 @@ std::string ReadIISSetting(const ImportContext& cx) {
 }
 
 }  // namespace kestrel::importer
+
+namespace kestrel {
+
+namespace {
+
+std::string AbsoluteFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(folder, ec), ec);
+  if (ec) RaiseErrno(ec.value(), true);
+  std::string out = p.string();
+  while (out.size() > 1 && out.back() == '/') out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+std::string RecordInstallation(Env& env, const std::string& registry_file, const std::string& given) {
+  const std::string folder = AbsoluteFolder(given);
+  for (std::string_view sub_folder : {importer::kTempSubfolder, importer::kBinSubfolder})
+    files::CreateFolders(env, files::Join(folder, std::string(sub_folder)));
+  RegistryFile(env, registry_file)
+      .SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, std::string(importer::kInstallationKey),
+                   std::string(importer::kInstallationValueName), folder);
+  return folder;
+}
+
+}  // namespace kestrel

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/value.h"
+#include "kestrel/store.h"
 #include "store/recordset.h"
 #include "store/statement.h"
 
@@ -44,28 +45,6 @@ class Statement;
 struct Query {
   std::string text;
   std::vector<Value> values;
-};
-
-// What a store that cannot be written answers to a bulk load.
-inline constexpr int32_t kNoBulkRights = 100;
-inline constexpr std::string_view kNoBulkRightsText = "Does not have rights to do bulk inserts";
-
-struct BulkLoadOptions {
-  int64_t rows_per_batch = 1000;
-  // The table's log (rows read, rows loaded, batches committed) and error
-  // file (the rejected line's number, its text and the reason; empty when no
-  // row was rejected). Both are created before the first row is read; an
-  // empty path writes no file.
-  std::string log_path;
-  std::string error_path;
-  // Called after every committed batch with the rows loaded so far.
-  std::function<void(int64_t rows)> progress;
-};
-
-struct BulkLoadCounts {
-  int64_t rows_read = 0;    // lines read, a rejected one included
-  int64_t rows_loaded = 0;  // rows kept in the store
-  int64_t batches = 0;      // batches committed
 };
 
 class Connection {

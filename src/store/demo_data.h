@@ -8,6 +8,8 @@
 // isms, leading blank lines, NULL owners) belong in the tests' own stores.
 #pragma once
 
+#include "kestrel/store.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -42,16 +44,8 @@ struct DemoFacts {
 
 const DemoFacts& Demo();
 
-// Fills a store that holds the empty schema, in one transaction. `scale`
-// (1 or more) multiplies the mapping objects with their rules and revisions
-// and the application rows; scale 100 gives tens of thousands of rows.
-void FillDemoStore(Connection& c, int scale);
 // Creates the store file with the schema and the demo data.
 std::shared_ptr<Connection> CreateDemoStore(const std::string& path, int scale);
 
-// Copies the shared reference data of another store, the codes (qzlgy115)
-// and the users (qzusr100), in their stored order, into `target`. Columns are
-// matched by name; a column the other store lacks stays NULL.
-void CopySharedReferenceData(Connection& target, Connection& other);
 
 }  // namespace kestrel::store

@@ -6,6 +6,8 @@
 // docs/schema.md describes the tables for people.
 #pragma once
 
+#include "kestrel/store.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -56,11 +58,5 @@ std::span<const std::string_view> RuleTables();
 std::string SchemaScript();
 // Runs the script on an empty store, in one transaction.
 void CreateSchema(Connection& c);
-// The number of rows of every table, in the order of Tables().
-std::vector<std::pair<std::string_view, int64_t>> RowCounts(Connection& c);
-
-// Creates a new store file holding the empty schema (fails with 58 when the
-// file exists).
-std::shared_ptr<Connection> CreateStore(const std::string& path);
 
 }  // namespace kestrel::store

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "base/env.h"
+#include "kestrel/env.h"
 #include "base/error.h"
 #include "support/fault_env.h"
 

@@ -1,7 +1,7 @@
 // The system seam: the machine's own Env (files, child processes) and what a
 // test Env's faults do to the real code above it: a write that fails, a full
 // disk, variables and a clock that the test chooses.
-#include "base/env.h"
+#include "kestrel/env.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "base/datetime.h"
 #include "base/error.h"
 #include "base/files.h"
-#include "base/registry.h"
+#include "kestrel/registry.h"
 #include "support/error_of.h"
 #include "support/fault_env.h"
 #include "support/temp_folder.h"

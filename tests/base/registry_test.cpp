@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "base/error.h"
-#include "base/registry.h"
+#include "kestrel/registry.h"
 #include "support/fault_env.h"
 #include "support/temp_folder.h"
 

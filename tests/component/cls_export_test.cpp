@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "component/cls_export.h"
+#include "kestrel/cls_export.h"
 #include "base/error.h"
 #include "base/files.h"
 #include "exporter/export_store.h"

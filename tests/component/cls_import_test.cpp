@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "component/cls_export.h"
+#include "kestrel/cls_export.h"
 #include "base/files.h"
-#include "component/cls_import.h"
-#include "component/create_object.h"
+#include "kestrel/cls_import.h"
+#include "kestrel/create_object.h"
 #include "base/error.h"
-#include "base/registry.h"
+#include "kestrel/registry.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
 

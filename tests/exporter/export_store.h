@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "component/cls_export.h"
+#include "kestrel/cls_export.h"
 #include "pack/layout.h"
 #include "store/connection.h"
 #include "support/temp_folder.h"

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "component/cls_export.h"
-#include "component/cls_import.h"
+#include "kestrel/cls_export.h"
+#include "kestrel/cls_import.h"
 #include "base/files.h"
-#include "component/variant.h"
+#include "kestrel/variant.h"
 #include "importer/selection.h"
 #include "selection_fixture.h"
 #include "store/connection.h"

@@ -4,9 +4,9 @@
 
 #include <cerrno>
 
-#include "component/cls_import.h"
+#include "kestrel/cls_import.h"
 #include "base/error.h"
-#include "base/registry.h"
+#include "kestrel/registry.h"
 #include "importer/entry_points.h"
 #include "importer/install.h"
 #include "store/connection.h"

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "component/cls_import.h"
+#include "kestrel/cls_import.h"
 #include "base/files.h"
 #include "importer/import_context.h"
 #include "importer/import_options.h"
 #include "importer/import_results.h"
-#include "base/registry.h"
+#include "kestrel/registry.h"
 #include "base/value.h"
 #include "importer/selection.h"
 #include "pack/row_writer.h"

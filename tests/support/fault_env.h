@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/env.h"
+#include "kestrel/env.h"
 
 namespace kestrel::testing {
 

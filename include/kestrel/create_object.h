@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "component/cls_export.h"
-#include "component/cls_import.h"
+#include "kestrel/cls_export.h"
+#include "kestrel/cls_import.h"
 
 namespace Kestrel20ImpExp {
 

@@ -2,8 +2,8 @@
 // base profiles and its revision information) from a profile store.
 // The public members are the interface of the original class, in its order;
 // properties are put_/get_/putref_ as a dual interface reaches them. Private
-// procedures live in export/ and take what they need of the object's options,
-// context and results.
+// procedures live in the library and take what they need of the object's
+// options, context and results, which the object keeps out of sight.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "base/env.h"
-#include "component/variant.h"
-#include "exporter/export_context.h"
-#include "exporter/export_options.h"
-#include "exporter/export_results.h"
+#include "kestrel/env.h"
+#include "kestrel/progress.h"
+#include "kestrel/store.h"
+#include "kestrel/variant.h"
 
 namespace Kestrel20ImpExp {
 
@@ -46,16 +45,15 @@ class clsExport {
   bool ExportMigrationProfiles();
 
   // Outside the interface, for the command line.
-  const std::string& PackFolder() const { return options_.Path; }
-  void SetProgress(kestrel::exporter::ProgressFn progress) { context_.Progress = std::move(progress); }
+  const std::string& PackFolder() const;
+  void SetProgress(kestrel::ProgressFn progress);
 
  private:
-  kestrel::exporter::ExportOptions options_;
-  // Kept from call to call, as the object's fields were: the error, the
-  // lists, and the rule files left open until the object goes.
-  kestrel::exporter::ExportContext context_;
-  kestrel::exporter::ExportResults results_;
-  kestrel::Env* env_;
+  // The options, context and results, kept from call to call as the
+  // object's fields were: the error, the lists, and the rule files left open
+  // until the object goes.
+  struct State;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace Kestrel20ImpExp

@@ -9,11 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "base/env.h"
-#include "importer/import_context.h"
-#include "importer/import_options.h"
-#include "importer/import_results.h"
-#include "component/variant.h"
+#include "kestrel/env.h"
+#include "kestrel/progress.h"
+#include "kestrel/registry.h"
+#include "kestrel/store.h"
 
 namespace Kestrel20ImpExp {
 
@@ -52,21 +51,20 @@ class clsImport {
   bool GetLumoInstallationPath(std::string& strPath);
 
   // Outside the interface, for the command line.
-  void SetProgress(kestrel::importer::ImportProgressFn progress) { context_.Progress = std::move(progress); }
+  void SetProgress(kestrel::ProgressFn progress);
   // The check ImportLogicPack runs before its first delete, on its own: the
   // plan from the details, then every file the import would load read and
   // converted without writing. The store is not changed.
   bool CheckLogicPack(std::string& strLPDetails, std::string& strErrorMessage);
   // Where that check refused the pack of the last import or check (file and
   // line), "" when it did not.
-  const std::string& RefusedAt() const { return results_.RefusedAt; }
+  const std::string& RefusedAt() const;
 
  private:
   void Create();
-  kestrel::importer::ImportOptions options_;
-  kestrel::importer::ImportContext context_;
-  kestrel::importer::ImportResults results_;
-  kestrel::Env* env_;
+  // The options, context and results, kept from call to call.
+  struct State;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace Kestrel20ImpExp

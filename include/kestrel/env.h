@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/datetime.h"
+#include "kestrel/date_time.h"
 
 namespace kestrel {
 

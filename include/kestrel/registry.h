@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/env.h"
+#include "kestrel/env.h"
 
 namespace kestrel {
 
@@ -71,6 +71,12 @@ std::string UserRegistryFilePath(Env& env);
 // A RegistryFile on RegistryFilePath(), reached through `env`, which must
 // outlive it.
 std::shared_ptr<Registry> CreateRegistry(Env& env);
+
+// Makes `folder` an installation that clsImport can be created on: creates
+// its working folders and records it in the registry file `registry_file`,
+// as an absolute path without "..", links or a trailing "/", as the lookup
+// hands it out. Returns the folder as recorded.
+std::string RecordInstallation(Env& env, const std::string& registry_file, const std::string& folder);
 
 // Transitional: callers move to the Env& form.
 std::string RegistryFilePath();

@@ -1,0 +1,77 @@
+// Profile stores as a host or the command line reaches them: open one by its
+// location, create one with the schema (empty, or with the demo data), count
+// its rows, bulk-load a data file into one of its tables. The connection is
+// opaque here; hand it to clsExport or clsImport (putref_DataConnection).
+//
+// A location is a file path (an SQLite store) or a "postgresql://" URI (a
+// server store, refused with 9024 until this build has that backend).
+// Failures throw kestrel::ComError. One thread per connection.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kestrel::store {
+
+class Connection;
+
+// Opens an existing store. A missing store file fails with 53
+// "File not found: " + path and is never created.
+std::shared_ptr<Connection> Open(const std::string& location);
+// Creates a new empty store; fails with 58 when the file exists.
+std::shared_ptr<Connection> Create(const std::string& location);
+// Creates a new store holding the empty schema (fails with 58 when it exists).
+std::shared_ptr<Connection> CreateStore(const std::string& location);
+
+// The location as a message may show it: the password of a server URI (in its
+// user part or a "password" parameter) replaced by "***".
+std::string MaskedLocation(const std::string& location);
+
+// Fills a store that holds the empty schema, in one transaction. `scale`
+// (1 or more) multiplies the mapping objects with their rules and revisions
+// and the application rows; scale 100 gives tens of thousands of rows.
+void FillDemoStore(Connection& c, int scale);
+// Copies the shared reference data of another store, the codes (qzlgy115)
+// and the users (qzusr100), in their stored order, into `target`. Columns are
+// matched by name; a column the other store lacks stays NULL.
+void CopySharedReferenceData(Connection& target, Connection& other);
+// The number of rows of every table, in the schema's order.
+std::vector<std::pair<std::string_view, int64_t>> RowCounts(Connection& c);
+
+// What a store that cannot be written answers to a bulk load.
+inline constexpr int32_t kNoBulkRights = 100;
+inline constexpr std::string_view kNoBulkRightsText = "Does not have rights to do bulk inserts";
+
+struct BulkLoadOptions {
+  int64_t rows_per_batch = 1000;
+  // The table's log (rows read, rows loaded, batches committed) and error
+  // file (the rejected line's number, its text and the reason; empty when no
+  // row was rejected). Both are created before the first row is read; an
+  // empty path writes no file.
+  std::string log_path;
+  std::string error_path;
+  // Called after every committed batch with the rows loaded so far.
+  std::function<void(int64_t rows)> progress;
+};
+
+struct BulkLoadCounts {
+  int64_t rows_read = 0;    // lines read, a rejected one included
+  int64_t rows_loaded = 0;  // rows kept in the store
+  int64_t batches = 0;      // batches committed
+};
+
+// The character between the fields of a data file's row.
+inline constexpr char kDataFieldSeparator = '\x01';
+
+// Loads a data file (fields split by kDataFieldSeparator, rows ended by CR
+// LF) into `table`;
+// a store that cannot be written refuses with kNoBulkRights.
+BulkLoadCounts BulkLoadFile(Connection& c, std::string_view table, const std::string& data_file,
+                            const BulkLoadOptions& options);
+
+}  // namespace kestrel::store
