@@ -13,8 +13,6 @@
 #include "command.h"
 #include "shared_options.h"
 #include "kestrel/store.h"
-#include "kestrel/store.h"
-#include "kestrel/store.h"
 
 namespace kestrel::cli {
 namespace {
