@@ -36,6 +36,10 @@ constexpr std::array kTable = {
     Entry{Ours::StoreKindUnsupported, "Stores of this kind are not supported by this build"},
     Entry{Ours::ReplaceNotConfirmed,
           "The import would delete and replace what the store holds; run it again with --replace"},
+    Entry{Ours::NulInValue, "A value the import would write holds a NUL byte"},
+    Entry{Ours::KeyCollision, "Rows the import would add collide on a unique key of the store"},
+    Entry{Ours::TableMissing, "The store has no table that a file of the pack is loaded into"},
+    Entry{Ours::NothingToImport, "The logic pack names no profile to import"},
 };
 
 }  // namespace
