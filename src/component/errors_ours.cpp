@@ -40,6 +40,7 @@ constexpr std::array kTable = {
     Entry{Ours::KeyCollision, "Rows the import would add collide on a unique key of the store"},
     Entry{Ours::TableMissing, "The store has no table that a file of the pack is loaded into"},
     Entry{Ours::NothingToImport, "The logic pack names no profile to import"},
+    Entry{Ours::ApplicationCodeTooLong, "The application code is longer than the store or a file name can hold"},
 };
 
 }  // namespace

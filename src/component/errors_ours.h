@@ -38,6 +38,7 @@ enum class Ours : int32_t {
   KeyCollision = 9041,        // rows the import would add collide on a unique key of the store
   TableMissing = 9042,        // the store lacks a table that a pack file is loaded into
   NothingToImport = 9043,     // a pack or selection that names no profile
+  ApplicationCodeTooLong = 9044,  // an application code longer than a store column or a file name holds
 };
 
 int32_t Number(Ours e);

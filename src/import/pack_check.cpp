@@ -66,6 +66,23 @@ class StoreTables {
     return columns_.emplace(std::string(table), std::move(names)).first->second;
   }
 
+  // The most bytes a column holds when the store declares a width for it
+  // (a character type with one, "varchar(12)"), else nullopt.
+  std::optional<size_t> Width(std::string_view table, std::string_view column) {
+    auto found = widths_.find(table);
+    if (found == widths_.end()) {
+      std::map<std::string, size_t, std::less<>> widths;
+      auto rs = c_.OpenRecordset(store::SelectColumnTypes(c_.dialect(), table));
+      for (; !rs->IsEOF(); rs->MoveNext())
+        if (auto width = DeclaredWidth(rs->Fields("typen").TextOrEmpty()))
+          widths.emplace(text::LowerAscii(rs->Fields("coln").TextOrEmpty()), *width);
+      found = widths_.emplace(std::string(table), std::move(widths)).first;
+    }
+    auto width = found->second.find(column);
+    if (width == found->second.end()) return std::nullopt;
+    return width->second;
+  }
+
   // Raises 9020 when the table lacks the column.
   void RequireColumn(std::string_view table, std::string_view column) {
     const auto& names = Columns(table);
@@ -75,9 +92,47 @@ class StoreTables {
   }
 
  private:
+  static std::optional<size_t> DeclaredWidth(const std::string& type) {
+    const std::string lower = text::LowerAscii(type);
+    const size_t open = lower.find('(');
+    if (lower.find("char") == std::string::npos || open == std::string::npos) return std::nullopt;
+    size_t width = 0, digits = 0;
+    for (size_t i = open + 1; i < lower.size() && lower[i] >= '0' && lower[i] <= '9'; ++i, ++digits)
+      width = width * 10 + static_cast<size_t>(lower[i] - '0');
+    if (digits == 0) return std::nullopt;
+    return width;
+  }
+
   store::Connection& c_;
   std::map<std::string, std::vector<std::string>, std::less<>> columns_;
+  std::map<std::string, std::map<std::string, size_t, std::less<>>, std::less<>> widths_;
 };
+
+// The application codes chosen for the import fit the store's columns that
+// hold them: "appl" of the application tables, the header's "sapp" or "tapp".
+bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, ErrorState& error, std::string& place) {
+  const ImportPlan& plan = planned.plan;
+  for (int32_t i = 0; i <= plan.Size; ++i)
+    for (size_t j = 0; j < 2; ++j) {
+      const std::string& code = PlanAt(plan, plan.TargetApplications[j], static_cast<size_t>(i));
+      std::vector<std::pair<std::string_view, std::string_view>> columns = {{"qzmap100", j == 0 ? "sapp" : "tapp"}};
+      for (std::string_view table : store::ApplicationTables()) columns.emplace_back(table, "appl");
+      for (const auto& [table, column] : columns) {
+        const std::optional<size_t> width = tables.Width(table, column);
+        if (!width || code.size() <= *width) continue;
+        error.Set(Number(Ours::ApplicationCodeTooLong),
+                  std::string(DefaultText(Ours::ApplicationCodeTooLong)) + ": " + QuoteForMessage(code) + " has " +
+                      std::to_string(code.size()) + " bytes, the store's " + std::string(table) + "." +
+                      std::string(column) + " holds " + std::to_string(*width));
+        const size_t k = static_cast<size_t>(i);
+        place = "the target entry of pack profile " + std::to_string(PlanAt(plan, plan.SourceProfiles[0], k)) +
+                " (" + PlanAt(plan, plan.TargetApplications[0], k) + " to " +
+                PlanAt(plan, plan.TargetApplications[1], k) + ")";
+        return false;
+      }
+    }
+  return true;
+}
 
 // Reads every record of the loader's files; on a failure sets the error state
 // as the loader (or its caller's trap) would and names the file and record.
@@ -359,6 +414,7 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
       }))
     return false;
   StoreTables tables(ConnectionOf(cx));
+  if (!CheckApplicationWidths(planned, tables, error, place)) return false;
   if (!CheckNamingPlace(error, place, "the application data files",
                         [&] { return CheckApplicationData(planned, cx, tables, error, place); }))
     return false;

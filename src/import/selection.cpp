@@ -73,6 +73,13 @@ void CheckImportedApplicationCode(std::string_view code, std::string_view where)
   } catch (const ComError& e) {
     throw ComError(e.number(), e.description() + " " + std::string(where));
   }
+  // The import names files "<table><code>.dat" (tables of eight letters).
+  constexpr size_t kLongestCode = 255 - 8 - 4;
+  if (code.size() > kLongestCode)
+    Raise(Ours::ApplicationCodeTooLong, std::string(DefaultText(Ours::ApplicationCodeTooLong)) + ": " +
+                                            QuoteForMessage(code) + " has " + std::to_string(code.size()) +
+                                            " bytes, a data file's name leaves room for " +
+                                            std::to_string(kLongestCode) + " " + std::string(where));
   // The marking appends "*" to a code the store holds, and "|" splits an entry.
   for (char c : {kMarker, '|'})
     if (code.find(c) != std::string_view::npos)

@@ -50,8 +50,9 @@ int32_t NumberOf(std::string_view field);
 bool IsProfileNumber(int64_t number);
 
 // Raises when an application code cannot be imported: when it cannot name the
-// pack's data files (empty, a path, a control character: 9006), or when the
-// details string and its marking cannot carry it ("*", "|": 9006 too). The
+// pack's data files (empty, a path, a control character: 9006; too long for
+// a file name: 9044), or when the details string and its marking cannot
+// carry it ("*", "|": 9006 too). The
 // text quotes the code and, after it, `where` ("in the target entry ...").
 void CheckImportedApplicationCode(std::string_view code, std::string_view where);
 

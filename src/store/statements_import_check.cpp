@@ -20,6 +20,14 @@ std::string SelectUniqueKeyColumns(Dialect d, std::string_view table) {
          " order by 1, 2";
 }
 
+std::string SelectColumnTypes(Dialect d, std::string_view table) {
+  if (d == Dialect::TSql)
+    return "select COLUMN_NAME as coln, DATA_TYPE + case when CHARACTER_MAXIMUM_LENGTH > 0 then '(' + "
+           "cast(CHARACTER_MAXIMUM_LENGTH as varchar) + ')' else '' end as typen from INFORMATION_SCHEMA.COLUMNS "
+           "where TABLE_NAME = " + sql::Quoted(table);
+  return "select name as coln, type as typen from pragma_table_info(" + sql::Quoted(table) + ")";
+}
+
 Query SelectRowWithKey(Dialect d, std::string_view table, const std::vector<std::string>& columns,
                        const std::vector<std::string>& values, const std::vector<std::string>& left_out_applications) {
   Query q;

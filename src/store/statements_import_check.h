@@ -18,6 +18,11 @@ namespace Kestrel20ImpExp::store {
 // each key, the keys one after another.
 std::string SelectUniqueKeyColumns(Dialect d, std::string_view table);
 
+// The declared type of every column of `table`: "coln" names the column,
+// "typen" gives its type as declared, with the width in parentheses where
+// the type has one ("varchar(12)"; SQLite keeps the declaration's text).
+std::string SelectColumnTypes(Dialect d, std::string_view table);
+
 // Whether `table` holds a row whose `columns` equal `values` (one row of one
 // column when it does, none when not), rows whose "appl" is one of
 // `left_out_applications` not counted (none when the list is empty).

@@ -99,6 +99,21 @@ const Refusal kRefusals[] = {
      {}, 9006, "the code holds \"|\"", "Qzmap100.dat, line 1"},
     {"empty target application", nullptr, ChainWith(1, "20||ACCX2|10|0|1"), 9006,
      "\"\", the code is empty in the target entry \"20||ACCX2|10|0|1\"", "20||ACCX2|10|0|1"},
+    {"application code too long for a file name", nullptr,
+     ChainWith(2, "30|ACC10|" + std::string(250, 'X') + "|20|0|1"), 9044,
+     "has 250 bytes, a data file's name leaves room for 243 in the target entry \"30|ACC10|XXXX",
+     "30|ACC10|XXXX"},
+    {"application code wider than the store's column",
+     [](const Target& t) {
+       Execute(t.store, "create table narrow (appl varchar(8), dsca text, aver text, crdt text, extn integer, "
+                        "unique (appl))");
+       Execute(t.store, "insert into narrow select * from qzddi100");
+       Execute(t.store, "drop table qzddi100");
+       Execute(t.store, "alter table narrow rename to qzddi100");
+     },
+     {"10|ACC10|ACCX2WIDE|0|0|1", "20|ACC10|ACCX2WIDE|10|0|1", "30|ACC10|ACCX2WIDE|20|0|1"}, 9044,
+     "\"ACCX2WIDE\" has 9 bytes, the store's qzddi100.appl holds 8",
+     "the target entry of pack profile 10 (ACC10 to ACCX2WIDE)"},
     {"NUL byte in a header's description",
      [](const Target& t) { ReplaceIn(t.pack + "/Qzmap100.dat", "Second customer", std::string("Second\0customer", 15)); },
      {}, 9040, "Second\\x00customer", "Qzmap100.dat, line 1"},
