@@ -48,6 +48,8 @@ std::vector<Ours> AllOurs();
 
 // Throws ComError(e, detail or the default text).
 [[noreturn]] void Raise(Ours e, std::string detail = {});
+// Throws ComError(e, the default text + ": " + detail).
+[[noreturn]] void RaiseWithDetail(Ours e, std::string_view detail);
 
 // Raises Ours::MalformedPackFile naming the file, the 1-based line and what is
 // wrong there; `found` (the offending line, shortened) is quoted when given.

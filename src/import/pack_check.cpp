@@ -5,10 +5,8 @@
 // tables, columns and unique keys), so that a pack that would fail half-way
 // is refused while the store still holds what it held.
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "component/error.h"
@@ -17,17 +15,17 @@
 #include "component/row_reader.h"
 #include "component/text.h"
 #include "import/app_import.h"
+#include "import/key_collisions.h"
 #include "import/loaders.h"
 #include "import/pack_check.h"
 #include "import/plan_lookups.h"
 #include "import/run_log.h"
 #include "import/selection.h"
+#include "import/store_tables.h"
 #include "import/transaction.h"
 #include "pack/naming.h"
 #include "store/connection.h"
 #include "store/schema.h"
-#include "store/statements_import_check.h"
-#include "store/statements_import_loaders.h"
 
 namespace Kestrel20ImpExp::detail {
 namespace {
@@ -36,77 +34,10 @@ std::string Place(const std::string& path, size_t line) {
   return line ? path + ", line " + std::to_string(line) : path;
 }
 
-// A failure of a check, raised where it is found and caught by the check's
-// caller, which names the place.
-[[noreturn]] void Refuse(Ours number, const std::string& detail) {
-  Raise(number, std::string(DefaultText(number)) + ": " + detail);
-}
-
+// A NUL byte would end the statement text that carries the value.
 void RefuseNul(std::string_view text, const std::string& what) {
-  if (text.find('\0') != std::string_view::npos) Refuse(Ours::NulInValue, what + " " + QuoteForMessage(text));
+  if (text.find('\0') != std::string_view::npos) RaiseWithDetail(Ours::NulInValue, what + " " + QuoteForMessage(text));
 }
-
-// The target store's tables as the check needs them: their columns, read
-// once per table from an empty select. A table the store cannot select from
-// is refused with 9042 and the store's own text.
-class StoreTables {
- public:
-  explicit StoreTables(store::Connection& c) : c_(c) {}
-
-  const std::vector<std::string>& Columns(std::string_view table) {
-    auto found = columns_.find(table);
-    if (found != columns_.end()) return found->second;
-    std::vector<std::string> names;
-    try {
-      auto rs = c_.OpenRecordset(store::SelectNoRows(c_.dialect(), table));
-      for (int i = 0; i < rs->FieldCount(); ++i) names.push_back(text::LowerAscii(rs->FieldName(i)));
-    } catch (const ComError& e) {
-      Refuse(Ours::TableMissing, "the store cannot read table " + std::string(table) + " (" + e.description() + ")");
-    }
-    return columns_.emplace(std::string(table), std::move(names)).first->second;
-  }
-
-  // The most bytes a column holds when the store declares a width for it
-  // (a character type with one, "varchar(12)"), else nullopt.
-  std::optional<size_t> Width(std::string_view table, std::string_view column) {
-    auto found = widths_.find(table);
-    if (found == widths_.end()) {
-      std::map<std::string, size_t, std::less<>> widths;
-      auto rs = c_.OpenRecordset(store::SelectColumnTypes(c_.dialect(), table));
-      for (; !rs->IsEOF(); rs->MoveNext())
-        if (auto width = DeclaredWidth(rs->Fields("typen").TextOrEmpty()))
-          widths.emplace(text::LowerAscii(rs->Fields("coln").TextOrEmpty()), *width);
-      found = widths_.emplace(std::string(table), std::move(widths)).first;
-    }
-    auto width = found->second.find(column);
-    if (width == found->second.end()) return std::nullopt;
-    return width->second;
-  }
-
-  // Raises 9020 when the table lacks the column.
-  void RequireColumn(std::string_view table, std::string_view column) {
-    const auto& names = Columns(table);
-    if (std::find(names.begin(), names.end(), column) == names.end())
-      Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": the store's table " +
-                                     std::string(table) + " has no column " + std::string(column));
-  }
-
- private:
-  static std::optional<size_t> DeclaredWidth(const std::string& type) {
-    const std::string lower = text::LowerAscii(type);
-    const size_t open = lower.find('(');
-    if (lower.find("char") == std::string::npos || open == std::string::npos) return std::nullopt;
-    size_t width = 0, digits = 0;
-    for (size_t i = open + 1; i < lower.size() && lower[i] >= '0' && lower[i] <= '9'; ++i, ++digits)
-      width = width * 10 + static_cast<size_t>(lower[i] - '0');
-    if (digits == 0) return std::nullopt;
-    return width;
-  }
-
-  store::Connection& c_;
-  std::map<std::string, std::vector<std::string>, std::less<>> columns_;
-  std::map<std::string, std::map<std::string, size_t, std::less<>>, std::less<>> widths_;
-};
 
 // The application codes chosen for the import fit the store's columns that
 // hold them: "appl" of the application tables, the header's "sapp" or "tapp".
@@ -181,12 +112,6 @@ bool CheckFiles(const PlannedPack& planned, const std::vector<std::string>& head
   return true;
 }
 
-// The header lines' own values, which the import writes as they stand or
-// puts into the selection: every line with its 18 fields names a profile
-// number of 16 bits and application codes that can name the pack's files
-// and pass through the selection, and holds no NUL byte. A header file
-// without any line leaves the import nothing to import (its rule files would
-// be stored under profile 0). Lines of another width are left to the walk.
 }  // namespace
 
 bool CheckHeaderFile(const ImportOptions& o, ErrorState& error, std::string& place) {
@@ -224,112 +149,6 @@ bool CheckHeaderFile(const ImportOptions& o, ErrorState& error, std::string& pla
 }
 
 namespace {
-
-// The columns of a table's unique keys that the check can compare: keys on
-// expressions are left out.
-struct UniqueKey {
-  std::string name;
-  std::vector<std::string> columns;
-  std::vector<size_t> positions;  // of the columns in the table's rows
-};
-
-std::vector<UniqueKey> UniqueKeysOf(store::Connection& c, std::string_view table,
-                                    const std::vector<std::string>& table_columns) {
-  std::vector<UniqueKey> keys;
-  bool expression = false;
-  auto rs = c.OpenRecordset(store::SelectUniqueKeyColumns(c.dialect(), table));
-  for (; !rs->IsEOF(); rs->MoveNext()) {
-    const std::string name = rs->Fields("keyn").TextOrEmpty();
-    if (keys.empty() || keys.back().name != name) {
-      if (expression) keys.pop_back();
-      keys.push_back(UniqueKey{name, {}, {}});
-      expression = false;
-    }
-    const Value column = rs->Fields("coln");
-    const std::string* text = column.AsText();
-    const auto at = text ? std::find(table_columns.begin(), table_columns.end(), text::LowerAscii(*text))
-                         : table_columns.end();
-    if (at == table_columns.end()) {
-      expression = true;
-      continue;
-    }
-    keys.back().columns.push_back(*at);
-    keys.back().positions.push_back(static_cast<size_t>(at - table_columns.begin()));
-  }
-  if (expression) keys.pop_back();
-  return keys;
-}
-
-// The rows the import adds to one table, checked against the table's unique
-// keys: among themselves (across every application's file) and against the
-// stored rows the import leaves in place (those of the applications it
-// replaces are deleted before it loads).
-class KeyCollisions {
- public:
-  KeyCollisions(store::Connection& c, std::vector<std::string> replaced) : c_(c), replaced_(std::move(replaced)) {}
-
-  // Raises 9041 naming the key and the values when the row collides.
-  void Add(std::string_view table, const std::vector<std::string>& table_columns,
-           const std::vector<std::string_view>& fields) {
-    auto found = keys_.find(table);
-    if (found == keys_.end())
-      found = keys_.emplace(std::string(table), Keys{UniqueKeysOf(c_, table, table_columns), {}}).first;
-    Keys& keys = found->second;
-    keys.seen.resize(keys.keys.size());
-    const bool deleted_by_application = IsApplicationTable(table);
-    for (size_t k = 0; k < keys.keys.size(); ++k) {
-      const UniqueKey& key = keys.keys[k];
-      std::vector<std::string> values;
-      std::string joined;
-      bool has_null = false, replaced_application = false;
-      for (size_t i = 0; i < key.positions.size(); ++i) {
-        const std::string_view value = key.positions[i] < fields.size() ? fields[key.positions[i]] : "";
-        // An empty field is loaded as NULL, which no unique key compares.
-        if (value.empty()) has_null = true;
-        if (key.columns[i] == "appl" &&
-            std::find(replaced_.begin(), replaced_.end(), value) != replaced_.end())
-          replaced_application = true;
-        values.emplace_back(value);
-        joined += value;
-        joined += files::kFieldSeparator;
-      }
-      if (has_null) continue;
-      if (!keys.seen[k].insert(joined).second) Collide(table, key, values, "an earlier row of the pack");
-      // A stored row with these values belongs to a replaced application, and
-      // goes, when the key holds the application.
-      if (deleted_by_application && replaced_application) continue;
-      if (!c_.OpenRecordset(store::SelectRowWithKey(c_.dialect(), table, key.columns, values,
-                                                    deleted_by_application ? replaced_ : std::vector<std::string>{}))
-               ->IsEOF())
-        Collide(table, key, values, "a row the store keeps");
-    }
-  }
-
- private:
-  struct Keys {
-    std::vector<UniqueKey> keys;
-    std::vector<std::unordered_set<std::string>> seen;
-  };
-
-  static bool IsApplicationTable(std::string_view table) {
-    const auto tables = store::ApplicationTables();
-    return std::find(tables.begin(), tables.end(), table) != tables.end();
-  }
-
-  [[noreturn]] static void Collide(std::string_view table, const UniqueKey& key,
-                                   const std::vector<std::string>& values, std::string_view with) {
-    std::string detail = "table " + std::string(table) + ", key (";
-    for (size_t i = 0; i < key.columns.size(); ++i) detail += (i ? ", " : "") + key.columns[i];
-    detail += ") = (";
-    for (size_t i = 0; i < values.size(); ++i) detail += (i ? ", " : "") + QuoteForMessage(values[i]);
-    detail += ") as in " + std::string(with);
-    Refuse(Ours::KeyCollision, detail);
-  }
-
-  store::Connection& c_;
-  std::vector<std::string> replaced_;
-  std::map<std::string, Keys, std::less<>> keys_;
-};
 
 // Reads the data files of every application the plan names, as the import
 // loads them: from the pack's files of the application it holds, under the

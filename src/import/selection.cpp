@@ -76,22 +76,20 @@ void CheckImportedApplicationCode(std::string_view code, std::string_view where)
   // The import names files "<table><code>.dat" (tables of eight letters).
   constexpr size_t kLongestCode = 255 - 8 - 4;
   if (code.size() > kLongestCode)
-    Raise(Ours::ApplicationCodeTooLong, std::string(DefaultText(Ours::ApplicationCodeTooLong)) + ": " +
-                                            QuoteForMessage(code) + " has " + std::to_string(code.size()) +
-                                            " bytes, a data file's name leaves room for " +
-                                            std::to_string(kLongestCode) + " " + std::string(where));
+    RaiseWithDetail(Ours::ApplicationCodeTooLong, QuoteForMessage(code) + " has " + std::to_string(code.size()) +
+                                                      " bytes, a data file's name leaves room for " +
+                                                      std::to_string(kLongestCode) + " " + std::string(where));
   // The marking appends "*" to a code the store holds, and "|" splits an entry.
   for (char c : {kMarker, '|'})
     if (code.find(c) != std::string_view::npos)
-      Raise(Ours::BadApplicationCode, std::string(DefaultText(Ours::BadApplicationCode)) + ": " +
-                                          QuoteForMessage(code) + ", the code holds \"" + std::string(1, c) +
-                                          "\" " + std::string(where));
+      RaiseWithDetail(Ours::BadApplicationCode, QuoteForMessage(code) + ", the code holds \"" +
+                                                    std::string(1, c) + "\" " + std::string(where));
 }
 
 void CheckSelectionEntry(std::string_view entry, std::string_view what) {
   const std::string where = "in " + std::string(what) + " " + QuoteForMessage(entry, 200);
   if (entry.find('\0') != std::string_view::npos)
-    Raise(Ours::NulInValue, std::string(DefaultText(Ours::NulInValue)) + " " + where);
+    RaiseWithDetail(Ours::NulInValue, where);
   const auto fields = SplitEntry(entry);
   if (fields.size() < 4) return;
   for (size_t k : {size_t{0}, size_t{3}}) {
