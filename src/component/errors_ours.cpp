@@ -63,12 +63,14 @@ void Raise(Ours e, std::string detail) {
   throw ComError(Number(e), detail.empty() ? std::string(DefaultText(e)) : std::move(detail));
 }
 
-void RaiseWithDetail(Ours e, std::string_view detail) {
+std::string TextWithDetail(Ours e, std::string_view detail) {
   std::string text(DefaultText(e));
   text += ": ";
   text += detail;
-  Raise(e, std::move(text));
+  return text;
 }
+
+void RaiseWithDetail(Ours e, std::string_view detail) { Raise(e, TextWithDetail(e, detail)); }
 
 std::string QuoteForMessage(std::string_view text, size_t limit) {
   static constexpr char kHex[] = "0123456789ABCDEF";

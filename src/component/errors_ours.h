@@ -48,7 +48,9 @@ std::vector<Ours> AllOurs();
 
 // Throws ComError(e, detail or the default text).
 [[noreturn]] void Raise(Ours e, std::string detail = {});
-// Throws ComError(e, the default text + ": " + detail).
+// The default text + ": " + detail.
+std::string TextWithDetail(Ours e, std::string_view detail);
+// Throws ComError(e, TextWithDetail(e, detail)).
 [[noreturn]] void RaiseWithDetail(Ours e, std::string_view detail);
 
 // Raises Ours::MalformedPackFile naming the file, the 1-based line and what is

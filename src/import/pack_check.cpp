@@ -52,9 +52,10 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
         const std::optional<size_t> width = tables.Width(table, column);
         if (!width || code.size() <= *width) continue;
         error.Set(Number(Ours::ApplicationCodeTooLong),
-                  std::string(DefaultText(Ours::ApplicationCodeTooLong)) + ": " + QuoteForMessage(code) + " has " +
-                      std::to_string(code.size()) + " bytes, the store's " + std::string(table) + "." +
-                      std::string(column) + " holds " + std::to_string(*width));
+                  TextWithDetail(Ours::ApplicationCodeTooLong,
+                                 QuoteForMessage(code) + " has " + std::to_string(code.size()) + " bytes, the store's " +
+                                     std::string(table) + "." + std::string(column) + " holds " +
+                                     std::to_string(*width)));
         const size_t k = static_cast<size_t>(i);
         place = "the target entry of pack profile " + std::to_string(PlanAt(plan, plan.SourceProfiles[0], k)) +
                 " (" + PlanAt(plan, plan.TargetApplications[0], k) + " to " +
@@ -128,10 +129,7 @@ bool CheckHeaderFile(const ImportOptions& o, ErrorState& error, std::string& pla
       RefuseNul(line, "the header line");
       const std::vector<std::string> fields = text::Split(line, o.FieldSeparator);
       if (fields.size() != kHeaderFieldCount) continue;
-      const int64_t number = NumericValue(fields[0]);
-      if (!IsProfileNumber(number))
-        throw ComError(rt::Overflow, "Overflow: the header line's profile number " + std::to_string(number) +
-                                         " is outside the 16-bit range");
+      CheckProfileNumber(NumericValue(fields[0]), "the profile number", "of the header line");
       CheckImportedApplicationCode(fields[1], "in the header line");
       CheckImportedApplicationCode(fields[2], "in the header line");
     }
@@ -142,8 +140,8 @@ bool CheckHeaderFile(const ImportOptions& o, ErrorState& error, std::string& pla
     return false;
   }
   if (lines > 0) return true;
-  error.Set(Number(Ours::NothingToImport), std::string(DefaultText(Ours::NothingToImport)) +
-                                               ": the header file holds no line, so every rule would lose its profile");
+  error.Set(Number(Ours::NothingToImport),
+            TextWithDetail(Ours::NothingToImport, "the header file holds no line, so every rule would lose its profile"));
   place = path;
   return false;
 }

@@ -67,6 +67,12 @@ bool IsProfileNumber(int64_t number) {
   return number >= std::numeric_limits<int16_t>::min() && number <= std::numeric_limits<int16_t>::max();
 }
 
+void CheckProfileNumber(int64_t number, std::string_view what, std::string_view where) {
+  if (!IsProfileNumber(number))
+    throw ComError(rt::Overflow, "Overflow: " + std::string(what) + " " + std::to_string(number) + " " +
+                                     std::string(where) + " is outside the 16-bit range");
+}
+
 void CheckImportedApplicationCode(std::string_view code, std::string_view where) {
   try {
     pack::CheckApplicationCode(code);
@@ -92,12 +98,8 @@ void CheckSelectionEntry(std::string_view entry, std::string_view what) {
     RaiseWithDetail(Ours::NulInValue, where);
   const auto fields = SplitEntry(entry);
   if (fields.size() < 4) return;
-  for (size_t k : {size_t{0}, size_t{3}}) {
-    const int64_t number = NumericValue(fields[k]);
-    if (!IsProfileNumber(number))
-      throw ComError(rt::Overflow, "Overflow: the " + std::string(k == 0 ? "profile number " : "parent profile ") +
-                                       std::to_string(number) + " " + where + " is outside the 16-bit range");
-  }
+  CheckProfileNumber(NumericValue(fields[0]), "the profile number", where);
+  CheckProfileNumber(NumericValue(fields[3]), "the parent profile", where);
   CheckImportedApplicationCode(fields[1], where);
   CheckImportedApplicationCode(fields[2], where);
 }
@@ -113,7 +115,7 @@ bool CheckSelectionValues(ErrorState& error, const std::vector<std::string>& sou
   };
   if (sources.empty() && targets.empty())
     refuse(Number(Ours::NothingToImport),
-           std::string(DefaultText(Ours::NothingToImport)) + ": its header file Qzmap100.dat holds no profile");
+           TextWithDetail(Ours::NothingToImport, "its header file Qzmap100.dat holds no profile"));
   for (const auto* list : {&sources, &targets})
     for (const auto& entry : *list) {
       try {

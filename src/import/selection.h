@@ -48,6 +48,9 @@ int32_t NumberOf(std::string_view field);
 
 // Whether a number fits the store's profile columns: 16 bits, signed.
 bool IsProfileNumber(int64_t number);
+// Raises 6 "Overflow: <what> <number> <where> is outside the 16-bit range"
+// when it does not.
+void CheckProfileNumber(int64_t number, std::string_view what, std::string_view where);
 
 // Raises when an application code cannot be imported: when it cannot name the
 // pack's data files (empty, a path, a control character: 9006; too long for
