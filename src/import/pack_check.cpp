@@ -53,9 +53,9 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
         if (!width || code.size() <= *width) continue;
         error.Set(Number(Ours::ApplicationCodeTooLong),
                   TextWithDetail(Ours::ApplicationCodeTooLong,
-                                 QuoteForMessage(code) + " has " + std::to_string(code.size()) + " bytes, the store's " +
-                                     std::string(table) + "." + std::string(column) + " holds " +
-                                     std::to_string(*width)));
+                                 QuoteForMessage(code) + " has " + std::to_string(code.size()) +
+                                     " bytes, the store's " + std::string(table) + "." + std::string(column) +
+                                     " holds " + std::to_string(*width)));
         const size_t k = static_cast<size_t>(i);
         place = "the target entry of pack profile " + std::to_string(PlanAt(plan, plan.SourceProfiles[0], k)) +
                 " (" + PlanAt(plan, plan.TargetApplications[0], k) + " to " +
@@ -141,7 +141,8 @@ bool CheckHeaderFile(const ImportOptions& o, ErrorState& error, std::string& pla
   }
   if (lines > 0) return true;
   error.Set(Number(Ours::NothingToImport),
-            TextWithDetail(Ours::NothingToImport, "the header file holds no line, so every rule would lose its profile"));
+            TextWithDetail(Ours::NothingToImport,
+                           "the header file holds no line, so every rule would lose its profile"));
   place = path;
   return false;
 }

@@ -115,10 +115,14 @@ const Refusal kRefusals[] = {
      "\"ACCX2WIDE\" has 9 bytes, the store's qzddi100.appl holds 8",
      "the target entry of pack profile 10 (ACC10 to ACCX2WIDE)"},
     {"NUL byte in a header's description",
-     [](const Target& t) { ReplaceIn(t.pack + "/Qzmap100.dat", "Second customer", std::string("Second\0customer", 15)); },
+     [](const Target& t) {
+       ReplaceIn(t.pack + "/Qzmap100.dat", "Second customer", std::string("Second\0customer", 15));
+     },
      {}, 9040, "Second\\x00customer", "Qzmap100.dat, line 1"},
     {"NUL byte in a rule's comment",
-     [](const Target& t) { ReplaceIn(t.pack + "/Qzmap120.dat", "mit der Buchhaltung", std::string("mit der\0Buchhaltung", 19)); },
+     [](const Target& t) {
+       ReplaceIn(t.pack + "/Qzmap120.dat", "mit der Buchhaltung", std::string("mit der\0Buchhaltung", 19));
+     },
      {}, 9040, "the value of column comt", "Qzmap120.dat, line 1"},
     {"NUL byte in an application's data",
      [](const Target& t) { ReplaceIn(t.pack + "/qzddi100ACCX2.dat", "2.0", std::string("2\0" "0", 3)); }, {}, 9040,
