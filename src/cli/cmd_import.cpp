@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/command.h"
-#include "cli/import_object.h"
-#include "cli/selection_view.h"
-#include "cli/shared_options.h"
-#include "component/errors_ours.h"
+#include "command.h"
+#include "import_object.h"
+#include "selection_view.h"
+#include "shared_options.h"
+#include "kestrel/errors.h"
 
 namespace kestrel::cli {
 namespace {
@@ -38,7 +38,7 @@ struct ImportOptions {
 // The name of the user running the command: the account's login name, else
 // what the environment says.
 std::string LoginName() {
-  Kestrel20ImpExp::Env& env = CommandEnv();
+  kestrel::Env& env = CommandEnv();
   if (std::string name = env.AccountName(); !name.empty()) return name;
   for (const char* name : {"LOGNAME", "USER"})
     if (std::string v = env.Variable(name); !v.empty()) return v;
@@ -96,8 +96,8 @@ int RunImport(const ImportOptions& o) {
     if (!replaced.empty() && !o.replace) {
       std::string names;
       for (const auto& n : replaced) names += (names.empty() ? "" : ", ") + n;
-      return Fail(Kestrel20ImpExp::Number(Kestrel20ImpExp::Ours::ReplaceNotConfirmed),
-                  std::string(Kestrel20ImpExp::DefaultText(Kestrel20ImpExp::Ours::ReplaceNotConfirmed)) +
+      return Fail(kestrel::Number(kestrel::Ours::ReplaceNotConfirmed),
+                  std::string(kestrel::DefaultText(kestrel::Ours::ReplaceNotConfirmed)) +
                       ": the store holds " + names);
     }
 

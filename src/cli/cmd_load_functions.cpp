@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/command.h"
-#include "cli/import_object.h"
-#include "cli/shared_options.h"
+#include "command.h"
+#include "import_object.h"
+#include "shared_options.h"
 
 namespace kestrel::cli {
 namespace {

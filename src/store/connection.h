@@ -18,11 +18,11 @@
 #include <string_view>
 #include <vector>
 
-#include "component/value.h"
+#include "base/value.h"
 #include "store/recordset.h"
 #include "store/statement.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // Which SQL the statement builders render.
 enum class Dialect { TSql, Sqlite };
@@ -157,4 +157,4 @@ class Batch {
   bool done_ = false;
 };
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -3,7 +3,7 @@
 
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 std::string SelectUniqueKeyColumns(Dialect d, std::string_view table) {
   const std::string name = sql::Quoted(table);
@@ -49,4 +49,4 @@ Query SelectRowWithKey(Dialect d, std::string_view table, const std::vector<std:
   return q;
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

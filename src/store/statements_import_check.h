@@ -10,7 +10,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // The columns of every unique key of `table` (its primary key and each
 // unique index or constraint), one row per column: "keyn" names the key,
@@ -29,4 +29,4 @@ std::string SelectColumnTypes(Dialect d, std::string_view table);
 Query SelectRowWithKey(Dialect d, std::string_view table, const std::vector<std::string>& columns,
                        const std::vector<std::string>& values, const std::vector<std::string>& left_out_applications);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

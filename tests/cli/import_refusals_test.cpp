@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "component/files.h"
+#include "base/files.h"
 #include "store/open.h"
 #include "support/run_kestrel.h"
 #include "support/store_dump.h"
@@ -43,7 +43,7 @@ void ReplaceIn(const std::string& path, const std::string& from, const std::stri
 }
 
 void Execute(const std::string& store, const std::string& statement) {
-  Kestrel20ImpExp::store::Open(store)->Execute(statement);
+  kestrel::store::Open(store)->Execute(statement);
 }
 
 // Gives the application ACC10 the code `code` everywhere in the pack: in
@@ -169,7 +169,7 @@ class ImportRefusalsTest : public ::testing::Test {
     const TempFolder& t = *folder_;
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "lumo", "--registry", t / "registry.ini"}).exit_code, 0);
     ASSERT_EQ(RunKestrel({"demo-store", t / "demo.db"}).exit_code, 0);
-    Kestrel20ImpExp::files::CreateFolders(t / "export");
+    kestrel::files::CreateFolders(t / "export");
     auto r = RunKestrel({"export", "--store", t / "demo.db", "--profile", "30", "--revisions", "--root", t / "export"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     pack_ = new std::string(r.out.substr(0, r.out.find('\n')));

@@ -17,7 +17,7 @@ namespace kestrel::testing {
 // rows of T, each as its fields joined by "|" (NULL as "NULL").
 inline std::map<std::string, std::vector<std::string>> StoreDump(const std::string& store_path) {
   std::map<std::string, std::vector<std::string>> out;
-  auto c = Kestrel20ImpExp::store::Open(store_path);
+  auto c = kestrel::store::Open(store_path);
   std::vector<std::string> tables;
   {
     auto schema = c->OpenRecordset("select type, name, sql from sqlite_master where name not like 'sqlite_%'");

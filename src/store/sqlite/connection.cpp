@@ -2,16 +2,16 @@
 // and savepoints, and bulk loading through prepared inserts.
 #include "store/sqlite/connection.h"
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/files.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
 #include "store/bulk_loader.h"
 #include "store/sql.h"
 #include "store/sqlite/database.h"
 #include "store/sqlite/recordset.h"
 #include "store/sqlite/statement.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 namespace {
 
 std::string SavepointName(size_t depth) { return "kestrel_batch_" + std::to_string(depth); }
@@ -137,4 +137,4 @@ BulkLoadCounts SqliteConnection::BulkLoad(std::string_view table, const std::str
 
 size_t SqliteConnection::CompiledStatements() const { return db_->CompiledStatements(); }
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

@@ -11,7 +11,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 
 class Database;
 
@@ -60,4 +60,4 @@ class SqliteConnection final : public Connection {
   std::vector<BatchKind> batches_;
 };
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

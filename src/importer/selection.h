@@ -1,0 +1,93 @@
+// The user's selection: the logic pack details string exchanged with the host
+// (source list, CR, target list; entries joined by character 1, fields by
+// "|"), its checks against the store and against itself, and the marking that
+// tells the host which numbers and applications the store already holds.
+// Internal to the import and its tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "importer/import_context.h"
+#include "base/error.h"
+
+namespace kestrel::importer {
+
+inline constexpr char kDetailsLineEnd = '\r';          // between source and target list
+inline constexpr char kEntrySeparator = '\x01';        // between the entries of a list
+inline constexpr std::string_view kMessageEnd = "<BR>"; // after every message
+inline constexpr char kMarker = '*';                   // flag appended by the marking
+
+// The two lines of a details string. Anything after a second CR is ignored;
+// a missing line raises 9 "Subscript out of range", as the run time did when
+// the details had no second line.
+struct DetailsLines {
+  std::string Contents;    // line 1: what the pack holds
+  std::string Preference;  // line 2: what the store shall receive
+};
+DetailsLines SplitDetails(const std::string& details);
+
+// The entries of a list (or the fields of an entry) by the run time's rule:
+// an empty text has none.
+std::vector<std::string> SplitList(std::string_view text, std::string_view separator);
+std::vector<std::string> SplitEntry(std::string_view entry);  // at "|"
+// Entries joined by character 1.
+std::string JoinList(const std::vector<std::string>& entries);
+
+// Element k of a split, or 9 "Subscript out of range" when there is none.
+const std::string& Piece(const std::vector<std::string>& pieces, size_t k);
+std::string_view Piece(const std::vector<std::string_view>& pieces, size_t k);
+
+// The numeric value of a number field: blanks skipped, an optional sign, then
+// the leading digits; anything else (empty, "abc") counts as 0, so a marked
+// "12*" reads 12. NumberOf raises 6 "Overflow" beyond the 32-bit range.
+int64_t NumericValue(std::string_view field);
+int32_t NumberOf(std::string_view field);
+
+// Whether a number fits the store's profile columns: 16 bits, signed.
+bool IsProfileNumber(int64_t number);
+// Raises 6 "Overflow: <what> <number> <where> is outside the 16-bit range"
+// when it does not.
+void CheckProfileNumber(int64_t number, std::string_view what, std::string_view where);
+
+// Raises when an application code cannot be imported: when it cannot name the
+// pack's data files (empty, a path, a control character: 9006; too long for
+// a file name: 9044), or when the details string and its marking cannot
+// carry it ("*", "|": 9006 too). The
+// text quotes the code and, after it, `where` ("in the target entry ...").
+void CheckImportedApplicationCode(std::string_view code, std::string_view where);
+
+// Raises when a selection entry holds a value the import cannot write: a
+// profile number or parent outside 16 bits (6 "Overflow"), an application
+// code CheckImportedApplicationCode refuses, a NUL byte (9040). `what` names
+// the entry in the text ("the target entry"); the entry itself is quoted.
+// Entries of fewer than four fields are left to the checks of the fields.
+void CheckSelectionEntry(std::string_view entry, std::string_view what);
+
+// Checks every source and target entry with CheckSelectionEntry, and refuses
+// a selection without any entry (9043: the pack names no profile). Every
+// refusal's text is appended to `message`, each ending with "<BR>", and the
+// error state holds the last. True when none fired.
+bool CheckSelectionValues(ErrorState& error, const std::vector<std::string>& sources,
+                          const std::vector<std::string>& targets, std::string& message);
+
+// True when field 1 repeats (compared as text) anywhere in the target list:
+// `message` names it, the error state is 501.
+bool CheckTargetRepeats(ErrorState& error, const std::vector<std::string>& targets, std::string& message);
+
+// Checks 502 (parent not lower), 503 (heterogeneous derivation) and 504 (an
+// unrelated profile for a served application pair) on every target entry;
+// every message found is appended, each ending with "<BR>". True when none
+// fired. The source list is not consulted.
+bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vector<std::string>& sources,
+                     const std::vector<std::string>& targets, std::string& message);
+
+// Marks an entry: "*" after a number or application the store holds, after a
+// parent it does not hold ("0*" for a root). A `number` above 0 replaces the
+// entry's number and parent (its stored parent, else 0) and is reset to 0.
+void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::string& entry, int32_t& number,
+                        std::string& result);
+
+}  // namespace kestrel::importer
