@@ -31,6 +31,11 @@ enum class Ours : int32_t {
   StoreKindUnsupported = 9024,  // a store location of a kind this build cannot open
   // Every row here has its row in docs/errors.md (a test checks it).
   ReplaceNotConfirmed = 9030, // an import would replace stored profiles or applications without --replace
+  NulInValue = 9040,          // a value the import would write holds a NUL byte
+  KeyCollision = 9041,        // rows the import would add collide on a unique key of the store
+  TableMissing = 9042,        // the store lacks a table that a pack file is loaded into
+  NothingToImport = 9043,     // a pack or selection that names no profile
+  ApplicationCodeTooLong = 9044,  // an application code longer than a store column or a file name holds
 };
 
 int32_t Number(Ours e);

@@ -36,6 +36,11 @@ constexpr std::array kTable = {
     Entry{Ours::StoreKindUnsupported, "Stores of this kind are not supported by this build"},
     Entry{Ours::ReplaceNotConfirmed,
           "The import would delete and replace what the store holds; run it again with --replace"},
+    Entry{Ours::NulInValue, "A value the import would write holds a NUL byte"},
+    Entry{Ours::KeyCollision, "Rows the import would add collide on a unique key of the store"},
+    Entry{Ours::TableMissing, "The store has no table that a file of the pack is loaded into"},
+    Entry{Ours::NothingToImport, "The logic pack names no profile to import"},
+    Entry{Ours::ApplicationCodeTooLong, "The application code is longer than the store or a file name can hold"},
 };
 
 }  // namespace
@@ -57,6 +62,15 @@ std::vector<Ours> AllOurs() {
 void Raise(Ours e, std::string detail) {
   throw ComError(Number(e), detail.empty() ? std::string(DefaultText(e)) : std::move(detail));
 }
+
+std::string TextWithDetail(Ours e, std::string_view detail) {
+  std::string text(DefaultText(e));
+  text += ": ";
+  text += detail;
+  return text;
+}
+
+void RaiseWithDetail(Ours e, std::string_view detail) { Raise(e, TextWithDetail(e, detail)); }
 
 std::string QuoteForMessage(std::string_view text, size_t limit) {
   static constexpr char kHex[] = "0123456789ABCDEF";

@@ -15,6 +15,10 @@ namespace kestrel {
 
 // Throws ComError(e, detail or the default text).
 [[noreturn]] void Raise(Ours e, std::string detail = {});
+// The default text + ": " + detail.
+std::string TextWithDetail(Ours e, std::string_view detail);
+// Throws ComError(e, TextWithDetail(e, detail)).
+[[noreturn]] void RaiseWithDetail(Ours e, std::string_view detail);
 
 // Raises Ours::MalformedPackFile naming the file, the 1-based line and what is
 // wrong there; `found` (the offending line, shortened) is quoted when given.

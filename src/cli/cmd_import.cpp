@@ -35,28 +35,6 @@ struct ImportOptions {
   bool replace = false;
 };
 
-// The number an "Unexpected Error." report carries, for the exit message.
-int32_t ReportedNumber(const std::string& message, int32_t fallback) {
-  static constexpr std::string_view kHead = "Unexpected Error.Error Number: ";
-  if (message.compare(0, kHead.size(), kHead) != 0) return fallback;
-  return static_cast<int32_t>(std::strtol(message.c_str() + kHead.size(), nullptr, 10));
-}
-
-// "error N: DESCRIPTION", then where the check refused the pack, or the
-// message when it says something else.
-int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& message) {
-  int32_t number = ReportedNumber(message, import.get_ErrorNumber());
-  if (number == 0) number = kestrel::Number(kestrel::Ours::Internal);
-  std::string description = import.get_ErrorDescription();
-  if (description.empty()) description = message;
-  int rc = Fail(number, description);
-  if (!import.RefusedAt().empty())
-    std::cerr << "The pack was refused before anything was deleted or imported: " << import.RefusedAt() << '\n';
-  else if (!message.empty() && message != description)
-    std::cerr << message << '\n';
-  return rc;
-}
-
 // The name of the user running the command: the account's login name, else
 // what the environment says.
 std::string LoginName() {
@@ -67,13 +45,10 @@ std::string LoginName() {
   return "";
 }
 
-// Connects the object to the store and the pack as the import needs them:
-// the store is also the name the bulk loading is given, on this machine.
+// Connects the object to the store and the pack as the import needs them.
 // An empty `user` records the login name.
 void Prepare(Kestrel20ImpExp::clsImport& import, const CheckOptions& o, const std::string& user) {
-  OpenPack(import, o.store, o.pack);
-  import.put_DatabaseName(o.store);
-  import.put_DatabaseServer("local");
+  OpenPackForLoading(import, o.store, o.pack);
   import.put_LastModifiedUser(user.empty() ? LoginName() : user);
   if (ProgressWanted())
     import.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });

@@ -1,6 +1,8 @@
 // kestrel verify: checks a choice of target numbers, applications and
 // parents for the profiles of a logic pack against the store, as
-// VerifyUserSelections does before an import. Exit 0 when it passes.
+// VerifyUserSelections does before an import, and then the pack with that
+// choice, as the import checks it before it deletes anything. Exit 0 when
+// both pass.
 #include <iostream>
 #include <optional>
 #include <string>
@@ -33,15 +35,27 @@ void DeclareVerifyOptions(CLI::App& sub, VerifyOptions& o) {
 
 int RunVerify(const VerifyOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    OpenPack(import, o.store, o.pack);
+    OpenPackForLoading(import, o.store, o.pack);
     const std::optional<std::string> proposal = ProposedDetails(import);
     if (!proposal) return 1;
 
     const std::string details = DetailsWithTargets(*proposal, o.targets);
 
     std::string checked, messages;
-    const bool passed = import.VerifyUserSelections(details, checked, messages);
-    const auto lines = SplitMessages(messages);
+    bool passed = import.VerifyUserSelections(details, checked, messages);
+    auto lines = SplitMessages(messages);
+    // A selection passes only with a pack the import would load: the check
+    // an import runs first, with this selection.
+    bool pack_refused = false;
+    if (passed) {
+      std::string check_details = details, check_message;
+      if (!import.CheckLogicPack(check_details, check_message)) {
+        passed = false;
+        pack_refused = true;
+        lines.push_back(import.get_ErrorDescription());
+        if (!import.RefusedAt().empty()) lines.push_back("in " + import.RefusedAt());
+      }
+    }
     if (o.format.raw) {
       std::cout << checked;
     } else if (o.format.json) {
@@ -53,6 +67,7 @@ int RunVerify(const VerifyOptions& o) {
     }
     std::cout.flush();
     if (passed) return 0;
+    if (pack_refused) return FailWithMessage(import, "");
     return FailSelection(import, lines);
   });
 }

@@ -2,6 +2,7 @@
 // and the failure of a refused selection.
 #include "import_object.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -34,11 +35,44 @@ void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, cons
   import.put_Path(pack);
 }
 
+void OpenPackForLoading(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack) {
+  OpenPack(import, store, pack);
+  // The store is also the name the bulk loading is given, on this machine.
+  import.put_DatabaseName(store);
+  import.put_DatabaseServer("local");
+}
+
 std::optional<std::string> ProposedDetails(Kestrel20ImpExp::clsImport& import) {
   std::string details;
   if (import.ShowLogicPackDetails(details)) return details;
   Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
   return std::nullopt;
+}
+
+namespace {
+
+// The number an "Unexpected Error." report carries, for the exit message.
+int32_t ReportedNumber(const std::string& message, int32_t fallback) {
+  static constexpr std::string_view kHead = "Unexpected Error.Error Number: ";
+  if (message.compare(0, kHead.size(), kHead) != 0) return fallback;
+  return static_cast<int32_t>(std::strtol(message.c_str() + kHead.size(), nullptr, 10));
+}
+
+}  // namespace
+
+// "error N: DESCRIPTION", then where the check refused the pack, or the
+// message when it says something else.
+int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& message) {
+  int32_t number = ReportedNumber(message, import.get_ErrorNumber());
+  if (number == 0) number = kestrel::Number(kestrel::Ours::Internal);
+  std::string description = import.get_ErrorDescription();
+  if (description.empty()) description = message;
+  int rc = Fail(number, description);
+  if (!import.RefusedAt().empty())
+    std::cerr << "The pack was refused before anything was deleted or imported: " << import.RefusedAt() << '\n';
+  else if (!message.empty() && message != description)
+    std::cerr << message << '\n';
+  return rc;
 }
 
 int FailSelection(Kestrel20ImpExp::clsImport& import, const std::vector<std::string>& messages) {

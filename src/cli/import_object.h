@@ -2,7 +2,7 @@
 // "--registry FILE" handed to the component, creation
 // of the object with a hint to run `kestrel setup` when the installation
 // lookup fails, the store and pack handed to it, and the failure of a
-// selection that does not pass.
+// selection or a check that does not pass.
 #pragma once
 
 #include <functional>
@@ -22,6 +22,10 @@ int WithImportObject(const std::string& registry, const std::function<int(Kestre
 // Hands the object the store and the pack folder a pack command works on.
 void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack);
 
+// OpenPack, and the store named as the database of the bulk loading that
+// the import and its check (on the batch path) use.
+void OpenPackForLoading(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack);
+
 // The details ShowLogicPackDetails proposes for the pack; when it fails,
 // "error N: DESCRIPTION" on stderr and nullopt (the command exits with 1).
 std::optional<std::string> ProposedDetails(Kestrel20ImpExp::clsImport& import);
@@ -30,5 +34,11 @@ std::optional<std::string> ProposedDetails(Kestrel20ImpExp::clsImport& import);
 // messages joined by spaces; N is the object's error number, else the number
 // of an invalid selection. Returns exit code 1.
 int FailSelection(Kestrel20ImpExp::clsImport& import, const std::vector<std::string>& messages);
+
+// "error N: DESCRIPTION" for a failed check or import, N the number of an
+// "Unexpected Error." report in `message`, else the object's; then where the
+// check refused the pack, or the message when it says something else.
+// Returns exit code 1.
+int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& message);
 
 }  // namespace kestrel::cli

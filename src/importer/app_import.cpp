@@ -151,28 +151,35 @@ bool CopyApplicationDataFiles(const std::string& pack_folder, const std::string&
 void RenameApplicationDataFiles(const std::string& import_folder, const std::string& old_code,
                                 const std::string& new_code) {
   for (std::string_view table : kDataTables) {
-    if (table == kCodeTable) continue;
+    if (!TableIsRecoded(table)) continue;
     if (files::FileExists(DataFilePath(import_folder, table, old_code)))
       RenameApplicationInFile(import_folder, old_code, new_code, std::string(table));
   }
 }
 
+bool TableIsRecoded(std::string_view table) { return table != kCodeTable; }
+
+void RecodeApplicationInLine(std::string_view line, const std::string& old_code, const std::string& new_code,
+                             std::string& recoded) {
+  const std::string old_field = old_code + files::kFieldSeparator;
+  recoded.clear();
+  size_t start = 0;
+  for (size_t at; (at = line.find(old_field, start)) != std::string_view::npos; start = at + old_field.size()) {
+    recoded.append(line, start, at - start);
+    recoded += new_code;
+    recoded += files::kFieldSeparator;
+  }
+  recoded.append(line, start, std::string_view::npos);
+}
+
 void RenameApplicationInFile(const std::string& import_folder, const std::string& old_code,
                              const std::string& new_code, const std::string& table) {
   const std::string from = DataFilePath(import_folder, table, old_code);
-  const std::string old_field = old_code + files::kFieldSeparator;
-  const std::string new_field = new_code + files::kFieldSeparator;
   auto in = files::TextReader::Open(from);
   auto out = files::TextWriter::Create(DataFilePath(import_folder, table, new_code));
   std::string line, recoded;
   while (in->ReadLine(line)) {
-    recoded.clear();
-    size_t start = 0;
-    for (size_t at; (at = line.find(old_field, start)) != std::string::npos; start = at + old_field.size()) {
-      recoded.append(line, start, at - start);
-      recoded += new_field;
-    }
-    recoded.append(line, start, std::string::npos);
+    RecodeApplicationInLine(line, old_code, new_code, recoded);
     out->WriteLine(recoded);
   }
   in->Close();

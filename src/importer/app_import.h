@@ -45,6 +45,14 @@ bool CopyApplicationDataFiles(const std::string& pack_folder, const std::string&
 // code `new_code` (see RenameApplicationInFile); qzlgy115 is left alone.
 void RenameApplicationDataFiles(const std::string& import_folder, const std::string& old_code,
                                 const std::string& new_code);
+// One line of a data file with every old code followed by character 1
+// replaced by the new code followed by character 1, into `recoded`.
+void RecodeApplicationInLine(std::string_view line, const std::string& old_code, const std::string& new_code,
+                             std::string& recoded);
+// Whether the data files of `table` are re-coded when the application takes
+// another code (all but the shared code table's).
+bool TableIsRecoded(std::string_view table);
+
 // Rewrites table + old code + ".dat" as table + new code + ".dat", every old
 // code followed by character 1 replaced by the new code followed by
 // character 1, and deletes the old file.

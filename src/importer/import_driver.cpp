@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "importer/entry_points.h"
+#include "importer/pack_check.h"
 #include "importer/run_log.h"
 #include "importer/planned_pack.h"
 #include "importer/selection.h"
@@ -55,13 +56,15 @@ SelectionLists ReadSelectionLists(const ImportContext& cx, const std::string& st
   return SelectionLists{SplitList(lines.Contents, entry_separator), SplitList(lines.Preference, entry_separator)};
 }
 
-// Whether the selection is refused: lists of different length, a repeated
-// target, or (when `verify_against_store`) a target the store's profiles
+// Whether the selection is refused: lists of different length, a value the
+// import cannot write, a repeated target, or (when `verify_against_store`) a target the store's profiles
 // rule out. A refusal sets the message and logs it.
 bool SelectionRefused(const ImportContext& cx, ErrorState& error, const SelectionLists& lists,
                       std::string& strErrorMessage, bool verify_against_store) {
   if (lists.sources.size() != lists.targets.size()) {
     error.Set(505, "Source and target number of profiles differ.");
+    strErrorMessage = error.ErrorDescription;
+  } else if (std::string values; !CheckSelectionValues(error, lists.sources, lists.targets, values)) {
     strErrorMessage = error.ErrorDescription;
   } else if (!CheckTargetRepeats(error, lists.targets, strErrorMessage) &&
              (!verify_against_store || VerifySelection(cx, error, lists.sources, lists.targets, strErrorMessage))) {
@@ -71,13 +74,20 @@ bool SelectionRefused(const ImportContext& cx, ErrorState& error, const Selectio
   return true;
 }
 
-// The planning an import and the check alone share: the lists, the selection
-// checks (the check alone skips those against the store), the manifest and
+// The planning an import and the check alone share: the lists, the header
+// file's own values, the selection checks (the check alone skips those against the store), the manifest and
 // the plan. False, with the message set and logged, when the selection is
 // refused; a manifest that cannot be read raises 100.
 bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResults& r,
                      const std::string& strLPDetails, std::string& strErrorMessage, bool verify_against_store) {
   const SelectionLists lists = ReadSelectionLists(cx, strLPDetails);
+  // The header file first: its own line names a fault better than the
+  // selection made from it.
+  if (!CheckHeaderFile(o, r.Error, r.RefusedAt)) {
+    strErrorMessage = ImportFailureMessage(r);
+    WriteImportLog(cx, strErrorMessage);
+    return false;
+  }
   if (SelectionRefused(cx, r.Error, lists, strErrorMessage, verify_against_store)) return false;
   if (!ReadLogicPackManifest(o, r.Manifest)) throw ComError(100, "ExportMR.log could not be read.");
   r.Plan = BuildImportPlan(o, cx, r.Manifest, r.Error, lists.sources, lists.targets);

@@ -1,9 +1,11 @@
 // The check of a logic pack before an import deletes anything: every file the
 // import will load is read and converted by the loaders' own procedures (the
 // application data files by the row reader, at their tables' widths), without
-// a row being written, so that a pack that would fail half-way is refused
-// while the store still holds what it held.
+// a row being written, and compared with the target store's schema (its
+// tables, columns and unique keys), so that a pack that would fail half-way
+// is refused while the store still holds what it held.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,14 +13,19 @@
 #include "base/errors_ours.h"
 #include "base/files.h"
 #include "base/row_reader.h"
+#include "base/text.h"
 #include "importer/app_import.h"
+#include "importer/key_collisions.h"
 #include "importer/loaders.h"
+#include "importer/pack_check.h"
 #include "importer/plan_lookups.h"
 #include "importer/run_log.h"
+#include "importer/selection.h"
+#include "importer/store_tables.h"
 #include "importer/transaction.h"
 #include "pack/naming.h"
 #include "store/connection.h"
-#include "store/statements_import_loaders.h"
+#include "store/schema.h"
 
 namespace kestrel::importer {
 namespace {
@@ -27,50 +34,165 @@ std::string Place(const std::string& path, size_t line) {
   return line ? path + ", line " + std::to_string(line) : path;
 }
 
+// A NUL byte would end the statement text that carries the value.
+void RefuseNul(std::string_view text, const std::string& what) {
+  if (text.find('\0') != std::string_view::npos) RaiseWithDetail(Ours::NulInValue, what + " " + QuoteForMessage(text));
+}
+
+// The application codes chosen for the import fit the store's columns that
+// hold them: "appl" of the application tables, the header's "sapp" or "tapp".
+bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, ErrorState& error, std::string& place) {
+  const ImportPlan& plan = planned.plan;
+  for (int32_t i = 0; i <= plan.Size; ++i)
+    for (size_t j = 0; j < 2; ++j) {
+      const std::string& code = PlanAt(plan, plan.TargetApplications[j], static_cast<size_t>(i));
+      std::vector<std::pair<std::string_view, std::string_view>> columns = {{"qzmap100", j == 0 ? "sapp" : "tapp"}};
+      for (std::string_view table : store::ApplicationTables()) columns.emplace_back(table, "appl");
+      for (const auto& [table, column] : columns) {
+        const std::optional<size_t> width = tables.Width(table, column);
+        if (!width || code.size() <= *width) continue;
+        error.Set(Number(Ours::ApplicationCodeTooLong),
+                  TextWithDetail(Ours::ApplicationCodeTooLong,
+                                 QuoteForMessage(code) + " has " + std::to_string(code.size()) +
+                                     " bytes, the store's " + std::string(table) + "." + std::string(column) +
+                                     " holds " + std::to_string(*width)));
+        const size_t k = static_cast<size_t>(i);
+        place = "the target entry of pack profile " + std::to_string(PlanAt(plan, plan.SourceProfiles[0], k)) +
+                " (" + PlanAt(plan, plan.TargetApplications[0], k) + " to " +
+                PlanAt(plan, plan.TargetApplications[1], k) + ")";
+        return false;
+      }
+    }
+  return true;
+}
+
 // Reads every record of the loader's files; on a failure sets the error state
 // as the loader (or its caller's trap) would and names the file and record.
+// A column a record sets must be in the store's table, and no text value may
+// hold a NUL byte (the statements that carry them would end there).
 template <size_t N>
 bool CheckFiles(const PlannedPack& planned, const std::vector<std::string>& header_map, ErrorState& error,
                 std::string_view procedure, Loader loader, const std::array<const pack::TaggedLayout*, N>& layouts,
-                std::string& place) {
+                StoreTables& tables, std::string& place) {
   for (const pack::TaggedLayout* layout : layouts) {
     const std::string path = files::PathInFolder(planned.options.Path, layout->file);
     std::unique_ptr<LoadedRecords> records;
+    // Whether each field's column has been found in the store.
+    std::vector<bool> known(layout->fields.size(), false);
     try {
       records = std::make_unique<LoadedRecords>(planned, header_map, loader, *layout);
       LoadedRow row;
       while (records->Next(row)) {
+        for (size_t i = 0; i < row.columns.size(); ++i) {
+          const LoadedRow::Column& column = row.columns[i];
+          if (!column.set) continue;
+          if (const std::string* text = column.value.AsText())
+            RefuseNul(*text, "the value of column " + std::string(column.name));
+          if (known[i]) continue;
+          try {
+            tables.RequireColumn(layout->table, column.name);
+          } catch (const ComError& e) {
+            error.Set(e.number(), e.description());
+            place = Place(path, records->record_line());
+            return false;
+          }
+          known[i] = true;
+        }
       }
       records->Close();
     } catch (const std::exception& ex) {
       place = Place(path, records ? records->record_line() : 0);
-      error.Trap(kLoaderUnexpected, ImportTrapHead(procedure), AsComError(ex));
+      const ComError e = AsComError(ex);
+      if (e.number() == Number(Ours::NulInValue))
+        error.Set(e.number(), e.description());
+      else
+        error.Trap(kLoaderUnexpected, ImportTrapHead(procedure), e);
       return false;
     }
   }
   return true;
 }
 
-// Reads the data files of every application the plan names, as the pack
-// holds them, with the width of their tables in the store: the bulk loader
-// stops at the first row of another width.
-bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
-                          std::string& place) {
-  store::Connection& c = ConnectionOf(cx);
+}  // namespace
+
+bool CheckHeaderFile(const ImportOptions& o, ErrorState& error, std::string& place) {
+  if (!files::FolderExists(o.Path)) return true;
+  const std::optional<std::string> found = files::ResolveInFolder(o.Path, "Qzmap100.dat");
+  if (!found) return true;
+  const std::string& path = *found;
+  auto in = files::TextReader::Open(path);
+  std::string line;
+  size_t lines = 0;
+  try {
+    while (in->ReadLine(line)) {
+      ++lines;
+      RefuseNul(line, "the header line");
+      const std::vector<std::string> fields = text::Split(line, o.FieldSeparator);
+      if (fields.size() != kHeaderFieldCount) continue;
+      CheckProfileNumber(NumericValue(fields[0]), "the profile number", "of the header line");
+      CheckImportedApplicationCode(fields[1], "in the header line");
+      CheckImportedApplicationCode(fields[2], "in the header line");
+    }
+    in->Close();
+  } catch (const ComError& e) {
+    error.Set(e.number(), e.description());
+    place = Place(path, in->line_number());
+    return false;
+  }
+  if (lines > 0) return true;
+  error.Set(Number(Ours::NothingToImport),
+            TextWithDetail(Ours::NothingToImport,
+                           "the header file holds no line, so every rule would lose its profile"));
+  place = path;
+  return false;
+}
+
+namespace {
+
+// Reads the data files of every application the plan names, as the import
+// loads them: from the pack's files of the application it holds, under the
+// code chosen for it, each application once, with the width of their tables
+// in the store (the bulk loader stops at the first row of another width).
+// No line may hold a NUL byte, and no row may collide on a unique key.
+bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, StoreTables& tables,
+                          ErrorState& error, std::string& place) {
+  const ImportPlan& plan = planned.plan;
+  std::vector<std::string> replaced;
+  for (const auto& row : {plan.TargetApplications[0], plan.TargetApplications[1]})
+    for (const std::string& application : row)
+      if (std::find(replaced.begin(), replaced.end(), application) == replaced.end())
+        replaced.push_back(application);
+  KeyCollisions collisions(ConnectionOf(cx), replaced);
+
   std::vector<std::string> seen;
-  for (const auto& row : {planned.plan.SourceApplications[0], planned.plan.SourceApplications[1]})
-    for (const std::string& application : row) {
-      if (std::find(seen.begin(), seen.end(), application) != seen.end()) continue;
-      seen.push_back(application);
+  std::string recoded;
+  std::vector<std::string_view> fields;
+  for (int32_t i = 0; i <= plan.Size; ++i)
+    for (size_t j = 0; j < 2; ++j) {
+      const std::string& in_pack = PlanAt(plan, plan.SourceApplications[j], static_cast<size_t>(i));
+      const std::string& chosen = PlanAt(plan, plan.TargetApplications[j], static_cast<size_t>(i));
+      if (std::find(seen.begin(), seen.end(), chosen) != seen.end()) continue;
+      seen.push_back(chosen);
       for (std::string_view table : ApplicationDataTables()) {
-        const auto path = files::ResolveInFolder(planned.options.Path, pack::DataFileName(table, application));
+        const auto path = files::ResolveInFolder(planned.options.Path, pack::DataFileName(table, in_pack));
         if (!path) continue;
-        const auto width =
-            static_cast<size_t>(c.OpenRecordset(store::SelectNoRows(c.dialect(), table))->FieldCount());
         size_t line = 0;
         try {
-          auto rows = files::RowReader::Open(*path, width);
-          while (rows->Next()) line = rows->line_number();
+          const std::vector<std::string>& columns = tables.Columns(table);
+          auto rows = files::RowReader::Open(*path, columns.size());
+          const bool recode = in_pack != chosen && TableIsRecoded(table);
+          while (rows->Next()) {
+            line = rows->line_number() - 1;
+            RefuseNul(rows->line(), "the row");
+            if (recode) {
+              RecodeApplicationInLine(rows->line(), in_pack, chosen, recoded);
+              files::SplitRow(recoded, fields);
+            } else {
+              fields.assign(rows->fields().begin(), rows->fields().end());
+            }
+            collisions.Add(table, columns, fields);
+            line = rows->line_number();
+          }
         } catch (const std::exception& ex) {
           const ComError e = AsComError(ex);
           error.Set(e.number(), e.description());
@@ -101,6 +223,7 @@ bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view wh
 bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place) {
   WriteImportLog(cx, kCheckStarted);
   place.clear();
+  if (!CheckHeaderFile(planned.options, error, place)) return false;
 
   // The values the batch path writes into its lines.
   if (!CheckNamingPlace(error, place, "the bulk-load lines of the application data", [&] {
@@ -108,9 +231,21 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
         return true;
       }))
     return false;
+  StoreTables tables(ConnectionOf(cx));
+  if (!CheckApplicationWidths(planned, tables, error, place)) return false;
   if (!CheckNamingPlace(error, place, "the application data files",
-                        [&] { return CheckApplicationData(planned, cx, error, place); }))
+                        [&] { return CheckApplicationData(planned, cx, tables, error, place); }))
     return false;
+
+  // The tables the header import writes with statements of their own.
+  for (std::string_view table : {"qzmap100", "qzmap101"}) {
+    const store::TableDef* def = store::FindTable(table);
+    if (!CheckNamingPlace(error, place, "the header file Qzmap100.dat", [&] {
+          for (std::string_view column : def->ColumnNames()) tables.RequireColumn(table, column);
+          return true;
+        }))
+      return false;
+  }
 
   // The header file, walked as the import walks it, gives the map the
   // loaders convert with.
@@ -136,12 +271,14 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
   const std::array<const pack::TaggedLayout*, 1> shared = {&pack::kQzmap150};
   const bool revisions = planned.manifest.revisions;
   bool ok =
-      CheckFiles(planned, map, error, "ImportProfileEx", Loader::Library, library, place) &&
-      (!revisions || CheckFiles(planned, map, error, "ImportProfileEx", Loader::Library, library_revisions, place)) &&
-      CheckFiles(planned, map, error, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles, place) &&
-      CheckFiles(planned, map, error, "LoadToMAP150", Loader::SharedFunctions, shared, place) &&
+      CheckFiles(planned, map, error, "ImportProfileEx", Loader::Library, library, tables, place) &&
+      (!revisions ||
+       CheckFiles(planned, map, error, "ImportProfileEx", Loader::Library, library_revisions, tables, place)) &&
+      CheckFiles(planned, map, error, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles, tables,
+                 place) &&
+      CheckFiles(planned, map, error, "LoadToMAP150", Loader::SharedFunctions, shared, tables, place) &&
       (!revisions || CheckFiles(planned, map, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules,
-                                kRevisionRuleFiles, place));
+                                kRevisionRuleFiles, tables, place));
   if (ok) WriteImportLog(cx, kCheckDone);
   return ok;
 }

@@ -1,4 +1,5 @@
-// ShowLogicPackDetails: checks a pack folder and its manifest, and describes
+// ShowLogicPackDetails: checks a pack folder, its manifest and its header
+// lines' own values, and describes
 // the pack's profiles to the host as the source list (number, applications,
 // parent, the applications' extn) and a marked target list that proposes how
 // to import them.
@@ -11,6 +12,7 @@
 #include "importer/entry_points.h"
 #include "importer/hierarchy.h"
 #include "importer/lookups.h"
+#include "importer/pack_check.h"
 #include "importer/pack_details.h"
 #include "importer/plan_lookups.h"
 #include "importer/run_log.h"
@@ -95,6 +97,13 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
         return false;
     }
     manifest.new_profile_number = checked.new_profile_number;
+
+    // A header line the import would refuse cannot be proposed either: its
+    // codes and numbers would not survive the details string.
+    if (std::string place; !CheckHeaderFile(o, error, place)) {
+      error.ErrorDescription += " (" + place + ")";
+      return false;
+    }
 
     // Only the first profile takes the announced number: a pack that
     // announces one is a single-profile pack.

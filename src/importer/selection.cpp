@@ -4,9 +4,11 @@
 #include <limits>
 
 #include "base/error.h"
+#include "base/errors_ours.h"
 #include "base/text.h"
 #include "importer/hierarchy.h"
 #include "importer/lookups.h"
+#include "pack/naming.h"
 
 namespace kestrel::importer {
 
@@ -59,6 +61,70 @@ int32_t NumberOf(std::string_view field) {
   if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
     RaiseRuntime(rt::Overflow);
   return static_cast<int32_t>(v);
+}
+
+bool IsProfileNumber(int64_t number) {
+  return number >= std::numeric_limits<int16_t>::min() && number <= std::numeric_limits<int16_t>::max();
+}
+
+void CheckProfileNumber(int64_t number, std::string_view what, std::string_view where) {
+  if (!IsProfileNumber(number))
+    throw ComError(rt::Overflow, "Overflow: " + std::string(what) + " " + std::to_string(number) + " " +
+                                     std::string(where) + " is outside the 16-bit range");
+}
+
+void CheckImportedApplicationCode(std::string_view code, std::string_view where) {
+  try {
+    pack::CheckApplicationCode(code);
+  } catch (const ComError& e) {
+    throw ComError(e.number(), e.description() + " " + std::string(where));
+  }
+  // The import names files "<table><code>.dat" (tables of eight letters).
+  constexpr size_t kLongestCode = 255 - 8 - 4;
+  if (code.size() > kLongestCode)
+    RaiseWithDetail(Ours::ApplicationCodeTooLong, QuoteForMessage(code) + " has " + std::to_string(code.size()) +
+                                                      " bytes, a data file's name leaves room for " +
+                                                      std::to_string(kLongestCode) + " " + std::string(where));
+  // The marking appends "*" to a code the store holds, and "|" splits an entry.
+  for (char c : {kMarker, '|'})
+    if (code.find(c) != std::string_view::npos)
+      RaiseWithDetail(Ours::BadApplicationCode, QuoteForMessage(code) + ", the code holds \"" +
+                                                    std::string(1, c) + "\" " + std::string(where));
+}
+
+void CheckSelectionEntry(std::string_view entry, std::string_view what) {
+  const std::string where = "in " + std::string(what) + " " + QuoteForMessage(entry, 200);
+  if (entry.find('\0') != std::string_view::npos)
+    RaiseWithDetail(Ours::NulInValue, where);
+  const auto fields = SplitEntry(entry);
+  if (fields.size() < 4) return;
+  CheckProfileNumber(NumericValue(fields[0]), "the profile number", where);
+  CheckProfileNumber(NumericValue(fields[3]), "the parent profile", where);
+  CheckImportedApplicationCode(fields[1], where);
+  CheckImportedApplicationCode(fields[2], where);
+}
+
+bool CheckSelectionValues(ErrorState& error, const std::vector<std::string>& sources,
+                          const std::vector<std::string>& targets, std::string& message) {
+  bool passed = true;
+  auto refuse = [&](int32_t number, const std::string& text) {
+    message += text;
+    message += kMessageEnd;
+    error.Set(number, text);
+    passed = false;
+  };
+  if (sources.empty() && targets.empty())
+    refuse(Number(Ours::NothingToImport),
+           TextWithDetail(Ours::NothingToImport, "its header file Qzmap100.dat holds no profile"));
+  for (const auto* list : {&sources, &targets})
+    for (const auto& entry : *list) {
+      try {
+        CheckSelectionEntry(entry, list == &sources ? "the pack's entry" : "the target entry");
+      } catch (const ComError& e) {
+        refuse(e.number(), e.description());
+      }
+    }
+  return passed;
 }
 
 void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::string& entry, int32_t& number,

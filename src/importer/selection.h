@@ -46,6 +46,33 @@ std::string_view Piece(const std::vector<std::string_view>& pieces, size_t k);
 int64_t NumericValue(std::string_view field);
 int32_t NumberOf(std::string_view field);
 
+// Whether a number fits the store's profile columns: 16 bits, signed.
+bool IsProfileNumber(int64_t number);
+// Raises 6 "Overflow: <what> <number> <where> is outside the 16-bit range"
+// when it does not.
+void CheckProfileNumber(int64_t number, std::string_view what, std::string_view where);
+
+// Raises when an application code cannot be imported: when it cannot name the
+// pack's data files (empty, a path, a control character: 9006; too long for
+// a file name: 9044), or when the details string and its marking cannot
+// carry it ("*", "|": 9006 too). The
+// text quotes the code and, after it, `where` ("in the target entry ...").
+void CheckImportedApplicationCode(std::string_view code, std::string_view where);
+
+// Raises when a selection entry holds a value the import cannot write: a
+// profile number or parent outside 16 bits (6 "Overflow"), an application
+// code CheckImportedApplicationCode refuses, a NUL byte (9040). `what` names
+// the entry in the text ("the target entry"); the entry itself is quoted.
+// Entries of fewer than four fields are left to the checks of the fields.
+void CheckSelectionEntry(std::string_view entry, std::string_view what);
+
+// Checks every source and target entry with CheckSelectionEntry, and refuses
+// a selection without any entry (9043: the pack names no profile). Every
+// refusal's text is appended to `message`, each ending with "<BR>", and the
+// error state holds the last. True when none fired.
+bool CheckSelectionValues(ErrorState& error, const std::vector<std::string>& sources,
+                          const std::vector<std::string>& targets, std::string& message);
+
 // True when field 1 repeats (compared as text) anywhere in the target list:
 // `message` names it, the error state is 501.
 bool CheckTargetRepeats(ErrorState& error, const std::vector<std::string>& targets, std::string& message);

@@ -71,10 +71,13 @@ bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::v
                      ErrorState& error);
 
 // Reads and converts every file the import will load, exactly as the loaders
-// do, with the header map the walk would build, and writes nothing: on the
-// batch path the values its lines carry, the application data files (rows as
-// wide as their tables), the header lines (18 fields, each in the plan), and
-// the library, rule and shared function files.
+// do, with the header map the walk would build, and writes nothing: the
+// header file's own values (CheckHeaderFile), the chosen application codes
+// against the widths the store declares, on the batch path the values its
+// lines carry, the application data files (rows as wide as their tables, no
+// NUL byte, no collision on the store's unique keys), the header lines (18
+// fields, each in the plan), and the library, rule and shared function files
+// (no NUL byte, every column they set in the store).
 // The header map it builds stays its own. On a failure it sets the error state as
 // the import would have (100, 999, 899 with the loader's text, the batch
 // check's number), puts the file and line into `place` and gives false.

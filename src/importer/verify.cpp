@@ -1,8 +1,10 @@
-// VerifyUserSelections and its checks: repeated target numbers, parents not
-// lower than their child, heterogeneous derivation, and a second unrelated
-// profile for an application pair the store already serves. Every check adds
+// VerifyUserSelections and its checks: values the import cannot write,
+// repeated target numbers, parents not lower than their child, heterogeneous
+// derivation, and a second unrelated profile for an application pair the
+// store already serves. Every check adds
 // its message and goes on, so one call reports all problems found.
 #include <array>
+#include <optional>
 
 #include "base/error.h"
 #include "base/text.h"
@@ -144,6 +146,14 @@ bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std:
                         " profiles are present in target." + std::string(kMessageEnd);
       passed = false;
     }
+    // A value the import cannot write is the failure the error state reports,
+    // whatever the checks against the store find after it.
+    std::optional<ErrorState> refused_value;
+    if (!CheckSelectionValues(error, sources, targets, buffer)) {
+      strErrorMessage += buffer;
+      refused_value = error;
+      passed = false;
+    }
     if (CheckTargetRepeats(error, targets, buffer)) {
       strErrorMessage += buffer;
       strErrorMessage += kMessageEnd;
@@ -165,6 +175,7 @@ bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std:
       out += marked;
     }
     strOutLPDetails = std::move(out);
+    if (refused_value) error = *refused_value;
     return passed;
   } catch (const std::exception& e) {
     strErrorMessage = UnexpectedErrorReport(AsComError(e));

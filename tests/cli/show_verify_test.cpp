@@ -35,7 +35,7 @@ std::vector<std::string> Header(const std::string& n, const std::string& sapp, c
 
 // An installation recorded in a registry file of the test, a store holding
 // profile 12 on A, C and the application A, and a pack of 5 on A, B derived
-// from 3.
+// from 3, with the applications' definitions and no rules.
 class ShowVerifyTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -53,8 +53,12 @@ class ShowVerifyTest : public ::testing::Test {
     WriteRows(Pack() + "/Qzmap101.dat",
               {{"5", "1", "X5", "c", "ab1", "5"}, {"5", "2", "X3", "c", "ab1", "3"}, {"3", "1", "X3", "c", "ab1", "3"}},
               6);
-    WriteRows(Pack() + "/qzddi100A.dat", {{"A", "Application A", "0"}}, 3);
-    WriteRows(Pack() + "/qzddi100B.dat", {{"B", "Application B", "1"}}, 3);
+    WriteRows(Pack() + "/qzddi100A.dat", {{"A", "Application A", "1.0", "2024-03-11 09:14:26", "0"}}, 5);
+    WriteRows(Pack() + "/qzddi100B.dat", {{"B", "Application B", "2.0", "2024-03-11 09:14:26", "1"}}, 5);
+    // A pack without rules: verify checks that the import could load it.
+    for (const char* name : {"Qzlib100.dat", "Qzmap120.dat", "Qzmap130.dat", "Qzmap140.dat", "Qzmap160.dat",
+                             "qzmap170.dat", "Qzmap150.dat"})
+      kestrel::testing::WriteFile(Pack() + "/" + name, "");
     kestrel::testing::WriteFile(Pack() + "/ExportMR.log",
                                 "SUCCESS\r\n--TESTFILES--\r\nqzddi100A.dat\r\nqzddi100B.dat\r\nQzmap100.dat\r\n"
                                 "Qzmap101.dat\r\n--END TESTFILES--\r\n--APPLS--\r\nA\r\nB\r\n--ENDAPPLS--\r\n"

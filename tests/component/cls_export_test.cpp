@@ -1,4 +1,4 @@
-// clsExport: defaults after creation and what its property procedures store,
+// Kestrel20ImpExp::clsExport: defaults after creation and what its property procedures store,
 // including the conversions of the two variant properties, each seen in the
 // pack and manifest an export writes.
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// clsImport's creation through the installation lookup (505 when it fails,
+// Kestrel20ImpExp::clsImport's creation through the installation lookup (505 when it fails,
 // the run log below the installation folder when it succeeds), its
 // properties, and creation of both classes by ProgID.
 #include <gtest/gtest.h>

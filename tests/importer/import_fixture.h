@@ -1,6 +1,6 @@
 // What the whole-import tests share: the demo store, packs exported from it
-// by clsExport, stores to import into (empty, or with the demo store's codes
-// and users), clsImport on a temporary installation folder, the run log's
+// by Kestrel20ImpExp::clsExport, stores to import into (empty, or with the demo store's codes
+// and users), Kestrel20ImpExp::clsImport on a temporary installation folder, the run log's
 // messages, and a dump of a store for "nothing changed" comparisons.
 #pragma once
 

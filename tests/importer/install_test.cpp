@@ -1,4 +1,4 @@
-// The installation lookup: the folder from the registry file, clsImport's
+// The installation lookup: the folder from the registry file, Kestrel20ImpExp::clsImport's
 // creation on it, and the "IIS=" setting of LumoConfig.ini.
 #include <gtest/gtest.h>
 

@@ -220,10 +220,12 @@ TEST_F(VerifyTest, TargetEntryWithoutSixFieldsEndsInTheReport) {
   EXPECT_EQ(v.message, "Unexpected Error.Error Number: 9Description: Subscript out of range");
 }
 
-TEST_F(VerifyTest, EmptySelectionPasses) {
+TEST_F(VerifyTest, EmptySelectionIsRefused) {
   auto v = VerifyDetails("\r");
-  EXPECT_TRUE(v.passed);
+  EXPECT_FALSE(v.passed);
   EXPECT_EQ(v.out, "\r");
+  EXPECT_EQ(Object().get_ErrorNumber(), 9043);
+  EXPECT_THAT(v.message, HasSubstr("names no profile to import"));
 }
 
 TEST_F(VerifyTest, VerificationLogsItsMessages) {

@@ -1,0 +1,56 @@
+// The check that the rows an import adds to the application tables do not
+// collide on a unique key of the target store: among themselves, across
+// every application's data file, and with the stored rows the import keeps
+// (those of the applications it replaces are deleted before it loads).
+// Callers guarantee that the connection outlives the object.
+// Internal to the import and its tests.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "store/connection.h"
+
+namespace kestrel::importer {
+
+// The columns of one unique key of a table (its primary key, a unique
+// constraint or index) and their positions in the table's rows.
+struct UniqueKey {
+  std::string name;
+  std::vector<std::string> columns;
+  std::vector<size_t> positions;
+};
+
+// The unique keys the store declares for `table` whose columns are all among
+// `table_columns` (the table's columns in order, lower case); keys on
+// expressions are left out.
+std::vector<UniqueKey> UniqueKeysOf(store::Connection& c, std::string_view table,
+                                    const std::vector<std::string>& table_columns);
+
+class KeyCollisions {
+ public:
+  // `replaced`: the applications whose rows the import deletes.
+  KeyCollisions(store::Connection& c, std::vector<std::string> replaced) : c_(c), replaced_(std::move(replaced)) {}
+
+  // Takes the next row the import adds to `table` (its fields in the order
+  // of `table_columns`; an empty field is NULL). Raises 9041 naming the
+  // table, the key and its values when the row collides.
+  void Add(std::string_view table, const std::vector<std::string>& table_columns,
+           const std::vector<std::string_view>& fields);
+
+ private:
+  struct Keys {
+    std::vector<UniqueKey> keys;
+    std::vector<std::unordered_set<std::string>> seen;  // per key, the values added so far
+  };
+
+  store::Connection& c_;
+  std::vector<std::string> replaced_;
+  std::map<std::string, Keys, std::less<>> keys_;
+};
+
+}  // namespace kestrel::importer
