@@ -5,6 +5,7 @@
 #include "component/files.h"
 #include "import/entry_points.h"
 #include "import/import_driver.h"
+#include "import/import_unit.h"
 #include "import/loaders.h"
 #include "import/planned_pack.h"
 
@@ -46,8 +47,12 @@ void clsImport::put_DatabaseUser(const std::string& value) { options_.DatabaseUs
 void clsImport::put_DatabasePassword(const std::string& value) { options_.DatabasePassword = value; }
 
 bool clsImport::LoadToMAP150() {
-  return detail::LoadToMAP150(detail::PlannedPackOf(options_, results_), results_.HeaderMap, context_,
-                              results_.Error);
+  std::string message;
+  return detail::RunAsOneUnit(options_, context_, results_.Error, results_.Summary, message,
+                              [this](const detail::ImportContext& unit) {
+                                return detail::LoadToMAP150(detail::PlannedPackOf(options_, results_),
+                                                            results_.HeaderMap, unit, results_.Error);
+                              });
 }
 bool clsImport::ImportLogicPack(std::string& strLPDetails, std::string& strErrorMessage) {
   return detail::ImportLogicPack(options_, context_, results_, strLPDetails, strErrorMessage);

@@ -53,6 +53,15 @@ class clsImport {
 
   // Outside the interface, for the command line.
   void SetProgress(detail::ImportProgressFn progress) { context_.Progress = std::move(progress); }
+  // Lines to show while an import runs (what it waits for).
+  void SetNotice(detail::ImportNoticeFn notice) { context_.Notice = std::move(notice); }
+  // How long ImportLogicPack and LoadToMAP150 wait for the store's write lock
+  // held by another program (30 s unless set).
+  void SetLockWait(int seconds) { options_.LockWaitSeconds = seconds; }
+  // Whether ImportLogicPack and LoadToMAP150 roll everything back at the end.
+  void SetDryRun(bool dry_run) { options_.DryRun = dry_run; }
+  // What the last ImportLogicPack or LoadToMAP150 changed, or would have.
+  const detail::ImportSummary& Summary() const { return results_.Summary; }
   // The check ImportLogicPack runs before its first delete, on its own: the
   // plan from the details, then every file the import would load read and
   // converted without writing. The store is not changed.

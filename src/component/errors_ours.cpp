@@ -36,6 +36,8 @@ constexpr std::array kTable = {
     Entry{Ours::StoreKindUnsupported, "Stores of this kind are not supported by this build"},
     Entry{Ours::ReplaceNotConfirmed,
           "The import would delete and replace what the store holds; run it again with --replace"},
+    Entry{Ours::StoreLocked, "The store is locked by another program"},
+    Entry{Ours::ImportInterrupted, "The import was interrupted and rolled back: the store is unchanged"},
 };
 
 }  // namespace

@@ -15,6 +15,10 @@ struct ImportOptions {
   std::string LastModifiedUser;
   std::string FieldSeparator = std::string(1, '\x01');  // between the fields of a data line
   std::string ListSeparator = "|";                      // between the manifest's applications
+  // How long an import waits for the store's write lock held by another program.
+  int LockWaitSeconds = 30;
+  // Runs the whole import and then rolls it back, leaving its summary.
+  bool DryRun = false;
 };
 
 }  // namespace Kestrel20ImpExp::detail

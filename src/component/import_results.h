@@ -1,6 +1,7 @@
 // What the import's operations leave behind on a clsImport: the error state
 // the host reads, the options the pack's manifest announced, the import plan
-// and header map of the last import, and where the pack check refused a pack.
+// and header map of the last import, where the pack check refused a pack, and
+// what the last import changed.
 // The operations write them; a caller reads them between calls, not while an
 // operation runs.
 #pragma once
@@ -12,6 +13,7 @@
 
 #include "component/error.h"
 #include "pack/manifest.h"
+#include "store/connection.h"
 
 namespace Kestrel20ImpExp::detail {
 
@@ -26,6 +28,18 @@ struct ImportPlan {
   int32_t Size = -1;                                           // n: upper bound, -1 when empty
 };
 
+// What one import did, or would have done when it ran dry: the stored
+// profiles and applications it replaced (in the order it replaced them), the
+// rows it deleted and added per table, and how long it took.
+struct ImportSummary {
+  bool DryRun = false;
+  bool Committed = false;
+  std::vector<int64_t> ProfilesReplaced;
+  std::vector<std::string> ApplicationsReplaced;
+  store::RowChangeCounts Rows;
+  double Seconds = 0;
+};
+
 struct ImportResults {
   ErrorState Error;  // ErrorNumber (32-bit, read as 16), ErrorDescription
   // The manifest's options as last read; an option line the manifest does not
@@ -38,6 +52,7 @@ struct ImportResults {
   // Where the check before the import refused the pack (file and line), ""
   // when it did not.
   std::string RefusedAt;
+  ImportSummary Summary;
 };
 
 }  // namespace Kestrel20ImpExp::detail

@@ -6,6 +6,7 @@
 #include "component/errors_ours.h"
 #include "import/entry_points.h"
 #include "import/import_driver.h"
+#include "import/import_unit.h"
 #include "selection_fixture.h"
 
 namespace Kestrel20ImpExp::testing {
@@ -88,7 +89,8 @@ TEST_F(ImportDriverTest, PlanWithoutRevisionInformation) {
                                            std::string("Checking logic pack ..."), Error().ErrorDescription,
                                            refused,
                                            std::string("----------------------------------End Import Logic "
-                                                       "Pack----------------------------------")}));
+                                                       "Pack----------------------------------"),
+                                           std::string(detail::kImportRolledBack)}));
 }
 
 TEST_F(ImportDriverTest, PlanWithRevisionInformation) {
