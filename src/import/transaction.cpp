@@ -131,8 +131,9 @@ bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, Import
       WriteImportLog(cx, "ImportProfileEx failed.");
       return false;
     }
-    AdjustDerivedChains(cx, r.Error, adjust);
-    return true;
+    // A chain left half repaired must not be committed: its failure fails
+    // the import, with the error it set.
+    return AdjustDerivedChains(cx, r.Error, adjust);
   } catch (const std::exception& ex) {
     r.Error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
     return false;
