@@ -9,7 +9,8 @@ namespace kestrel::cli {
 
 void AddWaitOption(CLI::App& sub, int& seconds) {
   sub.add_option("--wait", seconds,
-                 "seconds to wait for the store's write lock while another program holds it (default 30)")
+                 "seconds to wait for the store's write lock while another program holds it (default " +
+                     std::to_string(kDefaultLockWait) + ")")
       ->check(CLI::NonNegativeNumber);
 }
 

@@ -5,10 +5,12 @@
 #include <CLI/CLI.hpp>
 
 #include "component/cls_import.h"
+#include "component/import_options.h"
 
 namespace kestrel::cli {
 
-inline constexpr int kDefaultLockWait = 30;
+// The wait an import takes unless told otherwise.
+inline const int kDefaultLockWait = Kestrel20ImpExp::detail::ImportOptions{}.LockWaitSeconds;
 
 void AddWaitOption(CLI::App& sub, int& seconds);
 // Hands the wait to the object; on a terminal, what is being waited for goes
