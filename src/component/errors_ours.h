@@ -34,8 +34,8 @@ enum class Ours : int32_t {
   StoreKindUnsupported = 9024,  // a store location of a kind this build cannot open
   // Every row here has its row in docs/errors.md (a test checks it).
   ReplaceNotConfirmed = 9030, // an import would replace stored profiles or applications without --replace
-  StoreLocked = 9040,          // another program held the store's write lock for the whole wait
-  ImportInterrupted = 9041,    // SIGINT or SIGTERM stopped an import, which was rolled back
+  StoreLocked = 9031,          // another program held the store's write lock for the whole wait
+  ImportInterrupted = 9032,    // SIGINT or SIGTERM stopped an import, which was rolled back
 };
 
 int32_t Number(Ours e);

@@ -140,7 +140,7 @@ TEST_F(ImportUnitTest, AKilledOrStoppedImportLeavesTheStoreAsItWasOrFullyImporte
     } else if (code == 1) {
       // Stopped: rolled back, and it says so.
       EXPECT_EQ(ReadFile(t_ / "import.err"),
-                "error 9041: The import was interrupted and rolled back: the store is unchanged\n")
+                "error 9032: The import was interrupted and rolled back: the store is unchanged\n")
           << where;
       EXPECT_TRUE(now == *before_) << where;
       EXPECT_THAT(ReadFile(RunLog()), HasSubstr("Import rolled back: the store is unchanged."));
@@ -163,7 +163,7 @@ TEST_F(ImportUnitTest, AnotherProgramsWriteLockMakesTheImportGiveUpWithTheStoreU
   holder->RollbackBatch();
   holder.reset();
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err, "error 9040: The store is locked by another program: " + store + " (waited 1 s)\n");
+  EXPECT_EQ(r.err, "error 9031: The store is locked by another program: " + store + " (waited 1 s)\n");
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(Dump(store) == *before_);
 }
