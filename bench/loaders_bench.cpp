@@ -9,17 +9,17 @@
 
 #include <stdlib.h>
 
-#include "component/files.h"
-#include "component/import_context.h"
-#include "component/import_options.h"
-#include "component/import_results.h"
-#include "import/loaders.h"
-#include "import/plan_lookups.h"
+#include "base/files.h"
+#include "importer/import_context.h"
+#include "importer/import_options.h"
+#include "importer/import_results.h"
+#include "importer/loaders.h"
+#include "importer/plan_lookups.h"
 #include "pack/record_writer.h"
 #include "store/connection.h"
 #include "store/schema.h"
 
-namespace k = Kestrel20ImpExp;
+namespace k = kestrel;
 
 int main(int argc, char** argv) {
   const long rows = argc > 1 ? std::atol(argv[1]) : 20000;
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   const std::string pack = dir + "/pack";
   k::files::CreateFolders(pack);
 
-  for (const auto* layout : k::detail::kCurrentRuleFiles) {
+  for (const auto* layout : k::importer::kCurrentRuleFiles) {
     auto out = k::files::TextWriter::Create(k::files::Join(pack, layout->file));
     k::pack::TaggedRecordWriter writer(*layout, *out);
     if (layout == &k::pack::kQzmap120) {
@@ -44,12 +44,12 @@ int main(int argc, char** argv) {
     out->Close();
   }
 
-  k::detail::ImportOptions options;
+  k::importer::ImportOptions options;
   options.Path = pack;
   options.LastModifiedUser = "bench";
-  k::detail::ImportContext cx;
+  k::importer::ImportContext cx;
   cx.DataConnection = k::store::CreateStore(dir + "/profiles.db");
-  k::detail::ImportResults r;
+  k::importer::ImportResults r;
   r.Plan.SourceProfiles[0] = {40, 41, 42};
   r.Plan.TargetProfiles[0] = {12, 13, 14};
   r.Plan.DevelopmentVRCs = {"__", "__", "__"};
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   r.HeaderMap = {"14_X42_c_ab1", "13_X41_c_ab1", "12_X40_c_ab1"};
 
   auto start = std::chrono::steady_clock::now();
-  bool ok = k::detail::LoadToMAP120_130_140_160(k::detail::PlannedPackOf(options, r), r.HeaderMap, cx, r.Error);
+  bool ok = k::importer::LoadToMAP120_130_140_160(k::importer::PlannedPackOf(options, r), r.HeaderMap, cx, r.Error);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%s: %ld rows in %.3f s, %.0f rows/s\n", ok ? "loaded" : r.Error.ErrorDescription.c_str(), rows,
               seconds, static_cast<double>(rows) / seconds);

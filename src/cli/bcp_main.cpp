@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "component/error.h"
-#include "component/row_reader.h"
+#include "kestrel/error.h"
+#include "base/row_reader.h"
 #include "store/bulk_loader.h"
-#include "store/open.h"
+#include "kestrel/store.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ Arguments Parse(const std::vector<std::string>& args) {
       throw UsageError{"-m: loading stops at the first error; only 1 is supported"};
     if (option == "-b") a.rows_per_batch = PositiveNumber(option, value);
     if (option == "-C" && value != "RAW") throw UsageError{"-C: only RAW (no code page conversion) is supported"};
-    if (option == "-t" && value != std::string(1, Kestrel20ImpExp::files::kFieldSeparator))
+    if (option == "-t" && value != std::string(1, kestrel::files::kFieldSeparator))
       throw UsageError{"-t: fields are separated by character 1 only"};
   }
   return a;
@@ -81,17 +81,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    auto c = Kestrel20ImpExp::store::Open(a.store);
+    auto c = kestrel::store::Open(a.store);
     if (!c->CanBulkLoad())
-      throw Kestrel20ImpExp::ComError(Kestrel20ImpExp::store::kNoBulkRights,
-                                      std::string(Kestrel20ImpExp::store::kNoBulkRightsText));
-    Kestrel20ImpExp::store::BulkLoadOptions options;
+      throw kestrel::ComError(kestrel::store::kNoBulkRights,
+                                      std::string(kestrel::store::kNoBulkRightsText));
+    kestrel::store::BulkLoadOptions options;
     options.rows_per_batch = a.rows_per_batch;
-    Kestrel20ImpExp::store::BulkLoadCounts n = c->BulkLoad(a.table, a.file, options);
+    kestrel::store::BulkLoadCounts n = c->BulkLoad(a.table, a.file, options);
     std::printf("%lld rows copied.\n", static_cast<long long>(n.rows_loaded));
     return 0;
   } catch (const std::exception& ex) {
-    Kestrel20ImpExp::ComError e = Kestrel20ImpExp::AsComError(ex);
+    kestrel::ComError e = kestrel::AsComError(ex);
     std::fprintf(stderr, "bcp: error %d: %s\n", static_cast<int>(e.number()), e.description().c_str());
     return 1;
   }

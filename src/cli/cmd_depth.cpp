@@ -3,10 +3,10 @@
 #include <iostream>
 #include <string>
 
-#include "cli/command.h"
-#include "cli/import_object.h"
-#include "cli/shared_options.h"
-#include "store/open.h"
+#include "command.h"
+#include "import_object.h"
+#include "shared_options.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 namespace {
@@ -25,7 +25,7 @@ void DeclareDepthOptions(CLI::App& sub, DepthOptions& o) {
 
 int RunDepth(const DepthOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    import.putref_DataConnection(Kestrel20ImpExp::store::Open(o.store));
+    import.putref_DataConnection(kestrel::store::Open(o.store));
     int32_t mprf = 0, pprf = o.parent, depth = 0;
     if (!import.GetDepthOfProfile(mprf, pprf, depth))
       return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());

@@ -6,11 +6,11 @@
 #include <optional>
 #include <string>
 
-#include "cli/command.h"
-#include "cli/shared_options.h"
-#include "component/cls_export.h"
-#include "component/error.h"
-#include "store/open.h"
+#include "command.h"
+#include "shared_options.h"
+#include "kestrel/cls_export.h"
+#include "kestrel/error.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 namespace {
@@ -36,8 +36,8 @@ std::optional<int16_t> AsProfileNumber(long long n) {
 }
 
 int FailOverflow(const std::string& option, long long n) {
-  const int32_t overflow = Kestrel20ImpExp::rt::Overflow;
-  return Fail(overflow, std::string(Kestrel20ImpExp::RuntimeErrorText(overflow)) + ": " + option + " " +
+  const int32_t overflow = kestrel::rt::Overflow;
+  return Fail(overflow, std::string(kestrel::RuntimeErrorText(overflow)) + ": " + option + " " +
                             std::to_string(n) + " is not a 16-bit profile number");
 }
 
@@ -53,7 +53,7 @@ int RunExport(const ExportOptions& o) {
     new_number = *n;
   }
 
-  auto connection = Kestrel20ImpExp::store::Open(o.store);
+  auto connection = kestrel::store::Open(o.store);
   Kestrel20ImpExp::clsExport e(CommandEnv());
   e.putref_DataConnection(connection);
   e.put_MigrationProfileTobeExported(*profile);

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/command.h"
-#include "cli/import_object.h"
-#include "cli/import_summary.h"
-#include "cli/lock_wait.h"
-#include "cli/signal_interruption.h"
-#include "cli/selection_view.h"
-#include "cli/shared_options.h"
-#include "component/errors_ours.h"
+#include "command.h"
+#include "import_object.h"
+#include "import_summary.h"
+#include "lock_wait.h"
+#include "signal_interruption.h"
+#include "selection_view.h"
+#include "shared_options.h"
+#include "kestrel/errors.h"
 
 namespace kestrel::cli {
 namespace {
@@ -53,7 +53,7 @@ int32_t ReportedNumber(const std::string& message, int32_t fallback) {
 // message when it says something else.
 int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& message) {
   int32_t number = ReportedNumber(message, import.get_ErrorNumber());
-  if (number == 0) number = Kestrel20ImpExp::Number(Kestrel20ImpExp::Ours::Internal);
+  if (number == 0) number = kestrel::Number(kestrel::Ours::Internal);
   std::string description = import.get_ErrorDescription();
   if (description.empty()) description = message;
   int rc = Fail(number, description);
@@ -67,7 +67,7 @@ int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& messa
 // The name of the user running the command: the account's login name, else
 // what the environment says.
 std::string LoginName() {
-  Kestrel20ImpExp::Env& env = CommandEnv();
+  kestrel::Env& env = CommandEnv();
   if (std::string name = env.AccountName(); !name.empty()) return name;
   for (const char* name : {"LOGNAME", "USER"})
     if (std::string v = env.Variable(name); !v.empty()) return v;
@@ -133,8 +133,8 @@ int RunImport(const ImportOptions& o) {
     if (!replaced.empty() && !o.replace && !o.dry_run) {
       std::string names;
       for (const auto& n : replaced) names += (names.empty() ? "" : ", ") + n;
-      return Fail(Kestrel20ImpExp::Number(Kestrel20ImpExp::Ours::ReplaceNotConfirmed),
-                  std::string(Kestrel20ImpExp::DefaultText(Kestrel20ImpExp::Ours::ReplaceNotConfirmed)) +
+      return Fail(kestrel::Number(kestrel::Ours::ReplaceNotConfirmed),
+                  std::string(kestrel::DefaultText(kestrel::Ours::ReplaceNotConfirmed)) +
                       ": the store holds " + names);
     }
 

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/command.h"
-#include "cli/import_object.h"
-#include "cli/lock_wait.h"
-#include "cli/signal_interruption.h"
-#include "cli/shared_options.h"
+#include "command.h"
+#include "import_object.h"
+#include "lock_wait.h"
+#include "signal_interruption.h"
+#include "shared_options.h"
 
 namespace kestrel::cli {
 namespace {

@@ -4,21 +4,21 @@
 #include <iostream>
 #include <string>
 
-#include "cli/command.h"
-#include "cli/shared_options.h"
-#include "component/error.h"
-#include "component/files.h"
-#include "component/registry.h"
-#include "import/install.h"
+#include "command.h"
+#include "shared_options.h"
+#include "kestrel/error.h"
+#include "base/files.h"
+#include "kestrel/registry.h"
+#include "importer/install.h"
 
 namespace kestrel::cli {
 namespace {
 
 // The registry file to write: --registry, else KESTREL_REGISTRY, else this user's.
-std::string TargetRegistryFile(Kestrel20ImpExp::Env& env, const std::string& option) {
+std::string TargetRegistryFile(kestrel::Env& env, const std::string& option) {
   if (!option.empty()) return option;
   if (std::string chosen = env.Variable("KESTREL_REGISTRY"); !chosen.empty()) return chosen;
-  return Kestrel20ImpExp::UserRegistryFilePath(env);
+  return kestrel::UserRegistryFilePath(env);
 }
 
 // The folder as an absolute path without "..", links or a trailing "/", as
@@ -26,7 +26,7 @@ std::string TargetRegistryFile(Kestrel20ImpExp::Env& env, const std::string& opt
 std::string AbsoluteFolder(const std::string& folder) {
   std::error_code ec;
   std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(folder, ec), ec);
-  if (ec) Kestrel20ImpExp::RaiseErrno(ec.value(), true);
+  if (ec) kestrel::RaiseErrno(ec.value(), true);
   std::string out = p.string();
   while (out.size() > 1 && out.back() == '/') out.pop_back();
   return out;
@@ -44,15 +44,15 @@ void DeclareSetupOptions(CLI::App& sub, SetupOptions& o) {
 }
 
 int RunSetup(const SetupOptions& o) {
-  Kestrel20ImpExp::Env& env = CommandEnv();
+  kestrel::Env& env = CommandEnv();
   const std::string file = TargetRegistryFile(env, o.registry);
   if (file.empty()) return Fail(76, "Path not found: no home folder for the registry file; use --registry FILE");
   const std::string folder = AbsoluteFolder(o.install_dir);
   for (const char* sub_folder : {"LumoStudio/tmp", "LumoStudio/bin"})
-    Kestrel20ImpExp::files::CreateFolders(env, Kestrel20ImpExp::files::Join(folder, sub_folder));
-  Kestrel20ImpExp::RegistryFile(env, file).SetKeyValue(Kestrel20ImpExp::HKEY_LOCAL_MACHINE_VALUE,
-                                                  std::string(Kestrel20ImpExp::detail::kInstallationKey),
-                                                  std::string(Kestrel20ImpExp::detail::kInstallationValueName), folder);
+    kestrel::files::CreateFolders(env, kestrel::files::Join(folder, sub_folder));
+  kestrel::RegistryFile(env, file).SetKeyValue(kestrel::HKEY_LOCAL_MACHINE_VALUE,
+                                                  std::string(kestrel::importer::kInstallationKey),
+                                                  std::string(kestrel::importer::kInstallationValueName), folder);
   std::cout << "recorded installation folder " << folder << " in " << file << '\n';
   return 0;
 }

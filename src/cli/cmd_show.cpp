@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "cli/command.h"
-#include "cli/import_object.h"
-#include "cli/selection_view.h"
-#include "cli/shared_options.h"
+#include "command.h"
+#include "import_object.h"
+#include "selection_view.h"
+#include "shared_options.h"
 
 namespace kestrel::cli {
 namespace {

@@ -10,19 +10,19 @@
 
 #include <fmt/format.h>
 
-#include "cli/command.h"
-#include "cli/shared_options.h"
-#include "store/open.h"
-#include "store/demo_data.h"
-#include "store/schema.h"
+#include "command.h"
+#include "shared_options.h"
+#include "kestrel/store.h"
+#include "kestrel/store.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 namespace {
 
 // Creates a store file and fills it; a failure removes the half-made file so
 // that the next attempt starts clean.
-void CreateFilled(const std::string& path, const std::function<void(Kestrel20ImpExp::store::Connection&)>& fill) {
-  auto c = Kestrel20ImpExp::store::CreateStore(path);
+void CreateFilled(const std::string& path, const std::function<void(kestrel::store::Connection&)>& fill) {
+  auto c = kestrel::store::CreateStore(path);
   try {
     fill(*c);
   } catch (...) {
@@ -32,9 +32,9 @@ void CreateFilled(const std::string& path, const std::function<void(Kestrel20Imp
   }
 }
 
-int64_t TotalRows(Kestrel20ImpExp::store::Connection& c) {
+int64_t TotalRows(kestrel::store::Connection& c) {
   int64_t total = 0;
-  for (const auto& [table, n] : Kestrel20ImpExp::store::RowCounts(c)) total += n;
+  for (const auto& [table, n] : kestrel::store::RowCounts(c)) total += n;
   return total;
 }
 
@@ -51,10 +51,10 @@ void DeclareInitStoreOptions(CLI::App& sub, InitStoreOptions& o) {
 
 int RunInitStore(const InitStoreOptions& o) {
   // The source of the shared data is opened before anything is created.
-  std::shared_ptr<Kestrel20ImpExp::store::Connection> other;
-  if (!o.shared_from.empty()) other = Kestrel20ImpExp::store::Open(o.shared_from);
-  CreateFilled(o.path, [&](Kestrel20ImpExp::store::Connection& c) {
-    if (other) Kestrel20ImpExp::store::CopySharedReferenceData(c, *other);
+  std::shared_ptr<kestrel::store::Connection> other;
+  if (!o.shared_from.empty()) other = kestrel::store::Open(o.shared_from);
+  CreateFilled(o.path, [&](kestrel::store::Connection& c) {
+    if (other) kestrel::store::CopySharedReferenceData(c, *other);
   });
   std::cout << "created " << o.path << (other ? " with the shared data of " + o.shared_from : std::string()) << '\n';
   return 0;
@@ -73,8 +73,8 @@ void DeclareDemoStoreOptions(CLI::App& sub, DemoStoreOptions& o) {
 
 int RunDemoStore(const DemoStoreOptions& o) {
   int64_t rows = 0;
-  CreateFilled(o.path, [&](Kestrel20ImpExp::store::Connection& c) {
-    Kestrel20ImpExp::store::FillDemoStore(c, o.scale);
+  CreateFilled(o.path, [&](kestrel::store::Connection& c) {
+    kestrel::store::FillDemoStore(c, o.scale);
     rows = TotalRows(c);
   });
   std::cout << "created " << o.path << " with " << rows << " rows of demo data (scale " << o.scale << ")\n";
@@ -88,9 +88,9 @@ struct CountsOptions {
 void DeclareCountsOptions(CLI::App& sub, CountsOptions& o) { AddStoreOption(sub, o.store, "the store file"); }
 
 int RunCounts(const CountsOptions& o) {
-  auto c = Kestrel20ImpExp::store::Open(o.store);
+  auto c = kestrel::store::Open(o.store);
   int64_t total = 0;
-  for (const auto& [table, n] : Kestrel20ImpExp::store::RowCounts(*c)) {
+  for (const auto& [table, n] : kestrel::store::RowCounts(*c)) {
     total += n;
     std::cout << fmt::format("{:<9} {:>8}\n", table, n);
   }

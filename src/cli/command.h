@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "component/env.h"
+#include "kestrel/env.h"
 
 namespace kestrel::cli {
 
 // The Env through which every command reaches the system.
-Kestrel20ImpExp::Env& CommandEnv();
+kestrel::Env& CommandEnv();
 
 using Runner = std::function<int()>;
 using Setup = std::function<Runner(CLI::App& sub)>;

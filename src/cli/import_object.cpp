@@ -1,26 +1,26 @@
 // Creation of clsImport for the commands, with the registry file and hint,
 // and the failure of a refused selection.
-#include "cli/import_object.h"
+#include "import_object.h"
 
 #include <iostream>
 #include <memory>
 
-#include "cli/command.h"
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/registry.h"
-#include "store/open.h"
+#include "command.h"
+#include "kestrel/error.h"
+#include "kestrel/errors.h"
+#include "kestrel/registry.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 
 int WithImportObject(const std::string& registry, const std::function<int(Kestrel20ImpExp::clsImport&)>& body) {
-  Kestrel20ImpExp::Env& env = CommandEnv();
-  const std::string file = registry.empty() ? Kestrel20ImpExp::RegistryFilePath(env) : registry;
+  kestrel::Env& env = CommandEnv();
+  const std::string file = registry.empty() ? kestrel::RegistryFilePath(env) : registry;
   std::unique_ptr<Kestrel20ImpExp::clsImport> object;
   try {
-    auto registry_file = std::make_shared<Kestrel20ImpExp::RegistryFile>(env, file);
+    auto registry_file = std::make_shared<kestrel::RegistryFile>(env, file);
     object = std::make_unique<Kestrel20ImpExp::clsImport>(env, std::move(registry_file));
-  } catch (const Kestrel20ImpExp::ComError& e) {
+  } catch (const kestrel::ComError& e) {
     int rc = Fail(e.number(), e.description());
     std::cerr << "hint: no installation folder is recorded in " << file
               << "; run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)\n";
@@ -30,7 +30,7 @@ int WithImportObject(const std::string& registry, const std::function<int(Kestre
 }
 
 void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack) {
-  import.putref_DataConnection(Kestrel20ImpExp::store::Open(store));
+  import.putref_DataConnection(kestrel::store::Open(store));
   import.put_Path(pack);
 }
 
@@ -43,7 +43,7 @@ std::optional<std::string> ProposedDetails(Kestrel20ImpExp::clsImport& import) {
 
 int FailSelection(Kestrel20ImpExp::clsImport& import, const std::vector<std::string>& messages) {
   int32_t number = import.get_ErrorNumber();
-  if (number == 0) number = Kestrel20ImpExp::Number(Kestrel20ImpExp::Ours::InvalidSelection);
+  if (number == 0) number = kestrel::Number(kestrel::Ours::InvalidSelection);
   std::string joined;
   for (const auto& line : messages) joined += (joined.empty() ? "" : " ") + line;
   return Fail(number, joined);

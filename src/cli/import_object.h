@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "component/cls_import.h"
+#include "kestrel/cls_import.h"
 
 namespace kestrel::cli {
 

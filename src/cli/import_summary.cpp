@@ -1,12 +1,12 @@
 // The import summary as text and as JSON.
-#include "cli/import_summary.h"
+#include "import_summary.h"
 
 #include <cstdio>
 
 namespace kestrel::cli {
 namespace {
 
-using Kestrel20ImpExp::detail::ImportSummary;
+using kestrel::importer::ImportSummary;
 
 std::string Seconds(double s) {
   char buf[32];

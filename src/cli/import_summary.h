@@ -7,13 +7,13 @@
 #include <ostream>
 #include <string>
 
-#include "cli/selection_view.h"
-#include "component/import_results.h"
+#include "selection_view.h"
+#include "importer/import_results.h"
 
 namespace kestrel::cli {
 
-void PrintImportSummary(std::ostream& out, const DetailsView& view, const Kestrel20ImpExp::detail::ImportSummary& s);
+void PrintImportSummary(std::ostream& out, const DetailsView& view, const kestrel::importer::ImportSummary& s);
 void PrintImportSummaryJson(std::ostream& out, const DetailsView& view,
-                            const Kestrel20ImpExp::detail::ImportSummary& s);
+                            const kestrel::importer::ImportSummary& s);
 
 }  // namespace kestrel::cli

@@ -1,9 +1,9 @@
 // The lock wait option and its notice.
-#include "cli/lock_wait.h"
+#include "lock_wait.h"
 
 #include <iostream>
 
-#include "cli/command.h"
+#include "command.h"
 
 namespace kestrel::cli {
 

@@ -4,13 +4,13 @@
 
 #include <CLI/CLI.hpp>
 
-#include "component/cls_import.h"
-#include "component/import_options.h"
+#include "kestrel/cls_import.h"
+#include "importer/import_options.h"
 
 namespace kestrel::cli {
 
 // The wait an import takes unless told otherwise.
-inline const int kDefaultLockWait = Kestrel20ImpExp::detail::ImportOptions{}.LockWaitSeconds;
+inline const int kDefaultLockWait = kestrel::importer::ImportOptions{}.LockWaitSeconds;
 
 void AddWaitOption(CLI::App& sub, int& seconds);
 // Hands the wait to the object; on a terminal, what is being waited for goes

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <iostream>
 
-#include "cli/command.h"
-#include "component/error.h"
+#include "command.h"
+#include "kestrel/error.h"
 
 namespace kestrel::cli {
 
-Kestrel20ImpExp::Env& CommandEnv() { return Kestrel20ImpExp::Env::Default(); }
+kestrel::Env& CommandEnv() { return kestrel::Env::Default(); }
 
 std::vector<CommandInfo>& Commands() {
   static std::vector<CommandInfo> commands;
@@ -27,10 +27,10 @@ int Fail(long number, const std::string& description) {
 int Guard(const std::function<int()>& body) {
   try {
     return body();
-  } catch (const Kestrel20ImpExp::ComError& e) {
+  } catch (const kestrel::ComError& e) {
     return Fail(e.number(), e.description());
   } catch (const std::exception& e) {
-    auto c = Kestrel20ImpExp::AsComError(e);
+    auto c = kestrel::AsComError(e);
     return Fail(c.number(), c.description());
   }
 }

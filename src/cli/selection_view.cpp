@@ -1,22 +1,22 @@
 // Presentation of logic pack details for `show` and `verify`.
-#include "cli/selection_view.h"
+#include "selection_view.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "import/selection.h"
+#include "importer/selection.h"
 
 namespace kestrel::cli {
 
 namespace {
 
 // The details string's grammar, as the import defines it.
-using Kestrel20ImpExp::detail::JoinList;
-using Kestrel20ImpExp::detail::kDetailsLineEnd;
-using Kestrel20ImpExp::detail::kEntrySeparator;
-using Kestrel20ImpExp::detail::kMarker;
-using Kestrel20ImpExp::detail::SplitEntry;
-using Kestrel20ImpExp::detail::SplitList;
+using kestrel::importer::JoinList;
+using kestrel::importer::kDetailsLineEnd;
+using kestrel::importer::kEntrySeparator;
+using kestrel::importer::kMarker;
+using kestrel::importer::SplitEntry;
+using kestrel::importer::SplitList;
 
 constexpr std::string_view kBreak = "<BR>";
 

@@ -1,7 +1,7 @@
 // The declarations of the options several commands share.
-#include "cli/shared_options.h"
+#include "shared_options.h"
 
-#include "cli/selection_view.h"
+#include "selection_view.h"
 
 namespace kestrel::cli {
 

@@ -1,17 +1,17 @@
 // The signal handlers of an import: they only record the request.
-#include "cli/signal_interruption.h"
+#include "signal_interruption.h"
 
-#include "component/interruption.h"
+#include "base/interruption.h"
 
 namespace kestrel::cli {
 namespace {
 
-extern "C" void RequestStop(int) { Kestrel20ImpExp::RequestInterruption(); }
+extern "C" void RequestStop(int) { kestrel::RequestInterruption(); }
 
 }  // namespace
 
 SignalInterruption::SignalInterruption() {
-  Kestrel20ImpExp::ClearInterruption();
+  kestrel::ClearInterruption();
   struct sigaction action {};
   action.sa_handler = RequestStop;
   sigemptyset(&action.sa_mask);

@@ -1,18 +1,18 @@
 // clsExport's creation and property procedures; the operation is in export/.
-#include "component/cls_export.h"
+#include "kestrel/cls_export.h"
 
-#include "export/export_driver.h"
+#include "exporter/export_driver.h"
 #include "store/connection.h"
 
 namespace Kestrel20ImpExp {
 
-clsExport::clsExport() : clsExport(Env::Default()) {}
-clsExport::clsExport(Env& env) : env_(&env) {}
+clsExport::clsExport() : clsExport(kestrel::Env::Default()) {}
+clsExport::clsExport(kestrel::Env& env) : env_(&env) {}
 clsExport::~clsExport() = default;
 
 void clsExport::put_traveseparent(bool value) { options_.traveseparent = value; }
 bool clsExport::get_traveseparent() const { return options_.traveseparent; }
-void clsExport::putref_DataConnection(std::shared_ptr<store::Connection> connection) {
+void clsExport::putref_DataConnection(std::shared_ptr<kestrel::store::Connection> connection) {
   context_.DataConnection = std::move(connection);
 }
 void clsExport::put_NewProfileNumber(int16_t value) { options_.NewProfileNumber = value; }
@@ -31,7 +31,7 @@ void clsExport::put_ExportForSync(const Variant& value) { options_.ExportForSync
 // The run leaves its folder where Path is read afterwards, as the object's
 // own Path field did: the export root it used, then the pack folder.
 bool clsExport::ExportMigrationProfiles() {
-  const bool ok = detail::ExportMigrationProfiles(options_, context_, results_);
+  const bool ok = kestrel::exporter::ExportMigrationProfiles(options_, context_, results_);
   options_.Path = context_.PackFolder;
   return ok;
 }

@@ -1,23 +1,23 @@
 // clsImport's creation and property procedures; the operations are in import/.
-#include "component/cls_import.h"
+#include "kestrel/cls_import.h"
 
-#include "component/error.h"
-#include "component/files.h"
-#include "import/entry_points.h"
-#include "import/import_driver.h"
-#include "import/import_unit.h"
-#include "import/loaders.h"
-#include "import/planned_pack.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "importer/entry_points.h"
+#include "importer/import_driver.h"
+#include "importer/import_unit.h"
+#include "importer/loaders.h"
+#include "importer/planned_pack.h"
 
 namespace Kestrel20ImpExp {
 
-clsImport::clsImport() : clsImport(Env::Default()) {}
+clsImport::clsImport() : clsImport(kestrel::Env::Default()) {}
 
-clsImport::clsImport(Env& env) : clsImport(env, CreateRegistry(env)) {}
+clsImport::clsImport(kestrel::Env& env) : clsImport(env, kestrel::CreateRegistry(env)) {}
 
-clsImport::clsImport(std::shared_ptr<Registry> registry) : clsImport(Env::Default(), std::move(registry)) {}
+clsImport::clsImport(std::shared_ptr<kestrel::Registry> registry) : clsImport(kestrel::Env::Default(), std::move(registry)) {}
 
-clsImport::clsImport(Env& env, std::shared_ptr<Registry> registry) : env_(&env) {
+clsImport::clsImport(kestrel::Env& env, std::shared_ptr<kestrel::Registry> registry) : env_(&env) {
   context_.RegistryComponent = std::move(registry);
   Create();
 }
@@ -26,17 +26,17 @@ clsImport::~clsImport() = default;
 
 void clsImport::Create() {
   std::string path = context_.InstallationPath;
-  if (!detail::GetLumoInstallationPath(context_, results_.Error, path))
-    throw ComError(results_.Error.ErrorNumber, results_.Error.ErrorDescription);
+  if (!kestrel::importer::GetLumoInstallationPath(context_, results_.Error, path))
+    throw kestrel::ComError(results_.Error.ErrorNumber, results_.Error.ErrorDescription);
   context_.InstallationPath = path;
-  context_.ImportLogPath = files::Join(context_.TempFolder(), "importmr.log");
+  context_.ImportLogPath = kestrel::files::Join(context_.TempFolder(), "importmr.log");
 }
 
 void clsImport::put_LastModifiedUser(const std::string& value) { options_.LastModifiedUser = value; }
 std::string clsImport::get_LastModifiedUser() const { return options_.LastModifiedUser; }
 int16_t clsImport::get_ErrorNumber() const { return results_.Error.NumberAsRead(); }
 std::string clsImport::get_ErrorDescription() const { return results_.Error.ErrorDescription; }
-void clsImport::putref_DataConnection(std::shared_ptr<store::Connection> connection) {
+void clsImport::putref_DataConnection(std::shared_ptr<kestrel::store::Connection> connection) {
   context_.DataConnection = std::move(connection);
 }
 void clsImport::put_Path(const std::string& value) { options_.Path = value; }
@@ -48,33 +48,33 @@ void clsImport::put_DatabasePassword(const std::string& value) { options_.Databa
 
 bool clsImport::LoadToMAP150() {
   std::string message;
-  return detail::RunAsOneUnit(options_, context_, results_.Error, results_.Summary, message,
-                              [this](const detail::ImportContext& unit) {
-                                return detail::LoadToMAP150(detail::PlannedPackOf(options_, results_),
+  return kestrel::importer::RunAsOneUnit(options_, context_, results_.Error, results_.Summary, message,
+                              [this](const kestrel::importer::ImportContext& unit) {
+                                return kestrel::importer::LoadToMAP150(kestrel::importer::PlannedPackOf(options_, results_),
                                                             results_.HeaderMap, unit, results_.Error);
                               });
 }
 bool clsImport::ImportLogicPack(std::string& strLPDetails, std::string& strErrorMessage) {
-  return detail::ImportLogicPack(options_, context_, results_, strLPDetails, strErrorMessage);
+  return kestrel::importer::ImportLogicPack(options_, context_, results_, strLPDetails, strErrorMessage);
 }
 bool clsImport::CheckLogicPack(std::string& strLPDetails, std::string& strErrorMessage) {
-  return detail::CheckLogicPack(options_, context_, results_, strLPDetails, strErrorMessage);
+  return kestrel::importer::CheckLogicPack(options_, context_, results_, strLPDetails, strErrorMessage);
 }
 bool clsImport::VerifyUserSelections(std::string strInLPDetails, std::string& strOutLPDetails,
                                      std::string& strErrorMessage) {
-  return detail::VerifyUserSelections(context_, results_.Error, strInLPDetails, strOutLPDetails, strErrorMessage);
+  return kestrel::importer::VerifyUserSelections(context_, results_.Error, strInLPDetails, strOutLPDetails, strErrorMessage);
 }
 bool clsImport::ShowLogicPackDetails(std::string& strLPDetails) {
-  return detail::ShowLogicPackDetails(options_, context_, results_.Manifest, results_.Error, strLPDetails);
+  return kestrel::importer::ShowLogicPackDetails(options_, context_, results_.Manifest, results_.Error, strLPDetails);
 }
 bool clsImport::GetDepthOfProfile(int32_t& lMprf, int32_t& lPprf, int32_t& lDpth) {
-  return detail::GetDepthOfProfile(context_, lMprf, lPprf, lDpth);
+  return kestrel::importer::GetDepthOfProfile(context_, lMprf, lPprf, lDpth);
 }
 bool clsImport::GetDevelopmentVRC(int32_t& lMprfIn, std::vector<std::string>& strArray) {
-  return detail::GetDevelopmentVRC(options_, results_.Manifest, results_.Error, lMprfIn, strArray);
+  return kestrel::importer::GetDevelopmentVRC(options_, results_.Manifest, results_.Error, lMprfIn, strArray);
 }
 bool clsImport::GetLumoInstallationPath(std::string& strPath) {
-  return detail::GetLumoInstallationPath(context_, results_.Error, strPath);
+  return kestrel::importer::GetLumoInstallationPath(context_, results_.Error, strPath);
 }
 
 }  // namespace Kestrel20ImpExp

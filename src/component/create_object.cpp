@@ -1,19 +1,19 @@
 // Creation of the two classes by ProgID.
-#include "component/create_object.h"
+#include "kestrel/create_object.h"
 
-#include "component/error.h"
-#include "component/text.h"
+#include "base/error.h"
+#include "base/text.h"
 
 namespace Kestrel20ImpExp {
-CreatedObject CreateObject(const std::string& progId, std::shared_ptr<Registry> registry) {
+CreatedObject CreateObject(const std::string& progId, std::shared_ptr<kestrel::Registry> registry) {
   CreatedObject out;
-  std::string id = text::LowerAscii(progId);
+  std::string id = kestrel::text::LowerAscii(progId);
   if (id == "kestrel20impexp.clsexport")
     out.Export = std::make_unique<clsExport>();
   else if (id == "kestrel20impexp.clsimport")
-    out.Import = std::make_unique<clsImport>(registry ? std::move(registry) : CreateRegistry());
+    out.Import = std::make_unique<clsImport>(registry ? std::move(registry) : kestrel::CreateRegistry());
   else
-    RaiseRuntime(rt::CannotCreateObject);
+    kestrel::RaiseRuntime(kestrel::rt::CannotCreateObject);
   return out;
 }
 

@@ -1,9 +1,9 @@
 // Look-ups in the layout tables.
 #include "pack/layout.h"
 
-#include "component/text.h"
+#include "base/text.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 
 const TaggedLayout* FindTaggedLayout(std::string_view table) {
   for (const auto* layout : kTaggedLayouts)
@@ -29,4 +29,4 @@ const RowLayout* RowLayoutOfFile(std::string_view file) {
   return nullptr;
 }
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

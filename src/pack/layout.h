@@ -10,7 +10,7 @@
 #include <span>
 #include <string_view>
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 
 enum class FieldKind : uint8_t {
   Tag,    // tag + value text on one line; the tag alone for NULL
@@ -344,4 +344,4 @@ const RowLayout* FindRowLayout(std::string_view table);
 const TaggedLayout* TaggedLayoutOfFile(std::string_view file);
 const RowLayout* RowLayoutOfFile(std::string_view file);
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

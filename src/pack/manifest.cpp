@@ -3,13 +3,13 @@
 
 #include <limits>
 
-#include "component/datetime.h"
-#include "component/error.h"
-#include "component/text.h"
-#include "component/value.h"
+#include "base/datetime.h"
+#include "base/error.h"
+#include "base/text.h"
+#include "base/value.h"
 #include "pack/naming.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 namespace manifest {
 namespace {
 
@@ -171,4 +171,4 @@ DetailsManifest CheckManifestForDetails(const std::string& folder) {
   return result;
 }
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "component/files.h"
+#include "base/files.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 
 namespace manifest {
 
@@ -133,4 +133,4 @@ struct DetailsManifest {
 // that does not convert raises 13 or 6.
 DetailsManifest CheckManifestForDetails(const std::string& folder);
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

@@ -1,10 +1,10 @@
 // Pack folder and file names.
 #include "pack/naming.h"
 
-#include "component/errors_ours.h"
-#include "component/text.h"
+#include "base/errors_ours.h"
+#include "base/text.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 
 void CheckApplicationCode(std::string_view code) {
   std::string_view why;
@@ -45,4 +45,4 @@ std::string DataFileName(std::string_view table, std::string_view appl) {
   return name;
 }
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

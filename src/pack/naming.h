@@ -10,7 +10,7 @@
 
 #include "pack/layout.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 
 inline constexpr std::string_view kRulesFolder = "ExportedRules";  // below the export root
 inline constexpr std::string_view kManifestFile = "ExportMR.log";
@@ -31,4 +31,4 @@ inline std::string_view RuleFileName(const TaggedLayout& layout, bool single_pro
   return single_profile ? layout.single_profile_file : layout.file;
 }
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

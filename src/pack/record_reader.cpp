@@ -1,10 +1,10 @@
 // The tagged record reader.
 #include "pack/record_reader.h"
 
-#include "component/errors_ours.h"
-#include "component/text.h"
+#include "base/errors_ours.h"
+#include "base/text.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 namespace {
 
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
@@ -165,4 +165,4 @@ bool TaggedRecordReader::Next(TaggedRecord& r) {
   return true;
 }
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

@@ -17,10 +17,10 @@
 #include <string_view>
 #include <vector>
 
-#include "component/files.h"
+#include "base/files.h"
 #include "pack/layout.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 
 // One record as read, its fields aligned with the layout's.
 class TaggedRecord {
@@ -85,4 +85,4 @@ class TaggedRecordReader {
   bool pushed_back_ = false;
 };
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <map>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/text.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/text.h"
 #include "pack/text_checks.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
@@ -195,4 +195,4 @@ void TaggedRecordWriter::Write(const FieldSource& row) {
   ++records_;
 }
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

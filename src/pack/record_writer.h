@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "component/files.h"
-#include "component/value.h"
+#include "base/files.h"
+#include "base/value.h"
 #include "pack/layout.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 
 // Where the values of the record being written come from: one call per field
 // that carries a column, in layout order.
@@ -127,4 +127,4 @@ class TaggedRecordWriter {
   size_t records_ = 0;
 };
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 namespace {
 
 [[noreturn]] void RaiseUnwritable(const files::TextWriter& out, const std::string& why) {
@@ -69,4 +69,4 @@ size_t WriteDataRows(files::TextWriter& out, std::string_view rows, size_t colum
   return count;
 }
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

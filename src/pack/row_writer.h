@@ -11,12 +11,12 @@
 #include <string>
 #include <string_view>
 
-#include "component/files.h"
-#include "component/row_reader.h"
-#include "component/value.h"
+#include "base/files.h"
+#include "base/row_reader.h"
+#include "base/value.h"
 #include "pack/layout.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 
 using files::kFieldSeparator;
 
@@ -45,4 +45,4 @@ class RowWriter {
 // written. Returns the number of rows.
 size_t WriteDataRows(files::TextWriter& out, std::string_view rows, size_t column_count);
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

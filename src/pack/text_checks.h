@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 
 // Whether one of the CR LF separated lines of `text` equals `line`.
 inline bool HasLine(std::string_view text, std::string_view line) {
@@ -25,4 +25,4 @@ inline bool HasLineStartingWith(std::string_view text, std::string_view prefix, 
   return false;
 }
 
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

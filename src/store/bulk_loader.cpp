@@ -5,14 +5,14 @@
 #include <memory>
 #include <optional>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/files.h"
-#include "component/row_reader.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
+#include "base/row_reader.h"
 #include "store/statements_bulk.h"
 #include "store/statements_import_loaders.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 std::unique_ptr<files::TextWriter> CreateIfNamed(const std::string& path) {
@@ -138,4 +138,4 @@ BulkLoadCounts LoadRowByRow(Connection& c, std::string_view table, const std::st
   return RowLoader(c, table, data_file, options).Run();
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

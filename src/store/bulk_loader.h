@@ -12,7 +12,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // Loads `data_file` into `table` as Connection::BulkLoad describes it: rows
 // bound as text take the column's type as the store converts it; a batch of
@@ -21,4 +21,4 @@ namespace Kestrel20ImpExp::store {
 BulkLoadCounts LoadRowByRow(Connection& c, std::string_view table, const std::string& data_file,
                             const BulkLoadOptions& options);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -20,12 +20,12 @@
 #include <string_view>
 #include <vector>
 
-#include "component/error.h"
-#include "component/value.h"
+#include "base/error.h"
+#include "base/value.h"
 #include "store/recordset.h"
 #include "store/statement.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // Which SQL the statement builders render.
 enum class Dialect { TSql, Sqlite };
@@ -196,4 +196,4 @@ class Batch {
   bool done_ = false;
 };
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

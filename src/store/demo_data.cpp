@@ -8,14 +8,14 @@
 
 #include <array>
 
-#include "component/cipher.h"
-#include "component/datetime.h"
-#include "component/error.h"
-#include "component/errors_ours.h"
+#include "base/cipher.h"
+#include "base/datetime.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
 #include "store/schema.h"
 #include "store/statements_store.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 const std::string kCrLf = "\r\n";
@@ -449,4 +449,4 @@ void CopySharedReferenceData(Connection& target, Connection& other) {
   b.Commit();
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

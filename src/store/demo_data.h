@@ -15,7 +15,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 struct DemoProfile {
   int64_t mprf;
@@ -54,4 +54,4 @@ std::shared_ptr<Connection> CreateDemoStore(const std::string& path, int scale);
 // matched by name; a column the other store lacks stays NULL.
 void CopySharedReferenceData(Connection& target, Connection& other);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

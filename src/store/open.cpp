@@ -3,12 +3,12 @@
 
 #include <algorithm>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/text.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/text.h"
 #include "store/sqlite/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 constexpr std::string_view kServerSchemes[] = {"postgresql://", "postgres://"};
@@ -71,4 +71,4 @@ std::shared_ptr<Connection> Create(const std::string& location) {
   return sqlite::SqliteConnection::Create(location);
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

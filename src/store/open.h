@@ -9,7 +9,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // Opens an existing store. A missing store file fails with 53
 // "File not found: " + path and is never created.
@@ -21,4 +21,4 @@ std::shared_ptr<Connection> Create(const std::string& location);
 // user part or a "password" parameter) replaced by "***".
 std::string MaskedLocation(const std::string& location);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

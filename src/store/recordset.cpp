@@ -1,9 +1,9 @@
 // What every recordset does the same way over its backend's reading.
 #include "store/recordset.h"
 
-#include "component/errors_ours.h"
+#include "base/errors_ours.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 std::string Recordset::GetString(long n, std::string_view column_sep, std::string_view row_sep) {
   std::string out;
@@ -27,4 +27,4 @@ long Recordset::AppendString(std::string& out, long n, std::string_view column_s
   return rows;
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

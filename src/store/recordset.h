@@ -33,9 +33,9 @@
 #include <string>
 #include <string_view>
 
-#include "component/value.h"
+#include "base/value.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 class Recordset {
  public:
@@ -88,4 +88,4 @@ class Recordset {
   virtual bool IsOpen() const = 0;
 };
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -1,7 +1,7 @@
 // Rows saved one at a time, committed in batches.
 #include "store/saved_rows.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 SavedRows::SavedRows(Connection& c, size_t rows_per_batch) : c_(c), per_batch_(rows_per_batch ? rows_per_batch : 1) {
   c_.BeginBatch();
@@ -35,4 +35,4 @@ void SavedRows::Finish() {
   c_.CommitBatch();
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -10,7 +10,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 class SavedRows {
  public:
@@ -40,4 +40,4 @@ class SavedRows {
   bool open_ = false;
 };
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -3,11 +3,11 @@
 
 #include <array>
 
-#include "component/error.h"
+#include "base/error.h"
 #include "store/open.h"
 #include "store/statements_store.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 constexpr ColumnType I = ColumnType::Integer;
@@ -235,4 +235,4 @@ std::shared_ptr<Connection> CreateStore(const std::string& path) {
   return c;
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -14,7 +14,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // Column types: profile numbers and the other integers the component names,
 // texts (codes, VRCs, dates, blocks), and the binary owner and user columns.
@@ -63,4 +63,4 @@ std::vector<std::pair<std::string_view, int64_t>> RowCounts(Connection& c);
 // file exists).
 std::shared_ptr<Connection> CreateStore(const std::string& path);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -8,7 +8,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 class Snapshot {
  public:
@@ -28,4 +28,4 @@ class Snapshot {
   Connection& c_;
 };
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

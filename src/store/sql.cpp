@@ -1,7 +1,7 @@
 // Value rendering and dialect fragments of statement text.
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store::sql {
+namespace kestrel::store::sql {
 
 std::string Text(std::string_view value) {
   std::string out;
@@ -62,4 +62,4 @@ std::string CastToBinary(Dialect d, std::string_view expr) {
 
 std::string CastToInt(Dialect, std::string_view expr) { return "cast(" + std::string(expr) + " as int)"; }
 
-}  // namespace Kestrel20ImpExp::store::sql
+}  // namespace kestrel::store::sql

@@ -12,7 +12,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store::sql {
+namespace kestrel::store::sql {
 
 // A text value for a place between single quotes: every embedded quote is
 // doubled (a value without quotes is unchanged).
@@ -50,4 +50,4 @@ std::string CastToBinary(Dialect d, std::string_view expr);
 // Reading a binary column as a number: "cast(x as int)" in both.
 std::string CastToInt(Dialect d, std::string_view expr);
 
-}  // namespace Kestrel20ImpExp::store::sql
+}  // namespace kestrel::store::sql

@@ -6,14 +6,14 @@
 #include <optional>
 #include <vector>
 
-#include "component/error.h"
+#include "base/error.h"
 #include "store/open.h"
 #include "store/saved_rows.h"
 #include "store/sql.h"
 #include "store/statements_bulk.h"
 #include "store/statements_import_loaders.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 // The target's column names of `table`; none when it has no such table.
@@ -82,4 +82,4 @@ int64_t Staging::CopyInto(std::string_view table, int64_t rows_per_batch,
   return static_cast<int64_t>(saved.rows());
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

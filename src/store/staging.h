@@ -16,7 +16,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 class Staging {
  public:
@@ -44,4 +44,4 @@ class Staging {
   std::vector<std::string> staged_;
 };
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "component/value.h"
+#include "base/value.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 class Statement {
  public:
@@ -45,4 +45,4 @@ class Statement {
   Statement() = default;
 };
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -3,7 +3,7 @@
 
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 std::string InsertBulkRow(Dialect d, std::string_view table, size_t columns) {
   std::string text = "insert into " + std::string(table) + " values (";
@@ -15,4 +15,4 @@ std::string InsertBulkRow(Dialect d, std::string_view table, size_t columns) {
   return text;
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

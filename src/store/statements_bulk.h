@@ -7,9 +7,9 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // One row of every column, each value a parameter: "insert into T values (?,?,?)".
 std::string InsertBulkRow(Dialect d, std::string_view table, size_t columns);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -3,7 +3,7 @@
 
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 namespace {
 
@@ -112,4 +112,4 @@ Query SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::str
   return q;
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -11,7 +11,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // The export driver's check of the profile: its header with the owner read
 // as text, the number compared as quoted text ("where mprf ='12'").
@@ -67,4 +67,4 @@ Query SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::str
                              std::string_view rele, std::string_view cust, std::string_view pac,
                              std::string_view mod, std::string_view flno);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -4,7 +4,7 @@
 
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 std::string SelectProfileByJoinedVrc(Dialect d, std::string_view vers, std::string_view rele,
                                      std::string_view cust) {
@@ -51,4 +51,4 @@ std::string InsertUserAssignment(Dialect d, std::string_view user, int64_t mprf)
          sql::CastToBinary(d, sql::Number(mprf)) + ")";
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -8,7 +8,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // The profile of a VRC compared as one concatenated text.
 std::string SelectProfileByJoinedVrc(Dialect d, std::string_view vers, std::string_view rele,
@@ -37,4 +37,4 @@ std::string SelectUserAssignment(Dialect d, std::string_view user, int64_t mprf)
 // Assigns a user to a profile, both written binary.
 std::string InsertUserAssignment(Dialect d, std::string_view user, int64_t mprf);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -3,7 +3,7 @@
 
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 std::string SelectProfileVrc(Dialect, int64_t mprf) {
   return "Select vers,rele,cust from qzmap100 where mprf = " + sql::Number(mprf);
@@ -46,4 +46,4 @@ std::string SelectParentChainRow(Dialect, int64_t mprf) {
   return "select * from qzmap101 where mprf=" + sql::Number(mprf) + " and levl=2";
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

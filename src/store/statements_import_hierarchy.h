@@ -7,7 +7,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // The VRC of a profile ("Select vers,rele,cust ...").
 std::string SelectProfileVrc(Dialect d, int64_t mprf);
@@ -31,4 +31,4 @@ std::string UpdateProfileDepth(Dialect d, int64_t mprf, int64_t deph);
 // ("where mprf=12 and levl=2").
 std::string SelectParentChainRow(Dialect d, int64_t mprf);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -3,7 +3,7 @@
 
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 std::string SelectNoRows(Dialect, std::string_view table) {
   return "select * from " + std::string(table) + " where 1=2";
@@ -25,4 +25,4 @@ std::string SelectSharedFunction(Dialect, std::string_view func) {
   return "select * from qzmap150 where func='" + sql::Text(func) + "'";
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -7,7 +7,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // The empty query through which a loader adds rows: "select * from T where 1=2".
 std::string SelectNoRows(Dialect d, std::string_view table);
@@ -20,4 +20,4 @@ std::string SelectLibraryRevision(Dialect d, int64_t mprf, std::string_view vers
 // A shared function by name.
 std::string SelectSharedFunction(Dialect d, std::string_view func);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

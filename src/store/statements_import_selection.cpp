@@ -3,7 +3,7 @@
 
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 std::string SelectApplicationCode(Dialect, std::string_view appl) {
   return "select appl from qzddi100 where appl = '" + sql::Text(appl) + "'";
@@ -13,4 +13,4 @@ std::string SelectProfilesWithApplications(Dialect, std::string_view sapp, std::
   return "select * from qzmap100 where sapp = '" + sql::Text(sapp) + "' and tapp='" + sql::Text(tapp) + "'";
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

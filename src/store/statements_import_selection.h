@@ -7,7 +7,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // Whether an application exists: "select appl from qzddi100 where appl = 'A'".
 std::string SelectApplicationCode(Dialect d, std::string_view appl);
@@ -15,4 +15,4 @@ std::string SelectApplicationCode(Dialect d, std::string_view appl);
 // ("where sapp = 'A' and tapp='B'").
 std::string SelectProfilesWithApplications(Dialect d, std::string_view sapp, std::string_view tapp);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -3,7 +3,7 @@
 
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 std::string DeleteProfileRows(Dialect d, std::string_view table, int64_t mprf) {
   // A binary number equals no integer in SQLite; the cast reads it back.
@@ -15,4 +15,4 @@ std::string DeleteApplicationRows(Dialect, std::string_view table, std::string_v
   return "delete from " + std::string(table) + " where appl='" + sql::Text(appl) + "'";
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -7,7 +7,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // Deletes a profile's rows from one of its seventeen tables. qzusr110 keeps
 // the number binary: SQLite compares it through a cast.
@@ -15,4 +15,4 @@ std::string DeleteProfileRows(Dialect d, std::string_view table, int64_t mprf);
 // Deletes an application's rows from one of its eleven tables.
 std::string DeleteApplicationRows(Dialect d, std::string_view table, std::string_view appl);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

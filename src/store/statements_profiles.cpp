@@ -3,7 +3,7 @@
 
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 std::string SelectProfile(Dialect, int64_t mprf) { return "select * from qzmap100 where mprf = " + sql::Number(mprf); }
 
@@ -20,4 +20,4 @@ std::string SelectParentLevelRow(Dialect, int64_t mprf) {
   return "select * from qzmap101 where levl=2 and mprf = " + sql::Number(mprf);
 }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

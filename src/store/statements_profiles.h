@@ -8,7 +8,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // The header row of a profile: "select * from qzmap100 where mprf = 12".
 std::string SelectProfile(Dialect d, int64_t mprf);
@@ -23,4 +23,4 @@ std::string SelectApplicationRows(Dialect d, std::string_view table, std::string
 // The level-2 chain row of a profile, whose pprf is its direct parent.
 std::string SelectParentLevelRow(Dialect d, int64_t mprf);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -3,7 +3,7 @@
 
 #include "store/sql.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span<const std::string_view> columns) {
   std::string s = "insert into " + std::string(table) + " (";
@@ -36,4 +36,4 @@ std::string SelectAllRowsInStoredOrder(std::string_view table) {
 
 std::string CountRows(std::string_view table) { return "select count(*) from " + std::string(table); }
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

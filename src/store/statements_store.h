@@ -10,7 +10,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 // "insert into T (c1,c2) values (?,?)": a prepared insert of whole rows.
 std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span<const std::string_view> columns);
@@ -22,4 +22,4 @@ std::string SelectAllRowsInStoredOrder(std::string_view table);
 // The number of rows of a table.
 std::string CountRows(std::string_view table);
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

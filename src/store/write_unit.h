@@ -9,7 +9,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 
 class WriteUnit {
  public:
@@ -47,4 +47,4 @@ class WriteUnit {
   bool open_ = false;
 };
 
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -16,7 +16,7 @@ using kestrel::testing::WriteFile;
 class DepthCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto c = Kestrel20ImpExp::store::CreateStore(t_ / "profiles.db");
+    auto c = kestrel::store::CreateStore(t_ / "profiles.db");
     // 10 a root, 20 below it, 30 below 20.
     c->Execute(
         "insert into qzmap101 values (10,1,'X40','01','STD',10), (20,1,'X41U','01','STD',20), "

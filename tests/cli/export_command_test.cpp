@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "export/export_store.h"
+#include "exporter/export_store.h"
 #include "support/run_kestrel.h"
 
-namespace Kestrel20ImpExp::testing {
+namespace kestrel::testing {
 namespace {
 
 using kestrel::testing::ReadFile;
@@ -123,4 +123,4 @@ TEST_F(ExportCommand, WithoutRootTheEnvironmentNamesIt) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::testing
+}  // namespace kestrel::testing

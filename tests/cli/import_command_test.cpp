@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "component/files.h"
+#include "base/files.h"
 #include "store/open.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
@@ -18,7 +18,7 @@ using kestrel::testing::RunResult;
 using kestrel::testing::TempFolder;
 
 int64_t Count(const std::string& store, const std::string& select) {
-  return Kestrel20ImpExp::store::Open(store)->OpenRecordset(select)->Fields(0).Integer();
+  return kestrel::store::Open(store)->OpenRecordset(select)->Fields(0).Integer();
 }
 
 // Rows per table of a store, as `counts` prints them.
@@ -30,7 +30,7 @@ class ImportCommandTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t_ / "lumo", "--registry", Registry()}).exit_code, 0);
     ASSERT_EQ(RunKestrel({"demo-store", Demo()}).exit_code, 0);
-    Kestrel20ImpExp::files::CreateFolders(t_ / "export");
+    kestrel::files::CreateFolders(t_ / "export");
     auto r = RunKestrel({"export", "--store", Demo(), "--profile", "30", "--revisions", "--root", t_ / "export"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     pack_ = r.out.substr(0, r.out.find('\n'));

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "component/files.h"
+#include "base/files.h"
 #include "store/open.h"
 #include "support/pack_compare.h"
 #include "support/run_kestrel.h"
@@ -33,10 +33,10 @@ const std::string& Kestrel() {
 }
 
 // Owners deciphered: each import enciphers them with a salt of its own.
-StoreDump Dump(const std::string& store) { return DumpStore(*Kestrel20ImpExp::store::Open(store), true); }
+StoreDump Dump(const std::string& store) { return DumpStore(*kestrel::store::Open(store), true); }
 
 std::string IntegrityCheck(const std::string& store) {
-  return Kestrel20ImpExp::store::Open(store)->OpenRecordset("pragma integrity_check")->Fields(0).Text();
+  return kestrel::store::Open(store)->OpenRecordset("pragma integrity_check")->Fields(0).Text();
 }
 
 // A demo store large enough for an import to take a while, its chain pack,
@@ -50,7 +50,7 @@ class ImportUnitTest : public ::testing::Test {
     const TempFolder& t = *shared_;
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "lumo", "--registry", t / "registry.ini"}).exit_code, 0);
     ASSERT_EQ(RunKestrel({"demo-store", t / "pristine.db", "--scale", std::to_string(kScale)}).exit_code, 0);
-    Kestrel20ImpExp::files::CreateFolders(t / "export");
+    kestrel::files::CreateFolders(t / "export");
     auto r = RunKestrel({"export", "--store", t / "pristine.db", "--profile", "30", "--revisions", "--root",
                          t / "export"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -91,7 +91,7 @@ class ImportUnitTest : public ::testing::Test {
   // Waits until the run log holds `text` (or the import ended).
   static void AwaitLogLine(const std::string& text, pid_t pid) {
     for (int i = 0; i < 20000; ++i) {
-      if (Kestrel20ImpExp::files::FileExists(RunLog()) && ReadFile(RunLog()).find(text) != std::string::npos) return;
+      if (kestrel::files::FileExists(RunLog()) && ReadFile(RunLog()).find(text) != std::string::npos) return;
       siginfo_t info{};
       if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
         return;
@@ -156,7 +156,7 @@ TEST_F(ImportUnitTest, AKilledOrStoppedImportLeavesTheStoreAsItWasOrFullyImporte
 
 TEST_F(ImportUnitTest, AnotherProgramsWriteLockMakesTheImportGiveUpWithTheStoreUnchanged) {
   const std::string store = FreshStore();
-  auto holder = Kestrel20ImpExp::store::Open(store);
+  auto holder = kestrel::store::Open(store);
   holder->BeginBatch();
   holder->Execute("delete from qzmap150");
   auto r = RunKestrel(ImportArgs(store, {"--wait", "1"}));
@@ -182,13 +182,13 @@ TEST_F(ImportUnitTest, AnExportBesideAnImportReadsTheStoreBeforeOrAfterIt) {
   const std::string store = FreshStore();
   const pid_t pid = StartImport(store, "import");
   AwaitLogLine("Importing qzmap120...", pid);
-  Kestrel20ImpExp::files::CreateFolders(t_ / "beside");
+  kestrel::files::CreateFolders(t_ / "beside");
   auto r = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", t_ / "beside"});
   EXPECT_EQ(kestrel::testing::WaitProgram(pid), 0);
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const std::string pack = r.out.substr(0, r.out.find('\n'));
 
-  Kestrel20ImpExp::files::CreateFolders(t_ / "after");
+  kestrel::files::CreateFolders(t_ / "after");
   auto after = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", t_ / "after"});
   ASSERT_EQ(after.exit_code, 0) << after.err;
   const std::string differs_from_before = kestrel::testing::ComparePacks(*pack_, pack);

@@ -19,7 +19,7 @@ using kestrel::testing::WriteFile;
 class LoadFunctionsCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    auto c = Kestrel20ImpExp::store::CreateStore(t_ / "profiles.db");
+    auto c = kestrel::store::CreateStore(t_ / "profiles.db");
     c->Execute("insert into qzmap150 (func, defn, help) values ('TRIM', 'stored', 'stored help')");
     WriteFile(t_ / "registry.ini",
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=" + t_.path() + "\n");
@@ -29,7 +29,7 @@ class LoadFunctionsCommandTest : public ::testing::Test {
     return RunKestrel({"load-functions", t_ / "pack", "--store", store, "--registry", t_ / "registry.ini"});
   }
   std::string Functions() {
-    auto c = Kestrel20ImpExp::store::Open(t_ / "profiles.db");
+    auto c = kestrel::store::Open(t_ / "profiles.db");
     return c->OpenRecordset("select func, defn, help from qzmap150 order by func")->GetString(-1, "|", ";");
   }
   TempFolder t_;

@@ -2,9 +2,9 @@
 // exit codes, and --target entries refused as usage errors.
 #include <gmock/gmock.h>
 
-#include "component/files.h"
-#include "component/value.h"
-#include "import/selection.h"
+#include "base/files.h"
+#include "base/value.h"
+#include "importer/selection.h"
 #include "pack/row_writer.h"
 #include "store/open.h"
 #include "store/schema.h"
@@ -20,10 +20,10 @@ using kestrel::testing::RunResult;
 using kestrel::testing::TempFolder;
 
 void WriteRows(const std::string& path, const std::vector<std::vector<std::string>>& rows, size_t width) {
-  auto out = Kestrel20ImpExp::files::TextWriter::Create(path);
-  Kestrel20ImpExp::pack::RowWriter writer(width, *out);
+  auto out = kestrel::files::TextWriter::Create(path);
+  kestrel::pack::RowWriter writer(width, *out);
   for (const auto& row : rows) {
-    std::vector<Kestrel20ImpExp::Value> values(row.begin(), row.end());
+    std::vector<kestrel::Value> values(row.begin(), row.end());
     writer.Write(values);
   }
   out->Close();
@@ -40,15 +40,15 @@ class ShowVerifyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t_ / "lumo", "--registry", Registry()}).exit_code, 0);
-    auto store = Kestrel20ImpExp::store::Create(Store());
-    Kestrel20ImpExp::store::CreateSchema(*store);
+    auto store = kestrel::store::Create(Store());
+    kestrel::store::CreateSchema(*store);
     store->Execute("insert into qzddi100 (appl, extn) values ('A', 0)");
     store->Execute("insert into qzmap100 (mprf, sapp, tapp, vers, rele, cust, deph) values (12, 'A', 'C', 'X12', "
                    "'c', 'ab1', 1)");
     store->Execute("insert into qzmap101 (mprf, levl, vers, rele, cust, pprf) values (12, 1, 'X12', 'c', 'ab1', 12)");
     store.reset();
 
-    Kestrel20ImpExp::files::CreateFolder(Pack());
+    kestrel::files::CreateFolder(Pack());
     WriteRows(Pack() + "/Qzmap100.dat", {Header("5", "A", "B"), Header("3", "A", "B")}, 18);
     WriteRows(Pack() + "/Qzmap101.dat",
               {{"5", "1", "X5", "c", "ab1", "5"}, {"5", "2", "X3", "c", "ab1", "3"}, {"3", "1", "X3", "c", "ab1", "3"}},
@@ -84,7 +84,7 @@ TEST_F(ShowVerifyTest, ShowRawWritesTheDetailsAsTheyAre) {
 TEST_F(ShowVerifyTest, ShowTableHasOneProfilePerRowAndExplainsTheMarkers) {
   auto r = Run("show");
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  auto lines = Kestrel20ImpExp::detail::SplitList(r.out, "\n");
+  auto lines = kestrel::importer::SplitList(r.out, "\n");
   ASSERT_GE(lines.size(), 4u) << r.out;
   EXPECT_THAT(lines[0], StartsWith("#  Pack profile"));
   EXPECT_THAT(lines[1], ::testing::MatchesRegex("0 +3 +A +B +0 +0 +1 +\\| +3 +A\\* +B +0\\*"));

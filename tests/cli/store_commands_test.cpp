@@ -14,7 +14,7 @@ namespace {
 
 using kestrel::testing::RunKestrel;
 using kestrel::testing::TempFolder;
-namespace store = Kestrel20ImpExp::store;
+namespace store = kestrel::store;
 
 int64_t CountOf(const std::string& path, const std::string& table) {
   auto c = store::Open(path);

@@ -1,4 +1,4 @@
-// clsExport: defaults after creation and what its property procedures store,
+// Kestrel20ImpExp::clsExport: defaults after creation and what its property procedures store,
 // including the conversions of the two variant properties, each seen in the
 // pack and manifest an export writes.
 #include <gtest/gtest.h>
@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "component/cls_export.h"
-#include "component/error.h"
-#include "component/files.h"
-#include "export/export_store.h"
+#include "kestrel/cls_export.h"
+#include "base/error.h"
+#include "base/files.h"
+#include "exporter/export_store.h"
 #include "support/error_of.h"
 
-namespace Kestrel20ImpExp::testing {
+namespace kestrel::testing {
 namespace {
 
 using kestrel::testing::CaughtFrom;
@@ -48,7 +48,7 @@ class ClsExportTest : public ::testing::Test {
   // `configure` has set; its manifest lines, empty when the export failed.
   template <class Configure>
   std::vector<std::string> ManifestOf(Configure configure) {
-    clsExport e;
+    Kestrel20ImpExp::clsExport e;
     e.putref_DataConnection(store.connection());
     e.put_MigrationProfileTobeExported(9);
     e.put_Path(NewRoot());
@@ -80,7 +80,7 @@ class ClsExportTest : public ::testing::Test {
 };
 
 TEST_F(ClsExportTest, AFreshObjectHasTheDefaults) {
-  clsExport e;
+  Kestrel20ImpExp::clsExport e;
   EXPECT_EQ(e.get_ErrorNumber(), 0);
   EXPECT_EQ(e.get_ErrorDescription(), "");
   EXPECT_FALSE(e.get_traveseparent());
@@ -104,14 +104,14 @@ TEST_F(ClsExportTest, AFreshObjectHasTheDefaults) {
   // Otherwise untouched: a chain pack with every ancestor, announcing no new
   // number, not for synchronisation, without revisions although the profile
   // keeps them; an existing pack is not written again.
-  auto lines = ManifestOf([](clsExport&) {});
+  auto lines = ManifestOf([](Kestrel20ImpExp::clsExport&) {});
   EXPECT_EQ(last_pack.substr(last_pack.rfind('/') + 1), "9-BAS-EXT-M");
   EXPECT_TRUE(Has(lines, "ExportToNewProfile=0"));
   EXPECT_TRUE(Has(lines, "ExportForSyn=0"));
   EXPECT_TRUE(Has(lines, "ExportRevisions=0"));
   EXPECT_EQ(HeaderProfiles(), (std::vector<std::string>{"9", "5", "3"}));
 
-  clsExport again;
+  Kestrel20ImpExp::clsExport again;
   again.putref_DataConnection(store.connection());
   again.put_MigrationProfileTobeExported(9);
   again.put_Path(last_pack.substr(0, last_pack.find("/ExportedRules/")));
@@ -120,7 +120,7 @@ TEST_F(ClsExportTest, AFreshObjectHasTheDefaults) {
 }
 
 TEST_F(ClsExportTest, PropertiesStoreTheirValuesAndKeepThem) {
-  clsExport e;
+  Kestrel20ImpExp::clsExport e;
   e.put_MigrationProfileTobeExported(-32768);
   e.put_Path("/srv/packs");
   EXPECT_EQ(e.PackFolder(), "/srv/packs");
@@ -139,7 +139,7 @@ TEST_F(ClsExportTest, PropertiesStoreTheirValuesAndKeepThem) {
   // the same folder because overwriting is allowed.
   for (int run = 0; run < 2; ++run) {
     SCOPED_TRACE(run);
-    clsExport s;
+    Kestrel20ImpExp::clsExport s;
     s.putref_DataConnection(store.connection());
     s.put_MigrationProfileTobeExported(9);
     s.put_NewProfileNumber(32767);
@@ -161,27 +161,27 @@ TEST_F(ClsExportTest, PropertiesStoreTheirValuesAndKeepThem) {
 
 TEST_F(ClsExportTest, ExportForSyncTakesTheBooleanOfAVariant) {
   // Any non-zero number is true.
-  for (const Variant& on : {Variant(1), Variant(-1), Variant(int64_t{70000}), Variant(0.25), Variant(true),
-                            Variant("True"), Variant(" tRUE "), Variant("-3"), Variant("+1"), Variant("1e3"), Variant("1e999")}) {
-    auto lines = ManifestOf([&](clsExport& e) {
-      e.put_ExportForSync(Variant(false));
+  for (const Kestrel20ImpExp::Variant& on : {Kestrel20ImpExp::Variant(1), Kestrel20ImpExp::Variant(-1), Kestrel20ImpExp::Variant(int64_t{70000}), Kestrel20ImpExp::Variant(0.25), Kestrel20ImpExp::Variant(true),
+                            Kestrel20ImpExp::Variant("True"), Kestrel20ImpExp::Variant(" tRUE "), Kestrel20ImpExp::Variant("-3"), Kestrel20ImpExp::Variant("+1"), Kestrel20ImpExp::Variant("1e3"), Kestrel20ImpExp::Variant("1e999")}) {
+    auto lines = ManifestOf([&](Kestrel20ImpExp::clsExport& e) {
+      e.put_ExportForSync(Kestrel20ImpExp::Variant(false));
       e.put_ExportForSync(on);
     });
     EXPECT_TRUE(Has(lines, "ExportForSyn=1")) << on.ToString();
   }
-  for (const Variant& off : {Variant(0), Variant(0.0), Variant(false), Variant("False"), Variant("0"), Variant()}) {
-    auto lines = ManifestOf([&](clsExport& e) {
-      e.put_ExportForSync(Variant(true));
+  for (const Kestrel20ImpExp::Variant& off : {Kestrel20ImpExp::Variant(0), Kestrel20ImpExp::Variant(0.0), Kestrel20ImpExp::Variant(false), Kestrel20ImpExp::Variant("False"), Kestrel20ImpExp::Variant("0"), Kestrel20ImpExp::Variant()}) {
+    auto lines = ManifestOf([&](Kestrel20ImpExp::clsExport& e) {
+      e.put_ExportForSync(Kestrel20ImpExp::Variant(true));
       e.put_ExportForSync(off);
     });
     EXPECT_TRUE(Has(lines, "ExportForSyn=0")) << off.ToString();
   }
 
   // A value with no boolean reaches the caller as 13 and changes nothing.
-  for (const Variant& bad : {Variant("yes"), Variant(""), Variant("1 2"), Variant("0x1"), Variant("inf"),
-                             Variant("nan"), Variant("+-1"), Variant("12abc")}) {
-    auto lines = ManifestOf([&](clsExport& e) {
-      e.put_ExportForSync(Variant(true));
+  for (const Kestrel20ImpExp::Variant& bad : {Kestrel20ImpExp::Variant("yes"), Kestrel20ImpExp::Variant(""), Kestrel20ImpExp::Variant("1 2"), Kestrel20ImpExp::Variant("0x1"), Kestrel20ImpExp::Variant("inf"),
+                             Kestrel20ImpExp::Variant("nan"), Kestrel20ImpExp::Variant("+-1"), Kestrel20ImpExp::Variant("12abc")}) {
+    auto lines = ManifestOf([&](Kestrel20ImpExp::clsExport& e) {
+      e.put_ExportForSync(Kestrel20ImpExp::Variant(true));
       ComError err = CaughtFrom([&] { e.put_ExportForSync(bad); });
       EXPECT_EQ(err.number(), 13) << bad.ToString();
       EXPECT_EQ(err.description(), "Type mismatch");
@@ -195,20 +195,20 @@ TEST_F(ClsExportTest, ExportBasedOnTakesTheTextOfAVariant) {
   // The ancestors numbered at or below the text's numeric value stay out; a
   // text that is no number leaves every ancestor in.
   struct Case {
-    Variant based_on;
+    Kestrel20ImpExp::Variant based_on;
     std::vector<std::string> profiles;
   };
   const std::vector<Case> cases = {
-      {Variant(42), {"9"}},          {Variant(-7), {"9", "5", "3"}},  {Variant(5.0), {"9"}},
-      {Variant(4), {"9", "5"}},      {Variant(2.5), {"9", "5", "3"}}, {Variant(3.5), {"9", "5"}},
-      {Variant(true), {"9", "5", "3"}}, {Variant("0005"), {"9"}},     {Variant("0004"), {"9", "5"}},
-      {Variant(), {"9", "5", "3"}},
+      {Kestrel20ImpExp::Variant(42), {"9"}},          {Kestrel20ImpExp::Variant(-7), {"9", "5", "3"}},  {Kestrel20ImpExp::Variant(5.0), {"9"}},
+      {Kestrel20ImpExp::Variant(4), {"9", "5"}},      {Kestrel20ImpExp::Variant(2.5), {"9", "5", "3"}}, {Kestrel20ImpExp::Variant(3.5), {"9", "5"}},
+      {Kestrel20ImpExp::Variant(true), {"9", "5", "3"}}, {Kestrel20ImpExp::Variant("0005"), {"9"}},     {Kestrel20ImpExp::Variant("0004"), {"9", "5"}},
+      {Kestrel20ImpExp::Variant(), {"9", "5", "3"}},
   };
   for (const auto& c : cases) {
-    ManifestOf([&](clsExport& e) { e.put_ExportBasedOn(c.based_on); });
+    ManifestOf([&](Kestrel20ImpExp::clsExport& e) { e.put_ExportBasedOn(c.based_on); });
     EXPECT_EQ(HeaderProfiles(), c.profiles) << c.based_on.ToString();
   }
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::testing
+}  // namespace kestrel::testing

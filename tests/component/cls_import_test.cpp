@@ -1,4 +1,4 @@
-// clsImport's creation through the installation lookup (505 when it fails,
+// Kestrel20ImpExp::clsImport's creation through the installation lookup (505 when it fails,
 // the run log below the installation folder when it succeeds), its
 // properties, and creation of both classes by ProgID.
 #include <gtest/gtest.h>
@@ -7,16 +7,16 @@
 #include <memory>
 #include <string>
 
-#include "component/cls_export.h"
-#include "component/files.h"
-#include "component/cls_import.h"
-#include "component/create_object.h"
-#include "component/error.h"
-#include "component/registry.h"
+#include "kestrel/cls_export.h"
+#include "base/files.h"
+#include "kestrel/cls_import.h"
+#include "kestrel/create_object.h"
+#include "base/error.h"
+#include "kestrel/registry.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp {
+namespace kestrel {
 namespace {
 
 const char* const kLookupFailed = "Could not retrieve installation directory of Lumo Studio. Cannot Proceed...";
@@ -47,18 +47,18 @@ using kestrel::testing::WriteFile;
 
 TEST(ClsImportTest, CreationFailsWith505WhenTheLookupFails) {
   auto registry = std::make_shared<FakeRegistry>("");
-  ComError err = CaughtFrom([&] { clsImport i(registry); });
+  ComError err = CaughtFrom([&] { Kestrel20ImpExp::clsImport i(registry); });
   EXPECT_EQ(err.number(), 505);
   EXPECT_EQ(err.description(), kLookupFailed);
 
-  ComError by_progid = CaughtFrom([&] { CreateObject("Kestrel20ImpExp.clsImport", registry); });
+  ComError by_progid = CaughtFrom([&] { Kestrel20ImpExp::CreateObject("Kestrel20ImpExp.clsImport", registry); });
   EXPECT_EQ(by_progid.number(), 505);
   EXPECT_EQ(by_progid.description(), kLookupFailed);
 }
 
 // The run log's lines after a verification of an empty selection, which logs
 // its banner and nothing else.
-std::string RunLogAfterVerifying(clsImport& i, const std::string& log_path) {
+std::string RunLogAfterVerifying(Kestrel20ImpExp::clsImport& i, const std::string& log_path) {
   std::string out, message;
   i.VerifyUserSelections("\r", out, message);
   return files::FileExists(log_path) ? ReadFile(log_path) : std::string();
@@ -70,7 +70,7 @@ TEST(ClsImportTest, CreationPutsTheRunLogBelowTheInstallationFolder) {
   TempFolder t;
   const std::string install = t / "lumo";
   auto registry = std::make_shared<FakeRegistry>(install);
-  clsImport i(registry);
+  Kestrel20ImpExp::clsImport i(registry);
   EXPECT_EQ(registry->calls, 1);
   EXPECT_EQ(i.get_ErrorNumber(), 0);
   EXPECT_EQ(i.get_ErrorDescription(), "");
@@ -88,7 +88,7 @@ TEST(ClsImportTest, CreationPutsTheRunLogBelowTheInstallationFolder) {
 }
 
 TEST(ClsImportTest, PropertiesReadBackAndNoRevisionsBeforeAManifest) {
-  clsImport i(std::make_shared<FakeRegistry>("/opt/lumo"));
+  Kestrel20ImpExp::clsImport i(std::make_shared<FakeRegistry>("/opt/lumo"));
   // No manifest has been read: the pack is taken to carry no revisions.
   std::vector<std::string> vrc;
   int32_t mprf = 5;
@@ -130,7 +130,7 @@ TEST(ClsImportTest, StorePropertiesReachTheBatchLineCheck) {
       {"db01", "profiles", "loader", "s3cret\"", "the password holds a double quote"},
   };
   for (const Case& c : cases) {
-    clsImport i(std::make_shared<FakeRegistry>(install));
+    Kestrel20ImpExp::clsImport i(std::make_shared<FakeRegistry>(install));
     i.put_Path(pack);
     if (c.server) i.put_DatabaseServer(c.server);
     if (c.name) i.put_DatabaseName(c.name);
@@ -144,12 +144,12 @@ TEST(ClsImportTest, StorePropertiesReachTheBatchLineCheck) {
 }
 
 TEST(CreateObjectTest, CreatesBothClassesByProgId) {
-  auto e = CreateObject("Kestrel20ImpExp.clsExport");
+  auto e = Kestrel20ImpExp::CreateObject("Kestrel20ImpExp.clsExport");
   ASSERT_NE(e.Export, nullptr);
   EXPECT_EQ(e.Import, nullptr);
   EXPECT_EQ(e.Export->get_ErrorNumber(), 0);
 
-  auto i = CreateObject("kestrel20impexp.CLSIMPORT", std::make_shared<FakeRegistry>("/opt/lumo"));
+  auto i = Kestrel20ImpExp::CreateObject("kestrel20impexp.CLSIMPORT", std::make_shared<FakeRegistry>("/opt/lumo"));
   ASSERT_NE(i.Import, nullptr);
   EXPECT_EQ(i.Export, nullptr);
   std::string path;
@@ -157,11 +157,11 @@ TEST(CreateObjectTest, CreatesBothClassesByProgId) {
   EXPECT_EQ(path, "/opt/lumo");
 
   for (const char* unknown : {"Kestrel20ImpExp.clsExporter", "clsExport", "", "Scripting.FileSystemObject"}) {
-    ComError err = CaughtFrom([&] { CreateObject(unknown); });
+    ComError err = CaughtFrom([&] { Kestrel20ImpExp::CreateObject(unknown); });
     EXPECT_EQ(err.number(), 429) << unknown;
     EXPECT_EQ(err.description(), "ActiveX component can't create object");
   }
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp
+}  // namespace kestrel

@@ -6,11 +6,11 @@
 #include <set>
 #include <string>
 
-#include "component/text.h"
+#include "base/text.h"
 #include "pack/layout.h"
 #include "pack/naming.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 namespace {
 
 std::string Upper(std::string_view s) {
@@ -107,4 +107,4 @@ TEST(LayoutTest, RowFilesAndApplicationTables) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

@@ -5,14 +5,14 @@
 
 #include <string>
 
-#include "component/datetime.h"
-#include "component/error.h"
-#include "component/files.h"
+#include "base/datetime.h"
+#include "base/error.h"
+#include "base/files.h"
 #include "pack/manifest.h"
 #include "pack/naming.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 namespace {
 
 using kestrel::testing::TempFolder;
@@ -166,4 +166,4 @@ TEST(ManifestTest, LinesReaderCollectsUpToAMarker) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

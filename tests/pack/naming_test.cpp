@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
 #include "pack/naming.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 namespace {
 
 TEST(NamingTest, PackFolderAndDataFileNames) {
@@ -42,4 +42,4 @@ TEST(NamingTest, CodesThatCouldLeaveThePackFolderAreRefused) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

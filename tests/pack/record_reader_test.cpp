@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/files.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
 #include "pack/record_reader.h"
 #include "pack/record_writer.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 namespace {
 
 using kestrel::testing::TempFolder;
@@ -264,4 +264,4 @@ TEST(RecordReaderTest, AnEmptyFileHasNoRecords) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/files.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
 #include "pack/record_writer.h"
 #include "store/connection.h"
 #include "store/open.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 namespace {
 
 using kestrel::testing::TempFolder;
@@ -298,4 +298,4 @@ TEST(RecordWriterTest, NumbersAreWrittenAsDecimalText) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

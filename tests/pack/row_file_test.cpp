@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/files.h"
-#include "component/row_reader.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
+#include "base/row_reader.h"
 #include "pack/row_writer.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::pack {
+namespace kestrel::pack {
 namespace {
 
 using kestrel::testing::TempFolder;
@@ -150,4 +150,4 @@ TEST(RowReaderTest, ARowOfTheWrongWidthNamesFileAndLineWhenACountIsRequired) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::pack
+}  // namespace kestrel::pack

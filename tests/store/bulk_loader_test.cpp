@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/files.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
 #include "store/backends.h"
 #include "store/schema.h"
 #include "support/temp_folder.h"
 #include "support/error_of.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 using kestrel::testing::ReadFile;
@@ -156,4 +156,4 @@ TEST_P(BulkLoaderTest, TablesThatAreNotThereAndFilesThatAreMissing) {
 INSTANTIATE_TEST_SUITE_P(Backends, BulkLoaderTest, ::testing::ValuesIn(kestrel::testing::AllStoreBackends()), kestrel::testing::BackendName);
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

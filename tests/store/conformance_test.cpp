@@ -10,15 +10,15 @@
 #include <chrono>
 #include <thread>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
 #include "store/connection.h"
 #include "store/open.h"
 #include "store/backends.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 using kestrel::testing::ErrorOf;
@@ -648,4 +648,4 @@ TEST_P(StoreConformance, PreparedStatementsReadAndRunAgain) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

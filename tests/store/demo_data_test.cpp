@@ -9,14 +9,14 @@
 #include <regex>
 #include <set>
 
-#include "component/cipher.h"
-#include "component/datetime.h"
+#include "base/cipher.h"
+#include "base/datetime.h"
 #include "store/schema.h"
 #include "store/statements_export.h"
 #include "store/statements_store.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 using kestrel::testing::TempFolder;
@@ -119,7 +119,7 @@ TEST_F(DemoDataTest, OwnersAreEncipheredAndAssigned) {
     const std::string ownr = h->Fields(12).Text();
     EXPECT_NE(ownr, p.owner);
     EXPECT_EQ(CipherField(ownr, false), p.owner);
-    EXPECT_TRUE(detail::IsSafeForStore(ownr));
+    EXPECT_TRUE(cipher::IsSafeForStore(ownr));
     EXPECT_EQ(Count("select count(*) from qzusr110 where cast(usrn as text) = '" + p.owner +
                     "' and cast(mprf as int) = " + std::to_string(p.mprf)),
               1);
@@ -305,4 +305,4 @@ TEST(SharedDataTest, CopiesCodesAndUsersInTheirOrder) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -7,13 +7,13 @@
 
 #include <fstream>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/files.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 using kestrel::testing::CaughtFrom;
@@ -81,4 +81,4 @@ TEST(OpenStoreTest, ServerLocationsAreRefusedWithoutTheirPassword) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -7,11 +7,11 @@
 
 #include <stdexcept>
 
-#include "component/error.h"
+#include "base/error.h"
 #include "store/open.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 using kestrel::testing::TempFolder;
@@ -98,4 +98,4 @@ TEST_F(SavedRowsTest, ATransactionTheStoreEndedLeavesTheConnectionUsable) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -6,11 +6,11 @@
 
 #include <set>
 
-#include "component/error.h"
+#include "base/error.h"
 #include "support/temp_folder.h"
 #include "support/error_of.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 using kestrel::testing::TempFolder;
@@ -92,4 +92,4 @@ TEST(SchemaTest, CreatedStoreKeepsKeysAndTexts) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
 #include "store/open.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 namespace {
 
 using kestrel::testing::ErrorOf;
@@ -124,4 +124,4 @@ TEST_F(SqliteBackendTest, AQueryOnlyConnectionMayNotBulkLoad) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "component/error.h"
+#include "base/error.h"
 #include "store/schema.h"
 #include "store/sql.h"
 #include "store/statements_bulk.h"
@@ -17,7 +17,7 @@
 #include "store/statements_profiles.h"
 #include "support/temp_folder.h"
 
-namespace Kestrel20ImpExp::store {
+namespace kestrel::store {
 namespace {
 
 using kestrel::testing::TempFolder;
@@ -387,4 +387,4 @@ TEST_F(SqliteRenderingTest, BoundObjectValuesFindWhatInlinedValuesFind) {
 }
 
 }  // namespace
-}  // namespace Kestrel20ImpExp::store
+}  // namespace kestrel::store

@@ -4,17 +4,17 @@
 
 #include <functional>
 
-#include "component/error.h"
+#include "base/error.h"
 
 namespace kestrel::testing {
 
-inline Kestrel20ImpExp::ComError CaughtFrom(const std::function<void()>& f) {
+inline kestrel::ComError CaughtFrom(const std::function<void()>& f) {
   try {
     f();
-  } catch (const Kestrel20ImpExp::ComError& e) {
+  } catch (const kestrel::ComError& e) {
     return e;
   }
-  return Kestrel20ImpExp::ComError(0, "nothing raised");
+  return kestrel::ComError(0, "nothing raised");
 }
 
 inline int ErrorOf(const std::function<void()>& f) { return CaughtFrom(f).number(); }

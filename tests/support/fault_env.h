@@ -14,13 +14,13 @@
 #include <string_view>
 #include <vector>
 
-#include "component/env.h"
+#include "kestrel/env.h"
 
 namespace kestrel::testing {
 
-class FaultEnv : public Kestrel20ImpExp::Env {
+class FaultEnv : public kestrel::Env {
  public:
-  explicit FaultEnv(Kestrel20ImpExp::Env& base = Kestrel20ImpExp::Env::Default()) : base_(base) {}
+  explicit FaultEnv(kestrel::Env& base = kestrel::Env::Default()) : base_(base) {}
 
   // The n-th append from now on (1: the next one), to any file of this Env,
   // writes nothing and raises errno `err`, as a failing device does. Appends
@@ -30,7 +30,7 @@ class FaultEnv : public Kestrel20ImpExp::Env {
   // beyond them writes what fits and raises ENOSPC, and so does every later
   // one, as a full disk does.
   void FillDiskAfter(size_t bytes) { room_ = bytes; }
-  void FixTime(const Kestrel20ImpExp::DateTime& time) { time_ = time; }
+  void FixTime(const kestrel::DateTime& time) { time_ = time; }
   // The only variables this Env has; the process environment is not seen.
   void SetVariable(const std::string& name, std::string value) { variables_[name] = std::move(value); }
   // The account running the program; none unless a test gives it.
@@ -47,32 +47,32 @@ class FaultEnv : public Kestrel20ImpExp::Env {
   void DeleteFile(const std::string& path) override { base_.DeleteFile(path); }
   void RenameFile(const std::string& from, const std::string& to) override { base_.RenameFile(from, to); }
   std::vector<std::string> ListFiles(const std::string& folder) override { return base_.ListFiles(folder); }
-  std::unique_ptr<Kestrel20ImpExp::WritableFile> OpenForWriting(const std::string& path,
-                                                                 Kestrel20ImpExp::WriteMode mode) override;
-  std::unique_ptr<Kestrel20ImpExp::SequentialFile> OpenForReading(const std::string& path) override {
+  std::unique_ptr<kestrel::WritableFile> OpenForWriting(const std::string& path,
+                                                                 kestrel::WriteMode mode) override;
+  std::unique_ptr<kestrel::SequentialFile> OpenForReading(const std::string& path) override {
     return base_.OpenForReading(path);
   }
-  Kestrel20ImpExp::DateTime Now() override { return time_ ? *time_ : base_.Now(); }
+  kestrel::DateTime Now() override { return time_ ? *time_ : base_.Now(); }
   std::string Variable(const std::string& name) override;
   std::string ProgramFolder() override { return base_.ProgramFolder(); }
   std::string AccountName() override { return account_name_; }
   std::string AccountHome() override { return account_home_; }
-  Kestrel20ImpExp::ChildOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+  kestrel::ChildOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                                            size_t output_kept) override {
     return base_.RunProgram(program, arguments, output_kept);
   }
 
   // What the files of this Env call for each append: hands `file` the part
   // of `data` that goes through, then raises the fault that is due.
-  void Append(Kestrel20ImpExp::WritableFile& file, std::string_view data);
+  void Append(kestrel::WritableFile& file, std::string_view data);
 
  private:
-  Kestrel20ImpExp::Env& base_;
+  kestrel::Env& base_;
   size_t appends_ = 0;
   size_t fail_at_ = 0;  // 0: no append fails
   int fail_errno_ = EIO;
   std::optional<size_t> room_;
-  std::optional<Kestrel20ImpExp::DateTime> time_;
+  std::optional<kestrel::DateTime> time_;
   std::map<std::string, std::string> variables_;
   std::string account_name_;
   std::string account_home_;

@@ -5,18 +5,18 @@
 #include <regex>
 #include <vector>
 
-#include "component/errors_ours.h"
-#include "component/files.h"
-#include "component/text.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
+#include "base/text.h"
 #include "pack/layout.h"
 #include "pack/naming.h"
 
 namespace kestrel::testing {
 namespace {
 
-namespace files = Kestrel20ImpExp::files;
-namespace pack = Kestrel20ImpExp::pack;
-namespace text = Kestrel20ImpExp::text;
+namespace files = kestrel::files;
+namespace pack = kestrel::pack;
+namespace text = kestrel::text;
 
 // The file's lines split at CR LF; a last line without CR LF is kept.
 std::vector<std::string_view> SplitLines(std::string_view text) {
@@ -48,7 +48,7 @@ std::pair<size_t, size_t> RecordAround(const std::vector<std::string_view>& line
 std::string Show(const std::vector<std::string_view>& lines, std::pair<size_t, size_t> range) {
   std::string out;
   for (size_t i = range.first; i < range.second; ++i)
-    out += "    " + std::to_string(i + 1) + ": " + Kestrel20ImpExp::QuoteForMessage(lines[i], 200) + "\n";
+    out += "    " + std::to_string(i + 1) + ": " + kestrel::QuoteForMessage(lines[i], 200) + "\n";
   if (range.first == range.second) out += "    (no line)\n";
   return out;
 }

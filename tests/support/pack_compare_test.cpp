@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "component/files.h"
+#include "base/files.h"
 #include "pack/manifest.h"
 #include "pack/record_writer.h"
 #include "support/pack_compare.h"
@@ -13,18 +13,18 @@
 namespace kestrel::testing {
 namespace {
 
-namespace pack = Kestrel20ImpExp::pack;
+namespace pack = kestrel::pack;
 
-Kestrel20ImpExp::pack::NamedValues Object(std::string tcpac, std::string prtx) {
+kestrel::pack::NamedValues Object(std::string tcpac, std::string prtx) {
   return {{"mprf", 12},    {"vers", "V"},   {"rele", "R"},  {"cust", "C"},    {"tcpac", tcpac}, {"tcmod", "M"},
           {"tflno", "1"},  {"ldat", "2024-01-02 03:04:05"}, {"prtx", prtx},   {"stat", "A"},    {"vari", ""},
-          {"stbl", ""},    {"comt", Kestrel20ImpExp::Value()},            {"txtn", "t"},    {"isms", 0}};
+          {"stbl", ""},    {"comt", kestrel::Value()},            {"txtn", "t"},    {"isms", 0}};
 }
 
 // The rule file is created as `disk_name` and listed as "Qzmap120.dat".
 void MakePack(const TempFolder& dir, const std::string& disk_name, const std::string& second_prtx,
               const std::string& date, const std::string& time) {
-  auto out = Kestrel20ImpExp::files::TextWriter::Create(dir / disk_name);
+  auto out = kestrel::files::TextWriter::Create(dir / disk_name);
   pack::TaggedRecordWriter writer(pack::kQzmap120, *out);
   writer.Write(Object("P1", "MOVE A TO B"));
   writer.Write(Object("P2", second_prtx));
@@ -71,7 +71,7 @@ TEST(PackCompareTest, MissingExtraAndManifestDifferencesAreReported) {
   TempFolder c, d;
   MakePack(c, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
   MakePack(d, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
-  std::string manifest = Kestrel20ImpExp::files::ReadWholeFile(d / "ExportMR.log");
+  std::string manifest = kestrel::files::ReadWholeFile(d / "ExportMR.log");
   WriteFile(d / "ExportMR.log", manifest.replace(manifest.find("ExportForSyn=0"), 14, "ExportForSyn=1"));
   diff = ComparePacks(c.path(), d.path());
   EXPECT_NE(diff.find("ExportMR.log differs at line 9"), std::string::npos) << diff;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "component/cipher.h"
-#include "component/value.h"
+#include "base/cipher.h"
+#include "base/value.h"
 #include "store/connection.h"
 #include "store/schema.h"
 
@@ -19,18 +19,18 @@ namespace kestrel::testing {
 
 using StoreDump = std::map<std::string, std::vector<std::string>>;
 
-inline StoreDump DumpStore(Kestrel20ImpExp::store::Connection& c, bool decipher_owners = false) {
+inline StoreDump DumpStore(kestrel::store::Connection& c, bool decipher_owners = false) {
   StoreDump out;
-  for (const auto& table : Kestrel20ImpExp::store::Tables()) {
+  for (const auto& table : kestrel::store::Tables()) {
     auto& rows = out[std::string(table.name)];
     auto rs = c.OpenRecordset("select * from " + std::string(table.name));
     for (; !rs->IsEOF(); rs->MoveNext()) {
       std::string row;
       for (int k = 0; k < rs->FieldCount(); ++k) {
-        Kestrel20ImpExp::Value v = rs->Fields(k);
+        kestrel::Value v = rs->Fields(k);
         std::string shown = v.IsNull() ? std::string("NULL") : v.Text();
         if (decipher_owners && !v.IsNull() && rs->FieldName(k) == "ownr")
-          shown = Kestrel20ImpExp::CipherField(shown, false);
+          shown = kestrel::CipherField(shown, false);
         row += (k ? "|" : "") + shown;
       }
       rows.push_back(std::move(row));

@@ -6,16 +6,16 @@
 #include <cstring>
 #include <thread>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/files.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
 #include "store/bulk_loader.h"
 #include "store/sql.h"
 #include "store/sqlite/database.h"
 #include "store/sqlite/recordset.h"
 #include "store/sqlite/statement.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 namespace {
 
 // How often a statement inside a write unit asks whether to stop, in
@@ -268,4 +268,4 @@ BulkLoadCounts SqliteConnection::BulkLoad(std::string_view table, const std::str
 
 size_t SqliteConnection::CompiledStatements() const { return db_->CompiledStatements(); }
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

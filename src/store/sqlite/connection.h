@@ -13,7 +13,7 @@
 
 #include "store/connection.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 
 class Database;
 
@@ -79,4 +79,4 @@ class SqliteConnection final : public Connection {
   RowChange* last_counts_ = nullptr;
 };
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

@@ -1,11 +1,11 @@
 // Opening the SQLite handle of a store and preparing statements on it.
 #include "store/sqlite/database.h"
 
-#include "component/error.h"
-#include "component/errors_ours.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
 #include "store/sqlite/statement.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 namespace {
 
 // A second process (the bulk loader, another import) waits this long for the
@@ -72,4 +72,4 @@ size_t Database::CompiledStatements() const {
   return n;
 }
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

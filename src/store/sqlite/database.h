@@ -17,7 +17,7 @@
 #include "store/sqlite/shape.h"
 #include "store/sqlite/statement_cache.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 
 class SqliteStatement;
 
@@ -62,4 +62,4 @@ class Database : public std::enable_shared_from_this<Database> {
   StatementCache cache_;
 };
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

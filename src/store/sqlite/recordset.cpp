@@ -5,13 +5,13 @@
 #include <charconv>
 #include <optional>
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/text.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/text.h"
 #include "store/sqlite/database.h"
 #include "store/statements_store.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 namespace {
 
 void AppendInteger(std::string& out, int64_t v) {
@@ -271,4 +271,4 @@ void SqliteRecordset::SaveEdit() {
   e.dirty = false;
 }
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

@@ -13,7 +13,7 @@
 #include "store/sqlite/shape.h"
 #include "store/sqlite/statement.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 
 class Database;
 
@@ -67,4 +67,4 @@ class SqliteRecordset final : public Recordset {
   std::unique_ptr<Edit> edit_;
 };
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

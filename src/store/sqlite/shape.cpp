@@ -2,11 +2,11 @@
 // column comes from, and the tables a statement reads without taking a column.
 #include "store/sqlite/shape.h"
 
-#include "component/error.h"
-#include "component/errors_ours.h"
-#include "component/text.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/text.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 namespace {
 
 using text::EqualNoCase;
@@ -129,4 +129,4 @@ std::shared_ptr<const ResultColumns> Shapes::ColumnsOf(sqlite3_stmt* s, int hidd
   return seen.columns;
 }
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

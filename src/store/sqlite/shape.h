@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 
 // The columns a select returns: names, and which are declared BLOB or have
 // text affinity (for rows that are added or changed).
@@ -74,4 +74,4 @@ class Shapes {
   std::unordered_map<sqlite3_stmt*, KnownColumns> columns_;
 };
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

@@ -1,10 +1,10 @@
 // Binding, stepping and reading a prepared SQLite statement.
 #include "store/sqlite/statement.h"
 
-#include "component/error.h"
+#include "base/error.h"
 #include "store/sqlite/database.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 
 SqliteStatement::SqliteStatement(std::shared_ptr<Database> db, std::string text, sqlite3_stmt* stmt)
     : db_(std::move(db)), text_(std::move(text)), stmt_(stmt) {}
@@ -83,4 +83,4 @@ Value ColumnValue(sqlite3_stmt* s, int index) {
   }
 }
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

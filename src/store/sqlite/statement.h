@@ -10,7 +10,7 @@
 
 #include "store/statement.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 
 class Database;
 
@@ -44,4 +44,4 @@ class SqliteStatement final : public Statement {
 // integers, doubles as doubles, texts and blobs as their bytes, NULL as NULL.
 Value ColumnValue(sqlite3_stmt* stmt, int index);
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

@@ -1,10 +1,10 @@
 // The idle statements of a handle, least recently used finalized first.
 #include "store/sqlite/statement_cache.h"
 
-#include "component/error.h"
-#include "component/errors_ours.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 namespace {
 
 // Idle prepared statements kept per connection.
@@ -77,4 +77,4 @@ void StatementCache::Release(std::string_view statement, sqlite3_stmt* stmt) noe
   }
 }
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace Kestrel20ImpExp::store::sqlite {
+namespace kestrel::store::sqlite {
 
 class StatementCache {
  public:
@@ -46,4 +46,4 @@ class StatementCache {
   std::unordered_multimap<std::string_view, std::list<Idle>::iterator> index_;
 };
 
-}  // namespace Kestrel20ImpExp::store::sqlite
+}  // namespace kestrel::store::sqlite

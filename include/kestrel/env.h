@@ -1,0 +1,105 @@
+// The one seam between Kestrel and the operating system: files and folders,
+// the clock, environment variables and child processes. The component and
+// the command line reach the system through an Env handed down to them, so
+// that a test can put its own in place (one that makes writes fail, fills
+// the disk or fixes the time).
+//
+// A caller must keep an Env alive as long as any file object it handed out;
+// Env::Default() lives as long as the program. Failures are ComError with the
+// run time's numbers: 53 a missing file, 76 a missing folder, 70 no
+// permission, else errno and its text. Paths join with "/"; the bytes of a
+// file are never transcoded.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/datetime.h"
+
+namespace kestrel {
+
+// A file being written. Append takes all of the bytes or raises; the bytes
+// reach the file by Flush or Close at the latest. Dropping the object without
+// Close closes it and lets go of any failure, as a stream does at the end of
+// its scope.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  virtual void Append(std::string_view data) = 0;
+  virtual void Flush() = 0;
+  virtual void Close() = 0;
+};
+
+// A file read from its start to its end.
+class SequentialFile {
+ public:
+  virtual ~SequentialFile() = default;
+  // Reads up to `size` bytes into `buffer` and returns how many; 0 at the end.
+  virtual size_t Read(char* buffer, size_t size) = 0;
+};
+
+enum class WriteMode {
+  Replace,         // created anew; an existing file is emptied
+  Append,          // written after what is there; created when missing
+  ReplacePrivate,  // as Replace, but only the owner may read or write the file,
+                   // an existing one included, before anything is written
+};
+
+// How a child process ended and the end of what it wrote.
+struct ChildOutcome {
+  int status = 0;         // its exit code, or the number of the signal that ended it
+  bool signaled = false;  // ended by a signal
+  std::string output;     // standard output and error, as one stream
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The machine's own.
+  static Env& Default();
+
+  // ---- Files and folders ----
+  virtual bool FolderExists(const std::string& path) = 0;
+  // A regular file (a folder of the name is none).
+  virtual bool FileExists(const std::string& path) = 0;
+  // Creates one folder. False, with nothing done, when something of that
+  // name is already there; a missing parent raises 76.
+  virtual bool CreateFolder(const std::string& path) = 0;
+  virtual void DeleteFile(const std::string& path) = 0;  // a missing file raises 53
+  virtual void RenameFile(const std::string& from, const std::string& to) = 0;
+  // The names of the regular files in `folder`, in no fixed order.
+  virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
+  virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) = 0;
+  // A folder raises EISDIR.
+  virtual std::unique_ptr<SequentialFile> OpenForReading(const std::string& path) = 0;
+
+  // ---- The clock ----
+  // The present local date and time.
+  virtual DateTime Now() = 0;
+
+  // ---- The environment ----
+  // The value of an environment variable; "" when it is not set, which
+  // every reader treats as it treats an empty value.
+  virtual std::string Variable(const std::string& name) = 0;
+  // The folder of the running program.
+  virtual std::string ProgramFolder() = 0;
+  // The account running the program, as the system's account database has
+  // it: its login name and home folder ("" for what it does not say).
+  virtual std::string AccountName() = 0;
+  virtual std::string AccountHome() = 0;
+
+  // ---- Child processes ----
+  // Runs `program` with `arguments` (the program's own name not among them)
+  // and waits for it. A program named without "/" is looked up on PATH.
+  // Standard input is empty; standard output and error are captured as one
+  // stream, of which at least the last `output_kept` bytes are returned.
+  // A program that cannot be started raises its errno.
+  virtual ChildOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                                  size_t output_kept) = 0;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,74 @@
+// Error texts, errno mapping and the trap formatter shared by every procedure.
+#include "base/error.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/errors_ours.h"
+
+namespace kestrel {
+
+std::string_view RuntimeErrorText(int32_t number) {
+  switch (number) {
+    case rt::InvalidProcedureCall: return "Invalid procedure call or argument";
+    case rt::Overflow: return "Overflow";
+    case rt::SubscriptOutOfRange: return "Subscript out of range";
+    case rt::TypeMismatch: return "Type mismatch";
+    case rt::FileNotFound: return "File not found";
+    case rt::InputPastEnd: return "Input past end of file";
+    case rt::PermissionDenied: return "Permission denied";
+    case rt::PathNotFound: return "Path not found";
+    case rt::InvalidUseOfNull: return "Invalid use of Null";
+    case rt::BadFileNameOrNumber: return "Bad file name or number";
+    case rt::FileAlreadyExists: return "File already exists";
+    case rt::ObjectNotSet: return "Object variable or With block variable not set";
+    case rt::CannotCreateObject: return "ActiveX component can't create object";
+    default: return "Application-defined or object-defined error";
+  }
+}
+
+void RaiseRuntime(int32_t number) { throw ComError(number, std::string(RuntimeErrorText(number))); }
+
+void RaiseErrno(int err, bool path_is_folder) {
+  int32_t number;
+  switch (err) {
+    case ENOENT: number = path_is_folder ? rt::PathNotFound : rt::FileNotFound; break;
+    case ENOTDIR: number = rt::PathNotFound; break;
+    case EACCES:
+    case EPERM:
+    case EROFS: number = rt::PermissionDenied; break;
+    default: throw ComError(err, std::strerror(err));
+  }
+  RaiseRuntime(number);
+}
+
+ComError AsComError(const std::exception& e) {
+  if (auto* c = dynamic_cast<const ComError*>(&e)) return *c;
+  return ComError(Number(Ours::Internal), e.what());
+}
+
+std::string TrapText(std::string_view head, int32_t number, std::string_view description) {
+  std::string out(head);
+  out += std::to_string(number);
+  out += "   ";
+  out += description;
+  return out;
+}
+
+std::string TrapText(std::string_view head, const ComError& e) {
+  return TrapText(head, e.number(), e.description());
+}
+
+std::string ExportTrapHead(std::string_view procedure) {
+  return "UnSpecified Error: --" + std::string(procedure) + "-- ";
+}
+
+std::string ExportWriterTrapHead(std::string_view tag) {
+  return "UnSpecified Error: --" + std::string(tag) + "--";
+}
+
+std::string ImportTrapHead(std::string_view procedure) {
+  return "Unspecified Error : --" + std::string(procedure) + "-- ";
+}
+
+}  // namespace kestrel

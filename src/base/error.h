@@ -1,0 +1,88 @@
+// The one error model of the component: platform layers throw ComError with a
+// number and a text; each procedure's trap turns it into ErrorNumber and
+// ErrorDescription through TrapText, so no procedure formats its own message.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace kestrel {
+
+// Numbers of the original run time that messages rely on.
+namespace rt {
+inline constexpr int32_t InvalidProcedureCall = 5;
+inline constexpr int32_t Overflow = 6;
+inline constexpr int32_t SubscriptOutOfRange = 9;
+inline constexpr int32_t TypeMismatch = 13;
+inline constexpr int32_t FileNotFound = 53;
+inline constexpr int32_t InputPastEnd = 62;
+inline constexpr int32_t PermissionDenied = 70;
+inline constexpr int32_t PathNotFound = 76;
+inline constexpr int32_t InvalidUseOfNull = 94;
+inline constexpr int32_t BadFileNameOrNumber = 52;    // a stream used after Close
+inline constexpr int32_t FileAlreadyExists = 58;      // CreateFolder on an existing folder
+inline constexpr int32_t ObjectNotSet = 91;           // DataConnection not set
+inline constexpr int32_t CannotCreateObject = 429;    // CreateObject with an unknown ProgID
+}  // namespace rt
+
+// A failure with a number and a text, as the original run time raised them.
+class ComError : public std::runtime_error {
+ public:
+  ComError(int32_t number, std::string description)
+      : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+  int32_t number() const noexcept { return number_; }
+  const std::string& description() const noexcept { return description_; }
+
+ private:
+  int32_t number_;
+  std::string description_;
+};
+
+// Texts of the run-time numbers above ("Overflow", "Type mismatch", ...).
+std::string_view RuntimeErrorText(int32_t number);
+
+// Throws ComError with a run-time number and its standard text.
+[[noreturn]] void RaiseRuntime(int32_t number);
+
+// Maps an errno value to the run time's number and text: a missing file 53,
+// a missing folder 76, no permission 70, anything else errno and strerror.
+// The texts are the run time's own, without the path, so that messages read
+// as they always did; `path_is_folder` tells a missing folder from a missing file.
+[[noreturn]] void RaiseErrno(int err, bool path_is_folder = false);
+
+// Any std::exception that is not a ComError becomes one (number 9001 and its what()).
+ComError AsComError(const std::exception& e);
+
+// The trap's text: head + number + three blanks + description. Heads are the
+// fixed prefixes of each procedure, e.g. "UnSpecified Error: --ExportSingleProfile-- ".
+std::string TrapText(std::string_view head, const ComError& e);
+std::string TrapText(std::string_view head, int32_t number, std::string_view description);
+
+// Prefixes of the two catch-all families.
+std::string ExportTrapHead(std::string_view procedure);   // "UnSpecified Error: --P-- "
+std::string ImportTrapHead(std::string_view procedure);   // "Unspecified Error : --P-- "
+// The export writers' prefix: their tag follows without a blank and the
+// failure's number joins it directly: "UnSpecified Error: --Qzddi140--".
+std::string ExportWriterTrapHead(std::string_view tag);
+
+// ErrorNumber / ErrorDescription of an object.
+struct ErrorState {
+  int32_t ErrorNumber = 0;
+  std::string ErrorDescription;
+
+  void Set(int32_t number, std::string description) {
+    ErrorNumber = number;
+    ErrorDescription = std::move(description);
+  }
+  void Clear() { Set(0, ""); }
+  // The number as the interface reads it: cut to 16 bits.
+  int16_t NumberAsRead() const { return static_cast<int16_t>(ErrorNumber); }
+  // The catch-all of a trap: number and head + the failure's number and text.
+  void Trap(int32_t number, std::string_view head, const ComError& e) {
+    Set(number, TrapText(head, e));
+  }
+};
+
+}  // namespace kestrel

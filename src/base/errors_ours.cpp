@@ -1,0 +1,97 @@
+// The table of this system's own error numbers and texts.
+#include "base/errors_ours.h"
+
+#include <array>
+#include <utility>
+
+#include "base/error.h"
+
+namespace kestrel {
+namespace {
+
+struct Entry {
+  Ours code;
+  std::string_view text;
+};
+
+constexpr std::array kTable = {
+    Entry{Ours::Internal, "Internal error"},
+    Entry{Ours::AmbiguousFileName, "More than one file matches the name without regard to case"},
+    Entry{Ours::StoreFailure, "The profile store refused the statement"},
+    Entry{Ours::NotImplemented, "This operation is not available in this release"},
+    Entry{Ours::CipherFailure, "The text was not enciphered by this cipher"},
+    Entry{Ours::BadApplicationCode, "The application code cannot name a file in the pack folder"},
+    Entry{Ours::ChainTooLong, "The chain of parent profiles loops or is too long"},
+    Entry{Ours::MalformedPackFile, "A pack file holds a line outside its format"},
+    Entry{Ours::UnsafeBatchValue, "A value cannot be carried by the bulk-load line format"},
+    Entry{Ours::BulkLoadFailed, "A bulk-load line failed"},
+    Entry{Ours::UpdateVrcExhausted, "No free VRC is left for the update profile"},
+    Entry{Ours::InvalidSelection, "The selection entry is not valid"},
+    Entry{Ours::UnwritableValue, "A value cannot be written into a pack file without breaking its format"},
+    Entry{Ours::CipherExhausted, "No salt gives the text an enciphered form that can be stored"},
+    Entry{Ours::FieldNotFound, "The recordset has no such field"},
+    Entry{Ours::NoCurrentRow, "Either BOF or EOF is true: the recordset has no current row"},
+    Entry{Ours::RowsNotChangeable, "The recordset cannot add or change rows"},
+    Entry{Ours::StatementNotSingle, "Only one statement can be executed at a time"},
+    Entry{Ours::StoreKindUnsupported, "Stores of this kind are not supported by this build"},
+    Entry{Ours::ReplaceNotConfirmed,
+          "The import would delete and replace what the store holds; run it again with --replace"},
+    Entry{Ours::StoreLocked, "The store is locked by another program"},
+    Entry{Ours::ImportInterrupted, "The import was interrupted and rolled back: the store is unchanged"},
+};
+
+}  // namespace
+
+int32_t Number(Ours e) { return static_cast<int32_t>(e); }
+
+std::string_view DefaultText(Ours e) {
+  for (const auto& entry : kTable)
+    if (entry.code == e) return entry.text;
+  return "Unknown error";
+}
+
+std::vector<Ours> AllOurs() {
+  std::vector<Ours> all;
+  for (const auto& entry : kTable) all.push_back(entry.code);
+  return all;
+}
+
+void Raise(Ours e, std::string detail) {
+  throw ComError(Number(e), detail.empty() ? std::string(DefaultText(e)) : std::move(detail));
+}
+
+std::string QuoteForMessage(std::string_view text, size_t limit) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size() && i < limit; ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (text.size() > limit) out += "...";
+  out += '"';
+  return out;
+}
+
+void RaiseMalformedPackFile(std::string_view path, size_t line, std::string_view what,
+                            std::optional<std::string_view> found) {
+  std::string text(DefaultText(Ours::MalformedPackFile));
+  text += ": ";
+  text += path;
+  text += ", line ";
+  text += std::to_string(line);
+  text += ": ";
+  text += what;
+  if (found) {
+    text += ", found ";
+    text += QuoteForMessage(*found);
+  }
+  Raise(Ours::MalformedPackFile, std::move(text));
+}
+
+}  // namespace kestrel

@@ -1,0 +1,57 @@
+// Errors that are this system's own (conditions the original component left
+// open), numbered from 9001. The table in errors_ours.cpp is the one list of
+// their numbers and texts; docs/errors.md mirrors it for users.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrel {
+
+enum class Ours : int32_t {
+  Internal = 9001,            // a failure of the library itself (std::exception)
+  AmbiguousFileName = 9002,   // two files in a folder match a name only without regard to case
+  StoreFailure = 9003,        // reserved: store failures carry SQLite's own extended code instead
+  NotImplemented = 9004,      // a feature of a later release
+  CipherFailure = 9005,       // a text this cipher did not make
+  BadApplicationCode = 9006,  // an application code that would leave the pack folder
+  ChainTooLong = 9007,        // a loop of parent or base VRCs in the store
+  MalformedPackFile = 9008,   // a line outside the pack file format
+  UnsafeBatchValue = 9009,    // a value the bulk-load line format cannot carry
+  BulkLoadFailed = 9010,      // a bulk-load line exited non-zero
+  UpdateVrcExhausted = 9011,  // no free update VRC
+  InvalidSelection = 9012,    // a target entry the command line cannot use
+  UnwritableValue = 9013,     // a value a pack file cannot carry without breaking its format
+  CipherExhausted = 9014,     // no salt gives the text a form that can be stored
+  FieldNotFound = 9020,       // a recordset has no column of that name or index
+  NoCurrentRow = 9021,        // a recordset at BOF or EOF was read or changed
+  RowsNotChangeable = 9022,   // a recordset over several tables or without rowid
+  StatementNotSingle = 9023,  // Execute was given more than one statement
+  StoreKindUnsupported = 9024,  // a store location of a kind this build cannot open
+  // Every row here has its row in docs/errors.md (a test checks it).
+  ReplaceNotConfirmed = 9030, // an import would replace stored profiles or applications without --replace
+  StoreLocked = 9031,          // another program held the store's write lock for the whole wait
+  ImportInterrupted = 9032,    // SIGINT or SIGTERM stopped an import, which was rolled back
+};
+
+int32_t Number(Ours e);
+std::string_view DefaultText(Ours e);
+// Every row of the table, in its order (docs/errors.md must list each one).
+std::vector<Ours> AllOurs();
+
+// Throws ComError(e, detail or the default text).
+[[noreturn]] void Raise(Ours e, std::string detail = {});
+
+// Raises Ours::MalformedPackFile naming the file, the 1-based line and what is
+// wrong there; `found` (the offending line, shortened) is quoted when given.
+[[noreturn]] void RaiseMalformedPackFile(std::string_view path, size_t line, std::string_view what,
+                                         std::optional<std::string_view> found = std::nullopt);
+
+// A text shortened to `limit` bytes for a message, control characters as \xNN.
+std::string QuoteForMessage(std::string_view text, size_t limit = 60);
+
+}  // namespace kestrel

@@ -1,0 +1,246 @@
+// Folders, files and text streams on top of an Env's primitives.
+#include "base/files.h"
+
+#include <cstring>
+
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/text.h"
+
+namespace kestrel::files {
+namespace {
+
+constexpr size_t kBufferSize = 1 << 16;
+
+// Hands every piece of `path` to `take`, a buffer at a time.
+template <typename Take>
+void ReadPieces(Env& env, const std::string& path, size_t piece, Take take) {
+  auto in = env.OpenForReading(path);
+  std::vector<char> buf(piece);
+  while (size_t n = in->Read(buf.data(), buf.size())) take(std::string_view(buf.data(), n));
+}
+
+}  // namespace
+
+std::string Join(std::string_view folder, std::string_view name) {
+  std::string out(folder);
+  if (!out.empty() && out.back() != '/') out += '/';
+  out += name;
+  return out;
+}
+
+void CreateFolder(Env& env, const std::string& path) {
+  if (!env.CreateFolder(path)) RaiseRuntime(rt::FileAlreadyExists);
+}
+
+void CreateFolders(Env& env, const std::string& path) {
+  if (path.empty() || env.FolderExists(path)) return;
+  auto slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) CreateFolders(env, path.substr(0, slash));
+  env.CreateFolder(path);  // something already there is no failure of this step
+}
+
+void CopyFile(Env& env, const std::string& from, const std::string& to) {
+  auto in = env.OpenForReading(from);
+  auto out = env.OpenForWriting(to, WriteMode::Replace);
+  std::vector<char> buf(kBufferSize);
+  while (size_t n = in->Read(buf.data(), buf.size())) out->Append(std::string_view(buf.data(), n));
+  out->Close();
+}
+
+std::string ReadWholeFile(Env& env, const std::string& path) {
+  std::string out;
+  ReadPieces(env, path, 1 << 14, [&](std::string_view piece) { out.append(piece); });
+  return out;
+}
+
+void AppendFileTo(Env& env, const std::string& path, TextWriter& out) {
+  ReadPieces(env, path, kBufferSize, [&](std::string_view piece) { out.Write(piece); });
+}
+
+std::optional<std::string> ResolveInFolder(Env& env, const std::string& folder, std::string_view name) {
+  std::string exact = Join(folder, name);
+  if (env.FileExists(exact)) return exact;
+  if (!env.FolderExists(folder)) return std::nullopt;
+  std::optional<std::string> found;
+  for (const auto& candidate : env.ListFiles(folder)) {
+    if (!text::EqualNoCase(candidate, name)) continue;
+    if (found)
+      Raise(Ours::AmbiguousFileName,
+            std::string(DefaultText(Ours::AmbiguousFileName)) + ": " + std::string(name) + " in " + folder);
+    found = Join(folder, candidate);
+  }
+  return found;
+}
+
+std::string PathInFolder(Env& env, const std::string& folder, std::string_view name) {
+  auto found = ResolveInFolder(env, folder, name);
+  return found ? *found : Join(folder, name);
+}
+
+bool FileExistsInFolder(Env& env, const std::string& folder, std::string_view name) {
+  return ResolveInFolder(env, folder, name).has_value();
+}
+
+// Transitional: callers move to the Env& form.
+bool FolderExists(const std::string& path) { return FolderExists(Env::Default(), path); }
+bool FileExists(const std::string& path) { return FileExists(Env::Default(), path); }
+void CreateFolder(const std::string& path) { CreateFolder(Env::Default(), path); }
+void CreateFolders(const std::string& path) { CreateFolders(Env::Default(), path); }
+void DeleteFile(const std::string& path) { DeleteFile(Env::Default(), path); }
+void CopyFile(const std::string& from, const std::string& to) { CopyFile(Env::Default(), from, to); }
+void RenameFile(const std::string& from, const std::string& to) { RenameFile(Env::Default(), from, to); }
+std::vector<std::string> ListFiles(const std::string& folder) { return ListFiles(Env::Default(), folder); }
+std::string ReadWholeFile(const std::string& path) { return ReadWholeFile(Env::Default(), path); }
+void AppendFileTo(const std::string& path, TextWriter& out) { AppendFileTo(Env::Default(), path, out); }
+std::optional<std::string> ResolveInFolder(const std::string& folder, std::string_view name) {
+  return ResolveInFolder(Env::Default(), folder, name);
+}
+std::string PathInFolder(const std::string& folder, std::string_view name) {
+  return PathInFolder(Env::Default(), folder, name);
+}
+bool FileExistsInFolder(const std::string& folder, std::string_view name) {
+  return FileExistsInFolder(Env::Default(), folder, name);
+}
+
+// ---- TextWriter ----
+
+TextWriter::TextWriter(std::unique_ptr<WritableFile> file, std::string path)
+    : file_(std::move(file)), path_(std::move(path)) {}
+
+std::unique_ptr<TextWriter> TextWriter::Create(Env& env, const std::string& path) {
+  return std::unique_ptr<TextWriter>(new TextWriter(env.OpenForWriting(path, WriteMode::Replace), path));
+}
+
+std::unique_ptr<TextWriter> TextWriter::CreatePrivate(Env& env, const std::string& path) {
+  return std::unique_ptr<TextWriter>(new TextWriter(env.OpenForWriting(path, WriteMode::ReplacePrivate), path));
+}
+
+std::unique_ptr<TextWriter> TextWriter::Append(Env& env, const std::string& path) {
+  return std::unique_ptr<TextWriter>(new TextWriter(env.OpenForWriting(path, WriteMode::Append), path));
+}
+
+// Transitional: callers move to the Env& form.
+std::unique_ptr<TextWriter> TextWriter::Create(const std::string& path) { return Create(Env::Default(), path); }
+std::unique_ptr<TextWriter> TextWriter::CreatePrivate(const std::string& path) {
+  return CreatePrivate(Env::Default(), path);
+}
+std::unique_ptr<TextWriter> TextWriter::Append(const std::string& path) { return Append(Env::Default(), path); }
+
+TextWriter::~TextWriter() = default;
+
+void TextWriter::Write(std::string_view text) {
+  if (!file_) RaiseRuntime(rt::BadFileNameOrNumber);
+  if (!text.empty()) file_->Append(text);
+}
+
+void TextWriter::WriteLine(std::string_view text) {
+  Write(text);
+  Write("\r\n");
+}
+
+void TextWriter::Flush() {
+  if (file_) file_->Flush();
+}
+
+void TextWriter::Close() {
+  if (!file_) return;
+  std::unique_ptr<WritableFile> file = std::move(file_);
+  file->Close();
+}
+
+// ---- TextReader ----
+
+TextReader::TextReader(std::unique_ptr<SequentialFile> file, std::string path, bool lf_ends_line)
+    : file_(std::move(file)), path_(std::move(path)), lf_ends_line_(lf_ends_line), buf_(kBufferSize) {}
+
+std::unique_ptr<TextReader> TextReader::Open(Env& env, const std::string& path, bool lf_ends_line) {
+  return std::unique_ptr<TextReader>(new TextReader(env.OpenForReading(path), path, lf_ends_line));
+}
+
+// Transitional: callers move to the Env& form.
+std::unique_ptr<TextReader> TextReader::Open(const std::string& path, bool lf_ends_line) {
+  return Open(Env::Default(), path, lf_ends_line);
+}
+
+TextReader::~TextReader() = default;
+
+void TextReader::Close() { file_.reset(); }
+
+bool TextReader::Fill() {
+  if (eof_ || !file_) return false;
+  if (pos_ > 0) {
+    std::memmove(buf_.data(), buf_.data() + pos_, len_ - pos_);
+    len_ -= pos_;
+    pos_ = 0;
+  }
+  if (len_ == buf_.size()) buf_.resize(buf_.size() * 2);
+  size_t n = file_->Read(buf_.data() + len_, buf_.size() - len_);
+  if (n == 0) {
+    eof_ = true;
+    return false;
+  }
+  len_ += n;
+  return true;
+}
+
+bool TextReader::AtEndOfStream() {
+  if (pos_ < len_) return false;
+  return !Fill();
+}
+
+bool TextReader::ReadLine(std::string& line) {
+  std::string_view view;
+  if (!ReadLine(view)) return false;
+  line.assign(view);
+  return true;
+}
+
+bool TextReader::ReadLine(std::string_view& line) {
+  if (AtEndOfStream()) return false;
+  // Pack files: find each CR and look at the byte after it. Configuration
+  // files: find the LF; a CR just before it belongs to the line end.
+  const char wanted = lf_ends_line_ ? '\n' : '\r';
+  size_t scan = pos_;
+  for (;;) {
+    const char* base = buf_.data();
+    while (scan < len_) {
+      const void* hit = std::memchr(base + scan, wanted, len_ - scan);
+      if (hit == nullptr) break;
+      const size_t i = static_cast<size_t>(static_cast<const char*>(hit) - base);
+      if (lf_ends_line_) {
+        const size_t end = (i > pos_ && base[i - 1] == '\r') ? i - 1 : i;
+        line = std::string_view(base + pos_, end - pos_);
+        pos_ = i + 1;
+        ++line_number_;
+        return true;
+      }
+      if (i + 1 == len_) break;  // the LF may come with the next read
+      if (base[i + 1] == '\n') {
+        line = std::string_view(base + pos_, i - pos_);
+        pos_ = i + 2;
+        ++line_number_;
+        return true;
+      }
+      scan = i + 1;  // a lone CR stays part of the line
+    }
+    // Keep a trailing CR in view: its LF may come with the next read.
+    scan = len_ > pos_ ? len_ - 1 : len_;
+    size_t offset = scan - pos_;
+    if (!Fill()) {
+      line = std::string_view(buf_.data() + pos_, len_ - pos_);
+      pos_ = len_;
+      ++line_number_;
+      return true;
+    }
+    scan = pos_ + offset;
+  }
+}
+
+std::string TextReader::ReadLine() {
+  std::string line;
+  if (!ReadLine(line)) RaiseRuntime(rt::InputPastEnd);
+  return line;
+}
+
+}  // namespace kestrel::files

@@ -1,0 +1,295 @@
+// The machine's own Env on POSIX: files through file descriptors with a
+// write buffer of our own, the local clock, the process environment, the
+// account database and child processes started with posix_spawn.
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "kestrel/env.h"
+#include "base/error.h"
+
+extern char** environ;
+
+namespace kestrel {
+namespace {
+
+// As large as the buffer a stream would keep: pack files are written in many
+// short lines, and each trip to the kernel costs more than the copy.
+constexpr size_t kWriteBufferSize = 1 << 16;
+
+bool IsDir(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A missing parent folder is "Path not found", a missing file "File not found".
+[[noreturn]] void RaiseOpen(int err, const std::string& path) {
+  if (err == ENOENT) {
+    auto slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !IsDir(path.substr(0, slash))) RaiseErrno(err, true);
+  }
+  RaiseErrno(err, false);
+}
+
+// Writes all of `size` bytes, going on after a short write the way the
+// kernel allows; the first failure raises with what was written in the file.
+void WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseErrno(errno);
+    }
+    if (n == 0) RaiseErrno(EIO);
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+}
+
+class PosixWritableFile final : public WritableFile {
+ public:
+  explicit PosixWritableFile(int fd) : fd_(fd) { buffer_.reserve(kWriteBufferSize); }
+  ~PosixWritableFile() override {
+    if (fd_ < 0) return;
+    try {
+      WriteBuffer();
+    } catch (const ComError&) {
+      // Nobody is left to hear of it; Close reports it to a caller who asks.
+    }
+    ::close(fd_);
+  }
+  PosixWritableFile(const PosixWritableFile&) = delete;
+  PosixWritableFile& operator=(const PosixWritableFile&) = delete;
+
+  void Append(std::string_view data) override {
+    if (buffer_.size() + data.size() <= kWriteBufferSize) {
+      buffer_.append(data);
+      return;
+    }
+    WriteBuffer();
+    if (data.size() >= kWriteBufferSize)
+      WriteAll(fd_, data.data(), data.size());
+    else
+      buffer_.append(data);
+  }
+
+  void Flush() override { WriteBuffer(); }
+
+  void Close() override {
+    if (fd_ < 0) return;
+    int fd = fd_;
+    fd_ = -1;
+    try {
+      WriteBuffer(fd);
+    } catch (const ComError&) {
+      ::close(fd);
+      throw;
+    }
+    if (::close(fd) != 0) RaiseErrno(errno);
+  }
+
+ private:
+  void WriteBuffer() { WriteBuffer(fd_); }
+  // Bytes that failed to go out are dropped: writing them again at the next
+  // flush would only fail again, or put them after what came later.
+  void WriteBuffer(int fd) {
+    if (buffer_.empty()) return;
+    std::string pending;
+    pending.swap(buffer_);
+    buffer_.reserve(kWriteBufferSize);
+    WriteAll(fd, pending.data(), pending.size());
+  }
+
+  int fd_;
+  std::string buffer_;
+};
+
+class PosixSequentialFile final : public SequentialFile {
+ public:
+  explicit PosixSequentialFile(int fd) : fd_(fd) {}
+  ~PosixSequentialFile() override { ::close(fd_); }
+  PosixSequentialFile(const PosixSequentialFile&) = delete;
+  PosixSequentialFile& operator=(const PosixSequentialFile&) = delete;
+
+  size_t Read(char* buffer, size_t size) override {
+    for (;;) {
+      ssize_t n = ::read(fd_, buffer, size);
+      if (n >= 0) return static_cast<size_t>(n);
+      if (errno != EINTR) RaiseErrno(errno);
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixEnv final : public Env {
+ public:
+  bool FolderExists(const std::string& path) override { return !path.empty() && IsDir(path); }
+
+  bool FileExists(const std::string& path) override {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  bool CreateFolder(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
+    if (errno == EEXIST) return false;
+    RaiseErrno(errno, true);
+  }
+
+  void DeleteFile(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) RaiseOpen(errno, path);
+  }
+
+  void RenameFile(const std::string& from, const std::string& to) override {
+    if (std::rename(from.c_str(), to.c_str()) != 0) RaiseOpen(errno, from);
+  }
+
+  std::vector<std::string> ListFiles(const std::string& folder) override {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) RaiseErrno(errno, true);
+    std::string path = folder;
+    if (!path.empty() && path.back() != '/') path += '/';
+    const size_t stem = path.size();
+    while (dirent* e = ::readdir(dir)) {
+      std::string_view name = e->d_name;
+      if (name == "." || name == "..") continue;
+      path.resize(stem);
+      path += name;
+      if (FileExists(path)) names.emplace_back(name);
+    }
+    ::closedir(dir);
+    return names;
+  }
+
+  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) override {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == WriteMode::Append ? O_APPEND : O_TRUNC);
+    int fd = ::open(path.c_str(), flags, mode == WriteMode::ReplacePrivate ? 0600 : 0666);
+    if (fd < 0) RaiseOpen(errno, path);
+    // A file that existed keeps its mode through open: narrow it first.
+    if (mode == WriteMode::ReplacePrivate && ::fchmod(fd, 0600) != 0) {
+      int err = errno;
+      ::close(fd);
+      RaiseErrno(err);
+    }
+    return std::make_unique<PosixWritableFile>(fd);
+  }
+
+  std::unique_ptr<SequentialFile> OpenForReading(const std::string& path) override {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) RaiseOpen(errno, path);
+    struct stat st{};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      RaiseErrno(EISDIR);
+    }
+    return std::make_unique<PosixSequentialFile>(fd);
+  }
+
+  DateTime Now() override {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    ::localtime_r(&t, &tm);
+    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+  }
+
+  std::string Variable(const std::string& name) override {
+    const char* value = std::getenv(name.c_str());
+    return value ? value : "";
+  }
+
+  std::string ProgramFolder() override {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return ".";
+    std::string self(buf, static_cast<size_t>(n));
+    auto slash = self.find_last_of('/');
+    return slash == std::string::npos ? "." : self.substr(0, slash == 0 ? 1 : slash);
+  }
+
+  std::string AccountName() override {
+    const passwd* pw = ::getpwuid(::geteuid());
+    return pw && pw->pw_name ? pw->pw_name : "";
+  }
+
+  std::string AccountHome() override {
+    const passwd* pw = ::getpwuid(::getuid());
+    return pw && pw->pw_dir ? pw->pw_dir : "";
+  }
+
+  ChildOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                          size_t output_kept) override;
+};
+
+ChildOutcome PosixEnv::RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                                  size_t output_kept) {
+  std::vector<std::string> argv_text;
+  argv_text.reserve(arguments.size() + 1);
+  argv_text.push_back(program);
+  argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int pipe_fds[2];
+  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) RaiseErrno(errno);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
+  pid_t pid = 0;
+  const bool search_path = program.find('/') == std::string::npos;
+  int rc = search_path ? ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ)
+                       : ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe_fds[1]);
+  if (rc != 0) {
+    ::close(pipe_fds[0]);
+    RaiseErrno(rc);
+  }
+
+  ChildOutcome o;
+  char buf[4096];
+  for (;;) {
+    ssize_t n = ::read(pipe_fds[0], buf, sizeof buf);
+    if (n > 0) {
+      o.output.append(buf, static_cast<size_t>(n));
+      if (o.output.size() > 2 * output_kept) o.output.erase(0, o.output.size() - output_kept);
+    } else if (n == 0 || errno != EINTR) {
+      break;
+    }
+  }
+  ::close(pipe_fds[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) RaiseErrno(errno);
+  if (WIFEXITED(status)) {
+    o.status = WEXITSTATUS(status);
+  } else {
+    o.signaled = true;
+    o.status = WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+  }
+  return o;
+}
+
+}  // namespace
+
+Env& Env::Default() {
+  static PosixEnv env;
+  return env;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,56 @@
+// What the steps of an export work with besides the host's options: the
+// store, the folder the pack goes to, the manifest being written, the rule
+// files the single-profile pack keeps open, and where progress goes. A
+// clsExport keeps one for its whole life; tests build their own. The caller
+// sets DataConnection (or leaves it empty, which the steps report as 91) and
+// PackFolder before running a step on its own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "base/files.h"
+#include "base/spooled_text.h"
+
+namespace kestrel {
+namespace store { class Connection; }
+
+namespace exporter {
+
+// Progress for people: what is being done and how many rows or objects so far.
+using ProgressFn = std::function<void(const std::string& what, int64_t done)>;
+
+struct ExportContext {
+  std::shared_ptr<store::Connection> DataConnection;
+  // The folder the pack's files go in. The run starts from the export root
+  // and moves here into the pack folder once it exists.
+  std::string PackFolder;
+  ProgressFn Progress;
+  // The manifest's progress text; past a threshold it waits in a spool file
+  // in the pack folder (see ExportMigrationProfiles).
+  SpooledText ManifestText;
+  std::unique_ptr<files::TextWriter> ManifestStream;
+  // The rule files of the single-profile pack, by file name; some stay open
+  // until the context goes.
+  std::map<std::string, std::unique_ptr<files::TextWriter>> RuleStreams;
+
+  // The connection the caller set; raises 91 "Object variable or With block
+  // variable not set" when there is none.
+  store::Connection& Connection() const;
+  // The path of a file of the pack folder.
+  std::string PackFile(std::string_view name) const { return files::Join(PackFolder, name); }
+  void Report(const std::string& what, int64_t done) const {
+    if (Progress) Progress(what, done);
+  }
+  // TAB + text + date + three blanks + time + CR LF.
+  void AppendProgress(std::string_view text);
+  // TAB + text + CR LF.
+  void AppendNote(std::string_view text);
+};
+
+}  // namespace exporter
+}  // namespace kestrel

@@ -1,0 +1,331 @@
+// The application data import: import folder, copies and re-coding of the
+// data files, and the two ways of loading them.
+#include "importer/app_import.h"
+
+#include <array>
+#include <memory>
+
+#include "base/datetime.h"
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
+#include "base/row_reader.h"
+#include "importer/batch_runner.h"
+#include "importer/install.h"
+#include "importer/plan_lookups.h"
+#include "importer/run_log.h"
+#include "pack/naming.h"
+#include "store/connection.h"
+#include "store/staging.h"
+#include "store/statements_profiles.h"
+
+namespace kestrel::importer {
+namespace {
+
+// The tables of an application's data files, in the order they are copied,
+// loaded and deleted. The code table is shared by all applications: it is
+// never re-coded, and the batch file has no line for it.
+constexpr std::array<std::string_view, 12> kDataTables = {
+    "qzddi100", "qzddi101", "qzddi140", "qzddi150", "qzddi160", "qzddi200",
+    "qzddi220", "qzddi230", "qzlgy115", "qzlgy140", "qzlgy141", "qzlgy150"};
+constexpr std::string_view kCodeTable = "qzlgy115";
+
+constexpr std::string_view kDirectPath = "6";
+// The staging store of an application's batch file, beside its data files.
+constexpr std::string_view kStagingSuffix = ".staging";
+constexpr int64_t kDirectRowsPerBatch = 2000;
+// Scripted imports one after another may start within one second.
+constexpr int kMostFoldersPerSecond = 1000;
+
+std::string DataFilePath(const std::string& folder, std::string_view table, const std::string& application) {
+  return files::Join(folder, pack::DataFileName(table, application));
+}
+
+// Deletes the batch file however its procedure is left: it holds the password.
+class DeleteOnExit {
+ public:
+  explicit DeleteOnExit(std::string path) : path_(std::move(path)) {}
+  ~DeleteOnExit() {
+    try {
+      if (files::FileExists(path_)) files::DeleteFile(path_);
+    } catch (...) {
+    }
+  }
+  DeleteOnExit(const DeleteOnExit&) = delete;
+  DeleteOnExit& operator=(const DeleteOnExit&) = delete;
+
+ private:
+  std::string path_;
+};
+
+bool Holds(std::string_view value, std::string_view characters) {
+  return value.find_first_of(characters) != std::string_view::npos;
+}
+
+[[noreturn]] void RefuseBatchValue(const std::string& why) {
+  Raise(Ours::UnsafeBatchValue, std::string(DefaultText(Ours::UnsafeBatchValue)) + ": " + why);
+}
+
+}  // namespace
+
+std::string CreateImportFolder(const ImportContext& cx) {
+  const std::string base = files::Join(cx.TempFolder(), "ImportAt" + NowCompactText());
+  for (int k = 1;; ++k) {
+    const std::string folder = k == 1 ? base : base + "-" + std::to_string(k);
+    if (k < kMostFoldersPerSecond && files::FolderExists(folder)) continue;
+    WriteImportLog(cx, " Before Creating folder: " + folder);
+    try {
+      files::CreateFolder(folder);
+    } catch (const ComError& e) {
+      // Another import took the name between the look and the creation.
+      if (e.number() != rt::FileAlreadyExists || k >= kMostFoldersPerSecond) throw;
+      continue;
+    }
+    WriteImportLog(cx, " Before Creating folder: " + folder);
+    return folder;
+  }
+}
+
+bool IsNotInList(const std::vector<std::string>& list, const std::string& text) {
+  for (const auto& element : list)
+    if (element == text) return false;
+  return true;
+}
+
+bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan,
+                                     ErrorState& error) {
+  try {
+    const std::string folder = CreateImportFolder(cx);
+    // Starts with one empty entry, which the first application replaces.
+    std::vector<std::string> imported(1);
+    bool first = true;
+    for (int32_t i = 0; i <= plan.Size; ++i) {
+      for (size_t j = 0; j < 2; ++j) {
+        const std::string& in_pack = PlanAt(plan, plan.SourceApplications[j], static_cast<size_t>(i));
+        const std::string& chosen = PlanAt(plan, plan.TargetApplications[j], static_cast<size_t>(i));
+        const bool recoded = in_pack != chosen;
+        const std::string& application = recoded ? chosen : in_pack;
+        if (!IsNotInList(imported, application)) continue;
+
+        store::Connection& c = ConnectionOf(cx);
+        auto stored = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", application),
+                                      store::adOpenDynamic, store::adLockOptimistic);
+        if (!(stored->BOF() && stored->IsEOF())) {
+          WriteImportLog(cx, kApplicationStillStored);
+          return false;
+        }
+        stored->Close();
+
+        CopyApplicationDataFiles(o.Path, folder, in_pack);
+        if (recoded) RenameApplicationDataFiles(folder, in_pack, chosen);
+        const bool loaded = UsesBatchPath(cx) ? LoadDDITablesEx(o, cx, plan, error, application, folder)
+                                              : LoadDDITablesDmo(o, cx, error, application, folder);
+        if (!loaded) return false;
+        if (first)
+          imported[0] = application;
+        else
+          imported.push_back(application);
+        first = false;
+        DeleteApplicationDataFiles(folder, application);
+      }
+    }
+    return true;
+  } catch (const std::exception& ex) {
+    ComError e = AsComError(ex);
+    WriteImportLog(cx, "ImportApplicationsFromLogicPack : \r\n" + e.description() + std::to_string(e.number()));
+    error.Set(e.number(), e.description());
+    return false;
+  }
+}
+
+bool CopyApplicationDataFiles(const std::string& pack_folder, const std::string& import_folder,
+                              const std::string& application) {
+  for (std::string_view table : kDataTables) {
+    try {
+      const std::string name = pack::DataFileName(table, application);
+      if (auto from = files::ResolveInFolder(pack_folder, name)) files::CopyFile(*from, files::Join(import_folder, name));
+    } catch (const std::exception&) {
+      // A file that cannot be copied is missing from the load, as a missing one is.
+    }
+  }
+  return true;
+}
+
+void RenameApplicationDataFiles(const std::string& import_folder, const std::string& old_code,
+                                const std::string& new_code) {
+  for (std::string_view table : kDataTables) {
+    if (table == kCodeTable) continue;
+    if (files::FileExists(DataFilePath(import_folder, table, old_code)))
+      RenameApplicationInFile(import_folder, old_code, new_code, std::string(table));
+  }
+}
+
+void RenameApplicationInFile(const std::string& import_folder, const std::string& old_code,
+                             const std::string& new_code, const std::string& table) {
+  const std::string from = DataFilePath(import_folder, table, old_code);
+  const std::string old_field = old_code + files::kFieldSeparator;
+  const std::string new_field = new_code + files::kFieldSeparator;
+  auto in = files::TextReader::Open(from);
+  auto out = files::TextWriter::Create(DataFilePath(import_folder, table, new_code));
+  std::string line, recoded;
+  while (in->ReadLine(line)) {
+    recoded.clear();
+    size_t start = 0;
+    for (size_t at; (at = line.find(old_field, start)) != std::string::npos; start = at + old_field.size()) {
+      recoded.append(line, start, at - start);
+      recoded += new_field;
+    }
+    recoded.append(line, start, std::string::npos);
+    out->WriteLine(recoded);
+  }
+  in->Close();
+  out->Close();
+  files::DeleteFile(from);
+}
+
+std::string BatchFileLine(const ImportOptions& o, const std::string& store, const std::string& import_folder,
+                          const std::string& application, std::string_view table) {
+  std::string line = "bcp " + store + ".." + std::string(table) + " in ";
+  line += '"' + DataFilePath(import_folder, table, application) + '"';
+  line += " -c -m 1 -b 1000 -C RAW -t ";
+  line += '"' + o.FieldSeparator + '"';
+  line += " -S " + o.DatabaseServer;
+  line += " -U \"" + o.DatabaseUser + '"';
+  line += " -P \"" + o.DatabasePassword + '"';
+  return line;
+}
+
+void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan) {
+  const std::string line_end_or_quote = "\r\n\"";
+  const std::string line_end_quote_or_blank = "\r\n\" ";
+  if (o.DatabaseServer.empty()) RefuseBatchValue("the server is empty");
+  if (Holds(o.DatabaseServer, line_end_quote_or_blank))
+    RefuseBatchValue("the server " + QuoteForMessage(o.DatabaseServer) + " holds a blank, a double quote or a line end");
+  if (Holds(o.DatabaseUser, line_end_or_quote)) RefuseBatchValue("the user holds a double quote or a line end");
+  if (Holds(o.DatabasePassword, line_end_or_quote))
+    RefuseBatchValue("the password holds a double quote or a line end");
+  if (o.DatabaseName.empty()) RefuseBatchValue("the store (database name) is empty");
+  if (Holds(o.DatabaseName, line_end_quote_or_blank))
+    RefuseBatchValue("the store " + QuoteForMessage(o.DatabaseName) + " holds a blank, a double quote or a line end");
+  const std::string folder = cx.TempFolder();
+  if (Holds(folder, line_end_or_quote))
+    RefuseBatchValue("the import folder below " + QuoteForMessage(folder) + " holds a double quote or a line end");
+  if (Holds(o.FieldSeparator, line_end_quote_or_blank))
+    RefuseBatchValue("the field separator holds a blank, a double quote or a line end");
+  for (const auto& row : {plan.SourceApplications[0], plan.SourceApplications[1], plan.TargetApplications[0],
+                          plan.TargetApplications[1]})
+    for (const auto& application : row)
+      if (Holds(application, line_end_or_quote))
+        RefuseBatchValue("the application " + QuoteForMessage(application) + " holds a double quote or a line end");
+}
+
+std::span<const std::string_view> ApplicationDataTables() { return kDataTables; }
+
+bool UsesBatchPath(const ImportContext& cx) { return ReadIISSetting(cx) != kDirectPath; }
+
+bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan, ErrorState& error,
+                     const std::string& application, const std::string& import_folder) {
+  try {
+    CheckBatchLineValues(o, cx, plan);
+    pack::CheckApplicationCode(application);
+    const std::string batch = files::Join(import_folder, application + ".Bat");
+    const std::string staging_path = files::Join(import_folder, application + std::string(kStagingSuffix));
+    DeleteOnExit remove_batch(batch);
+    DeleteOnExit remove_staging(staging_path), remove_log(staging_path + "-wal"), remove_index(staging_path + "-shm");
+    std::vector<std::string_view> tables;
+    for (std::string_view table : kDataTables)
+      if (table != kCodeTable) tables.push_back(table);
+
+    // The lines load a staging store of their own: the store is written only
+    // through this connection, inside the import's unit, so that a failure
+    // anywhere leaves nothing of the application behind.
+    store::Connection& c = ConnectionOf(cx);
+    store::Staging staging(c, staging_path, tables);
+    auto out = files::TextWriter::CreatePrivate(batch);
+    for (std::string_view table : tables) out->WriteLine(BatchFileLine(o, staging_path, import_folder, application, table));
+    out->Close();
+    RunBatchFile(batch, BulkCopyProgram());
+
+    for (size_t i = 0; i < tables.size(); ++i) {
+      const std::string table(tables[i]);
+      try {
+        staging.CopyInto(table, kDirectRowsPerBatch, [&cx, &table](int64_t rows) { cx.Report(table, rows); });
+      } catch (const ComError& e) {
+        if (e.number() == Number(Ours::ImportInterrupted)) throw;
+        Raise(Ours::BulkLoadFailed, std::string(DefaultText(Ours::BulkLoadFailed)) + ": line " +
+                                        std::to_string(i + 1) + " of " + batch + " (table " + table +
+                                        ") could not be copied into the store: error " + std::to_string(e.number()) +
+                                        ": " + e.description() + " of " + DataFilePath(import_folder, table, application));
+      }
+    }
+    staging.Close();
+    return true;
+  } catch (const std::exception& ex) {
+    ComError e = AsComError(ex);
+    if (e.number() == Number(Ours::UnsafeBatchValue) || e.number() == Number(Ours::BulkLoadFailed))
+      error.Set(e.number(), e.description());
+    else
+      error.Trap(kBatchLoadUnexpected, ImportTrapHead("LoadDDITablesEx"), e);
+    return false;
+  }
+}
+
+bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorState& error,
+                      const std::string& application, const std::string& import_folder) {
+  WriteImportLog(cx, "Loading application " + application + "...");
+  try {
+    store::Connection& c = ConnectionOf(cx);
+    if (!c.CanBulkLoad()) {
+      WriteImportLog(cx, store::kNoBulkRightsText);
+      throw ComError(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
+    }
+    for (std::string_view table : kDataTables) {
+      const std::string data_file = DataFilePath(import_folder, table, application);
+      if (!files::FileExists(data_file)) {
+        WriteImportLog(cx, "Data file not found for table " + std::string(table));
+        continue;
+      }
+      const std::string stem = files::Join(import_folder, std::string(table) + application);
+      if (!BulkCopyTable(cx, error, std::string(table), data_file, o.FieldSeparator,
+                         BulkLogFiles{stem + ".log", stem + ".err"})) {
+        WriteImportLog(cx, "Application Loading failed while loading " + std::string(table) + ".");
+        return false;
+      }
+    }
+    WriteImportLog(cx, "Loading application " + application + " done.");
+    return true;
+  } catch (const std::exception& ex) {
+    ComError e = AsComError(ex);
+    error.Set(e.number(), e.description());
+    WriteImportLog(cx, "Loading application " + application + " failed.");
+    return false;
+  }
+}
+
+bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string& table,
+                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs) {
+  try {
+    if (delimiter != std::string(1, files::kFieldSeparator))
+      Raise(Ours::Internal, "The bulk loader splits fields at character 1 only");
+    store::BulkLoadOptions options;
+    options.rows_per_batch = kDirectRowsPerBatch;
+    options.log_path = logs.log;
+    options.error_path = logs.errors;
+    options.progress = [&cx, &table](int64_t rows) { cx.Report(table, rows); };
+    ConnectionOf(cx).BulkLoad(table, data_file, options);
+    return true;
+  } catch (const std::exception& ex) {
+    ComError e = AsComError(ex);
+    error.Set(e.number(), "Loading to table " + table + " failed.\r\n" + e.description());
+    return false;
+  }
+}
+
+void DeleteApplicationDataFiles(const std::string& import_folder, const std::string& application) {
+  for (std::string_view table : kDataTables) {
+    const std::string path = DataFilePath(import_folder, table, application);
+    if (files::FileExists(path)) files::DeleteFile(path);
+  }
+}
+
+}  // namespace kestrel::importer

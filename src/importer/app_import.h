@@ -1,0 +1,110 @@
+// The application data import: every application the import plan names is
+// brought from the pack into the store before its profiles. Its data files
+// are copied into a fresh import folder, re-coded when the user chose another
+// code, and bulk-loaded, either directly by the store's bulk loader (the
+// "IIS=" setting "6", the default) or by a batch file of `bcp` lines.
+// Internal to the import and its tests.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "importer/import_context.h"
+#include "importer/import_options.h"
+#include "importer/import_results.h"
+
+namespace kestrel::importer {
+
+inline constexpr std::string_view kApplicationStillStored =
+    "Import failed. Applications not deleted before importing.";
+inline constexpr int32_t kBatchLoadUnexpected = 899;
+
+// Creates the import folder below the installation's temporary folder:
+// "ImportAt" + DDMMYYHHMMSS, or with "-2", "-3", ... added when an import of
+// the same second made that folder already. Logs " Before Creating folder: "
+// + the folder before and after creating it. Returns its path.
+std::string CreateImportFolder(const ImportContext& cx);
+
+// Brings the applications of every plan entry (its source, then its target
+// application) into the store, each once per call. False when an application
+// is still stored ("Import failed. Applications not deleted before
+// importing." logged), when loading fails (the loader sets the error), or
+// after an unexpected failure, which is logged and put into the error state.
+bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan,
+                                     ErrorState& error);
+
+// Copies the data files of an application that the pack folder holds (by name
+// without regard to case) into the import folder under their exact names.
+// Errors are ignored; always true.
+bool CopyApplicationDataFiles(const std::string& pack_folder, const std::string& import_folder,
+                              const std::string& application);
+
+// Gives the import folder's data files of `old_code` the name and the inner
+// code `new_code` (see RenameApplicationInFile); qzlgy115 is left alone.
+void RenameApplicationDataFiles(const std::string& import_folder, const std::string& old_code,
+                                const std::string& new_code);
+// Rewrites table + old code + ".dat" as table + new code + ".dat", every old
+// code followed by character 1 replaced by the new code followed by
+// character 1, and deletes the old file.
+void RenameApplicationInFile(const std::string& import_folder, const std::string& old_code,
+                             const std::string& new_code, const std::string& table);
+
+// True when no element of `list` equals `text` exactly.
+bool IsNotInList(const std::vector<std::string>& list, const std::string& text);
+
+// The batch path: writes application + ".Bat" (owner only), one `bcp` line
+// per table from the options and the plan, each loading a staging store in
+// the import folder (never the store itself), runs it without a shell, then
+// copies the staged rows into the store through the connection, inside
+// whatever transaction it holds. The batch file and the staging store are
+// deleted whatever happens. False with 9009 when a value cannot be carried by
+// a line (CheckBatchLineValues), 9010 when a line fails or a staged row is
+// refused by the store (naming the line, the table and the row), 899 on any
+// other failure.
+bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan, ErrorState& error,
+                     const std::string& application, const std::string& import_folder);
+
+// The direct path: every data file of the application through the bulk
+// loader on the connection, fields split at o.FieldSeparator, 2000 rows a
+// batch, with a log and an error file per table in the import folder. False
+// with the failure's number and text.
+bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorState& error,
+                      const std::string& application, const std::string& import_folder);
+
+// Where the bulk loader writes its log and the rows it refused.
+struct BulkLogFiles {
+  std::string log, errors;
+};
+
+// Loads one data file into its table; `logs` says where its log and error
+// files go. False with the failure's number and
+// "Loading to table T failed." + CR LF + its text.
+bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string& table,
+                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs);
+
+// Deletes the import folder's data files of an application.
+void DeleteApplicationDataFiles(const std::string& import_folder, const std::string& application);
+
+// The line of the batch file that loads `table` into the store at `store`.
+std::string BatchFileLine(const ImportOptions& o, const std::string& store, const std::string& import_folder,
+                          const std::string& application, std::string_view table);
+
+// Refuses (Ours::UnsafeBatchValue) what a batch file line cannot carry: an
+// empty server or one holding a blank; a user or password holding a double
+// quote; an empty store (DatabaseName) or one holding a blank or a double
+// quote; an import folder or a plan application holding a double quote; and
+// a line end anywhere. The message never shows the user or the password.
+// The import runs it before loading by the batch path, and the pre-import
+// check before anything is deleted.
+void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan);
+
+// The tables of an application's data files, in the order they are copied,
+// loaded and deleted (the code table qzlgy115 among them).
+std::span<const std::string_view> ApplicationDataTables();
+
+// Whether the installation's setting chooses the batch path (not "6").
+bool UsesBatchPath(const ImportContext& cx);
+
+}  // namespace kestrel::importer

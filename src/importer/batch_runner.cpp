@@ -1,0 +1,97 @@
+// The batch file runner: argument splitting, the program's location, and one
+// child process per line, run through the Env, with its output kept.
+#include "importer/batch_runner.h"
+
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
+
+namespace kestrel::importer {
+namespace {
+
+// Enough of a line's output to say why it failed.
+constexpr size_t kOutputKept = 2000;
+
+// The end of the output, without trailing line ends.
+std::string Tail(std::string out) {
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  if (out.size() > kOutputKept) out = "..." + out.substr(out.size() - kOutputKept);
+  return out;
+}
+
+ChildOutcome Run(Env& env, const std::string& program, const std::vector<std::string>& args) {
+  // Named here, since the failed start of a child only says "File not found".
+  if (program.find('/') != std::string::npos && !env.FileExists(program))
+    throw ComError(rt::FileNotFound, std::string(RuntimeErrorText(rt::FileNotFound)) + ": " + program);
+  return env.RunProgram(program, std::vector<std::string>(args.begin() + 1, args.end()), kOutputKept);
+}
+
+}  // namespace
+
+std::vector<std::string> SplitBatchLine(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  std::vector<std::string> args;
+  std::string current;
+  bool in_argument = false;  // a quote pair alone still makes an argument
+  bool quoted = false;
+  for (char c : line) {
+    if (c == '"') {
+      quoted = !quoted;
+      in_argument = true;
+    } else if (c == ' ' && !quoted) {
+      if (in_argument) args.push_back(std::move(current));
+      current.clear();
+      in_argument = false;
+    } else {
+      current += c;
+      in_argument = true;
+    }
+  }
+  if (in_argument) args.push_back(std::move(current));
+  return args;
+}
+
+std::string BulkCopyProgram(Env& env) {
+  if (std::string set = env.Variable("KESTREL_BCP"); !set.empty()) return set;
+  return files::Join(env.ProgramFolder(), "bcp");
+}
+
+void RunBatchFile(Env& env, const std::string& batch_path, const std::string& program) {
+  const std::string content = files::ReadWholeFile(env, batch_path);
+  size_t start = 0;
+  for (size_t number = 1; start < content.size(); ++number) {
+    size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    std::vector<std::string> args = SplitBatchLine(std::string_view(content).substr(start, end - start));
+    start = end + 1;
+    if (args.empty()) continue;
+
+    const std::string where = "line " + std::to_string(number) + " of " + batch_path;
+    if (args[0] != "bcp")
+      Raise(Ours::BulkLoadFailed, std::string(DefaultText(Ours::BulkLoadFailed)) + ": " + where +
+                                      " does not run bcp");
+    // "bcp DB..table in FILE ...": without a file there is nothing to load.
+    if (args.size() < 4 || args[2] != "in")
+      Raise(Ours::BulkLoadFailed, std::string(DefaultText(Ours::BulkLoadFailed)) + ": " + where +
+                                      " names no data file");
+    if (!env.FileExists(args[3])) continue;
+
+    ChildOutcome o = Run(env, program, args);
+    if (o.status == 0 && !o.signaled) continue;
+    const std::string& target = args[1];
+    std::string table = target.substr(target.rfind("..") == std::string::npos ? 0 : target.rfind("..") + 2);
+    std::string text = std::string(DefaultText(Ours::BulkLoadFailed)) + ": " + where + " (table " + table + ") " +
+                       (o.signaled ? "was ended by signal " : "exited with status ") + std::to_string(o.status);
+    std::string output = Tail(std::move(o.output));
+    if (!output.empty()) text += ": " + output;
+    Raise(Ours::BulkLoadFailed, std::move(text));
+  }
+}
+
+// Transitional: callers move to the Env& form.
+std::string BulkCopyProgram() { return BulkCopyProgram(Env::Default()); }
+void RunBatchFile(const std::string& batch_path, const std::string& program) {
+  RunBatchFile(Env::Default(), batch_path, program);
+}
+
+}  // namespace kestrel::importer

@@ -1,0 +1,35 @@
+// The public procedures of clsImport, as free functions on what each of them
+// reads and changes. Each is defined in the file of its subsystem
+// (installation lookup, pack details, verification, import driver, hierarchy,
+// header import, library loaders).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "importer/import_context.h"
+#include "importer/import_options.h"
+#include "importer/import_results.h"
+#include "importer/planned_pack.h"
+
+namespace kestrel::importer {
+
+// Looks the installation folder up in cx's registry component.
+bool GetLumoInstallationPath(const ImportContext& cx, ErrorState& error, std::string& strPath);
+// Reads the pack at o.Path; records the number the manifest announces in `manifest`.
+bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
+                          ErrorState& error, std::string& strLPDetails);
+bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std::string& strInLPDetails,
+                          std::string& strOutLPDetails, std::string& strErrorMessage);
+// Plans, checks and imports the pack: every member of `r` may change.
+bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
+                     std::string& strErrorMessage);
+bool GetDepthOfProfile(const ImportContext& cx, int32_t& lMprf, int32_t& lPprf, int32_t& lDpth);
+// Reads "Qzmap105.dat" of the pack at o.Path when `manifest` announces revision information.
+bool GetDevelopmentVRC(const ImportOptions& o, const pack::ManifestOptions& manifest, ErrorState& error,
+                       int32_t& lMprfIn, std::vector<std::string>& strArray);
+bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
+                  ErrorState& error);
+
+}  // namespace kestrel::importer

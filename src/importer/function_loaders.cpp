@@ -1,0 +1,104 @@
+// The function loaders: the function library of the pack's profiles, whose
+// functions are updated in place or added, and the shared function
+// definitions, of which only new ones are added.
+#include <string>
+
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "importer/entry_points.h"
+#include "importer/loaders.h"
+#include "store/connection.h"
+#include "store/saved_rows.h"
+#include "store/statements_import_loaders.h"
+
+namespace kestrel::importer {
+namespace {
+
+bool Empty(const store::Recordset& rs) { return rs.BOF() || rs.IsEOF(); }
+
+// The columns a library function is looked up by; a found row keeps them.
+bool IsKey(std::string_view column, bool revisions) {
+  return column == "mprf" || column == "vers" || column == "rele" || column == "cust" || column == "fnam" ||
+         (revisions && column == "revi");
+}
+
+const Value& Column(const LoadedRow& row, std::string_view column) {
+  const Value* v = row.Find(column);
+  if (!v) Raise(Ours::Internal, "A library record without " + std::string(column));
+  return *v;
+}
+
+// Loads one library file: each function is looked up by its key (the
+// renumbered profile, its VRC, the name and, for revisions, the revision) and
+// the row found is changed, or a new one added.
+void LoadLibraryFile(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
+                     const pack::TaggedLayout& layout) {
+  const bool revisions = &layout == &pack::kQzlib105;
+  LoadedRecords records(planned, header_map, Loader::Library, layout);
+  store::Connection& c = ConnectionOf(cx);
+  store::SavedRows saved(c);
+  const std::string table(layout.table);
+  LoadedRow row;
+  while (records.Next(row)) {
+    const int64_t mprf = Column(row, "mprf").Integer();
+    const std::string vers = Column(row, "vers").Text(), rele = Column(row, "rele").Text(),
+                      cust = Column(row, "cust").Text(), fnam = Column(row, "fnam").Text();
+    const std::string query =
+        revisions ? store::SelectLibraryRevision(c.dialect(), mprf, vers, rele, cust, fnam,
+                                                 Column(row, "revi").Integer())
+                  : store::SelectLibraryFunction(c.dialect(), mprf, vers, rele, cust, fnam);
+    auto rs = c.OpenRecordset(query, store::adOpenDynamic, store::adLockOptimistic);
+    const bool add = Empty(*rs);
+    if (add) rs->AddNew();
+    for (const auto& column : row.columns)
+      if (column.set && (add || !IsKey(column.name, revisions))) rs->Put(column.name, column.value);
+    rs->Update();
+    rs->Close();
+    saved.RowSaved();
+  }
+  saved.Finish();
+  cx.Report(table, static_cast<int64_t>(saved.rows()));
+  records.Close();
+}
+
+}  // namespace
+
+bool LoadLibraryFiles(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                      const ImportContext& cx) {
+  LoadLibraryFile(planned, header_map, cx, pack::kQzlib100);
+  if (!planned.manifest.revisions) return true;
+  LoadLibraryFile(planned, header_map, cx, pack::kQzlib105);
+  return true;
+}
+
+bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
+                  ErrorState& error) {
+  try {
+    LoadedRecords records(planned, header_map, Loader::SharedFunctions, pack::kQzmap150);
+    store::Connection& c = ConnectionOf(cx);
+    store::SavedRows saved(c);
+    LoadedRow row;
+    while (records.Next(row)) {
+      auto rs = c.OpenRecordset(store::SelectSharedFunction(c.dialect(), Column(row, "func").Text()),
+                                store::adOpenDynamic, store::adLockOptimistic);
+      // A function already stored keeps its definition and help.
+      if (rs->BOF() && rs->IsEOF()) {
+        rs->AddNew();
+        for (const auto& column : row.columns)
+          if (column.set) rs->Put(column.name, column.value);
+        rs->Update();
+        saved.RowSaved();
+      }
+      rs->Close();
+    }
+    saved.Finish();
+    cx.Report("qzmap150", static_cast<int64_t>(saved.rows()));
+    records.Close();
+    return true;
+  } catch (const std::exception& ex) {
+    error.Trap(kLoaderUnexpected, ImportTrapHead("LoadToMAP150"), AsComError(ex));
+    return false;
+  }
+}
+
+}  // namespace kestrel::importer

@@ -1,0 +1,54 @@
+// What the import's operations work through: the store connection, the
+// installation (its registry, folder and run log) and the progress callback.
+// The operations read these and act through them but never replace them; the
+// caller keeps the connection and the registry alive for the call.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "kestrel/registry.h"
+
+namespace kestrel {
+namespace store { class Connection; }
+
+namespace importer {
+
+using ImportProgressFn = std::function<void(const std::string& what, int64_t done)>;
+// A line the user should read while the operation runs (what it waits for).
+using ImportNoticeFn = std::function<void(const std::string& line)>;
+struct ImportSummary;
+
+// Where the installation keeps its working files, below its folder.
+inline constexpr std::string_view kTempSubfolder = "LumoStudio/tmp";
+
+struct ImportContext {
+  std::shared_ptr<store::Connection> DataConnection;
+  std::shared_ptr<Registry> RegistryComponent;
+  std::string InstallationPath;  // found through the registry when the object is created
+  std::string ImportLogPath;     // the run log, in the installation's temporary folder
+  ImportProgressFn Progress;
+  ImportNoticeFn Notice;
+  // Where the running import records the profiles and applications it
+  // replaces; none outside an import.
+  ImportSummary* Summary = nullptr;
+
+  // The installation's temporary folder.
+  std::string TempFolder() const;
+  // Reports progress; raises Ours::ImportInterrupted once an interruption
+  // was requested, so that the operation stops at its next step.
+  void Report(const std::string& what, int64_t done) const;
+  void Tell(const std::string& line) const {
+    if (Notice) Notice(line);
+  }
+};
+
+// The connection the caller set; raises 91 "Object variable or With block
+// variable not set" when there is none.
+store::Connection& ConnectionOf(const ImportContext& cx);
+
+}  // namespace importer
+}  // namespace kestrel

@@ -1,0 +1,174 @@
+// ImportLogicPack: checks the user's selection again, reads the manifest's
+// options, records and logs the import plan, and hands over to the
+// per-profile import, all of it as one unit of the store. Nothing is written
+// to the store before that hand-over. CheckLogicPack runs the same planning
+// and the pack check alone.
+#include "importer/import_driver.h"
+
+#include <array>
+
+#include "base/error.h"
+#include "importer/entry_points.h"
+#include "importer/import_unit.h"
+#include "importer/run_log.h"
+#include "importer/planned_pack.h"
+#include "importer/selection.h"
+#include "importer/transaction.h"
+#include "pack/manifest.h"
+
+namespace kestrel::importer {
+
+namespace {
+
+constexpr std::string_view kPlanHeader =
+    "Source Profile Number | Source Application | Target Application| Parent Profile Number ";
+
+// Fills one side of the plan (profiles and applications) and logs its entries.
+void PlanSide(const ImportContext& cx, const std::vector<std::string>& entries,
+              std::array<std::vector<int32_t>, 2>& profiles, std::array<std::vector<std::string>, 2>& applications) {
+  WriteImportLog(cx, kPlanHeader);
+  for (size_t i = 0; i < profiles[0].size(); ++i) {
+    auto f = SplitEntry(Piece(entries, i));
+    const std::string &number = Piece(f, 0), &sapp = Piece(f, 1), &tapp = Piece(f, 2), &parent = Piece(f, 3);
+    profiles[0][i] = NumberOf(number);
+    profiles[1][i] = NumberOf(parent);
+    applications[0][i] = sapp;
+    applications[1][i] = tapp;
+    WriteImportLog(cx, std::to_string(i) + "---->" + number + "|" + sapp + "|" + tapp + "|" + parent);
+  }
+}
+
+// The message of a failed per-profile import: its error text, and where the
+// check refused the pack when it did.
+std::string ImportFailureMessage(const ImportResults& r) {
+  if (r.RefusedAt.empty()) return r.Error.ErrorDescription;
+  return r.Error.ErrorDescription + " (" + std::string(kCheckRefused) + r.RefusedAt + ")";
+}
+
+// The source and target entries of a details string, each line logged.
+struct SelectionLists {
+  std::vector<std::string> sources, targets;
+};
+SelectionLists ReadSelectionLists(const ImportContext& cx, const std::string& strLPDetails) {
+  DetailsLines lines = SplitDetails(strLPDetails);
+  WriteImportLog(cx, "Logic Pack contents: " + lines.Contents);
+  WriteImportLog(cx, "Logic pack Import Preference: " + lines.Preference);
+  const std::string_view entry_separator(&kEntrySeparator, 1);
+  return SelectionLists{SplitList(lines.Contents, entry_separator), SplitList(lines.Preference, entry_separator)};
+}
+
+// Whether the selection is refused: lists of different length, a repeated
+// target, or (when `verify_against_store`) a target the store's profiles
+// rule out. A refusal sets the message and logs it.
+bool SelectionRefused(const ImportContext& cx, ErrorState& error, const SelectionLists& lists,
+                      std::string& strErrorMessage, bool verify_against_store) {
+  if (lists.sources.size() != lists.targets.size()) {
+    error.Set(505, "Source and target number of profiles differ.");
+    strErrorMessage = error.ErrorDescription;
+  } else if (!CheckTargetRepeats(error, lists.targets, strErrorMessage) &&
+             (!verify_against_store || VerifySelection(cx, error, lists.sources, lists.targets, strErrorMessage))) {
+    return false;
+  }
+  WriteImportLog(cx, strErrorMessage);
+  return true;
+}
+
+// The planning an import and the check alone share: the lists, the selection
+// checks (the check alone skips those against the store), the manifest and
+// the plan. False, with the message set and logged, when the selection is
+// refused; a manifest that cannot be read raises 100.
+bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResults& r,
+                     const std::string& strLPDetails, std::string& strErrorMessage, bool verify_against_store) {
+  const SelectionLists lists = ReadSelectionLists(cx, strLPDetails);
+  if (SelectionRefused(cx, r.Error, lists, strErrorMessage, verify_against_store)) return false;
+  if (!ReadLogicPackManifest(o, r.Manifest)) throw ComError(100, "ExportMR.log could not be read.");
+  r.Plan = BuildImportPlan(o, cx, r.Manifest, r.Error, lists.sources, lists.targets);
+  return true;
+}
+
+// Runs one of the driving entry points after its banner, with RefusedAt
+// cleared; an unexpected failure becomes its message and error text.
+template <class Run>
+bool RunTrapped(const ImportContext& cx, ImportResults& r, std::string_view banner, std::string& strErrorMessage,
+                Run&& run) {
+  try {
+    WriteImportLog(cx, banner);
+    r.RefusedAt.clear();
+    return run();
+  } catch (const std::exception& e) {
+    strErrorMessage = UnexpectedErrorReport(AsComError(e));
+    r.Error.ErrorDescription = strErrorMessage;
+    return false;
+  }
+}
+
+}  // namespace
+
+bool ReadLogicPackManifest(const ImportOptions& o, pack::ManifestOptions& manifest) {
+  // An option line of another text leaves the value read before.
+  pack::ManifestOptions options = manifest;
+  options.applications.clear();
+  if (!pack::ReadLogicPackManifest(o.Path, options, o.ListSeparator)) return false;
+  manifest = std::move(options);
+  return true;
+}
+
+ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,
+                           ErrorState& error, const std::vector<std::string>& sources,
+                           const std::vector<std::string>& targets) {
+  ImportPlan p;
+  const size_t count = sources.size();
+  for (auto* side : {&p.SourceProfiles, &p.TargetProfiles})
+    for (auto& row : *side) row.assign(count, 0);
+  for (auto* side : {&p.SourceApplications, &p.TargetApplications})
+    for (auto& row : *side) row.assign(count, std::string());
+  p.DevelopmentVRCs.assign(count, std::string());
+  p.Size = static_cast<int32_t>(count) - 1;
+
+  PlanSide(cx, sources, p.SourceProfiles, p.SourceApplications);
+  PlanSide(cx, targets, p.TargetProfiles, p.TargetApplications);
+
+  WriteImportLog(cx, "Development VRC");
+  for (size_t i = 0; i < count; ++i) {
+    std::string shown;
+    p.DevelopmentVRCs[i] = "__";
+    if (manifest.revisions) {
+      std::vector<std::string> vrc;
+      int32_t mprf = p.SourceProfiles[0][i];
+      if (GetDevelopmentVRC(o, manifest, error, mprf, vrc)) {
+        p.DevelopmentVRCs[i] = vrc[0] + "_" + vrc[1] + "_" + vrc[2];
+        shown = vrc[0] + "|" + vrc[1] + "|" + vrc[2];
+      }
+    }
+    WriteImportLog(cx, std::to_string(i) + "---->" + shown);
+  }
+  return p;
+}
+
+bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
+                     std::string& strErrorMessage) {
+  return RunAsOneUnit(o, cx, r.Error, r.Summary, strErrorMessage, [&](const ImportContext& unit) {
+    return RunTrapped(unit, r, kImportLogicPackBanner, strErrorMessage, [&] {
+      if (!PlanFromDetails(o, unit, r, strLPDetails, strErrorMessage, true)) return false;
+      WriteImportLog(unit, "Importing Logic pack ...");
+
+      const bool imported = ValidateAndImportEx(o, unit, r);
+      if (!imported) strErrorMessage = ImportFailureMessage(r);
+
+      WriteImportLog(unit, kImportLogicPackEndBanner);
+      return imported;
+    });
+  });
+}
+
+bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
+                    std::string& strErrorMessage) {
+  return RunTrapped(cx, r, kCheckLogicPackBanner, strErrorMessage, [&] {
+    if (!PlanFromDetails(o, cx, r, strLPDetails, strErrorMessage, false)) return false;
+    if (!CheckRefusesPack(PlannedPackOf(o, r), cx, r.Error, r.RefusedAt)) return true;
+    strErrorMessage = ImportFailureMessage(r);
+    return false;
+  });
+}
+
+}  // namespace kestrel::importer

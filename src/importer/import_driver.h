@@ -1,0 +1,36 @@
+// The import driver's private procedures: reading the manifest's options into
+// the object, building and logging the import plan, and the check of a pack
+// on its own. Internal to the import and its tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "importer/import_context.h"
+#include "importer/import_options.h"
+#include "importer/import_results.h"
+
+namespace kestrel::importer {
+
+// Reads the options of the ExportMR.log of the pack at o.Path into `manifest`;
+// an option line of another text leaves the value `manifest` has. False when
+// it cannot be read to its sync line.
+bool ReadLogicPackManifest(const ImportOptions& o, pack::ManifestOptions& manifest);
+
+// The plan of the source and target entries (same length), logged; with
+// revision information in the manifest, each entry's development VRC is read
+// from the pack (a failure to read it goes into `error`).
+ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,
+                           ErrorState& error, const std::vector<std::string>& sources,
+                           const std::vector<std::string>& targets);
+
+// The check an import runs before its first delete, on its own: the details
+// are split, repeated targets refused, the manifest read and the plan built
+// as ImportLogicPack does; then every file the import would load is read and
+// converted without writing. Nothing is written to the store. False with the
+// error state and `strErrorMessage` set (it names the file and line of a
+// refused pack).
+bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
+                    std::string& strErrorMessage);
+
+}  // namespace kestrel::importer

@@ -1,0 +1,24 @@
+// What the host sets on a clsImport before it calls an operation: where the
+// pack lies, the store the batch path's lines name, the user the loaders
+// write as the last modifier, and the separators of the pack's files.
+// The operations only read these; a caller fills them in before a call and
+// leaves them alone while it runs.
+#pragma once
+
+#include <string>
+
+namespace kestrel::importer {
+
+struct ImportOptions {
+  std::string Path;  // the pack folder
+  std::string DatabaseServer, DatabaseUser, DatabasePassword, DatabaseName;
+  std::string LastModifiedUser;
+  std::string FieldSeparator = std::string(1, '\x01');  // between the fields of a data line
+  std::string ListSeparator = "|";                      // between the manifest's applications
+  // How long an import waits for the store's write lock held by another program.
+  int LockWaitSeconds = 30;
+  // Runs the whole import and then rolls it back, leaving its summary.
+  bool DryRun = false;
+};
+
+}  // namespace kestrel::importer

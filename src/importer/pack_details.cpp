@@ -1,0 +1,134 @@
+// ShowLogicPackDetails: checks a pack folder and its manifest, and describes
+// the pack's profiles to the host as the source list (number, applications,
+// parent, the applications' extn) and a marked target list that proposes how
+// to import them.
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "base/files.h"
+#include "base/text.h"
+#include "importer/entry_points.h"
+#include "importer/hierarchy.h"
+#include "importer/lookups.h"
+#include "importer/pack_details.h"
+#include "importer/plan_lookups.h"
+#include "importer/run_log.h"
+#include "importer/selection.h"
+#include "pack/manifest.h"
+#include "base/row_reader.h"
+#include "pack/naming.h"
+
+namespace kestrel::importer {
+
+namespace {
+
+constexpr size_t kChainFields = 6;
+constexpr std::string_view kChainFileCorrupt =
+    "Import Migration Profile - Qzmap101.dat file is not having enough data or file is corrupted";
+constexpr std::string_view kApplicationFileCorrupt =
+    "Import Migration Profile - qzddi100.dat file is not having enough data or file is corrupted";
+
+// The pack files' failures share the header line's number.
+[[noreturn]] void RaiseCorrupt(std::string_view text) { throw ComError(kHeaderLineError, std::string(text)); }
+
+}  // namespace
+
+int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& cx, ErrorState& error,
+                          const std::string& mprf) {
+  const int64_t number = NumericValue(mprf);
+  int64_t parent = 0;
+  try {
+    auto rows = files::RowReader::Open(files::PathInFolder(pack_folder, "Qzmap101.dat"));
+    while (rows->Next()) {
+      const auto& f = rows->fields();
+      if (f.size() == kChainFields && NumericValue(f[0]) == number && NumericValue(f[1]) == 2) {
+        parent = NumericValue(f[5]);
+        break;
+      }
+    }
+  } catch (const ComError&) {
+    RaiseCorrupt(kChainFileCorrupt);
+  }
+  // A profile the pack brings without its parent keeps the parent it has in
+  // the store.
+  if (parent == 0 && ProfileExists(cx, error, number))
+    parent = NumericValue(text::TrimBlanks(GetParentProfile(cx, number)));
+  return parent;
+}
+
+int32_t PackApplicationExtn(const std::string& pack_folder, const std::string& appl) {
+  const std::string name = pack::DataFileName("qzddi100", appl);
+  try {
+    auto rows = files::RowReader::Open(files::PathInFolder(pack_folder, name));
+    if (!rows->Next()) return -1;
+    // An empty first line defines nothing: the file is corrupt.
+    if (rows->line().empty()) RaiseCorrupt(kApplicationFileCorrupt);
+    return NumberOf(rows->fields().back());
+  } catch (const ComError&) {
+    RaiseCorrupt(kApplicationFileCorrupt);
+  }
+}
+
+bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
+                          ErrorState& error, std::string& strLPDetails) {
+  try {
+    if (!files::FolderExists(o.Path)) {
+      error.Set(1, "ShowLogicPackDetails - Path Not Found " + o.Path);
+      return false;
+    }
+    if (!files::FileExistsInFolder(o.Path, "ExportMR.log")) {
+      error.Set(2, "ShowLogicPackDetails - Log File Missing ExportMR.log");
+      return false;
+    }
+    pack::DetailsManifest checked = pack::CheckManifestForDetails(o.Path);
+    switch (checked.fault) {
+      case pack::ManifestFault::None: break;
+      case pack::ManifestFault::ExportFailed:
+        error.Set(3, "ShowLogicPackDetails - Exported Objects are incorrect");
+        return false;
+      case pack::ManifestFault::Corrupt:
+        error.Set(4, "ShowLogicPackDetails - Incorrect log file or log file corrupted");
+        return false;
+      case pack::ManifestFault::MissingFile:
+        error.Set(5, "ShowLogicPackDetails - At least one or more data files are missing." + checked.missing_file);
+        return false;
+    }
+    manifest.new_profile_number = checked.new_profile_number;
+
+    // Only the first profile takes the announced number: a pack that
+    // announces one is a single-profile pack.
+    int32_t announced = manifest.new_profile_number;
+    std::vector<std::string> sources, targets;
+    auto headers = files::RowReader::Open(files::PathInFolder(o.Path, "Qzmap100.dat"));
+    while (headers->Next()) {
+      if (headers->fields().size() != kHeaderFieldCount) RaiseCorrupt(kHeaderLineCorrupt);
+      const std::string mprf(headers->fields()[0]), sapp(headers->fields()[1]), tapp(headers->fields()[2]);
+      std::string entry = mprf + "|" + sapp + "|" + tapp;
+      entry += "|" + std::to_string(PackParentProfile(o.Path, cx, error, mprf));
+      entry += "|" + std::to_string(PackApplicationExtn(o.Path, sapp));
+      entry += "|" + std::to_string(PackApplicationExtn(o.Path, tapp));
+      std::string marked;
+      MarkSelectionEntry(cx, error, entry, announced, marked);
+      sources.push_back(std::move(entry));
+      targets.push_back(std::move(marked));
+    }
+    headers->Close();
+
+    // The chain export writes a profile before its bases: reversed, every
+    // base comes before the profiles derived from it.
+    ReverseStringArray(cx, sources);
+    ReverseStringArray(cx, targets);
+    std::string details = JoinList(sources);
+    details += kDetailsLineEnd;
+    details += JoinList(targets);
+    strLPDetails = std::move(details);
+    return true;
+  } catch (const std::exception& e) {
+    ComError c = AsComError(e);
+    error.Set(c.number(), c.description());
+    return false;
+  }
+}
+
+}  // namespace kestrel::importer

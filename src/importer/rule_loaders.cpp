@@ -1,0 +1,77 @@
+// The rule table loaders: the current rules and the revision history of a
+// pack, each file loaded row by row into its table.
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "importer/loaders.h"
+#include "store/connection.h"
+#include "store/saved_rows.h"
+#include "store/statements_import_loaders.h"
+
+namespace kestrel::importer {
+namespace {
+
+// Progress is reported after this many rows of a file, and at its end.
+constexpr size_t kReportEvery = 1000;
+
+// Adds every record of one file to its table. Rows are committed in batches;
+// when a record fails, the rows before it are committed and the failure raised.
+void LoadRuleFile(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
+                  Loader loader, const pack::TaggedLayout& layout) {
+  LoadedRecords records(planned, header_map, loader, layout);
+  store::Connection& c = ConnectionOf(cx);
+  auto rs = c.OpenRecordset(store::SelectNoRows(c.dialect(), layout.table), store::adOpenForwardOnly,
+                            store::adLockOptimistic);
+  store::SavedRows saved(c);
+  const std::string table(layout.table);
+  // Where each field's column stands in the recordset, looked up the first
+  // time a record sets it (so a column the table lacks fails where it did).
+  std::vector<int> positions(layout.fields.size(), -1);
+  LoadedRow row;
+  while (records.Next(row)) {
+    rs->AddNew();
+    for (size_t i = 0; i < row.columns.size(); ++i) {
+      const LoadedRow::Column& column = row.columns[i];
+      if (!column.set) continue;
+      if (positions[i] < 0) positions[i] = rs->IndexOf(column.name);
+      rs->Put(positions[i], column.value);
+    }
+    rs->Update();
+    saved.RowSaved();
+    if (saved.rows() % kReportEvery == 0) cx.Report(table, static_cast<int64_t>(saved.rows()));
+  }
+  saved.Finish();
+  cx.Report(table, static_cast<int64_t>(saved.rows()));
+  rs->Close();
+  records.Close();
+}
+
+template <size_t N>
+bool LoadRuleFiles(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
+                   ErrorState& error, std::string_view procedure, Loader loader,
+                   const std::array<const pack::TaggedLayout*, N>& files) {
+  try {
+    for (const auto* layout : files) LoadRuleFile(planned, header_map, cx, loader, *layout);
+    return true;
+  } catch (const std::exception& ex) {
+    error.Trap(kLoaderUnexpected, ImportTrapHead(procedure), AsComError(ex));
+    return false;
+  }
+}
+
+}  // namespace
+
+bool LoadToMAP120_130_140_160(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                              const ImportContext& cx, ErrorState& error) {
+  return LoadRuleFiles(planned, header_map, cx, error, "LoadToMAP120_130_140_160", Loader::CurrentRules,
+                       kCurrentRuleFiles);
+}
+
+bool LoadToMAP110_125_135_145_165(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                                  const ImportContext& cx, ErrorState& error) {
+  return LoadRuleFiles(planned, header_map, cx, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules,
+                       kRevisionRuleFiles);
+}
+
+}  // namespace kestrel::importer

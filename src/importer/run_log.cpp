@@ -1,0 +1,48 @@
+// The import run log.
+#include "importer/run_log.h"
+
+#include <memory>
+
+#include "base/datetime.h"
+#include "base/files.h"
+
+namespace kestrel::importer {
+
+void WriteImportLog(const ImportContext& cx, std::string_view message) {
+  // The log must never stop an import: every failure here only loses the line.
+  std::unique_ptr<files::TextWriter> log;
+  try {
+    log = files::TextWriter::Append(cx.ImportLogPath);
+  } catch (const std::exception&) {
+    try {
+      log = files::TextWriter::Create(cx.ImportLogPath);
+    } catch (const std::exception&) {
+      return;
+    }
+  }
+  try {
+    std::string line = NowText();
+    line += ' ';
+    line += message;
+    log->WriteLine(line);
+    log->Close();
+  } catch (const std::exception&) {
+  }
+}
+
+void ReverseStringArray(const ImportContext& cx, std::vector<std::string>& strArray) {
+  if (strArray.size() < 2) return;
+  std::vector<std::string> working(strArray.rbegin(), strArray.rend());
+  WriteImportLog(cx, "Sorting array ...");
+  for (size_t i = 0; i < working.size(); ++i) {
+    strArray[i] = std::move(working[i]);
+    WriteImportLog(cx, std::to_string(i) + "---->" + strArray[i]);
+  }
+}
+
+std::string UnexpectedErrorReport(const ComError& e) {
+  return "Unexpected Error." + std::string("Error Number: ") + std::to_string(e.number()) + "Description: " +
+         e.description();
+}
+
+}  // namespace kestrel::importer

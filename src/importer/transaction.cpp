@@ -1,0 +1,214 @@
+// The per-profile import: the walk of the header file that renumbers the
+// pack's profiles and deletes what they replace, the loaders in their order,
+// and the repair of the chains below replaced profiles. It all runs inside
+// the import's one write unit (import_unit.h); the pack is still checked
+// before the first delete, so that a pack that cannot load fails early.
+#include "importer/transaction.h"
+
+#include <memory>
+
+#include "base/error.h"
+#include "base/files.h"
+#include "base/value.h"
+#include "importer/app_import.h"
+#include "importer/entry_points.h"
+#include "importer/header_import.h"
+#include "importer/hierarchy.h"
+#include "importer/loaders.h"
+#include "importer/lookups.h"
+#include "importer/plan_lookups.h"
+#include "importer/run_log.h"
+#include "store/connection.h"
+#include "store/schema.h"
+#include "store/statements_import_transaction.h"
+
+namespace kestrel::importer {
+namespace {
+
+constexpr std::string_view kHeaderLogPrefix = "qzmap100.dat ----> ";
+
+std::string JoinFields(const std::vector<std::string>& fields, const std::string& separator) {
+  std::string out;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i) out += separator;
+    out += fields[i];
+  }
+  return out;
+}
+
+// Deletes the application when the store holds it, between its two log lines.
+void ReplaceApplication(const ImportContext& cx, ErrorState& error, const std::string& appl) {
+  if (!ApplicationExists(cx, error, appl)) return;
+  WriteImportLog(cx, "Deleting existing application: " + appl);
+  DeleteApplication(cx, appl);
+  if (cx.Summary) cx.Summary->ApplicationsReplaced.push_back(appl);
+  WriteImportLog(cx, "Deleted application: " + appl);
+}
+
+// Logs how a step of ImportProfileEx ended: `done`, or, after a failure, the
+// error text when that step logs it and then `failed`.
+bool Step(const ImportContext& cx, const ErrorState& error, bool ok, std::string_view done, std::string_view failed,
+          bool log_error) {
+  if (ok) {
+    WriteImportLog(cx, done);
+    return true;
+  }
+  if (log_error) WriteImportLog(cx, error.ErrorDescription);
+  WriteImportLog(cx, failed);
+  return false;
+}
+
+}  // namespace
+
+bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, HeaderWalk mode,
+                    std::vector<std::string>& map, std::vector<std::string>& adjust, size_t& line_number) {
+  const bool importing = mode == HeaderWalk::Import;
+  const ImportPlan& plan = planned.plan;
+  const std::string& separator = planned.options.FieldSeparator;
+  const size_t entries = plan.Size < 0 ? 0 : static_cast<size_t>(plan.Size) + 1;
+  map.assign(entries, std::string());
+  adjust.assign(entries, std::string());
+  line_number = 0;
+
+  auto in = files::TextReader::Open(files::PathInFolder(planned.options.Path, "Qzmap100.dat"));
+  std::string line;
+  for (size_t i = 0; in->ReadLine(line); ++i) {
+    line_number = in->line_number();
+    if (importing) WriteImportLog(cx, std::string(kHeaderLogPrefix) + line);
+    int32_t position = 0;
+    std::vector<std::string> fields;
+    if (!ApplySelectionToHeader(plan, separator, error, line, position, fields)) return false;
+    if (importing) WriteImportLog(cx, std::string(kHeaderLogPrefix) + JoinFields(fields, separator));
+
+    // The map and the adjust list have one element per plan entry.
+    if (i >= entries) RaiseRuntime(rt::SubscriptOutOfRange);
+    const std::string& number = fields[0];
+    map[i] = number + "_" + fields[3] + "_" + fields[4] + "_" + fields[5];
+    adjust[i] = "_";
+    if (!importing) continue;
+
+    const int64_t mprf = Value(number).Integer();
+    if (ProfileExists(cx, error, mprf)) {
+      adjust[i] = number + "_" + GetDerivedProfiles(cx, error, number);
+      WriteImportLog(cx, "Profiles to adjust: " + adjust[i]);
+      WriteImportLog(cx, "Deleting existing profile: " + number);
+      DeleteProfile(cx, mprf);
+      if (cx.Summary) cx.Summary->ProfilesReplaced.push_back(mprf);
+      WriteImportLog(cx, "Profile deleted: " + number);
+    }
+    ReplaceApplication(cx, error, fields[1]);
+    ReplaceApplication(cx, error, fields[2]);
+    cx.Report("profiles", static_cast<int64_t>(i) + 1);
+  }
+  in->Close();
+  return true;
+}
+
+bool CheckRefusesPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
+                         std::string& refused_at) {
+  std::string place;
+  if (CheckLogicPackFiles(planned, cx, error, place)) return false;
+  refused_at = place;
+  WriteImportLog(cx, error.ErrorDescription);
+  WriteImportLog(cx, std::string(kCheckRefused) + place);
+  return true;
+}
+
+bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, ImportResults& r) {
+  const PlannedPack planned = PlannedPackOf(o, r);
+  std::vector<std::string> adjust;
+  try {
+    if (CheckRefusesPack(planned, cx, r.Error, r.RefusedAt)) return false;
+
+    std::vector<std::string> map;
+    size_t line_number = 0;
+    if (!WalkHeaderFile(planned, cx, r.Error, HeaderWalk::Import, map, adjust, line_number)) return false;
+    ReverseStringArray(cx, map);
+    r.HeaderMap = std::move(map);
+
+    if (!ImportProfileEx(planned, cx, r.HeaderMap, r.Error)) {
+      WriteImportLog(cx, r.Error.ErrorDescription);
+      WriteImportLog(cx, "ImportProfileEx failed.");
+      return false;
+    }
+    // A chain left half repaired must not be committed: its failure fails
+    // the import, with the error it set.
+    return AdjustDerivedChains(cx, r.Error, adjust);
+  } catch (const std::exception& ex) {
+    r.Error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
+    return false;
+  }
+}
+
+namespace {
+
+// Runs one delete; a store without the table has nothing to delete there.
+// Any other refusal (a lock, an I/O error, a full disk) fails the import:
+// going on would load over rows that are still there.
+void DeleteRows(store::Connection& c, const std::string& statement) {
+  try {
+    c.Execute(statement);
+  } catch (const ComError& e) {
+    if (!c.IsMissingTable(e)) throw;
+  }
+}
+
+}  // namespace
+
+void DeleteProfile(const ImportContext& cx, int64_t mprf) {
+  store::Connection& c = ConnectionOf(cx);
+  for (std::string_view table : store::ProfileTables()) DeleteRows(c, store::DeleteProfileRows(c.dialect(), table, mprf));
+}
+
+void DeleteApplication(const ImportContext& cx, const std::string& appl) {
+  store::Connection& c = ConnectionOf(cx);
+  for (std::string_view table : store::ApplicationTables())
+    DeleteRows(c, store::DeleteApplicationRows(c.dialect(), table, appl));
+}
+
+bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
+                     ErrorState& error) {
+  try {
+    WriteImportLog(cx, "Importing Application ...");
+    if (!Step(cx, error, ImportApplicationsFromLogicPack(planned.options, cx, planned.plan, error),
+              "Importing Application...done", "Importing Application Failed.", false))
+      return false;
+
+    WriteImportLog(cx, "Importing qzmap100...");
+    std::string imported;
+    if (!Step(cx, error, ImportProfileHeaders(planned, cx, header_map, error, imported), "Importing qzmap100...done",
+              "Importing qzmap100 failed", true))
+      return false;
+
+    // The library loader has no trap of its own: its failure ends here, in
+    // this procedure's trap.
+    WriteImportLog(cx, "Importing qzlib100...");
+    if (!Step(cx, error, LoadLibraryFiles(planned, header_map, cx), "Importing qzlib100...done",
+              "Importing qzlib100 failed.", false))
+      return false;
+
+    WriteImportLog(cx, "Importing qzmap120...");
+    if (!Step(cx, error, LoadToMAP120_130_140_160(planned, header_map, cx, error), "Importing qzmap120...done",
+              "Importing qzmap120 failed.", true))
+      return false;
+
+    // A failure of the shared functions is logged with the rules' text.
+    WriteImportLog(cx, "Importing qzmap150...");
+    if (!Step(cx, error, LoadToMAP150(planned, header_map, cx, error), "Importing qzmap150...done",
+              "Importing qzmap120 failed.", false))
+      return false;
+
+    if (planned.manifest.revisions) {
+      WriteImportLog(cx, "Importing qzmap110, 125...");
+      if (!Step(cx, error, LoadToMAP110_125_135_145_165(planned, header_map, cx, error),
+                "Importing qzmap110, 125...done", "Importing qzmap110, 125 failed", false))
+        return false;
+    }
+    return true;
+  } catch (const std::exception& ex) {
+    error.Trap(kProfileImportUnexpected, ImportTrapHead("ImportProfileEx"), AsComError(ex));
+    return false;
+  }
+}
+
+}  // namespace kestrel::importer

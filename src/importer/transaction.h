@@ -1,0 +1,83 @@
+// The per-profile import of a planned logic pack: every header line takes the
+// number and applications the user chose, the profiles and applications it
+// replaces are deleted, the loaders run in their fixed order, and the chains
+// of profiles derived from a replaced one are repaired. Before the first
+// delete the whole pack is read and converted once without writing, so that a
+// pack that cannot be loaded is refused with the store untouched.
+// Internal to the import and its tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "importer/import_context.h"
+#include "importer/import_options.h"
+#include "importer/import_results.h"
+#include "importer/planned_pack.h"
+
+namespace kestrel::importer {
+
+inline constexpr int32_t kTransactionUnexpected = 999;
+inline constexpr int32_t kProfileImportUnexpected = 899;
+// The walk's trap joins the failure's number to its head without a blank.
+inline constexpr std::string_view kValidateAndImportHead = "UnSpecified Error : --ValidateAndImportEx--";
+
+// Lines the pack check writes into the run log.
+inline constexpr std::string_view kCheckStarted = "Checking logic pack ...";
+inline constexpr std::string_view kCheckDone = "Checking logic pack...done";
+inline constexpr std::string_view kCheckRefused = "Logic pack refused before anything was deleted: ";
+
+// Walks "Qzmap100.dat": applies the selection to every line, builds the
+// header map, deletes the profiles and applications the pack replaces, then
+// runs ImportProfileEx and repairs the chains of the replaced profiles'
+// descendants. The pack is checked first (CheckLogicPackFiles). False with
+// 100 for a header line without 18 fields, 999 for an unexpected failure of
+// the walk (a line not in the plan among them), or the error of the step
+// that failed. Leaves the header map in r and, when the check refuses the
+// pack, where it did in r.RefusedAt.
+bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, ImportResults& r);
+
+// Runs the pack check (CheckLogicPackFiles). When it refuses the pack, puts
+// the file and line into `refused_at`, logs the error and where, and gives true.
+bool CheckRefusesPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
+                      std::string& refused_at);
+
+// How the header file is walked: the import logs every line and deletes what
+// it replaces; the check only applies the selection and builds the map.
+enum class HeaderWalk { Check, Import };
+
+// Walks "Qzmap100.dat" line by line: applies the selection, fills `map` with
+// "number_vers_rele_cust" and `adjust` with "_" or "number_derived profiles"
+// (file order). `line_number` receives the line being walked. False with 100
+// for a line without 18 fields; a line not in the plan, a field 1 that is no
+// number or more lines than the plan has entries raise to the caller's trap.
+bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, HeaderWalk mode,
+                    std::vector<std::string>& map, std::vector<std::string>& adjust, size_t& line_number);
+
+// Deletes a profile's rows from its seventeen tables; a table the store does
+// not have is skipped, any other refusal raises the store's error.
+void DeleteProfile(const ImportContext& cx, int64_t mprf);
+// Deletes an application's rows from its eleven tables, skipping and raising
+// as DeleteProfile does.
+void DeleteApplication(const ImportContext& cx, const std::string& appl);
+
+// Runs the loaders in order: application data, profile headers, function
+// library, current rules, shared functions, and the revision history when
+// the pack carries it. Each step is logged; false after the first failure
+// (899 "Unspecified Error : --ImportProfileEx-- ..." when it was unexpected).
+bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
+                     ErrorState& error);
+
+// Reads and converts every file the import will load, exactly as the loaders
+// do, with the header map the walk would build, and writes nothing: on the
+// batch path the values its lines carry, the application data files (rows as
+// wide as their tables), the header lines (18 fields, each in the plan), and
+// the library, rule and shared function files.
+// The header map it builds stays its own. On a failure it sets the error state as
+// the import would have (100, 999, 899 with the loader's text, the batch
+// check's number), puts the file and line into `place` and gives false.
+bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place);
+
+}  // namespace kestrel::importer

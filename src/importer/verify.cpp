@@ -1,0 +1,176 @@
+// VerifyUserSelections and its checks: repeated target numbers, parents not
+// lower than their child, heterogeneous derivation, and a second unrelated
+// profile for an application pair the store already serves. Every check adds
+// its message and goes on, so one call reports all problems found.
+#include <array>
+
+#include "base/error.h"
+#include "base/text.h"
+#include "importer/entry_points.h"
+#include "importer/lookups.h"
+#include "importer/run_log.h"
+#include "importer/selection.h"
+
+namespace kestrel::importer {
+
+namespace {
+
+constexpr int32_t kRepeatedNumber = 501;
+constexpr int32_t kParentNotLower = 502;
+constexpr int32_t kHeterogeneous = 503;
+constexpr int32_t kUnrelatedProfile = 504;
+
+// One target entry's six fields; fewer raise 9.
+struct TargetFields {
+  std::array<std::string, 6> f;
+  const std::string& Number() const { return f[0]; }
+  const std::string& Source() const { return f[1]; }
+  const std::string& Target() const { return f[2]; }
+  const std::string& Parent() const { return f[3]; }
+};
+
+TargetFields SixFields(const std::string& entry) {
+  auto pieces = SplitEntry(entry);
+  TargetFields t;
+  for (size_t k = 0; k < t.f.size(); ++k) t.f[k] = Piece(pieces, k);
+  return t;
+}
+
+void Fire(ErrorState& error, int32_t number, std::string& message, const std::string& text) {
+  message += text;
+  message += kMessageEnd;
+  error.Set(number, message);
+}
+
+}  // namespace
+
+bool CheckTargetRepeats(ErrorState& error, const std::vector<std::string>& targets, std::string& message) {
+  std::vector<std::string> numbers;
+  numbers.reserve(targets.size());
+  for (const auto& entry : targets) numbers.push_back(Piece(SplitEntry(entry), 0));
+  for (size_t i = 0; i < numbers.size(); ++i)
+    for (size_t j = 0; j < numbers.size(); ++j) {
+      if (i == j || numbers[i] != numbers[j]) continue;
+      message = "Profile Number " + numbers[i] + " repeats in the target selection.";
+      error.Set(kRepeatedNumber, message);
+      return true;
+    }
+  return false;
+}
+
+bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vector<std::string>& /*sources*/,
+                     const std::vector<std::string>& targets, std::string& message) {
+  message.clear();
+  bool passed = true;
+  std::vector<TargetFields> table;
+  table.reserve(targets.size());
+  for (const auto& entry : targets) table.push_back(SixFields(entry));
+
+  for (const auto& t : table)
+    if (NumericValue(t.Parent()) >= NumericValue(t.Number())) {
+      Fire(error, kParentNotLower, message,
+           "Profile Number (" + t.Number() + ") should be greater than the derived from profile (" +
+               t.Parent() + ") .");
+      passed = false;
+    }
+
+  for (size_t i = 0; i < table.size(); ++i) {
+    const auto& t = table[i];
+    const int64_t parent = NumericValue(t.Parent());
+    bool parent_in_list = false;
+    ProfileApplications parent_apps;
+    if (parent > 0) {
+      // Only entries up to this one count: a parent listed after its child is
+      // not imported before it, so the store's answer is the one that holds.
+      for (size_t j = 0; j <= i; ++j)
+        if (table[j].Number() == t.Parent()) {
+          parent_apps = {table[j].Source(), table[j].Target()};
+          parent_in_list = true;
+          break;
+        }
+      if (!parent_in_list) parent_apps = GetProfileApplications(cx, error, parent);
+    }
+
+    if (!parent_apps.Source.empty() && !parent_apps.Target.empty()) {
+      const std::string heterogeneous = "Profile Number " + t.Parent() + " can not be parent profile for " +
+                                        t.Number() + " as it will create a hetrogenous derivation structure.";
+      int32_t e = GetApplicationExtn(cx, error, parent_apps.Source);
+      if (e >= 0 && e != NumericValue(t.f[4])) {
+        Fire(error, kHeterogeneous, message, heterogeneous);
+        passed = false;
+      } else {
+        e = GetApplicationExtn(cx, error, parent_apps.Target);
+        if (e >= 0 && e != NumericValue(t.f[5])) {
+          Fire(error, kHeterogeneous, message, heterogeneous);
+          passed = false;
+        }
+      }
+    }
+
+    std::string served = ProfilesWithApplications(cx, error, t.Source(), t.Target());
+    if (parent_in_list) served += ", " + t.Parent();
+    // Containment is a text test, as it always was: parent 1 counts as
+    // contained in "12, 15".
+    const bool parent_served = parent != 0 && served.find(t.Parent()) != std::string::npos;
+    const bool self_served = served.find(t.Number()) != std::string::npos;
+    if (!text::TrimBlanks(served).empty() && !parent_served && !self_served) {
+      Fire(error, kUnrelatedProfile, message,
+           "Profiles " + served + " already exists with the application combination " + t.Source() + ", " +
+               t.Target() + "." + " You have to derive an update profile for " + t.Number() +
+               " from existing profiles.");
+      passed = false;
+    }
+  }
+
+  WriteImportLog(cx, message);
+  return passed;
+}
+
+bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std::string& strInLPDetails,
+                          std::string& strOutLPDetails, std::string& strErrorMessage) {
+  strOutLPDetails = strInLPDetails;
+  strErrorMessage.clear();
+  try {
+    bool passed = true;
+    std::string buffer;
+    WriteImportLog(cx, kVerifyUserSelectionBanner);
+    DetailsLines lines = SplitDetails(strInLPDetails);
+    auto sources = SplitList(lines.Contents, std::string_view(&kEntrySeparator, 1));
+    auto targets = SplitList(lines.Preference, std::string_view(&kEntrySeparator, 1));
+
+    if (sources.size() != targets.size()) {
+      strErrorMessage = "The user selection is not complete." + std::to_string(sources.size()) +
+                        " profiles are present in source, and " + std::to_string(targets.size()) +
+                        " profiles are present in target." + std::string(kMessageEnd);
+      passed = false;
+    }
+    if (CheckTargetRepeats(error, targets, buffer)) {
+      strErrorMessage += buffer;
+      strErrorMessage += kMessageEnd;
+      passed = false;
+    }
+    if (!VerifySelection(cx, error, sources, targets, buffer)) {
+      strErrorMessage += buffer;
+      strErrorMessage += kMessageEnd;
+      passed = false;
+    }
+
+    std::string out = lines.Contents;
+    out += kDetailsLineEnd;
+    for (size_t i = 0; i < targets.size(); ++i) {
+      int32_t keep_own_number = 0;
+      std::string marked;
+      MarkSelectionEntry(cx, error, targets[i], keep_own_number, marked);
+      if (i) out += kEntrySeparator;
+      out += marked;
+    }
+    strOutLPDetails = std::move(out);
+    return passed;
+  } catch (const std::exception& e) {
+    strErrorMessage = UnexpectedErrorReport(AsComError(e));
+    WriteImportLog(cx, strErrorMessage);
+    return false;
+  }
+}
+
+}  // namespace kestrel::importer
