@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kestrel/env.h"
+#include "kestrel/import_summary.h"
 #include "kestrel/progress.h"
 #include "kestrel/registry.h"
 #include "kestrel/store.h"
@@ -52,6 +53,15 @@ class clsImport {
 
   // Outside the interface, for the command line.
   void SetProgress(kestrel::ProgressFn progress);
+  // Lines to show while an import runs (what it waits for).
+  void SetNotice(kestrel::NoticeFn notice);
+  // How long ImportLogicPack and LoadToMAP150 wait for the store's write lock
+  // held by another program (30 s unless set).
+  void SetLockWait(int seconds);
+  // Whether ImportLogicPack and LoadToMAP150 roll everything back at the end.
+  void SetDryRun(bool dry_run);
+  // What the last ImportLogicPack or LoadToMAP150 changed, or would have.
+  const kestrel::ImportSummary& Summary() const;
   // The check ImportLogicPack runs before its first delete, on its own: the
   // plan from the details, then every file the import would load read and
   // converted without writing. The store is not changed.

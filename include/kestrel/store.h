@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -64,6 +65,18 @@ struct BulkLoadCounts {
   int64_t rows_loaded = 0;  // rows kept in the store
   int64_t batches = 0;      // batches committed
 };
+
+// How long a writer (an import) waits for the store's write lock unless told
+// otherwise.
+inline constexpr int kDefaultLockWaitSeconds = 30;
+
+// Rows added to and deleted from one table.
+struct RowChange {
+  int64_t added = 0;
+  int64_t deleted = 0;
+};
+// Per table name.
+using RowChangeCounts = std::map<std::string, RowChange, std::less<>>;
 
 // The character between the fields of a data file's row.
 inline constexpr char kDataFieldSeparator = '\x01';

@@ -1,7 +1,8 @@
 // kestrel check and kestrel import: the check of a logic pack that an import
 // runs before it deletes anything, on its own; and the import itself, with
 // the proposal of `show` (or the given target entries), verified as `verify`
-// does, refused without --replace when it would delete what the store holds.
+// does, refused without --replace when it would delete what the store holds,
+// run as one unit of the store (or dry, rolled back) and summarised.
 
 #include <cstdlib>
 #include <iostream>
@@ -11,6 +12,9 @@
 
 #include "command.h"
 #include "import_object.h"
+#include "import_summary.h"
+#include "lock_wait.h"
+#include "signal_interruption.h"
 #include "selection_view.h"
 #include "shared_options.h"
 #include "kestrel/errors.h"
@@ -33,6 +37,9 @@ struct ImportOptions {
   CheckOptions check;
   std::string user;
   bool replace = false;
+  int wait = kDefaultLockWait;
+  bool dry_run = false;
+  bool json = false;
 };
 
 // The name of the user running the command: the account's login name, else
@@ -66,6 +73,10 @@ void DeclareImportOptions(CLI::App& sub, ImportOptions& o) {
   sub.add_option("--user", o.user, "user recorded as the last to change the imported rules (default: login name)");
   sub.add_flag("--replace", o.replace,
                "allow the import to delete the stored profiles and applications the pack replaces");
+  AddWaitOption(sub, o.wait);
+  sub.add_flag("--dry-run", o.dry_run,
+               "run the whole import, then roll it back: print what it would do and change nothing");
+  sub.add_flag("--json", o.json, "print the summary as JSON for host programs");
 }
 
 int RunCheck(const CheckOptions& o) {
@@ -91,9 +102,10 @@ int RunImport(const ImportOptions& o) {
     std::string checked, messages;
     if (!import.VerifyUserSelections(details, checked, messages)) return FailSelection(import, SplitMessages(messages));
 
-    // The import deletes what it replaces before it loads; that takes consent.
+    // The import deletes what it replaces before it loads; that takes
+    // consent, unless it is rolled back anyway.
     const std::vector<std::string> replaced = MarkedForReplacement(checked);
-    if (!replaced.empty() && !o.replace) {
+    if (!replaced.empty() && !o.replace && !o.dry_run) {
       std::string names;
       for (const auto& n : replaced) names += (names.empty() ? "" : ", ") + n;
       return Fail(kestrel::Number(kestrel::Ours::ReplaceNotConfirmed),
@@ -101,13 +113,21 @@ int RunImport(const ImportOptions& o) {
                       ": the store holds " + names);
     }
 
+    import.SetDryRun(o.dry_run);
+    UseLockWait(import, o.wait);
     std::string message;
-    if (!import.ImportLogicPack(details, message)) return FailWithMessage(import, message);
+    bool imported = false;
+    {
+      SignalInterruption stop_on_signals;
+      imported = import.ImportLogicPack(details, message);
+    }
     EndProgress();
+    if (!imported) return FailWithMessage(import, message);
     const DetailsView view = ParseDetails(details);
-    for (size_t i = 0; i < view.sources.size() && i < view.targets.size(); ++i)
-      std::cout << "imported pack profile " << view.sources[i][0] << " as profile " << view.targets[i][0] << " ("
-                << view.targets[i][1] << " to " << view.targets[i][2] << ")\n";
+    if (o.json)
+      PrintImportSummaryJson(std::cout, view, import.Summary());
+    else
+      PrintImportSummary(std::cout, view, import.Summary());
     return 0;
   });
 }

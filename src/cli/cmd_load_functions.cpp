@@ -1,10 +1,13 @@
 // kestrel load-functions: adds the shared function definitions of a logic pack
-// (Qzmap150.dat) to a profile store; functions the store holds already stay.
+// (Qzmap150.dat) to a profile store, all or none; functions the store holds
+// already stay.
 #include <cstdint>
 #include <string>
 
 #include "command.h"
 #include "import_object.h"
+#include "lock_wait.h"
+#include "signal_interruption.h"
 #include "shared_options.h"
 
 namespace kestrel::cli {
@@ -14,19 +17,28 @@ struct LoadFunctionsOptions {
   std::string pack;
   std::string store;
   std::string registry;
+  int wait = kDefaultLockWait;
 };
 
 void DeclareLoadFunctionsOptions(CLI::App& sub, LoadFunctionsOptions& o) {
   AddPackArgument(sub, o.pack);
   AddStoreOption(sub, o.store);
   AddRegistryOption(sub, o.registry);
+  AddWaitOption(sub, o.wait);
 }
 
 int RunLoadFunctions(const LoadFunctionsOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
     OpenPack(import, o.store, o.pack);
     import.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
-    if (!import.LoadToMAP150()) return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
+    UseLockWait(import, o.wait);
+    bool loaded = false;
+    {
+      SignalInterruption stop_on_signals;
+      loaded = import.LoadToMAP150();
+    }
+    EndProgress();
+    if (!loaded) return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
     return 0;
   });
 }

@@ -8,6 +8,7 @@
 #include "importer/import_driver.h"
 #include "importer/import_options.h"
 #include "importer/import_results.h"
+#include "importer/import_unit.h"
 #include "importer/loaders.h"
 #include "importer/planned_pack.h"
 
@@ -36,6 +37,10 @@ clsImport::clsImport(kestrel::Env& env, std::shared_ptr<kestrel::Registry> regis
 clsImport::~clsImport() = default;
 
 void clsImport::SetProgress(kestrel::ProgressFn progress) { state_->context_.Progress = std::move(progress); }
+void clsImport::SetNotice(kestrel::NoticeFn notice) { state_->context_.Notice = std::move(notice); }
+void clsImport::SetLockWait(int seconds) { state_->options_.LockWaitSeconds = seconds; }
+void clsImport::SetDryRun(bool dry_run) { state_->options_.DryRun = dry_run; }
+const kestrel::ImportSummary& clsImport::Summary() const { return state_->results_.Summary; }
 const std::string& clsImport::RefusedAt() const { return state_->results_.RefusedAt; }
 
 void clsImport::Create() {
@@ -61,8 +66,12 @@ void clsImport::put_DatabaseUser(const std::string& value) { state_->options_.Da
 void clsImport::put_DatabasePassword(const std::string& value) { state_->options_.DatabasePassword = value; }
 
 bool clsImport::LoadToMAP150() {
-  return kestrel::importer::LoadToMAP150(kestrel::importer::PlannedPackOf(state_->options_, state_->results_), state_->results_.HeaderMap, state_->context_,
-                              state_->results_.Error);
+  std::string message;
+  return kestrel::importer::RunAsOneUnit(state_->options_, state_->context_, state_->results_.Error, state_->results_.Summary, message,
+                              [this](const kestrel::importer::ImportContext& unit) {
+                                return kestrel::importer::LoadToMAP150(kestrel::importer::PlannedPackOf(state_->options_, state_->results_),
+                                                            state_->results_.HeaderMap, unit, state_->results_.Error);
+                              });
 }
 bool clsImport::ImportLogicPack(std::string& strLPDetails, std::string& strErrorMessage) {
   return kestrel::importer::ImportLogicPack(state_->options_, state_->context_, state_->results_, strLPDetails, strErrorMessage);

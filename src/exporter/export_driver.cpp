@@ -1,5 +1,5 @@
-// ExportMigrationProfiles: checks the profile, creates the pack folder and the
-// manifest, runs one of the two profile drivers and writes the manifest at the
+// ExportMigrationProfiles: reads one snapshot of the store throughout, checks
+// the profile, creates the pack folder and the manifest, runs one of the two profile drivers and writes the manifest at the
 // end, the status line, file list, application list and revisions line put in
 // front of what the drivers appended (which waits in a spool file when large).
 #include "exporter/export_driver.h"
@@ -13,6 +13,7 @@
 #include "pack/manifest.h"
 #include "pack/naming.h"
 #include "store/connection.h"
+#include "store/snapshot.h"
 #include "store/statements_export.h"
 
 namespace kestrel::exporter {
@@ -112,6 +113,11 @@ bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportR
   ctx.PackFolder = o.Path;
   try {
     store::Connection& c = ctx.Connection();
+    // The whole pack comes from one state of the store: an import committed
+    // meanwhile is in it entirely or not at all. A host's own transaction
+    // already is one.
+    std::optional<store::Snapshot> snapshot;
+    if (!c.InTransaction()) snapshot.emplace(c);
     if (!EnterExportRoot(ctx, r)) return false;
     const std::optional<std::string> pack_folder = PackFolderOfProfile(o, ctx, r, c);
     if (!pack_folder || !CreatePackFolder(o, r, *pack_folder)) return false;

@@ -16,6 +16,7 @@
 #include "importer/run_log.h"
 #include "pack/naming.h"
 #include "store/connection.h"
+#include "store/staging.h"
 #include "store/statements_profiles.h"
 
 namespace kestrel::importer {
@@ -30,6 +31,8 @@ constexpr std::array<std::string_view, 12> kDataTables = {
 constexpr std::string_view kCodeTable = "qzlgy115";
 
 constexpr std::string_view kDirectPath = "6";
+// The staging store of an application's batch file, beside its data files.
+constexpr std::string_view kStagingSuffix = ".staging";
 constexpr int64_t kDirectRowsPerBatch = 2000;
 // Scripted imports one after another may start within one second.
 constexpr int kMostFoldersPerSecond = 1000;
@@ -187,10 +190,9 @@ void RenameApplicationInFile(const std::string& import_folder, const std::string
   files::DeleteFile(from);
 }
 
-std::string BatchFileLine(const ImportOptions& o, const std::string& import_folder, const std::string& application,
-                          std::string_view table) {
-  // The store is named by its location, which bcp opens as the import did.
-  std::string line = "bcp " + o.DatabaseName + ".." + std::string(table) + " in ";
+std::string BatchFileLine(const ImportOptions& o, const std::string& store, const std::string& import_folder,
+                          const std::string& application, std::string_view table) {
+  std::string line = "bcp " + store + ".." + std::string(table) + " in ";
   line += '"' + DataFilePath(import_folder, table, application) + '"';
   line += " -c -m 1 -b 1000 -C RAW -t ";
   line += '"' + o.FieldSeparator + '"';
@@ -234,14 +236,36 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
     CheckBatchLineValues(o, cx, plan);
     pack::CheckApplicationCode(application);
     const std::string batch = files::Join(import_folder, application + ".Bat");
+    const std::string staging_path = files::Join(import_folder, application + std::string(kStagingSuffix));
     DeleteOnExit remove_batch(batch);
-    auto out = files::TextWriter::CreatePrivate(batch);
+    DeleteOnExit remove_staging(staging_path), remove_log(staging_path + "-wal"), remove_index(staging_path + "-shm");
+    std::vector<std::string_view> tables;
     for (std::string_view table : kDataTables)
-      if (table != kCodeTable) out->WriteLine(BatchFileLine(o, import_folder, application, table));
+      if (table != kCodeTable) tables.push_back(table);
+
+    // The lines load a staging store of their own: the store is written only
+    // through this connection, inside the import's unit, so that a failure
+    // anywhere leaves nothing of the application behind.
+    store::Connection& c = ConnectionOf(cx);
+    store::Staging staging(c, staging_path, tables);
+    auto out = files::TextWriter::CreatePrivate(batch);
+    for (std::string_view table : tables) out->WriteLine(BatchFileLine(o, staging_path, import_folder, application, table));
     out->Close();
-    // The loader's own connection would otherwise wait for what this one holds.
-    if (cx.DataConnection) cx.DataConnection->CommitHeld();
     RunBatchFile(batch, BulkCopyProgram());
+
+    for (size_t i = 0; i < tables.size(); ++i) {
+      const std::string table(tables[i]);
+      try {
+        staging.CopyInto(table, kDirectRowsPerBatch, [&cx, &table](int64_t rows) { cx.Report(table, rows); });
+      } catch (const ComError& e) {
+        if (e.number() == Number(Ours::ImportInterrupted)) throw;
+        Raise(Ours::BulkLoadFailed, std::string(DefaultText(Ours::BulkLoadFailed)) + ": line " +
+                                        std::to_string(i + 1) + " of " + batch + " (table " + table +
+                                        ") could not be copied into the store: error " + std::to_string(e.number()) +
+                                        ": " + e.description() + " of " + DataFilePath(import_folder, table, application));
+      }
+    }
+    staging.Close();
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);

@@ -63,10 +63,14 @@ void RenameApplicationInFile(const std::string& import_folder, const std::string
 bool IsNotInList(const std::vector<std::string>& list, const std::string& text);
 
 // The batch path: writes application + ".Bat" (owner only), one `bcp` line
-// per table from the options and the plan, runs it without a shell and
-// deletes it whatever happens. Before the lines run, commits what the
-// connection holds. False with 9009 when a value cannot be carried by a line
-// (CheckBatchLineValues), 9010 when a line fails, 899 on any other failure.
+// per table from the options and the plan, each loading a staging store in
+// the import folder (never the store itself), runs it without a shell, then
+// copies the staged rows into the store through the connection, inside
+// whatever transaction it holds. The batch file and the staging store are
+// deleted whatever happens. False with 9009 when a value cannot be carried by
+// a line (CheckBatchLineValues), 9010 when a line fails or a staged row is
+// refused by the store (naming the line, the table and the row), 899 on any
+// other failure.
 bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan, ErrorState& error,
                      const std::string& application, const std::string& import_folder);
 
@@ -91,9 +95,9 @@ bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string
 // Deletes the import folder's data files of an application.
 void DeleteApplicationDataFiles(const std::string& import_folder, const std::string& application);
 
-// The line of the batch file that loads `table` into the store the options name.
-std::string BatchFileLine(const ImportOptions& o, const std::string& import_folder, const std::string& application,
-                          std::string_view table);
+// The line of the batch file that loads `table` into the store at `store`.
+std::string BatchFileLine(const ImportOptions& o, const std::string& store, const std::string& import_folder,
+                          const std::string& application, std::string_view table);
 
 // Refuses (Ours::UnsafeBatchValue) what a batch file line cannot carry: an
 // empty server or one holding a blank; a user or password holding a double

@@ -44,7 +44,7 @@ std::string GetParentProfile(const ImportContext& cx, int64_t mprf);
 // for A before A's chain was rewritten): every profile D of L below A keeps
 // its chain up to A, gets A's present ancestors above it and its new depth.
 // Stops at the first failure (899, or ChainTooLong when A's ancestors loop);
-// what it changed before stays.
+// what it changed before stays until the import's unit rolls it back.
 bool AdjustDerivedChains(const ImportContext& cx, ErrorState& error, const std::vector<std::string>& chains);
 
 }  // namespace kestrel::importer

@@ -3,12 +3,19 @@
 #include "importer/import_context.h"
 
 #include "base/error.h"
+#include "base/errors_ours.h"
 #include "base/files.h"
+#include "kestrel/interruption.h"
 #include "store/connection.h"
 
 namespace kestrel::importer {
 
 std::string ImportContext::TempFolder() const { return files::Join(InstallationPath, kTempSubfolder); }
+
+void ImportContext::Report(const std::string& what, int64_t done) const {
+  if (InterruptionRequested()) Raise(Ours::ImportInterrupted);
+  if (Progress) Progress(what, done);
+}
 
 store::Connection& ConnectionOf(const ImportContext& cx) {
   if (!cx.DataConnection) RaiseRuntime(rt::ObjectNotSet);

@@ -4,6 +4,7 @@
 // caller keeps the connection and the registry alive for the call.
 #pragma once
 
+#include "kestrel/import_summary.h"
 #include "kestrel/progress.h"
 
 #include <cstdint>
@@ -20,6 +21,8 @@ namespace store { class Connection; }
 namespace importer {
 
 using ImportProgressFn = kestrel::ProgressFn;
+using ImportNoticeFn = kestrel::NoticeFn;
+using kestrel::ImportSummary;
 
 // Where the installation keeps its working files, below its folder.
 inline constexpr std::string_view kTempSubfolder = "LumoStudio/tmp";
@@ -32,11 +35,18 @@ struct ImportContext {
   std::string InstallationPath;  // found through the registry when the object is created
   std::string ImportLogPath;     // the run log, in the installation's temporary folder
   ImportProgressFn Progress;
+  ImportNoticeFn Notice;
+  // Where the running import records the profiles and applications it
+  // replaces; none outside an import.
+  ImportSummary* Summary = nullptr;
 
   // The installation's temporary folder.
   std::string TempFolder() const;
-  void Report(const std::string& what, int64_t done) const {
-    if (Progress) Progress(what, done);
+  // Reports progress; raises Ours::ImportInterrupted once an interruption
+  // was requested, so that the operation stops at its next step.
+  void Report(const std::string& what, int64_t done) const;
+  void Tell(const std::string& line) const {
+    if (Notice) Notice(line);
   }
 };
 

@@ -1,7 +1,8 @@
 // ImportLogicPack: checks the user's selection again, reads the manifest's
 // options, records and logs the import plan, and hands over to the
-// per-profile import. Nothing is written to the store before that hand-over.
-// CheckLogicPack runs the same planning and the pack check alone.
+// per-profile import, all of it as one unit of the store. Nothing is written
+// to the store before that hand-over. CheckLogicPack runs the same planning
+// and the pack check alone.
 #include "importer/import_driver.h"
 
 #include <array>
@@ -9,6 +10,7 @@
 #include "base/error.h"
 #include "importer/entry_points.h"
 #include "importer/pack_check.h"
+#include "importer/import_unit.h"
 #include "importer/run_log.h"
 #include "importer/planned_pack.h"
 #include "importer/selection.h"
@@ -155,15 +157,17 @@ ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, cons
 
 bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
                      std::string& strErrorMessage) {
-  return RunTrapped(cx, r, kImportLogicPackBanner, strErrorMessage, [&] {
-    if (!PlanFromDetails(o, cx, r, strLPDetails, strErrorMessage, true)) return false;
-    WriteImportLog(cx, "Importing Logic pack ...");
+  return RunAsOneUnit(o, cx, r.Error, r.Summary, strErrorMessage, [&](const ImportContext& unit) {
+    return RunTrapped(unit, r, kImportLogicPackBanner, strErrorMessage, [&] {
+      if (!PlanFromDetails(o, unit, r, strLPDetails, strErrorMessage, true)) return false;
+      WriteImportLog(unit, "Importing Logic pack ...");
 
-    const bool imported = ValidateAndImportEx(o, cx, r);
-    if (!imported) strErrorMessage = ImportFailureMessage(r);
+      const bool imported = ValidateAndImportEx(o, unit, r);
+      if (!imported) strErrorMessage = ImportFailureMessage(r);
 
-    WriteImportLog(cx, kImportLogicPackEndBanner);
-    return imported;
+      WriteImportLog(unit, kImportLogicPackEndBanner);
+      return imported;
+    });
   });
 }
 

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "kestrel/store.h"
+
 namespace kestrel::importer {
 
 struct ImportOptions {
@@ -15,6 +17,10 @@ struct ImportOptions {
   std::string LastModifiedUser;
   std::string FieldSeparator = std::string(1, '\x01');  // between the fields of a data line
   std::string ListSeparator = "|";                      // between the manifest's applications
+  // How long an import waits for the store's write lock held by another program.
+  int LockWaitSeconds = store::kDefaultLockWaitSeconds;
+  // Runs the whole import and then rolls it back, leaving its summary.
+  bool DryRun = false;
 };
 
 }  // namespace kestrel::importer

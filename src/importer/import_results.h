@@ -1,6 +1,7 @@
 // What the import's operations leave behind on a clsImport: the error state
 // the host reads, the options the pack's manifest announced, the import plan
-// and header map of the last import, and where the pack check refused a pack.
+// and header map of the last import, where the pack check refused a pack, and
+// what the last import changed.
 // The operations write them; a caller reads them between calls, not while an
 // operation runs.
 #pragma once
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "base/error.h"
+#include "kestrel/import_summary.h"
 #include "pack/manifest.h"
+#include "store/connection.h"
 
 namespace kestrel::importer {
 
@@ -26,6 +29,8 @@ struct ImportPlan {
   int32_t Size = -1;                                           // n: upper bound, -1 when empty
 };
 
+using kestrel::ImportSummary;
+
 struct ImportResults {
   ErrorState Error;  // ErrorNumber (32-bit, read as 16), ErrorDescription
   // The manifest's options as last read; an option line the manifest does not
@@ -38,6 +43,7 @@ struct ImportResults {
   // Where the check before the import refused the pack (file and line), ""
   // when it did not.
   std::string RefusedAt;
+  ImportSummary Summary;
 };
 
 }  // namespace kestrel::importer

@@ -1,8 +1,8 @@
 // The per-profile import: the walk of the header file that renumbers the
 // pack's profiles and deletes what they replace, the loaders in their order,
-// and the repair of the chains below replaced profiles. There is no database
-// transaction: each statement commits by itself, which is why the pack is
-// checked before the first delete.
+// and the repair of the chains below replaced profiles. It all runs inside
+// the import's one write unit (import_unit.h); the pack is still checked
+// before the first delete, so that a pack that cannot load fails early.
 #include "importer/transaction.h"
 
 #include <memory>
@@ -41,6 +41,7 @@ void ReplaceApplication(const ImportContext& cx, ErrorState& error, const std::s
   if (!ApplicationExists(cx, error, appl)) return;
   WriteImportLog(cx, "Deleting existing application: " + appl);
   DeleteApplication(cx, appl);
+  if (cx.Summary) cx.Summary->ApplicationsReplaced.push_back(appl);
   WriteImportLog(cx, "Deleted application: " + appl);
 }
 
@@ -92,6 +93,7 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
       WriteImportLog(cx, "Profiles to adjust: " + adjust[i]);
       WriteImportLog(cx, "Deleting existing profile: " + number);
       DeleteProfile(cx, mprf);
+      if (cx.Summary) cx.Summary->ProfilesReplaced.push_back(mprf);
       WriteImportLog(cx, "Profile deleted: " + number);
     }
     ReplaceApplication(cx, error, fields[1]);
@@ -129,34 +131,39 @@ bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, Import
       WriteImportLog(cx, "ImportProfileEx failed.");
       return false;
     }
-    AdjustDerivedChains(cx, r.Error, adjust);
-    return true;
+    // A chain left half repaired must not be committed: its failure fails
+    // the import, with the error it set.
+    return AdjustDerivedChains(cx, r.Error, adjust);
   } catch (const std::exception& ex) {
     r.Error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
     return false;
   }
 }
 
+namespace {
+
+// Runs one delete; a store without the table has nothing to delete there.
+// Any other refusal (a lock, an I/O error, a full disk) fails the import:
+// going on would load over rows that are still there.
+void DeleteRows(store::Connection& c, const std::string& statement) {
+  try {
+    c.Execute(statement);
+  } catch (const ComError& e) {
+    if (!c.IsMissingTable(e)) throw;
+  }
+}
+
+}  // namespace
+
 void DeleteProfile(const ImportContext& cx, int64_t mprf) {
   store::Connection& c = ConnectionOf(cx);
-  for (std::string_view table : store::ProfileTables()) {
-    try {
-      c.Execute(store::DeleteProfileRows(c.dialect(), table, mprf));
-    } catch (const ComError&) {
-      // The next table is still cleared.
-    }
-  }
+  for (std::string_view table : store::ProfileTables()) DeleteRows(c, store::DeleteProfileRows(c.dialect(), table, mprf));
 }
 
 void DeleteApplication(const ImportContext& cx, const std::string& appl) {
   store::Connection& c = ConnectionOf(cx);
-  for (std::string_view table : store::ApplicationTables()) {
-    try {
-      c.Execute(store::DeleteApplicationRows(c.dialect(), table, appl));
-    } catch (const ComError&) {
-      // The next table is still cleared.
-    }
-  }
+  for (std::string_view table : store::ApplicationTables())
+    DeleteRows(c, store::DeleteApplicationRows(c.dialect(), table, appl));
 }
 
 bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,

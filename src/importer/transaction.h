@@ -56,11 +56,11 @@ enum class HeaderWalk { Check, Import };
 bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, HeaderWalk mode,
                     std::vector<std::string>& map, std::vector<std::string>& adjust, size_t& line_number);
 
-// Deletes a profile's rows from its seventeen tables; a statement that fails
-// is skipped.
+// Deletes a profile's rows from its seventeen tables; a table the store does
+// not have is skipped, any other refusal raises the store's error.
 void DeleteProfile(const ImportContext& cx, int64_t mprf);
-// Deletes an application's rows from its eleven tables; a statement that
-// fails is skipped.
+// Deletes an application's rows from its eleven tables, skipping and raising
+// as DeleteProfile does.
 void DeleteApplication(const ImportContext& cx, const std::string& appl);
 
 // Runs the loaders in order: application data, profile headers, function

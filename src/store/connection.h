@@ -11,13 +11,16 @@
 // cannot be added or changed) raises one of our own numbers (errors_ours.h).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/error.h"
 #include "base/value.h"
 #include "kestrel/store.h"
 #include "store/recordset.h"
@@ -45,6 +48,16 @@ class Statement;
 struct Query {
   std::string text;
   std::vector<Value> values;
+};
+
+// How a write unit waits for the store's write lock.
+struct WriteLockOptions {
+  std::chrono::milliseconds wait{30000};
+  // Called once when the lock is held by another program and the wait begins.
+  std::function<void()> waiting;
+  // Asked while waiting and while statements run: true ends the wait (the
+  // unit is not opened) or the statement running.
+  std::function<bool()> interrupted;
 };
 
 class Connection {
@@ -83,21 +96,39 @@ class Connection {
 
   // Batches group statements into one commit for speed. They nest, and they
   // never commit work the caller began: when a transaction is already open
-  // (the caller's own), a batch is a savepoint inside it.
+  // (the caller's own, a write unit or a snapshot), a batch is a savepoint
+  // inside it.
   virtual void BeginBatch() = 0;
   virtual void CommitBatch() = 0;
   virtual void RollbackBatch() = 0;
   virtual bool InTransaction() const = 0;
-  // Commits what the connection holds uncommitted (open batches, or a
-  // transaction the caller began), so that another connection, such as a
-  // bulk loader in its own process, can write the store without waiting.
-  // Then opens them again, without taking a lock, so that batches still pair
-  // up; a later rollback only undoes what came after this commit.
-  virtual void CommitHeld() = 0;
+
+  // Opens a write unit: a transaction that holds the store's write lock from
+  // its first statement, so that what runs inside it is either committed
+  // whole (CommitBatch) or not at all (RollbackBatch, or the process ending
+  // first). Waits for the lock at most options.wait; false when it did not
+  // get it. While the unit is open no statement waits for a lock, a refused
+  // one fails at once, and once options.interrupted says true the statement
+  // running fails with the store's "interrupted" error. A statement after the
+  // store itself ended the unit (a full disk, an I/O error) is refused rather
+  // than committed on its own. No transaction may be open already.
+  virtual bool BeginWriteUnit(const WriteLockOptions& options) = 0;
+  // Opens a read transaction: every select until its CommitBatch or
+  // RollbackBatch reads one snapshot of the store, whatever other programs
+  // commit meanwhile. No transaction may be open already.
+  virtual void BeginSnapshot() = 0;
+
+  // Adds every row this connection inserts into or deletes from a table to
+  // `counts` (an update counts as neither) until called with nullptr. The
+  // caller keeps `counts` alive meanwhile.
+  virtual void CountRowChanges(RowChangeCounts* counts) = 0;
 
   // A prepared statement: the same text is compiled once and handed out again
   // after the previous holder released it.
   virtual std::unique_ptr<Statement> Prepare(std::string_view statement) = 0;
+
+  // Whether a failure of a statement says that its table does not exist.
+  virtual bool IsMissingTable(const ComError& e) const = 0;
 
   // Whether the connection may write the store: false when the store is open
   // read-only or the connection was made query-only.

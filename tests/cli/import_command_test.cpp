@@ -13,6 +13,7 @@
 
 namespace {
 
+using ::testing::HasSubstr;
 using kestrel::testing::RunKestrel;
 using kestrel::testing::RunResult;
 using kestrel::testing::TempFolder;
@@ -52,10 +53,16 @@ TEST_F(ImportCommandTest, ImportIntoAStoreWithTheSharedData) {
   ASSERT_EQ(RunKestrel({"init-store", second, "--shared-from", Demo()}).exit_code, 0);
   auto r = Run("import", second, {"--user", "ops"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out,
+  // What was imported, what it replaced, and per table the rows it changed.
+  EXPECT_EQ(r.out.substr(0, r.out.find("table ")),
             "imported pack profile 10 as profile 10 (ACC10 to ACCX2)\n"
             "imported pack profile 20 as profile 20 (ACC10 to ACCX2)\n"
-            "imported pack profile 30 as profile 30 (ACC10 to ACCX2)\n");
+            "imported pack profile 30 as profile 30 (ACC10 to ACCX2)\n"
+            "profiles replaced: none\n"
+            "applications replaced: none\n");
+  EXPECT_NE(r.out.find("\nqzmap100        0        3\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\nqzmap101        0        6\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\nimport committed in "), std::string::npos) << r.out;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(Count(second, "select count(*) from qzmap100"), 3);
   // Rules of a pack that is not for synchronisation take the importing user.
@@ -79,6 +86,32 @@ TEST_F(ImportCommandTest, ReplacingStoredProfilesTakesReplace) {
   // The development-VRC rules the pack does not carry went with their profiles.
   EXPECT_EQ(Count(Demo(), "select count(*) from qzmap120 where vers like 'd%'"), 0);
   EXPECT_EQ(Count(Demo(), "select count(*) from qzmap101 where mprf=30"), 3);
+}
+
+TEST_F(ImportCommandTest, DryRunTellsWhatTheImportWouldReplaceAndChangesNothing) {
+  struct Row {
+    std::vector<std::string> options;
+    bool changes;
+  };
+  const std::vector<Row> rows = {
+      {{"--dry-run", "--json"}, false},  // no --replace needed: nothing is kept
+      {{"--replace", "--json"}, true},
+  };
+  for (const Row& row : rows) {
+    const std::string before = Counts(Demo());
+    auto r = Run("import", Demo(), row.options);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string dry = row.changes ? "false" : "true";
+    EXPECT_EQ(r.out.rfind("{\"dry_run\":" + dry + ",\"committed\":" + (row.changes ? "true" : "false"), 0), 0u)
+        << r.out;
+    // The chain pack's header file lists 30, 20, 10: each replaced what the store held.
+    EXPECT_THAT(r.out, HasSubstr("\"profiles_replaced\":[30,20,10],\"applications_replaced\":[\"ACC10\",\"ACCX2\"]"));
+    EXPECT_THAT(r.out, HasSubstr("\"qzmap100\":{\"deleted\":3,\"added\":3}"));
+    EXPECT_THAT(r.out, HasSubstr("\"qzmap101\":{\"deleted\":6,\"added\":6}"));
+    if (!row.changes) {
+      EXPECT_EQ(Counts(Demo()), before);
+    }
+  }
 }
 
 TEST_F(ImportCommandTest, SelectionThatFailsVerificationStopsTheImport) {

@@ -21,7 +21,7 @@ using ::testing::HasSubstr;
 using kestrel::testing::ReadFile;
 using kestrel::testing::RunKestrel;
 using kestrel::testing::RunResult;
-using kestrel::testing::StoreDump;
+using kestrel::testing::DumpStore;
 using kestrel::testing::TempFolder;
 using kestrel::testing::WriteFile;
 namespace fs = std::filesystem;
@@ -202,7 +202,7 @@ TEST_F(ImportRefusalsTest, EveryCommandRefusesWhatTheImportWouldFailOnAndTheStor
     fs::copy_file(t / "demo.db", target.store);
     if (refusal.damage) refusal.damage(target);
     if (::testing::Test::HasFatalFailure()) return;
-    const auto before = StoreDump(target.store);
+    const auto before = DumpStore(target.store);
 
     std::vector<std::string> selection;
     for (const auto& entry : refusal.targets) selection.insert(selection.end(), {"--target", entry});
@@ -225,7 +225,7 @@ TEST_F(ImportRefusalsTest, EveryCommandRefusesWhatTheImportWouldFailOnAndTheStor
     EXPECT_THAT(check.err, HasSubstr(refusal.check_place));
     EXPECT_EQ(check.out, "");
     EXPECT_EQ(import.out, "");
-    EXPECT_EQ(StoreDump(target.store), before);
+    EXPECT_EQ(DumpStore(target.store), before);
   }
 }
 

@@ -432,14 +432,17 @@ TEST_F(BatchPathTest, TheBatchFileHoldsOneLinePerTableForItsOwnerOnly) {
   CopyApplicationDataFiles(pack_, folder, "LGA");
   ASSERT_TRUE(LoadDDITablesEx(s_.o, s_.cx, s_.r.Plan, s_.r.Error, "LGA", folder)) << s_.r.Error.ErrorDescription;
 
+  // The lines load a staging store beside the data files, never the store.
+  const std::string staging = folder + "/LGA.staging";
   std::string expected;
   for (const char* table : {"qzddi100", "qzddi101", "qzddi140", "qzddi150", "qzddi160", "qzddi200", "qzddi220",
                             "qzddi230", "qzlgy140", "qzlgy141", "qzlgy150"})
-    expected += "bcp " + s_.o.DatabaseName + ".." + table + " in \"" + folder + "/" + table +
+    expected += "bcp " + staging + ".." + table + " in \"" + folder + "/" + table +
                 "LGA.dat\" -c -m 1 -b 1000 -C RAW -t \"\x01\" -S local -U \"kestrel\" -P \"" + kPassword + "\"\r\n";
   EXPECT_EQ(ReadFile(t_ / "batch.copy"), expected);
   EXPECT_EQ(ReadFile(t_ / "batch.mode"), "600\n");
   EXPECT_FALSE(files::FileExists(folder + "/LGA.Bat"));
+  EXPECT_FALSE(files::FileExists(staging));
 
   // Only the lines whose data file exists ran, each with its arguments as
   // written: the password with its "$", backquotes and blanks untouched.
@@ -448,7 +451,7 @@ TEST_F(BatchPathTest, TheBatchFileHoldsOneLinePerTableForItsOwnerOnly) {
   for (const auto& r : runs) tables.push_back(r[0].substr(r[0].rfind("..") + 2));
   EXPECT_EQ(tables, (std::vector<std::string>{"qzddi100", "qzddi101", "qzlgy140", "qzlgy141", "qzlgy150"}));
   ASSERT_FALSE(runs.empty());
-  EXPECT_EQ(runs[0], (std::vector<std::string>{s_.o.DatabaseName + "..qzddi100", "in", folder + "/qzddi100LGA.dat",
+  EXPECT_EQ(runs[0], (std::vector<std::string>{staging + "..qzddi100", "in", folder + "/qzddi100LGA.dat",
                                                "-c", "-m", "1", "-b", "1000", "-C", "RAW", "-t", S, "-S", "local",
                                                "-U", "kestrel", "-P", kPassword}));
 }
@@ -466,9 +469,9 @@ TEST_F(BatchPathTest, AFailingLineFailsTheLoadAndTheBatchFileIsRemoved) {
   EXPECT_FALSE(files::FileExists(folder + "/LGA.Bat"));
 }
 
-TEST_F(BatchPathTest, OurBcpStopsAtARejectedRowKeepingItsBatchesOf1000) {
-  // Line 1500 of 2500 is one field short: the direct path's first batch of
-  // 2000 would hold it; bcp's batches of 1000 keep the first 1000 rows.
+TEST_F(BatchPathTest, OurBcpStopsAtARejectedRowAndNothingReachesTheStore) {
+  // Line 1500 of 2500 is one field short: bcp stops there, and since it
+  // loads a staging store, none of the application's rows reach the store.
   Rows rows;
   for (int k = 1; k <= 2500; ++k) rows.push_back({"EXB", "CURR", "V" + std::to_string(k), "Value"});
   rows[1499] = {"EXB", "CURR", "V1500", "Value", "extra"};
@@ -486,23 +489,32 @@ TEST_F(BatchPathTest, OurBcpStopsAtARejectedRowKeepingItsBatchesOf1000) {
   EXPECT_NE(text.find("line 5 of "), std::string::npos) << text;
   EXPECT_NE(text.find("(table qzddi160) exited with status 1: bcp: error 9008: "), std::string::npos) << text;
   EXPECT_NE(text.find("line 1500: a row of 5 fields where table qzddi160 has 4 columns"), std::string::npos) << text;
-  EXPECT_EQ(Count(*store_, "qzddi160"), 1000);
-  EXPECT_EQ(Count(*store_, "qzddi150"), 3);  // the line before it loaded
+  EXPECT_EQ(Count(*store_, "qzddi160"), 0);
+  EXPECT_EQ(Count(*store_, "qzddi150"), 0);
   EXPECT_TRUE(FilesIn(ImportFolder(), ".Bat").empty());
+  EXPECT_TRUE(FilesIn(ImportFolder(), ".staging").empty());
 }
 
-TEST_F(BatchPathTest, WhatTheImportsConnectionHoldsIsCommittedBeforeTheLinesRun) {
-  // Without the commit our bcp would wait for the store's write lock.
+TEST_F(BatchPathTest, TheLinesNeverWriteTheStoreSoTheLoadStaysInsideTheConnectionsTransaction) {
+  // The connection holds the write lock; a bcp writing the store would wait
+  // for it, and what it wrote would outlive the rollback.
   store_->BeginBatch();
   store_->Execute("insert into qzlgy115 (code, dsca) values ('CUR', 'held')");
   const std::string folder = t_ / "work";
   files::CreateFolder(folder);
   CopyApplicationDataFiles(pack_, folder, "LGA");
   ASSERT_TRUE(LoadDDITablesEx(s_.o, s_.cx, s_.r.Plan, s_.r.Error, "LGA", folder)) << s_.r.Error.ErrorDescription;
-  store_->CommitBatch();
+  // Inside the transaction the rows are there ...
+  EXPECT_EQ(Count(*store_, "qzddi101 where appl='LGA'"), 2);
   auto reader = store::Open(s_.o.DatabaseName);
-  EXPECT_EQ(Count(*reader, "qzlgy115"), 1);
-  EXPECT_EQ(Count(*reader, "qzddi101 where appl='LGA'"), 2);
+  EXPECT_EQ(Count(*reader, "qzddi101 where appl='LGA'"), 0);
+  // ... and its rollback takes them all back.
+  store_->RollbackBatch();
+  EXPECT_EQ(Count(*reader, "qzlgy115"), 0);
+  for (std::string_view table : ApplicationDataTables())
+    if (table != "qzlgy115") {
+      EXPECT_EQ(Count(*reader, std::string(table) + " where appl='LGA'"), 0) << table;
+    }
 }
 
 TEST_F(BatchPathTest, ValuesTheLineCannotCarryAreRefusedBeforeAnythingRuns) {

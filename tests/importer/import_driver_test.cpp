@@ -6,6 +6,7 @@
 #include "base/errors_ours.h"
 #include "importer/entry_points.h"
 #include "importer/import_driver.h"
+#include "importer/import_unit.h"
 #include "selection_fixture.h"
 
 namespace kestrel::testing {
@@ -88,7 +89,8 @@ TEST_F(ImportDriverTest, PlanWithoutRevisionInformation) {
                                            std::string("Checking logic pack ..."), Error().ErrorDescription,
                                            refused,
                                            std::string("----------------------------------End Import Logic "
-                                                       "Pack----------------------------------")}));
+                                                       "Pack----------------------------------"),
+                                           std::string(importer::kImportRolledBack)}));
 }
 
 TEST_F(ImportDriverTest, PlanWithRevisionInformation) {

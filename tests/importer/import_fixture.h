@@ -23,6 +23,7 @@
 #include "store/open.h"
 #include "store/demo_data.h"
 #include "store/schema.h"
+#include "support/store_dump.h"
 #include "support/temp_folder.h"
 #include "store_views.h"
 
@@ -100,25 +101,8 @@ class ImportFixture : public ::testing::Test {
   std::vector<std::string> Log() const { return RunLogMessages(install_ + "/LumoStudio/tmp/importmr.log"); }
   void ClearLog() const { std::filesystem::remove(install_ + "/LumoStudio/tmp/importmr.log"); }
 
-  // Every row of every table, each row's values joined by "|", sorted: two
-  // dumps are equal when the stores hold the same rows.
-  static std::map<std::string, std::vector<std::string>> Dump(store::Connection& c) {
-    std::map<std::string, std::vector<std::string>> out;
-    for (const auto& table : store::Tables()) {
-      auto& rows = out[std::string(table.name)];
-      auto rs = c.OpenRecordset("select * from " + std::string(table.name));
-      for (; !rs->IsEOF(); rs->MoveNext()) {
-        std::string row;
-        for (int k = 0; k < rs->FieldCount(); ++k) {
-          Value v = rs->Fields(k);
-          row += (k ? "|" : "") + (v.IsNull() ? std::string("NULL") : v.Text());
-        }
-        rows.push_back(std::move(row));
-      }
-      std::sort(rows.begin(), rows.end());
-    }
-    return out;
-  }
+  // Every row of every table (support/store_dump.h).
+  static kestrel::testing::StoreDump Dump(store::Connection& c) { return kestrel::testing::DumpStore(c); }
 
   static int64_t Count(store::Connection& c, const std::string& select) {
     return c.OpenRecordset(select)->Fields(0).Integer();

@@ -133,30 +133,135 @@ TEST_P(StoreConformance, ASecondWriterWaitsInsteadOfFailing) {
   EXPECT_EQ(Count(), 2);
 }
 
-TEST_P(StoreConformance, CommitHeldLetsAnotherWriterInAndKeepsBatchesPaired) {
-  auto other = store::Open(location_);
-  other->Execute(GetParam().fail_when_locked);
-  c_->BeginBatch();
-  c_->Execute("insert into qzmap120 (mprf) values (1)");
-  {
-    Batch inner(*c_);
-    c_->Execute("insert into qzmap120 (mprf) values (2)");
-    EXPECT_NE(ErrorOf([&] { other->Execute("insert into qzmap120 (mprf) values (9)"); }), 0);
-    c_->CommitHeld();
-    // Both rows are in the store and nothing is locked any more.
-    EXPECT_EQ(other->OpenRecordset("select count(*) from qzmap120")->Fields(0).Integer(), 2);
-    EXPECT_EQ(other->Execute("insert into qzmap120 (mprf) values (3)"), 1);
-    c_->Execute("insert into qzmap120 (mprf) values (4)");
-    // Left without Commit: undoes only what came after CommitHeld.
+// A write unit commits everything or nothing, and its batches are savepoints
+// that release nothing to other connections.
+TEST_P(StoreConformance, WriteUnitCommitsAllOrNothingAndHoldsTheLockThroughout) {
+  for (bool commit : {true, false}) {
+    c_->Execute("delete from qzmap120");
+    auto other = store::Open(location_);
+    other->Execute(GetParam().fail_when_locked);
+    WriteLockOptions lock;
+    lock.wait = std::chrono::seconds(0);
+    ASSERT_TRUE(c_->BeginWriteUnit(lock));
+    c_->Execute("insert into qzmap120 (mprf) values (1)");
+    {
+      Batch inner(*c_);
+      c_->Execute("insert into qzmap120 (mprf) values (2)");
+      inner.Commit();
+    }
+    // Released batches are still the unit's: no one else sees or writes.
+    EXPECT_EQ(other->OpenRecordset("select count(*) from qzmap120")->Fields(0).Integer(), 0) << commit;
+    EXPECT_NE(ErrorOf([&] { other->Execute("insert into qzmap120 (mprf) values (9)"); }), 0) << commit;
+    // A second unit elsewhere does not get the lock while this one is open.
+    EXPECT_FALSE(other->BeginWriteUnit(lock)) << commit;
+    if (commit)
+      c_->CommitBatch();
+    else
+      c_->RollbackBatch();
+    EXPECT_FALSE(c_->InTransaction());
+    EXPECT_EQ(Mprfs(), commit ? (std::vector<int64_t>{1, 2}) : std::vector<int64_t>{}) << commit;
+    // The lock is free again.
+    EXPECT_EQ(other->Execute("insert into qzmap120 (mprf) values (3)"), 1) << commit;
   }
-  EXPECT_TRUE(c_->InTransaction());
+}
+
+TEST_P(StoreConformance, WriteUnitWaitsForTheLockAsLongAsItIsToldAndSaysSo) {
+  struct Row {
+    std::string what;
+    int release_after_ms;  // when the other writer lets go; -1: never
+    int wait_ms;
+    bool gets_lock;
+  };
+  const std::vector<Row> rows = {
+      {"released during the wait", 200, 3000, true},
+      {"held past the wait", -1, 300, false},
+  };
+  for (const Row& row : rows) {
+    auto holder = store::Open(location_);
+    holder->BeginBatch();
+    holder->Execute("insert into qzmap120 (mprf) values (7)");
+    std::thread release;
+    if (row.release_after_ms >= 0)
+      release = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(row.release_after_ms));
+        holder->CommitBatch();
+      });
+    int told = 0;
+    WriteLockOptions lock;
+    lock.wait = std::chrono::milliseconds(row.wait_ms);
+    lock.waiting = [&] { ++told; };
+    const bool got = c_->BeginWriteUnit(lock);
+    if (release.joinable()) release.join();
+    EXPECT_EQ(got, row.gets_lock) << row.what;
+    EXPECT_EQ(told, 1) << row.what;
+    if (got) {
+      EXPECT_TRUE(c_->InTransaction()) << row.what;
+      c_->RollbackBatch();
+    } else {
+      EXPECT_FALSE(c_->InTransaction()) << row.what;
+      holder->RollbackBatch();
+    }
+  }
+}
+
+TEST_P(StoreConformance, AnInterruptedUnitStopsItsStatementAndRollsBack) {
+  bool stop = false;
+  WriteLockOptions lock;
+  lock.interrupted = [&] { return stop; };
+  ASSERT_TRUE(c_->BeginWriteUnit(lock));
+  c_->Execute("insert into qzmap120 (mprf) values (1)");
+  stop = true;
+  EXPECT_NE(ErrorOf([&] {
+              c_->Execute("with recursive n(k) as (select 1 union all select k + 1 from n where k < 100000) "
+                          "insert into qzmap120 (mprf) select k from n");
+            }),
+            0);
+  c_->RollbackBatch();
+  EXPECT_EQ(Count(), 0);
+  // Outside the unit nothing is interrupted any more.
+  EXPECT_EQ(c_->Execute("insert into qzmap120 (mprf) values (2)"), 1);
+}
+
+TEST_P(StoreConformance, ASnapshotReadsTheStoreAsItWasWhenItBegan) {
+  c_->Execute("insert into qzmap120 (mprf) values (1)");
+  auto writer = store::Open(location_);
+  c_->BeginSnapshot();
+  EXPECT_EQ(writer->Execute("insert into qzmap120 (mprf) values (2)"), 1);
+  EXPECT_EQ(Mprfs(), std::vector<int64_t>{1});
   c_->CommitBatch();
-  EXPECT_FALSE(c_->InTransaction());
-  EXPECT_EQ(Count(), 3);
-  EXPECT_EQ(Count(" where mprf = 4"), 0);
-  // Nothing held: nothing to do.
-  c_->CommitHeld();
-  EXPECT_FALSE(c_->InTransaction());
+  EXPECT_EQ(Mprfs(), (std::vector<int64_t>{1, 2}));
+}
+
+TEST_P(StoreConformance, RowChangesAreCountedPerTableWhileAsked) {
+  c_->Execute("insert into qzddi100 (appl) values ('ACC10')");
+  RowChangeCounts counts;
+  c_->CountRowChanges(&counts);
+  c_->Execute("insert into qzmap120 (mprf) values (1)");
+  c_->Execute("insert into qzmap120 (mprf) values (2)");
+  c_->Execute("update qzmap120 set vers = 'X40' where mprf = 1");
+  c_->Execute("delete from qzddi100 where appl = 'ACC10'");
+  c_->Execute("delete from qzmap120 where mprf = 2");
+  c_->CountRowChanges(nullptr);
+  c_->Execute("insert into qzmap120 (mprf) values (3)");
+  ASSERT_EQ(counts.size(), 2u);
+  EXPECT_EQ(counts["qzmap120"].added, 2);
+  EXPECT_EQ(counts["qzmap120"].deleted, 1);
+  EXPECT_EQ(counts["qzddi100"].added, 0);
+  EXPECT_EQ(counts["qzddi100"].deleted, 1);
+}
+
+TEST_P(StoreConformance, AMissingTableIsToldApartFromOtherFailures) {
+  const ComError missing = [&] {
+    try {
+      c_->Execute("delete from qzmap999 where mprf = 1");
+    } catch (const ComError& e) {
+      return e;
+    }
+    return ComError(0, "");
+  }();
+  EXPECT_TRUE(c_->IsMissingTable(missing));
+  EXPECT_FALSE(c_->IsMissingTable(ComError(GetParam().unique_violation, "UNIQUE constraint failed: qzmap120.mprf")));
+  EXPECT_FALSE(c_->IsMissingTable(ComError(5, "database is locked")));
 }
 
 TEST_P(StoreConformance, RecordsetWalksRowsAndReadsFields) {

@@ -25,11 +25,12 @@ struct RunResult {
   std::string err;
 };
 
-// Runs `program` (a path); `env` entries replace variables of this process,
-// a nullopt value removes one.
-inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                            const std::map<std::string, std::optional<std::string>>& env = {}) {
-  TempFolder io;
+// Starts `program` (a path) without waiting for it, its standard output and
+// error going to the files named; `env` entries replace variables of this
+// process, a nullopt value removes one. Returns its process id, or -1.
+inline pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& out_path, const std::string& err_path,
+                          const std::map<std::string, std::optional<std::string>>& env = {}) {
   std::vector<std::string> env_strings;
   for (char** e = environ; *e; ++e) {
     std::string entry = *e;
@@ -50,17 +51,34 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  std::string out_path = io / "out", err_path = io / "err";
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = 0;
-  RunResult result;
   int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return result;
+  return rc == 0 ? pid : -1;
+}
+
+// Waits for a started program: its exit code, or minus the signal that
+// ended it.
+inline int WaitProgram(pid_t pid) {
   int status = 0;
-  if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  if (pid <= 0 || ::waitpid(pid, &status, 0) != pid) return -1000;
+  if (WIFSIGNALED(status)) return -WTERMSIG(status);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
+}
+
+// Runs `program` to its end, as StartProgram starts it.
+inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::map<std::string, std::optional<std::string>>& env = {}) {
+  TempFolder io;
+  const std::string out_path = io / "out", err_path = io / "err";
+  RunResult result;
+  const pid_t pid = StartProgram(program, args, out_path, err_path, env);
+  if (pid < 0) return result;
+  const int code = WaitProgram(pid);
+  if (code >= 0 && code != -1000) result.exit_code = code;
   result.out = ReadFile(out_path);
   result.err = ReadFile(err_path);
   return result;

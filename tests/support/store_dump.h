@@ -1,7 +1,9 @@
 // A full dump of a profile store for tests that must show a store unchanged:
 // its schema (every table and index as created) and every row of every
-// table, rows sorted so that the dump does not depend on the order a query
-// returns them in.
+// table, each row's values joined by "|" (NULL as "NULL"), rows sorted so
+// that the dump does not depend on the order a query returns them in. Owner
+// columns ("ownr") are enciphered with a fresh salt on every write; a dump can
+// show them deciphered, so that two imports of one pack compare equal.
 #pragma once
 
 #include <algorithm>
@@ -9,18 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "base/cipher.h"
+#include "base/value.h"
+#include "store/connection.h"
 #include "store/open.h"
 
 namespace kestrel::testing {
 
-// Table or index name -> its creating statement, then "rows of T" -> the
-// rows of T, each as its fields joined by "|" (NULL as "NULL").
-inline std::map<std::string, std::vector<std::string>> StoreDump(const std::string& store_path) {
-  std::map<std::string, std::vector<std::string>> out;
-  auto c = kestrel::store::Open(store_path);
+// Table or index name -> its creating statement, then "rows of T" -> the rows of T.
+using StoreDump = std::map<std::string, std::vector<std::string>>;
+
+inline StoreDump DumpStore(kestrel::store::Connection& c, bool decipher_owners = false) {
+  StoreDump out;
   std::vector<std::string> tables;
   {
-    auto schema = c->OpenRecordset("select type, name, sql from sqlite_master where name not like 'sqlite_%'");
+    auto schema = c.OpenRecordset("select type, name, sql from sqlite_master where name not like 'sqlite_%'");
     for (; !schema->IsEOF(); schema->MoveNext()) {
       const std::string name = schema->Fields("name").Text();
       const auto sql = schema->Fields("sql");
@@ -30,18 +35,25 @@ inline std::map<std::string, std::vector<std::string>> StoreDump(const std::stri
   }
   for (const std::string& table : tables) {
     auto& rows = out["rows of " + table];
-    auto rs = c->OpenRecordset("select * from " + table);
+    auto rs = c.OpenRecordset("select * from " + table);
     for (; !rs->IsEOF(); rs->MoveNext()) {
       std::string row;
       for (int k = 0; k < rs->FieldCount(); ++k) {
-        const auto v = rs->Fields(k);
-        row += (k ? "|" : "") + (v.IsNull() ? std::string("NULL") : v.Text());
+        kestrel::Value v = rs->Fields(k);
+        std::string shown = v.IsNull() ? std::string("NULL") : v.Text();
+        if (decipher_owners && !v.IsNull() && rs->FieldName(k) == "ownr") shown = kestrel::CipherField(shown, false);
+        row += (k ? "|" : "") + shown;
       }
       rows.push_back(std::move(row));
     }
     std::sort(rows.begin(), rows.end());
   }
   return out;
+}
+
+inline StoreDump DumpStore(const std::string& store_path, bool decipher_owners = false) {
+  auto c = kestrel::store::Open(store_path);
+  return DumpStore(*c, decipher_owners);
 }
 
 }  // namespace kestrel::testing

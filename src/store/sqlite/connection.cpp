@@ -2,6 +2,10 @@
 // and savepoints, and bulk loading through prepared inserts.
 #include "store/sqlite/connection.h"
 
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
@@ -13,6 +17,15 @@
 
 namespace kestrel::store::sqlite {
 namespace {
+
+// How often a statement inside a write unit asks whether to stop, in
+// SQLite's virtual machine steps: often enough to stop within milliseconds,
+// seldom enough to cost nothing measurable.
+constexpr int kStepsBetweenInterruptChecks = 1000;
+// How long the wait for the write lock sleeps between two attempts.
+constexpr std::chrono::milliseconds kLockPoll{25};
+
+bool IsBusy(const ComError& e) { return (e.number() & 0xff) == SQLITE_BUSY; }
 
 std::string SavepointName(size_t depth) { return "kestrel_batch_" + std::to_string(depth); }
 
@@ -53,7 +66,17 @@ std::shared_ptr<Connection> SqliteConnection::Create(const std::string& path) {
 
 SqliteConnection::SqliteConnection(std::shared_ptr<Database> db) : db_(std::move(db)) {}
 
-SqliteConnection::~SqliteConnection() = default;
+SqliteConnection::~SqliteConnection() {
+  // Statements may keep the handle open after this: they must find neither
+  // a callback into this object nor the unit's transaction.
+  if (counts_) CountRowChanges(nullptr);
+  if (!unit_open_) return;
+  EndUnit();
+  try {
+    if (InTransaction()) db_->Prepare("rollback")->Run();
+  } catch (...) {
+  }
+}
 
 const std::string& SqliteConnection::location() const { return db_->location(); }
 
@@ -61,9 +84,23 @@ std::string SqliteConnection::Quote(std::string_view text) const { return sql::Q
 
 std::string SqliteConnection::Placeholder(size_t n) const { return sql::Placeholder(dialect(), n); }
 
-std::unique_ptr<Statement> SqliteConnection::Prepare(std::string_view statement) { return db_->Prepare(statement); }
+std::unique_ptr<Statement> SqliteConnection::Prepare(std::string_view statement) {
+  CheckUnitAlive();
+  return db_->Prepare(statement);
+}
 
-int64_t SqliteConnection::Execute(std::string_view statement) { return db_->Prepare(statement)->Run(); }
+int64_t SqliteConnection::Execute(std::string_view statement) {
+  CheckUnitAlive();
+  return db_->Prepare(statement)->Run();
+}
+
+void SqliteConnection::CheckUnitAlive() const {
+  // After a full disk, an I/O error or an interruption SQLite may roll the
+  // whole transaction back on its own; a statement run then would commit by
+  // itself, outside the unit.
+  if (unit_open_ && !InTransaction())
+    throw ComError(SQLITE_ABORT, "The store rolled the transaction back after an earlier failure: " + location());
+}
 
 void SqliteConnection::ExecuteScript(const std::string& statements) {
   char* err = nullptr;
@@ -76,6 +113,7 @@ void SqliteConnection::ExecuteScript(const std::string& statements) {
 }
 
 std::unique_ptr<Recordset> SqliteConnection::OpenRows(std::string_view statement, const std::vector<Value>& values) {
+  CheckUnitAlive();
   return std::make_unique<SqliteRecordset>(db_, statement, values);
 }
 
@@ -94,11 +132,30 @@ void SqliteConnection::BeginBatch() {
 void SqliteConnection::CommitBatch() {
   if (batches_.empty()) Raise(Ours::Internal, "CommitBatch without BeginBatch");
   BatchKind kind = batches_.back();
-  batches_.pop_back();
-  if (kind == BatchKind::Transaction)
-    Execute("commit");
-  else
+  if (kind == BatchKind::Savepoint) {
+    batches_.pop_back();
     Execute("release " + SavepointName(batches_.size()));
+    return;
+  }
+  if (unit_open_) {
+    // A store without a write-ahead log commits only once its readers are
+    // done: that wait is bounded by the unit's own.
+    const auto deadline = std::chrono::steady_clock::now() + unit_.wait;
+    for (;;) {
+      try {
+        Execute("commit");
+        break;
+      } catch (const ComError& e) {
+        if (!IsBusy(e) || std::chrono::steady_clock::now() >= deadline) throw;
+      }
+      std::this_thread::sleep_for(kLockPoll);
+    }
+    batches_.pop_back();
+    EndUnit();
+    return;
+  }
+  batches_.pop_back();
+  Execute("commit");
 }
 
 void SqliteConnection::RollbackBatch() {
@@ -106,21 +163,95 @@ void SqliteConnection::RollbackBatch() {
   BatchKind kind = batches_.back();
   batches_.pop_back();
   if (kind == BatchKind::Transaction) {
+    // The rollback itself must not be interrupted.
+    if (unit_open_) EndUnit();
     if (InTransaction()) Execute("rollback");
-  } else {
+  } else if (InTransaction()) {
     const std::string name = SavepointName(batches_.size());
     Execute("rollback to " + name);
     Execute("release " + name);
   }
 }
 
-void SqliteConnection::CommitHeld() {
-  if (!InTransaction()) return;
-  Execute("commit");
-  // "begin" is deferred: nothing is locked until the next read or write.
+bool SqliteConnection::BeginWriteUnit(const WriteLockOptions& options) {
+  if (InTransaction() || !batches_.empty()) Raise(Ours::Internal, "A write unit cannot open inside a transaction");
+  // The wait is ours: SQLite's own would neither say that it waits nor
+  // notice an interruption.
+  db_->WaitForLocks(false);
+  const auto deadline = std::chrono::steady_clock::now() + options.wait;
+  bool told = false;
+  for (;;) {
+    try {
+      Execute("begin immediate");
+      break;
+    } catch (const ComError& e) {
+      if (!IsBusy(e)) {
+        db_->WaitForLocks(true);
+        throw;
+      }
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline || (options.interrupted && options.interrupted())) {
+      db_->WaitForLocks(true);
+      return false;
+    }
+    if (!told && options.waiting) options.waiting();
+    told = true;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kLockPoll, deadline - now));
+  }
+  batches_.push_back(BatchKind::Transaction);
+  unit_ = options;
+  unit_open_ = true;
+  if (unit_.interrupted) sqlite3_progress_handler(db_->handle(), kStepsBetweenInterruptChecks, OnProgress, this);
+  return true;
+}
+
+int SqliteConnection::OnProgress(void* self) {
+  const auto* c = static_cast<const SqliteConnection*>(self);
+  return c->unit_.interrupted && c->unit_.interrupted() ? 1 : 0;
+}
+
+void SqliteConnection::EndUnit() {
+  unit_open_ = false;
+  sqlite3_progress_handler(db_->handle(), 0, nullptr, nullptr);
+  unit_ = WriteLockOptions{};
+  db_->WaitForLocks(true);
+}
+
+void SqliteConnection::CountRowChanges(RowChangeCounts* counts) {
+  counts_ = counts;
+  last_table_.clear();
+  last_counts_ = nullptr;
+  if (counts)
+    sqlite3_update_hook(db_->handle(), OnRowChange, this);
+  else
+    sqlite3_update_hook(db_->handle(), nullptr, nullptr);
+}
+
+void SqliteConnection::OnRowChange(void* self, int operation, const char* database, const char* table,
+                                   sqlite3_int64 /*rowid*/) {
+  // Rows of temporary tables are no rows of the store.
+  if (std::strcmp(database, "main") != 0) return;
+  auto* c = static_cast<SqliteConnection*>(self);
+  if (!c->last_counts_ || c->last_table_ != table) {
+    c->last_table_ = table;
+    c->last_counts_ = &(*c->counts_)[c->last_table_];
+  }
+  if (operation == SQLITE_INSERT) ++c->last_counts_->added;
+  if (operation == SQLITE_DELETE) ++c->last_counts_->deleted;
+}
+
+void SqliteConnection::BeginSnapshot() {
+  if (InTransaction() || !batches_.empty()) Raise(Ours::Internal, "A snapshot cannot open inside a transaction");
   Execute("begin");
-  for (size_t i = 0; i < batches_.size(); ++i)
-    if (batches_[i] == BatchKind::Savepoint) Execute("savepoint " + SavepointName(i));
+  batches_.push_back(BatchKind::Transaction);
+  // A deferred transaction reads its snapshot at its first read: take it now,
+  // before anything else commits.
+  Execute("select count(*) from sqlite_master");
+}
+
+bool SqliteConnection::IsMissingTable(const ComError& e) const {
+  return e.number() == SQLITE_ERROR && e.description().rfind("no such table", 0) == 0;
 }
 
 bool SqliteConnection::CanBulkLoad() {

@@ -5,6 +5,8 @@
 // connection is open on it.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,10 +41,13 @@ class SqliteConnection final : public Connection {
   void CommitBatch() override;
   void RollbackBatch() override;
   bool InTransaction() const override;
-  void CommitHeld() override;
+  bool BeginWriteUnit(const WriteLockOptions& options) override;
+  void BeginSnapshot() override;
+  void CountRowChanges(RowChangeCounts* counts) override;
 
   std::unique_ptr<Statement> Prepare(std::string_view statement) override;
 
+  bool IsMissingTable(const ComError& e) const override;
   bool CanBulkLoad() override;
   BulkLoadCounts BulkLoad(std::string_view table, const std::string& data_file,
                           const BulkLoadOptions& options) override;
@@ -56,8 +61,22 @@ class SqliteConnection final : public Connection {
 
  private:
   enum class BatchKind { Transaction, Savepoint };
+  // SQLite's progress callback while a write unit is open.
+  static int OnProgress(void* self);
+  // SQLite's callback for every row written while changes are counted.
+  static void OnRowChange(void* self, int operation, const char* database, const char* table, sqlite3_int64 rowid);
+  // Refuses a statement once the store has ended an open write unit itself.
+  void CheckUnitAlive() const;
+  // Back to waiting for locks, without the progress callback.
+  void EndUnit();
   std::shared_ptr<Database> db_;
   std::vector<BatchKind> batches_;
+  bool unit_open_ = false;
+  WriteLockOptions unit_;
+  RowChangeCounts* counts_ = nullptr;
+  // The table counted last: rows come table by table.
+  std::string last_table_;
+  RowChange* last_counts_ = nullptr;
 };
 
 }  // namespace kestrel::store::sqlite

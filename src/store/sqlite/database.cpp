@@ -47,9 +47,12 @@ std::shared_ptr<Database> Database::Open(const std::string& path, int flags) {
     throw ComError(code, text + ": " + path);
   }
   sqlite3_extended_result_codes(db, 1);
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  return std::make_shared<Database>(Token{}, db, path);
+  auto database = std::make_shared<Database>(Token{}, db, path);
+  database->WaitForLocks(true);
+  return database;
 }
+
+void Database::WaitForLocks(bool wait) { sqlite3_busy_timeout(db_, wait ? kBusyTimeoutMs : 0); }
 
 void Database::RaiseLast() const { throw ComError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_)); }
 

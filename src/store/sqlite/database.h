@@ -42,6 +42,10 @@ class Database : public std::enable_shared_from_this<Database> {
   // How many statements the handle holds compiled, idle or in use.
   size_t CompiledStatements() const;
 
+  // Whether a statement that finds the store locked waits for it (the
+  // default) or fails at once.
+  void WaitForLocks(bool wait);
+
   // Raises SQLite's last error on this handle.
   [[noreturn]] void RaiseLast() const;
 

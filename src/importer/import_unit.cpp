@@ -1,0 +1,108 @@
+// The import's write unit: the lock wait and what it tells, the count of the
+// rows changed, and the commit or rollback at the end.
+#include "importer/import_unit.h"
+
+#include <chrono>
+
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "kestrel/interruption.h"
+#include "importer/run_log.h"
+#include "store/connection.h"
+#include "store/open.h"
+#include "store/write_unit.h"
+
+namespace kestrel::importer {
+namespace {
+
+// Counts the rows the connection changes while it lives.
+class RowCounting {
+ public:
+  RowCounting(store::Connection& c, store::RowChangeCounts& counts) : c_(c) { c_.CountRowChanges(&counts); }
+  ~RowCounting() { c_.CountRowChanges(nullptr); }
+  RowCounting(const RowCounting&) = delete;
+  RowCounting& operator=(const RowCounting&) = delete;
+
+ private:
+  store::Connection& c_;
+};
+
+bool Fail(const ImportContext& cx, ErrorState& error, std::string& message, int32_t number, const std::string& text) {
+  error.Set(number, text);
+  message = text;
+  WriteImportLog(cx, text);
+  return false;
+}
+
+bool FailOurs(const ImportContext& cx, ErrorState& error, std::string& message, Ours e, const std::string& detail) {
+  std::string text(DefaultText(e));
+  if (!detail.empty()) text += ": " + detail;
+  return Fail(cx, error, message, Number(e), text);
+}
+
+store::WriteLockOptions LockOptions(const ImportOptions& o, const ImportContext& cx, const std::string& where) {
+  store::WriteLockOptions lock;
+  lock.wait = std::chrono::seconds(o.LockWaitSeconds < 0 ? 0 : o.LockWaitSeconds);
+  lock.waiting = [&cx, &o, where] {
+    cx.Tell("Waiting up to " + std::to_string(o.LockWaitSeconds) + " s for the write lock of " + where +
+            ", which another program holds ...");
+  };
+  lock.interrupted = [] { return InterruptionRequested(); };
+  return lock;
+}
+
+}  // namespace
+
+bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& error, ImportSummary& summary,
+                  std::string& message, const std::function<bool(const ImportContext&)>& body) {
+  const auto started = std::chrono::steady_clock::now();
+  summary = ImportSummary{};
+  summary.DryRun = o.DryRun;
+  if (!cx.DataConnection) return body(cx);
+  store::Connection& c = *cx.DataConnection;
+  const std::string where = store::MaskedLocation(c.location());
+
+  store::WriteUnit unit(c);
+  try {
+    if (!unit.Begin(LockOptions(o, cx, where))) {
+      if (InterruptionRequested()) return FailOurs(cx, error, message, Ours::ImportInterrupted, "");
+      return FailOurs(cx, error, message, Ours::StoreLocked,
+                      where + " (waited " + std::to_string(o.LockWaitSeconds) + " s)");
+    }
+  } catch (const std::exception& ex) {
+    const ComError e = AsComError(ex);
+    return Fail(cx, error, message, e.number(), e.description());
+  }
+
+  bool ok = false;
+  {
+    RowCounting counting(c, summary.Rows);
+    ImportContext inner = cx;
+    inner.Summary = &summary;
+    try {
+      ok = body(inner);
+    } catch (const std::exception& ex) {
+      const ComError e = AsComError(ex);
+      ok = Fail(cx, error, message, e.number(), e.description());
+    }
+    // Whatever the import made of the stopped statement, it was stopped.
+    if (InterruptionRequested()) ok = FailOurs(cx, error, message, Ours::ImportInterrupted, "");
+    if (ok && !o.DryRun) {
+      try {
+        unit.Commit();
+        summary.Committed = true;
+      } catch (const std::exception& ex) {
+        const ComError e = AsComError(ex);
+        ok = Fail(cx, error, message, e.number(), e.description());
+      }
+    }
+  }
+  if (unit.open()) {
+    unit.Rollback();
+    WriteImportLog(cx, ok ? kDryRunRolledBack : kImportRolledBack);
+  }
+  summary.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  return ok;
+}
+
+}  // namespace kestrel::importer

@@ -1,0 +1,33 @@
+// One import as one unit of the store: the write lock is taken (waiting as
+// the options say) before the import's first statement, everything it writes
+// is committed together at its end, and a failure, an interruption or a dry
+// run rolls all of it back. Records what the import changed meanwhile.
+// Internal to the import and its tests.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "importer/import_context.h"
+#include "importer/import_options.h"
+#include "importer/import_results.h"
+
+namespace kestrel::importer {
+
+// The run log's last line of an import that was rolled back, and of a dry run.
+inline constexpr std::string_view kImportRolledBack = "Import rolled back: the store is unchanged.";
+inline constexpr std::string_view kDryRunRolledBack = "Dry run done and rolled back: the store is unchanged.";
+
+// Runs `body` with the store's write lock held, giving it a context that
+// records into `summary`. Commits when it returns true (unless o.DryRun),
+// else rolls back; either way after a failure the run log ends with
+// kImportRolledBack. When the lock is not had within o.LockWaitSeconds it
+// fails with Ours::StoreLocked, when an interruption was requested with
+// Ours::ImportInterrupted (whatever `body` said), and when the store refuses
+// the commit with its error: each time `error` and `message` say so. Without
+// a connection `body` runs as it is, for its own trap to report.
+bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& error, ImportSummary& summary,
+                  std::string& message, const std::function<bool(const ImportContext&)>& body);
+
+}  // namespace kestrel::importer

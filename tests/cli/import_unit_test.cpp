@@ -1,0 +1,201 @@
+// `kestrel import` as one unit of the store, seen from outside: an import
+// killed at any moment, or stopped by SIGTERM, leaves the store as it was or
+// fully imported and sound; an import facing another program's write lock
+// gives up after --wait with the store unchanged; two imports started
+// together end as one; and an export beside an import reads the store from
+// before it or after it, never from the middle.
+#include <gmock/gmock.h>
+
+#include <csignal>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "base/files.h"
+#include "store/open.h"
+#include "support/pack_compare.h"
+#include "support/run_kestrel.h"
+#include "support/store_dump.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+using kestrel::testing::DumpStore;
+using kestrel::testing::ReadFile;
+using kestrel::testing::RunKestrel;
+using kestrel::testing::StoreDump;
+using kestrel::testing::TempFolder;
+
+const std::string& Kestrel() {
+  static const std::string program = std::string(KESTREL_BIN_DIR) + "/kestrel";
+  return program;
+}
+
+// Owners deciphered: each import enciphers them with a salt of its own.
+StoreDump Dump(const std::string& store) { return DumpStore(*kestrel::store::Open(store), true); }
+
+std::string IntegrityCheck(const std::string& store) {
+  return kestrel::store::Open(store)->OpenRecordset("pragma integrity_check")->Fields(0).Text();
+}
+
+// A demo store large enough for an import to take a while, its chain pack,
+// the store as a clean import of that pack leaves it, and an installation.
+class ImportUnitTest : public ::testing::Test {
+ protected:
+  static constexpr int kScale = 150;
+
+  static void SetUpTestSuite() {
+    shared_ = new TempFolder;
+    const TempFolder& t = *shared_;
+    ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "lumo", "--registry", t / "registry.ini"}).exit_code, 0);
+    ASSERT_EQ(RunKestrel({"demo-store", t / "pristine.db", "--scale", std::to_string(kScale)}).exit_code, 0);
+    kestrel::files::CreateFolders(t / "export");
+    auto r = RunKestrel({"export", "--store", t / "pristine.db", "--profile", "30", "--revisions", "--root",
+                         t / "export"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    pack_ = new std::string(r.out.substr(0, r.out.find('\n')));
+    before_ = new StoreDump(Dump(t / "pristine.db"));
+    std::filesystem::copy_file(t / "pristine.db", t / "imported.db");
+    r = RunKestrel({"import", *pack_, "--store", t / "imported.db", "--registry", t / "registry.ini", "--replace"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    after_ = new StoreDump(Dump(t / "imported.db"));
+    ASSERT_NE(*before_, *after_);
+  }
+  static void TearDownTestSuite() {
+    delete before_;
+    delete after_;
+    delete pack_;
+    delete shared_;
+  }
+
+  // A copy of the demo store to import into; the run log starts empty.
+  std::string FreshStore() {
+    const std::string store = t_ / "store.db";
+    for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(store + end);
+    std::filesystem::copy_file(*shared_ / "pristine.db", store);
+    std::filesystem::remove(RunLog());
+    return store;
+  }
+  static std::string RunLog() { return *shared_ / "lumo/LumoStudio/tmp/importmr.log"; }
+  std::vector<std::string> ImportArgs(const std::string& store, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"import", *pack_, "--store", store, "--registry", *shared_ / "registry.ini",
+                                     "--replace"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+  }
+  pid_t StartImport(const std::string& store, const std::string& name, std::vector<std::string> extra = {}) {
+    return kestrel::testing::StartProgram(Kestrel(), ImportArgs(store, std::move(extra)), t_ / (name + ".out"),
+                                          t_ / (name + ".err"));
+  }
+  // Waits until the run log holds `text` (or the import ended).
+  static void AwaitLogLine(const std::string& text, pid_t pid) {
+    for (int i = 0; i < 20000; ++i) {
+      if (kestrel::files::FileExists(RunLog()) && ReadFile(RunLog()).find(text) != std::string::npos) return;
+      siginfo_t info{};
+      if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
+        return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  static TempFolder* shared_;
+  static std::string* pack_;
+  static StoreDump* before_;
+  static StoreDump* after_;
+  TempFolder t_;
+};
+
+TempFolder* ImportUnitTest::shared_ = nullptr;
+std::string* ImportUnitTest::pack_ = nullptr;
+StoreDump* ImportUnitTest::before_ = nullptr;
+StoreDump* ImportUnitTest::after_ = nullptr;
+
+TEST_F(ImportUnitTest, AKilledOrStoppedImportLeavesTheStoreAsItWasOrFullyImported) {
+  struct Row {
+    int signal;
+    std::string moment;  // the run log line the signal follows
+  };
+  const std::vector<Row> rows = {
+      {SIGKILL, "Deleting existing profile: 30"}, {SIGKILL, "Deleting existing application: ACCX2"},
+      {SIGKILL, "Importing Application ..."},      {SIGKILL, "Importing qzmap120..."},
+      {SIGKILL, "Importing qzmap110, 125..."},     {SIGKILL, "End Import Logic Pack"},
+      {SIGTERM, "Importing qzmap100..."},          {SIGINT, "Importing qzlib100..."},
+  };
+  int stopped = 0;
+  for (const Row& row : rows) {
+    const std::string store = FreshStore();
+    const pid_t pid = StartImport(store, "import");
+    ASSERT_GT(pid, 0);
+    AwaitLogLine(row.moment, pid);
+    ::kill(pid, row.signal);
+    const int code = kestrel::testing::WaitProgram(pid);
+    const std::string where = "signal " + std::to_string(row.signal) + " after \"" + row.moment + "\"";
+
+    EXPECT_EQ(IntegrityCheck(store), "ok") << where;
+    const StoreDump now = Dump(store);
+    EXPECT_TRUE(now == *before_ || now == *after_) << where;
+    if (row.signal == SIGKILL) {
+      EXPECT_TRUE(code == -SIGKILL || code == 0) << where << ": " << code;
+    } else if (code == 1) {
+      // Stopped: rolled back, and it says so.
+      EXPECT_EQ(ReadFile(t_ / "import.err"),
+                "error 9032: The import was interrupted and rolled back: the store is unchanged\n")
+          << where;
+      EXPECT_TRUE(now == *before_) << where;
+      EXPECT_THAT(ReadFile(RunLog()), HasSubstr("Import rolled back: the store is unchanged."));
+      ++stopped;
+    } else {
+      EXPECT_EQ(code, 0) << where;  // it was done before the signal came
+      EXPECT_TRUE(now == *after_) << where;
+    }
+  }
+  // A signal early in the import finds it running.
+  EXPECT_GE(stopped, 1);
+}
+
+TEST_F(ImportUnitTest, AnotherProgramsWriteLockMakesTheImportGiveUpWithTheStoreUnchanged) {
+  const std::string store = FreshStore();
+  auto holder = kestrel::store::Open(store);
+  holder->BeginBatch();
+  holder->Execute("delete from qzmap150");
+  auto r = RunKestrel(ImportArgs(store, {"--wait", "1"}));
+  holder->RollbackBatch();
+  holder.reset();
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "error 9031: The store is locked by another program: " + store + " (waited 1 s)\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(Dump(store) == *before_);
+}
+
+TEST_F(ImportUnitTest, TwoImportsStartedTogetherEndAsOne) {
+  const std::string store = FreshStore();
+  const pid_t first = StartImport(store, "first", {"--wait", "60"});
+  const pid_t second = StartImport(store, "second", {"--wait", "60"});
+  EXPECT_EQ(kestrel::testing::WaitProgram(first), 0) << ReadFile(t_ / "first.err");
+  EXPECT_EQ(kestrel::testing::WaitProgram(second), 0) << ReadFile(t_ / "second.err");
+  EXPECT_EQ(IntegrityCheck(store), "ok");
+  EXPECT_TRUE(Dump(store) == *after_);
+}
+
+TEST_F(ImportUnitTest, AnExportBesideAnImportReadsTheStoreBeforeOrAfterIt) {
+  const std::string store = FreshStore();
+  const pid_t pid = StartImport(store, "import");
+  AwaitLogLine("Importing qzmap120...", pid);
+  kestrel::files::CreateFolders(t_ / "beside");
+  auto r = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", t_ / "beside"});
+  EXPECT_EQ(kestrel::testing::WaitProgram(pid), 0);
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::string pack = r.out.substr(0, r.out.find('\n'));
+
+  kestrel::files::CreateFolders(t_ / "after");
+  auto after = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", t_ / "after"});
+  ASSERT_EQ(after.exit_code, 0) << after.err;
+  const std::string differs_from_before = kestrel::testing::ComparePacks(*pack_, pack);
+  const std::string differs_from_after =
+      kestrel::testing::ComparePacks(after.out.substr(0, after.out.find('\n')), pack);
+  EXPECT_TRUE(differs_from_before.empty() || differs_from_after.empty())
+      << differs_from_before << "\n" << differs_from_after;
+}
+
+}  // namespace
