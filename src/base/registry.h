@@ -41,8 +41,6 @@ class RegistryFile : public Registry {
  public:
   // The file at `path`, reached through `env`, which must outlive this object.
   RegistryFile(Env& env, std::string path) : env_(&env), path_(std::move(path)) {}
-  // Transitional: callers move to the Env& form.
-  explicit RegistryFile(std::string path) : RegistryFile(Env::Default(), std::move(path)) {}
   bool GetKeyValue(uint32_t hive, const std::string& key, const std::string& value_name,
                    std::string& data) override;
   // Records `data` under the key and value name: an existing entry gets the
@@ -71,10 +69,5 @@ std::string UserRegistryFilePath(Env& env);
 // A RegistryFile on RegistryFilePath(), reached through `env`, which must
 // outlive it.
 std::shared_ptr<Registry> CreateRegistry(Env& env);
-
-// Transitional: callers move to the Env& form.
-std::string RegistryFilePath();
-std::string UserRegistryFilePath();
-std::shared_ptr<Registry> CreateRegistry();
 
 }  // namespace kestrel

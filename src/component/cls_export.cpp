@@ -7,7 +7,7 @@
 namespace Kestrel20ImpExp {
 
 clsExport::clsExport() : clsExport(kestrel::Env::Default()) {}
-clsExport::clsExport(kestrel::Env& env) : env_(&env) {}
+clsExport::clsExport(kestrel::Env& env) : context_(env) {}
 clsExport::~clsExport() = default;
 
 void clsExport::put_traveseparent(bool value) { options_.traveseparent = value; }

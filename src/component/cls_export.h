@@ -55,7 +55,6 @@ class clsExport {
   // lists, and the rule files left open until the object goes.
   kestrel::exporter::ExportContext context_;
   kestrel::exporter::ExportResults results_;
-  kestrel::Env* env_;
 };
 
 }  // namespace Kestrel20ImpExp

@@ -16,7 +16,7 @@ clsImport::clsImport(kestrel::Env& env) : clsImport(env, kestrel::CreateRegistry
 
 clsImport::clsImport(std::shared_ptr<kestrel::Registry> registry) : clsImport(kestrel::Env::Default(), std::move(registry)) {}
 
-clsImport::clsImport(kestrel::Env& env, std::shared_ptr<kestrel::Registry> registry) : env_(&env) {
+clsImport::clsImport(kestrel::Env& env, std::shared_ptr<kestrel::Registry> registry) : context_(env) {
   context_.RegistryComponent = std::move(registry);
   Create();
 }
@@ -66,7 +66,7 @@ bool clsImport::GetDepthOfProfile(int32_t& lMprf, int32_t& lPprf, int32_t& lDpth
   return kestrel::importer::GetDepthOfProfile(context_, lMprf, lPprf, lDpth);
 }
 bool clsImport::GetDevelopmentVRC(int32_t& lMprfIn, std::vector<std::string>& strArray) {
-  return kestrel::importer::GetDevelopmentVRC(options_, results_.Manifest, results_.Error, lMprfIn, strArray);
+  return kestrel::importer::GetDevelopmentVRC(options_, context_, results_.Manifest, results_.Error, lMprfIn, strArray);
 }
 bool clsImport::GetLumoInstallationPath(std::string& strPath) {
   return kestrel::importer::GetLumoInstallationPath(context_, results_.Error, strPath);

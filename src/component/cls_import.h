@@ -66,7 +66,6 @@ class clsImport {
   kestrel::importer::ImportOptions options_;
   kestrel::importer::ImportContext context_;
   kestrel::importer::ImportResults results_;
-  kestrel::Env* env_;
 };
 
 }  // namespace Kestrel20ImpExp

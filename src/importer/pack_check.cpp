@@ -30,14 +30,15 @@ std::string Place(const std::string& path, size_t line) {
 // Reads every record of the loader's files; on a failure sets the error state
 // as the loader (or its caller's trap) would and names the file and record.
 template <size_t N>
-bool CheckFiles(const PlannedPack& planned, const std::vector<std::string>& header_map, ErrorState& error,
+bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::vector<std::string>& header_map,
+                ErrorState& error,
                 std::string_view procedure, Loader loader, const std::array<const pack::TaggedLayout*, N>& layouts,
                 std::string& place) {
   for (const pack::TaggedLayout* layout : layouts) {
-    const std::string path = files::PathInFolder(planned.options.Path, layout->file);
+    const std::string path = files::PathInFolder(cx.env(), planned.options.Path, layout->file);
     std::unique_ptr<LoadedRecords> records;
     try {
-      records = std::make_unique<LoadedRecords>(planned, header_map, loader, *layout);
+      records = std::make_unique<LoadedRecords>(cx.env(), planned, header_map, loader, *layout);
       LoadedRow row;
       while (records->Next(row)) {
       }
@@ -63,13 +64,13 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, E
       if (std::find(seen.begin(), seen.end(), application) != seen.end()) continue;
       seen.push_back(application);
       for (std::string_view table : ApplicationDataTables()) {
-        const auto path = files::ResolveInFolder(planned.options.Path, pack::DataFileName(table, application));
+        const auto path = files::ResolveInFolder(cx.env(), planned.options.Path, pack::DataFileName(table, application));
         if (!path) continue;
         const auto width =
             static_cast<size_t>(c.OpenRecordset(store::SelectNoRows(c.dialect(), table))->FieldCount());
         size_t line = 0;
         try {
-          auto rows = files::RowReader::Open(*path, width);
+          auto rows = files::RowReader::Open(cx.env(), *path, width);
           while (rows->Next()) line = rows->line_number();
         } catch (const std::exception& ex) {
           const ComError e = AsComError(ex);
@@ -114,7 +115,7 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
 
   // The header file, walked as the import walks it, gives the map the
   // loaders convert with.
-  const std::string header_path = files::PathInFolder(planned.options.Path, "Qzmap100.dat");
+  const std::string header_path = files::PathInFolder(cx.env(), planned.options.Path, "Qzmap100.dat");
   std::vector<std::string> map, adjust;
   size_t line = 0;
   try {
@@ -136,11 +137,11 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
   const std::array<const pack::TaggedLayout*, 1> shared = {&pack::kQzmap150};
   const bool revisions = planned.manifest.revisions;
   bool ok =
-      CheckFiles(planned, map, error, "ImportProfileEx", Loader::Library, library, place) &&
-      (!revisions || CheckFiles(planned, map, error, "ImportProfileEx", Loader::Library, library_revisions, place)) &&
-      CheckFiles(planned, map, error, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles, place) &&
-      CheckFiles(planned, map, error, "LoadToMAP150", Loader::SharedFunctions, shared, place) &&
-      (!revisions || CheckFiles(planned, map, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules,
+      CheckFiles(planned, cx, map, error, "ImportProfileEx", Loader::Library, library, place) &&
+      (!revisions || CheckFiles(planned, cx, map, error, "ImportProfileEx", Loader::Library, library_revisions, place)) &&
+      CheckFiles(planned, cx, map, error, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles, place) &&
+      CheckFiles(planned, cx, map, error, "LoadToMAP150", Loader::SharedFunctions, shared, place) &&
+      (!revisions || CheckFiles(planned, cx, map, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules,
                                 kRevisionRuleFiles, place));
   if (ok) WriteImportLog(cx, kCheckDone);
   return ok;

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/env.h"
 #include "base/value.h"
 #include "store/recordset.h"
 #include "store/statement.h"
@@ -133,7 +134,8 @@ class Connection {
   // before the error is raised. Inside a transaction of the caller, batches
   // are savepoints and commit nothing. A name that is no plain table name is
   // refused with the store's "no such table" error before any statement runs.
-  virtual BulkLoadCounts BulkLoad(std::string_view table, const std::string& data_file,
+  // The data, log and error files are read and written through `env`.
+  virtual BulkLoadCounts BulkLoad(Env& env, std::string_view table, const std::string& data_file,
                                   const BulkLoadOptions& options) = 0;
 
  protected:

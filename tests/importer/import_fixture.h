@@ -40,14 +40,14 @@ class ImportFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     install_ = t_ / "install";
-    files::CreateFolders(install_ + "/LumoStudio/tmp");
+    files::CreateFolders(kestrel::Env::Default(), install_ + "/LumoStudio/tmp");
     demo_ = store::CreateDemoStore(t_ / "demo.db", 1);
   }
 
   // Writes a pack of the store below a root of its own; returns its folder.
   std::string Export(const std::shared_ptr<store::Connection>& from, const ExportChoice& choice) {
     const std::string root = t_ / ("export-" + std::to_string(++exports_));
-    files::CreateFolders(root);
+    files::CreateFolders(kestrel::Env::Default(), root);
     Kestrel20ImpExp::clsExport e;
     e.putref_DataConnection(from);
     e.put_Path(root);

@@ -119,7 +119,7 @@ TEST_F(DemoDataTest, OwnersAreEncipheredAndAssigned) {
     const std::string ownr = h->Fields(12).Text();
     EXPECT_NE(ownr, p.owner);
     EXPECT_EQ(CipherField(ownr, false), p.owner);
-    EXPECT_TRUE(detail::IsSafeForStore(ownr));
+    EXPECT_TRUE(cipher::IsSafeForStore(ownr));
     EXPECT_EQ(Count("select count(*) from qzusr110 where cast(usrn as text) = '" + p.owner +
                     "' and cast(mprf as int) = " + std::to_string(p.mprf)),
               1);
