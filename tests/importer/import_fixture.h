@@ -68,8 +68,10 @@ class ImportFixture : public ::testing::Test {
     return c;
   }
 
-  std::unique_ptr<Kestrel20ImpExp::clsImport> NewImport(const std::shared_ptr<store::Connection>& into, const std::string& pack) {
-    auto i = std::make_unique<Kestrel20ImpExp::clsImport>(std::make_shared<FixedRegistry>(install_));
+  // The import reaches the system through `env`, which must outlive it.
+  std::unique_ptr<Kestrel20ImpExp::clsImport> NewImport(const std::shared_ptr<store::Connection>& into, const std::string& pack,
+                                                        kestrel::Env& env = kestrel::Env::Default()) {
+    auto i = std::make_unique<Kestrel20ImpExp::clsImport>(env, std::make_shared<FixedRegistry>(install_));
     i->putref_DataConnection(into);
     i->put_Path(pack);
     i->put_LastModifiedUser("importer");

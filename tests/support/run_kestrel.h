@@ -25,10 +25,17 @@ struct RunResult {
   std::string err;
 };
 
-// Runs `program` (a path); `env` entries replace variables of this process,
-// a nullopt value removes one.
+// The registry file a child reads unless a test names its own: one that does
+// not exist, so that no run sees the user's or the system's registry.
+inline constexpr const char* kNoRegistryFile = "/nonexistent/kestrel-tests/registry.ini";
+
+// Runs `program` (a path); `extra` entries replace variables of this process,
+// a nullopt value removes one. KESTREL_REGISTRY is kNoRegistryFile unless
+// `extra` says otherwise.
 inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                            const std::map<std::string, std::optional<std::string>>& env = {}) {
+                            const std::map<std::string, std::optional<std::string>>& extra = {}) {
+  std::map<std::string, std::optional<std::string>> env = extra;
+  env.try_emplace("KESTREL_REGISTRY", kNoRegistryFile);
   TempFolder io;
   std::vector<std::string> env_strings;
   for (char** e = environ; *e; ++e) {
