@@ -92,7 +92,8 @@ std::optional<std::string> PackFolderOfProfile(const ExportOptions& o, const Exp
 }
 
 // A pack folder that exists is written again only when the host allows it.
-bool CreatePackFolder(const ExportOptions& o, const ExportContext& ctx, ExportResults& r, const std::string& pack_folder) {
+bool CreatePackFolder(const ExportOptions& o, const ExportContext& ctx, ExportResults& r,
+                      const std::string& pack_folder) {
   if (!files::FolderExists(ctx.env(), pack_folder)) {
     files::CreateFolder(ctx.env(), pack_folder);
   } else if (!o.OverWrite) {

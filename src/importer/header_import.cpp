@@ -114,8 +114,8 @@ void RenameTakenVrc(const ImportContext& cx, std::string& element) {
 // The fields of the pack's header line of the profile that was given the
 // element's number, with the user's selection applied. Stop when the pack has
 // no such line, Fail when the line does not take the selection.
-Walk ReadSelectedHeader(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, const std::string& element,
-                        std::vector<std::string>& fields) {
+Walk ReadSelectedHeader(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
+                        const std::string& element, std::vector<std::string>& fields) {
   const int32_t pack_mprf =
       MapTargetProfile(planned.plan, Narrow32(NumberOfText(SplitHeaderEntry(element).Number)));
   const std::optional<std::string> line = FindHeaderLine(cx.env(), planned.options.Path, pack_mprf);

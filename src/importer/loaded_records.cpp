@@ -70,7 +70,8 @@ LoadedRecords::LoadedRecords(Env& env, const PlannedPack& planned, const std::ve
       vers_(layout.IndexOf("vers")),
       rele_(layout.IndexOf("rele")),
       cust_(layout.IndexOf("cust")),
-      reader_(pack::TaggedRecordReader::Open(env, planned.options.Path, layout, {.for_sync = planned.manifest.for_sync})) {
+      reader_(pack::TaggedRecordReader::Open(env, planned.options.Path, layout,
+                                             {.for_sync = planned.manifest.for_sync})) {
   // Each field's conversion depends only on its column and the loader.
   const bool rules = loader == Loader::CurrentRules || loader == Loader::RevisionRules;
   const bool mprf_16bit = ProfileNumberIs16Bit(loader, layout);

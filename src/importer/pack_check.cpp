@@ -31,9 +31,8 @@ std::string Place(const std::string& path, size_t line) {
 // as the loader (or its caller's trap) would and names the file and record.
 template <size_t N>
 bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::vector<std::string>& header_map,
-                ErrorState& error,
-                std::string_view procedure, Loader loader, const std::array<const pack::TaggedLayout*, N>& layouts,
-                std::string& place) {
+                ErrorState& error, std::string_view procedure, Loader loader,
+                const std::array<const pack::TaggedLayout*, N>& layouts, std::string& place) {
   for (const pack::TaggedLayout* layout : layouts) {
     const std::string path = files::PathInFolder(cx.env(), planned.options.Path, layout->file);
     std::unique_ptr<LoadedRecords> records;
@@ -64,7 +63,8 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, E
       if (std::find(seen.begin(), seen.end(), application) != seen.end()) continue;
       seen.push_back(application);
       for (std::string_view table : ApplicationDataTables()) {
-        const auto path = files::ResolveInFolder(cx.env(), planned.options.Path, pack::DataFileName(table, application));
+        const auto path =
+            files::ResolveInFolder(cx.env(), planned.options.Path, pack::DataFileName(table, application));
         if (!path) continue;
         const auto width =
             static_cast<size_t>(c.OpenRecordset(store::SelectNoRows(c.dialect(), table))->FieldCount());

@@ -79,7 +79,8 @@ std::string SuccessLineNow(Env& env, std::string_view mprf) {
 }
 
 std::unique_ptr<Lines> Lines::Open(Env& env, const std::string& folder) {
-  return std::unique_ptr<Lines>(new Lines(files::TextReader::Open(env, files::PathInFolder(env, folder, kManifestFile))));
+  return std::unique_ptr<Lines>(
+      new Lines(files::TextReader::Open(env, files::PathInFolder(env, folder, kManifestFile))));
 }
 
 std::string Lines::Next() { return in_->ReadLine(); }

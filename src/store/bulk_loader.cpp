@@ -22,7 +22,8 @@ std::unique_ptr<files::TextWriter> CreateIfNamed(Env& env, const std::string& pa
 // One load: the rows read, the batch open, and the files that tell about it.
 class RowLoader {
  public:
-  RowLoader(Env& env, Connection& c, std::string_view table, const std::string& data_file, const BulkLoadOptions& options)
+  RowLoader(Env& env, Connection& c, std::string_view table, const std::string& data_file,
+            const BulkLoadOptions& options)
       : c_(c),
         table_(table),
         data_file_(data_file),

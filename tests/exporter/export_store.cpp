@@ -152,7 +152,7 @@ std::unique_ptr<Kestrel20ImpExp::clsExport> NewExport(const ExportStore& store, 
 std::vector<Record> RecordsOf(const std::string& pack_folder, const pack::TaggedLayout& layout, bool for_sync) {
   pack::ReadOptions options;
   options.for_sync = for_sync;
-  auto in = pack::TaggedRecordReader::Open(kestrel::Env::Default(), pack_folder, layout, options);
+  auto in = pack::TaggedRecordReader::Open(Env::Default(), pack_folder, layout, options);
   std::vector<Record> out;
   pack::TaggedRecord r;
   while (in->Next(r)) {

@@ -84,7 +84,7 @@ class ExportStore {
 // An export object on `store`, of profile `mprf` into `store.root()`,
 // reaching the system through `env`, which must outlive it.
 std::unique_ptr<Kestrel20ImpExp::clsExport> NewExport(const ExportStore& store, int16_t mprf, bool single,
-                                                      kestrel::Env& env = kestrel::Env::Default());
+                                                      kestrel::Env& env = Env::Default());
 
 // The records of a tagged file of the pack, each as column -> text.
 using Record = std::map<std::string, std::string>;

@@ -233,7 +233,7 @@ TEST_F(SingleProfileExport, RevisionsAnnouncedOnlyWhenAskedForAndTheProfileKeeps
     ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
     auto lines = LinesOf(PackFolder() + "/ExportMR.log");
     EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end());
-    EXPECT_EQ(files::FileExists(kestrel::Env::Default(), PackFolder() + "/Qzmap110.dat"), std::string(c.line) == "ExportRevisions=1");
+    EXPECT_EQ(files::FileExists(Env::Default(), PackFolder() + "/Qzmap110.dat"), std::string(c.line) == "ExportRevisions=1");
   }
 }
 
@@ -262,14 +262,14 @@ TEST_F(SingleProfileExport, RefusalsLeaveNothingOrTheFirstPackUntouched) {
     EXPECT_FALSE(e->ExportMigrationProfiles());
     EXPECT_EQ(e->get_ErrorNumber(), 1);
     EXPECT_EQ(e->get_ErrorDescription(), "Error : Path Not Found " + store.Folder("missing"));
-    EXPECT_FALSE(files::FolderExists(kestrel::Env::Default(), store.Folder("missing")));
+    EXPECT_FALSE(files::FolderExists(Env::Default(), store.Folder("missing")));
   }
   {
     auto e = NewExport(store, 77, true);
     EXPECT_FALSE(e->ExportMigrationProfiles());
     EXPECT_EQ(e->get_ErrorNumber(), 2);
     EXPECT_EQ(e->get_ErrorDescription(), "Error : Migration Profile Not found PROFILE NUMBER = 77");
-    EXPECT_FALSE(files::FolderExists(kestrel::Env::Default(), store.root() + "/ExportedRules"));
+    EXPECT_FALSE(files::FolderExists(Env::Default(), store.root() + "/ExportedRules"));
   }
   auto first = Grandchild();
   ASSERT_TRUE(first->ExportMigrationProfiles()) << first->get_ErrorDescription();
@@ -365,12 +365,12 @@ class MappingObjectExport : public SingleProfileExport {
     ctx.PackFolder = store.root();
     for (const auto* layout : pack::kTaggedLayouts)
       ctx.RuleStreams[std::string(layout->single_profile_file)] =
-          files::TextWriter::Create(kestrel::Env::Default(), ctx.PackFile(layout->single_profile_file));
+          files::TextWriter::Create(Env::Default(), ctx.PackFile(layout->single_profile_file));
   }
   pack::Identity Identity(int mprf, const TestVrc& v) const {
     return {Value(int64_t{mprf}), Value(v.vers), Value(v.rele), Value(v.cust)};
   }
-  exporter::ExportContext ctx{kestrel::Env::Default()};
+  exporter::ExportContext ctx{Env::Default()};
   ErrorState error;
   // Climbing to ancestors allowed, revisions not exported above the first level.
   const exporter::ObjectScope scope{.traverse_parents = true, .for_sync = false, .revisions = false};

@@ -189,7 +189,7 @@ TEST_F(ImportDriverTest, DevelopmentVrcOfAPackProfile) {
   ASSERT_TRUE(importer::GetDevelopmentVRC(Options(), Context(), Results().Manifest, Error(), mprf, vrc));
   EXPECT_THAT(vrc, ElementsAre("", "", ""));
 
-  files::DeleteFile(kestrel::Env::Default(), files::Join(PackFolder(), "Qzmap105.dat"));
+  files::DeleteFile(Env::Default(), files::Join(PackFolder(), "Qzmap105.dat"));
   EXPECT_FALSE(importer::GetDevelopmentVRC(Options(), Context(), Results().Manifest, Error(), mprf, vrc));
   EXPECT_EQ(Error().NumberAsRead(), 299);
   EXPECT_EQ(Error().ErrorDescription, "Could Not get Development VRC");

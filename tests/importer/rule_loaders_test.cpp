@@ -200,7 +200,7 @@ TEST_F(RuleLoaderTest, EmptyFilesAddNothingAndTheLoaderGoesOn) {
 
 TEST_F(RuleLoaderTest, AMissingFileFailsTheLoaderAfterTheFilesBeforeIt) {
   Write(pack::kQzmap120, {Record(pack::kQzmap120)});
-  files::DeleteFile(kestrel::Env::Default(), files::Join(pack_, "Qzmap140.dat"));
+  files::DeleteFile(Env::Default(), files::Join(pack_, "Qzmap140.dat"));
   EXPECT_FALSE(LoadCurrent());
   EXPECT_EQ(s_.r.Error.ErrorNumber, 899);
   EXPECT_EQ(s_.r.Error.ErrorDescription, std::string(kCurrentHead) + "53   File not found");
@@ -210,8 +210,8 @@ TEST_F(RuleLoaderTest, AMissingFileFailsTheLoaderAfterTheFilesBeforeIt) {
 
 TEST_F(RuleLoaderTest, FileNamesAreMatchedWithoutRegardToCase) {
   // The single-profile export names the last revision file with a capital.
-  files::DeleteFile(kestrel::Env::Default(), files::Join(pack_, "qzmap175.dat"));
-  auto out = files::TextWriter::Create(kestrel::Env::Default(), files::Join(pack_, "Qzmap175.dat"));
+  files::DeleteFile(Env::Default(), files::Join(pack_, "qzmap175.dat"));
+  auto out = files::TextWriter::Create(Env::Default(), files::Join(pack_, "Qzmap175.dat"));
   pack::TaggedRecordWriter(pack::kQzmap175, *out).Write(Record(pack::kQzmap175));
   out->Close();
   ASSERT_TRUE(LoadRevisions()) << s_.r.Error.ErrorDescription;
