@@ -26,10 +26,10 @@ int main(int argc, char** argv) {
   std::string dir = (std::filesystem::temp_directory_path() / "kestrel-bench-XXXXXX").string();
   if (!::mkdtemp(dir.data())) return 1;
   const std::string pack = dir + "/pack";
-  k::files::CreateFolders(pack);
+  k::files::CreateFolders(k::Env::Default(), pack);
 
   for (const auto* layout : k::importer::kCurrentRuleFiles) {
-    auto out = k::files::TextWriter::Create(k::files::Join(pack, layout->file));
+    auto out = k::files::TextWriter::Create(k::Env::Default(), k::files::Join(pack, layout->file));
     k::pack::TaggedRecordWriter writer(*layout, *out);
     if (layout == &k::pack::kQzmap120) {
       for (long i = 0; i < rows; ++i) {
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   k::importer::ImportOptions options;
   options.Path = pack;
   options.LastModifiedUser = "bench";
-  k::importer::ImportContext cx;
+  k::importer::ImportContext cx(k::Env::Default());
   cx.DataConnection = k::store::CreateStore(dir + "/profiles.db");
   k::importer::ImportResults r;
   r.Plan.SourceProfiles[0] = {40, 41, 42};

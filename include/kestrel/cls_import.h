@@ -19,7 +19,7 @@ namespace Kestrel20ImpExp {
 
 class clsImport {
  public:
-  // Uses the registry of this machine (kestrel::CreateRegistry()) and kestrel::Env::Default().
+  // Uses kestrel::Env::Default() and the registry file it names (kestrel::CreateRegistry).
   clsImport();
   // Reaches the system, the registry file included, through `env`, which
   // must outlive the object.

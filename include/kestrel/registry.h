@@ -41,8 +41,6 @@ class RegistryFile : public Registry {
  public:
   // The file at `path`, reached through `env`, which must outlive this object.
   RegistryFile(Env& env, std::string path) : env_(&env), path_(std::move(path)) {}
-  // Transitional: callers move to the Env& form.
-  explicit RegistryFile(std::string path) : RegistryFile(Env::Default(), std::move(path)) {}
   bool GetKeyValue(uint32_t hive, const std::string& key, const std::string& value_name,
                    std::string& data) override;
   // Records `data` under the key and value name: an existing entry gets the
@@ -77,10 +75,5 @@ std::shared_ptr<Registry> CreateRegistry(Env& env);
 // as an absolute path without "..", links or a trailing "/", as the lookup
 // hands it out. Returns the folder as recorded.
 std::string RecordInstallation(Env& env, const std::string& registry_file, const std::string& folder);
-
-// Transitional: callers move to the Env& form.
-std::string RegistryFilePath();
-std::string UserRegistryFilePath();
-std::shared_ptr<Registry> CreateRegistry();
 
 }  // namespace kestrel

@@ -17,6 +17,10 @@
 #include <utility>
 #include <vector>
 
+namespace kestrel {
+class Env;
+}  // namespace kestrel
+
 namespace kestrel::store {
 
 class Connection;
@@ -82,9 +86,9 @@ using RowChangeCounts = std::map<std::string, RowChange, std::less<>>;
 inline constexpr char kDataFieldSeparator = '\x01';
 
 // Loads a data file (fields split by kDataFieldSeparator, rows ended by CR
-// LF) into `table`;
+// LF), read through `env`, into `table`;
 // a store that cannot be written refuses with kNoBulkRights.
-BulkLoadCounts BulkLoadFile(Connection& c, std::string_view table, const std::string& data_file,
+BulkLoadCounts BulkLoadFile(Env& env, Connection& c, std::string_view table, const std::string& data_file,
                             const BulkLoadOptions& options);
 
 }  // namespace kestrel::store

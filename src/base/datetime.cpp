@@ -1,18 +1,12 @@
-// Text forms of dates and times, the present and the date reader.
+// Text forms of dates and times and the date reader.
 #include "base/datetime.h"
 
 #include <cstdio>
 
-#include "kestrel/env.h"
 #include "base/error.h"
 
 namespace kestrel {
 namespace {
-
-std::function<DateTime()>& Clock() {
-  static std::function<DateTime()> clock;
-  return clock;
-}
 
 // A cursor over the text being read.
 struct Reader {
@@ -132,13 +126,6 @@ std::string FormatCompact(const DateTime& d) {
   return Printf("%02d%02d%02d", d.Day, d.Month, d.Year % 100) + Printf("%02d%02d%02d", d.Hour, d.Minute, d.Second);
 }
 
-// Transitional: callers move to Env::Now(); so does the clock's replacement.
-DateTime Now() { return Clock() ? Clock()() : Env::Default().Now(); }
-std::string NowText() { return FormatDateTime(Now()); }
-std::string NowDateText() { return FormatDate(Now()); }
-std::string NowTimeText() { return FormatTime(Now()); }
-std::string NowCompactText() { return FormatCompact(Now()); }
-
 std::optional<DateTime> ParseDateTime(std::string_view text) {
   Reader r{text};
   r.SkipBlanks();
@@ -166,9 +153,5 @@ DateTime ToDateTime(std::string_view text) {
   if (!d) RaiseRuntime(rt::TypeMismatch);
   return *d;
 }
-
-namespace detail {
-void SetClockForTesting(std::function<DateTime()> clock) { Clock() = std::move(clock); }
-}  // namespace detail
 
 }  // namespace kestrel

@@ -2,10 +2,9 @@
 // "YYYY-MM-DD HH:MM:SS" (date "YYYY-MM-DD" and time "HH:MM:SS" where they
 // stand apart, "DDMMYYHHMMSS" in folder names). Readers also take the US form
 // "M/D/YYYY h:mm:ss AM" and a date alone, which packs from older hosts carry.
-// The clock is the Env's (kestrel/env.h).
+// The present time is the Env's (kestrel/env.h).
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,14 +24,6 @@ std::string FormatTime(const DateTime& d);
 // "DDMMYYHHMMSS": day, month, two-digit year, hour 00-23, minute, second.
 std::string FormatCompact(const DateTime& d);
 
-// The present local date and time, and its text forms.
-// Transitional: callers move to the Env& form (Env::Now()).
-DateTime Now();
-std::string NowText();
-std::string NowDateText();
-std::string NowTimeText();
-std::string NowCompactText();
-
 // Reads "YYYY-MM-DD HH:MM:SS", "M/D/YYYY h:mm:ss AM" (or PM; without AM/PM the
 // hour counts 0-23), either date alone (midnight), and either with the
 // seconds left out. Blanks around the text are ignored. Nothing else is a
@@ -42,11 +33,5 @@ std::optional<DateTime> ParseDateTime(std::string_view text);
 DateTime ToDateTime(std::string_view text);
 
 bool IsValidDate(int year, int month, int day);
-
-namespace detail {
-// Replaces the clock of Now() (an empty function restores Env::Default()'s).
-// Transitional: tests move to an Env whose time is fixed.
-void SetClockForTesting(std::function<DateTime()> clock);
-}  // namespace detail
 
 }  // namespace kestrel

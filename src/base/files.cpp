@@ -82,27 +82,6 @@ bool FileExistsInFolder(Env& env, const std::string& folder, std::string_view na
   return ResolveInFolder(env, folder, name).has_value();
 }
 
-// Transitional: callers move to the Env& form.
-bool FolderExists(const std::string& path) { return FolderExists(Env::Default(), path); }
-bool FileExists(const std::string& path) { return FileExists(Env::Default(), path); }
-void CreateFolder(const std::string& path) { CreateFolder(Env::Default(), path); }
-void CreateFolders(const std::string& path) { CreateFolders(Env::Default(), path); }
-void DeleteFile(const std::string& path) { DeleteFile(Env::Default(), path); }
-void CopyFile(const std::string& from, const std::string& to) { CopyFile(Env::Default(), from, to); }
-void RenameFile(const std::string& from, const std::string& to) { RenameFile(Env::Default(), from, to); }
-std::vector<std::string> ListFiles(const std::string& folder) { return ListFiles(Env::Default(), folder); }
-std::string ReadWholeFile(const std::string& path) { return ReadWholeFile(Env::Default(), path); }
-void AppendFileTo(const std::string& path, TextWriter& out) { AppendFileTo(Env::Default(), path, out); }
-std::optional<std::string> ResolveInFolder(const std::string& folder, std::string_view name) {
-  return ResolveInFolder(Env::Default(), folder, name);
-}
-std::string PathInFolder(const std::string& folder, std::string_view name) {
-  return PathInFolder(Env::Default(), folder, name);
-}
-bool FileExistsInFolder(const std::string& folder, std::string_view name) {
-  return FileExistsInFolder(Env::Default(), folder, name);
-}
-
 // ---- TextWriter ----
 
 TextWriter::TextWriter(std::unique_ptr<WritableFile> file, std::string path)
@@ -119,13 +98,6 @@ std::unique_ptr<TextWriter> TextWriter::CreatePrivate(Env& env, const std::strin
 std::unique_ptr<TextWriter> TextWriter::Append(Env& env, const std::string& path) {
   return std::unique_ptr<TextWriter>(new TextWriter(env.OpenForWriting(path, WriteMode::Append), path));
 }
-
-// Transitional: callers move to the Env& form.
-std::unique_ptr<TextWriter> TextWriter::Create(const std::string& path) { return Create(Env::Default(), path); }
-std::unique_ptr<TextWriter> TextWriter::CreatePrivate(const std::string& path) {
-  return CreatePrivate(Env::Default(), path);
-}
-std::unique_ptr<TextWriter> TextWriter::Append(const std::string& path) { return Append(Env::Default(), path); }
 
 TextWriter::~TextWriter() = default;
 
@@ -156,11 +128,6 @@ TextReader::TextReader(std::unique_ptr<SequentialFile> file, std::string path, b
 
 std::unique_ptr<TextReader> TextReader::Open(Env& env, const std::string& path, bool lf_ends_line) {
   return std::unique_ptr<TextReader>(new TextReader(env.OpenForReading(path), path, lf_ends_line));
-}
-
-// Transitional: callers move to the Env& form.
-std::unique_ptr<TextReader> TextReader::Open(const std::string& path, bool lf_ends_line) {
-  return Open(Env::Default(), path, lf_ends_line);
 }
 
 TextReader::~TextReader() = default;

@@ -39,22 +39,6 @@ std::optional<std::string> ResolveInFolder(Env& env, const std::string& folder, 
 std::string PathInFolder(Env& env, const std::string& folder, std::string_view name);
 bool FileExistsInFolder(Env& env, const std::string& folder, std::string_view name);
 
-// Transitional: callers move to the Env& form.
-// Each of these is its Env& form on Env::Default().
-bool FolderExists(const std::string& path);
-bool FileExists(const std::string& path);
-void CreateFolder(const std::string& path);
-void CreateFolders(const std::string& path);
-void DeleteFile(const std::string& path);
-void CopyFile(const std::string& from, const std::string& to);
-void RenameFile(const std::string& from, const std::string& to);
-std::vector<std::string> ListFiles(const std::string& folder);
-std::string ReadWholeFile(const std::string& path);
-void AppendFileTo(const std::string& path, TextWriter& out);
-std::optional<std::string> ResolveInFolder(const std::string& folder, std::string_view name);
-std::string PathInFolder(const std::string& folder, std::string_view name);
-bool FileExistsInFolder(const std::string& folder, std::string_view name);
-
 // A file written through a buffer; lines end with CR LF. The file is created
 // anew (an existing one is replaced). Close flushes; the destructor closes.
 // Each Write, and each half of WriteLine (the text, then its end), is one
@@ -66,10 +50,6 @@ class TextWriter {
   // As Create, but only the owner may read or write the file, an existing
   // one included, before anything is written: for files holding a password.
   static std::unique_ptr<TextWriter> CreatePrivate(Env& env, const std::string& path);
-  // Transitional: callers move to the Env& form.
-  static std::unique_ptr<TextWriter> Create(const std::string& path);
-  static std::unique_ptr<TextWriter> Append(const std::string& path);
-  static std::unique_ptr<TextWriter> CreatePrivate(const std::string& path);
   ~TextWriter();
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
@@ -92,8 +72,6 @@ class TextWriter {
 class TextReader {
  public:
   static std::unique_ptr<TextReader> Open(Env& env, const std::string& path, bool lf_ends_line = false);
-  // Transitional: callers move to the Env& form.
-  static std::unique_ptr<TextReader> Open(const std::string& path, bool lf_ends_line = false);
   ~TextReader();
   TextReader(const TextReader&) = delete;
   TextReader& operator=(const TextReader&) = delete;

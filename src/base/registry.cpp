@@ -188,9 +188,4 @@ std::shared_ptr<Registry> CreateRegistry(Env& env) {
   return std::make_shared<RegistryFile>(env, RegistryFilePath(env));
 }
 
-// Transitional: callers move to the Env& form.
-std::string UserRegistryFilePath() { return UserRegistryFilePath(Env::Default()); }
-std::string RegistryFilePath() { return RegistryFilePath(Env::Default()); }
-std::shared_ptr<Registry> CreateRegistry() { return CreateRegistry(Env::Default()); }
-
 }  // namespace kestrel

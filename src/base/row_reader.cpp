@@ -23,11 +23,6 @@ std::unique_ptr<RowReader> RowReader::Open(Env& env, const std::string& path, si
   return std::make_unique<RowReader>(TextReader::Open(env, path), expected_fields);
 }
 
-// Transitional: callers move to the Env& form.
-std::unique_ptr<RowReader> RowReader::Open(const std::string& path, size_t expected_fields) {
-  return Open(Env::Default(), path, expected_fields);
-}
-
 RowReader::RowReader(std::unique_ptr<TextReader> in, size_t expected_fields)
     : in_(std::move(in)), expected_(expected_fields) {}
 

@@ -25,8 +25,6 @@ class RowReader {
   // `expected_fields` 0 takes rows of any width; otherwise a row of another
   // width raises Ours::MalformedPackFile naming the file and line.
   static std::unique_ptr<RowReader> Open(Env& env, const std::string& path, size_t expected_fields = 0);
-  // Transitional: callers move to the Env& form.
-  static std::unique_ptr<RowReader> Open(const std::string& path, size_t expected_fields = 0);
   explicit RowReader(std::unique_ptr<TextReader> in, size_t expected_fields = 0);
 
   // Reads the next row; false at the end of the file.

@@ -22,8 +22,6 @@ class SpooledText {
 
   // The spool is written and read through `env`, which must outlive the text.
   explicit SpooledText(Env& env) : env_(&env) {}
-  // Transitional: callers move to the Env& form.
-  SpooledText() : SpooledText(Env::Default()) {}
   ~SpooledText();
   SpooledText(const SpooledText&) = delete;
   SpooledText& operator=(const SpooledText&) = delete;

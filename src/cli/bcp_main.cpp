@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrel/env.h"
 #include "kestrel/error.h"
 #include "kestrel/store.h"
 
@@ -82,7 +83,8 @@ int main(int argc, char** argv) {
     auto c = kestrel::store::Open(a.store);
     kestrel::store::BulkLoadOptions options;
     options.rows_per_batch = a.rows_per_batch;
-    kestrel::store::BulkLoadCounts n = kestrel::store::BulkLoadFile(*c, a.table, a.file, options);
+    // The loader stands alone: the machine's own Env is its way to the system.
+    kestrel::store::BulkLoadCounts n = kestrel::store::BulkLoadFile(kestrel::Env::Default(), *c, a.table, a.file, options);
     std::printf("%lld rows copied.\n", static_cast<long long>(n.rows_loaded));
     return 0;
   } catch (const std::exception& ex) {

@@ -10,11 +10,10 @@
 namespace Kestrel20ImpExp {
 
 struct clsExport::State {
-  explicit State(kestrel::Env& e) : env(&e) {}
+  explicit State(kestrel::Env& env) : context_(env) {}
   kestrel::exporter::ExportOptions options_;
   kestrel::exporter::ExportContext context_;
   kestrel::exporter::ExportResults results_;
-  kestrel::Env* env;
 };
 
 clsExport::clsExport() : clsExport(kestrel::Env::Default()) {}

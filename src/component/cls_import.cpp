@@ -21,11 +21,10 @@ clsImport::clsImport(kestrel::Env& env) : clsImport(env, kestrel::CreateRegistry
 clsImport::clsImport(std::shared_ptr<kestrel::Registry> registry) : clsImport(kestrel::Env::Default(), std::move(registry)) {}
 
 struct clsImport::State {
-  explicit State(kestrel::Env& e) : env(&e) {}
+  explicit State(kestrel::Env& env) : context_(env) {}
   kestrel::importer::ImportOptions options_;
   kestrel::importer::ImportContext context_;
   kestrel::importer::ImportResults results_;
-  kestrel::Env* env;
 };
 
 clsImport::clsImport(kestrel::Env& env, std::shared_ptr<kestrel::Registry> registry)
@@ -90,7 +89,7 @@ bool clsImport::GetDepthOfProfile(int32_t& lMprf, int32_t& lPprf, int32_t& lDpth
   return kestrel::importer::GetDepthOfProfile(state_->context_, lMprf, lPprf, lDpth);
 }
 bool clsImport::GetDevelopmentVRC(int32_t& lMprfIn, std::vector<std::string>& strArray) {
-  return kestrel::importer::GetDevelopmentVRC(state_->options_, state_->results_.Manifest, state_->results_.Error, lMprfIn, strArray);
+  return kestrel::importer::GetDevelopmentVRC(state_->options_, state_->context_, state_->results_.Manifest, state_->results_.Error, lMprfIn, strArray);
 }
 bool clsImport::GetLumoInstallationPath(std::string& strPath) {
   return kestrel::importer::GetLumoInstallationPath(state_->context_, state_->results_.Error, strPath);

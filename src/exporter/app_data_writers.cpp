@@ -128,7 +128,7 @@ void WriteDataFile(ExportContext& ctx, ExportResults& r, const AppDataMember& m,
                    store::Recordset& rows) {
   const std::string name = pack::DataFileName(m.table, a);
   const std::string path = ctx.PackFile(name);
-  auto out = files::TextWriter::Create(path);
+  auto out = files::TextWriter::Create(ctx.env(), path);
   r.ListDataFile(name);
   const auto columns = static_cast<size_t>(rows.FieldCount());
   const bool at_once = m.rows_per_write == kAllRows;
@@ -147,7 +147,7 @@ void WriteDataFile(ExportContext& ctx, ExportResults& r, const AppDataMember& m,
         out->Close();
       } catch (...) {
       }
-      out = files::TextWriter::Create(path);
+      out = files::TextWriter::Create(ctx.env(), path);
     }
     throw;
   }
@@ -217,7 +217,7 @@ bool ExportCodes(ExportContext& ctx, ExportResults& r) {
     store::Connection& c = ctx.Connection();
     const pack::RowLayout& layout = pack::kQzlgy115Rows;
     auto rows = c.OpenRecordset(store::SelectAllCodes(c.dialect()), store::adOpenForwardOnly, store::adLockReadOnly);
-    auto out = files::TextWriter::Create(ctx.PackFile(layout.file));
+    auto out = files::TextWriter::Create(ctx.env(), ctx.PackFile(layout.file));
     r.ListRuleFile(layout.file);
     if (rows->IsEOF()) {
       ctx.AppendNote("No Codes in the Conversion Table Present");

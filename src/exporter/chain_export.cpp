@@ -91,7 +91,7 @@ double BasedOnLimit(const std::string& based_on) {
 // nothing when the base VRCs loop (the error says where).
 std::optional<Chain> WriteChainHeaders(const ExportOptions& o, ExportContext& ctx, ExportResults& r,
                                        store::Connection& c) {
-  auto out = files::TextWriter::Create(ctx.PackFile(pack::kQzmap100Rows.file));
+  auto out = files::TextWriter::Create(ctx.env(), ctx.PackFile(pack::kQzmap100Rows.file));
   r.ListRuleFile(pack::kQzmap100Rows.file);
   ctx.AppendProgress("Exporting Qzmap100 started: ");
   pack::RowWriter headers(pack::kQzmap100Rows, *out);

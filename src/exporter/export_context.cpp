@@ -13,7 +13,9 @@ store::Connection& ExportContext::Connection() const {
   return *DataConnection;
 }
 
-void ExportContext::AppendProgress(std::string_view text) { ManifestText += pack::manifest::ProgressLineNow(text); }
+void ExportContext::AppendProgress(std::string_view text) {
+  ManifestText += pack::manifest::ProgressLineNow(env(), text);
+}
 
 void ExportContext::AppendNote(std::string_view text) { ManifestText += pack::manifest::NoteLine(text); }
 

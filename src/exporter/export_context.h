@@ -1,7 +1,8 @@
 // What the steps of an export work with besides the host's options: the
 // store, the folder the pack goes to, the manifest being written, the rule
 // files the single-profile pack keeps open, and where progress goes. A
-// clsExport keeps one for its whole life; tests build their own. The caller
+// clsExport keeps one for its whole life, on the Env it was given; tests
+// build their own. The caller
 // sets DataConnection (or leaves it empty, which the steps report as 91) and
 // PackFolder before running a step on its own.
 #pragma once
@@ -27,6 +28,10 @@ namespace exporter {
 using kestrel::ProgressFn;
 
 struct ExportContext {
+  // Every step reaches files, the clock and the environment through `env`,
+  // which must outlive the context.
+  explicit ExportContext(Env& env) : ManifestText(env), env_(&env) {}
+
   std::shared_ptr<store::Connection> DataConnection;
   // The folder the pack's files go in. The run starts from the export root
   // and moves here into the pack folder once it exists.
@@ -43,6 +48,7 @@ struct ExportContext {
   // The connection the caller set; raises 91 "Object variable or With block
   // variable not set" when there is none.
   store::Connection& Connection() const;
+  Env& env() const { return *env_; }
   // The path of a file of the pack folder.
   std::string PackFile(std::string_view name) const { return files::Join(PackFolder, name); }
   void Report(const std::string& what, int64_t done) const {
@@ -52,6 +58,9 @@ struct ExportContext {
   void AppendProgress(std::string_view text);
   // TAB + text + CR LF.
   void AppendNote(std::string_view text);
+
+ private:
+  Env* env_;
 };
 
 }  // namespace exporter

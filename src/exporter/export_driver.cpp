@@ -24,9 +24,6 @@ std::string DefaultExportRoot(Env& env) {
   return files::Join(home.empty() ? "." : home, "ImpExpMR");
 }
 
-// Transitional: callers move to the Env& form.
-std::string DefaultExportRoot() { return DefaultExportRoot(Env::Default()); }
-
 namespace {
 
 // Puts the status line, file list, application list and revisions line in
@@ -36,7 +33,7 @@ void WriteManifest(const ExportOptions& o, ExportContext& ctx, const ExportResul
   std::string front = pack::manifest::FileListBlock(r.DataFileList, r.RuleFileList) + pack::manifest::ApplicationBlock(r.ApplicationList) +
                       pack::manifest::RevisionsLine(r.WithRevisions(o.ExportRevisionInformation));
   if (success) {
-    ctx.ManifestText += pack::manifest::SuccessLineNow(mprf);
+    ctx.ManifestText += pack::manifest::SuccessLineNow(ctx.env(), mprf);
   } else {
     ctx.ManifestText += pack::manifest::FailureLines(r.Error.ErrorNumber, r.Error.ErrorDescription);
   }
@@ -60,11 +57,11 @@ class SpoolGuard {
 // A root the host named must exist already.
 bool EnterExportRoot(ExportContext& ctx, ExportResults& r) {
   if (ctx.PackFolder.empty()) {
-    std::string root = DefaultExportRoot();
-    if (!files::FolderExists(root)) files::CreateFolders(root);
+    std::string root = DefaultExportRoot(ctx.env());
+    if (!files::FolderExists(ctx.env(), root)) files::CreateFolders(ctx.env(), root);
     ctx.PackFolder = root;
   }
-  if (!files::FolderExists(ctx.PackFolder)) {
+  if (!files::FolderExists(ctx.env(), ctx.PackFolder)) {
     r.Error.Set(1, "Error : Path Not Found " + ctx.PackFolder);
     return false;
   }
@@ -91,14 +88,15 @@ std::optional<std::string> PackFolderOfProfile(const ExportOptions& o, const Exp
                                           rs->Fields("tapp").TextOrEmpty(), o.ExportToSingleProfile);
   rs->Close();
   std::string rules_folder = ctx.PackFile(pack::kRulesFolder);
-  if (!files::FolderExists(rules_folder)) files::CreateFolder(rules_folder);
+  if (!files::FolderExists(ctx.env(), rules_folder)) files::CreateFolder(ctx.env(), rules_folder);
   return files::Join(rules_folder, name);
 }
 
 // A pack folder that exists is written again only when the host allows it.
-bool CreatePackFolder(const ExportOptions& o, ExportResults& r, const std::string& pack_folder) {
-  if (!files::FolderExists(pack_folder)) {
-    files::CreateFolder(pack_folder);
+bool CreatePackFolder(const ExportOptions& o, const ExportContext& ctx, ExportResults& r,
+                      const std::string& pack_folder) {
+  if (!files::FolderExists(ctx.env(), pack_folder)) {
+    files::CreateFolder(ctx.env(), pack_folder);
   } else if (!o.OverWrite) {
     r.Error.Set(3, "Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True");
     return false;
@@ -120,16 +118,16 @@ bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportR
     if (!c.InTransaction()) snapshot.emplace(c);
     if (!EnterExportRoot(ctx, r)) return false;
     const std::optional<std::string> pack_folder = PackFolderOfProfile(o, ctx, r, c);
-    if (!pack_folder || !CreatePackFolder(o, r, *pack_folder)) return false;
+    if (!pack_folder || !CreatePackFolder(o, ctx, r, *pack_folder)) return false;
 
     // The progress of a large export waits in a spool file rather than in
     // memory; the manifest is put together from it at the end.
     SpoolGuard spool_guard(ctx.ManifestText);
     ctx.ManifestText.SpoolTo(files::Join(*pack_folder, pack::kManifestSpoolFile));
-    ctx.ManifestStream = files::TextWriter::Create(files::Join(*pack_folder, pack::kManifestFile));
+    ctx.ManifestStream = files::TextWriter::Create(ctx.env(), files::Join(*pack_folder, pack::kManifestFile));
     ctx.ManifestText += pack::manifest::NewProfileLine(o.ExportToSingleProfile ? o.NewProfileNumber : 0);
     ctx.ManifestText += pack::manifest::SyncLine(o.ExportForSync);
-    ctx.ManifestText += pack::manifest::StartLineNow(mprf);
+    ctx.ManifestText += pack::manifest::StartLineNow(ctx.env(), mprf);
     ctx.PackFolder = *pack_folder;
 
     bool ok = o.ExportToSingleProfile ? ExportSingleProfile(o, ctx, r) : ExportMultipleProfiles(o, ctx, r);

@@ -19,7 +19,5 @@ bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportR
 // The export root used when Path is empty: $KESTREL_EXPORT_ROOT when set,
 // else $HOME/ImpExpMR, as `env` has them.
 std::string DefaultExportRoot(Env& env);
-// Transitional: callers move to the Env& form.
-std::string DefaultExportRoot();
 
 }  // namespace kestrel::exporter

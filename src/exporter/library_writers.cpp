@@ -22,7 +22,7 @@ namespace {
 
 // Creates a rule file of the pack folder and lists it.
 std::unique_ptr<files::TextWriter> CreateRuleFile(const ExportContext& ctx, ExportResults& r, std::string_view name) {
-  auto out = files::TextWriter::Create(ctx.PackFile(name));
+  auto out = files::TextWriter::Create(ctx.env(), ctx.PackFile(name));
   r.ListRuleFile(name);
   return out;
 }

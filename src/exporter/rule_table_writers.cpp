@@ -44,7 +44,7 @@ constexpr std::array<RuleTableMember, 13> kMembers = {{
 
 void WriteRowFile(ExportContext& ctx, ExportResults& r, const RuleTableMember& m, store::Recordset& rs) {
   const std::vector<int> at = LayoutPositions(*m.rows, rs);
-  auto out = files::TextWriter::Create(ctx.PackFile(m.file));
+  auto out = files::TextWriter::Create(ctx.env(), ctx.PackFile(m.file));
   r.ListRuleFile(m.file);
   pack::RowWriter rows(*m.rows, *out);
   const std::string file(m.file);
@@ -113,7 +113,7 @@ bool ExportRuleTable(ExportContext& ctx, ExportResults& r, const RuleTableMember
       WriteRowFile(ctx, r, m, *rs);
       return true;
     }
-    auto out = files::TextWriter::Create(ctx.PackFile(m.file));
+    auto out = files::TextWriter::Create(ctx.env(), ctx.PackFile(m.file));
     r.ListRuleFile(m.file);
     auto rs = c.OpenRecordset(query, store::adOpenForwardOnly, m.lock);
     if (rs->IsEOF()) {

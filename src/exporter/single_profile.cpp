@@ -39,7 +39,7 @@ struct Profile {
 };
 
 void CreateRuleStream(ExportContext& ctx, ExportResults& r, std::string_view name) {
-  ctx.RuleStreams[std::string(name)] = files::TextWriter::Create(ctx.PackFile(name));
+  ctx.RuleStreams[std::string(name)] = files::TextWriter::Create(ctx.env(), ctx.PackFile(name));
   r.ListRuleFile(name);
 }
 
@@ -66,8 +66,8 @@ int WriteHeaderFiles(const ExportOptions& o, ExportContext& ctx, ExportResults& 
   ctx.AppendProgress("Exporting Qzmap100 Started : ");
   auto rs = c.OpenRecordset(store::SelectSingleProfileHeader(c.dialect(), o.MigrationProfileTobeExported),
                             store::adOpenForwardOnly, store::adLockOptimistic);
-  auto headers = files::TextWriter::Create(ctx.PackFile(pack::kQzmap100Rows.file));
-  auto chain = files::TextWriter::Create(ctx.PackFile(pack::kQzmap101Rows.file));
+  auto headers = files::TextWriter::Create(ctx.env(), ctx.PackFile(pack::kQzmap100Rows.file));
+  auto chain = files::TextWriter::Create(ctx.env(), ctx.PackFile(pack::kQzmap101Rows.file));
   r.ListRuleFile(pack::kQzmap100Rows.file);
   r.ListRuleFile(pack::kQzmap101Rows.file);
   pack::RowWriter header_rows(pack::kQzmap100Rows, *headers);

@@ -44,10 +44,10 @@ std::string DataFilePath(const std::string& folder, std::string_view table, cons
 // Deletes the batch file however its procedure is left: it holds the password.
 class DeleteOnExit {
  public:
-  explicit DeleteOnExit(std::string path) : path_(std::move(path)) {}
+  DeleteOnExit(Env& env, std::string path) : env_(env), path_(std::move(path)) {}
   ~DeleteOnExit() {
     try {
-      if (files::FileExists(path_)) files::DeleteFile(path_);
+      if (files::FileExists(env_, path_)) files::DeleteFile(env_, path_);
     } catch (...) {
     }
   }
@@ -55,6 +55,7 @@ class DeleteOnExit {
   DeleteOnExit& operator=(const DeleteOnExit&) = delete;
 
  private:
+  Env& env_;
   std::string path_;
 };
 
@@ -69,13 +70,13 @@ bool Holds(std::string_view value, std::string_view characters) {
 }  // namespace
 
 std::string CreateImportFolder(const ImportContext& cx) {
-  const std::string base = files::Join(cx.TempFolder(), "ImportAt" + NowCompactText());
+  const std::string base = files::Join(cx.TempFolder(), "ImportAt" + FormatCompact(cx.env().Now()));
   for (int k = 1;; ++k) {
     const std::string folder = k == 1 ? base : base + "-" + std::to_string(k);
-    if (k < kMostFoldersPerSecond && files::FolderExists(folder)) continue;
+    if (k < kMostFoldersPerSecond && files::FolderExists(cx.env(), folder)) continue;
     WriteImportLog(cx, " Before Creating folder: " + folder);
     try {
-      files::CreateFolder(folder);
+      files::CreateFolder(cx.env(), folder);
     } catch (const ComError& e) {
       // Another import took the name between the look and the creation.
       if (e.number() != rt::FileAlreadyExists || k >= kMostFoldersPerSecond) throw;
@@ -116,8 +117,8 @@ bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext
         }
         stored->Close();
 
-        CopyApplicationDataFiles(o.Path, folder, in_pack);
-        if (recoded) RenameApplicationDataFiles(folder, in_pack, chosen);
+        CopyApplicationDataFiles(cx.env(), o.Path, folder, in_pack);
+        if (recoded) RenameApplicationDataFiles(cx.env(), folder, in_pack, chosen);
         const bool loaded = UsesBatchPath(cx) ? LoadDDITablesEx(o, cx, plan, error, application, folder)
                                               : LoadDDITablesDmo(o, cx, error, application, folder);
         if (!loaded) return false;
@@ -126,7 +127,7 @@ bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext
         else
           imported.push_back(application);
         first = false;
-        DeleteApplicationDataFiles(folder, application);
+        DeleteApplicationDataFiles(cx.env(), folder, application);
       }
     }
     return true;
@@ -138,12 +139,13 @@ bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext
   }
 }
 
-bool CopyApplicationDataFiles(const std::string& pack_folder, const std::string& import_folder,
+bool CopyApplicationDataFiles(Env& env, const std::string& pack_folder, const std::string& import_folder,
                               const std::string& application) {
   for (std::string_view table : kDataTables) {
     try {
       const std::string name = pack::DataFileName(table, application);
-      if (auto from = files::ResolveInFolder(pack_folder, name)) files::CopyFile(*from, files::Join(import_folder, name));
+      if (auto from = files::ResolveInFolder(env, pack_folder, name))
+        files::CopyFile(env, *from, files::Join(import_folder, name));
     } catch (const std::exception&) {
       // A file that cannot be copied is missing from the load, as a missing one is.
     }
@@ -151,12 +153,12 @@ bool CopyApplicationDataFiles(const std::string& pack_folder, const std::string&
   return true;
 }
 
-void RenameApplicationDataFiles(const std::string& import_folder, const std::string& old_code,
+void RenameApplicationDataFiles(Env& env, const std::string& import_folder, const std::string& old_code,
                                 const std::string& new_code) {
   for (std::string_view table : kDataTables) {
     if (!TableIsRecoded(table)) continue;
-    if (files::FileExists(DataFilePath(import_folder, table, old_code)))
-      RenameApplicationInFile(import_folder, old_code, new_code, std::string(table));
+    if (files::FileExists(env, DataFilePath(import_folder, table, old_code)))
+      RenameApplicationInFile(env, import_folder, old_code, new_code, std::string(table));
   }
 }
 
@@ -175,11 +177,11 @@ void RecodeApplicationInLine(std::string_view line, const std::string& old_code,
   recoded.append(line, start, std::string_view::npos);
 }
 
-void RenameApplicationInFile(const std::string& import_folder, const std::string& old_code,
+void RenameApplicationInFile(Env& env, const std::string& import_folder, const std::string& old_code,
                              const std::string& new_code, const std::string& table) {
   const std::string from = DataFilePath(import_folder, table, old_code);
-  auto in = files::TextReader::Open(from);
-  auto out = files::TextWriter::Create(DataFilePath(import_folder, table, new_code));
+  auto in = files::TextReader::Open(env, from);
+  auto out = files::TextWriter::Create(env, DataFilePath(import_folder, table, new_code));
   std::string line, recoded;
   while (in->ReadLine(line)) {
     RecodeApplicationInLine(line, old_code, new_code, recoded);
@@ -187,7 +189,7 @@ void RenameApplicationInFile(const std::string& import_folder, const std::string
   }
   in->Close();
   out->Close();
-  files::DeleteFile(from);
+  files::DeleteFile(env, from);
 }
 
 std::string BatchFileLine(const ImportOptions& o, const std::string& store, const std::string& import_folder,
@@ -237,8 +239,9 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
     pack::CheckApplicationCode(application);
     const std::string batch = files::Join(import_folder, application + ".Bat");
     const std::string staging_path = files::Join(import_folder, application + std::string(kStagingSuffix));
-    DeleteOnExit remove_batch(batch);
-    DeleteOnExit remove_staging(staging_path), remove_log(staging_path + "-wal"), remove_index(staging_path + "-shm");
+    DeleteOnExit remove_batch(cx.env(), batch);
+    DeleteOnExit remove_staging(cx.env(), staging_path), remove_log(cx.env(), staging_path + "-wal"),
+        remove_index(cx.env(), staging_path + "-shm");
     std::vector<std::string_view> tables;
     for (std::string_view table : kDataTables)
       if (table != kCodeTable) tables.push_back(table);
@@ -248,10 +251,10 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
     // anywhere leaves nothing of the application behind.
     store::Connection& c = ConnectionOf(cx);
     store::Staging staging(c, staging_path, tables);
-    auto out = files::TextWriter::CreatePrivate(batch);
+    auto out = files::TextWriter::CreatePrivate(cx.env(), batch);
     for (std::string_view table : tables) out->WriteLine(BatchFileLine(o, staging_path, import_folder, application, table));
     out->Close();
-    RunBatchFile(batch, BulkCopyProgram());
+    RunBatchFile(cx.env(), batch, BulkCopyProgram(cx.env()));
 
     for (size_t i = 0; i < tables.size(); ++i) {
       const std::string table(tables[i]);
@@ -288,7 +291,7 @@ bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorStat
     }
     for (std::string_view table : kDataTables) {
       const std::string data_file = DataFilePath(import_folder, table, application);
-      if (!files::FileExists(data_file)) {
+      if (!files::FileExists(cx.env(), data_file)) {
         WriteImportLog(cx, "Data file not found for table " + std::string(table));
         continue;
       }
@@ -319,7 +322,7 @@ bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string
     options.log_path = logs.log;
     options.error_path = logs.errors;
     options.progress = [&cx, &table](int64_t rows) { cx.Report(table, rows); };
-    ConnectionOf(cx).BulkLoad(table, data_file, options);
+    ConnectionOf(cx).BulkLoad(cx.env(), table, data_file, options);
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
@@ -328,10 +331,10 @@ bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string
   }
 }
 
-void DeleteApplicationDataFiles(const std::string& import_folder, const std::string& application) {
+void DeleteApplicationDataFiles(Env& env, const std::string& import_folder, const std::string& application) {
   for (std::string_view table : kDataTables) {
     const std::string path = DataFilePath(import_folder, table, application);
-    if (files::FileExists(path)) files::DeleteFile(path);
+    if (files::FileExists(env, path)) files::DeleteFile(env, path);
   }
 }
 

@@ -38,12 +38,12 @@ bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext
 // Copies the data files of an application that the pack folder holds (by name
 // without regard to case) into the import folder under their exact names.
 // Errors are ignored; always true.
-bool CopyApplicationDataFiles(const std::string& pack_folder, const std::string& import_folder,
+bool CopyApplicationDataFiles(Env& env, const std::string& pack_folder, const std::string& import_folder,
                               const std::string& application);
 
 // Gives the import folder's data files of `old_code` the name and the inner
 // code `new_code` (see RenameApplicationInFile); qzlgy115 is left alone.
-void RenameApplicationDataFiles(const std::string& import_folder, const std::string& old_code,
+void RenameApplicationDataFiles(Env& env, const std::string& import_folder, const std::string& old_code,
                                 const std::string& new_code);
 // One line of a data file with every old code followed by character 1
 // replaced by the new code followed by character 1, into `recoded`.
@@ -56,7 +56,7 @@ bool TableIsRecoded(std::string_view table);
 // Rewrites table + old code + ".dat" as table + new code + ".dat", every old
 // code followed by character 1 replaced by the new code followed by
 // character 1, and deletes the old file.
-void RenameApplicationInFile(const std::string& import_folder, const std::string& old_code,
+void RenameApplicationInFile(Env& env, const std::string& import_folder, const std::string& old_code,
                              const std::string& new_code, const std::string& table);
 
 // True when no element of `list` equals `text` exactly.
@@ -93,7 +93,7 @@ bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string
                    const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs);
 
 // Deletes the import folder's data files of an application.
-void DeleteApplicationDataFiles(const std::string& import_folder, const std::string& application);
+void DeleteApplicationDataFiles(Env& env, const std::string& import_folder, const std::string& application);
 
 // The line of the batch file that loads `table` into the store at `store`.
 std::string BatchFileLine(const ImportOptions& o, const std::string& store, const std::string& import_folder,

@@ -88,10 +88,4 @@ void RunBatchFile(Env& env, const std::string& batch_path, const std::string& pr
   }
 }
 
-// Transitional: callers move to the Env& form.
-std::string BulkCopyProgram() { return BulkCopyProgram(Env::Default()); }
-void RunBatchFile(const std::string& batch_path, const std::string& program) {
-  RunBatchFile(Env::Default(), batch_path, program);
-}
-
 }  // namespace kestrel::importer

@@ -31,8 +31,4 @@ std::string BulkCopyProgram(Env& env);
 // A program that cannot be started raises its errno.
 void RunBatchFile(Env& env, const std::string& batch_path, const std::string& program);
 
-// Transitional: callers move to the Env& form.
-std::string BulkCopyProgram();
-void RunBatchFile(const std::string& batch_path, const std::string& program);
-
 }  // namespace kestrel::importer

@@ -9,7 +9,8 @@
 
 namespace kestrel::importer {
 
-bool GetDevelopmentVRC(const ImportOptions& o, const pack::ManifestOptions& manifest, ErrorState& error,
+bool GetDevelopmentVRC(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,
+                       ErrorState& error,
                        int32_t& lMprfIn, std::vector<std::string>& strArray) {
   if (!manifest.revisions) {
     error.Set(250, "The profile is not SCM Enabled.");
@@ -17,7 +18,7 @@ bool GetDevelopmentVRC(const ImportOptions& o, const pack::ManifestOptions& mani
   }
   try {
     strArray.assign(3, std::string());
-    auto rows = files::RowReader::Open(files::PathInFolder(o.Path, "Qzmap105.dat"));
+    auto rows = files::RowReader::Open(cx.env(), files::PathInFolder(cx.env(), o.Path, "Qzmap105.dat"));
     while (rows->Next()) {
       const auto& f = rows->fields();
       if (NumericValue(text::TrimBlanks(Piece(f, 0))) != lMprfIn) continue;

@@ -27,8 +27,8 @@ bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResu
                      std::string& strErrorMessage);
 bool GetDepthOfProfile(const ImportContext& cx, int32_t& lMprf, int32_t& lPprf, int32_t& lDpth);
 // Reads "Qzmap105.dat" of the pack at o.Path when `manifest` announces revision information.
-bool GetDevelopmentVRC(const ImportOptions& o, const pack::ManifestOptions& manifest, ErrorState& error,
-                       int32_t& lMprfIn, std::vector<std::string>& strArray);
+bool GetDevelopmentVRC(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,
+                       ErrorState& error, int32_t& lMprfIn, std::vector<std::string>& strArray);
 bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
                   ErrorState& error);
 

@@ -34,7 +34,7 @@ const Value& Column(const LoadedRow& row, std::string_view column) {
 void LoadLibraryFile(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
                      const pack::TaggedLayout& layout) {
   const bool revisions = &layout == &pack::kQzlib105;
-  LoadedRecords records(planned, header_map, Loader::Library, layout);
+  LoadedRecords records(cx.env(), planned, header_map, Loader::Library, layout);
   store::Connection& c = ConnectionOf(cx);
   store::SavedRows saved(c);
   const std::string table(layout.table);
@@ -74,7 +74,7 @@ bool LoadLibraryFiles(const PlannedPack& planned, const std::vector<std::string>
 bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
                   ErrorState& error) {
   try {
-    LoadedRecords records(planned, header_map, Loader::SharedFunctions, pack::kQzmap150);
+    LoadedRecords records(cx.env(), planned, header_map, Loader::SharedFunctions, pack::kQzmap150);
     store::Connection& c = ConnectionOf(cx);
     store::SavedRows saved(c);
     LoadedRow row;

@@ -73,8 +73,8 @@ size_t TargetPosition(const ImportPlan& p, int64_t mprf) {
 }
 
 // The line of "Qzmap100.dat" in `pack_folder` whose profile number is `pack_mprf`.
-std::optional<std::string> FindHeaderLine(const std::string& pack_folder, int64_t pack_mprf) {
-  auto rows = files::RowReader::Open(files::PathInFolder(pack_folder, "Qzmap100.dat"));
+std::optional<std::string> FindHeaderLine(Env& env, const std::string& pack_folder, int64_t pack_mprf) {
+  auto rows = files::RowReader::Open(env, files::PathInFolder(env, pack_folder, "Qzmap100.dat"));
   while (rows->Next())
     if (NumberOfText(rows->fields().front()) == pack_mprf) return rows->line();
   return std::nullopt;
@@ -114,11 +114,11 @@ void RenameTakenVrc(const ImportContext& cx, std::string& element) {
 // The fields of the pack's header line of the profile that was given the
 // element's number, with the user's selection applied. Stop when the pack has
 // no such line, Fail when the line does not take the selection.
-Walk ReadSelectedHeader(const PlannedPack& planned, ErrorState& error, const std::string& element,
-                        std::vector<std::string>& fields) {
+Walk ReadSelectedHeader(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
+                        const std::string& element, std::vector<std::string>& fields) {
   const int32_t pack_mprf =
       MapTargetProfile(planned.plan, Narrow32(NumberOfText(SplitHeaderEntry(element).Number)));
-  const std::optional<std::string> line = FindHeaderLine(planned.options.Path, pack_mprf);
+  const std::optional<std::string> line = FindHeaderLine(cx.env(), planned.options.Path, pack_mprf);
   if (!line) {
     error.Set(kHeaderLineError, std::string(kHeaderLineMissing));
     return Walk::Stop;
@@ -229,7 +229,7 @@ Walk ImportOneHeader(const PlannedPack& planned, const ImportContext& cx, ErrorS
                      std::string& element, std::string& strImported) {
   RenameTakenVrc(cx, element);
   std::vector<std::string> fields;
-  if (const Walk read = ReadSelectedHeader(planned, error, element, fields); read != Walk::Next) return read;
+  if (const Walk read = ReadSelectedHeader(planned, cx, error, element, fields); read != Walk::Next) return read;
   if (!GiveUpdateVrc(cx, planned.plan, error, i, fields[1], fields[2], element)) return Walk::Fail;
   strImported += "," + fields[0];
   const store::ProfileHeaderValues row = HeaderRow(planned, cx, error, fields, element);

@@ -1,5 +1,6 @@
 // What the import's operations work through: the store connection, the
-// installation (its registry, folder and run log) and the progress callback.
+// installation (its registry, folder and run log), the progress callback and
+// the Env that is their way to the system.
 // The operations read these and act through them but never replace them; the
 // caller keeps the connection and the registry alive for the call.
 #pragma once
@@ -13,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "kestrel/env.h"
 #include "kestrel/registry.h"
 
 namespace kestrel {
@@ -30,6 +32,10 @@ inline constexpr std::string_view kTempSubfolder = "LumoStudio/tmp";
 inline constexpr std::string_view kBinSubfolder = "LumoStudio/bin";
 
 struct ImportContext {
+  // Every operation reaches files, the clock, the environment and child
+  // processes through `env`, which must outlive the context.
+  explicit ImportContext(Env& env) : env_(&env) {}
+
   std::shared_ptr<store::Connection> DataConnection;
   std::shared_ptr<Registry> RegistryComponent;
   std::string InstallationPath;  // found through the registry when the object is created
@@ -40,6 +46,7 @@ struct ImportContext {
   // replaces; none outside an import.
   ImportSummary* Summary = nullptr;
 
+  Env& env() const { return *env_; }
   // The installation's temporary folder.
   std::string TempFolder() const;
   // Reports progress; raises Ours::ImportInterrupted once an interruption
@@ -48,6 +55,9 @@ struct ImportContext {
   void Tell(const std::string& line) const {
     if (Notice) Notice(line);
   }
+
+ private:
+  Env* env_;
 };
 
 // The connection the caller set; raises 91 "Object variable or With block

@@ -85,13 +85,13 @@ bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResu
   const SelectionLists lists = ReadSelectionLists(cx, strLPDetails);
   // The header file first: its own line names a fault better than the
   // selection made from it.
-  if (!CheckHeaderFile(o, r.Error, r.RefusedAt)) {
+  if (!CheckHeaderFile(cx.env(), o, r.Error, r.RefusedAt)) {
     strErrorMessage = ImportFailureMessage(r);
     WriteImportLog(cx, strErrorMessage);
     return false;
   }
   if (SelectionRefused(cx, r.Error, lists, strErrorMessage, verify_against_store)) return false;
-  if (!ReadLogicPackManifest(o, r.Manifest)) throw ComError(100, "ExportMR.log could not be read.");
+  if (!ReadLogicPackManifest(o, cx, r.Manifest)) throw ComError(100, "ExportMR.log could not be read.");
   r.Plan = BuildImportPlan(o, cx, r.Manifest, r.Error, lists.sources, lists.targets);
   return true;
 }
@@ -114,11 +114,11 @@ bool RunTrapped(const ImportContext& cx, ImportResults& r, std::string_view bann
 
 }  // namespace
 
-bool ReadLogicPackManifest(const ImportOptions& o, pack::ManifestOptions& manifest) {
+bool ReadLogicPackManifest(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest) {
   // An option line of another text leaves the value read before.
   pack::ManifestOptions options = manifest;
   options.applications.clear();
-  if (!pack::ReadLogicPackManifest(o.Path, options, o.ListSeparator)) return false;
+  if (!pack::ReadLogicPackManifest(cx.env(), o.Path, options, o.ListSeparator)) return false;
   manifest = std::move(options);
   return true;
 }
@@ -145,7 +145,7 @@ ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, cons
     if (manifest.revisions) {
       std::vector<std::string> vrc;
       int32_t mprf = p.SourceProfiles[0][i];
-      if (GetDevelopmentVRC(o, manifest, error, mprf, vrc)) {
+      if (GetDevelopmentVRC(o, cx, manifest, error, mprf, vrc)) {
         p.DevelopmentVRCs[i] = vrc[0] + "_" + vrc[1] + "_" + vrc[2];
         shown = vrc[0] + "|" + vrc[1] + "|" + vrc[2];
       }

@@ -15,7 +15,7 @@ namespace kestrel::importer {
 // Reads the options of the ExportMR.log of the pack at o.Path into `manifest`;
 // an option line of another text leaves the value `manifest` has. False when
 // it cannot be read to its sync line.
-bool ReadLogicPackManifest(const ImportOptions& o, pack::ManifestOptions& manifest);
+bool ReadLogicPackManifest(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest);
 
 // The plan of the source and target entries (same length), logged; with
 // revision information in the manifest, each entry's development VRC is read

@@ -36,7 +36,7 @@ std::string ReadIISSetting(const ImportContext& cx) {
   std::string result = "6";
   try {
     // A file people edit: LF alone ends a line as well as CR LF.
-    auto in = files::TextReader::Open(LumoConfigPath(cx), true);
+    auto in = files::TextReader::Open(cx.env(), LumoConfigPath(cx), true);
     std::string line;
     while (in->ReadLine(line)) {
       if (!text::ContainsNoCase(line, "IIS=")) continue;

@@ -58,9 +58,10 @@ const Value* LoadedRow::Find(std::string_view column) const {
   return nullptr;
 }
 
-LoadedRecords::LoadedRecords(const PlannedPack& planned, const std::vector<std::string>& header_map, Loader loader,
-                             const pack::TaggedLayout& layout)
-    : planned_(planned),
+LoadedRecords::LoadedRecords(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map,
+                             Loader loader, const pack::TaggedLayout& layout)
+    : env_(env),
+      planned_(planned),
       header_map_(header_map),
       loader_(loader),
       layout_(layout),
@@ -69,7 +70,8 @@ LoadedRecords::LoadedRecords(const PlannedPack& planned, const std::vector<std::
       vers_(layout.IndexOf("vers")),
       rele_(layout.IndexOf("rele")),
       cust_(layout.IndexOf("cust")),
-      reader_(pack::TaggedRecordReader::Open(planned.options.Path, layout, {.for_sync = planned.manifest.for_sync})) {
+      reader_(pack::TaggedRecordReader::Open(env, planned.options.Path, layout,
+                                             {.for_sync = planned.manifest.for_sync})) {
   // Each field's conversion depends only on its column and the loader.
   const bool rules = loader == Loader::CurrentRules || loader == Loader::RevisionRules;
   const bool mprf_16bit = ProfileNumberIs16Bit(loader, layout);
@@ -101,7 +103,7 @@ bool LoadedRecords::Next(LoadedRow& row) {
 
 const std::string& LoadedRecords::LoadTime() {
   // The clock is read for every row; its text changes once a second at most.
-  const DateTime now = Now();
+  const DateTime now = env_.Now();
   if (!load_time_ || *load_time_ != now) {
     FormatDateTimeInto(load_time_text_, now);
     load_time_ = now;

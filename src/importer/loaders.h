@@ -70,7 +70,7 @@ class LoadedRecords {
   // regard to case); a missing file raises 53. Profiles are renumbered through
   // the pack's plan and given the VRCs of `header_map`. Both must outlive the
   // reader.
-  LoadedRecords(const PlannedPack& planned, const std::vector<std::string>& header_map, Loader loader,
+  LoadedRecords(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map, Loader loader,
                 const pack::TaggedLayout& layout);
 
   // Reads and converts the next record; false at the end of the file.
@@ -106,6 +106,7 @@ class LoadedRecords {
   void Identify(LoadedRow& row);
   const std::string& LoadTime();
 
+  Env& env_;
   const PlannedPack planned_;
   const std::vector<std::string>& header_map_;
   Loader loader_;

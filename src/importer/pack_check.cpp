@@ -71,16 +71,17 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
 // A column a record sets must be in the store's table, and no text value may
 // hold a NUL byte (the statements that carry them would end there).
 template <size_t N>
-bool CheckFiles(const PlannedPack& planned, const std::vector<std::string>& header_map, ErrorState& error,
+bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::vector<std::string>& header_map,
+                ErrorState& error,
                 std::string_view procedure, Loader loader, const std::array<const pack::TaggedLayout*, N>& layouts,
                 StoreTables& tables, std::string& place) {
   for (const pack::TaggedLayout* layout : layouts) {
-    const std::string path = files::PathInFolder(planned.options.Path, layout->file);
+    const std::string path = files::PathInFolder(cx.env(), planned.options.Path, layout->file);
     std::unique_ptr<LoadedRecords> records;
     // Whether each field's column has been found in the store.
     std::vector<bool> known(layout->fields.size(), false);
     try {
-      records = std::make_unique<LoadedRecords>(planned, header_map, loader, *layout);
+      records = std::make_unique<LoadedRecords>(cx.env(), planned, header_map, loader, *layout);
       LoadedRow row;
       while (records->Next(row)) {
         for (size_t i = 0; i < row.columns.size(); ++i) {
@@ -115,12 +116,12 @@ bool CheckFiles(const PlannedPack& planned, const std::vector<std::string>& head
 
 }  // namespace
 
-bool CheckHeaderFile(const ImportOptions& o, ErrorState& error, std::string& place) {
-  if (!files::FolderExists(o.Path)) return true;
-  const std::optional<std::string> found = files::ResolveInFolder(o.Path, "Qzmap100.dat");
+bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::string& place) {
+  if (!files::FolderExists(env, o.Path)) return true;
+  const std::optional<std::string> found = files::ResolveInFolder(env, o.Path, "Qzmap100.dat");
   if (!found) return true;
   const std::string& path = *found;
-  auto in = files::TextReader::Open(path);
+  auto in = files::TextReader::Open(env, path);
   std::string line;
   size_t lines = 0;
   try {
@@ -174,12 +175,12 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, S
       if (std::find(seen.begin(), seen.end(), chosen) != seen.end()) continue;
       seen.push_back(chosen);
       for (std::string_view table : ApplicationDataTables()) {
-        const auto path = files::ResolveInFolder(planned.options.Path, pack::DataFileName(table, in_pack));
+        const auto path = files::ResolveInFolder(cx.env(), planned.options.Path, pack::DataFileName(table, in_pack));
         if (!path) continue;
         size_t line = 0;
         try {
           const std::vector<std::string>& columns = tables.Columns(table);
-          auto rows = files::RowReader::Open(*path, columns.size());
+          auto rows = files::RowReader::Open(cx.env(), *path, columns.size());
           const bool recode = in_pack != chosen && TableIsRecoded(table);
           while (rows->Next()) {
             line = rows->line_number() - 1;
@@ -223,7 +224,7 @@ bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view wh
 bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place) {
   WriteImportLog(cx, kCheckStarted);
   place.clear();
-  if (!CheckHeaderFile(planned.options, error, place)) return false;
+  if (!CheckHeaderFile(cx.env(), planned.options, error, place)) return false;
 
   // The values the batch path writes into its lines.
   if (!CheckNamingPlace(error, place, "the bulk-load lines of the application data", [&] {
@@ -249,7 +250,7 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
 
   // The header file, walked as the import walks it, gives the map the
   // loaders convert with.
-  const std::string header_path = files::PathInFolder(planned.options.Path, "Qzmap100.dat");
+  const std::string header_path = files::PathInFolder(cx.env(), planned.options.Path, "Qzmap100.dat");
   std::vector<std::string> map, adjust;
   size_t line = 0;
   try {
@@ -271,13 +272,13 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
   const std::array<const pack::TaggedLayout*, 1> shared = {&pack::kQzmap150};
   const bool revisions = planned.manifest.revisions;
   bool ok =
-      CheckFiles(planned, map, error, "ImportProfileEx", Loader::Library, library, tables, place) &&
+      CheckFiles(planned, cx, map, error, "ImportProfileEx", Loader::Library, library, tables, place) &&
       (!revisions ||
-       CheckFiles(planned, map, error, "ImportProfileEx", Loader::Library, library_revisions, tables, place)) &&
-      CheckFiles(planned, map, error, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles, tables,
+       CheckFiles(planned, cx, map, error, "ImportProfileEx", Loader::Library, library_revisions, tables, place)) &&
+      CheckFiles(planned, cx, map, error, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles, tables,
                  place) &&
-      CheckFiles(planned, map, error, "LoadToMAP150", Loader::SharedFunctions, shared, tables, place) &&
-      (!revisions || CheckFiles(planned, map, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules,
+      CheckFiles(planned, cx, map, error, "LoadToMAP150", Loader::SharedFunctions, shared, tables, place) &&
+      (!revisions || CheckFiles(planned, cx, map, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules,
                                 kRevisionRuleFiles, tables, place));
   if (ok) WriteImportLog(cx, kCheckDone);
   return ok;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "kestrel/env.h"
 #include "importer/import_options.h"
 
 namespace kestrel::importer {
@@ -18,6 +19,6 @@ namespace kestrel::importer {
 // (9006), or a NUL byte anywhere on the line (9040). On a refusal sets the
 // error state, puts the file and line into `place` and gives false. A pack
 // without the file passes: the steps that read it report it missing.
-bool CheckHeaderFile(const ImportOptions& o, ErrorState& error, std::string& place);
+bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::string& place);
 
 }  // namespace kestrel::importer

@@ -41,7 +41,7 @@ int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& c
   const int64_t number = NumericValue(mprf);
   int64_t parent = 0;
   try {
-    auto rows = files::RowReader::Open(files::PathInFolder(pack_folder, "Qzmap101.dat"));
+    auto rows = files::RowReader::Open(cx.env(), files::PathInFolder(cx.env(), pack_folder, "Qzmap101.dat"));
     while (rows->Next()) {
       const auto& f = rows->fields();
       if (f.size() == kChainFields && NumericValue(f[0]) == number && NumericValue(f[1]) == 2) {
@@ -59,10 +59,10 @@ int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& c
   return parent;
 }
 
-int32_t PackApplicationExtn(const std::string& pack_folder, const std::string& appl) {
+int32_t PackApplicationExtn(Env& env, const std::string& pack_folder, const std::string& appl) {
   const std::string name = pack::DataFileName("qzddi100", appl);
   try {
-    auto rows = files::RowReader::Open(files::PathInFolder(pack_folder, name));
+    auto rows = files::RowReader::Open(env, files::PathInFolder(env, pack_folder, name));
     if (!rows->Next()) return -1;
     // An empty first line defines nothing: the file is corrupt.
     if (rows->line().empty()) RaiseCorrupt(kApplicationFileCorrupt);
@@ -75,15 +75,15 @@ int32_t PackApplicationExtn(const std::string& pack_folder, const std::string& a
 bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
                           ErrorState& error, std::string& strLPDetails) {
   try {
-    if (!files::FolderExists(o.Path)) {
+    if (!files::FolderExists(cx.env(), o.Path)) {
       error.Set(1, "ShowLogicPackDetails - Path Not Found " + o.Path);
       return false;
     }
-    if (!files::FileExistsInFolder(o.Path, "ExportMR.log")) {
+    if (!files::FileExistsInFolder(cx.env(), o.Path, "ExportMR.log")) {
       error.Set(2, "ShowLogicPackDetails - Log File Missing ExportMR.log");
       return false;
     }
-    pack::DetailsManifest checked = pack::CheckManifestForDetails(o.Path);
+    pack::DetailsManifest checked = pack::CheckManifestForDetails(cx.env(), o.Path);
     switch (checked.fault) {
       case pack::ManifestFault::None: break;
       case pack::ManifestFault::ExportFailed:
@@ -100,7 +100,7 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
 
     // A header line the import would refuse cannot be proposed either: its
     // codes and numbers would not survive the details string.
-    if (std::string place; !CheckHeaderFile(o, error, place)) {
+    if (std::string place; !CheckHeaderFile(cx.env(), o, error, place)) {
       error.ErrorDescription += " (" + place + ")";
       return false;
     }
@@ -109,14 +109,14 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
     // announces one is a single-profile pack.
     int32_t announced = manifest.new_profile_number;
     std::vector<std::string> sources, targets;
-    auto headers = files::RowReader::Open(files::PathInFolder(o.Path, "Qzmap100.dat"));
+    auto headers = files::RowReader::Open(cx.env(), files::PathInFolder(cx.env(), o.Path, "Qzmap100.dat"));
     while (headers->Next()) {
       if (headers->fields().size() != kHeaderFieldCount) RaiseCorrupt(kHeaderLineCorrupt);
       const std::string mprf(headers->fields()[0]), sapp(headers->fields()[1]), tapp(headers->fields()[2]);
       std::string entry = mprf + "|" + sapp + "|" + tapp;
       entry += "|" + std::to_string(PackParentProfile(o.Path, cx, error, mprf));
-      entry += "|" + std::to_string(PackApplicationExtn(o.Path, sapp));
-      entry += "|" + std::to_string(PackApplicationExtn(o.Path, tapp));
+      entry += "|" + std::to_string(PackApplicationExtn(cx.env(), o.Path, sapp));
+      entry += "|" + std::to_string(PackApplicationExtn(cx.env(), o.Path, tapp));
       std::string marked;
       MarkSelectionEntry(cx, error, entry, announced, marked);
       sources.push_back(std::move(entry));

@@ -20,6 +20,6 @@ int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& c
 // extn of an application as its "qzddi100" data file in the pack carries it: the last
 // field of the first line, -1 for an empty file. An unreadable file raises
 // 100 with the "qzddi100.dat" text.
-int32_t PackApplicationExtn(const std::string& pack_folder, const std::string& appl);
+int32_t PackApplicationExtn(Env& env, const std::string& pack_folder, const std::string& appl);
 
 }  // namespace kestrel::importer

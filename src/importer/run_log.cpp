@@ -12,16 +12,16 @@ void WriteImportLog(const ImportContext& cx, std::string_view message) {
   // The log must never stop an import: every failure here only loses the line.
   std::unique_ptr<files::TextWriter> log;
   try {
-    log = files::TextWriter::Append(cx.ImportLogPath);
+    log = files::TextWriter::Append(cx.env(), cx.ImportLogPath);
   } catch (const std::exception&) {
     try {
-      log = files::TextWriter::Create(cx.ImportLogPath);
+      log = files::TextWriter::Create(cx.env(), cx.ImportLogPath);
     } catch (const std::exception&) {
       return;
     }
   }
   try {
-    std::string line = NowText();
+    std::string line = FormatDateTime(cx.env().Now());
     line += ' ';
     line += message;
     log->WriteLine(line);

@@ -70,7 +70,7 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
   adjust.assign(entries, std::string());
   line_number = 0;
 
-  auto in = files::TextReader::Open(files::PathInFolder(planned.options.Path, "Qzmap100.dat"));
+  auto in = files::TextReader::Open(cx.env(), files::PathInFolder(cx.env(), planned.options.Path, "Qzmap100.dat"));
   std::string line;
   for (size_t i = 0; in->ReadLine(line); ++i) {
     line_number = in->line_number();

@@ -63,23 +63,24 @@ std::string FailureLines(int32_t number, std::string_view description) {
 }
 
 // One reading of the clock for both texts, so that they agree across midnight.
-std::string StartLineNow(std::string_view mprf) {
-  DateTime now = Now();
+std::string StartLineNow(Env& env, std::string_view mprf) {
+  DateTime now = env.Now();
   return StartLine(mprf, FormatDate(now), FormatTime(now));
 }
 
-std::string ProgressLineNow(std::string_view text) {
-  DateTime now = Now();
+std::string ProgressLineNow(Env& env, std::string_view text) {
+  DateTime now = env.Now();
   return ProgressLine(text, FormatDate(now), FormatTime(now));
 }
 
-std::string SuccessLineNow(std::string_view mprf) {
-  DateTime now = Now();
+std::string SuccessLineNow(Env& env, std::string_view mprf) {
+  DateTime now = env.Now();
   return SuccessLine(mprf, FormatDate(now), FormatTime(now));
 }
 
-std::unique_ptr<Lines> Lines::Open(const std::string& folder) {
-  return std::unique_ptr<Lines>(new Lines(files::TextReader::Open(files::PathInFolder(folder, kManifestFile))));
+std::unique_ptr<Lines> Lines::Open(Env& env, const std::string& folder) {
+  return std::unique_ptr<Lines>(
+      new Lines(files::TextReader::Open(env, files::PathInFolder(env, folder, kManifestFile))));
 }
 
 std::string Lines::Next() { return in_->ReadLine(); }
@@ -117,9 +118,10 @@ std::optional<NewProfile> NewProfileValue(std::string_view line) {
 
 }  // namespace manifest
 
-bool ReadLogicPackManifest(const std::string& folder, ManifestOptions& options, std::string_view list_separator) {
+bool ReadLogicPackManifest(Env& env, const std::string& folder, ManifestOptions& options,
+                           std::string_view list_separator) {
   try {
-    auto lines = manifest::Lines::Open(folder);
+    auto lines = manifest::Lines::Open(env, folder);
     lines->Next();  // status
     lines->Next();  // start of the file list
     lines->Until(manifest::kFilesEnd);
@@ -145,19 +147,19 @@ bool ReadLogicPackManifest(const std::string& folder, ManifestOptions& options, 
   }
 }
 
-DetailsManifest CheckManifestForDetails(const std::string& folder) {
+DetailsManifest CheckManifestForDetails(Env& env, const std::string& folder) {
   DetailsManifest result;
   auto fail = [&result](ManifestFault fault) {
     result.fault = fault;
     return result;
   };
-  auto lines = manifest::Lines::Open(folder);
+  auto lines = manifest::Lines::Open(env, folder);
   const std::string status = lines->Next();
   if (text::EqualNoCase(status, manifest::kErrors)) return fail(ManifestFault::ExportFailed);
   if (text::EqualNoCase(status, manifest::kSuccess)) {
     if (lines->Next() != manifest::kFilesBegin) return fail(ManifestFault::Corrupt);
     for (std::string file = lines->Next(); file != manifest::kFilesEnd; file = lines->Next())
-      if (!files::FileExistsInFolder(folder, file)) {
+      if (!files::FileExistsInFolder(env, folder, file)) {
         result.missing_file = file;
         return fail(ManifestFault::MissingFile);
       }

@@ -56,10 +56,10 @@ std::string SuccessLine(std::string_view mprf, std::string_view date, std::strin
 // The three closing lines of a failed export, the last without a line end.
 std::string FailureLines(int32_t number, std::string_view description);
 
-// The same three lines stamped with the present date and time.
-std::string StartLineNow(std::string_view mprf);
-std::string ProgressLineNow(std::string_view text);
-std::string SuccessLineNow(std::string_view mprf);
+// The same three lines stamped with the present date and time of `env`.
+std::string StartLineNow(Env& env, std::string_view mprf);
+std::string ProgressLineNow(Env& env, std::string_view text);
+std::string SuccessLineNow(Env& env, std::string_view mprf);
 
 // ---- Reading ----
 
@@ -68,7 +68,7 @@ class Lines {
  public:
   // Opens ExportMR.log in `folder` (its name matched without regard to case);
   // a missing file raises 53.
-  static std::unique_ptr<Lines> Open(const std::string& folder);
+  static std::unique_ptr<Lines> Open(Env& env, const std::string& folder);
   // The next line; the end of the file raises 62 "Input past end of file".
   std::string Next();
   // The lines before the next line equal to `marker`, which is read too; the
@@ -110,7 +110,7 @@ struct ManifestOptions {
 // of any other text leaves its values as they are in `options`, so the caller
 // passes in its current values. Returns false when the manifest is missing or
 // ends early, or a number does not convert; values read before stay set.
-bool ReadLogicPackManifest(const std::string& folder, ManifestOptions& options,
+bool ReadLogicPackManifest(Env& env, const std::string& folder, ManifestOptions& options,
                            std::string_view list_separator = "|");
 
 // The strict reading that comes before an import is offered: what the
@@ -131,6 +131,6 @@ struct DetailsManifest {
 // "SUCCESS" nor "ERRORS" has no file list: "--APPLS--" must follow it. The end
 // of the file before the new-profile line raises 62; a new-profile number
 // that does not convert raises 13 or 6.
-DetailsManifest CheckManifestForDetails(const std::string& folder);
+DetailsManifest CheckManifestForDetails(Env& env, const std::string& folder);
 
 }  // namespace kestrel::pack

@@ -33,10 +33,10 @@ TaggedRecordReader::TaggedRecordReader(const TaggedLayout& layout, std::unique_p
                                        ReadOptions options)
     : layout_(layout), in_(std::move(in)), options_(options) {}
 
-std::unique_ptr<TaggedRecordReader> TaggedRecordReader::Open(const std::string& folder, const TaggedLayout& layout,
-                                                             ReadOptions options) {
-  return std::make_unique<TaggedRecordReader>(layout, files::TextReader::Open(files::PathInFolder(folder, layout.file)),
-                                              options);
+std::unique_ptr<TaggedRecordReader> TaggedRecordReader::Open(Env& env, const std::string& folder,
+                                                             const TaggedLayout& layout, ReadOptions options) {
+  return std::make_unique<TaggedRecordReader>(
+      layout, files::TextReader::Open(env, files::PathInFolder(env, folder, layout.file)), options);
 }
 
 bool TaggedRecordReader::Fetch() {

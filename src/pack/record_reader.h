@@ -58,7 +58,7 @@ class TaggedRecordReader {
   TaggedRecordReader(const TaggedLayout& layout, std::unique_ptr<files::TextReader> in, ReadOptions options = {});
   // Opens the layout's file in `folder`, its name matched without regard to
   // case; a missing file raises 53.
-  static std::unique_ptr<TaggedRecordReader> Open(const std::string& folder, const TaggedLayout& layout,
+  static std::unique_ptr<TaggedRecordReader> Open(Env& env, const std::string& folder, const TaggedLayout& layout,
                                                   ReadOptions options = {});
 
   // Reads the next record into `record` (reusing its storage); false at the

@@ -15,14 +15,15 @@
 namespace kestrel::store {
 namespace {
 
-std::unique_ptr<files::TextWriter> CreateIfNamed(const std::string& path) {
-  return path.empty() ? nullptr : files::TextWriter::Create(path);
+std::unique_ptr<files::TextWriter> CreateIfNamed(Env& env, const std::string& path) {
+  return path.empty() ? nullptr : files::TextWriter::Create(env, path);
 }
 
 // One load: the rows read, the batch open, and the files that tell about it.
 class RowLoader {
  public:
-  RowLoader(Connection& c, std::string_view table, const std::string& data_file, const BulkLoadOptions& options)
+  RowLoader(Env& env, Connection& c, std::string_view table, const std::string& data_file,
+            const BulkLoadOptions& options)
       : c_(c),
         table_(table),
         data_file_(data_file),
@@ -30,9 +31,9 @@ class RowLoader {
         per_batch_(options.rows_per_batch > 0 ? options.rows_per_batch : 1),
         columns_(static_cast<size_t>(c.Prepare(SelectNoRows(c.dialect(), table))->ColumnCount())),
         insert_(c.Prepare(InsertBulkRow(c.dialect(), table, columns_))),
-        rows_(files::RowReader::Open(data_file)),
-        log_(CreateIfNamed(options.log_path)),
-        errors_(CreateIfNamed(options.error_path)) {}
+        rows_(files::RowReader::Open(env, data_file)),
+        log_(CreateIfNamed(env, options.log_path)),
+        errors_(CreateIfNamed(env, options.error_path)) {}
 
   BulkLoadCounts Run() {
     try {
@@ -133,9 +134,9 @@ class RowLoader {
 
 }  // namespace
 
-BulkLoadCounts LoadRowByRow(Connection& c, std::string_view table, const std::string& data_file,
+BulkLoadCounts LoadRowByRow(Env& env, Connection& c, std::string_view table, const std::string& data_file,
                             const BulkLoadOptions& options) {
-  return RowLoader(c, table, data_file, options).Run();
+  return RowLoader(env, c, table, data_file, options).Run();
 }
 
 }  // namespace kestrel::store

@@ -17,8 +17,8 @@ namespace kestrel::store {
 // Loads `data_file` into `table` as Connection::BulkLoad describes it: rows
 // bound as text take the column's type as the store converts it; a batch of
 // options.rows_per_batch rows is committed at a time (savepoints inside the
-// caller's transaction).
-BulkLoadCounts LoadRowByRow(Connection& c, std::string_view table, const std::string& data_file,
+// caller's transaction). Its files are reached through `env`.
+BulkLoadCounts LoadRowByRow(Env& env, Connection& c, std::string_view table, const std::string& data_file,
                             const BulkLoadOptions& options);
 
 }  // namespace kestrel::store

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "kestrel/env.h"
 #include "base/value.h"
 #include "kestrel/store.h"
 #include "store/recordset.h"
@@ -143,7 +144,8 @@ class Connection {
   // before the error is raised. Inside a transaction of the caller, batches
   // are savepoints and commit nothing. A name that is no plain table name is
   // refused with the store's "no such table" error before any statement runs.
-  virtual BulkLoadCounts BulkLoad(std::string_view table, const std::string& data_file,
+  // The data, log and error files are read and written through `env`.
+  virtual BulkLoadCounts BulkLoad(Env& env, std::string_view table, const std::string& data_file,
                                   const BulkLoadOptions& options) = 0;
 
  protected:

@@ -71,10 +71,10 @@ std::shared_ptr<Connection> Create(const std::string& location) {
   return sqlite::SqliteConnection::Create(location);
 }
 
-BulkLoadCounts BulkLoadFile(Connection& c, std::string_view table, const std::string& data_file,
+BulkLoadCounts BulkLoadFile(Env& env, Connection& c, std::string_view table, const std::string& data_file,
                             const BulkLoadOptions& options) {
   if (!c.CanBulkLoad()) throw ComError(kNoBulkRights, std::string(kNoBulkRightsText));
-  return c.BulkLoad(table, data_file, options);
+  return c.BulkLoad(env, table, data_file, options);
 }
 
 }  // namespace kestrel::store

@@ -25,7 +25,7 @@ using kestrel::testing::TempFolder;
 using kestrel::testing::WriteFile;
 
 std::vector<std::string> ReadAll(const std::string& path, bool lf_ends_line = false) {
-  auto reader = TextReader::Open(path, lf_ends_line);
+  auto reader = TextReader::Open(Env::Default(), path, lf_ends_line);
   std::vector<std::string> lines;
   std::string line;
   while (reader->ReadLine(line)) lines.push_back(line);
@@ -41,7 +41,7 @@ TEST(TextStreamTest, WritesCrLfAndReadsEveryByteBack) {
       "plain", "", "line\nwith LF", "line\rwith CR", "ends in CR\r", "\n\rLF CR",
       std::string("sep\x01" "field\x01", 10), "M\xfcller \xe9t\xe9\t\xff\x80", "  blanks kept  "};
   {
-    auto w = TextWriter::Create(dir / "Qzmap120.dat");
+    auto w = TextWriter::Create(Env::Default(), dir / "Qzmap120.dat");
     for (const auto& v : values) w->WriteLine(v);
     w->Write("last, no line end");
     w->Close();
@@ -67,7 +67,7 @@ TEST(TextStreamTest, LineEndsAtTheEndOfAFile) {
   WriteFile(dir / "d.dat", "one\r");
   EXPECT_EQ(ReadAll(dir / "d.dat"), (std::vector<std::string>{"one\r"}));
 
-  auto r = TextReader::Open(dir / "a.dat");
+  auto r = TextReader::Open(Env::Default(), dir / "a.dat");
   EXPECT_FALSE(r->AtEndOfStream());
   EXPECT_EQ(r->ReadLine(), "one");
   EXPECT_EQ(r->ReadLine(), "two");
@@ -136,7 +136,7 @@ TEST(TextStreamTest, LoneCrAtTheEndOfARead) {
   WriteFile(dir / "many.dat", many);
   EXPECT_EQ(ReadAll(dir / "many.dat"), expected);
   // The same lines as views into the reader's buffer, taken before the next read.
-  auto r = TextReader::Open(dir / "many.dat");
+  auto r = TextReader::Open(Env::Default(), dir / "many.dat");
   std::vector<std::string> viewed;
   for (std::string_view v; r->ReadLine(v);) viewed.emplace_back(v);
   EXPECT_EQ(viewed, expected);
@@ -146,41 +146,41 @@ TEST(TextStreamTest, LoneCrAtTheEndOfARead) {
 TEST(TextStreamTest, AppendKeepsWhatIsThere) {
   TempFolder dir;
   {
-    auto w = TextWriter::Append(dir / "importmr.log");
+    auto w = TextWriter::Append(Env::Default(), dir / "importmr.log");
     w->WriteLine("first");
   }
   {
-    auto w = TextWriter::Append(dir / "importmr.log");
+    auto w = TextWriter::Append(Env::Default(), dir / "importmr.log");
     w->WriteLine("second");
   }
   EXPECT_EQ(ReadFile(dir / "importmr.log"), "first\r\nsecond\r\n");
   // Create replaces.
-  TextWriter::Create(dir / "importmr.log")->WriteLine("new");
+  TextWriter::Create(Env::Default(), dir / "importmr.log")->WriteLine("new");
   EXPECT_EQ(ReadFile(dir / "importmr.log"), "new\r\n");
-  auto w = TextWriter::Create(dir / "x.dat");
+  auto w = TextWriter::Create(Env::Default(), dir / "x.dat");
   w->Close();
   EXPECT_EQ(ErrorOf([&] { w->WriteLine("after close"); }), rt::BadFileNameOrNumber);
 }
 
 TEST(FileSeamTest, FailuresCarryTheRunTimeNumbers) {
   TempFolder dir;
-  EXPECT_EQ(ErrorOf([&] { TextReader::Open(dir / "missing.dat"); }), rt::FileNotFound);
-  EXPECT_EQ(ErrorOf([&] { TextReader::Open(dir / "no/such/folder/a.dat"); }), rt::PathNotFound);
-  EXPECT_EQ(ErrorOf([&] { TextWriter::Create(dir / "no/such/a.dat"); }), rt::PathNotFound);
-  EXPECT_EQ(ErrorOf([&] { DeleteFile(dir / "missing.dat"); }), rt::FileNotFound);
-  EXPECT_EQ(ErrorOf([&] { CopyFile(dir / "missing.dat", dir / "b.dat"); }), rt::FileNotFound);
-  EXPECT_EQ(ErrorOf([&] { CreateFolder(dir / "a/b"); }), rt::PathNotFound);
-  CreateFolder(dir / "a");
-  EXPECT_TRUE(FolderExists(dir / "a"));
-  EXPECT_FALSE(FileExists(dir / "a"));
-  EXPECT_EQ(ErrorOf([&] { CreateFolder(dir / "a"); }), rt::FileAlreadyExists);
-  CreateFolders(dir / "x/y/z");
-  EXPECT_TRUE(FolderExists(dir / "x/y/z"));
+  EXPECT_EQ(ErrorOf([&] { TextReader::Open(Env::Default(), dir / "missing.dat"); }), rt::FileNotFound);
+  EXPECT_EQ(ErrorOf([&] { TextReader::Open(Env::Default(), dir / "no/such/folder/a.dat"); }), rt::PathNotFound);
+  EXPECT_EQ(ErrorOf([&] { TextWriter::Create(Env::Default(), dir / "no/such/a.dat"); }), rt::PathNotFound);
+  EXPECT_EQ(ErrorOf([&] { DeleteFile(Env::Default(), dir / "missing.dat"); }), rt::FileNotFound);
+  EXPECT_EQ(ErrorOf([&] { CopyFile(Env::Default(), dir / "missing.dat", dir / "b.dat"); }), rt::FileNotFound);
+  EXPECT_EQ(ErrorOf([&] { CreateFolder(Env::Default(), dir / "a/b"); }), rt::PathNotFound);
+  CreateFolder(Env::Default(), dir / "a");
+  EXPECT_TRUE(FolderExists(Env::Default(), dir / "a"));
+  EXPECT_FALSE(FileExists(Env::Default(), dir / "a"));
+  EXPECT_EQ(ErrorOf([&] { CreateFolder(Env::Default(), dir / "a"); }), rt::FileAlreadyExists);
+  CreateFolders(Env::Default(), dir / "x/y/z");
+  EXPECT_TRUE(FolderExists(Env::Default(), dir / "x/y/z"));
 
   if (::geteuid() != 0) {  // root reads and writes anything
     WriteFile(dir / "locked.dat", "x");
     ::chmod((dir / "locked.dat").c_str(), 0);
-    EXPECT_EQ(ErrorOf([&] { TextReader::Open(dir / "locked.dat"); }), rt::PermissionDenied);
+    EXPECT_EQ(ErrorOf([&] { TextReader::Open(Env::Default(), dir / "locked.dat"); }), rt::PermissionDenied);
   }
 }
 
@@ -189,11 +189,11 @@ TEST(FileSeamTest, CopyDeleteAndJoin) {
   std::string bytes("a\r\nb\x00\xff", 6);
   WriteFile(dir / "from.dat", bytes);
   WriteFile(dir / "to.dat", "older and longer content");
-  CopyFile(dir / "from.dat", dir / "to.dat");
+  CopyFile(Env::Default(), dir / "from.dat", dir / "to.dat");
   EXPECT_EQ(ReadFile(dir / "to.dat"), bytes);
-  EXPECT_EQ(ReadWholeFile(dir / "to.dat"), bytes);
-  DeleteFile(dir / "from.dat");
-  EXPECT_FALSE(FileExists(dir / "from.dat"));
+  EXPECT_EQ(ReadWholeFile(Env::Default(), dir / "to.dat"), bytes);
+  DeleteFile(Env::Default(), dir / "from.dat");
+  EXPECT_FALSE(FileExists(Env::Default(), dir / "from.dat"));
   EXPECT_EQ(Join("/opt/lumo", "LumoStudio/tmp"), "/opt/lumo/LumoStudio/tmp");
   EXPECT_EQ(Join("/opt/lumo/", "importmr.log"), "/opt/lumo/importmr.log");
 }
@@ -202,17 +202,17 @@ TEST(ResolveInFolderTest, ExactNameFirstThenWithoutRegardToCase) {
   TempFolder dir;
   WriteFile(dir / "Qzmap175.dat", "upper");
   WriteFile(dir / "qzlib100.dat", "lower");
-  EXPECT_EQ(ResolveInFolder(dir.path(), "Qzmap175.dat"), dir / "Qzmap175.dat");
-  EXPECT_EQ(ResolveInFolder(dir.path(), "qzmap175.dat"), dir / "Qzmap175.dat");
-  EXPECT_EQ(ResolveInFolder(dir.path(), "Qzlib100.dat"), dir / "qzlib100.dat");
-  EXPECT_EQ(ResolveInFolder(dir.path(), "Qzmap170.dat"), std::nullopt);
-  EXPECT_EQ(ResolveInFolder(dir / "missing", "Qzmap170.dat"), std::nullopt);
-  EXPECT_TRUE(FileExistsInFolder(dir.path(), "QZLIB100.DAT"));
+  EXPECT_EQ(ResolveInFolder(Env::Default(), dir.path(), "Qzmap175.dat"), dir / "Qzmap175.dat");
+  EXPECT_EQ(ResolveInFolder(Env::Default(), dir.path(), "qzmap175.dat"), dir / "Qzmap175.dat");
+  EXPECT_EQ(ResolveInFolder(Env::Default(), dir.path(), "Qzlib100.dat"), dir / "qzlib100.dat");
+  EXPECT_EQ(ResolveInFolder(Env::Default(), dir.path(), "Qzmap170.dat"), std::nullopt);
+  EXPECT_EQ(ResolveInFolder(Env::Default(), dir / "missing", "Qzmap170.dat"), std::nullopt);
+  EXPECT_TRUE(FileExistsInFolder(Env::Default(), dir.path(), "QZLIB100.DAT"));
   // A missing file keeps the asked-for name, so opening it names it.
-  EXPECT_EQ(PathInFolder(dir.path(), "Qzmap105.dat"), dir / "Qzmap105.dat");
+  EXPECT_EQ(PathInFolder(Env::Default(), dir.path(), "Qzmap105.dat"), dir / "Qzmap105.dat");
   // A folder of the name is no file.
-  CreateFolder(dir / "qzmap110.dat");
-  EXPECT_FALSE(FileExistsInFolder(dir.path(), "Qzmap110.dat"));
+  CreateFolder(Env::Default(), dir / "qzmap110.dat");
+  EXPECT_FALSE(FileExistsInFolder(Env::Default(), dir.path(), "Qzmap110.dat"));
 }
 
 TEST(ResolveInFolderTest, TwoFilesMatchingOnlyWithoutCaseAreAnError) {
@@ -220,9 +220,9 @@ TEST(ResolveInFolderTest, TwoFilesMatchingOnlyWithoutCaseAreAnError) {
   WriteFile(dir / "Qzmap175.dat", "a");
   WriteFile(dir / "QZMAP175.DAT", "b");
   // An exact match still wins.
-  EXPECT_EQ(ResolveInFolder(dir.path(), "Qzmap175.dat"), dir / "Qzmap175.dat");
+  EXPECT_EQ(ResolveInFolder(Env::Default(), dir.path(), "Qzmap175.dat"), dir / "Qzmap175.dat");
   try {
-    ResolveInFolder(dir.path(), "qzmap175.dat");
+    ResolveInFolder(Env::Default(), dir.path(), "qzmap175.dat");
     FAIL() << "an ambiguous name was resolved";
   } catch (const ComError& e) {
     EXPECT_EQ(e.number(), Number(Ours::AmbiguousFileName));

@@ -21,7 +21,7 @@ const std::string kKey = "SOFTWARE\\Corvane\\Tresk\\Tresk2.0";
 std::optional<std::string> Get(const std::string& file, const std::string& key, const std::string& name,
                                uint32_t hive = HKEY_LOCAL_MACHINE_VALUE) {
   std::string data = "untouched";
-  if (!RegistryFile(file).GetKeyValue(hive, key, name, data)) {
+  if (!RegistryFile(Env::Default(), file).GetKeyValue(hive, key, name, data)) {
     EXPECT_EQ(data, "untouched");  // a miss never changes the output argument
     return std::nullopt;
   }
@@ -64,13 +64,13 @@ TEST(RegistryFileTest, MissingFileHoldsNothingAndUnreadableFileRaises) {
   EXPECT_EQ(Get(t / "absent.ini", kKey, "Path"), std::nullopt);
   std::string data;
   // A folder where the file should be cannot be read: that is a failure, not a miss.
-  EXPECT_THROW(RegistryFile(t.path()).GetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", data), ComError);
+  EXPECT_THROW(RegistryFile(Env::Default(), t.path()).GetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", data), ComError);
 }
 
 TEST(RegistryFileTest, SetCreatesFileAndFolder) {
   TempFolder t;
   std::string file = t / "conf/kestrel/registry.ini";
-  RegistryFile(file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", "/opt/lumo");
+  RegistryFile(Env::Default(), file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", "/opt/lumo");
   EXPECT_EQ(ReadFile(file), "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=/opt/lumo\n");
   EXPECT_EQ(Get(file, kKey, "Path"), "/opt/lumo");
 }
@@ -86,7 +86,7 @@ TEST(RegistryFileTest, SetKeepsEveryOtherLine) {
             "Other=1\r\n"
             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Else]\r\n"
             "Path=/else\r\n");
-  RegistryFile(file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", " /new ");
+  RegistryFile(Env::Default(), file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", " /new ");
   EXPECT_EQ(ReadFile(file),
             "; kept\r\n"
             "[HKEY_LOCAL_MACHINE\\software\\corvane\\tresk\\tresk2.0]\r\n"
@@ -99,8 +99,8 @@ TEST(RegistryFileTest, SetKeepsEveryOtherLine) {
   EXPECT_EQ(Get(file, "SOFTWARE\\Else", "Path"), "/else");
 
   // A value not yet in the section goes after its last entry; a new section to the end.
-  RegistryFile(file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Build", "17");
-  RegistryFile(file).SetKeyValue(HKEY_CURRENT_USER_VALUE, kKey, "Path", "/mine");
+  RegistryFile(Env::Default(), file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Build", "17");
+  RegistryFile(Env::Default(), file).SetKeyValue(HKEY_CURRENT_USER_VALUE, kKey, "Path", "/mine");
   EXPECT_EQ(ReadFile(file),
             "; kept\r\n"
             "[HKEY_LOCAL_MACHINE\\software\\corvane\\tresk\\tresk2.0]\r\n"
@@ -119,7 +119,7 @@ TEST(RegistryFileTest, SetRefusesALineEndAndLeavesTheFile) {
   TempFolder t;
   std::string file = t / "r.ini";
   WriteFile(file, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=/old\n");
-  EXPECT_THROW(RegistryFile(file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", "/a\nPath=/b"), ComError);
+  EXPECT_THROW(RegistryFile(Env::Default(), file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", "/a\nPath=/b"), ComError);
   EXPECT_EQ(Get(file, kKey, "Path"), "/old");
 }
 

@@ -36,7 +36,7 @@ class SpooledTextTest : public ::testing::Test {
     return all;
   }
   std::string Written(SpooledText& t, const std::string& front, const std::string& name) {
-    auto out = files::TextWriter::Create(dir_ / name);
+    auto out = files::TextWriter::Create(Env::Default(), dir_ / name);
     t.WriteWithFront(front, *out);
     return ReadFile(dir_ / name);
   }
@@ -45,19 +45,19 @@ class SpooledTextTest : public ::testing::Test {
 };
 
 TEST_F(SpooledTextTest, StaysInMemoryUntilItPassesTheThreshold) {
-  SpooledText t;
+  SpooledText t(Env::Default());
   t.SpoolTo(dir_ / "m.spool");
   t.SetThreshold(1000);
   const std::string all = AppendAll(t);
   EXPECT_FALSE(t.spooled());
-  EXPECT_FALSE(files::FileExists(dir_ / "m.spool"));
+  EXPECT_FALSE(files::FileExists(Env::Default(), dir_ / "m.spool"));
   EXPECT_EQ(t, all);
   EXPECT_EQ(Written(t, "SUCCESS\r\n", "ExportMR.log"), "SUCCESS\r\n" + all);
   // As before: the text now starts with what was put in front.
   EXPECT_EQ(t.str(), "SUCCESS\r\n" + all);
 
   // Without a spool named, no threshold moves the text.
-  SpooledText plain;
+  SpooledText plain(Env::Default());
   plain.SetThreshold(1);
   const std::string appended = AppendAll(plain);
   EXPECT_EQ(plain.str(), appended);
@@ -67,22 +67,22 @@ TEST_F(SpooledTextTest, StaysInMemoryUntilItPassesTheThreshold) {
 TEST_F(SpooledTextTest, PastTheThresholdTheSameTextWaitsInTheSpool) {
   for (size_t threshold : {size_t{1}, size_t{70}, size_t{150}}) {
     SCOPED_TRACE(threshold);
-    SpooledText t;
+    SpooledText t(Env::Default());
     t.SpoolTo(dir_ / "m.spool");
     t.SetThreshold(threshold);
     const std::string all = AppendAll(t);
     ASSERT_TRUE(t.spooled());
-    EXPECT_TRUE(files::FileExists(dir_ / "m.spool"));
+    EXPECT_TRUE(files::FileExists(Env::Default(), dir_ / "m.spool"));
     EXPECT_FALSE(t.empty());
     EXPECT_EQ(t.str(), all);
     EXPECT_EQ(Written(t, "ERRORS\r\n", "ExportMR.log"), "ERRORS\r\n" + all);
-    EXPECT_FALSE(files::FileExists(dir_ / "m.spool")) << "the spool goes once the manifest is written";
+    EXPECT_FALSE(files::FileExists(Env::Default(), dir_ / "m.spool")) << "the spool goes once the manifest is written";
     EXPECT_EQ(t.str(), "ERRORS\r\n" + all);
   }
 }
 
 TEST_F(SpooledTextTest, AWrittenTextIsCarriedIntoTheNextSpoolBeforeItsFileIsReplaced) {
-  SpooledText t;
+  SpooledText t(Env::Default());
   t.SpoolTo(dir_ / "m.spool");
   t.SetThreshold(1);
   const std::string first = "SUCCESS\r\n" + AppendAll(t);
@@ -94,51 +94,51 @@ TEST_F(SpooledTextTest, AWrittenTextIsCarriedIntoTheNextSpoolBeforeItsFileIsRepl
   t += "more";
   EXPECT_EQ(t.str(), first + "next\r\nmore");
   EXPECT_EQ(Written(t, "SUCCESS\r\n", "ExportMR.log"), "SUCCESS\r\n" + first + "next\r\nmore");
-  EXPECT_FALSE(files::FileExists(dir_ / "m.spool"));
+  EXPECT_FALSE(files::FileExists(Env::Default(), dir_ / "m.spool"));
 }
 
 TEST_F(SpooledTextTest, NoSpoolOutlivesItsText) {
   {
     // An export that ends early: the text comes back into memory.
-    SpooledText t;
+    SpooledText t(Env::Default());
     t.SpoolTo(dir_ / "a.spool");
     t.SetThreshold(1);
     const std::string all = AppendAll(t);
     t.Unspool();
     EXPECT_FALSE(t.spooled());
-    EXPECT_FALSE(files::FileExists(dir_ / "a.spool"));
+    EXPECT_FALSE(files::FileExists(Env::Default(), dir_ / "a.spool"));
     EXPECT_EQ(t.str(), all);
     t += "after";  // no spool named any more
-    EXPECT_FALSE(files::FileExists(dir_ / "a.spool"));
+    EXPECT_FALSE(files::FileExists(Env::Default(), dir_ / "a.spool"));
     EXPECT_EQ(t.str(), all + "after");
   }
   {
-    SpooledText t;
+    SpooledText t(Env::Default());
     t.SpoolTo(dir_ / "b.spool");
     t.SetThreshold(1);
     AppendAll(t);
     t.clear();
     EXPECT_TRUE(t.empty());
     EXPECT_EQ(t, "");
-    EXPECT_FALSE(files::FileExists(dir_ / "b.spool"));
+    EXPECT_FALSE(files::FileExists(Env::Default(), dir_ / "b.spool"));
   }
   {
-    SpooledText t;
+    SpooledText t(Env::Default());
     t.SpoolTo(dir_ / "c.spool");
     t.SetThreshold(1);
     AppendAll(t);
-    ASSERT_TRUE(files::FileExists(dir_ / "c.spool"));
+    ASSERT_TRUE(files::FileExists(Env::Default(), dir_ / "c.spool"));
   }
-  EXPECT_FALSE(files::FileExists(dir_ / "c.spool"));
+  EXPECT_FALSE(files::FileExists(Env::Default(), dir_ / "c.spool"));
   // A spool that cannot be made fails the append that needed it.
-  SpooledText t;
+  SpooledText t(Env::Default());
   t.SpoolTo(dir_ / "no-such-folder/d.spool");
   t.SetThreshold(1);
   EXPECT_THROW(t += "x", ComError);
 }
 
 TEST_F(SpooledTextTest, PrintsAsItsText) {
-  SpooledText t;
+  SpooledText t(Env::Default());
   t.SpoolTo(dir_ / "p.spool");
   t.SetThreshold(3);
   t += "abc";
@@ -180,7 +180,7 @@ TEST_F(SpooledTextTest, AFailedSpillLeavesTheTextWhole) {
     EXPECT_EQ(number, row.number);
     t.Unspool();
     EXPECT_FALSE(t.spooled());
-    EXPECT_FALSE(files::FileExists(dir_ / "m.spool"));
+    EXPECT_FALSE(files::FileExists(Env::Default(), dir_ / "m.spool"));
     EXPECT_EQ(t.str(), appended);
   }
 }

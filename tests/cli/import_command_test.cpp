@@ -31,7 +31,7 @@ class ImportCommandTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t_ / "lumo", "--registry", Registry()}).exit_code, 0);
     ASSERT_EQ(RunKestrel({"demo-store", Demo()}).exit_code, 0);
-    kestrel::files::CreateFolders(t_ / "export");
+    kestrel::files::CreateFolders(kestrel::Env::Default(), t_ / "export");
     auto r = RunKestrel({"export", "--store", Demo(), "--profile", "30", "--revisions", "--root", t_ / "export"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     pack_ = r.out.substr(0, r.out.find('\n'));

@@ -169,7 +169,7 @@ class ImportRefusalsTest : public ::testing::Test {
     const TempFolder& t = *folder_;
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "lumo", "--registry", t / "registry.ini"}).exit_code, 0);
     ASSERT_EQ(RunKestrel({"demo-store", t / "demo.db"}).exit_code, 0);
-    kestrel::files::CreateFolders(t / "export");
+    kestrel::files::CreateFolders(kestrel::Env::Default(), t / "export");
     auto r = RunKestrel({"export", "--store", t / "demo.db", "--profile", "30", "--revisions", "--root", t / "export"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     pack_ = new std::string(r.out.substr(0, r.out.find('\n')));

@@ -50,7 +50,7 @@ class ImportUnitTest : public ::testing::Test {
     const TempFolder& t = *shared_;
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "lumo", "--registry", t / "registry.ini"}).exit_code, 0);
     ASSERT_EQ(RunKestrel({"demo-store", t / "pristine.db", "--scale", std::to_string(kScale)}).exit_code, 0);
-    kestrel::files::CreateFolders(t / "export");
+    kestrel::files::CreateFolders(kestrel::Env::Default(), t / "export");
     auto r = RunKestrel({"export", "--store", t / "pristine.db", "--profile", "30", "--revisions", "--root",
                          t / "export"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -91,7 +91,7 @@ class ImportUnitTest : public ::testing::Test {
   // Waits until the run log holds `text` (or the import ended).
   static void AwaitLogLine(const std::string& text, pid_t pid) {
     for (int i = 0; i < 20000; ++i) {
-      if (kestrel::files::FileExists(RunLog()) && ReadFile(RunLog()).find(text) != std::string::npos) return;
+      if (kestrel::files::FileExists(kestrel::Env::Default(), RunLog()) && ReadFile(RunLog()).find(text) != std::string::npos) return;
       siginfo_t info{};
       if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
         return;
@@ -182,13 +182,13 @@ TEST_F(ImportUnitTest, AnExportBesideAnImportReadsTheStoreBeforeOrAfterIt) {
   const std::string store = FreshStore();
   const pid_t pid = StartImport(store, "import");
   AwaitLogLine("Importing qzmap120...", pid);
-  kestrel::files::CreateFolders(t_ / "beside");
+  kestrel::files::CreateFolders(kestrel::Env::Default(), t_ / "beside");
   auto r = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", t_ / "beside"});
   EXPECT_EQ(kestrel::testing::WaitProgram(pid), 0);
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const std::string pack = r.out.substr(0, r.out.find('\n'));
 
-  kestrel::files::CreateFolders(t_ / "after");
+  kestrel::files::CreateFolders(kestrel::Env::Default(), t_ / "after");
   auto after = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", t_ / "after"});
   ASSERT_EQ(after.exit_code, 0) << after.err;
   const std::string differs_from_before = kestrel::testing::ComparePacks(*pack_, pack);

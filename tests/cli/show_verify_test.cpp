@@ -20,7 +20,7 @@ using kestrel::testing::RunResult;
 using kestrel::testing::TempFolder;
 
 void WriteRows(const std::string& path, const std::vector<std::vector<std::string>>& rows, size_t width) {
-  auto out = kestrel::files::TextWriter::Create(path);
+  auto out = kestrel::files::TextWriter::Create(kestrel::Env::Default(), path);
   kestrel::pack::RowWriter writer(width, *out);
   for (const auto& row : rows) {
     std::vector<kestrel::Value> values(row.begin(), row.end());
@@ -48,7 +48,7 @@ class ShowVerifyTest : public ::testing::Test {
     store->Execute("insert into qzmap101 (mprf, levl, vers, rele, cust, pprf) values (12, 1, 'X12', 'c', 'ab1', 12)");
     store.reset();
 
-    kestrel::files::CreateFolder(Pack());
+    kestrel::files::CreateFolder(kestrel::Env::Default(), Pack());
     WriteRows(Pack() + "/Qzmap100.dat", {Header("5", "A", "B"), Header("3", "A", "B")}, 18);
     WriteRows(Pack() + "/Qzmap101.dat",
               {{"5", "1", "X5", "c", "ab1", "5"}, {"5", "2", "X3", "c", "ab1", "3"}, {"3", "1", "X3", "c", "ab1", "3"}},

@@ -40,7 +40,7 @@ class ClsExportTest : public ::testing::Test {
   // A new, empty export root of its own.
   std::string NewRoot() {
     std::string root = store.Folder("root" + std::to_string(++roots_));
-    files::CreateFolder(root);
+    files::CreateFolder(Env::Default(), root);
     return root;
   }
 

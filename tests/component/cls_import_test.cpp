@@ -61,7 +61,7 @@ TEST(ClsImportTest, CreationFailsWith505WhenTheLookupFails) {
 std::string RunLogAfterVerifying(Kestrel20ImpExp::clsImport& i, const std::string& log_path) {
   std::string out, message;
   i.VerifyUserSelections("\r", out, message);
-  return files::FileExists(log_path) ? ReadFile(log_path) : std::string();
+  return files::FileExists(Env::Default(), log_path) ? ReadFile(log_path) : std::string();
 }
 
 const char* const kVerifyBanner = "---------------------------Verify User Selection---------------------------";
@@ -78,11 +78,11 @@ TEST(ClsImportTest, CreationPutsTheRunLogBelowTheInstallationFolder) {
   ASSERT_TRUE(i.GetLumoInstallationPath(path));
   EXPECT_EQ(path, install);
   // The folder is neither tested nor created.
-  EXPECT_FALSE(files::FolderExists(install));
+  EXPECT_FALSE(files::FolderExists(Env::Default(), install));
   EXPECT_EQ(i.get_Path(), "");
   EXPECT_EQ(i.get_LastModifiedUser(), "");
 
-  files::CreateFolders(install + "/LumoStudio/tmp");
+  files::CreateFolders(Env::Default(), install + "/LumoStudio/tmp");
   const std::string log = RunLogAfterVerifying(i, install + "/LumoStudio/tmp/importmr.log");
   EXPECT_NE(log.find(kVerifyBanner), std::string::npos) << log;
 }
@@ -106,11 +106,11 @@ TEST(ClsImportTest, PropertiesReadBackAndNoRevisionsBeforeAManifest) {
 TEST(ClsImportTest, StorePropertiesReachTheBatchLineCheck) {
   TempFolder t;
   const std::string install = t / "lumo";
-  files::CreateFolders(install + "/LumoStudio/tmp");
-  files::CreateFolders(install + "/LumoStudio/bin");
+  files::CreateFolders(Env::Default(), install + "/LumoStudio/tmp");
+  files::CreateFolders(Env::Default(), install + "/LumoStudio/bin");
   WriteFile(install + "/LumoStudio/bin/LumoConfig.ini", "IIS=1\r\n");
   const std::string pack = t / "pack";
-  files::CreateFolders(pack);
+  files::CreateFolders(Env::Default(), pack);
   WriteFile(pack + "/ExportMR.log",
             "SUCCESS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\nA\r\n--ENDAPPLS--\r\n"
             "ExportRevisions=0\r\nExportToNewProfile=0\r\nExportForSyn=0");

@@ -83,7 +83,7 @@ TEST_F(ChainExport, AGrandchildTravelsWithItsTwoAncestors) {
   EXPECT_THAT(ColumnOf(rules, "mprf"), ElementsAre("5", "7", "9"));
   EXPECT_EQ(RecordsOf(Pack(9), pack::kQzmap130).size(), 1u);
   EXPECT_EQ(LinesOf(Pack(9) + "/Qzmap101.dat").size(), 6u) << "1 + 2 + 3 chain rows";
-  EXPECT_FALSE(files::FileExists(Pack(9) + "/Qzmap110.dat"));
+  EXPECT_FALSE(files::FileExists(Env::Default(), Pack(9) + "/Qzmap110.dat"));
 }
 
 TEST_F(ChainExport, ProgressFollowsTheChainOrderWithQzddi230AfterTheBaseTables) {
@@ -158,7 +158,7 @@ TEST_F(ChainExport, RevisionsWithoutDevelopmentVrcsFailWith105) {
   EXPECT_EQ(e->get_ErrorDescription(), "Error : Qzmap105 - No Data Present in Qzmap105 Table");
   auto listed = ListedFiles(Pack(9));
   EXPECT_EQ(std::find(listed.begin(), listed.end(), "Qzmap105.dat"), listed.end());
-  EXPECT_FALSE(files::FileExists(Pack(9) + "/Qzmap105.dat"));
+  EXPECT_FALSE(files::FileExists(Env::Default(), Pack(9) + "/Qzmap105.dat"));
   EXPECT_EQ(LinesOf(Pack(9) + "/ExportMR.log").front(), "ERRORS");
 }
 

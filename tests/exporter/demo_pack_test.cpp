@@ -46,7 +46,7 @@ ParsedPack ParseBack(const std::string& folder, bool for_sync) {
     if (const auto* layout = pack::TaggedLayoutOfFile(name)) {
       pack::ReadOptions options;
       options.for_sync = for_sync;
-      pack::TaggedRecordReader in(*layout, files::TextReader::Open(files::Join(folder, name)), options);
+      pack::TaggedRecordReader in(*layout, files::TextReader::Open(Env::Default(), files::Join(folder, name)), options);
       pack::TaggedRecord r;
       const int mprf = layout->IndexOf("mprf");
       while (in.Next(r)) {
@@ -54,13 +54,13 @@ ParsedPack ParseBack(const std::string& folder, bool for_sync) {
         if (mprf >= 0) out.profiles.insert(r.Text(static_cast<size_t>(mprf)));
       }
     } else {
-      auto in = files::RowReader::Open(files::Join(folder, name), RowFieldsOf(name));
+      auto in = files::RowReader::Open(Env::Default(), files::Join(folder, name), RowFieldsOf(name));
       while (in->Next()) ++count;
     }
     out.records[name] = count;
   }
   pack::ManifestOptions options;
-  EXPECT_TRUE(pack::ReadLogicPackManifest(folder, options));
+  EXPECT_TRUE(pack::ReadLogicPackManifest(Env::Default(), folder, options));
   EXPECT_EQ(options.applications,
             store::Demo().base_appl + "|" + store::Demo().extension_appl);
   return out;
@@ -71,7 +71,7 @@ class DemoPack : public ::testing::Test {
   void SetUp() override {
     connection = store::CreateDemoStore(folder / "demo.db", 1);
     root = folder / "packs";
-    files::CreateFolder(root);
+    files::CreateFolder(Env::Default(), root);
   }
   std::unique_ptr<Kestrel20ImpExp::clsExport> Export(const store::DemoProfile& p, bool single) {
     auto e = std::make_unique<Kestrel20ImpExp::clsExport>();

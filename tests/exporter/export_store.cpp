@@ -139,8 +139,9 @@ void ExportStore::AddRevisions(int mprf, const TestVrc& vrc, const TestObject& o
   AddRevisionTwins(mprf, vrc, o, text);
 }
 
-std::unique_ptr<Kestrel20ImpExp::clsExport> NewExport(const ExportStore& store, int16_t mprf, bool single) {
-  auto e = std::make_unique<Kestrel20ImpExp::clsExport>();
+std::unique_ptr<Kestrel20ImpExp::clsExport> NewExport(const ExportStore& store, int16_t mprf, bool single,
+                                                      kestrel::Env& env) {
+  auto e = std::make_unique<Kestrel20ImpExp::clsExport>(env);
   e->putref_DataConnection(store.connection());
   e->put_MigrationProfileTobeExported(mprf);
   e->put_Path(store.root());
@@ -151,7 +152,7 @@ std::unique_ptr<Kestrel20ImpExp::clsExport> NewExport(const ExportStore& store, 
 std::vector<Record> RecordsOf(const std::string& pack_folder, const pack::TaggedLayout& layout, bool for_sync) {
   pack::ReadOptions options;
   options.for_sync = for_sync;
-  auto in = pack::TaggedRecordReader::Open(pack_folder, layout, options);
+  auto in = pack::TaggedRecordReader::Open(Env::Default(), pack_folder, layout, options);
   std::vector<Record> out;
   pack::TaggedRecord r;
   while (in->Next(r)) {

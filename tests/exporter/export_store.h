@@ -81,8 +81,10 @@ class ExportStore {
   std::shared_ptr<store::Connection> conn_;
 };
 
-// An export object on `store`, of profile `mprf` into `store.root()`.
-std::unique_ptr<Kestrel20ImpExp::clsExport> NewExport(const ExportStore& store, int16_t mprf, bool single);
+// An export object on `store`, of profile `mprf` into `store.root()`,
+// reaching the system through `env`, which must outlive it.
+std::unique_ptr<Kestrel20ImpExp::clsExport> NewExport(const ExportStore& store, int16_t mprf, bool single,
+                                                      kestrel::Env& env = Env::Default());
 
 // The records of a tagged file of the pack, each as column -> text.
 using Record = std::map<std::string, std::string>;

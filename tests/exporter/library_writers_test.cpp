@@ -25,7 +25,7 @@ const std::string kChildTrim = "Function fnTrim(s)\r\n  fnTrim = RTrim(LTrim(s))
 // (mprf, fnam, revi or "") of every record of a library file, sorted.
 using Entry = std::tuple<std::string, std::string, std::string>;
 std::vector<Entry> Entries(const std::string& folder, const pack::TaggedLayout& layout) {
-  auto reader = pack::TaggedRecordReader::Open(folder, layout);
+  auto reader = pack::TaggedRecordReader::Open(Env::Default(), folder, layout);
   std::vector<Entry> out;
   const int revi = layout.IndexOf("revi");
   pack::TaggedRecord r;

@@ -12,6 +12,7 @@
 #include "exporter/export_driver.h"
 #include "exporter/export_store.h"
 #include "pack/naming.h"
+#include "support/fault_env.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::testing {
@@ -30,7 +31,7 @@ constexpr size_t kNever = std::numeric_limits<size_t>::max();
 class ManifestSpool : public ::testing::Test {
  protected:
   void SetUp() override {
-    kestrel::detail::SetClockForTesting([] { return DateTime{2026, 12, 6, 6, 18, 52}; });
+    env.FixTime(DateTime{2026, 12, 6, 6, 18, 52});
     store.AddApplication("BAS", 0);
     store.AddApplication("EXT", 1);
     store.AddProfile(kRoot);
@@ -49,7 +50,6 @@ class ManifestSpool : public ::testing::Test {
     }
     store.Exec("commit");
   }
-  void TearDown() override { kestrel::detail::SetClockForTesting({}); }
 
   struct Run {
     bool ok = false;
@@ -61,28 +61,30 @@ class ManifestSpool : public ::testing::Test {
   // Exports the grandchild into a folder of its own, the manifest's text
   // spooled past `threshold` bytes.
   Run Export(bool single, size_t threshold, const std::string& folder) {
-    files::CreateFolder(store.Folder(folder));
+    files::CreateFolder(env, store.Folder(folder));
     exporter::ExportOptions options;
     options.MigrationProfileTobeExported = 9;
     options.ExportToSingleProfile = single;
     options.Path = store.Folder(folder);
     options.traveseparent = true;
     options.ExportRevisionInformation = true;
-    exporter::ExportContext ctx;
+    exporter::ExportContext ctx(env);
     ctx.DataConnection = store.connection();
     ctx.ManifestText.SetThreshold(threshold);
     exporter::ExportResults results;
     const std::string pack = store.Folder(folder) + "/ExportedRules/9-BAS-EXT-" + (single ? "S" : "M");
     const std::string spool = files::Join(pack, pack::kManifestSpoolFile);
     Run run;
-    ctx.Progress = [&](const std::string&, int64_t) { run.spool_seen = run.spool_seen || files::FileExists(spool); };
+    ctx.Progress = [&](const std::string&, int64_t) { run.spool_seen = run.spool_seen || files::FileExists(env, spool); };
     run.ok = exporter::ExportMigrationProfiles(options, ctx, results);
     EXPECT_EQ(ctx.PackFolder, pack);
     run.manifest = ReadFile(files::Join(pack, pack::kManifestFile));
-    run.spool_left = files::FileExists(spool);
+    run.spool_left = files::FileExists(env, spool);
     return run;
   }
 
+  // Its clock is fixed, so that every manifest says the same time.
+  FaultEnv env;
   ExportStore store;
   std::vector<TestObject> objects;
 };

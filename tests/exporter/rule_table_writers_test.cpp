@@ -120,7 +120,7 @@ class RuleTableWriters : public ::testing::Test {
   }
 
   ExportStore store;
-  exporter::ExportContext ctx;
+  exporter::ExportContext ctx{Env::Default()};
   exporter::ExportResults r;
   bool for_sync = false;
 };
@@ -136,7 +136,7 @@ TEST_F(RuleTableWriters, DevelopmentVrcRowsStayOutOfANormalPack) {
   EXPECT_THAT(ColumnOf(RecordsOf(ctx.PackFolder, pack::kQzmap130), "qury"), ElementsAre("root other"));
   EXPECT_THAT(ColumnOf(RecordsOf(ctx.PackFolder, pack::kQzmap170), "bflno"), ElementsAre("root other"));
   EXPECT_THAT(Listed(), ElementsAre("Qzmap120.dat", "Qzmap130.dat", "Qzmap140.dat", "Qzmap160.dat", "qzmap170.dat"));
-  EXPECT_TRUE(files::FileExists(ctx.PackFolder + "/qzmap170.dat")) << "the chain pack names it in lower case";
+  EXPECT_TRUE(files::FileExists(Env::Default(), ctx.PackFolder + "/qzmap170.dat")) << "the chain pack names it in lower case";
   // A normal record: 21 lines after "MO" for one-line blocks, here 22 with the two-line comment.
   auto lines = LinesOf(ctx.PackFolder + "/Qzmap120.dat");
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "MO"), 2);
@@ -181,12 +181,12 @@ TEST_F(RuleTableWriters, ChainAndDevelopmentRowsMissingFailWithoutAFile) {
   EXPECT_FALSE(Run("ExportQzmap101", "12"));
   EXPECT_EQ(r.Error.ErrorNumber, 101);
   EXPECT_EQ(r.Error.ErrorDescription, "Error : Qzmap101 - No Data Present in Qzmap101 Table");
-  EXPECT_FALSE(files::FileExists(ctx.PackFolder + "/Qzmap101.dat"));
+  EXPECT_FALSE(files::FileExists(Env::Default(), ctx.PackFolder + "/Qzmap101.dat"));
 
   EXPECT_FALSE(Run("ExportQzmap105", "5"));
   EXPECT_EQ(r.Error.ErrorNumber, 105);
   EXPECT_EQ(r.Error.ErrorDescription, "Error : Qzmap105 - No Data Present in Qzmap105 Table");
-  EXPECT_FALSE(files::FileExists(ctx.PackFolder + "/Qzmap105.dat"));
+  EXPECT_FALSE(files::FileExists(Env::Default(), ctx.PackFolder + "/Qzmap105.dat"));
   EXPECT_EQ(r.RuleFileList, "");
 
   ASSERT_TRUE(Run("ExportQzmap101")) << r.Error.ErrorDescription;

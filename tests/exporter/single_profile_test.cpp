@@ -14,6 +14,7 @@
 #include "exporter/mapping_objects.h"
 #include "pack/layout.h"
 #include "pack/manifest.h"
+#include "support/fault_env.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::testing {
@@ -21,7 +22,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using kestrel::testing::ReadFile;
-using kestrel::testing::ScopedEnv;
+using kestrel::testing::FaultEnv;
 
 const TestObject kRootOnly{"AR", "CUST", "010"};   // rules only in the root
 const TestObject kRedefined{"AR", "INVC", "020"};  // rules in the root and the child
@@ -232,7 +233,7 @@ TEST_F(SingleProfileExport, RevisionsAnnouncedOnlyWhenAskedForAndTheProfileKeeps
     ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
     auto lines = LinesOf(PackFolder() + "/ExportMR.log");
     EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end());
-    EXPECT_EQ(files::FileExists(PackFolder() + "/Qzmap110.dat"), std::string(c.line) == "ExportRevisions=1");
+    EXPECT_EQ(files::FileExists(Env::Default(), PackFolder() + "/Qzmap110.dat"), std::string(c.line) == "ExportRevisions=1");
   }
 }
 
@@ -261,14 +262,14 @@ TEST_F(SingleProfileExport, RefusalsLeaveNothingOrTheFirstPackUntouched) {
     EXPECT_FALSE(e->ExportMigrationProfiles());
     EXPECT_EQ(e->get_ErrorNumber(), 1);
     EXPECT_EQ(e->get_ErrorDescription(), "Error : Path Not Found " + store.Folder("missing"));
-    EXPECT_FALSE(files::FolderExists(store.Folder("missing")));
+    EXPECT_FALSE(files::FolderExists(Env::Default(), store.Folder("missing")));
   }
   {
     auto e = NewExport(store, 77, true);
     EXPECT_FALSE(e->ExportMigrationProfiles());
     EXPECT_EQ(e->get_ErrorNumber(), 2);
     EXPECT_EQ(e->get_ErrorDescription(), "Error : Migration Profile Not found PROFILE NUMBER = 77");
-    EXPECT_FALSE(files::FolderExists(store.root() + "/ExportedRules"));
+    EXPECT_FALSE(files::FolderExists(Env::Default(), store.root() + "/ExportedRules"));
   }
   auto first = Grandchild();
   ASSERT_TRUE(first->ExportMigrationProfiles()) << first->get_ErrorDescription();
@@ -285,19 +286,19 @@ TEST_F(SingleProfileExport, RefusalsLeaveNothingOrTheFirstPackUntouched) {
 
 TEST_F(SingleProfileExport, EmptyPathExportsBelowTheDefaultRoot) {
   kestrel::testing::TempFolder home;
+  kestrel::testing::FaultEnv env;
+  env.SetVariable("KESTREL_EXPORT_ROOT", home / "exports");
   {
-    ScopedEnv root("KESTREL_EXPORT_ROOT", home / "exports");
-    auto e = Grandchild();
+    auto e = NewExport(store, 9, true, env);
+    e->put_traveseparent(true);
     e->put_Path("");
     ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
     EXPECT_EQ(e->PackFolder(), home / "exports/ExportedRules/9-BAS-EXT-S");
-    EXPECT_TRUE(files::FileExists(e->PackFolder() + "/ExportMR.log"));
+    EXPECT_TRUE(files::FileExists(env, e->PackFolder() + "/ExportMR.log"));
   }
-  {
-    ScopedEnv root("KESTREL_EXPORT_ROOT", std::nullopt);
-    ScopedEnv h("HOME", home.path());
-    EXPECT_EQ(exporter::DefaultExportRoot(), home / "ImpExpMR");
-  }
+  kestrel::testing::FaultEnv without_root;
+  without_root.SetVariable("HOME", home.path());
+  EXPECT_EQ(exporter::DefaultExportRoot(without_root), home / "ImpExpMR");
 }
 
 TEST_F(SingleProfileExport, ASecondExportOnTheSameObjectCarriesTheFirstOnesText) {
@@ -364,12 +365,12 @@ class MappingObjectExport : public SingleProfileExport {
     ctx.PackFolder = store.root();
     for (const auto* layout : pack::kTaggedLayouts)
       ctx.RuleStreams[std::string(layout->single_profile_file)] =
-          files::TextWriter::Create(ctx.PackFile(layout->single_profile_file));
+          files::TextWriter::Create(Env::Default(), ctx.PackFile(layout->single_profile_file));
   }
   pack::Identity Identity(int mprf, const TestVrc& v) const {
     return {Value(int64_t{mprf}), Value(v.vers), Value(v.rele), Value(v.cust)};
   }
-  exporter::ExportContext ctx;
+  exporter::ExportContext ctx{Env::Default()};
   ErrorState error;
   // Climbing to ancestors allowed, revisions not exported above the first level.
   const exporter::ObjectScope scope{.traverse_parents = true, .for_sync = false, .revisions = false};

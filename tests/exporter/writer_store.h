@@ -91,7 +91,7 @@ class WriterStoreTest : public ::testing::Test {
 
   TempFolder tmp_;
   std::shared_ptr<store::Connection> db_;
-  exporter::ExportContext ctx_;
+  exporter::ExportContext ctx_{Env::Default()};
   exporter::ExportResults r_;
 };
 

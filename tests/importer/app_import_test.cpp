@@ -36,7 +36,7 @@ namespace {
 using testing::ImportParts;
 
 using kestrel::testing::ReadFile;
-using kestrel::testing::ScopedEnv;
+using kestrel::testing::FaultEnv;
 using kestrel::testing::TempFolder;
 using kestrel::testing::WriteFile;
 using Rows = std::vector<std::vector<std::string>>;
@@ -127,17 +127,16 @@ class AppImportTest : public ::testing::Test {
  protected:
   void SetUp() override {
     install_ = t_ / "install";
-    files::CreateFolders(install_ + "/LumoStudio/tmp");
-    files::CreateFolders(install_ + "/LumoStudio/bin");
+    files::CreateFolders(Env::Default(), install_ + "/LumoStudio/tmp");
+    files::CreateFolders(Env::Default(), install_ + "/LumoStudio/bin");
     pack_ = t_ / "pack";
-    files::CreateFolder(pack_);
+    files::CreateFolder(Env::Default(), pack_);
     for (const auto* app : {&LedgerRows(), &ExtensionRows()})
       for (const auto& [table, rows] : *app) WritePackFile(table + rows[0][0] + ".dat", rows);
     // The code table travels under its own name and is never found as an application's file.
     WritePackFile("Qzlgy115.dat", {{"CUR", "Currency", "EUR", "978"}});
     store_ = NewState(s_, "store.db");
   }
-  void TearDown() override { kestrel::detail::SetClockForTesting({}); }
 
   std::shared_ptr<store::Connection> NewState(ImportParts& s, const std::string& store_name) {
     auto c = store::CreateStore(t_ / store_name);
@@ -170,7 +169,7 @@ class AppImportTest : public ::testing::Test {
   }
 
   void WritePackFile(const std::string& name, const Rows& rows) {
-    auto out = files::TextWriter::Create(files::Join(pack_, name));
+    auto out = files::TextWriter::Create(Env::Default(), files::Join(pack_, name));
     pack::RowWriter writer(rows[0].size(), *out);
     for (const auto& row : rows) {
       std::vector<Value> values(row.begin(), row.end());
@@ -197,7 +196,7 @@ class AppImportTest : public ::testing::Test {
   // The recorded runs, each a list of arguments.
   std::vector<std::vector<std::string>> RecordedRuns() {
     std::vector<std::vector<std::string>> runs;
-    std::string all = files::FileExists(t_ / "args") ? ReadFile(t_ / "args") : "";
+    std::string all = files::FileExists(Env::Default(), t_ / "args") ? ReadFile(t_ / "args") : "";
     std::vector<std::string> args;
     for (size_t start = 0, end; (end = all.find('\0', start)) != std::string::npos; start = end + 1) {
       args.push_back(all.substr(start, end - start));
@@ -222,7 +221,7 @@ class AppImportTest : public ::testing::Test {
   }
   std::vector<std::string> FilesIn(const std::string& folder, const std::string& ending) {
     std::vector<std::string> names;
-    for (const auto& name : files::ListFiles(folder))
+    for (const auto& name : files::ListFiles(Env::Default(), folder))
       if (name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
         names.push_back(name);
     std::sort(names.begin(), names.end());
@@ -259,8 +258,8 @@ TEST_F(AppImportTest, DirectPathLoadsBothApplicationsTableByTable) {
   EXPECT_EQ(FilesIn(folder, ".err").size(), 12u);
   // Each file is named by its table and application.
   for (const char* stem : {"qzddi100LGA", "qzlgy141LGA", "qzddi100EXB", "qzddi230EXB"}) {
-    EXPECT_TRUE(files::FileExists(folder + "/" + stem + ".log")) << stem;
-    EXPECT_TRUE(files::FileExists(folder + "/" + stem + ".err")) << stem;
+    EXPECT_TRUE(files::FileExists(Env::Default(), folder + "/" + stem + ".log")) << stem;
+    EXPECT_TRUE(files::FileExists(Env::Default(), folder + "/" + stem + ".err")) << stem;
   }
   EXPECT_NE(ReadFile(folder + "/qzlgy141LGA.log").find("Rows loaded: 2\r\nBatches committed: 1\r\n"),
             std::string::npos);
@@ -294,13 +293,13 @@ TEST_F(AppImportTest, ARejectedRowKeepsEarlierBatchesAndNamesTheLine) {
   const std::string folder = ImportFolder();
   EXPECT_EQ(ReadFile(folder + "/qzddi150EXB.err").rfind("Line: 2300\r\nText: EXB" + S + "PK1", 0), 0u);
   // The failed application's working copies stay for inspection.
-  EXPECT_TRUE(files::FileExists(folder + "/qzddi150EXB.dat"));
+  EXPECT_TRUE(files::FileExists(Env::Default(), folder + "/qzddi150EXB.dat"));
 }
 
 TEST_F(AppImportTest, AStoreThatCannotBeWrittenHasNoBulkRights) {
   store_->Execute("pragma query_only=1");
   const std::string folder = t_ / "work";
-  files::CreateFolder(folder);
+  files::CreateFolder(Env::Default(), folder);
   EXPECT_FALSE(LoadDDITablesDmo(s_.o, s_.cx, s_.r.Error, "LGA", folder));
   EXPECT_EQ(s_.r.Error.ErrorNumber, 100);
   EXPECT_EQ(s_.r.Error.ErrorDescription, "Does not have rights to do bulk inserts");
@@ -322,19 +321,19 @@ TEST_F(AppImportTest, ReCodedApplicationsTakeTheChosenCodeInNamesAndRows) {
 
 TEST_F(AppImportTest, ReCodingAFileReplacesTheCodeBeforeEveryFieldSeparator) {
   const std::string folder = t_ / "work";
-  files::CreateFolder(folder);
+  files::CreateFolder(Env::Default(), folder);
   // At the start, in the middle, inside another field's end, at the end of a
   // line (no separator follows: kept), and without a separator at all.
   WriteFile(folder + "/qzddi220EXB.dat", "EXB" + S + "PK1" + S + "EXB" + S + "XEXB" + S + "EXB\r\n" +
                                              "EXBX" + S + "exb" + S + "\r\n");
-  RenameApplicationInFile(folder, "EXB", "NEW2", "qzddi220");
-  EXPECT_FALSE(files::FileExists(folder + "/qzddi220EXB.dat"));
+  RenameApplicationInFile(Env::Default(), folder, "EXB", "NEW2", "qzddi220");
+  EXPECT_FALSE(files::FileExists(Env::Default(), folder + "/qzddi220EXB.dat"));
   EXPECT_EQ(ReadFile(folder + "/qzddi220NEW2.dat"),
             "NEW2" + S + "PK1" + S + "NEW2" + S + "XNEW2" + S + "EXB\r\n" + "EXBX" + S + "exb" + S + "\r\n");
 
   // Every data file but the shared code table's.
   for (const auto& table : kTwelve) WriteFile(folder + "/" + table + "EXB.dat", "EXB" + S + "x\r\n");
-  RenameApplicationDataFiles(folder, "EXB", "NEW2");
+  RenameApplicationDataFiles(Env::Default(), folder, "EXB", "NEW2");
   EXPECT_EQ(FilesIn(folder, "EXB.dat"), (std::vector<std::string>{"qzlgy115EXB.dat"}));
   EXPECT_EQ(FilesIn(folder, "NEW2.dat").size(), 11u);
 }
@@ -373,21 +372,23 @@ TEST_F(AppImportTest, AnImportFolderThatCannotBeMadeIsLoggedWithItsNumber) {
 }
 
 TEST_F(AppImportTest, ImportsWithinOneSecondGetFoldersOfTheirOwn) {
-  kestrel::detail::SetClockForTesting([] { return DateTime{2026, 12, 4, 9, 39, 15}; });
+  const DateTime now{2026, 12, 4, 9, 39, 15};
+  s_.env.FixTime(now);
   const std::string base = install_ + "/LumoStudio/tmp/ImportAt041226093915";
   EXPECT_EQ(CreateImportFolder(s_.cx), base);
   EXPECT_EQ(CreateImportFolder(s_.cx), base + "-2");
   EXPECT_EQ(CreateImportFolder(s_.cx), base + "-3");
-  EXPECT_TRUE(files::FolderExists(base + "-3"));
+  EXPECT_TRUE(files::FolderExists(Env::Default(), base + "-3"));
   auto log = LogMessages();
   ASSERT_EQ(log.size(), 6u);
   EXPECT_EQ(log[2], " Before Creating folder: " + base + "-2");
   EXPECT_EQ(log[3], " Before Creating folder: " + base + "-2");
   // Whole imports too: the second one within the second loads as the first did.
   ImportParts again;
+  again.env.FixTime(now);
   auto other = NewState(again, "second.db");
   ASSERT_TRUE(ImportApplicationsFromLogicPack(again.o, again.cx, again.r.Plan, again.r.Error)) << again.r.Error.ErrorDescription;
-  EXPECT_TRUE(files::FolderExists(base + "-4"));
+  EXPECT_TRUE(files::FolderExists(Env::Default(), base + "-4"));
   EXPECT_EQ(Dump(*other), Expected());
 }
 
@@ -400,8 +401,6 @@ class BatchPathTest : public AppImportTest {
     AppImportTest::SetUp();
     UseBatchPath();
   }
-  // Our own `bcp`, next to the test program.
-  ScopedEnv own_bcp_{"KESTREL_BCP", std::nullopt};
 };
 
 TEST_F(BatchPathTest, LoadsTheSamePackToTheSameRowsAsTheDirectPath) {
@@ -422,14 +421,14 @@ TEST_F(BatchPathTest, ReCodedApplicationsLoadUnderTheChosenCode) {
   ASSERT_TRUE(ImportApplicationsFromLogicPack(s_.o, s_.cx, s_.r.Plan, s_.r.Error)) << s_.r.Error.ErrorDescription;
   EXPECT_EQ(Dump(*store_), Expected({{"EXB", "NEX"}}));
   // Nothing is left in the import folder: no data file, no batch file.
-  EXPECT_TRUE(files::ListFiles(ImportFolder()).empty());
+  EXPECT_TRUE(files::ListFiles(Env::Default(), ImportFolder()).empty());
 }
 
 TEST_F(BatchPathTest, TheBatchFileHoldsOneLinePerTableForItsOwnerOnly) {
-  ScopedEnv fake("KESTREL_BCP", RecordingBcp("LGA"));
+  s_.env.SetVariable("KESTREL_BCP", RecordingBcp("LGA"));
   const std::string folder = t_ / "work";
-  files::CreateFolder(folder);
-  CopyApplicationDataFiles(pack_, folder, "LGA");
+  files::CreateFolder(Env::Default(), folder);
+  CopyApplicationDataFiles(Env::Default(), pack_, folder, "LGA");
   ASSERT_TRUE(LoadDDITablesEx(s_.o, s_.cx, s_.r.Plan, s_.r.Error, "LGA", folder)) << s_.r.Error.ErrorDescription;
 
   // The lines load a staging store beside the data files, never the store.
@@ -441,8 +440,8 @@ TEST_F(BatchPathTest, TheBatchFileHoldsOneLinePerTableForItsOwnerOnly) {
                 "LGA.dat\" -c -m 1 -b 1000 -C RAW -t \"\x01\" -S local -U \"kestrel\" -P \"" + kPassword + "\"\r\n";
   EXPECT_EQ(ReadFile(t_ / "batch.copy"), expected);
   EXPECT_EQ(ReadFile(t_ / "batch.mode"), "600\n");
-  EXPECT_FALSE(files::FileExists(folder + "/LGA.Bat"));
-  EXPECT_FALSE(files::FileExists(staging));
+  EXPECT_FALSE(files::FileExists(Env::Default(), folder + "/LGA.Bat"));
+  EXPECT_FALSE(files::FileExists(Env::Default(), staging));
 
   // Only the lines whose data file exists ran, each with its arguments as
   // written: the password with its "$", backquotes and blanks untouched.
@@ -457,16 +456,16 @@ TEST_F(BatchPathTest, TheBatchFileHoldsOneLinePerTableForItsOwnerOnly) {
 }
 
 TEST_F(BatchPathTest, AFailingLineFailsTheLoadAndTheBatchFileIsRemoved) {
-  ScopedEnv fake("KESTREL_BCP", RecordingBcp("LGA", 3));
+  s_.env.SetVariable("KESTREL_BCP", RecordingBcp("LGA", 3));
   const std::string folder = t_ / "work";
-  files::CreateFolder(folder);
-  CopyApplicationDataFiles(pack_, folder, "LGA");
+  files::CreateFolder(Env::Default(), folder);
+  CopyApplicationDataFiles(Env::Default(), pack_, folder, "LGA");
   EXPECT_FALSE(LoadDDITablesEx(s_.o, s_.cx, s_.r.Plan, s_.r.Error, "LGA", folder));
   EXPECT_EQ(s_.r.Error.ErrorNumber, Number(Ours::BulkLoadFailed));
   EXPECT_EQ(s_.r.Error.ErrorDescription, "A bulk-load line failed: line 1 of " + folder +
                                            "/LGA.Bat (table qzddi100) exited with status 3: refused by the fake");
   EXPECT_EQ(RecordedRuns().size(), 1u);  // later lines did not run
-  EXPECT_FALSE(files::FileExists(folder + "/LGA.Bat"));
+  EXPECT_FALSE(files::FileExists(Env::Default(), folder + "/LGA.Bat"));
 }
 
 TEST_F(BatchPathTest, OurBcpStopsAtARejectedRowAndNothingReachesTheStore) {
@@ -475,7 +474,7 @@ TEST_F(BatchPathTest, OurBcpStopsAtARejectedRowAndNothingReachesTheStore) {
   Rows rows;
   for (int k = 1; k <= 2500; ++k) rows.push_back({"EXB", "CURR", "V" + std::to_string(k), "Value"});
   rows[1499] = {"EXB", "CURR", "V1500", "Value", "extra"};
-  auto out = files::TextWriter::Create(pack_ + "/qzddi160EXB.dat");
+  auto out = files::TextWriter::Create(Env::Default(), pack_ + "/qzddi160EXB.dat");
   for (const auto& r : rows) {
     std::string line;
     for (size_t i = 0; i < r.size(); ++i) line += (i ? S : "") + r[i];
@@ -501,8 +500,8 @@ TEST_F(BatchPathTest, TheLinesNeverWriteTheStoreSoTheLoadStaysInsideTheConnectio
   store_->BeginBatch();
   store_->Execute("insert into qzlgy115 (code, dsca) values ('CUR', 'held')");
   const std::string folder = t_ / "work";
-  files::CreateFolder(folder);
-  CopyApplicationDataFiles(pack_, folder, "LGA");
+  files::CreateFolder(Env::Default(), folder);
+  CopyApplicationDataFiles(Env::Default(), pack_, folder, "LGA");
   ASSERT_TRUE(LoadDDITablesEx(s_.o, s_.cx, s_.r.Plan, s_.r.Error, "LGA", folder)) << s_.r.Error.ErrorDescription;
   // Inside the transaction the rows are there ...
   EXPECT_EQ(Count(*store_, "qzddi101 where appl='LGA'"), 2);
@@ -518,10 +517,10 @@ TEST_F(BatchPathTest, TheLinesNeverWriteTheStoreSoTheLoadStaysInsideTheConnectio
 }
 
 TEST_F(BatchPathTest, ValuesTheLineCannotCarryAreRefusedBeforeAnythingRuns) {
-  ScopedEnv fake("KESTREL_BCP", RecordingBcp("LGA"));
+  const std::string fake = RecordingBcp("LGA");
   const std::string folder = t_ / "work";
-  files::CreateFolder(folder);
-  CopyApplicationDataFiles(pack_, folder, "LGA");
+  files::CreateFolder(Env::Default(), folder);
+  CopyApplicationDataFiles(Env::Default(), pack_, folder, "LGA");
   struct Case {
     std::string what;
     std::function<void(ImportParts&)> change;
@@ -538,6 +537,7 @@ TEST_F(BatchPathTest, ValuesTheLineCannotCarryAreRefusedBeforeAnythingRuns) {
   };
   for (const auto& c : cases) {
     ImportParts s;
+    s.env.SetVariable("KESTREL_BCP", fake);
     NewState(s, "refuse-" + std::to_string(&c - cases.data()) + ".db");
     c.change(s);
     EXPECT_FALSE(LoadDDITablesEx(s.o, s.cx, s.r.Plan, s.r.Error, "LGA", folder)) << c.what;
@@ -547,7 +547,7 @@ TEST_F(BatchPathTest, ValuesTheLineCannotCarryAreRefusedBeforeAnythingRuns) {
     EXPECT_THROW(CheckBatchLineValues(s.o, s.cx, s.r.Plan), ComError) << c.what;
   }
   EXPECT_NO_THROW(CheckBatchLineValues(s_.o, s_.cx, s_.r.Plan));
-  EXPECT_FALSE(files::FileExists(folder + "/LGA.Bat"));
+  EXPECT_FALSE(files::FileExists(Env::Default(), folder + "/LGA.Bat"));
   EXPECT_TRUE(RecordedRuns().empty());
 }
 
@@ -567,24 +567,22 @@ TEST(BatchRunnerTest, LinesSplitAtBlanksWithQuotesGroupingAndNothingElseInterpre
 
 TEST(BatchRunnerTest, OnlyBcpLinesRunAndOurBcpIsFoundBesideTheProgram) {
   TempFolder t;
+  FaultEnv env;
   WriteFile(t / "x.Bat", "\r\nrm -rf " + t.path() + " in " + (t / "x.Bat") + "\r\n");
   try {
-    RunBatchFile(t / "x.Bat", "/bin/true");
+    RunBatchFile(env, t / "x.Bat", "/bin/true");
     ADD_FAILURE() << "ran a line that is not bcp";
   } catch (const ComError& e) {
     EXPECT_EQ(e.number(), Number(Ours::BulkLoadFailed));
     EXPECT_NE(e.description().find("line 2 of " + (t / "x.Bat") + " does not run bcp"), std::string::npos);
   }
-  {
-    ScopedEnv unset("KESTREL_BCP", std::nullopt);
-    EXPECT_EQ(BulkCopyProgram(), std::string(KESTREL_BIN_DIR) + "/bcp");
-  }
-  ScopedEnv set("KESTREL_BCP", "/opt/tools/bcp");
-  EXPECT_EQ(BulkCopyProgram(), "/opt/tools/bcp");
+  EXPECT_EQ(BulkCopyProgram(env), std::string(KESTREL_BIN_DIR) + "/bcp");
+  env.SetVariable("KESTREL_BCP", "/opt/tools/bcp");
+  EXPECT_EQ(BulkCopyProgram(env), "/opt/tools/bcp");
   WriteFile(t / "data.dat", "x\r\n");
   WriteFile(t / "y.Bat", "bcp s..t in " + (t / "data.dat") + "\r\n");
   try {
-    RunBatchFile(t / "y.Bat", "/opt/tools/bcp");
+    RunBatchFile(env, t / "y.Bat", "/opt/tools/bcp");
     ADD_FAILURE() << "ran a program that does not exist";
   } catch (const ComError& e) {
     EXPECT_EQ(e.number(), 53);

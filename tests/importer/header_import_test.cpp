@@ -57,7 +57,7 @@ class HeaderImportTest : public ::testing::Test {
     store_ = store::CreateStore(t_ / "profiles.db");
     s_.cx.DataConnection = store_;
     s_.o.Path = t_ / "pack";
-    files::CreateFolder(s_.o.Path);
+    files::CreateFolder(Env::Default(), s_.o.Path);
     s_.cx.ImportLogPath = t_ / "importmr.log";
   }
 
@@ -91,7 +91,7 @@ class HeaderImportTest : public ::testing::Test {
     s_.r.HeaderMap = map;
   }
   void WriteHeaderFile(const std::vector<std::vector<std::string>>& rows) {
-    auto out = files::TextWriter::Create(files::Join(s_.o.Path, "Qzmap100.dat"));
+    auto out = files::TextWriter::Create(Env::Default(), files::Join(s_.o.Path, "Qzmap100.dat"));
     for (const auto& r : rows) {
       std::string line;
       for (size_t i = 0; i < r.size(); ++i) line += (i ? "\x01" : "") + r[i];
@@ -407,7 +407,7 @@ TEST_F(HeaderImportTest, ChainFailureIsLeftInTheStateAndTheOwnerStillAssigned) {
 
 TEST_F(HeaderImportTest, MissingHeaderFileEndsInTheTrap) {
   Prepare({{5, 40, 0}}, {{5, "X40"}});
-  files::DeleteFile(files::Join(s_.o.Path, "Qzmap100.dat"));
+  files::DeleteFile(Env::Default(), files::Join(s_.o.Path, "Qzmap100.dat"));
   EXPECT_FALSE(Run());
   EXPECT_EQ(s_.r.Error.ErrorNumber, 899);
   EXPECT_EQ(s_.r.Error.ErrorDescription, "Unspecified Error : --ImportProfileHeaders-- 53   File not found");

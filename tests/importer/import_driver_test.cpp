@@ -167,7 +167,7 @@ TEST_F(ImportDriverTest, UnreadableManifestGivesTheReport) {
 TEST_F(ImportDriverTest, ManifestOptionsAreLoaded) {
   WritePack(false);
   WriteGoodManifest({"Qzmap100.dat"}, {"A", "B", "C"}, "ExportRevisions=1", "ExportToNewProfile=21");
-  ASSERT_TRUE(importer::ReadLogicPackManifest(Options(), Results().Manifest));
+  ASSERT_TRUE(importer::ReadLogicPackManifest(Options(), Context(), Results().Manifest));
   EXPECT_EQ(Results().Manifest.applications, "A|B|C");
   EXPECT_TRUE(Results().Manifest.revisions);
   EXPECT_TRUE(Results().Manifest.new_profile);
@@ -180,19 +180,19 @@ TEST_F(ImportDriverTest, DevelopmentVrcOfAPackProfile) {
   std::vector<std::string> vrc = {"stale"};
   int32_t mprf = 5;
   // The manifest has not been read: no revision information is known.
-  EXPECT_FALSE(importer::GetDevelopmentVRC(Options(), Results().Manifest, Error(), mprf, vrc));
+  EXPECT_FALSE(importer::GetDevelopmentVRC(Options(), Context(), Results().Manifest, Error(), mprf, vrc));
   EXPECT_EQ(Error().NumberAsRead(), 250);
   EXPECT_EQ(Error().ErrorDescription, "The profile is not SCM Enabled.");
 
   Results().Manifest.revisions = true;
-  ASSERT_TRUE(importer::GetDevelopmentVRC(Options(), Results().Manifest, Error(), mprf, vrc));
+  ASSERT_TRUE(importer::GetDevelopmentVRC(Options(), Context(), Results().Manifest, Error(), mprf, vrc));
   EXPECT_THAT(vrc, ElementsAre("d5", "c", "db1"));
   mprf = 9;
-  ASSERT_TRUE(importer::GetDevelopmentVRC(Options(), Results().Manifest, Error(), mprf, vrc));
+  ASSERT_TRUE(importer::GetDevelopmentVRC(Options(), Context(), Results().Manifest, Error(), mprf, vrc));
   EXPECT_THAT(vrc, ElementsAre("", "", ""));
 
-  files::DeleteFile(files::Join(PackFolder(), "Qzmap105.dat"));
-  EXPECT_FALSE(importer::GetDevelopmentVRC(Options(), Results().Manifest, Error(), mprf, vrc));
+  files::DeleteFile(Env::Default(), files::Join(PackFolder(), "Qzmap105.dat"));
+  EXPECT_FALSE(importer::GetDevelopmentVRC(Options(), Context(), Results().Manifest, Error(), mprf, vrc));
   EXPECT_EQ(Error().NumberAsRead(), 299);
   EXPECT_EQ(Error().ErrorDescription, "Could Not get Development VRC");
 }

@@ -41,14 +41,14 @@ class ImportFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     install_ = t_ / "install";
-    files::CreateFolders(install_ + "/LumoStudio/tmp");
+    files::CreateFolders(Env::Default(), install_ + "/LumoStudio/tmp");
     demo_ = store::CreateDemoStore(t_ / "demo.db", 1);
   }
 
   // Writes a pack of the store below a root of its own; returns its folder.
   std::string Export(const std::shared_ptr<store::Connection>& from, const ExportChoice& choice) {
     const std::string root = t_ / ("export-" + std::to_string(++exports_));
-    files::CreateFolders(root);
+    files::CreateFolders(Env::Default(), root);
     Kestrel20ImpExp::clsExport e;
     e.putref_DataConnection(from);
     e.put_Path(root);
@@ -69,8 +69,10 @@ class ImportFixture : public ::testing::Test {
     return c;
   }
 
-  std::unique_ptr<Kestrel20ImpExp::clsImport> NewImport(const std::shared_ptr<store::Connection>& into, const std::string& pack) {
-    auto i = std::make_unique<Kestrel20ImpExp::clsImport>(std::make_shared<FixedRegistry>(install_));
+  // The import reaches the system through `env`, which must outlive it.
+  std::unique_ptr<Kestrel20ImpExp::clsImport> NewImport(const std::shared_ptr<store::Connection>& into, const std::string& pack,
+                                                        kestrel::Env& env = Env::Default()) {
+    auto i = std::make_unique<Kestrel20ImpExp::clsImport>(env, std::make_shared<FixedRegistry>(install_));
     i->putref_DataConnection(into);
     i->put_Path(pack);
     i->put_LastModifiedUser("importer");

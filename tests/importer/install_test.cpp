@@ -25,7 +25,7 @@ const char* kNotFound = "Could not retrieve installation directory of Lumo Studi
 
 std::shared_ptr<Registry> RegistryWith(const TempFolder& t, const std::string& content) {
   WriteFile(t / "registry.ini", content);
-  return std::make_shared<RegistryFile>(t / "registry.ini");
+  return std::make_shared<RegistryFile>(Env::Default(), t / "registry.ini");
 }
 
 TEST(InstallationLookupTest, ReadsTheFolderAndCreationKeepsIt) {
@@ -48,7 +48,7 @@ TEST(InstallationLookupTest, MissingValueGives505AndLeavesTheArgument) {
   TempFolder t;
   for (auto registry :
        {RegistryWith(t, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nVersion=2.0\n"),
-        std::static_pointer_cast<Registry>(std::make_shared<RegistryFile>(t / "no-such-file.ini"))}) {
+        std::static_pointer_cast<Registry>(std::make_shared<RegistryFile>(Env::Default(), t / "no-such-file.ini"))}) {
     ImportParts s;
     s.cx.RegistryComponent = registry;
     std::string path = "before";
@@ -71,7 +71,7 @@ TEST(InstallationLookupTest, AFailingRegistryGivesItsOwnNumberAndText) {
   TempFolder t;
   ImportParts s;
   // A folder in place of the registry file cannot be read.
-  s.cx.RegistryComponent = std::make_shared<RegistryFile>(t.path());
+  s.cx.RegistryComponent = std::make_shared<RegistryFile>(Env::Default(), t.path());
   std::string path = "before";
   EXPECT_FALSE(GetLumoInstallationPath(s.cx, s.r.Error, path));
   EXPECT_EQ(s.r.Error.ErrorNumber, EISDIR);
@@ -84,11 +84,12 @@ TEST(InstallationLookupTest, AFailingRegistryGivesItsOwnNumberAndText) {
   EXPECT_EQ(path, "before");
 }
 
-TEST(InstallationLookupTest, DefaultCreationReadsTheFileNamedByTheEnvironment) {
+TEST(InstallationLookupTest, CreationOnAnEnvReadsTheRegistryFileItsVariableNames) {
   TempFolder t;
   WriteFile(t / "env.ini", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=/from/env\n");
-  kestrel::testing::ScopedEnv env("KESTREL_REGISTRY", t / "env.ini");
-  Kestrel20ImpExp::clsImport object;
+  kestrel::testing::FaultEnv env;
+  env.SetVariable("KESTREL_REGISTRY", t / "env.ini");
+  Kestrel20ImpExp::clsImport object(env);
   std::string path;
   EXPECT_TRUE(object.GetLumoInstallationPath(path));
   EXPECT_EQ(path, "/from/env");

@@ -61,7 +61,7 @@ class LoaderFixture : public ::testing::Test {
   void SetUp() override {
     store_ = store::CreateStore(t_ / "profiles.db");
     pack_ = t_ / "pack";
-    files::CreateFolders(pack_);
+    files::CreateFolders(Env::Default(), pack_);
     s_.cx.DataConnection = store_;
     s_.o.Path = pack_;
     s_.o.LastModifiedUser = "jdoe";
@@ -88,14 +88,14 @@ class LoaderFixture : public ::testing::Test {
   // one the writers give it.
   void Write(const pack::TaggedLayout& layout, const std::vector<pack::NamedValues>& rows,
              pack::RecordOptions options = {}) {
-    auto out = files::TextWriter::Create(files::Join(pack_, layout.file));
+    auto out = files::TextWriter::Create(Env::Default(), files::Join(pack_, layout.file));
     pack::TaggedRecordWriter writer(layout, *out, options);
     for (const auto& row : rows) writer.Write(row);
     out->Close();
   }
   // Writes a file's lines as they stand, each followed by CR LF.
   void WriteLines(std::string_view file, const std::vector<std::string>& lines) {
-    auto out = files::TextWriter::Create(files::Join(pack_, file));
+    auto out = files::TextWriter::Create(Env::Default(), files::Join(pack_, file));
     for (const auto& l : lines) out->WriteLine(l);
     out->Close();
   }

@@ -174,12 +174,12 @@ TEST_F(PackDetailsTest, HeaderLineWithoutEighteenFieldsIsRefused) {
 
 TEST_F(PackDetailsTest, UnreadableHierarchyOrApplicationFileIsRefused) {
   WriteChainPack();
-  files::DeleteFile(files::Join(PackFolder(), "Qzmap101.dat"));
+  files::DeleteFile(Env::Default(), files::Join(PackFolder(), "Qzmap101.dat"));
   WriteGoodManifest({"Qzmap100.dat"}, {"A", "B"});
   ExpectRefused(100, "Import Migration Profile - Qzmap101.dat file is not having enough data or file is corrupted");
 
   WriteChainPack();
-  files::DeleteFile(files::Join(PackFolder(), "qzddi100B.dat"));
+  files::DeleteFile(Env::Default(), files::Join(PackFolder(), "qzddi100B.dat"));
   WriteGoodManifest({"Qzmap100.dat"}, {"A", "B"});
   ExpectRefused(100, "Import Migration Profile - qzddi100.dat file is not having enough data or file is corrupted");
 }

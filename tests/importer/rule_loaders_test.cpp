@@ -35,7 +35,6 @@ class RuleLoaderTest : public testing::LoaderFixture {
     WriteEmpty(kCurrentRuleFiles);
     WriteEmpty(kRevisionRuleFiles);
   }
-  void TearDown() override { kestrel::detail::SetClockForTesting(nullptr); }
 
   bool LoadCurrent() { return LoadToMAP120_130_140_160(s_.Planned(), s_.r.HeaderMap, s_.cx, s_.r.Error); }
   bool LoadRevisions() { return LoadToMAP110_125_135_145_165(s_.Planned(), s_.r.HeaderMap, s_.cx, s_.r.Error); }
@@ -111,7 +110,7 @@ TEST_F(RuleLoaderTest, TheDevelopmentVrcComparedIsThePlansAtTheHeaderMapPosition
 }
 
 TEST_F(RuleLoaderTest, LoadDatesAreReadInEitherFormAndMissingOnesAreTheTimeOfLoading) {
-  kestrel::detail::SetClockForTesting([] { return DateTime{2025, 1, 2, 8, 30, 0}; });
+  s_.env.FixTime(DateTime{2025, 1, 2, 8, 30, 0});
   Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"tflno", "0010"}, {"ldat", "3/14/2024 1:05:09 PM"}}),
                           Record(pack::kQzmap120, {{"tflno", "0020"}, {"ldat", "2023-11-30 23:59:59"}})});
   ASSERT_TRUE(LoadCurrent()) << s_.r.Error.ErrorDescription;
@@ -201,7 +200,7 @@ TEST_F(RuleLoaderTest, EmptyFilesAddNothingAndTheLoaderGoesOn) {
 
 TEST_F(RuleLoaderTest, AMissingFileFailsTheLoaderAfterTheFilesBeforeIt) {
   Write(pack::kQzmap120, {Record(pack::kQzmap120)});
-  files::DeleteFile(files::Join(pack_, "Qzmap140.dat"));
+  files::DeleteFile(Env::Default(), files::Join(pack_, "Qzmap140.dat"));
   EXPECT_FALSE(LoadCurrent());
   EXPECT_EQ(s_.r.Error.ErrorNumber, 899);
   EXPECT_EQ(s_.r.Error.ErrorDescription, std::string(kCurrentHead) + "53   File not found");
@@ -211,8 +210,8 @@ TEST_F(RuleLoaderTest, AMissingFileFailsTheLoaderAfterTheFilesBeforeIt) {
 
 TEST_F(RuleLoaderTest, FileNamesAreMatchedWithoutRegardToCase) {
   // The single-profile export names the last revision file with a capital.
-  files::DeleteFile(files::Join(pack_, "qzmap175.dat"));
-  auto out = files::TextWriter::Create(files::Join(pack_, "Qzmap175.dat"));
+  files::DeleteFile(Env::Default(), files::Join(pack_, "qzmap175.dat"));
+  auto out = files::TextWriter::Create(Env::Default(), files::Join(pack_, "Qzmap175.dat"));
   pack::TaggedRecordWriter(pack::kQzmap175, *out).Write(Record(pack::kQzmap175));
   out->Close();
   ASSERT_TRUE(LoadRevisions()) << s_.r.Error.ErrorDescription;
@@ -345,13 +344,13 @@ TEST_F(RuleLoaderTest, WithoutAConnectionTheLoaderFails91) {
 // The reading and converting of a file runs without a store, with the
 // loaders' own rules: what it yields is what the loader stores.
 TEST_F(RuleLoaderTest, RecordsAreConvertedWithoutAStore) {
-  kestrel::detail::SetClockForTesting([] { return DateTime{2025, 1, 2, 8, 30, 0}; });
+  s_.env.FixTime(DateTime{2025, 1, 2, 8, 30, 0});
   Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"mprf", 31}, {"comt", " "}, {"stat", " A "}})},
         {.with_ldat = false});
   Write(pack::kQzmap140, {Record(pack::kQzmap140), Record(pack::kQzmap140, {{"dnum", "x"}})});
   s_.cx.DataConnection.reset();
 
-  LoadedRecords rules(s_.Planned(), s_.r.HeaderMap, Loader::CurrentRules, pack::kQzmap120);
+  LoadedRecords rules(s_.env, s_.Planned(), s_.r.HeaderMap, Loader::CurrentRules, pack::kQzmap120);
   LoadedRow row;
   ASSERT_TRUE(rules.Next(row));
   EXPECT_EQ(row.line, 1u);
@@ -364,7 +363,7 @@ TEST_F(RuleLoaderTest, RecordsAreConvertedWithoutAStore) {
   EXPECT_EQ(row.Find("logn"), nullptr);
   EXPECT_FALSE(rules.Next(row));
 
-  LoadedRecords mappings(s_.Planned(), s_.r.HeaderMap, Loader::CurrentRules, pack::kQzmap140);
+  LoadedRecords mappings(s_.env, s_.Planned(), s_.r.HeaderMap, Loader::CurrentRules, pack::kQzmap140);
   ASSERT_TRUE(mappings.Next(row));
   EXPECT_EQ(*row.Find("dnum"), Value(2));
   try {

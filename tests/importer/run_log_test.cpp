@@ -24,9 +24,8 @@ class RunLogTest : public ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(t_ / "LumoStudio/tmp");
     s_.cx.ImportLogPath = t_ / "LumoStudio/tmp/importmr.log";
-    kestrel::detail::SetClockForTesting([] { return DateTime{2024, 3, 5, 14, 7, 9}; });
+    s_.env.FixTime(DateTime{2024, 3, 5, 14, 7, 9});
   }
-  void TearDown() override { kestrel::detail::SetClockForTesting({}); }
   std::string Log() { return ReadFile(s_.cx.ImportLogPath); }
 
   TempFolder t_;
@@ -38,7 +37,7 @@ TEST_F(RunLogTest, CreatesTheLogThenAppends) {
   WriteImportLog(s_.cx, kImportLogicPackBanner);
   EXPECT_EQ(Log(), "2024-03-05 14:07:09 " + std::string(kImportLogicPackBanner) + "\r\n");
 
-  kestrel::detail::SetClockForTesting([] { return DateTime{2024, 3, 5, 14, 7, 31}; });
+  s_.env.FixTime(DateTime{2024, 3, 5, 14, 7, 31});
   WriteImportLog(s_.cx, "Profile 12 imported as 40 (X41U_01_STD)");
   EXPECT_EQ(Log(), "2024-03-05 14:07:09 " + std::string(kImportLogicPackBanner) +
                        "\r\n2024-03-05 14:07:31 Profile 12 imported as 40 (X41U_01_STD)\r\n");

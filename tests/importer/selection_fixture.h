@@ -57,14 +57,14 @@ class SelectionFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     install_ = tmp_ / "install";
-    files::CreateFolders(install_ + "/LumoStudio/tmp");
+    files::CreateFolders(Env::Default(), install_ + "/LumoStudio/tmp");
     store_ = store::Create(tmp_ / "store.db");
     store::CreateSchema(*store_);
     auto registry = std::make_shared<FixedRegistry>(install_);
     object_ = std::make_unique<Kestrel20ImpExp::clsImport>(registry);
     object_->putref_DataConnection(store_);
     pack_ = tmp_ / "pack";
-    files::CreateFolder(pack_);
+    files::CreateFolder(Env::Default(), pack_);
     object_->put_Path(pack_);
 
     options_.Path = pack_;
@@ -103,7 +103,7 @@ class SelectionFixture : public ::testing::Test {
   // --- the pack ---------------------------------------------------------
   // A row file of the pack, written by the pack's row writer.
   void WriteRows(const std::string& name, const std::vector<std::vector<std::string>>& rows, size_t width) {
-    auto out = files::TextWriter::Create(files::Join(pack_, name));
+    auto out = files::TextWriter::Create(Env::Default(), files::Join(pack_, name));
     pack::RowWriter writer(width, *out);
     for (const auto& row : rows) {
       std::vector<Value> values(row.begin(), row.end());
@@ -128,7 +128,7 @@ class SelectionFixture : public ::testing::Test {
   }
   // The manifest from its lines: CR LF between them, none after the last.
   void WriteManifest(const std::vector<std::string>& lines) {
-    auto out = files::TextWriter::Create(files::Join(pack_, "ExportMR.log"));
+    auto out = files::TextWriter::Create(Env::Default(), files::Join(pack_, "ExportMR.log"));
     for (size_t i = 0; i < lines.size(); ++i) {
       if (i) out->Write("\r\n");
       out->Write(lines[i]);
@@ -167,7 +167,7 @@ class SelectionFixture : public ::testing::Test {
   std::shared_ptr<store::Connection> store_;
   std::unique_ptr<Kestrel20ImpExp::clsImport> object_;
   importer::ImportOptions options_;
-  importer::ImportContext context_;
+  importer::ImportContext context_{Env::Default()};
   importer::ImportResults results_;
 };
 

@@ -16,8 +16,8 @@ namespace kestrel::testing {
 // ("YYYY-MM-DD HH:MM:SS "); none when the log does not exist.
 inline std::vector<std::string> RunLogMessages(const std::string& path) {
   std::vector<std::string> out;
-  if (!files::FileExists(path)) return out;
-  auto in = files::TextReader::Open(path);
+  if (!files::FileExists(Env::Default(), path)) return out;
+  auto in = files::TextReader::Open(Env::Default(), path);
   std::string line;
   while (in->ReadLine(line)) out.push_back(line.size() >= 20 ? line.substr(20) : line);
   return out;

@@ -26,14 +26,14 @@ constexpr std::string_view kEndBanner =
 
 std::vector<std::string> Lines(const std::string& path) {
   std::vector<std::string> out;
-  auto in = files::TextReader::Open(path);
+  auto in = files::TextReader::Open(Env::Default(), path);
   std::string line;
   while (in->ReadLine(line)) out.push_back(line);
   return out;
 }
 
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  auto out = files::TextWriter::Create(path);
+  auto out = files::TextWriter::Create(Env::Default(), path);
   for (const auto& l : lines) out->WriteLine(l);
   out->Close();
 }
@@ -145,7 +145,7 @@ TEST_F(TransactionTest, RunLogOfAWholeImportInOrder) {
                                        "Checking logic pack...done"};
   // The header lines in file order (the chain export writes 30, 20, 10),
   // each as read and as renumbered; the numbers stay, so both agree.
-  for (const auto& line : Lines(files::PathInFolder(pack, "Qzmap100.dat"))) {
+  for (const auto& line : Lines(files::PathInFolder(Env::Default(), pack, "Qzmap100.dat"))) {
     expected.push_back("qzmap100.dat ----> " + line);
     expected.push_back("qzmap100.dat ----> " + line);
   }
@@ -223,7 +223,7 @@ TEST_F(TransactionTest, DeleteProfileClearsItsSeventeenTablesOnly) {
   auto c = store::CreateStore(t_ / "s.db");
   StoreMarkerRows(*c, 20);
   StoreMarkerRows(*c, 30);
-  importer::ImportContext cx;
+  importer::ImportContext cx(Env::Default());
   cx.DataConnection = c;
   importer::DeleteProfile(cx, 20);
   for (std::string_view table : store::ProfileTables()) {
@@ -243,7 +243,7 @@ TEST_F(TransactionTest, DeleteProfileClearsItsSeventeenTablesOnly) {
 }
 
 TEST_F(TransactionTest, DeleteApplicationClearsItsElevenTablesOnly) {
-  importer::ImportContext cx;
+  importer::ImportContext cx(Env::Default());
   cx.DataConnection = demo_;
   std::map<std::string, int64_t> other;
   for (std::string_view table : store::ApplicationTables()) {
@@ -399,7 +399,7 @@ TEST_P(RefusedPackTest, StoreIsUntouched) {
   else
     EXPECT_EQ(i->get_ErrorDescription(), r.description);
   EXPECT_THAT(o.message, HasSubstr(i->get_ErrorDescription()));
-  EXPECT_THAT(o.message, HasSubstr("refused before anything was deleted: " + files::PathInFolder(pack, r.file)));
+  EXPECT_THAT(o.message, HasSubstr("refused before anything was deleted: " + files::PathInFolder(Env::Default(), pack, r.file)));
   EXPECT_EQ(Dump(*demo_), before);
 
   auto log = From(Log(), "Checking logic pack ...");
@@ -420,24 +420,24 @@ INSTANTIATE_TEST_SUITE_P(
     Packs, RefusedPackTest,
     ::testing::Values(
         Refusal{"MissingRuleFile",
-                [](const std::string& p) { files::DeleteFile(files::PathInFolder(p, "Qzmap140.dat")); }, 899,
+                [](const std::string& p) { files::DeleteFile(Env::Default(), files::PathInFolder(Env::Default(), p, "Qzmap140.dat")); }, 899,
                 "Unspecified Error : --LoadToMAP120_130_140_160-- 53   File not found", false, "Qzmap140.dat"},
         Refusal{"NumberThatDoesNotConvert",
                 [](const std::string& p) {
-                  const std::string f = files::PathInFolder(p, "Qzmap140.dat");
+                  const std::string f = files::PathInFolder(Env::Default(), p, "Qzmap140.dat");
                   WriteLines(f, Replace(Lines(f), ":DNUM:2", ":DNUM:two"));
                 },
                 899, "Unspecified Error : --LoadToMAP120_130_140_160-- 13   Type mismatch", false, "Qzmap140.dat, line "},
         Refusal{"BlockWithoutItsEnd",
                 [](const std::string& p) {
-                  const std::string f = files::PathInFolder(p, "Qzmap145.dat");
+                  const std::string f = files::PathInFolder(Env::Default(), p, "Qzmap145.dat");
                   WriteLines(f, Replace(Lines(f), ":MRUL:END", "MOVE"));
                 },
                 899, "Unspecified Error : --LoadToMAP110_125_135_145_165-- 9008   A pack file holds a line outside",
                 true, "Qzmap145.dat, line "},
         Refusal{"LibraryDateThatIsNoDate",
                 [](const std::string& p) {
-                  const std::string f = files::PathInFolder(p, "Qzlib100.dat");
+                  const std::string f = files::PathInFolder(Env::Default(), p, "Qzlib100.dat");
                   auto lines = Lines(f);
                   for (auto& l : lines)
                     if (l.rfind(":LDAT:", 0) == 0) {
@@ -449,7 +449,7 @@ INSTANTIATE_TEST_SUITE_P(
                 899, "Unspecified Error : --ImportProfileEx-- 13   Type mismatch", false, "Qzlib100.dat, line "},
         Refusal{"ApplicationRowOfAnotherWidth",
                 [](const std::string& p) {
-                  const std::string f = files::PathInFolder(p, "qzddi140ACCX2.dat");
+                  const std::string f = files::PathInFolder(Env::Default(), p, "qzddi140ACCX2.dat");
                   auto lines = Lines(f);
                   lines[0] += "\x01" "extra";
                   WriteLines(f, lines);
@@ -458,7 +458,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "qzddi140ACCX2.dat, line 1"},
         Refusal{"HeaderLineOf17Fields",
                 [](const std::string& p) {
-                  const std::string f = files::PathInFolder(p, "Qzmap100.dat");
+                  const std::string f = files::PathInFolder(Env::Default(), p, "Qzmap100.dat");
                   auto lines = Lines(f);
                   lines[1] = lines[1].substr(0, lines[1].rfind('\x01'));
                   WriteLines(f, lines);
@@ -467,7 +467,7 @@ INSTANTIATE_TEST_SUITE_P(
                 false, "Qzmap100.dat, line 2"},
         Refusal{"HeaderLineNotInThePlan",
                 [](const std::string& p) {
-                  const std::string f = files::PathInFolder(p, "Qzmap100.dat");
+                  const std::string f = files::PathInFolder(Env::Default(), p, "Qzmap100.dat");
                   auto lines = Lines(f);
                   lines[2] = "99" + lines[2].substr(lines[2].find('\x01'));
                   WriteLines(f, lines);
@@ -479,7 +479,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Refusal>& param) { return param.param.name; });
 
 TEST_F(TransactionTest, BatchPathValuesAreCheckedBeforeAnythingIsDeleted) {
-  files::CreateFolders(install_ + "/LumoStudio/bin");
+  files::CreateFolders(Env::Default(), install_ + "/LumoStudio/bin");
   WriteLines(install_ + "/LumoStudio/bin/LumoConfig.ini", {"IIS=5"});
   const std::string pack = Export(demo_, {.profile = 30, .revisions = true});
   auto i = NewImport(demo_, pack);
@@ -510,7 +510,7 @@ TEST_F(TransactionTest, CheckAloneOfAGoodPackChangesNothing) {
   // The header map the check built for itself is not left behind.
   importer::ImportOptions options;
   options.Path = pack;
-  importer::ImportContext cx;
+  importer::ImportContext cx(Env::Default());
   cx.DataConnection = demo_;
   cx.InstallationPath = install_;
   cx.ImportLogPath = install_ + "/LumoStudio/tmp/importmr.log";

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "base/text.h"
+#include "support/fault_env.h"
 #include "importer/import_unit.h"
 #include "import_fixture.h"
 
@@ -61,6 +62,9 @@ std::string StepOf(const std::vector<std::string>& log) {
 
 class ImportFaultTest : public ImportFixture, public ::testing::WithParamInterface<bool> {
  protected:
+  FaultEnv env_;
+
+ protected:
   // The demo store with profile 15 between 10 and 20's new place: importing
   // the pack of 20 (and its base 10) with 20 below 15 replaces 10 and 20 and
   // their applications and repairs the chain of 30, derived from 20. One
@@ -76,7 +80,7 @@ class ImportFaultTest : public ImportFixture, public ::testing::WithParamInterfa
     return c;
   }
   bool Import(const std::shared_ptr<store::Connection>& into, const std::string& pack, std::string& message) {
-    auto i = NewImport(into, pack);
+    auto i = NewImport(into, pack, env_);
     std::string details = WithTargets(Proposal(*i), {"10|ACC10|ACCX2|0|0|1", "20|ACC10|ACCX2|15|0|1"});
     ClearLog();
     return i->ImportLogicPack(details, message);
@@ -85,10 +89,10 @@ class ImportFaultTest : public ImportFixture, public ::testing::WithParamInterfa
 
 TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
   const bool batch_path = GetParam();
-  kestrel::testing::ScopedEnv own_bcp("KESTREL_BCP", std::nullopt);
+  env_.SetVariable("KESTREL_BCP", "");  // our own bcp, beside the test program
   if (batch_path) {
-    files::CreateFolders(install_ + "/LumoStudio/bin");
-    auto ini = files::TextWriter::Create(install_ + "/LumoStudio/bin/LumoConfig.ini");
+    files::CreateFolders(Env::Default(), install_ + "/LumoStudio/bin");
+    auto ini = files::TextWriter::Create(Env::Default(), install_ + "/LumoStudio/bin/LumoConfig.ini");
     ini->WriteLine("IIS=5");
     ini->Close();
   }

@@ -10,6 +10,7 @@
 #include "base/files.h"
 #include "pack/manifest.h"
 #include "pack/naming.h"
+#include "support/fault_env.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::pack {
@@ -33,7 +34,7 @@ std::string Exported(bool success) {
 }
 
 void WriteManifest(const TempFolder& dir, const std::string& text, const std::string& name = "ExportMR.log") {
-  auto out = files::TextWriter::Create(dir / name);
+  auto out = files::TextWriter::Create(Env::Default(), dir / name);
   out->Write(text);
   out->Close();
 }
@@ -57,13 +58,11 @@ TEST(ManifestTest, LinesHaveTheirExactShapes) {
 }
 
 TEST(ManifestTest, StampedLinesCarryTheClock) {
-  struct RestoreClock {
-    ~RestoreClock() { detail::SetClockForTesting({}); }
-  } restore;
-  detail::SetClockForTesting([] { return DateTime{2024, 12, 31, 23, 59, 58}; });
-  EXPECT_EQ(ProgressLineNow("Exporting Qzddi100 Ended   : "), "\tExporting Qzddi100 Ended   : 2024-12-31   23:59:58\r\n");
-  EXPECT_EQ(StartLineNow("5"), "Exporting Migration Profile 5 Started at 2024-12-31   23:59:58\r\n");
-  EXPECT_EQ(SuccessLineNow("5"), "Exporting Migration Profile 5 completed Successfully at 2024-12-31   23:59:58");
+  kestrel::testing::FaultEnv env;
+  env.FixTime(DateTime{2024, 12, 31, 23, 59, 58});
+  EXPECT_EQ(ProgressLineNow(env, "Exporting Qzddi100 Ended   : "), "\tExporting Qzddi100 Ended   : 2024-12-31   23:59:58\r\n");
+  EXPECT_EQ(StartLineNow(env, "5"), "Exporting Migration Profile 5 Started at 2024-12-31   23:59:58\r\n");
+  EXPECT_EQ(SuccessLineNow(env, "5"), "Exporting Migration Profile 5 completed Successfully at 2024-12-31   23:59:58");
 }
 
 TEST(ManifestTest, SuccessfulAndFailedExportsReadBack) {
@@ -73,7 +72,7 @@ TEST(ManifestTest, SuccessfulAndFailedExportsReadBack) {
     WriteManifest(dir, Exported(success));
     ManifestOptions o;
     o.for_sync = true;  // replaced by the manifest's "ExportForSyn=0"
-    ASSERT_TRUE(ReadLogicPackManifest(dir.path(), o));
+    ASSERT_TRUE(ReadLogicPackManifest(Env::Default(), dir.path(), o));
     EXPECT_EQ(o.applications, "A1|B2");
     EXPECT_TRUE(o.revisions);
     EXPECT_TRUE(o.new_profile);
@@ -91,17 +90,17 @@ TEST(ManifestTest, ATruncatedOrMissingManifestFails) {
     TempFolder dir;
     WriteManifest(dir, full.substr(0, full.find(cut_before)));
     ManifestOptions o;
-    EXPECT_FALSE(ReadLogicPackManifest(dir.path(), o));
+    EXPECT_FALSE(ReadLogicPackManifest(Env::Default(), dir.path(), o));
   }
   TempFolder dir;
   WriteManifest(dir, full.substr(0, full.find("ExportForSyn")));
   ManifestOptions o;
-  EXPECT_FALSE(ReadLogicPackManifest(dir.path(), o));
+  EXPECT_FALSE(ReadLogicPackManifest(Env::Default(), dir.path(), o));
   EXPECT_EQ(o.applications, "A1|B2");  // what was read before the end stays read
   EXPECT_EQ(o.new_profile_number, 7);
 
   TempFolder empty;
-  EXPECT_FALSE(ReadLogicPackManifest(empty.path(), o));
+  EXPECT_FALSE(ReadLogicPackManifest(Env::Default(), empty.path(), o));
 }
 
 TEST(ManifestTest, UnknownOptionTextsLeaveValuesUnchanged) {
@@ -111,7 +110,7 @@ TEST(ManifestTest, UnknownOptionTextsLeaveValuesUnchanged) {
                 "ExportRevisions=2\r\nNewProfile=3\r\nExportForSyn=yes",
                 "exportmr.log");  // the name matched without regard to case
   ManifestOptions o{"old", true, true, 4, true};
-  ASSERT_TRUE(ReadLogicPackManifest(dir.path(), o));
+  ASSERT_TRUE(ReadLogicPackManifest(Env::Default(), dir.path(), o));
   EXPECT_EQ(o.applications, "");
   EXPECT_TRUE(o.revisions);
   EXPECT_TRUE(o.new_profile);
@@ -134,7 +133,7 @@ TEST(ManifestTest, NewProfileLineReadsTheNumberFromCharacterTwenty) {
   WriteManifest(dir, "SUCCESS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\nA1\r\n--ENDAPPLS--\r\n"
                      "ExportRevisions=0\r\nExportToNewProfile=x\r\nExportForSyn=1");
   ManifestOptions o;
-  EXPECT_FALSE(ReadLogicPackManifest(dir.path(), o));
+  EXPECT_FALSE(ReadLogicPackManifest(Env::Default(), dir.path(), o));
 }
 
 TEST(ManifestTest, TheLenientReaderNeedsAFileList) {
@@ -144,13 +143,13 @@ TEST(ManifestTest, TheLenientReaderNeedsAFileList) {
   WriteManifest(dir, "DONE\r\n--APPLS--\r\nA1\r\n--ENDAPPLS--\r\nExportRevisions=0\r\nExportToNewProfile=0\r\n"
                      "ExportForSyn=0");
   ManifestOptions o;
-  EXPECT_FALSE(ReadLogicPackManifest(dir.path(), o));
+  EXPECT_FALSE(ReadLogicPackManifest(Env::Default(), dir.path(), o));
 }
 
 TEST(ManifestTest, LinesReaderCollectsUpToAMarker) {
   TempFolder dir;
   WriteManifest(dir, Exported(true));
-  auto lines = Lines::Open(dir.path());
+  auto lines = Lines::Open(Env::Default(), dir.path());
   EXPECT_EQ(lines->Next(), "SUCCESS");
   EXPECT_EQ(lines->Next(), "--TESTFILES--");
   auto names = lines->Until(kFilesEnd);

@@ -51,14 +51,14 @@ std::string ExpectedText(const Field& f, const Value& written) {
 
 void WriteAll(const std::string& path, const TaggedLayout& layout, const std::vector<NamedValues>& rows,
               RecordOptions options = {}) {
-  auto out = files::TextWriter::Create(path);
+  auto out = files::TextWriter::Create(Env::Default(), path);
   TaggedRecordWriter writer(layout, *out, options);
   for (const auto& row : rows) writer.Write(row);
   out->Close();
 }
 
 std::vector<TaggedRecord> ReadAll(const std::string& folder, const TaggedLayout& layout, ReadOptions options = {}) {
-  auto in = TaggedRecordReader::Open(folder, layout, options);
+  auto in = TaggedRecordReader::Open(Env::Default(), folder, layout, options);
   std::vector<TaggedRecord> records;
   TaggedRecord r;
   while (in->Next(r)) records.push_back(r);
@@ -171,7 +171,7 @@ TEST(RecordReaderTest, OptionalLinesOfQzmap120) {
   EXPECT_EQ(rs[0].Text(kQzmap120.IndexOf("lusr")), "admin");
 
   // An isms line without its tag is the value as it stands.
-  files::TextWriter::Create(dir / "Qzmap120.dat")
+  files::TextWriter::Create(Env::Default(), dir / "Qzmap120.dat")
       ->Write("MO\r\n:MPRF:1\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:TCPAC:P\r\n:TCMOD:M\r\n:TFLNO:F\r\n"
               ":PRTX:START\r\n\r\n:PRTX:END\r\n:STAT:\r\n:VARI:\r\n:STBL:\r\n:COMT:START\r\n\r\n:COMT:END\r\n"
               ":TEXT:\r\n\r\n:TEXT:END\r\n 1 \r\n");
@@ -190,7 +190,7 @@ TEST(RecordReaderTest, FileNamesAreMatchedWithoutRegardToCase) {
   EXPECT_EQ(ReadAll(dir.path(), kQzmap175).size(), 1u);
   TempFolder empty;
   try {
-    TaggedRecordReader::Open(empty.path(), kQzmap175);
+    TaggedRecordReader::Open(Env::Default(), empty.path(), kQzmap175);
     FAIL();
   } catch (const ComError& e) {
     EXPECT_EQ(e.number(), rt::FileNotFound);
@@ -228,7 +228,7 @@ TEST(RecordReaderTest, LinesOutsideTheFormatNameTheFileAndLine) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.content);
     TempFolder dir;
-    auto out = files::TextWriter::Create(dir / c.name);
+    auto out = files::TextWriter::Create(Env::Default(), dir / c.name);
     out->Write(c.content);
     out->Close();
     const TaggedLayout& layout = std::string(c.name) == "Qzmap150.dat" ? kQzmap150 : kQzmap170;
@@ -259,7 +259,7 @@ TEST(RecordReaderTest, LogonLinesOfASyncPackAreStrayWhenNotAsked) {
 
 TEST(RecordReaderTest, AnEmptyFileHasNoRecords) {
   TempFolder dir;
-  files::TextWriter::Create(dir / "Qzmap130.dat")->Close();
+  files::TextWriter::Create(Env::Default(), dir / "Qzmap130.dat")->Close();
   EXPECT_TRUE(ReadAll(dir.path(), kQzmap130).empty());
 }
 

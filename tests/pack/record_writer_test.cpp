@@ -42,11 +42,11 @@ NamedValues Rule120() {
 
 std::string WriteOne(const TaggedLayout& layout, const FieldSource& row, RecordOptions options = {}) {
   TempFolder dir;
-  auto out = files::TextWriter::Create(dir / std::string(layout.file));
+  auto out = files::TextWriter::Create(Env::Default(), dir / std::string(layout.file));
   TaggedRecordWriter writer(layout, *out, options);
   writer.Write(row);
   out->Close();
-  return files::ReadWholeFile(dir / std::string(layout.file));
+  return files::ReadWholeFile(Env::Default(), dir / std::string(layout.file));
 }
 
 TEST(RecordWriterTest, Qzmap120RecordHas21LinesAfterMoAnd23ForSync) {
@@ -123,7 +123,7 @@ TEST(RecordWriterTest, Qzlib105AlwaysCarriesPexpZero) {
 TEST(RecordWriterTest, NullInAColumnThatMustHaveTextFailsWith94AfterTheLinesBefore) {
   TempFolder dir;
   {
-    auto out = files::TextWriter::Create(dir / "Qzmap110.dat");
+    auto out = files::TextWriter::Create(Env::Default(), dir / "Qzmap110.dat");
     TaggedRecordWriter writer(kQzmap110, *out);
     NamedValues row{{"mprf", 1}, {"vers", "V"}, {"rele", "R"}, {"cust", "C"}, {"tcpac", "P"},
                     {"tcmod", "M"}, {"tflno", "F"}, {"revi", 1}, {"rinf", "x"}, {"isid", "I"},
@@ -138,7 +138,7 @@ TEST(RecordWriterTest, NullInAColumnThatMustHaveTextFailsWith94AfterTheLinesBefo
     EXPECT_EQ(writer.records(), 0u);
     out->Close();
   }
-  auto lines = Lines(files::ReadWholeFile(dir / "Qzmap110.dat"));
+  auto lines = Lines(files::ReadWholeFile(Env::Default(), dir / "Qzmap110.dat"));
   ASSERT_EQ(lines.size(), 1u + 8 + 3 + 1);
   EXPECT_EQ(lines.back(), ":ISID:I");  // the :SDAT: line is not begun
 
@@ -146,11 +146,11 @@ TEST(RecordWriterTest, NullInAColumnThatMustHaveTextFailsWith94AfterTheLinesBefo
     SCOPED_TRACE(column);
     NamedValues fn{{"func", "ADD"}, {"defn", "a+b"}, {"help", Value()}};
     fn.Set(column, Value());
-    auto out = files::TextWriter::Create(dir / "Qzmap150.dat");
+    auto out = files::TextWriter::Create(Env::Default(), dir / "Qzmap150.dat");
     TaggedRecordWriter writer(kQzmap150, *out);
     EXPECT_THROW(writer.Write(fn), ComError);
     out->Close();
-    auto text = files::ReadWholeFile(dir / "Qzmap150.dat");
+    auto text = files::ReadWholeFile(Env::Default(), dir / "Qzmap150.dat");
     // The file ends after the start line of the failing block.
     std::string expected = std::string(column) == "func" ? ":FUNC:START\r\n"
                                                           : ":FUNC:START\r\nADD\r\n:FUNC:END\r\n:DEFN:START\r\n";
@@ -177,7 +177,7 @@ TEST(RecordWriterTest, ValuesThatWouldBreakTheFormatAreRefusedWithoutWritingTheR
   for (const auto& c : cases) {
     SCOPED_TRACE(c.column);
     TempFolder dir;
-    auto out = files::TextWriter::Create(dir / "Qzmap120.dat");
+    auto out = files::TextWriter::Create(Env::Default(), dir / "Qzmap120.dat");
     TaggedRecordWriter writer(kQzmap120, *out);
     writer.Write(Rule120());
     auto bad = Rule120();
@@ -190,7 +190,7 @@ TEST(RecordWriterTest, ValuesThatWouldBreakTheFormatAreRefusedWithoutWritingTheR
       EXPECT_NE(e.description().find(std::string("column ") + c.column), std::string::npos) << e.description();
     }
     out->Close();
-    EXPECT_EQ(Lines(files::ReadWholeFile(dir / "Qzmap120.dat")).size(), 22u);  // the first record only
+    EXPECT_EQ(Lines(files::ReadWholeFile(Env::Default(), dir / "Qzmap120.dat")).size(), 22u);  // the first record only
   }
   // Lines that merely contain the tags, and a lone CR or LF, are fine.
   auto row = Rule120();
@@ -247,11 +247,11 @@ TEST(RecordWriterTest, AStoreRecordsetFeedsTheWriterDirectly) {
   db->Execute("insert into qzmap170 values (5, 'V', 'R', 'C', 'B1', 'M1', '01', 'C1', 'N1', null)");
   auto rs = db->OpenRecordset("select * from qzmap170");
   auto binding = BindColumnsOf(kQzmap170, *rs);
-  auto out = files::TextWriter::Create(dir / "qzmap170.dat");
+  auto out = files::TextWriter::Create(Env::Default(), dir / "qzmap170.dat");
   TaggedRecordWriter writer(kQzmap170, *out);
   for (; !rs->IsEOF(); rs->MoveNext()) writer.Write(BoundRow<store::Recordset>(*rs, binding));
   out->Close();
-  EXPECT_EQ(files::ReadWholeFile(dir / "qzmap170.dat"),
+  EXPECT_EQ(files::ReadWholeFile(Env::Default(), dir / "qzmap170.dat"),
             "MSCRIPTS\r\n:MPRF:5\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:BPAC:B1\r\n:BMOD:M1\r\n:BFLNO:01\r\n"
             ":CPAC:C1\r\n:CMOD:N1\r\n:CFLNO:\r\n");
 }
@@ -265,7 +265,7 @@ TEST(RecordWriterTest, TextsLentByTheStoreAreCheckedAndWrittenAsValuesAre) {
   db->Execute("insert into qzmap170 values (6, 'V', 'R', 'C', 'B2', 'M2', 'two\r\nlines', 'C2', 'N2', 'F2')");
   auto rs = db->OpenRecordset("select * from qzmap170 order by mprf");
   auto binding = BindColumnsOf(kQzmap170, *rs);
-  auto out = files::TextWriter::Create(dir / "qzmap170.dat");
+  auto out = files::TextWriter::Create(Env::Default(), dir / "qzmap170.dat");
   TaggedRecordWriter writer(kQzmap170, *out);
   // A blob, an empty text and a number beside texts, under another identity.
   Identity other{Value(int64_t{9}), Value("X42U"), Value("c"), Value("ab1")};
@@ -283,7 +283,7 @@ TEST(RecordWriterTest, TextsLentByTheStoreAreCheckedAndWrittenAsValuesAre) {
     EXPECT_NE(e.description().find("bflno"), std::string::npos);
   }
   out->Close();
-  EXPECT_EQ(files::ReadWholeFile(dir / "qzmap170.dat"),
+  EXPECT_EQ(files::ReadWholeFile(Env::Default(), dir / "qzmap170.dat"),
             "MSCRIPTS\r\n:MPRF:9\r\n:VERS:X42U\r\n:RELE:c\r\n:CUST:ab1\r\n:BPAC:B'1\r\n:BMOD:\r\n:BFLNO:07\r\n"
             ":CPAC:C1\r\n:CMOD:N1\r\n:CFLNO:3\r\n");
 }

@@ -61,7 +61,7 @@ TEST_P(BulkLoaderTest, LoadsEveryRowWithEmptyFieldsAsNullAndNumbersAsNumbers) {
   BulkLoadOptions o;
   o.log_path = dir_ / "t.log";
   o.error_path = dir_ / "t.err";
-  BulkLoadCounts n = c_->BulkLoad("qzddi100", file, o);
+  BulkLoadCounts n = c_->BulkLoad(Env::Default(), "qzddi100", file, o);
   EXPECT_EQ(n.rows_read, 3);
   EXPECT_EQ(n.rows_loaded, 3);
   EXPECT_EQ(n.batches, 1);
@@ -92,7 +92,7 @@ TEST_P(BulkLoaderTest, ARefusedRowKeepsTheBatchesBeforeItAndIsNamedInTheErrorFil
   std::vector<int64_t> progress;
   o.progress = [&](int64_t rows) { progress.push_back(rows); };
 
-  ComError e = CaughtFrom([&] { c_->BulkLoad("qzddi160", file, o); });
+  ComError e = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160", file, o); });
   EXPECT_EQ(e.number(), Number(Ours::MalformedPackFile));
   EXPECT_NE(e.description().find(file + ", line 7: a row of 3 fields where table qzddi160 has 4 columns"),
             std::string::npos)
@@ -114,7 +114,7 @@ TEST_P(BulkLoaderTest, ARowTheStoreRefusesRollsBackItsBatchOnly) {
   std::string file = Data("qzddi100A.dat", lines);
   BulkLoadOptions o;
   o.rows_per_batch = 2;
-  ComError e = CaughtFrom([&] { c_->BulkLoad("qzddi100", file, o); });
+  ComError e = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi100", file, o); });
   EXPECT_EQ(e.number(), GetParam().unique_violation);
   EXPECT_NE(e.description().find("UNIQUE constraint failed: qzddi100.appl: " + file + ", line 5"), std::string::npos)
       << e.description();
@@ -128,7 +128,7 @@ TEST_P(BulkLoaderTest, InsideTheCallersTransactionBatchesAreSavepoints) {
   std::string file = Data("d.dat", {Domain(1), Domain(2), Domain(3), "short"});
   BulkLoadOptions o;
   o.rows_per_batch = 2;
-  EXPECT_EQ(CaughtFrom([&] { c_->BulkLoad("qzddi160", file, o); }).number(), Number(Ours::MalformedPackFile));
+  EXPECT_EQ(CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160", file, o); }).number(), Number(Ours::MalformedPackFile));
   // The caller's row and the first batch stay inside the caller's transaction.
   EXPECT_TRUE(c_->InTransaction());
   EXPECT_EQ(DomainValues(), (std::vector<std::string>{"V0", "V1", "V2"}));
@@ -139,17 +139,17 @@ TEST_P(BulkLoaderTest, InsideTheCallersTransactionBatchesAreSavepoints) {
 TEST_P(BulkLoaderTest, TablesThatAreNotThereAndFilesThatAreMissing) {
   std::string file = Data("d.dat", {Domain(1)});
   BulkLoadOptions o;
-  ComError missing = CaughtFrom([&] { c_->BulkLoad("qzddi999", file, o); });
+  ComError missing = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi999", file, o); });
   EXPECT_EQ(missing.number(), GetParam().no_such_table);
   EXPECT_NE(missing.description().find("no such table: qzddi999"), std::string::npos);
   // A name that is no plain table name never reaches a statement.
-  ComError odd = CaughtFrom([&] { c_->BulkLoad("qzddi160 where 1=2; drop table qzddi100", file, o); });
+  ComError odd = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160 where 1=2; drop table qzddi100", file, o); });
   EXPECT_EQ(odd.number(), GetParam().no_such_table);
   EXPECT_EQ(c_->OpenRecordset("select count(*) from qzddi100")->Fields(0).Integer(), 0);  // still there
   // A missing data file is the file seam's 53, before any file is written.
   o.log_path = dir_ / "x.log";
-  EXPECT_EQ(CaughtFrom([&] { c_->BulkLoad("qzddi160", dir_ / "none.dat", o); }).number(), 53);
-  EXPECT_FALSE(files::FileExists(o.log_path));
+  EXPECT_EQ(CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160", dir_ / "none.dat", o); }).number(), 53);
+  EXPECT_FALSE(files::FileExists(Env::Default(), o.log_path));
   EXPECT_TRUE(c_->CanBulkLoad());
 }
 

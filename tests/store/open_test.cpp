@@ -26,7 +26,7 @@ TEST(OpenStoreTest, AFilePathIsAStoreThatOpeningNeverCreates) {
   ComError e = CaughtFrom([&] { Open(missing); });
   EXPECT_EQ(e.number(), 53);
   EXPECT_EQ(e.description(), "File not found: " + missing);
-  EXPECT_FALSE(files::FileExists(missing));
+  EXPECT_FALSE(files::FileExists(Env::Default(), missing));
 
   const std::string path = dir / "store.db";
   auto created = Create(path);

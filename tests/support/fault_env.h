@@ -20,7 +20,7 @@ namespace kestrel::testing {
 
 class FaultEnv : public kestrel::Env {
  public:
-  explicit FaultEnv(kestrel::Env& base = kestrel::Env::Default()) : base_(base) {}
+  explicit FaultEnv(kestrel::Env& base = Env::Default()) : base_(base) {}
 
   // The n-th append from now on (1: the next one), to any file of this Env,
   // writes nothing and raises errno `err`, as a failing device does. Appends

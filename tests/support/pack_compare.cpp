@@ -82,8 +82,8 @@ std::string MaskManifestTimes(std::string_view text) {
 }
 
 std::string ComparePacks(const std::string& expected_folder, const std::string& actual_folder) {
-  auto expected_names = files::ListFiles(expected_folder);
-  auto actual_names = files::ListFiles(actual_folder);
+  auto expected_names = files::ListFiles(Env::Default(), expected_folder);
+  auto actual_names = files::ListFiles(Env::Default(), actual_folder);
   auto by_lower = [](const std::string& x, const std::string& y) {
     return text::LowerAscii(x) < text::LowerAscii(y);
   };
@@ -100,8 +100,8 @@ std::string ComparePacks(const std::string& expected_folder, const std::string& 
     std::string actual_name = *match;
     actual_names.erase(match);
     if (!out.empty()) continue;  // the first difference is enough
-    out += CompareFile(name, files::ReadWholeFile(files::Join(expected_folder, name)),
-                       files::ReadWholeFile(files::Join(actual_folder, actual_name)));
+    out += CompareFile(name, files::ReadWholeFile(Env::Default(), files::Join(expected_folder, name)),
+                       files::ReadWholeFile(Env::Default(), files::Join(actual_folder, actual_name)));
   }
   for (const auto& name : actual_names) out += "not expected in " + actual_folder + ": " + name + "\n";
   return out;

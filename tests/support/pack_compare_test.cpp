@@ -24,7 +24,7 @@ kestrel::pack::NamedValues Object(std::string tcpac, std::string prtx) {
 // The rule file is created as `disk_name` and listed as "Qzmap120.dat".
 void MakePack(const TempFolder& dir, const std::string& disk_name, const std::string& second_prtx,
               const std::string& date, const std::string& time) {
-  auto out = kestrel::files::TextWriter::Create(dir / disk_name);
+  auto out = kestrel::files::TextWriter::Create(Env::Default(), dir / disk_name);
   pack::TaggedRecordWriter writer(pack::kQzmap120, *out);
   writer.Write(Object("P1", "MOVE A TO B"));
   writer.Write(Object("P2", second_prtx));
@@ -71,7 +71,7 @@ TEST(PackCompareTest, MissingExtraAndManifestDifferencesAreReported) {
   TempFolder c, d;
   MakePack(c, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
   MakePack(d, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
-  std::string manifest = kestrel::files::ReadWholeFile(d / "ExportMR.log");
+  std::string manifest = kestrel::files::ReadWholeFile(Env::Default(), d / "ExportMR.log");
   WriteFile(d / "ExportMR.log", manifest.replace(manifest.find("ExportForSyn=0"), 14, "ExportForSyn=1"));
   diff = ComparePacks(c.path(), d.path());
   EXPECT_NE(diff.find("ExportMR.log differs at line 9"), std::string::npos) << diff;

@@ -25,12 +25,19 @@ struct RunResult {
   std::string err;
 };
 
+// The registry file a child reads unless a test names its own: one that does
+// not exist, so that no run sees the user's or the system's registry.
+inline constexpr const char* kNoRegistryFile = "/nonexistent/kestrel-tests/registry.ini";
+
 // Starts `program` (a path) without waiting for it, its standard output and
-// error going to the files named; `env` entries replace variables of this
-// process, a nullopt value removes one. Returns its process id, or -1.
+// error going to the files named; `extra` entries replace variables of this
+// process, a nullopt value removes one; KESTREL_REGISTRY is kNoRegistryFile
+// unless `extra` says otherwise. Returns its process id, or -1.
 inline pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
                           const std::string& out_path, const std::string& err_path,
-                          const std::map<std::string, std::optional<std::string>>& env = {}) {
+                          const std::map<std::string, std::optional<std::string>>& extra = {}) {
+  std::map<std::string, std::optional<std::string>> env = extra;
+  env.try_emplace("KESTREL_REGISTRY", kNoRegistryFile);
   std::vector<std::string> env_strings;
   for (char** e = environ; *e; ++e) {
     std::string entry = *e;

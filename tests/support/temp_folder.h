@@ -1,6 +1,5 @@
 // Test helpers: a temporary folder removed with its contents at the end of a
-// test, writing a file in one call, and setting an environment variable for
-// the length of a scope.
+// test, and writing and reading a file in one call.
 #pragma once
 
 #include <stdlib.h>
@@ -47,29 +46,5 @@ inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-// Sets (or, with nullopt, unsets) a variable and restores it on leaving.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      ::setenv(name, value->c_str(), 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 }  // namespace kestrel::testing

@@ -2,13 +2,14 @@
 // and savepoints, and bulk loading through prepared inserts.
 #include "store/sqlite/connection.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <thread>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
-#include "base/files.h"
 #include "store/bulk_loader.h"
 #include "store/sql.h"
 #include "store/sqlite/database.h"
@@ -29,6 +30,16 @@ bool IsBusy(const ComError& e) { return (e.number() & 0xff) == SQLITE_BUSY; }
 
 std::string SavepointName(size_t depth) { return "kestrel_batch_" + std::to_string(depth); }
 
+// SQLite opens the store's file itself, not through the Env, so the look
+// before it is the system's too.
+enum class PathKind { None, File, Folder };
+PathKind KindOf(const std::string& path) {
+  struct stat st{};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::None;
+  if (S_ISREG(st.st_mode)) return PathKind::File;
+  return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::None;
+}
+
 // Table names come from the command line of `bcp` too: anything but a plain
 // name is no table of the store.
 void CheckTableName(std::string_view table) {
@@ -42,7 +53,7 @@ void CheckTableName(std::string_view table) {
 
 std::shared_ptr<Connection> SqliteConnection::Open(const std::string& path) {
   // The store's own message names the path: a missing store is a setup fault.
-  if (!files::FileExists(path))
+  if (KindOf(path) != PathKind::File)
     throw ComError(rt::FileNotFound, std::string(RuntimeErrorText(rt::FileNotFound)) + ": " + path);
   auto c = std::make_shared<SqliteConnection>(Database::Open(path, SQLITE_OPEN_READWRITE));
   try {
@@ -56,7 +67,7 @@ std::shared_ptr<Connection> SqliteConnection::Open(const std::string& path) {
 }
 
 std::shared_ptr<Connection> SqliteConnection::Create(const std::string& path) {
-  if (files::FileExists(path) || files::FolderExists(path))
+  if (KindOf(path) != PathKind::None)
     throw ComError(rt::FileAlreadyExists, std::string(RuntimeErrorText(rt::FileAlreadyExists)) + ": " + path);
   auto c = std::make_shared<SqliteConnection>(Database::Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
   c->Execute("pragma journal_mode=WAL");
@@ -260,10 +271,10 @@ bool SqliteConnection::CanBulkLoad() {
   return !(query_only->Step() && sqlite3_column_int(query_only->get(), 0) != 0);
 }
 
-BulkLoadCounts SqliteConnection::BulkLoad(std::string_view table, const std::string& data_file,
+BulkLoadCounts SqliteConnection::BulkLoad(Env& env, std::string_view table, const std::string& data_file,
                                           const BulkLoadOptions& options) {
   CheckTableName(table);
-  return LoadRowByRow(*this, table, data_file, options);
+  return LoadRowByRow(env, *this, table, data_file, options);
 }
 
 size_t SqliteConnection::CompiledStatements() const { return db_->CompiledStatements(); }

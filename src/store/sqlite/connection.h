@@ -49,7 +49,7 @@ class SqliteConnection final : public Connection {
 
   bool IsMissingTable(const ComError& e) const override;
   bool CanBulkLoad() override;
-  BulkLoadCounts BulkLoad(std::string_view table, const std::string& data_file,
+  BulkLoadCounts BulkLoad(Env& env, std::string_view table, const std::string& data_file,
                           const BulkLoadOptions& options) override;
 
   // How many statements the store holds compiled, idle in the cache or in
