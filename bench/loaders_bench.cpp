@@ -19,21 +19,20 @@
 #include "store/connection.h"
 #include "store/schema.h"
 
-namespace k = kestrel;
 
 int main(int argc, char** argv) {
   const long rows = argc > 1 ? std::atol(argv[1]) : 20000;
   std::string dir = (std::filesystem::temp_directory_path() / "kestrel-bench-XXXXXX").string();
   if (!::mkdtemp(dir.data())) return 1;
   const std::string pack = dir + "/pack";
-  k::files::CreateFolders(k::Env::Default(), pack);
+  kestrel::files::CreateFolders(kestrel::Env::Default(), pack);
 
-  for (const auto* layout : k::importer::kCurrentRuleFiles) {
-    auto out = k::files::TextWriter::Create(k::Env::Default(), k::files::Join(pack, layout->file));
-    k::pack::TaggedRecordWriter writer(*layout, *out);
-    if (layout == &k::pack::kQzmap120) {
+  for (const auto* layout : kestrel::importer::kCurrentRuleFiles) {
+    auto out = kestrel::files::TextWriter::Create(kestrel::Env::Default(), kestrel::files::Join(pack, layout->file));
+    kestrel::pack::TaggedRecordWriter writer(*layout, *out);
+    if (layout == &kestrel::pack::kQzmap120) {
       for (long i = 0; i < rows; ++i) {
-        k::pack::NamedValues row;
+        kestrel::pack::NamedValues row;
         for (const auto& f : layout->fields) row.Set(f.column, std::string(f.column) + " " + std::to_string(i));
         row.Set("mprf", static_cast<int64_t>(40 + i % 3));
         row.Set("ldat", "2024-03-14 13:05:09");
@@ -44,12 +43,12 @@ int main(int argc, char** argv) {
     out->Close();
   }
 
-  k::importer::ImportOptions options;
+  kestrel::importer::ImportOptions options;
   options.Path = pack;
   options.LastModifiedUser = "bench";
-  k::importer::ImportContext cx(k::Env::Default());
-  cx.DataConnection = k::store::CreateStore(dir + "/profiles.db");
-  k::importer::ImportResults r;
+  kestrel::importer::ImportContext cx(kestrel::Env::Default());
+  cx.DataConnection = kestrel::store::CreateStore(dir + "/profiles.db");
+  kestrel::importer::ImportResults r;
   r.Plan.SourceProfiles[0] = {40, 41, 42};
   r.Plan.TargetProfiles[0] = {12, 13, 14};
   r.Plan.DevelopmentVRCs = {"__", "__", "__"};
@@ -57,7 +56,7 @@ int main(int argc, char** argv) {
   r.HeaderMap = {"14_X42_c_ab1", "13_X41_c_ab1", "12_X40_c_ab1"};
 
   auto start = std::chrono::steady_clock::now();
-  bool ok = k::importer::LoadToMAP120_130_140_160(k::importer::PlannedPackOf(options, r), r.HeaderMap, cx, r.Error);
+  bool ok = kestrel::importer::LoadToMAP120_130_140_160(kestrel::importer::PlannedPackOf(options, r), r.HeaderMap, cx, r.Error);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%s: %ld rows in %.3f s, %.0f rows/s\n", ok ? "loaded" : r.Error.ErrorDescription.c_str(), rows,
               seconds, static_cast<double>(rows) / seconds);

@@ -13,11 +13,10 @@
 #include "support/fault_env.h"
 #include "support/temp_folder.h"
 
-namespace kestrel::pack {
+namespace kestrel::pack::manifest {
 namespace {
 
 using kestrel::testing::TempFolder;
-using namespace manifest;
 
 // The text of an export of profile 12 into new profile 7, in the order the
 // export driver puts the pieces.
@@ -165,4 +164,4 @@ TEST(ManifestTest, LinesReaderCollectsUpToAMarker) {
 }
 
 }  // namespace
-}  // namespace kestrel::pack
+}  // namespace kestrel::pack::manifest

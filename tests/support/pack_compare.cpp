@@ -14,9 +14,6 @@
 namespace kestrel::testing {
 namespace {
 
-namespace files = kestrel::files;
-namespace pack = kestrel::pack;
-namespace text = kestrel::text;
 
 // The file's lines split at CR LF; a last line without CR LF is kept.
 std::vector<std::string_view> SplitLines(std::string_view text) {

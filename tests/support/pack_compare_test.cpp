@@ -13,7 +13,6 @@
 namespace kestrel::testing {
 namespace {
 
-namespace pack = kestrel::pack;
 
 kestrel::pack::NamedValues Object(std::string tcpac, std::string prtx) {
   return {{"mprf", 12},    {"vers", "V"},   {"rele", "R"},  {"cust", "C"},    {"tcpac", tcpac}, {"tcmod", "M"},
@@ -29,11 +28,10 @@ void MakePack(const TempFolder& dir, const std::string& disk_name, const std::st
   writer.Write(Object("P1", "MOVE A TO B"));
   writer.Write(Object("P2", second_prtx));
   out->Close();
-  using namespace pack::manifest;
   WriteFile(dir / "ExportMR.log",
-            StatusLine(true) + FileListBlock("", ListLine("Qzmap120.dat")) + ApplicationBlock("") +
-                RevisionsLine(false) + NewProfileLine(0) + SyncLine(false) + StartLine("12", date, time) +
-                ProgressLine("Exporting Qzmap120 Started : ", date, time) + SuccessLine("12", date, time));
+            pack::manifest::StatusLine(true) + pack::manifest::FileListBlock("", pack::manifest::ListLine("Qzmap120.dat")) + pack::manifest::ApplicationBlock("") +
+                pack::manifest::RevisionsLine(false) + pack::manifest::NewProfileLine(0) + pack::manifest::SyncLine(false) + pack::manifest::StartLine("12", date, time) +
+                pack::manifest::ProgressLine("Exporting Qzmap120 Started : ", date, time) + pack::manifest::SuccessLine("12", date, time));
 }
 
 TEST(PackCompareTest, SamePacksAgreeWhateverTheirTimesAndNameCase) {
