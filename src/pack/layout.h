@@ -43,18 +43,18 @@ enum class BlockJoin : uint8_t {
 
 struct Field {
   FieldKind kind = FieldKind::Tag;
-  std::string_view column;      // lower-case column; Fixed: the column its read value fills
-  std::string_view tag;         // Tag, Fixed: the tag (":MPRF:"); Block: the start line
-  std::string_view end;         // Block: the end line
-  std::string_view constant;    // Fixed: the value text always written
-  std::string_view null_text;   // written for NULL (empty unless a replacement is named)
+  std::string_view column{};  // lower-case column; Fixed: the column its read value fills
+  std::string_view tag{};  // Tag, Fixed: the tag (":MPRF:"); Block: the start line
+  std::string_view end{};  // Block: the end line
+  std::string_view constant{};  // Fixed: the value text always written
+  std::string_view null_text{};  // written for NULL (empty unless a replacement is named)
   Presence presence = Presence::Always;
   bool null_fails = false;      // the text conversion fails on NULL (94 "Invalid use of Null")
 
   // How the loaders read the field.
   Trim trim = Trim::None;
   BlockJoin join = BlockJoin::Lines;
-  std::string_view continued_until;  // the value runs on up to the line that begins with this tag
+  std::string_view continued_until{};  // the value runs on up to the line that begins with this tag
   bool tag_optional = false;    // a line without the tag is the value, taken whole
   bool blank_unset = false;     // a value that is empty after trimming leaves the column unset
   bool needs_a_line = false;    // a block without any line is malformed
@@ -72,33 +72,14 @@ struct Field {
 };
 
 constexpr Field TagLine(std::string_view tag, std::string_view column) {
-  Field f;
-  f.kind = FieldKind::Tag;
-  f.tag = tag;
-  f.column = column;
-  return f;
+  return Field{.kind = FieldKind::Tag, .column = column, .tag = tag};
 }
 constexpr Field BlockOf(std::string_view start, std::string_view end, std::string_view column) {
-  Field f;
-  f.kind = FieldKind::Block;
-  f.tag = start;
-  f.end = end;
-  f.column = column;
-  return f;
+  return Field{.kind = FieldKind::Block, .column = column, .tag = start, .end = end};
 }
-constexpr Field BareLine(std::string_view column) {
-  Field f;
-  f.kind = FieldKind::Bare;
-  f.column = column;
-  return f;
-}
+constexpr Field BareLine(std::string_view column) { return Field{.kind = FieldKind::Bare, .column = column}; }
 constexpr Field FixedLine(std::string_view tag, std::string_view constant, std::string_view column) {
-  Field f;
-  f.kind = FieldKind::Fixed;
-  f.tag = tag;
-  f.constant = constant;
-  f.column = column;
-  return f;
+  return Field{.kind = FieldKind::Fixed, .column = column, .tag = tag, .constant = constant};
 }
 
 // One tagged record file.
