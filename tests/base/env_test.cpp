@@ -251,9 +251,13 @@ TEST(PosixEnvTest, OnlyARegularFileItselfIsRead) {
     std::string read;
     const ComError e = CaughtFrom([&] { read = files::ReadWholeFile(env, dir / row.name); });
     EXPECT_EQ(e.number(), row.number) << e.description();
-    if (row.number == Number(Ours::NotARegularFile)) EXPECT_NE(e.description().find(dir / row.name), std::string::npos);
+    if (row.number == Number(Ours::NotARegularFile)) {
+      EXPECT_NE(e.description().find(dir / row.name), std::string::npos);
+    }
     EXPECT_EQ(read.find("secret"), std::string::npos);
-    if (row.number == 0) EXPECT_EQ(read, "1|Qzmap120|Tresk\r\n");
+    if (row.number == 0) {
+      EXPECT_EQ(read, "1|Qzmap120|Tresk\r\n");
+    }
   }
 }
 

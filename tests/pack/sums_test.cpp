@@ -43,7 +43,9 @@ TEST(PackSumsTest, SizeLinesAndDigestOfAFile) {
     EXPECT_EQ(sum.size, row.content.size());
     EXPECT_EQ(sum.lines, row.lines);
     ASSERT_EQ(sum.sha256.size(), 64u);
-    if (!row.sha256.empty()) EXPECT_EQ(sum.sha256, row.sha256);
+    if (!row.sha256.empty()) {
+      EXPECT_EQ(sum.sha256, row.sha256);
+    }
   }
 }
 
