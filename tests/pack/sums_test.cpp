@@ -103,7 +103,7 @@ TEST_F(PackSumsCheckTest, EveryChangeIsRefusedNamingTheFile) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     TempFolder copy;
-    std::filesystem::copy(dir_.path(), copy.path(), std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy(dir_.path(), copy.path(), std::filesystem::copy_options::recursive);
     WriteFile(copy / row.file, row.content);
     const ComError e = CaughtFrom([&] { VerifySums(Env::Default(), copy.path()); });
     EXPECT_EQ(e.number(), row.number) << e.description();
