@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 # sqlite3 and time (GNU time: peak memory) serve bench/run.
-packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libcli11-dev libfmt-dev libgtest-dev libgmock-dev time)
+packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev sqlite3 libcli11-dev libfmt-dev libgtest-dev libgmock-dev time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

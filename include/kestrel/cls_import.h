@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kestrel/env.h"
@@ -16,6 +17,12 @@
 #include "kestrel/store.h"
 
 namespace Kestrel20ImpExp {
+
+// The name of the file an export lists its pack's files in, and the notice,
+// logged by the import and shown by the command line, for a pack without it.
+inline constexpr std::string_view kPackSumsFile = "ExportMR.sums";
+inline constexpr std::string_view kNoPackSumsNotice =
+    "Note: the logic pack has no ExportMR.sums (an older export); its files are not checked for changes.";
 
 class clsImport {
  public:
@@ -60,6 +67,9 @@ class clsImport {
   void SetLockWait(int seconds);
   // Whether ImportLogicPack and LoadToMAP150 roll everything back at the end.
   void SetDryRun(bool dry_run);
+  // Keeps the import's working folder (ImportAt...) and the copies of the
+  // application data in it; by default it is removed after every import.
+  void SetKeepWork(bool keep);
   // What the last ImportLogicPack or LoadToMAP150 changed, or would have.
   const kestrel::ImportSummary& Summary() const;
   // The check ImportLogicPack runs before its first delete, on its own: the

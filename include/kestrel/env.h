@@ -48,6 +48,9 @@ enum class WriteMode {
                    // an existing one included, before anything is written
 };
 
+// What is at a path itself: a symbolic link is a Link, whatever it points at.
+enum class EntryKind { Missing, File, Folder, Link, Other };
+
 // How a child process ended and the end of what it wrote.
 struct ChildOutcome {
   int status = 0;         // its exit code, or the number of the signal that ended it
@@ -70,11 +73,18 @@ class Env {
   // name is already there; a missing parent raises 76.
   virtual bool CreateFolder(const std::string& path) = 0;
   virtual void DeleteFile(const std::string& path) = 0;  // a missing file raises 53
+  // Removes an empty folder; one that is missing or not empty raises.
+  virtual void DeleteFolder(const std::string& path) = 0;
+  // What is at `path`, a symbolic link not followed.
+  virtual EntryKind KindOf(const std::string& path) = 0;
   virtual void RenameFile(const std::string& from, const std::string& to) = 0;
   // The names of the regular files in `folder`, in no fixed order.
   virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
   virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) = 0;
-  // A folder raises EISDIR.
+  // Reads what is at `path` itself: a symbolic link there is not followed,
+  // so that a file cannot make Kestrel read another one. A folder raises
+  // EISDIR; a link, FIFO or device raises Ours::NotARegularFile naming the
+  // path, before anything is read (a FIFO never makes the open wait).
   virtual std::unique_ptr<SequentialFile> OpenForReading(const std::string& path) = 0;
 
   // ---- The clock ----

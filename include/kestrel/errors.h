@@ -38,6 +38,8 @@ enum class Ours : int32_t {
   TableMissing = 9042,        // the store lacks a table that a pack file is loaded into
   NothingToImport = 9043,     // a pack or selection that names no profile
   ApplicationCodeTooLong = 9044,  // an application code longer than a store column or a file name holds
+  NotARegularFile = 9050,     // a pack entry (or a file read) that is a link, folder, FIFO or device
+  PackSumsMismatch = 9051,    // a pack file differs from what the pack's ExportMR.sums lists
 };
 
 int32_t Number(Ours e);

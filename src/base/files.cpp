@@ -20,6 +20,14 @@ void ReadPieces(Env& env, const std::string& path, size_t piece, Take take) {
   while (size_t n = in->Read(buf.data(), buf.size())) take(std::string_view(buf.data(), n));
 }
 
+[[noreturn]] void RefuseEntry(const std::string& path, EntryKind kind) {
+  const char* what = kind == EntryKind::Link     ? "a symbolic link"
+                     : kind == EntryKind::Folder ? "a folder"
+                                                 : "a FIFO, socket or device";
+  Raise(Ours::NotARegularFile,
+        std::string(DefaultText(Ours::NotARegularFile)) + ": " + path + " is " + what);
+}
+
 }  // namespace
 
 std::string Join(std::string_view folder, std::string_view name) {
@@ -38,6 +46,11 @@ void CreateFolders(Env& env, const std::string& path) {
   auto slash = path.find_last_of('/');
   if (slash != std::string::npos && slash > 0) CreateFolders(env, path.substr(0, slash));
   env.CreateFolder(path);  // something already there is no failure of this step
+}
+
+void DeleteFolderTree(Env& env, const std::string& path) {
+  for (const auto& name : env.ListFiles(path)) env.DeleteFile(Join(path, name));
+  env.DeleteFolder(path);
 }
 
 void CopyFile(Env& env, const std::string& from, const std::string& to) {
@@ -60,7 +73,9 @@ void AppendFileTo(Env& env, const std::string& path, TextWriter& out) {
 
 std::optional<std::string> ResolveInFolder(Env& env, const std::string& folder, std::string_view name) {
   std::string exact = Join(folder, name);
-  if (env.FileExists(exact)) return exact;
+  const EntryKind kind = env.KindOf(exact);
+  if (kind == EntryKind::File) return exact;
+  if (kind != EntryKind::Missing) RefuseEntry(exact, kind);
   if (!env.FolderExists(folder)) return std::nullopt;
   std::optional<std::string> found;
   for (const auto& candidate : env.ListFiles(folder)) {
@@ -69,6 +84,11 @@ std::optional<std::string> ResolveInFolder(Env& env, const std::string& folder, 
       Raise(Ours::AmbiguousFileName,
             std::string(DefaultText(Ours::AmbiguousFileName)) + ": " + std::string(name) + " in " + folder);
     found = Join(folder, candidate);
+  }
+  // The listing names what links point at too: the match itself must be a file.
+  if (found) {
+    const EntryKind found_kind = env.KindOf(*found);
+    if (found_kind != EntryKind::File) RefuseEntry(*found, found_kind);
   }
   return found;
 }

@@ -21,6 +21,9 @@ inline bool FileExists(Env& env, const std::string& path) { return env.FileExist
 void CreateFolder(Env& env, const std::string& path);   // fails when it exists or the parent is missing
 void CreateFolders(Env& env, const std::string& path);  // mkdir -p
 inline void DeleteFile(Env& env, const std::string& path) { env.DeleteFile(path); }  // fails when missing
+// Removes the files of `path`, then the folder itself; raises when an entry
+// other than a regular file keeps it from going.
+void DeleteFolderTree(Env& env, const std::string& path);
 void CopyFile(Env& env, const std::string& from, const std::string& to);  // overwrites
 inline void RenameFile(Env& env, const std::string& from, const std::string& to) { env.RenameFile(from, to); }
 // Names only, in no fixed order.
@@ -32,7 +35,10 @@ void AppendFileTo(Env& env, const std::string& path, TextWriter& out);
 
 // Finds `name` in `folder`: the exact name first, else the one file whose name
 // equals it without regard to case. Two such files raise Ours::AmbiguousFileName.
-// Returns the full path of the match, or nullopt when there is none.
+// Returns the full path of the match, or nullopt when there is none. The
+// match must be a regular file of the folder itself: a symbolic link, folder,
+// FIFO or device of that name raises Ours::NotARegularFile naming it, so that
+// nothing outside a pack is ever read through one of its names.
 std::optional<std::string> ResolveInFolder(Env& env, const std::string& folder, std::string_view name);
 // Like ResolveInFolder, but a missing file gives the path of the exact name
 // (so that opening it fails with 53 naming what was asked for).

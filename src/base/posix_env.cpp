@@ -17,6 +17,7 @@
 
 #include "kestrel/env.h"
 #include "base/error.h"
+#include "base/errors_ours.h"
 
 extern char** environ;
 
@@ -39,6 +40,10 @@ bool IsDir(const std::string& path) {
     if (slash != std::string::npos && slash > 0 && !IsDir(path.substr(0, slash))) RaiseErrno(err, true);
   }
   RaiseErrno(err, false);
+}
+
+[[noreturn]] void RaiseNotRegular(const std::string& path) {
+  Raise(Ours::NotARegularFile, std::string(DefaultText(Ours::NotARegularFile)) + ": " + path);
 }
 
 // Writes all of `size` bytes, going on after a short write the way the
@@ -152,6 +157,19 @@ class PosixEnv final : public Env {
     if (::unlink(path.c_str()) != 0) RaiseOpen(errno, path);
   }
 
+  void DeleteFolder(const std::string& path) override {
+    if (::rmdir(path.c_str()) != 0) RaiseErrno(errno, errno == ENOENT);
+  }
+
+  EntryKind KindOf(const std::string& path) override {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0) return EntryKind::Missing;
+    if (S_ISREG(st.st_mode)) return EntryKind::File;
+    if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
+    if (S_ISLNK(st.st_mode)) return EntryKind::Link;
+    return EntryKind::Other;
+  }
+
   void RenameFile(const std::string& from, const std::string& to) override {
     if (std::rename(from.c_str(), to.c_str()) != 0) RaiseOpen(errno, from);
   }
@@ -188,13 +206,22 @@ class PosixEnv final : public Env {
   }
 
   std::unique_ptr<SequentialFile> OpenForReading(const std::string& path) override {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) RaiseOpen(errno, path);
-    struct stat st{};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      RaiseErrno(EISDIR);
+    // Without waiting for a writer should the path be a FIFO; regular files
+    // read the same either way.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+      if (errno == ELOOP && KindOf(path) == EntryKind::Link) RaiseNotRegular(path);
+      RaiseOpen(errno, path);
     }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      const bool folder = S_ISDIR(st.st_mode);
+      ::close(fd);
+      if (folder) RaiseErrno(EISDIR);
+      RaiseNotRegular(path);
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return std::make_unique<PosixSequentialFile>(fd);
   }
 

@@ -40,6 +40,7 @@ struct ImportOptions {
   int wait = kDefaultLockWait;
   bool dry_run = false;
   bool json = false;
+  bool keep_work = false;
 };
 
 // The name of the user running the command: the account's login name, else
@@ -56,6 +57,10 @@ std::string LoginName() {
 // An empty `user` records the login name.
 void Prepare(Kestrel20ImpExp::clsImport& import, const CheckOptions& o, const std::string& user) {
   OpenPackForLoading(import, o.store, o.pack);
+  // A pack from an older export cannot be checked for changes: say so once.
+  kestrel::Env& env = CommandEnv();
+  if (env.FolderExists(o.pack) && !env.FileExists(o.pack + "/" + std::string(Kestrel20ImpExp::kPackSumsFile)))
+    std::cerr << Kestrel20ImpExp::kNoPackSumsNotice << "\n";
   import.put_LastModifiedUser(user.empty() ? LoginName() : user);
   if (ProgressWanted())
     import.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
@@ -77,6 +82,8 @@ void DeclareImportOptions(CLI::App& sub, ImportOptions& o) {
   sub.add_flag("--dry-run", o.dry_run,
                "run the whole import, then roll it back: print what it would do and change nothing");
   sub.add_flag("--json", o.json, "print the summary as JSON for host programs");
+  sub.add_flag("--keep-work", o.keep_work,
+               "keep the import's working folder (ImportAt...) with its copies of the application data");
 }
 
 int RunCheck(const CheckOptions& o) {
@@ -114,6 +121,7 @@ int RunImport(const ImportOptions& o) {
     }
 
     import.SetDryRun(o.dry_run);
+    import.SetKeepWork(o.keep_work);
     UseLockWait(import, o.wait);
     std::string message;
     bool imported = false;

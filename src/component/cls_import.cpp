@@ -39,6 +39,7 @@ void clsImport::SetProgress(kestrel::ProgressFn progress) { state_->context_.Pro
 void clsImport::SetNotice(kestrel::NoticeFn notice) { state_->context_.Notice = std::move(notice); }
 void clsImport::SetLockWait(int seconds) { state_->options_.LockWaitSeconds = seconds; }
 void clsImport::SetDryRun(bool dry_run) { state_->options_.DryRun = dry_run; }
+void clsImport::SetKeepWork(bool keep) { state_->options_.KeepWork = keep; }
 const kestrel::ImportSummary& clsImport::Summary() const { return state_->results_.Summary; }
 const std::string& clsImport::RefusedAt() const { return state_->results_.RefusedAt; }
 

@@ -12,6 +12,7 @@
 #include "exporter/profile_drivers.h"
 #include "pack/manifest.h"
 #include "pack/naming.h"
+#include "pack/sums.h"
 #include "store/connection.h"
 #include "store/snapshot.h"
 #include "store/statements_export.h"
@@ -133,6 +134,8 @@ bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportR
     bool ok = o.ExportToSingleProfile ? ExportSingleProfile(o, ctx, r) : ExportMultipleProfiles(o, ctx, r);
     if (ok) r.Error.Clear();
     WriteManifest(o, ctx, r, ok, mprf);
+    // Last, once every other file of the pack is closed.
+    if (ok) pack::WriteSums(ctx.env(), *pack_folder);
     return ok;
   } catch (const std::exception& ex) {
     r.Error.Trap(999, ExportTrapHead("ExportMigrationProfiles"), AsComError(ex));

@@ -87,6 +87,38 @@ std::string CreateImportFolder(const ImportContext& cx) {
   }
 }
 
+namespace {
+
+// Removes the import folder however the import of the applications is left:
+// its copies of the data are of no use afterwards, and a batch file in it
+// holds the store's password. A folder that will not go is logged, not raised,
+// so that it never hides the import's own outcome.
+class RemoveFolderOnExit {
+ public:
+  RemoveFolderOnExit(const ImportContext& cx, std::string folder, bool keep)
+      : cx_(cx), folder_(std::move(folder)), keep_(keep) {}
+  ~RemoveFolderOnExit() {
+    if (keep_) return;
+    try {
+      files::DeleteFolderTree(cx_.env(), folder_);
+    } catch (const std::exception& ex) {
+      try {
+        WriteImportLog(cx_, "The import folder " + folder_ + " was not removed: " + AsComError(ex).description());
+      } catch (...) {
+      }
+    }
+  }
+  RemoveFolderOnExit(const RemoveFolderOnExit&) = delete;
+  RemoveFolderOnExit& operator=(const RemoveFolderOnExit&) = delete;
+
+ private:
+  const ImportContext& cx_;
+  std::string folder_;
+  bool keep_;
+};
+
+}  // namespace
+
 bool IsNotInList(const std::vector<std::string>& list, const std::string& text) {
   for (const auto& element : list)
     if (element == text) return false;
@@ -97,6 +129,7 @@ bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext
                                      ErrorState& error) {
   try {
     const std::string folder = CreateImportFolder(cx);
+    const RemoveFolderOnExit remove_folder(cx, folder, o.KeepWork);
     // Starts with one empty entry, which the first application replaces.
     std::vector<std::string> imported(1);
     bool first = true;

@@ -10,6 +10,7 @@
 #include "base/error.h"
 #include "importer/entry_points.h"
 #include "importer/pack_check.h"
+#include "importer/pack_sums_check.h"
 #include "importer/import_unit.h"
 #include "importer/run_log.h"
 #include "importer/planned_pack.h"
@@ -83,8 +84,12 @@ bool SelectionRefused(const ImportContext& cx, ErrorState& error, const Selectio
 bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResults& r,
                      const std::string& strLPDetails, std::string& strErrorMessage, bool verify_against_store) {
   const SelectionLists lists = ReadSelectionLists(cx, strLPDetails);
-  // The header file first: its own line names a fault better than the
-  // selection made from it.
+  // The pack's files as its export wrote them first, then the header file:
+  // its own line names a fault better than the selection made from it.
+  if (!CheckPackSums(cx, o.Path, r.Error)) {
+    strErrorMessage = r.Error.ErrorDescription;
+    return false;
+  }
   if (!CheckHeaderFile(cx.env(), o, r.Error, r.RefusedAt)) {
     strErrorMessage = ImportFailureMessage(r);
     WriteImportLog(cx, strErrorMessage);

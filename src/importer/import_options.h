@@ -21,6 +21,9 @@ struct ImportOptions {
   int LockWaitSeconds = store::kDefaultLockWaitSeconds;
   // Runs the whole import and then rolls it back, leaving its summary.
   bool DryRun = false;
+  // Keeps the import's working folder (the copies of the application data)
+  // after the import; else it is removed whatever the outcome.
+  bool KeepWork = false;
 };
 
 }  // namespace kestrel::importer

@@ -15,6 +15,7 @@
 
 #include "base/datetime.h"
 #include "base/error.h"
+#include "base/errors_ours.h"
 #include "base/files.h"
 #include "kestrel/registry.h"
 #include "support/error_of.h"
@@ -217,6 +218,47 @@ TEST(PosixEnvTest, FoldersFilesAndTheirRefusals) {
   EXPECT_EQ(ErrorOf([&] { env.OpenForWriting(dir / "LumoStudio", WriteMode::Replace); }), EISDIR);
   EXPECT_EQ(ErrorOf([&] { env.RenameFile(dir / "missing.dat", dir / "b.dat"); }), rt::FileNotFound);
   EXPECT_EQ(ErrorOf([&] { env.DeleteFile(dir / "no/such/a.dat"); }), rt::PathNotFound);
+}
+
+// What each kind of entry is and what reading it gives: only a regular file
+// itself is read; a link, even to a regular file, is refused naming the
+// path, and a FIFO without a writer is refused rather than waited on.
+TEST(PosixEnvTest, OnlyARegularFileItselfIsRead) {
+  TempFolder dir;
+  Env& env = Env::Default();
+  WriteFile(dir / "Qzmap120.dat", "1|Qzmap120|Tresk\r\n");
+  WriteFile(dir / "shadow", "root:secret\n");
+  ASSERT_EQ(::symlink((dir / "shadow").c_str(), (dir / "Qzmap150.dat").c_str()), 0);
+  ASSERT_EQ(::symlink((dir / "gone").c_str(), (dir / "Qzmap160.dat").c_str()), 0);
+  ASSERT_EQ(::mkfifo((dir / "Qzmap130.dat").c_str(), 0600), 0);
+  ASSERT_TRUE(env.CreateFolder(dir / "Qzmap140.dat"));
+  struct Row {
+    std::string name;
+    EntryKind kind;
+    int number;  // of the refusal to read it; 0: it is read
+  };
+  const Row rows[] = {
+      {"Qzmap120.dat", EntryKind::File, 0},
+      {"Qzmap150.dat", EntryKind::Link, Number(Ours::NotARegularFile)},
+      {"Qzmap160.dat", EntryKind::Link, Number(Ours::NotARegularFile)},
+      {"Qzmap130.dat", EntryKind::Other, Number(Ours::NotARegularFile)},
+      {"Qzmap140.dat", EntryKind::Folder, EISDIR},
+      {"Qzmap100.dat", EntryKind::Missing, rt::FileNotFound},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(env.KindOf(dir / row.name), row.kind);
+    std::string read;
+    const ComError e = CaughtFrom([&] { read = files::ReadWholeFile(env, dir / row.name); });
+    EXPECT_EQ(e.number(), row.number) << e.description();
+    if (row.number == Number(Ours::NotARegularFile)) {
+      EXPECT_NE(e.description().find(dir / row.name), std::string::npos);
+    }
+    EXPECT_EQ(read.find("secret"), std::string::npos);
+    if (row.number == 0) {
+      EXPECT_EQ(read, "1|Qzmap120|Tresk\r\n");
+    }
+  }
 }
 
 TEST(PosixEnvTest, WriteModes) {

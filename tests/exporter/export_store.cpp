@@ -8,6 +8,7 @@
 #include "base/cipher.h"
 #include "base/files.h"
 #include "pack/naming.h"
+#include "pack/sums.h"
 #include "pack/record_reader.h"
 #include "store/schema.h"
 
@@ -204,7 +205,7 @@ std::vector<std::string> FilesIn(const std::string& pack_folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(pack_folder)) {
     std::string name = entry.path().filename().string();
-    if (name != pack::kManifestFile) names.push_back(name);
+    if (name != pack::kManifestFile && name != pack::kSumsFile) names.push_back(name);
   }
   std::sort(names.begin(), names.end());
   return names;

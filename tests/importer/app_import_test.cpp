@@ -148,6 +148,8 @@ class AppImportTest : public ::testing::Test {
     s.o.DatabaseServer = "local";
     s.o.DatabaseUser = "kestrel";
     s.o.DatabasePassword = kPassword;
+    // These tests look into the folder the import worked in.
+    s.o.KeepWork = true;
     SetPlan(s, {{"LGA", "EXB", "LGA", "EXB"}});
     return c;
   }

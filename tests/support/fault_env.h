@@ -45,6 +45,8 @@ class FaultEnv : public kestrel::Env {
   bool FileExists(const std::string& path) override { return base_.FileExists(path); }
   bool CreateFolder(const std::string& path) override { return base_.CreateFolder(path); }
   void DeleteFile(const std::string& path) override { base_.DeleteFile(path); }
+  void DeleteFolder(const std::string& path) override { base_.DeleteFolder(path); }
+  kestrel::EntryKind KindOf(const std::string& path) override { return base_.KindOf(path); }
   void RenameFile(const std::string& from, const std::string& to) override { base_.RenameFile(from, to); }
   std::vector<std::string> ListFiles(const std::string& folder) override { return base_.ListFiles(folder); }
   std::unique_ptr<kestrel::WritableFile> OpenForWriting(const std::string& path,

@@ -1,0 +1,163 @@
+// Writing, reading and checking ExportMR.sums.
+#include "pack/sums.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <memory>
+#include <optional>
+
+#include "base/errors_ours.h"
+#include "base/files.h"
+#include "base/text.h"
+#include "pack/naming.h"
+
+namespace kestrel::pack {
+namespace {
+
+constexpr std::string_view kTitle = "Kestrel pack sums: SHA-256, bytes, lines, file";
+constexpr size_t kPiece = 1 << 16;
+constexpr size_t kHexDigits = 64;
+
+struct DigestDeleter {
+  void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+};
+
+[[noreturn]] void RaiseDigestFailure() { RaiseWithDetail(Ours::Internal, "SHA-256 could not be computed"); }
+
+std::string Hex(const unsigned char* bytes, size_t count) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(count * 2);
+  for (size_t i = 0; i < count; ++i) {
+    out += kDigits[bytes[i] >> 4];
+    out += kDigits[bytes[i] & 15];
+  }
+  return out;
+}
+
+bool IsSumsOrSpool(std::string_view name) {
+  return text::EqualNoCase(name, kSumsFile) || name == kManifestSpoolFile;
+}
+
+bool IsDataFile(std::string_view name) {
+  return name.size() > 4 && text::EqualNoCase(name.substr(name.size() - 4), ".dat");
+}
+
+// A whole number of the sums file; nullopt for anything else.
+std::optional<uint64_t> Count(std::string_view digits) {
+  uint64_t value = 0;
+  if (digits.empty()) return std::nullopt;
+  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return value;
+}
+
+bool IsHexDigest(std::string_view text) {
+  return text.size() == kHexDigits &&
+         std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+[[noreturn]] void RaiseMismatch(const std::string& path, const std::string& what) {
+  RaiseWithDetail(Ours::PackSumsMismatch, path + " " + what);
+}
+
+}  // namespace
+
+FileSum MeasureFile(Env& env, const std::string& path, std::string name) {
+  std::unique_ptr<EVP_MD_CTX, DigestDeleter> ctx(EVP_MD_CTX_new());
+  if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) RaiseDigestFailure();
+  FileSum sum;
+  sum.name = std::move(name);
+  auto in = env.OpenForReading(path);
+  std::vector<char> buffer(kPiece);
+  // Lines end at CR LF, which may straddle two pieces; bytes after the last
+  // line end make one more line.
+  bool after_cr = false, open_line = false;
+  while (size_t n = in->Read(buffer.data(), buffer.size())) {
+    if (EVP_DigestUpdate(ctx.get(), buffer.data(), n) != 1) RaiseDigestFailure();
+    sum.size += n;
+    for (size_t i = 0; i < n; ++i) {
+      const char c = buffer[i];
+      if (after_cr && c == '\n') {
+        ++sum.lines;
+        open_line = false;
+      } else {
+        open_line = true;
+      }
+      after_cr = c == '\r';
+    }
+  }
+  if (open_line) ++sum.lines;
+  std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+  unsigned int length = 0;
+  if (EVP_DigestFinal_ex(ctx.get(), digest.data(), &length) != 1) RaiseDigestFailure();
+  sum.sha256 = Hex(digest.data(), length);
+  return sum;
+}
+
+void WriteSums(Env& env, const std::string& folder) {
+  std::vector<std::string> names;
+  for (auto& name : files::ListFiles(env, folder))
+    if (!IsSumsOrSpool(name)) names.push_back(std::move(name));
+  std::sort(names.begin(), names.end());
+  auto out = files::TextWriter::Create(env, files::Join(folder, kSumsFile));
+  out->WriteLine(kTitle);
+  for (const auto& name : names) {
+    const FileSum sum = MeasureFile(env, files::Join(folder, name), name);
+    out->WriteLine(sum.sha256 + " " + std::to_string(sum.size) + " " + std::to_string(sum.lines) + " " + name);
+  }
+  out->Close();
+}
+
+std::vector<FileSum> ReadSums(Env& env, const std::string& folder) {
+  const std::string path = files::PathInFolder(env, folder, kSumsFile);
+  auto in = files::TextReader::Open(env, path);
+  std::vector<FileSum> sums;
+  std::string line;
+  if (!in->ReadLine(line) || line != kTitle)
+    RaiseMalformedPackFile(path, 1, "expected the title line", line);
+  while (in->ReadLine(line)) {
+    // Digest, size and lines end at the first three blanks; the name is the rest.
+    const size_t a = line.find(' ');
+    const size_t b = a == std::string::npos ? a : line.find(' ', a + 1);
+    const size_t c = b == std::string::npos ? b : line.find(' ', b + 1);
+    std::optional<uint64_t> size, lines;
+    if (c != std::string::npos) {
+      size = Count(std::string_view(line).substr(a + 1, b - a - 1));
+      lines = Count(std::string_view(line).substr(b + 1, c - b - 1));
+    }
+    if (c == std::string::npos || !IsHexDigest(std::string_view(line).substr(0, a)) || !size || !lines ||
+        c + 1 == line.size())
+      RaiseMalformedPackFile(path, in->line_number(), "expected a SHA-256, a size, a line count and a file name",
+                             line);
+    sums.push_back(FileSum{line.substr(c + 1), *size, *lines, line.substr(0, a)});
+  }
+  return sums;
+}
+
+bool VerifySums(Env& env, const std::string& folder) {
+  if (!files::ResolveInFolder(env, folder, kSumsFile)) return false;
+  const std::vector<FileSum> listed = ReadSums(env, folder);
+  for (const auto& expected : listed) {
+    const std::optional<std::string> path = files::ResolveInFolder(env, folder, expected.name);
+    if (!path) RaiseMismatch(files::Join(folder, expected.name), "is listed but missing");
+    const FileSum actual = MeasureFile(env, *path, expected.name);
+    if (actual.size != expected.size)
+      RaiseMismatch(*path, "has " + std::to_string(actual.size) + " bytes, listed " + std::to_string(expected.size));
+    if (actual.lines != expected.lines)
+      RaiseMismatch(*path, "has " + std::to_string(actual.lines) + " lines, listed " + std::to_string(expected.lines));
+    if (actual.sha256 != expected.sha256) RaiseMismatch(*path, "has another SHA-256 than listed");
+  }
+  for (const auto& name : files::ListFiles(env, folder)) {
+    if (!IsDataFile(name)) continue;
+    const bool is_listed = std::any_of(listed.begin(), listed.end(),
+                                       [&](const FileSum& s) { return text::EqualNoCase(s.name, name); });
+    if (!is_listed) RaiseMismatch(files::Join(folder, name), "is not listed");
+  }
+  return true;
+}
+
+}  // namespace kestrel::pack

@@ -1,0 +1,51 @@
+// ExportMR.sums, the file an export writes beside its pack files so that a
+// pack changed afterwards (cut short, edited, a file added or taken away) is
+// known before an import reads it: each file of the pack with its size in
+// bytes, its number of lines and its SHA-256. One writer and one reader.
+//
+// The file holds a title line, then one line per file in the order of the
+// names' bytes: the SHA-256 in lower-case hex, the size, the number of lines
+// (the lines a reader of pack files sees: CR LF ends one, and bytes after
+// the last CR LF are one more), each followed by a blank, then the name.
+// Every line ends with CR LF. Readers of the other pack files ignore it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kestrel/cls_import.h"
+#include "kestrel/env.h"
+
+namespace kestrel::pack {
+
+inline constexpr std::string_view kSumsFile = Kestrel20ImpExp::kPackSumsFile;
+
+struct FileSum {
+  std::string name;    // the name within the pack folder
+  uint64_t size = 0;   // in bytes
+  uint64_t lines = 0;
+  std::string sha256;  // 64 lower-case hex digits
+};
+
+// Measures the file at `path`, read as every pack file is (a link is refused).
+FileSum MeasureFile(Env& env, const std::string& path, std::string name);
+
+// Writes ExportMR.sums into `folder`, listing every regular file there but
+// itself and the export's spool file. The caller writes it last, when every
+// other file of the pack is closed.
+void WriteSums(Env& env, const std::string& folder);
+
+// The entries of `folder`'s ExportMR.sums, in the file's order. A line
+// outside the format raises Ours::MalformedPackFile naming the file and line.
+std::vector<FileSum> ReadSums(Env& env, const std::string& folder);
+
+// Checks `folder` against its ExportMR.sums. False when the pack has none
+// (an older exporter wrote it). Raises Ours::PackSumsMismatch naming the file
+// when a listed file is missing or differs in size, lines or hash, or when a
+// .dat file of the folder is not listed; a listed name that is a link, folder
+// or device raises Ours::NotARegularFile.
+bool VerifySums(Env& env, const std::string& folder);
+
+}  // namespace kestrel::pack
