@@ -17,8 +17,17 @@ bool GetLumoInstallationPath(const ImportContext& cx, ErrorState& error, std::st
     std::shared_ptr<Registry> registry = cx.RegistryComponent;
     if (!registry) RaiseRuntime(rt::CannotCreateObject);
     if (registry->GetKeyValue(HKEY_LOCAL_MACHINE_VALUE, std::string(kInstallationKey),
-                              std::string(kInstallationValueName), strPath))
+                              std::string(kInstallationValueName), strPath)) {
+      // The import's work folders and its log live there: a folder that has
+      // gone would fail later with no path to show for it.
+      if (!strPath.empty() && !files::FolderExists(cx.env(), strPath)) {
+        error.Set(rt::PathNotFound, std::string(RuntimeErrorText(rt::PathNotFound)) + ": the installation folder " +
+                                        strPath + " (" + std::string(kInstallationValueName) +
+                                        "= in the registry) does not exist");
+        return false;
+      }
       return true;
+    }
     error.Set(kInstallationNotFound, std::string(kInstallationNotFoundText));
     return false;
   } catch (const std::exception& ex) {
@@ -69,6 +78,11 @@ std::string AbsoluteFolder(const std::string& folder) {
 }  // namespace
 
 std::string RecordInstallation(Env& env, const std::string& registry_file, const std::string& given) {
+  // An empty path would become the working folder and record wherever the
+  // command happened to run.
+  if (given.empty())
+    throw ComError(rt::PathNotFound,
+                   std::string(RuntimeErrorText(rt::PathNotFound)) + ": the installation folder is an empty path");
   const std::string folder = AbsoluteFolder(given);
   for (std::string_view sub_folder : {importer::kTempSubfolder, importer::kBinSubfolder})
     files::CreateFolders(env, files::Join(folder, std::string(sub_folder)));
