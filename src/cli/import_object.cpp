@@ -27,6 +27,12 @@ int WithImportObject(const std::string& registry, const std::function<int(Kestre
               << "; run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)\n";
     return rc;
   }
+  // The import's work folders and its log live in the recorded folder: one
+  // that has gone would fail later with no path to show for it.
+  if (std::string folder; object->GetLumoInstallationPath(folder) && !folder.empty() && !env.FolderExists(folder))
+    return Fail(kestrel::rt::PathNotFound, std::string(kestrel::RuntimeErrorText(kestrel::rt::PathNotFound)) +
+                                               ": the installation folder " + folder + " (Path= in " + file +
+                                               ") does not exist");
   return body(*object);
 }
 

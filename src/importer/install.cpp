@@ -17,17 +17,8 @@ bool GetLumoInstallationPath(const ImportContext& cx, ErrorState& error, std::st
     std::shared_ptr<Registry> registry = cx.RegistryComponent;
     if (!registry) RaiseRuntime(rt::CannotCreateObject);
     if (registry->GetKeyValue(HKEY_LOCAL_MACHINE_VALUE, std::string(kInstallationKey),
-                              std::string(kInstallationValueName), strPath)) {
-      // The import's work folders and its log live there: a folder that has
-      // gone would fail later with no path to show for it.
-      if (!strPath.empty() && !files::FolderExists(cx.env(), strPath)) {
-        error.Set(rt::PathNotFound, std::string(RuntimeErrorText(rt::PathNotFound)) + ": the installation folder " +
-                                        strPath + " (" + std::string(kInstallationValueName) +
-                                        "= in the registry) does not exist");
-        return false;
-      }
+                              std::string(kInstallationValueName), strPath))
       return true;
-    }
     error.Set(kInstallationNotFound, std::string(kInstallationNotFoundText));
     return false;
   } catch (const std::exception& ex) {

@@ -74,7 +74,7 @@ const ErrorText kErrorTexts[] = {
     {"registry naming a missing installation folder",
      [](const Inputs& in) { fs::remove_all(in.install); },
      {"import", "PACK", "--store", "STORE", "--registry", "REGISTRY", "--replace"}, 76,
-     {"Path not found: the installation folder ", "/lumo (Path= in the registry) does not exist"}},
+     {"Path not found: the installation folder ", "/lumo (Path= in ", "registry.ini) does not exist"}},
     {"target profile beyond any whole number", nullptr,
      CheckWith({"--target", "99999999999999999999|ACC10|ACCX2|0|0|1", "--target", "20|ACC10|ACCX2|10|0|1",
                 "--target", "30|ACC10|ACCX2|20|0|1"}),
