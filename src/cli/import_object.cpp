@@ -73,6 +73,10 @@ int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& messa
   if (number == 0) number = kestrel::Number(kestrel::Ours::Internal);
   std::string description = import.get_ErrorDescription();
   if (description.empty()) description = message;
+  // Every failure says something, even one that left no text behind.
+  if (description.empty())
+    description = std::string(kestrel::DefaultText(kestrel::Ours::Internal)) +
+                  ": the import failed without a reason of its own; see the import log";
   int rc = Fail(number, description);
   if (!import.RefusedAt().empty())
     std::cerr << "The pack was refused before anything was deleted or imported: " << import.RefusedAt() << '\n';

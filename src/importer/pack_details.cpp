@@ -98,7 +98,7 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
     // A header line the import would refuse cannot be proposed either: its
     // codes and numbers would not survive the details string.
     if (std::string place; !CheckHeaderFile(cx.env(), o, error, place)) {
-      error.ErrorDescription += " (" + place + ")";
+      if (error.ErrorDescription.find(place) == std::string::npos) error.ErrorDescription += " (" + place + ")";
       return false;
     }
 
