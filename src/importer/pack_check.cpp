@@ -128,10 +128,6 @@ bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Two codes of one pack that differ only by case would name the same data
 // files on a folder that ignores case, and be loaded twice.
 void RefuseCaseTwin(std::vector<std::string>& codes, const std::string& code, const std::string& path,
