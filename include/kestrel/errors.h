@@ -38,7 +38,7 @@ enum class Ours : int32_t {
   TableMissing = 9042,        // the store lacks a table that a pack file is loaded into
   NothingToImport = 9043,     // a pack or selection that names no profile
   ApplicationCodeTooLong = 9044,  // an application code longer than a store column or a file name holds
-  ProfileNotInPack = 9045,        // a record of a profile the pack's header file does not hold
+  ProfileNotInPack = 9045,        // a rule of a profile the pack's header file does not hold
   ApplicationMismatch = 9046,     // an application data row of another application than its file's
   ApplicationCodesDifferByCase = 9047,  // two application codes of one pack that differ only by case
 };

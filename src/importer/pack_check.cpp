@@ -69,8 +69,8 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
 
 // Reads every record of the loader's files; on a failure sets the error state
 // as the loader (or its caller's trap) would and names the file and record.
-// Each record's profile (shared functions have none of their own) must be
-// one of `pack_profiles`, the numbers of the pack's header file.
+// Each rule's profile must be one of `pack_profiles`, the numbers of the
+// pack's header file.
 // A column a record sets must be in the store's table, and no text value may
 // hold a NUL byte (the statements that carry them would end there).
 template <size_t N>
@@ -87,9 +87,11 @@ bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::
       records = std::make_unique<LoadedRecords>(cx.env(), planned, header_map, loader, *layout);
       LoadedRow row;
       while (records->Next(row)) {
-        // A record of a profile the header file does not hold would be
-        // stored under no profile of the import.
-        if (row.profile && loader != Loader::SharedFunctions &&
+        // A rule of a profile the header file does not hold would be stored
+        // under no profile of the import. Library files are exempt: a single
+        // profile's pack that takes functions from its base profiles carries
+        // them under the base profiles' numbers.
+        if (row.profile && (loader == Loader::CurrentRules || loader == Loader::RevisionRules) &&
             std::find(pack_profiles.begin(), pack_profiles.end(), *row.profile) == pack_profiles.end()) {
           error.Set(Number(Ours::ProfileNotInPack),
                     TextWithDetail(Ours::ProfileNotInPack,
