@@ -12,7 +12,7 @@ namespace kestrel {
 enum class Ours : int32_t {
   Internal = 9001,            // a failure of the library itself (std::exception)
   AmbiguousFileName = 9002,   // two files in a folder match a name only without regard to case
-  StoreFailure = 9003,        // reserved: store failures carry SQLite's own extended code instead
+  StoreFailure = 9003,        // a store refusal whose SQLite code would read as a run-time number
   NotImplemented = 9004,      // a feature of a later release
   CipherFailure = 9005,       // a text this cipher did not make
   BadApplicationCode = 9006,  // an application code that would leave the pack folder
@@ -38,6 +38,9 @@ enum class Ours : int32_t {
   TableMissing = 9042,        // the store lacks a table that a pack file is loaded into
   NothingToImport = 9043,     // a pack or selection that names no profile
   ApplicationCodeTooLong = 9044,  // an application code longer than a store column or a file name holds
+  ProfileNotInPack = 9045,        // a rule of a profile the pack's header file does not hold
+  ApplicationMismatch = 9046,     // an application data row of another application than its file's
+  ApplicationCodesDifferByCase = 9047,  // two application codes of one pack that differ only by case
   NotARegularFile = 9050,     // a pack entry (or a file read) that is a link, folder, FIFO or device
   PackSumsMismatch = 9051,    // a pack file differs from what the pack's ExportMR.sums lists
 };

@@ -44,7 +44,9 @@ void RaiseErrno(int err, bool path_is_folder) {
 
 ComError AsComError(const std::exception& e) {
   if (auto* c = dynamic_cast<const ComError*>(&e)) return *c;
-  return ComError(Number(Ours::Internal), e.what());
+  // A failure without a text of its own still says what it is.
+  const std::string_view what = e.what();
+  return ComError(Number(Ours::Internal), what.empty() ? std::string(DefaultText(Ours::Internal)) : std::string(what));
 }
 
 std::string TrapText(std::string_view head, int32_t number, std::string_view description) {

@@ -43,6 +43,9 @@ constexpr std::array kTable = {
     Entry{Ours::TableMissing, "The store has no table that a file of the pack is loaded into"},
     Entry{Ours::NothingToImport, "The logic pack names no profile to import"},
     Entry{Ours::ApplicationCodeTooLong, "The application code is longer than the store or a file name can hold"},
+    Entry{Ours::ProfileNotInPack, "A record names a profile that the pack's header file does not hold"},
+    Entry{Ours::ApplicationMismatch, "A row of an application's data file names another application"},
+    Entry{Ours::ApplicationCodesDifferByCase, "Two application codes of the pack differ only by case"},
     Entry{Ours::NotARegularFile, "A file of the pack is a link, a folder or a device, not a regular file"},
     Entry{Ours::PackSumsMismatch, "The pack's files differ from those its export listed in ExportMR.sums"},
 };

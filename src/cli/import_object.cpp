@@ -27,6 +27,12 @@ int WithImportObject(const std::string& registry, const std::function<int(Kestre
               << "; run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)\n";
     return rc;
   }
+  // The import's work folders and its log live in the recorded folder: one
+  // that has gone would fail later with no path to show for it.
+  if (std::string folder; object->GetLumoInstallationPath(folder) && !folder.empty() && !env.FolderExists(folder))
+    return Fail(kestrel::rt::PathNotFound, std::string(kestrel::RuntimeErrorText(kestrel::rt::PathNotFound)) +
+                                               ": the installation folder " + folder + " (Path= in " + file +
+                                               ") does not exist");
   return body(*object);
 }
 
@@ -67,6 +73,10 @@ int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& messa
   if (number == 0) number = kestrel::Number(kestrel::Ours::Internal);
   std::string description = import.get_ErrorDescription();
   if (description.empty()) description = message;
+  // Every failure says something, even one that left no text behind.
+  if (description.empty())
+    description = std::string(kestrel::DefaultText(kestrel::Ours::Internal)) +
+                  ": the import failed without a reason of its own; see the import log";
   int rc = Fail(number, description);
   if (!import.RefusedAt().empty())
     std::cerr << "The pack was refused before anything was deleted or imported: " << import.RefusedAt() << '\n';

@@ -69,6 +69,11 @@ std::string AbsoluteFolder(const std::string& folder) {
 }  // namespace
 
 std::string RecordInstallation(Env& env, const std::string& registry_file, const std::string& given) {
+  // An empty path would become the working folder and record wherever the
+  // command happened to run.
+  if (given.empty())
+    throw ComError(rt::PathNotFound,
+                   std::string(RuntimeErrorText(rt::PathNotFound)) + ": the installation folder is an empty path");
   const std::string folder = AbsoluteFolder(given);
   for (std::string_view sub_folder : {importer::kTempSubfolder, importer::kBinSubfolder})
     files::CreateFolders(env, files::Join(folder, std::string(sub_folder)));

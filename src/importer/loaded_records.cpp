@@ -152,6 +152,9 @@ void LoadedRecords::Convert(LoadedRow& row) {
     }
     c.set = true;
   }
+  row.profile.reset();
+  if (mprf_ >= 0 && row.columns[static_cast<size_t>(mprf_)].set)
+    if (const int64_t* read = row.columns[static_cast<size_t>(mprf_)].value.AsInteger()) row.profile = *read;
   if (loader_ != Loader::SharedFunctions) Identify(row);
 }
 

@@ -59,6 +59,9 @@ struct LoadedRow {
   };
   std::vector<Column> columns;
   size_t line = 0;  // the record's first line in its file
+  // The profile number as the file gives it (before the plan renumbers it);
+  // empty when the record sets none.
+  std::optional<int64_t> profile;
 
   // The value of a column, or nullptr when the record leaves it unset.
   const Value* Find(std::string_view column) const;

@@ -24,6 +24,7 @@
 #include "importer/store_tables.h"
 #include "importer/transaction.h"
 #include "pack/naming.h"
+#include "pack/text_checks.h"
 #include "store/connection.h"
 #include "store/schema.h"
 
@@ -68,11 +69,13 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
 
 // Reads every record of the loader's files; on a failure sets the error state
 // as the loader (or its caller's trap) would and names the file and record.
+// Each rule's profile must be one of `pack_profiles`, the numbers of the
+// pack's header file.
 // A column a record sets must be in the store's table, and no text value may
 // hold a NUL byte (the statements that carry them would end there).
 template <size_t N>
 bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::vector<std::string>& header_map,
-                ErrorState& error,
+                const std::vector<int64_t>& pack_profiles, ErrorState& error,
                 std::string_view procedure, Loader loader, const std::array<const pack::TaggedLayout*, N>& layouts,
                 StoreTables& tables, std::string& place) {
   for (const pack::TaggedLayout* layout : layouts) {
@@ -84,6 +87,19 @@ bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::
       records = std::make_unique<LoadedRecords>(cx.env(), planned, header_map, loader, *layout);
       LoadedRow row;
       while (records->Next(row)) {
+        // A rule of a profile the header file does not hold would be stored
+        // under no profile of the import. Library files are exempt: a single
+        // profile's pack that takes functions from its base profiles carries
+        // them under the base profiles' numbers.
+        if (row.profile && (loader == Loader::CurrentRules || loader == Loader::RevisionRules) &&
+            std::find(pack_profiles.begin(), pack_profiles.end(), *row.profile) == pack_profiles.end()) {
+          error.Set(Number(Ours::ProfileNotInPack),
+                    TextWithDetail(Ours::ProfileNotInPack,
+                                   "profile " + std::to_string(*row.profile) + " in " +
+                                       Place(path, records->record_line()) + " is not in Qzmap100.dat"));
+          place = Place(path, records->record_line());
+          return false;
+        }
         for (size_t i = 0; i < row.columns.size(); ++i) {
           const LoadedRow::Column& column = row.columns[i];
           if (!column.set) continue;
@@ -114,6 +130,44 @@ bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::
   return true;
 }
 
+// Two codes of one pack that differ only by case would name the same data
+// files on a folder that ignores case, and be loaded twice.
+void RefuseCaseTwin(std::vector<std::string>& codes, const std::string& code, const std::string& path,
+                    size_t line) {
+  for (const std::string& seen : codes) {
+    if (seen == code) return;
+    if (text::LowerAscii(seen) == text::LowerAscii(code))
+      RaiseWithDetail(Ours::ApplicationCodesDifferByCase,
+                      QuoteForMessage(code) + " and " + QuoteForMessage(seen) + " in " + Place(path, line));
+  }
+  codes.push_back(code);
+}
+
+// Every row of the chain file is read by the import; a row of another width
+// would be skipped there and its profile become a root.
+bool CheckChainFile(Env& env, const std::string& folder, ErrorState& error, std::string& place) {
+  const std::optional<std::string> found = files::ResolveInFolder(env, folder, "Qzmap101.dat");
+  if (!found) return true;
+  std::unique_ptr<files::RowReader> rows;
+  try {
+    rows = files::RowReader::Open(env, *found);
+    while (rows->Next()) {
+      if (rows->line_number() == 1) pack::RefuseByteOrderMark(rows->line(), *found);
+      const size_t width = rows->fields().size();
+      if (width == kChainFieldCount) continue;
+      place = Place(*found, rows->line_number());
+      error.Set(kHeaderLineError, std::string(kChainFileCorrupt) + " (" + place + ": " + std::to_string(width) +
+                                      " fields, " + std::to_string(kChainFieldCount) + " wanted)");
+      return false;
+    }
+  } catch (const ComError& e) {
+    error.Set(e.number(), e.description());
+    place = Place(*found, rows ? rows->line_number() : 0);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::string& place) {
@@ -124,15 +178,19 @@ bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::s
   auto in = files::TextReader::Open(env, path);
   std::string line;
   size_t lines = 0;
+  std::vector<std::string> codes;
   try {
     while (in->ReadLine(line)) {
       ++lines;
+      if (lines == 1) pack::RefuseByteOrderMark(line, path);
       RefuseNul(line, "the header line");
       const std::vector<std::string> fields = text::Split(line, o.FieldSeparator);
       if (fields.size() != kHeaderFieldCount) continue;
-      CheckProfileNumber(NumericValue(fields[0]), "the profile number", "of the header line");
+      CheckProfileField(fields[0], "the profile number", "of the header line");
       CheckImportedApplicationCode(fields[1], "in the header line");
       CheckImportedApplicationCode(fields[2], "in the header line");
+      RefuseCaseTwin(codes, fields[1], path, lines);
+      RefuseCaseTwin(codes, fields[2], path, lines);
     }
     in->Close();
   } catch (const ComError& e) {
@@ -140,12 +198,14 @@ bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::s
     place = Place(path, in->line_number());
     return false;
   }
-  if (lines > 0) return true;
-  error.Set(Number(Ours::NothingToImport),
-            TextWithDetail(Ours::NothingToImport,
-                           "the header file holds no line, so every rule would lose its profile"));
-  place = path;
-  return false;
+  if (lines == 0) {
+    error.Set(Number(Ours::NothingToImport),
+              TextWithDetail(Ours::NothingToImport,
+                             "the header file holds no line, so every rule would lose its profile"));
+    place = path;
+    return false;
+  }
+  return CheckChainFile(env, o.Path, error, place);
 }
 
 namespace {
@@ -184,7 +244,14 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, S
           const bool recode = in_pack != chosen && TableIsRecoded(table);
           while (rows->Next()) {
             line = rows->line_number() - 1;
+            if (line == 0) pack::RefuseByteOrderMark(rows->line(), *path);
             RefuseNul(rows->line(), "the row");
+            // Every table but the shared codes' begins with the application;
+            // a row of another one would be stored under it.
+            if (TableIsRecoded(table) && rows->fields().front() != in_pack)
+              RaiseWithDetail(Ours::ApplicationMismatch,
+                              "the row's application " + QuoteForMessage(rows->fields().front()) + " in " +
+                                  Place(*path, rows->line_number()) + ", a file of " + QuoteForMessage(in_pack));
             if (recode) {
               RecodeApplicationInLine(rows->line(), in_pack, chosen, recoded);
               files::SplitRow(recoded, fields);
@@ -203,6 +270,20 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, S
       }
     }
   return true;
+}
+
+// The profile numbers of the pack's header file, from its lines of the
+// header's width (the walk of the header file has refused any other).
+std::vector<int64_t> HeaderProfiles(Env& env, const ImportOptions& o) {
+  std::vector<int64_t> numbers;
+  auto in = files::TextReader::Open(env, files::PathInFolder(env, o.Path, "Qzmap100.dat"));
+  std::string line;
+  while (in->ReadLine(line)) {
+    const std::vector<std::string> fields = text::Split(line, o.FieldSeparator);
+    if (fields.size() == kHeaderFieldCount) numbers.push_back(NumericValue(fields[0]));
+  }
+  in->Close();
+  return numbers;
 }
 
 // Runs `check`; a failure it raises goes into the error state as it stands
@@ -271,15 +352,17 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
   const std::array<const pack::TaggedLayout*, 1> library_revisions = {&pack::kQzlib105};
   const std::array<const pack::TaggedLayout*, 1> shared = {&pack::kQzmap150};
   const bool revisions = planned.manifest.revisions;
+  const std::vector<int64_t> profiles = HeaderProfiles(cx.env(), planned.options);
   bool ok =
-      CheckFiles(planned, cx, map, error, "ImportProfileEx", Loader::Library, library, tables, place) &&
-      (!revisions ||
-       CheckFiles(planned, cx, map, error, "ImportProfileEx", Loader::Library, library_revisions, tables, place)) &&
-      CheckFiles(planned, cx, map, error, "LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles, tables,
+      CheckFiles(planned, cx, map, profiles, error, "ImportProfileEx", Loader::Library, library, tables, place) &&
+      (!revisions || CheckFiles(planned, cx, map, profiles, error, "ImportProfileEx", Loader::Library,
+                                library_revisions, tables, place)) &&
+      CheckFiles(planned, cx, map, profiles, error, "LoadToMAP120_130_140_160", Loader::CurrentRules,
+                 kCurrentRuleFiles, tables, place) &&
+      CheckFiles(planned, cx, map, profiles, error, "LoadToMAP150", Loader::SharedFunctions, shared, tables,
                  place) &&
-      CheckFiles(planned, cx, map, error, "LoadToMAP150", Loader::SharedFunctions, shared, tables, place) &&
-      (!revisions || CheckFiles(planned, cx, map, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules,
-                                kRevisionRuleFiles, tables, place));
+      (!revisions || CheckFiles(planned, cx, map, profiles, error, "LoadToMAP110_125_135_145_165",
+                                Loader::RevisionRules, kRevisionRuleFiles, tables, place));
   if (ok) WriteImportLog(cx, kCheckDone);
   return ok;
 }

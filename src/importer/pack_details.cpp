@@ -26,9 +26,6 @@ namespace kestrel::importer {
 
 namespace {
 
-constexpr size_t kChainFields = 6;
-constexpr std::string_view kChainFileCorrupt =
-    "Import Migration Profile - Qzmap101.dat file is not having enough data or file is corrupted";
 constexpr std::string_view kApplicationFileCorrupt =
     "Import Migration Profile - qzddi100.dat file is not having enough data or file is corrupted";
 
@@ -45,7 +42,7 @@ int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& c
     auto rows = files::RowReader::Open(cx.env(), files::PathInFolder(cx.env(), pack_folder, "Qzmap101.dat"));
     while (rows->Next()) {
       const auto& f = rows->fields();
-      if (f.size() == kChainFields && NumericValue(f[0]) == number && NumericValue(f[1]) == 2) {
+      if (f.size() == kChainFieldCount && NumericValue(f[0]) == number && NumericValue(f[1]) == 2) {
         parent = NumericValue(f[5]);
         break;
       }
@@ -103,7 +100,7 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
     // A header line the import would refuse cannot be proposed either: its
     // codes and numbers would not survive the details string.
     if (std::string place; !CheckHeaderFile(cx.env(), o, error, place)) {
-      error.ErrorDescription += " (" + place + ")";
+      if (error.ErrorDescription.find(place) == std::string::npos) error.ErrorDescription += " (" + place + ")";
       return false;
     }
 

@@ -40,6 +40,10 @@ inline constexpr std::string_view kHeaderLineCorrupt =
     "Import Migration Profile - Qzmap100.dat file is not having enough data or file is corrupted";
 inline constexpr std::string_view kProfileNotSelected = "The profile could not be found in user selected list.";
 inline constexpr size_t kHeaderFieldCount = 18;
+// The chain file "Qzmap101.dat": its failures share the header line's number.
+inline constexpr std::string_view kChainFileCorrupt =
+    "Import Migration Profile - Qzmap101.dat file is not having enough data or file is corrupted";
+inline constexpr size_t kChainFieldCount = 6;
 
 // Splits a line of "Qzmap100.dat" at `separator` into `fields` and gives the
 // pack profile the number and applications of the plan's target entry at the

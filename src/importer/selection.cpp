@@ -50,7 +50,8 @@ int64_t NumericValue(std::string_view field) {
   if (i < field.size() && (field[i] == '-' || field[i] == '+')) negative = field[i++] == '-';
   int64_t value = 0;
   for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-    if (value > (std::numeric_limits<int64_t>::max() - 9) / 10) RaiseRuntime(rt::Overflow);
+    if (value > (std::numeric_limits<int64_t>::max() - 9) / 10)
+      throw ComError(rt::Overflow, "Overflow: the number " + QuoteForMessage(field) + " is too large");
     value = value * 10 + (field[i] - '0');
   }
   return negative ? -value : value;
@@ -71,6 +72,18 @@ void CheckProfileNumber(int64_t number, std::string_view what, std::string_view 
   if (!IsProfileNumber(number))
     throw ComError(rt::Overflow, "Overflow: " + std::string(what) + " " + std::to_string(number) + " " +
                                      std::string(where) + " is outside the 16-bit range");
+}
+
+void CheckProfileField(std::string_view field, std::string_view what, std::string_view where) {
+  int64_t number = 0;
+  try {
+    number = NumericValue(field);
+  } catch (const ComError& e) {
+    if (e.number() != rt::Overflow) throw;
+    throw ComError(rt::Overflow, "Overflow: " + std::string(what) + " " + QuoteForMessage(field) + " " +
+                                     std::string(where) + " is outside the 16-bit range");
+  }
+  CheckProfileNumber(number, what, where);
 }
 
 void CheckImportedApplicationCode(std::string_view code, std::string_view where) {
@@ -98,8 +111,8 @@ void CheckSelectionEntry(std::string_view entry, std::string_view what) {
     RaiseWithDetail(Ours::NulInValue, where);
   const auto fields = SplitEntry(entry);
   if (fields.size() < 4) return;
-  CheckProfileNumber(NumericValue(fields[0]), "the profile number", where);
-  CheckProfileNumber(NumericValue(fields[3]), "the parent profile", where);
+  CheckProfileField(fields[0], "the profile number", where);
+  CheckProfileField(fields[3], "the parent profile", where);
   CheckImportedApplicationCode(fields[1], where);
   CheckImportedApplicationCode(fields[2], where);
 }

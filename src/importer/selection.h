@@ -51,6 +51,9 @@ bool IsProfileNumber(int64_t number);
 // Raises 6 "Overflow: <what> <number> <where> is outside the 16-bit range"
 // when it does not.
 void CheckProfileNumber(int64_t number, std::string_view what, std::string_view where);
+// The same for a field's text (read as NumericValue reads it), also when its
+// number is beyond any whole number: the message quotes the field.
+void CheckProfileField(std::string_view field, std::string_view what, std::string_view where);
 
 // Raises when an application code cannot be imported: when it cannot name the
 // pack's data files (empty, a path, a control character: 9006; too long for

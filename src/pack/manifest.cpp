@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "base/value.h"
 #include "pack/naming.h"
+#include "pack/text_checks.h"
 
 namespace kestrel::pack {
 namespace manifest {
@@ -83,12 +84,21 @@ std::unique_ptr<Lines> Lines::Open(Env& env, const std::string& folder) {
       new Lines(files::TextReader::Open(env, files::PathInFolder(env, folder, kManifestFile))));
 }
 
-std::string Lines::Next() { return in_->ReadLine(); }
+std::string Lines::Next() {
+  std::string line;
+  if (!in_->ReadLine(line)) {
+    const size_t read = in_->line_number();
+    throw ComError(rt::InputPastEnd, std::string(RuntimeErrorText(rt::InputPastEnd)) + ": " + in_->path() +
+                                         (read ? " ends after line " + std::to_string(read) : " is empty"));
+  }
+  if (in_->line_number() == 1) RefuseByteOrderMark(line, in_->path());
+  return line;
+}
 
 std::vector<std::string> Lines::Until(std::string_view marker) {
   std::vector<std::string> lines;
   for (;;) {
-    std::string line = in_->ReadLine();
+    std::string line = Next();
     if (line == marker) return lines;
     lines.push_back(std::move(line));
   }

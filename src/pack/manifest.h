@@ -69,7 +69,9 @@ class Lines {
   // Opens ExportMR.log in `folder` (its name matched without regard to case);
   // a missing file raises 53.
   static std::unique_ptr<Lines> Open(Env& env, const std::string& folder);
-  // The next line; the end of the file raises 62 "Input past end of file".
+  // The next line; the end of the file raises 62 "Input past end of file"
+  // naming the file and its last line, a byte-order mark before the first
+  // line 9008.
   std::string Next();
   // The lines before the next line equal to `marker`, which is read too; the
   // end of the file before it raises 62.

@@ -3,6 +3,7 @@
 
 #include "base/errors_ours.h"
 #include "base/text.h"
+#include "pack/text_checks.h"
 
 namespace kestrel::pack {
 namespace {
@@ -46,6 +47,7 @@ bool TaggedRecordReader::Fetch() {
   }
   if (!in_->ReadLine(line_)) return false;
   line_number_ = in_->line_number();
+  if (line_number_ == 1) RefuseByteOrderMark(line_, in_->path());
   return true;
 }
 

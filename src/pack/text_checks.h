@@ -1,8 +1,10 @@
 // Small scans of value texts that the pack writers use to refuse values their
-// line formats cannot carry.
+// line formats cannot carry, and the readers' refusal of a byte-order mark.
 #pragma once
 
 #include <string_view>
+
+#include "base/errors_ours.h"
 
 namespace kestrel::pack {
 
@@ -23,6 +25,14 @@ inline bool HasLineStartingWith(std::string_view text, std::string_view prefix, 
   for (size_t at = text.find("\r\n"); at != std::string_view::npos; at = text.find("\r\n", at + 2))
     if (text.substr(at + 2, prefix.size()) == prefix) return true;
   return false;
+}
+
+// Pack files are bytes written by the exporter, which never writes a
+// byte-order mark; one in front of the first line would become part of its
+// first value (a profile number "\xEF\xBB\xBF30"). Raises 9008 naming the file.
+inline void RefuseByteOrderMark(std::string_view first_line, std::string_view path) {
+  if (first_line.substr(0, 3) == "\xEF\xBB\xBF")
+    RaiseMalformedPackFile(path, 1, "the file starts with a UTF-8 byte-order mark");
 }
 
 }  // namespace kestrel::pack

@@ -43,6 +43,17 @@ void ReplaceIn(const std::string& path, const std::string& from, const std::stri
   WriteFile(path, text);
 }
 
+// Gives the first record of a tagged pack file that sets `tag` the value `to`.
+void SetFirstTagged(const std::string& path, const std::string& tag, const std::string& to) {
+  std::string text = ReadFile(path);
+  size_t from = text.rfind(tag, 0) == 0 ? 0 : text.find("\r\n" + tag);
+  ASSERT_NE(from, std::string::npos) << tag << " not in " << path;
+  if (from != 0) from += 2;
+  const size_t end = text.find("\r\n", from);
+  text.replace(from + tag.size(), end - from - tag.size(), to);
+  WriteFile(path, text);
+}
+
 void Execute(const std::string& store, const std::string& statement) {
   kestrel::store::Open(store)->Execute(statement);
 }
@@ -156,6 +167,37 @@ const Refusal kRefusals[] = {
      "the store cannot read table qzddi160", "qzddi160ACCX2.dat, line 1"},
     {"header file without a profile", [](const Target& t) { WriteFile(t.pack + "/Qzmap100.dat", ""); }, {}, 9043,
      "names no profile to import", "Qzmap100.dat"},
+    {"rule of a profile the header file does not hold",
+     [](const Target& t) { ReplaceIn(t.pack + "/Qzmap120.dat", ":MPRF:30\r\n", ":MPRF:99\r\n"); }, {}, 9045,
+     "profile 99 in ", "Qzmap120.dat, line "},
+    {"rule of a negative profile",
+     [](const Target& t) { SetFirstTagged(t.pack + "/Qzmap140.dat", ":MPRF:", "-1"); }, {}, 9045,
+     "profile -1 in ", "Qzmap140.dat, line "},
+    {"revision of a profile the header file does not hold",
+     [](const Target& t) { ReplaceIn(t.pack + "/Qzmap110.dat", ":MPRF:20\r\n", ":MPRF:21\r\n"); }, {}, 9045,
+     "profile 21 in ", "Qzmap110.dat, line "},
+    {"application data row of another application",
+     [](const Target& t) { ReplaceIn(t.pack + "/qzddi150ACCX2.dat", "ACCX2\x01", "ZZZ99\x01"); }, {}, 9046,
+     "the row's application \"ZZZ99\" in ", "qzddi150ACCX2.dat, line 1"},
+    {"application codes that differ only by case",
+     [](const Target& t) { ReplaceIn(t.pack + "/Qzmap100.dat", "20\x01" "ACC10", "20\x01" "acc10"); }, {}, 9047,
+     "\"acc10\" and \"ACC10\" in ", "Qzmap100.dat, line "},
+    {"chain row cut to three fields",
+     [](const Target& t) { ReplaceIn(t.pack + "/Qzmap101.dat", "20\x01" "2\x01X40\x01R1\x01" "base\x01" "10\r\n",
+                                     "20\x01" "2\x01X40\r\n"); },
+     {}, 100, "Qzmap101.dat file is not having enough data or file is corrupted", "Qzmap101.dat, line "},
+    {"byte-order mark before the header file",
+     [](const Target& t) { WriteFile(t.pack + "/Qzmap100.dat", "\xEF\xBB\xBF" + ReadFile(t.pack + "/Qzmap100.dat")); },
+     {}, 9008, "Qzmap100.dat, line 1: the file starts with a UTF-8 byte-order mark", "Qzmap100.dat, line 1"},
+    {"byte-order mark before an application data file",
+     [](const Target& t) {
+       WriteFile(t.pack + "/qzddi160ACCX2.dat", "\xEF\xBB\xBF" + ReadFile(t.pack + "/qzddi160ACCX2.dat"));
+     },
+     {}, 9008, "qzddi160ACCX2.dat, line 1: the file starts with a UTF-8 byte-order mark", "qzddi160ACCX2.dat, line 1"},
+    {"header profile number beyond any whole number",
+     [](const Target& t) { ReplaceIn(t.pack + "/Qzmap100.dat", "10\x01" "ACC10", "99999999999999999999\x01" "ACC10"); },
+     {}, 6, "the profile number \"99999999999999999999\" of the header line is outside the 16-bit range",
+     "Qzmap100.dat, line 3"},
     {"field number that is no number",
      [](const Target& t) { ReplaceIn(t.pack + "/Qzmap140.dat", ":DNUM:1\r\n", ":DNUM:first\r\n"); }, {}, 899,
      "--LoadToMAP120_130_140_160-- 13   Type mismatch", "Qzmap140.dat, line 1"},

@@ -158,10 +158,12 @@ TEST_F(PackDetailsTest, StatusNeitherSuccessNorErrorsSkipsTheFileList) {
   ExpectRefused(4, "ShowLogicPackDetails - Incorrect log file or log file corrupted");
 }
 
-TEST_F(PackDetailsTest, ManifestEndingEarlyFailsWithTheReadError) {
+TEST_F(PackDetailsTest, ManifestEndingEarlyFailsWithTheReadErrorNamingTheFile) {
   WriteChainPack();
   WriteManifest({"SUCCESS", "--TESTFILES--", "Qzmap100.dat"});
-  ExpectRefused(62, "Input past end of file");
+  ExpectRefused(62, "Input past end of file: " + PackFolder() + "/ExportMR.log ends after line 3");
+  WriteManifest({});
+  ExpectRefused(62, "Input past end of file: " + PackFolder() + "/ExportMR.log is empty");
 }
 
 TEST_F(PackDetailsTest, HeaderLineWithoutEighteenFieldsIsRefused) {

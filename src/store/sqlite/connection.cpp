@@ -1,6 +1,7 @@
 // Opening SQLite stores, self-committing statements, batches as transactions
 // and savepoints, and bulk loading through prepared inserts.
 #include "store/sqlite/connection.h"
+#include "store/sqlite/store_error.h"
 
 #include <sys/stat.h>
 
@@ -26,7 +27,6 @@ constexpr int kStepsBetweenInterruptChecks = 1000;
 // How long the wait for the write lock sleeps between two attempts.
 constexpr std::chrono::milliseconds kLockPoll{25};
 
-bool IsBusy(const ComError& e) { return (e.number() & 0xff) == SQLITE_BUSY; }
 
 std::string SavepointName(size_t depth) { return "kestrel_batch_" + std::to_string(depth); }
 
@@ -53,7 +53,11 @@ void CheckTableName(std::string_view table) {
 
 std::shared_ptr<Connection> SqliteConnection::Open(const std::string& path) {
   // The store's own message names the path: a missing store is a setup fault.
-  if (KindOf(path) != PathKind::File)
+  const PathKind kind = KindOf(path);
+  if (kind == PathKind::Folder)
+    throw ComError(rt::FileNotFound,
+                   std::string(RuntimeErrorText(rt::FileNotFound)) + ": " + path + " is a folder, not a store file");
+  if (kind != PathKind::File)
     throw ComError(rt::FileNotFound, std::string(RuntimeErrorText(rt::FileNotFound)) + ": " + path);
   auto c = std::make_shared<SqliteConnection>(Database::Open(path, SQLITE_OPEN_READWRITE));
   try {
@@ -119,7 +123,7 @@ void SqliteConnection::ExecuteScript(const std::string& statements) {
   if (sqlite3_exec(db, statements.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
     std::string text = err ? err : sqlite3_errmsg(db);
     sqlite3_free(err);
-    throw ComError(sqlite3_extended_errcode(db), text);
+    throw StoreError(sqlite3_extended_errcode(db), text);
   }
 }
 
@@ -157,7 +161,7 @@ void SqliteConnection::CommitBatch() {
         Execute("commit");
         break;
       } catch (const ComError& e) {
-        if (!IsBusy(e) || std::chrono::steady_clock::now() >= deadline) throw;
+        if (!IsStoreBusy(e) || std::chrono::steady_clock::now() >= deadline) throw;
       }
       std::this_thread::sleep_for(kLockPoll);
     }
@@ -196,7 +200,7 @@ bool SqliteConnection::BeginWriteUnit(const WriteLockOptions& options) {
       Execute("begin immediate");
       break;
     } catch (const ComError& e) {
-      if (!IsBusy(e)) {
+      if (!IsStoreBusy(e)) {
         db_->WaitForLocks(true);
         throw;
       }

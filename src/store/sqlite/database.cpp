@@ -1,5 +1,6 @@
 // Opening the SQLite handle of a store and preparing statements on it.
 #include "store/sqlite/database.h"
+#include "store/sqlite/store_error.h"
 
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -44,7 +45,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path, int flags) {
     int code = db ? sqlite3_extended_errcode(db) : rc;
     std::string text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);
-    throw ComError(code, text + ": " + path);
+    throw StoreError(code, text + ": " + path);
   }
   sqlite3_extended_result_codes(db, 1);
   auto database = std::make_shared<Database>(Token{}, db, path);
@@ -54,7 +55,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path, int flags) {
 
 void Database::WaitForLocks(bool wait) { sqlite3_busy_timeout(db_, wait ? kBusyTimeoutMs : 0); }
 
-void Database::RaiseLast() const { throw ComError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_)); }
+void Database::RaiseLast() const { throw StoreError(db_); }
 
 std::unique_ptr<SqliteStatement> Database::Prepare(std::string_view statement) {
   bool tail = false;

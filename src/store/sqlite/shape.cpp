@@ -1,6 +1,7 @@
 // Shapes of selects from SQLite's own account of them: the table each result
 // column comes from, and the tables a statement reads without taking a column.
 #include "store/sqlite/shape.h"
+#include "store/sqlite/store_error.h"
 
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -88,7 +89,7 @@ SelectShape Shapes::Read(std::string_view statement) {
   probe_ = nullptr;
   if (rc != SQLITE_OK) {
     sqlite3_finalize(s);
-    throw ComError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+    throw StoreError(db_);
   }
   if (s == nullptr) Raise(Ours::StatementNotSingle, "The statement is empty");
   std::vector<std::string> tables;

@@ -1,5 +1,6 @@
 // Binding, stepping and reading a prepared SQLite statement.
 #include "store/sqlite/statement.h"
+#include "store/sqlite/store_error.h"
 
 #include "base/error.h"
 #include "store/sqlite/database.h"
@@ -46,7 +47,7 @@ bool SqliteStatement::Step() {
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   sqlite3* db = db_->handle();
-  ComError e(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
+  ComError e = StoreError(db);
   sqlite3_reset(stmt_);
   throw e;
 }

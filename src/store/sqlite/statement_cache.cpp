@@ -1,5 +1,6 @@
 // The idle statements of a handle, least recently used finalized first.
 #include "store/sqlite/statement_cache.h"
+#include "store/sqlite/store_error.h"
 
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -43,7 +44,7 @@ sqlite3_stmt* StatementCache::Acquire(std::string_view statement, bool* has_tail
   int rc = sqlite3_prepare_v2(db_, statement.data(), static_cast<int>(statement.size()), &s, &tail);
   if (rc != SQLITE_OK) {
     sqlite3_finalize(s);
-    throw ComError(sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+    throw StoreError(db_);
   }
   if (s == nullptr) Raise(Ours::StatementNotSingle, "The statement is empty");
   bool tail_left = false;
