@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Set-up, then every test twice: in the Release build and in a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer (any report fails the run).
-# Both builds treat warnings as errors.
+# Both builds treat warnings as errors. Then every fuzz target runs for 20
+# seconds (scripts/fuzz.sh), so every change meets the readers' fuzzing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -14,4 +15,5 @@ jobs=$(nproc)
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$root/build/asan" && ctest --output-on-failure --no-tests=error -j"$jobs")
-echo "All tests passed in both builds."
+"$root/scripts/fuzz.sh" 20
+echo "All tests passed in both builds, and no fuzz target found a fault."

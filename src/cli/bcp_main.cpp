@@ -14,6 +14,7 @@
 #include "kestrel/env.h"
 #include "kestrel/error.h"
 #include "kestrel/store.h"
+#include "bcp_arguments.h"
 
 namespace {
 
@@ -22,60 +23,14 @@ constexpr const char* kUsage =
     "Loads FILE (rows ended by CR LF, fields separated by SEP, character 1) into TABLE of the store\n"
     "STORE, committing every ROWS rows and stopping at the first row that cannot be loaded.\n";
 
-struct UsageError {
-  std::string text;
-};
-
-struct Arguments {
-  std::string store, table, file;
-  int64_t rows_per_batch = 1000;
-};
-
-int64_t PositiveNumber(const std::string& option, const std::string& text) {
-  int64_t n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9' || n > 1000000000) throw UsageError{option + " needs a positive number, not \"" + text + "\""};
-    n = n * 10 + (c - '0');
-  }
-  if (text.empty() || n < 1) throw UsageError{option + " needs a positive number"};
-  return n;
-}
-
-Arguments Parse(const std::vector<std::string>& args) {
-  if (args.size() < 3 || args[1] != "in") throw UsageError{"expected STORE..TABLE in FILE"};
-  Arguments a;
-  const auto dots = args[0].rfind("..");
-  if (dots == std::string::npos || dots == 0 || dots + 2 == args[0].size())
-    throw UsageError{"\"" + args[0] + "\" is not STORE..TABLE"};
-  a.store = args[0].substr(0, dots);
-  a.table = args[0].substr(dots + 2);
-  a.file = args[2];
-  for (size_t i = 3; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (option == "-c") continue;
-    if (option != "-m" && option != "-b" && option != "-C" && option != "-t" && option != "-S" && option != "-U" &&
-        option != "-P")
-      throw UsageError{"unknown argument \"" + option + "\""};
-    if (i + 1 == args.size()) throw UsageError{option + " needs a value"};
-    const std::string& value = args[++i];
-    if (option == "-m" && PositiveNumber(option, value) != 1)
-      throw UsageError{"-m: loading stops at the first error; only 1 is supported"};
-    if (option == "-b") a.rows_per_batch = PositiveNumber(option, value);
-    if (option == "-C" && value != "RAW") throw UsageError{"-C: only RAW (no code page conversion) is supported"};
-    if (option == "-t" && value != std::string(1, kestrel::store::kDataFieldSeparator))
-      throw UsageError{"-t: fields are separated by character 1 only"};
-  }
-  return a;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  Arguments a;
+  kestrel::cli::BcpArguments a;
   try {
-    a = Parse(args);
-  } catch (const UsageError& e) {
+    a = kestrel::cli::ParseBcpArguments(args);
+  } catch (const kestrel::cli::BcpUsageError& e) {
     std::fprintf(stderr, "bcp: %s\n%s", e.text.c_str(), kUsage);
     return 2;
   }
