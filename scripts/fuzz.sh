@@ -10,18 +10,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
 
 # clang and its runtime libraries (libFuzzer, the sanitizers) from Debian.
-packages=(clang libclang-rt-dev cmake pkg-config libsqlite3-dev libfmt-dev libcli11-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+packages=(clang libclang-rt-dev cmake pkg-config libsqlite3-dev libssl-dev libfmt-dev libcli11-dev)
+"$root/scripts/install_packages.sh" "${packages[@]}"
 
 build="$root/build/fuzz"
 # -O1 keeps the instrumented code quick to build and still fast to run; the

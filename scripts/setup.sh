@@ -7,17 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 # sqlite3 and time (GNU time: peak memory) serve bench/run.
 packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev sqlite3 libcli11-dev libfmt-dev libgtest-dev libgmock-dev time)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+"$root/scripts/install_packages.sh" "${packages[@]}"
 
 build=${1:-$root/build/release}
 shift || true
