@@ -5,7 +5,9 @@ namespace kestrel::text {
 
 std::string_view TrimBlanks(std::string_view s) {
   size_t b = s.find_first_not_of(' ');
-  if (b == std::string_view::npos) return {};
+  // An all-blank text trims to the empty view at its end, still inside it, so
+  // that callers may take offsets from it.
+  if (b == std::string_view::npos) return s.substr(s.size());
   size_t e = s.find_last_not_of(' ');
   return s.substr(b, e - b + 1);
 }

@@ -130,7 +130,7 @@ TEST(RecordReaderTest, RevisionFilesKeepWhatQzmap120Drops) {
   TempFolder dir;
   NamedValues r125{{"mprf", 12},     {"vers", "V"},          {"rele", "R"},      {"cust", "C"},
                    {"tcpac", "P"},   {"tcmod", "M"},         {"tflno", "F"},     {"revi", " 3 "},
-                   {"prtx", "\r\na\r\n"}, {"logn", " u "},   {"vari", " x1 \r\n y "}, {"csta", " C "},
+                   {"prtx", "\r\na\r\n"}, {"logn", " u "},   {"vari", " x1 \r\n y "}, {"csta", "   "},
                    {"stbl", "S"},    {"txtn", "t"},          {"isms", " 1 "},    {"comt", "  \r\nc"}};
   WriteAll(dir / "Qzmap125.dat", kQzmap125, {r125});
   auto rs = ReadAll(dir.path(), kQzmap125);
@@ -141,6 +141,7 @@ TEST(RecordReaderTest, RevisionFilesKeepWhatQzmap120Drops) {
   EXPECT_EQ(r.Text(kQzmap125.IndexOf("vari")), "x1 \r\n y");  // trimmed as a whole
   EXPECT_EQ(r.Text(kQzmap125.IndexOf("revi")), "3");
   EXPECT_EQ(r.Text(kQzmap125.IndexOf("logn")), "u");
+  EXPECT_EQ(r.Text(kQzmap125.IndexOf("csta")), "");  // only blanks: trimmed to nothing
   EXPECT_EQ(r.Text(kQzmap125.IndexOf("isms")), " 1 ");  // the bare line is taken whole
   EXPECT_FALSE(r.HadTag(kQzmap125.IndexOf("isms")));
 
