@@ -4,10 +4,14 @@
 # (fuzz/corpus/<target>/) for SECONDS (default 20). Any crash, leak, hang or
 # sanitizer report fails the run; the input that caused it is left in
 # build/fuzz/findings/<target>/ (keep it in the corpus once the reader is fixed).
+# The seed is fixed (FUZZ_SEED overrides it), so that a short run replays the
+# beginning of a longer one with the same seed: a build that survived a long
+# run here does not fail a short one for luck alone.
 # Usage: scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
+seed=${FUZZ_SEED:-2026}
 
 # clang and its runtime libraries (libFuzzer, the sanitizers) from Debian.
 packages=(clang libclang-rt-dev cmake pkg-config libsqlite3-dev libssl-dev libfmt-dev libcli11-dev)
@@ -30,7 +34,7 @@ for source in "$root"/fuzz/*.cpp; do
   work="$build/work/$target"  # new inputs of this run; the kept corpus is not touched
   rm -rf "$work" && mkdir -p "$work" "$findings"
   echo "== $target: ${seconds}s"
-  if ! (cd "$findings" && "$build/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if ! (cd "$findings" && "$build/$target" -max_total_time="$seconds" -seed="$seed" -timeout=10 -rss_limit_mb=2048 \
         -max_len=8192 -print_final_stats=0 "$work" "$corpus" >"$build/$target.log" 2>&1); then
     failed+=("$target")
     tail -n 40 "$build/$target.log"
