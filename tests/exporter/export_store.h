@@ -15,27 +15,10 @@
 #include "kestrel/cls_export.h"
 #include "pack/layout.h"
 #include "store/connection.h"
+#include "support/store_builder.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::testing {
-
-struct TestVrc {
-  std::string vers, rele, cust;
-};
-
-struct TestProfile {
-  int mprf = 0;
-  std::string sapp, tapp;
-  TestVrc vrc;
-  std::optional<TestVrc> base;           // nullopt: a root profile (NULL verf, relf, cusf)
-  std::string scme = "N";
-  std::optional<std::string> owner = "jmartin";  // stored enciphered; nullopt stores NULL
-};
-
-struct TestObject {
-  std::string pac, mod, flno;
-  std::string Name() const { return pac + mod + flno; }
-};
 
 class ExportStore {
  public:
