@@ -17,6 +17,7 @@
 #include "kestrel/cls_export.h"
 #include "kestrel/cls_import.h"
 #include "kestrel/registry.h"
+#include "kestrel/store.h"
 #include "support/pack_compare.h"
 #include "support/store_builder.h"
 #include "support/temp_folder.h"
@@ -251,6 +252,25 @@ TEST_P(RoundTrip, PacksAndRowsComeBackAsTheyWent) {
   }
   EXPECT_EQ(imported.Count("select count(*) from qzmap100 where mprf = 30 and deph = 1"), 1);
   EXPECT_GT(imported.Count("select count(*) from qzmap120"), 0);
+}
+
+// The round trips test only what the demo store holds: rows in every table,
+// rules at every level and under development VRCs, owners, NULL comments.
+TEST(DemoStore, HoldsWhatTheRoundTripsNeed) {
+  TempFolder t;
+  StoreBuilder demo = StoreBuilder::Demo(t / "demo.db");
+  for (const auto& [table, rows] : store::RowCounts(*demo)) EXPECT_GT(rows, 0) << table;
+  EXPECT_EQ(demo.Rows("select mprf, levl, pprf from qzmap101"),
+            (std::vector<std::vector<std::string>>{
+                {"10", "1", "10"}, {"20", "1", "20"}, {"20", "2", "10"},
+                {"30", "1", "30"}, {"30", "2", "20"}, {"30", "3", "10"}}));
+  for (const char* table : {"qzmap120", "qzmap130", "qzmap140", "qzmap160", "qzmap170", "qzmap110", "qzmap125"})
+    EXPECT_EQ(demo.Count(std::string("select count(distinct mprf) from ") + table), 3) << table;
+  EXPECT_GT(demo.Count("select count(*) from qzmap120 where vers like 'd%'"), 0);
+  EXPECT_EQ(demo.Count("select count(*) from qzmap100 where ownr is null"), 0);
+  EXPECT_EQ(demo.Count("select count(distinct pexp) from qzmap110"), 2);
+  EXPECT_GT(demo.Count("select count(*) from qzmap120 where comt is null"), 0);
+  EXPECT_EQ(demo.Count("select count(distinct mprf) from qzlib100 where fnam = 'fnCalcTax'"), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Demo, RoundTrip, ::testing::ValuesIn(kTrips), [](const auto& param_info) {
