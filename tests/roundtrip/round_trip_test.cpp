@@ -48,6 +48,7 @@ struct Trip {
   bool traverse_parent = false;
   bool batch_path = false;    // application data through batch files of bulk-load lines
   bool recode = false;        // the selection gives the applications new codes
+  int16_t new_number = 0;     // the number a single profile's pack announces
 };
 
 const Trip kTrips[] = {
@@ -58,8 +59,8 @@ const Trip kTrips[] = {
     {.name = "chain by the batch path", .batch_path = true},
     {.name = "chain under new application codes", .recode = true},
     {.name = "single with revisions", .single = true},
-    {.name = "single without revisions, parents traversed", .single = true, .revisions = false,
-     .traverse_parent = true},
+    {.name = "single without revisions under a new number, parents traversed", .single = true,
+     .revisions = false, .traverse_parent = true, .new_number = 50},
     {.name = "single for synchronisation by the batch path", .single = true, .sync = true, .batch_path = true},
 };
 
@@ -166,6 +167,7 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
     e.put_traveseparent(trip.traverse_parent);
     e.put_ExportForSync(Kestrel20ImpExp::Variant(trip.sync));
     if (based_on) e.put_ExportBasedOn(Kestrel20ImpExp::Variant(based_on));
+    e.put_NewProfileNumber(trip.new_number);
     EXPECT_TRUE(e.ExportMigrationProfiles()) << e.get_ErrorDescription();
     return e.PackFolder();
   }
@@ -230,6 +232,7 @@ TEST_P(RoundTrip, PacksAndRowsComeBackAsTheyWent) {
   if (!trip.revisions) view.masked.insert("scme");
   View imported_view = view;
   imported_view.codes = back;
+  imported_view.revisions = true;  // what did not travel must not arrive
   if (!trip.single) {
     // Every row of the source, and nothing else, under the codes it had.
     EXPECT_EQ(Differences(Rows(*source, view), Rows(*imported, imported_view)), "");
@@ -250,7 +253,9 @@ TEST_P(RoundTrip, PacksAndRowsComeBackAsTheyWent) {
     if (!IsRuleTable(table)) continue;
     for (const auto& row : rows) EXPECT_GT(all.at(table).count(row), 0u) << table << ": " << row;
   }
-  EXPECT_EQ(imported.Count("select count(*) from qzmap100 where mprf = 30 and deph = 1"), 1);
+  const int arrived = trip.new_number ? trip.new_number : 30;
+  EXPECT_EQ(imported.Rows("select mprf, deph, scme from qzmap100"),
+            (std::vector<std::vector<std::string>>{{std::to_string(arrived), "1", trip.revisions ? "Y" : "N"}}));
   EXPECT_GT(imported.Count("select count(*) from qzmap120"), 0);
 }
 
