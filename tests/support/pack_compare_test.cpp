@@ -34,45 +34,28 @@ void MakePack(const TempFolder& dir, const std::string& disk_name, const std::st
                 pack::manifest::ProgressLine("Exporting Qzmap120 Started : ", date, time) + pack::manifest::SuccessLine("12", date, time));
 }
 
-TEST(PackCompareTest, SamePacksAgreeWhateverTheirTimesAndNameCase) {
-  TempFolder a, b;
+// The round trips rely on the comparison: it must see a changed record, a
+// missing or extra file and a changed manifest, and nothing in the dates.
+TEST(PackCompareTest, SeesEveryDifferenceButTheTimes) {
+  TempFolder a, b, c;
   MakePack(a, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
   MakePack(b, "QZMAP120.DAT", "IF X", "2025-11-30", "09:00:01");
   EXPECT_EQ(ComparePacks(a.path(), b.path()), "");
-  EXPECT_EQ(MaskManifestTimes("\tExporting Qzddi100 Started : 3/5/2024   2:07:09 PM\r\n"),
-            "\tExporting Qzddi100 Started : <date>   <time>\r\n");
-}
 
-TEST(PackCompareTest, ADifferenceShowsTheRecordHoldingIt) {
-  TempFolder a, b;
-  MakePack(a, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
-  MakePack(b, "Qzmap120.dat", "IF Y", "2024-03-05", "14:07:09");
-  std::string diff = ComparePacks(a.path(), b.path());
+  MakePack(c, "Qzmap120.dat", "IF Y", "2024-03-05", "14:07:09");
+  const std::string diff = ComparePacks(a.path(), c.path());
   EXPECT_NE(diff.find("Qzmap120.dat differs at line 33"), std::string::npos) << diff;
-  // Both records are the second one, from its "MO" line on, and not the first.
-  EXPECT_NE(diff.find("23: \"MO\""), std::string::npos) << diff;
-  EXPECT_NE(diff.find("\"IF X\""), std::string::npos) << diff;
   EXPECT_NE(diff.find("\"IF Y\""), std::string::npos) << diff;
-  EXPECT_EQ(diff.find("MOVE A TO B"), std::string::npos) << diff;
-}
+  EXPECT_EQ(diff.find("MOVE A TO B"), std::string::npos) << diff;  // only the record that differs
 
-TEST(PackCompareTest, MissingExtraAndManifestDifferencesAreReported) {
-  TempFolder a, b;
-  MakePack(a, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
-  MakePack(b, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
   WriteFile(a / "qzddi100A1.dat", "A1\x01" "0\r\n");
-  WriteFile(b / "qzddi100B2.dat", "B2\x01" "0\r\n");
-  std::string diff = ComparePacks(a.path(), b.path());
-  EXPECT_NE(diff.find("missing from " + b.path() + ": qzddi100A1.dat"), std::string::npos) << diff;
-  EXPECT_NE(diff.find("not expected in " + b.path() + ": qzddi100B2.dat"), std::string::npos) << diff;
-
-  TempFolder c, d;
-  MakePack(c, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
-  MakePack(d, "Qzmap120.dat", "IF X", "2024-03-05", "14:07:09");
-  std::string manifest = kestrel::files::ReadWholeFile(Env::Default(), d / "ExportMR.log");
-  WriteFile(d / "ExportMR.log", manifest.replace(manifest.find("ExportForSyn=0"), 14, "ExportForSyn=1"));
-  diff = ComparePacks(c.path(), d.path());
-  EXPECT_NE(diff.find("ExportMR.log differs at line 9"), std::string::npos) << diff;
+  EXPECT_NE(ComparePacks(a.path(), b.path()).find("missing from " + b.path() + ": qzddi100A1.dat"),
+            std::string::npos);
+  EXPECT_NE(ComparePacks(b.path(), a.path()).find("not expected in " + a.path() + ": qzddi100A1.dat"),
+            std::string::npos);
+  std::string manifest = kestrel::files::ReadWholeFile(Env::Default(), c / "ExportMR.log");
+  WriteFile(c / "ExportMR.log", manifest.replace(manifest.find("ExportForSyn=0"), 14, "ExportForSyn=1"));
+  EXPECT_NE(ComparePacks(b.path(), c.path()).find("ExportMR.log differs at line 9"), std::string::npos);
 }
 
 }  // namespace
