@@ -27,11 +27,6 @@ using kestrel::testing::RunKestrel;
 using kestrel::testing::StoreDump;
 using kestrel::testing::TempFolder;
 
-const std::string& Kestrel() {
-  static const std::string program = std::string(KESTREL_BIN_DIR) + "/kestrel";
-  return program;
-}
-
 // Owners deciphered: each import enciphers them with a salt of its own.
 StoreDump Dump(const std::string& store) { return DumpStore(*kestrel::store::Open(store), true); }
 
@@ -85,7 +80,7 @@ class ImportUnitTest : public ::testing::Test {
     return args;
   }
   pid_t StartImport(const std::string& store, const std::string& name, std::vector<std::string> extra = {}) {
-    return kestrel::testing::StartProgram(Kestrel(), ImportArgs(store, std::move(extra)), t_ / (name + ".out"),
+    return kestrel::testing::StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", ImportArgs(store, std::move(extra)), t_ / (name + ".out"),
                                           t_ / (name + ".err"));
   }
   // Waits until the run log holds `text` (or the import ended).
@@ -112,18 +107,17 @@ StoreDump* ImportUnitTest::before_ = nullptr;
 StoreDump* ImportUnitTest::after_ = nullptr;
 
 TEST_F(ImportUnitTest, AKilledOrStoppedImportLeavesTheStoreAsItWasOrFullyImported) {
-  struct Row {
+  const struct {
     int signal;
     std::string moment;  // the run log line the signal follows
-  };
-  const std::vector<Row> rows = {
+  } rows[] = {
       {SIGKILL, "Deleting existing profile: 30"}, {SIGKILL, "Deleting existing application: ACCX2"},
       {SIGKILL, "Importing Application ..."},      {SIGKILL, "Importing qzmap120..."},
       {SIGKILL, "Importing qzmap110, 125..."},     {SIGKILL, "End Import Logic Pack"},
       {SIGTERM, "Importing qzmap100..."},          {SIGINT, "Importing qzlib100..."},
   };
   int stopped = 0;
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     const std::string store = FreshStore();
     const pid_t pid = StartImport(store, "import");
     ASSERT_GT(pid, 0);
