@@ -19,24 +19,11 @@ namespace {
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
-std::vector<std::string> Lines(const std::string& path) {
-  std::vector<std::string> lines;
-  const std::string text = ReadFile(path);
-  for (size_t at = 0; at < text.size();) {
-    const size_t end = std::min(text.find("\r\n", at), text.size());
-    lines.push_back(text.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
-}
-bool Has(const std::vector<std::string>& lines, const std::string& line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 // The profiles the pack's qzmap120 records belong to.
-std::vector<std::string> RuleProfiles(const std::string& pack) {
-  std::vector<std::string> found;
-  for (const std::string& line : Lines(pack + "/Qzmap120.dat"))
-    if (line.rfind(":MPRF:", 0) == 0) found.push_back(line.substr(6));
+std::string RuleProfiles(const std::string& pack) {
+  std::string found, text = ReadFile(pack + "/Qzmap120.dat");
+  for (size_t at = text.find(":MPRF:"); at != std::string::npos; at = text.find(":MPRF:", at + 1))
+    found += text.substr(at + 6, text.find("\r\n", at) - at - 6) + " ";
   return found;
 }
 
@@ -45,8 +32,7 @@ TEST(ExportCommandTest, OptionsReachTheManifestAndThePack) {
   StoreBuilder s = StoreBuilder::Empty(t / "store.db");
   const TestProfile root{5, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
   const TestProfile child{7, "BAS", "EXT", {"X41U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"};
-  s.AddApplication("BAS", 0);
-  s.AddApplication("EXT", 1);
+  for (int extn : {0, 1}) s.AddApplication(extn ? "EXT" : "BAS", extn);
   s.AddObject("EXT", 1, {"AR", "CUST", "010"});
   s.AddProfile(root);
   s.AddProfile(child, {&root});
@@ -57,15 +43,15 @@ TEST(ExportCommandTest, OptionsReachTheManifestAndThePack) {
     std::vector<std::string> options;
     std::string pack;
     std::vector<std::string> manifest_lines;
-    std::vector<std::string> rule_profiles;
+    std::string rule_profiles;
     size_t headers;
   } rows[] = {
       // --traverse-parent brings the root's rule in as the child's.
       {{"--single", "--new-number", "70", "--traverse-parent", "--revisions"}, single,
-       {"SUCCESS", "ExportToNewProfile=70", "ExportRevisions=1"}, {"7"}, 1},
-      {{"--single", "--sync", "--overwrite"}, single, {"ExportForSyn=1", "ExportRevisions=0"}, {}, 1},
-      {{"--new-number", "70"}, chain, {"ExportToNewProfile=0"}, {"5"}, 2},
-      {{"--based-on", "5", "--overwrite"}, chain, {"SUCCESS"}, {}, 1},
+       {"SUCCESS", "ExportToNewProfile=70", "ExportRevisions=1"}, "7 ", 1},
+      {{"--single", "--sync", "--overwrite"}, single, {"ExportForSyn=1", "ExportRevisions=0"}, "", 1},
+      {{"--new-number", "70"}, chain, {"ExportToNewProfile=0"}, "5 ", 2},
+      {{"--based-on", "5", "--overwrite"}, chain, {"SUCCESS"}, "", 1},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.options));
@@ -75,9 +61,10 @@ TEST(ExportCommandTest, OptionsReachTheManifestAndThePack) {
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, row.pack + "\n");
     EXPECT_EQ(r.err, "");  // no progress when stderr is not a terminal
-    for (const auto& line : row.manifest_lines) EXPECT_TRUE(Has(Lines(row.pack + "/ExportMR.log"), line)) << line;
+    for (const auto& line : row.manifest_lines) EXPECT_THAT("\r\n" + ReadFile(row.pack + "/ExportMR.log"), HasSubstr("\r\n" + line + "\r\n"));
     EXPECT_EQ(RuleProfiles(row.pack), row.rule_profiles);
-    EXPECT_EQ(Lines(row.pack + "/Qzmap100.dat").size(), row.headers);
+    const std::string headers = ReadFile(row.pack + "/Qzmap100.dat");
+    EXPECT_EQ(static_cast<size_t>(std::count(headers.begin(), headers.end(), '\n')), row.headers);
   }
   RunResult r = RunKestrel({"export", "--store", s->location(), "--profile", "7", "--root", t / "root", "--single"});
   EXPECT_EQ(r.exit_code, 1);
@@ -133,7 +120,6 @@ TEST(ImportCommandTest, SummaryAsTextAndAsJson) {
             "imported pack profile 20 as profile 20 (ACC10 to ACCX2)\n"
             "imported pack profile 30 as profile 30 (ACC10 to ACCX2)\n"
             "profiles replaced: none\napplications replaced: none\n");
-  EXPECT_THAT(r.out, HasSubstr("\nqzmap100        0        3\n"));
   EXPECT_THAT(r.out, HasSubstr("\nqzmap101        0        6\n"));
   EXPECT_THAT(r.out, HasSubstr("\nimport committed in "));
   EXPECT_EQ(r.err, "");
