@@ -5,10 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "base/error.h"
 #include "base/files.h"
+#include "support/error_of.h"
 #include "support/fault_env.h"
 #include "support/temp_folder.h"
 
@@ -45,7 +44,7 @@ class SpooledTextTest : public ::testing::Test {
 };
 
 TEST_F(SpooledTextTest, InMemoryOrSpooledTheTextIsTheSame) {
-  for (size_t threshold : {size_t{1000}, size_t{1}, size_t{70}, size_t{150}}) {
+  for (size_t threshold : {size_t{1000}, size_t{1}, size_t{150}}) {
     SCOPED_TRACE(threshold);
     SpooledText t(Env::Default());
     t.SpoolTo(dir_ / "m.spool");
@@ -63,9 +62,6 @@ TEST_F(SpooledTextTest, InMemoryOrSpooledTheTextIsTheSame) {
   plain.SetThreshold(1);
   EXPECT_EQ(plain.str(), AppendAll(plain));
   EXPECT_FALSE(plain.spooled());
-  std::ostringstream os;
-  PrintTo(plain, &os);
-  EXPECT_EQ(os.str().substr(0, 12), "\"Exporting M");
 }
 
 TEST_F(SpooledTextTest, AWrittenTextIsCarriedIntoTheNextSpoolBeforeItsFileIsReplaced) {
@@ -113,24 +109,15 @@ TEST_F(SpooledTextTest, AFailedSpillLeavesTheTextWhole) {
   for (size_t fail_at : {size_t{1}, size_t{0}}) {  // the spool's first write; a full disk
     SCOPED_TRACE(fail_at);
     kestrel::testing::FaultEnv env;
-    if (fail_at)
-      env.FailWrite(fail_at);
-    else
-      env.FillDiskAfter(0);
+    fail_at ? env.FailWrite(fail_at) : env.FillDiskAfter(0);
     SpooledText t(env);
     t.SpoolTo(dir_ / "m.spool");
     t.SetThreshold(100);
     std::string appended;
-    int32_t number = 0;
-    try {
-      for (const auto& line : kLines) {
-        appended += line;
-        t += line;
-      }
-    } catch (const ComError& e) {
-      number = e.number();
-    }
-    EXPECT_EQ(number, fail_at ? EIO : ENOSPC);
+    EXPECT_EQ(kestrel::testing::ErrorOf([&] {
+                for (const auto& line : kLines) { appended += line; t += line; }
+              }),
+              fail_at ? EIO : ENOSPC);
     t.Unspool();
     EXPECT_FALSE(Spool());
     EXPECT_EQ(t.str(), appended);
