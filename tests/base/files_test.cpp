@@ -48,12 +48,14 @@ TEST(TextStreamTest, WrittenValuesReadBackByteForByte) {
 TEST(TextStreamTest, LineEnds) {
   const std::string head(65535, 'a');  // a CR here is the last byte of the first read
   const std::string many_head(2 * 65536 - 1, 'c');
+  std::string long_line(3 * 65536 + 5, 'b');  // lone CR and LF inside, at and past a read's end
+  long_line[2 * 65536 - 1] = '\r';
+  long_line[65536 + 7] = '\n';
   const struct {
     std::string name, content;
     bool lf;
     Lines lines;
   } rows[] = {
-      {"two lines", "one\r\ntwo\r\n", false, {"one", "two"}},
       {"empty last line", "one\r\n\r\n", false, {"one", ""}},
       {"empty file", "", false, {}},
       {"lone CR at the end", "one\r", false, {"one\r"}},
@@ -66,6 +68,7 @@ TEST(TextStreamTest, LineEnds) {
       {"CR at a doubled buffer's end", many_head + "\r\nz", false, {many_head, "z"}},
       {"configuration CR LF split by the read", head + "\r\nb\r", true, {head, "b\r"}},
       {"configuration lone CR at a read's end", head + "\rc\n", true, {head + "\rc"}},
+      {"a line of three reads", long_line + "\r\n7\r\r\n\n\r\n", false, {long_line, "7\r", "\n"}},
   };
   TempFolder dir;
   for (const auto& row : rows) {
@@ -73,18 +76,6 @@ TEST(TextStreamTest, LineEnds) {
     WriteFile(dir / "f.dat", row.content);
     EXPECT_EQ(ReadAll(dir / "f.dat", row.lf), std::make_pair(row.lines, row.lines.size()));
   }
-  // A line of three buffers with lone CRs and LFs inside, and many short lines.
-  std::string long_line(3 * 65536 + 5, 'b');
-  long_line[2 * 65536 - 1] = '\r';
-  long_line[65536 + 7] = '\n';
-  Lines expected{long_line};
-  std::string content = long_line + "\r\n";
-  for (int i = 0; i < 30000; ++i) {
-    expected.push_back(std::to_string(i) + (i % 7 == 0 ? "\r" : i % 11 == 0 ? "\n" : ""));
-    content += expected.back() + "\r\n";
-  }
-  WriteFile(dir / "many.dat", content);
-  EXPECT_EQ(ReadAll(dir / "many.dat").first, expected);
   auto r = TextReader::Open(Env::Default(), dir / "f.dat");
   while (!r->AtEndOfStream()) r->ReadLine();
   EXPECT_EQ(ErrorOf([&] { r->ReadLine(); }), rt::InputPastEnd);
