@@ -30,8 +30,7 @@ inline const DemoPack& SharedDemoPack() {
     EXPECT_EQ(RunKestrel({"setup", "--install-dir", d->install, "--registry", d->registry}).exit_code, 0);
     EXPECT_EQ(RunKestrel({"demo-store", d->store}).exit_code, 0);
     std::filesystem::create_directories(d->folder / "export");
-    const RunResult r = RunKestrel({"export", "--store", d->store, "--profile", "30", "--revisions", "--root",
-                                    d->folder / "export"});
+    const RunResult r = RunKestrel({"export", "--store", d->store, "--profile", "30", "--revisions", "--root", d->folder / "export"});
     EXPECT_EQ(r.exit_code, 0) << r.err;
     d->pack = r.out.substr(0, r.out.find('\n'));
     return d;
@@ -52,14 +51,6 @@ inline Copies CopyDemo(const std::string& folder) {
   std::filesystem::copy_file(d.store, c.store);
   std::filesystem::copy_file(d.registry, c.registry);
   return c;
-}
-
-// The arguments with PACK, STORE and REGISTRY standing for the copies.
-inline std::vector<std::string> WithCopies(const std::vector<std::string>& args, const Copies& c) {
-  std::vector<std::string> out;
-  for (const std::string& a : args)
-    out.push_back(a == "PACK" ? c.pack : a == "STORE" ? c.store : a == "REGISTRY" ? c.registry : a);
-  return out;
 }
 
 // Replaces the first `from` in a file by `to`; the test fails when the file
