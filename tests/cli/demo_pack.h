@@ -62,13 +62,6 @@ inline void ReplaceIn(const std::string& path, const std::string& from, const st
   WriteFile(path, text.replace(at, from.size(), to));
 }
 
-// Keeps the first `keep` bytes of a file.
-inline void CutTo(const std::string& path, size_t keep) {
-  const std::string text = ReadFile(path);
-  ASSERT_LT(keep, text.size()) << path;
-  WriteFile(path, text.substr(0, keep));
-}
-
 inline void Prepend(const std::string& path, const std::string& front) { WriteFile(path, front + ReadFile(path)); }
 
 }  // namespace kestrel::testing

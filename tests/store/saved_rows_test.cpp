@@ -31,12 +31,10 @@ class SavedRowsTest : public ::testing::Test {
 TEST_F(SavedRowsTest, FullBatchesAreCommittedAsTheyFillAndTheRestOnLeaving) {
   {
     SavedRows saved(*s_, 2);
-    Save(saved, "A");
-    EXPECT_EQ(Committed(), 0);
-    Save(saved, "B");
-    EXPECT_EQ(Committed(), 2);
-    Save(saved, "C");
-    EXPECT_EQ(Committed(), 2);
+    for (const auto& [func, committed] : std::vector<std::pair<std::string, int64_t>>{{"A", 0}, {"B", 2}, {"C", 2}}) {
+      Save(saved, func);
+      EXPECT_EQ(Committed(), committed) << func;
+    }
     saved.Finish();
     EXPECT_EQ(Committed(), 3);
     EXPECT_EQ(saved.rows(), 3u);
@@ -71,12 +69,13 @@ TEST_F(SavedRowsTest, UnderTheCallersTransactionNothingIsCommitted) {
     Save(saved, "B");
     saved.Finish();
   }
-  try {
-    SavedRows saved(*s_, 1);
-    Save(saved, "C");
-    throw std::runtime_error("stop");
-  } catch (const std::runtime_error&) {
-  }
+  EXPECT_THROW(
+      {
+        SavedRows saved(*s_, 1);
+        Save(saved, "C");
+        throw std::runtime_error("stop");
+      },
+      std::runtime_error);
   EXPECT_TRUE(s_->InTransaction());
   EXPECT_EQ(Committed(), 0);
   EXPECT_EQ(s_.Count("select count(*) from qzmap150"), 3);
