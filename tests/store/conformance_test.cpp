@@ -210,10 +210,8 @@ TEST_P(StoreConformance, RecordsetWalksRowsAndReadsFields) {
   auto rs = c_->OpenRecordset("select * from qzmap120 order by mprf");
   EXPECT_FALSE(rs->BOF());
   ASSERT_FALSE(rs->IsEOF());
-  EXPECT_EQ(rs->Fields("mprf"), Value(int64_t{7}));
-  EXPECT_EQ(rs->Fields("MPRF"), rs->Fields(0));
-  EXPECT_EQ(rs->Fields("rele"), Value("007"));  // text stays text
-  EXPECT_TRUE(rs->Fields("tcpac").IsNull());
+  for (const auto& [name, value] : std::vector<std::pair<std::string, Value>>{{"mprf", int64_t{7}}, {"MPRF", int64_t{7}}, {"rele", "007"}, {"tcpac", Value()}})
+    EXPECT_EQ(rs->Fields(name), value) << name;  // text stays text, NULL is NULL
   EXPECT_EQ(rs->FieldName(1), "vers");
   EXPECT_EQ(ErrorOf([&] { rs->Fields("nosuch"); }), 9020);
   EXPECT_EQ(ErrorOf([&] { rs->Fields(8); }), 9020);
@@ -237,32 +235,26 @@ TEST_P(StoreConformance, RowsAreAddedAndChanged) {
   const int mprf = rs->IndexOf("MPRF"), vers = rs->IndexOf("vers"), comt = rs->IndexOf("comt");
   EXPECT_EQ(ErrorOf([&] { rs->IndexOf("nosuch"); }), 9020);
   const std::string long_text(300, 'L');
-  rs->AddNew();
-  rs->Put(mprf, 1);
-  rs->Put(vers, long_text);
-  rs->Put(comt, "first");
+  auto add = [&](std::vector<std::pair<int, Value>> cells) {
+    rs->AddNew();
+    for (const auto& [at, value] : cells) rs->Put(at, value);
+  };
+  add({{mprf, 1}, {vers, long_text}, {comt, "first"}});
   EXPECT_EQ(rs->Fields("comt"), Value("first"));  // the pending row reads back
   EXPECT_TRUE(rs->Fields("rele").IsNull());
-  rs->AddNew();
+  add({{mprf, 2}, {vers, "Y"}});
   EXPECT_EQ(Count(), 1);
-  rs->Put(mprf, 2);
-  rs->Put(vers, "Y");
   EXPECT_TRUE(rs->Fields(comt).IsNull());
-  rs->AddNew();
-  rs->Put(mprf, 3);
-  rs->Put(vers, 7);  // an integer where the row before put a text
-  rs->Put(comt, "third");
+  add({{mprf, 3}, {vers, 7}, {comt, "third"}});  // an integer where the row before put a text
   rs->Update();
   rs->Put(comt, "changed");
   rs->Update();
-  rs->AddNew();
-  rs->Put("mprf", 4);
+  add({{mprf, 4}});
   EXPECT_EQ(ErrorOf([&] { rs->Put(-1, "x"); }), 9020);
   EXPECT_EQ(ErrorOf([&] { rs->Put(rs->FieldCount(), "x"); }), 9020);
   EXPECT_EQ(rs->Fields(mprf), Value(4));
   rs->Update();
-  rs->AddNew();
-  rs->Put("mprf", 5);
+  add({{mprf, 5}});
   rs.reset();
   EXPECT_EQ(c_->OpenRecordset("select mprf, vers, comt from qzmap120 order by mprf")->GetString(-1, "|", "\n"),
             "1|" + long_text + "|first\n2|Y|\n3|7|changed\n4||\n");
