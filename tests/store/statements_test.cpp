@@ -95,6 +95,7 @@ std::vector<Case> AllCases() {
       {"SelectLibraryFunctionRevisions", [](Dialect d) { return SelectLibraryFunctionRevisions(d, "fnCalcTax", 31); }, "select * from qzlib105 where fnam = 'fnCalcTax' and mprf =31", 1},
       {"SelectApplicationExtn", [](Dialect d) { return SelectApplicationExtn(d, "EXB"); }, "select extn from qzddi100 where appl='EXB'", 1},
       {"SelectObjectRows/120", [](Dialect d) { return SelectObjectRows(d, "qzmap120", 31, "X41U", "c", "ab1", "PK1", "M'D", "007"); }, "select * from qzmap120 where mprf=31 and vers='X41U' and rele='c' and cust='ab1' and tcpac='PK1' and tcmod='M''D' and tflno='007'", 1},
+      {"SelectObjectRows/170", [](Dialect d) { return SelectObjectRows(d, "qzmap170", 31, "X41U", "c", "ab1", "PK1", "MD1", "007"); }, "select * from qzmap170 where mprf=31 and vers='X41U' and rele='c' and cust='ab1' and cpac='PK1' and cmod='MD1' and cflno='007'", 0},
       {"SelectObjectRows/175", [](Dialect d) { return SelectObjectRows(d, "qzmap175", 31, "X41U", "c", "ab1", "PK1", "MD1", "007"); }, "select * from qzmap175 where mprf=31 and vers='X41U' and rele='c' and cust='ab1' and bpac='PK1' and bmod='MD1' and bflno='007'", 0},
       {"SelectApplicationCode", [](Dialect d) { return SelectApplicationCode(d, "EXB"); }, "select appl from qzddi100 where appl = 'EXB'", 1},
       {"SelectProfilesWithApplications", [](Dialect d) { return SelectProfilesWithApplications(d, "LGA", "EXB"); }, "select * from qzmap100 where sapp = 'LGA' and tapp='EXB'", 2},
@@ -166,6 +167,8 @@ TEST(StatementsTest, SqliteRenderingsFindAndChangeWhatTheyShould) {
       ADD_FAILURE() << e.number() << " " << e.description() << "\n  " << q.text;
     }
   }
+  // Every mapping object shares one text: its values are bound.
+  EXPECT_EQ(SelectObjectRows(Dialect::Sqlite, "qzmap120", 31, "X41U", "c", "ab1", "PK1", "M'D", "007").values.size(), 7u);
   // The highest profile number comes first among a function's versions.
   EXPECT_EQ(s->OpenRecordset(SelectLibraryFunctionVersions(Dialect::Sqlite, "fnCalcTax", kChain))->Fields("mprf"), Value(int64_t{40}));
 }
