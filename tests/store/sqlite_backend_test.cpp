@@ -30,6 +30,7 @@ TEST(StoreErrorTest, EveryCodeKeepsItsMeaning) {
     bool busy;
   } rows[] = {{5, "database is locked", 9031, "The store is locked by another program: database is locked", true},
               {517, "database is locked", 9031, "The store is locked by another program: database is locked", true},
+              {6, "database table is locked", 9003, "The profile store refused the statement: database table is locked (SQLite code 6)", false},
               {13, "database or disk is full", 9003, "The profile store refused the statement: database or disk is full (SQLite code 13)", false},
               {2067, "UNIQUE constraint failed: qzmap100.mprf", 2067, "UNIQUE constraint failed: qzmap100.mprf", false}};
   for (const auto& row : rows) {
