@@ -62,6 +62,7 @@ TEST_F(SpooledTextTest, InMemoryOrSpooledTheTextIsTheSame) {
   plain.SetThreshold(1);
   EXPECT_EQ(plain.str(), AppendAll(plain));
   EXPECT_FALSE(plain.spooled());
+  EXPECT_EQ(::testing::PrintToString(plain).substr(0, 12), "\"Exporting M");  // how a failing check shows it
 }
 
 TEST_F(SpooledTextTest, AWrittenTextIsCarriedIntoTheNextSpoolBeforeItsFileIsReplaced) {
