@@ -27,11 +27,6 @@ using kestrel::testing::RunKestrel;
 using kestrel::testing::StoreDump;
 using kestrel::testing::TempFolder;
 
-const std::string& Kestrel() {
-  static const std::string program = std::string(KESTREL_BIN_DIR) + "/kestrel";
-  return program;
-}
-
 // Owners deciphered: each import enciphers them with a salt of its own.
 StoreDump Dump(const std::string& store) { return DumpStore(*kestrel::store::Open(store), true); }
 
@@ -43,50 +38,46 @@ std::string IntegrityCheck(const std::string& store) {
 // the store as a clean import of that pack leaves it, and an installation.
 class ImportUnitTest : public ::testing::Test {
  protected:
-  static constexpr int kScale = 150;
-
+  struct Shared {
+    TempFolder t;
+    std::string pack;
+    StoreDump before, after;
+  };
   static void SetUpTestSuite() {
-    shared_ = new TempFolder;
-    const TempFolder& t = *shared_;
+    shared_ = std::make_unique<Shared>();
+    const TempFolder& t = shared_->t;
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "lumo", "--registry", t / "registry.ini"}).exit_code, 0);
-    ASSERT_EQ(RunKestrel({"demo-store", t / "pristine.db", "--scale", std::to_string(kScale)}).exit_code, 0);
+    ASSERT_EQ(RunKestrel({"demo-store", t / "pristine.db", "--scale", "150"}).exit_code, 0);
     kestrel::files::CreateFolders(kestrel::Env::Default(), t / "export");
-    auto r = RunKestrel({"export", "--store", t / "pristine.db", "--profile", "30", "--revisions", "--root",
-                         t / "export"});
+    auto r = RunKestrel({"export", "--store", t / "pristine.db", "--profile", "30", "--revisions", "--root", t / "export"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    pack_ = new std::string(r.out.substr(0, r.out.find('\n')));
-    before_ = new StoreDump(Dump(t / "pristine.db"));
+    shared_->pack = r.out.substr(0, r.out.find('\n'));
+    shared_->before = Dump(t / "pristine.db");
     std::filesystem::copy_file(t / "pristine.db", t / "imported.db");
-    r = RunKestrel({"import", *pack_, "--store", t / "imported.db", "--registry", t / "registry.ini", "--replace"});
+    r = RunKestrel(ImportArgs(t / "imported.db"));
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    after_ = new StoreDump(Dump(t / "imported.db"));
-    ASSERT_NE(*before_, *after_);
+    shared_->after = Dump(t / "imported.db");
+    ASSERT_NE(shared_->before, shared_->after);
   }
-  static void TearDownTestSuite() {
-    delete before_;
-    delete after_;
-    delete pack_;
-    delete shared_;
-  }
+  static void TearDownTestSuite() { shared_.reset(); }
 
   // A copy of the demo store to import into; the run log starts empty.
   std::string FreshStore() {
     const std::string store = t_ / "store.db";
     for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(store + end);
-    std::filesystem::copy_file(*shared_ / "pristine.db", store);
+    std::filesystem::copy_file(shared_->t / "pristine.db", store);
     std::filesystem::remove(RunLog());
     return store;
   }
-  static std::string RunLog() { return *shared_ / "lumo/LumoStudio/tmp/importmr.log"; }
-  std::vector<std::string> ImportArgs(const std::string& store, std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"import", *pack_, "--store", store, "--registry", *shared_ / "registry.ini",
-                                     "--replace"};
+  static std::string RunLog() { return shared_->t / "lumo/LumoStudio/tmp/importmr.log"; }
+  static std::vector<std::string> ImportArgs(const std::string& store, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"import", shared_->pack, "--store", store, "--registry", shared_->t / "registry.ini", "--replace"};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
   }
   pid_t StartImport(const std::string& store, const std::string& name, std::vector<std::string> extra = {}) {
-    return kestrel::testing::StartProgram(Kestrel(), ImportArgs(store, std::move(extra)), t_ / (name + ".out"),
-                                          t_ / (name + ".err"));
+    return kestrel::testing::StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", ImportArgs(store, std::move(extra)),
+                                          t_ / (name + ".out"), t_ / (name + ".err"));
   }
   // Waits until the run log holds `text` (or the import ended).
   static void AwaitLogLine(const std::string& text, pid_t pid) {
@@ -99,55 +90,38 @@ class ImportUnitTest : public ::testing::Test {
     }
   }
 
-  static TempFolder* shared_;
-  static std::string* pack_;
-  static StoreDump* before_;
-  static StoreDump* after_;
+  static inline std::unique_ptr<Shared> shared_;
   TempFolder t_;
 };
 
-TempFolder* ImportUnitTest::shared_ = nullptr;
-std::string* ImportUnitTest::pack_ = nullptr;
-StoreDump* ImportUnitTest::before_ = nullptr;
-StoreDump* ImportUnitTest::after_ = nullptr;
-
 TEST_F(ImportUnitTest, AKilledOrStoppedImportLeavesTheStoreAsItWasOrFullyImported) {
-  struct Row {
+  const struct {
     int signal;
     std::string moment;  // the run log line the signal follows
-  };
-  const std::vector<Row> rows = {
-      {SIGKILL, "Deleting existing profile: 30"}, {SIGKILL, "Deleting existing application: ACCX2"},
-      {SIGKILL, "Importing Application ..."},      {SIGKILL, "Importing qzmap120..."},
-      {SIGKILL, "Importing qzmap110, 125..."},     {SIGKILL, "End Import Logic Pack"},
-      {SIGTERM, "Importing qzmap100..."},          {SIGINT, "Importing qzlib100..."},
-  };
+  } rows[] = {{SIGKILL, "Deleting existing profile: 30"}, {SIGKILL, "Importing qzmap120..."},
+              {SIGKILL, "End Import Logic Pack"}, {SIGTERM, "Importing qzmap100..."}, {SIGINT, "Importing qzlib100..."}};
   int stopped = 0;
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     const std::string store = FreshStore();
     const pid_t pid = StartImport(store, "import");
     ASSERT_GT(pid, 0);
     AwaitLogLine(row.moment, pid);
     ::kill(pid, row.signal);
     const int code = kestrel::testing::WaitProgram(pid);
-    const std::string where = "signal " + std::to_string(row.signal) + " after \"" + row.moment + "\"";
-
-    EXPECT_EQ(IntegrityCheck(store), "ok") << where;
+    SCOPED_TRACE("signal " + std::to_string(row.signal) + " after \"" + row.moment + "\"");
+    EXPECT_EQ(IntegrityCheck(store), "ok");
     const StoreDump now = Dump(store);
-    EXPECT_TRUE(now == *before_ || now == *after_) << where;
     if (row.signal == SIGKILL) {
-      EXPECT_TRUE(code == -SIGKILL || code == 0) << where << ": " << code;
-    } else if (code == 1) {
-      // Stopped: rolled back, and it says so.
-      EXPECT_EQ(ReadFile(t_ / "import.err"),
-                "error 9032: The import was interrupted and rolled back: the store is unchanged\n")
-          << where;
-      EXPECT_TRUE(now == *before_) << where;
+      EXPECT_TRUE(code == -SIGKILL || code == 0) << code;
+      EXPECT_TRUE(now == shared_->before || now == shared_->after);
+    } else if (code == 1) {  // stopped: rolled back, and it says so
+      EXPECT_EQ(ReadFile(t_ / "import.err"), "error 9032: The import was interrupted and rolled back: the store is unchanged\n");
+      EXPECT_TRUE(now == shared_->before);
       EXPECT_THAT(ReadFile(RunLog()), HasSubstr("Import rolled back: the store is unchanged."));
       ++stopped;
     } else {
-      EXPECT_EQ(code, 0) << where;  // it was done before the signal came
-      EXPECT_TRUE(now == *after_) << where;
+      EXPECT_EQ(code, 0);  // it was done before the signal came
+      EXPECT_TRUE(now == shared_->after);
     }
   }
   // A signal early in the import finds it running.
@@ -165,7 +139,7 @@ TEST_F(ImportUnitTest, AnotherProgramsWriteLockMakesTheImportGiveUpWithTheStoreU
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.err, "error 9031: The store is locked by another program: " + store + " (waited 1 s)\n");
   EXPECT_EQ(r.out, "");
-  EXPECT_TRUE(Dump(store) == *before_);
+  EXPECT_TRUE(Dump(store) == shared_->before);
 }
 
 TEST_F(ImportUnitTest, TwoImportsStartedTogetherEndAsOne) {
@@ -175,27 +149,24 @@ TEST_F(ImportUnitTest, TwoImportsStartedTogetherEndAsOne) {
   EXPECT_EQ(kestrel::testing::WaitProgram(first), 0) << ReadFile(t_ / "first.err");
   EXPECT_EQ(kestrel::testing::WaitProgram(second), 0) << ReadFile(t_ / "second.err");
   EXPECT_EQ(IntegrityCheck(store), "ok");
-  EXPECT_TRUE(Dump(store) == *after_);
+  EXPECT_TRUE(Dump(store) == shared_->after);
 }
 
 TEST_F(ImportUnitTest, AnExportBesideAnImportReadsTheStoreBeforeOrAfterIt) {
   const std::string store = FreshStore();
   const pid_t pid = StartImport(store, "import");
   AwaitLogLine("Importing qzmap120...", pid);
-  kestrel::files::CreateFolders(kestrel::Env::Default(), t_ / "beside");
-  auto r = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", t_ / "beside"});
+  auto export_to = [&](const std::string& root) {
+    kestrel::files::CreateFolders(kestrel::Env::Default(), root);
+    auto r = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", root});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    return r.out.substr(0, r.out.find('\n'));
+  };
+  const std::string pack = export_to(t_ / "beside");
   EXPECT_EQ(kestrel::testing::WaitProgram(pid), 0);
-  ASSERT_EQ(r.exit_code, 0) << r.err;
-  const std::string pack = r.out.substr(0, r.out.find('\n'));
-
-  kestrel::files::CreateFolders(kestrel::Env::Default(), t_ / "after");
-  auto after = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", t_ / "after"});
-  ASSERT_EQ(after.exit_code, 0) << after.err;
-  const std::string differs_from_before = kestrel::testing::ComparePacks(*pack_, pack);
-  const std::string differs_from_after =
-      kestrel::testing::ComparePacks(after.out.substr(0, after.out.find('\n')), pack);
-  EXPECT_TRUE(differs_from_before.empty() || differs_from_after.empty())
-      << differs_from_before << "\n" << differs_from_after;
+  const std::string from_before = kestrel::testing::ComparePacks(shared_->pack, pack);
+  const std::string from_after = kestrel::testing::ComparePacks(export_to(t_ / "after"), pack);
+  EXPECT_TRUE(from_before.empty() || from_after.empty()) << from_before << "\n" << from_after;
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // the log and error files, and names that are no table.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,11 +25,8 @@ using kestrel::testing::WriteFile;
 
 const std::string S(1, '\x01');
 
-
 class BulkLoaderTest : public ::testing::TestWithParam<kestrel::testing::StoreBackend> {
  protected:
-  void SetUp() override { c_ = CreateStore(GetParam().location(dir_.path())); }
-
   std::string Data(const std::string& name, const std::vector<std::string>& lines) {
     std::string content;
     for (const auto& l : lines) content += l + "\r\n";
@@ -41,16 +37,10 @@ class BulkLoaderTest : public ::testing::TestWithParam<kestrel::testing::StoreBa
   static std::string Domain(int k) {
     return "EXB" + S + "CURR" + S + "V" + std::to_string(k) + S + "Value " + std::to_string(k);
   }
-  std::vector<std::string> DomainValues() {
-    std::vector<std::string> out;
-    auto rs = c_->OpenRecordset("select dval from qzddi160");
-    for (; !rs->IsEOF(); rs->MoveNext()) out.push_back(rs->Fields(0).Text());
-    std::sort(out.begin(), out.end());
-    return out;
-  }
+  std::string DomainValues() { return c_->OpenRecordset("select dval from qzddi160 order by dval")->GetString(-1, "", ","); }
 
   TempFolder dir_;
-  std::shared_ptr<Connection> c_;
+  std::shared_ptr<Connection> c_ = CreateStore(GetParam().location(dir_.path()));
 };
 
 TEST_P(BulkLoaderTest, LoadsEveryRowWithEmptyFieldsAsNullAndNumbersAsNumbers) {
@@ -66,15 +56,10 @@ TEST_P(BulkLoaderTest, LoadsEveryRowWithEmptyFieldsAsNullAndNumbersAsNumbers) {
   EXPECT_EQ(n.rows_loaded, 3);
   EXPECT_EQ(n.batches, 1);
 
-  auto rs = c_->OpenRecordset(
-      "select appl, dsca, aver is null, crdt is null, extn from qzddi100 order by appl");
-  std::vector<std::string> rows;
-  for (; !rs->IsEOF(); rs->MoveNext()) {
-    rows.push_back(rs->Fields(0).Text() + "|" + rs->Fields(1).Text() + "|" + rs->Fields(2).Text() + "|" +
-                   rs->Fields(3).Text() + "|" + rs->Fields(4).Text());
-    EXPECT_TRUE(rs->Fields(4).IsInteger()) << "a number column keeps numbers";
-  }
-  EXPECT_EQ(rows, (std::vector<std::string>{"EXB|Ext\rended\nbook|0|1|1", "LGA|Ledger|1|0|0", "ZZ9|Last|1|1|1"}));
+  // Empty fields are NULL; a number column keeps numbers.
+  EXPECT_EQ(c_->OpenRecordset("select appl, dsca, aver is null, crdt is null, extn, typeof(extn) from qzddi100 order by appl")
+                ->GetString(-1, "|", ";"),
+            "EXB|Ext\rended\nbook|0|1|1|integer;LGA|Ledger|1|0|0|integer;ZZ9|Last|1|1|1|integer;");
   EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi100\r\nData file: " + file +
                                       "\r\nRows read: 3\r\nRows loaded: 3\r\nBatches committed: 1\r\n");
   EXPECT_EQ(ReadFile(o.error_path), "");
@@ -98,7 +83,7 @@ TEST_P(BulkLoaderTest, ARefusedRowKeepsTheBatchesBeforeItAndIsNamedInTheErrorFil
             std::string::npos)
       << e.description();
   // Rows 1-6 in two committed batches; row 7 refused; row 8 never read.
-  EXPECT_EQ(DomainValues(), (std::vector<std::string>{"V1", "V2", "V3", "V4", "V5", "V6"}));
+  EXPECT_EQ(DomainValues(), "V1,V2,V3,V4,V5,V6,");
   EXPECT_EQ(progress, (std::vector<int64_t>{3, 6}));
   EXPECT_FALSE(c_->InTransaction());
   EXPECT_EQ(ReadFile(o.error_path), "Line: 7\r\nText: " + lines[6] + "\r\nReason: " + e.description() + "\r\n");
@@ -118,8 +103,7 @@ TEST_P(BulkLoaderTest, ARowTheStoreRefusesRollsBackItsBatchOnly) {
   EXPECT_EQ(e.number(), GetParam().unique_violation);
   EXPECT_NE(e.description().find("UNIQUE constraint failed: qzddi100.appl: " + file + ", line 5"), std::string::npos)
       << e.description();
-  auto rs = c_->OpenRecordset("select appl from qzddi100 order by appl");
-  EXPECT_EQ(rs->GetString(-1, "", ","), "A1,A2,A3,A4,");
+  EXPECT_EQ(c_->OpenRecordset("select appl from qzddi100 order by appl")->GetString(-1, "", ","), "A1,A2,A3,A4,");
 }
 
 TEST_P(BulkLoaderTest, InsideTheCallersTransactionBatchesAreSavepoints) {
@@ -131,9 +115,9 @@ TEST_P(BulkLoaderTest, InsideTheCallersTransactionBatchesAreSavepoints) {
   EXPECT_EQ(CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160", file, o); }).number(), Number(Ours::MalformedPackFile));
   // The caller's row and the first batch stay inside the caller's transaction.
   EXPECT_TRUE(c_->InTransaction());
-  EXPECT_EQ(DomainValues(), (std::vector<std::string>{"V0", "V1", "V2"}));
+  EXPECT_EQ(DomainValues(), "V0,V1,V2,");
   c_->Execute("rollback");
-  EXPECT_TRUE(DomainValues().empty());
+  EXPECT_EQ(DomainValues(), "");
 }
 
 TEST_P(BulkLoaderTest, TablesThatAreNotThereAndFilesThatAreMissing) {

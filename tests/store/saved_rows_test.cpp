@@ -5,96 +5,82 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "base/error.h"
-#include "store/open.h"
+#include "support/store_builder.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::store {
 namespace {
 
-using kestrel::testing::TempFolder;
+using kestrel::testing::StoreBuilder;
 
 class SavedRowsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    c_ = store::Create(dir_ / "store.db");
-    c_->ExecuteScript("create table qzmap150 (func text, defn text, help text)");
-    reader_ = store::Open(dir_ / "store.db");
-  }
   void Save(SavedRows& saved, const std::string& func) {
-    c_->Execute("insert into qzmap150 (func) values ('" + func + "')");
+    s_.Add("qzmap150", {{"func", Value(func)}, {"defn", Value("x")}});
     saved.RowSaved();
   }
   // What another connection sees: only committed rows.
-  int64_t Committed() { return reader_->OpenRecordset("select count(*) from qzmap150")->Fields(0).Integer(); }
+  int64_t Committed() { return reader_.Count("select count(*) from qzmap150"); }
 
-  TempFolder dir_;
-  std::shared_ptr<Connection> c_, reader_;
+  kestrel::testing::TempFolder dir_;
+  StoreBuilder s_ = StoreBuilder::Empty(dir_ / "store.db");
+  StoreBuilder reader_{store::Open(dir_ / "store.db")};
 };
 
-TEST_F(SavedRowsTest, FullBatchesAreCommittedAsTheyFill) {
-  SavedRows saved(*c_, 2);
-  Save(saved, "A");
-  EXPECT_EQ(Committed(), 0);
-  Save(saved, "B");
-  EXPECT_EQ(Committed(), 2);
-  Save(saved, "C");
-  EXPECT_EQ(Committed(), 2);
-  saved.Finish();
-  EXPECT_EQ(Committed(), 3);
-  EXPECT_EQ(saved.rows(), 3u);
-  EXPECT_FALSE(c_->InTransaction());
-}
-
-TEST_F(SavedRowsTest, LeavingOnAFailureCommitsTheRowsSavedBeforeIt) {
-  try {
-    SavedRows saved(*c_, 100);
-    Save(saved, "A");
-    Save(saved, "B");
-    c_->Execute("insert into qzmap150 (no_such_column) values (1)");
-    FAIL() << "the bad insert ran";
-  } catch (const ComError&) {
+TEST_F(SavedRowsTest, FullBatchesAreCommittedAsTheyFillAndTheRestOnLeaving) {
+  {
+    SavedRows saved(*s_, 2);
+    for (const auto& [func, committed] : std::vector<std::pair<std::string, int64_t>>{{"A", 0}, {"B", 2}, {"C", 2}}) {
+      Save(saved, func);
+      EXPECT_EQ(Committed(), committed) << func;
+    }
+    saved.Finish();
+    EXPECT_EQ(Committed(), 3);
+    EXPECT_EQ(saved.rows(), 3u);
   }
-  EXPECT_EQ(Committed(), 2);
-  EXPECT_FALSE(c_->InTransaction());
+  // Leaving on a failure commits the rows saved before it.
+  EXPECT_THROW(
+      {
+        SavedRows saved(*s_, 100);
+        Save(saved, "D");
+        s_.Exec("insert into qzmap150 (no_such_column) values (1)");
+      },
+      ComError);
+  EXPECT_EQ(Committed(), 4);
+  EXPECT_FALSE(s_->InTransaction());
+  // A transaction the store ended itself (a full disk) must not mask the failure.
+  EXPECT_NO_THROW({
+    SavedRows saved(*s_, 100);
+    Save(saved, "lost");
+    s_.Exec("rollback");
+  });
+  SavedRows again(*s_, 100);
+  Save(again, "kept");
+  again.Finish();
+  EXPECT_EQ(reader_.Rows("select func from qzmap150"), (std::vector<std::vector<std::string>>{{"A"}, {"B"}, {"C"}, {"D"}, {"kept"}}));
 }
 
 TEST_F(SavedRowsTest, UnderTheCallersTransactionNothingIsCommitted) {
-  c_->Execute("begin");
+  s_.Exec("begin");
   {
-    SavedRows saved(*c_, 1);
+    SavedRows saved(*s_, 1);
     Save(saved, "A");
     Save(saved, "B");
     saved.Finish();
   }
-  try {
-    SavedRows saved(*c_, 1);
-    Save(saved, "C");
-    throw std::runtime_error("stop");
-  } catch (const std::runtime_error&) {
-  }
-  EXPECT_TRUE(c_->InTransaction());
+  EXPECT_THROW(
+      {
+        SavedRows saved(*s_, 1);
+        Save(saved, "C");
+        throw std::runtime_error("stop");
+      },
+      std::runtime_error);
+  EXPECT_TRUE(s_->InTransaction());
   EXPECT_EQ(Committed(), 0);
-  EXPECT_EQ(c_->OpenRecordset("select count(*) from qzmap150")->Fields(0).Integer(), 3);
-  c_->Execute("rollback");
-  EXPECT_EQ(c_->OpenRecordset("select count(*) from qzmap150")->Fields(0).Integer(), 0);
-}
-
-TEST_F(SavedRowsTest, ATransactionTheStoreEndedLeavesTheConnectionUsable) {
-  // A failure such as a full disk ends the transaction inside the store; the
-  // commit on leaving then finds none and must not mask the failure.
-  EXPECT_NO_THROW({
-    SavedRows saved(*c_, 100);
-    Save(saved, "lost");
-    c_->Execute("rollback");
-  });
-  SavedRows again(*c_, 100);
-  Save(again, "kept");
-  again.Finish();
-  EXPECT_EQ(reader_->OpenRecordset("select func from qzmap150")->Fields(0).Text(), "kept");
-  EXPECT_EQ(Committed(), 1);
+  EXPECT_EQ(s_.Count("select count(*) from qzmap150"), 3);
+  s_.Exec("rollback");
+  EXPECT_EQ(s_.Count("select count(*) from qzmap150"), 0);
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+// Texts, numbers and dates as the platform reads and writes them: trimming
+// and splitting, the conversions of a column value, the one written date form
+// and the two forms readers accept.
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "base/datetime.h"
+#include "base/error.h"
+#include "base/text.h"
+#include "base/value.h"
+#include "kestrel/env.h"
+#include "support/error_of.h"
+
+namespace kestrel {
+namespace {
+
+using kestrel::testing::ErrorOf;
+
+TEST(TextTest, TrimCompareAndSplit) {
+  EXPECT_EQ(text::TrimBlanks("  a b "), "a b");
+  EXPECT_EQ(text::TrimBlanks("\t7\r"), "\t7\r");
+  EXPECT_EQ(text::TrimBlanks("   "), "");
+  EXPECT_TRUE(text::ContainsNoCase("xiis=5", "IIS="));
+  EXPECT_FALSE(text::ContainsNoCase("IS=5", "IIS="));
+  EXPECT_FALSE(text::ContainsNoCase("II", "IIS="));
+  EXPECT_TRUE(text::EqualNoCase("Tresk2.0", "TRESK2.0"));
+  EXPECT_FALSE(text::EqualNoCase("\xE9", "\xC9"));  // bytes beyond ASCII compare as they are
+  EXPECT_EQ(text::Split("12, 15, 20", ", "), (std::vector<std::string>{"12", "15", "20"}));
+  EXPECT_EQ(text::Split("a||b", "|"), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(text::Split("", "|"), (std::vector<std::string>{""}));
+}
+
+TEST(ValueTest, IntegerOfNumbersAndTexts) {
+  struct Row {
+    Value value;
+    int64_t integer;
+    int error;  // the run-time number raised instead; 0: none
+  };
+  const Row rows[] = {
+      {Value(" 175 "), 175, 0}, {Value("+12"), 12, 0}, {Value("-32768"), -32768, 0}, {Value("2.5"), 2, 0},
+      {Value("3.5"), 4, 0},     {Value(7.0), 7, 0},    {Value("1e3"), 1000, 0},     {Value(" 2.5 "), 2, 0},
+      {Value("12a"), 0, 13},    {Value(""), 0, 13},    {Value("  "), 0, 13},        {Value("+"), 0, 13},
+      {Value("inf"), 0, 13},    {Value("0x10"), 0, 13}, {Value("99999999999999999999"), 0, 6},
+      {Value("1e300"), 0, 6},   {Value("1e400"), 0, 6}, {Value("-1e999"), 0, 6},    {Value(), 0, 94},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.value.IsNull() ? "NULL" : row.value.Text());
+    int64_t got = 0;
+    EXPECT_EQ(ErrorOf([&] { got = row.value.Integer(); }), row.error);
+    EXPECT_EQ(got, row.integer);
+  }
+  EXPECT_EQ(Value(int64_t{-42}).Text(), "-42");
+  EXPECT_EQ(Value(3.0).Text(), "3");
+  EXPECT_EQ(Value(0.1).Text(), "0.1");
+  EXPECT_EQ(Value(std::string("  kept \x01\xff", 9)).Text(), std::string("  kept \x01\xff", 9));
+  EXPECT_EQ(Value(std::optional<std::string>()).TextOrEmpty(), "");
+  const ComError null = kestrel::testing::CaughtFrom([] { Value().Text(); });
+  EXPECT_EQ(std::to_string(null.number()) + " " + null.description(), "94 Invalid use of Null");
+  // Refilling a value starts from an empty text, whatever was there.
+  Value v(int64_t{5});
+  v.TextToFill() = "a text longer than a short string";
+  v.TextToFill() += "x";
+  EXPECT_EQ(v, Value("x"));
+  Value was_null;
+  was_null.TextToFill();
+  EXPECT_EQ(was_null, Value(""));
+}
+
+TEST(DateTimeTest, WrittenInOneFormAndReadInTwo) {
+  const DateTime morning{2026, 12, 4, 9, 39, 15};
+  EXPECT_EQ(FormatDateTime(morning), "2026-12-04 09:39:15");
+  EXPECT_EQ(FormatDate(morning), "2026-12-04");
+  EXPECT_EQ(FormatTime(morning), "09:39:15");
+  EXPECT_EQ(FormatCompact(DateTime{2000, 1, 31, 23, 5, 0}), "310100230500");
+  std::string out = "a longer text that was there before";
+  FormatDateTimeInto(out, DateTime{1, 2, 3, 4, 5, 6});
+  EXPECT_EQ(out, "0001-02-03 04:05:06");
+  EXPECT_EQ(FormatDateTime(DateTime{-7, 1, 2, 100, 4, 5}), "-007-01-02 100:04:05");
+  struct Row {
+    std::string text;
+    DateTime read;
+  };
+  const Row rows[] = {
+      {"2026-12-04 09:39:15", morning},         {"  2026-12-04 09:39:15  ", morning},
+      {"12/4/2026 9:39:15 AM", morning},        {"12/04/2026 09:39:15 am", morning},
+      {"12/4/2026 9:39:15 PM", {2026, 12, 4, 21, 39, 15}}, {"1/2/2003 12:00:01 AM", {2003, 1, 2, 0, 0, 1}},
+      {"1/2/2003 12:30:00 PM", {2003, 1, 2, 12, 30, 0}},   {"7/14/1999 17:05", {1999, 7, 14, 17, 5, 0}},
+      {"2024-02-29", {2024, 2, 29, 0, 0, 0}},   {"2/29/2024", {2024, 2, 29, 0, 0, 0}},
+      {"9999-12-31 23:59:59", {9999, 12, 31, 23, 59, 59}},
+  };
+  for (const Row& row : rows) EXPECT_EQ(ParseDateTime(row.text), row.read) << row.text;
+  for (const char* bad : {"", "2023-02-29", "2024-13-01", "2024-04-31", "13/1/2024", "1/32/2024",
+                          "2024-01-01 24:00:00", "2024-01-01 10:60:00", "2024-01-01 10:00:60", "1/1/2024 13:00:00 PM",
+                          "1/1/24", "20240101", "2024-01-01T10:00:00", "2024-01-01 10", "2024-01-01 10:00:00 XM",
+                          "2024-001-01", "1/1/2024 9:5:00 AM"})
+    EXPECT_FALSE(ParseDateTime(bad).has_value()) << '"' << bad << '"';
+  EXPECT_EQ(FormatDateTime(ToDateTime("3/1/2024")), "2024-03-01 00:00:00");
+  EXPECT_EQ(ErrorOf([] { ToDateTime("31/12/2024"); }), rt::TypeMismatch);
+}
+
+// The machine's clock gives today's date: month and day as the C library has them.
+TEST(DateTimeTest, TheRealClockReadsToday) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  const DateTime d = Env::Default().Now();
+  if (d.Day != local.tm_mday) GTEST_SKIP() << "midnight passed between the two readings";
+  EXPECT_EQ(d.Year, local.tm_year + 1900);
+  EXPECT_EQ(d.Month, local.tm_mon + 1);
+  EXPECT_TRUE(ParseDateTime(FormatDateTime(d)).has_value());
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,0 +1,165 @@
+// The command line's own behaviour, command by command: what each prints on
+// success, its exit codes, "error N: TEXT" on stderr, usage errors, hints,
+// and that a missing store is never created.
+#include <gmock/gmock.h>
+
+#include "cli/demo_pack.h"
+#include "store/schema.h"
+#include "support/store_builder.h"
+
+namespace kestrel::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+namespace fs = std::filesystem;
+
+std::string Canonical(const std::string& path) { return fs::canonical(path).string(); }
+std::string Entry(const std::string& folder) {
+  return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=" + folder + "\n";
+}
+int64_t CountOf(const std::string& store, const std::string& table) {
+  return StoreBuilder(store::Open(store)).Count("select count(*) from " + table);
+}
+
+// One command line per row on copies of the demo installation, store and pack
+// (T stands for the row's own folder): the exit code, the start of stderr
+// and what else it must hold, the exact stdout, and a file it must not create.
+TEST(CommandsTest, ExitCodesAndMessages) {
+  const struct {
+    std::vector<std::string> args;
+    int exit_code;
+    std::string err_start;
+    std::vector<std::string> err_has;
+    std::string out;
+    std::string not_created;
+  } rows[] = {
+      {{"setup", "--registry", "T/r.ini"}, 2, "", {"--install-dir"}, "", "T/r.ini"},
+      {{"setup", "--install-dir", "T/taken", "--registry", "T/r.ini"}, 1, "error ", {}, "", "T/r.ini"},
+      {{"setup", "--install-dir", "", "--registry", "T/r.ini"}, 1, "error 76: Path not found: the installation folder is an empty path", {}, "", "T/r.ini"},
+      {{"load-functions", "PACK", "--registry", "REGISTRY"}, 2, "", {"--store"}, "", ""},
+      {{"load-functions", "T", "--store", "STORE", "--registry", "REGISTRY"}, 1,
+       "error 899: Unspecified Error : --LoadToMAP150-- 53   File not found\n", {}, "", ""},
+      {{"load-functions", "PACK", "--store", "T/missing.db", "--registry", "REGISTRY"}, 1,
+       "error 53: File not found: T/missing.db\n", {}, "", "T/missing.db"},
+      {{"depth", "--store", "STORE", "--registry", "REGISTRY"}, 2, "", {"--parent"}, "", ""},
+      {{"depth", "--store", "T/missing.db", "--parent", "30", "--registry", "REGISTRY"}, 1, "error 53: ", {}, "", "T/missing.db"},
+      {{"depth", "--store", "STORE", "--parent", "30", "--registry", "T/no-such.ini"}, 1,
+       "error 505: Could not retrieve installation directory of Lumo Studio. Cannot Proceed...\n",
+       {"kestrel setup", "T/no-such.ini"}, "", ""},
+      {{"depth", "--store", "STORE", "--parent", "30", "--registry", "REGISTRY"}, 0, "", {}, "4\n", ""},
+      {{"depth", "--store", "STORE", "--parent", "0", "--registry", "REGISTRY"}, 0, "", {}, "1\n", ""},
+      {{"counts", "--store", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
+      {{"init-store", "T/new.db", "--shared-from", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/new.db"},
+      {{"init-store"}, 2, "", {}, "", ""},
+      {{"demo-store", "STORE"}, 1, "error 58: File already exists: STORE\n", {}, "", ""},
+      {{"demo-store", "T/zero.db", "--scale", "0"}, 2, "", {}, "", "T/zero.db"},
+      {{"export", "--store", "STORE", "--profile", "seven"}, 2, "", {}, "", ""},
+      {{"export", "--store", "STORE", "--profile", "77", "--root", "T", "--single"}, 1,
+       "error 2: Error : Migration Profile Not found PROFILE NUMBER = 77\n", {}, "", "T/ExportedRules"},
+      {{"export", "--store", "STORE", "--profile", "32768", "--root", "T"}, 1, "error 6: Overflow", {}, "", "T/ExportedRules"},
+      {{"export", "--store", "STORE", "--profile", "-32769", "--root", "T"}, 1, "error 6: Overflow", {}, "", "T/ExportedRules"},
+      {{"export", "--store", "STORE", "--profile", "30", "--single", "--new-number", "40000", "--root", "T"}, 1,
+       "error 6: Overflow", {}, "", "T/ExportedRules"},
+      {{"export", "--store", "T/none.db", "--profile", "30", "--root", "T"}, 1, "error 53: ", {}, "", "T/none.db"},
+      {{"show", "T/none", "--store", "STORE", "--registry", "REGISTRY"}, 1,
+       "error 1: ShowLogicPackDetails - Path Not Found T/none\n", {}, "", ""},
+      {{"import", "PACK", "--store", "STORE", "--registry", "REGISTRY"}, 1,
+       "error 9030: The import would delete and replace what the store holds; run it again with --replace: the store "
+       "holds profile 10, profile 20, profile 30, application ACC10, application ACCX2\n", {}, "", ""},
+      {{"import", "PACK", "--store", "STORE", "--registry", "REGISTRY", "--replace", "--target", "10|ACC10|ACCX2|0|0|1",
+        "--target", "20|ACC10|ACCX2|10|0|1", "--target", "30|ACC10|ACCX2|40|0|1"}, 1,
+       "error 502: Profile Number (30) should be greater than the derived from profile (40) .\n", {}, "", ""},
+  };
+  const DemoPack& demo = SharedDemoPack();
+  int n = 0;
+  for (const auto& row : rows) {
+    const std::string t = demo.folder / ("cmd" + std::to_string(n++));
+    SCOPED_TRACE(::testing::PrintToString(row.args));
+    const Copies c = CopyDemo(t);
+    WriteFile(t + "/taken", "a file where the installation folder should go");
+    auto expand = [&](std::string s) {
+      for (const auto& [from, to] : {std::pair<std::string, std::string>{"STORE", c.store}, {"PACK", c.pack},
+                                     {"REGISTRY", c.registry}})
+        for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size())) s.replace(at, from.size(), to);
+      if (s == "T" || s.rfind("T/", 0) == 0) s.replace(0, 1, t);
+      for (size_t at = s.find(" T/"); at != std::string::npos; at = s.find(" T/", at + t.size())) s.replace(at + 1, 1, t);
+      return s;
+    };
+    std::vector<std::string> args;
+    for (const auto& a : row.args) args.push_back(expand(a));
+    const StoreDump before = DumpStore(c.store);
+    const RunResult r = RunKestrel(args);
+    EXPECT_EQ(r.exit_code, row.exit_code) << r.err;
+    EXPECT_THAT(r.err, StartsWith(expand(row.err_start)));
+    if (row.exit_code != 0) { EXPECT_THAT(r.err, ::testing::Not(::testing::IsEmpty())); }
+    for (const auto& fragment : row.err_has) EXPECT_THAT(r.err, HasSubstr(expand(fragment)));
+    EXPECT_EQ(r.out, row.out);
+    if (!row.not_created.empty()) { EXPECT_FALSE(fs::exists(expand(row.not_created))); }
+    EXPECT_EQ(DumpStore(c.store), before);
+  }
+}
+
+TEST(CommandsTest, SetupCreatesTheFoldersAndRecordsTheAbsoluteFolder) {
+  TempFolder t;
+  auto r = RunKestrel({"setup", "--install-dir", t / "tools/../lumo/", "--registry", t / "reg/registry.ini"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_TRUE(fs::is_directory(t / "lumo/LumoStudio/tmp"));
+  EXPECT_TRUE(fs::is_directory(t / "lumo/LumoStudio/bin"));
+  EXPECT_EQ(ReadFile(t / "reg/registry.ini"), Entry(Canonical(t / "lumo")));
+  EXPECT_THAT(r.out, HasSubstr(t / "reg/registry.ini"));
+  // Run again: the value is replaced, the rest kept.
+  WriteFile(t / "registry.ini", "; site settings\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Else]\nPath=/else\n");
+  ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "one", "--registry", t / "registry.ini"}).exit_code, 0);
+  ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "two", "--registry", t / "registry.ini"}).exit_code, 0);
+  EXPECT_EQ(ReadFile(t / "registry.ini"),
+            "; site settings\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Else]\nPath=/else\n\n" + Entry(Canonical(t / "two")));
+  // Without --registry: the file the environment names (which file that is: RegistryFilePathTest).
+  ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "a"}, {{"KESTREL_REGISTRY", t / "env.ini"}}).exit_code, 0);
+  EXPECT_EQ(ReadFile(t / "env.ini"), Entry(Canonical(t / "a")));
+  // depth reads the registry the environment names.
+  r = RunKestrel({"depth", "--store", SharedDemoPack().store, "--parent", "10"},
+                 {{"KESTREL_REGISTRY", SharedDemoPack().registry}});
+  EXPECT_EQ(r.out, "2\n") << r.err;
+}
+
+TEST(CommandsTest, StoreCommandsCreateAndCount) {
+  TempFolder t;
+  auto r = RunKestrel({"demo-store", t / "big.db", "--scale", "4"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("created " + (t / "big.db")));
+  const std::string demo = SharedDemoPack().store;
+  EXPECT_EQ(CountOf(t / "big.db", "qzddi140"), 4 * CountOf(demo, "qzddi140"));
+  EXPECT_EQ(CountOf(t / "big.db", "qzmap100"), 3);
+  r = RunKestrel({"counts", "--store", demo});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 32);  // one line per table, then the total
+  EXPECT_THAT(r.out, HasSubstr("qzmap100         3\n"));
+  EXPECT_THAT(r.out, HasSubstr("qzddi100         2\n"));
+  ASSERT_EQ(RunKestrel({"init-store", t / "empty.db"}).exit_code, 0);
+  int64_t rows = 0;
+  for (auto [table, count] : store::RowCounts(*store::Open(t / "empty.db"))) rows += count;
+  EXPECT_EQ(rows, 0);
+  ASSERT_EQ(RunKestrel({"init-store", t / "second.db", "--shared-from", demo}).exit_code, 0);
+  for (const char* table : {"qzlgy115", "qzusr100"}) EXPECT_EQ(CountOf(t / "second.db", table), CountOf(demo, table));
+  EXPECT_EQ(CountOf(t / "second.db", "qzmap100") + CountOf(t / "second.db", "qzddi100"), 0);
+}
+
+TEST(CommandsTest, LoadFunctionsAddsWhatTheStoreDoesNotHold) {
+  TempFolder t;
+  StoreBuilder s = StoreBuilder::Empty(t / "profiles.db");
+  s.Exec("insert into qzmap150 (func, defn, help) values ('TRIM', 'stored', 'stored help')");
+  WriteFile(t / "pack/Qzmap150.dat",
+            ":FUNC:START\r\nTRIM\r\n:FUNC:END\r\n:DEFN:START\r\nnew\r\n:DEFN:END\r\n:HELP:START\r\n\r\n:HELP:END\r\n"
+            ":FUNC:START\r\nLEFT(S,N)\r\n:FUNC:END\r\n:DEFN:START\r\nfirst N\r\nof S\r\n:DEFN:END\r\n"
+            ":HELP:START\r\nit's easy\r\n:HELP:END\r\n");
+  auto r = RunKestrel({"load-functions", t / "pack", "--store", t / "profiles.db", "--registry", SharedDemoPack().registry});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(s.Rows("select func, defn, help from qzmap150"),
+            (std::vector<std::vector<std::string>>{{"LEFT(S,N)", "first N\r\nof S", "it's easy"},
+                                                   {"TRIM", "stored", "stored help"}}));
+}
+
+}  // namespace
+}  // namespace kestrel::testing

@@ -1,0 +1,67 @@
+// The command-line tests' common ground: an installation recorded in a
+// registry file, the demo store and its grandchild's chain pack with
+// revisions, made once per test program; copies of them for a test to
+// damage; and the edits that damage a pack. Callers never change the
+// originals, only copies.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/run_kestrel.h"
+#include "support/temp_folder.h"
+
+namespace kestrel::testing {
+
+struct DemoPack {
+  TempFolder folder;
+  std::string install, registry, store, pack;
+};
+
+inline const DemoPack& SharedDemoPack() {
+  static DemoPack* demo = [] {
+    auto* d = new DemoPack;
+    d->install = d->folder / "lumo";
+    d->registry = d->folder / "registry.ini";
+    d->store = d->folder / "demo.db";
+    EXPECT_EQ(RunKestrel({"setup", "--install-dir", d->install, "--registry", d->registry}).exit_code, 0);
+    EXPECT_EQ(RunKestrel({"demo-store", d->store}).exit_code, 0);
+    std::filesystem::create_directories(d->folder / "export");
+    const RunResult r = RunKestrel({"export", "--store", d->store, "--profile", "30", "--revisions", "--root", d->folder / "export"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    d->pack = r.out.substr(0, r.out.find('\n'));
+    return d;
+  }();
+  return *demo;
+}
+
+// Copies of the pack, the store and the registry file in `folder`.
+struct Copies {
+  std::string pack, store, registry;
+};
+
+inline Copies CopyDemo(const std::string& folder) {
+  const DemoPack& d = SharedDemoPack();
+  const Copies c{folder + "/pack", folder + "/store.db", folder + "/registry.ini"};
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy(d.pack, c.pack);
+  std::filesystem::copy_file(d.store, c.store);
+  std::filesystem::copy_file(d.registry, c.registry);
+  return c;
+}
+
+// Replaces the first `from` in a file by `to`; the test fails when the file
+// does not hold it, so that a row never passes on an undamaged pack.
+inline void ReplaceIn(const std::string& path, const std::string& from, const std::string& to) {
+  std::string text = ReadFile(path);
+  const size_t at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << from << " not in " << path;
+  WriteFile(path, text.replace(at, from.size(), to));
+}
+
+inline void Prepend(const std::string& path, const std::string& front) { WriteFile(path, front + ReadFile(path)); }
+
+}  // namespace kestrel::testing

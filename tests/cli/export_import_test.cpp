@@ -1,0 +1,149 @@
+// kestrel export and kestrel import on real stores: options into the
+// manifest and the pack, the pack folder on stdout and nothing else, the
+// import's summary as text and as JSON, --user, --replace and --dry-run.
+#include <gmock/gmock.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "cli/demo_pack.h"
+#include "store/open.h"
+#include "support/store_builder.h"
+
+namespace kestrel::testing {
+namespace {
+
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+// The profiles the pack's qzmap120 records belong to.
+std::string RuleProfiles(const std::string& pack) {
+  std::string found, text = ReadFile(pack + "/Qzmap120.dat");
+  for (size_t at = text.find(":MPRF:"); at != std::string::npos; at = text.find(":MPRF:", at + 1))
+    found += text.substr(at + 6, text.find("\r\n", at) - at - 6) + " ";
+  return found;
+}
+
+TEST(ExportCommandTest, OptionsReachTheManifestAndThePack) {
+  TempFolder t;
+  StoreBuilder s = StoreBuilder::Empty(t / "store.db");
+  const TestProfile root{5, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
+  const TestProfile child{7, "BAS", "EXT", {"X41U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"};
+  for (int extn : {0, 1}) s.AddApplication(extn ? "EXT" : "BAS", extn);
+  s.AddObject("EXT", 1, {"AR", "CUST", "010"});
+  s.AddProfile(root);
+  s.AddProfile(child, {&root});
+  s.AddRule120(5, root.vrc, {"AR", "CUST", "010"}, "root rule");
+  fs::create_directories(t / "root");
+  const std::string single = t / "root/ExportedRules/7-BAS-EXT-S", chain = t / "root/ExportedRules/7-BAS-EXT-M";
+  const struct {
+    std::vector<std::string> options;
+    std::string pack;
+    std::vector<std::string> manifest_lines;
+    std::string rule_profiles;
+    size_t headers;
+  } rows[] = {
+      // --traverse-parent brings the root's rule in as the child's.
+      {{"--single", "--new-number", "70", "--traverse-parent", "--revisions"}, single,
+       {"SUCCESS", "ExportToNewProfile=70", "ExportRevisions=1"}, "7 ", 1},
+      {{"--single", "--sync", "--overwrite"}, single, {"ExportForSyn=1", "ExportRevisions=0"}, "", 1},
+      {{"--new-number", "70"}, chain, {"ExportToNewProfile=0"}, "5 ", 2},
+      {{"--based-on", "5", "--overwrite"}, chain, {"SUCCESS"}, "", 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.options));
+    std::vector<std::string> args = {"export", "--store", s->location(), "--profile", "7", "--root", t / "root"};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    const RunResult r = RunKestrel(args);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, row.pack + "\n");
+    EXPECT_EQ(r.err, "");  // no progress when stderr is not a terminal
+    for (const auto& line : row.manifest_lines) EXPECT_THAT("\r\n" + ReadFile(row.pack + "/ExportMR.log"), HasSubstr("\r\n" + line + "\r\n"));
+    EXPECT_EQ(RuleProfiles(row.pack), row.rule_profiles);
+    const std::string headers = ReadFile(row.pack + "/Qzmap100.dat");
+    EXPECT_EQ(static_cast<size_t>(std::count(headers.begin(), headers.end(), '\n')), row.headers);
+  }
+  RunResult r = RunKestrel({"export", "--store", s->location(), "--profile", "7", "--root", t / "root", "--single"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_THAT(r.err, ::testing::StartsWith("error 3: Error : Migration Profile Already Exported"));
+  r = RunKestrel({"export", "--store", s->location(), "--profile", "7", "--single"}, {{"KESTREL_EXPORT_ROOT", t / "env"}});
+  EXPECT_EQ(r.out, t / "env/ExportedRules/7-BAS-EXT-S\n") << r.err;
+}
+
+// Runs kestrel with its stderr on a terminal: the exit code, stdout, and what
+// the terminal received (which turns each line end into CR LF).
+RunResult RunOnTerminal(const std::vector<std::string>& args) {
+  RunResult result;
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) return result;
+  TempFolder io;
+  const pid_t pid = StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", args, io / "out", ::ptsname(terminal));
+  result.exit_code = WaitProgram(pid);
+  result.out = ReadFile(io / "out");
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) result.err.append(buffer, static_cast<size_t>(n));
+  ::close(terminal);
+  return result;
+}
+
+// On a terminal the export shows its progress on one line it clears at the
+// end, and an error after progress starts on the cleared line.
+TEST(ExportCommandTest, ProgressOnlyOnATerminalAndErrorsAfterIt) {
+  const std::string root = SharedDemoPack().folder / "terminal/root";
+  const Copies c = CopyDemo(SharedDemoPack().folder / "terminal");
+  fs::create_directories(root);
+  RunResult r = RunOnTerminal({"export", "--store", c.store, "--profile", "30", "--root", root});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, root + "/ExportedRules/30-ACC10-ACCX2-M\n");
+  EXPECT_THAT(r.err, ::testing::StartsWith("\r\x1b[Kqzddi100ACC10.dat: "));
+  EXPECT_THAT(r.err, ::testing::EndsWith("\r\x1b[K"));
+  store::Open(c.store)->Execute("drop table qzddi160");
+  r = RunOnTerminal({"export", "--store", c.store, "--profile", "30", "--root", root, "--overwrite"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_THAT(r.err, ::testing::StartsWith("\r\x1b[K"));
+  EXPECT_THAT(r.err, ::testing::EndsWith("\r\x1b[Kerror 999: UnSpecified Error: --Qzddi160--1   no such table: qzddi160\r\n"));
+}
+
+TEST(ImportCommandTest, SummaryAsTextAndAsJson) {
+  const DemoPack& demo = SharedDemoPack();
+  const Copies c = CopyDemo(demo.folder / "import");
+  const std::string second = demo.folder / "import/second.db";
+  ASSERT_EQ(RunKestrel({"init-store", second, "--shared-from", c.store}).exit_code, 0);
+  RunResult r = RunKestrel({"import", c.pack, "--store", second, "--registry", c.registry, "--user", "ops"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find("table ")),
+            "imported pack profile 10 as profile 10 (ACC10 to ACCX2)\n"
+            "imported pack profile 20 as profile 20 (ACC10 to ACCX2)\n"
+            "imported pack profile 30 as profile 30 (ACC10 to ACCX2)\n"
+            "profiles replaced: none\napplications replaced: none\n");
+  EXPECT_THAT(r.out, HasSubstr("\nqzmap101        0        6\n"));
+  EXPECT_THAT(r.out, HasSubstr("\nimport committed in "));
+  EXPECT_EQ(r.err, "");
+  // Rules of a pack that is not for synchronisation take the importing user.
+  StoreBuilder imported(store::Open(second));
+  EXPECT_GT(imported.Count("select count(*) from qzmap120"), 0);
+  EXPECT_EQ(imported.Count("select count(*) from qzmap120 where lusr <> 'ops'"), 0);
+
+  for (bool dry : {true, false}) {
+    SCOPED_TRACE(dry);
+    const StoreDump before = DumpStore(c.store);
+    r = RunKestrel({"import", c.pack, "--store", c.store, "--registry", c.registry, "--json", dry ? "--dry-run" : "--replace"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_THAT(r.out, ::testing::StartsWith(std::string("{\"dry_run\":") + (dry ? "true,\"committed\":false" : "false,\"committed\":true")));
+    // The header file lists 30, 20, 10: each replaced what the store held.
+    EXPECT_THAT(r.out, HasSubstr("\"profiles_replaced\":[30,20,10],\"applications_replaced\":[\"ACC10\",\"ACCX2\"]"));
+    EXPECT_THAT(r.out, HasSubstr("\"qzmap101\":{\"deleted\":6,\"added\":6}"));
+    EXPECT_EQ(DumpStore(c.store) == before, dry);
+  }
+  // The development-VRC rules the pack does not carry went with their profiles.
+  StoreBuilder replaced(store::Open(c.store));
+  EXPECT_EQ(replaced.Count("select count(*) from qzmap120 where vers like 'd%'"), 0);
+  EXPECT_EQ(replaced.Count("select count(*) from qzmap101 where mprf = 30"), 3);
+}
+
+}  // namespace
+}  // namespace kestrel::testing

@@ -1,0 +1,245 @@
+// What `kestrel check`, `verify` and `import` refuse before anything is
+// written: the demo chain pack damaged one way per row (its content, its
+// files, its manifest, the target entries, the store's schema or the
+// registry). Every command named must exit 1 with "error N: " and the cause,
+// `check` must name the file and line or the entry at fault, nothing a link
+// points to outside the pack may be shown, and the store must come out
+// exactly as it went in.
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+
+#include <functional>
+
+#include "cli/demo_pack.h"
+#include "pack/sums.h"
+#include "store/open.h"
+#include "support/store_dump.h"
+
+namespace kestrel::testing {
+namespace {
+
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+// What a link out of the pack would show: text no command may print.
+constexpr const char* kOutsideText = "root:x:0:0:outside-the-pack:/root:/bin/sh\r\n";
+
+void Script(const std::string& store, const std::string& statements) { store::Open(store)->ExecuteScript(statements); }
+
+// Gives the application ACC10 the code `code` in every file's text and name.
+void RecodeSourceApplication(const std::string& pack, const std::string& code) {
+  for (const auto& entry : fs::directory_iterator(pack)) {
+    std::string text = ReadFile(entry.path().string());
+    for (size_t at = text.find("ACC10"); at != std::string::npos; at = text.find("ACC10", at + code.size()))
+      text.replace(at, 5, code);
+    WriteFile(entry.path().string(), text);
+    const std::string name = entry.path().filename().string();
+    if (const size_t at = name.find("ACC10"); at != std::string::npos)
+      fs::rename(entry.path(), entry.path().parent_path() / (name.substr(0, at) + code + name.substr(at + 5)));
+  }
+}
+
+void LinkOutside(const Copies& c, const std::string& name) {
+  WriteFile(c.pack + "/../outside.txt", kOutsideText);
+  fs::remove(c.pack + "/" + name);
+  fs::create_symlink(c.pack + "/../outside.txt", c.pack + "/" + name);
+}
+
+enum Sums { kRewritten, kKept, kRemoved };  // the sums file after the damage
+
+struct Refusal {
+  std::string name;
+  std::function<void(const Copies&)> damage;
+  std::vector<std::string> targets;  // --target entries; none: the proposal of `show`
+  std::string commands;              // c: check, v: verify, i: import
+  Sums sums;
+  int number;
+  std::vector<std::string> causes;  // in the message of every command
+  std::string check_place;          // where `check` says it refused the pack
+};
+
+const std::vector<std::string> kChain = {"10|ACC10|ACCX2|0|0|1", "20|ACC10|ACCX2|10|0|1", "30|ACC10|ACCX2|20|0|1"};
+std::vector<std::string> ChainWith(size_t k, const std::string& entry) {
+  std::vector<std::string> targets = kChain;
+  targets[k] = entry;
+  return targets;
+}
+const std::string k101 = "20\x01" "2\x01X40\x01R1\x01" "base\x01" "10\r\n";
+
+const Refusal kRefusals[] = {
+    {"target number beyond 16 bits", nullptr, ChainWith(0, "70000|ACC10|ACCX2|0|0|1"), "cvi", kRewritten, 6,
+     {"the profile number 70000 in the target entry \"70000|ACC10|ACCX2|0|0|1\" is outside the 16-bit range"}, "70000|ACC10|ACCX2|0|0|1"},
+    {"target number beyond any whole number", nullptr, ChainWith(0, "99999999999999999999|ACC10|ACCX2|0|0|1"), "c",
+     kRewritten, 6, {"Overflow: the profile number \"99999999999999999999\" in the target entry"}, ""},
+    {"target parent beyond 16 bits", nullptr, ChainWith(2, "30|ACC10|ACCX2|65556|0|1"), "cvi", kRewritten, 6,
+     {"the parent profile 65556 in the target entry \"30|ACC10|ACCX2|65556|0|1\""}, "30|ACC10|ACCX2|65556|0|1"},
+    {"header line numbered beyond 16 bits",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap100.dat", "10\x01" "ACC10", "70000\x01" "ACC10"); }, {}, "cvi",
+     kRewritten, 6, {"70000"}, "Qzmap100.dat, line 3"},
+    {"header profile number beyond any whole number",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap100.dat", "10\x01" "ACC10", "99999999999999999999\x01" "ACC10"); },
+     {}, "cvi", kRewritten, 6,
+     {"the profile number \"99999999999999999999\" of the header line is outside the 16-bit range"}, "Qzmap100.dat, line 3"},
+    {"pack parent beyond 16 bits",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap101.dat", k101, "20\x01" "2\x01X40\x01R1\x01" "base\x01" "70000\r\n"); },
+     {}, "cvi", kRewritten, 6, {"the parent profile 70000 in the"}, "20|ACC10|ACCX2|70000|0|1"},
+    {"application code \"*\" in the pack", [](const Copies& c) { RecodeSourceApplication(c.pack, "*"); }, {}, "cvi",
+     kRewritten, 9006, {"the code holds \"*\""}, "Qzmap100.dat, line 1"},
+    {"empty target application", nullptr, ChainWith(1, "20||ACCX2|10|0|1"), "cvi", kRewritten, 9006,
+     {"\"\", the code is empty in the target entry \"20||ACCX2|10|0|1\""}, "20||ACCX2|10|0|1"},
+    {"application code too long for a file name", nullptr, ChainWith(2, "30|ACC10|" + std::string(250, 'X') + "|20|0|1"),
+     "cvi", kRewritten, 9044,
+     {"has 250 bytes, a data file's name leaves room for 243 in the target entry \"30|ACC10|XXXX"}, "30|ACC10|XXXX"},
+    {"application code wider than the store's column", [](const Copies& c) {
+       Script(c.store, "create table narrow (appl varchar(8), dsca text, aver text, crdt text, extn integer, unique (appl));"
+                       "insert into narrow select * from qzddi100; drop table qzddi100; alter table narrow rename to qzddi100;"); },
+     {"10|ACC10|ACCX2WIDE|0|0|1", "20|ACC10|ACCX2WIDE|10|0|1", "30|ACC10|ACCX2WIDE|20|0|1"}, "cvi", kRewritten, 9044,
+     {"\"ACCX2WIDE\" has 9 bytes, the store's qzddi100.appl holds 8"}, "the target entry of pack profile 10 (ACC10 to ACCX2WIDE)"},
+    {"NUL byte in a header's description",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap100.dat", "Second customer", std::string("Second\0customer", 15)); },
+     {}, "cvi", kRewritten, 9040, {"Second\\x00customer"}, "Qzmap100.dat, line 1"},
+    {"NUL byte in a rule's comment",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap120.dat", "mit der Buchhaltung", std::string("mit der\0Buchhaltung", 19)); },
+     {}, "cvi", kRewritten, 9040, {"the value of column comt"}, "Qzmap120.dat, line 1"},
+    {"NUL byte in an application's data",
+     [](const Copies& c) { ReplaceIn(c.pack + "/qzddi100ACCX2.dat", "2.0", std::string("2\0" "0", 3)); }, {}, "cvi",
+     kRewritten, 9040, {"the row \"ACCX2\\x01"}, "qzddi100ACCX2.dat, line 1"},
+    {"application row given twice",
+     [](const Copies& c) { Prepend(c.pack + "/qzddi100ACCX2.dat", ReadFile(c.pack + "/qzddi100ACCX2.dat")); }, {}, "cvi",
+     kRewritten, 9041, {"table qzddi100, key (appl) = (\"ACCX2\") as in an earlier row of the pack"}, "qzddi100ACCX2.dat, line 2"},
+    {"application row colliding with a row the import keeps", [](const Copies& c) {
+       // Another application holds a field the pack brings, under a key that
+       // spans applications; the stored row the import deletes is renamed.
+       const std::string first = "(select min(rowid) from qzddi150 where appl = 'ACCX2');";
+       Script(c.store, "insert into qzddi100 (appl, dsca, aver, crdt, extn) values ('ACCX3', 'Copy', '1.0', '2024-03-11 09:14:26', 1);"
+              "insert into qzddi150 select 'ACCX3', cpac, cmod, flno, fldn, fdsc, ftyp, flen from qzddi150 where rowid = " + first +
+              "update qzddi150 set fldn = fldn || 'OLD' where rowid = " + first +
+              "create unique index qzddi150_field on qzddi150 (cpac, cmod, flno, fldn);"); },
+     {}, "cvi", kRewritten, 9041, {"as in a row the store keeps"}, "qzddi150ACCX2.dat, line "},
+    {"store without a rule column", [](const Copies& c) { Script(c.store, "alter table qzmap120 drop column comt"); },
+     {}, "cvi", kRewritten, 9020, {"the store's table qzmap120 has no column comt"}, "Qzmap120.dat, line 1"},
+    {"store without an application table", [](const Copies& c) { Script(c.store, "drop table qzddi160"); }, {}, "cvi",
+     kRewritten, 9042, {"the store cannot read table qzddi160"}, "qzddi160ACCX2.dat, line 1"},
+    {"header file without a profile", [](const Copies& c) { WriteFile(c.pack + "/Qzmap100.dat", ""); }, {}, "cvi",
+     kRewritten, 9043, {"names no profile to import"}, "Qzmap100.dat"},
+    {"rule of a profile the header file does not hold",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap120.dat", ":MPRF:30\r\n", ":MPRF:99\r\n"); }, {}, "cvi", kRewritten,
+     9045, {"profile 99 in "}, "Qzmap120.dat, line "},
+    {"revision of a profile the header file does not hold",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap110.dat", ":MPRF:20\r\n", ":MPRF:21\r\n"); }, {}, "cvi", kRewritten,
+     9045, {"profile 21 in "}, "Qzmap110.dat, line "},
+    {"application data row of another application",
+     [](const Copies& c) { ReplaceIn(c.pack + "/qzddi150ACCX2.dat", "ACCX2\x01", "ZZZ99\x01"); }, {}, "cvi", kRewritten,
+     9046, {"the row's application \"ZZZ99\" in "}, "qzddi150ACCX2.dat, line 1"},
+    {"application codes that differ only by case",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap100.dat", "20\x01" "ACC10", "20\x01" "acc10"); }, {}, "cvi",
+     kRewritten, 9047, {"\"acc10\" and \"ACC10\" in "}, "Qzmap100.dat, line "},
+    {"byte-order mark before the header file", [](const Copies& c) { Prepend(c.pack + "/Qzmap100.dat", "\xEF\xBB\xBF"); },
+     {}, "cvi", kRewritten, 9008, {"Qzmap100.dat, line 1: the file starts with a UTF-8 byte-order mark"}, ""},
+    {"byte-order mark before an application data file",
+     [](const Copies& c) { Prepend(c.pack + "/qzddi160ACCX2.dat", "\xEF\xBB\xBF"); }, {}, "cvi", kRewritten, 9008,
+     {"qzddi160ACCX2.dat, line 1: the file starts with a UTF-8 byte-order mark"}, ""},
+    {"byte-order mark before the manifest", [](const Copies& c) { Prepend(c.pack + "/ExportMR.log", "\xEF\xBB\xBF"); },
+     {}, "c", kRewritten, 9008, {"ExportMR.log, line 1: the file starts with a UTF-8 byte-order mark"}, ""},
+    {"field number that is no number",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap140.dat", ":DNUM:1\r\n", ":DNUM:first\r\n"); }, {}, "cvi",
+     kRewritten, 899, {"--LoadToMAP120_130_140_160-- 13   Type mismatch"}, "Qzmap140.dat, line 1"},
+    {"empty manifest", [](const Copies& c) { WriteFile(c.pack + "/ExportMR.log", ""); }, {}, "c", kRewritten, 62,
+     {"Input past end of file: ", "ExportMR.log is empty"}, ""},
+    {"registry naming a missing installation folder", [](const Copies& c) {
+       WriteFile(c.registry, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=" + c.pack + "/../gone\n"); },
+     {}, "i", kRewritten, 76, {"Path not found: the installation folder ", "/gone (Path= in ", "registry.ini) does not exist"}, ""},
+    {"data file linked to a file outside", [](const Copies& c) { LinkOutside(c, "qzddi150ACCX2.dat"); }, {}, "ci", kKept,
+     9050, {"qzddi150ACCX2.dat is a symbolic link"}, ""},
+    {"header file linked outside, pack without sums", [](const Copies& c) { LinkOutside(c, "Qzmap100.dat"); }, {}, "ci",
+     kRemoved, 9050, {"Qzmap100.dat is a symbolic link"}, ""},
+    {"rule file replaced by a folder", [](const Copies& c) {
+       fs::remove(c.pack + "/Qzmap120.dat"); fs::create_directory(c.pack + "/Qzmap120.dat"); },
+     {}, "ci", kRemoved, 9050, {"Qzmap120.dat is a folder"}, ""},
+    {"rule file replaced by a FIFO", [](const Copies& c) {
+       fs::remove(c.pack + "/Qzmap120.dat"); ASSERT_EQ(::mkfifo((c.pack + "/Qzmap120.dat").c_str(), 0600), 0); },
+     {}, "ci", kRemoved, 9050, {"Qzmap120.dat is a FIFO"}, ""},
+    {"one byte of a rule changed", [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap120.dat", "Buchhaltung", "buchhaltung"); },
+     {}, "ci", kKept, 9051, {"Qzmap120.dat has another SHA-256 than listed"}, ""},
+    {"store that is a folder", [](const Copies& c) {
+       fs::remove(c.store); fs::create_directory(c.store); },
+     {}, "c", kRewritten, 53, {"File not found: ", "store.db is a folder, not a store file"}, ""},
+};
+
+TEST(RefusalsTest, EveryCommandRefusesTheDamageAndTheStoreStaysAsItWas) {
+  const DemoPack& demo = SharedDemoPack();
+  for (const std::string command : {"check", "verify"}) {  // undamaged, the pack passes
+    const RunResult clean = RunKestrel({command, demo.pack, "--store", demo.store, "--registry", demo.registry});
+    ASSERT_EQ(clean.exit_code, 0) << command << ": " << clean.err;
+  }
+  int row = 0;
+  for (const Refusal& refusal : kRefusals) {
+    SCOPED_TRACE(refusal.name);
+    const Copies c = CopyDemo(demo.folder / ("row" + std::to_string(row++)));
+    if (refusal.damage) refusal.damage(c);
+    if (::testing::Test::HasFatalFailure()) return;
+    // Rewritten sums make the refusal come from the content, not from the sums.
+    if (refusal.sums == kRewritten) pack::WriteSums(Env::Default(), c.pack);
+    if (refusal.sums == kRemoved) fs::remove(c.pack + "/ExportMR.sums");
+    const bool store_file = fs::is_regular_file(c.store);
+    const StoreDump before = store_file ? DumpStore(c.store) : StoreDump{};
+    for (char command : refusal.commands) {
+      const std::string name = command == 'c' ? "check" : command == 'v' ? "verify" : "import";
+      SCOPED_TRACE(name);
+      std::vector<std::string> args = {name, c.pack, "--store", c.store, "--registry", c.registry};
+      for (const auto& entry : refusal.targets) args.insert(args.end(), {"--target", entry});
+      if (command == 'i') args.push_back("--replace");
+      const RunResult r = RunKestrel(args);
+      EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
+      // A pack from an older export, without sums, is said to be one first.
+      const std::string notice = refusal.sums == kRemoved ? "Note: the logic pack has no ExportMR.sums (an older export); "
+                                                            "its files are not checked for changes.\n" : "";
+      EXPECT_THAT(r.err, ::testing::StartsWith(notice + "error " + std::to_string(refusal.number) + ": "));
+      for (const std::string& cause : refusal.causes) EXPECT_THAT(r.err, HasSubstr(cause));
+      if (command == 'c' && !refusal.check_place.empty()) { EXPECT_THAT(r.err, HasSubstr(refusal.check_place)); }
+      if (command != 'v') { EXPECT_EQ(r.out, ""); }
+      EXPECT_THAT(r.out + r.err, ::testing::Not(HasSubstr("outside-the-pack")));
+    }
+    if (store_file) { EXPECT_EQ(DumpStore(c.store), before); }
+  }
+}
+
+// An import leaves its working folder behind only when --keep-work asks for
+// it, whatever the outcome; the failing import fails after the folder is
+// made, in the bulk load of the batch path. A kept folder holds no batch file:
+// it would carry the store's password.
+TEST(RefusalsTest, TheImportFolderGoesAwayUnlessKeepWorkIsGiven) {
+  const DemoPack& demo = SharedDemoPack();
+  const std::string tmp = demo.install + "/LumoStudio/tmp", config = demo.install + "/LumoStudio/bin/LumoConfig.ini";
+  const struct {
+    bool fails, keep_work;
+  } runs[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+  int row = 0;
+  for (const auto& run : runs) {
+    SCOPED_TRACE(std::to_string(run.fails) + std::to_string(run.keep_work));
+    fs::remove_all(tmp);
+    fs::create_directories(tmp);
+    const Copies c = CopyDemo(demo.folder / ("keep" + std::to_string(row++)));
+    std::map<std::string, std::optional<std::string>> env;
+    if (run.fails) {
+      WriteFile(config, "[Settings]\r\nIIS=5\r\n");
+      env["KESTREL_BCP"] = "/bin/false";
+    } else {
+      fs::remove(config);
+    }
+    std::vector<std::string> args = {"import", c.pack, "--store", c.store, "--registry", demo.registry, "--replace"};
+    if (run.keep_work) args.push_back("--keep-work");
+    const RunResult r = RunKestrel(args, env);
+    EXPECT_EQ(r.exit_code, run.fails ? 1 : 0) << r.out << r.err;
+    std::vector<fs::path> left;
+    for (const auto& e : fs::directory_iterator(tmp))
+      if (e.path().filename().string().rfind("ImportAt", 0) == 0) left.push_back(e.path());
+    ASSERT_EQ(left.size(), run.keep_work ? 1u : 0u);
+    for (const auto& folder : left)
+      for (const auto& entry : fs::directory_iterator(folder)) EXPECT_NE(entry.path().extension(), ".Bat") << entry.path();
+  }
+  fs::remove(config);
+}
+
+}  // namespace
+}  // namespace kestrel::testing
