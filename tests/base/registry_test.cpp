@@ -58,14 +58,16 @@ TEST(RegistryFileTest, SetKeepsEveryOtherLine) {
   TempFolder t;
   const std::string file = t / "conf/r.ini";
   const std::string section = "[HKEY_LOCAL_MACHINE\\software\\corvane\\tresk\\tresk2.0]\r\n";
-  WriteFile(file, "; kept\r\n" + section + "Version=2.0\r\nPATH=/old\r\nOther=1\r\n"
+  const std::string user = "[HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\r\n";  // still empty
+  WriteFile(file, "; kept\r\n" + section + "Version=2.0\r\nPATH=/old\r\nOther=1\r\n" + user +
                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Else]\r\nPath=/else\r\n");
   RegistryFile(Env::Default(), file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", " /new ");
   RegistryFile(Env::Default(), file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Build", "17");
   RegistryFile(Env::Default(), file).SetKeyValue(HKEY_CURRENT_USER_VALUE, kKey, "Path", "/mine");
-  EXPECT_EQ(ReadFile(file), "; kept\r\n" + section + "Version=2.0\r\nPath=\" /new \"\r\nOther=1\r\nBuild=17\r\n"
-                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Else]\r\nPath=/else\r\n\r\n"
-                            "[HKEY_CURRENT_USER\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\r\nPath=/mine\r\n");
+  RegistryFile(Env::Default(), file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, "SOFTWARE\\New", "Path", "/n");
+  EXPECT_EQ(ReadFile(file), "; kept\r\n" + section + "Version=2.0\r\nPath=\" /new \"\r\nOther=1\r\nBuild=17\r\n" +
+                                user + "Path=/mine\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Else]\r\nPath=/else\r\n"
+                                "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\nPath=/n\r\n");
   EXPECT_EQ(Get(file, "Path"), " /new ");
   EXPECT_THROW(RegistryFile(Env::Default(), file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", "/a\nPath=/b"),
                ComError);

@@ -34,6 +34,7 @@ TEST(CommandsTest, ExitCodesAndMessages) {
     std::string out;
     std::string not_created;
   } rows[] = {
+      {{}, 2, "", {}, "", ""},
       {{"setup", "--registry", "T/r.ini"}, 2, "", {"--install-dir"}, "", "T/r.ini"},
       {{"setup", "--install-dir", "T/taken", "--registry", "T/r.ini"}, 1, "error ", {}, "", "T/r.ini"},
       {{"setup", "--install-dir", "", "--registry", "T/r.ini"}, 1, "error 76: Path not found: the installation folder is an empty path", {}, "", "T/r.ini"},

@@ -136,7 +136,7 @@ TEST(ImportCommandTest, SummaryAsTextAndAsJson) {
     EXPECT_THAT(r.out, ::testing::StartsWith(std::string("{\"dry_run\":") + (dry ? "true,\"committed\":false" : "false,\"committed\":true")));
     // The header file lists 30, 20, 10: each replaced what the store held.
     EXPECT_THAT(r.out, HasSubstr("\"profiles_replaced\":[30,20,10],\"applications_replaced\":[\"ACC10\",\"ACCX2\"]"));
-    EXPECT_THAT(r.out, HasSubstr("\"qzmap101\":{\"deleted\":6,\"added\":6}"));
+    EXPECT_THAT(r.out, HasSubstr("},\"qzmap101\":{\"deleted\":6,\"added\":6},"));  // a comma between tables
     EXPECT_EQ(DumpStore(c.store) == before, dry);
   }
   // The development-VRC rules the pack does not carry went with their profiles.

@@ -14,6 +14,7 @@
 
 #include "base/cipher.h"
 #include "base/files.h"
+#include "base/text.h"
 #include "kestrel/cls_export.h"
 #include "kestrel/cls_import.h"
 #include "kestrel/registry.h"
@@ -168,7 +169,19 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
     e.put_ExportForSync(Kestrel20ImpExp::Variant(trip.sync));
     if (based_on) e.put_ExportBasedOn(Kestrel20ImpExp::Variant(based_on));
     e.put_NewProfileNumber(trip.new_number);
+    std::map<std::string, int64_t> reported;
+    e.SetProgress([&](const std::string& what, int64_t done) { reported[what] = done; });
     EXPECT_TRUE(e.ExportMigrationProfiles()) << e.get_ErrorDescription();
+    // The progress reports every row file's rows, one line each.
+    for (const auto& [file, rows] : reported) {
+      const std::string name = text::LowerAscii(file);
+      if (name.rfind("qzddi", 0) != 0 && name.rfind("qzlgy", 0) != 0 && name != "qzmap101.dat") continue;
+      const std::string bytes = ReadFile(e.PackFolder() + "/" + file);
+      int64_t lines = 0;
+      for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2)) ++lines;
+      EXPECT_EQ(rows, lines) << file;
+    }
+    EXPECT_GT(reported.size(), 10u);
     return e.PackFolder();
   }
 
