@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "exporter/export_store.h"
+#include "exporter/pack_readers.h"
+#include "support/store_builder.h"
 #include "support/run_kestrel.h"
 
 namespace kestrel::testing {
@@ -18,6 +19,7 @@ using kestrel::testing::RunKestrel;
 class ExportCommand : public ::testing::Test {
  protected:
   void SetUp() override {
+    std::filesystem::create_directory(store.root());
     store.AddApplication("BAS", 0);
     store.AddApplication("EXT", 1);
     store.AddObject("EXT", 1, {"AR", "CUST", "010"});
@@ -29,7 +31,16 @@ class ExportCommand : public ::testing::Test {
 
   TestProfile root{5, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
   TestProfile child{7, "BAS", "EXT", {"X41U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"};
-  ExportStore store;
+  // The store file and an export root in a folder of their own.
+  struct Store : StoreBuilder {
+    explicit Store(const TempFolder& t) : StoreBuilder(StoreBuilder::Empty(t / "store.db")), tmp(t) {}
+    const TempFolder& tmp;
+    std::string path() const { return tmp / "store.db"; }
+    std::string root() const { return tmp / "root"; }
+    std::string Folder(const std::string& name) const { return tmp / name; }
+  };
+  TempFolder tmp;
+  Store store{tmp};
 };
 
 TEST_F(ExportCommand, SingleExportPrintsThePackFolderAndNothingElse) {

@@ -1,6 +1,6 @@
 // Kestrel20ImpExp::clsImport's creation through the installation lookup (505 when it fails,
-// the run log below the installation folder when it succeeds), its
-// properties, and creation of both classes by ProgID.
+// the run log below the installation folder when it succeeds), its store
+// properties on the batch path, and creation of both classes by ProgID.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -79,26 +79,15 @@ TEST(ClsImportTest, CreationPutsTheRunLogBelowTheInstallationFolder) {
   EXPECT_EQ(path, install);
   // The folder is neither tested nor created.
   EXPECT_FALSE(files::FolderExists(Env::Default(), install));
-  EXPECT_EQ(i.get_Path(), "");
-  EXPECT_EQ(i.get_LastModifiedUser(), "");
-
-  files::CreateFolders(Env::Default(), install + "/LumoStudio/tmp");
-  const std::string log = RunLogAfterVerifying(i, install + "/LumoStudio/tmp/importmr.log");
-  EXPECT_NE(log.find(kVerifyBanner), std::string::npos) << log;
-}
-
-TEST(ClsImportTest, PropertiesReadBackAndNoRevisionsBeforeAManifest) {
-  Kestrel20ImpExp::clsImport i(std::make_shared<FakeRegistry>("/opt/lumo"));
   // No manifest has been read: the pack is taken to carry no revisions.
   std::vector<std::string> vrc;
   int32_t mprf = 5;
   EXPECT_FALSE(i.GetDevelopmentVRC(mprf, vrc));
   EXPECT_EQ(i.get_ErrorNumber(), 250);
 
-  i.put_LastModifiedUser("mkeller");
-  i.put_Path("/srv/packs/MR_12");
-  EXPECT_EQ(i.get_LastModifiedUser(), "mkeller");
-  EXPECT_EQ(i.get_Path(), "/srv/packs/MR_12");
+  files::CreateFolders(Env::Default(), install + "/LumoStudio/tmp");
+  const std::string log = RunLogAfterVerifying(i, install + "/LumoStudio/tmp/importmr.log");
+  EXPECT_NE(log.find(kVerifyBanner), std::string::npos) << log;
 }
 
 // The store properties reach the lines of the batch path: the check of a

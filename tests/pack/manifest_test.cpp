@@ -38,45 +38,30 @@ void WriteManifest(const TempFolder& dir, const std::string& text, const std::st
   out->Close();
 }
 
-TEST(ManifestTest, LinesHaveTheirExactShapes) {
-  EXPECT_EQ(Exported(true),
-            "SUCCESS\r\n--TESTFILES--\r\nqzddi100A1.dat\r\nqzddi100B2.dat\r\nQzmap100.dat\r\nQzmap101.dat\r\n"
-            "qzmap170.dat\r\n--END TESTFILES--\r\n--APPLS--\r\nA1\r\nB2\r\n--ENDAPPLS--\r\nExportRevisions=1\r\n"
-            "ExportToNewProfile=7\r\nExportForSyn=0\r\n"
-            "Exporting Migration Profile 12 Started at 2024-03-05   14:07:09\r\n"
-            "\tExporting Qzmap100 Started : 2024-03-05   14:07:10\r\n"
-            "\tNo Conversion Rules Present\r\n"
-            "Exporting Migration Profile 12 completed Successfully at 2024-03-05   14:07:11");
-  EXPECT_EQ(FailureLines(3, "Error : Migration Profile Already Exported"),
-            "Exporting Migration Profile Ended with Errors\r\nError Number      : 3\r\n"
-            "Error Description : Error : Migration Profile Already Exported");
-  EXPECT_EQ(NewProfileLine(0), "ExportToNewProfile=0\r\n");
-  EXPECT_EQ(RevisionsLine(false), "ExportRevisions=0\r\n");
-  EXPECT_EQ(SyncLine(true), "ExportForSyn=1\r\n");
-  EXPECT_EQ(FileListBlock("", ""), "--TESTFILES--\r\n--END TESTFILES--\r\n");
-}
-
-TEST(ManifestTest, StampedLinesCarryTheClock) {
-  kestrel::testing::FaultEnv env;
-  env.FixTime(DateTime{2024, 12, 31, 23, 59, 58});
-  EXPECT_EQ(ProgressLineNow(env, "Exporting Qzddi100 Ended   : "), "\tExporting Qzddi100 Ended   : 2024-12-31   23:59:58\r\n");
-  EXPECT_EQ(StartLineNow(env, "5"), "Exporting Migration Profile 5 Started at 2024-12-31   23:59:58\r\n");
-  EXPECT_EQ(SuccessLineNow(env, "5"), "Exporting Migration Profile 5 completed Successfully at 2024-12-31   23:59:58");
-}
-
-TEST(ManifestTest, SuccessfulAndFailedExportsReadBack) {
-  for (bool success : {true, false}) {
-    SCOPED_TRACE(success);
+TEST(ManifestTest, OptionsAreReadLeniently) {
+  struct Row {
+    const char* name;
+    std::string text;
+    ManifestOptions read;
+  };
+  const Row rows[] = {
+      {"success", Exported(true), {"A1|B2", true, true, 7, false}},
+      {"failure", Exported(false), {"A1|B2", true, true, 7, false}},
+      // Texts it does not know leave the values as they were.
+      {"odd options", "ERRORS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\n--ENDAPPLS--\r\n"
+       "ExportRevisions=2\r\nNewProfile=3\r\nExportForSyn=yes", {"", false, false, 4, true}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
     TempFolder dir;
-    WriteManifest(dir, Exported(success));
-    ManifestOptions o;
-    o.for_sync = true;  // replaced by the manifest's "ExportForSyn=0"
+    WriteManifest(dir, row.text, "exportmr.log");  // the name matched without regard to case
+    ManifestOptions o{"old", false, false, 4, true};
     ASSERT_TRUE(ReadLogicPackManifest(Env::Default(), dir.path(), o));
-    EXPECT_EQ(o.applications, "A1|B2");
-    EXPECT_TRUE(o.revisions);
-    EXPECT_TRUE(o.new_profile);
-    EXPECT_EQ(o.new_profile_number, 7);
-    EXPECT_FALSE(o.for_sync);
+    EXPECT_EQ(o.applications, row.read.applications);
+    EXPECT_EQ(o.revisions, row.read.revisions);
+    EXPECT_EQ(o.new_profile, row.read.new_profile);
+    EXPECT_EQ(o.new_profile_number, row.read.new_profile_number);
+    EXPECT_EQ(o.for_sync, row.read.for_sync);
   }
 }
 
@@ -102,21 +87,6 @@ TEST(ManifestTest, ATruncatedOrMissingManifestFails) {
   EXPECT_FALSE(ReadLogicPackManifest(Env::Default(), empty.path(), o));
 }
 
-TEST(ManifestTest, UnknownOptionTextsLeaveValuesUnchanged) {
-  TempFolder dir;
-  WriteManifest(dir,
-                "ERRORS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\n--ENDAPPLS--\r\n"
-                "ExportRevisions=2\r\nNewProfile=3\r\nExportForSyn=yes",
-                "exportmr.log");  // the name matched without regard to case
-  ManifestOptions o{"old", true, true, 4, true};
-  ASSERT_TRUE(ReadLogicPackManifest(Env::Default(), dir.path(), o));
-  EXPECT_EQ(o.applications, "");
-  EXPECT_TRUE(o.revisions);
-  EXPECT_TRUE(o.new_profile);
-  EXPECT_EQ(o.new_profile_number, 4);
-  EXPECT_TRUE(o.for_sync);
-}
-
 TEST(ManifestTest, NewProfileLineReadsTheNumberFromCharacterTwenty) {
   EXPECT_FALSE(NewProfileValue("ExportToNewProfile=0")->is_new);
   auto seven = NewProfileValue("ExportToNewProfile=7");
@@ -131,16 +101,6 @@ TEST(ManifestTest, NewProfileLineReadsTheNumberFromCharacterTwenty) {
   TempFolder dir;
   WriteManifest(dir, "SUCCESS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\nA1\r\n--ENDAPPLS--\r\n"
                      "ExportRevisions=0\r\nExportToNewProfile=x\r\nExportForSyn=1");
-  ManifestOptions o;
-  EXPECT_FALSE(ReadLogicPackManifest(Env::Default(), dir.path(), o));
-}
-
-TEST(ManifestTest, TheLenientReaderNeedsAFileList) {
-  // A status line that is neither word and no file list: the reader looks for
-  // the end of the file list and runs out of lines.
-  TempFolder dir;
-  WriteManifest(dir, "DONE\r\n--APPLS--\r\nA1\r\n--ENDAPPLS--\r\nExportRevisions=0\r\nExportToNewProfile=0\r\n"
-                     "ExportForSyn=0");
   ManifestOptions o;
   EXPECT_FALSE(ReadLogicPackManifest(Env::Default(), dir.path(), o));
 }

@@ -1,0 +1,424 @@
+// The export driver on a store of a root, a child and a grandchild: the
+// single-profile pack folds inherited rules into the grandchild, the nearest
+// level winning; the chain pack carries each profile under its own number;
+// the bytes of a whole pack; the refusals; and the manifest spooled to a file.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <limits>
+
+#include "base/datetime.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
+#include "exporter/export_driver.h"
+#include "exporter/mapping_objects.h"
+#include "exporter/pack_readers.h"
+#include "pack/naming.h"
+#include "support/fault_env.h"
+#include "support/store_builder.h"
+
+namespace kestrel::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using Strings = std::vector<std::string>;
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+const TestObject kRootOnly{"AR", "CUST", "010"};   // rules only in the root
+const TestObject kRedefined{"AR", "INVC", "020"};  // rules in the root and the child
+const TestObject kNowhere{"AR", "PAYM", "030"};    // rules in no profile
+const TestObject kOwn{"AR", "ORDR", "040"};        // rules in the grandchild
+
+const TestProfile kRoot{5, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
+const TestProfile kChild{7, "BAS", "EX2", {"X41U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"};
+const TestProfile kGrandchild{9, "BAS", "EXT", {"X42U", "c", "ab1"}, TestVrc{"X41U", "c", "ab1"}, "Y"};
+const TestVrc kDevelopment{"dX42U", "c", "dab1"};
+
+// Root 5 and grandchild 9 convert BAS (base) into EXT, child 7 into EX2 (extensions).
+class ProfileExport : public ::testing::Test {
+ protected:
+  void SetUp() override { Fill(); }
+  void Fill() {
+    std::filesystem::create_directory(root);
+    store.AddApplication("BAS", 0);
+    store.AddApplication("EXT", 1);
+    store.AddApplication("EX2", 1);
+    for (const auto* o : {&kRootOnly, &kRedefined, &kNowhere, &kOwn}) store.AddObject("EXT", 1, *o);
+    store.AddObject("EX2", 1, kRedefined);
+    store.AddProfile(kRoot);
+    store.AddProfile(kChild, {&kRoot});
+    store.AddProfile(kGrandchild, {&kChild, &kRoot});
+    store.AddDevelopmentVrc(kRoot, {"dX40", "c", "dab1"});
+    store.AddDevelopmentVrc(kChild, {"dX41U", "c", "dab1"});
+    store.AddDevelopmentVrc(kGrandchild, kDevelopment);
+    store.AddRule120(5, kRoot.vrc, kRootOnly, "root rule of CUST");
+    store.AddOtherRules(5, kRoot.vrc, kRootOnly, "root other of CUST");
+    store.AddRevisions(5, kRoot.vrc, kRootOnly, "root revision of CUST");
+    store.AddRule120(5, kRoot.vrc, kRedefined, "root rule of INVC");
+    store.AddOtherRules(5, kRoot.vrc, kRedefined, "root other of INVC");
+    store.AddRule120(7, kChild.vrc, kRedefined, "child rule of INVC");
+    store.AddRule120(7, kChild.vrc, kRedefined, "second child rule of INVC");
+    store.AddOtherRules(7, kChild.vrc, kRedefined, "child other of INVC");
+    store.AddRevisionTwins(7, kChild.vrc, kRedefined, "child revision without info");
+    store.AddRule120(9, kGrandchild.vrc, kOwn, "own rule of ORDR", "bsmith");
+    store.AddRule120(9, kDevelopment, kOwn, "own rule in development");
+    store.AddRule120(11, {"Y10", "c", "ab1"}, kOwn, "rule of a profile outside the chain");
+  }
+
+  std::unique_ptr<Kestrel20ImpExp::clsExport> Grandchild(bool traverse, bool revisions, Env& env = Env::Default()) {
+    auto e = NewExport(store.connection(), 9, root, true, env);
+    e->put_traveseparent(traverse);
+    e->put_ExportRevisionInformation(revisions);
+    return e;
+  }
+  std::string Pack(char kind = 'S') const { return root + "/ExportedRules/9-BAS-EXT-" + kind; }
+
+  TempFolder tmp;
+  StoreBuilder store = StoreBuilder::Empty(tmp / "store.db");
+  std::string root = tmp / "root";
+};
+
+TEST_F(ProfileExport, ASingleProfileTakesEachObjectsRulesFromTheNearestLevel) {
+  const Strings all_rules = {"child rule of INVC", "own rule of ORDR", "root rule of CUST", "second child rule of INVC"};
+  const Strings all_others = {"child other of INVC", "root other of CUST"};
+  struct Row {
+    const char* name;
+    bool traverse, revisions;
+    const char* scme;
+    Strings rules, others, revision_info;
+    size_t no_rules_notes, no_revisions_notes;
+  };
+  const Row rows[] = {
+      {"climbing", true, false, "Y", all_rules, all_others, {}, 1, 0},
+      {"own objects only", false, false, "Y", {"own rule of ORDR"}, {}, {}, 0, 0},
+      // The child's twins of INVC stay out: the child has no qzmap110 row for it.
+      {"climbing with revisions", true, true, "Y", all_rules, all_others, {"root revision of CUST"}, 1, 2},
+      {"own objects with revisions", false, true, "Y", {"own rule of ORDR"}, {}, {}, 0, 1},
+      {"revisions asked, not kept", true, true, "N", all_rules, all_others, {}, 1, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    store.Exec(std::string("update qzmap100 set scme='") + row.scme + "' where mprf=9");
+    auto e = Grandchild(row.traverse, row.revisions);
+    e->put_OverWrite(true);
+    ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
+    const bool with_revisions = row.scme == std::string("Y") && row.revisions;
+    const std::string manifest = ReadFile(Pack() + "/ExportMR.log");
+    EXPECT_EQ(Count(manifest, with_revisions ? "\r\nExportRevisions=1\r\n" : "\r\nExportRevisions=0\r\n"), 1u);
+    EXPECT_EQ(Has(SectionOf(Pack(), "--TESTFILES--", "--END TESTFILES--"), "Qzmap110.dat"), with_revisions);
+
+    auto records = RecordsOf(Pack(), pack::kQzmap120);
+    EXPECT_THAT(ColumnOf(records, "prtx"), ElementsAreArray(row.rules));
+    EXPECT_THAT(ColumnOf(records, "ldat"), ::testing::Each("<unset>")) << "the mapping object export leaves it out";
+    // Files the object still holds open (qzmap170, qzmap175) read complete too.
+    const std::pair<const pack::TaggedLayout*, const char*> others[] = {
+        {&pack::kQzmap130, "qury"}, {&pack::kQzmap140, "mrul"}, {&pack::kQzmap160, "func"}, {&pack::kQzmap170, "bflno"}};
+    for (const auto& [layout, column] : others) {
+      auto more = RecordsOf(Pack(), *layout);
+      EXPECT_THAT(ColumnOf(more, column), ElementsAreArray(row.others)) << layout->file;
+      records.insert(records.end(), more.begin(), more.end());
+    }
+    for (const auto* layout : {&pack::kQzmap110, &pack::kQzmap125, &pack::kQzmap135, &pack::kQzmap145,
+                               &pack::kQzmap165, &pack::kQzmap175}) {
+      if (!with_revisions) break;
+      auto more = RecordsOf(Pack(), *layout);
+      EXPECT_EQ(more.size(), row.revision_info.size()) << layout->file;
+      records.insert(records.end(), more.begin(), more.end());
+    }
+    if (with_revisions) { EXPECT_THAT(ColumnOf(RecordsOf(Pack(), pack::kQzmap110), "rinf"), row.revision_info); }
+    for (const auto& r : records)
+      EXPECT_EQ(r.at("mprf") + r.at("vers") + r.at("rele") + r.at("cust"), "9X42Ucab1") << "as the grandchild's";
+
+    EXPECT_EQ(Count(manifest, "\tNo Mapping Rules Present for the Object : ARPAYM030\r\n"), row.no_rules_notes);
+    EXPECT_EQ(Count(manifest, "\tObject Exported ARORDR040 but was Checked out by user bsmith\r\n"), 1u);
+    EXPECT_EQ(Count(manifest, "\tNo Revisions Present\r\n"), row.no_revisions_notes);
+  }
+}
+
+// The one place that pins every byte of a pack's manifest, row files and
+// tagged records, from a fixed clock ("@" in the manifest).
+TEST_F(ProfileExport, ThePackIsWrittenByteForByte) {
+  FaultEnv env;
+  env.FixTime(DateTime{2026, 12, 6, 6, 18, 52});
+  auto e = Grandchild(false, false, env);
+  e->put_NewProfileNumber(12);
+  ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
+  std::string manifest =
+      "SUCCESS\r\n--TESTFILES--\r\nqzddi100BAS.dat\r\nqzddi100EXT.dat\r\nqzddi101BAS.dat\r\n"
+      "qzddi140EXT.dat\r\nqzddi150EXT.dat\r\nqzddi160EXT.dat\r\nqzddi200EXT.dat\r\nqzddi220EXT.dat\r\n"
+      "qzddi230EXT.dat\r\nqzlgy141BAS.dat\r\nqzlgy150BAS.dat\r\nQzmap100.dat\r\nQzmap101.dat\r\n"
+      "Qzmap120.dat\r\nQzmap130.dat\r\nQzmap140.dat\r\nQzmap160.dat\r\nQzmap170.dat\r\nQzmap150.dat\r\n"
+      "Qzlgy115.dat\r\nQzlib100.dat\r\n--END TESTFILES--\r\n--APPLS--\r\nBAS\r\nEXT\r\n--ENDAPPLS--\r\n"
+      "ExportRevisions=0\r\nExportToNewProfile=12\r\nExportForSyn=0\r\n"
+      "Exporting Migration Profile 9 Started at @\r\n\tExporting Qzmap100 Started : @\r\n"
+      "\tExporting Qzmap100 Ended   : @\r\n\tExporting Qzddi100 Started : @\r\n"
+      "\tExporting Qzddi100 Ended   : @\r\n\tExporting Qzddi101 Started : @\r\n"
+      "\tExporting Qzddi101 Ended   : @\r\n\tExporting Qzddi140 Started : @\r\n"
+      "\tExporting Qzddi140 Ended   : @\r\n\tExporting Qzddi150 Started : @\r\n"
+      "\tExporting Qzddi150 Ended   : @\r\n\tExporting Qzddi160 Started : @\r\n"
+      "\tExporting Qzddi160 Ended   : @\r\n\tExporting Qzddi200 Started : @\r\n"
+      "\tExporting Qzddi200 Ended   : @\r\n\tExporting Qzddi220 Started : @\r\n"
+      "\tExporting Qzddi220 Ended   : @\r\n\tExporting Qzddi230 Started : @\r\n"
+      "\tExporting Qzddi230 Ended   : @\r\n\tExporting Qzlgy140 and Qzlgy141 Started : @\r\n"
+      "\tExporting Qzlgy140 and Qzlgy141 Ended   : @\r\n\tExporting Qzlgy150 Started : @\r\n"
+      "\tExporting Qzlgy150 Ended   : @\r\n\tExporting Mapping Objects Started : @\r\n"
+      "\tExporting Mapping Object ARORDR040 Started @\r\n"
+      "\tObject Exported ARORDR040 but was Checked out by user bsmith\r\n"
+      "\tExporting Mapping Object ARORDR040 Completed @\r\n\tExporting Mapping Objects Ended : @\r\n"
+      "\tExporting Functions Started : @\r\n\tNo Functions Present\r\n"
+      "\tExporting Functions Completed : @\r\n\tExporting codes Started : @\r\n"
+      "\tNo Codes in the Conversion Table Present\r\n\tExporting codes Completed : @\r\n"
+      "\tExporting includes completed\r\nExporting Migration Profile 9 completed Successfully at @";
+  for (size_t at; (at = manifest.find('@')) != std::string::npos;) manifest.replace(at, 1, "2026-12-06   06:18:52");
+  const std::pair<const char*, std::string> golden[] = {
+      {"ExportMR.log", manifest},
+      {"Qzmap100.dat", "9\1BAS\1EXT\1X42U\1c\1ab1\1X41U\1c\1ab1\1Profile 9\1Y\0013\1jmartin\1\1\1\1\1Conversion\r\n"},
+      {"Qzmap101.dat", "9\0011\1X42U\1c\1ab1\0019\r\n"},
+      {"qzddi100BAS.dat", "BAS\1Application BAS\0014.2\0012021-03-04 10:00:00\0010\r\n"},
+      {"Qzmap120.dat",
+       "MO\r\n:MPRF:9\r\n:VERS:X42U\r\n:RELE:c\r\n:CUST:ab1\r\n:TCPAC:AR\r\n:TCMOD:ORDR\r\n"
+       ":TFLNO:040\r\n:PRTX:START\r\nown rule of ORDR\r\n:PRTX:END\r\n:STAT:A\r\n:VARI:V1\r\n:STBL:S\r\n"
+       ":COMT:START\r\nComment\r\nsecond line\r\n:COMT:END\r\n:TEXT:\r\nNote of own rule of ORDR\r\n"
+       ":TEXT:END\r\n:ISMS:1\r\n"},
+  };
+  for (const auto& [name, bytes] : golden) EXPECT_EQ(ReadFile(Pack() + "/" + name), bytes) << name;
+}
+
+TEST_F(ProfileExport, AChainCarriesEachProfileUnderItsOwnNumber) {
+  auto e = NewExport(store.connection(), 9, root, false);
+  e->put_ExportRevisionInformation(true);
+  ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
+  EXPECT_EQ(e->PackFolder(), Pack('M'));
+  // The exported profile first, then its ancestors upwards, owners deciphered.
+  auto headers = LinesOf(Pack('M') + "/Qzmap100.dat");
+  ASSERT_EQ(headers.size(), 3u);
+  EXPECT_EQ(headers[0].rfind("9\1BAS\1EXT\1X42U\1c\1ab1\1X41U\1c\1ab1\1Profile 9\1Y\0013\1jmartin\1", 0), 0u);
+  EXPECT_EQ(headers[1].rfind("7\1BAS\1EX2\1X41U\1", 0), 0u);
+  EXPECT_EQ(headers[2].rfind("5\1BAS\1EXT\1X40\1c\1ab1\1\1\1\1Profile 5\1Y\0011\1jmartin\1", 0), 0u);
+  EXPECT_EQ(LinesOf(Pack('M') + "/Qzmap101.dat").size(), 6u) << "1 + 2 + 3 chain rows";
+  EXPECT_EQ(LinesOf(Pack('M') + "/Qzmap105.dat").size(), 3u);
+  EXPECT_THAT(SectionOf(Pack('M'), "--APPLS--", "--ENDAPPLS--"), ElementsAre("BAS", "EXT", "EX2"))
+      << "each application once, in order of first appearance";
+  // Development VRC rows and other profiles' rows stay out.
+  auto rules = RecordsOf(Pack('M'), pack::kQzmap120);
+  EXPECT_THAT(ColumnOf(rules, "mprf"), ElementsAre("5", "5", "7", "7", "9"));
+  EXPECT_THAT(ColumnOf(rules, "prtx"), ::testing::Contains("own rule of ORDR"));
+  EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzmap110), "mprf"), ElementsAre("5"));
+
+  // The manifest lists exactly the files present, and its progress follows the chain order.
+  auto listed = SectionOf(Pack('M'), "--TESTFILES--", "--END TESTFILES--");
+  Strings present;
+  for (const auto& entry : std::filesystem::directory_iterator(Pack('M')))
+    if (entry.path().extension() == ".dat") present.push_back(entry.path().filename());
+  EXPECT_THAT(listed, ::testing::UnorderedElementsAreArray(present));
+  for (auto name : {"qzmap170.dat", "qzmap175.dat", "Qzlib105.dat"}) { EXPECT_TRUE(Has(listed, name)) << name; }
+  const std::string manifest = ReadFile(Pack('M') + "/ExportMR.log");
+  size_t at = 0;
+  for (const char* line :
+       {"\tExporting Qzmap100 started: ", "\tExporting Qzmap100 Completed: ", "\tExporting Qzddi100 Started : ",
+        "\tExporting Qzddi220 Ended   : ", "\tExporting Qzlgy140 and Qzlgy141 Started : ",
+        "\tExporting Qzlgy150 Ended   : ", "\tExporting Qzddi230 Started : ", "\tExporting Qzddi230 Ended   : ",
+        "\tExporting Qzmap101 Started : ", "\tExporting Qzmap120 Started : ", "\tExporting Qzmap170 Ended   : ",
+        "\tExporting Functions Completed : ", "\tExporting codes Completed : ", "\tExporting includes completed",
+        "\tExporting includes completed", "\tExporting Qzmap105 Started : ", "\tExporting Qzmap110 Started : ",
+        "\tExporting Qzmap175 Ended   : "}) {
+    at = manifest.find(line, at);
+    ASSERT_NE(at, std::string::npos) << "missing or out of order: " << line;
+    ++at;
+  }
+}
+
+TEST_F(ProfileExport, RefusalsNameTheirCause) {
+  const std::string missing = tmp / "missing";
+  using Prepare = std::function<void(Kestrel20ImpExp::clsExport&)>;
+  auto exec = [&](const char* sql) -> Prepare { return [&, sql](auto&) { store.Exec(sql); }; };
+  struct Row {
+    const char* name;
+    Prepare prepare;
+    int number;
+    std::string text;           // the description, or a part of it for a loop
+    const char* manifest_head;  // "" when no pack is begun
+  };
+  const Row rows[] = {
+      {"missing root", [&](auto& e) { e.put_Path(missing); }, 1, "Error : Path Not Found " + missing, ""},
+      {"no such profile", [](auto& e) { e.put_MigrationProfileTobeExported(77); }, 2,
+       "Error : Migration Profile Not found PROFILE NUMBER = 77", ""},
+      {"exported before", [&](auto&) { ASSERT_TRUE(Grandchild(true, false)->ExportMigrationProfiles()); }, 3,
+       "Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True", "SUCCESS"},
+      {"no owner", exec("update qzmap100 set ownr=NULL where mprf=9"), 999,
+       "UnSpecified Error: --ExportSingleProfile-- 94   Invalid use of Null", "ERRORS"},
+      {"no mapping objects", exec("delete from qzddi140"), 140,
+       "Error : Qzddi140 - No Data Present for Applications  BAS|EXT", "ERRORS"},
+      {"mapping object without package", exec("insert into qzddi140 (appl, cmod) values ('EXT', 'ZZ')"), 999,
+       "Unspecified Error : --ExportMappingObjects-- 94   Invalid use of Null", "ERRORS"},
+      {"revision without date", [&](auto&) { store.AddRevisionInfo(9, kGrandchild.vrc, kOwn, "", true); }, 999,
+       "UnSpecified Error : --ExportObjectEx-- 94   Invalid use of Null", "ERRORS"},
+      {"missing parent", exec("update qzmap100 set verf='X39' where mprf=9"), 4,
+       "Error : --ExportObjectEx-- Parent Profile is missing", "ERRORS"},
+      {"loop of parents", exec("update qzmap100 set verf='X42U', relf='c', cusf='ab1' where mprf=5"), Number(Ours::ChainTooLong),
+       "profile 9 is reached twice", "ERRORS"},
+      {"chain with a loop", [&](auto& e) { e.put_ExportToSingleProfile(false);
+         store.Exec("update qzmap100 set verf='X42U', relf='c', cusf='ab1' where mprf=5"); }, Number(Ours::ChainTooLong),
+       "profile 9 is reached twice", "ERRORS"},
+      {"chain without development VRCs", [&](auto& e) { e.put_ExportToSingleProfile(false);
+         store.Exec("delete from qzmap105"); }, 105, "Error : Qzmap105 - No Data Present in Qzmap105 Table", "ERRORS"},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const Row& row = rows[i];
+    SCOPED_TRACE(row.name);
+    store = StoreBuilder::Empty(tmp / ("store" + std::to_string(i) + ".db"));
+    root = tmp / ("root" + std::to_string(i));
+    Fill();
+    auto e = Grandchild(true, true);
+    row.prepare(*e);
+    EXPECT_FALSE(e->ExportMigrationProfiles());
+    EXPECT_EQ(e->get_ErrorNumber(), row.number);
+    EXPECT_THAT(e->get_ErrorDescription(), ::testing::HasSubstr(row.text));
+    if (row.number != Number(Ours::ChainTooLong)) { EXPECT_EQ(e->get_ErrorDescription(), row.text); }
+    EXPECT_FALSE(files::FileExists(Env::Default(), e->PackFolder() + "/Qzmap105.dat") && row.number == 105);
+    if (std::string(row.manifest_head).empty()) {
+      EXPECT_FALSE(files::FolderExists(Env::Default(), missing));
+      EXPECT_FALSE(files::FolderExists(Env::Default(), Pack()) || files::FolderExists(Env::Default(), Pack('M')));
+      continue;
+    }
+    auto lines = LinesOf((files::FolderExists(Env::Default(), Pack()) ? Pack() : Pack('M')) + "/ExportMR.log");
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), row.manifest_head);
+    if (lines.front() == "ERRORS") {
+      EXPECT_THAT(Strings(lines.end() - 3, lines.end()),
+                  ElementsAre("Exporting Migration Profile Ended with Errors",
+                              "Error Number      : " + std::to_string(row.number),
+                              "Error Description : " + e->get_ErrorDescription()));
+    }
+  }
+}
+
+// The manifest's text spooled to a file is put together into the manifest
+// written from memory, also when a second export on the same object carries
+// the first one's text (then held by the first pack's manifest) and when the
+// export fails; and no spool is left behind.
+TEST_F(ProfileExport, ASpooledManifestIsTheManifestWrittenFromMemory) {
+  FaultEnv env;
+  env.FixTime(DateTime{2026, 12, 6, 6, 18, 52});
+  struct Run {
+    Strings manifests;
+    bool spool_seen = false, spool_left = false;
+  };
+  auto run = [&](size_t threshold, bool fails, const std::string& folder) {
+    exporter::ExportOptions o;
+    o.MigrationProfileTobeExported = 9;
+    o.ExportToSingleProfile = o.traveseparent = o.ExportRevisionInformation = true;
+    o.Path = tmp / folder;
+    files::CreateFolder(env, o.Path);
+    exporter::ExportContext ctx(env);
+    ctx.DataConnection = store.connection();
+    ctx.ManifestText.SetThreshold(threshold);
+    exporter::ExportResults results;
+    Run r;
+    auto spool = [&] { return files::FileExists(env, files::Join(ctx.PackFolder, pack::kManifestSpoolFile)); };
+    ctx.Progress = [&](const std::string&, int64_t) { r.spool_seen = r.spool_seen || spool(); };
+    for (int i = 0; i < (fails ? 1 : 2); ++i) {
+      EXPECT_EQ(exporter::ExportMigrationProfiles(o, ctx, results), !fails) << results.Error.ErrorDescription;
+      r.manifests.push_back(ReadFile(files::Join(ctx.PackFolder, pack::kManifestFile)));
+      r.spool_left = r.spool_left || spool();
+      o.Path = ctx.PackFolder;
+    }
+    return r;
+  };
+  for (bool fails : {false, true}) {
+    SCOPED_TRACE(fails ? "failing" : "succeeding");
+    // The grandchild's own object fails, after others were written.
+    if (fails) store.AddRevisionInfo(9, kGrandchild.vrc, kOwn, "broken", /*null_sdat=*/true);
+    Run memory = run(std::numeric_limits<size_t>::max(), fails, fails ? "memory-f" : "memory");
+    EXPECT_FALSE(memory.spool_seen);
+    if (!fails) {
+      EXPECT_NE(memory.manifests[1].find(memory.manifests[0]), std::string::npos);
+      EXPECT_EQ(Count(memory.manifests[1], "\r\nQzmap120.dat\r\n"), 3u) << "both exports' files, then the first manifest";
+    }
+    for (size_t threshold : {size_t{1}, size_t{200}}) {
+      Run spooled = run(threshold, fails, (fails ? "spooled-f" : "spooled") + std::to_string(threshold));
+      EXPECT_EQ(spooled.manifests, memory.manifests) << threshold;
+      EXPECT_TRUE(spooled.spool_seen) << threshold;
+      EXPECT_FALSE(spooled.spool_left) << threshold;
+    }
+  }
+}
+
+TEST(DefaultExportRoot, TheVariableElseBelowHome) {
+  FaultEnv env;
+  env.SetVariable("HOME", "/home/jmartin");
+  EXPECT_EQ(exporter::DefaultExportRoot(env), "/home/jmartin/ImpExpMR");
+  env.SetVariable("KESTREL_EXPORT_ROOT", "/srv/exports");
+  EXPECT_EQ(exporter::DefaultExportRoot(env), "/srv/exports");
+}
+
+// ExportMappingObjects and ExportObjectEx called on their own, with the rule
+// files open as the single-profile export leaves them: what the driver cannot reach.
+TEST_F(ProfileExport, MappingObjectsOnTheirOwn) {
+  TestProfile p22{22, "BAS", "EXT", {"M41U", "c", "ab1"}, TestVrc{"M40", "c", "ab1"}, "N"};
+  TestProfile p23{23, "BAS", "EXT", {"M42U", "c", "ab1"}, TestVrc{"M41U", "c", "ab1"}, "N"};
+  store.AddProfile(p22);  // based on a VRC that no profile has
+  store.AddProfile(p23, {&p22});
+  const exporter::ObjectScope scope{.traverse_parents = true, .for_sync = false, .revisions = false};
+  const pack::Identity nine{Value(int64_t{9}), Value("X42U"), Value("c"), Value("ab1")};
+  using Call = std::function<bool(exporter::ExportContext&, ErrorState&)>;
+  auto objects_of = [&](std::string appl) -> Call {
+    return [&, appl](auto& ctx, auto& error) {
+      return exporter::ExportMappingObjects(ctx, error, scope, appl, nine, {"X41U", "c", "ab1"});
+    };
+  };
+  auto object = [&](int mprf, exporter::Vrc vrc, exporter::Vrc up, TestObject o, bool may_climb) -> Call {
+    return [&, mprf, vrc, up, o, may_climb](auto& ctx, auto& error) {
+      return exporter::ExportObjectEx(ctx, error, scope, nine, mprf, vrc, up, {o.pac, o.mod, o.flno}, false,
+                                      may_climb);
+    };
+  };
+  struct Row {
+    const char* name;
+    Call call;
+    bool result;
+    int number;
+    std::string text;
+    Strings rules;
+  };
+  const Row rows[] = {
+      {"application without definition", objects_of("NOPE"), false, 100,
+       "Error : Qzddi100 - No Data Present for Applications  NOPE", {}},
+      {"base application without objects", objects_of("BAS"), false, 140,
+       "Error : Qzlgy140 - No Data Present for Applications  BAS", {}},
+      // Above the first level a failure leaves only its error.
+      {"missing parent above the first level",
+       object(23, {"M42U", "c", "ab1"}, {"M41U", "c", "ab1"}, kNowhere, true), true, 4,
+       "Error : --ExportObjectEx-- Parent Profile is missing", {}},
+      {"climbing forbidden", object(9, {"X42U", "c", "ab1"}, {"X41U", "c", "ab1"}, kRootOnly, false), true, 0, "", {}},
+      {"climbing allowed", object(9, {"X42U", "c", "ab1"}, {"X41U", "c", "ab1"}, kRootOnly, true), true, 0, "",
+       {"root rule of CUST"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempFolder folder;
+    exporter::ExportContext ctx{Env::Default()};
+    ctx.DataConnection = store.connection();
+    ctx.PackFolder = folder.path();
+    for (const auto* layout : pack::kTaggedLayouts)
+      ctx.RuleStreams[std::string(layout->single_profile_file)] =
+          files::TextWriter::Create(Env::Default(), ctx.PackFile(layout->single_profile_file));
+    ErrorState error;
+    EXPECT_EQ(row.call(ctx, error), row.result);
+    EXPECT_EQ(error.ErrorNumber, row.number);
+    EXPECT_EQ(error.ErrorDescription, row.text);
+    ctx.RuleStreams.at("Qzmap120.dat")->Close();
+    EXPECT_THAT(ColumnOf(RecordsOf(folder.path(), pack::kQzmap120), "prtx"), ElementsAreArray(row.rules));
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::testing
