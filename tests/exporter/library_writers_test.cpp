@@ -117,34 +117,6 @@ TEST_F(LibraryWriters, EachWriterSelectsItsFunctions) {
     EXPECT_EQ(Read("Qzlib105.dat").find(":PEXP:1"), std::string::npos);
     EXPECT_EQ(ctx.ManifestText, "");
   }
-  // The child's own row, byte for byte.
-  ASSERT_TRUE(ExportIncludes(ctx, r, "9", {false, false}));
-  EXPECT_EQ(Read("Qzlib100.dat"),
-            "FUNC\r\n:MPRF:9\r\n:VERS:X41U\r\n:RELE:R1\r\n:CUST:C01\r\n:FNAM:fnTrim\r\n:DSCA:Trim blanks\r\n"
-            ":LURN:jmartin\r\n:LDAT:2024-02-01 10:15:00\r\n:FDEF:START\r\n" + kChildTrim +
-                "\r\n:FDEF:END\r\n:CURN:\r\n:STAT:A\r\n:COMT:START\r\nchild version\r\n:COMT:END\r\n");
-}
-
-TEST_F(LibraryWriters, SharedFunctionsAreWrittenAsBlocks) {
-  EXPECT_TRUE(ExportFunctions(ctx, r));
-  EXPECT_EQ(Read("Qzmap150.dat"), "");
-  EXPECT_EQ(r.RuleFileList, "Qzmap150.dat\r\n");
-  EXPECT_EQ(ctx.ManifestText, "\tNo Functions Present\r\n");
-
-  store.Add("qzmap150", {{"func", "TRIM"}, {"defn", "TRIM(s)\r\nremoves leading and trailing blanks"}, {"help", Value()}});
-  ctx.ManifestText.clear();
-  EXPECT_TRUE(ExportFunctions(ctx, r));
-  EXPECT_EQ(Read("Qzmap150.dat"),
-            ":FUNC:START\r\nTRIM\r\n:FUNC:END\r\n:DEFN:START\r\nTRIM(s)\r\nremoves leading and trailing blanks\r\n"
-            ":DEFN:END\r\n:HELP:START\r\n\r\n:HELP:END\r\n");
-  EXPECT_EQ(ctx.ManifestText, "");
-
-  store.Add("qzmap150", {{"func", "LPAD"}, {"defn", Value()}, {"help", "pads"}});
-  store.Exec("delete from qzmap150 where func='TRIM'");
-  EXPECT_FALSE(ExportFunctions(ctx, r));
-  EXPECT_EQ(r.Error.ErrorNumber, 999);
-  EXPECT_EQ(r.Error.ErrorDescription, "UnSpecified Error: --Export Functions--94   Invalid use of Null");
-  EXPECT_EQ(Read("Qzmap150.dat"), ":FUNC:START\r\nLPAD\r\n:FUNC:END\r\n:DEFN:START\r\n");
 }
 
 TEST_F(LibraryWriters, FailuresAreTrappedUnderEachWritersTag) {
@@ -152,6 +124,14 @@ TEST_F(LibraryWriters, FailuresAreTrappedUnderEachWritersTag) {
   EXPECT_EQ(r.Error.ErrorNumber, 999);
   EXPECT_EQ(r.Error.ErrorDescription, "UnSpecified Error: --Qzlib105--13   Type mismatch");
   EXPECT_FALSE(std::filesystem::exists(ctx.PackFolder + "/Qzlib105.dat"));
+
+  // A shared function without definition fails after its block start; with none there is a note.
+  EXPECT_TRUE(ExportFunctions(ctx, r));
+  EXPECT_EQ(ctx.ManifestText, "\tNo Functions Present\r\n");
+  store.Add("qzmap150", {{"func", "LPAD"}, {"defn", Value()}, {"help", "pads"}});
+  EXPECT_FALSE(ExportFunctions(ctx, r));
+  EXPECT_EQ(r.Error.ErrorDescription, "UnSpecified Error: --Export Functions--94   Invalid use of Null");
+  EXPECT_EQ(Read("Qzmap150.dat"), ":FUNC:START\r\nLPAD\r\n:FUNC:END\r\n:DEFN:START\r\n");
 
   ctx.DataConnection.reset();
   const std::string no_connection = "91   Object variable or With block variable not set";

@@ -42,14 +42,13 @@ class RuleTableWriters : public ::testing::Test {
     ctx.PackFolder = tmp.path();
   }
   bool Run(const char* procedure, const std::string& profiles = "7 5") {
-    return exporter::ExportRuleTable(ctx, r, RuleTableMemberOf(procedure), profiles, for_sync);
+    return exporter::ExportRuleTable(ctx, r, RuleTableMemberOf(procedure), profiles, false);
   }
 
   TempFolder tmp;
   StoreBuilder store = StoreBuilder::Empty(tmp / "store.db");
   exporter::ExportContext ctx{Env::Default()};
   exporter::ExportResults r;
-  bool for_sync = false;
 };
 
 TEST_F(RuleTableWriters, CurrentRulesLeaveTheDevelopmentVrcOutRevisionsKeepIt) {
@@ -69,17 +68,6 @@ TEST_F(RuleTableWriters, CurrentRulesLeaveTheDevelopmentVrcOutRevisionsKeepIt) {
             "Qzmap120.dat\r\nQzmap130.dat\r\nQzmap140.dat\r\nQzmap160.dat\r\nqzmap170.dat\r\nQzmap110.dat\r\n"
             "qzmap175.dat\r\n");
   EXPECT_EQ(ctx.ManifestText, "\tObject Exported 7-ARINVC020 but was Checked out by user bsmith\r\n");
-}
-
-TEST_F(RuleTableWriters, ASynchronisationPackCarriesThemWithUserLines) {
-  for_sync = true;
-  ASSERT_TRUE(Run("ExportQzmap120")) << r.Error.ErrorDescription;
-  ASSERT_TRUE(Run("ExportQzmap130")) << r.Error.ErrorDescription;
-  auto rules = RecordsOf(tmp.path(), pack::kQzmap120, /*for_sync=*/true);
-  EXPECT_THAT(ColumnOf(rules, "prtx"), ElementsAre("child INVC", "child INVC in development", "root CUST"));
-  EXPECT_THAT(ColumnOf(rules, "lusr"), ElementsAre("planner", "planner", "planner"));
-  EXPECT_THAT(ColumnOf(rules, "logn"), ElementsAre("", "", "bsmith"));
-  EXPECT_THAT(ColumnOf(RecordsOf(tmp.path(), pack::kQzmap130), "qury"), ElementsAre("development other", "root other"));
 }
 
 TEST_F(RuleTableWriters, EmptySelections) {
