@@ -11,11 +11,13 @@
 #include "base/files.h"
 #include "base/row_reader.h"
 #include "pack/row_writer.h"
+#include "support/error_of.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::pack {
 namespace {
 
+using kestrel::testing::CaughtFrom;
 using kestrel::testing::TempFolder;
 
 const std::string S(1, '\x01');
@@ -26,13 +28,9 @@ TEST(RowWriterTest, FieldsThatWouldSplitTheRowAreRefused) {
   RowWriter rows(kQzlgy115Rows, *out);
   rows.Write({"C1", "first", "1", "2"});
   for (const char* bad : {"two\r\nlines", "a\x01" "b"}) {
-    try {
-      rows.Write({"C2", bad, "1", "2"});
-      FAIL() << "written";
-    } catch (const ComError& e) {
-      EXPECT_EQ(e.number(), Number(Ours::UnwritableValue));
-      EXPECT_NE(e.description().find("field 2 of row 2"), std::string::npos) << e.description();
-    }
+    ComError e = CaughtFrom([&] { rows.Write({"C2", bad, "1", "2"}); });
+    EXPECT_EQ(e.number(), Number(Ours::UnwritableValue));
+    EXPECT_NE(e.description().find("field 2 of row 2"), std::string::npos) << e.description();
   }
   rows.Write({"C3", "a lone\nLF and a lone\rCR", "1", "2"});
   EXPECT_THROW(rows.Write({"too", "few"}), ComError);
@@ -50,13 +48,9 @@ TEST(DataRowsTest, RowsBrokenByTheirDataAreRefusedBeforeWriting) {
       "A1" + S + "a" + S + "b",  // no line end after the last row
   };
   for (const auto& text : cases) {
-    try {
-      WriteDataRows(*out, text, 3);
-      FAIL() << "written";
-    } catch (const ComError& e) {
-      EXPECT_EQ(e.number(), Number(Ours::UnwritableValue));
-      EXPECT_NE(e.description().find("qzddi101A1.dat"), std::string::npos);
-    }
+    ComError e = CaughtFrom([&] { WriteDataRows(*out, text, 3); });
+    EXPECT_EQ(e.number(), Number(Ours::UnwritableValue));
+    EXPECT_NE(e.description().find("qzddi101A1.dat"), std::string::npos);
   }
   out->Close();
   EXPECT_EQ(files::ReadWholeFile(Env::Default(), dir / "qzddi101A1.dat"), "");
