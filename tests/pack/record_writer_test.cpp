@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "base/error.h"
-#include "base/errors_ours.h"
 #include "base/files.h"
 #include "pack/record_writer.h"
 #include "support/error_of.h"
@@ -17,89 +15,70 @@
 namespace kestrel::pack {
 namespace {
 
-using kestrel::testing::CaughtFrom;
-
-NamedValues Rule120() {
-  return NamedValues{{"mprf", 12},       {"vers", "V10"},  {"rele", "R2"},    {"cust", "C01"},
-                     {"tcpac", "PAC"},   {"tcmod", "MOD"}, {"tflno", "003"},  {"ldat", "2024-03-05 14:07:09"},
-                     {"prtx", "MOVE A"}, {"stat", "A"},    {"vari", "X1"},    {"stbl", "T"},
-                     {"comt", "a rule"}, {"txtn", "123"},  {"isms", Value()}, {"logn", "jdoe"}, {"lusr", "admin"}};
-}
-
 // Writes `rows` into a new file; what the file holds then, and the failure
 // of the last row ("" when every row was written).
 std::pair<std::string, std::string> Write(const TaggedLayout& layout, const std::vector<const FieldSource*>& rows) {
   kestrel::testing::TempFolder dir;
-  const std::string path = dir / std::string(layout.file);
-  auto out = files::TextWriter::Create(Env::Default(), path);
+  auto out = files::TextWriter::Create(Env::Default(), dir / std::string(layout.file));
   TaggedRecordWriter writer(layout, *out);
-  ComError failure = CaughtFrom([&] {
+  ComError failure = kestrel::testing::CaughtFrom([&] {
     for (const auto* row : rows) writer.Write(*row);
   });
   out->Close();
-  return {files::ReadWholeFile(Env::Default(), path), failure.number() ? failure.description() : ""};
+  return {kestrel::testing::ReadFile(dir / std::string(layout.file)), failure.number() ? failure.description() : ""};
 }
 
-TEST(RecordWriterTest, NullIsWrittenAsTheColumnsKindSays) {
+TEST(RecordWriterTest, NullIsWrittenAsTheColumnsKindSaysOrFailsAfterTheLinesBefore) {
+  // A NULL block is one empty line, as an empty one; a NULL tag line the tag alone; a NULL isms a bare 0.
   NamedValues r125{{"mprf", 12}, {"vers", "V"}, {"rele", "R"}, {"cust", "C"}, {"tcpac", "P"}, {"tcmod", "M"},
                    {"tflno", "1"}, {"revi", 3}, {"prtx", Value()}, {"logn", Value()}, {"vari", "v"}, {"csta", "C"},
                    {"stbl", "S"}, {"txtn", ""}, {"isms", Value()}, {"comt", Value()}};
-  // A NULL block is one empty line, as an empty one; a NULL tag line the tag
-  // alone; a NULL isms a bare 0.
-  EXPECT_EQ(Write(kQzmap125, {&r125}).first,
-            "SCM125\r\n:MPRF:12\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:TCPAC:P\r\n:TCMOD:M\r\n:TFLNO:1\r\n:REVI:3\r\n"
-            ":PRTX:START\r\n\r\n:PRTX:END\r\n:LOGN:\r\n:VARI:v\r\n:CSTA:C\r\n:STBL:S\r\n:TEXT:\r\n\r\n:TEXT:END\r\n"
-            "0\r\n:COMT:START\r\n\r\n:COMT:END\r\n");
-  auto rule = Rule120();
-  EXPECT_NE(Write(kQzmap120, {&rule}).first.find("\r\n:ISMS:0\r\n"), std::string::npos) << "tagged in qzmap120";
-}
-
-TEST(RecordWriterTest, NullWhereTextIsRequiredFailsAfterTheLinesBefore) {
   NamedValues revision{{"mprf", 1}, {"vers", "V"}, {"rele", "R"}, {"cust", "C"}, {"tcpac", "P"}, {"tcmod", "M"},
                        {"tflno", "F"}, {"revi", 1}, {"rinf", "x"}, {"isid", "I"}, {"sdat", Value()}, {"pexp", 0}};
   NamedValues no_func{{"func", Value()}, {"defn", "a+b"}}, no_defn{{"func", "ADD"}, {"defn", Value()}};
-  struct Row {
-    const TaggedLayout& layout;
-    const NamedValues& values;
-    std::string written;  // the file ends after the start line of the failing block
-  };
-  const Row rows[] = {
+  const struct { const TaggedLayout& layout; const NamedValues& values; std::string written, failure; } rows[] = {
+      {kQzmap125, r125,
+       "SCM125\r\n:MPRF:12\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:TCPAC:P\r\n:TCMOD:M\r\n:TFLNO:1\r\n:REVI:3\r\n"
+       ":PRTX:START\r\n\r\n:PRTX:END\r\n:LOGN:\r\n:VARI:v\r\n:CSTA:C\r\n:STBL:S\r\n:TEXT:\r\n\r\n:TEXT:END\r\n"
+       "0\r\n:COMT:START\r\n\r\n:COMT:END\r\n", ""},
+      // The file ends after the start line of the failing block.
       {kQzmap110, revision,
        "SCM110\r\n:MPRF:1\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:TCPAC:P\r\n:TCMOD:M\r\n:TFLNO:F\r\n:REVI:1\r\n:RINF:START\r\n"
-       "x\r\n:RINF:END\r\n:ISID:I\r\n"},
-      {kQzmap150, no_func, ":FUNC:START\r\n"},
-      {kQzmap150, no_defn, ":FUNC:START\r\nADD\r\n:FUNC:END\r\n:DEFN:START\r\n"},
+       "x\r\n:RINF:END\r\n:ISID:I\r\n", "Invalid use of Null"},
+      {kQzmap150, no_func, ":FUNC:START\r\n", "Invalid use of Null"},
+      {kQzmap150, no_defn, ":FUNC:START\r\nADD\r\n:FUNC:END\r\n:DEFN:START\r\n", "Invalid use of Null"},
   };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.written);
-    EXPECT_EQ(Write(row.layout, {&row.values}), std::pair(row.written, std::string("Invalid use of Null")));
+    EXPECT_EQ(Write(row.layout, {&row.values}), std::pair(row.written, row.failure));
   }
 }
 
 TEST(RecordWriterTest, ValuesThatWouldBreakTheFormatAreRefusedWithoutWritingTheRecord) {
-  const auto good = Rule120();
+  const NamedValues good{{"mprf", 12},       {"vers", "V10"},  {"rele", "R2"},    {"cust", "C01"},
+                         {"tcpac", "PAC"},   {"tcmod", "MOD"}, {"tflno", "003"},  {"ldat", "2024-03-05 14:07:09"},
+                         {"prtx", "MOVE A"}, {"stat", "A"},    {"vari", "X1"},    {"stbl", "T"},
+                         {"comt", "a rule"}, {"txtn", "123"},  {"isms", Value()}, {"logn", "jdoe"}};
   const std::string one_record = Write(kQzmap120, {&good}).first;
-  const std::pair<const char*, const char*> refused[] = {
-      {"prtx", "A\r\n:PRTX:END\r\nB"},  // a line equal to the end line
-      {"prtx", ":PRTX:START"},          // a line equal to the start line
-      {"txtn", "x\r\n:TEXT:"},
-      {"stat", "A\r\nB"},               // a line break in a tag line
-      {"vari", "a\r\n:STBL:x"},         // a continued line that looks like the next tag
+  EXPECT_NE(one_record.find("\r\n:ISMS:0\r\n"), std::string::npos) << "a NULL isms is tagged in qzmap120";
+  const struct { const char* column; const char* value; bool refused; } rows[] = {
+      {"prtx", "A\r\n:PRTX:END\r\nB", true},  // a line equal to the end line
+      {"prtx", ":PRTX:START", true},          // a line equal to the start line
+      {"txtn", "x\r\n:TEXT:", true},
+      {"stat", "A\r\nB", true},               // a line break in a tag line
+      {"vari", "a\r\n:STBL:x", true},         // a continued line that looks like the next tag
+      // Lines that merely contain the tags, and a lone CR or LF, are fine.
+      {"prtx", "x :PRTX:END\r\n:PRTX:ENDING", false}, {"stat", "A\nB\rC", false}, {"vari", "a\r\n b :STBL:", false},
   };
-  for (const auto& [column, value] : refused) {
-    SCOPED_TRACE(column);
-    auto bad = Rule120();
-    bad.Set(column, value);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.value);
+    NamedValues bad = good;
+    bad.Set(row.column, row.value);
     auto [written, failure] = Write(kQzmap120, {&good, &bad});
-    EXPECT_EQ(written, one_record);
-    EXPECT_NE(failure.find(std::string("column ") + column), std::string::npos) << failure;
+    EXPECT_EQ(written == one_record, row.refused);
+    EXPECT_EQ(failure.find(std::string("column ") + row.column) != std::string::npos, row.refused) << failure;
+    EXPECT_EQ(failure.empty(), !row.refused);
   }
-  // Lines that merely contain the tags, and a lone CR or LF, are fine.
-  auto row = Rule120();
-  row.Set("prtx", "x :PRTX:END\r\n:PRTX:ENDING");
-  row.Set("stat", "A\nB\rC");
-  row.Set("vari", "a\r\n b :STBL:");
-  EXPECT_EQ(Write(kQzmap120, {&row}).second, "");
 }
 
 // A row the way the store hands it out: columns by position.
@@ -114,14 +93,12 @@ struct FakeRow {
 TEST(RecordWriterTest, ABoundRowIsReadByPositionWhateverTheColumnOrder) {
   FakeRow row{{"CFLNO", "cmod", "cpac", "bflno", "bmod", "bpac", "cust", "rele", "vers", "mprf", "extra"},
               {"F2", "M2", "P2", "F1", "M1", "P1", "C", "R", "V", 7, "ignored"}};
-  const auto binding = BindColumnsOf(kQzmap170, row);
-  BoundRow<FakeRow> bound(row, binding);
+  FakeRow narrow{{"mprf"}, {7}};
+  const auto binding = BindColumnsOf(kQzmap170, row), partial_binding = BindColumnsOf(kQzmap170, narrow);
+  BoundRow<FakeRow> bound(row, binding), partial(narrow, partial_binding);
   EXPECT_EQ(Write(kQzmap170, {&bound}).first,
             "MSCRIPTS\r\n:MPRF:7\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:BPAC:P1\r\n:BMOD:M1\r\n:BFLNO:F1\r\n"
             ":CPAC:P2\r\n:CMOD:M2\r\n:CFLNO:F2\r\n");
-  FakeRow narrow{{"mprf"}, {7}};
-  const auto partial_binding = BindColumnsOf(kQzmap170, narrow);
-  BoundRow<FakeRow> partial(narrow, partial_binding);
   EXPECT_NE(Write(kQzmap170, {&partial}).second.find("vers"), std::string::npos) << "a column not bound";
 }
 
