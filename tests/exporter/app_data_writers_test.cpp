@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <set>
 
 #include "base/errors_ours.h"
 #include "exporter/app_data_writers.h"
@@ -22,10 +21,6 @@ namespace {
 using exporter::AppDataMemberOf;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-// The members in the order the single-profile export calls them.
-const std::vector<std::string> kFamily = {"qzddi100", "qzddi101", "qzddi140", "qzddi150", "qzddi160",
-                                          "qzddi200", "qzddi220", "qzddi230", "qzlgy140", "qzlgy150"};
 
 // The lines of a data file, sorted; text after the last line end fails.
 std::vector<std::string> SortedLines(const std::string& text) {
@@ -49,12 +44,6 @@ class AppDataWriters : public ::testing::Test {
     return ExportAppDataTable(ctx, r, AppDataMemberOf(table), selection);
   }
   std::string Read(const std::string& name) const { return ReadFile(ctx.PackFolder + "/" + name); }
-  std::set<std::string> PackFiles() const {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(ctx.PackFolder)) names.insert(entry.path().filename());
-    return names;
-  }
-
   TempFolder tmp;
   StoreBuilder store = StoreBuilder::Empty(tmp / "store.db");
   exporter::ExportContext ctx{Env::Default()};
@@ -93,14 +82,8 @@ TEST_F(AppDataWriters, EachMemberAnswersAnApplicationWithoutRowsInItsOwnWay) {
   store.AddApplication("CRMB", 1);
   store.Add("qzlgy141", {{"appl", "ERPA"}, {"cpac", "FI"}, {"fldn", "ACCNO"}});
   store.Add("qzlgy140", {{"appl", "ERPC"}, {"cpac", "FI"}});
-  struct Row {
-    std::string table, selection;
-    bool result;
-    int number;
-    std::string text;          // "" with a number: the description left as it was
-    std::string data_files;    // listed
-    std::string note;          // in the manifest
-  };
+  // text "" with a number: the description left as it was; note: in the manifest.
+  struct Row { std::string table, selection; bool result; int number; std::string text, data_files, note; };
   const Row rows[] = {
       // qzddi100 fails on an application it does not hold; what came before stays written and listed.
       {"qzddi100", "ERPB|NEW CRM|CRMB", false, 100, "Error : Qzddi100 - No Data Present with Applications's "
@@ -134,7 +117,8 @@ TEST_F(AppDataWriters, EachMemberAnswersAnApplicationWithoutRowsInItsOwnWay) {
     EXPECT_EQ(r.Error.ErrorNumber, row.number);
     EXPECT_EQ(r.Error.ErrorDescription, row.text);
     EXPECT_EQ(r.DataFileList, row.data_files);
-    EXPECT_EQ(PackFiles().size(), static_cast<size_t>(std::count(row.data_files.begin(), row.data_files.end(), '\n')));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(ctx.PackFolder), {}),
+              std::count(row.data_files.begin(), row.data_files.end(), '\n'));
     EXPECT_EQ(ctx.ManifestText.str(), row.note);
   }
 }
@@ -163,9 +147,7 @@ TEST_F(AppDataWriters, FailuresAreTrappedUnderTheMembersTag) {
   // A row the format cannot carry, wherever it comes among more rows than a piece holds.
   store.AddMany("qzddi101", 12000, [](int i) { return Named{{"appl", "ERPB"}, {"flno", std::to_string(i)}}; });
   store.Add("qzddi101", {{"appl", "ERPB"}, {"flno", "99999"}, {"dsca", "two\r\nlines"}});
-  struct Row {
-    std::string table, selection, head, data_files;
-  };
+  struct Row { std::string table, selection, head, data_files; };
   const Row rows[] = {
       // The file is created, listed and left empty: no broken row is written.
       {"qzddi140", "CRMX", "UnSpecified Error: --Qzddi140--9013   ", "qzddi140CRMX.dat\r\n"},
