@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "base/files.h"
 #include "kestrel/cls_export.h"
@@ -59,7 +60,7 @@ TEST(ClsImportTest, CreationLooksUpTheInstallationOnce) {
   EXPECT_NE(ReadFile(t / "lumo/LumoStudio/tmp/importmr.log").find("-----Verify User Selection-----"), std::string::npos);
 }
 
-// The check of a pack on the batch path refuses each store property value a line cannot carry, naming it.
+// The user and password properties reach the lines of the batch path, whose check refuses what a line cannot carry.
 TEST(ClsImportTest, StorePropertiesReachTheBatchLineCheck) {
   TempFolder t;
   files::CreateFolders(Env::Default(), t / "lumo/LumoStudio/tmp");
@@ -68,24 +69,17 @@ TEST(ClsImportTest, StorePropertiesReachTheBatchLineCheck) {
   files::CreateFolders(Env::Default(), t / "pack");
   WriteFile(t / "pack/ExportMR.log", "SUCCESS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\nA\r\n--ENDAPPLS--\r\n"
                                      "ExportRevisions=0\r\nExportToNewProfile=0\r\nExportForSyn=0");
-  const struct { const char *server, *name, *user, *password, *refusal; } cases[] = {
-      {"", "", "", "", "the server is empty"},
-      {"db01", "", "", "", "the store (database name) is empty"},
-      {"db 01", "profiles", "loader", "secret", "the server \"db 01\" holds a blank"},
-      {"db01", "my profiles", "loader", "secret", "the store \"my profiles\" holds a blank"},
-      {"db01", "profiles", "lo\"ader", "secret", "the user holds a double quote"},
-      {"db01", "profiles", "loader", "s3cret\"", "the password holds a double quote"},
-  };
-  for (const auto& c : cases) {
+  for (const auto& [user, password, refusal] : {std::tuple{"lo\"ader", "secret", "the user holds a double quote"},
+                                                {"loader", "s3cret\"", "the password holds a double quote"}}) {
     Kestrel20ImpExp::clsImport i(std::make_shared<FakeRegistry>(t / "lumo"));
     i.put_Path(t / "pack");
-    if (*c.server) i.put_DatabaseServer(c.server);  // none set: all empty
-    if (*c.name) i.put_DatabaseName(c.name);
-    if (*c.user) i.put_DatabaseUser(c.user);
-    if (*c.password) i.put_DatabasePassword(c.password);
+    i.put_DatabaseServer("db01");
+    i.put_DatabaseName("profiles");
+    i.put_DatabaseUser(user);
+    i.put_DatabasePassword(password);
     std::string details = "3|A|A|0|0|0\r13|A|A|0|0|0", message;
-    EXPECT_FALSE(i.CheckLogicPack(details, message)) << c.refusal;
-    EXPECT_NE(i.get_ErrorDescription().find(c.refusal), std::string::npos) << i.get_ErrorDescription();
+    EXPECT_FALSE(i.CheckLogicPack(details, message)) << refusal;
+    EXPECT_NE(i.get_ErrorDescription().find(refusal), std::string::npos) << i.get_ErrorDescription();
     EXPECT_EQ(i.RefusedAt(), "the bulk-load lines of the application data");
   }
 }

@@ -16,8 +16,7 @@
 
 namespace kestrel::testing {
 
-// An export object of profile `mprf` from `store` into `root`, reaching the
-// system through `env`, which must outlive it.
+// An export object of profile `mprf` from `store` into `root`; `env` must outlive it.
 inline std::unique_ptr<Kestrel20ImpExp::clsExport> NewExport(std::shared_ptr<store::Connection> store, int mprf,
                                                              const std::string& root, bool single,
                                                              Env& env = Env::Default()) {
@@ -68,10 +67,6 @@ inline std::vector<std::string> SectionOf(const std::string& pack_folder, const 
   auto lines = LinesOf(pack_folder + "/ExportMR.log");
   auto b = std::find(lines.begin(), lines.end(), begin), e = std::find(lines.begin(), lines.end(), end);
   return b < e && e != lines.end() ? std::vector<std::string>(b + 1, e) : std::vector<std::string>{};
-}
-
-inline bool Has(const std::vector<std::string>& lines, const std::string& line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 }  // namespace kestrel::testing
