@@ -73,10 +73,8 @@ TEST_F(AppDataWriters, EachApplicationGetsTheTablesOfItsKindAndBytesAsStored) {
 }
 
 TEST_F(AppDataWriters, EachMemberAnswersAnApplicationWithoutRowsInItsOwnWay) {
-  store.Add("qzddi100", {{"appl", "ERPA"}, {"extn", 0}});
-  store.Add("qzddi100", {{"appl", "ERPC"}, {"extn", 0}});
-  store.Add("qzddi100", {{"appl", "ERPD"}, {"extn", 0}});
-  store.Add("qzddi100", {{"appl", "CRMA"}, {"extn", 1}});
+  for (auto [appl, extn] : {std::pair{"ERPA", 0}, {"ERPC", 0}, {"ERPD", 0}, {"CRMA", 1}})
+    store.Add("qzddi100", {{"appl", appl}, {"extn", extn}});
   store.AddApplication("ERPB", 0);
   store.AddObject("ERPB", 0, {"FI", "GL", "0010"});
   store.AddApplication("CRMB", 1);
@@ -139,9 +137,8 @@ TEST_F(AppDataWriters, ALargeTableIsWrittenInPiecesIntoOneFile) {
 }
 
 TEST_F(AppDataWriters, FailuresAreTrappedUnderTheMembersTag) {
-  store.Add("qzddi100", {{"appl", "CRMX"}, {"extn", 1}});
-  store.Add("qzddi100", {{"appl", "ERPB"}, {"extn", 0}});
-  store.Add("qzddi100", {{"appl", "../CRMX"}, {"extn", 1}});
+  for (auto [appl, extn] : {std::pair{"CRMX", 1}, {"ERPB", 0}, {"../CRMX", 1}})
+    store.Add("qzddi100", {{"appl", appl}, {"extn", extn}});
   store.Add("qzddi140", {{"appl", "../CRMX"}, {"cpac", "SD"}});
   store.Add("qzddi140", {{"appl", "CRMX"}, {"cpac", "SD"}, {"dsca", "two\r\nlines"}});
   // A row the format cannot carry, wherever it comes among more rows than a piece holds.

@@ -75,22 +75,21 @@ TEST(RecordReaderTest, OptionalLinesOfQzmap120) {
   TempFolder dir;
   Identity id{9, "V9", "R9", "C9"};
   WriteOne(dir.path(), kQzmap120, "logn", " jdoe ", {.with_ldat = false, .for_sync = true, .identity = &id});
-  auto rs = ReadAll(dir.path(), kQzmap120, {.for_sync = true});
-  ASSERT_EQ(rs.size(), 1u);
-  auto text = [&](const char* column) { return rs[0].Text(static_cast<size_t>(kQzmap120.IndexOf(column))); };
-  EXPECT_FALSE(rs[0].IsSet(kQzmap120.IndexOf("ldat")));  // the loader stamps the time of loading
-  EXPECT_EQ(text("mprf") + text("logn") + text("lusr") + text("isms"), "9jdoevv");
-  EXPECT_TRUE(rs[0].HadTag(kQzmap120.IndexOf("isms")));
   // Not asked for, the logon lines of a sync pack are stray: MO and 21 lines, then :LOGN:.
   EXPECT_NE(CaughtFrom([&] { ReadAll(dir.path(), kQzmap120); }).description().find("line 22: a line outside"),
             std::string::npos);
-  // An isms line without its tag is the value as it stands.
-  std::string bare = kestrel::testing::ReadFile(dir / "Qzmap120.dat");
-  WriteFile(dir / "Qzmap120.dat", bare.replace(bare.find(":ISMS:v"), 7, " 1 "));
-  rs = ReadAll(dir.path(), kQzmap120, {.for_sync = true});
-  ASSERT_EQ(rs.size(), 1u);
-  EXPECT_EQ(text("isms"), " 1 ");
-  EXPECT_FALSE(rs[0].HadTag(kQzmap120.IndexOf("isms")));
+  // An isms line with its tag, or without it, which is then the value as it stands.
+  const auto isms = static_cast<size_t>(kQzmap120.IndexOf("isms"));
+  for (const auto& [line, value] : {std::pair{":ISMS:v", "v"}, {" 1 ", " 1 "}}) {
+    std::string text = kestrel::testing::ReadFile(dir / "Qzmap120.dat");
+    WriteFile(dir / "Qzmap120.dat", text.replace(text.find(":ISMS:v"), 7, line));
+    auto rs = ReadAll(dir.path(), kQzmap120, {.for_sync = true});
+    ASSERT_EQ(rs.size(), 1u);
+    EXPECT_EQ(rs[0].Text(isms) + "|" + rs[0].Text(static_cast<size_t>(kQzmap120.IndexOf("logn"))),
+              value + std::string("|jdoe"));
+    EXPECT_EQ(rs[0].HadTag(isms), line[0] == ':');
+    EXPECT_FALSE(rs[0].IsSet(kQzmap120.IndexOf("ldat")));  // the loader stamps the time of loading
+  }
 }
 
 TEST(RecordReaderTest, LinesOutsideTheFormatNameTheFileAndLine) {

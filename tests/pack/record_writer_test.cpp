@@ -1,7 +1,6 @@
 // Tagged records as the writers put them on disk: NULL as each column's kind
 // writes it, the failure on NULL where text is required (after the lines
-// before it), the refusal of values that would break the format, and rows
-// read by column position.
+// before it), and the refusal of values that would break the format.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -79,27 +78,6 @@ TEST(RecordWriterTest, ValuesThatWouldBreakTheFormatAreRefusedWithoutWritingTheR
     EXPECT_EQ(failure.find(std::string("column ") + row.column) != std::string::npos, row.refused) << failure;
     EXPECT_EQ(failure.empty(), !row.refused);
   }
-}
-
-// A row the way the store hands it out: columns by position.
-struct FakeRow {
-  std::vector<std::string> names;
-  std::vector<Value> values;
-  int FieldCount() const { return static_cast<int>(names.size()); }
-  const std::string& FieldName(int i) const { return names[static_cast<size_t>(i)]; }
-  Value Fields(int i) const { return values[static_cast<size_t>(i)]; }
-};
-
-TEST(RecordWriterTest, ABoundRowIsReadByPositionWhateverTheColumnOrder) {
-  FakeRow row{{"CFLNO", "cmod", "cpac", "bflno", "bmod", "bpac", "cust", "rele", "vers", "mprf", "extra"},
-              {"F2", "M2", "P2", "F1", "M1", "P1", "C", "R", "V", 7, "ignored"}};
-  FakeRow narrow{{"mprf"}, {7}};
-  const auto binding = BindColumnsOf(kQzmap170, row), partial_binding = BindColumnsOf(kQzmap170, narrow);
-  BoundRow<FakeRow> bound(row, binding), partial(narrow, partial_binding);
-  EXPECT_EQ(Write(kQzmap170, {&bound}).first,
-            "MSCRIPTS\r\n:MPRF:7\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:BPAC:P1\r\n:BMOD:M1\r\n:BFLNO:F1\r\n"
-            ":CPAC:P2\r\n:CMOD:M2\r\n:CFLNO:F2\r\n");
-  EXPECT_NE(Write(kQzmap170, {&partial}).second.find("vers"), std::string::npos) << "a column not bound";
 }
 
 }  // namespace
