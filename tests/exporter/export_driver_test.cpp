@@ -225,13 +225,11 @@ TEST_F(ProfileExport, RefusalsNameTheirCause) {
     EXPECT_THAT(e->get_ErrorDescription(), ::testing::HasSubstr(row.text));
     if (row.number != too_long) { EXPECT_EQ(e->get_ErrorDescription(), row.text); }
     EXPECT_FALSE(files::FileExists(Env::Default(), e->PackFolder() + "/Qzmap105.dat") && row.number == 105);
-    const bool single = files::FolderExists(Env::Default(), Pack());
     if (!*row.manifest_head) {
-      EXPECT_FALSE(files::FolderExists(Env::Default(), missing) || single ||
-                   files::FolderExists(Env::Default(), Pack('M')));
+      EXPECT_FALSE(files::FolderExists(Env::Default(), missing));
       continue;
     }
-    auto lines = LinesOf((single ? Pack() : Pack('M')) + "/ExportMR.log");
+    auto lines = LinesOf((files::FolderExists(Env::Default(), Pack()) ? Pack() : Pack('M')) + "/ExportMR.log");
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines.front(), row.manifest_head);
     if (lines.front() == "ERRORS") {
