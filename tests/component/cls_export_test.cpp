@@ -1,11 +1,10 @@
 // Kestrel20ImpExp::clsExport beyond the export driver: failures trapped into
 // ErrorNumber/ErrorDescription, state kept from call to call on one object,
-// and the conversions of the two variant properties, as seen in the pack.
+// and the conversions of the variant its properties take.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "base/files.h"
 #include "exporter/pack_readers.h"
@@ -19,39 +18,24 @@ namespace {
 using Kestrel20ImpExp::Variant;
 using ::testing::Contains;
 
-// Root 3, child 5, grandchild 9; the grandchild keeps revisions.
-class ClsExportTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const TestObject cust{"AR", "CUST", "010"};
-    const TestProfile root{3, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
-    const TestProfile child{5, "BAS", "EXT", {"X41U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"};
-    store.AddApplication("BAS", 0);
-    store.AddApplication("EXT", 1);
-    store.AddObject("EXT", 1, cust);
-    store.AddProfile(root);
-    store.AddProfile(child, {&root});
-    store.AddProfile({9, "BAS", "EXT", {"X42U", "c", "ab1"}, TestVrc{"X41U", "c", "ab1"}, "Y"}, {&child, &root});
-    store.AddRule120(3, root.vrc, cust, "root CUST");
-  }
-  // A new, empty export root of its own.
-  std::string NewRoot() {
-    std::string root = tmp / ("root" + std::to_string(++roots_));
-    files::CreateFolder(Env::Default(), root);
-    return root;
-  }
+TEST(ClsExportTest, FailuresAreTrappedAndStateCarriesFromCallToCall) {
   TempFolder tmp;
   StoreBuilder store = StoreBuilder::Empty(tmp / "store.db");
-  int roots_ = 0;
-};
-
-TEST_F(ClsExportTest, FailuresAreTrappedAndStateCarriesFromCallToCall) {
+  const TestObject cust{"AR", "CUST", "010"};
+  const TestProfile parent{3, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
+  store.AddApplication("BAS", 0);
+  store.AddApplication("EXT", 1);
+  store.AddObject("EXT", 1, cust);
+  store.AddProfile(parent);
+  store.AddProfile({9, "BAS", "EXT", {"X42U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"}, {&parent});  // keeps revisions
+  store.AddRule120(3, parent.vrc, cust, "root CUST");
   Kestrel20ImpExp::clsExport e;
   EXPECT_FALSE(e.ExportMigrationProfiles());
   EXPECT_EQ(e.get_ErrorNumber(), 999);
   EXPECT_EQ(e.get_ErrorDescription(),
             "UnSpecified Error: --ExportMigrationProfiles-- 91   Object variable or With block variable not set");
-  const std::string root = NewRoot();
+  const std::string root = tmp / "root";
+  files::CreateFolder(Env::Default(), root);
   e.putref_DataConnection(store.connection());
   e.put_Path(root);
   EXPECT_FALSE(e.ExportMigrationProfiles());
@@ -91,27 +75,6 @@ TEST(VariantTest, TextAndBooleanOfEachKind) {
     const ComError err = CaughtFrom([&] { b = row.value.ToBool(); });
     EXPECT_EQ(err.number() == 13 ? 13 : int{b}, row.boolean);
     if (row.boolean == 13) { EXPECT_EQ(err.description(), "Type mismatch"); }
-  }
-}
-
-TEST_F(ClsExportTest, TheVariantPropertiesReachThePack) {
-  // Ancestors numbered at or below the based-on text's numeric value stay out; a text that is no number keeps them.
-  const struct { Variant based_on, sync; const char* syn_line; std::vector<std::string> profiles; } rows[] = {
-      {Variant(5.0), Variant("yes"), "ExportForSyn=1", {"9"}},
-      {Variant(3.5), Variant(0), "ExportForSyn=0", {"9", "5"}},
-      {Variant("none"), Variant(" tRUE "), "ExportForSyn=1", {"9", "5", "3"}},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.based_on.ToString());
-    auto e = NewExport(store.connection(), 9, NewRoot(), false);
-    e->put_ExportForSync(Variant(true));
-    e->put_ExportBasedOn(row.based_on);
-    CaughtFrom([&] { e->put_ExportForSync(row.sync); });  // no boolean: the value before stays
-    ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
-    EXPECT_THAT(LinesOf(e->PackFolder() + "/ExportMR.log"), Contains(row.syn_line));
-    std::vector<std::string> headers;
-    for (const auto& line : LinesOf(e->PackFolder() + "/Qzmap100.dat")) headers.push_back(line.substr(0, line.find('\1')));
-    EXPECT_EQ(headers, row.profiles);
   }
 }
 
