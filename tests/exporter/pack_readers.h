@@ -1,6 +1,6 @@
 // Reading back what an export wrote, for the export tests: the records of a
-// tagged file by column, the lines of a file and of a manifest section; and
-// an export object set up on a store. Callers pass folders that exist.
+// tagged file by column and the lines of a file; and an export object set up
+// on a store. Callers pass folders that exist.
 #pragma once
 
 #include <algorithm>
@@ -59,14 +59,6 @@ inline std::vector<std::string> LinesOf(const std::string& path) {
     lines.push_back(text.substr(pos, end - pos));
   }
   return lines;
-}
-
-// The lines of the manifest between `begin` and `end` (none when either is missing).
-inline std::vector<std::string> SectionOf(const std::string& pack_folder, const std::string& begin,
-                                          const std::string& end) {
-  auto lines = LinesOf(pack_folder + "/ExportMR.log");
-  auto b = std::find(lines.begin(), lines.end(), begin), e = std::find(lines.begin(), lines.end(), end);
-  return b < e && e != lines.end() ? std::vector<std::string>(b + 1, e) : std::vector<std::string>{};
 }
 
 }  // namespace kestrel::testing

@@ -22,7 +22,7 @@ const TestProfile kChild{7, "BAS", "EXT", {"X41U", "c", "ab1"}, TestVrc{"X40", "
 const TestVrc kChildDevelopment{"dX41U", "c", "dab1"};
 
 // Rules of root 5 and child 7; the child also holds rules in its development
-// VRC, which a normal pack leaves out; profile 12's rules no list here names.
+// VRC, which a normal pack leaves out.
 class RuleTableWriters : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -35,8 +35,6 @@ class RuleTableWriters : public ::testing::Test {
     store.AddOtherRules(7, kChildDevelopment, kInvc, "development other");
     store.AddOtherRules(5, kRoot.vrc, kCust, "root other");
     store.AddRevisions(7, kChildDevelopment, kInvc, "development revision");
-    store.AddRule120(12, {"Z1", "c", "ab1"}, kCust, "profile 12");
-    store.AddRevisions(12, {"Z1", "c", "ab1"}, kCust, "profile 12");
     ctx.DataConnection = store.connection();
     ctx.PackFolder = tmp.path();
   }
