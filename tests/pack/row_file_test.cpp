@@ -1,10 +1,8 @@
 // Row files: values and application data text that would split a row are
-// refused, and rows read back split at character 1, a row of the wrong
-// width naming its file and line.
+// refused, and a row read back of the wrong width names its file and line.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "base/errors_ours.h"
 #include "base/files.h"
@@ -45,19 +43,13 @@ TEST(RowWriterTest, FieldsAndDataThatWouldSplitARowAreRefused) {
             "C1" + S + "first" + S + "1" + S + "2\r\n" + "C3" + S + "a lone\nLF and a lone\rCR" + S + "1" + S + "2\r\n");
 }
 
-TEST(RowReaderTest, SplitsAtCharacterOneAndARowOfTheWrongWidthNamesFileAndLine) {
-  std::vector<std::string_view> fields;
-  files::SplitRow("", fields);
-  EXPECT_EQ(fields, (std::vector<std::string_view>{""}));
-  const std::string line = "a" + S + S + "c" + S;  // the fields are views into it
-  files::SplitRow(line, fields);
-  EXPECT_EQ(fields, (std::vector<std::string_view>{"a", "", "c", ""}));
-
+// Rows of empty fields only: 18, then 17 in a last line without CR LF.
+TEST(RowReaderTest, ARowOfTheWrongWidthNamesFileAndLineWhenACountIsRequired) {
   kestrel::testing::TempFolder dir;
   kestrel::testing::WriteFile(dir / "Qzmap100.dat", std::string(17, '\x01') + "\r\n" + std::string(16, '\x01'));
   auto strict = files::RowReader::Open(Env::Default(), dir / "Qzmap100.dat", 18);
   ASSERT_TRUE(strict->Next());
-  const ComError e = CaughtFrom([&] { strict->Next(); });  // the last line, without CR LF, has 17 fields
+  const ComError e = CaughtFrom([&] { strict->Next(); });
   EXPECT_EQ(e.number(), Number(Ours::MalformedPackFile));
   EXPECT_NE(e.description().find(dir / "Qzmap100.dat" + ", line 2"), std::string::npos) << e.description();
   EXPECT_NE(e.description().find("17 fields where 18"), std::string::npos) << e.description();
