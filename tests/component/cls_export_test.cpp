@@ -73,8 +73,8 @@ TEST(VariantTest, TextAndBooleanOfEachKind) {
     EXPECT_EQ(row.value.ToString(), row.text);
     bool b = false;
     const ComError err = CaughtFrom([&] { b = row.value.ToBool(); });
-    EXPECT_EQ(err.number() == 13 ? 13 : int{b}, row.boolean);
-    if (row.boolean == 13) { EXPECT_EQ(err.description(), "Type mismatch"); }
+    const std::string got = err.number() ? std::to_string(err.number()) + " " + err.description() : std::to_string(b);
+    EXPECT_EQ(got, row.boolean == 13 ? "13 Type mismatch" : std::to_string(row.boolean));
   }
 }
 
