@@ -284,26 +284,17 @@ TEST_F(ProfileExport, MappingObjectsOnTheirOwn) {
   store.AddProfile({23, "BAS", "EXT", {"M42U", "c", "ab1"}, TestVrc{"M41U", "c", "ab1"}, "N"}, {&p22});
   const exporter::ObjectScope scope{.traverse_parents = true, .for_sync = false, .revisions = false};
   const pack::Identity nine{Value(int64_t{9}), Value("X42U"), Value("c"), Value("ab1")};
-  using Call = std::function<bool(exporter::ExportContext&, ErrorState&)>;
-  auto objects_of = [&](std::string appl) -> Call {
-    return [&, appl](auto& ctx, auto& error) {
-      return exporter::ExportMappingObjects(ctx, error, scope, appl, nine, {"X41U", "c", "ab1"});
-    };
-  };
-  auto object = [&](int mprf, exporter::Vrc vrc, exporter::Vrc up, TestObject o, bool may_climb) -> Call {
-    return [&, mprf, vrc, up, o, may_climb](auto& ctx, auto& error) {
-      return exporter::ExportObjectEx(ctx, error, scope, nine, mprf, vrc, up, {o.pac, o.mod, o.flno}, false, may_climb);
-    };
-  };
-  const struct { const char* name; Call call; bool result; int number; std::string text; } rows[] = {
-      {"application without definition", objects_of("NOPE"), false, 100,
+  // appl: the mapping objects of that application; else the one object of profile mprf.
+  const struct { const char* name; const char* appl; int mprf; exporter::Vrc vrc, up; TestObject object; bool may_climb;
+                 bool result; int number; std::string text; } rows[] = {
+      {"application without definition", "NOPE", 0, {}, {}, {}, false, false, 100,
        "Error : Qzddi100 - No Data Present for Applications  NOPE"},
-      {"base application without objects", objects_of("BAS"), false, 140,
+      {"base application without objects", "BAS", 0, {}, {}, {}, false, false, 140,
        "Error : Qzlgy140 - No Data Present for Applications  BAS"},
       // Above the first level a failure leaves only its error.
-      {"missing parent above the first level", object(23, {"M42U", "c", "ab1"}, {"M41U", "c", "ab1"}, kNowhere, true),
+      {"missing parent above the first level", nullptr, 23, {"M42U", "c", "ab1"}, {"M41U", "c", "ab1"}, kNowhere, true,
        true, 4, "Error : --ExportObjectEx-- Parent Profile is missing"},
-      {"climbing forbidden", object(9, {"X42U", "c", "ab1"}, {"X41U", "c", "ab1"}, kRootOnly, false), true, 0, ""},
+      {"climbing forbidden", nullptr, 9, {"X42U", "c", "ab1"}, {"X41U", "c", "ab1"}, kRootOnly, false, true, 0, ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -315,7 +306,11 @@ TEST_F(ProfileExport, MappingObjectsOnTheirOwn) {
       ctx.RuleStreams[std::string(layout->single_profile_file)] =
           files::TextWriter::Create(Env::Default(), ctx.PackFile(layout->single_profile_file));
     ErrorState error;
-    EXPECT_EQ(row.call(ctx, error), row.result);
+    const auto& o = row.object;
+    EXPECT_EQ(row.appl ? exporter::ExportMappingObjects(ctx, error, scope, row.appl, nine, {"X41U", "c", "ab1"})
+                       : exporter::ExportObjectEx(ctx, error, scope, nine, row.mprf, row.vrc, row.up,
+                                                  {o.pac, o.mod, o.flno}, false, row.may_climb),
+              row.result);
     EXPECT_EQ(std::to_string(error.ErrorNumber) + " " + error.ErrorDescription, std::to_string(row.number) + " " + row.text);
     ctx.RuleStreams.at("Qzmap120.dat")->Close();
     EXPECT_EQ(ReadFile(folder / "Qzmap120.dat"), "") << "no rules written";
