@@ -5,13 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 
-#include "base/errors_ours.h"
 #include "exporter/app_data_writers.h"
 #include "exporter/export_context.h"
 #include "exporter/export_results.h"
-#include "support/error_of.h"
 #include "support/store_builder.h"
 #include "support/temp_folder.h"
 
@@ -19,7 +16,6 @@ namespace kestrel::testing {
 namespace {
 
 using exporter::AppDataMemberOf;
-using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 // The lines of a data file, sorted; text after the last line end fails.
@@ -28,7 +24,7 @@ std::vector<std::string> SortedLines(const std::string& text) {
   size_t pos = 0;
   for (size_t end; (end = text.find("\r\n", pos)) != std::string::npos; pos = end + 2)
     lines.push_back(text.substr(pos, end + 2 - pos));
-  EXPECT_EQ(pos, text.size()) << "text after the last line end";
+  EXPECT_EQ(pos, text.size());
   std::sort(lines.begin(), lines.end());
   return lines;
 }
