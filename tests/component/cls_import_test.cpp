@@ -1,144 +1,70 @@
-// Kestrel20ImpExp::clsImport's creation through the installation lookup (505 when it fails,
-// the run log below the installation folder when it succeeds), its
-// properties, and creation of both classes by ProgID.
+// Kestrel20ImpExp::clsImport's creation through the installation lookup (once,
+// the run log below the installation folder), its store properties on the
+// batch path, and creation of both classes by ProgID.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 
-#include "kestrel/cls_export.h"
 #include "base/files.h"
+#include "kestrel/cls_export.h"
 #include "kestrel/cls_import.h"
 #include "kestrel/create_object.h"
-#include "base/error.h"
 #include "kestrel/registry.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
 
-namespace kestrel {
+namespace kestrel::testing {
 namespace {
 
-const char* const kLookupFailed = "Could not retrieve installation directory of Lumo Studio. Cannot Proceed...";
-
-// A registry that holds the installation folder, or nothing.
-class FakeRegistry : public Registry {
- public:
-  explicit FakeRegistry(std::string folder) : folder_(std::move(folder)) {}
-  bool GetKeyValue(uint32_t hive, const std::string& key, const std::string& value_name,
-                   std::string& data) override {
+// A registry that holds the installation folder, or nothing, counting the lookups.
+struct FakeRegistry : Registry {
+  explicit FakeRegistry(std::string f) : folder(std::move(f)) {}
+  bool GetKeyValue(uint32_t, const std::string&, const std::string&, std::string& data) override {
     ++calls;
-    if (folder_.empty() || hive != HKEY_LOCAL_MACHINE_VALUE || key != "SOFTWARE\\Corvane\\Tresk\\Tresk2.0" ||
-        value_name != "Path")
-      return false;
-    data = folder_;
+    if (folder.empty()) return false;
+    data = folder;
     return true;
   }
+  std::string folder;
   int calls = 0;
-
- private:
-  std::string folder_;
 };
 
-using kestrel::testing::CaughtFrom;
-using kestrel::testing::ReadFile;
-using kestrel::testing::TempFolder;
-using kestrel::testing::WriteFile;
-
-TEST(ClsImportTest, CreationFailsWith505WhenTheLookupFails) {
-  auto registry = std::make_shared<FakeRegistry>("");
-  ComError err = CaughtFrom([&] { Kestrel20ImpExp::clsImport i(registry); });
-  EXPECT_EQ(err.number(), 505);
-  EXPECT_EQ(err.description(), kLookupFailed);
-
-  ComError by_progid = CaughtFrom([&] { Kestrel20ImpExp::CreateObject("Kestrel20ImpExp.clsImport", registry); });
-  EXPECT_EQ(by_progid.number(), 505);
-  EXPECT_EQ(by_progid.description(), kLookupFailed);
-}
-
-// The run log's lines after a verification of an empty selection, which logs
-// its banner and nothing else.
-std::string RunLogAfterVerifying(Kestrel20ImpExp::clsImport& i, const std::string& log_path) {
-  std::string out, message;
-  i.VerifyUserSelections("\r", out, message);
-  return files::FileExists(Env::Default(), log_path) ? ReadFile(log_path) : std::string();
-}
-
-const char* const kVerifyBanner = "---------------------------Verify User Selection---------------------------";
-
-TEST(ClsImportTest, CreationPutsTheRunLogBelowTheInstallationFolder) {
+TEST(ClsImportTest, CreationLooksUpTheInstallationOnceAndKeepsTheRunLogBelowIt) {
   TempFolder t;
-  const std::string install = t / "lumo";
-  auto registry = std::make_shared<FakeRegistry>(install);
+  auto registry = std::make_shared<FakeRegistry>(t / "lumo");
   Kestrel20ImpExp::clsImport i(registry);
   EXPECT_EQ(registry->calls, 1);
   EXPECT_EQ(i.get_ErrorNumber(), 0);
-  EXPECT_EQ(i.get_ErrorDescription(), "");
-  std::string path;
-  ASSERT_TRUE(i.GetLumoInstallationPath(path));
-  EXPECT_EQ(path, install);
-  // The folder is neither tested nor created.
-  EXPECT_FALSE(files::FolderExists(Env::Default(), install));
-  EXPECT_EQ(i.get_Path(), "");
-  EXPECT_EQ(i.get_LastModifiedUser(), "");
-
-  files::CreateFolders(Env::Default(), install + "/LumoStudio/tmp");
-  const std::string log = RunLogAfterVerifying(i, install + "/LumoStudio/tmp/importmr.log");
-  EXPECT_NE(log.find(kVerifyBanner), std::string::npos) << log;
+  EXPECT_FALSE(files::FolderExists(Env::Default(), t / "lumo")) << "neither tested nor created";
+  // A verification of an empty selection logs its banner into the run log below the installation.
+  files::CreateFolders(Env::Default(), t / "lumo/LumoStudio/tmp");
+  std::string out, message;
+  i.VerifyUserSelections("\r", out, message);
+  EXPECT_NE(ReadFile(t / "lumo/LumoStudio/tmp/importmr.log").find("-----Verify User Selection-----"), std::string::npos);
 }
 
-TEST(ClsImportTest, PropertiesReadBackAndNoRevisionsBeforeAManifest) {
-  Kestrel20ImpExp::clsImport i(std::make_shared<FakeRegistry>("/opt/lumo"));
-  // No manifest has been read: the pack is taken to carry no revisions.
-  std::vector<std::string> vrc;
-  int32_t mprf = 5;
-  EXPECT_FALSE(i.GetDevelopmentVRC(mprf, vrc));
-  EXPECT_EQ(i.get_ErrorNumber(), 250);
-
-  i.put_LastModifiedUser("mkeller");
-  i.put_Path("/srv/packs/MR_12");
-  EXPECT_EQ(i.get_LastModifiedUser(), "mkeller");
-  EXPECT_EQ(i.get_Path(), "/srv/packs/MR_12");
-}
-
-// The store properties reach the lines of the batch path: the check of a
-// pack refuses each value a line cannot carry, naming the property.
+// The user and password properties reach the lines of the batch path, whose check refuses what a line cannot carry.
 TEST(ClsImportTest, StorePropertiesReachTheBatchLineCheck) {
   TempFolder t;
-  const std::string install = t / "lumo";
-  files::CreateFolders(Env::Default(), install + "/LumoStudio/tmp");
-  files::CreateFolders(Env::Default(), install + "/LumoStudio/bin");
-  WriteFile(install + "/LumoStudio/bin/LumoConfig.ini", "IIS=1\r\n");
-  const std::string pack = t / "pack";
-  files::CreateFolders(Env::Default(), pack);
-  WriteFile(pack + "/ExportMR.log",
-            "SUCCESS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\nA\r\n--ENDAPPLS--\r\n"
-            "ExportRevisions=0\r\nExportToNewProfile=0\r\nExportForSyn=0");
-  struct Case {
-    const char* server;
-    const char* name;
-    const char* user;
-    const char* password;
-    const char* refusal;
-  };
-  const Case cases[] = {
-      {nullptr, nullptr, nullptr, nullptr, "the server is empty"},  // none set: all empty
-      {"db01", nullptr, nullptr, nullptr, "the store (database name) is empty"},
-      {"db 01", "profiles", "loader", "secret", "the server \"db 01\" holds a blank"},
-      {"db01", "my profiles", "loader", "secret", "the store \"my profiles\" holds a blank"},
-      {"db01", "profiles", "lo\"ader", "secret", "the user holds a double quote"},
-      {"db01", "profiles", "loader", "s3cret\"", "the password holds a double quote"},
-  };
-  for (const Case& c : cases) {
-    Kestrel20ImpExp::clsImport i(std::make_shared<FakeRegistry>(install));
-    i.put_Path(pack);
-    if (c.server) i.put_DatabaseServer(c.server);
-    if (c.name) i.put_DatabaseName(c.name);
-    if (c.user) i.put_DatabaseUser(c.user);
-    if (c.password) i.put_DatabasePassword(c.password);
+  files::CreateFolders(Env::Default(), t / "lumo/LumoStudio/tmp");
+  files::CreateFolders(Env::Default(), t / "lumo/LumoStudio/bin");
+  WriteFile(t / "lumo/LumoStudio/bin/LumoConfig.ini", "IIS=1\r\n");
+  files::CreateFolders(Env::Default(), t / "pack");
+  WriteFile(t / "pack/ExportMR.log", "SUCCESS\r\n--TESTFILES--\r\n--END TESTFILES--\r\n--APPLS--\r\nA\r\n--ENDAPPLS--\r\n"
+                                     "ExportRevisions=0\r\nExportToNewProfile=0\r\nExportForSyn=0");
+  for (const auto& [user, password, refusal] : {std::tuple{"lo\"ader", "secret", "the user holds a double quote"},
+                                                {"loader", "s3cret\"", "the password holds a double quote"}}) {
+    Kestrel20ImpExp::clsImport i(std::make_shared<FakeRegistry>(t / "lumo"));
+    i.put_Path(t / "pack");
+    i.put_DatabaseServer("db01");
+    i.put_DatabaseName("profiles");
+    i.put_DatabaseUser(user);
+    i.put_DatabasePassword(password);
     std::string details = "3|A|A|0|0|0\r13|A|A|0|0|0", message;
-    EXPECT_FALSE(i.CheckLogicPack(details, message)) << c.refusal;
-    EXPECT_NE(i.get_ErrorDescription().find(c.refusal), std::string::npos) << i.get_ErrorDescription();
+    EXPECT_FALSE(i.CheckLogicPack(details, message)) << refusal;
+    EXPECT_NE(i.get_ErrorDescription().find(refusal), std::string::npos) << i.get_ErrorDescription();
     EXPECT_EQ(i.RefusedAt(), "the bulk-load lines of the application data");
   }
 }
@@ -147,21 +73,20 @@ TEST(CreateObjectTest, CreatesBothClassesByProgId) {
   auto e = Kestrel20ImpExp::CreateObject("Kestrel20ImpExp.clsExport");
   ASSERT_NE(e.Export, nullptr);
   EXPECT_EQ(e.Import, nullptr);
-  EXPECT_EQ(e.Export->get_ErrorNumber(), 0);
-
   auto i = Kestrel20ImpExp::CreateObject("kestrel20impexp.CLSIMPORT", std::make_shared<FakeRegistry>("/opt/lumo"));
   ASSERT_NE(i.Import, nullptr);
   EXPECT_EQ(i.Export, nullptr);
   std::string path;
   ASSERT_TRUE(i.Import->GetLumoInstallationPath(path));
   EXPECT_EQ(path, "/opt/lumo");
-
-  for (const char* unknown : {"Kestrel20ImpExp.clsExporter", "clsExport", "", "Scripting.FileSystemObject"}) {
-    ComError err = CaughtFrom([&] { Kestrel20ImpExp::CreateObject(unknown); });
+  const auto none = std::make_shared<FakeRegistry>("");
+  EXPECT_EQ(ErrorOf([&] { Kestrel20ImpExp::CreateObject("Kestrel20ImpExp.clsImport", none); }), 505);
+  for (const char* unknown : {"Kestrel20ImpExp.clsExporter", "clsExport", ""}) {
+    const ComError err = CaughtFrom([&] { Kestrel20ImpExp::CreateObject(unknown); });
     EXPECT_EQ(err.number(), 429) << unknown;
     EXPECT_EQ(err.description(), "ActiveX component can't create object");
   }
 }
 
 }  // namespace
-}  // namespace kestrel
+}  // namespace kestrel::testing

@@ -1,0 +1,321 @@
+// The export driver on a store of a root, a child and a grandchild: the
+// single-profile pack folds inherited rules into the grandchild, the nearest
+// level winning; the chain pack carries each profile under its own number;
+// the bytes of a whole pack; the refusals; and the manifest spooled to a file.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <limits>
+
+#include "base/datetime.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
+#include "exporter/export_driver.h"
+#include "exporter/mapping_objects.h"
+#include "exporter/pack_readers.h"
+#include "pack/naming.h"
+#include "support/fault_env.h"
+#include "support/store_builder.h"
+
+namespace kestrel::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using Strings = std::vector<std::string>;
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+const TestObject kRootOnly{"AR", "CUST", "010"};   // rules only in the root
+const TestObject kRedefined{"AR", "INVC", "020"};  // rules in the root and the child
+const TestObject kNowhere{"AR", "PAYM", "030"};    // rules in no profile
+const TestObject kOwn{"AR", "ORDR", "040"};        // rules in the grandchild
+
+const TestProfile kRoot{5, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
+const TestProfile kChild{7, "BAS", "EX2", {"X41U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"};
+const TestProfile kGrandchild{9, "BAS", "EXT", {"X42U", "c", "ab1"}, TestVrc{"X41U", "c", "ab1"}, "Y"};
+const TestVrc kDevelopment{"dX42U", "c", "dab1"};
+
+// Root 5 and grandchild 9 convert BAS (base) into EXT, child 7 into EX2 (extensions).
+class ProfileExport : public ::testing::Test {
+ protected:
+  void SetUp() override { Fill(); }
+  void Fill() {
+    std::filesystem::create_directory(root);
+    for (auto [appl, extn] : {std::pair{"BAS", 0}, {"EXT", 1}, {"EX2", 1}}) store.AddApplication(appl, extn);
+    for (const auto* o : {&kRootOnly, &kRedefined, &kNowhere, &kOwn}) store.AddObject("EXT", 1, *o);
+    store.AddObject("EX2", 1, kRedefined);
+    store.AddProfile(kRoot);
+    store.AddProfile(kChild, {&kRoot});
+    store.AddProfile(kGrandchild, {&kChild, &kRoot});
+    store.AddDevelopmentVrc(kRoot, {"dX40", "c", "dab1"});
+    store.AddDevelopmentVrc(kChild, {"dX41U", "c", "dab1"});
+    store.AddDevelopmentVrc(kGrandchild, kDevelopment);
+    store.AddRule120(5, kRoot.vrc, kRootOnly, "root rule of CUST");
+    store.AddOtherRules(5, kRoot.vrc, kRootOnly, "root other of CUST");
+    store.AddRevisions(5, kRoot.vrc, kRootOnly, "root revision of CUST");
+    store.AddRule120(5, kRoot.vrc, kRedefined, "root rule of INVC");
+    store.AddOtherRules(5, kRoot.vrc, kRedefined, "root other of INVC");
+    store.AddRule120(7, kChild.vrc, kRedefined, "child rule of INVC");
+    store.AddRule120(7, kChild.vrc, kRedefined, "second child rule of INVC");
+    store.AddOtherRules(7, kChild.vrc, kRedefined, "child other of INVC");
+    store.AddRevisionTwins(7, kChild.vrc, kRedefined, "child revision without info");
+    store.AddRule120(9, kGrandchild.vrc, kOwn, "own rule of ORDR", "bsmith");
+    store.AddRule120(9, kDevelopment, kOwn, "own rule in development");
+    store.AddRule120(11, {"Y10", "c", "ab1"}, kOwn, "rule of a profile outside the chain");
+  }
+
+  std::unique_ptr<Kestrel20ImpExp::clsExport> Grandchild(bool traverse, bool revisions, Env& env = Env::Default()) {
+    auto e = NewExport(store.connection(), 9, root, true, env);
+    e->put_traveseparent(traverse);
+    e->put_ExportRevisionInformation(revisions);
+    return e;
+  }
+  std::string Pack(char kind = 'S') const { return root + "/ExportedRules/9-BAS-EXT-" + kind; }
+
+  TempFolder tmp;
+  StoreBuilder store = StoreBuilder::Empty(tmp / "store.db");
+  std::string root = tmp / "root";
+};
+
+TEST_F(ProfileExport, ASingleProfileTakesEachObjectsRulesFromTheNearestLevel) {
+  const Strings all_rules = {"child rule of INVC", "own rule of ORDR", "root rule of CUST", "second child rule of INVC"};
+  const Strings all_others = {"child other of INVC", "root other of CUST"};
+  const struct { const char* name; bool traverse, revisions; const char* scme; Strings rules, others, revision_info;
+                 size_t no_rules_notes, no_revisions_notes; } rows[] = {
+      {"climbing", true, false, "Y", all_rules, all_others, {}, 1, 0},
+      {"own objects only", false, false, "Y", {"own rule of ORDR"}, {}, {}, 0, 0},
+      // The child's twins of INVC stay out: the child has no qzmap110 row for it.
+      {"climbing with revisions", true, true, "Y", all_rules, all_others, {"root revision of CUST"}, 1, 2},
+      {"revisions asked, not kept", true, true, "N", all_rules, all_others, {}, 1, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    store.Exec(std::string("update qzmap100 set scme='") + row.scme + "' where mprf=9");
+    auto e = Grandchild(row.traverse, row.revisions);
+    e->put_OverWrite(true);
+    ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
+    const bool with_revisions = !row.revision_info.empty();
+    const std::string manifest = ReadFile(Pack() + "/ExportMR.log");
+    EXPECT_EQ(Count(manifest, with_revisions ? "\r\nExportRevisions=1\r\n" : "\r\nExportRevisions=0\r\n"), 1u);
+    EXPECT_EQ(Count(manifest, "\r\nQzmap110.dat\r\n"), with_revisions) << "listed";
+    auto records = RecordsOf(Pack(), pack::kQzmap120);
+    EXPECT_THAT(ColumnOf(records, "prtx"), ElementsAreArray(row.rules));
+    EXPECT_THAT(ColumnOf(records, "ldat"), ::testing::Each("<unset>")) << "the mapping object export leaves it out";
+    auto others = RecordsOf(Pack(), pack::kQzmap170);  // a file the object still holds open reads complete too
+    EXPECT_THAT(ColumnOf(others, "bflno"), ElementsAreArray(row.others));
+    auto revisions = with_revisions ? RecordsOf(Pack(), pack::kQzmap110) : std::vector<Record>{};
+    EXPECT_THAT(ColumnOf(revisions, "rinf"), ElementsAreArray(row.revision_info));
+    for (const auto& r : {records, others, revisions})
+      for (const auto& rec : r)
+        EXPECT_EQ(rec.at("mprf") + rec.at("vers") + rec.at("rele") + rec.at("cust"), "9X42Ucab1") << "the grandchild's";
+    EXPECT_EQ(Count(manifest, "\tNo Mapping Rules Present for the Object : ARPAYM030\r\n"), row.no_rules_notes);
+    EXPECT_EQ(Count(manifest, "\tNo Revisions Present\r\n"), row.no_revisions_notes);
+  }
+}
+
+// The one place that pins every byte of a pack's manifest, row files and
+// tagged records, from a fixed clock ("@" in the manifest).
+TEST_F(ProfileExport, ThePackIsWrittenByteForByte) {
+  FaultEnv env;
+  env.FixTime(DateTime{2026, 12, 6, 6, 18, 52});
+  auto e = Grandchild(false, false, env);
+  e->put_NewProfileNumber(12);
+  ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
+  std::string manifest = "SUCCESS\r\n--TESTFILES--\r\n";
+  for (const char* file : {"qzddi100BAS", "qzddi100EXT", "qzddi101BAS", "qzddi140EXT", "qzddi150EXT", "qzddi160EXT",
+                           "qzddi200EXT", "qzddi220EXT", "qzddi230EXT", "qzlgy141BAS", "qzlgy150BAS", "Qzmap100",
+                           "Qzmap101", "Qzmap120", "Qzmap130", "Qzmap140", "Qzmap160", "Qzmap170", "Qzmap150",
+                           "Qzlgy115", "Qzlib100"})
+    manifest += std::string(file) + ".dat\r\n";
+  manifest += "--END TESTFILES--\r\n--APPLS--\r\nBAS\r\nEXT\r\n--ENDAPPLS--\r\nExportRevisions=0\r\n"
+              "ExportToNewProfile=12\r\nExportForSyn=0\r\nExporting Migration Profile 9 Started at @\r\n";
+  for (const char* table : {"Qzmap100", "Qzddi100", "Qzddi101", "Qzddi140", "Qzddi150", "Qzddi160", "Qzddi200",
+                            "Qzddi220", "Qzddi230", "Qzlgy140 and Qzlgy141", "Qzlgy150"})
+    manifest += std::string("\tExporting ") + table + " Started : @\r\n\tExporting " + table + " Ended   : @\r\n";
+  manifest += "\tExporting Mapping Objects Started : @\r\n\tExporting Mapping Object ARORDR040 Started @\r\n"
+              "\tObject Exported ARORDR040 but was Checked out by user bsmith\r\n"
+              "\tExporting Mapping Object ARORDR040 Completed @\r\n\tExporting Mapping Objects Ended : @\r\n";
+  manifest += "\tExporting Functions Started : @\r\n\tNo Functions Present\r\n\tExporting Functions Completed : @\r\n"
+              "\tExporting codes Started : @\r\n\tNo Codes in the Conversion Table Present\r\n"
+              "\tExporting codes Completed : @\r\n\tExporting includes completed\r\n"
+              "Exporting Migration Profile 9 completed Successfully at @";
+  for (size_t at; (at = manifest.find('@')) != std::string::npos;) manifest.replace(at, 1, "2026-12-06   06:18:52");
+  const std::pair<const char*, std::string> golden[] = {
+      {"ExportMR.log", manifest},
+      {"Qzmap100.dat", "9\1BAS\1EXT\1X42U\1c\1ab1\1X41U\1c\1ab1\1Profile 9\1Y\0013\1jmartin\1\1\1\1\1Conversion\r\n"},
+      {"Qzmap120.dat",
+       "MO\r\n:MPRF:9\r\n:VERS:X42U\r\n:RELE:c\r\n:CUST:ab1\r\n:TCPAC:AR\r\n:TCMOD:ORDR\r\n"
+       ":TFLNO:040\r\n:PRTX:START\r\nown rule of ORDR\r\n:PRTX:END\r\n:STAT:A\r\n:VARI:V1\r\n:STBL:S\r\n"
+       ":COMT:START\r\nComment\r\nsecond line\r\n:COMT:END\r\n:TEXT:\r\nNote of own rule of ORDR\r\n"
+       ":TEXT:END\r\n:ISMS:1\r\n"},
+  };
+  for (const auto& [name, bytes] : golden) EXPECT_EQ(ReadFile(Pack() + "/" + name), bytes) << name;
+}
+
+TEST_F(ProfileExport, AChainCarriesEachProfileUnderItsOwnNumber) {
+  auto e = NewExport(store.connection(), 9, root, false);
+  e->put_ExportRevisionInformation(true);
+  ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
+  ASSERT_EQ(e->PackFolder(), Pack('M'));
+  Strings headers;  // the exported profile first, then its ancestors upwards
+  for (const auto& line : LinesOf(Pack('M') + "/Qzmap100.dat")) headers.push_back(line.substr(0, line.find('\1')));
+  EXPECT_THAT(headers, ElementsAre("9", "7", "5"));
+  EXPECT_THAT(ReadFile(Pack('M') + "/ExportMR.log"), ::testing::HasSubstr("\r\n--APPLS--\r\nBAS\r\nEXT\r\nEX2\r\n--ENDAPPLS--"))
+      << "each application once, in order of first appearance";
+  // Development VRC rows and other profiles' rows stay out.
+  EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzmap120), "mprf"), ElementsAre("5", "5", "7", "7", "9"));
+  // The manifest's progress follows the chain order.
+  const std::string manifest = ReadFile(Pack('M') + "/ExportMR.log");
+  size_t at = 0;
+  for (const char* line : {"Qzmap100 started: ", "Qzmap100 Completed: ", "Qzddi100 Started : ", "Qzddi220 Ended   : ",
+                           "Qzlgy140 and Qzlgy141 Started : ", "Qzlgy150 Ended   : ", "Qzddi230 Started : ",
+                           "Qzddi230 Ended   : ", "Qzmap101 Started : ", "Qzmap120 Started : ", "Qzmap170 Ended   : ",
+                           "Functions Completed : ", "codes Completed : ", "includes completed", "includes completed",
+                           "Qzmap105 Started : ", "Qzmap110 Started : ", "Qzmap175 Ended   : "}) {
+    at = manifest.find(std::string("\tExporting ") + line, at);
+    ASSERT_NE(at++, std::string::npos) << "missing or out of order: " << line;
+  }
+}
+
+TEST_F(ProfileExport, RefusalsNameTheirCause) {
+  const std::string missing = tmp / "missing";
+  auto exec = [&](const char* sql, bool single = true) -> std::function<void(Kestrel20ImpExp::clsExport&)> {
+    return [&, sql, single](auto& e) { e.put_ExportToSingleProfile(single); store.Exec(sql); };
+  };
+  const int too_long = Number(Ours::ChainTooLong);
+  const char* loop = "update qzmap100 set verf='X42U', relf='c', cusf='ab1' where mprf=5";
+  const struct { const char* name; std::function<void(Kestrel20ImpExp::clsExport&)> prepare; int number;
+                 std::string text; const char* manifest_head; } rows[] = {  // text: all of it, or a part for a loop
+      {"missing root", [&](auto& e) { e.put_Path(missing); }, 1, "Error : Path Not Found " + missing, ""},
+      {"exported before", [&](auto&) { ASSERT_TRUE(Grandchild(true, false)->ExportMigrationProfiles()); }, 3,
+       "Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True", "SUCCESS"},
+      {"no owner", exec("update qzmap100 set ownr=NULL where mprf=9"), 999,
+       "UnSpecified Error: --ExportSingleProfile-- 94   Invalid use of Null", "ERRORS"},
+      {"no mapping objects", exec("delete from qzddi140"), 140,
+       "Error : Qzddi140 - No Data Present for Applications  BAS|EXT", "ERRORS"},
+      {"mapping object without package", exec("insert into qzddi140 (appl, cmod) values ('EXT', 'ZZ')"), 999,
+       "Unspecified Error : --ExportMappingObjects-- 94   Invalid use of Null", "ERRORS"},
+      {"revision without date", [&](auto&) { store.AddRevisionInfo(9, kGrandchild.vrc, kOwn, "", true); }, 999,
+       "UnSpecified Error : --ExportObjectEx-- 94   Invalid use of Null", "ERRORS"},
+      {"missing parent", exec("update qzmap100 set verf='X39' where mprf=9"), 4,
+       "Error : --ExportObjectEx-- Parent Profile is missing", "ERRORS"},
+      {"loop of parents", exec(loop), too_long, "profile 9 is reached twice", "ERRORS"},
+      {"chain with a loop", exec(loop, false), too_long, "profile 9 is reached twice", "ERRORS"},
+      {"chain without development VRCs", exec("delete from qzmap105", false), 105,
+       "Error : Qzmap105 - No Data Present in Qzmap105 Table", "ERRORS"},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const auto& row = rows[i];
+    SCOPED_TRACE(row.name);
+    store = StoreBuilder::Empty(tmp / ("store" + std::to_string(i) + ".db"));
+    root = tmp / ("root" + std::to_string(i));
+    Fill();
+    auto e = Grandchild(true, true);
+    row.prepare(*e);
+    EXPECT_FALSE(e->ExportMigrationProfiles());
+    EXPECT_EQ(e->get_ErrorNumber(), row.number);
+    EXPECT_THAT(e->get_ErrorDescription(), ::testing::HasSubstr(row.text));
+    if (row.number != too_long) { EXPECT_EQ(e->get_ErrorDescription(), row.text); }
+    EXPECT_FALSE(files::FileExists(Env::Default(), e->PackFolder() + "/Qzmap105.dat") && row.number == 105);
+    if (!*row.manifest_head) {
+      EXPECT_FALSE(files::FolderExists(Env::Default(), missing));
+      continue;
+    }
+    auto lines = LinesOf((files::FolderExists(Env::Default(), Pack()) ? Pack() : Pack('M')) + "/ExportMR.log");
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), row.manifest_head);
+    if (lines.front() == "ERRORS") {
+      EXPECT_THAT(Strings(lines.end() - 3, lines.end()),
+                  ElementsAre("Exporting Migration Profile Ended with Errors",
+                              "Error Number      : " + std::to_string(row.number),
+                              "Error Description : " + e->get_ErrorDescription()));
+    }
+  }
+}
+
+// Past its threshold the manifest's text waits in a spool file beside the
+// pack while the export runs; the manifest written is the one written from
+// memory, and no spool is left behind.
+TEST_F(ProfileExport, ASpooledManifestIsTheManifestWrittenFromMemory) {
+  FaultEnv env;
+  env.FixTime(DateTime{2026, 12, 6, 6, 18, 52});
+  auto run = [&](size_t threshold, const std::string& folder, bool& spool_seen) {
+    exporter::ExportOptions o;
+    o.MigrationProfileTobeExported = 9;
+    o.ExportToSingleProfile = o.traveseparent = o.ExportRevisionInformation = true;
+    o.Path = tmp / folder;
+    files::CreateFolder(env, o.Path);
+    exporter::ExportContext ctx(env);
+    ctx.DataConnection = store.connection();
+    ctx.ManifestText.SetThreshold(threshold);
+    auto spool = [&] { return files::FileExists(env, files::Join(ctx.PackFolder, pack::kManifestSpoolFile)); };
+    ctx.Progress = [&](const std::string&, int64_t) { spool_seen = spool_seen || spool(); };
+    exporter::ExportResults results;
+    EXPECT_TRUE(exporter::ExportMigrationProfiles(o, ctx, results)) << results.Error.ErrorDescription;
+    EXPECT_FALSE(spool());
+    return ReadFile(files::Join(ctx.PackFolder, pack::kManifestFile));
+  };
+  bool in_memory_spooled = false, spooled = false;
+  EXPECT_EQ(run(1, "spooled", spooled), run(std::numeric_limits<size_t>::max(), "memory", in_memory_spooled));
+  EXPECT_TRUE(spooled);
+  EXPECT_FALSE(in_memory_spooled);
+}
+
+TEST(DefaultExportRoot, TheVariableElseBelowHome) {
+  FaultEnv env;
+  env.SetVariable("HOME", "/home/jmartin");
+  EXPECT_EQ(exporter::DefaultExportRoot(env), "/home/jmartin/ImpExpMR");
+  env.SetVariable("KESTREL_EXPORT_ROOT", "/srv/exports");
+  EXPECT_EQ(exporter::DefaultExportRoot(env), "/srv/exports");
+}
+
+// ExportMappingObjects and ExportObjectEx called on their own, with the rule
+// files open as the single-profile export leaves them: what the driver cannot reach.
+TEST_F(ProfileExport, MappingObjectsOnTheirOwn) {
+  TestProfile p22{22, "BAS", "EXT", {"M41U", "c", "ab1"}, TestVrc{"M40", "c", "ab1"}, "N"};
+  store.AddProfile(p22);  // based on a VRC that no profile has
+  store.AddProfile({23, "BAS", "EXT", {"M42U", "c", "ab1"}, TestVrc{"M41U", "c", "ab1"}, "N"}, {&p22});
+  const exporter::ObjectScope scope{.traverse_parents = true, .for_sync = false, .revisions = false};
+  const pack::Identity nine{Value(int64_t{9}), Value("X42U"), Value("c"), Value("ab1")};
+  // appl: the mapping objects of that application; else the one object of profile mprf.
+  const struct { const char* name; const char* appl; int mprf; exporter::Vrc vrc, up; TestObject object; bool may_climb;
+                 bool result; int number; std::string text; } rows[] = {
+      {"application without definition", "NOPE", 0, {}, {}, {}, false, false, 100,
+       "Error : Qzddi100 - No Data Present for Applications  NOPE"},
+      {"base application without objects", "BAS", 0, {}, {}, {}, false, false, 140,
+       "Error : Qzlgy140 - No Data Present for Applications  BAS"},
+      // Above the first level a failure leaves only its error.
+      {"missing parent above the first level", nullptr, 23, {"M42U", "c", "ab1"}, {"M41U", "c", "ab1"}, kNowhere, true,
+       true, 4, "Error : --ExportObjectEx-- Parent Profile is missing"},
+      {"climbing forbidden", nullptr, 9, {"X42U", "c", "ab1"}, {"X41U", "c", "ab1"}, kRootOnly, false, true, 0, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempFolder folder;
+    exporter::ExportContext ctx{Env::Default()};
+    ctx.DataConnection = store.connection();
+    ctx.PackFolder = folder.path();
+    for (const auto* layout : pack::kTaggedLayouts)
+      ctx.RuleStreams[std::string(layout->single_profile_file)] =
+          files::TextWriter::Create(Env::Default(), ctx.PackFile(layout->single_profile_file));
+    ErrorState error;
+    const auto& o = row.object;
+    EXPECT_EQ(row.appl ? exporter::ExportMappingObjects(ctx, error, scope, row.appl, nine, {"X41U", "c", "ab1"})
+                       : exporter::ExportObjectEx(ctx, error, scope, nine, row.mprf, row.vrc, row.up,
+                                                  {o.pac, o.mod, o.flno}, false, row.may_climb),
+              row.result);
+    EXPECT_EQ(std::to_string(error.ErrorNumber) + " " + error.ErrorDescription, std::to_string(row.number) + " " + row.text);
+    ctx.RuleStreams.at("Qzmap120.dat")->Close();
+    EXPECT_EQ(ReadFile(folder / "Qzmap120.dat"), "") << "no rules written";
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::testing

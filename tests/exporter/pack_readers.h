@@ -1,0 +1,64 @@
+// Reading back what an export wrote, for the export tests: the records of a
+// tagged file by column and the lines of a file; and an export object set up
+// on a store. Callers pass folders that exist.
+#pragma once
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kestrel/cls_export.h"
+#include "pack/layout.h"
+#include "pack/record_reader.h"
+#include "support/temp_folder.h"
+
+namespace kestrel::testing {
+
+// An export object of profile `mprf` from `store` into `root`; `env` must outlive it.
+inline std::unique_ptr<Kestrel20ImpExp::clsExport> NewExport(std::shared_ptr<store::Connection> store, int mprf,
+                                                             const std::string& root, bool single,
+                                                             Env& env = Env::Default()) {
+  auto e = std::make_unique<Kestrel20ImpExp::clsExport>(env);
+  e->putref_DataConnection(std::move(store));
+  e->put_MigrationProfileTobeExported(static_cast<int16_t>(mprf));
+  e->put_Path(root);
+  e->put_ExportToSingleProfile(single);
+  return e;
+}
+
+// The records of a tagged file of the pack, each as column -> text (unset columns left out).
+using Record = std::map<std::string, std::string>;
+inline std::vector<Record> RecordsOf(const std::string& pack_folder, const pack::TaggedLayout& layout,
+                                     bool for_sync = false) {
+  auto in = pack::TaggedRecordReader::Open(Env::Default(), pack_folder, layout, {.for_sync = for_sync});
+  std::vector<Record> out;
+  for (pack::TaggedRecord r; in->Next(r);) {
+    Record& rec = out.emplace_back();
+    for (size_t i = 0; i < layout.fields.size(); ++i)
+      if (r.IsSet(i)) rec[std::string(layout.fields[i].column)] = r.Text(i);
+  }
+  return out;
+}
+
+// The values of one column over the records, sorted ("<unset>" where unset).
+inline std::vector<std::string> ColumnOf(const std::vector<Record>& records, const std::string& column) {
+  std::vector<std::string> out;
+  for (const auto& r : records) out.push_back(r.count(column) ? r.at(column) : "<unset>");
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// The file's lines (CR LF ends a line; a last line without it counts too).
+inline std::vector<std::string> LinesOf(const std::string& path) {
+  const std::string text = ReadFile(path);
+  std::vector<std::string> lines;
+  for (size_t pos = 0, end; pos < text.size(); pos = end + 2) {
+    end = std::min(text.find("\r\n", pos), text.size());
+    lines.push_back(text.substr(pos, end - pos));
+  }
+  return lines;
+}
+
+}  // namespace kestrel::testing
