@@ -1,33 +1,95 @@
-// What the whole-import tests share: the demo store, packs exported from it
-// by Kestrel20ImpExp::clsExport, stores to import into (empty, or with the demo store's codes
-// and users), Kestrel20ImpExp::clsImport on a temporary installation folder, the run log's
-// messages, and a dump of a store for "nothing changed" comparisons.
+// What the import tests share: stores from the store builder, packs of the
+// demo store written by clsExport, a clsImport on a temporary installation
+// folder, the parts a clsImport holds (options, context, results) for tests
+// that call the import's steps themselves, plans built from rows, and the
+// run log's messages. What a test takes from the fixture lives as long as
+// the test; the Env handed to NewImport must outlive the import.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <memory>
-#include <string>
-#include <vector>
+#include <optional>
 
+#include "importer/planned_pack.h"
+#include "importer/selection.h"
 #include "kestrel/cls_export.h"
 #include "kestrel/cls_import.h"
-#include "base/files.h"
-#include "kestrel/variant.h"
-#include "importer/selection.h"
-#include "selection_fixture.h"
-#include "store/connection.h"
-#include "store/open.h"
-#include "store/demo_data.h"
-#include "store/schema.h"
-#include "support/store_dump.h"
+#include "kestrel/registry.h"
+#include "support/error_of.h"
+#include "support/fault_env.h"
+#include "support/store_builder.h"
 #include "support/temp_folder.h"
-#include "store_views.h"
 
 namespace kestrel::testing {
+
+// A registry that names one installation folder.
+class FixedRegistry : public Registry {
+ public:
+  explicit FixedRegistry(std::string folder) : folder_(std::move(folder)) {}
+  bool GetKeyValue(uint32_t, const std::string&, const std::string& name, std::string& data) override {
+    return name == "Path" && (data = folder_, true);
+  }
+
+ private:
+  std::string folder_;
+};
+
+// What a clsImport holds, and the Env its context reaches the system through.
+struct ImportParts {
+  FaultEnv env;
+  importer::ImportOptions o;
+  importer::ImportContext cx{env};
+  importer::ImportResults r;
+  importer::PlannedPack Planned() const { return importer::PlannedPackOf(o, r); }
+};
+
+// One plan entry: the pack's profile, the number and parent the user chose,
+// the applications in the pack and as chosen, and the development VRC the
+// pack records ("__" for none).
+struct PlanRow {
+  int32_t source, target, target_parent = 0;
+  std::string sapp = "LGA", tapp = "EXB", target_sapp = "LGA", target_tapp = "EXB";
+  std::string development = "__";
+};
+
+inline importer::ImportPlan MakePlan(const std::vector<PlanRow>& rows) {
+  importer::ImportPlan p;
+  for (const auto& e : rows) {
+    p.SourceProfiles[0].push_back(e.source);
+    p.SourceProfiles[1].push_back(0);
+    p.TargetProfiles[0].push_back(e.target);
+    p.TargetProfiles[1].push_back(e.target_parent);
+    p.SourceApplications[0].push_back(e.sapp);
+    p.SourceApplications[1].push_back(e.tapp);
+    p.TargetApplications[0].push_back(e.target_sapp);
+    p.TargetApplications[1].push_back(e.target_tapp);
+    p.DevelopmentVRCs.push_back(e.development);
+  }
+  p.Size = static_cast<int32_t>(rows.size()) - 1;
+  return p;
+}
+
+// Rows as a row file holds them: fields joined by `separator`, CR LF after each.
+inline std::string RowLines(const std::vector<std::vector<std::string>>& rows, const std::string& separator = "\x01") {
+  std::string out;
+  for (const auto& row : rows) {
+    for (size_t i = 0; i < row.size(); ++i) out += (i ? separator : "") + row[i];
+    out += "\r\n";
+  }
+  return out;
+}
+
+// The messages of a run log without the date and time in front; none when
+// the log does not exist.
+inline std::vector<std::string> RunLogMessages(const std::string& path) {
+  std::vector<std::string> out;
+  std::string all = ReadFile(path);
+  for (size_t start = 0, end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2)
+    out.push_back(end - start >= 20 ? all.substr(start + 20, end - start - 20) : all.substr(start, end - start));
+  return out;
+}
 
 struct ExportChoice {
   int16_t profile = 30;
@@ -41,16 +103,20 @@ class ImportFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     install_ = t_ / "install";
-    files::CreateFolders(Env::Default(), install_ + "/LumoStudio/tmp");
-    demo_ = store::CreateDemoStore(t_ / "demo.db", 1);
+    std::filesystem::create_directories(install_ + "/LumoStudio/tmp");
   }
 
+  // The demo store, made on first use.
+  StoreBuilder& Demo() { return demo_ ? *demo_ : demo_.emplace(StoreBuilder::Demo(t_ / "demo.db")); }
+  // A new store holding the demo store's codes and users.
+  StoreBuilder Shared(const std::string& name) { return StoreBuilder::SharedWith(t_ / name, *Demo()); }
+
   // Writes a pack of the store below a root of its own; returns its folder.
-  std::string Export(const std::shared_ptr<store::Connection>& from, const ExportChoice& choice) {
+  std::string Export(const StoreBuilder& from, const ExportChoice& choice) {
     const std::string root = t_ / ("export-" + std::to_string(++exports_));
-    files::CreateFolders(Env::Default(), root);
+    std::filesystem::create_directories(root);
     Kestrel20ImpExp::clsExport e;
-    e.putref_DataConnection(from);
+    e.putref_DataConnection(from.connection());
     e.put_Path(root);
     e.put_MigrationProfileTobeExported(choice.profile);
     e.put_ExportToSingleProfile(choice.single);
@@ -61,58 +127,51 @@ class ImportFixture : public ::testing::Test {
     return e.PackFolder();
   }
 
-  // A new store holding the demo store's codes and users, as
-  // `init-store --shared-from` makes it.
-  std::shared_ptr<store::Connection> SharedStore(const std::string& name) {
-    auto c = store::CreateStore(t_ / name);
-    store::CopySharedReferenceData(*c, *demo_);
-    return c;
-  }
-
-  // The import reaches the system through `env`, which must outlive it.
-  std::unique_ptr<Kestrel20ImpExp::clsImport> NewImport(const std::shared_ptr<store::Connection>& into, const std::string& pack,
-                                                        kestrel::Env& env = Env::Default()) {
+  std::unique_ptr<Kestrel20ImpExp::clsImport> NewImport(const StoreBuilder& into, const std::string& pack,
+                                                        Env& env = Env::Default()) {
     auto i = std::make_unique<Kestrel20ImpExp::clsImport>(env, std::make_shared<FixedRegistry>(install_));
-    i->putref_DataConnection(into);
+    i->putref_DataConnection(into.connection());
     i->put_Path(pack);
     i->put_LastModifiedUser("importer");
     i->put_DatabaseName(into->location());
     i->put_DatabaseServer("local");
     return i;
   }
+  // Points the parts at the installation folder, its run log, `store` and a
+  // pack folder named after the store.
+  void Connect(ImportParts& s, const StoreBuilder& store) const {
+    s.o.Path = store->location() + ".pack";
+    std::filesystem::create_directories(s.o.Path);
+    s.cx.InstallationPath = install_;
+    s.cx.ImportLogPath = LogPath();
+    s.cx.DataConnection = store.connection();
+    s.cx.RegistryComponent = std::make_shared<FixedRegistry>(install_);
+  }
+  // Application data then goes the batch-file way.
+  void UseBatchPath() const { WriteFile(install_ + "/LumoStudio/bin/LumoConfig.ini", "[Lumo]\r\nIIS=5\r\n"); }
 
   // The pack's source list, CR, and `targets` (entries joined by character 1).
   static std::string WithTargets(const std::string& proposal, const std::vector<std::string>& targets) {
     return proposal.substr(0, proposal.find('\r')) + "\r" + importer::JoinList(targets);
   }
-  // The details that import every pack profile under its own number, as the
-  // proposal stands without its markers.
-  static std::string Unmarked(const std::string& proposal) {
-    std::string out;
-    for (char c : proposal)
-      if (c != '*') out += c;
-    return out;
+  // The proposal without its markers: every pack profile under its own number.
+  static std::string Unmarked(std::string proposal) {
+    std::erase(proposal, '*');
+    return proposal;
   }
-  std::string Proposal(Kestrel20ImpExp::clsImport& i) {
+  static std::string Proposal(Kestrel20ImpExp::clsImport& i) {
     std::string details;
     EXPECT_TRUE(i.ShowLogicPackDetails(details)) << i.get_ErrorDescription();
     return details;
   }
 
-  // The run log's messages without the date and time in front.
-  std::vector<std::string> Log() const { return RunLogMessages(install_ + "/LumoStudio/tmp/importmr.log"); }
-  void ClearLog() const { std::filesystem::remove(install_ + "/LumoStudio/tmp/importmr.log"); }
+  std::string LogPath() const { return install_ + "/LumoStudio/tmp/importmr.log"; }
+  std::vector<std::string> Log() const { return RunLogMessages(LogPath()); }
+  void ClearLog() const { std::filesystem::remove(LogPath()); }
 
-  // Every row of every table (support/store_dump.h).
-  static kestrel::testing::StoreDump Dump(store::Connection& c) { return kestrel::testing::DumpStore(c); }
-
-  static int64_t Count(store::Connection& c, const std::string& select) {
-    return c.OpenRecordset(select)->Fields(0).Integer();
-  }
-
-  kestrel::testing::TempFolder t_;
+  TempFolder t_;
   std::string install_;
-  std::shared_ptr<store::Connection> demo_;
+  std::optional<StoreBuilder> demo_;
   int exports_ = 0;
 };
 
