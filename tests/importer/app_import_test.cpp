@@ -1,19 +1,23 @@
 // The application data import where it differs from an ordinary load: the
 // direct path's log and work files, rejected rows, missing rights, re-coding
-// inside files, shared and still-stored applications, import folders; the
-// batch path's file of `bcp` lines run without a shell, its refusals, and
-// our `bcp` itself.
+// inside files, still-stored applications, import folders; the batch path's
+// file of `bcp` lines run without a shell, its refusals, and our `bcp`; the
+// installation folder and the setting that picks the path.
 #include "importer/app_import.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 
 #include "base/errors_ours.h"
 #include "importer/batch_runner.h"
+#include "importer/entry_points.h"
+#include "importer/install.h"
+#include "importer/run_log.h"
 #include "import_fixture.h"
 #include "store/open.h"
 #include "support/run_kestrel.h"
@@ -175,17 +179,6 @@ TEST_F(AppImportTest, ReCodingReplacesTheCodeOnlyBeforeAFieldSeparatorAndSkipsTh
   EXPECT_EQ(FilesIn(work_, "NEW2.dat").size(), 11u);
 }
 
-TEST_F(AppImportTest, AnApplicationSharedByTwoEntriesIsLoadedOnce) {
-  s_.r.Plan = MakePlan({{10, 10}, {11, 11}, {12, 12, 0, "EXB", "LGA", "EXB", "LGA"}});
-  ASSERT_TRUE(ImportAll(s_)) << s_.r.Error.ErrorDescription;
-  EXPECT_EQ(Logged("Loading application LGA..."), 1u);
-  EXPECT_EQ(Logged("Loading application EXB..."), 1u);
-  EXPECT_EQ(Count("qzddi101"), 2);
-  EXPECT_TRUE(IsNotInList({}, "LGA"));
-  EXPECT_TRUE(IsNotInList({"LGA", "EXB"}, "lga"));
-  EXPECT_FALSE(IsNotInList({"LGA", "EXB"}, "EXB"));
-}
-
 TEST_F(AppImportTest, AnApplicationStillStoredStopsTheImportBeforeItIsCopied) {
   (*store_)->Execute("insert into qzddi100 (appl, dsca, extn) values ('EXB', 'Stored before', 1)");
   EXPECT_FALSE(ImportAll(s_));
@@ -193,6 +186,10 @@ TEST_F(AppImportTest, AnApplicationStillStoredStopsTheImportBeforeItIsCopied) {
   EXPECT_EQ(Count("qzddi101 where appl='LGA'"), 2);  // the ledger came first
   EXPECT_EQ(Count("qzddi140"), 0);
   EXPECT_TRUE(FilesIn(ImportFolder(), ".dat").empty());
+  // Whether an application is loaded yet: codes compare without regard to case.
+  EXPECT_TRUE(IsNotInList({}, "LGA"));
+  EXPECT_TRUE(IsNotInList({"LGA", "EXB"}, "lga"));
+  EXPECT_FALSE(IsNotInList({"LGA", "EXB"}, "EXB"));
 }
 
 TEST_F(AppImportTest, ImportFoldersAreUniqueWithinASecondAndAFailureIsLoggedWithItsNumber) {
@@ -269,19 +266,6 @@ TEST_F(AppImportTest, OurBcpStopsAtARejectedRowAndNothingOfTheApplicationReaches
   EXPECT_TRUE(FilesIn(ImportFolder(), ".staging").empty());
 }
 
-TEST_F(AppImportTest, BatchLinesNeverWriteTheStoreSoTheLoadStaysInsideTheConnectionsTransaction) {
-  // The connection holds the write lock; a bcp writing the store would wait for it.
-  (*store_)->BeginBatch();
-  (*store_)->Execute("insert into qzlgy115 (code, dsca) values ('CUR', 'held')");
-  CopyApplicationDataFiles(Env::Default(), pack_, work_, "LGA");
-  ASSERT_TRUE(LoadBatch(s_)) << s_.r.Error.ErrorDescription;
-  EXPECT_EQ(Count("qzddi101 where appl='LGA'"), 2);
-  StoreBuilder reader(store::Open(s_.o.DatabaseName));
-  EXPECT_EQ(reader.Count("select count(*) from qzddi101"), 0);
-  (*store_)->RollbackBatch();
-  for (const auto& table : kTables) EXPECT_EQ(reader.Count("select count(*) from " + table), 0) << table;
-}
-
 TEST_F(AppImportTest, ValuesABatchLineCannotCarryAreRefusedBeforeAnythingRuns) {
   const std::string fake = RecordingBcp();
   CopyApplicationDataFiles(Env::Default(), pack_, work_, "LGA");
@@ -309,7 +293,69 @@ TEST_F(AppImportTest, ValuesABatchLineCannotCarryAreRefusedBeforeAnythingRuns) {
   EXPECT_TRUE(RecordedRuns().empty());
 }
 
-// --- the runner and our bcp -------------------------------------------------
+// --- the installation, the runner and our bcp --------------------------------
+
+const std::string kNotFound = "Could not retrieve installation directory of Lumo Studio. Cannot Proceed...";
+const std::string kKey = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\n";
+
+TEST(InstallationLookupTest, TheFolderComesFromTheRegistryFileElseANumberedFailure) {
+  TempFolder t;
+  WriteFile(t / "good.ini", kKey + "Path=/srv/lumo\n");
+  WriteFile(t / "no-path.ini", kKey + "Version=2.0\n");
+  const std::vector<std::tuple<std::shared_ptr<Registry>, int, std::string>> rows = {
+      {std::make_shared<RegistryFile>(Env::Default(), t / "good.ini"), 0, "/srv/lumo"},
+      {std::make_shared<RegistryFile>(Env::Default(), t / "no-path.ini"), 505, kNotFound},
+      {std::make_shared<RegistryFile>(Env::Default(), t / "none.ini"), 505, kNotFound},
+      {std::make_shared<RegistryFile>(Env::Default(), t.path()), EISDIR, "Is a directory. " + kNotFound},
+      {nullptr, 429, "ActiveX component can't create object. " + kNotFound},
+  };
+  for (const auto& [registry, number, says] : rows) {
+    SCOPED_TRACE(says);
+    ImportParts s;
+    s.cx.RegistryComponent = registry;
+    std::string path = "before";
+    EXPECT_EQ(GetLumoInstallationPath(s.cx, s.r.Error, path), number == 0);
+    EXPECT_EQ(s.r.Error.ErrorNumber, number);
+    EXPECT_EQ(number ? s.r.Error.ErrorDescription : path, says);
+    if (number) {
+      EXPECT_EQ(path, "before");
+    }
+  }
+  // Created on an Env, the import reads the registry file its variable names.
+  FaultEnv env;
+  env.SetVariable("KESTREL_REGISTRY", t / "good.ini");
+  Kestrel20ImpExp::clsImport object(env);
+  std::string path;
+  EXPECT_TRUE(object.GetLumoInstallationPath(path));
+  EXPECT_EQ(path, "/srv/lumo");
+}
+
+TEST(IISSettingTest, TheTextAfterTheFourthCharacterOfTheLastNonEmptyLineElse6) {
+  const std::vector<std::pair<std::optional<std::string>, std::string>> rows = {
+      {std::nullopt, "6"}, {"", "6"}, {"IIS=\r\n", "6"}, {"IIS=    \r\n", "6"}, {"Server=db1\r\nIS=5\r\n", "6"},
+      {"IIS=5\r\n", "5"}, {"[Web]\niis= 7 \n", "7"}, {"XIIS=5\r\n", "=5"}, {"IIS=10.0", "10.0"},
+      {"IIS=5\r\nIIS=7\r\n", "7"}, {"IIS=5\nIIS=\n", "5"}, {"IIS=5\r\nName=x\r\nIIS=6.5\r\nTail=y\r\n", "6.5"},
+  };
+  for (const auto& [config, setting] : rows) {
+    TempFolder t;
+    ImportParts s;
+    s.cx.InstallationPath = t.path();
+    if (config) WriteFile(t / "LumoStudio/bin/LumoConfig.ini", *config);
+    EXPECT_EQ(ReadIISSetting(s.cx), setting) << config.value_or("(no file)");
+  }
+}
+
+TEST(RunLogTest, AnUnwritableLogLosesItsLinesSilently) {
+  TempFolder t;
+  ImportParts s;
+  for (const auto& path : {t / "missing-folder/importmr.log", t.path()}) {
+    s.cx.ImportLogPath = path;
+    EXPECT_NO_THROW(WriteImportLog(s.cx, "lost"));
+  }
+  EXPECT_FALSE(std::filesystem::exists(t / "missing-folder"));
+  EXPECT_TRUE(std::filesystem::is_directory(t.path()));
+}
+
 
 TEST(BatchRunnerTest, LinesSplitAtBlanksWithQuotesGroupingAndNothingElseInterpreted) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> rows = {

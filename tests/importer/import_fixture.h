@@ -24,18 +24,6 @@
 
 namespace kestrel::testing {
 
-// A registry that names one installation folder.
-class FixedRegistry : public Registry {
- public:
-  explicit FixedRegistry(std::string folder) : folder_(std::move(folder)) {}
-  bool GetKeyValue(uint32_t, const std::string&, const std::string& name, std::string& data) override {
-    return name == "Path" && (data = folder_, true);
-  }
-
- private:
-  std::string folder_;
-};
-
 // What a clsImport holds, and the Env its context reaches the system through.
 struct ImportParts {
   FaultEnv env;
@@ -93,10 +81,7 @@ inline std::vector<std::string> RunLogMessages(const std::string& path) {
 
 struct ExportChoice {
   int16_t profile = 30;
-  bool single = false;
   bool revisions = true;
-  bool traverse_parent = false;
-  int16_t new_number = 0;
 };
 
 class ImportFixture : public ::testing::Test {
@@ -104,6 +89,8 @@ class ImportFixture : public ::testing::Test {
   void SetUp() override {
     install_ = t_ / "install";
     std::filesystem::create_directories(install_ + "/LumoStudio/tmp");
+    WriteFile(t_ / "registry.ini", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=" + install_ + "\n");
+    registry_ = std::make_shared<RegistryFile>(Env::Default(), t_ / "registry.ini");
   }
 
   // The demo store, made on first use.
@@ -119,17 +106,14 @@ class ImportFixture : public ::testing::Test {
     e.putref_DataConnection(from.connection());
     e.put_Path(root);
     e.put_MigrationProfileTobeExported(choice.profile);
-    e.put_ExportToSingleProfile(choice.single);
     e.put_ExportRevisionInformation(choice.revisions);
-    e.put_traveseparent(choice.traverse_parent);
-    e.put_NewProfileNumber(choice.new_number);
     if (!e.ExportMigrationProfiles()) ADD_FAILURE() << "export failed: " << e.get_ErrorDescription();
     return e.PackFolder();
   }
 
   std::unique_ptr<Kestrel20ImpExp::clsImport> NewImport(const StoreBuilder& into, const std::string& pack,
                                                         Env& env = Env::Default()) {
-    auto i = std::make_unique<Kestrel20ImpExp::clsImport>(env, std::make_shared<FixedRegistry>(install_));
+    auto i = std::make_unique<Kestrel20ImpExp::clsImport>(env, registry_);
     i->putref_DataConnection(into.connection());
     i->put_Path(pack);
     i->put_LastModifiedUser("importer");
@@ -145,7 +129,7 @@ class ImportFixture : public ::testing::Test {
     s.cx.InstallationPath = install_;
     s.cx.ImportLogPath = LogPath();
     s.cx.DataConnection = store.connection();
-    s.cx.RegistryComponent = std::make_shared<FixedRegistry>(install_);
+    s.cx.RegistryComponent = registry_;
   }
   // Application data then goes the batch-file way.
   void UseBatchPath() const { WriteFile(install_ + "/LumoStudio/bin/LumoConfig.ini", "[Lumo]\r\nIIS=5\r\n"); }
@@ -171,6 +155,7 @@ class ImportFixture : public ::testing::Test {
 
   TempFolder t_;
   std::string install_;
+  std::shared_ptr<Registry> registry_;
   std::optional<StoreBuilder> demo_;
   int exports_ = 0;
 };

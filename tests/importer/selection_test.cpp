@@ -114,12 +114,6 @@ TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHolds)
     rows[k].first();
     EXPECT_EQ(Show(), rows[k].second);
   }
-  // The step itself records the announced number with the manifest's options.
-  Fresh("again");
-  WritePack({Header(5, "A", "B")}, {{"5", "1", "X5", "c", "ab1", "5"}}, "ExportToNewProfile=7");
-  std::string details;
-  ASSERT_TRUE(importer::ShowLogicPackDetails(parts_->o, parts_->cx, parts_->r.Manifest, parts_->r.Error, details));
-  EXPECT_EQ(parts_->r.Manifest.new_profile_number, 7);
   EXPECT_THAT(Log(), ::testing::Contains("Sorting array ..."));
 }
 
