@@ -70,7 +70,6 @@ class AppImportTest : public ImportFixture {
   }
   bool ImportAll(ImportParts& s) { return ImportApplicationsFromLogicPack(s.o, s.cx, s.r.Plan, s.r.Error); }
   bool LoadBatch(ImportParts& s) { return LoadDDITablesEx(s.o, s.cx, s.r.Plan, s.r.Error, "LGA", work_); }
-  int64_t Count(const std::string& from) { return (*store_).Count("select count(*) from " + from); }
 
   // A stand-in for `bcp` that records the batch file's bytes and mode and
   // every argument of every run (each ended by a NUL).
@@ -148,9 +147,9 @@ TEST_F(AppImportTest, ARejectedRowKeepsEarlierBatchesAndNamesTheLine) {
   EXPECT_TRUE(s_.r.Error.ErrorDescription.starts_with("Loading to table qzddi150 failed.\r\n")) << s_.r.Error.ErrorDescription;
   EXPECT_NE(s_.r.Error.ErrorDescription.find("line 2300"), std::string::npos);
   EXPECT_EQ(Log().back(), "Application Loading failed while loading qzddi150.");
-  EXPECT_EQ(Count("qzddi150"), 2000);
-  EXPECT_EQ(Count("qzddi140"), 1);  // loaded before it
-  EXPECT_EQ(Count("qzddi160"), 0);  // never reached
+  EXPECT_EQ(store_->Count("select count(*) from qzddi150"), 2000);
+  EXPECT_EQ(store_->Count("select count(*) from qzddi140"), 1);  // loaded before it
+  EXPECT_EQ(store_->Count("select count(*) from qzddi160"), 0);  // never reached
   const std::string folder = ImportFolder();
   EXPECT_TRUE(ReadFile(folder + "/qzddi150EXB.err").starts_with("Line: 2300\r\nText: EXB" + S + "PK1"));
   EXPECT_TRUE(files::FileExists(Env::Default(), folder + "/qzddi150EXB.dat"));  // kept for inspection
@@ -183,8 +182,8 @@ TEST_F(AppImportTest, AnApplicationStillStoredStopsTheImportBeforeItIsCopied) {
   (*store_)->Execute("insert into qzddi100 (appl, dsca, extn) values ('EXB', 'Stored before', 1)");
   EXPECT_FALSE(ImportAll(s_));
   EXPECT_EQ(Log().back(), "Import failed. Applications not deleted before importing.");
-  EXPECT_EQ(Count("qzddi101 where appl='LGA'"), 2);  // the ledger came first
-  EXPECT_EQ(Count("qzddi140"), 0);
+  EXPECT_EQ(store_->Count("select count(*) from qzddi101 where appl='LGA'"), 2);  // the ledger came first
+  EXPECT_EQ(store_->Count("select count(*) from qzddi140"), 0);
   EXPECT_TRUE(FilesIn(ImportFolder(), ".dat").empty());
   // Whether an application is loaded yet: codes compare without regard to case.
   EXPECT_TRUE(IsNotInList({}, "LGA"));
@@ -261,7 +260,7 @@ TEST_F(AppImportTest, OurBcpStopsAtARejectedRowAndNothingOfTheApplicationReaches
   EXPECT_NE(text.find("line 5 of "), std::string::npos) << text;
   EXPECT_NE(text.find("(table qzddi160) exited with status 1: bcp: error 9008: "), std::string::npos) << text;
   EXPECT_NE(text.find("line 1500: a row of 5 fields where table qzddi160 has 4 columns"), std::string::npos) << text;
-  EXPECT_EQ(Count("qzddi160") + Count("qzddi150"), 0);
+  EXPECT_EQ(store_->Count("select count(*) from qzddi160") + store_->Count("select count(*) from qzddi150"), 0);
   EXPECT_TRUE(FilesIn(ImportFolder(), ".Bat").empty());
   EXPECT_TRUE(FilesIn(ImportFolder(), ".staging").empty());
 }

@@ -77,8 +77,10 @@ class WholeImportTest : public ImportFixture {
   // 10) imported with 20 below 15 replaces 10, 20 and their applications and
   // repairs the chain of 30, derived from 20.
   static void AddBranch(const StoreBuilder& b) {
-    static const TestProfile kBase{.mprf = 10, .sapp = "ACC10", .tapp = "ACCX2", .vrc = {"X40", "R1", "base"}, .base = std::nullopt};
-    b.AddProfile({.mprf = 15, .sapp = "ACC10", .tapp = "ACCX2", .vrc = {"X45U", "R1", "cu15"}, .base = kBase.vrc}, {&kBase});
+    static const TestProfile kBase{
+        .mprf = 10, .sapp = "ACC10", .tapp = "ACCX2", .vrc = {"X40", "R1", "base"}, .base = std::nullopt};
+    b.AddProfile({.mprf = 15, .sapp = "ACC10", .tapp = "ACCX2", .vrc = {"X45U", "R1", "cu15"}, .base = kBase.vrc},
+                 {&kBase});
   }
   std::unique_ptr<Kestrel20ImpExp::clsImport> i_;
 };
