@@ -118,22 +118,31 @@ TEST_F(WholeImportTest, RunLogOfAWholeImportInOrder) {
 TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
   AddBranch(Demo());
   const std::string pack = Export(Demo(), {.profile = 20});
+  // The rows of each profile and application: the pack brings back those of
+  // 10, 20 and their applications (not their development rules), and 30 keeps its own.
+  auto rows_of = [&] {
+    std::map<std::string, int64_t> n;
+    for (std::string_view table : store::ProfileTables()) {
+      const auto& columns = store::FindTable(table)->columns;
+      const bool vrc = std::ranges::any_of(columns, [](const auto& c) { return c.name == "vers"; });
+      for (int mprf : {10, 20, 30})
+        if (table != "qzmap101")
+          n[std::string(table) + " " + std::to_string(mprf)] =
+              Demo().Count("select count(*) from " + std::string(table) + " where cast(mprf as int)=" +
+                           std::to_string(mprf) + (vrc ? " and vers not like 'd%'" : ""));
+    }
+    for (std::string_view table : store::ApplicationTables())
+      n[std::string(table)] = Demo().Count("select count(*) from " + std::string(table));
+    return n;
+  };
+  const auto before = rows_of();
   // A rule and an application row no pack brings back.
   Demo().Exec("insert into qzmap120 (mprf,vers,rele,cust,tcpac,tcmod,tflno) values (20,'X41U','R1','cu01','OLD','GONE','1')");
   Demo().Exec("insert into qzddi140 (appl) values ('ACCX2')");
-  const int64_t ddi140 = Demo().Count("select count(*) from qzddi140");
-  std::map<std::string, int64_t> rows_of_30;
-  for (std::string_view table : store::ProfileTables())
-    if (table != "qzmap101")
-      rows_of_30[std::string(table)] =
-          Demo().Count("select count(*) from " + std::string(table) + " where cast(mprf as int)=30");
   std::string message;
   ASSERT_TRUE(Import(Demo(), pack, kBranch, message)) << message;
 
-  EXPECT_EQ(Demo().Count("select count(*) from qzmap120 where tcmod='GONE'"), 0);
-  EXPECT_EQ(Demo().Count("select count(*) from qzddi140"), ddi140 - 1);
-  for (const auto& [table, count] : rows_of_30)
-    EXPECT_EQ(Demo().Count("select count(*) from " + table + " where cast(mprf as int)=30"), count) << table;
+  EXPECT_EQ(rows_of(), before);
   EXPECT_EQ(Demo().Rows("select mprf, levl, pprf, vers from qzmap101 where mprf in (20, 30)"),
             (std::vector<std::vector<std::string>>{{"20", "1", "20", "X41U"}, {"20", "2", "15", "X45U"},
                                                    {"20", "3", "10", "X40"}, {"30", "1", "30", "X42U"},
