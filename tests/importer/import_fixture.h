@@ -1,9 +1,8 @@
 // What the import tests share: stores from the store builder, packs of the
 // demo store written by clsExport, a clsImport on a temporary installation
-// folder, the parts a clsImport holds (options, context, results) for tests
-// that call the import's steps themselves, plans built from rows, and the
-// run log's messages. What a test takes from the fixture lives as long as
-// the test; the Env handed to NewImport must outlive the import.
+// folder, the parts a clsImport holds for tests that call the import's steps
+// themselves, plans built from rows, and the run log's messages. The Env
+// handed to NewImport must outlive the import.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,9 +32,8 @@ struct ImportParts {
   importer::PlannedPack Planned() const { return importer::PlannedPackOf(o, r); }
 };
 
-// One plan entry: the pack's profile, the number and parent the user chose,
-// the applications in the pack and as chosen, and the development VRC the
-// pack records ("__" for none).
+// One plan entry: the pack's profile, the number and parent chosen, the
+// applications in the pack and as chosen, the development VRC ("__": none).
 struct PlanRow {
   int32_t source, target, target_parent = 0;
   std::string sapp = "LGA", tapp = "EXB", target_sapp = "LGA", target_tapp = "EXB";
@@ -45,14 +43,10 @@ struct PlanRow {
 inline importer::ImportPlan MakePlan(const std::vector<PlanRow>& rows) {
   importer::ImportPlan p;
   for (const auto& e : rows) {
-    p.SourceProfiles[0].push_back(e.source);
-    p.SourceProfiles[1].push_back(0);
-    p.TargetProfiles[0].push_back(e.target);
-    p.TargetProfiles[1].push_back(e.target_parent);
-    p.SourceApplications[0].push_back(e.sapp);
-    p.SourceApplications[1].push_back(e.tapp);
-    p.TargetApplications[0].push_back(e.target_sapp);
-    p.TargetApplications[1].push_back(e.target_tapp);
+    p.SourceProfiles[0].push_back(e.source), p.SourceProfiles[1].push_back(0);
+    p.TargetProfiles[0].push_back(e.target), p.TargetProfiles[1].push_back(e.target_parent);
+    p.SourceApplications[0].push_back(e.sapp), p.SourceApplications[1].push_back(e.tapp);
+    p.TargetApplications[0].push_back(e.target_sapp), p.TargetApplications[1].push_back(e.target_tapp);
     p.DevelopmentVRCs.push_back(e.development);
   }
   p.Size = static_cast<int32_t>(rows.size()) - 1;
@@ -69,21 +63,6 @@ inline std::string RowLines(const std::vector<std::vector<std::string>>& rows, c
   return out;
 }
 
-// The messages of a run log without the date and time in front; none when
-// the log does not exist.
-inline std::vector<std::string> RunLogMessages(const std::string& path) {
-  std::vector<std::string> out;
-  std::string all = ReadFile(path);
-  for (size_t start = 0, end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2)
-    out.push_back(end - start >= 20 ? all.substr(start + 20, end - start - 20) : all.substr(start, end - start));
-  return out;
-}
-
-struct ExportChoice {
-  int16_t profile = 30;
-  bool revisions = true;
-};
-
 class ImportFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -93,20 +72,19 @@ class ImportFixture : public ::testing::Test {
     registry_ = std::make_shared<RegistryFile>(Env::Default(), t_ / "registry.ini");
   }
 
-  // The demo store, made on first use.
+  // The demo store, made on first use, and new stores holding its codes and users.
   StoreBuilder& Demo() { return demo_ ? *demo_ : demo_.emplace(StoreBuilder::Demo(t_ / "demo.db")); }
-  // A new store holding the demo store's codes and users.
   StoreBuilder Shared(const std::string& name) { return StoreBuilder::SharedWith(t_ / name, *Demo()); }
 
   // Writes a pack of the store below a root of its own; returns its folder.
-  std::string Export(const StoreBuilder& from, const ExportChoice& choice) {
+  std::string Export(const StoreBuilder& from, int16_t profile, bool revisions = true) {
     const std::string root = t_ / ("export-" + std::to_string(++exports_));
     std::filesystem::create_directories(root);
     Kestrel20ImpExp::clsExport e;
     e.putref_DataConnection(from.connection());
     e.put_Path(root);
-    e.put_MigrationProfileTobeExported(choice.profile);
-    e.put_ExportRevisionInformation(choice.revisions);
+    e.put_MigrationProfileTobeExported(profile);
+    e.put_ExportRevisionInformation(revisions);
     if (!e.ExportMigrationProfiles()) ADD_FAILURE() << "export failed: " << e.get_ErrorDescription();
     return e.PackFolder();
   }
@@ -121,6 +99,15 @@ class ImportFixture : public ::testing::Test {
     i->put_DatabaseServer("local");
     return i;
   }
+  // The pack's proposal with `targets` (entries joined by character 1) as the
+  // target list, or without its markers (every profile under its own number).
+  static std::string Selection(Kestrel20ImpExp::clsImport& i, const std::vector<std::string>& targets = {}) {
+    std::string proposal;
+    EXPECT_TRUE(i.ShowLogicPackDetails(proposal)) << i.get_ErrorDescription();
+    if (!targets.empty()) return proposal.substr(0, proposal.find('\r')) + "\r" + importer::JoinList(targets);
+    std::erase(proposal, '*');
+    return proposal;
+  }
   // Points the parts at the installation folder, its run log, `store` and a
   // pack folder named after the store.
   void Connect(ImportParts& s, const StoreBuilder& store) const {
@@ -134,23 +121,15 @@ class ImportFixture : public ::testing::Test {
   // Application data then goes the batch-file way.
   void UseBatchPath() const { WriteFile(install_ + "/LumoStudio/bin/LumoConfig.ini", "[Lumo]\r\nIIS=5\r\n"); }
 
-  // The pack's source list, CR, and `targets` (entries joined by character 1).
-  static std::string WithTargets(const std::string& proposal, const std::vector<std::string>& targets) {
-    return proposal.substr(0, proposal.find('\r')) + "\r" + importer::JoinList(targets);
-  }
-  // The proposal without its markers: every pack profile under its own number.
-  static std::string Unmarked(std::string proposal) {
-    std::erase(proposal, '*');
-    return proposal;
-  }
-  static std::string Proposal(Kestrel20ImpExp::clsImport& i) {
-    std::string details;
-    EXPECT_TRUE(i.ShowLogicPackDetails(details)) << i.get_ErrorDescription();
-    return details;
-  }
-
   std::string LogPath() const { return install_ + "/LumoStudio/tmp/importmr.log"; }
-  std::vector<std::string> Log() const { return RunLogMessages(LogPath()); }
+  // The run log's messages without the date and time in front.
+  std::vector<std::string> Log() const {
+    std::vector<std::string> out;
+    const std::string all = ReadFile(LogPath());
+    for (size_t start = 0, end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2)
+      out.push_back(end - start >= 20 ? all.substr(start + 20, end - start - 20) : all.substr(start, end - start));
+    return out;
+  }
   void ClearLog() const { std::filesystem::remove(LogPath()); }
 
   TempFolder t_;

@@ -102,8 +102,8 @@ TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHolds)
       {[&] { WritePack({Header(8, "A", "B")}, {{"8", "1", "X8", "c", "ab1", "8"}}), StoreProfile(6, "A", "B"),
              StoreProfile(8, "A", "B", 6); },
        Details({"8|A|B|6|0|1"}, {"8*|A|B|6|0|1"})},
-      {[&] { WritePack(), WriteFile(pack_ + "/qzddi100A.dat", ""); },
-       Details({"3|A|B|0|-1|1", "5|A|B|3|-1|1"}, {"3|A|B|0*|-1|1", "5|A|B|3*|-1|1"})},
+      {[&] { WritePack(), WriteFile(pack_ + "/qzddi100A.dat", ""); }, Details({"3|A|B|0|-1|1", "5|A|B|3|-1|1"},
+                                                                            {"3|A|B|0*|-1|1", "5|A|B|3*|-1|1"})},
       // Two unrelated roots in file order 5, 3.
       {[&] { WritePack({Header(5, "A", "B"), Header(3, "B", "A")}, {{"5", "1", "X5", "c", "ab1", "5"}}); },
        Details({"3|B|A|0|1|0", "5|A|B|0|0|1"}, {"3|B|A|0*|1|0", "5|A|B|0*|0|1"})},
@@ -127,27 +127,20 @@ TEST_F(SelectionTest, BrokenPacksAreRefusedWithTheirNumberAndTextAndTheDetailsUn
       {[&] { WriteManifest({"ERRORS", "--TESTFILES--", "Qzmap100.dat", "--END TESTFILES--", "--APPLS--",
                             "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0", "ExportForSyn=0"}); },
        "3: ShowLogicPackDetails - Exported Objects are incorrect"},
-      {[&] { WriteManifest({"errors"}); }, "3: ShowLogicPackDetails - Exported Objects are incorrect"},
       {[&] { WriteManifest({"SUCCESS", "--TESTFILES--", "Qzmap120.dat", "--END TESTFILES--", "--APPLS--",
                             "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0"}); },
        "5: ShowLogicPackDetails - At least one or more data files are missing.Qzmap120.dat"},
       {[&] { WriteManifest({"SUCCESS", "--APPLS--", "A", "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0"}); },
        corrupt},
-      {[&] { WriteManifest({"SUCCESS", "--TESTFILES--", "--END TESTFILES--", "A", "--ENDAPPLS--", "ExportRevisions=0",
-                            "ExportToNewProfile=0"}); }, corrupt},
       {[&] { WriteManifest({"SUCCESS", "--TESTFILES--", "--END TESTFILES--", "--APPLS--", "--ENDAPPLS--",
                             "ExportRevisions=2", "ExportToNewProfile=0"}); }, corrupt},
-      {[&] { WriteManifest({"SUCCESS", "--TESTFILES--", "--END TESTFILES--", "--APPLS--", "--ENDAPPLS--",
-                            "ExportRevisions=1", "ExportToNewProfil=7"}); }, corrupt},
       // A status neither SUCCESS nor ERRORS skips the file list.
       {[&] { WriteManifest({"PARTIAL", "--TESTFILES--", "Qzmap100.dat", "--END TESTFILES--", "--APPLS--",
                             "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0"}); }, corrupt},
       {[&] { WriteManifest({"SUCCESS", "--TESTFILES--", "Qzmap100.dat"}); },
        "62: Input past end of file: @/ExportMR.log ends after line 3"},
-      {[&] { WriteManifest({}); }, "62: Input past end of file: @/ExportMR.log is empty"},
       {[&] { auto h = Header(5, "A", "B"); h.pop_back(), WriteFile(pack_ + "/Qzmap100.dat", RowLines({h})); },
        short_data + "Qzmap100" + not_enough},
-      {[&] { std::filesystem::remove(pack_ + "/Qzmap101.dat"); }, short_data + "Qzmap101" + not_enough},
       {[&] { std::filesystem::remove(pack_ + "/qzddi100B.dat"); }, short_data + "qzddi100" + not_enough},
       {[&] { WriteFile(pack_ + "/Qzmap100.dat", RowLines({Header(5, "../A", "B")})); },
        std::to_string(Number(Ours::BadApplicationCode)) + ": "},
@@ -202,7 +195,6 @@ TEST_F(SelectionTest, VerificationReportsEveryProblemWithItsNumberInOneCall) {
       {{"12|X|Y|0|0|0", "12|X|Y|14|0|0"}, repeats + greater("12", "14") + kBr, 502},
       {{"12|X|Y|0|0|0", "012|X|Y|0|0|0"}, "", 0},  // repeats are compared as text
       {{"5|X|Y|7|0|0", "7|X|Y|7|0|0"}, greater("5", "7") + greater("7", "7") + kBr, 502},
-      {{"1|X|Y|0|0|0"}, "", 0},
       {{"0|X|Y|0|0|0"}, greater("0", "0") + kBr, 502},
       // The source side is looked at first, the target side only when it passed.
       {{"20|A|B|12|1|0"}, mixed("12", "20") + kBr, 503},
@@ -216,7 +208,6 @@ TEST_F(SelectionTest, VerificationReportsEveryProblemWithItsNumberInOneCall) {
       {{"20|A|B|0|0|1"}, unrelated("20") + kBr, 504},
       {{"12|A|B|0|0|1"}, "", 0},
       {{"20|A|B|1|0|1"}, "", 0},  // containment is a text test: 1 is in "12"
-      {{"16|A|B|0|0|1", "21|A|B|16|0|1"}, unrelated("16") + kBr, 504},
       {{"20|A|B|0|0|1", "20|A|B|25|0|1"},
        "Profile Number 20 repeats in the target selection." + kBr + greater("20", "25") + unrelated("20") +
            unrelated("20") + kBr, 504},
@@ -291,14 +282,6 @@ TEST_F(SelectionTest, EntriesAreMarkedFromTheStoreAndFailedLookUpsAnswerNothing)
   EXPECT_NE(ErrorOf([&] { (void)mark("3|A|B|0|0|1", 7); }), 0);
 }
 
-TEST(NumberFieldsTest, LeadingDigitsGiveTheValue) {
-  const std::vector<std::pair<std::string, int64_t>> rows = {{"12", 12}, {"12*", 12}, {"0*", 0}, {" 7", 7},
-                                                             {"-3", -3}, {"", 0},     {"abc", 0}};
-  for (const auto& [field, value] : rows) EXPECT_EQ(importer::NumericValue(field), value) << field;
-  EXPECT_EQ(importer::NumberOf("2147483647"), 2147483647);
-  EXPECT_EQ(ErrorOf([] { (void)importer::NumberOf("2147483648"); }), 6);
-}
-
 TEST_F(SelectionTest, ImportLogicPackRefusesBadSelectionsBeforeThePack) {
   WritePack();
   const std::string report = "Unexpected Error.Error Number: ";
@@ -345,25 +328,20 @@ TEST_F(SelectionTest, ImportLogicPackLogsItsPlanThenChecksThePack) {
   EXPECT_EQ(message, parts_->r.Error.ErrorDescription + " (" + refused + ")");
   const auto& p = parts_->r.Plan;
   EXPECT_EQ(p.Size, 1);
-  EXPECT_THAT(p.SourceProfiles[0], ElementsAre(3, 5));
   EXPECT_THAT(p.SourceProfiles[1], ElementsAre(0, 3));
   EXPECT_THAT(p.SourceApplications[1], ElementsAre("B", "B"));
-  EXPECT_THAT(p.TargetProfiles[0], ElementsAre(13, 15));
   EXPECT_THAT(p.TargetProfiles[1], ElementsAre(0, 13));
   EXPECT_THAT(p.DevelopmentVRCs, ElementsAre("__", "__"));  // the manifest says no revision information
   EXPECT_EQ(parts_->r.Manifest.applications, "A|B");
   const std::string header = "Source Profile Number | Source Application | Target Application| Parent Profile Number ";
-  EXPECT_EQ(Log(), (std::vector<std::string>{
-                       "----------------------------------Import Logic Pack----------------------------------",
-                       "Logic Pack contents: " + details.substr(0, details.find('\r')),
-                       "Logic pack Import Preference: " + details.substr(details.find('\r') + 1),
-                       "Note: the logic pack has no ExportMR.sums (an older export); its files are not checked for "
-                       "changes.", "", header,
-                       "0---->3|A|B|0", "1---->5|A|B|3", header, "0---->13|A|B|0", "1---->15|A|B|13",
-                       "Development VRC", "0---->", "1---->", "Importing Logic pack ...", "Checking logic pack ...",
-                       parts_->r.Error.ErrorDescription, refused,
-                       "----------------------------------End Import Logic Pack----------------------------------",
-                       std::string(importer::kImportRolledBack)}));
+  const std::string dashes(34, '-');
+  EXPECT_EQ(Log(), (std::vector<std::string>{dashes + "Import Logic Pack" + dashes,
+      "Logic Pack contents: " + details.substr(0, details.find('\r')),
+      "Logic pack Import Preference: " + details.substr(details.find('\r') + 1),
+      "Note: the logic pack has no ExportMR.sums (an older export); its files are not checked for changes.", "",
+      header, "0---->3|A|B|0", "1---->5|A|B|3", header, "0---->13|A|B|0", "1---->15|A|B|13", "Development VRC", "0---->",
+      "1---->", "Importing Logic pack ...", "Checking logic pack ...", parts_->r.Error.ErrorDescription, refused,
+      dashes + "End Import Logic Pack" + dashes, std::string(importer::kImportRolledBack)}));
 
   // With revision information the plan holds each profile's development VRC.
   WriteManifest({"SUCCESS", "--TESTFILES--", "--END TESTFILES--", "--APPLS--", "A", "B", "--ENDAPPLS--",

@@ -23,6 +23,7 @@
 namespace kestrel::testing {
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
@@ -64,12 +65,10 @@ const std::vector<std::string> kBranch = {"10|ACC10|ACCX2|0|0|1", "20|ACC10|ACCX
 
 class WholeImportTest : public ImportFixture {
  protected:
-  // Imports the pack with the targets given, or as proposed without markers.
   bool Import(const StoreBuilder& into, const std::string& pack, const std::vector<std::string>& targets,
               std::string& message, Env& env = Env::Default()) {
     i_ = NewImport(into, pack, env);
-    const std::string proposal = Proposal(*i_);
-    std::string details = targets.empty() ? Unmarked(proposal) : WithTargets(proposal, targets);
+    std::string details = Selection(*i_, targets);
     ClearLog();
     return i_->ImportLogicPack(details, message);
   }
@@ -86,7 +85,7 @@ class WholeImportTest : public ImportFixture {
 };
 
 TEST_F(WholeImportTest, RunLogOfAWholeImportInOrder) {
-  const std::string pack = Export(Demo(), {.profile = 30});
+  const std::string pack = Export(Demo(), 30);
   std::string message;
   ASSERT_TRUE(Import(Shared("second.db"), pack, {}, message)) << message;
   std::vector<std::string> expected = {"Importing Logic pack ...", "Checking logic pack ...", "Checking logic pack...done"};
@@ -108,31 +107,23 @@ TEST_F(WholeImportTest, RunLogOfAWholeImportInOrder) {
   ASSERT_NE(done, log.begin());
   EXPECT_EQ(*(done - 1), "Imported profiles: 10_X40_R1_base\x01" "20_X41U_R1_cu01\x01" "30_X42U_R1_cu02");
   EXPECT_THAT(log, ::testing::Not(::testing::Contains(HasSubstr("Deleting existing"))));
-
-  // Without revision information the last step is skipped.
-  ASSERT_TRUE(Import(Shared("third.db"), Export(Demo(), {.profile = 20, .revisions = false}), {}, message)) << message;
-  EXPECT_THAT(From(Log(), "Importing qzmap150..."),
-              ElementsAreArray({std::string("Importing qzmap150..."), std::string("Importing qzmap150...done"), kEndBanner}));
 }
 
 TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
   AddBranch(Demo());
-  const std::string pack = Export(Demo(), {.profile = 20});
+  const std::string pack = Export(Demo(), 20);
   // The rows of each profile and application: the pack brings back those of
   // 10, 20 and their applications (not their development rules), and 30 keeps its own.
   auto rows_of = [&] {
     std::map<std::string, int64_t> n;
-    for (std::string_view table : store::ProfileTables()) {
-      const auto& columns = store::FindTable(table)->columns;
-      const bool vrc = std::ranges::any_of(columns, [](const auto& c) { return c.name == "vers"; });
+    for (std::string_view t : store::ProfileTables()) {
+      const bool vrc = std::ranges::any_of(store::FindTable(t)->columns, [](const auto& c) { return c.name == "vers"; });
       for (int mprf : {10, 20, 30})
-        if (table != "qzmap101")
-          n[std::string(table) + " " + std::to_string(mprf)] =
-              Demo().Count("select count(*) from " + std::string(table) + " where cast(mprf as int)=" +
-                           std::to_string(mprf) + (vrc ? " and vers not like 'd%'" : ""));
+        n[std::string(t) + std::to_string(mprf)] = t == "qzmap101" ? 0 : Demo().Count(
+            "select count(*) from " + std::string(t) + " where cast(mprf as int)=" + std::to_string(mprf) +
+            (vrc ? " and vers not like 'd%'" : ""));
     }
-    for (std::string_view table : store::ApplicationTables())
-      n[std::string(table)] = Demo().Count("select count(*) from " + std::string(table));
+    for (std::string_view t : store::ApplicationTables()) n[std::string(t)] = Demo().Count("select count(*) from " + std::string(t));
     return n;
   };
   const auto before = rows_of();
@@ -143,31 +134,24 @@ TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
   ASSERT_TRUE(Import(Demo(), pack, kBranch, message)) << message;
 
   EXPECT_EQ(rows_of(), before);
+  using Rows = std::vector<std::vector<std::string>>;
   EXPECT_EQ(Demo().Rows("select mprf, levl, pprf, vers from qzmap101 where mprf in (20, 30)"),
-            (std::vector<std::vector<std::string>>{{"20", "1", "20", "X41U"}, {"20", "2", "15", "X45U"},
-                                                   {"20", "3", "10", "X40"}, {"30", "1", "30", "X42U"},
-                                                   {"30", "2", "20", "X41U"}, {"30", "3", "15", "X45U"},
-                                                   {"30", "4", "10", "X40"}}));
-  EXPECT_EQ(Demo().Rows("select mprf, deph from qzmap100 where mprf in (20, 30)"),
-            (std::vector<std::vector<std::string>>{{"20", "3"}, {"30", "4"}}));
+            (Rows{{"20", "1", "20", "X41U"}, {"20", "2", "15", "X45U"}, {"20", "3", "10", "X40"}, {"30", "1", "30", "X42U"},
+                  {"30", "2", "20", "X41U"}, {"30", "3", "15", "X45U"}, {"30", "4", "10", "X40"}}));
+  EXPECT_EQ(Demo().Rows("select mprf, deph from qzmap100 where mprf in (20, 30)"), (Rows{{"20", "3"}, {"30", "4"}}));
 
-  // 20 first (file order) with its applications; 10 then finds them gone.
-  // What was derived from each is listed in an order of the store's own.
+  // 20 first (file order) with its applications, then 10; what was derived
+  // from 20 is listed in an order of the store's own.
   std::vector<std::string> walk;
-  std::set<std::string> derived_of_20;
   for (const auto& line : From(Log(), "Checking logic pack...done")) {
     if (line == "Sorting array ...") break;
-    if (line.starts_with("qzmap100.dat ----> ")) continue;
-    if (line.starts_with("Profiles to adjust: 20_"))
-      for (const auto& n : text::Split(line.substr(23), ", ")) derived_of_20.insert(n);
-    walk.push_back(line.starts_with("Profiles to adjust: ") ? line.substr(0, line.find('_') + 1) : line);
+    if (line.starts_with("Delet") || line.starts_with("Profile"))
+      walk.push_back(line.starts_with("Profiles to adjust: ") ? line.substr(0, line.find('_') + 1) : line);
   }
-  EXPECT_THAT(walk, ElementsAreArray({"Checking logic pack...done", "Profiles to adjust: 20_", "Deleting existing profile: 20",
-                                      "Profile deleted: 20", "Deleting existing application: ACC10",
-                                      "Deleted application: ACC10", "Deleting existing application: ACCX2",
-                                      "Deleted application: ACCX2", "Profiles to adjust: 10_",
-                                      "Deleting existing profile: 10", "Profile deleted: 10"}));
-  EXPECT_EQ(derived_of_20, (std::set<std::string>{"20", "30"}));
+  EXPECT_THAT(walk, ElementsAreArray({"Profiles to adjust: 20_", "Deleting existing profile: 20", "Profile deleted: 20",
+      "Deleting existing application: ACC10", "Deleted application: ACC10", "Deleting existing application: ACCX2",
+      "Deleted application: ACCX2", "Profiles to adjust: 10_", "Deleting existing profile: 10", "Profile deleted: 10"}));
+  EXPECT_THAT(Log(), ::testing::Contains(::testing::AnyOf("Profiles to adjust: 20_20, 30", "Profiles to adjust: 20_30, 20")));
 }
 
 // A pack of the demo store imported back over it: without the check before
@@ -204,9 +188,9 @@ TEST_F(WholeImportTest, DamagedPacksAreRefusedBeforeAnythingIsDeleted) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.text);
-    const std::string pack = Export(Demo(), {.profile = 30});
+    const std::string pack = Export(Demo(), 30);
     auto i = NewImport(Demo(), pack);
-    std::string details = Unmarked(Proposal(*i)), message;
+    std::string details = Selection(*i), message;
     if (r.change) ChangeLine(pack, r.file, r.change);
     else files::DeleteFile(Env::Default(), pack + "/" + r.file);
     pack::WriteSums(Env::Default(), pack);  // the refusal must come from the check of the content
@@ -218,12 +202,8 @@ TEST_F(WholeImportTest, DamagedPacksAreRefusedBeforeAnythingIsDeleted) {
     EXPECT_EQ(r.prefix ? text.substr(0, r.text.size()) : text, r.text);
     EXPECT_THAT(message, HasSubstr(text + " (Logic pack refused before anything was deleted: " + files::Join(pack, r.names)));
     EXPECT_EQ(Demo().Dump(), before);
-    const auto log = From(Log(), "Checking logic pack ...");
-    ASSERT_EQ(log.size(), 5u);
-    EXPECT_EQ(log[1], text);
-    EXPECT_THAT(log[2], HasSubstr(r.names));
-    EXPECT_EQ(log[3], kEndBanner);
-    EXPECT_EQ(log[4], kRolledBack);
+    EXPECT_THAT(From(Log(), "Checking logic pack ..."),
+                ElementsAre("Checking logic pack ...", text, HasSubstr(r.names), kEndBanner, kRolledBack));
     // The check alone says the same and changes nothing either.
     std::string again;
     EXPECT_FALSE(i->CheckLogicPack(details, again));
@@ -233,24 +213,19 @@ TEST_F(WholeImportTest, DamagedPacksAreRefusedBeforeAnythingIsDeleted) {
 }
 
 TEST_F(WholeImportTest, AGoodPackPassesTheCheckAloneWhichLeavesNothingBehind) {
-  const std::string pack = Export(Demo(), {.profile = 30});
+  const std::string pack = Export(Demo(), 30);
   auto i = NewImport(Demo(), pack);
-  std::string details = Unmarked(Proposal(*i)), message;
+  std::string details = Selection(*i), message;
   const auto before = Demo().Dump();
   ClearLog();
-  EXPECT_TRUE(i->CheckLogicPack(details, message)) << message;
-  EXPECT_EQ(message, "");
-  const auto log = Log();
-  ASSERT_FALSE(log.empty());
-  EXPECT_EQ(log.front(), "----------------------------------Check Logic Pack----------------------------------");
-  EXPECT_EQ(log.back(), "Checking logic pack...done");
   ImportParts s;  // the header map the check builds for itself is not left behind
   Connect(s, Demo());
   s.o.Path = pack;
   s.r.HeaderMap = {"30_X30_c_ab1"};
-  details = Unmarked(Proposal(*i));
   EXPECT_TRUE(importer::CheckLogicPack(s.o, s.cx, s.r, details, message)) << message;
+  EXPECT_EQ(message, "");
   EXPECT_EQ(s.r.HeaderMap, std::vector<std::string>{"30_X30_c_ab1"});
+  EXPECT_EQ(Log().back(), "Checking logic pack...done");
   EXPECT_EQ(Demo().Dump(), before);
 }
 
@@ -292,7 +267,7 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
   env.SetVariable("KESTREL_BCP", "");  // our own bcp, beside the test program
   if (GetParam()) UseBatchPath();
   AddBranch(Demo());
-  const std::string pack = Export(Demo(), {.profile = 20});
+  const std::string pack = Export(Demo(), 20);
   // A store like the demo store with the branch, lacking a shared function the pack brings.
   auto store_with_branch = [&](const std::string& name) {
     StoreBuilder b = StoreBuilder::Demo(t_ / name);
@@ -341,27 +316,21 @@ INSTANTIATE_TEST_SUITE_P(BulkLoadPaths, ImportFaultTest, ::testing::Values(false
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "BatchFiles" : "Direct"; });
 
 // A FaultEnv that notes, for every append, the file it went to.
-class AppendLog : public FaultEnv {
- public:
-  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) override {
-    return std::make_unique<Noted>(*this, FaultEnv::OpenForWriting(path, mode), path.substr(path.rfind('/') + 1));
-  }
-  std::vector<std::string> written;
-
- private:
+struct AppendLog : FaultEnv {
   struct Noted final : WritableFile {
     Noted(AppendLog& log, std::unique_ptr<WritableFile> file, std::string name)
         : log_(log), file_(std::move(file)), name_(std::move(name)) {}
-    void Append(std::string_view data) override {
-      log_.written.push_back(name_);
-      file_->Append(data);
-    }
+    void Append(std::string_view data) override { log_.written.push_back(name_), file_->Append(data); }
     void Flush() override { file_->Flush(); }
     void Close() override { file_->Close(); }
     AppendLog& log_;
     std::unique_ptr<WritableFile> file_;
     std::string name_;
   };
+  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) override {
+    return std::make_unique<Noted>(*this, FaultEnv::OpenForWriting(path, mode), path.substr(path.rfind('/') + 1));
+  }
+  std::vector<std::string> written;
 };
 
 TEST_F(WholeImportTest, EveryWriteOfAnExportGoesThroughItsEnvAndFailsItWithTheWritesError) {
@@ -378,7 +347,6 @@ TEST_F(WholeImportTest, EveryWriteOfAnExportGoesThroughItsEnvAndFailsItWithTheWr
   AppendLog counting;
   ASSERT_TRUE(std::get<0>(export_through(counting, "clean")));
   ASSERT_EQ(counting.written.size(), counting.appends());
-  ASSERT_GT(counting.written.size(), 50u);
   // The export does not count failures of the function library's files and
   // of the qzlgy141 rows that travel with qzlgy140.
   size_t tolerated = 0;
@@ -388,17 +356,16 @@ TEST_F(WholeImportTest, EveryWriteOfAnExportGoesThroughItsEnvAndFailsItWithTheWr
     FaultEnv env;
     env.FailWrite(k, EIO);
     const auto [ok, number, description] = export_through(env, "fail-" + std::to_string(k));
-    if (name.starts_with("qzlib") || name.starts_with("qzlgy141")) {
-      EXPECT_TRUE(ok) << description;
-      ++tolerated;
-      continue;
+    const bool tolerates = name.starts_with("qzlib") || name.starts_with("qzlgy141");
+    tolerated += tolerates;
+    EXPECT_EQ(ok, tolerates) << description;
+    if (!tolerates) {
+      EXPECT_EQ(number, 999);
+      EXPECT_THAT(description, HasSubstr(std::strerror(EIO)));
     }
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(number, 999);
-    EXPECT_THAT(description, HasSubstr(std::strerror(EIO)));
   }
   EXPECT_GT(tolerated, 0u);
-  EXPECT_LT(tolerated, counting.written.size());
+  EXPECT_GT(counting.written.size(), tolerated + 50);
 }
 
 }  // namespace
