@@ -243,7 +243,6 @@ TEST_F(ProfilesTest, HeaderImportFailures) {
   }
 }
 
-// --- derivation chains ------------------------------------------------------
 
 class ChainTest : public ProfilesTest {
  protected:
