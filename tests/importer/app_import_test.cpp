@@ -49,19 +49,15 @@ class AppImportTest : public ImportFixture {
  protected:
   void SetUp() override {
     ImportFixture::SetUp();
-    pack_ = t_ / "pack";
     for (const auto& [name, rows] : kPack) WriteFile(pack_ + "/" + name + ".dat", RowLines(rows));
     store_.emplace(NewState(s_, "store.db"));
-    work_ = t_ / "work";
     std::filesystem::create_directories(work_);
   }
   StoreBuilder NewState(ImportParts& s, const std::string& name) {
     StoreBuilder b = StoreBuilder::Empty(t_ / name);
     Connect(s, b);
     s.o.Path = pack_;
-    s.o.DatabaseName = t_ / name;
-    s.o.DatabaseServer = "local";
-    s.o.DatabaseUser = "kestrel";
+    s.o.DatabaseName = t_ / name, s.o.DatabaseServer = "local", s.o.DatabaseUser = "kestrel";
     s.o.DatabasePassword = kPassword;
     s.o.KeepWork = true;  // these tests look into the folder the import worked in
     s.r.Plan = MakePlan({{10, 10}});
@@ -107,9 +103,8 @@ class AppImportTest : public ImportFixture {
     std::sort(names.begin(), names.end());
     return names;
   }
-  size_t Logged(const std::string& message) { return static_cast<size_t>(std::ranges::count(Log(), message)); }
 
-  std::string pack_, work_;
+  std::string pack_ = t_ / "pack", work_ = t_ / "work";
   ImportParts s_;
   std::optional<StoreBuilder> store_;
 };
