@@ -86,11 +86,17 @@ class SelectionTest : public ImportFixture {
   std::unique_ptr<ImportParts> parts_;
 };
 
-TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHolds) {
+// Each row writes a pack (and stores rows) and names the proposal, or the
+// refusal that must leave the details untouched ("@" stands for the pack folder).
+TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHoldsOrRefusesABrokenPack) {
+  const std::string corrupt = "refused 4: ShowLogicPackDetails - Incorrect log file or log file corrupted";
+  const std::string short_data = "refused 100: Import Migration Profile - ";
+  const std::string not_enough = ".dat file is not having enough data or file is corrupted";
+  const std::string chain = Details({"3|A|B|0|0|1", "5|A|B|3|0|1"}, {"3|A|B|0*|0|1", "5|A|B|3*|0|1"});
   const std::vector<std::pair<std::function<void()>, std::string>> rows = {
       // Nothing stored: the root's parent "0*" and the stored parent's number marked.
-      {[&] { WritePack(); }, Details({"3|A|B|0|0|1", "5|A|B|3|0|1"}, {"3|A|B|0*|0|1", "5|A|B|3*|0|1"})},
-      {[&] { WritePack(), StoreApplication("A", 0), StoreApplication("B", 1), StoreProfile(3, "A", "B"); },
+      {[] {}, chain},
+      {[&] { StoreApplication("A", 0), StoreApplication("B", 1), StoreProfile(3, "A", "B"); },
        Details({"3|A|B|0|0|1", "5|A|B|3|0|1"}, {"3*|A*|B*|0*|0|1", "5|A*|B*|3|0|1"})},
       // An announced number takes its parent from the store.
       {[&] {
@@ -102,48 +108,36 @@ TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHolds)
       {[&] { WritePack({Header(8, "A", "B")}, {{"8", "1", "X8", "c", "ab1", "8"}}), StoreProfile(6, "A", "B"),
              StoreProfile(8, "A", "B", 6); },
        Details({"8|A|B|6|0|1"}, {"8*|A|B|6|0|1"})},
-      {[&] { WritePack(), WriteFile(pack_ + "/qzddi100A.dat", ""); }, Details({"3|A|B|0|-1|1", "5|A|B|3|-1|1"},
-                                                                            {"3|A|B|0*|-1|1", "5|A|B|3*|-1|1"})},
+      {[&] { WriteFile(pack_ + "/qzddi100A.dat", ""); },
+       Details({"3|A|B|0|-1|1", "5|A|B|3|-1|1"}, {"3|A|B|0*|-1|1", "5|A|B|3*|-1|1"})},
       // Two unrelated roots in file order 5, 3.
       {[&] { WritePack({Header(5, "A", "B"), Header(3, "B", "A")}, {{"5", "1", "X5", "c", "ab1", "5"}}); },
        Details({"3|B|A|0|1|0", "5|A|B|0|0|1"}, {"3|B|A|0*|1|0", "5|A|B|0*|0|1"})},
-  };
-  for (size_t k = 0; k < rows.size(); ++k) {
-    SCOPED_TRACE(rows[k].second);
-    Fresh("pack" + std::to_string(k));
-    rows[k].first();
-    EXPECT_EQ(Show(), rows[k].second);
-  }
-  EXPECT_THAT(Log(), ::testing::Contains("Sorting array ..."));
-}
-
-TEST_F(SelectionTest, BrokenPacksAreRefusedWithTheirNumberAndTextAndTheDetailsUntouched) {
-  const std::string corrupt = "4: ShowLogicPackDetails - Incorrect log file or log file corrupted";
-  const std::string short_data = "100: Import Migration Profile - ";
-  const std::string not_enough = ".dat file is not having enough data or file is corrupted";
-  const std::vector<std::pair<std::function<void()>, std::string>> rows = {
-      {[&] { object_->put_Path(pack_ + "/missing"); }, "1: ShowLogicPackDetails - Path Not Found @/missing"},
-      {[&] { std::filesystem::remove(pack_ + "/ExportMR.log"); }, "2: ShowLogicPackDetails - Log File Missing ExportMR.log"},
+      // A status neither SUCCESS nor ERRORS skips the file list.
+      {[&] { WriteManifest({"PARTIAL", "--APPLS--", "A", "B", "--ENDAPPLS--", "ExportRevisions=0",
+                            "ExportToNewProfile=0"}); }, chain},
+      {[&] { object_->put_Path(pack_ + "/missing"); }, "refused 1: ShowLogicPackDetails - Path Not Found @/missing"},
+      {[&] { std::filesystem::remove(pack_ + "/ExportMR.log"); },
+       "refused 2: ShowLogicPackDetails - Log File Missing ExportMR.log"},
       {[&] { WriteManifest({"ERRORS", "--TESTFILES--", "Qzmap100.dat", "--END TESTFILES--", "--APPLS--",
                             "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0", "ExportForSyn=0"}); },
-       "3: ShowLogicPackDetails - Exported Objects are incorrect"},
+       "refused 3: ShowLogicPackDetails - Exported Objects are incorrect"},
       {[&] { WriteManifest({"SUCCESS", "--TESTFILES--", "Qzmap120.dat", "--END TESTFILES--", "--APPLS--",
                             "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0"}); },
-       "5: ShowLogicPackDetails - At least one or more data files are missing.Qzmap120.dat"},
+       "refused 5: ShowLogicPackDetails - At least one or more data files are missing.Qzmap120.dat"},
       {[&] { WriteManifest({"SUCCESS", "--APPLS--", "A", "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0"}); },
        corrupt},
       {[&] { WriteManifest({"SUCCESS", "--TESTFILES--", "--END TESTFILES--", "--APPLS--", "--ENDAPPLS--",
                             "ExportRevisions=2", "ExportToNewProfile=0"}); }, corrupt},
-      // A status neither SUCCESS nor ERRORS skips the file list.
       {[&] { WriteManifest({"PARTIAL", "--TESTFILES--", "Qzmap100.dat", "--END TESTFILES--", "--APPLS--",
                             "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0"}); }, corrupt},
       {[&] { WriteManifest({"SUCCESS", "--TESTFILES--", "Qzmap100.dat"}); },
-       "62: Input past end of file: @/ExportMR.log ends after line 3"},
+       "refused 62: Input past end of file: @/ExportMR.log ends after line 3"},
       {[&] { auto h = Header(5, "A", "B"); h.pop_back(), WriteFile(pack_ + "/Qzmap100.dat", RowLines({h})); },
        short_data + "Qzmap100" + not_enough},
       {[&] { std::filesystem::remove(pack_ + "/qzddi100B.dat"); }, short_data + "qzddi100" + not_enough},
       {[&] { WriteFile(pack_ + "/Qzmap100.dat", RowLines({Header(5, "../A", "B")})); },
-       std::to_string(Number(Ours::BadApplicationCode)) + ": "},
+       "refused " + std::to_string(Number(Ours::BadApplicationCode)) + ": "},
   };
   for (size_t k = 0; k < rows.size(); ++k) {
     SCOPED_TRACE(rows[k].second);
@@ -151,15 +145,16 @@ TEST_F(SelectionTest, BrokenPacksAreRefusedWithTheirNumberAndTextAndTheDetailsUn
     WritePack();
     rows[k].first();
     const std::string shown = Show();
-    std::string says = rows[k].second;  // "@" stands for the pack folder
+    std::string says = rows[k].second;
     if (const size_t at = says.find('@'); at != std::string::npos) says.replace(at, 1, pack_);
-    EXPECT_EQ(shown.substr(0, says.size() + 8), "refused " + says) << shown;
-    EXPECT_TRUE(shown.ends_with(" / untouched")) << shown;
+    if (says.starts_with("refused ")) {
+      EXPECT_EQ(shown.substr(0, says.size()), says) << shown;
+      EXPECT_TRUE(shown.ends_with(" / untouched")) << shown;
+    } else {
+      EXPECT_EQ(shown, says);
+    }
   }
-  Fresh("partial");
-  WritePack();
-  WriteManifest({"PARTIAL", "--APPLS--", "A", "B", "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0"});
-  EXPECT_EQ(Show().substr(0, 11), "3|A|B|0|0|1");
+  EXPECT_THAT(Log(), ::testing::Contains("Sorting array ..."));
   // A store that fails is reported with its own number.
   WritePack({Header(5, "A", "B")}, {{"5", "1", "X5", "c", "ab1", "5"}}, "ExportToNewProfile=7");
   StoreProfile(7, "A", "B");
