@@ -9,16 +9,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 
 #include "base/errors_ours.h"
 #include "importer/batch_runner.h"
 #include "importer/entry_points.h"
 #include "importer/install.h"
-#include "importer/run_log.h"
 #include "import_fixture.h"
-#include "store/open.h"
+#include "support/error_of.h"
 #include "support/run_kestrel.h"
 
 namespace kestrel::testing {

@@ -16,7 +16,6 @@
 #include "kestrel/cls_export.h"
 #include "kestrel/cls_import.h"
 #include "kestrel/registry.h"
-#include "support/error_of.h"
 #include "support/fault_env.h"
 #include "support/store_builder.h"
 #include "support/temp_folder.h"
@@ -72,9 +71,8 @@ class ImportFixture : public ::testing::Test {
     registry_ = std::make_shared<RegistryFile>(Env::Default(), t_ / "registry.ini");
   }
 
-  // The demo store, made on first use, and new stores holding its codes and users.
+  // The demo store, made on first use.
   StoreBuilder& Demo() { return demo_ ? *demo_ : demo_.emplace(StoreBuilder::Demo(t_ / "demo.db")); }
-  StoreBuilder Shared(const std::string& name) { return StoreBuilder::SharedWith(t_ / name, *Demo()); }
 
   // Writes a pack of the store below a root of its own; returns its folder.
   std::string Export(const StoreBuilder& from, int16_t profile, bool revisions = true) {

@@ -8,7 +8,6 @@
 #include <functional>
 #include <set>
 
-#include "base/cipher.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
 #include "import_fixture.h"
