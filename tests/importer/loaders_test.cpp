@@ -188,7 +188,8 @@ TEST_F(LoaderTest, ValuesAreTrimmedConvertedAndDatedByTheLoadersRules) {
   EXPECT_EQ(store_->Rows("select tflno, revi, pexp, sdat from qzmap110"),
             (Table{{"0010", "2", "0", "2024-03-14 00:00:00"}, {"0020", "4", "1", "2024-03-14 13:05:09"},
                    {"0030", "2", "NULL", "2024-03-14 13:05:09"}}));
-  EXPECT_EQ(store_->Rows("select isms, vari, logn, comt, prtx from qzmap125"), (Table{{"0", "V1\r\nV2", "asmith", "", "\r\nrule"}}));
+  EXPECT_EQ(store_->Rows("select isms, vari, logn, comt, prtx from qzmap125"),
+            (Table{{"0", "V1\r\nV2", "asmith", "", "\r\nrule"}}));
   EXPECT_EQ(store_->Rows("select dnum, type, csta from qzmap145"), (Table{{"-5", "7", "C"}}));
   EXPECT_EQ(store_->Rows("select revi, logn from qzmap175"), (Table{{"9", "asmith"}}));
   EXPECT_EQ(store_->Count("select (select count(*) from qzmap135) + (select count(*) from qzmap165)"), 0);
@@ -266,7 +267,8 @@ TEST_F(LoaderTest, RowsOfCommittedBatchesStayAndACallersTransactionIsNeverCommit
   (*store_)->Execute("begin");
   ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
   EXPECT_TRUE((*store_)->InTransaction());
-  EXPECT_EQ(store_->Rows("select vers, rele, cust, tcpac, txtn from qzmap120"), (Table{{"X'5", "d'", "c'd", "O'BRIEN", "it's"}}));
+  EXPECT_EQ(store_->Rows("select vers, rele, cust, tcpac, txtn from qzmap120"),
+            (Table{{"X'5", "d'", "c'd", "O'BRIEN", "it's"}}));
   (*store_)->Execute("rollback");
   EXPECT_EQ(store_->Count("select count(*) from qzmap120"), 0);
 }
@@ -318,7 +320,8 @@ TEST_F(LoaderTest, LibraryFunctionsAreUpdatedByKeyOrAddedAndRevisionsComeOnlyWit
 
 TEST_F(LoaderTest, LibraryFailuresRaiseToTheCallerAndKeepTheRowsBefore) {
   const std::vector<std::pair<NamedValues, int32_t>> rows = {
-      {Record(pack::kQzlib100, {{"mprf", 40000}}), rt::Overflow}, {Record(pack::kQzlib100, {{"ldat", "x"}}), rt::TypeMismatch}};
+      {Record(pack::kQzlib100, {{"mprf", 40000}}), rt::Overflow},
+      {Record(pack::kQzlib100, {{"ldat", "x"}}), rt::TypeMismatch}};
   for (const auto& [bad, number] : rows) {
     SCOPED_TRACE(number);
     store_->Exec("delete from qzlib100");

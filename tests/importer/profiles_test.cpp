@@ -258,7 +258,7 @@ class ChainTest : public ProfilesTest {
   Table Chain(int mprf) const {
     return store_->Rows("select levl, vers, pprf from qzmap101 where mprf = " + std::to_string(mprf));
   }
-  int64_t Depth(int mprf) const { return store_->Count("select deph from qzmap100 where mprf=" + std::to_string(mprf)); }
+  int64_t Depth(int m) const { return store_->Count("select deph from qzmap100 where mprf=" + std::to_string(m)); }
   int32_t DepthUnder(int32_t parent) {
     int32_t mprf = 0, depth = -1;
     EXPECT_TRUE(GetDepthOfProfile(s_->cx, mprf, parent, depth));

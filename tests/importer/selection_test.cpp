@@ -334,9 +334,9 @@ TEST_F(SelectionTest, ImportLogicPackLogsItsPlanThenChecksThePack) {
       "Logic Pack contents: " + details.substr(0, details.find('\r')),
       "Logic pack Import Preference: " + details.substr(details.find('\r') + 1),
       "Note: the logic pack has no ExportMR.sums (an older export); its files are not checked for changes.", "",
-      header, "0---->3|A|B|0", "1---->5|A|B|3", header, "0---->13|A|B|0", "1---->15|A|B|13", "Development VRC", "0---->",
-      "1---->", "Importing Logic pack ...", "Checking logic pack ...", parts_->r.Error.ErrorDescription, refused,
-      dashes + "End Import Logic Pack" + dashes, std::string(importer::kImportRolledBack)}));
+      header, "0---->3|A|B|0", "1---->5|A|B|3", header, "0---->13|A|B|0", "1---->15|A|B|13", "Development VRC",
+      "0---->", "1---->", "Importing Logic pack ...", "Checking logic pack ...", parts_->r.Error.ErrorDescription,
+      refused, dashes + "End Import Logic Pack" + dashes, std::string(importer::kImportRolledBack)}));
 
   // With revision information the plan holds each profile's development VRC.
   WriteManifest({"SUCCESS", "--TESTFILES--", "--END TESTFILES--", "--APPLS--", "A", "B", "--ENDAPPLS--",

@@ -81,13 +81,15 @@ TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
   auto rows_of = [&] {
     std::map<std::string, int64_t> n;
     for (std::string_view t : store::ProfileTables()) {
-      const bool vrc = std::ranges::any_of(store::FindTable(t)->columns, [](const auto& c) { return c.name == "vers"; });
+      const auto& columns = store::FindTable(t)->columns;
+      const bool vrc = std::ranges::any_of(columns, [](const auto& c) { return c.name == "vers"; });
       for (int mprf : {10, 20, 30})
         n[std::string(t) + std::to_string(mprf)] = t == "qzmap101" ? 0 : Demo().Count(
             "select count(*) from " + std::string(t) + " where cast(mprf as int)=" + std::to_string(mprf) +
             (vrc ? " and vers not like 'd%'" : ""));
     }
-    for (std::string_view t : store::ApplicationTables()) n[std::string(t)] = Demo().Count("select count(*) from " + std::string(t));
+    for (std::string_view t : store::ApplicationTables())
+      n[std::string(t)] = Demo().Count("select count(*) from " + std::string(t));
     return n;
   };
   const auto before = rows_of();
@@ -100,8 +102,9 @@ TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
   EXPECT_EQ(rows_of(), before);
   using Rows = std::vector<std::vector<std::string>>;
   EXPECT_EQ(Demo().Rows("select mprf, levl, pprf, vers from qzmap101 where mprf in (20, 30)"),
-            (Rows{{"20", "1", "20", "X41U"}, {"20", "2", "15", "X45U"}, {"20", "3", "10", "X40"}, {"30", "1", "30", "X42U"},
-                  {"30", "2", "20", "X41U"}, {"30", "3", "15", "X45U"}, {"30", "4", "10", "X40"}}));
+            (Rows{{"20", "1", "20", "X41U"}, {"20", "2", "15", "X45U"}, {"20", "3", "10", "X40"},
+                  {"30", "1", "30", "X42U"}, {"30", "2", "20", "X41U"}, {"30", "3", "15", "X45U"},
+                  {"30", "4", "10", "X40"}}));
   EXPECT_EQ(Demo().Rows("select mprf, deph from qzmap100 where mprf in (20, 30)"), (Rows{{"20", "3"}, {"30", "4"}}));
 
   // 20 first (file order) with its applications, then 10; what was derived
@@ -114,8 +117,10 @@ TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
   }
   EXPECT_THAT(walk, ElementsAreArray({"Profiles to adjust: 20_", "Deleting existing profile: 20", "Profile deleted: 20",
       "Deleting existing application: ACC10", "Deleted application: ACC10", "Deleting existing application: ACCX2",
-      "Deleted application: ACCX2", "Profiles to adjust: 10_", "Deleting existing profile: 10", "Profile deleted: 10"}));
-  EXPECT_THAT(Log(), ::testing::Contains(::testing::AnyOf("Profiles to adjust: 20_20, 30", "Profiles to adjust: 20_30, 20")));
+      "Deleted application: ACCX2", "Profiles to adjust: 10_", "Deleting existing profile: 10",
+      "Profile deleted: 10"}));
+  EXPECT_THAT(Log(), ::testing::Contains(::testing::AnyOf("Profiles to adjust: 20_20, 30",
+                                                          "Profiles to adjust: 20_30, 20")));
 }
 
 // A pack of the demo store imported back over it: without the check before
