@@ -121,6 +121,12 @@ TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
       "Profile deleted: 10"}));
   EXPECT_THAT(Log(), ::testing::Contains(::testing::AnyOf("Profiles to adjust: 20_20, 30",
                                                           "Profiles to adjust: 20_30, 20")));
+  // Each header line as read and as renumbered, then the profiles in the order they are imported.
+  const auto log = Log();
+  EXPECT_EQ(std::ranges::count_if(log, [](const std::string& l) { return l.starts_with("qzmap100.dat ----> "); }), 4);
+  const auto sorted = From(log, "Sorting array ...");
+  EXPECT_THAT(sorted, ::testing::IsSupersetOf({"0---->10_X40_R1_base", "1---->20_X41U_R1_cu01"}));
+  EXPECT_THAT(sorted, ::testing::Contains("Imported profiles: 10_X40_R1_base\x01" "20_X41U_R1_cu01"));
 }
 
 // A pack of the demo store imported back over it: without the check before
