@@ -1,118 +1,139 @@
-// What the whole-import tests share: the demo store, packs exported from it
-// by Kestrel20ImpExp::clsExport, stores to import into (empty, or with the demo store's codes
-// and users), Kestrel20ImpExp::clsImport on a temporary installation folder, the run log's
-// messages, and a dump of a store for "nothing changed" comparisons.
+// What the import tests share: stores from the store builder, packs of the
+// demo store written by clsExport, a clsImport on a temporary installation
+// folder, the parts a clsImport holds for tests that call the import's steps
+// themselves, plans built from rows, and the run log's messages. The Env
+// handed to NewImport must outlive the import.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <memory>
-#include <string>
-#include <vector>
+#include <optional>
 
+#include "importer/planned_pack.h"
+#include "importer/selection.h"
 #include "kestrel/cls_export.h"
 #include "kestrel/cls_import.h"
-#include "base/files.h"
-#include "kestrel/variant.h"
-#include "importer/selection.h"
-#include "selection_fixture.h"
-#include "store/connection.h"
-#include "store/open.h"
-#include "store/demo_data.h"
-#include "store/schema.h"
-#include "support/store_dump.h"
+#include "kestrel/registry.h"
+#include "support/fault_env.h"
+#include "support/store_builder.h"
 #include "support/temp_folder.h"
-#include "store_views.h"
 
 namespace kestrel::testing {
 
-struct ExportChoice {
-  int16_t profile = 30;
-  bool single = false;
-  bool revisions = true;
-  bool traverse_parent = false;
-  int16_t new_number = 0;
+// What a clsImport holds, and the Env its context reaches the system through.
+struct ImportParts {
+  FaultEnv env;
+  importer::ImportOptions o;
+  importer::ImportContext cx{env};
+  importer::ImportResults r;
+  importer::PlannedPack Planned() const { return importer::PlannedPackOf(o, r); }
 };
+
+// One plan entry: the pack's profile, the number and parent chosen, the
+// applications in the pack and as chosen, the development VRC ("__": none).
+struct PlanRow {
+  int32_t source, target, target_parent = 0;
+  std::string sapp = "LGA", tapp = "EXB", target_sapp = "LGA", target_tapp = "EXB";
+  std::string development = "__";
+};
+
+inline importer::ImportPlan MakePlan(const std::vector<PlanRow>& rows) {
+  importer::ImportPlan p;
+  for (const auto& e : rows) {
+    p.SourceProfiles[0].push_back(e.source), p.SourceProfiles[1].push_back(0);
+    p.TargetProfiles[0].push_back(e.target), p.TargetProfiles[1].push_back(e.target_parent);
+    p.SourceApplications[0].push_back(e.sapp), p.SourceApplications[1].push_back(e.tapp);
+    p.TargetApplications[0].push_back(e.target_sapp), p.TargetApplications[1].push_back(e.target_tapp);
+    p.DevelopmentVRCs.push_back(e.development);
+  }
+  p.Size = static_cast<int32_t>(rows.size()) - 1;
+  return p;
+}
+
+// Rows as a row file holds them: fields joined by `separator`, CR LF after each.
+inline std::string RowLines(const std::vector<std::vector<std::string>>& rows, const std::string& separator = "\x01") {
+  std::string out;
+  for (const auto& row : rows) {
+    for (size_t i = 0; i < row.size(); ++i) out += (i ? separator : "") + row[i];
+    out += "\r\n";
+  }
+  return out;
+}
 
 class ImportFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     install_ = t_ / "install";
-    files::CreateFolders(Env::Default(), install_ + "/LumoStudio/tmp");
-    demo_ = store::CreateDemoStore(t_ / "demo.db", 1);
+    std::filesystem::create_directories(install_ + "/LumoStudio/tmp");
+    WriteFile(t_ / "registry.ini", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=" + install_ + "\n");
+    registry_ = std::make_shared<RegistryFile>(Env::Default(), t_ / "registry.ini");
   }
 
+  // The demo store, made on first use.
+  StoreBuilder& Demo() { return demo_ ? *demo_ : demo_.emplace(StoreBuilder::Demo(t_ / "demo.db")); }
+
   // Writes a pack of the store below a root of its own; returns its folder.
-  std::string Export(const std::shared_ptr<store::Connection>& from, const ExportChoice& choice) {
+  std::string Export(const StoreBuilder& from, int16_t profile, bool revisions = true) {
     const std::string root = t_ / ("export-" + std::to_string(++exports_));
-    files::CreateFolders(Env::Default(), root);
+    std::filesystem::create_directories(root);
     Kestrel20ImpExp::clsExport e;
-    e.putref_DataConnection(from);
+    e.putref_DataConnection(from.connection());
     e.put_Path(root);
-    e.put_MigrationProfileTobeExported(choice.profile);
-    e.put_ExportToSingleProfile(choice.single);
-    e.put_ExportRevisionInformation(choice.revisions);
-    e.put_traveseparent(choice.traverse_parent);
-    e.put_NewProfileNumber(choice.new_number);
+    e.put_MigrationProfileTobeExported(profile);
+    e.put_ExportRevisionInformation(revisions);
     if (!e.ExportMigrationProfiles()) ADD_FAILURE() << "export failed: " << e.get_ErrorDescription();
     return e.PackFolder();
   }
 
-  // A new store holding the demo store's codes and users, as
-  // `init-store --shared-from` makes it.
-  std::shared_ptr<store::Connection> SharedStore(const std::string& name) {
-    auto c = store::CreateStore(t_ / name);
-    store::CopySharedReferenceData(*c, *demo_);
-    return c;
-  }
-
-  // The import reaches the system through `env`, which must outlive it.
-  std::unique_ptr<Kestrel20ImpExp::clsImport> NewImport(const std::shared_ptr<store::Connection>& into, const std::string& pack,
-                                                        kestrel::Env& env = Env::Default()) {
-    auto i = std::make_unique<Kestrel20ImpExp::clsImport>(env, std::make_shared<FixedRegistry>(install_));
-    i->putref_DataConnection(into);
+  std::unique_ptr<Kestrel20ImpExp::clsImport> NewImport(const StoreBuilder& into, const std::string& pack,
+                                                        Env& env = Env::Default()) {
+    auto i = std::make_unique<Kestrel20ImpExp::clsImport>(env, registry_);
+    i->putref_DataConnection(into.connection());
     i->put_Path(pack);
     i->put_LastModifiedUser("importer");
     i->put_DatabaseName(into->location());
     i->put_DatabaseServer("local");
     return i;
   }
-
-  // The pack's source list, CR, and `targets` (entries joined by character 1).
-  static std::string WithTargets(const std::string& proposal, const std::vector<std::string>& targets) {
-    return proposal.substr(0, proposal.find('\r')) + "\r" + importer::JoinList(targets);
+  // The pack's proposal with `targets` (entries joined by character 1) as the
+  // target list, or without its markers (every profile under its own number).
+  static std::string Selection(Kestrel20ImpExp::clsImport& i, const std::vector<std::string>& targets = {}) {
+    std::string proposal;
+    EXPECT_TRUE(i.ShowLogicPackDetails(proposal)) << i.get_ErrorDescription();
+    if (!targets.empty()) return proposal.substr(0, proposal.find('\r')) + "\r" + importer::JoinList(targets);
+    std::erase(proposal, '*');
+    return proposal;
   }
-  // The details that import every pack profile under its own number, as the
-  // proposal stands without its markers.
-  static std::string Unmarked(const std::string& proposal) {
-    std::string out;
-    for (char c : proposal)
-      if (c != '*') out += c;
+  // Points the parts at the installation folder, its run log, `store` and a
+  // pack folder named after the store.
+  void Connect(ImportParts& s, const StoreBuilder& store) const {
+    s.o.Path = store->location() + ".pack";
+    std::filesystem::create_directories(s.o.Path);
+    s.cx.InstallationPath = install_;
+    s.cx.ImportLogPath = LogPath();
+    s.cx.DataConnection = store.connection();
+    s.cx.RegistryComponent = registry_;
+  }
+  // Application data then goes the batch-file way.
+  void UseBatchPath() const { WriteFile(install_ + "/LumoStudio/bin/LumoConfig.ini", "[Lumo]\r\nIIS=5\r\n"); }
+
+  std::string LogPath() const { return install_ + "/LumoStudio/tmp/importmr.log"; }
+  // The run log's messages without the date and time in front.
+  std::vector<std::string> Log() const {
+    std::vector<std::string> out;
+    const std::string all = ReadFile(LogPath());
+    for (size_t start = 0, end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2)
+      out.push_back(end - start >= 20 ? all.substr(start + 20, end - start - 20) : all.substr(start, end - start));
     return out;
   }
-  std::string Proposal(Kestrel20ImpExp::clsImport& i) {
-    std::string details;
-    EXPECT_TRUE(i.ShowLogicPackDetails(details)) << i.get_ErrorDescription();
-    return details;
-  }
+  void ClearLog() const { std::filesystem::remove(LogPath()); }
 
-  // The run log's messages without the date and time in front.
-  std::vector<std::string> Log() const { return RunLogMessages(install_ + "/LumoStudio/tmp/importmr.log"); }
-  void ClearLog() const { std::filesystem::remove(install_ + "/LumoStudio/tmp/importmr.log"); }
-
-  // Every row of every table (support/store_dump.h).
-  static kestrel::testing::StoreDump Dump(store::Connection& c) { return kestrel::testing::DumpStore(c); }
-
-  static int64_t Count(store::Connection& c, const std::string& select) {
-    return c.OpenRecordset(select)->Fields(0).Integer();
-  }
-
-  kestrel::testing::TempFolder t_;
+  TempFolder t_;
   std::string install_;
-  std::shared_ptr<store::Connection> demo_;
+  std::shared_ptr<Registry> registry_;
+  std::optional<StoreBuilder> demo_;
   int exports_ = 0;
 };
 

@@ -1,0 +1,363 @@
+// The loaders of rules, the function library and shared functions on pack
+// files written by the pack writers: which number and VRC each record takes,
+// the per-file reading, trimming and converting rules, stored rows kept or
+// updated, and what a failure leaves in the store (committed batches only).
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "base/error.h"
+#include "import_fixture.h"
+#include "importer/entry_points.h"
+#include "importer/loaders.h"
+#include "pack/record_writer.h"
+#include "store/open.h"
+#include "store/saved_rows.h"
+#include "support/error_of.h"
+
+namespace kestrel::testing {
+namespace {
+
+using namespace kestrel::importer;
+using pack::NamedValues;
+using Table = std::vector<std::vector<std::string>>;
+
+const std::string kCurrentHead = "Unspecified Error : --LoadToMAP120_130_140_160-- ";
+const std::string kRevisionHead = "Unspecified Error : --LoadToMAP110_125_135_145_165-- ";
+
+// A value for every column of a layout as an export writes a realistic row;
+// `overrides` replace single columns.
+NamedValues Record(const pack::TaggedLayout& layout, std::initializer_list<std::pair<std::string_view, Value>> overrides = {}) {
+  static const std::map<std::string_view, Value> kValues = {
+      {"mprf", 40}, {"vers", "X40"}, {"rele", "c"}, {"cust", "ab1"}, {"dnum", "2"}, {"type", "2"}, {"revi", "2"},
+      {"ldat", "2024-03-14 13:05:09"}, {"sdat", "2024-03-14 13:05:09"}, {"cdat", "2024-03-14 13:05:09"}, {"pexp", "1"},
+      {"isms", "N"}, {"logn", "asmith"}, {"lusr", "asmith"}, {"tcpac", "SALES"}, {"tcmod", "ORDHDR"}, {"tflno", "0010"},
+      {"fnam", "fnCalcTax"}};
+  NamedValues row;
+  for (const auto& f : layout.fields) {
+    auto known = kValues.find(f.column);
+    row.Set(f.column, known != kValues.end() ? known->second : Value(std::string(f.column) + " of " + std::string(layout.table)));
+  }
+  for (const auto& [c, v] : overrides) row.Set(c, v);
+  return row;
+}
+
+class LoaderTest : public ImportFixture {
+ protected:
+  void SetUp() override {
+    ImportFixture::SetUp();
+    Fresh("a");
+  }
+  // A new store and pack; pack profiles 40 and 31 become 12 and 7, and the
+  // header map lists the header file's lines last first, as the import leaves it.
+  void Fresh(const std::string& name) {
+    store_.emplace(StoreBuilder::Empty(t_ / (name + ".db")));
+    s_ = std::make_unique<ImportParts>();
+    Connect(*s_, *store_);
+    s_->o.LastModifiedUser = "jdoe";
+    s_->r.Plan = MakePlan({{40, 12}, {31, 7}});
+    s_->r.HeaderMap = {"7_X31_b_zz1", "12_X50_d_cd2"};
+    for (const auto* l : kCurrentRuleFiles) Write(*l, {});
+    for (const auto* l : kRevisionRuleFiles) Write(*l, {});
+  }
+  void Write(const pack::TaggedLayout& layout, const std::vector<NamedValues>& rows, pack::RecordOptions options = {}) {
+    auto out = files::TextWriter::Create(Env::Default(), files::Join(s_->o.Path, layout.file));
+    pack::TaggedRecordWriter writer(layout, *out, options);
+    for (const auto& row : rows) writer.Write(row);
+    out->Close();
+  }
+  void WriteLines(const std::string& file, const std::vector<std::string>& lines) {
+    WriteFile(s_->o.Path + "/" + file, RowLines({lines}, "\r\n"));
+  }
+  bool LoadCurrent() { return LoadToMAP120_130_140_160(s_->Planned(), s_->r.HeaderMap, s_->cx, s_->r.Error); }
+  bool LoadRevisions() { return LoadToMAP110_125_135_145_165(s_->Planned(), s_->r.HeaderMap, s_->cx, s_->r.Error); }
+  bool LoadLibrary() { return LoadLibraryFiles(s_->Planned(), s_->r.HeaderMap, s_->cx); }
+  // The rows a second connection counts: what is committed.
+  int64_t Committed(const std::string& table) const {
+    return StoreBuilder(store::Open(store_->connection()->location())).Count("select count(*) from " + table);
+  }
+
+  std::optional<StoreBuilder> store_;
+  std::unique_ptr<ImportParts> s_;
+};
+
+TEST_F(LoaderTest, RulesTakeTheChosenNumberAndTheVrcTheHeaderImportDecided) {
+  struct Row {
+    std::string what;
+    std::vector<PlanRow> plan;
+    std::vector<std::string> map;
+    std::vector<std::pair<const pack::TaggedLayout*, NamedValues>> records;
+    Table stored;  // table, mprf, vers, rele, cust
+  };
+  const std::vector<Row> rows = {
+      {"renumbered", {{40, 12}, {31, 7}}, {"7_X31_b_zz1", "12_X50_d_cd2"},
+       {{&pack::kQzmap120, Record(pack::kQzmap120)}, {&pack::kQzmap130, Record(pack::kQzmap130, {{"mprf", 31}})},
+        {&pack::kQzmap125, Record(pack::kQzmap125, {{"mprf", 31}})}, {&pack::kQzmap170, Record(pack::kQzmap170)}},
+       {{"qzmap120", "12", "X50", "d", "cd2"}, {"qzmap125", "7", "X31", "b", "zz1"}, {"qzmap130", "7", "X31", "b", "zz1"},
+        {"qzmap170", "12", "X50", "d", "cd2"}}},
+      {"outside the plan: 0 and the file's VRC", {{40, 12}}, {"12_X50_d_cd2"},
+       {{&pack::kQzmap120, Record(pack::kQzmap120, {{"mprf", 99}, {"vers", "Q1"}, {"rele", "a"}, {"cust", "k9"}})},
+        {&pack::kQzmap125, Record(pack::kQzmap125, {{"mprf", 99}, {"vers", "Q1"}})}},
+       {{"qzmap120", "0", "Q1", "a", "k9"}, {"qzmap125", "0", "Q1", "c", "ab1"}}},
+      // Only current rules of the development VRC take the development VRC.
+      {"development", {{40, 12, 0, "LGA", "EXB", "LGA", "EXB", "D10_b_zz1"}}, {"12_X40_c_ab1"},
+       {{&pack::kQzmap120, Record(pack::kQzmap120, {{"vers", "D10"}, {"rele", "b"}, {"cust", "zz1"}})},
+        {&pack::kQzmap120, Record(pack::kQzmap120, {{"vers", "Y7"}, {"rele", "b"}, {"cust", "zz1"}})},
+        {&pack::kQzmap125, Record(pack::kQzmap125, {{"vers", "D10"}, {"rele", "b"}, {"cust", "zz1"}})}},
+       {{"qzmap120", "12", "X40", "c", "ab1"}, {"qzmap120", "12", "d40", "c", "db1"}, {"qzmap125", "12", "X40", "c", "ab1"}}},
+      // The development VRC compared is the plan's at the header map's position of the profile.
+      {"map position", {{40, 12, 0, "LGA", "EXB", "LGA", "EXB", "D10_b_zz1"}, {31, 7}}, {"7_X31_b_zz1", "12_X50_d_cd2"},
+       {{&pack::kQzmap120, Record(pack::kQzmap120, {{"vers", "D10"}, {"rele", "b"}, {"cust", "zz1"}})},
+        {&pack::kQzmap120, Record(pack::kQzmap120, {{"mprf", 31}, {"vers", "D10"}, {"rele", "b"}, {"cust", "zz1"}})}},
+       {{"qzmap120", "12", "X50", "d", "cd2"}, {"qzmap120", "7", "d31", "b", "dz1"}}},
+  };
+  for (size_t k = 0; k < rows.size(); ++k) {
+    SCOPED_TRACE(rows[k].what);
+    Fresh("ids" + std::to_string(k));
+    s_->r.Plan = MakePlan(rows[k].plan);
+    s_->r.HeaderMap = rows[k].map;
+    std::map<const pack::TaggedLayout*, std::vector<NamedValues>> files;
+    for (const auto& [layout, record] : rows[k].records) files[layout].push_back(record);
+    for (const auto& [layout, records] : files) Write(*layout, records);
+    ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+    ASSERT_TRUE(LoadRevisions()) << s_->r.Error.ErrorDescription;
+    std::vector<const pack::TaggedLayout*> layouts(kCurrentRuleFiles.begin(), kCurrentRuleFiles.end());
+    layouts.insert(layouts.end(), kRevisionRuleFiles.begin(), kRevisionRuleFiles.end());
+    Table stored;
+    for (const auto* l : layouts)
+      for (auto r : store_->Rows("select mprf, vers, rele, cust from " + std::string(l->table))) {
+        r.insert(r.begin(), std::string(l->table));
+        stored.push_back(r);
+      }
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, rows[k].stored);
+  }
+}
+
+TEST_F(LoaderTest, ValuesAreTrimmedConvertedAndDatedByTheLoadersRules) {
+  s_->env.FixTime(DateTime{2025, 1, 2, 8, 30, 0});
+  Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"tflno", "0010"}, {"ldat", "3/14/2024 1:05:09 PM"}, {"prtx", "\r\na\r\n"},
+                                                   {"comt", "  \r\n \r\n"}, {"txtn", "123"}, {"stat", " A "},
+                                                   {"vari", " V1 \r\n  V2 "}, {"stbl", " T1 "}, {"isms", Value()}}),
+                          Record(pack::kQzmap120, {{"tflno", "0020"}, {"ldat", "2023-11-30 23:59:59"}, {"prtx", "\r\n  b"},
+                                                   {"comt", "\r\nx\r\n\r\ny"}, {"txtn", Value()}})});
+  Write(pack::kQzmap130, {Record(pack::kQzmap130, {{"qury", "\r\n\r\nselect 1\r\n"}, {"icod", " I "}})});
+  Write(pack::kQzmap140, {Record(pack::kQzmap140, {{"dnum", "17"}, {"type", " 3 "}})});
+  Write(pack::kQzmap160, {Record(pack::kQzmap160, {{"func", "IF(A,B)\r\nEND"}})});
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  // The mapping object export leaves the :LDAT: line out: the time of loading.
+  Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"tflno", "0030"}})}, {.with_ldat = false});
+  Write(pack::kQzmap130, {}), Write(pack::kQzmap140, {}), Write(pack::kQzmap160, {});
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  // Packs not for synchronisation take the importing user.
+  EXPECT_EQ(store_->Rows("select tflno, ldat, prtx, comt, txtn, stat, vari, stbl, isms, logn, lusr from qzmap120"),
+            (Table{{"0010", "2024-03-14 13:05:09", "a\r\n", "NULL", "123", "A", "V1\r\n  V2 ", "T1", "0", "NULL", "jdoe"},
+                   {"0020", "2023-11-30 23:59:59", "  b", "x\r\n\r\ny", "", "stat of qzmap120", "vari of qzmap120",
+                    "stbl of qzmap120", "N", "NULL", "jdoe"},
+                   {"0030", "2025-01-02 08:30:00", "prtx of qzmap120", "comt of qzmap120", "txtn of qzmap120",
+                    "stat of qzmap120", "vari of qzmap120", "stbl of qzmap120", "N", "NULL", "jdoe"}}));
+  EXPECT_EQ(store_->Rows("select qury, icod from qzmap130"), (Table{{"select 1\r\n", "I"}}));
+  EXPECT_EQ(store_->Rows("select dnum, type from qzmap140"), (Table{{"17", "3"}}));
+  EXPECT_EQ(store_->Rows("select func from qzmap160"), (Table{{"IF(A,B)\r\nEND"}}));
+
+  store_->Exec("delete from qzmap120");
+  s_->r.Manifest.for_sync = true;
+  Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"isms", " Y "}, {"logn", " asmith "}, {"lusr", "bjones "}})}, {.for_sync = true});
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  EXPECT_EQ(store_->Rows("select isms, logn, lusr from qzmap120"), (Table{{"Y", "asmith", "bjones"}}));
+  // An isms line without its tag is taken whole.
+  store_->Exec("delete from qzmap120");
+  s_->r.Manifest.for_sync = false;
+  WriteLines("Qzmap120.dat", {"MO", ":MPRF:40", ":VERS:X40", ":RELE:c", ":CUST:ab1", ":TCPAC:SALES", ":TCMOD:ORDHDR",
+                              ":TFLNO:0010", ":LDAT:2024-03-14 13:05:09", ":PRTX:START", "rule", ":PRTX:END", ":STAT:A",
+                              ":VARI:V", ":STBL:T", ":COMT:START", "", ":COMT:END", ":TEXT:", "t", ":TEXT:END", " N "});
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  EXPECT_EQ(store_->Rows("select isms, prtx from qzmap120"), (Table{{" N ", "rule"}}));
+
+  Write(pack::kQzmap110, {Record(pack::kQzmap110, {{"tflno", "0010"}, {"pexp", "0"}, {"sdat", "3/14/2024"}}),
+                          Record(pack::kQzmap110, {{"tflno", "0020"}, {"pexp", "1"}, {"revi", " 4 "}}),
+                          Record(pack::kQzmap110, {{"tflno", "0030"}, {"pexp", "2"}})});
+  Write(pack::kQzmap125, {Record(pack::kQzmap125, {{"isms", Value()}, {"vari", " V1\r\nV2 "}, {"logn", " asmith "},
+                                                   {"comt", ""}, {"prtx", "\r\nrule"}})});
+  Write(pack::kQzmap145, {Record(pack::kQzmap145, {{"dnum", "-5"}, {"type", "7"}, {"csta", " C "}})});
+  // The single-profile export names the last revision file with a capital.
+  std::filesystem::remove(s_->o.Path + "/qzmap175.dat");
+  Write(pack::kQzmap175, {Record(pack::kQzmap175, {{"revi", "9"}, {"logn", " asmith "}})});
+  std::filesystem::rename(s_->o.Path + "/qzmap175.dat", s_->o.Path + "/Qzmap175.dat");
+  ASSERT_TRUE(LoadRevisions()) << s_->r.Error.ErrorDescription;
+  EXPECT_EQ(store_->Rows("select tflno, revi, pexp, sdat from qzmap110"),
+            (Table{{"0010", "2", "0", "2024-03-14 00:00:00"}, {"0020", "4", "1", "2024-03-14 13:05:09"},
+                   {"0030", "2", "NULL", "2024-03-14 13:05:09"}}));
+  EXPECT_EQ(store_->Rows("select isms, vari, logn, comt, prtx from qzmap125"),
+            (Table{{"0", "V1\r\nV2", "asmith", "", "\r\nrule"}}));
+  EXPECT_EQ(store_->Rows("select dnum, type, csta from qzmap145"), (Table{{"-5", "7", "C"}}));
+  EXPECT_EQ(store_->Rows("select revi, logn from qzmap175"), (Table{{"9", "asmith"}}));
+  EXPECT_EQ(store_->Count("select (select count(*) from qzmap135) + (select count(*) from qzmap165)"), 0);
+}
+
+TEST_F(LoaderTest, AFailureNamesItsCauseAndLeavesTheRowsBeforeIt) {
+  struct Row {
+    std::function<void()> spoil;
+    bool revisions;
+    std::string text;         // after the loader's head
+    std::string counted;      // a table and
+    int64_t committed;        // how many of its rows are committed
+    std::string also = {};    // more the description must hold
+  };
+  const std::vector<Row> rows = {
+      {[&] { Write(pack::kQzmap120, {Record(pack::kQzmap120)}), std::filesystem::remove(s_->o.Path + "/Qzmap140.dat"); },
+       false, "53   File not found", "qzmap120", 1},
+      {[&] { Write(pack::kQzmap140, {Record(pack::kQzmap140, {{"dnum", "32768"}})}); }, false, "6   Overflow", "qzmap140", 0},
+      {[&] { Write(pack::kQzmap140, {Record(pack::kQzmap140, {{"type", ""}})}); }, false, "13   Type mismatch", "qzmap140", 0},
+      {[&] { Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"ldat", "31/12/2024"}})}); }, false, "13   Type mismatch", "qzmap120", 0},
+      {[&] { Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"mprf", 40000}})}); }, false, "6   Overflow", "qzmap120", 0},
+      {[&] { s_->r.HeaderMap = {"x_X31_b_zz1", "12_X50_d_cd2"}, Write(pack::kQzmap160, {Record(pack::kQzmap160)}); },
+       false, "13   Type mismatch", "qzmap160", 0},
+      // The first two revision files read the number into 32 bits, the others into 16.
+      {[&] {
+         s_->r.Plan = MakePlan({{40000, 12}, {40, 13}}), s_->r.HeaderMap = {};
+         Write(pack::kQzmap110, {Record(pack::kQzmap110, {{"mprf", 40000}})});
+         Write(pack::kQzmap125, {Record(pack::kQzmap125, {{"mprf", 40000}})});
+         Write(pack::kQzmap135, {Record(pack::kQzmap135, {{"mprf", 40}}), Record(pack::kQzmap135, {{"mprf", 40000}})});
+       }, true, "6   Overflow", "qzmap135", 1},
+      {[&] {
+         store_->Exec("create trigger refuse_bad before insert on qzmap130 when new.icod = 'BAD' "
+                      "begin select raise(abort, 'icod BAD is refused'); end");
+         Write(pack::kQzmap130, {Record(pack::kQzmap130, {{"icod", "I1"}}), Record(pack::kQzmap130, {{"icod", "I2"}}),
+                                 Record(pack::kQzmap130, {{"icod", "BAD"}}), Record(pack::kQzmap130, {{"icod", "I4"}})});
+       }, false, "1811   icod BAD is refused", "qzmap130", 2},
+      {[&] { WriteLines("Qzmap160.dat", {"FUNC160", ":MPRF:40", ":VERS:X40", ":RELE:c", ":CUST:ab1", ":TCPAC:S", ":TCMOD:M",
+                                          ":TFLNO:1", ":FUNC:START", "f", ":FUNC:END", ":TEXT:", "", ":TEXT:END", ""}); },
+       false, "9008   ", "qzmap160", 1, "Qzmap160.dat, line 15"},
+      {[&] { s_->cx.DataConnection.reset(); }, true, "91   Object variable or With block variable not set", "qzmap110", 0},
+  };
+  for (size_t k = 0; k < rows.size(); ++k) {
+    SCOPED_TRACE(rows[k].text);
+    Fresh("fail" + std::to_string(k));
+    rows[k].spoil();
+    EXPECT_FALSE(rows[k].revisions ? LoadRevisions() : LoadCurrent());
+    EXPECT_EQ(s_->r.Error.ErrorNumber, 899);
+    EXPECT_TRUE(s_->r.Error.ErrorDescription.starts_with((rows[k].revisions ? kRevisionHead : kCurrentHead) + rows[k].text))
+        << s_->r.Error.ErrorDescription;
+    if (!rows[k].also.empty()) {
+      EXPECT_NE(s_->r.Error.ErrorDescription.find(rows[k].also), std::string::npos);
+    }
+    EXPECT_EQ(Committed(rows[k].counted), rows[k].committed);
+    EXPECT_FALSE((*store_)->InTransaction());
+  }
+}
+
+TEST_F(LoaderTest, RowsOfCommittedBatchesStayAndACallersTransactionIsNeverCommitted) {
+  // More rows than one batch holds, so that rows of a committed batch and of
+  // the open one both come before the failure.
+  const int before = static_cast<int>(store::SavedRows::kRowsPerBatch) + 3;
+  std::vector<NamedValues> records;
+  for (int i = 0; i < before; ++i) records.push_back(Record(pack::kQzmap140, {{"fdnm", "F" + std::to_string(i)}}));
+  records.push_back(Record(pack::kQzmap140, {{"fdnm", "BAD"}, {"type", "T"}}));
+  records.push_back(Record(pack::kQzmap140, {{"fdnm", "AFTER"}}));
+  Write(pack::kQzmap140, records);
+  EXPECT_FALSE(LoadCurrent());
+  EXPECT_EQ(s_->r.Error.ErrorDescription, kCurrentHead + "13   Type mismatch");
+  EXPECT_EQ(Committed("qzmap140"), before);
+  EXPECT_EQ(Committed("qzmap140 where fdnm in ('BAD', 'AFTER')"), 0);
+
+  Write(pack::kQzmap140, {});
+  Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"tcpac", "O'BRIEN"}, {"txtn", "it's"}})});
+  s_->r.HeaderMap = {"7_X31_b_zz1", "12_X'5_d'_c'd"};
+  (*store_)->Execute("begin");
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  EXPECT_TRUE((*store_)->InTransaction());
+  EXPECT_EQ(store_->Rows("select vers, rele, cust, tcpac, txtn from qzmap120"),
+            (Table{{"X'5", "d'", "c'd", "O'BRIEN", "it's"}}));
+  (*store_)->Execute("rollback");
+  EXPECT_EQ(store_->Count("select count(*) from qzmap120"), 0);
+}
+
+// A Qzlib105.dat record as lines, for values the writer's fixed ":PEXP:0" line cannot carry.
+std::vector<std::string> RevisionLines(const std::string& fnam, const std::string& revi, const std::string& pexp) {
+  return {"FUNC", ":MPRF:40", ":VERS:X40", ":RELE:c", ":CUST:ab1", ":FNAM:" + fnam, ":REVI:" + revi, ":RINF:START", "reason",
+          ":RINF:END", ":ISID:I1", ":CDAT:1/2/2024 8:00:00 AM", ":PEXP:" + pexp, ":USRN:asmith", ":FDEF:START", "body",
+          ":FDEF:END", ":COMT:START", "", ":COMT:END"};
+}
+
+TEST_F(LoaderTest, LibraryFunctionsAreUpdatedByKeyOrAddedAndRevisionsComeOnlyWithRevisionInformation) {
+  store_->Exec("insert into qzlib100 (mprf, vers, rele, cust, fnam, dsca) values (12, 'X50', 'd', 'cd2', 'fnCalcTax', "
+               "'stored'), (12, 'X50', 'd', 'cd2', 'fnKeep', 'kept'), (12, 'X49', 'd', 'cd2', 'fnCalcTax', 'other VRC')");
+  Write(pack::kQzlib100, {Record(pack::kQzlib100, {{"dsca", "loaded"}, {"ldat", "3/14/2024 1:05:09 PM"}, {"stat", " A "}}),
+                          Record(pack::kQzlib100, {{"mprf", 31}, {"fnam", "fn'Round"}, {"fdef", "x = 1\r\ny = 2"}}),
+                          Record(pack::kQzlib100, {{"mprf", 99}, {"fnam", "fnOther"}})});
+  ASSERT_TRUE(LoadLibrary());
+  EXPECT_EQ(store_->Rows("select mprf, vers, rele, cust, fnam, dsca, ldat, stat, fdef from qzlib100"),
+            (Table{{"0", "X40", "c", "ab1", "fnOther", "dsca of qzlib100", "2024-03-14 13:05:09", "stat of qzlib100",
+                    "fdef of qzlib100"},
+                   {"12", "X49", "d", "cd2", "fnCalcTax", "other VRC", "NULL", "NULL", "NULL"},
+                   {"12", "X50", "d", "cd2", "fnCalcTax", "loaded", "2024-03-14 13:05:09", "A", "fdef of qzlib100"},
+                   {"12", "X50", "d", "cd2", "fnKeep", "kept", "NULL", "NULL", "NULL"},
+                   {"7", "X31", "b", "zz1", "fn'Round", "dsca of qzlib100", "2024-03-14 13:05:09", "stat of qzlib100",
+                    "x = 1\r\ny = 2"}}));
+  Write(pack::kQzlib100, {Record(pack::kQzlib100, {{"mprf", 31}, {"fnam", "fn'Round"}, {"dsca", "isn't"}})});
+  ASSERT_TRUE(LoadLibrary());
+  EXPECT_EQ(store_->Rows("select dsca from qzlib100 where mprf = 7"), (Table{{"isn't"}}));
+
+  EXPECT_EQ(store_->Count("select count(*) from qzlib105"), 0);  // without revision information Qzlib105.dat is not even looked for
+  s_->r.Manifest.revisions = true;
+  EXPECT_EQ(ErrorOf([&] { (void)LoadLibrary(); }), rt::FileNotFound);
+  store_->Exec("insert into qzlib105 (mprf, vers, rele, cust, fnam, revi, usrn) values (12, 'X50', 'd', 'cd2', 'fnCalcTax', 3, "
+               "'old'), (12, 'X50', 'd', 'cd2', 'fnCalcTax', 5, 'old')");
+  std::vector<std::string> lines = RevisionLines("fnCalcTax", "3.7", "0");  // found by its number rounded down
+  for (const auto& more : {RevisionLines("fnCalcTax", "4", "1"), RevisionLines("fnRound", "-1.5", "True")})
+    lines.insert(lines.end(), more.begin(), more.end());
+  WriteLines("Qzlib105.dat", lines);
+  ASSERT_TRUE(LoadLibrary());
+  EXPECT_EQ(store_->Rows("select fnam, revi, pexp, cdat, rinf, isid, usrn, fdef, comt from qzlib105"),
+            (Table{{"fnCalcTax", "3", "0", "2024-01-02 08:00:00", "reason", "I1", "asmith", "body", ""},
+                   {"fnCalcTax", "4", "1", "2024-01-02 08:00:00", "reason", "I1", "asmith", "body", ""},
+                   {"fnCalcTax", "5", "NULL", "NULL", "NULL", "NULL", "old", "NULL", "NULL"},
+                   {"fnRound", "-2", "1", "2024-01-02 08:00:00", "reason", "I1", "asmith", "body", ""}}));
+  WriteLines("Qzlib105.dat", RevisionLines("fnCalcTax", "1", "maybe"));
+  EXPECT_EQ(ErrorOf([&] { (void)LoadLibrary(); }), rt::TypeMismatch);
+}
+
+TEST_F(LoaderTest, LibraryFailuresRaiseToTheCallerAndKeepTheRowsBefore) {
+  const std::vector<std::pair<NamedValues, int32_t>> rows = {
+      {Record(pack::kQzlib100, {{"mprf", 40000}}), rt::Overflow},
+      {Record(pack::kQzlib100, {{"ldat", "x"}}), rt::TypeMismatch}};
+  for (const auto& [bad, number] : rows) {
+    SCOPED_TRACE(number);
+    store_->Exec("delete from qzlib100");
+    Write(pack::kQzlib100, {Record(pack::kQzlib100, {{"fnam", "fnA"}}), Record(pack::kQzlib100, {{"fnam", "fnB"}}), bad,
+                            Record(pack::kQzlib100, {{"fnam", "fnD"}})});
+    EXPECT_EQ(ErrorOf([&] { (void)LoadLibrary(); }), number);
+    EXPECT_EQ(Committed("qzlib100"), 2);
+    EXPECT_FALSE((*store_)->InTransaction());
+  }
+}
+
+TEST_F(LoaderTest, SharedFunctionsAlreadyStoredAreKept) {
+  auto load = [&] { return LoadToMAP150(s_->Planned(), s_->r.HeaderMap, s_->cx, s_->r.Error); };
+  EXPECT_FALSE(load());
+  EXPECT_EQ(s_->r.Error.ErrorNumber, 899);
+  EXPECT_EQ(s_->r.Error.ErrorDescription, "Unspecified Error : --LoadToMAP150-- 53   File not found");
+  store_->Exec("insert into qzmap150 (func, defn, help) values ('TRIM', 'stored definition', 'stored help')");
+  auto fn = [](const std::string& func, Value defn, Value help) {
+    return NamedValues{{"func", Value(func)}, {"defn", std::move(defn)}, {"help", std::move(help)}};
+  };
+  Write(pack::kQzmap150, {fn("TRIM", "new definition", "new help"), fn("PAD(S,N)", "pads\r\nS to N", Value()), fn("it's", "quoted", "")});
+  for (int pass = 0; pass < 2; ++pass) {
+    ASSERT_TRUE(load()) << s_->r.Error.ErrorDescription;
+    EXPECT_EQ(store_->Rows("select func, defn, help from qzmap150"),
+              (Table{{"PAD(S,N)", "pads\r\nS to N", ""}, {"TRIM", "stored definition", "stored help"}, {"it's", "quoted", ""}}));
+  }
+  // A block without any line fails after the functions before it.
+  store_->Exec("delete from qzmap150");
+  WriteLines("Qzmap150.dat", {":FUNC:START", "UPPER", ":FUNC:END", ":DEFN:START", "d", ":DEFN:END", ":HELP:START", "",
+                              ":HELP:END", ":FUNC:START", "LOWER", ":FUNC:END", ":DEFN:START", ":DEFN:END", ":HELP:START", "",
+                              ":HELP:END"});
+  EXPECT_FALSE(load());
+  EXPECT_TRUE(s_->r.Error.ErrorDescription.starts_with("Unspecified Error : --LoadToMAP150-- 9008   "));
+  EXPECT_NE(s_->r.Error.ErrorDescription.find("Qzmap150.dat, line 14"), std::string::npos) << s_->r.Error.ErrorDescription;
+  EXPECT_EQ(store_->Rows("select func from qzmap150"), (Table{{"UPPER"}}));
+}
+
+}  // namespace
+}  // namespace kestrel::testing

@@ -1,0 +1,340 @@
+// The whole import where an ordinary round trip does not reach: its run log
+// in order, profiles and applications replaced over a store that holds them
+// with the derived chain repaired, packs refused before anything is deleted,
+// a store write failing at any step rolling everything back, and every write
+// of an export going through the Env the host gives.
+#include <gmock/gmock.h>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "base/errors_ours.h"
+#include "base/text.h"
+#include "import_fixture.h"
+#include "importer/import_driver.h"
+#include "importer/import_unit.h"
+#include "importer/transaction.h"
+#include "pack/sums.h"
+#include "store/schema.h"
+
+namespace kestrel::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+const std::string kEndBanner =
+    "----------------------------------End Import Logic Pack----------------------------------";
+const std::string kRolledBack(importer::kImportRolledBack);
+
+// The log from the line `first` on.
+std::vector<std::string> From(const std::vector<std::string>& log, const std::string& first) {
+  return {std::find(log.begin(), log.end(), first), log.end()};
+}
+
+// Replaces the first line of a pack file for which `change` returns true.
+void ChangeLine(const std::string& pack, const std::string& file, const std::function<bool(std::string&)>& change) {
+  const std::string path = pack + "/" + file;
+  std::string all = ReadFile(path), out;
+  if (all.ends_with("\r\n")) all.resize(all.size() - 2);
+  bool done = false;
+  for (auto& line : text::Split(all, "\r\n")) {
+    if (!done) done = change(line);
+    out += line + "\r\n";
+  }
+  WriteFile(path, out);
+}
+
+// The targets that put pack profile 20 below the store's profile 15.
+const std::vector<std::string> kBranch = {"10|ACC10|ACCX2|0|0|1", "20|ACC10|ACCX2|15|0|1"};
+
+class WholeImportTest : public ImportFixture {
+ protected:
+  bool Import(const StoreBuilder& into, const std::string& pack, const std::vector<std::string>& targets,
+              std::string& message, Env& env = Env::Default()) {
+    i_ = NewImport(into, pack, env);
+    std::string details = Selection(*i_, targets);
+    ClearLog();
+    return i_->ImportLogicPack(details, message);
+  }
+  // Profile 15 between 10 and 20's new place: the pack of 20 (with its base
+  // 10) imported with 20 below 15 replaces 10, 20 and their applications and
+  // repairs the chain of 30, derived from 20.
+  static void AddBranch(const StoreBuilder& b) {
+    static const TestProfile kBase{
+        .mprf = 10, .sapp = "ACC10", .tapp = "ACCX2", .vrc = {"X40", "R1", "base"}, .base = std::nullopt};
+    b.AddProfile({.mprf = 15, .sapp = "ACC10", .tapp = "ACCX2", .vrc = {"X45U", "R1", "cu15"}, .base = kBase.vrc},
+                 {&kBase});
+  }
+  std::unique_ptr<Kestrel20ImpExp::clsImport> i_;
+};
+
+TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
+  AddBranch(Demo());
+  const std::string pack = Export(Demo(), 20);
+  // The rows of each profile and application: the pack brings back those of
+  // 10, 20 and their applications (not their development rules), and 30 keeps its own.
+  auto rows_of = [&] {
+    std::map<std::string, int64_t> n;
+    for (std::string_view t : store::ProfileTables()) {
+      const auto& columns = store::FindTable(t)->columns;
+      const bool vrc = std::ranges::any_of(columns, [](const auto& c) { return c.name == "vers"; });
+      for (int mprf : {10, 20, 30})
+        n[std::string(t) + std::to_string(mprf)] = t == "qzmap101" ? 0 : Demo().Count(
+            "select count(*) from " + std::string(t) + " where cast(mprf as int)=" + std::to_string(mprf) +
+            (vrc ? " and vers not like 'd%'" : ""));
+    }
+    for (std::string_view t : store::ApplicationTables())
+      n[std::string(t)] = Demo().Count("select count(*) from " + std::string(t));
+    return n;
+  };
+  const auto before = rows_of();
+  // A rule and an application row no pack brings back.
+  Demo().Exec("insert into qzmap120 (mprf,vers,rele,cust,tcpac,tcmod,tflno) values (20,'X41U','R1','cu01','OLD','GONE','1')");
+  Demo().Exec("insert into qzddi140 (appl) values ('ACCX2')");
+  std::string message;
+  ASSERT_TRUE(Import(Demo(), pack, kBranch, message)) << message;
+
+  EXPECT_EQ(rows_of(), before);
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(Demo().Rows("select mprf, levl, pprf, vers from qzmap101 where mprf in (20, 30)"),
+            (Rows{{"20", "1", "20", "X41U"}, {"20", "2", "15", "X45U"}, {"20", "3", "10", "X40"},
+                  {"30", "1", "30", "X42U"}, {"30", "2", "20", "X41U"}, {"30", "3", "15", "X45U"},
+                  {"30", "4", "10", "X40"}}));
+  EXPECT_EQ(Demo().Rows("select mprf, deph from qzmap100 where mprf in (20, 30)"), (Rows{{"20", "3"}, {"30", "4"}}));
+
+  // 20 first (file order) with its applications, then 10; what was derived
+  // from 20 is listed in an order of the store's own.
+  std::vector<std::string> walk;
+  for (const auto& line : From(Log(), "Checking logic pack...done")) {
+    if (line == "Sorting array ...") break;
+    if (line.starts_with("Delet") || line.starts_with("Profile"))
+      walk.push_back(line.starts_with("Profiles to adjust: ") ? line.substr(0, line.find('_') + 1) : line);
+  }
+  EXPECT_THAT(walk, ElementsAreArray({"Profiles to adjust: 20_", "Deleting existing profile: 20", "Profile deleted: 20",
+      "Deleting existing application: ACC10", "Deleted application: ACC10", "Deleting existing application: ACCX2",
+      "Deleted application: ACCX2", "Profiles to adjust: 10_", "Deleting existing profile: 10",
+      "Profile deleted: 10"}));
+  EXPECT_THAT(Log(), ::testing::Contains(::testing::AnyOf("Profiles to adjust: 20_20, 30",
+                                                          "Profiles to adjust: 20_30, 20")));
+  // Each header line as read and as renumbered, then the profiles in the order they are imported.
+  const auto log = Log();
+  EXPECT_EQ(std::ranges::count_if(log, [](const std::string& l) { return l.starts_with("qzmap100.dat ----> "); }), 4);
+  const auto sorted = From(log, "Sorting array ...");
+  EXPECT_THAT(sorted, ::testing::IsSupersetOf({"0---->10_X40_R1_base", "1---->20_X41U_R1_cu01"}));
+  EXPECT_THAT(sorted, ::testing::Contains("Imported profiles: 10_X40_R1_base\x01" "20_X41U_R1_cu01"));
+}
+
+// A pack of the demo store imported back over it: without the check before
+// the first delete, every profile and application would go first.
+TEST_F(WholeImportTest, DamagedPacksAreRefusedBeforeAnythingIsDeleted) {
+  const auto replace = [](const std::string& from, const std::string& to) {
+    return [=](std::string& l) { return l == from ? (l = to, true) : false; };
+  };
+  struct Row {
+    std::string file;
+    std::function<bool(std::string&)> change;  // nullptr: the file is deleted
+    int number;
+    std::string text;  // the whole description, or its start when `prefix`
+    bool prefix;
+    std::string names;  // where the refusal says it stopped
+  };
+  const std::vector<Row> rows = {
+      {"Qzmap140.dat", nullptr, 899, "Unspecified Error : --LoadToMAP120_130_140_160-- 53   File not found", false,
+       "Qzmap140.dat"},
+      {"Qzmap145.dat", replace(":MRUL:END", "MOVE"), 899,
+       "Unspecified Error : --LoadToMAP110_125_135_145_165-- 9008   A pack file holds a line outside", true,
+       "Qzmap145.dat, line "},
+      {"Qzlib100.dat", [](std::string& l) { return l.starts_with(":LDAT:") && (l = ":LDAT:yesterday", true); }, 899,
+       "Unspecified Error : --ImportProfileEx-- 13   Type mismatch", false, "Qzlib100.dat, line "},
+      {"qzddi140ACCX2.dat", [](std::string& l) { return (l += "\x01" "extra", true); }, Number(Ours::MalformedPackFile),
+       "A pack file holds a line outside its format: ", true, "qzddi140ACCX2.dat, line 1"},
+      {"Qzmap100.dat", [n = 0](std::string& l) mutable { return ++n == 2 && (l = l.substr(0, l.rfind('\x01')), true); },
+       100, "Import Migration Profile - Qzmap100.dat file is not having enough data or file is corrupted", false,
+       "Qzmap100.dat, line 2"},
+      {"Qzmap100.dat", [n = 0](std::string& l) mutable { return ++n == 3 && (l = "99" + l.substr(l.find('\x01')), true); },
+       999, "UnSpecified Error : --ValidateAndImportEx--100   The profile could not be found in user selected list.",
+       false, "Qzmap100.dat, line 3"},
+  };
+  // The good pack passes the check, which leaves behind neither rows nor the header map it builds.
+  const std::string good = Export(Demo(), 30);
+  std::string details = Selection(*NewImport(Demo(), good)), message;
+  const auto before = Demo().Dump();
+  ClearLog();
+  ImportParts s;
+  Connect(s, Demo());
+  s.o.Path = good;
+  s.r.HeaderMap = {"30_X30_c_ab1"};
+  EXPECT_TRUE(importer::CheckLogicPack(s.o, s.cx, s.r, details, message)) << message;
+  EXPECT_EQ(message, "");
+  EXPECT_EQ(s.r.HeaderMap, std::vector<std::string>{"30_X30_c_ab1"});
+  EXPECT_EQ(Log().back(), "Checking logic pack...done");
+  EXPECT_EQ(Demo().Dump(), before);
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.text);
+    const std::string pack = Export(Demo(), 30);
+    auto i = NewImport(Demo(), pack);
+    details = Selection(*i);
+    if (r.change) ChangeLine(pack, r.file, r.change);
+    else files::DeleteFile(Env::Default(), pack + "/" + r.file);
+    pack::WriteSums(Env::Default(), pack);  // the refusal must come from the check of the content
+    ClearLog();
+    EXPECT_FALSE(i->ImportLogicPack(details, message));
+    EXPECT_EQ(i->get_ErrorNumber(), r.number);
+    const std::string text = i->get_ErrorDescription();
+    EXPECT_EQ(r.prefix ? text.substr(0, r.text.size()) : text, r.text);
+    EXPECT_THAT(message, HasSubstr(text + " (Logic pack refused before anything was deleted: " + files::Join(pack, r.names)));
+    EXPECT_EQ(Demo().Dump(), before);
+    EXPECT_THAT(From(Log(), "Checking logic pack ..."),
+                ElementsAre("Checking logic pack ...", text, HasSubstr(r.names), kEndBanner, kRolledBack));
+    // The check alone says the same and changes nothing either.
+    std::string again;
+    EXPECT_FALSE(i->CheckLogicPack(details, again));
+    EXPECT_EQ(again, message);
+    EXPECT_EQ(Demo().Dump(), before);
+  }
+}
+
+// Temporary triggers on every table count the store's writes row by row; the
+// k-th fails (none when k is 0, when each write is listed with its table).
+void InstallFaults(const StoreBuilder& b) {
+  std::string script = "create temp table fault_clock (n integer, k integer); insert into fault_clock values (0, 0);"
+                       "create temp table fault_log (n integer, what text);";
+  for (const auto& table : store::Tables())
+    for (const char* op : {"insert", "update", "delete"}) {
+      const std::string t(table.name);
+      script += "create temp trigger fault_" + t + "_" + op + " before " + op + " on main." + t +
+                " begin update fault_clock set n = n + 1; insert into fault_log select n, '" + t + " " + op +
+                "' from fault_clock where k = 0; select raise(abort, 'injected fault') from fault_clock where n = k; end;";
+    }
+  b->ExecuteScript(script);
+}
+
+// The step the run log shows as the last one begun.
+std::string StepOf(const std::vector<std::string>& log) {
+  static const std::vector<std::pair<std::string, std::string>> kMarkers = {
+      {"Deleting existing", "deletes"}, {"Importing Application ...", "application data"},
+      {"Importing qzmap100...", "headers"}, {"Importing qzlib100...", "library"}, {"Importing qzmap120...", "rules"},
+      {"Importing qzmap150...", "shared functions"}, {"Importing qzmap110, 125...", "revisions"},
+      {"Importing qzmap110, 125...done", "chain repair"}};
+  std::string step = "before the walk";
+  for (const auto& line : log)
+    for (const auto& [marker, name] : kMarkers)
+      if (line == marker || (marker == "Deleting existing" && line.starts_with(marker))) step = name;
+  return step;
+}
+
+class ImportFaultTest : public WholeImportTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
+  FaultEnv env;
+  env.SetVariable("KESTREL_BCP", "");  // our own bcp, beside the test program
+  if (GetParam()) UseBatchPath();
+  AddBranch(Demo());
+  const std::string pack = Export(Demo(), 20);
+  // A store like the demo store with the branch, lacking a shared function the pack brings.
+  auto store_with_branch = [&](const std::string& name) {
+    StoreBuilder b = StoreBuilder::Demo(t_ / name);
+    AddBranch(b);
+    b.Exec("delete from qzmap150 where func = 'NVL'");
+    InstallFaults(b);
+    return b;
+  };
+  StoreBuilder counted = store_with_branch("counted.db");
+  std::string message;
+  ASSERT_TRUE(Import(counted, pack, kBranch, message, env)) << message;
+  std::set<int64_t> ks;  // the first write of each table and kind, and a few more
+  int64_t writes = 0;
+  for (const auto& row : counted.Rows("select min(n), max(n) from fault_log group by what")) {
+    ks.insert(std::stoll(row[0]));
+    writes = std::max<int64_t>(writes, std::stoll(row[1]));
+  }
+  ASSERT_GT(writes, 200);
+  ks.insert({1, 2, writes / 2, writes});
+
+  StoreBuilder target = store_with_branch("target.db");
+  const auto before = target.Dump();
+  std::set<std::string> steps;
+  for (int64_t k : ks) {
+    SCOPED_TRACE("write " + std::to_string(k) + " of " + std::to_string(writes));
+    target.Exec("update fault_clock set n = 0, k = " + std::to_string(k));
+    std::string failed;
+    EXPECT_FALSE(Import(target, pack, kBranch, failed, env));
+    const auto log = Log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_THAT(failed + log.back(), HasSubstr("injected fault"));
+    EXPECT_EQ(log.back(), kRolledBack);
+    EXPECT_FALSE(target->InTransaction());
+    ASSERT_EQ(target.Dump(), before) << StepOf(log);
+    steps.insert(StepOf(log));
+  }
+  EXPECT_EQ(steps, (std::set<std::string>{"deletes", "application data", "headers", "library", "rules",
+                                          "shared functions", "revisions", "chain repair"}));
+  // One write past the last: nothing fails, and the import is the clean one.
+  target.Exec("update fault_clock set n = 0, k = " + std::to_string(writes + 1));
+  ASSERT_TRUE(Import(target, pack, kBranch, message, env)) << message;
+  EXPECT_EQ(target.Dump(true), counted.Dump(true));
+}
+
+INSTANTIATE_TEST_SUITE_P(BulkLoadPaths, ImportFaultTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "BatchFiles" : "Direct"; });
+
+// A FaultEnv that notes, for every append, the file it went to.
+struct AppendLog : FaultEnv {
+  struct Noted final : WritableFile {
+    Noted(AppendLog& log, std::unique_ptr<WritableFile> file, std::string name)
+        : log_(log), file_(std::move(file)), name_(std::move(name)) {}
+    void Append(std::string_view data) override { log_.written.push_back(name_), file_->Append(data); }
+    void Flush() override { file_->Flush(); }
+    void Close() override { file_->Close(); }
+    AppendLog& log_;
+    std::unique_ptr<WritableFile> file_;
+    std::string name_;
+  };
+  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) override {
+    return std::make_unique<Noted>(*this, FaultEnv::OpenForWriting(path, mode), path.substr(path.rfind('/') + 1));
+  }
+  std::vector<std::string> written;
+};
+
+TEST_F(WholeImportTest, EveryWriteOfAnExportGoesThroughItsEnvAndFailsItWithTheWritesError) {
+  auto export_through = [&](Env& env, const std::string& root) {
+    std::filesystem::create_directories(t_ / root);
+    Kestrel20ImpExp::clsExport e(env);
+    e.putref_DataConnection(Demo().connection());
+    e.put_Path(t_ / root);
+    e.put_MigrationProfileTobeExported(30);
+    e.put_ExportRevisionInformation(true);
+    const bool ok = e.ExportMigrationProfiles();
+    return std::tuple(ok, e.get_ErrorNumber(), e.get_ErrorDescription());
+  };
+  AppendLog counting;
+  ASSERT_TRUE(std::get<0>(export_through(counting, "clean")));
+  ASSERT_EQ(counting.written.size(), counting.appends());
+  // The export does not count failures of the function library's files and
+  // of the qzlgy141 rows that travel with qzlgy140.
+  size_t tolerated = 0;
+  for (size_t k = 1; k <= counting.written.size(); ++k) {
+    const std::string name = text::LowerAscii(counting.written[k - 1]);
+    SCOPED_TRACE("write " + std::to_string(k) + " (" + name + ")");
+    FaultEnv env;
+    env.FailWrite(k, EIO);
+    const auto [ok, number, description] = export_through(env, "fail-" + std::to_string(k));
+    const bool tolerates = name.starts_with("qzlib") || name.starts_with("qzlgy141");
+    tolerated += tolerates;
+    EXPECT_EQ(ok, tolerates) << description;
+    if (!tolerates) {
+      EXPECT_EQ(number, 999);
+      EXPECT_THAT(description, HasSubstr(std::strerror(EIO)));
+    }
+  }
+  EXPECT_GT(tolerated, 0u);
+  EXPECT_GT(counting.written.size(), tolerated + 50);
+}
+
+}  // namespace
+}  // namespace kestrel::testing
