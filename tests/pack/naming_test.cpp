@@ -27,7 +27,7 @@ TEST(NamingTest, NamesAndTheCodesRefusedBeforeAnyNameIsFormed) {
       EXPECT_NE(e.description().find(DefaultText(Ours::BadApplicationCode)), std::string::npos);
     }
   }
-  for (const char* code : {"A1", "SAP-R3", "x.y", "ÄB"}) EXPECT_NO_THROW(CheckApplicationCode(code)) << code;
+  for (const char* code : {"A1", "SAP-R3", "x.y", "ÄB", "A B", "~"}) EXPECT_NO_THROW(CheckApplicationCode(code)) << code;
 }
 
 }  // namespace

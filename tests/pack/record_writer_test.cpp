@@ -68,6 +68,7 @@ TEST(RecordWriterTest, ValuesThatWouldBreakTheFormatAreRefusedWithoutWritingTheR
       {"vari", "a\r\n:STBL:x", true},         // a continued line that looks like the next tag
       // Lines that merely contain the tags, and a lone CR or LF, are fine.
       {"prtx", "x :PRTX:END\r\n:PRTX:ENDING", false}, {"stat", "A\nB\rC", false}, {"vari", "a\r\n b :STBL:", false},
+      {"vari", ":STBL:x\r\nb", false},       // the first line follows the value's own tag
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.value);

@@ -54,6 +54,9 @@ TEST(PackSumsTest, EveryChangeToAPackIsRefusedNamingTheFile) {
       {"ExportMR.sums", "0 0 0 Qzmap120.dat\r\n", malformed, "ExportMR.sums, line 1"},  // no title
       {"ExportMR.sums", "Kestrel pack sums: SHA-256, bytes, lines, file\r\n"
        "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855 0 0\r\n", malformed, "ExportMR.sums, line 2"},
+      {"ExportMR.sums", "Kestrel pack sums: SHA-256, bytes, lines, file\r\n"
+       "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855 x 0 Qzmap120.dat\r\n", malformed,
+       "ExportMR.sums, line 2"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.named);
