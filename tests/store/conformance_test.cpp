@@ -64,7 +64,7 @@ TEST_P(StoreConformance, StatementsBatchesAndSavepoints) {
   EXPECT_EQ(c_->Execute("insert into qzmap120 (mprf, vers) values (1, 'X40')"), 1);
   EXPECT_FALSE(c_->InTransaction());
   EXPECT_EQ(Count("", other.get()), 1);
-  EXPECT_EQ(c_->Execute("update qzmap120 set vers = 'X41' where mprf = 99"), 0);
+  EXPECT_EQ(c_->Execute("update qzmap120 set vers = 'X41' where mprf = 99;\r\n\t "), 0);  // blanks after it are fine
   EXPECT_EQ(ErrorOf([&] { c_->Execute("delete from qzmap120; delete from qzddi100"); }), 9023);
   {
     Batch b(*c_);

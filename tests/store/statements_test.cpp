@@ -10,6 +10,7 @@
 #include "store/sql.h"
 #include "store/statements_bulk.h"
 #include "store/statements_export.h"
+#include "store/statements_import_check.h"
 #include "store/statements_import_headers.h"
 #include "store/statements_import_hierarchy.h"
 #include "store/statements_import_loaders.h"
@@ -125,6 +126,8 @@ std::vector<Case> AllCases() {
       {"SelectLibraryRevision", [](Dialect d) { return SelectLibraryRevision(d, 31, "X41U", "c", "ab1", "fnCalcTax", 3); }, "select * from qzlib105 where mprf = 31 and vers='X41U' and rele='c' and cust='ab1' and fnam='fnCalcTax' and revi=3", 1},
       {"SelectSharedFunction", [](Dialect d) { return SelectSharedFunction(d, "TRIM"); }, "select * from qzmap150 where func='TRIM'", 1},
       {"InsertBulkRow", [](Dialect d) { return InsertBulkRow(d, "qzddi160", 4); }, "insert into qzddi160 values (?,?,?,?)", 1},
+      {"SelectRowWithKey", [](Dialect d) { return SelectRowWithKey(d, "qzddi100", {"appl", "extn"}, {"EXB", "1"}, {}); }, "select top 1 1 from qzddi100 where appl = 'EXB' and extn = '1'", 1},
+      {"SelectRowWithKey/left out", [](Dialect d) { return SelectRowWithKey(d, "qzddi100", {"appl"}, {"EXB"}, {"LGA", "EXB"}); }, "select top 1 1 from qzddi100 where appl = 'EXB' and appl not in ('LGA', 'EXB')", 0},
   };
   // Profile 31's rows: three in qzmap120, two in qzmap101, one in each of six more tables.
   for (std::string_view table : ProfileTables()) {
