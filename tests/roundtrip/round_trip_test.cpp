@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
@@ -182,6 +183,16 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
       EXPECT_EQ(rows, lines) << file;
     }
     EXPECT_GT(reported.size(), 10u);
+    // The manifest lists every file of the pack but itself and the sums.
+    const std::string manifest = ReadFile(e.PackFolder() + "/ExportMR.log");
+    const size_t first = manifest.find("--TESTFILES--\r\n") + 15, end = manifest.find("--END TESTFILES--");
+    std::set<std::string> listed, present;
+    for (size_t at = first; at < end; at = manifest.find("\r\n", at) + 2)
+      listed.insert(manifest.substr(at, manifest.find("\r\n", at) - at));
+    for (const auto& entry : std::filesystem::directory_iterator(e.PackFolder()))
+      if (auto name = entry.path().filename().string(); name != "ExportMR.log" && name != "ExportMR.sums")
+        present.insert(name);
+    EXPECT_EQ(listed, present);
     return e.PackFolder();
   }
 
