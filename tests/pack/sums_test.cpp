@@ -45,6 +45,9 @@ TEST(PackSumsTest, EveryChangeToAPackIsRefusedNamingTheFile) {
   WriteFile(pack / "Qzmap120.dat", ":MPRF:10\x01:SAPP:ACC10\r\n:MPRF:20\x01:SAPP:ACC10\r\n");
   WriteFile(pack / "qzddi100ACCX2.dat", "ACCX2\x01" "Debitoren\x01" "2.0\r\n");
   WriteSums(Env::Default(), pack.path());
+  std::vector<std::string> listed;  // in byte order, whatever order the folder lists them in
+  for (const FileSum& sum : ReadSums(Env::Default(), pack.path())) listed.push_back(sum.name);
+  EXPECT_EQ(listed, (std::vector<std::string>{"ExportMR.log", "Qzmap120.dat", "qzddi100ACCX2.dat"}));
   const int mismatch = Number(Ours::PackSumsMismatch), malformed = Number(Ours::MalformedPackFile);
   const struct { std::string file, content; int number; std::string named; } rows[] = {  // content "-": removed
       {"Qzmap120.dat", ":MPRF:10\x01:SAPP:ACC10\r\n", mismatch, "Qzmap120.dat has 22 bytes, listed 44"},
