@@ -52,8 +52,7 @@ class AppImportTest : public ImportFixture {
     std::filesystem::create_directories(work_);
   }
   StoreBuilder NewState(ImportParts& s, const std::string& name) {
-    StoreBuilder b = StoreBuilder::Empty(t_ / name);
-    Connect(s, b);
+    StoreBuilder b = ConnectedStore(s, name);
     s.o.Path = pack_;
     s.o.DatabaseName = t_ / name, s.o.DatabaseServer = "local", s.o.DatabaseUser = "kestrel";
     s.o.DatabasePassword = kPassword;

@@ -116,6 +116,12 @@ class ImportFixture : public ::testing::Test {
     s.cx.DataConnection = store.connection();
     s.cx.RegistryComponent = registry_;
   }
+  // A new empty store `name` in the test's folder, with `s` pointed at it.
+  StoreBuilder ConnectedStore(ImportParts& s, const std::string& name) const {
+    StoreBuilder b = StoreBuilder::Empty(t_ / name);
+    Connect(s, b);
+    return b;
+  }
   // Application data then goes the batch-file way.
   void UseBatchPath() const { WriteFile(install_ + "/LumoStudio/bin/LumoConfig.ini", "[Lumo]\r\nIIS=5\r\n"); }
 

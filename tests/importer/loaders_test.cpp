@@ -51,9 +51,8 @@ class LoaderTest : public ImportFixture {
   // A new store and pack; pack profiles 40 and 31 become 12 and 7, and the
   // header map lists the header file's lines last first, as the import leaves it.
   void Fresh(const std::string& name) {
-    store_.emplace(StoreBuilder::Empty(t_ / (name + ".db")));
     s_ = std::make_unique<ImportParts>();
-    Connect(*s_, *store_);
+    store_.emplace(ConnectedStore(*s_, name + ".db"));
     s_->o.LastModifiedUser = "jdoe";
     s_->r.Plan = MakePlan({{40, 12}, {31, 7}});
     s_->r.HeaderMap = {"7_X31_b_zz1", "12_X50_d_cd2"};

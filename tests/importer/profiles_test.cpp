@@ -44,9 +44,8 @@ class ProfilesTest : public ImportFixture {
     Fresh("a");
   }
   void Fresh(const std::string& name) {
-    store_.emplace(StoreBuilder::Empty(t_ / (name + ".db")));
     s_ = std::make_unique<ImportParts>();
-    Connect(*s_, *store_);
+    store_.emplace(ConnectedStore(*s_, name + ".db"));
   }
   // The plan and the header map as the per-profile import leaves them: the
   // map holds the header file's lines last first, each with its new number.

@@ -33,12 +33,11 @@ class SelectionTest : public ImportFixture {
   }
   // A new store with the schema, an empty pack folder and a clsImport on both.
   void Fresh(const std::string& name) {
-    store_.emplace(StoreBuilder::Empty(t_ / (name + ".db")));
+    parts_ = std::make_unique<ImportParts>();
+    store_.emplace(ConnectedStore(*parts_, name + ".db"));
     pack_ = t_ / name;
     std::filesystem::create_directories(pack_);
     object_ = NewImport(*store_, pack_);
-    parts_ = std::make_unique<ImportParts>();
-    Connect(*parts_, *store_);
     parts_->o.Path = pack_;
   }
   void StoreApplication(const std::string& appl, int extn) const { store_->Add("qzddi100", {{"appl", appl}, {"extn", extn}}); }
