@@ -48,20 +48,20 @@ class AppImportTest : public ImportFixture {
   void SetUp() override {
     ImportFixture::SetUp();
     for (const auto& [name, rows] : kPack) WriteFile(pack_ + "/" + name + ".dat", RowLines(rows));
-    store_.emplace(NewState(s_, "store.db"));
+    Renew("app");
     std::filesystem::create_directories(work_);
   }
-  StoreBuilder NewState(ImportParts& s, const std::string& name) {
-    StoreBuilder b = ConnectedStore(s, name);
-    s.o.Path = pack_;
-    s.o.DatabaseName = t_ / name, s.o.DatabaseServer = "local", s.o.DatabaseUser = "kestrel";
-    s.o.DatabasePassword = kPassword;
-    s.o.KeepWork = true;  // these tests look into the folder the import worked in
-    s.r.Plan = MakePlan({{10, 10}});
-    return b;
+  // s_ on a new store `name`, reading the pack, with the values the batch lines carry.
+  void Renew(const std::string& name) {
+    Fresh(name);
+    s_->o.Path = pack_;
+    s_->o.DatabaseName = (*store_)->location(), s_->o.DatabaseServer = "local", s_->o.DatabaseUser = "kestrel";
+    s_->o.DatabasePassword = kPassword;
+    s_->o.KeepWork = true;  // these tests look into the folder the import worked in
+    s_->r.Plan = MakePlan({{10, 10}});
   }
-  bool ImportAll(ImportParts& s) { return ImportApplicationsFromLogicPack(s.o, s.cx, s.r.Plan, s.r.Error); }
-  bool LoadBatch(ImportParts& s) { return LoadDDITablesEx(s.o, s.cx, s.r.Plan, s.r.Error, "LGA", work_); }
+  bool ImportAll() { return ImportApplicationsFromLogicPack(s_->o, s_->cx, s_->r.Plan, s_->r.Error); }
+  bool LoadBatch() { return LoadDDITablesEx(s_->o, s_->cx, s_->r.Plan, s_->r.Error, "LGA", work_); }
 
   // A stand-in for `bcp` that records the batch file's bytes and mode and
   // every argument of every run (each ended by a NUL).
@@ -102,12 +102,10 @@ class AppImportTest : public ImportFixture {
   }
 
   std::string pack_ = t_ / "pack", work_ = t_ / "work";
-  ImportParts s_;
-  std::optional<StoreBuilder> store_;
 };
 
 TEST_F(AppImportTest, DirectPathLogsEveryMissingFileAndLeavesALogAndErrorFilePerTable) {
-  ASSERT_TRUE(ImportAll(s_)) << s_.r.Error.ErrorDescription;
+  ASSERT_TRUE(ImportAll()) << s_->r.Error.ErrorDescription;
   const std::string folder = ImportFolder();
   std::vector<std::string> expected = {" Before Creating folder: " + folder, " Before Creating folder: " + folder};
   for (const std::string app : {"LGA", "EXB"}) {
@@ -133,10 +131,10 @@ TEST_F(AppImportTest, ARejectedRowKeepsEarlierBatchesAndNamesTheLine) {
   for (int k = 1; k <= 2500; ++k) rows.push_back({"EXB", "PK1", "MD1", "007", "F" + std::to_string(k), "Field", "C", "3"});
   rows[2299].pop_back();
   WriteFile(pack_ + "/qzddi150EXB.dat", RowLines(rows));
-  EXPECT_FALSE(ImportAll(s_));
-  EXPECT_EQ(s_.r.Error.ErrorNumber, Number(Ours::MalformedPackFile));
-  EXPECT_TRUE(s_.r.Error.ErrorDescription.starts_with("Loading to table qzddi150 failed.\r\n")) << s_.r.Error.ErrorDescription;
-  EXPECT_NE(s_.r.Error.ErrorDescription.find("line 2300"), std::string::npos);
+  EXPECT_FALSE(ImportAll());
+  EXPECT_EQ(s_->r.Error.ErrorNumber, Number(Ours::MalformedPackFile));
+  EXPECT_TRUE(s_->r.Error.ErrorDescription.starts_with("Loading to table qzddi150 failed.\r\n")) << s_->r.Error.ErrorDescription;
+  EXPECT_NE(s_->r.Error.ErrorDescription.find("line 2300"), std::string::npos);
   EXPECT_EQ(Log().back(), "Application Loading failed while loading qzddi150.");
   EXPECT_EQ(store_->Count("select count(*) from qzddi150"), 2000);
   EXPECT_EQ(store_->Count("select count(*) from qzddi140"), 1);  // loaded before it
@@ -148,9 +146,9 @@ TEST_F(AppImportTest, ARejectedRowKeepsEarlierBatchesAndNamesTheLine) {
 
 TEST_F(AppImportTest, AStoreThatCannotBeWrittenHasNoBulkRights) {
   (*store_)->Execute("pragma query_only=1");
-  EXPECT_FALSE(LoadDDITablesDmo(s_.o, s_.cx, s_.r.Error, "LGA", work_));
-  EXPECT_EQ(s_.r.Error.ErrorNumber, 100);
-  EXPECT_EQ(s_.r.Error.ErrorDescription, "Does not have rights to do bulk inserts");
+  EXPECT_FALSE(LoadDDITablesDmo(s_->o, s_->cx, s_->r.Error, "LGA", work_));
+  EXPECT_EQ(s_->r.Error.ErrorNumber, 100);
+  EXPECT_EQ(s_->r.Error.ErrorDescription, "Does not have rights to do bulk inserts");
   EXPECT_EQ(Log(), (std::vector<std::string>{"Loading application LGA...", "Does not have rights to do bulk inserts",
                                              "Loading application LGA failed."}));
 }
@@ -171,7 +169,7 @@ TEST_F(AppImportTest, ReCodingReplacesTheCodeOnlyBeforeAFieldSeparatorAndSkipsTh
 
 TEST_F(AppImportTest, AnApplicationStillStoredStopsTheImportBeforeItIsCopied) {
   (*store_)->Execute("insert into qzddi100 (appl, dsca, extn) values ('EXB', 'Stored before', 1)");
-  EXPECT_FALSE(ImportAll(s_));
+  EXPECT_FALSE(ImportAll());
   EXPECT_EQ(Log().back(), "Import failed. Applications not deleted before importing.");
   EXPECT_EQ(store_->Count("select count(*) from qzddi101 where appl='LGA'"), 2);  // the ledger came first
   EXPECT_EQ(store_->Count("select count(*) from qzddi140"), 0);
@@ -182,17 +180,17 @@ TEST_F(AppImportTest, AnApplicationStillStoredStopsTheImportBeforeItIsCopied) {
 }
 
 TEST_F(AppImportTest, ImportFoldersAreUniqueWithinASecond) {
-  s_.env.FixTime(DateTime{2026, 12, 4, 9, 39, 15});
+  s_->env.FixTime(DateTime{2026, 12, 4, 9, 39, 15});
   const std::string base = install_ + "/LumoStudio/tmp/ImportAt041226093915";
-  for (const std::string suffix : {"", "-2", "-3"}) EXPECT_EQ(CreateImportFolder(s_.cx), base + suffix);
+  for (const std::string suffix : {"", "-2", "-3"}) EXPECT_EQ(CreateImportFolder(s_->cx), base + suffix);
   EXPECT_TRUE(files::FolderExists(Env::Default(), base + "-3"));
 }
 
 
 TEST_F(AppImportTest, TheBatchFileHoldsOneLinePerTableAndOnlyLinesWithADataFileRun) {
-  s_.env.SetVariable("KESTREL_BCP", RecordingBcp());
+  s_->env.SetVariable("KESTREL_BCP", RecordingBcp());
   CopyApplicationDataFiles(Env::Default(), pack_, work_, "LGA");
-  ASSERT_TRUE(LoadBatch(s_)) << s_.r.Error.ErrorDescription;
+  ASSERT_TRUE(LoadBatch()) << s_->r.Error.ErrorDescription;
   // The lines load a staging store beside the data files, never the store.
   const std::string staging = work_ + "/LGA.staging";
   std::string expected;
@@ -213,12 +211,12 @@ TEST_F(AppImportTest, TheBatchFileHoldsOneLinePerTableAndOnlyLinesWithADataFileR
                                                "-b", "1000", "-C", "RAW", "-t", S, "-S", "local", "-U", "kestrel", "-P",
                                                kPassword}));
   // A failing line stops the load; the batch file goes all the same.
-  s_.env.SetVariable("KESTREL_BCP", RecordingBcp(3));
+  s_->env.SetVariable("KESTREL_BCP", RecordingBcp(3));
   std::filesystem::remove(t_ / "args");
   CopyApplicationDataFiles(Env::Default(), pack_, work_, "LGA");
-  EXPECT_FALSE(LoadBatch(s_));
-  EXPECT_EQ(s_.r.Error.ErrorNumber, Number(Ours::BulkLoadFailed));
-  EXPECT_EQ(s_.r.Error.ErrorDescription, "A bulk-load line failed: line 1 of " + work_ +
+  EXPECT_FALSE(LoadBatch());
+  EXPECT_EQ(s_->r.Error.ErrorNumber, Number(Ours::BulkLoadFailed));
+  EXPECT_EQ(s_->r.Error.ErrorDescription, "A bulk-load line failed: line 1 of " + work_ +
                                              "/LGA.Bat (table qzddi100) exited with status 3: refused by the fake");
   EXPECT_EQ(RecordedRuns().size(), 1u);
   EXPECT_FALSE(files::FileExists(Env::Default(), work_ + "/LGA.Bat"));
@@ -230,9 +228,9 @@ TEST_F(AppImportTest, OurBcpStopsAtARejectedRowAndNothingOfTheApplicationReaches
   for (int k = 1; k <= 2500; ++k) rows.push_back({"EXB", "CURR", "V" + std::to_string(k), "Value"});
   rows[1499].push_back("extra");
   WriteFile(pack_ + "/qzddi160EXB.dat", RowLines(rows));
-  EXPECT_FALSE(ImportAll(s_));
-  EXPECT_EQ(s_.r.Error.ErrorNumber, Number(Ours::BulkLoadFailed));
-  const std::string& text = s_.r.Error.ErrorDescription;
+  EXPECT_FALSE(ImportAll());
+  EXPECT_EQ(s_->r.Error.ErrorNumber, Number(Ours::BulkLoadFailed));
+  const std::string& text = s_->r.Error.ErrorDescription;
   EXPECT_NE(text.find("line 5 of "), std::string::npos) << text;
   EXPECT_NE(text.find("(table qzddi160) exited with status 1: bcp: error 9008: "), std::string::npos) << text;
   EXPECT_NE(text.find("line 1500: a row of 5 fields where table qzddi160 has 4 columns"), std::string::npos) << text;
@@ -255,17 +253,17 @@ TEST_F(AppImportTest, ValuesABatchLineCannotCarryAreRefusedBeforeAnythingRuns) {
       {nullptr, "", "the application"}};
   for (size_t k = 0; k < rows.size(); ++k) {
     const auto& [field, value, says] = rows[k];
-    ImportParts s;
-    s.env.SetVariable("KESTREL_BCP", fake);
-    NewState(s, "refuse-" + std::to_string(k) + ".db");
-    if (field) s.o.*field = value;
-    else s.r.Plan.TargetApplications[1][0] = "E\"X";
-    EXPECT_FALSE(LoadBatch(s));
-    EXPECT_EQ(s.r.Error.ErrorNumber, Number(Ours::UnsafeBatchValue)) << says;
-    EXPECT_NE(s.r.Error.ErrorDescription.find(says), std::string::npos) << s.r.Error.ErrorDescription;
-    EXPECT_EQ(s.r.Error.ErrorDescription.find("pa\"ss"), std::string::npos);  // never shows the password
+    Renew("refuse-" + std::to_string(k));
+    s_->env.SetVariable("KESTREL_BCP", fake);
+    if (field) s_->o.*field = value;
+    else s_->r.Plan.TargetApplications[1][0] = "E\"X";
+    EXPECT_FALSE(LoadBatch());
+    EXPECT_EQ(s_->r.Error.ErrorNumber, Number(Ours::UnsafeBatchValue)) << says;
+    EXPECT_NE(s_->r.Error.ErrorDescription.find(says), std::string::npos) << s_->r.Error.ErrorDescription;
+    EXPECT_EQ(s_->r.Error.ErrorDescription.find("pa\"ss"), std::string::npos);  // never shows the password
   }
-  EXPECT_NO_THROW(CheckBatchLineValues(s_.o, s_.cx, s_.r.Plan));
+  Renew("accepted");
+  EXPECT_NO_THROW(CheckBatchLineValues(s_->o, s_->cx, s_->r.Plan));
   EXPECT_TRUE(RecordedRuns().empty());
 }
 

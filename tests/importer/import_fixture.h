@@ -1,8 +1,8 @@
-// What the import tests share: stores from the store builder, packs of the
-// demo store written by clsExport, a clsImport on a temporary installation
-// folder, the parts a clsImport holds for tests that call the import's steps
-// themselves, plans built from rows, and the run log's messages. The Env
-// handed to NewImport must outlive the import.
+// What the import tests share: a temporary installation folder, the parts a
+// clsImport holds pointed at a new empty store for tests that call the
+// import's steps themselves, the demo store and packs of it written by
+// clsExport, a clsImport on a store, plans built from rows, and the run log's
+// messages. The Env handed to NewImport must outlive the import.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -69,20 +69,28 @@ class ImportFixture : public ::testing::Test {
     std::filesystem::create_directories(install_ + "/LumoStudio/tmp");
     WriteFile(t_ / "registry.ini", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=" + install_ + "\n");
     registry_ = std::make_shared<RegistryFile>(Env::Default(), t_ / "registry.ini");
+    Fresh("store");
+  }
+  // New parts in s_, pointed at a new empty store `name`.db in store_ and at
+  // an empty pack folder beside it.
+  void Fresh(const std::string& name) {
+    s_ = std::make_unique<ImportParts>();
+    store_.emplace(StoreBuilder::Empty(t_ / (name + ".db")));
+    Connect(*s_, *store_);
   }
 
   // The demo store, made on first use.
   StoreBuilder& Demo() { return demo_ ? *demo_ : demo_.emplace(StoreBuilder::Demo(t_ / "demo.db")); }
 
   // Writes a pack of the store below a root of its own; returns its folder.
-  std::string Export(const StoreBuilder& from, int16_t profile, bool revisions = true) {
+  std::string Export(const StoreBuilder& from, int16_t profile) {
     const std::string root = t_ / ("export-" + std::to_string(++exports_));
     std::filesystem::create_directories(root);
     Kestrel20ImpExp::clsExport e;
     e.putref_DataConnection(from.connection());
     e.put_Path(root);
     e.put_MigrationProfileTobeExported(profile);
-    e.put_ExportRevisionInformation(revisions);
+    e.put_ExportRevisionInformation(true);
     if (!e.ExportMigrationProfiles()) ADD_FAILURE() << "export failed: " << e.get_ErrorDescription();
     return e.PackFolder();
   }
@@ -116,12 +124,6 @@ class ImportFixture : public ::testing::Test {
     s.cx.DataConnection = store.connection();
     s.cx.RegistryComponent = registry_;
   }
-  // A new empty store `name` in the test's folder, with `s` pointed at it.
-  StoreBuilder ConnectedStore(ImportParts& s, const std::string& name) const {
-    StoreBuilder b = StoreBuilder::Empty(t_ / name);
-    Connect(s, b);
-    return b;
-  }
   // Application data then goes the batch-file way.
   void UseBatchPath() const { WriteFile(install_ + "/LumoStudio/bin/LumoConfig.ini", "[Lumo]\r\nIIS=5\r\n"); }
 
@@ -139,6 +141,8 @@ class ImportFixture : public ::testing::Test {
   TempFolder t_;
   std::string install_;
   std::shared_ptr<Registry> registry_;
+  std::unique_ptr<ImportParts> s_;
+  std::optional<StoreBuilder> store_;
   std::optional<StoreBuilder> demo_;
   int exports_ = 0;
 };

@@ -46,13 +46,12 @@ class LoaderTest : public ImportFixture {
  protected:
   void SetUp() override {
     ImportFixture::SetUp();
-    Fresh("a");
+    Renew("a");
   }
   // A new store and pack; pack profiles 40 and 31 become 12 and 7, and the
   // header map lists the header file's lines last first, as the import leaves it.
-  void Fresh(const std::string& name) {
-    s_ = std::make_unique<ImportParts>();
-    store_.emplace(ConnectedStore(*s_, name + ".db"));
+  void Renew(const std::string& name) {
+    Fresh(name);
     s_->o.LastModifiedUser = "jdoe";
     s_->r.Plan = MakePlan({{40, 12}, {31, 7}});
     s_->r.HeaderMap = {"7_X31_b_zz1", "12_X50_d_cd2"};
@@ -75,9 +74,6 @@ class LoaderTest : public ImportFixture {
   int64_t Committed(const std::string& table) const {
     return StoreBuilder(store::Open(store_->connection()->location())).Count("select count(*) from " + table);
   }
-
-  std::optional<StoreBuilder> store_;
-  std::unique_ptr<ImportParts> s_;
 };
 
 TEST_F(LoaderTest, RulesTakeTheChosenNumberAndTheVrcTheHeaderImportDecided) {
@@ -112,7 +108,7 @@ TEST_F(LoaderTest, RulesTakeTheChosenNumberAndTheVrcTheHeaderImportDecided) {
   };
   for (size_t k = 0; k < rows.size(); ++k) {
     SCOPED_TRACE(rows[k].what);
-    Fresh("ids" + std::to_string(k));
+    Renew("ids" + std::to_string(k));
     s_->r.Plan = MakePlan(rows[k].plan);
     s_->r.HeaderMap = rows[k].map;
     std::map<const pack::TaggedLayout*, std::vector<NamedValues>> files;
@@ -232,7 +228,7 @@ TEST_F(LoaderTest, AFailureNamesItsCauseAndLeavesTheRowsBeforeIt) {
   };
   for (size_t k = 0; k < rows.size(); ++k) {
     SCOPED_TRACE(rows[k].text);
-    Fresh("fail" + std::to_string(k));
+    Renew("fail" + std::to_string(k));
     rows[k].spoil();
     EXPECT_FALSE(rows[k].revisions ? LoadRevisions() : LoadCurrent());
     EXPECT_EQ(s_->r.Error.ErrorNumber, 899);

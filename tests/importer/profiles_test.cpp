@@ -39,14 +39,6 @@ struct Choice {
 
 class ProfilesTest : public ImportFixture {
  protected:
-  void SetUp() override {
-    ImportFixture::SetUp();
-    Fresh("a");
-  }
-  void Fresh(const std::string& name) {
-    s_ = std::make_unique<ImportParts>();
-    store_.emplace(ConnectedStore(*s_, name + ".db"));
-  }
   // The plan and the header map as the per-profile import leaves them: the
   // map holds the header file's lines last first, each with its new number.
   void Prepare(const std::vector<Choice>& choices, const std::vector<PackHeader>& lines) {
@@ -77,8 +69,6 @@ class ProfilesTest : public ImportFixture {
   }
   std::string Joined() const { return ImportedProfiles(s_->r.HeaderMap, "\x01"); }
 
-  std::optional<StoreBuilder> store_;
-  std::unique_ptr<ImportParts> s_;
   std::string imported_;
 };
 

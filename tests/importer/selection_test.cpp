@@ -29,17 +29,9 @@ class SelectionTest : public ImportFixture {
  protected:
   void SetUp() override {
     ImportFixture::SetUp();
-    Fresh("a");
+    object_ = NewImport(*store_, Pack());
   }
-  // A new store with the schema, an empty pack folder and a clsImport on both.
-  void Fresh(const std::string& name) {
-    parts_ = std::make_unique<ImportParts>();
-    store_.emplace(ConnectedStore(*parts_, name + ".db"));
-    pack_ = t_ / name;
-    std::filesystem::create_directories(pack_);
-    object_ = NewImport(*store_, pack_);
-    parts_->o.Path = pack_;
-  }
+  const std::string& Pack() const { return s_->o.Path; }
   void StoreApplication(const std::string& appl, int extn) const { store_->Add("qzddi100", {{"appl", appl}, {"extn", extn}}); }
   // A profile on X<n> c ab1, below `parent` when one is given.
   void StoreProfile(int mprf, const std::string& sapp, const std::string& tapp, int parent = 0) const {
@@ -55,10 +47,10 @@ class SelectionTest : public ImportFixture {
                  const Rows& chains = {{"5", "1", "X5", "c", "ab1", "5"}, {"5", "2", "X3", "c", "ab1", "3"},
                                        {"3", "1", "X3", "c", "ab1", "3"}},
                  const std::string& new_profile = "ExportToNewProfile=0") const {
-    WriteFile(pack_ + "/Qzmap100.dat", RowLines(headers));
-    WriteFile(pack_ + "/Qzmap101.dat", RowLines(chains));
-    WriteFile(pack_ + "/qzddi100A.dat", RowLines({{"A", "Application A", "0"}}));
-    WriteFile(pack_ + "/qzddi100B.dat", RowLines({{"B", "Application B", "1"}}));
+    WriteFile(Pack() + "/Qzmap100.dat", RowLines(headers));
+    WriteFile(Pack() + "/Qzmap101.dat", RowLines(chains));
+    WriteFile(Pack() + "/qzddi100A.dat", RowLines({{"A", "Application A", "0"}}));
+    WriteFile(Pack() + "/qzddi100B.dat", RowLines({{"B", "Application B", "1"}}));
     WriteManifest({"SUCCESS", "--TESTFILES--", "Qzmap100.dat", "--END TESTFILES--", "--APPLS--", "A", "B",
                    "--ENDAPPLS--", "ExportRevisions=0", new_profile, "ExportForSyn=0",
                    "Exporting Migration Profile 5 Started at 2026-01-02   10:11:12"});
@@ -70,7 +62,7 @@ class SelectionTest : public ImportFixture {
   // CR LF between the lines, none after the last.
   void WriteManifest(const std::vector<std::string>& lines) const {
     const std::string all = RowLines({lines}, "\r\n");
-    WriteFile(pack_ + "/ExportMR.log", all.substr(0, all.size() - 2));
+    WriteFile(Pack() + "/ExportMR.log", all.substr(0, all.size() - 2));
   }
   std::string Show() {
     std::string details = "untouched";
@@ -79,10 +71,7 @@ class SelectionTest : public ImportFixture {
     return details;
   }
 
-  std::optional<StoreBuilder> store_;
-  std::string pack_;
   std::unique_ptr<Kestrel20ImpExp::clsImport> object_;
-  std::unique_ptr<ImportParts> parts_;
 };
 
 // Each row writes a pack (and stores rows) and names the proposal, or the
@@ -107,7 +96,7 @@ TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHoldsO
       {[&] { WritePack({Header(8, "A", "B")}, {{"8", "1", "X8", "c", "ab1", "8"}}), StoreProfile(6, "A", "B"),
              StoreProfile(8, "A", "B", 6); },
        Details({"8|A|B|6|0|1"}, {"8*|A|B|6|0|1"})},
-      {[&] { WriteFile(pack_ + "/qzddi100A.dat", ""); },
+      {[&] { WriteFile(Pack() + "/qzddi100A.dat", ""); },
        Details({"3|A|B|0|-1|1", "5|A|B|3|-1|1"}, {"3|A|B|0*|-1|1", "5|A|B|3*|-1|1"})},
       // Two unrelated roots in file order 5, 3.
       {[&] { WritePack({Header(5, "A", "B"), Header(3, "B", "A")}, {{"5", "1", "X5", "c", "ab1", "5"}}); },
@@ -115,8 +104,8 @@ TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHoldsO
       // A status neither SUCCESS nor ERRORS skips the file list.
       {[&] { WriteManifest({"PARTIAL", "--APPLS--", "A", "B", "--ENDAPPLS--", "ExportRevisions=0",
                             "ExportToNewProfile=0"}); }, chain},
-      {[&] { object_->put_Path(pack_ + "/missing"); }, "refused 1: ShowLogicPackDetails - Path Not Found @/missing"},
-      {[&] { std::filesystem::remove(pack_ + "/ExportMR.log"); },
+      {[&] { object_->put_Path(Pack() + "/missing"); }, "refused 1: ShowLogicPackDetails - Path Not Found @/missing"},
+      {[&] { std::filesystem::remove(Pack() + "/ExportMR.log"); },
        "refused 2: ShowLogicPackDetails - Log File Missing ExportMR.log"},
       {[&] { WriteManifest({"ERRORS", "--TESTFILES--", "Qzmap100.dat", "--END TESTFILES--", "--APPLS--",
                             "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0", "ExportForSyn=0"}); },
@@ -132,20 +121,21 @@ TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHoldsO
                             "--ENDAPPLS--", "ExportRevisions=0", "ExportToNewProfile=0"}); }, corrupt},
       {[&] { WriteManifest({"SUCCESS", "--TESTFILES--", "Qzmap100.dat"}); },
        "refused 62: Input past end of file: @/ExportMR.log ends after line 3"},
-      {[&] { auto h = Header(5, "A", "B"); h.pop_back(), WriteFile(pack_ + "/Qzmap100.dat", RowLines({h})); },
+      {[&] { auto h = Header(5, "A", "B"); h.pop_back(), WriteFile(Pack() + "/Qzmap100.dat", RowLines({h})); },
        short_data + "Qzmap100" + not_enough},
-      {[&] { std::filesystem::remove(pack_ + "/qzddi100B.dat"); }, short_data + "qzddi100" + not_enough},
-      {[&] { WriteFile(pack_ + "/Qzmap100.dat", RowLines({Header(5, "../A", "B")})); },
+      {[&] { std::filesystem::remove(Pack() + "/qzddi100B.dat"); }, short_data + "qzddi100" + not_enough},
+      {[&] { WriteFile(Pack() + "/Qzmap100.dat", RowLines({Header(5, "../A", "B")})); },
        "refused " + std::to_string(Number(Ours::BadApplicationCode)) + ": "},
   };
   for (size_t k = 0; k < rows.size(); ++k) {
     SCOPED_TRACE(rows[k].second);
     Fresh("pack" + std::to_string(k));
+    object_ = NewImport(*store_, Pack());
     WritePack();
     rows[k].first();
     const std::string shown = Show();
     std::string says = rows[k].second;
-    if (const size_t at = says.find('@'); at != std::string::npos) says.replace(at, 1, pack_);
+    if (const size_t at = says.find('@'); at != std::string::npos) says.replace(at, 1, Pack());
     if (says.starts_with("refused ")) {
       EXPECT_EQ(shown.substr(0, says.size()), says) << shown;
       EXPECT_TRUE(shown.ends_with(" / untouched")) << shown;
@@ -250,7 +240,7 @@ TEST_F(SelectionTest, EntriesAreMarkedFromTheStoreAndFailedLookUpsAnswerNothing)
   StoreProfile(4, "A", "B"), StoreProfile(7, "A", "B", 4);
   auto mark = [&](const std::string& entry, int32_t number) {
     std::string result;
-    importer::MarkSelectionEntry(parts_->cx, parts_->r.Error, entry, number, result);
+    importer::MarkSelectionEntry(s_->cx, s_->r.Error, entry, number, result);
     EXPECT_EQ(number, 0) << "the number is used once";
     return result;
   };
@@ -262,15 +252,15 @@ TEST_F(SelectionTest, EntriesAreMarkedFromTheStoreAndFailedLookUpsAnswerNothing)
   };
   for (const auto& [entry, number, marked] : rows) EXPECT_EQ(mark(entry, number), marked) << entry << " " << number;
 
-  auto& error = parts_->r.Error;
+  auto& error = s_->r.Error;
   StoreProfile(8, "A", "B");
-  auto listed = importer::SplitList(importer::ProfilesWithApplications(parts_->cx, error, "A", "B"), ", ");
+  auto listed = importer::SplitList(importer::ProfilesWithApplications(s_->cx, error, "A", "B"), ", ");
   std::sort(listed.begin(), listed.end());
   EXPECT_EQ(listed, (std::vector<std::string>{"4", "7", "8"}));
   store_->Exec("drop table qzddi100");
-  EXPECT_FALSE(importer::ApplicationExists(parts_->cx, error, "A"));
+  EXPECT_FALSE(importer::ApplicationExists(s_->cx, error, "A"));
   EXPECT_THAT(error.ErrorDescription, ::testing::HasSubstr("qzddi100"));
-  EXPECT_EQ(importer::GetApplicationExtn(parts_->cx, error, "A"), -1);
+  EXPECT_EQ(importer::GetApplicationExtn(s_->cx, error, "A"), -1);
   EXPECT_EQ(mark("4|A|B|0|0|1", 0), "4*|A|B|0*|0|1");
   store_->Exec("drop table qzmap101");  // the stored parent's look-up is not trapped
   EXPECT_NE(ErrorOf([&] { (void)mark("3|A|B|0|0|1", 7); }), 0);
@@ -290,43 +280,43 @@ TEST_F(SelectionTest, ImportLogicPackRefusesBadSelectionsBeforeThePack) {
   for (const auto& [details, says, number, logged] : rows) {
     SCOPED_TRACE(says);
     ClearLog();
-    parts_->r = {};
+    s_->r = {};
     std::string in = details, message;
-    EXPECT_FALSE(importer::ImportLogicPack(parts_->o, parts_->cx, parts_->r, in, message));
+    EXPECT_FALSE(importer::ImportLogicPack(s_->o, s_->cx, s_->r, in, message));
     EXPECT_EQ(message, says);
-    EXPECT_EQ(parts_->r.Error.ErrorDescription, says);
-    EXPECT_EQ(parts_->r.Error.NumberAsRead(), number);
+    EXPECT_EQ(s_->r.Error.ErrorDescription, says);
+    EXPECT_EQ(s_->r.Error.NumberAsRead(), number);
     EXPECT_EQ(std::ranges::count(Log(), says) > 0, logged);
-    EXPECT_EQ(parts_->r.Plan.Size, -1);
+    EXPECT_EQ(s_->r.Plan.Size, -1);
   }
   WriteManifest({"SUCCESS", "--TESTFILES--", "Qzmap100.dat"});
   std::string in = Details({"3|A|B|0|0|1"}, {"13|A|B|0|0|1"}), message;
-  EXPECT_FALSE(importer::ImportLogicPack(parts_->o, parts_->cx, parts_->r, in, message));
+  EXPECT_FALSE(importer::ImportLogicPack(s_->o, s_->cx, s_->r, in, message));
   EXPECT_EQ(message, report + "100Description: ExportMR.log could not be read.");
 }
 
 TEST_F(SelectionTest, ImportLogicPackLogsItsPlanThenChecksThePack) {
   WritePack();
-  WriteFile(pack_ + "/Qzmap105.dat", RowLines({{"5", "X5", "c", "ab1", "d5", "c", "db1"}, {"3", "X3", "c", "ab1", "d3", "c", "db1"}}));
+  WriteFile(Pack() + "/Qzmap105.dat", RowLines({{"5", "X5", "c", "ab1", "d5", "c", "db1"}, {"3", "X3", "c", "ab1", "d3", "c", "db1"}}));
   const std::string details = Details({"3|A|B|0|0|1", "5|A|B|3|0|1"}, {"13|A|B|0|0|1", "15|A|B|13|0|1"});
   std::string in = details, message;
-  EXPECT_FALSE(importer::ImportLogicPack(parts_->o, parts_->cx, parts_->r, in, message));
+  EXPECT_FALSE(importer::ImportLogicPack(s_->o, s_->cx, s_->r, in, message));
   // The pack's application rows are narrower than their table: the check
   // before the first delete refuses it, after the plan.
-  const std::string data_file = pack_ + "/qzddi100A.dat";
-  EXPECT_EQ(parts_->r.Error.NumberAsRead(), static_cast<int16_t>(Number(Ours::MalformedPackFile)));
-  EXPECT_EQ(parts_->r.Error.ErrorDescription, "A pack file holds a line outside its format: " + data_file +
+  const std::string data_file = Pack() + "/qzddi100A.dat";
+  EXPECT_EQ(s_->r.Error.NumberAsRead(), static_cast<int16_t>(Number(Ours::MalformedPackFile)));
+  EXPECT_EQ(s_->r.Error.ErrorDescription, "A pack file holds a line outside its format: " + data_file +
                                                   ", line 1: a row of 3 fields where 5 are required, found "
                                                   "\"A\\x01Application A\\x010\"");
   const std::string refused = "Logic pack refused before anything was deleted: " + data_file + ", line 1";
-  EXPECT_EQ(message, parts_->r.Error.ErrorDescription + " (" + refused + ")");
-  const auto& p = parts_->r.Plan;
+  EXPECT_EQ(message, s_->r.Error.ErrorDescription + " (" + refused + ")");
+  const auto& p = s_->r.Plan;
   EXPECT_EQ(p.Size, 1);
   EXPECT_THAT(p.SourceProfiles[1], ElementsAre(0, 3));
   EXPECT_THAT(p.SourceApplications[1], ElementsAre("B", "B"));
   EXPECT_THAT(p.TargetProfiles[1], ElementsAre(0, 13));
   EXPECT_THAT(p.DevelopmentVRCs, ElementsAre("__", "__"));  // the manifest says no revision information
-  EXPECT_EQ(parts_->r.Manifest.applications, "A|B");
+  EXPECT_EQ(s_->r.Manifest.applications, "A|B");
   const std::string header = "Source Profile Number | Source Application | Target Application| Parent Profile Number ";
   const std::string dashes(34, '-');
   EXPECT_EQ(Log(), (std::vector<std::string>{dashes + "Import Logic Pack" + dashes,
@@ -334,28 +324,28 @@ TEST_F(SelectionTest, ImportLogicPackLogsItsPlanThenChecksThePack) {
       "Logic pack Import Preference: " + details.substr(details.find('\r') + 1),
       "Note: the logic pack has no ExportMR.sums (an older export); its files are not checked for changes.", "",
       header, "0---->3|A|B|0", "1---->5|A|B|3", header, "0---->13|A|B|0", "1---->15|A|B|13", "Development VRC",
-      "0---->", "1---->", "Importing Logic pack ...", "Checking logic pack ...", parts_->r.Error.ErrorDescription,
+      "0---->", "1---->", "Importing Logic pack ...", "Checking logic pack ...", s_->r.Error.ErrorDescription,
       refused, dashes + "End Import Logic Pack" + dashes, std::string(importer::kImportRolledBack)}));
 
   // With revision information the plan holds each profile's development VRC.
   WriteManifest({"SUCCESS", "--TESTFILES--", "--END TESTFILES--", "--APPLS--", "A", "B", "--ENDAPPLS--",
                  "ExportRevisions=1", "ExportToNewProfile=0", "ExportForSyn=0"});
   in = details;
-  importer::ImportLogicPack(parts_->o, parts_->cx, parts_->r, in, message);
-  EXPECT_THAT(parts_->r.Plan.DevelopmentVRCs, ElementsAre("d3_c_db1", "d5_c_db1"));
+  importer::ImportLogicPack(s_->o, s_->cx, s_->r, in, message);
+  EXPECT_THAT(s_->r.Plan.DevelopmentVRCs, ElementsAre("d3_c_db1", "d5_c_db1"));
   EXPECT_THAT(Log(), ::testing::Contains("1---->d5|c|db1"));
 
   std::vector<std::string> vrc = {"stale"};
   int32_t mprf = 9;
-  ASSERT_TRUE(importer::GetDevelopmentVRC(parts_->o, parts_->cx, parts_->r.Manifest, parts_->r.Error, mprf, vrc));
+  ASSERT_TRUE(importer::GetDevelopmentVRC(s_->o, s_->cx, s_->r.Manifest, s_->r.Error, mprf, vrc));
   EXPECT_THAT(vrc, ElementsAre("", "", ""));
-  std::filesystem::remove(pack_ + "/Qzmap105.dat");
-  EXPECT_FALSE(importer::GetDevelopmentVRC(parts_->o, parts_->cx, parts_->r.Manifest, parts_->r.Error, mprf, vrc));
-  EXPECT_EQ(parts_->r.Error.NumberAsRead(), 299);
-  EXPECT_EQ(parts_->r.Error.ErrorDescription, "Could Not get Development VRC");
-  parts_->r.Manifest.revisions = false;
-  EXPECT_FALSE(importer::GetDevelopmentVRC(parts_->o, parts_->cx, parts_->r.Manifest, parts_->r.Error, mprf, vrc));
-  EXPECT_EQ(parts_->r.Error.ErrorDescription, "The profile is not SCM Enabled.");
+  std::filesystem::remove(Pack() + "/Qzmap105.dat");
+  EXPECT_FALSE(importer::GetDevelopmentVRC(s_->o, s_->cx, s_->r.Manifest, s_->r.Error, mprf, vrc));
+  EXPECT_EQ(s_->r.Error.NumberAsRead(), 299);
+  EXPECT_EQ(s_->r.Error.ErrorDescription, "Could Not get Development VRC");
+  s_->r.Manifest.revisions = false;
+  EXPECT_FALSE(importer::GetDevelopmentVRC(s_->o, s_->cx, s_->r.Manifest, s_->r.Error, mprf, vrc));
+  EXPECT_EQ(s_->r.Error.ErrorDescription, "The profile is not SCM Enabled.");
 }
 
 }  // namespace
