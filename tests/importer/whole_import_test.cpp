@@ -1,12 +1,9 @@
 // The whole import where an ordinary round trip does not reach: its run log
 // in order, profiles and applications replaced over a store that holds them
 // with the derived chain repaired, packs refused before anything is deleted,
-// a store write failing at any step rolling everything back, and every write
-// of an export going through the Env the host gives.
+// and a store write failing at any step rolling everything back.
 #include <gmock/gmock.h>
 
-#include <cerrno>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -282,59 +279,6 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(BulkLoadPaths, ImportFaultTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "BatchFiles" : "Direct"; });
-
-// A FaultEnv that notes, for every append, the file it went to.
-struct AppendLog : FaultEnv {
-  struct Noted final : WritableFile {
-    Noted(AppendLog& log, std::unique_ptr<WritableFile> file, std::string name)
-        : log_(log), file_(std::move(file)), name_(std::move(name)) {}
-    void Append(std::string_view data) override { log_.written.push_back(name_), file_->Append(data); }
-    void Flush() override { file_->Flush(); }
-    void Close() override { file_->Close(); }
-    AppendLog& log_;
-    std::unique_ptr<WritableFile> file_;
-    std::string name_;
-  };
-  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) override {
-    return std::make_unique<Noted>(*this, FaultEnv::OpenForWriting(path, mode), path.substr(path.rfind('/') + 1));
-  }
-  std::vector<std::string> written;
-};
-
-TEST_F(WholeImportTest, EveryWriteOfAnExportGoesThroughItsEnvAndFailsItWithTheWritesError) {
-  auto export_through = [&](Env& env, const std::string& root) {
-    std::filesystem::create_directories(t_ / root);
-    Kestrel20ImpExp::clsExport e(env);
-    e.putref_DataConnection(Demo().connection());
-    e.put_Path(t_ / root);
-    e.put_MigrationProfileTobeExported(30);
-    e.put_ExportRevisionInformation(true);
-    const bool ok = e.ExportMigrationProfiles();
-    return std::tuple(ok, e.get_ErrorNumber(), e.get_ErrorDescription());
-  };
-  AppendLog counting;
-  ASSERT_TRUE(std::get<0>(export_through(counting, "clean")));
-  ASSERT_EQ(counting.written.size(), counting.appends());
-  // The export does not count failures of the function library's files and
-  // of the qzlgy141 rows that travel with qzlgy140.
-  size_t tolerated = 0;
-  for (size_t k = 1; k <= counting.written.size(); ++k) {
-    const std::string name = text::LowerAscii(counting.written[k - 1]);
-    SCOPED_TRACE("write " + std::to_string(k) + " (" + name + ")");
-    FaultEnv env;
-    env.FailWrite(k, EIO);
-    const auto [ok, number, description] = export_through(env, "fail-" + std::to_string(k));
-    const bool tolerates = name.starts_with("qzlib") || name.starts_with("qzlgy141");
-    tolerated += tolerates;
-    EXPECT_EQ(ok, tolerates) << description;
-    if (!tolerates) {
-      EXPECT_EQ(number, 999);
-      EXPECT_THAT(description, HasSubstr(std::strerror(EIO)));
-    }
-  }
-  EXPECT_GT(tolerated, 0u);
-  EXPECT_GT(counting.written.size(), tolerated + 50);
-}
 
 }  // namespace
 }  // namespace kestrel::testing
