@@ -104,19 +104,6 @@ class AppImportTest : public ImportFixture {
   std::string pack_ = t_ / "pack", work_ = t_ / "work";
 };
 
-TEST_F(AppImportTest, DirectPathLogsEveryMissingFileAndLeavesALogAndErrorFilePerTable) {
-  ASSERT_TRUE(ImportAll()) << s_->r.Error.ErrorDescription;
-  const std::string folder = ImportFolder();
-  const auto log = Log();
-  EXPECT_EQ(std::ranges::count(log, "Data file not found for table qzddi140"), 1);  // only LGA lacks it
-  EXPECT_EQ(std::ranges::count_if(log, [](const auto& l) { return l.starts_with("Data file not found"); }), 17);
-  EXPECT_EQ(log.back(), "Loading application EXB done.");
-  EXPECT_TRUE(FilesIn(folder, ".dat").empty());
-  EXPECT_EQ(FilesIn(folder, ".log").size(), 7u);
-  EXPECT_EQ(FilesIn(folder, ".err").size(), 7u);
-  EXPECT_NE(ReadFile(folder + "/qzlgy141LGA.log").find("Rows loaded: 2\r\nBatches committed: 1\r\n"), std::string::npos);
-}
-
 TEST_F(AppImportTest, ARejectedRowKeepsEarlierBatchesAndNamesTheLine) {
   // 2500 field rows, line 2300 one field short: the first batch of 2000 stays.
   Rows rows;

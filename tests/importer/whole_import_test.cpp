@@ -11,7 +11,6 @@
 #include "base/errors_ours.h"
 #include "base/text.h"
 #include "import_fixture.h"
-#include "importer/import_driver.h"
 #include "importer/import_unit.h"
 #include "importer/transaction.h"
 #include "pack/sums.h"
@@ -157,20 +156,8 @@ TEST_F(WholeImportTest, DamagedPacksAreRefusedBeforeAnythingIsDeleted) {
        999, "UnSpecified Error : --ValidateAndImportEx--100   The profile could not be found in user selected list.",
        false, "Qzmap100.dat, line 3"},
   };
-  // The good pack passes the check, which leaves behind neither rows nor the header map it builds.
-  const std::string good = Export(Demo(), 30);
-  std::string details = Selection(*NewImport(Demo(), good)), message;
   const auto before = Demo().Dump();
-  ClearLog();
-  ImportParts s;
-  Connect(s, Demo());
-  s.o.Path = good;
-  s.r.HeaderMap = {"30_X30_c_ab1"};
-  EXPECT_TRUE(importer::CheckLogicPack(s.o, s.cx, s.r, details, message)) << message;
-  EXPECT_EQ(message, "");
-  EXPECT_EQ(s.r.HeaderMap, std::vector<std::string>{"30_X30_c_ab1"});
-  EXPECT_EQ(Log().back(), "Checking logic pack...done");
-  EXPECT_EQ(Demo().Dump(), before);
+  std::string details, message;
   for (const Row& r : rows) {
     SCOPED_TRACE(r.text);
     const std::string pack = Export(Demo(), 30);
