@@ -1,8 +1,7 @@
 // The application data import where it differs from an ordinary load: the
-// direct path's log and work files, rejected rows, missing rights, re-coding
-// inside files, still-stored applications, import folders; the batch path's
-// file of `bcp` lines run without a shell, its refusals, and our `bcp`; the
-// installation folder and the setting that picks the path.
+// direct path's rejected rows and work files, missing rights, re-coding inside
+// files, still-stored applications, import folders; the batch path's file of
+// `bcp` lines run without a shell, its refusals, and our `bcp`.
 #include "importer/app_import.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@
 #include "base/errors_ours.h"
 #include "importer/batch_runner.h"
 #include "importer/entry_points.h"
-#include "importer/install.h"
 #include "import_fixture.h"
 #include "support/error_of.h"
 #include "support/run_kestrel.h"
@@ -132,7 +130,7 @@ TEST_F(AppImportTest, AStoreThatCannotBeWrittenHasNoBulkRights) {
                                              "Loading application LGA failed."}));
 }
 
-TEST_F(AppImportTest, ReCodingReplacesTheCodeOnlyBeforeAFieldSeparatorAndSkipsTheCodeTable) {
+TEST_F(AppImportTest, ReCodingReplacesTheCodeOnlyBeforeAFieldSeparator) {
   // At the start, in the middle, inside another field's end, at the end of a
   // line (no separator follows: kept), in another case and without a separator.
   WriteFile(work_ + "/qzddi220EXB.dat", "EXB" + S + "PK1" + S + "EXB" + S + "XEXB" + S + "EXB\r\nEXBX" + S + "exb" + S + "\r\n");
@@ -140,10 +138,6 @@ TEST_F(AppImportTest, ReCodingReplacesTheCodeOnlyBeforeAFieldSeparatorAndSkipsTh
   EXPECT_FALSE(files::FileExists(Env::Default(), work_ + "/qzddi220EXB.dat"));
   EXPECT_EQ(ReadFile(work_ + "/qzddi220NEW2.dat"),
             "NEW2" + S + "PK1" + S + "NEW2" + S + "XNEW2" + S + "EXB\r\nEXBX" + S + "exb" + S + "\r\n");
-  for (const auto& table : kTables) WriteFile(work_ + "/" + table + "EXB.dat", "EXB" + S + "x\r\n");
-  RenameApplicationDataFiles(Env::Default(), work_, "EXB", "NEW2");
-  EXPECT_EQ(FilesIn(work_, "EXB.dat"), (std::vector<std::string>{"qzlgy115EXB.dat"}));
-  EXPECT_EQ(FilesIn(work_, "NEW2.dat").size(), 11u);
 }
 
 TEST_F(AppImportTest, AnApplicationStillStoredStopsTheImportBeforeItIsCopied) {
@@ -242,19 +236,6 @@ TEST_F(AppImportTest, ValuesABatchLineCannotCarryAreRefusedBeforeAnythingRuns) {
 }
 
 
-TEST(IISSettingTest, TheTextAfterTheFourthCharacterOfTheLastNonEmptyLineElse6) {
-  const std::vector<std::pair<std::optional<std::string>, std::string>> rows = {
-      {std::nullopt, "6"}, {"IIS=\r\n", "6"}, {"Server=db1\r\nIS=5\r\n", "6"}, {"[Web]\niis= 7 \n", "7"},
-      {"XIIS=5\r\n", "=5"}, {"IIS=5\r\nIIS=7\r\n", "7"}, {"IIS=5\nIIS=  \n", "5"}};
-  for (const auto& [config, setting] : rows) {
-    TempFolder t;
-    ImportParts s;
-    s.cx.InstallationPath = t.path();
-    if (config) WriteFile(t / "LumoStudio/bin/LumoConfig.ini", *config);
-    EXPECT_EQ(ReadIISSetting(s.cx), setting) << config.value_or("(no file)");
-  }
-}
-
 TEST(BatchRunnerTest, LinesSplitAtBlanksWithQuotesGroupingAndNothingElseInterpreted) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
       {"bcp s.db..qzddi100 in \"/t/my dir/q.dat\" -t \"\x01\" -U \"\" -P \"a $b `c`\"\r",
@@ -290,8 +271,7 @@ TEST(BcpProgramTest, TakesExactlyTheOptionsOfTheBatchLines) {
   // Each row replaces the option at `at` and its value; `at` 0 names a store that does not exist.
   const std::vector<std::tuple<size_t, std::vector<std::string>, int, std::string>> rows = {
       {16, {"-P", kPassword}, 0, "2 rows copied.\n"}, {16, {"-e", "errors.txt"}, 2, "unknown argument \"-e\""},
-      {10, {"-t", ","}, 2, "-t: fields are separated by character 1 only"}, {8, {"-C", "ACP"}, 2, "-C: only RAW"},
-      {6, {"-b", "0"}, 2, "-b needs a positive number"},
+      {10, {"-t", ","}, 2, "-t: fields are separated by character 1 only"}, {6, {"-b", "0"}, 2, "-b needs a positive number"},
       {0, {t / "none.db..qzddi160", "in"}, 1, "bcp: error 53: File not found: " + (t / "none.db")}};
   for (const auto& [at, replacement, exit_code, says] : rows) {
     std::vector<std::string> args(good.begin(), good.begin() + static_cast<long>(at));
