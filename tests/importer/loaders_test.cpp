@@ -198,7 +198,6 @@ TEST_F(LoaderTest, AFailureNamesItsCauseAndLeavesTheRowsBeforeIt) {
       {[&] { Write(pack::kQzmap120, {Record(pack::kQzmap120)}), std::filesystem::remove(s_->o.Path + "/Qzmap140.dat"); },
        false, "53   File not found", "qzmap120", 1},
       {[&] { Write(pack::kQzmap140, {Record(pack::kQzmap140, {{"dnum", "32768"}})}); }, false, "6   Overflow", "qzmap140", 0},
-      {[&] { Write(pack::kQzmap140, {Record(pack::kQzmap140, {{"type", ""}})}); }, false, "13   Type mismatch", "qzmap140", 0},
       {[&] { Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"ldat", "31/12/2024"}})}); }, false, "13   Type mismatch", "qzmap120", 0},
       {[&] { Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"mprf", 40000}})}); }, false, "6   Overflow", "qzmap120", 0},
       {[&] { s_->r.HeaderMap = {"x_X31_b_zz1", "12_X50_d_cd2"}, Write(pack::kQzmap160, {Record(pack::kQzmap160)}); },

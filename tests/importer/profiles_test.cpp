@@ -174,7 +174,7 @@ TEST_F(ProfilesTest, UpdateVersionsRunThroughTheirSequenceAndRunOut) {
 TEST_F(ProfilesTest, HeaderImportFailures) {
   struct Row {
     std::function<void()> spoil;
-    bool result;
+    bool result;  // of the header import, which goes on after some failures
     int number;
     std::string text;
   };
