@@ -75,7 +75,8 @@ class SelectionTest : public ImportFixture {
 };
 
 // Each row writes a pack (and stores rows) and names the proposal, or the
-// refusal that must leave the details untouched ("@" stands for the pack folder).
+// refusal that must leave the details untouched ("@" stands for the pack folder);
+// a missing folder and a bad application code are the command line's rows.
 TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHoldsOrRefusesABrokenPack) {
   const std::string corrupt = "refused 4: ShowLogicPackDetails - Incorrect log file or log file corrupted";
   const std::string short_data = "refused 100: Import Migration Profile - ";
@@ -103,7 +104,6 @@ TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHoldsO
        Details({"3|B|A|0|1|0", "5|A|B|0|0|1"}, {"3|B|A|0*|1|0", "5|A|B|0*|0|1"})},
       // A status neither SUCCESS nor ERRORS skips the file list.
       {[&] { WriteManifest("PARTIAL|--APPLS--|A|B|--ENDAPPLS--|ExportRevisions=0|ExportToNewProfile=0"); }, chain},
-      {[&] { object_->put_Path(Pack() + "/missing"); }, "refused 1: ShowLogicPackDetails - Path Not Found @/missing"},
       {[&] { std::filesystem::remove(Pack() + "/ExportMR.log"); },
        "refused 2: ShowLogicPackDetails - Log File Missing ExportMR.log"},
       {[&] { WriteManifest("ERRORS|--TESTFILES--|Qzmap100.dat|--END TESTFILES--|--APPLS--|--ENDAPPLS--|" + kNoFlags); },
@@ -119,8 +119,6 @@ TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHoldsO
       {[&] { auto h = Header(5, "A", "B"); h.pop_back(), WriteFile(Pack() + "/Qzmap100.dat", RowLines({h})); },
        short_data + "Qzmap100" + not_enough},
       {[&] { std::filesystem::remove(Pack() + "/qzddi100B.dat"); }, short_data + "qzddi100" + not_enough},
-      {[&] { WriteFile(Pack() + "/Qzmap100.dat", RowLines({Header(5, "../A", "B")})); },
-       "refused " + std::to_string(Number(Ours::BadApplicationCode)) + ": "},
   };
   for (size_t k = 0; k < rows.size(); ++k) {
     SCOPED_TRACE(rows[k].second);
