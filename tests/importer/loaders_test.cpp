@@ -300,7 +300,7 @@ TEST_F(LoaderTest, LibraryFunctionsAreUpdatedByKeyOrAddedAndRevisionsComeOnlyWit
   // A failure raises to the caller and keeps the rows before it.
   store_->Exec("delete from qzlib100");
   Write(pack::kQzlib100, {Record(pack::kQzlib100, {{"fnam", "fnA"}}), Record(pack::kQzlib100, {{"fnam", "fnB"}}),
-                          Record(pack::kQzlib100, {{"mprf", 40000}}), Record(pack::kQzlib100, {{"fnam", "fnD"}})});
+                          Record(pack::kQzlib100, {{"mprf", 40000}}), Record(pack::kQzlib100)});
   EXPECT_EQ(ErrorOf([&] { (void)LoadLibrary(); }), rt::Overflow);
   EXPECT_EQ(Committed("qzlib100"), 2);
   EXPECT_FALSE((*store_)->InTransaction());

@@ -19,7 +19,9 @@ using ::testing::ElementsAre;
 using Rows = std::vector<std::vector<std::string>>;
 
 const std::string kBr = "<BR>";
+// Parts of a manifest, lines joined by "|".
 const std::string kNoFlags = "ExportRevisions=0|ExportToNewProfile=0|ExportForSyn=0";
+const std::string kHeaderFile = "--TESTFILES--|Qzmap100.dat|--END TESTFILES--";
 
 // Source list, CR, target list.
 std::string Details(const std::vector<std::string>& sources, const std::vector<std::string>& targets) {
@@ -52,8 +54,8 @@ class SelectionTest : public ImportFixture {
     WriteFile(Pack() + "/Qzmap101.dat", RowLines(chains));
     WriteFile(Pack() + "/qzddi100A.dat", RowLines({{"A", "Application A", "0"}}));
     WriteFile(Pack() + "/qzddi100B.dat", RowLines({{"B", "Application B", "1"}}));
-    WriteManifest("SUCCESS|--TESTFILES--|Qzmap100.dat|--END TESTFILES--|--APPLS--|A|B|--ENDAPPLS--|ExportRevisions=0|" +
-                  new_profile + "|ExportForSyn=0|Exporting Migration Profile 5 Started at 2026-01-02   10:11:12");
+    WriteManifest("SUCCESS|" + kHeaderFile + "|--APPLS--|A|B|--ENDAPPLS--|ExportRevisions=0|" + new_profile +
+                  "|ExportForSyn=0|Exporting Migration Profile 5 Started at 2026-01-02   10:11:12");
   }
   static std::vector<std::string> Header(int mprf, const std::string& sapp, const std::string& tapp) {
     const std::string n = std::to_string(mprf);
@@ -103,20 +105,22 @@ TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHoldsO
       {[&] { WritePack({Header(5, "A", "B"), Header(3, "B", "A")}, {{"5", "1", "X5", "c", "ab1", "5"}}); },
        Details({"3|B|A|0|1|0", "5|A|B|0|0|1"}, {"3|B|A|0*|1|0", "5|A|B|0*|0|1"})},
       // A status neither SUCCESS nor ERRORS skips the file list.
-      {[&] { WriteManifest("PARTIAL|--APPLS--|A|B|--ENDAPPLS--|ExportRevisions=0|ExportToNewProfile=0"); }, chain},
+      {[&] { WriteManifest("PARTIAL|--APPLS--|A|B|--ENDAPPLS--|" + kNoFlags); }, chain},
       {[&] { std::filesystem::remove(Pack() + "/ExportMR.log"); },
        "refused 2: ShowLogicPackDetails - Log File Missing ExportMR.log"},
-      {[&] { WriteManifest("ERRORS|--TESTFILES--|Qzmap100.dat|--END TESTFILES--|--APPLS--|--ENDAPPLS--|" + kNoFlags); },
+      {[&] { WriteManifest("ERRORS|" + kHeaderFile + "|--APPLS--|--ENDAPPLS--|" + kNoFlags); },
        "refused 3: ShowLogicPackDetails - Exported Objects are incorrect"},
-      {[&] { WriteManifest("SUCCESS|--TESTFILES--|Qzmap120.dat|--END TESTFILES--|--APPLS--|--ENDAPPLS--|" + kNoFlags); },
+      {[&] { WriteManifest("SUCCESS|--TESTFILES--|Qzmap120.dat|--END TESTFILES--|--APPLS--|--ENDAPPLS--|" +
+                           kNoFlags); },
        "refused 5: ShowLogicPackDetails - At least one or more data files are missing.Qzmap120.dat"},
       {[&] { WriteManifest("SUCCESS|--APPLS--|A|--ENDAPPLS--|" + kNoFlags); }, corrupt},
-      {[&] { WriteManifest("SUCCESS|--TESTFILES--|--END TESTFILES--|--APPLS--|--ENDAPPLS--|ExportRevisions=2"); }, corrupt},
-      {[&] { WriteManifest("PARTIAL|--TESTFILES--|Qzmap100.dat|--END TESTFILES--|--APPLS--|--ENDAPPLS--|" + kNoFlags); },
+      {[&] { WriteManifest("SUCCESS|--TESTFILES--|--END TESTFILES--|--APPLS--|--ENDAPPLS--|ExportRevisions=2"); },
+       corrupt},
+      {[&] { WriteManifest("PARTIAL|" + kHeaderFile + "|--APPLS--|--ENDAPPLS--|" + kNoFlags); },
        corrupt},
       {[&] { WriteManifest("SUCCESS|--TESTFILES--|Qzmap100.dat"); },
        "refused 62: Input past end of file: @/ExportMR.log ends after line 3"},
-      {[&] { auto h = Header(5, "A", "B"); h.pop_back(), WriteFile(Pack() + "/Qzmap100.dat", RowLines({h})); },
+      {[&] { auto h = Header(5, "A", "B"); h.pop_back(); WriteFile(Pack() + "/Qzmap100.dat", RowLines({h})); },
        short_data + "Qzmap100" + not_enough},
       {[&] { std::filesystem::remove(Pack() + "/qzddi100B.dat"); }, short_data + "qzddi100" + not_enough},
   };
@@ -248,7 +252,8 @@ TEST_F(SelectionTest, ImportLogicPackRefusesBadSelectionsBeforeThePack) {
 
 TEST_F(SelectionTest, ImportLogicPackLogsItsPlanThenChecksThePack) {
   WritePack();
-  WriteFile(Pack() + "/Qzmap105.dat", RowLines({{"5", "X5", "c", "ab1", "d5", "c", "db1"}, {"3", "X3", "c", "ab1", "d3", "c", "db1"}}));
+  WriteFile(Pack() + "/Qzmap105.dat",
+            RowLines({{"5", "X5", "c", "ab1", "d5", "c", "db1"}, {"3", "X3", "c", "ab1", "d3", "c", "db1"}}));
   const std::string details = Details({"3|A|B|0|0|1", "5|A|B|3|0|1"}, {"13|A|B|0|0|1", "15|A|B|13|0|1"});
   std::string in = details, message;
   EXPECT_FALSE(importer::ImportLogicPack(s_->o, s_->cx, s_->r, in, message));
@@ -268,13 +273,15 @@ TEST_F(SelectionTest, ImportLogicPackLogsItsPlanThenChecksThePack) {
   // The plan as read and as chosen, then the check.
   const std::string header = "Source Profile Number | Source Application | Target Application| Parent Profile Number ";
   const auto log = Log();
-  EXPECT_THAT(std::vector(log.begin() + 5, log.end() - 2), ElementsAre(header, "0---->3|A|B|0", "1---->5|A|B|3", header,
-      "0---->13|A|B|0", "1---->15|A|B|13", "Development VRC", "0---->", "1---->", "Importing Logic pack ...",
-      "Checking logic pack ...", s_->r.Error.ErrorDescription, refused));
+  EXPECT_THAT(std::vector(log.begin() + 5, log.end() - 2),
+              ElementsAre(header, "0---->3|A|B|0", "1---->5|A|B|3", header, "0---->13|A|B|0", "1---->15|A|B|13",
+                          "Development VRC", "0---->", "1---->", "Importing Logic pack ...", "Checking logic pack ...",
+                          s_->r.Error.ErrorDescription, refused));
   EXPECT_EQ(log.back(), std::string(importer::kImportRolledBack));
 
   // With revision information the plan holds each profile's development VRC.
-  WriteManifest("SUCCESS|--TESTFILES--|--END TESTFILES--|--APPLS--|A|B|--ENDAPPLS--|ExportRevisions=1|ExportToNewProfile=0|ExportForSyn=0");
+  WriteManifest("SUCCESS|--TESTFILES--|--END TESTFILES--|--APPLS--|A|B|--ENDAPPLS--|ExportRevisions=1|"
+                "ExportToNewProfile=0|ExportForSyn=0");
   in = details;
   importer::ImportLogicPack(s_->o, s_->cx, s_->r, in, message);
   EXPECT_THAT(s_->r.Plan.DevelopmentVRCs, ElementsAre("d3_c_db1", "d5_c_db1"));

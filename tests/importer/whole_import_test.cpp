@@ -121,7 +121,8 @@ TEST_F(WholeImportTest, DamagedPacksAreRefusedBeforeAnythingIsDeleted) {
   };
   const std::vector<Row> rows = {
       {"Qzmap145.dat", "\r\n:MRUL:END\r\n", "\r\nMOVE\r\n", 899,
-       "Unspecified Error : --LoadToMAP110_125_135_145_165-- 9008   A pack file holds a line outside", "Qzmap145.dat, line "},
+       "Unspecified Error : --LoadToMAP110_125_135_145_165-- 9008   A pack file holds a line outside",
+       "Qzmap145.dat, line "},
       {"qzddi140ACCX2.dat", "\r\n", "\x01" "extra\r\n", Number(Ours::MalformedPackFile),
        "A pack file holds a line outside its format: ", "qzddi140ACCX2.dat, line 1"},
       {"Qzmap100.dat", "\r\n10\x01", "\r\n99\x01", 999,
