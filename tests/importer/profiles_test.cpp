@@ -259,10 +259,6 @@ TEST_F(ChainTest, ChainFailuresHaveTheirNumbers) {
   EXPECT_EQ(s_->r.Error.ErrorNumber, 802);
   EXPECT_EQ(s_->r.Error.ErrorDescription, "Error : --InsertInMap101-- Parent Profile is missing");
   EXPECT_EQ(Chain(50), (Table{{"1", "X44U", "50"}}));  // the level-one row was written first
-  ImportParts unconnected;
-  EXPECT_FALSE(InsertInMap101(unconnected.cx, unconnected.r.Error, 10, "X40", "01", "STD", 1, "", "", ""));
-  EXPECT_EQ(unconnected.r.Error.ErrorDescription,
-            "Unspecified Error : --InsertInMap101-- 91   Object variable or With block variable not set");
   EXPECT_EQ(GetDerivedProfiles(s_->cx, s_->r.Error, "ten"), "");
   EXPECT_EQ(s_->r.Error.ErrorDescription, "Unspecified Error : --GetDerivedProfiles-- 13   Type mismatch");
   // The depth and the parent look-up are not trapped.
