@@ -1,28 +1,23 @@
 // The whole import where an ordinary round trip does not reach: its run log
 // in order, profiles and applications replaced over a store that holds them
-// with the derived chain repaired, packs refused before anything is deleted,
-// and a store write failing at any step rolling everything back.
+// with the derived chain repaired, and a store write failing at any step
+// rolling everything back. Damaged packs refused before anything is deleted
+// are the command line's refusal rows.
 #include <gmock/gmock.h>
 
 #include <map>
 #include <set>
 
-#include "base/errors_ours.h"
 #include "import_fixture.h"
 #include "importer/import_unit.h"
-#include "importer/transaction.h"
-#include "pack/sums.h"
 #include "store/schema.h"
 
 namespace kestrel::testing {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
-const std::string kEndBanner =
-    "----------------------------------End Import Logic Pack----------------------------------";
 const std::string kRolledBack(importer::kImportRolledBack);
 
 // The log from the line `first` on.
@@ -108,53 +103,6 @@ TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
   const auto sorted = From(log, "Sorting array ...");
   EXPECT_THAT(sorted, ::testing::IsSupersetOf({"0---->10_X40_R1_base", "1---->20_X41U_R1_cu01"}));
   EXPECT_THAT(sorted, ::testing::Contains("Imported profiles: 10_X40_R1_base\x01" "20_X41U_R1_cu01"));
-}
-
-// A pack of the demo store imported back over it: without the check before
-// the first delete, every profile and application would go first.
-TEST_F(WholeImportTest, DamagedPacksAreRefusedBeforeAnythingIsDeleted) {
-  struct Row {
-    std::string file, from, to;  // the first `from` in the file becomes `to`
-    int number;
-    std::string text;   // the start of the description
-    std::string names;  // where the refusal says it stopped
-  };
-  const std::vector<Row> rows = {
-      {"Qzmap145.dat", "\r\n:MRUL:END\r\n", "\r\nMOVE\r\n", 899,
-       "Unspecified Error : --LoadToMAP110_125_135_145_165-- 9008   A pack file holds a line outside",
-       "Qzmap145.dat, line "},
-      {"qzddi140ACCX2.dat", "\r\n", "\x01" "extra\r\n", Number(Ours::MalformedPackFile),
-       "A pack file holds a line outside its format: ", "qzddi140ACCX2.dat, line 1"},
-      {"Qzmap100.dat", "\r\n10\x01", "\r\n99\x01", 999,
-       "UnSpecified Error : --ValidateAndImportEx--100   The profile could not be found in user selected list.",
-       "Qzmap100.dat, line 3"},
-  };
-  const auto before = Demo().Dump();
-  std::string details, message;
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.text);
-    const std::string pack = Export(Demo(), 30);
-    auto i = NewImport(Demo(), pack);
-    details = Selection(*i);
-    std::string all = ReadFile(pack + "/" + r.file);
-    ASSERT_NE(all.find(r.from), std::string::npos) << r.file;
-    WriteFile(pack + "/" + r.file, all.replace(all.find(r.from), r.from.size(), r.to));
-    pack::WriteSums(Env::Default(), pack);  // the refusal must come from the check of the content
-    ClearLog();
-    EXPECT_FALSE(i->ImportLogicPack(details, message));
-    EXPECT_EQ(i->get_ErrorNumber(), r.number);
-    const std::string text = i->get_ErrorDescription();
-    EXPECT_THAT(text, ::testing::StartsWith(r.text));
-    EXPECT_THAT(message, HasSubstr(text + " (Logic pack refused before anything was deleted: " + files::Join(pack, r.names)));
-    EXPECT_EQ(Demo().Dump(), before);
-    EXPECT_THAT(From(Log(), "Checking logic pack ..."),
-                ElementsAre("Checking logic pack ...", text, HasSubstr(r.names), kEndBanner, kRolledBack));
-    // The check alone says the same and changes nothing either.
-    std::string again;
-    EXPECT_FALSE(i->CheckLogicPack(details, again));
-    EXPECT_EQ(again, message);
-    EXPECT_EQ(Demo().Dump(), before);
-  }
 }
 
 // Temporary triggers on every table count the store's writes row by row; the
