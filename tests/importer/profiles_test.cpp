@@ -9,7 +9,6 @@
 #include <set>
 
 #include "base/errors_ours.h"
-#include "base/text.h"
 #include "import_fixture.h"
 #include "importer/entry_points.h"
 #include "importer/header_import.h"

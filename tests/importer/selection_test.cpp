@@ -6,11 +6,10 @@
 #include <functional>
 
 #include "base/errors_ours.h"
+#include "base/text.h"
 #include "import_fixture.h"
 #include "importer/entry_points.h"
 #include "importer/import_unit.h"
-#include "base/text.h"
-#include "support/error_of.h"
 
 namespace kestrel::testing {
 namespace {
