@@ -113,8 +113,8 @@ TEST_F(SelectionTest, TheProposalListsThePackBaseFirstAndMarksWhatTheStoreHoldsO
                            kNoFlags); },
        "refused 5: ShowLogicPackDetails - At least one or more data files are missing.Qzmap120.dat"},
       {[&] { WriteManifest("SUCCESS|--APPLS--|A|--ENDAPPLS--|" + kNoFlags); }, corrupt},
-      {[&] { WriteManifest("SUCCESS|--TESTFILES--|--END TESTFILES--|--APPLS--|--ENDAPPLS--|ExportRevisions=2"); },
-       corrupt},
+      {[&] { WriteManifest("SUCCESS|--TESTFILES--|--END TESTFILES--|--APPLS--|--ENDAPPLS--|ExportRevisions=2|"
+                           "ExportToNewProfile=0"); }, corrupt},
       {[&] { WriteManifest("PARTIAL|" + kHeaderFile + "|--APPLS--|--ENDAPPLS--|" + kNoFlags); },
        corrupt},
       {[&] { WriteManifest("SUCCESS|--TESTFILES--|Qzmap100.dat"); },
