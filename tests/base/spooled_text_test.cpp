@@ -44,39 +44,22 @@ class SpooledTextTest : public ::testing::Test {
 };
 
 TEST_F(SpooledTextTest, InMemoryOrSpooledTheTextIsTheSame) {
-  for (size_t threshold : {size_t{1000}, size_t{1}, size_t{150}}) {
-    SCOPED_TRACE(threshold);
+  // Without a spool named, no threshold moves the text.
+  const std::pair<size_t, bool> rows[] = {{1000, true}, {1, true}, {150, true}, {1, false}};
+  for (const auto& [threshold, named] : rows) {
+    SCOPED_TRACE(std::to_string(threshold) + (named ? " spool named" : " no spool named"));
     SpooledText t(Env::Default());
-    t.SpoolTo(dir_ / "m.spool");
+    if (named) t.SpoolTo(dir_ / "m.spool");
     t.SetThreshold(threshold);
     const std::string all = AppendAll(t);
-    EXPECT_EQ(t.spooled(), threshold < all.size());
-    EXPECT_EQ(Spool(), threshold < all.size());
+    const bool spills = named && threshold < all.size();
+    EXPECT_EQ(t.spooled(), spills);
+    EXPECT_EQ(Spool(), spills);
     EXPECT_EQ(t.str(), all);
     EXPECT_EQ(Written(t, "SUCCESS\r\n"), "SUCCESS\r\n" + all);
     EXPECT_FALSE(Spool()) << "the spool goes once the manifest is written";
     EXPECT_EQ(t.str(), "SUCCESS\r\n" + all);
   }
-  // Without a spool named, no threshold moves the text.
-  SpooledText plain(Env::Default());
-  plain.SetThreshold(1);
-  EXPECT_EQ(plain.str(), AppendAll(plain));
-  EXPECT_FALSE(plain.spooled());
-  EXPECT_EQ(::testing::PrintToString(plain).substr(0, 12), "\"Exporting M");  // how a failing check shows it
-}
-
-TEST_F(SpooledTextTest, AWrittenTextIsCarriedIntoTheNextSpoolBeforeItsFileIsReplaced) {
-  SpooledText t(Env::Default());
-  t.SpoolTo(dir_ / "m.spool");
-  t.SetThreshold(1);
-  const std::string first = "SUCCESS\r\n" + AppendAll(t);
-  ASSERT_EQ(Written(t, "SUCCESS\r\n"), first);
-  t += "next\r\n";
-  t.SpoolTo(dir_ / "m.spool");
-  WriteFile(dir_ / "ExportMR.log", "");  // the next export's manifest replaces the first
-  t += "more";
-  EXPECT_EQ(Written(t, "SUCCESS\r\n"), "SUCCESS\r\n" + first + "next\r\nmore");
-  EXPECT_FALSE(Spool());
 }
 
 TEST_F(SpooledTextTest, NoSpoolOutlivesItsText) {
