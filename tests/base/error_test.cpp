@@ -1,9 +1,8 @@
-// The error formatter, the errno mapping, the 16-bit reading of the number,
-// and docs/errors.md as the mirror of the error table.
+// The error formatter, the 16-bit reading of the number, and docs/errors.md
+// as the mirror of the error table. How errno maps to run-time numbers: the
+// failures of files_test and env_test.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
 #include <set>
 
 #include "base/error.h"
@@ -31,24 +30,6 @@ TEST(ErrorTest, TrapTextsKeepTheirFixedForms) {
     EXPECT_EQ(st.NumberAsRead(), read) << kept;
     EXPECT_EQ(st.ErrorNumber, kept);
   }
-}
-
-TEST(ErrorTest, ErrnoMapsToRunTimeNumbersWithTheirTexts) {
-  const struct {
-    int err;
-    bool folder;
-    std::string raised;
-  } rows[] = {{ENOENT, false, "53 File not found"}, {ENOENT, true, "76 Path not found"},
-              {ENOTDIR, false, "76 Path not found"}, {EACCES, false, "70 Permission denied"},
-              {EROFS, true, "70 Permission denied"},
-              {ENOSPC, false, std::to_string(ENOSPC) + " " + std::strerror(ENOSPC)}};
-  for (const auto& row : rows) {
-    const ComError e = kestrel::testing::CaughtFrom([&] { RaiseErrno(row.err, row.folder); });
-    EXPECT_EQ(std::to_string(e.number()) + " " + e.description(), row.raised);
-  }
-  const ComError ours = kestrel::testing::CaughtFrom([] { Raise(Ours::AmbiguousFileName); });
-  EXPECT_EQ(ours.number(), 9002);
-  EXPECT_EQ(ours.description(), DefaultText(Ours::AmbiguousFileName));
 }
 
 // docs/errors.md mirrors the table: every row with its number and text.

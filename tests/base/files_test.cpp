@@ -1,7 +1,6 @@
 // The file seam: pack files ended by CR LF and configuration files by LF
-// (across the reader's buffer too), which entries are read, exact-then-
-// case-insensitive lookup in a pack folder, and the run time's numbers for
-// failures.
+// (across the reader's buffer too), exact-then-case-insensitive lookup in a
+// pack folder, the run time's numbers for failures, and the spooled text.
 #include "base/files.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <functional>
 
 #include "base/errors_ours.h"
+#include "base/spooled_text.h"
 #include "support/error_of.h"
+#include "support/fault_env.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::files {
@@ -67,40 +67,6 @@ TEST(TextStreamTest, LineEnds) {
   auto r = TextReader::Open(Env::Default(), dir / "f.dat");
   while (!r->AtEndOfStream()) r->ReadLine();
   EXPECT_EQ(ErrorOf([&] { r->ReadLine(); }), rt::InputPastEnd);
-}
-
-// Only a regular file itself is read: a link, even to a regular file, is
-// refused naming the path, and a FIFO without a writer is not waited on.
-TEST(FileSeamTest, EntriesAndWhatReadingThemGives) {
-  TempFolder dir;
-  Env& env = Env::Default();
-  WriteFile(dir / "Qzmap120.dat", "1|Qzmap120|Tresk\r\n");
-  WriteFile(dir / "shadow", "root:secret\n");
-  ASSERT_EQ(::symlink((dir / "shadow").c_str(), (dir / "Qzmap150.dat").c_str()), 0);
-  ASSERT_EQ(::symlink((dir / "gone").c_str(), (dir / "Qzmap160.dat").c_str()), 0);
-  ASSERT_EQ(::mkfifo((dir / "Qzmap130.dat").c_str(), 0600), 0);
-  ASSERT_TRUE(env.CreateFolder(dir / "Qzmap140.dat"));
-  EXPECT_FALSE(env.CreateFolder(dir / "Qzmap140.dat"));
-  const int not_regular = Number(Ours::NotARegularFile);
-  const struct {
-    std::string name;
-    EntryKind kind;
-    int number;  // of the refusal to read it; 0: it is read
-  } rows[] = {{"Qzmap120.dat", EntryKind::File, 0},          {"Qzmap150.dat", EntryKind::Link, not_regular},
-              {"Qzmap160.dat", EntryKind::Link, not_regular}, {"Qzmap130.dat", EntryKind::Other, not_regular},
-              {"Qzmap140.dat", EntryKind::Folder, EISDIR},    {"Qzmap100.dat", EntryKind::Missing, rt::FileNotFound}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(env.KindOf(dir / row.name), row.kind);
-    std::string read;
-    const ComError e = kestrel::testing::CaughtFrom([&] { read = ReadWholeFile(env, dir / row.name); });
-    EXPECT_EQ(e.number(), row.number) << e.description();
-    if (row.number == not_regular) { EXPECT_NE(e.description().find(dir / row.name), std::string::npos); }
-    EXPECT_EQ(read, row.number ? "" : "1|Qzmap120|Tresk\r\n");
-  }
-  const auto names = env.ListFiles(dir.path());  // files, no folders
-  EXPECT_EQ(std::count(names.begin(), names.end(), "Qzmap120.dat"), 1);
-  EXPECT_EQ(std::count(names.begin(), names.end(), "Qzmap140.dat"), 0);
 }
 
 TEST(FileSeamTest, AppendCopyAndTheirFailures) {
@@ -158,6 +124,99 @@ TEST(ResolveInFolderTest, ExactNameFirstThenWithoutRegardToCase) {
   const ComError e = kestrel::testing::CaughtFrom([&] { ResolveInFolder(env, dir.path(), "qzmap175.dat"); });
   EXPECT_EQ(e.number(), Number(Ours::AmbiguousFileName));
   EXPECT_NE(e.description().find("qzmap175.dat"), std::string::npos) << e.description();
+}
+
+// The manifest's spooled text: in memory up to its threshold, in a spool file
+// past it, the same text read whole either way; the spool never outlives the
+// text, and a spill that fails takes nothing from it.
+const std::string kLines[] = {"Exporting Migration Profile 30 Started at 2026-12-06   06:18:52\r\n",
+                              "\tExporting Mapping Object ARINVC020 Started : 2026-12-06   06:18:52\r\n",
+                              "\tNo Revisions Present\r\n", "\tNo Conversion Rules Present",
+                              "\tExporting Mapping Object ARINVC020 Completed : 2026-12-06   06:18:53\r\n"};
+
+class SpooledTextTest : public ::testing::Test {
+ protected:
+  std::string AppendAll(SpooledText& t) {
+    std::string all;
+    for (const auto& line : kLines) {
+      t += line;
+      all += line;
+    }
+    return all;
+  }
+  std::string Written(SpooledText& t, const std::string& front) {
+    auto out = files::TextWriter::Create(Env::Default(), dir_ / "ExportMR.log");
+    t.WriteWithFront(front, *out);
+    return ReadFile(dir_ / "ExportMR.log");
+  }
+  bool Spool() const { return files::FileExists(Env::Default(), dir_ / "m.spool"); }
+
+  TempFolder dir_;
+};
+
+TEST_F(SpooledTextTest, InMemoryOrSpooledTheTextIsTheSame) {
+  // Without a spool named, no threshold moves the text.
+  const std::pair<size_t, bool> rows[] = {{1000, true}, {1, true}, {150, true}, {1, false}};
+  for (const auto& [threshold, named] : rows) {
+    SCOPED_TRACE(std::to_string(threshold) + (named ? " spool named" : " no spool named"));
+    SpooledText t(Env::Default());
+    if (named) t.SpoolTo(dir_ / "m.spool");
+    t.SetThreshold(threshold);
+    const std::string all = AppendAll(t);
+    const bool spills = named && threshold < all.size();
+    EXPECT_EQ(t.spooled(), spills);
+    EXPECT_EQ(Spool(), spills);
+    EXPECT_EQ(t.str(), all);
+    EXPECT_EQ(Written(t, "SUCCESS\r\n"), "SUCCESS\r\n" + all);
+    EXPECT_FALSE(Spool()) << "the spool goes once the manifest is written";
+    EXPECT_EQ(t.str(), "SUCCESS\r\n" + all);
+  }
+}
+
+TEST_F(SpooledTextTest, NoSpoolOutlivesItsText) {
+  for (int ending = 0; ending < 3; ++ending) {
+    SCOPED_TRACE(ending);
+    auto t = std::make_unique<SpooledText>(Env::Default());
+    t->SpoolTo(dir_ / "m.spool");
+    t->SetThreshold(1);
+    const std::string all = AppendAll(*t);
+    ASSERT_TRUE(Spool());
+    if (ending == 0) {  // an export that ends early: the text comes back into memory
+      t->Unspool();
+      EXPECT_FALSE(t->spooled());
+      *t += "after";
+      EXPECT_EQ(t->str(), all + "after");
+    } else if (ending == 1) {
+      t->clear();
+      EXPECT_TRUE(t->empty());
+    } else {
+      t.reset();
+    }
+    EXPECT_FALSE(Spool());
+  }
+  SpooledText t(Env::Default());
+  t.SpoolTo(dir_ / "no-such-folder/d.spool");
+  t.SetThreshold(1);
+  EXPECT_THROW(t += "x", ComError);
+}
+
+TEST_F(SpooledTextTest, AFailedSpillLeavesTheTextWhole) {
+  for (size_t fail_at : {size_t{1}, size_t{0}}) {  // the spool's first write; a full disk
+    SCOPED_TRACE(fail_at);
+    kestrel::testing::FaultEnv env;
+    fail_at ? env.FailWrite(fail_at) : env.FillDiskAfter(0);
+    SpooledText t(env);
+    t.SpoolTo(dir_ / "m.spool");
+    t.SetThreshold(100);
+    std::string appended;
+    EXPECT_EQ(kestrel::testing::ErrorOf([&] {
+                for (const auto& line : kLines) { appended += line; t += line; }
+              }),
+              fail_at ? EIO : ENOSPC);
+    t.Unspool();
+    EXPECT_FALSE(Spool());
+    EXPECT_EQ(t.str(), appended);
+  }
 }
 
 }  // namespace
