@@ -101,10 +101,12 @@ TEST(CommandsTest, ExitCodesAndMessages) {
 TEST(CommandsTest, SetupAndStoreCommandsCreateAndCount) {
   TempFolder t;
   // Without --registry, setup records the absolute folder in the file the environment names.
-  auto r = RunKestrel({"setup", "--install-dir", t / "tools/../lumo/"}, {{"KESTREL_REGISTRY", t / "env.ini"}});
+  auto r = RunKestrel({"setup", "--install-dir", t / "tools/../lumo/"},
+                      {{"KESTREL_REGISTRY", t / "env.ini"}});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_TRUE(fs::is_directory(t / "lumo/LumoStudio/tmp"));
-  EXPECT_THAT(ReadFile(t / "env.ini"), ::testing::EndsWith("]\nPath=" + fs::canonical(t / "lumo").string() + "\n"));
+  const std::string recorded = "]\nPath=" + fs::canonical(t / "lumo").string() + "\n";
+  EXPECT_THAT(ReadFile(t / "env.ini"), ::testing::EndsWith(recorded));
   r = RunKestrel({"demo-store", t / "big.db", "--scale", "4"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("created " + (t / "big.db")));
@@ -187,9 +189,11 @@ TEST(ShowVerifyTest, ShowAndVerifyPrintTheProposalAndTheVerdict) {
         "\"passed\":true,\"messages\":[]}"},
        ""},
       // Markers and malformed entries are usage errors.
-      {"verify", {"--target", "10|ACC10|ACCX2|0*|0|1", "--target", "20|ACC10|ACCX2|10|0|1", "--target", "30|ACC10|ACCX2|20|0|1"},
+      {"verify",
+       {"--target", "10|ACC10|ACCX2|0*|0|1", "--target", "20|ACC10|ACCX2|10|0|1", "--target", "30|ACC10|ACCX2|20|0|1"},
        2, {}, ""},
-      {"verify", {"--target", "10|ACC10|ACCX2|0|0", "--target", "20|ACC10|ACCX2|10|0|1", "--target", "30|ACC10|ACCX2|20|0|1"},
+      {"verify",
+       {"--target", "10|ACC10|ACCX2|0|0", "--target", "20|ACC10|ACCX2|10|0|1", "--target", "30|ACC10|ACCX2|20|0|1"},
        2, {}, ""},
   };
   const DemoPack& demo = SharedDemoPack();
