@@ -1,16 +1,12 @@
 // The system seam: what a failing write or a full disk does to the files
-// above it (FaultEnv), and the machine's own Env: kinds of entries, write
-// modes, child processes and what they write.
+// above it (FaultEnv), and the machine's own Env: write modes, child
+// processes and what they write. What reading an entry gives: files_test.
 #include "kestrel/env.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-
-#include "base/errors_ours.h"
 #include "base/files.h"
 #include "kestrel/registry.h"
 #include "support/error_of.h"
@@ -84,46 +80,7 @@ TEST(FaultEnvTest, AFailedCopyLeavesThePartThatFittedAndTheRegistryItsOldFile) {
   }
 }
 
-// Only a regular file itself is read: a link, even to a regular file, is
-// refused naming the path, and a FIFO without a writer is not waited on.
-TEST(PosixEnvTest, EntriesAndWhatReadingThemGives) {
-  TempFolder dir;
-  Env& env = Env::Default();
-  WriteFile(dir / "Qzmap120.dat", "1|Qzmap120|Tresk\r\n");
-  WriteFile(dir / "shadow", "root:secret\n");
-  ASSERT_EQ(::symlink((dir / "shadow").c_str(), (dir / "Qzmap150.dat").c_str()), 0);
-  ASSERT_EQ(::symlink((dir / "gone").c_str(), (dir / "Qzmap160.dat").c_str()), 0);
-  ASSERT_EQ(::mkfifo((dir / "Qzmap130.dat").c_str(), 0600), 0);
-  ASSERT_TRUE(env.CreateFolder(dir / "Qzmap140.dat"));
-  EXPECT_FALSE(env.CreateFolder(dir / "Qzmap140.dat"));
-  EXPECT_FALSE(env.CreateFolder(dir / "Qzmap120.dat"));
-  EXPECT_EQ(ErrorOf([&] { env.CreateFolder(dir / "no/such"); }), rt::PathNotFound);
-  const int not_regular = Number(Ours::NotARegularFile);
-  const struct {
-    std::string name;
-    EntryKind kind;
-    int number;  // of the refusal to read it; 0: it is read
-  } rows[] = {{"Qzmap120.dat", EntryKind::File, 0},          {"Qzmap150.dat", EntryKind::Link, not_regular},
-              {"Qzmap160.dat", EntryKind::Link, not_regular}, {"Qzmap130.dat", EntryKind::Other, not_regular},
-              {"Qzmap140.dat", EntryKind::Folder, EISDIR},    {"Qzmap100.dat", EntryKind::Missing, rt::FileNotFound}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(env.KindOf(dir / row.name), row.kind);
-    std::string read;
-    const ComError e = CaughtFrom([&] { read = files::ReadWholeFile(env, dir / row.name); });
-    EXPECT_EQ(e.number(), row.number) << e.description();
-    if (row.number == not_regular) { EXPECT_NE(e.description().find(dir / row.name), std::string::npos); }
-    EXPECT_EQ(read, row.number ? "" : "1|Qzmap120|Tresk\r\n");
-  }
-  const auto names = env.ListFiles(dir.path());  // files, no folders
-  EXPECT_EQ(std::count(names.begin(), names.end(), "Qzmap120.dat"), 1);
-  EXPECT_EQ(std::count(names.begin(), names.end(), "Qzmap140.dat"), 0);
-  EXPECT_EQ(ErrorOf([&] { env.OpenForWriting(dir / "Qzmap140.dat", WriteMode::Replace); }), EISDIR);
-  EXPECT_EQ(ErrorOf([&] { env.RenameFile(dir / "missing.dat", dir / "b.dat"); }), rt::FileNotFound);
-  EXPECT_EQ(ErrorOf([&] { env.DeleteFile(dir / "no/such/a.dat"); }), rt::PathNotFound);
-}
-
-TEST(PosixEnvTest, WriteModesAndAppendsOfEverySize) {
+TEST(PosixEnvTest, WriteModes) {
   TempFolder dir;
   const struct {
     WriteMode mode;
@@ -144,15 +101,6 @@ TEST(PosixEnvTest, WriteModesAndAppendsOfEverySize) {
     ASSERT_EQ(::stat((dir / "login.ini").c_str(), &st), 0);
     EXPECT_EQ((st.st_mode & 077) == 0, row.owner_only) << std::oct << st.st_mode;
   }
-  std::string expected;
-  auto f = Env::Default().OpenForWriting(dir / "big.dat", WriteMode::Replace);
-  for (size_t size : {10u, 65536u, 3u, 65535u, 1u, 200000u, 7u}) {
-    const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
-    f->Append(piece);
-    expected += piece;
-  }
-  f->Flush();
-  EXPECT_EQ(ReadFile(dir / "big.dat"), expected);
 }
 
 TEST(PosixEnvTest, ChildProcessesAndWhatTheyWrite) {

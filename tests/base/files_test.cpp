@@ -1,7 +1,6 @@
-// The file seam: text streams that keep every byte of a value, pack files
-// ended by CR LF and configuration files by LF (across the reader's buffer
-// too), exact-then-case-insensitive lookup in a pack folder, and the run
-// time's numbers for failures.
+// The file seam: pack files ended by CR LF and configuration files by LF
+// (across the reader's buffer too), exact-then-case-insensitive lookup in a
+// pack folder, the run time's numbers for failures, and the spooled text.
 #include "base/files.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+
 #include "base/errors_ours.h"
+#include "base/spooled_text.h"
 #include "support/error_of.h"
+#include "support/fault_env.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::files {
@@ -28,21 +31,6 @@ std::pair<Lines, size_t> ReadAll(const std::string& path, bool lf_ends_line = fa
   Lines lines;
   for (std::string_view v; reader->ReadLine(v);) lines.emplace_back(v);
   return {lines, reader->line_number()};
-}
-
-TEST(TextStreamTest, WrittenValuesReadBackByteForByte) {
-  TempFolder dir;
-  const Lines values = {"plain", "", "line\nwith LF", "line\rwith CR", "ends in CR\r", "\n\rLF CR",
-                        std::string("sep\x01" "field\x01", 10), "M\xfcller \xe9t\xe9\t\xff\x80", "  blanks kept  "};
-  auto w = TextWriter::Create(Env::Default(), dir / "Qzmap120.dat");
-  for (const auto& v : values) w->WriteLine(v);
-  w->Write("last, no line end");
-  w->Close();
-  EXPECT_EQ(ReadFile(dir / "Qzmap120.dat").substr(0, 7), "plain\r\n");
-  Lines expected = values;
-  expected.push_back("last, no line end");
-  EXPECT_EQ(ReadAll(dir / "Qzmap120.dat"), std::make_pair(expected, expected.size()));
-  EXPECT_EQ(ErrorOf([&] { w->WriteLine("after close"); }), rt::BadFileNameOrNumber);
 }
 
 TEST(TextStreamTest, LineEnds) {
@@ -93,21 +81,22 @@ TEST(FileSeamTest, AppendCopyAndTheirFailures) {
   WriteFile(dir / "to.dat", "older and longer content");
   CopyFile(Env::Default(), dir / "from.dat", dir / "to.dat");
   EXPECT_EQ(ReadWholeFile(Env::Default(), dir / "to.dat"), bytes);
-  DeleteFile(Env::Default(), dir / "from.dat");
-  EXPECT_FALSE(FileExists(Env::Default(), dir / "from.dat"));
-  EXPECT_EQ(Join("/opt/lumo/", "importmr.log"), "/opt/lumo/importmr.log");
-  EXPECT_EQ(Join("/opt/lumo", "LumoStudio/tmp"), "/opt/lumo/LumoStudio/tmp");
   CreateFolders(Env::Default(), dir / "x/y");
   EXPECT_TRUE(FolderExists(Env::Default(), dir / "x/y"));
-  EXPECT_FALSE(FileExists(Env::Default(), dir / "x"));
+  auto closed = TextWriter::Create(Env::Default(), dir / "closed.dat");
+  closed->Close();
   const std::pair<std::function<void()>, int> failures[] = {
       {[&] { TextReader::Open(Env::Default(), dir / "missing.dat"); }, rt::FileNotFound},
       {[&] { TextReader::Open(Env::Default(), dir / "no/such/a.dat"); }, rt::PathNotFound},
       {[&] { TextWriter::Create(Env::Default(), dir / "no/such/a.dat"); }, rt::PathNotFound},
       {[&] { DeleteFile(Env::Default(), dir / "missing.dat"); }, rt::FileNotFound},
+      {[&] { DeleteFile(Env::Default(), dir / "no/such/a.dat"); }, rt::PathNotFound},
       {[&] { CopyFile(Env::Default(), dir / "missing.dat", dir / "b.dat"); }, rt::FileNotFound},
       {[&] { CreateFolder(Env::Default(), dir / "a/b"); }, rt::PathNotFound},
       {[&] { CreateFolder(Env::Default(), dir / "x"); }, rt::FileAlreadyExists},
+      {[&] { Env::Default().OpenForWriting(dir / "x", WriteMode::Replace); }, EISDIR},
+      {[&] { Env::Default().RenameFile(dir / "missing.dat", dir / "b.dat"); }, rt::FileNotFound},
+      {[&] { closed->WriteLine("after close"); }, rt::BadFileNameOrNumber},
   };
   for (const auto& [call, number] : failures) EXPECT_EQ(ErrorOf(call), number);
   if (::geteuid() != 0) {  // root reads anything
@@ -135,6 +124,99 @@ TEST(ResolveInFolderTest, ExactNameFirstThenWithoutRegardToCase) {
   const ComError e = kestrel::testing::CaughtFrom([&] { ResolveInFolder(env, dir.path(), "qzmap175.dat"); });
   EXPECT_EQ(e.number(), Number(Ours::AmbiguousFileName));
   EXPECT_NE(e.description().find("qzmap175.dat"), std::string::npos) << e.description();
+}
+
+// The manifest's spooled text: in memory up to its threshold, in a spool file
+// past it, the same text read whole either way; the spool never outlives the
+// text, and a spill that fails takes nothing from it.
+const std::string kLines[] = {"Exporting Migration Profile 30 Started at 2026-12-06   06:18:52\r\n",
+                              "\tExporting Mapping Object ARINVC020 Started : 2026-12-06   06:18:52\r\n",
+                              "\tNo Revisions Present\r\n", "\tNo Conversion Rules Present",
+                              "\tExporting Mapping Object ARINVC020 Completed : 2026-12-06   06:18:53\r\n"};
+
+class SpooledTextTest : public ::testing::Test {
+ protected:
+  std::string AppendAll(SpooledText& t) {
+    std::string all;
+    for (const auto& line : kLines) {
+      t += line;
+      all += line;
+    }
+    return all;
+  }
+  std::string Written(SpooledText& t, const std::string& front) {
+    auto out = files::TextWriter::Create(Env::Default(), dir_ / "ExportMR.log");
+    t.WriteWithFront(front, *out);
+    return ReadFile(dir_ / "ExportMR.log");
+  }
+  bool Spool() const { return files::FileExists(Env::Default(), dir_ / "m.spool"); }
+
+  TempFolder dir_;
+};
+
+TEST_F(SpooledTextTest, InMemoryOrSpooledTheTextIsTheSame) {
+  // Without a spool named, no threshold moves the text.
+  const std::pair<size_t, bool> rows[] = {{1000, true}, {1, true}, {150, true}, {1, false}};
+  for (const auto& [threshold, named] : rows) {
+    SCOPED_TRACE(std::to_string(threshold) + (named ? " spool named" : " no spool named"));
+    SpooledText t(Env::Default());
+    if (named) t.SpoolTo(dir_ / "m.spool");
+    t.SetThreshold(threshold);
+    const std::string all = AppendAll(t);
+    const bool spills = named && threshold < all.size();
+    EXPECT_EQ(t.spooled(), spills);
+    EXPECT_EQ(Spool(), spills);
+    EXPECT_EQ(t.str(), all);
+    EXPECT_EQ(Written(t, "SUCCESS\r\n"), "SUCCESS\r\n" + all);
+    EXPECT_FALSE(Spool()) << "the spool goes once the manifest is written";
+    EXPECT_EQ(t.str(), "SUCCESS\r\n" + all);
+  }
+}
+
+TEST_F(SpooledTextTest, NoSpoolOutlivesItsText) {
+  for (int ending = 0; ending < 3; ++ending) {
+    SCOPED_TRACE(ending);
+    auto t = std::make_unique<SpooledText>(Env::Default());
+    t->SpoolTo(dir_ / "m.spool");
+    t->SetThreshold(1);
+    const std::string all = AppendAll(*t);
+    ASSERT_TRUE(Spool());
+    if (ending == 0) {  // an export that ends early: the text comes back into memory
+      t->Unspool();
+      EXPECT_FALSE(t->spooled());
+      *t += "after";
+      EXPECT_EQ(t->str(), all + "after");
+    } else if (ending == 1) {
+      t->clear();
+      EXPECT_TRUE(t->empty());
+    } else {
+      t.reset();
+    }
+    EXPECT_FALSE(Spool());
+  }
+  SpooledText t(Env::Default());
+  t.SpoolTo(dir_ / "no-such-folder/d.spool");
+  t.SetThreshold(1);
+  EXPECT_THROW(t += "x", ComError);
+}
+
+TEST_F(SpooledTextTest, AFailedSpillLeavesTheTextWhole) {
+  for (size_t fail_at : {size_t{1}, size_t{0}}) {  // the spool's first write; a full disk
+    SCOPED_TRACE(fail_at);
+    kestrel::testing::FaultEnv env;
+    fail_at ? env.FailWrite(fail_at) : env.FillDiskAfter(0);
+    SpooledText t(env);
+    t.SpoolTo(dir_ / "m.spool");
+    t.SetThreshold(100);
+    std::string appended;
+    EXPECT_EQ(kestrel::testing::ErrorOf([&] {
+                for (const auto& line : kLines) { appended += line; t += line; }
+              }),
+              fail_at ? EIO : ENOSPC);
+    t.Unspool();
+    EXPECT_FALSE(Spool());
+    EXPECT_EQ(t.str(), appended);
+  }
 }
 
 }  // namespace

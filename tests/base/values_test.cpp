@@ -1,13 +1,12 @@
-// Texts, numbers and dates as the platform reads and writes them: trimming
-// and splitting, the conversions of a column value, the one written date form
-// and the two forms readers accept.
+// Numbers and dates as the platform reads and writes them: the conversions
+// of a column value, the one written date form and the two forms readers
+// accept.
 #include <gtest/gtest.h>
 
 #include <ctime>
 
 #include "base/datetime.h"
 #include "base/error.h"
-#include "base/text.h"
 #include "base/value.h"
 #include "kestrel/env.h"
 #include "support/error_of.h"
@@ -16,20 +15,6 @@ namespace kestrel {
 namespace {
 
 using kestrel::testing::ErrorOf;
-
-TEST(TextTest, TrimCompareAndSplit) {
-  EXPECT_EQ(text::TrimBlanks("  a b "), "a b");
-  EXPECT_EQ(text::TrimBlanks("\t7\r"), "\t7\r");
-  EXPECT_EQ(text::TrimBlanks("   "), "");
-  EXPECT_TRUE(text::ContainsNoCase("xiis=5", "IIS="));
-  EXPECT_FALSE(text::ContainsNoCase("IS=5", "IIS="));
-  EXPECT_FALSE(text::ContainsNoCase("II", "IIS="));
-  EXPECT_TRUE(text::EqualNoCase("Tresk2.0", "TRESK2.0"));
-  EXPECT_FALSE(text::EqualNoCase("\xE9", "\xC9"));  // bytes beyond ASCII compare as they are
-  EXPECT_EQ(text::Split("12, 15, 20", ", "), (std::vector<std::string>{"12", "15", "20"}));
-  EXPECT_EQ(text::Split("a||b", "|"), (std::vector<std::string>{"a", "", "b"}));
-  EXPECT_EQ(text::Split("", "|"), (std::vector<std::string>{""}));
-}
 
 TEST(ValueTest, IntegerOfNumbersAndTexts) {
   struct Row {
@@ -70,8 +55,6 @@ TEST(ValueTest, IntegerOfNumbersAndTexts) {
 TEST(DateTimeTest, WrittenInOneFormAndReadInTwo) {
   const DateTime morning{2026, 12, 4, 9, 39, 15};
   EXPECT_EQ(FormatDateTime(morning), "2026-12-04 09:39:15");
-  EXPECT_EQ(FormatDate(morning), "2026-12-04");
-  EXPECT_EQ(FormatTime(morning), "09:39:15");
   EXPECT_EQ(FormatCompact(DateTime{2000, 1, 31, 23, 5, 0}), "310100230500");
   std::string out = "a longer text that was there before";
   FormatDateTimeInto(out, DateTime{1, 2, 3, 4, 5, 6});

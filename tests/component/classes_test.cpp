@@ -1,6 +1,7 @@
-// Kestrel20ImpExp::clsExport beyond the export driver: failures trapped into
-// ErrorNumber/ErrorDescription, state kept from call to call on one object,
-// and the conversions of the variant its properties take.
+// The component's classes: clsExport beyond the export driver (failures
+// trapped into ErrorNumber/ErrorDescription, state kept from call to call on
+// one object), the conversions of the variant its properties take, and
+// creation of both classes by ProgID.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +10,9 @@
 #include "base/files.h"
 #include "exporter/pack_readers.h"
 #include "kestrel/cls_export.h"
+#include "kestrel/cls_import.h"
+#include "kestrel/create_object.h"
+#include "kestrel/registry.h"
 #include "support/error_of.h"
 #include "support/store_builder.h"
 
@@ -75,6 +79,36 @@ TEST(VariantTest, TextAndBooleanOfEachKind) {
     const ComError err = CaughtFrom([&] { b = row.value.ToBool(); });
     const std::string got = err.number() ? std::to_string(err.number()) + " " + err.description() : std::to_string(b);
     EXPECT_EQ(got, row.boolean == 13 ? "13 Type mismatch" : std::to_string(row.boolean));
+  }
+}
+
+// A registry that holds the installation folder, or nothing.
+struct FakeRegistry : Registry {
+  explicit FakeRegistry(std::string f) : folder(std::move(f)) {}
+  bool GetKeyValue(uint32_t, const std::string&, const std::string&, std::string& data) override {
+    if (folder.empty()) return false;
+    data = folder;
+    return true;
+  }
+  std::string folder;
+};
+
+TEST(CreateObjectTest, CreatesBothClassesByProgId) {
+  auto e = Kestrel20ImpExp::CreateObject("Kestrel20ImpExp.clsExport");
+  ASSERT_NE(e.Export, nullptr);
+  EXPECT_EQ(e.Import, nullptr);
+  auto i = Kestrel20ImpExp::CreateObject("kestrel20impexp.CLSIMPORT", std::make_shared<FakeRegistry>("/opt/lumo"));
+  ASSERT_NE(i.Import, nullptr);
+  EXPECT_EQ(i.Export, nullptr);
+  std::string path;
+  ASSERT_TRUE(i.Import->GetLumoInstallationPath(path));
+  EXPECT_EQ(path, "/opt/lumo");
+  const auto none = std::make_shared<FakeRegistry>("");
+  EXPECT_EQ(ErrorOf([&] { Kestrel20ImpExp::CreateObject("Kestrel20ImpExp.clsImport", none); }), 505);
+  for (const char* unknown : {"Kestrel20ImpExp.clsExporter", "clsExport", ""}) {
+    const ComError err = CaughtFrom([&] { Kestrel20ImpExp::CreateObject(unknown); });
+    EXPECT_EQ(err.number(), 429) << unknown;
+    EXPECT_EQ(err.description(), "ActiveX component can't create object");
   }
 }
 
