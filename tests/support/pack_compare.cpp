@@ -8,13 +8,11 @@
 #include "base/errors_ours.h"
 #include "base/files.h"
 #include "base/text.h"
-#include "pack/layout.h"
 #include "pack/naming.h"
 #include "pack/sums.h"
 
 namespace kestrel::testing {
 namespace {
-
 
 // The file's lines split at CR LF; a last line without CR LF is kept.
 std::vector<std::string_view> SplitLines(std::string_view text) {
@@ -32,23 +30,10 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-// The lines [first, last) of the record holding line `at`.
-std::pair<size_t, size_t> RecordAround(const std::vector<std::string_view>& lines, size_t at,
-                                       std::string_view start) {
-  if (start.empty() || at >= lines.size()) return {at, std::min(at + 1, lines.size())};
-  size_t first = at;
-  while (first > 0 && lines[first] != start) --first;
-  size_t last = at + 1;
-  while (last < lines.size() && lines[last] != start) ++last;
-  return {first, last};
-}
-
-std::string Show(const std::vector<std::string_view>& lines, std::pair<size_t, size_t> range) {
-  std::string out;
-  for (size_t i = range.first; i < range.second; ++i)
-    out += "    " + std::to_string(i + 1) + ": " + kestrel::QuoteForMessage(lines[i], 200) + "\n";
-  if (range.first == range.second) out += "    (no line)\n";
-  return out;
+// The line's number and text as a message shows it, or "(no line)" past the end.
+std::string Show(const std::vector<std::string_view>& lines, size_t at) {
+  if (at >= lines.size()) return "    (no line)\n";
+  return "    " + std::to_string(at + 1) + ": " + kestrel::QuoteForMessage(lines[at], 200) + "\n";
 }
 
 std::string CompareFile(const std::string& name, std::string expected, std::string actual) {
@@ -61,12 +46,9 @@ std::string CompareFile(const std::string& name, std::string expected, std::stri
   auto a = SplitLines(actual);
   size_t at = 0;
   while (at < e.size() && at < a.size() && e[at] == a[at]) ++at;
-  std::string start;
-  if (const auto* layout = pack::TaggedLayoutOfFile(name)) start = std::string(layout->start_line);
   std::string out = name + " differs at line " + std::to_string(at + 1);
   if (at == e.size() && at == a.size()) out += " (line ends differ)";
-  out += "\n  expected record:\n" + Show(e, RecordAround(e, at, start));
-  out += "  actual record:\n" + Show(a, RecordAround(a, at, start));
+  out += "\n  expected:\n" + Show(e, at) + "  actual:\n" + Show(a, at);
   return out;
 }
 
