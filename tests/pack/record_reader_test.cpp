@@ -1,6 +1,5 @@
 // Tagged records read back: the loaders' drops and trims apply only where
-// they belong, the optional lines are recognised, and every kind of
-// malformed file names its file and line.
+// they belong, and every kind of malformed file names its file and line.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -68,27 +67,6 @@ TEST(RecordReaderTest, LeadingLinesAreDroppedAndValuesTrimmedWhereTheLoaderDoes)
     ASSERT_EQ(rs.size(), 1u);
     const auto at = static_cast<size_t>(row.layout.IndexOf(row.column));
     EXPECT_EQ(rs[0].IsSet(at) ? rs[0].Text(at) : "<unset>", row.read);
-  }
-}
-
-TEST(RecordReaderTest, OptionalLinesOfQzmap120) {
-  TempFolder dir;
-  Identity id{9, "V9", "R9", "C9"};
-  WriteOne(dir.path(), kQzmap120, "logn", " jdoe ", {.with_ldat = false, .for_sync = true, .identity = &id});
-  // Not asked for, the logon lines of a sync pack are stray: MO and 21 lines, then :LOGN:.
-  EXPECT_NE(CaughtFrom([&] { ReadAll(dir.path(), kQzmap120); }).description().find("line 22: a line outside"),
-            std::string::npos);
-  // An isms line with its tag, or without it, which is then the value as it stands.
-  const auto isms = static_cast<size_t>(kQzmap120.IndexOf("isms"));
-  for (const auto& [line, value] : {std::pair{":ISMS:v", "v"}, {" 1 ", " 1 "}}) {
-    std::string text = kestrel::testing::ReadFile(dir / "Qzmap120.dat");
-    WriteFile(dir / "Qzmap120.dat", text.replace(text.find(":ISMS:v"), 7, line));
-    auto rs = ReadAll(dir.path(), kQzmap120, {.for_sync = true});
-    ASSERT_EQ(rs.size(), 1u);
-    EXPECT_EQ(rs[0].Text(isms) + "|" + rs[0].Text(static_cast<size_t>(kQzmap120.IndexOf("logn"))),
-              value + std::string("|jdoe"));
-    EXPECT_EQ(rs[0].HadTag(isms), line[0] == ':');
-    EXPECT_FALSE(rs[0].IsSet(kQzmap120.IndexOf("ldat")));  // the loader stamps the time of loading
   }
 }
 

@@ -1,6 +1,6 @@
-// Tagged records as the writers put them on disk: NULL as each column's kind
-// writes it, the failure on NULL where text is required (after the lines
-// before it), and the refusal of values that would break the format.
+// Tagged records as the writers put them on disk: the failure on NULL where
+// text is required (after the lines before it), and the refusal of values
+// that would break the format.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -27,19 +27,11 @@ std::pair<std::string, std::string> Write(const TaggedLayout& layout, const std:
   return {kestrel::testing::ReadFile(dir / std::string(layout.file)), failure.number() ? failure.description() : ""};
 }
 
-TEST(RecordWriterTest, NullIsWrittenAsTheColumnsKindSaysOrFailsAfterTheLinesBefore) {
-  // A NULL block is one empty line, as an empty one; a NULL tag line the tag alone; a NULL isms a bare 0.
-  NamedValues r125{{"mprf", 12}, {"vers", "V"}, {"rele", "R"}, {"cust", "C"}, {"tcpac", "P"}, {"tcmod", "M"},
-                   {"tflno", "1"}, {"revi", 3}, {"prtx", Value()}, {"logn", Value()}, {"vari", "v"}, {"csta", "C"},
-                   {"stbl", "S"}, {"txtn", ""}, {"isms", Value()}, {"comt", Value()}};
+TEST(RecordWriterTest, NullWhereTextIsRequiredFailsAfterTheLinesBefore) {
   NamedValues revision{{"mprf", 1}, {"vers", "V"}, {"rele", "R"}, {"cust", "C"}, {"tcpac", "P"}, {"tcmod", "M"},
                        {"tflno", "F"}, {"revi", 1}, {"rinf", "x"}, {"isid", "I"}, {"sdat", Value()}, {"pexp", 0}};
   NamedValues no_func{{"func", Value()}, {"defn", "a+b"}}, no_defn{{"func", "ADD"}, {"defn", Value()}};
   const struct { const TaggedLayout& layout; const NamedValues& values; std::string written, failure; } rows[] = {
-      {kQzmap125, r125,
-       "SCM125\r\n:MPRF:12\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:TCPAC:P\r\n:TCMOD:M\r\n:TFLNO:1\r\n:REVI:3\r\n"
-       ":PRTX:START\r\n\r\n:PRTX:END\r\n:LOGN:\r\n:VARI:v\r\n:CSTA:C\r\n:STBL:S\r\n:TEXT:\r\n\r\n:TEXT:END\r\n"
-       "0\r\n:COMT:START\r\n\r\n:COMT:END\r\n", ""},
       // The file ends after the start line of the failing block.
       {kQzmap110, revision,
        "SCM110\r\n:MPRF:1\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:TCPAC:P\r\n:TCMOD:M\r\n:TFLNO:F\r\n:REVI:1\r\n:RINF:START\r\n"

@@ -14,73 +14,56 @@ namespace {
 
 using kestrel::testing::StoreBuilder;
 
-class SavedRowsTest : public ::testing::Test {
- protected:
-  void Save(SavedRows& saved, const std::string& func) {
-    s_.Add("qzmap150", {{"func", Value(func)}, {"defn", Value("x")}});
+TEST(SavedRowsTest, FullBatchesAreCommittedAsTheyFillAndTheRestOnLeaving) {
+  kestrel::testing::TempFolder dir;
+  StoreBuilder s = StoreBuilder::Empty(dir / "store.db");
+  StoreBuilder reader{store::Open(dir / "store.db")};  // another connection sees only committed rows
+  auto save = [&](SavedRows& saved, const std::string& func) {
+    s.Add("qzmap150", {{"func", Value(func)}, {"defn", Value("x")}});
     saved.RowSaved();
-  }
-  // What another connection sees: only committed rows.
-  int64_t Committed() { return reader_.Count("select count(*) from qzmap150"); }
-
-  kestrel::testing::TempFolder dir_;
-  StoreBuilder s_ = StoreBuilder::Empty(dir_ / "store.db");
-  StoreBuilder reader_{store::Open(dir_ / "store.db")};
-};
-
-TEST_F(SavedRowsTest, FullBatchesAreCommittedAsTheyFillAndTheRestOnLeaving) {
+  };
+  auto committed = [&] { return reader.Count("select count(*) from qzmap150"); };
   {
-    SavedRows saved(*s_, 2);
-    for (const auto& [func, committed] : std::vector<std::pair<std::string, int64_t>>{{"A", 0}, {"B", 2}, {"C", 2}}) {
-      Save(saved, func);
-      EXPECT_EQ(Committed(), committed) << func;
+    SavedRows saved(*s, 2);
+    for (const auto& [func, before] : std::vector<std::pair<std::string, int64_t>>{{"A", 0}, {"B", 2}, {"C", 2}}) {
+      save(saved, func);
+      EXPECT_EQ(committed(), before) << func;
     }
     saved.Finish();
-    EXPECT_EQ(Committed(), 3);
+    EXPECT_EQ(committed(), 3);
     EXPECT_EQ(saved.rows(), 3u);
   }
   // Leaving on a failure commits the rows saved before it.
   EXPECT_THROW(
       {
-        SavedRows saved(*s_, 100);
-        Save(saved, "D");
-        s_.Exec("insert into qzmap150 (no_such_column) values (1)");
+        SavedRows saved(*s, 100);
+        save(saved, "D");
+        s.Exec("insert into qzmap150 (no_such_column) values (1)");
       },
       ComError);
-  EXPECT_EQ(Committed(), 4);
-  EXPECT_FALSE(s_->InTransaction());
+  EXPECT_EQ(committed(), 4);
+  EXPECT_FALSE(s->InTransaction());
   // A transaction the store ended itself (a full disk) must not mask the failure.
   EXPECT_NO_THROW({
-    SavedRows saved(*s_, 100);
-    Save(saved, "lost");
-    s_.Exec("rollback");
+    SavedRows saved(*s, 100);
+    save(saved, "lost");
+    s.Exec("rollback");
   });
-  SavedRows again(*s_, 100);
-  Save(again, "kept");
-  again.Finish();
-  EXPECT_EQ(reader_.Rows("select func from qzmap150"), (std::vector<std::vector<std::string>>{{"A"}, {"B"}, {"C"}, {"D"}, {"kept"}}));
-}
-
-TEST_F(SavedRowsTest, UnderTheCallersTransactionNothingIsCommitted) {
-  s_.Exec("begin");
-  {
-    SavedRows saved(*s_, 1);
-    Save(saved, "A");
-    Save(saved, "B");
-    saved.Finish();
-  }
+  // Under the caller's transaction nothing is committed, neither by full
+  // batches nor on leaving early.
+  s.Exec("begin");
   EXPECT_THROW(
       {
-        SavedRows saved(*s_, 1);
-        Save(saved, "C");
+        SavedRows saved(*s, 1);
+        save(saved, "E");
+        save(saved, "F");
         throw std::runtime_error("stop");
       },
       std::runtime_error);
-  EXPECT_TRUE(s_->InTransaction());
-  EXPECT_EQ(Committed(), 0);
-  EXPECT_EQ(s_.Count("select count(*) from qzmap150"), 3);
-  s_.Exec("rollback");
-  EXPECT_EQ(s_.Count("select count(*) from qzmap150"), 0);
+  EXPECT_TRUE(s->InTransaction());
+  EXPECT_EQ(committed(), 4);
+  s.Exec("rollback");
+  EXPECT_EQ(reader.Rows("select func from qzmap150"), (std::vector<std::vector<std::string>>{{"A"}, {"B"}, {"C"}, {"D"}}));
 }
 
 }  // namespace
