@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "base/datetime.h"
 #include "base/errors_ours.h"
@@ -66,6 +67,24 @@ class ProfileExport : public ::testing::Test {
     store.AddRule120(9, kGrandchild.vrc, kOwn, "own rule of ORDR", "bsmith");
     store.AddRule120(9, kDevelopment, kOwn, "own rule in development");
     store.AddRule120(11, {"Y10", "c", "ab1"}, kOwn, "rule of a profile outside the chain");
+    // Functions: the child redefines the root's fnTrim; fnDraft lives in the
+    // grandchild's development VRC, which no pack carries.
+    for (auto [mprf, vrc, fnam, revisions] : {std::tuple{5, kRoot.vrc, "fnTrim", 1}, {5, kRoot.vrc, "fnRound", 1},
+                                              {7, kChild.vrc, "fnTrim", 2}, {9, kDevelopment, "fnDraft", 1}}) {
+      const std::string fdef = (mprf == 5 ? "root " : mprf == 7 ? "child " : "draft ") + std::string(fnam);
+      const Named key{{"mprf", mprf}, {"vers", vrc.vers}, {"rele", vrc.rele}, {"cust", vrc.cust}, {"fnam", fnam},
+                      {"fdef", fdef}, {"usrn", "jmartin"}};
+      Named function(key.begin(), key.end() - 1);
+      function.insert(function.end(), {{"dsca", "Trims"}, {"lurn", "jmartin"}, {"ldat", "2024-02-01 10:15:00"},
+                                       {"stat", "A"}, {"comt", "c"}});
+      store.Add("qzlib100", function);
+      for (int revi = 1; revi <= revisions; ++revi) {
+        Named revision = key;
+        revision.insert(revision.end(), {{"revi", revi}, {"rinf", fdef + " " + std::to_string(revi)},
+                                         {"isid", "I7"}, {"cdat", "2024-02-01 10:15:00"}, {"pexp", 1}});
+        store.Add("qzlib105", revision);
+      }
+    }
   }
 
   std::unique_ptr<Kestrel20ImpExp::clsExport> Grandchild(bool traverse, bool revisions, Env& env = Env::Default()) {
@@ -85,16 +104,20 @@ class ProfileExport : public ::testing::Test {
   std::string root = tmp / "root";
 };
 
+// Each object's rules and each function come from the nearest level that
+// has them, with only that version's revisions.
 TEST_F(ProfileExport, ASingleProfileTakesEachObjectsRulesFromTheNearestLevel) {
   const Strings all_rules = {"child rule of INVC", "own rule of ORDR", "root rule of CUST", "second child rule of INVC"};
   const Strings all_others = {"child other of INVC", "root other of CUST"};
-  const struct { const char* name; bool traverse, revisions; const char* scme; Strings rules, others, revision_info;
-                 size_t no_rules_notes, no_revisions_notes; } rows[] = {
-      {"climbing", true, false, "Y", all_rules, all_others, {}, 1, 0},
-      {"own objects only", false, false, "Y", {"own rule of ORDR"}, {}, {}, 0, 0},
+  const Strings functions = {"child fnTrim", "root fnRound"};
+  const struct { const char* name; bool traverse, revisions; const char* scme; Strings rules, others, revision_info,
+                 functions, function_revisions; size_t no_rules_notes, no_revisions_notes; } rows[] = {
+      {"climbing", true, false, "Y", all_rules, all_others, {}, functions, {}, 1, 0},
+      {"own objects only", false, false, "Y", {"own rule of ORDR"}, {}, {}, {}, {}, 0, 0},
       // The child's twins of INVC stay out: the child has no qzmap110 row for it.
-      {"climbing with revisions", true, true, "Y", all_rules, all_others, {"root revision of CUST"}, 1, 2},
-      {"revisions asked, not kept", true, true, "N", all_rules, all_others, {}, 1, 0},
+      {"climbing with revisions", true, true, "Y", all_rules, all_others, {"root revision of CUST"}, functions,
+       {"child fnTrim 1", "child fnTrim 2", "root fnRound 1"}, 1, 2},
+      {"revisions asked, not kept", true, true, "N", all_rules, all_others, {}, functions, {}, 1, 0},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -113,6 +136,9 @@ TEST_F(ProfileExport, ASingleProfileTakesEachObjectsRulesFromTheNearestLevel) {
     EXPECT_THAT(ColumnOf(others, "bflno"), ElementsAreArray(row.others));
     auto revisions = with_revisions ? RecordsOf(Pack(), pack::kQzmap110) : std::vector<Record>{};
     EXPECT_THAT(ColumnOf(revisions, "rinf"), ElementsAreArray(row.revision_info));
+    EXPECT_THAT(ColumnOf(RecordsOf(Pack(), pack::kQzlib100), "fdef"), ElementsAreArray(row.functions));
+    auto function_revisions = with_revisions ? RecordsOf(Pack(), pack::kQzlib105) : std::vector<Record>{};
+    EXPECT_THAT(ColumnOf(function_revisions, "rinf"), ElementsAreArray(row.function_revisions));
     for (const auto& r : {records, others, revisions})
       for (const auto& rec : r)
         EXPECT_EQ(rec.at("mprf") + rec.at("vers") + rec.at("rele") + rec.at("cust"), "9X42Ucab1") << "the grandchild's";
@@ -167,6 +193,8 @@ TEST_F(ProfileExport, AChainCarriesEachProfilesOwnRules) {
   e->put_ExportToSingleProfile(false);
   ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
   EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzmap120), "mprf"), ElementsAre("5", "5", "7", "7", "9"));
+  EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzlib100), "fdef"),
+              ElementsAre("child fnTrim", "root fnRound", "root fnTrim"));
 }
 
 TEST_F(ProfileExport, RefusalsNameTheirCause) {

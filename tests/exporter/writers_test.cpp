@@ -1,14 +1,12 @@
 // The table writers of an export called on their own: which applications
-// get which files and what each writer answers for one without rows, the
-// nearest version of a function and only its revisions, and the tags their
-// traps carry. The ordinary rows of every table travel in the round
+// get which files and what each writer answers for one without rows, and the
+// tags their traps carry. The ordinary rows of every table travel in the round
 // trips (tests/roundtrip/).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
-#include <tuple>
 
 #include "exporter/app_data_writers.h"
 #include "exporter/export_context.h"
@@ -22,45 +20,13 @@ namespace kestrel::testing {
 namespace {
 
 using exporter::AppDataMemberOf;
-using Strings = std::vector<std::string>;
 
-const TestObject kInvc{"AR", "INVC", "020"};
-const TestProfile kRoot{5, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
-const TestProfile kChild{9, "BAS", "EXT", {"X41U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"};
-const TestVrc kDevelopment{"dX41U", "c", "dab1"};
-const std::string kRootTrim = "Function fnTrim(s)\r\n  fnTrim = Trim(s)\r\nEnd Function";
-
-// Root 5 and its child 9, which redefines fnTrim and holds a function in its
-// development VRC that a normal pack leaves out.
 class Writers : public ::testing::Test {
  protected:
   void SetUp() override {
     ctx.DataConnection = store.connection();
     ctx.PackFolder = tmp / "pack";
     Fresh();
-    store.AddProfile(kRoot);
-    store.AddProfile(kChild, {&kRoot});
-    store.AddDevelopmentVrc(kChild, kDevelopment);
-    // Each function with its number of revisions; profile 12 has no chain rows.
-    for (auto [mprf, vrc, fnam, fdef, revisions] :
-         {std::tuple{5, kRoot.vrc, "fnTrim", kRootTrim, 1},
-          {9, kChild.vrc, "fnTrim", "Function fnTrim(s)\r\n  fnTrim = RTrim(LTrim(s))\r\nEnd Function", 2},
-          {5, kRoot.vrc, "fnRound", "Function fnRound(x)\r\nEnd Function", 1},
-          {9, kDevelopment, "fnDraft", "Function fnDraft()\r\nEnd Function", 1},
-          {12, TestVrc{"X50", "c", "ab2"}, "fnPad", "Function fnPad(s)\r\nEnd Function", 0}}) {
-      const Named key{{"mprf", mprf}, {"vers", vrc.vers}, {"rele", vrc.rele}, {"cust", vrc.cust}, {"fnam", fnam}};
-      Named function = key;
-      function.insert(function.end(), {{"dsca", "Trim blanks"}, {"lurn", "jmartin"}, {"ldat", "2024-02-01 10:15:00"},
-                                       {"fdef", fdef}, {"stat", "A"}, {"comt", "of " + std::to_string(mprf)}});
-      store.Add("qzlib100", function);
-      for (int revi = 1; revi <= revisions; ++revi) {
-        Named revision = key;
-        revision.insert(revision.end(), {{"revi", revi}, {"rinf", "revision " + std::to_string(revi)},
-                                         {"isid", "I7"}, {"cdat", "2024-02-01 10:15:00"}, {"pexp", 1},
-                                         {"usrn", "jmartin"}, {"fdef", "x"}});
-        store.Add("qzlib105", revision);
-      }
-    }
   }
   // An empty pack folder and results holding an earlier error, which the
   // writers must leave alone unless they fail or note something.
@@ -76,14 +42,6 @@ class Writers : public ::testing::Test {
   }
   bool Rules(const std::string& procedure, const std::string& profiles = "9 5") {
     return exporter::ExportRuleTable(ctx, r, exporter::RuleTableMemberOf(procedure), profiles, false);
-  }
-  // "mprf fnam revi" of every record of a library file, sorted (no revi in qzlib100).
-  Strings EntriesOf(const pack::TaggedLayout& layout) {
-    Strings out;
-    for (auto& rec : RecordsOf(ctx.PackFolder, layout))
-      out.push_back(rec["mprf"] + " " + rec["fnam"] + (rec.count("revi") ? " " + rec["revi"] : ""));
-    std::sort(out.begin(), out.end());
-    return out;
   }
   std::string Read(const std::string& name) const { return ReadFile(ctx.PackFolder + "/" + name); }
 
@@ -165,34 +123,6 @@ TEST_F(Writers, EachAppDataWriterAnswersAnApplicationWithoutRowsInItsOwnWay) {
   }
 }
 
-TEST_F(Writers, FunctionsComeFromTheNearestVersionWithOnlyItsRevisions) {
-  auto includes = [&](const char* mprf, bool traverse, bool revisions) -> std::function<bool()> {
-    return [=, this] { return exporter::ExportIncludes(ctx, r, mprf, {traverse, revisions}); };
-  };
-  const struct { const char* name; std::function<bool()> run; Strings functions, revisions; } rows[] = {
-      {"includes, climbing", includes("9", true, true), {"5 fnRound", "9 fnTrim"},
-       {"5 fnRound 1", "9 fnTrim 1", "9 fnTrim 2"}},
-      {"includes of the profile alone", includes("9", false, false), {"9 fnTrim"}, {}},
-      {"includes without chain rows", includes("12", true, true), {"12 fnPad"}, {}},
-      {"library rows of a list", [&] { return ExportQzlib100(ctx, r, "9 5") && ExportQzlib105(ctx, r, "9 5"); },
-       {"5 fnRound", "5 fnTrim", "9 fnTrim"}, {"5 fnRound 1", "5 fnTrim 1", "9 fnTrim 1", "9 fnTrim 2"}},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    Fresh();
-    ASSERT_TRUE(row.run()) << r.Error.ErrorDescription;
-    EXPECT_EQ(EntriesOf(pack::kQzlib100), row.functions);
-    // Qzlib105.dat is absent when no revisions are asked for.
-    const bool revisions = std::string(row.name) != "includes of the profile alone";
-    EXPECT_EQ(r.RuleFileList, revisions ? "Qzlib100.dat\r\nQzlib105.dat\r\n" : "Qzlib100.dat\r\n");
-    EXPECT_EQ(std::filesystem::exists(ctx.PackFolder + "/Qzlib105.dat"), revisions);
-    if (revisions) { EXPECT_EQ(EntriesOf(pack::kQzlib105), row.revisions); }
-    const bool root_trim = std::count(row.functions.begin(), row.functions.end(), "5 fnTrim");
-    EXPECT_EQ(Read("Qzlib100.dat").find(kRootTrim) != std::string::npos, root_trim) << "the version of its own row";
-    EXPECT_EQ(Read("Qzlib105.dat").find(":PEXP:1"), std::string::npos) << "the stored pexp 1 travels as the fixed line";
-  }
-}
-
 // Every writer traps what fails under its own tag as 999; a text ending in
 // blanks is the start of the description (the rest names the file).
 TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
@@ -204,7 +134,7 @@ TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
   store.AddMany("qzddi101", 12000, [](int i) { return Named{{"appl", "ERPB"}, {"flno", std::to_string(i)}}; });
   store.Add("qzddi101", {{"appl", "ERPB"}, {"flno", "99999"}, {"dsca", "two\r\nlines"}});
   store.Add("qzmap150", {{"func", "LPAD"}, {"defn", Value()}, {"help", "pads"}});  // a shared function without definition
-  store.AddRevisionInfo(9, kChild.vrc, kInvc, "revised INVC", /*null_sdat=*/true);
+  store.AddRevisionInfo(9, {"X41U", "c", "ab1"}, {"AR", "INVC", "020"}, "revised INVC", /*null_sdat=*/true);
   const std::string no_connection = "91   Object variable or With block variable not set";
   struct Row { std::string name; std::function<bool()> run; std::string text, data_files; };
   std::vector<Row> rows = {
