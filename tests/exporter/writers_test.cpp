@@ -12,9 +12,9 @@
 #include "exporter/export_context.h"
 #include "exporter/export_results.h"
 #include "exporter/library_writers.h"
-#include "exporter/pack_readers.h"
 #include "exporter/rule_table_writers.h"
 #include "support/store_builder.h"
+#include "support/temp_folder.h"
 
 namespace kestrel::testing {
 namespace {
@@ -91,10 +91,6 @@ TEST_F(Writers, EachAppDataWriterAnswersAnApplicationWithoutRowsInItsOwnWay) {
        "", ""},
       {"qzddi150", "CRMA|OLD CRM", false, 150, "Error : Qzddi150 - No Data Present for Applications CRMA|OLD-CRM",
        "", ""},
-      {"qzddi200", "CRMA|OLD CRM", false, 200, "Error : Qzddi200 - No Data Present for Applications CRMA|OLD-CRM",
-       "", ""},
-      {"qzddi220", "CRMA|OLD CRM", false, 220, "Error : Qzddi220 - No Data Present for Applications CRMA|OLD-CRM",
-       "", ""},
       {"qzddi230", "CRMA|OLD CRM", false, 230, "Error : Qzddi230 - No Data Present for Applications CRMA|OLD-CRM",
        "", ""},
       {"qzlgy150", "ERPA|OLD ERP", true, 101, "Error : qzlgy150 - No Data Present with Applications's ERPA|OLD-ERP",
@@ -167,8 +163,6 @@ TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
   rows.push_back({"no connection", [&] { ctx.DataConnection.reset(); return AppData("qzlgy150", "ERPB"); },
                   "UnSpecified Error: --qzlgy150--" + no_connection, ""});
   rows.push_back({"codes", [&] { return ExportCodes(ctx, r); }, "UnSpecified Error: --Export Code--" + no_connection, ""});
-  rows.push_back({"library", [&] { return ExportQzlib100(ctx, r, "9"); },
-                  "UnSpecified Error: --QZLIB100--" + no_connection, ""});
   rows.push_back({"includes", [&] { return exporter::ExportIncludes(ctx, r, "9", {}); },
                   "UnSpecified Error: --QZLIB100--" + no_connection, ""});
   rows.push_back({"functions", [&] { return exporter::ExportFunctions(ctx, r); },

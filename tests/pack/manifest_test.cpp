@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/error.h"
 #include "base/files.h"
 #include "pack/manifest.h"
 #include "support/temp_folder.h"
@@ -33,11 +34,8 @@ TEST(ManifestTest, OptionsAreReadLeniently) {
        "ExportRevisions=2\r\nNewProfile=3\r\nExportForSyn=yes", true, " 0 0 4 1"},
       {"no file list", "DONE\r\n--APPLS--\r\nA1\r\n--ENDAPPLS--\r\nExportRevisions=0\r\nExportToNewProfile=0\r\n"
        "ExportForSyn=0", false, "old 0 0 4 1"},
-      {"a new number that is no number", Cut("ExportToNewProfile") + "ExportToNewProfile=x\r\nExportForSyn=1",
-       false, "A1|B2 1 0 4 1"},
       {"no manifest", "-", false, "old 0 0 4 1"},
       {"cut in the applications", Cut("B2\r\n--ENDAPPLS--"), false, "old 0 0 4 1"},
-      {"cut before the revisions", Cut("ExportRevisions"), false, "A1|B2 0 0 4 1"},
       {"cut before synchronisation", Cut("ExportForSyn"), false, "A1|B2 1 1 7 1"},
   };
   for (const auto& row : rows) {

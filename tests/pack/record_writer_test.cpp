@@ -1,6 +1,5 @@
-// Tagged records as the writers put them on disk: the failure on NULL where
-// text is required (after the lines before it), and the refusal of values
-// that would break the format.
+// Tagged records as the writers put them on disk: the refusal of values
+// that would break the format, before any line of the record is written.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,24 +24,6 @@ std::pair<std::string, std::string> Write(const TaggedLayout& layout, const std:
   });
   out->Close();
   return {kestrel::testing::ReadFile(dir / std::string(layout.file)), failure.number() ? failure.description() : ""};
-}
-
-TEST(RecordWriterTest, NullWhereTextIsRequiredFailsAfterTheLinesBefore) {
-  NamedValues revision{{"mprf", 1}, {"vers", "V"}, {"rele", "R"}, {"cust", "C"}, {"tcpac", "P"}, {"tcmod", "M"},
-                       {"tflno", "F"}, {"revi", 1}, {"rinf", "x"}, {"isid", "I"}, {"sdat", Value()}, {"pexp", 0}};
-  NamedValues no_func{{"func", Value()}, {"defn", "a+b"}}, no_defn{{"func", "ADD"}, {"defn", Value()}};
-  const struct { const TaggedLayout& layout; const NamedValues& values; std::string written, failure; } rows[] = {
-      // The file ends after the start line of the failing block.
-      {kQzmap110, revision,
-       "SCM110\r\n:MPRF:1\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:TCPAC:P\r\n:TCMOD:M\r\n:TFLNO:F\r\n:REVI:1\r\n:RINF:START\r\n"
-       "x\r\n:RINF:END\r\n:ISID:I\r\n", "Invalid use of Null"},
-      {kQzmap150, no_func, ":FUNC:START\r\n", "Invalid use of Null"},
-      {kQzmap150, no_defn, ":FUNC:START\r\nADD\r\n:FUNC:END\r\n:DEFN:START\r\n", "Invalid use of Null"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.written);
-    EXPECT_EQ(Write(row.layout, {&row.values}), std::pair(row.written, row.failure));
-  }
 }
 
 TEST(RecordWriterTest, ValuesThatWouldBreakTheFormatAreRefusedWithoutWritingTheRecord) {
