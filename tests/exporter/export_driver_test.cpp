@@ -69,19 +69,22 @@ class ProfileExport : public ::testing::Test {
     store.AddRule120(11, {"Y10", "c", "ab1"}, kOwn, "rule of a profile outside the chain");
     // Functions: the child redefines the root's fnTrim; fnDraft lives in the
     // grandchild's development VRC, which no pack carries.
-    for (auto [mprf, vrc, fnam, revisions] : {std::tuple{5, kRoot.vrc, "fnTrim", 1}, {5, kRoot.vrc, "fnRound", 1},
-                                              {7, kChild.vrc, "fnTrim", 2}, {9, kDevelopment, "fnDraft", 1}}) {
+    const std::tuple<int, TestVrc, const char*, int> functions[] = {
+        {5, kRoot.vrc, "fnTrim", 1}, {5, kRoot.vrc, "fnRound", 1}, {7, kChild.vrc, "fnTrim", 2},
+        {9, kDevelopment, "fnDraft", 1}};
+    for (const auto& [mprf, vrc, fnam, revisions] : functions) {
       const std::string fdef = (mprf == 5 ? "root " : mprf == 7 ? "child " : "draft ") + std::string(fnam);
-      const Named key{{"mprf", mprf}, {"vers", vrc.vers}, {"rele", vrc.rele}, {"cust", vrc.cust}, {"fnam", fnam},
-                      {"fdef", fdef}, {"usrn", "jmartin"}};
-      Named function(key.begin(), key.end() - 1);
-      function.insert(function.end(), {{"dsca", "Trims"}, {"lurn", "jmartin"}, {"ldat", "2024-02-01 10:15:00"},
-                                       {"stat", "A"}, {"comt", "c"}});
+      const Named key{{"mprf", mprf}, {"vers", vrc.vers}, {"rele", vrc.rele}, {"cust", vrc.cust},
+                      {"fnam", fnam}, {"fdef", fdef}};
+      Named function = key;
+      function.insert(function.end(), {{"dsca", "Trims"}, {"lurn", "jmartin"},
+                                       {"ldat", "2024-02-01 10:15:00"}, {"stat", "A"}, {"comt", "c"}});
       store.Add("qzlib100", function);
       for (int revi = 1; revi <= revisions; ++revi) {
         Named revision = key;
         revision.insert(revision.end(), {{"revi", revi}, {"rinf", fdef + " " + std::to_string(revi)},
-                                         {"isid", "I7"}, {"cdat", "2024-02-01 10:15:00"}, {"pexp", 1}});
+                                         {"isid", "I7"}, {"cdat", "2024-02-01 10:15:00"}, {"pexp", 1},
+                                         {"usrn", "jmartin"}});
         store.Add("qzlib105", revision);
       }
     }
@@ -110,13 +113,14 @@ TEST_F(ProfileExport, ASingleProfileTakesEachObjectsRulesFromTheNearestLevel) {
   const Strings all_rules = {"child rule of INVC", "own rule of ORDR", "root rule of CUST", "second child rule of INVC"};
   const Strings all_others = {"child other of INVC", "root other of CUST"};
   const Strings functions = {"child fnTrim", "root fnRound"};
-  const struct { const char* name; bool traverse, revisions; const char* scme; Strings rules, others, revision_info,
-                 functions, function_revisions; size_t no_rules_notes, no_revisions_notes; } rows[] = {
+  const struct { const char* name; bool traverse, revisions; const char* scme;
+                 Strings rules, others, revision_info, functions, function_revisions;
+                 size_t no_rules_notes, no_revisions_notes; } rows[] = {
       {"climbing", true, false, "Y", all_rules, all_others, {}, functions, {}, 1, 0},
       {"own objects only", false, false, "Y", {"own rule of ORDR"}, {}, {}, {}, {}, 0, 0},
       // The child's twins of INVC stay out: the child has no qzmap110 row for it.
-      {"climbing with revisions", true, true, "Y", all_rules, all_others, {"root revision of CUST"}, functions,
-       {"child fnTrim 1", "child fnTrim 2", "root fnRound 1"}, 1, 2},
+      {"climbing with revisions", true, true, "Y", all_rules, all_others, {"root revision of CUST"},
+       functions, {"child fnTrim 1", "child fnTrim 2", "root fnRound 1"}, 1, 2},
       {"revisions asked, not kept", true, true, "N", all_rules, all_others, {}, functions, {}, 1, 0},
   };
   for (const auto& row : rows) {

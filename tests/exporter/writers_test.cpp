@@ -67,7 +67,8 @@ TEST_F(Writers, EachApplicationGetsTheTablesOfItsKind) {
   EXPECT_EQ(r.ApplicationList, "ERPB\r\nCRMX\r\nWIDE\r\nNOEX\r\n");
   EXPECT_EQ(r.DataFileList, "qzddi100ERPB.dat\r\nqzddi100CRMX.dat\r\nqzddi100WIDE.dat\r\nqzddi100NOEX.dat\r\n"
                             "qzddi101ERPB.dat\r\nqzddi150CRMX.dat\r\nqzlgy150ERPB.dat\r\n");
-  EXPECT_EQ(Read("qzddi100NOEX.dat"), "NOEX\1\1\1\1\r\n");  // a NULL last column ends the line in the separator
+  // A NULL last column ends the line in the separator.
+  EXPECT_EQ(Read("qzddi100NOEX.dat"), "NOEX\1\1\1\1\r\n");
 }
 
 TEST_F(Writers, EachAppDataWriterAnswersAnApplicationWithoutRowsInItsOwnWay) {
@@ -127,9 +128,10 @@ TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
   store.Add("qzddi140", {{"appl", "../CRMX"}, {"cpac", "SD"}});
   store.Add("qzddi140", {{"appl", "CRMX"}, {"cpac", "SD"}, {"dsca", "two\r\nlines"}});
   // A row the format cannot carry, after more rows than a piece holds.
-  store.AddMany("qzddi101", 12000, [](int i) { return Named{{"appl", "ERPB"}, {"flno", std::to_string(i)}}; });
+  store.AddMany("qzddi101", 12000,
+                [](int i) { return Named{{"appl", "ERPB"}, {"flno", std::to_string(i)}}; });
   store.Add("qzddi101", {{"appl", "ERPB"}, {"flno", "99999"}, {"dsca", "two\r\nlines"}});
-  store.Add("qzmap150", {{"func", "LPAD"}, {"defn", Value()}, {"help", "pads"}});  // a shared function without definition
+  store.Add("qzmap150", {{"func", "LPAD"}, {"defn", Value()}, {"help", "pads"}});  // a function without definition
   store.AddRevisionInfo(9, {"X41U", "c", "ab1"}, {"AR", "INVC", "020"}, "revised INVC", /*null_sdat=*/true);
   const std::string no_connection = "91   Object variable or With block variable not set";
   struct Row { std::string name; std::function<bool()> run; std::string text, data_files; };
@@ -162,7 +164,8 @@ TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
   }
   rows.push_back({"no connection", [&] { ctx.DataConnection.reset(); return AppData("qzlgy150", "ERPB"); },
                   "UnSpecified Error: --qzlgy150--" + no_connection, ""});
-  rows.push_back({"codes", [&] { return ExportCodes(ctx, r); }, "UnSpecified Error: --Export Code--" + no_connection, ""});
+  rows.push_back({"codes", [&] { return ExportCodes(ctx, r); },
+                  "UnSpecified Error: --Export Code--" + no_connection, ""});
   rows.push_back({"includes", [&] { return exporter::ExportIncludes(ctx, r, "9", {}); },
                   "UnSpecified Error: --QZLIB100--" + no_connection, ""});
   rows.push_back({"functions", [&] { return exporter::ExportFunctions(ctx, r); },

@@ -110,7 +110,8 @@ TEST_P(BulkLoaderTest, ARowTheStoreRefusesRollsBackItsBatchOnly) {
     EXPECT_NE(e.description().find("UNIQUE constraint failed: qzddi100.appl: " + file + ", line 5"),
               std::string::npos) << e.description();
     EXPECT_EQ(c_->InTransaction(), in_transaction);
-    EXPECT_EQ(c_->OpenRecordset("select appl from qzddi100 order by appl")->GetString(-1, "", ","), "A0,A1,A2,A3,A4,");
+    EXPECT_EQ(c_->OpenRecordset("select appl from qzddi100 order by appl")->GetString(-1, "", ","),
+              "A0,A1,A2,A3,A4,");
   }
   c_->Execute("rollback");
   EXPECT_EQ(c_->OpenRecordset("select count(*) from qzddi100")->Fields(0).Integer(), 0);

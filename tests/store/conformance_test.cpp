@@ -231,8 +231,8 @@ TEST_P(StoreConformance, RowsAreAddedAndChanged) {
   // Rows cannot be added or changed without one table (a sub-select does not count).
   c_->Execute("insert into qzddi100 (appl, extn) values ('APB', 1)");
   EXPECT_EQ(ErrorOf([&] { c_->OpenRecordset("select * from qzmap120, qzddi100")->AddNew(); }), 9022);
-  EXPECT_EQ(c_->OpenRecordset("select * from qzmap120 where mprf in (select extn from qzddi100) ")->TargetTable(),
-            "qzmap120");
+  const std::string sub_select = "select * from qzmap120 where mprf in (select extn from qzddi100) ";
+  EXPECT_EQ(c_->OpenRecordset(sub_select)->TargetTable(), "qzmap120");
   auto levl = c_->OpenRecordset("select mprf from qzmap120 where mprf = 1");
   levl->Put("mprf", 2);
   EXPECT_EQ(ErrorOf([&] { levl->Update(); }), 9022);
@@ -247,15 +247,16 @@ TEST_P(StoreConformance, BoundValuesAndEveryByteFrom1To255) {
   c_->Execute("insert into qzmap120 (mprf, vers, rele) values (7, 'X40', '007'), (7, 'O''Brien', '7'), "
               "(8, 'X40', '007')");
   const std::string p1 = c_->Placeholder(1), p2 = c_->Placeholder(2), p3 = c_->Placeholder(3);
-  const std::string where = "select mprf from qzmap120 where mprf=" + p1 + " and vers=" + p2 + " and rele=" + p3;
+  const std::string where = "select mprf from qzmap120 where mprf=" + p1 + " and vers=" + p2 +
+                            " and rele=" + p3;
   const struct { int64_t mprf; std::string vers, rele, found; } rows[] = {
       {7, "X40", "007", "7;"}, {7, "O'Brien", "7", "7;"}, {7, "O'Brien", "007", ""}, {8, "X40", "007", "8;"}};
   for (const auto& row : rows) {
     auto rs = c_->OpenRecordset(Query{where, {Value(row.mprf), Value(row.vers), Value(row.rele)}});
     EXPECT_EQ(rs->GetString(-1, ",", ";"), row.found) << row.vers << " " << row.rele;
   }
-  EXPECT_EQ(ErrorOf([&] { c_->OpenRecordset(Query{"select * from qzmap120 where mprf=" + p1 + " and vers=" + p2,
-                                                  {Value(7)}}); }), 9001);
+  const std::string two_places = "select * from qzmap120 where mprf=" + p1 + " and vers=" + p2;
+  EXPECT_EQ(ErrorOf([&] { c_->OpenRecordset(Query{two_places, {Value(7)}}); }), 9001);
   EXPECT_EQ(ErrorOf([&] { c_->OpenRecordset(Query{"select * from qzmap120", {Value(7)}}); }), 9001);
   c_->Execute("delete from qzmap120");
 
@@ -284,7 +285,8 @@ TEST_P(StoreConformance, BoundValuesAndEveryByteFrom1To255) {
     back->AppendField(appended, 0);
     EXPECT_EQ(appended, bytes);
   }
-  const std::string select = "select mprf, comt from qzmap120 where comt = " + c_->Placeholder(1) + " order by mprf";
+  const std::string select =
+      "select mprf, comt from qzmap120 where comt = " + c_->Placeholder(1) + " order by mprf";
   EXPECT_EQ(c_->OpenRecordset(Query{select, {Value(bytes)}})->GetString(-1, "|", ";"),
             "1|" + bytes + ";2|" + bytes + ";");
 }

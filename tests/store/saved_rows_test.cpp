@@ -25,7 +25,8 @@ TEST(SavedRowsTest, FullBatchesAreCommittedAsTheyFillAndTheRestOnLeaving) {
   auto committed = [&] { return reader.Count("select count(*) from qzmap150"); };
   {
     SavedRows saved(*s, 2);
-    for (const auto& [func, before] : std::vector<std::pair<std::string, int64_t>>{{"A", 0}, {"B", 2}, {"C", 2}}) {
+    const std::vector<std::pair<std::string, int64_t>> saves = {{"A", 0}, {"B", 2}, {"C", 2}};
+    for (const auto& [func, before] : saves) {
       save(saved, func);
       EXPECT_EQ(committed(), before) << func;
     }
@@ -63,7 +64,8 @@ TEST(SavedRowsTest, FullBatchesAreCommittedAsTheyFillAndTheRestOnLeaving) {
   EXPECT_TRUE(s->InTransaction());
   EXPECT_EQ(committed(), 4);
   s.Exec("rollback");
-  EXPECT_EQ(reader.Rows("select func from qzmap150"), (std::vector<std::vector<std::string>>{{"A"}, {"B"}, {"C"}, {"D"}}));
+  EXPECT_EQ(reader.Rows("select func from qzmap150"),
+            (std::vector<std::vector<std::string>>{{"A"}, {"B"}, {"C"}, {"D"}}));
 }
 
 }  // namespace

@@ -68,7 +68,8 @@ TEST(OpenStoreTest, ServerLocationsAreRefusedWithoutTheirPassword) {
 TEST(SqliteBackendTest, TablesRowidsBlobsAndQueryOnlyConnections) {
   TempFolder dir;
   auto c = store::Create(dir / "store.db");
-  c->ExecuteScript("create table qzmap120 (mprf integer, vers text); create table qzusr100 (usrn blob, dsca text);"
+  c->ExecuteScript("create table qzmap120 (mprf integer, vers text);"
+                   "create table qzusr100 (usrn blob, dsca text);"
                    "create table keyed (k text primary key, v text) without rowid;"
                    "insert into keyed values ('a', '1'), ('b', '2');");
   const std::pair<std::string, std::string> cases[] = {
@@ -79,7 +80,8 @@ TEST(SqliteBackendTest, TablesRowidsBlobsAndQueryOnlyConnections) {
       {"select mprf, dsca from qzmap120 join qzusr100 on mprf = length(dsca)", ""},
       {"select 1, 'x'", ""},
   };
-  for (const auto& [select, table] : cases) EXPECT_EQ(c->OpenRecordset(select)->TargetTable(), table) << select;
+  for (const auto& [select, table] : cases)
+    EXPECT_EQ(c->OpenRecordset(select)->TargetTable(), table) << select;
   EXPECT_EQ(c->OpenRecordset("select * from keyed order by k")->GetString(-1, "=", ";"), "a=1;b=2;");
   auto keyed = c->OpenRecordset("select * from keyed where k = 'a'");
   keyed->Put("v", Value("9"));
