@@ -1,19 +1,22 @@
 // What every store backend must do, written against the store interface
-// only: self-committing statements, batches, write units and savepoints,
-// the write lock, snapshots, row change counts and missing tables, reading, adding and
-// changing rows, bound values, bytes 1 to 255, prepared statements run
-// again, and what the connection hands out outliving it. Runs once per
-// backend (backends.h).
+// only: self-committing statements, batches, write units and savepoints, the
+// write lock, snapshots, row change counts and missing tables, adding and
+// changing rows, rows saved in batches, bound values, bytes 1 to 255,
+// prepared statements run again, what the connection hands out outliving
+// it, and bulk loading. Runs once per backend (backends.h).
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
+#include "base/files.h"
 #include "store/backends.h"
 #include "store/connection.h"
 #include "store/open.h"
+#include "store/saved_rows.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
 
@@ -23,7 +26,12 @@ namespace {
 using kestrel::testing::ErrorOf;
 using kestrel::testing::StoreBackend;
 using kestrel::testing::TempFolder;
+using kestrel::testing::CaughtFrom;
+using kestrel::testing::ReadFile;
+using kestrel::testing::WriteFile;
 using Ints = std::vector<int64_t>;
+
+const std::string S(1, '\x01');  // the field separator of data files
 
 class StoreConformance : public ::testing::TestWithParam<StoreBackend> {
  protected:
@@ -34,7 +42,8 @@ class StoreConformance : public ::testing::TestWithParam<StoreBackend> {
         "create table qzmap120 (mprf integer, vers text, rele text, cust text, tcpac text, isms text, "
         "ldat text, comt text);"
         "create table qzusr100 (usrn blob, dsca text);"
-        "create table qzddi100 (appl text, dsca text, extn integer);");
+        "create table qzddi100 (appl text unique, dsca text, aver text, crdt text, extn integer);"
+        "create table qzddi160 (appl text, domn text, dval text, dsca text);");
   }
   int64_t Count(const std::string& where = "", Connection* on = nullptr) {
     const std::string select = "select count(*) from qzmap120" + where;
@@ -42,6 +51,20 @@ class StoreConformance : public ::testing::TestWithParam<StoreBackend> {
   }
   void Insert(int64_t mprf, Connection* on = nullptr) {
     (on ? on : c_.get())->Execute("insert into qzmap120 (mprf) values (" + std::to_string(mprf) + ")");
+  }
+  // A data file of `lines` in the test's folder.
+  std::string Data(const std::string& name, const std::vector<std::string>& lines) {
+    std::string content;
+    for (const auto& l : lines) content += l + "\r\n";
+    WriteFile(dir_ / name, content);
+    return dir_ / name;
+  }
+  // "qzddi160" rows: appl, domn, dval, dsca.
+  static std::string Domain(int k) {
+    return "EXB" + S + "CURR" + S + "V" + std::to_string(k) + S + "Value " + std::to_string(k);
+  }
+  std::string DomainValues() {
+    return c_->OpenRecordset("select dval from qzddi160 order by dval")->GetString(-1, "", ",");
   }
   Ints Mprfs() {
     Ints out;
@@ -141,6 +164,54 @@ TEST_P(StoreConformance, WriteUnitsHoldTheLockThroughout) {
     EXPECT_EQ(c_->InTransaction(), got);
     got ? c_->RollbackBatch() : holder->RollbackBatch();
   }
+}
+
+// Rows saved one at a time are committed in full batches as they fill, and
+// the rest on leaving, early too; a caller's own transaction is never committed.
+TEST_P(StoreConformance, SavedRowsCommitInBatches) {
+  auto other = store::Open(location_);  // sees only committed rows
+  auto save = [&](SavedRows& saved, int64_t mprf) {
+    Insert(mprf);
+    saved.RowSaved();
+  };
+  {
+    SavedRows saved(*c_, 2);
+    for (const auto& [mprf, committed] : std::vector<std::pair<int64_t, int64_t>>{{1, 0}, {2, 2}, {3, 2}}) {
+      save(saved, mprf);
+      EXPECT_EQ(Count("", other.get()), committed) << mprf;
+    }
+    saved.Finish();
+    EXPECT_EQ(Count("", other.get()), 3);
+    EXPECT_EQ(saved.rows(), 3u);
+  }
+  EXPECT_THROW(
+      {
+        SavedRows saved(*c_, 100);
+        save(saved, 4);
+        c_->Execute("insert into qzmap120 (no_such_column) values (1)");
+      },
+      ComError);
+  EXPECT_EQ(Count("", other.get()), 4);
+  EXPECT_FALSE(c_->InTransaction());
+  // A transaction the store ended itself (a full disk) must not mask the failure.
+  EXPECT_NO_THROW({
+    SavedRows saved(*c_, 100);
+    save(saved, 5);
+    c_->Execute("rollback");
+  });
+  c_->Execute("begin");
+  EXPECT_THROW(
+      {
+        SavedRows saved(*c_, 1);
+        save(saved, 6);
+        save(saved, 7);
+        throw std::runtime_error("stop");
+      },
+      std::runtime_error);
+  EXPECT_TRUE(c_->InTransaction());
+  EXPECT_EQ(Count("", other.get()), 4);
+  c_->Execute("rollback");
+  EXPECT_EQ(Mprfs(), (Ints{1, 2, 3, 4}));
 }
 
 // A snapshot reads the store as it was when it began; row changes are
@@ -333,6 +404,100 @@ TEST_P(StoreConformance, PreparedStatementsRunAgainAndOutliveTheConnection) {
   insert.reset();
   c_ = store::Open(location_);
   EXPECT_EQ(Mprfs(), (Ints{10, 20, 30, 40, 50}));
+}
+
+// Bulk loading: rows and their values as the store keeps them, batches
+// committed and kept when a later row is refused, the log and error files,
+// and names that are no table.
+TEST_P(StoreConformance, BulkLoadLoadsEveryRowWithEmptyFieldsAsNullAndNumbersAsNumbers) {
+  // The last line has no CR LF; a lone CR or LF inside a field stays in it.
+  std::string file = Data("qzddi100LGA.dat", {"LGA" + S + "Ledger" + S + S + "2026-01-02 10:11:12" + S + "0",
+                                               "EXB" + S + "Ext\rended\nbook" + S + "2.1" + S + S + "1"});
+  WriteFile(file, ReadFile(file) + "ZZ9" + S + "Last" + S + S + S + "1");
+  BulkLoadOptions o;
+  o.log_path = dir_ / "t.log";
+  o.error_path = dir_ / "t.err";
+  BulkLoadCounts n = c_->BulkLoad(Env::Default(), "qzddi100", file, o);
+  EXPECT_EQ(n.rows_read, 3);
+  EXPECT_EQ(n.rows_loaded, 3);
+  EXPECT_EQ(n.batches, 1);
+
+  // Empty fields are NULL; a number column keeps numbers.
+  EXPECT_EQ(c_->OpenRecordset("select appl, dsca, aver is null, crdt is null, extn, typeof(extn) from qzddi100 order by appl")
+                ->GetString(-1, "|", ";"),
+            "EXB|Ext\rended\nbook|0|1|1|integer;LGA|Ledger|1|0|0|integer;ZZ9|Last|1|1|1|integer;");
+  EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi100\r\nData file: " + file +
+                                      "\r\nRows read: 3\r\nRows loaded: 3\r\nBatches committed: 1\r\n");
+  EXPECT_EQ(ReadFile(o.error_path), "");
+}
+
+TEST_P(StoreConformance, BulkLoadARefusedRowKeepsTheBatchesBeforeItAndIsNamedInTheErrorFile) {
+  std::vector<std::string> lines;
+  for (int k = 1; k <= 8; ++k) lines.push_back(Domain(k));
+  lines[6] = "EXB" + S + "CURR" + S + "V7";  // three fields where the table has four
+  std::string file = Data("qzddi160EXB.dat", lines);
+  BulkLoadOptions o;
+  o.rows_per_batch = 3;
+  o.log_path = dir_ / "qzddi160EXB.log";
+  o.error_path = dir_ / "qzddi160EXB.err";
+  std::vector<int64_t> progress;
+  o.progress = [&](int64_t rows) { progress.push_back(rows); };
+
+  ComError e = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160", file, o); });
+  EXPECT_EQ(e.number(), Number(Ours::MalformedPackFile));
+  EXPECT_NE(e.description().find(file + ", line 7: a row of 3 fields where table qzddi160 has 4 columns"),
+            std::string::npos)
+      << e.description();
+  // Rows 1-6 in two committed batches; row 7 refused; row 8 never read.
+  EXPECT_EQ(DomainValues(), "V1,V2,V3,V4,V5,V6,");
+  EXPECT_EQ(progress, (std::vector<int64_t>{3, 6}));
+  EXPECT_FALSE(c_->InTransaction());
+  EXPECT_EQ(ReadFile(o.error_path), "Line: 7\r\nText: " + lines[6] + "\r\nReason: " + e.description() + "\r\n");
+  EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi160\r\nData file: " + file +
+                                      "\r\nRows read: 7\r\nRows loaded: 6\r\nBatches committed: 2\r\n"
+                                      "Stopped at line 7\r\n");
+}
+
+// A row the store refuses rolls back its own batch only; inside the caller's
+// transaction batches are savepoints, and the caller's work stays open.
+TEST_P(StoreConformance, BulkLoadARowTheStoreRefusesRollsBackItsBatchOnly) {
+  std::vector<std::string> lines;  // qzddi100 holds each application once: line 5 repeats line 4's code
+  for (std::string appl : {"A1", "A2", "A3", "A4", "A4", "A6"}) lines.push_back(appl + S + "d" + S + S + S + "0");
+  const std::string file = Data("qzddi100A.dat", lines);
+  for (bool in_transaction : {false, true}) {
+    SCOPED_TRACE(in_transaction);
+    c_->Execute("delete from qzddi100");
+    if (in_transaction) c_->Execute("begin");
+    c_->Execute("insert into qzddi100 (appl) values ('A0')");
+    BulkLoadOptions o;
+    o.rows_per_batch = 2;
+    ComError e = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi100", file, o); });
+    EXPECT_EQ(e.number(), GetParam().unique_violation);
+    EXPECT_NE(e.description().find("UNIQUE constraint failed: qzddi100.appl: " + file + ", line 5"),
+              std::string::npos) << e.description();
+    EXPECT_EQ(c_->InTransaction(), in_transaction);
+    EXPECT_EQ(c_->OpenRecordset("select appl from qzddi100 order by appl")->GetString(-1, "", ","),
+              "A0,A1,A2,A3,A4,");
+  }
+  c_->Execute("rollback");
+  EXPECT_EQ(c_->OpenRecordset("select count(*) from qzddi100")->Fields(0).Integer(), 0);
+}
+
+TEST_P(StoreConformance, BulkLoadTablesThatAreNotThereAndFilesThatAreMissing) {
+  std::string file = Data("d.dat", {Domain(1)});
+  BulkLoadOptions o;
+  ComError missing = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi999", file, o); });
+  EXPECT_EQ(missing.number(), GetParam().no_such_table);
+  EXPECT_NE(missing.description().find("no such table: qzddi999"), std::string::npos);
+  // A name that is no plain table name never reaches a statement.
+  ComError odd = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160 where 1=2; drop table qzddi100", file, o); });
+  EXPECT_EQ(odd.number(), GetParam().no_such_table);
+  EXPECT_EQ(c_->OpenRecordset("select count(*) from qzddi100")->Fields(0).Integer(), 0);  // still there
+  // A missing data file is the file seam's 53, before any file is written.
+  o.log_path = dir_ / "x.log";
+  EXPECT_EQ(CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160", dir_ / "none.dat", o); }).number(), 53);
+  EXPECT_FALSE(files::FileExists(Env::Default(), o.log_path));
+  EXPECT_TRUE(c_->CanBulkLoad());
 }
 
 }  // namespace
