@@ -1,21 +1,19 @@
 // The export driver on a store of a root, a child and a grandchild: the
 // single-profile pack folds inherited rules into the grandchild, the nearest
-// level winning; the chain pack carries each profile under its own number;
-// the bytes of a whole pack; the refusals; and the manifest spooled to a file.
+// level winning; the chain pack its own rules of each level; the bytes of a
+// whole pack; and the refusals.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
-#include <limits>
+#include <tuple>
 
 #include "base/datetime.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
-#include "exporter/export_driver.h"
-#include "exporter/mapping_objects.h"
 #include "exporter/pack_readers.h"
-#include "pack/naming.h"
+#include "kestrel/cls_export.h"
 #include "support/fault_env.h"
 #include "support/store_builder.h"
 
@@ -69,10 +67,35 @@ class ProfileExport : public ::testing::Test {
     store.AddRule120(9, kGrandchild.vrc, kOwn, "own rule of ORDR", "bsmith");
     store.AddRule120(9, kDevelopment, kOwn, "own rule in development");
     store.AddRule120(11, {"Y10", "c", "ab1"}, kOwn, "rule of a profile outside the chain");
+    // Functions: the child redefines the root's fnTrim; fnDraft lives in the
+    // grandchild's development VRC, which no pack carries.
+    const std::tuple<int, TestVrc, const char*, int> functions[] = {
+        {5, kRoot.vrc, "fnTrim", 1}, {5, kRoot.vrc, "fnRound", 1}, {7, kChild.vrc, "fnTrim", 2},
+        {9, kDevelopment, "fnDraft", 1}};
+    for (const auto& [mprf, vrc, fnam, revisions] : functions) {
+      const std::string fdef = (mprf == 5 ? "root " : mprf == 7 ? "child " : "draft ") + std::string(fnam);
+      const Named key{{"mprf", mprf}, {"vers", vrc.vers}, {"rele", vrc.rele}, {"cust", vrc.cust},
+                      {"fnam", fnam}, {"fdef", fdef}};
+      Named function = key;
+      function.insert(function.end(), {{"dsca", "Trims"}, {"lurn", "jmartin"},
+                                       {"ldat", "2024-02-01 10:15:00"}, {"stat", "A"}, {"comt", "c"}});
+      store.Add("qzlib100", function);
+      for (int revi = 1; revi <= revisions; ++revi) {
+        Named revision = key;
+        revision.insert(revision.end(), {{"revi", revi}, {"rinf", fdef + " " + std::to_string(revi)},
+                                         {"isid", "I7"}, {"cdat", "2024-02-01 10:15:00"}, {"pexp", 1},
+                                         {"usrn", "jmartin"}});
+        store.Add("qzlib105", revision);
+      }
+    }
   }
 
   std::unique_ptr<Kestrel20ImpExp::clsExport> Grandchild(bool traverse, bool revisions, Env& env = Env::Default()) {
-    auto e = NewExport(store.connection(), 9, root, true, env);
+    auto e = std::make_unique<Kestrel20ImpExp::clsExport>(env);
+    e->putref_DataConnection(store.connection());
+    e->put_MigrationProfileTobeExported(9);
+    e->put_Path(root);
+    e->put_ExportToSingleProfile(true);
     e->put_traveseparent(traverse);
     e->put_ExportRevisionInformation(revisions);
     return e;
@@ -84,16 +107,21 @@ class ProfileExport : public ::testing::Test {
   std::string root = tmp / "root";
 };
 
+// Each object's rules and each function come from the nearest level that
+// has them, with only that version's revisions.
 TEST_F(ProfileExport, ASingleProfileTakesEachObjectsRulesFromTheNearestLevel) {
   const Strings all_rules = {"child rule of INVC", "own rule of ORDR", "root rule of CUST", "second child rule of INVC"};
   const Strings all_others = {"child other of INVC", "root other of CUST"};
-  const struct { const char* name; bool traverse, revisions; const char* scme; Strings rules, others, revision_info;
+  const Strings functions = {"child fnTrim", "root fnRound"};
+  const struct { const char* name; bool traverse, revisions; const char* scme;
+                 Strings rules, others, revision_info, functions, function_revisions;
                  size_t no_rules_notes, no_revisions_notes; } rows[] = {
-      {"climbing", true, false, "Y", all_rules, all_others, {}, 1, 0},
-      {"own objects only", false, false, "Y", {"own rule of ORDR"}, {}, {}, 0, 0},
+      {"climbing", true, false, "Y", all_rules, all_others, {}, functions, {}, 1, 0},
+      {"own objects only", false, false, "Y", {"own rule of ORDR"}, {}, {}, {}, {}, 0, 0},
       // The child's twins of INVC stay out: the child has no qzmap110 row for it.
-      {"climbing with revisions", true, true, "Y", all_rules, all_others, {"root revision of CUST"}, 1, 2},
-      {"revisions asked, not kept", true, true, "N", all_rules, all_others, {}, 1, 0},
+      {"climbing with revisions", true, true, "Y", all_rules, all_others, {"root revision of CUST"},
+       functions, {"child fnTrim 1", "child fnTrim 2", "root fnRound 1"}, 1, 2},
+      {"revisions asked, not kept", true, true, "N", all_rules, all_others, {}, functions, {}, 1, 0},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -112,6 +140,9 @@ TEST_F(ProfileExport, ASingleProfileTakesEachObjectsRulesFromTheNearestLevel) {
     EXPECT_THAT(ColumnOf(others, "bflno"), ElementsAreArray(row.others));
     auto revisions = with_revisions ? RecordsOf(Pack(), pack::kQzmap110) : std::vector<Record>{};
     EXPECT_THAT(ColumnOf(revisions, "rinf"), ElementsAreArray(row.revision_info));
+    EXPECT_THAT(ColumnOf(RecordsOf(Pack(), pack::kQzlib100), "fdef"), ElementsAreArray(row.functions));
+    auto function_revisions = with_revisions ? RecordsOf(Pack(), pack::kQzlib105) : std::vector<Record>{};
+    EXPECT_THAT(ColumnOf(function_revisions, "rinf"), ElementsAreArray(row.function_revisions));
     for (const auto& r : {records, others, revisions})
       for (const auto& rec : r)
         EXPECT_EQ(rec.at("mprf") + rec.at("vers") + rec.at("rele") + rec.at("cust"), "9X42Ucab1") << "the grandchild's";
@@ -159,29 +190,15 @@ TEST_F(ProfileExport, ThePackIsWrittenByteForByte) {
   for (const auto& [name, bytes] : golden) EXPECT_EQ(ReadFile(Pack() + "/" + name), bytes) << name;
 }
 
-TEST_F(ProfileExport, AChainCarriesEachProfileUnderItsOwnNumber) {
-  auto e = NewExport(store.connection(), 9, root, false);
-  e->put_ExportRevisionInformation(true);
+// A chain pack carries each profile's own rules under its own number,
+// leaving out development VRCs and profiles outside the chain.
+TEST_F(ProfileExport, AChainCarriesEachProfilesOwnRules) {
+  auto e = Grandchild(false, true);
+  e->put_ExportToSingleProfile(false);
   ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
-  ASSERT_EQ(e->PackFolder(), Pack('M'));
-  Strings headers;  // the exported profile first, then its ancestors upwards
-  for (const auto& line : LinesOf(Pack('M') + "/Qzmap100.dat")) headers.push_back(line.substr(0, line.find('\1')));
-  EXPECT_THAT(headers, ElementsAre("9", "7", "5"));
-  EXPECT_THAT(ReadFile(Pack('M') + "/ExportMR.log"), ::testing::HasSubstr("\r\n--APPLS--\r\nBAS\r\nEXT\r\nEX2\r\n--ENDAPPLS--"))
-      << "each application once, in order of first appearance";
-  // Development VRC rows and other profiles' rows stay out.
   EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzmap120), "mprf"), ElementsAre("5", "5", "7", "7", "9"));
-  // The manifest's progress follows the chain order.
-  const std::string manifest = ReadFile(Pack('M') + "/ExportMR.log");
-  size_t at = 0;
-  for (const char* line : {"Qzmap100 started: ", "Qzmap100 Completed: ", "Qzddi100 Started : ", "Qzddi220 Ended   : ",
-                           "Qzlgy140 and Qzlgy141 Started : ", "Qzlgy150 Ended   : ", "Qzddi230 Started : ",
-                           "Qzddi230 Ended   : ", "Qzmap101 Started : ", "Qzmap120 Started : ", "Qzmap170 Ended   : ",
-                           "Functions Completed : ", "codes Completed : ", "includes completed", "includes completed",
-                           "Qzmap105 Started : ", "Qzmap110 Started : ", "Qzmap175 Ended   : "}) {
-    at = manifest.find(std::string("\tExporting ") + line, at);
-    ASSERT_NE(at++, std::string::npos) << "missing or out of order: " << line;
-  }
+  EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzlib100), "fdef"),
+              ElementsAre("child fnTrim", "root fnRound", "root fnTrim"));
 }
 
 TEST_F(ProfileExport, RefusalsNameTheirCause) {
@@ -237,83 +254,6 @@ TEST_F(ProfileExport, RefusalsNameTheirCause) {
                               "Error Number      : " + std::to_string(row.number),
                               "Error Description : " + e->get_ErrorDescription()));
     }
-  }
-}
-
-// Past its threshold the manifest's text waits in a spool file beside the
-// pack while the export runs; the manifest written is the one written from
-// memory, and no spool is left behind.
-TEST_F(ProfileExport, ASpooledManifestIsTheManifestWrittenFromMemory) {
-  FaultEnv env;
-  env.FixTime(DateTime{2026, 12, 6, 6, 18, 52});
-  auto run = [&](size_t threshold, const std::string& folder, bool& spool_seen) {
-    exporter::ExportOptions o;
-    o.MigrationProfileTobeExported = 9;
-    o.ExportToSingleProfile = o.traveseparent = o.ExportRevisionInformation = true;
-    o.Path = tmp / folder;
-    files::CreateFolder(env, o.Path);
-    exporter::ExportContext ctx(env);
-    ctx.DataConnection = store.connection();
-    ctx.ManifestText.SetThreshold(threshold);
-    auto spool = [&] { return files::FileExists(env, files::Join(ctx.PackFolder, pack::kManifestSpoolFile)); };
-    ctx.Progress = [&](const std::string&, int64_t) { spool_seen = spool_seen || spool(); };
-    exporter::ExportResults results;
-    EXPECT_TRUE(exporter::ExportMigrationProfiles(o, ctx, results)) << results.Error.ErrorDescription;
-    EXPECT_FALSE(spool());
-    return ReadFile(files::Join(ctx.PackFolder, pack::kManifestFile));
-  };
-  bool in_memory_spooled = false, spooled = false;
-  EXPECT_EQ(run(1, "spooled", spooled), run(std::numeric_limits<size_t>::max(), "memory", in_memory_spooled));
-  EXPECT_TRUE(spooled);
-  EXPECT_FALSE(in_memory_spooled);
-}
-
-TEST(DefaultExportRoot, TheVariableElseBelowHome) {
-  FaultEnv env;
-  env.SetVariable("HOME", "/home/jmartin");
-  EXPECT_EQ(exporter::DefaultExportRoot(env), "/home/jmartin/ImpExpMR");
-  env.SetVariable("KESTREL_EXPORT_ROOT", "/srv/exports");
-  EXPECT_EQ(exporter::DefaultExportRoot(env), "/srv/exports");
-}
-
-// ExportMappingObjects and ExportObjectEx called on their own, with the rule
-// files open as the single-profile export leaves them: what the driver cannot reach.
-TEST_F(ProfileExport, MappingObjectsOnTheirOwn) {
-  TestProfile p22{22, "BAS", "EXT", {"M41U", "c", "ab1"}, TestVrc{"M40", "c", "ab1"}, "N"};
-  store.AddProfile(p22);  // based on a VRC that no profile has
-  store.AddProfile({23, "BAS", "EXT", {"M42U", "c", "ab1"}, TestVrc{"M41U", "c", "ab1"}, "N"}, {&p22});
-  const exporter::ObjectScope scope{.traverse_parents = true, .for_sync = false, .revisions = false};
-  const pack::Identity nine{Value(int64_t{9}), Value("X42U"), Value("c"), Value("ab1")};
-  // appl: the mapping objects of that application; else the one object of profile mprf.
-  const struct { const char* name; const char* appl; int mprf; exporter::Vrc vrc, up; TestObject object; bool may_climb;
-                 bool result; int number; std::string text; } rows[] = {
-      {"application without definition", "NOPE", 0, {}, {}, {}, false, false, 100,
-       "Error : Qzddi100 - No Data Present for Applications  NOPE"},
-      {"base application without objects", "BAS", 0, {}, {}, {}, false, false, 140,
-       "Error : Qzlgy140 - No Data Present for Applications  BAS"},
-      // Above the first level a failure leaves only its error.
-      {"missing parent above the first level", nullptr, 23, {"M42U", "c", "ab1"}, {"M41U", "c", "ab1"}, kNowhere, true,
-       true, 4, "Error : --ExportObjectEx-- Parent Profile is missing"},
-      {"climbing forbidden", nullptr, 9, {"X42U", "c", "ab1"}, {"X41U", "c", "ab1"}, kRootOnly, false, true, 0, ""},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    TempFolder folder;
-    exporter::ExportContext ctx{Env::Default()};
-    ctx.DataConnection = store.connection();
-    ctx.PackFolder = folder.path();
-    for (const auto* layout : pack::kTaggedLayouts)
-      ctx.RuleStreams[std::string(layout->single_profile_file)] =
-          files::TextWriter::Create(Env::Default(), ctx.PackFile(layout->single_profile_file));
-    ErrorState error;
-    const auto& o = row.object;
-    EXPECT_EQ(row.appl ? exporter::ExportMappingObjects(ctx, error, scope, row.appl, nine, {"X41U", "c", "ab1"})
-                       : exporter::ExportObjectEx(ctx, error, scope, nine, row.mprf, row.vrc, row.up,
-                                                  {o.pac, o.mod, o.flno}, false, row.may_climb),
-              row.result);
-    EXPECT_EQ(std::to_string(error.ErrorNumber) + " " + error.ErrorDescription, std::to_string(row.number) + " " + row.text);
-    ctx.RuleStreams.at("Qzmap120.dat")->Close();
-    EXPECT_EQ(ReadFile(folder / "Qzmap120.dat"), "") << "no rules written";
   }
 }
 

@@ -1,32 +1,17 @@
 // Reading back what an export wrote, for the export tests: the records of a
-// tagged file by column and the lines of a file; and an export object set up
-// on a store. Callers pass folders that exist.
+// tagged file by column and the lines of a file. Callers pass folders that exist.
 #pragma once
 
 #include <algorithm>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "kestrel/cls_export.h"
 #include "pack/layout.h"
 #include "pack/record_reader.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::testing {
-
-// An export object of profile `mprf` from `store` into `root`; `env` must outlive it.
-inline std::unique_ptr<Kestrel20ImpExp::clsExport> NewExport(std::shared_ptr<store::Connection> store, int mprf,
-                                                             const std::string& root, bool single,
-                                                             Env& env = Env::Default()) {
-  auto e = std::make_unique<Kestrel20ImpExp::clsExport>(env);
-  e->putref_DataConnection(std::move(store));
-  e->put_MigrationProfileTobeExported(static_cast<int16_t>(mprf));
-  e->put_Path(root);
-  e->put_ExportToSingleProfile(single);
-  return e;
-}
 
 // The records of a tagged file of the pack, each as column -> text (unset columns left out).
 using Record = std::map<std::string, std::string>;

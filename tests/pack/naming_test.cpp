@@ -1,10 +1,11 @@
-// Pack folder and file names, and the application codes refused before any
-// name is formed from them.
+// Pack folder and file names, the application codes refused before any name
+// is formed from them, and finding a file's layout by its name.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "base/errors_ours.h"
+#include "pack/layout.h"
 #include "pack/naming.h"
 #include "support/error_of.h"
 
@@ -28,6 +29,18 @@ TEST(NamingTest, NamesAndTheCodesRefusedBeforeAnyNameIsFormed) {
     }
   }
   for (const char* code : {"A1", "SAP-R3", "x.y", "ÄB", "A B", "~"}) EXPECT_NO_THROW(CheckApplicationCode(code)) << code;
+}
+
+// Layouts are found by file or table name without regard to case, as packs
+// written by other hands name their files.
+TEST(LayoutTest, FilesAreFoundWithoutRegardToCaseAndNamedInTheirOwn) {
+  EXPECT_EQ(RuleFileName(kQzmap170, false), "qzmap170.dat");
+  EXPECT_EQ(RuleFileName(kQzmap175, true), "Qzmap175.dat");
+  EXPECT_EQ(TaggedLayoutOfFile("QZMAP175.DAT"), &kQzmap175);
+  EXPECT_EQ(TaggedLayoutOfFile("Qzmap100.dat"), nullptr);
+  EXPECT_EQ(RowLayoutOfFile("qzmap100.dat"), &kQzmap100Rows);
+  EXPECT_EQ(FindTaggedLayout("qzlib105"), &kQzlib105);
+  EXPECT_EQ(FindRowLayout("qzlgy115"), &kQzlgy115Rows);
 }
 
 }  // namespace

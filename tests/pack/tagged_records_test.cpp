@@ -1,9 +1,11 @@
-// Tagged records read back: the loaders' drops and trims apply only where
-// they belong, the optional lines are recognised, and every kind of
-// malformed file names its file and line.
+// Tagged records: read back, the loaders' drops and trims apply only where
+// they belong, and every kind of malformed file names its file and line;
+// written, values that would break the format are refused before any line
+// of the record is written.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "base/errors_ours.h"
 #include "base/files.h"
@@ -71,27 +73,6 @@ TEST(RecordReaderTest, LeadingLinesAreDroppedAndValuesTrimmedWhereTheLoaderDoes)
   }
 }
 
-TEST(RecordReaderTest, OptionalLinesOfQzmap120) {
-  TempFolder dir;
-  Identity id{9, "V9", "R9", "C9"};
-  WriteOne(dir.path(), kQzmap120, "logn", " jdoe ", {.with_ldat = false, .for_sync = true, .identity = &id});
-  // Not asked for, the logon lines of a sync pack are stray: MO and 21 lines, then :LOGN:.
-  EXPECT_NE(CaughtFrom([&] { ReadAll(dir.path(), kQzmap120); }).description().find("line 22: a line outside"),
-            std::string::npos);
-  // An isms line with its tag, or without it, which is then the value as it stands.
-  const auto isms = static_cast<size_t>(kQzmap120.IndexOf("isms"));
-  for (const auto& [line, value] : {std::pair{":ISMS:v", "v"}, {" 1 ", " 1 "}}) {
-    std::string text = kestrel::testing::ReadFile(dir / "Qzmap120.dat");
-    WriteFile(dir / "Qzmap120.dat", text.replace(text.find(":ISMS:v"), 7, line));
-    auto rs = ReadAll(dir.path(), kQzmap120, {.for_sync = true});
-    ASSERT_EQ(rs.size(), 1u);
-    EXPECT_EQ(rs[0].Text(isms) + "|" + rs[0].Text(static_cast<size_t>(kQzmap120.IndexOf("logn"))),
-              value + std::string("|jdoe"));
-    EXPECT_EQ(rs[0].HadTag(isms), line[0] == ':');
-    EXPECT_FALSE(rs[0].IsSet(kQzmap120.IndexOf("ldat")));  // the loader stamps the time of loading
-  }
-}
-
 TEST(RecordReaderTest, LinesOutsideTheFormatNameTheFileAndLine) {
   const std::string r170 =
       "MSCRIPTS\r\n:MPRF:1\r\n:VERS:V\r\n:RELE:R\r\n:CUST:C\r\n:BPAC:B\r\n:BMOD:M\r\n:BFLNO:F\r\n:CPAC:P\r\n"
@@ -121,6 +102,47 @@ TEST(RecordReaderTest, LinesOutsideTheFormatNameTheFileAndLine) {
     EXPECT_NE(e.description().find(path + ", line " + std::to_string(c.line) + ":"), std::string::npos)
         << e.description();
     EXPECT_NE(e.description().find(c.what), std::string::npos) << e.description();
+  }
+}
+
+// Writes `rows` into a new file; what the file holds then, and the failure
+// of the last row ("" when every row was written).
+std::pair<std::string, std::string> Write(const TaggedLayout& layout, const std::vector<const FieldSource*>& rows) {
+  kestrel::testing::TempFolder dir;
+  auto out = files::TextWriter::Create(Env::Default(), dir / std::string(layout.file));
+  TaggedRecordWriter writer(layout, *out);
+  ComError failure = kestrel::testing::CaughtFrom([&] {
+    for (const auto* row : rows) writer.Write(*row);
+  });
+  out->Close();
+  return {kestrel::testing::ReadFile(dir / std::string(layout.file)), failure.number() ? failure.description() : ""};
+}
+
+TEST(RecordWriterTest, ValuesThatWouldBreakTheFormatAreRefusedWithoutWritingTheRecord) {
+  const NamedValues good{{"mprf", 12},       {"vers", "V10"},  {"rele", "R2"},    {"cust", "C01"},
+                         {"tcpac", "PAC"},   {"tcmod", "MOD"}, {"tflno", "003"},  {"ldat", "2024-03-05 14:07:09"},
+                         {"prtx", "MOVE A"}, {"stat", "A"},    {"vari", "X1"},    {"stbl", "T"},
+                         {"comt", "a rule"}, {"txtn", "123"},  {"isms", Value()}, {"logn", "jdoe"}};
+  const std::string one_record = Write(kQzmap120, {&good}).first;
+  EXPECT_NE(one_record.find("\r\n:ISMS:0\r\n"), std::string::npos) << "a NULL isms is tagged in qzmap120";
+  const struct { const char* column; const char* value; bool refused; } rows[] = {
+      {"prtx", "A\r\n:PRTX:END\r\nB", true},  // a line equal to the end line
+      {"prtx", ":PRTX:START", true},          // a line equal to the start line
+      {"txtn", "x\r\n:TEXT:", true},
+      {"stat", "A\r\nB", true},               // a line break in a tag line
+      {"vari", "a\r\n:STBL:x", true},         // a continued line that looks like the next tag
+      // Lines that merely contain the tags, and a lone CR or LF, are fine.
+      {"prtx", "x :PRTX:END\r\n:PRTX:ENDING", false}, {"stat", "A\nB\rC", false}, {"vari", "a\r\n b :STBL:", false},
+      {"vari", ":STBL:x\r\nb", false},       // the first line follows the value's own tag
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.value);
+    NamedValues bad = good;
+    bad.Set(row.column, row.value);
+    auto [written, failure] = Write(kQzmap120, {&good, &bad});
+    EXPECT_EQ(written == one_record, row.refused);
+    EXPECT_EQ(failure.find(std::string("column ") + row.column) != std::string::npos, row.refused) << failure;
+    EXPECT_EQ(failure.empty(), !row.refused);
   }
 }
 

@@ -1,0 +1,190 @@
+// The table writers of an export called on their own: which applications
+// get which files and what each writer answers for one without rows, and the
+// tags their traps carry. The ordinary rows of every table travel in the round
+// trips (tests/roundtrip/).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "exporter/app_data_writers.h"
+#include "exporter/export_context.h"
+#include "exporter/export_results.h"
+#include "exporter/library_writers.h"
+#include "exporter/rule_table_writers.h"
+#include "support/store_builder.h"
+#include "support/temp_folder.h"
+
+namespace kestrel::testing {
+namespace {
+
+using exporter::AppDataMemberOf;
+
+class Writers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ctx.DataConnection = store.connection();
+    ctx.PackFolder = tmp / "pack";
+    Fresh();
+  }
+  // An empty pack folder and results holding an earlier error, which the
+  // writers must leave alone unless they fail or note something.
+  void Fresh() {
+    std::filesystem::remove_all(ctx.PackFolder);
+    std::filesystem::create_directory(ctx.PackFolder);
+    r = {};
+    r.Error.Set(7, "earlier");
+    ctx.ManifestText.clear();
+  }
+  bool AppData(const std::string& table, const std::string& selection) {
+    return ExportAppDataTable(ctx, r, AppDataMemberOf(table), selection);
+  }
+  bool Rules(const std::string& procedure, const std::string& profiles = "9 5") {
+    return exporter::ExportRuleTable(ctx, r, exporter::RuleTableMemberOf(procedure), profiles, false);
+  }
+  std::string Read(const std::string& name) const { return ReadFile(ctx.PackFolder + "/" + name); }
+
+  TempFolder tmp;
+  StoreBuilder store = StoreBuilder::Empty(tmp / "store.db");
+  exporter::ExportContext ctx{Env::Default()};
+  exporter::ExportResults r;
+};
+
+// An application's extn says which tables it exports: 0 base, 1 extension,
+// any other value (even past 32 bits, or NULL) none but its qzddi100 row.
+TEST_F(Writers, EachApplicationGetsTheTablesOfItsKind) {
+  store.AddApplication("ERPB", 0);
+  store.AddApplication("CRMX", 1);
+  store.Add("qzddi101", {{"appl", "CRMX"}});
+  store.Add("qzddi100", {{"appl", "WIDE"}, {"extn", int64_t{1} << 32}});
+  store.Add("qzddi100", {{"appl", "NOEX"}, {"extn", Value()}});
+  for (const char* appl : {"ERPB", "WIDE", "NOEX"}) store.Add("qzddi150", {{"appl", appl}});
+  for (const char* appl : {"CRMX", "WIDE", "NOEX"}) store.Add("qzlgy150", {{"appl", appl}});
+  r = {};
+  for (const char* table : {"qzddi100", "qzddi101", "qzddi150", "qzlgy150"})
+    EXPECT_TRUE(AppData(table, "ERPB|CRMX|WIDE|NOEX")) << table << r.Error.ErrorDescription;
+  EXPECT_EQ(r.ApplicationList, "ERPB\r\nCRMX\r\nWIDE\r\nNOEX\r\n");
+  EXPECT_EQ(r.DataFileList, "qzddi100ERPB.dat\r\nqzddi100CRMX.dat\r\nqzddi100WIDE.dat\r\nqzddi100NOEX.dat\r\n"
+                            "qzddi101ERPB.dat\r\nqzddi150CRMX.dat\r\nqzlgy150ERPB.dat\r\n");
+  // A NULL last column ends the line in the separator.
+  EXPECT_EQ(Read("qzddi100NOEX.dat"), "NOEX\1\1\1\1\r\n");
+}
+
+TEST_F(Writers, EachAppDataWriterAnswersAnApplicationWithoutRowsInItsOwnWay) {
+  for (auto [appl, extn] : {std::pair{"ERPA", 0}, {"ERPC", 0}, {"ERPD", 0}, {"CRMA", 1}})
+    store.Add("qzddi100", {{"appl", appl}, {"extn", extn}});
+  store.AddApplication("ERPB", 0);
+  store.AddObject("ERPB", 0, {"FI", "GL", "0010"});
+  store.AddApplication("CRMB", 1);
+  store.Add("qzlgy141", {{"appl", "ERPA"}, {"cpac", "FI"}, {"fldn", "ACCNO"}});
+  store.Add("qzlgy140", {{"appl", "ERPC"}, {"cpac", "FI"}});
+  // text "earlier": the description left as it was; note: in the manifest.
+  struct Row { std::string table, selection; bool result; int number; std::string text, data_files, note; };
+  const Row rows[] = {
+      // qzddi100 fails on an application it does not hold; what came before stays written and listed.
+      {"qzddi100", "ERPB|NEW CRM|CRMB", false, 100, "Error : Qzddi100 - No Data Present with Applications's "
+       "ERPB|NEW-CRM|CRMB", "qzddi100ERPB.dat\r\n", ""},
+      {"qzddi150", "NEW CRM|CRMB", true, 7, "earlier", "qzddi150CRMB.dat\r\n", ""},  // the others pass it over
+      {"qzddi101", "ERPA|OLD ERP", false, 101, "Error : Qzddi101 - No Data Present with Applications's ERPA|OLD-ERP",
+       "", ""},
+      {"qzddi140", "CRMA|OLD CRM", false, 140, "Error : Qzddi140 - No Data Present for Applications  CRMA|OLD-CRM",
+       "", ""},
+      {"qzddi150", "CRMA|OLD CRM", false, 150, "Error : Qzddi150 - No Data Present for Applications CRMA|OLD-CRM",
+       "", ""},
+      {"qzddi230", "CRMA|OLD CRM", false, 230, "Error : Qzddi230 - No Data Present for Applications CRMA|OLD-CRM",
+       "", ""},
+      {"qzlgy150", "ERPA|OLD ERP", true, 101, "Error : qzlgy150 - No Data Present with Applications's ERPA|OLD-ERP",
+       "", ""},
+      // A note, and the applications after it are not processed.
+      {"qzddi160", "CRMA|CRMB", true, 7, "earlier", "", "\tQzddi160 - No Data Present for Applications \r\n"},
+      {"qzddi160", "ERPB|CRMB", true, 7, "earlier", "qzddi160CRMB.dat\r\n", ""},
+      // qzlgy141 answers for an application without qzlgy140 rows; the walk ends there.
+      {"qzlgy140", "ERPA|ERPB", true, 7, "earlier", "qzlgy141ERPA.dat\r\n", ""},
+      {"qzlgy140", "ERPC|ERPB", true, 101, "earlier", "qzlgy140ERPC.dat\r\nqzlgy140ERPB.dat\r\nqzlgy141ERPB.dat\r\n",
+       ""},
+      {"qzlgy140", "CRMA|ERPB|ERPD", false, 101, "Error : qzlgy140 and qzlgy141 - No Data Present with "
+       "Applications's CRMA|ERPB|ERPD", "qzlgy140ERPB.dat\r\nqzlgy141ERPB.dat\r\n", ""},
+      {"qzlgy141", "ERPC", false, 101, "earlier", "", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.table + " " + row.selection);
+    Fresh();
+    EXPECT_EQ(AppData(row.table, row.selection), row.result);
+    EXPECT_EQ(r.Error.ErrorNumber, row.number);
+    EXPECT_EQ(r.Error.ErrorDescription, row.text);
+    EXPECT_EQ(r.DataFileList, row.data_files);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(ctx.PackFolder), {}),
+              std::count(row.data_files.begin(), row.data_files.end(), '\n'));
+    EXPECT_EQ(ctx.ManifestText.str(), row.note);
+  }
+}
+
+// Every writer traps what fails under its own tag as 999; a text ending in
+// blanks is the start of the description (the rest names the file).
+TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
+  for (auto [appl, extn] : {std::pair{"CRMX", 1}, {"ERPB", 0}, {"../CRMX", 1}})
+    store.Add("qzddi100", {{"appl", appl}, {"extn", extn}});
+  store.Add("qzddi140", {{"appl", "../CRMX"}, {"cpac", "SD"}});
+  store.Add("qzddi140", {{"appl", "CRMX"}, {"cpac", "SD"}, {"dsca", "two\r\nlines"}});
+  // A row the format cannot carry, after more rows than a piece holds.
+  store.AddMany("qzddi101", 12000,
+                [](int i) { return Named{{"appl", "ERPB"}, {"flno", std::to_string(i)}}; });
+  store.Add("qzddi101", {{"appl", "ERPB"}, {"flno", "99999"}, {"dsca", "two\r\nlines"}});
+  store.Add("qzmap150", {{"func", "LPAD"}, {"defn", Value()}, {"help", "pads"}});  // a function without definition
+  store.AddRevisionInfo(9, {"X41U", "c", "ab1"}, {"AR", "INVC", "020"}, "revised INVC", /*null_sdat=*/true);
+  const std::string no_connection = "91   Object variable or With block variable not set";
+  struct Row { std::string name; std::function<bool()> run; std::string text, data_files; };
+  std::vector<Row> rows = {
+      // The file is created, listed and left empty: no broken row is written.
+      {"two lines", [&] { return AppData("qzddi140", "CRMX"); }, "UnSpecified Error: --Qzddi140--9013   ",
+       "qzddi140CRMX.dat\r\n"},
+      {"two lines later", [&] { return AppData("qzddi101", "ERPB"); }, "UnSpecified Error: --Qzddi101--9013   ",
+       "qzddi101ERPB.dat\r\n"},
+      // A code that would leave the pack folder writes nothing.
+      {"leaving the folder", [&] { return AppData("qzddi140", "../CRMX"); },
+       "UnSpecified Error: --Qzddi140--9006   ", ""},
+      {"revisions of a bad list", [&] { return ExportQzlib105(ctx, r, "9,5"); },
+       "UnSpecified Error: --Qzlib105--13   Type mismatch", ""},
+      {"function without definition", [&] { return exporter::ExportFunctions(ctx, r); },
+       "UnSpecified Error: --Export Functions--94   Invalid use of Null", ""},
+      {"revision without date", [&] { return Rules("ExportQzmap110"); },
+       "UnSpecified Error: --Qzmap110--94   Invalid use of Null", ""},
+  };
+  // A profile list is numbers joined by single blanks; anything else, which
+  // no statement could carry, fails every rule table writer.
+  const char* bad_lists[] = {"7,5", "", "40  31", "40 ", " 40", "4x", "12; drop table qzmap100"};
+  size_t i = 0;
+  for (const char* tag : {"Qzmap101", "Qzmap105", "Qzmap120", "Qzmap130", "Qzmap140", "Qzmap160", "qzmap170",
+                          "Qzmap110", "Qzmap125", "Qzmap135", "Qzmap145", "Qzmap165", "qzmap175"}) {
+    const std::string list = bad_lists[i++ % std::size(bad_lists)];
+    rows.push_back({std::string(tag) + " [" + list + "]", [&, tag, list] {
+                      return Rules("ExportQzmap" + std::string(tag + 5), list); },
+                    "UnSpecified Error: --" + std::string(tag) + "--13   Type mismatch", ""});
+  }
+  rows.push_back({"no connection", [&] { ctx.DataConnection.reset(); return AppData("qzlgy150", "ERPB"); },
+                  "UnSpecified Error: --qzlgy150--" + no_connection, ""});
+  rows.push_back({"codes", [&] { return ExportCodes(ctx, r); },
+                  "UnSpecified Error: --Export Code--" + no_connection, ""});
+  rows.push_back({"includes", [&] { return exporter::ExportIncludes(ctx, r, "9", {}); },
+                  "UnSpecified Error: --QZLIB100--" + no_connection, ""});
+  rows.push_back({"functions", [&] { return exporter::ExportFunctions(ctx, r); },
+                  "UnSpecified Error: --Export Functions--" + no_connection, ""});
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    r = {};
+    EXPECT_FALSE(row.run());
+    EXPECT_EQ(r.Error.ErrorNumber, 999);
+    if (row.text.ends_with("   ")) {
+      EXPECT_THAT(r.Error.ErrorDescription, ::testing::StartsWith(row.text));
+    } else {
+      EXPECT_EQ(r.Error.ErrorDescription, row.text);
+    }
+    EXPECT_EQ(r.DataFileList, row.data_files);
+    if (!row.data_files.empty()) { EXPECT_EQ(Read(row.data_files.substr(0, row.data_files.size() - 2)), ""); }
+  }
+  EXPECT_FALSE(std::filesystem::exists(tmp / "qzddi140CRMX.dat"));
+}
+
+}  // namespace
+}  // namespace kestrel::testing
