@@ -36,6 +36,14 @@ std::string Show(const std::vector<std::string_view>& lines, size_t at) {
   return "    " + std::to_string(at + 1) + ": " + kestrel::QuoteForMessage(lines[at], 200) + "\n";
 }
 
+// The manifest text with every date and time replaced by "<date>" and "<time>".
+std::string MaskManifestTimes(std::string_view text) {
+  static const std::regex date(R"(\b\d{1,4}[-/.]\d{1,2}[-/.]\d{1,4}\b)");
+  static const std::regex time(R"(\b\d{1,2}:\d{2}(:\d{2})?( ?[AP]M)?)");
+  std::string out = std::regex_replace(std::string(text), date, "<date>");
+  return std::regex_replace(out, time, "<time>");
+}
+
 std::string CompareFile(const std::string& name, std::string expected, std::string actual) {
   if (text::EqualNoCase(name, pack::kManifestFile)) {
     expected = MaskManifestTimes(expected);
@@ -53,13 +61,6 @@ std::string CompareFile(const std::string& name, std::string expected, std::stri
 }
 
 }  // namespace
-
-std::string MaskManifestTimes(std::string_view text) {
-  static const std::regex date(R"(\b\d{1,4}[-/.]\d{1,2}[-/.]\d{1,4}\b)");
-  static const std::regex time(R"(\b\d{1,2}:\d{2}(:\d{2})?( ?[AP]M)?)");
-  std::string out = std::regex_replace(std::string(text), date, "<date>");
-  return std::regex_replace(out, time, "<time>");
-}
 
 std::string ComparePacks(const std::string& expected_folder, const std::string& actual_folder) {
   // The sums list carries the hash of the manifest, whose times differ from

@@ -4,12 +4,8 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace kestrel::testing {
-
-// The manifest text with every date and time replaced by "<date>" and "<time>".
-std::string MaskManifestTimes(std::string_view text);
 
 // "" when the packs agree; otherwise what differs first (file names in sorted
 // order, the first differing line of the first differing file).
