@@ -30,7 +30,6 @@ class AppImportTest : public ImportFixture {
   void SetUp() override {
     ImportFixture::SetUp();
     WriteFile(pack_ + "/qzddi100LGA.dat", RowLines({{"LGA", "General ledger", "4.2", "2026-01-02 10:11:12", "0"}}));
-    WriteFile(pack_ + "/qzlgy141LGA.dat", RowLines({{"LGA", "GL", "ACCT", "001", "ACCNO", "Number", "10"}}));
     WriteFile(pack_ + "/Qzlgy115.dat", RowLines({{"CUR", "Currency", "EUR", "978"}}));
     Renew("app");
     std::filesystem::create_directories(work_);
@@ -69,7 +68,7 @@ TEST_F(AppImportTest, TheBatchFileHoldsOneLinePerTableAndOnlyLinesWithADataFileR
       expected += "bcp " + staging + ".." + table + " in \"" + work_ + "/" + table + "LGA.dat\" -c -m 1 -b 1000 -C RAW -t \"" +
                   S + "\" -S local -U \"kestrel\" -P \"" + kPassword + "\"\r\n";
   EXPECT_EQ(ReadFile(t_ / "batch.copy"), expected);
-  EXPECT_EQ(ReadFile(t_ / "runs"), staging + "..qzddi100\n" + staging + "..qzlgy141\n");
+  EXPECT_EQ(ReadFile(t_ / "runs"), staging + "..qzddi100\n");
 }
 
 TEST_F(AppImportTest, ValuesABatchLineCannotCarryAreRefusedBeforeAnythingRuns) {
@@ -118,6 +117,8 @@ TEST(BatchRunnerTest, OnlyBcpLinesRunAndTheProgramComesFromTheEnvElseBesideOurs)
   const ComError missing = CaughtFrom([&] { RunBatchFile(env, t / "y.Bat", "/opt/tools/bcp"); });
   EXPECT_EQ(missing.number(), 53);
   EXPECT_EQ(missing.description(), "File not found: /opt/tools/bcp");
+  const ComError failed = CaughtFrom([&] { RunBatchFile(env, t / "y.Bat", "/bin/false"); });
+  EXPECT_EQ(failed.description(), "A bulk-load line failed: line 1 of " + (t / "y.Bat") + " (table t) exited with status 1");
 }
 
 TEST(BcpProgramTest, TakesExactlyTheOptionsOfTheBatchLines) {
