@@ -8,7 +8,6 @@
 
 #include "base/errors_ours.h"
 #include "importer/batch_runner.h"
-#include "importer/entry_points.h"
 #include "import_fixture.h"
 #include "support/error_of.h"
 #include "support/run_kestrel.h"
@@ -118,7 +117,8 @@ TEST(BatchRunnerTest, OnlyBcpLinesRunAndTheProgramComesFromTheEnvElseBesideOurs)
   EXPECT_EQ(missing.number(), 53);
   EXPECT_EQ(missing.description(), "File not found: /opt/tools/bcp");
   const ComError failed = CaughtFrom([&] { RunBatchFile(env, t / "y.Bat", "/bin/false"); });
-  EXPECT_EQ(failed.description(), "A bulk-load line failed: line 1 of " + (t / "y.Bat") + " (table t) exited with status 1");
+  EXPECT_EQ(failed.description(),
+            "A bulk-load line failed: line 1 of " + (t / "y.Bat") + " (table t) exited with status 1");
 }
 
 TEST(BcpProgramTest, TakesExactlyTheOptionsOfTheBatchLines) {

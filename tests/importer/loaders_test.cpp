@@ -8,7 +8,6 @@
 
 #include "base/error.h"
 #include "import_fixture.h"
-#include "importer/entry_points.h"
 #include "importer/loaders.h"
 #include "pack/record_writer.h"
 #include "store/open.h"

@@ -75,7 +75,8 @@ TEST_F(SelectionTest, ABrokenPackIsRefusedWithItsNumberBeforeAnyProposal) {
 
 // The store: A a base and B an extension application, and profile 12 on A, B.
 TEST_F(SelectionTest, VerificationReportsEveryProblemWithItsNumberInOneCall) {
-  store_->Add("qzddi100", {{"appl", "A"}, {"extn", 0}}), store_->Add("qzddi100", {{"appl", "B"}, {"extn", 1}});
+  store_->Add("qzddi100", {{"appl", "A"}, {"extn", 0}});
+  store_->Add("qzddi100", {{"appl", "B"}, {"extn", 1}});
   store_->AddProfile({.mprf = 12, .sapp = "A", .tapp = "B", .vrc = {"X12", "c", "ab1"}, .base = std::nullopt});
   struct Row {
     std::vector<std::string> targets;
