@@ -32,11 +32,10 @@ struct ImportParts {
 };
 
 // One plan entry: the pack's profile, the number and parent chosen, the
-// applications in the pack and as chosen, the development VRC ("__": none).
+// applications in the pack and as chosen; none has a development VRC ("__").
 struct PlanRow {
   int32_t source, target, target_parent = 0;
   std::string sapp = "LGA", tapp = "EXB", target_sapp = "LGA", target_tapp = "EXB";
-  std::string development = "__";
 };
 
 inline importer::ImportPlan MakePlan(const std::vector<PlanRow>& rows) {
@@ -46,7 +45,7 @@ inline importer::ImportPlan MakePlan(const std::vector<PlanRow>& rows) {
     p.TargetProfiles[0].push_back(e.target), p.TargetProfiles[1].push_back(e.target_parent);
     p.SourceApplications[0].push_back(e.sapp), p.SourceApplications[1].push_back(e.tapp);
     p.TargetApplications[0].push_back(e.target_sapp), p.TargetApplications[1].push_back(e.target_tapp);
-    p.DevelopmentVRCs.push_back(e.development);
+    p.DevelopmentVRCs.push_back("__");
   }
   p.Size = static_cast<int32_t>(rows.size()) - 1;
   return p;
@@ -71,12 +70,17 @@ class ImportFixture : public ::testing::Test {
     registry_ = std::make_shared<RegistryFile>(Env::Default(), t_ / "registry.ini");
     Fresh("store");
   }
-  // New parts in s_, pointed at a new empty store `name`.db in store_ and at
-  // an empty pack folder beside it.
+  // New parts in s_, pointed at the installation folder, its run log, a new
+  // empty store `name`.db in store_ and an empty pack folder beside it.
   void Fresh(const std::string& name) {
     s_ = std::make_unique<ImportParts>();
     store_.emplace(StoreBuilder::Empty(t_ / (name + ".db")));
-    Connect(*s_, *store_);
+    s_->o.Path = (*store_)->location() + ".pack";
+    std::filesystem::create_directories(s_->o.Path);
+    s_->cx.InstallationPath = install_;
+    s_->cx.ImportLogPath = LogPath();
+    s_->cx.DataConnection = store_->connection();
+    s_->cx.RegistryComponent = registry_;
   }
 
   // The demo store, made on first use.
@@ -113,16 +117,6 @@ class ImportFixture : public ::testing::Test {
     if (!targets.empty()) return proposal.substr(0, proposal.find('\r')) + "\r" + importer::JoinList(targets);
     std::erase(proposal, '*');
     return proposal;
-  }
-  // Points the parts at the installation folder, its run log, `store` and a
-  // pack folder named after the store.
-  void Connect(ImportParts& s, const StoreBuilder& store) const {
-    s.o.Path = store->location() + ".pack";
-    std::filesystem::create_directories(s.o.Path);
-    s.cx.InstallationPath = install_;
-    s.cx.ImportLogPath = LogPath();
-    s.cx.DataConnection = store.connection();
-    s.cx.RegistryComponent = registry_;
   }
   // Application data then goes the batch-file way.
   void UseBatchPath() const { WriteFile(install_ + "/LumoStudio/bin/LumoConfig.ini", "[Lumo]\r\nIIS=5\r\n"); }

@@ -1,14 +1,13 @@
-// The loaders of rules, the function library and shared functions on pack
-// files written by the pack writers: which number and VRC each record takes,
-// the per-file reading, trimming and converting rules, stored rows kept or
-// updated, and what a failure leaves in the store (committed batches only).
-#include <gtest/gtest.h>
+// The loaders of rules and the function library on pack files written by the
+// pack writers: the per-file reading, trimming and converting rules, stored
+// rows kept or updated, and what a failure leaves in the store (committed
+// batches only).
+#include <gmock/gmock.h>
 
 #include <functional>
 
 #include "base/error.h"
 #include "import_fixture.h"
-#include "importer/entry_points.h"
 #include "importer/loaders.h"
 #include "pack/record_writer.h"
 #include "store/open.h"
@@ -19,6 +18,7 @@ namespace kestrel::testing {
 namespace {
 
 using namespace kestrel::importer;
+using ::testing::AllOf, ::testing::HasSubstr, ::testing::StartsWith;
 using pack::NamedValues;
 using Table = std::vector<std::vector<std::string>>;
 
@@ -75,46 +75,6 @@ class LoaderTest : public ImportFixture {
     return StoreBuilder(store::Open(store_->connection()->location())).Count("select count(*) from " + table);
   }
 };
-
-TEST_F(LoaderTest, RulesTakeTheChosenNumberAndTheVrcTheHeaderImportDecided) {
-  struct Row {
-    std::string what;
-    std::vector<PlanRow> plan;
-    std::vector<std::string> map;
-    std::vector<std::pair<const pack::TaggedLayout*, NamedValues>> records;
-    Table stored;  // table, mprf, vers, rele, cust of qzmap120 and qzmap125
-  };
-  const std::vector<Row> rows = {
-      {"outside the plan: 0 and the file's VRC", {{40, 12}}, {"12_X50_d_cd2"},
-       {{&pack::kQzmap120, Record(pack::kQzmap120, {{"mprf", 99}, {"vers", "Q1"}, {"rele", "a"}, {"cust", "k9"}})},
-        {&pack::kQzmap125, Record(pack::kQzmap125, {{"mprf", 99}, {"vers", "Q1"}})}},
-       {{"qzmap120", "0", "Q1", "a", "k9"}, {"qzmap125", "0", "Q1", "c", "ab1"}}},
-      // Only current rules of the development VRC take the development VRC.
-      {"development", {{40, 12, 0, "LGA", "EXB", "LGA", "EXB", "D10_b_zz1"}}, {"12_X40_c_ab1"},
-       {{&pack::kQzmap120, Record(pack::kQzmap120, {{"vers", "D10"}, {"rele", "b"}, {"cust", "zz1"}})},
-        {&pack::kQzmap120, Record(pack::kQzmap120, {{"vers", "Y7"}, {"rele", "b"}, {"cust", "zz1"}})},
-        {&pack::kQzmap125, Record(pack::kQzmap125, {{"vers", "D10"}, {"rele", "b"}, {"cust", "zz1"}})}},
-       {{"qzmap120", "12", "X40", "c", "ab1"}, {"qzmap120", "12", "d40", "c", "db1"}, {"qzmap125", "12", "X40", "c", "ab1"}}},
-      // The development VRC compared is the plan's at the header map's position of the profile.
-      {"map position", {{40, 12, 0, "LGA", "EXB", "LGA", "EXB", "D10_b_zz1"}, {31, 7}}, {"7_X31_b_zz1", "12_X50_d_cd2"},
-       {{&pack::kQzmap120, Record(pack::kQzmap120, {{"vers", "D10"}, {"rele", "b"}, {"cust", "zz1"}})},
-        {&pack::kQzmap120, Record(pack::kQzmap120, {{"mprf", 31}, {"vers", "D10"}, {"rele", "b"}, {"cust", "zz1"}})}},
-       {{"qzmap120", "12", "X50", "d", "cd2"}, {"qzmap120", "7", "d31", "b", "dz1"}}},
-  };
-  for (size_t k = 0; k < rows.size(); ++k) {
-    SCOPED_TRACE(rows[k].what);
-    Renew("ids" + std::to_string(k));
-    s_->r.Plan = MakePlan(rows[k].plan);
-    s_->r.HeaderMap = rows[k].map;
-    std::map<const pack::TaggedLayout*, std::vector<NamedValues>> files;
-    for (const auto& [layout, record] : rows[k].records) files[layout].push_back(record);
-    for (const auto& [layout, records] : files) Write(*layout, records);
-    ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
-    ASSERT_TRUE(LoadRevisions()) << s_->r.Error.ErrorDescription;
-    EXPECT_EQ(store_->Rows("select 'qzmap120', mprf, vers, rele, cust from qzmap120 union all "
-                           "select 'qzmap125', mprf, vers, rele, cust from qzmap125"), rows[k].stored);
-  }
-}
 
 TEST_F(LoaderTest, ValuesAreTrimmedConvertedAndDatedByTheLoadersRules) {
   s_->env.FixTime(DateTime{2025, 1, 2, 8, 30, 0});
@@ -178,52 +138,30 @@ TEST_F(LoaderTest, ValuesAreTrimmedConvertedAndDatedByTheLoadersRules) {
 }
 
 TEST_F(LoaderTest, AFailureNamesItsCauseAndLeavesTheRowsBeforeIt) {
-  struct Row {
-    std::function<void()> spoil;
-    bool revisions;
-    std::string text;         // after the loader's head
-    std::string counted;      // a table and
-    int64_t committed;        // how many of its rows are committed
-    std::string also = {};    // more the description must hold
-  };
-  const std::vector<Row> rows = {
+  // Each row spoils the pack or the store and names the loader's head, what follows it, more the
+  // description holds, and a table with how many of its rows are committed.
+  using Spoil = std::function<void()>;
+  const std::vector<std::tuple<Spoil, std::string, std::string, std::string, std::string, int64_t>> rows = {
       {[&] { Write(pack::kQzmap120, {Record(pack::kQzmap120)}), std::filesystem::remove(s_->o.Path + "/Qzmap140.dat"); },
-       false, "53   File not found", "qzmap120", 1},
-      {[&] { Write(pack::kQzmap140, {Record(pack::kQzmap140, {{"dnum", "32768"}})}); }, false, "6   Overflow", "qzmap140", 0},
-      {[&] { Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"ldat", "31/12/2024"}})}); }, false, "13   Type mismatch", "qzmap120", 0},
-      {[&] { Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"mprf", 40000}})}); }, false, "6   Overflow", "qzmap120", 0},
-      {[&] { s_->r.HeaderMap = {"x_X31_b_zz1", "12_X50_d_cd2"}, Write(pack::kQzmap160, {Record(pack::kQzmap160)}); },
-       false, "13   Type mismatch", "qzmap160", 0},
-      // The first two revision files read the number into 32 bits, the others into 16.
-      {[&] {
-         s_->r.Plan = MakePlan({{40000, 12}, {40, 13}}), s_->r.HeaderMap = {};
-         Write(pack::kQzmap110, {Record(pack::kQzmap110, {{"mprf", 40000}})});
-         Write(pack::kQzmap125, {Record(pack::kQzmap125, {{"mprf", 40000}})});
-         Write(pack::kQzmap135, {Record(pack::kQzmap135, {{"mprf", 40}}), Record(pack::kQzmap135, {{"mprf", 40000}})});
-       }, true, "6   Overflow", "qzmap135", 1},
-      {[&] {
-         store_->Exec("create trigger refuse_bad before insert on qzmap130 when new.icod = 'BAD' "
-                      "begin select raise(abort, 'icod BAD is refused'); end");
-         Write(pack::kQzmap130, {Record(pack::kQzmap130, {{"icod", "I1"}}), Record(pack::kQzmap130, {{"icod", "I2"}}),
-                                 Record(pack::kQzmap130, {{"icod", "BAD"}}), Record(pack::kQzmap130, {{"icod", "I4"}})});
-       }, false, "1811   icod BAD is refused", "qzmap130", 2},
+       kCurrentHead, "53   File not found", "", "qzmap120", 1},
+      {[&] { store_->Exec("create trigger refuse_bad before insert on qzmap130 when new.icod = 'BAD' begin "
+                          "select raise(abort, 'icod BAD is refused'); end");
+             Write(pack::kQzmap130, {Record(pack::kQzmap130, {{"icod", "I1"}}), Record(pack::kQzmap130, {{"icod", "BAD"}})}); },
+       kCurrentHead, "1811   icod BAD is refused", "", "qzmap130", 1},
       {[&] { WriteLines("Qzmap160.dat", {"FUNC160", ":MPRF:40", ":VERS:X40", ":RELE:c", ":CUST:ab1", ":TCPAC:S", ":TCMOD:M",
                                           ":TFLNO:1", ":FUNC:START", "f", ":FUNC:END", ":TEXT:", "", ":TEXT:END", ""}); },
-       false, "9008   ", "qzmap160", 1, "Qzmap160.dat, line 15"},
-      {[&] { s_->cx.DataConnection.reset(); }, true, "91   Object variable or With block variable not set", "qzmap110", 0},
+       kCurrentHead, "9008   ", "Qzmap160.dat, line 15", "qzmap160", 1},
+      {[&] { s_->cx.DataConnection.reset(); },
+       kRevisionHead, "91   Object variable or With block variable not set", "", "qzmap110", 0},
   };
-  for (size_t k = 0; k < rows.size(); ++k) {
-    SCOPED_TRACE(rows[k].text);
-    Renew("fail" + std::to_string(k));
-    rows[k].spoil();
-    EXPECT_FALSE(rows[k].revisions ? LoadRevisions() : LoadCurrent());
+  for (const auto& [spoil, head, text, also, counted, committed] : rows) {
+    SCOPED_TRACE(text);
+    Renew("fail" + counted);
+    spoil();
+    EXPECT_FALSE(head == kRevisionHead ? LoadRevisions() : LoadCurrent());
     EXPECT_EQ(s_->r.Error.ErrorNumber, 899);
-    EXPECT_TRUE(s_->r.Error.ErrorDescription.starts_with((rows[k].revisions ? kRevisionHead : kCurrentHead) + rows[k].text))
-        << s_->r.Error.ErrorDescription;
-    if (!rows[k].also.empty()) {
-      EXPECT_NE(s_->r.Error.ErrorDescription.find(rows[k].also), std::string::npos);
-    }
-    EXPECT_EQ(Committed(rows[k].counted), rows[k].committed);
+    EXPECT_THAT(s_->r.Error.ErrorDescription, AllOf(StartsWith(head + text), HasSubstr(also)));
+    EXPECT_EQ(Committed(counted), committed);
     EXPECT_FALSE((*store_)->InTransaction());
   }
 }
@@ -304,22 +242,6 @@ TEST_F(LoaderTest, LibraryFunctionsAreUpdatedByKeyOrAddedAndRevisionsComeOnlyWit
   EXPECT_EQ(ErrorOf([&] { (void)LoadLibrary(); }), rt::Overflow);
   EXPECT_EQ(Committed("qzlib100"), 2);
   EXPECT_FALSE((*store_)->InTransaction());
-}
-
-// Which stored functions are kept the load-functions command shows; here its failures.
-TEST_F(LoaderTest, SharedFunctionsFailAfterTheFunctionsBefore) {
-  auto load = [&] { return LoadToMAP150(s_->Planned(), s_->r.HeaderMap, s_->cx, s_->r.Error); };
-  EXPECT_FALSE(load());
-  EXPECT_EQ(s_->r.Error.ErrorNumber, 899);
-  EXPECT_EQ(s_->r.Error.ErrorDescription, "Unspecified Error : --LoadToMAP150-- 53   File not found");
-  // A block without any line fails after the functions before it.
-  WriteLines("Qzmap150.dat", {":FUNC:START", "UPPER", ":FUNC:END", ":DEFN:START", "d", ":DEFN:END", ":HELP:START", "",
-                              ":HELP:END", ":FUNC:START", "LOWER", ":FUNC:END", ":DEFN:START", ":DEFN:END", ":HELP:START", "",
-                              ":HELP:END"});
-  EXPECT_FALSE(load());
-  EXPECT_TRUE(s_->r.Error.ErrorDescription.starts_with("Unspecified Error : --LoadToMAP150-- 9008   "));
-  EXPECT_NE(s_->r.Error.ErrorDescription.find("Qzmap150.dat, line 14"), std::string::npos) << s_->r.Error.ErrorDescription;
-  EXPECT_EQ(store_->Rows("select func from qzmap150"), (Table{{"UPPER"}}));
 }
 
 }  // namespace
