@@ -1,8 +1,6 @@
 // What only the SQLite backend does: opening and creating stores by
 // location (a file path that opening never creates, a server URI refused
-// without its password), its codes as our numbers, the table a recordset
-// changes as SQLite tells it, the hidden rowid, blobs, and query-only
-// connections.
+// without its password) and its codes as our numbers.
 #include <gtest/gtest.h>
 
 #include "base/errors_ours.h"
@@ -59,43 +57,6 @@ TEST(OpenStoreTest, ServerLocationsAreRefusedWithoutTheirPassword) {
       EXPECT_EQ(e.description(), "PostgreSQL stores are not supported by this build: " + shown) << location;
     }
   }
-}
-
-// The table a recordset adds rows to is the one its rows come from, as SQLite
-// tells it: joined tables it reads nothing from count too, sub-selects do not.
-// A table without rowid is read whole but its rows are not changed; texts put
-// into binary columns are blobs; a query-only connection may not bulk load.
-TEST(SqliteBackendTest, TablesRowidsBlobsAndQueryOnlyConnections) {
-  TempFolder dir;
-  auto c = store::Create(dir / "store.db");
-  c->ExecuteScript("create table qzmap120 (mprf integer, vers text);"
-                   "create table qzusr100 (usrn blob, dsca text);"
-                   "create table keyed (k text primary key, v text) without rowid;"
-                   "insert into keyed values ('a', '1'), ('b', '2');");
-  const std::pair<std::string, std::string> cases[] = {
-      {"  SELECT *FROM qzmap120 where mprf = 77", "qzmap120"},
-      {"select mprf, vers from QZMAP120", "qzmap120"},
-      {"select count(*) from qzmap120", "qzmap120"},
-      {"select * from qzmap120 where mprf in (select length(dsca) from qzusr100)", "qzmap120"},
-      {"select mprf, dsca from qzmap120 join qzusr100 on mprf = length(dsca)", ""},
-      {"select 1, 'x'", ""},
-  };
-  for (const auto& [select, table] : cases)
-    EXPECT_EQ(c->OpenRecordset(select)->TargetTable(), table) << select;
-  EXPECT_EQ(c->OpenRecordset("select * from keyed order by k")->GetString(-1, "=", ";"), "a=1;b=2;");
-  auto keyed = c->OpenRecordset("select * from keyed where k = 'a'");
-  keyed->Put("v", Value("9"));
-  EXPECT_EQ(ErrorOf([&] { keyed->Update(); }), Number(Ours::RowsNotChangeable));
-  auto users = c->OpenRecordset("select * from qzusr100 where 1=2");
-  users->AddNew();
-  users->Put("usrn", "jmartin");
-  users->Put("dsca", "jmartin");
-  users->Update();
-  EXPECT_EQ(c->OpenRecordset("select typeof(usrn), typeof(dsca) from qzusr100")->GetString(-1, ",", ";"),
-            "blob,text;");
-  EXPECT_TRUE(c->CanBulkLoad());
-  c->Execute("pragma query_only=1");
-  EXPECT_FALSE(c->CanBulkLoad());
 }
 
 }  // namespace
