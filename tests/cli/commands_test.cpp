@@ -127,22 +127,6 @@ TEST(CommandsTest, SetupAndStoreCommandsCreateAndCount) {
   EXPECT_EQ(CountOf(t / "second.db", "qzmap100") + CountOf(t / "second.db", "qzddi100"), 0);
 }
 
-TEST(CommandsTest, LoadFunctionsAddsWhatTheStoreDoesNotHold) {
-  TempFolder t;
-  StoreBuilder s = StoreBuilder::Empty(t / "profiles.db");
-  s.Exec("insert into qzmap150 (func, defn, help) values ('TRIM', 'stored', 'stored help')");
-  WriteFile(t / "pack/Qzmap150.dat",
-            ":FUNC:START\r\nTRIM\r\n:FUNC:END\r\n:DEFN:START\r\nnew\r\n:DEFN:END\r\n:HELP:START\r\n\r\n:HELP:END\r\n"
-            ":FUNC:START\r\nLEFT(S,N)\r\n:FUNC:END\r\n:DEFN:START\r\nfirst N\r\nof S\r\n:DEFN:END\r\n"
-            ":HELP:START\r\nit's easy\r\n:HELP:END\r\n");
-  auto r = RunKestrel({"load-functions", t / "pack", "--store", t / "profiles.db", "--registry", SharedDemoPack().registry});
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(s.Rows("select func, defn, help from qzmap150"),
-            (std::vector<std::vector<std::string>>{{"LEFT(S,N)", "first N\r\nof S", "it's easy"},
-                                                   {"TRIM", "stored", "stored help"}}));
-}
-
 // The pack's chain, then the proposal: each profile, application and root
 // parent the store already holds is marked.
 const std::string kProposal =

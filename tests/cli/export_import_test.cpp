@@ -10,12 +10,14 @@
 #include <algorithm>
 
 #include "cli/demo_pack.h"
+#include "exporter/pack_readers.h"
 #include "store/open.h"
 #include "support/store_builder.h"
 
 namespace kestrel::testing {
 namespace {
 
+using ::testing::Contains;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
@@ -27,50 +29,47 @@ std::string RuleProfiles(const std::string& pack) {
   return found;
 }
 
+// Each option shows in the manifest or the pack; --traverse-parent brings the
+// root's rule in as the child's.
 TEST(ExportCommandTest, OptionsReachTheManifestAndThePack) {
   TempFolder t;
   StoreBuilder s = StoreBuilder::Empty(t / "store.db");
   const TestProfile root{5, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
-  const TestProfile child{7, "BAS", "EXT", {"X41U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"};
   for (int extn : {0, 1}) s.AddApplication(extn ? "EXT" : "BAS", extn);
   s.AddObject("EXT", 1, {"AR", "CUST", "010"});
   s.AddProfile(root);
-  s.AddProfile(child, {&root});
+  s.AddProfile({7, "BAS", "EXT", {"X41U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"}, {&root});
   s.AddRule120(5, root.vrc, {"AR", "CUST", "010"}, "root rule");
-  fs::create_directories(t / "root");
-  const std::string single = t / "root/ExportedRules/7-BAS-EXT-S", chain = t / "root/ExportedRules/7-BAS-EXT-M";
+  const std::string single = t / "ExportedRules/7-BAS-EXT-S", chain = t / "ExportedRules/7-BAS-EXT-M";
   const struct {
-    std::vector<std::string> options;
-    std::string pack;
-    std::vector<std::string> manifest_lines;
-    std::string rule_profiles;
+    std::vector<std::string> options, manifest_lines;
+    std::string pack, rule_profiles;
     size_t headers;
   } rows[] = {
-      // --traverse-parent brings the root's rule in as the child's.
-      {{"--single", "--new-number", "70", "--traverse-parent", "--revisions"}, single,
-       {"SUCCESS", "ExportToNewProfile=70", "ExportRevisions=1"}, "7 ", 1},
-      {{"--single", "--sync", "--overwrite"}, single, {"ExportForSyn=1", "ExportRevisions=0"}, "", 1},
-      {{"--new-number", "70"}, chain, {"ExportToNewProfile=0"}, "5 ", 2},
-      {{"--based-on", "5", "--overwrite"}, chain, {"SUCCESS"}, "", 1},
+      {{"--single", "--new-number", "70", "--traverse-parent", "--revisions"},
+       {"SUCCESS", "ExportToNewProfile=70", "ExportRevisions=1"}, single, "7 ", 1},
+      {{"--single", "--sync", "--overwrite"}, {"ExportForSyn=1", "ExportRevisions=0"}, single, "", 1},
+      {{"--new-number", "70"}, {"ExportToNewProfile=0"}, chain, "5 ", 2},
+      {{"--based-on", "5", "--overwrite"}, {"SUCCESS"}, chain, "", 1},
   };
+  std::vector<std::string> args = {"export", "--store", s->location(), "--profile", "7", "--root", t.path()};
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.options));
-    std::vector<std::string> args = {"export", "--store", s->location(), "--profile", "7", "--root", t / "root"};
-    args.insert(args.end(), row.options.begin(), row.options.end());
-    const RunResult r = RunKestrel(args);
+    std::vector<std::string> with_options = args;
+    with_options.insert(with_options.end(), row.options.begin(), row.options.end());
+    const RunResult r = RunKestrel(with_options);
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, row.pack + "\n");
     EXPECT_EQ(r.err, "");  // no progress when stderr is not a terminal
-    for (const auto& line : row.manifest_lines) EXPECT_THAT("\r\n" + ReadFile(row.pack + "/ExportMR.log"), HasSubstr("\r\n" + line + "\r\n"));
+    for (const auto& line : row.manifest_lines) EXPECT_THAT(LinesOf(row.pack + "/ExportMR.log"), Contains(line));
     EXPECT_EQ(RuleProfiles(row.pack), row.rule_profiles);
-    const std::string headers = ReadFile(row.pack + "/Qzmap100.dat");
-    EXPECT_EQ(static_cast<size_t>(std::count(headers.begin(), headers.end(), '\n')), row.headers);
+    EXPECT_EQ(LinesOf(row.pack + "/Qzmap100.dat").size(), row.headers);
   }
-  RunResult r = RunKestrel({"export", "--store", s->location(), "--profile", "7", "--root", t / "root", "--single"});
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_THAT(r.err, ::testing::StartsWith("error 3: Error : Migration Profile Already Exported"));
-  r = RunKestrel({"export", "--store", s->location(), "--profile", "7", "--single"}, {{"KESTREL_EXPORT_ROOT", t / "env"}});
-  EXPECT_EQ(r.out, t / "env/ExportedRules/7-BAS-EXT-S\n") << r.err;
+  args.push_back("--single");
+  EXPECT_THAT(RunKestrel(args).err, ::testing::StartsWith("error 3: Error : Migration Profile Already Exported"));
+  args.resize(5);  // without --root, the environment names the root
+  const RunResult r = RunKestrel(args, {{"KESTREL_EXPORT_ROOT", t / "env"}});
+  EXPECT_EQ(r.out, t / "env/ExportedRules/7-BAS-EXT-M\n") << r.err;
 }
 
 // Runs kestrel with its stderr on a terminal: the exit code, stdout, and what
