@@ -28,7 +28,8 @@ using kestrel::testing::WriteFile;
 // in one step), with the number and text raised.
 TEST(FaultEnvTest, AFailedWriteOrAFullDiskKeepsWhatCameBefore) {
   TempFolder t;
-  const std::string records = "1|Qzmap120|Tresk\r\n2|Qzmap120|Lumo\r\n3|end", key = "SOFTWARE\\Corvane\\Tresk\\Tresk2.0";
+  const std::string records = "1|Qzmap120|Tresk\r\n2|Qzmap120|Lumo\r\n3|end";
+  const std::string key = "SOFTWARE\\Corvane\\Tresk\\Tresk2.0";
   const std::string old = "; kept\n[HKEY_LOCAL_MACHINE\\" + key + "]\nPath=/opt/lumo\nVersion=2.0\n";
   std::string bytes;
   for (int i = 0; i < 5000; ++i) bytes += std::to_string(i) + "|Qzmap175|\xe9t\xe9\r\n";
@@ -44,29 +45,29 @@ TEST(FaultEnvTest, AFailedWriteOrAFullDiskKeepsWhatCameBefore) {
   const Act set = [&](FaultEnv& env) {
     RegistryFile(env, t / "out.dat").SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, key, "Path", "/srv/lumo-new");
   };
-  const size_t enough = std::string::npos;
   const std::string full = std::to_string(ENOSPC) + " No space left on device";
   const struct {
-    size_t fail_at, room;  // the append that fails with err (0: none); the room on the disk
+    size_t fail_at, room;  // the append that fails with err (0: none); the room on the disk (npos: enough)
     int err;
     Act act;
     std::string raised, after;  // raised: number and text, empty when nothing is
   } rows[] = {
-      {1, enough, EIO, write, std::to_string(EIO) + " Input/output error", ""},
-      {4, enough, EACCES, write, "70 Permission denied", records.substr(0, 33)},
-      {5, enough, EDQUOT, write, std::to_string(EDQUOT) + " Disk quota exceeded", records.substr(0, 35)},
+      {1, std::string::npos, EIO, write, std::to_string(EIO) + " Input/output error", ""},
+      {4, std::string::npos, EACCES, write, "70 Permission denied", records.substr(0, 33)},
+      {5, std::string::npos, EDQUOT, write, std::to_string(EDQUOT) + " Disk quota exceeded",
+       records.substr(0, 35)},
       {0, records.size() - 1, 0, write, full, records.substr(0, records.size() - 1)},
       {0, records.size(), 0, write, "", records},
       {0, 70000, 0, copy, full, bytes.substr(0, 70000)},
       {0, 20, 0, set, full, old},
-      {4, enough, EROFS, set, "70 Permission denied", old},
+      {4, std::string::npos, EROFS, set, "70 Permission denied", old},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::to_string(row.fail_at) + " " + std::to_string(row.room) + " " + row.raised);
     WriteFile(t / "out.dat", old);
     FaultEnv env;
     if (row.fail_at) env.FailWrite(row.fail_at, row.err);
-    if (row.room != enough) env.FillDiskAfter(row.room);
+    if (row.room != std::string::npos) env.FillDiskAfter(row.room);
     const ComError e = CaughtFrom([&] { row.act(env); });
     EXPECT_EQ(e.number() ? std::to_string(e.number()) + " " + e.description() : "", row.raised);
     EXPECT_EQ(ReadFile(t / "out.dat"), row.after);

@@ -49,8 +49,8 @@ struct Refusal {
 const std::string k20 = "20|ACC10|ACCX2|10|0|1";
 
 const Refusal kRefusals[] = {
-    {"target number beyond 16 bits", nullptr, {"70000|ACC10|ACCX2|0|0|1", k20, "30|ACC10|ACCX2|20|0|1"}, "cvi",
-     kRewritten, 6,
+    {"target number beyond 16 bits", nullptr, {"70000|ACC10|ACCX2|0|0|1", k20, "30|ACC10|ACCX2|20|0|1"},
+     "cvi", kRewritten, 6,
      {"the profile number 70000 in the target entry \"70000|ACC10|ACCX2|0|0|1\" is outside the 16-bit range"}, "70000|ACC10|ACCX2|0|0|1"},
     {"header profile number beyond any whole number",
      [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap100.dat", "10\x01" "ACC10", "99999999999999999999\x01" "ACC10"); },
