@@ -1,28 +1,15 @@
-// The 16-bit reading of the error number, and docs/errors.md as the mirror
-// of the error table. How errno maps to run-time numbers is pinned by the
-// failures of files_test and env_test, the trap texts' fixed forms where each
-// is raised (the command line's and the classes' error texts).
+// docs/errors.md as the mirror of the error table (the texts' fixed forms
+// are pinned where each is raised).
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
-#include "support/error_of.h"
 #include "support/temp_folder.h"
 
 namespace kestrel {
 namespace {
-
-TEST(ErrorTest, TheStateKeepsTheNumberWholeAndReadsItCutTo16Bits) {
-  ErrorState st;
-  const std::pair<int32_t, int16_t> cut[] = {{899, 899}, {32767, 32767}, {32768, -32768}, {70000, 4464}, {-1, -1}};
-  for (const auto& [kept, read] : cut) {
-    st.Set(kept, "wide");
-    EXPECT_EQ(st.NumberAsRead(), read) << kept;
-    EXPECT_EQ(st.ErrorNumber, kept);
-  }
-}
 
 // docs/errors.md mirrors the table: every row with its number and text.
 TEST(ErrorTest, TheErrorsDocumentListsEveryRowOfTheTable) {

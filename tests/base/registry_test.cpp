@@ -1,15 +1,13 @@
-// The registry file: reading values, recording them, and which file is used.
+// The registry file: reading values and recording them.
 #include <gtest/gtest.h>
 
 #include "base/error.h"
 #include "kestrel/registry.h"
-#include "support/fault_env.h"
 #include "support/temp_folder.h"
 
 namespace kestrel {
 namespace {
 
-using kestrel::testing::FaultEnv;
 using kestrel::testing::ReadFile;
 using kestrel::testing::TempFolder;
 using kestrel::testing::WriteFile;
@@ -75,36 +73,6 @@ TEST(RegistryFileTest, SetKeepsEveryOtherLine) {
   // A new file and its folder; LF line ends.
   RegistryFile(Env::Default(), t / "new/registry.ini").SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", "/opt/lumo");
   EXPECT_EQ(ReadFile(t / "new/registry.ini"), "[HKEY_LOCAL_MACHINE\\" + kKey + "]\nPath=/opt/lumo\n");
-}
-
-TEST(RegistryFilePathTest, EnvironmentThenUserFileThenSystemFile) {
-  TempFolder t;
-  FaultEnv chosen;
-  chosen.SetVariable("KESTREL_REGISTRY", t / "chosen.ini");
-  EXPECT_EQ(RegistryFilePath(chosen), t / "chosen.ini");
-  // Only paths are worked out here; no file outside the test folder is read.
-  FaultEnv env;
-  env.SetVariable("HOME", t / "home");
-  env.SetVariable("KESTREL_REGISTRY", "");
-  env.SetVariable("XDG_CONFIG_HOME", t.path());
-  EXPECT_EQ(RegistryFilePath(env), "/etc/kestrel/registry.ini");
-  WriteFile(t / "kestrel/registry.ini", "[HKEY_LOCAL_MACHINE\\" + kKey + "]\nPath=/srv/lumo\n");
-  EXPECT_EQ(RegistryFilePath(env), t / "kestrel/registry.ini");
-  std::string data;
-  ASSERT_TRUE(CreateRegistry(env)->GetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Path", data));
-  EXPECT_EQ(data, "/srv/lumo");
-  // A configuration folder that is no absolute path is passed over for the home folder's.
-  for (const std::string xdg : {"relative/config", ""}) {
-    env.SetVariable("XDG_CONFIG_HOME", xdg);
-    EXPECT_EQ(UserRegistryFilePath(env), t / "home/.config/kestrel/registry.ini") << '"' << xdg << '"';
-  }
-  // Without HOME, the account's home folder; without either, no user file.
-  FaultEnv account;
-  account.SetAccount("lumo", t / "account");
-  EXPECT_EQ(UserRegistryFilePath(account), t / "account/.config/kestrel/registry.ini");
-  FaultEnv nobody;
-  EXPECT_EQ(UserRegistryFilePath(nobody), "");
-  EXPECT_EQ(RegistryFilePath(nobody), "/etc/kestrel/registry.ini");
 }
 
 }  // namespace

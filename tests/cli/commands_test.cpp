@@ -41,7 +41,6 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       {{"load-functions", "PACK", "--store", "T/missing.db", "--registry", "REGISTRY"}, 1,
        "error 53: File not found: T/missing.db\n", {}, "", "T/missing.db"},
       {{"depth", "--store", "STORE", "--registry", "REGISTRY"}, 2, "", {"--parent"}, "", ""},
-      {{"depth", "--store", "T/missing.db", "--parent", "30", "--registry", "REGISTRY"}, 1, "error 53: ", {}, "", "T/missing.db"},
       {{"depth", "--store", "STORE", "--parent", "30", "--registry", "T/no-such.ini"}, 1,
        "error 505: Could not retrieve installation directory of Lumo Studio. Cannot Proceed...\n",
        {"kestrel setup", "T/no-such.ini"}, "", ""},
@@ -49,17 +48,13 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       {{"depth", "--store", "STORE", "--parent", "0", "--registry", "REGISTRY"}, 0, "", {}, "1\n", ""},
       {{"counts", "--store", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
       {{"init-store", "T/new.db", "--shared-from", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/new.db"},
-      {{"init-store"}, 2, "", {}, "", ""},
       {{"demo-store", "STORE"}, 1, "error 58: File already exists: STORE\n", {}, "", ""},
-      {{"demo-store", "T/zero.db", "--scale", "0"}, 2, "", {}, "", "T/zero.db"},
       {{"export", "--store", "STORE", "--profile", "seven"}, 2, "", {}, "", ""},
       {{"export", "--store", "STORE", "--profile", "77", "--root", "T", "--single"}, 1,
        "error 2: Error : Migration Profile Not found PROFILE NUMBER = 77\n", {}, "", "T/ExportedRules"},
       {{"export", "--store", "STORE", "--profile", "32768", "--root", "T"}, 1, "error 6: Overflow", {}, "", "T/ExportedRules"},
-      {{"export", "--store", "STORE", "--profile", "-32769", "--root", "T"}, 1, "error 6: Overflow", {}, "", "T/ExportedRules"},
       {{"export", "--store", "STORE", "--profile", "30", "--single", "--new-number", "40000", "--root", "T"}, 1,
        "error 6: Overflow", {}, "", "T/ExportedRules"},
-      {{"export", "--store", "T/none.db", "--profile", "30", "--root", "T"}, 1, "error 53: ", {}, "", "T/none.db"},
       {{"show", "T/none", "--store", "STORE", "--registry", "REGISTRY"}, 1,
        "error 1: ShowLogicPackDetails - Path Not Found T/none\n", {}, "", ""},
       {{"import", "PACK", "--store", "STORE", "--registry", "REGISTRY"}, 1,
@@ -127,22 +122,6 @@ TEST(CommandsTest, SetupAndStoreCommandsCreateAndCount) {
   EXPECT_EQ(CountOf(t / "second.db", "qzmap100") + CountOf(t / "second.db", "qzddi100"), 0);
 }
 
-TEST(CommandsTest, LoadFunctionsAddsWhatTheStoreDoesNotHold) {
-  TempFolder t;
-  StoreBuilder s = StoreBuilder::Empty(t / "profiles.db");
-  s.Exec("insert into qzmap150 (func, defn, help) values ('TRIM', 'stored', 'stored help')");
-  WriteFile(t / "pack/Qzmap150.dat",
-            ":FUNC:START\r\nTRIM\r\n:FUNC:END\r\n:DEFN:START\r\nnew\r\n:DEFN:END\r\n:HELP:START\r\n\r\n:HELP:END\r\n"
-            ":FUNC:START\r\nLEFT(S,N)\r\n:FUNC:END\r\n:DEFN:START\r\nfirst N\r\nof S\r\n:DEFN:END\r\n"
-            ":HELP:START\r\nit's easy\r\n:HELP:END\r\n");
-  auto r = RunKestrel({"load-functions", t / "pack", "--store", t / "profiles.db", "--registry", SharedDemoPack().registry});
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(s.Rows("select func, defn, help from qzmap150"),
-            (std::vector<std::vector<std::string>>{{"LEFT(S,N)", "first N\r\nof S", "it's easy"},
-                                                   {"TRIM", "stored", "stored help"}}));
-}
-
 // The pack's chain, then the proposal: each profile, application and root
 // parent the store already holds is marked.
 const std::string kProposal =
@@ -188,12 +167,9 @@ TEST(ShowVerifyTest, ShowAndVerifyPrintTheProposalAndTheVerdict) {
        {"{\"profile\":\"41\",\"source_application\":\"ACC10*\",\"target_application\":\"ACCX2*\",\"parent\":\"40*\"",
         "\"passed\":true,\"messages\":[]}"},
        ""},
-      // Markers and malformed entries are usage errors.
+      // A marker in an entry is a usage error.
       {"verify",
        {"--target", "10|ACC10|ACCX2|0*|0|1", "--target", "20|ACC10|ACCX2|10|0|1", "--target", "30|ACC10|ACCX2|20|0|1"},
-       2, {}, ""},
-      {"verify",
-       {"--target", "10|ACC10|ACCX2|0|0", "--target", "20|ACC10|ACCX2|10|0|1", "--target", "30|ACC10|ACCX2|20|0|1"},
        2, {}, ""},
   };
   const DemoPack& demo = SharedDemoPack();

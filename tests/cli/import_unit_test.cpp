@@ -18,20 +18,16 @@
 #include "support/store_dump.h"
 #include "support/temp_folder.h"
 
+namespace kestrel::testing {
 namespace {
 
 using ::testing::HasSubstr;
-using kestrel::testing::DumpStore;
-using kestrel::testing::ReadFile;
-using kestrel::testing::RunKestrel;
-using kestrel::testing::StoreDump;
-using kestrel::testing::TempFolder;
 
 // Owners deciphered: each import enciphers them with a salt of its own.
-StoreDump Dump(const std::string& store) { return DumpStore(*kestrel::store::Open(store), true); }
+StoreDump Dump(const std::string& store) { return DumpStore(*store::Open(store), true); }
 
 std::string IntegrityCheck(const std::string& store) {
-  return kestrel::store::Open(store)->OpenRecordset("pragma integrity_check")->Fields(0).Text();
+  return store::Open(store)->OpenRecordset("pragma integrity_check")->Fields(0).Text();
 }
 
 // A demo store large enough for an import to take a while, its chain pack,
@@ -48,7 +44,7 @@ class ImportUnitTest : public ::testing::Test {
     const TempFolder& t = shared_->t;
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "lumo", "--registry", t / "registry.ini"}).exit_code, 0);
     ASSERT_EQ(RunKestrel({"demo-store", t / "pristine.db", "--scale", "150"}).exit_code, 0);
-    kestrel::files::CreateFolders(kestrel::Env::Default(), t / "export");
+    files::CreateFolders(Env::Default(), t / "export");
     auto r = RunKestrel({"export", "--store", t / "pristine.db", "--profile", "30", "--revisions", "--root", t / "export"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     shared_->pack = r.out.substr(0, r.out.find('\n'));
@@ -76,13 +72,13 @@ class ImportUnitTest : public ::testing::Test {
     return args;
   }
   pid_t StartImport(const std::string& store, const std::string& name, std::vector<std::string> extra = {}) {
-    return kestrel::testing::StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", ImportArgs(store, std::move(extra)),
+    return StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", ImportArgs(store, std::move(extra)),
                                           t_ / (name + ".out"), t_ / (name + ".err"));
   }
   // Waits until the run log holds `text` (or the import ended).
   static void AwaitLogLine(const std::string& text, pid_t pid) {
     for (int i = 0; i < 20000; ++i) {
-      if (kestrel::files::FileExists(kestrel::Env::Default(), RunLog()) && ReadFile(RunLog()).find(text) != std::string::npos) return;
+      if (files::FileExists(Env::Default(), RunLog()) && ReadFile(RunLog()).find(text) != std::string::npos) return;
       siginfo_t info{};
       if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
         return;
@@ -107,7 +103,7 @@ TEST_F(ImportUnitTest, AKilledOrStoppedImportLeavesTheStoreAsItWasOrFullyImporte
     ASSERT_GT(pid, 0);
     AwaitLogLine(row.moment, pid);
     ::kill(pid, row.signal);
-    const int code = kestrel::testing::WaitProgram(pid);
+    const int code = WaitProgram(pid);
     SCOPED_TRACE("signal " + std::to_string(row.signal) + " after \"" + row.moment + "\"");
     EXPECT_EQ(IntegrityCheck(store), "ok");
     const StoreDump now = Dump(store);
@@ -130,7 +126,7 @@ TEST_F(ImportUnitTest, AKilledOrStoppedImportLeavesTheStoreAsItWasOrFullyImporte
 
 TEST_F(ImportUnitTest, AnotherProgramsWriteLockMakesTheImportGiveUpWithTheStoreUnchanged) {
   const std::string store = FreshStore();
-  auto holder = kestrel::store::Open(store);
+  auto holder = store::Open(store);
   holder->BeginBatch();
   holder->Execute("delete from qzmap150");
   auto r = RunKestrel(ImportArgs(store, {"--wait", "1"}));
@@ -146,8 +142,8 @@ TEST_F(ImportUnitTest, TwoImportsStartedTogetherEndAsOne) {
   const std::string store = FreshStore();
   const pid_t first = StartImport(store, "first", {"--wait", "60"});
   const pid_t second = StartImport(store, "second", {"--wait", "60"});
-  EXPECT_EQ(kestrel::testing::WaitProgram(first), 0) << ReadFile(t_ / "first.err");
-  EXPECT_EQ(kestrel::testing::WaitProgram(second), 0) << ReadFile(t_ / "second.err");
+  EXPECT_EQ(WaitProgram(first), 0) << ReadFile(t_ / "first.err");
+  EXPECT_EQ(WaitProgram(second), 0) << ReadFile(t_ / "second.err");
   EXPECT_EQ(IntegrityCheck(store), "ok");
   EXPECT_TRUE(Dump(store) == shared_->after);
 }
@@ -157,16 +153,17 @@ TEST_F(ImportUnitTest, AnExportBesideAnImportReadsTheStoreBeforeOrAfterIt) {
   const pid_t pid = StartImport(store, "import");
   AwaitLogLine("Importing qzmap120...", pid);
   auto export_to = [&](const std::string& root) {
-    kestrel::files::CreateFolders(kestrel::Env::Default(), root);
+    files::CreateFolders(Env::Default(), root);
     auto r = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", root});
     EXPECT_EQ(r.exit_code, 0) << r.err;
     return r.out.substr(0, r.out.find('\n'));
   };
   const std::string pack = export_to(t_ / "beside");
-  EXPECT_EQ(kestrel::testing::WaitProgram(pid), 0);
-  const std::string from_before = kestrel::testing::ComparePacks(shared_->pack, pack);
-  const std::string from_after = kestrel::testing::ComparePacks(export_to(t_ / "after"), pack);
+  EXPECT_EQ(WaitProgram(pid), 0);
+  const std::string from_before = ComparePacks(shared_->pack, pack);
+  const std::string from_after = ComparePacks(export_to(t_ / "after"), pack);
   EXPECT_TRUE(from_before.empty() || from_after.empty()) << from_before << "\n" << from_after;
 }
 
 }  // namespace
+}  // namespace kestrel::testing

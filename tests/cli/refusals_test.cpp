@@ -26,26 +26,13 @@ constexpr const char* kOutsideText = "root:x:0:0:outside-the-pack:/root:/bin/sh\
 
 void Script(const std::string& store, const std::string& statements) { store::Open(store)->ExecuteScript(statements); }
 
-// Gives the application ACC10 the code `code` in every file's text and name.
-void RecodeSourceApplication(const std::string& pack, const std::string& code) {
-  for (const auto& entry : fs::directory_iterator(pack)) {
-    std::string text = ReadFile(entry.path().string());
-    for (size_t at = text.find("ACC10"); at != std::string::npos; at = text.find("ACC10", at + code.size()))
-      text.replace(at, 5, code);
-    WriteFile(entry.path().string(), text);
-    const std::string name = entry.path().filename().string();
-    if (const size_t at = name.find("ACC10"); at != std::string::npos)
-      fs::rename(entry.path(), entry.path().parent_path() / (name.substr(0, at) + code + name.substr(at + 5)));
-  }
-}
-
 void LinkOutside(const Copies& c, const std::string& name) {
   WriteFile(c.pack + "/../outside.txt", kOutsideText);
   fs::remove(c.pack + "/" + name);
   fs::create_symlink(c.pack + "/../outside.txt", c.pack + "/" + name);
 }
 
-enum Sums { kRewritten, kKept, kRemoved };  // the sums file after the damage
+enum Sums { kRewritten, kRemoved };  // the sums file after the damage
 
 struct Refusal {
   std::string name;
@@ -58,37 +45,23 @@ struct Refusal {
   std::string check_place;          // where `check` says it refused the pack
 };
 
-const std::vector<std::string> kChain = {"10|ACC10|ACCX2|0|0|1", "20|ACC10|ACCX2|10|0|1", "30|ACC10|ACCX2|20|0|1"};
-std::vector<std::string> ChainWith(size_t k, const std::string& entry) {
-  std::vector<std::string> targets = kChain;
-  targets[k] = entry;
-  return targets;
-}
-const std::string k101 = "20\x01" "2\x01X40\x01R1\x01" "base\x01" "10\r\n";
+// The demo chain's target entries, one changed.
+const std::string k20 = "20|ACC10|ACCX2|10|0|1";
 
 const Refusal kRefusals[] = {
-    {"target number beyond 16 bits", nullptr, ChainWith(0, "70000|ACC10|ACCX2|0|0|1"), "cvi", kRewritten, 6,
+    {"target number beyond 16 bits", nullptr, {"70000|ACC10|ACCX2|0|0|1", k20, "30|ACC10|ACCX2|20|0|1"},
+     "cvi", kRewritten, 6,
      {"the profile number 70000 in the target entry \"70000|ACC10|ACCX2|0|0|1\" is outside the 16-bit range"}, "70000|ACC10|ACCX2|0|0|1"},
-    {"target number beyond any whole number", nullptr, ChainWith(0, "99999999999999999999|ACC10|ACCX2|0|0|1"), "c",
-     kRewritten, 6, {"Overflow: the profile number \"99999999999999999999\" in the target entry"}, ""},
-    {"target parent beyond 16 bits", nullptr, ChainWith(2, "30|ACC10|ACCX2|65556|0|1"), "cvi", kRewritten, 6,
-     {"the parent profile 65556 in the target entry \"30|ACC10|ACCX2|65556|0|1\""}, "30|ACC10|ACCX2|65556|0|1"},
-    {"header line numbered beyond 16 bits",
-     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap100.dat", "10\x01" "ACC10", "70000\x01" "ACC10"); }, {}, "cvi",
-     kRewritten, 6, {"70000"}, "Qzmap100.dat, line 3"},
     {"header profile number beyond any whole number",
      [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap100.dat", "10\x01" "ACC10", "99999999999999999999\x01" "ACC10"); },
      {}, "cvi", kRewritten, 6,
      {"the profile number \"99999999999999999999\" of the header line is outside the 16-bit range"}, "Qzmap100.dat, line 3"},
     {"pack parent beyond 16 bits",
-     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap101.dat", k101, "20\x01" "2\x01X40\x01R1\x01" "base\x01" "70000\r\n"); },
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap101.dat", "2\x01X40\x01R1\x01" "base\x01" "10",
+                                     "2\x01X40\x01R1\x01" "base\x01" "70000"); },
      {}, "cvi", kRewritten, 6, {"the parent profile 70000 in the"}, "20|ACC10|ACCX2|70000|0|1"},
-    {"application code \"*\" in the pack", [](const Copies& c) { RecodeSourceApplication(c.pack, "*"); }, {}, "cvi",
-     kRewritten, 9006, {"the code holds \"*\""}, "Qzmap100.dat, line 1"},
-    {"empty target application", nullptr, ChainWith(1, "20||ACCX2|10|0|1"), "cvi", kRewritten, 9006,
-     {"\"\", the code is empty in the target entry \"20||ACCX2|10|0|1\""}, "20||ACCX2|10|0|1"},
-    {"application code too long for a file name", nullptr, ChainWith(2, "30|ACC10|" + std::string(250, 'X') + "|20|0|1"),
-     "cvi", kRewritten, 9044,
+    {"application code too long for a file name", nullptr,
+     {"10|ACC10|ACCX2|0|0|1", k20, "30|ACC10|" + std::string(250, 'X') + "|20|0|1"}, "cvi", kRewritten, 9044,
      {"has 250 bytes, a data file's name leaves room for 243 in the target entry \"30|ACC10|XXXX"}, "30|ACC10|XXXX"},
     {"application code wider than the store's column", [](const Copies& c) {
        Script(c.store, "create table narrow (appl varchar(8), dsca text, aver text, crdt text, extn integer, unique (appl));"
@@ -98,12 +71,6 @@ const Refusal kRefusals[] = {
     {"NUL byte in a header's description",
      [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap100.dat", "Second customer", std::string("Second\0customer", 15)); },
      {}, "cvi", kRewritten, 9040, {"Second\\x00customer"}, "Qzmap100.dat, line 1"},
-    {"NUL byte in a rule's comment",
-     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap120.dat", "mit der Buchhaltung", std::string("mit der\0Buchhaltung", 19)); },
-     {}, "cvi", kRewritten, 9040, {"the value of column comt"}, "Qzmap120.dat, line 1"},
-    {"NUL byte in an application's data",
-     [](const Copies& c) { ReplaceIn(c.pack + "/qzddi100ACCX2.dat", "2.0", std::string("2\0" "0", 3)); }, {}, "cvi",
-     kRewritten, 9040, {"the row \"ACCX2\\x01"}, "qzddi100ACCX2.dat, line 1"},
     {"application row given twice",
      [](const Copies& c) { Prepend(c.pack + "/qzddi100ACCX2.dat", ReadFile(c.pack + "/qzddi100ACCX2.dat")); }, {}, "cvi",
      kRewritten, 9041, {"table qzddi100, key (appl) = (\"ACCX2\") as in an earlier row of the pack"}, "qzddi100ACCX2.dat, line 2"},
@@ -120,14 +87,9 @@ const Refusal kRefusals[] = {
      {}, "cvi", kRewritten, 9020, {"the store's table qzmap120 has no column comt"}, "Qzmap120.dat, line 1"},
     {"store without an application table", [](const Copies& c) { Script(c.store, "drop table qzddi160"); }, {}, "cvi",
      kRewritten, 9042, {"the store cannot read table qzddi160"}, "qzddi160ACCX2.dat, line 1"},
-    {"header file without a profile", [](const Copies& c) { WriteFile(c.pack + "/Qzmap100.dat", ""); }, {}, "cvi",
-     kRewritten, 9043, {"names no profile to import"}, "Qzmap100.dat"},
     {"rule of a profile the header file does not hold",
      [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap120.dat", ":MPRF:30\r\n", ":MPRF:99\r\n"); }, {}, "cvi", kRewritten,
      9045, {"profile 99 in "}, "Qzmap120.dat, line "},
-    {"revision of a profile the header file does not hold",
-     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap110.dat", ":MPRF:20\r\n", ":MPRF:21\r\n"); }, {}, "cvi", kRewritten,
-     9045, {"profile 21 in "}, "Qzmap110.dat, line "},
     {"application data row of another application",
      [](const Copies& c) { ReplaceIn(c.pack + "/qzddi150ACCX2.dat", "ACCX2\x01", "ZZZ99\x01"); }, {}, "cvi", kRewritten,
      9046, {"the row's application \"ZZZ99\" in "}, "qzddi150ACCX2.dat, line 1"},
@@ -136,31 +98,13 @@ const Refusal kRefusals[] = {
      kRewritten, 9047, {"\"acc10\" and \"ACC10\" in "}, "Qzmap100.dat, line "},
     {"byte-order mark before the header file", [](const Copies& c) { Prepend(c.pack + "/Qzmap100.dat", "\xEF\xBB\xBF"); },
      {}, "cvi", kRewritten, 9008, {"Qzmap100.dat, line 1: the file starts with a UTF-8 byte-order mark"}, ""},
-    {"byte-order mark before an application data file",
-     [](const Copies& c) { Prepend(c.pack + "/qzddi160ACCX2.dat", "\xEF\xBB\xBF"); }, {}, "cvi", kRewritten, 9008,
-     {"qzddi160ACCX2.dat, line 1: the file starts with a UTF-8 byte-order mark"}, ""},
-    {"byte-order mark before the manifest", [](const Copies& c) { Prepend(c.pack + "/ExportMR.log", "\xEF\xBB\xBF"); },
-     {}, "c", kRewritten, 9008, {"ExportMR.log, line 1: the file starts with a UTF-8 byte-order mark"}, ""},
-    {"field number that is no number",
-     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap140.dat", ":DNUM:1\r\n", ":DNUM:first\r\n"); }, {}, "cvi",
-     kRewritten, 899, {"--LoadToMAP120_130_140_160-- 13   Type mismatch"}, "Qzmap140.dat, line 1"},
     {"empty manifest", [](const Copies& c) { WriteFile(c.pack + "/ExportMR.log", ""); }, {}, "c", kRewritten, 62,
      {"Input past end of file: ", "ExportMR.log is empty"}, ""},
-    {"registry naming a missing installation folder", [](const Copies& c) {
-       WriteFile(c.registry, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvane\\Tresk\\Tresk2.0]\nPath=" + c.pack + "/../gone\n"); },
-     {}, "i", kRewritten, 76, {"Path not found: the installation folder ", "/gone (Path= in ", "registry.ini) does not exist"}, ""},
-    {"data file linked to a file outside", [](const Copies& c) { LinkOutside(c, "qzddi150ACCX2.dat"); }, {}, "ci", kKept,
-     9050, {"qzddi150ACCX2.dat is a symbolic link"}, ""},
     {"header file linked outside, pack without sums", [](const Copies& c) { LinkOutside(c, "Qzmap100.dat"); }, {}, "ci",
      kRemoved, 9050, {"Qzmap100.dat is a symbolic link"}, ""},
-    {"rule file replaced by a folder", [](const Copies& c) {
-       fs::remove(c.pack + "/Qzmap120.dat"); fs::create_directory(c.pack + "/Qzmap120.dat"); },
-     {}, "ci", kRemoved, 9050, {"Qzmap120.dat is a folder"}, ""},
     {"rule file replaced by a FIFO", [](const Copies& c) {
        fs::remove(c.pack + "/Qzmap120.dat"); ASSERT_EQ(::mkfifo((c.pack + "/Qzmap120.dat").c_str(), 0600), 0); },
      {}, "ci", kRemoved, 9050, {"Qzmap120.dat is a FIFO"}, ""},
-    {"one byte of a rule changed", [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap120.dat", "Buchhaltung", "buchhaltung"); },
-     {}, "ci", kKept, 9051, {"Qzmap120.dat has another SHA-256 than listed"}, ""},
     {"store that is a folder", [](const Copies& c) {
        fs::remove(c.store); fs::create_directory(c.store); },
      {}, "c", kRewritten, 53, {"File not found: ", "store.db is a folder, not a store file"}, ""},
