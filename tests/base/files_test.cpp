@@ -83,8 +83,7 @@ TEST(ResolveInFolderTest, ExactNameFirstThenWithoutRegardToCase) {
 }
 
 // The manifest's spooled text: in memory up to its threshold, in a spool file
-// past it, the same text read whole either way; the spool never outlives the
-// text.
+// past it, the same text read whole either way.
 const std::string kLines[] = {"Exporting Migration Profile 30 Started at 2026-12-06   06:18:52\r\n",
                               "\tExporting Mapping Object ARINVC020 Started : 2026-12-06   06:18:52\r\n",
                               "\tNo Revisions Present\r\n", "\tNo Conversion Rules Present",
@@ -126,29 +125,6 @@ TEST_F(SpooledTextTest, InMemoryOrSpooledTheTextIsTheSame) {
     EXPECT_EQ(Written(t, "SUCCESS\r\n"), "SUCCESS\r\n" + all);
     EXPECT_FALSE(Spool()) << "the spool goes once the manifest is written";
     EXPECT_EQ(t.str(), "SUCCESS\r\n" + all);
-  }
-}
-
-TEST_F(SpooledTextTest, NoSpoolOutlivesItsText) {
-  for (int ending = 0; ending < 3; ++ending) {
-    SCOPED_TRACE(ending);
-    auto t = std::make_unique<SpooledText>(Env::Default());
-    t->SpoolTo(dir_ / "m.spool");
-    t->SetThreshold(1);
-    const std::string all = AppendAll(*t);
-    ASSERT_TRUE(Spool());
-    if (ending == 0) {  // an export that ends early: the text comes back into memory
-      t->Unspool();
-      EXPECT_FALSE(t->spooled());
-      *t += "after";
-      EXPECT_EQ(t->str(), all + "after");
-    } else if (ending == 1) {
-      t->clear();
-      EXPECT_TRUE(t->empty());
-    } else {
-      t.reset();
-    }
-    EXPECT_FALSE(Spool());
   }
 }
 

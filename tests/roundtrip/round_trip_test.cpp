@@ -27,20 +27,6 @@
 namespace kestrel::testing {
 namespace {
 
-// The installation folder the import finds through the registry.
-class InstallationRegistry : public Registry {
- public:
-  explicit InstallationRegistry(std::string folder) : folder_(std::move(folder)) {}
-  bool GetKeyValue(uint32_t, const std::string&, const std::string& name, std::string& data) override {
-    if (name != "Path") return false;
-    data = folder_;
-    return true;
-  }
-
- private:
-  std::string folder_;
-};
-
 struct Trip {
   const char* name;
   bool single = false;
@@ -150,9 +136,8 @@ std::string Differences(const TableRows& expected, const TableRows& actual) {
 class RoundTrip : public ::testing::TestWithParam<Trip> {
  protected:
   void SetUp() override {
-    install_ = t_ / "install";
-    files::CreateFolders(Env::Default(), install_ + "/LumoStudio/tmp");
-    files::CreateFolders(Env::Default(), install_ + "/LumoStudio/bin");
+    // The installation the import finds through the registry, as `kestrel setup` records it.
+    install_ = RecordInstallation(Env::Default(), t_ / "registry.ini", t_ / "install");
     if (GetParam().batch_path) WriteFile(install_ + "/LumoStudio/bin/LumoConfig.ini", "IIS=1\r\n");
   }
 
@@ -199,7 +184,7 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
   // Imports every profile of the pack under its own number, its applications
   // renamed by `codes`.
   void Import(const StoreBuilder& into, const std::string& pack, const std::map<std::string, std::string>& codes) {
-    Kestrel20ImpExp::clsImport i(std::make_shared<InstallationRegistry>(install_));
+    Kestrel20ImpExp::clsImport i(std::make_shared<RegistryFile>(Env::Default(), t_ / "registry.ini"));
     i.putref_DataConnection(into.connection());
     i.put_Path(pack);
     i.put_LastModifiedUser("importer");

@@ -4,34 +4,23 @@
 
 #include <string>
 
-#include "base/files.h"
 #include "pack/manifest.h"
-#include "pack/record_writer.h"
 #include "support/pack_compare.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::testing {
 namespace {
 
-
-kestrel::pack::NamedValues Object(std::string tcpac, std::string prtx) {
-  return {{"mprf", 12},    {"vers", "V"},   {"rele", "R"},  {"cust", "C"},    {"tcpac", tcpac}, {"tcmod", "M"},
-          {"tflno", "1"},  {"ldat", "2024-01-02 03:04:05"}, {"prtx", prtx},   {"stat", "A"},    {"vari", ""},
-          {"stbl", ""},    {"comt", kestrel::Value()},            {"txtn", "t"},    {"isms", 0}};
-}
-
 // The rule file is created as `disk_name` and listed as "Qzmap120.dat".
-void MakePack(const TempFolder& dir, const std::string& disk_name, const std::string& second_prtx,
+void MakePack(const TempFolder& dir, const std::string& disk_name, const std::string& second_rule,
               const std::string& date, const std::string& time) {
-  auto out = kestrel::files::TextWriter::Create(Env::Default(), dir / disk_name);
-  pack::TaggedRecordWriter writer(pack::kQzmap120, *out);
-  writer.Write(Object("P1", "MOVE A TO B"));
-  writer.Write(Object("P2", second_prtx));
-  out->Close();
-  WriteFile(dir / "ExportMR.log",
-            pack::manifest::StatusLine(true) + pack::manifest::FileListBlock("", pack::manifest::ListLine("Qzmap120.dat")) + pack::manifest::ApplicationBlock("") +
-                pack::manifest::RevisionsLine(false) + pack::manifest::NewProfileLine(0) + pack::manifest::SyncLine(false) + pack::manifest::StartLine("12", date, time) +
-                pack::manifest::ProgressLine("Exporting Qzmap120 Started : ", date, time) + pack::manifest::SuccessLine("12", date, time));
+  WriteFile(dir / disk_name, ":TCPAC:P1\r\n:PRTX:MOVE A TO B\r\n:TCPAC:P2\r\n:PRTX:" + second_rule + "\r\n");
+  namespace m = pack::manifest;
+  WriteFile(dir / "ExportMR.log", m::StatusLine(true) + m::FileListBlock("", m::ListLine("Qzmap120.dat")) +
+                                      m::ApplicationBlock("") + m::RevisionsLine(false) + m::NewProfileLine(0) +
+                                      m::SyncLine(false) + m::StartLine("12", date, time) +
+                                      m::ProgressLine("Exporting Qzmap120 Started : ", date, time) +
+                                      m::SuccessLine("12", date, time));
 }
 
 // The round trips rely on the comparison: it must see a changed record, a
@@ -44,16 +33,16 @@ TEST(PackCompareTest, SeesEveryDifferenceButTheTimes) {
 
   MakePack(c, "Qzmap120.dat", "IF Y", "2024-03-05", "14:07:09");
   const std::string diff = ComparePacks(a.path(), c.path());
-  EXPECT_NE(diff.find("Qzmap120.dat differs at line 33"), std::string::npos) << diff;
-  EXPECT_NE(diff.find("\"IF Y\""), std::string::npos) << diff;
-  EXPECT_EQ(diff.find("MOVE A TO B"), std::string::npos) << diff;  // only the record that differs
+  EXPECT_NE(diff.find("Qzmap120.dat differs at line 4"), std::string::npos) << diff;
+  EXPECT_NE(diff.find("\":PRTX:IF Y\""), std::string::npos) << diff;
+  EXPECT_EQ(diff.find("MOVE A TO B"), std::string::npos) << diff;  // only the line that differs
 
   WriteFile(a / "qzddi100A1.dat", "A1\x01" "0\r\n");
   EXPECT_NE(ComparePacks(a.path(), b.path()).find("missing from " + b.path() + ": qzddi100A1.dat"),
             std::string::npos);
   EXPECT_NE(ComparePacks(b.path(), a.path()).find("not expected in " + a.path() + ": qzddi100A1.dat"),
             std::string::npos);
-  std::string manifest = kestrel::files::ReadWholeFile(Env::Default(), c / "ExportMR.log");
+  std::string manifest = ReadFile(c / "ExportMR.log");
   WriteFile(c / "ExportMR.log", manifest.replace(manifest.find("ExportForSyn=0"), 14, "ExportForSyn=1"));
   EXPECT_NE(ComparePacks(b.path(), c.path()).find("ExportMR.log differs at line 9"), std::string::npos);
 }
