@@ -1,7 +1,7 @@
 // A test Env over another one (by default the machine's own) that makes the
 // n-th write fail, fills the disk after a number of bytes, fixes the time and
-// holds the environment variables and the account a test gives it (the
-// process's own are not seen). Everything else is the other Env's. The other
+// holds the environment variables a test gives it (the process's own, and its
+// account, are not seen). Everything else is the other Env's. The other
 // Env must outlive this one, and this one every file object it hands out.
 #pragma once
 
@@ -33,11 +33,6 @@ class FaultEnv : public kestrel::Env {
   void FixTime(const kestrel::DateTime& time) { time_ = time; }
   // The only variables this Env has; the process environment is not seen.
   void SetVariable(const std::string& name, std::string value) { variables_[name] = std::move(value); }
-  // The account running the program; none unless a test gives it.
-  void SetAccount(std::string name, std::string home) {
-    account_name_ = std::move(name);
-    account_home_ = std::move(home);
-  }
   // Appends to files of this Env so far, failed ones included.
   size_t appends() const { return appends_; }
 
@@ -57,8 +52,9 @@ class FaultEnv : public kestrel::Env {
   kestrel::DateTime Now() override { return time_ ? *time_ : base_.Now(); }
   std::string Variable(const std::string& name) override;
   std::string ProgramFolder() override { return base_.ProgramFolder(); }
-  std::string AccountName() override { return account_name_; }
-  std::string AccountHome() override { return account_home_; }
+  // No account runs the program: nothing of the tester's home is seen.
+  std::string AccountName() override { return ""; }
+  std::string AccountHome() override { return ""; }
   kestrel::ChildOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                                            size_t output_kept) override {
     return base_.RunProgram(program, arguments, output_kept);
@@ -76,8 +72,6 @@ class FaultEnv : public kestrel::Env {
   std::optional<size_t> room_;
   std::optional<kestrel::DateTime> time_;
   std::map<std::string, std::string> variables_;
-  std::string account_name_;
-  std::string account_home_;
 };
 
 }  // namespace kestrel::testing
