@@ -166,7 +166,7 @@ TEST(RefusalsTest, TheImportFolderGoesAwayUnlessKeepWorkIsGiven) {
     const Copies c = CopyDemo(demo.folder / ("keep" + std::to_string(row++)));
     std::map<std::string, std::optional<std::string>> env;
     if (run.fails) {
-      WriteFile(config, "[Settings]\r\nIIS=5\r\n");
+      WriteFile(config, "[Settings]\nIIS=5\n");  // as an editor here writes it: LF line ends
       env["KESTREL_BCP"] = "/bin/false";
     } else {
       fs::remove(config);
