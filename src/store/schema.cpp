@@ -146,10 +146,10 @@ constexpr std::array<std::string_view, 11> kRuleTables = {"qzmap110", "qzmap120"
                                                           "qzmap135", "qzmap140", "qzmap145", "qzmap160",
                                                           "qzmap165", "qzmap170", "qzmap175"};
 
-std::string_view TypeName(ColumnType t) {
+std::string_view TypeName(Dialect d, ColumnType t) {
   switch (t) {
     case ColumnType::Integer: return "integer";
-    case ColumnType::Binary: return "blob";
+    case ColumnType::Binary: return d == Dialect::Postgres ? "bytea" : "blob";
     case ColumnType::Text: break;
   }
   return "text";
@@ -185,7 +185,7 @@ std::span<const std::string_view> ProfileTables() { return kProfileTables; }
 std::span<const std::string_view> ApplicationTables() { return kApplicationTables; }
 std::span<const std::string_view> RuleTables() { return kRuleTables; }
 
-std::string SchemaScript() {
+std::string SchemaScript(Dialect d) {
   std::string s;
   for (const auto& t : Tables()) {
     s += "create table ";
@@ -195,7 +195,7 @@ std::string SchemaScript() {
       if (i) s += ", ";
       s += t.columns[i].name;
       s += ' ';
-      s += TypeName(t.columns[i].type);
+      s += TypeName(d, t.columns[i].type);
     }
     if (!t.constraints.empty()) {
       s += ", ";
@@ -219,7 +219,7 @@ std::string SchemaScript() {
 
 void CreateSchema(Connection& c) {
   Batch b(c);
-  c.ExecuteScript(SchemaScript());
+  c.ExecuteScript(SchemaScript(c.dialect()));
   b.Commit();
 }
 

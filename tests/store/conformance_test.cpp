@@ -29,6 +29,7 @@ using Ints = std::vector<int64_t>;
 class StoreConformance : public ::testing::TestWithParam<StoreBackend> {
  protected:
   void SetUp() override {
+    if (const std::string why = GetParam().unavailable(); !why.empty()) GTEST_SKIP() << why;
     location_ = GetParam().location(dir_.path());
     c_ = store::Create(location_);
     c_->ExecuteScript(
