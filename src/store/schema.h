@@ -32,7 +32,8 @@ struct TableDef {
   std::vector<ColumnDef> columns;
   // Table constraints, SQL text after the columns ("" for none).
   std::string_view constraints;
-  // Index definitions: name suffix and column list ("mprf, tcpac, tcmod, tflno").
+  // Index definitions: name suffix and column list ("mprf, tcpac, tcmod,
+  // tflno"); a binary column is indexed by the number it holds.
   std::vector<std::pair<std::string_view, std::string_view>> indexes;
 
   std::vector<std::string_view> ColumnNames() const;

@@ -63,7 +63,8 @@ std::string CastToBinary(Dialect d, std::string_view expr) {
 }
 
 std::string CastToInt(Dialect d, std::string_view expr) {
-  return "cast(" + (d == Dialect::Postgres ? CastToText(d, expr) : std::string(expr)) + " as int)";
+  if (d == Dialect::Postgres) return "cast(encode(" + std::string(expr) + ", 'escape') as int)";
+  return "cast(" + std::string(expr) + " as int)";
 }
 
 std::string_view LimitOne(Dialect d) { return d == Dialect::TSql ? "" : " limit 1"; }

@@ -53,7 +53,8 @@ std::string CastToText(Dialect d, std::string_view expr);
 // bytea would read backslashes as escapes).
 std::string CastToBinary(Dialect d, std::string_view expr);
 // Reading a binary column as a number: "cast(x as int)" in T-SQL and SQLite;
-// PostgreSQL reads the bytes as text first.
+// PostgreSQL reads the bytes as text first, through encode(x, 'escape'),
+// which keeps digits as they are and, unlike convert_from, may be indexed.
 std::string CastToInt(Dialect d, std::string_view expr);
 
 // " limit 1" after a select that needs one row at most; T-SQL says "top 1"

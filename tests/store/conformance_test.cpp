@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -443,6 +444,51 @@ TEST_P(StoreConformance, PreparedStatementsReadAndRunAgain) {
   EXPECT_EQ(ErrorOf([&] { c_->Prepare("insert into qzmap120 (mprf) values (1); delete from qzmap120"); }), Number(Ours::StatementNotSingle));
   EXPECT_EQ(ErrorOf([&] { c_->Prepare("select * from nosuch"); }), GetParam().no_such_table);
   EXPECT_EQ(Mprfs(), (Ints{10, 20, 30}));
+}
+
+// A binary column takes every byte 1 to 255 from a bound value, bound as
+// text or as binary.
+TEST_P(StoreConformance, EveryByteFrom1To255ReachesABinaryColumnBound) {
+  std::string bytes;
+  for (int b = 1; b <= 255; ++b) bytes += static_cast<char>(b);
+  const struct {
+    std::string dsca;
+    bool as_blob;
+  } rows[] = {{"bound as text", false}, {"bound as binary", true}};
+  auto insert = c_->Prepare("insert into qzusr100 (usrn, dsca) values (" + c_->Placeholder(1) + ", " + c_->Placeholder(2) + ")");
+  for (const auto& row : rows) {
+    insert->Bind(1, Value(bytes), row.as_blob);
+    insert->Bind(2, Value(row.dsca));
+    EXPECT_EQ(insert->Run(), 1) << row.dsca;
+  }
+  insert.reset();
+  auto found = c_->OpenRecordset("select usrn, dsca from qzusr100 order by dsca");
+  std::vector<std::string> names;
+  for (; !found->IsEOF(); found->MoveNext()) {
+    EXPECT_EQ(found->Fields("usrn"), Value(bytes)) << found->Fields("dsca").Text();
+    names.push_back(found->Fields("dsca").Text());
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"bound as binary", "bound as text"}));
+}
+
+// An interruption that comes while a statement runs ends that statement
+// with the store's "interrupted" failure; the unit rolls back whole.
+TEST_P(StoreConformance, AnInterruptionEndsTheStatementRunning) {
+  std::atomic<bool> stop{false};
+  WriteLockOptions lock;
+  lock.interrupted = [&] { return stop.load(); };
+  ASSERT_TRUE(c_->BeginWriteUnit(lock));
+  Insert(1);
+  // Far more rows than any store counts before the interruption comes.
+  std::thread interrupter([&] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); stop = true; });
+  const ComError e = kestrel::testing::CaughtFrom([&] {
+    c_->OpenRecordset("with recursive n(k) as (select 1 union all select k + 1 from n where k < 2000000000) "
+                      "select count(*) from n");
+  });
+  interrupter.join();
+  EXPECT_EQ(e.number(), Number(Ours::StoreFailure)) << e.description();
+  c_->RollbackBatch();
+  EXPECT_EQ(Count(), 0);
 }
 
 }  // namespace
