@@ -46,12 +46,12 @@ std::shared_ptr<Session> Session::Connect(const std::string& location) {
   auto s = std::make_shared<Session>(Token{}, conn, location);
   // Every byte 1-255 is one LATIN1 character: values go and come back as
   // they are, and the server keeps them as the characters they stand for.
-  if (PQsetClientEncoding(conn, "LATIN1") != 0) throw ConnectionError(conn);
   const std::string encoding = PQparameterStatus(conn, "server_encoding");
   if (encoding != "UTF8" && encoding != "SQL_ASCII" && encoding != "LATIN1")
     Raise(Ours::StoreKindUnsupported, "The database's encoding " + encoding +
                                           " cannot hold every byte a pack carries (UTF8, SQL_ASCII or LATIN1 can): " +
                                           MaskedLocation(location));
+  if (PQsetClientEncoding(conn, "LATIN1") != 0) throw ConnectionError(conn);
   s->Control("set standard_conforming_strings = on; set bytea_output = 'hex'; set lock_timeout = '60s'");
   s->lock_key_ = static_cast<int32_t>(std::stol(
       s->ControlValue("select coalesce((select oid::int8 from pg_namespace where nspname = current_schema()), 0)")));

@@ -140,8 +140,12 @@ StatementKind KindOf(std::string_view statement) {
   if (text::EqualNoCase(w, "with"))
     return HasWord(statement, {"insert", "update", "delete", "merge"}) ? StatementKind::Write : StatementKind::Read;
   for (std::string_view control : {"begin", "start", "commit", "end", "rollback", "abort", "savepoint", "release",
-                                   "set", "reset", "prepare", "deallocate", "declare", "close", "fetch", "move"})
+                                   "set", "reset", "prepare", "deallocate", "declare", "close", "fetch", "move",
+                                   "vacuum", "checkpoint"})
     if (text::EqualNoCase(w, control)) return StatementKind::Control;
+  // Statements on the server's own objects cannot run inside a transaction.
+  if ((text::EqualNoCase(w, "create") || text::EqualNoCase(w, "drop")) && HasWord(statement, {"database", "tablespace"}))
+    return StatementKind::Control;
   for (std::string_view read : {"select", "values", "show", "table", "explain"})
     if (text::EqualNoCase(w, read)) return StatementKind::Read;
   return StatementKind::Write;

@@ -16,7 +16,8 @@ std::string_view SingleStatement(std::string_view text);
 enum class StatementKind {
   Read,     // select, values, show, fetch, ...
   Write,    // changes rows or tables: takes the store's write lock
-  Control,  // begin, commit, rollback, savepoint, release, set
+  Control,  // begin, commit, rollback, savepoint, release, set; and what
+            // cannot run inside a transaction (create database, vacuum)
 };
 StatementKind KindOf(std::string_view statement);
 
