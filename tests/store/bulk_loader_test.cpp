@@ -172,6 +172,25 @@ TEST_P(BulkLoaderTest, EveryByteOfAValueIsLoadedAsItIs) {
   EXPECT_EQ(found, expected);
 }
 
+// The rows a load adds count as added to their table, like any insert.
+TEST_P(BulkLoaderTest, TheRowsALoadAddsAreCounted) {
+  std::vector<std::string> lines;
+  for (int k = 1; k <= 4; ++k) lines.push_back(Domain(k));
+  lines.push_back("EXB" + S + "CURR");  // refused before a row of its batch is added
+  BulkLoadOptions o;
+  o.rows_per_batch = 2;
+  RowChangeCounts counts;
+  c_->CountRowChanges(&counts);
+  c_->Execute("insert into qzddi100 (appl, extn) values ('EXB', 1)");
+  EXPECT_EQ(CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160", Data("d.dat", lines), o); }).number(),
+            Number(Ours::MalformedPackFile));
+  c_->CountRowChanges(nullptr);
+  EXPECT_EQ(DomainValues(), "V1,V2,V3,V4,");
+  EXPECT_EQ(counts["qzddi100"].added, 1);
+  EXPECT_EQ(counts["qzddi160"].added, 4);
+  EXPECT_EQ(counts["qzddi160"].deleted, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, BulkLoaderTest, ::testing::ValuesIn(kestrel::testing::AllStoreBackends()), kestrel::testing::BackendName);
 
 }  // namespace
