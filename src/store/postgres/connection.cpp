@@ -77,7 +77,7 @@ int64_t PostgresConnection::Execute(std::string_view statement) {
 }
 
 void PostgresConnection::ExecuteScript(const std::string& statements) {
-  s_->Run(StatementKind::Write, "", [&](PGconn* c) { return PQsendQuery(c, statements.c_str()); });
+  s_->Run(StatementKind::Write, "", [&](PGconn* c) { return PQsendQuery(c, statements.c_str()); }, false);
 }
 
 std::unique_ptr<Recordset> PostgresConnection::OpenRows(std::string_view statement,

@@ -75,33 +75,69 @@ std::vector<Result> Session::Await(const Send& send, bool interruptible) {
   return results;
 }
 
+PGresult* Session::NextResult(bool interruptible, bool& cancelled) {
+  while (PQisBusy(conn_)) {
+    pollfd p{PQsocket(conn_), POLLIN, 0};
+    const int ready = ::poll(&p, 1, kWaitSliceMs);
+    if (interruptible && !cancelled && interrupted_ && interrupted_()) {
+      // The server ends the statement with "canceling statement due to
+      // user request", which is the error the caller sees.
+      if (PGcancel* cancel = PQgetCancel(conn_)) {
+        char message[256];
+        PQcancel(cancel, message, sizeof message);
+        PQfreeCancel(cancel);
+      }
+      cancelled = true;
+    }
+    if (ready != 0 && !PQconsumeInput(conn_)) throw ConnectionError(conn_);
+  }
+  return PQgetResult(conn_);
+}
+
 std::vector<Result> Session::Collect(const Send& send, bool interruptible) {
   if (!send(conn_)) throw ConnectionError(conn_);
   bool cancelled = false;
   std::vector<Result> results;
-  for (;;) {
-    while (PQisBusy(conn_)) {
-      pollfd p{PQsocket(conn_), POLLIN, 0};
-      const int ready = ::poll(&p, 1, kWaitSliceMs);
-      if (interruptible && !cancelled && interrupted_ && interrupted_()) {
-        // The server ends the statement with "canceling statement due to
-        // user request", which is the error the caller sees.
-        if (PGcancel* cancel = PQgetCancel(conn_)) {
-          char message[256];
-          PQcancel(cancel, message, sizeof message);
-          PQfreeCancel(cancel);
-        }
-        cancelled = true;
-      }
-      if (ready != 0 && !PQconsumeInput(conn_)) throw ConnectionError(conn_);
-    }
-    PGresult* r = PQgetResult(conn_);
-    if (!r) break;
+  while (PGresult* r = NextResult(interruptible, cancelled)) {
     const auto status = PQresultStatus(r);
     results.emplace_back(r);
     if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT) break;
   }
   return results;
+}
+
+Result Session::Pipelined(const std::vector<std::string>& before, const Send& send,
+                          const std::vector<std::string>& after) {
+  if (PQenterPipelineMode(conn_) != 1) throw ConnectionError(conn_);
+  const auto queue = [&](const std::string& statement) {
+    if (!PQsendQueryParams(conn_, statement.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0))
+      throw ConnectionError(conn_);
+  };
+  Result statement, failure;
+  try {
+    for (const auto& b : before) queue(b);
+    if (!send(conn_)) throw ConnectionError(conn_);
+    for (const auto& a : after) queue(a);
+    if (PQpipelineSync(conn_) != 1) throw ConnectionError(conn_);
+    bool cancelled = false;
+    const size_t queries = before.size() + 1 + after.size();
+    for (size_t q = 0; q < queries; ++q) {
+      while (PGresult* r = NextResult(true, cancelled)) {
+        Result owned(r);
+        if (Failed(r) && !failure) failure = std::move(owned);
+        else if (q == before.size()) statement = std::move(owned);
+      }
+    }
+    // The pipeline's end.
+    Result sync(NextResult(true, cancelled));
+  } catch (...) {
+    PQexitPipelineMode(conn_);
+    throw;
+  }
+  PQexitPipelineMode(conn_);
+  if (failure) throw StoreError(failure.get());
+  if (!statement) Raise(Ours::Internal, "The server answered nothing");
+  return statement;
 }
 
 Result Session::Single(std::vector<Result> results) {
@@ -132,45 +168,55 @@ bool Session::TryWriteLock() {
   return lock_held_;
 }
 
-Result Session::Run(StatementKind kind, std::string_view statement, const Send& send) {
+Result Session::Run(StatementKind kind, std::string_view statement, const Send& send, bool pipelined) {
+  const auto status = PQtransactionStatus(conn_);
+  if (kind == StatementKind::Control || status == PQTRANS_INERROR) return Single(Await(send, true));
   CheckInterrupted();
   Result r;
-  const auto status = PQtransactionStatus(conn_);
-  if (kind == StatementKind::Control || status == PQTRANS_INERROR) {
+  if (status == PQTRANS_IDLE && kind == StatementKind::Read) {
     r = Single(Await(send, true));
   } else if (status == PQTRANS_IDLE) {
-    if (kind == StatementKind::Write) {
-      // A change on its own is a transaction of its own under the lock.
-      try {
+    // A change on its own is a transaction of its own under the lock.
+    try {
+      if (pipelined) {
+        r = Pipelined({"begin", LockCall("pg_advisory_xact_lock")}, send, {"commit"});
+      } else {
         Control("begin; " + LockCall("pg_advisory_xact_lock"));
         r = Single(Await(send, true));
         Control("commit");
-      } catch (...) {
-        try {
-          if (InTransaction()) Control("rollback");
-        } catch (...) {
-        }
-        throw;
       }
-    } else {
-      r = Single(Await(send, true));
+    } catch (...) {
+      try {
+        if (InTransaction()) Control("rollback");
+      } catch (...) {
+      }
+      throw;
     }
   } else {
     // A failed statement would end the whole transaction: the savepoint
     // keeps it as it was before the statement, as SQLite does.
     const std::string savepoint(kStatementSavepoint);
-    Control("savepoint " + savepoint);
+    const bool lock = kind == StatementKind::Write && !lock_held_;
     try {
-      if (kind == StatementKind::Write && !lock_held_) TakeWriteLock();
-      r = Single(Await(send, true));
+      if (pipelined) {
+        std::vector<std::string> before{"savepoint " + savepoint};
+        if (lock) before.push_back(LockCall("pg_advisory_xact_lock"));
+        r = Pipelined(before, send, {"release savepoint " + savepoint});
+      } else {
+        Control("savepoint " + savepoint);
+        if (lock) Control(LockCall("pg_advisory_xact_lock"));
+        r = Single(Await(send, true));
+        Control("release savepoint " + savepoint);
+      }
     } catch (...) {
       try {
-        Control("rollback to savepoint " + savepoint + "; release savepoint " + savepoint);
+        if (PQtransactionStatus(conn_) == PQTRANS_INERROR)
+          Control("rollback to savepoint " + savepoint + "; release savepoint " + savepoint);
       } catch (...) {
       }
       throw;
     }
-    Control("release savepoint " + savepoint);
+    if (lock) lock_held_ = true;
   }
   if (!InTransaction()) lock_held_ = false;
   Counted(statement, r.get());

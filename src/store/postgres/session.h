@@ -59,7 +59,9 @@ class Session : public std::enable_shared_from_this<Session> {
   // Runs one statement of the caller: interrupted when asked, under the
   // write lock when it writes, inside a savepoint when a transaction is open
   // (so that a failure leaves the transaction as it was), its rows counted.
-  Result Run(StatementKind kind, std::string_view statement, const Send& send);
+  // The statements around it go in one round trip with it (`pipelined`),
+  // unless `send` uses the simple protocol (several statements in one text).
+  Result Run(StatementKind kind, std::string_view statement, const Send& send, bool pipelined = true);
   // Runs one statement text of the caller without parameters.
   Result RunText(std::string_view statement);
   // Runs a prepared statement with its parameters.
@@ -106,6 +108,12 @@ class Session : public std::enable_shared_from_this<Session> {
   Session(Token, PGconn* conn, std::string location);
 
  private:
+  // The next result, waiting in slices (cancelling the statement once
+  // interrupted when `interruptible`); nullptr after a command's last.
+  PGresult* NextResult(bool interruptible, bool& cancelled);
+  // Sends `before`, the statement and `after` in one pipeline and returns
+  // the statement's result; raises the first failure.
+  Result Pipelined(const std::vector<std::string>& before, const Send& send, const std::vector<std::string>& after);
   // Sends and waits for every result; Await raises the first failure.
   std::vector<Result> Collect(const Send& send, bool interruptible);
   std::vector<Result> Await(const Send& send, bool interruptible);
