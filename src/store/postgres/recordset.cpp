@@ -50,7 +50,7 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
   const std::string text(SingleStatement(statement));
   std::vector<bool> binary;
   if (!values.empty() || text.find('$') != std::string::npos) {
-    binary = s_->Prepare(text).binary_params;
+    binary = s_->BinaryParameters(text);
     if (binary.size() != values.size())
       Raise(Ours::Internal, "The statement has " + std::to_string(binary.size()) + " parameters for " +
                                 std::to_string(values.size()) + " values");
@@ -67,7 +67,7 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
   if (!hidden_rowid_) {
     Declare(text, values, binary);
     // The plain text runs: what it reads has no ctid (a view, a join).
-    if (!with_rowid.empty()) s_->RowIdRefused(text) = true;
+    if (!with_rowid.empty()) refused = true;
   }
   Fetch();
   bof_ = eof_;

@@ -23,6 +23,8 @@ constexpr int kWaitSliceMs = 50;
 // number): "KSTR".
 constexpr int32_t kLockClass = 0x4b535452;
 constexpr std::string_view kStatementSavepoint = "kestrel_statement";
+// Select texts whose facts are remembered (all are forgotten when full).
+constexpr size_t kRememberedTexts = 512;
 
 void IgnoreNotice(void*, const char*) {}
 
@@ -268,6 +270,28 @@ const Prepared& Session::Prepare(std::string_view statement) {
   return prepared_.emplace(text, std::move(p)).first->second;
 }
 
+const std::vector<bool>& Session::BinaryParameters(std::string_view statement) {
+  auto known = binary_parameters_.find(statement);
+  if (known != binary_parameters_.end()) return known->second;
+  // Texts with their values written in are many: forget them all at times.
+  if (binary_parameters_.size() >= kRememberedTexts) binary_parameters_.clear();
+  const std::string text(statement);
+  // Not the unnamed statement: the savepoint around this one replaces it.
+  static constexpr char kName[] = "kestrel_describe";
+  Run(StatementKind::Read, "", [&](PGconn* c) { return PQsendPrepare(c, kName, text.c_str(), 0, nullptr); });
+  Result d;
+  try {
+    d = Single(Await([](PGconn* c) { return PQsendDescribePrepared(c, kName); }, false));
+  } catch (...) {
+    Control(std::string("deallocate ") + kName);
+    throw;
+  }
+  Control(std::string("deallocate ") + kName);
+  std::vector<bool> binary;
+  for (int i = 0, n = PQnparams(d.get()); i < n; ++i) binary.push_back(IsBinaryType(PQparamtype(d.get(), i)));
+  return binary_parameters_.emplace(text, std::move(binary)).first->second;
+}
+
 bool Session::IsBinaryType(Oid type) {
   if (type == kByteaType) return true;
   // Types below this number are the server's own; a domain of bytea is not.
@@ -293,6 +317,7 @@ std::string Session::NewCursorName() { return "kestrel_cursor_" + std::to_string
 bool& Session::RowIdRefused(std::string_view statement) {
   auto known = rowid_refused_.find(statement);
   if (known != rowid_refused_.end()) return known->second;
+  if (rowid_refused_.size() >= kRememberedTexts) rowid_refused_.clear();
   return rowid_refused_[std::string(statement)];
 }
 

@@ -88,6 +88,9 @@ class Session : public std::enable_shared_from_this<Session> {
   // The statement prepared on the server, once per text; a failure is the
   // server's error (and leaves an open transaction as it was).
   const Prepared& Prepare(std::string_view statement);
+  // Which parameters of a statement are bytea, as the server infers them
+  // (the statement is described, not kept prepared); remembered per text.
+  const std::vector<bool>& BinaryParameters(std::string_view statement);
   // The name of a table by its number (PQftable), "" for none.
   const std::string& TableName(Oid table);
   // A cursor name not used before on this session.
@@ -133,6 +136,7 @@ class Session : public std::enable_shared_from_this<Session> {
   std::map<Oid, std::string> tables_;
   std::map<Oid, bool> binary_types_;
   std::map<std::string, bool, std::less<>> rowid_refused_;
+  std::map<std::string, std::vector<bool>, std::less<>> binary_parameters_;
   int next_name_ = 0;
 };
 
