@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "base/error.h"
@@ -489,6 +490,43 @@ TEST_P(StoreConformance, AnInterruptionEndsTheStatementRunning) {
   EXPECT_EQ(e.number(), Number(Ours::StoreFailure)) << e.description();
   c_->RollbackBatch();
   EXPECT_EQ(Count(), 0);
+}
+
+// A statement the store refuses inside a transaction fails alone: what the
+// transaction did before and does after it is committed with it (the import
+// goes on past a table a store lacks).
+TEST_P(StoreConformance, ARefusedStatementLeavesTheTransactionAsItWas) {
+  c_->Execute("create unique index qzddi100_appl on qzddi100 (appl)");
+  c_->Execute("insert into qzddi100 (appl, extn) values ('LGA', 0)");
+  const struct {
+    std::string name;
+    std::function<void()> refused;
+  } rows[] = {
+      {"a delete from a missing table", [&] { c_->Execute("delete from qzmap999 where mprf = 1"); }},
+      {"a recordset on a missing table", [&] { c_->OpenRecordset("select * from qzmap999 where 1=2"); }},
+      {"a statement prepared on a missing table", [&] { c_->Prepare("insert into qzmap999 (mprf) values (1)"); }},
+      {"a second row with a unique key", [&] { c_->Execute("insert into qzddi100 (appl, extn) values ('LGA', 1)"); }},
+      {"a row added through a recordset with a unique key", [&] {
+         auto rs = c_->OpenRecordset("select * from qzddi100 where 1=2");
+         rs->AddNew();
+         rs->Put("appl", "LGA");
+         rs->Update();
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    c_->Execute("delete from qzmap120");
+    {
+      Batch b(*c_);
+      Insert(1);
+      EXPECT_NE(ErrorOf(row.refused), 0);
+      Insert(2);
+      b.Commit();
+    }
+    EXPECT_FALSE(c_->InTransaction());
+    EXPECT_EQ(Mprfs(), (Ints{1, 2}));
+  }
+  EXPECT_EQ(c_->OpenRecordset("select count(*) from qzddi100")->Fields(0), Value(int64_t{1}));
 }
 
 }  // namespace
