@@ -13,12 +13,13 @@ std::string SelectUniqueKeyColumns(Dialect d, std::string_view table) {
            " join sys.columns c on c.object_id = ic.object_id and c.column_id = ic.column_id"
            " where i.object_id = object_id(" + name + ") and i.is_unique = 1 and ic.is_included_column = 0"
            " order by i.name, ic.key_ordinal";
+  // An expression's place in an index has no column: coln is NULL there.
   if (d == Dialect::Postgres)
     return "select i.relname as keyn, k.pos as pos, a.attname as coln from pg_index x"
            " join pg_class i on i.oid = x.indexrelid"
            " cross join lateral unnest(x.indkey) with ordinality as k(attnum, pos)"
-           " join pg_attribute a on a.attrelid = x.indrelid and a.attnum = k.attnum"
-           " where x.indrelid = to_regclass(" + name + ") and x.indisunique"
+           " left join pg_attribute a on a.attrelid = x.indrelid and a.attnum = k.attnum"
+           " where x.indrelid = to_regclass(" + name + ") and x.indisunique and k.pos <= x.indnkeyatts"
            " order by 1, 2";
   // A rowid table's integer primary key is no index: the table's own list gives it.
   return "select il.name as keyn, ii.seqno as pos, ii.name as coln from pragma_index_list(" + name +

@@ -224,6 +224,22 @@ TEST(StatementsTest, PostgresRenderingsFindAndChangeWhatTheyShould) {
             (Table{{"12"}, {"31"}}));
   EXPECT_EQ(s->OpenRecordset(SelectLibraryFunctionVersions(Dialect::Postgres, "fnCalcTax", kChain))->Fields("mprf"),
             Value(int64_t{40}));
+  // The check before an import reads the unique keys column by column (an
+  // expression as NULL) and the declared types.
+  s->Execute("create unique index qzddi160_domain on qzddi160 (appl, lower(dval))");
+  for (const auto& [table, keys] : std::vector<std::pair<std::string, std::string>>{
+           {"qzmap100", "mprf;vers,rele,cust;"}, {"qzddi100", "appl;"}, {"qzddi160", "appl,?;"}, {"qzmap120", ""}}) {
+    std::string found, key;
+    for (auto rs = s->OpenRecordset(SelectUniqueKeyColumns(Dialect::Postgres, table)); !rs->IsEOF(); rs->MoveNext()) {
+      if (!found.empty() && rs->Fields("keyn").Text() != key) found += ";";
+      else if (!found.empty()) found += ",";
+      key = rs->Fields("keyn").Text();
+      found += rs->Fields("coln").IsNull() ? "?" : rs->Fields("coln").Text();
+    }
+    EXPECT_EQ(found.empty() ? found : found + ";", keys) << table;
+  }
+  EXPECT_EQ(s.Rows(SelectColumnTypes(Dialect::Postgres, "qzddi100")),
+            (Table{{"appl", "text"}, {"aver", "text"}, {"crdt", "text"}, {"dsca", "text"}, {"extn", "integer"}}));
 }
 
 }  // namespace
