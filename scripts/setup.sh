@@ -5,8 +5,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-# sqlite3 and time (GNU time: peak memory) serve bench/run.
-packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev sqlite3 libcli11-dev libfmt-dev libgtest-dev libgmock-dev time)
+# sqlite3 and time (GNU time: peak memory) serve bench/run; postgresql is the
+# server the PostgreSQL backend's tests start a throwaway cluster of.
+packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev libpq-dev sqlite3 postgresql libcli11-dev libfmt-dev
+          libgtest-dev libgmock-dev time)
 "$root/scripts/install_packages.sh" "${packages[@]}"
 
 build=${1:-$root/build/release}

@@ -3,8 +3,9 @@
 // its rows, bulk-load a data file into one of its tables. The connection is
 // opaque here; hand it to clsExport or clsImport (putref_DataConnection).
 //
-// A location is a file path (an SQLite store) or a "postgresql://" URI (a
-// server store, refused with 9024 until this build has that backend).
+// A location is a file path (an SQLite store) or a "postgresql://" or
+// "postgres://" URI (a store on a PostgreSQL server, in the schema the URI's
+// options put first on the search_path).
 // Failures throw kestrel::ComError. One thread per connection.
 #pragma once
 
@@ -28,7 +29,8 @@ class Connection;
 // Opens an existing store. A missing store file fails with 53
 // "File not found: " + path and is never created.
 std::shared_ptr<Connection> Open(const std::string& location);
-// Creates a new empty store; fails with 58 when the file exists.
+// Creates a new empty store; fails with 58 when the file exists (on a
+// server: when the store's tables are in the schema already).
 std::shared_ptr<Connection> Create(const std::string& location);
 // Creates a new store holding the empty schema (fails with 58 when it exists).
 std::shared_ptr<Connection> CreateStore(const std::string& location);

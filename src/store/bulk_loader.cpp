@@ -1,5 +1,6 @@
-// The bulk loader over prepared inserts: values bound straight from the line
-// buffer, a commit every batch, the log and error files written either way.
+// The bulk loader: rows read through the Env, a commit every batch, the log
+// and error files written either way; and the sink of prepared inserts with
+// values bound straight from the line buffer.
 #include "store/bulk_loader.h"
 
 #include <memory>
@@ -23,14 +24,14 @@ std::unique_ptr<files::TextWriter> CreateIfNamed(Env& env, const std::string& pa
 class RowLoader {
  public:
   RowLoader(Env& env, Connection& c, std::string_view table, const std::string& data_file,
-            const BulkLoadOptions& options)
+            const BulkLoadOptions& options, size_t columns, RowSink& sink)
       : c_(c),
         table_(table),
         data_file_(data_file),
         options_(options),
         per_batch_(options.rows_per_batch > 0 ? options.rows_per_batch : 1),
-        columns_(static_cast<size_t>(c.Prepare(SelectNoRows(c.dialect(), table))->ColumnCount())),
-        insert_(c.Prepare(InsertBulkRow(c.dialect(), table, columns_))),
+        columns_(columns),
+        sink_(sink),
         rows_(files::RowReader::Open(env, data_file)),
         log_(CreateIfNamed(env, options.log_path)),
         errors_(CreateIfNamed(env, options.error_path)) {}
@@ -53,6 +54,7 @@ class RowLoader {
  private:
   void LoadRow() {
     ++n_.rows_read;
+    refused_.reset();
     const auto& fields = rows_->fields();
     if (fields.size() != columns_)
       RaiseMalformedPackFile(data_file_, rows_->line_number(),
@@ -62,29 +64,42 @@ class RowLoader {
       c_.BeginBatch();
       batch_open_ = true;
     }
-    // The line buffer outlives the run: no copy of the values is needed.
-    for (size_t i = 0; i < columns_; ++i) insert_->BindTextKept(static_cast<int>(i + 1), fields[i]);
+    // A sink that sends its rows at the batch's end names a refused one by
+    // its place in the batch: keep what the error file then tells of it.
+    batch_lines_.emplace_back(rows_->line_number(), rows_->line());
     try {
-      insert_->Run();
+      sink_.Add(fields);
     } catch (const ComError& e) {
-      throw ComError(e.number(),
-                     e.description() + ": " + data_file_ + ", line " + std::to_string(rows_->line_number()));
+      throw Refused(e, batch_lines_.back());
     }
     if (++in_batch_ == per_batch_) CommitBatch();
   }
 
+  ComError Refused(const ComError& e, const std::pair<size_t, std::string>& line) {
+    refused_ = line;
+    return ComError(e.number(), e.description() + ": " + data_file_ + ", line " + std::to_string(line.first));
+  }
+
   void CommitBatch() {
+    try {
+      sink_.Flush();
+    } catch (const ComError& e) {
+      const size_t at = sink_.RefusedRow().value_or(batch_lines_.size() - 1);
+      throw Refused(e, batch_lines_[at < batch_lines_.size() ? at : batch_lines_.size() - 1]);
+    }
     batch_open_ = false;
     c_.CommitBatch();
     n_.rows_loaded += in_batch_;
     ++n_.batches;
     in_batch_ = 0;
+    batch_lines_.clear();
     if (options_.progress) options_.progress(n_.rows_loaded);
   }
 
   void RollBackOpenBatch() noexcept {
     if (!batch_open_) return;
     batch_open_ = false;
+    sink_.Abandon();
     try {
       c_.RollbackBatch();
     } catch (const std::exception&) {
@@ -93,11 +108,11 @@ class RowLoader {
 
   // The files tell what happened; failing to write them must not hide why.
   void RecordRejectedRow(const ComError& e) noexcept {
-    const size_t line = rows_->line_number();
+    const size_t line = refused_ ? refused_->first : rows_->line_number();
     try {
       if (errors_) {
         errors_->WriteLine("Line: " + std::to_string(line));
-        errors_->WriteLine("Text: " + rows_->line());
+        errors_->WriteLine("Text: " + (refused_ ? refused_->second : rows_->line()));
         errors_->WriteLine("Reason: " + e.description());
         errors_->Close();
       }
@@ -123,20 +138,53 @@ class RowLoader {
   const BulkLoadOptions& options_;
   const int64_t per_batch_;
   const size_t columns_;
-  std::unique_ptr<Statement> insert_;
+  RowSink& sink_;
   std::unique_ptr<files::RowReader> rows_;
   std::unique_ptr<files::TextWriter> log_;
   std::unique_ptr<files::TextWriter> errors_;
   BulkLoadCounts n_;
   int64_t in_batch_ = 0;
   bool batch_open_ = false;
+  // Line number and text of each row of the open batch.
+  std::vector<std::pair<size_t, std::string>> batch_lines_;
+  std::optional<std::pair<size_t, std::string>> refused_;
+};
+
+// Each row runs the table's prepared insert at once.
+class InsertSink final : public RowSink {
+ public:
+  InsertSink(Connection& c, std::string_view table, size_t columns)
+      : columns_(columns), insert_(c.Prepare(InsertBulkRow(c.dialect(), table, columns))) {}
+  void Add(const std::vector<std::string_view>& fields) override {
+    // The line buffer outlives the run: no copy of the values is needed.
+    for (size_t i = 0; i < columns_; ++i) insert_->BindTextKept(static_cast<int>(i + 1), fields[i]);
+    insert_->Run();
+  }
+
+ private:
+  size_t columns_;
+  std::unique_ptr<Statement> insert_;
 };
 
 }  // namespace
 
+bool IsPlainTableName(std::string_view table) {
+  if (table.empty()) return false;
+  for (char c : table)
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
+  return true;
+}
+
+BulkLoadCounts LoadRows(Env& env, Connection& c, std::string_view table, const std::string& data_file,
+                        const BulkLoadOptions& options, size_t columns, RowSink& sink) {
+  return RowLoader(env, c, table, data_file, options, columns, sink).Run();
+}
+
 BulkLoadCounts LoadRowByRow(Env& env, Connection& c, std::string_view table, const std::string& data_file,
                             const BulkLoadOptions& options) {
-  return RowLoader(env, c, table, data_file, options).Run();
+  const auto columns = static_cast<size_t>(c.Prepare(SelectNoRows(c.dialect(), table))->ColumnCount());
+  InsertSink sink(c, table, columns);
+  return LoadRows(env, c, table, data_file, options, columns, sink);
 }
 
 }  // namespace kestrel::store

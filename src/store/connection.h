@@ -30,7 +30,7 @@
 namespace kestrel::store {
 
 // Which SQL the statement builders render.
-enum class Dialect { TSql, Sqlite };
+enum class Dialect { TSql, Sqlite, Postgres };
 
 // Cursor and lock types keep the host's numbering; the stores read every
 // recordset forward and ignore both, but callers state them as the

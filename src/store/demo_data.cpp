@@ -431,7 +431,7 @@ void CopySharedReferenceData(Connection& target, Connection& other) {
   Batch b(target);
   for (std::string_view table : {std::string_view("qzlgy115"), std::string_view("qzusr100")}) {
     RowWriter writer(target, table);
-    auto rs = other.OpenRecordset(SelectAllRowsInStoredOrder(table));
+    auto rs = other.OpenRecordset(SelectAllRowsInStoredOrder(other.dialect(), table));
     // Columns by name: the other store may order them differently.
     std::vector<int> from;
     for (const auto& col : writer.def().columns) {

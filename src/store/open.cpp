@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
+#include "store/postgres/connection.h"
 #include "store/sqlite/connection.h"
 
 namespace kestrel::store {
@@ -17,10 +18,6 @@ bool IsServerLocation(std::string_view location) {
   for (std::string_view scheme : kServerSchemes)
     if (location.size() >= scheme.size() && text::EqualNoCase(location.substr(0, scheme.size()), scheme)) return true;
   return false;
-}
-
-[[noreturn]] void RefuseServer(const std::string& location) {
-  Raise(Ours::StoreKindUnsupported, "PostgreSQL stores are not supported by this build: " + MaskedLocation(location));
 }
 
 // "user:secret@" -> "user:***@" in the authority of the URI.
@@ -62,12 +59,12 @@ std::string MaskedLocation(const std::string& location) {
 }
 
 std::shared_ptr<Connection> Open(const std::string& location) {
-  if (IsServerLocation(location)) RefuseServer(location);
+  if (IsServerLocation(location)) return postgres::PostgresConnection::Open(location);
   return sqlite::SqliteConnection::Open(location);
 }
 
 std::shared_ptr<Connection> Create(const std::string& location) {
-  if (IsServerLocation(location)) RefuseServer(location);
+  if (IsServerLocation(location)) return postgres::PostgresConnection::Create(location);
   return sqlite::SqliteConnection::Create(location);
 }
 

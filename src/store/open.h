@@ -1,8 +1,7 @@
 // Opening and creating stores by location: the one place that chooses the
 // backend (kestrel/store.h declares Open, Create and MaskedLocation; open.cpp
 // defines them). A location is a file path (an SQLite store) or a
-// "postgresql://" / "postgres://" URI (a server store, which this build
-// refuses with Ours::StoreKindUnsupported).
+// "postgresql://" / "postgres://" URI (a server store, store/postgres/).
 #pragma once
 
 #include "kestrel/store.h"

@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "store/open.h"
+#include "store/sql.h"
 #include "store/statements_store.h"
 
 namespace kestrel::store {
@@ -101,7 +102,9 @@ std::vector<TableDef> BuildTables() {
 
   // Users and their assignment to profiles; both binary, compared through casts.
   t.push_back({"qzusr100", {{"usrn", B}, {"dsca", T}}, "", {}});
-  t.push_back({"qzusr110", {{"usrn", B}, {"mprf", B}}, "", {{"mprf", "cast(mprf as int)"}}});
+  // Its index is on the number the binary mprf holds (SchemaScript renders a
+  // binary column of an index so): every statement compares that number.
+  t.push_back({"qzusr110", {{"usrn", B}, {"mprf", B}}, "", {{"mprf", "mprf"}}});
 
   // Application definitions. qzddi100's last column is extn (the pack details
   // read it from the last field); in no table is appl the last column.
@@ -146,10 +149,10 @@ constexpr std::array<std::string_view, 11> kRuleTables = {"qzmap110", "qzmap120"
                                                           "qzmap135", "qzmap140", "qzmap145", "qzmap160",
                                                           "qzmap165", "qzmap170", "qzmap175"};
 
-std::string_view TypeName(ColumnType t) {
+std::string_view TypeName(Dialect d, ColumnType t) {
   switch (t) {
     case ColumnType::Integer: return "integer";
-    case ColumnType::Binary: return "blob";
+    case ColumnType::Binary: return d == Dialect::Postgres ? "bytea" : "blob";
     case ColumnType::Text: break;
   }
   return "text";
@@ -185,7 +188,31 @@ std::span<const std::string_view> ProfileTables() { return kProfileTables; }
 std::span<const std::string_view> ApplicationTables() { return kApplicationTables; }
 std::span<const std::string_view> RuleTables() { return kRuleTables; }
 
-std::string SchemaScript() {
+namespace {
+
+// The columns of an index as the dialect writes them: a binary column is
+// indexed by the number it holds, as the statements compare it.
+std::string IndexColumns(Dialect d, const TableDef& t, std::string_view cols) {
+  std::string out;
+  size_t start = 0;
+  while (start <= cols.size()) {
+    size_t end = cols.find(',', start);
+    if (end == std::string_view::npos) end = cols.size();
+    std::string_view name = cols.substr(start, end - start);
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    if (!out.empty()) out += ", ";
+    bool binary = false;
+    for (const auto& c : t.columns)
+      if (c.name == name && c.type == ColumnType::Binary) binary = true;
+    out += binary ? sql::CastToInt(d, name) : std::string(name);
+    start = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string SchemaScript(Dialect d) {
   std::string s;
   for (const auto& t : Tables()) {
     s += "create table ";
@@ -195,7 +222,7 @@ std::string SchemaScript() {
       if (i) s += ", ";
       s += t.columns[i].name;
       s += ' ';
-      s += TypeName(t.columns[i].type);
+      s += TypeName(d, t.columns[i].type);
     }
     if (!t.constraints.empty()) {
       s += ", ";
@@ -210,7 +237,7 @@ std::string SchemaScript() {
       s += " on ";
       s += t.name;
       s += " (";
-      s += cols;
+      s += IndexColumns(d, t, cols);
       s += ");\n";
     }
   }
@@ -219,7 +246,7 @@ std::string SchemaScript() {
 
 void CreateSchema(Connection& c) {
   Batch b(c);
-  c.ExecuteScript(SchemaScript());
+  c.ExecuteScript(SchemaScript(c.dialect()));
   b.Commit();
 }
 

@@ -1,5 +1,5 @@
 // The profile store's thirty-one tables as this system creates them in
-// SQLite: columns in order with their types, keys and uniqueness, and the
+// SQLite and PostgreSQL: columns in order with their types, keys and uniqueness, and the
 // indexes that the component's statements select by. Export and import need
 // none of it (they work on any store whose tables have the columns they
 // name); init-store, demo-store and the tests create stores from it.
@@ -32,7 +32,8 @@ struct TableDef {
   std::vector<ColumnDef> columns;
   // Table constraints, SQL text after the columns ("" for none).
   std::string_view constraints;
-  // Index definitions: name suffix and column list ("mprf, tcpac, tcmod, tflno").
+  // Index definitions: name suffix and column list ("mprf, tcpac, tcmod,
+  // tflno"); a binary column is indexed by the number it holds.
   std::vector<std::pair<std::string_view, std::string_view>> indexes;
 
   std::vector<std::string_view> ColumnNames() const;
@@ -54,8 +55,9 @@ std::span<const std::string_view> ApplicationTables();
 // The rule tables (current rules and their revision twins).
 std::span<const std::string_view> RuleTables();
 
-// The script that creates every table and index.
-std::string SchemaScript();
+// The script that creates every table and index in the store's SQL (binary
+// columns are "blob" in SQLite, "bytea" in PostgreSQL).
+std::string SchemaScript(Dialect d);
 // Runs the script on an empty store, in one transaction.
 void CreateSchema(Connection& c);
 

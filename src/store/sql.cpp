@@ -18,7 +18,7 @@ std::string Quoted(std::string_view value) { return "'" + Text(value) + "'"; }
 std::string Number(int64_t n) { return std::to_string(n); }
 
 std::string NumberBeforeWord(Dialect d, int64_t n) {
-  return d == Dialect::Sqlite ? Number(n) + " " : Number(n);
+  return d == Dialect::TSql ? Number(n) : Number(n) + " ";
 }
 
 std::string NumberList(std::span<const int64_t> numbers) {
@@ -30,7 +30,7 @@ std::string NumberList(std::span<const int64_t> numbers) {
   return out;
 }
 
-std::string Placeholder(Dialect, size_t) { return "?"; }
+std::string Placeholder(Dialect d, size_t n) { return d == Dialect::Postgres ? "$" + std::to_string(n) : "?"; }
 
 void AppendText(Query& q, Dialect d, std::string_view value) {
   if (d == Dialect::TSql) {
@@ -50,16 +50,27 @@ void AppendNumber(Query& q, Dialect d, int64_t n) {
   }
 }
 
-std::string_view Concat(Dialect d) { return d == Dialect::Sqlite ? "||" : "+"; }
+std::string_view Concat(Dialect d) { return d == Dialect::TSql ? "+" : "||"; }
 
 std::string CastToText(Dialect d, std::string_view expr) {
+  if (d == Dialect::Postgres) return "convert_from(" + std::string(expr) + ", 'LATIN1')";
   return "cast(" + std::string(expr) + (d == Dialect::Sqlite ? " as text)" : " as varchar)");
 }
 
 std::string CastToBinary(Dialect d, std::string_view expr) {
+  if (d == Dialect::Postgres) return "convert_to(cast(" + std::string(expr) + " as text), 'LATIN1')";
   return "cast(" + std::string(expr) + (d == Dialect::Sqlite ? " as blob)" : " as varbinary)");
 }
 
-std::string CastToInt(Dialect, std::string_view expr) { return "cast(" + std::string(expr) + " as int)"; }
+std::string CastToInt(Dialect d, std::string_view expr) {
+  if (d == Dialect::Postgres) return "cast(encode(" + std::string(expr) + ", 'escape') as int)";
+  return "cast(" + std::string(expr) + " as int)";
+}
+
+std::string_view LimitOne(Dialect d) { return d == Dialect::TSql ? "" : " limit 1"; }
+
+std::string_view RowId(Dialect d) { return d == Dialect::Postgres ? "ctid" : "rowid"; }
+
+std::string_view ReturningRowId(Dialect d) { return d == Dialect::Postgres ? " returning ctid" : ""; }
 
 }  // namespace kestrel::store::sql

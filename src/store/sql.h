@@ -1,8 +1,8 @@
 // The one place that renders values and dialect differences into statement
 // text. Every statement builder (statements_*.h) composes its text from fixed
 // fragments and these helpers, so that the T-SQL rendering is the statement
-// as the component always wrote it and the SQLite rendering differs only
-// where SQLite needs it.
+// as the component always wrote it and the SQLite and PostgreSQL renderings
+// differ only where those stores need it.
 #pragma once
 
 #include <cstdint>
@@ -22,32 +22,50 @@ std::string Quoted(std::string_view value);
 
 // A number as plain decimal digits, rendered from the integer.
 std::string Number(int64_t n);
-// A number that a word follows directly ("12and levl = 1"): SQLite refuses
-// such a token, so it gets a blank after the number there.
+// A number that a word follows directly ("12and levl = 1"): SQLite and
+// PostgreSQL refuse such a token, so it gets a blank after the number there.
 std::string NumberBeforeWord(Dialect d, int64_t n);
 // Profile numbers joined by "," for "mprf in (...)": "40,31,12".
 std::string NumberList(std::span<const int64_t> numbers);
 
 // The place of the n-th (1-based) bound value of a statement: "?" in SQLite
-// (and in T-SQL, whose statements carry their values in the text otherwise).
+// (and in T-SQL, whose statements carry their values in the text otherwise),
+// "$n" in PostgreSQL.
 std::string Placeholder(Dialect d, size_t n);
 
 // A value of a parameterized statement (Query): in T-SQL written into the
 // text, a text between quotes as Quoted writes it, a number as Number does;
-// in SQLite a placeholder in the text and the value appended to the query's
+// elsewhere a placeholder in the text and the value appended to the query's
 // values.
 void AppendText(Query& q, Dialect d, std::string_view value);
 void AppendNumber(Query& q, Dialect d, int64_t n);
 
-// The text concatenation operator: "+" in T-SQL, "||" in SQLite.
+// The text concatenation operator: "+" in T-SQL, "||" in SQLite and PostgreSQL.
 std::string_view Concat(Dialect d);
 
-// Reading a binary column as text: "cast(x as varchar)"; SQLite "cast(x as text)".
+// Reading a binary column as text: "cast(x as varchar)"; SQLite "cast(x as
+// text)"; PostgreSQL "convert_from(x, 'LATIN1')", which keeps every byte
+// (its cast to text would write the bytes out as hex digits).
 std::string CastToText(Dialect d, std::string_view expr);
 // Writing text or a number into a binary column: "cast(x as varbinary)";
-// SQLite "cast(x as blob)" (its "varbinary" would mean NUMERIC: '007' -> 7).
+// SQLite "cast(x as blob)" (its "varbinary" would mean NUMERIC: '007' -> 7);
+// PostgreSQL "convert_to(cast(x as text), 'LATIN1')" (its cast of a text to
+// bytea would read backslashes as escapes).
 std::string CastToBinary(Dialect d, std::string_view expr);
-// Reading a binary column as a number: "cast(x as int)" in both.
+// Reading a binary column as a number: "cast(x as int)" in T-SQL and SQLite;
+// PostgreSQL reads the bytes as text first, through encode(x, 'escape'),
+// which keeps digits as they are and, unlike convert_from, may be indexed.
 std::string CastToInt(Dialect d, std::string_view expr);
+
+// " limit 1" after a select that needs one row at most; T-SQL says "top 1"
+// at the front instead and gets "".
+std::string_view LimitOne(Dialect d);
+// The column that tells a stored row apart from every other, fetched unseen
+// to change a found row: "rowid" in SQLite, "ctid" in PostgreSQL.
+std::string_view RowId(Dialect d);
+// What an insert or update of a found row appends to hand the row's new
+// RowId back: "" in SQLite (which keeps the rowid), " returning ctid" in
+// PostgreSQL (where an update moves the row).
+std::string_view ReturningRowId(Dialect d);
 
 }  // namespace kestrel::store::sql

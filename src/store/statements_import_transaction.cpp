@@ -6,8 +6,8 @@
 namespace kestrel::store {
 
 std::string DeleteProfileRows(Dialect d, std::string_view table, int64_t mprf) {
-  // A binary number equals no integer in SQLite; the cast reads it back.
-  std::string column = d == Dialect::Sqlite && table == "qzusr110" ? sql::CastToInt(d, "mprf") : "mprf";
+  // A binary number equals no integer in SQLite or PostgreSQL; the cast reads it back.
+  std::string column = d != Dialect::TSql && table == "qzusr110" ? sql::CastToInt(d, "mprf") : "mprf";
   return "delete from " + std::string(table) + " where " + column + "=" + sql::Number(mprf);
 }
 

@@ -19,19 +19,24 @@ std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span
   return s + ")";
 }
 
-std::string UpdateRowByRowid(std::string_view table, std::span<const std::string_view> columns) {
+std::string InsertRowKeepingRowId(Dialect d, std::string_view table, std::span<const std::string_view> columns) {
+  return InsertRowWithParameters(d, table, columns) + std::string(sql::ReturningRowId(d));
+}
+
+std::string UpdateRowByRowid(Dialect d, std::string_view table, std::span<const std::string_view> columns) {
   std::string s = "update " + std::string(table) + " set ";
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i) s += ',';
     s += columns[i];
     s += '=';
-    s += sql::Placeholder(Dialect::Sqlite, i + 1);
+    s += sql::Placeholder(d, i + 1);
   }
-  return s + " where rowid=" + sql::Placeholder(Dialect::Sqlite, columns.size() + 1);
+  return s + " where " + std::string(sql::RowId(d)) + "=" + sql::Placeholder(d, columns.size() + 1) +
+         std::string(sql::ReturningRowId(d));
 }
 
-std::string SelectAllRowsInStoredOrder(std::string_view table) {
-  return "select * from " + std::string(table) + " order by rowid";
+std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table) {
+  return "select * from " + std::string(table) + " order by " + std::string(sql::RowId(d));
 }
 
 std::string CountRows(std::string_view table) { return "select count(*) from " + std::string(table); }

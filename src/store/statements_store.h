@@ -1,6 +1,6 @@
 // Statements of this system's own store machinery (the recordset's adding and
 // changing of rows, init-store, demo-store, counts): they are not the
-// component's, and run on the embedded store only.
+// component's).
 #pragma once
 
 #include <cstdint>
@@ -14,11 +14,14 @@ namespace kestrel::store {
 
 // "insert into T (c1,c2) values (?,?)": a prepared insert of whole rows.
 std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span<const std::string_view> columns);
-// "update T set c1=?,c2=? where rowid=?": the SQLite recordset's change of a
-// found row by the rowid it fetched.
-std::string UpdateRowByRowid(std::string_view table, std::span<const std::string_view> columns);
+// The recordset's insert of an added row: as InsertRowWithParameters, and
+// the row's new sql::RowId handed back where the store needs that.
+std::string InsertRowKeepingRowId(Dialect d, std::string_view table, std::span<const std::string_view> columns);
+// "update T set c1=?,c2=? where rowid=?": the recordset's change of a found
+// row by the sql::RowId it fetched (handing the new one back where it moves).
+std::string UpdateRowByRowid(Dialect d, std::string_view table, std::span<const std::string_view> columns);
 // Every row of a table in the order it was stored.
-std::string SelectAllRowsInStoredOrder(std::string_view table);
+std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table);
 // The number of rows of a table.
 std::string CountRows(std::string_view table);
 

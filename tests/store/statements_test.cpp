@@ -1,11 +1,13 @@
 // Every statement builder: its T-SQL text, which must stay byte for byte as
-// the component always wrote it, and its SQLite rendering run against the
-// schema on a small store, where each must find or change the rows it should.
+// the component always wrote it, and its SQLite and PostgreSQL renderings run
+// against the schema on a small store, where each must find or change the
+// rows it should.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "base/error.h"
+#include "store/backends.h"
 #include "store/schema.h"
 #include "store/sql.h"
 #include "store/statements_bulk.h"
@@ -25,6 +27,7 @@ namespace {
 
 using kestrel::testing::StoreBuilder;
 using kestrel::testing::TempFolder;
+using Table = std::vector<std::vector<std::string>>;
 
 const std::string kHeader13 = "select mprf,sapp,tapp,vers,rele,cust,verf,relf,cusf,dsca,scme,deph,cast(ownr as varchar)";
 const std::string kHeader18 = kHeader13 + ",bsen,rhos,busr,pswd,apln";
@@ -52,8 +55,12 @@ const char* kRows =
     "insert into qzlib100 (mprf, vers, rele, cust, fnam) values (40, 'X40', 'c', 'ab1', 'fnCalcTax'), (31, 'X41U', 'c', 'ab1', 'fnCalcTax');"
     "insert into qzlib105 (mprf, vers, rele, cust, fnam, revi) values (31, 'X41U', 'c', 'ab1', 'fnCalcTax', 3);"
     "insert into qzmap150 (func) values ('TRIM');"
-    "insert into qzusr100 (usrn) values (cast('jmartin' as blob));"
-    "insert into qzusr110 values (cast('jmartin' as blob), cast(31 as blob));";
+    "insert into qzusr100 (usrn) values (cast('jmartin' as blob));";
+
+// The user assignment, its number in a binary column as each store writes one.
+std::string UserAssignmentRow(Dialect d) {
+  return "insert into qzusr110 values (" + sql::CastToBinary(d, "'jmartin'") + ", " + sql::CastToBinary(d, "31") + ");";
+}
 
 // A builder rendering plain text or one whose values travel apart from it;
 // `rows`: what its SQLite rendering finds or changes on kRows.
@@ -140,31 +147,77 @@ TEST(StatementsTest, TSqlTextsAreTheComponentsOwn) {
   EXPECT_EQ(SelectSharedFunction(Dialect::TSql, "fn'x"), "select * from qzmap150 where func='fn''x'");
 }
 
-TEST(StatementsTest, SqliteRenderingsFindAndChangeWhatTheyShould) {
-  TempFolder dir;
-  StoreBuilder s = StoreBuilder::Empty(dir / "s.db");
-  s->ExecuteScript(kRows);
+// Runs every builder's `d` rendering on the rows of `s`; its batch is left
+// uncommitted, so that every case sees the same rows.
+void RunEveryCase(StoreBuilder& s, Dialect d) {
   for (const auto& c : AllCases()) {
     SCOPED_TRACE(c.name);
-    const Query q = c.build(Dialect::Sqlite);
+    const Query q = c.build(d);
     try {
-      Batch b(*s);  // not committed: every case sees the same rows
+      Batch b(*s);
       int64_t rows = 0;
       if (q.text.rfind("select", 0) == 0 || q.text.rfind("Select", 0) == 0) {
         for (auto rs = s->OpenRecordset(q); !rs->IsEOF(); rs->MoveNext()) ++rows;
-      } else {
+      } else if (q.text.find("$1") == std::string::npos) {
         EXPECT_TRUE(q.values.empty());
         rows = s->Execute(q.text);
+      } else {
+        rows = s->Prepare(q.text)->Run();  // its places unbound: a row of NULLs
       }
       EXPECT_EQ(rows, c.rows) << q.text;
     } catch (const ComError& e) {
       ADD_FAILURE() << e.number() << " " << e.description() << "\n  " << q.text;
     }
   }
+}
+
+TEST(StatementsTest, SqliteRenderingsFindAndChangeWhatTheyShould) {
+  TempFolder dir;
+  StoreBuilder s = StoreBuilder::Empty(dir / "s.db");
+  s->ExecuteScript(kRows + UserAssignmentRow(Dialect::Sqlite));
+  RunEveryCase(s, Dialect::Sqlite);
   // Every mapping object shares one text: its values are bound.
   EXPECT_EQ(SelectObjectRows(Dialect::Sqlite, "qzmap120", 31, "X41U", "c", "ab1", "PK1", "M'D", "007").values.size(), 7u);
   // The highest profile number comes first among a function's versions.
   EXPECT_EQ(s->OpenRecordset(SelectLibraryFunctionVersions(Dialect::Sqlite, "fnCalcTax", kChain))->Fields("mprf"), Value(int64_t{40}));
+}
+
+// The same rows on PostgreSQL (the suites' "blob" is bytea there): each
+// rendering finds or changes what the SQLite one does.
+TEST(StatementsTest, PostgresRenderingsFindAndChangeWhatTheyShould) {
+  const auto backends = kestrel::testing::AllStoreBackends();
+  const auto& postgres = backends.back();
+  if (const std::string why = postgres.unavailable(); !why.empty()) GTEST_SKIP() << why;
+  TempFolder dir;
+  StoreBuilder s = StoreBuilder::Empty(postgres.location(dir.path()));
+  s->ExecuteScript(kRows + UserAssignmentRow(Dialect::Postgres));
+  RunEveryCase(s, Dialect::Postgres);
+  // The owner's bytes and the user's number come back through the casts the statements use.
+  Batch b(*s);
+  s->Execute(InsertProfileHeader(Dialect::Postgres, Header()));
+  s->Execute(InsertUserAssignment(Dialect::Postgres, "jmartin", 12));
+  EXPECT_EQ(s.Rows("select " + sql::CastToText(Dialect::Postgres, "ownr") + " from qzmap100 where mprf = 12"),
+            (Table{{kOwner}}));
+  EXPECT_EQ(s.Rows("select " + sql::CastToInt(Dialect::Postgres, "mprf") + " from qzusr110 order by 1"),
+            (Table{{"12"}, {"31"}}));
+  EXPECT_EQ(s->OpenRecordset(SelectLibraryFunctionVersions(Dialect::Postgres, "fnCalcTax", kChain))->Fields("mprf"),
+            Value(int64_t{40}));
+  // The check before an import reads the unique keys column by column (an
+  // expression as NULL) and the declared types.
+  s->Execute("create unique index qzddi160_domain on qzddi160 (appl, lower(dval))");
+  for (const auto& [table, keys] : std::vector<std::pair<std::string, std::string>>{
+           {"qzmap100", "mprf;vers,rele,cust;"}, {"qzddi100", "appl;"}, {"qzddi160", "appl,?;"}, {"qzmap120", ""}}) {
+    std::string found, key;
+    for (auto rs = s->OpenRecordset(SelectUniqueKeyColumns(Dialect::Postgres, table)); !rs->IsEOF(); rs->MoveNext()) {
+      if (!found.empty() && rs->Fields("keyn").Text() != key) found += ";";
+      else if (!found.empty()) found += ",";
+      key = rs->Fields("keyn").Text();
+      found += rs->Fields("coln").IsNull() ? "?" : rs->Fields("coln").Text();
+    }
+    EXPECT_EQ(found.empty() ? found : found + ";", keys) << table;
+  }
+  EXPECT_EQ(s.Rows(SelectColumnTypes(Dialect::Postgres, "qzddi100")),
+            (Table{{"appl", "text"}, {"aver", "text"}, {"crdt", "text"}, {"dsca", "text"}, {"extn", "integer"}}));
 }
 
 }  // namespace

@@ -40,15 +40,6 @@ PathKind KindOf(const std::string& path) {
   return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::None;
 }
 
-// Table names come from the command line of `bcp` too: anything but a plain
-// name is no table of the store.
-void CheckTableName(std::string_view table) {
-  bool plain = !table.empty();
-  for (char c : table)
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) plain = false;
-  if (!plain) throw ComError(SQLITE_ERROR, "no such table: " + std::string(table));
-}
-
 }  // namespace
 
 std::shared_ptr<Connection> SqliteConnection::Open(const std::string& path) {
@@ -277,7 +268,7 @@ bool SqliteConnection::CanBulkLoad() {
 
 BulkLoadCounts SqliteConnection::BulkLoad(Env& env, std::string_view table, const std::string& data_file,
                                           const BulkLoadOptions& options) {
-  CheckTableName(table);
+  if (!IsPlainTableName(table)) throw ComError(SQLITE_ERROR, "no such table: " + std::string(table));
   return LoadRowByRow(env, *this, table, data_file, options);
 }
 

@@ -224,8 +224,8 @@ void SqliteRecordset::PrepareSaver(bool insert) {
   e.saver.reset();
   std::vector<std::string_view> names;
   for (size_t i : e.columns) names.push_back(columns_->names[i]);
-  e.saver = db_->Prepare(insert ? InsertRowWithParameters(Dialect::Sqlite, table_, names)
-                                : UpdateRowByRowid(table_, names));
+  e.saver = db_->Prepare(insert ? InsertRowKeepingRowId(Dialect::Sqlite, table_, names)
+                                : UpdateRowByRowid(Dialect::Sqlite, table_, names));
   e.saver_columns = e.columns;
   e.saver_inserts = insert;
 }

@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
+#include "store/select_text.h"
 
 namespace kestrel::store::sqlite {
 namespace {
@@ -24,29 +25,6 @@ bool DeclaredText(const char* decl) {
 }
 
 bool DeclaredBlob(const char* decl) { return decl != nullptr && EqualNoCase(decl, "BLOB"); }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// Where the "*" of a "select * from ..." stands; npos for any other text.
-size_t StarOfSelectAll(std::string_view s) {
-  size_t i = 0;
-  auto skip_blanks = [&] {
-    while (i < s.size() && IsBlank(s[i])) ++i;
-  };
-  auto word = [&](std::string_view w) {
-    if (s.size() - i < w.size() || !EqualNoCase(s.substr(i, w.size()), w)) return false;
-    i += w.size();
-    return true;
-  };
-  skip_blanks();
-  if (!word("select") || i == s.size() || !IsBlank(s[i])) return std::string_view::npos;
-  skip_blanks();
-  if (i == s.size() || s[i] != '*') return std::string_view::npos;
-  const size_t star = i++;
-  skip_blanks();
-  if (!word("from") || i == s.size() || !IsBlank(s[i])) return std::string_view::npos;
-  return star;
-}
 
 void AddOnce(std::vector<std::string>& tables, const char* table) {
   if (table == nullptr || *table == '\0') return;
@@ -101,12 +79,7 @@ SelectShape Shapes::Read(std::string_view statement) {
   shape.several = tables.size() > 1;
   if (tables.size() != 1) return shape;
   shape.table = tables.front();
-  const size_t star = StarOfSelectAll(statement);
-  if (star != std::string_view::npos) {
-    shape.with_rowid = statement.substr(0, star + 1);
-    shape.with_rowid += ",rowid";
-    shape.with_rowid.append(statement.substr(star + 1));
-  }
+  shape.with_rowid = SelectAllWithRowId(statement, "rowid");
   return shape;
 }
 

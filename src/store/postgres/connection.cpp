@@ -1,0 +1,213 @@
+// Opening server stores, self-committing statements, batches as transactions
+// and savepoints, write units under the store's advisory lock, snapshots, and
+// bulk loading through COPY.
+#include "store/postgres/connection.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "store/bulk_loader.h"
+#include "store/open.h"
+#include "store/postgres/copy_sink.h"
+#include "store/postgres/recordset.h"
+#include "store/postgres/session.h"
+#include "store/postgres/statement.h"
+#include "store/postgres/store_error.h"
+#include "store/postgres/values.h"
+#include "store/schema.h"
+#include "store/sql.h"
+#include "store/statements_import_loaders.h"
+
+namespace kestrel::store::postgres {
+namespace {
+
+// How long the wait for the write lock sleeps between two attempts.
+constexpr std::chrono::milliseconds kLockPoll{25};
+
+std::string SavepointName(size_t depth) { return "kestrel_batch_" + std::to_string(depth); }
+
+// The store's tables that are in the connection's schema already.
+std::string ExistingStoreTables(Session& s) {
+  std::string names;
+  for (const auto& t : Tables()) names += (names.empty() ? "" : ",") + sql::Quoted(t.name);
+  return s.ControlValue(
+      "select string_agg(table_name::text, ', ' order by table_name) from information_schema.tables"
+      " where table_schema = current_schema() and table_name in (" + names + ")");
+}
+
+}  // namespace
+
+std::shared_ptr<Connection> PostgresConnection::Open(const std::string& uri) {
+  return std::make_shared<PostgresConnection>(Session::Connect(uri));
+}
+
+std::shared_ptr<Connection> PostgresConnection::Create(const std::string& uri) {
+  auto s = Session::Connect(uri);
+  const std::string existing = ExistingStoreTables(*s);
+  if (!existing.empty())
+    throw ComError(rt::FileAlreadyExists, std::string(RuntimeErrorText(rt::FileAlreadyExists)) + ": " +
+                                              MaskedLocation(uri) + " holds the store's tables (" + existing + ")");
+  return std::make_shared<PostgresConnection>(std::move(s));
+}
+
+PostgresConnection::PostgresConnection(std::shared_ptr<Session> session) : s_(std::move(session)) {}
+
+PostgresConnection::~PostgresConnection() {
+  // Statements and recordsets may keep the session open after this: they
+  // must find neither a count nor the unit's transaction.
+  s_->CountRowChanges(nullptr);
+  if (!unit_open_) return;
+  EndUnit();
+  try {
+    if (s_->InTransaction()) s_->Control("rollback");
+  } catch (...) {
+  }
+}
+
+const std::string& PostgresConnection::location() const { return s_->location(); }
+
+std::string PostgresConnection::Quote(std::string_view text) const { return sql::Quoted(text); }
+
+std::string PostgresConnection::Placeholder(size_t n) const { return sql::Placeholder(dialect(), n); }
+
+int64_t PostgresConnection::Execute(std::string_view statement) {
+  return RowsChanged(s_->RunText(SingleStatement(statement)).get());
+}
+
+void PostgresConnection::ExecuteScript(const std::string& statements) {
+  s_->Run(StatementKind::Write, "", [&](PGconn* c) { return PQsendQuery(c, statements.c_str()); }, false);
+}
+
+std::unique_ptr<Recordset> PostgresConnection::OpenRows(std::string_view statement,
+                                                        const std::vector<Value>& values) {
+  return std::make_unique<PgRecordset>(s_, statement, values);
+}
+
+std::unique_ptr<Statement> PostgresConnection::Prepare(std::string_view statement) {
+  return std::make_unique<PgStatement>(s_, std::string(SingleStatement(statement)));
+}
+
+bool PostgresConnection::InTransaction() const { return s_->InTransaction(); }
+
+void PostgresConnection::BeginBatch() {
+  if (batches_.empty() && !InTransaction()) {
+    // As SQLite's "begin immediate": the batch holds the write lock from
+    // its start.
+    s_->Control("begin");
+    try {
+      s_->TakeWriteLock();
+    } catch (...) {
+      s_->Control("rollback");
+      throw;
+    }
+    batches_.push_back(BatchKind::Transaction);
+  } else {
+    s_->Control("savepoint " + SavepointName(batches_.size()));
+    batches_.push_back(BatchKind::Savepoint);
+  }
+}
+
+void PostgresConnection::CommitBatch() {
+  if (batches_.empty()) Raise(Ours::Internal, "CommitBatch without BeginBatch");
+  const BatchKind kind = batches_.back();
+  batches_.pop_back();
+  if (kind == BatchKind::Savepoint) {
+    s_->Control("release savepoint " + SavepointName(batches_.size()));
+    return;
+  }
+  if (unit_open_) EndUnit();
+  // A transaction that a failure ended answers a commit by rolling back.
+  const bool failed = PQtransactionStatus(s_->conn()) == PQTRANS_INERROR;
+  s_->Control("commit");
+  s_->ForgetWriteLock();
+  if (failed)
+    throw StoreError("25P02", "The store rolled the transaction back after an earlier failure: " +
+                                  MaskedLocation(location()));
+}
+
+void PostgresConnection::RollbackBatch() {
+  if (batches_.empty()) Raise(Ours::Internal, "RollbackBatch without BeginBatch");
+  const BatchKind kind = batches_.back();
+  batches_.pop_back();
+  if (kind == BatchKind::Transaction) {
+    // The rollback itself must not be interrupted.
+    if (unit_open_) EndUnit();
+    if (InTransaction()) s_->Control("rollback");
+    s_->ForgetWriteLock();
+  } else if (InTransaction()) {
+    const std::string name = SavepointName(batches_.size());
+    s_->Control("rollback to savepoint " + name + "; release savepoint " + name);
+    s_->ForgetWriteLock();
+  }
+}
+
+bool PostgresConnection::BeginWriteUnit(const WriteLockOptions& options) {
+  if (InTransaction() || !batches_.empty()) Raise(Ours::Internal, "A write unit cannot open inside a transaction");
+  const auto deadline = std::chrono::steady_clock::now() + options.wait;
+  bool told = false;
+  s_->Control("begin");
+  try {
+    while (!s_->TryWriteLock()) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= deadline || (options.interrupted && options.interrupted())) {
+        s_->Control("rollback");
+        return false;
+      }
+      if (!told && options.waiting) options.waiting();
+      told = true;
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kLockPoll, deadline - now));
+    }
+    // Inside the unit nothing waits for a lock: a refused statement fails at once.
+    s_->Control("set local lock_timeout = 1");
+  } catch (...) {
+    try {
+      s_->Control("rollback");
+    } catch (...) {
+    }
+    throw;
+  }
+  batches_.push_back(BatchKind::Transaction);
+  unit_open_ = true;
+  s_->SetInterrupted(options.interrupted);
+  return true;
+}
+
+void PostgresConnection::EndUnit() {
+  unit_open_ = false;
+  s_->SetInterrupted(nullptr);
+}
+
+void PostgresConnection::BeginSnapshot() {
+  if (InTransaction() || !batches_.empty()) Raise(Ours::Internal, "A snapshot cannot open inside a transaction");
+  // The snapshot is taken by the first statement: take it now, before
+  // anything else commits.
+  s_->Control("begin transaction isolation level repeatable read, read only; select 1");
+  batches_.push_back(BatchKind::Transaction);
+}
+
+void PostgresConnection::CountRowChanges(RowChangeCounts* counts) { s_->CountRowChanges(counts); }
+
+bool PostgresConnection::IsMissingTable(const ComError& e) const {
+  return e.number() == SqlStateNumber(kUndefinedTable);
+}
+
+bool PostgresConnection::CanBulkLoad() { return s_->ControlValue("show transaction_read_only") == "off"; }
+
+BulkLoadCounts PostgresConnection::BulkLoad(Env& env, std::string_view table, const std::string& data_file,
+                                            const BulkLoadOptions& options) {
+  const auto no_such_table = [&] { return ComError(SqlStateNumber(kUndefinedTable), "no such table: " + std::string(table)); };
+  if (!IsPlainTableName(table)) throw no_such_table();
+  std::vector<bool> binary;
+  try {
+    for (Oid type : s_->Prepare(SelectNoRows(dialect(), table)).column_types) binary.push_back(type == kByteaType);
+  } catch (const ComError& e) {
+    if (IsMissingTable(e)) throw no_such_table();
+    throw;
+  }
+  CopySink sink(s_, std::string(table), binary);
+  return LoadRows(env, *this, table, data_file, options, binary.size(), sink);
+}
+
+}  // namespace kestrel::store::postgres

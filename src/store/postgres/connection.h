@@ -1,0 +1,63 @@
+// The store connection over a PostgreSQL server: what store::Open and
+// store::Create make from a "postgresql://" or "postgres://" URI (any libpq
+// connection URI; the store's tables live in the schema the URI's options
+// put first on the search_path, else the database's default). Passwords come
+// from libpq's usual places (the URI, PGPASSWORD, ~/.pgpass).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/connection.h"
+
+namespace kestrel::store::postgres {
+
+class Session;
+
+class PostgresConnection final : public Connection {
+ public:
+  // Connects to the store at `uri`; a server that cannot be reached fails
+  // with its message, the location masked.
+  static std::shared_ptr<Connection> Open(const std::string& uri);
+  // As Open, and fails with 58 when the store's tables are there already.
+  static std::shared_ptr<Connection> Create(const std::string& uri);
+
+  explicit PostgresConnection(std::shared_ptr<Session> session);
+  ~PostgresConnection() override;
+
+  const std::string& location() const override;
+  Dialect dialect() const override { return Dialect::Postgres; }
+  std::string Quote(std::string_view text) const override;
+  std::string Placeholder(size_t n) const override;
+
+  int64_t Execute(std::string_view statement) override;
+  void ExecuteScript(const std::string& statements) override;
+
+  void BeginBatch() override;
+  void CommitBatch() override;
+  void RollbackBatch() override;
+  bool InTransaction() const override;
+  bool BeginWriteUnit(const WriteLockOptions& options) override;
+  void BeginSnapshot() override;
+  void CountRowChanges(RowChangeCounts* counts) override;
+
+  std::unique_ptr<Statement> Prepare(std::string_view statement) override;
+
+  bool IsMissingTable(const ComError& e) const override;
+  bool CanBulkLoad() override;
+  BulkLoadCounts BulkLoad(Env& env, std::string_view table, const std::string& data_file,
+                          const BulkLoadOptions& options) override;
+
+ protected:
+  std::unique_ptr<Recordset> OpenRows(std::string_view statement, const std::vector<Value>& values) override;
+
+ private:
+  enum class BatchKind { Transaction, Savepoint };
+  void EndUnit();
+  std::shared_ptr<Session> s_;
+  std::vector<BatchKind> batches_;
+  bool unit_open_ = false;
+};
+
+}  // namespace kestrel::store::postgres

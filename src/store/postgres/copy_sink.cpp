@@ -1,0 +1,97 @@
+// Streaming a batch of rows into COPY ... FROM STDIN.
+#include "store/postgres/copy_sink.h"
+
+#include <charconv>
+
+#include "base/error.h"
+#include "store/postgres/statement.h"
+#include "store/postgres/store_error.h"
+#include "store/postgres/values.h"
+
+namespace kestrel::store::postgres {
+namespace {
+
+// How much copy data is gathered before it is sent.
+constexpr size_t kSendAt = 64 * 1024;
+
+// The line of the copy the server names in its error ("COPY t, line 3, ...").
+std::optional<size_t> LineOfCopy(const PGresult* r) {
+  const char* context = PQresultErrorField(r, PG_DIAG_CONTEXT);
+  if (!context) return std::nullopt;
+  const std::string_view text(context);
+  const size_t at = text.find(", line ");
+  if (at == std::string_view::npos) return std::nullopt;
+  size_t line = 0;
+  const char* start = text.data() + at + 7;
+  if (std::from_chars(start, text.data() + text.size(), line).ec != std::errc() || line == 0) return std::nullopt;
+  return line;
+}
+
+}  // namespace
+
+void AppendCopyField(std::string& out, std::string_view field, bool binary) {
+  if (field.empty()) {
+    out += "\\N";
+    return;
+  }
+  const std::string hex = binary ? EncodeBytea(field) : std::string();
+  for (char c : binary ? std::string_view(hex) : field) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out += c;
+    }
+  }
+}
+
+CopySink::CopySink(std::shared_ptr<Session> session, std::string table, std::vector<bool> binary)
+    : s_(std::move(session)), table_(std::move(table)), binary_(std::move(binary)) {}
+
+void CopySink::Add(const std::vector<std::string_view>& fields) {
+  if (!copying_) {
+    s_->StartCopy("copy " + table_ + " from stdin");
+    copying_ = true;
+    refused_.reset();
+  }
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i) buffer_ += '\t';
+    AppendCopyField(buffer_, fields[i], i < binary_.size() && binary_[i]);
+  }
+  buffer_ += '\n';
+  if (buffer_.size() >= kSendAt) Send();
+}
+
+void CopySink::Send() {
+  if (buffer_.empty()) return;
+  if (PQputCopyData(s_->conn(), buffer_.data(), static_cast<int>(buffer_.size())) != 1)
+    throw ConnectionError(s_->conn());
+  buffer_.clear();
+}
+
+void CopySink::Flush() {
+  if (!copying_) return;
+  copying_ = false;
+  Send();
+  if (PQputCopyEnd(s_->conn(), nullptr) != 1) throw ConnectionError(s_->conn());
+  Result r = s_->FinishCopy();
+  if (Session::Failed(r.get())) {
+    if (auto line = LineOfCopy(r.get())) refused_ = *line - 1;
+    throw StoreError(r.get());
+  }
+  s_->CountAdded(table_, RowsChanged(r.get()));
+}
+
+void CopySink::Abandon() noexcept {
+  buffer_.clear();
+  if (!copying_) return;
+  copying_ = false;
+  PQputCopyEnd(s_->conn(), "the load stopped");
+  try {
+    s_->FinishCopy();
+  } catch (...) {
+  }
+}
+
+}  // namespace kestrel::store::postgres

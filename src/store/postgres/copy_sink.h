@@ -1,0 +1,41 @@
+// The bulk loader's sink on PostgreSQL: each batch's rows stream into the
+// table through one COPY ... FROM STDIN in text format. A refused row is
+// known only when the batch ends; the server names its line in the copy,
+// which tells the loader which row of the batch it was.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/bulk_loader.h"
+#include "store/postgres/session.h"
+
+namespace kestrel::store::postgres {
+
+class CopySink final : public RowSink {
+ public:
+  // `binary`: which columns of `table`, in order, are bytea.
+  CopySink(std::shared_ptr<Session> session, std::string table, std::vector<bool> binary);
+  void Add(const std::vector<std::string_view>& fields) override;
+  void Flush() override;
+  void Abandon() noexcept override;
+  std::optional<size_t> RefusedRow() const override { return refused_; }
+
+ private:
+  void Send();
+
+  std::shared_ptr<Session> s_;
+  std::string table_;
+  std::vector<bool> binary_;
+  bool copying_ = false;
+  std::string buffer_;
+  std::optional<size_t> refused_;
+};
+
+// Appends a field as COPY's text format reads it back: backslash, tab, CR
+// and LF escaped, a bytea value in hex form, an empty field NULL ("\N").
+void AppendCopyField(std::string& out, std::string_view field, bool binary);
+
+}  // namespace kestrel::store::postgres

@@ -1,0 +1,278 @@
+// Reading a PostgreSQL select through a cursor held across commits, and
+// adding and changing rows of its table.
+#include "store/postgres/recordset.h"
+
+#include <set>
+
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/text.h"
+#include "store/postgres/statement.h"
+#include "store/postgres/statement_text.h"
+#include "store/postgres/values.h"
+#include "store/select_text.h"
+#include "store/statements_store.h"
+
+namespace kestrel::store::postgres {
+namespace {
+
+// Rows fetched at a time: enough to make the round trips cheap, few enough
+// to keep memory flat.
+constexpr int kRowsPerPiece = 1000;
+
+}  // namespace
+
+// A row being added (NewRow) or a found row being changed (CurrentRow): the
+// values put so far, which of them are not saved yet, and the ctid once the
+// row is known to the table.
+struct PgRecordset::Edit {
+  enum class Kind { None, NewRow, CurrentRow } kind = Kind::None;
+  std::vector<Value> values;
+  std::vector<uint8_t> put;
+  std::vector<uint8_t> changed;
+  bool dirty = false;
+  std::string rowid;  // "" until known
+
+  void Start(Kind k, size_t n) {
+    kind = k;
+    values.assign(n, Value());
+    put.assign(n, 0);
+    changed.assign(n, 0);
+    dirty = false;
+    rowid.clear();
+  }
+  const Value* PutValue(size_t i) const { return kind != Kind::None && put[i] ? &values[i] : nullptr; }
+};
+
+PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view statement,
+                         const std::vector<Value>& values)
+    : s_(std::move(session)), edit_(std::make_unique<Edit>()) {
+  const std::string text(SingleStatement(statement));
+  std::vector<bool> binary;
+  if (!values.empty() || text.find('$') != std::string::npos) {
+    binary = s_->BinaryParameters(text);
+    if (binary.size() != values.size())
+      Raise(Ours::Internal, "The statement has " + std::to_string(binary.size()) + " parameters for " +
+                                std::to_string(values.size()) + " values");
+  }
+  const std::string with_rowid = SelectAllWithRowId(text, "ctid");
+  bool& refused = s_->RowIdRefused(text);
+  if (!with_rowid.empty() && !refused) {
+    try {
+      Declare(with_rowid, values, binary);
+      hidden_rowid_ = true;
+    } catch (const ComError&) {
+    }
+  }
+  if (!hidden_rowid_) {
+    Declare(text, values, binary);
+    // The plain text runs: what it reads has no ctid (a view, a join).
+    if (!with_rowid.empty()) refused = true;
+  }
+  Fetch();
+  bof_ = eof_;
+  LearnColumns();
+}
+
+PgRecordset::~PgRecordset() {
+  try {
+    Close();
+  } catch (...) {
+  }
+}
+
+void PgRecordset::Declare(const std::string& select, const std::vector<Value>& values,
+                          const std::vector<bool>& binary) {
+  Params params;
+  params.Resize(values.size());
+  for (size_t i = 0; i < values.size(); ++i) params.Set(i, values[i], binary[i]);
+  cursor_ = s_->NewCursorName();
+  const std::string declare = "declare " + cursor_ + " no scroll cursor with hold for " + select;
+  s_->Run(KindOf(select), select, [&](PGconn* c) {
+    return PQsendQueryParams(c, declare.c_str(), static_cast<int>(params.size()), nullptr, params.values(), nullptr,
+                             nullptr, 0);
+  });
+  cursor_open_ = true;
+}
+
+void PgRecordset::Fetch() {
+  const std::string fetch = "fetch " + std::to_string(kRowsPerPiece) + " from " + cursor_;
+  piece_ = s_->Run(StatementKind::Read, fetch, [&](PGconn* c) {
+    return PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+  });
+  row_ = 0;
+  const int rows = PQntuples(piece_.get());
+  // The last piece: the cursor is done, and the server's copy of the rows
+  // is released at once.
+  if (rows < kRowsPerPiece) CloseCursor();
+  eof_ = rows == 0;
+  is_decoded_.assign(is_decoded_.size(), false);
+}
+
+void PgRecordset::CloseCursor() noexcept {
+  if (!cursor_open_) return;
+  cursor_open_ = false;
+  const std::string close = "close " + cursor_;
+  try {
+    s_->Run(StatementKind::Read, close, [&](PGconn* c) {
+      return PQsendQueryParams(c, close.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    });
+  } catch (...) {
+    // A cursor declared inside a savepoint rolled back since is gone already.
+  }
+}
+
+void PgRecordset::LearnColumns() {
+  const PGresult* r = piece_.get();
+  const int n = PQnfields(r) - (hidden_rowid_ ? 1 : 0);
+  std::set<Oid> tables;
+  for (int i = 0; i < n; ++i) {
+    names_.emplace_back(PQfname(r, i));
+    binary_.push_back(PQftype(r, i) == kByteaType);
+    if (PQftable(r, i) != InvalidOid) tables.insert(PQftable(r, i));
+  }
+  decoded_.assign(static_cast<size_t>(n), std::string());
+  is_decoded_.assign(static_cast<size_t>(n), false);
+  several_tables_ = tables.size() > 1;
+  if (tables.size() == 1) table_ = s_->TableName(*tables.begin());
+}
+
+void PgRecordset::MoveNext() {
+  if (closed_) Raise(Ours::NoCurrentRow);
+  SaveEdit();
+  edit_->kind = Edit::Kind::None;
+  if (eof_) Raise(Ours::NoCurrentRow);
+  if (++row_ < PQntuples(piece_.get())) {
+    is_decoded_.assign(is_decoded_.size(), false);
+    return;
+  }
+  if (cursor_open_)
+    Fetch();
+  else
+    eof_ = true;
+}
+
+void PgRecordset::Close() {
+  if (closed_) return;
+  closed_ = true;
+  edit_->kind = Edit::Kind::None;
+  eof_ = true;
+  CloseCursor();
+  piece_.reset();
+}
+
+int PgRecordset::FieldCount() const { return static_cast<int>(names_.size()); }
+
+const std::string& PgRecordset::FieldName(int index) const {
+  if (index < 0 || index >= FieldCount())
+    Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::to_string(index));
+  return names_[static_cast<size_t>(index)];
+}
+
+int PgRecordset::IndexOf(std::string_view name) const {
+  for (size_t i = 0; i < names_.size(); ++i)
+    if (text::EqualNoCase(names_[i], name)) return static_cast<int>(i);
+  Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::string(name));
+}
+
+void PgRecordset::RequireRow() const {
+  if (closed_ || eof_) Raise(Ours::NoCurrentRow);
+}
+
+Value PgRecordset::Fields(int index) const {
+  FieldName(index);  // checks the index
+  const auto i = static_cast<size_t>(index);
+  if (edit_->kind != Edit::Kind::None) {
+    if (const Value* v = edit_->PutValue(i)) return *v;
+    if (edit_->kind == Edit::Kind::NewRow) return Value();
+  }
+  RequireRow();
+  return FieldValue(piece_.get(), row_, index);
+}
+
+void PgRecordset::AppendField(std::string& out, int index) const {
+  if (edit_->kind != Edit::Kind::None) {
+    out += Fields(index).TextOrEmpty();
+    return;
+  }
+  RequireRow();
+  AppendFieldText(out, piece_.get(), row_, index);
+}
+
+bool PgRecordset::ViewText(int index, std::string_view& out) const {
+  if (edit_->kind != Edit::Kind::None || closed_ || eof_ || index < 0 || index >= FieldCount()) return false;
+  const PGresult* r = piece_.get();
+  if (PQgetisnull(r, row_, index) || IsNumericType(PQftype(r, index))) return false;
+  const auto i = static_cast<size_t>(index);
+  if (binary_[i]) {
+    if (!is_decoded_[i]) {
+      decoded_[i] = DecodeBytea({PQgetvalue(r, row_, index), static_cast<size_t>(PQgetlength(r, row_, index))});
+      is_decoded_[i] = true;
+    }
+    out = decoded_[i];
+    return true;
+  }
+  out = std::string_view(PQgetvalue(r, row_, index), static_cast<size_t>(PQgetlength(r, row_, index)));
+  return true;
+}
+
+void PgRecordset::AddNew() {
+  if (closed_) Raise(Ours::NoCurrentRow);
+  if (table_.empty())
+    Raise(Ours::RowsNotChangeable, std::string(DefaultText(Ours::RowsNotChangeable)) +
+                                       (several_tables_ ? ": the statement reads several tables"
+                                                        : ": the statement reads no table"));
+  SaveEdit();
+  edit_->Start(Edit::Kind::NewRow, names_.size());
+}
+
+void PgRecordset::Put(int index, const Value& v) {
+  FieldName(index);  // checks the index
+  if (edit_->kind == Edit::Kind::None) {
+    RequireRow();
+    edit_->Start(Edit::Kind::CurrentRow, names_.size());
+  }
+  const auto i = static_cast<size_t>(index);
+  edit_->values[i] = v;
+  edit_->put[i] = 1;
+  edit_->changed[i] = 1;
+  edit_->dirty = true;
+}
+
+void PgRecordset::Update() {
+  if (closed_) Raise(Ours::NoCurrentRow);
+  SaveEdit();
+}
+
+void PgRecordset::SaveEdit() {
+  Edit& e = *edit_;
+  if (e.kind == Edit::Kind::None || !e.dirty) return;
+  if (table_.empty()) Raise(Ours::RowsNotChangeable);
+  const bool insert = e.kind == Edit::Kind::NewRow && e.rowid.empty();
+  if (!insert && e.rowid.empty()) {
+    if (!hidden_rowid_ || eof_)
+      Raise(Ours::RowsNotChangeable,
+            std::string(DefaultText(Ours::RowsNotChangeable)) + ": the found row has no rowid");
+    e.rowid = PQgetvalue(piece_.get(), row_, FieldCount());
+  }
+  std::vector<std::string_view> names;
+  std::vector<size_t> columns;
+  for (size_t i = 0; i < e.changed.size(); ++i)
+    if (e.changed[i]) {
+      names.push_back(names_[i]);
+      columns.push_back(i);
+    }
+  const std::string text = insert ? InsertRowKeepingRowId(Dialect::Postgres, table_, names)
+                                  : UpdateRowByRowid(Dialect::Postgres, table_, names);
+  PgStatement saver(s_, text);
+  int place = 1;
+  for (size_t i : columns) saver.Bind(place++, e.values[i], binary_[i]);
+  if (!insert) saver.Bind(place, Value(e.rowid));
+  // The statement hands the row's ctid back: an update moves the row.
+  if (saver.Step()) e.rowid = saver.Column(0).Text();
+  saver.Reset();
+  e.changed.assign(e.changed.size(), 0);
+  e.dirty = false;
+}
+
+}  // namespace kestrel::store::postgres

@@ -1,0 +1,75 @@
+// The recordset over a PostgreSQL select: rows read forward from a server
+// cursor in pieces (memory stays flat however many rows the select has), and
+// rows added to or changed in the select's one table, a found row by the ctid
+// fetched unseen with it. The cursor is held across commits, so a recordset
+// stays readable while other statements run and transactions end around it.
+// It shares ownership of the session, so it stays usable when the connection
+// that made it is released first.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/postgres/session.h"
+#include "store/recordset.h"
+
+namespace kestrel::store::postgres {
+
+class PgRecordset final : public Recordset {
+ public:
+  // Runs `statement` with `values` bound in order.
+  PgRecordset(std::shared_ptr<Session> session, std::string_view statement, const std::vector<Value>& values);
+  ~PgRecordset() override;
+
+  using Recordset::Fields;
+  using Recordset::Put;
+
+  bool BOF() const override { return bof_; }
+  bool IsEOF() const override { return eof_; }
+  void MoveNext() override;
+  void Close() override;
+  int FieldCount() const override;
+  const std::string& FieldName(int index) const override;
+  int IndexOf(std::string_view name) const override;
+  Value Fields(int index) const override;
+  void AppendField(std::string& out, int index) const override;
+  bool ViewText(int index, std::string_view& out) const override;
+  void AddNew() override;
+  void Put(int index, const Value& v) override;
+  void Update() override;
+  const std::string& TargetTable() const override { return table_; }
+
+ protected:
+  bool IsOpen() const override { return !closed_; }
+
+ private:
+  struct Edit;
+  void Declare(const std::string& select, const std::vector<Value>& values, const std::vector<bool>& binary);
+  void Fetch();
+  void CloseCursor() noexcept;
+  void LearnColumns();
+  void RequireRow() const;
+  void SaveEdit();
+
+  std::shared_ptr<Session> s_;
+  std::string cursor_;
+  bool cursor_open_ = false;
+  Result piece_;
+  int row_ = 0;
+  bool bof_ = true;
+  bool eof_ = true;
+  bool closed_ = false;
+  bool hidden_rowid_ = false;  // the last result column is the row's ctid
+  bool several_tables_ = false;
+  std::string table_;
+  std::vector<std::string> names_;
+  std::vector<bool> binary_;
+  // Bytea fields of the current row, decoded when first viewed.
+  mutable std::vector<std::string> decoded_;
+  mutable std::vector<bool> is_decoded_;
+  std::unique_ptr<Edit> edit_;
+};
+
+}  // namespace kestrel::store::postgres

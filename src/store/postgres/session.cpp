@@ -1,0 +1,336 @@
+// Sending statements to the server and waiting for them in slices, so that
+// an interruption cancels the one running; the savepoint around each
+// statement inside a transaction; the write lock; counting rows.
+#include "store/postgres/session.h"
+
+#include <poll.h>
+
+#include <charconv>
+
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "store/open.h"
+#include "store/postgres/store_error.h"
+#include "store/postgres/values.h"
+
+namespace kestrel::store::postgres {
+namespace {
+
+// How long one wait for the server's answer lasts before the interruption
+// is asked again.
+constexpr int kWaitSliceMs = 50;
+// The first key of the store's write lock (the second is its schema's
+// number): "KSTR".
+constexpr int32_t kLockClass = 0x4b535452;
+constexpr std::string_view kStatementSavepoint = "kestrel_statement";
+// Select texts whose facts are remembered (all are forgotten when full).
+constexpr size_t kRememberedTexts = 512;
+
+void IgnoreNotice(void*, const char*) {}
+
+int64_t RowsOf(const PGresult* r) {
+  const char* n = PQcmdTuples(const_cast<PGresult*>(r));
+  int64_t rows = 0;
+  if (n) std::from_chars(n, n + std::char_traits<char>::length(n), rows);
+  return rows;
+}
+
+}  // namespace
+
+std::shared_ptr<Session> Session::Connect(const std::string& location) {
+  PGconn* conn = PQconnectdb(location.c_str());
+  if (PQstatus(conn) != CONNECTION_OK) {
+    ComError e = ConnectionError(conn);
+    PQfinish(conn);
+    throw ComError(e.number(), e.description() + ": " + MaskedLocation(location));
+  }
+  PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
+  auto s = std::make_shared<Session>(Token{}, conn, location);
+  // Every byte 1-255 is one LATIN1 character: values go and come back as
+  // they are, and the server keeps them as the characters they stand for.
+  const std::string encoding = PQparameterStatus(conn, "server_encoding");
+  if (encoding != "UTF8" && encoding != "SQL_ASCII" && encoding != "LATIN1")
+    Raise(Ours::StoreKindUnsupported, "The database's encoding " + encoding +
+                                          " cannot hold every byte a pack carries (UTF8, SQL_ASCII or LATIN1 can): " +
+                                          MaskedLocation(location));
+  if (PQsetClientEncoding(conn, "LATIN1") != 0) throw ConnectionError(conn);
+  s->Control("set standard_conforming_strings = on; set bytea_output = 'hex'; set lock_timeout = '60s'");
+  s->lock_key_ = static_cast<int32_t>(std::stol(
+      s->ControlValue("select coalesce((select oid::int8 from pg_namespace where nspname = current_schema()), 0)")));
+  return s;
+}
+
+Session::Session(Token, PGconn* conn, std::string location) : conn_(conn), location_(std::move(location)) {}
+
+Session::~Session() { PQfinish(conn_); }
+
+bool Session::InTransaction() const { return PQtransactionStatus(conn_) != PQTRANS_IDLE; }
+
+void Session::CheckInterrupted() const {
+  if (interrupted_ && interrupted_()) throw StoreError(kQueryCanceled, "canceling statement due to user request");
+}
+
+std::vector<Result> Session::Await(const Send& send, bool interruptible) {
+  std::vector<Result> results = Collect(send, interruptible);
+  for (const auto& r : results)
+    if (Failed(r.get())) throw StoreError(r.get());
+  return results;
+}
+
+PGresult* Session::NextResult(bool interruptible, bool& cancelled) {
+  while (PQisBusy(conn_)) {
+    pollfd p{PQsocket(conn_), POLLIN, 0};
+    const int ready = ::poll(&p, 1, kWaitSliceMs);
+    if (interruptible && !cancelled && interrupted_ && interrupted_()) {
+      // The server ends the statement with "canceling statement due to
+      // user request", which is the error the caller sees.
+      if (PGcancel* cancel = PQgetCancel(conn_)) {
+        char message[256];
+        PQcancel(cancel, message, sizeof message);
+        PQfreeCancel(cancel);
+      }
+      cancelled = true;
+    }
+    if (ready != 0 && !PQconsumeInput(conn_)) throw ConnectionError(conn_);
+  }
+  return PQgetResult(conn_);
+}
+
+std::vector<Result> Session::Collect(const Send& send, bool interruptible) {
+  if (!send(conn_)) throw ConnectionError(conn_);
+  bool cancelled = false;
+  std::vector<Result> results;
+  while (PGresult* r = NextResult(interruptible, cancelled)) {
+    const auto status = PQresultStatus(r);
+    results.emplace_back(r);
+    if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT) break;
+  }
+  return results;
+}
+
+Result Session::Pipelined(const std::vector<std::string>& before, const Send& send,
+                          const std::vector<std::string>& after) {
+  if (PQenterPipelineMode(conn_) != 1) throw ConnectionError(conn_);
+  const auto queue = [&](const std::string& statement) {
+    if (!PQsendQueryParams(conn_, statement.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0))
+      throw ConnectionError(conn_);
+  };
+  Result statement, failure;
+  try {
+    for (const auto& b : before) queue(b);
+    if (!send(conn_)) throw ConnectionError(conn_);
+    for (const auto& a : after) queue(a);
+    if (PQpipelineSync(conn_) != 1) throw ConnectionError(conn_);
+    bool cancelled = false;
+    const size_t queries = before.size() + 1 + after.size();
+    for (size_t q = 0; q < queries; ++q) {
+      while (PGresult* r = NextResult(true, cancelled)) {
+        Result owned(r);
+        if (Failed(r) && !failure) failure = std::move(owned);
+        else if (q == before.size()) statement = std::move(owned);
+      }
+    }
+    // The pipeline's end.
+    Result sync(NextResult(true, cancelled));
+  } catch (...) {
+    PQexitPipelineMode(conn_);
+    throw;
+  }
+  PQexitPipelineMode(conn_);
+  if (failure) throw StoreError(failure.get());
+  if (!statement) Raise(Ours::Internal, "The server answered nothing");
+  return statement;
+}
+
+Result Session::Single(std::vector<Result> results) {
+  if (results.empty()) Raise(Ours::Internal, "The server answered nothing");
+  return std::move(results.back());
+}
+
+void Session::Control(const std::string& statements) {
+  Await([&](PGconn* c) { return PQsendQuery(c, statements.c_str()); }, false);
+}
+
+std::string Session::ControlValue(const std::string& statement) {
+  Result r = Single(Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false));
+  return PQntuples(r.get()) > 0 && !PQgetisnull(r.get(), 0, 0) ? PQgetvalue(r.get(), 0, 0) : "";
+}
+
+std::string Session::LockCall(std::string_view function) const {
+  return "select " + std::string(function) + "(" + std::to_string(kLockClass) + ", " + std::to_string(lock_key_) + ")";
+}
+
+void Session::TakeWriteLock() {
+  Control(LockCall("pg_advisory_xact_lock"));
+  lock_held_ = true;
+}
+
+bool Session::TryWriteLock() {
+  lock_held_ = ControlValue(LockCall("pg_try_advisory_xact_lock")) == "t";
+  return lock_held_;
+}
+
+Result Session::Run(StatementKind kind, std::string_view statement, const Send& send, bool pipelined) {
+  const auto status = PQtransactionStatus(conn_);
+  if (kind == StatementKind::Control || status == PQTRANS_INERROR) return Single(Await(send, true));
+  CheckInterrupted();
+  Result r;
+  if (status == PQTRANS_IDLE && kind == StatementKind::Read) {
+    r = Single(Await(send, true));
+  } else if (status == PQTRANS_IDLE) {
+    // A change on its own is a transaction of its own under the lock.
+    try {
+      if (pipelined) {
+        r = Pipelined({"begin", LockCall("pg_advisory_xact_lock")}, send, {"commit"});
+      } else {
+        Control("begin; " + LockCall("pg_advisory_xact_lock"));
+        r = Single(Await(send, true));
+        Control("commit");
+      }
+    } catch (...) {
+      try {
+        if (InTransaction()) Control("rollback");
+      } catch (...) {
+      }
+      throw;
+    }
+  } else {
+    // A failed statement would end the whole transaction: the savepoint
+    // keeps it as it was before the statement, as SQLite does.
+    const std::string savepoint(kStatementSavepoint);
+    const bool lock = kind == StatementKind::Write && !lock_held_;
+    try {
+      if (pipelined) {
+        std::vector<std::string> before{"savepoint " + savepoint};
+        if (lock) before.push_back(LockCall("pg_advisory_xact_lock"));
+        r = Pipelined(before, send, {"release savepoint " + savepoint});
+      } else {
+        Control("savepoint " + savepoint);
+        if (lock) Control(LockCall("pg_advisory_xact_lock"));
+        r = Single(Await(send, true));
+        Control("release savepoint " + savepoint);
+      }
+    } catch (...) {
+      try {
+        if (PQtransactionStatus(conn_) == PQTRANS_INERROR)
+          Control("rollback to savepoint " + savepoint + "; release savepoint " + savepoint);
+      } catch (...) {
+      }
+      throw;
+    }
+    if (lock) lock_held_ = true;
+  }
+  if (!InTransaction()) lock_held_ = false;
+  Counted(statement, r.get());
+  return r;
+}
+
+Result Session::RunText(std::string_view statement) {
+  const std::string text(statement);
+  return Run(KindOf(text), text, [&](PGconn* c) {
+    return PQsendQueryParams(c, text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+  });
+}
+
+Result Session::RunPrepared(StatementKind kind, std::string_view statement, const Prepared& p,
+                            const char* const* values) {
+  return Run(kind, statement, [&](PGconn* c) {
+    return PQsendQueryPrepared(c, p.name.c_str(), static_cast<int>(p.binary_params.size()), values, nullptr, nullptr, 0);
+  });
+}
+
+void Session::Counted(std::string_view statement, const PGresult* r) {
+  if (!counts_) return;
+  const std::string_view tag = PQcmdStatus(const_cast<PGresult*>(r));
+  const bool insert = tag.rfind("INSERT ", 0) == 0, remove = tag.rfind("DELETE ", 0) == 0;
+  if (!insert && !remove) return;
+  const int64_t rows = RowsOf(r);
+  if (rows == 0) return;
+  const std::string table = TableChanged(statement);
+  if (table.empty()) return;
+  RowChange& change = (*counts_)[table];
+  (insert ? change.added : change.deleted) += rows;
+}
+
+void Session::CountAdded(std::string_view table, int64_t rows) {
+  if (counts_ && rows > 0) (*counts_)[std::string(table)].added += rows;
+}
+
+const Prepared& Session::Prepare(std::string_view statement) {
+  auto known = prepared_.find(statement);
+  if (known != prepared_.end()) return known->second;
+  const std::string text(statement);
+  const std::string name = "kestrel_" + std::to_string(++next_name_);
+  Run(StatementKind::Read, "", [&](PGconn* c) { return PQsendPrepare(c, name.c_str(), text.c_str(), 0, nullptr); });
+  Result d = Single(Await([&](PGconn* c) { return PQsendDescribePrepared(c, name.c_str()); }, false));
+  Prepared p;
+  p.name = name;
+  for (int i = 0, n = PQnparams(d.get()); i < n; ++i) p.binary_params.push_back(IsBinaryType(PQparamtype(d.get(), i)));
+  for (int i = 0, n = PQnfields(d.get()); i < n; ++i) p.column_types.push_back(PQftype(d.get(), i));
+  return prepared_.emplace(text, std::move(p)).first->second;
+}
+
+const std::vector<bool>& Session::BinaryParameters(std::string_view statement) {
+  auto known = binary_parameters_.find(statement);
+  if (known != binary_parameters_.end()) return known->second;
+  // Texts with their values written in are many: forget them all at times.
+  if (binary_parameters_.size() >= kRememberedTexts) binary_parameters_.clear();
+  const std::string text(statement);
+  // Not the unnamed statement: the savepoint around this one replaces it.
+  static constexpr char kName[] = "kestrel_describe";
+  Run(StatementKind::Read, "", [&](PGconn* c) { return PQsendPrepare(c, kName, text.c_str(), 0, nullptr); });
+  Result d;
+  try {
+    d = Single(Await([](PGconn* c) { return PQsendDescribePrepared(c, kName); }, false));
+  } catch (...) {
+    Control(std::string("deallocate ") + kName);
+    throw;
+  }
+  Control(std::string("deallocate ") + kName);
+  std::vector<bool> binary;
+  for (int i = 0, n = PQnparams(d.get()); i < n; ++i) binary.push_back(IsBinaryType(PQparamtype(d.get(), i)));
+  return binary_parameters_.emplace(text, std::move(binary)).first->second;
+}
+
+bool Session::IsBinaryType(Oid type) {
+  if (type == kByteaType) return true;
+  // Types below this number are the server's own; a domain of bytea is not.
+  constexpr Oid kFirstUserType = 16384;
+  if (type < kFirstUserType) return false;
+  auto known = binary_types_.find(type);
+  if (known != binary_types_.end()) return known->second;
+  const std::string base = ControlValue("select typbasetype from pg_type where oid = " + std::to_string(type));
+  const bool binary = !base.empty() && base != "0" && IsBinaryType(static_cast<Oid>(std::stoul(base)));
+  return binary_types_[type] = binary;
+}
+
+const std::string& Session::TableName(Oid table) {
+  auto known = tables_.find(table);
+  if (known != tables_.end()) return known->second;
+  std::string name;
+  if (table != InvalidOid) name = ControlValue("select relname from pg_class where oid = " + std::to_string(table));
+  return tables_[table] = name;
+}
+
+std::string Session::NewCursorName() { return "kestrel_cursor_" + std::to_string(++next_name_); }
+
+bool& Session::RowIdRefused(std::string_view statement) {
+  auto known = rowid_refused_.find(statement);
+  if (known != rowid_refused_.end()) return known->second;
+  if (rowid_refused_.size() >= kRememberedTexts) rowid_refused_.clear();
+  return rowid_refused_[std::string(statement)];
+}
+
+void Session::StartCopy(const std::string& statement) {
+  CheckInterrupted();
+  Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false);
+}
+
+Result Session::FinishCopy() { return Single(Collect([](PGconn*) { return 1; }, true)); }
+
+bool Session::Failed(const PGresult* r) {
+  const auto status = PQresultStatus(r);
+  return status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE || status == PGRES_NONFATAL_ERROR;
+}
+
+}  // namespace kestrel::store::postgres

@@ -1,0 +1,143 @@
+// The libpq connection of one PostgreSQL store and what every user of it
+// shares: how a statement is sent and waited for, the savepoint that keeps a
+// failed statement from ending the transaction around it, the store's write
+// lock, the counts of rows changed, and the statements prepared on the
+// server. A connection, and every statement and recordset it handed out,
+// hold it by shared ownership, so the server connection is closed when the
+// last of them is released, whatever the order.
+//
+// The write lock: SQLite lets one writer at a time change a store; here a
+// transaction-scoped advisory lock on a key of the store's schema does, taken
+// by every transaction before its first change (a batch or a write unit at
+// once). Statements wait for it at most lock_timeout (60 s, as SQLite's busy
+// wait; a caller may set it lower).
+//
+// Callers guarantee: one thread at a time uses a Session and all that hold it.
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kestrel/store.h"
+#include "store/postgres/statement_text.h"
+
+namespace kestrel::store::postgres {
+
+struct ResultDeleter {
+  void operator()(PGresult* r) const noexcept { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+// What a statement prepared on the server takes and gives.
+struct Prepared {
+  std::string name;
+  std::vector<bool> binary_params;  // the parameter is bytea (or a domain of it)
+  std::vector<Oid> column_types;
+};
+
+class Session : public std::enable_shared_from_this<Session> {
+ public:
+  // Connects to the server at `location` (a libpq URI), in client encoding
+  // LATIN1. Fails with the server's message, the location masked.
+  static std::shared_ptr<Session> Connect(const std::string& location);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  PGconn* conn() const { return conn_; }
+  const std::string& location() const { return location_; }
+  bool InTransaction() const;
+
+  // Sends one command (a PQsend* call) and returns its result.
+  using Send = std::function<int(PGconn*)>;
+  // Runs one statement of the caller: interrupted when asked, under the
+  // write lock when it writes, inside a savepoint when a transaction is open
+  // (so that a failure leaves the transaction as it was), its rows counted.
+  // The statements around it go in one round trip with it (`pipelined`),
+  // unless `send` uses the simple protocol (several statements in one text).
+  Result Run(StatementKind kind, std::string_view statement, const Send& send, bool pipelined = true);
+  // Runs one statement text of the caller without parameters.
+  Result RunText(std::string_view statement);
+  // Runs a prepared statement with its parameters.
+  Result RunPrepared(StatementKind kind, std::string_view statement, const Prepared& p, const char* const* values);
+  // Runs statements of our own (transaction control), several allowed; the
+  // first failure is raised after all have answered.
+  void Control(const std::string& statements);
+  // A statement of our own whose one value is returned as text.
+  std::string ControlValue(const std::string& statement);
+
+  // Takes the store's write lock for the open transaction, waiting at most
+  // lock_timeout; TryWriteLock only tries.
+  void TakeWriteLock();
+  bool TryWriteLock();
+  // The lock may be gone: a savepoint it was taken under was rolled back.
+  void ForgetWriteLock() { lock_held_ = false; }
+
+  // While set, every statement of the caller asks it first and while it
+  // runs; true cancels the statement.
+  void SetInterrupted(std::function<bool()> interrupted) { interrupted_ = std::move(interrupted); }
+  void CountRowChanges(RowChangeCounts* counts) { counts_ = counts; }
+  void CountAdded(std::string_view table, int64_t rows);
+
+  // The statement prepared on the server, once per text; a failure is the
+  // server's error (and leaves an open transaction as it was).
+  const Prepared& Prepare(std::string_view statement);
+  // Which parameters of a statement are bytea, as the server infers them
+  // (the statement is described, not kept prepared); remembered per text.
+  const std::vector<bool>& BinaryParameters(std::string_view statement);
+  // The name of a table by its number (PQftable), "" for none.
+  const std::string& TableName(Oid table);
+  // A cursor name not used before on this session.
+  std::string NewCursorName();
+  // Whether "select *, ctid" was refused for this select before.
+  bool& RowIdRefused(std::string_view statement);
+
+  // Starts COPY ... FROM STDIN; the caller sends the data, ends it and takes
+  // the result with FinishCopy, failed or not (Failed tells).
+  void StartCopy(const std::string& statement);
+  Result FinishCopy();
+  static bool Failed(const PGresult* r);
+
+ private:
+  struct Token {};
+
+ public:
+  Session(Token, PGconn* conn, std::string location);
+
+ private:
+  // The next result, waiting in slices (cancelling the statement once
+  // interrupted when `interruptible`); nullptr after a command's last.
+  PGresult* NextResult(bool interruptible, bool& cancelled);
+  // Sends `before`, the statement and `after` in one pipeline and returns
+  // the statement's result; raises the first failure.
+  Result Pipelined(const std::vector<std::string>& before, const Send& send, const std::vector<std::string>& after);
+  // Sends and waits for every result; Await raises the first failure.
+  std::vector<Result> Collect(const Send& send, bool interruptible);
+  std::vector<Result> Await(const Send& send, bool interruptible);
+  Result Single(std::vector<Result> results);
+  void CheckInterrupted() const;
+  bool IsBinaryType(Oid type);
+  void Counted(std::string_view statement, const PGresult* r);
+  std::string LockCall(std::string_view function) const;
+
+  PGconn* conn_;
+  std::string location_;
+  int32_t lock_key_ = 0;
+  bool lock_held_ = false;
+  std::function<bool()> interrupted_;
+  RowChangeCounts* counts_ = nullptr;
+  std::map<std::string, Prepared, std::less<>> prepared_;
+  std::map<Oid, std::string> tables_;
+  std::map<Oid, bool> binary_types_;
+  std::map<std::string, bool, std::less<>> rowid_refused_;
+  std::map<std::string, std::vector<bool>, std::less<>> binary_parameters_;
+  int next_name_ = 0;
+};
+
+}  // namespace kestrel::store::postgres

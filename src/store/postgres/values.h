@@ -1,0 +1,57 @@
+// Values between the store interface and the server's text format: the
+// fields of a result as Values and as bytes, and the parameters of a
+// statement as the texts the server reads. Every value travels as text with
+// its length (the connection's client encoding is LATIN1, so each byte 1-255
+// is one character and comes back as it went); a bytea value travels in the
+// server's hex form, which keeps every byte. libpq reads a parameter in text
+// form up to its terminating NUL, so every parameter is a copy that has one.
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/value.h"
+
+namespace kestrel::store::postgres {
+
+// Type numbers of the server's built-in types that values are read by.
+inline constexpr Oid kByteaType = 17;
+
+// A field of a result row: integers as integers, floating and numeric values
+// as doubles, booleans as 1 or 0, bytea as its bytes, anything else as its
+// text; NULL as NULL.
+Value FieldValue(const PGresult* r, int row, int column);
+// Appends the field's text as GetString writes it ("" for NULL).
+void AppendFieldText(std::string& out, const PGresult* r, int row, int column);
+// Whether the column holds numbers (integers, floating or numeric values).
+bool IsNumericType(Oid type);
+
+// The bytes of a bytea field in the server's hex form ("\x4142").
+std::string DecodeBytea(std::string_view hex);
+// Bytes in the hex form a bytea parameter or COPY field is read from.
+std::string EncodeBytea(std::string_view bytes);
+
+// The parameters of one run of a statement.
+class Params {
+ public:
+  void Resize(size_t n);
+  size_t size() const { return pointers_.size(); }
+  void Clear();
+  // A value as Recordset::Put takes it; `binary`: the parameter is bytea.
+  void Set(size_t i, const Value& v, bool binary);
+  // A text; empty binds NULL (the bulk loader's empty field).
+  void SetText(size_t i, std::string_view text, bool binary);
+  const char* const* values() const { return pointers_.data(); }
+  const int* lengths() const { return lengths_.data(); }
+
+ private:
+  void Own(size_t i, std::string text);
+  std::vector<std::string> owned_;
+  std::vector<const char*> pointers_;
+  std::vector<int> lengths_;
+};
+
+}  // namespace kestrel::store::postgres

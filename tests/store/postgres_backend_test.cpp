@@ -1,0 +1,122 @@
+// What only the PostgreSQL backend does: a store is a schema of a database,
+// created once; every byte 1-255 comes back whatever the database's encoding
+// (an encoding that cannot hold them is refused); the write lock belongs to
+// one store; a read-only connection cannot bulk-load. Runs on the test server
+// (backends.h) and skips without it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "store/backends.h"
+#include "store/connection.h"
+#include "store/open.h"
+#include "support/error_of.h"
+#include "support/temp_folder.h"
+
+namespace kestrel::store {
+namespace {
+
+using kestrel::testing::CaughtFrom;
+using kestrel::testing::TempFolder;
+
+class PostgresBackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const std::string why = postgres_.unavailable(); !why.empty()) GTEST_SKIP() << why;
+  }
+  // A store of its own for each call: a fresh schema.
+  std::string NewStore() { return postgres_.location(dir_.path()); }
+
+  const kestrel::testing::StoreBackend postgres_ = kestrel::testing::AllStoreBackends().back();
+  TempFolder dir_;
+};
+
+TEST_F(PostgresBackendTest, AStoreIsCreatedOnceInItsSchemaAndOpenedThere) {
+  const std::string location = NewStore(), other = NewStore();
+  CreateStore(location)->Execute("insert into qzddi100 (appl, dsca, extn) values ('LGA', 'Ledger', 0)");
+  const ComError again = CaughtFrom([&] { CreateStore(location); });
+  EXPECT_EQ(again.number(), 58);
+  EXPECT_NE(again.description().find("qzddi100"), std::string::npos) << again.description();
+  EXPECT_EQ(Open(location)->OpenRecordset("select appl, dsca from qzddi100")->GetString(-1, "|", ";"), "LGA|Ledger;");
+  // A store in another schema of the same database is another store.
+  EXPECT_EQ(CreateStore(other)->OpenRecordset("select count(*) from qzddi100")->Fields(0), Value(int64_t{0}));
+}
+
+// Values travel in LATIN1, one character per byte: a database in any encoding
+// that holds every LATIN1 character keeps them all.
+TEST_F(PostgresBackendTest, EveryByteComesBackWhateverTheDatabasesEncoding) {
+  std::string bytes;
+  for (int b = 1; b <= 255; ++b) bytes += static_cast<char>(b);
+  const struct {
+    std::string encoding;
+    bool holds_every_byte;
+  } rows[] = {{"UTF8", true}, {"SQL_ASCII", true}, {"LATIN1", true}, {"EUC_JP", false}};
+  const std::string server = kestrel::testing::PostgresTestServer();
+  auto admin = Open(server);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.encoding);
+    std::string database = "kt_encoding_" + row.encoding;
+    for (char& c : database) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    admin->Execute("drop database if exists " + database);
+    admin->Execute("create database " + database + " encoding '" + row.encoding +
+                   "' lc_collate 'C' lc_ctype 'C' template template0");
+    const std::string location = server + "&dbname=" + database;
+    if (!row.holds_every_byte) {
+      const ComError refused = CaughtFrom([&] { Open(location); });
+      EXPECT_EQ(refused.number(), Number(Ours::StoreKindUnsupported));
+      EXPECT_NE(refused.description().find(row.encoding), std::string::npos) << refused.description();
+      continue;
+    }
+    auto c = Create(location);
+    c->ExecuteScript("create table qzusr100 (usrn bytea, dsca text)");
+    auto rs = c->OpenRecordset("select * from qzusr100 where 1=2");
+    rs->AddNew();
+    rs->Put("usrn", bytes);
+    rs->Put("dsca", bytes);
+    rs->Update();
+    rs.reset();
+    c->Execute("insert into qzusr100 (dsca) values (" + c->Quote(bytes) + ")");
+    auto back = c->OpenRecordset("select usrn, dsca from qzusr100 order by usrn is null");
+    ASSERT_FALSE(back->IsEOF());
+    EXPECT_EQ(back->Fields("usrn"), Value(bytes));  // put into the recordset
+    EXPECT_EQ(back->Fields("dsca"), Value(bytes));
+    back->MoveNext();
+    ASSERT_FALSE(back->IsEOF());
+    EXPECT_EQ(back->Fields("dsca"), Value(bytes));  // quoted into the statement
+    back->MoveNext();
+    EXPECT_TRUE(back->IsEOF());
+  }
+}
+
+TEST_F(PostgresBackendTest, TheWriteLockIsTheStoresOwn) {
+  const std::string first = NewStore(), second = NewStore();
+  auto a = Create(first), a_again = Open(first), b = Create(second);
+  WriteLockOptions at_once;
+  at_once.wait = std::chrono::milliseconds(0);
+  ASSERT_TRUE(a->BeginWriteUnit(at_once));
+  EXPECT_TRUE(b->BeginWriteUnit(at_once));  // another store in the same database
+  EXPECT_FALSE(a_again->BeginWriteUnit(at_once));
+  EXPECT_FALSE(a_again->InTransaction());
+  a->RollbackBatch();
+  b->RollbackBatch();
+  EXPECT_TRUE(a_again->BeginWriteUnit(at_once));
+  a_again->RollbackBatch();
+}
+
+TEST_F(PostgresBackendTest, AReadOnlyConnectionCannotBulkLoad) {
+  const std::string location = NewStore();
+  CreateStore(location);
+  // The store's options come last in its URI: the read-only default joins them.
+  auto read_only = Open(location + "%20-cdefault_transaction_read_only%3Don");
+  EXPECT_FALSE(read_only->CanBulkLoad());
+  BulkLoadOptions o;
+  EXPECT_EQ(CaughtFrom([&] { BulkLoadFile(Env::Default(), *read_only, "qzddi100", dir_ / "qzddi100.dat", o); }).number(),
+            kNoBulkRights);
+  EXPECT_TRUE(Open(location)->CanBulkLoad());
+}
+
+}  // namespace
+}  // namespace kestrel::store
