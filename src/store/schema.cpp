@@ -188,6 +188,16 @@ std::span<const std::string_view> ProfileTables() { return kProfileTables; }
 std::span<const std::string_view> ApplicationTables() { return kApplicationTables; }
 std::span<const std::string_view> RuleTables() { return kRuleTables; }
 
+std::string_view ProfileIndexColumns(const TableDef& t) {
+  for (const auto& index : t.indexes)
+    if (index.second.starts_with("mprf")) return index.second;
+  // A key constraint such as "unique (mprf, levl)" or "primary key (mprf), ...".
+  const size_t open = t.constraints.find("(mprf");
+  if (open == std::string_view::npos) return {};
+  const size_t close = t.constraints.find(')', open);
+  return t.constraints.substr(open + 1, close - open - 1);
+}
+
 namespace {
 
 // The columns of an index as the dialect writes them: a binary column is

@@ -55,6 +55,11 @@ std::span<const std::string_view> ApplicationTables();
 // The rule tables (current rules and their revision twins).
 std::span<const std::string_view> RuleTables();
 
+// The columns of the index that a read of the table by profile number walks
+// ("mprf, tcpac, tcmod, tflno"), taken from its indexes or its key; "" when
+// none starts with the profile number.
+std::string_view ProfileIndexColumns(const TableDef& t);
+
 // The script that creates every table and index in the store's SQL (binary
 // columns are "blob" in SQLite, "bytea" in PostgreSQL).
 std::string SchemaScript(Dialect d);

@@ -1,6 +1,8 @@
 // Value rendering and dialect fragments of statement text.
 #include "store/sql.h"
 
+#include "store/schema.h"
+
 namespace kestrel::store::sql {
 
 std::string Text(std::string_view value) {
@@ -72,5 +74,27 @@ std::string_view LimitOne(Dialect d) { return d == Dialect::TSql ? "" : " limit 
 std::string_view RowId(Dialect d) { return d == Dialect::Postgres ? "ctid" : "rowid"; }
 
 std::string_view ReturningRowId(Dialect d) { return d == Dialect::Postgres ? " returning ctid" : ""; }
+
+std::string StoredOrder(Dialect d, std::string_view table, std::string_view columns) {
+  if (d != Dialect::Postgres) return "";
+  const TableDef* t = FindTable(table);
+  std::string out = " order by ";
+  size_t start = 0;
+  while (start < columns.size()) {
+    size_t end = columns.find(',', start);
+    if (end == std::string_view::npos) end = columns.size();
+    std::string_view name = columns.substr(start, end - start);
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    ColumnType type = ColumnType::Integer;
+    if (t)
+      for (const auto& c : t->columns)
+        if (c.name == name) type = c.type;
+    if (type == ColumnType::Binary) out += CastToInt(d, name);
+    else out.append(name).append(type == ColumnType::Text ? " collate \"C\"" : "");
+    out += " nulls first, ";
+    start = end + 1;
+  }
+  return out + "ctid";
+}
 
 }  // namespace kestrel::store::sql

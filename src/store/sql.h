@@ -68,4 +68,13 @@ std::string_view RowId(Dialect d);
 // PostgreSQL (where an update moves the row).
 std::string_view ReturningRowId(Dialect d);
 
+// The order of a read whose rows reach a pack file. SQLite returns the rows
+// of a search in the order of the index it walks, rows of one key in rowid
+// order; PostgreSQL in whatever order its plan meets them. So that both
+// stores write the same pack, PostgreSQL gets " order by" the index's
+// columns of `table` (texts compared byte by byte, empty values first as
+// SQLite sorts them) and then ctid, the place a row was stored in, standing
+// for the rowid; `columns` "" orders by ctid alone. T-SQL and SQLite get "".
+std::string StoredOrder(Dialect d, std::string_view table, std::string_view columns);
+
 }  // namespace kestrel::store::sql

@@ -1,6 +1,7 @@
 // Statement texts of the export.
 #include "store/statements_export.h"
 
+#include "store/schema.h"
 #include "store/sql.h"
 
 namespace kestrel::store {
@@ -19,6 +20,13 @@ std::string DevelopmentVrcExclusion(Dialect d, const std::string& list) {
   const std::string p(sql::Concat(d));
   return "( vers " + p + " rele " + p + " cust not in ( select dver " + p + " drel " + p +
          " dcus from qzmap105 where mprf in (" + list + ")))";
+}
+
+// The order SQLite reads a table's rows of a profile list in: that of the
+// index on the profile number.
+std::string ByProfileIndex(Dialect d, std::string_view table) {
+  const TableDef* t = FindTable(table);
+  return sql::StoredOrder(d, table, t ? ProfileIndexColumns(*t) : std::string_view());
 }
 
 }  // namespace
@@ -50,29 +58,36 @@ std::string SelectCurrentRules(Dialect d, std::string_view table, std::span<cons
   const std::string list = sql::NumberList(profiles);
   std::string s = "select * from " + std::string(table) + " where mprf in (" + list + ") ";
   if (exclude_development_vrcs) s += " and " + DevelopmentVrcExclusion(d, list);
-  return s;
+  return s + ByProfileIndex(d, table);
 }
 
-std::string SelectProfileRows(Dialect, std::string_view table, std::span<const int64_t> profiles) {
-  return "select * from " + std::string(table) + " where mprf in (" + sql::NumberList(profiles) + ")";
+std::string SelectProfileRows(Dialect d, std::string_view table, std::span<const int64_t> profiles) {
+  return "select * from " + std::string(table) + " where mprf in (" + sql::NumberList(profiles) + ")" +
+         ByProfileIndex(d, table);
 }
 
-std::string SelectAllCodes(Dialect) { return "select * from qzlgy115"; }
+std::string SelectAllCodes(Dialect d) { return "select * from qzlgy115" + sql::StoredOrder(d, "qzlgy115", ""); }
 
-std::string SelectAllFunctions(Dialect) { return "select * from qzmap150"; }
+std::string SelectAllFunctions(Dialect d) { return "select * from qzmap150" + sql::StoredOrder(d, "qzmap150", ""); }
 
 std::string SelectLibraryRows(Dialect d, std::string_view table, std::span<const int64_t> profiles) {
   const std::string list = sql::NumberList(profiles);
   return "select * from " + std::string(table) + " where mprf in (" + list + ") and " +
-         DevelopmentVrcExclusion(d, list);
+         DevelopmentVrcExclusion(d, list) + ByProfileIndex(d, table);
 }
 
 std::string SelectChainProfileNumbers(Dialect, int64_t mprf) {
   return "select pprf from qzmap101 where mprf = " + sql::Number(mprf);
 }
 
-std::string SelectLibraryFunctionNames(Dialect, std::span<const int64_t> profiles) {
-  return "select distinct(fnam) from qzlib100 where mprf in (" + sql::NumberList(profiles) + ")";
+std::string SelectLibraryFunctionNames(Dialect d, std::span<const int64_t> profiles) {
+  const std::string list = sql::NumberList(profiles);
+  // SQLite walks the index on (mprf, fnam) and drops names it has seen: each
+  // name comes where it first occurs, by lowest profile number, then name.
+  if (d == Dialect::Postgres)
+    return "select fnam from qzlib100 where mprf in (" + list +
+           ") group by fnam order by min(mprf), fnam collate \"C\" nulls first";
+  return "select distinct(fnam) from qzlib100 where mprf in (" + list + ")";
 }
 
 std::string SelectLibraryFunctionVersions(Dialect d, std::string_view fnam, std::span<const int64_t> profiles) {
@@ -81,8 +96,9 @@ std::string SelectLibraryFunctionVersions(Dialect d, std::string_view fnam, std:
          DevelopmentVrcExclusion(d, list) + " order by mprf desc ";
 }
 
-std::string SelectLibraryFunctionRevisions(Dialect, std::string_view fnam, int64_t mprf) {
-  return "select * from qzlib105 where fnam = '" + sql::Text(fnam) + "' and mprf =" + sql::Number(mprf);
+std::string SelectLibraryFunctionRevisions(Dialect d, std::string_view fnam, int64_t mprf) {
+  return "select * from qzlib105 where fnam = '" + sql::Text(fnam) + "' and mprf =" + sql::Number(mprf) +
+         ByProfileIndex(d, "qzlib105");
 }
 
 std::string SelectApplicationExtn(Dialect, std::string_view appl) {
@@ -109,6 +125,7 @@ Query SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::str
   sql::AppendText(q, d, mod);
   q.text.append(" and ").append(flno_column).append("=");
   sql::AppendText(q, d, flno);
+  q.text += sql::StoredOrder(d, table, "");
   return q;
 }
 

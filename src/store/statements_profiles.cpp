@@ -12,8 +12,9 @@ std::string SelectProfileByVrc(Dialect, std::string_view vers, std::string_view 
          sql::Text(cust) + "'";
 }
 
-std::string SelectApplicationRows(Dialect, std::string_view table, std::string_view appl) {
-  return "select * from " + std::string(table) + " where appl='" + sql::Text(appl) + "'";
+std::string SelectApplicationRows(Dialect d, std::string_view table, std::string_view appl) {
+  return "select * from " + std::string(table) + " where appl='" + sql::Text(appl) + "'" +
+         sql::StoredOrder(d, table, "");
 }
 
 std::string SelectParentLevelRow(Dialect, int64_t mprf) {
