@@ -35,9 +35,14 @@ std::string Place(const std::string& path, size_t line) {
   return line ? path + ", line " + std::to_string(line) : path;
 }
 
-// A NUL byte would end the statement text that carries the value.
-void RefuseNul(std::string_view text, const std::string& what) {
-  if (text.find('\0') != std::string_view::npos) RaiseWithDetail(Ours::NulInValue, what + " " + QuoteForMessage(text));
+// A NUL byte would end the statement text that carries the value. `what`
+// and `name` say whose value it is; the text is only put together for a
+// refusal, since every value of a pack passes here.
+void RefuseNul(std::string_view text, std::string_view what, std::string_view name = {}) {
+  if (text.find('\0') == std::string_view::npos) return;
+  std::string whose(what);
+  if (!name.empty()) whose.append(" ").append(name);
+  RaiseWithDetail(Ours::NulInValue, whose + " " + QuoteForMessage(text));
 }
 
 // The application codes chosen for the import fit the store's columns that
@@ -104,7 +109,7 @@ bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::
           const LoadedRow::Column& column = row.columns[i];
           if (!column.set) continue;
           if (const std::string* text = column.value.AsText())
-            RefuseNul(*text, "the value of column " + std::string(column.name));
+            RefuseNul(*text, "the value of column", column.name);
           if (known[i]) continue;
           try {
             tables.RequireColumn(layout->table, column.name);

@@ -30,7 +30,9 @@ struct FileSum {
 };
 
 // Measures the file at `path`, read as every pack file is (a link is refused).
-FileSum MeasureFile(Env& env, const std::string& path, std::string name);
+// Counting its lines costs as much as its digest; with `count_lines` false
+// `lines` stays 0.
+FileSum MeasureFile(Env& env, const std::string& path, std::string name, bool count_lines = true);
 
 // Writes ExportMR.sums into `folder`, listing every regular file there but
 // itself and the export's spool file. The caller writes it last, when every
@@ -43,9 +45,11 @@ std::vector<FileSum> ReadSums(Env& env, const std::string& folder);
 
 // Checks `folder` against its ExportMR.sums. False when the pack has none
 // (an older exporter wrote it). Raises Ours::PackSumsMismatch naming the file
-// when a listed file is missing or differs in size, lines or hash, or when a
-// .dat file of the folder is not listed; a listed name that is a link, folder
-// or device raises Ours::NotARegularFile.
+// when a listed file is missing or differs in size or hash (naming the
+// difference in lines where there is one), or when a .dat file of the folder
+// is not listed; a listed name that is a link, folder or device raises
+// Ours::NotARegularFile. A file whose size and hash match is not read a
+// second time to count its lines.
 bool VerifySums(Env& env, const std::string& folder);
 
 }  // namespace kestrel::pack

@@ -55,5 +55,32 @@ TEST(PackSumsTest, EveryChangeToAPackIsRefusedNamingTheFile) {
   EXPECT_FALSE(VerifySums(Env::Default(), pack.path())) << "a pack without sums is not checked";
 }
 
+TEST(PackSumsTest, LinesEndAtCrLfOnlyAlsoAcrossTheReadingPieces) {
+  // The file is read in pieces of 64 KiB: a CR LF may be cut between two.
+  const std::string piece(65535, 'x');
+  const struct { std::string content; uint64_t lines; } rows[] = {
+      {"", 0},
+      {"ACC10", 1},
+      {"ACC10\r\n", 1},
+      {"ACC10\r\nACCX2", 2},
+      {"ACC10\n\nACCX2\r", 1},  // LF alone and a CR at the end end no line
+      {"\r\n\r\n", 2},
+      {"\n", 1},
+      {piece + "\r\n", 1},         // the LF alone in the second piece
+      {piece + "\r\nACCX2", 2},
+      {piece + "\n\r", 1},
+      {piece.substr(1) + "\r\n", 1},  // the line end closes the first piece
+      {piece + "x\r\n\r\n", 2},
+  };
+  TempFolder pack;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.content.size());
+    WriteFile(pack / "Qzmap120.dat", row.content);
+    const FileSum sum = MeasureFile(Env::Default(), pack / "Qzmap120.dat", "Qzmap120.dat");
+    EXPECT_EQ(sum.lines, row.lines);
+    EXPECT_EQ(sum.size, row.content.size());
+  }
+}
+
 }  // namespace
 }  // namespace kestrel::pack
