@@ -1,5 +1,5 @@
 // Reading `bcp`'s arguments: server, user and password are accepted and
-// unused, since the embedded store has no logins.
+// unused, since a store's location carries all it needs to be opened.
 #include "bcp_arguments.h"
 
 #include "kestrel/store.h"
