@@ -25,7 +25,7 @@ BcpArguments ParseBcpArguments(const std::vector<std::string>& args) {
   BcpArguments a;
   const auto dots = args[0].rfind("..");
   if (dots == std::string::npos || dots == 0 || dots + 2 == args[0].size())
-    throw BcpUsageError{"\"" + args[0] + "\" is not STORE..TABLE"};
+    throw BcpUsageError{"\"" + store::MaskedLocation(args[0]) + "\" is not STORE..TABLE"};
   a.store = args[0].substr(0, dots);
   a.table = args[0].substr(dots + 2);
   a.file = args[2];
