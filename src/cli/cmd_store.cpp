@@ -77,7 +77,8 @@ int RunDemoStore(const DemoStoreOptions& o) {
     kestrel::store::FillDemoStore(c, o.scale);
     rows = TotalRows(c);
   });
-  std::cout << "created " << kestrel::store::MaskedLocation(o.path) << " with " << rows << " rows of demo data (scale " << o.scale << ")\n";
+  std::cout << "created " << kestrel::store::MaskedLocation(o.path) << " with " << rows
+            << " rows of demo data (scale " << o.scale << ")\n";
   return 0;
 }
 

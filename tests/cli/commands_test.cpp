@@ -109,7 +109,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
     std::vector<std::string> args;
     std::map<std::string, std::optional<std::string>> env;
     for (const auto& a : row.args) {
-      if (const size_t eq = a.find('='); args.empty() && eq != std::string::npos && std::isupper(static_cast<unsigned char>(a[0])))
+      const size_t eq = a.find('=');
+      if (args.empty() && eq != std::string::npos && std::isupper(static_cast<unsigned char>(a[0])))
         env[a.substr(0, eq)] = expand(a.substr(eq + 1));
       else
         args.push_back(expand(a));
