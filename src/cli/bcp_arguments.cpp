@@ -1,5 +1,5 @@
 // Reading `bcp`'s arguments: server, user and password are accepted and
-// unused, since the embedded store has no logins.
+// unused, since a store's location carries all it needs to be opened.
 #include "bcp_arguments.h"
 
 #include "kestrel/store.h"
@@ -25,7 +25,7 @@ BcpArguments ParseBcpArguments(const std::vector<std::string>& args) {
   BcpArguments a;
   const auto dots = args[0].rfind("..");
   if (dots == std::string::npos || dots == 0 || dots + 2 == args[0].size())
-    throw BcpUsageError{"\"" + args[0] + "\" is not STORE..TABLE"};
+    throw BcpUsageError{"\"" + store::MaskedLocation(args[0]) + "\" is not STORE..TABLE"};
   a.store = args[0].substr(0, dots);
   a.table = args[0].substr(dots + 2);
   a.file = args[2];

@@ -16,7 +16,7 @@ struct BcpUsageError {
 };
 
 struct BcpArguments {
-  std::string store, table, file;  // the store is the path before the last ".."
+  std::string store, table, file;  // the store is the location (path or URI) before the last ".."
   int64_t rows_per_batch = 1000;
 };
 

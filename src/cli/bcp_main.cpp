@@ -1,10 +1,12 @@
 // `bcp`: the bulk loader that the import's batch files run, taking exactly
 // the arguments their lines carry:
 //   bcp STORE..TABLE in FILE -c -m 1 -b ROWS -C RAW -t SEP -S SERVER -U USER -P PASSWORD
-// The store is the file path before the last "..". Server, user and password
-// are accepted and unused: the embedded store has no logins. Exit 0 after a
-// complete load, 1 when it failed (rows of committed batches stay), 2 on a
-// usage error.
+// The store is the location before the last "..": a store file, or a
+// postgresql:// URI, whose rows load through COPY as an import's do. Server,
+// user and password are accepted and unused: a store file has no logins, and a
+// server store takes its login from the URI and libpq's usual places
+// (PGPASSWORD, ~/.pgpass). Exit 0 after a complete load, 1 when it failed
+// (rows of committed batches stay), 2 on a usage error.
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -54,7 +54,9 @@ int RunInitStore(const InitStoreOptions& o) {
   CreateFilled(o.path, [&](kestrel::store::Connection& c) {
     if (other) kestrel::store::CopySharedReferenceData(c, *other);
   });
-  std::cout << "created " << o.path << (other ? " with the shared data of " + o.shared_from : std::string()) << '\n';
+  std::cout << "created " << kestrel::store::MaskedLocation(o.path)
+            << (other ? " with the shared data of " + kestrel::store::MaskedLocation(o.shared_from) : std::string())
+            << '\n';
   return 0;
 }
 
@@ -75,7 +77,8 @@ int RunDemoStore(const DemoStoreOptions& o) {
     kestrel::store::FillDemoStore(c, o.scale);
     rows = TotalRows(c);
   });
-  std::cout << "created " << o.path << " with " << rows << " rows of demo data (scale " << o.scale << ")\n";
+  std::cout << "created " << kestrel::store::MaskedLocation(o.path) << " with " << rows
+            << " rows of demo data (scale " << o.scale << ")\n";
   return 0;
 }
 

@@ -2,14 +2,38 @@
 // "error N: DESCRIPTION" on stderr on failure, 2 with help on a usage error.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
 
 #include "command.h"
 #include "kestrel/error.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
+
+namespace {
+
+// The text with every word that is a server store's URI (quotes or a
+// parenthesis before it aside) shown without its password: an error may
+// quote what was typed, and a password typed into a URI is never echoed.
+std::string WithoutPasswords(const std::string& text) {
+  std::string out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of(" \t\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    const size_t word = std::min(text.find_first_not_of("\"'(", start), end);
+    out.append(text, start, word - start);
+    out += kestrel::store::MaskedLocation(text.substr(word, end - word));
+    if (end < text.size()) out += text[end];
+    start = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
 
 kestrel::Env& CommandEnv() { return kestrel::Env::Default(); }
 
@@ -20,7 +44,7 @@ std::vector<CommandInfo>& Commands() {
 
 int Fail(long number, const std::string& description) {
   EndProgress();
-  std::cerr << "error " << number << ": " << description << '\n';
+  std::cerr << "error " << number << ": " << WithoutPasswords(description) << '\n';
   return 1;
 }
 
@@ -66,7 +90,9 @@ int main(int argc, char** argv) {
   CLI::App app{"kestrel: export and import migration profiles as logic packs"};
   app.set_version_flag("--version", std::string("kestrel ") + KESTREL_VERSION);
   app.require_subcommand(1);
-  app.failure_message(CLI::FailureMessage::help);
+  app.failure_message([](const CLI::App* failed, const CLI::Error& e) {
+    return kestrel::cli::WithoutPasswords(CLI::FailureMessage::help(failed, e));
+  });
 
   std::vector<std::pair<CLI::App*, kestrel::cli::Runner>> runners;
   for (auto& c : kestrel::cli::Commands()) {

@@ -1,12 +1,21 @@
 // The declarations of the options several commands share.
 #include "shared_options.h"
 
+#include "command.h"
 #include "selection_view.h"
 
 namespace kestrel::cli {
 
 void AddStoreOption(CLI::App& sub, std::string& store, const std::string& description) {
-  sub.add_option("--store", store, description)->required();
+  CLI::Option* option =
+      sub.add_option("--store", store, description + " (default: $" + std::string(kStoreVariable) + ")");
+  // The variable is read only for the command that runs, and through the
+  // Env, as every variable is; an explicit --store wins.
+  sub.parse_complete_callback([option, &store] {
+    if (option->count() > 0) return;
+    store = CommandEnv().Variable(std::string(kStoreVariable));
+    if (store.empty()) throw CLI::RequiredError("--store (or $" + std::string(kStoreVariable) + ")");
+  });
 }
 
 void AddNewStoreArgument(CLI::App& sub, std::string& store) {

@@ -7,12 +7,18 @@
 #include <CLI/CLI.hpp>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrel::cli {
 
-// "--store FILE", required: the profile store the command works on, described
-// as the command sees it.
+// The environment variable that names the store when --store is not given.
+inline constexpr std::string_view kStoreVariable = "KESTREL_STORE";
+
+// "--store STORE": the profile store the command works on, described as the
+// command sees it; without the option, the store $KESTREL_STORE names, and
+// without either a usage error that names both. It takes the command's
+// parse-complete callback, which the command must not set otherwise.
 void AddStoreOption(CLI::App& sub, std::string& store, const std::string& description = "profile store file");
 
 // "STORE", required: the store file the command creates.

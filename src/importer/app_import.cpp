@@ -14,6 +14,7 @@
 #include "importer/install.h"
 #include "importer/plan_lookups.h"
 #include "importer/run_log.h"
+#include "kestrel/store.h"
 #include "pack/naming.h"
 #include "store/connection.h"
 #include "store/staging.h"
@@ -248,7 +249,8 @@ void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const
     RefuseBatchValue("the password holds a double quote or a line end");
   if (o.DatabaseName.empty()) RefuseBatchValue("the store (database name) is empty");
   if (Holds(o.DatabaseName, line_end_quote_or_blank))
-    RefuseBatchValue("the store " + QuoteForMessage(o.DatabaseName) + " holds a blank, a double quote or a line end");
+    RefuseBatchValue("the store " + QuoteForMessage(store::MaskedLocation(o.DatabaseName)) +
+                     " holds a blank, a double quote or a line end");
   const std::string folder = cx.TempFolder();
   if (Holds(folder, line_end_or_quote))
     RefuseBatchValue("the import folder below " + QuoteForMessage(folder) + " holds a double quote or a line end");

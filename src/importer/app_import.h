@@ -103,7 +103,8 @@ std::string BatchFileLine(const ImportOptions& o, const std::string& store, cons
 // empty server or one holding a blank; a user or password holding a double
 // quote; an empty store (DatabaseName) or one holding a blank or a double
 // quote; an import folder or a plan application holding a double quote; and
-// a line end anywhere. The message never shows the user or the password.
+// a line end anywhere. The message never shows the user or the password, nor
+// the password of a server store's URI.
 // The import runs it before loading by the batch path, and the pre-import
 // check before anything is deleted.
 void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan);

@@ -32,12 +32,14 @@ inline constexpr const char* kNoRegistryFile = "/nonexistent/kestrel-tests/regis
 // Starts `program` (a path) without waiting for it, its standard output and
 // error going to the files named; `extra` entries replace variables of this
 // process, a nullopt value removes one; KESTREL_REGISTRY is kNoRegistryFile
-// unless `extra` says otherwise. Returns its process id, or -1.
+// and KESTREL_STORE is unset unless `extra` says otherwise, so that no run
+// sees a store or registry of the user's. Returns its process id, or -1.
 inline pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
                           const std::string& out_path, const std::string& err_path,
                           const std::map<std::string, std::optional<std::string>>& extra = {}) {
   std::map<std::string, std::optional<std::string>> env = extra;
   env.try_emplace("KESTREL_REGISTRY", kNoRegistryFile);
+  env.try_emplace("KESTREL_STORE", std::nullopt);
   std::vector<std::string> env_strings;
   for (char** e = environ; *e; ++e) {
     std::string entry = *e;
