@@ -12,7 +12,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +60,17 @@ struct ChildOutcome {
   std::string output;     // standard output and error, as one stream
 };
 
+// What tells, without reading a regular file, that it is as it was: writing
+// to it, cutting it or putting another file in its place changes the stamp.
+struct FileStamp {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t size = 0;
+  int64_t modified_ns = 0;  // its content's last change
+  int64_t changed_ns = 0;   // its entry's last change (a rename or touch that keeps the time)
+  bool operator==(const FileStamp&) const = default;
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -86,6 +99,15 @@ class Env {
   // EISDIR; a link, FIFO or device raises Ours::NotARegularFile naming the
   // path, before anything is read (a FIFO never makes the open wait).
   virtual std::unique_ptr<SequentialFile> OpenForReading(const std::string& path) = 0;
+  // The stamp of the regular file at `path` (a link not followed); nullopt
+  // when nothing regular is there, when this Env cannot tell, or when the
+  // file changed so lately that a second change within the same tick of the
+  // file system's clock could leave its stamp as it is. A caller that wanted
+  // to skip reading the file then reads it.
+  virtual std::optional<FileStamp> StampOf(const std::string& path) {
+    (void)path;
+    return std::nullopt;
+  }
 
   // ---- The clock ----
   // The present local date and time.

@@ -170,6 +170,20 @@ class PosixEnv final : public Env {
     return EntryKind::Other;
   }
 
+  std::optional<FileStamp> StampOf(const std::string& path) override {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    constexpr int64_t kBillion = 1000000000;
+    // File times advance in ticks of the kernel's clock (milliseconds);
+    // two seconds leave room for any file system's tick.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec - st.st_ctim.tv_sec < 2) return std::nullopt;
+    return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                     static_cast<uint64_t>(st.st_size), st.st_mtim.tv_sec * kBillion + st.st_mtim.tv_nsec,
+                     st.st_ctim.tv_sec * kBillion + st.st_ctim.tv_nsec};
+  }
+
   void RenameFile(const std::string& from, const std::string& to) override {
     if (std::rename(from.c_str(), to.c_str()) != 0) RaiseOpen(errno, from);
   }

@@ -16,6 +16,7 @@
 
 #include "kestrel/env.h"
 #include "kestrel/registry.h"
+#include "pack/sums.h"
 
 namespace kestrel {
 namespace store { class Connection; }
@@ -45,6 +46,10 @@ struct ImportContext {
   // Where the running import records the profiles and applications it
   // replaces; none outside an import.
   ImportSummary* Summary = nullptr;
+  // The pack folder whose files last matched their sums, so that the
+  // details and the import that follows them read a pack's files for their
+  // sums once; the context's copies share it.
+  std::shared_ptr<pack::VerifiedSums> CheckedSums = std::make_shared<pack::VerifiedSums>();
 
   Env& env() const { return *env_; }
   // The installation's temporary folder.

@@ -9,7 +9,7 @@ namespace kestrel::importer {
 
 bool CheckPackSums(const ImportContext& cx, const std::string& folder, ErrorState& error) {
   try {
-    if (!pack::VerifySums(cx.env(), folder)) WriteImportLog(cx, Kestrel20ImpExp::kNoPackSumsNotice);
+    if (!pack::VerifySums(cx.env(), folder, cx.CheckedSums.get())) WriteImportLog(cx, Kestrel20ImpExp::kNoPackSumsNotice);
     return true;
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);

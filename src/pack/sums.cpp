@@ -65,6 +65,19 @@ bool IsHexDigest(std::string_view text) {
   RaiseWithDetail(Ours::PackSumsMismatch, path + " " + what);
 }
 
+// Every file of `folder` with its stamp, by name; nullopt when one has none.
+std::optional<std::vector<std::pair<std::string, FileStamp>>> StampsOf(Env& env, const std::string& folder) {
+  std::vector<std::string> names = files::ListFiles(env, folder);
+  std::sort(names.begin(), names.end());
+  std::vector<std::pair<std::string, FileStamp>> stamps;
+  for (auto& name : names) {
+    std::optional<FileStamp> stamp = env.StampOf(files::Join(folder, name));
+    if (!stamp) return std::nullopt;
+    stamps.emplace_back(std::move(name), *stamp);
+  }
+  return stamps;
+}
+
 }  // namespace
 
 FileSum MeasureFile(Env& env, const std::string& path, std::string name, bool count_lines) {
@@ -142,7 +155,15 @@ std::vector<FileSum> ReadSums(Env& env, const std::string& folder) {
   return sums;
 }
 
-bool VerifySums(Env& env, const std::string& folder) {
+bool VerifySums(Env& env, const std::string& folder, VerifiedSums* memo) {
+  // Stamps taken before the files are read: a file changed while it is read
+  // gets a later stamp, and the next check reads it again.
+  std::optional<std::vector<std::pair<std::string, FileStamp>>> stamps;
+  if (memo) {
+    stamps = StampsOf(env, folder);
+    if (stamps && memo->folder == folder && memo->files == *stamps) return true;
+    *memo = VerifiedSums{};
+  }
   if (!files::ResolveInFolder(env, folder, kSumsFile)) return false;
   const std::vector<FileSum> listed = ReadSums(env, folder);
   for (const auto& expected : listed) {
@@ -163,6 +184,7 @@ bool VerifySums(Env& env, const std::string& folder) {
                                        [&](const FileSum& s) { return text::EqualNoCase(s.name, name); });
     if (!is_listed) RaiseMismatch(files::Join(folder, name), "is not listed");
   }
+  if (stamps) *memo = VerifiedSums{folder, std::move(*stamps)};
   return true;
 }
 

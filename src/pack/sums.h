@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kestrel/cls_import.h"
@@ -43,13 +44,24 @@ void WriteSums(Env& env, const std::string& folder);
 // outside the format raises Ours::MalformedPackFile naming the file and line.
 std::vector<FileSum> ReadSums(Env& env, const std::string& folder);
 
+// A pack folder whose files matched their sums, each file with the stamp it
+// had before it was read. A check of the same folder whose files all keep
+// their stamps (and no file added or taken away) need not read them again:
+// a host that shows a pack's details and then imports it checks it once.
+struct VerifiedSums {
+  std::string folder;
+  std::vector<std::pair<std::string, FileStamp>> files;  // by name, in byte order
+};
+
 // Checks `folder` against its ExportMR.sums. False when the pack has none
 // (an older exporter wrote it). Raises Ours::PackSumsMismatch naming the file
 // when a listed file is missing or differs in size or hash (naming the
 // difference in lines where there is one), or when a .dat file of the folder
 // is not listed; a listed name that is a link, folder or device raises
 // Ours::NotARegularFile. A file whose size and hash match is not read a
-// second time to count its lines.
-bool VerifySums(Env& env, const std::string& folder);
+// second time to count its lines. With `memo`, a folder it holds whose
+// stamps are unchanged passes without being read, and a folder that passes
+// is recorded there (nothing is recorded where the Env has no stamps).
+bool VerifySums(Env& env, const std::string& folder, VerifiedSums* memo = nullptr);
 
 }  // namespace kestrel::pack

@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
 
 #include "base/errors_ours.h"
 #include "support/error_of.h"
+#include "support/fault_env.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::pack {
@@ -80,6 +84,67 @@ TEST(PackSumsTest, LinesEndAtCrLfOnlyAlsoAcrossTheReadingPieces) {
     EXPECT_EQ(sum.lines, row.lines);
     EXPECT_EQ(sum.size, row.content.size());
   }
+}
+
+// Stamps as the test sets them: the machine's own Env gives none for files
+// written a moment ago.
+class StampedEnv : public kestrel::testing::FaultEnv {
+ public:
+  std::map<std::string, FileStamp> stamps;
+  std::optional<FileStamp> StampOf(const std::string& path) override {
+    const auto it = stamps.find(path);
+    if (it == stamps.end()) return std::nullopt;
+    return it->second;
+  }
+};
+
+TEST(PackSumsTest, APackCheckedBeforeIsReadAgainWhenAnyStampChanges) {
+  TempFolder pack;
+  WriteFile(pack / "ExportMR.log", "SUCCESS\r\n");
+  WriteFile(pack / "Qzmap120.dat", ":MPRF:10\x01:SAPP:ACC10\r\n");
+  WriteSums(Env::Default(), pack.path());
+  StampedEnv env;
+  uint64_t inode = 100;
+  for (const char* name : {"ExportMR.log", "Qzmap120.dat", "ExportMR.sums"})
+    env.stamps[pack / name] = FileStamp{8, ++inode, 10, 1765000000000000000, 1765000000000000000};
+  VerifiedSums memo;
+  ASSERT_TRUE(VerifySums(env, pack.path(), &memo));
+  EXPECT_EQ(memo.files.size(), 3u);
+  // Changed behind stamps that stay as they were, the pack is not read again.
+  WriteFile(pack / "Qzmap120.dat", ":MPRF:20\x01:SAPP:ACC10\r\n");
+  EXPECT_TRUE(VerifySums(env, pack.path(), &memo));
+
+  const std::string file = pack / "Qzmap120.dat";
+  const struct { std::string what; std::function<void(StampedEnv&, VerifiedSums&)> change; } rows[] = {
+      {"written to", [&](StampedEnv& e, VerifiedSums&) { ++e.stamps[file].modified_ns; }},
+      {"renamed over", [&](StampedEnv& e, VerifiedSums&) { ++e.stamps[file].inode; }},
+      {"touched", [&](StampedEnv& e, VerifiedSums&) { ++e.stamps[file].changed_ns; }},
+      {"cut", [&](StampedEnv& e, VerifiedSums&) { --e.stamps[file].size; }},
+      {"without a stamp", [&](StampedEnv& e, VerifiedSums&) { e.stamps.erase(file); }},
+      {"checked for another folder", [&](StampedEnv&, VerifiedSums& m) { m.folder += "2"; }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    StampedEnv changed;
+    changed.stamps = env.stamps;
+    VerifiedSums kept = memo;
+    row.change(changed, kept);
+    const ComError e = kestrel::testing::CaughtFrom([&] { VerifySums(changed, pack.path(), &kept); });
+    EXPECT_EQ(e.number(), Number(Ours::PackSumsMismatch)) << e.description();
+    EXPECT_TRUE(kept.files.empty()) << "a pack that fails is not remembered";
+  }
+  // A file added beside the others is read too.
+  WriteFile(pack / "Qzmap120.dat", ":MPRF:10\x01:SAPP:ACC10\r\n");
+  WriteFile(pack / "Qzmap125.dat", ":MPRF:10\r\n");
+  env.stamps[pack / "Qzmap125.dat"] = FileStamp{8, ++inode, 10, 1765000000000000000, 1765000000000000000};
+  const ComError added = kestrel::testing::CaughtFrom([&] { VerifySums(env, pack.path(), &memo); });
+  EXPECT_NE(added.description().find("Qzmap125.dat is not listed"), std::string::npos) << added.description();
+  // Files written this moment have no stamp on the machine's own Env: a
+  // second change within the same clock tick could not be told apart.
+  std::filesystem::remove(pack / "Qzmap125.dat");
+  VerifiedSums fresh;
+  EXPECT_TRUE(VerifySums(Env::Default(), pack.path(), &fresh));
+  EXPECT_TRUE(fresh.files.empty());
 }
 
 }  // namespace

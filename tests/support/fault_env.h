@@ -42,6 +42,7 @@ class FaultEnv : public kestrel::Env {
   void DeleteFile(const std::string& path) override { base_.DeleteFile(path); }
   void DeleteFolder(const std::string& path) override { base_.DeleteFolder(path); }
   kestrel::EntryKind KindOf(const std::string& path) override { return base_.KindOf(path); }
+  std::optional<kestrel::FileStamp> StampOf(const std::string& path) override { return base_.StampOf(path); }
   void RenameFile(const std::string& from, const std::string& to) override { base_.RenameFile(from, to); }
   std::vector<std::string> ListFiles(const std::string& folder) override { return base_.ListFiles(folder); }
   std::unique_ptr<kestrel::WritableFile> OpenForWriting(const std::string& path,
