@@ -29,13 +29,10 @@ std::optional<size_t> LineOfCopy(const PGresult* r) {
 
 }  // namespace
 
-void AppendCopyField(std::string& out, std::string_view field, bool binary) {
-  if (field.empty()) {
-    out += "\\N";
-    return;
-  }
-  const std::string hex = binary ? EncodeBytea(field) : std::string();
-  for (char c : binary ? std::string_view(hex) : field) {
+namespace {
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (char c : text) {
     switch (c) {
       case '\\': out += "\\\\"; break;
       case '\t': out += "\\t"; break;
@@ -43,6 +40,28 @@ void AppendCopyField(std::string& out, std::string_view field, bool binary) {
       case '\n': out += "\\n"; break;
       default: out += c;
     }
+  }
+}
+
+}  // namespace
+
+void AppendCopyField(std::string& out, std::string_view field, bool binary) {
+  if (field.empty()) {
+    out += "\\N";
+    return;
+  }
+  AppendEscaped(out, binary ? std::string_view(EncodeBytea(field)) : field);
+}
+
+void AppendCopyValue(std::string& out, const Value& v, bool binary) {
+  if (v.IsNull()) {
+    out += "\\N";
+  } else if (const std::string* text = v.AsText()) {
+    AppendEscaped(out, binary ? std::string_view(EncodeBytea(*text)) : std::string_view(*text));
+  } else if (const double* d = v.AsDouble()) {
+    out += FormatDouble(*d);
+  } else {
+    out += std::to_string(v.Integer());
   }
 }
 

@@ -52,6 +52,9 @@ class PgRecordset final : public Recordset {
   void LearnColumns();
   void RequireRow() const;
   void SaveEdit();
+  // The row being added or changed is done with: one held back may go in a
+  // group now.
+  void EndRow();
 
   std::shared_ptr<Session> s_;
   std::string cursor_;
@@ -64,6 +67,7 @@ class PgRecordset final : public Recordset {
   bool hidden_rowid_ = false;  // the last result column is the row's ctid
   bool several_tables_ = false;
   std::string table_;
+  Oid table_oid_ = InvalidOid;
   std::vector<std::string> names_;
   std::vector<bool> binary_;
   // Bytea fields of the current row, decoded when first viewed.

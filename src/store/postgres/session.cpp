@@ -147,11 +147,17 @@ Result Session::Single(std::vector<Result> results) {
   return std::move(results.back());
 }
 
+void Session::SendHeld() {
+  if (!held_.empty()) held_.Send(*this);
+}
+
 void Session::Control(const std::string& statements) {
+  SendHeld();
   Await([&](PGconn* c) { return PQsendQuery(c, statements.c_str()); }, false);
 }
 
 std::string Session::ControlValue(const std::string& statement) {
+  SendHeld();
   Result r = Single(Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false));
   return PQntuples(r.get()) > 0 && !PQgetisnull(r.get(), 0, 0) ? PQgetvalue(r.get(), 0, 0) : "";
 }
@@ -171,6 +177,7 @@ bool Session::TryWriteLock() {
 }
 
 Result Session::Run(StatementKind kind, std::string_view statement, const Send& send, bool pipelined) {
+  SendHeld();
   const auto status = PQtransactionStatus(conn_);
   if (kind == StatementKind::Control || status == PQTRANS_INERROR) return Single(Await(send, true));
   CheckInterrupted();
@@ -312,6 +319,15 @@ const std::string& Session::TableName(Oid table) {
   return tables_[table] = name;
 }
 
+bool Session::HasDefaults(Oid table) {
+  auto known = has_defaults_.find(table);
+  if (known != has_defaults_.end()) return known->second;
+  const std::string some = ControlValue(
+      "select count(*) from pg_attribute where attrelid = " + std::to_string(table) +
+      " and attnum > 0 and not attisdropped and (atthasdef or attidentity <> '' or attgenerated <> '')");
+  return has_defaults_[table] = some != "0";
+}
+
 std::string Session::NewCursorName() { return "kestrel_cursor_" + std::to_string(++next_name_); }
 
 bool& Session::RowIdRefused(std::string_view statement) {
@@ -322,6 +338,7 @@ bool& Session::RowIdRefused(std::string_view statement) {
 }
 
 void Session::StartCopy(const std::string& statement) {
+  SendHeld();
   CheckInterrupted();
   Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false);
 }

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "kestrel/store.h"
+#include "store/postgres/held_rows.h"
 #include "store/postgres/statement_text.h"
 
 namespace kestrel::store::postgres {
@@ -76,8 +77,16 @@ class Session : public std::enable_shared_from_this<Session> {
   // lock_timeout; TryWriteLock only tries.
   void TakeWriteLock();
   bool TryWriteLock();
+  bool HoldsWriteLock() const { return lock_held_; }
   // The lock may be gone: a savepoint it was taken under was rolled back.
   void ForgetWriteLock() { lock_held_ = false; }
+
+  // Rows added inside a transaction and not sent yet. Every statement sends
+  // them first (SendHeld, which raises the store's error for a refused row);
+  // a rollback drops them (DropHeld).
+  HeldRows& held() { return held_; }
+  void SendHeld();
+  void DropHeld() { held_.Drop(); }
 
   // While set, every statement of the caller asks it first and while it
   // runs; true cancels the statement.
@@ -93,6 +102,9 @@ class Session : public std::enable_shared_from_this<Session> {
   const std::vector<bool>& BinaryParameters(std::string_view statement);
   // The name of a table by its number (PQftable), "" for none.
   const std::string& TableName(Oid table);
+  // Whether a column of the table has a default (or is generated): a row
+  // that leaves it out cannot stand for one that puts NULL there.
+  bool HasDefaults(Oid table);
   // A cursor name not used before on this session.
   std::string NewCursorName();
   // Whether "select *, ctid" was refused for this select before.
@@ -134,10 +146,12 @@ class Session : public std::enable_shared_from_this<Session> {
   RowChangeCounts* counts_ = nullptr;
   std::map<std::string, Prepared, std::less<>> prepared_;
   std::map<Oid, std::string> tables_;
+  std::map<Oid, bool> has_defaults_;
   std::map<Oid, bool> binary_types_;
   std::map<std::string, bool, std::less<>> rowid_refused_;
   std::map<std::string, std::vector<bool>, std::less<>> binary_parameters_;
   int next_name_ = 0;
+  HeldRows held_;
 };
 
 }  // namespace kestrel::store::postgres
