@@ -237,6 +237,11 @@ std::string SchemaScript(Dialect d) {
       s += ' ';
       s += TypeName(d, t.columns[i].type);
     }
+    if (d == Dialect::Postgres) {
+      s += ", ";
+      s += sql::kInsertionOrderColumn;
+      s += " bigint generated always as identity";
+    }
     if (!t.constraints.empty()) {
       s += ", ";
       s += t.constraints;

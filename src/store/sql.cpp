@@ -95,7 +95,9 @@ std::string StoredOrder(Dialect d, std::string_view table, std::string_view colu
     out += " nulls first, ";
     start = end + 1;
   }
-  return out + "ctid";
+  return out.append(InsertionOrder(d));
 }
+
+std::string_view InsertionOrder(Dialect d) { return d == Dialect::Postgres ? kInsertionOrderColumn : "rowid"; }
 
 }  // namespace kestrel::store::sql

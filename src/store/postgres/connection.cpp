@@ -214,13 +214,18 @@ BulkLoadCounts PostgresConnection::BulkLoad(Env& env, std::string_view table, co
   const auto no_such_table = [&] { return ComError(SqlStateNumber(kUndefinedTable), "no such table: " + std::string(table)); };
   if (!IsPlainTableName(table)) throw no_such_table();
   std::vector<bool> binary;
+  std::string copy = "copy " + std::string(table) + " (";
   try {
-    for (Oid type : s_->Prepare(SelectNoRows(dialect(), table)).column_types) binary.push_back(type == kByteaType);
+    const Prepared& p = s_->Prepare(SelectNoRows(dialect(), table));
+    for (size_t i = 0; i < p.column_types.size(); ++i) {
+      binary.push_back(p.column_types[i] == kByteaType);
+      copy += (i ? ", " : "") + p.column_names[i];
+    }
   } catch (const ComError& e) {
     if (IsMissingTable(e)) throw no_such_table();
     throw;
   }
-  CopySink sink(s_, std::string(table), binary);
+  CopySink sink(s_, std::string(table), copy + ") from stdin", binary);
   return LoadRows(env, *this, table, data_file, options, binary.size(), sink);
 }
 

@@ -65,12 +65,12 @@ void AppendCopyValue(std::string& out, const Value& v, bool binary) {
   }
 }
 
-CopySink::CopySink(std::shared_ptr<Session> session, std::string table, std::vector<bool> binary)
-    : s_(std::move(session)), table_(std::move(table)), binary_(std::move(binary)) {}
+CopySink::CopySink(std::shared_ptr<Session> session, std::string table, std::string copy, std::vector<bool> binary)
+    : s_(std::move(session)), table_(std::move(table)), copy_(std::move(copy)), binary_(std::move(binary)) {}
 
 void CopySink::Add(const std::vector<std::string_view>& fields) {
   if (!copying_) {
-    s_->StartCopy("copy " + table_ + " from stdin");
+    s_->StartCopy(copy_);
     copying_ = true;
     refused_.reset();
   }

@@ -17,8 +17,9 @@ namespace kestrel::store::postgres {
 
 class CopySink final : public RowSink {
  public:
-  // `binary`: which columns of `table`, in order, are bytea.
-  CopySink(std::shared_ptr<Session> session, std::string table, std::vector<bool> binary);
+  // `copy`: the COPY ... FROM STDIN of the columns loaded; `binary`: which
+  // of them, in order, are bytea.
+  CopySink(std::shared_ptr<Session> session, std::string table, std::string copy, std::vector<bool> binary);
   void Add(const std::vector<std::string_view>& fields) override;
   void Flush() override;
   void Abandon() noexcept override;
@@ -29,6 +30,7 @@ class CopySink final : public RowSink {
 
   std::shared_ptr<Session> s_;
   std::string table_;
+  std::string copy_;
   std::vector<bool> binary_;
   bool copying_ = false;
   std::string buffer_;

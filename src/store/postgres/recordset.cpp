@@ -12,6 +12,7 @@
 #include "store/postgres/values.h"
 #include "store/row_edit.h"
 #include "store/select_text.h"
+#include "store/sql.h"
 #include "store/statements_store.h"
 
 namespace kestrel::store::postgres {
@@ -124,7 +125,9 @@ void PgRecordset::CloseCursor() noexcept {
 
 void PgRecordset::LearnColumns() {
   const PGresult* r = piece_.get();
-  const int n = PQnfields(r) - (hidden_rowid_ ? 1 : 0);
+  int n = PQnfields(r) - (hidden_rowid_ ? 1 : 0);
+  // "select *" reads the store's insertion order last: it stays unseen.
+  if (n > 0 && PQfname(r, n - 1) == sql::kInsertionOrderColumn) --n;
   std::set<Oid> tables;
   for (int i = 0; i < n; ++i) {
     names_.emplace_back(PQfname(r, i));
@@ -251,7 +254,7 @@ void PgRecordset::SaveEdit() {
     if (!hidden_rowid_ || eof_)
       Raise(Ours::RowsNotChangeable,
             std::string(DefaultText(Ours::RowsNotChangeable)) + ": the found row has no rowid");
-    e.rowid = PQgetvalue(piece_.get(), row_, FieldCount());
+    e.rowid = PQgetvalue(piece_.get(), row_, PQnfields(piece_.get()) - 1);
   }
   std::vector<std::string_view> names;
   std::vector<size_t> columns;

@@ -10,6 +10,7 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "store/open.h"
+#include "store/sql.h"
 #include "store/postgres/store_error.h"
 #include "store/postgres/values.h"
 
@@ -273,7 +274,12 @@ const Prepared& Session::Prepare(std::string_view statement) {
   Prepared p;
   p.name = name;
   for (int i = 0, n = PQnparams(d.get()); i < n; ++i) p.binary_params.push_back(IsBinaryType(PQparamtype(d.get(), i)));
-  for (int i = 0, n = PQnfields(d.get()); i < n; ++i) p.column_types.push_back(PQftype(d.get(), i));
+  for (int i = 0, n = PQnfields(d.get()); i < n; ++i) {
+    // The store's insertion order stays unseen (it is the last column).
+    if (i == n - 1 && PQfname(d.get(), i) == sql::kInsertionOrderColumn) break;
+    p.column_types.push_back(PQftype(d.get(), i));
+    p.column_names.emplace_back(PQfname(d.get(), i));
+  }
   return prepared_.emplace(text, std::move(p)).first->second;
 }
 
@@ -324,7 +330,8 @@ bool Session::HasDefaults(Oid table) {
   if (known != has_defaults_.end()) return known->second;
   const std::string some = ControlValue(
       "select count(*) from pg_attribute where attrelid = " + std::to_string(table) +
-      " and attnum > 0 and not attisdropped and (atthasdef or attidentity <> '' or attgenerated <> '')");
+      " and attnum > 0 and not attisdropped and (atthasdef or attidentity <> '' or attgenerated <> '')"
+      " and attname <> " + sql::Quoted(sql::kInsertionOrderColumn));
   return has_defaults_[table] = some != "0";
 }
 

@@ -40,6 +40,7 @@ struct Prepared {
   std::string name;
   std::vector<bool> binary_params;  // the parameter is bytea (or a domain of it)
   std::vector<Oid> column_types;
+  std::vector<std::string> column_names;
 };
 
 class Session : public std::enable_shared_from_this<Session> {
@@ -103,7 +104,8 @@ class Session : public std::enable_shared_from_this<Session> {
   // The name of a table by its number (PQftable), "" for none.
   const std::string& TableName(Oid table);
   // Whether a column of the table has a default (or is generated): a row
-  // that leaves it out cannot stand for one that puts NULL there.
+  // that leaves it out cannot stand for one that puts NULL there. The
+  // store's insertion order does not count: no row puts it.
   bool HasDefaults(Oid table);
   // A cursor name not used before on this session.
   std::string NewCursorName();
