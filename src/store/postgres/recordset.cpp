@@ -87,25 +87,37 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
   Params params;
   params.Resize(values.size());
   for (size_t i = 0; i < values.size(); ++i) params.Set(i, values[i], binary[i]);
+  piece_.reset();
   cursor_ = s_->NewCursorName();
   const std::string declare = "declare " + cursor_ + " no scroll cursor with hold for " + select;
-  s_->Run(KindOf(select), select, [&](PGconn* c) {
-    return PQsendQueryParams(c, declare.c_str(), static_cast<int>(params.size()), nullptr, params.values(), nullptr,
-                             nullptr, 0);
-  });
+  // The first piece comes in the same round trip when it can.
+  s_->RunThen(
+      KindOf(select), select,
+      [&](PGconn* c) {
+        return PQsendQueryParams(c, declare.c_str(), static_cast<int>(params.size()), nullptr, params.values(),
+                                 nullptr, nullptr, 0);
+      },
+      FetchText(), piece_);
   cursor_open_ = true;
 }
 
+std::string PgRecordset::FetchText() const { return "fetch " + std::to_string(kRowsPerPiece) + " from " + cursor_; }
+
 void PgRecordset::Fetch() {
-  const std::string fetch = "fetch " + std::to_string(kRowsPerPiece) + " from " + cursor_;
-  piece_ = s_->Run(StatementKind::Read, fetch, [&](PGconn* c) {
-    return PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
-  });
+  if (!piece_) {
+    const std::string fetch = FetchText();
+    piece_ = s_->Run(StatementKind::Read, fetch, [&](PGconn* c) {
+      return PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    });
+  }
   row_ = 0;
   const int rows = PQntuples(piece_.get());
   // The last piece: the cursor is done, and the server's copy of the rows
-  // is released at once.
-  if (rows < kRowsPerPiece) CloseCursor();
+  // is released soon.
+  if (rows < kRowsPerPiece) {
+    cursor_open_ = false;
+    s_->CloseCursorLater(cursor_);
+  }
   eof_ = rows == 0;
   is_decoded_.assign(is_decoded_.size(), false);
 }
@@ -152,10 +164,12 @@ void PgRecordset::MoveNext() {
     is_decoded_.assign(is_decoded_.size(), false);
     return;
   }
-  if (cursor_open_)
+  if (cursor_open_) {
+    piece_.reset();
     Fetch();
-  else
+  } else {
     eof_ = true;
+  }
 }
 
 void PgRecordset::Close() {

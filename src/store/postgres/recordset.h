@@ -47,7 +47,9 @@ class PgRecordset final : public Recordset {
  private:
   struct Edit;
   void Declare(const std::string& select, const std::vector<Value>& values, const std::vector<bool>& binary);
+  // The next piece of rows, unless the declare brought the first already.
   void Fetch();
+  std::string FetchText() const;
   void CloseCursor() noexcept;
   void LearnColumns();
   void RequireRow() const;

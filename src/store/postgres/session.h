@@ -64,6 +64,16 @@ class Session : public std::enable_shared_from_this<Session> {
   // The statements around it go in one round trip with it (`pipelined`),
   // unless `send` uses the simple protocol (several statements in one text).
   Result Run(StatementKind kind, std::string_view statement, const Send& send, bool pipelined = true);
+  // As Run; inside a transaction `then` (a statement of our own without
+  // parameters) goes in the same round trip right after it, and its result
+  // comes back in `then_result` (left empty otherwise: the caller runs it).
+  Result RunThen(StatementKind kind, std::string_view statement, const Send& send, const std::string& then,
+                 Result& then_result);
+  // Closes a cursor whose rows are all read: inside a transaction it goes
+  // with the next statement, saving a round trip. A rollback forgets the
+  // cursors to close (it may have closed them), which the session's end
+  // closes at the latest.
+  void CloseCursorLater(const std::string& cursor);
   // Runs one statement text of the caller without parameters.
   Result RunText(std::string_view statement);
   // Runs a prepared statement with its parameters.
@@ -84,10 +94,13 @@ class Session : public std::enable_shared_from_this<Session> {
 
   // Rows added inside a transaction and not sent yet. Every statement sends
   // them first (SendHeld, which raises the store's error for a refused row);
-  // a rollback drops them (DropHeld).
+  // a rollback drops them (DropHeld), and the cursors to close with them.
   HeldRows& held() { return held_; }
   void SendHeld();
-  void DropHeld() { held_.Drop(); }
+  void DropHeld() {
+    held_.Drop();
+    cursors_to_close_.clear();
+  }
 
   // While set, every statement of the caller asks it first and while it
   // runs; true cancels the statement.
@@ -130,7 +143,10 @@ class Session : public std::enable_shared_from_this<Session> {
   PGresult* NextResult(bool interruptible, bool& cancelled);
   // Sends `before`, the statement and `after` in one pipeline and returns
   // the statement's result; raises the first failure.
-  Result Pipelined(const std::vector<std::string>& before, const Send& send, const std::vector<std::string>& after);
+  Result Pipelined(const std::vector<std::string>& before, const Send& send, const std::vector<std::string>& after,
+                   Result* first_after = nullptr);
+  Result RunIn(StatementKind kind, std::string_view statement, const Send& send, bool pipelined, const std::string* then,
+               Result* then_result);
   // Sends and waits for every result; Await raises the first failure.
   std::vector<Result> Collect(const Send& send, bool interruptible);
   std::vector<Result> Await(const Send& send, bool interruptible);
@@ -154,6 +170,7 @@ class Session : public std::enable_shared_from_this<Session> {
   std::map<std::string, std::vector<bool>, std::less<>> binary_parameters_;
   int next_name_ = 0;
   HeldRows held_;
+  std::vector<std::string> cursors_to_close_;
 };
 
 }  // namespace kestrel::store::postgres
