@@ -70,9 +70,8 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
 PgRecordset::~PgRecordset() {
   // Rows held back stay with the session: the next statement sends them and
   // reports a refused one.
-  EndRow();
   try {
-    Close();
+    CloseQuietly();
   } catch (...) {
   }
 }
@@ -114,10 +113,7 @@ void PgRecordset::Fetch() {
   const int rows = PQntuples(piece_.get());
   // The last piece: the cursor is done, and the server's copy of the rows
   // is released soon.
-  if (rows < kRowsPerPiece) {
-    cursor_open_ = false;
-    s_->CloseCursorLater(cursor_);
-  }
+  if (rows < kRowsPerPiece) CloseCursor();
   eof_ = rows == 0;
   is_decoded_.assign(is_decoded_.size(), false);
 }
@@ -125,13 +121,11 @@ void PgRecordset::Fetch() {
 void PgRecordset::CloseCursor() noexcept {
   if (!cursor_open_) return;
   cursor_open_ = false;
-  const std::string close = "close " + cursor_;
   try {
-    s_->Run(StatementKind::Read, close, [&](PGconn* c) {
-      return PQsendQueryParams(c, close.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
-    });
+    // Not a statement of its own now: that would send the rows held back
+    // and could not report their refusal from here.
+    s_->CloseCursorLater(cursor_);
   } catch (...) {
-    // A cursor declared inside a savepoint rolled back since is gone already.
   }
 }
 
@@ -174,13 +168,18 @@ void PgRecordset::MoveNext() {
 
 void PgRecordset::Close() {
   if (closed_) return;
+  CloseQuietly();
+  // The rows added are saved by now, or their refusal raised here.
+  s_->SendHeld();
+}
+
+void PgRecordset::CloseQuietly() {
+  if (closed_) return;
   closed_ = true;
   EndRow();
   eof_ = true;
   CloseCursor();
   piece_.reset();
-  // The rows added are saved by now, or their refusal raised here.
-  s_->SendHeld();
 }
 
 int PgRecordset::FieldCount() const { return static_cast<int>(names_.size()); }

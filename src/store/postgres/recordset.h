@@ -57,6 +57,9 @@ class PgRecordset final : public Recordset {
   // The row being added or changed is done with: one held back may go in a
   // group now.
   void EndRow();
+  // Close without sending the rows held back: they go with the session's
+  // next statement, which reports a refused one.
+  void CloseQuietly();
 
   std::shared_ptr<Session> s_;
   std::string cursor_;
