@@ -19,6 +19,12 @@
 // Changing a found row: Put and Update on the current row change it in place;
 // a "select * from <table>" statement can change its rows, others may not.
 // MoveNext saves a pending row first; Close and destruction discard it.
+// Inside a transaction a backend may hold added rows back and send them
+// together, before any other statement runs and at Close at the latest: a
+// row the store refuses is then reported there rather than by its Update,
+// with the store's own error; the rows added before it are saved and the
+// ones after it are not, as if it had failed at its Update. A caller that
+// must know its rows are saved closes the recordset.
 //
 // What Put accepts (a Value):
 //   - NULL: stored as NULL;

@@ -155,7 +155,10 @@ std::string_view TypeName(Dialect d, ColumnType t) {
     case ColumnType::Binary: return d == Dialect::Postgres ? "bytea" : "blob";
     case ColumnType::Text: break;
   }
-  return "text";
+  // Texts compare byte by byte, as SQLite compares them, whatever the
+  // database's own collation: keys, indexes and every order by agree with an
+  // embedded store's.
+  return d == Dialect::Postgres ? "text collate \"C\"" : "text";
 }
 
 }  // namespace
@@ -233,6 +236,11 @@ std::string SchemaScript(Dialect d) {
       s += t.columns[i].name;
       s += ' ';
       s += TypeName(d, t.columns[i].type);
+    }
+    if (d == Dialect::Postgres) {
+      s += ", ";
+      s += sql::kInsertionOrderColumn;
+      s += " bigint generated always as identity";
     }
     if (!t.constraints.empty()) {
       s += ", ";

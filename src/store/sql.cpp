@@ -89,12 +89,15 @@ std::string StoredOrder(Dialect d, std::string_view table, std::string_view colu
     if (t)
       for (const auto& c : t->columns)
         if (c.name == name) type = c.type;
+    // Text columns compare bytes by their own collation.
     if (type == ColumnType::Binary) out += CastToInt(d, name);
-    else out.append(name).append(type == ColumnType::Text ? " collate \"C\"" : "");
+    else out.append(name);
     out += " nulls first, ";
     start = end + 1;
   }
-  return out + "ctid";
+  return out.append(InsertionOrder(d));
 }
+
+std::string_view InsertionOrder(Dialect d) { return d == Dialect::Postgres ? kInsertionOrderColumn : "rowid"; }
 
 }  // namespace kestrel::store::sql

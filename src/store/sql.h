@@ -73,8 +73,16 @@ std::string_view ReturningRowId(Dialect d);
 // order; PostgreSQL in whatever order its plan meets them. So that both
 // stores write the same pack, PostgreSQL gets " order by" the index's
 // columns of `table` (texts compared byte by byte, empty values first as
-// SQLite sorts them) and then ctid, the place a row was stored in, standing
-// for the rowid; `columns` "" orders by ctid alone. T-SQL and SQLite get "".
+// SQLite sorts them) and then the order the rows were added in (as SQLite's
+// rowid orders rows of one key); `columns` "" orders by that alone. T-SQL
+// and SQLite get "".
 std::string StoredOrder(Dialect d, std::string_view table, std::string_view columns);
+
+// What numbers a store table's rows in the order they were added: SQLite's
+// rowid; on PostgreSQL a column of the store's own (kInsertionOrderColumn),
+// since a row's place (ctid) follows that order only until deleted rows
+// leave room for new ones. No reader of the store sees the column.
+inline constexpr std::string_view kInsertionOrderColumn = "kestrel_row";
+std::string_view InsertionOrder(Dialect d);
 
 }  // namespace kestrel::store::sql

@@ -86,7 +86,7 @@ std::string SelectLibraryFunctionNames(Dialect d, std::span<const int64_t> profi
   // name comes where it first occurs, by lowest profile number, then name.
   if (d == Dialect::Postgres)
     return "select fnam from qzlib100 where mprf in (" + list +
-           ") group by fnam order by min(mprf), fnam collate \"C\" nulls first";
+           ") group by fnam order by min(mprf), fnam nulls first";
   return "select distinct(fnam) from qzlib100 where mprf in (" + list + ")";
 }
 

@@ -36,7 +36,7 @@ std::string SelectColumnTypes(Dialect d, std::string_view table) {
   if (d == Dialect::Postgres)
     return "select column_name as coln, data_type || coalesce('(' || character_maximum_length || ')', '') as typen"
            " from information_schema.columns where table_schema = current_schema() and table_name = " +
-           sql::Quoted(table);
+           sql::Quoted(table) + " and column_name <> " + sql::Quoted(sql::kInsertionOrderColumn);
   return "select name as coln, type as typen from pragma_table_info(" + sql::Quoted(table) + ")";
 }
 

@@ -36,7 +36,7 @@ std::string UpdateRowByRowid(Dialect d, std::string_view table, std::span<const 
 }
 
 std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table) {
-  return "select * from " + std::string(table) + " order by " + std::string(sql::RowId(d));
+  return "select * from " + std::string(table) + " order by " + std::string(sql::InsertionOrder(d));
 }
 
 std::string CountRows(std::string_view table) { return "select count(*) from " + std::string(table); }

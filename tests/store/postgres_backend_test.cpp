@@ -13,6 +13,7 @@
 #include "store/backends.h"
 #include "store/connection.h"
 #include "store/open.h"
+#include "store/statements_export.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
 
@@ -89,6 +90,33 @@ TEST_F(PostgresBackendTest, EveryByteComesBackWhateverTheDatabasesEncoding) {
     back->MoveNext();
     EXPECT_TRUE(back->IsEOF());
   }
+}
+
+// Texts compare as bytes, as on SQLite, also in a database whose own
+// collation sorts letters without regard to case: keys, the order of a
+// profile's rows in a pack, and an order by of the caller's.
+TEST_F(PostgresBackendTest, TextsCompareAsBytesWhateverTheDatabasesCollation) {
+  auto admin = Open(kestrel::testing::PostgresTestServer());
+  admin->Execute("drop database if exists kt_collation");
+  admin->Execute("create database kt_collation locale_provider icu icu_locale 'en-US' template template0");
+  auto c = CreateStore(std::string(kestrel::testing::PostgresTestServer()) + "&dbname=kt_collation");
+  c->Execute("insert into qzmap120 (mprf, vers, tcpac, tcmod, tflno) values (5, 'b', 'cust', 'Ord', 'f1'), "
+             "(5, 'A', 'Cust', 'ord', 'f1'), (5, 'B', 'cust', 'ord', 'f1'), (5, 'a', 'Cust', 'Ord', 'f1')");
+  const int64_t profiles[] = {5};
+  const struct {
+    std::string select, vers;
+  } rows[] = {
+      {"select vers from qzmap120 order by vers", "A;B;a;b;"},
+      {"select vers from qzmap120 order by tcpac, tcmod", "a;A;b;B;"},
+      {SelectProfileRows(Dialect::Postgres, "qzmap120", profiles), "a;A;b;B;"},
+  };
+  for (const auto& row : rows) {
+    std::string got;
+    for (auto rs = c->OpenRecordset(row.select); !rs->IsEOF(); rs->MoveNext()) got += rs->Fields("vers").Text() + ";";
+    EXPECT_EQ(got, row.vers) << row.select;
+  }
+  c.reset();
+  admin->Execute("drop database kt_collation");
 }
 
 TEST_F(PostgresBackendTest, TheWriteLockIsTheStoresOwn) {

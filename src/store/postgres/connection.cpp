@@ -4,6 +4,7 @@
 #include "store/postgres/connection.h"
 
 #include <algorithm>
+#include <exception>
 #include <thread>
 
 #include "base/error.h"
@@ -59,6 +60,7 @@ PostgresConnection::~PostgresConnection() {
   // must find neither a count nor the unit's transaction.
   s_->CountRowChanges(nullptr);
   if (!unit_open_) return;
+  s_->DropHeld();
   EndUnit();
   try {
     if (s_->InTransaction()) s_->Control("rollback");
@@ -111,10 +113,19 @@ void PostgresConnection::BeginBatch() {
 
 void PostgresConnection::CommitBatch() {
   if (batches_.empty()) Raise(Ours::Internal, "CommitBatch without BeginBatch");
+  // A held row the store refuses fails alone, as at its Update: the rows
+  // before it are committed with the batch, then its error is raised.
+  std::exception_ptr refused;
+  try {
+    s_->SendHeld();
+  } catch (const ComError&) {
+    refused = std::current_exception();
+  }
   const BatchKind kind = batches_.back();
   batches_.pop_back();
   if (kind == BatchKind::Savepoint) {
     s_->Control("release savepoint " + SavepointName(batches_.size()));
+    if (refused) std::rethrow_exception(refused);
     return;
   }
   if (unit_open_) EndUnit();
@@ -125,12 +136,15 @@ void PostgresConnection::CommitBatch() {
   if (failed)
     throw StoreError("25P02", "The store rolled the transaction back after an earlier failure: " +
                                   MaskedLocation(location()));
+  if (refused) std::rethrow_exception(refused);
 }
 
 void PostgresConnection::RollbackBatch() {
   if (batches_.empty()) Raise(Ours::Internal, "RollbackBatch without BeginBatch");
   const BatchKind kind = batches_.back();
   batches_.pop_back();
+  // Rows held back since the last statement belong to what is rolled back.
+  s_->DropHeld();
   if (kind == BatchKind::Transaction) {
     // The rollback itself must not be interrupted.
     if (unit_open_) EndUnit();
@@ -200,13 +214,18 @@ BulkLoadCounts PostgresConnection::BulkLoad(Env& env, std::string_view table, co
   const auto no_such_table = [&] { return ComError(SqlStateNumber(kUndefinedTable), "no such table: " + std::string(table)); };
   if (!IsPlainTableName(table)) throw no_such_table();
   std::vector<bool> binary;
+  std::string copy = "copy " + std::string(table) + " (";
   try {
-    for (Oid type : s_->Prepare(SelectNoRows(dialect(), table)).column_types) binary.push_back(type == kByteaType);
+    const Prepared& p = s_->Prepare(SelectNoRows(dialect(), table));
+    for (size_t i = 0; i < p.column_types.size(); ++i) {
+      binary.push_back(p.column_types[i] == kByteaType);
+      copy += (i ? ", " : "") + p.column_names[i];
+    }
   } catch (const ComError& e) {
     if (IsMissingTable(e)) throw no_such_table();
     throw;
   }
-  CopySink sink(s_, std::string(table), binary);
+  CopySink sink(s_, std::string(table), copy + ") from stdin", binary);
   return LoadRows(env, *this, table, data_file, options, binary.size(), sink);
 }
 

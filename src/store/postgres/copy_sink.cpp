@@ -29,13 +29,10 @@ std::optional<size_t> LineOfCopy(const PGresult* r) {
 
 }  // namespace
 
-void AppendCopyField(std::string& out, std::string_view field, bool binary) {
-  if (field.empty()) {
-    out += "\\N";
-    return;
-  }
-  const std::string hex = binary ? EncodeBytea(field) : std::string();
-  for (char c : binary ? std::string_view(hex) : field) {
+namespace {
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (char c : text) {
     switch (c) {
       case '\\': out += "\\\\"; break;
       case '\t': out += "\\t"; break;
@@ -46,12 +43,34 @@ void AppendCopyField(std::string& out, std::string_view field, bool binary) {
   }
 }
 
-CopySink::CopySink(std::shared_ptr<Session> session, std::string table, std::vector<bool> binary)
-    : s_(std::move(session)), table_(std::move(table)), binary_(std::move(binary)) {}
+}  // namespace
+
+void AppendCopyField(std::string& out, std::string_view field, bool binary) {
+  if (field.empty()) {
+    out += "\\N";
+    return;
+  }
+  AppendEscaped(out, binary ? std::string_view(EncodeBytea(field)) : field);
+}
+
+void AppendCopyValue(std::string& out, const Value& v, bool binary) {
+  if (v.IsNull()) {
+    out += "\\N";
+  } else if (const std::string* text = v.AsText()) {
+    AppendEscaped(out, binary ? std::string_view(EncodeBytea(*text)) : std::string_view(*text));
+  } else if (const double* d = v.AsDouble()) {
+    out += FormatDouble(*d);
+  } else {
+    out += std::to_string(v.Integer());
+  }
+}
+
+CopySink::CopySink(std::shared_ptr<Session> session, std::string table, std::string copy, std::vector<bool> binary)
+    : s_(std::move(session)), table_(std::move(table)), copy_(std::move(copy)), binary_(std::move(binary)) {}
 
 void CopySink::Add(const std::vector<std::string_view>& fields) {
   if (!copying_) {
-    s_->StartCopy("copy " + table_ + " from stdin");
+    s_->StartCopy(copy_);
     copying_ = true;
     refused_.reset();
   }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/value.h"
 #include "store/bulk_loader.h"
 #include "store/postgres/session.h"
 
@@ -16,8 +17,9 @@ namespace kestrel::store::postgres {
 
 class CopySink final : public RowSink {
  public:
-  // `binary`: which columns of `table`, in order, are bytea.
-  CopySink(std::shared_ptr<Session> session, std::string table, std::vector<bool> binary);
+  // `copy`: the COPY ... FROM STDIN of the columns loaded; `binary`: which
+  // of them, in order, are bytea.
+  CopySink(std::shared_ptr<Session> session, std::string table, std::string copy, std::vector<bool> binary);
   void Add(const std::vector<std::string_view>& fields) override;
   void Flush() override;
   void Abandon() noexcept override;
@@ -28,6 +30,7 @@ class CopySink final : public RowSink {
 
   std::shared_ptr<Session> s_;
   std::string table_;
+  std::string copy_;
   std::vector<bool> binary_;
   bool copying_ = false;
   std::string buffer_;
@@ -37,5 +40,8 @@ class CopySink final : public RowSink {
 // Appends a field as COPY's text format reads it back: backslash, tab, CR
 // and LF escaped, a bytea value in hex form, an empty field NULL ("\N").
 void AppendCopyField(std::string& out, std::string_view field, bool binary);
+// Appends a value as Recordset::Put takes it, in the same text form: NULL
+// as "\N", an empty text as an empty field, numbers in decimal.
+void AppendCopyValue(std::string& out, const Value& v, bool binary);
 
 }  // namespace kestrel::store::postgres

@@ -3,14 +3,16 @@
 #include "store/postgres/recordset.h"
 
 #include <set>
+#include <utility>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
-#include "base/text.h"
 #include "store/postgres/statement.h"
 #include "store/postgres/statement_text.h"
 #include "store/postgres/values.h"
+#include "store/row_edit.h"
 #include "store/select_text.h"
+#include "store/sql.h"
 #include "store/statements_store.h"
 
 namespace kestrel::store::postgres {
@@ -22,26 +24,17 @@ constexpr int kRowsPerPiece = 1000;
 
 }  // namespace
 
-// A row being added (NewRow) or a found row being changed (CurrentRow): the
-// values put so far, which of them are not saved yet, and the ctid once the
-// row is known to the table.
-struct PgRecordset::Edit {
-  enum class Kind { None, NewRow, CurrentRow } kind = Kind::None;
-  std::vector<Value> values;
-  std::vector<uint8_t> put;
-  std::vector<uint8_t> changed;
-  bool dirty = false;
+// The row being added or changed, its ctid once the row is known to the
+// table, and its ticket while the session holds it back.
+struct PgRecordset::Edit : RowEdit {
   std::string rowid;  // "" until known
+  uint64_t held = 0;
 
   void Start(Kind k, size_t n) {
-    kind = k;
-    values.assign(n, Value());
-    put.assign(n, 0);
-    changed.assign(n, 0);
-    dirty = false;
+    Begin(k, n);
     rowid.clear();
+    held = 0;
   }
-  const Value* PutValue(size_t i) const { return kind != Kind::None && put[i] ? &values[i] : nullptr; }
 };
 
 PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view statement,
@@ -75,10 +68,17 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
 }
 
 PgRecordset::~PgRecordset() {
+  // Rows held back stay with the session: the next statement sends them and
+  // reports a refused one.
   try {
-    Close();
+    CloseQuietly();
   } catch (...) {
   }
+}
+
+void PgRecordset::EndRow() {
+  s_->held().Release(edit_->held);
+  edit_->kind = Edit::Kind::None;
 }
 
 void PgRecordset::Declare(const std::string& select, const std::vector<Value>& values,
@@ -86,24 +86,33 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
   Params params;
   params.Resize(values.size());
   for (size_t i = 0; i < values.size(); ++i) params.Set(i, values[i], binary[i]);
+  piece_.reset();
   cursor_ = s_->NewCursorName();
   const std::string declare = "declare " + cursor_ + " no scroll cursor with hold for " + select;
-  s_->Run(KindOf(select), select, [&](PGconn* c) {
-    return PQsendQueryParams(c, declare.c_str(), static_cast<int>(params.size()), nullptr, params.values(), nullptr,
-                             nullptr, 0);
-  });
+  // The first piece comes in the same round trip when it can.
+  s_->RunThen(
+      KindOf(select), select,
+      [&](PGconn* c) {
+        return PQsendQueryParams(c, declare.c_str(), static_cast<int>(params.size()), nullptr, params.values(),
+                                 nullptr, nullptr, 0);
+      },
+      FetchText(), piece_);
   cursor_open_ = true;
 }
 
+std::string PgRecordset::FetchText() const { return "fetch " + std::to_string(kRowsPerPiece) + " from " + cursor_; }
+
 void PgRecordset::Fetch() {
-  const std::string fetch = "fetch " + std::to_string(kRowsPerPiece) + " from " + cursor_;
-  piece_ = s_->Run(StatementKind::Read, fetch, [&](PGconn* c) {
-    return PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
-  });
+  if (!piece_) {
+    const std::string fetch = FetchText();
+    piece_ = s_->Run(StatementKind::Read, fetch, [&](PGconn* c) {
+      return PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    });
+  }
   row_ = 0;
   const int rows = PQntuples(piece_.get());
   // The last piece: the cursor is done, and the server's copy of the rows
-  // is released at once.
+  // is released soon.
   if (rows < kRowsPerPiece) CloseCursor();
   eof_ = rows == 0;
   is_decoded_.assign(is_decoded_.size(), false);
@@ -112,19 +121,19 @@ void PgRecordset::Fetch() {
 void PgRecordset::CloseCursor() noexcept {
   if (!cursor_open_) return;
   cursor_open_ = false;
-  const std::string close = "close " + cursor_;
   try {
-    s_->Run(StatementKind::Read, close, [&](PGconn* c) {
-      return PQsendQueryParams(c, close.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
-    });
+    // Not a statement of its own now: that would send the rows held back
+    // and could not report their refusal from here.
+    s_->CloseCursorLater(cursor_);
   } catch (...) {
-    // A cursor declared inside a savepoint rolled back since is gone already.
   }
 }
 
 void PgRecordset::LearnColumns() {
   const PGresult* r = piece_.get();
-  const int n = PQnfields(r) - (hidden_rowid_ ? 1 : 0);
+  int n = PQnfields(r) - (hidden_rowid_ ? 1 : 0);
+  // "select *" reads the store's insertion order last: it stays unseen.
+  if (n > 0 && PQfname(r, n - 1) == sql::kInsertionOrderColumn) --n;
   std::set<Oid> tables;
   for (int i = 0; i < n; ++i) {
     names_.emplace_back(PQfname(r, i));
@@ -134,28 +143,40 @@ void PgRecordset::LearnColumns() {
   decoded_.assign(static_cast<size_t>(n), std::string());
   is_decoded_.assign(static_cast<size_t>(n), false);
   several_tables_ = tables.size() > 1;
-  if (tables.size() == 1) table_ = s_->TableName(*tables.begin());
+  if (tables.size() == 1) {
+    table_oid_ = *tables.begin();
+    table_ = s_->TableName(table_oid_);
+  }
 }
 
 void PgRecordset::MoveNext() {
   if (closed_) Raise(Ours::NoCurrentRow);
   SaveEdit();
-  edit_->kind = Edit::Kind::None;
+  EndRow();
   if (eof_) Raise(Ours::NoCurrentRow);
   if (++row_ < PQntuples(piece_.get())) {
     is_decoded_.assign(is_decoded_.size(), false);
     return;
   }
-  if (cursor_open_)
+  if (cursor_open_) {
+    piece_.reset();
     Fetch();
-  else
+  } else {
     eof_ = true;
+  }
 }
 
 void PgRecordset::Close() {
   if (closed_) return;
+  CloseQuietly();
+  // The rows added are saved by now, or their refusal raised here.
+  s_->SendHeld();
+}
+
+void PgRecordset::CloseQuietly() {
+  if (closed_) return;
   closed_ = true;
-  edit_->kind = Edit::Kind::None;
+  EndRow();
   eof_ = true;
   CloseCursor();
   piece_.reset();
@@ -163,29 +184,16 @@ void PgRecordset::Close() {
 
 int PgRecordset::FieldCount() const { return static_cast<int>(names_.size()); }
 
-const std::string& PgRecordset::FieldName(int index) const {
-  if (index < 0 || index >= FieldCount())
-    Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::to_string(index));
-  return names_[static_cast<size_t>(index)];
-}
+const std::string& PgRecordset::FieldName(int index) const { return names_[FieldPosition(names_, index)]; }
 
-int PgRecordset::IndexOf(std::string_view name) const {
-  for (size_t i = 0; i < names_.size(); ++i)
-    if (text::EqualNoCase(names_[i], name)) return static_cast<int>(i);
-  Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::string(name));
-}
+int PgRecordset::IndexOf(std::string_view name) const { return FieldIndexOf(names_, name); }
 
 void PgRecordset::RequireRow() const {
   if (closed_ || eof_) Raise(Ours::NoCurrentRow);
 }
 
 Value PgRecordset::Fields(int index) const {
-  FieldName(index);  // checks the index
-  const auto i = static_cast<size_t>(index);
-  if (edit_->kind != Edit::Kind::None) {
-    if (const Value* v = edit_->PutValue(i)) return *v;
-    if (edit_->kind == Edit::Kind::NewRow) return Value();
-  }
+  if (const Value* v = edit_->Override(FieldPosition(names_, index))) return *v;
   RequireRow();
   return FieldValue(piece_.get(), row_, index);
 }
@@ -217,26 +225,32 @@ bool PgRecordset::ViewText(int index, std::string_view& out) const {
 }
 
 void PgRecordset::AddNew() {
-  if (closed_) Raise(Ours::NoCurrentRow);
-  if (table_.empty())
-    Raise(Ours::RowsNotChangeable, std::string(DefaultText(Ours::RowsNotChangeable)) +
-                                       (several_tables_ ? ": the statement reads several tables"
-                                                        : ": the statement reads no table"));
+  RequireRowsAddable(closed_, table_, several_tables_);
   SaveEdit();
+  EndRow();
   edit_->Start(Edit::Kind::NewRow, names_.size());
 }
 
 void PgRecordset::Put(int index, const Value& v) {
-  FieldName(index);  // checks the index
+  const size_t i = FieldPosition(names_, index);
   if (edit_->kind == Edit::Kind::None) {
     RequireRow();
     edit_->Start(Edit::Kind::CurrentRow, names_.size());
   }
-  const auto i = static_cast<size_t>(index);
-  edit_->values[i] = v;
-  edit_->put[i] = 1;
-  edit_->changed[i] = 1;
-  edit_->dirty = true;
+  if (edit_->held) {
+    // The added row changes again: while still held it goes later with
+    // every value put; once sent, its ctid finds it.
+    const uint64_t ticket = std::exchange(edit_->held, 0);
+    if (s_->held().TakeBack(ticket)) {
+      edit_->changed = edit_->put;
+    } else {
+      edit_->rowid = s_->held().RowIdSentAlone(ticket);
+      if (edit_->rowid.empty())
+        Raise(Ours::RowsNotChangeable,
+              std::string(DefaultText(Ours::RowsNotChangeable)) + ": the added row was not saved");
+    }
+  }
+  edit_->Set(i, v);
 }
 
 void PgRecordset::Update() {
@@ -253,7 +267,7 @@ void PgRecordset::SaveEdit() {
     if (!hidden_rowid_ || eof_)
       Raise(Ours::RowsNotChangeable,
             std::string(DefaultText(Ours::RowsNotChangeable)) + ": the found row has no rowid");
-    e.rowid = PQgetvalue(piece_.get(), row_, FieldCount());
+    e.rowid = PQgetvalue(piece_.get(), row_, PQnfields(piece_.get()) - 1);
   }
   std::vector<std::string_view> names;
   std::vector<size_t> columns;
@@ -262,6 +276,25 @@ void PgRecordset::SaveEdit() {
       names.push_back(names_[i]);
       columns.push_back(i);
     }
+  if (insert && s_->InTransaction()) {
+    // Inside a transaction the row waits to go with the rows added after it.
+    // Rows that put other columns still go together: a column left out is
+    // NULL, unless the table has defaults.
+    if (!s_->HasDefaults(table_oid_)) {
+      names.assign(names_.begin(), names_.end());
+      columns.clear();
+      for (size_t i = 0; i < names_.size(); ++i) columns.push_back(i);
+    }
+    std::vector<Value> values;
+    std::vector<bool> binary;
+    for (size_t i : columns) {
+      values.push_back(e.put[i] ? e.values[i] : Value());
+      binary.push_back(binary_[i]);
+    }
+    e.held = s_->held().Hold(*s_, table_, names, binary, std::move(values));
+    e.Saved();
+    return;
+  }
   const std::string text = insert ? InsertRowKeepingRowId(Dialect::Postgres, table_, names)
                                   : UpdateRowByRowid(Dialect::Postgres, table_, names);
   PgStatement saver(s_, text);
@@ -271,8 +304,7 @@ void PgRecordset::SaveEdit() {
   // The statement hands the row's ctid back: an update moves the row.
   if (saver.Step()) e.rowid = saver.Column(0).Text();
   saver.Reset();
-  e.changed.assign(e.changed.size(), 0);
-  e.dirty = false;
+  e.Saved();
 }
 
 }  // namespace kestrel::store::postgres

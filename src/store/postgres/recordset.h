@@ -47,11 +47,19 @@ class PgRecordset final : public Recordset {
  private:
   struct Edit;
   void Declare(const std::string& select, const std::vector<Value>& values, const std::vector<bool>& binary);
+  // The next piece of rows, unless the declare brought the first already.
   void Fetch();
+  std::string FetchText() const;
   void CloseCursor() noexcept;
   void LearnColumns();
   void RequireRow() const;
   void SaveEdit();
+  // The row being added or changed is done with: one held back may go in a
+  // group now.
+  void EndRow();
+  // Close without sending the rows held back: they go with the session's
+  // next statement, which reports a refused one.
+  void CloseQuietly();
 
   std::shared_ptr<Session> s_;
   std::string cursor_;
@@ -64,6 +72,7 @@ class PgRecordset final : public Recordset {
   bool hidden_rowid_ = false;  // the last result column is the row's ctid
   bool several_tables_ = false;
   std::string table_;
+  Oid table_oid_ = InvalidOid;
   std::vector<std::string> names_;
   std::vector<bool> binary_;
   // Bytea fields of the current row, decoded when first viewed.

@@ -6,10 +6,12 @@
 #include <poll.h>
 
 #include <charconv>
+#include <utility>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "store/open.h"
+#include "store/sql.h"
 #include "store/postgres/store_error.h"
 #include "store/postgres/values.h"
 
@@ -109,7 +111,7 @@ std::vector<Result> Session::Collect(const Send& send, bool interruptible) {
 }
 
 Result Session::Pipelined(const std::vector<std::string>& before, const Send& send,
-                          const std::vector<std::string>& after) {
+                          const std::vector<std::string>& after, Result* first_after) {
   if (PQenterPipelineMode(conn_) != 1) throw ConnectionError(conn_);
   const auto queue = [&](const std::string& statement) {
     if (!PQsendQueryParams(conn_, statement.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0))
@@ -128,6 +130,8 @@ Result Session::Pipelined(const std::vector<std::string>& before, const Send& se
         Result owned(r);
         if (Failed(r) && !failure) failure = std::move(owned);
         else if (q == before.size()) statement = std::move(owned);
+        else if (first_after && q == before.size() + 1 && PQresultStatus(r) != PGRES_PIPELINE_ABORTED)
+          *first_after = std::move(owned);
       }
     }
     // The pipeline's end.
@@ -147,11 +151,17 @@ Result Session::Single(std::vector<Result> results) {
   return std::move(results.back());
 }
 
+void Session::SendHeld() {
+  if (!held_.empty()) held_.Send(*this);
+}
+
 void Session::Control(const std::string& statements) {
+  SendHeld();
   Await([&](PGconn* c) { return PQsendQuery(c, statements.c_str()); }, false);
 }
 
 std::string Session::ControlValue(const std::string& statement) {
+  SendHeld();
   Result r = Single(Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false));
   return PQntuples(r.get()) > 0 && !PQgetisnull(r.get(), 0, 0) ? PQgetvalue(r.get(), 0, 0) : "";
 }
@@ -171,7 +181,44 @@ bool Session::TryWriteLock() {
 }
 
 Result Session::Run(StatementKind kind, std::string_view statement, const Send& send, bool pipelined) {
+  return RunIn(kind, statement, send, pipelined, nullptr, nullptr);
+}
+
+Result Session::RunThen(StatementKind kind, std::string_view statement, const Send& send, const std::string& then,
+                        Result& then_result) {
+  return RunIn(kind, statement, send, true, &then, &then_result);
+}
+
+void Session::CloseCursorLater(const std::string& cursor) {
+  if (InTransaction() && PQtransactionStatus(conn_) != PQTRANS_INERROR) {
+    cursors_to_close_.push_back("close " + cursor);
+    return;
+  }
+  try {
+    Control("close " + cursor);
+  } catch (const ComError&) {
+    // A cursor declared inside a savepoint rolled back since is gone already.
+  }
+}
+
+Result Session::RunIn(StatementKind kind, std::string_view statement, const Send& send, bool pipelined,
+                      const std::string* then, Result* then_result) {
+  SendHeld();
   const auto status = PQtransactionStatus(conn_);
+  if (!cursors_to_close_.empty() && (kind == StatementKind::Control || status != PQTRANS_INTRANS)) {
+    const std::vector<std::string> closes = std::exchange(cursors_to_close_, {});
+    // Outside a transaction they go now. A statement of the caller's own may
+    // end the transaction or roll back to a savepoint, so the cursors may be
+    // gone: they are left to the session's end.
+    if (status == PQTRANS_IDLE) {
+      std::string all;
+      for (const auto& c : closes) all += c + ";";
+      try {
+        Control(all);
+      } catch (const ComError&) {
+      }
+    }
+  }
   if (kind == StatementKind::Control || status == PQTRANS_INERROR) return Single(Await(send, true));
   CheckInterrupted();
   Result r;
@@ -201,9 +248,12 @@ Result Session::Run(StatementKind kind, std::string_view statement, const Send& 
     const bool lock = kind == StatementKind::Write && !lock_held_;
     try {
       if (pipelined) {
-        std::vector<std::string> before{"savepoint " + savepoint};
+        std::vector<std::string> before = std::exchange(cursors_to_close_, {});
+        before.push_back("savepoint " + savepoint);
         if (lock) before.push_back(LockCall("pg_advisory_xact_lock"));
-        r = Pipelined(before, send, {"release savepoint " + savepoint});
+        std::vector<std::string> after{"release savepoint " + savepoint};
+        if (then) after.insert(after.begin(), *then);
+        r = Pipelined(before, send, after, then ? then_result : nullptr);
       } else {
         Control("savepoint " + savepoint);
         if (lock) Control(LockCall("pg_advisory_xact_lock"));
@@ -266,7 +316,12 @@ const Prepared& Session::Prepare(std::string_view statement) {
   Prepared p;
   p.name = name;
   for (int i = 0, n = PQnparams(d.get()); i < n; ++i) p.binary_params.push_back(IsBinaryType(PQparamtype(d.get(), i)));
-  for (int i = 0, n = PQnfields(d.get()); i < n; ++i) p.column_types.push_back(PQftype(d.get(), i));
+  for (int i = 0, n = PQnfields(d.get()); i < n; ++i) {
+    // The store's insertion order stays unseen (it is the last column).
+    if (i == n - 1 && PQfname(d.get(), i) == sql::kInsertionOrderColumn) break;
+    p.column_types.push_back(PQftype(d.get(), i));
+    p.column_names.emplace_back(PQfname(d.get(), i));
+  }
   return prepared_.emplace(text, std::move(p)).first->second;
 }
 
@@ -312,6 +367,16 @@ const std::string& Session::TableName(Oid table) {
   return tables_[table] = name;
 }
 
+bool Session::HasDefaults(Oid table) {
+  auto known = has_defaults_.find(table);
+  if (known != has_defaults_.end()) return known->second;
+  const std::string some = ControlValue(
+      "select count(*) from pg_attribute where attrelid = " + std::to_string(table) +
+      " and attnum > 0 and not attisdropped and (atthasdef or attidentity <> '' or attgenerated <> '')"
+      " and attname <> " + sql::Quoted(sql::kInsertionOrderColumn));
+  return has_defaults_[table] = some != "0";
+}
+
 std::string Session::NewCursorName() { return "kestrel_cursor_" + std::to_string(++next_name_); }
 
 bool& Session::RowIdRefused(std::string_view statement) {
@@ -322,6 +387,7 @@ bool& Session::RowIdRefused(std::string_view statement) {
 }
 
 void Session::StartCopy(const std::string& statement) {
+  SendHeld();
   CheckInterrupted();
   Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false);
 }

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "kestrel/store.h"
+#include "store/postgres/held_rows.h"
 #include "store/postgres/statement_text.h"
 
 namespace kestrel::store::postgres {
@@ -39,6 +40,7 @@ struct Prepared {
   std::string name;
   std::vector<bool> binary_params;  // the parameter is bytea (or a domain of it)
   std::vector<Oid> column_types;
+  std::vector<std::string> column_names;
 };
 
 class Session : public std::enable_shared_from_this<Session> {
@@ -62,6 +64,16 @@ class Session : public std::enable_shared_from_this<Session> {
   // The statements around it go in one round trip with it (`pipelined`),
   // unless `send` uses the simple protocol (several statements in one text).
   Result Run(StatementKind kind, std::string_view statement, const Send& send, bool pipelined = true);
+  // As Run; inside a transaction `then` (a statement of our own without
+  // parameters) goes in the same round trip right after it, and its result
+  // comes back in `then_result` (left empty otherwise: the caller runs it).
+  Result RunThen(StatementKind kind, std::string_view statement, const Send& send, const std::string& then,
+                 Result& then_result);
+  // Closes a cursor whose rows are all read: inside a transaction it goes
+  // with the next statement, saving a round trip. A rollback forgets the
+  // cursors to close (it may have closed them), which the session's end
+  // closes at the latest.
+  void CloseCursorLater(const std::string& cursor);
   // Runs one statement text of the caller without parameters.
   Result RunText(std::string_view statement);
   // Runs a prepared statement with its parameters.
@@ -76,8 +88,19 @@ class Session : public std::enable_shared_from_this<Session> {
   // lock_timeout; TryWriteLock only tries.
   void TakeWriteLock();
   bool TryWriteLock();
+  bool HoldsWriteLock() const { return lock_held_; }
   // The lock may be gone: a savepoint it was taken under was rolled back.
   void ForgetWriteLock() { lock_held_ = false; }
+
+  // Rows added inside a transaction and not sent yet. Every statement sends
+  // them first (SendHeld, which raises the store's error for a refused row);
+  // a rollback drops them (DropHeld), and the cursors to close with them.
+  HeldRows& held() { return held_; }
+  void SendHeld();
+  void DropHeld() {
+    held_.Drop();
+    cursors_to_close_.clear();
+  }
 
   // While set, every statement of the caller asks it first and while it
   // runs; true cancels the statement.
@@ -93,6 +116,10 @@ class Session : public std::enable_shared_from_this<Session> {
   const std::vector<bool>& BinaryParameters(std::string_view statement);
   // The name of a table by its number (PQftable), "" for none.
   const std::string& TableName(Oid table);
+  // Whether a column of the table has a default (or is generated): a row
+  // that leaves it out cannot stand for one that puts NULL there. The
+  // store's insertion order does not count: no row puts it.
+  bool HasDefaults(Oid table);
   // A cursor name not used before on this session.
   std::string NewCursorName();
   // Whether "select *, ctid" was refused for this select before.
@@ -116,7 +143,10 @@ class Session : public std::enable_shared_from_this<Session> {
   PGresult* NextResult(bool interruptible, bool& cancelled);
   // Sends `before`, the statement and `after` in one pipeline and returns
   // the statement's result; raises the first failure.
-  Result Pipelined(const std::vector<std::string>& before, const Send& send, const std::vector<std::string>& after);
+  Result Pipelined(const std::vector<std::string>& before, const Send& send, const std::vector<std::string>& after,
+                   Result* first_after = nullptr);
+  Result RunIn(StatementKind kind, std::string_view statement, const Send& send, bool pipelined, const std::string* then,
+               Result* then_result);
   // Sends and waits for every result; Await raises the first failure.
   std::vector<Result> Collect(const Send& send, bool interruptible);
   std::vector<Result> Await(const Send& send, bool interruptible);
@@ -134,10 +164,13 @@ class Session : public std::enable_shared_from_this<Session> {
   RowChangeCounts* counts_ = nullptr;
   std::map<std::string, Prepared, std::less<>> prepared_;
   std::map<Oid, std::string> tables_;
+  std::map<Oid, bool> has_defaults_;
   std::map<Oid, bool> binary_types_;
   std::map<std::string, bool, std::less<>> rowid_refused_;
   std::map<std::string, std::vector<bool>, std::less<>> binary_parameters_;
   int next_name_ = 0;
+  HeldRows held_;
+  std::vector<std::string> cursors_to_close_;
 };
 
 }  // namespace kestrel::store::postgres

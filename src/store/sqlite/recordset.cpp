@@ -7,7 +7,7 @@
 
 #include "base/error.h"
 #include "base/errors_ours.h"
-#include "base/text.h"
+#include "store/row_edit.h"
 #include "store/sqlite/database.h"
 #include "store/statements_store.h"
 
@@ -22,19 +22,10 @@ void AppendInteger(std::string& out, int64_t v) {
 
 }  // namespace
 
-// A row being added (NewRow) or a found row being changed (CurrentRow): the
-// values put so far, which of them are not saved yet, and the rowid once the
-// row is known to the table.
-//
-// A loader adds row after row with the same columns: the values keep their
-// storage from row to row (a flag tells which belong to the row), and the
-// statement that saved the last row is kept while the same columns are saved.
-struct SqliteRecordset::Edit {
-  enum class Kind { None, NewRow, CurrentRow } kind = Kind::None;
-  std::vector<Value> values;
-  std::vector<uint8_t> put;      // values[i] was put since the row began
-  std::vector<uint8_t> changed;  // ... and is not saved yet
-  bool dirty = false;
+// The row being added or changed, and the rowid once the row is known to
+// the table. The statement that saved the last row is kept while the same
+// columns are saved.
+struct SqliteRecordset::Edit : RowEdit {
   bool has_rowid = false;
   int64_t rowid = 0;
 
@@ -44,14 +35,9 @@ struct SqliteRecordset::Edit {
   bool saver_inserts = false;
 
   void Start(Kind k, size_t n) {
-    kind = k;
-    if (values.size() != n) values.resize(n);
-    put.assign(n, 0);
-    changed.assign(n, 0);
-    dirty = false;
+    Begin(k, n);
     has_rowid = false;
   }
-  const Value* PutValue(size_t i) const { return kind != Kind::None && put[i] ? &values[i] : nullptr; }
 };
 
 SqliteRecordset::SqliteRecordset(std::shared_ptr<Database> db, std::string_view statement,
@@ -124,29 +110,17 @@ void SqliteRecordset::Close() {
 int SqliteRecordset::FieldCount() const { return static_cast<int>(columns_->names.size()); }
 
 const std::string& SqliteRecordset::FieldName(int index) const {
-  if (index < 0 || index >= FieldCount())
-    Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::to_string(index));
-  return columns_->names[static_cast<size_t>(index)];
+  return columns_->names[FieldPosition(columns_->names, index)];
 }
 
-int SqliteRecordset::IndexOf(std::string_view name) const {
-  const auto& names = columns_->names;
-  for (size_t i = 0; i < names.size(); ++i)
-    if (text::EqualNoCase(names[i], name)) return static_cast<int>(i);
-  Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::string(name));
-}
+int SqliteRecordset::IndexOf(std::string_view name) const { return FieldIndexOf(columns_->names, name); }
 
 void SqliteRecordset::RequireRow() const {
   if (closed_ || eof_) Raise(Ours::NoCurrentRow);
 }
 
 Value SqliteRecordset::Fields(int index) const {
-  FieldName(index);  // checks the index
-  size_t i = static_cast<size_t>(index);
-  if (edit_->kind != Edit::Kind::None) {
-    if (const Value* v = edit_->PutValue(i)) return *v;
-    if (edit_->kind == Edit::Kind::NewRow) return Value();
-  }
+  if (const Value* v = edit_->Override(FieldPosition(columns_->names, index))) return *v;
   RequireRow();
   return ColumnValue(stmt_->get(), index);
 }
@@ -189,26 +163,18 @@ bool SqliteRecordset::ViewText(int index, std::string_view& out) const {
 }
 
 void SqliteRecordset::AddNew() {
-  if (closed_) Raise(Ours::NoCurrentRow);
-  if (table_.empty())
-    Raise(Ours::RowsNotChangeable, std::string(DefaultText(Ours::RowsNotChangeable)) +
-                                       (several_tables_ ? ": the statement reads several tables"
-                                                        : ": the statement reads no table"));
+  RequireRowsAddable(closed_, table_, several_tables_);
   SaveEdit();
   edit_->Start(Edit::Kind::NewRow, columns_->names.size());
 }
 
 void SqliteRecordset::Put(int index, const Value& v) {
-  FieldName(index);  // checks the index
+  const size_t i = FieldPosition(columns_->names, index);
   if (edit_->kind == Edit::Kind::None) {
     RequireRow();
     edit_->Start(Edit::Kind::CurrentRow, columns_->names.size());
   }
-  size_t i = static_cast<size_t>(index);
-  edit_->values[i] = v;  // a text reuses the storage of the one put before
-  edit_->put[i] = 1;
-  edit_->changed[i] = 1;
-  edit_->dirty = true;
+  edit_->Set(i, v);
 }
 
 void SqliteRecordset::Update() {
@@ -267,8 +233,7 @@ void SqliteRecordset::SaveEdit() {
     e.rowid = sqlite3_last_insert_rowid(db_->handle());
     e.has_rowid = true;
   }
-  e.changed.assign(e.changed.size(), 0);
-  e.dirty = false;
+  e.Saved();
 }
 
 }  // namespace kestrel::store::sqlite

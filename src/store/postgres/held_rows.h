@@ -1,0 +1,67 @@
+// Rows that recordsets add inside a transaction, held back and sent to the
+// server together: one COPY inside one savepoint per group of rows, where
+// each row on its own would cost a statement, a savepoint and a round trip.
+// The store must look as if every row had been sent at its Update: the
+// session sends the held rows before any other statement runs (so that
+// every read sees them), and when the server refuses the group, its
+// savepoint is rolled back and the rows go again one by one as single
+// inserts, so that the refused row fails alone with the store's own error,
+// the rows before it saved and the ones after it dropped (a loader stops at
+// its first refused row).
+//
+// The row a recordset added last stays its current row, which a further Put
+// and Update change: such a row is taken back while it is still held; when
+// the rows are sent first, it goes alone as a single insert, so that its
+// ctid is known to the recordset.
+//
+// Callers guarantee: one thread at a time (the session's).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/value.h"
+
+namespace kestrel::store::postgres {
+
+class Session;
+
+class HeldRows {
+ public:
+  // Holds a row of `table` with values for `columns` (in order; `binary`
+  // says which are bytea) and returns its ticket; rows held before for
+  // another table or other columns are sent first. The row is its adder's
+  // current one until Release.
+  uint64_t Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
+                const std::vector<bool>& binary, std::vector<Value> values);
+  // The row is no longer its adder's current one: it may go in a COPY.
+  void Release(uint64_t ticket);
+  // Takes the row back when it is still held (true); it is not sent then.
+  bool TakeBack(uint64_t ticket);
+  // The ctid of the row when it was sent alone as its adder's current row,
+  // "" otherwise.
+  const std::string& RowIdSentAlone(uint64_t ticket) const;
+
+  bool empty() const { return rows_.empty(); }
+  // Sends every held row; raises the store's error for a refused one.
+  void Send(Session& s);
+  // Forgets every held row (the transaction they belong to is rolled back).
+  void Drop();
+
+ private:
+  std::string table_;
+  std::vector<std::string> columns_;
+  std::vector<bool> binary_;
+  std::vector<std::vector<Value>> rows_;
+  std::string copy_;            // rows_ in COPY's text form
+  size_t last_row_at_ = 0;      // where the last row starts in copy_
+  uint64_t next_ticket_ = 0;
+  uint64_t last_ticket_ = 0;    // the ticket of rows_.back()
+  bool last_is_current_ = false;
+  uint64_t sent_alone_ticket_ = 0;
+  std::string sent_alone_rowid_;
+};
+
+}  // namespace kestrel::store::postgres
