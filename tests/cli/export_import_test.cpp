@@ -31,13 +31,7 @@ std::string RuleProfiles(const std::string& pack) {
 // root's rule in as the child's.
 TEST(ExportCommandTest, OptionsReachTheManifestAndThePack) {
   TempFolder t;
-  StoreBuilder s = StoreBuilder::Empty(t / "store.db");
-  const TestProfile root{5, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
-  for (int extn : {0, 1}) s.AddApplication(extn ? "EXT" : "BAS", extn);
-  s.AddObject("EXT", 1, {"AR", "CUST", "010"});
-  s.AddProfile(root);
-  s.AddProfile({7, "BAS", "EXT", {"X41U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"}, {&root});
-  s.AddRule120(5, root.vrc, {"AR", "CUST", "010"}, "root rule");
+  StoreBuilder s = StoreBuilder::RootAndChild(t / "store.db", 5, 7, "root rule");
   const std::string single = t / "ExportedRules/7-BAS-EXT-S", chain = t / "ExportedRules/7-BAS-EXT-M";
   const struct {
     std::vector<std::string> options, manifest_lines;

@@ -27,13 +27,7 @@ using ::testing::Contains;
 // object, even when the profile's scme says neither Y nor N.
 TEST(ClsExportTest, FailuresAreTrappedAndStateCarriesFromCallToCall) {
   TempFolder tmp;
-  StoreBuilder store = StoreBuilder::Empty(tmp / "store.db");
-  const TestProfile parent{3, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
-  for (int extn : {0, 1}) store.AddApplication(extn ? "EXT" : "BAS", extn);
-  store.AddObject("EXT", 1, {"AR", "CUST", "010"});
-  store.AddProfile(parent);
-  store.AddProfile({9, "BAS", "EXT", {"X42U", "c", "ab1"}, TestVrc{"X40", "c", "ab1"}, "Y"}, {&parent});
-  store.AddRule120(3, parent.vrc, {"AR", "CUST", "010"}, "root CUST");
+  StoreBuilder store = StoreBuilder::RootAndChild(tmp / "store.db", 3, 9, "root CUST");
   Kestrel20ImpExp::clsExport e;
   EXPECT_FALSE(e.ExportMigrationProfiles());
   EXPECT_EQ(std::to_string(e.get_ErrorNumber()) + " " + e.get_ErrorDescription(), "999 UnSpecified Error: "

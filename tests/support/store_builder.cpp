@@ -129,6 +129,17 @@ StoreBuilder StoreBuilder::Demo(const std::string& path, int scale) {
   return StoreBuilder(store::CreateDemoStore(path, scale));
 }
 
+StoreBuilder StoreBuilder::RootAndChild(const std::string& path, int root, int child, const std::string& rule) {
+  StoreBuilder b = Empty(path);
+  const TestProfile root_profile{root, "BAS", "EXT", {"X40", "c", "ab1"}, std::nullopt, "Y"};
+  for (int extn : {0, 1}) b.AddApplication(extn ? "EXT" : "BAS", extn);
+  b.AddObject("EXT", 1, {"AR", "CUST", "010"});
+  b.AddProfile(root_profile);
+  b.AddProfile({child, "BAS", "EXT", {"X41U", "c", "ab1"}, root_profile.vrc, "Y"}, {&root_profile});
+  b.AddRule120(root, root_profile.vrc, {"AR", "CUST", "010"}, rule);
+  return b;
+}
+
 StoreBuilder StoreBuilder::SharedWith(const std::string& path, store::Connection& other) {
   StoreBuilder b = Empty(path);
   store::CopySharedReferenceData(*b.conn_, other);

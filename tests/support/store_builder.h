@@ -47,6 +47,11 @@ class StoreBuilder {
   static StoreBuilder Empty(const std::string& path);
   // A new store at `path` filled with the demo data at `scale`.
   static StoreBuilder Demo(const std::string& path, int scale = 1);
+  // A new store at `path` with the smallest chain an export can fold: the
+  // applications BAS and EXT (an extension), the EXT object AR/CUST/010, the
+  // root profile `root` (VRC X40) holding one qzmap120 rule `rule` for it, and
+  // its child `child` (development VRC X41U, based on X40) holding none.
+  static StoreBuilder RootAndChild(const std::string& path, int root, int child, const std::string& rule);
   // A new store at `path` holding the codes and users of `other`.
   static StoreBuilder SharedWith(const std::string& path, store::Connection& other);
   // Rows added to a store that exists already.
