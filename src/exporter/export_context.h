@@ -18,6 +18,7 @@
 
 #include "base/files.h"
 #include "base/spooled_text.h"
+#include "pack/measuring_env.h"
 
 namespace kestrel {
 namespace store { class Connection; }
@@ -28,9 +29,15 @@ namespace exporter {
 using kestrel::ProgressFn;
 
 struct ExportContext {
+ private:
+  // First, so that it goes last: the writers below report to it when they go.
+  std::unique_ptr<pack::MeasuringEnv> env_;
+
+ public:
   // Every step reaches files, the clock and the environment through `env`,
-  // which must outlive the context.
-  explicit ExportContext(Env& env) : ManifestText(env), env_(&env) {}
+  // which must outlive the context; the files written are measured on the
+  // way, for the pack's sums.
+  explicit ExportContext(Env& env) : env_(std::make_unique<pack::MeasuringEnv>(env)), ManifestText(env) {}
 
   std::shared_ptr<store::Connection> DataConnection;
   // The folder the pack's files go in. The run starts from the export root
@@ -49,6 +56,8 @@ struct ExportContext {
   // variable not set" when there is none.
   store::Connection& Connection() const;
   Env& env() const { return *env_; }
+  // The measures of the files written through env().
+  pack::MeasuringEnv& Written() const { return *env_; }
   // The path of a file of the pack folder.
   std::string PackFile(std::string_view name) const { return files::Join(PackFolder, name); }
   void Report(const std::string& what, int64_t done) const {
@@ -58,9 +67,6 @@ struct ExportContext {
   void AppendProgress(std::string_view text);
   // TAB + text + CR LF.
   void AppendNote(std::string_view text);
-
- private:
-  Env* env_;
 };
 
 }  // namespace exporter

@@ -110,6 +110,7 @@ bool CreatePackFolder(const ExportOptions& o, const ExportContext& ctx, ExportRe
 bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportResults& r) {
   const std::string mprf = std::to_string(o.MigrationProfileTobeExported);
   ctx.PackFolder = o.Path;
+  ctx.Written().ForgetClosed();
   try {
     store::Connection& c = ctx.Connection();
     // The whole pack comes from one state of the store: an import committed
@@ -135,7 +136,7 @@ bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportR
     if (ok) r.Error.Clear();
     WriteManifest(o, ctx, r, ok, mprf);
     // Last, once every other file of the pack is closed.
-    if (ok) pack::WriteSums(ctx.env(), *pack_folder);
+    if (ok) pack::WriteSums(ctx.env(), *pack_folder, &ctx.Written());
     return ok;
   } catch (const std::exception& ex) {
     r.Error.Trap(999, ExportTrapHead("ExportMigrationProfiles"), AsComError(ex));

@@ -66,29 +66,37 @@ void KeyCollisions::Add(std::string_view table, const std::vector<std::string>& 
   const bool deleted_by_application = IsApplicationTable(table);
   for (size_t k = 0; k < keys.keys.size(); ++k) {
     const UniqueKey& key = keys.keys[k];
-    std::vector<std::string> values;
-    std::string joined;
+    auto field = [&](size_t i) -> std::string_view {
+      return key.positions[i] < fields.size() ? fields[key.positions[i]] : std::string_view();
+    };
+    joined_.clear();
     bool has_null = false, replaced_application = false;
     for (size_t i = 0; i < key.positions.size(); ++i) {
-      const std::string_view value = key.positions[i] < fields.size() ? fields[key.positions[i]] : "";
+      const std::string_view value = field(i);
       // An empty field is loaded as NULL, which no unique key compares.
       if (value.empty()) has_null = true;
       if (key.columns[i] == "appl" &&
           std::find(replaced_.begin(), replaced_.end(), value) != replaced_.end())
         replaced_application = true;
-      values.emplace_back(value);
-      joined += value;
-      joined += files::kFieldSeparator;
+      joined_ += value;
+      joined_ += files::kFieldSeparator;
     }
     if (has_null) continue;
-    if (!keys.seen[k].insert(joined).second) Collide(table, key, values, "an earlier row of the pack");
+    // The key's values one by one, for a statement or a refusal: most rows
+    // need neither.
+    auto values = [&] {
+      std::vector<std::string> v;
+      for (size_t i = 0; i < key.positions.size(); ++i) v.emplace_back(field(i));
+      return v;
+    };
+    if (!keys.seen[k].insert(joined_).second) Collide(table, key, values(), "an earlier row of the pack");
     // A stored row with these values belongs to a replaced application, and
     // goes, when the key holds the application.
     if (deleted_by_application && replaced_application) continue;
-    if (!c_.OpenRecordset(store::SelectRowWithKey(c_.dialect(), table, key.columns, values,
+    if (!c_.OpenRecordset(store::SelectRowWithKey(c_.dialect(), table, key.columns, values(),
                                                   deleted_by_application ? replaced_ : std::vector<std::string>{}))
              ->IsEOF())
-      Collide(table, key, values, "a row the store keeps");
+      Collide(table, key, values(), "a row the store keeps");
   }
 }
 

@@ -51,6 +51,7 @@ class KeyCollisions {
   store::Connection& c_;
   std::vector<std::string> replaced_;
   std::map<std::string, Keys, std::less<>> keys_;
+  std::string joined_;  // the key's values of the row at hand, kept to reuse its storage
 };
 
 }  // namespace kestrel::importer

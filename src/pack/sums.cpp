@@ -13,6 +13,7 @@
 #include "base/errors_ours.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "pack/measuring_env.h"
 #include "pack/naming.h"
 
 namespace kestrel::pack {
@@ -80,42 +81,72 @@ std::optional<std::vector<std::pair<std::string, FileStamp>>> StampsOf(Env& env,
 
 }  // namespace
 
-FileSum MeasureFile(Env& env, const std::string& path, std::string name, bool count_lines) {
-  std::unique_ptr<EVP_MD_CTX, DigestDeleter> ctx(EVP_MD_CTX_new());
-  if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) RaiseDigestFailure();
-  FileSum sum;
-  sum.name = std::move(name);
-  auto in = env.OpenForReading(path);
-  std::vector<char> buffer(kPiece);
-  // Lines end at CR LF, which may straddle two pieces; bytes after the last
-  // line end make one more line. memchr finds the LFs: the pack's files are
-  // read here once more after they are written or before they are read, so
-  // this loop must cost little beside the digest.
-  char before_piece = '\0';
-  bool ends_with_line_end = false;
-  while (size_t n = in->Read(buffer.data(), buffer.size())) {
-    if (EVP_DigestUpdate(ctx.get(), buffer.data(), n) != 1) RaiseDigestFailure();
-    sum.size += n;
-    if (!count_lines) continue;
-    const char* const start = buffer.data();
-    const char* const end = start + n;
-    const char* lf = start;
-    while ((lf = static_cast<const char*>(std::memchr(lf, '\n', static_cast<size_t>(end - lf))))) {
-      if ((lf == start ? before_piece : lf[-1]) == '\r') ++sum.lines;
-      ++lf;
-    }
-    ends_with_line_end = end[-1] == '\n' && (n == 1 ? before_piece : end[-2]) == '\r';
-    before_piece = end[-1];
+struct SumBuilder::Digest {
+  std::unique_ptr<EVP_MD_CTX, DigestDeleter> ctx{EVP_MD_CTX_new()};
+};
+
+SumBuilder::SumBuilder(bool count_lines) : digest_(std::make_unique<Digest>()), count_lines_(count_lines) {
+  if (!digest_->ctx || EVP_DigestInit_ex(digest_->ctx.get(), EVP_sha256(), nullptr) != 1) RaiseDigestFailure();
+  pending_.reserve(kPiece);
+}
+
+SumBuilder::~SumBuilder() = default;
+
+void SumBuilder::Add(std::string_view piece) {
+  if (pending_.size() + piece.size() < kPiece) {
+    pending_.append(piece);
+    return;
   }
-  if (count_lines && sum.size > 0 && !ends_with_line_end) ++sum.lines;
+  Take(pending_);
+  pending_.clear();
+  if (piece.size() >= kPiece)
+    Take(piece);
+  else
+    pending_.append(piece);
+}
+
+void SumBuilder::Take(std::string_view piece) {
+  const size_t n = piece.size();
+  if (n == 0) return;
+  if (EVP_DigestUpdate(digest_->ctx.get(), piece.data(), n) != 1) RaiseDigestFailure();
+  sum_.size += n;
+  if (!count_lines_) return;
+  // Lines end at CR LF, which may straddle two pieces; bytes after the last
+  // line end make one more line. memchr finds the LFs: this loop must cost
+  // little beside the digest.
+  const char* const start = piece.data();
+  const char* const end = start + n;
+  const char* lf = start;
+  while ((lf = static_cast<const char*>(std::memchr(lf, '\n', static_cast<size_t>(end - lf))))) {
+    if ((lf == start ? before_piece_ : lf[-1]) == '\r') ++sum_.lines;
+    ++lf;
+  }
+  ends_with_line_end_ = end[-1] == '\n' && (n == 1 ? before_piece_ : end[-2]) == '\r';
+  before_piece_ = end[-1];
+}
+
+FileSum SumBuilder::Finish(std::string name) {
+  Take(pending_);
+  pending_.clear();
+  if (count_lines_ && sum_.size > 0 && !ends_with_line_end_) ++sum_.lines;
   std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
   unsigned int length = 0;
-  if (EVP_DigestFinal_ex(ctx.get(), digest.data(), &length) != 1) RaiseDigestFailure();
+  if (EVP_DigestFinal_ex(digest_->ctx.get(), digest.data(), &length) != 1) RaiseDigestFailure();
+  FileSum sum = std::move(sum_);
+  sum.name = std::move(name);
   sum.sha256 = Hex(digest.data(), length);
   return sum;
 }
 
-void WriteSums(Env& env, const std::string& folder) {
+FileSum MeasureFile(Env& env, const std::string& path, std::string name, bool count_lines) {
+  SumBuilder builder(count_lines);
+  auto in = env.OpenForReading(path);
+  std::vector<char> buffer(kPiece);
+  while (size_t n = in->Read(buffer.data(), buffer.size())) builder.Add(std::string_view(buffer.data(), n));
+  return builder.Finish(std::move(name));
+}
+
+void WriteSums(Env& env, const std::string& folder, const MeasuringEnv* written) {
   std::vector<std::string> names;
   for (auto& name : files::ListFiles(env, folder))
     if (!IsSumsOrSpool(name)) names.push_back(std::move(name));
@@ -123,7 +154,9 @@ void WriteSums(Env& env, const std::string& folder) {
   auto out = files::TextWriter::Create(env, files::Join(folder, kSumsFile));
   out->WriteLine(kTitle);
   for (const auto& name : names) {
-    const FileSum sum = MeasureFile(env, files::Join(folder, name), name);
+    const std::string path = files::Join(folder, name);
+    std::optional<FileSum> measured = written ? written->Measured(path) : std::nullopt;
+    const FileSum sum = measured ? std::move(*measured) : MeasureFile(env, path, name);
     out->WriteLine(sum.sha256 + " " + std::to_string(sum.size) + " " + std::to_string(sum.lines) + " " + name);
   }
   out->Close();

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,15 +31,41 @@ struct FileSum {
   std::string sha256;  // 64 lower-case hex digits
 };
 
+// Measures bytes handed over a piece at a time, as they are written or read:
+// the one count of a pack file's size, lines and SHA-256.
+class SumBuilder {
+ public:
+  explicit SumBuilder(bool count_lines = true);
+  ~SumBuilder();
+  SumBuilder(const SumBuilder&) = delete;
+  SumBuilder& operator=(const SumBuilder&) = delete;
+  void Add(std::string_view piece);
+  // The sum of every byte added; the builder is spent.
+  FileSum Finish(std::string name);
+
+ private:
+  void Take(std::string_view piece);
+  struct Digest;
+  std::unique_ptr<Digest> digest_;
+  bool count_lines_;
+  FileSum sum_;
+  std::string pending_;  // small pieces wait here, so the digest sees large ones
+  char before_piece_ = '\0';
+  bool ends_with_line_end_ = false;
+};
+
 // Measures the file at `path`, read as every pack file is (a link is refused).
 // Counting its lines costs as much as its digest; with `count_lines` false
 // `lines` stays 0.
 FileSum MeasureFile(Env& env, const std::string& path, std::string name, bool count_lines = true);
 
+class MeasuringEnv;
+
 // Writes ExportMR.sums into `folder`, listing every regular file there but
 // itself and the export's spool file. The caller writes it last, when every
-// other file of the pack is closed.
-void WriteSums(Env& env, const std::string& folder);
+// other file of the pack is closed. A file `written` measured as it was
+// written is not read again.
+void WriteSums(Env& env, const std::string& folder, const MeasuringEnv* written = nullptr);
 
 // The entries of `folder`'s ExportMR.sums, in the file's order. A line
 // outside the format raises Ours::MalformedPackFile naming the file and line.

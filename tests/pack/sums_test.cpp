@@ -11,6 +11,8 @@
 #include <optional>
 
 #include "base/errors_ours.h"
+#include "base/files.h"
+#include "pack/measuring_env.h"
 #include "support/error_of.h"
 #include "support/fault_env.h"
 #include "support/temp_folder.h"
@@ -83,7 +85,122 @@ TEST(PackSumsTest, LinesEndAtCrLfOnlyAlsoAcrossTheReadingPieces) {
     const FileSum sum = MeasureFile(Env::Default(), pack / "Qzmap120.dat", "Qzmap120.dat");
     EXPECT_EQ(sum.lines, row.lines);
     EXPECT_EQ(sum.size, row.content.size());
+    // Measured while written, in pieces of other sizes than the reader's.
+    MeasuringEnv measuring(Env::Default());
+    auto out = files::TextWriter::Create(measuring, pack / "Qzmap125.dat");
+    for (size_t at = 0; at < row.content.size(); at += 7919)
+      out->Write(std::string_view(row.content).substr(at, 7919));
+    out->Close();
+    const std::optional<FileSum> written = measuring.Measured(pack / "Qzmap125.dat");
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->lines, row.lines);
+    EXPECT_EQ(written->size, row.content.size());
+    EXPECT_EQ(written->sha256, sum.sha256);
   }
+}
+
+TEST(PackSumsTest, AFileKeepsItsMeasureOnlyWhenEveryByteOfItPassedTheWriter) {
+  const std::string content = ":MPRF:10\x01:SAPP:ACC10\r\n:MPRF:20\x01:SAPP:ACCX2\r\n";
+  // The steps may hand back a writer they leave open.
+  using Steps = std::function<std::unique_ptr<WritableFile>(MeasuringEnv&, const std::string&)>;
+  auto write = [&](MeasuringEnv& env, const std::string& path, WriteMode mode) {
+    auto out = env.OpenForWriting(path, mode);
+    out->Append(content);
+    out->Close();
+  };
+  const struct { std::string what; Steps steps; bool kept; } rows[] = {
+      {"written and closed", [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
+         write(e, p, WriteMode::Replace);
+         return nullptr;
+       },
+       true},
+      {"written privately", [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
+         write(e, p, WriteMode::ReplacePrivate);
+         return nullptr;
+       },
+       true},
+      {"replaced after an append",
+       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
+         write(e, p, WriteMode::Append);
+         write(e, p, WriteMode::Replace);
+         return nullptr;
+       },
+       true},
+      {"appended to",
+       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
+         write(e, p, WriteMode::Replace);
+         write(e, p, WriteMode::Append);
+         return nullptr;
+       },
+       false},
+      {"still open",
+       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
+         write(e, p, WriteMode::Replace);
+         auto open = e.OpenForWriting(p, WriteMode::Replace);
+         open->Append(content);
+         return open;
+       },
+       false},
+      {"dropped unclosed",
+       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
+         e.OpenForWriting(p, WriteMode::Replace)->Append(content);
+         return nullptr;
+       },
+       false},
+      {"two writers at once",
+       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
+         auto first = e.OpenForWriting(p, WriteMode::Replace);
+         write(e, p, WriteMode::Replace);
+         first->Append("x");
+         first->Close();
+         return nullptr;
+       },
+       false},
+      {"renamed away and back",
+       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
+         write(e, p, WriteMode::Replace);
+         write(e, p + ".old", WriteMode::Replace);
+         e.RenameFile(p + ".old", p);
+         return nullptr;
+       },
+       false},
+      {"deleted",
+       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
+         write(e, p, WriteMode::Replace);
+         e.DeleteFile(p);
+         WriteFile(p, content);
+         return nullptr;
+       },
+       false},
+      {"forgotten at the start of a run",
+       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
+         write(e, p, WriteMode::Replace);
+         e.ForgetClosed();
+         return nullptr;
+       },
+       false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    TempFolder pack;
+    const std::string path = pack / "Qzmap120.dat";
+    MeasuringEnv env(Env::Default());
+    const std::unique_ptr<WritableFile> open = row.steps(env, path);
+    const std::optional<FileSum> measured = env.Measured(path);
+    ASSERT_EQ(measured.has_value(), row.kept);
+    if (!measured) continue;
+    const FileSum read = MeasureFile(Env::Default(), path, "Qzmap120.dat");
+    EXPECT_EQ(measured->sha256, read.sha256);
+    EXPECT_EQ(measured->size, read.size);
+    EXPECT_EQ(measured->lines, read.lines);
+  }
+  // A write the disk refused leaves no measure.
+  TempFolder pack;
+  kestrel::testing::FaultEnv faults;
+  MeasuringEnv env(faults);
+  faults.FillDiskAfter(10);
+  EXPECT_THROW(write(env, pack / "Qzmap120.dat", WriteMode::Replace), ComError);
+  EXPECT_FALSE(env.Measured(pack / "Qzmap120.dat"));
 }
 
 // Stamps as the test sets them: the machine's own Env gives none for files
