@@ -208,18 +208,6 @@ bool SqliteConnection::BeginWriteUnit(const WriteLockOptions& options) {
   batches_.push_back(BatchKind::Transaction);
   unit_ = options;
   unit_open_ = true;
-  // A unit larger than the page cache would write pages to the log mid-way
-  // and read them back, many of them more than once: up to a bound, its
-  // pages stay in memory until it ends. A cache that cannot be grown leaves
-  // the unit as it would be without.
-  try {
-    auto size = db_->Prepare("pragma cache_size");
-    cache_size_ = size->Step() ? sqlite3_column_int(size->get(), 0) : 0;
-    size.reset();
-    if (cache_size_ != 0) db_->Prepare("pragma cache_size=-" + std::to_string(kUnitCacheKiB))->Run();
-  } catch (const ComError&) {
-    cache_size_ = 0;
-  }
   if (unit_.interrupted) sqlite3_progress_handler(db_->handle(), kStepsBetweenInterruptChecks, OnProgress, this);
   return true;
 }
@@ -231,11 +219,6 @@ int SqliteConnection::OnProgress(void* self) {
 
 void SqliteConnection::EndUnit() {
   unit_open_ = false;
-  // Back to the cache the connection had; a failure leaves the larger one.
-  if (cache_size_ != 0)
-    sqlite3_exec(db_->handle(), ("pragma cache_size=" + std::to_string(cache_size_)).c_str(), nullptr, nullptr,
-                 nullptr);
-  cache_size_ = 0;
   sqlite3_progress_handler(db_->handle(), 0, nullptr, nullptr);
   unit_ = WriteLockOptions{};
   db_->WaitForLocks(true);

@@ -72,10 +72,6 @@ class SqliteConnection final : public Connection {
   std::shared_ptr<Database> db_;
   std::vector<BatchKind> batches_;
   bool unit_open_ = false;
-  // The page cache of a write unit, in KiB, and the connection's own size
-  // (as the pragma gives it) to go back to; 0 outside a unit.
-  static constexpr int kUnitCacheKiB = 256 * 1024;
-  int cache_size_ = 0;
   WriteLockOptions unit_;
   RowChangeCounts* counts_ = nullptr;
   // The table counted last: rows come table by table.
