@@ -195,9 +195,7 @@ void PostgresConnection::EndUnit() {
 
 void PostgresConnection::BeginSnapshot() {
   if (InTransaction() || !batches_.empty()) Raise(Ours::Internal, "A snapshot cannot open inside a transaction");
-  // The snapshot is taken by the first statement: take it now, before
-  // anything else commits.
-  s_->Control("begin transaction isolation level repeatable read, read only; select 1");
+  s_->BeginSnapshot();
   batches_.push_back(BatchKind::Transaction);
 }
 

@@ -3,6 +3,8 @@
 // rows added to or changed in the select's one table, a found row by the ctid
 // fetched unseen with it. The cursor is held across commits, so a recordset
 // stays readable while other statements run and transactions end around it.
+// A select with parameters that gave few rows before runs whole, without a
+// cursor, as long as it keeps giving no more than one piece.
 // It shares ownership of the session, so it stays usable when the connection
 // that made it is released first.
 #pragma once
@@ -47,9 +49,12 @@ class PgRecordset final : public Recordset {
  private:
   struct Edit;
   void Declare(const std::string& select, const std::vector<Value>& values, const std::vector<bool>& binary);
+  // Runs a select known to give few rows whole, without a cursor; false
+  // (nothing kept) when it is not known so or gives more than a piece.
+  bool RunWhole(const std::string& select, const std::vector<Value>& values);
   // The next piece of rows, unless the declare brought the first already.
   void Fetch();
-  std::string FetchText() const;
+  std::string FetchText(int rows) const;
   void CloseCursor() noexcept;
   void LearnColumns();
   void RequireRow() const;
@@ -63,6 +68,7 @@ class PgRecordset final : public Recordset {
 
   std::shared_ptr<Session> s_;
   std::string cursor_;
+  std::string read_;  // the select the cursor reads
   bool cursor_open_ = false;
   Result piece_;
   int row_ = 0;

@@ -158,6 +158,8 @@ void Session::SendHeld() {
 void Session::Control(const std::string& statements) {
   SendHeld();
   Await([&](PGconn* c) { return PQsendQuery(c, statements.c_str()); }, false);
+  // A commit or rollback ends the snapshot.
+  if (!InTransaction()) snapshot_ = false;
 }
 
 std::string Session::ControlValue(const std::string& statement) {
@@ -205,6 +207,10 @@ Result Session::RunIn(StatementKind kind, std::string_view statement, const Send
                       const std::string* then, Result* then_result) {
   SendHeld();
   const auto status = PQtransactionStatus(conn_);
+  if (status == PQTRANS_IDLE && snapshot_) {
+    snapshot_ = false;
+    snapshot_reads_.clear();
+  }
   if (!cursors_to_close_.empty() && (kind == StatementKind::Control || status != PQTRANS_INTRANS)) {
     const std::vector<std::string> closes = std::exchange(cursors_to_close_, {});
     // Outside a transaction they go now. A statement of the caller's own may
@@ -241,6 +247,15 @@ Result Session::RunIn(StatementKind kind, std::string_view statement, const Send
       }
       throw;
     }
+  } else if (pipelined && NeedsNoSavepoint(kind, statement)) {
+    std::vector<std::string> after;
+    if (then) after.push_back(*then);
+    try {
+      r = Pipelined(std::exchange(cursors_to_close_, {}), send, after, then ? then_result : nullptr);
+    } catch (...) {
+      if (PQtransactionStatus(conn_) == PQTRANS_INERROR) RestartSnapshot();
+      throw;
+    }
   } else {
     // A failed statement would end the whole transaction: the savepoint
     // keeps it as it was before the statement, as SQLite does.
@@ -271,8 +286,43 @@ Result Session::RunIn(StatementKind kind, std::string_view statement, const Send
     if (lock) lock_held_ = true;
   }
   if (!InTransaction()) lock_held_ = false;
+  if (snapshot_ && kind == StatementKind::Read && !statement.empty() && !NeedsNoSavepoint(kind, statement)) {
+    if (snapshot_reads_.size() >= kRememberedTexts) snapshot_reads_.clear();
+    snapshot_reads_.emplace(statement);
+  }
   Counted(statement, r.get());
   return r;
+}
+
+bool Session::NeedsNoSavepoint(StatementKind kind, std::string_view statement) const {
+  if (!snapshot_ || kind != StatementKind::Read || statement.empty()) return false;
+  return statement.rfind("fetch ", 0) == 0 || snapshot_reads_.find(statement) != snapshot_reads_.end();
+}
+
+void Session::BeginSnapshot() {
+  // The snapshot is taken by the first statement: take it now, before
+  // anything else commits.
+  Control("begin transaction isolation level repeatable read, read only; select 1");
+  snapshot_ = true;
+  snapshot_reads_.clear();
+}
+
+void Session::RestartSnapshot() noexcept {
+  // The failed transaction took its cursors with it.
+  cursors_to_close_.clear();
+  snapshot_reads_.clear();
+  try {
+    Control("rollback; begin transaction isolation level repeatable read, read only; select 1");
+  } catch (...) {
+    snapshot_ = false;
+  }
+}
+
+Session::ReadSize& Session::SizeOfReads(std::string_view statement) {
+  auto known = read_sizes_.find(statement);
+  if (known != read_sizes_.end()) return known->second;
+  if (read_sizes_.size() >= kRememberedTexts) read_sizes_.clear();
+  return read_sizes_[std::string(statement)];
 }
 
 Result Session::RunText(std::string_view statement) {

@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -124,6 +125,20 @@ class Session : public std::enable_shared_from_this<Session> {
   std::string NewCursorName();
   // Whether "select *, ctid" was refused for this select before.
   bool& RowIdRefused(std::string_view statement);
+  // How many rows a select with parameters gave when it ran before: a
+  // select that gave few every time is worth running whole, without a
+  // cursor; one that once gave many goes through a cursor from then on.
+  enum class ReadSize { Unknown, Small, Large };
+  ReadSize& SizeOfReads(std::string_view statement);
+
+  // Opens a read-only snapshot, taken at once; it lasts until the
+  // transaction ends. A read in it changes nothing, so only the first run of each text
+  // needs a savepoint (the one that finds a table missing, which the caller
+  // may go on past); a text that ran once in the snapshot, or a fetch, goes
+  // without one. When such a read still fails (a value its cast refuses, a
+  // cancel), the snapshot is taken afresh, so that the reads after it work
+  // as on SQLite, and the failure is raised.
+  void BeginSnapshot();
 
   // Starts COPY ... FROM STDIN; the caller sends the data, ends it and takes
   // the result with FinishCopy, failed or not (Failed tells).
@@ -155,6 +170,9 @@ class Session : public std::enable_shared_from_this<Session> {
   bool IsBinaryType(Oid type);
   void Counted(std::string_view statement, const PGresult* r);
   std::string LockCall(std::string_view function) const;
+  // Whether a read in the open transaction may go without a savepoint.
+  bool NeedsNoSavepoint(StatementKind kind, std::string_view statement) const;
+  void RestartSnapshot() noexcept;
 
   PGconn* conn_;
   std::string location_;
@@ -168,6 +186,9 @@ class Session : public std::enable_shared_from_this<Session> {
   std::map<Oid, bool> binary_types_;
   std::map<std::string, bool, std::less<>> rowid_refused_;
   std::map<std::string, std::vector<bool>, std::less<>> binary_parameters_;
+  std::map<std::string, ReadSize, std::less<>> read_sizes_;
+  bool snapshot_ = false;
+  std::set<std::string, std::less<>> snapshot_reads_;  // texts that ran in the snapshot
   int next_name_ = 0;
   HeldRows held_;
   std::vector<std::string> cursors_to_close_;
