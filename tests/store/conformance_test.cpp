@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -619,6 +620,54 @@ TEST_P(StoreConformance, EveryByteFrom1To255ReachesABinaryColumnBound) {
     names.push_back(found->Fields("dsca").Text());
   }
   EXPECT_EQ(names, (std::vector<std::string>{"bound as binary", "bound as text"}));
+}
+
+// A select with parameters reads every row it finds whatever it found when
+// it ran before with other values: none, a few, a piece's worth and one
+// more, several pieces; on a connection of its own and in a snapshot. Rows
+// found by a select that ran before still change through its recordset.
+TEST_P(StoreConformance, SelectsReadEveryRowWhateverTheyFoundBefore) {
+  // mprf 1: 3 rows, 2: 6500, 4: 1001, 5: 1000, 3: none.
+  for (const auto& [mprf, rows] : {std::pair{1, 3}, {2, 6500}, {4, 1001}, {5, 1000}})
+    c_->Execute("insert into qzmap120 (mprf, vers) with recursive n(k) as (select 1 union all select k + 1 from n "
+                "where k < " + std::to_string(rows) + ") select " + std::to_string(mprf) + ", 'V' || k from n");
+  const std::string every_column = "select * from qzmap120 where mprf = " + c_->Placeholder(1);
+  const std::string two_columns = "select mprf, vers from qzmap120 where mprf = " + c_->Placeholder(1);
+  const struct {
+    const std::string& select;
+    int mprf;
+    size_t rows;
+  } reads[] = {
+      {every_column, 1, 3},    {every_column, 1, 3},    {every_column, 3, 0},    {every_column, 5, 1000},
+      {every_column, 4, 1001}, {every_column, 1, 3},    {every_column, 2, 6500}, {every_column, 1, 3},
+      {two_columns, 1, 3},     {two_columns, 5, 1000},  {two_columns, 1, 3},     {two_columns, 4, 1001},
+      {two_columns, 3, 0},     {two_columns, 2, 6500},  {two_columns, 1, 3},
+  };
+  for (const bool snapshot : {false, true}) {
+    auto reader = store::Open(location_);
+    if (snapshot) reader->BeginSnapshot();
+    for (const auto& read : reads) {
+      SCOPED_TRACE((snapshot ? "in a snapshot, " : "") + read.select + " with " + std::to_string(read.mprf));
+      std::set<std::string> versions;
+      auto rs = reader->OpenRecordset(Query{read.select, {Value(int64_t{read.mprf})}});
+      EXPECT_EQ(rs->BOF(), read.rows == 0);
+      for (; !rs->IsEOF(); rs->MoveNext()) {
+        EXPECT_EQ(rs->Fields("mprf"), Value(int64_t{read.mprf}));
+        versions.insert(rs->Fields("vers").Text());
+      }
+      EXPECT_EQ(versions.size(), read.rows);
+      if (read.rows) {
+        EXPECT_TRUE(versions.count("V" + std::to_string(read.rows)));
+      }
+    }
+    if (snapshot) reader->CommitBatch();
+  }
+  auto rs = c_->OpenRecordset(Query{every_column, {Value(int64_t{1})}});
+  rs->Put("comt", "checked");
+  rs->Update();
+  rs->Close();
+  EXPECT_EQ(Count(" where comt = 'checked'"), 1);
+  EXPECT_EQ(Count(" where mprf = 1"), 3);
 }
 
 // An interruption that comes while a statement runs ends that statement
