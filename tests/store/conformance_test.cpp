@@ -334,7 +334,7 @@ TEST_P(StoreConformance, RowsAddedInsideATransactionAreSavedAsIfOneByOne) {
   const struct {
     int rows, refused_at;
     bool closed;
-  } loads[] = {{4, 3, true}, {2600, 100, true}, {2600, 2300, true}, {6, 4, false}};
+  } loads[] = {{4, 3, true}, {5600, 100, true}, {5600, 5300, true}, {6, 4, false}};
   int64_t saved = 0;
   for (const auto& load : loads) {
     SCOPED_TRACE(load.refused_at);

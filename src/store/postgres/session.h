@@ -140,7 +140,8 @@ class Session : public std::enable_shared_from_this<Session> {
   // as on SQLite, and the failure is raised.
   void BeginSnapshot();
 
-  // Starts COPY ... FROM STDIN; the caller sends the data, ends it and takes
+  // Starts COPY ... FROM STDIN (statements of our own may come before it in
+  // the same text); the caller sends the data, ends it and takes
   // the result with FinishCopy, failed or not (Failed tells).
   void StartCopy(const std::string& statement);
   Result FinishCopy();
