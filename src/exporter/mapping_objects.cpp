@@ -3,8 +3,11 @@
 // VRCs form a cycle is caught instead of exhausting the stack.
 #include "exporter/mapping_objects.h"
 
+#include <iterator>
+#include <memory>
 #include <set>
 #include <string_view>
+#include <vector>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -77,6 +80,27 @@ void ExportTable(ExportContext& ctx, store::Connection& c, const pack::TaggedLay
   rs->Close();
 }
 
+// The object's rows of several tables at one level, table after table. The
+// selects are opened together, which a server store answers in one round
+// trip; when that fails they go one by one, so that the rows of the tables
+// before a refused select are written as they would be.
+void ExportTables(ExportContext& ctx, store::Connection& c, const std::vector<const pack::TaggedLayout*>& layouts,
+                  const Level& at) {
+  std::vector<store::Query> queries;
+  for (const auto* layout : layouts) queries.push_back(ObjectQuery(c, *layout, at.mprf, at.vrc, at.object));
+  std::vector<std::unique_ptr<store::Recordset>> opened;
+  try {
+    opened = c.OpenRecordsets(queries);
+  } catch (const std::exception&) {
+    for (const auto* layout : layouts) ExportTable(ctx, c, *layout, at);
+    return;
+  }
+  for (size_t i = 0; i < layouts.size(); ++i) {
+    WriteObjectRows(ctx, *opened[i], *layouts[i], at.exported, at.object, at.for_sync);
+    opened[i]->Close();
+  }
+}
+
 // The object's current rules at one level, qzmap120 first: a level without
 // qzmap120 rows has no rules for the object at all, and the caller may look
 // further up. False in that case, with nothing written.
@@ -89,8 +113,10 @@ bool WriteObjectRules(ExportContext& ctx, store::Connection& c, const Level& at)
   ctx.AppendProgress("Exporting Mapping Object " + at.object.Name() + " Started ");
   WriteObjectRows(ctx, *rules, pack::kQzmap120, at.exported, at.object, at.for_sync);
   rules->Close();
+  std::vector<const pack::TaggedLayout*> others;
   for (const auto* layout : kRuleLayouts)
-    if (layout != &pack::kQzmap120) ExportTable(ctx, c, *layout, at);
+    if (layout != &pack::kQzmap120) others.push_back(layout);
+  ExportTables(ctx, c, others, at);
   ctx.AppendProgress("Exporting Mapping Object " + at.object.Name() + " Completed ");
   return true;
 }
@@ -106,7 +132,7 @@ void WriteObjectRevisions(ExportContext& ctx, store::Connection& c, const Level&
   } else {
     WriteObjectRows(ctx, *info, pack::kQzmap110, at.exported, at.object, at.for_sync);
     info->Close();
-    for (const auto* layout : kRevisionLayouts) ExportTable(ctx, c, *layout, at);
+    ExportTables(ctx, c, {std::begin(kRevisionLayouts), std::end(kRevisionLayouts)}, at);
   }
   ctx.AppendProgress("Exporting Revisions for Mapping Object " + at.object.Name() + " Completed ");
 }

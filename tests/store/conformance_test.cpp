@@ -624,8 +624,9 @@ TEST_P(StoreConformance, EveryByteFrom1To255ReachesABinaryColumnBound) {
 
 // A select with parameters reads every row it finds whatever it found when
 // it ran before with other values: none, a few, a piece's worth and one
-// more, several pieces; on a connection of its own and in a snapshot. Rows
-// found by a select that ran before still change through its recordset.
+// more, several pieces; on a connection of its own and in a snapshot; opened
+// alone or together with others. Rows found by a select that ran before
+// still change through its recordset.
 TEST_P(StoreConformance, SelectsReadEveryRowWhateverTheyFoundBefore) {
   // mprf 1: 3 rows, 2: 6500, 4: 1001, 5: 1000, 3: none.
   for (const auto& [mprf, rows] : {std::pair{1, 3}, {2, 6500}, {4, 1001}, {5, 1000}})
@@ -643,22 +644,37 @@ TEST_P(StoreConformance, SelectsReadEveryRowWhateverTheyFoundBefore) {
       {two_columns, 1, 3},     {two_columns, 5, 1000},  {two_columns, 1, 3},     {two_columns, 4, 1001},
       {two_columns, 3, 0},     {two_columns, 2, 6500},  {two_columns, 1, 3},
   };
+  const auto check = [](Recordset& rs, int mprf, size_t rows) {
+    std::set<std::string> versions;
+    EXPECT_EQ(rs.BOF(), rows == 0);
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+      EXPECT_EQ(rs.Fields("mprf"), Value(int64_t{mprf}));
+      versions.insert(rs.Fields("vers").Text());
+    }
+    EXPECT_EQ(versions.size(), rows);
+    if (rows) {
+      EXPECT_TRUE(versions.count("V" + std::to_string(rows)));
+    }
+  };
+  // Opened together after it ran alone twice: a few rows, a piece's worth,
+  // several pieces, none.
+  const std::string reversed = "select vers, mprf from qzmap120 where mprf = " + c_->Placeholder(1);
+  const std::pair<int, size_t> together[] = {{1, 3}, {5, 1000}, {2, 6500}, {3, 0}, {1, 3}};
   for (const bool snapshot : {false, true}) {
     auto reader = store::Open(location_);
     if (snapshot) reader->BeginSnapshot();
     for (const auto& read : reads) {
       SCOPED_TRACE((snapshot ? "in a snapshot, " : "") + read.select + " with " + std::to_string(read.mprf));
-      std::set<std::string> versions;
-      auto rs = reader->OpenRecordset(Query{read.select, {Value(int64_t{read.mprf})}});
-      EXPECT_EQ(rs->BOF(), read.rows == 0);
-      for (; !rs->IsEOF(); rs->MoveNext()) {
-        EXPECT_EQ(rs->Fields("mprf"), Value(int64_t{read.mprf}));
-        versions.insert(rs->Fields("vers").Text());
-      }
-      EXPECT_EQ(versions.size(), read.rows);
-      if (read.rows) {
-        EXPECT_TRUE(versions.count("V" + std::to_string(read.rows)));
-      }
+      check(*reader->OpenRecordset(Query{read.select, {Value(int64_t{read.mprf})}}), read.mprf, read.rows);
+    }
+    for (int twice = 0; twice < 2; ++twice) check(*reader->OpenRecordset(Query{reversed, {Value(int64_t{1})}}), 1, 3);
+    std::vector<Query> queries;
+    for (const auto& [mprf, rows] : together) queries.push_back(Query{reversed, {Value(int64_t{mprf})}});
+    auto opened = reader->OpenRecordsets(queries);
+    ASSERT_EQ(opened.size(), std::size(together));
+    for (size_t i = 0; i < opened.size(); ++i) {
+      SCOPED_TRACE((snapshot ? "together in a snapshot, " : "together, ") + std::to_string(together[i].first));
+      check(*opened[i], together[i].first, together[i].second);
     }
     if (snapshot) reader->CommitBatch();
   }

@@ -3,6 +3,7 @@
 #include "store/postgres/recordset.h"
 
 #include <cctype>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -60,12 +61,19 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
       Raise(Ours::Internal, "The statement has " + std::to_string(binary.size()) + " parameters for " +
                                 std::to_string(values.size()) + " values");
   }
+  if (std::optional<WholeRead> whole = PlanWhole(*s_, text, values)) {
+    Result r = s_->RunPrepared(StatementKind::Read, whole->limited, *whole->prepared, whole->params.values());
+    if (IsWhole(r.get())) {
+      piece_ = std::move(r);
+      hidden_rowid_ = whole->hidden_rowid;
+    } else {
+      // These values find many rows: from now on a cursor reads them.
+      s_->SizeOfReads(whole->select) = Session::ReadSize::Large;
+    }
+  }
   const std::string with_rowid = SelectAllWithRowId(text, "ctid");
   bool& refused = s_->RowIdRefused(text);
-  if (!values.empty() && !with_rowid.empty() && !refused && RunWhole(with_rowid, values)) {
-    hidden_rowid_ = true;
-  } else if (!values.empty() && (with_rowid.empty() || refused) && RunWhole(text, values)) {
-  } else if (!with_rowid.empty() && !refused) {
+  if (!piece_ && !with_rowid.empty() && !refused) {
     try {
       Declare(with_rowid, values, binary);
       hidden_rowid_ = true;
@@ -106,29 +114,39 @@ void PgRecordset::EndRow() {
   edit_->kind = Edit::Kind::None;
 }
 
-bool PgRecordset::RunWhole(const std::string& select, const std::vector<Value>& values) {
-  Session::ReadSize& size = s_->SizeOfReads(select);
-  if (size != Session::ReadSize::Small) return false;
-  const std::string limited = LimitedToOnePiece(select);
-  if (limited.empty()) {
+std::optional<PgRecordset::WholeRead> PgRecordset::PlanWhole(Session& s, std::string_view statement,
+                                                           const std::vector<Value>& values) {
+  if (values.empty()) return std::nullopt;
+  const std::string text(SingleStatement(statement));
+  const std::string with_rowid = SelectAllWithRowId(text, "ctid");
+  WholeRead w;
+  w.hidden_rowid = !with_rowid.empty() && !s.RowIdRefused(text);
+  w.select = w.hidden_rowid ? with_rowid : text;
+  Session::ReadSize& size = s.SizeOfReads(w.select);
+  if (size != Session::ReadSize::Small) return std::nullopt;
+  w.limited = LimitedToOnePiece(w.select);
+  if (w.limited.empty()) {
     size = Session::ReadSize::Large;
-    return false;
+    return std::nullopt;
   }
   // Without a cursor the rows come with the statement, prepared once, in
   // one round trip; the limit keeps memory flat when these values find many
   // rows, which then go through a cursor as any large select does.
-  const Prepared& p = s_->Prepare(limited);
-  if (p.binary_params.size() != values.size()) return false;
-  Params params;
-  params.Resize(values.size());
-  for (size_t i = 0; i < values.size(); ++i) params.Set(i, values[i], p.binary_params[i]);
-  Result r = s_->RunPrepared(StatementKind::Read, limited, p, params.values());
-  if (PQntuples(r.get()) > kRowsPerPiece) {
-    s_->SizeOfReads(select) = Session::ReadSize::Large;
-    return false;
-  }
-  piece_ = std::move(r);
-  return true;
+  w.prepared = &s.Prepare(w.limited);
+  if (w.prepared->binary_params.size() != values.size()) return std::nullopt;
+  w.params.Resize(values.size());
+  for (size_t i = 0; i < values.size(); ++i) w.params.Set(i, values[i], w.prepared->binary_params[i]);
+  return w;
+}
+
+bool PgRecordset::IsWhole(const PGresult* r) { return PQntuples(const_cast<PGresult*>(r)) <= kRowsPerPiece; }
+
+PgRecordset::PgRecordset(std::shared_ptr<Session> session, Result whole, bool hidden_rowid)
+    : s_(std::move(session)), piece_(std::move(whole)), hidden_rowid_(hidden_rowid),
+      edit_(std::make_unique<Edit>()) {
+  eof_ = PQntuples(piece_.get()) == 0;
+  bof_ = eof_;
+  LearnColumns();
 }
 
 void PgRecordset::Declare(const std::string& select, const std::vector<Value>& values,

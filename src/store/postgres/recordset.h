@@ -10,11 +10,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "store/postgres/session.h"
+#include "store/postgres/values.h"
 #include "store/recordset.h"
 
 namespace kestrel::store::postgres {
@@ -23,6 +25,20 @@ class PgRecordset final : public Recordset {
  public:
   // Runs `statement` with `values` bound in order.
   PgRecordset(std::shared_ptr<Session> session, std::string_view statement, const std::vector<Value>& values);
+  // How a select with parameters that gave few rows before runs whole: its
+  // text limited to one row more than a piece, prepared, the values bound.
+  struct WholeRead {
+    std::string select, limited;
+    const Prepared* prepared = nullptr;
+    Params params;
+    bool hidden_rowid = false;
+  };
+  // Nothing when the select goes through a cursor.
+  static std::optional<WholeRead> PlanWhole(Session& s, std::string_view statement, const std::vector<Value>& values);
+  // Whether a whole read's result holds every row of its select.
+  static bool IsWhole(const PGresult* r);
+  // The recordset over the rows of a whole read that IsWhole.
+  PgRecordset(std::shared_ptr<Session> session, Result whole, bool hidden_rowid);
   ~PgRecordset() override;
 
   using Recordset::Fields;
@@ -49,9 +65,6 @@ class PgRecordset final : public Recordset {
  private:
   struct Edit;
   void Declare(const std::string& select, const std::vector<Value>& values, const std::vector<bool>& binary);
-  // Runs a select known to give few rows whole, without a cursor; false
-  // (nothing kept) when it is not known so or gives more than a piece.
-  bool RunWhole(const std::string& select, const std::vector<Value>& values);
   // The next piece of rows, unless the declare brought the first already.
   void Fetch();
   std::string FetchText(int rows) const;

@@ -112,25 +112,33 @@ std::vector<Result> Session::Collect(const Send& send, bool interruptible) {
 
 Result Session::Pipelined(const std::vector<std::string>& before, const Send& send,
                           const std::vector<std::string>& after, Result* first_after) {
+  std::vector<Result> results = PipelinedAll(before, {send}, after, first_after);
+  return std::move(results.front());
+}
+
+std::vector<Result> Session::PipelinedAll(const std::vector<std::string>& before, const std::vector<Send>& sends,
+                                          const std::vector<std::string>& after, Result* first_after) {
   if (PQenterPipelineMode(conn_) != 1) throw ConnectionError(conn_);
   const auto queue = [&](const std::string& statement) {
     if (!PQsendQueryParams(conn_, statement.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0))
       throw ConnectionError(conn_);
   };
-  Result statement, failure;
+  std::vector<Result> statements(sends.size());
+  Result failure;
   try {
     for (const auto& b : before) queue(b);
-    if (!send(conn_)) throw ConnectionError(conn_);
+    for (const auto& send : sends)
+      if (!send(conn_)) throw ConnectionError(conn_);
     for (const auto& a : after) queue(a);
     if (PQpipelineSync(conn_) != 1) throw ConnectionError(conn_);
     bool cancelled = false;
-    const size_t queries = before.size() + 1 + after.size();
+    const size_t first = before.size(), next = first + sends.size(), queries = next + after.size();
     for (size_t q = 0; q < queries; ++q) {
       while (PGresult* r = NextResult(true, cancelled)) {
         Result owned(r);
         if (Failed(r) && !failure) failure = std::move(owned);
-        else if (q == before.size()) statement = std::move(owned);
-        else if (first_after && q == before.size() + 1 && PQresultStatus(r) != PGRES_PIPELINE_ABORTED)
+        else if (q >= first && q < next) statements[q - first] = std::move(owned);
+        else if (first_after && q == next && PQresultStatus(r) != PGRES_PIPELINE_ABORTED)
           *first_after = std::move(owned);
       }
     }
@@ -142,8 +150,20 @@ Result Session::Pipelined(const std::vector<std::string>& before, const Send& se
   }
   PQexitPipelineMode(conn_);
   if (failure) throw StoreError(failure.get());
-  if (!statement) Raise(Ours::Internal, "The server answered nothing");
-  return statement;
+  for (const auto& r : statements)
+    if (!r) Raise(Ours::Internal, "The server answered nothing");
+  return statements;
+}
+
+std::vector<Result> Session::RunReadsTogether(const std::vector<Send>& sends) {
+  SendHeld();
+  CheckInterrupted();
+  try {
+    return PipelinedAll(std::exchange(cursors_to_close_, {}), sends, {});
+  } catch (...) {
+    if (PQtransactionStatus(conn_) == PQTRANS_INERROR) RestartSnapshot();
+    throw;
+  }
 }
 
 Result Session::Single(std::vector<Result> results) {

@@ -75,6 +75,11 @@ class Session : public std::enable_shared_from_this<Session> {
   // cursors to close (it may have closed them), which the session's end
   // closes at the latest.
   void CloseCursorLater(const std::string& cursor);
+  // Runs reads that NeedsNoSavepoint allows, all in one round trip, and
+  // returns their results in order; a failure is raised as Run raises it.
+  std::vector<Result> RunReadsTogether(const std::vector<Send>& sends);
+  // Whether a read in the open transaction may go without a savepoint.
+  bool NeedsNoSavepoint(StatementKind kind, std::string_view statement) const;
   // Runs one statement text of the caller without parameters.
   Result RunText(std::string_view statement);
   // Runs a prepared statement with its parameters.
@@ -161,6 +166,8 @@ class Session : public std::enable_shared_from_this<Session> {
   // the statement's result; raises the first failure.
   Result Pipelined(const std::vector<std::string>& before, const Send& send, const std::vector<std::string>& after,
                    Result* first_after = nullptr);
+  std::vector<Result> PipelinedAll(const std::vector<std::string>& before, const std::vector<Send>& sends,
+                                   const std::vector<std::string>& after, Result* first_after = nullptr);
   Result RunIn(StatementKind kind, std::string_view statement, const Send& send, bool pipelined, const std::string* then,
                Result* then_result);
   // Sends and waits for every result; Await raises the first failure.
@@ -171,8 +178,6 @@ class Session : public std::enable_shared_from_this<Session> {
   bool IsBinaryType(Oid type);
   void Counted(std::string_view statement, const PGresult* r);
   std::string LockCall(std::string_view function) const;
-  // Whether a read in the open transaction may go without a savepoint.
-  bool NeedsNoSavepoint(StatementKind kind, std::string_view statement) const;
   void RestartSnapshot() noexcept;
 
   PGconn* conn_;
