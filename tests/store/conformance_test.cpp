@@ -1,7 +1,8 @@
 // What every store backend must do, written against the store interface
 // only: self-committing statements, batches, write units and savepoints, the
 // write lock, snapshots, row change counts and missing tables, adding and
-// changing rows, rows saved in batches, bound values, bytes 1 to 255,
+// changing rows, rows saved in batches, every row of a select whatever it
+// found before (opened alone or together), bound values, bytes 1 to 255,
 // prepared statements run again, what the connection hands out outliving
 // it, bulk loading, an interruption while a statement runs and a statement
 // refused inside a transaction. Runs once per backend (backends.h).
