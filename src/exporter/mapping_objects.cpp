@@ -3,8 +3,11 @@
 // VRCs form a cycle is caught instead of exhausting the stack.
 #include "exporter/mapping_objects.h"
 
+#include <iterator>
+#include <memory>
 #include <set>
 #include <string_view>
+#include <vector>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -77,10 +80,39 @@ void ExportTable(ExportContext& ctx, store::Connection& c, const pack::TaggedLay
   rs->Close();
 }
 
+// The object's rows of several tables at one level, table after table. The
+// selects are opened together, which a server store answers in one round
+// trip; when that fails they go one by one, so that the rows of the tables
+// before a refused select are written as they would be. The rows of
+// `ahead`, when given, are opened with them and handed back unread in
+// `ahead_rows` (left empty when the selects went one by one).
+void ExportTables(ExportContext& ctx, store::Connection& c, const std::vector<const pack::TaggedLayout*>& layouts,
+                  const Level& at, const pack::TaggedLayout* ahead = nullptr,
+                  std::unique_ptr<store::Recordset>* ahead_rows = nullptr) {
+  std::vector<store::Query> queries;
+  for (const auto* layout : layouts) queries.push_back(ObjectQuery(c, *layout, at.mprf, at.vrc, at.object));
+  if (ahead) queries.push_back(ObjectQuery(c, *ahead, at.mprf, at.vrc, at.object));
+  std::vector<std::unique_ptr<store::Recordset>> opened;
+  try {
+    opened = c.OpenRecordsets(queries);
+  } catch (const std::exception&) {
+    for (const auto* layout : layouts) ExportTable(ctx, c, *layout, at);
+    return;
+  }
+  for (size_t i = 0; i < layouts.size(); ++i) {
+    WriteObjectRows(ctx, *opened[i], *layouts[i], at.exported, at.object, at.for_sync);
+    opened[i]->Close();
+  }
+  if (ahead) *ahead_rows = std::move(opened.back());
+}
+
 // The object's current rules at one level, qzmap120 first: a level without
 // qzmap120 rows has no rules for the object at all, and the caller may look
-// further up. False in that case, with nothing written.
-bool WriteObjectRules(ExportContext& ctx, store::Connection& c, const Level& at) {
+// further up. False in that case, with nothing written. With `info` the
+// object's qzmap110 rows are opened with the other rule tables (see
+// WriteObjectRevisions).
+bool WriteObjectRules(ExportContext& ctx, store::Connection& c, const Level& at,
+                      std::unique_ptr<store::Recordset>* info) {
   auto rules = c.OpenRecordset(ObjectQuery(c, pack::kQzmap120, at.mprf, at.vrc, at.object));
   if (rules->IsEOF()) {
     rules->Close();
@@ -89,16 +121,20 @@ bool WriteObjectRules(ExportContext& ctx, store::Connection& c, const Level& at)
   ctx.AppendProgress("Exporting Mapping Object " + at.object.Name() + " Started ");
   WriteObjectRows(ctx, *rules, pack::kQzmap120, at.exported, at.object, at.for_sync);
   rules->Close();
+  std::vector<const pack::TaggedLayout*> others;
   for (const auto* layout : kRuleLayouts)
-    if (layout != &pack::kQzmap120) ExportTable(ctx, c, *layout, at);
+    if (layout != &pack::kQzmap120) others.push_back(layout);
+  ExportTables(ctx, c, others, at, info ? &pack::kQzmap110 : nullptr, info);
   ctx.AppendProgress("Exporting Mapping Object " + at.object.Name() + " Completed ");
   return true;
 }
 
 // The object's revisions at the level its rules came from; the other revision
-// tables hang off qzmap110, so without it there is nothing to write.
-void WriteObjectRevisions(ExportContext& ctx, store::Connection& c, const Level& at) {
-  auto info = c.OpenRecordset(ObjectQuery(c, pack::kQzmap110, at.mprf, at.vrc, at.object));
+// tables hang off qzmap110, so without it there is nothing to write. `info`
+// holds its rows when they were opened already.
+void WriteObjectRevisions(ExportContext& ctx, store::Connection& c, const Level& at,
+                          std::unique_ptr<store::Recordset> info) {
+  if (!info) info = c.OpenRecordset(ObjectQuery(c, pack::kQzmap110, at.mprf, at.vrc, at.object));
   ctx.AppendProgress("Exporting Revisions for Mapping Object " + at.object.Name() + " Started ");
   if (info->IsEOF()) {
     info->Close();
@@ -106,7 +142,7 @@ void WriteObjectRevisions(ExportContext& ctx, store::Connection& c, const Level&
   } else {
     WriteObjectRows(ctx, *info, pack::kQzmap110, at.exported, at.object, at.for_sync);
     info->Close();
-    for (const auto* layout : kRevisionLayouts) ExportTable(ctx, c, *layout, at);
+    ExportTables(ctx, c, {std::begin(kRevisionLayouts), std::end(kRevisionLayouts)}, at);
   }
   ctx.AppendProgress("Exporting Revisions for Mapping Object " + at.object.Name() + " Completed ");
 }
@@ -116,8 +152,9 @@ enum class Outcome { Written, NoRules, Failed };
 Outcome ExportObjectAtLevel(ExportContext& ctx, ErrorState& error, store::Connection& c, const Level& at,
                             bool revisions) {
   try {
-    if (!WriteObjectRules(ctx, c, at)) return Outcome::NoRules;
-    if (revisions) WriteObjectRevisions(ctx, c, at);
+    std::unique_ptr<store::Recordset> info;
+    if (!WriteObjectRules(ctx, c, at, revisions ? &info : nullptr)) return Outcome::NoRules;
+    if (revisions) WriteObjectRevisions(ctx, c, at, std::move(info));
     return Outcome::Written;
   } catch (const std::exception& ex) {
     error.Trap(999, kObjectExTrapHead, AsComError(ex));

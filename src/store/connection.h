@@ -94,6 +94,12 @@ class Connection {
                                            LockType = adLockReadOnly) {
     return OpenRows(query.text, query.values);
   }
+  // Opens recordsets on several selects, in order, as OpenRecordset would
+  // one after the other; a server backend may send them in one round trip.
+  // The first select that fails raises its error.
+  std::vector<std::unique_ptr<Recordset>> OpenRecordsets(const std::vector<Query>& queries) {
+    return OpenRowsTogether(queries);
+  }
 
   // Batches group statements into one commit for speed. They nest, and they
   // never commit work the caller began: when a transaction is already open
@@ -152,6 +158,11 @@ class Connection {
   Connection() = default;
   // `values` are bound in order; the recordset keeps its own copy.
   virtual std::unique_ptr<Recordset> OpenRows(std::string_view statement, const std::vector<Value>& values) = 0;
+  virtual std::vector<std::unique_ptr<Recordset>> OpenRowsTogether(const std::vector<Query>& queries) {
+    std::vector<std::unique_ptr<Recordset>> opened;
+    for (const auto& q : queries) opened.push_back(OpenRows(q.text, q.values));
+    return opened;
+  }
 };
 
 // Scoped batch: commits on Commit(), rolls back when left without it.

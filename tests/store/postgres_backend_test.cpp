@@ -1,11 +1,13 @@
 // What only the PostgreSQL backend does: a store is a schema of a database,
 // created once; every byte 1-255 comes back whatever the database's encoding
 // (an encoding that cannot hold them is refused); the write lock belongs to
-// one store; a read-only connection cannot bulk-load. Runs on the test server
+// one store; a read failing in a snapshot leaves the reads after it working;
+// a read-only connection cannot bulk-load. Runs on the test server
 // (backends.h) and skips without it.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "base/error.h"
@@ -132,6 +134,38 @@ TEST_F(PostgresBackendTest, TheWriteLockIsTheStoresOwn) {
   b->RollbackBatch();
   EXPECT_TRUE(a_again->BeginWriteUnit(at_once));
   a_again->RollbackBatch();
+}
+
+// In a snapshot a read that ran before goes without a savepoint of its own;
+// when it fails all the same, the reads after it still work, as on SQLite.
+TEST_F(PostgresBackendTest, AReadFailingInASnapshotLeavesTheReadsAfterItWorking) {
+  const std::string location = NewStore();
+  CreateStore(location)->Execute("insert into qzddi100 (appl, dsca, extn) values ('LGA', 'Ledger', 0)");
+  auto c = Open(location);
+  c->BeginSnapshot();
+  const std::string tenth = "select 10 / extn as q from qzddi100 where extn >= " + c->Placeholder(1);
+  const std::string divided = "select 10 / " + c->Placeholder(1) + " as q";
+  const struct {
+    const std::string& select;
+    int64_t value;
+    std::optional<int64_t> q;  // none: refused
+  } reads[] = {
+      {divided, 2, 5}, {divided, 5, 2}, {divided, 1, 10}, {divided, 0, std::nullopt}, {divided, 2, 5},
+      {tenth, 0, std::nullopt}, {tenth, -1, std::nullopt}, {divided, 0, std::nullopt}, {divided, 10, 1},
+  };
+  for (const auto& read : reads) {
+    SCOPED_TRACE(read.select + " with " + std::to_string(read.value));
+    if (!read.q) {
+      EXPECT_NE(CaughtFrom([&] { c->OpenRecordset(Query{read.select, {Value(read.value)}}); }).description().find(
+                    "division by zero"),
+                std::string::npos);
+      continue;
+    }
+    EXPECT_EQ(c->OpenRecordset(Query{read.select, {Value(read.value)}})->Fields("q"), Value(*read.q));
+  }
+  EXPECT_EQ(c->OpenRecordset("select dsca from qzddi100")->Fields(0), Value("Ledger"));
+  c->CommitBatch();
+  EXPECT_FALSE(c->InTransaction());
 }
 
 TEST_F(PostgresBackendTest, AReadOnlyConnectionCannotBulkLoad) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "base/error.h"
@@ -85,6 +86,31 @@ void PostgresConnection::ExecuteScript(const std::string& statements) {
 std::unique_ptr<Recordset> PostgresConnection::OpenRows(std::string_view statement,
                                                         const std::vector<Value>& values) {
   return std::make_unique<PgRecordset>(s_, statement, values);
+}
+
+std::vector<std::unique_ptr<Recordset>> PostgresConnection::OpenRowsTogether(const std::vector<Query>& queries) {
+  std::vector<PgRecordset::WholeRead> wholes;
+  std::vector<Session::Send> sends;
+  for (const auto& q : queries) {
+    std::optional<PgRecordset::WholeRead> w = PgRecordset::PlanWhole(*s_, q.text, q.values);
+    if (!w || !s_->NeedsNoSavepoint(StatementKind::Read, w->limited)) return Connection::OpenRowsTogether(queries);
+    wholes.push_back(std::move(*w));
+  }
+  for (const auto& w : wholes)
+    sends.push_back([&w](PGconn* c) {
+      return PQsendQueryPrepared(c, w.prepared->name.c_str(), static_cast<int>(w.params.size()), w.params.values(),
+                                 nullptr, nullptr, 0);
+    });
+  std::vector<Result> results = s_->RunReadsTogether(sends);
+  std::vector<std::unique_ptr<Recordset>> opened;
+  for (size_t i = 0; i < queries.size(); ++i) {
+    // Values that find more rows than a piece go again, through a cursor.
+    if (PgRecordset::IsWhole(results[i].get()))
+      opened.push_back(std::make_unique<PgRecordset>(s_, std::move(results[i]), wholes[i].hidden_rowid));
+    else
+      opened.push_back(OpenRows(queries[i].text, queries[i].values));
+  }
+  return opened;
 }
 
 std::unique_ptr<Statement> PostgresConnection::Prepare(std::string_view statement) {
@@ -195,9 +221,7 @@ void PostgresConnection::EndUnit() {
 
 void PostgresConnection::BeginSnapshot() {
   if (InTransaction() || !batches_.empty()) Raise(Ours::Internal, "A snapshot cannot open inside a transaction");
-  // The snapshot is taken by the first statement: take it now, before
-  // anything else commits.
-  s_->Control("begin transaction isolation level repeatable read, read only; select 1");
+  s_->BeginSnapshot();
   batches_.push_back(BatchKind::Transaction);
 }
 

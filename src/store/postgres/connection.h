@@ -51,6 +51,9 @@ class PostgresConnection final : public Connection {
 
  protected:
   std::unique_ptr<Recordset> OpenRows(std::string_view statement, const std::vector<Value>& values) override;
+  // In a snapshot, selects that ran there before and run whole go in one
+  // round trip; any other set one by one.
+  std::vector<std::unique_ptr<Recordset>> OpenRowsTogether(const std::vector<Query>& queries) override;
 
  private:
   enum class BatchKind { Transaction, Savepoint };

@@ -16,8 +16,8 @@ namespace {
 
 // Rows and bytes of copy text held at most before they are sent: few enough
 // to keep memory flat, enough that the round trips cost little.
-constexpr size_t kHeldRows = 2000;
-constexpr size_t kHeldBytes = 1 << 20;
+constexpr size_t kHeldRows = 5000;
+constexpr size_t kHeldBytes = 2 << 20;
 constexpr char kGroupSavepoint[] = "kestrel_rows";
 
 std::vector<std::string_view> Views(const std::vector<std::string>& names) {
@@ -106,8 +106,8 @@ void HeldRows::Send(Session& s) {
     // The write lock is taken outside the savepoint: rolling the savepoint
     // back would release it.
     if (!s.HoldsWriteLock()) s.TakeWriteLock();
-    s.Control(std::string("savepoint ") + kGroupSavepoint);
-    std::string statement = "copy " + table_ + " (";
+    // The savepoint goes in the same round trip as the COPY.
+    std::string statement = std::string("savepoint ") + kGroupSavepoint + "; copy " + table_ + " (";
     for (size_t i = 0; i < columns_.size(); ++i) statement += (i ? ", " : "") + columns_[i];
     statement += ") from stdin";
     Result r;

@@ -2,6 +2,8 @@
 // adding and changing rows of its table.
 #include "store/postgres/recordset.h"
 
+#include <cctype>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -19,8 +21,19 @@ namespace kestrel::store::postgres {
 namespace {
 
 // Rows fetched at a time: enough to make the round trips cheap, few enough
-// to keep memory flat.
+// to keep memory flat. The first piece is smaller: most selects end there.
 constexpr int kRowsPerPiece = 1000;
+constexpr int kRowsPerLaterPiece = 5000;
+
+// The select limited to one row more than a piece holds, or "" when the
+// text may limit its rows or lock them itself.
+std::string LimitedToOnePiece(const std::string& select) {
+  std::string lower = select;
+  for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  for (std::string_view word : {"limit", "offset", "fetch", " for "})
+    if (lower.find(word) != std::string::npos) return "";
+  return select + " limit " + std::to_string(kRowsPerPiece + 1);
+}
 
 }  // namespace
 
@@ -48,21 +61,41 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
       Raise(Ours::Internal, "The statement has " + std::to_string(binary.size()) + " parameters for " +
                                 std::to_string(values.size()) + " values");
   }
+  if (std::optional<WholeRead> whole = PlanWhole(*s_, text, values)) {
+    Result r = s_->RunPrepared(StatementKind::Read, whole->limited, *whole->prepared, whole->params.values());
+    if (IsWhole(r.get())) {
+      piece_ = std::move(r);
+      hidden_rowid_ = whole->hidden_rowid;
+    } else {
+      // These values find many rows: from now on a cursor reads them.
+      s_->SizeOfReads(whole->select) = Session::ReadSize::Large;
+    }
+  }
   const std::string with_rowid = SelectAllWithRowId(text, "ctid");
   bool& refused = s_->RowIdRefused(text);
-  if (!with_rowid.empty() && !refused) {
+  if (!piece_ && !with_rowid.empty() && !refused) {
     try {
       Declare(with_rowid, values, binary);
       hidden_rowid_ = true;
     } catch (const ComError&) {
     }
   }
-  if (!hidden_rowid_) {
+  if (!hidden_rowid_ && !piece_) {
     Declare(text, values, binary);
     // The plain text runs: what it reads has no ctid (a view, a join).
     if (!with_rowid.empty()) refused = true;
   }
-  Fetch();
+  if (cursor_open_) {
+    Fetch();
+    // A select with parameters runs again and again, with other values:
+    // one that gave few rows runs whole next time.
+    Session::ReadSize& size = s_->SizeOfReads(read_);
+    if (!values.empty() && size == Session::ReadSize::Unknown)
+      size = cursor_open_ ? Session::ReadSize::Large : Session::ReadSize::Small;
+  } else {
+    row_ = 0;
+    eof_ = PQntuples(piece_.get()) == 0;
+  }
   bof_ = eof_;
   LearnColumns();
 }
@@ -81,8 +114,44 @@ void PgRecordset::EndRow() {
   edit_->kind = Edit::Kind::None;
 }
 
+std::optional<PgRecordset::WholeRead> PgRecordset::PlanWhole(Session& s, std::string_view statement,
+                                                           const std::vector<Value>& values) {
+  if (values.empty()) return std::nullopt;
+  const std::string text(SingleStatement(statement));
+  const std::string with_rowid = SelectAllWithRowId(text, "ctid");
+  WholeRead w;
+  w.hidden_rowid = !with_rowid.empty() && !s.RowIdRefused(text);
+  w.select = w.hidden_rowid ? with_rowid : text;
+  Session::ReadSize& size = s.SizeOfReads(w.select);
+  if (size != Session::ReadSize::Small) return std::nullopt;
+  w.limited = LimitedToOnePiece(w.select);
+  if (w.limited.empty()) {
+    size = Session::ReadSize::Large;
+    return std::nullopt;
+  }
+  // Without a cursor the rows come with the statement, prepared once, in
+  // one round trip; the limit keeps memory flat when these values find many
+  // rows, which then go through a cursor as any large select does.
+  w.prepared = &s.Prepare(w.limited);
+  if (w.prepared->binary_params.size() != values.size()) return std::nullopt;
+  w.params.Resize(values.size());
+  for (size_t i = 0; i < values.size(); ++i) w.params.Set(i, values[i], w.prepared->binary_params[i]);
+  return w;
+}
+
+bool PgRecordset::IsWhole(const PGresult* r) { return PQntuples(const_cast<PGresult*>(r)) <= kRowsPerPiece; }
+
+PgRecordset::PgRecordset(std::shared_ptr<Session> session, Result whole, bool hidden_rowid)
+    : s_(std::move(session)), piece_(std::move(whole)), hidden_rowid_(hidden_rowid),
+      edit_(std::make_unique<Edit>()) {
+  eof_ = PQntuples(piece_.get()) == 0;
+  bof_ = eof_;
+  LearnColumns();
+}
+
 void PgRecordset::Declare(const std::string& select, const std::vector<Value>& values,
                           const std::vector<bool>& binary) {
+  read_ = select;
   Params params;
   params.Resize(values.size());
   for (size_t i = 0; i < values.size(); ++i) params.Set(i, values[i], binary[i]);
@@ -96,15 +165,17 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
         return PQsendQueryParams(c, declare.c_str(), static_cast<int>(params.size()), nullptr, params.values(),
                                  nullptr, nullptr, 0);
       },
-      FetchText(), piece_);
+      FetchText(kRowsPerPiece), piece_);
   cursor_open_ = true;
 }
 
-std::string PgRecordset::FetchText() const { return "fetch " + std::to_string(kRowsPerPiece) + " from " + cursor_; }
+std::string PgRecordset::FetchText(int rows) const { return "fetch " + std::to_string(rows) + " from " + cursor_; }
 
 void PgRecordset::Fetch() {
+  int asked = kRowsPerPiece;
   if (!piece_) {
-    const std::string fetch = FetchText();
+    asked = kRowsPerLaterPiece;
+    const std::string fetch = FetchText(asked);
     piece_ = s_->Run(StatementKind::Read, fetch, [&](PGconn* c) {
       return PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
     });
@@ -113,7 +184,7 @@ void PgRecordset::Fetch() {
   const int rows = PQntuples(piece_.get());
   // The last piece: the cursor is done, and the server's copy of the rows
   // is released soon.
-  if (rows < kRowsPerPiece) CloseCursor();
+  if (rows < asked) CloseCursor();
   eof_ = rows == 0;
   is_decoded_.assign(is_decoded_.size(), false);
 }

@@ -3,16 +3,20 @@
 // rows added to or changed in the select's one table, a found row by the ctid
 // fetched unseen with it. The cursor is held across commits, so a recordset
 // stays readable while other statements run and transactions end around it.
+// A select with parameters that gave few rows before runs whole, without a
+// cursor, as long as it keeps giving no more than one piece.
 // It shares ownership of the session, so it stays usable when the connection
 // that made it is released first.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "store/postgres/session.h"
+#include "store/postgres/values.h"
 #include "store/recordset.h"
 
 namespace kestrel::store::postgres {
@@ -21,6 +25,20 @@ class PgRecordset final : public Recordset {
  public:
   // Runs `statement` with `values` bound in order.
   PgRecordset(std::shared_ptr<Session> session, std::string_view statement, const std::vector<Value>& values);
+  // How a select with parameters that gave few rows before runs whole: its
+  // text limited to one row more than a piece, prepared, the values bound.
+  struct WholeRead {
+    std::string select, limited;
+    const Prepared* prepared = nullptr;
+    Params params;
+    bool hidden_rowid = false;
+  };
+  // Nothing when the select goes through a cursor.
+  static std::optional<WholeRead> PlanWhole(Session& s, std::string_view statement, const std::vector<Value>& values);
+  // Whether a whole read's result holds every row of its select.
+  static bool IsWhole(const PGresult* r);
+  // The recordset over the rows of a whole read that IsWhole.
+  PgRecordset(std::shared_ptr<Session> session, Result whole, bool hidden_rowid);
   ~PgRecordset() override;
 
   using Recordset::Fields;
@@ -49,7 +67,7 @@ class PgRecordset final : public Recordset {
   void Declare(const std::string& select, const std::vector<Value>& values, const std::vector<bool>& binary);
   // The next piece of rows, unless the declare brought the first already.
   void Fetch();
-  std::string FetchText() const;
+  std::string FetchText(int rows) const;
   void CloseCursor() noexcept;
   void LearnColumns();
   void RequireRow() const;
@@ -63,6 +81,7 @@ class PgRecordset final : public Recordset {
 
   std::shared_ptr<Session> s_;
   std::string cursor_;
+  std::string read_;  // the select the cursor reads
   bool cursor_open_ = false;
   Result piece_;
   int row_ = 0;

@@ -112,25 +112,33 @@ std::vector<Result> Session::Collect(const Send& send, bool interruptible) {
 
 Result Session::Pipelined(const std::vector<std::string>& before, const Send& send,
                           const std::vector<std::string>& after, Result* first_after) {
+  std::vector<Result> results = PipelinedAll(before, {send}, after, first_after);
+  return std::move(results.front());
+}
+
+std::vector<Result> Session::PipelinedAll(const std::vector<std::string>& before, const std::vector<Send>& sends,
+                                          const std::vector<std::string>& after, Result* first_after) {
   if (PQenterPipelineMode(conn_) != 1) throw ConnectionError(conn_);
   const auto queue = [&](const std::string& statement) {
     if (!PQsendQueryParams(conn_, statement.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0))
       throw ConnectionError(conn_);
   };
-  Result statement, failure;
+  std::vector<Result> statements(sends.size());
+  Result failure;
   try {
     for (const auto& b : before) queue(b);
-    if (!send(conn_)) throw ConnectionError(conn_);
+    for (const auto& send : sends)
+      if (!send(conn_)) throw ConnectionError(conn_);
     for (const auto& a : after) queue(a);
     if (PQpipelineSync(conn_) != 1) throw ConnectionError(conn_);
     bool cancelled = false;
-    const size_t queries = before.size() + 1 + after.size();
+    const size_t first = before.size(), next = first + sends.size(), queries = next + after.size();
     for (size_t q = 0; q < queries; ++q) {
       while (PGresult* r = NextResult(true, cancelled)) {
         Result owned(r);
         if (Failed(r) && !failure) failure = std::move(owned);
-        else if (q == before.size()) statement = std::move(owned);
-        else if (first_after && q == before.size() + 1 && PQresultStatus(r) != PGRES_PIPELINE_ABORTED)
+        else if (q >= first && q < next) statements[q - first] = std::move(owned);
+        else if (first_after && q == next && PQresultStatus(r) != PGRES_PIPELINE_ABORTED)
           *first_after = std::move(owned);
       }
     }
@@ -142,8 +150,20 @@ Result Session::Pipelined(const std::vector<std::string>& before, const Send& se
   }
   PQexitPipelineMode(conn_);
   if (failure) throw StoreError(failure.get());
-  if (!statement) Raise(Ours::Internal, "The server answered nothing");
-  return statement;
+  for (const auto& r : statements)
+    if (!r) Raise(Ours::Internal, "The server answered nothing");
+  return statements;
+}
+
+std::vector<Result> Session::RunReadsTogether(const std::vector<Send>& sends) {
+  SendHeld();
+  CheckInterrupted();
+  try {
+    return PipelinedAll(std::exchange(cursors_to_close_, {}), sends, {});
+  } catch (...) {
+    if (PQtransactionStatus(conn_) == PQTRANS_INERROR) RestartSnapshot();
+    throw;
+  }
 }
 
 Result Session::Single(std::vector<Result> results) {
@@ -158,6 +178,8 @@ void Session::SendHeld() {
 void Session::Control(const std::string& statements) {
   SendHeld();
   Await([&](PGconn* c) { return PQsendQuery(c, statements.c_str()); }, false);
+  // A commit or rollback ends the snapshot.
+  if (!InTransaction()) snapshot_ = false;
 }
 
 std::string Session::ControlValue(const std::string& statement) {
@@ -205,6 +227,10 @@ Result Session::RunIn(StatementKind kind, std::string_view statement, const Send
                       const std::string* then, Result* then_result) {
   SendHeld();
   const auto status = PQtransactionStatus(conn_);
+  if (status == PQTRANS_IDLE && snapshot_) {
+    snapshot_ = false;
+    snapshot_reads_.clear();
+  }
   if (!cursors_to_close_.empty() && (kind == StatementKind::Control || status != PQTRANS_INTRANS)) {
     const std::vector<std::string> closes = std::exchange(cursors_to_close_, {});
     // Outside a transaction they go now. A statement of the caller's own may
@@ -241,6 +267,15 @@ Result Session::RunIn(StatementKind kind, std::string_view statement, const Send
       }
       throw;
     }
+  } else if (pipelined && NeedsNoSavepoint(kind, statement)) {
+    std::vector<std::string> after;
+    if (then) after.push_back(*then);
+    try {
+      r = Pipelined(std::exchange(cursors_to_close_, {}), send, after, then ? then_result : nullptr);
+    } catch (...) {
+      if (PQtransactionStatus(conn_) == PQTRANS_INERROR) RestartSnapshot();
+      throw;
+    }
   } else {
     // A failed statement would end the whole transaction: the savepoint
     // keeps it as it was before the statement, as SQLite does.
@@ -271,8 +306,43 @@ Result Session::RunIn(StatementKind kind, std::string_view statement, const Send
     if (lock) lock_held_ = true;
   }
   if (!InTransaction()) lock_held_ = false;
+  if (snapshot_ && kind == StatementKind::Read && !statement.empty() && !NeedsNoSavepoint(kind, statement)) {
+    if (snapshot_reads_.size() >= kRememberedTexts) snapshot_reads_.clear();
+    snapshot_reads_.emplace(statement);
+  }
   Counted(statement, r.get());
   return r;
+}
+
+bool Session::NeedsNoSavepoint(StatementKind kind, std::string_view statement) const {
+  if (!snapshot_ || kind != StatementKind::Read || statement.empty()) return false;
+  return statement.rfind("fetch ", 0) == 0 || snapshot_reads_.find(statement) != snapshot_reads_.end();
+}
+
+void Session::BeginSnapshot() {
+  // The snapshot is taken by the first statement: take it now, before
+  // anything else commits.
+  Control("begin transaction isolation level repeatable read, read only; select 1");
+  snapshot_ = true;
+  snapshot_reads_.clear();
+}
+
+void Session::RestartSnapshot() noexcept {
+  // The failed transaction took its cursors with it.
+  cursors_to_close_.clear();
+  snapshot_reads_.clear();
+  try {
+    Control("rollback; begin transaction isolation level repeatable read, read only; select 1");
+  } catch (...) {
+    snapshot_ = false;
+  }
+}
+
+Session::ReadSize& Session::SizeOfReads(std::string_view statement) {
+  auto known = read_sizes_.find(statement);
+  if (known != read_sizes_.end()) return known->second;
+  if (read_sizes_.size() >= kRememberedTexts) read_sizes_.clear();
+  return read_sizes_[std::string(statement)];
 }
 
 Result Session::RunText(std::string_view statement) {

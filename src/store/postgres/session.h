@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,6 +75,11 @@ class Session : public std::enable_shared_from_this<Session> {
   // cursors to close (it may have closed them), which the session's end
   // closes at the latest.
   void CloseCursorLater(const std::string& cursor);
+  // Runs reads that NeedsNoSavepoint allows, all in one round trip, and
+  // returns their results in order; a failure is raised as Run raises it.
+  std::vector<Result> RunReadsTogether(const std::vector<Send>& sends);
+  // Whether a read in the open transaction may go without a savepoint.
+  bool NeedsNoSavepoint(StatementKind kind, std::string_view statement) const;
   // Runs one statement text of the caller without parameters.
   Result RunText(std::string_view statement);
   // Runs a prepared statement with its parameters.
@@ -124,8 +130,23 @@ class Session : public std::enable_shared_from_this<Session> {
   std::string NewCursorName();
   // Whether "select *, ctid" was refused for this select before.
   bool& RowIdRefused(std::string_view statement);
+  // How many rows a select with parameters gave when it ran before: a
+  // select that gave few every time is worth running whole, without a
+  // cursor; one that once gave many goes through a cursor from then on.
+  enum class ReadSize { Unknown, Small, Large };
+  ReadSize& SizeOfReads(std::string_view statement);
 
-  // Starts COPY ... FROM STDIN; the caller sends the data, ends it and takes
+  // Opens a read-only snapshot, taken at once; it lasts until the
+  // transaction ends. A read in it changes nothing, so only the first run of each text
+  // needs a savepoint (the one that finds a table missing, which the caller
+  // may go on past); a text that ran once in the snapshot, or a fetch, goes
+  // without one. When such a read still fails (a value its cast refuses, a
+  // cancel), the snapshot is taken afresh, so that the reads after it work
+  // as on SQLite, and the failure is raised.
+  void BeginSnapshot();
+
+  // Starts COPY ... FROM STDIN (statements of our own may come before it in
+  // the same text); the caller sends the data, ends it and takes
   // the result with FinishCopy, failed or not (Failed tells).
   void StartCopy(const std::string& statement);
   Result FinishCopy();
@@ -145,6 +166,8 @@ class Session : public std::enable_shared_from_this<Session> {
   // the statement's result; raises the first failure.
   Result Pipelined(const std::vector<std::string>& before, const Send& send, const std::vector<std::string>& after,
                    Result* first_after = nullptr);
+  std::vector<Result> PipelinedAll(const std::vector<std::string>& before, const std::vector<Send>& sends,
+                                   const std::vector<std::string>& after, Result* first_after = nullptr);
   Result RunIn(StatementKind kind, std::string_view statement, const Send& send, bool pipelined, const std::string* then,
                Result* then_result);
   // Sends and waits for every result; Await raises the first failure.
@@ -155,6 +178,7 @@ class Session : public std::enable_shared_from_this<Session> {
   bool IsBinaryType(Oid type);
   void Counted(std::string_view statement, const PGresult* r);
   std::string LockCall(std::string_view function) const;
+  void RestartSnapshot() noexcept;
 
   PGconn* conn_;
   std::string location_;
@@ -168,6 +192,9 @@ class Session : public std::enable_shared_from_this<Session> {
   std::map<Oid, bool> binary_types_;
   std::map<std::string, bool, std::less<>> rowid_refused_;
   std::map<std::string, std::vector<bool>, std::less<>> binary_parameters_;
+  std::map<std::string, ReadSize, std::less<>> read_sizes_;
+  bool snapshot_ = false;
+  std::set<std::string, std::less<>> snapshot_reads_;  // texts that ran in the snapshot
   int next_name_ = 0;
   HeldRows held_;
   std::vector<std::string> cursors_to_close_;
