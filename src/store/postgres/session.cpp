@@ -161,7 +161,7 @@ std::vector<Result> Session::RunReadsTogether(const std::vector<Send>& sends) {
   try {
     return PipelinedAll(std::exchange(cursors_to_close_, {}), sends, {});
   } catch (...) {
-    if (PQtransactionStatus(conn_) == PQTRANS_INERROR) RestartSnapshot();
+    if (PQtransactionStatus(conn_) == PQTRANS_INERROR) LoseSnapshot();
     throw;
   }
 }
@@ -273,7 +273,7 @@ Result Session::RunIn(StatementKind kind, std::string_view statement, const Send
     try {
       r = Pipelined(std::exchange(cursors_to_close_, {}), send, after, then ? then_result : nullptr);
     } catch (...) {
-      if (PQtransactionStatus(conn_) == PQTRANS_INERROR) RestartSnapshot();
+      if (PQtransactionStatus(conn_) == PQTRANS_INERROR) LoseSnapshot();
       throw;
     }
   } else {
@@ -327,15 +327,14 @@ void Session::BeginSnapshot() {
   snapshot_reads_.clear();
 }
 
-void Session::RestartSnapshot() noexcept {
-  // The failed transaction took its cursors with it.
+void Session::LoseSnapshot() noexcept {
+  // The failed transaction took its cursors with it. It stays failed: a
+  // snapshot taken anew would let the reads after this one see a later
+  // store than the reads before it, and a pack must come from one state of
+  // the store. Every later read in it is refused by the server, and its end
+  // rolls it back.
   cursors_to_close_.clear();
   snapshot_reads_.clear();
-  try {
-    Control("rollback; begin transaction isolation level repeatable read, read only; select 1");
-  } catch (...) {
-    snapshot_ = false;
-  }
 }
 
 Session::ReadSize& Session::SizeOfReads(std::string_view statement) {

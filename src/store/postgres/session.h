@@ -178,7 +178,7 @@ class Session : public std::enable_shared_from_this<Session> {
   bool IsBinaryType(Oid type);
   void Counted(std::string_view statement, const PGresult* r);
   std::string LockCall(std::string_view function) const;
-  void RestartSnapshot() noexcept;
+  void LoseSnapshot() noexcept;
 
   PGconn* conn_;
   std::string location_;
