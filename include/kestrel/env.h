@@ -134,4 +134,41 @@ class Env {
                                   size_t output_kept) = 0;
 };
 
+// An Env that hands every call to another one: the base of an Env that
+// changes a few calls (a test's faults, an export's measuring) and passes the
+// rest on. The other Env must outlive this one.
+class EnvWrapper : public Env {
+ public:
+  explicit EnvWrapper(Env& target) : target_(target) {}
+  Env& target() const { return target_; }
+
+  bool FolderExists(const std::string& path) override { return target_.FolderExists(path); }
+  bool FileExists(const std::string& path) override { return target_.FileExists(path); }
+  bool CreateFolder(const std::string& path) override { return target_.CreateFolder(path); }
+  void DeleteFile(const std::string& path) override { target_.DeleteFile(path); }
+  void DeleteFolder(const std::string& path) override { target_.DeleteFolder(path); }
+  EntryKind KindOf(const std::string& path) override { return target_.KindOf(path); }
+  void RenameFile(const std::string& from, const std::string& to) override { target_.RenameFile(from, to); }
+  std::vector<std::string> ListFiles(const std::string& folder) override { return target_.ListFiles(folder); }
+  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) override {
+    return target_.OpenForWriting(path, mode);
+  }
+  std::unique_ptr<SequentialFile> OpenForReading(const std::string& path) override {
+    return target_.OpenForReading(path);
+  }
+  std::optional<FileStamp> StampOf(const std::string& path) override { return target_.StampOf(path); }
+  DateTime Now() override { return target_.Now(); }
+  std::string Variable(const std::string& name) override { return target_.Variable(name); }
+  std::string ProgramFolder() override { return target_.ProgramFolder(); }
+  std::string AccountName() override { return target_.AccountName(); }
+  std::string AccountHome() override { return target_.AccountHome(); }
+  ChildOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                          size_t output_kept) override {
+    return target_.RunProgram(program, arguments, output_kept);
+  }
+
+ private:
+  Env& target_;
+};
+
 }  // namespace kestrel

@@ -65,18 +65,18 @@ void MeasuringEnv::Forget(const std::string& path) {
 
 void MeasuringEnv::DeleteFile(const std::string& path) {
   Forget(path);
-  inner_.DeleteFile(path);
+  target().DeleteFile(path);
 }
 
 void MeasuringEnv::RenameFile(const std::string& from, const std::string& to) {
   Forget(from);
   Forget(to);
-  inner_.RenameFile(from, to);
+  target().RenameFile(from, to);
 }
 
 std::unique_ptr<WritableFile> MeasuringEnv::OpenForWriting(const std::string& path, WriteMode mode) {
   Forget(path);
-  std::unique_ptr<WritableFile> file = inner_.OpenForWriting(path, mode);
+  std::unique_ptr<WritableFile> file = target().OpenForWriting(path, mode);
   Entry& entry = files_[path];
   if (entry.writers == 0) entry.crossed = false;
   ++entry.writers;

@@ -21,9 +21,9 @@
 
 namespace kestrel::pack {
 
-class MeasuringEnv : public Env {
+class MeasuringEnv : public EnvWrapper {
  public:
-  explicit MeasuringEnv(Env& inner) : inner_(inner) {}
+  explicit MeasuringEnv(Env& inner) : EnvWrapper(inner) {}
 
   // The measure of the file at `path` (spelt as it was opened), if kept.
   std::optional<FileSum> Measured(const std::string& path) const;
@@ -31,28 +31,9 @@ class MeasuringEnv : public Env {
   // Env's back since (a run begins with it). Writers open now keep theirs.
   void ForgetClosed();
 
-  bool FolderExists(const std::string& path) override { return inner_.FolderExists(path); }
-  bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
-  bool CreateFolder(const std::string& path) override { return inner_.CreateFolder(path); }
   void DeleteFile(const std::string& path) override;
-  void DeleteFolder(const std::string& path) override { inner_.DeleteFolder(path); }
-  EntryKind KindOf(const std::string& path) override { return inner_.KindOf(path); }
   void RenameFile(const std::string& from, const std::string& to) override;
-  std::vector<std::string> ListFiles(const std::string& folder) override { return inner_.ListFiles(folder); }
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) override;
-  std::unique_ptr<SequentialFile> OpenForReading(const std::string& path) override {
-    return inner_.OpenForReading(path);
-  }
-  std::optional<FileStamp> StampOf(const std::string& path) override { return inner_.StampOf(path); }
-  DateTime Now() override { return inner_.Now(); }
-  std::string Variable(const std::string& name) override { return inner_.Variable(name); }
-  std::string ProgramFolder() override { return inner_.ProgramFolder(); }
-  std::string AccountName() override { return inner_.AccountName(); }
-  std::string AccountHome() override { return inner_.AccountHome(); }
-  ChildOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                          size_t output_kept) override {
-    return inner_.RunProgram(program, arguments, output_kept);
-  }
 
  private:
   class MeasuringFile;
@@ -64,7 +45,6 @@ class MeasuringEnv : public Env {
   void Forget(const std::string& path);
   void Closed(const std::string& path, std::optional<FileSum> sum);
 
-  Env& inner_;
   std::map<std::string, Entry> files_;
 };
 

@@ -28,7 +28,7 @@ void FaultEnv::FailWrite(size_t n, int err) {
 }
 
 std::unique_ptr<kestrel::WritableFile> FaultEnv::OpenForWriting(const std::string& path, kestrel::WriteMode mode) {
-  return std::make_unique<FaultFile>(*this, base_.OpenForWriting(path, mode));
+  return std::make_unique<FaultFile>(*this, target().OpenForWriting(path, mode));
 }
 
 std::string FaultEnv::Variable(const std::string& name) {

@@ -18,9 +18,9 @@
 
 namespace kestrel::testing {
 
-class FaultEnv : public kestrel::Env {
+class FaultEnv : public kestrel::EnvWrapper {
  public:
-  explicit FaultEnv(kestrel::Env& base = Env::Default()) : base_(base) {}
+  explicit FaultEnv(kestrel::Env& base = Env::Default()) : EnvWrapper(base) {}
 
   // The n-th append from now on (1: the next one), to any file of this Env,
   // writes nothing and raises errno `err`, as a failing device does. Appends
@@ -36,37 +36,19 @@ class FaultEnv : public kestrel::Env {
   // Appends to files of this Env so far, failed ones included.
   size_t appends() const { return appends_; }
 
-  bool FolderExists(const std::string& path) override { return base_.FolderExists(path); }
-  bool FileExists(const std::string& path) override { return base_.FileExists(path); }
-  bool CreateFolder(const std::string& path) override { return base_.CreateFolder(path); }
-  void DeleteFile(const std::string& path) override { base_.DeleteFile(path); }
-  void DeleteFolder(const std::string& path) override { base_.DeleteFolder(path); }
-  kestrel::EntryKind KindOf(const std::string& path) override { return base_.KindOf(path); }
-  std::optional<kestrel::FileStamp> StampOf(const std::string& path) override { return base_.StampOf(path); }
-  void RenameFile(const std::string& from, const std::string& to) override { base_.RenameFile(from, to); }
-  std::vector<std::string> ListFiles(const std::string& folder) override { return base_.ListFiles(folder); }
   std::unique_ptr<kestrel::WritableFile> OpenForWriting(const std::string& path,
-                                                                 kestrel::WriteMode mode) override;
-  std::unique_ptr<kestrel::SequentialFile> OpenForReading(const std::string& path) override {
-    return base_.OpenForReading(path);
-  }
-  kestrel::DateTime Now() override { return time_ ? *time_ : base_.Now(); }
+                                                         kestrel::WriteMode mode) override;
+  kestrel::DateTime Now() override { return time_ ? *time_ : target().Now(); }
   std::string Variable(const std::string& name) override;
-  std::string ProgramFolder() override { return base_.ProgramFolder(); }
   // No account runs the program: nothing of the tester's home is seen.
   std::string AccountName() override { return ""; }
   std::string AccountHome() override { return ""; }
-  kestrel::ChildOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                                           size_t output_kept) override {
-    return base_.RunProgram(program, arguments, output_kept);
-  }
 
   // What the files of this Env call for each append: hands `file` the part
   // of `data` that goes through, then raises the fault that is due.
   void Append(kestrel::WritableFile& file, std::string_view data);
 
  private:
-  kestrel::Env& base_;
   size_t appends_ = 0;
   size_t fail_at_ = 0;  // 0: no append fails
   int fail_errno_ = EIO;
