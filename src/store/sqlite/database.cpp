@@ -13,12 +13,20 @@ namespace {
 // store instead of failing at once.
 constexpr int kBusyTimeoutMs = 60000;
 
-// SQLite counts the memory it holds under a lock on every allocation; the
-// component never asks for those counts. Set once, before SQLite starts (once
-// started, SQLite refuses the setting and nothing changes).
+// An import's batches are savepoints, and SQLite keeps the pages a savepoint
+// may have to restore in a journal of its own, which goes to a temporary file
+// once it passes this size. One batch of rows touches far less than this, and
+// the journal is emptied each time a batch is released, so it stays in memory
+// without writing a file, and its memory stays bounded.
+constexpr int kSavepointJournalInMemory = 4 << 20;
+
+// Set once, before SQLite starts (once started, SQLite refuses the settings
+// and nothing changes): SQLite counts the memory it holds under a lock on every
+// allocation, and the component never asks for those counts.
 void ConfigureSqliteOnce() {
   static const bool configured = [] {
     sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    sqlite3_config(SQLITE_CONFIG_STMTJRNL_SPILL, kSavepointJournalInMemory);
     return true;
   }();
   (void)configured;
