@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # sqlite3 and time (GNU time: peak memory) serve bench/run; postgresql is the
 # server the PostgreSQL backend's tests start a throwaway cluster of.
 packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev libpq-dev sqlite3 postgresql libcli11-dev libfmt-dev
-          libgtest-dev libgmock-dev time)
+          nlohmann-json3-dev libgtest-dev libgmock-dev time)
 "$root/scripts/install_packages.sh" "${packages[@]}"
 
 build=${1:-$root/build/release}
