@@ -1,18 +1,58 @@
 // Choosing the backend from a store's location.
 #include "store/open.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
-#include "store/postgres/connection.h"
+#include "store/server_backend.h"
 #include "store/sqlite/connection.h"
 
 namespace kestrel::store {
 namespace {
 
 constexpr std::string_view kServerSchemes[] = {"postgresql://", "postgres://"};
+
+// Loads the server backend library from the folder of the library that holds
+// this code, once per process. A library that cannot be loaded (not
+// installed, or its own dependencies missing) fails each server location
+// with the loader's reason; store files keep working.
+const ServerBackend& ServerStores() {
+  struct Loaded {
+    const ServerBackend* backend = nullptr;
+    std::string failure;
+  };
+  static const Loaded loaded = [] {
+    Loaded l;
+    static const char anchor = 0;
+    Dl_info self{};
+    std::string path = kServerBackendFile;
+    if (::dladdr(&anchor, &self) != 0 && self.dli_fname != nullptr) {
+      const std::string here = self.dli_fname;
+      const size_t slash = here.rfind('/');
+      if (slash != std::string::npos) path = here.substr(0, slash + 1) + kServerBackendFile;
+    }
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      const char* why = ::dlerror();
+      l.failure = why != nullptr ? why : path;
+      return l;
+    }
+    auto entry = reinterpret_cast<ServerBackendEntry>(::dlsym(handle, kServerBackendEntry));
+    if (entry == nullptr) {
+      l.failure = path + ": no " + kServerBackendEntry;
+      return l;
+    }
+    l.backend = entry();
+    return l;
+  }();
+  if (loaded.backend == nullptr)
+    RaiseWithDetail(Ours::StoreKindUnsupported, "the server store backend could not be loaded: " + loaded.failure);
+  return *loaded.backend;
+}
 
 bool IsServerLocation(std::string_view location) {
   for (std::string_view scheme : kServerSchemes)
@@ -59,12 +99,12 @@ std::string MaskedLocation(const std::string& location) {
 }
 
 std::shared_ptr<Connection> Open(const std::string& location) {
-  if (IsServerLocation(location)) return postgres::PostgresConnection::Open(location);
+  if (IsServerLocation(location)) return ServerStores().open(location);
   return sqlite::SqliteConnection::Open(location);
 }
 
 std::shared_ptr<Connection> Create(const std::string& location) {
-  if (IsServerLocation(location)) return postgres::PostgresConnection::Create(location);
+  if (IsServerLocation(location)) return ServerStores().create(location);
   return sqlite::SqliteConnection::Create(location);
 }
 
