@@ -145,7 +145,14 @@ StoreAlone PairWithStore(Env& env, const PackSide& pack, const std::shared_ptr<s
         const auto list = e->side().applications();
         if (std::find(list.begin(), list.end(), appl) != list.end()) held = &e->side();
       }
-      if (!held) continue;  // held by the store, but by none of the profiles compared: not known here
+      if (!held) {
+        // Held by the store but served by none of the profiles compared:
+        // the export of a profile that serves it carries its rows.
+        const auto serving = StoreProfileOfApplication(*c, appl);
+        if (!serving) continue;  // rows of an application no profile serves cannot be exported
+        s.exports.push_back(std::make_unique<TemporaryPack>(env, c, *serving, ExportShape{.single = true, .revisions = false}));
+        held = &s.exports.back()->side();
+      }
     }
     ApplicationPair pair{appl, &pack, held};
     if (!pack_is_a) std::swap(pair.a, pair.b);

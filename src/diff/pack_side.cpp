@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "base/errors_ours.h"
+#include "kestrel/error.h"
 #include "base/files.h"
 #include "base/row_reader.h"
 #include "base/text.h"
@@ -74,8 +75,10 @@ void ReadRowFile(Env& env, const std::string& path, KeyedRows& out, std::optiona
 
 PackSide::PackSide(Env& env, std::string folder) : env_(env), folder_(std::move(folder)) {
   while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
+  if (!files::FileExistsInFolder(env_, folder_, pack::kManifestFile))
+    throw ComError(rt::FileNotFound, std::string(RuntimeErrorText(rt::FileNotFound)) + ": " +
+                                         files::Join(folder_, pack::kManifestFile) + " (not a logic pack folder)");
   if (!pack::ReadLogicPackManifest(env_, folder_, manifest_)) {
-    pack::manifest::Lines::Open(env_, folder_);  // raises 53 when there is none
     RaiseWithDetail(Ours::MalformedPackFile,
                     files::Join(folder_, pack::kManifestFile) + ": it ends before its option lines");
   }

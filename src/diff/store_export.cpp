@@ -93,3 +93,13 @@ bool StoreHoldsApplication(store::Connection& c, const std::string& appl) {
 }
 
 }  // namespace kestrel::diff
+
+namespace kestrel::diff {
+
+std::optional<int64_t> StoreProfileOfApplication(store::Connection& c, const std::string& appl) {
+  auto rs = c.OpenRecordset(store::SelectProfilesOfApplication(c.dialect(), appl));
+  if (rs->IsEOF()) return std::nullopt;
+  return rs->Fields(0).Integer();
+}
+
+}  // namespace kestrel::diff

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "diff/pack_side.h"
@@ -47,5 +48,8 @@ class TemporaryPack {
 // Whether the store holds the profile, the application.
 bool StoreHoldsProfile(store::Connection& c, int64_t profile);
 bool StoreHoldsApplication(store::Connection& c, const std::string& appl);
+// The lowest profile that serves `appl` (as its source or target), whose
+// export carries the application's rows; nullopt when none does.
+std::optional<int64_t> StoreProfileOfApplication(store::Connection& c, const std::string& appl);
 
 }  // namespace kestrel::diff
