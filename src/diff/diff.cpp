@@ -69,7 +69,7 @@ void CompareProfiles(const ProfilePair& pair, const Options& options, Result& ou
     if (k.group != TableGroup::Profile && k.group != TableGroup::Rules && k.group != TableGroup::Libraries) continue;
     const KeyedRows a = pair.a ? pair.a->ProfileRows(k.table, pair.a_profile) : KeyedRows{};
     const KeyedRows b = pair.b ? pair.b->ProfileRows(k.table, pair.b_profile) : KeyedRows{};
-    CompareRows(k.table, scope, pair.a ? a : b, b, options, out);
+    CompareRows(k.table, scope, a, b, options, out);
   }
 }
 
@@ -81,7 +81,7 @@ void CompareAll(const Pairing& p, const Options& options, Result& out) {
       if (k.group != TableGroup::ApplicationData) continue;
       const KeyedRows a = pair.a ? pair.a->ApplicationRows(k.table, pair.appl) : KeyedRows{};
       const KeyedRows b = pair.b ? pair.b->ApplicationRows(k.table, pair.appl) : KeyedRows{};
-      CompareRows(k.table, scope, pair.a ? a : b, b, options, out);
+      CompareRows(k.table, scope, a, b, options, out);
     }
   }
   if (p.shared_a || p.shared_b) {
@@ -90,7 +90,7 @@ void CompareAll(const Pairing& p, const Options& options, Result& out) {
       if (k.group != TableGroup::Functions && k.group != TableGroup::Codes) continue;
       const KeyedRows a = p.shared_a ? p.shared_a->ProfileRows(k.table, std::nullopt) : KeyedRows{};
       const KeyedRows b = p.shared_b ? p.shared_b->ProfileRows(k.table, std::nullopt) : KeyedRows{};
-      CompareRows(k.table, scope, p.shared_a ? a : b, b, options, out);
+      CompareRows(k.table, scope, a, b, options, out);
     }
   }
 }

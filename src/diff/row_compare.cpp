@@ -68,7 +68,8 @@ class TableComparison {
 void CompareRows(std::string_view table, const Scope& scope, const KeyedRows& a, const KeyedRows& b,
                  const Options& options, Result& out) {
   if (a.count == 0 && b.count == 0) return;
-  TableComparison compare(table, scope, a, options, out);
+  // A side that lacks the profile or the file has no columns: the other side's tell them.
+  TableComparison compare(table, scope, a.columns.empty() ? b : a, options, out);
   TableCounts counts;
   auto ia = a.rows.begin(), ib = b.rows.begin();
   while (ia != a.rows.end() || ib != b.rows.end()) {

@@ -46,6 +46,26 @@ TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
   EXPECT_EQ(full.out.substr(0, stat.out.size()), stat.out);
   EXPECT_THAT(full.out.substr(stat.out.size()), ::testing::StartsWith("changed qzmap150 shared: func=TRIM\n    help\n      - Trims both ends.\n"));
   EXPECT_FALSE(DiffJson({"--stat", c.store + ":30", c.pack}).contains("changes"));
+
+  // A profile the store lacks: the import adds it, every row of it.
+  store::Open(c.store)->Execute("delete from qzmap100 where mprf = 30");
+  const Json lacking = DiffJson({c.store, c.pack});
+  EXPECT_EQ(lacking["profiles_replaced"], Json::parse("[20,10]"));
+  int tables = 0;
+  for (const auto& row : lacking["summary"]) {
+    if (row["b_profile"] != 30) continue;
+    ++tables;
+    EXPECT_TRUE(row["a_profile"].is_null());
+    EXPECT_EQ(row["removed"].get<int>() + row["changed"].get<int>() + row["same"].get<int>(), 0) << row;
+    EXPECT_GT(row["added"].get<int>(), 0) << row;
+  }
+  EXPECT_GE(tables, 10);
+
+  // A pack outside the format is refused, naming the file and line.
+  ReplaceIn(c.pack + "/Qzmap130.dat", ":ICOD:", "ICOD:");
+  const RunResult damaged = RunKestrel({"diff", c.pack, c.store});
+  EXPECT_EQ(damaged.exit_code, 1);
+  EXPECT_THAT(damaged.err, ::testing::MatchesRegex("error 9[0-9]+: .*/pack/Qzmap130.dat, line [0-9]+: expected a line beginning with \":ICOD:\".*\n"));
 }
 
 // Each edit of the store, compared as STORE:30 against the pack exported
@@ -60,6 +80,8 @@ TEST(DiffCommandTest, OneEditOfTheStoreNamesItsObjectAndField) {
       {"update qzmap120 set prtx = 'IF SRC.KIND = ''B'' THEN' where mprf = 30 and tcmod = 'HRPAY' and stat = 'I'",
        "changed", "profile", "qzmap120", "tcmod", "HRPAY", "prtx", "IF SRC.KIND = 'B' THEN",
        "select prtx from qzmap120 where mprf = 30 and tcmod = 'HRPAY' and stat = 'I'", {}},
+      // Of the object's two rules the first goes: the second stays paired with its equal.
+      {"delete from qzmap120 where mprf = 30 and tcmod = 'ARREC' and stat = 'A'", "added", "profile", "qzmap120", "tcmod", "ARREC", "", "", "", {}},
       {"delete from qzmap140 where mprf = 30 and tcmod = 'COCTR' and dnum = 2", "added", "profile", "qzmap140", "dnum", "2", "", "", "", {}},
       {"insert into qzmap160 select mprf, vers, rele, cust, tcpac, tcmod, tflno, 'ROUND(SRC.AMT, 2)', txtn "
        "from qzmap160 where mprf = 30 and tcmod = 'ARREC'",
