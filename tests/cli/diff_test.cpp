@@ -8,6 +8,7 @@
 
 #include "cli/demo_pack.h"
 #include "kestrel/diff.h"
+#include "kestrel/env.h"
 #include "store/open.h"
 #include "support/store_builder.h"
 
@@ -22,6 +23,34 @@ Json DiffJson(const std::vector<std::string>& args) {
   const RunResult r = RunKestrel(all);
   EXPECT_EQ(r.exit_code, 0) << r.err;
   return Json::parse(r.out);
+}
+
+// A side is split at the last ":" that only digits follow, unless it names a folder.
+TEST(DiffCommandTest, SidesArePacksStoreProfilesOrStores) {
+  TempFolder t;
+  std::filesystem::create_directory(t / "pack:30");
+  using K = diff::Side::Kind;
+  const struct {
+    std::string text;
+    K kind;
+    std::string location;
+    int64_t profile;
+  } rows[] = {
+      {t / "pack:30", K::Pack, t / "pack:30", 0},
+      {"/srv/stores/demo.db:30", K::StoreProfile, "/srv/stores/demo.db", 30},
+      {"postgresql:///kestrel?host=/run/postgresql:1200", K::StoreProfile, "postgresql:///kestrel?host=/run/postgresql", 1200},
+      {"archive:2024.db:7", K::StoreProfile, "archive:2024.db", 7},
+      {"postgresql://db.example:5432/kestrel", K::Store, "postgresql://db.example:5432/kestrel", 0},
+      {"demo.db:", K::Store, "demo.db:", 0},
+      {"demo.db:3a", K::Store, "demo.db:3a", 0},
+      {":30", K::Store, ":30", 0},
+  };
+  for (const auto& row : rows) {
+    const diff::Side side = diff::ParseSide(Env::Default(), row.text);
+    EXPECT_EQ(side.kind, row.kind) << row.text;
+    EXPECT_EQ(side.location, row.location) << row.text;
+    EXPECT_EQ(side.profile, row.profile) << row.text;
+  }
 }
 
 TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
