@@ -46,9 +46,10 @@ std::string ScopeName(const Scope& s) {
     case Scope::Kind::Shared: return "shared";
     case Scope::Kind::Profile: break;
   }
-  const auto number = [](const std::optional<int64_t>& n) { return n ? std::to_string(*n) : std::string("-"); };
-  if (s.a_profile == s.b_profile) return "profile " + number(s.a_profile);
-  return "profile " + number(s.a_profile) + " / " + number(s.b_profile);
+  if (!s.b_profile) return "profile " + std::to_string(*s.a_profile) + " (A only)";
+  if (!s.a_profile) return "profile " + std::to_string(*s.b_profile) + " (B only)";
+  if (*s.a_profile == *s.b_profile) return "profile " + std::to_string(*s.a_profile);
+  return "profile " + std::to_string(*s.a_profile) + " / " + std::to_string(*s.b_profile);
 }
 
 std::string_view ChangeWord(Change::Kind k) {

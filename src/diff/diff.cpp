@@ -150,7 +150,8 @@ StoreAlone PairWithStore(Env& env, const PackSide& pack, const std::shared_ptr<s
         // the export of a profile that serves it carries its rows.
         const auto serving = StoreProfileOfApplication(*c, appl);
         if (!serving) continue;  // rows of an application no profile serves cannot be exported
-        s.exports.push_back(std::make_unique<TemporaryPack>(env, c, *serving, ExportShape{.single = true, .revisions = false}));
+        const ExportShape alone{.single = true, .revisions = false, .for_sync = false, .new_number = 0, .based_on = {}};
+        s.exports.push_back(std::make_unique<TemporaryPack>(env, c, *serving, alone));
         held = &s.exports.back()->side();
       }
     }

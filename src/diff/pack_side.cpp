@@ -39,7 +39,8 @@ void PlaceKey(KeyedRows& out, std::string_view table) {
     const size_t blank = rest.find(' ');
     const std::string_view column = rest.substr(0, blank);
     const auto at = std::find(out.columns.begin(), out.columns.end(), column);
-    if (at == out.columns.end()) Raise(Ours::Internal, "key column " + std::string(column) + " not in " + std::string(table));
+    if (at == out.columns.end())
+      Raise(Ours::Internal, "key column " + std::string(column) + " not in " + std::string(table));
     out.key_positions.push_back(static_cast<size_t>(at - out.columns.begin()));
     rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
   }
@@ -94,6 +95,13 @@ PackSide::PackSide(Env& env, std::string folder) : env_(env), folder_(std::move(
     single_ = true;
   else if (!name.ends_with("-M"))
     single_ = profiles_.size() == 1;
+  if (single_ || !files::FileExistsInFolder(env_, folder_, pack::kQzmap101Rows.file)) return;
+  auto levels = files::RowReader::Open(env_, files::PathInFolder(env_, folder_, pack::kQzmap101Rows.file),
+                                       pack::kQzmap101Rows.columns.size());
+  while (levels->Next()) {
+    const int64_t parent = ProfileNumberAt(levels->fields()[5], levels->path(), levels->line_number());
+    if (!Holds(parent) && (!based_on_ || parent > *based_on_)) based_on_ = parent;
+  }
 }
 
 std::vector<std::string> PackSide::applications() const {

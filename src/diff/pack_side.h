@@ -49,6 +49,10 @@ class PackSide {
   // folder name's "-S" says; a folder renamed otherwise counts as one when
   // its header file holds a single profile.
   bool single_profile() const { return single_; }
+  // A chain pack that leaves out its lowest ancestors (exported "based on"
+  // a profile): the highest number its hierarchy file names but its header
+  // file does not hold. nullopt for a whole chain and a single profile.
+  std::optional<int64_t> based_on() const { return based_on_; }
   // The profile the pack was exported for: the deepest one.
   int64_t top_profile() const;
   bool Holds(int64_t profile) const;
@@ -65,6 +69,7 @@ class PackSide {
   pack::ManifestOptions manifest_;
   std::vector<PackProfile> profiles_;
   bool single_ = false;
+  std::optional<int64_t> based_on_;
 };
 
 }  // namespace kestrel::diff

@@ -44,7 +44,8 @@ class TableComparison {
       out_.changes.push_back(std::move(c));
       ++counts.changed;
     }
-    for (size_t i = paired; i < a.size(); ++i, ++counts.removed) out_.changes.push_back(Made(Change::Kind::Removed, a[i]));
+    for (size_t i = paired; i < a.size(); ++i, ++counts.removed)
+      out_.changes.push_back(Made(Change::Kind::Removed, a[i]));
     for (size_t i = paired; i < b.size(); ++i, ++counts.added) out_.changes.push_back(Made(Change::Kind::Added, b[i]));
   }
 

@@ -35,7 +35,8 @@ ExportShape ShapeOf(const PackSide& pack) {
   return {.single = pack.single_profile(),
           .revisions = m.revisions,
           .for_sync = m.for_sync,
-          .new_number = pack.single_profile() && m.new_profile ? m.new_profile_number : int16_t{0}};
+          .new_number = pack.single_profile() && m.new_profile ? m.new_profile_number : int16_t{0},
+          .based_on = pack.based_on() ? std::to_string(*pack.based_on()) : std::string()};
 }
 
 TemporaryPack::TemporaryPack(Env& env, const std::shared_ptr<store::Connection>& connection, int64_t profile,
@@ -51,6 +52,7 @@ TemporaryPack::TemporaryPack(Env& env, const std::shared_ptr<store::Connection>&
     o.ExportRevisionInformation = shape.revisions;
     o.ExportToSingleProfile = shape.single;
     o.ExportForSync = shape.for_sync;
+    o.ExportBasedOn = shape.based_on;
     exporter::ExportResults r;
     {
       exporter::ExportContext ctx(env_);

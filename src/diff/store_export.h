@@ -21,6 +21,7 @@ struct ExportShape {
   bool revisions = true;
   bool for_sync = false;
   int16_t new_number = 0;  // announced by a single-profile pack
+  std::string based_on;    // ancestors numbered up to this stay out of a chain
 };
 // The shape of `pack` as its manifest and folder name say.
 ExportShape ShapeOf(const PackSide& pack);

@@ -65,6 +65,19 @@ TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
   }
   EXPECT_EQ(RunKestrel({"diff", "--exit-code", demo.pack, demo.pack}).out, "equal: " + demo.pack + " and " + demo.pack + "\n");
 
+  // The store side is exported as the pack was: single, announcing a number, based on an ancestor.
+  for (const std::vector<std::string>& options : {std::vector<std::string>{"--single", "--new-number", "77"},
+                                                  {"--based-on", "10", "--revisions"}}) {
+    TempFolder t;
+    std::vector<std::string> args = {"export", "--store", demo.store, "--profile", "30", "--root", t.path()};
+    args.insert(args.end(), options.begin(), options.end());
+    const RunResult exported = RunKestrel(args);
+    ASSERT_EQ(exported.exit_code, 0) << exported.err;
+    const std::string pack = exported.out.substr(0, exported.out.find('\n'));
+    EXPECT_TRUE(DiffJson({demo.store + ":30", pack})["equal"].get<bool>()) << options[0];
+    EXPECT_FALSE(DiffJson({demo.pack, pack})["equal"].get<bool>()) << options[0];
+  }
+
   const Copies c = CopyDemo(demo.folder / "diff-stat");
   store::Open(c.store)->Execute("update qzmap150 set help = 'Trims both ends.' where func = 'TRIM'");
   const RunResult full = RunKestrel({"diff", "--exit-code", c.store + ":30", c.pack});
