@@ -63,7 +63,8 @@ TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
     EXPECT_EQ(row["added"].get<int>() + row["removed"].get<int>() + row["changed"].get<int>(), 0) << row;
     EXPECT_GT(row["same"].get<int>(), 0) << row;
   }
-  EXPECT_EQ(RunKestrel({"diff", "--exit-code", demo.pack, demo.pack}).out, "equal: " + demo.pack + " and " + demo.pack + "\n");
+  EXPECT_EQ(RunKestrel({"diff", "--exit-code", demo.pack, demo.pack}).out,
+            "equal: " + demo.pack + " and " + demo.pack + "\n");
 
   // The store side is exported as the pack was: single, announcing a number, based on an ancestor.
   for (const std::vector<std::string>& options : {std::vector<std::string>{"--single", "--new-number", "77"},
@@ -84,9 +85,11 @@ TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
   const RunResult stat = RunKestrel({"diff", "--stat", c.store + ":30", c.pack});
   EXPECT_EQ(full.exit_code, 3);
   EXPECT_EQ(stat.exit_code, 0);
-  EXPECT_EQ(stat.out, "differ: " + c.store + ":30 and " + c.pack + "\nshared, functions: 0 added, 0 removed, 1 changed, 4 the same\n");
+  EXPECT_EQ(stat.out, "differ: " + c.store + ":30 and " + c.pack +
+                          "\nshared, functions: 0 added, 0 removed, 1 changed, 4 the same\n");
   EXPECT_EQ(full.out.substr(0, stat.out.size()), stat.out);
-  EXPECT_THAT(full.out.substr(stat.out.size()), ::testing::StartsWith("changed qzmap150 shared: func=TRIM\n    help\n      - Trims both ends.\n"));
+  EXPECT_THAT(full.out.substr(stat.out.size()),
+              ::testing::StartsWith("changed qzmap150 shared: func=TRIM\n    help\n      - Trims both ends.\n"));
   EXPECT_FALSE(DiffJson({"--stat", c.store + ":30", c.pack}).contains("changes"));
 
   // A profile the store lacks: the import adds it, every row of it.
@@ -107,7 +110,8 @@ TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
   ReplaceIn(c.pack + "/Qzmap130.dat", ":ICOD:", "ICOD:");
   const RunResult damaged = RunKestrel({"diff", c.pack, c.store});
   EXPECT_EQ(damaged.exit_code, 1);
-  EXPECT_THAT(damaged.err, ::testing::MatchesRegex("error 9[0-9]+: .*/pack/Qzmap130.dat, line [0-9]+: expected a line beginning with \":ICOD:\".*\n"));
+  EXPECT_THAT(damaged.err, ::testing::MatchesRegex("error 9[0-9]+: .*/pack/Qzmap130.dat, line [0-9]+: "
+                                                   "expected a line beginning with \":ICOD:\".*\n"));
 }
 
 // Each edit of the store, compared as STORE:30 against the pack exported
@@ -116,20 +120,23 @@ TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
 TEST(DiffCommandTest, OneEditOfTheStoreNamesItsObjectAndField) {
   const DemoPack& demo = SharedDemoPack();
   const struct {
-    std::string edit, change, scope, table, key_column, key_value, field, a, b;  // b "?": the stored value before the edit
+    std::string edit, change, scope, table, key_column, key_value, field, a;
+    std::string b;  // a select: the stored value before the edit
     std::vector<std::string> options;
   } rows[] = {
       {"update qzmap120 set prtx = 'IF SRC.KIND = ''B'' THEN' where mprf = 30 and tcmod = 'HRPAY' and stat = 'I'",
        "changed", "profile", "qzmap120", "tcmod", "HRPAY", "prtx", "IF SRC.KIND = 'B' THEN",
        "select prtx from qzmap120 where mprf = 30 and tcmod = 'HRPAY' and stat = 'I'", {}},
       // Of the object's two rules the first goes: the second stays paired with its equal.
-      {"delete from qzmap120 where mprf = 30 and tcmod = 'ARREC' and stat = 'A'", "added", "profile", "qzmap120", "tcmod", "ARREC", "", "", "", {}},
-      {"delete from qzmap140 where mprf = 30 and tcmod = 'COCTR' and dnum = 2", "added", "profile", "qzmap140", "dnum", "2", "", "", "", {}},
+      {"delete from qzmap120 where mprf = 30 and tcmod = 'ARREC' and stat = 'A'", "added", "profile", "qzmap120",
+       "tcmod", "ARREC", "", "", "", {}},
+      {"delete from qzmap140 where mprf = 30 and tcmod = 'COCTR' and dnum = 2", "added", "profile", "qzmap140", "dnum",
+       "2", "", "", "", {}},
       {"insert into qzmap160 select mprf, vers, rele, cust, tcpac, tcmod, tflno, 'ROUND(SRC.AMT, 2)', txtn "
        "from qzmap160 where mprf = 30 and tcmod = 'ARREC'",
        "removed", "profile", "qzmap160", "func", "ROUND(SRC.AMT, 2)", "", "", "", {}},
-      {"update qzddi150 set fdsc = 'Schl' || cast(x'fc' as text) || 'ssel alt' where fldn = 'XGL01' and cmod = 'GLACC'", "changed",
-       "application", "qzddi150", "fldn", "XGL01", "fdsc", "Schl\u00fcssel alt", "Schl\u00fcssel", {}},
+      {"update qzddi150 set fdsc = 'Schl' || cast(x'fc' as text) || 'ssel alt' where fldn = 'XGL01' and cmod = 'GLACC'",
+       "changed", "application", "qzddi150", "fldn", "XGL01", "fdsc", "Schl\u00fcssel alt", "Schl\u00fcssel", {}},
       {"update qzlib100 set ldat = '2025-01-02 03:04:05' where mprf = 30", "changed", "profile", "qzlib100", "fnam",
        "fnMapCountry", "ldat", "2025-01-02 03:04:05", "select ldat from qzlib100 where mprf = 30", {"--load-dates"}},
       {"update qzlib100 set ldat = '2025-01-02 03:04:05' where mprf = 30", "", "", "", "", "", "", "", "", {}},
