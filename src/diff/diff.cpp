@@ -6,7 +6,6 @@
 #include <memory>
 #include <set>
 
-#include "base/errors_ours.h"
 #include "diff/pack_side.h"
 #include "diff/row_compare.h"
 #include "diff/store_export.h"
