@@ -16,6 +16,7 @@ declare -A below=(
   [exporter]="base store pack"
   [importer]="base store pack"
   [component]="base store pack exporter importer"
+  [diff]="base store pack exporter"
   [cli]=""
 )
 

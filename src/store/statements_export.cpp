@@ -105,6 +105,11 @@ std::string SelectApplicationExtn(Dialect, std::string_view appl) {
   return "select extn from qzddi100 where appl='" + sql::Text(appl) + "'";
 }
 
+std::string SelectProfilesOfApplication(Dialect, std::string_view appl) {
+  return "select mprf from qzmap100 where sapp='" + sql::Text(appl) + "' or tapp='" + sql::Text(appl) +
+         "' order by mprf";
+}
+
 Query SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::string_view vers,
                        std::string_view rele, std::string_view cust, std::string_view pac, std::string_view mod,
                        std::string_view flno) {

@@ -58,6 +58,8 @@ std::string SelectLibraryFunctionRevisions(Dialect d, std::string_view fnam, int
 
 // The extn of an application.
 std::string SelectApplicationExtn(Dialect d, std::string_view appl);
+// The profiles whose source or target application is `appl`, lowest first.
+std::string SelectProfilesOfApplication(Dialect d, std::string_view appl);
 
 // The rows of one mapping object of one profile level in a rule table. The
 // object is matched in tcpac, tcmod, tflno; in cpac, cmod, cflno for

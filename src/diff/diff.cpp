@@ -1,0 +1,224 @@
+// The diff's entry point: resolves both sides to packs, pairs their
+// profiles and applications, and compares table by table.
+#include "kestrel/diff.h"
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+#include "diff/pack_side.h"
+#include "diff/row_compare.h"
+#include "diff/store_export.h"
+#include "diff/table_keys.h"
+#include "kestrel/error.h"
+#include "kestrel/store.h"
+
+namespace kestrel::diff {
+namespace {
+
+// What is compared with what: profiles and applications of one pack with
+// those of another (a temporary one for a store).
+struct ProfilePair {
+  const PackSide* a = nullptr;
+  std::optional<int64_t> a_profile;
+  const PackSide* b = nullptr;
+  std::optional<int64_t> b_profile;
+};
+struct ApplicationPair {
+  std::string appl;
+  const PackSide* a = nullptr;
+  const PackSide* b = nullptr;
+};
+struct Pairing {
+  std::vector<ProfilePair> profiles;
+  std::vector<ApplicationPair> applications;
+  const PackSide* shared_a = nullptr;
+  const PackSide* shared_b = nullptr;
+};
+
+// Two packs: profiles by number, applications by code.
+Pairing PairByNumber(const PackSide& a, const PackSide& b) {
+  Pairing p{.profiles = {}, .applications = {}, .shared_a = &a, .shared_b = &b};
+  std::set<int64_t> numbers;
+  for (const auto* side : {&a, &b})
+    for (const auto& profile : side->profiles()) numbers.insert(profile.number);
+  for (int64_t n : numbers) {
+    ProfilePair pair;
+    if (a.Holds(n)) pair.a = &a, pair.a_profile = n;
+    if (b.Holds(n)) pair.b = &b, pair.b_profile = n;
+    p.profiles.push_back(pair);
+  }
+  std::set<std::string> appls;
+  for (const auto* side : {&a, &b})
+    for (auto& appl : side->applications()) appls.insert(appl);
+  for (const auto& appl : appls) {
+    const auto in = [&](const PackSide& s) {
+      const auto list = s.applications();
+      return std::find(list.begin(), list.end(), appl) != list.end() ? &s : nullptr;
+    };
+    p.applications.push_back({appl, in(a), in(b)});
+  }
+  return p;
+}
+
+void CompareProfiles(const ProfilePair& pair, const Options& options, Result& out) {
+  const Scope scope{.kind = Scope::Kind::Profile, .a_profile = pair.a_profile, .b_profile = pair.b_profile,
+                    .application = {}};
+  for (const auto& k : TableKeys()) {
+    if (k.group != TableGroup::Profile && k.group != TableGroup::Rules && k.group != TableGroup::Libraries) continue;
+    const KeyedRows a = pair.a ? pair.a->ProfileRows(k.table, pair.a_profile) : KeyedRows{};
+    const KeyedRows b = pair.b ? pair.b->ProfileRows(k.table, pair.b_profile) : KeyedRows{};
+    CompareRows(k.table, scope, a, b, options, out);
+  }
+}
+
+void CompareAll(const Pairing& p, const Options& options, Result& out) {
+  for (const auto& pair : p.profiles) CompareProfiles(pair, options, out);
+  for (const auto& pair : p.applications) {
+    const Scope scope{.kind = Scope::Kind::Application, .a_profile = {}, .b_profile = {}, .application = pair.appl};
+    for (const auto& k : TableKeys()) {
+      if (k.group != TableGroup::ApplicationData) continue;
+      const KeyedRows a = pair.a ? pair.a->ApplicationRows(k.table, pair.appl) : KeyedRows{};
+      const KeyedRows b = pair.b ? pair.b->ApplicationRows(k.table, pair.appl) : KeyedRows{};
+      CompareRows(k.table, scope, a, b, options, out);
+    }
+  }
+  if (p.shared_a || p.shared_b) {
+    const Scope scope{};
+    for (const auto& k : TableKeys()) {
+      if (k.group != TableGroup::Functions && k.group != TableGroup::Codes) continue;
+      const KeyedRows a = p.shared_a ? p.shared_a->ProfileRows(k.table, std::nullopt) : KeyedRows{};
+      const KeyedRows b = p.shared_b ? p.shared_b->ProfileRows(k.table, std::nullopt) : KeyedRows{};
+      CompareRows(k.table, scope, a, b, options, out);
+    }
+  }
+}
+
+// A pack against a store alone: each pack profile with the store's profile
+// the import would replace, each application with the store's.
+struct StoreAlone {
+  std::vector<std::unique_ptr<TemporaryPack>> exports;
+  Pairing pairing;
+};
+
+StoreAlone PairWithStore(Env& env, const PackSide& pack, const std::shared_ptr<store::Connection>& c,
+                         bool pack_is_a, Result& out) {
+  StoreAlone s;
+  const ExportShape shape = ShapeOf(pack);
+  out.profiles_replaced.emplace();
+  out.applications_replaced.emplace();
+  // The import's default selection: only the first header row takes the number
+  // a pack announces; the others keep theirs.
+  bool first = true;
+  for (const auto& profile : pack.profiles()) {
+    const int64_t target = first && pack.manifest().new_profile_number != 0 ? pack.manifest().new_profile_number
+                                                                            : profile.number;
+    first = false;
+    const PackSide* held = nullptr;
+    if (StoreHoldsProfile(*c, target)) {
+      out.profiles_replaced->push_back(target);
+      for (const auto& e : s.exports)
+        if (e->side().Holds(target)) held = &e->side();
+      if (!held) {
+        s.exports.push_back(std::make_unique<TemporaryPack>(env, c, target, shape));
+        held = &s.exports.back()->side();
+      }
+    }
+    for (const auto* appl : {&profile.sapp, &profile.tapp}) {
+      auto& replaced = *out.applications_replaced;
+      if (std::find(replaced.begin(), replaced.end(), *appl) == replaced.end() && StoreHoldsApplication(*c, *appl))
+        replaced.push_back(*appl);
+    }
+    ProfilePair pair{.a = &pack, .a_profile = profile.number, .b = held,
+                     .b_profile = held ? std::optional<int64_t>(target) : std::nullopt};
+    if (!pack_is_a) std::swap(pair.a, pair.b), std::swap(pair.a_profile, pair.b_profile);
+    s.pairing.profiles.push_back(pair);
+  }
+  // An application the store holds is compared with its rows in an export
+  // that carries it; one the store lacks is new.
+  for (const auto& appl : pack.applications()) {
+    const PackSide* held = nullptr;
+    const auto& replaced = *out.applications_replaced;
+    if (std::find(replaced.begin(), replaced.end(), appl) != replaced.end()) {
+      for (const auto& e : s.exports) {
+        const auto list = e->side().applications();
+        if (std::find(list.begin(), list.end(), appl) != list.end()) held = &e->side();
+      }
+      if (!held) {
+        // Held by the store but served by none of the profiles compared:
+        // the export of a profile that serves it carries its rows.
+        const auto serving = StoreProfileOfApplication(*c, appl);
+        if (!serving) continue;  // rows of an application no profile serves cannot be exported
+        const ExportShape alone{.single = true, .revisions = false, .for_sync = false, .new_number = 0, .based_on = {}};
+        s.exports.push_back(std::make_unique<TemporaryPack>(env, c, *serving, alone));
+        held = &s.exports.back()->side();
+      }
+    }
+    ApplicationPair pair{appl, &pack, held};
+    if (!pack_is_a) std::swap(pair.a, pair.b);
+    s.pairing.applications.push_back(pair);
+  }
+  const PackSide* shared = s.exports.empty() ? nullptr : &s.exports.front()->side();
+  s.pairing.shared_a = pack_is_a ? &pack : shared;
+  s.pairing.shared_b = pack_is_a ? shared : &pack;
+  return s;
+}
+
+}  // namespace
+
+Side ParseSide(Env& env, const std::string& text) {
+  if (env.FolderExists(text)) return {Side::Kind::Pack, text, 0};
+  const size_t colon = text.rfind(':');
+  if (colon != std::string::npos && colon > 0 && colon + 1 < text.size() &&
+      text.find_first_not_of("0123456789", colon + 1) == std::string::npos && colon + 1 + 9 >= text.size())
+    return {Side::Kind::StoreProfile, text.substr(0, colon), std::stoll(text.substr(colon + 1))};
+  return {Side::Kind::Store, text, 0};
+}
+
+Result Compare(Env& env, const Side& a, const Side& b, const Options& options) {
+  Result out;
+  const bool a_pack = a.kind == Side::Kind::Pack, b_pack = b.kind == Side::Kind::Pack;
+  if ((a.kind == Side::Kind::Store && !b_pack) || (b.kind == Side::Kind::Store && !a_pack))
+    throw ComError(rt::InvalidProcedureCall, std::string(RuntimeErrorText(rt::InvalidProcedureCall)) +
+                                                 ": a store without a profile number is compared with a pack only");
+  std::unique_ptr<PackSide> pack_a, pack_b;
+  if (a_pack) pack_a = std::make_unique<PackSide>(env, a.location);
+  if (b_pack) pack_b = std::make_unique<PackSide>(env, b.location);
+
+  if (a.kind == Side::Kind::Store || b.kind == Side::Kind::Store) {
+    const Side& store_side = a.kind == Side::Kind::Store ? a : b;
+    const PackSide& pack = a_pack ? *pack_a : *pack_b;
+    const auto c = store::Open(store_side.location);
+    const StoreAlone s = PairWithStore(env, pack, c, a_pack, out);
+    CompareAll(s.pairing, options, out);
+    return out;
+  }
+
+  // A store profile is exported as the pack on the other side was; two store
+  // profiles as chains with their revisions.
+  ExportShape shape;
+  if (pack_a) shape = ShapeOf(*pack_a);
+  if (pack_b) shape = ShapeOf(*pack_b);
+  std::unique_ptr<TemporaryPack> export_a, export_b;
+  if (!a_pack) export_a = std::make_unique<TemporaryPack>(env, store::Open(a.location), a.profile, shape);
+  if (!b_pack) export_b = std::make_unique<TemporaryPack>(env, store::Open(b.location), b.profile, shape);
+  CompareAll(PairByNumber(a_pack ? *pack_a : export_a->side(), b_pack ? *pack_b : export_b->side()), options, out);
+  return out;
+}
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += ch;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace kestrel::diff

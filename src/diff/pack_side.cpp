@@ -1,0 +1,172 @@
+// Reading one side of a diff through the pack's own readers.
+#include "diff/pack_side.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "base/errors_ours.h"
+#include "kestrel/error.h"
+#include "base/files.h"
+#include "base/row_reader.h"
+#include "base/text.h"
+#include "diff/table_keys.h"
+#include "pack/layout.h"
+#include "pack/naming.h"
+#include "pack/record_reader.h"
+#include "store/schema.h"
+
+namespace kestrel::diff {
+namespace {
+
+std::optional<int64_t> NumberIn(std::string_view text) {
+  text = text::TrimBlanks(text);
+  int64_t n = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return n;
+}
+
+int64_t ProfileNumberAt(std::string_view text, const std::string& path, size_t line) {
+  auto n = NumberIn(text);
+  if (!n) RaiseMalformedPackFile(path, line, "a profile number that is not a number", text);
+  return *n;
+}
+
+// Splits the blank-separated key columns and finds them among `columns`.
+void PlaceKey(KeyedRows& out, std::string_view table) {
+  std::string_view rest = KeyOf(table).columns;
+  while (!rest.empty()) {
+    const size_t blank = rest.find(' ');
+    const std::string_view column = rest.substr(0, blank);
+    const auto at = std::find(out.columns.begin(), out.columns.end(), column);
+    if (at == out.columns.end())
+      Raise(Ours::Internal, "key column " + std::string(column) + " not in " + std::string(table));
+    out.key_positions.push_back(static_cast<size_t>(at - out.columns.begin()));
+    rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+  }
+}
+
+void AddRow(KeyedRows& out, Row row) {
+  std::string key;
+  for (size_t p : out.key_positions) {
+    for (char c : row[p].value_or(std::string())) {
+      key += c;
+      if (c == '\0') key += '\0';
+    }
+    key.append(2, '\0');
+  }
+  out.rows[key].push_back(std::move(row));
+  ++out.count;
+}
+
+// Every row of a row file (all fields set), those of `profile` only when given.
+void ReadRowFile(Env& env, const std::string& path, KeyedRows& out, std::optional<int64_t> profile) {
+  auto reader = files::RowReader::Open(env, path, out.columns.size());
+  const auto mprf = std::find(out.columns.begin(), out.columns.end(), "mprf");
+  while (reader->Next()) {
+    const auto& f = reader->fields();
+    if (profile && ProfileNumberAt(f[static_cast<size_t>(mprf - out.columns.begin())], reader->path(),
+                                   reader->line_number()) != *profile)
+      continue;
+    AddRow(out, Row(f.begin(), f.end()));
+  }
+}
+
+}  // namespace
+
+PackSide::PackSide(Env& env, std::string folder) : env_(env), folder_(std::move(folder)) {
+  while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
+  if (!files::FileExistsInFolder(env_, folder_, pack::kManifestFile))
+    throw ComError(rt::FileNotFound, std::string(RuntimeErrorText(rt::FileNotFound)) + ": " +
+                                         files::Join(folder_, pack::kManifestFile) + " (not a logic pack folder)");
+  if (!pack::ReadLogicPackManifest(env_, folder_, manifest_)) {
+    RaiseWithDetail(Ours::MalformedPackFile,
+                    files::Join(folder_, pack::kManifestFile) + ": it ends before its option lines");
+  }
+  auto header = files::RowReader::Open(env_, files::PathInFolder(env_, folder_, pack::kQzmap100Rows.file),
+                                       pack::kQzmap100Rows.columns.size());
+  while (header->Next()) {
+    const auto& f = header->fields();
+    profiles_.push_back({ProfileNumberAt(f[0], header->path(), header->line_number()), NumberIn(f[11]).value_or(0),
+                         std::string(f[1]), std::string(f[2])});
+  }
+  const std::string_view name = std::string_view(folder_).substr(folder_.rfind('/') + 1);
+  if (name.ends_with("-S"))
+    single_ = true;
+  else if (!name.ends_with("-M"))
+    single_ = profiles_.size() == 1;
+  if (single_ || !files::FileExistsInFolder(env_, folder_, pack::kQzmap101Rows.file)) return;
+  auto levels = files::RowReader::Open(env_, files::PathInFolder(env_, folder_, pack::kQzmap101Rows.file),
+                                       pack::kQzmap101Rows.columns.size());
+  while (levels->Next()) {
+    const int64_t parent = ProfileNumberAt(levels->fields()[5], levels->path(), levels->line_number());
+    if (!Holds(parent) && (!based_on_ || parent > *based_on_)) based_on_ = parent;
+  }
+}
+
+std::vector<std::string> PackSide::applications() const {
+  std::vector<std::string> out;
+  std::string_view rest = manifest_.applications;
+  while (!rest.empty()) {
+    const size_t bar = rest.find('|');
+    if (bar != 0) out.emplace_back(rest.substr(0, bar));
+    if (bar == std::string_view::npos) break;
+    rest.remove_prefix(bar + 1);
+  }
+  return out;
+}
+
+int64_t PackSide::top_profile() const {
+  const PackProfile* top = nullptr;
+  for (const auto& p : profiles_)
+    if (!top || p.depth > top->depth) top = &p;
+  if (!top) Raise(Ours::NothingToImport, files::Join(folder_, pack::kQzmap100Rows.file) + " holds no profile");
+  return top->number;
+}
+
+bool PackSide::Holds(int64_t profile) const {
+  return std::any_of(profiles_.begin(), profiles_.end(), [&](const PackProfile& p) { return p.number == profile; });
+}
+
+KeyedRows PackSide::ProfileRows(std::string_view table, std::optional<int64_t> profile) const {
+  KeyedRows out;
+  if (const pack::RowLayout* rows = pack::FindRowLayout(table)) {
+    out.columns.assign(rows->columns.begin(), rows->columns.end());
+    PlaceKey(out, table);
+    if (files::FileExistsInFolder(env_, folder_, rows->file))
+      ReadRowFile(env_, files::PathInFolder(env_, folder_, rows->file), out, profile);
+    return out;
+  }
+  const pack::TaggedLayout* layout = pack::FindTaggedLayout(table);
+  if (!layout) Raise(Ours::Internal, "no layout for table " + std::string(table));
+  for (const auto& f : layout->fields) out.columns.push_back(f.column);
+  PlaceKey(out, table);
+  if (!files::FileExistsInFolder(env_, folder_, layout->file)) return out;
+  auto reader = pack::TaggedRecordReader::Open(env_, folder_, *layout, {.for_sync = manifest_.for_sync});
+  const int mprf = layout->IndexOf("mprf");
+  pack::TaggedRecord record;
+  while (reader->Next(record)) {
+    if (profile && mprf >= 0 &&
+        ProfileNumberAt(record.Text(static_cast<size_t>(mprf)), reader->path(), record.line()) != *profile)
+      continue;
+    Row row(record.size());
+    for (size_t i = 0; i < record.size(); ++i)
+      if (record.IsSet(i)) row[i] = record.Text(i);
+    AddRow(out, std::move(row));
+  }
+  return out;
+}
+
+KeyedRows PackSide::ApplicationRows(std::string_view table, const std::string& appl) const {
+  KeyedRows out;
+  const store::TableDef* def = store::FindTable(table);
+  if (!def) Raise(Ours::Internal, "no table " + std::string(table));
+  out.columns = def->ColumnNames();
+  PlaceKey(out, table);
+  const std::string file = pack::DataFileName(table, appl);
+  if (files::FileExistsInFolder(env_, folder_, file))
+    ReadRowFile(env_, files::PathInFolder(env_, folder_, file), out, std::nullopt);
+  return out;
+}
+
+}  // namespace kestrel::diff

@@ -1,0 +1,92 @@
+// The comparison of one table's rows.
+#include "diff/row_compare.h"
+
+#include <algorithm>
+
+namespace kestrel::diff {
+namespace {
+
+class TableComparison {
+ public:
+  TableComparison(std::string_view table, const Scope& scope, const KeyedRows& shape, const Options& options,
+                  Result& out)
+      : table_(table), scope_(scope), shape_(shape), out_(out) {
+    for (size_t i = 0; i < shape.columns.size(); ++i) {
+      const std::string_view c = shape.columns[i];
+      // The profile number is the scope's; load dates only say when a row was loaded.
+      if (c == "mprf" || (c == "ldat" && !options.load_dates)) continue;
+      compared_.push_back(i);
+    }
+  }
+
+  bool Same(const Row& a, const Row& b) const {
+    return std::all_of(compared_.begin(), compared_.end(), [&](size_t i) { return a[i] == b[i]; });
+  }
+
+  void Key(std::vector<Row> a, std::vector<Row> b, TableCounts& counts) {
+    // Equal rows first, so that one removed row among several of a key is
+    // reported as removed and not as a chain of changes.
+    for (auto ia = a.begin(); ia != a.end();) {
+      const auto ib = std::find_if(b.begin(), b.end(), [&](const Row& r) { return Same(*ia, r); });
+      if (ib == b.end()) {
+        ++ia;
+        continue;
+      }
+      ++counts.same;
+      b.erase(ib);
+      ia = a.erase(ia);
+    }
+    const size_t paired = std::min(a.size(), b.size());
+    for (size_t i = 0; i < paired; ++i) {
+      Change c = Made(Change::Kind::Changed, a[i]);
+      for (size_t col : compared_)
+        if (a[i][col] != b[i][col]) c.fields.push_back({std::string(shape_.columns[col]), a[i][col], b[i][col]});
+      out_.changes.push_back(std::move(c));
+      ++counts.changed;
+    }
+    for (size_t i = paired; i < a.size(); ++i, ++counts.removed)
+      out_.changes.push_back(Made(Change::Kind::Removed, a[i]));
+    for (size_t i = paired; i < b.size(); ++i, ++counts.added) out_.changes.push_back(Made(Change::Kind::Added, b[i]));
+  }
+
+ private:
+  Change Made(Change::Kind kind, const Row& row) const {
+    Change c{.kind = kind, .scope = scope_, .table = std::string(table_), .key = {}, .fields = {}};
+    for (size_t p : shape_.key_positions)
+      if (shape_.columns[p] != "mprf") c.key.emplace_back(shape_.columns[p], row[p].value_or(std::string()));
+    return c;
+  }
+
+  std::string_view table_;
+  const Scope& scope_;
+  const KeyedRows& shape_;
+  Result& out_;
+  std::vector<size_t> compared_;
+};
+
+}  // namespace
+
+void CompareRows(std::string_view table, const Scope& scope, const KeyedRows& a, const KeyedRows& b,
+                 const Options& options, Result& out) {
+  if (a.count == 0 && b.count == 0) return;
+  // A side that lacks the profile or the file has no columns: the other side's tell them.
+  TableComparison compare(table, scope, a.columns.empty() ? b : a, options, out);
+  TableCounts counts;
+  auto ia = a.rows.begin(), ib = b.rows.begin();
+  while (ia != a.rows.end() || ib != b.rows.end()) {
+    if (ib == b.rows.end() || (ia != a.rows.end() && ia->first < ib->first)) {
+      compare.Key(ia->second, {}, counts);
+      ++ia;
+    } else if (ia == a.rows.end() || ib->first < ia->first) {
+      compare.Key({}, ib->second, counts);
+      ++ib;
+    } else {
+      compare.Key(ia->second, ib->second, counts);
+      ++ia;
+      ++ib;
+    }
+  }
+  out.counts[scope][std::string(table)] = counts;
+}
+
+}  // namespace kestrel::diff
