@@ -16,6 +16,8 @@
  * else the error number (the component's run-time numbers and Kestrel's own,
  * listed in docs/errors.md); kestrel_last_error gives the number and text of
  * the last failure on the calling thread. No C++ exception leaves the library.
+ * A NULL object fails with 91, any other NULL pointer the caller must give
+ * (a name, an out-parameter, bytes with a length above 0) with 5.
  * A method that runs and fails reports it as the classes do: its result is 0
  * and the object's ErrorNumber and ErrorDescription say why; its status is 0.
  *
@@ -27,10 +29,11 @@
  *
  * Ownership. Texts handed out by a function that takes an object belong to
  * the object and stay valid until the next call with that object or its
- * release. Texts handed out by a function without an object (the last error,
- * the details helpers) belong to the calling thread and stay valid until the
- * next call of a kestrel_ function on that thread. The caller frees nothing
- * but the object, with kestrel_release.
+ * release. Texts handed out by the details helpers (kestrel_details_entries,
+ * kestrel_details_with_targets, kestrel_messages) belong to the calling
+ * thread and stay valid until its next call of one of the three; the last
+ * error's text until its next failure. The caller frees nothing but the
+ * object, with kestrel_release.
  *
  * Threads. One thread at a time per object; distinct objects may be used on
  * distinct threads at once.
@@ -48,9 +51,9 @@
  *     DatabaseName, DatabaseUser, DatabasePassword (text), DryRun, KeepWork
  *     (booleans), LockWait (seconds), RefusedAt (text, read only: where the
  *     last check refused the pack), ErrorNumber and ErrorDescription (read only).
- * An unknown name fails with 438; a put of a read-only property, a read of a
- * write-only one, or a text given to a number property or the other way
- * round, with 450 (13 when the text is no number).
+ * An unknown name fails with 438; a put of a read-only property or a read of
+ * a write-only one with 450; a text given to a number property or a number
+ * to a text property with 13.
  *
  * Methods. kestrel_call takes the method's arguments in order, one
  * kestrel_arg each, and the method's signature says which member of each is
@@ -126,7 +129,8 @@ int kestrel_set_store(kestrel_object* object, const char* location, size_t lengt
 int kestrel_call(kestrel_object* object, const char* name, kestrel_arg* args, size_t count, int* result);
 
 /* The number and text of the last failure on this thread (0 and "" when no
- * function has failed on it). Always returns 0. */
+ * function has failed on it); the text stays valid until the next failure on
+ * the thread. */
 int kestrel_last_error(int32_t* number, const char** text, size_t* length);
 
 /* The entries of one list (KESTREL_SOURCES or KESTREL_TARGETS) of a details
