@@ -4,7 +4,8 @@
 // without regard to case. Failures throw kestrel::ComError: 438 for a name the
 // class lacks, 450 for a property used against its direction or a method
 // given another number of arguments, 13 for a value of the other kind, 6 for
-// a number out of its property's or argument's range.
+// a number out of its property's or argument's range. The caller uses an
+// object from one thread at a time.
 #pragma once
 
 #include <cstdint>
