@@ -61,6 +61,9 @@ class BindingTest(unittest.TestCase):
         target = kestrel.Import(store=second)
         target.Path = pack
         self.assertEqual(target.Path, pack)
+        # Bytes that are no UTF-8 come back as they went.
+        target.LastModifiedUser = b"m\xfcller"
+        self.assertEqual(target.LastModifiedUser.encode("utf-8", "surrogateescape"), b"m\xfcller")
         details = target.details()
         chain = rows(self.demo, "SELECT mprf, pprf FROM qzmap101 WHERE mprf = 30 ORDER BY levl")
         chain_numbers = {str(p) for _, p in chain}
