@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Keeps the floors honest: a folder of src/ includes only its own headers,
 # the public ones (include/kestrel/) and the folders below it; the public
-# headers include only each other; only the SQLite backend includes sqlite3.h,
-# and only the opening of a store names a backend's folder.
+# headers include only each other (the C header include/kestrel.h nothing of
+# ours); only the SQLite backend includes sqlite3.h, and only the opening of a
+# store names a backend's folder.
 # Prints every include that breaks the rule and exits 1 when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +19,7 @@ declare -A below=(
   [component]="base store pack exporter importer"
   [diff]="base store pack exporter"
   [cli]=""
+  [capi]="base"
 )
 
 status=0
@@ -29,7 +31,7 @@ for folder in "${!below[@]}"; do
     while IFS= read -r line; do
       target=$(sed -E 's/^#include "([^"]+)".*/\1/' <<<"$line")
       case "$target" in
-        kestrel/*) continue ;;
+        kestrel/* | kestrel.h) continue ;;
         */*) ;;
         *) [ "$folder" = cli ] && continue ;;  # the command line's own headers, beside it
       esac
@@ -49,6 +51,10 @@ for file in include/kestrel/*.h; do
     complain "$file: a public header includes a private one: $line"
   done < <(grep -E '^#include "' "$file" | grep -v '^#include "kestrel/' || true)
 done
+
+while IFS= read -r line; do
+  complain "include/kestrel.h: the C header includes a header of ours: $line"
+done < <(grep -E '^#include "' include/kestrel.h || true)
 
 while IFS= read -r file; do
   complain "$file: includes sqlite3.h outside the SQLite backend"

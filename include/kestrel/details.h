@@ -25,6 +25,8 @@ DetailsView ParseDetails(const std::string& details);
 // The target list with the markers of the first four fields removed: what
 // `verify` and `import` take when no --target is given ("0*" is "0").
 std::vector<std::string> UnmarkedTargets(const std::string& details);
+// One entry ("|"-joined fields) without the markers of its first four fields.
+std::string UnmarkedEntry(const std::string& entry);
 
 // The details to verify or import: the proposal's source list, CR, and the
 // given target entries, or the proposal's own targets unmarked when none

@@ -27,6 +27,8 @@ inline constexpr int32_t BadFileNameOrNumber = 52;    // a stream used after Clo
 inline constexpr int32_t FileAlreadyExists = 58;      // CreateFolder on an existing folder
 inline constexpr int32_t ObjectNotSet = 91;           // DataConnection not set
 inline constexpr int32_t CannotCreateObject = 429;    // CreateObject with an unknown ProgID
+inline constexpr int32_t NoSuchMember = 438;          // a property or method name the object lacks
+inline constexpr int32_t WrongArguments = 450;        // a call with the wrong number of arguments, a read-only property put
 }  // namespace rt
 
 // A failure with a number and a text, as the original run time raised them.

@@ -23,6 +23,8 @@ std::string_view RuntimeErrorText(int32_t number) {
     case rt::FileAlreadyExists: return "File already exists";
     case rt::ObjectNotSet: return "Object variable or With block variable not set";
     case rt::CannotCreateObject: return "ActiveX component can't create object";
+    case rt::NoSuchMember: return "Object doesn't support this property or method";
+    case rt::WrongArguments: return "Wrong number of arguments or invalid property assignment";
     default: return "Application-defined or object-defined error";
   }
 }

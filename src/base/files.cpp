@@ -12,12 +12,11 @@ namespace {
 
 constexpr size_t kBufferSize = 1 << 16;
 
-// Hands every piece of `path` to `take`, a buffer at a time.
+// Hands what is left of `in` to `take`, a buffer at a time.
 template <typename Take>
-void ReadPieces(Env& env, const std::string& path, size_t piece, Take take) {
-  auto in = env.OpenForReading(path);
+void ReadPieces(SequentialFile& in, size_t piece, Take take) {
   std::vector<char> buf(piece);
-  while (size_t n = in->Read(buf.data(), buf.size())) take(std::string_view(buf.data(), n));
+  while (size_t n = in.Read(buf.data(), buf.size())) take(std::string_view(buf.data(), n));
 }
 
 [[noreturn]] void RefuseEntry(const std::string& path, EntryKind kind) {
@@ -62,13 +61,19 @@ void CopyFile(Env& env, const std::string& from, const std::string& to) {
 }
 
 std::string ReadWholeFile(Env& env, const std::string& path) {
+  return ReadRest(*env.OpenForReading(path));
+}
+
+std::string ReadRest(SequentialFile& in) {
   std::string out;
-  ReadPieces(env, path, 1 << 14, [&](std::string_view piece) { out.append(piece); });
+  ReadPieces(in, 1 << 14, [&](std::string_view piece) { out.append(piece); });
   return out;
 }
 
-void AppendFileTo(Env& env, const std::string& path, TextWriter& out) {
-  ReadPieces(env, path, kBufferSize, [&](std::string_view piece) { out.Write(piece); });
+void AppendFileTo(Env& env, const std::string& path, TextWriter& out) { AppendRestTo(*env.OpenForReading(path), out); }
+
+void AppendRestTo(SequentialFile& in, TextWriter& out) {
+  ReadPieces(in, kBufferSize, [&](std::string_view piece) { out.Write(piece); });
 }
 
 std::optional<std::string> ResolveInFolder(Env& env, const std::string& folder, std::string_view name) {

@@ -32,6 +32,9 @@ std::string ReadWholeFile(Env& env, const std::string& path);
 class TextWriter;
 // Writes the bytes of the file at `path` into `out`, a piece at a time.
 void AppendFileTo(Env& env, const std::string& path, TextWriter& out);
+// What is left to read of `in`: into a string, or into `out` a piece at a time.
+std::string ReadRest(SequentialFile& in);
+void AppendRestTo(SequentialFile& in, TextWriter& out);
 
 // Finds `name` in `folder`: the exact name first, else the one file whose name
 // equals it without regard to case. Two such files raise Ours::AmbiguousFileName.

@@ -15,24 +15,25 @@ SpooledText& SpooledText::operator+=(std::string_view text) {
 }
 
 void SpooledText::Spill() {
-  if (!owned_) {
-    auto spool = files::TextWriter::Create(*env_, spool_path_);
-    const std::string borrowed = std::exchange(file_, spool_path_);
-    owned_ = true;  // from here on the file is ours to delete
-    spool_ = std::move(spool);
-    if (!borrowed.empty()) files::AppendFileTo(*env_, borrowed, *spool_);
+  if (file_.empty()) {
+    spool_ = files::TextWriter::Create(*env_, spool_path_);
+    file_ = spool_path_;  // from here on the file is ours to delete
+    if (held_) {
+      files::AppendRestTo(*held_, *spool_);
+      held_.reset();
+    }
   }
   spool_->Write(text_);
   text_.clear();
 }
 
 void SpooledText::SpoolTo(std::string path) {
-  if (owned_ && file_ != path) {
+  if (!file_.empty() && file_ != path) {
     // Already spooling elsewhere: the text moves along.
     Unspool();
   }
   spool_path_ = std::move(path);
-  if (!file_.empty() && !owned_) {
+  if (held_) {
     std::string rest = std::move(text_);
     text_.clear();
     Spill();
@@ -42,11 +43,18 @@ void SpooledText::SpoolTo(std::string path) {
 
 void SpooledText::clear() {
   CloseSpool();
-  file_.clear();
+  held_.reset();
   text_.clear();
 }
 
+void SpooledText::TakeHeld() const {
+  if (!held_) return;
+  text_.insert(0, files::ReadRest(*held_));
+  held_.reset();
+}
+
 std::string SpooledText::str() const {
+  TakeHeld();
   if (file_.empty()) return text_;
   if (spool_) spool_->Flush();
   return files::ReadWholeFile(*env_, file_) + text_;
@@ -54,6 +62,11 @@ std::string SpooledText::str() const {
 
 void SpooledText::WriteWithFront(std::string_view front, files::TextWriter& out) {
   out.Write(front);
+  const bool in_memory = !held_ && file_.empty();
+  if (held_) {
+    files::AppendRestTo(*held_, out);
+    held_.reset();
+  }
   if (!file_.empty()) {
     if (spool_) spool_->Flush();
     files::AppendFileTo(*env_, file_, out);
@@ -61,26 +74,24 @@ void SpooledText::WriteWithFront(std::string_view front, files::TextWriter& out)
   out.Write(text_);
   out.Close();
   spool_path_.clear();
-  if (file_.empty()) {
+  if (in_memory) {
     text_.insert(0, front);
   } else {
     CloseSpool();
-    file_ = out.path();
-    owned_ = false;
     text_.clear();
+    held_ = env_->OpenForReading(out.path());
   }
 }
 
 void SpooledText::Unspool() noexcept {
   spool_path_.clear();
-  if (!owned_) return;
+  if (file_.empty()) return;
   try {
     if (spool_) spool_->Close();
     text_.insert(0, files::ReadWholeFile(*env_, file_));
   } catch (...) {
   }
   CloseSpool();
-  file_.clear();
 }
 
 void SpooledText::CloseSpool() noexcept {
@@ -91,12 +102,12 @@ void SpooledText::CloseSpool() noexcept {
     }
     spool_.reset();
   }
-  if (owned_) {
+  if (!file_.empty()) {
     try {
       env_->DeleteFile(file_);
     } catch (...) {
     }
-    owned_ = false;
+    file_.clear();
   }
 }
 

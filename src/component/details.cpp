@@ -56,15 +56,19 @@ std::vector<std::string> UnmarkedTargets(const std::string& details) {
   std::string rest = details.substr(cr + 1);
   for (const auto& entry : SplitList(rest.substr(0, rest.find(kDetailsLineEnd)),
                                         std::string_view(&kEntrySeparator, 1))) {
-    auto fields = SplitEntry(entry);
-    std::string joined;
-    for (size_t k = 0; k < fields.size(); ++k) {
-      if (k) joined += '|';
-      joined += k < 4 ? Unmark(fields[k]) : fields[k];
-    }
-    out.push_back(std::move(joined));
+    out.push_back(UnmarkedEntry(entry));
   }
   return out;
+}
+
+std::string UnmarkedEntry(const std::string& entry) {
+  auto fields = SplitEntry(entry);
+  std::string joined;
+  for (size_t k = 0; k < fields.size(); ++k) {
+    if (k) joined += '|';
+    joined += k < 4 ? Unmark(fields[k]) : fields[k];
+  }
+  return joined;
 }
 
 std::string DetailsWithTargets(const std::string& proposal, const std::vector<std::string>& targets) {

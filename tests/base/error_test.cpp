@@ -25,7 +25,8 @@ TEST(ErrorTest, TheErrorsDocumentListsEveryRowOfTheTable) {
   }
   for (int32_t n : {rt::InvalidProcedureCall, rt::Overflow, rt::TypeMismatch, rt::BadFileNameOrNumber,
                     rt::FileNotFound, rt::FileAlreadyExists, rt::InputPastEnd, rt::PermissionDenied,
-                    rt::PathNotFound, rt::ObjectNotSet, rt::InvalidUseOfNull, rt::CannotCreateObject})
+                    rt::PathNotFound, rt::ObjectNotSet, rt::InvalidUseOfNull, rt::CannotCreateObject,
+                    rt::NoSuchMember, rt::WrongArguments})
     EXPECT_NE(doc.find("| " + std::to_string(n) + " | " + std::string(RuntimeErrorText(n)) + " |"),
               std::string::npos)
         << n;

@@ -123,5 +123,26 @@ TEST_F(SpooledTextTest, InMemoryOrSpooledTheTextIsTheSame) {
   }
 }
 
+// A host keeps one object for many exports: the text written into the first
+// manifest goes on into the second even when the first pack is gone or
+// another file took the manifest's name, spooled or not.
+TEST_F(SpooledTextTest, TheWrittenTextOutlivesTheFileItWasWrittenTo) {
+  const std::pair<size_t, bool> rows[] = {{1, true}, {1, false}, {SpooledText::kDefaultThreshold, true}};
+  for (const auto& [threshold, replaced] : rows) {
+    SCOPED_TRACE(std::to_string(threshold) + (replaced ? " manifest replaced" : " manifest deleted"));
+    SpooledText t(Env::Default());
+    t.SpoolTo(dir_ / "m.spool");
+    t.SetThreshold(threshold);
+    const std::string first = "SUCCESS\r\n" + AppendAll(t);
+    EXPECT_EQ(Written(t, "SUCCESS\r\n"), first);
+    std::filesystem::remove(dir_ / "ExportMR.log");
+    if (replaced) WriteFile(dir_ / "ExportMR.log", "another pack's manifest\r\n");
+    t.SpoolTo(dir_ / "m.spool");
+    const std::string second = AppendAll(t);
+    EXPECT_EQ(Written(t, "SUCCESS\r\n"), "SUCCESS\r\n" + first + second);
+    EXPECT_FALSE(Spool());
+  }
+}
+
 }  // namespace
 }  // namespace kestrel::files

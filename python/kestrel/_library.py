@@ -1,0 +1,114 @@
+"""Finding libkestrel.so and declaring its C functions for ctypes; the
+conversions of texts between Python and the library's bytes."""
+
+import ctypes
+import os
+import threading
+
+from .errors import KestrelError
+
+_ENCODING = ("utf-8", "surrogateescape")
+
+
+class Text(ctypes.Structure):
+    _fields_ = [("bytes", ctypes.POINTER(ctypes.c_char)), ("length", ctypes.c_size_t)]
+
+
+class Arg(ctypes.Structure):
+    _fields_ = [
+        ("text", Text),
+        ("number", ctypes.c_int64),
+        ("items", ctypes.POINTER(Text)),
+        ("count", ctypes.c_size_t),
+    ]
+
+
+SOURCES, TARGETS = 0, 1
+ENTRY_FIELDS = 6
+
+
+def to_bytes(value):
+    if isinstance(value, bytes):
+        return value
+    if isinstance(value, str):
+        return value.encode(*_ENCODING)
+    if isinstance(value, os.PathLike):
+        return os.fsencode(value)
+    raise TypeError(f"a text is str or bytes, not {type(value).__name__}")
+
+
+def from_text(text):
+    """A str of the library's bytes (which it keeps until its next call)."""
+    return ctypes.string_at(text.bytes, text.length).decode(*_ENCODING) if text.length else ""
+
+
+def _candidates():
+    named = os.environ.get("KESTREL_LIBRARY")
+    if named:
+        return [named]
+    here = os.path.dirname(os.path.abspath(__file__))
+    return [
+        os.path.join(here, "libkestrel.so"),
+        # PREFIX/share/kestrel/python/kestrel -> PREFIX/lib
+        os.path.normpath(os.path.join(here, "..", "..", "..", "..", "lib", "libkestrel.so")),
+        "libkestrel.so",
+    ]
+
+
+def _load():
+    tried = []
+    for path in _candidates():
+        if os.sep in path and not os.path.exists(path):
+            tried.append(path)
+            continue
+        try:
+            return ctypes.CDLL(path)
+        except OSError as e:
+            tried.append(f"{path} ({e})")
+    raise OSError("libkestrel.so not found; set KESTREL_LIBRARY to its path. Tried: " + "; ".join(tried))
+
+
+_lib = None
+_lock = threading.Lock()
+
+_P = ctypes.POINTER
+_SIGNATURES = {
+    "kestrel_create": [ctypes.c_char_p, _P(ctypes.c_void_p)],
+    "kestrel_release": [ctypes.c_void_p],
+    "kestrel_put_text": [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_size_t],
+    "kestrel_put_number": [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int64],
+    "kestrel_get_text": [ctypes.c_void_p, ctypes.c_char_p, _P(_P(ctypes.c_char)), _P(ctypes.c_size_t)],
+    "kestrel_get_number": [ctypes.c_void_p, ctypes.c_char_p, _P(ctypes.c_int64)],
+    "kestrel_set_store": [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_size_t],
+    "kestrel_call": [ctypes.c_void_p, ctypes.c_char_p, _P(Arg), ctypes.c_size_t, _P(ctypes.c_int)],
+    "kestrel_last_error": [_P(ctypes.c_int32), _P(_P(ctypes.c_char)), _P(ctypes.c_size_t)],
+    "kestrel_details_entries": [ctypes.c_char_p, ctypes.c_size_t, ctypes.c_int, _P(_P(Text)), _P(ctypes.c_size_t)],
+    "kestrel_details_with_targets": [ctypes.c_char_p, ctypes.c_size_t, _P(Text), ctypes.c_size_t,
+                                     _P(_P(ctypes.c_char)), _P(ctypes.c_size_t)],
+    "kestrel_messages": [ctypes.c_char_p, ctypes.c_size_t, _P(_P(Text)), _P(ctypes.c_size_t)],
+}
+
+
+def library():
+    """The loaded library, its functions declared (loaded on first use)."""
+    global _lib
+    with _lock:
+        if _lib is None:
+            lib = _load()
+            for name, argtypes in _SIGNATURES.items():
+                function = getattr(lib, name)
+                function.argtypes = argtypes
+                function.restype = ctypes.c_int
+            _lib = lib
+        return _lib
+
+
+def check(status):
+    """Raises the thread's last error when a call did not succeed."""
+    if status == 0:
+        return
+    number = ctypes.c_int32()
+    text = _P(ctypes.c_char)()
+    length = ctypes.c_size_t()
+    library().kestrel_last_error(ctypes.byref(number), ctypes.byref(text), ctypes.byref(length))
+    raise KestrelError(number.value or status, ctypes.string_at(text, length.value).decode(*_ENCODING))

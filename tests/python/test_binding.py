@@ -1,0 +1,167 @@
+"""The Python binding end to end: the demo chain exported, its details read,
+one target number changed, verified and imported into a second store, and
+that store's rows checked; a second export on the same object after the
+first pack is gone; the failures a host sees. ctest runs it with
+KESTREL_LIBRARY (the built libkestrel.so), KESTREL_PROGRAM (the built
+kestrel, which makes the stores) and KESTREL_BCP set."""
+
+import os
+import shutil
+import sqlite3
+import subprocess
+import tempfile
+import unittest
+
+import kestrel
+
+PROGRAM = os.environ.get("KESTREL_PROGRAM", "kestrel")
+
+
+def run(*args):
+    subprocess.run([PROGRAM, *args], check=True, stdout=subprocess.DEVNULL)
+
+
+def rows(store, sql, *params):
+    with sqlite3.connect(store) as db:
+        return db.execute(sql, params).fetchall()
+
+
+class BindingTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp(prefix="kestrel-binding-")
+        cls.demo = os.path.join(cls.dir, "demo.db")
+        run("demo-store", cls.demo)
+        registry = os.path.join(cls.dir, "registry.ini")
+        run("setup", "--install-dir", os.path.join(cls.dir, "install"), "--registry", registry)
+        os.environ["KESTREL_REGISTRY"] = registry
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.dir)
+
+    def folder(self, name):
+        path = os.path.join(self.dir, name)
+        os.makedirs(path)
+        return path
+
+    def export_chain(self, store, root):
+        with kestrel.Export(store=store) as export:
+            export.MigrationProfileTobeExported = 30
+            export.ExportRevisionInformation = True
+            export.Path = root
+            return export.export()
+
+    def test_chain_exported_renumbered_verified_and_imported(self):
+        pack = self.export_chain(self.demo, self.folder("packs"))
+        self.assertTrue(pack.startswith(os.path.join(self.dir, "packs", "ExportedRules", "30-")), pack)
+        second = os.path.join(self.dir, "second.db")
+        run("init-store", second, "--shared-from", self.demo)
+
+        target = kestrel.Import(store=second)
+        target.Path = pack
+        self.assertEqual(target.Path, pack)
+        # Bytes that are no UTF-8 come back as they went.
+        target.LastModifiedUser = b"m\xfcller"
+        self.assertEqual(target.LastModifiedUser.encode("utf-8", "surrogateescape"), b"m\xfcller")
+        details = target.details()
+        chain = rows(self.demo, "SELECT mprf, pprf FROM qzmap101 WHERE mprf = 30 ORDER BY levl")
+        chain_numbers = {str(p) for _, p in chain}
+        self.assertEqual({e.profile for e in details.sources}, chain_numbers)
+        # The second store holds none of them: the proposal keeps the numbers, unmarked.
+        self.assertEqual(sorted(e.profile for e in details.targets), sorted(chain_numbers))
+        for source, proposed in zip(details.sources, details.targets):
+            self.assertEqual(
+                (proposed.source_application, proposed.target_application),
+                (source.source_application, source.target_application))
+
+        grandchild = next(e for e in details.targets if e.profile == "30")
+        parent = grandchild.parent.rstrip("*")
+        # A number the chain already uses is refused, with a message saying so...
+        grandchild.profile = parent
+        refused = target.verify(details)
+        self.assertFalse(refused.passed)
+        self.assertTrue(refused.messages, "a refusal says why")
+        # ...and a free one passes.
+        grandchild.profile = "930"
+        verified = target.verify(details)
+        self.assertTrue(verified.passed, verified.messages)
+        self.assertIn("930", [e.profile for e in verified.details.targets])
+
+        target.import_pack(details)
+        target.close()
+
+        stored = dict(rows(second, "SELECT mprf, sapp || '>' || tapp FROM qzmap100"))
+        self.assertEqual(set(stored), {int(n) for n in chain_numbers - {"30"}} | {930})
+        source_profile = dict(rows(self.demo, "SELECT mprf, sapp || '>' || tapp FROM qzmap100 WHERE mprf = 30"))
+        self.assertEqual(stored[930], source_profile[30])
+        # The renumbered profile keeps its rules and its parent.
+        rule_tables = ["qzmap120", "qzmap130", "qzmap140"]
+        for table in rule_tables:
+            with self.subTest(table=table):
+                self.assertEqual(rows(second, f"SELECT count(*) FROM {table} WHERE mprf = 930"),
+                                 rows(self.demo, f"SELECT count(*) FROM {table} WHERE mprf = 30"))
+        self.assertEqual(rows(second, "SELECT pprf FROM qzmap101 WHERE mprf = 930 AND levl = 2"),
+                         rows(self.demo, "SELECT pprf FROM qzmap101 WHERE mprf = 30 AND levl = 2"))
+        self.assertEqual(rows(second, "SELECT count(*) FROM qzmap100 WHERE mprf = 30"), [(0,)])
+
+    def test_second_export_on_one_object_after_the_first_pack_is_gone(self):
+        # A single-profile pack writes a manifest line per mapping object: at
+        # this scale its text passes the size at which it waits in a spool file.
+        big = os.path.join(self.dir, "big.db")
+        run("demo-store", big, "--scale", "80")
+        root = self.folder("again")
+        with kestrel.Export(store=big) as export:
+            export.MigrationProfileTobeExported = 30
+            export.ExportToSingleProfile = True
+            export.traveseparent = True
+            self.assertTrue(export.traveseparent)
+            export.Path = root
+            pack = export.export()
+            with open(os.path.join(pack, "ExportMR.log"), "rb") as f:
+                first = f.read()
+            self.assertGreater(len(first), 64 * 1024, "the manifest was not large enough to be spooled")
+            shutil.rmtree(pack)
+            export.Path = root
+            self.assertEqual(export.export(), pack)
+            with open(os.path.join(pack, "ExportMR.log"), "rb") as f:
+                second = f.read()
+        # The object carries the first manifest's text into the second.
+        self.assertIn(first, second)
+        self.assertFalse(os.path.exists(os.path.join(pack, "ExportMR.log.spool")))
+
+    def test_failures_carry_their_number_and_text(self):
+        cases = [
+            ("a profile the store lacks", lambda: self.export_profile(77), 2, "PROFILE NUMBER = 77"),
+            ("a missing store", lambda: kestrel.Export(store=os.path.join(self.dir, "none.db")), 53, "none.db"),
+            ("a number beyond 16 bits", lambda: self.export_profile(40000), 6, "Overflow"),
+            ("a pack folder that is not there", self.details_of_missing_pack, 1, "Path Not Found"),
+            ("a field holding the separator", self.verify_separator_in_field, 9012, "six fields"),
+        ]
+        for what, call, number, text in cases:
+            with self.subTest(what):
+                with self.assertRaises(kestrel.KestrelError) as caught:
+                    call()
+                self.assertEqual(caught.exception.number, number)
+                self.assertIn(text, caught.exception.text)
+
+    def export_profile(self, number):
+        with kestrel.Export(store=self.demo) as export:
+            export.MigrationProfileTobeExported = number
+            export.Path = self.dir
+            return export.export()
+
+    def verify_separator_in_field(self):
+        # A number typed with the separator in it makes seven fields.
+        entry = kestrel.Entry("930|931", "ACC10", "ACCX2", "20", "0", "1")
+        with kestrel.Import(store=self.demo) as target:
+            return target.verify(kestrel.Details("30|ACC10|ACCX2|20|0|1\r30|ACC10|ACCX2|20|0|1", [], [entry]))
+
+    def details_of_missing_pack(self):
+        with kestrel.Import(store=self.demo) as target:
+            target.Path = os.path.join(self.dir, "no-such-pack")
+            return target.details()
+
+
+if __name__ == "__main__":
+    unittest.main()
