@@ -57,7 +57,12 @@ std::string SelectRuleObjects(Dialect d, std::string_view object_table, std::str
 std::string SelectRuleObjectRows(Dialect d, std::string_view table, std::string_view object_table,
                                  std::string_view appl, std::span<const RuleLevel> levels) {
   const ObjectColumns c = ObjectColumnsOf(table);
-  const std::string profile = ByLevelOfObject(levels, [&](size_t i) { return sql::Number(levels[i].mprf); });
+  // With one level there is nothing to choose: the rows of an object without
+  // qzmap120 rows come too, and the caller, told by the objects read, passes
+  // over them; the test would cost a look-up per object in every table.
+  const std::string profile = levels.size() == 1
+                                  ? sql::Number(levels.front().mprf)
+                                  : ByLevelOfObject(levels, [&](size_t i) { return sql::Number(levels[i].mprf); });
   // The level's number picks the profile; its VRC keeps out the profile's
   // rows under other VRCs (its development VRCs).
   std::string vrc;
