@@ -67,11 +67,23 @@ std::string SelectRuleObjectRows(Dialect d, std::string_view table, std::string_
   // rows under other VRCs (its development VRCs).
   std::string vrc;
   for (const RuleLevel& l : levels) vrc += (vrc.empty() ? "(" : " or ") + ProfileOf("r", l);
+  const std::string rows_of_object = "r.mprf = " + profile + " and r." + std::string(c.pac) + " = o.cpac and r." +
+                                     std::string(c.mod) + " = o.cmod and r." + std::string(c.flno) +
+                                     " = o.flno and " + vrc + ")";
   const std::string order(sql::InsertionOrder(d));
-  return "select " + ObjectNumber(d) + ", r.* from " + std::string(object_table) + " o join " + std::string(table) +
-         " r on r.mprf = " + profile + " and r." + std::string(c.pac) + " = o.cpac and r." + std::string(c.mod) +
-         " = o.cmod and r." + std::string(c.flno) + " = o.flno and " + vrc + ") where o.appl = " +
-         sql::Quoted(appl) + " order by o." + order + ", r." + order;
+  const std::string objects(object_table), t(table), app = sql::Quoted(appl);
+  if (d == Dialect::Postgres) {
+    // Without statistics of the tables (a store just filled) PostgreSQL may
+    // join the other way round, reading every object once per rule row. The
+    // lateral read (kept apart by "offset 0") looks each object's rows up by
+    // the index, objects taken in their order, so that only each object's
+    // own few rows need sorting.
+    return "select " + ObjectNumber(d) + ", r.* from (select * from " + objects + " where appl = " + app +
+           " order by " + order + " offset 0) o cross join lateral (select * from " + t + " r where " +
+           rows_of_object + " offset 0) r order by o." + order + ", r." + order;
+  }
+  return "select " + ObjectNumber(d) + ", r.* from " + objects + " o join " + t + " r on " + rows_of_object +
+         " where o.appl = " + app + " order by o." + order + ", r." + order;
 }
 
 }  // namespace kestrel::store
