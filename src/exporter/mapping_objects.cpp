@@ -1,20 +1,24 @@
-// ExportMappingObjects and ExportObjectEx. The climb from a profile to its
-// ancestors is a loop rather than a recursion, so that a store whose parent
-// VRCs form a cycle is caught instead of exhausting the stack.
+// ExportMappingObjects. The chain above the exported profile is the same for
+// every object: it is looked up once, as a loop rather than a recursion, so
+// that a store whose parent VRCs form a cycle is caught instead of climbed
+// for ever. Each rule table is then read once for all objects, in the order
+// the pack writes them, and merged object by object.
 #include "exporter/mapping_objects.h"
 
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <vector>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
+#include "exporter/object_rule_rows.h"
 #include "pack/layout.h"
-#include "pack/naming.h"
 #include "store/connection.h"
 #include "store/statements_export.h"
+#include "store/statements_export_objects.h"
 #include "store/statements_profiles.h"
 
 namespace kestrel::exporter {
@@ -26,193 +30,129 @@ constexpr std::string_view kMappingObjectsTrapHead = "Unspecified Error : --Expo
 // The current rule tables of a mapping object, in the order they are written.
 constexpr const pack::TaggedLayout* kRuleLayouts[] = {
     &pack::kQzmap120, &pack::kQzmap130, &pack::kQzmap140, &pack::kQzmap160, &pack::kQzmap170};
-// The revision tables after qzmap110.
+// The revision tables after qzmap110, which they hang off.
 constexpr const pack::TaggedLayout* kRevisionLayouts[] = {
     &pack::kQzmap125, &pack::kQzmap135, &pack::kQzmap145, &pack::kQzmap165, &pack::kQzmap175};
 
-files::TextWriter& StreamOf(ExportContext& ctx, const pack::TaggedLayout& layout) {
-  auto it = ctx.RuleStreams.find(std::string(pack::RuleFileName(layout, true)));
-  if (it == ctx.RuleStreams.end() || !it->second)
-    Raise(Ours::Internal, "The rule file " + std::string(pack::RuleFileName(layout, true)) + " is not open");
-  return *it->second;
-}
+// The profiles an object's rules may come from, the exported one first, and
+// what an object that finds rules at none of them meets above the last.
+struct Chain {
+  enum class End {
+    NotClimbed,     // the scope does not climb: the object is left out
+    Root,           // a profile based on none: a note says the object has no rules
+    MissingParent,  // no profile has the parent VRC
+    LookupFailed,   // looking the parent up failed (`failure`)
+    Loop            // the parent is a profile of the chain already (`reached`)
+  };
+  std::vector<store::RuleLevel> levels;
+  End end = End::NotClimbed;
+  std::optional<ComError> failure;
+  int64_t reached = 0;
+};
 
-store::Query ObjectQuery(const store::Connection& c, const pack::TaggedLayout& layout, int64_t mprf,
-                         const Vrc& vrc, const MappingObject& o) {
-  return store::SelectObjectRows(c.dialect(), layout.table, mprf, vrc.vers, vrc.rele, vrc.cust, o.pac, o.mod,
-                                 o.flno);
-}
-
-// Writes the rows of an open query as records of the exported profile. For
-// qzmap120 a row whose logn names a user adds the checked-out warning.
-void WriteObjectRows(ExportContext& ctx, store::Recordset& rs, const pack::TaggedLayout& layout,
-                     const pack::Identity& exported, const MappingObject& o, bool for_sync) {
-  if (rs.IsEOF()) return;
-  pack::RecordOptions options;
-  options.with_ldat = false;
-  options.for_sync = for_sync;
-  options.identity = &exported;
-  pack::TaggedRecordWriter out(layout, StreamOf(ctx, layout), options);
-  const std::vector<int> binding = pack::BindColumnsOf(layout, rs);
-  const int logn = &layout == &pack::kQzmap120 ? ColumnIndex(rs, "logn") : -1;
-  for (; !rs.IsEOF(); rs.MoveNext()) {
-    out.Write(pack::BoundRow(rs, binding));
-    if (logn >= 0) {
-      std::string user = rs.Fields(logn).TextOrEmpty();
-      if (!user.empty())
-        ctx.AppendNote("Object Exported " + o.Name() + " but was Checked out by user " + user);
+Chain ChainOf(store::Connection& c, const ObjectScope& scope, int64_t mprf, const Vrc& vrc, const Vrc& parent) {
+  Chain chain;
+  chain.levels.push_back({mprf, vrc.vers, vrc.rele, vrc.cust});
+  if (!scope.traverse_parents) return chain;
+  std::set<int64_t> visited{mprf};
+  for (Vrc above = parent;;) {
+    if (above.IsEmpty()) {
+      chain.end = Chain::End::Root;
+      return chain;
+    }
+    try {
+      auto up = c.OpenRecordset(store::SelectProfileByVrc(c.dialect(), above.vers, above.rele, above.cust));
+      if (up->IsEOF()) {
+        up->Close();
+        chain.end = Chain::End::MissingParent;
+        return chain;
+      }
+      const int64_t up_mprf = up->Fields("mprf").Integer();
+      const Vrc up_vrc = VrcOf(*up);
+      above = BaseVrcOf(*up);
+      up->Close();
+      if (!visited.insert(up_mprf).second) {
+        chain.end = Chain::End::Loop;
+        chain.reached = up_mprf;
+        return chain;
+      }
+      chain.levels.push_back({up_mprf, up_vrc.vers, up_vrc.rele, up_vrc.cust});
+    } catch (const std::exception& ex) {
+      chain.end = Chain::End::LookupFailed;
+      chain.failure = AsComError(ex);
+      return chain;
     }
   }
 }
 
-// Where the rows of one level come from and what they are written as.
-struct Level {
-  int64_t mprf;
-  const Vrc& vrc;
-  const pack::Identity& exported;
-  const MappingObject& object;
-  bool for_sync;
+// An object without rules at any level of the chain. A failure above the
+// exported profile's parent stays in `error` and the export goes on.
+bool NoRulesAnywhere(ExportContext& ctx, ErrorState& error, const Chain& chain, int64_t mprf,
+                     const MappingObject& o) {
+  const bool climbed = chain.levels.size() > 1;
+  switch (chain.end) {
+    case Chain::End::NotClimbed:
+      return true;
+    case Chain::End::Root:
+      ctx.AppendNote("No Mapping Rules Present for the Object : " + o.Name());
+      return true;
+    case Chain::End::MissingParent:
+      error.Set(4, "Error : --ExportObjectEx-- Parent Profile is missing");
+      return climbed;
+    case Chain::End::LookupFailed:
+      error.Trap(999, kObjectExTrapHead, *chain.failure);
+      return climbed;
+    case Chain::End::Loop:
+      SetChainLoop(error, chain.reached, mprf);
+      return false;
+  }
+  return false;
+}
+
+// The reads of every rule table the export writes, opened together (a
+// server store answers them in one round trip) after the objects' own.
+struct Reads {
+  std::unique_ptr<store::Recordset> objects;
+  std::vector<ObjectRuleRows> rules;      // kRuleLayouts
+  std::vector<ObjectRuleRows> revisions;  // qzmap110, then kRevisionLayouts
 };
 
-void ExportTable(ExportContext& ctx, store::Connection& c, const pack::TaggedLayout& layout, const Level& at) {
-  auto rs = c.OpenRecordset(ObjectQuery(c, layout, at.mprf, at.vrc, at.object));
-  WriteObjectRows(ctx, *rs, layout, at.exported, at.object, at.for_sync);
-  rs->Close();
+Reads OpenReads(ExportContext& ctx, store::Connection& c, const ObjectScope& scope, std::string_view object_table,
+                const std::string& appl, const Chain& chain, const pack::Identity& exported) {
+  std::vector<const pack::TaggedLayout*> layouts(std::begin(kRuleLayouts), std::end(kRuleLayouts));
+  if (scope.revisions) {
+    layouts.push_back(&pack::kQzmap110);
+    layouts.insert(layouts.end(), std::begin(kRevisionLayouts), std::end(kRevisionLayouts));
+  }
+  std::vector<store::Query> queries{{store::SelectRuleObjects(c.dialect(), object_table, appl, chain.levels), {}}};
+  for (const auto* layout : layouts)
+    queries.push_back({store::SelectRuleObjectRows(c.dialect(), layout->table, object_table, appl, chain.levels), {}});
+  auto opened = c.OpenRecordsets(queries);
+  Reads reads;
+  reads.objects = std::move(opened.front());
+  for (size_t i = 0; i < layouts.size(); ++i)
+    (i < std::size(kRuleLayouts) ? reads.rules : reads.revisions)
+        .emplace_back(ctx, *layouts[i], std::move(opened[i + 1]), exported, scope.for_sync);
+  return reads;
 }
 
-// The object's rows of several tables at one level, table after table. The
-// selects are opened together, which a server store answers in one round
-// trip; when that fails they go one by one, so that the rows of the tables
-// before a refused select are written as they would be. The rows of
-// `ahead`, when given, are opened with them and handed back unread in
-// `ahead_rows` (left empty when the selects went one by one).
-void ExportTables(ExportContext& ctx, store::Connection& c, const std::vector<const pack::TaggedLayout*>& layouts,
-                  const Level& at, const pack::TaggedLayout* ahead = nullptr,
-                  std::unique_ptr<store::Recordset>* ahead_rows = nullptr) {
-  std::vector<store::Query> queries;
-  for (const auto* layout : layouts) queries.push_back(ObjectQuery(c, *layout, at.mprf, at.vrc, at.object));
-  if (ahead) queries.push_back(ObjectQuery(c, *ahead, at.mprf, at.vrc, at.object));
-  std::vector<std::unique_ptr<store::Recordset>> opened;
-  try {
-    opened = c.OpenRecordsets(queries);
-  } catch (const std::exception&) {
-    for (const auto* layout : layouts) ExportTable(ctx, c, *layout, at);
-    return;
-  }
-  for (size_t i = 0; i < layouts.size(); ++i) {
-    WriteObjectRows(ctx, *opened[i], *layouts[i], at.exported, at.object, at.for_sync);
-    opened[i]->Close();
-  }
-  if (ahead) *ahead_rows = std::move(opened.back());
-}
-
-// The object's current rules at one level, qzmap120 first: a level without
-// qzmap120 rows has no rules for the object at all, and the caller may look
-// further up. False in that case, with nothing written. With `info` the
-// object's qzmap110 rows are opened with the other rule tables (see
-// WriteObjectRevisions).
-bool WriteObjectRules(ExportContext& ctx, store::Connection& c, const Level& at,
-                      std::unique_ptr<store::Recordset>* info) {
-  auto rules = c.OpenRecordset(ObjectQuery(c, pack::kQzmap120, at.mprf, at.vrc, at.object));
-  if (rules->IsEOF()) {
-    rules->Close();
-    return false;
-  }
-  ctx.AppendProgress("Exporting Mapping Object " + at.object.Name() + " Started ");
-  WriteObjectRows(ctx, *rules, pack::kQzmap120, at.exported, at.object, at.for_sync);
-  rules->Close();
-  std::vector<const pack::TaggedLayout*> others;
-  for (const auto* layout : kRuleLayouts)
-    if (layout != &pack::kQzmap120) others.push_back(layout);
-  ExportTables(ctx, c, others, at, info ? &pack::kQzmap110 : nullptr, info);
-  ctx.AppendProgress("Exporting Mapping Object " + at.object.Name() + " Completed ");
-  return true;
-}
-
-// The object's revisions at the level its rules came from; the other revision
-// tables hang off qzmap110, so without it there is nothing to write. `info`
-// holds its rows when they were opened already.
-void WriteObjectRevisions(ExportContext& ctx, store::Connection& c, const Level& at,
-                          std::unique_ptr<store::Recordset> info) {
-  if (!info) info = c.OpenRecordset(ObjectQuery(c, pack::kQzmap110, at.mprf, at.vrc, at.object));
-  ctx.AppendProgress("Exporting Revisions for Mapping Object " + at.object.Name() + " Started ");
-  if (info->IsEOF()) {
-    info->Close();
+// One object's rules at its level, then its revisions there; the other
+// revision tables hang off qzmap110, so without its rows nothing is written.
+void WriteObject(ExportContext& ctx, Reads& reads, int64_t number, const MappingObject& o, bool revisions) {
+  ctx.AppendProgress("Exporting Mapping Object " + o.Name() + " Started ");
+  for (auto& rows : reads.rules) rows.Write(number, o);
+  ctx.AppendProgress("Exporting Mapping Object " + o.Name() + " Completed ");
+  if (!revisions) return;
+  ctx.AppendProgress("Exporting Revisions for Mapping Object " + o.Name() + " Started ");
+  if (!reads.revisions.front().Has(number)) {
     ctx.AppendNote("No Revisions Present");
   } else {
-    WriteObjectRows(ctx, *info, pack::kQzmap110, at.exported, at.object, at.for_sync);
-    info->Close();
-    ExportTables(ctx, c, {std::begin(kRevisionLayouts), std::end(kRevisionLayouts)}, at);
+    for (auto& rows : reads.revisions) rows.Write(number, o);
   }
-  ctx.AppendProgress("Exporting Revisions for Mapping Object " + at.object.Name() + " Completed ");
-}
-
-enum class Outcome { Written, NoRules, Failed };
-
-Outcome ExportObjectAtLevel(ExportContext& ctx, ErrorState& error, store::Connection& c, const Level& at,
-                            bool revisions) {
-  try {
-    std::unique_ptr<store::Recordset> info;
-    if (!WriteObjectRules(ctx, c, at, revisions ? &info : nullptr)) return Outcome::NoRules;
-    if (revisions) WriteObjectRevisions(ctx, c, at, std::move(info));
-    return Outcome::Written;
-  } catch (const std::exception& ex) {
-    error.Trap(999, kObjectExTrapHead, AsComError(ex));
-    return Outcome::Failed;
-  }
+  ctx.AppendProgress("Exporting Revisions for Mapping Object " + o.Name() + " Completed ");
 }
 
 }  // namespace
-
-bool ExportObjectEx(ExportContext& ctx, ErrorState& error, const ObjectScope& scope, const pack::Identity& exported,
-                    int64_t mprf, const Vrc& vrc, const Vrc& parent, const MappingObject& object, bool revisions,
-                    bool may_climb) {
-  store::Connection* c = nullptr;
-  try {
-    c = &ctx.Connection();
-  } catch (const std::exception& ex) {
-    error.Trap(999, kObjectExTrapHead, AsComError(ex));
-    return false;
-  }
-  // The level being looked at; every level above the first reports its
-  // failures only through ErrorNumber/ErrorDescription.
-  int64_t level_mprf = mprf;
-  Vrc level_vrc = vrc, level_parent = parent;
-  bool level_revisions = revisions;
-  std::set<int64_t> visited{mprf};
-  for (bool first = true;; first = false) {
-    const Outcome done = ExportObjectAtLevel(
-        ctx, error, *c, Level{level_mprf, level_vrc, exported, object, scope.for_sync}, level_revisions);
-    if (done == Outcome::Written) return true;
-    if (done == Outcome::Failed) return !first;
-    if (!scope.traverse_parents || (first && !may_climb)) return true;
-    if (level_parent.IsEmpty()) {
-      ctx.AppendNote("No Mapping Rules Present for the Object : " + object.Name());
-      return true;
-    }
-    try {
-      auto up = c->OpenRecordset(
-          store::SelectProfileByVrc(c->dialect(), level_parent.vers, level_parent.rele, level_parent.cust));
-      if (up->IsEOF()) {
-        up->Close();
-        error.Set(4, "Error : --ExportObjectEx-- Parent Profile is missing");
-        return !first;
-      }
-      level_mprf = up->Fields("mprf").Integer();
-      level_vrc = VrcOf(*up);
-      level_parent = BaseVrcOf(*up);
-      up->Close();
-    } catch (const std::exception& ex) {
-      error.Trap(999, kObjectExTrapHead, AsComError(ex));
-      return !first;
-    }
-    if (!visited.insert(level_mprf).second) {
-      SetChainLoop(error, level_mprf, mprf);
-      return false;
-    }
-    level_revisions = scope.revisions;
-  }
-}
 
 bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectScope& scope, const std::string& appl,
                           const pack::Identity& exported, const Vrc& parent) {
@@ -227,23 +167,41 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
     Value extn = extn_rs->Fields("extn");
     extn_rs->Close();
     const bool extension = !extn.IsNull() && extn.Integer() == 1;
-    auto objects = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), extension ? "qzddi140" : "qzlgy140", appl));
-    if (objects->IsEOF()) {
-      objects->Close();
-      error.Set(140, std::string(extension ? "Error : Qzddi140" : "Error : Qzlgy140") +
-                           " - No Data Present for Applications  " + appl);
-      return false;
-    }
+    const std::string_view object_table = extension ? "qzddi140" : "qzlgy140";
     const int64_t mprf = exported.mprf.Integer();
     const Vrc vrc{exported.vers.TextOrEmpty(), exported.rele.TextOrEmpty(), exported.cust.TextOrEmpty()};
+    const Chain chain = ChainOf(c, scope, mprf, vrc, parent);
+    Reads reads = OpenReads(ctx, c, scope, object_table, appl, chain, exported);
+    store::Recordset& objects = *reads.objects;
+    if (objects.IsEOF()) {
+      objects.Close();
+      error.Set(140, std::string(extension ? "Error : Qzddi140" : "Error : Qzlgy140") +
+                         " - No Data Present for Applications  " + appl);
+      return false;
+    }
+    const int number_at = ColumnIndex(objects, store::kObjectNumberColumn);
+    const int level_at = ColumnIndex(objects, store::kObjectLevelColumn);
     int64_t done = 0;
-    for (; !objects->IsEOF(); objects->MoveNext()) {
+    for (; !objects.IsEOF(); objects.MoveNext()) {
       // Text() fails on NULL, as passing NULL where a text is expected does.
-      MappingObject o{objects->Fields("cpac").Text(), objects->Fields("cmod").Text(), objects->Fields("flno").Text()};
-      if (!ExportObjectEx(ctx, error, scope, exported, mprf, vrc, parent, o, scope.revisions, true)) return false;
+      const MappingObject o{objects.Fields("cpac").Text(), objects.Fields("cmod").Text(),
+                            objects.Fields("flno").Text()};
+      const Value level = objects.Fields(level_at);
+      if (level.IsNull()) {
+        if (!NoRulesAnywhere(ctx, error, chain, mprf, o)) return false;
+      } else {
+        try {
+          WriteObject(ctx, reads, objects.Fields(number_at).Integer(), o, scope.revisions);
+        } catch (const std::exception& ex) {
+          error.Trap(999, kObjectExTrapHead, AsComError(ex));
+          if (level.Integer() == 1) return false;
+        }
+      }
       ctx.Report("mapping objects", ++done);
     }
-    objects->Close();
+    objects.Close();
+    for (auto* group : {&reads.rules, &reads.revisions})
+      for (auto& rows : *group) rows.Close();
     return true;
   } catch (const std::exception& ex) {
     error.Trap(999, kMappingObjectsTrapHead, AsComError(ex));

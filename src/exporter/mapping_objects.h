@@ -28,21 +28,16 @@ struct ObjectScope {
   bool revisions = false;         // revisions are exported (at every level climbed to)
 };
 
-// Lists the mapping objects of `appl` and exports each. `exported` is the
-// number and VRC every record carries in its first four lines; `parent` the
-// VRC the exported profile is based on (empty for a root profile).
+// Lists the mapping objects of `appl` and exports each: the rules of the
+// exported profile's level or, when it has no qzmap120 rows for the object
+// and the scope climbs, of the nearest ancestor that has, with its revisions
+// when the scope says so. `exported` is the number and VRC every record
+// carries in its first four lines; `parent` the VRC the exported profile is
+// based on (empty for a root profile). Every rule table is read once for all
+// objects. A failure at an ancestor's level stays in `error` and the export
+// goes on with the next object; a loop of parent VRCs fails with
+// Ours::ChainTooLong.
 bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectScope& scope, const std::string& appl,
                           const pack::Identity& exported, const Vrc& parent);
-
-// Exports one mapping object at the level of profile `mprf` (VRC `vrc`, based
-// on `parent`), with its revisions there when `revisions`; when that level has
-// no qzmap120 rows for it and climbing is allowed (the scope's
-// traverse_parents and `may_climb`), from the nearest ancestor that has, with
-// revisions as the scope says. A failure above the first level stays in
-// `error` and the result is true; a loop of parent VRCs fails with
-// Ours::ChainTooLong.
-bool ExportObjectEx(ExportContext& ctx, ErrorState& error, const ObjectScope& scope, const pack::Identity& exported,
-                    int64_t mprf, const Vrc& vrc, const Vrc& parent, const MappingObject& object, bool revisions,
-                    bool may_climb);
 
 }  // namespace kestrel::exporter

@@ -110,28 +110,4 @@ std::string SelectProfilesOfApplication(Dialect, std::string_view appl) {
          "' order by mprf";
 }
 
-Query SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::string_view vers,
-                       std::string_view rele, std::string_view cust, std::string_view pac, std::string_view mod,
-                       std::string_view flno) {
-  const std::string_view prefix = table == "qzmap170" ? "c" : table == "qzmap175" ? "b" : "tc";
-  const std::string_view flno_column = table == "qzmap170" ? "cflno" : table == "qzmap175" ? "bflno" : "tflno";
-  Query q;
-  q.text.append("select * from ").append(table).append(" where mprf=");
-  sql::AppendNumber(q, d, mprf);
-  q.text += " and vers=";
-  sql::AppendText(q, d, vers);
-  q.text += " and rele=";
-  sql::AppendText(q, d, rele);
-  q.text += " and cust=";
-  sql::AppendText(q, d, cust);
-  q.text.append(" and ").append(prefix).append("pac=");
-  sql::AppendText(q, d, pac);
-  q.text.append(" and ").append(prefix).append("mod=");
-  sql::AppendText(q, d, mod);
-  q.text.append(" and ").append(flno_column).append("=");
-  sql::AppendText(q, d, flno);
-  q.text += sql::StoredOrder(d, table, "");
-  return q;
-}
-
 }  // namespace kestrel::store

@@ -1,6 +1,7 @@
 // Statements of the export: the profile drivers, the rule table writers, the
 // application data, library and function writers and the mapping object
-// export. Profile lists are the numbers of the exported profiles, rendered
+// export (its reads of the rule tables are in statements_export_objects.h).
+// Profile lists are the numbers of the exported profiles, rendered
 // as "40,31,12".
 #pragma once
 
@@ -60,13 +61,5 @@ std::string SelectLibraryFunctionRevisions(Dialect d, std::string_view fnam, int
 std::string SelectApplicationExtn(Dialect d, std::string_view appl);
 // The profiles whose source or target application is `appl`, lowest first.
 std::string SelectProfilesOfApplication(Dialect d, std::string_view appl);
-
-// The rows of one mapping object of one profile level in a rule table. The
-// object is matched in tcpac, tcmod, tflno; in cpac, cmod, cflno for
-// qzmap170 and in bpac, bmod, bflno for qzmap175. Its seven values are
-// parameters: every object of a table runs the one statement.
-Query SelectObjectRows(Dialect d, std::string_view table, int64_t mprf, std::string_view vers,
-                             std::string_view rele, std::string_view cust, std::string_view pac,
-                             std::string_view mod, std::string_view flno);
 
 }  // namespace kestrel::store

@@ -47,7 +47,8 @@ class ProfileExport : public ::testing::Test {
   void Fill() {
     std::filesystem::create_directory(root);
     for (auto [appl, extn] : {std::pair{"BAS", 0}, {"EXT", 1}, {"EX2", 1}}) store.AddApplication(appl, extn);
-    for (const auto* o : {&kRootOnly, &kRedefined, &kNowhere, &kOwn}) store.AddObject("EXT", 1, *o);
+    // Listed out of name order: the pack keeps the list's.
+    for (const auto* o : {&kRootOnly, &kOwn, &kRedefined, &kNowhere}) store.AddObject("EXT", 1, *o);
     store.AddObject("EX2", 1, kRedefined);
     store.AddProfile(kRoot);
     store.AddProfile(kChild, {&kRoot});
@@ -65,6 +66,9 @@ class ProfileExport : public ::testing::Test {
     store.AddOtherRules(7, kChild.vrc, kRedefined, "child other of INVC");
     store.AddRevisionTwins(7, kChild.vrc, kRedefined, "child revision without info");
     store.AddRule120(9, kGrandchild.vrc, kOwn, "own rule of ORDR", "bsmith");
+    // Without qzmap120 rows of its own the grandchild is not CUST's level:
+    // these stay out of every single-profile pack.
+    store.AddOtherRules(9, kGrandchild.vrc, kRootOnly, "stray other of CUST");
     store.AddRule120(9, kDevelopment, kOwn, "own rule in development");
     store.AddRule120(11, {"Y10", "c", "ab1"}, kOwn, "rule of a profile outside the chain");
     // Functions: the child redefines the root's fnTrim; fnDraft lives in the
@@ -110,7 +114,8 @@ class ProfileExport : public ::testing::Test {
 // Each object's rules and each function come from the nearest level that
 // has them, with only that version's revisions.
 TEST_F(ProfileExport, ASingleProfileTakesEachObjectsRulesFromTheNearestLevel) {
-  const Strings all_rules = {"child rule of INVC", "own rule of ORDR", "root rule of CUST", "second child rule of INVC"};
+  // In pack order: object by object as listed, each object's rules as added.
+  const Strings all_rules = {"root rule of CUST", "own rule of ORDR", "child rule of INVC", "second child rule of INVC"};
   const Strings all_others = {"child other of INVC", "root other of CUST"};
   const Strings functions = {"child fnTrim", "root fnRound"};
   const struct { const char* name; bool traverse, revisions; const char* scme;
@@ -134,7 +139,9 @@ TEST_F(ProfileExport, ASingleProfileTakesEachObjectsRulesFromTheNearestLevel) {
     EXPECT_EQ(Count(manifest, with_revisions ? "\r\nExportRevisions=1\r\n" : "\r\nExportRevisions=0\r\n"), 1u);
     EXPECT_EQ(Count(manifest, "\r\nQzmap110.dat\r\n"), with_revisions) << "listed";
     auto records = RecordsOf(Pack(), pack::kQzmap120);
-    EXPECT_THAT(ColumnOf(records, "prtx"), ElementsAreArray(row.rules));
+    Strings rules;
+    for (const auto& record : records) rules.push_back(record.at("prtx"));
+    EXPECT_THAT(rules, ElementsAreArray(row.rules));
     EXPECT_THAT(ColumnOf(records, "ldat"), ::testing::Each("<unset>")) << "the mapping object export leaves it out";
     auto others = RecordsOf(Pack(), pack::kQzmap170);  // a file the object still holds open reads complete too
     EXPECT_THAT(ColumnOf(others, "bflno"), ElementsAreArray(row.others));

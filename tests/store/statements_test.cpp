@@ -12,6 +12,7 @@
 #include "store/sql.h"
 #include "store/statements_bulk.h"
 #include "store/statements_export.h"
+#include "store/statements_export_objects.h"
 #include "store/statements_import_check.h"
 #include "store/statements_import_headers.h"
 #include "store/statements_import_hierarchy.h"
@@ -34,6 +35,14 @@ const std::string kHeader18 = kHeader13 + ",bsen,rhos,busr,pswd,apln";
 const std::string kExclusion = "( vers + rele + cust not in ( select dver + drel + dcus from qzmap105 where mprf in (40,31,12)))";
 const std::string kOwner("\x01\x03\x03\x05\x05\x06\x08\x09\x09\x0b" "q\xe2\x17z", 14);
 const std::vector<int64_t> kChain{40, 31, 12};
+// Profile 31 and the one it is based on, as the mapping object export climbs.
+const std::vector<RuleLevel> kLevels{{31, "X41U", "c", "ab1"}, {40, "X40", "c", "ab1"}};
+
+// The T-SQL test of a level's qzmap120 rows for object o.
+std::string HasRulesAt(int mprf, const std::string& vers) {
+  return "exists (select 1 from qzmap120 x where x.mprf = " + std::to_string(mprf) + " and x.vers = '" + vers +
+         "' and x.rele = 'c' and x.cust = 'ab1' and x.tcpac = o.cpac and x.tcmod = o.cmod and x.tflno = o.flno)";
+}
 
 ProfileHeaderValues Header() {
   return {.mprf = 12, .sapp = "LGA", .tapp = "EXB", .vers = "X42U", .rele = "c", .cust = "ab1", .verf = "X41U", .relf = "c",
@@ -55,6 +64,7 @@ const char* kRows =
     "insert into qzlib100 (mprf, vers, rele, cust, fnam) values (40, 'X40', 'c', 'ab1', 'fnCalcTax'), (31, 'X41U', 'c', 'ab1', 'fnCalcTax');"
     "insert into qzlib105 (mprf, vers, rele, cust, fnam, revi) values (31, 'X41U', 'c', 'ab1', 'fnCalcTax', 3);"
     "insert into qzmap150 (func) values ('TRIM');"
+    "insert into qzddi140 (appl, cpac, cmod, flno) values ('EXB', 'PK1', 'M''D', '007'), ('EXB', 'PK1', 'M''D', '9');"
     "insert into qzusr100 (usrn) values (cast('jmartin' as blob));";
 
 // The user assignment, its number in a binary column as each store writes one.
@@ -98,9 +108,11 @@ std::vector<Case> AllCases() {
       {"SelectLibraryFunctionVersions", [](Dialect d) { return SelectLibraryFunctionVersions(d, "fnCalcTax", kChain); }, "select * from qzlib100 where fnam = 'fnCalcTax' and mprf in (40,31,12) and " + kExclusion + " order by mprf desc ", 2},
       {"SelectLibraryFunctionRevisions", [](Dialect d) { return SelectLibraryFunctionRevisions(d, "fnCalcTax", 31); }, "select * from qzlib105 where fnam = 'fnCalcTax' and mprf =31", 1},
       {"SelectApplicationExtn", [](Dialect d) { return SelectApplicationExtn(d, "EXB"); }, "select extn from qzddi100 where appl='EXB'", 1},
-      {"SelectObjectRows/120", [](Dialect d) { return SelectObjectRows(d, "qzmap120", 31, "X41U", "c", "ab1", "PK1", "M'D", "007"); }, "select * from qzmap120 where mprf=31 and vers='X41U' and rele='c' and cust='ab1' and tcpac='PK1' and tcmod='M''D' and tflno='007'", 1},
-      {"SelectObjectRows/170", [](Dialect d) { return SelectObjectRows(d, "qzmap170", 31, "X41U", "c", "ab1", "PK1", "MD1", "007"); }, "select * from qzmap170 where mprf=31 and vers='X41U' and rele='c' and cust='ab1' and cpac='PK1' and cmod='MD1' and cflno='007'", 0},
-      {"SelectObjectRows/175", [](Dialect d) { return SelectObjectRows(d, "qzmap175", 31, "X41U", "c", "ab1", "PK1", "MD1", "007"); }, "select * from qzmap175 where mprf=31 and vers='X41U' and rele='c' and cust='ab1' and bpac='PK1' and bmod='MD1' and bflno='007'", 0},
+      {"SelectRuleObjects", [](Dialect d) { return SelectRuleObjects(d, "qzddi140", "EXB", kLevels); }, "select o.rowid as kestrel_object, o.cpac, o.cmod, o.flno, case when " + HasRulesAt(31, "X41U") + " then 1 when " + HasRulesAt(40, "X40") + " then 2 end as levl from qzddi140 o where o.appl = 'EXB' order by o.rowid", 2},
+      {"SelectRuleObjectRows/120", [](Dialect d) { return SelectRuleObjectRows(d, "qzmap120", "qzddi140", "EXB", kLevels); }, "select o.rowid as kestrel_object, r.* from qzddi140 o join qzmap120 r on r.mprf = case when " + HasRulesAt(31, "X41U") + " then 31 when " + HasRulesAt(40, "X40") + " then 40 end and r.tcpac = o.cpac and r.tcmod = o.cmod and r.tflno = o.flno and (r.mprf = 31 and r.vers = 'X41U' and r.rele = 'c' and r.cust = 'ab1' or r.mprf = 40 and r.vers = 'X40' and r.rele = 'c' and r.cust = 'ab1') where o.appl = 'EXB' order by o.rowid, r.rowid", 1},
+      {"SelectRuleObjectRows/170", [](Dialect d) { return SelectRuleObjectRows(d, "qzmap170", "qzddi140", "EXB", kLevels); }, "select o.rowid as kestrel_object, r.* from qzddi140 o join qzmap170 r on r.mprf = case when " + HasRulesAt(31, "X41U") + " then 31 when " + HasRulesAt(40, "X40") + " then 40 end and r.cpac = o.cpac and r.cmod = o.cmod and r.cflno = o.flno and (r.mprf = 31 and r.vers = 'X41U' and r.rele = 'c' and r.cust = 'ab1' or r.mprf = 40 and r.vers = 'X40' and r.rele = 'c' and r.cust = 'ab1') where o.appl = 'EXB' order by o.rowid, r.rowid", 0},
+      {"SelectRuleObjectRows/175", [](Dialect d) { return SelectRuleObjectRows(d, "qzmap175", "qzddi140", "EXB", kLevels); }, "select o.rowid as kestrel_object, r.* from qzddi140 o join qzmap175 r on r.mprf = case when " + HasRulesAt(31, "X41U") + " then 31 when " + HasRulesAt(40, "X40") + " then 40 end and r.bpac = o.cpac and r.bmod = o.cmod and r.bflno = o.flno and (r.mprf = 31 and r.vers = 'X41U' and r.rele = 'c' and r.cust = 'ab1' or r.mprf = 40 and r.vers = 'X40' and r.rele = 'c' and r.cust = 'ab1') where o.appl = 'EXB' order by o.rowid, r.rowid", 0},
+      {"SelectRuleObjectRows/one level", [](Dialect d) { return SelectRuleObjectRows(d, "qzmap120", "qzddi140", "EXB", std::span(kLevels).first(1)); }, "select o.rowid as kestrel_object, r.* from qzddi140 o join qzmap120 r on r.mprf = 31 and r.tcpac = o.cpac and r.tcmod = o.cmod and r.tflno = o.flno and (r.mprf = 31 and r.vers = 'X41U' and r.rele = 'c' and r.cust = 'ab1') where o.appl = 'EXB' order by o.rowid, r.rowid", 1},
       {"SelectApplicationCode", [](Dialect d) { return SelectApplicationCode(d, "EXB"); }, "select appl from qzddi100 where appl = 'EXB'", 1},
       {"SelectProfilesWithApplications", [](Dialect d) { return SelectProfilesWithApplications(d, "LGA", "EXB"); }, "select * from qzmap100 where sapp = 'LGA' and tapp='EXB'", 2},
       {"SelectProfileVrc", [](Dialect d) { return SelectProfileVrc(d, 31); }, "Select vers,rele,cust from qzmap100 where mprf = 31", 1},
@@ -176,8 +188,6 @@ TEST(StatementsTest, SqliteRenderingsFindAndChangeWhatTheyShould) {
   StoreBuilder s = StoreBuilder::Empty(dir / "s.db");
   s->ExecuteScript(kRows + UserAssignmentRow(Dialect::Sqlite));
   RunEveryCase(s, Dialect::Sqlite);
-  // Every mapping object shares one text: its values are bound.
-  EXPECT_EQ(SelectObjectRows(Dialect::Sqlite, "qzmap120", 31, "X41U", "c", "ab1", "PK1", "M'D", "007").values.size(), 7u);
   // The highest profile number comes first among a function's versions.
   EXPECT_EQ(s->OpenRecordset(SelectLibraryFunctionVersions(Dialect::Sqlite, "fnCalcTax", kChain))->Fields("mprf"), Value(int64_t{40}));
 }
@@ -234,7 +244,7 @@ const char* kUnorderedRows =
     " (12, 'X42U', 'c', 'ab1', 'fnZeta');"
     "insert into qzlgy115 (code, dsca) values ('CUR', 'Currency'), ('CTY', 'Country'), ('ACT', 'Account');"
     "insert into qzddi140 (appl, cpac, cmod, flno) values ('EXB', 'PK2', 'M', '2'),"
-    " ('EXB', 'PK1', 'M', '1');";
+    " ('EXB', 'PK1', 'M', '1'), ('EXB', 'PK1', 'MD', 'b'), ('EXB', 'PK1', 'MD', '010'), ('EXB', 'PK1', 'MD', 'b');";
 
 // The rows of a read, values joined by "|", in the order the store returns them.
 std::vector<std::string> InOrder(StoreBuilder& s, const Query& q) {
@@ -267,14 +277,22 @@ TEST(StatementsTest, PackReadsComeInTheSameOrderFromEitherStore) {
       {"function names", [](Dialect d) { return Query{SelectLibraryFunctionNames(d, kChain), {}}; }},
       {"codes", [](Dialect d) { return Query{SelectAllCodes(d), {}}; }},
       {"mapping objects", [](Dialect d) { return Query{SelectApplicationRows(d, "qzddi140", "EXB"), {}}; }},
-      {"one object's rules",
-       [](Dialect d) { return SelectObjectRows(d, "qzmap120", 40, "X40", "c", "ab1", "PK1", "MD", "b"); }},
+      {"mapping objects with their levels",
+       [](Dialect d) { return Query{SelectRuleObjects(d, "qzddi140", "EXB", kLevels), {}}; }},
+      {"the objects' rules", [](Dialect d) { return Query{SelectRuleObjectRows(d, "qzmap120", "qzddi140", "EXB", kLevels), {}}; }},
   };
   for (const auto& [name, build] : reads) {
     const std::vector<std::string> expected = InOrder(lite, build(Dialect::Sqlite));
     EXPECT_GT(expected.size(), 1u) << name;
     EXPECT_EQ(InOrder(server, build(Dialect::Postgres)), expected) << name;
   }
+  // Object by object as the object table lists them (PK1 MD b twice), each
+  // object's rules from its nearest level in the order they were added.
+  std::vector<std::string> texts;
+  for (auto rs = lite->OpenRecordset(SelectRuleObjectRows(Dialect::Sqlite, "qzmap120", "qzddi140", "EXB", kLevels));
+       !rs->IsEOF(); rs->MoveNext())
+    texts.push_back(rs->Fields("tflno").Text() + ":" + rs->Fields("prtx").Text());
+  EXPECT_EQ(texts, (std::vector<std::string>{"b:first b", "b:second b", "010:", "b:first b", "b:second b"}));
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+// ObjectRuleRows: one rule table's read, merged object by object.
+#include "exporter/object_rule_rows.h"
+
+#include <string>
+
+#include "base/errors_ours.h"
+#include "exporter/mapping_objects.h"
+#include "exporter/profile_drivers.h"
+#include "pack/naming.h"
+#include "store/statements_export_objects.h"
+
+namespace kestrel::exporter {
+namespace {
+
+files::TextWriter& StreamOf(ExportContext& ctx, const pack::TaggedLayout& layout) {
+  const std::string name(pack::RuleFileName(layout, true));
+  auto it = ctx.RuleStreams.find(name);
+  if (it == ctx.RuleStreams.end() || !it->second) Raise(Ours::Internal, "The rule file " + name + " is not open");
+  return *it->second;
+}
+
+pack::RecordOptions OptionsOf(const pack::Identity& exported, bool for_sync) {
+  pack::RecordOptions options;
+  options.with_ldat = false;
+  options.for_sync = for_sync;
+  options.identity = &exported;
+  return options;
+}
+
+}  // namespace
+
+ObjectRuleRows::ObjectRuleRows(ExportContext& ctx, const pack::TaggedLayout& layout,
+                               std::unique_ptr<store::Recordset> rows, const pack::Identity& exported, bool for_sync)
+    : ctx_(ctx), rows_(std::move(rows)), out_(layout, StreamOf(ctx, layout), OptionsOf(exported, for_sync)),
+      binding_(pack::BindColumnsOf(layout, *rows_)), number_(ColumnIndex(*rows_, store::kObjectNumberColumn)),
+      logn_(&layout == &pack::kQzmap120 ? ColumnIndex(*rows_, "logn") : -1) {
+  if (number_ < 0) Raise(Ours::Internal, "The rows of " + std::string(layout.table) + " carry no object number");
+}
+
+bool ObjectRuleRows::Has(int64_t number) {
+  for (; !rows_->IsEOF(); rows_->MoveNext()) {
+    const int64_t at = rows_->Fields(number_).Integer();
+    if (at >= number) return at == number;
+  }
+  return false;
+}
+
+void ObjectRuleRows::Write(int64_t number, const MappingObject& object) {
+  for (; Has(number); rows_->MoveNext()) {
+    out_.Write(pack::BoundRow(*rows_, binding_));
+    if (logn_ >= 0) {
+      std::string user = rows_->Fields(logn_).TextOrEmpty();
+      if (!user.empty())
+        ctx_.AppendNote("Object Exported " + object.Name() + " but was Checked out by user " + user);
+    }
+  }
+}
+
+}  // namespace kestrel::exporter

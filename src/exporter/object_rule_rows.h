@@ -1,0 +1,48 @@
+// The rows of one rule table for every mapping object of a single-profile
+// export, read forward alongside the objects: the read comes ordered by the
+// objects' numbers (store/statements_export_objects.h), so each object's rows
+// are the next ones, and no table's rows are ever held.
+//
+// Callers guarantee: objects are asked for in ascending number; the context's
+// rule stream of the layout's file stays open while this lives.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "exporter/export_context.h"
+#include "pack/record_writer.h"
+#include "store/recordset.h"
+
+namespace kestrel::exporter {
+
+struct MappingObject;
+
+class ObjectRuleRows {
+ public:
+  // `rows` is an open read of SelectRuleObjectRows for `layout`'s table;
+  // the records are written as `exported`'s, as a synchronisation pack
+  // carries them when `for_sync`.
+  ObjectRuleRows(ExportContext& ctx, const pack::TaggedLayout& layout, std::unique_ptr<store::Recordset> rows,
+                 const pack::Identity& exported, bool for_sync);
+
+  // Whether object `number` has rows, passing over those of the objects
+  // before it that were not written.
+  bool Has(int64_t number);
+  // Writes the rows of object `number` (named `object` in notes): for
+  // qzmap120 a row whose logn names a user adds the checked-out warning.
+  void Write(int64_t number, const MappingObject& object);
+
+  void Close() { rows_->Close(); }
+
+ private:
+  ExportContext& ctx_;
+  std::unique_ptr<store::Recordset> rows_;
+  pack::TaggedRecordWriter out_;
+  std::vector<int> binding_;
+  int number_ = -1;
+  int logn_ = -1;
+};
+
+}  // namespace kestrel::exporter

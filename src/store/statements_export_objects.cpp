@@ -1,0 +1,89 @@
+// Statement texts of the single-profile export's mapping objects.
+#include "store/statements_export_objects.h"
+
+#include <functional>
+
+#include "store/sql.h"
+
+namespace kestrel::store {
+
+namespace {
+
+// "mprf = 12 and vers = 'X42U' and rele = 'c' and cust = 'ab1'" of `alias`.
+std::string ProfileOf(std::string_view alias, const RuleLevel& l) {
+  const std::string a(alias);
+  return a + ".mprf = " + sql::Number(l.mprf) + " and " + a + ".vers = " + sql::Quoted(l.vers) + " and " + a +
+         ".rele = " + sql::Quoted(l.rele) + " and " + a + ".cust = " + sql::Quoted(l.cust);
+}
+
+// Whether level `l` has qzmap120 rows for object o.
+std::string HasRulesAt(const RuleLevel& l) {
+  return "exists (select 1 from qzmap120 x where " + ProfileOf("x", l) +
+         " and x.tcpac = o.cpac and x.tcmod = o.cmod and x.tflno = o.flno)";
+}
+
+// "case when <rules at level 1> then V1 when <rules at level 2> then V2 ...
+// end": the value of object o's level, NULL when no level has rules for it.
+// Each level is a constant of the statement, so that a store finds an
+// object's rows by the index on the profile number and the object, in the
+// order they were added, and needs no sort.
+std::string ByLevelOfObject(std::span<const RuleLevel> levels, const std::function<std::string(size_t)>& value) {
+  std::string s = "case";
+  for (size_t i = 0; i < levels.size(); ++i) s += " when " + HasRulesAt(levels[i]) + " then " + value(i);
+  return s + " end";
+}
+
+std::string ObjectNumber(Dialect d) {
+  return "o." + std::string(sql::InsertionOrder(d)) + " as " + std::string(kObjectNumberColumn);
+}
+
+}  // namespace
+
+ObjectColumns ObjectColumnsOf(std::string_view table) {
+  if (table == "qzmap170") return {"cpac", "cmod", "cflno"};
+  if (table == "qzmap175") return {"bpac", "bmod", "bflno"};
+  return {"tcpac", "tcmod", "tflno"};
+}
+
+std::string SelectRuleObjects(Dialect d, std::string_view object_table, std::string_view appl,
+                              std::span<const RuleLevel> levels) {
+  const std::string level =
+      ByLevelOfObject(levels, [](size_t i) { return sql::Number(static_cast<int64_t>(i + 1)); });
+  return "select " + ObjectNumber(d) + ", o.cpac, o.cmod, o.flno, " + level + " as " +
+         std::string(kObjectLevelColumn) + " from " + std::string(object_table) + " o where o.appl = " +
+         sql::Quoted(appl) + " order by o." + std::string(sql::InsertionOrder(d));
+}
+
+std::string SelectRuleObjectRows(Dialect d, std::string_view table, std::string_view object_table,
+                                 std::string_view appl, std::span<const RuleLevel> levels) {
+  const ObjectColumns c = ObjectColumnsOf(table);
+  // With one level there is nothing to choose: the rows of an object without
+  // qzmap120 rows come too, and the caller, told by the objects read, passes
+  // over them; the test would cost a look-up per object in every table.
+  const std::string profile = levels.size() == 1
+                                  ? sql::Number(levels.front().mprf)
+                                  : ByLevelOfObject(levels, [&](size_t i) { return sql::Number(levels[i].mprf); });
+  // The level's number picks the profile; its VRC keeps out the profile's
+  // rows under other VRCs (its development VRCs).
+  std::string vrc;
+  for (const RuleLevel& l : levels) vrc += (vrc.empty() ? "(" : " or ") + ProfileOf("r", l);
+  const std::string rows_of_object = "r.mprf = " + profile + " and r." + std::string(c.pac) + " = o.cpac and r." +
+                                     std::string(c.mod) + " = o.cmod and r." + std::string(c.flno) +
+                                     " = o.flno and " + vrc + ")";
+  const std::string order(sql::InsertionOrder(d));
+  const std::string objects(object_table), t(table), app = sql::Quoted(appl);
+  if (d == Dialect::Postgres) {
+    // Without statistics of the tables (a store just filled) PostgreSQL may
+    // join the other way round, reading every object once per rule row. The
+    // lateral read (kept apart by "offset 0") looks each object's rows up by
+    // the index, objects taken in their order, so that only each object's
+    // own few rows need sorting.
+    return "select " + ObjectNumber(d) + ", r.* from (select * from " + objects + " where appl = " + app +
+           " order by " + order + " offset 0) o cross join lateral (select * from " + t + " r where " +
+           rows_of_object + " offset 0) r order by o." + order + ", r." + order;
+  }
+  return "select " + ObjectNumber(d) + ", r.* from " + objects + " o join " + t + " r on " + rows_of_object +
+         " where o.appl = " + app + " order by o." + order + ", r." + order;
+}
+
+}  // namespace kestrel::store
