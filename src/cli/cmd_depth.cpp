@@ -30,7 +30,7 @@ void DeclareDepthOptions(CLI::App& sub, DepthOptions& o) {
 
 int RunDepth(const DepthOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    import.putref_DataConnection(kestrel::store::Open(o.store));
+    import.putref_DataConnection(OpenStore(o.store));
     int32_t mprf = 0, pprf = o.parent, depth = 0;
     if (!import.GetDepthOfProfile(mprf, pprf, depth))
       return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());

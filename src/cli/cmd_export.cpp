@@ -29,7 +29,7 @@ struct ExportOptions {
 };
 
 int RunExport(const ExportOptions& o) {
-  auto connection = kestrel::store::Open(o.store);
+  auto connection = OpenStore(o.store);
   Kestrel20ImpExp::clsExport e(CommandEnv());
   e.putref_DataConnection(connection);
   // The option checks keep both numbers within the properties' 16 bits.
@@ -44,7 +44,7 @@ int RunExport(const ExportOptions& o) {
   e.put_OverWrite(o.overwrite);
   if (ProgressWanted())
     e.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
-  Detail("exporting profile " + std::to_string(*o.profile) + " of " + kestrel::store::MaskedLocation(o.store));
+  Detail("exporting profile " + std::to_string(*o.profile));
 
   if (!e.ExportMigrationProfiles()) return Fail(e.get_ErrorNumber(), e.get_ErrorDescription());
   EndProgress();

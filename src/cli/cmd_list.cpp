@@ -105,7 +105,7 @@ Json TreeJson(const Hierarchy& h, const StoredProfile& p, std::set<int64_t>& see
 }
 
 int RunList(const ListOptions& o) {
-  auto c = kestrel::store::Open(o.store);
+  auto c = OpenStore(o.store);
   const std::vector<StoredProfile> profiles = kestrel::inspect::ListProfiles(*c);
   if (o.json) {
     Json list = Json::array();

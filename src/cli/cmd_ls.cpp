@@ -101,6 +101,7 @@ void PrintPack(std::ostream& out, const std::string& folder, const PackContents&
 }
 
 int RunLs(const LsOptions& o) {
+  Detail("reading pack " + o.pack);
   const PackContents p = kestrel::inspect::InspectPack(CommandEnv(), o.pack, [](size_t read, size_t total) {
     ShowProgress("Reading the pack's files", static_cast<long long>(read), static_cast<long long>(total));
   });

@@ -49,7 +49,7 @@ void DeclareInitStoreOptions(CLI::App& sub, InitStoreOptions& o) {
 int RunInitStore(const InitStoreOptions& o) {
   // The source of the shared data is opened before anything is created.
   std::shared_ptr<kestrel::store::Connection> other;
-  if (!o.shared_from.empty()) other = kestrel::store::Open(o.shared_from);
+  if (!o.shared_from.empty()) other = OpenStore(o.shared_from);
   CreateFilled(o.path, [&](kestrel::store::Connection& c) {
     if (other) kestrel::store::CopySharedReferenceData(c, *other);
   });
@@ -92,7 +92,7 @@ void DeclareCountsOptions(CLI::App& sub, CountsOptions& o) {
 }
 
 int RunCounts(const CountsOptions& o) {
-  auto c = kestrel::store::Open(o.store);
+  auto c = OpenStore(o.store);
   int64_t total = 0;
   Json tables = Json::object();
   std::vector<std::vector<std::string>> rows;

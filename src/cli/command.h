@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "kestrel/env.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 
@@ -45,6 +46,10 @@ struct Registration {
     Commands().push_back({std::move(name), std::move(description), std::move(setup)});
   }
 };
+
+// Opens the store at `location` for a command; with -v, says so on stderr
+// (the location's password masked).
+std::shared_ptr<kestrel::store::Connection> OpenStore(const std::string& location);
 
 // "error N: DESCRIPTION" on stderr, then "hint: ..." where HintFor has one;
 // returns exit code 1.

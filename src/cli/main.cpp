@@ -68,6 +68,11 @@ std::string_view HintFor(std::string_view description) {
 
 kestrel::Env& CommandEnv() { return kestrel::Env::Default(); }
 
+std::shared_ptr<kestrel::store::Connection> OpenStore(const std::string& location) {
+  Detail("opening store " + kestrel::store::MaskedLocation(location));
+  return kestrel::store::Open(location);
+}
+
 std::vector<CommandInfo>& Commands() {
   static std::vector<CommandInfo> commands;
   return commands;
@@ -163,8 +168,12 @@ int main(int argc, char** argv) {
   kestrel::cli::SetVerbosity(quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal);
   for (auto& [sub, run] : runners)
     if (sub->parsed()) {
+      const auto began = std::chrono::steady_clock::now();
       int rc = kestrel::cli::Guard(run);
       kestrel::cli::EndProgress();
+      kestrel::cli::Detail(fmt::format(
+          "{} ended with exit code {} after {:.2f} s", sub->get_name(), rc,
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count()));
       return rc;
     }
   return 2;

@@ -90,6 +90,10 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       // (The positional's name would read as the placeholder here.)
       {{"demo-store", "T/a.db", "--store", "T/b.db"}, 2, "kestrel demo-store: ", {" excludes --store\n"}, "", "T/a.db"},
       {{"demo-store"}, 2, "kestrel demo-store: --store (or $KESTREL_STORE) is required\n", {}, "", ""},
+      // -v says on stderr what is opened, before the error; -q leaves the error alone.
+      {{"-v", "counts", "--store", "T/nothing.db"}, 1, "opening store T/nothing.db\nerror 53: File not found: T/nothing.db\n",
+       {"\ncounts ended with exit code 1 after "}, "", "T/nothing.db"},
+      {{"counts", "-q", "--store", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
       {{"-q", "-v", "counts", "--store", "STORE"}, 2, "kestrel counts: --quiet excludes --verbose\n", {}, "", ""},
       // Texts of the component kept as they are, a hint in the command line's words.
       {{"show", "T", "--store", "STORE", "--registry", "REGISTRY"}, 1,
