@@ -375,6 +375,15 @@ TEST(ListLsTest, TreeAndPackListing) {
   RunResult r = RunKestrel({"list", "--store", demo.store, "--tree"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_THAT(r.out, ::testing::MatchesRegex("Profile +Source.*\n10 +ACC10 .*\n`-- 20 +ACC10 .*\n    `-- 30 +ACC10 .*\n"));
+  // On a terminal whose locale is UTF-8, stored Latin-1 texts show decoded;
+  // on any other terminal, as the stored bytes.
+  for (const auto& [locale, description] : {std::pair<std::string, std::string>{"C.UTF-8", "M\xc3\xbcller & S\xc3\xb6hne"},
+                                            {"C", "M\xfcller & S\xf6hne"}}) {
+    SCOPED_TRACE(locale);
+    r = RunOnTerminal({"list", "--store", demo.store}, true, {{"LC_ALL", locale}});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_THAT(r.err, HasSubstr("  Customer update for " + description + "  "));
+  }
   r = RunKestrel({"list", "--store", demo.store, "--tree", "--json"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(Json::parse(r.out).at("/profiles/0/children/0/children/0/profile"_json_pointer), 30);

@@ -69,22 +69,6 @@ TEST(ExportCommandTest, OptionsReachTheManifestAndThePack) {
   EXPECT_EQ(r.out, t / "env/ExportedRules/7-BAS-EXT-M\n") << r.err;
 }
 
-// Runs kestrel with its stderr on a terminal: the exit code, stdout, and what
-// the terminal received (which turns each line end into CR LF).
-RunResult RunOnTerminal(const std::vector<std::string>& args) {
-  RunResult result;
-  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-  if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) return result;
-  TempFolder io;
-  const pid_t pid = StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", args, io / "out", ::ptsname(terminal));
-  result.exit_code = WaitProgram(pid);
-  result.out = ReadFile(io / "out");
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) result.err.append(buffer, static_cast<size_t>(n));
-  ::close(terminal);
-  return result;
-}
-
 // On a terminal the export shows its progress on one line it clears at the
 // end, and an error after progress starts on the cleared line.
 TEST(ExportCommandTest, ProgressOnlyOnATerminalAndErrorsAfterIt) {
