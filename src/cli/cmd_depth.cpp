@@ -23,7 +23,7 @@ void DeclareDepthOptions(CLI::App& sub, DepthOptions& o) {
   AddStoreOption(sub, o.store);
   sub.add_option("--parent", o.parent, "parent profile number (0 for a root)")
       ->required()
-      ->check(CLI::Range(0, kMaxProfileNumber));
+      ->check(ProfileNumberCheck(0));
   AddRegistryOption(sub, o.registry);
   AddJsonFlag(sub, o.json, "print {\"parent\": N, \"depth\": D}");
 }

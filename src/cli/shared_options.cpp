@@ -1,6 +1,11 @@
 // The declarations of the options several commands share.
 #include "shared_options.h"
 
+#include <fmt/format.h>
+
+#include <charconv>
+#include <system_error>
+
 #include "command.h"
 #include "selection_view.h"
 
@@ -55,9 +60,23 @@ void AddRegistryOption(CLI::App& sub, std::string& registry, const std::string& 
   sub.add_option("--registry", registry, description);
 }
 
+CLI::Validator ProfileNumberCheck(int lowest) {
+  return CLI::Validator(
+      [lowest](std::string& text) -> std::string {
+        int n = 0;
+        const char* end = text.data() + text.size();
+        const auto [stop, problem] = std::from_chars(text.data(), end, n);
+        if (text.empty() || problem == std::errc::invalid_argument || stop != end) return text + " is not a number";
+        if (problem != std::errc() || n < lowest || n > kMaxProfileNumber)
+          return fmt::format("{} is not a profile number ({} to {})", text, lowest, kMaxProfileNumber);
+        return "";
+      },
+      "NUMBER", "profile number");
+}
+
 void AddProfileNumberOption(CLI::App& sub, const std::string& name, std::optional<int>& number,
                             const std::string& description) {
-  sub.add_option(name, number, description)->check(CLI::Range(1, kMaxProfileNumber))->type_name("NUMBER");
+  sub.add_option(name, number, description)->check(ProfileNumberCheck(1))->type_name("NUMBER");
 }
 
 void AddJsonFlag(CLI::App& sub, bool& json, const std::string& description) { sub.add_flag("--json", json, description); }

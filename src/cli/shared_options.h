@@ -30,6 +30,10 @@ void AddNewStoreArgument(CLI::App& sub, std::string& store);
 // the pack's new-profile line); 0 and below name no profile.
 inline constexpr int kMaxProfileNumber = 32767;
 
+// A profile number from `lowest` (1, or 0 where 0 means none) to
+// kMaxProfileNumber; anything else is a usage error naming what it is not.
+CLI::Validator ProfileNumberCheck(int lowest);
+
 // "NAME NUMBER": a profile number, 1 to kMaxProfileNumber; unset when not given.
 void AddProfileNumberOption(CLI::App& sub, const std::string& name, std::optional<int>& number,
                             const std::string& description);
