@@ -64,15 +64,15 @@ void DeclareExportOptions(CLI::App& sub, ExportOptions& o) {
   AddStoreOption(sub, o.store);
   AddProfileNumberOption(sub, "--profile", o.profile, "number of the profile to export");
   sub.get_option("--profile")->required();
-  sub.add_option("--root", o.root, "export root (default $KESTREL_EXPORT_ROOT, else $HOME/ImpExpMR)");
+  sub.add_option("--root", o.root, "export root (default $KESTREL_EXPORT_ROOT, else $HOME/ImpExpMR)")->type_name("DIR");
   CLI::Option* single = sub.add_flag("--single", o.single, "fold the base profiles' rules into this profile alone");
-  AddProfileNumberOption(sub, "--new-number", o.new_number, "profile number the pack announces (needs --single)");
+  AddProfileNumberOption(sub, "--new-number", o.new_number, "profile number the pack announces");
   sub.get_option("--new-number")->needs(single);
   sub.add_flag("--revisions", o.revisions, "export the revision information");
   sub.add_flag("--sync", o.sync, "write the pack for synchronisation");
   AddProfileNumberOption(sub, "--based-on", o.based_on, "leave out the base profiles numbered up to this");
   sub.add_flag("--traverse-parent", o.traverse_parent,
-               "take an object's rules and functions from the nearest base profile (needs --single)")
+               "take an object's rules and functions from the nearest base profile")
       ->needs(single);
   sub.add_flag("--overwrite", o.overwrite, "write again into an existing pack folder");
   AddJsonFlag(sub, o.json, "print the pack folder and the options it was written with as JSON");

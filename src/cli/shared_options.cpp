@@ -17,7 +17,8 @@ namespace {
 // either, the store $KESTREL_STORE names, and without that a usage error.
 void AddStore(CLI::App& sub, std::string& store, const std::string& description, CLI::Option* positional) {
   CLI::Option* option =
-      sub.add_option("--store", store, description + " (default: $" + std::string(kStoreVariable) + ")");
+      sub.add_option("--store", store, description + " (default: $" + std::string(kStoreVariable) + ")")
+          ->type_name("STORE");
   if (positional != nullptr) option->excludes(positional);
   // The variable is read only for the command that runs, and through the
   // Env, as every variable is; an explicit store wins.
@@ -71,7 +72,7 @@ CLI::Validator ProfileNumberCheck(int lowest) {
           return fmt::format("{} is not a profile number ({} to {})", text, lowest, kMaxProfileNumber);
         return "";
       },
-      "NUMBER", "profile number");
+      "", "profile number");
 }
 
 void AddProfileNumberOption(CLI::App& sub, const std::string& name, std::optional<int>& number,
