@@ -143,7 +143,6 @@ int main(int argc, char** argv) {
   bool quiet = false, verbose = false;
   CLI::Option* quiet_flag = app.add_flag("-q,--quiet", quiet, "no progress and no notices on stderr; errors only");
   app.add_flag("-v,--verbose", verbose, "say on stderr what is being read and written")->excludes(quiet_flag);
-  app.failure_message([](const CLI::App*, const CLI::Error& e) { return std::string(e.what()); });
 
   std::vector<kestrel::cli::CommandInfo> commands = kestrel::cli::Commands();
   std::stable_sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) {

@@ -47,14 +47,13 @@ std::string DidYouMean(const std::string& nearest) {
   return nearest.empty() ? std::string() : " (did you mean " + nearest + "?)";
 }
 
-// The command that was running when parsing stopped: the last one named on
-// the line, else the program itself.
+// The command that was running when parsing stopped: the first word that
+// names one (later words are its arguments), else the program itself.
 const CLI::App* FailedCommand(const CLI::App& app, const std::vector<std::string>& args) {
-  const CLI::App* found = &app;
   for (const auto& a : args)
     for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
-      if (sub->get_name() == a) found = sub;
-  return found;
+      if (sub->get_name() == a) return sub;
+  return &app;
 }
 
 }  // namespace
