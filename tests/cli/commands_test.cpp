@@ -395,14 +395,18 @@ TEST(ListLsTest, TreeAndPackListing) {
   const Copies c = CopyDemo(demo.folder / "ls");
   const std::string data = c.pack + "/qzddi140ACCX2.dat";
   const struct {
-    std::string change;
+    std::string change, changed_file;
     bool sums_match;
     std::vector<std::string> missing;
-  } rows[] = {{"", true, {}}, {"append", false, {}}, {"remove", false, {"qzddi140ACCX2.dat"}}};
+  } rows[] = {{"", "", true, {}},
+              {"append", "qzddi140ACCX2.dat", false, {}},
+              {"remove", "", false, {"qzddi140ACCX2.dat"}},
+              {"stray line", "Qzmap120.dat", false, {"qzddi140ACCX2.dat"}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.change);
     if (row.change == "append") WriteFile(data, ReadFile(data) + ReadFile(data).substr(0, ReadFile(data).find('\n') + 1));
     if (row.change == "remove") fs::remove(data);
+    if (row.change == "stray line") Prepend(c.pack + "/Qzmap120.dat", "stray line\r\n");
     r = RunKestrel({"ls", c.pack, "--json"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const Json pack = Json::parse(r.out);
@@ -425,7 +429,14 @@ TEST(ListLsTest, TreeAndPackListing) {
         const std::string text = ReadFile(c.pack + "/" + name);
         EXPECT_EQ(f.at("rows"), std::count(text.begin(), text.end(), '\n'));
       }
-      EXPECT_EQ(f.at("sum_matches"), !(row.change == "append" && c.pack + "/" + name == data));
+      EXPECT_EQ(f.at("sum_matches"), name != row.changed_file);
+      // A file its reader refuses keeps the reason, and the listing goes on.
+      if (row.change == "stray line" && name == row.changed_file) {
+        EXPECT_EQ(f.at("rows"), nullptr);
+        EXPECT_THAT(f.value("problem", ""), HasSubstr("Qzmap120.dat"));
+      } else {
+        EXPECT_FALSE(f.contains("problem")) << f;
+      }
     }
     EXPECT_GT(data_files, 10u);
   }
