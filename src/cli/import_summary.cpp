@@ -23,10 +23,10 @@ void PrintImportSummary(std::ostream& out, const DetailsView& view, const Import
   const std::string verb = s.DryRun ? "would import" : "imported";
   for (size_t i = 0; i < view.sources.size() && i < view.targets.size(); ++i)
     out << verb << " pack profile " << view.sources[i][0] << " as profile " << view.targets[i][0] << " ("
-        << view.targets[i][1] << " to " << view.targets[i][2] << ")\n";
+        << ForStdout(view.targets[i][1]) << " to " << ForStdout(view.targets[i][2]) << ")\n";
   out << "profiles replaced: "
       << Joined(s.ProfilesReplaced, [](int64_t n) { return std::to_string(n); }, "none") << '\n';
-  out << "applications replaced: " << Joined(s.ApplicationsReplaced, [](const std::string& a) { return a; }, "none")
+  out << "applications replaced: " << Joined(s.ApplicationsReplaced, [](const std::string& a) { return ForStdout(a); }, "none")
       << '\n';
   out << "table     deleted    added\n";
   for (const auto& [table, rows] : s.Rows) {
