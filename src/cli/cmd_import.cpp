@@ -14,6 +14,7 @@
 #include "import_object.h"
 #include "import_summary.h"
 #include "lock_wait.h"
+#include "output.h"
 #include "signal_interruption.h"
 #include "selection_view.h"
 #include "shared_options.h"
@@ -29,6 +30,7 @@ struct CheckOptions {
   std::string store;
   std::vector<std::string> targets;
   std::string registry;
+  bool json = false;
 };
 
 // What `import` takes: what `check` takes, since the import checks first, the
@@ -39,7 +41,6 @@ struct ImportOptions {
   bool replace = false;
   int wait = kDefaultLockWait;
   bool dry_run = false;
-  bool json = false;
   bool keep_work = false;
 };
 
@@ -60,7 +61,7 @@ void Prepare(Kestrel20ImpExp::clsImport& import, const CheckOptions& o, const st
   // A pack from an older export cannot be checked for changes: say so once.
   kestrel::Env& env = CommandEnv();
   if (env.FolderExists(o.pack) && !env.FileExists(o.pack + "/" + std::string(Kestrel20ImpExp::kPackSumsFile)))
-    std::cerr << Kestrel20ImpExp::kNoPackSumsNotice << "\n";
+    Notice(std::string(Kestrel20ImpExp::kNoPackSumsNotice));
   import.put_LastModifiedUser(user.empty() ? LoginName() : user);
   if (ProgressWanted())
     import.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
@@ -73,6 +74,11 @@ void DeclareCheckOptions(CLI::App& sub, CheckOptions& o) {
   AddRegistryOption(sub, o.registry);
 }
 
+void DeclareCheckCommand(CLI::App& sub, CheckOptions& o) {
+  DeclareCheckOptions(sub, o);
+  AddJsonFlag(sub, o.json, "print the verdict as JSON");
+}
+
 void DeclareImportOptions(CLI::App& sub, ImportOptions& o) {
   DeclareCheckOptions(sub, o.check);
   sub.add_option("--user", o.user, "user recorded as the last to change the imported rules (default: login name)");
@@ -81,7 +87,7 @@ void DeclareImportOptions(CLI::App& sub, ImportOptions& o) {
   AddWaitOption(sub, o.wait);
   sub.add_flag("--dry-run", o.dry_run,
                "run the whole import, then roll it back: print what it would do and change nothing");
-  sub.add_flag("--json", o.json, "print the summary as JSON for host programs");
+  AddJsonFlag(sub, o.check.json, "print the summary as JSON for host programs");
   sub.add_flag("--keep-work", o.keep_work,
                "keep the import's working folder (ImportAt...) with its copies of the application data");
 }
@@ -94,7 +100,10 @@ int RunCheck(const CheckOptions& o) {
     std::string details = DetailsWithTargets(*proposal, o.targets), message;
     if (!import.CheckLogicPack(details, message)) return FailWithMessage(import, message);
     EndProgress();
-    std::cout << "The logic pack passes the check: every file the import loads can be read and converted.\n";
+    if (o.json)
+      PrintJson(std::cout, Json{{"pack", o.pack}, {"passed", true}});
+    else
+      std::cout << "The logic pack passes the check: every file the import loads can be read and converted.\n";
     return 0;
   });
 }
@@ -132,7 +141,7 @@ int RunImport(const ImportOptions& o) {
     EndProgress();
     if (!imported) return FailWithMessage(import, message);
     const DetailsView view = ParseDetails(details);
-    if (o.json)
+    if (o.check.json)
       PrintImportSummaryJson(std::cout, view, import.Summary());
     else
       PrintImportSummary(std::cout, view, import.Summary());
@@ -141,7 +150,7 @@ int RunImport(const ImportOptions& o) {
 }
 
 const Registration kCheck{"check", "check that every file of a logic pack can be imported, changing nothing",
-                          DeclareCheckOptions, RunCheck};
+                          DeclareCheckCommand, RunCheck};
 
 const Registration kImport{
     "import", "import a logic pack into a profile store (checked first: a pack that fails changes nothing)",

@@ -36,7 +36,7 @@ int RunShow(const ShowOptions& o) {
     if (o.format.raw)
       std::cout << details;
     else if (o.format.json)
-      PrintDetailsJson(std::cout, details, ParseDetails(details), false, true, {});
+      PrintJson(std::cout, DetailsJson(details, ParseDetails(details)));
     else
       PrintDetailsTable(std::cout, ParseDetails(details));
     std::cout.flush();

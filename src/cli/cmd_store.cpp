@@ -8,9 +8,8 @@
 #include <memory>
 #include <string>
 
-#include <fmt/format.h>
-
 #include "command.h"
+#include "output.h"
 #include "shared_options.h"
 #include "kestrel/store.h"
 
@@ -50,7 +49,7 @@ void DeclareInitStoreOptions(CLI::App& sub, InitStoreOptions& o) {
 int RunInitStore(const InitStoreOptions& o) {
   // The source of the shared data is opened before anything is created.
   std::shared_ptr<kestrel::store::Connection> other;
-  if (!o.shared_from.empty()) other = kestrel::store::Open(o.shared_from);
+  if (!o.shared_from.empty()) other = OpenStore(o.shared_from);
   CreateFilled(o.path, [&](kestrel::store::Connection& c) {
     if (other) kestrel::store::CopySharedReferenceData(c, *other);
   });
@@ -84,18 +83,29 @@ int RunDemoStore(const DemoStoreOptions& o) {
 
 struct CountsOptions {
   std::string store;
+  bool json = false;
 };
 
-void DeclareCountsOptions(CLI::App& sub, CountsOptions& o) { AddStoreOption(sub, o.store, "the store file"); }
+void DeclareCountsOptions(CLI::App& sub, CountsOptions& o) {
+  AddStoreOption(sub, o.store, "the store");
+  AddJsonFlag(sub, o.json, "print the counts as JSON: {\"tables\": {TABLE: ROWS}, \"total\": ROWS}");
+}
 
 int RunCounts(const CountsOptions& o) {
-  auto c = kestrel::store::Open(o.store);
+  auto c = OpenStore(o.store);
   int64_t total = 0;
+  Json tables = Json::object();
+  std::vector<std::vector<std::string>> rows;
   for (const auto& [table, n] : kestrel::store::RowCounts(*c)) {
     total += n;
-    std::cout << fmt::format("{:<9} {:>8}\n", table, n);
+    tables[std::string(table)] = n;
+    rows.push_back({std::string(table), std::to_string(n)});
   }
-  std::cout << fmt::format("{:<9} {:>8}\n", "total", total);
+  rows.push_back({"total", std::to_string(total)});
+  if (o.json)
+    PrintJson(std::cout, Json{{"tables", tables}, {"total", total}});
+  else
+    PrintTable(std::cout, rows, {1});
   return 0;
 }
 

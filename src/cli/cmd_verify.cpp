@@ -59,7 +59,12 @@ int RunVerify(const VerifyOptions& o) {
     if (o.format.raw) {
       std::cout << checked;
     } else if (o.format.json) {
-      PrintDetailsJson(std::cout, checked, ParseDetails(checked), true, passed, lines);
+      Json report = DetailsJson(checked, ParseDetails(checked));
+      report["passed"] = passed;
+      Json texts = Json::array();
+      for (const auto& line : lines) texts.push_back(JsonText(line));
+      report["messages"] = texts;
+      PrintJson(std::cout, report);
     } else {
       PrintDetailsTable(std::cout, ParseDetails(checked));
       std::cout << (passed ? "The selection passes.\n" : "The selection does not pass:\n");

@@ -9,9 +9,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kestrel/env.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 
@@ -45,14 +47,23 @@ struct Registration {
   }
 };
 
-// "error N: DESCRIPTION" on stderr; returns exit code 1.
+// Opens the store at `location` for a command; with -v, says so on stderr
+// (the location's password masked).
+std::shared_ptr<kestrel::store::Connection> OpenStore(const std::string& location);
+
+// "error N: DESCRIPTION" on stderr, then "hint: ..." where HintFor has one;
+// returns exit code 1.
 int Fail(long number, const std::string& description);
+// What the command line adds, in its own words, to a text of the component
+// that names the component's procedures or properties; "" for other texts.
+std::string_view HintFor(std::string_view description);
 // Runs `body`, turning an escaping ComError into Fail.
 int Guard(const std::function<int()>& body);
 // Progress goes to stderr only when it is a terminal.
 bool ProgressWanted();
-// Overwrites the progress line on the terminal ("what: done"), throttled.
-void ShowProgress(const std::string& what, long long done);
+// Overwrites the progress line on the terminal, throttled: "what: done", and
+// where `total` is known (above 0) "of total (P%)" and the rate of the step.
+void ShowProgress(const std::string& what, long long done, long long total = 0);
 void EndProgress();
 
 }  // namespace kestrel::cli

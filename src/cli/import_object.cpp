@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "command.h"
+#include "output.h"
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
 #include "kestrel/registry.h"
@@ -37,7 +38,8 @@ int WithImportObject(const std::string& registry, const std::function<int(Kestre
 }
 
 void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack) {
-  import.putref_DataConnection(kestrel::store::Open(store));
+  import.putref_DataConnection(OpenStore(store));
+  Detail("reading pack " + pack);
   import.put_Path(pack);
 }
 

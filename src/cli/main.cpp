@@ -1,13 +1,20 @@
 // kestrel: the command-line front end. Exit 0 on success, 1 with
-// "error N: DESCRIPTION" on stderr on failure, 2 with help on a usage error.
+// "error N: DESCRIPTION" on stderr on failure (and a hint where the text names
+// a property of the component rather than an option), 2 on a usage error with
+// one line naming it and where the help is.
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
 
+#include <fmt/format.h>
+
 #include "command.h"
+#include "output.h"
+#include "usage.h"
 #include "kestrel/error.h"
 #include "kestrel/store.h"
 
@@ -33,9 +40,38 @@ std::string WithoutPasswords(const std::string& text) {
   return out;
 }
 
+// Texts of the component that name its procedures or properties, kept as
+// they are, and what the command line says beside them in its own words.
+struct Hint {
+  std::string_view text;
+  std::string_view hint;
+};
+constexpr std::array<Hint, 6> kHints = {{
+    {"Set Overwrite Option to True", "use --overwrite to write into the existing pack folder"},
+    {"ShowLogicPackDetails - Path Not Found", "PACK is the pack folder `kestrel export` printed"},
+    {"ShowLogicPackDetails - Log File Missing ExportMR.log",
+     "PACK must be a folder an export wrote: it holds ExportMR.log"},
+    {"ShowLogicPackDetails - At least one or more data files are missing",
+     "`kestrel ls PACK` lists the files the pack holds"},
+    {"ShowLogicPackDetails - Exported Objects are incorrect",
+     "the export that wrote this pack failed; export the profile again"},
+    {"Migration Profile Not found", "`kestrel list` lists the profiles the store holds"},
+}};
+
 }  // namespace
 
+std::string_view HintFor(std::string_view description) {
+  for (const Hint& h : kHints)
+    if (description.find(h.text) != std::string_view::npos) return h.hint;
+  return {};
+}
+
 kestrel::Env& CommandEnv() { return kestrel::Env::Default(); }
+
+std::shared_ptr<kestrel::store::Connection> OpenStore(const std::string& location) {
+  Detail("opening store " + kestrel::store::MaskedLocation(location));
+  return kestrel::store::Open(location);
+}
 
 std::vector<CommandInfo>& Commands() {
   static std::vector<CommandInfo> commands;
@@ -45,6 +81,7 @@ std::vector<CommandInfo>& Commands() {
 int Fail(long number, const std::string& description) {
   EndProgress();
   std::cerr << "error " << number << ": " << WithoutPasswords(description) << '\n';
+  if (std::string_view hint = HintFor(description); !hint.empty()) std::cerr << "hint: " << hint << '\n';
   return 1;
 }
 
@@ -59,19 +96,28 @@ int Guard(const std::function<int()>& body) {
   }
 }
 
-bool ProgressWanted() { return ::isatty(STDERR_FILENO) == 1; }
+bool ProgressWanted() { return CurrentVerbosity() != Verbosity::Quiet && ::isatty(STDERR_FILENO) == 1; }
 
 namespace {
 bool g_progress_shown = false;
 }
 
-void ShowProgress(const std::string& what, long long done) {
+void ShowProgress(const std::string& what, long long done, long long total) {
   if (!ProgressWanted()) return;
-  static auto last = std::chrono::steady_clock::time_point{};
-  auto now = std::chrono::steady_clock::now();
+  using Clock = std::chrono::steady_clock;
+  static auto last = Clock::time_point{};
+  static std::string step;
+  static Clock::time_point step_began;
+  auto now = Clock::now();
+  if (what != step) step = what, step_began = now;
   if (now - last < std::chrono::milliseconds(100)) return;
   last = now;
-  std::fprintf(stderr, "\r\033[K%s: %lld", what.c_str(), done);
+  std::string line = fmt::format("{}: {}", what, done);
+  if (total > 0) line += fmt::format(" of {} ({}%)", total, std::min(100LL, done * 100 / total));
+  // The rate of the step, once it has run long enough for one to mean something.
+  const double seconds = std::chrono::duration<double>(now - step_began).count();
+  if (seconds > 0.5) line += fmt::format(", {:.0f}/s", static_cast<double>(done) / seconds);
+  std::fprintf(stderr, "\r\033[K%s", line.c_str());
   std::fflush(stderr);
   g_progress_shown = true;
 }
@@ -87,31 +133,46 @@ void EndProgress() {
 }  // namespace kestrel::cli
 
 int main(int argc, char** argv) {
-  CLI::App app{"kestrel: export and import migration profiles as logic packs"};
-  app.set_version_flag("--version", std::string("kestrel ") + KESTREL_VERSION);
+  using kestrel::cli::Verbosity;
+  // The name is given, so the help never shows the path the program was started by.
+  CLI::App app{"kestrel: export and import migration profiles as logic packs", std::string(kestrel::cli::kProgramName)};
+  app.set_version_flag("-V,--version", std::string("kestrel ") + KESTREL_VERSION);
   app.require_subcommand(1);
-  app.failure_message([](const CLI::App* failed, const CLI::Error& e) {
-    return kestrel::cli::WithoutPasswords(CLI::FailureMessage::help(failed, e));
-  });
+  // -q and -v are taken before or after the command's name.
+  app.fallthrough();
+  bool quiet = false, verbose = false;
+  CLI::Option* quiet_flag = app.add_flag("-q,--quiet", quiet, "no progress and no notices on stderr; errors only");
+  app.add_flag("-v,--verbose", verbose, "say on stderr what is being read and written")->excludes(quiet_flag);
 
+  std::vector<kestrel::cli::CommandInfo> commands = kestrel::cli::Commands();
+  std::stable_sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) {
+    return kestrel::cli::PlaceOf(a.name).rank < kestrel::cli::PlaceOf(b.name).rank;
+  });
   std::vector<std::pair<CLI::App*, kestrel::cli::Runner>> runners;
-  for (auto& c : kestrel::cli::Commands()) {
+  for (auto& c : commands) {
     CLI::App* sub = app.add_subcommand(c.name, c.description);
+    sub->group(kestrel::cli::PlaceOf(c.name).group);
     runners.emplace_back(sub, c.setup(*sub));
   }
 
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    std::cerr << kestrel::cli::WithoutPasswords(kestrel::cli::UsageMessage(app, args, e));
     return 2;
   }
+  kestrel::cli::SetVerbosity(quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal);
   for (auto& [sub, run] : runners)
     if (sub->parsed()) {
+      const auto began = std::chrono::steady_clock::now();
       int rc = kestrel::cli::Guard(run);
       kestrel::cli::EndProgress();
+      kestrel::cli::Detail(fmt::format(
+          "{} ended with exit code {} after {:.2f} s", sub->get_name(), rc,
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count()));
       return rc;
     }
   return 2;

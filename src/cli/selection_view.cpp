@@ -1,9 +1,8 @@
 // Presentation of logic pack details for `show` and `verify`.
 #include "selection_view.h"
 
-#include <algorithm>
-#include <cstdio>
-
+#include <array>
+#include <string_view>
 
 namespace kestrel::cli {
 
@@ -14,73 +13,50 @@ void PrintDetailsTable(std::ostream& out, const DetailsView& view) {
   for (size_t i = 0; i < view.sources.size() || i < view.targets.size(); ++i) {
     EntryFields s = i < view.sources.size() ? view.sources[i] : EntryFields{};
     EntryFields t = i < view.targets.size() ? view.targets[i] : EntryFields{};
-    rows.push_back({std::to_string(i), s[0], s[1], s[2], s[3], s[4], s[5], "|", t[0], t[1], t[2], t[3]});
+    rows.push_back({std::to_string(i), s[0], ForStdout(s[1]), ForStdout(s[2]), s[3], s[4], s[5], "|", t[0],
+                    ForStdout(t[1]), ForStdout(t[2]), t[3]});
   }
-  std::vector<size_t> width(rows[0].size(), 0);
-  for (const auto& r : rows)
-    for (size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], r[c].size());
-  for (const auto& r : rows) {
-    std::string line;
-    for (size_t c = 0; c < r.size(); ++c) {
-      if (c) line += "  ";
-      line += r[c];
-      if (c + 1 < r.size()) line.append(width[c] - r[c].size(), ' ');
-    }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out << line << '\n';
-  }
+  PrintTable(out, rows);
   out << "Markers: \"*\" after a profile number or an application: the store already holds it, and an import "
          "replaces it.\n"
          "         \"*\" after a parent: the store does not hold that profile (\"0*\": no parent, a root).\n";
 }
 
-std::string JsonString(const std::string& bytes) {
-  std::string out = "\"";
-  for (unsigned char c : bytes) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7f) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  out += '"';
-  return out;
-}
-
 namespace {
 
-void PrintEntries(std::ostream& out, const std::vector<EntryFields>& entries) {
-  static constexpr std::array<std::string_view, 6> kNames = {
-      "profile", "source_application", "target_application", "parent", "source_extn", "target_extn"};
-  out << '[';
-  for (size_t i = 0; i < entries.size(); ++i) {
-    out << (i ? "," : "") << '{';
-    for (size_t k = 0; k < kNames.size(); ++k)
-      out << (k ? "," : "") << '"' << kNames[k] << "\":" << JsonString(entries[i][k]);
-    out << '}';
+constexpr std::array<std::string_view, 6> kFieldNames = {
+    "profile", "source_application", "target_application", "parent", "source_extn", "target_extn"};
+
+// The field as JSON: applications are texts, the rest numbers where they are.
+Json FieldJson(size_t k, std::string_view value) {
+  return k == 1 || k == 2 ? JsonText(value) : JsonNumberOrText(value);
+}
+
+Json EntriesJson(const std::vector<EntryFields>& entries, bool with_markers) {
+  Json list = Json::array();
+  for (const EntryFields& e : entries) {
+    Json entry = Json::object();
+    Json marked = Json::object();
+    for (size_t k = 0; k < kFieldNames.size(); ++k) {
+      std::string_view value = e[k];
+      // Only the first four fields carry markers.
+      const bool is_marked = k < 4 && !value.empty() && value.back() == '*';
+      if (with_markers && is_marked) value.remove_suffix(1);
+      entry[std::string(kFieldNames[k])] = FieldJson(k, value);
+      if (with_markers && k < 4) marked[std::string(kFieldNames[k])] = is_marked;
+    }
+    if (with_markers) entry["marked"] = marked;
+    list.push_back(entry);
   }
-  out << ']';
+  return list;
 }
 
 }  // namespace
 
-void PrintDetailsJson(std::ostream& out, const std::string& details, const DetailsView& view, bool verified,
-                      bool passed, const std::vector<std::string>& messages) {
-  out << "{\"details\":" << JsonString(details) << ",\"source\":";
-  PrintEntries(out, view.sources);
-  out << ",\"target\":";
-  PrintEntries(out, view.targets);
-  if (verified) {
-    out << ",\"passed\":" << (passed ? "true" : "false") << ",\"messages\":[";
-    for (size_t i = 0; i < messages.size(); ++i) out << (i ? "," : "") << JsonString(messages[i]);
-    out << ']';
-  }
-  out << "}\n";
+Json DetailsJson(const std::string& details, const DetailsView& view) {
+  return Json{{"details", JsonText(details)},
+              {"source", EntriesJson(view.sources, false)},
+              {"target", EntriesJson(view.targets, true)}};
 }
 
 }  // namespace kestrel::cli

@@ -1,13 +1,13 @@
 // How `show` and `verify` present a logic pack details string: a readable
 // table (one profile per row, markers visible and explained), JSON for host
-// programs, and the target entries a user may give on the command line.
+// programs (the markers as fields of their own), and the target entries a
+// user may give on the command line.
 #pragma once
 
-#include <array>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "output.h"
 #include "kestrel/details.h"
 
 namespace kestrel::cli {
@@ -17,12 +17,10 @@ using kestrel::EntryFields;
 
 void PrintDetailsTable(std::ostream& out, const DetailsView& view);
 
-// {"details": ..., "source": [...], "target": [...]} and, when `verified`,
-// "passed" and "messages". Texts are bytes: every byte outside printable
-// ASCII is written as \u00XX of its value.
-void PrintDetailsJson(std::ostream& out, const std::string& details, const DetailsView& view, bool verified,
-                      bool passed, const std::vector<std::string>& messages);
-
-std::string JsonString(const std::string& bytes);
+// {"details": the string, "source": [entries], "target": [entries]}. An
+// entry's numbers are numbers; a target entry's marked fields carry the value
+// without "*" and are named in its "marked" object (profile,
+// source_application, target_application, parent: true or false).
+Json DetailsJson(const std::string& details, const DetailsView& view);
 
 }  // namespace kestrel::cli

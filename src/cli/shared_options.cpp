@@ -1,25 +1,43 @@
 // The declarations of the options several commands share.
 #include "shared_options.h"
 
+#include <fmt/format.h>
+
+#include <charconv>
+#include <system_error>
+
 #include "command.h"
 #include "selection_view.h"
 
 namespace kestrel::cli {
 
-void AddStoreOption(CLI::App& sub, std::string& store, const std::string& description) {
+namespace {
+
+// --store, with a positional alternative when `positional` is given; without
+// either, the store $KESTREL_STORE names, and without that a usage error.
+void AddStore(CLI::App& sub, std::string& store, const std::string& description, CLI::Option* positional) {
   CLI::Option* option =
-      sub.add_option("--store", store, description + " (default: $" + std::string(kStoreVariable) + ")");
+      sub.add_option("--store", store, description + " (default: $" + std::string(kStoreVariable) + ")")
+          ->type_name("STORE");
+  if (positional != nullptr) option->excludes(positional);
   // The variable is read only for the command that runs, and through the
-  // Env, as every variable is; an explicit --store wins.
-  sub.parse_complete_callback([option, &store] {
-    if (option->count() > 0) return;
+  // Env, as every variable is; an explicit store wins.
+  sub.parse_complete_callback([option, positional, &store] {
+    if (option->count() > 0 || (positional != nullptr && positional->count() > 0)) return;
     store = CommandEnv().Variable(std::string(kStoreVariable));
     if (store.empty()) throw CLI::RequiredError("--store (or $" + std::string(kStoreVariable) + ")");
   });
 }
 
+}  // namespace
+
+void AddStoreOption(CLI::App& sub, std::string& store, const std::string& description) {
+  AddStore(sub, store, description, nullptr);
+}
+
 void AddNewStoreArgument(CLI::App& sub, std::string& store) {
-  sub.add_option("STORE", store, "store file to create (must not exist)")->required();
+  const std::string description = "store to create (must not exist)";
+  AddStore(sub, store, description, sub.add_option("STORE", store, description + "; the same as --store"));
 }
 
 void AddPackArgument(CLI::App& sub, std::string& pack) {
@@ -42,6 +60,27 @@ void AddRegistryOption(CLI::App& sub, std::string& registry) {
 void AddRegistryOption(CLI::App& sub, std::string& registry, const std::string& description) {
   sub.add_option("--registry", registry, description);
 }
+
+CLI::Validator ProfileNumberCheck(int lowest) {
+  return CLI::Validator(
+      [lowest](std::string& text) -> std::string {
+        int n = 0;
+        const char* end = text.data() + text.size();
+        const auto [stop, problem] = std::from_chars(text.data(), end, n);
+        if (text.empty() || problem == std::errc::invalid_argument || stop != end) return text + " is not a number";
+        if (problem != std::errc() || n < lowest || n > kMaxProfileNumber)
+          return fmt::format("{} is not a profile number ({} to {})", text, lowest, kMaxProfileNumber);
+        return "";
+      },
+      "", "profile number");
+}
+
+void AddProfileNumberOption(CLI::App& sub, const std::string& name, std::optional<int>& number,
+                            const std::string& description) {
+  sub.add_option(name, number, description)->check(ProfileNumberCheck(1))->type_name("NUMBER");
+}
+
+void AddJsonFlag(CLI::App& sub, bool& json, const std::string& description) { sub.add_flag("--json", json, description); }
 
 void AddDetailsFormatFlags(CLI::App& sub, DetailsFormat& format, const std::string& raw_description,
                            const std::string& json_description) {

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +22,24 @@ inline constexpr std::string_view kStoreVariable = "KESTREL_STORE";
 // parse-complete callback, which the command must not set otherwise.
 void AddStoreOption(CLI::App& sub, std::string& store, const std::string& description = "profile store file");
 
-// "STORE", required: the store file the command creates.
+// "STORE" or "--store STORE" (either, not both): the store the command
+// creates; without either, $KESTREL_STORE as for AddStoreOption.
 void AddNewStoreArgument(CLI::App& sub, std::string& store);
+
+// Profile numbers travel as 16-bit integers (the component's properties and
+// the pack's new-profile line); 0 and below name no profile.
+inline constexpr int kMaxProfileNumber = 32767;
+
+// A profile number from `lowest` (1, or 0 where 0 means none) to
+// kMaxProfileNumber; anything else is a usage error naming what it is not.
+CLI::Validator ProfileNumberCheck(int lowest);
+
+// "NAME NUMBER": a profile number, 1 to kMaxProfileNumber; unset when not given.
+void AddProfileNumberOption(CLI::App& sub, const std::string& name, std::optional<int>& number,
+                            const std::string& description);
+
+// "--json": the command's report as one JSON object on stdout.
+void AddJsonFlag(CLI::App& sub, bool& json, const std::string& description);
 
 // "PACK", required: the logic pack folder.
 void AddPackArgument(CLI::App& sub, std::string& pack);

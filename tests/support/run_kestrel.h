@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <map>
@@ -97,6 +98,25 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
 inline RunResult RunKestrel(const std::vector<std::string>& args,
                             const std::map<std::string, std::optional<std::string>>& env = {}) {
   return RunProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", args, env);
+}
+
+// Runs kestrel with its stderr (and, with `stdout_too`, its stdout) on a
+// terminal: the exit code, stdout when it went to a file, and what the
+// terminal received (which turns each line end into CR LF).
+inline RunResult RunOnTerminal(const std::vector<std::string>& args, bool stdout_too = false,
+                               const std::map<std::string, std::optional<std::string>>& env = {}) {
+  RunResult result;
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) return result;
+  TempFolder io;
+  const std::string tty = ::ptsname(terminal);
+  const pid_t pid = StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", args, stdout_too ? tty : io / "out", tty, env);
+  result.exit_code = WaitProgram(pid);
+  if (!stdout_too) result.out = ReadFile(io / "out");
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) result.err.append(buffer, static_cast<size_t>(n));
+  ::close(terminal);
+  return result;
 }
 
 }  // namespace kestrel::testing

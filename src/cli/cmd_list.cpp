@@ -1,0 +1,156 @@
+// kestrel list: the profiles of a store, one a line (or as the derivation
+// tree), with their applications, parent, depth, VRC, description and the
+// rows of their rules.
+#include <functional>
+#include <iostream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "output.h"
+#include "shared_options.h"
+#include "kestrel/inspect.h"
+#include "kestrel/store.h"
+
+namespace kestrel::cli {
+namespace {
+
+using kestrel::inspect::StoredProfile;
+
+struct ListOptions {
+  std::string store;
+  bool tree = false;
+  bool json = false;
+};
+
+void DeclareListOptions(CLI::App& sub, ListOptions& o) {
+  AddStoreOption(sub, o.store, "the store");
+  sub.add_flag("--tree", o.tree, "draw the derivation hierarchy (with --json: children nested in their parent)");
+  AddJsonFlag(sub, o.json, "print the profiles as JSON");
+}
+
+int64_t RuleRows(const StoredProfile& p) {
+  int64_t n = 0;
+  for (const auto& [table, rows] : p.rules) n += rows;
+  return n;
+}
+
+std::string RuleBreakdown(const StoredProfile& p) {
+  std::string out;
+  for (const auto& [table, rows] : p.rules) out += (out.empty() ? "" : " ") + table + "=" + std::to_string(rows);
+  return out;
+}
+
+std::string Vrc(const StoredProfile& p) { return p.version + "/" + p.release + "/" + p.customer; }
+
+Json ProfileJson(const StoredProfile& p) {
+  Json rules = Json::object();
+  for (const auto& [table, rows] : p.rules) rules[table] = rows;
+  return Json{{"profile", p.number},
+              {"source_application", JsonText(p.source_application)},
+              {"target_application", JsonText(p.target_application)},
+              {"parent", p.parent},
+              {"depth", p.depth},
+              {"version", JsonText(p.version)},
+              {"release", JsonText(p.release)},
+              {"customer", JsonText(p.customer)},
+              {"description", JsonText(p.description)},
+              {"rule_rows", RuleRows(p)},
+              {"rules", rules}};
+}
+
+// The hierarchy: each profile's children by number; a profile whose parent
+// the store does not hold is a root.
+struct Hierarchy {
+  std::vector<const StoredProfile*> roots;
+  std::map<int64_t, std::vector<const StoredProfile*>> children;
+};
+
+Hierarchy HierarchyOf(const std::vector<StoredProfile>& profiles) {
+  std::set<int64_t> held;
+  for (const auto& p : profiles) held.insert(p.number);
+  Hierarchy h;
+  for (const auto& p : profiles) {
+    if (p.parent != 0 && p.parent != p.number && held.count(p.parent))
+      h.children[p.parent].push_back(&p);
+    else
+      h.roots.push_back(&p);
+  }
+  return h;
+}
+
+// Walks the tree depth first; a profile met again (a loop of parents in a
+// damaged store) is not followed twice.
+void Walk(const Hierarchy& h, const StoredProfile& p, int level, std::set<int64_t>& seen,
+          const std::function<void(const StoredProfile&, int, bool)>& visit, bool last) {
+  if (!seen.insert(p.number).second) return;
+  visit(p, level, last);
+  const auto found = h.children.find(p.number);
+  if (found == h.children.end()) return;
+  for (size_t i = 0; i < found->second.size(); ++i)
+    Walk(h, *found->second[i], level + 1, seen, visit, i + 1 == found->second.size());
+}
+
+Json TreeJson(const Hierarchy& h, const StoredProfile& p, std::set<int64_t>& seen) {
+  Json node = ProfileJson(p);
+  Json children = Json::array();
+  seen.insert(p.number);
+  if (const auto found = h.children.find(p.number); found != h.children.end())
+    for (const StoredProfile* child : found->second)
+      if (!seen.count(child->number)) children.push_back(TreeJson(h, *child, seen));
+  node["children"] = children;
+  return node;
+}
+
+int RunList(const ListOptions& o) {
+  auto c = OpenStore(o.store);
+  const std::vector<StoredProfile> profiles = kestrel::inspect::ListProfiles(*c);
+  if (o.json) {
+    Json list = Json::array();
+    if (o.tree) {
+      const Hierarchy h = HierarchyOf(profiles);
+      std::set<int64_t> seen;
+      for (const StoredProfile* root : h.roots) list.push_back(TreeJson(h, *root, seen));
+    } else {
+      for (const auto& p : profiles) list.push_back(ProfileJson(p));
+    }
+    PrintJson(std::cout, Json{{"store", kestrel::store::MaskedLocation(o.store)}, {"profiles", list}});
+    return 0;
+  }
+  std::vector<std::vector<std::string>> rows;
+  rows.push_back({"Profile", "Source", "Target", "Parent", "Depth", "VRC", "Rule rows", "Description", "Rules"});
+  auto row = [&](const StoredProfile& p, const std::string& number) {
+    rows.push_back({number, ForStdout(p.source_application), ForStdout(p.target_application),
+                    std::to_string(p.parent), std::to_string(p.depth), ForStdout(Vrc(p)),
+                    std::to_string(RuleRows(p)), ForStdout(p.description), RuleBreakdown(p)});
+  };
+  if (o.tree) {
+    const Hierarchy h = HierarchyOf(profiles);
+    std::set<int64_t> seen;
+    // Each level indents by four; the branch drawn before a child says
+    // whether its parent has more children after it.
+    std::vector<bool> open_levels;
+    auto visit = [&](const StoredProfile& p, int level, bool last) {
+      std::string prefix;
+      const auto depth = static_cast<size_t>(level);
+      open_levels.resize(depth + 1);
+      for (size_t l = 1; l < depth; ++l) prefix += open_levels[l] ? "|   " : "    ";
+      if (level > 0) prefix += last ? "`-- " : "|-- ";
+      open_levels[depth] = !last;
+      row(p, prefix + std::to_string(p.number));
+    };
+    for (const StoredProfile* root : h.roots) Walk(h, *root, 0, seen, visit, true);
+  } else {
+    for (const auto& p : profiles) row(p, std::to_string(p.number));
+  }
+  PrintTable(std::cout, rows, o.tree ? std::vector<size_t>{3, 4, 6} : std::vector<size_t>{0, 3, 4, 6});
+  return 0;
+}
+
+const Registration kList{"list", "list the profiles of a store: applications, parent, depth, VRC, description, rules",
+                         DeclareListOptions, RunList};
+
+}  // namespace
+}  // namespace kestrel::cli

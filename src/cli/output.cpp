@@ -1,0 +1,110 @@
+// Texts, JSON and tables on stdout, and the notices of -q and -v on stderr.
+#include "output.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <clocale>
+#include <cstring>
+#include <iostream>
+
+#include "command.h"
+
+namespace kestrel::cli {
+namespace {
+
+Verbosity g_verbosity = Verbosity::Normal;
+
+// Whether stdout is a terminal that shows UTF-8: decided once, from the
+// locale the environment names (LC_ALL, LC_CTYPE, LANG, as setlocale reads
+// them).
+bool StdoutDecodes() {
+  static const bool decodes = [] {
+    if (::isatty(STDOUT_FILENO) != 1) return false;
+    const char* locale = std::setlocale(LC_CTYPE, "");
+    if (locale == nullptr) return false;
+    std::string name = locale;
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::setlocale(LC_CTYPE, "C");
+    return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos;
+  }();
+  return decodes;
+}
+
+size_t DisplayWidth(const std::string& cell) {
+  if (!StdoutDecodes()) return cell.size();
+  return static_cast<size_t>(
+      std::count_if(cell.begin(), cell.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+}  // namespace
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += ch;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string ForStdout(std::string_view bytes) {
+  return StdoutDecodes() ? Latin1ToUtf8(bytes) : std::string(bytes);
+}
+
+Json JsonNumberOrText(std::string_view text) {
+  long long n = 0;
+  const char* end = text.data() + text.size();
+  if (!text.empty() && text.size() < 19) {
+    auto [ptr, ec] = std::from_chars(text.data(), end, n);
+    if (ec == std::errc() && ptr == end) return n;
+  }
+  return JsonText(text);
+}
+
+void PrintJson(std::ostream& out, const Json& value) { out << value.dump() << '\n'; }
+
+void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows,
+                const std::vector<size_t>& right_aligned) {
+  std::vector<size_t> width;
+  for (const auto& r : rows) {
+    if (width.size() < r.size()) width.resize(r.size(), 0);
+    for (size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], DisplayWidth(r[c]));
+  }
+  for (const auto& r : rows) {
+    std::string line;
+    for (size_t c = 0; c < r.size(); ++c) {
+      if (c) line += "  ";
+      const std::string pad(width[c] - DisplayWidth(r[c]), ' ');
+      const bool right = std::find(right_aligned.begin(), right_aligned.end(), c) != right_aligned.end();
+      line += right ? pad + r[c] : r[c] + pad;
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out << line << '\n';
+  }
+}
+
+Verbosity CurrentVerbosity() { return g_verbosity; }
+void SetVerbosity(Verbosity v) { g_verbosity = v; }
+
+void Notice(const std::string& line) {
+  if (g_verbosity == Verbosity::Quiet) return;
+  EndProgress();
+  std::cerr << line << '\n';
+}
+
+void Detail(const std::string& line) {
+  if (g_verbosity != Verbosity::Verbose) return;
+  EndProgress();
+  std::cerr << line << '\n';
+}
+
+}  // namespace kestrel::cli

@@ -1,0 +1,55 @@
+// How every command writes what it reports: stored texts (8-bit bytes) shown
+// on a terminal or in JSON, JSON itself, padded tables, and how much the user
+// asked to hear (-q, -v). Callers write stdout through these so that a text
+// looks the same from every command.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrel::cli {
+
+// JSON objects keep their keys in the order they were set.
+using Json = nlohmann::ordered_json;
+
+// Each byte as the Latin-1 character of its value, encoded as UTF-8.
+std::string Latin1ToUtf8(std::string_view bytes);
+
+// A stored text as stdout should carry it: decoded from Latin-1 to UTF-8 when
+// stdout is a terminal whose locale is UTF-8, the bytes unchanged otherwise
+// (a pipe or file gets what the store holds).
+std::string ForStdout(std::string_view bytes);
+
+// A stored text as a JSON string, which must be UTF-8: decoded from Latin-1.
+inline Json JsonText(std::string_view bytes) { return Latin1ToUtf8(bytes); }
+
+// A field of a pack or details entry: a number when the whole text is a
+// decimal integer, else the text.
+Json JsonNumberOrText(std::string_view text);
+
+// The JSON value on one line, then a line end.
+void PrintJson(std::ostream& out, const Json& value);
+
+// Rows of cells as columns two blanks apart, each as wide as its widest cell
+// (measured in characters: UTF-8 ones where ForStdout decodes, else bytes).
+// Columns listed in `right_aligned` are padded on the left. Trailing blanks
+// are dropped.
+void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows,
+                const std::vector<size_t>& right_aligned = {});
+
+// -q and -v: how much a command says beside its result.
+enum class Verbosity { Quiet, Normal, Verbose };
+Verbosity CurrentVerbosity();
+void SetVerbosity(Verbosity v);
+
+// A notice on stderr (unless -q): something the user should know that is not
+// the result.
+void Notice(const std::string& line);
+// A line on stderr only with -v.
+void Detail(const std::string& line);
+
+}  // namespace kestrel::cli

@@ -1,0 +1,139 @@
+// Usage errors in two lines, with the nearest valid word, and the order of
+// the commands in the help.
+#include "usage.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace kestrel::cli {
+namespace {
+
+size_t Distance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The names a command takes as options: "--store", "-q".
+std::vector<std::string> OptionNames(const CLI::App& app) {
+  std::vector<std::string> names;
+  for (const CLI::App* a = &app; a != nullptr; a = a->get_parent())
+    for (const CLI::Option* o : a->get_options()) {
+      for (const auto& n : o->get_lnames()) names.push_back("--" + n);
+      for (const auto& n : o->get_snames()) names.push_back("-" + n);
+    }
+  return names;
+}
+
+std::vector<std::string> CommandNames(const CLI::App& app) {
+  std::vector<std::string> names;
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) names.push_back(sub->get_name());
+  return names;
+}
+
+std::string DidYouMean(const std::string& nearest) {
+  return nearest.empty() ? std::string() : " (did you mean " + nearest + "?)";
+}
+
+// The command that was running when parsing stopped: the first word that
+// names one (later words are its arguments), else the program itself.
+const CLI::App* FailedCommand(const CLI::App& app, const std::vector<std::string>& args) {
+  for (const auto& a : args)
+    for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+      if (sub->get_name() == a) return sub;
+  return &app;
+}
+
+}  // namespace
+
+std::string Nearest(std::string_view typed, const std::vector<std::string>& candidates) {
+  auto bare = [](std::string_view w) { return w.substr(std::min(w.size(), w.find_first_not_of('-'))); };
+  // A word cut short ("--stor", "imp") is the start of the one it meant.
+  if (bare(typed).size() >= 2)
+    for (const auto& c : candidates)
+      if (c.size() > typed.size() && bare(c).substr(0, bare(typed).size()) == bare(typed)) return c;
+  std::string best;
+  size_t best_distance = std::string::npos;
+  for (const auto& c : candidates)
+    if (const size_t d = Distance(typed, c); d < best_distance) best_distance = d, best = c;
+  const size_t allowed = std::max<size_t>(2, std::max(typed.size(), best.size()) / 3);
+  return best_distance <= allowed ? best : std::string();
+}
+
+std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& args, const CLI::ParseError& e) {
+  const CLI::App* failed = FailedCommand(app, args);
+  const bool top = failed == &app;
+  const std::string who = top ? std::string(kProgramName) : std::string(kProgramName) + " " + failed->get_name();
+  std::string first;
+  // An unknown word is named first, whatever parsing tripped over after it:
+  // "--stor S" would otherwise read as a missing --store.
+  {
+    const bool extras = dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr;
+    std::string stray;
+    bool stray_is_option = false;
+    const std::vector<std::string> options = OptionNames(*failed);
+    for (const auto& a : args) {
+      // A negative number is a value, not an option.
+      if (a.empty() || (a.size() > 1 && a[0] == '-' && std::isdigit(static_cast<unsigned char>(a[1])))) continue;
+      const std::string name = a.substr(0, a.find('='));
+      if (a[0] == '-') {
+        if (std::find(options.begin(), options.end(), name) == options.end()) {
+          stray = name, stray_is_option = true;
+          break;
+        }
+      } else if (top) {
+        const std::vector<std::string> commands = CommandNames(app);
+        if (std::find(commands.begin(), commands.end(), a) == commands.end()) stray = a;
+        break;
+      }
+    }
+    if (!stray.empty() && stray_is_option)
+      first = who + ": unknown option " + stray + DidYouMean(Nearest(stray, options));
+    else if (!stray.empty() && top)
+      first = who + ": unknown command " + stray + DidYouMean(Nearest(stray, CommandNames(app)));
+    else if (top && !extras)
+      first = who + ": a command is required";
+  }
+  if (first.empty()) first = who + ": " + e.what();
+  const std::string help = top ? "Run 'kestrel --help' for the commands." : "Run '" + who + " --help' for its options.";
+  return first + "\n" + help + "\n";
+}
+
+CommandPlace PlaceOf(std::string_view command) {
+  struct Row {
+    std::string_view command, group;
+  };
+  static constexpr std::array<Row, 14> kPlaces = {{
+      {"list", "Look into stores and packs"},
+      {"ls", "Look into stores and packs"},
+      {"show", "Look into stores and packs"},
+      {"diff", "Look into stores and packs"},
+      {"counts", "Look into stores and packs"},
+      {"depth", "Look into stores and packs"},
+      {"export", "Move profiles"},
+      {"check", "Move profiles"},
+      {"verify", "Move profiles"},
+      {"import", "Move profiles"},
+      {"load-functions", "Move profiles"},
+      {"init-store", "Set up"},
+      {"demo-store", "Set up"},
+      {"setup", "Set up"},
+  }};
+  for (size_t i = 0; i < kPlaces.size(); ++i)
+    if (kPlaces[i].command == command) return {std::string(kPlaces[i].group), static_cast<int>(i)};
+  return {"Other", static_cast<int>(kPlaces.size())};
+}
+
+}  // namespace kestrel::cli

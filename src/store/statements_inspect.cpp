@@ -1,0 +1,16 @@
+// The listing statements of a store.
+#include "store/statements_inspect.h"
+
+namespace kestrel::store {
+
+std::string SelectProfileListing(Dialect) {
+  return "select mprf, sapp, tapp, vers, rele, cust, dsca, deph from qzmap100 order by mprf";
+}
+
+std::string SelectDirectParents(Dialect) { return "select mprf, pprf from qzmap101 where levl = 2"; }
+
+std::string CountRowsPerProfile(Dialect, std::string_view table) {
+  return "select mprf, count(*) from " + std::string(table) + " group by mprf";
+}
+
+}  // namespace kestrel::store
