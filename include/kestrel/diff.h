@@ -96,8 +96,4 @@ struct Options {
 // number), and each of its applications with the store's.
 Result Compare(Env& env, const Side& a, const Side& b, const Options& options = {});
 
-// A value as a person or a JSON reader sees it: bytes taken as Latin-1 and
-// written as UTF-8. Text that is valid 7-bit ASCII comes back unchanged.
-std::string Latin1ToUtf8(std::string_view bytes);
-
 }  // namespace kestrel::diff

@@ -3,15 +3,13 @@
 // object; with a store alone as B (or A), what importing the pack would
 // change there. A summary first, then every object that differs; --stat the
 // summary only, --json everything for scripts.
-#include <unistd.h>
-
 #include <iostream>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <string>
 
 #include "command.h"
 #include "kestrel/diff.h"
+#include "output.h"
 
 namespace kestrel::cli {
 namespace {
@@ -33,16 +31,9 @@ struct DiffOptions {
   bool load_dates = false;
 };
 
-// Values are bytes; a terminal shows them as Latin-1, anything else gets
-// them as they are.
-std::string Shown(std::string_view bytes) {
-  static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
-  return terminal ? kestrel::diff::Latin1ToUtf8(bytes) : std::string(bytes);
-}
-
 std::string ScopeName(const Scope& s) {
   switch (s.kind) {
-    case Scope::Kind::Application: return "application " + Shown(s.application);
+    case Scope::Kind::Application: return "application " + ForStdout(s.application);
     case Scope::Kind::Shared: return "shared";
     case Scope::Kind::Profile: break;
   }
@@ -62,7 +53,7 @@ std::string_view ChangeWord(Change::Kind k) {
 }
 
 void PrintSummary(std::ostream& out, const DiffOptions& o, const Result& r) {
-  out << (r.Equal() ? "equal: " : "differ: ") << Shown(o.a) << " and " << Shown(o.b) << '\n';
+  out << (r.Equal() ? "equal: " : "differ: ") << ForStdout(o.a) << " and " << ForStdout(o.b) << '\n';
   const auto list = [](const auto& items, auto show) {
     std::string s;
     for (const auto& i : items) s += (s.empty() ? "" : ", ") + show(i);
@@ -73,7 +64,7 @@ void PrintSummary(std::ostream& out, const DiffOptions& o, const Result& r) {
         << list(*r.profiles_replaced, [](int64_t n) { return std::to_string(n); }) << '\n';
   if (r.applications_replaced)
     out << "the import would replace applications: "
-        << list(*r.applications_replaced, [](const std::string& a) { return Shown(a); }) << '\n';
+        << list(*r.applications_replaced, [](const std::string& a) { return ForStdout(a); }) << '\n';
   for (const auto& [scope, tables] : r.counts) {
     std::map<std::string_view, TableCounts> kinds;  // the tables' counts summed per kind
     for (const auto& [table, c] : tables) {
@@ -95,7 +86,7 @@ void PrintValueLines(std::ostream& out, char mark, const Bytes& value) {
   std::string_view rest = *value;
   for (;;) {
     const size_t end = rest.find("\r\n");
-    out << "      " << mark << ' ' << Shown(rest.substr(0, end)) << '\n';
+    out << "      " << mark << ' ' << ForStdout(rest.substr(0, end)) << '\n';
     if (end == std::string_view::npos) break;
     rest.remove_prefix(end + 2);
   }
@@ -104,7 +95,7 @@ void PrintValueLines(std::ostream& out, char mark, const Bytes& value) {
 void PrintDetails(std::ostream& out, const Result& r) {
   for (const auto& c : r.changes) {
     out << ChangeWord(c.kind) << ' ' << c.table << ' ' << ScopeName(c.scope) << ':';
-    for (const auto& [column, value] : c.key) out << ' ' << column << '=' << Shown(value);
+    for (const auto& [column, value] : c.key) out << ' ' << column << '=' << ForStdout(value);
     out << '\n';
     for (const auto& f : c.fields) {
       out << "    " << f.column << '\n';
@@ -114,9 +105,8 @@ void PrintDetails(std::ostream& out, const Result& r) {
   }
 }
 
-using Json = nlohmann::ordered_json;
 
-Json Text(const Bytes& b) { return b ? Json(kestrel::diff::Latin1ToUtf8(*b)) : Json(nullptr); }
+Json Text(const Bytes& b) { return b ? JsonText(*b) : Json(nullptr); }
 
 void PutScope(Json& j, const Scope& s) {
   switch (s.kind) {
@@ -127,7 +117,7 @@ void PutScope(Json& j, const Scope& s) {
       break;
     case Scope::Kind::Application:
       j["scope"] = "application";
-      j["application"] = kestrel::diff::Latin1ToUtf8(s.application);
+      j["application"] = Latin1ToUtf8(s.application);
       break;
     case Scope::Kind::Shared: j["scope"] = "shared"; break;
   }
@@ -135,8 +125,8 @@ void PutScope(Json& j, const Scope& s) {
 
 Json AsJson(const DiffOptions& o, const Result& r, bool details) {
   Json j;
-  j["a"] = kestrel::diff::Latin1ToUtf8(o.a);
-  j["b"] = kestrel::diff::Latin1ToUtf8(o.b);
+  j["a"] = Latin1ToUtf8(o.a);
+  j["b"] = Latin1ToUtf8(o.b);
   j["equal"] = r.Equal();
   if (r.profiles_replaced) j["profiles_replaced"] = *r.profiles_replaced;
   if (r.applications_replaced) {
@@ -165,7 +155,7 @@ Json AsJson(const DiffOptions& o, const Result& r, bool details) {
     row["table"] = c.table;
     row["kind"] = kestrel::diff::KindOfTable(c.table);
     row["key"] = Json::object();
-    for (const auto& [column, value] : c.key) row["key"][column] = kestrel::diff::Latin1ToUtf8(value);
+    for (const auto& [column, value] : c.key) row["key"][column] = Latin1ToUtf8(value);
     row["fields"] = Json::array();
     for (const auto& f : c.fields) row["fields"].push_back({{"column", f.column}, {"a", Text(f.a)}, {"b", Text(f.b)}});
     j["changes"].push_back(std::move(row));
@@ -180,7 +170,7 @@ int RunDiff(const DiffOptions& o) {
   options.load_dates = o.load_dates;
   const Result r = kestrel::diff::Compare(CommandEnv(), a, b, options);
   if (o.json)
-    std::cout << AsJson(o, r, !o.stat).dump() << '\n';
+    PrintJson(std::cout, AsJson(o, r, !o.stat));
   else {
     PrintSummary(std::cout, o, r);
     if (!o.stat) PrintDetails(std::cout, r);

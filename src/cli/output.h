@@ -11,13 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrel/latin1.h"
+
 namespace kestrel::cli {
 
 // JSON objects keep their keys in the order they were set.
 using Json = nlohmann::ordered_json;
 
-// Each byte as the Latin-1 character of its value, encoded as UTF-8.
-std::string Latin1ToUtf8(std::string_view bytes);
+using kestrel::Latin1ToUtf8;
 
 // A stored text as stdout should carry it: decoded from Latin-1 to UTF-8 when
 // stdout is a terminal whose locale is UTF-8, the bytes unchanged otherwise

@@ -8,6 +8,7 @@
 
 #include "cli/demo_pack.h"
 #include "kestrel/diff.h"
+#include "kestrel/latin1.h"
 #include "kestrel/env.h"
 #include "store/open.h"
 #include "support/store_builder.h"
@@ -146,7 +147,7 @@ TEST(DiffCommandTest, OneEditOfTheStoreNamesItsObjectAndField) {
     SCOPED_TRACE(row.edit);
     const Copies c = CopyDemo(demo.folder / ("diff-edit-" + std::to_string(n++)));
     StoreBuilder s(store::Open(c.store));
-    const std::string b = row.b.starts_with("select ") ? diff::Latin1ToUtf8(s.Rows(row.b).at(0).at(0)) : row.b;
+    const std::string b = row.b.starts_with("select ") ? Latin1ToUtf8(s.Rows(row.b).at(0).at(0)) : row.b;
     s.Exec(row.edit);
     std::vector<std::string> args = row.options;
     args.insert(args.end(), {c.store + ":30", c.pack});
