@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # server the PostgreSQL backend's tests start a throwaway cluster of; python3
 # runs the Python binding's test.
 packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev libpq-dev sqlite3 postgresql libcli11-dev libfmt-dev
-          nlohmann-json3-dev libgtest-dev libgmock-dev time python3)
+          nlohmann-json3-dev help2man bash-completion libgtest-dev libgmock-dev time python3)
 "$root/scripts/install_packages.sh" "${packages[@]}"
 
 build=${1:-$root/build/release}
