@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -60,32 +62,25 @@ bool IsServerLocation(std::string_view location) {
   return false;
 }
 
-// "user:secret@" -> "user:***@" in the authority of the URI.
-void MaskUserPassword(std::string& s) {
+// Where the passwords sit in a server URI, front to back: the one in the
+// authority ("user:secret@") and every "password=secret" parameter.
+std::vector<std::pair<size_t, size_t>> PasswordSpans(std::string_view s) {
+  std::vector<std::pair<size_t, size_t>> spans;
   const size_t start = s.find("://") + 3;
   const size_t end = std::min(s.find_first_of("/?#", start), s.size());
   const size_t at = s.rfind('@', end);
-  if (at == std::string::npos || at < start) return;
   const size_t colon = s.find(':', start);
-  if (colon == std::string::npos || colon > at) return;
-  s.replace(colon + 1, at - colon - 1, "***");
-}
-
-// "...?password=secret&x=1" -> "...?password=***&x=1".
-void MaskPasswordParameter(std::string& s) {
+  if (at != std::string_view::npos && at >= start && colon != std::string_view::npos && colon < at)
+    spans.emplace_back(colon + 1, at - colon - 1);
   const size_t query = s.find('?');
-  if (query == std::string::npos) return;
-  size_t pos = query + 1;
-  while (pos < s.size()) {
-    size_t end = s.find('&', pos);
-    if (end == std::string::npos) end = s.size();
+  if (query == std::string_view::npos) return spans;
+  for (size_t pos = query + 1; pos < s.size();) {
+    const size_t stop = std::min(s.find('&', pos), s.size());
     const size_t eq = s.find('=', pos);
-    if (eq != std::string::npos && eq < end && text::EqualNoCase(std::string_view(s).substr(pos, eq - pos), "password")) {
-      s.replace(eq + 1, end - eq - 1, "***");
-      end = eq + 4;
-    }
-    pos = end + 1;
+    if (eq < stop && text::EqualNoCase(s.substr(pos, eq - pos), "password")) spans.emplace_back(eq + 1, stop - eq - 1);
+    pos = stop + 1;
   }
+  return spans;
 }
 
 }  // namespace
@@ -93,9 +88,20 @@ void MaskPasswordParameter(std::string& s) {
 std::string MaskedLocation(const std::string& location) {
   if (!IsServerLocation(location)) return location;
   std::string s = location;
-  MaskUserPassword(s);
-  MaskPasswordParameter(s);
+  const auto spans = PasswordSpans(location);
+  for (auto span = spans.rbegin(); span != spans.rend(); ++span) s.replace(span->first, span->second, "***");
   return s;
+}
+
+std::string WithoutPasswords(std::string text, const std::string& location) {
+  if (!IsServerLocation(location)) return text;
+  for (const auto& [pos, length] : PasswordSpans(location)) {
+    if (length == 0) continue;
+    const std::string password = location.substr(pos, length);
+    for (size_t at = text.find(password); at != std::string::npos; at = text.find(password, at + 3))
+      text.replace(at, length, "***");
+  }
+  return text;
 }
 
 std::shared_ptr<Connection> Open(const std::string& location) {

@@ -6,3 +6,11 @@
 
 #include "kestrel/store.h"
 #include "store/connection.h"
+
+namespace kestrel::store {
+
+// `text` with every password of the server URI `location` replaced by "***":
+// for messages of a client library that may quote a malformed location.
+std::string WithoutPasswords(std::string text, const std::string& location);
+
+}  // namespace kestrel::store

@@ -41,6 +41,10 @@ TEST(OpenStoreTest, AServerThatDoesNotAnswerIsNamedWithoutThePassword) {
       {"postgresql://kestrel:S3cr3t@/profiles?host=" + dir.path(), "postgresql://kestrel:***@/profiles?host=" + dir.path()},
       {"postgres:///profiles?host=" + dir.path() + "&user=kestrel&password=hunter2",
        "postgres:///profiles?host=" + dir.path() + "&user=kestrel&password=***"},
+      // Malformed: the client library's own text quotes the faulty part.
+      {"postgresql://kestrel:S3cr3t%zz@/profiles?host=" + dir.path(), "postgresql://kestrel:***@/profiles?host=" + dir.path()},
+      {"postgresql:///profiles?password=hunter2%zz&host=" + dir.path(), "postgresql:///profiles?password=***&host=" + dir.path()},
+      {"postgresql://kestrel:S3cr3t@[::1/profiles", "postgresql://kestrel:***@[::1/profiles"},
   };
   for (const auto& [location, shown] : cases) {
     for (bool create : {false, true}) {

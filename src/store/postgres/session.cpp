@@ -44,7 +44,7 @@ std::shared_ptr<Session> Session::Connect(const std::string& location) {
   if (PQstatus(conn) != CONNECTION_OK) {
     ComError e = ConnectionError(conn);
     PQfinish(conn);
-    throw ComError(e.number(), e.description() + ": " + MaskedLocation(location));
+    throw ComError(e.number(), WithoutPasswords(e.description(), location) + ": " + MaskedLocation(location));
   }
   PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
   auto s = std::make_shared<Session>(Token{}, conn, location);
