@@ -35,6 +35,11 @@ std::shared_ptr<Connection> Create(const std::string& location);
 // Creates a new store holding the empty schema (fails with 58 when it exists).
 std::shared_ptr<Connection> CreateStore(const std::string& location);
 
+// Removes a store that CreateStore made moments ago and whose filling failed,
+// so that the next attempt starts clean: the file with its journals, or on a
+// server the store's tables. Never for a store that held anything before.
+void DiscardNewStore(const std::string& location);
+
 // The location as a message may show it: the password of a server URI (in its
 // user part or a "password" parameter) replaced by "***".
 std::string MaskedLocation(const std::string& location);

@@ -16,15 +16,18 @@
 namespace kestrel::cli {
 namespace {
 
-// Creates a store file and fills it; a failure removes the half-made file so
-// that the next attempt starts clean.
+// Creates a store and fills it; a failure removes the half-made store so that
+// the next attempt starts clean.
 void CreateFilled(const std::string& path, const std::function<void(kestrel::store::Connection&)>& fill) {
   auto c = kestrel::store::CreateStore(path);
   try {
     fill(*c);
   } catch (...) {
     c.reset();
-    for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+    try {
+      kestrel::store::DiscardNewStore(path);
+    } catch (...) {
+    }
     throw;
   }
 }

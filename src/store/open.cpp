@@ -56,12 +56,6 @@ const ServerBackend& ServerStores() {
   return *loaded.backend;
 }
 
-bool IsServerLocation(std::string_view location) {
-  for (std::string_view scheme : kServerSchemes)
-    if (location.size() >= scheme.size() && text::EqualNoCase(location.substr(0, scheme.size()), scheme)) return true;
-  return false;
-}
-
 // Where the passwords sit in a server URI, front to back: the one in the
 // authority ("user:secret@") and every "password=secret" parameter.
 std::vector<std::pair<size_t, size_t>> PasswordSpans(std::string_view s) {
@@ -84,6 +78,12 @@ std::vector<std::pair<size_t, size_t>> PasswordSpans(std::string_view s) {
 }
 
 }  // namespace
+
+bool IsServerLocation(std::string_view location) {
+  for (std::string_view scheme : kServerSchemes)
+    if (location.size() >= scheme.size() && text::EqualNoCase(location.substr(0, scheme.size()), scheme)) return true;
+  return false;
+}
 
 std::string MaskedLocation(const std::string& location) {
   if (!IsServerLocation(location)) return location;

@@ -4,10 +4,17 @@
 // "postgresql://" / "postgres://" URI (a server store, store/postgres/).
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "kestrel/store.h"
 #include "store/connection.h"
 
 namespace kestrel::store {
+
+// Whether `location` names a server store ("postgresql://", "postgres://",
+// any case) rather than a store file.
+bool IsServerLocation(std::string_view location);
 
 // `text` with every password of the server URI `location` replaced by "***":
 // for messages of a client library that may quote a malformed location.

@@ -2,6 +2,7 @@
 #include "store/schema.h"
 
 #include <array>
+#include <cstdio>
 
 #include "base/error.h"
 #include "store/open.h"
@@ -278,6 +279,27 @@ std::shared_ptr<Connection> CreateStore(const std::string& path) {
   auto c = store::Create(path);
   CreateSchema(*c);
   return c;
+}
+
+std::string DropSchemaScript() {
+  std::string s;
+  for (const auto& t : Tables()) {
+    s += "drop table if exists ";
+    s += t.name;
+    s += ";\n";
+  }
+  return s;
+}
+
+void DiscardNewStore(const std::string& location) {
+  if (!IsServerLocation(location)) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((location + suffix).c_str());
+    return;
+  }
+  auto c = store::Open(location);
+  Batch b(*c);
+  c->ExecuteScript(DropSchemaScript());
+  b.Commit();
 }
 
 }  // namespace kestrel::store

@@ -63,6 +63,8 @@ std::string_view ProfileIndexColumns(const TableDef& t);
 // The script that creates every table and index in the store's SQL (binary
 // columns are "blob" in SQLite, "bytea" in PostgreSQL).
 std::string SchemaScript(Dialect d);
+// The script that drops every table of the store (those that are there).
+std::string DropSchemaScript();
 // Runs the script on an empty store, in one transaction.
 void CreateSchema(Connection& c);
 

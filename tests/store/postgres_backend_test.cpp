@@ -46,6 +46,10 @@ TEST_F(PostgresBackendTest, AStoreIsCreatedOnceInItsSchemaAndOpenedThere) {
   EXPECT_EQ(Open(location)->OpenRecordset("select appl, dsca from qzddi100")->GetString(-1, "|", ";"), "LGA|Ledger;");
   // A store in another schema of the same database is another store.
   EXPECT_EQ(CreateStore(other)->OpenRecordset("select count(*) from qzddi100")->Fields(0), Value(int64_t{0}));
+  // A half-made store is discarded whole, and only that one: it can be made again.
+  DiscardNewStore(location);
+  EXPECT_EQ(CreateStore(location)->OpenRecordset("select count(*) from qzddi100")->Fields(0), Value(int64_t{0}));
+  EXPECT_EQ(CaughtFrom([&] { CreateStore(other); }).number(), 58);
 }
 
 // Values travel in LATIN1, one character per byte: a database in any encoding
