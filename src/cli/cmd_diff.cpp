@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "command.h"
 #include "kestrel/diff.h"
 #include "output.h"
@@ -37,10 +39,10 @@ std::string ScopeName(const Scope& s) {
     case Scope::Kind::Shared: return "shared";
     case Scope::Kind::Profile: break;
   }
-  if (!s.b_profile) return "profile " + std::to_string(*s.a_profile) + " (A only)";
-  if (!s.a_profile) return "profile " + std::to_string(*s.b_profile) + " (B only)";
-  if (*s.a_profile == *s.b_profile) return "profile " + std::to_string(*s.a_profile);
-  return "profile " + std::to_string(*s.a_profile) + " / " + std::to_string(*s.b_profile);
+  if (!s.b_profile) return fmt::format("profile {} (A only)", *s.a_profile);
+  if (!s.a_profile) return fmt::format("profile {} (B only)", *s.b_profile);
+  if (*s.a_profile == *s.b_profile) return fmt::format("profile {}", *s.a_profile);
+  return fmt::format("profile {} / {}", *s.a_profile, *s.b_profile);
 }
 
 std::string_view ChangeWord(Change::Kind k) {

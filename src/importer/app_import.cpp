@@ -5,6 +5,8 @@
 #include <array>
 #include <memory>
 
+#include <fmt/format.h>
+
 #include "base/datetime.h"
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -73,7 +75,7 @@ bool Holds(std::string_view value, std::string_view characters) {
 std::string CreateImportFolder(const ImportContext& cx) {
   const std::string base = files::Join(cx.TempFolder(), "ImportAt" + FormatCompact(cx.env().Now()));
   for (int k = 1;; ++k) {
-    const std::string folder = k == 1 ? base : base + "-" + std::to_string(k);
+    const std::string folder = k == 1 ? base : fmt::format("{}-{}", base, k);
     if (k < kMostFoldersPerSecond && files::FolderExists(cx.env(), folder)) continue;
     WriteImportLog(cx, " Before Creating folder: " + folder);
     try {
@@ -167,7 +169,7 @@ bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    WriteImportLog(cx, "ImportApplicationsFromLogicPack : \r\n" + e.description() + std::to_string(e.number()));
+    WriteImportLog(cx, fmt::format("ImportApplicationsFromLogicPack : \r\n{}{}", e.description(), e.number()));
     error.Set(e.number(), e.description());
     return false;
   }
@@ -297,10 +299,10 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
         staging.CopyInto(table, kDirectRowsPerBatch, [&cx, &table](int64_t rows) { cx.Report(table, rows); });
       } catch (const ComError& e) {
         if (e.number() == Number(Ours::ImportInterrupted)) throw;
-        Raise(Ours::BulkLoadFailed, std::string(DefaultText(Ours::BulkLoadFailed)) + ": line " +
-                                        std::to_string(i + 1) + " of " + batch + " (table " + table +
-                                        ") could not be copied into the store: error " + std::to_string(e.number()) +
-                                        ": " + e.description() + " of " + DataFilePath(import_folder, table, application));
+        Raise(Ours::BulkLoadFailed,
+              fmt::format("{}: line {} of {} (table {}) could not be copied into the store: error {}: {} of {}",
+                          DefaultText(Ours::BulkLoadFailed), i + 1, batch, table, e.number(), e.description(),
+                          DataFilePath(import_folder, table, application)));
       }
     }
     staging.Close();

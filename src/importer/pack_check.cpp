@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
@@ -32,7 +34,7 @@ namespace kestrel::importer {
 namespace {
 
 std::string Place(const std::string& path, size_t line) {
-  return line ? path + ", line " + std::to_string(line) : path;
+  return line ? fmt::format("{}, line {}", path, line) : path;
 }
 
 // A NUL byte would end the statement text that carries the value. `what`
@@ -59,13 +61,11 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
         if (!width || code.size() <= *width) continue;
         error.Set(Number(Ours::ApplicationCodeTooLong),
                   TextWithDetail(Ours::ApplicationCodeTooLong,
-                                 QuoteForMessage(code) + " has " + std::to_string(code.size()) +
-                                     " bytes, the store's " + std::string(table) + "." + std::string(column) +
-                                     " holds " + std::to_string(*width)));
+                                 fmt::format("{} has {} bytes, the store's {}.{} holds {}", QuoteForMessage(code),
+                                             code.size(), table, column, *width)));
         const size_t k = static_cast<size_t>(i);
-        place = "the target entry of pack profile " + std::to_string(PlanAt(plan, plan.SourceProfiles[0], k)) +
-                " (" + PlanAt(plan, plan.TargetApplications[0], k) + " to " +
-                PlanAt(plan, plan.TargetApplications[1], k) + ")";
+        place = fmt::format("the target entry of pack profile {} ({} to {})", PlanAt(plan, plan.SourceProfiles[0], k),
+                            PlanAt(plan, plan.TargetApplications[0], k), PlanAt(plan, plan.TargetApplications[1], k));
         return false;
       }
     }
@@ -100,8 +100,8 @@ bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::
             std::find(pack_profiles.begin(), pack_profiles.end(), *row.profile) == pack_profiles.end()) {
           error.Set(Number(Ours::ProfileNotInPack),
                     TextWithDetail(Ours::ProfileNotInPack,
-                                   "profile " + std::to_string(*row.profile) + " in " +
-                                       Place(path, records->record_line()) + " is not in Qzmap100.dat"));
+                                   fmt::format("profile {} in {} is not in Qzmap100.dat", *row.profile,
+                                               Place(path, records->record_line()))));
           place = Place(path, records->record_line());
           return false;
         }
@@ -161,8 +161,8 @@ bool CheckChainFile(Env& env, const std::string& folder, ErrorState& error, std:
       const size_t width = rows->fields().size();
       if (width == kChainFieldCount) continue;
       place = Place(*found, rows->line_number());
-      error.Set(kHeaderLineError, std::string(kChainFileCorrupt) + " (" + place + ": " + std::to_string(width) +
-                                      " fields, " + std::to_string(kChainFieldCount) + " wanted)");
+      error.Set(kHeaderLineError,
+                fmt::format("{} ({}: {} fields, {} wanted)", kChainFileCorrupt, place, width, kChainFieldCount));
       return false;
     }
   } catch (const ComError& e) {

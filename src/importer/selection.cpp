@@ -3,6 +3,8 @@
 
 #include <limits>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
@@ -70,8 +72,7 @@ bool IsProfileNumber(int64_t number) {
 
 void CheckProfileNumber(int64_t number, std::string_view what, std::string_view where) {
   if (!IsProfileNumber(number))
-    throw ComError(rt::Overflow, "Overflow: " + std::string(what) + " " + std::to_string(number) + " " +
-                                     std::string(where) + " is outside the 16-bit range");
+    throw ComError(rt::Overflow, fmt::format("Overflow: {} {} {} is outside the 16-bit range", what, number, where));
 }
 
 void CheckProfileField(std::string_view field, std::string_view what, std::string_view where) {
@@ -95,9 +96,9 @@ void CheckImportedApplicationCode(std::string_view code, std::string_view where)
   // The import names files "<table><code>.dat" (tables of eight letters).
   constexpr size_t kLongestCode = 255 - 8 - 4;
   if (code.size() > kLongestCode)
-    RaiseWithDetail(Ours::ApplicationCodeTooLong, QuoteForMessage(code) + " has " + std::to_string(code.size()) +
-                                                      " bytes, a data file's name leaves room for " +
-                                                      std::to_string(kLongestCode) + " " + std::string(where));
+    RaiseWithDetail(Ours::ApplicationCodeTooLong,
+                    fmt::format("{} has {} bytes, a data file's name leaves room for {} {}", QuoteForMessage(code),
+                                code.size(), kLongestCode, where));
   // The marking appends "*" to a code the store holds, and "|" splits an entry.
   for (char c : {kMarker, '|'})
     if (code.find(c) != std::string_view::npos)

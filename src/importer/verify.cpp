@@ -6,6 +6,8 @@
 #include <array>
 #include <optional>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/text.h"
 #include "importer/entry_points.h"
@@ -141,9 +143,10 @@ bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std:
     auto targets = SplitList(lines.Preference, std::string_view(&kEntrySeparator, 1));
 
     if (sources.size() != targets.size()) {
-      strErrorMessage = "The user selection is not complete." + std::to_string(sources.size()) +
-                        " profiles are present in source, and " + std::to_string(targets.size()) +
-                        " profiles are present in target." + std::string(kMessageEnd);
+      strErrorMessage = fmt::format(
+          "The user selection is not complete.{} profiles are present in source, and {} profiles are present in "
+          "target.{}",
+          sources.size(), targets.size(), kMessageEnd);
       passed = false;
     }
     // A value the import cannot write is the failure the error state reports,
