@@ -63,6 +63,21 @@ TEST(DateTimeTest, WrittenInOneFormAndReadInTwo) {
   EXPECT_EQ(ErrorOf([] { ToDateTime("31/12/2024"); }), rt::TypeMismatch);
 }
 
+// Dates a calendar does not hold, and the fields of a date far outside their
+// ranges, written as they are.
+TEST(DateTimeTest, CalendarEdges) {
+  const struct {
+    int year, month, day;
+    bool valid;
+  } dates[] = {{2000, 2, 29, true},  {1900, 2, 29, false}, {2100, 2, 29, false}, {2024, 12, 31, true},
+               {2024, 11, 31, false}, {1, 1, 1, true},      {0, 12, 31, false},   {10000, 1, 1, false},
+               {2024, 1, 257, false}, {2024, 1, 271, false}, {2024, 0, 10, false}, {2024, 6, 0, false}};
+  for (const auto& d : dates)
+    EXPECT_EQ(IsValidDate(d.year, d.month, d.day), d.valid) << d.year << "-" << d.month << "-" << d.day;
+  EXPECT_EQ(FormatDateTime(DateTime{12026, 7, 123, -1, 5, 0}), "12026-07-123 -1:05:00");
+  EXPECT_EQ(FormatCompact(DateTime{1999, 12, 31, 7, 8, 9}), "311299070809");
+}
+
 // The machine's clock gives today's date: month and day as the C library has them.
 TEST(DateTimeTest, TheRealClockReadsToday) {
   const std::time_t now = std::time(nullptr);
