@@ -45,7 +45,7 @@ int RunExport(const ExportOptions& o) {
   e.put_traveseparent(o.traverse_parent);
   e.put_OverWrite(o.overwrite);
   if (ProgressWanted())
-    e.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
+    e.SetProgress([](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); });
   Detail(fmt::format("exporting profile {}", *o.profile));
 
   if (!e.ExportMigrationProfiles()) return Fail(e.get_ErrorNumber(), e.get_ErrorDescription());

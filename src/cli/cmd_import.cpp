@@ -64,7 +64,7 @@ void Prepare(Kestrel20ImpExp::clsImport& import, const CheckOptions& o, const st
     Notice(std::string(Kestrel20ImpExp::kNoPackSumsNotice));
   import.put_LastModifiedUser(user.empty() ? LoginName() : user);
   if (ProgressWanted())
-    import.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
+    import.SetProgress([](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); });
 }
 
 void DeclareCheckOptions(CLI::App& sub, CheckOptions& o) {

@@ -171,6 +171,9 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
     const int64_t mprf = exported.mprf.Integer();
     const Vrc vrc{exported.vers.TextOrEmpty(), exported.rele.TextOrEmpty(), exported.cust.TextOrEmpty()};
     const Chain chain = ChainOf(c, scope, mprf, vrc, parent);
+    // The count is one more look-up: made only when someone watches.
+    const int64_t objects_in_all =
+        ctx.Progress ? c.OpenRecordset(store::CountRuleObjects(object_table, appl))->Fields(0).Integer() : 0;
     Reads reads = OpenReads(ctx, c, scope, object_table, appl, chain, exported);
     store::Recordset& objects = *reads.objects;
     if (objects.IsEOF()) {
@@ -197,7 +200,7 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
           if (level.Integer() == 1) return false;
         }
       }
-      ctx.Report("mapping objects", ++done);
+      ctx.Report("mapping objects", ++done, objects_in_all);
     }
     objects.Close();
     for (auto* group : {&reads.rules, &reads.revisions})

@@ -296,7 +296,9 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
     for (size_t i = 0; i < tables.size(); ++i) {
       const std::string table(tables[i]);
       try {
-        staging.CopyInto(table, kDirectRowsPerBatch, [&cx, &table](int64_t rows) { cx.Report(table, rows); });
+        const int64_t total = cx.CountedRows(pack::DataFileName(table, application));
+        staging.CopyInto(table, kDirectRowsPerBatch,
+                         [&cx, &table, total](int64_t rows) { cx.Report(table, rows, total); });
       } catch (const ComError& e) {
         if (e.number() == Number(Ours::ImportInterrupted)) throw;
         Raise(Ours::BulkLoadFailed,
@@ -334,7 +336,8 @@ bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorStat
       }
       const std::string stem = files::Join(import_folder, std::string(table) + application);
       if (!BulkCopyTable(cx, error, std::string(table), data_file, o.FieldSeparator,
-                         BulkLogFiles{stem + ".log", stem + ".err"})) {
+                         BulkLogFiles{stem + ".log", stem + ".err"},
+                         cx.CountedRows(pack::DataFileName(table, application)))) {
         WriteImportLog(cx, "Application Loading failed while loading " + std::string(table) + ".");
         return false;
       }
@@ -350,7 +353,8 @@ bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorStat
 }
 
 bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string& table,
-                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs) {
+                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs,
+                   int64_t rows) {
   try {
     if (delimiter != std::string(1, files::kFieldSeparator))
       Raise(Ours::Internal, "The bulk loader splits fields at character 1 only");
@@ -358,7 +362,7 @@ bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string
     options.rows_per_batch = kDirectRowsPerBatch;
     options.log_path = logs.log;
     options.error_path = logs.errors;
-    options.progress = [&cx, &table](int64_t rows) { cx.Report(table, rows); };
+    options.progress = [&cx, &table, rows](int64_t done) { cx.Report(table, done, rows); };
     ConnectionOf(cx).BulkLoad(cx.env(), table, data_file, options);
     return true;
   } catch (const std::exception& ex) {

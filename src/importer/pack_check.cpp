@@ -91,7 +91,10 @@ bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::
     try {
       records = std::make_unique<LoadedRecords>(cx.env(), planned, header_map, loader, *layout);
       LoadedRow row;
+      int64_t& counted = (*cx.StepTotals)[std::string(layout->table)];
+      counted = 0;
       while (records->Next(row)) {
+        ++counted;
         // A rule of a profile the header file does not hold would be stored
         // under no profile of the import. Library files are exempt: a single
         // profile's pack that takes functions from its base profiles carries
@@ -247,7 +250,10 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, S
           const std::vector<std::string>& columns = tables.Columns(table);
           auto rows = files::RowReader::Open(cx.env(), *path, columns.size());
           const bool recode = in_pack != chosen && TableIsRecoded(table);
+          int64_t& counted = (*cx.StepTotals)[pack::DataFileName(table, chosen)];
+          counted = 0;
           while (rows->Next()) {
+            ++counted;
             line = rows->line_number() - 1;
             if (line == 0) pack::RefuseByteOrderMark(rows->line(), *path);
             RefuseNul(rows->line(), "the row");
@@ -310,6 +316,7 @@ bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view wh
 bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place) {
   WriteImportLog(cx, kCheckStarted);
   place.clear();
+  cx.StepTotals->clear();
   if (!CheckHeaderFile(cx.env(), planned.options, error, place)) return false;
 
   // The values the batch path writes into its lines.

@@ -1,6 +1,6 @@
 // Numbers and dates as the platform reads and writes them: the conversions
 // of a column value, the one written date form and the two forms readers
-// accept.
+// accept; and counts as a progress line shows them.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "base/value.h"
 #include "kestrel/env.h"
+#include "kestrel/progress.h"
 #include "support/error_of.h"
 
 namespace kestrel {
@@ -76,6 +77,27 @@ TEST(DateTimeTest, CalendarEdges) {
     EXPECT_EQ(IsValidDate(d.year, d.month, d.day), d.valid) << d.year << "-" << d.month << "-" << d.day;
   EXPECT_EQ(FormatDateTime(DateTime{12026, 7, 123, -1, 5, 0}), "12026-07-123 -1:05:00");
   EXPECT_EQ(FormatCompact(DateTime{1999, 12, 31, 7, 8, 9}), "311299070809");
+}
+
+// A step's count, its total where known and its rate, as a terminal shows them.
+TEST(ProgressTextTest, CountsOfAStep) {
+  const struct {
+    const char* what;
+    int64_t done, total;
+    double seconds;
+    const char* line;
+  } rows[] = {
+      {"qzmap120", 1200, 5000, 0.2, "qzmap120: 1200 of 5000 (24 %)"},
+      {"qzmap120", 4999, 5000, 3.0, "qzmap120: 4999 of 5000 (99 %), 1666/s"},
+      {"qzmap120", 5000, 5000, 2.0, "qzmap120: 5000 of 5000 (100 %), 2500/s"},
+      {"qzddi150", 5200, 5000, 0.4, "qzddi150: 5200 of 5000 (100 %)"},
+      {"profiles", 1, 3, 0.6, "profiles: 1 of 3 (33 %), 2/s"},
+      {"qzmap150", 0, 12, 0.0, "qzmap150: 0 of 12 (0 %)"},
+      {"mapping objects", 37, 0, 0.5, "mapping objects: 37"},
+      {"Reading the pack's files", 3000000000, 3000000001, 10.0,
+       "Reading the pack's files: 3000000000 of 3000000001 (99 %), 300000000/s"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ProgressText(row.what, row.done, row.total, row.seconds), row.line);
 }
 
 // The machine's clock gives today's date: month and day as the C library has them.
