@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "exporter/object_rule_rows.h"
@@ -139,17 +141,17 @@ Reads OpenReads(ExportContext& ctx, store::Connection& c, const ObjectScope& sco
 // One object's rules at its level, then its revisions there; the other
 // revision tables hang off qzmap110, so without its rows nothing is written.
 void WriteObject(ExportContext& ctx, Reads& reads, int64_t number, const MappingObject& o, bool revisions) {
-  ctx.AppendProgress("Exporting Mapping Object " + o.Name() + " Started ");
+  ctx.AppendProgress(fmt::format("Exporting Mapping Object {} Started ", o.Name()));
   for (auto& rows : reads.rules) rows.Write(number, o);
-  ctx.AppendProgress("Exporting Mapping Object " + o.Name() + " Completed ");
+  ctx.AppendProgress(fmt::format("Exporting Mapping Object {} Completed ", o.Name()));
   if (!revisions) return;
-  ctx.AppendProgress("Exporting Revisions for Mapping Object " + o.Name() + " Started ");
+  ctx.AppendProgress(fmt::format("Exporting Revisions for Mapping Object {} Started ", o.Name()));
   if (!reads.revisions.front().Has(number)) {
     ctx.AppendNote("No Revisions Present");
   } else {
     for (auto& rows : reads.revisions) rows.Write(number, o);
   }
-  ctx.AppendProgress("Exporting Revisions for Mapping Object " + o.Name() + " Completed ");
+  ctx.AppendProgress(fmt::format("Exporting Revisions for Mapping Object {} Completed ", o.Name()));
 }
 
 }  // namespace

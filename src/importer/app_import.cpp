@@ -67,7 +67,7 @@ bool Holds(std::string_view value, std::string_view characters) {
 }
 
 [[noreturn]] void RefuseBatchValue(const std::string& why) {
-  Raise(Ours::UnsafeBatchValue, std::string(DefaultText(Ours::UnsafeBatchValue)) + ": " + why);
+  Raise(Ours::UnsafeBatchValue, fmt::format("{}: {}", DefaultText(Ours::UnsafeBatchValue), why));
 }
 
 }  // namespace
@@ -106,7 +106,8 @@ class RemoveFolderOnExit {
       files::DeleteFolderTree(cx_.env(), folder_);
     } catch (const std::exception& ex) {
       try {
-        WriteImportLog(cx_, "The import folder " + folder_ + " was not removed: " + AsComError(ex).description());
+        WriteImportLog(cx_,
+                       fmt::format("The import folder {} was not removed: {}", folder_, AsComError(ex).description()));
       } catch (...) {
       }
     }
@@ -230,14 +231,9 @@ void RenameApplicationInFile(Env& env, const std::string& import_folder, const s
 
 std::string BatchFileLine(const ImportOptions& o, const std::string& store, const std::string& import_folder,
                           const std::string& application, std::string_view table) {
-  std::string line = "bcp " + store + ".." + std::string(table) + " in ";
-  line += '"' + DataFilePath(import_folder, table, application) + '"';
-  line += " -c -m 1 -b 1000 -C RAW -t ";
-  line += '"' + o.FieldSeparator + '"';
-  line += " -S " + o.DatabaseServer;
-  line += " -U \"" + o.DatabaseUser + '"';
-  line += " -P \"" + o.DatabasePassword + '"';
-  return line;
+  return fmt::format("bcp {}..{} in \"{}\" -c -m 1 -b 1000 -C RAW -t \"{}\" -S {} -U \"{}\" -P \"{}\"", store, table,
+                     DataFilePath(import_folder, table, application), o.FieldSeparator, o.DatabaseServer,
+                     o.DatabaseUser, o.DatabasePassword);
 }
 
 void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan) {
@@ -245,24 +241,27 @@ void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const
   const std::string line_end_quote_or_blank = "\r\n\" ";
   if (o.DatabaseServer.empty()) RefuseBatchValue("the server is empty");
   if (Holds(o.DatabaseServer, line_end_quote_or_blank))
-    RefuseBatchValue("the server " + QuoteForMessage(o.DatabaseServer) + " holds a blank, a double quote or a line end");
+    RefuseBatchValue(fmt::format("the server {} holds a blank, a double quote or a line end",
+                                 QuoteForMessage(o.DatabaseServer)));
   if (Holds(o.DatabaseUser, line_end_or_quote)) RefuseBatchValue("the user holds a double quote or a line end");
   if (Holds(o.DatabasePassword, line_end_or_quote))
     RefuseBatchValue("the password holds a double quote or a line end");
   if (o.DatabaseName.empty()) RefuseBatchValue("the store (database name) is empty");
   if (Holds(o.DatabaseName, line_end_quote_or_blank))
-    RefuseBatchValue("the store " + QuoteForMessage(store::MaskedLocation(o.DatabaseName)) +
-                     " holds a blank, a double quote or a line end");
+    RefuseBatchValue(fmt::format("the store {} holds a blank, a double quote or a line end",
+                                 QuoteForMessage(store::MaskedLocation(o.DatabaseName))));
   const std::string folder = cx.TempFolder();
   if (Holds(folder, line_end_or_quote))
-    RefuseBatchValue("the import folder below " + QuoteForMessage(folder) + " holds a double quote or a line end");
+    RefuseBatchValue(
+        fmt::format("the import folder below {} holds a double quote or a line end", QuoteForMessage(folder)));
   if (Holds(o.FieldSeparator, line_end_quote_or_blank))
     RefuseBatchValue("the field separator holds a blank, a double quote or a line end");
   for (const auto& row : {plan.SourceApplications[0], plan.SourceApplications[1], plan.TargetApplications[0],
                           plan.TargetApplications[1]})
     for (const auto& application : row)
       if (Holds(application, line_end_or_quote))
-        RefuseBatchValue("the application " + QuoteForMessage(application) + " holds a double quote or a line end");
+        RefuseBatchValue(
+            fmt::format("the application {} holds a double quote or a line end", QuoteForMessage(application)));
 }
 
 std::span<const std::string_view> ApplicationDataTables() { return kDataTables; }
@@ -338,7 +337,7 @@ bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorStat
       if (!BulkCopyTable(cx, error, std::string(table), data_file, o.FieldSeparator,
                          BulkLogFiles{stem + ".log", stem + ".err"},
                          cx.CountedRows(pack::DataFileName(table, application)))) {
-        WriteImportLog(cx, "Application Loading failed while loading " + std::string(table) + ".");
+        WriteImportLog(cx, fmt::format("Application Loading failed while loading {}.", table));
         return false;
       }
     }
@@ -367,7 +366,7 @@ bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    error.Set(e.number(), "Loading to table " + table + " failed.\r\n" + e.description());
+    error.Set(e.number(), fmt::format("Loading to table {} failed.\r\n{}", table, e.description()));
     return false;
   }
 }

@@ -149,7 +149,7 @@ bool GiveUpdateVrc(const ImportContext& cx, const ImportPlan& plan, ErrorState& 
         element = GenerateUpdateVRC(cx, element);
         if (element.empty()) {
           error.Set(Number(Ours::UpdateVrcExhausted),
-                    std::string(DefaultText(Ours::UpdateVrcExhausted)) + ": " + before);
+                    fmt::format("{}: {}", DefaultText(Ours::UpdateVrcExhausted), before));
           return false;
         }
       }

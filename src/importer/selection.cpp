@@ -81,8 +81,8 @@ void CheckProfileField(std::string_view field, std::string_view what, std::strin
     number = NumericValue(field);
   } catch (const ComError& e) {
     if (e.number() != rt::Overflow) throw;
-    throw ComError(rt::Overflow, "Overflow: " + std::string(what) + " " + QuoteForMessage(field) + " " +
-                                     std::string(where) + " is outside the 16-bit range");
+    throw ComError(rt::Overflow,
+                   fmt::format("Overflow: {} {} {} is outside the 16-bit range", what, QuoteForMessage(field), where));
   }
   CheckProfileNumber(number, what, where);
 }
@@ -102,12 +102,12 @@ void CheckImportedApplicationCode(std::string_view code, std::string_view where)
   // The marking appends "*" to a code the store holds, and "|" splits an entry.
   for (char c : {kMarker, '|'})
     if (code.find(c) != std::string_view::npos)
-      RaiseWithDetail(Ours::BadApplicationCode, QuoteForMessage(code) + ", the code holds \"" +
-                                                    std::string(1, c) + "\" " + std::string(where));
+      RaiseWithDetail(Ours::BadApplicationCode,
+                      fmt::format("{}, the code holds \"{}\" {}", QuoteForMessage(code), c, where));
 }
 
 void CheckSelectionEntry(std::string_view entry, std::string_view what) {
-  const std::string where = "in " + std::string(what) + " " + QuoteForMessage(entry, 200);
+  const std::string where = fmt::format("in {} {}", what, QuoteForMessage(entry, 200));
   if (entry.find('\0') != std::string_view::npos)
     RaiseWithDetail(Ours::NulInValue, where);
   const auto fields = SplitEntry(entry);

@@ -55,7 +55,7 @@ bool CheckTargetRepeats(ErrorState& error, const std::vector<std::string>& targe
   for (size_t i = 0; i < numbers.size(); ++i)
     for (size_t j = 0; j < numbers.size(); ++j) {
       if (i == j || numbers[i] != numbers[j]) continue;
-      message = "Profile Number " + numbers[i] + " repeats in the target selection.";
+      message = fmt::format("Profile Number {} repeats in the target selection.", numbers[i]);
       error.Set(kRepeatedNumber, message);
       return true;
     }
@@ -73,8 +73,8 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
   for (const auto& t : table)
     if (NumericValue(t.Parent()) >= NumericValue(t.Number())) {
       Fire(error, kParentNotLower, message,
-           "Profile Number (" + t.Number() + ") should be greater than the derived from profile (" +
-               t.Parent() + ") .");
+           fmt::format("Profile Number ({}) should be greater than the derived from profile ({}) .", t.Number(),
+                       t.Parent()));
       passed = false;
     }
 
@@ -96,8 +96,10 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
     }
 
     if (!parent_apps.Source.empty() && !parent_apps.Target.empty()) {
-      const std::string heterogeneous = "Profile Number " + t.Parent() + " can not be parent profile for " +
-                                        t.Number() + " as it will create a hetrogenous derivation structure.";
+      const std::string heterogeneous =
+          fmt::format("Profile Number {} can not be parent profile for {} as it will create a hetrogenous derivation "
+                      "structure.",
+                      t.Parent(), t.Number());
       int32_t e = GetApplicationExtn(cx, error, parent_apps.Source);
       if (e >= 0 && e != NumericValue(t.f[4])) {
         Fire(error, kHeterogeneous, message, heterogeneous);
@@ -119,9 +121,9 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
     const bool self_served = served.find(t.Number()) != std::string::npos;
     if (!text::TrimBlanks(served).empty() && !parent_served && !self_served) {
       Fire(error, kUnrelatedProfile, message,
-           "Profiles " + served + " already exists with the application combination " + t.Source() + ", " +
-               t.Target() + "." + " You have to derive an update profile for " + t.Number() +
-               " from existing profiles.");
+           fmt::format("Profiles {} already exists with the application combination {}, {}. You have to derive an "
+                       "update profile for {} from existing profiles.",
+                       served, t.Source(), t.Target(), t.Number()));
       passed = false;
     }
   }
