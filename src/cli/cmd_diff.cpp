@@ -205,8 +205,9 @@ void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
     };
     if ((store_alone(o.a) && !pack(o.b)) || (store_alone(o.b) && !pack(o.a)))
       throw CLI::ValidationError(sub.get_name(),
-                                 "a store without :PROFILE is compared only with a logic pack folder (" +
-                                     (store_alone(o.a) ? o.a : o.b) + " is neither a folder nor STORE:PROFILE)");
+                                 fmt::format("a store without :PROFILE is compared only with a logic pack folder ({} "
+                                             "is neither a folder nor STORE:PROFILE)",
+                                             store_alone(o.a) ? o.a : o.b));
   });
 }
 
