@@ -1,7 +1,10 @@
 // Text forms of dates and times and the date reader.
 #include "base/datetime.h"
 
-#include <cstdio>
+#include <chrono>
+
+#include <fmt/compile.h>
+#include <fmt/format.h>
 
 #include "base/error.h"
 
@@ -69,24 +72,23 @@ bool ReadTime(Reader& r, DateTime& d) {
   return true;
 }
 
-std::string Printf(const char* format, int a, int b, int c) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, format, a, b, c);
-  return buf;
-}
-
 }  // namespace
 
 bool IsValidDate(int year, int month, int day) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  int last = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-  return day <= last;
+  // The calendar's own fields hold a day up to 255: larger ones are no day.
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31) return false;
+  const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+                                         std::chrono::day{static_cast<unsigned>(day)}};
+  return date.ok();
 }
 
-std::string FormatDate(const DateTime& d) { return Printf("%04d-%02d-%02d", d.Year, d.Month, d.Day); }
-std::string FormatTime(const DateTime& d) { return Printf("%02d:%02d:%02d", d.Hour, d.Minute, d.Second); }
+// Every line of a run log carries both.
+std::string FormatDate(const DateTime& d) {
+  return fmt::format(FMT_COMPILE("{:04}-{:02}-{:02}"), d.Year, d.Month, d.Day);
+}
+std::string FormatTime(const DateTime& d) {
+  return fmt::format(FMT_COMPILE("{:02}:{:02}:{:02}"), d.Hour, d.Minute, d.Second);
+}
 std::string FormatDateTime(const DateTime& d) {
   std::string out;
   FormatDateTimeInto(out, d);
@@ -95,7 +97,7 @@ std::string FormatDateTime(const DateTime& d) {
 
 void FormatDateTimeInto(std::string& out, const DateTime& d) {
   // Loaders format a date for every row: fields in their usual ranges are
-  // written digit by digit, anything else as printf would.
+  // written digit by digit, anything else by the general formatting.
   const bool usual = d.Year >= 0 && d.Year <= 9999 && d.Month >= 0 && d.Month <= 99 && d.Day >= 0 && d.Day <= 99 &&
                      d.Hour >= 0 && d.Hour <= 99 && d.Minute >= 0 && d.Minute <= 99 && d.Second >= 0 &&
                      d.Second <= 99;
@@ -123,7 +125,7 @@ void FormatDateTimeInto(std::string& out, const DateTime& d) {
   out.assign(buf, sizeof buf);
 }
 std::string FormatCompact(const DateTime& d) {
-  return Printf("%02d%02d%02d", d.Day, d.Month, d.Year % 100) + Printf("%02d%02d%02d", d.Hour, d.Minute, d.Second);
+  return fmt::format("{:02}{:02}{:02}{:02}{:02}{:02}", d.Day, d.Month, d.Year % 100, d.Hour, d.Minute, d.Second);
 }
 
 std::optional<DateTime> ParseDateTime(std::string_view text) {

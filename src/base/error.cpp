@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fmt/format.h>
+
 #include "base/errors_ours.h"
 
 namespace kestrel {
@@ -52,11 +54,7 @@ ComError AsComError(const std::exception& e) {
 }
 
 std::string TrapText(std::string_view head, int32_t number, std::string_view description) {
-  std::string out(head);
-  out += std::to_string(number);
-  out += "   ";
-  out += description;
-  return out;
+  return fmt::format("{}{}   {}", head, number, description);
 }
 
 std::string TrapText(std::string_view head, const ComError& e) {
@@ -64,15 +62,15 @@ std::string TrapText(std::string_view head, const ComError& e) {
 }
 
 std::string ExportTrapHead(std::string_view procedure) {
-  return "UnSpecified Error: --" + std::string(procedure) + "-- ";
+  return fmt::format("UnSpecified Error: --{}-- ", procedure);
 }
 
 std::string ExportWriterTrapHead(std::string_view tag) {
-  return "UnSpecified Error: --" + std::string(tag) + "--";
+  return fmt::format("UnSpecified Error: --{}--", tag);
 }
 
 std::string ImportTrapHead(std::string_view procedure) {
-  return "Unspecified Error : --" + std::string(procedure) + "-- ";
+  return fmt::format("Unspecified Error : --{}-- ", procedure);
 }
 
 }  // namespace kestrel

@@ -2,7 +2,10 @@
 #include "base/errors_ours.h"
 
 #include <array>
+#include <iterator>
 #include <utility>
+
+#include <fmt/format.h>
 
 #include "base/error.h"
 
@@ -99,17 +102,8 @@ std::string QuoteForMessage(std::string_view text, size_t limit) {
 
 void RaiseMalformedPackFile(std::string_view path, size_t line, std::string_view what,
                             std::optional<std::string_view> found) {
-  std::string text(DefaultText(Ours::MalformedPackFile));
-  text += ": ";
-  text += path;
-  text += ", line ";
-  text += std::to_string(line);
-  text += ": ";
-  text += what;
-  if (found) {
-    text += ", found ";
-    text += QuoteForMessage(*found);
-  }
+  std::string text = fmt::format("{}: {}, line {}: {}", DefaultText(Ours::MalformedPackFile), path, line, what);
+  if (found) fmt::format_to(std::back_inserter(text), ", found {}", QuoteForMessage(*found));
   Raise(Ours::MalformedPackFile, std::move(text));
 }
 

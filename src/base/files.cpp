@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
@@ -23,8 +25,7 @@ void ReadPieces(SequentialFile& in, size_t piece, Take take) {
   const char* what = kind == EntryKind::Link     ? "a symbolic link"
                      : kind == EntryKind::Folder ? "a folder"
                                                  : "a FIFO, socket or device";
-  Raise(Ours::NotARegularFile,
-        std::string(DefaultText(Ours::NotARegularFile)) + ": " + path + " is " + what);
+  Raise(Ours::NotARegularFile, fmt::format("{}: {} is {}", DefaultText(Ours::NotARegularFile), path, what));
 }
 
 }  // namespace
@@ -86,8 +87,7 @@ std::optional<std::string> ResolveInFolder(Env& env, const std::string& folder, 
   for (const auto& candidate : env.ListFiles(folder)) {
     if (!text::EqualNoCase(candidate, name)) continue;
     if (found)
-      Raise(Ours::AmbiguousFileName,
-            std::string(DefaultText(Ours::AmbiguousFileName)) + ": " + std::string(name) + " in " + folder);
+      Raise(Ours::AmbiguousFileName, fmt::format("{}: {} in {}", DefaultText(Ours::AmbiguousFileName), name, folder));
     found = Join(folder, candidate);
   }
   // The listing names what links point at too: the match itself must be a file.

@@ -1,7 +1,8 @@
-// The machine's own Env on POSIX: files through file descriptors with a
-// write buffer of our own, the local clock, the process environment, the
-// account database and child processes started with posix_spawn.
-#include <dirent.h>
+// The machine's own Env on POSIX: folders, listings and kinds of entries
+// through std::filesystem; files through file descriptors (opened without
+// following a link) with a write buffer of our own; the local clock, the
+// process environment, the account database and child processes started with
+// posix_spawn.
 #include <fcntl.h>
 #include <pwd.h>
 #include <spawn.h>
@@ -10,10 +11,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
+#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 
 #include "kestrel/env.h"
 #include "base/error.h"
@@ -28,9 +30,12 @@ namespace {
 // short lines, and each trip to the kernel costs more than the copy.
 constexpr size_t kWriteBufferSize = 1 << 16;
 
+namespace fs = std::filesystem;
+
+// A folder, or a link to one.
 bool IsDir(const std::string& path) {
-  struct stat st{};
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  std::error_code ec;
+  return fs::is_directory(path, ec);
 }
 
 // A missing parent folder is "Path not found", a missing file "File not found".
@@ -143,14 +148,16 @@ class PosixEnv final : public Env {
   bool FolderExists(const std::string& path) override { return !path.empty() && IsDir(path); }
 
   bool FileExists(const std::string& path) override {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
   }
 
   bool CreateFolder(const std::string& path) override {
-    if (::mkdir(path.c_str(), 0777) == 0) return true;
-    if (errno == EEXIST) return false;
-    RaiseErrno(errno, true);
+    std::error_code ec;
+    if (fs::create_directory(path, ec)) return true;
+    // A folder, a file or a link of the name: nothing was done.
+    if (!ec || ec.value() == EEXIST) return false;
+    RaiseErrno(ec.value(), true);
   }
 
   void DeleteFile(const std::string& path) override {
@@ -162,12 +169,15 @@ class PosixEnv final : public Env {
   }
 
   EntryKind KindOf(const std::string& path) override {
-    struct stat st{};
-    if (::lstat(path.c_str(), &st) != 0) return EntryKind::Missing;
-    if (S_ISREG(st.st_mode)) return EntryKind::File;
-    if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
-    if (S_ISLNK(st.st_mode)) return EntryKind::Link;
-    return EntryKind::Other;
+    std::error_code ec;
+    switch (fs::symlink_status(path, ec).type()) {
+      case fs::file_type::none:
+      case fs::file_type::not_found: return EntryKind::Missing;
+      case fs::file_type::regular: return EntryKind::File;
+      case fs::file_type::directory: return EntryKind::Folder;
+      case fs::file_type::symlink: return EntryKind::Link;
+      default: return EntryKind::Other;
+    }
   }
 
   std::optional<FileStamp> StampOf(const std::string& path) override {
@@ -176,33 +186,32 @@ class PosixEnv final : public Env {
     constexpr int64_t kBillion = 1000000000;
     // File times advance in ticks of the kernel's clock (milliseconds);
     // two seconds leave room for any file system's tick.
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    if (now.tv_sec - st.st_ctim.tv_sec < 2) return std::nullopt;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    if (std::chrono::duration_cast<std::chrono::seconds>(now).count() - st.st_ctim.tv_sec < 2) return std::nullopt;
     return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
                      static_cast<uint64_t>(st.st_size), st.st_mtim.tv_sec * kBillion + st.st_mtim.tv_nsec,
                      st.st_ctim.tv_sec * kBillion + st.st_ctim.tv_nsec};
   }
 
   void RenameFile(const std::string& from, const std::string& to) override {
-    if (std::rename(from.c_str(), to.c_str()) != 0) RaiseOpen(errno, from);
+    std::error_code ec;
+    fs::rename(from, to, ec);
+    if (ec) RaiseOpen(ec.value(), from);
   }
 
   std::vector<std::string> ListFiles(const std::string& folder) override {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) RaiseErrno(errno, true);
-    std::string path = folder;
-    if (!path.empty() && path.back() != '/') path += '/';
-    const size_t stem = path.size();
-    while (dirent* e = ::readdir(dir)) {
-      std::string_view name = e->d_name;
-      if (name == "." || name == "..") continue;
-      path.resize(stem);
-      path += name;
-      if (FileExists(path)) names.emplace_back(name);
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) RaiseErrno(ec.value(), true);
+    // A link to a regular file counts as one, as FileExists has it.
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      std::error_code kind;
+      if (!it->is_regular_file(kind)) continue;
+      // The entry's path is the folder's and the name: the name is after the last "/".
+      const std::string& path = it->path().native();
+      names.push_back(path.substr(path.rfind('/') + 1));
     }
-    ::closedir(dir);
     return names;
   }
 
@@ -240,7 +249,7 @@ class PosixEnv final : public Env {
   }
 
   DateTime Now() override {
-    std::time_t t = std::time(nullptr);
+    const std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     std::tm tm{};
     ::localtime_r(&t, &tm);
     return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
@@ -252,12 +261,10 @@ class PosixEnv final : public Env {
   }
 
   std::string ProgramFolder() override {
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return ".";
-    std::string self(buf, static_cast<size_t>(n));
-    auto slash = self.find_last_of('/');
-    return slash == std::string::npos ? "." : self.substr(0, slash == 0 ? 1 : slash);
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec || !self.has_parent_path()) return ".";
+    return self.parent_path().string();
   }
 
   std::string AccountName() override {

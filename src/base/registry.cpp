@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/files.h"
 #include "base/text.h"
@@ -78,7 +80,7 @@ std::string FormatEntry(const std::string& name, const std::string& data) {
     throw ComError(rt::InvalidProcedureCall, "Invalid procedure call or argument: a registry value cannot hold a line end");
   bool quote = !data.empty() && (data.front() == ' ' || data.front() == '\t' || data.back() == ' ' ||
                                  data.back() == '\t' || data.front() == '"');
-  return name + "=" + (quote ? "\"" + data + "\"" : data);
+  return quote ? fmt::format("{}=\"{}\"", name, data) : fmt::format("{}={}", name, data);
 }
 
 std::string HomeFolder(Env& env) {
@@ -97,7 +99,7 @@ std::string RegistrySection(uint32_t hive, std::string_view key) {
     case HKEY_USERS_VALUE: name = "HKEY_USERS"; break;
     default: return {};
   }
-  return std::string(name) + "\\" + std::string(key);
+  return fmt::format("{}\\{}", name, key);
 }
 
 bool RegistryFile::GetKeyValue(uint32_t hive, const std::string& key, const std::string& value_name,
@@ -148,7 +150,7 @@ void RegistryFile::SetKeyValue(uint32_t hive, const std::string& key, const std:
       c.lines.insert(c.lines.begin() + static_cast<std::ptrdiff_t>(insert_at), entry);
     } else {
       if (!c.lines.empty() && !TrimSpace(c.lines.back()).empty()) c.lines.emplace_back();
-      c.lines.push_back("[" + section + "]");
+      c.lines.push_back(fmt::format("[{}]", section));
       c.lines.push_back(entry);
     }
   }

@@ -1,6 +1,8 @@
 // The row file reader.
 #include "base/row_reader.h"
 
+#include <fmt/format.h>
+
 #include "base/errors_ours.h"
 
 namespace kestrel::files {
@@ -34,8 +36,7 @@ bool RowReader::Next() {
   SplitRow(line_, fields_);
   if (expected_ != 0 && fields_.size() != expected_)
     RaiseMalformedPackFile(in_->path(), in_->line_number(),
-                           "a row of " + std::to_string(fields_.size()) + " fields where " +
-                               std::to_string(expected_) + " are required",
+                           fmt::format("a row of {} fields where {} are required", fields_.size(), expected_),
                            line_);
   return true;
 }

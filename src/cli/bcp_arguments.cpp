@@ -2,6 +2,8 @@
 // unused, since a store's location carries all it needs to be opened.
 #include "bcp_arguments.h"
 
+#include <fmt/format.h>
+
 #include "kestrel/store.h"
 
 namespace kestrel::cli {
@@ -11,7 +13,8 @@ namespace {
 int64_t PositiveNumber(const std::string& option, const std::string& text) {
   int64_t n = 0;
   for (char c : text) {
-    if (c < '0' || c > '9' || n > 1000000000) throw BcpUsageError{option + " needs a positive number, not \"" + text + "\""};
+    if (c < '0' || c > '9' || n > 1000000000)
+      throw BcpUsageError{fmt::format("{} needs a positive number, not \"{}\"", option, text)};
     n = n * 10 + (c - '0');
   }
   if (text.empty() || n < 1) throw BcpUsageError{option + " needs a positive number"};
@@ -25,7 +28,7 @@ BcpArguments ParseBcpArguments(const std::vector<std::string>& args) {
   BcpArguments a;
   const auto dots = args[0].rfind("..");
   if (dots == std::string::npos || dots == 0 || dots + 2 == args[0].size())
-    throw BcpUsageError{"\"" + store::MaskedLocation(args[0]) + "\" is not STORE..TABLE"};
+    throw BcpUsageError{fmt::format("\"{}\" is not STORE..TABLE", store::MaskedLocation(args[0]))};
   a.store = args[0].substr(0, dots);
   a.table = args[0].substr(dots + 2);
   a.file = args[2];
@@ -34,7 +37,7 @@ BcpArguments ParseBcpArguments(const std::vector<std::string>& args) {
     if (option == "-c") continue;
     if (option != "-m" && option != "-b" && option != "-C" && option != "-t" && option != "-S" && option != "-U" &&
         option != "-P")
-      throw BcpUsageError{"unknown argument \"" + option + "\""};
+      throw BcpUsageError{fmt::format("unknown argument \"{}\"", option)};
     if (i + 1 == args.size()) throw BcpUsageError{option + " needs a value"};
     const std::string& value = args[++i];
     if (option == "-m" && PositiveNumber(option, value) != 1)

@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "command.h"
 #include "kestrel/diff.h"
 #include "output.h"
@@ -37,10 +39,10 @@ std::string ScopeName(const Scope& s) {
     case Scope::Kind::Shared: return "shared";
     case Scope::Kind::Profile: break;
   }
-  if (!s.b_profile) return "profile " + std::to_string(*s.a_profile) + " (A only)";
-  if (!s.a_profile) return "profile " + std::to_string(*s.b_profile) + " (B only)";
-  if (*s.a_profile == *s.b_profile) return "profile " + std::to_string(*s.a_profile);
-  return "profile " + std::to_string(*s.a_profile) + " / " + std::to_string(*s.b_profile);
+  if (!s.b_profile) return fmt::format("profile {} (A only)", *s.a_profile);
+  if (!s.a_profile) return fmt::format("profile {} (B only)", *s.b_profile);
+  if (*s.a_profile == *s.b_profile) return fmt::format("profile {}", *s.a_profile);
+  return fmt::format("profile {} / {}", *s.a_profile, *s.b_profile);
 }
 
 std::string_view ChangeWord(Change::Kind k) {
@@ -203,8 +205,9 @@ void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
     };
     if ((store_alone(o.a) && !pack(o.b)) || (store_alone(o.b) && !pack(o.a)))
       throw CLI::ValidationError(sub.get_name(),
-                                 "a store without :PROFILE is compared only with a logic pack folder (" +
-                                     (store_alone(o.a) ? o.a : o.b) + " is neither a folder nor STORE:PROFILE)");
+                                 fmt::format("a store without :PROFILE is compared only with a logic pack folder ({} "
+                                             "is neither a folder nor STORE:PROFILE)",
+                                             store_alone(o.a) ? o.a : o.b));
   });
 }
 

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "command.h"
 #include "output.h"
 #include "shared_options.h"
@@ -43,8 +45,8 @@ int RunExport(const ExportOptions& o) {
   e.put_traveseparent(o.traverse_parent);
   e.put_OverWrite(o.overwrite);
   if (ProgressWanted())
-    e.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
-  Detail("exporting profile " + std::to_string(*o.profile));
+    e.SetProgress([](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); });
+  Detail(fmt::format("exporting profile {}", *o.profile));
 
   if (!e.ExportMigrationProfiles()) return Fail(e.get_ErrorNumber(), e.get_ErrorDescription());
   EndProgress();

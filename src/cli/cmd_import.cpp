@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "command.h"
 #include "import_object.h"
 #include "import_summary.h"
@@ -64,7 +66,7 @@ void Prepare(Kestrel20ImpExp::clsImport& import, const CheckOptions& o, const st
     Notice(std::string(Kestrel20ImpExp::kNoPackSumsNotice));
   import.put_LastModifiedUser(user.empty() ? LoginName() : user);
   if (ProgressWanted())
-    import.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
+    import.SetProgress([](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); });
 }
 
 void DeclareCheckOptions(CLI::App& sub, CheckOptions& o) {
@@ -125,8 +127,8 @@ int RunImport(const ImportOptions& o) {
       std::string names;
       for (const auto& n : replaced) names += (names.empty() ? "" : ", ") + n;
       return Fail(kestrel::Number(kestrel::Ours::ReplaceNotConfirmed),
-                  std::string(kestrel::DefaultText(kestrel::Ours::ReplaceNotConfirmed)) +
-                      ": the store holds " + names);
+                  fmt::format("{}: the store holds {}", kestrel::DefaultText(kestrel::Ours::ReplaceNotConfirmed),
+                              names));
     }
 
     import.SetDryRun(o.dry_run);

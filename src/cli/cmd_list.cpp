@@ -3,10 +3,13 @@
 // rows of their rules.
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "command.h"
 #include "output.h"
@@ -39,7 +42,8 @@ int64_t RuleRows(const StoredProfile& p) {
 
 std::string RuleBreakdown(const StoredProfile& p) {
   std::string out;
-  for (const auto& [table, rows] : p.rules) out += (out.empty() ? "" : " ") + table + "=" + std::to_string(rows);
+  for (const auto& [table, rows] : p.rules)
+    fmt::format_to(std::back_inserter(out), "{}{}={}", out.empty() ? "" : " ", table, rows);
   return out;
 }
 
@@ -139,7 +143,7 @@ int RunList(const ListOptions& o) {
       for (size_t l = 1; l < depth; ++l) prefix += open_levels[l] ? "|   " : "    ";
       if (level > 0) prefix += last ? "`-- " : "|-- ";
       open_levels[depth] = !last;
-      row(p, prefix + std::to_string(p.number));
+      row(p, fmt::format("{}{}", prefix, p.number));
     };
     for (const StoredProfile* root : h.roots) Walk(h, *root, 0, seen, visit, true);
   } else {

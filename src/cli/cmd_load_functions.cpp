@@ -30,7 +30,7 @@ void DeclareLoadFunctionsOptions(CLI::App& sub, LoadFunctionsOptions& o) {
 int RunLoadFunctions(const LoadFunctionsOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
     OpenPack(import, o.store, o.pack);
-    import.SetProgress([](const std::string& what, int64_t done) { ShowProgress(what, done); });
+    import.SetProgress([](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); });
     UseLockWait(import, o.wait);
     bool loaded = false;
     {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "command.h"
 #include "output.h"
 #include "shared_options.h"
@@ -88,7 +90,8 @@ void PrintPack(std::ostream& out, const std::string& folder, const PackContents&
   for (const auto& pr : p.profiles)
     profiles.push_back({std::to_string(pr.number), ForStdout(pr.source_application),
                         ForStdout(pr.target_application),
-                        ForStdout(pr.version + "/" + pr.release + "/" + pr.customer), ForStdout(pr.description)});
+                        ForStdout(fmt::format("{}/{}/{}", pr.version, pr.release, pr.customer)),
+                        ForStdout(pr.description)});
   PrintTable(out, profiles, {0});
   out << '\n';
   std::vector<std::vector<std::string>> files{{"File", "Kind", "Rows", "Sum"}};

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <memory>
 
+#include <fmt/format.h>
+
 #include "command.h"
 #include "output.h"
 #include "kestrel/error.h"
@@ -31,9 +33,9 @@ int WithImportObject(const std::string& registry, const std::function<int(Kestre
   // The import's work folders and its log live in the recorded folder: one
   // that has gone would fail later with no path to show for it.
   if (std::string folder; object->GetLumoInstallationPath(folder) && !folder.empty() && !env.FolderExists(folder))
-    return Fail(kestrel::rt::PathNotFound, std::string(kestrel::RuntimeErrorText(kestrel::rt::PathNotFound)) +
-                                               ": the installation folder " + folder + " (Path= in " + file +
-                                               ") does not exist");
+    return Fail(kestrel::rt::PathNotFound,
+                fmt::format("{}: the installation folder {} (Path= in {}) does not exist",
+                            kestrel::RuntimeErrorText(kestrel::rt::PathNotFound), folder, file));
   return body(*object);
 }
 

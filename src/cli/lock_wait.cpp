@@ -3,14 +3,16 @@
 
 #include <iostream>
 
+#include <fmt/format.h>
+
 #include "command.h"
 
 namespace kestrel::cli {
 
 void AddWaitOption(CLI::App& sub, int& seconds) {
   sub.add_option("--wait", seconds,
-                 "seconds to wait for the store's write lock while another program holds it (default " +
-                     std::to_string(kDefaultLockWait) + ")")
+                 fmt::format("seconds to wait for the store's write lock while another program holds it (default {})",
+                             kDefaultLockWait))
       ->check(CLI::NonNegativeNumber);
 }
 

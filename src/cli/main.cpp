@@ -16,6 +16,7 @@
 #include "output.h"
 #include "usage.h"
 #include "kestrel/error.h"
+#include "kestrel/progress.h"
 #include "kestrel/store.h"
 
 namespace kestrel::cli {
@@ -112,11 +113,8 @@ void ShowProgress(const std::string& what, long long done, long long total) {
   if (what != step) step = what, step_began = now;
   if (now - last < std::chrono::milliseconds(100)) return;
   last = now;
-  std::string line = fmt::format("{}: {}", what, done);
-  if (total > 0) line += fmt::format(" of {} ({}%)", total, std::min(100LL, done * 100 / total));
-  // The rate of the step, once it has run long enough for one to mean something.
-  const double seconds = std::chrono::duration<double>(now - step_began).count();
-  if (seconds > 0.5) line += fmt::format(", {:.0f}/s", static_cast<double>(done) / seconds);
+  const std::string line =
+      kestrel::ProgressText(what, done, total, std::chrono::duration<double>(now - step_began).count());
   std::fprintf(stderr, "\r\033[K%s", line.c_str());
   std::fflush(stderr);
   g_progress_shown = true;

@@ -6,6 +6,8 @@
 #include <array>
 #include <cctype>
 
+#include <fmt/format.h>
+
 namespace kestrel::cli {
 namespace {
 
@@ -44,7 +46,7 @@ std::vector<std::string> CommandNames(const CLI::App& app) {
 }
 
 std::string DidYouMean(const std::string& nearest) {
-  return nearest.empty() ? std::string() : " (did you mean " + nearest + "?)";
+  return nearest.empty() ? std::string() : fmt::format(" (did you mean {}?)", nearest);
 }
 
 // The command that was running when parsing stopped: the first word that
@@ -100,15 +102,17 @@ std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& ar
       }
     }
     if (!stray.empty() && stray_is_option)
-      first = who + ": unknown option " + stray + DidYouMean(Nearest(stray, options));
+      first = fmt::format("{}: unknown option {}{}", who, stray, DidYouMean(Nearest(stray, options)));
     else if (!stray.empty() && top)
-      first = who + ": unknown command " + stray + DidYouMean(Nearest(stray, CommandNames(app)));
+      first = fmt::format("{}: unknown command {}{}", who, stray, DidYouMean(Nearest(stray, CommandNames(app))));
     else if (top && !extras)
-      first = who + ": a command is required";
+      first = fmt::format("{}: a command is required", who);
   }
-  if (first.empty()) first = who + ": " + e.what();
-  const std::string help = top ? "Run 'kestrel --help' for the commands." : "Run '" + who + " --help' for its options.";
-  return first + "\n" + help + "\n";
+  if (first.empty()) first = fmt::format("{}: {}", who, e.what());
+  const std::string help =
+      top ? std::string("Run 'kestrel --help' for the commands.")
+          : fmt::format("Run '{} --help' for its options.", who);
+  return fmt::format("{}\n{}\n", first, help);
 }
 
 CommandPlace PlaceOf(std::string_view command) {

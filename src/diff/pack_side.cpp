@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include <fmt/format.h>
+
 #include "base/errors_ours.h"
 #include "kestrel/error.h"
 #include "base/files.h"
@@ -40,7 +42,7 @@ void PlaceKey(KeyedRows& out, std::string_view table) {
     const std::string_view column = rest.substr(0, blank);
     const auto at = std::find(out.columns.begin(), out.columns.end(), column);
     if (at == out.columns.end())
-      Raise(Ours::Internal, "key column " + std::string(column) + " not in " + std::string(table));
+      Raise(Ours::Internal, fmt::format("key column {} not in {}", column, table));
     out.key_positions.push_back(static_cast<size_t>(at - out.columns.begin()));
     rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
   }
@@ -77,8 +79,8 @@ void ReadRowFile(Env& env, const std::string& path, KeyedRows& out, std::optiona
 PackSide::PackSide(Env& env, std::string folder) : env_(env), folder_(std::move(folder)) {
   while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
   if (!files::FileExistsInFolder(env_, folder_, pack::kManifestFile))
-    throw ComError(rt::FileNotFound, std::string(RuntimeErrorText(rt::FileNotFound)) + ": " +
-                                         files::Join(folder_, pack::kManifestFile) + " (not a logic pack folder)");
+    throw ComError(rt::FileNotFound, fmt::format("{}: {} (not a logic pack folder)", RuntimeErrorText(rt::FileNotFound),
+                                                 files::Join(folder_, pack::kManifestFile)));
   if (!pack::ReadLogicPackManifest(env_, folder_, manifest_)) {
     RaiseWithDetail(Ours::MalformedPackFile,
                     files::Join(folder_, pack::kManifestFile) + ": it ends before its option lines");

@@ -4,6 +4,8 @@
 #include <limits>
 #include <random>
 
+#include <fmt/format.h>
+
 #include "base/errors_ours.h"
 #include "base/files.h"
 #include "exporter/export_driver.h"
@@ -22,10 +24,10 @@ std::string NewTemporaryFolder(Env& env) {
   std::random_device seed;
   std::mt19937_64 pick(seed());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = files::Join(base, "kestrel-diff-" + std::to_string(pick() % 1000000000));
+    const std::string path = files::Join(base, fmt::format("kestrel-diff-{}", pick() % 1000000000));
     if (env.CreateFolder(path)) return path;
   }
-  Raise(Ours::Internal, "no temporary folder could be created in " + base);
+  Raise(Ours::Internal, fmt::format("no temporary folder could be created in {}", base));
 }
 
 }  // namespace

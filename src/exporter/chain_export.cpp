@@ -9,6 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
 #include "base/error.h"
 #include "base/files.h"
 #include "base/value.h"
@@ -131,9 +134,8 @@ bool WriteChainPack(const ExportOptions& o, ExportContext& ctx, ExportResults& r
   const std::optional<Chain> chain = WriteChainHeaders(o, ctx, r, c);
   if (!chain) return false;
 
-  std::string applications, profiles;
-  for (const auto& appl : chain->applications) applications += (applications.empty() ? "" : "|") + appl;
-  for (int16_t mprf : chain->profiles) profiles += (profiles.empty() ? "" : " ") + std::to_string(mprf);
+  const std::string applications = fmt::format("{}", fmt::join(chain->applications, "|"));
+  const std::string profiles = fmt::format("{}", fmt::join(chain->profiles, " "));
 
   if (!ExportApplicationData(ctx, r, applications, false)) return false;
   if (!RunRuleSteps(ctx, r, kRuleSteps, profiles, o.ExportForSync)) return false;

@@ -60,8 +60,9 @@ struct ExportContext {
   pack::MeasuringEnv& Written() const { return *env_; }
   // The path of a file of the pack folder.
   std::string PackFile(std::string_view name) const { return files::Join(PackFolder, name); }
-  void Report(const std::string& what, int64_t done) const {
-    if (Progress) Progress(what, done);
+  // `total`: the step's rows or objects in all, 0 when not known.
+  void Report(const std::string& what, int64_t done, int64_t total = 0) const {
+    if (Progress) Progress(what, done, total);
   }
   // TAB + text + date + three blanks + time + CR LF.
   void AppendProgress(std::string_view text);

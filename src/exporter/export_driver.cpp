@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/files.h"
 #include "exporter/profile_drivers.h"
@@ -77,8 +79,8 @@ std::optional<std::string> PackFolderOfProfile(const ExportOptions& o, const Exp
   auto rs = c.OpenRecordset(store::SelectProfileToExport(c.dialect(), o.MigrationProfileTobeExported),
                             store::adOpenForwardOnly, store::adLockOptimistic);
   if (rs->BOF() && rs->IsEOF()) {
-    r.Error.Set(2, "Error : Migration Profile Not found PROFILE NUMBER = " +
-                       std::to_string(o.MigrationProfileTobeExported));
+    r.Error.Set(2,
+                fmt::format("Error : Migration Profile Not found PROFILE NUMBER = {}", o.MigrationProfileTobeExported));
     rs->Close();
     return std::nullopt;
   }

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "exporter/object_rule_rows.h"
@@ -139,17 +141,17 @@ Reads OpenReads(ExportContext& ctx, store::Connection& c, const ObjectScope& sco
 // One object's rules at its level, then its revisions there; the other
 // revision tables hang off qzmap110, so without its rows nothing is written.
 void WriteObject(ExportContext& ctx, Reads& reads, int64_t number, const MappingObject& o, bool revisions) {
-  ctx.AppendProgress("Exporting Mapping Object " + o.Name() + " Started ");
+  ctx.AppendProgress(fmt::format("Exporting Mapping Object {} Started ", o.Name()));
   for (auto& rows : reads.rules) rows.Write(number, o);
-  ctx.AppendProgress("Exporting Mapping Object " + o.Name() + " Completed ");
+  ctx.AppendProgress(fmt::format("Exporting Mapping Object {} Completed ", o.Name()));
   if (!revisions) return;
-  ctx.AppendProgress("Exporting Revisions for Mapping Object " + o.Name() + " Started ");
+  ctx.AppendProgress(fmt::format("Exporting Revisions for Mapping Object {} Started ", o.Name()));
   if (!reads.revisions.front().Has(number)) {
     ctx.AppendNote("No Revisions Present");
   } else {
     for (auto& rows : reads.revisions) rows.Write(number, o);
   }
-  ctx.AppendProgress("Exporting Revisions for Mapping Object " + o.Name() + " Completed ");
+  ctx.AppendProgress(fmt::format("Exporting Revisions for Mapping Object {} Completed ", o.Name()));
 }
 
 }  // namespace
@@ -171,6 +173,9 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
     const int64_t mprf = exported.mprf.Integer();
     const Vrc vrc{exported.vers.TextOrEmpty(), exported.rele.TextOrEmpty(), exported.cust.TextOrEmpty()};
     const Chain chain = ChainOf(c, scope, mprf, vrc, parent);
+    // The count is one more look-up: made only when someone watches.
+    const int64_t objects_in_all =
+        ctx.Progress ? c.OpenRecordset(store::CountRuleObjects(object_table, appl))->Fields(0).Integer() : 0;
     Reads reads = OpenReads(ctx, c, scope, object_table, appl, chain, exported);
     store::Recordset& objects = *reads.objects;
     if (objects.IsEOF()) {
@@ -197,7 +202,7 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
           if (level.Integer() == 1) return false;
         }
       }
-      ctx.Report("mapping objects", ++done);
+      ctx.Report("mapping objects", ++done, objects_in_all);
     }
     objects.Close();
     for (auto* group : {&reads.rules, &reads.revisions})

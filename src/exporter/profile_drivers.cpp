@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/cipher.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
@@ -63,9 +65,8 @@ int ColumnIndex(const store::Recordset& rs, std::string_view name) {
 }
 
 void SetChainLoop(ErrorState& error, int64_t reached, int64_t from) {
-  error.Set(Number(Ours::ChainTooLong), std::string(DefaultText(Ours::ChainTooLong)) + ": profile " +
-                                            std::to_string(reached) + " is reached twice from profile " +
-                                            std::to_string(from));
+  error.Set(Number(Ours::ChainTooLong), fmt::format("{}: profile {} is reached twice from profile {}",
+                                                    DefaultText(Ours::ChainTooLong), reached, from));
 }
 
 Vrc VrcOf(const store::Recordset& profile) {

@@ -5,6 +5,8 @@
 #include <array>
 #include <memory>
 
+#include <fmt/format.h>
+
 #include "base/datetime.h"
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -65,7 +67,7 @@ bool Holds(std::string_view value, std::string_view characters) {
 }
 
 [[noreturn]] void RefuseBatchValue(const std::string& why) {
-  Raise(Ours::UnsafeBatchValue, std::string(DefaultText(Ours::UnsafeBatchValue)) + ": " + why);
+  Raise(Ours::UnsafeBatchValue, fmt::format("{}: {}", DefaultText(Ours::UnsafeBatchValue), why));
 }
 
 }  // namespace
@@ -73,7 +75,7 @@ bool Holds(std::string_view value, std::string_view characters) {
 std::string CreateImportFolder(const ImportContext& cx) {
   const std::string base = files::Join(cx.TempFolder(), "ImportAt" + FormatCompact(cx.env().Now()));
   for (int k = 1;; ++k) {
-    const std::string folder = k == 1 ? base : base + "-" + std::to_string(k);
+    const std::string folder = k == 1 ? base : fmt::format("{}-{}", base, k);
     if (k < kMostFoldersPerSecond && files::FolderExists(cx.env(), folder)) continue;
     WriteImportLog(cx, " Before Creating folder: " + folder);
     try {
@@ -104,7 +106,8 @@ class RemoveFolderOnExit {
       files::DeleteFolderTree(cx_.env(), folder_);
     } catch (const std::exception& ex) {
       try {
-        WriteImportLog(cx_, "The import folder " + folder_ + " was not removed: " + AsComError(ex).description());
+        WriteImportLog(cx_,
+                       fmt::format("The import folder {} was not removed: {}", folder_, AsComError(ex).description()));
       } catch (...) {
       }
     }
@@ -167,7 +170,7 @@ bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    WriteImportLog(cx, "ImportApplicationsFromLogicPack : \r\n" + e.description() + std::to_string(e.number()));
+    WriteImportLog(cx, fmt::format("ImportApplicationsFromLogicPack : \r\n{}{}", e.description(), e.number()));
     error.Set(e.number(), e.description());
     return false;
   }
@@ -228,14 +231,9 @@ void RenameApplicationInFile(Env& env, const std::string& import_folder, const s
 
 std::string BatchFileLine(const ImportOptions& o, const std::string& store, const std::string& import_folder,
                           const std::string& application, std::string_view table) {
-  std::string line = "bcp " + store + ".." + std::string(table) + " in ";
-  line += '"' + DataFilePath(import_folder, table, application) + '"';
-  line += " -c -m 1 -b 1000 -C RAW -t ";
-  line += '"' + o.FieldSeparator + '"';
-  line += " -S " + o.DatabaseServer;
-  line += " -U \"" + o.DatabaseUser + '"';
-  line += " -P \"" + o.DatabasePassword + '"';
-  return line;
+  return fmt::format("bcp {}..{} in \"{}\" -c -m 1 -b 1000 -C RAW -t \"{}\" -S {} -U \"{}\" -P \"{}\"", store, table,
+                     DataFilePath(import_folder, table, application), o.FieldSeparator, o.DatabaseServer,
+                     o.DatabaseUser, o.DatabasePassword);
 }
 
 void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan) {
@@ -243,24 +241,27 @@ void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const
   const std::string line_end_quote_or_blank = "\r\n\" ";
   if (o.DatabaseServer.empty()) RefuseBatchValue("the server is empty");
   if (Holds(o.DatabaseServer, line_end_quote_or_blank))
-    RefuseBatchValue("the server " + QuoteForMessage(o.DatabaseServer) + " holds a blank, a double quote or a line end");
+    RefuseBatchValue(fmt::format("the server {} holds a blank, a double quote or a line end",
+                                 QuoteForMessage(o.DatabaseServer)));
   if (Holds(o.DatabaseUser, line_end_or_quote)) RefuseBatchValue("the user holds a double quote or a line end");
   if (Holds(o.DatabasePassword, line_end_or_quote))
     RefuseBatchValue("the password holds a double quote or a line end");
   if (o.DatabaseName.empty()) RefuseBatchValue("the store (database name) is empty");
   if (Holds(o.DatabaseName, line_end_quote_or_blank))
-    RefuseBatchValue("the store " + QuoteForMessage(store::MaskedLocation(o.DatabaseName)) +
-                     " holds a blank, a double quote or a line end");
+    RefuseBatchValue(fmt::format("the store {} holds a blank, a double quote or a line end",
+                                 QuoteForMessage(store::MaskedLocation(o.DatabaseName))));
   const std::string folder = cx.TempFolder();
   if (Holds(folder, line_end_or_quote))
-    RefuseBatchValue("the import folder below " + QuoteForMessage(folder) + " holds a double quote or a line end");
+    RefuseBatchValue(
+        fmt::format("the import folder below {} holds a double quote or a line end", QuoteForMessage(folder)));
   if (Holds(o.FieldSeparator, line_end_quote_or_blank))
     RefuseBatchValue("the field separator holds a blank, a double quote or a line end");
   for (const auto& row : {plan.SourceApplications[0], plan.SourceApplications[1], plan.TargetApplications[0],
                           plan.TargetApplications[1]})
     for (const auto& application : row)
       if (Holds(application, line_end_or_quote))
-        RefuseBatchValue("the application " + QuoteForMessage(application) + " holds a double quote or a line end");
+        RefuseBatchValue(
+            fmt::format("the application {} holds a double quote or a line end", QuoteForMessage(application)));
 }
 
 std::span<const std::string_view> ApplicationDataTables() { return kDataTables; }
@@ -294,13 +295,15 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
     for (size_t i = 0; i < tables.size(); ++i) {
       const std::string table(tables[i]);
       try {
-        staging.CopyInto(table, kDirectRowsPerBatch, [&cx, &table](int64_t rows) { cx.Report(table, rows); });
+        const int64_t total = cx.CountedRows(pack::DataFileName(table, application));
+        staging.CopyInto(table, kDirectRowsPerBatch,
+                         [&cx, &table, total](int64_t rows) { cx.Report(table, rows, total); });
       } catch (const ComError& e) {
         if (e.number() == Number(Ours::ImportInterrupted)) throw;
-        Raise(Ours::BulkLoadFailed, std::string(DefaultText(Ours::BulkLoadFailed)) + ": line " +
-                                        std::to_string(i + 1) + " of " + batch + " (table " + table +
-                                        ") could not be copied into the store: error " + std::to_string(e.number()) +
-                                        ": " + e.description() + " of " + DataFilePath(import_folder, table, application));
+        Raise(Ours::BulkLoadFailed,
+              fmt::format("{}: line {} of {} (table {}) could not be copied into the store: error {}: {} of {}",
+                          DefaultText(Ours::BulkLoadFailed), i + 1, batch, table, e.number(), e.description(),
+                          DataFilePath(import_folder, table, application)));
       }
     }
     staging.Close();
@@ -332,8 +335,9 @@ bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorStat
       }
       const std::string stem = files::Join(import_folder, std::string(table) + application);
       if (!BulkCopyTable(cx, error, std::string(table), data_file, o.FieldSeparator,
-                         BulkLogFiles{stem + ".log", stem + ".err"})) {
-        WriteImportLog(cx, "Application Loading failed while loading " + std::string(table) + ".");
+                         BulkLogFiles{stem + ".log", stem + ".err"},
+                         cx.CountedRows(pack::DataFileName(table, application)))) {
+        WriteImportLog(cx, fmt::format("Application Loading failed while loading {}.", table));
         return false;
       }
     }
@@ -348,7 +352,8 @@ bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorStat
 }
 
 bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string& table,
-                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs) {
+                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs,
+                   int64_t rows) {
   try {
     if (delimiter != std::string(1, files::kFieldSeparator))
       Raise(Ours::Internal, "The bulk loader splits fields at character 1 only");
@@ -356,12 +361,12 @@ bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string
     options.rows_per_batch = kDirectRowsPerBatch;
     options.log_path = logs.log;
     options.error_path = logs.errors;
-    options.progress = [&cx, &table](int64_t rows) { cx.Report(table, rows); };
+    options.progress = [&cx, &table, rows](int64_t done) { cx.Report(table, done, rows); };
     ConnectionOf(cx).BulkLoad(cx.env(), table, data_file, options);
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    error.Set(e.number(), "Loading to table " + table + " failed.\r\n" + e.description());
+    error.Set(e.number(), fmt::format("Loading to table {} failed.\r\n{}", table, e.description()));
     return false;
   }
 }

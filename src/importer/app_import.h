@@ -87,10 +87,12 @@ struct BulkLogFiles {
 };
 
 // Loads one data file into its table; `logs` says where its log and error
-// files go. False with the failure's number and
+// files go, `rows` is the file's rows where known (0 where not) for the
+// progress. False with the failure's number and
 // "Loading to table T failed." + CR LF + its text.
 bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string& table,
-                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs);
+                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs,
+                   int64_t rows = 0);
 
 // Deletes the import folder's data files of an application.
 void DeleteApplicationDataFiles(Env& env, const std::string& import_folder, const std::string& application);

@@ -2,6 +2,8 @@
 // child process per line, run through the Env, with its output kept.
 #include "importer/batch_runner.h"
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
@@ -66,22 +68,20 @@ void RunBatchFile(Env& env, const std::string& batch_path, const std::string& pr
     start = end + 1;
     if (args.empty()) continue;
 
-    const std::string where = "line " + std::to_string(number) + " of " + batch_path;
+    const std::string where = fmt::format("line {} of {}", number, batch_path);
     if (args[0] != "bcp")
-      Raise(Ours::BulkLoadFailed, std::string(DefaultText(Ours::BulkLoadFailed)) + ": " + where +
-                                      " does not run bcp");
+      Raise(Ours::BulkLoadFailed, fmt::format("{}: {} does not run bcp", DefaultText(Ours::BulkLoadFailed), where));
     // "bcp DB..table in FILE ...": without a file there is nothing to load.
     if (args.size() < 4 || args[2] != "in")
-      Raise(Ours::BulkLoadFailed, std::string(DefaultText(Ours::BulkLoadFailed)) + ": " + where +
-                                      " names no data file");
+      Raise(Ours::BulkLoadFailed, fmt::format("{}: {} names no data file", DefaultText(Ours::BulkLoadFailed), where));
     if (!env.FileExists(args[3])) continue;
 
     ChildOutcome o = Run(env, program, args);
     if (o.status == 0 && !o.signaled) continue;
     const std::string& target = args[1];
     std::string table = target.substr(target.rfind("..") == std::string::npos ? 0 : target.rfind("..") + 2);
-    std::string text = std::string(DefaultText(Ours::BulkLoadFailed)) + ": " + where + " (table " + table + ") " +
-                       (o.signaled ? "was ended by signal " : "exited with status ") + std::to_string(o.status);
+    std::string text = fmt::format("{}: {} (table {}) {} {}", DefaultText(Ours::BulkLoadFailed), where, table,
+                                   o.signaled ? "was ended by signal" : "exited with status", o.status);
     std::string output = Tail(std::move(o.output));
     if (!output.empty()) text += ": " + output;
     Raise(Ours::BulkLoadFailed, std::move(text));

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/cipher.h"
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -37,10 +39,7 @@ bool VrcTaken(Connection& c, const HeaderEntry& e) {
 
 // The customer codes the import generates are four characters long.
 std::string ImportCustomerCode(int k) {
-  const std::string digits = std::to_string(k);
-  if (k < 10) return "imp" + digits;
-  if (k < 100) return "im" + digits;
-  return "i" + digits;
+  return fmt::format("{}{}", k < 10 ? "imp" : k < 100 ? "im" : "i", k);
 }
 
 // The fourth character of vers is an update marker "U" (either case).
@@ -82,12 +81,8 @@ std::optional<std::string> FindHeaderLine(Env& env, const std::string& pack_fold
 
 // The header row as the run log shows it; the owner stays out of the log.
 std::string RowForLog(const store::ProfileHeaderValues& v) {
-  std::string out = "Inserting qzmap100: " + std::to_string(v.mprf);
-  for (const std::string* f : {&v.sapp, &v.tapp, &v.vers, &v.rele, &v.cust, &v.verf, &v.relf, &v.cusf, &v.dsca,
-                               &v.scme})
-    out += "|" + *f;
-  out += "|" + std::to_string(v.deph) + "|" + v.apln;
-  return out;
+  return fmt::format("Inserting qzmap100: {}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}", v.mprf, v.sapp, v.tapp, v.vers,
+                     v.rele, v.cust, v.verf, v.relf, v.cusf, v.dsca, v.scme, v.deph, v.apln);
 }
 
 // Gives the pack's owner to the profile when the store knows the user and
@@ -154,7 +149,7 @@ bool GiveUpdateVrc(const ImportContext& cx, const ImportPlan& plan, ErrorState& 
         element = GenerateUpdateVRC(cx, element);
         if (element.empty()) {
           error.Set(Number(Ours::UpdateVrcExhausted),
-                    std::string(DefaultText(Ours::UpdateVrcExhausted)) + ": " + before);
+                    fmt::format("{}: {}", DefaultText(Ours::UpdateVrcExhausted), before));
           return false;
         }
       }
@@ -275,7 +270,7 @@ std::string GenerateUpdateVRC(const ImportContext& cx, const std::string& elemen
   const std::string start = e.Vers;
   e.Vers = start.substr(0, 3) + "U";
   for (int k = 0; k < 100; ++k) {
-    if (k >= 1) e.Vers = start.substr(0, k < 10 ? 2 : 1) + std::to_string(k) + "U";
+    if (k >= 1) e.Vers = fmt::format("{}{}U", start.substr(0, k < 10 ? 2 : 1), k);
     if (!VrcTaken(c, e)) return JoinHeaderEntry(e);
   }
   return {};

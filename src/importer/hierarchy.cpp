@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include <fmt/format.h>
+
 #include "base/errors_ours.h"
 #include "base/text.h"
 #include "base/value.h"
@@ -42,8 +44,7 @@ struct ChainProfile {
 
 // The text of a loop among the parents above `start`.
 std::string LoopText(int64_t repeated, int64_t start) {
-  return std::string(DefaultText(Ours::ChainTooLong)) + ": profile " + std::to_string(repeated) +
-         " stands twice above profile " + std::to_string(start);
+  return fmt::format("{}: profile {} stands twice above profile {}", DefaultText(Ours::ChainTooLong), repeated, start);
 }
 
 }  // namespace

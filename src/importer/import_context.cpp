@@ -12,9 +12,15 @@ namespace kestrel::importer {
 
 std::string ImportContext::TempFolder() const { return files::Join(InstallationPath, kTempSubfolder); }
 
-void ImportContext::Report(const std::string& what, int64_t done) const {
+void ImportContext::Report(const std::string& what, int64_t done, int64_t total) const {
   if (InterruptionRequested()) Raise(Ours::ImportInterrupted);
-  if (Progress) Progress(what, done);
+  if (!Progress) return;
+  Progress(what, done, total == 0 ? CountedRows(what) : total);
+}
+
+int64_t ImportContext::CountedRows(std::string_view step) const {
+  const auto counted = StepTotals->find(step);
+  return counted == StepTotals->end() ? 0 : counted->second;
 }
 
 store::Connection& ConnectionOf(const ImportContext& cx) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -50,13 +51,23 @@ struct ImportContext {
   // details and the import that follows them read a pack's files for their
   // sums once; the context's copies share it.
   std::shared_ptr<pack::VerifiedSums> CheckedSums = std::make_shared<pack::VerifiedSums>();
+  // The rows the import loads, as the check before the import counted them
+  // while reading the pack: the totals its progress shows. By table for the
+  // rule and library files, by data file name (pack::DataFileName with the
+  // application loaded) for the application data. The context's copies
+  // share them.
+  std::shared_ptr<std::map<std::string, int64_t, std::less<>>> StepTotals =
+      std::make_shared<std::map<std::string, int64_t, std::less<>>>();
 
   Env& env() const { return *env_; }
   // The installation's temporary folder.
   std::string TempFolder() const;
-  // Reports progress; raises Ours::ImportInterrupted once an interruption
-  // was requested, so that the operation stops at its next step.
-  void Report(const std::string& what, int64_t done) const;
+  // Reports progress, with `total` or else the step's total the check
+  // counted; raises Ours::ImportInterrupted once an interruption was
+  // requested, so that the operation stops at its next step.
+  void Report(const std::string& what, int64_t done, int64_t total = 0) const;
+  // The rows the check counted for `step`; 0 when it counted none.
+  int64_t CountedRows(std::string_view step) const;
   void Tell(const std::string& line) const {
     if (Notice) Notice(line);
   }

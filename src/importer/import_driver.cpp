@@ -7,6 +7,8 @@
 
 #include <array>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "importer/entry_points.h"
 #include "importer/pack_check.h"
@@ -36,7 +38,7 @@ void PlanSide(const ImportContext& cx, const std::vector<std::string>& entries,
     profiles[1][i] = NumberOf(parent);
     applications[0][i] = sapp;
     applications[1][i] = tapp;
-    WriteImportLog(cx, std::to_string(i) + "---->" + number + "|" + sapp + "|" + tapp + "|" + parent);
+    WriteImportLog(cx, fmt::format("{}---->{}|{}|{}|{}", i, number, sapp, tapp, parent));
   }
 }
 
@@ -155,7 +157,7 @@ ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, cons
         shown = vrc[0] + "|" + vrc[1] + "|" + vrc[2];
       }
     }
-    WriteImportLog(cx, std::to_string(i) + "---->" + shown);
+    WriteImportLog(cx, fmt::format("{}---->{}", i, shown));
   }
   return p;
 }

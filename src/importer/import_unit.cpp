@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "kestrel/interruption.h"
@@ -44,8 +46,8 @@ store::WriteLockOptions LockOptions(const ImportOptions& o, const ImportContext&
   store::WriteLockOptions lock;
   lock.wait = std::chrono::seconds(o.LockWaitSeconds < 0 ? 0 : o.LockWaitSeconds);
   lock.waiting = [&cx, &o, where] {
-    cx.Tell("Waiting up to " + std::to_string(o.LockWaitSeconds) + " s for the write lock of " + where +
-            ", which another program holds ...");
+    cx.Tell(fmt::format("Waiting up to {} s for the write lock of {}, which another program holds ...",
+                        o.LockWaitSeconds, where));
   };
   lock.interrupted = [] { return InterruptionRequested(); };
   return lock;
@@ -67,7 +69,7 @@ bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& e
     if (!unit.Begin(LockOptions(o, cx, where))) {
       if (InterruptionRequested()) return FailOurs(cx, error, message, Ours::ImportInterrupted, "");
       return FailOurs(cx, error, message, Ours::StoreLocked,
-                      where + " (waited " + std::to_string(o.LockWaitSeconds) + " s)");
+                      fmt::format("{} (waited {} s)", where, o.LockWaitSeconds));
     }
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
@@ -32,7 +34,7 @@ namespace kestrel::importer {
 namespace {
 
 std::string Place(const std::string& path, size_t line) {
-  return line ? path + ", line " + std::to_string(line) : path;
+  return line ? fmt::format("{}, line {}", path, line) : path;
 }
 
 // A NUL byte would end the statement text that carries the value. `what`
@@ -59,13 +61,11 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
         if (!width || code.size() <= *width) continue;
         error.Set(Number(Ours::ApplicationCodeTooLong),
                   TextWithDetail(Ours::ApplicationCodeTooLong,
-                                 QuoteForMessage(code) + " has " + std::to_string(code.size()) +
-                                     " bytes, the store's " + std::string(table) + "." + std::string(column) +
-                                     " holds " + std::to_string(*width)));
+                                 fmt::format("{} has {} bytes, the store's {}.{} holds {}", QuoteForMessage(code),
+                                             code.size(), table, column, *width)));
         const size_t k = static_cast<size_t>(i);
-        place = "the target entry of pack profile " + std::to_string(PlanAt(plan, plan.SourceProfiles[0], k)) +
-                " (" + PlanAt(plan, plan.TargetApplications[0], k) + " to " +
-                PlanAt(plan, plan.TargetApplications[1], k) + ")";
+        place = fmt::format("the target entry of pack profile {} ({} to {})", PlanAt(plan, plan.SourceProfiles[0], k),
+                            PlanAt(plan, plan.TargetApplications[0], k), PlanAt(plan, plan.TargetApplications[1], k));
         return false;
       }
     }
@@ -91,7 +91,10 @@ bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::
     try {
       records = std::make_unique<LoadedRecords>(cx.env(), planned, header_map, loader, *layout);
       LoadedRow row;
+      int64_t& counted = (*cx.StepTotals)[std::string(layout->table)];
+      counted = 0;
       while (records->Next(row)) {
+        ++counted;
         // A rule of a profile the header file does not hold would be stored
         // under no profile of the import. Library files are exempt: a single
         // profile's pack that takes functions from its base profiles carries
@@ -100,8 +103,8 @@ bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::
             std::find(pack_profiles.begin(), pack_profiles.end(), *row.profile) == pack_profiles.end()) {
           error.Set(Number(Ours::ProfileNotInPack),
                     TextWithDetail(Ours::ProfileNotInPack,
-                                   "profile " + std::to_string(*row.profile) + " in " +
-                                       Place(path, records->record_line()) + " is not in Qzmap100.dat"));
+                                   fmt::format("profile {} in {} is not in Qzmap100.dat", *row.profile,
+                                               Place(path, records->record_line()))));
           place = Place(path, records->record_line());
           return false;
         }
@@ -161,8 +164,8 @@ bool CheckChainFile(Env& env, const std::string& folder, ErrorState& error, std:
       const size_t width = rows->fields().size();
       if (width == kChainFieldCount) continue;
       place = Place(*found, rows->line_number());
-      error.Set(kHeaderLineError, std::string(kChainFileCorrupt) + " (" + place + ": " + std::to_string(width) +
-                                      " fields, " + std::to_string(kChainFieldCount) + " wanted)");
+      error.Set(kHeaderLineError,
+                fmt::format("{} ({}: {} fields, {} wanted)", kChainFileCorrupt, place, width, kChainFieldCount));
       return false;
     }
   } catch (const ComError& e) {
@@ -247,7 +250,10 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, S
           const std::vector<std::string>& columns = tables.Columns(table);
           auto rows = files::RowReader::Open(cx.env(), *path, columns.size());
           const bool recode = in_pack != chosen && TableIsRecoded(table);
+          int64_t& counted = (*cx.StepTotals)[pack::DataFileName(table, chosen)];
+          counted = 0;
           while (rows->Next()) {
+            ++counted;
             line = rows->line_number() - 1;
             if (line == 0) pack::RefuseByteOrderMark(rows->line(), *path);
             RefuseNul(rows->line(), "the row");
@@ -310,6 +316,7 @@ bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view wh
 bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place) {
   WriteImportLog(cx, kCheckStarted);
   place.clear();
+  cx.StepTotals->clear();
   if (!CheckHeaderFile(cx.env(), planned.options, error, place)) return false;
 
   // The values the batch path writes into its lines.

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/files.h"
 #include "base/text.h"
@@ -112,10 +114,10 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
     while (headers->Next()) {
       if (headers->fields().size() != kHeaderFieldCount) RaiseCorrupt(kHeaderLineCorrupt);
       const std::string mprf(headers->fields()[0]), sapp(headers->fields()[1]), tapp(headers->fields()[2]);
-      std::string entry = mprf + "|" + sapp + "|" + tapp;
-      entry += "|" + std::to_string(PackParentProfile(o.Path, cx, error, mprf));
-      entry += "|" + std::to_string(PackApplicationExtn(cx.env(), o.Path, sapp));
-      entry += "|" + std::to_string(PackApplicationExtn(cx.env(), o.Path, tapp));
+      const auto parent = PackParentProfile(o.Path, cx, error, mprf);
+      const auto source_extn = PackApplicationExtn(cx.env(), o.Path, sapp);
+      const auto target_extn = PackApplicationExtn(cx.env(), o.Path, tapp);
+      std::string entry = fmt::format("{}|{}|{}|{}|{}|{}", mprf, sapp, tapp, parent, source_extn, target_extn);
       std::string marked;
       MarkSelectionEntry(cx, error, entry, announced, marked);
       sources.push_back(std::move(entry));

@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include <fmt/format.h>
+
 #include "base/datetime.h"
 #include "base/files.h"
 
@@ -36,13 +38,12 @@ void ReverseStringArray(const ImportContext& cx, std::vector<std::string>& strAr
   WriteImportLog(cx, "Sorting array ...");
   for (size_t i = 0; i < working.size(); ++i) {
     strArray[i] = std::move(working[i]);
-    WriteImportLog(cx, std::to_string(i) + "---->" + strArray[i]);
+    WriteImportLog(cx, fmt::format("{}---->{}", i, strArray[i]));
   }
 }
 
 std::string UnexpectedErrorReport(const ComError& e) {
-  return "Unexpected Error." + std::string("Error Number: ") + std::to_string(e.number()) + "Description: " +
-         e.description();
+  return fmt::format("Unexpected Error.Error Number: {}Description: {}", e.number(), e.description());
 }
 
 }  // namespace kestrel::importer

@@ -3,6 +3,8 @@
 
 #include <limits>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
@@ -70,8 +72,7 @@ bool IsProfileNumber(int64_t number) {
 
 void CheckProfileNumber(int64_t number, std::string_view what, std::string_view where) {
   if (!IsProfileNumber(number))
-    throw ComError(rt::Overflow, "Overflow: " + std::string(what) + " " + std::to_string(number) + " " +
-                                     std::string(where) + " is outside the 16-bit range");
+    throw ComError(rt::Overflow, fmt::format("Overflow: {} {} {} is outside the 16-bit range", what, number, where));
 }
 
 void CheckProfileField(std::string_view field, std::string_view what, std::string_view where) {
@@ -80,8 +81,8 @@ void CheckProfileField(std::string_view field, std::string_view what, std::strin
     number = NumericValue(field);
   } catch (const ComError& e) {
     if (e.number() != rt::Overflow) throw;
-    throw ComError(rt::Overflow, "Overflow: " + std::string(what) + " " + QuoteForMessage(field) + " " +
-                                     std::string(where) + " is outside the 16-bit range");
+    throw ComError(rt::Overflow,
+                   fmt::format("Overflow: {} {} {} is outside the 16-bit range", what, QuoteForMessage(field), where));
   }
   CheckProfileNumber(number, what, where);
 }
@@ -95,18 +96,18 @@ void CheckImportedApplicationCode(std::string_view code, std::string_view where)
   // The import names files "<table><code>.dat" (tables of eight letters).
   constexpr size_t kLongestCode = 255 - 8 - 4;
   if (code.size() > kLongestCode)
-    RaiseWithDetail(Ours::ApplicationCodeTooLong, QuoteForMessage(code) + " has " + std::to_string(code.size()) +
-                                                      " bytes, a data file's name leaves room for " +
-                                                      std::to_string(kLongestCode) + " " + std::string(where));
+    RaiseWithDetail(Ours::ApplicationCodeTooLong,
+                    fmt::format("{} has {} bytes, a data file's name leaves room for {} {}", QuoteForMessage(code),
+                                code.size(), kLongestCode, where));
   // The marking appends "*" to a code the store holds, and "|" splits an entry.
   for (char c : {kMarker, '|'})
     if (code.find(c) != std::string_view::npos)
-      RaiseWithDetail(Ours::BadApplicationCode, QuoteForMessage(code) + ", the code holds \"" +
-                                                    std::string(1, c) + "\" " + std::string(where));
+      RaiseWithDetail(Ours::BadApplicationCode,
+                      fmt::format("{}, the code holds \"{}\" {}", QuoteForMessage(code), c, where));
 }
 
 void CheckSelectionEntry(std::string_view entry, std::string_view what) {
-  const std::string where = "in " + std::string(what) + " " + QuoteForMessage(entry, 200);
+  const std::string where = fmt::format("in {} {}", what, QuoteForMessage(entry, 200));
   if (entry.find('\0') != std::string_view::npos)
     RaiseWithDetail(Ours::NulInValue, where);
   const auto fields = SplitEntry(entry);

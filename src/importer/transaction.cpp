@@ -98,7 +98,7 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
     }
     ReplaceApplication(cx, error, fields[1]);
     ReplaceApplication(cx, error, fields[2]);
-    cx.Report("profiles", static_cast<int64_t>(i) + 1);
+    cx.Report("profiles", static_cast<int64_t>(i) + 1, static_cast<int64_t>(entries));
   }
   in->Close();
   return true;

@@ -6,6 +6,8 @@
 #include <array>
 #include <optional>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/text.h"
 #include "importer/entry_points.h"
@@ -53,7 +55,7 @@ bool CheckTargetRepeats(ErrorState& error, const std::vector<std::string>& targe
   for (size_t i = 0; i < numbers.size(); ++i)
     for (size_t j = 0; j < numbers.size(); ++j) {
       if (i == j || numbers[i] != numbers[j]) continue;
-      message = "Profile Number " + numbers[i] + " repeats in the target selection.";
+      message = fmt::format("Profile Number {} repeats in the target selection.", numbers[i]);
       error.Set(kRepeatedNumber, message);
       return true;
     }
@@ -71,8 +73,8 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
   for (const auto& t : table)
     if (NumericValue(t.Parent()) >= NumericValue(t.Number())) {
       Fire(error, kParentNotLower, message,
-           "Profile Number (" + t.Number() + ") should be greater than the derived from profile (" +
-               t.Parent() + ") .");
+           fmt::format("Profile Number ({}) should be greater than the derived from profile ({}) .", t.Number(),
+                       t.Parent()));
       passed = false;
     }
 
@@ -94,8 +96,10 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
     }
 
     if (!parent_apps.Source.empty() && !parent_apps.Target.empty()) {
-      const std::string heterogeneous = "Profile Number " + t.Parent() + " can not be parent profile for " +
-                                        t.Number() + " as it will create a hetrogenous derivation structure.";
+      const std::string heterogeneous =
+          fmt::format("Profile Number {} can not be parent profile for {} as it will create a hetrogenous derivation "
+                      "structure.",
+                      t.Parent(), t.Number());
       int32_t e = GetApplicationExtn(cx, error, parent_apps.Source);
       if (e >= 0 && e != NumericValue(t.f[4])) {
         Fire(error, kHeterogeneous, message, heterogeneous);
@@ -117,9 +121,9 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
     const bool self_served = served.find(t.Number()) != std::string::npos;
     if (!text::TrimBlanks(served).empty() && !parent_served && !self_served) {
       Fire(error, kUnrelatedProfile, message,
-           "Profiles " + served + " already exists with the application combination " + t.Source() + ", " +
-               t.Target() + "." + " You have to derive an update profile for " + t.Number() +
-               " from existing profiles.");
+           fmt::format("Profiles {} already exists with the application combination {}, {}. You have to derive an "
+                       "update profile for {} from existing profiles.",
+                       served, t.Source(), t.Target(), t.Number()));
       passed = false;
     }
   }
@@ -141,9 +145,10 @@ bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std:
     auto targets = SplitList(lines.Preference, std::string_view(&kEntrySeparator, 1));
 
     if (sources.size() != targets.size()) {
-      strErrorMessage = "The user selection is not complete." + std::to_string(sources.size()) +
-                        " profiles are present in source, and " + std::to_string(targets.size()) +
-                        " profiles are present in target." + std::string(kMessageEnd);
+      strErrorMessage = fmt::format(
+          "The user selection is not complete.{} profiles are present in source, and {} profiles are present in "
+          "target.{}",
+          sources.size(), targets.size(), kMessageEnd);
       passed = false;
     }
     // A value the import cannot write is the failure the error state reports,

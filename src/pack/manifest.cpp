@@ -3,6 +3,9 @@
 
 #include <limits>
 
+#include <fmt/compile.h>
+#include <fmt/format.h>
+
 #include "base/datetime.h"
 #include "base/error.h"
 #include "base/text.h"
@@ -12,55 +15,52 @@
 
 namespace kestrel::pack {
 namespace manifest {
-namespace {
 
-constexpr std::string_view kCrLf = "\r\n";
-
-std::string Cat(std::initializer_list<std::string_view> parts) {
-  std::string out;
-  for (auto p : parts) out += p;
-  return out;
+std::string StatusLine(bool success) {
+  return fmt::format(FMT_COMPILE("{}\r\n"), success ? kSuccess : kErrors);
 }
 
-}  // namespace
-
-std::string StatusLine(bool success) { return Cat({success ? kSuccess : kErrors, kCrLf}); }
-
-std::string ListLine(std::string_view entry) { return Cat({entry, kCrLf}); }
+std::string ListLine(std::string_view entry) { return fmt::format(FMT_COMPILE("{}\r\n"), entry); }
 
 std::string FileListBlock(std::string_view data_files, std::string_view rule_files) {
-  return Cat({kFilesBegin, kCrLf, data_files, rule_files, kFilesEnd, kCrLf});
+  return fmt::format(FMT_COMPILE("{}\r\n{}{}{}\r\n"), kFilesBegin, data_files, rule_files, kFilesEnd);
 }
 
 std::string ApplicationBlock(std::string_view applications) {
-  return Cat({kApplicationsBegin, kCrLf, applications, kApplicationsEnd, kCrLf});
+  return fmt::format(FMT_COMPILE("{}\r\n{}{}\r\n"), kApplicationsBegin, applications, kApplicationsEnd);
 }
 
-std::string RevisionsLine(bool exported) { return Cat({kRevisions, exported ? "1" : "0", kCrLf}); }
+std::string RevisionsLine(bool exported) {
+  return fmt::format(FMT_COMPILE("{}{}\r\n"), kRevisions, exported ? 1 : 0);
+}
 
-std::string NewProfileLine(int32_t number) { return Cat({kNewProfile, "=", std::to_string(number), kCrLf}); }
+std::string NewProfileLine(int32_t number) {
+  return fmt::format(FMT_COMPILE("{}={}\r\n"), kNewProfile, number);
+}
 
-std::string SyncLine(bool for_sync) { return Cat({kSync, for_sync ? "1" : "0", kCrLf}); }
+std::string SyncLine(bool for_sync) { return fmt::format(FMT_COMPILE("{}{}\r\n"), kSync, for_sync ? 1 : 0); }
 
 std::string StartLine(std::string_view mprf, std::string_view date, std::string_view time) {
-  return Cat({"Exporting Migration Profile ", mprf, " Started at ", date, "   ", time, kCrLf});
+  return fmt::format(FMT_COMPILE("Exporting Migration Profile {} Started at {}   {}\r\n"), mprf, date, time);
 }
 
 std::string ProgressLine(std::string_view text, std::string_view date, std::string_view time) {
-  return Cat({"\t", text, date, "   ", time, kCrLf});
+  return fmt::format(FMT_COMPILE("\t{}{}   {}\r\n"), text, date, time);
 }
 
-std::string NoteLine(std::string_view text) { return Cat({"\t", text, kCrLf}); }
+std::string NoteLine(std::string_view text) { return fmt::format(FMT_COMPILE("\t{}\r\n"), text); }
 
-std::string UnendedNote(std::string_view text) { return Cat({"\t", text}); }
+std::string UnendedNote(std::string_view text) { return fmt::format(FMT_COMPILE("\t{}"), text); }
 
 std::string SuccessLine(std::string_view mprf, std::string_view date, std::string_view time) {
-  return Cat({"Exporting Migration Profile ", mprf, " completed Successfully at ", date, "   ", time});
+  return fmt::format(FMT_COMPILE("Exporting Migration Profile {} completed Successfully at {}   {}"), mprf, date,
+                     time);
 }
 
 std::string FailureLines(int32_t number, std::string_view description) {
-  return Cat({"Exporting Migration Profile Ended with Errors", kCrLf, "Error Number      : ", std::to_string(number),
-              kCrLf, "Error Description : ", description});
+  return fmt::format(
+      FMT_COMPILE("Exporting Migration Profile Ended with Errors\r\nError Number      : {}\r\nError Description : {}"),
+      number, description);
 }
 
 // One reading of the clock for both texts, so that they agree across midnight.
@@ -88,8 +88,9 @@ std::string Lines::Next() {
   std::string line;
   if (!in_->ReadLine(line)) {
     const size_t read = in_->line_number();
-    throw ComError(rt::InputPastEnd, std::string(RuntimeErrorText(rt::InputPastEnd)) + ": " + in_->path() +
-                                         (read ? " ends after line " + std::to_string(read) : " is empty"));
+    const std::string_view past_end = RuntimeErrorText(rt::InputPastEnd);
+    throw ComError(rt::InputPastEnd, read ? fmt::format("{}: {} ends after line {}", past_end, in_->path(), read)
+                                          : fmt::format("{}: {} is empty", past_end, in_->path()));
   }
   if (in_->line_number() == 1) RefuseByteOrderMark(line, in_->path());
   return line;
@@ -105,19 +106,19 @@ std::vector<std::string> Lines::Until(std::string_view marker) {
 }
 
 std::optional<bool> RevisionsValue(std::string_view line) {
-  if (line == Cat({kRevisions, "0"})) return false;
-  if (line == Cat({kRevisions, "1"})) return true;
+  if (line == fmt::format("{}0", kRevisions)) return false;
+  if (line == fmt::format("{}1", kRevisions)) return true;
   return std::nullopt;
 }
 
 std::optional<bool> SyncValue(std::string_view line) {
-  if (line == Cat({kSync, "0"})) return false;
-  if (line == Cat({kSync, "1"})) return true;
+  if (line == fmt::format("{}0", kSync)) return false;
+  if (line == fmt::format("{}1", kSync)) return true;
   return std::nullopt;
 }
 
 std::optional<NewProfile> NewProfileValue(std::string_view line) {
-  if (line == Cat({kNewProfile, "=0"})) return NewProfile{false, 0};
+  if (line == fmt::format("{}=0", kNewProfile)) return NewProfile{false, 0};
   if (line.substr(0, kNewProfile.size()) != kNewProfile) return std::nullopt;
   std::string_view rest = line.size() > kNewProfile.size() + 1 ? line.substr(kNewProfile.size() + 1) : "";
   int64_t n = Value(std::string(rest)).Integer();

@@ -1,6 +1,8 @@
 // Pack folder and file names.
 #include "pack/naming.h"
 
+#include <fmt/format.h>
+
 #include "base/errors_ours.h"
 #include "base/text.h"
 
@@ -22,19 +24,13 @@ void CheckApplicationCode(std::string_view code) {
       }
   if (!why.empty())
     Raise(Ours::BadApplicationCode,
-          std::string(DefaultText(Ours::BadApplicationCode)) + ": " + QuoteForMessage(code) + ", " + std::string(why));
+          fmt::format("{}: {}, {}", DefaultText(Ours::BadApplicationCode), QuoteForMessage(code), why));
 }
 
 std::string PackFolderName(int32_t mprf, std::string_view sapp, std::string_view tapp, bool single_profile) {
   CheckApplicationCode(sapp);
   CheckApplicationCode(tapp);
-  std::string name = std::to_string(mprf);
-  name += '-';
-  name += sapp;
-  name += '-';
-  name += tapp;
-  name += single_profile ? "-S" : "-M";
-  return name;
+  return fmt::format("{}-{}-{}-{}", mprf, sapp, tapp, single_profile ? 'S' : 'M');
 }
 
 std::string DataFileName(std::string_view table, std::string_view appl) {

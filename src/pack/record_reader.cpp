@@ -1,6 +1,8 @@
 // The tagged record reader.
 #include "pack/record_reader.h"
 
+#include <fmt/format.h>
+
 #include "base/errors_ours.h"
 #include "base/text.h"
 #include "pack/text_checks.h"
@@ -58,9 +60,8 @@ void TaggedRecordReader::Malformed(std::string_view what, bool show_line) const 
 
 void TaggedRecordReader::Need(const Field& f) {
   if (Fetch()) return;
-  std::string what = f.kind == FieldKind::Bare ? "the untagged " + std::string(f.column) + " line" : Q(f.tag);
-  Malformed("the file ends within the record that begins at line " + std::to_string(record_line_) + ", before " +
-                what,
+  std::string what = f.kind == FieldKind::Bare ? fmt::format("the untagged {} line", f.column) : Q(f.tag);
+  Malformed(fmt::format("the file ends within the record that begins at line {}, before {}", record_line_, what),
             false);
 }
 
@@ -72,8 +73,9 @@ void TaggedRecordReader::ReadTag(const Field& f, TaggedRecord& r, size_t i) {
     // The value runs on over the lines up to the next field's tag line.
     for (;;) {
       if (!Fetch())
-        Malformed("the file ends within the record that begins at line " + std::to_string(record_line_) +
-                      ", before the line beginning with " + Q(f.continued_until),
+        Malformed(fmt::format("the file ends within the record that begins at line {}, before the line beginning "
+                              "with {}",
+                              record_line_, Q(f.continued_until)),
                   false);
       if (StartsWith(line_, f.continued_until)) {
         pushed_back_ = true;
@@ -97,13 +99,13 @@ void TaggedRecordReader::ReadBlock(const Field& f, TaggedRecord& r, size_t i) {
   size_t lines = 0;
   for (;;) {
     if (!Fetch())
-      Malformed("the file ends within the block " + Q(f.tag) + " opened at line " + std::to_string(opened_at) +
-                    ", which has no end line " + Q(f.end),
+      Malformed(fmt::format("the file ends within the block {} opened at line {}, which has no end line {}", Q(f.tag),
+                            opened_at, Q(f.end)),
                 false);
     if (line_ == f.end) break;
     if (line_ == f.tag)
-      Malformed("the block " + Q(f.tag) + " opened at line " + std::to_string(opened_at) + " has no end line " +
-                Q(f.end) + " before the next one opens");
+      Malformed(fmt::format("the block {} opened at line {} has no end line {} before the next one opens", Q(f.tag),
+                            opened_at, Q(f.end)));
     ++lines;
     if (!started) {
       if (f.join == BlockJoin::DropLeadingEmpty && line_.empty()) continue;

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <map>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
@@ -23,8 +25,8 @@ int IdentitySlot(std::string_view column) {
 }
 
 [[noreturn]] void RaiseUnwritable(const files::TextWriter& out, const Field& f, std::string_view why) {
-  Raise(Ours::UnwritableValue, std::string(DefaultText(Ours::UnwritableValue)) + ": " + out.path() +
-                                   ", column " + std::string(f.column) + ": " + std::string(why));
+  Raise(Ours::UnwritableValue,
+        fmt::format("{}: {}, column {}: {}", DefaultText(Ours::UnwritableValue), out.path(), f.column, why));
 }
 
 }  // namespace

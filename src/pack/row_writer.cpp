@@ -2,6 +2,9 @@
 #include "pack/row_writer.h"
 
 #include <cstring>
+#include <iterator>
+
+#include <fmt/format.h>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -22,8 +25,8 @@ RowWriter::RowWriter(size_t field_count, files::TextWriter& out) : out_(out), fi
 
 void RowWriter::Write(std::span<const Value> values) {
   if (values.size() != field_count_)
-    Raise(Ours::Internal, "A row of " + out_.path() + " was given " + std::to_string(values.size()) +
-                              " values for " + std::to_string(field_count_) + " fields");
+    Raise(Ours::Internal,
+          fmt::format("A row of {} was given {} values for {} fields", out_.path(), values.size(), field_count_));
   buf_.clear();
   for (size_t i = 0; i < values.size(); ++i) {
     if (i > 0) buf_ += kFieldSeparator;
@@ -32,12 +35,13 @@ void RowWriter::Write(std::span<const Value> values) {
     size_t mark = buf_.size();
     if (const std::string* s = v.AsText())
       buf_ += *s;
+    else if (const int64_t* n = v.AsInteger())
+      fmt::format_to(std::back_inserter(buf_), "{}", *n);
     else
       buf_ += v.Text();
     std::string_view field(buf_.data() + mark, buf_.size() - mark);
     if (field.find(kFieldSeparator) != std::string_view::npos || field.find("\r\n") != std::string_view::npos)
-      RaiseUnwritable(out_, "field " + std::to_string(i + 1) + " of row " + std::to_string(rows_ + 1) +
-                                " holds character 1 or a line break");
+      RaiseUnwritable(out_, fmt::format("field {} of row {} holds character 1 or a line break", i + 1, rows_ + 1));
   }
   buf_ += "\r\n";
   out_.Write(buf_);
@@ -50,7 +54,7 @@ size_t WriteDataRows(files::TextWriter& out, std::string_view rows, size_t colum
   while (pos < rows.size()) {
     size_t end = rows.find("\r\n", pos);
     if (end == std::string_view::npos)
-      RaiseUnwritable(out, "row " + std::to_string(count + 1) + " does not end with a line break");
+      RaiseUnwritable(out, fmt::format("row {} does not end with a line break", count + 1));
     const char* p = rows.data() + pos;
     const char* stop = rows.data() + end;
     size_t separators = 0;
@@ -59,9 +63,9 @@ size_t WriteDataRows(files::TextWriter& out, std::string_view rows, size_t colum
       ++p;
     }
     if (separators + 1 != column_count)
-      RaiseUnwritable(out, "row " + std::to_string(count + 1) + " has " + std::to_string(separators + 1) +
-                               " fields where the table has " + std::to_string(column_count) +
-                               " (a field holds character 1 or a line break)");
+      RaiseUnwritable(out, fmt::format("row {} has {} fields where the table has {} (a field holds character 1 or "
+                                       "a line break)",
+                                       count + 1, separators + 1, column_count));
     ++count;
     pos = end + 2;
   }

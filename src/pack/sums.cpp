@@ -3,6 +3,8 @@
 
 #include <openssl/evp.h>
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -157,7 +159,7 @@ void WriteSums(Env& env, const std::string& folder, const MeasuringEnv* written)
     const std::string path = files::Join(folder, name);
     std::optional<FileSum> measured = written ? written->Measured(path) : std::nullopt;
     const FileSum sum = measured ? std::move(*measured) : MeasureFile(env, path, name);
-    out->WriteLine(sum.sha256 + " " + std::to_string(sum.size) + " " + std::to_string(sum.lines) + " " + name);
+    out->WriteLine(fmt::format("{} {} {} {}", sum.sha256, sum.size, sum.lines, name));
   }
   out->Close();
 }
@@ -204,11 +206,11 @@ bool VerifySums(Env& env, const std::string& folder, VerifiedSums* memo) {
     if (!path) RaiseMismatch(files::Join(folder, expected.name), "is listed but missing");
     FileSum actual = MeasureFile(env, *path, expected.name, false);
     if (actual.size != expected.size)
-      RaiseMismatch(*path, "has " + std::to_string(actual.size) + " bytes, listed " + std::to_string(expected.size));
+      RaiseMismatch(*path, fmt::format("has {} bytes, listed {}", actual.size, expected.size));
     if (actual.sha256 == expected.sha256) continue;
     actual = MeasureFile(env, *path, expected.name);
     if (actual.lines != expected.lines)
-      RaiseMismatch(*path, "has " + std::to_string(actual.lines) + " lines, listed " + std::to_string(expected.lines));
+      RaiseMismatch(*path, fmt::format("has {} lines, listed {}", actual.lines, expected.lines));
     RaiseMismatch(*path, "has another SHA-256 than listed");
   }
   for (const auto& name : files::ListFiles(env, folder)) {

@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
@@ -58,8 +60,8 @@ class RowLoader {
     const auto& fields = rows_->fields();
     if (fields.size() != columns_)
       RaiseMalformedPackFile(data_file_, rows_->line_number(),
-                             "a row of " + std::to_string(fields.size()) + " fields where table " +
-                                 std::string(table_) + " has " + std::to_string(columns_) + " columns");
+                             fmt::format("a row of {} fields where table {} has {} columns", fields.size(), table_,
+                                         columns_));
     if (!batch_open_) {
       c_.BeginBatch();
       batch_open_ = true;
@@ -77,7 +79,7 @@ class RowLoader {
 
   ComError Refused(const ComError& e, const std::pair<size_t, std::string>& line) {
     refused_ = line;
-    return ComError(e.number(), e.description() + ": " + data_file_ + ", line " + std::to_string(line.first));
+    return ComError(e.number(), fmt::format("{}: {}, line {}", e.description(), data_file_, line.first));
   }
 
   void CommitBatch() {
@@ -111,9 +113,9 @@ class RowLoader {
     const size_t line = refused_ ? refused_->first : rows_->line_number();
     try {
       if (errors_) {
-        errors_->WriteLine("Line: " + std::to_string(line));
-        errors_->WriteLine("Text: " + (refused_ ? refused_->second : rows_->line()));
-        errors_->WriteLine("Reason: " + e.description());
+        errors_->WriteLine(fmt::format("Line: {}", line));
+        errors_->WriteLine(fmt::format("Text: {}", refused_ ? refused_->second : rows_->line()));
+        errors_->WriteLine(fmt::format("Reason: {}", e.description()));
         errors_->Close();
       }
       WriteLog(line);
@@ -123,12 +125,12 @@ class RowLoader {
 
   void WriteLog(std::optional<size_t> stopped_at) {
     if (!log_) return;
-    log_->WriteLine("Table: " + std::string(table_));
-    log_->WriteLine("Data file: " + data_file_);
-    log_->WriteLine("Rows read: " + std::to_string(n_.rows_read));
-    log_->WriteLine("Rows loaded: " + std::to_string(n_.rows_loaded));
-    log_->WriteLine("Batches committed: " + std::to_string(n_.batches));
-    if (stopped_at) log_->WriteLine("Stopped at line " + std::to_string(*stopped_at));
+    log_->WriteLine(fmt::format("Table: {}", table_));
+    log_->WriteLine(fmt::format("Data file: {}", data_file_));
+    log_->WriteLine(fmt::format("Rows read: {}", n_.rows_read));
+    log_->WriteLine(fmt::format("Rows loaded: {}", n_.rows_loaded));
+    log_->WriteLine(fmt::format("Batches committed: {}", n_.batches));
+    if (stopped_at) log_->WriteLine(fmt::format("Stopped at line {}", *stopped_at));
     log_->Close();
   }
 

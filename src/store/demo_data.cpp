@@ -216,7 +216,7 @@ void WriteApplications(Writers& w, const DemoFacts& f, int scale) {
       for (int k = 1; k <= 3; ++k)
         w.lgy141.Add({{"appl", f.base_appl}, {"cpac", o.pac}, {"cmod", o.mod}, {"flno", o.flno},
                       {"fldn", fmt::format("F{}{:02}", o.mod.substr(0, 2), k)},
-                      {"fdsc", k == 2 ? "Betrag \xe0 payer" : "Feld " + std::to_string(k)},
+                      {"fdsc", k == 2 ? std::string("Betrag \xe0 payer") : fmt::format("Feld {}", k)},
                       {"flen", std::to_string(4 * k + 2)}});
     }
     for (int g = 0; g < 2; ++g)
@@ -231,7 +231,7 @@ void WriteApplications(Writers& w, const DemoFacts& f, int scale) {
       for (int k = 1; k <= 4; ++k)
         w.ddi150.Add({{"appl", f.extension_appl}, {"cpac", o.pac}, {"cmod", o.mod}, {"flno", o.flno},
                       {"fldn", fmt::format("X{}{:02}", o.mod.substr(0, 2), k)},
-                      {"fdsc", k == 1 ? "Schl\xfcssel" : "Wert " + std::to_string(k)},
+                      {"fdsc", k == 1 ? std::string("Schl\xfcssel") : fmt::format("Wert {}", k)},
                       {"ftyp", k % 2 ? "C" : "N"}, {"flen", std::to_string(k * 5)}});
       w.ddi200.Add({{"appl", f.extension_appl}, {"cpac", o.pac}, {"cmod", o.mod}, {"flno", o.flno},
                     {"kseq", "1"}, {"fldn", fmt::format("X{}01", o.mod.substr(0, 2))}});
@@ -276,20 +276,21 @@ void WriteRules(Writers& w, const DemoFacts& f, const DemoProfile& p, const std:
   const std::string at = o.Name() + " (" + vers + ")";
   for (int r = 0; r < (development ? 1 : 2); ++r) {
     const std::string field = fmt::format("X{}{:02}", o.mod.substr(0, 2), r + 1);
-    Value comt = r == 1 && n % 2 ? Value() : Value(std::string("Gepr\xfc" "ft mit der Buchhaltung") + kCrLf + "Ticket " +
-                                                       std::to_string(4700 + n) + ", Stand " + vers);
+    Value comt = r == 1 && n % 2 ? Value()
+                                 : Value(fmt::format("Gepr\xfc" "ft mit der Buchhaltung{}Ticket {}, Stand {}", kCrLf,
+                                                     4700 + n, vers));
     w.m120.Add({{"mprf", p.mprf}, {"vers", vers}, {"rele", rele}, {"cust", cust}, {"tcpac", o.pac},
                 {"tcmod", o.mod}, {"tflno", o.flno},
-                {"txtn", "Regel " + std::to_string(r + 1) + " f\xfcr " + at + (r ? kCrLf + "mit Rundung" : "")},
+                {"txtn", fmt::format("Regel {} f\xfcr {}{}", r + 1, at, r ? kCrLf + "mit Rundung" : "")},
                 {"prtx", "IF SRC.STATUS = 'A' THEN" + kCrLf + "  TGT." + field + " = TRIM(SRC." + source.mod +
                              ")" + kCrLf + "END IF" + kCrLf + "' Stra\xdf" "e und Gr\xf6\xdf" "e"},
-                {"stat", r ? "I" : "A"}, {"vari", "V" + std::to_string(r + 1)}, {"stbl", "TB" + o.flno},
+                {"stat", r ? "I" : "A"}, {"vari", fmt::format("V{}", r + 1)}, {"stbl", "TB" + o.flno},
                 {"comt", comt}, {"isms", r ? "1" : "0"}, {"ldat", Stamp(n + r)},
                 {"lusr", f.last_modified_user}});
   }
   w.m130.Add({{"mprf", p.mprf}, {"vers", vers}, {"rele", rele}, {"cust", cust}, {"tcpac", o.pac},
               {"tcmod", o.mod}, {"tflno", o.flno}, {"scpac", source.pac}, {"scmod", source.mod},
-              {"sflno", source.flno}, {"icod", "IC" + std::to_string(n % 4 + 1)},
+              {"sflno", source.flno}, {"icod", fmt::format("IC{}", n % 4 + 1)},
               {"qury", "SELECT *" + kCrLf + "FROM " + source.mod + kCrLf + "WHERE PAC = '" + source.pac + "'"},
               {"txtn", "Quelle f\xfcr " + at}});
   if (development) return;
@@ -298,7 +299,7 @@ void WriteRules(Writers& w, const DemoFacts& f, const DemoProfile& p, const std:
                 {"tcmod", o.mod}, {"tflno", o.flno}, {"dnum", int64_t{r + 1}},
                 {"fdnm", r ? "BETRAG" : "KONTO"},
                 {"mrul", "MOVE " + std::string(r ? "AMT" : "ACCT") + kCrLf + "ROUND 2"},
-                {"type", int64_t{r + 1}}, {"stat", "A"}, {"txtn", "Feldregel " + std::to_string(r + 1)}});
+                {"type", int64_t{r + 1}}, {"stat", "A"}, {"txtn", fmt::format("Feldregel {}", r + 1)}});
   w.m160.Add({{"mprf", p.mprf}, {"vers", vers}, {"rele", rele}, {"cust", cust}, {"tcpac", o.pac},
               {"tcmod", o.mod}, {"tflno", o.flno}, {"func", "LPAD(SRC." + source.mod + ", 10, '0')"},
               {"txtn", n % 3 ? "Funktion f\xfcr " + at : ""}});
@@ -311,16 +312,16 @@ void WriteRevisions(Writers& w, const DemoProfile& p, const Object& o, const Obj
   const std::string& v = p.vers;
   w.m110.Add({{"mprf", p.mprf}, {"vers", v}, {"rele", p.rele}, {"cust", p.cust}, {"tcpac", o.pac},
               {"tcmod", o.mod}, {"tflno", o.flno}, {"revi", int64_t{1}},
-              {"rinf", "Erste Fassung" + kCrLf + "aus dem Workshop " + std::to_string(n % 5 + 1)},
+              {"rinf", fmt::format("Erste Fassung{}aus dem Workshop {}", kCrLf, n % 5 + 1)},
               {"isid", fmt::format("IS-{:04}", n)}, {"sdat", Stamp(n + 3)}, {"pexp", int64_t{n % 2}},
               {"logn", p.owner}});
   for (int r = 1; r <= 2; ++r)
     w.m125.Add({{"mprf", p.mprf}, {"vers", v}, {"rele", p.rele}, {"cust", p.cust}, {"tcpac", o.pac},
                 {"tcmod", o.mod}, {"tflno", o.flno}, {"revi", int64_t{r}},
-                {"txtn", "Fassung " + std::to_string(r)},
-                {"prtx", "TGT.KONTO = SRC." + source.mod + kCrLf + "' Revision " + std::to_string(r)},
-                {"vari", "V" + std::to_string(r)}, {"csta", r == 2 ? "C" : "O"}, {"stbl", "TB" + o.flno},
-                {"isms", "0"}, {"comt", "\xc4nderung " + std::to_string(r) + kCrLf + "freigegeben"},
+                {"txtn", fmt::format("Fassung {}", r)},
+                {"prtx", fmt::format("TGT.KONTO = SRC.{}{}' Revision {}", source.mod, kCrLf, r)},
+                {"vari", fmt::format("V{}", r)}, {"csta", r == 2 ? "C" : "O"}, {"stbl", "TB" + o.flno},
+                {"isms", "0"}, {"comt", fmt::format("\xc4nderung {}{}freigegeben", r, kCrLf)},
                 {"logn", p.owner}});
   w.m135.Add({{"mprf", p.mprf}, {"vers", v}, {"rele", p.rele}, {"cust", p.cust}, {"tcpac", o.pac},
               {"tcmod", o.mod}, {"tflno", o.flno}, {"scpac", source.pac}, {"scmod", source.mod},
@@ -391,11 +392,11 @@ void WriteLibraries(Writers& w, const DemoFacts& f) {
                   {"comt", "Bibliothek " + p.vers + kCrLf + "abgenommen am " + Stamp(50 + n).substr(0, 10)}});
     for (int r = 1; r <= fn.revisions; ++r)
       w.lib105.Add({{"mprf", p.mprf}, {"vers", p.vers}, {"rele", p.rele}, {"cust", p.cust}, {"fnam", fn.fnam},
-                    {"revi", int64_t{r}}, {"rinf", "Fassung " + std::to_string(r) + kCrLf + "von " + p.owner},
+                    {"revi", int64_t{r}}, {"rinf", fmt::format("Fassung {}{}von {}", r, kCrLf, p.owner)},
                     {"isid", fmt::format("LIB-{:03}", 10 * n + r)}, {"cdat", Stamp(60 + n + r)},
                     // the import stores every pexp of qzlib105 as 0
                     {"pexp", int64_t{0}}, {"usrn", p.owner}, {"fdef", fn.fdef},
-                    {"comt", "Revision " + std::to_string(r)}});
+                    {"comt", fmt::format("Revision {}", r)}});
   }
 }
 

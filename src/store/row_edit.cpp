@@ -1,6 +1,8 @@
 // The row a recordset adds or changes, and its field checks.
 #include "store/row_edit.h"
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
@@ -9,14 +11,14 @@ namespace kestrel::store {
 
 size_t FieldPosition(const std::vector<std::string>& names, int index) {
   if (index < 0 || static_cast<size_t>(index) >= names.size())
-    Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::to_string(index));
+    Raise(Ours::FieldNotFound, fmt::format("{}: {}", DefaultText(Ours::FieldNotFound), index));
   return static_cast<size_t>(index);
 }
 
 int FieldIndexOf(const std::vector<std::string>& names, std::string_view name) {
   for (size_t i = 0; i < names.size(); ++i)
     if (text::EqualNoCase(names[i], name)) return static_cast<int>(i);
-  Raise(Ours::FieldNotFound, std::string(DefaultText(Ours::FieldNotFound)) + ": " + std::string(name));
+  Raise(Ours::FieldNotFound, fmt::format("{}: {}", DefaultText(Ours::FieldNotFound), name));
 }
 
 void RequireRowsAddable(bool closed, const std::string& table, bool several_tables) {

@@ -1,6 +1,8 @@
 // Value rendering and dialect fragments of statement text.
 #include "store/sql.h"
 
+#include <fmt/format.h>
+
 #include "store/schema.h"
 
 namespace kestrel::store::sql {
@@ -32,7 +34,7 @@ std::string NumberList(std::span<const int64_t> numbers) {
   return out;
 }
 
-std::string Placeholder(Dialect d, size_t n) { return d == Dialect::Postgres ? "$" + std::to_string(n) : "?"; }
+std::string Placeholder(Dialect d, size_t n) { return d == Dialect::Postgres ? fmt::format("${}", n) : "?"; }
 
 void AppendText(Query& q, Dialect d, std::string_view value) {
   if (d == Dialect::TSql) {
@@ -55,18 +57,18 @@ void AppendNumber(Query& q, Dialect d, int64_t n) {
 std::string_view Concat(Dialect d) { return d == Dialect::TSql ? "+" : "||"; }
 
 std::string CastToText(Dialect d, std::string_view expr) {
-  if (d == Dialect::Postgres) return "convert_from(" + std::string(expr) + ", 'LATIN1')";
-  return "cast(" + std::string(expr) + (d == Dialect::Sqlite ? " as text)" : " as varchar)");
+  if (d == Dialect::Postgres) return fmt::format("convert_from({}, 'LATIN1')", expr);
+  return fmt::format("cast({} as {})", expr, d == Dialect::Sqlite ? "text" : "varchar");
 }
 
 std::string CastToBinary(Dialect d, std::string_view expr) {
-  if (d == Dialect::Postgres) return "convert_to(cast(" + std::string(expr) + " as text), 'LATIN1')";
-  return "cast(" + std::string(expr) + (d == Dialect::Sqlite ? " as blob)" : " as varbinary)");
+  if (d == Dialect::Postgres) return fmt::format("convert_to(cast({} as text), 'LATIN1')", expr);
+  return fmt::format("cast({} as {})", expr, d == Dialect::Sqlite ? "blob" : "varbinary");
 }
 
 std::string CastToInt(Dialect d, std::string_view expr) {
-  if (d == Dialect::Postgres) return "cast(encode(" + std::string(expr) + ", 'escape') as int)";
-  return "cast(" + std::string(expr) + " as int)";
+  if (d == Dialect::Postgres) return fmt::format("cast(encode({}, 'escape') as int)", expr);
+  return fmt::format("cast({} as int)", expr);
 }
 
 std::string_view LimitOne(Dialect d) { return d == Dialect::TSql ? "" : " limit 1"; }

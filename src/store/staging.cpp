@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "store/open.h"
 #include "store/saved_rows.h"
@@ -71,7 +73,7 @@ int64_t Staging::CopyInto(std::string_view table, int64_t rows_per_batch,
     try {
       insert->Run();
     } catch (const ComError& e) {
-      throw ComError(e.number(), e.description() + ": row " + rows->Column(0).Text());
+      throw ComError(e.number(), fmt::format("{}: row {}", e.description(), rows->Column(0).Text()));
     }
     saved.RowSaved();
     if (progress && saved.rows() % static_cast<size_t>(rows_per_batch > 0 ? rows_per_batch : 1) == 0)

@@ -3,6 +3,8 @@
 
 #include <functional>
 
+#include <fmt/format.h>
+
 #include "store/sql.h"
 
 namespace kestrel::store {
@@ -52,6 +54,10 @@ std::string SelectRuleObjects(Dialect d, std::string_view object_table, std::str
   return "select " + ObjectNumber(d) + ", o.cpac, o.cmod, o.flno, " + level + " as " +
          std::string(kObjectLevelColumn) + " from " + std::string(object_table) + " o where o.appl = " +
          sql::Quoted(appl) + " order by o." + std::string(sql::InsertionOrder(d));
+}
+
+std::string CountRuleObjects(std::string_view object_table, std::string_view appl) {
+  return fmt::format("select count(*) from {} where appl = {}", object_table, sql::Quoted(appl));
 }
 
 std::string SelectRuleObjectRows(Dialect d, std::string_view table, std::string_view object_table,

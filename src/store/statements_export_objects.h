@@ -44,6 +44,8 @@ inline constexpr std::string_view kObjectLevelColumn = "levl";
 // kObjectNumberColumn): that number, cpac, cmod, flno and the level.
 std::string SelectRuleObjects(Dialect d, std::string_view object_table, std::string_view appl,
                               std::span<const RuleLevel> levels);
+// How many objects SelectRuleObjects reads.
+std::string CountRuleObjects(std::string_view object_table, std::string_view appl);
 
 // The rows of `table` the pack carries for those objects: every row of an
 // object at its level, the objects in the order above, an object's rows in

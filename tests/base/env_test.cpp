@@ -1,11 +1,15 @@
 // The system seam: what a failing write or a full disk does to the files
 // above it (FaultEnv), and the machine's own Env: private files, child
-// processes and what they write. What reading an entry gives: files_test.
+// processes and what they write, the kinds of entries a folder holds. What
+// reading an entry gives: files_test.
 #include "kestrel/env.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
 
 #include "base/files.h"
 #include "kestrel/registry.h"
@@ -87,6 +91,44 @@ TEST(PosixEnvTest, APrivateFileIsReadableByItsOwnerOnly) {
   struct stat st{};
   ASSERT_EQ(::stat((dir / "import.Bat").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 077, 0u) << std::oct << st.st_mode;
+}
+
+// Each kind of entry as the seam tells it: a link is a link whatever it
+// points at, yet reads as what it points at where a path is followed; only
+// regular files are listed; a name that is taken is never made a folder.
+TEST(PosixEnvTest, KindsOfEntries) {
+  namespace fs = std::filesystem;
+  TempFolder dir;
+  Env& env = Env::Default();
+  WriteFile(dir / "Qzmap120.dat", "row\r\n");
+  fs::create_directory(dir / "ExportedRules");
+  fs::create_symlink(dir / "Qzmap120.dat", dir / "Qzmap130.dat");
+  fs::create_symlink(dir / "ExportedRules", dir / "Rules");
+  fs::create_symlink(dir / "gone.dat", dir / "Qzmap140.dat");
+  ASSERT_EQ(::mkfifo((dir / "Qzmap150.dat").c_str(), 0600), 0);
+  // A name is listed where it reads as a regular file.
+  const struct {
+    const char* name;
+    EntryKind kind;
+    bool file, folder;
+  } rows[] = {
+      {"Qzmap120.dat", EntryKind::File, true, false},   {"ExportedRules", EntryKind::Folder, false, true},
+      {"Qzmap130.dat", EntryKind::Link, true, false},   {"Rules", EntryKind::Link, false, true},
+      {"Qzmap140.dat", EntryKind::Link, false, false}, {"Qzmap150.dat", EntryKind::Other, false, false},
+      {"Qzmap160.dat", EntryKind::Missing, false, false},
+  };
+  std::vector<std::string> listed = env.ListFiles(dir.path());
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string path = dir / row.name;
+    EXPECT_EQ(env.KindOf(path), row.kind);
+    EXPECT_EQ(env.FileExists(path), row.file);
+    EXPECT_EQ(env.FolderExists(path), row.folder);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), row.name), row.file ? 1 : 0);
+    EXPECT_EQ(env.CreateFolder(path), row.kind == EntryKind::Missing);
+  }
+  EXPECT_EQ(ErrorOf([&] { env.ListFiles(dir / "none"); }), rt::PathNotFound);
+  EXPECT_EQ(env.ProgramFolder(), fs::canonical(KESTREL_BIN_DIR).string());
 }
 
 TEST(PosixEnvTest, ChildProcessesAndWhatTheyWrite) {

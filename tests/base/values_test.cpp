@@ -1,6 +1,6 @@
 // Numbers and dates as the platform reads and writes them: the conversions
 // of a column value, the one written date form and the two forms readers
-// accept.
+// accept; and counts as a progress line shows them.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "base/value.h"
 #include "kestrel/env.h"
+#include "kestrel/progress.h"
 #include "support/error_of.h"
 
 namespace kestrel {
@@ -51,16 +52,41 @@ TEST(DateTimeTest, WrittenInOneFormAndReadInTwo) {
       {"12/4/2026 9:39:15 PM", {2026, 12, 4, 21, 39, 15}}, {"1/2/2003 12:00:01 AM", {2003, 1, 2, 0, 0, 1}},
       {"1/2/2003 12:30:00 PM", {2003, 1, 2, 12, 30, 0}},   {"7/14/1999 17:05", {1999, 7, 14, 17, 5, 0}},
       {"2024-02-29", {2024, 2, 29, 0, 0, 0}},   {"2/29/2024", {2024, 2, 29, 0, 0, 0}},
-      {"9999-12-31 23:59:59", {9999, 12, 31, 23, 59, 59}},
+      {"9999-12-31 23:59:59", {9999, 12, 31, 23, 59, 59}}, {"2000-02-29", {2000, 2, 29, 0, 0, 0}},
   };
   for (const auto& [text, read] : rows) EXPECT_EQ(ParseDateTime(text), read) << text;
-  for (const char* bad : {"", "2023-02-29", "2024-13-01", "2024-04-31", "13/1/2024", "1/32/2024",
-                          "2024-01-01 24:00:00", "2024-01-01 10:60:00", "2024-01-01 10:00:60", "1/1/2024 13:00:00 PM",
-                          "1/1/24", "20240101", "2024-01-01T10:00:00", "2024-01-01 10", "2024-01-01 10:00:00 XM",
-                          "2024-001-01", "1/1/2024 9:5:00 AM"})
+  for (const char* bad : {"", "2023-02-29", "1900-02-29", "2100-02-29", "0000-01-01", "2024-13-01", "2024-04-31",
+                          "13/1/2024", "1/32/2024", "2024-01-01 24:00:00", "2024-01-01 10:60:00",
+                          "2024-01-01 10:00:60", "1/1/2024 13:00:00 PM", "1/1/24", "20240101", "2024-01-01T10:00:00",
+                          "2024-01-01 10", "2024-01-01 10:00:00 XM", "2024-001-01", "1/1/2024 9:5:00 AM"})
     EXPECT_FALSE(ParseDateTime(bad).has_value()) << '"' << bad << '"';
   EXPECT_EQ(FormatDateTime(ToDateTime("3/1/2024")), "2024-03-01 00:00:00");
+  // A day past what the calendar's fields hold is no day, not one modulo 256;
+  // fields far outside their ranges are written as they are.
+  EXPECT_FALSE(IsValidDate(2024, 1, 257));
+  EXPECT_EQ(FormatDateTime(DateTime{12026, 7, 123, -1, 5, 0}), "12026-07-123 -1:05:00");
   EXPECT_EQ(ErrorOf([] { ToDateTime("31/12/2024"); }), rt::TypeMismatch);
+}
+
+// A step's count, its total where known and its rate, as a terminal shows them.
+TEST(ProgressTextTest, CountsOfAStep) {
+  const struct {
+    const char* what;
+    int64_t done, total;
+    double seconds;
+    const char* line;
+  } rows[] = {
+      {"qzmap120", 1200, 5000, 0.2, "qzmap120: 1200 of 5000 (24 %)"},
+      {"qzmap120", 4999, 5000, 3.0, "qzmap120: 4999 of 5000 (99 %), 1666/s"},
+      {"qzmap120", 5000, 5000, 2.0, "qzmap120: 5000 of 5000 (100 %), 2500/s"},
+      {"qzddi150", 5200, 5000, 0.4, "qzddi150: 5200 of 5000 (100 %)"},
+      {"profiles", 1, 3, 0.6, "profiles: 1 of 3 (33 %), 2/s"},
+      {"qzmap150", 0, 12, 0.0, "qzmap150: 0 of 12 (0 %)"},
+      {"mapping objects", 37, 0, 0.5, "mapping objects: 37"},
+      {"Reading the pack's files", 3000000000, 3000000001, 10.0,
+       "Reading the pack's files: 3000000000 of 3000000001 (99 %), 300000000/s"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ProgressText(row.what, row.done, row.total, row.seconds), row.line);
 }
 
 // The machine's clock gives today's date: month and day as the C library has them.

@@ -171,9 +171,15 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
     e.put_ExportForSync(Kestrel20ImpExp::Variant(trip.sync));
     if (based_on) e.put_ExportBasedOn(Kestrel20ImpExp::Variant(based_on));
     e.put_NewProfileNumber(trip.new_number);
-    std::map<std::string, int64_t> reported;
-    e.SetProgress([&](const std::string& what, int64_t done) { reported[what] = done; });
+    std::map<std::string, int64_t> reported, totals;
+    e.SetProgress([&](const std::string& what, int64_t done, int64_t total) {
+      reported[what] = done;
+      if (total) totals[what] = total;
+    });
     EXPECT_TRUE(e.ExportMigrationProfiles()) << e.get_ErrorDescription();
+    // A single profile's objects are counted before they are written.
+    EXPECT_EQ(totals.size(), trip.single ? 1u : 0u);
+    EXPECT_EQ(totals["mapping objects"], trip.single ? reported["mapping objects"] : 0);
     // The progress reports every row file's rows, one line each.
     for (const auto& [file, rows] : reported) {
       const std::string name = text::LowerAscii(file);
@@ -216,8 +222,18 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
       for (size_t at = chosen.find(from, targets); at != std::string::npos; at = chosen.find(from, at + to.size()))
         chosen.replace(at, from.size(), to);
     }
+    // Each step that tells its total, as the check counted it, ends there.
+    std::map<std::string, std::pair<int64_t, int64_t>> reported;
+    i.SetProgress([&](const std::string& what, int64_t done, int64_t total) { reported[what] = {done, total}; });
     std::string message;
     ASSERT_TRUE(i.ImportLogicPack(chosen, message)) << message << " / " << i.get_ErrorDescription();
+    size_t with_total = 0;
+    for (const auto& [step, last] : reported) {
+      if (last.second == 0) continue;
+      ++with_total;
+      EXPECT_EQ(last.first, last.second) << step;
+    }
+    EXPECT_GE(with_total, 10u);
   }
 
   // Where a new store goes: a file in the test's folder, or a schema of its

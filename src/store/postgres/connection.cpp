@@ -8,6 +8,8 @@
 #include <optional>
 #include <thread>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "store/bulk_loader.h"
@@ -28,7 +30,7 @@ namespace {
 // How long the wait for the write lock sleeps between two attempts.
 constexpr std::chrono::milliseconds kLockPoll{25};
 
-std::string SavepointName(size_t depth) { return "kestrel_batch_" + std::to_string(depth); }
+std::string SavepointName(size_t depth) { return fmt::format("kestrel_batch_{}", depth); }
 
 // The store's tables that are in the connection's schema already.
 std::string ExistingStoreTables(Session& s) {
@@ -49,8 +51,9 @@ std::shared_ptr<Connection> PostgresConnection::Create(const std::string& uri) {
   auto s = Session::Connect(uri);
   const std::string existing = ExistingStoreTables(*s);
   if (!existing.empty())
-    throw ComError(rt::FileAlreadyExists, std::string(RuntimeErrorText(rt::FileAlreadyExists)) + ": " +
-                                              MaskedLocation(uri) + " holds the store's tables (" + existing + ")");
+    throw ComError(rt::FileAlreadyExists, fmt::format("{}: {} holds the store's tables ({})",
+                                                      RuntimeErrorText(rt::FileAlreadyExists), MaskedLocation(uri),
+                                                      existing));
   return std::make_shared<PostgresConnection>(std::move(s));
 }
 
@@ -235,7 +238,9 @@ bool PostgresConnection::CanBulkLoad() { return s_->ControlValue("show transacti
 
 BulkLoadCounts PostgresConnection::BulkLoad(Env& env, std::string_view table, const std::string& data_file,
                                             const BulkLoadOptions& options) {
-  const auto no_such_table = [&] { return ComError(SqlStateNumber(kUndefinedTable), "no such table: " + std::string(table)); };
+  const auto no_such_table = [&] {
+    return ComError(SqlStateNumber(kUndefinedTable), fmt::format("no such table: {}", table));
+  };
   if (!IsPlainTableName(table)) throw no_such_table();
   std::vector<bool> binary;
   std::string copy = "copy " + std::string(table) + " (";

@@ -2,6 +2,9 @@
 #include "store/postgres/copy_sink.h"
 
 #include <charconv>
+#include <iterator>
+
+#include <fmt/format.h>
 
 #include "base/error.h"
 #include "store/postgres/statement.h"
@@ -61,7 +64,7 @@ void AppendCopyValue(std::string& out, const Value& v, bool binary) {
   } else if (const double* d = v.AsDouble()) {
     out += FormatDouble(*d);
   } else {
-    out += std::to_string(v.Integer());
+    fmt::format_to(std::back_inserter(out), "{}", v.Integer());
   }
 }
 

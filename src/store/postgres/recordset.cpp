@@ -7,6 +7,8 @@
 #include <set>
 #include <utility>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "store/postgres/statement.h"
@@ -32,7 +34,7 @@ std::string LimitedToOnePiece(const std::string& select) {
   for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   for (std::string_view word : {"limit", "offset", "fetch", " for "})
     if (lower.find(word) != std::string::npos) return "";
-  return select + " limit " + std::to_string(kRowsPerPiece + 1);
+  return fmt::format("{} limit {}", select, kRowsPerPiece + 1);
 }
 
 }  // namespace
@@ -58,8 +60,7 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
   if (!values.empty() || text.find('$') != std::string::npos) {
     binary = s_->BinaryParameters(text);
     if (binary.size() != values.size())
-      Raise(Ours::Internal, "The statement has " + std::to_string(binary.size()) + " parameters for " +
-                                std::to_string(values.size()) + " values");
+      Raise(Ours::Internal, fmt::format("The statement has {} parameters for {} values", binary.size(), values.size()));
   }
   if (std::optional<WholeRead> whole = PlanWhole(*s_, text, values)) {
     Result r = s_->RunPrepared(StatementKind::Read, whole->limited, *whole->prepared, whole->params.values());
@@ -157,7 +158,7 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
   for (size_t i = 0; i < values.size(); ++i) params.Set(i, values[i], binary[i]);
   piece_.reset();
   cursor_ = s_->NewCursorName();
-  const std::string declare = "declare " + cursor_ + " no scroll cursor with hold for " + select;
+  const std::string declare = fmt::format("declare {} no scroll cursor with hold for {}", cursor_, select);
   // The first piece comes in the same round trip when it can.
   s_->RunThen(
       KindOf(select), select,
@@ -169,7 +170,7 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
   cursor_open_ = true;
 }
 
-std::string PgRecordset::FetchText(int rows) const { return "fetch " + std::to_string(rows) + " from " + cursor_; }
+std::string PgRecordset::FetchText(int rows) const { return fmt::format("fetch {} from {}", rows, cursor_); }
 
 void PgRecordset::Fetch() {
   int asked = kRowsPerPiece;
@@ -318,7 +319,7 @@ void PgRecordset::Put(int index, const Value& v) {
       edit_->rowid = s_->held().RowIdSentAlone(ticket);
       if (edit_->rowid.empty())
         Raise(Ours::RowsNotChangeable,
-              std::string(DefaultText(Ours::RowsNotChangeable)) + ": the added row was not saved");
+              fmt::format("{}: the added row was not saved", DefaultText(Ours::RowsNotChangeable)));
     }
   }
   edit_->Set(i, v);
@@ -337,7 +338,7 @@ void PgRecordset::SaveEdit() {
   if (!insert && e.rowid.empty()) {
     if (!hidden_rowid_ || eof_)
       Raise(Ours::RowsNotChangeable,
-            std::string(DefaultText(Ours::RowsNotChangeable)) + ": the found row has no rowid");
+            fmt::format("{}: the found row has no rowid", DefaultText(Ours::RowsNotChangeable)));
     e.rowid = PQgetvalue(piece_.get(), row_, PQnfields(piece_.get()) - 1);
   }
   std::vector<std::string_view> names;

@@ -5,6 +5,8 @@
 
 #include <poll.h>
 
+#include <fmt/format.h>
+
 #include <charconv>
 #include <utility>
 
@@ -44,7 +46,7 @@ std::shared_ptr<Session> Session::Connect(const std::string& location) {
   if (PQstatus(conn) != CONNECTION_OK) {
     ComError e = ConnectionError(conn);
     PQfinish(conn);
-    throw ComError(e.number(), WithoutPasswords(e.description(), location) + ": " + MaskedLocation(location));
+    throw ComError(e.number(), fmt::format("{}: {}", WithoutPasswords(e.description(), location), MaskedLocation(location)));
   }
   PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
   auto s = std::make_shared<Session>(Token{}, conn, location);
@@ -52,9 +54,10 @@ std::shared_ptr<Session> Session::Connect(const std::string& location) {
   // they are, and the server keeps them as the characters they stand for.
   const std::string encoding = PQparameterStatus(conn, "server_encoding");
   if (encoding != "UTF8" && encoding != "SQL_ASCII" && encoding != "LATIN1")
-    Raise(Ours::StoreKindUnsupported, "The database's encoding " + encoding +
-                                          " cannot hold every byte a pack carries (UTF8, SQL_ASCII or LATIN1 can): " +
-                                          MaskedLocation(location));
+    Raise(Ours::StoreKindUnsupported,
+          fmt::format("The database's encoding {} cannot hold every byte a pack carries (UTF8, SQL_ASCII or LATIN1 "
+                      "can): {}",
+                      encoding, MaskedLocation(location)));
   if (PQsetClientEncoding(conn, "LATIN1") != 0) throw ConnectionError(conn);
   s->Control("set standard_conforming_strings = on; set bytea_output = 'hex'; set lock_timeout = '60s'");
   s->lock_key_ = static_cast<int32_t>(std::stol(
@@ -189,7 +192,7 @@ std::string Session::ControlValue(const std::string& statement) {
 }
 
 std::string Session::LockCall(std::string_view function) const {
-  return "select " + std::string(function) + "(" + std::to_string(kLockClass) + ", " + std::to_string(lock_key_) + ")";
+  return fmt::format("select {}({}, {})", function, kLockClass, lock_key_);
 }
 
 void Session::TakeWriteLock() {
@@ -379,7 +382,7 @@ const Prepared& Session::Prepare(std::string_view statement) {
   auto known = prepared_.find(statement);
   if (known != prepared_.end()) return known->second;
   const std::string text(statement);
-  const std::string name = "kestrel_" + std::to_string(++next_name_);
+  const std::string name = fmt::format("kestrel_{}", ++next_name_);
   Run(StatementKind::Read, "", [&](PGconn* c) { return PQsendPrepare(c, name.c_str(), text.c_str(), 0, nullptr); });
   Result d = Single(Await([&](PGconn* c) { return PQsendDescribePrepared(c, name.c_str()); }, false));
   Prepared p;
@@ -423,7 +426,7 @@ bool Session::IsBinaryType(Oid type) {
   if (type < kFirstUserType) return false;
   auto known = binary_types_.find(type);
   if (known != binary_types_.end()) return known->second;
-  const std::string base = ControlValue("select typbasetype from pg_type where oid = " + std::to_string(type));
+  const std::string base = ControlValue(fmt::format("select typbasetype from pg_type where oid = {}", type));
   const bool binary = !base.empty() && base != "0" && IsBinaryType(static_cast<Oid>(std::stoul(base)));
   return binary_types_[type] = binary;
 }
@@ -432,7 +435,7 @@ const std::string& Session::TableName(Oid table) {
   auto known = tables_.find(table);
   if (known != tables_.end()) return known->second;
   std::string name;
-  if (table != InvalidOid) name = ControlValue("select relname from pg_class where oid = " + std::to_string(table));
+  if (table != InvalidOid) name = ControlValue(fmt::format("select relname from pg_class where oid = {}", table));
   return tables_[table] = name;
 }
 
@@ -440,13 +443,13 @@ bool Session::HasDefaults(Oid table) {
   auto known = has_defaults_.find(table);
   if (known != has_defaults_.end()) return known->second;
   const std::string some = ControlValue(
-      "select count(*) from pg_attribute where attrelid = " + std::to_string(table) +
-      " and attnum > 0 and not attisdropped and (atthasdef or attidentity <> '' or attgenerated <> '')"
-      " and attname <> " + sql::Quoted(sql::kInsertionOrderColumn));
+      fmt::format("select count(*) from pg_attribute where attrelid = {} and attnum > 0 and not attisdropped and "
+                  "(atthasdef or attidentity <> '' or attgenerated <> '') and attname <> {}",
+                  table, sql::Quoted(sql::kInsertionOrderColumn)));
   return has_defaults_[table] = some != "0";
 }
 
-std::string Session::NewCursorName() { return "kestrel_cursor_" + std::to_string(++next_name_); }
+std::string Session::NewCursorName() { return fmt::format("kestrel_cursor_{}", ++next_name_); }
 
 bool& Session::RowIdRefused(std::string_view statement) {
   auto known = rowid_refused_.find(statement);

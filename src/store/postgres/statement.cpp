@@ -3,6 +3,8 @@
 
 #include <charconv>
 
+#include <fmt/format.h>
+
 #include "base/errors_ours.h"
 
 namespace kestrel::store::postgres {
@@ -26,8 +28,7 @@ PgStatement::PgStatement(std::shared_ptr<Session> session, std::string text)
 
 size_t PgStatement::Place(int index) const {
   if (index < 1 || static_cast<size_t>(index) > params_.size())
-    Raise(Ours::Internal, "The statement has " + std::to_string(params_.size()) + " parameters, not " +
-                              std::to_string(index) + ": " + text_);
+    Raise(Ours::Internal, fmt::format("The statement has {} parameters, not {}: {}", params_.size(), index, text_));
   return static_cast<size_t>(index - 1);
 }
 

@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cstring>
 #include <thread>
@@ -28,7 +30,7 @@ constexpr int kStepsBetweenInterruptChecks = 1000;
 constexpr std::chrono::milliseconds kLockPoll{25};
 
 
-std::string SavepointName(size_t depth) { return "kestrel_batch_" + std::to_string(depth); }
+std::string SavepointName(size_t depth) { return fmt::format("kestrel_batch_{}", depth); }
 
 // SQLite opens the store's file itself, not through the Env, so the look
 // before it is the system's too.
@@ -47,15 +49,15 @@ std::shared_ptr<Connection> SqliteConnection::Open(const std::string& path) {
   const PathKind kind = KindOf(path);
   if (kind == PathKind::Folder)
     throw ComError(rt::FileNotFound,
-                   std::string(RuntimeErrorText(rt::FileNotFound)) + ": " + path + " is a folder, not a store file");
+                   fmt::format("{}: {} is a folder, not a store file", RuntimeErrorText(rt::FileNotFound), path));
   if (kind != PathKind::File)
-    throw ComError(rt::FileNotFound, std::string(RuntimeErrorText(rt::FileNotFound)) + ": " + path);
+    throw ComError(rt::FileNotFound, fmt::format("{}: {}", RuntimeErrorText(rt::FileNotFound), path));
   auto c = std::make_shared<SqliteConnection>(Database::Open(path, SQLITE_OPEN_READWRITE));
   try {
     // Reading the schema proves that the file is a store.
     c->Execute("pragma schema_version");
   } catch (const ComError& e) {
-    throw ComError(e.number(), e.description() + ": " + path);
+    throw ComError(e.number(), fmt::format("{}: {}", e.description(), path));
   }
   c->Execute("pragma synchronous=NORMAL");
   return c;
@@ -63,7 +65,7 @@ std::shared_ptr<Connection> SqliteConnection::Open(const std::string& path) {
 
 std::shared_ptr<Connection> SqliteConnection::Create(const std::string& path) {
   if (KindOf(path) != PathKind::None)
-    throw ComError(rt::FileAlreadyExists, std::string(RuntimeErrorText(rt::FileAlreadyExists)) + ": " + path);
+    throw ComError(rt::FileAlreadyExists, fmt::format("{}: {}", RuntimeErrorText(rt::FileAlreadyExists), path));
   auto c = std::make_shared<SqliteConnection>(Database::Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
   c->Execute("pragma journal_mode=WAL");
   c->Execute("pragma synchronous=NORMAL");
@@ -105,7 +107,8 @@ void SqliteConnection::CheckUnitAlive() const {
   // whole transaction back on its own; a statement run then would commit by
   // itself, outside the unit.
   if (unit_open_ && !InTransaction())
-    throw ComError(SQLITE_ABORT, "The store rolled the transaction back after an earlier failure: " + location());
+    throw ComError(SQLITE_ABORT,
+                   fmt::format("The store rolled the transaction back after an earlier failure: {}", location()));
 }
 
 void SqliteConnection::ExecuteScript(const std::string& statements) {
@@ -268,7 +271,7 @@ bool SqliteConnection::CanBulkLoad() {
 
 BulkLoadCounts SqliteConnection::BulkLoad(Env& env, std::string_view table, const std::string& data_file,
                                           const BulkLoadOptions& options) {
-  if (!IsPlainTableName(table)) throw ComError(SQLITE_ERROR, "no such table: " + std::string(table));
+  if (!IsPlainTableName(table)) throw ComError(SQLITE_ERROR, fmt::format("no such table: {}", table));
   return LoadRowByRow(env, *this, table, data_file, options);
 }
 

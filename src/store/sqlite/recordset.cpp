@@ -5,6 +5,8 @@
 #include <charconv>
 #include <optional>
 
+#include <fmt/format.h>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "store/row_edit.h"
@@ -61,8 +63,7 @@ SqliteRecordset::SqliteRecordset(std::shared_ptr<Database> db, std::string_view 
   }
   const int places = sqlite3_bind_parameter_count(stmt_->get());
   if (places != static_cast<int>(values.size()))
-    Raise(Ours::Internal, "The statement has " + std::to_string(places) + " parameters for " +
-                              std::to_string(values.size()) + " values");
+    Raise(Ours::Internal, fmt::format("The statement has {} parameters for {} values", places, values.size()));
   // The recordset keeps the values: its statement goes back to the cache,
   // its bindings cleared, before they are destroyed.
   values_ = values;
@@ -208,7 +209,7 @@ void SqliteRecordset::SaveEdit() {
   if (!insert && !e.has_rowid) {
     if (!hidden_rowid_ || eof_)
       Raise(Ours::RowsNotChangeable,
-            std::string(DefaultText(Ours::RowsNotChangeable)) + ": the found row has no rowid");
+            fmt::format("{}: the found row has no rowid", DefaultText(Ours::RowsNotChangeable)));
     e.rowid = sqlite3_column_int64(stmt_->get(), FieldCount());
     e.has_rowid = true;
   }

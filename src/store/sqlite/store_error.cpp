@@ -3,6 +3,8 @@
 
 #include <sqlite3.h>
 
+#include <fmt/format.h>
+
 #include "base/errors_ours.h"
 
 namespace kestrel::store::sqlite {
@@ -15,7 +17,7 @@ ComError StoreError(int extended_code, const std::string& message) {
     case SQLITE_FULL:
       return ComError(Number(Ours::StoreFailure),
                       TextWithDetail(Ours::StoreFailure,
-                                     message + " (SQLite code " + std::to_string(extended_code) + ")"));
+                                     fmt::format("{} (SQLite code {})", message, extended_code)));
     default: return ComError(extended_code, message);
   }
 }
