@@ -77,6 +77,10 @@ std::string_view ReturningRowId(Dialect d);
 // rowid orders rows of one key); `columns` "" orders by that alone. T-SQL
 // and SQLite get "".
 std::string StoredOrder(Dialect d, std::string_view table, std::string_view columns);
+// The keys of that order without " order by " ("mprf nulls first, tcpac
+// nulls first, kestrel_row"). PostgreSQL's indexes are made on these keys,
+// so that a read in stored order walks its index instead of sorting.
+std::string StoredOrderKeys(Dialect d, std::string_view table, std::string_view columns);
 
 // What numbers a store table's rows in the order they were added: SQLite's
 // rowid; on PostgreSQL a column of the store's own (kInsertionOrderColumn),
