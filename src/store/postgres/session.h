@@ -104,7 +104,7 @@ class Session : public std::enable_shared_from_this<Session> {
   HeldRows& held() { return held_; }
   void SendHeld();
   void DropHeld() {
-    held_.Drop();
+    held_.Abandon(*this);
     cursors_to_close_.clear();
   }
 
