@@ -2,6 +2,7 @@
 // adding and changing rows of its table.
 #include "store/postgres/recordset.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <set>
@@ -23,7 +24,16 @@ namespace {
 // Rows fetched at a time: enough to make the round trips cheap, few enough
 // to keep memory flat. The first piece is smaller: most selects end there.
 constexpr int kRowsPerPiece = 1000;
-constexpr int kRowsPerLaterPiece = 5000;
+constexpr int kRowsPerLaterPiece = 2000;
+// The rows that the pieces of all open cursors hold together at most, when
+// several are read side by side (an export merges eleven): each cursor's
+// pieces shrink to its share, down to a floor that keeps round trips few.
+constexpr int kRowsOfAllPieces = 4000;
+constexpr int kFewestRowsPerPiece = 250;
+
+int PieceRows(int most, int cursors_open) {
+  return std::max(kFewestRowsPerPiece, std::min(most, kRowsOfAllPieces / std::max(1, cursors_open)));
+}
 
 // The select limited to one row more than a piece holds, or "" when the
 // text may limit its rows or lock them itself.
@@ -157,6 +167,7 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
   for (size_t i = 0; i < values.size(); ++i) params.Set(i, values[i], binary[i]);
   piece_.reset();
   cursor_ = s_->NewCursorName();
+  asked_ = PieceRows(kRowsPerPiece, s_->CursorsOpen() + 1);
   const std::string declare = "declare " + cursor_ + " no scroll cursor with hold for " + select;
   // The first piece comes in the same round trip when it can.
   s_->RunThen(
@@ -165,16 +176,17 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
         return PQsendQueryParams(c, declare.c_str(), static_cast<int>(params.size()), nullptr, params.values(),
                                  nullptr, nullptr, 0);
       },
-      FetchText(kRowsPerPiece), piece_);
+      FetchText(asked_), piece_);
   cursor_open_ = true;
+  s_->CursorOpened();
 }
 
 std::string PgRecordset::FetchText(int rows) const { return "fetch " + std::to_string(rows) + " from " + cursor_; }
 
 void PgRecordset::Fetch() {
-  int asked = kRowsPerPiece;
+  int asked = asked_;
   if (!piece_) {
-    asked = kRowsPerLaterPiece;
+    asked = PieceRows(kRowsPerLaterPiece, s_->CursorsOpen());
     const std::string fetch = FetchText(asked);
     piece_ = s_->Run(StatementKind::Read, fetch, [&](PGconn* c) {
       return PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
@@ -192,6 +204,7 @@ void PgRecordset::Fetch() {
 void PgRecordset::CloseCursor() noexcept {
   if (!cursor_open_) return;
   cursor_open_ = false;
+  s_->CursorClosed();
   try {
     // Not a statement of its own now: that would send the rows held back
     // and could not report their refusal from here.
