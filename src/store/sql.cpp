@@ -102,6 +102,10 @@ std::string StoredOrder(Dialect d, std::string_view table, std::string_view colu
   return " order by " + StoredOrderKeys(d, table, columns);
 }
 
+std::string JoinedByHashing(Dialect d, std::string select) {
+  return d == Dialect::Postgres ? std::string(kJoinedByHashingMark) + select : select;
+}
+
 std::string_view InsertionOrder(Dialect d) { return d == Dialect::Postgres ? kInsertionOrderColumn : "rowid"; }
 
 }  // namespace kestrel::store::sql

@@ -3,7 +3,7 @@
 // (an encoding that cannot hold them is refused); the write lock belongs to
 // one store; a known read failing in a snapshot ends the snapshot's reads;
 // a read-only connection cannot bulk-load; a read in pack order walks an
-// index without sorting. Runs on the test server
+// index without sorting, a join read by hashing plans so for itself alone. Runs on the test server
 // (backends.h) and skips without it.
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@
 #include "store/connection.h"
 #include "store/open.h"
 #include "store/statements_export.h"
+#include "store/statements_export_objects.h"
 #include "store/statements_profiles.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
@@ -147,6 +148,20 @@ TEST_F(PostgresBackendTest, ReadsInPackOrderWalkAnIndexWithoutSorting) {
     EXPECT_EQ(plan.find("Sort"), std::string::npos) << read << "\n" << plan;
     EXPECT_NE(plan.find("Index"), std::string::npos) << read << "\n" << plan;
   }
+  // A join read by hashing switches nested loops off for itself alone, in a
+  // snapshot or outside one.
+  c->Execute("insert into qzddi140 (appl, cpac, cmod, flno) values ('ACC10', 'CUST', 'ORD', 'F1')");
+  c->Execute("insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno) values (30, 'X42U', 'R1', 'cu02', 'CUST', 'ORD', 'F1')");
+  const RuleLevel level[] = {{30, "X42U", "R1", "cu02"}};
+  for (const bool snapshot : {false, true}) {
+    if (snapshot) c->BeginSnapshot();
+    EXPECT_EQ(c->OpenRecordset(SelectRuleObjectRows(Dialect::Postgres, "qzmap120", "qzddi140", "ACC10", level))
+                  ->GetString(-1, "|", ";")
+                  .substr(0, 2),
+              "1|");
+    EXPECT_EQ(c->OpenRecordset("select current_setting('enable_nestloop')")->Fields(0), Value("on")) << snapshot;
+  }
+  c->RollbackBatch();
 }
 
 TEST_F(PostgresBackendTest, TheWriteLockIsTheStoresOwn) {

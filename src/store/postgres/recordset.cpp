@@ -169,6 +169,16 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
   cursor_ = s_->NewCursorName();
   asked_ = PieceRows(kRowsPerPiece, s_->CursorsOpen() + 1);
   const std::string declare = "declare " + cursor_ + " no scroll cursor with hold for " + select;
+  if (values.empty() && select.starts_with(sql::kJoinedByHashingMark)) {
+    // The select is planned when its cursor is declared: nested loops are
+    // switched off for that alone. A failure rolls the setting back with
+    // the statement.
+    const std::string planned = "set enable_nestloop = off; " + declare + "; reset enable_nestloop";
+    s_->Run(KindOf(select), select, [&](PGconn* c) { return PQsendQuery(c, planned.c_str()); }, false);
+    cursor_open_ = true;
+    s_->CursorOpened();
+    return;
+  }
   // The first piece comes in the same round trip when it can.
   s_->RunThen(
       KindOf(select), select,
