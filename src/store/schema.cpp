@@ -256,7 +256,10 @@ std::string SchemaScript(Dialect d) {
       s += " on ";
       s += t.name;
       s += " (";
-      s += IndexColumns(d, t, cols);
+      // On PostgreSQL the index also holds the stored order (empty values
+      // first, then the order rows were added in): the export's reads in
+      // that order walk it instead of sorting their rows.
+      s += d == Dialect::Postgres ? sql::StoredOrderKeys(d, t.name, cols) : IndexColumns(d, t, cols);
       s += ");\n";
     }
   }

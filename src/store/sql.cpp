@@ -77,10 +77,9 @@ std::string_view RowId(Dialect d) { return d == Dialect::Postgres ? "ctid" : "ro
 
 std::string_view ReturningRowId(Dialect d) { return d == Dialect::Postgres ? " returning ctid" : ""; }
 
-std::string StoredOrder(Dialect d, std::string_view table, std::string_view columns) {
-  if (d != Dialect::Postgres) return "";
+std::string StoredOrderKeys(Dialect d, std::string_view table, std::string_view columns) {
   const TableDef* t = FindTable(table);
-  std::string out = " order by ";
+  std::string out;
   size_t start = 0;
   while (start < columns.size()) {
     size_t end = columns.find(',', start);
@@ -98,6 +97,15 @@ std::string StoredOrder(Dialect d, std::string_view table, std::string_view colu
     start = end + 1;
   }
   return out.append(InsertionOrder(d));
+}
+
+std::string StoredOrder(Dialect d, std::string_view table, std::string_view columns) {
+  if (d != Dialect::Postgres) return "";
+  return " order by " + StoredOrderKeys(d, table, columns);
+}
+
+std::string JoinedByHashing(Dialect d, std::string select) {
+  return d == Dialect::Postgres ? std::string(kJoinedByHashingMark) + select : select;
 }
 
 std::string_view InsertionOrder(Dialect d) { return d == Dialect::Postgres ? kInsertionOrderColumn : "rowid"; }

@@ -77,6 +77,19 @@ std::string_view ReturningRowId(Dialect d);
 // rowid orders rows of one key); `columns` "" orders by that alone. T-SQL
 // and SQLite get "".
 std::string StoredOrder(Dialect d, std::string_view table, std::string_view columns);
+// The keys of that order without " order by " ("mprf nulls first, tcpac
+// nulls first, kestrel_row"). PostgreSQL's indexes are made on these keys,
+// so that a read in stored order walks its index instead of sorting.
+std::string StoredOrderKeys(Dialect d, std::string_view table, std::string_view columns);
+
+// A select joining two reads, for PostgreSQL marked to be planned with
+// nested loops switched off (the server backend does so for that statement
+// alone); other stores get it unchanged. Without statistics of its tables
+// (a store just filled) PostgreSQL takes either side for a row or two and
+// may read the other side once per row of it; with the mark it hashes one
+// side and reads each once.
+std::string JoinedByHashing(Dialect d, std::string select);
+inline constexpr std::string_view kJoinedByHashingMark = "/* joined by hashing */ ";
 
 // What numbers a store table's rows in the order they were added: SQLite's
 // rowid; on PostgreSQL a column of the store's own (kInsertionOrderColumn),

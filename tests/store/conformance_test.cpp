@@ -365,6 +365,24 @@ TEST_P(StoreConformance, RowsAddedInsideATransactionAreSavedAsIfOneByOne) {
   EXPECT_EQ(c_->OpenRecordset("select count(*) from qzddi100")->Fields(0), Value(1 + saved));
   EXPECT_EQ(counts["qzddi100"].added, 1 + saved);  // LGA and the rows before each refused one
   EXPECT_EQ(counts["qzmap120"].added, 2502);
+
+  // Rows added in a batch rolled back are gone, those sent while the rest
+  // were added too; the transaction around it goes on.
+  const int64_t kept = Count();
+  Batch around(*c_);
+  {
+    Batch rolled_back(*c_);
+    auto more = c_->OpenRecordset("select * from qzmap120 where 1=2", adOpenForwardOnly, adLockOptimistic);
+    for (int64_t n = 1; n <= 3000; ++n) {
+      more->AddNew();
+      more->Put(mprf, 5000 + n);
+      more->Put(comt, "Rolled back with the batch that added it, row " + std::to_string(n));
+      more->Update();
+    }
+  }
+  Insert(9001);
+  around.Commit();
+  EXPECT_EQ(Count(), kept + 1);
 }
 
 // Bound values find their rows: a quote is data, a text compares as text

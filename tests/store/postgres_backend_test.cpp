@@ -2,7 +2,8 @@
 // created once; every byte 1-255 comes back whatever the database's encoding
 // (an encoding that cannot hold them is refused); the write lock belongs to
 // one store; a known read failing in a snapshot ends the snapshot's reads;
-// a read-only connection cannot bulk-load. Runs on the test server
+// a read-only connection cannot bulk-load; a read in pack order walks an
+// index without sorting, a join read by hashing plans so for itself alone. Runs on the test server
 // (backends.h) and skips without it.
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 #include "store/connection.h"
 #include "store/open.h"
 #include "store/statements_export.h"
+#include "store/statements_export_objects.h"
+#include "store/statements_profiles.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
 
@@ -123,6 +126,46 @@ TEST_F(PostgresBackendTest, TextsCompareAsBytesWhateverTheDatabasesCollation) {
   }
   c.reset();
   admin->Execute("drop database kt_collation");
+}
+
+// The index of a table holds the order its rows reach a pack in (empty
+// values first, then the order they were added): a cursor walks it and
+// sorts nothing, on a store without statistics too, however many rows. (The
+// headers, a row or a few per profile, are ordered by their key and sorted.)
+TEST_F(PostgresBackendTest, ReadsInPackOrderWalkAnIndexWithoutSorting) {
+  auto c = CreateStore(NewStore());
+  c->ExecuteScript(
+      "create function pg_temp.plan_of(q text) returns setof text language plpgsql as $$ declare line record;"
+      " begin for line in execute 'explain ' || q loop return next line.\"QUERY PLAN\"; end loop; end $$");
+  const int64_t chain[] = {30, 20, 10};
+  const std::string reads[] = {
+      SelectCurrentRules(Dialect::Postgres, "qzmap120", chain, true),
+      SelectCurrentRules(Dialect::Postgres, "qzmap170", chain, true),
+      SelectProfileRows(Dialect::Postgres, "qzmap175", chain),
+      SelectLibraryRows(Dialect::Postgres, "qzlib105", chain),
+      SelectApplicationRows(Dialect::Postgres, "qzddi150", "ACC10"),
+  };
+  for (const auto& read : reads) {
+    std::string plan;
+    auto rs = c->OpenRecordset("select * from pg_temp.plan_of(" + c->Quote("declare c no scroll cursor for " + read) + ")");
+    for (; !rs->IsEOF(); rs->MoveNext()) plan += rs->Fields(0).Text() + "\n";
+    EXPECT_EQ(plan.find("Sort"), std::string::npos) << read << "\n" << plan;
+    EXPECT_NE(plan.find("Index"), std::string::npos) << read << "\n" << plan;
+  }
+  // A join read by hashing switches nested loops off for itself alone, in a
+  // snapshot or outside one.
+  c->Execute("insert into qzddi140 (appl, cpac, cmod, flno) values ('ACC10', 'CUST', 'ORD', 'F1')");
+  c->Execute("insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno) values (30, 'X42U', 'R1', 'cu02', 'CUST', 'ORD', 'F1')");
+  const RuleLevel level[] = {{30, "X42U", "R1", "cu02"}};
+  for (const bool snapshot : {false, true}) {
+    if (snapshot) c->BeginSnapshot();
+    EXPECT_EQ(c->OpenRecordset(SelectRuleObjectRows(Dialect::Postgres, "qzmap120", "qzddi140", "ACC10", level))
+                  ->GetString(-1, "|", ";")
+                  .substr(0, 2),
+              "1|");
+    EXPECT_EQ(c->OpenRecordset("select current_setting('enable_nestloop')")->Fields(0), Value("on")) << snapshot;
+  }
+  c->RollbackBatch();
 }
 
 TEST_F(PostgresBackendTest, TheWriteLockIsTheStoresOwn) {

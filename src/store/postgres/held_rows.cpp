@@ -3,6 +3,7 @@
 #include "store/postgres/held_rows.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "store/postgres/copy_sink.h"
 #include "store/postgres/session.h"
@@ -19,6 +20,9 @@ namespace {
 constexpr size_t kHeldRows = 5000;
 constexpr size_t kHeldBytes = 2 << 20;
 constexpr char kGroupSavepoint[] = "kestrel_rows";
+// Copy text of rows no longer current gathered before it streams to the
+// server.
+constexpr size_t kStreamAt = 64 * 1024;
 
 std::vector<std::string_view> Views(const std::vector<std::string>& names) {
   return {names.begin(), names.end()};
@@ -43,22 +47,64 @@ uint64_t HeldRows::Hold(Session& s, std::string_view table, const std::vector<st
                         const std::vector<bool>& binary, std::vector<Value> values) {
   const bool same = table == table_ && columns.size() == columns_.size() &&
                     std::equal(columns.begin(), columns.end(), columns_.begin());
-  if (!rows_.empty() && (!same || rows_.size() >= kHeldRows || copy_.size() >= kHeldBytes)) s.SendHeld();
+  if (!empty() && (!same || rows_.size() >= kHeldRows || group_bytes_ >= kHeldBytes)) s.SendHeld();
   if (!same) {
     table_ = table;
     columns_.assign(columns.begin(), columns.end());
   }
   binary_ = binary;
+  // The rows before this one are no longer their adder's current one: once
+  // enough of them wait, they stream into the group's COPY, so that the
+  // server stores them while the next ones are made.
+  if (last_row_at_ >= kStreamAt) Stream(s);
   last_row_at_ = copy_.size();
   for (size_t i = 0; i < values.size(); ++i) {
     if (i) copy_ += '\t';
     AppendCopyValue(copy_, values[i], binary_[i]);
   }
   copy_ += '\n';
+  group_bytes_ += copy_.size() - last_row_at_;
   rows_.push_back(std::move(values));
   last_ticket_ = ++next_ticket_;
   last_is_current_ = true;
   return last_ticket_;
+}
+
+std::string HeldRows::CopyStatement() const {
+  std::string statement = std::string("savepoint ") + kGroupSavepoint + "; copy " + table_ + " (";
+  for (size_t i = 0; i < columns_.size(); ++i) statement += (i ? ", " : "") + columns_[i];
+  return statement + ") from stdin";
+}
+
+void HeldRows::Stream(Session& s) {
+  if (!copying_) {
+    // The write lock is taken outside the savepoint (rolling the savepoint
+    // back would release it); the savepoint goes in the same round trip as
+    // the COPY. Both statements send held rows first: not these, whose
+    // group they start.
+    starting_ = true;
+    try {
+      if (!s.HoldsWriteLock()) s.TakeWriteLock();
+      s.StartCopy(CopyStatement());
+    } catch (...) {
+      starting_ = false;
+      RollBackGroup(s);
+      throw;
+    }
+    starting_ = false;
+    copying_ = true;
+  }
+  if (PQputCopyData(s.conn(), copy_.data(), static_cast<int>(last_row_at_)) != 1) throw ConnectionError(s.conn());
+  copy_.erase(0, last_row_at_);
+  last_row_at_ = 0;
+}
+
+void HeldRows::RollBackGroup(Session& s) noexcept {
+  try {
+    if (PQtransactionStatus(s.conn()) == PQTRANS_INERROR)
+      s.Control(std::string("rollback to savepoint ") + kGroupSavepoint + "; release savepoint " + kGroupSavepoint);
+  } catch (...) {
+  }
 }
 
 void HeldRows::Release(uint64_t ticket) {
@@ -68,6 +114,7 @@ void HeldRows::Release(uint64_t ticket) {
 bool HeldRows::TakeBack(uint64_t ticket) {
   if (rows_.empty() || ticket != last_ticket_ || !last_is_current_) return false;
   rows_.pop_back();
+  group_bytes_ -= copy_.size() - last_row_at_;
   copy_.resize(last_row_at_);
   last_ticket_ = 0;
   last_is_current_ = false;
@@ -82,48 +129,52 @@ const std::string& HeldRows::RowIdSentAlone(uint64_t ticket) const {
 void HeldRows::Drop() {
   rows_.clear();
   copy_.clear();
+  group_bytes_ = 0;
+  last_row_at_ = 0;
   last_ticket_ = 0;
   last_is_current_ = false;
 }
 
+void HeldRows::Abandon(Session& s) noexcept {
+  Drop();
+  if (!std::exchange(copying_, false)) return;
+  // The rows streamed so far go with the savepoint the caller rolls back.
+  PQputCopyEnd(s.conn(), "the rows were rolled back");
+  try {
+    s.FinishCopy();
+  } catch (...) {
+  }
+}
+
 void HeldRows::Send(Session& s) {
-  if (rows_.empty()) return;
+  if (empty() || starting_) return;
   // What is sent is no longer held: the statements below find nothing to
   // send first.
   std::vector<std::vector<Value>> rows = std::move(rows_);
-  std::string copy = std::move(copy_);
   const bool last_alone = last_is_current_;
   const uint64_t last_ticket = last_ticket_;
-  Drop();
   std::vector<Value> last;
   if (last_alone) {
     last = std::move(rows.back());
     rows.pop_back();
-    copy.resize(last_row_at_);
+    copy_.resize(last_row_at_);
   }
+  last_row_at_ = copy_.size();
 
-  if (!rows.empty()) {
-    // The write lock is taken outside the savepoint: rolling the savepoint
-    // back would release it.
-    if (!s.HoldsWriteLock()) s.TakeWriteLock();
-    // The savepoint goes in the same round trip as the COPY.
-    std::string statement = std::string("savepoint ") + kGroupSavepoint + "; copy " + table_ + " (";
-    for (size_t i = 0; i < columns_.size(); ++i) statement += (i ? ", " : "") + columns_[i];
-    statement += ") from stdin";
+  if (!rows.empty() || copying_) {
     Result r;
     try {
-      s.StartCopy(statement);
-      if (PQputCopyData(s.conn(), copy.data(), static_cast<int>(copy.size())) != 1 ||
-          PQputCopyEnd(s.conn(), nullptr) != 1)
-        throw ConnectionError(s.conn());
+      Stream(s);
+      copying_ = false;
+      if (PQputCopyEnd(s.conn(), nullptr) != 1) throw ConnectionError(s.conn());
       r = s.FinishCopy();
     } catch (...) {
-      try {
-        s.Control(std::string("rollback to savepoint ") + kGroupSavepoint + "; release savepoint " + kGroupSavepoint);
-      } catch (...) {
-      }
+      Drop();
+      copying_ = false;
+      RollBackGroup(s);
       throw;
     }
+    Drop();
     if (!Session::Failed(r.get())) {
       s.Control(std::string("release savepoint ") + kGroupSavepoint);
       s.CountAdded(table_, RowsChanged(r.get()));
@@ -134,6 +185,7 @@ void HeldRows::Send(Session& s) {
       for (const auto& row : rows) InsertAlone(s, table_, columns_, binary_, row);
     }
   }
+  Drop();
   if (last_alone) {
     sent_alone_rowid_ = InsertAlone(s, table_, columns_, binary_, last);
     sent_alone_ticket_ = last_ticket;

@@ -1,6 +1,9 @@
 // Rows that recordsets add inside a transaction, held back and sent to the
 // server together: one COPY inside one savepoint per group of rows, where
 // each row on its own would cost a statement, a savepoint and a round trip.
+// A large group's COPY starts before the group is complete and takes its
+// rows as they come, so that the server stores them while the caller makes
+// the next ones; the group's rows stay held until its COPY ends.
 // The store must look as if every row had been sent at its Update: the
 // session sends the held rows before any other statement runs (so that
 // every read sees them), and when the server refuses the group, its
@@ -44,19 +47,31 @@ class HeldRows {
   // "" otherwise.
   const std::string& RowIdSentAlone(uint64_t ticket) const;
 
-  bool empty() const { return rows_.empty(); }
+  bool empty() const { return rows_.empty() && !copying_; }
   // Sends every held row; raises the store's error for a refused one.
   void Send(Session& s);
-  // Forgets every held row (the transaction they belong to is rolled back).
-  void Drop();
+  // Forgets every held row and ends the group's COPY unsaved (the
+  // transaction they belong to is rolled back).
+  void Abandon(Session& s) noexcept;
 
  private:
+  void Drop();
+  std::string CopyStatement() const;
+  // Starts the group's COPY when it is not open yet and sends it the rows
+  // before the last one.
+  void Stream(Session& s);
+  // After a failure inside the group's savepoint.
+  void RollBackGroup(Session& s) noexcept;
+
   std::string table_;
   std::vector<std::string> columns_;
   std::vector<bool> binary_;
   std::vector<std::vector<Value>> rows_;
-  std::string copy_;            // rows_ in COPY's text form
+  std::string copy_;            // rows_ not streamed yet, in COPY's text form
   size_t last_row_at_ = 0;      // where the last row starts in copy_
+  size_t group_bytes_ = 0;      // copy text of rows_, streamed or not
+  bool copying_ = false;        // the group's COPY is open on the server
+  bool starting_ = false;       // the group's COPY is being started
   uint64_t next_ticket_ = 0;
   uint64_t last_ticket_ = 0;    // the ticket of rows_.back()
   bool last_is_current_ = false;

@@ -2,6 +2,7 @@
 // adding and changing rows of its table.
 #include "store/postgres/recordset.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <set>
@@ -25,7 +26,16 @@ namespace {
 // Rows fetched at a time: enough to make the round trips cheap, few enough
 // to keep memory flat. The first piece is smaller: most selects end there.
 constexpr int kRowsPerPiece = 1000;
-constexpr int kRowsPerLaterPiece = 5000;
+constexpr int kRowsPerLaterPiece = 2000;
+// The rows that the pieces of all open cursors hold together at most, when
+// several are read side by side (an export merges eleven): each cursor's
+// pieces shrink to its share, down to a floor that keeps round trips few.
+constexpr int kRowsOfAllPieces = 4000;
+constexpr int kFewestRowsPerPiece = 250;
+
+int PieceRows(int most, int cursors_open) {
+  return std::max(kFewestRowsPerPiece, std::min(most, kRowsOfAllPieces / std::max(1, cursors_open)));
+}
 
 // The select limited to one row more than a piece holds, or "" when the
 // text may limit its rows or lock them itself.
@@ -158,7 +168,18 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
   for (size_t i = 0; i < values.size(); ++i) params.Set(i, values[i], binary[i]);
   piece_.reset();
   cursor_ = s_->NewCursorName();
+  asked_ = PieceRows(kRowsPerPiece, s_->CursorsOpen() + 1);
   const std::string declare = fmt::format("declare {} no scroll cursor with hold for {}", cursor_, select);
+  if (values.empty() && select.starts_with(sql::kJoinedByHashingMark)) {
+    // The select is planned when its cursor is declared: nested loops are
+    // switched off for that alone. A failure rolls the setting back with
+    // the statement.
+    const std::string planned = fmt::format("set enable_nestloop = off; {}; reset enable_nestloop", declare);
+    s_->Run(KindOf(select), select, [&](PGconn* c) { return PQsendQuery(c, planned.c_str()); }, false);
+    cursor_open_ = true;
+    s_->CursorOpened();
+    return;
+  }
   // The first piece comes in the same round trip when it can.
   s_->RunThen(
       KindOf(select), select,
@@ -166,16 +187,17 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
         return PQsendQueryParams(c, declare.c_str(), static_cast<int>(params.size()), nullptr, params.values(),
                                  nullptr, nullptr, 0);
       },
-      FetchText(kRowsPerPiece), piece_);
+      FetchText(asked_), piece_);
   cursor_open_ = true;
+  s_->CursorOpened();
 }
 
 std::string PgRecordset::FetchText(int rows) const { return fmt::format("fetch {} from {}", rows, cursor_); }
 
 void PgRecordset::Fetch() {
-  int asked = kRowsPerPiece;
+  int asked = asked_;
   if (!piece_) {
-    asked = kRowsPerLaterPiece;
+    asked = PieceRows(kRowsPerLaterPiece, s_->CursorsOpen());
     const std::string fetch = FetchText(asked);
     piece_ = s_->Run(StatementKind::Read, fetch, [&](PGconn* c) {
       return PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
@@ -193,6 +215,7 @@ void PgRecordset::Fetch() {
 void PgRecordset::CloseCursor() noexcept {
   if (!cursor_open_) return;
   cursor_open_ = false;
+  s_->CursorClosed();
   try {
     // Not a statement of its own now: that would send the rows held back
     // and could not report their refusal from here.

@@ -83,6 +83,7 @@ class PgRecordset final : public Recordset {
   std::string cursor_;
   std::string read_;  // the select the cursor reads
   bool cursor_open_ = false;
+  int asked_ = 0;  // rows the first piece asked for
   Result piece_;
   int row_ = 0;
   bool bof_ = true;

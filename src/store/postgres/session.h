@@ -104,7 +104,7 @@ class Session : public std::enable_shared_from_this<Session> {
   HeldRows& held() { return held_; }
   void SendHeld();
   void DropHeld() {
-    held_.Drop();
+    held_.Abandon(*this);
     cursors_to_close_.clear();
   }
 
@@ -128,6 +128,11 @@ class Session : public std::enable_shared_from_this<Session> {
   bool HasDefaults(Oid table);
   // A cursor name not used before on this session.
   std::string NewCursorName();
+  // How many cursors recordsets read from now, which share the memory of
+  // their pieces.
+  int CursorsOpen() const { return cursors_open_; }
+  void CursorOpened() { ++cursors_open_; }
+  void CursorClosed() { --cursors_open_; }
   // Whether "select *, ctid" was refused for this select before.
   bool& RowIdRefused(std::string_view statement);
   // How many rows a select with parameters gave when it ran before: a
@@ -196,6 +201,7 @@ class Session : public std::enable_shared_from_this<Session> {
   bool snapshot_ = false;
   std::set<std::string, std::less<>> snapshot_reads_;  // texts that ran in the snapshot
   int next_name_ = 0;
+  int cursors_open_ = 0;
   HeldRows held_;
   std::vector<std::string> cursors_to_close_;
 };
