@@ -138,7 +138,11 @@ function summaryPanel(id, s) {
       s.imported.map(i => el('li', {}, `pack profile ${i.pack_profile} ${s.dry_run ? 'would be' : 'was'} imported as profile ${i.profile} (${i.source_application} → ${i.target_application})`)),
       el('li', {}, 'profiles replaced: ' + (s.profiles_replaced.join(', ') || 'none')),
       el('li', {}, 'applications replaced: ' + (s.applications_replaced.join(', ') || 'none'))),
-    table(['Table', 'Rows deleted', 'Rows added'], tables, [1, 2]));
+    // Three tables side by side keep the summary within one screen.
+    el('div', { class: 'columns' }, [0, 1, 2].map(k => {
+      const part = tables.slice(Math.ceil(tables.length / 3) * k, Math.ceil(tables.length / 3) * (k + 1));
+      return part.length ? table(['Table', 'Rows deleted', 'Rows added'], part, [1, 2]) : null;
+    })));
 }
 
 async function packPage(name) {
