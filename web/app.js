@@ -141,7 +141,7 @@ function summaryPanel(id, s) {
     // Three tables side by side keep the summary within one screen.
     el('div', { class: 'columns' }, [0, 1, 2].map(k => {
       const part = tables.slice(Math.ceil(tables.length / 3) * k, Math.ceil(tables.length / 3) * (k + 1));
-      return part.length ? table(['Table', 'Rows deleted', 'Rows added'], part, [1, 2]) : null;
+      return part.length ? table(['Table', 'Deleted', 'Added'], part, [1, 2]) : null;
     })));
 }
 

@@ -25,7 +25,9 @@ void DeclareServeOptions(CLI::App& sub, ServeOptions& o) {
   sub.add_option("--export-root", o.export_root,
                  "where exports are written and packs are listed (default $KESTREL_EXPORT_ROOT, else $HOME/ImpExpMR)")
       ->type_name("DIR");
-  sub.add_option("--port", o.port, "port to listen on (default 0: a free port)")->check(CLI::Range(0, 65535));
+  sub.add_option("--port", o.port, "port to listen on (default 0: a free port)")
+      ->check(CLI::Range(0, 65535))
+      ->type_name("N");
   sub.add_option("--bind", o.bind, "address to listen on (default 127.0.0.1: this machine only)")
       ->type_name("ADDR");
   AddRegistryOption(sub, o.registry);
