@@ -56,7 +56,8 @@ int RunList(const ListOptions& o) {
   auto c = OpenStore(o.store);
   const std::vector<StoredProfile> profiles = kestrel::inspect::ListProfiles(*c);
   if (o.json) {
-    PrintJson(std::cout, Json{{"store", kestrel::store::MaskedLocation(o.store)}, {"profiles", ProfilesJson(profiles, o.tree)}});
+    PrintJson(std::cout,
+              Json{{"store", kestrel::store::MaskedLocation(o.store)}, {"profiles", ProfilesJson(profiles, o.tree)}});
     return 0;
   }
   std::vector<std::vector<std::string>> rows;

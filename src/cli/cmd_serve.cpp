@@ -28,8 +28,7 @@ void DeclareServeOptions(CLI::App& sub, ServeOptions& o) {
   sub.add_option("--port", o.port, "port to listen on (default 0: a free port)")
       ->check(CLI::Range(0, 65535))
       ->type_name("N");
-  sub.add_option("--bind", o.bind, "address to listen on (default 127.0.0.1: this machine only)")
-      ->type_name("ADDR");
+  sub.add_option("--bind", o.bind, "address to listen on (default 127.0.0.1: this machine only)")->type_name("ADDR");
   AddRegistryOption(sub, o.registry);
   sub.footer(
       "Prints one line with the wizard's address, which carries a random access token; open it in a browser. "

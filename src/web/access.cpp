@@ -14,9 +14,9 @@ namespace kestrel::web {
 std::string NewToken() {
   unsigned char bytes[16];
   if (RAND_bytes(bytes, sizeof bytes) != 1)
-    throw kestrel::ComError(kestrel::Number(kestrel::Ours::Internal),
-                            std::string(kestrel::DefaultText(kestrel::Ours::Internal)) +
-                                ": the system's random generator gave no token");
+    throw kestrel::ComError(
+        kestrel::Number(kestrel::Ours::Internal),
+        std::string(kestrel::DefaultText(kestrel::Ours::Internal)) + ": the system's random generator gave no token");
   static constexpr char kHex[] = "0123456789abcdef";
   std::string token;
   for (unsigned char b : bytes) {
@@ -35,7 +35,8 @@ std::vector<std::string> HostsFor(const std::string& bind, int port) {
 
 std::string TokenCookieName(int port) { return "kestrel_token_" + std::to_string(port); }
 
-Access::Access(std::string token, std::vector<std::string> hosts) : token_(std::move(token)), hosts_(std::move(hosts)) {}
+Access::Access(std::string token, std::vector<std::string> hosts)
+    : token_(std::move(token)), hosts_(std::move(hosts)) {}
 
 bool Access::HostAllowed(std::string_view host) const {
   return std::find(hosts_.begin(), hosts_.end(), host) != hosts_.end();
@@ -47,8 +48,8 @@ bool Access::Matches(std::string_view candidate) const {
   return candidate.size() == token_.size() && CRYPTO_memcmp(candidate.data(), token_.data(), token_.size()) == 0;
 }
 
-bool Access::TokenCarried(std::string_view query_token, std::string_view cookie_header,
-                          std::string_view authorization, int port) const {
+bool Access::TokenCarried(std::string_view query_token, std::string_view cookie_header, std::string_view authorization,
+                          int port) const {
   if (!query_token.empty()) return Matches(query_token);
   const std::string name = TokenCookieName(port) + "=";
   // Cookies are "name=value" pairs separated by ";" and blanks.

@@ -9,7 +9,7 @@
 namespace kestrel::web {
 
 struct Asset {
-  std::string_view path;          // as requested: "/", "/app.js", ...
+  std::string_view path;  // as requested: "/", "/app.js", ...
   std::string_view content_type;
   std::string_view bytes;
 };

@@ -49,8 +49,8 @@ Json ImportJob::Status() const {
   std::lock_guard<std::mutex> lock(mutex_);
   Json notices = Json::array();
   for (const auto& n : notices_) notices.push_back(kestrel::cli::JsonText(n));
-  return Json{{"state", state_},     {"dry_run", dry_run_}, {"step", kestrel::cli::JsonText(step_)},
-              {"done", done_},       {"notices", notices},  {"result", result_}};
+  return Json{{"state", state_}, {"dry_run", dry_run_}, {"step", kestrel::cli::JsonText(step_)},
+              {"done", done_},   {"notices", notices},  {"result", result_}};
 }
 
 std::string ImportJob::LastLog() const {

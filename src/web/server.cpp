@@ -11,12 +11,12 @@
 #include <csignal>
 #include <thread>
 
-#include "web/access.h"
-#include "web/assets.h"
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
 #include "kestrel/interruption.h"
 #include "kestrel/store.h"
+#include "web/access.h"
+#include "web/assets.h"
 
 namespace kestrel::web {
 namespace {
@@ -115,7 +115,8 @@ void Serve(const ServeOptions& o, std::ostream& out) {
     }
     // The page's own requests carry the token as a cookie of this server.
     if (req.has_param("token"))
-      res.set_header("Set-Cookie", TokenCookieName(port) + "=" + access.token() + "; Path=/; HttpOnly; SameSite=Strict");
+      res.set_header("Set-Cookie",
+                     TokenCookieName(port) + "=" + access.token() + "; Path=/; HttpOnly; SameSite=Strict");
     return httplib::Server::HandlerResponse::Unhandled;
   });
   Route(server, wizard);

@@ -9,12 +9,12 @@
 #include <system_error>
 #include <vector>
 
-#include "web/access.h"
 #include "cli/command.h"
 #include "cli/import_object.h"
 #include "cli/import_summary.h"
 #include "cli/inspect_view.h"
 #include "cli/selection_view.h"
+#include "cli/shared_options.h"
 #include "kestrel/cls_export.h"
 #include "kestrel/details.h"
 #include "kestrel/error.h"
@@ -23,6 +23,7 @@
 #include "kestrel/interruption.h"
 #include "kestrel/latin1.h"
 #include "kestrel/store.h"
+#include "web/access.h"
 
 namespace kestrel::web {
 namespace {
@@ -86,8 +87,9 @@ int ProfileNumber(const Json& request, const char* name, int lowest) {
   if (found == request.end() || found->is_null()) return 0;
   if (!found->is_number_integer()) Refuse(std::string("\"") + name + "\" is not a profile number");
   const int64_t n = found->get<int64_t>();
-  if (n < lowest || n > 32767)
-    Refuse(std::string("\"") + name + "\" must be a profile number from " + std::to_string(lowest) + " to 32767");
+  if (n < lowest || n > cli::kMaxProfileNumber)
+    Refuse(std::string("\"") + name + "\" must be a profile number from " + std::to_string(lowest) + " to " +
+           std::to_string(cli::kMaxProfileNumber));
   return static_cast<int>(n);
 }
 
@@ -163,7 +165,8 @@ Reply Wizard::Export(const std::string& body) {
     e.put_traveseparent(traverse_parent);
     e.put_OverWrite(Flag(request, "overwrite"));
     if (!e.ExportMigrationProfiles()) return ErrorReply(422, e.get_ErrorNumber(), e.get_ErrorDescription());
-    return Reply{200, Json{{"pack", cli::JsonText(LastPart(e.PackFolder()))}, {"folder", cli::JsonText(e.PackFolder())}}};
+    return Reply{200,
+                 Json{{"pack", cli::JsonText(LastPart(e.PackFolder()))}, {"folder", cli::JsonText(e.PackFolder())}}};
   });
 }
 
@@ -279,9 +282,9 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
     std::string checked, messages;
     if (!import->VerifyUserSelections(details, checked, messages)) {
       cli::SelectionVerdict v{false, false, checked, kestrel::SplitMessages(messages)};
-      Reply refused = ErrorReply(422, import->get_ErrorNumber() ? import->get_ErrorNumber()
-                                                                : kestrel::Number(kestrel::Ours::InvalidSelection),
-                                 "the selection does not pass");
+      Reply refused = ErrorReply(
+          422, import->get_ErrorNumber() ? import->get_ErrorNumber() : kestrel::Number(kestrel::Ours::InvalidSelection),
+          "the selection does not pass");
       refused.body["verdict"] = cli::VerdictJson(v);
       return refused;
     }
@@ -291,33 +294,35 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
     const bool started = job_.Start(dry_run, [import, details, dry_run](ImportJob& job) {
       kestrel::Env& env = cli::CommandEnv();
       const size_t log_before = ReadAll(env, import->RunLogPath()).size();
-      import->SetProgress([&job](const std::string& what, int64_t done) { job.Progress(what, done); });
-      import->SetNotice([&job](const std::string& line) { job.Notice(line); });
-      import->SetLockWait(kestrel::store::kDefaultLockWaitSeconds);
-      import->SetDryRun(dry_run);
-      ImportJob::Outcome outcome;
-      std::string run_details = details, message;
-      try {
-        kestrel::ClearInterruption();
-        outcome.succeeded = import->ImportLogicPack(run_details, message);
-        if (outcome.succeeded) {
-          outcome.result = Json{{"summary", cli::ImportSummaryJson(kestrel::ParseDetails(run_details), import->Summary())}};
-        } else {
-          const kestrel::ComError failure = cli::FailureOf(*import, message);
-          outcome.result = ErrorReply(422, failure.number(), failure.description()).body;
-          outcome.result["refused_at"] = cli::JsonText(import->RefusedAt());
-        }
-      } catch (const std::exception& e) {
-        const kestrel::ComError c = kestrel::AsComError(e);
-        outcome.result = ErrorReply(500, c.number(), c.description()).body;
-      }
-      const std::string log = ReadAll(env, import->RunLogPath());
-      outcome.log = kestrel::Latin1ToUtf8(log.size() >= log_before ? log.substr(log_before) : log);
-      return outcome;
+      import->SetProgress([&job](const std::string& what, int64_t done) { job.Progress(what, done);
     });
-    if (!started) return running;
-    return Reply{202, Json{{"started", true}, {"dry_run", dry_run}}};
+      import->SetNotice([&job](const std::string& line) { job.Notice(line);
   });
+  import->SetLockWait(kestrel::store::kDefaultLockWaitSeconds);
+  import->SetDryRun(dry_run);
+  ImportJob::Outcome outcome;
+  std::string run_details = details, message;
+  try {
+    kestrel::ClearInterruption();
+    outcome.succeeded = import->ImportLogicPack(run_details, message);
+    if (outcome.succeeded) {
+      outcome.result = Json{{"summary", cli::ImportSummaryJson(kestrel::ParseDetails(run_details), import->Summary())}};
+    } else {
+      const kestrel::ComError failure = cli::FailureOf(*import, message);
+      outcome.result = ErrorReply(422, failure.number(), failure.description()).body;
+      outcome.result["refused_at"] = cli::JsonText(import->RefusedAt());
+    }
+  } catch (const std::exception& e) {
+    const kestrel::ComError c = kestrel::AsComError(e);
+    outcome.result = ErrorReply(500, c.number(), c.description()).body;
+  }
+  const std::string log = ReadAll(env, import->RunLogPath());
+  outcome.log = kestrel::Latin1ToUtf8(log.size() >= log_before ? log.substr(log_before) : log);
+  return outcome;
+});
+if (!started) return running;
+return Reply{202, Json{{"started", true}, {"dry_run", dry_run}}};
+});
 }
 
 Reply Wizard::Progress() const { return Reply{200, job_.Status()}; }

@@ -26,6 +26,7 @@ const cases = [
   ['a pack name of ".."', 'GET', '/api/packs/..', bearer, undefined, 400, 'pack name'],
   ['a pack path upwards', 'GET', '/api/packs/..%2F..%2Fregistry.ini', bearer, undefined, 400, 'pack name'],
   ['a pack path in a request', 'POST', '/api/verify', bearer, { pack: '../packs', targets: [] }, 400, 'pack name'],
+  ['a profile number out of range', 'POST', '/api/export', bearer, { profile: 40000 }, 400, 'from 1 to 32767'],
   ['a pack that is not there', 'GET', '/api/packs/30-ACC10-ACCX2-S', bearer, undefined, 404, 'there is no pack'],
   ['the export of the chain', 'POST', '/api/export', bearer, { profile: 30, revisions: true }, 200, '30-ACC10-ACCX2-M'],
   ['a marker typed', 'POST', '/api/verify', bearer,
