@@ -224,6 +224,38 @@ std::string PackName(const Json& request) {
   return StoredText(*found, "\"pack\"");
 }
 
+// The import (or dry run) on the job's thread, with its progress reported to
+// the job; the outcome carries the summary or the error, and the lines the
+// run log gained.
+ImportJob::Outcome RunImport(clsImport& import, const std::string& details, bool dry_run, ImportJob& job) {
+  kestrel::Env& env = cli::CommandEnv();
+  const size_t log_before = ReadAll(env, import.RunLogPath()).size();
+  import.SetProgress([&job](const std::string& what, int64_t done) { job.Progress(what, done); });
+  import.SetNotice([&job](const std::string& line) { job.Notice(line); });
+  import.SetLockWait(kestrel::store::kDefaultLockWaitSeconds);
+  import.SetDryRun(dry_run);
+  ImportJob::Outcome outcome;
+  std::string run_details = details, message;
+  try {
+    kestrel::ClearInterruption();
+    outcome.succeeded = import.ImportLogicPack(run_details, message);
+    if (outcome.succeeded) {
+      outcome.result =
+          Json{{"summary", cli::ImportSummaryJson(kestrel::ParseDetails(run_details), import.Summary())}};
+    } else {
+      const kestrel::ComError failure = cli::FailureOf(import, message);
+      outcome.result = ErrorReply(422, failure.number(), failure.description()).body;
+      outcome.result["refused_at"] = cli::JsonText(import.RefusedAt());
+    }
+  } catch (const std::exception& e) {
+    const kestrel::ComError c = kestrel::AsComError(e);
+    outcome.result = ErrorReply(500, c.number(), c.description()).body;
+  }
+  const std::string log = ReadAll(env, import.RunLogPath());
+  outcome.log = kestrel::Latin1ToUtf8(log.size() >= log_before ? log.substr(log_before) : log);
+  return outcome;
+}
+
 }  // namespace
 
 Reply Wizard::Pack(const std::string& name) {
@@ -292,37 +324,11 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
       return ErrorReply(422, kestrel::Number(kestrel::Ours::ReplaceNotConfirmed), refusal);
 
     const bool started = job_.Start(dry_run, [import, details, dry_run](ImportJob& job) {
-      kestrel::Env& env = cli::CommandEnv();
-      const size_t log_before = ReadAll(env, import->RunLogPath()).size();
-      import->SetProgress([&job](const std::string& what, int64_t done) { job.Progress(what, done);
+      return RunImport(*import, details, dry_run, job);
     });
-      import->SetNotice([&job](const std::string& line) { job.Notice(line);
+    if (!started) return running;
+    return Reply{202, Json{{"started", true}, {"dry_run", dry_run}}};
   });
-  import->SetLockWait(kestrel::store::kDefaultLockWaitSeconds);
-  import->SetDryRun(dry_run);
-  ImportJob::Outcome outcome;
-  std::string run_details = details, message;
-  try {
-    kestrel::ClearInterruption();
-    outcome.succeeded = import->ImportLogicPack(run_details, message);
-    if (outcome.succeeded) {
-      outcome.result = Json{{"summary", cli::ImportSummaryJson(kestrel::ParseDetails(run_details), import->Summary())}};
-    } else {
-      const kestrel::ComError failure = cli::FailureOf(*import, message);
-      outcome.result = ErrorReply(422, failure.number(), failure.description()).body;
-      outcome.result["refused_at"] = cli::JsonText(import->RefusedAt());
-    }
-  } catch (const std::exception& e) {
-    const kestrel::ComError c = kestrel::AsComError(e);
-    outcome.result = ErrorReply(500, c.number(), c.description()).body;
-  }
-  const std::string log = ReadAll(env, import->RunLogPath());
-  outcome.log = kestrel::Latin1ToUtf8(log.size() >= log_before ? log.substr(log_before) : log);
-  return outcome;
-});
-if (!started) return running;
-return Reply{202, Json{{"started", true}, {"dry_run", dry_run}}};
-});
 }
 
 Reply Wizard::Progress() const { return Reply{200, job_.Status()}; }
