@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Keeps the floors honest: a folder of src/ includes only its own headers,
-# the public ones (include/kestrel/) and the folders below it; the public
+# the public ones (include/kestrel/) and the folders below it (the command
+# line and the web wizard share one floor: the one starts the other, which
+# answers in the command line's JSON); the public
 # headers include only each other (the C header include/kestrel.h nothing of
 # ours); only the SQLite backend includes sqlite3.h, and only the opening of a
 # store names a backend's folder.
@@ -18,7 +20,8 @@ declare -A below=(
   [importer]="base store pack"
   [component]="base store pack exporter importer"
   [diff]="base store pack exporter"
-  [cli]=""
+  [cli]="web"
+  [web]="cli"
   [capi]="base"
 )
 

@@ -7,10 +7,17 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 # sqlite3 and time (GNU time: peak memory) serve bench/run; postgresql is the
 # server the PostgreSQL backend's tests start a throwaway cluster of; python3
-# runs the Python binding's test.
+# runs the Python binding's test; libcpp-httplib-dev serves the web wizard,
+# which chromium and npm (puppeteer-core, in tests/web) test in a browser.
 packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev libpq-dev sqlite3 postgresql libcli11-dev libfmt-dev
-          nlohmann-json3-dev help2man bash-completion libgtest-dev libgmock-dev time python3)
+          nlohmann-json3-dev help2man bash-completion libgtest-dev libgmock-dev time python3 libcpp-httplib-dev
+          chromium npm)
 "$root/scripts/install_packages.sh" "${packages[@]}"
+# The browser tests' one npm package, as the lock file pins it; it drives
+# Debian's chromium and downloads no browser of its own.
+if [ ! -d "$root/tests/web/node_modules/puppeteer-core" ]; then
+  (cd "$root/tests/web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+fi
 
 build=${1:-$root/build/release}
 shift || true

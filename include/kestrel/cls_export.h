@@ -47,6 +47,12 @@ class clsExport {
   // Outside the interface, for the command line.
   const std::string& PackFolder() const;
   void SetProgress(kestrel::ProgressFn progress);
+  // The export root an export uses when Path is not put: $KESTREL_EXPORT_ROOT
+  // when set, else $HOME/ImpExpMR, as `env` has them.
+  static std::string DefaultExportRoot(kestrel::Env& env);
+  // The folder below the export root `root` that an export writes its pack
+  // folders into.
+  static std::string PacksFolder(const std::string& root);
 
  private:
   // The options, context and results, kept from call to call as the

@@ -79,6 +79,9 @@ class clsImport {
   // Where that check refused the pack of the last import or check (file and
   // line), "" when it did not.
   const std::string& RefusedAt() const;
+  // The run log every import, check and verification appends its lines to
+  // (importmr.log in the installation's temporary folder).
+  const std::string& RunLogPath() const;
 
  private:
   void Create();

@@ -33,6 +33,7 @@ enum class Ours : int32_t {
   ReplaceNotConfirmed = 9030, // an import would replace stored profiles or applications without --replace
   StoreLocked = 9031,          // another program held the store's write lock for the whole wait
   ImportInterrupted = 9032,    // SIGINT or SIGTERM stopped an import, which was rolled back
+  ImportRunning = 9033,        // the web wizard was asked for an import while its import into the store runs
   NulInValue = 9040,          // a value the import would write holds a NUL byte
   KeyCollision = 9041,        // rows the import would add collide on a unique key of the store
   TableMissing = 9042,        // the store lacks a table that a pack file is loaded into

@@ -41,6 +41,7 @@ constexpr std::array kTable = {
           "The import would delete and replace what the store holds; run it again with --replace"},
     Entry{Ours::StoreLocked, "The store is locked by another program"},
     Entry{Ours::ImportInterrupted, "The import was interrupted and rolled back: the store is unchanged"},
+    Entry{Ours::ImportRunning, "An import into this store is running; wait until it has ended"},
     Entry{Ours::NulInValue, "A value the import would write holds a NUL byte"},
     Entry{Ours::KeyCollision, "Rows the import would add collide on a unique key of the store"},
     Entry{Ours::TableMissing, "The store has no table that a file of the pack is loaded into"},

@@ -46,16 +46,6 @@ struct ImportOptions {
   bool keep_work = false;
 };
 
-// The name of the user running the command: the account's login name, else
-// what the environment says.
-std::string LoginName() {
-  kestrel::Env& env = CommandEnv();
-  if (std::string name = env.AccountName(); !name.empty()) return name;
-  for (const char* name : {"LOGNAME", "USER"})
-    if (std::string v = env.Variable(name); !v.empty()) return v;
-  return "";
-}
-
 // Connects the object to the store and the pack as the import needs them.
 // An empty `user` records the login name.
 void Prepare(Kestrel20ImpExp::clsImport& import, const CheckOptions& o, const std::string& user) {
@@ -122,14 +112,8 @@ int RunImport(const ImportOptions& o) {
 
     // The import deletes what it replaces before it loads; that takes
     // consent, unless it is rolled back anyway.
-    const std::vector<std::string> replaced = MarkedForReplacement(checked);
-    if (!replaced.empty() && !o.replace && !o.dry_run) {
-      std::string names;
-      for (const auto& n : replaced) names += (names.empty() ? "" : ", ") + n;
-      return Fail(kestrel::Number(kestrel::Ours::ReplaceNotConfirmed),
-                  fmt::format("{}: the store holds {}", kestrel::DefaultText(kestrel::Ours::ReplaceNotConfirmed),
-                              names));
-    }
+    if (const std::string refusal = UnconfirmedReplacement(checked); !refusal.empty() && !o.replace && !o.dry_run)
+      return Fail(kestrel::Number(kestrel::Ours::ReplaceNotConfirmed), refusal);
 
     import.SetDryRun(o.dry_run);
     import.SetKeepWork(o.keep_work);

@@ -13,6 +13,7 @@
 
 #include "command.h"
 #include "output.h"
+#include "inspect_view.h"
 #include "shared_options.h"
 #include "kestrel/inspect.h"
 #include "kestrel/store.h"
@@ -34,12 +35,6 @@ void DeclareListOptions(CLI::App& sub, ListOptions& o) {
   AddJsonFlag(sub, o.json, "print the profiles as JSON");
 }
 
-int64_t RuleRows(const StoredProfile& p) {
-  int64_t n = 0;
-  for (const auto& [table, rows] : p.rules) n += rows;
-  return n;
-}
-
 std::string RuleBreakdown(const StoredProfile& p) {
   std::string out;
   for (const auto& [table, rows] : p.rules)
@@ -48,42 +43,6 @@ std::string RuleBreakdown(const StoredProfile& p) {
 }
 
 std::string Vrc(const StoredProfile& p) { return p.version + "/" + p.release + "/" + p.customer; }
-
-Json ProfileJson(const StoredProfile& p) {
-  Json rules = Json::object();
-  for (const auto& [table, rows] : p.rules) rules[table] = rows;
-  return Json{{"profile", p.number},
-              {"source_application", JsonText(p.source_application)},
-              {"target_application", JsonText(p.target_application)},
-              {"parent", p.parent},
-              {"depth", p.depth},
-              {"version", JsonText(p.version)},
-              {"release", JsonText(p.release)},
-              {"customer", JsonText(p.customer)},
-              {"description", JsonText(p.description)},
-              {"rule_rows", RuleRows(p)},
-              {"rules", rules}};
-}
-
-// The hierarchy: each profile's children by number; a profile whose parent
-// the store does not hold is a root.
-struct Hierarchy {
-  std::vector<const StoredProfile*> roots;
-  std::map<int64_t, std::vector<const StoredProfile*>> children;
-};
-
-Hierarchy HierarchyOf(const std::vector<StoredProfile>& profiles) {
-  std::set<int64_t> held;
-  for (const auto& p : profiles) held.insert(p.number);
-  Hierarchy h;
-  for (const auto& p : profiles) {
-    if (p.parent != 0 && p.parent != p.number && held.count(p.parent))
-      h.children[p.parent].push_back(&p);
-    else
-      h.roots.push_back(&p);
-  }
-  return h;
-}
 
 // Walks the tree depth first; a profile met again (a loop of parents in a
 // damaged store) is not followed twice.
@@ -97,30 +56,12 @@ void Walk(const Hierarchy& h, const StoredProfile& p, int level, std::set<int64_
     Walk(h, *found->second[i], level + 1, seen, visit, i + 1 == found->second.size());
 }
 
-Json TreeJson(const Hierarchy& h, const StoredProfile& p, std::set<int64_t>& seen) {
-  Json node = ProfileJson(p);
-  Json children = Json::array();
-  seen.insert(p.number);
-  if (const auto found = h.children.find(p.number); found != h.children.end())
-    for (const StoredProfile* child : found->second)
-      if (!seen.count(child->number)) children.push_back(TreeJson(h, *child, seen));
-  node["children"] = children;
-  return node;
-}
-
 int RunList(const ListOptions& o) {
   auto c = OpenStore(o.store);
   const std::vector<StoredProfile> profiles = kestrel::inspect::ListProfiles(*c);
   if (o.json) {
-    Json list = Json::array();
-    if (o.tree) {
-      const Hierarchy h = HierarchyOf(profiles);
-      std::set<int64_t> seen;
-      for (const StoredProfile* root : h.roots) list.push_back(TreeJson(h, *root, seen));
-    } else {
-      for (const auto& p : profiles) list.push_back(ProfileJson(p));
-    }
-    PrintJson(std::cout, Json{{"store", kestrel::store::MaskedLocation(o.store)}, {"profiles", list}});
+    PrintJson(std::cout,
+              Json{{"store", kestrel::store::MaskedLocation(o.store)}, {"profiles", ProfilesJson(profiles, o.tree)}});
     return 0;
   }
   std::vector<std::vector<std::string>> rows;

@@ -9,6 +9,7 @@
 
 #include "command.h"
 #include "output.h"
+#include "inspect_view.h"
 #include "shared_options.h"
 #include "kestrel/inspect.h"
 
@@ -25,47 +26,6 @@ struct LsOptions {
 void DeclareLsOptions(CLI::App& sub, LsOptions& o) {
   AddPackArgument(sub, o.pack);
   AddJsonFlag(sub, o.json, "print what the pack holds as JSON");
-}
-
-// Whether every file the sums list is there and matches.
-bool SumsHold(const PackContents& p) {
-  if (!p.has_sums || !p.missing_files.empty()) return false;
-  for (const auto& f : p.files)
-    if (f.sum_matches == false) return false;
-  return true;
-}
-
-Json PackJson(const std::string& folder, const PackContents& p) {
-  Json applications = Json::array();
-  for (const auto& a : p.applications) applications.push_back(JsonText(a));
-  Json profiles = Json::array();
-  for (const auto& pr : p.profiles)
-    profiles.push_back(Json{{"profile", pr.number},
-                            {"source_application", JsonText(pr.source_application)},
-                            {"target_application", JsonText(pr.target_application)},
-                            {"version", JsonText(pr.version)},
-                            {"release", JsonText(pr.release)},
-                            {"customer", JsonText(pr.customer)},
-                            {"description", JsonText(pr.description)}});
-  Json files = Json::array();
-  for (const auto& f : p.files) {
-    Json file{{"name", JsonText(f.name)}, {"kind", f.kind}, {"rows", nullptr}, {"sum_matches", nullptr}};
-    if (f.rows) file["rows"] = *f.rows;
-    if (f.sum_matches) file["sum_matches"] = *f.sum_matches;
-    if (!f.problem.empty()) file["problem"] = JsonText(f.problem);
-    files.push_back(file);
-  }
-  Json missing = Json::array();
-  for (const auto& m : p.missing_files) missing.push_back(JsonText(m));
-  return Json{{"pack", JsonText(folder)},
-              {"export_succeeded", p.export_succeeded},
-              {"revisions", p.revisions},
-              {"for_sync", p.for_sync},
-              {"new_profile_number", p.new_profile_number},
-              {"applications", applications},
-              {"profiles", profiles},
-              {"files", files},
-              {"sums", Json{{"present", p.has_sums}, {"match", SumsHold(p)}, {"missing_files", missing}}}};
 }
 
 std::string YesNo(bool b) { return b ? "yes" : "no"; }

@@ -41,39 +41,20 @@ int RunVerify(const VerifyOptions& o) {
 
     const std::string details = DetailsWithTargets(*proposal, o.targets);
 
-    std::string checked, messages;
-    bool passed = import.VerifyUserSelections(details, checked, messages);
-    auto lines = SplitMessages(messages);
-    // A selection passes only with a pack the import would load: the check
-    // an import runs first, with this selection.
-    bool pack_refused = false;
-    if (passed) {
-      std::string check_details = details, check_message;
-      if (!import.CheckLogicPack(check_details, check_message)) {
-        passed = false;
-        pack_refused = true;
-        lines.push_back(import.get_ErrorDescription());
-        if (!import.RefusedAt().empty()) lines.push_back("in " + import.RefusedAt());
-      }
-    }
+    const SelectionVerdict v = VerifySelection(import, details);
     if (o.format.raw) {
-      std::cout << checked;
+      std::cout << v.checked;
     } else if (o.format.json) {
-      Json report = DetailsJson(checked, ParseDetails(checked));
-      report["passed"] = passed;
-      Json texts = Json::array();
-      for (const auto& line : lines) texts.push_back(JsonText(line));
-      report["messages"] = texts;
-      PrintJson(std::cout, report);
+      PrintJson(std::cout, VerdictJson(v));
     } else {
-      PrintDetailsTable(std::cout, ParseDetails(checked));
-      std::cout << (passed ? "The selection passes.\n" : "The selection does not pass:\n");
-      for (const auto& line : lines) std::cout << line << '\n';
+      PrintDetailsTable(std::cout, ParseDetails(v.checked));
+      std::cout << (v.passed ? "The selection passes.\n" : "The selection does not pass:\n");
+      for (const auto& line : v.messages) std::cout << line << '\n';
     }
     std::cout.flush();
-    if (passed) return 0;
-    if (pack_refused) return FailWithMessage(import, "");
-    return FailSelection(import, lines);
+    if (v.passed) return 0;
+    if (v.pack_refused) return FailWithMessage(import, "");
+    return FailSelection(import, v.messages);
   });
 }
 

@@ -7,9 +7,11 @@
 #include <memory>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include "command.h"
 #include "output.h"
+#include "kestrel/details.h"
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
 #include "kestrel/registry.h"
@@ -17,26 +19,72 @@
 
 namespace kestrel::cli {
 
-int WithImportObject(const std::string& registry, const std::function<int(Kestrel20ImpExp::clsImport&)>& body) {
+std::unique_ptr<Kestrel20ImpExp::clsImport> CreateImportObject(const std::string& registry, bool* lookup_failed) {
   kestrel::Env& env = CommandEnv();
   const std::string file = registry.empty() ? kestrel::RegistryFilePath(env) : registry;
   std::unique_ptr<Kestrel20ImpExp::clsImport> object;
   try {
     auto registry_file = std::make_shared<kestrel::RegistryFile>(env, file);
     object = std::make_unique<Kestrel20ImpExp::clsImport>(env, std::move(registry_file));
-  } catch (const kestrel::ComError& e) {
-    int rc = Fail(e.number(), e.description());
-    std::cerr << "hint: no installation folder is recorded in " << file
-              << "; run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)\n";
-    return rc;
+  } catch (const kestrel::ComError&) {
+    if (lookup_failed) *lookup_failed = true;
+    throw;
   }
   // The import's work folders and its log live in the recorded folder: one
   // that has gone would fail later with no path to show for it.
   if (std::string folder; object->GetLumoInstallationPath(folder) && !folder.empty() && !env.FolderExists(folder))
-    return Fail(kestrel::rt::PathNotFound,
-                fmt::format("{}: the installation folder {} (Path= in {}) does not exist",
-                            kestrel::RuntimeErrorText(kestrel::rt::PathNotFound), folder, file));
+    throw kestrel::ComError(kestrel::rt::PathNotFound,
+                            fmt::format("{}: the installation folder {} (Path= in {}) does not exist",
+                                        kestrel::RuntimeErrorText(kestrel::rt::PathNotFound), folder, file));
+  return object;
+}
+
+int WithImportObject(const std::string& registry, const std::function<int(Kestrel20ImpExp::clsImport&)>& body) {
+  std::unique_ptr<Kestrel20ImpExp::clsImport> object;
+  bool lookup_failed = false;
+  try {
+    object = CreateImportObject(registry, &lookup_failed);
+  } catch (const kestrel::ComError& e) {
+    int rc = Fail(e.number(), e.description());
+    if (lookup_failed)
+      std::cerr << "hint: no installation folder is recorded in "
+                << (registry.empty() ? kestrel::RegistryFilePath(CommandEnv()) : registry)
+                << "; run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)\n";
+    return rc;
+  }
   return body(*object);
+}
+
+std::string LoginName() {
+  kestrel::Env& env = CommandEnv();
+  if (std::string name = env.AccountName(); !name.empty()) return name;
+  for (const char* name : {"LOGNAME", "USER"})
+    if (std::string v = env.Variable(name); !v.empty()) return v;
+  return "";
+}
+
+SelectionVerdict VerifySelection(Kestrel20ImpExp::clsImport& import, const std::string& details) {
+  SelectionVerdict v;
+  std::string messages;
+  v.passed = import.VerifyUserSelections(details, v.checked, messages);
+  v.messages = SplitMessages(messages);
+  if (v.passed) {
+    std::string check_details = details, check_message;
+    if (!import.CheckLogicPack(check_details, check_message)) {
+      v.passed = false;
+      v.pack_refused = true;
+      v.messages.push_back(import.get_ErrorDescription());
+      if (!import.RefusedAt().empty()) v.messages.push_back("in " + import.RefusedAt());
+    }
+  }
+  return v;
+}
+
+std::string UnconfirmedReplacement(const std::string& checked_details) {
+  const std::vector<std::string> replaced = MarkedForReplacement(checked_details);
+  if (replaced.empty()) return "";
+  return fmt::format("{}: the store holds {}", kestrel::DefaultText(kestrel::Ours::ReplaceNotConfirmed),
+                     fmt::join(replaced, ", "));
 }
 
 void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack) {
@@ -72,7 +120,7 @@ int32_t ReportedNumber(const std::string& message, int32_t fallback) {
 
 // "error N: DESCRIPTION", then where the check refused the pack, or the
 // message when it says something else.
-int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& message) {
+kestrel::ComError FailureOf(Kestrel20ImpExp::clsImport& import, const std::string& message) {
   int32_t number = ReportedNumber(message, import.get_ErrorNumber());
   if (number == 0) number = kestrel::Number(kestrel::Ours::Internal);
   std::string description = import.get_ErrorDescription();
@@ -81,7 +129,13 @@ int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& messa
   if (description.empty())
     description = std::string(kestrel::DefaultText(kestrel::Ours::Internal)) +
                   ": the import failed without a reason of its own; see the import log";
-  int rc = Fail(number, description);
+  return kestrel::ComError(number, description);
+}
+
+int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& message) {
+  const kestrel::ComError failure = FailureOf(import, message);
+  const std::string description = failure.description();
+  int rc = Fail(failure.number(), description);
   if (!import.RefusedAt().empty())
     std::cerr << "The pack was refused before anything was deleted or imported: " << import.RefusedAt() << '\n';
   else if (!message.empty() && message != description)

@@ -39,6 +39,10 @@ void PrintImportSummary(std::ostream& out, const DetailsView& view, const Import
 }
 
 void PrintImportSummaryJson(std::ostream& out, const DetailsView& view, const ImportSummary& s) {
+  PrintJson(out, ImportSummaryJson(view, s));
+}
+
+Json ImportSummaryJson(const DetailsView& view, const ImportSummary& s) {
   Json imported = Json::array();
   for (size_t i = 0; i < view.sources.size() && i < view.targets.size(); ++i)
     imported.push_back(Json{{"pack_profile", JsonNumberOrText(view.sources[i][0])},
@@ -49,13 +53,13 @@ void PrintImportSummaryJson(std::ostream& out, const DetailsView& view, const Im
   for (const auto& a : s.ApplicationsReplaced) applications.push_back(JsonText(a));
   Json tables = Json::object();
   for (const auto& [table, rows] : s.Rows) tables[table] = Json{{"deleted", rows.deleted}, {"added", rows.added}};
-  PrintJson(out, Json{{"dry_run", s.DryRun},
-                      {"committed", s.Committed},
-                      {"seconds", s.Seconds},
-                      {"imported", imported},
-                      {"profiles_replaced", s.ProfilesReplaced},
-                      {"applications_replaced", applications},
-                      {"tables", tables}});
+  return Json{{"dry_run", s.DryRun},
+              {"committed", s.Committed},
+              {"seconds", s.Seconds},
+              {"imported", imported},
+              {"profiles_replaced", s.ProfilesReplaced},
+              {"applications_replaced", applications},
+              {"tables", tables}};
 }
 
 }  // namespace kestrel::cli

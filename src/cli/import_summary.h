@@ -15,5 +15,7 @@ namespace kestrel::cli {
 void PrintImportSummary(std::ostream& out, const DetailsView& view, const kestrel::ImportSummary& s);
 void PrintImportSummaryJson(std::ostream& out, const DetailsView& view,
                             const kestrel::ImportSummary& s);
+// What PrintImportSummaryJson prints.
+Json ImportSummaryJson(const DetailsView& view, const kestrel::ImportSummary& s);
 
 }  // namespace kestrel::cli

@@ -59,4 +59,13 @@ Json DetailsJson(const std::string& details, const DetailsView& view) {
               {"target", EntriesJson(view.targets, true)}};
 }
 
+Json VerdictJson(const SelectionVerdict& v) {
+  Json report = DetailsJson(v.checked, ParseDetails(v.checked));
+  report["passed"] = v.passed;
+  Json texts = Json::array();
+  for (const auto& line : v.messages) texts.push_back(JsonText(line));
+  report["messages"] = texts;
+  return report;
+}
+
 }  // namespace kestrel::cli

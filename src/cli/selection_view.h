@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "import_object.h"
 #include "output.h"
 #include "kestrel/details.h"
 
@@ -22,5 +23,9 @@ void PrintDetailsTable(std::ostream& out, const DetailsView& view);
 // without "*" and are named in its "marked" object (profile,
 // source_application, target_application, parent: true or false).
 Json DetailsJson(const std::string& details, const DetailsView& view);
+
+// DetailsJson of the checked details, with "passed" and "messages" (one a
+// line): what `verify --json` prints.
+Json VerdictJson(const SelectionVerdict& v);
 
 }  // namespace kestrel::cli

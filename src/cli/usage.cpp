@@ -119,7 +119,7 @@ CommandPlace PlaceOf(std::string_view command) {
   struct Row {
     std::string_view command, group;
   };
-  static constexpr std::array<Row, 14> kPlaces = {{
+  static constexpr std::array<Row, 15> kPlaces = {{
       {"list", "Look into stores and packs"},
       {"ls", "Look into stores and packs"},
       {"show", "Look into stores and packs"},
@@ -131,6 +131,7 @@ CommandPlace PlaceOf(std::string_view command) {
       {"verify", "Move profiles"},
       {"import", "Move profiles"},
       {"load-functions", "Move profiles"},
+      {"serve", "Move profiles"},
       {"init-store", "Set up"},
       {"demo-store", "Set up"},
       {"setup", "Set up"},

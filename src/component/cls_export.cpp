@@ -5,7 +5,9 @@
 #include "exporter/export_driver.h"
 #include "exporter/export_options.h"
 #include "exporter/export_results.h"
+#include "pack/naming.h"
 #include "store/connection.h"
+#include "base/files.h"
 
 namespace Kestrel20ImpExp {
 
@@ -22,6 +24,10 @@ clsExport::~clsExport() = default;
 
 const std::string& clsExport::PackFolder() const { return state_->options_.Path; }
 void clsExport::SetProgress(kestrel::ProgressFn progress) { state_->context_.Progress = std::move(progress); }
+std::string clsExport::DefaultExportRoot(kestrel::Env& env) { return kestrel::exporter::DefaultExportRoot(env); }
+std::string clsExport::PacksFolder(const std::string& root) {
+  return kestrel::files::Join(root, kestrel::pack::kRulesFolder);
+}
 
 void clsExport::put_traveseparent(bool value) { state_->options_.traveseparent = value; }
 bool clsExport::get_traveseparent() const { return state_->options_.traveseparent; }

@@ -42,6 +42,7 @@ void clsImport::SetDryRun(bool dry_run) { state_->options_.DryRun = dry_run; }
 void clsImport::SetKeepWork(bool keep) { state_->options_.KeepWork = keep; }
 const kestrel::ImportSummary& clsImport::Summary() const { return state_->results_.Summary; }
 const std::string& clsImport::RefusedAt() const { return state_->results_.RefusedAt; }
+const std::string& clsImport::RunLogPath() const { return state_->context_.ImportLogPath; }
 
 void clsImport::Create() {
   std::string path = state_->context_.InstallationPath;

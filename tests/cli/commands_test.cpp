@@ -56,6 +56,11 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       {{"depth", "--store", "STORE", "--parent", "30", "--registry", "REGISTRY"}, 0, "", {}, "4\n", ""},
       {{"depth", "--store", "STORE", "--parent", "0", "--registry", "REGISTRY"}, 0, "", {}, "1\n", ""},
       {{"counts", "--store", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
+      // The wizard checks its store, installation and port before it prints an address.
+      {{"serve", "--store", "T/nothing.db", "--registry", "REGISTRY"}, 1, "error 53: File not found: T/nothing.db\n",
+       {}, "", "T/nothing.db"},
+      {{"serve", "--store", "STORE", "--registry", "T/no-such.ini"}, 1, "error 505: ", {"kestrel setup"}, "", ""},
+      {{"serve", "--store", "STORE", "--registry", "REGISTRY", "--port", "65536"}, 2, "", {"--port"}, "", ""},
       {{"init-store", "T/new.db", "--shared-from", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/new.db"},
       {{"demo-store", "STORE"}, 1, "error 58: File already exists: STORE\n", {}, "", ""},
       {{"export", "--store", "STORE", "--profile", "seven"}, 2, "", {}, "", ""},

@@ -1,0 +1,59 @@
+// The web wizard's JSON interface, apart from HTTP: each call takes what the
+// page sent (already past the access checks) and answers with a status and
+// a JSON body. Every call goes through the component and the command line's
+// own helpers, as the commands do: list, export, the packs below the export
+// root, a pack's details, verify, dry run and import (on a thread of their
+// own, one at a time), their progress and the last run log.
+//
+// Errors answer {"error": {"number": N, "description": TEXT}} with 400 for a
+// request the page should not have sent, 404 for a pack that is not there,
+// 409 while an import runs, 422 where the component refused.
+#pragma once
+
+#include <string>
+
+#include "web/import_job.h"
+
+namespace kestrel::web {
+
+struct WizardOptions {
+  std::string store;        // the store location, as --store gives it
+  std::string export_root;  // where exports write and packs are listed
+  std::string registry;     // the registry file of the installation ("" for the default)
+};
+
+struct Reply {
+  int status = 200;
+  Json body;
+};
+
+class Wizard {
+ public:
+  explicit Wizard(WizardOptions options);
+
+  // GET /api/profiles: {"store", "profiles" (as `list --json`), "tree" (as `list --tree --json`)}.
+  Reply Profiles();
+  // POST /api/export {"profile", "single", "new_number", "revisions", "sync",
+  // "based_on", "traverse_parent", "overwrite"}: {"pack": NAME, "folder"}.
+  Reply Export(const std::string& body);
+  // GET /api/packs: {"root", "packs": [{"name", "export_succeeded", "profiles"}]}.
+  Reply Packs();
+  // GET /api/packs/NAME: {"name", "contents" (as `ls --json`), "details" (as `show --json`)}.
+  Reply Pack(const std::string& name);
+  // POST /api/verify {"pack", "targets": [[six fields], ...]}: as `verify --json`.
+  Reply Verify(const std::string& body);
+  // POST /api/dry-run and /api/import {"pack", "targets", "replace", "user"}:
+  // verified first (422 with the messages when refused), then started: 202.
+  Reply Run(const std::string& body, bool dry_run);
+  // GET /api/progress: the running or last job (ImportJob::Status).
+  Reply Progress() const;
+  // GET /api/log: {"log": the run log lines the last import or dry run wrote}.
+  Reply Log() const;
+
+ private:
+  std::string PacksFolder() const;
+  WizardOptions options_;
+  ImportJob job_;
+};
+
+}  // namespace kestrel::web
