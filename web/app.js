@@ -204,7 +204,8 @@ async function packPage(name) {
           p.result.refused_at ? ['refused before anything was deleted or imported: ' + p.result.refused_at] : []));
         return;
       }
-      line.textContent = [p.step, p.step ? p.done : '', ...p.notices].filter(Boolean).join(' · ') || 'running…';
+      const count = p.total ? `${p.done} of ${p.total} (${Math.floor(100 * p.done / p.total)} %)` : p.done;
+      line.textContent = [p.step, p.step ? count : '', ...p.notices].filter(Boolean).join(' · ') || 'running…';
       await new Promise(ok => setTimeout(ok, 200));
     }
   };

@@ -17,6 +17,7 @@ bool ImportJob::Start(bool dry_run, Work work) {
   dry_run_ = dry_run;
   step_.clear();
   done_ = 0;
+  total_ = 0;
   notices_.clear();
   result_ = Json();
   thread_ = std::thread([this, work = std::move(work)] {
@@ -34,10 +35,11 @@ bool ImportJob::Running() const {
   return state_ == "running";
 }
 
-void ImportJob::Progress(const std::string& step, int64_t done) {
+void ImportJob::Progress(const std::string& step, int64_t done, int64_t total) {
   std::lock_guard<std::mutex> lock(mutex_);
   step_ = step;
   done_ = done;
+  total_ = total;
 }
 
 void ImportJob::Notice(const std::string& line) {
@@ -50,7 +52,8 @@ Json ImportJob::Status() const {
   Json notices = Json::array();
   for (const auto& n : notices_) notices.push_back(kestrel::cli::JsonText(n));
   return Json{{"state", state_}, {"dry_run", dry_run_}, {"step", kestrel::cli::JsonText(step_)},
-              {"done", done_},   {"notices", notices},  {"result", result_}};
+              {"done", done_},   {"total", total_},     {"notices", notices},
+              {"result", result_}};
 }
 
 std::string ImportJob::LastLog() const {

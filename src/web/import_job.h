@@ -39,11 +39,11 @@ class ImportJob {
   bool Running() const;
 
   // Called by the work while it runs (on its thread).
-  void Progress(const std::string& step, int64_t done);
+  void Progress(const std::string& step, int64_t done, int64_t total);
   void Notice(const std::string& line);
 
   // {"state": "idle" | "running" | "done" | "failed", "dry_run", "step",
-  // "done", "notices", "result"}.
+  // "done", "total" (0 when unknown), "notices", "result"}.
   Json Status() const;
   // The run log of the last job that ended; "" before the first.
   std::string LastLog() const;
@@ -55,6 +55,7 @@ class ImportJob {
   bool dry_run_ = false;
   std::string step_;
   int64_t done_ = 0;
+  int64_t total_ = 0;
   std::vector<std::string> notices_;
   Json result_;
   std::string log_;

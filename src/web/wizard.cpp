@@ -230,7 +230,8 @@ std::string PackName(const Json& request) {
 ImportJob::Outcome RunImport(clsImport& import, const std::string& details, bool dry_run, ImportJob& job) {
   kestrel::Env& env = cli::CommandEnv();
   const size_t log_before = ReadAll(env, import.RunLogPath()).size();
-  import.SetProgress([&job](const std::string& what, int64_t done) { job.Progress(what, done); });
+  import.SetProgress(
+      [&job](const std::string& what, int64_t done, int64_t total) { job.Progress(what, done, total); });
   import.SetNotice([&job](const std::string& line) { job.Notice(line); });
   import.SetLockWait(kestrel::store::kDefaultLockWaitSeconds);
   import.SetDryRun(dry_run);
