@@ -9,6 +9,9 @@ jobs=$(nproc)
 
 "$root/scripts/setup.sh" "$root/build/release" -DKESTREL_WERROR=ON
 (cd "$root/build/release" && ctest --output-on-failure --no-tests=error -j"$jobs")
+if [ -d "$root/build/release/web-screenshots" ]; then
+  echo "Screenshots of every page of the web wizard's walk-through: $root/build/release/web-screenshots"
+fi
 
 "$root/scripts/setup.sh" "$root/build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_SANITIZE=ON -DKESTREL_WERROR=ON
 # A sanitizer report aborts the test process, so ctest counts it as a failure.
