@@ -1,4 +1,6 @@
 // The token, the Host check and the pack name check of the web wizard.
+#include <fmt/format.h>
+
 #include "web/access.h"
 
 #include <openssl/crypto.h>
@@ -16,7 +18,7 @@ std::string NewToken() {
   if (RAND_bytes(bytes, sizeof bytes) != 1)
     throw kestrel::ComError(
         kestrel::Number(kestrel::Ours::Internal),
-        std::string(kestrel::DefaultText(kestrel::Ours::Internal)) + ": the system's random generator gave no token");
+        fmt::format("{}: the system's random generator gave no token", kestrel::DefaultText(kestrel::Ours::Internal)));
   static constexpr char kHex[] = "0123456789abcdef";
   std::string token;
   for (unsigned char b : bytes) {
@@ -27,13 +29,13 @@ std::string NewToken() {
 }
 
 std::vector<std::string> HostsFor(const std::string& bind, int port) {
-  const std::string p = ":" + std::to_string(port);
-  if (bind == "127.0.0.1" || bind == "localhost") return {"127.0.0.1" + p, "localhost" + p};
-  if (bind.find(':') != std::string::npos) return {"[" + bind + "]" + p};
-  return {bind + p};
+  if (bind == "127.0.0.1" || bind == "localhost")
+    return {fmt::format("127.0.0.1:{}", port), fmt::format("localhost:{}", port)};
+  if (bind.find(':') != std::string::npos) return {fmt::format("[{}]:{}", bind, port)};
+  return {fmt::format("{}:{}", bind, port)};
 }
 
-std::string TokenCookieName(int port) { return "kestrel_token_" + std::to_string(port); }
+std::string TokenCookieName(int port) { return fmt::format("kestrel_token_{}", port); }
 
 Access::Access(std::string token, std::vector<std::string> hosts)
     : token_(std::move(token)), hosts_(std::move(hosts)) {}
@@ -67,10 +69,10 @@ bool Access::TokenCarried(std::string_view query_token, std::string_view cookie_
 
 std::string PackNameProblem(std::string_view name) {
   if (name.empty() || name == "." || name.find("..") != std::string_view::npos)
-    return "a pack name is the name of one folder below the export's pack folder, not \"" + std::string(name) + "\"";
+    return fmt::format("a pack name is the name of one folder below the export's pack folder, not \"{}\"", name);
   for (char c : name)
     if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20)
-      return "a pack name is one folder name, without \"/\", \"\\\" or control characters: " + std::string(name);
+      return fmt::format("a pack name is one folder name, without \"/\", \"\\\" or control characters: {}", name);
   return "";
 }
 

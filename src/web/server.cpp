@@ -1,6 +1,8 @@
 // The HTTP side of the web wizard: the listening socket, the access checks
 // before every route, the routes to the wizard's calls and the built-in
 // pages, and the end on SIGINT or SIGTERM.
+#include <fmt/format.h>
+
 #include "web/server.h"
 
 #include <httplib.h>
@@ -93,9 +95,9 @@ void Serve(const ServeOptions& o, std::ostream& out) {
   const int port = o.port == 0 ? server.bind_to_any_port(o.bind) : server.bind_to_port(o.bind, o.port) ? o.port : -1;
   if (port <= 0)
     throw kestrel::ComError(kestrel::Number(kestrel::Ours::Internal),
-                            std::string(kestrel::DefaultText(kestrel::Ours::Internal)) + ": cannot listen on " +
-                                o.bind + ":" + std::to_string(o.port) +
-                                " (the port is taken, or the address is not one of this machine)");
+                            fmt::format("{}: cannot listen on {}:{} (the port is taken, or the address is not one "
+                                        "of this machine)",
+                                        kestrel::DefaultText(kestrel::Ours::Internal), o.bind, o.port));
   const std::vector<std::string> hosts = HostsFor(o.bind, port);
   const Access access(NewToken(), hosts);
   server.set_default_headers({{"Cache-Control", "no-store"},
@@ -116,7 +118,7 @@ void Serve(const ServeOptions& o, std::ostream& out) {
     // The page's own requests carry the token as a cookie of this server.
     if (req.has_param("token"))
       res.set_header("Set-Cookie",
-                     TokenCookieName(port) + "=" + access.token() + "; Path=/; HttpOnly; SameSite=Strict");
+                     fmt::format("{}={}; Path=/; HttpOnly; SameSite=Strict", TokenCookieName(port), access.token()));
     return httplib::Server::HandlerResponse::Unhandled;
   });
   Route(server, wizard);

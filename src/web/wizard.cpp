@@ -1,4 +1,6 @@
 // The web wizard's calls, each as the command of the same name runs it.
+#include <fmt/format.h>
+
 #include "web/wizard.h"
 
 #include <algorithm>
@@ -77,7 +79,7 @@ std::string StoredText(const Json& value, const std::string& what) {
 bool Flag(const Json& request, const char* name) {
   const auto found = request.find(name);
   if (found == request.end() || found->is_null()) return false;
-  if (!found->is_boolean()) Refuse(std::string("\"") + name + "\" is not true or false");
+  if (!found->is_boolean()) Refuse(fmt::format("\"{}\" is not true or false", name));
   return found->get<bool>();
 }
 
@@ -85,11 +87,10 @@ bool Flag(const Json& request, const char* name) {
 int ProfileNumber(const Json& request, const char* name, int lowest) {
   const auto found = request.find(name);
   if (found == request.end() || found->is_null()) return 0;
-  if (!found->is_number_integer()) Refuse(std::string("\"") + name + "\" is not a profile number");
+  if (!found->is_number_integer()) Refuse(fmt::format("\"{}\" is not a profile number", name));
   const int64_t n = found->get<int64_t>();
   if (n < lowest || n > cli::kMaxProfileNumber)
-    Refuse(std::string("\"") + name + "\" must be a profile number from " + std::to_string(lowest) + " to " +
-           std::to_string(cli::kMaxProfileNumber));
+    Refuse(fmt::format("\"{}\" must be a profile number from {} to {}", name, lowest, cli::kMaxProfileNumber));
   return static_cast<int>(n);
 }
 
@@ -204,7 +205,7 @@ std::string PackFolderOf(const std::string& packs, const std::string& name) {
     throw BadRequest{kestrel::rt::PathNotFound, problem};
   const std::string folder = packs + "/" + name;
   if (!cli::CommandEnv().FolderExists(folder))
-    throw kestrel::ComError(kestrel::rt::PathNotFound, "there is no pack " + name + " in " + packs);
+    throw kestrel::ComError(kestrel::rt::PathNotFound, fmt::format("there is no pack {} in {}", name, packs));
   return folder;
 }
 
