@@ -56,17 +56,9 @@ std::string_view ChangeWord(Change::Kind k) {
 
 void PrintSummary(std::ostream& out, const DiffOptions& o, const Result& r) {
   out << (r.Equal() ? "equal: " : "differ: ") << ForStdout(o.a) << " and " << ForStdout(o.b) << '\n';
-  const auto list = [](const auto& items, auto show) {
-    std::string s;
-    for (const auto& i : items) s += (s.empty() ? "" : ", ") + show(i);
-    return s.empty() ? std::string("none") : s;
-  };
-  if (r.profiles_replaced)
-    out << "the import would replace profiles: "
-        << list(*r.profiles_replaced, [](int64_t n) { return std::to_string(n); }) << '\n';
+  if (r.profiles_replaced) out << "the import would replace profiles: " << ListForStdout(*r.profiles_replaced) << '\n';
   if (r.applications_replaced)
-    out << "the import would replace applications: "
-        << list(*r.applications_replaced, [](const std::string& a) { return ForStdout(a); }) << '\n';
+    out << "the import would replace applications: " << ListForStdout(*r.applications_replaced) << '\n';
   for (const auto& [scope, tables] : r.counts) {
     std::map<std::string_view, TableCounts> kinds;  // the tables' counts summed per kind
     for (const auto& [table, c] : tables) {

@@ -10,13 +10,6 @@ using kestrel::ImportSummary;
 
 std::string Seconds(double s) { return fmt::format("{:.2f}", s); }
 
-template <class List, class Show>
-std::string Joined(const List& list, Show show, const std::string& none) {
-  std::string out;
-  for (const auto& e : list) out += (out.empty() ? "" : ", ") + show(e);
-  return out.empty() ? none : out;
-}
-
 }  // namespace
 
 void PrintImportSummary(std::ostream& out, const DetailsView& view, const ImportSummary& s) {
@@ -24,10 +17,8 @@ void PrintImportSummary(std::ostream& out, const DetailsView& view, const Import
   for (size_t i = 0; i < view.sources.size() && i < view.targets.size(); ++i)
     out << verb << " pack profile " << view.sources[i][0] << " as profile " << view.targets[i][0] << " ("
         << ForStdout(view.targets[i][1]) << " to " << ForStdout(view.targets[i][2]) << ")\n";
-  out << "profiles replaced: "
-      << Joined(s.ProfilesReplaced, [](int64_t n) { return std::to_string(n); }, "none") << '\n';
-  out << "applications replaced: " << Joined(s.ApplicationsReplaced, [](const std::string& a) { return ForStdout(a); }, "none")
-      << '\n';
+  out << "profiles replaced: " << ListForStdout(s.ProfilesReplaced) << '\n';
+  out << "applications replaced: " << ListForStdout(s.ApplicationsReplaced) << '\n';
   out << "table     deleted    added\n";
   for (const auto& [table, rows] : s.Rows) {
     out << fmt::format("{:<8} {:>8} {:>8}\n", table, rows.deleted, rows.added);

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <iostream>
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
 #include "command.h"
 
 namespace kestrel::cli {
@@ -43,6 +46,15 @@ size_t DisplayWidth(const std::string& cell) {
 
 std::string ForStdout(std::string_view bytes) {
   return StdoutDecodes() ? Latin1ToUtf8(bytes) : std::string(bytes);
+}
+
+std::string ListForStdout(const std::vector<int64_t>& numbers) {
+  return numbers.empty() ? "none" : fmt::format("{}", fmt::join(numbers, ", "));
+}
+
+std::string ListForStdout(const std::vector<std::string>& texts) {
+  if (texts.empty()) return "none";
+  return ForStdout(fmt::format("{}", fmt::join(texts, ", ")));
 }
 
 Json JsonNumberOrText(std::string_view text) {

@@ -25,6 +25,11 @@ using kestrel::Latin1ToUtf8;
 // (a pipe or file gets what the store holds).
 std::string ForStdout(std::string_view bytes);
 
+// Profile numbers, and stored texts as stdout should carry them, separated by
+// ", "; "none" for an empty list.
+std::string ListForStdout(const std::vector<int64_t>& numbers);
+std::string ListForStdout(const std::vector<std::string>& texts);
+
 // A stored text as a JSON string, which must be UTF-8: decoded from Latin-1.
 inline Json JsonText(std::string_view bytes) { return Latin1ToUtf8(bytes); }
 
