@@ -1,6 +1,6 @@
 // A pack file's records read and converted on a second thread, some batches
-// ahead of the loader that stores them, so that reading the pack and writing
-// the store share the machine's two cores.
+// ahead of the loader that stores them (base/read_ahead.h), so that reading
+// the pack and writing the store share the machine's two cores.
 //
 // The loader sees exactly what LoadedRecords gives it: the same rows in the
 // same order, and a failure to read or convert raised at the record where
@@ -12,15 +12,11 @@
 // Internal to the import and its tests.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
-#include <exception>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "base/background_queue.h"
+#include "base/read_ahead.h"
 #include "importer/loaders.h"
 
 namespace kestrel::importer {
@@ -30,9 +26,6 @@ class RecordsAhead {
   // Opens the file as LoadedRecords does: a missing file raises 53 here.
   RecordsAhead(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map, Loader loader,
                const pack::TaggedLayout& layout);
-  ~RecordsAhead();
-  RecordsAhead(const RecordsAhead&) = delete;
-  RecordsAhead& operator=(const RecordsAhead&) = delete;
 
   // As LoadedRecords::Next: the next row, false at the end of the file.
   bool Next(LoadedRow& row);
@@ -42,25 +35,10 @@ class RecordsAhead {
   void Close();
 
  private:
-  struct Batch {
-    std::vector<LoadedRow> rows;  // storage kept from batch to batch
-    size_t count = 0;             // rows filled
-    std::exception_ptr failure;   // what stopped the reading after them
-    size_t failure_line = 0;      // the record being read then
-    bool last = false;            // nothing comes after this batch
-  };
-  void ReadAll();  // on the second thread
-  void Stop();
-
   LoadedRecords records_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<Batch> ready_, spare_;
-  bool stop_ = false;
-  Batch current_;  // the loader's, being handed out
-  size_t at_ = 0;
+  size_t failure_line_ = 0;  // written by the second thread before its failure is handed over
   size_t line_ = 0;
-  BackgroundQueue reader_{1};  // last: it stops before what it reads goes
+  ReadAhead<LoadedRow> ahead_;  // last: it reads from what comes before
 };
 
 }  // namespace kestrel::importer
