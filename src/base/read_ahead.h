@@ -1,6 +1,6 @@
 // Items of a file read on a second thread, some batches ahead of the thread
 // that uses them, so that reading a file and storing what it holds share the
-// machine's two cores (a pack's records, a data file's rows).
+// machine's two cores (a pack's rule and function records).
 //
 // The user sees exactly what reading in place gives: the same items in the
 // same order, and a failure of the reading raised after every item before

@@ -246,7 +246,7 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, S
         size_t line = 0;
         try {
           const std::vector<std::string>& columns = tables.Columns(table);
-          auto rows = files::RowReader::OpenAhead(cx.env(), *path, columns.size());
+          auto rows = files::RowReader::Open(cx.env(), *path, columns.size());
           const bool recode = in_pack != chosen && TableIsRecoded(table);
           while (rows->Next()) {
             line = rows->line_number() - 1;

@@ -32,7 +32,7 @@ class RowLoader {
         per_batch_(options.rows_per_batch > 0 ? options.rows_per_batch : 1),
         columns_(columns),
         sink_(sink),
-        rows_(files::RowReader::OpenAhead(env, data_file)),
+        rows_(files::RowReader::Open(env, data_file)),
         log_(CreateIfNamed(env, options.log_path)),
         errors_(CreateIfNamed(env, options.error_path)) {}
 
