@@ -7,13 +7,15 @@ namespace kestrel::pack {
 
 namespace {
 
-// A piece goes to the second thread once it holds this much: as large as the
-// wrapped file's own buffer, so that the piece goes to the disk without
+// A piece goes to the second thread once it holds more than this: more than
+// the wrapped file's own buffer, so that the piece goes to the disk without
 // another copy.
 constexpr size_t kPiece = 1 << 16;
+// Room for a piece and the record that takes it past kPiece.
+constexpr size_t kPieceRoom = kPiece + kPiece / 4;
 // Pieces waiting at a time, over all files: enough to ride out the disk's
 // pauses, few enough that memory stays flat.
-constexpr size_t kPiecesQueued = 4;
+constexpr size_t kPiecesQueued = 3;
 
 }  // namespace
 
@@ -26,9 +28,7 @@ class MeasuringEnv::MeasuringFile : public WritableFile {
  public:
   // `whole`: the file was empty when opened, so its bytes are the ones written.
   MeasuringFile(MeasuringEnv& owner, std::string path, std::unique_ptr<WritableFile> inner, bool whole)
-      : owner_(owner), path_(std::move(path)), inner_(std::move(inner)), whole_(whole) {
-    filling_.reserve(kPiece + kPiece / 4);
-  }
+      : owner_(owner), path_(std::move(path)), inner_(std::move(inner)), whole_(whole) {}
   ~MeasuringFile() override {
     // Dropped unclosed: what was written still reaches the file, as it would
     // from the wrapped file's own buffer, and any failure is let go.
@@ -41,8 +41,10 @@ class MeasuringEnv::MeasuringFile : public WritableFile {
     if (open_) owner_.Closed(path_, std::nullopt);
   }
   void Append(std::string_view data) override {
+    // A file opened and never written costs no room.
+    if (filling_.capacity() < kPieceRoom) filling_.reserve(kPieceRoom);
     filling_.append(data);
-    if (filling_.size() >= kPiece) {
+    if (filling_.size() > kPiece) {
       owner_.RethrowRefusal();
       HandOver();
     }
@@ -75,7 +77,6 @@ class MeasuringEnv::MeasuringFile : public WritableFile {
   void HandOver() {
     if (filling_.empty()) return;
     std::string piece;
-    piece.reserve(kPiece + kPiece / 4);
     piece.swap(filling_);
     owner_.behind_.Submit([this, piece = std::move(piece)] { Take(piece); });
   }

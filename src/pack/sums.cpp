@@ -123,13 +123,15 @@ struct SumBuilder::Digest {
 
 SumBuilder::SumBuilder(bool count_lines) : digest_(std::make_unique<Digest>()), count_lines_(count_lines) {
   if (!digest_->ctx || EVP_DigestInit_ex(digest_->ctx.get(), EVP_sha256(), nullptr) != 1) RaiseDigestFailure();
-  pending_.reserve(kPiece);
 }
 
 SumBuilder::~SumBuilder() = default;
 
 void SumBuilder::Add(std::string_view piece) {
   if (pending_.size() + piece.size() < kPiece) {
+    // Room only for a builder that is given small pieces: one given whole
+    // pieces (a file read or written 64 KiB at a time) needs none.
+    if (pending_.capacity() < kPiece) pending_.reserve(kPiece);
     pending_.append(piece);
     return;
   }
