@@ -56,6 +56,16 @@ class MeasuringEnv::MeasuringFile : public WritableFile {
   void Close() override {
     if (!open_) return inner_->Close();
     try {
+      HandOver();
+      // The digest's last block too is the second thread's work.
+      owner_.behind_.Submit([this] {
+        if (failure_ || !whole_) return;
+        try {
+          sum_ = builder_.Finish({});
+        } catch (...) {
+          whole_ = false;  // no measure: the sums read the file instead
+        }
+      });
       Settle();
     } catch (...) {
       open_ = false;
@@ -69,7 +79,7 @@ class MeasuringEnv::MeasuringFile : public WritableFile {
       owner_.Closed(path_, std::nullopt);
       throw;
     }
-    owner_.Closed(path_, whole_ ? std::optional<FileSum>(builder_.Finish({})) : std::nullopt);
+    owner_.Closed(path_, whole_ ? std::move(sum_) : std::nullopt);
   }
 
  private:
@@ -99,13 +109,19 @@ class MeasuringEnv::MeasuringFile : public WritableFile {
       owner_.Refused(failure_);
       return;
     }
-    if (whole_) builder_.Add(piece);
+    if (!whole_) return;
+    try {
+      builder_.Add(piece);
+    } catch (...) {
+      whole_ = false;  // no measure: the sums read the file instead
+    }
   }
 
   MeasuringEnv& owner_;
   const std::string path_;
   std::unique_ptr<WritableFile> inner_;
   SumBuilder builder_;
+  std::optional<FileSum> sum_;  // once the file is closed
   std::string filling_;
   std::exception_ptr failure_;
   bool open_ = true;
