@@ -30,8 +30,8 @@ class ReadAhead {
   // reuse) and returns false at the end. `per_batch` items are handed over
   // at a time, `batches` batches in all: the memory they hold is bounded.
   ReadAhead(std::function<bool(Item&)> fill, size_t per_batch, size_t batches)
-      : fill_(std::move(fill)), per_batch_(per_batch == 0 ? 1 : per_batch) {
-    for (size_t i = 1; i < batches; ++i) spare_.emplace_back();
+      : fill_(std::move(fill)), per_batch_(per_batch == 0 ? 1 : per_batch), batches_(batches < 2 ? 2 : batches) {
+    for (size_t i = 1; i < batches_; ++i) spare_.emplace_back();
     reader_.Submit([this] { ReadAll(); });
   }
   ~ReadAhead() { Stop(); }
@@ -46,14 +46,19 @@ class ReadAhead {
         if (current_.failure) std::rethrow_exception(current_.failure);
         return false;
       }
+      bool wake_reader;
       {
         std::unique_lock lock(mutex_);
         spare_.push_back(std::move(current_));
-        changed_.wait(lock, [&] { return !ready_.empty(); });
+        // Once it ran dry, this thread waits for half of the batches (or the
+        // last): woken for every batch, each side would cost two thread
+        // switches a batch.
+        if (ready_.empty()) changed_.wait(lock, [&] { return ready_.size() >= Half() || finished_; });
         current_ = std::move(ready_.front());
         ready_.pop_front();
+        wake_reader = spare_.size() == Half();
       }
-      changed_.notify_all();
+      if (wake_reader) changed_.notify_all();
       at_ = 0;
     }
     std::swap(item, current_.items[at_++]);
@@ -83,7 +88,8 @@ class ReadAhead {
       Batch batch;
       {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return !spare_.empty() || stop_; });
+        // As Next: once all batches are full, waits for half of them.
+        if (spare_.empty()) changed_.wait(lock, [&] { return spare_.size() >= Half() || stop_; });
         if (stop_) return;
         batch = std::move(spare_.front());
         spare_.pop_front();
@@ -105,21 +111,28 @@ class ReadAhead {
         batch.last = true;
       }
       const bool last = batch.last;
+      bool wake_user;
       {
         std::lock_guard lock(mutex_);
         ready_.push_back(std::move(batch));
+        finished_ = last;
+        wake_user = last || ready_.size() == Half();
       }
-      changed_.notify_all();
+      if (wake_user) changed_.notify_all();
       if (last) return;
     }
   }
 
   std::function<bool(Item&)> fill_;
   const size_t per_batch_;
+  const size_t batches_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Batch> ready_, spare_;
+  size_t Half() const { return batches_ / 2; }
+
   bool stop_ = false;
+  bool finished_ = false;  // the last batch is ready
   Batch current_;  // the user's, being handed out
   size_t at_ = 0;
   BackgroundQueue reader_{1};  // last: it stops before what it reaches goes

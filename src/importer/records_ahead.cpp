@@ -7,8 +7,8 @@ namespace {
 // Rows handed over at a time, and batches in all: few enough that the rows
 // waiting (rule texts among them) keep memory flat, enough that neither
 // thread waits for the other on a steady file.
-constexpr size_t kRowsPerBatch = 32;
-constexpr size_t kBatches = 3;
+constexpr size_t kRowsPerBatch = 16;
+constexpr size_t kBatches = 8;
 
 }  // namespace
 
