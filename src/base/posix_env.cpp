@@ -68,7 +68,9 @@ void WriteAll(int fd, const char* data, size_t size) {
 
 class PosixWritableFile final : public WritableFile {
  public:
-  explicit PosixWritableFile(int fd) : fd_(fd) { buffer_.reserve(kWriteBufferSize); }
+  // The buffer takes its room with the first short append: a writer that
+  // hands over only large pieces (an export's files) never needs it.
+  explicit PosixWritableFile(int fd) : fd_(fd) {}
   ~PosixWritableFile() override {
     if (fd_ < 0) return;
     try {
@@ -83,6 +85,7 @@ class PosixWritableFile final : public WritableFile {
 
   void Append(std::string_view data) override {
     if (buffer_.size() + data.size() <= kWriteBufferSize) {
+      if (buffer_.capacity() < kWriteBufferSize) buffer_.reserve(kWriteBufferSize);
       buffer_.append(data);
       return;
     }
@@ -116,8 +119,9 @@ class PosixWritableFile final : public WritableFile {
     if (buffer_.empty()) return;
     std::string pending;
     pending.swap(buffer_);
-    buffer_.reserve(kWriteBufferSize);
     WriteAll(fd, pending.data(), pending.size());
+    pending.clear();
+    buffer_.swap(pending);  // its room serves the next appends
   }
 
   int fd_;

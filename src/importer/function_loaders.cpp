@@ -7,6 +7,7 @@
 #include "base/errors_ours.h"
 #include "importer/entry_points.h"
 #include "importer/loaders.h"
+#include "importer/records_ahead.h"
 #include "store/connection.h"
 #include "store/saved_rows.h"
 #include "store/statements_import_loaders.h"
@@ -34,7 +35,7 @@ const Value& Column(const LoadedRow& row, std::string_view column) {
 void LoadLibraryFile(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
                      const pack::TaggedLayout& layout) {
   const bool revisions = &layout == &pack::kQzlib105;
-  LoadedRecords records(cx.env(), planned, header_map, Loader::Library, layout);
+  RecordsAhead records(cx.env(), planned, header_map, Loader::Library, layout);
   store::Connection& c = ConnectionOf(cx);
   store::SavedRows saved(c);
   const std::string table(layout.table);
@@ -74,7 +75,7 @@ bool LoadLibraryFiles(const PlannedPack& planned, const std::vector<std::string>
 bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
                   ErrorState& error) {
   try {
-    LoadedRecords records(cx.env(), planned, header_map, Loader::SharedFunctions, pack::kQzmap150);
+    RecordsAhead records(cx.env(), planned, header_map, Loader::SharedFunctions, pack::kQzmap150);
     store::Connection& c = ConnectionOf(cx);
     store::SavedRows saved(c);
     LoadedRow row;

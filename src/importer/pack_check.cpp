@@ -21,6 +21,7 @@
 #include "importer/loaders.h"
 #include "importer/pack_check.h"
 #include "importer/plan_lookups.h"
+#include "importer/records_ahead.h"
 #include "importer/run_log.h"
 #include "importer/selection.h"
 #include "importer/store_tables.h"
@@ -85,11 +86,11 @@ bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::
                 StoreTables& tables, std::string& place) {
   for (const pack::TaggedLayout* layout : layouts) {
     const std::string path = files::PathInFolder(cx.env(), planned.options.Path, layout->file);
-    std::unique_ptr<LoadedRecords> records;
+    std::unique_ptr<RecordsAhead> records;
     // Whether each field's column has been found in the store.
     std::vector<bool> known(layout->fields.size(), false);
     try {
-      records = std::make_unique<LoadedRecords>(cx.env(), planned, header_map, loader, *layout);
+      records = std::make_unique<RecordsAhead>(cx.env(), planned, header_map, loader, *layout);
       LoadedRow row;
       int64_t& counted = (*cx.StepTotals)[std::string(layout->table)];
       counted = 0;

@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "importer/loaders.h"
+#include "importer/records_ahead.h"
 #include "store/connection.h"
 #include "store/saved_rows.h"
 #include "store/statements_import_loaders.h"
@@ -19,7 +20,7 @@ constexpr size_t kReportEvery = 1000;
 // when a record fails, the rows before it are committed and the failure raised.
 void LoadRuleFile(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
                   Loader loader, const pack::TaggedLayout& layout) {
-  LoadedRecords records(cx.env(), planned, header_map, loader, layout);
+  RecordsAhead records(cx.env(), planned, header_map, loader, layout);
   store::Connection& c = ConnectionOf(cx);
   auto rs = c.OpenRecordset(store::SelectNoRows(c.dialect(), layout.table), store::adOpenForwardOnly,
                             store::adLockOptimistic);

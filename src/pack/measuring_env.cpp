@@ -5,28 +5,73 @@
 
 namespace kestrel::pack {
 
-// Hands every byte to the wrapped file first, then to the measure: a byte the
-// file refused is not counted, and a file whose Close failed keeps no measure.
+namespace {
+
+// A piece goes to the second thread once it holds more than this: more than
+// the wrapped file's own buffer, so that the piece goes to the disk without
+// another copy.
+constexpr size_t kPiece = 1 << 16;
+// Room for a piece and the record that takes it past kPiece.
+constexpr size_t kPieceRoom = kPiece + kPiece / 4;
+// Pieces waiting at a time, over all files: enough to ride out the disk's
+// pauses, few enough that memory stays flat.
+constexpr size_t kPiecesQueued = 3;
+
+}  // namespace
+
+// Gathers the bytes written into pieces and hands each to the second thread,
+// which gives it to the wrapped file first, then to the measure: a byte the
+// file refused is not counted, and a file whose Close failed keeps no
+// measure. The wrapped file's Flush and Close run on the writer's thread,
+// once the second thread has taken every piece.
 class MeasuringEnv::MeasuringFile : public WritableFile {
  public:
   // `whole`: the file was empty when opened, so its bytes are the ones written.
   MeasuringFile(MeasuringEnv& owner, std::string path, std::unique_ptr<WritableFile> inner, bool whole)
       : owner_(owner), path_(std::move(path)), inner_(std::move(inner)), whole_(whole) {}
   ~MeasuringFile() override {
+    // Dropped unclosed: what was written still reaches the file, as it would
+    // from the wrapped file's own buffer, and any failure is let go.
+    try {
+      HandOver();
+    } catch (...) {
+      // No thread or no memory for the piece: its bytes are lost with the writer.
+    }
+    owner_.behind_.Drain();
     if (open_) owner_.Closed(path_, std::nullopt);
   }
   void Append(std::string_view data) override {
-    try {
-      inner_->Append(data);
-    } catch (...) {
-      whole_ = false;
-      throw;
+    // A file opened and never written costs no room.
+    if (filling_.capacity() < kPieceRoom) filling_.reserve(kPieceRoom);
+    filling_.append(data);
+    if (filling_.size() > kPiece) {
+      owner_.RethrowRefusal();
+      HandOver();
     }
-    if (whole_) builder_.Add(data);
   }
-  void Flush() override { inner_->Flush(); }
+  void Flush() override {
+    Settle();
+    inner_->Flush();
+  }
   void Close() override {
     if (!open_) return inner_->Close();
+    try {
+      HandOver();
+      // The digest's last block too is the second thread's work.
+      owner_.behind_.Submit([this] {
+        if (failure_ || !whole_) return;
+        try {
+          sum_ = builder_.Finish({});
+        } catch (...) {
+          whole_ = false;  // no measure: the sums read the file instead
+        }
+      });
+      Settle();
+    } catch (...) {
+      open_ = false;
+      owner_.Closed(path_, std::nullopt);
+      throw;
+    }
     open_ = false;
     try {
       inner_->Close();
@@ -34,17 +79,72 @@ class MeasuringEnv::MeasuringFile : public WritableFile {
       owner_.Closed(path_, std::nullopt);
       throw;
     }
-    owner_.Closed(path_, whole_ ? std::optional<FileSum>(builder_.Finish({})) : std::nullopt);
+    owner_.Closed(path_, whole_ ? std::move(sum_) : std::nullopt);
   }
 
  private:
+  // Hands what is gathered to the second thread.
+  void HandOver() {
+    if (filling_.empty()) return;
+    std::string piece;
+    piece.swap(filling_);
+    owner_.behind_.Submit([this, piece = std::move(piece)] { Take(piece); });
+  }
+  // Waits until every byte given so far has been taken; raises a refusal.
+  void Settle() {
+    HandOver();
+    owner_.behind_.Drain();
+    if (failure_) std::rethrow_exception(failure_);
+    owner_.RethrowRefusal();
+  }
+  // On the second thread. After a refusal the file takes nothing more, as
+  // a writer that saw the refusal at once would have stopped there.
+  void Take(std::string_view piece) {
+    if (failure_) return;
+    try {
+      inner_->Append(piece);
+    } catch (...) {
+      whole_ = false;
+      failure_ = std::current_exception();
+      owner_.Refused(failure_);
+      return;
+    }
+    if (!whole_) return;
+    try {
+      builder_.Add(piece);
+    } catch (...) {
+      whole_ = false;  // no measure: the sums read the file instead
+    }
+  }
+
   MeasuringEnv& owner_;
   const std::string path_;
   std::unique_ptr<WritableFile> inner_;
   SumBuilder builder_;
+  std::optional<FileSum> sum_;  // once the file is closed
+  std::string filling_;
+  std::exception_ptr failure_;
   bool open_ = true;
   bool whole_ = true;
 };
+
+MeasuringEnv::MeasuringEnv(Env& inner) : EnvWrapper(inner), behind_(kPiecesQueued) {}
+
+MeasuringEnv::~MeasuringEnv() = default;
+
+void MeasuringEnv::Refused(std::exception_ptr failure) {
+  std::lock_guard lock(refusal_mutex_);
+  if (!refusal_) refusal_ = std::move(failure);
+}
+
+void MeasuringEnv::RethrowRefusal() {
+  std::exception_ptr failure;
+  {
+    std::lock_guard lock(refusal_mutex_);
+    failure = refusal_;
+  }
+  if (failure) std::rethrow_exception(failure);
+}
 
 std::optional<FileSum> MeasuringEnv::Measured(const std::string& path) const {
   const auto it = files_.find(path);
@@ -53,6 +153,11 @@ std::optional<FileSum> MeasuringEnv::Measured(const std::string& path) const {
 }
 
 void MeasuringEnv::ForgetClosed() {
+  behind_.Drain();
+  {
+    std::lock_guard lock(refusal_mutex_);
+    refusal_ = nullptr;
+  }
   std::erase_if(files_, [](const auto& entry) { return entry.second.writers == 0; });
 }
 

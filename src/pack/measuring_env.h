@@ -2,6 +2,14 @@
 // so that the sums of a pack need not read its files again once they are
 // written. It forwards everything to the Env it wraps.
 //
+// Writing and measuring happen behind the writer, on a second thread: the
+// bytes of a file go in pieces of some 64 KiB, a few pieces at most waiting
+// at a time, so that the thread reading the store does not wait for the
+// disk or the digest. A write the wrapped Env refused is raised to the
+// writer at its next hand-over of a piece, Flush or Close, of that file or
+// of any other file of this Env (the first refusal, until ForgetClosed);
+// what the wrapped Env's files see is what they saw before, in larger appends.
+//
 // A caller must keep the wrapped Env alive as long as this one, and this one
 // as long as any file object it handed out. A measure is kept only for a file
 // created (or replaced) through this Env and closed with every byte written,
@@ -10,12 +18,15 @@
 // Env's back keeps a stale one: the caller writes its files through it alone.
 #pragma once
 
+#include <exception>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/background_queue.h"
 #include "kestrel/env.h"
 #include "pack/sums.h"
 
@@ -23,12 +34,14 @@ namespace kestrel::pack {
 
 class MeasuringEnv : public EnvWrapper {
  public:
-  explicit MeasuringEnv(Env& inner) : EnvWrapper(inner) {}
+  explicit MeasuringEnv(Env& inner);
+  ~MeasuringEnv() override;
 
   // The measure of the file at `path` (spelt as it was opened), if kept.
   std::optional<FileSum> Measured(const std::string& path) const;
   // Drops the measures kept so far: a file may have changed behind this
   // Env's back since (a run begins with it). Writers open now keep theirs.
+  // A refused write of an earlier run is forgotten too.
   void ForgetClosed();
 
   void DeleteFile(const std::string& path) override;
@@ -44,8 +57,14 @@ class MeasuringEnv : public EnvWrapper {
   };
   void Forget(const std::string& path);
   void Closed(const std::string& path, std::optional<FileSum> sum);
+  // The second thread's side: the first write refused, for every writer.
+  void Refused(std::exception_ptr failure);
+  void RethrowRefusal();
 
   std::map<std::string, Entry> files_;
+  std::mutex refusal_mutex_;
+  std::exception_ptr refusal_;
+  BackgroundQueue behind_;  // last: it stops before what its jobs reach goes
 };
 
 }  // namespace kestrel::pack

@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <optional>
 
+#include "base/background_queue.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
 #include "base/text.h"
@@ -81,6 +84,39 @@ std::optional<std::vector<std::pair<std::string, FileStamp>>> StampsOf(Env& env,
   return stamps;
 }
 
+// What reading a listed file gave: its path (none when it is missing) and
+// measure, or the failure that stopped it.
+struct Reading {
+  std::optional<std::string> path;
+  FileSum sum;
+  std::exception_ptr failure;
+};
+
+// Finds and measures every listed file, two at a time: the second core reads
+// and digests one while this thread does another. Every file is read even
+// after a failure; the caller looks at them in the list's order, so that the
+// fault reported is the one a reading of one file after another meets first.
+std::vector<Reading> ReadListed(Env& env, const std::string& folder, const std::vector<FileSum>& listed) {
+  std::vector<Reading> readings(listed.size());
+  std::atomic<size_t> next{0};
+  auto read_rest = [&] {
+    for (size_t i; (i = next.fetch_add(1)) < listed.size();) {
+      Reading& reading = readings[i];
+      try {
+        reading.path = files::ResolveInFolder(env, folder, listed[i].name);
+        if (reading.path) reading.sum = MeasureFile(env, *reading.path, listed[i].name, false);
+      } catch (...) {
+        reading.failure = std::current_exception();
+      }
+    }
+  };
+  BackgroundQueue second(1);
+  if (listed.size() > 1) second.Submit(read_rest);
+  read_rest();
+  second.Drain();
+  return readings;
+}
+
 }  // namespace
 
 struct SumBuilder::Digest {
@@ -89,13 +125,15 @@ struct SumBuilder::Digest {
 
 SumBuilder::SumBuilder(bool count_lines) : digest_(std::make_unique<Digest>()), count_lines_(count_lines) {
   if (!digest_->ctx || EVP_DigestInit_ex(digest_->ctx.get(), EVP_sha256(), nullptr) != 1) RaiseDigestFailure();
-  pending_.reserve(kPiece);
 }
 
 SumBuilder::~SumBuilder() = default;
 
 void SumBuilder::Add(std::string_view piece) {
   if (pending_.size() + piece.size() < kPiece) {
+    // Room only for a builder that is given small pieces: one given whole
+    // pieces (a file read or written 64 KiB at a time) needs none.
+    if (pending_.capacity() < kPiece) pending_.reserve(kPiece);
     pending_.append(piece);
     return;
   }
@@ -201,17 +239,21 @@ bool VerifySums(Env& env, const std::string& folder, VerifiedSums* memo) {
   }
   if (!files::ResolveInFolder(env, folder, kSumsFile)) return false;
   const std::vector<FileSum> listed = ReadSums(env, folder);
-  for (const auto& expected : listed) {
-    const std::optional<std::string> path = files::ResolveInFolder(env, folder, expected.name);
-    if (!path) RaiseMismatch(files::Join(folder, expected.name), "is listed but missing");
-    FileSum actual = MeasureFile(env, *path, expected.name, false);
+  const std::vector<Reading> readings = ReadListed(env, folder, listed);
+  for (size_t i = 0; i < listed.size(); ++i) {
+    const FileSum& expected = listed[i];
+    const Reading& reading = readings[i];
+    if (reading.failure) std::rethrow_exception(reading.failure);
+    if (!reading.path) RaiseMismatch(files::Join(folder, expected.name), "is listed but missing");
+    const std::string& path = *reading.path;
+    FileSum actual = reading.sum;
     if (actual.size != expected.size)
-      RaiseMismatch(*path, fmt::format("has {} bytes, listed {}", actual.size, expected.size));
+      RaiseMismatch(path, fmt::format("has {} bytes, listed {}", actual.size, expected.size));
     if (actual.sha256 == expected.sha256) continue;
-    actual = MeasureFile(env, *path, expected.name);
+    actual = MeasureFile(env, path, expected.name);
     if (actual.lines != expected.lines)
-      RaiseMismatch(*path, fmt::format("has {} lines, listed {}", actual.lines, expected.lines));
-    RaiseMismatch(*path, "has another SHA-256 than listed");
+      RaiseMismatch(path, fmt::format("has {} lines, listed {}", actual.lines, expected.lines));
+    RaiseMismatch(path, "has another SHA-256 than listed");
   }
   for (const auto& name : files::ListFiles(env, folder)) {
     if (!IsDataFile(name)) continue;

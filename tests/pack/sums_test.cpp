@@ -203,6 +203,73 @@ TEST(PackSumsTest, AFileKeepsItsMeasureOnlyWhenEveryByteOfItPassedTheWriter) {
   EXPECT_FALSE(env.Measured(pack / "Qzmap120.dat"));
 }
 
+// Files are written and measured behind the writer, a piece at a time: a
+// write the disk refused there reaches the writer with the number and text
+// the same write raises when made at once, keeps the bytes before it, and
+// stops every other file of the export too, until the next run begins.
+TEST(PackSumsTest, AWriteRefusedBehindTheWriterIsRaisedAsAWriteMadeAtOnce) {
+  std::string records;  // rule records enough for several pieces
+  for (int i = 0; records.size() < 300000; ++i)
+    records += ":MPRF:" + std::to_string(30 + i % 3) + "\r\n:TCPAC:AR\r\n:TCMOD:ORDR\r\n:TFLNO:" +
+               std::to_string(i) + "\r\n:PRTX:START\r\nmove kunnr to debitor\r\n:PRTX:END\r\n";
+  const struct {
+    std::string what;
+    size_t fail_at, room;  // as FaultEnv takes them: the append that fails (0: none), the room (npos: enough)
+    int err;
+  } rows[] = {
+      {"the device fails at the first piece", 1, std::string::npos, EIO},
+      {"the disk fills in the third piece", 0, 150000, 0},
+      {"the disk is full from the first byte", 0, 0, 0},
+      {"the last, short piece is refused", 0, records.size() - 10, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    auto arm = [&](kestrel::testing::FaultEnv& faults) {
+      if (row.fail_at) faults.FailWrite(row.fail_at, row.err);
+      if (row.room != std::string::npos) faults.FillDiskAfter(row.room);
+    };
+    // The same bytes written at once.
+    TempFolder direct;
+    kestrel::testing::FaultEnv at_once;
+    arm(at_once);
+    const ComError expected = kestrel::testing::CaughtFrom([&] {
+      auto out = at_once.OpenForWriting(direct / "Qzmap120.dat", WriteMode::Replace);
+      for (size_t at = 0; at < records.size(); at += 1 << 16) out->Append(records.substr(at, 1 << 16));
+      out->Close();
+    });
+    ASSERT_NE(expected.number(), 0);
+
+    TempFolder pack;
+    kestrel::testing::FaultEnv faults;
+    MeasuringEnv env(faults);
+    arm(faults);
+    auto other = env.OpenForWriting(pack / "Qzmap130.dat", WriteMode::Replace);
+    other->Append(":MPRF:30\r\n");
+    const ComError raised = kestrel::testing::CaughtFrom([&] {
+      auto out = env.OpenForWriting(pack / "Qzmap120.dat", WriteMode::Replace);
+      for (size_t at = 0; at < records.size(); at += 100) out->Append(records.substr(at, 100));
+      out->Close();
+    });
+    EXPECT_EQ(raised.number(), expected.number());
+    EXPECT_EQ(raised.description(), expected.description());
+    EXPECT_TRUE(kestrel::testing::ReadFile(pack / "Qzmap120.dat") == kestrel::testing::ReadFile(direct / "Qzmap120.dat"))
+        << "the bytes before the refused one differ";
+    EXPECT_FALSE(env.Measured(pack / "Qzmap120.dat"));
+    // The other file of the same export hears of the refusal when it closes.
+    EXPECT_EQ(kestrel::testing::ErrorOf([&] { other->Close(); }), expected.number());
+    EXPECT_FALSE(env.Measured(pack / "Qzmap130.dat"));
+    // The next run starts afresh.
+    faults.FillDiskAfter(1 << 20);
+    env.ForgetClosed();
+    auto next = env.OpenForWriting(pack / "Qzmap140.dat", WriteMode::Replace);
+    next->Append(records);
+    next->Close();
+    const std::optional<FileSum> measured = env.Measured(pack / "Qzmap140.dat");
+    ASSERT_TRUE(measured);
+    EXPECT_EQ(measured->sha256, MeasureFile(Env::Default(), pack / "Qzmap140.dat", "Qzmap140.dat").sha256);
+  }
+}
+
 // Stamps as the test sets them: the machine's own Env gives none for files
 // written a moment ago.
 class StampedEnv : public kestrel::testing::FaultEnv {

@@ -24,12 +24,14 @@
 #include "store/open.h"
 #include "store/saved_rows.h"
 #include "support/error_of.h"
+#include "support/fault_env.h"
 #include "support/temp_folder.h"
 
 namespace kestrel::store {
 namespace {
 
 using kestrel::testing::ErrorOf;
+using kestrel::testing::FaultEnv;
 using kestrel::testing::StoreBackend;
 using kestrel::testing::TempFolder;
 using kestrel::testing::CaughtFrom;
@@ -532,6 +534,27 @@ TEST_P(StoreConformance, BulkLoadARefusedRowKeepsTheBatchesBeforeItAndIsNamedInT
   EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi160\r\nData file: " + file +
                                       "\r\nRows read: 7\r\nRows loaded: 6\r\nBatches committed: 2\r\n"
                                       "Stopped at line 7\r\n");
+
+  // The rows are read on a second thread: a read failing in the middle of
+  // line 7 there stops the load after the rows before it, as a read in place
+  // does, with the device's error, the last row read named.
+  c_->Execute("delete from qzddi160");
+  progress.clear();
+  lines[6] = Domain(7);
+  file = Data("qzddi160EXB.dat", lines);
+  size_t six_lines = 0;
+  for (size_t k = 0; k < 6; ++k) six_lines += lines[k].size() + 2;
+  FaultEnv faults;
+  faults.FailRead("qzddi160EXB.dat", 1, six_lines + 5, EIO);
+  e = CaughtFrom([&] { c_->BulkLoad(faults, "qzddi160", file, o); });
+  EXPECT_EQ(e.number(), EIO);
+  EXPECT_EQ(DomainValues(), "V1,V2,V3,V4,V5,V6,");
+  EXPECT_EQ(progress, (std::vector<int64_t>{3, 6}));
+  EXPECT_FALSE(c_->InTransaction());
+  EXPECT_EQ(ReadFile(o.error_path), "Line: 6\r\nText: " + lines[5] + "\r\nReason: " + e.description() + "\r\n");
+  EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi160\r\nData file: " + file +
+                                      "\r\nRows read: 6\r\nRows loaded: 6\r\nBatches committed: 2\r\n"
+                                      "Stopped at line 6\r\n");
 }
 
 // A row the store refuses rolls back its own batch only; inside the caller's

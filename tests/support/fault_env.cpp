@@ -1,11 +1,13 @@
-// The test Env's faults: which append fails, and how much room the disk has.
+// The test Env's faults: which append fails, how much room the disk has, and
+// which read of a file fails.
 #include "support/fault_env.h"
+
+#include <algorithm>
 
 #include "base/error.h"
 
 namespace kestrel::testing {
 namespace {
-
 
 // A file of the base Env whose appends pass through the FaultEnv first.
 class FaultFile final : public kestrel::WritableFile {
@@ -20,9 +22,63 @@ class FaultFile final : public kestrel::WritableFile {
   std::unique_ptr<kestrel::WritableFile> base_;
 };
 
+// A file of the base Env that raises errno `err` once `bytes` bytes are read.
+class FailingRead final : public kestrel::SequentialFile {
+ public:
+  FailingRead(std::unique_ptr<kestrel::SequentialFile> base, size_t bytes, int err)
+      : base_(std::move(base)), left_(bytes), err_(err) {}
+  size_t Read(char* buffer, size_t size) override {
+    if (left_ == 0) kestrel::RaiseErrno(err_);
+    const size_t n = base_->Read(buffer, std::min(size, left_));
+    left_ -= n;
+    return n;
+  }
+
+ private:
+  std::unique_ptr<kestrel::SequentialFile> base_;
+  size_t left_;
+  int err_;
+};
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 }  // namespace
 
+void FaultEnv::FailRead(std::string name, size_t n, size_t bytes, int err) {
+  std::lock_guard lock(mutex_);
+  size_t so_far = 0;
+  for (const auto& [path, count] : openings_)
+    if (EndsWith(path, name)) so_far += count;
+  read_name_ = std::move(name);
+  read_fails_at_ = so_far + n;
+  read_bytes_ = bytes;
+  read_errno_ = err;
+}
+
+size_t FaultEnv::Openings(const std::string& name) const {
+  std::lock_guard lock(mutex_);
+  size_t count = 0;
+  for (const auto& [path, n] : openings_)
+    if (EndsWith(path, name)) count += n;
+  return count;
+}
+
+std::unique_ptr<kestrel::SequentialFile> FaultEnv::OpenForReading(const std::string& path) {
+  std::unique_ptr<kestrel::SequentialFile> file = target().OpenForReading(path);
+  std::lock_guard lock(mutex_);
+  ++openings_[path];
+  if (read_name_.empty() || !EndsWith(path, read_name_)) return file;
+  size_t count = 0;
+  for (const auto& [other, n] : openings_)
+    if (EndsWith(other, read_name_)) count += n;
+  if (count != read_fails_at_) return file;
+  return std::make_unique<FailingRead>(std::move(file), read_bytes_, read_errno_);
+}
+
 void FaultEnv::FailWrite(size_t n, int err) {
+  std::lock_guard lock(mutex_);
   fail_at_ = n == 0 ? 0 : appends_ + n;
   fail_errno_ = err;
 }
@@ -37,6 +93,7 @@ std::string FaultEnv::Variable(const std::string& name) {
 }
 
 void FaultEnv::Append(kestrel::WritableFile& file, std::string_view data) {
+  std::lock_guard lock(mutex_);
   ++appends_;
   if (appends_ == fail_at_) kestrel::RaiseErrno(fail_errno_);
   if (room_ && data.size() > *room_) {
