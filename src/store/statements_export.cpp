@@ -68,9 +68,13 @@ std::string SelectProfileRows(Dialect d, std::string_view table, std::span<const
                      ByProfileIndex(d, table));
 }
 
-std::string SelectAllCodes(Dialect d) { return "select * from qzlgy115" + sql::StoredOrder(d, "qzlgy115", ""); }
+std::string SelectAllCodes(Dialect d) {
+  return fmt::format("select * from qzlgy115{}", sql::StoredOrder(d, "qzlgy115", ""));
+}
 
-std::string SelectAllFunctions(Dialect d) { return "select * from qzmap150" + sql::StoredOrder(d, "qzmap150", ""); }
+std::string SelectAllFunctions(Dialect d) {
+  return fmt::format("select * from qzmap150{}", sql::StoredOrder(d, "qzmap150", ""));
+}
 
 std::string SelectLibraryRows(Dialect d, std::string_view table, std::span<const int64_t> profiles) {
   const std::string list = sql::NumberList(profiles);

@@ -2,6 +2,7 @@
 #include "store/statements_export_objects.h"
 
 #include <functional>
+#include <iterator>
 
 #include <fmt/format.h>
 
@@ -13,15 +14,15 @@ namespace {
 
 // "mprf = 12 and vers = 'X42U' and rele = 'c' and cust = 'ab1'" of `alias`.
 std::string ProfileOf(std::string_view alias, const RuleLevel& l) {
-  const std::string a(alias);
-  return a + ".mprf = " + sql::Number(l.mprf) + " and " + a + ".vers = " + sql::Quoted(l.vers) + " and " + a +
-         ".rele = " + sql::Quoted(l.rele) + " and " + a + ".cust = " + sql::Quoted(l.cust);
+  return fmt::format("{0}.mprf = {1} and {0}.vers = {2} and {0}.rele = {3} and {0}.cust = {4}", alias,
+                     sql::Number(l.mprf), sql::Quoted(l.vers), sql::Quoted(l.rele), sql::Quoted(l.cust));
 }
 
 // Whether level `l` has qzmap120 rows for object o.
 std::string HasRulesAt(const RuleLevel& l) {
-  return "exists (select 1 from qzmap120 x where " + ProfileOf("x", l) +
-         " and x.tcpac = o.cpac and x.tcmod = o.cmod and x.tflno = o.flno)";
+  return fmt::format("exists (select 1 from qzmap120 x where {} and x.tcpac = o.cpac and x.tcmod = o.cmod and "
+                     "x.tflno = o.flno)",
+                     ProfileOf("x", l));
 }
 
 // "case when <rules at level 1> then V1 when <rules at level 2> then V2 ...
@@ -31,12 +32,13 @@ std::string HasRulesAt(const RuleLevel& l) {
 // order they were added, and needs no sort.
 std::string ByLevelOfObject(std::span<const RuleLevel> levels, const std::function<std::string(size_t)>& value) {
   std::string s = "case";
-  for (size_t i = 0; i < levels.size(); ++i) s += " when " + HasRulesAt(levels[i]) + " then " + value(i);
+  for (size_t i = 0; i < levels.size(); ++i)
+    fmt::format_to(std::back_inserter(s), " when {} then {}", HasRulesAt(levels[i]), value(i));
   return s + " end";
 }
 
 std::string ObjectNumber(Dialect d) {
-  return "o." + std::string(sql::InsertionOrder(d)) + " as " + std::string(kObjectNumberColumn);
+  return fmt::format("o.{} as {}", sql::InsertionOrder(d), kObjectNumberColumn);
 }
 
 }  // namespace
@@ -51,9 +53,9 @@ std::string SelectRuleObjects(Dialect d, std::string_view object_table, std::str
                               std::span<const RuleLevel> levels) {
   const std::string level =
       ByLevelOfObject(levels, [](size_t i) { return sql::Number(static_cast<int64_t>(i + 1)); });
-  return "select " + ObjectNumber(d) + ", o.cpac, o.cmod, o.flno, " + level + " as " +
-         std::string(kObjectLevelColumn) + " from " + std::string(object_table) + " o where o.appl = " +
-         sql::Quoted(appl) + " order by o." + std::string(sql::InsertionOrder(d));
+  return fmt::format("select {}, o.cpac, o.cmod, o.flno, {} as {} from {} o where o.appl = {} order by o.{}",
+                     ObjectNumber(d), level, kObjectLevelColumn, object_table, sql::Quoted(appl),
+                     sql::InsertionOrder(d));
 }
 
 std::string CountRuleObjects(std::string_view object_table, std::string_view appl) {
@@ -73,13 +75,14 @@ std::string SelectRuleObjectRows(Dialect d, std::string_view table, std::string_
   // rows under other VRCs (its development VRCs).
   std::string vrc;
   for (const RuleLevel& l : levels) vrc += (vrc.empty() ? "(" : " or ") + ProfileOf("r", l);
-  const std::string rows_of_object = "r.mprf = " + profile + " and r." + std::string(c.pac) + " = o.cpac and r." +
-                                     std::string(c.mod) + " = o.cmod and r." + std::string(c.flno) +
-                                     " = o.flno and " + vrc + ")";
+  const std::string rows_of_object =
+      fmt::format("r.mprf = {} and r.{} = o.cpac and r.{} = o.cmod and r.{} = o.flno and {})", profile, c.pac, c.mod,
+                  c.flno, vrc);
   const std::string order(sql::InsertionOrder(d));
   const std::string objects(object_table), t(table), app = sql::Quoted(appl);
-  const std::string joined = "select " + ObjectNumber(d) + ", r.* from " + objects + " o join " + t + " r on " +
-                             rows_of_object + " where o.appl = " + app + " order by o." + order + ", r." + order;
+  const std::string joined =
+      fmt::format("select {0}, r.* from {1} o join {2} r on {3} where o.appl = {4} order by o.{5}, r.{5}",
+                  ObjectNumber(d), objects, t, rows_of_object, app, order);
   // On PostgreSQL one level joins by hashing: the rules of the profile and
   // the objects are read once each, where looking every object up by the
   // index took twice as long.
@@ -90,9 +93,10 @@ std::string SelectRuleObjectRows(Dialect d, std::string_view table, std::string_
     // lateral read (kept apart by "offset 0") looks each object's rows up by
     // the index, objects taken in their order, so that only each object's
     // own few rows need sorting.
-    return "select " + ObjectNumber(d) + ", r.* from (select * from " + objects + " where appl = " + app +
-           " order by " + order + " offset 0) o cross join lateral (select * from " + t + " r where " +
-           rows_of_object + " offset 0) r order by o." + order + ", r." + order;
+    return fmt::format(
+        "select {0}, r.* from (select * from {1} where appl = {2} order by {3} offset 0) o cross join lateral "
+        "(select * from {4} r where {5} offset 0) r order by o.{3}, r.{3}",
+        ObjectNumber(d), objects, app, order, t, rows_of_object);
   }
   return joined;
 }

@@ -1,6 +1,8 @@
 // The listing statements of a store.
 #include "store/statements_inspect.h"
 
+#include <fmt/format.h>
+
 namespace kestrel::store {
 
 std::string SelectProfileListing(Dialect) {
@@ -10,7 +12,7 @@ std::string SelectProfileListing(Dialect) {
 std::string SelectDirectParents(Dialect) { return "select mprf, pprf from qzmap101 where levl = 2"; }
 
 std::string CountRowsPerProfile(Dialect, std::string_view table) {
-  return "select mprf, count(*) from " + std::string(table) + " group by mprf";
+  return fmt::format("select mprf, count(*) from {} group by mprf", table);
 }
 
 }  // namespace kestrel::store

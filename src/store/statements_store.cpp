@@ -1,22 +1,28 @@
 // Statement texts of the store machinery.
 #include "store/statements_store.h"
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+#include <vector>
+
 #include "store/sql.h"
 
 namespace kestrel::store {
+namespace {
+
+// "$1,$2,..." or "?,?,..." for `n` values.
+std::string Placeholders(Dialect d, size_t n) {
+  std::vector<std::string> p;
+  for (size_t i = 1; i <= n; ++i) p.push_back(sql::Placeholder(d, i));
+  return fmt::format("{}", fmt::join(p, ","));
+}
+
+}  // namespace
 
 std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span<const std::string_view> columns) {
-  std::string s = "insert into " + std::string(table) + " (";
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (i) s += ',';
-    s += columns[i];
-  }
-  s += ") values (";
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (i) s += ',';
-    s += sql::Placeholder(d, i + 1);
-  }
-  return s + ")";
+  return fmt::format("insert into {} ({}) values ({})", table, fmt::join(columns, ","),
+                     Placeholders(d, columns.size()));
 }
 
 std::string InsertRowKeepingRowId(Dialect d, std::string_view table, std::span<const std::string_view> columns) {
@@ -24,21 +30,17 @@ std::string InsertRowKeepingRowId(Dialect d, std::string_view table, std::span<c
 }
 
 std::string UpdateRowByRowid(Dialect d, std::string_view table, std::span<const std::string_view> columns) {
-  std::string s = "update " + std::string(table) + " set ";
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (i) s += ',';
-    s += columns[i];
-    s += '=';
-    s += sql::Placeholder(d, i + 1);
-  }
-  return s + " where " + std::string(sql::RowId(d)) + "=" + sql::Placeholder(d, columns.size() + 1) +
-         std::string(sql::ReturningRowId(d));
+  std::vector<std::string> sets;
+  for (size_t i = 0; i < columns.size(); ++i)
+    sets.push_back(fmt::format("{}={}", columns[i], sql::Placeholder(d, i + 1)));
+  return fmt::format("update {} set {} where {}={}{}", table, fmt::join(sets, ","), sql::RowId(d),
+                     sql::Placeholder(d, columns.size() + 1), sql::ReturningRowId(d));
 }
 
 std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table) {
-  return "select * from " + std::string(table) + " order by " + std::string(sql::InsertionOrder(d));
+  return fmt::format("select * from {} order by {}", table, sql::InsertionOrder(d));
 }
 
-std::string CountRows(std::string_view table) { return "select count(*) from " + std::string(table); }
+std::string CountRows(std::string_view table) { return fmt::format("select count(*) from {}", table); }
 
 }  // namespace kestrel::store
