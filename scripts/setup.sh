@@ -11,7 +11,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # which chromium and npm (puppeteer-core, in tests/web) test in a browser.
 packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev libpq-dev sqlite3 postgresql libcli11-dev libfmt-dev
           nlohmann-json3-dev help2man bash-completion libgtest-dev libgmock-dev time python3 libcpp-httplib-dev
-          chromium npm)
+          chromium)
+# A machine may carry Node.js with its own npm from elsewhere, which Debian's
+# npm package conflicts with: Debian's are installed only when there is none.
+command -v npm >/dev/null || packages+=(nodejs npm)
 "$root/scripts/install_packages.sh" "${packages[@]}"
 # The browser tests' one npm package, as the lock file pins it; it drives
 # Debian's chromium and downloads no browser of its own.
