@@ -1,142 +1,45 @@
-// The HTTP side of the web wizard: the listening socket, the access checks
-// before every route, the routes to the wizard's calls and the built-in
-// pages, and the end on SIGINT or SIGTERM.
-#include <fmt/format.h>
-
+// Serve: loads the web wizard's HTTP server (libkestrel-web.so, from the
+// folder of libkestrel.so, where both are built and installed) and runs it.
 #include "web/server.h"
 
-#include <httplib.h>
-#include <pthread.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <csignal>
-#include <thread>
+#include <dlfcn.h>
+#include <fmt/format.h>
 
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
 #include "kestrel/interruption.h"
-#include "kestrel/store.h"
-#include "web/access.h"
-#include "web/assets.h"
 
 namespace kestrel::web {
 namespace {
 
-void Send(httplib::Response& res, const Reply& reply) {
-  res.status = reply.status;
-  res.set_content(reply.body.dump(), "application/json");
+[[noreturn]] void RaiseNotLoaded(const std::string& why) {
+  throw kestrel::ComError(kestrel::Number(kestrel::Ours::Internal),
+                          fmt::format("{}: the web wizard's library could not be loaded: {}",
+                                      kestrel::DefaultText(kestrel::Ours::Internal), why));
 }
 
-void Forbid(httplib::Response& res, const std::string& why) {
-  Send(res, Reply{403, Json{{"error", Json{{"number", kestrel::rt::PermissionDenied}, {"description", why}}}}});
-}
-
-// Blocks SIGINT and SIGTERM in the calling thread, and so in every thread it
-// starts after, until it goes; sigwait then takes them.
-class BlockedStopSignals {
- public:
-  BlockedStopSignals() {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGINT);
-    sigaddset(&set_, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set_, &old_);
+WebLibraryEntry LoadWebLibrary() {
+  std::string path = kWebLibraryFile;
+  // Any function of libkestrel.so names its file.
+  Dl_info library{};
+  if (::dladdr(reinterpret_cast<void*>(&kestrel::RequestInterruption), &library) != 0 &&
+      library.dli_fname != nullptr) {
+    const std::string beside = library.dli_fname;
+    const size_t slash = beside.rfind('/');
+    if (slash != std::string::npos) path = beside.substr(0, slash + 1) + kWebLibraryFile;
   }
-  ~BlockedStopSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
-  BlockedStopSignals(const BlockedStopSignals&) = delete;
-  BlockedStopSignals& operator=(const BlockedStopSignals&) = delete;
-  void Wait() const {
-    int signal = 0;
-    sigwait(&set_, &signal);
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* why = ::dlerror();
+    RaiseNotLoaded(why != nullptr ? why : path);
   }
-
- private:
-  sigset_t set_{}, old_{};
-};
-
-void Route(httplib::Server& server, Wizard& wizard) {
-  server.Get("/api/profiles", [&](const httplib::Request&, httplib::Response& res) { Send(res, wizard.Profiles()); });
-  server.Post("/api/export",
-              [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Export(req.body)); });
-  server.Get("/api/packs", [&](const httplib::Request&, httplib::Response& res) { Send(res, wizard.Packs()); });
-  server.Get(R"(/api/packs/(.+))", [&](const httplib::Request& req, httplib::Response& res) {
-    Send(res, wizard.Pack(req.matches[1].str()));
-  });
-  server.Post("/api/verify",
-              [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Verify(req.body)); });
-  server.Post("/api/dry-run",
-              [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Run(req.body, true)); });
-  server.Post("/api/import",
-              [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Run(req.body, false)); });
-  server.Get("/api/progress", [&](const httplib::Request&, httplib::Response& res) { Send(res, wizard.Progress()); });
-  server.Get("/api/log", [&](const httplib::Request&, httplib::Response& res) { Send(res, wizard.Log()); });
-  server.Get(".*", [](const httplib::Request& req, httplib::Response& res) {
-    const Asset* asset = FindAsset(req.path);
-    if (!asset) {
-      res.status = 404;
-      res.set_content("not found\n", "text/plain");
-      return;
-    }
-    res.set_content(std::string(asset->bytes), std::string(asset->content_type).c_str());
-  });
+  void* entry = ::dlsym(handle, kWebLibraryEntry);
+  if (entry == nullptr) RaiseNotLoaded(path + ": no " + kWebLibraryEntry);
+  return reinterpret_cast<WebLibraryEntry>(entry);
 }
 
 }  // namespace
 
-void Serve(const ServeOptions& o, std::ostream& out) {
-  // The writes to a page that went away fail as errors, not as a signal.
-  std::signal(SIGPIPE, SIG_IGN);
-  BlockedStopSignals stop_signals;
-  Wizard wizard(o.wizard);
-  httplib::Server server;
-  // Short keep-alive, so that a stop does not wait long on an idle browser.
-  server.set_keep_alive_timeout(1);
-  server.set_payload_max_length(1 << 20);
-  const int port = o.port == 0 ? server.bind_to_any_port(o.bind) : server.bind_to_port(o.bind, o.port) ? o.port : -1;
-  if (port <= 0)
-    throw kestrel::ComError(kestrel::Number(kestrel::Ours::Internal),
-                            fmt::format("{}: cannot listen on {}:{} (the port is taken, or the address is not one "
-                                        "of this machine)",
-                                        kestrel::DefaultText(kestrel::Ours::Internal), o.bind, o.port));
-  const std::vector<std::string> hosts = HostsFor(o.bind, port);
-  const Access access(NewToken(), hosts);
-  server.set_default_headers({{"Cache-Control", "no-store"},
-                              {"X-Content-Type-Options", "nosniff"},
-                              {"X-Frame-Options", "DENY"},
-                              {"Referrer-Policy", "no-referrer"},
-                              {"Content-Security-Policy", "default-src 'self'; frame-ancestors 'none'"}});
-  server.set_pre_routing_handler([&](const httplib::Request& req, httplib::Response& res) {
-    if (!access.HostAllowed(req.get_header_value("Host"))) {
-      Forbid(res, "the request names another server in its Host header");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    if (!access.TokenCarried(req.get_param_value("token"), req.get_header_value("Cookie"),
-                             req.get_header_value("Authorization"), port)) {
-      Forbid(res, "this address needs the token that kestrel serve printed with it");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    // The page's own requests carry the token as a cookie of this server.
-    if (req.has_param("token"))
-      res.set_header("Set-Cookie",
-                     fmt::format("{}={}; Path=/; HttpOnly; SameSite=Strict", TokenCookieName(port), access.token()));
-    return httplib::Server::HandlerResponse::Unhandled;
-  });
-  Route(server, wizard);
-
-  std::atomic<bool> stopping = false;
-  std::thread listener([&] {
-    // A listener that ends by itself ends the wait below as a signal would.
-    if (!server.listen_after_bind() && !stopping) ::kill(::getpid(), SIGTERM);
-  });
-  out << "Import wizard for " << kestrel::store::MaskedLocation(o.wizard.store) << ": http://" << hosts.front()
-      << "/?token=" << access.token() << std::endl;
-  stop_signals.Wait();
-  stopping = true;
-  // A running import stops between statements and rolls back; the wizard
-  // waits for it when it goes.
-  kestrel::RequestInterruption();
-  server.stop();
-  listener.join();
-}
+void Serve(const ServeOptions& options, std::ostream& out) { LoadWebLibrary()(options, out); }
 
 }  // namespace kestrel::web

@@ -23,7 +23,16 @@ struct ServeOptions {
 };
 
 // Serves until a signal ends it; the address line goes to `out`, flushed.
-// Throws kestrel::ComError when the address cannot be listened on.
+// Throws kestrel::ComError when the address cannot be listened on, or the
+// HTTP server's library cannot be loaded.
 void Serve(const ServeOptions& options, std::ostream& out);
+
+// The HTTP server is a library of its own beside libkestrel.so, loaded by
+// Serve: every other command runs without the HTTP library and the TLS and
+// compression libraries it brings (some 1.3 MiB of memory once loaded).
+// Its entry resolves the wizard's own functions from the program.
+inline constexpr const char kWebLibraryFile[] = "libkestrel-web.so";
+inline constexpr const char kWebLibraryEntry[] = "kestrel_web_serve";
+using WebLibraryEntry = void (*)(const ServeOptions&, std::ostream&);
 
 }  // namespace kestrel::web
