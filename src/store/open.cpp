@@ -1,8 +1,6 @@
 // Choosing the backend from a store's location.
 #include "store/open.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -10,6 +8,7 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
+#include "kestrel/modules.h"
 #include "store/server_backend.h"
 #include "store/sqlite/connection.h"
 
@@ -29,26 +28,8 @@ const ServerBackend& ServerStores() {
   };
   static const Loaded loaded = [] {
     Loaded l;
-    static const char anchor = 0;
-    Dl_info self{};
-    std::string path = kServerBackendFile;
-    if (::dladdr(&anchor, &self) != 0 && self.dli_fname != nullptr) {
-      const std::string here = self.dli_fname;
-      const size_t slash = here.rfind('/');
-      if (slash != std::string::npos) path = here.substr(0, slash + 1) + kServerBackendFile;
-    }
-    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-      const char* why = ::dlerror();
-      l.failure = why != nullptr ? why : path;
-      return l;
-    }
-    auto entry = reinterpret_cast<ServerBackendEntry>(::dlsym(handle, kServerBackendEntry));
-    if (entry == nullptr) {
-      l.failure = path + ": no " + kServerBackendEntry;
-      return l;
-    }
-    l.backend = entry();
+    if (void* entry = LoadLibraryEntry(kServerBackendFile, kServerBackendEntry, l.failure))
+      l.backend = reinterpret_cast<ServerBackendEntry>(entry)();
     return l;
   }();
   if (loaded.backend == nullptr)

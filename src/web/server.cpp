@@ -2,12 +2,11 @@
 // folder of libkestrel.so, where both are built and installed) and runs it.
 #include "web/server.h"
 
-#include <dlfcn.h>
 #include <fmt/format.h>
 
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
-#include "kestrel/interruption.h"
+#include "kestrel/modules.h"
 
 namespace kestrel::web {
 namespace {
@@ -19,22 +18,9 @@ namespace {
 }
 
 WebLibraryEntry LoadWebLibrary() {
-  std::string path = kWebLibraryFile;
-  // Any function of libkestrel.so names its file.
-  Dl_info library{};
-  if (::dladdr(reinterpret_cast<void*>(&kestrel::RequestInterruption), &library) != 0 &&
-      library.dli_fname != nullptr) {
-    const std::string beside = library.dli_fname;
-    const size_t slash = beside.rfind('/');
-    if (slash != std::string::npos) path = beside.substr(0, slash + 1) + kWebLibraryFile;
-  }
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    const char* why = ::dlerror();
-    RaiseNotLoaded(why != nullptr ? why : path);
-  }
-  void* entry = ::dlsym(handle, kWebLibraryEntry);
-  if (entry == nullptr) RaiseNotLoaded(path + ": no " + kWebLibraryEntry);
+  std::string failure;
+  void* entry = kestrel::LoadLibraryEntry(kWebLibraryFile, kWebLibraryEntry, failure);
+  if (entry == nullptr) RaiseNotLoaded(failure);
   return reinterpret_cast<WebLibraryEntry>(entry);
 }
 

@@ -1,0 +1,37 @@
+// Loading our on-demand libraries from the folder of libkestrel.so.
+#include "kestrel/modules.h"
+
+#include <dlfcn.h>
+
+#include <fmt/format.h>
+
+namespace kestrel {
+namespace {
+
+// The folder of the library holding this code, with its final "/"; "" when
+// the loader cannot tell.
+std::string FolderOfThisLibrary() {
+  static const char anchor = 0;
+  Dl_info self{};
+  if (::dladdr(&anchor, &self) == 0 || self.dli_fname == nullptr) return "";
+  const std::string here = self.dli_fname;
+  const size_t slash = here.rfind('/');
+  return slash == std::string::npos ? "" : here.substr(0, slash + 1);
+}
+
+}  // namespace
+
+void* LoadLibraryEntry(const std::string& file, const char* entry, std::string& failure) {
+  const std::string path = FolderOfThisLibrary() + file;
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* why = ::dlerror();
+    failure = why != nullptr ? why : path;
+    return nullptr;
+  }
+  void* address = ::dlsym(handle, entry);
+  if (address == nullptr) failure = fmt::format("{}: no {}", path, entry);
+  return address;
+}
+
+}  // namespace kestrel
