@@ -33,8 +33,15 @@ inline unsigned LinesEqualTo(std::string_view text, std::string_view first, std:
   }
 }
 
-// Whether `text` holds a CR LF line break.
+// Whether `text` holds a CR LF line break. Most tag values are a few bytes,
+// looked at in place: a call to memchr costs more than the bytes.
 inline bool HasLineBreak(std::string_view text) {
+  constexpr size_t kShort = 16;
+  if (text.size() <= kShort) {
+    for (size_t i = 1; i < text.size(); ++i)
+      if (text[i] == '\n' && text[i - 1] == '\r') return true;
+    return false;
+  }
   const char* p = text.data();
   const char* const stop = p + text.size();
   while (p < stop) {
