@@ -188,6 +188,8 @@ void TaggedRecordWriter::AppendText(std::string_view text, const Field& f) {
 void TaggedRecordWriter::Write(const FieldSource& row) {
   buf_.clear();
   size_t kept = 0;  // what stays of the record when the current value fails
+  // (no more than was appended, should the failure come before the value)
+  auto keep = [&] { buf_.resize(std::min(kept, buf_.size())); };
   try {
     for (const Step& step : steps_) {
       kept = buf_.size() + step.kept;
@@ -199,12 +201,12 @@ void TaggedRecordWriter::Write(const FieldSource& row) {
     // A refused value leaves the file without the record; a failed
     // conversion leaves it written up to the failing line.
     if (e.number() != Number(Ours::UnwritableValue)) {
-      buf_.resize(kept);
+      keep();
       out_.Write(buf_);
     }
     throw;
   } catch (...) {
-    buf_.resize(kept);
+    keep();
     out_.Write(buf_);
     throw;
   }
