@@ -67,6 +67,7 @@ void WriteTaggedFile(ExportContext& ctx, const RuleTableMember& m, store::Record
     tcmod = ColumnIndex(rs, "tcmod");
     tflno = ColumnIndex(rs, "tflno");
   }
+  const std::string file(m.file);
   int64_t done = 0;
   for (; !rs.IsEOF(); rs.MoveNext()) {
     records.Write(pack::BoundRow(rs, binding));
@@ -77,7 +78,7 @@ void WriteTaggedFile(ExportContext& ctx, const RuleTableMember& m, store::Record
                           rs.Fields(tcmod).TextOrEmpty() + rs.Fields(tflno).TextOrEmpty() +
                           " but was Checked out by user " + user);
     }
-    ctx.Report(std::string(m.file), ++done);
+    ctx.Report(file, ++done);
   }
 }
 

@@ -86,6 +86,48 @@ TaggedRecordWriter::TaggedRecordWriter(const TaggedLayout& layout, files::TextWr
     : layout_(layout), out_(out), options_(options) {
   identity_slot_.reserve(layout.fields.size());
   for (const auto& f : layout.fields) identity_slot_.push_back(IdentitySlot(f.column));
+
+  std::string pending;
+  if (!layout.start_line.empty()) {
+    pending += layout.start_line;
+    pending += kCrLf;
+  }
+  for (size_t i = 0; i < layout.fields.size(); ++i) {
+    const Field& f = layout.fields[i];
+    if (!Included(f)) continue;
+    switch (f.kind) {
+      case FieldKind::Fixed:
+        pending += f.tag;
+        pending += f.constant;
+        pending += kCrLf;
+        continue;
+      case FieldKind::Tag: {
+        // The value is converted before its line is written: a failure
+        // leaves no part of the line.
+        const size_t kept = pending.size();
+        pending += f.tag;
+        steps_.push_back({std::move(pending), kept, i});
+        break;
+      }
+      case FieldKind::Bare:
+        break;
+      case FieldKind::Block:
+        pending += f.tag;
+        pending += kCrLf;
+        break;
+    }
+    if (f.kind != FieldKind::Tag) {
+      const size_t kept = pending.size();
+      steps_.push_back({std::move(pending), kept, i});
+    }
+    pending.clear();
+    if (f.kind == FieldKind::Block) {
+      pending += kCrLf;
+      pending += f.end;
+    }
+    pending += kCrLf;
+  }
+  tail_ = std::move(pending);
 }
 
 bool TaggedRecordWriter::Included(const Field& f) const {
@@ -132,12 +174,12 @@ void TaggedRecordWriter::AppendField(size_t index, const Field& f, const FieldSo
 
 void TaggedRecordWriter::AppendText(std::string_view text, const Field& f) {
   if (f.kind == FieldKind::Block) {
-    if (HasLine(text, f.end)) RaiseUnwritable(out_, f, "a line of the value equals " + QuoteForMessage(f.end));
-    if (HasLine(text, f.tag)) RaiseUnwritable(out_, f, "a line of the value equals " + QuoteForMessage(f.tag));
+    if (const unsigned equal = LinesEqualTo(text, f.end, f.tag))
+      RaiseUnwritable(out_, f, "a line of the value equals " + QuoteForMessage(equal & 1 ? f.end : f.tag));
   } else if (!f.continued_until.empty()) {
     if (HasLineStartingWith(text, f.continued_until, /*skip_first=*/true))
       RaiseUnwritable(out_, f, "a continued line begins with " + QuoteForMessage(f.continued_until));
-  } else if (text.find(kCrLf) != std::string_view::npos) {
+  } else if (HasLineBreak(text)) {
     RaiseUnwritable(out_, f, "the value holds a line break");
   }
   buf_ += text;
@@ -145,51 +187,26 @@ void TaggedRecordWriter::AppendText(std::string_view text, const Field& f) {
 
 void TaggedRecordWriter::Write(const FieldSource& row) {
   buf_.clear();
+  size_t kept = 0;  // what stays of the record when the current value fails
+  // (no more than was appended, should the failure come before the value)
+  auto keep = [&] { buf_.resize(std::min(kept, buf_.size())); };
   try {
-    if (!layout_.start_line.empty()) {
-      buf_ += layout_.start_line;
-      buf_ += kCrLf;
+    for (const Step& step : steps_) {
+      kept = buf_.size() + step.kept;
+      buf_ += step.lead;
+      AppendField(step.field, layout_.fields[step.field], row);
     }
-    for (size_t i = 0; i < layout_.fields.size(); ++i) {
-      const Field& f = layout_.fields[i];
-      if (!Included(f)) continue;
-      switch (f.kind) {
-        case FieldKind::Fixed:
-          buf_ += f.tag;
-          buf_ += f.constant;
-          break;
-        case FieldKind::Tag: {
-          // The value is converted before its line is written: a failure
-          // leaves no part of the line.
-          size_t mark = buf_.size();
-          buf_ += f.tag;
-          try {
-            AppendField(i, f, row);
-          } catch (...) {
-            buf_.resize(mark);
-            throw;
-          }
-          break;
-        }
-        case FieldKind::Bare:
-          AppendField(i, f, row);
-          break;
-        case FieldKind::Block:
-          buf_ += f.tag;
-          buf_ += kCrLf;
-          AppendField(i, f, row);
-          buf_ += kCrLf;
-          buf_ += f.end;
-          break;
-      }
-      buf_ += kCrLf;
-    }
+    buf_ += tail_;
   } catch (const ComError& e) {
     // A refused value leaves the file without the record; a failed
     // conversion leaves it written up to the failing line.
-    if (e.number() != Number(Ours::UnwritableValue)) out_.Write(buf_);
+    if (e.number() != Number(Ours::UnwritableValue)) {
+      keep();
+      out_.Write(buf_);
+    }
     throw;
   } catch (...) {
+    keep();
     out_.Write(buf_);
     throw;
   }

@@ -112,6 +112,16 @@ class TaggedRecordWriter {
   size_t records() const { return records_; }
 
  private:
+  // A record is written as the same fixed texts between the values of its
+  // fields with a column, worked out once per writer: before each value, the
+  // text since the last value (line ends, fixed lines, the value's tag or its
+  // block's start line); after the last one, what ends the record.
+  struct Step {
+    std::string lead;
+    size_t kept;   // bytes of `lead` left in the file when the value's conversion fails
+    size_t field;  // index into the layout's fields
+  };
+
   bool Included(const Field& f) const;
   Value ValueOf(size_t index, const Field& f, const FieldSource& row) const;
   void AppendValue(const Value& v, const Field& f);
@@ -123,6 +133,8 @@ class TaggedRecordWriter {
   files::TextWriter& out_;
   RecordOptions options_;
   std::vector<int> identity_slot_;  // per field: 0-3 for mprf, vers, rele, cust, else -1
+  std::vector<Step> steps_;
+  std::string tail_;
   std::string buf_;
   size_t records_ = 0;
 };

@@ -125,11 +125,17 @@ TEST(RecordWriterTest, ValuesThatWouldBreakTheFormatAreRefusedWithoutWritingTheR
       {"prtx", "A\r\n:PRTX:END\r\nB", true},  // a line equal to the end line
       {"prtx", ":PRTX:START", true},          // a line equal to the start line
       {"txtn", "x\r\n:TEXT:", true},
+      {"prtx", "A\r\r\n:PRTX:END", true},     // the end line after a line ending in a lone CR
+      {"prtx", "A\r\n\r\n:PRTX:START\r\nB", true},  // the start line after an empty line
       {"stat", "A\r\nB", true},               // a line break in a tag line
+      {"stat", "A\r\r\n", true},              // a line break after a lone CR
+      {"stat", "released to production\r\n", true},  // a long value's break at its end
       {"vari", "a\r\n:STBL:x", true},         // a continued line that looks like the next tag
       // Lines that merely contain the tags, and a lone CR or LF, are fine.
       {"prtx", "x :PRTX:END\r\n:PRTX:ENDING", false}, {"stat", "A\nB\rC", false}, {"vari", "a\r\n b :STBL:", false},
       {"vari", ":STBL:x\r\nb", false},       // the first line follows the value's own tag
+      {"prtx", ":PRTX:END\r", false}, {"prtx", "\r:PRTX:START", false}, {"stat", "A\r", false},
+      {"stat", "released\rto\nproduction", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.value);

@@ -22,6 +22,24 @@ void AppendInteger(std::string& out, int64_t v) {
   out.append(buf, r.ptr);
 }
 
+// The bytes of a text or blob column, read through the column's value object:
+// one call into SQLite for the column instead of one each for its type, bytes
+// and length (sqlite3_column_type, _text, _bytes), each of which enters and
+// leaves the connection. The value object is the library's unprotected kind,
+// safe here because a recordset's connection is used on one thread at a time
+// (and opened without a mutex). False for NULL and numbers.
+bool ColumnBytes(sqlite3_stmt* s, int index, std::string_view& out) {
+  sqlite3_value* v = sqlite3_column_value(s, index);
+  const char* p;
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_TEXT: p = reinterpret_cast<const char*>(sqlite3_value_text(v)); break;
+    case SQLITE_BLOB: p = static_cast<const char*>(sqlite3_value_blob(v)); break;
+    default: return false;
+  }
+  out = std::string_view(p ? p : "", p ? static_cast<size_t>(sqlite3_value_bytes(v)) : 0);
+  return true;
+}
+
 }  // namespace
 
 // The row being added or changed, and the rowid once the row is known to
@@ -133,34 +151,21 @@ void SqliteRecordset::AppendField(std::string& out, int index) const {
     return;
   }
   sqlite3_stmt* s = stmt_->get();
+  std::string_view bytes;
+  if (ColumnBytes(s, index, bytes)) {
+    out += bytes;
+    return;
+  }
   switch (sqlite3_column_type(s, index)) {
-    case SQLITE_NULL: return;
     case SQLITE_INTEGER: AppendInteger(out, sqlite3_column_int64(s, index)); return;
     case SQLITE_FLOAT: out += FormatDouble(sqlite3_column_double(s, index)); return;
-    case SQLITE_BLOB: {
-      const char* p = static_cast<const char*>(sqlite3_column_blob(s, index));
-      if (p) out.append(p, static_cast<size_t>(sqlite3_column_bytes(s, index)));
-      return;
-    }
-    default: {
-      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(s, index));
-      if (p) out.append(p, static_cast<size_t>(sqlite3_column_bytes(s, index)));
-      return;
-    }
+    default: return;
   }
 }
 
 bool SqliteRecordset::ViewText(int index, std::string_view& out) const {
   if (edit_->kind != Edit::Kind::None || closed_ || eof_ || index < 0 || index >= FieldCount()) return false;
-  sqlite3_stmt* s = stmt_->get();
-  const char* p;
-  switch (sqlite3_column_type(s, index)) {
-    case SQLITE_TEXT: p = reinterpret_cast<const char*>(sqlite3_column_text(s, index)); break;
-    case SQLITE_BLOB: p = static_cast<const char*>(sqlite3_column_blob(s, index)); break;
-    default: return false;
-  }
-  out = std::string_view(p ? p : "", p ? static_cast<size_t>(sqlite3_column_bytes(s, index)) : 0);
-  return true;
+  return ColumnBytes(stmt_->get(), index, out);
 }
 
 void SqliteRecordset::AddNew() {
