@@ -8,10 +8,10 @@
 // Env::Default() lives as long as the program. An export writes its files,
 // and an import reads a pack's records, on a second thread of Kestrel's own
 // while the first one goes on: an Env must take calls from two threads at
-// once (one file object is used by one thread at a time). Failures are ComError with the
-// run time's numbers: 53 a missing file, 76 a missing folder, 70 no
-// permission, else errno and its text. Paths join with "/"; the bytes of a
-// file are never transcoded.
+// once (one file object is used by one thread at a time). Failures are
+// ComError with the run time's numbers: 53 a missing file, 76 a missing
+// folder, 70 no permission, else errno and its text. Paths join with "/";
+// the bytes of a file are never transcoded.
 #pragma once
 
 #include <cstddef>
