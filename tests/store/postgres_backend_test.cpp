@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -219,6 +221,60 @@ TEST_F(PostgresBackendTest, AKnownReadFailingInASnapshotEndsItsReads) {
             std::string::npos);
   EXPECT_FALSE(c->InTransaction());
   EXPECT_EQ(c->OpenRecordset("select dsca from qzddi100")->Fields(0), Value("Ledger"));
+}
+
+// An export's reads fetch their next piece ahead: reads side by side each
+// get their own pieces, whole and in order, a read closed with a piece on
+// its way leaves the others working, and a piece the server refuses fails
+// its own read after the rows before it.
+TEST_F(PostgresBackendTest, ReadsInASnapshotGetTheirOwnPiecesFetchedAhead) {
+  const std::string location = NewStore();
+  CreateStore(location);
+  auto c = Open(location);
+  c->BeginSnapshot();
+  const auto numbers = [&](int64_t sign, int rows) {
+    return c->OpenRecordset("select " + std::to_string(sign) + " * g as n from generate_series(1, " +
+                            std::to_string(rows) + ") g");
+  };
+  // Read row by row in turns; a read that ends early is closed there.
+  const struct {
+    int rows;
+    int64_t sign;
+    int closed_after;  // 0: read to its end
+  } reads[] = {{7000, 1, 0}, {5000, -1, 0}, {9000, 7, 2500}, {1000, 3, 0}, {2001, 5, 0}};
+  std::vector<std::unique_ptr<Recordset>> open;
+  std::vector<int> seen(std::size(reads), 0);
+  for (const auto& read : reads) open.push_back(numbers(read.sign, read.rows));
+  for (bool any = true; any;) {
+    any = false;
+    for (size_t i = 0; i < open.size(); ++i) {
+      if (!open[i]) continue;
+      if (open[i]->IsEOF() || (reads[i].closed_after && seen[i] == reads[i].closed_after)) {
+        open[i]->Close();
+        open[i].reset();
+        continue;
+      }
+      any = true;
+      ++seen[i];
+      ASSERT_EQ(open[i]->Fields("n"), Value(reads[i].sign * seen[i])) << "read " << i;
+      open[i]->MoveNext();
+    }
+  }
+  for (size_t i = 0; i < std::size(reads); ++i)
+    EXPECT_EQ(seen[i], reads[i].closed_after ? reads[i].closed_after : reads[i].rows) << "read " << i;
+
+  // Row 6000 divides by zero: the piece holding it fails, after every row
+  // of the pieces before it.
+  auto failing = c->OpenRecordset("select 10 / (6000 - g) as q, g from generate_series(1, 9000) g");
+  int64_t last = 0;
+  const ComError e = CaughtFrom([&] {
+    for (; !failing->IsEOF(); failing->MoveNext()) last = failing->Fields("g").Integer();
+  });
+  EXPECT_NE(e.description().find("division by zero"), std::string::npos) << e.description();
+  EXPECT_GE(last, 3000);
+  EXPECT_LT(last, 6000);
+  EXPECT_NE(CaughtFrom([&] { numbers(1, 10); }).description().find("current transaction is aborted"),
+            std::string::npos);
 }
 
 TEST_F(PostgresBackendTest, AReadOnlyConnectionCannotBulkLoad) {

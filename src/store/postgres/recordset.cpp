@@ -32,6 +32,9 @@ constexpr int kRowsPerLaterPiece = 2000;
 // pieces shrink to its share, down to a floor that keeps round trips few.
 constexpr int kRowsOfAllPieces = 4000;
 constexpr int kFewestRowsPerPiece = 250;
+// While a piece is read, what has come of the next one is taken in every so
+// many rows: the server's output stops when the socket's buffer is full.
+constexpr int kRowsBetweenReceiving = 128;
 
 int PieceRows(int most, int cursors_open) {
   return std::max(kFewestRowsPerPiece, std::min(most, kRowsOfAllPieces / std::max(1, cursors_open)));
@@ -82,7 +85,9 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
       s_->SizeOfReads(whole->select) = Session::ReadSize::Large;
     }
   }
-  const std::string with_rowid = SelectAllWithRowId(text, "ctid");
+  // A read-only snapshot changes no row: its reads leave the ctid out, which
+  // costs the server a third of a plain read's time.
+  const std::string with_rowid = s_->InSnapshot() ? std::string() : SelectAllWithRowId(text, "ctid");
   bool& refused = s_->RowIdRefused(text);
   if (!piece_ && !with_rowid.empty() && !refused) {
     try {
@@ -129,7 +134,7 @@ std::optional<PgRecordset::WholeRead> PgRecordset::PlanWhole(Session& s, std::st
                                                            const std::vector<Value>& values) {
   if (values.empty()) return std::nullopt;
   const std::string text(SingleStatement(statement));
-  const std::string with_rowid = SelectAllWithRowId(text, "ctid");
+  const std::string with_rowid = s.InSnapshot() ? std::string() : SelectAllWithRowId(text, "ctid");
   WholeRead w;
   w.hidden_rowid = !with_rowid.empty() && !s.RowIdRefused(text);
   w.select = w.hidden_rowid ? with_rowid : text;
@@ -197,17 +202,28 @@ std::string PgRecordset::FetchText(int rows) const { return fmt::format("fetch {
 void PgRecordset::Fetch() {
   int asked = asked_;
   if (!piece_) {
-    asked = PieceRows(kRowsPerLaterPiece, s_->CursorsOpen());
-    const std::string fetch = FetchText(asked);
-    piece_ = s_->Run(StatementKind::Read, fetch, [&](PGconn* c) {
-      return PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
-    });
+    Session::Piece ahead = s_->TakeAhead(cursor_);
+    if (ahead.rows) {
+      piece_ = std::move(ahead.rows);
+      asked = ahead.asked;
+    } else {
+      asked = PieceRows(kRowsPerLaterPiece, s_->CursorsOpen());
+      const std::string fetch = FetchText(asked);
+      piece_ = s_->Run(StatementKind::Read, fetch, [&](PGconn* c) {
+        return PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+      });
+    }
   }
   row_ = 0;
   const int rows = PQntuples(piece_.get());
   // The last piece: the cursor is done, and the server's copy of the rows
   // is released soon.
-  if (rows < asked) CloseCursor();
+  if (rows < asked) {
+    CloseCursor();
+  } else {
+    const int next = PieceRows(kRowsPerLaterPiece, s_->CursorsOpen());
+    s_->FetchAhead(cursor_, FetchText(next), next);
+  }
   eof_ = rows == 0;
   is_decoded_.assign(is_decoded_.size(), false);
 }
@@ -216,6 +232,7 @@ void PgRecordset::CloseCursor() noexcept {
   if (!cursor_open_) return;
   cursor_open_ = false;
   s_->CursorClosed();
+  s_->DropAhead(cursor_);
   try {
     // Not a statement of its own now: that would send the rows held back
     // and could not report their refusal from here.
@@ -251,6 +268,7 @@ void PgRecordset::MoveNext() {
   if (eof_) Raise(Ours::NoCurrentRow);
   if (++row_ < PQntuples(piece_.get())) {
     is_decoded_.assign(is_decoded_.size(), false);
+    if (row_ % kRowsBetweenReceiving == 0) s_->ReceiveAhead();
     return;
   }
   if (cursor_open_) {

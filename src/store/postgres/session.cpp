@@ -102,6 +102,7 @@ PGresult* Session::NextResult(bool interruptible, bool& cancelled) {
 }
 
 std::vector<Result> Session::Collect(const Send& send, bool interruptible) {
+  SettleAhead();
   if (!send(conn_)) throw ConnectionError(conn_);
   bool cancelled = false;
   std::vector<Result> results;
@@ -121,6 +122,7 @@ Result Session::Pipelined(const std::vector<std::string>& before, const Send& se
 
 std::vector<Result> Session::PipelinedAll(const std::vector<std::string>& before, const std::vector<Send>& sends,
                                           const std::vector<std::string>& after, Result* first_after) {
+  SettleAhead();
   if (PQenterPipelineMode(conn_) != 1) throw ConnectionError(conn_);
   const auto queue = [&](const std::string& statement) {
     if (!PQsendQueryParams(conn_, statement.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0))
@@ -175,7 +177,60 @@ Result Session::Single(std::vector<Result> results) {
 }
 
 void Session::SendHeld() {
+  // Every statement passes here first: the transaction's state is known
+  // once no fetch is on its way.
+  SettleAhead();
   if (!held_.empty()) held_.Send(*this);
+}
+
+void Session::FetchAhead(const std::string& cursor, const std::string& fetch, int rows) {
+  if (on_its_way_ || !snapshot_ || PQtransactionStatus(conn_) != PQTRANS_INTRANS || !held_.empty()) return;
+  if (interrupted_ && interrupted_()) return;  // the reader's own fetch reports it
+  if (!PQsendQueryParams(conn_, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0)) throw ConnectionError(conn_);
+  on_its_way_ = Ahead{cursor, Piece{nullptr, rows}};
+  on_its_way_dropped_ = false;
+}
+
+void Session::SettleAhead() {
+  if (!on_its_way_) return;
+  Ahead a = std::move(*on_its_way_);
+  on_its_way_.reset();
+  const bool dropped = std::exchange(on_its_way_dropped_, false);
+  bool cancelled = false;
+  Result failure;
+  while (PGresult* r = NextResult(true, cancelled)) {
+    Result owned(r);
+    if (Failed(r)) failure = std::move(owned);
+    else a.piece.rows = std::move(owned);
+  }
+  if (failure) {
+    LoseSnapshot();
+    // Without its reader the failure is the next statement's to report: the
+    // transaction refuses it.
+    if (!dropped) throw StoreError(failure.get());
+    return;
+  }
+  if (!dropped && a.piece.rows) fetched_ahead_.push_back(std::move(a));
+}
+
+Session::Piece Session::TakeAhead(const std::string& cursor) {
+  if (on_its_way_ && on_its_way_->cursor == cursor) SettleAhead();
+  for (auto it = fetched_ahead_.begin(); it != fetched_ahead_.end(); ++it) {
+    if (it->cursor != cursor) continue;
+    Piece p = std::move(it->piece);
+    fetched_ahead_.erase(it);
+    return p;
+  }
+  return {};
+}
+
+void Session::DropAhead(const std::string& cursor) noexcept {
+  if (on_its_way_ && on_its_way_->cursor == cursor) on_its_way_dropped_ = true;
+  std::erase_if(fetched_ahead_, [&](const Ahead& a) { return a.cursor == cursor; });
+}
+
+void Session::ReceiveAhead() noexcept {
+  if (on_its_way_) PQconsumeInput(conn_);
 }
 
 void Session::Control(const std::string& statements) {

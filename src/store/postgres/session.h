@@ -21,6 +21,7 @@
 #include <map>
 #include <set>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -149,6 +150,30 @@ class Session : public std::enable_shared_from_this<Session> {
   // cancel), the snapshot is taken afresh, so that the reads after it work
   // as on SQLite, and the failure is raised.
   void BeginSnapshot();
+  // Whether the open transaction is such a snapshot: nothing read in it can
+  // be changed, so its reads need no row ids.
+  bool InSnapshot() const { return snapshot_; }
+
+  // Fetches ahead, in a snapshot: a cursor's next piece is asked for as soon
+  // as its reader has the one before, so that the server makes it while the
+  // reader works (the two sides take turns otherwise). One fetch is on its
+  // way at a time; any other statement first waits for it and keeps its
+  // piece for its reader.
+  // FetchAhead sends `fetch` (of `rows` rows from `cursor`) unless another
+  // is on its way or no snapshot is open.
+  void FetchAhead(const std::string& cursor, const std::string& fetch, int rows);
+  // The piece fetched ahead for `cursor` and the rows it asked for (null
+  // when none was); a failed fetch is raised.
+  struct Piece {
+    Result rows;
+    int asked = 0;
+  };
+  Piece TakeAhead(const std::string& cursor);
+  // The cursor's reader closes: a piece fetched for it is dropped.
+  void DropAhead(const std::string& cursor) noexcept;
+  // Takes in what has come of the fetch on its way, so that the server can
+  // go on sending it while the reader works.
+  void ReceiveAhead() noexcept;
 
   // Starts COPY ... FROM STDIN (statements of our own may come before it in
   // the same text); the caller sends the data, ends it and takes
@@ -184,6 +209,9 @@ class Session : public std::enable_shared_from_this<Session> {
   void Counted(std::string_view statement, const PGresult* r);
   std::string LockCall(std::string_view function) const;
   void LoseSnapshot() noexcept;
+  // Waits for the fetch on its way and keeps its piece; its failure is
+  // raised unless its reader is gone.
+  void SettleAhead();
 
   PGconn* conn_;
   std::string location_;
@@ -204,6 +232,13 @@ class Session : public std::enable_shared_from_this<Session> {
   int cursors_open_ = 0;
   HeldRows held_;
   std::vector<std::string> cursors_to_close_;
+  struct Ahead {
+    std::string cursor;
+    Piece piece;
+  };
+  std::optional<Ahead> on_its_way_;
+  bool on_its_way_dropped_ = false;
+  std::vector<Ahead> fetched_ahead_;
 };
 
 }  // namespace kestrel::store::postgres
