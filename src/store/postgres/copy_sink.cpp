@@ -34,16 +34,24 @@ std::optional<size_t> LineOfCopy(const PGresult* r) {
 
 namespace {
 
+// Runs of plain bytes go in one append: most values have nothing to escape.
 void AppendEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
+  size_t plain = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char escaped;
+    switch (text[i]) {
+      case '\\': escaped = '\\'; break;
+      case '\t': escaped = 't'; break;
+      case '\r': escaped = 'r'; break;
+      case '\n': escaped = 'n'; break;
+      default: continue;
     }
+    out.append(text.data() + plain, i - plain);
+    out += '\\';
+    out += escaped;
+    plain = i + 1;
   }
+  out.append(text.data() + plain, text.size() - plain);
 }
 
 }  // namespace

@@ -44,15 +44,17 @@ std::string InsertAlone(Session& s, const std::string& table, const std::vector<
 }  // namespace
 
 uint64_t HeldRows::Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
-                        const std::vector<bool>& binary, std::vector<Value> values) {
-  const bool same = table == table_ && columns.size() == columns_.size() &&
-                    std::equal(columns.begin(), columns.end(), columns_.begin());
+                        const std::vector<bool>& binary, std::vector<Value> values, uint64_t layout) {
+  const bool same_layout = layout != 0 && layout == layout_;
+  const bool same = same_layout || (table == table_ && columns.size() == columns_.size() &&
+                                    std::equal(columns.begin(), columns.end(), columns_.begin()));
   if (!empty() && (!same || rows_.size() >= kHeldRows || group_bytes_ >= kHeldBytes)) s.SendHeld();
   if (!same) {
     table_ = table;
     columns_.assign(columns.begin(), columns.end());
   }
-  binary_ = binary;
+  if (!same_layout) binary_ = binary;
+  layout_ = layout;
   // The rows before this one are no longer their adder's current one: once
   // enough of them wait, they stream into the group's COPY, so that the
   // server stores them while the next ones are made.

@@ -36,9 +36,12 @@ class HeldRows {
   // Holds a row of `table` with values for `columns` (in order; `binary`
   // says which are bytea) and returns its ticket; rows held before for
   // another table or other columns are sent first. The row is its adder's
-  // current one until Release.
+  // current one until Release. `layout`, when not 0, is a number
+  // (Session::NewLayout) that stands for this table, these columns and
+  // these bytea columns whenever it is given: a row of the layout of the
+  // row before is not compared again.
   uint64_t Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
-                const std::vector<bool>& binary, std::vector<Value> values);
+                const std::vector<bool>& binary, std::vector<Value> values, uint64_t layout = 0);
   // The row is no longer its adder's current one: it may go in a COPY.
   void Release(uint64_t ticket);
   // Takes the row back when it is still held (true); it is not sent then.
@@ -66,6 +69,7 @@ class HeldRows {
   std::string table_;
   std::vector<std::string> columns_;
   std::vector<bool> binary_;
+  uint64_t layout_ = 0;         // the layout of the row held last, 0 for none
   std::vector<std::vector<Value>> rows_;
   std::string copy_;            // rows_ not streamed yet, in COPY's text form
   size_t last_row_at_ = 0;      // where the last row starts in copy_

@@ -382,6 +382,23 @@ void PgRecordset::SaveEdit() {
             fmt::format("{}: the found row has no rowid", DefaultText(Ours::RowsNotChangeable)));
     e.rowid = PQgetvalue(piece_.get(), row_, PQnfields(piece_.get()) - 1);
   }
+  const bool held = insert && s_->InTransaction();
+  if (held && !s_->HasDefaults(table_oid_)) {
+    // Inside a transaction the row waits to go with the rows added after it.
+    // Rows that put other columns still go together: a column left out is
+    // NULL, unless the table has defaults. Every row of this recordset then
+    // has the same columns, which the held rows need not compare again.
+    if (!every_column_layout_) {
+      every_column_.assign(names_.begin(), names_.end());
+      every_column_layout_ = s_->NewLayout();
+    }
+    std::vector<Value> values(names_.size());
+    for (size_t i = 0; i < names_.size(); ++i)
+      if (e.put[i]) values[i] = e.values[i];
+    e.held = s_->held().Hold(*s_, table_, every_column_, binary_, std::move(values), every_column_layout_);
+    e.Saved();
+    return;
+  }
   std::vector<std::string_view> names;
   std::vector<size_t> columns;
   for (size_t i = 0; i < e.changed.size(); ++i)
@@ -389,19 +406,11 @@ void PgRecordset::SaveEdit() {
       names.push_back(names_[i]);
       columns.push_back(i);
     }
-  if (insert && s_->InTransaction()) {
-    // Inside a transaction the row waits to go with the rows added after it.
-    // Rows that put other columns still go together: a column left out is
-    // NULL, unless the table has defaults.
-    if (!s_->HasDefaults(table_oid_)) {
-      names.assign(names_.begin(), names_.end());
-      columns.clear();
-      for (size_t i = 0; i < names_.size(); ++i) columns.push_back(i);
-    }
+  if (held) {
     std::vector<Value> values;
     std::vector<bool> binary;
     for (size_t i : columns) {
-      values.push_back(e.put[i] ? e.values[i] : Value());
+      values.push_back(e.values[i]);
       binary.push_back(binary_[i]);
     }
     e.held = s_->held().Hold(*s_, table_, names, binary, std::move(values));

@@ -95,6 +95,10 @@ class PgRecordset final : public Recordset {
   Oid table_oid_ = InvalidOid;
   std::vector<std::string> names_;
   std::vector<bool> binary_;
+  // The columns of an added row held with every column, and their layout's
+  // number for the held rows (0 until the first such row).
+  std::vector<std::string_view> every_column_;
+  uint64_t every_column_layout_ = 0;
   // Bytea fields of the current row, decoded when first viewed.
   mutable std::vector<std::string> decoded_;
   mutable std::vector<bool> is_decoded_;

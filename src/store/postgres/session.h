@@ -129,6 +129,9 @@ class Session : public std::enable_shared_from_this<Session> {
   bool HasDefaults(Oid table);
   // A cursor name not used before on this session.
   std::string NewCursorName();
+  // A number not used before on this session for the columns of held rows
+  // (HeldRows::Hold).
+  uint64_t NewLayout() { return ++next_layout_; }
   // How many cursors recordsets read from now, which share the memory of
   // their pieces.
   int CursorsOpen() const { return cursors_open_; }
@@ -229,6 +232,7 @@ class Session : public std::enable_shared_from_this<Session> {
   bool snapshot_ = false;
   std::set<std::string, std::less<>> snapshot_reads_;  // texts that ran in the snapshot
   int next_name_ = 0;
+  uint64_t next_layout_ = 0;
   int cursors_open_ = 0;
   HeldRows held_;
   std::vector<std::string> cursors_to_close_;
