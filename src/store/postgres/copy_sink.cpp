@@ -1,6 +1,7 @@
 // Streaming a batch of rows into COPY ... FROM STDIN.
 #include "store/postgres/copy_sink.h"
 
+#include <array>
 #include <charconv>
 #include <iterator>
 
@@ -34,18 +35,23 @@ std::optional<size_t> LineOfCopy(const PGresult* r) {
 
 namespace {
 
+// The letter COPY's text form writes after a backslash for each byte that
+// needs one, 0 for the others.
+constexpr std::array<char, 256> kEscapes = [] {
+  std::array<char, 256> e{};
+  e['\\'] = '\\';
+  e['\t'] = 't';
+  e['\r'] = 'r';
+  e['\n'] = 'n';
+  return e;
+}();
+
 // Runs of plain bytes go in one append: most values have nothing to escape.
 void AppendEscaped(std::string& out, std::string_view text) {
   size_t plain = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    char escaped;
-    switch (text[i]) {
-      case '\\': escaped = '\\'; break;
-      case '\t': escaped = 't'; break;
-      case '\r': escaped = 'r'; break;
-      case '\n': escaped = 'n'; break;
-      default: continue;
-    }
+    const char escaped = kEscapes[static_cast<unsigned char>(text[i])];
+    if (!escaped) continue;
     out.append(text.data() + plain, i - plain);
     out += '\\';
     out += escaped;
