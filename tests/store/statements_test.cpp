@@ -281,6 +281,10 @@ TEST(StatementsTest, PackReadsComeInTheSameOrderFromEitherStore) {
       {"mapping objects", [](Dialect d) { return Query{SelectApplicationRows(d, "qzddi140", "EXB"), {}}; }},
       {"mapping objects with their levels",
        [](Dialect d) { return Query{SelectRuleObjects(d, "qzddi140", "EXB", kLevels), {}}; }},
+      {"mapping objects with rules at one level",
+       [](Dialect d) { return Query{SelectRuleObjects(d, "qzddi140", "EXB", std::span(kLevels).first(1)), {}}; }},
+      {"mapping objects with rules at the other level",
+       [](Dialect d) { return Query{SelectRuleObjects(d, "qzddi140", "EXB", std::span(kLevels).last(1)), {}}; }},
       {"the objects' rules", [](Dialect d) { return Query{SelectRuleObjectRows(d, "qzmap120", "qzddi140", "EXB", kLevels), {}}; }},
   };
   for (const auto& [name, build] : reads) {
