@@ -13,6 +13,7 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "store/schema.h"
+#include "store/statements_import_loaders.h"
 #include "store/statements_store.h"
 
 namespace kestrel::store {
@@ -20,27 +21,61 @@ namespace {
 
 const std::string kCrLf = "\r\n";
 
-// Adds whole rows to one table through one prepared insert of all its
-// columns; columns a row does not name are NULL.
+// Adds whole rows to one table; columns a row does not name are NULL. On
+// SQLite each row goes through one prepared insert of all the columns. On a
+// server, where each such insert costs a round trip, a table's rows wait in
+// groups and go through a recordset's added rows, which the server backend
+// sends in one COPY per group: the demo data writes many tables in turns, so
+// that rows added straight away would switch tables every few rows.
 class RowWriter {
  public:
   RowWriter(Connection& c, std::string_view table)
-      : def_(Find(table)), names_(def_.ColumnNames()), stmt_(c.Prepare(InsertRowWithParameters(c.dialect(), table, names_))) {}
+      : c_(c), def_(Find(table)), names_(def_.ColumnNames()), grouped_(c.dialect() != Dialect::Sqlite) {
+    if (!grouped_) stmt_ = c.Prepare(InsertRowWithParameters(c.dialect(), table, names_));
+  }
 
   void Add(std::initializer_list<std::pair<std::string_view, Value>> fields) {
+    if (grouped_) {
+      std::vector<Value> row(names_.size());
+      for (const auto& [name, value] : fields) row[IndexOf(name)] = value;
+      Wait(std::move(row));
+      return;
+    }
     for (const auto& [name, value] : fields) Bind(IndexOf(name), value);
     Run();
   }
 
   // A row given column by column in the table's order.
   void AddValues(const std::vector<Value>& values) {
+    if (grouped_) {
+      Wait(values);
+      return;
+    }
     for (size_t i = 0; i < values.size() && i < names_.size(); ++i) Bind(i, values[i]);
     Run();
+  }
+
+  // Sends the rows waiting; every writer flushes before the batch commits.
+  void Flush() {
+    if (waiting_.empty()) return;
+    auto rs = c_.OpenRecordset(SelectNoRows(c_.dialect(), def_.name));
+    std::vector<int> fields;
+    for (const auto& name : names_) fields.push_back(rs->IndexOf(name));
+    for (const auto& row : waiting_) {
+      rs->AddNew();
+      for (size_t i = 0; i < row.size(); ++i)
+        if (!row[i].IsNull()) rs->Put(fields[i], row[i]);
+      rs->Update();
+    }
+    rs->Close();
+    waiting_.clear();
   }
 
   const TableDef& def() const { return def_; }
 
  private:
+  static constexpr size_t kRowsPerGroup = 1000;
+
   static const TableDef& Find(std::string_view table) {
     const TableDef* t = FindTable(table);
     if (!t) Raise(Ours::Internal, "No such table in the schema: " + std::string(table));
@@ -54,14 +89,23 @@ class RowWriter {
   void Bind(size_t i, const Value& v) {
     stmt_->Bind(static_cast<int>(i) + 1, v, def_.columns[i].type == ColumnType::Binary && v.IsText());
   }
+  // The prepared insert's values are cleared for the next row.
   void Run() {
     stmt_->Run();
     stmt_->Reset();
   }
+  void Wait(std::vector<Value> row) {
+    row.resize(names_.size());
+    waiting_.push_back(std::move(row));
+    if (waiting_.size() >= kRowsPerGroup) Flush();
+  }
 
+  Connection& c_;
   const TableDef& def_;
   std::vector<std::string_view> names_;
+  bool grouped_;
   std::unique_ptr<Statement> stmt_;
+  std::vector<std::vector<Value>> waiting_;
 };
 
 // A date in the canonical form, spread over a year so that rows differ.
@@ -153,6 +197,12 @@ struct Writers {
         ddi101(c, "qzddi101"), ddi140(c, "qzddi140"), ddi150(c, "qzddi150"), ddi160(c, "qzddi160"),
         ddi200(c, "qzddi200"), ddi220(c, "qzddi220"), ddi230(c, "qzddi230"), lgy115(c, "qzlgy115"),
         lgy140(c, "qzlgy140"), lgy141(c, "qzlgy141"), lgy150(c, "qzlgy150") {}
+  void Flush() {
+    for (RowWriter* w : {&m100, &m101, &m105, &m110, &m120, &m125, &m130, &m135, &m140, &m145, &m150, &m160, &m165,
+                         &m170, &m175, &lib100, &lib105, &usr100, &usr110, &ddi100, &ddi101, &ddi140, &ddi150,
+                         &ddi160, &ddi200, &ddi220, &ddi230, &lgy115, &lgy140, &lgy141, &lgy150})
+      w->Flush();
+  }
   RowWriter m100, m101, m105, m110, m120, m125, m130, m135, m140, m145, m150, m160, m165, m170, m175;
   RowWriter lib100, lib105, usr100, usr110;
   RowWriter ddi100, ddi101, ddi140, ddi150, ddi160, ddi200, ddi220, ddi230;
@@ -418,6 +468,7 @@ void FillDemoStore(Connection& c, int scale) {
     WriteProfiles(w, f);
     WriteLibraries(w, f);
     WriteRuleTables(w, f, scale);
+    w.Flush();
   }
   b.Commit();
 }
@@ -446,6 +497,7 @@ void CopySharedReferenceData(Connection& target, Connection& other) {
       for (size_t i = 0; i < from.size(); ++i) row[i] = from[i] < 0 ? Value() : rs->Fields(from[i]);
       writer.AddValues(row);
     }
+    writer.Flush();
   }
   b.Commit();
 }
