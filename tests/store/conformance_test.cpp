@@ -520,20 +520,27 @@ TEST_P(StoreConformance, BulkLoadARefusedRowKeepsTheBatchesBeforeItAndIsNamedInT
   o.error_path = dir_ / "qzddi160EXB.err";
   std::vector<int64_t> progress;
   o.progress = [&](int64_t rows) { progress.push_back(rows); };
+  // Rows 1-6 stay in two committed batches; the load stopped at `line`
+  // (1-based), whose text the error file shows with the reason.
+  const auto expect_stopped_at = [&](const ComError& e, int line) {
+    EXPECT_EQ(DomainValues(), "V1,V2,V3,V4,V5,V6,");
+    EXPECT_EQ(progress, (std::vector<int64_t>{3, 6}));
+    EXPECT_FALSE(c_->InTransaction());
+    EXPECT_EQ(ReadFile(o.error_path), "Line: " + std::to_string(line) + "\r\nText: " + lines[line - 1] +
+                                          "\r\nReason: " + e.description() + "\r\n");
+    EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi160\r\nData file: " + file + "\r\nRows read: " +
+                                        std::to_string(line) +
+                                        "\r\nRows loaded: 6\r\nBatches committed: 2\r\nStopped at line " +
+                                        std::to_string(line) + "\r\n");
+  };
 
   ComError e = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160", file, o); });
   EXPECT_EQ(e.number(), Number(Ours::MalformedPackFile));
   EXPECT_NE(e.description().find(file + ", line 7: a row of 3 fields where table qzddi160 has 4 columns"),
             std::string::npos)
       << e.description();
-  // Rows 1-6 in two committed batches; row 7 refused; row 8 never read.
-  EXPECT_EQ(DomainValues(), "V1,V2,V3,V4,V5,V6,");
-  EXPECT_EQ(progress, (std::vector<int64_t>{3, 6}));
-  EXPECT_FALSE(c_->InTransaction());
-  EXPECT_EQ(ReadFile(o.error_path), "Line: 7\r\nText: " + lines[6] + "\r\nReason: " + e.description() + "\r\n");
-  EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi160\r\nData file: " + file +
-                                      "\r\nRows read: 7\r\nRows loaded: 6\r\nBatches committed: 2\r\n"
-                                      "Stopped at line 7\r\n");
+  // Row 7 refused; row 8 never read.
+  expect_stopped_at(e, 7);
 
   // The rows are read on a second thread: a read failing in the middle of
   // line 7 there stops the load after the rows before it, as a read in place
@@ -548,13 +555,7 @@ TEST_P(StoreConformance, BulkLoadARefusedRowKeepsTheBatchesBeforeItAndIsNamedInT
   faults.FailRead("qzddi160EXB.dat", 1, six_lines + 5, EIO);
   e = CaughtFrom([&] { c_->BulkLoad(faults, "qzddi160", file, o); });
   EXPECT_EQ(e.number(), EIO);
-  EXPECT_EQ(DomainValues(), "V1,V2,V3,V4,V5,V6,");
-  EXPECT_EQ(progress, (std::vector<int64_t>{3, 6}));
-  EXPECT_FALSE(c_->InTransaction());
-  EXPECT_EQ(ReadFile(o.error_path), "Line: 6\r\nText: " + lines[5] + "\r\nReason: " + e.description() + "\r\n");
-  EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi160\r\nData file: " + file +
-                                      "\r\nRows read: 6\r\nRows loaded: 6\r\nBatches committed: 2\r\n"
-                                      "Stopped at line 6\r\n");
+  expect_stopped_at(e, 6);
 }
 
 // A row the store refuses rolls back its own batch only; inside the caller's
