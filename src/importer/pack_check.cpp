@@ -5,12 +5,17 @@
 // tables, columns and unique keys), so that a pack that would fail half-way
 // is refused while the store still holds what it held.
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <span>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <fmt/format.h>
 
+#include "base/background_queue.h"
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
@@ -21,7 +26,6 @@
 #include "importer/loaders.h"
 #include "importer/pack_check.h"
 #include "importer/plan_lookups.h"
-#include "importer/records_ahead.h"
 #include "importer/run_log.h"
 #include "importer/selection.h"
 #include "importer/store_tables.h"
@@ -73,71 +77,142 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
   return true;
 }
 
-// Reads every record of the loader's files; on a failure sets the error state
-// as the loader (or its caller's trap) would and names the file and record.
-// Each rule's profile must be one of `pack_profiles`, the numbers of the
-// pack's header file.
-// A column a record sets must be in the store's table, and no text value may
-// hold a NUL byte (the statements that carry them would end there).
-template <size_t N>
-bool CheckFiles(const PlannedPack& planned, const ImportContext& cx, const std::vector<std::string>& header_map,
-                const std::vector<int64_t>& pack_profiles, ErrorState& error,
-                std::string_view procedure, Loader loader, const std::array<const pack::TaggedLayout*, N>& layouts,
-                StoreTables& tables, std::string& place) {
-  for (const pack::TaggedLayout* layout : layouts) {
-    const std::string path = files::PathInFolder(cx.env(), planned.options.Path, layout->file);
-    std::unique_ptr<RecordsAhead> records;
-    // Whether each field's column has been found in the store.
-    std::vector<bool> known(layout->fields.size(), false);
-    try {
-      records = std::make_unique<RecordsAhead>(cx.env(), planned, header_map, loader, *layout);
-      LoadedRow row;
-      int64_t& counted = (*cx.StepTotals)[std::string(layout->table)];
-      counted = 0;
-      while (records->Next(row)) {
-        ++counted;
-        // A rule of a profile the header file does not hold would be stored
-        // under no profile of the import. Library files are exempt: a single
-        // profile's pack that takes functions from its base profiles carries
-        // them under the base profiles' numbers.
-        if (row.profile && (loader == Loader::CurrentRules || loader == Loader::RevisionRules) &&
-            std::find(pack_profiles.begin(), pack_profiles.end(), *row.profile) == pack_profiles.end()) {
-          error.Set(Number(Ours::ProfileNotInPack),
+// What reading one rule file found. The reading runs on a worker thread,
+// which reaches the pack's files but not the store: the columns the records
+// set are looked up in the store's tables afterwards, by the thread that
+// owns the connection. The check walks a file record by record, and a
+// record's profile, then column by column its bytes and the column's place
+// in the store: the first refusal in that order wins.
+struct RuleFileReading {
+  const pack::TaggedLayout* layout = nullptr;
+  Loader loader = Loader::Library;
+  std::string_view procedure;
+  std::string path;
+  int64_t rows = 0;
+  struct FirstSet {
+    int64_t record = 0;  // 1 the first; 0: no record sets the column
+    size_t line = 0;
+  };
+  std::vector<FirstSet> columns;  // per field of the layout, up to the refusal
+  bool failed = false;
+  ErrorState error;
+  std::string place;
+};
+
+// Reads and converts every record of the file as its loader does. Each
+// rule's profile must be one of `pack_profiles`, the numbers of the pack's
+// header file, and no text value may hold a NUL byte (the statements that
+// carry them would end there). Stops at the first refusal, or when `stop`
+// is set.
+void ReadRuleFile(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map,
+                  const std::vector<int64_t>& pack_profiles, const std::atomic<bool>& stop, RuleFileReading& f) {
+  f.columns.assign(f.layout->fields.size(), {});
+  std::unique_ptr<LoadedRecords> records;
+  try {
+    records = std::make_unique<LoadedRecords>(env, planned, header_map, f.loader, *f.layout);
+    LoadedRow row;
+    while (!stop.load(std::memory_order_relaxed)) {
+      if (!records->Next(row)) break;
+      ++f.rows;
+      // A rule of a profile the header file does not hold would be stored
+      // under no profile of the import. Library files are exempt: a single
+      // profile's pack that takes functions from its base profiles carries
+      // them under the base profiles' numbers.
+      if (row.profile && (f.loader == Loader::CurrentRules || f.loader == Loader::RevisionRules) &&
+          std::find(pack_profiles.begin(), pack_profiles.end(), *row.profile) == pack_profiles.end()) {
+        f.place = Place(f.path, records->record_line());
+        f.error.Set(Number(Ours::ProfileNotInPack),
                     TextWithDetail(Ours::ProfileNotInPack,
-                                   fmt::format("profile {} in {} is not in Qzmap100.dat", *row.profile,
-                                               Place(path, records->record_line()))));
-          place = Place(path, records->record_line());
-          return false;
-        }
-        for (size_t i = 0; i < row.columns.size(); ++i) {
-          const LoadedRow::Column& column = row.columns[i];
-          if (!column.set) continue;
-          if (const std::string* text = column.value.AsText())
-            RefuseNul(*text, "the value of column", column.name);
-          if (known[i]) continue;
-          try {
-            tables.RequireColumn(layout->table, column.name);
-          } catch (const ComError& e) {
-            error.Set(e.number(), e.description());
-            place = Place(path, records->record_line());
-            return false;
-          }
-          known[i] = true;
-        }
+                                   fmt::format("profile {} in {} is not in Qzmap100.dat", *row.profile, f.place)));
+        f.failed = true;
+        return;
       }
-      records->Close();
+      for (size_t i = 0; i < row.columns.size(); ++i) {
+        const LoadedRow::Column& column = row.columns[i];
+        if (!column.set) continue;
+        if (const std::string* text = column.value.AsText()) RefuseNul(*text, "the value of column", column.name);
+        if (f.columns[i].record == 0) f.columns[i] = {f.rows, records->record_line()};
+      }
+    }
+    records->Close();
+  } catch (const std::exception& ex) {
+    f.place = Place(f.path, records ? records->record_line() : 0);
+    const ComError e = AsComError(ex);
+    if (e.number() == Number(Ours::NulInValue))
+      f.error.Set(e.number(), e.description());
+    else
+      f.error.Trap(kLoaderUnexpected, ImportTrapHead(f.procedure), e);
+    f.failed = true;
+  }
+}
+
+// The columns the file's records set must be in the store's table; the
+// first refusal, of the store or of the reading, goes into the error state.
+bool CheckRuleFileColumns(const RuleFileReading& f, StoreTables& tables, const ImportContext& cx,
+                          ErrorState& error, std::string& place) {
+  // The reading stopped at its refusal: every column it saw set comes first.
+  std::vector<size_t> fields;
+  for (size_t i = 0; i < f.columns.size(); ++i)
+    if (f.columns[i].record != 0) fields.push_back(i);
+  std::stable_sort(fields.begin(), fields.end(),
+                   [&](size_t a, size_t b) { return f.columns[a].record < f.columns[b].record; });
+  int64_t& counted = (*cx.StepTotals)[std::string(f.layout->table)];
+  for (size_t i : fields)
+    try {
+      tables.RequireColumn(f.layout->table, f.layout->fields[i].column);
     } catch (const std::exception& ex) {
-      place = Place(path, records ? records->record_line() : 0);
       const ComError e = AsComError(ex);
-      if (e.number() == Number(Ours::NulInValue))
-        error.Set(e.number(), e.description());
-      else
-        error.Trap(kLoaderUnexpected, ImportTrapHead(procedure), e);
+      error.Set(e.number(), e.description());
+      place = Place(f.path, f.columns[i].line);
+      counted = f.columns[i].record;
       return false;
     }
-  }
-  return true;
+  counted = f.rows;
+  if (!f.failed) return true;
+  error = f.error;
+  place = f.place;
+  return false;
 }
+
+// The rule files read on two worker threads while the caller checks the
+// application data against the store. Whatever Start is given must outlive
+// this object; dropping it stops the reading.
+class RuleFileReadings {
+ public:
+  explicit RuleFileReadings(std::vector<RuleFileReading> files) : files_(std::move(files)) {}
+  ~RuleFileReadings() { stop_ = true; }
+  RuleFileReadings(const RuleFileReadings&) = delete;
+  RuleFileReadings& operator=(const RuleFileReadings&) = delete;
+
+  void Start(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map,
+             const std::vector<int64_t>& pack_profiles) {
+    for (auto& worker : workers_) {
+      worker = std::make_unique<BackgroundQueue>(1);
+      worker->Submit([this, &env, &planned, &header_map, &pack_profiles] {
+        for (size_t i = next_++; i < files_.size() && !stop_; i = next_++) {
+          try {
+            ReadRuleFile(env, planned, header_map, pack_profiles, stop_, files_[i]);
+          } catch (...) {
+            files_[i].failed = true;
+            files_[i].error.Set(Number(Ours::Internal), "The check of " + files_[i].path + " failed");
+          }
+        }
+      });
+    }
+  }
+  // Waits for every file, and gives them in the order they were given.
+  const std::vector<RuleFileReading>& Wait() {
+    for (auto& worker : workers_)
+      if (worker) worker->Drain();
+    return files_;
+  }
+
+ private:
+  std::vector<RuleFileReading> files_;
+  std::atomic<bool> stop_{false};
+  std::atomic<size_t> next_{0};
+  std::array<std::unique_ptr<BackgroundQueue>, 2> workers_;  // last: they use what comes before
+};
 
 // Two codes of one pack that differ only by case would name the same data
 // files on a folder that ignores case, and be loaded twice.
@@ -328,6 +403,51 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
     return false;
   StoreTables tables(ConnectionOf(cx));
   if (!CheckApplicationWidths(planned, tables, error, place)) return false;
+
+  // The header file, walked as the import walks it, gives the map the
+  // loaders convert with. It is walked first, so that the rule files can be
+  // read while the application data is checked; a refusal of it still
+  // comes after theirs.
+  const std::string header_path = files::PathInFolder(cx.env(), planned.options.Path, "Qzmap100.dat");
+  ErrorState walk_error;
+  std::string walk_place;
+  std::vector<std::string> map, adjust;
+  bool walked = false;
+  size_t line = 0;
+  try {
+    walked = WalkHeaderFile(planned, cx, walk_error, HeaderWalk::Check, map, adjust, line);
+    if (!walked) walk_place = Place(header_path, line);
+  } catch (const std::exception& ex) {
+    walk_place = Place(header_path, line);
+    walk_error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
+  }
+  std::reverse(map.begin(), map.end());
+
+  // The rule files in the order the import loads them. The library loader
+  // has no trap: its failures end in the profile import's.
+  std::vector<RuleFileReading> files;
+  auto add = [&](std::string_view procedure, Loader loader, std::span<const pack::TaggedLayout* const> layouts) {
+    for (const pack::TaggedLayout* layout : layouts) {
+      RuleFileReading& f = files.emplace_back();
+      f.layout = layout;
+      f.loader = loader;
+      f.procedure = procedure;
+      f.path = files::PathInFolder(cx.env(), planned.options.Path, layout->file);
+    }
+  };
+  const std::array<const pack::TaggedLayout*, 1> library = {&pack::kQzlib100};
+  const std::array<const pack::TaggedLayout*, 1> library_revisions = {&pack::kQzlib105};
+  const std::array<const pack::TaggedLayout*, 1> shared = {&pack::kQzmap150};
+  const bool revisions = planned.manifest.revisions;
+  add("ImportProfileEx", Loader::Library, library);
+  if (revisions) add("ImportProfileEx", Loader::Library, library_revisions);
+  add("LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles);
+  add("LoadToMAP150", Loader::SharedFunctions, shared);
+  if (revisions) add("LoadToMAP110_125_135_145_165", Loader::RevisionRules, kRevisionRuleFiles);
+  const std::vector<int64_t> profiles = walked ? HeaderProfiles(cx.env(), planned.options) : std::vector<int64_t>{};
+  RuleFileReadings readings(std::move(files));
+  if (walked) readings.Start(cx.env(), planned, map, profiles);
+
   if (!CheckNamingPlace(error, place, "the application data files",
                         [&] { return CheckApplicationData(planned, cx, tables, error, place); }))
     return false;
@@ -341,41 +461,18 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
         }))
       return false;
   }
-
-  // The header file, walked as the import walks it, gives the map the
-  // loaders convert with.
-  const std::string header_path = files::PathInFolder(cx.env(), planned.options.Path, "Qzmap100.dat");
-  std::vector<std::string> map, adjust;
-  size_t line = 0;
-  try {
-    if (!WalkHeaderFile(planned, cx, error, HeaderWalk::Check, map, adjust, line)) {
-      place = Place(header_path, line);
-      return false;
-    }
-  } catch (const std::exception& ex) {
-    place = Place(header_path, line);
-    error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
+  if (!walked) {
+    error = walk_error;
+    place = walk_place;
     return false;
   }
-  std::reverse(map.begin(), map.end());
 
-  // The loaders in the order the import runs them. The library loader has no
-  // trap: its failures end in the profile import's.
-  const std::array<const pack::TaggedLayout*, 1> library = {&pack::kQzlib100};
-  const std::array<const pack::TaggedLayout*, 1> library_revisions = {&pack::kQzlib105};
-  const std::array<const pack::TaggedLayout*, 1> shared = {&pack::kQzmap150};
-  const bool revisions = planned.manifest.revisions;
-  const std::vector<int64_t> profiles = HeaderProfiles(cx.env(), planned.options);
-  bool ok =
-      CheckFiles(planned, cx, map, profiles, error, "ImportProfileEx", Loader::Library, library, tables, place) &&
-      (!revisions || CheckFiles(planned, cx, map, profiles, error, "ImportProfileEx", Loader::Library,
-                                library_revisions, tables, place)) &&
-      CheckFiles(planned, cx, map, profiles, error, "LoadToMAP120_130_140_160", Loader::CurrentRules,
-                 kCurrentRuleFiles, tables, place) &&
-      CheckFiles(planned, cx, map, profiles, error, "LoadToMAP150", Loader::SharedFunctions, shared, tables,
-                 place) &&
-      (!revisions || CheckFiles(planned, cx, map, profiles, error, "LoadToMAP110_125_135_145_165",
-                                Loader::RevisionRules, kRevisionRuleFiles, tables, place));
+  bool ok = true;
+  for (const RuleFileReading& f : readings.Wait())
+    if (!CheckRuleFileColumns(f, tables, cx, error, place)) {
+      ok = false;
+      break;
+    }
   if (ok) WriteImportLog(cx, kCheckDone);
   return ok;
 }

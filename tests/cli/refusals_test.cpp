@@ -26,6 +26,13 @@ constexpr const char* kOutsideText = "root:x:0:0:outside-the-pack:/root:/bin/sh\
 
 void Script(const std::string& store, const std::string& statements) { store::Open(store)->ExecuteScript(statements); }
 
+void ReplaceLastIn(const std::string& path, const std::string& from, const std::string& to) {
+  std::string text = ReadFile(path);
+  const size_t at = text.rfind(from);
+  ASSERT_NE(at, std::string::npos) << from << " not in " << path;
+  WriteFile(path, text.replace(at, from.size(), to));
+}
+
 void LinkOutside(const Copies& c, const std::string& name) {
   WriteFile(c.pack + "/../outside.txt", kOutsideText);
   fs::remove(c.pack + "/" + name);
@@ -90,6 +97,32 @@ const Refusal kRefusals[] = {
     {"rule of a profile the header file does not hold",
      [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap120.dat", ":MPRF:30\r\n", ":MPRF:99\r\n"); }, {}, "cvi", kRewritten,
      9045, {"profile 99 in "}, "Qzmap120.dat, line "},
+    // Two faults: the one the check meets first in its own order is named,
+    // whichever file is read faster.
+    {"application row of another application, and a rule of another profile",
+     [](const Copies& c) {
+       ReplaceIn(c.pack + "/qzddi150ACCX2.dat", "ACCX2\x01", "ZZZ99\x01");
+       ReplaceIn(c.pack + "/Qzmap120.dat", ":MPRF:", ":MPRF:99");
+     },
+     {}, "cvi", kRewritten, 9046, {"the row's application \"ZZZ99\" in "}, "qzddi150ACCX2.dat, line 1"},
+    {"rules of other profiles at the end of one file and at the start of a later one",
+     [](const Copies& c) {
+       ReplaceLastIn(c.pack + "/Qzmap120.dat", ":MPRF:", ":MPRF:98");
+       ReplaceIn(c.pack + "/Qzmap145.dat", ":MPRF:", ":MPRF:99");
+     },
+     {}, "cvi", kRewritten, 9045, {"profile 98", "Qzmap120.dat, line "}, "Qzmap120.dat, line "},
+    {"store without a rule column, and a rule of another profile after the column's first record",
+     [](const Copies& c) {
+       Script(c.store, "alter table qzmap120 drop column comt");
+       ReplaceLastIn(c.pack + "/Qzmap120.dat", ":MPRF:", ":MPRF:98");
+     },
+     {}, "cvi", kRewritten, 9020, {"the store's table qzmap120 has no column comt"}, "Qzmap120.dat, line 1"},
+    {"store without a rule column, and a rule of another profile in the column's first record",
+     [](const Copies& c) {
+       Script(c.store, "alter table qzmap120 drop column comt");
+       ReplaceIn(c.pack + "/Qzmap120.dat", ":MPRF:", ":MPRF:99");
+     },
+     {}, "cvi", kRewritten, 9045, {"profile 99", "Qzmap120.dat, line 1"}, "Qzmap120.dat, line 1"},
     {"application data row of another application",
      [](const Copies& c) { ReplaceIn(c.pack + "/qzddi150ACCX2.dat", "ACCX2\x01", "ZZZ99\x01"); }, {}, "cvi", kRewritten,
      9046, {"the row's application \"ZZZ99\" in "}, "qzddi150ACCX2.dat, line 1"},
