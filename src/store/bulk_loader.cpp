@@ -72,7 +72,9 @@ class RowLoader {
     try {
       sink_.Add(fields);
     } catch (const ComError& e) {
-      throw Refused(e, batch_lines_.back());
+      // A sink that holds rows may fail on an earlier one.
+      const size_t at = sink_.RefusedRow().value_or(batch_lines_.size() - 1);
+      throw Refused(e, batch_lines_[at < batch_lines_.size() ? at : batch_lines_.size() - 1]);
     }
     if (++in_batch_ == per_batch_) CommitBatch();
   }
@@ -152,20 +154,93 @@ class RowLoader {
   std::optional<std::pair<size_t, std::string>> refused_;
 };
 
-// Each row runs the table's prepared insert at once.
+// Rows go into the store a group at a time, through one insert of the
+// whole group: a statement for each row would cost its start and end again
+// and again. A statement the store refuses writes none of its rows: the
+// group's rows then go again one by one, so that the refused row fails
+// alone with the store's own error and RefusedRow names it.
 class InsertSink final : public RowSink {
  public:
   InsertSink(Connection& c, std::string_view table, size_t columns)
-      : columns_(columns), insert_(c.Prepare(InsertBulkRow(c.dialect(), table, columns))) {}
+      : c_(c), table_(table), columns_(columns), one_(c.Prepare(InsertBulkRow(c.dialect(), table, columns))) {}
+
   void Add(const std::vector<std::string_view>& fields) override {
-    // The line buffer outlives the run: no copy of the values is needed.
-    for (size_t i = 0; i < columns_; ++i) insert_->BindTextKept(static_cast<int>(i + 1), fields[i]);
-    insert_->Run();
+    if (held_ == 0) refused_.reset();
+    for (size_t i = 0; i < columns_; ++i) {
+      text_.append(fields[i]);
+      ends_.push_back(text_.size());
+    }
+    if (++held_ == kRowsPerInsert) SendGroup();
   }
+  void Flush() override {
+    SendOneByOne();
+    in_batch_ = 0;
+  }
+  void Abandon() noexcept override {
+    Clear();
+    in_batch_ = 0;
+  }
+  std::optional<size_t> RefusedRow() const override { return refused_; }
 
  private:
+  // Rows of a group: many enough that a statement's start and end cost
+  // little, few enough that their parameters stay far below the store's
+  // limit whatever the table's width.
+  static constexpr size_t kRowsPerInsert = 32;
+
+  std::string_view Field(size_t n) const {
+    const size_t start = n == 0 ? 0 : ends_[n - 1];
+    return std::string_view(text_).substr(start, ends_[n] - start);
+  }
+  void Clear() {
+    text_.clear();
+    ends_.clear();
+    held_ = 0;
+  }
+  void SendGroup() {
+    if (!group_) group_ = c_.Prepare(InsertBulkRow(c_.dialect(), table_, columns_, kRowsPerInsert));
+    // The text buffer no longer grows: the values are bound where they are.
+    for (size_t n = 0; n < ends_.size(); ++n) group_->BindTextKept(static_cast<int>(n + 1), Field(n));
+    try {
+      group_->Run();
+    } catch (const ComError&) {
+      // A failure that ended the transaction leaves nothing to go again.
+      if (!c_.InTransaction()) {
+        refused_ = in_batch_ + held_ - 1;
+        Clear();
+        throw;
+      }
+      SendOneByOne();
+      throw;  // the store refused the group but none of its rows alone
+    }
+    in_batch_ += held_;
+    Clear();
+  }
+  void SendOneByOne() {
+    for (size_t r = 0; r < held_; ++r) {
+      for (size_t i = 0; i < columns_; ++i) one_->BindTextKept(static_cast<int>(i + 1), Field(r * columns_ + i));
+      try {
+        one_->Run();
+      } catch (const ComError&) {
+        refused_ = in_batch_ + r;
+        Clear();
+        throw;
+      }
+    }
+    in_batch_ += held_;
+    Clear();
+  }
+
+  Connection& c_;
+  std::string table_;
   size_t columns_;
-  std::unique_ptr<Statement> insert_;
+  std::unique_ptr<Statement> one_;
+  std::unique_ptr<Statement> group_;
+  std::string text_;          // the held rows' values, one after the other
+  std::vector<size_t> ends_;  // where each value ends in text_
+  size_t held_ = 0;           // rows held
+  size_t in_batch_ = 0;       // rows of the batch sent before the held ones
+  std::optional<size_t> refused_;
 };
 
 }  // namespace

@@ -9,7 +9,8 @@
 
 namespace kestrel::store {
 
-// One row of every column, each value a parameter: "insert into T values (?,?,?)".
-std::string InsertBulkRow(Dialect d, std::string_view table, size_t columns);
+// `rows` rows of every column, each value a parameter, numbered row by row:
+// "insert into T values (?,?,?)", or "(?,?),(?,?)" for two rows of two.
+std::string InsertBulkRow(Dialect d, std::string_view table, size_t columns, size_t rows = 1);
 
 }  // namespace kestrel::store

@@ -559,27 +559,43 @@ TEST_P(StoreConformance, BulkLoadARefusedRowKeepsTheBatchesBeforeItAndIsNamedInT
 }
 
 // A row the store refuses rolls back its own batch only; inside the caller's
-// transaction batches are savepoints, and the caller's work stays open.
+// transaction batches are savepoints, and the caller's work stays open. The
+// refused row is named wherever it stands among the rows sent together.
 TEST_P(StoreConformance, BulkLoadARowTheStoreRefusesRollsBackItsBatchOnly) {
-  std::vector<std::string> lines;  // qzddi100 holds each application once: line 5 repeats line 4's code
-  for (std::string appl : {"A1", "A2", "A3", "A4", "A4", "A6"}) lines.push_back(appl + S + "d" + S + S + S + "0");
-  const std::string file = Data("qzddi100A.dat", lines);
-  for (bool in_transaction : {false, true}) {
-    SCOPED_TRACE(in_transaction);
-    c_->Execute("delete from qzddi100");
-    if (in_transaction) c_->Execute("begin");
-    c_->Execute("insert into qzddi100 (appl) values ('A0')");
-    BulkLoadOptions o;
-    o.rows_per_batch = 2;
-    ComError e = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi100", file, o); });
-    EXPECT_EQ(e.number(), GetParam().unique_violation);
-    EXPECT_NE(e.description().find(GetParam().duplicate_key("qzddi100", "appl", "A4") + ": " + file + ", line 5"),
-              std::string::npos) << e.description();
-    EXPECT_EQ(c_->InTransaction(), in_transaction);
-    EXPECT_EQ(c_->OpenRecordset("select appl from qzddi100 order by appl")->GetString(-1, "", ","),
-              "A0,A1,A2,A3,A4,");
+  const struct {
+    int rows, per_batch, repeated;  // line `repeated` repeats the application of the line before
+  } loads[] = {{6, 2, 5}, {120, 50, 77}, {120, 50, 51}, {120, 100, 100}, {40, 1000, 33}};
+  for (const auto& load : loads) {
+    std::vector<std::string> lines;  // qzddi100 holds each application once
+    for (int n = 1; n <= load.rows; ++n)
+      lines.push_back("A" + std::to_string(n == load.repeated ? n - 1 : n) + S + "d" + S + S + S + "0");
+    const std::string file = Data("qzddi100A.dat", lines);
+    const int kept = (load.repeated - 1) / load.per_batch * load.per_batch;  // the batches before the refused row's
+    for (bool in_transaction : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << load.rows << " rows, " << load.per_batch << " a batch, line "
+                                        << load.repeated << (in_transaction ? ", in a transaction" : ""));
+      c_->Execute("delete from qzddi100");
+      if (in_transaction) c_->Execute("begin");
+      c_->Execute("insert into qzddi100 (appl) values ('A0')");
+      BulkLoadOptions o;
+      o.rows_per_batch = load.per_batch;
+      ComError e = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi100", file, o); });
+      EXPECT_EQ(e.number(), GetParam().unique_violation);
+      const std::string repeated = "A" + std::to_string(load.repeated - 1);
+      EXPECT_NE(e.description().find(GetParam().duplicate_key("qzddi100", "appl", repeated) + ": " + file +
+                                     ", line " + std::to_string(load.repeated)),
+                std::string::npos)
+          << e.description();
+      EXPECT_EQ(c_->InTransaction(), in_transaction);
+      // A0 and the kept batches' rows, the last of them there and the next one not.
+      const auto has = [](int n) { return "count(case when appl = 'A" + std::to_string(n) + "' then 1 end)"; };
+      EXPECT_EQ(c_->OpenRecordset("select count(*), count(distinct appl), " + has(kept) + ", " + has(kept + 1) +
+                                  " from qzddi100")
+                    ->GetString(-1, "|", ";"),
+                std::to_string(kept + 1) + "|" + std::to_string(kept + 1) + "|1|0;");
+      if (in_transaction) c_->Execute("rollback");
+    }
   }
-  c_->Execute("rollback");
   EXPECT_EQ(c_->OpenRecordset("select count(*) from qzddi100")->Fields(0).Integer(), 0);
 }
 

@@ -137,6 +137,7 @@ std::vector<Case> AllCases() {
       {"SelectLibraryRevision", [](Dialect d) { return SelectLibraryRevision(d, 31, "X41U", "c", "ab1", "fnCalcTax", 3); }, "select * from qzlib105 where mprf = 31 and vers='X41U' and rele='c' and cust='ab1' and fnam='fnCalcTax' and revi=3", 1},
       {"SelectSharedFunction", [](Dialect d) { return SelectSharedFunction(d, "TRIM"); }, "select * from qzmap150 where func='TRIM'", 1},
       {"InsertBulkRow", [](Dialect d) { return InsertBulkRow(d, "qzddi160", 4); }, "insert into qzddi160 values (?,?,?,?)", 1},
+      {"InsertBulkRow/three rows", [](Dialect d) { return InsertBulkRow(d, "qzddi160", 4, 3); }, "insert into qzddi160 values (?,?,?,?),(?,?,?,?),(?,?,?,?)", 3},
       {"SelectRowWithKey", [](Dialect d) { return SelectRowWithKey(d, "qzddi100", {"appl", "extn"}, {"EXB", "1"}, {}); }, "select top 1 1 from qzddi100 where appl = 'EXB' and extn = '1'", 1},
       {"SelectRowWithKey/left out", [](Dialect d) { return SelectRowWithKey(d, "qzddi100", {"appl"}, {"EXB"}, {"LGA", "EXB"}); }, "select top 1 1 from qzddi100 where appl = 'EXB' and appl not in ('LGA', 'EXB')", 0},
   };
