@@ -24,6 +24,8 @@ void LoadRuleFile(const PlannedPack& planned, const std::vector<std::string>& he
   store::Connection& c = ConnectionOf(cx);
   auto rs = c.OpenRecordset(store::SelectNoRows(c.dialect(), layout.table), store::adOpenForwardOnly,
                             store::adLockOptimistic);
+  // The rules are neither read back nor changed while the file loads.
+  rs->HoldAddedRows();
   store::SavedRows saved(c);
   const std::string table(layout.table);
   // Where each field's column stands in the recordset, looked up the first
@@ -42,9 +44,10 @@ void LoadRuleFile(const PlannedPack& planned, const std::vector<std::string>& he
     saved.RowSaved();
     if (saved.rows() % kReportEvery == 0) cx.Report(table, static_cast<int64_t>(saved.rows()));
   }
+  // The rows still held go in before the last batch is committed.
+  rs->Close();
   saved.Finish();
   cx.Report(table, static_cast<int64_t>(saved.rows()));
-  rs->Close();
   records.Close();
 }
 

@@ -84,6 +84,12 @@ class Recordset {
   virtual void Put(int index, const Value& v) = 0;
   void Put(std::string_view name, const Value& v) { Put(IndexOf(name), v); }
   virtual void Update() = 0;
+  // The caller adds rows that it neither reads back nor changes, and reads
+  // nothing of the table until Close: the store may hold the rows and insert
+  // many with one statement. A row the store refuses still fails alone with
+  // its own error, after the rows before it are saved: at a later Update or
+  // at Close.
+  virtual void HoldAddedRows() {}
 
   // The one table the statement's rows come from ("" when none or several).
   virtual const std::string& TargetTable() const = 0;

@@ -12,8 +12,10 @@
 
 namespace kestrel::store {
 
-// "insert into T (c1,c2) values (?,?)": a prepared insert of whole rows.
-std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span<const std::string_view> columns);
+// "insert into T (c1,c2) values (?,?)": a prepared insert of whole rows;
+// of `rows` rows "values (?,?),(?,?)", the parameters numbered row by row.
+std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span<const std::string_view> columns,
+                                    size_t rows = 1);
 // The recordset's insert of an added row: as InsertRowWithParameters, and
 // the row's new sql::RowId handed back where the store needs that.
 std::string InsertRowKeepingRowId(Dialect d, std::string_view table, std::span<const std::string_view> columns);

@@ -387,6 +387,67 @@ TEST_P(StoreConformance, RowsAddedInsideATransactionAreSavedAsIfOneByOne) {
   EXPECT_EQ(Count(), kept + 1);
 }
 
+// Rows added by a caller that reads nothing of the table until it closes the
+// recordset, as a loader adds them: the store may hold them, yet Close leaves
+// the rows as if each had been saved at its Update. A row changed again after
+// its Update is changed, not added twice; a refused row fails alone, wherever
+// it stands among the rows held with it, after the rows before it.
+TEST_P(StoreConformance, RowsAddedToBeHeldAreAllThereOnceClosed) {
+  Batch b(*c_);
+  auto rs = c_->OpenRecordset("select * from qzmap120 where 1=2", adOpenForwardOnly, adLockOptimistic);
+  rs->HoldAddedRows();
+  const int mprf = rs->IndexOf("mprf"), tcpac = rs->IndexOf("tcpac"), comt = rs->IndexOf("comt");
+  for (int64_t n = 1; n <= 200; ++n) {
+    rs->AddNew();
+    rs->Put(mprf, n);
+    // Three groups of the same columns, then columns that change row by row.
+    if (n <= 96 || n % 3) rs->Put(tcpac, "ACC" + std::to_string(n));
+    if ((n > 64 && n <= 96) || (n > 96 && n % 5 == 0)) rs->Put(comt, "Tab\tand\\back\nslash " + std::to_string(n));
+    rs->Update();
+    if (n == 96 || n == 150) {  // the last of a group sent together, and one held with others
+      rs->Put(comt, "changed again");
+      rs->Update();
+    }
+  }
+  rs->Close();
+  const struct {
+    std::string where;
+    int64_t rows;
+  } rows[] = {{"", 200},
+              {" where tcpac is null", 34},
+              {" where tcpac = 'ACC200' and mprf = 200", 1},
+              {" where comt like 'Tab%'", 51},
+              {" where comt = 'Tab\tand\\back\nslash 95' and mprf = 95", 1},
+              {" where comt = 'changed again' and mprf in (96, 150)", 2},
+              {" where comt is null and mprf in (64, 97, 151)", 3}};
+  for (const auto& row : rows) EXPECT_EQ(Count(row.where), row.rows) << row.where;
+
+  c_->Execute("insert into qzddi100 (appl, extn) values ('LGA', 0)");
+  const struct {
+    int rows, refused_at;
+  } loads[] = {{4, 3}, {100, 40}, {100, 64}, {100, 98}, {70, 1}};
+  for (const auto& load : loads) {
+    SCOPED_TRACE(load.refused_at);
+    const std::string prefix = "B" + std::to_string(load.refused_at) + "_";
+    const ComError refused = CaughtFrom([&] {
+      auto apps = c_->OpenRecordset("select * from qzddi100 where 1=2");
+      apps->HoldAddedRows();
+      for (int n = 1; n <= load.rows; ++n) {
+        apps->AddNew();
+        apps->Put("appl", n == load.refused_at ? "LGA" : prefix + std::to_string(n));
+        apps->Put("extn", n);
+        apps->Update();
+      }
+      apps->Close();
+    });
+    EXPECT_EQ(refused.number(), GetParam().unique_violation) << refused.description();
+    EXPECT_EQ(c_->OpenRecordset("select count(*), coalesce(max(extn), 0) from qzddi100 where appl like '" + prefix +
+                                "%'")->GetString(-1, "|", ";"),
+              std::to_string(load.refused_at - 1) + "|" + std::to_string(load.refused_at - 1) + ";");
+  }
+  b.Commit();
+}
+
 // Bound values find their rows: a quote is data, a text compares as text
 // ('7' is not '007'); values and places must pair up. Every byte from 1 to
 // 255 travels unchanged however it goes: put into a binary and a text column,

@@ -3,6 +3,7 @@
 #include "store/sqlite/recordset.h"
 
 #include <charconv>
+#include <exception>
 #include <optional>
 
 #include <fmt/format.h>
@@ -47,6 +48,7 @@ bool ColumnBytes(sqlite3_stmt* s, int index, std::string_view& out) {
 // columns are saved.
 struct SqliteRecordset::Edit : RowEdit {
   bool has_rowid = false;
+  bool held = false;  // the row is the last of the held ones
   int64_t rowid = 0;
 
   std::vector<size_t> columns;                // the columns being saved (scratch)
@@ -57,6 +59,7 @@ struct SqliteRecordset::Edit : RowEdit {
   void Start(Kind k, size_t n) {
     Begin(k, n);
     has_rowid = false;
+    held = false;
   }
 };
 
@@ -119,11 +122,21 @@ void SqliteRecordset::MoveNext() {
 
 void SqliteRecordset::Close() {
   if (closed_) return;
+  std::exception_ptr failure;
+  try {
+    SendHeld();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  held_values_.clear();
+  held_rows_ = 0;
   closed_ = true;
   edit_->kind = Edit::Kind::None;
   edit_->saver.reset();
+  group_.reset();
   eof_ = true;
   stmt_.reset();
+  if (failure) std::rethrow_exception(failure);
 }
 
 int SqliteRecordset::FieldCount() const { return static_cast<int>(columns_->names.size()); }
@@ -202,10 +215,84 @@ void SqliteRecordset::PrepareSaver(bool insert) {
   e.saver_inserts = insert;
 }
 
+void SqliteRecordset::BindRow(SqliteStatement& st, int first, const std::vector<size_t>& columns,
+                              const Value* values, bool in_column_order) {
+  // The values stay put until the statement has run: SQLite need not copy them.
+  int p = first;
+  for (size_t k = 0; k < columns.size(); ++k) {
+    const size_t i = columns[k];
+    const Value& v = in_column_order ? values[k] : values[i];
+    if (v.IsDouble() && columns_->textual[i])
+      st.Bind(p, Value(FormatDouble(*v.AsDouble())));
+    else if (columns_->binary[i] && v.IsText())
+      st.Bind(p, v, true);
+    else
+      st.BindKept(p, v);
+    ++p;
+  }
+}
+
+void SqliteRecordset::SendHeld() {
+  if (held_rows_ == 0) return;
+  Edit& e = *edit_;
+  const size_t n = held_columns_.size();
+  const auto sent = [&] {
+    held_values_.clear();
+    held_rows_ = 0;
+    // The current row, when held, was the last one inserted.
+    if (!e.held) return;
+    e.held = false;
+    e.has_rowid = true;
+    e.rowid = sqlite3_last_insert_rowid(db_->handle());
+  };
+  if (held_rows_ == kHeldRows) {
+    if (!group_ || group_columns_ != held_columns_) {
+      std::vector<std::string_view> names;
+      for (size_t i : held_columns_) names.push_back(columns_->names[i]);
+      group_ = db_->Prepare(InsertRowWithParameters(Dialect::Sqlite, table_, names, kHeldRows));
+      group_columns_ = held_columns_;
+    }
+    for (size_t r = 0; r < held_rows_; ++r)
+      BindRow(*group_, static_cast<int>(r * n + 1), held_columns_, &held_values_[r * n], true);
+    try {
+      group_->Run();
+      sent();
+      return;
+    } catch (const ComError&) {
+      // A refused statement wrote none of its rows; a failure that ended the
+      // transaction leaves nothing to go again.
+      if (sqlite3_get_autocommit(db_->handle())) {
+        held_values_.clear();
+        held_rows_ = 0;
+        e.held = false;
+        throw;
+      }
+    }
+  }
+  // One by one: the rest of a group, or a group the store refused, whose
+  // refused row then fails alone after the rows before it.
+  e.columns = held_columns_;
+  PrepareSaver(true);
+  for (size_t r = 0; r < held_rows_; ++r) {
+    BindRow(*e.saver, 1, held_columns_, &held_values_[r * n], true);
+    try {
+      e.saver->Run();
+    } catch (...) {
+      held_values_.clear();
+      held_rows_ = 0;
+      e.held = false;
+      throw;
+    }
+  }
+  sent();
+}
+
 void SqliteRecordset::SaveEdit() {
   Edit& e = *edit_;
   if (e.kind == Edit::Kind::None || !e.dirty) return;
   if (table_.empty()) Raise(Ours::RowsNotChangeable);
+  // A held row changed again goes in first, to be changed by its rowid.
+  if (e.held) SendHeld();
 
   e.columns.clear();
   for (size_t i = 0; i < e.changed.size(); ++i)
@@ -218,21 +305,25 @@ void SqliteRecordset::SaveEdit() {
     e.rowid = sqlite3_column_int64(stmt_->get(), FieldCount());
     e.has_rowid = true;
   }
+  if (insert && hold_) {
+    if (held_rows_ != 0 && held_columns_ != e.columns) {
+      const std::vector<size_t> columns = e.columns;  // sending the held rows uses the scratch list
+      SendHeld();
+      e.columns = columns;
+    }
+    if (held_rows_ == 0) held_columns_ = e.columns;
+    for (size_t i : e.columns) held_values_.push_back(e.values[i]);
+    ++held_rows_;
+    e.held = true;
+    e.Saved();
+    if (held_rows_ == kHeldRows) SendHeld();
+    return;
+  }
   PrepareSaver(insert);
 
-  // The values stay put until the statement has run: SQLite need not copy them.
   SqliteStatement& st = *e.saver;
-  int p = 1;
-  for (size_t i : e.columns) {
-    const Value& v = e.values[i];
-    if (v.IsDouble() && columns_->textual[i])
-      st.Bind(p, Value(FormatDouble(*v.AsDouble())));
-    else if (columns_->binary[i] && v.IsText())
-      st.Bind(p, v, true);
-    else
-      st.BindKept(p, v);
-    ++p;
-  }
+  BindRow(st, 1, e.columns, e.values.data(), false);
+  const int p = static_cast<int>(e.columns.size()) + 1;
   if (!insert) st.Bind(p, Value(e.rowid));
   st.Run();
   if (insert) {

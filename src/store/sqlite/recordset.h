@@ -40,6 +40,7 @@ class SqliteRecordset final : public Recordset {
   void AddNew() override;
   void Put(int index, const Value& v) override;
   void Update() override;
+  void HoldAddedRows() override { hold_ = true; }
   const std::string& TargetTable() const override { return table_; }
 
  protected:
@@ -51,6 +52,13 @@ class SqliteRecordset final : public Recordset {
   void RequireRow() const;
   void SaveEdit();
   void PrepareSaver(bool insert);
+  // Binds the values of `columns` to `st` from parameter `first` on, each as
+  // the column keeps it: values[k] for the k-th of them when
+  // `in_column_order`, else values[column].
+  void BindRow(SqliteStatement& st, int first, const std::vector<size_t>& columns, const Value* values,
+               bool in_column_order);
+  // Inserts the held rows; a refused one raises its own error.
+  void SendHeld();
 
   std::shared_ptr<Database> db_;
   std::unique_ptr<SqliteStatement> stmt_;
@@ -65,6 +73,17 @@ class SqliteRecordset final : public Recordset {
   // prepared statement.
   std::shared_ptr<const ResultColumns> columns_;
   std::unique_ptr<Edit> edit_;
+  // Added rows not inserted yet (HoldAddedRows), all of the same columns.
+  bool hold_ = false;
+  std::vector<size_t> held_columns_;
+  std::vector<Value> held_values_;  // row after row
+  size_t held_rows_ = 0;
+  std::unique_ptr<SqliteStatement> group_;  // the insert of a full group
+  // Held rows sent with one statement: many enough that a statement's start
+  // and end cost little, few enough that their parameters stay far below
+  // the store's limit whatever the table's width.
+  static constexpr size_t kHeldRows = 32;
+  std::vector<size_t> group_columns_;
 };
 
 }  // namespace kestrel::store::sqlite
