@@ -186,7 +186,7 @@ class InsertSink final : public RowSink {
   // Rows of a group: many enough that a statement's start and end cost
   // little, few enough that their parameters stay far below the store's
   // limit whatever the table's width.
-  static constexpr size_t kRowsPerInsert = 32;
+  static constexpr size_t kRowsPerInsert = 16;
 
   std::string_view Field(size_t n) const {
     const size_t start = n == 0 ? 0 : ends_[n - 1];

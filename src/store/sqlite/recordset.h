@@ -82,7 +82,7 @@ class SqliteRecordset final : public Recordset {
   // Held rows sent with one statement: many enough that a statement's start
   // and end cost little, few enough that their parameters stay far below
   // the store's limit whatever the table's width.
-  static constexpr size_t kHeldRows = 32;
+  static constexpr size_t kHeldRows = 16;
   std::vector<size_t> group_columns_;
 };
 
