@@ -33,6 +33,7 @@ class CopySink final : public RowSink {
   std::string copy_;
   std::vector<bool> binary_;
   bool copying_ = false;
+  bool sent_ = false;  // rows of the batch went to the server
   std::string buffer_;
   std::optional<size_t> refused_;
 };

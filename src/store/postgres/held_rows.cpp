@@ -21,8 +21,10 @@ constexpr size_t kHeldRows = 5000;
 constexpr size_t kHeldBytes = 2 << 20;
 constexpr char kGroupSavepoint[] = "kestrel_rows";
 // Copy text of rows no longer current gathered before it streams to the
-// server.
+// server; less for a group's first rows, so that the server, idle since the
+// group before ended, starts on them while the next ones are made.
 constexpr size_t kStreamAt = 64 * 1024;
+constexpr size_t kFirstStreamAt = 8 * 1024;
 
 std::vector<std::string_view> Views(const std::vector<std::string>& names) {
   return {names.begin(), names.end()};
@@ -58,7 +60,7 @@ uint64_t HeldRows::Hold(Session& s, std::string_view table, const std::vector<st
   // The rows before this one are no longer their adder's current one: once
   // enough of them wait, they stream into the group's COPY, so that the
   // server stores them while the next ones are made.
-  if (last_row_at_ >= kStreamAt) Stream(s);
+  if (last_row_at_ >= (copying_ ? kStreamAt : kFirstStreamAt)) Stream(s);
   last_row_at_ = copy_.size();
   for (size_t i = 0; i < values.size(); ++i) {
     if (i) copy_ += '\t';
