@@ -88,7 +88,8 @@ class Recordset {
   // nothing of the table until Close: the store may hold the rows and insert
   // many with one statement. A row the store refuses still fails alone with
   // its own error, after the rows before it are saved: at a later Update or
-  // at Close.
+  // at Close. Putting a value into an added row after its Update raises
+  // Ours::RowsNotChangeable.
   virtual void HoldAddedRows() {}
 
   // The one table the statement's rows come from ("" when none or several).

@@ -71,6 +71,7 @@ class HeldRows {
   std::vector<bool> binary_;
   uint64_t layout_ = 0;         // the layout of the row held last, 0 for none
   std::vector<std::vector<Value>> rows_;
+  std::vector<std::vector<Value>> spent_;  // rows sent, not freed yet
   std::string copy_;            // rows_ not streamed yet, in COPY's text form
   size_t last_row_at_ = 0;      // where the last row starts in copy_
   size_t group_bytes_ = 0;      // copy text of rows_, streamed or not

@@ -396,6 +396,9 @@ void PgRecordset::SaveEdit() {
     for (size_t i = 0; i < names_.size(); ++i)
       if (e.put[i]) values[i] = e.values[i];
     e.held = s_->held().Hold(*s_, table_, every_column_, binary_, std::move(values), every_column_layout_);
+    // A row its adder will not change again need not stay its current one:
+    // it may go with the next rows' COPY, never alone.
+    if (hold_added_) s_->held().Release(e.held);
     e.Saved();
     return;
   }
@@ -414,6 +417,7 @@ void PgRecordset::SaveEdit() {
       binary.push_back(binary_[i]);
     }
     e.held = s_->held().Hold(*s_, table_, names, binary, std::move(values));
+    if (hold_added_) s_->held().Release(e.held);
     e.Saved();
     return;
   }

@@ -57,6 +57,7 @@ class PgRecordset final : public Recordset {
   void AddNew() override;
   void Put(int index, const Value& v) override;
   void Update() override;
+  void HoldAddedRows() override { hold_added_ = true; }
   const std::string& TargetTable() const override { return table_; }
 
  protected:
@@ -89,6 +90,7 @@ class PgRecordset final : public Recordset {
   bool bof_ = true;
   bool eof_ = true;
   bool closed_ = false;
+  bool hold_added_ = false;    // added rows are not changed again (HoldAddedRows)
   bool hidden_rowid_ = false;  // the last result column is the row's ctid
   bool several_tables_ = false;
   std::string table_;

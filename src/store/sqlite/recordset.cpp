@@ -48,7 +48,7 @@ bool ColumnBytes(sqlite3_stmt* s, int index, std::string_view& out) {
 // columns are saved.
 struct SqliteRecordset::Edit : RowEdit {
   bool has_rowid = false;
-  bool held = false;  // the row is the last of the held ones
+  bool held = false;  // the row was added to be held (HoldAddedRows)
   int64_t rowid = 0;
 
   std::vector<size_t> columns;                // the columns being saved (scratch)
@@ -189,6 +189,9 @@ void SqliteRecordset::AddNew() {
 
 void SqliteRecordset::Put(int index, const Value& v) {
   const size_t i = FieldPosition(columns_->names, index);
+  // Its adder said it would not change the row: it has no rowid yet.
+  if (edit_->held)
+    Raise(Ours::RowsNotChangeable, fmt::format("{}: the added row was not saved", DefaultText(Ours::RowsNotChangeable)));
   if (edit_->kind == Edit::Kind::None) {
     RequireRow();
     edit_->Start(Edit::Kind::CurrentRow, columns_->names.size());
@@ -239,11 +242,6 @@ void SqliteRecordset::SendHeld() {
   const auto sent = [&] {
     held_values_.clear();
     held_rows_ = 0;
-    // The current row, when held, was the last one inserted.
-    if (!e.held) return;
-    e.held = false;
-    e.has_rowid = true;
-    e.rowid = sqlite3_last_insert_rowid(db_->handle());
   };
   if (held_rows_ == kHeldRows) {
     if (!group_ || group_columns_ != held_columns_) {
@@ -262,9 +260,7 @@ void SqliteRecordset::SendHeld() {
       // A refused statement wrote none of its rows; a failure that ended the
       // transaction leaves nothing to go again.
       if (sqlite3_get_autocommit(db_->handle())) {
-        held_values_.clear();
-        held_rows_ = 0;
-        e.held = false;
+        sent();
         throw;
       }
     }
@@ -278,9 +274,7 @@ void SqliteRecordset::SendHeld() {
     try {
       e.saver->Run();
     } catch (...) {
-      held_values_.clear();
-      held_rows_ = 0;
-      e.held = false;
+      sent();
       throw;
     }
   }
@@ -291,8 +285,6 @@ void SqliteRecordset::SaveEdit() {
   Edit& e = *edit_;
   if (e.kind == Edit::Kind::None || !e.dirty) return;
   if (table_.empty()) Raise(Ours::RowsNotChangeable);
-  // A held row changed again goes in first, to be changed by its rowid.
-  if (e.held) SendHeld();
 
   e.columns.clear();
   for (size_t i = 0; i < e.changed.size(); ++i)
