@@ -36,6 +36,19 @@ std::string NumberList(std::span<const int64_t> numbers) {
 
 std::string Placeholder(Dialect d, size_t n) { return d == Dialect::Postgres ? fmt::format("${}", n) : "?"; }
 
+std::string ParameterRows(Dialect d, size_t columns, size_t rows) {
+  std::string text;
+  for (size_t r = 0; r < rows; ++r) {
+    text += r ? ",(" : "(";
+    for (size_t i = 0; i < columns; ++i) {
+      if (i) text += ',';
+      text += Placeholder(d, r * columns + i + 1);
+    }
+    text += ')';
+  }
+  return text;
+}
+
 void AppendText(Query& q, Dialect d, std::string_view value) {
   if (d == Dialect::TSql) {
     q.text += Quoted(value);

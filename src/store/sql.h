@@ -32,6 +32,9 @@ std::string NumberList(std::span<const int64_t> numbers);
 // (and in T-SQL, whose statements carry their values in the text otherwise),
 // "$n" in PostgreSQL.
 std::string Placeholder(Dialect d, size_t n);
+// The parameters of `rows` rows of `columns` values, numbered row by row:
+// "(?,?),(?,?)" or "($1,$2),($3,$4)".
+std::string ParameterRows(Dialect d, size_t columns, size_t rows);
 
 // A value of a parameterized statement (Query): in T-SQL written into the
 // text, a text between quotes as Quoted writes it, a number as Number does;

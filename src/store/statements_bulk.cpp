@@ -6,16 +6,7 @@
 namespace kestrel::store {
 
 std::string InsertBulkRow(Dialect d, std::string_view table, size_t columns, size_t rows) {
-  std::string text = "insert into " + std::string(table) + " values ";
-  for (size_t r = 0; r < rows; ++r) {
-    text += r ? ",(" : "(";
-    for (size_t i = 0; i < columns; ++i) {
-      if (i) text += ',';
-      text += sql::Placeholder(d, r * columns + i + 1);
-    }
-    text += ")";
-  }
-  return text;
+  return "insert into " + std::string(table) + " values " + sql::ParameterRows(d, columns, rows);
 }
 
 }  // namespace kestrel::store

@@ -9,23 +9,11 @@
 #include "store/sql.h"
 
 namespace kestrel::store {
-namespace {
-
-// "$1,$2,..." or "?,?,..." for `n` values, the first numbered `first`.
-std::string Placeholders(Dialect d, size_t n, size_t first = 1) {
-  std::vector<std::string> p;
-  for (size_t i = first; i < first + n; ++i) p.push_back(sql::Placeholder(d, i));
-  return fmt::format("{}", fmt::join(p, ","));
-}
-
-}  // namespace
 
 std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span<const std::string_view> columns,
                                     size_t rows) {
-  std::string text = fmt::format("insert into {} ({}) values ", table, fmt::join(columns, ","));
-  for (size_t r = 0; r < rows; ++r)
-    text += fmt::format("{}({})", r ? "," : "", Placeholders(d, columns.size(), r * columns.size() + 1));
-  return text;
+  return fmt::format("insert into {} ({}) values {}", table, fmt::join(columns, ","),
+                     sql::ParameterRows(d, columns.size(), rows));
 }
 
 std::string InsertRowKeepingRowId(Dialect d, std::string_view table, std::span<const std::string_view> columns) {
