@@ -8,8 +8,8 @@
 #include <array>
 #include <atomic>
 #include <memory>
-#include <span>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -111,8 +111,7 @@ void ReadRuleFile(Env& env, const PlannedPack& planned, const std::vector<std::s
   try {
     records = std::make_unique<LoadedRecords>(env, planned, header_map, f.loader, *f.layout);
     LoadedRow row;
-    while (!stop.load(std::memory_order_relaxed)) {
-      if (!records->Next(row)) break;
+    while (!stop.load(std::memory_order_relaxed) && records->Next(row)) {
       ++f.rows;
       // A rule of a profile the header file does not hold would be stored
       // under no profile of the import. Library files are exempt: a single
