@@ -171,19 +171,19 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
                                           "shared functions", "revisions", "chain repair"}));
   // One write past the last: nothing fails, and the import is the clean one.
   target.Exec("update fault_clock set n = 0, k = " + std::to_string(writes + 1));
-  const size_t openings_before = env.Openings("/Qzmap120.dat");
   ASSERT_TRUE(Import(target, pack, kBranch, message, env)) << message;
   EXPECT_EQ(target.Dump(true), counted.Dump(true));
 
   // The rules are read on a thread of their own, ahead of the inserts: a
-  // read failing there halfway through the file (its last opening in an
-  // import, after the sums and the check) fails the rules loader with that
-  // failure, after the rows before it, and the whole import rolls back.
-  const size_t openings = env.Openings("/Qzmap120.dat") - openings_before;
-  ASSERT_GE(openings, 2u);
+  // read failing there halfway through the file fails the rules loader with
+  // that failure, after the rows before it, and the whole import rolls back.
+  // Without its sums the pack's rule file is opened twice, by the check and
+  // by the loader: the sums may be read once or twice (the showing and the
+  // import share what they verified when the folder's stamps allow it).
+  std::filesystem::remove(pack + "/ExportMR.sums");
   StoreBuilder read_fault = store_with_branch("read_fault.db");
   const auto unchanged = read_fault.Dump();
-  env.FailRead("/Qzmap120.dat", openings, std::filesystem::file_size(pack + "/Qzmap120.dat") / 2, EIO);
+  env.FailRead("/Qzmap120.dat", 2, std::filesystem::file_size(pack + "/Qzmap120.dat") / 2, EIO);
   std::string failed;
   EXPECT_FALSE(Import(read_fault, pack, kBranch, failed, env));
   EXPECT_EQ(failed, "Unspecified Error : --LoadToMAP120_130_140_160-- " + std::to_string(EIO) + "   Input/output error");
