@@ -57,14 +57,6 @@ void FaultEnv::FailRead(std::string name, size_t n, size_t bytes, int err) {
   read_errno_ = err;
 }
 
-size_t FaultEnv::Openings(const std::string& name) const {
-  std::lock_guard lock(mutex_);
-  size_t count = 0;
-  for (const auto& [path, n] : openings_)
-    if (EndsWith(path, name)) count += n;
-  return count;
-}
-
 std::unique_ptr<kestrel::SequentialFile> FaultEnv::OpenForReading(const std::string& path) {
   std::unique_ptr<kestrel::SequentialFile> file = target().OpenForReading(path);
   std::lock_guard lock(mutex_);

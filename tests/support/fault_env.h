@@ -41,8 +41,6 @@ class FaultEnv : public kestrel::EnvWrapper {
   // `name` reads `bytes` bytes, then raises errno `err`, as a failing device
   // does. The count of openings goes on from one call to the next.
   void FailRead(std::string name, size_t n, size_t bytes, int err = EIO);
-  // How often files whose names end in `name` were opened for reading so far.
-  size_t Openings(const std::string& name) const;
   void FixTime(const kestrel::DateTime& time) { time_ = time; }
   // The only variables this Env has; the process environment is not seen.
   void SetVariable(const std::string& name, std::string value) { variables_[name] = std::move(value); }
