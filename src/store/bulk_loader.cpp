@@ -72,11 +72,16 @@ class RowLoader {
     try {
       sink_.Add(fields);
     } catch (const ComError& e) {
-      // A sink that holds rows may fail on an earlier one.
-      const size_t at = sink_.RefusedRow().value_or(batch_lines_.size() - 1);
-      throw Refused(e, batch_lines_[at < batch_lines_.size() ? at : batch_lines_.size() - 1]);
+      throw Refused(e, RefusedLine());
     }
     if (++in_batch_ == per_batch_) CommitBatch();
+  }
+
+  // The line of the batch's row the sink refused: a sink that holds rows
+  // names it (RefusedRow), one that sends each row at once fails on the last.
+  const std::pair<size_t, std::string>& RefusedLine() const {
+    const size_t at = sink_.RefusedRow().value_or(batch_lines_.size() - 1);
+    return batch_lines_[at < batch_lines_.size() ? at : batch_lines_.size() - 1];
   }
 
   ComError Refused(const ComError& e, const std::pair<size_t, std::string>& line) {
@@ -88,8 +93,7 @@ class RowLoader {
     try {
       sink_.Flush();
     } catch (const ComError& e) {
-      const size_t at = sink_.RefusedRow().value_or(batch_lines_.size() - 1);
-      throw Refused(e, batch_lines_[at < batch_lines_.size() ? at : batch_lines_.size() - 1]);
+      throw Refused(e, RefusedLine());
     }
     batch_open_ = false;
     c_.CommitBatch();

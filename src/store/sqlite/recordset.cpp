@@ -206,15 +206,15 @@ void SqliteRecordset::Update() {
 
 // The statement text depends only on the table and the columns put, so a
 // loader that adds row after row keeps one statement for all of them.
-void SqliteRecordset::PrepareSaver(bool insert) {
+void SqliteRecordset::PrepareSaver(bool insert, const std::vector<size_t>& columns) {
   Edit& e = *edit_;
-  if (e.saver && e.saver_inserts == insert && e.saver_columns == e.columns) return;
+  if (e.saver && e.saver_inserts == insert && e.saver_columns == columns) return;
   e.saver.reset();
   std::vector<std::string_view> names;
-  for (size_t i : e.columns) names.push_back(columns_->names[i]);
+  for (size_t i : columns) names.push_back(columns_->names[i]);
   e.saver = db_->Prepare(insert ? InsertRowKeepingRowId(Dialect::Sqlite, table_, names)
                                 : UpdateRowByRowid(Dialect::Sqlite, table_, names));
-  e.saver_columns = e.columns;
+  e.saver_columns = columns;
   e.saver_inserts = insert;
 }
 
@@ -267,8 +267,7 @@ void SqliteRecordset::SendHeld() {
   }
   // One by one: the rest of a group, or a group the store refused, whose
   // refused row then fails alone after the rows before it.
-  e.columns = held_columns_;
-  PrepareSaver(true);
+  PrepareSaver(true, held_columns_);
   for (size_t r = 0; r < held_rows_; ++r) {
     BindRow(*e.saver, 1, held_columns_, &held_values_[r * n], true);
     try {
@@ -298,11 +297,7 @@ void SqliteRecordset::SaveEdit() {
     e.has_rowid = true;
   }
   if (insert && hold_) {
-    if (held_rows_ != 0 && held_columns_ != e.columns) {
-      const std::vector<size_t> columns = e.columns;  // sending the held rows uses the scratch list
-      SendHeld();
-      e.columns = columns;
-    }
+    if (held_rows_ != 0 && held_columns_ != e.columns) SendHeld();
     if (held_rows_ == 0) held_columns_ = e.columns;
     for (size_t i : e.columns) held_values_.push_back(e.values[i]);
     ++held_rows_;
@@ -311,7 +306,7 @@ void SqliteRecordset::SaveEdit() {
     if (held_rows_ == kHeldRows) SendHeld();
     return;
   }
-  PrepareSaver(insert);
+  PrepareSaver(insert, e.columns);
 
   SqliteStatement& st = *e.saver;
   BindRow(st, 1, e.columns, e.values.data(), false);

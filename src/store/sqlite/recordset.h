@@ -51,7 +51,8 @@ class SqliteRecordset final : public Recordset {
   void Step();
   void RequireRow() const;
   void SaveEdit();
-  void PrepareSaver(bool insert);
+  // Keeps the statement that saves `columns` by insert or update.
+  void PrepareSaver(bool insert, const std::vector<size_t>& columns);
   // Binds the values of `columns` to `st` from parameter `first` on, each as
   // the column keeps it: values[k] for the k-th of them when
   // `in_column_order`, else values[column].
