@@ -277,6 +277,69 @@ TEST_F(PostgresBackendTest, ReadsInASnapshotGetTheirOwnPiecesFetchedAhead) {
             std::string::npos);
 }
 
+// Reads side by side have their pieces on the way together: a piece the
+// server refuses fails its own read (or, when that read is closed, nothing
+// yet), and the other read keeps the rows it has, then is refused with the
+// transaction, whichever of the two asked first.
+TEST_F(PostgresBackendTest, AFailedPieceOnTheWayWithOthersEndsTheSnapshotForAll) {
+  const std::string location = NewStore();
+  CreateStore(location);
+  const struct {
+    bool failing_opened_first;
+    int failing_closed_after;  // 0: read until it fails
+  } cases[] = {{true, 0}, {false, 0}, {true, 4000}, {false, 4000}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(::testing::Message() << "failing first " << k.failing_opened_first << ", closed after "
+                                    << k.failing_closed_after);
+    auto c = Open(location);
+    c->BeginSnapshot();
+    std::unique_ptr<Recordset> reads[2];
+    const size_t failing = k.failing_opened_first ? 0 : 1;
+    // Row 6000 of the failing read divides by zero.
+    for (size_t i = 0; i < 2; ++i)
+      reads[i] = c->OpenRecordset(i == failing ? "select 10 / (6000 - g) as q, g from generate_series(1, 9000) g"
+                                               : "select g from generate_series(1, 9000) g");
+    int64_t seen[2] = {0, 0};
+    std::string refused[2];
+    for (bool any = true; any;) {
+      any = false;
+      for (size_t i = 0; i < 2; ++i) {
+        if (!reads[i]) continue;
+        if (i == failing && k.failing_closed_after && seen[i] == k.failing_closed_after) {
+          reads[i]->Close();
+          reads[i].reset();
+          continue;
+        }
+        try {
+          if (reads[i]->IsEOF()) {
+            reads[i].reset();
+            continue;
+          }
+          ASSERT_EQ(reads[i]->Fields("g"), Value(seen[i] + 1)) << "read " << i;
+          ++seen[i];
+          reads[i]->MoveNext();
+          any = true;
+        } catch (const ComError& e) {
+          refused[i] = e.description();
+          reads[i].reset();
+        }
+      }
+    }
+    const size_t other = 1 - failing;
+    if (k.failing_closed_after) {
+      EXPECT_EQ(seen[failing], k.failing_closed_after);
+      EXPECT_EQ(refused[failing], "");
+    } else {
+      EXPECT_NE(refused[failing].find("division by zero"), std::string::npos) << refused[failing];
+      EXPECT_GE(seen[failing], 3000);
+      EXPECT_LT(seen[failing], 6000);
+    }
+    EXPECT_NE(refused[other].find("current transaction is aborted"), std::string::npos) << refused[other];
+    EXPECT_GE(seen[other], k.failing_closed_after ? k.failing_closed_after : seen[failing]);
+    EXPECT_LT(seen[other], 9000);
+  }
+}
+
 TEST_F(PostgresBackendTest, AReadOnlyConnectionCannotBulkLoad) {
   const std::string location = NewStore();
   CreateStore(location);

@@ -17,6 +17,7 @@
 
 #include <libpq-fe.h>
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -159,11 +160,14 @@ class Session : public std::enable_shared_from_this<Session> {
 
   // Fetches ahead, in a snapshot: a cursor's next piece is asked for as soon
   // as its reader has the one before, so that the server makes it while the
-  // reader works (the two sides take turns otherwise). One fetch is on its
-  // way at a time; any other statement first waits for it and keeps its
-  // piece for its reader.
-  // FetchAhead sends `fetch` (of `rows` rows from `cursor`) unless another
-  // is on its way or no snapshot is open.
+  // reader works (the two sides take turns otherwise). Each cursor may have
+  // one fetch on its way, all of them queued in one pipeline, so that a
+  // reader merging several cursors never leaves the server waiting; pieces
+  // come back in the order they were asked for, and one taken in before its
+  // reader wants it is kept for it. Any other statement first waits for all
+  // of them and ends the pipeline.
+  // FetchAhead sends `fetch` (of `rows` rows from `cursor`) unless the
+  // cursor has one on its way or no snapshot is open.
   void FetchAhead(const std::string& cursor, const std::string& fetch, int rows);
   // The piece fetched ahead for `cursor` and the rows it asked for (null
   // when none was); a failed fetch is raised.
@@ -174,8 +178,8 @@ class Session : public std::enable_shared_from_this<Session> {
   Piece TakeAhead(const std::string& cursor);
   // The cursor's reader closes: a piece fetched for it is dropped.
   void DropAhead(const std::string& cursor) noexcept;
-  // Takes in what has come of the fetch on its way, so that the server can
-  // go on sending it while the reader works.
+  // Takes in what has come of the fetches on their way, so that the server
+  // can go on sending while the reader works.
   void ReceiveAhead() noexcept;
 
   // Starts COPY ... FROM STDIN (statements of our own may come before it in
@@ -212,9 +216,15 @@ class Session : public std::enable_shared_from_this<Session> {
   void Counted(std::string_view statement, const PGresult* r);
   std::string LockCall(std::string_view function) const;
   void LoseSnapshot() noexcept;
-  // Waits for the fetch on its way and keeps its piece; its failure is
-  // raised unless its reader is gone.
+  // Waits for every fetch on its way, keeps their pieces and ends the
+  // pipeline; a failure is raised unless its reader is gone.
   void SettleAhead();
+  // Takes in the oldest `count` fetches on their way; after a failure takes
+  // in the rest too, ends the pipeline and raises it unless its reader is
+  // gone.
+  void TakeInAhead(size_t count);
+  // Ends the pipeline of fetches ahead once all have come.
+  void EndFetchingAhead();
 
   PGconn* conn_;
   std::string location_;
@@ -239,9 +249,10 @@ class Session : public std::enable_shared_from_this<Session> {
   struct Ahead {
     std::string cursor;
     Piece piece;
+    bool dropped = false;  // its reader closed before it came
   };
-  std::optional<Ahead> on_its_way_;
-  bool on_its_way_dropped_ = false;
+  bool fetching_ahead_ = false;  // in pipeline mode for fetches ahead
+  std::deque<Ahead> on_their_way_;  // oldest first
   std::vector<Ahead> fetched_ahead_;
 };
 
