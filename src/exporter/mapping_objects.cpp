@@ -185,21 +185,30 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
       return false;
     }
     const int number_at = ColumnIndex(objects, store::kObjectNumberColumn);
-    const int level_at = ColumnIndex(objects, store::kObjectLevelColumn);
+    const bool one_level = chain.levels.size() == 1;
+    const int level_at = one_level ? -1 : ColumnIndex(objects, store::kObjectLevelColumn);
     int64_t done = 0;
     for (; !objects.IsEOF(); objects.MoveNext()) {
       // Text() fails on NULL, as passing NULL where a text is expected does.
       const MappingObject o{objects.Fields("cpac").Text(), objects.Fields("cmod").Text(),
                             objects.Fields("flno").Text()};
-      const Value level = objects.Fields(level_at);
-      if (level.IsNull()) {
+      const int64_t number = objects.Fields(number_at).Integer();
+      // The level, 0 for none: with the exported profile alone, its
+      // qzmap120 rows for the object tell.
+      int64_t level = 0;
+      if (one_level) {
+        level = reads.rules.front().Has(number) ? 1 : 0;
+      } else if (const Value at = objects.Fields(level_at); !at.IsNull()) {
+        level = at.Integer();
+      }
+      if (level == 0) {
         if (!NoRulesAnywhere(ctx, error, chain, mprf, o)) return false;
       } else {
         try {
-          WriteObject(ctx, reads, objects.Fields(number_at).Integer(), o, scope.revisions);
+          WriteObject(ctx, reads, number, o, scope.revisions);
         } catch (const std::exception& ex) {
           error.Trap(999, kObjectExTrapHead, AsComError(ex));
-          if (level.Integer() == 1) return false;
+          if (level == 1) return false;
         }
       }
       ctx.Report("mapping objects", ++done, objects_in_all);

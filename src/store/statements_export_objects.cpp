@@ -51,11 +51,13 @@ ObjectColumns ObjectColumnsOf(std::string_view table) {
 
 std::string SelectRuleObjects(Dialect d, std::string_view object_table, std::string_view appl,
                               std::span<const RuleLevel> levels) {
-  const std::string level =
-      ByLevelOfObject(levels, [](size_t i) { return sql::Number(static_cast<int64_t>(i + 1)); });
-  return fmt::format("select {}, o.cpac, o.cmod, o.flno, {} as {} from {} o where o.appl = {} order by o.{}",
-                     ObjectNumber(d), level, kObjectLevelColumn, object_table, sql::Quoted(appl),
-                     sql::InsertionOrder(d));
+  std::string level;
+  if (levels.size() > 1)
+    level = fmt::format(", {} as {}",
+                        ByLevelOfObject(levels, [](size_t i) { return sql::Number(static_cast<int64_t>(i + 1)); }),
+                        kObjectLevelColumn);
+  return fmt::format("select {}, o.cpac, o.cmod, o.flno{} from {} o where o.appl = {} order by o.{}", ObjectNumber(d),
+                     level, object_table, sql::Quoted(appl), sql::InsertionOrder(d));
 }
 
 std::string CountRuleObjects(std::string_view object_table, std::string_view appl) {

@@ -41,7 +41,10 @@ inline constexpr std::string_view kObjectNumberColumn = "kestrel_object";
 inline constexpr std::string_view kObjectLevelColumn = "levl";
 
 // The objects of `appl` in the order the object table holds them (by
-// kObjectNumberColumn): that number, cpac, cmod, flno and the level.
+// kObjectNumberColumn): that number, cpac, cmod, flno and, when there is
+// more than one level, the level. With the exported profile alone the
+// object's level is whether the qzmap120 read below has rows for it: one
+// look-up per object fewer.
 std::string SelectRuleObjects(Dialect d, std::string_view object_table, std::string_view appl,
                               std::span<const RuleLevel> levels);
 // How many objects SelectRuleObjects reads.
