@@ -119,17 +119,50 @@ struct Reads {
   std::vector<ObjectRuleRows> revisions;  // qzmap110, then kRevisionLayouts
 };
 
-Reads OpenReads(ExportContext& ctx, store::Connection& c, const ObjectScope& scope, std::string_view object_table,
-                const std::string& appl, const Chain& chain, const pack::Identity& exported) {
+Vrc ExportedVrc(const pack::Identity& exported) {
+  return {exported.vers.TextOrEmpty(), exported.rele.TextOrEmpty(), exported.cust.TextOrEmpty()};
+}
+
+// The object table of `appl` (qzddi140 for an extension, else qzlgy140);
+// nothing when the application has no qzddi100 row.
+std::optional<std::string_view> ObjectTableOf(store::Connection& c, const std::string& appl) {
+  auto extn_rs = c.OpenRecordset(store::SelectApplicationExtn(c.dialect(), appl));
+  if (extn_rs->IsEOF()) {
+    extn_rs->Close();
+    return std::nullopt;
+  }
+  const Value extn = extn_rs->Fields("extn");
+  extn_rs->Close();
+  const bool extension = !extn.IsNull() && extn.Integer() == 1;
+  return extension ? "qzddi140" : "qzlgy140";
+}
+
+// The rule tables read, in the order of the reads after the objects' own.
+std::vector<const pack::TaggedLayout*> ReadLayouts(const ObjectScope& scope) {
   std::vector<const pack::TaggedLayout*> layouts(std::begin(kRuleLayouts), std::end(kRuleLayouts));
   if (scope.revisions) {
     layouts.push_back(&pack::kQzmap110);
     layouts.insert(layouts.end(), std::begin(kRevisionLayouts), std::end(kRevisionLayouts));
   }
+  return layouts;
+}
+
+std::vector<store::Query> ReadQueries(store::Connection& c, const ObjectScope& scope, std::string_view object_table,
+                                      const std::string& appl, const Chain& chain) {
   std::vector<store::Query> queries{{store::SelectRuleObjects(c.dialect(), object_table, appl, chain.levels), {}}};
-  for (const auto* layout : layouts)
+  for (const auto* layout : ReadLayouts(scope))
     queries.push_back({store::SelectRuleObjectRows(c.dialect(), layout->table, object_table, appl, chain.levels), {}});
-  auto opened = c.OpenRecordsets(queries);
+  return queries;
+}
+
+Reads OpenReads(ExportContext& ctx, store::Connection& c, const ObjectScope& scope, std::string_view object_table,
+                const std::string& appl, const Chain& chain, const pack::Identity& exported,
+                store::ReadsAhead* ahead) {
+  const std::vector<const pack::TaggedLayout*> layouts = ReadLayouts(scope);
+  const std::vector<store::Query> queries = ReadQueries(c, scope, object_table, appl, chain);
+  std::vector<std::unique_ptr<store::Recordset>> opened;
+  if (ahead && ahead->queries() == queries) opened = ahead->Take();
+  if (opened.size() != queries.size()) opened = c.OpenRecordsets(queries);
   Reads reads;
   reads.objects = std::move(opened.front());
   for (size_t i = 0; i < layouts.size(); ++i)
@@ -156,31 +189,39 @@ void WriteObject(ExportContext& ctx, Reads& reads, int64_t number, const Mapping
 
 }  // namespace
 
-bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectScope& scope, const std::string& appl,
-                          const pack::Identity& exported, const Vrc& parent) {
+std::unique_ptr<store::ReadsAhead> StartMappingObjectReads(ExportContext& ctx, const ObjectScope& scope,
+                                                           const std::string& appl, const pack::Identity& exported,
+                                                           const Vrc& parent) {
   try {
     store::Connection& c = ctx.Connection();
-    auto extn_rs = c.OpenRecordset(store::SelectApplicationExtn(c.dialect(), appl));
-    if (extn_rs->IsEOF()) {
-      extn_rs->Close();
+    const std::optional<std::string_view> object_table = ObjectTableOf(c, appl);
+    if (!object_table) return nullptr;
+    const Chain chain = ChainOf(c, scope, exported.mprf.Integer(), ExportedVrc(exported), parent);
+    return c.StartReads(ReadQueries(c, scope, *object_table, appl, chain));
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectScope& scope, const std::string& appl,
+                          const pack::Identity& exported, const Vrc& parent, store::ReadsAhead* ahead) {
+  try {
+    store::Connection& c = ctx.Connection();
+    const std::optional<std::string_view> object_table = ObjectTableOf(c, appl);
+    if (!object_table) {
       error.Set(100, "Error : Qzddi100 - No Data Present for Applications  " + appl);
       return false;
     }
-    Value extn = extn_rs->Fields("extn");
-    extn_rs->Close();
-    const bool extension = !extn.IsNull() && extn.Integer() == 1;
-    const std::string_view object_table = extension ? "qzddi140" : "qzlgy140";
     const int64_t mprf = exported.mprf.Integer();
-    const Vrc vrc{exported.vers.TextOrEmpty(), exported.rele.TextOrEmpty(), exported.cust.TextOrEmpty()};
-    const Chain chain = ChainOf(c, scope, mprf, vrc, parent);
+    const Chain chain = ChainOf(c, scope, mprf, ExportedVrc(exported), parent);
     // The count is one more look-up: made only when someone watches.
     const int64_t objects_in_all =
-        ctx.Progress ? c.OpenRecordset(store::CountRuleObjects(object_table, appl))->Fields(0).Integer() : 0;
-    Reads reads = OpenReads(ctx, c, scope, object_table, appl, chain, exported);
+        ctx.Progress ? c.OpenRecordset(store::CountRuleObjects(*object_table, appl))->Fields(0).Integer() : 0;
+    Reads reads = OpenReads(ctx, c, scope, *object_table, appl, chain, exported, ahead);
     store::Recordset& objects = *reads.objects;
     if (objects.IsEOF()) {
       objects.Close();
-      error.Set(140, std::string(extension ? "Error : Qzddi140" : "Error : Qzlgy140") +
+      error.Set(140, std::string(*object_table == "qzddi140" ? "Error : Qzddi140" : "Error : Qzlgy140") +
                          " - No Data Present for Applications  " + appl);
       return false;
     }

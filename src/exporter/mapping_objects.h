@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/error.h"
 #include "exporter/export_context.h"
 #include "exporter/profile_drivers.h"
 #include "pack/record_writer.h"
+#include "store/connection.h"
 
 namespace kestrel::exporter {
 
@@ -37,7 +39,17 @@ struct ObjectScope {
 // objects. A failure at an ancestor's level stays in `error` and the export
 // goes on with the next object; a loop of parent VRCs fails with
 // Ours::ChainTooLong.
+// `ahead`, when given, holds the reads StartMappingObjectReads started for
+// the same arguments.
 bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectScope& scope, const std::string& appl,
-                          const pack::Identity& exported, const Vrc& parent);
+                          const pack::Identity& exported, const Vrc& parent, store::ReadsAhead* ahead = nullptr);
+
+// Starts the reads ExportMappingObjects makes for the same arguments, so
+// that a server store makes them while the caller writes other files. Null
+// when a look-up before them fails or finds nothing: the export meets that
+// where it always has.
+std::unique_ptr<store::ReadsAhead> StartMappingObjectReads(ExportContext& ctx, const ObjectScope& scope,
+                                                           const std::string& appl, const pack::Identity& exported,
+                                                           const Vrc& parent);
 
 }  // namespace kestrel::exporter

@@ -2,6 +2,7 @@
 // writes the header files itself, then the application data, the rules of
 // every mapping object (inherited ones folded in), the functions, the codes
 // and the profile's function library.
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -127,6 +128,10 @@ bool WriteSingleProfilePack(const ExportOptions& o, ExportContext& ctx, ExportRe
   }
   ctx.AppendProgress("Exporting Qzmap100 Ended   : ");
 
+  // Started now, the mapping objects' reads are made by a server store
+  // while the application data is written.
+  const ObjectScope scope{o.traveseparent, o.ExportForSync, revisions};
+  std::unique_ptr<store::ReadsAhead> ahead = StartMappingObjectReads(ctx, scope, p.tapp, p.identity, p.base);
   const std::string applications = p.sapp + "|" + p.tapp;
   if (!ExportApplicationData(ctx, r, applications, true)) return false;
 
@@ -135,8 +140,7 @@ bool WriteSingleProfilePack(const ExportOptions& o, ExportContext& ctx, ExportRe
   OpenRuleStreams(ctx, r, revisions);
   if (revisions) WriteDevelopmentVrcs(ctx, c, o.MigrationProfileTobeExported);
 
-  const ObjectScope scope{o.traveseparent, o.ExportForSync, revisions};
-  if (!ExportMappingObjects(ctx, r.Error, scope, p.tapp, p.identity, p.base)) return false;
+  if (!ExportMappingObjects(ctx, r.Error, scope, p.tapp, p.identity, p.base, ahead.get())) return false;
   CloseWrittenRuleStreams(ctx, revisions);
   ctx.AppendProgress("Exporting Mapping Objects Ended : ");
 

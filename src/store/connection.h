@@ -40,6 +40,18 @@ enum LockType : int { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimisti
 
 class Recordset;
 class Statement;
+struct Query;
+
+// Reads started ahead of their use (Connection::StartReads).
+class ReadsAhead {
+ public:
+  virtual ~ReadsAhead() = default;
+  // The selects started, in order.
+  virtual const std::vector<Query>& queries() const = 0;
+  // Their recordsets, as OpenRecordsets opens them; a failure to start them
+  // is raised here. Once only: a second call returns none.
+  virtual std::vector<std::unique_ptr<Recordset>> Take() = 0;
+};
 
 // A statement whose values travel apart from its text: each placeholder in
 // the text (as the dialect writes it, store/sql.h) stands for the next of
@@ -49,6 +61,7 @@ class Statement;
 struct Query {
   std::string text;
   std::vector<Value> values;
+  bool operator==(const Query&) const = default;
 };
 
 // How a write unit waits for the store's write lock.
@@ -100,6 +113,11 @@ class Connection {
   std::vector<std::unique_ptr<Recordset>> OpenRecordsets(const std::vector<Query>& queries) {
     return OpenRowsTogether(queries);
   }
+  // Starts selects whose rows the caller reads later, after other work on
+  // this connection: inside a snapshot a server backend makes them
+  // meanwhile, on a second connection reading the same snapshot; otherwise
+  // they are opened when taken.
+  std::unique_ptr<ReadsAhead> StartReads(std::vector<Query> queries) { return StartRowsAhead(std::move(queries)); }
 
   // Batches group statements into one commit for speed. They nest, and they
   // never commit work the caller began: when a transaction is already open
@@ -163,7 +181,29 @@ class Connection {
     for (const auto& q : queries) opened.push_back(OpenRows(q.text, q.values));
     return opened;
   }
+  virtual std::unique_ptr<ReadsAhead> StartRowsAhead(std::vector<Query> queries);
 };
+
+// Reads opened only when taken.
+class ReadsOpenedWhenTaken final : public ReadsAhead {
+ public:
+  ReadsOpenedWhenTaken(Connection& c, std::vector<Query> queries) : c_(c), queries_(std::move(queries)) {}
+  const std::vector<Query>& queries() const override { return queries_; }
+  std::vector<std::unique_ptr<Recordset>> Take() override {
+    if (taken_) return {};
+    taken_ = true;
+    return c_.OpenRecordsets(queries_);
+  }
+
+ private:
+  Connection& c_;
+  std::vector<Query> queries_;
+  bool taken_ = false;
+};
+
+inline std::unique_ptr<ReadsAhead> Connection::StartRowsAhead(std::vector<Query> queries) {
+  return std::make_unique<ReadsOpenedWhenTaken>(*this, std::move(queries));
+}
 
 // Scoped batch: commits on Commit(), rolls back when left without it.
 class Batch {

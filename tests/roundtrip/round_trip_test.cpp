@@ -61,6 +61,10 @@ const Trip kTrips[] = {
     {.name = "single for synchronisation by the batch path", .single = true, .sync = true, .batch_path = true},
     {.name = "chain with revisions from SQLite into PostgreSQL", .into_postgres = true},
     {.name = "chain with revisions from PostgreSQL into SQLite", .from_postgres = true},
+    {.name = "single with revisions from PostgreSQL into SQLite", .single = true, .from_postgres = true,
+     .scale = 20},
+    {.name = "single with parents traversed from PostgreSQL into SQLite", .single = true, .traverse_parent = true,
+     .from_postgres = true},
     {.name = "chain with revisions replaced in PostgreSQL around a vacuum", .into_postgres = true,
      .imported_again = true, .scale = 20},
 };

@@ -96,7 +96,7 @@ std::vector<std::unique_ptr<Recordset>> PostgresConnection::OpenRowsTogether(con
   std::vector<Session::Send> sends;
   for (const auto& q : queries) {
     std::optional<PgRecordset::WholeRead> w = PgRecordset::PlanWhole(*s_, q.text, q.values);
-    if (!w || !s_->NeedsNoSavepoint(StatementKind::Read, w->limited)) return Connection::OpenRowsTogether(queries);
+    if (!w || !s_->NeedsNoSavepoint(StatementKind::Read, w->limited)) return OpenEach(queries);
     wholes.push_back(std::move(*w));
   }
   for (const auto& w : wholes)
@@ -114,6 +114,55 @@ std::vector<std::unique_ptr<Recordset>> PostgresConnection::OpenRowsTogether(con
       opened.push_back(OpenRows(queries[i].text, queries[i].values));
   }
   return opened;
+}
+
+std::optional<std::vector<std::string_view>> PostgresConnection::PlainSelects(const std::vector<Query>& queries) {
+  std::vector<std::string_view> selects;
+  for (const Query& q : queries) {
+    if (!q.values.empty()) return std::nullopt;
+    selects.push_back(q.text);
+  }
+  return selects;
+}
+
+std::vector<std::unique_ptr<Recordset>> PostgresConnection::OpenEach(const std::vector<Query>& queries) {
+  const std::optional<std::vector<std::string_view>> selects = PlainSelects(queries);
+  if (!selects || !s_->InSnapshot()) return Connection::OpenRowsTogether(queries);
+  return PgRecordset::StartSideBySide(PgRecordset::DeclareSideBySide(s_, *selects));
+}
+
+namespace {
+
+// Reads declared on the snapshot's sibling session, started when taken.
+class ReadsOnTheSibling final : public ReadsAhead {
+ public:
+  ReadsOnTheSibling(std::vector<Query> queries, std::vector<std::unique_ptr<PgRecordset>> declared)
+      : queries_(std::move(queries)), declared_(std::move(declared)) {}
+  const std::vector<Query>& queries() const override { return queries_; }
+  std::vector<std::unique_ptr<Recordset>> Take() override {
+    return PgRecordset::StartSideBySide(std::move(declared_));
+  }
+
+ private:
+  std::vector<Query> queries_;
+  std::vector<std::unique_ptr<PgRecordset>> declared_;
+};
+
+}  // namespace
+
+std::unique_ptr<ReadsAhead> PostgresConnection::StartRowsAhead(std::vector<Query> queries) {
+  const std::optional<std::vector<std::string_view>> selects = PlainSelects(queries);
+  // Only the snapshot's own transaction can export it, not a savepoint.
+  const std::shared_ptr<Session> sibling =
+      selects && s_->InSnapshot() && batches_.size() == 1 ? s_->SnapshotSibling() : nullptr;
+  if (!sibling) return Connection::StartRowsAhead(std::move(queries));
+  try {
+    std::vector<std::unique_ptr<PgRecordset>> declared = PgRecordset::DeclareSideBySide(sibling, *selects);
+    return std::make_unique<ReadsOnTheSibling>(std::move(queries), std::move(declared));
+  } catch (const ComError&) {
+    // Opened when taken, the reads meet the failure where they always have.
+    return Connection::StartRowsAhead(std::move(queries));
+  }
 }
 
 std::unique_ptr<Statement> PostgresConnection::Prepare(std::string_view statement) {

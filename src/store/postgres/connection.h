@@ -6,6 +6,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -52,12 +54,20 @@ class PostgresConnection final : public Connection {
  protected:
   std::unique_ptr<Recordset> OpenRows(std::string_view statement, const std::vector<Value>& values) override;
   // In a snapshot, selects that ran there before and run whole go in one
-  // round trip; any other set one by one.
+  // round trip; selects without parameters side by side
+  // (PgRecordset::DeclareSideBySide); any other set one by one.
   std::vector<std::unique_ptr<Recordset>> OpenRowsTogether(const std::vector<Query>& queries) override;
+  // In a snapshot, selects without parameters are declared side by side on
+  // the snapshot's sibling session (Session::SnapshotSibling), which makes
+  // them while this one reads other rows.
+  std::unique_ptr<ReadsAhead> StartRowsAhead(std::vector<Query> queries) override;
 
  private:
   enum class BatchKind { Transaction, Savepoint };
   void EndUnit();
+  std::vector<std::unique_ptr<Recordset>> OpenEach(const std::vector<Query>& queries);
+  // The selects of `queries` when none has values.
+  static std::optional<std::vector<std::string_view>> PlainSelects(const std::vector<Query>& queries);
   std::shared_ptr<Session> s_;
   std::vector<BatchKind> batches_;
   bool unit_open_ = false;

@@ -67,6 +67,13 @@ struct PgRecordset::Edit : RowEdit {
 
 PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view statement,
                          const std::vector<Value>& values)
+    : PgRecordset(std::move(session), statement, values, false) {
+  AskFirstPiece();
+  Start(!values.empty());
+}
+
+PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view statement,
+                         const std::vector<Value>& values, bool first_piece_later)
     : s_(std::move(session)), edit_(std::make_unique<Edit>()) {
   const std::string text(SingleStatement(statement));
   std::vector<bool> binary;
@@ -97,16 +104,23 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
     }
   }
   if (!hidden_rowid_ && !piece_) {
-    Declare(text, values, binary);
+    Declare(text, values, binary, first_piece_later && values.empty());
     // The plain text runs: what it reads has no ctid (a view, a join).
     if (!with_rowid.empty()) refused = true;
   }
+}
+
+void PgRecordset::AskFirstPiece() {
+  if (cursor_open_ && !piece_) s_->FetchAhead(cursor_, FetchText(asked_), asked_);
+}
+
+void PgRecordset::Start(bool with_values) {
   if (cursor_open_) {
     Fetch();
     // A select with parameters runs again and again, with other values:
     // one that gave few rows runs whole next time.
     Session::ReadSize& size = s_->SizeOfReads(read_);
-    if (!values.empty() && size == Session::ReadSize::Unknown)
+    if (with_values && size == Session::ReadSize::Unknown)
       size = cursor_open_ ? Session::ReadSize::Large : Session::ReadSize::Small;
   } else {
     row_ = 0;
@@ -114,6 +128,25 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
   }
   bof_ = eof_;
   LearnColumns();
+}
+
+std::vector<std::unique_ptr<PgRecordset>> PgRecordset::DeclareSideBySide(const std::shared_ptr<Session>& session,
+                                                                        const std::vector<std::string_view>& selects) {
+  std::vector<std::unique_ptr<PgRecordset>> declared;
+  for (std::string_view select : selects)
+    declared.push_back(std::unique_ptr<PgRecordset>(new PgRecordset(session, select, {}, true)));
+  for (auto& rs : declared) rs->AskFirstPiece();
+  return declared;
+}
+
+std::vector<std::unique_ptr<Recordset>> PgRecordset::StartSideBySide(
+    std::vector<std::unique_ptr<PgRecordset>> declared) {
+  std::vector<std::unique_ptr<Recordset>> started;
+  for (auto& rs : declared) {
+    rs->Start(false);
+    started.push_back(std::move(rs));
+  }
+  return started;
 }
 
 PgRecordset::~PgRecordset() {
@@ -165,8 +198,8 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, Result whole, bool hi
   LearnColumns();
 }
 
-void PgRecordset::Declare(const std::string& select, const std::vector<Value>& values,
-                          const std::vector<bool>& binary) {
+void PgRecordset::Declare(const std::string& select, const std::vector<Value>& values, const std::vector<bool>& binary,
+                          bool first_piece_later) {
   read_ = select;
   Params params;
   params.Resize(values.size());
@@ -181,6 +214,14 @@ void PgRecordset::Declare(const std::string& select, const std::vector<Value>& v
     // the statement.
     const std::string planned = fmt::format("set enable_nestloop = off; {}; reset enable_nestloop", declare);
     s_->Run(KindOf(select), select, [&](PGconn* c) { return PQsendQuery(c, planned.c_str()); }, false);
+    cursor_open_ = true;
+    s_->CursorOpened();
+    return;
+  }
+  if (first_piece_later) {
+    s_->Run(KindOf(select), select, [&](PGconn* c) {
+      return PQsendQueryParams(c, declare.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    });
     cursor_open_ = true;
     s_->CursorOpened();
     return;

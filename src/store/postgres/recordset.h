@@ -39,6 +39,15 @@ class PgRecordset final : public Recordset {
   static bool IsWhole(const PGresult* r);
   // The recordset over the rows of a whole read that IsWhole.
   PgRecordset(std::shared_ptr<Session> session, Result whole, bool hidden_rowid);
+  // Selects without parameters read side by side on one session:
+  // DeclareSideBySide declares every cursor, then asks for all first pieces
+  // at once, so that the server makes them one after the other without
+  // waiting (the first piece of a join carries most of its work);
+  // StartSideBySide takes them in order. A recordset not started yet may
+  // only be released.
+  static std::vector<std::unique_ptr<PgRecordset>> DeclareSideBySide(const std::shared_ptr<Session>& session,
+                                                                     const std::vector<std::string_view>& selects);
+  static std::vector<std::unique_ptr<Recordset>> StartSideBySide(std::vector<std::unique_ptr<PgRecordset>> declared);
   ~PgRecordset() override;
 
   using Recordset::Fields;
@@ -65,7 +74,15 @@ class PgRecordset final : public Recordset {
 
  private:
   struct Edit;
-  void Declare(const std::string& select, const std::vector<Value>& values, const std::vector<bool>& binary);
+  // As the first constructor, leaving the first piece to AskFirstPiece and
+  // Start; the declare brings it along unless `first_piece_later`.
+  PgRecordset(std::shared_ptr<Session> session, std::string_view statement, const std::vector<Value>& values,
+              bool first_piece_later);
+  void AskFirstPiece();
+  // The first piece, the columns and where the rows begin.
+  void Start(bool with_values);
+  void Declare(const std::string& select, const std::vector<Value>& values, const std::vector<bool>& binary,
+               bool first_piece_later = false);
   // The next piece of rows, unless the declare brought the first already.
   void Fetch();
   std::string FetchText(int rows) const;

@@ -278,13 +278,41 @@ void Session::DropAhead(const std::string& cursor) noexcept {
 
 void Session::ReceiveAhead() noexcept {
   if (!on_their_way_.empty()) PQconsumeInput(conn_);
+  // The sibling's pieces wait for their readers here, not in the server,
+  // which goes on to the next.
+  if (sibling_) sibling_->ReceiveAhead();
 }
 
 void Session::Control(const std::string& statements) {
   SendHeld();
   Await([&](PGconn* c) { return PQsendQuery(c, statements.c_str()); }, false);
   // A commit or rollback ends the snapshot.
-  if (!InTransaction()) snapshot_ = false;
+  if (!InTransaction()) {
+    snapshot_ = false;
+    sibling_.reset();
+    sibling_asked_ = false;
+  }
+}
+
+std::shared_ptr<Session> Session::SnapshotSibling() {
+  if (!snapshot_ || sibling_asked_) return sibling_;
+  sibling_asked_ = true;
+  // Standby servers export snapshots from version 10 on.
+  if (PQserverVersion(conn_) < 100000) return nullptr;
+  // Not in a savepoint, which the server refuses to export from: a
+  // snapshot fails to export only when the transaction is failing anyway.
+  const std::string id = ControlValue("select pg_export_snapshot()");
+  try {
+    std::shared_ptr<Session> sibling = Connect(location_);
+    sibling->Control("begin transaction isolation level repeatable read, read only; set transaction snapshot " +
+                     sql::Quoted(id));
+    sibling->snapshot_ = true;
+    sibling_ = std::move(sibling);
+  } catch (const ComError&) {
+    // The reads go on this session alone, as on a server that has no
+    // connection to spare.
+  }
+  return sibling_;
 }
 
 std::string Session::ControlValue(const std::string& statement) {

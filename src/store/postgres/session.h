@@ -157,6 +157,14 @@ class Session : public std::enable_shared_from_this<Session> {
   // Whether the open transaction is such a snapshot: nothing read in it can
   // be changed, so its reads need no row ids.
   bool InSnapshot() const { return snapshot_; }
+  // A second connection to the server reading this session's snapshot (the
+  // server exports it), so that reads started ahead are made by a second
+  // server process while this one serves other reads. Made on the first call in a snapshot and
+  // dropped when the snapshot ends (the recordsets reading from it keep it
+  // while they live); null outside a snapshot, before version 10, or when
+  // the server refused the connection, in which case this snapshot asks no
+  // more. Callers guarantee: no savepoint is open.
+  std::shared_ptr<Session> SnapshotSibling();
 
   // Fetches ahead, in a snapshot: a cursor's next piece is asked for as soon
   // as its reader has the one before, so that the server makes it while the
@@ -178,8 +186,8 @@ class Session : public std::enable_shared_from_this<Session> {
   Piece TakeAhead(const std::string& cursor);
   // The cursor's reader closes: a piece fetched for it is dropped.
   void DropAhead(const std::string& cursor) noexcept;
-  // Takes in what has come of the fetches on their way, so that the server
-  // can go on sending while the reader works.
+  // Takes in what has come of the fetches on their way, and of the
+  // sibling's, so that the servers can go on sending while the reader works.
   void ReceiveAhead() noexcept;
 
   // Starts COPY ... FROM STDIN (statements of our own may come before it in
@@ -240,6 +248,8 @@ class Session : public std::enable_shared_from_this<Session> {
   std::map<std::string, std::vector<bool>, std::less<>> binary_parameters_;
   std::map<std::string, ReadSize, std::less<>> read_sizes_;
   bool snapshot_ = false;
+  std::shared_ptr<Session> sibling_;
+  bool sibling_asked_ = false;
   std::set<std::string, std::less<>> snapshot_reads_;  // texts that ran in the snapshot
   int next_name_ = 0;
   uint64_t next_layout_ = 0;
