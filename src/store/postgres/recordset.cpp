@@ -30,7 +30,7 @@ constexpr int kRowsPerLaterPiece = 2000;
 // The rows that the pieces of all open cursors hold together at most, when
 // several are read side by side (an export merges eleven): each cursor's
 // pieces shrink to its share, down to a floor that keeps round trips few.
-constexpr int kRowsOfAllPieces = 4000;
+constexpr int kRowsOfAllPieces = 2000;
 constexpr int kFewestRowsPerPiece = 250;
 // While a piece is read, what has come of the next one is taken in every so
 // many rows: the server's output stops when the socket's buffer is full.
