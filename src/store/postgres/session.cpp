@@ -219,7 +219,10 @@ void Session::TakeInAhead(size_t count) {
     while (PGresult* r = NextResult(true, cancelled)) {
       Result owned(r);
       if (Failed(r)) {
-        if (!failure) failure_dropped = a.dropped, failure = std::move(owned);
+        if (!failure) {
+          failure_dropped = a.dropped;
+          failure = std::move(owned);
+        }
       } else if (PQresultStatus(r) == PGRES_TUPLES_OK) {
         a.piece.rows = std::move(owned);
       }
