@@ -17,8 +17,9 @@ namespace {
 
 // How much copy data is gathered before it is sent; less before a batch's
 // first send, so that the server, idle since the batch before ended, starts
-// on the first rows while the next ones are read.
-constexpr size_t kSendAt = 64 * 1024;
+// on the first rows while the next ones are read. Larger pieces leave the
+// server waiting for each.
+constexpr size_t kSendAt = 16 * 1024;
 constexpr size_t kFirstSendAt = 8 * 1024;
 
 // The line of the copy the server names in its error ("COPY t, line 3, ...").

@@ -22,8 +22,9 @@ constexpr size_t kHeldBytes = 2 << 20;
 constexpr char kGroupSavepoint[] = "kestrel_rows";
 // Copy text of rows no longer current gathered before it streams to the
 // server; less for a group's first rows, so that the server, idle since the
-// group before ended, starts on them while the next ones are made.
-constexpr size_t kStreamAt = 64 * 1024;
+// group before ended, starts on them while the next ones are made. In
+// pieces of 64 KiB the server waited for each (an import 6-9 % slower).
+constexpr size_t kStreamAt = 16 * 1024;
 constexpr size_t kFirstStreamAt = 8 * 1024;
 
 std::vector<std::string_view> Views(const std::vector<std::string>& names) {
