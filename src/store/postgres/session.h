@@ -159,11 +159,11 @@ class Session : public std::enable_shared_from_this<Session> {
   bool InSnapshot() const { return snapshot_; }
   // A second connection to the server reading this session's snapshot (the
   // server exports it), so that reads started ahead are made by a second
-  // server process while this one serves other reads. Made on the first call in a snapshot and
-  // dropped when the snapshot ends (the recordsets reading from it keep it
-  // while they live); null outside a snapshot, before version 10, or when
-  // the server refused the connection, in which case this snapshot asks no
-  // more. Callers guarantee: no savepoint is open.
+  // server process while this one serves other reads. Made on the first
+  // call in a snapshot and dropped when the snapshot ends (the recordsets
+  // reading from it keep it while they live); null outside a snapshot,
+  // before version 10, or when the server refused the connection, in which
+  // case this snapshot asks no more. Callers guarantee: no savepoint is open.
   std::shared_ptr<Session> SnapshotSibling();
 
   // Fetches ahead, in a snapshot: a cursor's next piece is asked for as soon
