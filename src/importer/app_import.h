@@ -107,8 +107,8 @@ std::string BatchFileLine(const ImportOptions& o, const std::string& store, cons
 // quote; an import folder or a plan application holding a double quote; and
 // a line end anywhere. The message never shows the user or the password, nor
 // the password of a server store's URI.
-// The import runs it before loading by the batch path, and the pre-import
-// check before anything is deleted.
+// The import runs it before loading by the batch path, and the pack check
+// before anything is deleted.
 void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan);
 
 // The tables of an application's data files, in the order they are copied,

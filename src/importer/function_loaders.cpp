@@ -35,7 +35,7 @@ const Value& Column(const LoadedRow& row, std::string_view column) {
 void LoadLibraryFile(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
                      const pack::TaggedLayout& layout) {
   const bool revisions = &layout == &pack::kQzlib105;
-  RecordsAhead records(cx.env(), planned, header_map, Loader::Library, layout);
+  RecordsAhead records(cx, planned, header_map, Loader::Library, layout);
   store::Connection& c = ConnectionOf(cx);
   store::SavedRows saved(c);
   const std::string table(layout.table);
@@ -75,7 +75,7 @@ bool LoadLibraryFiles(const PlannedPack& planned, const std::vector<std::string>
 bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
                   ErrorState& error) {
   try {
-    RecordsAhead records(cx.env(), planned, header_map, Loader::SharedFunctions, pack::kQzmap150);
+    RecordsAhead records(cx, planned, header_map, Loader::SharedFunctions, pack::kQzmap150);
     store::Connection& c = ConnectionOf(cx);
     store::SavedRows saved(c);
     LoadedRow row;

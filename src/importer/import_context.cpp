@@ -20,7 +20,7 @@ void ImportContext::Report(const std::string& what, int64_t done, int64_t total)
 
 int64_t ImportContext::CountedRows(std::string_view step) const {
   const auto counted = StepTotals->find(step);
-  return counted == StepTotals->end() ? 0 : counted->second;
+  return counted == StepTotals->end() ? 0 : counted->second.load(std::memory_order_relaxed);
 }
 
 store::Connection& ConnectionOf(const ImportContext& cx) {

@@ -8,6 +8,7 @@
 #include "kestrel/import_summary.h"
 #include "kestrel/progress.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -23,6 +24,8 @@ namespace kestrel {
 namespace store { class Connection; }
 
 namespace importer {
+
+class PackCheck;
 
 using ImportProgressFn = kestrel::ProgressFn;
 using ImportNoticeFn = kestrel::NoticeFn;
@@ -55,9 +58,15 @@ struct ImportContext {
   // while reading the pack: the totals its progress shows. By table for the
   // rule and library files, by data file name (pack::DataFileName with the
   // application loaded) for the application data. The context's copies
-  // share them.
-  std::shared_ptr<std::map<std::string, int64_t, std::less<>>> StepTotals =
-      std::make_shared<std::map<std::string, int64_t, std::less<>>>();
+  // share them. The check's worker threads store the rule files' counts
+  // while the import loads; the entries they store into are made before
+  // they start.
+  using Totals = std::map<std::string, std::atomic<int64_t>, std::less<>>;
+  std::shared_ptr<Totals> StepTotals = std::make_shared<Totals>();
+  // The pack check whose reading of the library, rule and function files
+  // the loaders share while the import loads them; nullptr when they load
+  // unchecked.
+  PackCheck* Check = nullptr;
 
   Env& env() const { return *env_; }
   // The installation's temporary folder.

@@ -77,137 +77,67 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
   return true;
 }
 
-// What reading one rule file found. The reading runs on a worker thread,
-// which reaches the pack's files but not the store: the columns the records
-// set are looked up in the store's tables afterwards, by the thread that
-// owns the connection. The check walks a file record by record, and a
-// record's profile, then column by column its bytes and the column's place
-// in the store: the first refusal in that order wins.
-struct RuleFileReading {
-  const pack::TaggedLayout* layout = nullptr;
-  Loader loader = Loader::Library;
-  std::string_view procedure;
-  std::string path;
-  int64_t rows = 0;
-  struct FirstSet {
-    int64_t record = 0;  // 1 the first; 0: no record sets the column
-    size_t line = 0;
-  };
-  std::vector<FirstSet> columns;  // per field of the layout, up to the refusal
-  bool failed = false;
-  ErrorState error;
-  std::string place;
-};
-
-// Reads and converts every record of the file as its loader does. Each
-// rule's profile must be one of `pack_profiles`, the numbers of the pack's
-// header file, and no text value may hold a NUL byte (the statements that
-// carry them would end there). Stops at the first refusal, or when `stop`
-// is set.
-void ReadRuleFile(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map,
-                  const std::vector<int64_t>& pack_profiles, const std::atomic<bool>& stop, RuleFileReading& f) {
-  f.columns.assign(f.layout->fields.size(), {});
+// Reads the file's records through `check` with the loader's own
+// conversion, up to the first refusal or until `stop` is set.
+void ReadRuleFile(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map, Loader loader,
+                  const pack::TaggedLayout& layout, const std::atomic<bool>& stop, RuleFileCheck& check) {
+  check.Begin();
   std::unique_ptr<LoadedRecords> records;
   try {
-    records = std::make_unique<LoadedRecords>(env, planned, header_map, f.loader, *f.layout);
+    records = std::make_unique<LoadedRecords>(env, planned, header_map, loader, layout);
     LoadedRow row;
-    while (!stop.load(std::memory_order_relaxed) && records->Next(row)) {
-      ++f.rows;
-      // A rule of a profile the header file does not hold would be stored
-      // under no profile of the import. Library files are exempt: a single
-      // profile's pack that takes functions from its base profiles carries
-      // them under the base profiles' numbers.
-      if (row.profile && (f.loader == Loader::CurrentRules || f.loader == Loader::RevisionRules) &&
-          std::find(pack_profiles.begin(), pack_profiles.end(), *row.profile) == pack_profiles.end()) {
-        f.place = Place(f.path, records->record_line());
-        f.error.Set(Number(Ours::ProfileNotInPack),
-                    TextWithDetail(Ours::ProfileNotInPack,
-                                   fmt::format("profile {} in {} is not in Qzmap100.dat", *row.profile, f.place)));
-        f.failed = true;
-        return;
-      }
-      for (size_t i = 0; i < row.columns.size(); ++i) {
-        const LoadedRow::Column& column = row.columns[i];
-        if (!column.set) continue;
-        if (const std::string* text = column.value.AsText()) RefuseNul(*text, "the value of column", column.name);
-        if (f.columns[i].record == 0) f.columns[i] = {f.rows, records->record_line()};
-      }
-    }
+    while (!stop.load(std::memory_order_relaxed) && records->Next(row)) check.Inspect(row, records->record_line());
     records->Close();
+    if (!stop.load(std::memory_order_relaxed)) check.Passed();
   } catch (const std::exception& ex) {
-    f.place = Place(f.path, records ? records->record_line() : 0);
-    const ComError e = AsComError(ex);
-    if (e.number() == Number(Ours::NulInValue))
-      f.error.Set(e.number(), e.description());
-    else
-      f.error.Trap(kLoaderUnexpected, ImportTrapHead(f.procedure), e);
-    f.failed = true;
+    check.Failed(ex, records ? records->record_line() : 0);
   }
 }
 
-// The columns the file's records set must be in the store's table; the
-// first refusal, of the store or of the reading, goes into the error state.
-bool CheckRuleFileColumns(const RuleFileReading& f, StoreTables& tables, const ImportContext& cx,
-                          ErrorState& error, std::string& place) {
-  // The reading stopped at its refusal: every column it saw set comes first.
-  std::vector<size_t> fields;
-  for (size_t i = 0; i < f.columns.size(); ++i)
-    if (f.columns[i].record != 0) fields.push_back(i);
-  std::stable_sort(fields.begin(), fields.end(),
-                   [&](size_t a, size_t b) { return f.columns[a].record < f.columns[b].record; });
-  int64_t& counted = (*cx.StepTotals)[std::string(f.layout->table)];
-  for (size_t i : fields)
-    try {
-      tables.RequireColumn(f.layout->table, f.layout->fields[i].column);
-    } catch (const std::exception& ex) {
-      const ComError e = AsComError(ex);
-      error.Set(e.number(), e.description());
-      place = Place(f.path, f.columns[i].line);
-      counted = f.columns[i].record;
-      return false;
-    }
-  counted = f.rows;
-  if (!f.failed) return true;
-  error = f.error;
-  place = f.place;
-  return false;
-}
-
-// The rule files read on two worker threads while the caller checks the
-// application data against the store. Whatever Start is given must outlive
-// this object; dropping it stops the reading.
+// The files the load did not read through, read on two worker threads
+// (while the caller checks the application data, when the check reads
+// ahead). Whatever Start is given must outlive this object; dropping it
+// stops the reading.
 class RuleFileReadings {
  public:
-  explicit RuleFileReadings(std::vector<RuleFileReading> files) : files_(std::move(files)) {}
-  ~RuleFileReadings() { stop_ = true; }
+  struct File {
+    const pack::TaggedLayout* layout;
+    Loader loader;
+    RuleFileCheck* check;
+  };
+  RuleFileReadings() = default;
+  ~RuleFileReadings() { Stop(); }
   RuleFileReadings(const RuleFileReadings&) = delete;
   RuleFileReadings& operator=(const RuleFileReadings&) = delete;
 
   void Start(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map,
-             const std::vector<int64_t>& pack_profiles) {
+             std::vector<File> files) {
+    Stop();
+    files_ = std::move(files);
+    stop_ = false;
+    next_ = 0;
     for (auto& worker : workers_) {
       worker = std::make_unique<BackgroundQueue>(1);
-      worker->Submit([this, &env, &planned, &header_map, &pack_profiles] {
+      worker->Submit([this, &env, &planned, &header_map] {
         for (size_t i = next_++; i < files_.size() && !stop_; i = next_++) {
-          try {
-            ReadRuleFile(env, planned, header_map, pack_profiles, stop_, files_[i]);
-          } catch (...) {
-            files_[i].failed = true;
-            files_[i].error.Set(Number(Ours::Internal), "The check of " + files_[i].path + " failed");
-          }
+          const File& f = files_[i];
+          ReadRuleFile(env, planned, header_map, f.loader, *f.layout, stop_, *f.check);
         }
       });
     }
   }
-  // Waits for every file, and gives them in the order they were given.
-  const std::vector<RuleFileReading>& Wait() {
+  // Waits for every file.
+  void Wait() {
     for (auto& worker : workers_)
       if (worker) worker->Drain();
-    return files_;
+  }
+  void Stop() {
+    stop_ = true;
+    for (auto& worker : workers_) worker.reset();
   }
 
  private:
-  std::vector<RuleFileReading> files_;
+  std::vector<File> files_;
   std::atomic<bool> stop_{false};
   std::atomic<size_t> next_{0};
   std::array<std::unique_ptr<BackgroundQueue>, 2> workers_;  // last: they use what comes before
@@ -325,8 +255,7 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, S
           const std::vector<std::string>& columns = tables.Columns(table);
           auto rows = files::RowReader::Open(cx.env(), *path, columns.size());
           const bool recode = in_pack != chosen && TableIsRecoded(table);
-          int64_t& counted = (*cx.StepTotals)[pack::DataFileName(table, chosen)];
-          counted = 0;
+          int64_t counted = 0;
           while (rows->Next()) {
             ++counted;
             line = rows->line_number() - 1;
@@ -347,6 +276,7 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, S
             collisions.Add(table, columns, fields);
             line = rows->line_number();
           }
+          (*cx.StepTotals)[pack::DataFileName(table, chosen)].store(counted);
         } catch (const std::exception& ex) {
           const ComError e = AsComError(ex);
           error.Set(e.number(), e.description());
@@ -388,7 +318,68 @@ bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view wh
 
 }  // namespace
 
-bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place) {
+void RuleFileCheck::Inspect(const LoadedRow& row, size_t line) {
+  ++rows_;
+  try {
+    // A rule of a profile the header file does not hold would be stored
+    // under no profile of the import. Library files are exempt: a single
+    // profile's pack that takes functions from its base profiles carries
+    // them under the base profiles' numbers.
+    if (row.profile && profiles_ && std::find(profiles_->begin(), profiles_->end(), *row.profile) == profiles_->end())
+      RaiseWithDetail(Ours::ProfileNotInPack,
+                      fmt::format("profile {} in {} is not in Qzmap100.dat", *row.profile, Place(path_, line)));
+    for (size_t i = 0; i < row.columns.size(); ++i) {
+      const LoadedRow::Column& column = row.columns[i];
+      if (!column.set) continue;
+      if (const std::string* text = column.value.AsText()) RefuseNul(*text, "the value of column", column.name);
+      if (table_refused_) throw *table_refused_;
+      if (!in_store_[i])
+        RaiseWithDetail(Ours::FieldNotFound, fmt::format("the store's table {} has no column {}", layout_->table,
+                                                         layout_->fields[i].column));
+    }
+  } catch (const ComError& e) {
+    verdict_ = Verdict::Refused;
+    error_.Set(e.number(), e.description());
+    place_ = Place(path_, line);
+    throw;
+  }
+}
+
+void RuleFileCheck::Failed(const std::exception& ex, size_t line) {
+  if (verdict_ == Verdict::Refused) return;
+  verdict_ = Verdict::Refused;
+  error_.Trap(kLoaderUnexpected, ImportTrapHead(procedure_), AsComError(ex));
+  place_ = Place(path_, line);
+}
+
+void RuleFileCheck::Passed() {
+  verdict_ = Verdict::Passed;
+  if (total_) total_->store(rows_, std::memory_order_relaxed);
+}
+
+void RuleFileCheck::Begin() {
+  verdict_ = Verdict::Unread;
+  rows_ = 0;
+}
+
+// What the check keeps between its two parts. The readings come last: they
+// use what comes before while they run.
+struct PackCheck::Reading {
+  explicit Reading(store::Connection& c) : tables(c) {}
+  StoreTables tables;
+  std::vector<std::string> map;
+  std::vector<int64_t> profiles;
+  std::vector<RuleFileReadings::File> files;  // in the order the import loads them
+  std::vector<RuleFileCheck> checks;          // one per file
+  RuleFileReadings readings;
+};
+
+PackCheck::PackCheck(const PlannedPack& planned, const ImportContext& cx) : planned_(planned), cx_(cx) {}
+PackCheck::~PackCheck() = default;
+
+bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
+  const PlannedPack& planned = planned_;
+  const ImportContext& cx = cx_;
   WriteImportLog(cx, kCheckStarted);
   place.clear();
   cx.StepTotals->clear();
@@ -400,7 +391,9 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
         return true;
       }))
     return false;
-  StoreTables tables(ConnectionOf(cx));
+  reading_ = std::make_unique<Reading>(ConnectionOf(cx));
+  Reading& r = *reading_;
+  StoreTables& tables = r.tables;
   if (!CheckApplicationWidths(planned, tables, error, place)) return false;
 
   // The header file, walked as the import walks it, gives the map the
@@ -410,42 +403,54 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
   const std::string header_path = files::PathInFolder(cx.env(), planned.options.Path, "Qzmap100.dat");
   ErrorState walk_error;
   std::string walk_place;
-  std::vector<std::string> map, adjust;
+  std::vector<std::string> adjust;
   bool walked = false;
   size_t line = 0;
   try {
-    walked = WalkHeaderFile(planned, cx, walk_error, HeaderWalk::Check, map, adjust, line);
+    walked = WalkHeaderFile(planned, cx, walk_error, HeaderWalk::Check, r.map, adjust, line);
     if (!walked) walk_place = Place(header_path, line);
   } catch (const std::exception& ex) {
     walk_place = Place(header_path, line);
     walk_error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
   }
-  std::reverse(map.begin(), map.end());
+  std::reverse(r.map.begin(), r.map.end());
+  if (walked) r.profiles = HeaderProfiles(cx.env(), planned.options);
 
   // The rule files in the order the import loads them. The library loader
-  // has no trap: its failures end in the profile import's.
-  std::vector<RuleFileReading> files;
+  // has no trap: its failures end in the profile import's. Their tables'
+  // columns are read now, before anything is written, so that the check
+  // of a file needs nothing of the store while it runs; a table that cannot
+  // be read is refused at the file's first record.
   auto add = [&](std::string_view procedure, Loader loader, std::span<const pack::TaggedLayout* const> layouts) {
     for (const pack::TaggedLayout* layout : layouts) {
-      RuleFileReading& f = files.emplace_back();
-      f.layout = layout;
-      f.loader = loader;
-      f.procedure = procedure;
-      f.path = files::PathInFolder(cx.env(), planned.options.Path, layout->file);
+      r.files.push_back({layout, loader, nullptr});
+      RuleFileCheck& check = r.checks.emplace_back();
+      check.layout_ = layout;
+      check.procedure_ = procedure;
+      check.path_ = files::PathInFolder(cx.env(), planned.options.Path, layout->file);
+      if (loader == Loader::CurrentRules || loader == Loader::RevisionRules) check.profiles_ = &r.profiles;
+      check.total_ = &(*cx.StepTotals)[std::string(layout->table)];
+      try {
+        const std::vector<std::string>& columns = tables.Columns(layout->table);
+        for (const pack::Field& field : layout->fields)
+          check.in_store_.push_back(std::find(columns.begin(), columns.end(), field.column) != columns.end());
+      } catch (const ComError& e) {
+        check.table_refused_ = e;
+      }
     }
   };
   const std::array<const pack::TaggedLayout*, 1> library = {&pack::kQzlib100};
   const std::array<const pack::TaggedLayout*, 1> library_revisions = {&pack::kQzlib105};
   const std::array<const pack::TaggedLayout*, 1> shared = {&pack::kQzmap150};
   const bool revisions = planned.manifest.revisions;
+  r.checks.reserve(kCurrentRuleFiles.size() + kRevisionRuleFiles.size() + 3);
   add("ImportProfileEx", Loader::Library, library);
   if (revisions) add("ImportProfileEx", Loader::Library, library_revisions);
   add("LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles);
   add("LoadToMAP150", Loader::SharedFunctions, shared);
   if (revisions) add("LoadToMAP110_125_135_145_165", Loader::RevisionRules, kRevisionRuleFiles);
-  const std::vector<int64_t> profiles = walked ? HeaderProfiles(cx.env(), planned.options) : std::vector<int64_t>{};
-  RuleFileReadings readings(std::move(files));
-  if (walked) readings.Start(cx.env(), planned, map, profiles);
+  for (size_t i = 0; i < r.files.size(); ++i) r.files[i].check = &r.checks[i];
+  if (walked && read_ahead) r.readings.Start(cx.env(), planned, r.map, r.files);
 
   if (!CheckNamingPlace(error, place, "the application data files",
                         [&] { return CheckApplicationData(planned, cx, tables, error, place); }))
@@ -465,15 +470,49 @@ bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, Er
     place = walk_place;
     return false;
   }
+  return true;
+}
 
-  bool ok = true;
-  for (const RuleFileReading& f : readings.Wait())
-    if (!CheckRuleFileColumns(f, tables, cx, error, place)) {
-      ok = false;
-      break;
+RuleFileCheck* PackCheck::ForFile(const pack::TaggedLayout& layout) {
+  if (!reading_) return nullptr;
+  for (RuleFileCheck& check : reading_->checks)
+    if (check.layout_ == &layout) return &check;
+  return nullptr;
+}
+
+bool PackCheck::Finish(ErrorState& error, std::string& place) {
+  if (!reading_) Raise(Ours::Internal, "The pack check finished before it started");
+  Reading& r = *reading_;
+  // Files read ahead are read through. Of those the load read, the ones it
+  // did not read to their end are read again, up to the first refused.
+  r.readings.Wait();
+  std::vector<RuleFileReadings::File> unread;
+  for (const RuleFileReadings::File& f : r.files) {
+    if (f.check->verdict_ == RuleFileCheck::Verdict::Refused) break;
+    if (f.check->verdict_ == RuleFileCheck::Verdict::Unread) unread.push_back(f);
+  }
+  if (!unread.empty()) {
+    r.readings.Start(cx_.env(), planned_, r.map, std::move(unread));
+    r.readings.Wait();
+  }
+  for (const RuleFileCheck& check : r.checks) {
+    if (check.verdict_ == RuleFileCheck::Verdict::Passed) continue;
+    if (check.verdict_ == RuleFileCheck::Verdict::Refused) {
+      error = check.error_;
+      place = check.place_;
+    } else {
+      error.Set(Number(Ours::Internal), "The check of " + check.path_ + " did not finish");
+      place = check.path_;
     }
-  if (ok) WriteImportLog(cx, kCheckDone);
-  return ok;
+    return false;
+  }
+  WriteImportLog(cx_, kCheckDone);
+  return true;
+}
+
+bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place) {
+  PackCheck check(planned, cx);
+  return check.Start(error, place, true) && check.Finish(error, place);
 }
 
 }  // namespace kestrel::importer

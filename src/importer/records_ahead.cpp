@@ -10,15 +10,33 @@ namespace {
 constexpr size_t kRowsPerBatch = 16;
 constexpr size_t kBatches = 8;
 
+// The check of the file, told that its reading begins.
+RuleFileCheck* CheckOf(const ImportContext& cx, const pack::TaggedLayout& layout) {
+  RuleFileCheck* check = cx.Check ? cx.Check->ForFile(layout) : nullptr;
+  if (check) check->Begin();
+  return check;
+}
+
 }  // namespace
 
-RecordsAhead::RecordsAhead(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map,
-                           Loader loader, const pack::TaggedLayout& layout)
-    : records_(env, planned, header_map, loader, layout),
+RecordsAhead::RecordsAhead(const ImportContext& cx, const PlannedPack& planned,
+                           const std::vector<std::string>& header_map, Loader loader,
+                           const pack::TaggedLayout& layout)
+    : records_(cx.env(), planned, header_map, loader, layout),
+      check_(CheckOf(cx, layout)),
       ahead_(
           [this](LoadedRow& row) {
             try {
-              return records_.Next(row);
+              if (!records_.Next(row)) {
+                if (check_) check_->Passed();
+                return false;
+              }
+              if (check_) check_->Inspect(row, records_.record_line());
+              return true;
+            } catch (const std::exception& ex) {
+              failure_line_ = records_.record_line();
+              if (check_) check_->Failed(ex, failure_line_);
+              throw;
             } catch (...) {
               failure_line_ = records_.record_line();
               throw;

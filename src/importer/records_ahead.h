@@ -4,7 +4,10 @@
 //
 // The loader sees exactly what LoadedRecords gives it: the same rows in the
 // same order, and a failure to read or convert raised at the record where
-// LoadedRecords raises it, after every row before it. When the loader stops
+// LoadedRecords raises it, after every row before it. When the import's pack
+// check has the file (ImportContext::Check), the second thread also runs it
+// on every record: its refusal is raised at that record, like a failure to
+// convert, and the check keeps its verdict. When the loader stops
 // early (the store refused a row, or the import was interrupted), dropping
 // this object stops the reading. The Env, plan and header map must outlive
 // it and be safe to use from the second thread while the loader works
@@ -18,14 +21,15 @@
 
 #include "base/read_ahead.h"
 #include "importer/loaders.h"
+#include "importer/pack_check.h"
 
 namespace kestrel::importer {
 
 class RecordsAhead {
  public:
   // Opens the file as LoadedRecords does: a missing file raises 53 here.
-  RecordsAhead(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map, Loader loader,
-               const pack::TaggedLayout& layout);
+  RecordsAhead(const ImportContext& cx, const PlannedPack& planned, const std::vector<std::string>& header_map,
+               Loader loader, const pack::TaggedLayout& layout);
 
   // As LoadedRecords::Next: the next row, false at the end of the file.
   bool Next(LoadedRow& row);
@@ -36,6 +40,7 @@ class RecordsAhead {
 
  private:
   LoadedRecords records_;
+  RuleFileCheck* check_;  // nullptr: the file is loaded unchecked
   size_t failure_line_ = 0;  // written by the second thread before its failure is handed over
   size_t line_ = 0;
   ReadAhead<LoadedRow> ahead_;  // last: it reads from what comes before

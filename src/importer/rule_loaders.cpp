@@ -20,7 +20,7 @@ constexpr size_t kReportEvery = 1000;
 // when a record fails, the rows before it are committed and the failure raised.
 void LoadRuleFile(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
                   Loader loader, const pack::TaggedLayout& layout) {
-  RecordsAhead records(cx.env(), planned, header_map, loader, layout);
+  RecordsAhead records(cx, planned, header_map, loader, layout);
   store::Connection& c = ConnectionOf(cx);
   auto rs = c.OpenRecordset(store::SelectNoRows(c.dialect(), layout.table), store::adOpenForwardOnly,
                             store::adLockOptimistic);

@@ -1,8 +1,9 @@
 // The per-profile import: the walk of the header file that renumbers the
 // pack's profiles and deletes what they replace, the loaders in their order,
 // and the repair of the chains below replaced profiles. It all runs inside
-// the import's one write unit (import_unit.h); the pack is still checked
-// before the first delete, so that a pack that cannot load fails early.
+// the import's one write unit (import_unit.h); what the check asks of the
+// store and the application data is checked before the first delete, the
+// rule files while they load, and the unit is rolled back on a refusal.
 #include "importer/transaction.h"
 
 #include <memory>
@@ -10,6 +11,8 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "base/value.h"
+#include "importer/pack_check.h"
+#include "kestrel/interruption.h"
 #include "importer/app_import.h"
 #include "importer/entry_points.h"
 #include "importer/header_import.h"
@@ -104,40 +107,78 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
   return true;
 }
 
-bool CheckRefusesPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
-                         std::string& refused_at) {
-  std::string place;
-  if (CheckLogicPackFiles(planned, cx, error, place)) return false;
+namespace {
+
+// Records the check's refusal: where it found the fault, and the error and
+// where in the run log.
+void RecordRefusal(const ImportContext& cx, const ErrorState& error, const std::string& place,
+                   std::string& refused_at) {
   refused_at = place;
   WriteImportLog(cx, error.ErrorDescription);
   WriteImportLog(cx, std::string(kCheckRefused) + place);
+}
+
+// The import proper, once the check has passed what it reads before
+// anything is deleted.
+bool WalkAndLoad(const PlannedPack& planned, const ImportContext& cx, ImportResults& r) {
+  std::vector<std::string> adjust;
+  std::vector<std::string> map;
+  size_t line_number = 0;
+  if (!WalkHeaderFile(planned, cx, r.Error, HeaderWalk::Import, map, adjust, line_number)) return false;
+  ReverseStringArray(cx, map);
+  r.HeaderMap = std::move(map);
+
+  if (!ImportProfileEx(planned, cx, r.HeaderMap, r.Error)) {
+    WriteImportLog(cx, r.Error.ErrorDescription);
+    WriteImportLog(cx, "ImportProfileEx failed.");
+    return false;
+  }
+  // A chain left half repaired must not be committed: its failure fails
+  // the import, with the error it set.
+  return AdjustDerivedChains(cx, r.Error, adjust);
+}
+
+}  // namespace
+
+bool CheckRefusesPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
+                      std::string& refused_at) {
+  std::string place;
+  if (CheckLogicPackFiles(planned, cx, error, place)) return false;
+  RecordRefusal(cx, error, place, refused_at);
   return true;
 }
 
 bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, ImportResults& r) {
   const PlannedPack planned = PlannedPackOf(o, r);
-  std::vector<std::string> adjust;
+  // The library, rule and function files, most of a pack, are checked by
+  // the loaders' own reading of them: the unit the import runs in is rolled
+  // back when the check refuses the pack, so the store still comes out as it
+  // went in, and the pack is read once instead of twice.
+  PackCheck check(planned, cx);
+  ImportContext loading = cx;
+  loading.Check = &check;
+  std::string place;
+  bool imported = false;
   try {
-    if (CheckRefusesPack(planned, cx, r.Error, r.RefusedAt)) return false;
-
-    std::vector<std::string> map;
-    size_t line_number = 0;
-    if (!WalkHeaderFile(planned, cx, r.Error, HeaderWalk::Import, map, adjust, line_number)) return false;
-    ReverseStringArray(cx, map);
-    r.HeaderMap = std::move(map);
-
-    if (!ImportProfileEx(planned, cx, r.HeaderMap, r.Error)) {
-      WriteImportLog(cx, r.Error.ErrorDescription);
-      WriteImportLog(cx, "ImportProfileEx failed.");
+    if (!check.Start(r.Error, place, false)) {
+      RecordRefusal(cx, r.Error, place, r.RefusedAt);
       return false;
     }
-    // A chain left half repaired must not be committed: its failure fails
-    // the import, with the error it set.
-    return AdjustDerivedChains(cx, r.Error, adjust);
+    imported = WalkAndLoad(planned, loading, r);
   } catch (const std::exception& ex) {
     r.Error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
+  }
+  // An interrupted import ends at once; dropping the check stops its reading.
+  if (InterruptionRequested()) return false;
+  // A fault of the pack is named as the check finds it, whatever the load
+  // made of it before: the check reads what the load did not read through.
+  ErrorState refusal;
+  if (!check.Finish(refusal, place)) {
+    r.Error = refusal;
+    RecordRefusal(cx, r.Error, place, r.RefusedAt);
     return false;
   }
+  return imported;
 }
 
 namespace {

@@ -1,9 +1,10 @@
 // The per-profile import of a planned logic pack: every header line takes the
 // number and applications the user chose, the profiles and applications it
 // replaces are deleted, the loaders run in their fixed order, and the chains
-// of profiles derived from a replaced one are repaired. Before the first
-// delete the whole pack is read and converted once without writing, so that a
-// pack that cannot be loaded is refused with the store untouched.
+// of profiles derived from a replaced one are repaired. The whole pack is
+// read and converted once more without writing (PackCheck), the part that asks
+// the store before the first delete and the rule files while they load, so
+// that a pack that cannot be loaded is refused and the store left as it was.
 // Internal to the import and its tests.
 #pragma once
 
@@ -27,19 +28,21 @@ inline constexpr std::string_view kValidateAndImportHead = "UnSpecified Error : 
 // Lines the pack check writes into the run log.
 inline constexpr std::string_view kCheckStarted = "Checking logic pack ...";
 inline constexpr std::string_view kCheckDone = "Checking logic pack...done";
-inline constexpr std::string_view kCheckRefused = "Logic pack refused before anything was deleted: ";
+inline constexpr std::string_view kCheckRefused = "Logic pack refused, the store left as it was: ";
 
 // Walks "Qzmap100.dat": applies the selection to every line, builds the
 // header map, deletes the profiles and applications the pack replaces, then
 // runs ImportProfileEx and repairs the chains of the replaced profiles'
-// descendants. The pack is checked first (CheckLogicPackFiles). False with
-// 100 for a header line without 18 fields, 999 for an unexpected failure of
-// the walk (a line not in the plan among them), or the error of the step
-// that failed. Leaves the header map in r and, when the check refuses the
-// pack, where it did in r.RefusedAt.
+// descendants. The check's first part runs before the walk, its reading of
+// the rule files beside the load (PackCheck); its refusal wins over any
+// failure of the load, and the caller must then roll the unit back. False
+// with 100 for a header line without 18 fields, 999 for an unexpected
+// failure of the walk (a line not in the plan among them), or the error of
+// the step that failed. Leaves the header map in r and, when the check
+// refuses the pack, where it did in r.RefusedAt.
 bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, ImportResults& r);
 
-// Runs the pack check (CheckLogicPackFiles). When it refuses the pack, puts
+// Runs the whole pack check (CheckLogicPackFiles). When it refuses the pack, puts
 // the file and line into `refused_at`, logs the error and where, and gives true.
 bool CheckRefusesPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
                       std::string& refused_at);
@@ -70,17 +73,16 @@ void DeleteApplication(const ImportContext& cx, const std::string& appl);
 bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
                      ErrorState& error);
 
-// Reads and converts every file the import will load, exactly as the loaders
-// do, with the header map the walk would build, and writes nothing: the
+// Runs both parts of PackCheck one after the other, writing nothing: the
 // header file's own values (CheckHeaderFile), the chosen application codes
 // against the widths the store declares, on the batch path the values its
 // lines carry, the application data files (rows as wide as their tables, no
 // NUL byte, no collision on the store's unique keys), the header lines (18
 // fields, each in the plan), and the library, rule and shared function files
-// (no NUL byte, every column they set in the store).
-// The header map it builds stays its own. On a failure it sets the error state as
-// the import would have (100, 999, 899 with the loader's text, the batch
-// check's number), puts the file and line into `place` and gives false.
+// (no NUL byte, every column they set in the store). The header map it builds
+// stays its own. On a failure it sets the error state as the import would
+// have (100, 999, 899 with the loader's text, the batch check's number), puts
+// the file and line into `place` and gives false.
 bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place);
 
 }  // namespace kestrel::importer

@@ -1,8 +1,8 @@
 // The whole import where an ordinary round trip does not reach: its run log
 // in order, profiles and applications replaced over a store that holds them
 // with the derived chain repaired, and a store write failing at any step
-// rolling everything back. Damaged packs refused before anything is deleted
-// are the command line's refusal rows.
+// rolling everything back. Damaged packs, refused with the store left as it
+// was, are the command line's refusal rows.
 #include <gmock/gmock.h>
 
 #include <filesystem>
@@ -10,7 +10,9 @@
 #include <set>
 
 #include "import_fixture.h"
+#include "base/errors_ours.h"
 #include "importer/import_unit.h"
+#include "importer/transaction.h"
 #include "store/schema.h"
 
 namespace kestrel::testing {
@@ -174,21 +176,75 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
   ASSERT_TRUE(Import(target, pack, kBranch, message, env)) << message;
   EXPECT_EQ(target.Dump(true), counted.Dump(true));
 
-  // The rules are read on a thread of their own, ahead of the inserts: a
-  // read failing there halfway through the file fails the rules loader with
-  // that failure, after the rows before it, and the whole import rolls back.
-  // Without its sums the pack's rule file is opened twice, by the check and
-  // by the loader: the sums may be read once or twice (the showing and the
-  // import share what they verified when the folder's stamps allow it).
+  // The rules are read on a thread of their own, ahead of the inserts, and
+  // the pack check shares that reading: a read failing there halfway through
+  // the file fails the rules loader after the rows before it, is named as
+  // the check's refusal with the file and line, and the whole import rolls
+  // back. Without its sums the pack's rule file is opened once, by the
+  // loader (the sums may be read once or twice: the showing and the import
+  // share what they verified when the folder's stamps allow it).
   std::filesystem::remove(pack + "/ExportMR.sums");
   StoreBuilder read_fault = store_with_branch("read_fault.db");
   const auto unchanged = read_fault.Dump();
-  env.FailRead("/Qzmap120.dat", 2, std::filesystem::file_size(pack + "/Qzmap120.dat") / 2, EIO);
+  env.FailRead("/Qzmap120.dat", 1, std::filesystem::file_size(pack + "/Qzmap120.dat") / 2, EIO);
   std::string failed;
   EXPECT_FALSE(Import(read_fault, pack, kBranch, failed, env));
-  EXPECT_EQ(failed, "Unspecified Error : --LoadToMAP120_130_140_160-- " + std::to_string(EIO) + "   Input/output error");
+  EXPECT_THAT(failed, ::testing::StartsWith("Unspecified Error : --LoadToMAP120_130_140_160-- " +
+                                            std::to_string(EIO) + "   Input/output error ("));
+  EXPECT_THAT(failed, HasSubstr("Qzmap120.dat, line "));
   EXPECT_EQ(Log().back(), kRolledBack);
   EXPECT_EQ(read_fault.Dump(), unchanged);
+}
+
+// The check shares the loaders' reading of the rule files, and reads the
+// ones a failed load did not read through: a fault of the pack in a later
+// file is named as the check finds it (number, text and place), not as the
+// write that failed before it, and the whole import rolls back. A fault the
+// loader's own reading meets is named the same way, with no write failing.
+TEST_F(WholeImportTest, APackFaultPastAFailedWriteIsNamedAsTheCheckFindsIt) {
+  AddBranch(Demo());
+  const std::string pack = Export(Demo(), 20);
+  std::filesystem::remove(pack + "/ExportMR.sums");
+  auto make_target = [&](const std::string& name) {
+    StoreBuilder b = StoreBuilder::Demo(t_ / name);
+    AddBranch(b);
+    InstallFaults(b);
+    return b;
+  };
+  StoreBuilder counted = make_target("counted.db");
+  std::string message;
+  ASSERT_TRUE(Import(counted, pack, kBranch, message)) << message;
+  const auto first_rule = counted.Rows("select min(n) from fault_log where what = 'qzmap120 insert'");
+  ASSERT_EQ(first_rule.size(), 1u);
+
+  // The rules of profile 20 in Qzmap160.dat become rules of a profile the
+  // pack does not hold.
+  const std::string functions = ReadFile(pack + "/Qzmap160.dat");
+  const size_t at = functions.find(":MPRF:20\r\n");
+  ASSERT_NE(at, std::string::npos);
+  WriteFile(pack + "/Qzmap160.dat", std::string(functions).replace(at, 8, ":MPRF:97"));
+
+  const struct {
+    std::string name;
+    std::string failing_write;  // "0": none
+  } kRows[] = {{"the first rule written fails", first_rule[0][0]}, {"no write fails", "0"}};
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    StoreBuilder target = make_target("target-" + row.failing_write + ".db");
+    const auto before = target.Dump();
+    target.Exec("update fault_clock set n = 0, k = " + row.failing_write);
+    std::string failed;
+    EXPECT_FALSE(Import(target, pack, kBranch, failed));
+    EXPECT_EQ(i_->get_ErrorNumber(), Number(Ours::ProfileNotInPack)) << failed;
+    EXPECT_THAT(failed, HasSubstr("profile 97 in "));
+    EXPECT_THAT(failed, HasSubstr("Qzmap160.dat, line "));
+    EXPECT_THAT(failed, ::testing::Not(HasSubstr("injected fault")));
+    const auto log = Log();
+    EXPECT_THAT(log, ::testing::Contains(::testing::StartsWith(std::string(importer::kCheckRefused))));
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), kRolledBack);
+    EXPECT_EQ(target.Dump(), before);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BulkLoadPaths, ImportFaultTest, ::testing::Values(false, true),
