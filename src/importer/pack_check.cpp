@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -121,7 +122,11 @@ class RuleFileReadings {
       worker->Submit([this, &env, &planned, &header_map] {
         for (size_t i = next_++; i < files_.size() && !stop_; i = next_++) {
           const File& f = files_[i];
-          ReadRuleFile(env, planned, header_map, f.loader, *f.layout, stop_, *f.check);
+          try {
+            ReadRuleFile(env, planned, header_map, f.loader, *f.layout, stop_, *f.check);
+          } catch (...) {
+            f.check->Failed(std::runtime_error("The check of the file failed"), 0);
+          }
         }
       });
     }
