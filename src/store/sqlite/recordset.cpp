@@ -239,10 +239,8 @@ void SqliteRecordset::SendHeld() {
   if (held_rows_ == 0) return;
   Edit& e = *edit_;
   const size_t n = held_columns_.size();
-  const auto sent = [&] {
-    held_values_.clear();
-    held_rows_ = 0;
-  };
+  // The held values keep their storage for the next rows.
+  const auto sent = [&] { held_rows_ = 0; };
   if (held_rows_ == kHeldRows) {
     if (!group_ || group_columns_ != held_columns_) {
       std::vector<std::string_view> names;
@@ -299,7 +297,10 @@ void SqliteRecordset::SaveEdit() {
   if (insert && hold_) {
     if (held_rows_ != 0 && held_columns_ != e.columns) SendHeld();
     if (held_rows_ == 0) held_columns_ = e.columns;
-    for (size_t i : e.columns) held_values_.push_back(e.values[i]);
+    // Each held value reuses the storage of the one held in its place before.
+    const size_t n = e.columns.size(), at = held_rows_ * n;
+    if (held_values_.size() < at + n) held_values_.resize(at + n);
+    for (size_t k = 0; k < n; ++k) held_values_[at + k] = e.values[e.columns[k]];
     ++held_rows_;
     e.held = true;
     e.Saved();
