@@ -11,16 +11,16 @@
 #include "base/error.h"
 #include "base/files.h"
 #include "base/value.h"
-#include "importer/pack_check.h"
-#include "kestrel/interruption.h"
 #include "importer/app_import.h"
 #include "importer/entry_points.h"
 #include "importer/header_import.h"
 #include "importer/hierarchy.h"
 #include "importer/loaders.h"
 #include "importer/lookups.h"
+#include "importer/pack_check.h"
 #include "importer/plan_lookups.h"
 #include "importer/run_log.h"
+#include "kestrel/interruption.h"
 #include "store/connection.h"
 #include "store/schema.h"
 #include "store/statements_import_transaction.h"
@@ -158,18 +158,20 @@ bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, Import
   ImportContext loading = cx;
   loading.Check = &check;
   std::string place;
-  bool imported = false;
+  bool started = false, imported = false;
   try {
     if (!check.Start(r.Error, place, false)) {
       RecordRefusal(cx, r.Error, place, r.RefusedAt);
       return false;
     }
+    started = true;
     imported = WalkAndLoad(planned, loading, r);
   } catch (const std::exception& ex) {
     r.Error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
   }
-  // An interrupted import ends at once; dropping the check stops its reading.
-  if (InterruptionRequested()) return false;
+  // A check that failed to start has nothing to finish; an interrupted
+  // import ends at once. Dropping the check stops its reading.
+  if (!started || InterruptionRequested()) return false;
   // A fault of the pack is named as the check finds it, whatever the load
   // made of it before: the check reads what the load did not read through.
   ErrorState refusal;
