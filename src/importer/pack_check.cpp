@@ -78,41 +78,19 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
   return true;
 }
 
-// Reads the file's records through `check` with the loader's own
-// conversion, up to the first refusal or until `stop` is set.
-void ReadRuleFile(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map, Loader loader,
-                  const pack::TaggedLayout& layout, const std::atomic<bool>& stop, RuleFileCheck& check) {
-  check.Begin();
-  std::unique_ptr<LoadedRecords> records;
-  try {
-    records = std::make_unique<LoadedRecords>(env, planned, header_map, loader, layout);
-    LoadedRow row;
-    while (!stop.load(std::memory_order_relaxed) && records->Next(row)) check.Inspect(row, records->record_line());
-    records->Close();
-    if (!stop.load(std::memory_order_relaxed)) check.Passed();
-  } catch (const std::exception& ex) {
-    check.Failed(ex, records ? records->record_line() : 0);
-  }
-}
-
 // The files the load did not read through, read on two worker threads
 // (while the caller checks the application data, when the check reads
 // ahead). Whatever Start is given must outlive this object; dropping it
 // stops the reading.
 class RuleFileReadings {
  public:
-  struct File {
-    const pack::TaggedLayout* layout;
-    Loader loader;
-    RuleFileCheck* check;
-  };
   RuleFileReadings() = default;
   ~RuleFileReadings() { Stop(); }
   RuleFileReadings(const RuleFileReadings&) = delete;
   RuleFileReadings& operator=(const RuleFileReadings&) = delete;
 
   void Start(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map,
-             std::vector<File> files) {
+             std::vector<RuleFileCheck*> files) {
     Stop();
     files_ = std::move(files);
     stop_ = false;
@@ -121,11 +99,11 @@ class RuleFileReadings {
       worker = std::make_unique<BackgroundQueue>(1);
       worker->Submit([this, &env, &planned, &header_map] {
         for (size_t i = next_++; i < files_.size() && !stop_; i = next_++) {
-          const File& f = files_[i];
+          RuleFileCheck& check = *files_[i];
           try {
-            ReadRuleFile(env, planned, header_map, f.loader, *f.layout, stop_, *f.check);
+            check.ReadThrough(env, planned, header_map, stop_);
           } catch (...) {
-            f.check->Failed(std::runtime_error("The check of the file failed"), 0);
+            check.Failed(std::runtime_error("The check of the file failed"), 0);
           }
         }
       });
@@ -142,11 +120,22 @@ class RuleFileReadings {
   }
 
  private:
-  std::vector<File> files_;
+  std::vector<RuleFileCheck*> files_;
   std::atomic<bool> stop_{false};
   std::atomic<size_t> next_{0};
   std::array<std::unique_ptr<BackgroundQueue>, 2> workers_;  // last: they use what comes before
 };
+
+// The checks still unread, up to the first that refused its file: a refusal
+// after it would not be the first.
+std::vector<RuleFileCheck*> Unread(std::vector<RuleFileCheck>& checks) {
+  std::vector<RuleFileCheck*> unread;
+  for (RuleFileCheck& check : checks) {
+    if (check.verdict() == RuleFileCheck::Verdict::Refused) break;
+    if (check.verdict() == RuleFileCheck::Verdict::Unread) unread.push_back(&check);
+  }
+  return unread;
+}
 
 // Two codes of one pack that differ only by case would name the same data
 // files on a folder that ignores case, and be loaded twice.
@@ -338,9 +327,7 @@ void RuleFileCheck::Inspect(const LoadedRow& row, size_t line) {
       if (!column.set) continue;
       if (const std::string* text = column.value.AsText()) RefuseNul(*text, "the value of column", column.name);
       if (table_refused_) throw *table_refused_;
-      if (!in_store_[i])
-        RaiseWithDetail(Ours::FieldNotFound, fmt::format("the store's table {} has no column {}", layout_->table,
-                                                         layout_->fields[i].column));
+      if (!in_store_[i]) StoreTables::RaiseColumnMissing(layout_->table, layout_->fields[i].column);
     }
   } catch (const ComError& e) {
     verdict_ = Verdict::Refused;
@@ -367,6 +354,21 @@ void RuleFileCheck::Begin() {
   rows_ = 0;
 }
 
+void RuleFileCheck::ReadThrough(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map,
+                                const std::atomic<bool>& stop) {
+  Begin();
+  std::unique_ptr<LoadedRecords> records;
+  try {
+    records = std::make_unique<LoadedRecords>(env, planned, header_map, loader_, *layout_);
+    LoadedRow row;
+    while (!stop.load(std::memory_order_relaxed) && records->Next(row)) Inspect(row, records->record_line());
+    records->Close();
+    if (!stop.load(std::memory_order_relaxed)) Passed();
+  } catch (const std::exception& ex) {
+    Failed(ex, records ? records->record_line() : 0);
+  }
+}
+
 // What the check keeps between its two parts. The readings come last: they
 // use what comes before while they run.
 struct PackCheck::Reading {
@@ -374,8 +376,7 @@ struct PackCheck::Reading {
   StoreTables tables;
   std::vector<std::string> map;
   std::vector<int64_t> profiles;
-  std::vector<RuleFileReadings::File> files;  // in the order the import loads them
-  std::vector<RuleFileCheck> checks;          // one per file
+  std::vector<RuleFileCheck> checks;  // one per file, in the order the import loads them
   RuleFileReadings readings;
 };
 
@@ -428,9 +429,9 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
   // be read is refused at the file's first record.
   auto add = [&](std::string_view procedure, Loader loader, std::span<const pack::TaggedLayout* const> layouts) {
     for (const pack::TaggedLayout* layout : layouts) {
-      r.files.push_back({layout, loader, nullptr});
       RuleFileCheck& check = r.checks.emplace_back();
       check.layout_ = layout;
+      check.loader_ = loader;
       check.procedure_ = procedure;
       check.path_ = files::PathInFolder(cx.env(), planned.options.Path, layout->file);
       if (loader == Loader::CurrentRules || loader == Loader::RevisionRules) check.profiles_ = &r.profiles;
@@ -454,8 +455,7 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
   add("LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles);
   add("LoadToMAP150", Loader::SharedFunctions, shared);
   if (revisions) add("LoadToMAP110_125_135_145_165", Loader::RevisionRules, kRevisionRuleFiles);
-  for (size_t i = 0; i < r.files.size(); ++i) r.files[i].check = &r.checks[i];
-  if (walked && read_ahead) r.readings.Start(cx.env(), planned, r.map, r.files);
+  if (walked && read_ahead) r.readings.Start(cx.env(), planned, r.map, Unread(r.checks));
 
   if (!CheckNamingPlace(error, place, "the application data files",
                         [&] { return CheckApplicationData(planned, cx, tables, error, place); }))
@@ -491,11 +491,7 @@ bool PackCheck::Finish(ErrorState& error, std::string& place) {
   // Files read ahead are read through. Of those the load read, the ones it
   // did not read to their end are read again, up to the first refused.
   r.readings.Wait();
-  std::vector<RuleFileReadings::File> unread;
-  for (const RuleFileReadings::File& f : r.files) {
-    if (f.check->verdict_ == RuleFileCheck::Verdict::Refused) break;
-    if (f.check->verdict_ == RuleFileCheck::Verdict::Unread) unread.push_back(f);
-  }
+  std::vector<RuleFileCheck*> unread = Unread(r.checks);
   if (!unread.empty()) {
     r.readings.Start(cx_.env(), planned_, r.map, std::move(unread));
     r.readings.Wait();

@@ -18,6 +18,7 @@
 #include "kestrel/env.h"
 #include "importer/import_context.h"
 #include "importer/import_options.h"
+#include "importer/loaders.h"
 #include "importer/planned_pack.h"
 #include "pack/layout.h"
 
@@ -34,8 +35,6 @@ namespace kestrel::importer {
 // line into `place` and gives false. A pack without the file passes: the
 // steps that read it report it missing.
 bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::string& place);
-
-struct LoadedRow;
 
 // The check of one library, rule or function file, record by record as the
 // file is read and converted, whether by the check's own reading or by the
@@ -59,11 +58,17 @@ class RuleFileCheck {
   void Failed(const std::exception& ex, size_t line);
   // Every record of the file passed.
   void Passed();
+  // Reads the file through Inspect with its loader's own conversion, up to
+  // the first refusal or until `stop` is set.
+  void ReadThrough(Env& env, const PlannedPack& planned, const std::vector<std::string>& header_map,
+                   const std::atomic<bool>& stop);
+  Verdict verdict() const { return verdict_; }
 
  private:
   friend class PackCheck;
   // What the file is and what it is checked against, set up by PackCheck.
   const pack::TaggedLayout* layout_ = nullptr;
+  Loader loader_ = Loader::Library;
   std::string path_;
   std::string_view procedure_;            // whose trap a conversion failure ends in
   const std::vector<int64_t>* profiles_ = nullptr;  // a rule's profile must be one; nullptr: any

@@ -58,9 +58,12 @@ std::optional<size_t> StoreTables::Width(std::string_view table, std::string_vie
 
 void StoreTables::RequireColumn(std::string_view table, std::string_view column) {
   const auto& names = Columns(table);
-  if (std::find(names.begin(), names.end(), column) == names.end())
-    RaiseWithDetail(Ours::FieldNotFound,
-                    "the store's table " + std::string(table) + " has no column " + std::string(column));
+  if (std::find(names.begin(), names.end(), column) == names.end()) RaiseColumnMissing(table, column);
+}
+
+void StoreTables::RaiseColumnMissing(std::string_view table, std::string_view column) {
+  RaiseWithDetail(Ours::FieldNotFound,
+                  "the store's table " + std::string(table) + " has no column " + std::string(column));
 }
 
 }  // namespace kestrel::importer

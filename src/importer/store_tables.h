@@ -31,6 +31,9 @@ class StoreTables {
 
   // Raises 9020 naming the table and the column when the table lacks it.
   void RequireColumn(std::string_view table, std::string_view column);
+  // The refusal RequireColumn raises, for a caller that looked the column up
+  // in Columns itself.
+  [[noreturn]] static void RaiseColumnMissing(std::string_view table, std::string_view column);
 
  private:
   store::Connection& c_;
