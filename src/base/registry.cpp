@@ -16,10 +16,14 @@ namespace {
 
 constexpr std::string_view kSystemRegistryFile = "/etc/kestrel/registry.ini";
 
+// A CR is space too: a line that ends in a stray one ("\r\r\n", or a last line
+// without its LF) loses it when the file is written back, and a line must mean
+// the same before and after, or a value recorded under a section would read
+// back under another.
 std::string_view TrimSpace(std::string_view s) {
-  size_t b = s.find_first_not_of(" \t");
+  size_t b = s.find_first_not_of(" \t\r");
   if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
+  size_t e = s.find_last_not_of(" \t\r");
   return s.substr(b, e - b + 1);
 }
 

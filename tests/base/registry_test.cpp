@@ -71,5 +71,31 @@ TEST(RegistryFileTest, SetKeepsEveryOtherLine) {
   EXPECT_EQ(ReadFile(t / "new/registry.ini"), "[HKEY_LOCAL_MACHINE\\" + kKey + "]\nPath=/opt/lumo\n");
 }
 
+// A file kept on two systems: a section line that ends in a stray CR is a
+// section when read and stays one when the file is written back, so a value
+// recorded after it lands in the section it was meant for.
+TEST(RegistryFileTest, AStrayCarriageReturnEndsNoSectionLater) {
+  TempFolder t;
+  const std::string file = t / "r.ini";
+  WriteFile(file, "[HKEY_LOCAL_MACHINE\\" + kKey + "]\nPath=/old\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\r\n"
+                  "Other=1\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Last]\r");
+  EXPECT_EQ(Get(file, "Other"), std::nullopt);
+  RegistryFile(Env::Default(), file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, kKey, "Build", "17");
+  RegistryFile(Env::Default(), file).SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, "SOFTWARE\\Last", "Path", "/last");
+  const struct {
+    std::string name, key;
+    std::optional<std::string> value;
+  } rows[] = {
+      {"Build", kKey, "17"},
+      {"Path", kKey, "/old"},
+      {"Other", kKey, std::nullopt},
+      {"Other", "SOFTWARE\\Other", "1"},
+      {"Path", "SOFTWARE\\Last", "/last"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Get(file, row.name, row.key), row.value) << row.name << " in " << row.key;
+  EXPECT_EQ(ReadFile(file), "[HKEY_LOCAL_MACHINE\\" + kKey + "]\nPath=/old\nBuild=17\n"
+                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\nOther=1\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Last]\nPath=/last\n");
+}
+
 }  // namespace
 }  // namespace kestrel
