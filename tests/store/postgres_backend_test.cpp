@@ -287,7 +287,7 @@ TEST_F(PostgresBackendTest, AFailedPieceOnTheWayWithOthersEndsTheSnapshotForAll)
   const struct {
     bool failing_opened_first;
     int failing_closed_after;  // 0: read until it fails
-  } cases[] = {{true, 0}, {false, 0}, {true, 4000}, {false, 4000}};
+  } cases[] = {{true, 0}, {false, 0}, {true, 5000}, {false, 5000}};  // pieces of 500: row 6000 is on its way
   for (const auto& k : cases) {
     SCOPED_TRACE(::testing::Message() << "failing first " << k.failing_opened_first << ", closed after "
                                     << k.failing_closed_after);

@@ -1,13 +1,10 @@
 // Streaming a batch of rows into COPY ... FROM STDIN.
 #include "store/postgres/copy_sink.h"
 
-#include <array>
 #include <charconv>
-#include <iterator>
-
-#include <fmt/format.h>
 
 #include "base/error.h"
+#include "store/postgres/copy_text.h"
 #include "store/postgres/statement.h"
 #include "store/postgres/store_error.h"
 #include "store/postgres/values.h"
@@ -36,55 +33,6 @@ std::optional<size_t> LineOfCopy(const PGresult* r) {
 }
 
 }  // namespace
-
-namespace {
-
-// The letter COPY's text form writes after a backslash for each byte that
-// needs one, 0 for the others.
-constexpr std::array<char, 256> kEscapes = [] {
-  std::array<char, 256> e{};
-  e['\\'] = '\\';
-  e['\t'] = 't';
-  e['\r'] = 'r';
-  e['\n'] = 'n';
-  return e;
-}();
-
-// Runs of plain bytes go in one append: most values have nothing to escape.
-void AppendEscaped(std::string& out, std::string_view text) {
-  size_t plain = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char escaped = kEscapes[static_cast<unsigned char>(text[i])];
-    if (!escaped) continue;
-    out.append(text.data() + plain, i - plain);
-    out += '\\';
-    out += escaped;
-    plain = i + 1;
-  }
-  out.append(text.data() + plain, text.size() - plain);
-}
-
-}  // namespace
-
-void AppendCopyField(std::string& out, std::string_view field, bool binary) {
-  if (field.empty()) {
-    out += "\\N";
-    return;
-  }
-  AppendEscaped(out, binary ? std::string_view(EncodeBytea(field)) : field);
-}
-
-void AppendCopyValue(std::string& out, const Value& v, bool binary) {
-  if (v.IsNull()) {
-    out += "\\N";
-  } else if (const std::string* text = v.AsText()) {
-    AppendEscaped(out, binary ? std::string_view(EncodeBytea(*text)) : std::string_view(*text));
-  } else if (const double* d = v.AsDouble()) {
-    out += FormatDouble(*d);
-  } else {
-    fmt::format_to(std::back_inserter(out), "{}", v.Integer());
-  }
-}
 
 CopySink::CopySink(std::shared_ptr<Session> session, std::string table, std::string copy, std::vector<bool> binary)
     : s_(std::move(session)), table_(std::move(table)), copy_(std::move(copy)), binary_(std::move(binary)) {}

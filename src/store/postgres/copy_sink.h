@@ -38,11 +38,4 @@ class CopySink final : public RowSink {
   std::optional<size_t> refused_;
 };
 
-// Appends a field as COPY's text format reads it back: backslash, tab, CR
-// and LF escaped, a bytea value in hex form, an empty field NULL ("\N").
-void AppendCopyField(std::string& out, std::string_view field, bool binary);
-// Appends a value as Recordset::Put takes it, in the same text form: NULL
-// as "\N", an empty text as an empty field, numbers in decimal.
-void AppendCopyValue(std::string& out, const Value& v, bool binary);
-
 }  // namespace kestrel::store::postgres

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "store/postgres/copy_sink.h"
+#include "store/postgres/copy_text.h"
 #include "store/postgres/session.h"
 #include "store/postgres/statement.h"
 #include "store/postgres/store_error.h"
@@ -16,9 +16,10 @@ namespace kestrel::store::postgres {
 namespace {
 
 // Rows and bytes of copy text held at most before they are sent: few enough
-// to keep memory flat, enough that the round trips cost little.
+// to keep memory flat, enough that the savepoints and round trips of the
+// groups cost little.
 constexpr size_t kHeldRows = 5000;
-constexpr size_t kHeldBytes = 2 << 20;
+constexpr size_t kHeldBytes = 512 * 1024;
 constexpr char kGroupSavepoint[] = "kestrel_rows";
 // Copy text of rows no longer current gathered before it streams to the
 // server; less for a group's first rows, so that the server, idle since the
@@ -47,14 +48,11 @@ std::string InsertAlone(Session& s, const std::string& table, const std::vector<
 }  // namespace
 
 uint64_t HeldRows::Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
-                        const std::vector<bool>& binary, std::vector<Value> values, uint64_t layout) {
-  // The rows of the group sent last are freed a few at a time, while the
-  // server stores the next: freeing them at once kept it waiting.
-  for (int i = 0; i < 2 && !spent_.empty(); ++i) spent_.pop_back();
+                        const std::vector<bool>& binary, const std::vector<const Value*>& values, uint64_t layout) {
   const bool same_layout = layout != 0 && layout == layout_;
   const bool same = same_layout || (table == table_ && columns.size() == columns_.size() &&
                                     std::equal(columns.begin(), columns.end(), columns_.begin()));
-  if (!empty() && (!same || rows_.size() >= kHeldRows || group_bytes_ >= kHeldBytes)) s.SendHeld();
+  if (!empty() && (!same || rows_ >= kHeldRows || group_.size() >= kHeldBytes)) s.SendHeld();
   if (!same) {
     table_ = table;
     columns_.assign(columns.begin(), columns.end());
@@ -64,15 +62,15 @@ uint64_t HeldRows::Hold(Session& s, std::string_view table, const std::vector<st
   // The rows before this one are no longer their adder's current one: once
   // enough of them wait, they stream into the group's COPY, so that the
   // server stores them while the next ones are made.
-  if (last_row_at_ >= (copying_ ? kStreamAt : kFirstStreamAt)) Stream(s);
-  last_row_at_ = copy_.size();
+  if (last_row_at_ - streamed_ >= (copying_ ? kStreamAt : kFirstStreamAt)) Stream(s);
+  last_row_at_ = group_.size();
+  static const Value kNull;
   for (size_t i = 0; i < values.size(); ++i) {
-    if (i) copy_ += '\t';
-    AppendCopyValue(copy_, values[i], binary_[i]);
+    if (i) group_ += '\t';
+    AppendCopyValue(group_, values[i] ? *values[i] : kNull, binary_[i]);
   }
-  copy_ += '\n';
-  group_bytes_ += copy_.size() - last_row_at_;
-  rows_.push_back(std::move(values));
+  group_ += '\n';
+  ++rows_;
   last_ticket_ = ++next_ticket_;
   last_is_current_ = true;
   return last_ticket_;
@@ -102,9 +100,9 @@ void HeldRows::Stream(Session& s) {
     starting_ = false;
     copying_ = true;
   }
-  if (PQputCopyData(s.conn(), copy_.data(), static_cast<int>(last_row_at_)) != 1) throw ConnectionError(s.conn());
-  copy_.erase(0, last_row_at_);
-  last_row_at_ = 0;
+  const std::string_view rows = std::string_view(group_).substr(streamed_, last_row_at_ - streamed_);
+  if (PQputCopyData(s.conn(), rows.data(), static_cast<int>(rows.size())) != 1) throw ConnectionError(s.conn());
+  streamed_ = last_row_at_;
 }
 
 void HeldRows::RollBackGroup(Session& s) noexcept {
@@ -120,10 +118,9 @@ void HeldRows::Release(uint64_t ticket) {
 }
 
 bool HeldRows::TakeBack(uint64_t ticket) {
-  if (rows_.empty() || ticket != last_ticket_ || !last_is_current_) return false;
-  rows_.pop_back();
-  group_bytes_ -= copy_.size() - last_row_at_;
-  copy_.resize(last_row_at_);
+  if (rows_ == 0 || ticket != last_ticket_ || !last_is_current_) return false;
+  --rows_;
+  group_.resize(last_row_at_);
   last_ticket_ = 0;
   last_is_current_ = false;
   return true;
@@ -135,9 +132,9 @@ const std::string& HeldRows::RowIdSentAlone(uint64_t ticket) const {
 }
 
 void HeldRows::Drop() {
-  rows_.clear();
-  copy_.clear();
-  group_bytes_ = 0;
+  rows_ = 0;
+  group_.clear();
+  streamed_ = 0;
   last_row_at_ = 0;
   last_ticket_ = 0;
   last_is_current_ = false;
@@ -158,18 +155,18 @@ void HeldRows::Send(Session& s) {
   if (empty() || starting_) return;
   // What is sent is no longer held: the statements below find nothing to
   // send first.
-  std::vector<std::vector<Value>> rows = std::move(rows_);
   const bool last_alone = last_is_current_;
   const uint64_t last_ticket = last_ticket_;
   std::vector<Value> last;
   if (last_alone) {
-    last = std::move(rows.back());
-    rows.pop_back();
-    copy_.resize(last_row_at_);
+    last = ReadCopyValues(std::string_view(group_).substr(last_row_at_, group_.size() - last_row_at_ - 1), binary_);
+    group_.resize(last_row_at_);
+    --rows_;
   }
-  last_row_at_ = copy_.size();
+  last_row_at_ = group_.size();
+  const size_t rows = std::exchange(rows_, 0);
 
-  if (!rows.empty() || copying_) {
+  if (rows > 0 || copying_) {
     Result r;
     try {
       Stream(s);
@@ -182,17 +179,21 @@ void HeldRows::Send(Session& s) {
       RollBackGroup(s);
       throw;
     }
-    Drop();
     if (!Session::Failed(r.get())) {
+      Drop();
       s.Control(std::string("release savepoint ") + kGroupSavepoint);
       s.CountAdded(table_, RowsChanged(r.get()));
-      spent_.clear();
-      spent_.swap(rows);
     } else {
+      const std::string group = std::exchange(group_, {});
+      Drop();
       s.Control(std::string("rollback to savepoint ") + kGroupSavepoint + "; release savepoint " + kGroupSavepoint);
       // One by one: the refused row raises its own error, as it would have
       // at its Update; the rows after it are not saved.
-      for (const auto& row : rows) InsertAlone(s, table_, columns_, binary_, row);
+      for (size_t at = 0; at < group.size();) {
+        const size_t end = group.find('\n', at);
+        InsertAlone(s, table_, columns_, binary_, ReadCopyValues(std::string_view(group).substr(at, end - at), binary_));
+        at = end + 1;
+      }
     }
   }
   Drop();

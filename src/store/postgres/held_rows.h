@@ -3,14 +3,15 @@
 // each row on its own would cost a statement, a savepoint and a round trip.
 // A large group's COPY starts before the group is complete and takes its
 // rows as they come, so that the server stores them while the caller makes
-// the next ones; the group's rows stay held until its COPY ends.
+// the next ones. A group is held as its COPY text alone, a fraction of the
+// memory its values took, and the text stays until the group's COPY ends.
 // The store must look as if every row had been sent at its Update: the
 // session sends the held rows before any other statement runs (so that
 // every read sees them), and when the server refuses the group, its
-// savepoint is rolled back and the rows go again one by one as single
-// inserts, so that the refused row fails alone with the store's own error,
-// the rows before it saved and the ones after it dropped (a loader stops at
-// its first refused row).
+// savepoint is rolled back and the rows, read back from the text, go again
+// one by one as single inserts, so that the refused row fails alone with the
+// store's own error, the rows before it saved and the ones after it dropped
+// (a loader stops at its first refused row).
 //
 // The row a recordset added last stays its current row, which a further Put
 // and Update change: such a row is taken back while it is still held; when
@@ -34,14 +35,15 @@ class Session;
 class HeldRows {
  public:
   // Holds a row of `table` with values for `columns` (in order; `binary`
-  // says which are bytea) and returns its ticket; rows held before for
-  // another table or other columns are sent first. The row is its adder's
-  // current one until Release. `layout`, when not 0, is a number
+  // says which are bytea; a null pointer is NULL) and returns its ticket;
+  // rows held before for another table or other columns are sent first. The
+  // values are copied: the caller keeps them. The row is its adder's current
+  // one until Release. `layout`, when not 0, is a number
   // (Session::NewLayout) that stands for this table, these columns and
   // these bytea columns whenever it is given: a row of the layout of the
   // row before is not compared again.
   uint64_t Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
-                const std::vector<bool>& binary, std::vector<Value> values, uint64_t layout = 0);
+                const std::vector<bool>& binary, const std::vector<const Value*>& values, uint64_t layout = 0);
   // The row is no longer its adder's current one: it may go in a COPY.
   void Release(uint64_t ticket);
   // Takes the row back when it is still held (true); it is not sent then.
@@ -50,7 +52,7 @@ class HeldRows {
   // "" otherwise.
   const std::string& RowIdSentAlone(uint64_t ticket) const;
 
-  bool empty() const { return rows_.empty() && !copying_; }
+  bool empty() const { return rows_ == 0 && !copying_; }
   // Sends every held row; raises the store's error for a refused one.
   void Send(Session& s);
   // Forgets every held row and ends the group's COPY unsaved (the
@@ -70,15 +72,14 @@ class HeldRows {
   std::vector<std::string> columns_;
   std::vector<bool> binary_;
   uint64_t layout_ = 0;         // the layout of the row held last, 0 for none
-  std::vector<std::vector<Value>> rows_;
-  std::vector<std::vector<Value>> spent_;  // rows sent, not freed yet
-  std::string copy_;            // rows_ not streamed yet, in COPY's text form
-  size_t last_row_at_ = 0;      // where the last row starts in copy_
-  size_t group_bytes_ = 0;      // copy text of rows_, streamed or not
+  size_t rows_ = 0;             // rows in the group
+  std::string group_;           // their COPY text, a line each
+  size_t streamed_ = 0;         // how much of group_ went to the COPY
+  size_t last_row_at_ = 0;      // where the last row starts in group_
   bool copying_ = false;        // the group's COPY is open on the server
   bool starting_ = false;       // the group's COPY is being started
   uint64_t next_ticket_ = 0;
-  uint64_t last_ticket_ = 0;    // the ticket of rows_.back()
+  uint64_t last_ticket_ = 0;    // the ticket of the group's last row
   bool last_is_current_ = false;
   uint64_t sent_alone_ticket_ = 0;
   std::string sent_alone_rowid_;

@@ -30,8 +30,8 @@ constexpr int kRowsPerLaterPiece = 2000;
 // The rows that the pieces of all open cursors hold together at most, when
 // several are read side by side (an export merges eleven): each cursor's
 // pieces shrink to its share, down to a floor that keeps round trips few.
-constexpr int kRowsOfAllPieces = 2000;
-constexpr int kFewestRowsPerPiece = 250;
+constexpr int kRowsOfAllPieces = 1000;
+constexpr int kFewestRowsPerPiece = 100;
 // While a piece is read, what has come of the next one is taken in every so
 // many rows: the server's output stops when the socket's buffer is full.
 constexpr int kRowsBetweenReceiving = 128;
@@ -433,10 +433,9 @@ void PgRecordset::SaveEdit() {
       every_column_.assign(names_.begin(), names_.end());
       every_column_layout_ = s_->NewLayout();
     }
-    std::vector<Value> values(names_.size());
-    for (size_t i = 0; i < names_.size(); ++i)
-      if (e.put[i]) values[i] = e.values[i];
-    e.held = s_->held().Hold(*s_, table_, every_column_, binary_, std::move(values), every_column_layout_);
+    held_values_.resize(names_.size());
+    for (size_t i = 0; i < names_.size(); ++i) held_values_[i] = e.put[i] ? &e.values[i] : nullptr;
+    e.held = s_->held().Hold(*s_, table_, every_column_, binary_, held_values_, every_column_layout_);
     // A row its adder will not change again need not stay its current one:
     // it may go with the next rows' COPY, never alone.
     if (hold_added_) s_->held().Release(e.held);
@@ -451,13 +450,13 @@ void PgRecordset::SaveEdit() {
       columns.push_back(i);
     }
   if (held) {
-    std::vector<Value> values;
     std::vector<bool> binary;
+    held_values_.clear();
     for (size_t i : columns) {
-      values.push_back(e.values[i]);
+      held_values_.push_back(&e.values[i]);
       binary.push_back(binary_[i]);
     }
-    e.held = s_->held().Hold(*s_, table_, names, binary, std::move(values));
+    e.held = s_->held().Hold(*s_, table_, names, binary, held_values_);
     if (hold_added_) s_->held().Release(e.held);
     e.Saved();
     return;

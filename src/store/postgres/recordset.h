@@ -118,6 +118,8 @@ class PgRecordset final : public Recordset {
   // number for the held rows (0 until the first such row).
   std::vector<std::string_view> every_column_;
   uint64_t every_column_layout_ = 0;
+  // The values an added row hands to the held rows, which copy them.
+  std::vector<const Value*> held_values_;
   // Bytea fields of the current row, decoded when first viewed.
   mutable std::vector<std::string> decoded_;
   mutable std::vector<bool> is_decoded_;

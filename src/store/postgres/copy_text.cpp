@@ -1,0 +1,96 @@
+// Writing fields and values in COPY's text form, and reading a line back.
+#include "store/postgres/copy_text.h"
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+
+#include <fmt/format.h>
+
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "store/postgres/values.h"
+
+namespace kestrel::store::postgres {
+namespace {
+
+// The letter COPY's text form writes after a backslash for each byte that
+// needs one, 0 for the others.
+constexpr std::array<char, 256> kEscapes = [] {
+  std::array<char, 256> e{};
+  e['\\'] = '\\';
+  e['\t'] = 't';
+  e['\r'] = 'r';
+  e['\n'] = 'n';
+  return e;
+}();
+
+// Runs of plain bytes go in one append: most values have nothing to escape.
+void AppendEscaped(std::string& out, std::string_view text) {
+  size_t plain = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char escaped = kEscapes[static_cast<unsigned char>(text[i])];
+    if (!escaped) continue;
+    out.append(text.data() + plain, i - plain);
+    out += '\\';
+    out += escaped;
+    plain = i + 1;
+  }
+  out.append(text.data() + plain, text.size() - plain);
+}
+
+}  // namespace
+
+void AppendCopyField(std::string& out, std::string_view field, bool binary) {
+  if (field.empty()) {
+    out += "\\N";
+    return;
+  }
+  AppendEscaped(out, binary ? std::string_view(EncodeBytea(field)) : field);
+}
+
+void AppendCopyValue(std::string& out, const Value& v, bool binary) {
+  if (v.IsNull()) {
+    out += "\\N";
+  } else if (const std::string* text = v.AsText()) {
+    AppendEscaped(out, binary ? std::string_view(EncodeBytea(*text)) : std::string_view(*text));
+  } else if (const double* d = v.AsDouble()) {
+    out += FormatDouble(*d);
+  } else {
+    fmt::format_to(std::back_inserter(out), "{}", v.Integer());
+  }
+}
+
+std::vector<Value> ReadCopyValues(std::string_view line, const std::vector<bool>& binary) {
+  std::vector<Value> values;
+  values.reserve(binary.size());
+  std::string field;
+  size_t at = 0;
+  while (true) {
+    const size_t end = std::min(line.find('\t', at), line.size());
+    const std::string_view raw = line.substr(at, end - at);
+    const bool is_binary = values.size() < binary.size() && binary[values.size()];
+    if (raw == "\\N") {
+      values.emplace_back();
+    } else {
+      field.clear();
+      for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\\') {
+          field += raw[i];
+          continue;
+        }
+        const char letter = ++i < raw.size() ? raw[i] : '\0';
+        const auto known = std::find(kEscapes.begin(), kEscapes.end(), letter);
+        if (letter == '\0' || known == kEscapes.end())
+          Raise(Ours::Internal, fmt::format("A held row's copy text has an escape it never writes: {}", raw));
+        field += static_cast<char>(known - kEscapes.begin());
+      }
+      values.emplace_back(is_binary ? DecodeBytea(field) : field);
+    }
+    if (end == line.size()) break;
+    at = end + 1;
+  }
+  return values;
+}
+
+}  // namespace kestrel::store::postgres

@@ -1,0 +1,28 @@
+// COPY's text form, in which rows travel to the server: one line per row,
+// fields apart by tabs. The bulk loader's sink writes it, and the rows that
+// recordsets hold back live in it until their COPY ends; a refused group is
+// read back from it to go again row by row.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/value.h"
+
+namespace kestrel::store::postgres {
+
+// Appends a field as COPY's text format reads it back: backslash, tab, CR
+// and LF escaped, a bytea value in hex form, an empty field NULL ("\N").
+void AppendCopyField(std::string& out, std::string_view field, bool binary);
+// Appends a value as Recordset::Put takes it, in the same text form: NULL
+// as "\N", an empty text as an empty field, numbers in decimal.
+void AppendCopyValue(std::string& out, const Value& v, bool binary);
+// The values of one line that AppendCopyValue wrote (without its LF), as
+// Recordset::Put would take them again: "\N" as NULL, bytea back to its
+// bytes, anything else as its text (a number as its decimal text, which a
+// statement's parameter sends alike).
+std::vector<Value> ReadCopyValues(std::string_view line, const std::vector<bool>& binary);
+
+
+}  // namespace kestrel::store::postgres
