@@ -29,6 +29,9 @@ namespace {
 // As large as the buffer a stream would keep: pack files are written in many
 // short lines, and each trip to the kernel costs more than the copy.
 constexpr size_t kWriteBufferSize = 1 << 16;
+// A piece this long costs one trip either way: it goes out as it is, without
+// a copy, and a file that is only given such pieces keeps no buffer.
+constexpr size_t kWriteDirectly = 1 << 14;
 
 namespace fs = std::filesystem;
 
@@ -84,16 +87,14 @@ class PosixWritableFile final : public WritableFile {
   PosixWritableFile& operator=(const PosixWritableFile&) = delete;
 
   void Append(std::string_view data) override {
-    if (buffer_.size() + data.size() <= kWriteBufferSize) {
-      if (buffer_.capacity() < kWriteBufferSize) buffer_.reserve(kWriteBufferSize);
-      buffer_.append(data);
+    if (data.size() >= kWriteDirectly) {
+      WriteBuffer();
+      WriteAll(fd_, data.data(), data.size());
       return;
     }
-    WriteBuffer();
-    if (data.size() >= kWriteBufferSize)
-      WriteAll(fd_, data.data(), data.size());
-    else
-      buffer_.append(data);
+    if (buffer_.size() + data.size() > kWriteBufferSize) WriteBuffer();
+    if (buffer_.capacity() < kWriteBufferSize) buffer_.reserve(kWriteBufferSize);
+    buffer_.append(data);
   }
 
   void Flush() override { WriteBuffer(); }

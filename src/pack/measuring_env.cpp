@@ -7,10 +7,10 @@ namespace kestrel::pack {
 
 namespace {
 
-// A piece goes to the second thread once it holds more than this: more than
-// the wrapped file's own buffer, so that the piece goes to the disk without
-// another copy.
-constexpr size_t kPiece = 1 << 16;
+// A piece goes to the second thread once it holds more than this: enough
+// that the wrapped file writes it out without another copy, little enough
+// that the many files an export keeps open at once cost little memory.
+constexpr size_t kPiece = 1 << 14;
 // Room for a piece and the record that takes it past kPiece.
 constexpr size_t kPieceRoom = kPiece + kPiece / 4;
 // Pieces waiting at a time, over all files: enough to ride out the disk's

@@ -31,7 +31,11 @@ namespace kestrel::pack {
 namespace {
 
 constexpr std::string_view kTitle = "Kestrel pack sums: SHA-256, bytes, lines, file";
+// A file is read for its measure this much at a time.
 constexpr size_t kPiece = 1 << 16;
+// Pieces shorter than this are gathered before the digest takes them; longer
+// ones it takes as they come. A builder given whole pieces keeps no room.
+constexpr size_t kGathered = 1 << 14;
 constexpr size_t kHexDigits = 64;
 
 [[noreturn]] void RaiseDigestFailure() { RaiseWithDetail(Ours::Internal, "SHA-256 could not be computed"); }
@@ -132,16 +136,14 @@ SumBuilder::SumBuilder(bool count_lines) : digest_(std::make_unique<Digest>()), 
 SumBuilder::~SumBuilder() = default;
 
 void SumBuilder::Add(std::string_view piece) {
-  if (pending_.size() + piece.size() < kPiece) {
-    // Room only for a builder that is given small pieces: one given whole
-    // pieces (a file read or written 64 KiB at a time) needs none.
-    if (pending_.capacity() < kPiece) pending_.reserve(kPiece);
+  if (pending_.size() + piece.size() < kGathered) {
+    if (pending_.capacity() < kGathered) pending_.reserve(kGathered);
     pending_.append(piece);
     return;
   }
   Take(pending_);
   pending_.clear();
-  if (piece.size() >= kPiece)
+  if (piece.size() >= kGathered)
     Take(piece);
   else
     pending_.append(piece);
