@@ -24,5 +24,4 @@ void AppendCopyValue(std::string& out, const Value& v, bool binary);
 // statement's parameter sends alike).
 std::vector<Value> ReadCopyValues(std::string_view line, const std::vector<bool>& binary);
 
-
 }  // namespace kestrel::store::postgres
