@@ -441,6 +441,33 @@ TEST_P(StoreConformance, RowsAddedInsideATransactionAreSavedAsIfOneByOne) {
   EXPECT_EQ(Count(), kept + 1);
 }
 
+// A load that failed is rolled back with the rows its recordsets added after
+// the failure, those on their way to the table and those not yet sent: they
+// go with the rollback, which itself succeeds, and the connection goes on.
+TEST_P(StoreConformance, RowsAddedAfterAFailedStatementGoWithTheRollback) {
+  Insert(1);
+  c_->Execute("insert into qzddi100 (appl, extn) values ('LGA', 0)");
+  auto rs = c_->OpenRecordset("select * from qzmap120 where 1=2", adOpenForwardOnly, adLockOptimistic);
+  {
+    Batch b(*c_);
+    EXPECT_EQ(ErrorOf([&] { c_->Execute("insert into qzddi100 (appl, extn) values ('LGA', 1)"); }),
+              GetParam().unique_violation);
+    for (int64_t n = 2; n <= 400; ++n) {
+      rs->AddNew();
+      rs->Put("mprf", n);
+      rs->Put("comt", "Added after the failure, row " + std::to_string(n));
+      rs->Update();
+    }
+  }
+  rs.reset();
+  EXPECT_EQ(Count(), 1);
+  Batch again(*c_);
+  Insert(5);
+  again.Commit();
+  EXPECT_EQ(Count(" where mprf in (1, 5)"), 2);
+  EXPECT_EQ(Count(), 2);
+}
+
 // Rows added by a caller that reads nothing of the table until it closes the
 // recordset, as a loader adds them: the store may hold them, yet Close leaves
 // the rows as if each had been saved at its Update. A row cannot be changed
