@@ -56,13 +56,30 @@ std::vector<UniqueKey> UniqueKeysOf(store::Connection& c, std::string_view table
   return keys;
 }
 
+KeyCollisions::Keys& KeyCollisions::KeysOf(std::string_view table, const std::vector<std::string>& table_columns) {
+  auto found = keys_.find(table);
+  if (found == keys_.end()) {
+    if (store_closed_) Raise(Ours::Internal, "The unique keys of " + std::string(table) + " were not read before");
+    found = keys_.emplace(std::string(table), Keys{UniqueKeysOf(c_, table, table_columns), {}}).first;
+    found->second.seen.resize(found->second.keys.size());
+  }
+  return found->second;
+}
+
+bool KeyCollisions::AsksStore(std::string_view table, const std::vector<std::string>& table_columns,
+                              bool first_field_replaced) {
+  const Keys& keys = KeysOf(table, table_columns);
+  if (keys.keys.empty()) return false;
+  if (!IsApplicationTable(table) || !first_field_replaced || table_columns.empty() || table_columns[0] != "appl")
+    return true;
+  return !std::all_of(keys.keys.begin(), keys.keys.end(), [](const UniqueKey& key) {
+    return std::find(key.positions.begin(), key.positions.end(), size_t{0}) != key.positions.end();
+  });
+}
+
 void KeyCollisions::Add(std::string_view table, const std::vector<std::string>& table_columns,
                       const std::vector<std::string_view>& fields) {
-  auto found = keys_.find(table);
-  if (found == keys_.end())
-    found = keys_.emplace(std::string(table), Keys{UniqueKeysOf(c_, table, table_columns), {}}).first;
-  Keys& keys = found->second;
-  keys.seen.resize(keys.keys.size());
+  Keys& keys = KeysOf(table, table_columns);
   const bool deleted_by_application = IsApplicationTable(table);
   for (size_t k = 0; k < keys.keys.size(); ++k) {
     const UniqueKey& key = keys.keys[k];
@@ -93,6 +110,7 @@ void KeyCollisions::Add(std::string_view table, const std::vector<std::string>& 
     // A stored row with these values belongs to a replaced application, and
     // goes, when the key holds the application.
     if (deleted_by_application && replaced_application) continue;
+    if (store_closed_) Raise(Ours::Internal, "A row of " + std::string(table) + " needs the store after all");
     if (!c_.OpenRecordset(store::SelectRowWithKey(c_.dialect(), table, key.columns, values(),
                                                   deleted_by_application ? replaced_ : std::vector<std::string>{}))
              ->IsEOF())

@@ -42,13 +42,28 @@ class KeyCollisions {
   void Add(std::string_view table, const std::vector<std::string>& table_columns,
            const std::vector<std::string_view>& fields);
 
+  // Whether a row added to `table` may have to be looked up in the store:
+  // false when the table has no unique key, or when it is an application
+  // table, the caller guarantees that every row's first field holds one of
+  // the replaced applications and every key holds that field (the replaced
+  // rows go, so no stored row can collide). Reads the table's keys from the
+  // store, which a later Add then need not.
+  bool AsksStore(std::string_view table, const std::vector<std::string>& table_columns, bool first_field_replaced);
+
+  // From now on the object must not use the store (another thread uses the
+  // connection): a row that would need it raises 9001 instead.
+  void CloseStore() { store_closed_ = true; }
+
  private:
   struct Keys {
     std::vector<UniqueKey> keys;
     std::vector<std::unordered_set<std::string>> seen;  // per key, the values added so far
   };
 
+  Keys& KeysOf(std::string_view table, const std::vector<std::string>& table_columns);
+
   store::Connection& c_;
+  bool store_closed_ = false;
   std::vector<std::string> replaced_;
   std::map<std::string, Keys, std::less<>> keys_;
   std::string joined_;  // the key's values of the row at hand, kept to reuse its storage

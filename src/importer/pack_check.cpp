@@ -3,7 +3,8 @@
 // application data files by the row reader, at their tables' widths), without
 // a row being written, and compared with the target store's schema (its
 // tables, columns and unique keys), so that a pack that would fail half-way
-// is refused while the store still holds what it held.
+// is refused while the store still holds what it held, or, for the files
+// read beside the load, before the import's unit is committed.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -217,24 +218,26 @@ bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::s
 
 namespace {
 
-// Reads the data files of every application the plan names, as the import
-// loads them: from the pack's files of the application it holds, under the
-// code chosen for it, each application once, with the width of their tables
-// in the store (the bulk loader stops at the first row of another width).
-// No line may hold a NUL byte, and no row may collide on a unique key.
-bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, StoreTables& tables,
-                          ErrorState& error, std::string& place) {
-  const ImportPlan& plan = planned.plan;
-  std::vector<std::string> replaced;
-  for (const auto& row : {plan.TargetApplications[0], plan.TargetApplications[1]})
-    for (const std::string& application : row)
-      if (std::find(replaced.begin(), replaced.end(), application) == replaced.end())
-        replaced.push_back(application);
-  KeyCollisions collisions(ConnectionOf(cx), replaced);
+// One application data file as the import loads it: from the pack's files
+// of the application it holds, under the code chosen for it, at the width of
+// its table in the store.
+struct ApplicationFile {
+  std::string_view table;
+  std::string path;
+  std::string in_pack, chosen;
+  std::vector<std::string> columns;
+  std::optional<ComError> refused;  // the store could not give the table's columns
+  std::atomic<int64_t>* total = nullptr;  // where the import's progress finds the count
+};
 
+// The data files of every application the plan names, each application once,
+// with what the store says of their tables: read from the store here, so
+// that reading the files needs nothing of it.
+std::vector<ApplicationFile> ApplicationFiles(const PlannedPack& planned, const ImportContext& cx,
+                                              StoreTables& tables) {
+  const ImportPlan& plan = planned.plan;
+  std::vector<ApplicationFile> files;
   std::vector<std::string> seen;
-  std::string recoded;
-  std::vector<std::string_view> fields;
   for (int32_t i = 0; i <= plan.Size; ++i)
     for (size_t j = 0; j < 2; ++j) {
       const std::string& in_pack = PlanAt(plan, plan.SourceApplications[j], static_cast<size_t>(i));
@@ -242,44 +245,84 @@ bool CheckApplicationData(const PlannedPack& planned, const ImportContext& cx, S
       if (std::find(seen.begin(), seen.end(), chosen) != seen.end()) continue;
       seen.push_back(chosen);
       for (std::string_view table : ApplicationDataTables()) {
-        const auto path = files::ResolveInFolder(cx.env(), planned.options.Path, pack::DataFileName(table, in_pack));
+        auto path = files::ResolveInFolder(cx.env(), planned.options.Path, pack::DataFileName(table, in_pack));
         if (!path) continue;
-        size_t line = 0;
+        ApplicationFile& file = files.emplace_back();
+        file.table = table;
+        file.path = std::move(*path);
+        file.in_pack = in_pack;
+        file.chosen = chosen;
+        file.total = &(*cx.StepTotals)[pack::DataFileName(table, chosen)];
         try {
-          const std::vector<std::string>& columns = tables.Columns(table);
-          auto rows = files::RowReader::Open(cx.env(), *path, columns.size());
-          const bool recode = in_pack != chosen && TableIsRecoded(table);
-          int64_t counted = 0;
-          while (rows->Next()) {
-            ++counted;
-            line = rows->line_number() - 1;
-            if (line == 0) pack::RefuseByteOrderMark(rows->line(), *path);
-            RefuseNul(rows->line(), "the row");
-            // Every table but the shared codes' begins with the application;
-            // a row of another one would be stored under it.
-            if (TableIsRecoded(table) && rows->fields().front() != in_pack)
-              RaiseWithDetail(Ours::ApplicationMismatch,
-                              "the row's application " + QuoteForMessage(rows->fields().front()) + " in " +
-                                  Place(*path, rows->line_number()) + ", a file of " + QuoteForMessage(in_pack));
-            if (recode) {
-              RecodeApplicationInLine(rows->line(), in_pack, chosen, recoded);
-              files::SplitRow(recoded, fields);
-            } else {
-              fields.assign(rows->fields().begin(), rows->fields().end());
-            }
-            collisions.Add(table, columns, fields);
-            line = rows->line_number();
-          }
-          (*cx.StepTotals)[pack::DataFileName(table, chosen)].store(counted);
+          file.columns = tables.Columns(table);
         } catch (const std::exception& ex) {
-          const ComError e = AsComError(ex);
-          error.Set(e.number(), e.description());
-          place = Place(*path, line + 1);
-          return false;
+          file.refused = AsComError(ex);
         }
       }
     }
+  return files;
+}
+
+// Reads the application data files. No line may hold a NUL byte, and no row
+// may collide on a unique key. Stops early, passing, once `stop` is set.
+bool CheckApplicationData(Env& env, const std::vector<ApplicationFile>& files, KeyCollisions& collisions,
+                          const std::atomic<bool>& stop, ErrorState& error, std::string& place) {
+  std::string recoded;
+  std::vector<std::string_view> fields;
+  for (const ApplicationFile& file : files) {
+    size_t line = 0;
+    try {
+      if (file.refused) throw *file.refused;
+      // The bulk loader stops at the first row of another width.
+      auto rows = files::RowReader::Open(env, file.path, file.columns.size());
+      const bool recode = file.in_pack != file.chosen && TableIsRecoded(file.table);
+      int64_t counted = 0;
+      while (rows->Next()) {
+        if (stop.load(std::memory_order_relaxed)) return true;
+        ++counted;
+        line = rows->line_number() - 1;
+        if (line == 0) pack::RefuseByteOrderMark(rows->line(), file.path);
+        RefuseNul(rows->line(), "the row");
+        // Every table but the shared codes' begins with the application;
+        // a row of another one would be stored under it.
+        if (TableIsRecoded(file.table) && rows->fields().front() != file.in_pack)
+          RaiseWithDetail(Ours::ApplicationMismatch,
+                          "the row's application " + QuoteForMessage(rows->fields().front()) + " in " +
+                              Place(file.path, rows->line_number()) + ", a file of " + QuoteForMessage(file.in_pack));
+        if (recode) {
+          RecodeApplicationInLine(rows->line(), file.in_pack, file.chosen, recoded);
+          files::SplitRow(recoded, fields);
+        } else {
+          fields.assign(rows->fields().begin(), rows->fields().end());
+        }
+        collisions.Add(file.table, file.columns, fields);
+        line = rows->line_number();
+      }
+      file.total->store(counted);
+    } catch (const std::exception& ex) {
+      const ComError e = AsComError(ex);
+      error.Set(e.number(), e.description());
+      place = Place(file.path, line + 1);
+      return false;
+    }
+  }
   return true;
+}
+
+// Whether checking the files' rows against the unique keys asks the store.
+// A recoded table's rows all hold the chosen application, which the import
+// replaces: checked before a row is added to the keys. A store that cannot
+// say counts as asked: the reading then meets its failure where it did.
+bool CheckAsksStore(const std::vector<ApplicationFile>& files, KeyCollisions& collisions) {
+  for (const ApplicationFile& file : files) {
+    if (file.refused) continue;
+    try {
+      if (collisions.AsksStore(file.table, file.columns, TableIsRecoded(file.table))) return true;
+    } catch (const std::exception&) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // The profile numbers of the pack's header file, from its lines of the
@@ -372,13 +415,45 @@ void RuleFileCheck::ReadThrough(Env& env, const PlannedPack& planned, const std:
 // What the check keeps between its two parts. The readings come last: they
 // use what comes before while they run.
 struct PackCheck::Reading {
-  explicit Reading(store::Connection& c) : tables(c) {}
+  Reading(store::Connection& c, std::vector<std::string> replaced) : tables(c), collisions(c, std::move(replaced)) {}
+  ~Reading() { application_stop = true; }
   StoreTables tables;
   std::vector<std::string> map;
   std::vector<int64_t> profiles;
   std::vector<RuleFileCheck> checks;  // one per file, in the order the import loads them
+  // The application data files, and their check's verdict when it runs on
+  // a thread of its own beside the load.
+  std::vector<ApplicationFile> application_files;
+  KeyCollisions collisions;
+  std::atomic<bool> application_stop{false};
+  bool application_passed = true;
+  ErrorState application_error;
+  std::string application_place;
   RuleFileReadings readings;
+  std::unique_ptr<BackgroundQueue> application_reading;
 };
+
+// The applications whose rows the import deletes: every code chosen.
+std::vector<std::string> ReplacedApplications(const ImportPlan& plan) {
+  std::vector<std::string> replaced;
+  for (const auto& row : {plan.TargetApplications[0], plan.TargetApplications[1]})
+    for (const std::string& application : row)
+      if (std::find(replaced.begin(), replaced.end(), application) == replaced.end())
+        replaced.push_back(application);
+  return replaced;
+}
+
+bool PackCheck::ApplicationDataPassed(ErrorState& error, std::string& place) {
+  Reading& r = *reading_;
+  if (r.application_reading) {
+    r.application_reading->Drain();
+    r.application_reading.reset();
+  }
+  if (r.application_passed) return true;
+  error = r.application_error;
+  place = r.application_place;
+  return false;
+}
 
 PackCheck::PackCheck(const PlannedPack& planned, const ImportContext& cx) : planned_(planned), cx_(cx) {}
 PackCheck::~PackCheck() = default;
@@ -397,7 +472,7 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
         return true;
       }))
     return false;
-  reading_ = std::make_unique<Reading>(ConnectionOf(cx));
+  reading_ = std::make_unique<Reading>(ConnectionOf(cx), ReplacedApplications(planned.plan));
   Reading& r = *reading_;
   StoreTables& tables = r.tables;
   if (!CheckApplicationWidths(planned, tables, error, place)) return false;
@@ -457,22 +532,58 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
   if (revisions) add("LoadToMAP110_125_135_145_165", Loader::RevisionRules, kRevisionRuleFiles);
   if (walked && read_ahead) r.readings.Start(cx.env(), planned, r.map, Unread(r.checks));
 
-  if (!CheckNamingPlace(error, place, "the application data files",
-                        [&] { return CheckApplicationData(planned, cx, tables, error, place); }))
+  // The application data files are read beside the load that follows,
+  // unless their keys must be looked up in the store, which the load is
+  // changing: the verdict then comes before anything is loaded.
+  bool asks_store = true;
+  if (!CheckNamingPlace(error, place, "the application data files", [&] {
+        r.application_files = ApplicationFiles(planned, cx, tables);
+        asks_store = CheckAsksStore(r.application_files, r.collisions);
+        return true;
+      }))
     return false;
+  if (read_ahead || asks_store) {
+    if (!CheckNamingPlace(error, place, "the application data files", [&] {
+          return CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop, error, place);
+        }))
+      return false;
+  } else {
+    r.collisions.CloseStore();
+    r.application_reading = std::make_unique<BackgroundQueue>(1);
+    r.application_reading->Submit([&r, &cx] {
+      try {
+        r.application_passed = CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop,
+                                                    r.application_error, r.application_place);
+      } catch (const std::exception& ex) {
+        const ComError e = AsComError(ex);
+        r.application_error.Set(e.number(), e.description());
+        r.application_place = "the application data files";
+        r.application_passed = false;
+      }
+    });
+  }
 
   // The tables the header import writes with statements of their own.
   for (std::string_view table : {"qzmap100", "qzmap101"}) {
     const store::TableDef* def = store::FindTable(table);
-    if (!CheckNamingPlace(error, place, "the header file Qzmap100.dat", [&] {
+    ErrorState refusal;
+    std::string refused_at;
+    if (!CheckNamingPlace(refusal, refused_at, "the header file Qzmap100.dat", [&] {
           for (std::string_view column : def->ColumnNames()) tables.RequireColumn(table, column);
           return true;
-        }))
+        })) {
+      if (ApplicationDataPassed(error, place)) {
+        error = refusal;
+        place = refused_at;
+      }
       return false;
+    }
   }
   if (!walked) {
-    error = walk_error;
-    place = walk_place;
+    if (ApplicationDataPassed(error, place)) {
+      error = walk_error;
+      place = walk_place;
+    }
     return false;
   }
   return true;
@@ -488,6 +599,11 @@ RuleFileCheck* PackCheck::ForFile(const pack::TaggedLayout& layout) {
 bool PackCheck::Finish(ErrorState& error, std::string& place) {
   if (!reading_) Raise(Ours::Internal, "The pack check finished before it started");
   Reading& r = *reading_;
+  // The application data comes before the rule files, as the import loads.
+  if (!ApplicationDataPassed(error, place)) {
+    r.readings.Stop();
+    return false;
+  }
   // Files read ahead are read through. Of those the load read, the ones it
   // did not read to their end are read again, up to the first refused.
   r.readings.Wait();

@@ -91,7 +91,10 @@ class RuleFileCheck {
 // the two, the loaders' reading checking each of them (ForFile), so that a
 // pack is read once; Finish then reads only what the load did not read
 // through, and the import must roll back when Finish refuses the pack. When
-// `read_ahead`, Start begins reading the rule files on two worker threads.
+// `read_ahead`, Start begins reading the rule files on two worker threads;
+// otherwise (a load follows) it leaves the application data files to a
+// thread of their own, read beside the load, unless a unique key makes their
+// rows be looked up in the store, and their verdict comes first in Finish.
 // `planned` and the context must outlive the object; dropping it stops the
 // reading. Each part gives false on a refusal, with the error state set as
 // the import would have set it and the file and line in `place`; the first
@@ -113,6 +116,10 @@ class PackCheck {
 
  private:
   struct Reading;
+  // Waits for the check of the application data when it runs beside the
+  // load; false, with its refusal, when it refused the pack.
+  bool ApplicationDataPassed(ErrorState& error, std::string& place);
+
   const PlannedPack& planned_;
   const ImportContext& cx_;
   std::unique_ptr<Reading> reading_;
