@@ -28,6 +28,11 @@ std::string UpdateRowByRowid(Dialect d, std::string_view table, std::span<const 
                      sql::Placeholder(d, columns.size() + 1), sql::ReturningRowId(d));
 }
 
+std::string SelectColumnsDefaultingToNull(std::string_view table) {
+  return fmt::format("select name from pragma_table_xinfo({}) where dflt_value is null and hidden = 0",
+                     sql::Quoted(table));
+}
+
 std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table) {
   return fmt::format("select * from {} order by {}", table, sql::InsertionOrder(d));
 }

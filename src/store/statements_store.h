@@ -22,6 +22,9 @@ std::string InsertRowKeepingRowId(Dialect d, std::string_view table, std::span<c
 // "update T set c1=?,c2=? where rowid=?": the recordset's change of a found
 // row by the sql::RowId it fetched (handing the new one back where it moves).
 std::string UpdateRowByRowid(Dialect d, std::string_view table, std::span<const std::string_view> columns);
+// The columns of a SQLite table (as "name") that an insert leaving them out
+// fills with NULL: no default of their own, and not computed by the store.
+std::string SelectColumnsDefaultingToNull(std::string_view table);
 // Every row of a table in the order it was stored.
 std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table);
 // The number of rows of a table.

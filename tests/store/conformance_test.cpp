@@ -534,6 +534,35 @@ TEST_P(StoreConformance, RowsAddedToBeHeldAreAllThereOnceClosed) {
   b.Commit();
 }
 
+// Held rows that leave out different columns: a column left out takes the
+// table's default, which is NULL for a column without one, never a value of
+// a row held before it.
+TEST_P(StoreConformance, HeldRowsLeavingOutColumnsTakeTheTablesDefaults) {
+  c_->ExecuteScript("create table qzddi230 (appl text, dsca text default 'none', extn integer default 7, crdt text)");
+  Batch b(*c_);
+  auto rs = c_->OpenRecordset("select * from qzddi230 where 1=2", adOpenForwardOnly, adLockOptimistic);
+  rs->HoldAddedRows();
+  std::string expected;
+  for (int n = 10; n < 60; ++n) {
+    // Runs of rows of the same columns, then columns that change row by row.
+    const int kind = n < 30 ? n / 10 : n % 4;
+    const std::string appl = "A" + std::to_string(n), dsca = "Desc " + std::to_string(n), crdt = "2026-01-" + std::to_string(n);
+    rs->AddNew();
+    rs->Put("appl", appl);
+    if (kind == 0 || kind == 3) rs->Put("dsca", dsca);
+    if (kind == 0) rs->Put("extn", n);
+    if (kind == 0 || kind == 2) rs->Put("crdt", crdt);
+    rs->Update();
+    expected += appl + "|" + (kind == 0 || kind == 3 ? dsca : "none") + "|" + std::to_string(kind == 0 ? n : 7) + "|" +
+                (kind == 0 || kind == 2 ? crdt : "NULL") + ";";
+  }
+  rs->Close();
+  b.Commit();
+  EXPECT_EQ(c_->OpenRecordset("select appl, dsca, extn, coalesce(crdt, 'NULL') from qzddi230 order by appl")
+                ->GetString(-1, "|", ";"),
+            expected);
+}
+
 // Bound values find their rows: a quote is data, a text compares as text
 // ('7' is not '007'); values and places must pair up. Every byte from 1 to
 // 255 travels unchanged however it goes: put into a binary and a text column,

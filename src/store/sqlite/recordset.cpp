@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "base/errors_ours.h"
+#include "base/text.h"
 #include "store/row_edit.h"
 #include "store/sqlite/database.h"
 #include "store/statements_store.h"
@@ -278,6 +279,26 @@ void SqliteRecordset::SendHeld() {
   sent();
 }
 
+std::vector<uint8_t> SqliteRecordset::NullDefaults() const {
+  std::vector<uint8_t> nulls(columns_->names.size(), 0);
+  try {
+    auto st = db_->Prepare(SelectColumnsDefaultingToNull(table_));
+    while (st->Step()) {
+      const Value name = st->Column(0);
+      const std::string* text = name.AsText();
+      if (!text) continue;
+      const std::string wanted = text::LowerAscii(*text);
+      for (size_t i = 0; i < nulls.size(); ++i)
+        if (text::LowerAscii(columns_->names[i]) == wanted) nulls[i] = 1;
+    }
+    st->Reset();
+  } catch (const ComError&) {
+    // Rows then go in groups of the columns they give.
+    std::fill(nulls.begin(), nulls.end(), 0);
+  }
+  return nulls;
+}
+
 void SqliteRecordset::SaveEdit() {
   Edit& e = *edit_;
   if (e.kind == Edit::Kind::None || !e.dirty) return;
@@ -295,12 +316,22 @@ void SqliteRecordset::SaveEdit() {
     e.has_rowid = true;
   }
   if (insert && hold_) {
+    if (null_defaults_.empty()) null_defaults_ = NullDefaults();
+    e.columns.clear();
+    for (size_t i = 0; i < e.changed.size(); ++i)
+      if (e.changed[i] || null_defaults_[i]) e.columns.push_back(i);
     if (held_rows_ != 0 && held_columns_ != e.columns) SendHeld();
     if (held_rows_ == 0) held_columns_ = e.columns;
     // Each held value reuses the storage of the one held in its place before.
     const size_t n = e.columns.size(), at = held_rows_ * n;
     if (held_values_.size() < at + n) held_values_.resize(at + n);
-    for (size_t k = 0; k < n; ++k) held_values_[at + k] = e.values[e.columns[k]];
+    for (size_t k = 0; k < n; ++k) {
+      const size_t i = e.columns[k];
+      if (e.changed[i])
+        held_values_[at + k] = e.values[i];
+      else
+        held_values_[at + k] = Value();
+    }
     ++held_rows_;
     e.held = true;
     e.Saved();

@@ -4,6 +4,7 @@
 // it is released first.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -60,6 +61,9 @@ class SqliteRecordset final : public Recordset {
                bool in_column_order);
   // Inserts the held rows; a refused one raises its own error.
   void SendHeld();
+  // Per column, whether an insert that leaves it out fills it with NULL
+  // (none, when the store cannot say).
+  std::vector<uint8_t> NullDefaults() const;
 
   std::shared_ptr<Database> db_;
   std::unique_ptr<SqliteStatement> stmt_;
@@ -85,6 +89,10 @@ class SqliteRecordset final : public Recordset {
   // the store's limit whatever the table's width.
   static constexpr size_t kHeldRows = 16;
   std::vector<size_t> group_columns_;
+  // Columns a held row gives as NULL when it leaves them out, so that rows
+  // leaving out different ones of them still go in one group; read from the
+  // store with the first row held.
+  std::vector<uint8_t> null_defaults_;
 };
 
 }  // namespace kestrel::store::sqlite
