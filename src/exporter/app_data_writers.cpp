@@ -115,9 +115,13 @@ bool Served(store::Connection& c, const AppDataMember& m, const std::string& a) 
   return extn.Integer() == (m.serves == pack::Serves::Base ? 0 : 1);
 }
 
+// WriteDataFile reads the rows through before the store is asked anything
+// else.
 std::unique_ptr<store::Recordset> OpenRows(store::Connection& c, const AppDataMember& m, const std::string& a) {
-  return c.OpenRecordset(store::SelectApplicationRows(c.dialect(), m.table, a), store::adOpenForwardOnly,
-                         store::adLockReadOnly);
+  auto rows = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), m.table, a), store::adOpenForwardOnly,
+                              store::adLockReadOnly);
+  rows->ReadThroughAlone();
+  return rows;
 }
 
 // Creates the data file of `a`, lists it, and writes the rows in pieces of

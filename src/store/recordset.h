@@ -91,6 +91,10 @@ class Recordset {
   // at Close. Putting a value into an added row after its Update raises
   // Ours::RowsNotChangeable.
   virtual void HoldAddedRows() {}
+  // The caller reads the rows from the first to the last, changes none, and
+  // asks the store nothing else until it has read them all or released the
+  // recordset: the store may stream the rest of them in one go.
+  virtual void ReadThroughAlone() {}
 
   // The one table the statement's rows come from ("" when none or several).
   virtual const std::string& TargetTable() const = 0;

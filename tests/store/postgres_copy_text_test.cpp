@@ -68,5 +68,33 @@ TEST(PostgresCopyTextTest, EscapesItNeverWritesAreRefused) {
     EXPECT_EQ(ErrorOf([&] { ReadCopyValues(line, {false, false}); }), Number(Ours::Internal)) << line;
 }
 
+// Lines as the server's COPY ... TO writes them: every control byte it
+// escapes with a letter comes back, a field that only looks like NULL is
+// text, and a short line after a long one leaves none of the long one's
+// fields behind.
+TEST(PostgresCopyTextTest, TheServersLinesSplitIntoTheirFields) {
+  const struct {
+    std::string line;
+    std::vector<std::string> fields;
+    std::vector<uint8_t> nulls;
+  } rows[] = {
+      {"ACCX2\tACCT\t\\N\t\t42", {"ACCX2", "ACCT", "", "", "42"}, {0, 0, 1, 0, 0}},
+      {"a\\tb\\r\\nc\\\\d\\b\\f\\v", {"a\tb\r\nc\\d\b\f\v"}, {0}},
+      {"\\\\N\t\\N", {"\\N", ""}, {0, 1}},
+      {"m\xE9nage \x01\x7F\xFF\t", {"m\xE9nage \x01\x7F\xFF", ""}, {0, 0}},
+      {"", {""}, {0}},
+      {"\\N", {""}, {1}},
+  };
+  std::vector<std::string> fields = {"left", "over", "from", "a", "longer", "line"};
+  std::vector<uint8_t> nulls(6, 1);
+  for (const auto& row : rows) {
+    SplitCopyLine(row.line, fields, nulls);
+    EXPECT_EQ(fields, row.fields) << row.line;
+    EXPECT_EQ(nulls, row.nulls) << row.line;
+  }
+  for (const std::string line : {"a\\", "a\\x41", "a\\N", "\\0"})
+    EXPECT_EQ(ErrorOf([&] { SplitCopyLine(line, fields, nulls); }), Number(Ours::Internal)) << line;
+}
+
 }  // namespace
 }  // namespace kestrel::store::postgres

@@ -25,6 +25,21 @@ constexpr std::array<char, 256> kEscapes = [] {
   return e;
 }();
 
+// The byte each letter after a backslash stands for in what the server's
+// COPY ... TO writes (it escapes every control byte that has a letter), 0
+// for a letter it never writes.
+constexpr std::array<char, 256> kServerEscapes = [] {
+  std::array<char, 256> e{};
+  e['\\'] = '\\';
+  e['t'] = '\t';
+  e['r'] = '\r';
+  e['n'] = '\n';
+  e['b'] = '\b';
+  e['f'] = '\f';
+  e['v'] = '\v';
+  return e;
+}();
+
 // Runs of plain bytes go in one append: most values have nothing to escape.
 void AppendEscaped(std::string& out, std::string_view text) {
   size_t plain = 0;
@@ -91,6 +106,37 @@ std::vector<Value> ReadCopyValues(std::string_view line, const std::vector<bool>
     at = end + 1;
   }
   return values;
+}
+
+void SplitCopyLine(std::string_view line, std::vector<std::string>& fields, std::vector<uint8_t>& nulls) {
+  size_t n = 0, at = 0;
+  while (true) {
+    const size_t end = std::min(line.find('\t', at), line.size());
+    const std::string_view raw = line.substr(at, end - at);
+    if (fields.size() <= n) fields.emplace_back();
+    if (nulls.size() <= n) nulls.push_back(0);
+    std::string& field = fields[n];
+    field.clear();
+    nulls[n] = raw == "\\N";
+    if (!nulls[n]) {
+      // Runs of plain bytes go in one append: most fields have no escape.
+      size_t plain = 0;
+      for (size_t i = raw.find('\\'); i != std::string_view::npos; i = raw.find('\\', plain)) {
+        field.append(raw.data() + plain, i - plain);
+        const char letter = i + 1 < raw.size() ? raw[i + 1] : '\0';
+        const char byte = kServerEscapes[static_cast<unsigned char>(letter)];
+        if (!byte) Raise(Ours::Internal, fmt::format("The server's copy text has an escape it never writes: {}", raw));
+        field += byte;
+        plain = i + 2;
+      }
+      field.append(raw.data() + plain, raw.size() - plain);
+    }
+    ++n;
+    if (end == line.size()) break;
+    at = end + 1;
+  }
+  fields.resize(n);
+  nulls.resize(n);
 }
 
 }  // namespace kestrel::store::postgres

@@ -4,6 +4,7 @@
 // read back from it to go again row by row.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,5 +24,10 @@ void AppendCopyValue(std::string& out, const Value& v, bool binary);
 // bytes, anything else as its text (a number as its decimal text, which a
 // statement's parameter sends alike).
 std::vector<Value> ReadCopyValues(std::string_view line, const std::vector<bool>& binary);
+// The fields of one line that the server's COPY ... TO writes in text form
+// (without its LF): each field's bytes with their escapes undone, and
+// whether it is NULL ("\N"). The vectors keep their storage from line to
+// line. An escape the server does not write raises Ours::Internal.
+void SplitCopyLine(std::string_view line, std::vector<std::string>& fields, std::vector<uint8_t>& nulls);
 
 }  // namespace kestrel::store::postgres

@@ -12,6 +12,7 @@
 
 #include "base/error.h"
 #include "base/errors_ours.h"
+#include "store/postgres/copy_text.h"
 #include "store/postgres/statement.h"
 #include "store/postgres/statement_text.h"
 #include "store/postgres/values.h"
@@ -201,6 +202,7 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, Result whole, bool hi
 void PgRecordset::Declare(const std::string& select, const std::vector<Value>& values, const std::vector<bool>& binary,
                           bool first_piece_later) {
   read_ = select;
+  read_has_values_ = !values.empty();
   Params params;
   params.Resize(values.size());
   for (size_t i = 0; i < values.size(); ++i) params.Set(i, values[i], binary[i]);
@@ -290,6 +292,7 @@ void PgRecordset::LearnColumns() {
   std::set<Oid> tables;
   for (int i = 0; i < n; ++i) {
     names_.emplace_back(PQfname(r, i));
+    types_.push_back(PQftype(r, i));
     binary_.push_back(PQftype(r, i) == kByteaType);
     if (PQftable(r, i) != InvalidOid) tables.insert(PQftable(r, i));
   }
@@ -307,17 +310,56 @@ void PgRecordset::MoveNext() {
   SaveEdit();
   EndRow();
   if (eof_) Raise(Ours::NoCurrentRow);
+  if (copying_) {
+    NextCopiedRow();
+    return;
+  }
   if (++row_ < PQntuples(piece_.get())) {
     is_decoded_.assign(is_decoded_.size(), false);
     if (row_ % kRowsBetweenReceiving == 0) s_->ReceiveAhead();
     return;
   }
   if (cursor_open_) {
+    rows_before_piece_ += PQntuples(piece_.get());
+    if (CanCopyRest()) {
+      CopyRest();
+      return;
+    }
     piece_.reset();
     Fetch();
   } else {
     eof_ = true;
   }
+}
+
+bool PgRecordset::CanCopyRest() const {
+  if (!read_through_ || read_has_values_ || hidden_rowid_ || !s_->InSnapshot() || !s_->held().empty() ||
+      edit_->kind != Edit::Kind::None || read_.starts_with(sql::kJoinedByHashingMark))
+    return false;
+  return std::all_of(types_.begin(), types_.end(), CopiesAsFetched);
+}
+
+void PgRecordset::CopyRest() {
+  // In the snapshot the select gives the same rows in the same order again:
+  // those past the ones fetched are the rest.
+  const std::string copy = fmt::format("copy ({} offset {}) to stdout", read_, rows_before_piece_);
+  CloseCursor();
+  piece_.reset();
+  s_->StartCopyOut(copy);
+  copying_ = true;
+  NextCopiedRow();
+}
+
+void PgRecordset::NextCopiedRow() {
+  if (!s_->ReadCopyLine(copied_line_)) {
+    copying_ = false;
+    eof_ = true;
+    return;
+  }
+  SplitCopyLine(copied_line_, copied_fields_, copied_nulls_);
+  // "select *" brings the store's insertion order last, which stays unseen.
+  if (copied_fields_.size() < names_.size())
+    Raise(Ours::Internal, fmt::format("The server copied {} fields of {} columns", copied_fields_.size(), names_.size()));
 }
 
 void PgRecordset::Close() {
@@ -329,6 +371,14 @@ void PgRecordset::Close() {
 
 void PgRecordset::CloseQuietly() {
   if (closed_) return;
+  // A COPY not read to its end keeps the session busy: the rest is read
+  // and dropped.
+  try {
+    while (copying_ && s_->ReadCopyLine(copied_line_)) {
+    }
+  } catch (...) {
+  }
+  copying_ = false;
   closed_ = true;
   EndRow();
   eof_ = true;
@@ -349,6 +399,10 @@ void PgRecordset::RequireRow() const {
 Value PgRecordset::Fields(int index) const {
   if (const Value* v = edit_->Override(FieldPosition(names_, index))) return *v;
   RequireRow();
+  if (copying_) {
+    const auto i = static_cast<size_t>(index);
+    return copied_nulls_[i] ? Value() : ValueOfText(copied_fields_[i], types_[i]);
+  }
   return FieldValue(piece_.get(), row_, index);
 }
 
@@ -358,11 +412,22 @@ void PgRecordset::AppendField(std::string& out, int index) const {
     return;
   }
   RequireRow();
+  if (copying_) {
+    const size_t i = FieldPosition(names_, index);
+    if (!copied_nulls_[i]) out += copied_fields_[i];
+    return;
+  }
   AppendFieldText(out, piece_.get(), row_, index);
 }
 
 bool PgRecordset::ViewText(int index, std::string_view& out) const {
   if (edit_->kind != Edit::Kind::None || closed_ || eof_ || index < 0 || index >= FieldCount()) return false;
+  if (copying_) {
+    const auto i = static_cast<size_t>(index);
+    if (copied_nulls_[i] || IsNumericType(types_[i])) return false;
+    out = copied_fields_[i];
+    return true;
+  }
   const PGresult* r = piece_.get();
   if (PQgetisnull(r, row_, index) || IsNumericType(PQftype(r, index))) return false;
   const auto i = static_cast<size_t>(index);
@@ -380,6 +445,9 @@ bool PgRecordset::ViewText(int index, std::string_view& out) const {
 
 void PgRecordset::AddNew() {
   RequireRowsAddable(closed_, table_, several_tables_);
+  if (copying_)
+    Raise(Ours::RowsNotChangeable,
+          fmt::format("{}: its rows are being read through", DefaultText(Ours::RowsNotChangeable)));
   SaveEdit();
   EndRow();
   edit_->Start(Edit::Kind::NewRow, names_.size());

@@ -4,7 +4,9 @@
 // fetched unseen with it. The cursor is held across commits, so a recordset
 // stays readable while other statements run and transactions end around it.
 // A select with parameters that gave few rows before runs whole, without a
-// cursor, as long as it keeps giving no more than one piece.
+// cursor, as long as it keeps giving no more than one piece. A reader that
+// reads a snapshot's rows through alone gets the rows after the first piece
+// by COPY, which costs the server and the reader less per row.
 // It shares ownership of the session, so it stays usable when the connection
 // that made it is released first.
 #pragma once
@@ -67,6 +69,7 @@ class PgRecordset final : public Recordset {
   void Put(int index, const Value& v) override;
   void Update() override;
   void HoldAddedRows() override { hold_added_ = true; }
+  void ReadThroughAlone() override { read_through_ = true; }
   const std::string& TargetTable() const override { return table_; }
 
  protected:
@@ -96,6 +99,15 @@ class PgRecordset final : public Recordset {
   // Close without sending the rows held back: they go with the session's
   // next statement, which reports a refused one.
   void CloseQuietly();
+  // Whether the rows after the current piece may come by COPY: a reader
+  // that reads them through alone, in a snapshot (the select run again
+  // gives the same rows), a select without parameters whose columns COPY
+  // writes as a fetch gives them.
+  bool CanCopyRest() const;
+  // Closes the cursor and reads the rows after those fetched by COPY.
+  void CopyRest();
+  // The next row that COPY gives; the end of the rows when none.
+  void NextCopiedRow();
 
   std::shared_ptr<Session> s_;
   std::string cursor_;
@@ -124,6 +136,16 @@ class PgRecordset final : public Recordset {
   mutable std::vector<std::string> decoded_;
   mutable std::vector<bool> is_decoded_;
   std::unique_ptr<Edit> edit_;
+  // Reading through alone (ReadThroughAlone): the rows of the pieces before
+  // the current one, and once they come by COPY, the current row's fields.
+  bool read_through_ = false;
+  bool read_has_values_ = false;  // the select the cursor reads has parameters
+  int64_t rows_before_piece_ = 0;
+  bool copying_ = false;
+  std::vector<Oid> types_;
+  std::string copied_line_;
+  std::vector<std::string> copied_fields_;
+  std::vector<uint8_t> copied_nulls_;
 };
 
 }  // namespace kestrel::store::postgres

@@ -599,6 +599,30 @@ void Session::StartCopy(const std::string& statement) {
 
 Result Session::FinishCopy() { return Single(Collect([](PGconn*) { return 1; }, true)); }
 
+void Session::StartCopyOut(const std::string& statement) {
+  SendHeld();
+  CheckInterrupted();
+  const std::vector<Result> results = Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false);
+  if (results.empty() || PQresultStatus(results.back().get()) != PGRES_COPY_OUT)
+    Raise(Ours::Internal, "The server did not start to copy: " + statement);
+}
+
+bool Session::ReadCopyLine(std::string& line) {
+  char* buffer = nullptr;
+  const int n = PQgetCopyData(conn_, &buffer, 0);
+  if (n > 0) {
+    // The LF that ends every line is no part of it.
+    line.assign(buffer, static_cast<size_t>(n) - (buffer[n - 1] == '\n' ? 1 : 0));
+    PQfreemem(buffer);
+    return true;
+  }
+  if (buffer) PQfreemem(buffer);
+  if (n == -2) throw ConnectionError(conn_);
+  const Result done = FinishCopy();
+  if (Failed(done.get())) throw StoreError(done.get());
+  return false;
+}
+
 bool Session::Failed(const PGresult* r) {
   const auto status = PQresultStatus(r);
   return status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE || status == PGRES_NONFATAL_ERROR;

@@ -195,6 +195,12 @@ class Session : public std::enable_shared_from_this<Session> {
   // the result with FinishCopy, failed or not (Failed tells).
   void StartCopy(const std::string& statement);
   Result FinishCopy();
+  // Starts COPY ... TO STDOUT; ReadCopyLine then gives its lines one by one
+  // (without the LF), and false after the last once the server said the
+  // COPY succeeded (its error raised otherwise). Nothing else may run on
+  // the session until then.
+  void StartCopyOut(const std::string& statement);
+  bool ReadCopyLine(std::string& line);
   static bool Failed(const PGresult* r);
 
  private:

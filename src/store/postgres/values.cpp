@@ -60,8 +60,12 @@ std::string EncodeBytea(std::string_view bytes) {
 
 Value FieldValue(const PGresult* r, int row, int column) {
   if (PQgetisnull(r, row, column)) return Value();
-  const Oid type = PQftype(r, column);
-  const std::string_view text = Field(r, row, column);
+  return ValueOfText(Field(r, row, column), PQftype(r, column));
+}
+
+bool CopiesAsFetched(Oid type) { return !IsFloatingType(type) && type != kBoolType && type != kByteaType; }
+
+Value ValueOfText(std::string_view text, Oid type) {
   if (IsIntegerType(type)) {
     int64_t n = 0;
     std::from_chars(text.data(), text.data() + text.size(), n);

@@ -24,6 +24,12 @@ inline constexpr Oid kByteaType = 17;
 // as doubles, booleans as 1 or 0, bytea as its bytes, anything else as its
 // text; NULL as NULL.
 Value FieldValue(const PGresult* r, int row, int column);
+// A field's text read as FieldValue reads it, by the column's type.
+Value ValueOfText(std::string_view text, Oid type);
+// Whether a column of the type comes in COPY's text form as a fetch gives
+// it and AppendFieldText writes it: not a number read as a double, a
+// boolean or bytea.
+bool CopiesAsFetched(Oid type);
 // Appends the field's text as GetString writes it ("" for NULL).
 void AppendFieldText(std::string& out, const PGresult* r, int row, int column);
 // Whether the column holds numbers (integers, floating or numeric values).
