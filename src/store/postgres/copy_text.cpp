@@ -25,9 +25,9 @@ constexpr std::array<char, 256> kEscapes = [] {
   return e;
 }();
 
-// The byte each letter after a backslash stands for in what the server's
-// COPY ... TO writes (it escapes every control byte that has a letter), 0
-// for a letter it never writes.
+// The byte each letter after a backslash stands for in COPY's text form as
+// the server writes it (every control byte that has a letter) and as we
+// write it (a subset), 0 for a letter neither writes.
 constexpr std::array<char, 256> kServerEscapes = [] {
   std::array<char, 256> e{};
   e['\\'] = '\\';
@@ -77,33 +77,18 @@ void AppendCopyValue(std::string& out, const Value& v, bool binary) {
 }
 
 std::vector<Value> ReadCopyValues(std::string_view line, const std::vector<bool>& binary) {
+  std::vector<std::string> fields;
+  std::vector<uint8_t> nulls;
+  SplitCopyLine(line, fields, nulls);
   std::vector<Value> values;
-  values.reserve(binary.size());
-  std::string field;
-  size_t at = 0;
-  while (true) {
-    const size_t end = std::min(line.find('\t', at), line.size());
-    const std::string_view raw = line.substr(at, end - at);
-    const bool is_binary = values.size() < binary.size() && binary[values.size()];
-    if (raw == "\\N") {
+  values.reserve(fields.size());
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (nulls[i])
       values.emplace_back();
-    } else {
-      field.clear();
-      for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] != '\\') {
-          field += raw[i];
-          continue;
-        }
-        const char letter = ++i < raw.size() ? raw[i] : '\0';
-        const auto known = std::find(kEscapes.begin(), kEscapes.end(), letter);
-        if (letter == '\0' || known == kEscapes.end())
-          Raise(Ours::Internal, fmt::format("A held row's copy text has an escape it never writes: {}", raw));
-        field += static_cast<char>(known - kEscapes.begin());
-      }
-      values.emplace_back(is_binary ? DecodeBytea(field) : field);
-    }
-    if (end == line.size()) break;
-    at = end + 1;
+    else if (i < binary.size() && binary[i])
+      values.emplace_back(DecodeBytea(fields[i]));
+    else
+      values.emplace_back(std::move(fields[i]));
   }
   return values;
 }
@@ -125,7 +110,7 @@ void SplitCopyLine(std::string_view line, std::vector<std::string>& fields, std:
         field.append(raw.data() + plain, i - plain);
         const char letter = i + 1 < raw.size() ? raw[i + 1] : '\0';
         const char byte = kServerEscapes[static_cast<unsigned char>(letter)];
-        if (!byte) Raise(Ours::Internal, fmt::format("The server's copy text has an escape it never writes: {}", raw));
+        if (!byte) Raise(Ours::Internal, fmt::format("A line of COPY text has an escape COPY never writes: {}", raw));
         field += byte;
         plain = i + 2;
       }

@@ -19,15 +19,16 @@ void AppendCopyField(std::string& out, std::string_view field, bool binary);
 // Appends a value as Recordset::Put takes it, in the same text form: NULL
 // as "\N", an empty text as an empty field, numbers in decimal.
 void AppendCopyValue(std::string& out, const Value& v, bool binary);
-// The values of one line that AppendCopyValue wrote (without its LF), as
-// Recordset::Put would take them again: "\N" as NULL, bytea back to its
-// bytes, anything else as its text (a number as its decimal text, which a
-// statement's parameter sends alike).
-std::vector<Value> ReadCopyValues(std::string_view line, const std::vector<bool>& binary);
-// The fields of one line that the server's COPY ... TO writes in text form
-// (without its LF): each field's bytes with their escapes undone, and
-// whether it is NULL ("\N"). The vectors keep their storage from line to
-// line. An escape the server does not write raises Ours::Internal.
+// The fields of one line of COPY text (without its LF), as AppendCopyValue
+// or the server's COPY ... TO writes it: each field's bytes with their
+// escapes undone, and whether it is NULL ("\N"). The vectors keep their
+// storage from line to line. An escape COPY never writes raises
+// Ours::Internal.
 void SplitCopyLine(std::string_view line, std::vector<std::string>& fields, std::vector<uint8_t>& nulls);
+// The values of one line that AppendCopyValue wrote, as Recordset::Put
+// would take them again: "\N" as NULL, bytea back to its bytes, anything
+// else as its text (a number as its decimal text, which a statement's
+// parameter sends alike).
+std::vector<Value> ReadCopyValues(std::string_view line, const std::vector<bool>& binary);
 
 }  // namespace kestrel::store::postgres
