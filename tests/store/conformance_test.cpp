@@ -545,9 +545,10 @@ TEST_P(StoreConformance, HeldRowsLeavingOutColumnsTakeTheTablesDefaults) {
   auto rs = c_->OpenRecordset("select * from qzddi230 where 1=2", adOpenForwardOnly, adLockOptimistic);
   rs->HoldAddedRows();
   std::string expected;
-  for (int n = 10; n < 60; ++n) {
-    // Runs of rows of the same columns, then columns that change row by row.
-    const int kind = n < 30 ? n / 10 : n % 4;
+  for (int n = 100; n < 220; ++n) {
+    // Runs of more rows than a group of the same columns, the columns
+    // changing between runs, then columns that change row by row.
+    const int kind = n < 180 ? (n - 100) / 20 : n % 4;
     const std::string appl = "A" + std::to_string(n), dsca = "Desc " + std::to_string(n), crdt = "2026-01-" + std::to_string(n);
     rs->AddNew();
     rs->Put("appl", appl);
