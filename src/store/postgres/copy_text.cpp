@@ -14,29 +14,29 @@
 namespace kestrel::store::postgres {
 namespace {
 
-// The letter COPY's text form writes after a backslash for each byte that
-// needs one, 0 for the others.
+// The bytes COPY's text form writes as a backslash and a letter: the server
+// escapes all of them, we only those a value of ours can make ambiguous.
+struct Escape {
+  char byte, letter;
+  bool ours;
+};
+constexpr Escape kCopyEscapes[] = {{'\\', '\\', true}, {'\t', 't', true},  {'\r', 'r', true}, {'\n', 'n', true},
+                                   {'\b', 'b', false},  {'\f', 'f', false}, {'\v', 'v', false}};
+
+// The letter we write after a backslash for each byte that needs one, 0 for
+// the others.
 constexpr std::array<char, 256> kEscapes = [] {
   std::array<char, 256> e{};
-  e['\\'] = '\\';
-  e['\t'] = 't';
-  e['\r'] = 'r';
-  e['\n'] = 'n';
+  for (const Escape& x : kCopyEscapes)
+    if (x.ours) e[static_cast<unsigned char>(x.byte)] = x.letter;
   return e;
 }();
 
-// The byte each letter after a backslash stands for in COPY's text form as
-// the server writes it (every control byte that has a letter) and as we
-// write it (a subset), 0 for a letter neither writes.
-constexpr std::array<char, 256> kServerEscapes = [] {
+// The byte each letter after a backslash stands for, as the server or we
+// write it; 0 for a letter neither writes.
+constexpr std::array<char, 256> kEscapedBytes = [] {
   std::array<char, 256> e{};
-  e['\\'] = '\\';
-  e['t'] = '\t';
-  e['r'] = '\r';
-  e['n'] = '\n';
-  e['b'] = '\b';
-  e['f'] = '\f';
-  e['v'] = '\v';
+  for (const Escape& x : kCopyEscapes) e[static_cast<unsigned char>(x.letter)] = x.byte;
   return e;
 }();
 
@@ -109,7 +109,7 @@ void SplitCopyLine(std::string_view line, std::vector<std::string>& fields, std:
       for (size_t i = raw.find('\\'); i != std::string_view::npos; i = raw.find('\\', plain)) {
         field.append(raw.data() + plain, i - plain);
         const char letter = i + 1 < raw.size() ? raw[i + 1] : '\0';
-        const char byte = kServerEscapes[static_cast<unsigned char>(letter)];
+        const char byte = kEscapedBytes[static_cast<unsigned char>(letter)];
         if (!byte) Raise(Ours::Internal, fmt::format("A line of COPY text has an escape COPY never writes: {}", raw));
         field += byte;
         plain = i + 2;
