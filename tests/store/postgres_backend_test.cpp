@@ -58,7 +58,10 @@ TEST_F(PostgresBackendTest, AStoreIsCreatedOnceInItsSchemaAndOpenedThere) {
 }
 
 // Values travel in LATIN1, one character per byte: a database in any encoding
-// that holds every LATIN1 character keeps them all.
+// that holds every LATIN1 character keeps them all, put, quoted, or held and
+// copied in a transaction; the server's messages that quote them give the
+// same bytes. A character beyond LATIN1 that another client stored is
+// refused with the server's own error for it.
 TEST_F(PostgresBackendTest, EveryByteComesBackWhateverTheDatabasesEncoding) {
   std::string bytes;
   for (int b = 1; b <= 255; ++b) bytes += static_cast<char>(b);
@@ -100,6 +103,37 @@ TEST_F(PostgresBackendTest, EveryByteComesBackWhateverTheDatabasesEncoding) {
     EXPECT_EQ(back->Fields("dsca"), Value(bytes));  // quoted into the statement
     back->MoveNext();
     EXPECT_TRUE(back->IsEOF());
+
+    // Held rows go by COPY inside a transaction; the read gives their text
+    // field by field and joined.
+    c->BeginBatch();
+    auto held = c->OpenRecordset("select * from qzusr100 where 1=2", adOpenForwardOnly, adLockOptimistic);
+    held->HoldAddedRows();
+    for (const char* name : {"m\xE9nage", "\xFF\xFE" "end"}) {
+      held->AddNew();
+      held->Put("dsca", std::string(name) + bytes);
+      held->Update();
+    }
+    held->Close();
+    c->CommitBatch();
+    auto copied = c->OpenRecordset("select dsca from qzusr100 where dsca <> " + c->Quote(bytes) + " order by dsca");
+    std::string_view text;
+    ASSERT_TRUE(copied->ViewText(0, text));
+    EXPECT_EQ(text, "m\xE9nage" + bytes);
+    copied->MoveNext();
+    EXPECT_EQ(copied->GetString(-1, "|", ";"), std::string("\xFF\xFE" "end") + bytes + ";");
+
+    c->Execute("create unique index qzusr100_dsca on qzusr100 (dsca) where dsca like 'm%'");
+    const ComError duplicate =
+        CaughtFrom([&] { c->Execute("insert into qzusr100 (dsca) values ('m\xE9nage' || " + c->Quote(bytes) + ")"); });
+    EXPECT_NE(duplicate.description().find("=(m\xE9nage\x01\x02"), std::string::npos) << duplicate.description();
+
+    if (row.encoding != "UTF8") continue;
+    const ComError refused_there = CaughtFrom([&] { c->Execute("select convert_to(chr(8364), 'LATIN1')"); });
+    c->Execute("insert into qzusr100 (dsca) values ('euro ' || chr(8364))");
+    const ComError ours = CaughtFrom([&] { c->OpenRecordset("select dsca from qzusr100 where dsca like 'euro%'")->Fields(0); });
+    EXPECT_EQ(ours.number(), refused_there.number());
+    EXPECT_EQ(ours.description(), refused_there.description());
   }
 }
 
