@@ -16,10 +16,11 @@ long Recordset::AppendString(std::string& out, long n, std::string_view column_s
   long rows = 0;
   const int columns = FieldCount();
   while (!IsEOF() && (n < 0 || rows < n)) {
-    for (int i = 0; i < columns; ++i) {
-      if (i > 0) out.append(column_sep);
-      AppendField(out, i);
-    }
+    if (!AppendRow(out, column_sep))
+      for (int i = 0; i < columns; ++i) {
+        if (i > 0) out.append(column_sep);
+        AppendField(out, i);
+      }
     out.append(row_sep);
     ++rows;
     MoveNext();

@@ -101,6 +101,10 @@ class Recordset {
 
  protected:
   Recordset() = default;
+  // Appends the current row's fields joined by `column_sep`, as AppendField
+  // gives them one by one, when the backend has a quicker way; false (and
+  // nothing appended) when not.
+  virtual bool AppendRow(std::string& /*out*/, std::string_view /*column_sep*/) const { return false; }
   // True while the recordset can be read or moved (not closed).
   virtual bool IsOpen() const = 0;
 };

@@ -356,10 +356,36 @@ void PgRecordset::NextCopiedRow() {
     eof_ = true;
     return;
   }
+  copied_split_ = false;
+}
+
+void PgRecordset::SplitCopiedRow() const {
+  if (copied_split_) return;
   SplitCopyLine(copied_line_, copied_fields_, copied_nulls_);
   // "select *" brings the store's insertion order last, which stays unseen.
   if (copied_fields_.size() < names_.size())
     Raise(Ours::Internal, fmt::format("The server copied {} fields of {} columns", copied_fields_.size(), names_.size()));
+  copied_split_ = true;
+}
+
+bool PgRecordset::AppendRow(std::string& out, std::string_view column_sep) const {
+  if (!copying_ || closed_ || eof_ || edit_->kind != Edit::Kind::None ||
+      copied_line_.find('\\') != std::string::npos)
+    return false;
+  const std::string_view line = copied_line_;
+  const size_t start = out.size();
+  size_t at = 0;
+  for (size_t i = 0; i < names_.size(); ++i) {
+    const size_t end = line.find('\t', at);
+    if (end == std::string_view::npos && i + 1 < names_.size()) {
+      out.resize(start);  // fewer fields than columns: the split reports it
+      return false;
+    }
+    if (i > 0) out.append(column_sep);
+    out.append(line.substr(at, std::min(end, line.size()) - at));
+    at = end + 1;
+  }
+  return true;
 }
 
 void PgRecordset::Close() {
@@ -400,6 +426,7 @@ Value PgRecordset::Fields(int index) const {
   if (const Value* v = edit_->Override(FieldPosition(names_, index))) return *v;
   RequireRow();
   if (copying_) {
+    SplitCopiedRow();
     const auto i = static_cast<size_t>(index);
     return copied_nulls_[i] ? Value() : ValueOfText(copied_fields_[i], types_[i]);
   }
@@ -414,6 +441,7 @@ void PgRecordset::AppendField(std::string& out, int index) const {
   RequireRow();
   if (copying_) {
     const size_t i = FieldPosition(names_, index);
+    SplitCopiedRow();
     if (!copied_nulls_[i]) out += copied_fields_[i];
     return;
   }
@@ -423,6 +451,7 @@ void PgRecordset::AppendField(std::string& out, int index) const {
 bool PgRecordset::ViewText(int index, std::string_view& out) const {
   if (edit_->kind != Edit::Kind::None || closed_ || eof_ || index < 0 || index >= FieldCount()) return false;
   if (copying_) {
+    SplitCopiedRow();
     const auto i = static_cast<size_t>(index);
     if (copied_nulls_[i] || IsNumericType(types_[i])) return false;
     out = copied_fields_[i];

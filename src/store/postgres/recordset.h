@@ -74,6 +74,9 @@ class PgRecordset final : public Recordset {
 
  protected:
   bool IsOpen() const override { return !closed_; }
+  // A copied line without a backslash (no escape, no NULL) gives its
+  // fields as they are, without taking it apart.
+  bool AppendRow(std::string& out, std::string_view column_sep) const override;
 
  private:
   struct Edit;
@@ -108,6 +111,8 @@ class PgRecordset final : public Recordset {
   void CopyRest();
   // The next row that COPY gives; the end of the rows when none.
   void NextCopiedRow();
+  // The copied row's fields, taken apart when first asked for.
+  void SplitCopiedRow() const;
 
   std::shared_ptr<Session> s_;
   std::string cursor_;
@@ -144,8 +149,9 @@ class PgRecordset final : public Recordset {
   bool copying_ = false;
   std::vector<Oid> types_;
   std::string copied_line_;
-  std::vector<std::string> copied_fields_;
-  std::vector<uint8_t> copied_nulls_;
+  mutable bool copied_split_ = false;  // copied_fields_ and copied_nulls_ are the line's
+  mutable std::vector<std::string> copied_fields_;
+  mutable std::vector<uint8_t> copied_nulls_;
 };
 
 }  // namespace kestrel::store::postgres
