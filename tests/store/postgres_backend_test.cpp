@@ -131,7 +131,8 @@ TEST_F(PostgresBackendTest, EveryByteComesBackWhateverTheDatabasesEncoding) {
     if (row.encoding != "UTF8") continue;
     const ComError refused_there = CaughtFrom([&] { c->Execute("select convert_to(chr(8364), 'LATIN1')"); });
     c->Execute("insert into qzusr100 (dsca) values ('euro ' || chr(8364))");
-    const ComError ours = CaughtFrom([&] { c->OpenRecordset("select dsca from qzusr100 where dsca like 'euro%'")->Fields(0); });
+    const ComError ours =
+        CaughtFrom([&] { c->OpenRecordset("select dsca from qzusr100 where dsca like 'euro%'")->Fields(0); });
     EXPECT_EQ(ours.number(), refused_there.number());
     EXPECT_EQ(ours.description(), refused_there.description());
   }
