@@ -76,6 +76,23 @@ void AppendCopyValue(std::string& out, const Value& v, bool binary) {
   }
 }
 
+bool AppendPlainCopyFields(std::string& out, std::string_view line, size_t fields, std::string_view separator) {
+  if (line.find('\\') != std::string_view::npos) return false;
+  const size_t start = out.size();
+  size_t at = 0;
+  for (size_t i = 0; i < fields; ++i) {
+    const size_t end = line.find('\t', at);
+    if (end == std::string_view::npos && i + 1 < fields) {
+      out.resize(start);
+      return false;
+    }
+    if (i > 0) out.append(separator);
+    out.append(line.substr(at, std::min(end, line.size()) - at));
+    at = end + 1;
+  }
+  return true;
+}
+
 std::vector<Value> ReadCopyValues(std::string_view line, const std::vector<bool>& binary) {
   std::vector<std::string> fields;
   std::vector<uint8_t> nulls;

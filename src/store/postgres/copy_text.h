@@ -25,6 +25,11 @@ void AppendCopyValue(std::string& out, const Value& v, bool binary);
 // storage from line to line. An escape COPY never writes raises
 // Ours::Internal.
 void SplitCopyLine(std::string_view line, std::vector<std::string>& fields, std::vector<uint8_t>& nulls);
+// Appends the first `fields` fields of a line of COPY text joined by
+// `separator`, as SplitCopyLine would give them, when the line has no
+// backslash (so neither an escape nor a NULL) and that many fields; false
+// and nothing appended otherwise.
+bool AppendPlainCopyFields(std::string& out, std::string_view line, size_t fields, std::string_view separator);
 // The values of one line that AppendCopyValue wrote, as Recordset::Put
 // would take them again: "\N" as NULL, bytea back to its bytes, anything
 // else as its text (a number as its decimal text, which a statement's

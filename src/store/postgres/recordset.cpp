@@ -369,23 +369,10 @@ void PgRecordset::SplitCopiedRow() const {
 }
 
 bool PgRecordset::AppendRow(std::string& out, std::string_view column_sep) const {
-  if (!copying_ || closed_ || eof_ || edit_->kind != Edit::Kind::None ||
-      copied_line_.find('\\') != std::string::npos)
-    return false;
-  const std::string_view line = copied_line_;
-  const size_t start = out.size();
-  size_t at = 0;
-  for (size_t i = 0; i < names_.size(); ++i) {
-    const size_t end = line.find('\t', at);
-    if (end == std::string_view::npos && i + 1 < names_.size()) {
-      out.resize(start);  // fewer fields than columns: the split reports it
-      return false;
-    }
-    if (i > 0) out.append(column_sep);
-    out.append(line.substr(at, std::min(end, line.size()) - at));
-    at = end + 1;
-  }
-  return true;
+  // A line the quick way refuses (an escape, a NULL, too few fields) is
+  // taken apart, which reports too few fields.
+  return copying_ && !closed_ && !eof_ && edit_->kind == Edit::Kind::None &&
+         AppendPlainCopyFields(out, copied_line_, names_.size(), column_sep);
 }
 
 void PgRecordset::Close() {
