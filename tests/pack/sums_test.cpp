@@ -64,6 +64,12 @@ TEST(PackSumsTest, EveryChangeToAPackIsRefusedNamingTheFile) {
 TEST(PackSumsTest, LinesEndAtCrLfOnlyAlsoAcrossTheReadingPieces) {
   // The file is read in pieces of 64 KiB: a CR LF may be cut between two.
   const std::string piece(65535, 'x');
+  // Rule files have a line for every field: many short lines in every piece.
+  std::string fields, no_line_ends;
+  for (int i = 0; i < 700; ++i) {
+    fields += "TFLNO:007\r\n";
+    no_line_ends += "TFLNO:007\n\r";
+  }
   const struct { std::string content; uint64_t lines; } rows[] = {
       {"", 0},
       {"ACC10", 1},
@@ -77,6 +83,9 @@ TEST(PackSumsTest, LinesEndAtCrLfOnlyAlsoAcrossTheReadingPieces) {
       {piece + "\n\r", 1},
       {piece.substr(1) + "\r\n", 1},  // the line end closes the first piece
       {piece + "x\r\n\r\n", 2},
+      {fields, 700},
+      {no_line_ends, 1},
+      {piece.substr(2) + fields, 700},  // the first field line begins after the x
   };
   TempFolder pack;
   for (const auto& row : rows) {
