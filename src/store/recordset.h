@@ -67,7 +67,9 @@ class Recordset {
   virtual void AppendField(std::string& out, int index) const = 0;
   // The bytes of a text or binary field of the current row, without copying
   // them: true and `out` set, valid until the recordset moves on. False for
-  // NULL and numbers, and while a row is being added or changed.
+  // NULL, for numbers (a backend that holds a whole number as the text
+  // Value::Text gives it may lend that), and while a row is being added or
+  // changed.
   virtual bool ViewText(int index, std::string_view& out) const = 0;
 
   // The next n rows (all when n < 0), starting with the current one, as one

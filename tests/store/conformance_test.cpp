@@ -690,6 +690,29 @@ TEST_P(StoreConformance, BoundValuesAndEveryByteFrom1To255) {
             "1|" + bytes + ";2|" + bytes + ";");
 }
 
+// The rule writers take a lent text for the value's own text: a field lends
+// one only where the two are the same, whatever its type.
+TEST_P(StoreConformance, AFieldLendsItsTextOnlyWhereItIsItsValuesText) {
+  c_->Execute("insert into qzmap120 (mprf, vers, rele) values (-30, 'X41U', '007')");
+  const struct { const char* column; bool lent; } rows[] = {
+      {"vers", true},  {"rele", true}, {"mprf", false}, {"mprf + 1", false}, {"1.0", false},
+      {"2.50", false}, {"cast(1.5 as real)", false}, {"cast(3 as double precision)", false},
+      {"1 = 1", false}, {"null", false}, {"9223372036854775807", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.column);
+    auto rs = c_->OpenRecordset(std::string("select ") + row.column + " from qzmap120");
+    std::string_view view;
+    const bool lent = rs->ViewText(0, view);
+    const Value value = rs->Fields(0);
+    EXPECT_TRUE(lent || !row.lent);
+    EXPECT_FALSE(lent && value.IsNull());
+    if (lent && !value.IsNull()) {
+      EXPECT_EQ(view, value.Text());
+    }
+  }
+}
+
 // A prepared statement runs again with new values and reads the rows it
 // steps to; more than one statement runs nothing. A host releases what it
 // holds in any order: the connection may go before its recordsets and

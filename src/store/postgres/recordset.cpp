@@ -440,12 +440,12 @@ bool PgRecordset::ViewText(int index, std::string_view& out) const {
   if (copying_) {
     SplitCopiedRow();
     const auto i = static_cast<size_t>(index);
-    if (copied_nulls_[i] || IsNumericType(types_[i])) return false;
+    if (copied_nulls_[i] || !LendsText(types_[i])) return false;
     out = copied_fields_[i];
     return true;
   }
   const PGresult* r = piece_.get();
-  if (PQgetisnull(r, row_, index) || IsNumericType(PQftype(r, index))) return false;
+  if (PQgetisnull(r, row_, index) || !LendsText(PQftype(r, index))) return false;
   const auto i = static_cast<size_t>(index);
   if (binary_[i]) {
     if (!is_decoded_[i]) {

@@ -34,7 +34,7 @@ std::string_view Field(const PGresult* r, int row, int column) {
 
 }  // namespace
 
-bool IsNumericType(Oid type) { return IsIntegerType(type) || IsFloatingType(type); }
+bool LendsText(Oid type) { return !IsFloatingType(type) && type != kBoolType; }
 
 std::string DecodeBytea(std::string_view hex) {
   if (hex.size() < 2 || hex[0] != '\\' || hex[1] != 'x')

@@ -32,8 +32,9 @@ Value ValueOfText(std::string_view text, Oid type);
 bool CopiesAsFetched(Oid type);
 // Appends the field's text as GetString writes it ("" for NULL).
 void AppendFieldText(std::string& out, const PGresult* r, int row, int column);
-// Whether the column holds numbers (integers, floating or numeric values).
-bool IsNumericType(Oid type);
+// Whether a field of the type, in its text form, is the text of the Value
+// read from it: texts and whole numbers, not floating numbers or booleans.
+bool LendsText(Oid type);
 
 // The bytes of a bytea field in the server's hex form ("\x4142").
 std::string DecodeBytea(std::string_view hex);
