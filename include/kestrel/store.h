@@ -67,7 +67,9 @@ struct BulkLoadOptions {
   // empty path writes no file.
   std::string log_path;
   std::string error_path;
-  // Called after every committed batch with the rows loaded so far.
+  // Called after every committed batch with the rows loaded so far (inside
+  // the caller's transaction, whose batches commit nothing, as each batch's
+  // rows reach the store), never with fewer rows than the call before.
   std::function<void(int64_t rows)> progress;
 };
 

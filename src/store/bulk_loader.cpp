@@ -27,7 +27,8 @@ class RowLoader {
  public:
   RowLoader(Env& env, Connection& c, std::string_view table, const std::string& data_file,
             const BulkLoadOptions& options, size_t columns, RowSink& sink)
-      : c_(c),
+      : env_(env),
+        c_(c),
         table_(table),
         data_file_(data_file),
         options_(options),
@@ -39,6 +40,7 @@ class RowLoader {
         errors_(CreateIfNamed(env, options.error_path)) {}
 
   BulkLoadCounts Run() {
+    if (sink_.BatchesCostStatements() && c_.InTransaction() && LoadAsOneBatch()) return n_;
     try {
       while (rows_->Next()) LoadRow();
       if (batch_open_) CommitBatch();
@@ -54,6 +56,68 @@ class RowLoader {
   }
 
  private:
+  // Inside the caller's transaction a batch is a savepoint and commits
+  // nothing. A sink whose every batch costs the store a statement (and a
+  // savepoint) gets the rows as one batch instead: a server takes many
+  // thousands of rows in one statement faster than in batches. A load that
+  // fails goes again batch by batch (false), which keeps the batches before
+  // the failing row and writes the log and error files as a load by batches
+  // does; only a failure that leaves no way back is the load's own.
+  bool LoadAsOneBatch() {
+    int64_t rows = 0;
+    bool malformed = false;  // the load by batches names the malformed row
+    try {
+      c_.BeginBatch();
+      batch_open_ = true;
+      while (rows_->Next()) {
+        ++n_.rows_read;
+        malformed = rows_->fields().size() != columns_;
+        if (malformed) break;
+        sink_.Add(rows_->fields());
+        if (++rows % per_batch_ == 0) Report(rows);
+      }
+      if (!malformed) {
+        sink_.Flush();
+        c_.CommitBatch();
+        batch_open_ = false;
+      }
+    } catch (const std::exception& ex) {
+      return RunAgainByBatches(AsComError(ex));
+    }
+    if (malformed) return RunAgainByBatches(std::nullopt);
+    n_.rows_loaded = rows;
+    n_.batches = (rows + per_batch_ - 1) / per_batch_;
+    Report(rows);
+    if (errors_) errors_->Close();
+    WriteLog(std::nullopt);
+    return true;
+  }
+  // Rolls the one batch back and starts reading again (false). When the
+  // rollback fails the load cannot go again: `failure`, else the rollback's
+  // own, is the load's.
+  bool RunAgainByBatches(const std::optional<ComError>& failure) {
+    try {
+      if (batch_open_) {
+        batch_open_ = false;
+        sink_.Abandon();
+        c_.RollbackBatch();
+      }
+    } catch (const std::exception& ex) {
+      const ComError e = failure.value_or(AsComError(ex));
+      RecordRejectedRow(e);
+      throw e;
+    }
+    n_ = BulkLoadCounts{};
+    rows_ = files::RowReader::Open(env_, data_file_);
+    return false;
+  }
+  // Progress never goes back: a load that goes again by batches reports only
+  // what its first try had not.
+  void Report(int64_t rows) {
+    if (!options_.progress || rows <= reported_) return;
+    reported_ = rows;
+    options_.progress(rows);
+  }
   void LoadRow() {
     ++n_.rows_read;
     refused_.reset();
@@ -101,7 +165,7 @@ class RowLoader {
     ++n_.batches;
     in_batch_ = 0;
     batch_lines_.clear();
-    if (options_.progress) options_.progress(n_.rows_loaded);
+    Report(n_.rows_loaded);
   }
 
   void RollBackOpenBatch() noexcept {
@@ -140,6 +204,7 @@ class RowLoader {
     log_->Close();
   }
 
+  Env& env_;
   Connection& c_;
   std::string_view table_;
   const std::string& data_file_;
@@ -152,6 +217,7 @@ class RowLoader {
   std::unique_ptr<files::TextWriter> errors_;
   BulkLoadCounts n_;
   int64_t in_batch_ = 0;
+  int64_t reported_ = 0;  // the rows progress was last told of
   bool batch_open_ = false;
   // Line number and text of each row of the open batch.
   std::vector<std::pair<size_t, std::string>> batch_lines_;

@@ -34,6 +34,9 @@ class RowSink {
   virtual void Flush() {}
   virtual void Abandon() noexcept {}
   virtual std::optional<size_t> RefusedRow() const { return std::nullopt; }
+  // Whether each batch costs the store a statement of its own: inside the
+  // caller's transaction the loader then tries the whole file as one batch.
+  virtual bool BatchesCostStatements() const { return false; }
 };
 
 // Loads `data_file` into `table` (of `columns` columns) through `sink`, as

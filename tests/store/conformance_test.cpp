@@ -796,10 +796,11 @@ TEST_P(StoreConformance, BulkLoadARefusedRowKeepsTheBatchesBeforeItAndIsNamedInT
   o.progress = [&](int64_t rows) { progress.push_back(rows); };
   // Rows 1-6 stay in two committed batches; the load stopped at `line`
   // (1-based), whose text the error file shows with the reason.
+  bool in_transaction = false;
   const auto expect_stopped_at = [&](const ComError& e, int line) {
     EXPECT_EQ(DomainValues(), "V1,V2,V3,V4,V5,V6,");
     EXPECT_EQ(progress, (std::vector<int64_t>{3, 6}));
-    EXPECT_FALSE(c_->InTransaction());
+    EXPECT_EQ(c_->InTransaction(), in_transaction);
     EXPECT_EQ(ReadFile(o.error_path), "Line: " + std::to_string(line) + "\r\nText: " + lines[line - 1] +
                                           "\r\nReason: " + e.description() + "\r\n");
     EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi160\r\nData file: " + file + "\r\nRows read: " +
@@ -808,13 +809,22 @@ TEST_P(StoreConformance, BulkLoadARefusedRowKeepsTheBatchesBeforeItAndIsNamedInT
                                         std::to_string(line) + "\r\n");
   };
 
-  ComError e = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160", file, o); });
-  EXPECT_EQ(e.number(), Number(Ours::MalformedPackFile));
-  EXPECT_NE(e.description().find(file + ", line 7: a row of 3 fields where table qzddi160 has 4 columns"),
-            std::string::npos)
-      << e.description();
-  // Row 7 refused; row 8 never read.
-  expect_stopped_at(e, 7);
+  // Inside the caller's transaction, whose batches commit nothing, the load
+  // tells the same.
+  for (const bool in : {true, false}) {
+    SCOPED_TRACE(in ? "in a transaction" : "alone");
+    in_transaction = in;
+    progress.clear();
+    if (in) c_->Execute("begin");
+    const ComError e = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi160", file, o); });
+    EXPECT_EQ(e.number(), Number(Ours::MalformedPackFile));
+    EXPECT_NE(e.description().find(file + ", line 7: a row of 3 fields where table qzddi160 has 4 columns"),
+              std::string::npos)
+        << e.description();
+    // Row 7 refused; row 8 never read.
+    expect_stopped_at(e, 7);
+    if (in) c_->Execute("rollback");
+  }
 
   // The rows are read on a second thread: a read failing in the middle of
   // line 7 there stops the load after the rows before it, as a read in place
@@ -827,9 +837,45 @@ TEST_P(StoreConformance, BulkLoadARefusedRowKeepsTheBatchesBeforeItAndIsNamedInT
   for (size_t k = 0; k < 6; ++k) six_lines += lines[k].size() + 2;
   FaultEnv faults;
   faults.FailRead("qzddi160EXB.dat", 1, six_lines + 5, EIO);
-  e = CaughtFrom([&] { c_->BulkLoad(faults, "qzddi160", file, o); });
-  EXPECT_EQ(e.number(), EIO);
-  expect_stopped_at(e, 6);
+  const ComError failed_read = CaughtFrom([&] { c_->BulkLoad(faults, "qzddi160", file, o); });
+  EXPECT_EQ(failed_read.number(), EIO);
+  expect_stopped_at(failed_read, 6);
+}
+
+// Inside the caller's transaction the batches commit nothing: the counts, the
+// log and the progress tell of them all the same.
+TEST_P(StoreConformance, BulkLoadTellsOfItsBatchesInsideATransactionToo) {
+  const struct { int rows; int64_t batches; std::vector<int64_t> progress; } loads[] = {
+      {8, 3, {3, 6, 8}}, {6, 2, {3, 6}}, {2, 1, {2}}};
+  for (const auto& load : loads) {
+    std::vector<std::string> lines;
+    for (int k = 1; k <= load.rows; ++k) lines.push_back(Domain(k));
+    const std::string file = Data("qzddi160EXB.dat", lines);
+    std::string values;
+    for (int k = 1; k <= load.rows; ++k) values += "V" + std::to_string(k) + ",";
+    for (const bool in_transaction : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << load.rows << " rows" << (in_transaction ? ", in a transaction" : ""));
+      c_->Execute("delete from qzddi160");
+      if (in_transaction) c_->Execute("begin");
+      BulkLoadOptions o;
+      o.rows_per_batch = 3;
+      o.log_path = dir_ / "qzddi160EXB.log";
+      std::vector<int64_t> progress;
+      o.progress = [&](int64_t rows) { progress.push_back(rows); };
+      const BulkLoadCounts n = c_->BulkLoad(Env::Default(), "qzddi160", file, o);
+      EXPECT_EQ(n.rows_read, load.rows);
+      EXPECT_EQ(n.rows_loaded, load.rows);
+      EXPECT_EQ(n.batches, load.batches);
+      EXPECT_EQ(progress, load.progress);
+      EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi160\r\nData file: " + file + "\r\nRows read: " +
+                                          std::to_string(load.rows) + "\r\nRows loaded: " +
+                                          std::to_string(load.rows) + "\r\nBatches committed: " +
+                                          std::to_string(load.batches) + "\r\n");
+      EXPECT_EQ(DomainValues(), values);
+      EXPECT_EQ(c_->InTransaction(), in_transaction);
+      if (in_transaction) c_->Execute("commit");
+    }
+  }
 }
 
 // A row the store refuses rolls back its own batch only; inside the caller's

@@ -24,6 +24,9 @@ class CopySink final : public RowSink {
   void Flush() override;
   void Abandon() noexcept override;
   std::optional<size_t> RefusedRow() const override { return refused_; }
+  // Each batch is a COPY of its own: its start and end cost the server as
+  // much as some thousand rows.
+  bool BatchesCostStatements() const override { return true; }
 
  private:
   void Send();
