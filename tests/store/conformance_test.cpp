@@ -694,7 +694,7 @@ TEST_P(StoreConformance, BoundValuesAndEveryByteFrom1To255) {
 // one only where the two are the same, whatever its type.
 TEST_P(StoreConformance, AFieldLendsItsTextOnlyWhereItIsItsValuesText) {
   c_->Execute("insert into qzmap120 (mprf, vers, rele) values (-30, 'X41U', '007')");
-  const struct { const char* column; bool lent; } rows[] = {
+  const struct { const char* column; bool always_lent; } rows[] = {
       {"vers", true},  {"rele", true}, {"mprf", false}, {"mprf + 1", false}, {"1.0", false},
       {"2.50", false}, {"cast(1.5 as real)", false}, {"cast(3 as double precision)", false},
       {"1 = 1", false}, {"null", false}, {"9223372036854775807", false},
@@ -705,7 +705,7 @@ TEST_P(StoreConformance, AFieldLendsItsTextOnlyWhereItIsItsValuesText) {
     std::string_view view;
     const bool lent = rs->ViewText(0, view);
     const Value value = rs->Fields(0);
-    EXPECT_TRUE(lent || !row.lent);
+    EXPECT_TRUE(lent || !row.always_lent);
     EXPECT_FALSE(lent && value.IsNull());
     if (lent && !value.IsNull()) {
       EXPECT_EQ(view, value.Text());
