@@ -445,8 +445,8 @@ bool PgRecordset::ViewText(int index, std::string_view& out) const {
     return true;
   }
   const PGresult* r = piece_.get();
-  if (PQgetisnull(r, row_, index) || !LendsText(PQftype(r, index))) return false;
   const auto i = static_cast<size_t>(index);
+  if (PQgetisnull(r, row_, index) || !LendsText(types_[i])) return false;
   if (binary_[i]) {
     if (!is_decoded_[i]) {
       decoded_[i] = DecodeBytea({PQgetvalue(r, row_, index), static_cast<size_t>(PQgetlength(r, row_, index))});
