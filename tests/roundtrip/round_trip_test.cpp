@@ -227,17 +227,22 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
         chosen.replace(at, from.size(), to);
     }
     // Each step that tells its total, as the check counted it, ends there.
+    // A rule, library or function file is counted by the thread that reads
+    // it for its load, so its last step always tells the total; the check
+    // counts an application data file beside its load, which may end first.
     std::map<std::string, std::pair<int64_t, int64_t>> reported;
     i.SetProgress([&](const std::string& what, int64_t done, int64_t total) { reported[what] = {done, total}; });
     std::string message;
     ASSERT_TRUE(i.ImportLogicPack(chosen, message)) << message << " / " << i.get_ErrorDescription();
-    size_t with_total = 0;
+    size_t rule_steps = 0;
     for (const auto& [step, last] : reported) {
-      if (last.second == 0) continue;
-      ++with_total;
-      EXPECT_EQ(last.first, last.second) << step;
+      if (step.rfind("qzmap", 0) == 0 || step.rfind("qzlib", 0) == 0) {
+        ++rule_steps;
+        EXPECT_NE(last.second, 0) << step;
+      }
+      if (last.second != 0) { EXPECT_EQ(last.first, last.second) << step; }
     }
-    EXPECT_GE(with_total, 10u);
+    EXPECT_GE(rule_steps, 6u);
   }
 
   // Where a new store goes: a file in the test's folder, or a schema of its
