@@ -493,6 +493,10 @@ TEST_P(StoreConformance, RowsAddedToBeHeldAreAllThereOnceClosed) {
     rs->Update();
     if (n == 96 || n == 150) {  // the last of a group sent together, and one held with others
       EXPECT_EQ(ErrorOf([&] { rs->Put(comt, "changed again"); }), Number(Ours::RowsNotChangeable)) << n;
+      // Its fields still read as they were put, a field left out as NULL.
+      EXPECT_EQ(rs->Fields(mprf), Value(n));
+      EXPECT_EQ(rs->Fields(tcpac), n == 96 ? Value("ACC96") : Value());
+      EXPECT_EQ(rs->Fields(comt).TextOrEmpty().substr(0, 4), "Tab\t") << n;
     }
   }
   rs->Close();

@@ -50,6 +50,7 @@ bool ColumnBytes(sqlite3_stmt* s, int index, std::string_view& out) {
 struct SqliteRecordset::Edit : RowEdit {
   bool has_rowid = false;
   bool held = false;  // the row was added to be held (HoldAddedRows)
+  size_t held_at = 0;  // its place among the held rows
   int64_t rowid = 0;
 
   std::vector<size_t> columns;                // the columns being saved (scratch)
@@ -130,6 +131,7 @@ void SqliteRecordset::Close() {
     failure = std::current_exception();
   }
   held_values_.clear();
+  held_put_.clear();
   held_rows_ = 0;
   closed_ = true;
   edit_->kind = Edit::Kind::None;
@@ -153,7 +155,9 @@ void SqliteRecordset::RequireRow() const {
 }
 
 Value SqliteRecordset::Fields(int index) const {
-  if (const Value* v = edit_->Override(FieldPosition(columns_->names, index))) return *v;
+  const size_t i = FieldPosition(columns_->names, index);
+  if (edit_->held && edit_->kind != Edit::Kind::None) return HeldField(i);
+  if (const Value* v = edit_->Override(i)) return *v;
   RequireRow();
   return ColumnValue(stmt_->get(), index);
 }
@@ -220,12 +224,13 @@ void SqliteRecordset::PrepareSaver(bool insert, const std::vector<size_t>& colum
 }
 
 void SqliteRecordset::BindRow(SqliteStatement& st, int first, const std::vector<size_t>& columns,
-                              const Value* values, bool in_column_order) {
+                              const Value* values, const uint8_t* put) {
+  static const Value kNull;
   // The values stay put until the statement has run: SQLite need not copy them.
   int p = first;
   for (size_t k = 0; k < columns.size(); ++k) {
     const size_t i = columns[k];
-    const Value& v = in_column_order ? values[k] : values[i];
+    const Value& v = put && !put[i] ? kNull : values[i];
     if (v.IsDouble() && columns_->textual[i])
       st.Bind(p, Value(FormatDouble(*v.AsDouble())));
     else if (columns_->binary[i] && v.IsText())
@@ -250,7 +255,7 @@ void SqliteRecordset::SendHeld() {
       group_columns_ = held_columns_;
     }
     for (size_t r = 0; r < held_rows_; ++r)
-      BindRow(*group_, static_cast<int>(r * n + 1), held_columns_, &held_values_[r * n], true);
+      BindRow(*group_, static_cast<int>(r * n + 1), held_columns_, held_values_[r].data(), held_put_[r].data());
     try {
       group_->Run();
       sent();
@@ -268,7 +273,7 @@ void SqliteRecordset::SendHeld() {
   // refused row then fails alone after the rows before it.
   PrepareSaver(true, held_columns_);
   for (size_t r = 0; r < held_rows_; ++r) {
-    BindRow(*e.saver, 1, held_columns_, &held_values_[r * n], true);
+    BindRow(*e.saver, 1, held_columns_, held_values_[r].data(), held_put_[r].data());
     try {
       e.saver->Run();
     } catch (...) {
@@ -277,6 +282,36 @@ void SqliteRecordset::SendHeld() {
     }
   }
   sent();
+}
+
+void SqliteRecordset::HoldEdit() {
+  Edit& e = *edit_;
+  if (null_defaults_.empty()) null_defaults_ = NullDefaults();
+  e.columns.clear();
+  for (size_t i = 0; i < e.changed.size(); ++i)
+    if (e.changed[i] || null_defaults_[i]) e.columns.push_back(i);
+  if (held_rows_ != 0 && held_columns_ != e.columns) SendHeld();
+  if (held_rows_ == 0) held_columns_ = e.columns;
+  if (held_values_.size() == held_rows_) {
+    held_values_.emplace_back();
+    held_put_.emplace_back();
+  }
+  // The row's values change places with those of a row sent before: no
+  // value is copied, and the edit's next row reuses their storage.
+  std::swap(held_values_[held_rows_], e.values);
+  held_put_[held_rows_].assign(e.changed.begin(), e.changed.end());
+  e.held_at = held_rows_;
+  ++held_rows_;
+  e.held = true;
+  e.Saved();
+  if (held_rows_ == kHeldRows) SendHeld();
+}
+
+Value SqliteRecordset::HeldField(size_t column) const {
+  // Sent or not, the row's values stay where they were held until the next
+  // row is added.
+  const size_t r = edit_->held_at;
+  return held_put_[r][column] ? held_values_[r][column] : Value();
 }
 
 std::vector<uint8_t> SqliteRecordset::NullDefaults() const {
@@ -304,10 +339,14 @@ void SqliteRecordset::SaveEdit() {
   if (e.kind == Edit::Kind::None || !e.dirty) return;
   if (table_.empty()) Raise(Ours::RowsNotChangeable);
 
+  const bool insert = e.kind == Edit::Kind::NewRow && !e.has_rowid;
+  if (insert && hold_) {
+    HoldEdit();
+    return;
+  }
   e.columns.clear();
   for (size_t i = 0; i < e.changed.size(); ++i)
     if (e.changed[i]) e.columns.push_back(i);
-  const bool insert = e.kind == Edit::Kind::NewRow && !e.has_rowid;
   if (!insert && !e.has_rowid) {
     if (!hidden_rowid_ || eof_)
       Raise(Ours::RowsNotChangeable,
@@ -315,33 +354,10 @@ void SqliteRecordset::SaveEdit() {
     e.rowid = sqlite3_column_int64(stmt_->get(), FieldCount());
     e.has_rowid = true;
   }
-  if (insert && hold_) {
-    if (null_defaults_.empty()) null_defaults_ = NullDefaults();
-    e.columns.clear();
-    for (size_t i = 0; i < e.changed.size(); ++i)
-      if (e.changed[i] || null_defaults_[i]) e.columns.push_back(i);
-    if (held_rows_ != 0 && held_columns_ != e.columns) SendHeld();
-    if (held_rows_ == 0) held_columns_ = e.columns;
-    // Each held value reuses the storage of the one held in its place before.
-    const size_t n = e.columns.size(), at = held_rows_ * n;
-    if (held_values_.size() < at + n) held_values_.resize(at + n);
-    for (size_t k = 0; k < n; ++k) {
-      const size_t i = e.columns[k];
-      if (e.changed[i])
-        held_values_[at + k] = e.values[i];
-      else
-        held_values_[at + k] = Value();
-    }
-    ++held_rows_;
-    e.held = true;
-    e.Saved();
-    if (held_rows_ == kHeldRows) SendHeld();
-    return;
-  }
   PrepareSaver(insert, e.columns);
 
   SqliteStatement& st = *e.saver;
-  BindRow(st, 1, e.columns, e.values.data(), false);
+  BindRow(st, 1, e.columns, e.values.data());
   const int p = static_cast<int>(e.columns.size()) + 1;
   if (!insert) st.Bind(p, Value(e.rowid));
   st.Run();

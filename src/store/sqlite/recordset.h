@@ -54,11 +54,15 @@ class SqliteRecordset final : public Recordset {
   void SaveEdit();
   // Keeps the statement that saves `columns` by insert or update.
   void PrepareSaver(bool insert, const std::vector<size_t>& columns);
-  // Binds the values of `columns` to `st` from parameter `first` on, each as
-  // the column keeps it: values[k] for the k-th of them when
-  // `in_column_order`, else values[column].
+  // Binds values[column] of each of `columns` to `st` from parameter `first`
+  // on, each as the column keeps it; NULL for a column that `put` (when
+  // given) says was not put.
   void BindRow(SqliteStatement& st, int first, const std::vector<size_t>& columns, const Value* values,
-               bool in_column_order);
+               const uint8_t* put = nullptr);
+  // Holds the added row (HoldAddedRows) to go in with the next ones.
+  void HoldEdit();
+  // A field of the added row that went to the held rows.
+  Value HeldField(size_t column) const;
   // Inserts the held rows; a refused one raises its own error.
   void SendHeld();
   // Per column, whether an insert that leaves it out fills it with NULL
@@ -81,7 +85,10 @@ class SqliteRecordset final : public Recordset {
   // Added rows not inserted yet (HoldAddedRows), all of the same columns.
   bool hold_ = false;
   std::vector<size_t> held_columns_;
-  std::vector<Value> held_values_;  // row after row
+  // Each held row's values, field by field, and which of them were put: the
+  // edit's own, handed over whole.
+  std::vector<std::vector<Value>> held_values_;
+  std::vector<std::vector<uint8_t>> held_put_;
   size_t held_rows_ = 0;
   std::unique_ptr<SqliteStatement> group_;  // the insert of a full group
   // Held rows sent with one statement: many enough that a statement's start
