@@ -299,6 +299,7 @@ TEST_P(StoreConformance, RowsAreAddedAndChanged) {
   EXPECT_TRUE(rs->BOF() && rs->IsEOF());
   EXPECT_EQ(rs->FieldCount(), 8);  // the rowid fetched alongside stays unseen
   EXPECT_EQ(ErrorOf([&] { rs->Fields("mprf"); }), 9021);
+  EXPECT_EQ(ErrorOf([&] { rs->Put("comt", "no row to change"); }), 9021);
   const int mprf = rs->IndexOf("MPRF"), vers = rs->IndexOf("vers"), comt = rs->IndexOf("comt");
   EXPECT_EQ(ErrorOf([&] { rs->IndexOf("nosuch"); }), 9020);
   const std::string long_text(300, 'L');
