@@ -1,9 +1,11 @@
 // What only the SQLite backend does: opening and creating stores by
 // location (a file path that opening never creates, a server URI handed to
-// the server backend and named without its password).
+// the server backend and named without its password), and a failure that
+// ends the transaction itself.
 #include <gtest/gtest.h>
 
 #include "base/error.h"
+#include "store/connection.h"
 #include "store/open.h"
 #include "support/error_of.h"
 #include "support/temp_folder.h"
@@ -55,6 +57,34 @@ TEST(OpenStoreTest, AServerThatDoesNotAnswerIsNamedWithoutThePassword) {
       EXPECT_EQ(e.description().find("hunter2"), std::string::npos) << e.description();
     }
   }
+}
+
+// A held group of rows whose insert ends the transaction (a trigger's
+// RAISE(ROLLBACK), as a full disk or an interruption does) leaves nothing
+// held: its rows went with the transaction, and closing the recordset sends
+// none of them again outside it.
+TEST(HeldRowsTest, AFailureThatEndsTheTransactionLeavesNoRowToSendAgain) {
+  TempFolder dir;
+  auto c = Create(dir.path() + "/store.db");
+  c->ExecuteScript(
+      "create table held (n integer, t text);"
+      "create trigger held_ends before insert on held when new.n = 10"
+      " begin select raise(rollback, 'row 10 ends the transaction'); end;");
+  c->BeginBatch();
+  auto rs = c->OpenRecordset("select * from held where 1=2", adOpenForwardOnly, adLockOptimistic);
+  rs->HoldAddedRows();
+  const ComError refused = CaughtFrom([&] {
+    for (int n = 1; n <= 40; ++n) {
+      rs->AddNew();
+      rs->Put("n", n);
+      rs->Put("t", "row " + std::to_string(n));
+      rs->Update();
+    }
+  });
+  EXPECT_NE(refused.description().find("row 10 ends the transaction"), std::string::npos) << refused.description();
+  EXPECT_FALSE(c->InTransaction());
+  EXPECT_EQ(ErrorOf([&] { rs->Close(); }), 0);
+  EXPECT_EQ(c->OpenRecordset("select count(*) from held")->GetString(-1, "", ""), "0");
 }
 
 }  // namespace
