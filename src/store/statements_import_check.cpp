@@ -43,11 +43,12 @@ std::string SelectColumnTypes(Dialect d, std::string_view table) {
         "cast(CHARACTER_MAXIMUM_LENGTH as varchar) + ')' else '' end as typen from INFORMATION_SCHEMA.COLUMNS "
         "where TABLE_NAME = {}",
         sql::Quoted(table));
+  // The catalogue itself, not its standard views: those take milliseconds a
+  // table to plan, which a small pack's import would mostly spend here.
   if (d == Dialect::Postgres)
     return fmt::format(
-        "select column_name as coln, data_type || coalesce('(' || character_maximum_length || ')', '') as typen"
-        " from information_schema.columns where table_schema = current_schema() and table_name = {}"
-        " and column_name <> {}",
+        "select attname as coln, format_type(atttypid, atttypmod) as typen from pg_attribute"
+        " where attrelid = to_regclass({}) and attnum > 0 and not attisdropped and attname <> {}",
         sql::Quoted(table), sql::Quoted(sql::kInsertionOrderColumn));
   return fmt::format("select name as coln, type as typen from pragma_table_info({})", sql::Quoted(table));
 }

@@ -232,6 +232,11 @@ TEST(StatementsTest, PostgresRenderingsFindAndChangeWhatTheyShould) {
   }
   EXPECT_EQ(s.Rows(SelectColumnTypes(Dialect::Postgres, "qzddi100")),
             (Table{{"appl", "text"}, {"aver", "text"}, {"crdt", "text"}, {"dsca", "text"}, {"extn", "integer"}}));
+  // Declared widths come with the type; a dropped column is gone.
+  s->Execute("create table qzwidth (code varchar(12), flag char(3), gone text, note text)");
+  s->Execute("alter table qzwidth drop column gone");
+  EXPECT_EQ(s.Rows(SelectColumnTypes(Dialect::Postgres, "qzwidth")),
+            (Table{{"code", "character varying(12)"}, {"flag", "character(3)"}, {"note", "text"}}));
 }
 
 // Rows stored out of index order: texts that sort apart byte for byte and
