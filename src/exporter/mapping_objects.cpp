@@ -151,7 +151,9 @@ std::vector<store::Query> ReadQueries(store::Connection& c, const ObjectScope& s
                                       const std::string& appl, const Chain& chain) {
   std::vector<store::Query> queries{{store::SelectRuleObjects(c.dialect(), object_table, appl, chain.levels), {}}};
   for (const auto* layout : ReadLayouts(scope))
-    queries.push_back({store::SelectRuleObjectRows(c.dialect(), layout->table, object_table, appl, chain.levels), {}});
+    queries.push_back({store::SelectRuleObjectRows(c.dialect(), layout->table, object_table, appl, chain.levels,
+                                                   ObjectRuleRows::ColumnsRead(*layout, scope.for_sync)),
+                       {}});
   return queries;
 }
 

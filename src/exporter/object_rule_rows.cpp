@@ -1,6 +1,7 @@
 // ObjectRuleRows: one rule table's read, merged object by object.
 #include "exporter/object_rule_rows.h"
 
+#include <algorithm>
 #include <string>
 
 #include "base/errors_ours.h"
@@ -27,13 +28,24 @@ pack::RecordOptions OptionsOf(const pack::Identity& exported, bool for_sync) {
   return options;
 }
 
+// The column the note on a checked-out object reads, in qzmap120 only.
+constexpr std::string_view kCheckedOutBy = "logn";
+
 }  // namespace
+
+std::vector<std::string_view> ObjectRuleRows::ColumnsRead(const pack::TaggedLayout& layout, bool for_sync) {
+  const pack::Identity any_identity;
+  std::vector<std::string_view> columns = pack::ColumnsRead(layout, OptionsOf(any_identity, for_sync));
+  if (&layout == &pack::kQzmap120 && std::find(columns.begin(), columns.end(), kCheckedOutBy) == columns.end())
+    columns.push_back(kCheckedOutBy);
+  return columns;
+}
 
 ObjectRuleRows::ObjectRuleRows(ExportContext& ctx, const pack::TaggedLayout& layout,
                                std::unique_ptr<store::Recordset> rows, const pack::Identity& exported, bool for_sync)
     : ctx_(ctx), rows_(std::move(rows)), out_(layout, StreamOf(ctx, layout), OptionsOf(exported, for_sync)),
       binding_(pack::BindColumnsOf(layout, *rows_)), number_(ColumnIndex(*rows_, store::kObjectNumberColumn)),
-      logn_(&layout == &pack::kQzmap120 ? ColumnIndex(*rows_, "logn") : -1) {
+      logn_(&layout == &pack::kQzmap120 ? ColumnIndex(*rows_, kCheckedOutBy) : -1) {
   if (number_ < 0) Raise(Ours::Internal, "The rows of " + std::string(layout.table) + " carry no object number");
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "exporter/export_context.h"
@@ -26,6 +27,11 @@ class ObjectRuleRows {
   // carries them when `for_sync`.
   ObjectRuleRows(ExportContext& ctx, const pack::TaggedLayout& layout, std::unique_ptr<store::Recordset> rows,
                  const pack::Identity& exported, bool for_sync);
+
+  // The columns the read for `layout` needs: those the records take (the
+  // exported profile's identity stands in for the row's own) and, in
+  // qzmap120, logn for the note on a checked-out object.
+  static std::vector<std::string_view> ColumnsRead(const pack::TaggedLayout& layout, bool for_sync);
 
   // Whether object `number` has rows, passing over those of the objects
   // before it that were not written.

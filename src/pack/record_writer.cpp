@@ -94,7 +94,7 @@ TaggedRecordWriter::TaggedRecordWriter(const TaggedLayout& layout, files::TextWr
   }
   for (size_t i = 0; i < layout.fields.size(); ++i) {
     const Field& f = layout.fields[i];
-    if (!Included(f)) continue;
+    if (!Writes(f, options_)) continue;
     switch (f.kind) {
       case FieldKind::Fixed:
         pending += f.tag;
@@ -130,13 +130,21 @@ TaggedRecordWriter::TaggedRecordWriter(const TaggedLayout& layout, files::TextWr
   tail_ = std::move(pending);
 }
 
-bool TaggedRecordWriter::Included(const Field& f) const {
+bool Writes(const Field& f, const RecordOptions& options) {
   switch (f.presence) {
     case Presence::Always: return true;
-    case Presence::RuleWritersOnly: return options_.with_ldat;
-    case Presence::SyncOnly: return options_.for_sync;
+    case Presence::RuleWritersOnly: return options.with_ldat;
+    case Presence::SyncOnly: return options.for_sync;
   }
   return true;
+}
+
+std::vector<std::string_view> ColumnsRead(const TaggedLayout& layout, const RecordOptions& options) {
+  std::vector<std::string_view> columns;
+  for (const Field& f : layout.fields)
+    if (f.kind != FieldKind::Fixed && Writes(f, options) && !(options.identity && IdentitySlot(f.column) >= 0))
+      columns.push_back(f.column);
+  return columns;
 }
 
 Value TaggedRecordWriter::ValueOf(size_t index, const Field& f, const FieldSource& row) const {

@@ -98,6 +98,13 @@ struct RecordOptions {
   const Identity* identity = nullptr;  // replaces mprf, vers, rele, cust when set
 };
 
+// Whether a writer with `options` writes field `f` at all.
+bool Writes(const Field& f, const RecordOptions& options);
+// The columns a writer with `options` reads from its rows, in the layout's
+// order: the fields it writes that have a column and no identity standing
+// in for it. A read may select these alone.
+std::vector<std::string_view> ColumnsRead(const TaggedLayout& layout, const RecordOptions& options);
+
 class TaggedRecordWriter {
  public:
   // `out` belongs to the caller, who closes it.
@@ -122,7 +129,6 @@ class TaggedRecordWriter {
     size_t field;  // index into the layout's fields
   };
 
-  bool Included(const Field& f) const;
   Value ValueOf(size_t index, const Field& f, const FieldSource& row) const;
   void AppendValue(const Value& v, const Field& f);
   void AppendText(std::string_view text, const Field& f);

@@ -52,10 +52,11 @@ std::string CountRuleObjects(std::string_view object_table, std::string_view app
 
 // The rows of `table` the pack carries for those objects: every row of an
 // object at its level, the objects in the order above, an object's rows in
-// the order they were added. kObjectNumberColumn first, then every column of
-// the table. With a single level, the rows of objects without a level (no
-// qzmap120 rows) come too, for the caller to pass over.
+// the order they were added. kObjectNumberColumn first, then `columns` of the
+// table (every column when empty). With a single level, the rows of objects
+// without a level (no qzmap120 rows) come too, for the caller to pass over.
 std::string SelectRuleObjectRows(Dialect d, std::string_view table, std::string_view object_table,
-                                 std::string_view appl, std::span<const RuleLevel> levels);
+                                 std::string_view appl, std::span<const RuleLevel> levels,
+                                 std::span<const std::string_view> columns = {});
 
 }  // namespace kestrel::store

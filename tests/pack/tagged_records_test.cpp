@@ -4,6 +4,7 @@
 // of the record is written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -103,10 +104,11 @@ TEST(RecordReaderTest, LinesOutsideTheFormatNameTheFileAndLine) {
 
 // Writes `rows` into a new file; what the file holds then, and the failure
 // of the last row ("" when every row was written).
-std::pair<std::string, std::string> Write(const TaggedLayout& layout, const std::vector<const FieldSource*>& rows) {
+std::pair<std::string, std::string> Write(const TaggedLayout& layout, const std::vector<const FieldSource*>& rows,
+                                          RecordOptions options = {}) {
   kestrel::testing::TempFolder dir;
   auto out = files::TextWriter::Create(Env::Default(), dir / std::string(layout.file));
-  TaggedRecordWriter writer(layout, *out);
+  TaggedRecordWriter writer(layout, *out, options);
   ComError failure = kestrel::testing::CaughtFrom([&] {
     for (const auto* row : rows) writer.Write(*row);
   });
@@ -146,6 +148,38 @@ TEST(RecordWriterTest, ValuesThatWouldBreakTheFormatAreRefusedWithoutWritingTheR
     EXPECT_EQ(failure.find(std::string("column ") + row.column) != std::string::npos, row.refused) << failure;
     EXPECT_EQ(failure.empty(), !row.refused);
   }
+}
+
+// A read may select only the columns a writer reads (the single-profile
+// export does): the records come out the same as from whole rows.
+TEST(RecordWriterTest, TheColumnsReadAloneWriteTheSameRecords) {
+  const Identity exported{Value(30), Value("X42U"), Value("R1"), Value("cu02")};
+  const struct { const char* what; RecordOptions options; } cases[] = {
+      {"a profile's own records", {}},
+      {"mapping objects, without :LDAT:, as the exported profile's", {false, false, &exported}},
+      {"mapping objects for synchronisation", {false, true, &exported}},
+  };
+  for (const TaggedLayout* layout : kTaggedLayouts)
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(layout->table) + ": " + c.what);
+      const std::vector<std::string_view> read = ColumnsRead(*layout, c.options);
+      NamedValues whole, narrow;
+      bool has_mprf = false;
+      for (const Field& f : layout->fields) {
+        if (f.column.empty()) continue;
+        has_mprf = has_mprf || f.column == "mprf";
+        const Value v = f.column == "mprf" ? Value(12) : Value(std::string(f.column) + " of row 1");
+        whole.Set(f.column, v);
+        if (std::find(read.begin(), read.end(), f.column) != read.end()) narrow.Set(f.column, v);
+      }
+      const auto [from_whole, whole_failure] = Write(*layout, {&whole}, c.options);
+      const auto [from_narrow, narrow_failure] = Write(*layout, {&narrow}, c.options);
+      EXPECT_EQ(whole_failure, "");
+      EXPECT_EQ(narrow_failure, "");
+      EXPECT_EQ(from_narrow, from_whole);
+      // The exported profile's identity stands in for the row's own.
+      EXPECT_EQ(std::find(read.begin(), read.end(), "mprf") != read.end(), has_mprf && !c.options.identity);
+    }
 }
 
 }  // namespace
