@@ -16,19 +16,21 @@ BackgroundQueue::~BackgroundQueue() {
   if (thread_.joinable()) thread_.join();
 }
 
-void BackgroundQueue::Submit(std::function<void()> job) {
+void BackgroundQueue::Submit(std::function<void()> job, bool small) {
   std::unique_lock lock(mutex_);
   // A thread is started only once there is work: a queue that never gets
   // any costs nothing.
   if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
   changed_.wait(lock, [&] { return jobs_.size() < max_queued_; });
   jobs_.push_back(std::move(job));
+  const bool wake = !small || jobs_.size() + 1 >= max_queued_;
   lock.unlock();
-  changed_.notify_all();
+  if (wake) changed_.notify_all();
 }
 
 void BackgroundQueue::Drain() {
   std::unique_lock lock(mutex_);
+  if (!jobs_.empty()) changed_.notify_all();  // small jobs the thread was not woken for
   changed_.wait(lock, [&] { return jobs_.empty() && !running_job_; });
 }
 

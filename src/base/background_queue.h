@@ -28,7 +28,11 @@ class BackgroundQueue {
   BackgroundQueue(const BackgroundQueue&) = delete;
   BackgroundQueue& operator=(const BackgroundQueue&) = delete;
 
-  void Submit(std::function<void()> job);
+  // A `small` job may wait, the thread left asleep, until the queue is
+  // full but for one place or Drain is called: waking the thread for each
+  // small job costs more in switches between threads than the job itself.
+  // A thread still at work takes every job without being woken.
+  void Submit(std::function<void()> job, bool small = false);
   // Returns once every job given so far has run.
   void Drain();
 

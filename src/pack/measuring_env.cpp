@@ -88,7 +88,10 @@ class MeasuringEnv::MeasuringFile : public WritableFile {
     if (filling_.empty()) return;
     std::string piece;
     piece.swap(filling_);
-    owner_.behind_.Submit([this, piece = std::move(piece)] { Take(piece); });
+    // Records come in pieces of kPiece, a batch of data rows whole: only the
+    // large ones are worth waking the thread for at once.
+    const bool small = piece.size() <= kPieceRoom;
+    owner_.behind_.Submit([this, piece = std::move(piece)] { Take(piece); }, small);
   }
   // Waits until every byte given so far has been taken; raises a refusal.
   void Settle() {
