@@ -1,7 +1,8 @@
-// Libraries of ours that only some commands need (the server store backend,
-// the web wizard's HTTP server), loaded on demand from the folder that holds
-// libkestrel.so, where they are built and installed beside it. Loading them
-// only when needed keeps their own dependencies out of every other run.
+// Libraries that only some commands need, loaded on demand: ours (the server
+// store backend, the web wizard's HTTP server) from the folder that holds
+// libkestrel.so, where they are built and installed beside it, and system
+// libraries by the loader's own search. Loading them only when needed keeps
+// them and their dependencies out of every other run.
 #pragma once
 
 #include <string>
@@ -13,5 +14,9 @@ namespace kestrel {
 // it cannot be loaded or lacks the entry; `failure` then says why, in the
 // loader's words. A library once loaded stays loaded for the process.
 void* LoadLibraryEntry(const std::string& file, const char* entry, std::string& failure);
+
+// The same for the system library `soname` (such as "libcrypto.so.3"), found
+// by the loader's usual search, as a library linked to the program would be.
+void* LoadSystemLibraryEntry(const std::string& soname, const char* entry, std::string& failure);
 
 }  // namespace kestrel

@@ -1,4 +1,5 @@
-// Loading our on-demand libraries from the folder of libkestrel.so.
+// Loading on-demand libraries: ours from the folder of libkestrel.so, the
+// system's by the loader's search.
 #include "kestrel/modules.h"
 
 #include <dlfcn.h>
@@ -19,10 +20,7 @@ std::string FolderOfThisLibrary() {
   return slash == std::string::npos ? "" : here.substr(0, slash + 1);
 }
 
-}  // namespace
-
-void* LoadLibraryEntry(const std::string& file, const char* entry, std::string& failure) {
-  const std::string path = FolderOfThisLibrary() + file;
+void* LoadEntry(const std::string& path, const char* entry, std::string& failure) {
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* why = ::dlerror();
@@ -32,6 +30,16 @@ void* LoadLibraryEntry(const std::string& file, const char* entry, std::string& 
   void* address = ::dlsym(handle, entry);
   if (address == nullptr) failure = fmt::format("{}: no {}", path, entry);
   return address;
+}
+
+}  // namespace
+
+void* LoadLibraryEntry(const std::string& file, const char* entry, std::string& failure) {
+  return LoadEntry(FolderOfThisLibrary() + file, entry, failure);
+}
+
+void* LoadSystemLibraryEntry(const std::string& soname, const char* entry, std::string& failure) {
+  return LoadEntry(soname, entry, failure);
 }
 
 }  // namespace kestrel

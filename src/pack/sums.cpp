@@ -5,7 +5,10 @@
 // first EVP digest of a process loads the library's provider and its table
 // of every algorithm, some 2 MiB of memory an import or export otherwise
 // never needs; these run the same processor-specific code. They are marked
-// deprecated in OpenSSL 3 but kept there.
+// deprecated in OpenSSL 3 but kept there. The library is loaded the first
+// time a sum is taken, not with libkestrel.so: relocating it costs a process
+// some 2 ms at its start, and the bulk loader, which never sums anything, is
+// started once for each data file of a pack.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/sha.h>
 
@@ -23,6 +26,7 @@
 #include "base/errors_ours.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "kestrel/modules.h"
 #include "pack/measuring_env.h"
 #include "pack/naming.h"
 
@@ -54,7 +58,36 @@ uint64_t CrLfsAfterFirstByte(const char* p, size_t n) {
   return count;
 }
 
-[[noreturn]] void RaiseDigestFailure() { RaiseWithDetail(Ours::Internal, "SHA-256 could not be computed"); }
+[[noreturn]] void RaiseDigestFailure(std::string_view why = {}) {
+  std::string text = "SHA-256 could not be computed";
+  if (!why.empty()) text += fmt::format(": {}", why);
+  RaiseWithDetail(Ours::Internal, text);
+}
+
+// The SHA-256 functions of libcrypto, loaded once per process.
+struct Sha256Functions {
+  decltype(&SHA256_Init) init = nullptr;
+  decltype(&SHA256_Update) update = nullptr;
+  decltype(&SHA256_Final) final = nullptr;
+};
+
+const Sha256Functions& Sha256() {
+  struct Loaded {
+    Sha256Functions f;
+    std::string failure;
+  };
+  static const Loaded loaded = [] {
+    Loaded l;
+    auto load = [&l](const char* name) { return LoadSystemLibraryEntry(KESTREL_LIBCRYPTO_SONAME, name, l.failure); };
+    if (void* a = load("SHA256_Init")) l.f.init = reinterpret_cast<decltype(&SHA256_Init)>(a);
+    if (void* a = load("SHA256_Update")) l.f.update = reinterpret_cast<decltype(&SHA256_Update)>(a);
+    if (void* a = load("SHA256_Final")) l.f.final = reinterpret_cast<decltype(&SHA256_Final)>(a);
+    return l;
+  }();
+  if (loaded.f.init == nullptr || loaded.f.update == nullptr || loaded.f.final == nullptr)
+    RaiseDigestFailure(loaded.failure);
+  return loaded.f;
+}
 
 std::string Hex(const unsigned char* bytes, size_t count) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -142,11 +175,12 @@ std::vector<Reading> ReadListed(Env& env, const std::string& folder, const std::
 }  // namespace
 
 struct SumBuilder::Digest {
+  const Sha256Functions& sha = Sha256();
   SHA256_CTX ctx{};
 };
 
 SumBuilder::SumBuilder(bool count_lines) : digest_(std::make_unique<Digest>()), count_lines_(count_lines) {
-  if (SHA256_Init(&digest_->ctx) != 1) RaiseDigestFailure();
+  if (digest_->sha.init(&digest_->ctx) != 1) RaiseDigestFailure();
 }
 
 SumBuilder::~SumBuilder() = default;
@@ -168,7 +202,7 @@ void SumBuilder::Add(std::string_view piece) {
 void SumBuilder::Take(std::string_view piece) {
   const size_t n = piece.size();
   if (n == 0) return;
-  if (SHA256_Update(&digest_->ctx, piece.data(), n) != 1) RaiseDigestFailure();
+  if (digest_->sha.update(&digest_->ctx, piece.data(), n) != 1) RaiseDigestFailure();
   sum_.size += n;
   if (!count_lines_) return;
   // Lines end at CR LF, which may straddle two pieces; bytes after the last
@@ -185,7 +219,7 @@ FileSum SumBuilder::Finish(std::string name) {
   pending_.clear();
   if (count_lines_ && sum_.size > 0 && !ends_with_line_end_) ++sum_.lines;
   std::array<unsigned char, SHA256_DIGEST_LENGTH> digest{};
-  if (SHA256_Final(digest.data(), &digest_->ctx) != 1) RaiseDigestFailure();
+  if (digest_->sha.final(digest.data(), &digest_->ctx) != 1) RaiseDigestFailure();
   FileSum sum = std::move(sum_);
   sum.name = std::move(name);
   sum.sha256 = Hex(digest.data(), digest.size());
