@@ -3,6 +3,7 @@
 // values bound straight from the line buffer.
 #include "store/bulk_loader.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -132,7 +133,8 @@ class RowLoader {
     }
     // A sink that sends its rows at the batch's end names a refused one by
     // its place in the batch: keep what the error file then tells of it.
-    batch_lines_.emplace_back(rows_->line_number(), rows_->line());
+    batch_text_.append(rows_->line());
+    batch_lines_.push_back({rows_->line_number(), batch_text_.size()});
     try {
       sink_.Add(fields);
     } catch (const ComError& e) {
@@ -143,9 +145,12 @@ class RowLoader {
 
   // The line of the batch's row the sink refused: a sink that holds rows
   // names it (RefusedRow), one that sends each row at once fails on the last.
-  const std::pair<size_t, std::string>& RefusedLine() const {
-    const size_t at = sink_.RefusedRow().value_or(batch_lines_.size() - 1);
-    return batch_lines_[at < batch_lines_.size() ? at : batch_lines_.size() - 1];
+  std::pair<size_t, std::string> RefusedLine() const {
+    if (batch_lines_.empty()) return {rows_->line_number(), rows_->line()};
+    const size_t last = batch_lines_.size() - 1;
+    const size_t at = std::min(sink_.RefusedRow().value_or(last), last);
+    const size_t start = at == 0 ? 0 : batch_lines_[at - 1].end;
+    return {batch_lines_[at].number, batch_text_.substr(start, batch_lines_[at].end - start)};
   }
 
   ComError Refused(const ComError& e, const std::pair<size_t, std::string>& line) {
@@ -165,6 +170,7 @@ class RowLoader {
     ++n_.batches;
     in_batch_ = 0;
     batch_lines_.clear();
+    batch_text_.clear();
     Report(n_.rows_loaded);
   }
 
@@ -219,8 +225,15 @@ class RowLoader {
   int64_t in_batch_ = 0;
   int64_t reported_ = 0;  // the rows progress was last told of
   bool batch_open_ = false;
-  // Line number and text of each row of the open batch.
-  std::vector<std::pair<size_t, std::string>> batch_lines_;
+  // Line number of each row of the open batch and where its text ends in
+  // batch_text_: one buffer for the batch's lines, kept from batch to batch,
+  // costs no allocation a row.
+  struct HeldLine {
+    size_t number;
+    size_t end;
+  };
+  std::vector<HeldLine> batch_lines_;
+  std::string batch_text_;
   std::optional<std::pair<size_t, std::string>> refused_;
 };
 

@@ -904,8 +904,12 @@ TEST_P(StoreConformance, BulkLoadARowTheStoreRefusesRollsBackItsBatchOnly) {
       c_->Execute("insert into qzddi100 (appl) values ('A0')");
       BulkLoadOptions o;
       o.rows_per_batch = load.per_batch;
+      o.error_path = dir_ / "qzddi100A.err";
       ComError e = CaughtFrom([&] { c_->BulkLoad(Env::Default(), "qzddi100", file, o); });
       EXPECT_EQ(e.number(), GetParam().unique_violation);
+      // The refused row, found among the batch's held rows, is the one named.
+      EXPECT_EQ(ReadFile(o.error_path), "Line: " + std::to_string(load.repeated) + "\r\nText: " +
+                                            lines[load.repeated - 1] + "\r\nReason: " + e.description() + "\r\n");
       const std::string repeated = "A" + std::to_string(load.repeated - 1);
       EXPECT_NE(e.description().find(GetParam().duplicate_key("qzddi100", "appl", repeated) + ": " + file +
                                      ", line " + std::to_string(load.repeated)),

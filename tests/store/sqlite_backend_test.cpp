@@ -1,10 +1,15 @@
 // What only the SQLite backend does: opening and creating stores by
 // location (a file path that opening never creates, a server URI handed to
-// the server backend and named without its password), and a failure that
-// ends the transaction itself.
+// the server backend and named without its password), a failure that
+// ends the transaction itself, and the page cache of a bulk load.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
+#include <vector>
+
 #include "base/error.h"
+#include "kestrel/env.h"
 #include "store/connection.h"
 #include "store/open.h"
 #include "support/error_of.h"
@@ -85,6 +90,46 @@ TEST(HeldRowsTest, AFailureThatEndsTheTransactionLeavesNoRowToSendAgain) {
   EXPECT_FALSE(c->InTransaction());
   EXPECT_EQ(ErrorOf([&] { rs->Close(); }), 0);
   EXPECT_EQ(c->OpenRecordset("select count(*) from held")->GetString(-1, "", ""), "0");
+}
+
+// A load that commits its own batches changes only the ends of the table and
+// its index: it runs with a small cache and gives the connection its own back.
+// Inside the caller's transaction the cache is the caller's.
+TEST(BulkLoadCacheTest, ALoadCommittingItsBatchesRunsWithASmallCacheAndGivesItBack) {
+  TempFolder dir;
+  auto c = Create(dir.path() + "/store.db");
+  c->ExecuteScript("create table qzddi160 (appl text, doma text, dval text, dsca text);"
+                   "create index qzddi160_appl on qzddi160 (appl);");
+  const std::string file = dir.path() + "/qzddi160EXB.dat";
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (int n = 1; n <= 50; ++n) out << "EXB\001CURR\001V" << n << "\001Value " << n << "\r\n";
+  }
+  const auto cache = [&] { return c->OpenRecordset("pragma cache_size")->GetString(-1, "", ""); };
+  // The cache during the load, in KiB: at most `most`, at least `least`.
+  const struct {
+    bool in_transaction;
+    int least, most;
+  } loads[] = {{false, 64, 1000}, {true, 3000, 3000}};
+  for (const auto& load : loads) {
+    SCOPED_TRACE(load.in_transaction ? "in a transaction" : "alone");
+    c->Execute("delete from qzddi160");
+    c->Execute("pragma cache_size=-3000");
+    if (load.in_transaction) c->Execute("begin");
+    std::vector<std::string> seen;
+    BulkLoadOptions o;
+    o.rows_per_batch = 20;
+    o.progress = [&](int64_t) { seen.push_back(cache()); };
+    EXPECT_EQ(c->BulkLoad(Env::Default(), "qzddi160", file, o).rows_loaded, 50);
+    ASSERT_FALSE(seen.empty());
+    for (const std::string& size : seen) {
+      EXPECT_GE(-std::stoi(size), load.least) << size;
+      EXPECT_LE(-std::stoi(size), load.most) << size;
+    }
+    EXPECT_EQ(cache(), "-3000");
+    if (load.in_transaction) c->Execute("commit");
+    EXPECT_EQ(c->OpenRecordset("select count(*) from qzddi160")->GetString(-1, "", ""), "50");
+  }
 }
 
 }  // namespace
