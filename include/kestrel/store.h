@@ -40,6 +40,10 @@ std::shared_ptr<Connection> CreateStore(const std::string& location);
 // server the store's tables. Never for a store that held anything before.
 void DiscardNewStore(const std::string& location);
 
+// Whether `location` names a store on a server ("postgresql://" or
+// "postgres://", in any case) rather than a store file.
+bool IsServerLocation(std::string_view location);
+
 // The location as a message may show it: the password of a server URI (in its
 // user part or a "password" parameter) replaced by "***".
 std::string MaskedLocation(const std::string& location);

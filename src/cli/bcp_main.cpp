@@ -7,46 +7,53 @@
 // server store takes its login from the URI and libpq's usual places
 // (PGPASSWORD, ~/.pgpass). Exit 0 after a complete load, 1 when it failed
 // (rows of committed batches stay), 2 on a usage error.
+//
+// A batch import starts bcp once for every data file, so most of a small
+// file's time was the start of the program. Where the build allows, bcp is
+// linked with our code, SQLite and the C++ run time inside it (see
+// CMakeLists.txt), and its start no longer loads and relocates four shared
+// libraries. The server backend is a shared library built on libkestrel.so,
+// which such a program cannot load beside its own copy of that code: a
+// server store goes to `kestrel bcp`, which runs this same loader (bcp_run.h)
+// with the backend. Every build hands server stores over alike.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "kestrel/env.h"
 #include "kestrel/error.h"
-#include "kestrel/store.h"
-#include "bcp_arguments.h"
+#include "bcp_run.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: bcp STORE..TABLE in FILE -c -m 1 -b ROWS -C RAW -t SEP -S SERVER -U USER -P PASSWORD\n"
-    "Loads FILE (rows ended by CR LF, fields separated by SEP, character 1) into TABLE of the store\n"
-    "STORE, committing every ROWS rows and stopping at the first row that cannot be loaded.\n";
+int HandOverToKestrel(const std::vector<std::string>& args) {
+  const std::string program = kestrel::Env::Default().ProgramFolder() + "/kestrel";
+  std::vector<std::string> words = {"kestrel", "bcp"};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  ::execv(program.c_str(), argv.data());
+  // Only a failed start comes back here.
+  const int failure = errno;
+  kestrel::ComError e =
+      failure == ENOENT ? kestrel::ComError(kestrel::rt::FileNotFound,
+                                            std::string(kestrel::RuntimeErrorText(kestrel::rt::FileNotFound)) + ": " + program)
+      : failure == EACCES
+          ? kestrel::ComError(kestrel::rt::PermissionDenied,
+                              std::string(kestrel::RuntimeErrorText(kestrel::rt::PermissionDenied)) + ": " + program)
+          : kestrel::AsComError(std::system_error(failure, std::generic_category(), program));
+  std::fprintf(stderr, "bcp: error %d: %s (a store on a server is loaded by the kestrel program beside bcp)\n",
+               static_cast<int>(e.number()), e.description().c_str());
+  return 1;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  kestrel::cli::BcpArguments a;
-  try {
-    a = kestrel::cli::ParseBcpArguments(args);
-  } catch (const kestrel::cli::BcpUsageError& e) {
-    std::fprintf(stderr, "bcp: %s\n%s", e.text.c_str(), kUsage);
-    return 2;
-  }
-  try {
-    auto c = kestrel::store::Open(a.store);
-    kestrel::store::BulkLoadOptions options;
-    options.rows_per_batch = a.rows_per_batch;
-    // The loader stands alone: the machine's own Env is its way to the system.
-    kestrel::store::BulkLoadCounts n = kestrel::store::BulkLoadFile(kestrel::Env::Default(), *c, a.table, a.file, options);
-    std::printf("%lld rows copied.\n", static_cast<long long>(n.rows_loaded));
-    return 0;
-  } catch (const std::exception& ex) {
-    kestrel::ComError e = kestrel::AsComError(ex);
-    std::fprintf(stderr, "bcp: error %d: %s\n", static_cast<int>(e.number()), e.description().c_str());
-    return 1;
-  }
+  return kestrel::cli::RunBcp(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), HandOverToKestrel);
 }

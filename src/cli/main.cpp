@@ -12,6 +12,7 @@
 
 #include <fmt/format.h>
 
+#include "bcp_run.h"
 #include "command.h"
 #include "output.h"
 #include "usage.h"
@@ -132,6 +133,11 @@ void EndProgress() {
 
 int main(int argc, char** argv) {
   using kestrel::cli::Verbosity;
+  // bcp hands a load into a server store over to this program, which can load
+  // the server backend: "kestrel bcp ARGS" is that load, with bcp's own
+  // arguments, output and exit codes (bcp_main.cpp).
+  if (argc >= 2 && std::string_view(argv[1]) == "bcp")
+    return kestrel::cli::RunBcp(std::vector<std::string>(argv + 2, argv + argc), nullptr);
   // The name is given, so the help never shows the path the program was started by.
   CLI::App app{"kestrel: export and import migration profiles as logic packs", std::string(kestrel::cli::kProgramName)};
   app.set_version_flag("-V,--version", std::string("kestrel ") + KESTREL_VERSION);

@@ -1,6 +1,6 @@
 // Opening and creating stores by location: the one place that chooses the
-// backend (kestrel/store.h declares Open, Create and MaskedLocation; open.cpp
-// defines them). A location is a file path (an SQLite store) or a
+// backend (kestrel/store.h declares Open, Create, IsServerLocation and
+// MaskedLocation; open.cpp defines them). A location is a file path (an SQLite store) or a
 // "postgresql://" / "postgres://" URI (a server store, store/postgres/).
 #pragma once
 
@@ -11,10 +11,6 @@
 #include "store/connection.h"
 
 namespace kestrel::store {
-
-// Whether `location` names a server store ("postgresql://", "postgres://",
-// any case) rather than a store file.
-bool IsServerLocation(std::string_view location);
 
 // `text` with every password of the server URI `location` replaced by "***":
 // for messages of a client library that may quote a malformed location.

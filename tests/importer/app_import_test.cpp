@@ -168,5 +168,31 @@ TEST_P(BcpProgramTest, TakesExactlyTheOptionsOfTheBatchLines) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, BcpProgramTest, ::testing::ValuesIn(AllStoreBackends()), BackendName);
 
+// bcp loads a store file on its own and hands a server store over to the
+// kestrel program beside it; where there is none, it says which it looked for.
+TEST(BcpAloneTest, LoadsAStoreFileAndNamesTheProgramAServerStoreNeeds) {
+  TempFolder t;
+  const std::string folder = t / "tools";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  const std::string bcp = folder + "/bcp";
+  WriteFile(bcp, ReadFile(std::string(KESTREL_BIN_DIR) + "/bcp"));
+  ASSERT_EQ(::chmod(bcp.c_str(), 0755), 0);
+  StoreBuilder store = StoreBuilder::Empty(t / "s.db");
+  WriteFile(t / "d.dat", RowLines({{"EXB", "CURR", "EUR", "Euro"}}));
+  const auto load_into = [&](const std::string& location) {
+    return RunProgram(bcp, {location + "..qzddi160", "in", t / "d.dat", "-c", "-m", "1", "-b", "10", "-C", "RAW", "-t",
+                            S, "-S", "local", "-U", "u", "-P", kPassword});
+  };
+  const RunResult file = load_into(t / "s.db");
+  EXPECT_EQ(file.exit_code, 0) << file.err;
+  EXPECT_EQ(file.out, "1 rows copied.\n");
+  const RunResult server = load_into("postgresql://kestrel:s3cret-pw@/profiles?host=/nonexistent/kestrel-tests");
+  EXPECT_EQ(server.exit_code, 1);
+  EXPECT_EQ(server.err, "bcp: error 53: File not found: " + folder +
+                            "/kestrel (a store on a server is loaded by the kestrel program beside bcp)\n");
+  EXPECT_EQ(server.out, "");
+  EXPECT_EQ(store.Rows("select appl, dval from qzddi160"), (std::vector<std::vector<std::string>>{{"EXB", "EUR"}}));
+}
+
 }  // namespace
 }  // namespace kestrel::testing
