@@ -20,8 +20,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "kestrel/env.h"
@@ -29,6 +29,15 @@
 #include "bcp_run.h"
 
 namespace {
+
+// Why `program` could not be started: "File not found" (53) when it is not
+// there, else the system's number and text.
+kestrel::ComError FailedStart(int failure, const std::string& program) {
+  if (failure == ENOENT)
+    return kestrel::ComError(kestrel::rt::FileNotFound,
+                             std::string(kestrel::RuntimeErrorText(kestrel::rt::FileNotFound)) + ": " + program);
+  return kestrel::ComError(failure, std::string(std::strerror(failure)) + ": " + program);
+}
 
 int HandOverToKestrel(const std::vector<std::string>& args) {
   const std::string program = kestrel::Env::Default().ProgramFolder() + "/kestrel";
@@ -39,14 +48,7 @@ int HandOverToKestrel(const std::vector<std::string>& args) {
   argv.push_back(nullptr);
   ::execv(program.c_str(), argv.data());
   // Only a failed start comes back here.
-  const int failure = errno;
-  kestrel::ComError e =
-      failure == ENOENT ? kestrel::ComError(kestrel::rt::FileNotFound,
-                                            std::string(kestrel::RuntimeErrorText(kestrel::rt::FileNotFound)) + ": " + program)
-      : failure == EACCES
-          ? kestrel::ComError(kestrel::rt::PermissionDenied,
-                              std::string(kestrel::RuntimeErrorText(kestrel::rt::PermissionDenied)) + ": " + program)
-          : kestrel::AsComError(std::system_error(failure, std::generic_category(), program));
+  const kestrel::ComError e = FailedStart(errno, program);
   std::fprintf(stderr, "bcp: error %d: %s (a store on a server is loaded by the kestrel program beside bcp)\n",
                static_cast<int>(e.number()), e.description().c_str());
   return 1;
