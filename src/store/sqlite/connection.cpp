@@ -238,8 +238,7 @@ void SqliteConnection::EndUnit() {
 
 void SqliteConnection::CountRowChanges(RowChangeCounts* counts) {
   counts_ = counts;
-  last_table_.clear();
-  last_counts_ = nullptr;
+  last_counts_ = nullptr;  // the next change looks its table up afresh
   if (counts)
     sqlite3_update_hook(db_->handle(), OnRowChange, this);
   else
