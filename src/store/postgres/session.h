@@ -248,6 +248,7 @@ class Session : public std::enable_shared_from_this<Session> {
   RowChangeCounts* counts_ = nullptr;
   std::map<std::string, Prepared, std::less<>> prepared_;
   std::map<Oid, std::string> tables_;
+  bool tables_listed_ = false;  // the store's own tables are in tables_
   std::map<Oid, bool> has_defaults_;
   std::map<Oid, bool> binary_types_;
   std::map<std::string, bool, std::less<>> rowid_refused_;
