@@ -1,7 +1,8 @@
 // Opening and creating stores by location: the one place that chooses the
 // backend (kestrel/store.h declares Open, Create, IsServerLocation and
-// MaskedLocation; open.cpp defines them). A location is a file path (an SQLite store) or a
-// "postgresql://" / "postgres://" URI (a server store, store/postgres/).
+// MaskedLocation; open.cpp defines them). A location is a file path (an
+// SQLite store) or a "postgresql://" / "postgres://" URI (a server store,
+// store/postgres/).
 #pragma once
 
 #include <string>

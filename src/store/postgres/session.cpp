@@ -318,9 +318,13 @@ std::shared_ptr<Session> Session::SnapshotSibling() {
   return sibling_;
 }
 
-std::string Session::ControlValue(const std::string& statement) {
+Result Session::ControlRows(const std::string& statement) {
   SendHeld();
-  Result r = Single(Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false));
+  return Single(Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false));
+}
+
+std::string Session::ControlValue(const std::string& statement) {
+  const Result r = ControlRows(statement);
   return PQntuples(r.get()) > 0 && !PQgetisnull(r.get(), 0, 0) ? PQgetvalue(r.get(), 0, 0) : "";
 }
 
@@ -570,14 +574,9 @@ const std::string& Session::TableName(Oid table) {
   // trip for each read. A table made since is looked up by itself.
   if (!tables_listed_ && table != InvalidOid) {
     tables_listed_ = true;
-    SendHeld();
-    Result r = Single(Await(
-        [](PGconn* c) {
-          return PQsendQuery(c,
-                             "select c.oid, c.relname from pg_class c join pg_namespace n on n.oid = c.relnamespace"
-                             " where n.nspname = current_schema() and c.relkind in ('r', 'p')");
-        },
-        false));
+    const Result r = ControlRows(
+        "select c.oid, c.relname from pg_class c join pg_namespace n on n.oid = c.relnamespace"
+        " where n.nspname = current_schema() and c.relkind in ('r', 'p')");
     for (int i = 0, n = PQntuples(r.get()); i < n; ++i)
       tables_.emplace(static_cast<Oid>(std::stoul(PQgetvalue(r.get(), i, 0))), PQgetvalue(r.get(), i, 1));
   }

@@ -89,6 +89,8 @@ class Session : public std::enable_shared_from_this<Session> {
   // Runs statements of our own (transaction control), several allowed; the
   // first failure is raised after all have answered.
   void Control(const std::string& statements);
+  // A statement of our own whose rows are returned.
+  Result ControlRows(const std::string& statement);
   // A statement of our own whose one value is returned as text.
   std::string ControlValue(const std::string& statement);
 
