@@ -460,5 +460,32 @@ TEST(ListLsTest, TreeAndPackListing) {
   EXPECT_THAT(r.out, HasSubstr("\nintegrity sums:       every file matches\n"));
 }
 
+// A program started in a folder that holds files named like the libraries
+// it needs must still load the real ones: a store's or a pack's folder is
+// not to be trusted with code.
+TEST(ProgramStartTest, LoadsNoLibraryFromTheFolderItRunsIn) {
+  TempFolder t;
+  for (const char* decoy : {"libc.so.6", "libm.so.6", "libkestrel.so", "libfmt.so.9", "libsqlite3.so.0",
+                            "libstdc++.so.6", "libgcc_s.so.1"})
+    WriteFile(t / decoy, "not a library\n");
+  const struct {
+    std::string program;
+    std::string args;
+    int exit_code;
+    std::string out_start;
+  } rows[] = {
+      {"kestrel", "--version", 0, "kestrel " KESTREL_VERSION},
+      {"bcp", "", 2, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.program);
+    const RunResult run = RunProgram("/bin/sh", {"-c", "cd \"$0\" && exec \"$1\" $2", t.path(),
+                                                 std::string(KESTREL_BIN_DIR) + "/" + row.program, row.args});
+    EXPECT_EQ(run.exit_code, row.exit_code) << run.err;
+    EXPECT_THAT(run.out, StartsWith(row.out_start));
+    EXPECT_THAT(run.err, ::testing::Not(HasSubstr("error while loading shared libraries")));
+  }
+}
+
 }  // namespace
 }  // namespace kestrel::testing
