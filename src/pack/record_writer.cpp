@@ -219,7 +219,6 @@ void TaggedRecordWriter::Write(const FieldSource& row) {
     throw;
   }
   out_.Write(buf_);
-  ++records_;
 }
 
 }  // namespace kestrel::pack

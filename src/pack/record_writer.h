@@ -116,7 +116,6 @@ class TaggedRecordWriter {
   void Write(const FieldSource& row);
 
   const TaggedLayout& layout() const { return layout_; }
-  size_t records() const { return records_; }
 
  private:
   // A record is written as the same fixed texts between the values of its
@@ -142,7 +141,6 @@ class TaggedRecordWriter {
   std::vector<Step> steps_;
   std::string tail_;
   std::string buf_;
-  size_t records_ = 0;
 };
 
 }  // namespace kestrel::pack

@@ -194,5 +194,49 @@ TEST(BcpAloneTest, LoadsAStoreFileAndNamesTheProgramAServerStoreNeeds) {
   EXPECT_EQ(store.Rows("select appl, dval from qzddi160"), (std::vector<std::vector<std::string>>{{"EXB", "EUR"}}));
 }
 
+// The import's working folder is named by the second it starts in; an
+// import of the same second has taken that name, or the name cannot be made
+// at all. The log names each folder tried.
+class ImportFolderTest : public ImportFixture {
+ protected:
+  std::vector<std::string> Tried() const {
+    std::vector<std::string> tried;
+    for (const std::string& line : Log(s_->cx.ImportLogPath))
+      if (line.starts_with(" Before Creating folder: ")) tried.push_back(line.substr(25));
+    return tried;
+  }
+};
+
+TEST_F(ImportFolderTest, ANameTakenInTheSameSecondGetsTheNextNumberAndAnyOtherFailureStopsAtOnce) {
+  s_->env.FixTime(DateTime{2026, 12, 6, 6, 18, 52});
+  const std::string temp = install_ + "/LumoStudio/tmp", base = temp + "/ImportAt061226061852";
+  const struct {
+    std::string name;
+    std::vector<std::string> taken;
+    std::string made;  // "": the temporary folder is a file, and nothing can be made
+  } kRows[] = {
+      {"the second's first import", {}, base},
+      {"two imports of that second before", {base, base + "-2"}, base + "-3"},
+      {"a file where the temporary folder should be", {}, ""},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove_all(temp);
+    s_->cx.ImportLogPath = t_ / (row.name + ".log");
+    if (row.made.empty()) {
+      WriteFile(temp, "not a folder\n");
+      EXPECT_NE(ErrorOf([&] { CreateImportFolder(s_->cx); }), rt::FileAlreadyExists);
+      EXPECT_EQ(Tried(), std::vector<std::string>{base});
+      continue;
+    }
+    std::filesystem::create_directories(temp);
+    for (const std::string& folder : row.taken) std::filesystem::create_directories(folder);
+    EXPECT_EQ(CreateImportFolder(s_->cx), row.made);
+    EXPECT_TRUE(std::filesystem::is_directory(row.made));
+    // Logged before and after it is made.
+    EXPECT_EQ(Tried(), std::vector<std::string>(2, row.made));
+  }
+}
+
 }  // namespace
 }  // namespace kestrel::testing

@@ -122,10 +122,11 @@ class ImportFixture : public ::testing::Test {
   void UseBatchPath() const { WriteFile(install_ + "/LumoStudio/bin/LumoConfig.ini", "[Lumo]\r\nIIS=5\r\n"); }
 
   std::string LogPath() const { return install_ + "/LumoStudio/tmp/importmr.log"; }
-  // The run log's messages without the date and time in front.
-  std::vector<std::string> Log() const {
+  // The run log's messages without the date and time in front (the log
+  // at `path` when one is given).
+  std::vector<std::string> Log(const std::string& path = "") const {
     std::vector<std::string> out;
-    const std::string all = ReadFile(LogPath());
+    const std::string all = ReadFile(path.empty() ? LogPath() : path);
     for (size_t start = 0, end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2)
       out.push_back(end - start >= 20 ? all.substr(start + 20, end - start - 20) : all.substr(start, end - start));
     return out;
