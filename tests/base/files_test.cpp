@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "base/errors_ours.h"
 #include "base/spooled_text.h"
@@ -51,6 +53,39 @@ TEST(FileSeamTest, AppendCopyAndTheirFailures) {
       {[&] { closed->WriteLine("after close"); }, rt::BadFileNameOrNumber},
   };
   for (const auto& [call, number] : failures) EXPECT_EQ(ErrorOf(call), number);
+}
+
+// Pack files end lines with CR LF alone; configuration files with LF too.
+// Each line comes with its number, whatever the reads cut it into: a line
+// longer than a read, and a CR LF split between two reads.
+TEST(TextReaderTest, LinesAndTheirNumbersByTheFilesLineEnds) {
+  TempFolder dir;
+  const std::string long_line(70000, 'x');
+  const std::string split = std::string(65535, 'y');  // its CR is a read's last byte
+  const struct {
+    std::string name, text;
+    bool lf_ends_line;
+    std::vector<std::string> lines;
+  } kRows[] = {
+      {"pack rows", "10\x01" "ACC10\r\nlone\rCR and lone\nLF\r\n\r\nlast", false,
+       {"10\x01" "ACC10", "lone\rCR and lone\nLF", "", "last"}},
+      {"pack rows, ended", "a\r\nb\r\n", false, {"a", "b"}},
+      {"a configuration file", "[Lumo]\nIIS=5\r\nName=a\rb\n", true, {"[Lumo]", "IIS=5", "Name=a\rb"}},
+      {"a line longer than a read", long_line + "\r\nnext\r\n", false, {long_line, "next"}},
+      {"CR LF across two reads", split + "\r\nz\r\n", false, {split, "z"}},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    WriteFile(dir / "f.dat", row.text);
+    auto in = TextReader::Open(Env::Default(), dir / "f.dat", row.lf_ends_line);
+    std::vector<std::string> lines;
+    for (std::string line; in->ReadLine(line);) {
+      lines.push_back(line);
+      EXPECT_EQ(in->line_number(), lines.size());
+    }
+    EXPECT_EQ(lines, row.lines);
+    EXPECT_TRUE(in->AtEndOfStream());
+  }
 }
 
 // Exact name first, then without regard to case; links and anything but a

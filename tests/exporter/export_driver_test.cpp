@@ -206,6 +206,16 @@ TEST_F(ProfileExport, AChainCarriesEachProfilesOwnRules) {
   EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzmap120), "mprf"), ElementsAre("5", "5", "7", "7", "9"));
   EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzlib100), "fdef"),
               ElementsAre("child fnTrim", "root fnRound", "root fnTrim"));
+  // The manifest follows each rule table from its start to its end, the
+  // revision tables after the current ones.
+  std::vector<std::string> steps;
+  for (const std::string& line : LinesOf(Pack('M') + "/ExportMR.log"))
+    if (line.starts_with("\tExporting Qzmap1") && line.find(" : ") != std::string::npos)
+      steps.push_back(line.substr(0, line.find(" : ")));
+  std::vector<std::string> expected;
+  for (const char* table : {"101", "120", "130", "140", "160", "170", "105", "110", "125", "135", "145", "165", "175"})
+    for (const char* end : {" Started", " Ended  "}) expected.push_back(std::string("\tExporting Qzmap") + table + end);
+  EXPECT_EQ(steps, expected);
 }
 
 TEST_F(ProfileExport, RefusalsNameTheirCause) {

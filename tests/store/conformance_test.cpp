@@ -143,6 +143,16 @@ TEST_P(StoreConformance, WriteUnitsHoldTheLockThroughout) {
     EXPECT_EQ(Count("", other.get()), 0);
     EXPECT_NE(ErrorOf([&] { Insert(9, other.get()); }), 0);
     EXPECT_FALSE(other->BeginWriteUnit(lock));
+    // A writer that waits is told so once, however long it waits, and
+    // stops waiting when asked to.
+    int told = 0, asked = 0;
+    WriteLockOptions patient;
+    patient.wait = std::chrono::milliseconds(commit ? 200 : 60000);
+    patient.waiting = [&] { ++told; };
+    patient.interrupted = [&] { return !commit && ++asked == 3; };
+    EXPECT_FALSE(other->BeginWriteUnit(patient));
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(asked, commit ? 0 : 3);
     commit ? c_->CommitBatch() : c_->RollbackBatch();
     EXPECT_FALSE(c_->InTransaction());
     EXPECT_EQ(Mprfs(), commit ? (Ints{1, 2}) : Ints{});

@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
-#include <thread>
 
 #include <fmt/format.h>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "store/bulk_loader.h"
+#include "store/lock_wait.h"
 #include "store/open.h"
 #include "store/postgres/copy_sink.h"
 #include "store/postgres/recordset.h"
@@ -26,9 +26,6 @@
 
 namespace kestrel::store::postgres {
 namespace {
-
-// How long the wait for the write lock sleeps between two attempts.
-constexpr std::chrono::milliseconds kLockPoll{25};
 
 std::string SavepointName(size_t depth) { return fmt::format("kestrel_batch_{}", depth); }
 
@@ -237,19 +234,11 @@ void PostgresConnection::RollbackBatch() {
 
 bool PostgresConnection::BeginWriteUnit(const WriteLockOptions& options) {
   if (InTransaction() || !batches_.empty()) Raise(Ours::Internal, "A write unit cannot open inside a transaction");
-  const auto deadline = std::chrono::steady_clock::now() + options.wait;
-  bool told = false;
   s_->Control("begin");
   try {
-    while (!s_->TryWriteLock()) {
-      const auto now = std::chrono::steady_clock::now();
-      if (now >= deadline || (options.interrupted && options.interrupted())) {
-        s_->Control("rollback");
-        return false;
-      }
-      if (!told && options.waiting) options.waiting();
-      told = true;
-      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kLockPoll, deadline - now));
+    if (!WaitForWriteLock(options, [&] { return s_->TryWriteLock(); })) {
+      s_->Control("rollback");
+      return false;
     }
     // Inside the unit nothing waits for a lock: a refused statement fails at once.
     s_->Control("set local lock_timeout = 1");

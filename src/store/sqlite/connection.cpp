@@ -10,11 +10,12 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
-#include <thread>
+#include <exception>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "store/bulk_loader.h"
+#include "store/lock_wait.h"
 #include "store/sql.h"
 #include "store/sqlite/database.h"
 #include "store/sqlite/recordset.h"
@@ -27,8 +28,6 @@ namespace {
 // SQLite's virtual machine steps: often enough to stop within milliseconds,
 // seldom enough to cost nothing measurable.
 constexpr int kStepsBetweenInterruptChecks = 1000;
-// How long the wait for the write lock sleeps between two attempts.
-constexpr std::chrono::milliseconds kLockPoll{25};
 // The page cache of a load that commits its own batches, in KiB (SQLite's
 // default is 2000). Between two commits such a load changes the last pages of
 // the table and of its indexes, whose keys (the application's code, then the
@@ -158,16 +157,20 @@ void SqliteConnection::CommitBatch() {
   if (unit_open_) {
     // A store without a write-ahead log commits only once its readers are
     // done: that wait is bounded by the unit's own.
-    const auto deadline = std::chrono::steady_clock::now() + unit_.wait;
-    for (;;) {
+    WriteLockOptions readers_done;
+    readers_done.wait = unit_.wait;
+    std::exception_ptr busy;
+    const bool committed = WaitForWriteLock(readers_done, [&] {
       try {
         Execute("commit");
-        break;
+        return true;
       } catch (const ComError& e) {
-        if (!IsStoreBusy(e) || std::chrono::steady_clock::now() >= deadline) throw;
+        if (!IsStoreBusy(e)) throw;
+        busy = std::current_exception();
+        return false;
       }
-      std::this_thread::sleep_for(kLockPoll);
-    }
+    });
+    if (!committed) std::rethrow_exception(busy);
     batches_.pop_back();
     EndUnit();
     return;
@@ -196,26 +199,24 @@ bool SqliteConnection::BeginWriteUnit(const WriteLockOptions& options) {
   // The wait is ours: SQLite's own would neither say that it waits nor
   // notice an interruption.
   db_->WaitForLocks(false);
-  const auto deadline = std::chrono::steady_clock::now() + options.wait;
-  bool told = false;
-  for (;;) {
-    try {
-      Execute("begin immediate");
-      break;
-    } catch (const ComError& e) {
-      if (!IsStoreBusy(e)) {
-        db_->WaitForLocks(true);
-        throw;
+  bool locked = false;
+  try {
+    locked = WaitForWriteLock(options, [&] {
+      try {
+        Execute("begin immediate");
+        return true;
+      } catch (const ComError& e) {
+        if (!IsStoreBusy(e)) throw;
+        return false;
       }
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline || (options.interrupted && options.interrupted())) {
-      db_->WaitForLocks(true);
-      return false;
-    }
-    if (!told && options.waiting) options.waiting();
-    told = true;
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kLockPoll, deadline - now));
+    });
+  } catch (...) {
+    db_->WaitForLocks(true);
+    throw;
+  }
+  if (!locked) {
+    db_->WaitForLocks(true);
+    return false;
   }
   batches_.push_back(BatchKind::Transaction);
   unit_ = options;
