@@ -151,7 +151,10 @@ TEST_P(BcpProgramTest, TakesExactlyTheOptionsOfTheBatchLines) {
       {0, {t / "none.db..qzddi160", "in"}, 1, "bcp: error 53: File not found: " + (t / "none.db")},
       // A server store's password is never shown.
       {0, {unreachable + "..qzddi160", "in"}, 1, ": postgresql://kestrel:***@/profiles?host=/nonexistent/kestrel-tests\n"},
-      {0, {unreachable, "in"}, 2, "\"postgresql://kestrel:***@/profiles?host=/nonexistent/kestrel-tests\" is not"}};
+      {0, {unreachable, "in"}, 2, "\"postgresql://kestrel:***@/profiles?host=/nonexistent/kestrel-tests\" is not"},
+      // The store and the table are both needed.
+      {0, {"..qzddi160", "in"}, 2, "\"..qzddi160\" is not STORE..TABLE"},
+      {0, {"s.db..", "in"}, 2, "\"s.db..\" is not STORE..TABLE"}};
   for (const auto& [at, replacement, exit_code, says] : rows) {
     std::vector<std::string> args(good.begin(), good.begin() + static_cast<long>(at));
     args.insert(args.end(), replacement.begin(), replacement.end());

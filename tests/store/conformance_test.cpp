@@ -726,6 +726,19 @@ TEST_P(StoreConformance, AFieldLendsItsTextOnlyWhereItIsItsValuesText) {
       EXPECT_EQ(view, value.Text());
     }
   }
+  // Nothing is lent past the fields, for a row being changed (its value is
+  // the one put), or where there is no row.
+  std::string_view view = "untouched";
+  {
+    auto rs = c_->OpenRecordset("select vers from qzmap120 where mprf = -30");
+    EXPECT_FALSE(rs->ViewText(1, view));
+    EXPECT_FALSE(rs->ViewText(-1, view));
+    rs->Put("vers", Value("X42U"));
+    EXPECT_FALSE(rs->ViewText(0, view));
+    EXPECT_EQ(rs->Fields(0), Value("X42U"));
+  }
+  EXPECT_FALSE(c_->OpenRecordset("select vers from qzmap120 where mprf = -31")->ViewText(0, view));
+  EXPECT_EQ(view, "untouched");
 }
 
 // A prepared statement runs again with new values and reads the rows it
