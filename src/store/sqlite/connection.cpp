@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <exception>
+#include <optional>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
