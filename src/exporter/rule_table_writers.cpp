@@ -106,6 +106,8 @@ bool ExportRuleTable(ExportContext& ctx, ExportResults& r, const RuleTableMember
     if (m.rows) {
       // The row files look at the rows before they create their file.
       auto rs = c.OpenRecordset(query, store::adOpenForwardOnly, m.lock);
+      // Nothing else asks the store anything until the file is written.
+      rs->ReadThroughAlone();
       if (rs->IsEOF()) {
         r.Error.Set(m.empty_number, std::string(m.empty_text));
         rs->Close();
@@ -117,6 +119,7 @@ bool ExportRuleTable(ExportContext& ctx, ExportResults& r, const RuleTableMember
     auto out = files::TextWriter::Create(ctx.env(), ctx.PackFile(m.file));
     r.ListRuleFile(m.file);
     auto rs = c.OpenRecordset(query, store::adOpenForwardOnly, m.lock);
+    rs->ReadThroughAlone();
     if (rs->IsEOF()) {
       if (m.when_empty == RuleTableMember::WhenEmpty::EmptyFileNote)
         ctx.ManifestText += pack::manifest::UnendedNote("No Conversion Rules Present");

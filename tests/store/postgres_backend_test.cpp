@@ -3,10 +3,12 @@
 // (an encoding that cannot hold them is refused); the write lock belongs to
 // one store; a known read failing in a snapshot ends the snapshot's reads;
 // a read-only connection cannot bulk-load; a read in pack order walks an
-// index without sorting, a join read by hashing plans so for itself alone. Runs on the test server
+// index without sorting, a join read by hashing plans so for itself alone, a
+// rule table read through alone leaves the session's sorts as they were. Runs on the test server
 // (backends.h) and skips without it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -203,6 +205,45 @@ TEST_F(PostgresBackendTest, ReadsInPackOrderWalkAnIndexWithoutSorting) {
     EXPECT_EQ(c->OpenRecordset("select current_setting('enable_nestloop')")->Fields(0), Value("on")) << snapshot;
   }
   c->RollbackBatch();
+}
+
+// A rule table read through alone in a snapshot, as the export writes its
+// file, gives the rows a cursor gives, in pack order, however the rows were
+// added. Its rows after the first piece are planned without sorts, and the
+// session's sorts are as they were once the read ends or is released
+// half-way, the URI's own setting included.
+TEST_F(PostgresBackendTest, ARuleTableReadThroughAloneLeavesTheSessionsSortsAsTheyWere) {
+  const std::string location = NewStore();
+  auto store = CreateStore(location);
+  store->Execute(
+      "insert into qzmap120 (mprf, vers, rele, cust, tcpac, tcmod, tflno, txtn) "
+      "select case when g % 3 = 0 then 20 else 30 end, 'X42U', 'R1', 'cu02', 'CUST' || (g % 97), 'ORD', "
+      "lpad((2600 - g)::text, 4, '0'), 'rule ' || g from generate_series(1, 2600) g");
+  const int64_t chain[] = {30, 20, 10};
+  const std::string read = SelectCurrentRules(Dialect::Postgres, "qzmap120", chain, true);
+  for (const std::string sorts : {"on", "off"}) {
+    SCOPED_TRACE("sorts " + sorts);
+    auto c = Open(sorts == "on" ? location : location + "%20-cenable_sort%3Doff");
+    const auto setting = [&] { return c->OpenRecordset("select current_setting('enable_sort')")->Fields(0).Text(); };
+    ASSERT_EQ(setting(), sorts);
+    const std::string expected = store->OpenRecordset(read)->GetString(-1, "|", ";");
+    ASSERT_EQ(std::count(expected.begin(), expected.end(), ';'), 2600);
+    c->BeginSnapshot();
+    auto whole = c->OpenRecordset(read, adOpenForwardOnly, adLockReadOnly);
+    whole->ReadThroughAlone();
+    EXPECT_EQ(whole->GetString(-1, "|", ";"), expected);
+    whole.reset();
+    EXPECT_EQ(setting(), sorts);
+    auto half = c->OpenRecordset(read, adOpenForwardOnly, adLockReadOnly);
+    half->ReadThroughAlone();
+    size_t end = 0;
+    for (int row = 0; row < 1500; ++row) end = expected.find(';', end) + 1;
+    EXPECT_EQ(half->GetString(1500, "|", ";"), expected.substr(0, end));
+    half.reset();
+    EXPECT_EQ(setting(), sorts);
+    c->CommitBatch();
+    EXPECT_EQ(setting(), sorts);
+  }
 }
 
 TEST_F(PostgresBackendTest, TheWriteLockIsTheStoresOwn) {

@@ -111,6 +111,8 @@ class PgRecordset final : public Recordset {
   void CopyRest();
   // The next row that COPY gives; the end of the rows when none.
   void NextCopiedRow();
+  // After the copy's last row: the session's sorts as they were.
+  void EndCopy();
   // The copied row's fields, taken apart when first asked for.
   void SplitCopiedRow() const;
 
