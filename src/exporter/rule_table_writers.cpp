@@ -103,11 +103,15 @@ bool ExportRuleTable(ExportContext& ctx, ExportResults& r, const RuleTableMember
   try {
     store::Connection& c = ctx.Connection();
     const std::string query = RuleTableQuery(m, c.dialect(), ProfileNumbers(profiles), for_sync);
-    if (m.rows) {
-      // The row files look at the rows before they create their file.
+    const auto open_rows = [&] {
       auto rs = c.OpenRecordset(query, store::adOpenForwardOnly, m.lock);
       // Nothing else asks the store anything until the file is written.
       rs->ReadThroughAlone();
+      return rs;
+    };
+    if (m.rows) {
+      // The row files look at the rows before they create their file.
+      auto rs = open_rows();
       if (rs->IsEOF()) {
         r.Error.Set(m.empty_number, std::string(m.empty_text));
         rs->Close();
@@ -118,8 +122,7 @@ bool ExportRuleTable(ExportContext& ctx, ExportResults& r, const RuleTableMember
     }
     auto out = files::TextWriter::Create(ctx.env(), ctx.PackFile(m.file));
     r.ListRuleFile(m.file);
-    auto rs = c.OpenRecordset(query, store::adOpenForwardOnly, m.lock);
-    rs->ReadThroughAlone();
+    auto rs = open_rows();
     if (rs->IsEOF()) {
       if (m.when_empty == RuleTableMember::WhenEmpty::EmptyFileNote)
         ctx.ManifestText += pack::manifest::UnendedNote("No Conversion Rules Present");

@@ -4,8 +4,8 @@
 // one store; a known read failing in a snapshot ends the snapshot's reads;
 // a read-only connection cannot bulk-load; a read in pack order walks an
 // index without sorting, a join read by hashing plans so for itself alone, a
-// rule table read through alone leaves the session's sorts as they were. Runs on the test server
-// (backends.h) and skips without it.
+// rule table read through alone leaves the session's sorts as they were.
+// Runs on the test server (backends.h) and skips without it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -209,9 +209,9 @@ TEST_F(PostgresBackendTest, ReadsInPackOrderWalkAnIndexWithoutSorting) {
 
 // A rule table read through alone in a snapshot, as the export writes its
 // file, gives the rows a cursor gives, in pack order, however the rows were
-// added. Its rows after the first piece are planned without sorts, and the
-// session's sorts are as they were once the read ends or is released
-// half-way, the URI's own setting included.
+// added. Its rows after the first piece come with sorts switched off for
+// their copy alone: the session's sorts are as they were once the read ends
+// or is released half-way, the URI's own setting included.
 TEST_F(PostgresBackendTest, ARuleTableReadThroughAloneLeavesTheSessionsSortsAsTheyWere) {
   const std::string location = NewStore();
   auto store = CreateStore(location);
