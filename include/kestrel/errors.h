@@ -44,6 +44,9 @@ enum class Ours : int32_t {
   ApplicationCodesDifferByCase = 9047,  // two application codes of one pack that differ only by case
   NotARegularFile = 9050,     // a pack entry (or a file read) that is a link, folder, FIFO or device
   PackSumsMismatch = 9051,    // a pack file differs from what the pack's ExportMR.sums lists
+  SumsNameOutsidePack = 9052,  // a line of ExportMR.sums names no file of the pack folder ("../x", "/x", "a/b")
+  PackWithoutSums = 9053,      // a pack without ExportMR.sums, loaded without leave to take one
+  UnlistedPackFile = 9054,     // a data file the import would load that the pack's manifest does not list
 };
 
 int32_t Number(Ours e);

@@ -52,6 +52,9 @@ constexpr std::array kTable = {
     Entry{Ours::ApplicationCodesDifferByCase, "Two application codes of the pack differ only by case"},
     Entry{Ours::NotARegularFile, "A file of the pack is a link, a folder or a device, not a regular file"},
     Entry{Ours::PackSumsMismatch, "The pack's files differ from those its export listed in ExportMR.sums"},
+    Entry{Ours::SumsNameOutsidePack, "A line of ExportMR.sums names no file of the pack folder"},
+    Entry{Ours::PackWithoutSums, "The logic pack has no ExportMR.sums: its integrity cannot be checked"},
+    Entry{Ours::UnlistedPackFile, "A data file the import would load is not listed in the pack's manifest ExportMR.log"},
 };
 
 }  // namespace

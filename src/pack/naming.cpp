@@ -8,23 +8,20 @@
 
 namespace kestrel::pack {
 
+std::string_view WhyNotAFileName(std::string_view name) {
+  if (name.empty()) return "is empty";
+  if (name.find_first_of("/\\") != std::string_view::npos) return "holds a path separator";
+  if (name.find("..") != std::string_view::npos) return "holds \"..\"";
+  for (char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "holds a control character";
+  return {};
+}
+
 void CheckApplicationCode(std::string_view code) {
-  std::string_view why;
-  if (code.empty())
-    why = "the code is empty";
-  else if (code.find_first_of("/\\") != std::string_view::npos)
-    why = "the code holds a path separator";
-  else if (code.find("..") != std::string_view::npos)
-    why = "the code holds \"..\"";
-  else
-    for (char c : code)
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-        why = "the code holds a control character";
-        break;
-      }
+  const std::string_view why = WhyNotAFileName(code);
   if (!why.empty())
     Raise(Ours::BadApplicationCode,
-          fmt::format("{}: {}, {}", DefaultText(Ours::BadApplicationCode), QuoteForMessage(code), why));
+          fmt::format("{}: {}, the code {}", DefaultText(Ours::BadApplicationCode), QuoteForMessage(code), why));
 }
 
 std::string PackFolderName(int32_t mprf, std::string_view sapp, std::string_view tapp, bool single_profile) {

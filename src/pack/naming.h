@@ -17,7 +17,13 @@ inline constexpr std::string_view kManifestFile = "ExportMR.log";
 // Where the export keeps the manifest's progress text while the pack is written.
 inline constexpr std::string_view kManifestSpoolFile = "ExportMR.log.spool";
 
-// Refuses an empty code and one holding a path separator, "..", or a control character.
+// Why `name` cannot be the name of a file inside a folder: it is empty, holds
+// a path separator ("/" or "\\"), "..", or a control character; empty when it
+// can. Names read from a pack pass this before a path is formed from them,
+// so that none reaches outside the pack folder.
+std::string_view WhyNotAFileName(std::string_view name);
+
+// Refuses a code WhyNotAFileName refuses (the code becomes part of file names).
 void CheckApplicationCode(std::string_view code);
 
 // mprf + "-" + sapp + "-" + tapp + "-S" (single-profile export) or "-M" (profile chain).

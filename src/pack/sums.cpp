@@ -267,11 +267,17 @@ std::vector<FileSum> ReadSums(Env& env, const std::string& folder) {
       size = Count(std::string_view(line).substr(a + 1, b - a - 1));
       lines = Count(std::string_view(line).substr(b + 1, c - b - 1));
     }
-    if (c == std::string::npos || !IsHexDigest(std::string_view(line).substr(0, a)) || !size || !lines ||
-        c + 1 == line.size())
+    if (c == std::string::npos || !IsHexDigest(std::string_view(line).substr(0, a)) || !size || !lines)
       RaiseMalformedPackFile(path, in->line_number(), "expected a SHA-256, a size, a line count and a file name",
                              line);
-    sums.push_back(FileSum{line.substr(c + 1), *size, *lines, line.substr(0, a)});
+    // A name is only ever joined to the pack folder: one that could reach
+    // outside it is refused before any file is looked at, so that a pack
+    // cannot have a file elsewhere measured against a sum it guesses.
+    std::string name = line.substr(c + 1);
+    if (const std::string_view why = WhyNotAFileName(name); !why.empty())
+      RaiseWithDetail(Ours::SumsNameOutsidePack,
+                      fmt::format("{}, line {}: the name {} {}", path, in->line_number(), QuoteForMessage(name), why));
+    sums.push_back(FileSum{std::move(name), *size, *lines, line.substr(0, a)});
   }
   return sums;
 }

@@ -68,7 +68,10 @@ class MeasuringEnv;
 void WriteSums(Env& env, const std::string& folder, const MeasuringEnv* written = nullptr);
 
 // The entries of `folder`'s ExportMR.sums, in the file's order. A line
-// outside the format raises Ours::MalformedPackFile naming the file and line.
+// outside the format raises Ours::MalformedPackFile naming the file and line;
+// a line whose name is not that of a file inside the folder (empty, a path
+// separator, "..", a control character) Ours::SumsNameOutsidePack, before
+// anything else is read.
 std::vector<FileSum> ReadSums(Env& env, const std::string& folder);
 
 // A pack folder whose files matched their sums, each file with the stamp it

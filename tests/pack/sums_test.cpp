@@ -61,6 +61,47 @@ TEST(PackSumsTest, EveryChangeToAPackIsRefusedNamingTheFile) {
   EXPECT_FALSE(VerifySums(Env::Default(), pack.path())) << "a pack without sums is not checked";
 }
 
+TEST(PackSumsTest, ANameThatIsNoFileOfThePackIsRefusedBeforeAnyFileIsRead) {
+  // A secret beside the pack folder, listed with its true sum: were the name
+  // followed, the pack would pass, and a wrong guess would say its size.
+  TempFolder root;
+  const std::string pack = root / "pack";
+  WriteFile(root / "secret.txt", "root:x:0:0:root:/root:/bin/sh\r\n");
+  WriteFile(pack + "/Qzmap120.dat", ":MPRF:10\x01:SAPP:ACC10\r\n");
+  const FileSum secret = MeasureFile(Env::Default(), root / "secret.txt", "");
+  const FileSum rules = MeasureFile(Env::Default(), pack + "/Qzmap120.dat", "");
+  auto line = [](const FileSum& sum, const std::string& name) {
+    return sum.sha256 + " " + std::to_string(sum.size) + " " + std::to_string(sum.lines) + " " + name + "\r\n";
+  };
+  const int outside = Number(Ours::SumsNameOutsidePack);
+  const struct { std::string name; int number; std::string why; } rows[] = {
+      {"../secret.txt", outside, "holds a path separator"},
+      {root / "secret.txt", outside, "holds a path separator"},  // an absolute name
+      {"/etc/passwd", outside, "holds a path separator"},
+      {"sub/x.dat", outside, "holds a path separator"},
+      {"a\\b.dat", outside, "holds a path separator"},
+      {"..", outside, "holds \"..\""},
+      {"", outside, "is empty"},
+      {"secret\x1b.txt", outside, "holds a control character"},
+      {"Qzmap120.dat", 0, ""},  // a file of the pack, with its own sum
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const FileSum& sum = row.number ? secret : rules;
+    WriteFile(pack + "/ExportMR.sums",
+              "Kestrel pack sums: SHA-256, bytes, lines, file\r\n" + line(rules, "Qzmap120.dat") + line(sum, row.name));
+    kestrel::testing::FaultEnv env;
+    const ComError e = kestrel::testing::CaughtFrom([&] { VerifySums(env, pack); });
+    EXPECT_EQ(e.number(), row.number) << e.description();
+    if (row.number) {
+      EXPECT_NE(e.description().find("ExportMR.sums, line 3: the name "), std::string::npos) << e.description();
+      EXPECT_NE(e.description().find(row.why), std::string::npos) << e.description();
+      EXPECT_EQ(env.Openings("Qzmap120.dat"), 0u) << "no listed file is read before every line is read";
+    }
+    EXPECT_EQ(env.Openings("secret.txt"), 0u);
+  }
+}
+
 TEST(PackSumsTest, LinesEndAtCrLfOnlyAlsoAcrossTheReadingPieces) {
   // The file is read in pieces of 64 KiB: a CR LF may be cut between two.
   const std::string piece(65535, 'x');

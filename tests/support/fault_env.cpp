@@ -69,6 +69,14 @@ std::unique_ptr<kestrel::SequentialFile> FaultEnv::OpenForReading(const std::str
   return std::make_unique<FailingRead>(std::move(file), read_bytes_, read_errno_);
 }
 
+size_t FaultEnv::Openings(const std::string& name) const {
+  std::lock_guard lock(mutex_);
+  size_t count = 0;
+  for (const auto& [path, n] : openings_)
+    if (EndsWith(path, name)) count += n;
+  return count;
+}
+
 void FaultEnv::FailWrite(size_t n, int err) {
   std::lock_guard lock(mutex_);
   fail_at_ = n == 0 ? 0 : appends_ + n;

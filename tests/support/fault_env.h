@@ -44,6 +44,8 @@ class FaultEnv : public kestrel::EnvWrapper {
   void FixTime(const kestrel::DateTime& time) { time_ = time; }
   // The only variables this Env has; the process environment is not seen.
   void SetVariable(const std::string& name, std::string value) { variables_[name] = std::move(value); }
+  // Openings for reading so far of files whose path ends in `name`.
+  size_t Openings(const std::string& name) const;
   // Appends to files of this Env so far, failed ones included.
   size_t appends() const {
     std::lock_guard lock(mutex_);
