@@ -18,11 +18,14 @@
 
 namespace Kestrel20ImpExp {
 
-// The name of the file an export lists its pack's files in, and the notice,
-// logged by the import and shown by the command line, for a pack without it.
+// The name of the file an export lists its pack's files in; what a listing
+// says of a pack without it; and the notice, logged by the import and shown
+// by the command line, for such a pack the host allowed
+// (SetAllowPackWithoutSums).
 inline constexpr std::string_view kPackSumsFile = "ExportMR.sums";
+inline constexpr std::string_view kNoPackSums = "no ExportMR.sums: the pack's integrity cannot be checked";
 inline constexpr std::string_view kNoPackSumsNotice =
-    "Note: the logic pack has no ExportMR.sums (an older export); its files are not checked for changes.";
+    "Note: no ExportMR.sums: the pack's integrity cannot be checked; it is taken as an older export wrote it.";
 
 class clsImport {
  public:
@@ -70,6 +73,11 @@ class clsImport {
   // Keeps the import's working folder (ImportAt...) and the copies of the
   // application data in it; by default it is removed after every import.
   void SetKeepWork(bool keep);
+  // Whether ShowLogicPackDetails, CheckLogicPack, ImportLogicPack and
+  // LoadToMAP150 take a pack without ExportMR.sums, as an older export
+  // wrote it: its files cannot be checked for changes (a pack cut short
+  // reads as a smaller one). Refused with 9053 unless set.
+  void SetAllowPackWithoutSums(bool allow);
   // What the last ImportLogicPack or LoadToMAP150 changed, or would have.
   const kestrel::ImportSummary& Summary() const;
   // The check ImportLogicPack runs before its first delete, on its own: the

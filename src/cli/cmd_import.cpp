@@ -33,6 +33,7 @@ struct CheckOptions {
   std::vector<std::string> targets;
   std::string registry;
   bool json = false;
+  bool no_sums = false;
 };
 
 // What `import` takes: what `check` takes, since the import checks first, the
@@ -49,11 +50,7 @@ struct ImportOptions {
 // Connects the object to the store and the pack as the import needs them.
 // An empty `user` records the login name.
 void Prepare(Kestrel20ImpExp::clsImport& import, const CheckOptions& o, const std::string& user) {
-  OpenPackForLoading(import, o.store, o.pack);
-  // A pack from an older export cannot be checked for changes: say so once.
-  kestrel::Env& env = CommandEnv();
-  if (env.FolderExists(o.pack) && !env.FileExists(o.pack + "/" + std::string(Kestrel20ImpExp::kPackSumsFile)))
-    Notice(std::string(Kestrel20ImpExp::kNoPackSumsNotice));
+  OpenPackForLoading(import, o.store, o.pack, o.no_sums);
   import.put_LastModifiedUser(user.empty() ? LoginName() : user);
   if (ProgressWanted())
     import.SetProgress([](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); });
@@ -64,6 +61,7 @@ void DeclareCheckOptions(CLI::App& sub, CheckOptions& o) {
   AddStoreOption(sub, o.store, "profile store file to import into");
   AddTargetOption(sub, o.targets);
   AddRegistryOption(sub, o.registry);
+  AddNoSumsFlag(sub, o.no_sums);
 }
 
 void DeclareCheckCommand(CLI::App& sub, CheckOptions& o) {

@@ -18,6 +18,7 @@ struct LoadFunctionsOptions {
   std::string store;
   std::string registry;
   int wait = kDefaultLockWait;
+  bool no_sums = false;
 };
 
 void DeclareLoadFunctionsOptions(CLI::App& sub, LoadFunctionsOptions& o) {
@@ -25,11 +26,12 @@ void DeclareLoadFunctionsOptions(CLI::App& sub, LoadFunctionsOptions& o) {
   AddStoreOption(sub, o.store);
   AddRegistryOption(sub, o.registry);
   AddWaitOption(sub, o.wait);
+  AddNoSumsFlag(sub, o.no_sums);
 }
 
 int RunLoadFunctions(const LoadFunctionsOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    OpenPack(import, o.store, o.pack);
+    OpenPack(import, o.store, o.pack, o.no_sums);
     import.SetProgress([](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); });
     UseLockWait(import, o.wait);
     bool loaded = false;

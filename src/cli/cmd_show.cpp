@@ -17,6 +17,7 @@ struct ShowOptions {
   std::string store;
   DetailsFormat format;
   std::string registry;
+  bool no_sums = false;
 };
 
 void DeclareShowOptions(CLI::App& sub, ShowOptions& o) {
@@ -25,11 +26,12 @@ void DeclareShowOptions(CLI::App& sub, ShowOptions& o) {
   AddDetailsFormatFlags(sub, o.format, "write the exact details string (characters 1 and 13 included)",
                         "write the details as JSON for host programs");
   AddRegistryOption(sub, o.registry);
+  AddNoSumsFlag(sub, o.no_sums);
 }
 
 int RunShow(const ShowOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    OpenPack(import, o.store, o.pack);
+    OpenPack(import, o.store, o.pack, o.no_sums);
     const std::optional<std::string> proposal = ProposedDetails(import);
     if (!proposal) return 1;
     const std::string& details = *proposal;

@@ -22,6 +22,7 @@ struct VerifyOptions {
   std::vector<std::string> targets;
   DetailsFormat format;
   std::string registry;
+  bool no_sums = false;
 };
 
 void DeclareVerifyOptions(CLI::App& sub, VerifyOptions& o) {
@@ -31,11 +32,12 @@ void DeclareVerifyOptions(CLI::App& sub, VerifyOptions& o) {
   AddDetailsFormatFlags(sub, o.format, "write the exact checked details string (characters 1 and 13 included)",
                         "write the checked details and the messages as JSON for host programs");
   AddRegistryOption(sub, o.registry);
+  AddNoSumsFlag(sub, o.no_sums);
 }
 
 int RunVerify(const VerifyOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    OpenPackForLoading(import, o.store, o.pack);
+    OpenPackForLoading(import, o.store, o.pack, o.no_sums);
     const std::optional<std::string> proposal = ProposedDetails(import);
     if (!proposal) return 1;
 

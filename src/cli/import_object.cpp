@@ -87,14 +87,20 @@ std::string UnconfirmedReplacement(const std::string& checked_details) {
                      fmt::join(replaced, ", "));
 }
 
-void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack) {
+void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack, bool no_sums) {
   import.putref_DataConnection(OpenStore(store));
   Detail("reading pack " + pack);
   import.put_Path(pack);
+  import.SetAllowPackWithoutSums(no_sums);
+  // A pack taken without sums cannot be checked for changes: say so once.
+  kestrel::Env& env = CommandEnv();
+  if (no_sums && env.FolderExists(pack) && !env.FileExists(pack + "/" + std::string(Kestrel20ImpExp::kPackSumsFile)))
+    Notice(std::string(Kestrel20ImpExp::kNoPackSumsNotice));
 }
 
-void OpenPackForLoading(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack) {
-  OpenPack(import, store, pack);
+void OpenPackForLoading(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack,
+                        bool no_sums) {
+  OpenPack(import, store, pack, no_sums);
   // The store is also the name the bulk loading is given, on this machine.
   import.put_DatabaseName(store);
   import.put_DatabaseServer("local");

@@ -32,12 +32,15 @@ std::unique_ptr<Kestrel20ImpExp::clsImport> CreateImportObject(const std::string
 // what the environment says; recorded as the last to change imported rules.
 std::string LoginName();
 
-// Hands the object the store and the pack folder a pack command works on.
-void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack);
+// Hands the object the store and the pack folder a pack command works on,
+// and whether it takes a pack without ExportMR.sums (--no-sums), which is
+// then said once on stderr.
+void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack, bool no_sums);
 
 // OpenPack, and the store named as the database of the bulk loading that
 // the import and its check (on the batch path) use.
-void OpenPackForLoading(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack);
+void OpenPackForLoading(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack,
+                        bool no_sums);
 
 // The details ShowLogicPackDetails proposes for the pack; when it fails,
 // "error N: DESCRIPTION" on stderr and nullopt (the command exits with 1).

@@ -3,6 +3,8 @@
 
 #include <set>
 
+#include "kestrel/cls_import.h"
+
 namespace kestrel::cli {
 
 int64_t RuleRows(const StoredProfile& p) {
@@ -96,6 +98,10 @@ Json PackJson(const std::string& folder, const PackContents& p) {
   }
   Json missing = Json::array();
   for (const auto& m : p.missing_files) missing.push_back(JsonText(m));
+  Json sums{{"present", p.has_sums}, {"match", SumsHold(p)}, {"missing_files", missing}};
+  // A script that reads only "match" would take a pack without sums for a
+  // damaged one: the note says why it cannot be known.
+  if (!p.has_sums) sums["note"] = std::string(Kestrel20ImpExp::kNoPackSums);
   return Json{{"pack", JsonText(folder)},
               {"export_succeeded", p.export_succeeded},
               {"revisions", p.revisions},
@@ -104,7 +110,7 @@ Json PackJson(const std::string& folder, const PackContents& p) {
               {"applications", applications},
               {"profiles", profiles},
               {"files", files},
-              {"sums", Json{{"present", p.has_sums}, {"match", SumsHold(p)}, {"missing_files", missing}}}};
+              {"sums", sums}};
 }
 
 }  // namespace kestrel::cli

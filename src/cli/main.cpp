@@ -48,7 +48,7 @@ struct Hint {
   std::string_view text;
   std::string_view hint;
 };
-constexpr std::array<Hint, 6> kHints = {{
+constexpr std::array<Hint, 7> kHints = {{
     {"Set Overwrite Option to True", "use --overwrite to write into the existing pack folder"},
     {"ShowLogicPackDetails - Path Not Found", "PACK is the pack folder `kestrel export` printed"},
     {"ShowLogicPackDetails - Log File Missing ExportMR.log",
@@ -58,6 +58,8 @@ constexpr std::array<Hint, 6> kHints = {{
     {"ShowLogicPackDetails - Exported Objects are incorrect",
      "the export that wrote this pack failed; export the profile again"},
     {"Migration Profile Not found", "`kestrel list` lists the profiles the store holds"},
+    {"The logic pack has no ExportMR.sums",
+     "a pack an older export wrote has no sums; --no-sums takes it unchecked (`kestrel ls PACK` lists its files)"},
 }};
 
 }  // namespace

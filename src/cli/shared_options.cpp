@@ -44,6 +44,12 @@ void AddPackArgument(CLI::App& sub, std::string& pack) {
   sub.add_option("PACK", pack, "logic pack folder")->required();
 }
 
+void AddNoSumsFlag(CLI::App& sub, bool& no_sums) {
+  sub.add_flag("--no-sums", no_sums,
+               "take a pack without ExportMR.sums (written by an older export): its files cannot be checked for "
+               "changes, so a pack cut short or mixed with another is not noticed");
+}
+
 void AddTargetOption(CLI::App& sub, std::vector<std::string>& targets) {
   sub.add_option("--target", targets,
                  "target entry for the pack's next profile, in the order `show` lists them: "

@@ -44,6 +44,11 @@ void AddJsonFlag(CLI::App& sub, bool& json, const std::string& description);
 // "PACK", required: the logic pack folder.
 void AddPackArgument(CLI::App& sub, std::string& pack);
 
+// "--no-sums": the command takes a pack without ExportMR.sums (an older
+// export's), whose files cannot be checked for changes; without it such a
+// pack is refused.
+void AddNoSumsFlag(CLI::App& sub, bool& no_sums);
+
 // "--target ENTRY", repeatable: the target entries for the pack's profiles;
 // an entry that is not six fields joined by "|", or that holds a marker, is a
 // usage error.

@@ -10,6 +10,7 @@
 #include "importer/import_results.h"
 #include "importer/import_unit.h"
 #include "importer/loaders.h"
+#include "importer/pack_sums_check.h"
 #include "importer/planned_pack.h"
 
 namespace Kestrel20ImpExp {
@@ -40,6 +41,7 @@ void clsImport::SetNotice(kestrel::NoticeFn notice) { state_->context_.Notice = 
 void clsImport::SetLockWait(int seconds) { state_->options_.LockWaitSeconds = seconds; }
 void clsImport::SetDryRun(bool dry_run) { state_->options_.DryRun = dry_run; }
 void clsImport::SetKeepWork(bool keep) { state_->options_.KeepWork = keep; }
+void clsImport::SetAllowPackWithoutSums(bool allow) { state_->options_.AllowPackWithoutSums = allow; }
 const kestrel::ImportSummary& clsImport::Summary() const { return state_->results_.Summary; }
 const std::string& clsImport::RefusedAt() const { return state_->results_.RefusedAt; }
 const std::string& clsImport::RunLogPath() const { return state_->context_.ImportLogPath; }
@@ -67,6 +69,8 @@ void clsImport::put_DatabaseUser(const std::string& value) { state_->options_.Da
 void clsImport::put_DatabasePassword(const std::string& value) { state_->options_.DatabasePassword = value; }
 
 bool clsImport::LoadToMAP150() {
+  // Its one file is read as the import reads it: after the pack's sums.
+  if (!kestrel::importer::CheckPackSums(state_->options_, state_->context_, state_->results_.Error)) return false;
   std::string message;
   return kestrel::importer::RunAsOneUnit(state_->options_, state_->context_, state_->results_.Error, state_->results_.Summary, message,
                               [this](const kestrel::importer::ImportContext& unit) {

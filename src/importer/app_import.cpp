@@ -2,8 +2,10 @@
 // data files, and the two ways of loading them.
 #include "importer/app_import.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -12,6 +14,7 @@
 #include "base/errors_ours.h"
 #include "base/files.h"
 #include "base/row_reader.h"
+#include "base/text.h"
 #include "importer/batch_runner.h"
 #include "importer/install.h"
 #include "importer/plan_lookups.h"
@@ -129,8 +132,9 @@ bool IsNotInList(const std::vector<std::string>& list, const std::string& text) 
   return true;
 }
 
-bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan,
-                                     ErrorState& error) {
+bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error) {
+  const ImportOptions& o = planned.options;
+  const ImportPlan& plan = planned.plan;
   try {
     const std::string folder = CreateImportFolder(cx);
     const RemoveFolderOnExit remove_folder(cx, folder, o.KeepWork);
@@ -154,7 +158,7 @@ bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext
         }
         stored->Close();
 
-        CopyApplicationDataFiles(cx.env(), o.Path, folder, in_pack);
+        CopyApplicationDataFiles(cx.env(), o.Path, planned.manifest.files, folder, in_pack);
         if (recoded) RenameApplicationDataFiles(cx.env(), folder, in_pack, chosen);
         const bool loaded = UsesBatchPath(cx) ? LoadDDITablesEx(o, cx, plan, error, application, folder)
                                               : LoadDDITablesDmo(o, cx, error, application, folder);
@@ -176,18 +180,37 @@ bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext
   }
 }
 
-bool CopyApplicationDataFiles(Env& env, const std::string& pack_folder, const std::string& import_folder,
-                              const std::string& application) {
+std::vector<PackDataFile> ListedApplicationDataFiles(Env& env, const std::string& pack_folder,
+                                                     const std::vector<std::string>& listed,
+                                                     const std::string& application) {
+  std::vector<PackDataFile> found;
   for (std::string_view table : kDataTables) {
+    std::optional<std::string> path = files::ResolveInFolder(env, pack_folder, pack::DataFileName(table, application));
+    if (!path) continue;
+    const std::string_view name = std::string_view(*path).substr(path->rfind('/') + 1);
+    // An entry names the file when it is its name, or resolves to it the way
+    // the file itself was found.
+    const bool is_listed = std::any_of(listed.begin(), listed.end(), [&](const std::string& entry) {
+      if (!text::EqualNoCase(entry, name)) return false;
+      return entry == name || files::ResolveInFolder(env, pack_folder, entry) == path;
+    });
+    if (!is_listed)
+      RaiseWithDetail(Ours::UnlistedPackFile,
+                      fmt::format("{} is in the pack folder, but its manifest does not list it", *path));
+    found.push_back(PackDataFile{table, std::move(*path)});
+  }
+  return found;
+}
+
+void CopyApplicationDataFiles(Env& env, const std::string& pack_folder, const std::vector<std::string>& listed,
+                              const std::string& import_folder, const std::string& application) {
+  for (const PackDataFile& file : ListedApplicationDataFiles(env, pack_folder, listed, application)) {
     try {
-      const std::string name = pack::DataFileName(table, application);
-      if (auto from = files::ResolveInFolder(env, pack_folder, name))
-        files::CopyFile(env, *from, files::Join(import_folder, name));
+      files::CopyFile(env, file.path, files::Join(import_folder, pack::DataFileName(file.table, application)));
     } catch (const std::exception&) {
       // A file that cannot be copied is missing from the load, as a missing one is.
     }
   }
-  return true;
 }
 
 void RenameApplicationDataFiles(Env& env, const std::string& import_folder, const std::string& old_code,

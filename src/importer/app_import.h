@@ -14,6 +14,7 @@
 #include "importer/import_context.h"
 #include "importer/import_options.h"
 #include "importer/import_results.h"
+#include "importer/planned_pack.h"
 
 namespace kestrel::importer {
 
@@ -32,14 +33,30 @@ std::string CreateImportFolder(const ImportContext& cx);
 // is still stored ("Import failed. Applications not deleted before
 // importing." logged), when loading fails (the loader sets the error), or
 // after an unexpected failure, which is logged and put into the error state.
-bool ImportApplicationsFromLogicPack(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan,
-                                     ErrorState& error);
+bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error);
 
-// Copies the data files of an application that the pack folder holds (by name
-// without regard to case) into the import folder under their exact names.
-// Errors are ignored; always true.
-bool CopyApplicationDataFiles(Env& env, const std::string& pack_folder, const std::string& import_folder,
-                              const std::string& application);
+// One data file of an application that the import loads from the pack.
+struct PackDataFile {
+  std::string_view table;
+  std::string path;  // in the pack folder
+};
+
+// The data files of `application` that the import loads from `pack_folder`,
+// in the order of ApplicationDataTables(): table + code + ".dat", the exact
+// name first, else the one name that matches without regard to case. The
+// manifest's file list `listed` must name each file found, by the same rule:
+// one it does not name raises Ours::UnlistedPackFile naming it (a pack mixed
+// with another's files, or added to after its export, is refused rather than
+// loaded). Files of other names are never looked at, so they stay unread.
+std::vector<PackDataFile> ListedApplicationDataFiles(Env& env, const std::string& pack_folder,
+                                                     const std::vector<std::string>& listed,
+                                                     const std::string& application);
+
+// Copies the data files of an application that ListedApplicationDataFiles
+// finds into the import folder under their exact names. A file that cannot
+// be copied is left out, as a missing one is; an unlisted one raises.
+void CopyApplicationDataFiles(Env& env, const std::string& pack_folder, const std::vector<std::string>& listed,
+                              const std::string& import_folder, const std::string& application);
 
 // Gives the import folder's data files of `old_code` the name and the inner
 // code `new_code` (see RenameApplicationInFile); qzlgy115 is left alone.

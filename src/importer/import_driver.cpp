@@ -11,7 +11,7 @@
 
 #include "base/error.h"
 #include "importer/entry_points.h"
-#include "importer/pack_check.h"
+#include "importer/header_check.h"
 #include "importer/pack_sums_check.h"
 #include "importer/import_unit.h"
 #include "importer/run_log.h"
@@ -88,7 +88,7 @@ bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResu
   const SelectionLists lists = ReadSelectionLists(cx, strLPDetails);
   // The pack's files as its export wrote them first, then the header file:
   // its own line names a fault better than the selection made from it.
-  if (!CheckPackSums(cx, o.Path, r.Error)) {
+  if (!CheckPackSums(o, cx, r.Error)) {
     strErrorMessage = r.Error.ErrorDescription;
     return false;
   }

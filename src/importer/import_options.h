@@ -24,6 +24,9 @@ struct ImportOptions {
   // Keeps the import's working folder (the copies of the application data)
   // after the import; else it is removed whatever the outcome.
   bool KeepWork = false;
+  // Takes a pack without ExportMR.sums (one an older export wrote), whose
+  // files cannot be checked for changes; else such a pack is refused.
+  bool AllowPackWithoutSums = false;
 };
 
 }  // namespace kestrel::importer

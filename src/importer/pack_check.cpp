@@ -23,10 +23,12 @@
 #include "base/files.h"
 #include "base/row_reader.h"
 #include "base/text.h"
+#include "importer/app_data_check.h"
 #include "importer/app_import.h"
 #include "importer/key_collisions.h"
 #include "importer/loaders.h"
 #include "importer/pack_check.h"
+#include "importer/pack_file_refusals.h"
 #include "importer/plan_lookups.h"
 #include "importer/run_log.h"
 #include "importer/selection.h"
@@ -39,20 +41,6 @@
 
 namespace kestrel::importer {
 namespace {
-
-std::string Place(const std::string& path, size_t line) {
-  return line ? fmt::format("{}, line {}", path, line) : path;
-}
-
-// A NUL byte would end the statement text that carries the value. `what`
-// and `name` say whose value it is; the text is only put together for a
-// refusal, since every value of a pack passes here.
-void RefuseNul(std::string_view text, std::string_view what, std::string_view name = {}) {
-  if (text.find('\0') == std::string_view::npos) return;
-  std::string whose(what);
-  if (!name.empty()) whose.append(" ").append(name);
-  RaiseWithDetail(Ours::NulInValue, whose + " " + QuoteForMessage(text));
-}
 
 // The application codes chosen for the import fit the store's columns that
 // hold them: "appl" of the application tables, the header's "sapp" or "tapp".
@@ -136,193 +124,6 @@ std::vector<RuleFileCheck*> Unread(std::vector<RuleFileCheck>& checks) {
     if (check.verdict() == RuleFileCheck::Verdict::Unread) unread.push_back(&check);
   }
   return unread;
-}
-
-// Two codes of one pack that differ only by case would name the same data
-// files on a folder that ignores case, and be loaded twice.
-void RefuseCaseTwin(std::vector<std::string>& codes, const std::string& code, const std::string& path,
-                    size_t line) {
-  for (const std::string& seen : codes) {
-    if (seen == code) return;
-    if (text::LowerAscii(seen) == text::LowerAscii(code))
-      RaiseWithDetail(Ours::ApplicationCodesDifferByCase,
-                      QuoteForMessage(code) + " and " + QuoteForMessage(seen) + " in " + Place(path, line));
-  }
-  codes.push_back(code);
-}
-
-// Every row of the chain file is read by the import; a row of another width
-// would be skipped there and its profile become a root.
-bool CheckChainFile(Env& env, const std::string& folder, ErrorState& error, std::string& place) {
-  const std::optional<std::string> found = files::ResolveInFolder(env, folder, "Qzmap101.dat");
-  if (!found) return true;
-  std::unique_ptr<files::RowReader> rows;
-  try {
-    rows = files::RowReader::Open(env, *found);
-    while (rows->Next()) {
-      if (rows->line_number() == 1) pack::RefuseByteOrderMark(rows->line(), *found);
-      const size_t width = rows->fields().size();
-      if (width == kChainFieldCount) continue;
-      place = Place(*found, rows->line_number());
-      error.Set(kHeaderLineError,
-                fmt::format("{} ({}: {} fields, {} wanted)", kChainFileCorrupt, place, width, kChainFieldCount));
-      return false;
-    }
-  } catch (const ComError& e) {
-    error.Set(e.number(), e.description());
-    place = Place(*found, rows ? rows->line_number() : 0);
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::string& place) {
-  if (!files::FolderExists(env, o.Path)) return true;
-  const std::optional<std::string> found = files::ResolveInFolder(env, o.Path, "Qzmap100.dat");
-  if (!found) return true;
-  const std::string& path = *found;
-  auto in = files::TextReader::Open(env, path);
-  std::string line;
-  size_t lines = 0;
-  std::vector<std::string> codes;
-  try {
-    while (in->ReadLine(line)) {
-      ++lines;
-      if (lines == 1) pack::RefuseByteOrderMark(line, path);
-      RefuseNul(line, "the header line");
-      const std::vector<std::string> fields = text::Split(line, o.FieldSeparator);
-      if (fields.size() != kHeaderFieldCount) continue;
-      CheckProfileField(fields[0], "the profile number", "of the header line");
-      CheckImportedApplicationCode(fields[1], "in the header line");
-      CheckImportedApplicationCode(fields[2], "in the header line");
-      RefuseCaseTwin(codes, fields[1], path, lines);
-      RefuseCaseTwin(codes, fields[2], path, lines);
-    }
-    in->Close();
-  } catch (const ComError& e) {
-    error.Set(e.number(), e.description());
-    place = Place(path, in->line_number());
-    return false;
-  }
-  if (lines == 0) {
-    error.Set(Number(Ours::NothingToImport),
-              TextWithDetail(Ours::NothingToImport,
-                             "the header file holds no line, so every rule would lose its profile"));
-    place = path;
-    return false;
-  }
-  return CheckChainFile(env, o.Path, error, place);
-}
-
-namespace {
-
-// One application data file as the import loads it: from the pack's files
-// of the application it holds, under the code chosen for it, at the width of
-// its table in the store.
-struct ApplicationFile {
-  std::string_view table;
-  std::string path;
-  std::string in_pack, chosen;
-  std::vector<std::string> columns;
-  std::optional<ComError> refused;  // the store could not give the table's columns
-  std::atomic<int64_t>* total = nullptr;  // where the import's progress finds the count
-};
-
-// The data files of every application the plan names, each application once,
-// with what the store says of their tables: read from the store here, so
-// that reading the files needs nothing of it.
-std::vector<ApplicationFile> ApplicationFiles(const PlannedPack& planned, const ImportContext& cx,
-                                              StoreTables& tables) {
-  const ImportPlan& plan = planned.plan;
-  std::vector<ApplicationFile> files;
-  std::vector<std::string> seen;
-  for (int32_t i = 0; i <= plan.Size; ++i)
-    for (size_t j = 0; j < 2; ++j) {
-      const std::string& in_pack = PlanAt(plan, plan.SourceApplications[j], static_cast<size_t>(i));
-      const std::string& chosen = PlanAt(plan, plan.TargetApplications[j], static_cast<size_t>(i));
-      if (std::find(seen.begin(), seen.end(), chosen) != seen.end()) continue;
-      seen.push_back(chosen);
-      for (std::string_view table : ApplicationDataTables()) {
-        auto path = files::ResolveInFolder(cx.env(), planned.options.Path, pack::DataFileName(table, in_pack));
-        if (!path) continue;
-        ApplicationFile& file = files.emplace_back();
-        file.table = table;
-        file.path = std::move(*path);
-        file.in_pack = in_pack;
-        file.chosen = chosen;
-        file.total = &(*cx.StepTotals)[pack::DataFileName(table, chosen)];
-        try {
-          file.columns = tables.Columns(table);
-        } catch (const std::exception& ex) {
-          file.refused = AsComError(ex);
-        }
-      }
-    }
-  return files;
-}
-
-// Reads the application data files. No line may hold a NUL byte, and no row
-// may collide on a unique key. Stops early, passing, once `stop` is set.
-bool CheckApplicationData(Env& env, const std::vector<ApplicationFile>& files, KeyCollisions& collisions,
-                          const std::atomic<bool>& stop, ErrorState& error, std::string& place) {
-  std::string recoded;
-  std::vector<std::string_view> fields;
-  for (const ApplicationFile& file : files) {
-    size_t line = 0;
-    try {
-      if (file.refused) throw *file.refused;
-      // The bulk loader stops at the first row of another width.
-      auto rows = files::RowReader::Open(env, file.path, file.columns.size());
-      const bool recode = file.in_pack != file.chosen && TableIsRecoded(file.table);
-      int64_t counted = 0;
-      while (rows->Next()) {
-        if (stop.load(std::memory_order_relaxed)) return true;
-        ++counted;
-        line = rows->line_number() - 1;
-        if (line == 0) pack::RefuseByteOrderMark(rows->line(), file.path);
-        RefuseNul(rows->line(), "the row");
-        // Every table but the shared codes' begins with the application;
-        // a row of another one would be stored under it.
-        if (TableIsRecoded(file.table) && rows->fields().front() != file.in_pack)
-          RaiseWithDetail(Ours::ApplicationMismatch,
-                          "the row's application " + QuoteForMessage(rows->fields().front()) + " in " +
-                              Place(file.path, rows->line_number()) + ", a file of " + QuoteForMessage(file.in_pack));
-        if (recode) {
-          RecodeApplicationInLine(rows->line(), file.in_pack, file.chosen, recoded);
-          files::SplitRow(recoded, fields);
-        } else {
-          fields.assign(rows->fields().begin(), rows->fields().end());
-        }
-        collisions.Add(file.table, file.columns, fields);
-        line = rows->line_number();
-      }
-      file.total->store(counted);
-    } catch (const std::exception& ex) {
-      const ComError e = AsComError(ex);
-      error.Set(e.number(), e.description());
-      place = Place(file.path, line + 1);
-      return false;
-    }
-  }
-  return true;
-}
-
-// Whether checking the files' rows against the unique keys asks the store.
-// A recoded table's rows all hold the chosen application, which the import
-// replaces: checked before a row is added to the keys. A store that cannot
-// say counts as asked: the reading then meets its failure where it did.
-bool CheckAsksStore(const std::vector<ApplicationFile>& files, KeyCollisions& collisions) {
-  for (const ApplicationFile& file : files) {
-    if (file.refused) continue;
-    try {
-      if (collisions.AsksStore(file.table, file.columns, TableIsRecoded(file.table))) return true;
-    } catch (const std::exception&) {
-      return true;
-    }
-  }
-  return false;
 }
 
 // The profile numbers of the pack's header file, from its lines of the

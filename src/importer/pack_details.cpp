@@ -14,7 +14,7 @@
 #include "importer/entry_points.h"
 #include "importer/hierarchy.h"
 #include "importer/lookups.h"
-#include "importer/pack_check.h"
+#include "importer/header_check.h"
 #include "importer/pack_sums_check.h"
 #include "importer/pack_details.h"
 #include "importer/plan_lookups.h"
@@ -83,7 +83,7 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
       error.Set(2, "ShowLogicPackDetails - Log File Missing ExportMR.log");
       return false;
     }
-    if (!CheckPackSums(cx, o.Path, error)) return false;
+    if (!CheckPackSums(o, cx, error)) return false;
     pack::DetailsManifest checked = pack::CheckManifestForDetails(cx.env(), o.Path);
     switch (checked.fault) {
       case pack::ManifestFault::None: break;

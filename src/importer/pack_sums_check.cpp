@@ -1,15 +1,21 @@
 // The pack's files against its ExportMR.sums, before an import reads them.
 #include "importer/pack_sums_check.h"
 
+#include "base/errors_ours.h"
 #include "importer/run_log.h"
 #include "kestrel/cls_import.h"
 #include "pack/sums.h"
 
 namespace kestrel::importer {
 
-bool CheckPackSums(const ImportContext& cx, const std::string& folder, ErrorState& error) {
+bool CheckPackSums(const ImportOptions& o, const ImportContext& cx, ErrorState& error) {
   try {
-    if (!pack::VerifySums(cx.env(), folder, cx.CheckedSums.get())) WriteImportLog(cx, Kestrel20ImpExp::kNoPackSumsNotice);
+    if (!pack::VerifySums(cx.env(), o.Path, cx.CheckedSums.get())) {
+      // Without sums a pack cut short or mixed with another reads as a
+      // smaller pack: only the host's word takes it.
+      if (!o.AllowPackWithoutSums) RaiseWithDetail(Ours::PackWithoutSums, o.Path);
+      WriteImportLog(cx, Kestrel20ImpExp::kNoPackSumsNotice);
+    }
     return true;
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);

@@ -213,7 +213,7 @@ bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::v
                      ErrorState& error) {
   try {
     WriteImportLog(cx, "Importing Application ...");
-    if (!Step(cx, error, ImportApplicationsFromLogicPack(planned.options, cx, planned.plan, error),
+    if (!Step(cx, error, ImportApplicationsFromLogicPack(planned, cx, error),
               "Importing Application...done", "Importing Application Failed.", false))
       return false;
 

@@ -135,7 +135,7 @@ bool ReadLogicPackManifest(Env& env, const std::string& folder, ManifestOptions&
     auto lines = manifest::Lines::Open(env, folder);
     lines->Next();  // status
     lines->Next();  // start of the file list
-    lines->Until(manifest::kFilesEnd);
+    options.files = lines->Until(manifest::kFilesEnd);
     lines->Next();  // start of the application list
     std::string applications;
     bool first = true;

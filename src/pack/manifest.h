@@ -105,10 +105,11 @@ struct ManifestOptions {
   bool new_profile = false;
   int16_t new_profile_number = 0;
   bool for_sync = false;
+  std::vector<std::string> files;  // the file list as written: the files of the pack
 };
 
-// The lenient reading of the import: skips the status line and the file list,
-// collects the applications and reads the three option lines. An option line
+// The lenient reading of the import: skips the status line, collects the file
+// list and the applications and reads the three option lines. An option line
 // of any other text leaves its values as they are in `options`, so the caller
 // passes in its current values. Returns false when the manifest is missing or
 // ends early, or a number does not convert; values read before stay set.

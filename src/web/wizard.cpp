@@ -210,10 +210,11 @@ std::string PackFolderOf(const std::string& packs, const std::string& name) {
 }
 
 // The object for a pack, connected as `verify` and `import` connect it, and
-// the details ShowLogicPackDetails proposes.
+// the details ShowLogicPackDetails proposes. A pack without sums is refused:
+// the wizard has no way to say it was meant.
 std::unique_ptr<clsImport> OpenForImport(const WizardOptions& o, const std::string& folder, std::string& proposal) {
   auto import = cli::CreateImportObject(o.registry);
-  cli::OpenPackForLoading(*import, o.store, folder);
+  cli::OpenPackForLoading(*import, o.store, folder, false);
   if (!import->ShowLogicPackDetails(proposal))
     throw kestrel::ComError(import->get_ErrorNumber(), import->get_ErrorDescription());
   return import;

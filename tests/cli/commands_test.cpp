@@ -45,8 +45,12 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       {{"setup", "--install-dir", "T/taken", "--registry", "T/r.ini"}, 1, "error ", {}, "", "T/r.ini"},
       {{"setup", "--install-dir", "", "--registry", "T/r.ini"}, 1, "error 76: Path not found: the installation folder is an empty path", {}, "", "T/r.ini"},
       {{"load-functions", "PACK", "--registry", "REGISTRY"}, 2, "", {"--store"}, "", ""},
-      {{"load-functions", "T", "--store", "STORE", "--registry", "REGISTRY"}, 1,
+      {{"load-functions", "T", "--store", "STORE", "--registry", "REGISTRY", "--no-sums"}, 1,
+       "Note: no ExportMR.sums: the pack's integrity cannot be checked; it is taken as an older export wrote it.\n"
        "error 899: Unspecified Error : --LoadToMAP150-- 53   File not found\n", {}, "", ""},
+      {{"load-functions", "T", "--store", "STORE", "--registry", "REGISTRY"}, 1,
+       "error 9053: The logic pack has no ExportMR.sums: its integrity cannot be checked: ",
+       {"\nhint: a pack an older export wrote has no sums; --no-sums takes it unchecked"}, "", ""},
       {{"load-functions", "PACK", "--store", "T/missing.db", "--registry", "REGISTRY"}, 1,
        "error 53: File not found: T/missing.db\n", {}, "", "T/missing.db"},
       {{"depth", "--store", "STORE", "--registry", "REGISTRY"}, 2, "", {"--parent"}, "", ""},
@@ -406,12 +410,16 @@ TEST(ListLsTest, TreeAndPackListing) {
   } rows[] = {{"", "", true, {}},
               {"append", "qzddi140ACCX2.dat", false, {}},
               {"remove", "", false, {"qzddi140ACCX2.dat"}},
-              {"stray line", "Qzmap120.dat", false, {"qzddi140ACCX2.dat"}}};
+              {"stray line", "Qzmap120.dat", false, {"qzddi140ACCX2.dat"}},
+              {"no sums", "", false, {}}};
+  const std::string no_sums = "no ExportMR.sums: the pack's integrity cannot be checked";
   for (const auto& row : rows) {
     SCOPED_TRACE(row.change);
     if (row.change == "append") WriteFile(data, ReadFile(data) + ReadFile(data).substr(0, ReadFile(data).find('\n') + 1));
     if (row.change == "remove") fs::remove(data);
     if (row.change == "stray line") Prepend(c.pack + "/Qzmap120.dat", "stray line\r\n");
+    const bool has_sums = row.change != "no sums";
+    if (!has_sums) fs::remove(c.pack + "/ExportMR.sums");
     r = RunKestrel({"ls", c.pack, "--json"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const Json pack = Json::parse(r.out);
@@ -423,6 +431,8 @@ TEST(ListLsTest, TreeAndPackListing) {
     EXPECT_EQ(pack.at("/profiles/2/profile"_json_pointer), 10);
     EXPECT_EQ(pack.at("/sums/match"_json_pointer), row.sums_match);
     EXPECT_EQ(pack.at("/sums/missing_files"_json_pointer), Json(row.missing));
+    EXPECT_EQ(pack.at("/sums/present"_json_pointer), has_sums);
+    EXPECT_EQ(pack.at("sums").value("note", ""), has_sums ? "" : no_sums);
     size_t data_files = 0;
     for (const Json& f : pack.at("files")) {
       const std::string name = f.at("name");
@@ -434,9 +444,9 @@ TEST(ListLsTest, TreeAndPackListing) {
         const std::string text = ReadFile(c.pack + "/" + name);
         EXPECT_EQ(f.at("rows"), std::count(text.begin(), text.end(), '\n'));
       }
-      EXPECT_EQ(f.at("sum_matches"), name != row.changed_file);
+      EXPECT_EQ(f.at("sum_matches"), has_sums ? Json(name != row.changed_file) : Json(nullptr));
       // A file its reader refuses keeps the reason, and the listing goes on.
-      if (row.change == "stray line" && name == row.changed_file) {
+      if ((row.change == "stray line" || !has_sums) && name == "Qzmap120.dat") {
         EXPECT_EQ(f.at("rows"), nullptr);
         EXPECT_THAT(f.value("problem", ""), HasSubstr("Qzmap120.dat"));
       } else {
@@ -445,6 +455,8 @@ TEST(ListLsTest, TreeAndPackListing) {
     }
     EXPECT_GT(data_files, 10u);
   }
+  r = RunKestrel({"ls", c.pack});
+  EXPECT_THAT(r.out, HasSubstr("\nintegrity sums:       " + no_sums + "\n"));
   // The header file and a rule file hold what the store exported: every
   // profile, and the rules of the profiles' own VRCs (development VRCs stay
   // out of a pack not made for synchronisation).

@@ -130,6 +130,15 @@ TEST(ImportCommandTest, SummaryAsTextAndAsJson) {
     EXPECT_GE(summary.at("seconds").get<double>(), 0.0);
     EXPECT_EQ(DumpStore(c.store) == before, dry);
   }
+  // A pack an older export wrote, without sums, is taken when the user says
+  // so, and said to be unchecked (the refusal without --no-sums is a row of
+  // the refusals' table).
+  fs::remove(c.pack + "/ExportMR.sums");
+  r = RunKestrel({"import", c.pack, "--store", c.store, "--registry", c.registry, "--replace", "--no-sums"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err, "Note: no ExportMR.sums: the pack's integrity cannot be checked; it is taken as an older export "
+                   "wrote it.\n");
+  EXPECT_THAT(r.out, HasSubstr("\nimport committed in "));
 }
 
 }  // namespace

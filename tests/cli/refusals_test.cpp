@@ -39,7 +39,9 @@ void LinkOutside(const Copies& c, const std::string& name) {
   fs::create_symlink(c.pack + "/../outside.txt", c.pack + "/" + name);
 }
 
-enum Sums { kRewritten, kRemoved };  // the sums file after the damage
+// The sums file after the damage: written again, or removed with the
+// commands given --no-sums (kRemoved) or not (kAbsent).
+enum Sums { kRewritten, kRemoved, kAbsent };
 
 struct Refusal {
   std::string name;
@@ -139,6 +141,32 @@ const Refusal kRefusals[] = {
      {}, "cvi", kRewritten, 9008, {"Qzmap100.dat, line 1: the file starts with a UTF-8 byte-order mark"}, ""},
     {"empty manifest", [](const Copies& c) { WriteFile(c.pack + "/ExportMR.log", ""); }, {}, "c", kRewritten, 62,
      {"Input past end of file: ", "ExportMR.log is empty"}, ""},
+    {"header profile number that is no number",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap100.dat", "10\x01" "ACC10", "1O\x01" "ACC10"); }, {}, "cvi",
+     kRewritten, 9008, {"Qzmap100.dat, line 3: the profile number (field 1) is not a whole number, found \"1O\""},
+     "Qzmap100.dat, line 3"},
+    {"chain file parent that is no number",
+     [](const Copies& c) { ReplaceIn(c.pack + "/Qzmap101.dat", "2\x01X40\x01R1\x01" "base\x01" "10",
+                                     "2\x01X40\x01R1\x01" "base\x01" "1O"); },
+     {}, "cvi", kRewritten, 9008, {"the parent profile number (field 6) is not a whole number, found \"1O\""},
+     "Qzmap101.dat, line "},
+    {"application extn that is no number",
+     [](const Copies& c) { ReplaceLastIn(c.pack + "/qzddi100ACCX2.dat", "\x01" "1\r\n", "\x01" "l\r\n"); }, {}, "cvi",
+     kRewritten, 9008, {"qzddi100ACCX2.dat, line 1: the application's extn (field 5) is not a whole number, found \"l\""},
+     "qzddi100ACCX2.dat, line 1"},
+    // A data file of a table the extension application has none of, added
+    // to the pack: the manifest does not list it, so it is not loaded.
+    {"application data file the manifest does not list, pack without sums",
+     [](const Copies& c) {
+       const std::string rows = ReadFile(c.pack + "/qzddi101ACC10.dat");
+       WriteFile(c.pack + "/qzddi101ACCX2.dat", "ACCX2" + rows.substr(5, rows.find('\n') - 4));
+     },
+     {}, "cvi", kRemoved, 9054, {"qzddi101ACCX2.dat is in the pack folder, but its manifest does not list it"}, ""},
+    {"pack without sums", nullptr, {}, "cvi", kAbsent, 9053,
+     {"The logic pack has no ExportMR.sums: its integrity cannot be checked"}, ""},
+    {"rule file cut in half, pack without sums",
+     [](const Copies& c) { fs::resize_file(c.pack + "/Qzmap120.dat", fs::file_size(c.pack + "/Qzmap120.dat") / 2); },
+     {}, "cvi", kAbsent, 9053, {"The logic pack has no ExportMR.sums: its integrity cannot be checked"}, ""},
     {"header file linked outside, pack without sums", [](const Copies& c) { LinkOutside(c, "Qzmap100.dat"); }, {}, "ci",
      kRemoved, 9050, {"Qzmap100.dat is a symbolic link"}, ""},
     {"rule file replaced by a FIFO", [](const Copies& c) {
@@ -163,7 +191,7 @@ TEST(RefusalsTest, EveryCommandRefusesTheDamageAndTheStoreStaysAsItWas) {
     if (::testing::Test::HasFatalFailure()) return;
     // Rewritten sums make the refusal come from the content, not from the sums.
     if (refusal.sums == kRewritten) pack::WriteSums(Env::Default(), c.pack);
-    if (refusal.sums == kRemoved) fs::remove(c.pack + "/ExportMR.sums");
+    if (refusal.sums != kRewritten) fs::remove(c.pack + "/ExportMR.sums");
     const bool store_file = fs::is_regular_file(c.store);
     const StoreDump before = store_file ? DumpStore(c.store) : StoreDump{};
     for (char command : refusal.commands) {
@@ -172,11 +200,12 @@ TEST(RefusalsTest, EveryCommandRefusesTheDamageAndTheStoreStaysAsItWas) {
       std::vector<std::string> args = {name, c.pack, "--store", c.store, "--registry", c.registry};
       for (const auto& entry : refusal.targets) args.insert(args.end(), {"--target", entry});
       if (command == 'i') args.push_back("--replace");
+      if (refusal.sums == kRemoved) args.push_back("--no-sums");
       const RunResult r = RunKestrel(args);
       EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
-      // A pack from an older export, without sums, is said to be one first.
-      const std::string notice = refusal.sums == kRemoved ? "Note: the logic pack has no ExportMR.sums (an older export); "
-                                                            "its files are not checked for changes.\n" : "";
+      // A pack without sums taken with --no-sums is said to be unchecked first.
+      const std::string notice = refusal.sums == kRemoved ? "Note: no ExportMR.sums: the pack's integrity cannot be "
+                                                            "checked; it is taken as an older export wrote it.\n" : "";
       EXPECT_THAT(r.err, ::testing::StartsWith(notice + "error " + std::to_string(refusal.number) + ": "));
       for (const std::string& cause : refusal.causes) EXPECT_THAT(r.err, HasSubstr(cause));
       if (command == 'c' && !refusal.check_place.empty()) { EXPECT_THAT(r.err, HasSubstr(refusal.check_place)); }

@@ -33,7 +33,7 @@ class AppImportTest : public ImportFixture {
     WriteFile(pack_ + "/Qzlgy115.dat", RowLines({{"CUR", "Currency", "EUR", "978"}}));
     Renew("app");
     std::filesystem::create_directories(work_);
-    CopyApplicationDataFiles(Env::Default(), pack_, work_, "LGA");
+    CopyApplicationDataFiles(Env::Default(), pack_, {"qzddi100LGA.dat"}, work_, "LGA");
   }
   // s_ on a new store `name`, reading the pack, with the values the batch lines carry.
   void Renew(const std::string& name) {

@@ -59,16 +59,24 @@ TEST_F(SelectionTest, ABrokenPackIsRefusedWithItsNumberBeforeAnyProposal) {
        "5: ShowLogicPackDetails - At least one or more data files are missing.Qzmap120.dat"},
       {[&] { std::filesystem::remove(Pack() + "/qzddi100B.dat"); },
        "100: Import Migration Profile - qzddi100.dat file is not having enough data or file is corrupted"},
+      // A host that did not allow a pack without sums (the C interface's
+      // and the wizard's default) is refused it before the manifest is read.
+      {[&] { object_->SetAllowPackWithoutSums(false); },
+       "9053: The logic pack has no ExportMR.sums: its integrity cannot be checked: "},
   };
   for (size_t k = 0; k < rows.size(); ++k) {
     SCOPED_TRACE(rows[k].second);
     Fresh("pack" + std::to_string(k));
     object_ = NewImport(*store_, Pack());
+    object_->SetAllowPackWithoutSums(true);  // packs as an older export wrote them
     WritePack();
     rows[k].first();
     std::string details = "untouched";
     EXPECT_FALSE(object_->ShowLogicPackDetails(details));
-    EXPECT_EQ(std::to_string(object_->get_ErrorNumber()) + ": " + object_->get_ErrorDescription(), rows[k].second);
+    // (the texts that end in the pack folder's path, up to it)
+    EXPECT_EQ((std::to_string(object_->get_ErrorNumber()) + ": " + object_->get_ErrorDescription())
+                  .substr(0, rows[k].second.size()),
+              rows[k].second);
     EXPECT_EQ(details, "untouched");
   }
 }
