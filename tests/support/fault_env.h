@@ -32,10 +32,12 @@ class FaultEnv : public kestrel::EnvWrapper {
   void FailWrite(size_t n, int err = EIO);
   // Leaves room for `bytes` more bytes on the disk: the append that goes
   // beyond them writes what fits and raises ENOSPC, and so does every later
-  // one, as a full disk does.
-  void FillDiskAfter(size_t bytes) {
+  // one, as a full disk does. With `below`, only files whose path starts
+  // with it are on that disk.
+  void FillDiskAfter(size_t bytes, std::string below = "") {
     std::lock_guard lock(mutex_);
     room_ = bytes;
+    disk_ = std::move(below);
   }
   // The n-th opening from now on (1: the next) of a file whose name ends in
   // `name` reads `bytes` bytes, then raises errno `err`, as a failing device
@@ -61,7 +63,7 @@ class FaultEnv : public kestrel::EnvWrapper {
 
   // What the files of this Env call for each append: hands `file` the part
   // of `data` that goes through, then raises the fault that is due.
-  void Append(kestrel::WritableFile& file, std::string_view data);
+  void Append(kestrel::WritableFile& file, std::string_view data, const std::string& path);
 
  private:
   mutable std::mutex mutex_;
@@ -69,6 +71,7 @@ class FaultEnv : public kestrel::EnvWrapper {
   size_t fail_at_ = 0;  // 0: no append fails
   int fail_errno_ = EIO;
   std::optional<size_t> room_;
+  std::string disk_;  // where room_ counts: files below it ("": all)
   std::map<std::string, size_t> openings_;  // by path
   std::string read_name_;                   // empty: no read fails
   size_t read_fails_at_ = 0, read_bytes_ = 0;  // which opening, after how many bytes
