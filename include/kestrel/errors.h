@@ -44,6 +44,8 @@ enum class Ours : int32_t {
   ApplicationCodesDifferByCase = 9047,  // two application codes of one pack that differ only by case
   NotARegularFile = 9050,     // a pack entry (or a file read) that is a link, folder, FIFO or device
   PackSumsMismatch = 9051,    // a pack file differs from what the pack's ExportMR.sums lists
+  ExportRootUnusable = 9060,  // the export root takes no pack folder (read-only, no permission, not a folder)
+  WorkFolderWriteFailed = 9061,  // a file of the import's working folder could not be written (a full disk)
 };
 
 int32_t Number(Ours e);
