@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -242,6 +243,9 @@ TEST_F(ProfileExport, TwoExportsOverwritingOnePackLeaveOneOfThemWhole) {
     std::vector<std::thread> exports;
     for (int i = 0; i < 2; ++i)
       exports.emplace_back([&, i] {
+        // The smaller export starts later from round to round, so that
+        // either may end last.
+        if (i == 1) std::this_thread::sleep_for(std::chrono::milliseconds(12 * round));
         auto e = Grandchild(i == 0, i == 0);
         e->putref_DataConnection(store::Open(tmp / "store.db"));  // a connection of its own
         e->put_OverWrite(true);
