@@ -271,13 +271,17 @@ TEST_F(ProfileExport, AFailedExportLeavesThePackItWouldReplaceAsItWas) {
   for (const auto& entry : std::filesystem::directory_iterator(Pack()))
     before[entry.path().filename()] = ReadFile(entry.path());
   FaultEnv env;
-  for (size_t n : {1, 5, 10}) {
+  // The n-th write fails; 0: the pack is written, and putting it in place fails.
+  for (size_t n : {1, 5, 10, 0}) {
     SCOPED_TRACE(n);
     auto e = Grandchild(true, true, env);
     e->put_OverWrite(true);
-    env.FailWrite(n, ENOSPC);
+    if (n)
+      env.FailWrite(n, ENOSPC);
+    else
+      env.FailFolderRename(EIO);
     EXPECT_FALSE(e->ExportMigrationProfiles());
-    EXPECT_THAT(e->get_ErrorDescription(), ::testing::HasSubstr("No space left on device"));
+    EXPECT_THAT(e->get_ErrorDescription(), ::testing::HasSubstr(n ? "No space left on device" : "Input/output error"));
     std::map<std::string, std::string> after;
     for (const auto& entry : std::filesystem::directory_iterator(Pack()))
       after[entry.path().filename()] = ReadFile(entry.path());

@@ -3,6 +3,7 @@
 #include "support/fault_env.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/error.h"
 
@@ -79,6 +80,11 @@ void FaultEnv::FailWrite(size_t n, int err) {
 
 std::unique_ptr<kestrel::WritableFile> FaultEnv::OpenForWriting(const std::string& path, kestrel::WriteMode mode) {
   return std::make_unique<FaultFile>(*this, target().OpenForWriting(path, mode), path);
+}
+
+void FaultEnv::RenameFolder(const std::string& from, const std::string& to, kestrel::FolderRename how) {
+  if (const std::optional<int> err = std::exchange(rename_errno_, std::nullopt)) kestrel::RaiseErrno(*err);
+  target().RenameFolder(from, to, how);
 }
 
 std::string FaultEnv::Variable(const std::string& name) {

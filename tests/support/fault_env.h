@@ -43,6 +43,10 @@ class FaultEnv : public kestrel::EnvWrapper {
   // `name` reads `bytes` bytes, then raises errno `err`, as a failing device
   // does. The count of openings goes on from one call to the next.
   void FailRead(std::string name, size_t n, size_t bytes, int err = EIO);
+  // The next folder rename (RenameFolder) raises errno `err` and renames
+  // nothing, as a failing file system does; the ones after it go through.
+  void FailFolderRename(int err) { rename_errno_ = err; }
+  void RenameFolder(const std::string& from, const std::string& to, kestrel::FolderRename how) override;
   void FixTime(const kestrel::DateTime& time) { time_ = time; }
   // The only variables this Env has; the process environment is not seen.
   void SetVariable(const std::string& name, std::string value) { variables_[name] = std::move(value); }
@@ -76,6 +80,7 @@ class FaultEnv : public kestrel::EnvWrapper {
   std::string read_name_;                   // empty: no read fails
   size_t read_fails_at_ = 0, read_bytes_ = 0;  // which opening, after how many bytes
   int read_errno_ = EIO;
+  std::optional<int> rename_errno_;
   std::optional<kestrel::DateTime> time_;
   std::map<std::string, std::string> variables_;
 };
