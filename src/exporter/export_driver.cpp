@@ -150,7 +150,12 @@ class WorkFolder {
   ~WorkFolder() {
     if (path_.empty()) return;
     try {
-      files::DeleteFolderTree(env_, path_);
+      // A replaced pack folder that was a link goes as a link: what it
+      // pointed at is no part of the pack.
+      if (env_.KindOf(path_) == EntryKind::Link)
+        env_.DeleteFile(path_);
+      else
+        files::DeleteFolderTree(env_, path_);
     } catch (const std::exception&) {
       // Only what was written into it, or a replaced pack, is lost.
     }

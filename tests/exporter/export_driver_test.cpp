@@ -296,6 +296,22 @@ TEST_F(ProfileExport, AFailedExportLeavesThePackItWouldReplaceAsItWas) {
   EXPECT_THAT(LeftBeside(root + "/ExportedRules"), ::testing::IsEmpty());
 }
 
+// A pack folder that is a link to a folder elsewhere is replaced as a link:
+// nothing where it pointed is touched.
+TEST_F(ProfileExport, OverwritingAPackFolderThatIsALinkLeavesWhatItPointedAt) {
+  std::filesystem::create_directories(tmp / "elsewhere");
+  WriteFile(tmp / "elsewhere/notes.txt", "not the pack's\n");
+  std::filesystem::create_directories(root + "/ExportedRules");
+  std::filesystem::create_directory_symlink(tmp / "elsewhere", Pack());
+  auto e = Grandchild(false, false);
+  e->put_OverWrite(true);
+  ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
+  EXPECT_EQ(ReadFile(tmp / "elsewhere/notes.txt"), "not the pack's\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(Pack()));
+  EXPECT_TRUE(pack::VerifySums(Env::Default(), Pack()));
+  EXPECT_THAT(LeftBeside(root + "/ExportedRules"), ::testing::IsEmpty());
+}
+
 TEST_F(ProfileExport, RefusalsNameTheirCause) {
   const std::string missing = tmp / "missing";
   auto exec = [&](const char* sql, bool single = true) -> std::function<void(Kestrel20ImpExp::clsExport&)> {
