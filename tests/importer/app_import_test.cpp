@@ -162,7 +162,7 @@ TEST(BatchRunnerTest, OnlyBcpLinesRunAndTheProgramComesFromTheEnvElseBesideOurs)
   EXPECT_EQ(missing.description(), "File not found: /opt/tools/bcp");
   const ComError failed = CaughtFrom([&] { RunBatchFile(env, t / "y.Bat", "/bin/false"); });
   EXPECT_EQ(failed.description(),
-            "A bulk-load line failed: line 1 of " + (t / "y.Bat") + " (table t) exited with status 1");
+            "A bulk-load line failed: line 1 of " + (t / "y.Bat") + " (table t of s) exited with status 1");
 }
 
 // Our `bcp` on every store backend: a server store is named by its URI
