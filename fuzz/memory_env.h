@@ -52,6 +52,37 @@ class MemoryEnv : public Env {
     files_.erase(it);
     files_[to] = std::move(content);
   }
+  // Every file below `from` takes the name below `to` (and those below `to`
+  // the name below `from`, when exchanged).
+  void RenameFolder(const std::string& from, const std::string& to, FolderRename how) override {
+    if (how == FolderRename::NoReplace)
+      for (const auto& [path, content] : files_)
+        if (path.rfind(to + "/", 0) == 0) throw ComError(58, "File already exists");
+    std::map<std::string, std::string> moved;
+    for (auto it = files_.begin(); it != files_.end();) {
+      const bool below_from = it->first.rfind(from + "/", 0) == 0;
+      const bool below_to = it->first.rfind(to + "/", 0) == 0;
+      if (!below_from && !(below_to && how == FolderRename::Exchange)) {
+        ++it;
+        continue;
+      }
+      const std::string& old_base = below_from ? from : to;
+      const std::string& new_base = below_from ? to : from;
+      moved[new_base + it->first.substr(old_base.size())] = std::move(it->second);
+      it = files_.erase(it);
+    }
+    files_.merge(moved);
+  }
+  // No folder is kept of its own, and nothing runs beside a fuzz target to
+  // take a lock.
+  std::vector<std::string> ListFolders(const std::string&) override { return {}; }
+  std::unique_ptr<FileLock> CreateLockedFile(const std::string& path) override {
+    files_[path];
+    return std::make_unique<FileLock>();
+  }
+  std::unique_ptr<FileLock> TryLockFile(const std::string& path) override {
+    return files_.count(path) ? std::make_unique<FileLock>() : nullptr;
+  }
   std::vector<std::string> ListFiles(const std::string& folder) override {
     std::vector<std::string> names;
     const std::string prefix = folder + "/";

@@ -46,11 +46,24 @@ class SequentialFile {
   virtual size_t Read(char* buffer, size_t size) = 0;
 };
 
+// An exclusive lock on a file, held until the object goes or the process
+// ends, however it ends.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 enum class WriteMode {
   Replace,         // created anew; an existing file is emptied
   Append,          // written after what is there; created when missing
   ReplacePrivate,  // as Replace, but only the owner may read or write the file,
                    // an existing one included, before anything is written
+};
+
+// How RenameFolder treats a folder already at the new name.
+enum class FolderRename {
+  NoReplace,  // raises 58 "File already exists" and changes nothing
+  Exchange,   // the two folders swap names: the new name must be taken
 };
 
 // What is at a path itself: a symbolic link is a Link, whatever it points at.
@@ -94,8 +107,23 @@ class Env {
   // What is at `path`, a symbolic link not followed.
   virtual EntryKind KindOf(const std::string& path) = 0;
   virtual void RenameFile(const std::string& from, const std::string& to) = 0;
+  // Gives the folder `from` the name `to` (in the same file system) in one
+  // step, so that a reader of `to` sees one whole folder or the other, never
+  // a mix. With Exchange, `from` afterwards names what `to` named.
+  virtual void RenameFolder(const std::string& from, const std::string& to, FolderRename how) = 0;
   // The names of the regular files in `folder`, in no fixed order.
   virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
+  // The names of the folders in `folder` (links to folders left out), in no
+  // fixed order.
+  virtual std::vector<std::string> ListFolders(const std::string& folder) = 0;
+  // Creates the file `path`, which must not exist yet, and holds its lock:
+  // the file appears under its name already locked, so that no TryLockFile
+  // ever takes it first. Raises as OpenForWriting does.
+  virtual std::unique_ptr<FileLock> CreateLockedFile(const std::string& path) = 0;
+  // Takes the lock of the existing regular file `path` without waiting;
+  // nullptr when there is no such file or its lock is held (by another
+  // process, or another lock of this one).
+  virtual std::unique_ptr<FileLock> TryLockFile(const std::string& path) = 0;
   virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) = 0;
   // Reads what is at `path` itself: a symbolic link there is not followed,
   // so that a file cannot make Kestrel read another one. A folder raises
@@ -152,7 +180,15 @@ class EnvWrapper : public Env {
   void DeleteFolder(const std::string& path) override { target_.DeleteFolder(path); }
   EntryKind KindOf(const std::string& path) override { return target_.KindOf(path); }
   void RenameFile(const std::string& from, const std::string& to) override { target_.RenameFile(from, to); }
+  void RenameFolder(const std::string& from, const std::string& to, FolderRename how) override {
+    target_.RenameFolder(from, to, how);
+  }
   std::vector<std::string> ListFiles(const std::string& folder) override { return target_.ListFiles(folder); }
+  std::vector<std::string> ListFolders(const std::string& folder) override { return target_.ListFolders(folder); }
+  std::unique_ptr<FileLock> CreateLockedFile(const std::string& path) override {
+    return target_.CreateLockedFile(path);
+  }
+  std::unique_ptr<FileLock> TryLockFile(const std::string& path) override { return target_.TryLockFile(path); }
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) override {
     return target_.OpenForWriting(path, mode);
   }

@@ -47,6 +47,8 @@ enum class Ours : int32_t {
   SumsNameOutsidePack = 9052,  // a line of ExportMR.sums names no file of the pack folder ("../x", "/x", "a/b")
   PackWithoutSums = 9053,      // a pack without ExportMR.sums, loaded without leave to take one
   UnlistedPackFile = 9054,     // a data file the import would load that the pack's manifest does not list
+  ExportRootUnusable = 9060,  // the export root takes no pack folder (read-only, no permission, not a folder)
+  WorkFolderWriteFailed = 9061,  // a file of the import's working folder could not be written (a full disk)
 };
 
 int32_t Number(Ours e);

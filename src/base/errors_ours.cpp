@@ -55,6 +55,8 @@ constexpr std::array kTable = {
     Entry{Ours::SumsNameOutsidePack, "A line of ExportMR.sums names no file of the pack folder"},
     Entry{Ours::PackWithoutSums, "The logic pack has no ExportMR.sums: its integrity cannot be checked"},
     Entry{Ours::UnlistedPackFile, "A data file the import would load is not listed in the pack's manifest ExportMR.log"},
+    Entry{Ours::ExportRootUnusable, "The export root cannot hold a logic pack"},
+    Entry{Ours::WorkFolderWriteFailed, "The import's working folder could not be written"},
 };
 
 }  // namespace

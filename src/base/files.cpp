@@ -2,6 +2,7 @@
 #include "base/files.h"
 
 #include <cstring>
+#include <random>
 
 #include <fmt/format.h>
 
@@ -51,6 +52,19 @@ void CreateFolders(Env& env, const std::string& path) {
 void DeleteFolderTree(Env& env, const std::string& path) {
   for (const auto& name : env.ListFiles(path)) env.DeleteFile(Join(path, name));
   env.DeleteFolder(path);
+}
+
+std::string CreateUniqueFolder(Env& env, const std::string& parent, std::string_view prefix) {
+  static constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device seed;
+  std::mt19937_64 pick(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name(prefix);
+    for (int i = 0; i < 6; ++i) name += kLetters[pick() % kLetters.size()];
+    const std::string path = Join(parent, name);
+    if (env.CreateFolder(path)) return path;
+  }
+  Raise(Ours::Internal, fmt::format("no new folder could be created in {}", parent));
 }
 
 void CopyFile(Env& env, const std::string& from, const std::string& to) {

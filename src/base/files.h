@@ -24,6 +24,10 @@ inline void DeleteFile(Env& env, const std::string& path) { env.DeleteFile(path)
 // Removes the files of `path`, then the folder itself; raises when an entry
 // other than a regular file keeps it from going.
 void DeleteFolderTree(Env& env, const std::string& path);
+// Creates a new folder in `parent` named `prefix` + random letters and
+// digits; a name is taken only when this call made the folder, so two
+// callers never share one. Returns its path; raises as CreateFolder does.
+std::string CreateUniqueFolder(Env& env, const std::string& parent, std::string_view prefix);
 void CopyFile(Env& env, const std::string& from, const std::string& to);  // overwrites
 inline void RenameFile(Env& env, const std::string& from, const std::string& to) { env.RenameFile(from, to); }
 // Names only, in no fixed order.

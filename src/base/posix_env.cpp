@@ -6,12 +6,14 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -148,6 +150,20 @@ class PosixSequentialFile final : public SequentialFile {
   int fd_;
 };
 
+// flock's lock: it belongs to the open file, so that the kernel lets go of
+// it when the process ends, and a second open of the file, in this process
+// or another, cannot take it meanwhile.
+class PosixFileLock final : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+  ~PosixFileLock() override { ::close(fd_); }
+  PosixFileLock(const PosixFileLock&) = delete;
+  PosixFileLock& operator=(const PosixFileLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 class PosixEnv final : public Env {
  public:
   bool FolderExists(const std::string& path) override { return !path.empty() && IsDir(path); }
@@ -204,6 +220,16 @@ class PosixEnv final : public Env {
     if (ec) RaiseOpen(ec.value(), from);
   }
 
+  void RenameFolder(const std::string& from, const std::string& to, FolderRename how) override {
+    const unsigned flags = how == FolderRename::Exchange ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags) == 0) return;
+    const int err = errno;
+    // A file system without these renames (some network ones).
+    if (err == EINVAL || err == ENOSYS) return RenameFolderInSteps(from, to, how);
+    if (err == EEXIST) RaiseRuntime(rt::FileAlreadyExists);
+    RaiseErrno(err, true);
+  }
+
   std::vector<std::string> ListFiles(const std::string& folder) override {
     std::vector<std::string> names;
     std::error_code ec;
@@ -218,6 +244,43 @@ class PosixEnv final : public Env {
       names.push_back(path.substr(path.rfind('/') + 1));
     }
     return names;
+  }
+
+  std::vector<std::string> ListFolders(const std::string& folder) override {
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) RaiseErrno(ec.value(), true);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      std::error_code kind;
+      if (it->is_symlink(kind) || !it->is_directory(kind)) continue;
+      const std::string& path = it->path().native();
+      names.push_back(path.substr(path.rfind('/') + 1));
+    }
+    return names;
+  }
+
+  // Locked under a name of its own first, then linked to `path`: the lock
+  // goes with the open file, so the file is never seen unlocked there.
+  std::unique_ptr<FileLock> CreateLockedFile(const std::string& path) override {
+    const std::string making = path + ".new";
+    int fd = ::open(making.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) RaiseOpen(errno, making);
+    auto lock = std::make_unique<PosixFileLock>(fd);
+    const bool made = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::link(making.c_str(), path.c_str()) == 0;
+    const int err = errno;
+    ::unlink(making.c_str());
+    if (!made) RaiseErrno(err);
+    return lock;
+  }
+
+  std::unique_ptr<FileLock> TryLockFile(const std::string& path) override {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return nullptr;
+    auto lock = std::make_unique<PosixFileLock>(fd);
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) return nullptr;
+    return lock;
   }
 
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, WriteMode mode) override {
@@ -284,7 +347,32 @@ class PosixEnv final : public Env {
 
   ChildOutcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                           size_t output_kept) override;
+
+ private:
+  // The same with plain renames: a reader may find no folder at `to` for a
+  // moment, but never a mix of the two.
+  void RenameFolderInSteps(const std::string& from, const std::string& to, FolderRename how);
 };
+
+void PosixEnv::RenameFolderInSteps(const std::string& from, const std::string& to, FolderRename how) {
+  auto rename = [](const std::string& a, const std::string& b) {
+    if (::rename(a.c_str(), b.c_str()) != 0) RaiseErrno(errno, true);
+  };
+  if (how == FolderRename::NoReplace) {
+    if (KindOf(to) != EntryKind::Missing) RaiseRuntime(rt::FileAlreadyExists);
+    return rename(from, to);
+  }
+  if (KindOf(to) != EntryKind::Folder) RaiseErrno(ENOENT, true);
+  const std::string aside = from + ".aside";
+  rename(to, aside);
+  try {
+    rename(from, to);
+  } catch (...) {
+    ::rename(aside.c_str(), to.c_str());
+    throw;
+  }
+  rename(aside, from);
+}
 
 ChildOutcome PosixEnv::RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                                   size_t output_kept) {

@@ -66,7 +66,16 @@ void DeclareExportOptions(CLI::App& sub, ExportOptions& o) {
   AddStoreOption(sub, o.store);
   AddProfileNumberOption(sub, "--profile", o.profile, "number of the profile to export");
   sub.get_option("--profile")->required();
-  sub.add_option("--root", o.root, "export root (default $KESTREL_EXPORT_ROOT, else $HOME/ImpExpMR)")->type_name("DIR");
+  // An empty root would read as no root at all and export to the default
+  // one unasked.
+  sub.add_option("--root", o.root, "export root (default $KESTREL_EXPORT_ROOT, else $HOME/ImpExpMR)")
+      ->type_name("DIR")
+      ->check(CLI::Validator(
+          [](const std::string& root) {
+            return root.empty() ? std::string("an empty folder name (leave --root out for the default root)")
+                                : std::string();
+          },
+          "DIR", "folder"));
   CLI::Option* single = sub.add_flag("--single", o.single, "fold the base profiles' rules into this profile alone");
   AddProfileNumberOption(sub, "--new-number", o.new_number, "profile number the pack announces");
   sub.get_option("--new-number")->needs(single);
@@ -76,7 +85,7 @@ void DeclareExportOptions(CLI::App& sub, ExportOptions& o) {
   sub.add_flag("--traverse-parent", o.traverse_parent,
                "take an object's rules and functions from the nearest base profile")
       ->needs(single);
-  sub.add_flag("--overwrite", o.overwrite, "write again into an existing pack folder");
+  sub.add_flag("--overwrite", o.overwrite, "replace an existing pack (in one step)");
   AddJsonFlag(sub, o.json, "print the pack folder and the options it was written with as JSON");
 }
 

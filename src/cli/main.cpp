@@ -49,7 +49,7 @@ struct Hint {
   std::string_view hint;
 };
 constexpr std::array<Hint, 7> kHints = {{
-    {"Set Overwrite Option to True", "use --overwrite to write into the existing pack folder"},
+    {"Set Overwrite Option to True", "use --overwrite to replace the existing pack"},
     {"ShowLogicPackDetails - Path Not Found", "PACK is the pack folder `kestrel export` printed"},
     {"ShowLogicPackDetails - Log File Missing ExportMR.log",
      "PACK must be a folder an export wrote: it holds ExportMR.log"},

@@ -2,11 +2,8 @@
 #include "diff/store_export.h"
 
 #include <limits>
-#include <random>
 
-#include <fmt/format.h>
-
-#include "base/errors_ours.h"
+#include "base/error.h"
 #include "base/files.h"
 #include "exporter/export_driver.h"
 #include "pack/naming.h"
@@ -21,13 +18,7 @@ namespace {
 std::string NewTemporaryFolder(Env& env) {
   std::string base = env.Variable("TMPDIR");
   if (base.empty()) base = "/tmp";
-  std::random_device seed;
-  std::mt19937_64 pick(seed());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = files::Join(base, fmt::format("kestrel-diff-{}", pick() % 1000000000));
-    if (env.CreateFolder(path)) return path;
-  }
-  Raise(Ours::Internal, fmt::format("no temporary folder could be created in {}", base));
+  return files::CreateUniqueFolder(env, base, "kestrel-diff-");
 }
 
 }  // namespace

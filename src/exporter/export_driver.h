@@ -12,8 +12,11 @@
 namespace kestrel::exporter {
 
 // Exports the profile `o` names. `ctx` needs its connection; its PackFolder is
-// where the run ends: the export root it used, then the pack folder once that
-// exists. True on success; on false the results' Error says why.
+// where the run ends: the export root it used, then the pack folder once its
+// name is known. The pack is written beside it and takes its name whole at
+// the end (with OverWrite, in place of the pack there in one step); a failed
+// export leaves an existing pack as it was, and a pack marked ERRORS only
+// where there was none. True on success; on false the results' Error says why.
 bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportResults& r);
 
 // The export root used when Path is empty: $KESTREL_EXPORT_ROOT when set,

@@ -37,6 +37,7 @@ std::vector<ApplicationFile> ApplicationFiles(const PlannedPack& planned, const 
         file.total = &(*cx.StepTotals)[pack::DataFileName(table, chosen)];
         try {
           file.columns = tables.Columns(table);
+          tables.RequireSchemaColumns(table);
         } catch (const std::exception& ex) {
           file.refused = AsComError(ex);
         }

@@ -73,10 +73,24 @@ bool Holds(std::string_view value, std::string_view characters) {
   Raise(Ours::UnsafeBatchValue, fmt::format("{}: {}", DefaultText(Ours::UnsafeBatchValue), why));
 }
 
+// Runs `write`, which writes `file` in the import folder: its failure (a
+// full disk, most often) is the folder's, named with the file and the cause,
+// never the store's or the pack's.
+template <class Write>
+void WriteInImportFolder(const std::string& file, Write&& write) {
+  try {
+    write();
+  } catch (const std::exception& ex) {
+    const ComError e = AsComError(ex);
+    if (e.number() == Number(Ours::ImportInterrupted) || e.number() == Number(Ours::WorkFolderWriteFailed)) throw;
+    RaiseWithDetail(Ours::WorkFolderWriteFailed, fmt::format("{}: error {}: {}", file, e.number(), e.description()));
+  }
+}
+
 }  // namespace
 
 std::string CreateImportFolder(const ImportContext& cx) {
-  const std::string base = files::Join(cx.TempFolder(), "ImportAt" + FormatCompact(cx.env().Now()));
+  const std::string base = files::Join(cx.TempFolder(), std::string(kImportFolderPrefix) + FormatCompact(cx.env().Now()));
   for (int k = 1;; ++k) {
     const std::string folder = k == 1 ? base : fmt::format("{}-{}", base, k);
     if (k < kMostFoldersPerSecond && files::FolderExists(cx.env(), folder)) continue;
@@ -95,18 +109,43 @@ std::string CreateImportFolder(const ImportContext& cx) {
 
 namespace {
 
-// Removes the import folder however the import of the applications is left:
-// its copies of the data are of no use afterwards, and a batch file in it
-// holds the store's password. A folder that will not go is logged, not raised,
-// so that it never hides the import's own outcome.
+// Removes an import folder's files, its lock file last, then the folder: one
+// that cannot be removed whole keeps its lock file, so that a later import
+// tries again.
+void RemoveImportFolder(Env& env, const std::string& folder) {
+  for (const std::string& name : env.ListFiles(folder))
+    if (name != kImportFolderLock) env.DeleteFile(files::Join(folder, name));
+  const std::string lock = files::Join(folder, kImportFolderLock);
+  if (env.FileExists(lock)) env.DeleteFile(lock);
+  env.DeleteFolder(folder);
+}
+
+// Holds the import folder's lock while the import uses it and removes the
+// folder however the import of the applications is left: its copies of the
+// data are of no use afterwards, and a batch file in it holds the store's
+// password. A folder that will not go is logged, not raised, so that it
+// never hides the import's own outcome. A folder kept on purpose loses its
+// lock file, which keeps later imports from taking it for a leftover.
 class RemoveFolderOnExit {
  public:
   RemoveFolderOnExit(const ImportContext& cx, std::string folder, bool keep)
-      : cx_(cx), folder_(std::move(folder)), keep_(keep) {}
-  ~RemoveFolderOnExit() {
-    if (keep_) return;
+      : cx_(cx), folder_(std::move(folder)), keep_(keep) {
     try {
-      files::DeleteFolderTree(cx_.env(), folder_);
+      lock_ = cx_.env().CreateLockedFile(files::Join(folder_, kImportFolderLock));
+    } catch (...) {
+      try {
+        cx_.env().DeleteFolder(folder_);
+      } catch (...) {
+      }
+      throw;
+    }
+  }
+  ~RemoveFolderOnExit() {
+    try {
+      if (keep_)
+        cx_.env().DeleteFile(files::Join(folder_, kImportFolderLock));
+      else
+        RemoveImportFolder(cx_.env(), folder_);
     } catch (const std::exception& ex) {
       try {
         WriteImportLog(cx_,
@@ -122,9 +161,33 @@ class RemoveFolderOnExit {
   const ImportContext& cx_;
   std::string folder_;
   bool keep_;
+  std::unique_ptr<FileLock> lock_;
 };
 
 }  // namespace
+
+void RemoveLeftImportFolders(const ImportContext& cx) noexcept {
+  try {
+    Env& env = cx.env();
+    for (const std::string& name : env.ListFolders(cx.TempFolder())) {
+      if (!name.starts_with(kImportFolderPrefix)) continue;
+      const std::string folder = files::Join(cx.TempFolder(), name);
+      // No lock file: kept on purpose (or made by an older release). A
+      // lock that is held: an import is using the folder.
+      const std::unique_ptr<FileLock> lock = env.TryLockFile(files::Join(folder, kImportFolderLock));
+      if (!lock) continue;
+      try {
+        RemoveImportFolder(env, folder);
+        WriteImportLog(cx, "Removed the working folder an earlier import left: " + folder);
+      } catch (const std::exception& ex) {
+        WriteImportLog(cx, fmt::format("The working folder an earlier import left, {}, was not removed: {}", folder,
+                                       AsComError(ex).description()));
+      }
+    }
+  } catch (...) {
+    // Leftovers cost room on the disk, never the import.
+  }
+}
 
 bool IsNotInList(const std::vector<std::string>& list, const std::string& text) {
   for (const auto& element : list)
@@ -136,6 +199,7 @@ bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportCon
   const ImportOptions& o = planned.options;
   const ImportPlan& plan = planned.plan;
   try {
+    RemoveLeftImportFolders(cx);
     const std::string folder = CreateImportFolder(cx);
     const RemoveFolderOnExit remove_folder(cx, folder, o.KeepWork);
     // Starts with one empty entry, which the first application replaces.
@@ -205,11 +269,9 @@ std::vector<PackDataFile> ListedApplicationDataFiles(Env& env, const std::string
 void CopyApplicationDataFiles(Env& env, const std::string& pack_folder, const std::vector<std::string>& listed,
                               const std::string& import_folder, const std::string& application) {
   for (const PackDataFile& file : ListedApplicationDataFiles(env, pack_folder, listed, application)) {
-    try {
-      files::CopyFile(env, file.path, files::Join(import_folder, pack::DataFileName(file.table, application)));
-    } catch (const std::exception&) {
-      // A file that cannot be copied is missing from the load, as a missing one is.
-    }
+    // A copy cut short would load part of the application's rows.
+    const std::string to = files::Join(import_folder, pack::DataFileName(file.table, application));
+    WriteInImportFolder(to, [&] { files::CopyFile(env, file.path, to); });
   }
 }
 
@@ -240,15 +302,18 @@ void RecodeApplicationInLine(std::string_view line, const std::string& old_code,
 void RenameApplicationInFile(Env& env, const std::string& import_folder, const std::string& old_code,
                              const std::string& new_code, const std::string& table) {
   const std::string from = DataFilePath(import_folder, table, old_code);
-  auto in = files::TextReader::Open(env, from);
-  auto out = files::TextWriter::Create(env, DataFilePath(import_folder, table, new_code));
-  std::string line, recoded;
-  while (in->ReadLine(line)) {
-    RecodeApplicationInLine(line, old_code, new_code, recoded);
-    out->WriteLine(recoded);
-  }
-  in->Close();
-  out->Close();
+  const std::string to = DataFilePath(import_folder, table, new_code);
+  WriteInImportFolder(to, [&] {
+    auto in = files::TextReader::Open(env, from);
+    auto out = files::TextWriter::Create(env, to);
+    std::string line, recoded;
+    while (in->ReadLine(line)) {
+      RecodeApplicationInLine(line, old_code, new_code, recoded);
+      out->WriteLine(recoded);
+    }
+    in->Close();
+    out->Close();
+  });
   files::DeleteFile(env, from);
 }
 
@@ -310,9 +375,12 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
     // anywhere leaves nothing of the application behind.
     store::Connection& c = ConnectionOf(cx);
     store::Staging staging(c, staging_path, tables);
-    auto out = files::TextWriter::CreatePrivate(cx.env(), batch);
-    for (std::string_view table : tables) out->WriteLine(BatchFileLine(o, staging_path, import_folder, application, table));
-    out->Close();
+    WriteInImportFolder(batch, [&] {
+      auto out = files::TextWriter::CreatePrivate(cx.env(), batch);
+      for (std::string_view table : tables)
+        out->WriteLine(BatchFileLine(o, staging_path, import_folder, application, table));
+      out->Close();
+    });
     RunBatchFile(cx.env(), batch, BulkCopyProgram(cx.env()));
 
     for (size_t i = 0; i < tables.size(); ++i) {
@@ -333,7 +401,8 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    if (e.number() == Number(Ours::UnsafeBatchValue) || e.number() == Number(Ours::BulkLoadFailed))
+    if (e.number() == Number(Ours::UnsafeBatchValue) || e.number() == Number(Ours::BulkLoadFailed) ||
+        e.number() == Number(Ours::WorkFolderWriteFailed))
       error.Set(e.number(), e.description());
     else
       error.Trap(kBatchLoadUnexpected, ImportTrapHead("LoadDDITablesEx"), e);

@@ -22,6 +22,17 @@ inline constexpr std::string_view kApplicationStillStored =
     "Import failed. Applications not deleted before importing.";
 inline constexpr int32_t kBatchLoadUnexpected = 899;
 
+// The import folders' names start so; the lock file in each is held by the
+// import using it, for as long as it does.
+inline constexpr std::string_view kImportFolderPrefix = "ImportAt";
+inline constexpr std::string_view kImportFolderLock = "ImportAt.lock";
+
+// Removes the import folders of the installation's temporary folder that an
+// import left behind when it was killed: those whose lock file no running
+// import holds. A folder without a lock file (kept on purpose) stays. Each
+// removal is logged; nothing here fails the import.
+void RemoveLeftImportFolders(const ImportContext& cx) noexcept;
+
 // Creates the import folder below the installation's temporary folder:
 // "ImportAt" + DDMMYYHHMMSS, or with "-2", "-3", ... added when an import of
 // the same second made that folder already. Logs " Before Creating folder: "
@@ -53,8 +64,8 @@ std::vector<PackDataFile> ListedApplicationDataFiles(Env& env, const std::string
                                                      const std::string& application);
 
 // Copies the data files of an application that ListedApplicationDataFiles
-// finds into the import folder under their exact names. A file that cannot
-// be copied is left out, as a missing one is; an unlisted one raises.
+// finds into the import folder under their exact names. An unlisted one
+// raises; a copy that fails raises 9061 naming the copy and the cause.
 void CopyApplicationDataFiles(Env& env, const std::string& pack_folder, const std::vector<std::string>& listed,
                               const std::string& import_folder, const std::string& application);
 

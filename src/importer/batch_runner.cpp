@@ -78,9 +78,13 @@ void RunBatchFile(Env& env, const std::string& batch_path, const std::string& pr
 
     ChildOutcome o = Run(env, program, args);
     if (o.status == 0 && !o.signaled) continue;
+    // The line's store is the staging store in the import folder: named, so
+    // that a failure of it (a full disk) is not taken for the store's.
     const std::string& target = args[1];
-    std::string table = target.substr(target.rfind("..") == std::string::npos ? 0 : target.rfind("..") + 2);
-    std::string text = fmt::format("{}: {} (table {}) {} {}", DefaultText(Ours::BulkLoadFailed), where, table,
+    const size_t dots = target.rfind("..");
+    const std::string table = dots == std::string::npos ? target : target.substr(dots + 2);
+    const std::string store = dots == std::string::npos ? std::string() : " of " + target.substr(0, dots);
+    std::string text = fmt::format("{}: {} (table {}{}) {} {}", DefaultText(Ours::BulkLoadFailed), where, table, store,
                                    o.signaled ? "was ended by signal" : "exited with status", o.status);
     std::string output = Tail(std::move(o.output));
     if (!output.empty()) text += ": " + output;

@@ -7,6 +7,7 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/text.h"
+#include "store/schema.h"
 #include "store/statements_import_check.h"
 #include "store/statements_import_loaders.h"
 
@@ -59,6 +60,11 @@ std::optional<size_t> StoreTables::Width(std::string_view table, std::string_vie
 void StoreTables::RequireColumn(std::string_view table, std::string_view column) {
   const auto& names = Columns(table);
   if (std::find(names.begin(), names.end(), column) == names.end()) RaiseColumnMissing(table, column);
+}
+
+void StoreTables::RequireSchemaColumns(std::string_view table) {
+  if (const store::TableDef* def = store::FindTable(table))
+    for (std::string_view column : def->ColumnNames()) RequireColumn(table, column);
 }
 
 void StoreTables::RaiseColumnMissing(std::string_view table, std::string_view column) {

@@ -31,6 +31,10 @@ class StoreTables {
 
   // Raises 9020 naming the table and the column when the table lacks it.
   void RequireColumn(std::string_view table, std::string_view column);
+  // Raises 9020 as RequireColumn does for the first column of the table's
+  // schema that the store's table lacks: a pack file carries every one, so
+  // that its rows would seem too wide for a table without one.
+  void RequireSchemaColumns(std::string_view table);
   // The refusal RequireColumn raises, for a caller that looked the column up
   // in Columns itself.
   [[noreturn]] static void RaiseColumnMissing(std::string_view table, std::string_view column);

@@ -29,6 +29,13 @@ void CheckApplicationCode(std::string_view code);
 // mprf + "-" + sapp + "-" + tapp + "-S" (single-profile export) or "-M" (profile chain).
 std::string PackFolderName(int32_t mprf, std::string_view sapp, std::string_view tapp, bool single_profile);
 
+// The start of the name of the folder an export writes a pack into before
+// the pack takes its name: "." + the pack folder's name + ".tmp-". A pack
+// folder's name never starts with a dot, so no reader takes one for a pack.
+inline std::string PackWorkFolderPrefix(std::string_view pack_folder_name) {
+  return "." + std::string(pack_folder_name) + ".tmp-";
+}
+
 // Table in lower case + application code + ".dat": "qzddi100" + "A1" + ".dat".
 std::string DataFileName(std::string_view table, std::string_view appl);
 

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "base/error.h"
+#include "base/errors_ours.h"
 #include "store/open.h"
 #include "store/saved_rows.h"
 #include "store/sql.h"
@@ -40,14 +41,30 @@ std::string QuotedName(std::string_view name) {
 
 }  // namespace
 
+namespace {
+
+// A failure of the staging file (a full disk) is the working folder's, not
+// the store's, and names the file.
+template <class Write>
+auto WriteStaging(const std::string& path, Write&& write) {
+  try {
+    return write();
+  } catch (const ComError& e) {
+    RaiseWithDetail(Ours::WorkFolderWriteFailed,
+                    fmt::format("{} (the staging store): error {}: {}", path, e.number(), e.description()));
+  }
+}
+
+}  // namespace
+
 Staging::Staging(Connection& target, const std::string& path, std::span<const std::string_view> tables)
-    : target_(target), staging_(Create(path)) {
+    : target_(target), staging_(WriteStaging(path, [&] { return Create(path); })) {
   for (std::string_view table : tables) {
     const auto columns = ColumnsOf(target, table);
     if (!columns) continue;
     std::string create = "create table " + QuotedName(table) + " (";
     for (size_t i = 0; i < columns->size(); ++i) create += (i ? ", " : "") + QuotedName((*columns)[i]);
-    staging_->Execute(create + ")");
+    WriteStaging(path, [&] { staging_->Execute(create + ")"); });
     staged_.emplace_back(table);
   }
 }

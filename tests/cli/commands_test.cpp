@@ -98,6 +98,13 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        "kestrel export: --profile: 99999999999 is not a profile number (1 to 32767)\n", {}, "", "T/ExportedRules"},
       {{"export", "--store", "STORE", "--profile", "3O", "--root", "T"}, 2, "kestrel export: --profile: 3O is not a number\n",
        {}, "", "T/ExportedRules"},
+      // An empty root is a mistake, not the default root; a root that takes
+      // no folders is named with the cause.
+      {{"export", "--store", "STORE", "--profile", "30", "--root", ""}, 2,
+       "kestrel export: --root: an empty folder name (leave --root out for the default root)\n", {}, "", ""},
+      {{"export", "--store", "STORE", "--profile", "30", "--root", "/proc"}, 1,
+       "error 9060: The export root cannot hold a logic pack: /proc: the folder /proc/ExportedRules cannot be created: "
+       "Path not found (the file system there takes no folders of ours)\n", {}, "", ""},
       {{"depth", "--store", "STORE", "--parent", "-1", "--registry", "REGISTRY"}, 2,
        "kestrel depth: --parent: -1 is not a profile number (0 to 32767)\n", {}, "", ""},
       // (The positional's name would read as the placeholder here.)

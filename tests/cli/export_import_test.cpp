@@ -63,7 +63,7 @@ TEST(ExportCommandTest, OptionsReachTheManifestAndThePack) {
   // The component's text stays as it is; the hint names the option.
   EXPECT_EQ(RunKestrel(args).err,
             "error 3: Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True\n"
-            "hint: use --overwrite to write into the existing pack folder\n");
+            "hint: use --overwrite to replace the existing pack\n");
   args.resize(5);  // without --root, the environment names the root
   const RunResult r = RunKestrel(args, {{"KESTREL_EXPORT_ROOT", t / "env"}});
   EXPECT_EQ(r.out, t / "env/ExportedRules/7-BAS-EXT-M\n") << r.err;

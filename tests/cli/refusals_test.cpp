@@ -5,10 +5,14 @@
 // `check` must name the file and line or the entry at fault, nothing a link
 // points to outside the pack may be shown, and the store must come out
 // exactly as it went in.
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
+#include <set>
 
 #include "cli/demo_pack.h"
 #include "pack/sums.h"
@@ -94,6 +98,8 @@ const Refusal kRefusals[] = {
      {}, "cvi", kRewritten, 9041, {"as in a row the store keeps"}, "qzddi150ACCX2.dat, line "},
     {"store without a rule column", [](const Copies& c) { Script(c.store, "alter table qzmap120 drop column comt"); },
      {}, "cvi", kRewritten, 9020, {"the store's table qzmap120 has no column comt"}, "Qzmap120.dat, line 1"},
+    {"store without an application column", [](const Copies& c) { Script(c.store, "alter table qzddi150 drop column flen"); },
+     {}, "cvi", kRewritten, 9020, {"the store's table qzddi150 has no column flen"}, "qzddi150ACCX2.dat, line 1"},
     {"store without an application table", [](const Copies& c) { Script(c.store, "drop table qzddi160"); }, {}, "cvi",
      kRewritten, 9042, {"the store cannot read table qzddi160"}, "qzddi160ACCX2.dat, line 1"},
     {"rule of a profile the header file does not hold",
@@ -251,6 +257,48 @@ TEST(RefusalsTest, TheImportFolderGoesAwayUnlessKeepWorkIsGiven) {
       for (const auto& entry : fs::directory_iterator(folder)) EXPECT_NE(entry.path().extension(), ".Bat") << entry.path();
   }
   fs::remove(config);
+}
+
+// A working folder that an import killed outright left (its lock file there,
+// held by no one) goes with the next import in the same temporary folder;
+// one whose lock a running import holds, and one kept with --keep-work,
+// stay.
+TEST(RefusalsTest, AnImportRemovesWhatKilledImportsLeftAndNothingElse) {
+  const DemoPack& demo = SharedDemoPack();
+  const fs::path tmp = demo.install + "/LumoStudio/tmp";
+  fs::remove_all(tmp);
+  fs::create_directories(tmp);
+  fs::remove(demo.install + "/LumoStudio/bin/LumoConfig.ini");
+  auto import = [&](const std::string& name, bool keep_work) {
+    const Copies c = CopyDemo(demo.folder / name);
+    std::vector<std::string> args = {"import", c.pack, "--store", c.store, "--registry", demo.registry, "--replace"};
+    if (keep_work) args.push_back("--keep-work");
+    const RunResult r = RunKestrel(args);
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+  };
+  import("kept", true);
+  std::vector<fs::path> kept;
+  for (const auto& e : fs::directory_iterator(tmp))
+    if (e.is_directory()) kept.push_back(e.path());
+  ASSERT_EQ(kept.size(), 1u);
+  // As a killed import leaves them: copies of the data and a staging store.
+  for (const char* name : {"ImportAt010126093915", "ImportAt010126093916"}) {
+    fs::create_directory(tmp / name);
+    WriteFile(tmp / name / "qzddi100ACCX2.dat", "ACCX2\x01" "Demo\r\n");
+    WriteFile(tmp / name / "ACCX2.staging", "");
+    WriteFile(tmp / name / "ImportAt.lock", "");
+  }
+  const int held = ::open((tmp / "ImportAt010126093916/ImportAt.lock").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  import("after", false);
+  ::close(held);
+  std::set<fs::path> left;
+  for (const auto& e : fs::directory_iterator(tmp))
+    if (e.is_directory()) left.insert(e.path());
+  EXPECT_EQ(left, (std::set<fs::path>{kept[0], tmp / "ImportAt010126093916"}));
+  EXPECT_THAT(ReadFile(tmp / "importmr.log"),
+              HasSubstr("Removed the working folder an earlier import left: " + (tmp / "ImportAt010126093915").string()));
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <thread>
 #include <tuple>
 
 #include "base/datetime.h"
@@ -14,6 +16,8 @@
 #include "base/files.h"
 #include "exporter/pack_readers.h"
 #include "kestrel/cls_export.h"
+#include "kestrel/store.h"
+#include "pack/sums.h"
 #include "support/fault_env.h"
 #include "support/store_builder.h"
 
@@ -218,6 +222,96 @@ TEST_F(ProfileExport, AChainCarriesEachProfilesOwnRules) {
   EXPECT_EQ(steps, expected);
 }
 
+// What the rules folder holds besides the pack folders: an export's own
+// folder left behind.
+Strings LeftBeside(const std::string& rules_folder) {
+  Strings left;
+  for (const auto& entry : std::filesystem::directory_iterator(rules_folder))
+    if (entry.path().filename().string().front() == '.') left.push_back(entry.path().filename());
+  return left;
+}
+
+// Two exports of one pack folder with --overwrite at once, one with the
+// inherited rules and revisions and one without: afterwards the folder holds
+// one of the two packs whole (its files match its sums, and the rules match
+// its revisions), never a mix, and no export's own folder is left.
+TEST_F(ProfileExport, TwoExportsOverwritingOnePackLeaveOneOfThemWhole) {
+  ASSERT_TRUE(Grandchild(false, false)->ExportMigrationProfiles());
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    bool ok[2] = {false, false};
+    std::vector<std::thread> exports;
+    for (int i = 0; i < 2; ++i)
+      exports.emplace_back([&, i] {
+        // The smaller export starts later from round to round, so that
+        // either may end last.
+        if (i == 1) std::this_thread::sleep_for(std::chrono::milliseconds(12 * round));
+        auto e = Grandchild(i == 0, i == 0);
+        e->putref_DataConnection(store::Open(tmp / "store.db"));  // a connection of its own
+        e->put_OverWrite(true);
+        ok[i] = e->ExportMigrationProfiles();
+      });
+    for (auto& t : exports) t.join();
+    EXPECT_TRUE(ok[0] && ok[1]);
+    EXPECT_TRUE(pack::VerifySums(Env::Default(), Pack()));
+    const bool with_revisions = std::filesystem::exists(Pack() + "/Qzmap110.dat");
+    EXPECT_EQ(RecordsOf(Pack(), pack::kQzmap120).size(), with_revisions ? 4u : 1u);
+    EXPECT_EQ(Count(ReadFile(Pack() + "/ExportMR.log"), "\r\nQzmap110.dat\r\n"), with_revisions ? 1u : 0u);
+    EXPECT_THAT(LeftBeside(root + "/ExportedRules"), ::testing::IsEmpty());
+  }
+}
+
+// An export that fails part of the way through (a write of the pack fails)
+// leaves the pack it would have replaced as it was and nothing of its own;
+// where no pack was, it leaves none (a failure the driver reports itself
+// still leaves its pack marked ERRORS: see the refusals below).
+TEST_F(ProfileExport, AFailedExportLeavesThePackItWouldReplaceAsItWas) {
+  ASSERT_TRUE(Grandchild(false, false)->ExportMigrationProfiles());
+  std::map<std::string, std::string> before;
+  for (const auto& entry : std::filesystem::directory_iterator(Pack()))
+    before[entry.path().filename()] = ReadFile(entry.path());
+  FaultEnv env;
+  // The n-th write fails; 0: the pack is written, and putting it in place fails.
+  for (size_t n : {1, 5, 10, 0}) {
+    SCOPED_TRACE(n);
+    auto e = Grandchild(true, true, env);
+    e->put_OverWrite(true);
+    if (n)
+      env.FailWrite(n, ENOSPC);
+    else
+      env.FailFolderRename(EIO);
+    EXPECT_FALSE(e->ExportMigrationProfiles());
+    EXPECT_THAT(e->get_ErrorDescription(), ::testing::HasSubstr(n ? "No space left on device" : "Input/output error"));
+    std::map<std::string, std::string> after;
+    for (const auto& entry : std::filesystem::directory_iterator(Pack()))
+      after[entry.path().filename()] = ReadFile(entry.path());
+    EXPECT_EQ(after, before);
+    EXPECT_THAT(LeftBeside(root + "/ExportedRules"), ::testing::IsEmpty());
+  }
+  std::filesystem::remove_all(Pack());
+  auto e = Grandchild(true, true, env);
+  env.FailWrite(5, ENOSPC);
+  EXPECT_FALSE(e->ExportMigrationProfiles());
+  EXPECT_FALSE(std::filesystem::exists(Pack()));
+  EXPECT_THAT(LeftBeside(root + "/ExportedRules"), ::testing::IsEmpty());
+}
+
+// A pack folder that is a link to a folder elsewhere is replaced as a link:
+// nothing where it pointed is touched.
+TEST_F(ProfileExport, OverwritingAPackFolderThatIsALinkLeavesWhatItPointedAt) {
+  std::filesystem::create_directories(tmp / "elsewhere");
+  WriteFile(tmp / "elsewhere/notes.txt", "not the pack's\n");
+  std::filesystem::create_directories(root + "/ExportedRules");
+  std::filesystem::create_directory_symlink(tmp / "elsewhere", Pack());
+  auto e = Grandchild(false, false);
+  e->put_OverWrite(true);
+  ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
+  EXPECT_EQ(ReadFile(tmp / "elsewhere/notes.txt"), "not the pack's\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(Pack()));
+  EXPECT_TRUE(pack::VerifySums(Env::Default(), Pack()));
+  EXPECT_THAT(LeftBeside(root + "/ExportedRules"), ::testing::IsEmpty());
+}
+
 TEST_F(ProfileExport, RefusalsNameTheirCause) {
   const std::string missing = tmp / "missing";
   auto exec = [&](const char* sql, bool single = true) -> std::function<void(Kestrel20ImpExp::clsExport&)> {
@@ -228,6 +322,9 @@ TEST_F(ProfileExport, RefusalsNameTheirCause) {
   const struct { const char* name; std::function<void(Kestrel20ImpExp::clsExport&)> prepare; int number;
                  std::string text; const char* manifest_head; } rows[] = {  // text: all of it, or a part for a loop
       {"missing root", [&](auto& e) { e.put_Path(missing); }, 1, "Error : Path Not Found " + missing, ""},
+      {"root that takes no folders", [&](auto& e) { e.put_Path("/proc"); }, Number(Ours::ExportRootUnusable),
+       "The export root cannot hold a logic pack: /proc: the folder /proc/ExportedRules cannot be created: Path not "
+       "found (the file system there takes no folders of ours)", ""},
       {"exported before", [&](auto&) { ASSERT_TRUE(Grandchild(true, false)->ExportMigrationProfiles()); }, 3,
        "Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True", "SUCCESS"},
       {"no owner", exec("update qzmap100 set ownr=NULL where mprf=9"), 999,

@@ -98,6 +98,46 @@ TEST_F(AppImportTest, ValuesABatchLineCannotCarryAreRefusedBeforeAnythingRuns) {
   EXPECT_FALSE(files::FileExists(Env::Default(), t_ / "runs"));
 }
 
+// A full disk under the import folder is the folder's fault: the file and
+// the cause are named (not the store's, nor the pack's), nothing is loaded
+// from a copy cut short, and the folder goes.
+TEST_F(AppImportTest, AFullDiskInTheImportFolderNamesTheFolderAndItsFile) {
+  const std::string tmp = install_ + "/LumoStudio/tmp", config = install_ + "/LumoStudio/bin/LumoConfig.ini";
+  const size_t copy = std::filesystem::file_size(pack_ + "/qzddi100LGA.dat");
+  const struct {
+    std::string name;
+    size_t room;
+    bool batch, recode;
+    std::string file;
+  } kRows[] = {
+      {"the copy of a data file", 3, false, false, "/qzddi100LGA.dat"},
+      {"the copy re-coded for another code", copy + 3, false, true, "/qzddi100LGX.dat"},
+      {"the batch file", copy + 3, true, false, "/LGA.Bat"},
+  };
+  std::filesystem::create_directories(install_ + "/LumoStudio/bin");
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.name);
+    Renew("full-" + std::to_string(row.room) + (row.batch ? "b" : "d"));
+    if (row.recode) s_->r.Plan.TargetApplications[0][0] = "LGX";
+    if (row.batch)
+      WriteFile(config, "[Settings]\nIIS=5\n");
+    else
+      std::filesystem::remove(config);
+    s_->env.FillDiskAfter(row.room, tmp + "/ImportAt");
+    s_->r.Manifest.files = {"qzddi100LGA.dat"};
+    EXPECT_FALSE(ImportApplicationsFromLogicPack(PlannedPackOf(s_->o, s_->r), s_->cx, s_->r.Error));
+    EXPECT_EQ(s_->r.Error.ErrorNumber, Number(Ours::WorkFolderWriteFailed));
+    const std::string& text = s_->r.Error.ErrorDescription;
+    EXPECT_TRUE(text.starts_with("The import's working folder could not be written: " + tmp + "/ImportAt")) << text;
+    EXPECT_NE(text.find(row.file + ": error " + std::to_string(ENOSPC) + ": No space left on device"),
+              std::string::npos) << text;
+    EXPECT_EQ((*store_).Count("select count(*) from qzddi100"), 0);
+    for (const auto& entry : std::filesystem::directory_iterator(tmp))
+      EXPECT_FALSE(entry.path().filename().string().starts_with("ImportAt")) << entry.path();
+  }
+  std::filesystem::remove(config);
+}
+
 TEST(BatchRunnerTest, LinesSplitAtBlanksWithQuotesGroupingAndNothingElseInterpreted) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
       {"bcp s.db..qzddi100 in \"/t/my dir/q.dat\" -t \"\x01\" -U \"\" -P \"a $b `c`\"\r",
@@ -123,7 +163,7 @@ TEST(BatchRunnerTest, OnlyBcpLinesRunAndTheProgramComesFromTheEnvElseBesideOurs)
   EXPECT_EQ(missing.description(), "File not found: /opt/tools/bcp");
   const ComError failed = CaughtFrom([&] { RunBatchFile(env, t / "y.Bat", "/bin/false"); });
   EXPECT_EQ(failed.description(),
-            "A bulk-load line failed: line 1 of " + (t / "y.Bat") + " (table t) exited with status 1");
+            "A bulk-load line failed: line 1 of " + (t / "y.Bat") + " (table t of s) exited with status 1");
 }
 
 // Our `bcp` on every store backend: a server store is named by its URI

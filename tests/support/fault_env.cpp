@@ -3,6 +3,7 @@
 #include "support/fault_env.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/error.h"
 
@@ -12,14 +13,16 @@ namespace {
 // A file of the base Env whose appends pass through the FaultEnv first.
 class FaultFile final : public kestrel::WritableFile {
  public:
-  FaultFile(FaultEnv& env, std::unique_ptr<kestrel::WritableFile> base) : env_(env), base_(std::move(base)) {}
-  void Append(std::string_view data) override { env_.Append(*base_, data); }
+  FaultFile(FaultEnv& env, std::unique_ptr<kestrel::WritableFile> base, std::string path)
+      : env_(env), base_(std::move(base)), path_(std::move(path)) {}
+  void Append(std::string_view data) override { env_.Append(*base_, data, path_); }
   void Flush() override { base_->Flush(); }
   void Close() override { base_->Close(); }
 
  private:
   FaultEnv& env_;
   std::unique_ptr<kestrel::WritableFile> base_;
+  std::string path_;
 };
 
 // A file of the base Env that raises errno `err` once `bytes` bytes are read.
@@ -84,7 +87,12 @@ void FaultEnv::FailWrite(size_t n, int err) {
 }
 
 std::unique_ptr<kestrel::WritableFile> FaultEnv::OpenForWriting(const std::string& path, kestrel::WriteMode mode) {
-  return std::make_unique<FaultFile>(*this, target().OpenForWriting(path, mode));
+  return std::make_unique<FaultFile>(*this, target().OpenForWriting(path, mode), path);
+}
+
+void FaultEnv::RenameFolder(const std::string& from, const std::string& to, kestrel::FolderRename how) {
+  if (const std::optional<int> err = std::exchange(rename_errno_, std::nullopt)) kestrel::RaiseErrno(*err);
+  target().RenameFolder(from, to, how);
 }
 
 std::string FaultEnv::Variable(const std::string& name) {
@@ -92,10 +100,11 @@ std::string FaultEnv::Variable(const std::string& name) {
   return it == variables_.end() ? std::string() : it->second;
 }
 
-void FaultEnv::Append(kestrel::WritableFile& file, std::string_view data) {
+void FaultEnv::Append(kestrel::WritableFile& file, std::string_view data, const std::string& path) {
   std::lock_guard lock(mutex_);
   ++appends_;
   if (appends_ == fail_at_) kestrel::RaiseErrno(fail_errno_);
+  if (!path.starts_with(disk_)) return file.Append(data);
   if (room_ && data.size() > *room_) {
     file.Append(data.substr(0, *room_));
     room_ = 0;
