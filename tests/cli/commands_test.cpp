@@ -196,6 +196,42 @@ TEST(CommandsTest, ExitCodesAndMessages) {
   }
 }
 
+// A server store named by the client library's key=value pairs, with a
+// password (the test server asks none): the store commands, -v, the diff's
+// output and every JSON name it with the password as "***".
+TEST(CommandsTest, KeyValuePairsNameAServerStoreShownWithoutItsPassword) {
+  if (!PostgresTestServer()) GTEST_SKIP() << "KESTREL_TEST_POSTGRES is not set";
+  TempFolder t;
+  // The URI's database and parameters as pairs, each value quoted.
+  const std::string uri = PostgresStoreIn(t.path());
+  const size_t query = uri.find('?');
+  std::string pairs = "dbname=" + uri.substr(uri.rfind('/', query) + 1, query - uri.rfind('/', query) - 1);
+  for (size_t at = query + 1; at < uri.size();) {
+    const size_t end = std::min(uri.find('&', at), uri.size()), eq = uri.find('=', at);
+    std::string value = uri.substr(eq + 1, end - eq - 1);
+    if (const size_t code = value.find("%3D"); code != std::string::npos) value.replace(code, 3, "=");
+    pairs += " " + uri.substr(at, eq - at) + "='" + value + "'";
+    at = end + 1;
+  }
+  const std::string location = pairs + " password='s3cret pw'", shown = pairs + " password='***'";
+  const struct {
+    std::vector<std::string> args;
+    std::string out_has;
+  } rows[] = {
+      {{"demo-store", location}, "created " + shown},
+      {{"-v", "list", "--json", "--store", location}, Json(shown).dump()},
+      {{"diff", location + ":30", location + ":30", "--json"}, Json(shown + ":30").dump()},
+      {{"diff", location + ":30", location + ":30"}, "equal: " + shown + ":30 and " + shown + ":30\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.args[0]);
+    const RunResult r = RunKestrel(row.args);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr(row.out_has));
+    EXPECT_THAT(r.err + r.out, ::testing::Not(HasSubstr("s3cret")));
+  }
+}
+
 TEST(CommandsTest, SetupAndStoreCommandsCreateAndCount) {
   TempFolder t;
   // Without --registry, setup records the absolute folder in the file the environment names.

@@ -191,14 +191,21 @@ class BindingTest(unittest.TestCase):
             # A taken parent is read as given: 32767 is no profile of the store, a root's child.
             self.assertEqual(target.GetDepthOfProfile(0, 32767)[3], 2)
 
-    def test_an_import_without_a_store_fails_with_91(self):
+    def test_a_failed_import_always_says_why_in_error_number(self):
         pack = self.export_chain(self.demo, self.folder("unstored"))
-        with kestrel.Import() as target:
-            target.Path = pack
-            ok, _, message = target.ImportLogicPack("10|ACC10|ACCX2|0|0|1\r10|ACC10|ACCX2|0|0|1")
-            self.assertFalse(ok)
-            self.assertEqual(target.ErrorNumber, 91)
-            self.assertIn("Object variable or With block variable not set", message)
+        selection = "10|ACC10|ACCX2|0|0|1\r10|ACC10|ACCX2|0|0|1"
+        cases = [
+            ("no store", None, selection, 91, "Object variable or With block variable not set"),
+            ("details that are no details", self.demo, "", 9, "Subscript out of range"),
+        ]
+        for what, store, details, number, text in cases:
+            for method in ("ImportLogicPack", "CheckLogicPack"):
+                with self.subTest(what, method=method), kestrel.Import(store=store) as target:
+                    target.Path = pack
+                    ok, _, message = getattr(target, method)(details)
+                    self.assertFalse(ok)
+                    self.assertEqual(target.ErrorNumber, number)
+                    self.assertIn(text, message)
 
     def test_no_password_of_a_server_location_is_shown(self):
         # No server listens in this folder: each location fails, named without its password.
