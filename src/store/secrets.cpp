@@ -59,7 +59,7 @@ void UserPassword(std::string_view s, size_t start, size_t end, std::vector<Secr
 // The value that starts at `pos` after "keyword=": quoted, up to the quote
 // that ends it (or the text's end); else up to a blank, and in a URI's
 // query up to the next parameter.
-Secret ValueAt(std::string_view s, size_t pos, bool in_uri) {
+Secret ValueAt(std::string_view s, size_t pos, bool in_uri, bool whole_location) {
   if (pos < s.size() && s[pos] == '\'' && !in_uri) {
     size_t end = pos + 1;
     while (end < s.size() && s[end] != '\'') end += s[end] == '\\' ? 2 : 1;
@@ -67,22 +67,26 @@ Secret ValueAt(std::string_view s, size_t pos, bool in_uri) {
     return Secret{pos + 1, end - pos - 1, false, true};
   }
   size_t end = pos;
-  while (end < s.size() && !Blank(s[end])) {
-    if (in_uri && (s[end] == '&' || s[end] == '#' || s[end] == '"' || s[end] == '\'')) break;
+  while (end < s.size() && (whole_location || !Blank(s[end]))) {
+    if (in_uri && (s[end] == '&' || s[end] == '#')) break;
+    if (in_uri && !whole_location && (s[end] == '"' || s[end] == '\'')) break;
     end += !in_uri && s[end] == '\\' ? 2 : 1;
   }
   end = std::min(end, s.size());
   return Secret{pos, end - pos, in_uri, false};
 }
 
-// Every secret of a text that may hold server locations anywhere in it.
-std::vector<Secret> Secrets(std::string_view s) {
+// Every secret of a text that may hold server locations anywhere in it; or,
+// `whole_location`, of one location, whose URI runs to its end whatever it
+// holds (a quote or a blank of a malformed one).
+std::vector<Secret> Secrets(std::string_view s, bool whole_location) {
   std::vector<Secret> out;
   size_t uri_end = 0;  // the end of the last URI met, whose query is a URI's
   for (size_t i = 0; i < s.size(); ++i) {
     if (i > 0 && KeywordChar(s[i - 1])) continue;
     if (const size_t scheme = SchemeLength(s, i)) {
       uri_end = i + scheme;
+      if (whole_location && i == 0) uri_end = s.size();
       while (uri_end < s.size() && !Blank(s[uri_end]) && s[uri_end] != '"' && s[uri_end] != '\'') ++uri_end;
       const size_t before = out.size();
       UserPassword(s, i + scheme, uri_end, out);
@@ -105,7 +109,7 @@ std::vector<Secret> Secrets(std::string_view s) {
       size_t value = eq + 1;
       if (!in_uri)
         while (value < s.size() && Blank(s[value])) ++value;
-      const Secret secret = ValueAt(s, value, in_uri);
+      const Secret secret = ValueAt(s, value, in_uri, whole_location && in_uri);
       out.push_back(secret);
       i = secret.pos + secret.length;
       continue;
@@ -166,14 +170,14 @@ bool IsServerLocation(std::string_view location) {
 
 std::string MaskedLocation(const std::string& location) {
   if (!IsServerLocation(location)) return location;
-  return Masked(location, Secrets(location));
+  return Masked(location, Secrets(location, true));
 }
 
-std::string MaskedText(const std::string& text) { return Masked(text, Secrets(text)); }
+std::string MaskedText(const std::string& text) { return Masked(text, Secrets(text, false)); }
 
 std::string WithoutPasswords(std::string text, const std::string& location) {
   if (!IsServerLocation(location)) return text;
-  for (const Secret& s : Secrets(location)) {
+  for (const Secret& s : Secrets(location, true)) {
     const std::string raw = location.substr(s.pos, s.length);
     ReplaceAll(text, raw);
     ReplaceAll(text, Decoded(raw, s));
