@@ -23,9 +23,12 @@
  *
  * Text. Every value, path and text crosses as bytes with a length: never
  * transcoded, never NUL-terminated on the way in, and NUL-terminated on the
- * way out only as a courtesy (the length counts without it; a text may hold
- * NUL bytes). Names (ProgIDs, properties, methods) are NUL-terminated ASCII
- * and match without regard to case.
+ * way out only as a courtesy (the length counts without it). A text passed in
+ * that holds a NUL byte fails with 9070, the text naming the argument (the
+ * property, "store", "METHOD argument N", "details", ...): the library hands
+ * paths, store locations and users on where a NUL would cut them short.
+ * Names (ProgIDs, properties, methods) are NUL-terminated ASCII and match
+ * without regard to case.
  *
  * Ownership. Texts handed out by a function that takes an object belong to
  * the object and stay valid until the next call with that object or its
@@ -40,7 +43,14 @@
  *
  * Properties. Text properties take kestrel_put_text and give kestrel_get_text;
  * numbers and booleans (0 false, non-zero true) take kestrel_put_number and
- * give kestrel_get_number. A number out of a property's range fails with 6.
+ * give kestrel_get_number. Numbers take what the command line takes: profile
+ * numbers 1 to 32767 (MigrationProfileTobeExported, GetDevelopmentVRC's
+ * profile), or 0 to 32767 where 0 means none (NewProfileNumber,
+ * ExportBasedOn, GetDepthOfProfile's profile and parent), LockWait 0 to
+ * 2147483647 seconds; booleans any number. A number beyond its type (16 bits
+ * for the properties' profile numbers, 32 for LockWait and the methods')
+ * fails with 6, one within it but outside its range with 5; the text names
+ * the number and its range.
  *   clsExport: traveseparent (number, put/get), NewProfileNumber and
  *     MigrationProfileTobeExported (16-bit numbers), Path (text; reads the pack
  *     folder after an export), OverWrite, ExportRevisionInformation,
@@ -120,8 +130,9 @@ int kestrel_put_number(kestrel_object* object, const char* name, int64_t value);
 int kestrel_get_text(kestrel_object* object, const char* name, const char** value, size_t* length);
 int kestrel_get_number(kestrel_object* object, const char* name, int64_t* value);
 
-/* Opens the store at `location` (a store file or a postgresql:// URI) and
- * makes it the object's DataConnection; a missing store file fails with 53. */
+/* Opens the store at `location` (a store file, or a server's postgresql://
+ * URI or key=value pairs) and makes it the object's DataConnection; a
+ * missing store file fails with 53. */
 int kestrel_set_store(kestrel_object* object, const char* location, size_t length);
 
 /* Calls the method `name` with `count` arguments; *result receives what it

@@ -18,6 +18,12 @@
 
 namespace Kestrel20ImpExp {
 
+// Profile numbers travel as 16-bit integers (the classes' properties and the
+// pack's new-profile line); 0 and below name no profile. Every face (the
+// command line, the wizard, the C interface) takes 1 to this, or 0 where 0
+// means none.
+inline constexpr int kMaxProfileNumber = 32767;
+
 class clsExport {
  public:
   // Reaches the system through kestrel::Env::Default().

@@ -49,6 +49,7 @@ enum class Ours : int32_t {
   UnlistedPackFile = 9054,     // a data file the import would load that the pack's manifest does not list
   ExportRootUnusable = 9060,  // the export root takes no pack folder (read-only, no permission, not a folder)
   WorkFolderWriteFailed = 9061,  // a file of the import's working folder could not be written (a full disk)
+  NulInArgument = 9070,       // a text a host passes (a store location, a path, a user) holds a NUL byte
 };
 
 int32_t Number(Ours e);

@@ -3,9 +3,10 @@
 // its rows, bulk-load a data file into one of its tables. The connection is
 // opaque here; hand it to clsExport or clsImport (putref_DataConnection).
 //
-// A location is a file path (an SQLite store) or a "postgresql://" or
-// "postgres://" URI (a store on a PostgreSQL server, in the schema the URI's
-// options put first on the search_path).
+// A location is a file path (an SQLite store), or a "postgresql://" or
+// "postgres://" URI or the key=value pairs the server's client library reads
+// ("host=/run/postgresql dbname=profiles"): a store on a PostgreSQL server,
+// in the schema the location's options put first on the search_path.
 // Failures throw kestrel::ComError. One thread per connection.
 #pragma once
 
@@ -41,12 +42,20 @@ std::shared_ptr<Connection> CreateStore(const std::string& location);
 void DiscardNewStore(const std::string& location);
 
 // Whether `location` names a store on a server ("postgresql://" or
-// "postgres://", in any case) rather than a store file.
+// "postgres://", in any case, or key=value pairs: its first word is a
+// keyword followed by "=") rather than a store file. A store file whose name
+// has that shape is named with its folder ("./dbname=x.db").
 bool IsServerLocation(std::string_view location);
 
-// The location as a message may show it: the password of a server URI (in its
-// user part or a "password" parameter) replaced by "***".
+// The location as a message may show it: a server location with its
+// passwords (a URI's user part, and the value of every parameter whose name
+// holds "password", sslpassword among them) replaced by "***"; a file path
+// as it is.
 std::string MaskedLocation(const std::string& location);
+// A free text that may quote server locations anywhere in it (an error, a
+// usage message) with their passwords replaced by "***" as MaskedLocation
+// replaces them.
+std::string MaskedText(const std::string& text);
 
 // Fills a store that holds the empty schema, in one transaction. `scale`
 // (1 or more) multiplies the mapping objects with their rules and revisions

@@ -14,6 +14,10 @@ Texts cross as the library's bytes, never transcoded: a str is encoded as
 UTF-8 with surrogateescape on the way in (bytes pass as they are) and texts
 come back as str decoded the same way, so that any byte, valid UTF-8 or not,
 comes back as it went (as os.fsencode and os.fsdecode treat file names).
+A text holding a NUL byte is refused by the library (KestrelError 9070,
+naming it); a number is refused before it reaches the library when it is
+beyond 64 bits (6), and by the library when it is outside what its property
+or argument takes (5 or 6, see include/kestrel.h).
 One thread at a time per object.
 """
 

@@ -8,6 +8,7 @@ import threading
 from .errors import KestrelError
 
 _ENCODING = ("utf-8", "surrogateescape")
+_INT64_MIN, _INT64_MAX = -(2 ** 63), 2 ** 63 - 1
 
 
 class Text(ctypes.Structure):
@@ -35,6 +36,17 @@ def to_bytes(value):
     if isinstance(value, os.PathLike):
         return os.fsencode(value)
     raise TypeError(f"a text is str or bytes, not {type(value).__name__}")
+
+
+def to_number(value, name):
+    """An int as the library's 64-bit number. ctypes would wrap a larger one
+    silently (2**64 would arrive as 0), so it is refused here as the library
+    refuses a number beyond its argument's type: 6, Overflow, naming it."""
+    if not isinstance(value, int):
+        raise TypeError(f"{name} takes a number, not {type(value).__name__}")
+    if not _INT64_MIN <= value <= _INT64_MAX:
+        raise KestrelError(6, f"Overflow: {name} takes a 64-bit number, not {value}")
+    return int(value)
 
 
 def from_text(text):

@@ -60,7 +60,8 @@ class _Object:
         self.close()
 
     def set_store(self, location):
-        """Opens the store (a file, or a postgresql:// URI) as the DataConnection."""
+        """Opens the store (a file, or a server's postgresql:// URI or key=value
+        pairs) as the DataConnection."""
         data = L.to_bytes(location)
         L.check(self._lib.kestrel_set_store(self._live(), data, len(data)))
 
@@ -77,9 +78,8 @@ class _Object:
         L.check(self._lib.kestrel_put_text(self._live(), name.encode(), data, len(data)))
 
     def _put_number(self, name, value):
-        if not isinstance(value, int):
-            raise TypeError(f"{name} takes a number, not {type(value).__name__}")
-        L.check(self._lib.kestrel_put_number(self._live(), name.encode(), int(value)))
+        number = L.to_number(value, name)
+        L.check(self._lib.kestrel_put_number(self._live(), name.encode(), number))
 
     def _get_text(self, name):
         out = ctypes.POINTER(ctypes.c_char)()
@@ -99,7 +99,7 @@ class _Object:
         keep = []
         for i, value in enumerate(args):
             if isinstance(value, int):
-                array[i].number = value
+                array[i].number = L.to_number(value, f"{name} argument {i + 1}")
             elif value is not None:
                 data = L.to_bytes(value)
                 keep.append(data)

@@ -57,6 +57,7 @@ constexpr std::array kTable = {
     Entry{Ours::UnlistedPackFile, "A data file the import would load is not listed in the pack's manifest ExportMR.log"},
     Entry{Ours::ExportRootUnusable, "The export root cannot hold a logic pack"},
     Entry{Ours::WorkFolderWriteFailed, "The import's working folder could not be written"},
+    Entry{Ours::NulInArgument, "The text holds a NUL byte, which would cut it short"},
 };
 
 }  // namespace

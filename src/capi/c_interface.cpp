@@ -4,6 +4,8 @@
 // header says they stay valid.
 #include "kestrel.h"
 
+#include <fmt/format.h>
+
 #include <deque>
 #include <new>
 #include <string>
@@ -39,9 +41,15 @@ thread_local ThreadState tls;
 
 kestrel_text View(const std::string& s) { return kestrel_text{s.c_str(), s.size()}; }
 
-std::string Bytes(const char* bytes, size_t length) {
+// The bytes a host passes in. None of them may hold a NUL: the library hands
+// paths, store locations and users on as C strings, where a NUL would cut
+// them short ("a.db\0/etc/passwd" would open a.db), so it is refused here,
+// naming the argument (`what`).
+std::string Bytes(const char* bytes, size_t length, std::string_view what) {
   if (bytes == nullptr && length != 0) RaiseRuntime(rt::InvalidProcedureCall);
-  return length ? std::string(bytes, length) : std::string();
+  std::string text = length ? std::string(bytes, length) : std::string();
+  if (text.find('\0') != std::string::npos) RaiseWithDetail(Ours::NulInArgument, what);
+  return text;
 }
 
 // A name or pointer the caller must give.
@@ -129,7 +137,7 @@ int kestrel_release(kestrel_object* object) {
 
 int kestrel_put_text(kestrel_object* object, const char* name, const char* value, size_t length) {
   return Guarded([&] {
-    std::string v = Bytes(value, length);
+    std::string v = Bytes(value, length, Name(name));
     PutProperty(Begin(Object(object)).created, Name(name), Value(std::move(v)));
   });
 }
@@ -163,7 +171,7 @@ int kestrel_get_number(kestrel_object* object, const char* name, int64_t* value)
 
 int kestrel_set_store(kestrel_object* object, const char* location, size_t length) {
   return Guarded([&] {
-    const std::string where = Bytes(location, length);
+    const std::string where = Bytes(location, length, "store");
     auto& o = Begin(Object(object));
     auto connection = kestrel::store::Open(where);
     if (o.created.Export)
@@ -183,7 +191,7 @@ int kestrel_call(kestrel_object* object, const char* name, kestrel_arg* args, si
     // back a text it was given.
     std::vector<Argument> in(count);
     for (size_t i = 0; i < count && i < uses.size(); ++i) {
-      in[i].text = Bytes(args[i].text.bytes, args[i].text.length);
+      in[i].text = Bytes(args[i].text.bytes, args[i].text.length, fmt::format("{} argument {}", name, i + 1));
       in[i].number = args[i].number;
     }
     Begin(o);
@@ -213,7 +221,7 @@ int kestrel_last_error(int32_t* number, const char** text, size_t* length) {
 int kestrel_details_entries(const char* details, size_t length, int list, const kestrel_text** fields,
                             size_t* count) {
   return Guarded([&] {
-    const std::string text = Bytes(details, length);
+    const std::string text = Bytes(details, length, "details");
     const kestrel_text*& out = Required(fields);
     size_t& out_count = Required(count);
     if (list != KESTREL_SOURCES && list != KESTREL_TARGETS) kestrel::RaiseRuntime(kestrel::rt::InvalidProcedureCall);
@@ -230,12 +238,13 @@ int kestrel_details_entries(const char* details, size_t length, int list, const 
 int kestrel_details_with_targets(const char* proposal, size_t length, const kestrel_text* targets, size_t count,
                                  const char** details, size_t* details_length) {
   return Guarded([&] {
-    const std::string text = Bytes(proposal, length);
+    const std::string text = Bytes(proposal, length, "proposal");
     if (count != 0) Required(targets);
     std::vector<std::string> entries;
     for (size_t i = 0; i < count; ++i) {
       // Entries edited from a proposal carry its markers, which are output.
-      std::string entry = kestrel::UnmarkedEntry(Bytes(targets[i].bytes, targets[i].length));
+      std::string entry =
+          kestrel::UnmarkedEntry(Bytes(targets[i].bytes, targets[i].length, fmt::format("target entry {}", i + 1)));
       if (std::string problem = kestrel::TargetEntryProblem(entry); !problem.empty())
         kestrel::RaiseWithDetail(kestrel::Ours::InvalidSelection, problem);
       entries.push_back(std::move(entry));
@@ -251,7 +260,7 @@ int kestrel_details_with_targets(const char* proposal, size_t length, const kest
 
 int kestrel_messages(const char* messages, size_t length, const kestrel_text** items, size_t* count) {
   return Guarded([&] {
-    const std::string text = Bytes(messages, length);
+    const std::string text = Bytes(messages, length, "messages");
     const kestrel_text*& out = Required(items);
     size_t& out_count = Required(count);
     ThreadState& t = BeginThread();

@@ -1,6 +1,8 @@
 // The name tables of clsExport and clsImport for the C interface.
 #include "capi/members.h"
 
+#include <fmt/format.h>
+
 #include <functional>
 #include <limits>
 
@@ -33,17 +35,40 @@ struct Method {
   throw ComError(number, std::string(RuntimeErrorText(number)) + ": " + std::string(name));
 }
 
+// The values a number of the interface takes, as the command line takes
+// them: beyond the class's type it fails with 6 as the run time would, and
+// within the type but outside the range with 5; either names the number.
+struct Range {
+  std::string_view name;
+  int64_t lowest;
+  int64_t highest;
+};
+constexpr int64_t kProfile = Kestrel20ImpExp::kMaxProfileNumber;
+constexpr Range kExportedProfile{"MigrationProfileTobeExported", 1, kProfile};
+constexpr Range kNewProfileNumber{"NewProfileNumber", 0, kProfile};  // 0: the profile's own
+constexpr Range kBasedOn{"ExportBasedOn", 0, kProfile};              // 0: no base profile left out
+constexpr Range kLockWait{"LockWait", 0, std::numeric_limits<int32_t>::max()};
+// Arguments are named by their place, as the C interface names them. The
+// profile GetDepthOfProfile is asked about may have no number yet (0); a
+// parent of 0 makes it a root.
+constexpr Range kDepthProfile{"GetDepthOfProfile argument 1", 0, kProfile};
+constexpr Range kDepthParent{"GetDepthOfProfile argument 2", 0, kProfile};
+constexpr Range kVrcProfile{"GetDevelopmentVRC argument 1", 1, kProfile};
+
 template <typename Int>
-Int InRange(int64_t n) {
-  if (n < std::numeric_limits<Int>::min() || n > std::numeric_limits<Int>::max()) RaiseRuntime(rt::Overflow);
-  return static_cast<Int>(n);
+Int InRange(int64_t n, const Range& r) {
+  if (n >= r.lowest && n <= r.highest) return static_cast<Int>(n);
+  const bool fits = n >= std::numeric_limits<Int>::min() && n <= std::numeric_limits<Int>::max();
+  const int32_t number = fits ? rt::InvalidProcedureCall : rt::Overflow;
+  throw ComError(number, fmt::format("{}: {} takes {} to {}, not {}", RuntimeErrorText(number), r.name, r.lowest,
+                                     r.highest, n));
 }
 
 int64_t Number(const Value& v) {
   if (!std::holds_alternative<int64_t>(v)) RaiseRuntime(rt::TypeMismatch);
   return std::get<int64_t>(v);
 }
-int16_t Int16(const Value& v) { return InRange<int16_t>(Number(v)); }
+int16_t Int16(const Value& v, const Range& r) { return InRange<int16_t>(Number(v), r); }
 bool Bool(const Value& v) { return Number(v) != 0; }
 const std::string& Text(const Value& v) {
   if (!std::holds_alternative<std::string>(v)) RaiseRuntime(rt::TypeMismatch);
@@ -61,9 +86,9 @@ const std::vector<Property<clsExport>>& ExportProperties() {
   static const std::vector<P> table = {
       {"traveseparent", [](clsExport& o, const Value& v) { o.put_traveseparent(Bool(v)); },
        [](const clsExport& o) { return Flag(o.get_traveseparent()); }},
-      {"NewProfileNumber", [](clsExport& o, const Value& v) { o.put_NewProfileNumber(Int16(v)); }, nullptr},
+      {"NewProfileNumber", [](clsExport& o, const Value& v) { o.put_NewProfileNumber(Int16(v, kNewProfileNumber)); }, nullptr},
       {"MigrationProfileTobeExported",
-       [](clsExport& o, const Value& v) { o.put_MigrationProfileTobeExported(Int16(v)); }, nullptr},
+       [](clsExport& o, const Value& v) { o.put_MigrationProfileTobeExported(Int16(v, kExportedProfile)); }, nullptr},
       // Read back, it is where the last export left it: the pack folder.
       {"Path", [](clsExport& o, const Value& v) { o.put_Path(Text(v)); },
        [](const clsExport& o) { return Value(o.PackFolder()); }},
@@ -74,7 +99,12 @@ const std::vector<Property<clsExport>>& ExportProperties() {
        nullptr},
       {"ExportToSingleProfile", [](clsExport& o, const Value& v) { o.put_ExportToSingleProfile(Bool(v)); }, nullptr},
       {"TreskDataPath", [](clsExport& o, const Value& v) { o.put_TreskDataPath(Text(v)); }, nullptr},
-      {"ExportBasedOn", [](clsExport& o, const Value& v) { o.put_ExportBasedOn(AsVariant(v)); }, nullptr},
+      {"ExportBasedOn",
+       [](clsExport& o, const Value& v) {
+         if (std::holds_alternative<int64_t>(v)) Int16(v, kBasedOn);
+         o.put_ExportBasedOn(AsVariant(v));
+       },
+       nullptr},
       {"ExportForSync", [](clsExport& o, const Value& v) { o.put_ExportForSync(AsVariant(v)); }, nullptr},
   };
   return table;
@@ -95,7 +125,7 @@ const std::vector<Property<clsImport>>& ImportProperties() {
       {"DatabasePassword", [](clsImport& o, const Value& v) { o.put_DatabasePassword(Text(v)); }, nullptr},
       {"DryRun", [](clsImport& o, const Value& v) { o.SetDryRun(Bool(v)); }, nullptr},
       {"KeepWork", [](clsImport& o, const Value& v) { o.SetKeepWork(Bool(v)); }, nullptr},
-      {"LockWait", [](clsImport& o, const Value& v) { o.SetLockWait(InRange<int>(Number(v))); }, nullptr},
+      {"LockWait", [](clsImport& o, const Value& v) { o.SetLockWait(InRange<int32_t>(Number(v), kLockWait)); }, nullptr},
       {"RefusedAt", nullptr, [](const clsImport& o) { return Value(o.RefusedAt()); }},
   };
   return table;
@@ -110,8 +140,8 @@ const std::vector<Method<clsExport>>& ExportMethods() {
 
 // A 32-bit by-reference number: read, passed, written back.
 template <typename Call>
-bool WithInt32(Argument& a, Call call) {
-  int32_t n = InRange<int32_t>(a.number);
+bool WithInt32(Argument& a, const Range& r, Call call) {
+  int32_t n = InRange<int32_t>(a.number, r);
   const bool ok = call(n);
   a.number = n;
   return ok;
@@ -131,15 +161,19 @@ const std::vector<Method<clsImport>>& ImportMethods() {
        [](clsImport& o, Args& a) { return o.CheckLogicPack(a[0].text, a[1].text); }},
       {"GetDepthOfProfile", {U::NumberRef, U::NumberRef, U::NumberRef},
        [](clsImport& o, Args& a) {
-         return WithInt32(a[0], [&](int32_t& m) {
-           return WithInt32(a[1], [&](int32_t& p) {
-             return WithInt32(a[2], [&](int32_t& d) { return o.GetDepthOfProfile(m, p, d); });
+         return WithInt32(a[0], kDepthProfile, [&](int32_t& m) {
+           return WithInt32(a[1], kDepthParent, [&](int32_t& p) {
+             // The depth is written, never read.
+             int32_t d = 0;
+             const bool ok = o.GetDepthOfProfile(m, p, d);
+             a[2].number = d;
+             return ok;
            });
          });
        }},
       {"GetDevelopmentVRC", {U::NumberRef, U::ListRef},
        [](clsImport& o, Args& a) {
-         return WithInt32(a[0], [&](int32_t& m) { return o.GetDevelopmentVRC(m, a[1].items); });
+         return WithInt32(a[0], kVrcProfile, [&](int32_t& m) { return o.GetDevelopmentVRC(m, a[1].items); });
        }},
       {"GetLumoInstallationPath", {U::TextRef},
        [](clsImport& o, Args& a) { return o.GetLumoInstallationPath(a[0].text); }},

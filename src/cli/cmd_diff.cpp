@@ -11,6 +11,7 @@
 
 #include "command.h"
 #include "kestrel/diff.h"
+#include "kestrel/store.h"
 #include "output.h"
 
 namespace kestrel::cli {
@@ -55,7 +56,8 @@ std::string_view ChangeWord(Change::Kind k) {
 }
 
 void PrintSummary(std::ostream& out, const DiffOptions& o, const Result& r) {
-  out << (r.Equal() ? "equal: " : "differ: ") << ForStdout(o.a) << " and " << ForStdout(o.b) << '\n';
+  out << (r.Equal() ? "equal: " : "differ: ") << ForStdout(kestrel::store::MaskedText(o.a)) << " and "
+      << ForStdout(kestrel::store::MaskedText(o.b)) << '\n';
   if (r.profiles_replaced) out << "the import would replace profiles: " << ListForStdout(*r.profiles_replaced) << '\n';
   if (r.applications_replaced)
     out << "the import would replace applications: " << ListForStdout(*r.applications_replaced) << '\n';
@@ -119,8 +121,8 @@ void PutScope(Json& j, const Scope& s) {
 
 Json AsJson(const DiffOptions& o, const Result& r, bool details) {
   Json j;
-  j["a"] = Latin1ToUtf8(o.a);
-  j["b"] = Latin1ToUtf8(o.b);
+  j["a"] = Latin1ToUtf8(kestrel::store::MaskedText(o.a));
+  j["b"] = Latin1ToUtf8(kestrel::store::MaskedText(o.b));
   j["equal"] = r.Equal();
   if (r.profiles_replaced) j["profiles_replaced"] = *r.profiles_replaced;
   if (r.applications_replaced) {

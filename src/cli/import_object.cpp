@@ -143,9 +143,10 @@ int FailWithMessage(Kestrel20ImpExp::clsImport& import, const std::string& messa
   const std::string description = failure.description();
   int rc = Fail(failure.number(), description);
   if (!import.RefusedAt().empty())
-    std::cerr << "The pack was refused and the store left as it was: " << import.RefusedAt() << '\n';
+    std::cerr << "The pack was refused and the store left as it was: " << kestrel::store::MaskedText(import.RefusedAt())
+              << '\n';
   else if (!message.empty() && message != description)
-    std::cerr << message << '\n';
+    std::cerr << kestrel::store::MaskedText(message) << '\n';
   return rc;
 }
 

@@ -24,24 +24,6 @@ namespace kestrel::cli {
 
 namespace {
 
-// The text with every word that is a server store's URI (quotes or a
-// parenthesis before it aside) shown without its password: an error may
-// quote what was typed, and a password typed into a URI is never echoed.
-std::string WithoutPasswords(const std::string& text) {
-  std::string out;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of(" \t\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    const size_t word = std::min(text.find_first_not_of("\"'(", start), end);
-    out.append(text, start, word - start);
-    out += kestrel::store::MaskedLocation(text.substr(word, end - word));
-    if (end < text.size()) out += text[end];
-    start = end + 1;
-  }
-  return out;
-}
-
 // Texts of the component that name its procedures or properties, kept as
 // they are, and what the command line says beside them in its own words.
 struct Hint {
@@ -84,7 +66,7 @@ std::vector<CommandInfo>& Commands() {
 
 int Fail(long number, const std::string& description) {
   EndProgress();
-  std::cerr << "error " << number << ": " << WithoutPasswords(description) << '\n';
+  std::cerr << "error " << number << ": " << kestrel::store::MaskedText(description) << '\n';
   if (std::string_view hint = HintFor(description); !hint.empty()) std::cerr << "hint: " << hint << '\n';
   return 1;
 }
@@ -167,7 +149,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::Success& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    std::cerr << kestrel::cli::WithoutPasswords(kestrel::cli::UsageMessage(app, args, e));
+    std::cerr << kestrel::store::MaskedText(kestrel::cli::UsageMessage(app, args, e));
     return 2;
   }
   kestrel::cli::SetVerbosity(quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal);

@@ -14,6 +14,7 @@
 #include <fmt/ranges.h>
 
 #include "command.h"
+#include "kestrel/store.h"
 
 namespace kestrel::cli {
 namespace {
@@ -95,13 +96,13 @@ void SetVerbosity(Verbosity v) { g_verbosity = v; }
 void Notice(const std::string& line) {
   if (g_verbosity == Verbosity::Quiet) return;
   EndProgress();
-  std::cerr << line << '\n';
+  std::cerr << kestrel::store::MaskedText(line) << '\n';
 }
 
 void Detail(const std::string& line) {
   if (g_verbosity != Verbosity::Verbose) return;
   EndProgress();
-  std::cerr << line << '\n';
+  std::cerr << kestrel::store::MaskedText(line) << '\n';
 }
 
 }  // namespace kestrel::cli

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrel/cls_export.h"
+
 namespace kestrel::cli {
 
 // The environment variable that names the store when --store is not given.
@@ -26,9 +28,8 @@ void AddStoreOption(CLI::App& sub, std::string& store, const std::string& descri
 // creates; without either, $KESTREL_STORE as for AddStoreOption.
 void AddNewStoreArgument(CLI::App& sub, std::string& store);
 
-// Profile numbers travel as 16-bit integers (the component's properties and
-// the pack's new-profile line); 0 and below name no profile.
-inline constexpr int kMaxProfileNumber = 32767;
+// The highest profile number (kestrel/cls_export.h says why).
+inline constexpr int kMaxProfileNumber = Kestrel20ImpExp::kMaxProfileNumber;
 
 // A profile number from `lowest` (1, or 0 where 0 means none) to
 // kMaxProfileNumber; anything else is a usage error naming what it is not.

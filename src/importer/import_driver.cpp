@@ -113,8 +113,11 @@ bool RunTrapped(const ImportContext& cx, ImportResults& r, std::string_view bann
     r.RefusedAt.clear();
     return run();
   } catch (const std::exception& e) {
-    strErrorMessage = UnexpectedErrorReport(AsComError(e));
-    r.Error.ErrorDescription = strErrorMessage;
+    // The failure's number too: a host reads ErrorNumber to learn that the
+    // call failed (91 when no DataConnection was set).
+    const ComError c = AsComError(e);
+    strErrorMessage = UnexpectedErrorReport(c);
+    r.Error.Set(c.number(), strErrorMessage);
     return false;
   }
 }

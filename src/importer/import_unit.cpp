@@ -60,7 +60,9 @@ bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& e
   const auto started = std::chrono::steady_clock::now();
   summary = ImportSummary{};
   summary.DryRun = o.DryRun;
-  if (!cx.DataConnection) return body(cx);
+  // Nothing to write into: the run time's words for an object not set.
+  if (!cx.DataConnection)
+    return Fail(cx, error, message, rt::ObjectNotSet, std::string(RuntimeErrorText(rt::ObjectNotSet)));
   store::Connection& c = *cx.DataConnection;
   const std::string where = store::MaskedLocation(c.location());
 

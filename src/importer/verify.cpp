@@ -137,6 +137,9 @@ bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std:
   strOutLPDetails = strInLPDetails;
   strErrorMessage.clear();
   try {
+    // The checks below ask the store, and each look-up traps its failure:
+    // without a store they would pass a selection nothing was checked against.
+    ConnectionOf(cx);
     bool passed = true;
     std::string buffer;
     WriteImportLog(cx, kVerifyUserSelectionBanner);
@@ -183,7 +186,9 @@ bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std:
     if (refused_value) error = *refused_value;
     return passed;
   } catch (const std::exception& e) {
-    strErrorMessage = UnexpectedErrorReport(AsComError(e));
+    const ComError c = AsComError(e);
+    strErrorMessage = UnexpectedErrorReport(c);
+    error.Set(c.number(), strErrorMessage);
     WriteImportLog(cx, strErrorMessage);
     return false;
   }

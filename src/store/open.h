@@ -1,8 +1,8 @@
 // Opening and creating stores by location: the one place that chooses the
 // backend (kestrel/store.h declares Open, Create, IsServerLocation and
-// MaskedLocation; open.cpp defines them). A location is a file path (an
-// SQLite store) or a "postgresql://" / "postgres://" URI (a server store,
-// store/postgres/).
+// MaskedLocation; open.cpp and secrets.cpp define them). A location is a
+// file path (an SQLite store) or a server's URI or key=value pairs (a server
+// store, store/postgres/).
 #pragma once
 
 #include <string>
@@ -13,8 +13,9 @@
 
 namespace kestrel::store {
 
-// `text` with every password of the server URI `location` replaced by "***":
-// for messages of a client library that may quote a malformed location.
+// `text` with every password of the server location `location` replaced by
+// "***", also as the client library decodes it: for messages of a client
+// library that may quote a malformed location.
 std::string WithoutPasswords(std::string text, const std::string& location);
 
 }  // namespace kestrel::store

@@ -100,14 +100,15 @@ TEST_F(SelectionTest, VerificationReportsEveryProblemWithItsNumberInOneCall) {
       {{"20|A|B|12|1|0"}, 1,
        "Profile Number 12 can not be parent profile for 20 as it will create a hetrogenous derivation structure." +
            kBr + kBr, 503},
-      {{"3|A|B|0|0"}, 1, "Unexpected Error.Error Number: 9Description: Subscript out of range", 0},
+      // An unexpected failure sets its own number too, as every failure does.
+      {{"3|A|B|0|0"}, 1, "Unexpected Error.Error Number: 9Description: Subscript out of range", 9},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.message);
     std::vector<std::string> sources;
     for (size_t i = 0; i < row.sources; ++i) sources.push_back(std::to_string(100 + i) + "|P|Q|0|0|0");
     std::string out, message;
-    object_ = NewImport(*store_, Pack());  // the unexpected error sets no number of its own
+    object_ = NewImport(*store_, Pack());
     // The details: the source list, CR, the target list.
     const std::string details = importer::JoinList(sources) + "\r" + importer::JoinList(row.targets);
     EXPECT_FALSE(object_->VerifyUserSelections(details, out, message));

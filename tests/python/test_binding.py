@@ -145,6 +145,89 @@ class BindingTest(unittest.TestCase):
                 self.assertEqual(caught.exception.number, number)
                 self.assertIn(text, caught.exception.text)
 
+    def test_texts_holding_a_nul_are_refused_naming_them(self):
+        # What a C string would read as another store, path or user.
+        cases = [
+            ("store", lambda: kestrel.Export(store=self.demo + "\0/etc/passwd"), "store"),
+            ("store as bytes", lambda: kestrel.Import(store=os.fsencode(self.demo) + b"\0x"), "store"),
+            ("export path", lambda: self.put(kestrel.Export(), "Path", self.dir + "\0/etc"), "Path"),
+            ("import path", lambda: self.put(kestrel.Import(), "Path", self.dir + "\0/etc"), "Path"),
+            ("user", lambda: self.put(kestrel.Import(), "LastModifiedUser", b"kestrel\0admin"), "LastModifiedUser"),
+            ("details", lambda: kestrel.Import(store=self.demo).VerifyUserSelections("10|A|B|0|0|1\0\r10|A|B|0|0|1"),
+             "VerifyUserSelections argument 1"),
+        ]
+        for what, call, named in cases:
+            with self.subTest(what):
+                with self.assertRaises(kestrel.KestrelError) as caught:
+                    call()
+                self.assertEqual(caught.exception.number, 9070)
+                self.assertIn(named, caught.exception.text)
+
+    def test_numbers_outside_their_range_are_refused_not_wrapped(self):
+        values = [2 ** 64, -(2 ** 64), 70000, -1, 0, 32767, 32768]
+        with kestrel.Export(store=self.demo) as export, kestrel.Import(store=self.demo) as target:
+            # What each number takes; None: taken. 6 beyond its type, 5 outside its range.
+            rows = [
+                ("MigrationProfileTobeExported", lambda n: self.put(export, "MigrationProfileTobeExported", n),
+                 [6, 6, 6, 5, 5, None, 6]),
+                ("NewProfileNumber", lambda n: self.put(export, "NewProfileNumber", n), [6, 6, 6, 5, None, None, 6]),
+                ("ExportBasedOn", lambda n: self.put(export, "ExportBasedOn", n), [6, 6, 6, 5, None, None, 6]),
+                ("OverWrite", lambda n: self.put(export, "OverWrite", n), [6, 6, None, None, None, None, None]),
+                ("LockWait", lambda n: self.put(target, "LockWait", n), [6, 6, None, 5, None, None, None]),
+                ("GetDepthOfProfile argument 1", lambda n: target.GetDepthOfProfile(n, 0), [6, 6, 5, 5, None, None, 5]),
+                ("GetDepthOfProfile argument 2", lambda n: target.GetDepthOfProfile(0, n), [6, 6, 5, 5, None, None, 5]),
+                ("GetDevelopmentVRC argument 1", lambda n: target.GetDevelopmentVRC(n), [6, 6, 5, 5, 5, None, 5]),
+            ]
+            for name, put, wanted in rows:
+                for value, want in zip(values, wanted):
+                    with self.subTest(name=name, value=value):
+                        if want is None:
+                            put(value)
+                            continue
+                        with self.assertRaises(kestrel.KestrelError) as caught:
+                            put(value)
+                        self.assertEqual(caught.exception.number, want)
+                        self.assertIn(name, caught.exception.text)
+            # A taken parent is read as given: 32767 is no profile of the store, a root's child.
+            self.assertEqual(target.GetDepthOfProfile(0, 32767)[3], 2)
+
+    def test_a_failed_import_always_says_why_in_error_number(self):
+        pack = self.export_chain(self.demo, self.folder("unstored"))
+        selection = "10|ACC10|ACCX2|0|0|1\r10|ACC10|ACCX2|0|0|1"
+        cases = [
+            ("no store", None, selection, 91, "Object variable or With block variable not set"),
+            ("details that are no details", self.demo, "", 9, "Subscript out of range"),
+        ]
+        for what, store, details, number, text in cases:
+            for method in ("ImportLogicPack", "CheckLogicPack"):
+                with self.subTest(what, method=method), kestrel.Import(store=store) as target:
+                    target.Path = pack
+                    ok, _, message = getattr(target, method)(details)
+                    self.assertFalse(ok)
+                    self.assertEqual(target.ErrorNumber, number)
+                    self.assertIn(text, message)
+
+    def test_no_password_of_a_server_location_is_shown(self):
+        # No server listens in this folder: each location fails, named without its password.
+        sockets = self.folder("no-server")
+        locations = [
+            f"postgresql://kestrel:Hunter2Pw@/profiles?host={sockets}",
+            f"postgresql:///profiles?host={sockets}&password=Hunter2Pw&sslpassword=Hunter2Key",
+            f"host={sockets} password=Hunter2Pw dbname=profiles",
+            f"host={sockets} password='Hunter2 Pw' sslpassword='Hunter2Key' dbname=profiles",
+        ]
+        for location in locations:
+            with self.subTest(location):
+                with self.assertRaises(kestrel.KestrelError) as caught:
+                    kestrel.Export(store=location)
+                self.assertIn(sockets, caught.exception.text)
+                self.assertIn("***", caught.exception.text)
+                self.assertNotIn("Hunter2", caught.exception.text)
+
+    @staticmethod
+    def put(obj, name, value):
+        setattr(obj, name, value)
+
     def export_profile(self, number):
         with kestrel.Export(store=self.demo) as export:
             export.MigrationProfileTobeExported = number
