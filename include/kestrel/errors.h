@@ -44,6 +44,7 @@ enum class Ours : int32_t {
   ApplicationCodesDifferByCase = 9047,  // two application codes of one pack that differ only by case
   NotARegularFile = 9050,     // a pack entry (or a file read) that is a link, folder, FIFO or device
   PackSumsMismatch = 9051,    // a pack file differs from what the pack's ExportMR.sums lists
+  RequestNotJson = 9080,      // a call of the web wizard that changes something with a body not declared JSON
 };
 
 int32_t Number(Ours e);

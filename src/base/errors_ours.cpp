@@ -52,6 +52,7 @@ constexpr std::array kTable = {
     Entry{Ours::ApplicationCodesDifferByCase, "Two application codes of the pack differ only by case"},
     Entry{Ours::NotARegularFile, "A file of the pack is a link, a folder or a device, not a regular file"},
     Entry{Ours::PackSumsMismatch, "The pack's files differ from those its export listed in ExportMR.sums"},
+    Entry{Ours::RequestNotJson, "The wizard takes only JSON requests"},
 };
 
 }  // namespace
