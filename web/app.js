@@ -4,9 +4,19 @@
 
 const main = () => document.getElementById('main');
 
-// The token came in the address; the server has set it as a cookie, so it
-// leaves the address bar (and the history) at once.
-if (new URLSearchParams(location.search).has('token')) history.replaceState(null, '', '/' + location.hash);
+// The token came in the address that kestrel serve printed. It leaves the
+// address bar (and the history) at once and stays in this tab's session
+// storage, which no page of another origin (another port included) reads.
+// Every call sends it as a header; the browser never sends it by itself,
+// as it would a cookie, to this server or to another one on this machine.
+const token = (() => {
+  const fromAddress = new URLSearchParams(location.search).get('token');
+  if (fromAddress !== null) {
+    sessionStorage.setItem('kestrel-token', fromAddress);
+    history.replaceState(null, '', '/' + location.hash);
+  }
+  return sessionStorage.getItem('kestrel-token') || '';
+})();
 
 function el(tag, attrs = {}, ...children) {
   const node = document.createElement(tag);
@@ -20,7 +30,9 @@ function el(tag, attrs = {}, ...children) {
 }
 
 async function api(path, body) {
-  const init = body === undefined ? {} : { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body) };
+  const headers = { Authorization: 'Bearer ' + token };
+  const init = body === undefined ? { headers }
+    : { method: 'POST', headers: { ...headers, 'Content-Type': 'application/json' }, body: JSON.stringify(body) };
   const res = await fetch('/api/' + path, init);
   const data = await res.json();
   return { status: res.status, ok: res.ok, data };

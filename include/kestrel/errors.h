@@ -50,6 +50,7 @@ enum class Ours : int32_t {
   ExportRootUnusable = 9060,  // the export root takes no pack folder (read-only, no permission, not a folder)
   WorkFolderWriteFailed = 9061,  // a file of the import's working folder could not be written (a full disk)
   NulInArgument = 9070,       // a text a host passes (a store location, a path, a user) holds a NUL byte
+  RequestNotJson = 9080,      // a call of the web wizard that changes something with a body not declared JSON
 };
 
 int32_t Number(Ours e);

@@ -58,6 +58,7 @@ constexpr std::array kTable = {
     Entry{Ours::ExportRootUnusable, "The export root cannot hold a logic pack"},
     Entry{Ours::WorkFolderWriteFailed, "The import's working folder could not be written"},
     Entry{Ours::NulInArgument, "The text holds a NUL byte, which would cut it short"},
+    Entry{Ours::RequestNotJson, "The wizard takes only JSON requests"},
 };
 
 }  // namespace

@@ -34,8 +34,9 @@ void DeclareServeOptions(CLI::App& sub, ServeOptions& o) {
       "Prints one line with the wizard's address, which carries a random access token; open it in a browser. "
       "Pages: the store's profiles and their tree, export of a profile, the packs below the export root, a pack's "
       "details with its target list to edit, verify, dry run, import with its progress, and the run log of the "
-      "last import. Requests without the token, or naming another host than the one served, are refused (403); "
-      "one import runs at a time (a second is refused with 409). SIGINT or SIGTERM stop the wizard; a running "
+      "last import. The page sends the token in a header with each call: calls without it, from a page of "
+      "another origin, or naming another host than the one served, are refused (403), calls that change "
+      "something take JSON only (415); one import runs at a time (a second is refused with 409). SIGINT or SIGTERM stop the wizard; a running "
       "import is rolled back.");
 }
 

@@ -7,6 +7,7 @@
 #include <openssl/rand.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
@@ -35,14 +36,8 @@ std::vector<std::string> HostsFor(const std::string& bind, int port) {
   return {fmt::format("{}:{}", bind, port)};
 }
 
-std::string TokenCookieName(int port) { return fmt::format("kestrel_token_{}", port); }
-
 Access::Access(std::string token, std::vector<std::string> hosts)
     : token_(std::move(token)), hosts_(std::move(hosts)) {}
-
-bool Access::HostAllowed(std::string_view host) const {
-  return std::find(hosts_.begin(), hosts_.end(), host) != hosts_.end();
-}
 
 // Compared in constant time, so that the time of a refusal tells nothing of
 // how much of a guess was right.
@@ -50,21 +45,48 @@ bool Access::Matches(std::string_view candidate) const {
   return candidate.size() == token_.size() && CRYPTO_memcmp(candidate.data(), token_.data(), token_.size()) == 0;
 }
 
-bool Access::TokenCarried(std::string_view query_token, std::string_view cookie_header, std::string_view authorization,
-                          int port) const {
-  if (!query_token.empty()) return Matches(query_token);
-  const std::string name = TokenCookieName(port) + "=";
-  // Cookies are "name=value" pairs separated by ";" and blanks.
-  for (size_t start = 0; start < cookie_header.size();) {
-    size_t end = cookie_header.find(';', start);
-    if (end == std::string_view::npos) end = cookie_header.size();
-    std::string_view pair = cookie_header.substr(start, end - start);
-    while (!pair.empty() && pair.front() == ' ') pair.remove_prefix(1);
-    if (pair.substr(0, name.size()) == name && Matches(pair.substr(name.size()))) return true;
-    start = end + 1;
-  }
+// The wizard's own page is served as http://HOST for each Host it answers
+// to; "null" (a sandboxed frame, a file, a redirect) is no page of ours.
+bool Access::OriginAllowed(std::string_view origin) const {
+  constexpr std::string_view kScheme = "http://";
+  return origin.substr(0, kScheme.size()) == kScheme &&
+         std::find(hosts_.begin(), hosts_.end(), origin.substr(kScheme.size())) != hosts_.end();
+}
+
+namespace {
+
+// "application/json", in any case, with or without parameters such as a
+// charset: the one type a form or a plain request of another page cannot
+// declare without the browser asking this server first.
+bool DeclaresJson(std::string_view content_type) {
+  content_type = content_type.substr(0, content_type.find(';'));
+  while (!content_type.empty() && (content_type.back() == ' ' || content_type.back() == '\t'))
+    content_type.remove_suffix(1);
+  constexpr std::string_view kJson = "application/json";
+  return content_type.size() == kJson.size() &&
+         std::equal(kJson.begin(), kJson.end(), content_type.begin(),
+                    [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+}  // namespace
+
+Refusal Access::Check(const RequestFacts& r) const {
+  if (std::find(hosts_.begin(), hosts_.end(), r.host) == hosts_.end())
+    return {403, "the request names another server in its Host header"};
+  const bool reads = r.method == "GET" || r.method == "HEAD";
+  const bool api = r.path.substr(0, 5) == "/api/";
+  if (reads && !api) return {};
   constexpr std::string_view kBearer = "Bearer ";
-  return authorization.substr(0, kBearer.size()) == kBearer && Matches(authorization.substr(kBearer.size()));
+  if (r.authorization.substr(0, kBearer.size()) != kBearer || !Matches(r.authorization.substr(kBearer.size())))
+    return {403, "the wizard's calls need the token that kestrel serve printed, in the header "
+                 "\"Authorization: Bearer TOKEN\" (the wizard's page sends it)"};
+  if ((r.origin && !OriginAllowed(*r.origin)) || r.sec_fetch_site == "cross-site" || r.sec_fetch_site == "same-site")
+    return {403, "the request comes from a page of another origin than the wizard's"};
+  if (!reads && !r.origin && r.sec_fetch_site != "same-origin")
+    return {403, "a call that changes something must name the wizard's page as its Origin"};
+  if (!reads && !DeclaresJson(r.content_type))
+    return {415, "the wizard's calls take a JSON body, declared as \"Content-Type: application/json\""};
+  return {};
 }
 
 std::string PackNameProblem(std::string_view name) {

@@ -30,8 +30,16 @@ void Send(httplib::Response& res, const Reply& reply) {
   res.set_content(reply.body.dump(), "application/json");
 }
 
-void Forbid(httplib::Response& res, const std::string& why) {
-  Send(res, Reply{403, Json{{"error", Json{{"number", kestrel::rt::PermissionDenied}, {"description", why}}}}});
+void SendError(httplib::Response& res, int status, int32_t number, const std::string& description) {
+  Send(res, Reply{status, Json{{"error", Json{{"number", number}, {"description", description}}}}});
+}
+
+void Refuse(httplib::Response& res, const Refusal& refusal) {
+  if (refusal.status == 415)
+    SendError(res, 415, kestrel::Number(kestrel::Ours::RequestNotJson),
+              fmt::format("{}: {}", kestrel::DefaultText(kestrel::Ours::RequestNotJson), refusal.why));
+  else
+    SendError(res, refusal.status, kestrel::rt::PermissionDenied, refusal.why);
 }
 
 // Blocks SIGINT and SIGTERM in the calling thread, and so in every thread it
@@ -106,20 +114,24 @@ void ServeHttp(const ServeOptions& o, std::ostream& out) {
                               {"Referrer-Policy", "no-referrer"},
                               {"Content-Security-Policy", "default-src 'self'; frame-ancestors 'none'"}});
   server.set_pre_routing_handler([&](const httplib::Request& req, httplib::Response& res) {
-    if (!access.HostAllowed(req.get_header_value("Host"))) {
-      Forbid(res, "the request names another server in its Host header");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    if (!access.TokenCarried(req.get_param_value("token"), req.get_header_value("Cookie"),
-                             req.get_header_value("Authorization"), port)) {
-      Forbid(res, "this address needs the token that kestrel serve printed with it");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    // The page's own requests carry the token as a cookie of this server.
-    if (req.has_param("token"))
-      res.set_header("Set-Cookie",
-                     fmt::format("{}={}; Path=/; HttpOnly; SameSite=Strict", TokenCookieName(port), access.token()));
-    return httplib::Server::HandlerResponse::Unhandled;
+    // The header values are copies that the facts only view: kept here.
+    const std::string host = req.get_header_value("Host"), origin = req.get_header_value("Origin"),
+                      site = req.get_header_value("Sec-Fetch-Site"),
+                      authorization = req.get_header_value("Authorization"),
+                      content_type = req.get_header_value("Content-Type");
+    const Refusal refusal = access.Check(
+        RequestFacts{req.method, req.path, host,
+                     req.has_header("Origin") ? std::optional<std::string_view>(origin) : std::nullopt, site,
+                     authorization, content_type});
+    if (refusal.status == 0) return httplib::Server::HandlerResponse::Unhandled;
+    Refuse(res, refusal);
+    return httplib::Server::HandlerResponse::Handled;
+  });
+  // What a call throws past the wizard's own answers would otherwise go to
+  // the page in a header, word for word.
+  server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+    SendError(res, 500, kestrel::Number(kestrel::Ours::Internal),
+              std::string(kestrel::DefaultText(kestrel::Ours::Internal)));
   });
   Route(server, wizard);
 

@@ -1,7 +1,8 @@
 // What both browser tests share: a store with the demo data and an
 // installation in a temporary folder, `kestrel serve` started on it on a free
 // port (stopped when the test ends, also when it fails), plain HTTP requests
-// with any headers, and Debian's chromium started through puppeteer-core.
+// with any headers (and those of the wizard's own page), and Debian's chromium
+// started through puppeteer-core.
 // A test exits 77 (skipped) when chromium or the npm packages are missing.
 import { spawn, execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -68,7 +69,13 @@ export function serve(ws) {
   });
 }
 
+// The headers the wizard's own page sends with each call.
+export function own(server) {
+  return { Authorization: 'Bearer ' + server.token, Origin: 'http://' + server.host, 'Content-Type': 'application/json' };
+}
+
 // One HTTP request with the given headers; resolves with status and body.
+// A body that is not a string is sent as JSON (the headers say its type).
 export function request(server, method, pathAndQuery, headers = {}, body) {
   return new Promise((resolve, reject) => {
     const req = http.request({ host: '127.0.0.1', port: server.port, method, path: pathAndQuery,
@@ -79,7 +86,7 @@ export function request(server, method, pathAndQuery, headers = {}, body) {
       res.on('end', () => resolve({ status: res.statusCode, text, headers: res.headers }));
     });
     req.on('error', reject);
-    if (body !== undefined) req.end(JSON.stringify(body)); else req.end();
+    if (body !== undefined) req.end(typeof body === 'string' ? body : JSON.stringify(body)); else req.end();
   });
 }
 

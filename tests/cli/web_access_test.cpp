@@ -1,0 +1,69 @@
+// The web wizard's access checks, one request per row: what a page of
+// another site, another port of this machine or a plain program can send,
+// and what the wizard's own page sends.
+#include <gtest/gtest.h>
+
+#include "web/access.h"
+
+namespace kestrel::testing {
+namespace {
+
+using web::Access;
+using web::RequestFacts;
+
+TEST(WebAccess, ChecksEveryRequest) {
+  const std::string token = "0123456789abcdef0123456789abcdef";
+  const Access access(token, web::HostsFor("127.0.0.1", 8123));
+  const std::string bearer = "Bearer " + token;
+  const std::string own = "http://127.0.0.1:8123";
+  const std::string json = "application/json";
+  struct Row {
+    const char* what;
+    RequestFacts request;
+    int status;
+  };
+  const Row rows[] = {
+      {"the page itself", {"GET", "/", "127.0.0.1:8123", {}, "", "", ""}, 0},
+      {"its script, by the other name", {"GET", "/app.js", "localhost:8123", {}, "", "", ""}, 0},
+      {"the page under another Host", {"GET", "/", "rebound.example:8123", {}, "", "", ""}, 403},
+      {"another port in the Host", {"GET", "/", "127.0.0.1:8124", {}, "", "", ""}, 403},
+      {"a read with the token", {"GET", "/api/packs", "127.0.0.1:8123", {}, "same-origin", bearer, ""}, 0},
+      {"a read without the token", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", "", ""}, 403},
+      {"a read with a token one digit off", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", bearer.substr(0, 38) + "0", ""}, 403},
+      {"a read with the token and more", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", bearer + "0", ""}, 403},
+      {"a read with the token in another scheme", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", "Basic " + token, ""}, 403},
+      {"a read from another site", {"GET", "/api/packs", "127.0.0.1:8123", {}, "cross-site", bearer, ""}, 403},
+      {"a read from another port", {"GET", "/api/packs", "127.0.0.1:8123", {}, "same-site", bearer, ""}, 403},
+      {"a read naming another origin", {"GET", "/api/log", "127.0.0.1:8123", "http://127.0.0.1:9000", "", bearer, ""}, 403},
+      {"an import from the page", {"POST", "/api/import", "127.0.0.1:8123", own, "same-origin", bearer, json}, 0},
+      {"an import by the other name", {"POST", "/api/import", "localhost:8123", "http://localhost:8123", "", bearer,
+                                       "Application/JSON; charset=utf-8"}, 0},
+      {"an import without the token", {"POST", "/api/import", "127.0.0.1:8123", own, "same-origin", "", json}, 403},
+      {"a page's submission to the page", {"POST", "/", "127.0.0.1:8123", own, "same-origin", "", json}, 403},
+      {"an import from another port", {"POST", "/api/import", "127.0.0.1:8123", "http://127.0.0.1:8124", "", bearer, json}, 403},
+      {"an import over https", {"POST", "/api/import", "127.0.0.1:8123", "https://127.0.0.1:8123", "", bearer, json}, 403},
+      {"an import from a null origin", {"POST", "/api/import", "127.0.0.1:8123", "null", "", bearer, json}, 403},
+      {"an import with an empty origin", {"POST", "/api/import", "127.0.0.1:8123", "", "", bearer, json}, 403},
+      {"an import without an origin", {"POST", "/api/import", "127.0.0.1:8123", {}, "", bearer, json}, 403},
+      {"an import only said same-origin", {"POST", "/api/dry-run", "127.0.0.1:8123", {}, "same-origin", bearer, json}, 0},
+      {"an import said same-site", {"POST", "/api/dry-run", "127.0.0.1:8123", own, "same-site", bearer, json}, 403},
+      {"an import as plain text", {"POST", "/api/import", "127.0.0.1:8123", own, "", bearer, "text/plain"}, 415},
+      {"an import as a form", {"POST", "/api/import", "127.0.0.1:8123", own, "", bearer,
+                               "application/x-www-form-urlencoded"}, 415},
+      {"an import in parts", {"POST", "/api/verify", "127.0.0.1:8123", own, "", bearer, "multipart/form-data; b=x"}, 415},
+      {"an import of no type", {"POST", "/api/export", "127.0.0.1:8123", own, "", bearer, ""}, 415},
+      {"an import of a JSON-like type", {"POST", "/api/export", "127.0.0.1:8123", own, "", bearer, "application/jsonx"}, 415},
+  };
+  for (const Row& row : rows) {
+    const web::Refusal refusal = access.Check(row.request);
+    EXPECT_EQ(refusal.status, row.status) << row.what << ": " << refusal.why;
+    EXPECT_EQ(refusal.why.find(token), std::string::npos) << row.what;
+  }
+  // An address other than the loopback answers to its own name only.
+  const Access bound(token, web::HostsFor("192.0.2.7", 80));
+  EXPECT_EQ(bound.Check({"POST", "/api/import", "192.0.2.7:80", "http://192.0.2.7:80", "", bearer, json}).status, 0);
+  EXPECT_EQ(bound.Check({"POST", "/api/import", "192.0.2.7:80", "http://127.0.0.1:80", "", bearer, json}).status, 403);
+}
+
+}  // namespace
+}  // namespace kestrel::testing
