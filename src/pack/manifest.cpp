@@ -169,8 +169,11 @@ DetailsManifest CheckManifestForDetails(Env& env, const std::string& folder) {
   if (text::EqualNoCase(status, manifest::kErrors)) return fail(ManifestFault::ExportFailed);
   if (text::EqualNoCase(status, manifest::kSuccess)) {
     if (lines->Next() != manifest::kFilesBegin) return fail(ManifestFault::Corrupt);
+    // A line that names no file of the folder ("../x", "/x") is missing
+    // from the pack, whatever exists where it points: nothing outside the
+    // pack is looked at.
     for (std::string file = lines->Next(); file != manifest::kFilesEnd; file = lines->Next())
-      if (!files::FileExistsInFolder(env, folder, file)) {
+      if (!WhyNotAFileName(file).empty() || !files::FileExistsInFolder(env, folder, file)) {
         result.missing_file = file;
         return fail(ManifestFault::MissingFile);
       }

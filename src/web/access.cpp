@@ -90,7 +90,9 @@ Refusal Access::Check(const RequestFacts& r) const {
 }
 
 std::string PackNameProblem(std::string_view name) {
-  if (name.empty() || name == "." || name.find("..") != std::string_view::npos)
+  // A name starting with "." is an export still being written (its folder
+  // takes the pack's name only when it is whole), or no pack at all.
+  if (name.empty() || name.front() == '.' || name.find("..") != std::string_view::npos)
     return fmt::format("a pack name is the name of one folder below the export's pack folder, not \"{}\"", name);
   for (char c : name)
     if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20)

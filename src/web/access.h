@@ -66,8 +66,8 @@ class Access {
 };
 
 // Why `name` cannot name a pack folder below the export's pack folder (""
-// when it can): it must be one folder name, neither empty nor ".", without
-// "..", "/", "\\" or a control character.
+// when it can): it must be one folder name, neither empty nor starting with
+// ".", without "..", "/", "\\" or a control character.
 std::string PackNameProblem(std::string_view name);
 
 }  // namespace kestrel::web

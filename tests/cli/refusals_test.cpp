@@ -168,6 +168,14 @@ const Refusal kRefusals[] = {
        WriteFile(c.pack + "/qzddi101ACCX2.dat", "ACCX2" + rows.substr(5, rows.find('\n') - 4));
      },
      {}, "cvi", kRemoved, 9054, {"qzddi101ACCX2.dat is in the pack folder, but its manifest does not list it"}, ""},
+    // A listed name that reaches out of the folder is missing from the pack,
+    // though the file it points at exists: nothing outside is looked at.
+    {"manifest listing a file outside the pack",
+     [](const Copies& c) {
+       WriteFile(c.pack + "/../outside.txt", kOutsideText);
+       ReplaceIn(c.pack + "/ExportMR.log", "--END TESTFILES--", "../outside.txt\r\n--END TESTFILES--");
+     },
+     {}, "cvi", kRewritten, 5, {"ShowLogicPackDetails - At least one or more data files are missing.../outside.txt"}, ""},
     {"pack without sums", nullptr, {}, "cvi", kAbsent, 9053,
      {"The logic pack has no ExportMR.sums: its integrity cannot be checked"}, ""},
     {"rule file cut in half, pack without sums",

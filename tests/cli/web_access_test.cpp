@@ -65,5 +65,20 @@ TEST(WebAccess, ChecksEveryRequest) {
   EXPECT_EQ(bound.Check({"POST", "/api/import", "192.0.2.7:80", "http://127.0.0.1:80", "", bearer, json}).status, 403);
 }
 
+// A pack name from the page becomes a folder below the pack folder: only the
+// name of a whole pack may, never a way out, nor an export still writing.
+TEST(WebAccess, PackNamesAreOneWholePackFolder) {
+  const struct {
+    const char* name;
+    bool taken;
+  } rows[] = {
+      {"30-ACC10-ACCX2-M", true},  {"30-ACC10-ACCX2-S", true}, {"", false},
+      {".", false},                {"..", false},              {"../30-ACC10-ACCX2-M", false},
+      {"a/b", false},              {"a\\b", false},            {"30\n-M", false},
+      {".30-ACC10-ACCX2-M.tmp-Ab12Cd", false},
+  };
+  for (const auto& row : rows) EXPECT_EQ(web::PackNameProblem(row.name).empty(), row.taken) << row.name;
+}
+
 }  // namespace
 }  // namespace kestrel::testing
