@@ -58,9 +58,11 @@
  *     (text or number), ExportForSync (boolean or text), ErrorNumber and
  *     ErrorDescription (read only).
  *   clsImport: LastModifiedUser and Path (text, put/get), DatabaseServer,
- *     DatabaseName, DatabaseUser, DatabasePassword (text), DryRun, KeepWork
- *     (booleans), LockWait (seconds), RefusedAt (text, read only: where the
- *     last check refused the pack), ErrorNumber and ErrorDescription (read only).
+ *     DatabaseName, DatabaseUser, DatabasePassword (text), DryRun, KeepWork,
+ *     AllowWithoutSums (booleans; a pack without ExportMR.sums is refused with
+ *     9053 unless AllowWithoutSums is true), LockWait (seconds), RefusedAt
+ *     (text, read only: where the last check refused the pack), ErrorNumber
+ *     and ErrorDescription (read only).
  * An unknown name fails with 438; a put of a read-only property or a read of
  * a write-only one with 450; a text given to a number property or a number
  * to a text property with 13.

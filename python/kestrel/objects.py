@@ -154,6 +154,7 @@ class Import(_Object):
     DatabasePassword = _property("DatabasePassword", "text", readable=False)
     DryRun = _property("DryRun", "bool", readable=False)
     KeepWork = _property("KeepWork", "bool", readable=False)
+    AllowWithoutSums = _property("AllowWithoutSums", "bool", readable=False)
     LockWait = _property("LockWait", "number", readable=False)
     RefusedAt = _property("RefusedAt", "text", writable=False)
 

@@ -125,6 +125,7 @@ const std::vector<Property<clsImport>>& ImportProperties() {
       {"DatabasePassword", [](clsImport& o, const Value& v) { o.put_DatabasePassword(Text(v)); }, nullptr},
       {"DryRun", [](clsImport& o, const Value& v) { o.SetDryRun(Bool(v)); }, nullptr},
       {"KeepWork", [](clsImport& o, const Value& v) { o.SetKeepWork(Bool(v)); }, nullptr},
+      {"AllowWithoutSums", [](clsImport& o, const Value& v) { o.SetAllowPackWithoutSums(Bool(v)); }, nullptr},
       {"LockWait", [](clsImport& o, const Value& v) { o.SetLockWait(InRange<int32_t>(Number(v), kLockWait)); }, nullptr},
       {"RefusedAt", nullptr, [](const clsImport& o) { return Value(o.RefusedAt()); }},
   };

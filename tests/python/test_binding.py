@@ -137,6 +137,7 @@ class BindingTest(unittest.TestCase):
             ("a number beyond 16 bits", lambda: self.export_profile(40000), 6, "Overflow"),
             ("a pack folder that is not there", self.details_of_missing_pack, 1, "Path Not Found"),
             ("a field holding the separator", self.verify_separator_in_field, 9012, "six fields"),
+            ("a pack without its sums", lambda: self.details_without_sums(False), 9053, "ExportMR.sums"),
         ]
         for what, call, number, text in cases:
             with self.subTest(what):
@@ -239,6 +240,18 @@ class BindingTest(unittest.TestCase):
         entry = kestrel.Entry("930|931", "ACC10", "ACCX2", "20", "0", "1")
         with kestrel.Import(store=self.demo) as target:
             return target.verify(kestrel.Details("30|ACC10|ACCX2|20|0|1\r30|ACC10|ACCX2|20|0|1", [], [entry]))
+
+    def details_without_sums(self, allow):
+        pack = self.export_chain(self.demo, self.folder(f"unsummed-{allow}"))
+        os.remove(os.path.join(pack, "ExportMR.sums"))
+        with kestrel.Import(store=self.demo) as target:
+            target.Path = pack
+            target.AllowWithoutSums = allow
+            return target.details()
+
+    def test_a_pack_without_sums_is_read_only_when_the_host_allows_it(self):
+        details = self.details_without_sums(True)
+        self.assertEqual(sorted(e.profile for e in details.sources), ["10", "20", "30"])
 
     def details_of_missing_pack(self):
         with kestrel.Import(store=self.demo) as target:
