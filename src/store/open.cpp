@@ -85,9 +85,10 @@ std::string WithoutPasswords(std::string text, const std::string& location) {
   return text;
 }
 
-std::shared_ptr<Connection> Open(const std::string& location) {
-  if (IsServerLocation(location)) return ServerStores().open(location);
-  return sqlite::SqliteConnection::Open(location);
+std::shared_ptr<Connection> Open(const std::string& location, int lock_wait_seconds) {
+  const std::chrono::milliseconds wait = std::chrono::seconds(std::max(lock_wait_seconds, 0));
+  if (IsServerLocation(location)) return ServerStores().open(location, wait);
+  return sqlite::SqliteConnection::Open(location, wait);
 }
 
 std::shared_ptr<Connection> Create(const std::string& location) {

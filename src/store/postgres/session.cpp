@@ -42,7 +42,7 @@ int64_t RowsOf(const PGresult* r) {
 
 }  // namespace
 
-std::shared_ptr<Session> Session::Connect(const std::string& location) {
+std::shared_ptr<Session> Session::Connect(const std::string& location, std::chrono::milliseconds lock_wait) {
   PGconn* conn = PQconnectdb(location.c_str());
   if (PQstatus(conn) != CONNECTION_OK) {
     ComError e = ConnectionError(conn);
@@ -50,7 +50,7 @@ std::shared_ptr<Session> Session::Connect(const std::string& location) {
     throw ComError(e.number(), fmt::format("{}: {}", WithoutPasswords(e.description(), location), MaskedLocation(location)));
   }
   PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
-  auto s = std::make_shared<Session>(Token{}, conn, location);
+  auto s = std::make_shared<Session>(Token{}, conn, location, lock_wait);
   // Every byte 1-255 is one LATIN1 character: values go and come back as
   // they are, and the server keeps them as the characters they stand for.
   const std::string encoding = PQparameterStatus(conn, "server_encoding");
@@ -60,7 +60,9 @@ std::shared_ptr<Session> Session::Connect(const std::string& location) {
                       "can): {}",
                       encoding, MaskedLocation(location)));
   if (PQsetClientEncoding(conn, "LATIN1") != 0) throw ConnectionError(conn);
-  std::string setup = "set standard_conforming_strings = on; set bytea_output = 'hex'; set lock_timeout = '60s'";
+  // A lock_timeout of 0 would wait for ever: no wait is the shortest one.
+  std::string setup = fmt::format("set standard_conforming_strings = on; set bytea_output = 'hex'; set lock_timeout = {}",
+                                  std::max<int64_t>(lock_wait.count(), 1));
   // Compiling a plan to machine code costs the server more than our
   // statements gain from it (up to 0.7 s for one export read at scale 10200):
   // they are short, or read rows as fast as the client takes them.
@@ -71,7 +73,8 @@ std::shared_ptr<Session> Session::Connect(const std::string& location) {
   return s;
 }
 
-Session::Session(Token, PGconn* conn, std::string location) : conn_(conn), location_(std::move(location)) {}
+Session::Session(Token, PGconn* conn, std::string location, std::chrono::milliseconds lock_wait)
+    : conn_(conn), location_(std::move(location)), lock_wait_(lock_wait) {}
 
 Session::~Session() { PQfinish(conn_); }
 
@@ -81,10 +84,12 @@ void Session::CheckInterrupted() const {
   if (interrupted_ && interrupted_()) throw StoreError(kQueryCanceled, "canceling statement due to user request");
 }
 
+ComError Session::Refused(const PGresult* r) const { return StoreError(r, location_, running_, lock_wait_); }
+
 std::vector<Result> Session::Await(const Send& send, bool interruptible) {
   std::vector<Result> results = Collect(send, interruptible);
   for (const auto& r : results)
-    if (Failed(r.get())) throw StoreError(r.get());
+    if (Failed(r.get())) throw Refused(r.get());
   return results;
 }
 
@@ -160,7 +165,7 @@ std::vector<Result> Session::PipelinedAll(const std::vector<std::string>& before
     throw;
   }
   PQexitPipelineMode(conn_);
-  if (failure) throw StoreError(failure.get());
+  if (failure) throw Refused(failure.get());
   for (const auto& r : statements)
     if (!r) Raise(Ours::Internal, "The server answered nothing");
   return statements;
@@ -306,7 +311,7 @@ std::shared_ptr<Session> Session::SnapshotSibling() {
   // snapshot fails to export only when the transaction is failing anyway.
   const std::string id = ControlValue("select pg_export_snapshot()");
   try {
-    std::shared_ptr<Session> sibling = Connect(location_);
+    std::shared_ptr<Session> sibling = Connect(location_, lock_wait_);
     sibling->Control("begin transaction isolation level repeatable read, read only; set transaction snapshot " +
                      sql::Quoted(id));
     sibling->snapshot_ = true;
@@ -366,6 +371,7 @@ void Session::CloseCursorLater(const std::string& cursor) {
 Result Session::RunIn(StatementKind kind, std::string_view statement, const Send& send, bool pipelined,
                       const std::string* then, Result* then_result) {
   SendHeld();
+  const Running running(*this, statement);
   const auto status = PQtransactionStatus(conn_);
   if (status == PQTRANS_IDLE && snapshot_) {
     snapshot_ = false;
@@ -520,6 +526,7 @@ const Prepared& Session::Prepare(std::string_view statement) {
   if (known != prepared_.end()) return known->second;
   const std::string text(statement);
   const std::string name = fmt::format("kestrel_{}", ++next_name_);
+  const Running running(*this, text);
   Run(StatementKind::Read, "", [&](PGconn* c) { return PQsendPrepare(c, name.c_str(), text.c_str(), 0, nullptr); });
   Result d = Single(Await([&](PGconn* c) { return PQsendDescribePrepared(c, name.c_str()); }, false));
   Prepared p;
@@ -608,6 +615,7 @@ bool& Session::RowIdRefused(std::string_view statement) {
 
 void Session::StartCopy(const std::string& statement) {
   SendHeld();
+  const Running running(*this, statement);
   CheckInterrupted();
   Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false);
 }
@@ -616,6 +624,7 @@ Result Session::FinishCopy() { return Single(Collect([](PGconn*) { return 1; }, 
 
 void Session::StartCopyOut(const std::string& statement) {
   SendHeld();
+  const Running running(*this, statement);
   CheckInterrupted();
   const std::vector<Result> results = Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false);
   if (results.empty() || PQresultStatus(results.back().get()) != PGRES_COPY_OUT)
