@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "kestrel/store.h"
+
 namespace kestrel {
 class Env;
 }  // namespace kestrel
@@ -87,6 +89,9 @@ struct Options {
   // into its store (ldat); left out by default, as every export and import
   // of the same rows may differ there.
   bool load_dates = false;
+  // How long a store side waits for a lock another program holds on it
+  // (store::Open).
+  int lock_wait_seconds = store::kDefaultLockWaitSeconds;
 };
 
 // Compares side `a` with side `b`: "added" is what B holds and A does not.

@@ -31,7 +31,7 @@ enum class Ours : int32_t {
   StoreKindUnsupported = 9024,  // a store location of a kind this build cannot open
   // Every row here has its row in docs/errors.md (a test checks it).
   ReplaceNotConfirmed = 9030, // an import would replace stored profiles or applications without --replace
-  StoreLocked = 9031,          // another program held the store's write lock for the whole wait
+  StoreLocked = 9031,          // another program held a lock on the store (its write lock, a table) for the whole wait
   ImportInterrupted = 9032,    // SIGINT or SIGTERM stopped an import, which was rolled back
   ImportRunning = 9033,        // the web wizard was asked for an import while its import into the store runs
   NulInValue = 9040,          // a value the import would write holds a NUL byte

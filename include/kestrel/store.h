@@ -27,9 +27,17 @@ namespace kestrel::store {
 
 class Connection;
 
+// How long a wait for a lock another program holds lasts unless told
+// otherwise: a writer's (an import's) wait for the store's write lock, and
+// every statement's wait for the store or one of its tables.
+inline constexpr int kDefaultLockWaitSeconds = 30;
+
 // Opens an existing store. A missing store file fails with 53
-// "File not found: " + path and is never created.
-std::shared_ptr<Connection> Open(const std::string& location);
+// "File not found: " + path and is never created. Every statement on it
+// (the first read of the store's schema on opening too) waits at most
+// `lock_wait_seconds` for a lock another program holds on the store or a
+// table, then fails with error 9031 naming what it waited for.
+std::shared_ptr<Connection> Open(const std::string& location, int lock_wait_seconds = kDefaultLockWaitSeconds);
 // Creates a new empty store; fails with 58 when the file exists (on a
 // server: when the store's tables are in the schema already).
 std::shared_ptr<Connection> Create(const std::string& location);
@@ -91,10 +99,6 @@ struct BulkLoadCounts {
   int64_t rows_loaded = 0;  // rows kept in the store
   int64_t batches = 0;      // batches committed
 };
-
-// How long a writer (an import) waits for the store's write lock unless told
-// otherwise.
-inline constexpr int kDefaultLockWaitSeconds = 30;
 
 // Rows added to and deleted from one table.
 struct RowChange {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "kestrel/error.h"
+#include "kestrel/errors.h"
 
 namespace kestrel {
 
@@ -46,8 +47,13 @@ struct ErrorState {
   // The number as the interface reads it: cut to 16 bits.
   int16_t NumberAsRead() const { return static_cast<int16_t>(ErrorNumber); }
   // The catch-all of a trap: number and head + the failure's number and text.
+  // A store that another program kept locked for the whole wait is no
+  // unspecified failure: it keeps its own number and text.
   void Trap(int32_t number, std::string_view head, const ComError& e) {
-    Set(number, TrapText(head, e));
+    if (e.number() == static_cast<int32_t>(Ours::StoreLocked))
+      Set(e.number(), e.description());
+    else
+      Set(number, TrapText(head, e));
   }
 };
 

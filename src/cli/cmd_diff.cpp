@@ -12,6 +12,7 @@
 #include "command.h"
 #include "kestrel/diff.h"
 #include "kestrel/store.h"
+#include "lock_wait.h"
 #include "output.h"
 
 namespace kestrel::cli {
@@ -164,6 +165,7 @@ int RunDiff(const DiffOptions& o) {
   const Side a = kestrel::diff::ParseSide(CommandEnv(), o.a), b = kestrel::diff::ParseSide(CommandEnv(), o.b);
   kestrel::diff::Options options;
   options.load_dates = o.load_dates;
+  options.lock_wait_seconds = LockWaitSeconds();
   const Result r = kestrel::diff::Compare(CommandEnv(), a, b, options);
   if (o.json)
     PrintJson(std::cout, AsJson(o, r, !o.stat));
@@ -179,6 +181,7 @@ void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
   sub.add_option("A", o.a, "a logic pack folder, STORE:PROFILE, or a store alone when B is a pack")->required();
   sub.add_option("B", o.b, "a logic pack folder, STORE:PROFILE, or a store alone when A is a pack")->required();
   sub.add_flag("--json", o.json, "write the summary and every difference as one JSON object");
+  AddWaitOption(sub);
   sub.add_flag("--stat", o.stat, "the summary only");
   sub.add_flag("--exit-code", o.exit_code, "exit 3 when the sides differ (0 when they are equal)");
   sub.add_flag("--load-dates", o.load_dates,

@@ -42,7 +42,6 @@ struct ImportOptions {
   CheckOptions check;
   std::string user;
   bool replace = false;
-  int wait = kDefaultLockWait;
   bool dry_run = false;
   bool keep_work = false;
 };
@@ -74,7 +73,6 @@ void DeclareImportOptions(CLI::App& sub, ImportOptions& o) {
   sub.add_option("--user", o.user, "user recorded as the last to change the imported rules (default: login name)");
   sub.add_flag("--replace", o.replace,
                "allow the import to delete the stored profiles and applications the pack replaces");
-  AddWaitOption(sub, o.wait);
   sub.add_flag("--dry-run", o.dry_run,
                "run the whole import, then roll it back: print what it would do and change nothing");
   AddJsonFlag(sub, o.check.json, "print the summary as JSON for host programs");
@@ -115,7 +113,7 @@ int RunImport(const ImportOptions& o) {
 
     import.SetDryRun(o.dry_run);
     import.SetKeepWork(o.keep_work);
-    UseLockWait(import, o.wait);
+    UseLockWait(import);
     std::string message;
     bool imported = false;
     {

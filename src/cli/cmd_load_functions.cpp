@@ -17,7 +17,6 @@ struct LoadFunctionsOptions {
   std::string pack;
   std::string store;
   std::string registry;
-  int wait = kDefaultLockWait;
   bool no_sums = false;
 };
 
@@ -25,7 +24,6 @@ void DeclareLoadFunctionsOptions(CLI::App& sub, LoadFunctionsOptions& o) {
   AddPackArgument(sub, o.pack);
   AddStoreOption(sub, o.store);
   AddRegistryOption(sub, o.registry);
-  AddWaitOption(sub, o.wait);
   AddNoSumsFlag(sub, o.no_sums);
 }
 
@@ -33,7 +31,7 @@ int RunLoadFunctions(const LoadFunctionsOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
     OpenPack(import, o.store, o.pack, o.no_sums);
     import.SetProgress([](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); });
-    UseLockWait(import, o.wait);
+    UseLockWait(import);
     bool loaded = false;
     {
       SignalInterruption stop_on_signals;

@@ -47,7 +47,8 @@ struct Registration {
   }
 };
 
-// Opens the store at `location` for a command; with -v, says so on stderr
+// Opens the store at `location` for a command, its statements waiting for
+// another program's locks as long as --wait says; with -v, says so on stderr
 // (the location's password masked).
 std::shared_ptr<kestrel::store::Connection> OpenStore(const std::string& location);
 

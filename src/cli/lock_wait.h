@@ -1,5 +1,8 @@
-// The "--wait SECONDS" option of the commands that write a store as one unit
-// (import, load-functions), and what they say on a terminal while waiting.
+// The "--wait SECONDS" option of every command that takes a store: how long
+// any wait for a lock another program holds on the store may last (the
+// write lock an import or load-functions takes, the store or a table that
+// another program keeps locked while the command reads it); and what an
+// import says on a terminal while waiting.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -9,12 +12,18 @@
 
 namespace kestrel::cli {
 
-// The wait an import takes unless told otherwise.
+// The wait a command takes unless told otherwise, and the longest it takes
+// (a day: a value above it is a mistake, not a wish).
 inline constexpr int kDefaultLockWait = kestrel::store::kDefaultLockWaitSeconds;
+inline constexpr int kMaxLockWait = 86400;
 
-void AddWaitOption(CLI::App& sub, int& seconds);
+// Declares --wait on the command; the value parsed is LockWaitSeconds()
+// from then on. A value that is not a whole number from 0 to kMaxLockWait is
+// a usage error naming the option and the range.
+void AddWaitOption(CLI::App& sub);
+int LockWaitSeconds();
 // Hands the wait to the object; on a terminal, what is being waited for goes
 // to stderr when the wait begins.
-void UseLockWait(Kestrel20ImpExp::clsImport& import, int seconds);
+void UseLockWait(Kestrel20ImpExp::clsImport& import);
 
 }  // namespace kestrel::cli

@@ -13,6 +13,7 @@
 #include <fmt/format.h>
 
 #include "bcp_run.h"
+#include "lock_wait.h"
 #include "command.h"
 #include "output.h"
 #include "usage.h"
@@ -56,7 +57,7 @@ kestrel::Env& CommandEnv() { return kestrel::Env::Default(); }
 
 std::shared_ptr<kestrel::store::Connection> OpenStore(const std::string& location) {
   Detail("opening store " + kestrel::store::MaskedLocation(location));
-  return kestrel::store::Open(location);
+  return kestrel::store::Open(location, LockWaitSeconds());
 }
 
 std::vector<CommandInfo>& Commands() {

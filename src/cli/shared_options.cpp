@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "command.h"
+#include "lock_wait.h"
 #include "selection_view.h"
 
 namespace kestrel::cli {
@@ -20,6 +21,9 @@ void AddStore(CLI::App& sub, std::string& store, const std::string& description,
       sub.add_option("--store", store, description + " (default: $" + std::string(kStoreVariable) + ")")
           ->type_name("STORE");
   if (positional != nullptr) option->excludes(positional);
+  // Whatever the command does with the store, it waits no longer than this
+  // for another program's lock.
+  AddWaitOption(sub);
   // The variable is read only for the command that runs, and through the
   // Env, as every variable is; an explicit store wins.
   sub.parse_complete_callback([option, positional, &store] {

@@ -21,7 +21,8 @@ inline constexpr std::string_view kStoreVariable = "KESTREL_STORE";
 // "--store STORE": the profile store the command works on, described as the
 // command sees it; without the option, the store $KESTREL_STORE names, and
 // without either a usage error that names both. It takes the command's
-// parse-complete callback, which the command must not set otherwise.
+// parse-complete callback, which the command must not set otherwise. With it
+// comes --wait (lock_wait.h), which OpenStore heeds.
 void AddStoreOption(CLI::App& sub, std::string& store, const std::string& description = "profile store file");
 
 // "STORE" or "--store STORE" (either, not both): the store the command

@@ -36,6 +36,8 @@ const std::vector<std::string>& StoreTables::Columns(std::string_view table) {
     auto rs = c_.OpenRecordset(store::SelectNoRows(c_.dialect(), table));
     for (int i = 0; i < rs->FieldCount(); ++i) names.push_back(text::LowerAscii(rs->FieldName(i)));
   } catch (const ComError& e) {
+    // A table another program keeps locked is there: its failure names it.
+    if (e.number() == Number(Ours::StoreLocked)) throw;
     RaiseWithDetail(Ours::TableMissing,
                     "the store cannot read table " + std::string(table) + " (" + e.description() + ")");
   }

@@ -132,9 +132,10 @@ class Connection {
   // its first statement, so that what runs inside it is either committed
   // whole (CommitBatch) or not at all (RollbackBatch, or the process ending
   // first). Waits for the lock at most options.wait; false when it did not
-  // get it. While the unit is open no statement waits for a lock, a refused
-  // one fails at once, and once options.interrupted says true the statement
-  // running fails with the store's "interrupted" error. A statement after the
+  // get it. While the unit is open a statement waits for a lock of another
+  // program (a table it locked) no longer than outside it, and once
+  // options.interrupted says true the statement running fails with the
+  // store's "interrupted" error. A statement after the
   // store itself ended the unit (a full disk, an I/O error) is refused rather
   // than committed on its own. No transaction may be open already.
   virtual bool BeginWriteUnit(const WriteLockOptions& options) = 0;

@@ -1,6 +1,9 @@
 // Choosing the backend from a store's location.
 #include "store/open.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "kestrel/modules.h"
@@ -40,9 +43,10 @@ const std::string& Checked(const std::string& location) {
 
 }  // namespace
 
-std::shared_ptr<Connection> Open(const std::string& location) {
-  if (IsServerLocation(Checked(location))) return ServerStores().open(location);
-  return sqlite::SqliteConnection::Open(location);
+std::shared_ptr<Connection> Open(const std::string& location, int lock_wait_seconds) {
+  const std::chrono::milliseconds wait = std::chrono::seconds(std::max(lock_wait_seconds, 0));
+  if (IsServerLocation(Checked(location))) return ServerStores().open(location, wait);
+  return sqlite::SqliteConnection::Open(location, wait);
 }
 
 std::shared_ptr<Connection> Create(const std::string& location) {

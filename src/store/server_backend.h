@@ -6,6 +6,7 @@
 // memory. This header is what the two sides agree on.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -14,7 +15,7 @@
 namespace kestrel::store {
 
 struct ServerBackend {
-  std::shared_ptr<Connection> (*open)(const std::string& location);
+  std::shared_ptr<Connection> (*open)(const std::string& location, std::chrono::milliseconds lock_wait);
   std::shared_ptr<Connection> (*create)(const std::string& location);
 };
 

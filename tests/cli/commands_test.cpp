@@ -107,6 +107,17 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        "Path not found (the file system there takes no folders of ours)\n", {}, "", ""},
       {{"depth", "--store", "STORE", "--parent", "-1", "--registry", "REGISTRY"}, 2,
        "kestrel depth: --parent: -1 is not a profile number (0 to 32767)\n", {}, "", ""},
+      // Every command that takes a store takes --wait, in whole seconds up to a day.
+      {{"import", "PACK", "--store", "STORE", "--registry", "REGISTRY", "--replace", "--wait", "-1"}, 2,
+       "kestrel import: --wait: -1 is not a number of seconds from 0 to 86400\n", {}, "", ""},
+      {{"export", "--store", "STORE", "--profile", "30", "--root", "T", "--wait", "abc"}, 2,
+       "kestrel export: --wait: abc is not a number of seconds from 0 to 86400\n", {}, "", "T/ExportedRules"},
+      {{"check", "PACK", "--store", "STORE", "--registry", "REGISTRY", "--wait", "1e400"}, 2,
+       "kestrel check: --wait: 1e400 is not a number of seconds from 0 to 86400\n", {}, "", ""},
+      {{"load-functions", "PACK", "--store", "STORE", "--registry", "REGISTRY", "--wait", "86401"}, 2,
+       "kestrel load-functions: --wait: 86401 is not a number of seconds from 0 to 86400\n", {}, "", ""},
+      {{"counts", "--store", "STORE", "--wait", "2.5"}, 2,
+       "kestrel counts: --wait: 2.5 is not a number of seconds from 0 to 86400\n", {}, "", ""},
       // (The positional's name would read as the placeholder here.)
       {{"demo-store", "T/a.db", "--store", "T/b.db"}, 2, "kestrel demo-store: ", {" excludes --store\n"}, "", "T/a.db"},
       {{"demo-store"}, 2, "kestrel demo-store: --store (or $KESTREL_STORE) is required\n", {}, "", ""},

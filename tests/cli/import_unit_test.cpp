@@ -2,16 +2,22 @@
 // killed at any moment, or stopped by SIGTERM, leaves the store as it was or
 // fully imported and sound; an import facing another program's write lock
 // gives up after --wait with the store unchanged; two imports started
-// together end as one; and an export beside an import reads the store from
-// before it or after it, never from the middle.
+// together end as one; an export beside an import reads the store from
+// before it or after it, never from the middle; and a program that keeps the
+// store or one of its tables locked makes import, export and check give up
+// after --wait, on every backend.
 #include <gmock/gmock.h>
 
 #include <csignal>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <thread>
 
 #include "base/files.h"
+#include "cli/demo_pack.h"
+#include "store/backends.h"
 #include "store/open.h"
 #include "support/pack_compare.h"
 #include "support/run_kestrel.h"
@@ -163,6 +169,72 @@ TEST_F(ImportUnitTest, AnExportBesideAnImportReadsTheStoreBeforeOrAfterIt) {
   const std::string from_before = ComparePacks(shared_->pack, pack);
   const std::string from_after = ComparePacks(export_to(t_ / "after"), pack);
   EXPECT_TRUE(from_before.empty() || from_after.empty()) << from_before << "\n" << from_after;
+}
+
+// Another program keeps the store file locked whole (SQLite in exclusive
+// locking mode: reads wait too, the first read of the schema included) or a
+// table of a server store (LOCK TABLE, from a session whose own write lock is
+// another schema's): import, export and check give up once --wait is over,
+// with 9031 naming what they waited for and how long (never a missing
+// table), and the store is unchanged.
+TEST(ForeignLockTest, ImportExportAndCheckGiveUpAfterTheWait) {
+  const DemoPack& demo = SharedDemoPack();
+  for (const StoreBackend& backend : AllStoreBackends()) {
+    SCOPED_TRACE(backend.name);
+    if (const std::string why = backend.unavailable(); !why.empty()) {
+      std::cout << "not run on " << backend.name << ": " << why << "\n";
+      continue;
+    }
+    TempFolder t;
+    const std::string location = backend.location(t.path());
+    ASSERT_EQ(RunKestrel({"demo-store", "--store", location}).exit_code, 0);
+    const StoreDump before = DumpStore(location);
+    struct Holder {
+      std::string locked;  // what the refusal names
+      std::function<std::shared_ptr<store::Connection>()> hold;
+    };
+    std::vector<Holder> holders;
+    if (backend.name == "Sqlite") {
+      holders.push_back({location, [&] {
+                           auto c = store::Open(location);
+                           c->Execute("pragma locking_mode=exclusive");
+                           c->Execute("begin exclusive");
+                           return c;
+                         }});
+    } else {
+      const std::string schema = location.substr(location.find("search_path%3D") + 14);
+      // A statement that joins tables names them all.
+      for (const std::string table : {"qzmap100", "qzmap120"})
+        holders.push_back({table, [schema, table] {
+                             auto c = store::Open(PostgresTestServer());
+                             c->Execute("begin");
+                             c->Execute("lock table " + schema + "." + table + " in access exclusive mode");
+                             return c;
+                           }});
+    }
+    const std::vector<std::vector<std::string>> commands = {
+        {"import", demo.pack, "--store", location, "--registry", demo.registry, "--replace", "--wait", "1"},
+        {"export", "--store", location, "--profile", "30", "--revisions", "--root", t.path(), "--wait", "1"},
+        {"check", demo.pack, "--store", location, "--registry", demo.registry, "--wait", "1"},
+    };
+    for (const Holder& holder : holders) {
+      for (const auto& args : commands) {
+        SCOPED_TRACE(holder.locked + ": " + args[0]);
+        auto held = holder.hold();
+        const auto started = std::chrono::steady_clock::now();
+        const RunResult r = RunKestrel(args);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        held.reset();
+        EXPECT_EQ(r.exit_code, 1) << r.err;
+        EXPECT_THAT(r.err, ::testing::StartsWith("error 9031: The store is locked by another program: "));
+        EXPECT_THAT(r.err, HasSubstr(holder.locked));
+        EXPECT_THAT(r.err, HasSubstr(store::MaskedLocation(location) + " (waited 1 s)\n"));
+        // Refused once the second is over, not after a wait of its own.
+        EXPECT_LT(seconds, 1 + 20);
+        EXPECT_TRUE(DumpStore(location) == before);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "store/backends.h"
+#include "store/lock_wait.h"
 #include "store/schema.h"
 #include "store/sql.h"
 #include "store/statements_bulk.h"
@@ -304,6 +305,31 @@ TEST(StatementsTest, PackReadsComeInTheSameOrderFromEitherStore) {
        !rs->IsEOF(); rs->MoveNext())
     texts.push_back(rs->Fields("tflno").Text() + ":" + rs->Fields("prtx").Text());
   EXPECT_EQ(texts, (std::vector<std::string>{"b:first b", "b:second b", "010:", "b:first b", "b:second b"}));
+}
+
+// What a statement that waited in vain for a lock names: the store's tables
+// it reads or writes, never a value that looks like one, nor the catalogue.
+TEST(StatementsTest, ALockNotHadNamesTheTablesOfItsStatement) {
+  using Tables = std::vector<std::string>;
+  const struct {
+    std::string statement;
+    Tables tables;
+  } rows[] = {
+      {"select * from qzmap100 where mprf = 30", {"qzmap100"}},
+      {"SELECT r.* FROM kt_x.\"qzmap120\" r JOIN qzmap105 o on o.mobj = r.mobj join qzmap120 x", {"qzmap120", "qzmap105"}},
+      {"insert into qzlib100 (comt) values ('taken from qzmap100')", {"qzlib100"}},
+      {"update qzddi100 set dsca = 'x'", {"qzddi100"}},
+      {"select count(*) from (select mprf from qzmap100) t", {"qzmap100"}},
+      {"pragma schema_version", {}},
+      {"select count(*) from sqlite_master", {}},
+      {"select table_name from information_schema.tables", {}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(store::TablesNamed(row.statement), row.tables) << row.statement;
+  const ComError e = store::LockNotHad("postgresql://kestrel:s3cret@db/profiles", "delete from qzmap100",
+                                       std::chrono::milliseconds(2500));
+  EXPECT_EQ(e.number(), 9031);
+  EXPECT_EQ(e.description(),
+            "The store is locked by another program: table qzmap100 of postgresql://kestrel:***@db/profiles (waited 2.5 s)");
 }
 
 }  // namespace

@@ -40,12 +40,12 @@ std::string ExistingStoreTables(Session& s) {
 
 }  // namespace
 
-std::shared_ptr<Connection> PostgresConnection::Open(const std::string& uri) {
-  return std::make_shared<PostgresConnection>(Session::Connect(uri));
+std::shared_ptr<Connection> PostgresConnection::Open(const std::string& uri, std::chrono::milliseconds lock_wait) {
+  return std::make_shared<PostgresConnection>(Session::Connect(uri, lock_wait));
 }
 
 std::shared_ptr<Connection> PostgresConnection::Create(const std::string& uri) {
-  auto s = Session::Connect(uri);
+  auto s = Session::Connect(uri, std::chrono::seconds(kDefaultLockWaitSeconds));
   const std::string existing = ExistingStoreTables(*s);
   if (!existing.empty())
     throw ComError(rt::FileAlreadyExists, fmt::format("{}: {} holds the store's tables ({})",
@@ -156,7 +156,9 @@ std::unique_ptr<ReadsAhead> PostgresConnection::StartRowsAhead(std::vector<Query
   try {
     std::vector<std::unique_ptr<PgRecordset>> declared = PgRecordset::DeclareSideBySide(sibling, *selects);
     return std::make_unique<ReadsOnTheSibling>(std::move(queries), std::move(declared));
-  } catch (const ComError&) {
+  } catch (const ComError& e) {
+    // A table another program locked would be waited for again.
+    if (e.number() == Number(Ours::StoreLocked)) throw;
     // Opened when taken, the reads meet the failure where they always have.
     return Connection::StartRowsAhead(std::move(queries));
   }
@@ -240,8 +242,6 @@ bool PostgresConnection::BeginWriteUnit(const WriteLockOptions& options) {
       s_->Control("rollback");
       return false;
     }
-    // Inside the unit nothing waits for a lock: a refused statement fails at once.
-    s_->Control("set local lock_timeout = 1");
   } catch (...) {
     try {
       s_->Control("rollback");

@@ -5,6 +5,7 @@
 // from libpq's usual places (the URI, PGPASSWORD, ~/.pgpass).
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -20,8 +21,9 @@ class Session;
 class PostgresConnection final : public Connection {
  public:
   // Connects to the store at `uri`; a server that cannot be reached fails
-  // with its message, the location masked.
-  static std::shared_ptr<Connection> Open(const std::string& uri);
+  // with its message, the location masked. Every statement waits at most
+  // `lock_wait` for a lock another program holds (store::Open).
+  static std::shared_ptr<Connection> Open(const std::string& uri, std::chrono::milliseconds lock_wait);
   // As Open, and fails with 58 when the store's tables are there already.
   static std::shared_ptr<Connection> Create(const std::string& uri);
 

@@ -101,7 +101,9 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
     try {
       Declare(with_rowid, values, binary);
       hidden_rowid_ = true;
-    } catch (const ComError&) {
+    } catch (const ComError& e) {
+      // A table another program locked would be waited for again.
+      if (e.number() == Number(Ours::StoreLocked)) throw;
     }
   }
   if (!hidden_rowid_ && !piece_) {

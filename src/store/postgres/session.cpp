@@ -42,7 +42,7 @@ int64_t RowsOf(const PGresult* r) {
 
 }  // namespace
 
-std::shared_ptr<Session> Session::Connect(const std::string& location) {
+std::shared_ptr<Session> Session::Connect(const std::string& location, std::chrono::milliseconds lock_wait) {
   PGconn* conn = PQconnectdb(location.c_str());
   if (PQstatus(conn) != CONNECTION_OK) {
     ComError e = ConnectionError(conn);
@@ -50,7 +50,7 @@ std::shared_ptr<Session> Session::Connect(const std::string& location) {
     throw ComError(e.number(), fmt::format("{}: {}", WithoutPasswords(e.description(), location), MaskedLocation(location)));
   }
   PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
-  auto s = std::make_shared<Session>(Token{}, conn, location);
+  auto s = std::make_shared<Session>(Token{}, conn, location, lock_wait);
   // Every byte 1-255 is one LATIN1 character: values go and come back as
   // they are, and the server keeps them as the characters they stand for.
   const std::string encoding = PQparameterStatus(conn, "server_encoding");
@@ -60,7 +60,9 @@ std::shared_ptr<Session> Session::Connect(const std::string& location) {
                       "can): {}",
                       encoding, MaskedLocation(location)));
   if (PQsetClientEncoding(conn, "LATIN1") != 0) throw ConnectionError(conn);
-  std::string setup = "set standard_conforming_strings = on; set bytea_output = 'hex'; set lock_timeout = '60s'";
+  // A lock_timeout of 0 would wait for ever: no wait is the shortest one.
+  std::string setup = fmt::format("set standard_conforming_strings = on; set bytea_output = 'hex'; set lock_timeout = {}",
+                                  std::max<int64_t>(lock_wait.count(), 1));
   // Compiling a plan to machine code costs the server more than our
   // statements gain from it (up to 0.7 s for one export read at scale 10200):
   // they are short, or read rows as fast as the client takes them.
@@ -71,7 +73,8 @@ std::shared_ptr<Session> Session::Connect(const std::string& location) {
   return s;
 }
 
-Session::Session(Token, PGconn* conn, std::string location) : conn_(conn), location_(std::move(location)) {}
+Session::Session(Token, PGconn* conn, std::string location, std::chrono::milliseconds lock_wait)
+    : conn_(conn), location_(std::move(location)), lock_wait_(lock_wait) {}
 
 Session::~Session() { PQfinish(conn_); }
 
@@ -81,10 +84,12 @@ void Session::CheckInterrupted() const {
   if (interrupted_ && interrupted_()) throw StoreError(kQueryCanceled, "canceling statement due to user request");
 }
 
+ComError Session::Refused(const PGresult* r) const { return StoreError(r, location_, running_, lock_wait_); }
+
 std::vector<Result> Session::Await(const Send& send, bool interruptible) {
   std::vector<Result> results = Collect(send, interruptible);
   for (const auto& r : results)
-    if (Failed(r.get())) throw StoreError(r.get());
+    if (Failed(r.get())) throw Refused(r.get());
   return results;
 }
 
@@ -160,7 +165,7 @@ std::vector<Result> Session::PipelinedAll(const std::vector<std::string>& before
     throw;
   }
   PQexitPipelineMode(conn_);
-  if (failure) throw StoreError(failure.get());
+  if (failure) throw Refused(failure.get());
   for (const auto& r : statements)
     if (!r) Raise(Ours::Internal, "The server answered nothing");
   return statements;
@@ -189,103 +194,6 @@ void Session::SendHeld() {
   if (!held_.empty()) held_.Send(*this);
 }
 
-void Session::FetchAhead(const std::string& cursor, const std::string& fetch, int rows) {
-  if (!fetching_ahead_) {
-    if (!snapshot_ || PQtransactionStatus(conn_) != PQTRANS_INTRANS || !held_.empty()) return;
-  } else if (std::any_of(on_their_way_.begin(), on_their_way_.end(),
-                         [&](const Ahead& a) { return a.cursor == cursor; })) {
-    return;
-  }
-  if (interrupted_ && interrupted_()) return;  // the reader's own fetch reports it
-  if (!fetching_ahead_) {
-    if (PQenterPipelineMode(conn_) != 1) throw ConnectionError(conn_);
-    fetching_ahead_ = true;
-  }
-  // Without a flush request the server keeps a pipeline's answers until
-  // its end; this one goes out now, while earlier pieces are read.
-  if (!PQsendQueryParams(conn_, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) ||
-      !PQsendFlushRequest(conn_) || PQflush(conn_) != 0)
-    throw ConnectionError(conn_);
-  on_their_way_.push_back(Ahead{cursor, Piece{nullptr, rows}});
-}
-
-void Session::TakeInAhead(size_t count) {
-  Result failure;
-  bool failure_dropped = false;
-  bool cancelled = false;
-  for (size_t i = 0; !on_their_way_.empty() && (i < count || failure); ++i) {
-    Ahead a = std::move(on_their_way_.front());
-    on_their_way_.pop_front();
-    while (PGresult* r = NextResult(true, cancelled)) {
-      Result owned(r);
-      if (Failed(r)) {
-        if (!failure) {
-          failure_dropped = a.dropped;
-          failure = std::move(owned);
-        }
-      } else if (PQresultStatus(r) == PGRES_TUPLES_OK) {
-        a.piece.rows = std::move(owned);
-      }
-    }
-    if (!a.dropped && a.piece.rows) fetched_ahead_.push_back(std::move(a));
-  }
-  if (!failure) return;
-  // The fetches after a failed one were never run: the pipeline ends here,
-  // and the transaction with its cursors is lost.
-  EndFetchingAhead();
-  LoseSnapshot();
-  // Without its reader the failure is the next statement's to report: the
-  // transaction refuses it.
-  if (!failure_dropped) throw StoreError(failure.get());
-}
-
-void Session::EndFetchingAhead() {
-  if (!fetching_ahead_) return;
-  fetching_ahead_ = false;
-  if (PQpipelineSync(conn_) != 1) throw ConnectionError(conn_);
-  bool cancelled = false;
-  while (PGresult* r = NextResult(false, cancelled)) {
-    const bool synced = PQresultStatus(r) == PGRES_PIPELINE_SYNC;
-    PQclear(r);
-    if (synced) break;
-  }
-  if (PQexitPipelineMode(conn_) != 1) throw ConnectionError(conn_);
-}
-
-void Session::SettleAhead() {
-  if (!fetching_ahead_) return;
-  TakeInAhead(on_their_way_.size());
-  EndFetchingAhead();
-}
-
-Session::Piece Session::TakeAhead(const std::string& cursor) {
-  for (size_t i = 0; i < on_their_way_.size(); ++i)
-    if (on_their_way_[i].cursor == cursor) {
-      TakeInAhead(i + 1);
-      break;
-    }
-  for (auto it = fetched_ahead_.begin(); it != fetched_ahead_.end(); ++it) {
-    if (it->cursor != cursor) continue;
-    Piece p = std::move(it->piece);
-    fetched_ahead_.erase(it);
-    return p;
-  }
-  return {};
-}
-
-void Session::DropAhead(const std::string& cursor) noexcept {
-  for (Ahead& a : on_their_way_)
-    if (a.cursor == cursor) a.dropped = true;
-  std::erase_if(fetched_ahead_, [&](const Ahead& a) { return a.cursor == cursor; });
-}
-
-void Session::ReceiveAhead() noexcept {
-  if (!on_their_way_.empty()) PQconsumeInput(conn_);
-  // The sibling's pieces wait for their readers here, not in the server,
-  // which goes on to the next.
-  if (sibling_) sibling_->ReceiveAhead();
-}
-
 void Session::Control(const std::string& statements) {
   SendHeld();
   Await([&](PGconn* c) { return PQsendQuery(c, statements.c_str()); }, false);
@@ -306,7 +214,7 @@ std::shared_ptr<Session> Session::SnapshotSibling() {
   // snapshot fails to export only when the transaction is failing anyway.
   const std::string id = ControlValue("select pg_export_snapshot()");
   try {
-    std::shared_ptr<Session> sibling = Connect(location_);
+    std::shared_ptr<Session> sibling = Connect(location_, lock_wait_);
     sibling->Control("begin transaction isolation level repeatable read, read only; set transaction snapshot " +
                      sql::Quoted(id));
     sibling->snapshot_ = true;
@@ -366,6 +274,7 @@ void Session::CloseCursorLater(const std::string& cursor) {
 Result Session::RunIn(StatementKind kind, std::string_view statement, const Send& send, bool pipelined,
                       const std::string* then, Result* then_result) {
   SendHeld();
+  const Running running(*this, statement);
   const auto status = PQtransactionStatus(conn_);
   if (status == PQTRANS_IDLE && snapshot_) {
     snapshot_ = false;
@@ -520,6 +429,7 @@ const Prepared& Session::Prepare(std::string_view statement) {
   if (known != prepared_.end()) return known->second;
   const std::string text(statement);
   const std::string name = fmt::format("kestrel_{}", ++next_name_);
+  const Running running(*this, text);
   Run(StatementKind::Read, "", [&](PGconn* c) { return PQsendPrepare(c, name.c_str(), text.c_str(), 0, nullptr); });
   Result d = Single(Await([&](PGconn* c) { return PQsendDescribePrepared(c, name.c_str()); }, false));
   Prepared p;
@@ -608,6 +518,7 @@ bool& Session::RowIdRefused(std::string_view statement) {
 
 void Session::StartCopy(const std::string& statement) {
   SendHeld();
+  const Running running(*this, statement);
   CheckInterrupted();
   Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false);
 }
@@ -616,6 +527,7 @@ Result Session::FinishCopy() { return Single(Collect([](PGconn*) { return 1; }, 
 
 void Session::StartCopyOut(const std::string& statement) {
   SendHeld();
+  const Running running(*this, statement);
   CheckInterrupted();
   const std::vector<Result> results = Await([&](PGconn* c) { return PQsendQuery(c, statement.c_str()); }, false);
   if (results.empty() || PQresultStatus(results.back().get()) != PGRES_COPY_OUT)

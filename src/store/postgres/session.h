@@ -9,14 +9,15 @@
 // The write lock: SQLite lets one writer at a time change a store; here a
 // transaction-scoped advisory lock on a key of the store's schema does, taken
 // by every transaction before its first change (a batch or a write unit at
-// once). Statements wait for it at most lock_timeout (60 s, as SQLite's busy
-// wait; a caller may set it lower).
+// once). Statements wait for it, and for the tables another program locked,
+// at most lock_timeout: the wait the store was opened with.
 //
 // Callers guarantee: one thread at a time uses a Session and all that hold it.
 #pragma once
 
 #include <libpq-fe.h>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
@@ -27,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrel/error.h"
 #include "kestrel/store.h"
 #include "store/postgres/held_rows.h"
 #include "store/postgres/statement_text.h"
@@ -49,8 +51,9 @@ struct Prepared {
 class Session : public std::enable_shared_from_this<Session> {
  public:
   // Connects to the server at `location` (a libpq URI), in client encoding
-  // LATIN1. Fails with the server's message, the location masked.
-  static std::shared_ptr<Session> Connect(const std::string& location);
+  // LATIN1, every wait for a lock lasting at most `lock_wait`. Fails with
+  // the server's message, the location masked.
+  static std::shared_ptr<Session> Connect(const std::string& location, std::chrono::milliseconds lock_wait);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -209,7 +212,7 @@ class Session : public std::enable_shared_from_this<Session> {
   struct Token {};
 
  public:
-  Session(Token, PGconn* conn, std::string location);
+  Session(Token, PGconn* conn, std::string location, std::chrono::milliseconds lock_wait);
 
  private:
   // The next result, waiting in slices (cancelling the statement once
@@ -228,6 +231,23 @@ class Session : public std::enable_shared_from_this<Session> {
   std::vector<Result> Await(const Send& send, bool interruptible);
   Result Single(std::vector<Result> results);
   void CheckInterrupted() const;
+  // The error of a failed result of the statement running.
+  ComError Refused(const PGresult* r) const;
+  // Names the caller's statement that runs while it lives, for a wait for a
+  // lock that runs out to say what it waited for.
+  class Running {
+   public:
+    Running(Session& s, std::string_view statement) : s_(s), before_(s.running_) {
+      if (!statement.empty()) s.running_ = statement;
+    }
+    ~Running() { s_.running_ = before_; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+   private:
+    Session& s_;
+    std::string_view before_;
+  };
   bool IsBinaryType(Oid type);
   void Counted(std::string_view statement, const PGresult* r);
   std::string LockCall(std::string_view function) const;
@@ -244,6 +264,8 @@ class Session : public std::enable_shared_from_this<Session> {
 
   PGconn* conn_;
   std::string location_;
+  std::chrono::milliseconds lock_wait_;
+  std::string_view running_;
   int32_t lock_key_ = 0;
   bool lock_held_ = false;
   std::function<bool()> interrupted_;

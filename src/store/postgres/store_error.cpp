@@ -2,6 +2,7 @@
 #include "store/postgres/store_error.h"
 
 #include "base/errors_ours.h"
+#include "store/lock_wait.h"
 
 namespace kestrel::store::postgres {
 namespace {
@@ -25,7 +26,7 @@ int32_t SqlStateNumber(std::string_view sqlstate) {
 ComError StoreError(std::string_view sqlstate, const std::string& message) {
   const std::string with_state = message + " (SQLSTATE " + std::string(sqlstate) + ")";
   // 55P03: a lock not had within lock_timeout; 40P01: a deadlock.
-  if (Is(sqlstate, "55P03") || Is(sqlstate, "40P01"))
+  if (Is(sqlstate, kLockNotAvailable) || Is(sqlstate, "40P01"))
     return ComError(Number(Ours::StoreLocked), TextWithDetail(Ours::StoreLocked, with_state));
   // 57014: cancelled; class 53: insufficient resources (53100 a full disk).
   if (Is(sqlstate, kQueryCanceled) || sqlstate.substr(0, 2) == "53")
@@ -40,6 +41,13 @@ ComError StoreError(const PGresult* result) {
   std::string message = primary ? primary : Trimmed(PQresultErrorMessage(result));
   if (detail && *detail) message += ": " + std::string(detail);
   return StoreError(state ? state : kConnectionFailure, message);
+}
+
+ComError StoreError(const PGresult* result, const std::string& location, std::string_view statement,
+                    std::chrono::milliseconds waited) {
+  const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  if (state && Is(state, kLockNotAvailable)) return LockNotHad(location, statement, waited);
+  return StoreError(result);
 }
 
 ComError ConnectionError(const PGconn* conn) {

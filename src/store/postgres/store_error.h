@@ -11,6 +11,7 @@
 
 #include <libpq-fe.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,12 +26,18 @@ int32_t SqlStateNumber(std::string_view sqlstate);
 ComError StoreError(std::string_view sqlstate, const std::string& message);
 // The error of a failed result.
 ComError StoreError(const PGresult* result);
+// As StoreError(result), but a lock not had within lock_timeout (`waited`)
+// fails as store::LockNotHad, naming the tables of `statement`, the store's
+// `location` and the seconds waited.
+ComError StoreError(const PGresult* result, const std::string& location, std::string_view statement,
+                    std::chrono::milliseconds waited);
 // The last error of the connection (a lost connection, a refused send).
 ComError ConnectionError(const PGconn* conn);
 
 // Conditions callers tell apart.
 inline constexpr std::string_view kUndefinedTable = "42P01";
 inline constexpr std::string_view kQueryCanceled = "57014";
+inline constexpr std::string_view kLockNotAvailable = "55P03";
 inline constexpr std::string_view kConnectionFailure = "08006";
 
 }  // namespace kestrel::store::postgres

@@ -52,7 +52,7 @@ PathKind KindOf(const std::string& path) {
 
 }  // namespace
 
-std::shared_ptr<Connection> SqliteConnection::Open(const std::string& path) {
+std::shared_ptr<Connection> SqliteConnection::Open(const std::string& path, std::chrono::milliseconds lock_wait) {
   // The store's own message names the path: a missing store is a setup fault.
   const PathKind kind = KindOf(path);
   if (kind == PathKind::Folder)
@@ -60,11 +60,13 @@ std::shared_ptr<Connection> SqliteConnection::Open(const std::string& path) {
                    fmt::format("{}: {} is a folder, not a store file", RuntimeErrorText(rt::FileNotFound), path));
   if (kind != PathKind::File)
     throw ComError(rt::FileNotFound, fmt::format("{}: {}", RuntimeErrorText(rt::FileNotFound), path));
-  auto c = std::make_shared<SqliteConnection>(Database::Open(path, SQLITE_OPEN_READWRITE));
+  auto c = std::make_shared<SqliteConnection>(Database::Open(path, SQLITE_OPEN_READWRITE, lock_wait));
   try {
-    // Reading the schema proves that the file is a store.
+    // Reading the schema proves that the file is a store. It is where a
+    // store that another program holds whole is first waited for.
     c->Execute("pragma schema_version");
   } catch (const ComError& e) {
+    if (IsStoreBusy(e)) throw;  // it names the store already
     throw ComError(e.number(), fmt::format("{}: {}", e.description(), path));
   }
   c->Execute("pragma synchronous=NORMAL");
@@ -74,7 +76,8 @@ std::shared_ptr<Connection> SqliteConnection::Open(const std::string& path) {
 std::shared_ptr<Connection> SqliteConnection::Create(const std::string& path) {
   if (KindOf(path) != PathKind::None)
     throw ComError(rt::FileAlreadyExists, fmt::format("{}: {}", RuntimeErrorText(rt::FileAlreadyExists), path));
-  auto c = std::make_shared<SqliteConnection>(Database::Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
+  auto c = std::make_shared<SqliteConnection>(Database::Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                                                    std::chrono::seconds(kDefaultLockWaitSeconds)));
   c->Execute("pragma journal_mode=WAL");
   c->Execute("pragma synchronous=NORMAL");
   return c;
@@ -125,7 +128,7 @@ void SqliteConnection::ExecuteScript(const std::string& statements) {
   if (sqlite3_exec(db, statements.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
     std::string text = err ? err : sqlite3_errmsg(db);
     sqlite3_free(err);
-    throw StoreError(sqlite3_extended_errcode(db), text);
+    throw db_->Named(StoreError(sqlite3_extended_errcode(db), text), statements);
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,8 +22,9 @@ class SqliteConnection final : public Connection {
  public:
   // Opens an existing store; a missing file fails with 53 "File not found: "
   // + path and is never created. A file that is not a store fails with
-  // SQLite's code 26.
-  static std::shared_ptr<Connection> Open(const std::string& path);
+  // SQLite's code 26. Outside a write unit every statement waits at most
+  // `lock_wait` for another program's lock on the store (store::Open).
+  static std::shared_ptr<Connection> Open(const std::string& path, std::chrono::milliseconds lock_wait);
   // Creates a new empty store file; fails with 58 when the file exists.
   static std::shared_ptr<Connection> Create(const std::string& path);
 

@@ -2,16 +2,16 @@
 #include "store/sqlite/database.h"
 #include "store/sqlite/store_error.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "base/error.h"
 #include "base/errors_ours.h"
+#include "store/lock_wait.h"
 #include "store/sqlite/statement.h"
 
 namespace kestrel::store::sqlite {
 namespace {
-
-// A second process (the bulk loader, another import) waits this long for the
-// store instead of failing at once.
-constexpr int kBusyTimeoutMs = 60000;
 
 // An import's batches are savepoints, and SQLite keeps the pages a savepoint
 // may have to restore in a journal of its own, which goes to a temporary file
@@ -34,9 +34,10 @@ void ConfigureSqliteOnce() {
 
 }  // namespace
 
-Database::Database(Token, sqlite3* db, std::string location)
+Database::Database(Token, sqlite3* db, std::string location, std::chrono::milliseconds lock_wait)
     : db_(db),
       location_(std::move(location)),
+      lock_wait_(lock_wait),
       shapes_(db),
       cache_(db, [this](sqlite3_stmt* s) { shapes_.Forget(s); }) {}
 
@@ -45,7 +46,7 @@ Database::~Database() {
   sqlite3_close_v2(db_);
 }
 
-std::shared_ptr<Database> Database::Open(const std::string& path, int flags) {
+std::shared_ptr<Database> Database::Open(const std::string& path, int flags, std::chrono::milliseconds lock_wait) {
   ConfigureSqliteOnce();
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -56,18 +57,35 @@ std::shared_ptr<Database> Database::Open(const std::string& path, int flags) {
     throw StoreError(code, text + ": " + path);
   }
   sqlite3_extended_result_codes(db, 1);
-  auto database = std::make_shared<Database>(Token{}, db, path);
+  auto database = std::make_shared<Database>(Token{}, db, path, lock_wait);
   database->WaitForLocks(true);
   return database;
 }
 
-void Database::WaitForLocks(bool wait) { sqlite3_busy_timeout(db_, wait ? kBusyTimeoutMs : 0); }
+void Database::WaitForLocks(bool wait) {
+  // SQLite's own wait: another program that holds the store whole (a
+  // writer, or one in exclusive locking mode, whose lock keeps out readers
+  // too) is waited for by every statement, its first read of the schema
+  // included.
+  waits_ = wait && lock_wait_.count() > 0;
+  sqlite3_busy_timeout(db_, waits_ ? static_cast<int>(std::min<int64_t>(lock_wait_.count(), INT_MAX)) : 0);
+}
+
+ComError Database::Named(const ComError& e, std::string_view statement) const {
+  if (!waits_ || !IsStoreBusy(e)) return e;
+  return LockNotHad(location_, statement, lock_wait_);
+}
 
 void Database::RaiseLast() const { throw StoreError(db_); }
 
 std::unique_ptr<SqliteStatement> Database::Prepare(std::string_view statement) {
   bool tail = false;
-  sqlite3_stmt* s = cache_.Acquire(statement, &tail);
+  sqlite3_stmt* s = nullptr;
+  try {
+    s = cache_.Acquire(statement, &tail);
+  } catch (const ComError& e) {
+    throw Named(e, statement);
+  }
   if (tail) {
     cache_.Finalize(s);
     Raise(Ours::StatementNotSingle);

@@ -10,10 +10,12 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
 #include "store/sqlite/shape.h"
 #include "store/sqlite/statement_cache.h"
 
@@ -24,8 +26,9 @@ class SqliteStatement;
 class Database : public std::enable_shared_from_this<Database> {
  public:
   // Opens the file with SQLite's open flags; fails with SQLite's code and
-  // message, the path added.
-  static std::shared_ptr<Database> Open(const std::string& path, int flags);
+  // message, the path added. A statement that finds the store locked by
+  // another program waits at most `lock_wait` for it.
+  static std::shared_ptr<Database> Open(const std::string& path, int flags, std::chrono::milliseconds lock_wait);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
@@ -45,6 +48,10 @@ class Database : public std::enable_shared_from_this<Database> {
   // Whether a statement that finds the store locked waits for it (the
   // default) or fails at once.
   void WaitForLocks(bool wait);
+  // A failure of `statement`: after a wait for the store that ran out, the
+  // wait's failure naming the statement's tables and the seconds waited
+  // (store::LockNotHad); else `e` as it is.
+  ComError Named(const ComError& e, std::string_view statement) const;
 
   // Raises SQLite's last error on this handle.
   [[noreturn]] void RaiseLast() const;
@@ -53,11 +60,13 @@ class Database : public std::enable_shared_from_this<Database> {
   struct Token {};
 
  public:
-  Database(Token, sqlite3* db, std::string location);
+  Database(Token, sqlite3* db, std::string location, std::chrono::milliseconds lock_wait);
 
  private:
   sqlite3* db_;
   std::string location_;
+  std::chrono::milliseconds lock_wait_;
+  bool waits_ = false;
   Shapes shapes_;
   StatementCache cache_;
 };

@@ -13,6 +13,7 @@
 #include "base/text.h"
 #include "store/row_edit.h"
 #include "store/sqlite/database.h"
+#include "store/sqlite/store_error.h"
 #include "store/statements_store.h"
 
 namespace kestrel::store::sqlite {
@@ -68,14 +69,22 @@ struct SqliteRecordset::Edit : RowEdit {
 SqliteRecordset::SqliteRecordset(std::shared_ptr<Database> db, std::string_view statement,
                                  const std::vector<Value>& values)
     : db_(std::move(db)), edit_(std::make_unique<Edit>()) {
-  SelectShape& shape = db_->shapes().Of(statement);
+  SelectShape* found = nullptr;
+  try {
+    found = &db_->shapes().Of(statement);
+  } catch (const ComError& e) {
+    throw db_->Named(e, statement);
+  }
+  SelectShape& shape = *found;
   table_ = shape.table;
   several_tables_ = shape.several;
   if (!shape.with_rowid.empty() && !shape.rowid_refused) {
     try {
       stmt_ = db_->Prepare(shape.with_rowid);
       hidden_rowid_ = true;
-    } catch (const ComError&) {
+    } catch (const ComError& e) {
+      // A store another program holds would be waited for again.
+      if (IsStoreBusy(e)) throw;
       stmt_.reset();
     }
   }

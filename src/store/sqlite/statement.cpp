@@ -47,7 +47,7 @@ bool SqliteStatement::Step() {
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   sqlite3* db = db_->handle();
-  ComError e = StoreError(db);
+  ComError e = db_->Named(StoreError(db), text_);
   sqlite3_reset(stmt_);
   throw e;
 }
