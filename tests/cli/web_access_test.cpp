@@ -15,6 +15,8 @@ TEST(WebAccess, ChecksEveryRequest) {
   const std::string token = "0123456789abcdef0123456789abcdef";
   const Access access(token, web::HostsFor("127.0.0.1", 8123));
   const std::string bearer = "Bearer " + token;
+  // The rows hold views: every text they name must outlive them.
+  const std::string off_by_one = bearer.substr(0, 38) + "0", longer = bearer + "0", basic = "Basic " + token;
   const std::string own = "http://127.0.0.1:8123";
   const std::string json = "application/json";
   struct Row {
@@ -29,9 +31,9 @@ TEST(WebAccess, ChecksEveryRequest) {
       {"another port in the Host", {"GET", "/", "127.0.0.1:8124", {}, "", "", ""}, 403},
       {"a read with the token", {"GET", "/api/packs", "127.0.0.1:8123", {}, "same-origin", bearer, ""}, 0},
       {"a read without the token", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", "", ""}, 403},
-      {"a read with a token one digit off", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", bearer.substr(0, 38) + "0", ""}, 403},
-      {"a read with the token and more", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", bearer + "0", ""}, 403},
-      {"a read with the token in another scheme", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", "Basic " + token, ""}, 403},
+      {"a read with a token one digit off", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", off_by_one, ""}, 403},
+      {"a read with the token and more", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", longer, ""}, 403},
+      {"a read with the token in another scheme", {"GET", "/api/packs", "127.0.0.1:8123", {}, "", basic, ""}, 403},
       {"a read from another site", {"GET", "/api/packs", "127.0.0.1:8123", {}, "cross-site", bearer, ""}, 403},
       {"a read from another port", {"GET", "/api/packs", "127.0.0.1:8123", {}, "same-site", bearer, ""}, 403},
       {"a read naming another origin", {"GET", "/api/log", "127.0.0.1:8123", "http://127.0.0.1:9000", "", bearer, ""}, 403},
