@@ -1,6 +1,6 @@
-// How Kestrel fails: a ComError with a number and a text, as the component's
-// run time raised them. Every public call that can fail throws one (the two
-// classes put theirs into ErrorNumber and ErrorDescription instead). The
+// How Kestrel fails: one Error with a number, a text and a place. Every public
+// call that can fail throws one (the two classes of the component's interface
+// put theirs into ErrorNumber and ErrorDescription instead). The
 // numbers of our own are in kestrel/errors.h; docs/errors.md lists them all.
 #pragma once
 
@@ -31,18 +31,43 @@ inline constexpr int32_t NoSuchMember = 438;          // a property or method na
 inline constexpr int32_t WrongArguments = 450;        // a call with the wrong number of arguments, a read-only property put
 }  // namespace rt
 
-// A failure with a number and a text, as the original run time raised them.
-class ComError : public std::runtime_error {
+// What a failure is about, as far as it is known: a file and line of a pack,
+// a table, an entry of a selection (its index), a path. Empty fields say
+// nothing.
+struct Place {
+  std::string file;
+  int64_t line = 0;  // 1-based; 0 when not known
+  std::string table;
+  int64_t entry = -1;  // 0-based index of a selection entry; -1 when none
+  std::string path;
+
+  bool Empty() const { return file.empty() && line == 0 && table.empty() && entry < 0 && path.empty(); }
+  // "Qzmap120.dat line 12", "table qzmap120", "entry 2", "/path"; parts
+  // joined by ", "; "" when empty.
+  std::string Text() const;
+  bool operator==(const Place&) const = default;
+};
+
+// The one failure of Kestrel: a number (the original run time's, a
+// component's, or ours from 9001), its text, and the place it is about.
+class Error : public std::runtime_error {
  public:
-  ComError(int32_t number, std::string description)
-      : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+  Error(int32_t number, std::string description, Place place = {})
+      : std::runtime_error(description), number_(number), description_(std::move(description)),
+        place_(std::move(place)) {}
   int32_t number() const noexcept { return number_; }
   const std::string& description() const noexcept { return description_; }
+  const std::string& text() const noexcept { return description_; }
+  const Place& place() const noexcept { return place_; }
 
  private:
   int32_t number_;
   std::string description_;
+  Place place_;
 };
+
+// The name the component's run time gave it.
+using ComError = Error;
 
 // Texts of the run-time numbers above ("Overflow", "Type mismatch", ...).
 std::string_view RuntimeErrorText(int32_t number);

@@ -73,4 +73,15 @@ std::string ImportTrapHead(std::string_view procedure) {
   return fmt::format("Unspecified Error : --{}-- ", procedure);
 }
 
+std::string Place::Text() const {
+  std::string text;
+  auto add = [&](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
+  if (!file.empty()) add(line > 0 ? file + " line " + std::to_string(line) : file);
+  else if (line > 0) add("line " + std::to_string(line));
+  if (!table.empty()) add("table " + table);
+  if (entry >= 0) add("entry " + std::to_string(entry + 1));
+  if (!path.empty()) add(path);
+  return text;
+}
+
 }  // namespace kestrel
