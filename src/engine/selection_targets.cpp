@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "importer/entry_points.h"
+#include "importer/pack_file_refusals.h"
 
 namespace kestrel::engine {
 namespace {
@@ -24,9 +25,9 @@ Proposed ProposedTargets(const importer::ImportOptions& o, const importer::Impor
   Proposed proposed;
   ErrorState error;
   pack::ManifestOptions manifest;
-  if (!importer::ShowLogicPackDetails(o, cx, manifest, error, proposed.lists)) {
-    Place place;
-    place.path = o.Path;
+  if (std::string refused_at; !importer::ShowLogicPackDetails(o, cx, manifest, error, proposed.lists, &refused_at)) {
+    Place place = importer::RefusalPlace(refused_at);
+    if (place.path.empty()) place.path = o.Path;
     throw Error(error.ErrorNumber, error.ErrorDescription, std::move(place));
   }
   for (const importer::SelectionEntry& marked : proposed.lists.targets) proposed.targets.push_back(TargetOf(marked));
