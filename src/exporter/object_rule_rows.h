@@ -44,6 +44,7 @@ class ObjectRuleRows {
 
  private:
   ExportContext& ctx_;
+  std::string file_;  // the rule file written, as the pack names it
   std::unique_ptr<store::Recordset> rows_;
   pack::TaggedRecordWriter out_;
   std::vector<int> binding_;

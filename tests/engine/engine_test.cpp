@@ -100,12 +100,18 @@ TEST_F(EngineTest, AProfileGoesThroughRenumberedAsTheDetailsStringTakesIt) {
     request.profile = row.profile;
     request.root = t_ / "export";
     request.single_profile = row.single;
+    request.revisions = true;
     request.overwrite = true;
     const ExportReport exported = Export(demo_, request);
     EXPECT_THAT(exported.applications, ElementsAre("ACC10", "ACCX2"));
     EXPECT_THAT(exported.files, ::testing::Contains("Qzmap100.dat"));
 
     const PackInfo info = PackReader(exported.folder).Info();
+    // The rows the export counted are the ones the pack holds.
+    std::map<std::string, int64_t, std::less<>> held;
+    for (const inspect::PackFile& f : info.files)
+      if (f.rows) held[f.name] = *f.rows;
+    EXPECT_EQ(exported.rows, held);
     std::vector<int> parents, depths;
     for (const PackProfile& p : info.profiles) {
       parents.push_back(p.parent), depths.push_back(p.depth);
