@@ -235,6 +235,11 @@ struct ImportReport {
   std::string run_log;  // the run log the import appended to
 };
 
+// The targets the request names (or the proposal), renumbered, each marked
+// with what the store holds (Target::stored): what an import would replace,
+// for a face to show before it asks. Changes nothing.
+std::vector<Target> Targets(Store& store, const ImportRequest& request, const Context& context = {});
+
 // The targets the request names (or the proposal), renumbered, checked
 // against each other and the store (501 repeats, 502 parent not lower, 503,
 // 504, values out of range): one Error per finding, each with the entry's

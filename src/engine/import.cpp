@@ -152,6 +152,16 @@ PackProfile SourceOf(const importer::SelectionEntry& e) {
 
 }  // namespace
 
+std::vector<Target> Targets(Store& store, const ImportRequest& request, const Context& context) {
+  const std::unique_ptr<Session> s = Prepare(store, request, context);
+  std::vector<Target> marked;
+  for (const importer::SelectionEntry& entry : s->selection.targets) {
+    int32_t keep_own_number = 0;
+    marked.push_back(engine::TargetOf(importer::MarkSelectionEntry(s->cx, s->r.Error, entry, keep_own_number)));
+  }
+  return marked;
+}
+
 std::vector<Error> Verify(Store& store, const ImportRequest& request, const Context& context) {
   const std::unique_ptr<Session> s = Prepare(store, request, context);
   importer::SelectionLists marked;

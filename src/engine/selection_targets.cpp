@@ -45,6 +45,8 @@ Target TargetOf(const importer::SelectionEntry& marked) {
   t.source_application = e.source_application;
   t.target_application = e.target_application;
   t.parent = NumberField(e.parent);
+  // The marking writes "0*" for a root: it has no parent to lack.
+  if (t.parent == 0) t.stored.parent_missing = false;
   t.source_extn = e.Field(4);
   t.target_extn = e.Field(5);
   return t;

@@ -218,6 +218,8 @@ TEST_F(EngineTest, CheckThrowsTheRefusalWithItsFileAndLine) {
 TEST_F(EngineTest, ReplacingTakesTheCallersConsentUnlessRolledBack) {
   const std::string pack = ExportChain(30);
   const auto before = StoreBuilder(demo_.Connection()).Dump();
+  for (const Target& t : Targets(demo_, Request(pack)))
+    EXPECT_EQ(t.stored, (Target::Stored{true, true, true, false})) << t.profile;
   const Error refused = CaughtFrom([&] { Import(demo_, Request(pack)); });
   EXPECT_EQ(refused.number(), Number(Ours::ReplaceNotConfirmed));
   EXPECT_EQ(refused.text(),
