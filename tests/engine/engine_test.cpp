@@ -235,6 +235,21 @@ TEST_F(EngineTest, ReplacingTakesTheCallersConsentUnlessRolledBack) {
   EXPECT_EQ(StoreBuilder(demo_.Connection()).Dump(), before);
 }
 
+TEST_F(EngineTest, AnImportFindsItsInstallationThroughTheRegistryFile) {
+  const std::string pack = ExportChain(30);
+  Store into = EmptyStore("installation");
+  ImportRequest unrecorded = Request(pack);
+  unrecorded.registry = t_ / "no-registry.ini";
+  EXPECT_EQ(CaughtFrom([&] { Import(into, unrecorded); }).number(), 505);
+
+  std::filesystem::rename(t_ / "install", t_ / "moved");
+  const Error gone = CaughtFrom([&] { Import(into, Request(pack)); });
+  EXPECT_EQ(gone.number(), rt::PathNotFound);
+  EXPECT_EQ(gone.text(), "Path not found: the installation folder " + t_ / "install" + " (Path= in " + registry_ +
+                             ") does not exist");
+  EXPECT_TRUE(Hierarchy(into).empty());
+}
+
 TEST_F(EngineTest, AStopThroughTheContextRollsTheImportBack) {
   const std::string pack = ExportChain(30);
   Store into = EmptyStore("stopped");
