@@ -57,8 +57,7 @@ bool ObjectRuleRows::Has(int64_t number) {
 }
 
 void ObjectRuleRows::Write(int64_t number, const MappingObject& object) {
-  int64_t written = 0;
-  for (; Has(number); rows_->MoveNext(), ++written) {
+  for (; Has(number); rows_->MoveNext(), ++written_) {
     out_.Write(pack::BoundRow(*rows_, binding_));
     if (logn_ >= 0) {
       std::string user = rows_->Fields(logn_).TextOrEmpty();
@@ -66,7 +65,12 @@ void ObjectRuleRows::Write(int64_t number, const MappingObject& object) {
         ctx_.AppendNote("Object Exported " + object.Name() + " but was Checked out by user " + user);
     }
   }
-  if (written) ctx_.CountRows(file_, written);
+}
+
+void ObjectRuleRows::Close() {
+  rows_->Close();
+  ctx_.CountRows(file_, written_);
+  written_ = 0;
 }
 
 }  // namespace kestrel::exporter
