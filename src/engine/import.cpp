@@ -121,12 +121,14 @@ std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, con
 Error FailureOf(const importer::ImportResults& r, const std::string& message) {
   static constexpr std::string_view kHead = "Unexpected Error.Error Number: ";
   int32_t number = r.Error.ErrorNumber;
-  if (message.starts_with(kHead)) number = static_cast<int32_t>(std::strtol(message.c_str() + kHead.size(), nullptr, 10));
+  if (message.starts_with(kHead))
+    number = static_cast<int32_t>(std::strtol(message.c_str() + kHead.size(), nullptr, 10));
   if (number == 0) number = Number(Ours::Internal);
   std::string text = r.Error.ErrorDescription.empty() ? message : r.Error.ErrorDescription;
   // Every failure says something, even one that left no text behind.
   if (text.empty())
-    text = std::string(DefaultText(Ours::Internal)) + ": the import failed without a reason of its own; see the import log";
+    text = std::string(DefaultText(Ours::Internal)) +
+           ": the import failed without a reason of its own; see the import log";
   return Error(number, std::move(text), importer::RefusalPlace(r.RefusedAt));
 }
 

@@ -42,7 +42,8 @@ std::vector<std::string_view> ObjectRuleRows::ColumnsRead(const pack::TaggedLayo
 
 ObjectRuleRows::ObjectRuleRows(ExportContext& ctx, const pack::TaggedLayout& layout,
                                std::unique_ptr<store::Recordset> rows, const pack::Identity& exported, bool for_sync)
-    : ctx_(ctx), file_(pack::RuleFileName(layout, true)), rows_(std::move(rows)), out_(layout, StreamOf(ctx, file_), OptionsOf(exported, for_sync)),
+    : ctx_(ctx), file_(pack::RuleFileName(layout, true)), rows_(std::move(rows)),
+      out_(layout, StreamOf(ctx, file_), OptionsOf(exported, for_sync)),
       binding_(pack::BindColumnsOf(layout, *rows_)), number_(ColumnIndex(*rows_, store::kObjectNumberColumn)),
       logn_(&layout == &pack::kQzmap120 ? ColumnIndex(*rows_, kCheckedOutBy) : -1) {
   if (number_ < 0) Raise(Ours::Internal, "The rows of " + std::string(layout.table) + " carry no object number");
