@@ -149,7 +149,7 @@ struct Target {
   std::string source_extn{}, target_extn{};
   // What the store holds already, as a proposal or a verification finds it
   // (ignored on input): the profile number, either application, and a parent
-  // the store lacks.
+  // the store lacks (never for a root).
   struct Stored {
     bool profile = false, source_application = false, target_application = false;
     bool parent_missing = false;
