@@ -17,12 +17,16 @@
 #include <utility>
 #include <vector>
 
-#include "kestrel/cls_import.h"
 #include "kestrel/env.h"
+#include "kestrel/pack_facts.h"
 
 namespace kestrel::pack {
 
-inline constexpr std::string_view kSumsFile = Kestrel20ImpExp::kPackSumsFile;
+// The file's name, and what is said of a pack without it: in a listing, and
+// as the notice of an import that takes such a pack (pack_facts.h, for hosts).
+inline constexpr std::string_view kSumsFile = kPackSumsFile;
+inline constexpr std::string_view kNoSums = kNoPackSums;
+inline constexpr std::string_view kNoSumsNotice = kNoPackSumsNotice;
 
 struct FileSum {
   std::string name;    // the name within the pack folder
