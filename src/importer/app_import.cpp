@@ -352,8 +352,6 @@ void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const
             fmt::format("the application {} holds a double quote or a line end", QuoteForMessage(application)));
 }
 
-std::span<const std::string_view> ApplicationDataTables() { return kDataTables; }
-
 bool UsesBatchPath(const ImportContext& cx) { return ReadIISSetting(cx) != kDirectPath; }
 
 bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan, ErrorState& error,

@@ -6,7 +6,6 @@
 // Internal to the import and its tests.
 #pragma once
 
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -138,10 +137,6 @@ std::string BatchFileLine(const ImportOptions& o, const std::string& store, cons
 // The import runs it before loading by the batch path, and the pack check
 // before anything is deleted.
 void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan);
-
-// The tables of an application's data files, in the order they are copied,
-// loaded and deleted (the code table qzlgy115 among them).
-std::span<const std::string_view> ApplicationDataTables();
 
 // Whether the installation's setting chooses the batch path (not "6").
 bool UsesBatchPath(const ImportContext& cx);

@@ -22,10 +22,9 @@
 
 namespace kestrel::pack {
 
-// The file's name, and what is said of a pack without it: in a listing, and
-// as the notice of an import that takes such a pack (pack_facts.h, for hosts).
+// The file's name, and the notice an import logs when it takes a pack
+// without one (hosts read both in kestrel/pack_facts.h).
 inline constexpr std::string_view kSumsFile = kPackSumsFile;
-inline constexpr std::string_view kNoSums = kNoPackSums;
 inline constexpr std::string_view kNoSumsNotice = kNoPackSumsNotice;
 
 struct FileSum {
