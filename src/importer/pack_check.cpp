@@ -142,7 +142,8 @@ std::vector<int64_t> HeaderProfiles(Env& env, const ImportOptions& o) {
 }
 
 // Runs `check`; a failure it raises goes into the error state as it stands
-// and names `where` as the place. False when the check failed either way.
+// and names its own place, or `where` when it names none. False when the
+// check failed either way.
 template <class Check>
 bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view where, Check&& check) {
   try {
@@ -150,7 +151,7 @@ bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view wh
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);
     error.Set(e.number(), e.description());
-    place = std::string(where);
+    place = e.place().Empty() ? std::string(where) : PlaceText(e.place());
     return false;
   }
 }
@@ -344,22 +345,19 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
     return false;
   if (read_ahead || asks_store) {
     if (!CheckNamingPlace(error, place, "the application data files", [&] {
-          return CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop, error, place);
+          CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop);
+          return true;
         }))
       return false;
   } else {
     r.collisions.CloseStore();
     r.application_reading = std::make_unique<BackgroundQueue>(1);
     r.application_reading->Submit([&r, &cx] {
-      try {
-        r.application_passed = CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop,
-                                                    r.application_error, r.application_place);
-      } catch (const std::exception& ex) {
-        const ComError e = AsComError(ex);
-        r.application_error.Set(e.number(), e.description());
-        r.application_place = "the application data files";
-        r.application_passed = false;
-      }
+      r.application_passed =
+          CheckNamingPlace(r.application_error, r.application_place, "the application data files", [&] {
+            CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop);
+            return true;
+          });
     });
   }
 
