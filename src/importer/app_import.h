@@ -52,7 +52,8 @@ struct PackDataFile {
 };
 
 // The data files of `application` that the import loads from `pack_folder`,
-// in the order of ApplicationDataTables(): table + code + ".dat", the exact
+// in the order the tables are copied, loaded and deleted (the code table
+// qzlgy115 among them): table + code + ".dat", the exact
 // name first, else the one name that matches without regard to case. The
 // manifest's file list `listed` must name each file found, by the same rule:
 // one it does not name raises Ours::UnlistedPackFile naming it (a pack mixed
