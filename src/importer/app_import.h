@@ -109,19 +109,6 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
 bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorState& error,
                       const std::string& application, const std::string& import_folder);
 
-// Where the bulk loader writes its log and the rows it refused.
-struct BulkLogFiles {
-  std::string log, errors;
-};
-
-// Loads one data file into its table; `logs` says where its log and error
-// files go, `rows` is the file's rows where known (0 where not) for the
-// progress. False with the failure's number and
-// "Loading to table T failed." + CR LF + its text.
-bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string& table,
-                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs,
-                   int64_t rows = 0);
-
 // Deletes the import folder's data files of an application.
 void DeleteApplicationDataFiles(Env& env, const std::string& import_folder, const std::string& application);
 
