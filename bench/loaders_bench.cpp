@@ -13,6 +13,7 @@
 #include "importer/import_context.h"
 #include "importer/import_options.h"
 #include "importer/import_results.h"
+#include "importer/loaded_records.h"
 #include "importer/loaders.h"
 #include "importer/plan_lookups.h"
 #include "pack/record_writer.h"

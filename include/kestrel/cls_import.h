@@ -18,15 +18,6 @@
 
 namespace Kestrel20ImpExp {
 
-// The name of the file an export lists its pack's files in; what a listing
-// says of a pack without it; and the notice, logged by the import and shown
-// by the command line, for such a pack the host allowed
-// (SetAllowPackWithoutSums).
-inline constexpr std::string_view kPackSumsFile = "ExportMR.sums";
-inline constexpr std::string_view kNoPackSums = "no ExportMR.sums: the pack's integrity cannot be checked";
-inline constexpr std::string_view kNoPackSumsNotice =
-    "Note: no ExportMR.sums: the pack's integrity cannot be checked; it is taken as an older export wrote it.";
-
 class clsImport {
  public:
   // Uses kestrel::Env::Default() and the registry file it names (kestrel::CreateRegistry).

@@ -13,7 +13,6 @@ enum class Ours : int32_t {
   Internal = 9001,            // a failure of the library itself (std::exception)
   AmbiguousFileName = 9002,   // two files in a folder match a name only without regard to case
   StoreFailure = 9003,        // a store refusal whose SQLite code would read as a run-time number
-  NotImplemented = 9004,      // a feature of a later release
   CipherFailure = 9005,       // a text this cipher did not make
   BadApplicationCode = 9006,  // an application code that would leave the pack folder
   ChainTooLong = 9007,        // a loop of parent or base VRCs in the store

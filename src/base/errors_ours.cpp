@@ -21,7 +21,6 @@ constexpr std::array kTable = {
     Entry{Ours::Internal, "Internal error"},
     Entry{Ours::AmbiguousFileName, "More than one file matches the name without regard to case"},
     Entry{Ours::StoreFailure, "The profile store refused the statement"},
-    Entry{Ours::NotImplemented, "This operation is not available in this release"},
     Entry{Ours::CipherFailure, "The text was not enciphered by this cipher"},
     Entry{Ours::BadApplicationCode, "The application code cannot name a file in the pack folder"},
     Entry{Ours::ChainTooLong, "The chain of parent profiles loops or is too long"},

@@ -56,6 +56,24 @@ bool IsDir(const std::string& path) {
   Raise(Ours::NotARegularFile, std::string(DefaultText(Ours::NotARegularFile)) + ": " + path);
 }
 
+// The names of the folder's entries that `keep` takes; an entry whose kind
+// cannot be told is left out.
+template <typename Keep>
+std::vector<std::string> ListEntries(const std::string& folder, Keep keep) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  if (ec) RaiseErrno(ec.value(), true);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code kind;
+    if (!keep(*it, kind)) continue;
+    // The entry's path is the folder's and the name: the name is after the last "/".
+    const std::string& path = it->path().native();
+    names.push_back(path.substr(path.rfind('/') + 1));
+  }
+  return names;
+}
+
 // Writes all of `size` bytes, going on after a short write the way the
 // kernel allows; the first failure raises with what was written in the file.
 void WriteAll(int fd, const char* data, size_t size) {
@@ -230,34 +248,15 @@ class PosixEnv final : public Env {
     RaiseErrno(err, true);
   }
 
+  // A link to a regular file counts as one, as FileExists has it.
   std::vector<std::string> ListFiles(const std::string& folder) override {
-    std::vector<std::string> names;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) RaiseErrno(ec.value(), true);
-    // A link to a regular file counts as one, as FileExists has it.
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-      std::error_code kind;
-      if (!it->is_regular_file(kind)) continue;
-      // The entry's path is the folder's and the name: the name is after the last "/".
-      const std::string& path = it->path().native();
-      names.push_back(path.substr(path.rfind('/') + 1));
-    }
-    return names;
+    return ListEntries(folder, [](const fs::directory_entry& e, std::error_code& ec) { return e.is_regular_file(ec); });
   }
 
   std::vector<std::string> ListFolders(const std::string& folder) override {
-    std::vector<std::string> names;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) RaiseErrno(ec.value(), true);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-      std::error_code kind;
-      if (it->is_symlink(kind) || !it->is_directory(kind)) continue;
-      const std::string& path = it->path().native();
-      names.push_back(path.substr(path.rfind('/') + 1));
-    }
-    return names;
+    return ListEntries(folder, [](const fs::directory_entry& e, std::error_code& ec) {
+      return !e.is_symlink(ec) && e.is_directory(ec);
+    });
   }
 
   // Locked under a name of its own first, then linked to `path`: the lock

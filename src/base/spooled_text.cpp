@@ -1,7 +1,6 @@
 // The spooled text of the export manifest.
 #include "base/spooled_text.h"
 
-#include <ostream>
 #include <utility>
 
 namespace kestrel {
@@ -108,14 +107,6 @@ void SpooledText::CloseSpool() noexcept {
     } catch (...) {
     }
     file_.clear();
-  }
-}
-
-void PrintTo(const SpooledText& text, std::ostream* os) {
-  try {
-    *os << '"' << text.str() << '"';
-  } catch (...) {
-    *os << "(unreadable spooled text)";
   }
 }
 

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstddef>
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -70,8 +69,5 @@ class SpooledText {
   std::string spool_path_;  // where the text moves past the threshold ("" keeps it in memory)
   size_t threshold_ = kDefaultThreshold;
 };
-
-// For test failure messages.
-void PrintTo(const SpooledText& text, std::ostream* os);
 
 }  // namespace kestrel

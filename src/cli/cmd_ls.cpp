@@ -11,7 +11,7 @@
 #include "output.h"
 #include "inspect_view.h"
 #include "shared_options.h"
-#include "kestrel/cls_import.h"
+#include "kestrel/pack_facts.h"
 #include "kestrel/inspect.h"
 
 namespace kestrel::cli {
@@ -34,7 +34,7 @@ std::string YesNo(bool b) { return b ? "yes" : "no"; }
 void PrintPack(std::ostream& out, const std::string& folder, const PackContents& p) {
   std::string applications;
   for (const auto& a : p.applications) applications += (applications.empty() ? "" : ", ") + ForStdout(a);
-  std::string sums(Kestrel20ImpExp::kNoPackSums);
+  std::string sums(kestrel::kNoPackSums);
   if (p.has_sums) {
     sums = SumsHold(p) ? "every file matches" : "the pack was changed after its export";
     for (const auto& m : p.missing_files) sums += "; " + ForStdout(m) + " is missing";

@@ -14,6 +14,7 @@
 #include "kestrel/details.h"
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
+#include "kestrel/pack_facts.h"
 #include "kestrel/registry.h"
 #include "kestrel/store.h"
 
@@ -94,8 +95,8 @@ void OpenPack(Kestrel20ImpExp::clsImport& import, const std::string& store, cons
   import.SetAllowPackWithoutSums(no_sums);
   // A pack taken without sums cannot be checked for changes: say so once.
   kestrel::Env& env = CommandEnv();
-  if (no_sums && env.FolderExists(pack) && !env.FileExists(pack + "/" + std::string(Kestrel20ImpExp::kPackSumsFile)))
-    Notice(std::string(Kestrel20ImpExp::kNoPackSumsNotice));
+  if (no_sums && env.FolderExists(pack) && !env.FileExists(pack + "/" + std::string(kestrel::kPackSumsFile)))
+    Notice(std::string(kestrel::kNoPackSumsNotice));
 }
 
 void OpenPackForLoading(Kestrel20ImpExp::clsImport& import, const std::string& store, const std::string& pack,

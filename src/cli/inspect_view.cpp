@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "kestrel/cls_import.h"
+#include "kestrel/pack_facts.h"
 
 namespace kestrel::cli {
 
@@ -101,7 +101,7 @@ Json PackJson(const std::string& folder, const PackContents& p) {
   Json sums{{"present", p.has_sums}, {"match", SumsHold(p)}, {"missing_files", missing}};
   // A script that reads only "match" would take a pack without sums for a
   // damaged one: the note says why it cannot be known.
-  if (!p.has_sums) sums["note"] = std::string(Kestrel20ImpExp::kNoPackSums);
+  if (!p.has_sums) sums["note"] = std::string(kestrel::kNoPackSums);
   return Json{{"pack", JsonText(folder)},
               {"export_succeeded", p.export_succeeded},
               {"revisions", p.revisions},

@@ -9,7 +9,6 @@
 #include "importer/import_options.h"
 #include "importer/import_results.h"
 #include "importer/import_unit.h"
-#include "importer/loaders.h"
 #include "importer/pack_sums_check.h"
 #include "importer/planned_pack.h"
 #include "kestrel/interruption.h"

@@ -89,8 +89,8 @@ PackSide::PackSide(Env& env, std::string folder) : env_(env), folder_(std::move(
                                        pack::kQzmap100Rows.columns.size());
   while (header->Next()) {
     const auto& f = header->fields();
-    profiles_.push_back({ProfileNumberAt(f[0], header->path(), header->line_number()), NumberIn(f[11]).value_or(0),
-                         std::string(f[1]), std::string(f[2])});
+    profiles_.push_back({ProfileNumberAt(f[0], header->path(), header->line_number()), std::string(f[1]),
+                         std::string(f[2])});
   }
   const std::string_view name = std::string_view(folder_).substr(folder_.rfind('/') + 1);
   if (name.ends_with("-S"))
@@ -116,14 +116,6 @@ std::vector<std::string> PackSide::applications() const {
     rest.remove_prefix(bar + 1);
   }
   return out;
-}
-
-int64_t PackSide::top_profile() const {
-  const PackProfile* top = nullptr;
-  for (const auto& p : profiles_)
-    if (!top || p.depth > top->depth) top = &p;
-  if (!top) Raise(Ours::NothingToImport, files::Join(folder_, pack::kQzmap100Rows.file) + " holds no profile");
-  return top->number;
 }
 
 bool PackSide::Holds(int64_t profile) const {

@@ -30,7 +30,6 @@ struct KeyedRows {
 
 struct PackProfile {
   int64_t number = 0;
-  int64_t depth = 0;  // deph of its header row
   std::string sapp, tapp;
 };
 
@@ -53,8 +52,6 @@ class PackSide {
   // a profile): the highest number its hierarchy file names but its header
   // file does not hold. nullopt for a whole chain and a single profile.
   std::optional<int64_t> based_on() const { return based_on_; }
-  // The profile the pack was exported for: the deepest one.
-  int64_t top_profile() const;
   bool Holds(int64_t profile) const;
 
   // The rows of a profile table for `profile`, or of a shared table (every

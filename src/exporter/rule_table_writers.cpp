@@ -85,8 +85,6 @@ void WriteTaggedFile(ExportContext& ctx, const RuleTableMember& m, store::Record
 
 }  // namespace
 
-std::span<const RuleTableMember> RuleTableMembers() { return kMembers; }
-
 const RuleTableMember& RuleTableMemberOf(std::string_view procedure_or_table) {
   for (const auto& m : kMembers)
     if (m.procedure == procedure_or_table || m.table == procedure_or_table) return m;

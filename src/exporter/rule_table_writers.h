@@ -42,8 +42,6 @@ struct RuleTableMember {
   std::string_view tag;          // of the trap: "UnSpecified Error: --" + tag + "--"
 };
 
-// The thirteen members.
-std::span<const RuleTableMember> RuleTableMembers();
 // The member of a procedure ("ExportQzmap120") or table ("qzmap120"); the
 // name must be one of them.
 const RuleTableMember& RuleTableMemberOf(std::string_view procedure_or_table);

@@ -46,8 +46,8 @@ std::vector<ApplicationFile> ApplicationFiles(const PlannedPack& planned, const 
   return files;
 }
 
-bool CheckApplicationData(Env& env, const std::vector<ApplicationFile>& files, KeyCollisions& collisions,
-                          const std::atomic<bool>& stop, ErrorState& error, std::string& place) {
+void CheckApplicationData(Env& env, const std::vector<ApplicationFile>& files, KeyCollisions& collisions,
+                          const std::atomic<bool>& stop) {
   std::string recoded;
   std::vector<std::string_view> fields;
   for (const ApplicationFile& file : files) {
@@ -59,7 +59,7 @@ bool CheckApplicationData(Env& env, const std::vector<ApplicationFile>& files, K
       const bool recode = file.in_pack != file.chosen && TableIsRecoded(file.table);
       int64_t counted = 0;
       while (rows->Next()) {
-        if (stop.load(std::memory_order_relaxed)) return true;
+        if (stop.load(std::memory_order_relaxed)) return;
         ++counted;
         line = rows->line_number() - 1;
         if (line == 0) pack::RefuseByteOrderMark(rows->line(), file.path);
@@ -81,13 +81,9 @@ bool CheckApplicationData(Env& env, const std::vector<ApplicationFile>& files, K
       }
       file.total->store(counted);
     } catch (const std::exception& ex) {
-      const ComError e = AsComError(ex);
-      error.Set(e.number(), e.description());
-      place = Place(file.path, line + 1);
-      return false;
+      RaiseAt(AsComError(ex), file.path, line + 1);
     }
   }
-  return true;
 }
 
 bool CheckAsksStore(const std::vector<ApplicationFile>& files, KeyCollisions& collisions) {

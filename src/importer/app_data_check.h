@@ -41,10 +41,10 @@ std::vector<ApplicationFile> ApplicationFiles(const PlannedPack& planned, const 
 
 // Reads the application data files. No line may hold a NUL byte or a row of
 // another application, and no row may collide on a unique key. Stops early,
-// passing, once `stop` is set. On a refusal sets the error state and the file
-// and line in `place`, and gives false.
-bool CheckApplicationData(Env& env, const std::vector<ApplicationFile>& files, KeyCollisions& collisions,
-                          const std::atomic<bool>& stop, ErrorState& error, std::string& place);
+// passing, once `stop` is set. A refusal raises the failure with the file and
+// line as its place.
+void CheckApplicationData(Env& env, const std::vector<ApplicationFile>& files, KeyCollisions& collisions,
+                          const std::atomic<bool>& stop);
 
 // Whether checking the files' rows against the unique keys asks the store.
 // A recoded table's rows all hold the chosen application, which the import

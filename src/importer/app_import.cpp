@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -354,8 +355,6 @@ void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const
             fmt::format("the application {} holds a double quote or a line end", QuoteForMessage(application)));
 }
 
-std::span<const std::string_view> ApplicationDataTables() { return kDataTables; }
-
 bool UsesBatchPath(const ImportContext& cx) { return ReadIISSetting(cx) != kDirectPath; }
 
 bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan, ErrorState& error,
@@ -412,6 +411,39 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
   }
 }
 
+namespace {
+
+// Where the bulk loader writes its log and the rows it refused.
+struct BulkLogFiles {
+  std::string log, errors;
+};
+
+// Loads one data file into its table; `logs` says where its log and error
+// files go, `rows` is the file's rows where known (0 where not) for the
+// progress. A failure raises its number and "Loading to table T failed." +
+// CR LF + its text, with the table as its place.
+void BulkCopyTable(const ImportContext& cx, const std::string& table, const std::string& data_file,
+                   const std::string& delimiter, const BulkLogFiles& logs, int64_t rows) {
+  try {
+    if (delimiter != std::string(1, files::kFieldSeparator))
+      Raise(Ours::Internal, "The bulk loader splits fields at character 1 only");
+    store::BulkLoadOptions options;
+    options.rows_per_batch = kDirectRowsPerBatch;
+    options.log_path = logs.log;
+    options.error_path = logs.errors;
+    options.progress = [&cx, &table, rows](int64_t done) { cx.Report(table, done, rows); };
+    ConnectionOf(cx).BulkLoad(cx.env(), table, data_file, options);
+  } catch (const std::exception& ex) {
+    const ComError e = AsComError(ex);
+    kestrel::Place place;
+    place.table = table;
+    throw Error(e.number(), fmt::format("Loading to table {} failed.\r\n{}", table, e.description()),
+                std::move(place));
+  }
+}
+
+}  // namespace
+
 bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorState& error,
                       const std::string& application, const std::string& import_folder) {
   WriteImportLog(cx, "Loading application " + application + "...");
@@ -428,39 +460,18 @@ bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorStat
         continue;
       }
       const std::string stem = files::Join(import_folder, std::string(table) + application);
-      if (!BulkCopyTable(cx, error, std::string(table), data_file, o.FieldSeparator,
-                         BulkLogFiles{stem + ".log", stem + ".err"},
-                         cx.CountedRows(pack::DataFileName(table, application)))) {
-        WriteImportLog(cx, fmt::format("Application Loading failed while loading {}.", table));
-        return false;
-      }
+      BulkCopyTable(cx, std::string(table), data_file, o.FieldSeparator, BulkLogFiles{stem + ".log", stem + ".err"},
+                    cx.CountedRows(pack::DataFileName(table, application)));
     }
     WriteImportLog(cx, "Loading application " + application + " done.");
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
     error.Set(e.number(), e.description());
-    WriteImportLog(cx, "Loading application " + application + " failed.");
-    return false;
-  }
-}
-
-bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string& table,
-                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs,
-                   int64_t rows) {
-  try {
-    if (delimiter != std::string(1, files::kFieldSeparator))
-      Raise(Ours::Internal, "The bulk loader splits fields at character 1 only");
-    store::BulkLoadOptions options;
-    options.rows_per_batch = kDirectRowsPerBatch;
-    options.log_path = logs.log;
-    options.error_path = logs.errors;
-    options.progress = [&cx, &table, rows](int64_t done) { cx.Report(table, done, rows); };
-    ConnectionOf(cx).BulkLoad(cx.env(), table, data_file, options);
-    return true;
-  } catch (const std::exception& ex) {
-    ComError e = AsComError(ex);
-    error.Set(e.number(), fmt::format("Loading to table {} failed.\r\n{}", table, e.description()));
+    // A table whose load failed is named; any other failure is the application's.
+    WriteImportLog(cx, e.place().table.empty()
+                           ? "Loading application " + application + " failed."
+                           : fmt::format("Application Loading failed while loading {}.", e.place().table));
     return false;
   }
 }

@@ -6,7 +6,6 @@
 // Internal to the import and its tests.
 #pragma once
 
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,7 +52,8 @@ struct PackDataFile {
 };
 
 // The data files of `application` that the import loads from `pack_folder`,
-// in the order of ApplicationDataTables(): table + code + ".dat", the exact
+// in the order the tables are copied, loaded and deleted (the code table
+// qzlgy115 among them): table + code + ".dat", the exact
 // name first, else the one name that matches without regard to case. The
 // manifest's file list `listed` must name each file found, by the same rule:
 // one it does not name raises Ours::UnlistedPackFile naming it (a pack mixed
@@ -109,19 +109,6 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
 bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorState& error,
                       const std::string& application, const std::string& import_folder);
 
-// Where the bulk loader writes its log and the rows it refused.
-struct BulkLogFiles {
-  std::string log, errors;
-};
-
-// Loads one data file into its table; `logs` says where its log and error
-// files go, `rows` is the file's rows where known (0 where not) for the
-// progress. False with the failure's number and
-// "Loading to table T failed." + CR LF + its text.
-bool BulkCopyTable(const ImportContext& cx, ErrorState& error, const std::string& table,
-                   const std::string& data_file, const std::string& delimiter, const BulkLogFiles& logs,
-                   int64_t rows = 0);
-
 // Deletes the import folder's data files of an application.
 void DeleteApplicationDataFiles(Env& env, const std::string& import_folder, const std::string& application);
 
@@ -138,10 +125,6 @@ std::string BatchFileLine(const ImportOptions& o, const std::string& store, cons
 // The import runs it before loading by the batch path, and the pack check
 // before anything is deleted.
 void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan);
-
-// The tables of an application's data files, in the order they are copied,
-// loaded and deleted (the code table qzlgy115 among them).
-std::span<const std::string_view> ApplicationDataTables();
 
 // Whether the installation's setting chooses the batch path (not "6").
 bool UsesBatchPath(const ImportContext& cx);

@@ -101,7 +101,7 @@ bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& he
     records.Close();
     return true;
   } catch (const std::exception& ex) {
-    error.Trap(kLoaderUnexpected, ImportTrapHead("LoadToMAP150"), AsComError(ex));
+    error.Trap(kLoaderUnexpected, ImportTrapHead(TrapProcedureOf(Loader::SharedFunctions)), AsComError(ex));
     return false;
   }
 }

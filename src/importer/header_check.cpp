@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
@@ -57,9 +58,9 @@ void RefuseCaseTwin(std::vector<std::string>& codes, const std::string& code, co
 // Every row of the chain file is read by the details for a profile's parent;
 // a row of another width would be skipped there and its profile become a
 // root, and a number that is no number would read as 0.
-bool CheckChainFile(Env& env, const std::string& folder, ErrorState& error, std::string& place) {
+void CheckChainFile(Env& env, const std::string& folder) {
   const std::optional<std::string> found = files::ResolveInFolder(env, folder, "Qzmap101.dat");
-  if (!found) return true;
+  if (!found) return;
   std::unique_ptr<files::RowReader> rows;
   try {
     rows = files::RowReader::Open(env, *found);
@@ -67,30 +68,23 @@ bool CheckChainFile(Env& env, const std::string& folder, ErrorState& error, std:
       const size_t line = rows->line_number();
       if (line == 1) pack::RefuseByteOrderMark(rows->line(), *found);
       const size_t width = rows->fields().size();
-      if (width != kChainFieldCount) {
-        place = Place(*found, line);
-        error.Set(kHeaderLineError,
-                  fmt::format("{} ({}: {} fields, {} wanted)", kChainFileCorrupt, place, width, kChainFieldCount));
-        return false;
-      }
+      if (width != kChainFieldCount)
+        throw ComError(kHeaderLineError, fmt::format("{} ({}: {} fields, {} wanted)", kChainFileCorrupt,
+                                                     Place(*found, line), width, kChainFieldCount));
       RequireWholeNumber(rows->fields(), 0, "the profile number", *found, line);
       RequireWholeNumber(rows->fields(), 1, "the level", *found, line);
       RequireWholeNumber(rows->fields(), 5, "the parent profile number", *found, line);
     }
   } catch (const ComError& e) {
-    error.Set(e.number(), e.description());
-    place = Place(*found, rows ? rows->line_number() : 0);
-    return false;
+    RaiseAt(e, *found, rows ? rows->line_number() : 0);
   }
-  return true;
 }
 
 // The details offer each application with the extn of the first line of its
 // "qzddi100" data file (its last field), and the selection is verified
 // against it: a text there would read as 0 and the import fail later on
 // the derivation it gives. An empty field is the stored NULL.
-bool CheckApplicationExtns(Env& env, const std::string& folder, const std::vector<std::string>& codes,
-                           ErrorState& error, std::string& place) {
+void CheckApplicationExtns(Env& env, const std::string& folder, const std::vector<std::string>& codes) {
   for (const std::string& code : codes) {
     std::optional<std::string> found;
     try {
@@ -102,27 +96,22 @@ bool CheckApplicationExtns(Env& env, const std::string& folder, const std::vecto
       if (!text::TrimBlanks(extn).empty())
         RequireWholeNumber(rows->fields(), rows->fields().size() - 1, "the application's extn", *found, 1);
     } catch (const ComError& e) {
-      error.Set(e.number(), e.description());
-      place = found ? Place(*found, 1) : folder;
-      return false;
+      if (found) RaiseAt(e, *found, 1);
+      kestrel::Place place;
+      place.path = folder;
+      throw Error(e.number(), e.description(), std::move(place));
     }
   }
-  return true;
 }
 
-}  // namespace
-
-bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::string& place) {
-  if (!files::FolderExists(env, o.Path)) return true;
-  const std::optional<std::string> found = files::ResolveInFolder(env, o.Path, "Qzmap100.dat");
-  if (!found) return true;
-  const std::string& path = *found;
-  auto in = files::TextReader::Open(env, path);
+// The header lines: the application codes of the lines of the header's width.
+std::vector<std::string> CheckHeaderLines(files::TextReader& in, const ImportOptions& o) {
+  const std::string& path = in.path();
   std::string line;
   size_t lines = 0;
   std::vector<std::string> codes;
   try {
-    while (in->ReadLine(line)) {
+    while (in.ReadLine(line)) {
       ++lines;
       if (lines == 1) pack::RefuseByteOrderMark(line, path);
       RefuseNul(line, "the header line");
@@ -136,20 +125,39 @@ bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::s
       RefuseCaseTwin(codes, fields[1], path, lines);
       RefuseCaseTwin(codes, fields[2], path, lines);
     }
-    in->Close();
+    in.Close();
   } catch (const ComError& e) {
+    RaiseAt(e, path, in.line_number());
+  }
+  if (lines == 0)
+    RaiseAt(ComError(Number(Ours::NothingToImport),
+                     TextWithDetail(Ours::NothingToImport,
+                                    "the header file holds no line, so every rule would lose its profile")),
+            path, 0);
+  return codes;
+}
+
+}  // namespace
+
+bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::string& place) {
+  if (!files::FolderExists(env, o.Path)) return true;
+  const std::optional<std::string> found = files::ResolveInFolder(env, o.Path, "Qzmap100.dat");
+  if (!found) return true;
+  auto in = files::TextReader::Open(env, *found);
+  try {
+    const std::vector<std::string> codes = CheckHeaderLines(*in, o);
+    CheckChainFile(env, o.Path);
+    CheckApplicationExtns(env, o.Path, codes);
+    return true;
+  } catch (const Error& e) {
+    // A refusal names its place; a failure that names none (a file that
+    // cannot be opened, a name that matches two files) is no refusal of
+    // the pack and goes on up.
+    if (e.place().Empty()) throw;
     error.Set(e.number(), e.description());
-    place = Place(path, in->line_number());
+    place = PlaceText(e.place());
     return false;
   }
-  if (lines == 0) {
-    error.Set(Number(Ours::NothingToImport),
-              TextWithDetail(Ours::NothingToImport,
-                             "the header file holds no line, so every rule would lose its profile"));
-    place = path;
-    return false;
-  }
-  return CheckChainFile(env, o.Path, error, place) && CheckApplicationExtns(env, o.Path, codes, error, place);
 }
 
 }  // namespace kestrel::importer

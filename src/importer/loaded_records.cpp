@@ -1,12 +1,13 @@
 // Reading and converting the records of the loaders' files: the rules every
 // loader applies to a record before it is stored, kept apart from the store.
+#include "importer/loaded_records.h"
+
 #include <cmath>
 #include <limits>
 
 #include "base/datetime.h"
 #include "base/error.h"
 #include "base/value.h"
-#include "importer/loaders.h"
 
 namespace kestrel::importer {
 namespace {

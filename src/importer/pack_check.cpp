@@ -25,8 +25,9 @@
 #include "base/text.h"
 #include "importer/app_data_check.h"
 #include "importer/app_import.h"
+#include "importer/header_check.h"
 #include "importer/key_collisions.h"
-#include "importer/loaders.h"
+#include "importer/loaded_records.h"
 #include "importer/pack_check.h"
 #include "importer/pack_file_refusals.h"
 #include "importer/plan_lookups.h"
@@ -140,7 +141,8 @@ std::vector<int64_t> HeaderProfiles(Env& env, const ImportOptions& o) {
 }
 
 // Runs `check`; a failure it raises goes into the error state as it stands
-// and names `where` as the place. False when the check failed either way.
+// and names its own place, or `where` when it names none. False when the
+// check failed either way.
 template <class Check>
 bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view where, Check&& check) {
   try {
@@ -148,7 +150,7 @@ bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view wh
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);
     error.Set(e.number(), e.description());
-    place = std::string(where);
+    place = e.place().Empty() ? std::string(where) : PlaceText(e.place());
     return false;
   }
 }
@@ -183,7 +185,7 @@ void RuleFileCheck::Inspect(const LoadedRow& row, size_t line) {
 void RuleFileCheck::Failed(const std::exception& ex, size_t line) {
   if (verdict_ == Verdict::Refused) return;
   verdict_ = Verdict::Refused;
-  error_.Trap(kLoaderUnexpected, ImportTrapHead(procedure_), AsComError(ex));
+  error_.Trap(kLoaderUnexpected, ImportTrapHead(TrapProcedureOf(loader_)), AsComError(ex));
   place_ = Place(path_, line);
 }
 
@@ -299,17 +301,15 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
   std::reverse(r.map.begin(), r.map.end());
   if (walked) r.profiles = HeaderProfiles(cx.env(), planned.options);
 
-  // The rule files in the order the import loads them. The library loader
-  // has no trap: its failures end in the profile import's. Their tables'
+  // The rule files in the order the import loads them. Their tables'
   // columns are read now, before anything is written, so that the check
   // of a file needs nothing of the store while it runs; a table that cannot
   // be read is refused at the file's first record.
-  auto add = [&](std::string_view procedure, Loader loader, std::span<const pack::TaggedLayout* const> layouts) {
+  auto add = [&](Loader loader, std::span<const pack::TaggedLayout* const> layouts) {
     for (const pack::TaggedLayout* layout : layouts) {
       RuleFileCheck& check = r.checks.emplace_back();
       check.layout_ = layout;
       check.loader_ = loader;
-      check.procedure_ = procedure;
       check.path_ = files::PathInFolder(cx.env(), planned.options.Path, layout->file);
       if (loader == Loader::CurrentRules || loader == Loader::RevisionRules) check.profiles_ = &r.profiles;
       check.total_ = &(*cx.StepTotals)[std::string(layout->table)];
@@ -327,11 +327,11 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
   const std::array<const pack::TaggedLayout*, 1> shared = {&pack::kQzmap150};
   const bool revisions = planned.manifest.revisions;
   r.checks.reserve(kCurrentRuleFiles.size() + kRevisionRuleFiles.size() + 3);
-  add("ImportProfileEx", Loader::Library, library);
-  if (revisions) add("ImportProfileEx", Loader::Library, library_revisions);
-  add("LoadToMAP120_130_140_160", Loader::CurrentRules, kCurrentRuleFiles);
-  add("LoadToMAP150", Loader::SharedFunctions, shared);
-  if (revisions) add("LoadToMAP110_125_135_145_165", Loader::RevisionRules, kRevisionRuleFiles);
+  add(Loader::Library, library);
+  if (revisions) add(Loader::Library, library_revisions);
+  add(Loader::CurrentRules, kCurrentRuleFiles);
+  add(Loader::SharedFunctions, shared);
+  if (revisions) add(Loader::RevisionRules, kRevisionRuleFiles);
   if (walked && read_ahead) r.readings.Start(cx.env(), planned, r.map, Unread(r.checks));
 
   // The application data files are read beside the load that follows,
@@ -346,22 +346,19 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
     return false;
   if (read_ahead || asks_store) {
     if (!CheckNamingPlace(error, place, "the application data files", [&] {
-          return CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop, error, place);
+          CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop);
+          return true;
         }))
       return false;
   } else {
     r.collisions.CloseStore();
     r.application_reading = std::make_unique<BackgroundQueue>(1);
     r.application_reading->Submit([&r, &cx] {
-      try {
-        r.application_passed = CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop,
-                                                    r.application_error, r.application_place);
-      } catch (const std::exception& ex) {
-        const ComError e = AsComError(ex);
-        r.application_error.Set(e.number(), e.description());
-        r.application_place = "the application data files";
-        r.application_passed = false;
-      }
+      r.application_passed =
+          CheckNamingPlace(r.application_error, r.application_place, "the application data files", [&] {
+            CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop);
+            return true;
+          });
     });
   }
 

@@ -17,9 +17,8 @@
 #include "base/error.h"
 #include "kestrel/env.h"
 #include "importer/import_context.h"
-#include "importer/header_check.h"
 #include "importer/import_options.h"
-#include "importer/loaders.h"
+#include "importer/loaded_records.h"
 #include "importer/planned_pack.h"
 #include "pack/layout.h"
 
@@ -59,7 +58,6 @@ class RuleFileCheck {
   const pack::TaggedLayout* layout_ = nullptr;
   Loader loader_ = Loader::Library;
   std::string path_;
-  std::string_view procedure_;            // whose trap a conversion failure ends in
   const std::vector<int64_t>* profiles_ = nullptr;  // a rule's profile must be one; nullptr: any
   std::vector<char> in_store_;            // per field of the layout: the table has its column
   std::optional<ComError> table_refused_; // the store could not read the table

@@ -1,14 +1,17 @@
 // How the checks of a pack's files before an import name what they refuse:
-// the place (file and line) and a value holding a NUL byte. Internal to the
+// the place (file and line), a refusal raised with it, and a value holding a
+// NUL byte. Internal to the
 // import's checks and their tests.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <fmt/format.h>
 
+#include "base/error.h"
 #include "base/errors_ours.h"
 #include "kestrel/error.h"
 
@@ -40,6 +43,21 @@ inline kestrel::Place RefusalPlace(std::string_view place) {
     p.file = std::string(path);
   }
   return p;
+}
+
+// The place a refusal names, as the import's messages show it: the file and
+// line, or a folder (`path`).
+inline std::string PlaceText(const kestrel::Place& place) {
+  return place.file.empty() ? place.path : Place(place.file, static_cast<size_t>(place.line));
+}
+
+// The failure `e`, raised again as a refusal of `file` at `line` (0: the
+// file as a whole).
+[[noreturn]] inline void RaiseAt(const ComError& e, const std::string& file, size_t line) {
+  kestrel::Place place;
+  place.file = file;
+  place.line = static_cast<int64_t>(line);
+  throw Error(e.number(), e.description(), std::move(place));
 }
 
 // A NUL byte would end the statement text that carries the value. `what`

@@ -3,7 +3,6 @@
 
 #include "base/errors_ours.h"
 #include "importer/run_log.h"
-#include "kestrel/cls_import.h"
 #include "pack/sums.h"
 
 namespace kestrel::importer {
@@ -14,7 +13,7 @@ bool CheckPackSums(const ImportOptions& o, const ImportContext& cx, ErrorState& 
       // Without sums a pack cut short or mixed with another reads as a
       // smaller pack: only the host's word takes it.
       if (!o.AllowPackWithoutSums) RaiseWithDetail(Ours::PackWithoutSums, o.Path);
-      WriteImportLog(cx, Kestrel20ImpExp::kNoPackSumsNotice);
+      WriteImportLog(cx, pack::kNoSumsNotice);
     }
     return true;
   } catch (const std::exception& ex) {

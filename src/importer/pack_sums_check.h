@@ -13,7 +13,7 @@ namespace kestrel::importer {
 
 // Checks the pack folder o.Path against its ExportMR.sums. A pack without one
 // is refused (Ours::PackWithoutSums) unless o.AllowPackWithoutSums, when it
-// passes with Kestrel20ImpExp::kNoPackSumsNotice logged. A difference
+// passes with pack::kNoSumsNotice logged. A difference
 // (Ours::PackSumsMismatch), a listed entry that is not a regular file
 // (Ours::NotARegularFile), a listed name outside the folder
 // (Ours::SumsNameOutsidePack) or a sums file outside its format sets the error

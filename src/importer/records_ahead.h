@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "base/read_ahead.h"
-#include "importer/loaders.h"
+#include "importer/loaded_records.h"
 #include "importer/pack_check.h"
 
 namespace kestrel::importer {

@@ -53,13 +53,13 @@ void LoadRuleFile(const PlannedPack& planned, const std::vector<std::string>& he
 
 template <size_t N>
 bool LoadRuleFiles(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
-                   ErrorState& error, std::string_view procedure, Loader loader,
+                   ErrorState& error, Loader loader,
                    const std::array<const pack::TaggedLayout*, N>& files) {
   try {
     for (const auto* layout : files) LoadRuleFile(planned, header_map, cx, loader, *layout);
     return true;
   } catch (const std::exception& ex) {
-    error.Trap(kLoaderUnexpected, ImportTrapHead(procedure), AsComError(ex));
+    error.Trap(kLoaderUnexpected, ImportTrapHead(TrapProcedureOf(loader)), AsComError(ex));
     return false;
   }
 }
@@ -68,14 +68,12 @@ bool LoadRuleFiles(const PlannedPack& planned, const std::vector<std::string>& h
 
 bool LoadToMAP120_130_140_160(const PlannedPack& planned, const std::vector<std::string>& header_map,
                               const ImportContext& cx, ErrorState& error) {
-  return LoadRuleFiles(planned, header_map, cx, error, "LoadToMAP120_130_140_160", Loader::CurrentRules,
-                       kCurrentRuleFiles);
+  return LoadRuleFiles(planned, header_map, cx, error, Loader::CurrentRules, kCurrentRuleFiles);
 }
 
 bool LoadToMAP110_125_135_145_165(const PlannedPack& planned, const std::vector<std::string>& header_map,
                                   const ImportContext& cx, ErrorState& error) {
-  return LoadRuleFiles(planned, header_map, cx, error, "LoadToMAP110_125_135_145_165", Loader::RevisionRules,
-                       kRevisionRuleFiles);
+  return LoadRuleFiles(planned, header_map, cx, error, Loader::RevisionRules, kRevisionRuleFiles);
 }
 
 }  // namespace kestrel::importer

@@ -26,18 +26,6 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
-const pack::TaggedLayout* TaggedLayoutNamed(const std::string& lower_name) {
-  for (const pack::TaggedLayout* l : pack::kTaggedLayouts)
-    if (Lower(l->file) == lower_name) return l;
-  return nullptr;
-}
-
-const pack::RowLayout* RowLayoutNamed(const std::string& lower_name) {
-  for (const pack::RowLayout* l : pack::kRowLayouts)
-    if (Lower(l->file) == lower_name) return l;
-  return nullptr;
-}
-
 // An application data file: an application table's name, the code, ".dat".
 bool IsApplicationDataFile(const std::string& lower_name) {
   if (!lower_name.ends_with(".dat")) return false;
@@ -61,14 +49,14 @@ void ReadFile(Env& env, const std::string& folder, bool for_sync, PackFile& f) {
       f.kind = "manifest";
     } else if (lower == Lower(pack::kSumsFile)) {
       f.kind = "sums";
-    } else if (const pack::TaggedLayout* tagged = TaggedLayoutNamed(lower)) {
+    } else if (const pack::TaggedLayout* tagged = pack::TaggedLayoutOfFile(f.name)) {
       f.kind = "rules";
       pack::TaggedRecordReader reader(*tagged, files::TextReader::Open(env, path), {.for_sync = for_sync});
       pack::TaggedRecord record;
       int64_t n = 0;
       while (reader.Next(record)) ++n;
       f.rows = n;
-    } else if (const pack::RowLayout* row = RowLayoutNamed(lower)) {
+    } else if (const pack::RowLayout* row = pack::RowLayoutOfFile(f.name)) {
       f.kind = "rows";
       f.rows = CountRows(files::RowReader::Open(env, path, row->columns.size()));
     } else if (IsApplicationDataFile(lower)) {

@@ -29,7 +29,7 @@ std::string Q(std::string_view s) { return QuoteForMessage(s); }
 void TaggedRecord::Reset(size_t n) {
   text_.resize(n);
   for (auto& t : text_) t.clear();
-  flags_.assign(n, 0);
+  set_.assign(n, 0);
 }
 
 TaggedRecordReader::TaggedRecordReader(const TaggedLayout& layout, std::unique_ptr<files::TextReader> in,
@@ -86,7 +86,7 @@ void TaggedRecordReader::ReadTag(const Field& f, TaggedRecord& r, size_t i) {
     }
   }
   if (f.trim == Trim::Whole) TrimSpaces(v);
-  r.flags_[i] = TaggedRecord::kSet | TaggedRecord::kTagged;
+  r.set_[i] = 1;
 }
 
 void TaggedRecordReader::ReadBlock(const Field& f, TaggedRecord& r, size_t i) {
@@ -117,11 +117,11 @@ void TaggedRecordReader::ReadBlock(const Field& f, TaggedRecord& r, size_t i) {
     first = false;
   }
   if (f.needs_a_line && lines == 0) Malformed("the block " + Q(f.tag) + " holds no line");
-  r.flags_[i] = TaggedRecord::kSet | TaggedRecord::kTagged;
   if (f.blank_unset && IsBlank(v)) {
     v.clear();
-    r.flags_[i] = TaggedRecord::kTagged;
+    return;
   }
+  r.set_[i] = 1;
 }
 
 bool TaggedRecordReader::Next(TaggedRecord& r) {
@@ -149,7 +149,7 @@ bool TaggedRecordReader::Next(TaggedRecord& r) {
           }
           if (f.tag_optional) {
             r.text_[i] = line_;
-            r.flags_[i] = TaggedRecord::kSet;
+            r.set_[i] = 1;
             continue;
           }
           Malformed("expected a line beginning with " + Q(f.tag));
@@ -158,7 +158,7 @@ bool TaggedRecordReader::Next(TaggedRecord& r) {
         break;
       case FieldKind::Bare:
         r.text_[i] = line_;
-        r.flags_[i] = TaggedRecord::kSet;
+        r.set_[i] = 1;
         break;
       case FieldKind::Block:
         ReadBlock(f, r, i);

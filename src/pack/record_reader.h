@@ -31,19 +31,15 @@ class TaggedRecord {
   // False for a field that leaves its column unset: an optional line that was
   // absent (:LDAT:), lines not read (:LOGN:/:LUSR: outside synchronisation
   // packs) and a value empty after trimming where the layout says so.
-  bool IsSet(size_t index) const { return (flags_[index] & kSet) != 0; }
-  // Whether the field's line carried its tag (false for an untagged isms line).
-  bool HadTag(size_t index) const { return (flags_[index] & kTagged) != 0; }
+  bool IsSet(size_t index) const { return set_[index] != 0; }
   // 1-based line number of the record's first line.
   size_t line() const { return line_; }
 
  private:
   friend class TaggedRecordReader;
-  static constexpr uint8_t kSet = 1;
-  static constexpr uint8_t kTagged = 2;
   void Reset(size_t n);
   std::vector<std::string> text_;
-  std::vector<uint8_t> flags_;
+  std::vector<uint8_t> set_;
   size_t line_ = 0;
 };
 

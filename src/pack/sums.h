@@ -17,12 +17,15 @@
 #include <utility>
 #include <vector>
 
-#include "kestrel/cls_import.h"
 #include "kestrel/env.h"
+#include "kestrel/pack_facts.h"
 
 namespace kestrel::pack {
 
-inline constexpr std::string_view kSumsFile = Kestrel20ImpExp::kPackSumsFile;
+// The file's name, and the notice an import logs when it takes a pack
+// without one (hosts read both in kestrel/pack_facts.h).
+inline constexpr std::string_view kSumsFile = kPackSumsFile;
+inline constexpr std::string_view kNoSumsNotice = kNoPackSumsNotice;
 
 struct FileSum {
   std::string name;    // the name within the pack folder

@@ -473,12 +473,6 @@ void FillDemoStore(Connection& c, int scale) {
   b.Commit();
 }
 
-std::shared_ptr<Connection> CreateDemoStore(const std::string& path, int scale) {
-  auto c = CreateStore(path);
-  FillDemoStore(*c, scale);
-  return c;
-}
-
 void CopySharedReferenceData(Connection& target, Connection& other) {
   Batch b(target);
   for (std::string_view table : {std::string_view("qzlgy115"), std::string_view("qzusr100")}) {

@@ -44,8 +44,5 @@ struct DemoFacts {
 
 const DemoFacts& Demo();
 
-// Creates the store file with the schema and the demo data.
-std::shared_ptr<Connection> CreateDemoStore(const std::string& path, int scale);
-
 
 }  // namespace kestrel::store

@@ -171,12 +171,6 @@ std::vector<std::string_view> TableDef::ColumnNames() const {
   return out;
 }
 
-bool TableDef::HasColumn(std::string_view column) const {
-  for (const auto& c : columns)
-    if (c.name == column) return true;
-  return false;
-}
-
 const std::vector<TableDef>& Tables() {
   static const std::vector<TableDef> tables = BuildTables();
   return tables;

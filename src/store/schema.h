@@ -37,7 +37,6 @@ struct TableDef {
   std::vector<std::pair<std::string_view, std::string_view>> indexes;
 
   std::vector<std::string_view> ColumnNames() const;
-  bool HasColumn(std::string_view column) const;
 };
 
 // All thirty-one tables: qzmap100 ... qzmap175, qzlib100, qzlib105, qzusr100,

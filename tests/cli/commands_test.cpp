@@ -409,15 +409,7 @@ TEST(ListLsTest, ListShowsTheProfilesOfTheStoreOnEveryBackend) {
       {20, 10, 2, "X41U/R1/cu01", "Customer update for M\u00fcller & S\u00f6hne", "Customer update for M\xfcller & S\xf6hne"},
       {30, 20, 3, "X42U/R1/cu02", "Second customer update, caf\u00e9 accounts", "Second customer update, caf\xe9 accounts"},
   };
-  for (const StoreBackend& backend : AllStoreBackends()) {
-    SCOPED_TRACE(backend.name);
-    if (const std::string why = backend.unavailable(); !why.empty()) {
-      std::cout << "not run on " << backend.name << ": " << why << "\n";
-      continue;
-    }
-    TempFolder t;
-    const std::string location = backend.location(t.path());
-    ASSERT_EQ(RunKestrel({"demo-store", "--store", location}).exit_code, 0);
+  ForEachDemoStore([&](const StoreBackend&, const TempFolder&, const std::string& location) {
     const StoreBuilder stored(store::Open(location));
     RunResult r = RunKestrel({"list", "--store", location, "--json"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -447,7 +439,7 @@ TEST(ListLsTest, ListShowsTheProfilesOfTheStoreOnEveryBackend) {
       EXPECT_EQ(p.at("rule_rows"), total);
       EXPECT_THAT(text.out, HasSubstr(row.description_bytes));
     }
-  }
+  });
 }
 
 // The tree draws each child below its parent; ls reads the chain pack without

@@ -8,9 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
+#include "store/backends.h"
 #include "support/run_kestrel.h"
 #include "support/temp_folder.h"
 
@@ -36,6 +39,24 @@ inline const DemoPack& SharedDemoPack() {
     return d;
   }();
   return *demo;
+}
+
+// Runs `test` once for every store backend this machine has, on a demo store
+// the command line made at `location` in the fresh folder `t`; a backend it
+// cannot run on is named, with why.
+inline void ForEachDemoStore(
+    const std::function<void(const StoreBackend& backend, const TempFolder& t, const std::string& location)>& test) {
+  for (const StoreBackend& backend : AllStoreBackends()) {
+    SCOPED_TRACE(backend.name);
+    if (const std::string why = backend.unavailable(); !why.empty()) {
+      std::cout << "not run on " << backend.name << ": " << why << "\n";
+      continue;
+    }
+    TempFolder t;
+    const std::string location = backend.location(t.path());
+    ASSERT_EQ(RunKestrel({"demo-store", "--store", location}).exit_code, 0);
+    test(backend, t, location);
+  }
 }
 
 // Copies of the pack, the store and the registry file in `folder`.

@@ -179,15 +179,7 @@ TEST_F(ImportUnitTest, AnExportBesideAnImportReadsTheStoreBeforeOrAfterIt) {
 // table), and the store is unchanged.
 TEST(ForeignLockTest, ImportExportAndCheckGiveUpAfterTheWait) {
   const DemoPack& demo = SharedDemoPack();
-  for (const StoreBackend& backend : AllStoreBackends()) {
-    SCOPED_TRACE(backend.name);
-    if (const std::string why = backend.unavailable(); !why.empty()) {
-      std::cout << "not run on " << backend.name << ": " << why << "\n";
-      continue;
-    }
-    TempFolder t;
-    const std::string location = backend.location(t.path());
-    ASSERT_EQ(RunKestrel({"demo-store", "--store", location}).exit_code, 0);
+  ForEachDemoStore([&](const StoreBackend& backend, const TempFolder& t, const std::string& location) {
     const StoreDump before = DumpStore(location);
     struct Holder {
       std::string locked;  // what the refusal names
@@ -234,7 +226,7 @@ TEST(ForeignLockTest, ImportExportAndCheckGiveUpAfterTheWait) {
         EXPECT_TRUE(DumpStore(location) == before);
       }
     }
-  }
+  });
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "import_fixture.h"
+#include "importer/loaded_records.h"
 #include "importer/loaders.h"
 #include "pack/record_writer.h"
 #include "store/open.h"

@@ -172,6 +172,14 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
     EXPECT_FALSE(target->InTransaction());
     ASSERT_EQ(target.Dump(), before) << StepOf(log);
     steps.insert(StepOf(log));
+    // The direct path names the table whose load failed, in the message and the log.
+    if (!GetParam() && StepOf(log) == "application data") {
+      const size_t at = failed.find("Loading to table ");
+      ASSERT_NE(at, std::string::npos) << failed;
+      const std::string table = failed.substr(at + 17, failed.find(' ', at + 17) - at - 17);
+      EXPECT_THAT(failed.substr(at), ::testing::StartsWith("Loading to table " + table + " failed.\r\n"));
+      EXPECT_THAT(log, ::testing::Contains("Application Loading failed while loading " + table + "."));
+    }
   }
   EXPECT_EQ(steps, (std::set<std::string>{"deletes", "application data", "headers", "library", "rules",
                                           "shared functions", "revisions", "chain repair"}));

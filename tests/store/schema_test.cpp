@@ -4,14 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 namespace kestrel::store {
 namespace {
 
 TEST(SchemaTest, TablesColumnsAndTypes) {
-  for (std::string_view name : ProfileTables()) EXPECT_TRUE(FindTable(name)->HasColumn("mprf")) << name;
-  EXPECT_FALSE(FindTable("qzmap120")->HasColumn("pexp"));
+  const auto has = [](std::string_view table, std::string_view column) {
+    return std::ranges::count(FindTable(table)->ColumnNames(), column) == 1;
+  };
+  for (std::string_view name : ProfileTables()) EXPECT_TRUE(has(name, "mprf")) << name;
+  EXPECT_FALSE(has("qzmap120", "pexp"));
   EXPECT_EQ(FindTable("qzmap999"), nullptr);
   const std::set<std::string_view> integers{"mprf", "levl", "deph", "extn", "dnum", "type", "revi", "pexp", "pprf"};
   for (const auto& t : Tables())

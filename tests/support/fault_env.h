@@ -52,11 +52,6 @@ class FaultEnv : public kestrel::EnvWrapper {
   void SetVariable(const std::string& name, std::string value) { variables_[name] = std::move(value); }
   // Openings for reading so far of files whose path ends in `name`.
   size_t Openings(const std::string& name) const;
-  // Appends to files of this Env so far, failed ones included.
-  size_t appends() const {
-    std::lock_guard lock(mutex_);
-    return appends_;
-  }
 
   std::unique_ptr<kestrel::WritableFile> OpenForWriting(const std::string& path,
                                                          kestrel::WriteMode mode) override;

@@ -126,7 +126,9 @@ void StoreBuilder::AddRevisions(int mprf, const TestVrc& vrc, const TestObject& 
 StoreBuilder StoreBuilder::Empty(const std::string& path) { return StoreBuilder(store::CreateStore(path)); }
 
 StoreBuilder StoreBuilder::Demo(const std::string& path, int scale) {
-  return StoreBuilder(store::CreateDemoStore(path, scale));
+  auto c = store::CreateStore(path);
+  store::FillDemoStore(*c, scale);
+  return StoreBuilder(std::move(c));
 }
 
 StoreBuilder StoreBuilder::RootAndChild(const std::string& path, int root, int child, const std::string& rule) {

@@ -308,6 +308,4 @@ BulkLoadCounts SqliteConnection::BulkLoad(Env& env, std::string_view table, cons
   return LoadRowByRow(env, *this, table, data_file, options);
 }
 
-size_t SqliteConnection::CompiledStatements() const { return db_->CompiledStatements(); }
-
 }  // namespace kestrel::store::sqlite

@@ -54,10 +54,6 @@ class SqliteConnection final : public Connection {
   BulkLoadCounts BulkLoad(Env& env, std::string_view table, const std::string& data_file,
                           const BulkLoadOptions& options) override;
 
-  // How many statements the store holds compiled, idle in the cache or in
-  // use: lets a test see that statements are compiled once.
-  size_t CompiledStatements() const;
-
  protected:
   std::unique_ptr<Recordset> OpenRows(std::string_view statement, const std::vector<Value>& values) override;
 

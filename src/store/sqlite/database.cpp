@@ -93,10 +93,4 @@ std::unique_ptr<SqliteStatement> Database::Prepare(std::string_view statement) {
   return std::make_unique<SqliteStatement>(shared_from_this(), std::string(statement), s);
 }
 
-size_t Database::CompiledStatements() const {
-  size_t n = 0;
-  for (sqlite3_stmt* s = sqlite3_next_stmt(db_, nullptr); s; s = sqlite3_next_stmt(db_, s)) ++n;
-  return n;
-}
-
 }  // namespace kestrel::store::sqlite

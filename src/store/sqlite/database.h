@@ -42,8 +42,6 @@ class Database : public std::enable_shared_from_this<Database> {
   std::unique_ptr<SqliteStatement> Prepare(std::string_view statement);
   // Hands a statement back to the cache (reset, bindings cleared).
   void Release(std::string_view statement, sqlite3_stmt* stmt) noexcept { cache_.Release(statement, stmt); }
-  // How many statements the handle holds compiled, idle or in use.
-  size_t CompiledStatements() const;
 
   // Whether a statement that finds the store locked waits for it (the
   // default) or fails at once.
