@@ -1,40 +1,38 @@
 // Loaded rows through the store's inserter, one inserter per set of columns.
 #include "importer/row_inserter.h"
 
-#include <utility>
+#include "base/text.h"
 
 namespace kestrel::importer {
 
-void LoadedRowInserter::Add(LoadedRow& row) {
+void LoadedRowInserter::Add(const LoadedRow& row) {
   const size_t n = row.columns.size();
-  bool same = inserter_ && set_.size() == n;
-  for (size_t i = 0; same && i < n; ++i) same = set_[i] == static_cast<uint8_t>(row.columns[i].set);
+  if (null_when_unset_.size() != n) {
+    null_when_unset_.assign(n, 0);
+    const auto table = c_.Columns(table_);
+    for (size_t i = 0; i < n; ++i)
+      for (const auto& c : table)
+        if (text::EqualNoCase(c.name, row.columns[i].name)) null_when_unset_[i] = !c.has_default;
+  }
+  bool same = inserter_ != nullptr;
+  for (size_t i = 0; same && i < n; ++i) same = given_[i] == (row.columns[i].set || null_when_unset_[i]);
   if (!same) {
     if (inserter_) inserter_->Flush();
     inserter_.reset();
-    set_.assign(n, 0);
+    given_.assign(n, 0);
     std::vector<std::string_view> columns;
     for (size_t i = 0; i < n; ++i)
-      if (row.columns[i].set) {
-        set_[i] = 1;
+      if (row.columns[i].set || null_when_unset_[i]) {
+        given_[i] = 1;
         columns.push_back(row.columns[i].name);
       }
     inserter_ = c_.Insert(table_, columns);
     values_.resize(columns.size());
   }
-  // The values change places and back: nothing is copied here.
+  static const Value kNull;
   size_t k = 0;
-  for (auto& column : row.columns)
-    if (column.set) std::swap(values_[k++], column.value);
-  struct HandBack {
-    LoadedRow& row;
-    std::vector<Value>& values;
-    ~HandBack() {
-      size_t k = 0;
-      for (auto& column : row.columns)
-        if (column.set) std::swap(values[k++], column.value);
-    }
-  } hand_back{row, values_};
+  for (size_t i = 0; i < n; ++i)
+    if (given_[i]) values_[k++] = row.columns[i].set ? &row.columns[i].value : &kNull;
   inserter_->Add(values_);
 }
 

@@ -13,16 +13,16 @@
 namespace kestrel::importer {
 
 // Adds the columns each row sets; a column a row leaves unset keeps the
-// table's default, so a row that sets other columns than the row before goes
-// through an inserter of those columns (the rows before it sent first). A
-// column the table lacks raises Ours::FieldNotFound at the first row that
-// sets it. Rows left waiting when the adder is dropped go with the
+// table's default. A column without one is given NULL, so that rows setting
+// other columns still go together; a row that leaves out a column with a
+// default goes through an inserter without it (the rows before it sent
+// first). A column the table lacks raises Ours::FieldNotFound at the first
+// row that sets it. Rows left waiting when the adder is dropped go with the
 // connection's next statement, or are dropped with a rollback.
 class LoadedRowInserter {
  public:
   LoadedRowInserter(store::Connection& c, std::string_view table) : c_(c), table_(table) {}
-  // The row's values are lent to the inserter and handed back.
-  void Add(LoadedRow& row);
+  void Add(const LoadedRow& row);
   // Sends every row waiting; raises the store's error for a refused one.
   void Flush() {
     if (inserter_) inserter_->Flush();
@@ -31,8 +31,11 @@ class LoadedRowInserter {
  private:
   store::Connection& c_;
   std::string table_;
-  std::vector<uint8_t> set_;  // which columns of the layout the inserter takes
-  std::vector<Value> values_;
+  // Per column of the layout: whether an unset value is given as NULL (the
+  // table has the column, without a default); learnt with the first row.
+  std::vector<uint8_t> null_when_unset_;
+  std::vector<uint8_t> given_;  // which columns of the layout the inserter takes
+  std::vector<const Value*> values_;
   std::unique_ptr<store::Inserter> inserter_;
 };
 

@@ -23,6 +23,13 @@ int FieldIndexOf(const std::vector<std::string>& names, std::string_view name) {
   Raise(Ours::FieldNotFound, fmt::format("{}: {}", DefaultText(Ours::FieldNotFound), name));
 }
 
+void Inserter::Add(std::span<const Value> row) {
+  std::vector<const Value*> values;
+  values.reserve(row.size());
+  for (const Value& v : row) values.push_back(&v);
+  Add(std::span<const Value* const>(values));
+}
+
 const Value& ValueFor(const TableColumn& column, std::string_view table, const Value& v, Value& scratch) {
   if (const std::string* text = v.AsText()) {
     // SQLite would keep the byte and PostgreSQL refuse it: neither gets it.

@@ -25,6 +25,9 @@ struct TableColumn {
   std::string name;
   bool binary = false;   // declared binary: texts go in as bytes
   bool textual = false;  // declared text: numbers go in as their text
+  // An insert that leaves the column out fills it with a value of the
+  // store's own (a default, an identity, a computed value), not NULL.
+  bool has_default = false;
 };
 
 // Column names and their values, in pairs: the key a keyed update or delete
@@ -53,7 +56,10 @@ class Inserter {
 
   // A row of as many values as the inserter has columns (else
   // Ours::Internal). The values are copied.
-  virtual void Add(std::span<const Value> row) = 0;
+  void Add(std::span<const Value> row);
+  // The same with the values where they are: a loader's row is not copied
+  // twice.
+  virtual void Add(std::span<const Value* const> row) = 0;
   // Sends every row waiting; the inserter takes more rows afterwards.
   virtual void Flush() = 0;
 

@@ -40,6 +40,11 @@ std::string DeleteRowsByKey(Dialect d, std::string_view table, std::span<const s
 
 std::string SelectEveryColumn(std::string_view table) { return fmt::format("select * from {}", table); }
 
+std::string SelectColumnsWithDefaults(std::string_view table) {
+  return fmt::format("select name from pragma_table_xinfo({}) where dflt_value is not null or hidden <> 0",
+                     sql::Quoted(table));
+}
+
 std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table) {
   return fmt::format("select * from {} order by {}", table, sql::InsertionOrder(d));
 }

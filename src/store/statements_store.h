@@ -24,6 +24,9 @@ std::string UpdateRowsByKey(Dialect d, std::string_view table, std::span<const s
 std::string DeleteRowsByKey(Dialect d, std::string_view table, std::span<const std::string_view> key);
 // Every column of a table: compiled (never run) to learn its columns.
 std::string SelectEveryColumn(std::string_view table);
+// The columns of a SQLite table (as "name") that an insert leaving them out
+// fills with a value of their own: a default, or computed by the store.
+std::string SelectColumnsWithDefaults(std::string_view table);
 // Every row of a table in the order it was stored.
 std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table);
 // The number of rows of a table.

@@ -31,18 +31,18 @@ constexpr size_t kFirstStreamAt = 8 * 1024;
 }  // namespace
 
 void InsertAlone(Session& s, std::string_view table, const std::vector<std::string>& columns,
-                 const std::vector<bool>& binary, std::span<const Value> row) {
+                 const std::vector<bool>& binary, std::span<const Value* const> row) {
   const std::vector<std::string_view> names(columns.begin(), columns.end());
   const std::string text = InsertRowWithParameters(Dialect::Postgres, table, names);
   const Prepared& p = s.Prepare(text);
   Params params;
   params.Resize(row.size());
-  for (size_t i = 0; i < row.size(); ++i) params.Set(i, row[i], binary[i] || p.binary_params[i]);
+  for (size_t i = 0; i < row.size(); ++i) params.Set(i, *row[i], binary[i] || p.binary_params[i]);
   s.RunPrepared(StatementKind::Write, text, p, params.values());
 }
 
 void HeldRows::Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
-                    const std::vector<bool>& binary, std::span<const Value> values, uint64_t layout) {
+                    const std::vector<bool>& binary, std::span<const Value* const> values, uint64_t layout) {
   const bool same_layout = layout != 0 && layout == layout_;
   const bool same = same_layout || (table == table_ && columns.size() == columns_.size() &&
                                     std::equal(columns.begin(), columns.end(), columns_.begin()));
@@ -58,7 +58,7 @@ void HeldRows::Hold(Session& s, std::string_view table, const std::vector<std::s
   if (group_.size() - streamed_ >= (copying_ ? kStreamAt : kFirstStreamAt)) Stream(s);
   for (size_t i = 0; i < values.size(); ++i) {
     if (i) group_ += '\t';
-    AppendCopyValue(group_, values[i], binary_[i]);
+    AppendCopyValue(group_, *values[i], binary_[i]);
   }
   group_ += '\n';
   ++rows_;
@@ -150,7 +150,10 @@ void HeldRows::Send(Session& s) {
       // alone; the rows after it are not saved.
       for (size_t at = 0; at < group.size();) {
         const size_t end = group.find('\n', at);
-        InsertAlone(s, table_, columns_, binary_, ReadCopyValues(std::string_view(group).substr(at, end - at), binary_));
+        const std::vector<Value> row = ReadCopyValues(std::string_view(group).substr(at, end - at), binary_);
+        std::vector<const Value*> values;
+        for (const Value& v : row) values.push_back(&v);
+        InsertAlone(s, table_, columns_, binary_, values);
         at = end + 1;
       }
     }

@@ -37,7 +37,7 @@ class HeldRows {
   // this table, these columns and these bytea columns whenever it is given:
   // a row of the layout of the row before is not compared again.
   void Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
-            const std::vector<bool>& binary, std::span<const Value> values, uint64_t layout = 0);
+            const std::vector<bool>& binary, std::span<const Value* const> values, uint64_t layout = 0);
 
   bool empty() const { return rows_ == 0 && !copying_; }
   // Sends every held row; raises the store's error for a refused one.
@@ -69,6 +69,6 @@ class HeldRows {
 // Inserts one row of `table` by itself, as a statement of the caller (under
 // the write lock, inside a savepoint when a transaction is open, counted).
 void InsertAlone(Session& s, std::string_view table, const std::vector<std::string>& columns,
-                 const std::vector<bool>& binary, std::span<const Value> row);
+                 const std::vector<bool>& binary, std::span<const Value* const> row);
 
 }  // namespace kestrel::store::postgres

@@ -19,6 +19,7 @@ std::vector<TableColumn> TableColumns(Session& s, std::string_view table) {
     // text, bpchar, varchar
     const bool textual = type == 25 || type == 1042 || type == 1043;
     columns.push_back(TableColumn{p.column_names[i], s.IsBinaryType(type), textual});
+    columns.back().has_default = s.HasDefault(table, p.column_names[i]);
   }
   return columns;
 }
@@ -35,19 +36,15 @@ PgInserter::PgInserter(std::shared_ptr<Session> session, std::string_view table,
   }
   views_.assign(names_.begin(), names_.end());
   row_.resize(columns_.size());
+  scratch_.resize(columns_.size());
 }
 
-void PgInserter::Add(std::span<const Value> row) {
+void PgInserter::Add(std::span<const Value* const> row) {
   if (row.size() != columns_.size())
     Raise(Ours::Internal, fmt::format("A row of {} values for {} columns of {}", row.size(), columns_.size(), table_));
   for (size_t i = 0; i < row.size(); ++i) {
     try {
-      Value scratch;
-      const Value& v = ValueFor(columns_[i], table_, row[i], scratch);
-      if (&v == &scratch)
-        row_[i] = std::move(scratch);
-      else
-        row_[i] = v;
+      row_[i] = &ValueFor(columns_[i], table_, *row[i], scratch_[i]);
     } catch (...) {
       // The rows before it are saved first, as if each had gone by itself.
       Flush();

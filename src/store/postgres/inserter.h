@@ -20,7 +20,8 @@ std::vector<TableColumn> TableColumns(Session& s, std::string_view table);
 class PgInserter final : public Inserter {
  public:
   PgInserter(std::shared_ptr<Session> session, std::string_view table, std::span<const std::string_view> columns);
-  void Add(std::span<const Value> row) override;
+  using Inserter::Add;
+  void Add(std::span<const Value* const> row) override;
   void Flush() override;
 
  private:
@@ -31,7 +32,10 @@ class PgInserter final : public Inserter {
   std::vector<std::string_view> views_;
   std::vector<bool> binary_;
   uint64_t layout_;
-  std::vector<Value> row_;  // the row as it is sent, its storage kept
+  // The row as it is sent: the caller's values, or the scratch values they
+  // became for their columns.
+  std::vector<const Value*> row_;
+  std::vector<Value> scratch_;
 };
 
 }  // namespace kestrel::store::postgres

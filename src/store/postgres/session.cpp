@@ -478,6 +478,20 @@ bool Session::IsBinaryType(Oid type) {
   return binary_types_[type] = binary;
 }
 
+bool Session::HasDefault(std::string_view table, std::string_view column) {
+  auto known = defaults_.find(table);
+  if (known == defaults_.end()) {
+    std::set<std::string, std::less<>> names;
+    const Result r = ControlRows(
+        fmt::format("select attname from pg_attribute where attrelid = to_regclass({}) and attnum > 0 and"
+                    " not attisdropped and (atthasdef or attidentity <> '' or attgenerated <> '')",
+                    sql::Quoted(table)));
+    for (int i = 0, n = PQntuples(r.get()); i < n; ++i) names.emplace(PQgetvalue(r.get(), i, 0));
+    known = defaults_.emplace(std::string(table), std::move(names)).first;
+  }
+  return known->second.count(column) > 0;
+}
+
 std::string Session::NewCursorName() { return fmt::format("kestrel_cursor_{}", ++next_name_); }
 
 void Session::StartCopy(const std::string& statement) {

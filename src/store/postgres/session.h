@@ -129,6 +129,10 @@ class Session : public std::enable_shared_from_this<Session> {
   const std::vector<bool>& BinaryParameters(std::string_view statement);
   // Whether a column or parameter of the type is bytea (or a domain of it).
   bool IsBinaryType(Oid type);
+  // Whether an insert that leaves the column of the table out fills it
+  // with a value of the store's own (a default, an identity, computed); the
+  // table's columns are looked up once.
+  bool HasDefault(std::string_view table, std::string_view column);
   // A cursor name not used before on this session.
   std::string NewCursorName();
   // A number not used before on this session for the columns of held rows
@@ -265,6 +269,7 @@ class Session : public std::enable_shared_from_this<Session> {
   RowChangeCounts* counts_ = nullptr;
   std::map<std::string, Prepared, std::less<>> prepared_;
   std::map<Oid, bool> binary_types_;
+  std::map<std::string, std::set<std::string, std::less<>>, std::less<>> defaults_;
   std::map<std::string, std::vector<bool>, std::less<>> binary_parameters_;
   std::map<std::string, ReadSize, std::less<>> read_sizes_;
   bool snapshot_ = false;

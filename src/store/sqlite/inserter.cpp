@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "base/errors_ours.h"
+#include "base/text.h"
 #include "store/sqlite/database.h"
 #include "store/sqlite/shape.h"
 #include "store/sqlite/store_error.h"
@@ -29,6 +30,12 @@ std::vector<TableColumn> TableColumns(Database& db, std::string_view table) {
     columns.push_back(TableColumn{name ? name : "", DeclaredBlob(decl), DeclaredText(decl)});
   }
   sqlite3_finalize(st);
+  auto defaults = db.Prepare(SelectColumnsWithDefaults(table));
+  while (defaults->Step()) {
+    const Value name = defaults->Column(0);
+    for (auto& c : columns)
+      if (name.IsText() && text::EqualNoCase(c.name, *name.AsText())) c.has_default = true;
+  }
   return columns;
 }
 
@@ -38,13 +45,13 @@ WaitingRows::WaitingRows(Database& db, std::string_view table, std::span<const s
       columns_(ColumnsNamed(TableColumns(db, table), table, columns)),
       names_(columns.begin(), columns.end()) {}
 
-void WaitingRows::Take(std::span<const Value> row) {
+void WaitingRows::Take(std::span<const Value* const> row) {
   // Where the row's values go is written over; it waits once all are there.
   if (waiting_.size() == rows_) waiting_.emplace_back(columns_.size());
   std::vector<Value>& values = waiting_[rows_];
   for (size_t i = 0; i < row.size(); ++i) {
     Value scratch;
-    const Value& v = ValueFor(columns_[i], table_, row[i], scratch);
+    const Value& v = ValueFor(columns_[i], table_, *row[i], scratch);
     // A text reuses the storage of the one before it.
     if (&v == &scratch)
       values[i] = std::move(scratch);
@@ -107,7 +114,7 @@ SqliteInserter::SqliteInserter(std::shared_ptr<Database> db, std::string_view ta
                                std::span<const std::string_view> columns)
     : db_(std::move(db)), rows_(std::make_shared<WaitingRows>(*db_, table, columns)), width_(columns.size()) {}
 
-void SqliteInserter::Add(std::span<const Value> row) {
+void SqliteInserter::Add(std::span<const Value* const> row) {
   if (row.size() != width_)
     Raise(Ours::Internal, fmt::format("A row of {} values for {} columns", row.size(), width_));
   db_->Waiting(rows_);

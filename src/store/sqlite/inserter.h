@@ -30,7 +30,7 @@ class WaitingRows {
   WaitingRows(Database& db, std::string_view table, std::span<const std::string_view> columns);
   // Copies the row to wait; a value ValueFor refuses raises, and the row
   // does not wait.
-  void Take(std::span<const Value> row);
+  void Take(std::span<const Value* const> row);
   bool empty() const { return rows_ == 0; }
   bool full() const { return rows_ == kGroupRows; }
   // Sends every waiting row; raises the store's error for a refused one,
@@ -62,7 +62,8 @@ class WaitingRows {
 class SqliteInserter final : public Inserter {
  public:
   SqliteInserter(std::shared_ptr<Database> db, std::string_view table, std::span<const std::string_view> columns);
-  void Add(std::span<const Value> row) override;
+  using Inserter::Add;
+  void Add(std::span<const Value* const> row) override;
   void Flush() override;
 
  private:
