@@ -41,9 +41,10 @@ struct ColumnValues {
 // Adds rows to one table, a value for each of its columns in the order the
 // inserter was made with. Columns not named keep the table's default. Rows
 // may wait and go in together (grouped inserts, or COPY on a server) when
-// enough have come or at Flush; on a server inside a transaction, waiting
-// rows also go before any other statement of the connection runs, so that
-// every read sees them. Outside a transaction each row commits by itself.
+// enough have come or at Flush; inside a transaction, waiting rows also go
+// before any other statement of the connection runs (so that every read
+// sees them and a commit keeps them), and a rollback drops them. Outside a
+// transaction each row commits by itself.
 // The store must look as if each row went by itself: a row the store
 // refuses raises its own error, at its Add or at a later Add or Flush (or
 // with the connection's next statement once the inserter is gone), after
