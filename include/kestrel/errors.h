@@ -23,9 +23,8 @@ enum class Ours : int32_t {
   InvalidSelection = 9012,    // a target entry the command line cannot use
   UnwritableValue = 9013,     // a value a pack file cannot carry without breaking its format
   CipherExhausted = 9014,     // no salt gives the text a form that can be stored
-  FieldNotFound = 9020,       // a recordset has no column of that name or index
+  FieldNotFound = 9020,       // a recordset or a write names no column of the table
   NoCurrentRow = 9021,        // a recordset at BOF or EOF was read or changed
-  RowsNotChangeable = 9022,   // a recordset over several tables or without rowid
   StatementNotSingle = 9023,  // Execute was given more than one statement
   StoreKindUnsupported = 9024,  // a store location of a kind this build cannot open
   // Every row here has its row in docs/errors.md (a test checks it).

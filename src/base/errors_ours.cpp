@@ -33,7 +33,6 @@ constexpr std::array kTable = {
     Entry{Ours::CipherExhausted, "No salt gives the text an enciphered form that can be stored"},
     Entry{Ours::FieldNotFound, "The recordset has no such field"},
     Entry{Ours::NoCurrentRow, "Either BOF or EOF is true: the recordset has no current row"},
-    Entry{Ours::RowsNotChangeable, "The recordset cannot add or change rows"},
     Entry{Ours::StatementNotSingle, "Only one statement can be executed at a time"},
     Entry{Ours::StoreKindUnsupported, "Stores of this kind are not supported by this build"},
     Entry{Ours::ReplaceNotConfirmed,

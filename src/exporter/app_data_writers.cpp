@@ -118,8 +118,7 @@ bool Served(store::Connection& c, const AppDataMember& m, const std::string& a) 
 // WriteDataFile reads the rows through before the store is asked anything
 // else.
 std::unique_ptr<store::Recordset> OpenRows(store::Connection& c, const AppDataMember& m, const std::string& a) {
-  auto rows = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), m.table, a), store::adOpenForwardOnly,
-                              store::adLockReadOnly);
+  auto rows = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), m.table, a));
   rows->ReadThroughAlone();
   return rows;
 }
@@ -221,7 +220,7 @@ bool ExportCodes(ExportContext& ctx, ExportResults& r) {
   try {
     store::Connection& c = ctx.Connection();
     const pack::RowLayout& layout = pack::kQzlgy115Rows;
-    auto rows = c.OpenRecordset(store::SelectAllCodes(c.dialect()), store::adOpenForwardOnly, store::adLockReadOnly);
+    auto rows = c.OpenRecordset(store::SelectAllCodes(c.dialect()));
     auto out = files::TextWriter::Create(ctx.env(), ctx.PackFile(layout.file));
     r.ListRuleFile(layout.file);
     if (rows->IsEOF()) {

@@ -102,8 +102,7 @@ std::optional<Chain> WriteChainHeaders(const ExportOptions& o, ExportContext& ct
 
   Vrc base;
   {
-    auto rs = c.OpenRecordset(store::SelectChainProfileHeader(c.dialect(), o.MigrationProfileTobeExported),
-                              store::adOpenDynamic, store::adLockOptimistic);
+    auto rs = c.OpenRecordset(store::SelectChainProfileHeader(c.dialect(), o.MigrationProfileTobeExported));
     if (!rs->IsEOF()) {
       base = BaseVrcOf(*rs);
       Collect(chain, headers, *rs);
@@ -112,8 +111,7 @@ std::optional<Chain> WriteChainHeaders(const ExportOptions& o, ExportContext& ct
   }
   const double limit = BasedOnLimit(o.ExportBasedOn);
   while (!base.IsEmpty()) {
-    auto rs = c.OpenRecordset(store::SelectChainProfileHeaderByVrc(c.dialect(), base.vers, base.rele, base.cust),
-                              store::adOpenDynamic, store::adLockOptimistic);
+    auto rs = c.OpenRecordset(store::SelectChainProfileHeaderByVrc(c.dialect(), base.vers, base.rele, base.cust));
     if (rs->IsEOF()) break;
     const int64_t mprf = rs->Fields("mprf").Integer();
     if (limit >= static_cast<double>(mprf)) break;

@@ -103,8 +103,7 @@ void MakeFolderBelowRoot(Env& env, const std::string& root, const std::string& f
 // profile.
 std::optional<std::string> PackFolderOfProfile(const ExportOptions& o, const ExportContext& ctx, ExportResults& r,
                                                store::Connection& c) {
-  auto rs = c.OpenRecordset(store::SelectProfileToExport(c.dialect(), o.MigrationProfileTobeExported),
-                            store::adOpenForwardOnly, store::adLockOptimistic);
+  auto rs = c.OpenRecordset(store::SelectProfileToExport(c.dialect(), o.MigrationProfileTobeExported));
   if (rs->BOF() && rs->IsEOF()) {
     r.Error.Set(2,
                 fmt::format("Error : Migration Profile Not found PROFILE NUMBER = {}", o.MigrationProfileTobeExported));

@@ -28,7 +28,7 @@ std::unique_ptr<files::TextWriter> CreateRuleFile(const ExportContext& ctx, Expo
 }
 
 std::unique_ptr<store::Recordset> OpenForward(store::Connection& c, const std::string& statement) {
-  return c.OpenRecordset(statement, store::adOpenForwardOnly, store::adLockReadOnly);
+  return c.OpenRecordset(statement);
 }
 
 // Writes every remaining row of `rows` as one record; returns how many.

@@ -20,25 +20,23 @@ namespace kestrel::exporter {
 namespace {
 
 using When = RuleTableMember::WhenEmpty;
-constexpr auto kReadOnly = store::adLockReadOnly;
-constexpr auto kOptimistic = store::adLockOptimistic;
 
 // clang-format off
 constexpr std::array<RuleTableMember, 13> kMembers = {{
-  // procedure        table       file            tagged             rows                 current  when empty           number  text                                                    warning  lock         tag
-  {"ExportQzmap101", "qzmap101", "Qzmap101.dat", nullptr,           &pack::kQzmap101Rows, false, When::Fail,          101, "Error : Qzmap101 - No Data Present in Qzmap101 Table", false, kOptimistic, "Qzmap101"},
-  {"ExportQzmap105", "qzmap105", "Qzmap105.dat", nullptr,           &pack::kQzmap105Rows, false, When::Fail,          105, "Error : Qzmap105 - No Data Present in Qzmap105 Table", false, kOptimistic, "Qzmap105"},
-  {"ExportQzmap120", "qzmap120", "Qzmap120.dat", &pack::kQzmap120, nullptr,              true,  When::EmptyFileNote, 0,   "",                                                     true,  kReadOnly,   "Qzmap120"},
-  {"ExportQzmap130", "qzmap130", "Qzmap130.dat", &pack::kQzmap130, nullptr,              true,  When::EmptyFile,     0,   "",                                                     false, kReadOnly,   "Qzmap130"},
-  {"ExportQzmap140", "qzmap140", "Qzmap140.dat", &pack::kQzmap140, nullptr,              true,  When::EmptyFile,     0,   "",                                                     false, kReadOnly,   "Qzmap140"},
-  {"ExportQzmap160", "qzmap160", "Qzmap160.dat", &pack::kQzmap160, nullptr,              true,  When::EmptyFile,     0,   "",                                                     false, kReadOnly,   "Qzmap160"},
-  {"ExportQzmap170", "qzmap170", "qzmap170.dat", &pack::kQzmap170, nullptr,              true,  When::EmptyFile,     0,   "",                                                     false, kReadOnly,   "qzmap170"},
-  {"ExportQzmap110", "qzmap110", "Qzmap110.dat", &pack::kQzmap110, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, kOptimistic, "Qzmap110"},
-  {"ExportQzmap125", "qzmap125", "Qzmap125.dat", &pack::kQzmap125, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, kReadOnly,   "Qzmap125"},
-  {"ExportQzmap135", "qzmap135", "Qzmap135.dat", &pack::kQzmap135, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, kReadOnly,   "Qzmap135"},
-  {"ExportQzmap145", "qzmap145", "Qzmap145.dat", &pack::kQzmap145, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, kReadOnly,   "Qzmap145"},
-  {"ExportQzmap165", "qzmap165", "Qzmap165.dat", &pack::kQzmap165, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, kReadOnly,   "Qzmap165"},
-  {"ExportQzmap175", "qzmap175", "qzmap175.dat", &pack::kQzmap175, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, kReadOnly,   "qzmap175"},
+  // procedure        table       file            tagged             rows                 current  when empty           number  text                                                    warning  tag
+  {"ExportQzmap101", "qzmap101", "Qzmap101.dat", nullptr,           &pack::kQzmap101Rows, false, When::Fail,          101, "Error : Qzmap101 - No Data Present in Qzmap101 Table", false, "Qzmap101"},
+  {"ExportQzmap105", "qzmap105", "Qzmap105.dat", nullptr,           &pack::kQzmap105Rows, false, When::Fail,          105, "Error : Qzmap105 - No Data Present in Qzmap105 Table", false, "Qzmap105"},
+  {"ExportQzmap120", "qzmap120", "Qzmap120.dat", &pack::kQzmap120, nullptr,              true,  When::EmptyFileNote, 0,   "",                                                     true,  "Qzmap120"},
+  {"ExportQzmap130", "qzmap130", "Qzmap130.dat", &pack::kQzmap130, nullptr,              true,  When::EmptyFile,     0,   "",                                                     false, "Qzmap130"},
+  {"ExportQzmap140", "qzmap140", "Qzmap140.dat", &pack::kQzmap140, nullptr,              true,  When::EmptyFile,     0,   "",                                                     false, "Qzmap140"},
+  {"ExportQzmap160", "qzmap160", "Qzmap160.dat", &pack::kQzmap160, nullptr,              true,  When::EmptyFile,     0,   "",                                                     false, "Qzmap160"},
+  {"ExportQzmap170", "qzmap170", "qzmap170.dat", &pack::kQzmap170, nullptr,              true,  When::EmptyFile,     0,   "",                                                     false, "qzmap170"},
+  {"ExportQzmap110", "qzmap110", "Qzmap110.dat", &pack::kQzmap110, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, "Qzmap110"},
+  {"ExportQzmap125", "qzmap125", "Qzmap125.dat", &pack::kQzmap125, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, "Qzmap125"},
+  {"ExportQzmap135", "qzmap135", "Qzmap135.dat", &pack::kQzmap135, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, "Qzmap135"},
+  {"ExportQzmap145", "qzmap145", "Qzmap145.dat", &pack::kQzmap145, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, "Qzmap145"},
+  {"ExportQzmap165", "qzmap165", "Qzmap165.dat", &pack::kQzmap165, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, "Qzmap165"},
+  {"ExportQzmap175", "qzmap175", "qzmap175.dat", &pack::kQzmap175, nullptr,              false, When::EmptyFile,     0,   "",                                                     false, "qzmap175"},
 }};
 // clang-format on
 
@@ -103,7 +101,7 @@ bool ExportRuleTable(ExportContext& ctx, ExportResults& r, const RuleTableMember
     store::Connection& c = ctx.Connection();
     const std::string query = RuleTableQuery(m, c.dialect(), ProfileNumbers(profiles), for_sync);
     const auto open_rows = [&] {
-      auto rs = c.OpenRecordset(query, store::adOpenForwardOnly, m.lock);
+      auto rs = c.OpenRecordset(query);
       // Nothing else asks the store anything until the file is written.
       rs->ReadThroughAlone();
       return rs;

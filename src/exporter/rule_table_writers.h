@@ -38,7 +38,6 @@ struct RuleTableMember {
   int32_t empty_number;          // with WhenEmpty::Fail
   std::string_view empty_text;   // with WhenEmpty::Fail
   bool checked_out_warning;      // a row whose logn names a user adds a warning
-  store::LockType lock;          // as the procedure opens its query
   std::string_view tag;          // of the trap: "UnSpecified Error: --" + tag + "--"
 };
 

@@ -65,8 +65,7 @@ void FlushOpenRuleStreams(ExportContext& ctx) noexcept {
 // Returns the number of header rows, which a sound store holds once.
 int WriteHeaderFiles(const ExportOptions& o, ExportContext& ctx, ExportResults& r, store::Connection& c, Profile& p) {
   ctx.AppendProgress("Exporting Qzmap100 Started : ");
-  auto rs = c.OpenRecordset(store::SelectSingleProfileHeader(c.dialect(), o.MigrationProfileTobeExported),
-                            store::adOpenForwardOnly, store::adLockOptimistic);
+  auto rs = c.OpenRecordset(store::SelectSingleProfileHeader(c.dialect(), o.MigrationProfileTobeExported));
   auto headers = files::TextWriter::Create(ctx.env(), ctx.PackFile(pack::kQzmap100Rows.file));
   auto chain = files::TextWriter::Create(ctx.env(), ctx.PackFile(pack::kQzmap101Rows.file));
   r.ListRuleFile(pack::kQzmap100Rows.file);

@@ -215,8 +215,7 @@ bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportCon
         if (!IsNotInList(imported, application)) continue;
 
         store::Connection& c = ConnectionOf(cx);
-        auto stored = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", application),
-                                      store::adOpenDynamic, store::adLockOptimistic);
+        auto stored = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", application));
         if (!(stored->BOF() && stored->IsEOF())) {
           WriteImportLog(cx, kApplicationStillStored);
           return false;

@@ -42,6 +42,9 @@ struct ChainProfile {
   bool Derived() const { return !verf.empty() && !relf.empty() && !cusf.empty(); }
 };
 
+// The columns of a chain row, in the order of its values.
+constexpr std::string_view kChainColumns[] = {"mprf", "levl", "vers", "rele", "cust", "pprf"};
+
 // The text of a loop among the parents above `start`.
 std::string LoopText(int64_t repeated, int64_t start) {
   return fmt::format("{}: profile {} stands twice above profile {}", DefaultText(Ours::ChainTooLong), repeated, start);
@@ -56,22 +59,16 @@ bool InsertInMap101(const ImportContext& cx, ErrorState& error, int16_t mprf, co
     Connection& c = ConnectionOf(cx);
     ChainProfile current{mprf, vers, rele, cust, verf, relf, cusf};
     for (int16_t level = 1; level <= levels; ++level) {
-      auto rs = c.OpenRecordset(store::SelectChainRow(c.dialect(), mprf, level), store::adOpenKeyset,
-                                store::adLockOptimistic);
-      if (!Empty(*rs)) {
+      if (!Empty(*c.OpenRecordset(store::SelectChainRow(c.dialect(), mprf, level)))) {
         error.Set(kChainRowDuplicate,
                     "Error : --InsertInMap101-- Profile By Parent Profile Duplicate records not allowed");
         return false;
       }
-      rs->AddNew();
-      rs->Put("mprf", Value(static_cast<int64_t>(mprf)));
-      rs->Put("levl", Value(static_cast<int64_t>(level)));
-      rs->Put("vers", Value(current.vers));
-      rs->Put("rele", Value(current.rele));
-      rs->Put("cust", Value(current.cust));
-      rs->Put("pprf", Value(current.mprf));
-      rs->Update();
-      rs.reset();
+      const Value row[] = {Value(static_cast<int64_t>(mprf)), Value(static_cast<int64_t>(level)), Value(current.vers),
+                           Value(current.rele), Value(current.cust), Value(current.mprf)};
+      auto chain = c.Insert("qzmap101", kChainColumns);
+      chain->Add(row);
+      chain->Flush();
 
       // Past the root the from VRC is empty and the current profile stays.
       if (!current.Derived()) continue;

@@ -6,9 +6,9 @@
 #include "base/error.h"
 #include "importer/loaders.h"
 #include "importer/records_ahead.h"
+#include "importer/row_inserter.h"
 #include "store/connection.h"
 #include "store/saved_rows.h"
-#include "store/statements_import_loaders.h"
 
 namespace kestrel::importer {
 namespace {
@@ -22,30 +22,17 @@ void LoadRuleFile(const PlannedPack& planned, const std::vector<std::string>& he
                   Loader loader, const pack::TaggedLayout& layout) {
   RecordsAhead records(cx, planned, header_map, loader, layout);
   store::Connection& c = ConnectionOf(cx);
-  auto rs = c.OpenRecordset(store::SelectNoRows(c.dialect(), layout.table), store::adOpenForwardOnly,
-                            store::adLockOptimistic);
-  // The rules are neither read back nor changed while the file loads.
-  rs->HoldAddedRows();
   store::SavedRows saved(c);
   const std::string table(layout.table);
-  // Where each field's column stands in the recordset, looked up the first
-  // time a record sets it (so a column the table lacks fails where it did).
-  std::vector<int> positions(layout.fields.size(), -1);
+  LoadedRowInserter inserter(c, table);
   LoadedRow row;
   while (records.Next(row)) {
-    rs->AddNew();
-    for (size_t i = 0; i < row.columns.size(); ++i) {
-      const LoadedRow::Column& column = row.columns[i];
-      if (!column.set) continue;
-      if (positions[i] < 0) positions[i] = rs->IndexOf(column.name);
-      rs->Put(positions[i], column.value);
-    }
-    rs->Update();
+    inserter.Add(row);
     saved.RowSaved();
     if (saved.rows() % kReportEvery == 0) cx.Report(table, static_cast<int64_t>(saved.rows()));
   }
-  // The rows still held go in before the last batch is committed.
-  rs->Close();
+  // The rows still waiting go in before the last batch is committed.
+  inserter.Flush();
   saved.Finish();
   cx.Report(table, static_cast<int64_t>(saved.rows()));
   records.Close();

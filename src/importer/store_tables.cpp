@@ -9,7 +9,6 @@
 #include "base/text.h"
 #include "store/schema.h"
 #include "store/statements_import_check.h"
-#include "store/statements_import_loaders.h"
 
 namespace kestrel::importer {
 namespace {
@@ -33,8 +32,7 @@ const std::vector<std::string>& StoreTables::Columns(std::string_view table) {
   if (found != columns_.end()) return found->second;
   std::vector<std::string> names;
   try {
-    auto rs = c_.OpenRecordset(store::SelectNoRows(c_.dialect(), table));
-    for (int i = 0; i < rs->FieldCount(); ++i) names.push_back(text::LowerAscii(rs->FieldName(i)));
+    for (const auto& column : c_.Columns(table)) names.push_back(text::LowerAscii(column.name));
   } catch (const ComError& e) {
     // A table another program keeps locked is there: its failure names it.
     if (e.number() == Number(Ours::StoreLocked)) throw;

@@ -14,7 +14,6 @@
 #include "base/files.h"
 #include "base/row_reader.h"
 #include "store/statements_bulk.h"
-#include "store/statements_import_loaders.h"
 
 namespace kestrel::store {
 namespace {
@@ -342,7 +341,7 @@ BulkLoadCounts LoadRows(Env& env, Connection& c, std::string_view table, const s
 
 BulkLoadCounts LoadRowByRow(Env& env, Connection& c, std::string_view table, const std::string& data_file,
                             const BulkLoadOptions& options) {
-  const auto columns = static_cast<size_t>(c.Prepare(SelectNoRows(c.dialect(), table))->ColumnCount());
+  const size_t columns = c.Columns(table).size();
   InsertSink sink(c, table, columns);
   return LoadRows(env, c, table, data_file, options, columns, sink);
 }

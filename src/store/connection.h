@@ -7,8 +7,10 @@
 // statements may outlive the connection that made them: each keeps what it
 // needs of the backend alive, so a host may release them in any order. Every
 // failure of the store is a ComError carrying the backend's own code and
-// message; misuse of a recordset (unknown field, no current row, a row that
-// cannot be added or changed) raises one of our own numbers (errors_ours.h).
+// message; misuse of a recordset (unknown field, no current row) or of a
+// write (a column the table lacks) raises one of our own numbers
+// (errors_ours.h). Rows are read through forward-only recordsets and written
+// through inserters and keyed updates and deletes.
 #pragma once
 
 #include <chrono>
@@ -16,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,18 +28,13 @@
 #include "base/value.h"
 #include "kestrel/store.h"
 #include "store/recordset.h"
+#include "store/row_writes.h"
 #include "store/statement.h"
 
 namespace kestrel::store {
 
 // Which SQL the statement builders render.
 enum class Dialect { TSql, Sqlite, Postgres };
-
-// Cursor and lock types keep the host's numbering; the stores read every
-// recordset forward and ignore both, but callers state them as the
-// procedures do.
-enum CursorType : int { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
-enum LockType : int { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3, adLockBatchOptimistic = 4 };
 
 class Recordset;
 class Statement;
@@ -95,18 +93,12 @@ class Connection {
   // Runs several statements separated by ";" (schema scripts).
   virtual void ExecuteScript(const std::string& statements) = 0;
 
-  // Opens a recordset on a select statement.
-  std::unique_ptr<Recordset> OpenRecordset(std::string_view statement, CursorType = adOpenForwardOnly,
-                                           LockType = adLockReadOnly) {
-    return OpenRows(statement, {});
-  }
+  // Opens a recordset on a select statement; its rows are read forward.
+  std::unique_ptr<Recordset> OpenRecordset(std::string_view statement) { return OpenRows(statement, {}); }
   // Opens a recordset on a select with its values bound: texts as texts,
   // integers as integers. Values and placeholders must pair up (else
   // Ours::Internal).
-  std::unique_ptr<Recordset> OpenRecordset(const Query& query, CursorType = adOpenForwardOnly,
-                                           LockType = adLockReadOnly) {
-    return OpenRows(query.text, query.values);
-  }
+  std::unique_ptr<Recordset> OpenRecordset(const Query& query) { return OpenRows(query.text, query.values); }
   // Opens recordsets on several selects, in order, as OpenRecordset would
   // one after the other; a server backend may send them in one round trip.
   // The first select that fails raises its error.
@@ -148,6 +140,22 @@ class Connection {
   // `counts` (an update counts as neither) until called with nullptr. The
   // caller keeps `counts` alive meanwhile.
   virtual void CountRowChanges(RowChangeCounts* counts) = 0;
+
+  // The columns of a table in their order, as a write binds them; a table
+  // that is not there raises the store's own error (IsMissingTable), one
+  // that another program keeps locked the store's lock error.
+  virtual std::vector<TableColumn> Columns(std::string_view table) = 0;
+  // An inserter of rows into `table` with a value for each of `columns`
+  // (store/row_writes.h); a column the table lacks raises
+  // Ours::FieldNotFound.
+  virtual std::unique_ptr<Inserter> Insert(std::string_view table, std::span<const std::string_view> columns) = 0;
+  // Sets the columns of `set` in every row of `table` whose `key` columns
+  // equal its values, and returns how many rows it changed (0 when none
+  // matched). Nothing to set changes nothing.
+  int64_t UpdateByKey(std::string_view table, const ColumnValues& key, const ColumnValues& set);
+  // Deletes every row of `table` whose `key` columns equal its values;
+  // returns how many.
+  int64_t DeleteByKey(std::string_view table, const ColumnValues& key);
 
   // A prepared statement: the same text is compiled once and handed out again
   // after the previous holder released it.

@@ -1,5 +1,5 @@
 // The canonical demo data and the copy of shared reference data between
-// stores. Rows are written through one prepared insert per table inside one
+// stores. Rows are written through an inserter per table inside one
 // transaction; every value has the form the import gives it (integers where
 // the loaders convert, dates "YYYY-MM-DD HH:MM:SS", the owner enciphered).
 #include "store/demo_data.h"
@@ -13,7 +13,6 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "store/schema.h"
-#include "store/statements_import_loaders.h"
 #include "store/statements_store.h"
 
 namespace kestrel::store {
@@ -21,53 +20,29 @@ namespace {
 
 const std::string kCrLf = "\r\n";
 
-// Adds whole rows to one table; columns a row does not name are NULL. On
-// SQLite each row goes through one prepared insert of all the columns. On a
-// server, where each such insert costs a round trip, a table's rows wait in
-// groups and go through a recordset's added rows, which the server backend
-// sends in one COPY per group: the demo data writes many tables in turns, so
-// that rows added straight away would switch tables every few rows.
+// Adds whole rows to one table; columns a row does not name are NULL. The
+// demo data writes many tables in turns, a few rows each: a table's rows
+// wait in groups and go through its inserter together, so that the store
+// groups them (a server by COPY) instead of switching tables every few rows.
 class RowWriter {
  public:
-  RowWriter(Connection& c, std::string_view table)
-      : c_(c), def_(Find(table)), names_(def_.ColumnNames()), grouped_(c.dialect() != Dialect::Sqlite) {
-    if (!grouped_) stmt_ = c.Prepare(InsertRowWithParameters(c.dialect(), table, names_));
-  }
+  RowWriter(Connection& c, std::string_view table) : c_(c), def_(Find(table)), names_(def_.ColumnNames()) {}
 
   void Add(std::initializer_list<std::pair<std::string_view, Value>> fields) {
-    if (grouped_) {
-      std::vector<Value> row(names_.size());
-      for (const auto& [name, value] : fields) row[IndexOf(name)] = value;
-      Wait(std::move(row));
-      return;
-    }
-    for (const auto& [name, value] : fields) Bind(IndexOf(name), value);
-    Run();
+    std::vector<Value> row(names_.size());
+    for (const auto& [name, value] : fields) row[IndexOf(name)] = value;
+    Wait(std::move(row));
   }
 
   // A row given column by column in the table's order.
-  void AddValues(const std::vector<Value>& values) {
-    if (grouped_) {
-      Wait(values);
-      return;
-    }
-    for (size_t i = 0; i < values.size() && i < names_.size(); ++i) Bind(i, values[i]);
-    Run();
-  }
+  void AddValues(const std::vector<Value>& values) { Wait(values); }
 
   // Sends the rows waiting; every writer flushes before the batch commits.
   void Flush() {
     if (waiting_.empty()) return;
-    auto rs = c_.OpenRecordset(SelectNoRows(c_.dialect(), def_.name));
-    std::vector<int> fields;
-    for (const auto& name : names_) fields.push_back(rs->IndexOf(name));
-    for (const auto& row : waiting_) {
-      rs->AddNew();
-      for (size_t i = 0; i < row.size(); ++i)
-        if (!row[i].IsNull()) rs->Put(fields[i], row[i]);
-      rs->Update();
-    }
-    rs->Close();
+    if (!inserter_) inserter_ = c_.Insert(def_.name, names_);
+    for (const auto& row : waiting_) inserter_->Add(row);
+    inserter_->Flush();
     waiting_.clear();
   }
 
@@ -86,14 +61,6 @@ class RowWriter {
       if (names_[i] == name) return i;
     Raise(Ours::Internal, "No column " + std::string(name) + " in " + std::string(def_.name));
   }
-  void Bind(size_t i, const Value& v) {
-    stmt_->Bind(static_cast<int>(i) + 1, v, def_.columns[i].type == ColumnType::Binary && v.IsText());
-  }
-  // The prepared insert's values are cleared for the next row.
-  void Run() {
-    stmt_->Run();
-    stmt_->Reset();
-  }
   void Wait(std::vector<Value> row) {
     row.resize(names_.size());
     waiting_.push_back(std::move(row));
@@ -103,8 +70,7 @@ class RowWriter {
   Connection& c_;
   const TableDef& def_;
   std::vector<std::string_view> names_;
-  bool grouped_;
-  std::unique_ptr<Statement> stmt_;
+  std::unique_ptr<Inserter> inserter_;
   std::vector<std::vector<Value>> waiting_;
 };
 

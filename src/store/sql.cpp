@@ -58,15 +58,6 @@ void AppendText(Query& q, Dialect d, std::string_view value) {
   }
 }
 
-void AppendNumber(Query& q, Dialect d, int64_t n) {
-  if (d == Dialect::TSql) {
-    q.text += Number(n);
-  } else {
-    q.values.emplace_back(n);
-    q.text += Placeholder(d, q.values.size());
-  }
-}
-
 std::string_view Concat(Dialect d) { return d == Dialect::TSql ? "+" : "||"; }
 
 std::string CastToText(Dialect d, std::string_view expr) {
@@ -85,10 +76,6 @@ std::string CastToInt(Dialect d, std::string_view expr) {
 }
 
 std::string_view LimitOne(Dialect d) { return d == Dialect::TSql ? "" : " limit 1"; }
-
-std::string_view RowId(Dialect d) { return d == Dialect::Postgres ? "ctid" : "rowid"; }
-
-std::string_view ReturningRowId(Dialect d) { return d == Dialect::Postgres ? " returning ctid" : ""; }
 
 std::string StoredOrderKeys(Dialect d, std::string_view table, std::string_view columns) {
   const TableDef* t = FindTable(table);

@@ -36,12 +36,10 @@ std::string Placeholder(Dialect d, size_t n);
 // "(?,?),(?,?)" or "($1,$2),($3,$4)".
 std::string ParameterRows(Dialect d, size_t columns, size_t rows);
 
-// A value of a parameterized statement (Query): in T-SQL written into the
-// text, a text between quotes as Quoted writes it, a number as Number does;
-// elsewhere a placeholder in the text and the value appended to the query's
-// values.
+// A text value of a parameterized statement (Query): in T-SQL written into
+// the text between quotes as Quoted writes it; elsewhere a placeholder in
+// the text and the value appended to the query's values.
 void AppendText(Query& q, Dialect d, std::string_view value);
-void AppendNumber(Query& q, Dialect d, int64_t n);
 
 // The text concatenation operator: "+" in T-SQL, "||" in SQLite and PostgreSQL.
 std::string_view Concat(Dialect d);
@@ -63,13 +61,6 @@ std::string CastToInt(Dialect d, std::string_view expr);
 // " limit 1" after a select that needs one row at most; T-SQL says "top 1"
 // at the front instead and gets "".
 std::string_view LimitOne(Dialect d);
-// The column that tells a stored row apart from every other, fetched unseen
-// to change a found row: "rowid" in SQLite, "ctid" in PostgreSQL.
-std::string_view RowId(Dialect d);
-// What an insert or update of a found row appends to hand the row's new
-// RowId back: "" in SQLite (which keeps the rowid), " returning ctid" in
-// PostgreSQL (where an update moves the row).
-std::string_view ReturningRowId(Dialect d);
 
 // The order of a read whose rows reach a pack file. SQLite returns the rows
 // of a search in the order of the index it walks, rows of one key in rowid

@@ -14,23 +14,20 @@
 #include "store/saved_rows.h"
 #include "store/sql.h"
 #include "store/statements_bulk.h"
-#include "store/statements_import_loaders.h"
 
 namespace kestrel::store {
 namespace {
 
 // The target's column names of `table`; none when it has no such table.
 std::optional<std::vector<std::string>> ColumnsOf(Connection& target, std::string_view table) {
-  std::unique_ptr<Recordset> rs;
   try {
-    rs = target.OpenRecordset(SelectNoRows(target.dialect(), table));
+    std::vector<std::string> names;
+    for (auto& column : target.Columns(table)) names.push_back(std::move(column.name));
+    return names;
   } catch (const ComError& e) {
     if (target.IsMissingTable(e)) return std::nullopt;
     throw;
   }
-  std::vector<std::string> names;
-  for (int i = 0; i < rs->FieldCount(); ++i) names.push_back(rs->FieldName(i));
-  return names;
 }
 
 std::string QuotedName(std::string_view name) {

@@ -20,7 +20,7 @@ class Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
-  // Binds the same values as Recordset::Put takes: NULL, integers, doubles
+  // Binds the same values as a write takes (store/row_writes.h): NULL, integers, doubles
   // and texts (bound as text unless `as_blob`). The value is copied.
   virtual void Bind(int index, const Value& v, bool as_blob = false) = 0;
   // Binds a value without copying its text.

@@ -7,8 +7,6 @@
 
 namespace kestrel::store {
 
-std::string SelectNoRows(Dialect, std::string_view table) { return fmt::format("select * from {} where 1=2", table); }
-
 std::string SelectLibraryFunction(Dialect, int64_t mprf, std::string_view vers, std::string_view rele,
                                   std::string_view cust, std::string_view fnam) {
   return fmt::format("select * from qzlib100 where mprf = {} and vers='{}' and rele='{}' and cust='{}' and fnam='{}'",

@@ -9,8 +9,6 @@
 
 namespace kestrel::store {
 
-// The empty query through which a loader adds rows: "select * from T where 1=2".
-std::string SelectNoRows(Dialect d, std::string_view table);
 // A library function of a profile under its VRC.
 std::string SelectLibraryFunction(Dialect d, int64_t mprf, std::string_view vers, std::string_view rele,
                                   std::string_view cust, std::string_view fnam);

@@ -4,8 +4,6 @@
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
-#include <vector>
-
 #include "store/sql.h"
 
 namespace kestrel::store {
@@ -16,20 +14,34 @@ std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span
                      sql::ParameterRows(d, columns.size(), rows));
 }
 
-std::string InsertRowKeepingRowId(Dialect d, std::string_view table, std::span<const std::string_view> columns) {
-  return InsertRowWithParameters(d, table, columns) + std::string(sql::ReturningRowId(d));
+namespace {
+
+// "a=?,b=?" or "a=? and b=?", the placeholders numbered from `first`.
+std::string Pairs(Dialect d, std::span<const std::string_view> columns, size_t first, std::string_view joint) {
+  std::string out;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (i) out += joint;
+    out += fmt::format("{}={}", columns[i], sql::Placeholder(d, first + i));
+  }
+  return out;
 }
 
-std::string UpdateRowByRowid(Dialect d, std::string_view table, std::span<const std::string_view> columns) {
-  std::vector<std::string> sets;
-  for (size_t i = 0; i < columns.size(); ++i)
-    sets.push_back(fmt::format("{}={}", columns[i], sql::Placeholder(d, i + 1)));
-  return fmt::format("update {} set {} where {}={}{}", table, fmt::join(sets, ","), sql::RowId(d),
-                     sql::Placeholder(d, columns.size() + 1), sql::ReturningRowId(d));
+}  // namespace
+
+std::string UpdateRowsByKey(Dialect d, std::string_view table, std::span<const std::string_view> columns,
+                            std::span<const std::string_view> key) {
+  return fmt::format("update {} set {} where {}", table, Pairs(d, columns, 1, ","),
+                     Pairs(d, key, columns.size() + 1, " and "));
 }
 
-std::string SelectColumnsDefaultingToNull(std::string_view table) {
-  return fmt::format("select name from pragma_table_xinfo({}) where dflt_value is null and hidden = 0",
+std::string DeleteRowsByKey(Dialect d, std::string_view table, std::span<const std::string_view> key) {
+  return fmt::format("delete from {} where {}", table, Pairs(d, key, 1, " and "));
+}
+
+std::string SelectEveryColumn(std::string_view table) { return fmt::format("select * from {}", table); }
+
+std::string SelectColumnsWithDefaults(std::string_view table) {
+  return fmt::format("select name from pragma_table_xinfo({}) where dflt_value is not null or hidden <> 0",
                      sql::Quoted(table));
 }
 

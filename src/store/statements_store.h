@@ -1,5 +1,5 @@
-// Statements of this system's own store machinery (the recordset's adding and
-// changing of rows, init-store, demo-store, counts): they are not the
+// Statements of this system's own store machinery (the inserters' and keyed
+// writes' texts, init-store, demo-store, counts): they are not the
 // component's).
 #pragma once
 
@@ -16,15 +16,17 @@ namespace kestrel::store {
 // of `rows` rows "values (?,?),(?,?)", the parameters numbered row by row.
 std::string InsertRowWithParameters(Dialect d, std::string_view table, std::span<const std::string_view> columns,
                                     size_t rows = 1);
-// The recordset's insert of an added row: as InsertRowWithParameters, and
-// the row's new sql::RowId handed back where the store needs that.
-std::string InsertRowKeepingRowId(Dialect d, std::string_view table, std::span<const std::string_view> columns);
-// "update T set c1=?,c2=? where rowid=?": the recordset's change of a found
-// row by the sql::RowId it fetched (handing the new one back where it moves).
-std::string UpdateRowByRowid(Dialect d, std::string_view table, std::span<const std::string_view> columns);
+// "update T set c1=?,c2=? where k1=? and k2=?": a keyed update, the
+// parameters numbered the columns set first, then the key's.
+std::string UpdateRowsByKey(Dialect d, std::string_view table, std::span<const std::string_view> columns,
+                            std::span<const std::string_view> key);
+// "delete from T where k1=? and k2=?": a keyed delete.
+std::string DeleteRowsByKey(Dialect d, std::string_view table, std::span<const std::string_view> key);
+// Every column of a table: compiled (never run) to learn its columns.
+std::string SelectEveryColumn(std::string_view table);
 // The columns of a SQLite table (as "name") that an insert leaving them out
-// fills with NULL: no default of their own, and not computed by the store.
-std::string SelectColumnsDefaultingToNull(std::string_view table);
+// fills with a value of their own: a default, or computed by the store.
+std::string SelectColumnsWithDefaults(std::string_view table);
 // Every row of a table in the order it was stored.
 std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table);
 // The number of rows of a table.

@@ -200,6 +200,26 @@ std::vector<std::string> RevisionLines(const std::string& fnam, const std::strin
           ":FDEF:END", ":COMT:START", "", ":COMT:END"};
 }
 
+// A store another program made may give a column a default: a record that
+// leaves the column unset gets it, however the records before and after it
+// set their columns.
+TEST_F(LoaderTest, AColumnARecordLeavesUnsetKeepsTheTablesDefault) {
+  std::string columns;
+  for (const auto& c : store_->connection()->Columns("qzmap120"))
+    columns += (columns.empty() ? "" : ", ") + c.name + (c.name == "comt" ? " text default 'none given'" : "");
+  store_->Exec("drop table qzmap120");
+  store_->Exec("create table qzmap120 (" + columns + ")");
+  // A blank comment leaves the column unset.
+  std::vector<NamedValues> records;
+  for (const auto& [tcpac, comt] : {std::pair{"P1", "Checked"}, {"P2", ""}, {"P3", " "}, {"P4", "Checked"}, {"P5", ""}})
+    records.push_back(Record(pack::kQzmap120, {{"tcpac", tcpac}, {"comt", comt}}));
+  Write(pack::kQzmap120, records);
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  EXPECT_EQ(store_->Rows("select tcpac, comt, isms from qzmap120 order by tcpac"),
+            (Table{{"P1", "Checked", "N"}, {"P2", "none given", "N"}, {"P3", "none given", "N"}, {"P4", "Checked", "N"},
+                   {"P5", "none given", "N"}}));
+}
+
 TEST_F(LoaderTest, LibraryFunctionsAreUpdatedByKeyOrAddedAndRevisionsComeOnlyWithRevisionInformation) {
   store_->Exec("insert into qzlib100 (mprf, vers, rele, cust, fnam, dsca) values (12, 'X50', 'd', 'cd2', 'fnCalcTax', "
                "'stored'), (12, 'X50', 'd', 'cd2', 'fnKeep', 'kept'), (12, 'X49', 'd', 'cd2', 'fnCalcTax', 'other VRC')");

@@ -101,11 +101,11 @@ TEST(OpenStoreTest, AServerThatDoesNotAnswerIsNamedWithoutThePassword) {
   }
 }
 
-// A held group of rows whose insert ends the transaction (a trigger's
+// A group of waiting rows whose insert ends the transaction (a trigger's
 // RAISE(ROLLBACK), as a full disk or an interruption does) leaves nothing
-// held: its rows went with the transaction, and closing the recordset sends
-// none of them again outside it.
-TEST(HeldRowsTest, AFailureThatEndsTheTransactionLeavesNoRowToSendAgain) {
+// waiting: its rows went with the transaction, and dropping the inserter
+// sends none of them again outside it.
+TEST(InserterTest, AFailureThatEndsTheTransactionLeavesNoRowToSendAgain) {
   TempFolder dir;
   auto c = Create(dir.path() + "/store.db");
   c->ExecuteScript(
@@ -113,19 +113,18 @@ TEST(HeldRowsTest, AFailureThatEndsTheTransactionLeavesNoRowToSendAgain) {
       "create trigger held_ends before insert on held when new.n = 10"
       " begin select raise(rollback, 'row 10 ends the transaction'); end;");
   c->BeginBatch();
-  auto rs = c->OpenRecordset("select * from held where 1=2", adOpenForwardOnly, adLockOptimistic);
-  rs->HoldAddedRows();
+  const std::string_view columns[] = {"n", "t"};
+  auto inserter = c->Insert("held", columns);
   const ComError refused = CaughtFrom([&] {
     for (int n = 1; n <= 40; ++n) {
-      rs->AddNew();
-      rs->Put("n", n);
-      rs->Put("t", "row " + std::to_string(n));
-      rs->Update();
+      const Value row[] = {Value(n), Value("row " + std::to_string(n))};
+      inserter->Add(row);
     }
   });
   EXPECT_NE(refused.description().find("row 10 ends the transaction"), std::string::npos) << refused.description();
   EXPECT_FALSE(c->InTransaction());
-  EXPECT_EQ(ErrorOf([&] { rs->Close(); }), 0);
+  EXPECT_EQ(ErrorOf([&] { inserter->Flush(); }), 0);
+  inserter.reset();
   EXPECT_EQ(c->OpenRecordset("select count(*) from held")->GetString(-1, "", ""), "0");
 }
 

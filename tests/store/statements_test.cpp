@@ -134,7 +134,6 @@ std::vector<Case> AllCases() {
       {"SelectStoredUser", [](Dialect d) { return SelectStoredUser(d, "jmartin"); }, "select distinct cast(usrn as varchar) from qzusr100 where cast(usrn as varchar)='jmartin'", 1},
       {"SelectUserAssignment", [](Dialect d) { return SelectUserAssignment(d, "jmartin", 31); }, "select cast(usrn as varchar),cast(mprf as int) from qzusr110 where cast(usrn as varchar)='jmartin' and cast(mprf as int) =31", 1},
       {"InsertUserAssignment", [](Dialect d) { return InsertUserAssignment(d, "jmartin", 12); }, "insert into qzusr110 (usrn,mprf) values(cast('jmartin' as varbinary),cast(12 as varbinary))", 1},
-      {"SelectNoRows", [](Dialect d) { return SelectNoRows(d, "qzmap120"); }, "select * from qzmap120 where 1=2", 0},
       {"SelectLibraryFunction", [](Dialect d) { return SelectLibraryFunction(d, 31, "X41U", "c", "ab1", "fnCalcTax"); }, "select * from qzlib100 where mprf = 31 and vers='X41U' and rele='c' and cust='ab1' and fnam='fnCalcTax'", 1},
       {"SelectLibraryRevision", [](Dialect d) { return SelectLibraryRevision(d, 31, "X41U", "c", "ab1", "fnCalcTax", 3); }, "select * from qzlib105 where mprf = 31 and vers='X41U' and rele='c' and cust='ab1' and fnam='fnCalcTax' and revi=3", 1},
       {"SelectSharedFunction", [](Dialect d) { return SelectSharedFunction(d, "TRIM"); }, "select * from qzmap150 where func='TRIM'", 1},

@@ -149,17 +149,22 @@ StoreBuilder StoreBuilder::SharedWith(const std::string& path, store::Connection
 }
 
 std::string StoreBuilder::Add(std::string_view table, const Named& values) const {
-  auto rs = conn_->OpenRecordset("select * from " + std::string(table) + " where 1=2", store::adOpenKeyset,
-                                 store::adLockOptimistic);
-  rs->AddNew();
-  for (const auto& [column, v] : values) rs->Put(column, v);
+  std::vector<std::string_view> columns;
+  std::vector<Value> row;
+  for (const auto& [column, v] : values) {
+    columns.push_back(column);
+    row.push_back(v);
+  }
+  auto inserter = conn_->Insert(table, columns);
+  inserter->Add(row);
+  inserter->Flush();
   std::string line;
-  for (int i = 0; i < rs->FieldCount(); ++i) {
+  const auto all = conn_->Columns(table);
+  for (size_t i = 0; i < all.size(); ++i) {
     if (i > 0) line += '\x01';
     for (const auto& [column, v] : values)
-      if (column == rs->FieldName(i)) line += v.TextOrEmpty();
+      if (column == all[i].name) line += v.TextOrEmpty();
   }
-  rs->Update();
   return line + "\r\n";
 }
 

@@ -15,6 +15,7 @@
 #include "store/lock_wait.h"
 #include "store/open.h"
 #include "store/postgres/copy_sink.h"
+#include "store/postgres/inserter.h"
 #include "store/postgres/recordset.h"
 #include "store/postgres/session.h"
 #include "store/postgres/statement.h"
@@ -22,7 +23,6 @@
 #include "store/postgres/values.h"
 #include "store/schema.h"
 #include "store/sql.h"
-#include "store/statements_import_loaders.h"
 
 namespace kestrel::store::postgres {
 namespace {
@@ -106,7 +106,7 @@ std::vector<std::unique_ptr<Recordset>> PostgresConnection::OpenRowsTogether(con
   for (size_t i = 0; i < queries.size(); ++i) {
     // Values that find more rows than a piece go again, through a cursor.
     if (PgRecordset::IsWhole(results[i].get()))
-      opened.push_back(std::make_unique<PgRecordset>(s_, std::move(results[i]), wholes[i].hidden_rowid));
+      opened.push_back(std::make_unique<PgRecordset>(s_, std::move(results[i])));
     else
       opened.push_back(OpenRows(queries[i].text, queries[i].values));
   }
@@ -190,7 +190,7 @@ void PostgresConnection::BeginBatch() {
 
 void PostgresConnection::CommitBatch() {
   if (batches_.empty()) Raise(Ours::Internal, "CommitBatch without BeginBatch");
-  // A held row the store refuses fails alone, as at its Update: the rows
+  // A held row the store refuses fails alone, as if sent by itself: the rows
   // before it are committed with the batch, then its error is raised.
   std::exception_ptr refused;
   try {
@@ -268,6 +268,13 @@ void PostgresConnection::BeginSnapshot() {
 
 void PostgresConnection::CountRowChanges(RowChangeCounts* counts) { s_->CountRowChanges(counts); }
 
+std::vector<TableColumn> PostgresConnection::Columns(std::string_view table) { return TableColumns(*s_, table); }
+
+std::unique_ptr<Inserter> PostgresConnection::Insert(std::string_view table,
+                                                     std::span<const std::string_view> columns) {
+  return std::make_unique<PgInserter>(s_, table, columns);
+}
+
 bool PostgresConnection::IsMissingTable(const ComError& e) const {
   return e.number() == SqlStateNumber(kUndefinedTable);
 }
@@ -283,10 +290,10 @@ BulkLoadCounts PostgresConnection::BulkLoad(Env& env, std::string_view table, co
   std::vector<bool> binary;
   std::string copy = "copy " + std::string(table) + " (";
   try {
-    const Prepared& p = s_->Prepare(SelectNoRows(dialect(), table));
-    for (size_t i = 0; i < p.column_types.size(); ++i) {
-      binary.push_back(p.column_types[i] == kByteaType);
-      copy += (i ? ", " : "") + p.column_names[i];
+    const auto columns = TableColumns(*s_, table);
+    for (size_t i = 0; i < columns.size(); ++i) {
+      binary.push_back(columns[i].binary);
+      copy += (i ? ", " : "") + columns[i].name;
     }
   } catch (const ComError& e) {
     if (IsMissingTable(e)) throw no_such_table();

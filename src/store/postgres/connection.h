@@ -47,6 +47,8 @@ class PostgresConnection final : public Connection {
   void CountRowChanges(RowChangeCounts* counts) override;
 
   std::unique_ptr<Statement> Prepare(std::string_view statement) override;
+  std::vector<TableColumn> Columns(std::string_view table) override;
+  std::unique_ptr<Inserter> Insert(std::string_view table, std::span<const std::string_view> columns) override;
 
   bool IsMissingTable(const ComError& e) const override;
   bool CanBulkLoad() override;

@@ -16,8 +16,9 @@ namespace kestrel::store::postgres {
 // Appends a field as COPY's text format reads it back: backslash, tab, CR
 // and LF escaped, a bytea value in hex form, an empty field NULL ("\N").
 void AppendCopyField(std::string& out, std::string_view field, bool binary);
-// Appends a value as Recordset::Put takes it, in the same text form: NULL
-// as "\N", an empty text as an empty field, numbers in decimal.
+// Appends a value as a write takes it (store/row_writes.h), in the same
+// text form: NULL as "\N", an empty text as an empty field, numbers in
+// decimal.
 void AppendCopyValue(std::string& out, const Value& v, bool binary);
 // The fields of one line of COPY text (without its LF), as AppendCopyValue
 // or the server's COPY ... TO writes it: each field's bytes with their
@@ -30,8 +31,8 @@ void SplitCopyLine(std::string_view line, std::vector<std::string>& fields, std:
 // backslash (so neither an escape nor a NULL) and that many fields; false
 // and nothing appended otherwise.
 bool AppendPlainCopyFields(std::string& out, std::string_view line, size_t fields, std::string_view separator);
-// The values of one line that AppendCopyValue wrote, as Recordset::Put
-// would take them again: "\N" as NULL, bytea back to its bytes, anything
+// The values of one line that AppendCopyValue wrote, as a write would take
+// them again: "\N" as NULL, bytea back to its bytes, anything
 // else as its text (a number as its decimal text, which a statement's
 // parameter sends alike).
 std::vector<Value> ReadCopyValues(std::string_view line, const std::vector<bool>& binary);

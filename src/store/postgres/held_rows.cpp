@@ -21,34 +21,28 @@ namespace {
 constexpr size_t kHeldRows = 5000;
 constexpr size_t kHeldBytes = 512 * 1024;
 constexpr char kGroupSavepoint[] = "kestrel_rows";
-// Copy text of rows no longer current gathered before it streams to the
+// Copy text of rows gathered before it streams to the
 // server; less for a group's first rows, so that the server, idle since the
 // group before ended, starts on them while the next ones are made. In
 // pieces of 64 KiB the server waited for each (an import 6-9 % slower).
 constexpr size_t kStreamAt = 16 * 1024;
 constexpr size_t kFirstStreamAt = 8 * 1024;
 
-std::vector<std::string_view> Views(const std::vector<std::string>& names) {
-  return {names.begin(), names.end()};
-}
+}  // namespace
 
-// Inserts one row by itself, as the recordset saves a row it does not hold;
-// returns its ctid.
-std::string InsertAlone(Session& s, const std::string& table, const std::vector<std::string>& columns,
-                        const std::vector<bool>& binary, const std::vector<Value>& row) {
-  const std::string text = InsertRowKeepingRowId(Dialect::Postgres, table, Views(columns));
+void InsertAlone(Session& s, std::string_view table, const std::vector<std::string>& columns,
+                 const std::vector<bool>& binary, std::span<const Value* const> row) {
+  const std::vector<std::string_view> names(columns.begin(), columns.end());
+  const std::string text = InsertRowWithParameters(Dialect::Postgres, table, names);
   const Prepared& p = s.Prepare(text);
   Params params;
   params.Resize(row.size());
-  for (size_t i = 0; i < row.size(); ++i) params.Set(i, row[i], binary[i] || p.binary_params[i]);
-  Result r = s.RunPrepared(StatementKind::Write, text, p, params.values());
-  return PQntuples(r.get()) > 0 ? PQgetvalue(r.get(), 0, 0) : "";
+  for (size_t i = 0; i < row.size(); ++i) params.Set(i, *row[i], binary[i] || p.binary_params[i]);
+  s.RunPrepared(StatementKind::Write, text, p, params.values());
 }
 
-}  // namespace
-
-uint64_t HeldRows::Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
-                        const std::vector<bool>& binary, const std::vector<const Value*>& values, uint64_t layout) {
+void HeldRows::Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
+                    const std::vector<bool>& binary, std::span<const Value* const> values, uint64_t layout) {
   const bool same_layout = layout != 0 && layout == layout_;
   const bool same = same_layout || (table == table_ && columns.size() == columns_.size() &&
                                     std::equal(columns.begin(), columns.end(), columns_.begin()));
@@ -59,21 +53,15 @@ uint64_t HeldRows::Hold(Session& s, std::string_view table, const std::vector<st
   }
   if (!same_layout) binary_ = binary;
   layout_ = layout;
-  // The rows before this one are no longer their adder's current one: once
-  // enough of them wait, they stream into the group's COPY, so that the
+  // Once enough rows wait, they stream into the group's COPY, so that the
   // server stores them while the next ones are made.
-  if (last_row_at_ - streamed_ >= (copying_ ? kStreamAt : kFirstStreamAt)) Stream(s);
-  last_row_at_ = group_.size();
-  static const Value kNull;
+  if (group_.size() - streamed_ >= (copying_ ? kStreamAt : kFirstStreamAt)) Stream(s);
   for (size_t i = 0; i < values.size(); ++i) {
     if (i) group_ += '\t';
-    AppendCopyValue(group_, values[i] ? *values[i] : kNull, binary_[i]);
+    AppendCopyValue(group_, *values[i], binary_[i]);
   }
   group_ += '\n';
   ++rows_;
-  last_ticket_ = ++next_ticket_;
-  last_is_current_ = true;
-  return last_ticket_;
 }
 
 std::string HeldRows::CopyStatement() const {
@@ -100,9 +88,10 @@ void HeldRows::Stream(Session& s) {
     starting_ = false;
     copying_ = true;
   }
-  const std::string_view rows = std::string_view(group_).substr(streamed_, last_row_at_ - streamed_);
-  if (PQputCopyData(s.conn(), rows.data(), static_cast<int>(rows.size())) != 1) throw ConnectionError(s.conn());
-  streamed_ = last_row_at_;
+  const std::string_view rows = std::string_view(group_).substr(streamed_);
+  if (!rows.empty() && PQputCopyData(s.conn(), rows.data(), static_cast<int>(rows.size())) != 1)
+    throw ConnectionError(s.conn());
+  streamed_ = group_.size();
 }
 
 void HeldRows::RollBackGroup(Session& s) noexcept {
@@ -113,31 +102,10 @@ void HeldRows::RollBackGroup(Session& s) noexcept {
   }
 }
 
-void HeldRows::Release(uint64_t ticket) {
-  if (ticket != 0 && ticket == last_ticket_) last_is_current_ = false;
-}
-
-bool HeldRows::TakeBack(uint64_t ticket) {
-  if (rows_ == 0 || ticket != last_ticket_ || !last_is_current_) return false;
-  --rows_;
-  group_.resize(last_row_at_);
-  last_ticket_ = 0;
-  last_is_current_ = false;
-  return true;
-}
-
-const std::string& HeldRows::RowIdSentAlone(uint64_t ticket) const {
-  static const std::string none;
-  return ticket != 0 && ticket == sent_alone_ticket_ ? sent_alone_rowid_ : none;
-}
-
 void HeldRows::Drop() {
   rows_ = 0;
   group_.clear();
   streamed_ = 0;
-  last_row_at_ = 0;
-  last_ticket_ = 0;
-  last_is_current_ = false;
 }
 
 void HeldRows::Abandon(Session& s) noexcept {
@@ -155,15 +123,6 @@ void HeldRows::Send(Session& s) {
   if (empty() || starting_) return;
   // What is sent is no longer held: the statements below find nothing to
   // send first.
-  const bool last_alone = last_is_current_;
-  const uint64_t last_ticket = last_ticket_;
-  std::vector<Value> last;
-  if (last_alone) {
-    last = ReadCopyValues(std::string_view(group_).substr(last_row_at_, group_.size() - last_row_at_ - 1), binary_);
-    group_.resize(last_row_at_);
-    --rows_;
-  }
-  last_row_at_ = group_.size();
   const size_t rows = std::exchange(rows_, 0);
 
   if (rows > 0 || copying_) {
@@ -188,19 +147,18 @@ void HeldRows::Send(Session& s) {
       Drop();
       s.Control(std::string("rollback to savepoint ") + kGroupSavepoint + "; release savepoint " + kGroupSavepoint);
       // One by one: the refused row raises its own error, as it would have
-      // at its Update; the rows after it are not saved.
+      // alone; the rows after it are not saved.
       for (size_t at = 0; at < group.size();) {
         const size_t end = group.find('\n', at);
-        InsertAlone(s, table_, columns_, binary_, ReadCopyValues(std::string_view(group).substr(at, end - at), binary_));
+        const std::vector<Value> row = ReadCopyValues(std::string_view(group).substr(at, end - at), binary_);
+        std::vector<const Value*> values;
+        for (const Value& v : row) values.push_back(&v);
+        InsertAlone(s, table_, columns_, binary_, values);
         at = end + 1;
       }
     }
   }
   Drop();
-  if (last_alone) {
-    sent_alone_rowid_ = InsertAlone(s, table_, columns_, binary_, last);
-    sent_alone_ticket_ = last_ticket;
-  }
 }
 
 }  // namespace kestrel::store::postgres

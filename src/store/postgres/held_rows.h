@@ -1,11 +1,11 @@
-// Rows that recordsets add inside a transaction, held back and sent to the
+// Rows that inserters add inside a transaction, held back and sent to the
 // server together: one COPY inside one savepoint per group of rows, where
 // each row on its own would cost a statement, a savepoint and a round trip.
 // A large group's COPY starts before the group is complete and takes its
 // rows as they come, so that the server stores them while the caller makes
 // the next ones. A group is held as its COPY text alone, a fraction of the
 // memory its values took, and the text stays until the group's COPY ends.
-// The store must look as if every row had been sent at its Update: the
+// The store must look as if every row had been sent when it was added: the
 // session sends the held rows before any other statement runs (so that
 // every read sees them), and when the server refuses the group, its
 // savepoint is rolled back and the rows, read back from the text, go again
@@ -13,15 +13,11 @@
 // store's own error, the rows before it saved and the ones after it dropped
 // (a loader stops at its first refused row).
 //
-// The row a recordset added last stays its current row, which a further Put
-// and Update change: such a row is taken back while it is still held; when
-// the rows are sent first, it goes alone as a single insert, so that its
-// ctid is known to the recordset.
-//
 // Callers guarantee: one thread at a time (the session's).
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,22 +31,13 @@ class Session;
 class HeldRows {
  public:
   // Holds a row of `table` with values for `columns` (in order; `binary`
-  // says which are bytea; a null pointer is NULL) and returns its ticket;
-  // rows held before for another table or other columns are sent first. The
-  // values are copied: the caller keeps them. The row is its adder's current
-  // one until Release. `layout`, when not 0, is a number
-  // (Session::NewLayout) that stands for this table, these columns and
-  // these bytea columns whenever it is given: a row of the layout of the
-  // row before is not compared again.
-  uint64_t Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
-                const std::vector<bool>& binary, const std::vector<const Value*>& values, uint64_t layout = 0);
-  // The row is no longer its adder's current one: it may go in a COPY.
-  void Release(uint64_t ticket);
-  // Takes the row back when it is still held (true); it is not sent then.
-  bool TakeBack(uint64_t ticket);
-  // The ctid of the row when it was sent alone as its adder's current row,
-  // "" otherwise.
-  const std::string& RowIdSentAlone(uint64_t ticket) const;
+  // says which are bytea); rows held before for another table or other
+  // columns are sent first. The values are copied: the caller keeps them.
+  // `layout`, when not 0, is a number (Session::NewLayout) that stands for
+  // this table, these columns and these bytea columns whenever it is given:
+  // a row of the layout of the row before is not compared again.
+  void Hold(Session& s, std::string_view table, const std::vector<std::string_view>& columns,
+            const std::vector<bool>& binary, std::span<const Value* const> values, uint64_t layout = 0);
 
   bool empty() const { return rows_ == 0 && !copying_; }
   // Sends every held row; raises the store's error for a refused one.
@@ -63,7 +50,7 @@ class HeldRows {
   void Drop();
   std::string CopyStatement() const;
   // Starts the group's COPY when it is not open yet and sends it the rows
-  // before the last one.
+  // held.
   void Stream(Session& s);
   // After a failure inside the group's savepoint.
   void RollBackGroup(Session& s) noexcept;
@@ -75,14 +62,13 @@ class HeldRows {
   size_t rows_ = 0;             // rows in the group
   std::string group_;           // their COPY text, a line each
   size_t streamed_ = 0;         // how much of group_ went to the COPY
-  size_t last_row_at_ = 0;      // where the last row starts in group_
   bool copying_ = false;        // the group's COPY is open on the server
   bool starting_ = false;       // the group's COPY is being started
-  uint64_t next_ticket_ = 0;
-  uint64_t last_ticket_ = 0;    // the ticket of the group's last row
-  bool last_is_current_ = false;
-  uint64_t sent_alone_ticket_ = 0;
-  std::string sent_alone_rowid_;
 };
+
+// Inserts one row of `table` by itself, as a statement of the caller (under
+// the write lock, inside a savepoint when a transaction is open, counted).
+void InsertAlone(Session& s, std::string_view table, const std::vector<std::string>& columns,
+                 const std::vector<bool>& binary, std::span<const Value* const> row);
 
 }  // namespace kestrel::store::postgres

@@ -1,11 +1,9 @@
-// Reading a PostgreSQL select through a cursor held across commits, and
-// adding and changing rows of its table.
+// Reading a PostgreSQL select through a cursor held across commits.
 #include "store/postgres/recordset.h"
 
 #include <algorithm>
 #include <cctype>
 #include <optional>
-#include <set>
 #include <utility>
 
 #include <fmt/format.h>
@@ -16,10 +14,8 @@
 #include "store/postgres/statement.h"
 #include "store/postgres/statement_text.h"
 #include "store/postgres/values.h"
-#include "store/row_edit.h"
-#include "store/select_text.h"
+#include "store/row_writes.h"
 #include "store/sql.h"
-#include "store/statements_store.h"
 
 namespace kestrel::store::postgres {
 namespace {
@@ -53,19 +49,6 @@ std::string LimitedToOnePiece(const std::string& select) {
 
 }  // namespace
 
-// The row being added or changed, its ctid once the row is known to the
-// table, and its ticket while the session holds it back.
-struct PgRecordset::Edit : RowEdit {
-  std::string rowid;  // "" until known
-  uint64_t held = 0;
-
-  void Start(Kind k, size_t n) {
-    Begin(k, n);
-    rowid.clear();
-    held = 0;
-  }
-};
-
 PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view statement,
                          const std::vector<Value>& values)
     : PgRecordset(std::move(session), statement, values, false) {
@@ -75,7 +58,7 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
 
 PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view statement,
                          const std::vector<Value>& values, bool first_piece_later)
-    : s_(std::move(session)), edit_(std::make_unique<Edit>()) {
+    : s_(std::move(session)) {
   const std::string text(SingleStatement(statement));
   std::vector<bool> binary;
   if (!values.empty() || text.find('$') != std::string::npos) {
@@ -87,30 +70,12 @@ PgRecordset::PgRecordset(std::shared_ptr<Session> session, std::string_view stat
     Result r = s_->RunPrepared(StatementKind::Read, whole->limited, *whole->prepared, whole->params.values());
     if (IsWhole(r.get())) {
       piece_ = std::move(r);
-      hidden_rowid_ = whole->hidden_rowid;
     } else {
       // These values find many rows: from now on a cursor reads them.
       s_->SizeOfReads(whole->select) = Session::ReadSize::Large;
     }
   }
-  // A read-only snapshot changes no row: its reads leave the ctid out, which
-  // costs the server a third of a plain read's time.
-  const std::string with_rowid = s_->InSnapshot() ? std::string() : SelectAllWithRowId(text, "ctid");
-  bool& refused = s_->RowIdRefused(text);
-  if (!piece_ && !with_rowid.empty() && !refused) {
-    try {
-      Declare(with_rowid, values, binary);
-      hidden_rowid_ = true;
-    } catch (const ComError& e) {
-      // A table another program locked would be waited for again.
-      if (e.number() == Number(Ours::StoreLocked)) throw;
-    }
-  }
-  if (!hidden_rowid_ && !piece_) {
-    Declare(text, values, binary, first_piece_later && values.empty());
-    // The plain text runs: what it reads has no ctid (a view, a join).
-    if (!with_rowid.empty()) refused = true;
-  }
+  if (!piece_) Declare(text, values, binary, first_piece_later && values.empty());
 }
 
 void PgRecordset::AskFirstPiece() {
@@ -153,27 +118,17 @@ std::vector<std::unique_ptr<Recordset>> PgRecordset::StartSideBySide(
 }
 
 PgRecordset::~PgRecordset() {
-  // Rows held back stay with the session: the next statement sends them and
-  // reports a refused one.
   try {
-    CloseQuietly();
+    Close();
   } catch (...) {
   }
-}
-
-void PgRecordset::EndRow() {
-  s_->held().Release(edit_->held);
-  edit_->kind = Edit::Kind::None;
 }
 
 std::optional<PgRecordset::WholeRead> PgRecordset::PlanWhole(Session& s, std::string_view statement,
                                                            const std::vector<Value>& values) {
   if (values.empty()) return std::nullopt;
-  const std::string text(SingleStatement(statement));
-  const std::string with_rowid = s.InSnapshot() ? std::string() : SelectAllWithRowId(text, "ctid");
   WholeRead w;
-  w.hidden_rowid = !with_rowid.empty() && !s.RowIdRefused(text);
-  w.select = w.hidden_rowid ? with_rowid : text;
+  w.select = SingleStatement(statement);
   Session::ReadSize& size = s.SizeOfReads(w.select);
   if (size != Session::ReadSize::Small) return std::nullopt;
   w.limited = LimitedToOnePiece(w.select);
@@ -193,9 +148,8 @@ std::optional<PgRecordset::WholeRead> PgRecordset::PlanWhole(Session& s, std::st
 
 bool PgRecordset::IsWhole(const PGresult* r) { return PQntuples(const_cast<PGresult*>(r)) <= kRowsPerPiece; }
 
-PgRecordset::PgRecordset(std::shared_ptr<Session> session, Result whole, bool hidden_rowid)
-    : s_(std::move(session)), piece_(std::move(whole)), hidden_rowid_(hidden_rowid),
-      edit_(std::make_unique<Edit>()) {
+PgRecordset::PgRecordset(std::shared_ptr<Session> session, Result whole)
+    : s_(std::move(session)), piece_(std::move(whole)) {
   eof_ = PQntuples(piece_.get()) == 0;
   bof_ = eof_;
   LearnColumns();
@@ -279,8 +233,7 @@ void PgRecordset::CloseCursor() noexcept {
   s_->CursorClosed();
   s_->DropAhead(cursor_);
   try {
-    // Not a statement of its own now: that would send the rows held back
-    // and could not report their refusal from here.
+    // Not a statement of its own now: it goes with the next one.
     s_->CloseCursorLater(cursor_);
   } catch (...) {
   }
@@ -288,30 +241,20 @@ void PgRecordset::CloseCursor() noexcept {
 
 void PgRecordset::LearnColumns() {
   const PGresult* r = piece_.get();
-  int n = PQnfields(r) - (hidden_rowid_ ? 1 : 0);
+  int n = PQnfields(r);
   // "select *" reads the store's insertion order last: it stays unseen.
   if (n > 0 && PQfname(r, n - 1) == sql::kInsertionOrderColumn) --n;
-  std::set<Oid> tables;
   for (int i = 0; i < n; ++i) {
     names_.emplace_back(PQfname(r, i));
     types_.push_back(PQftype(r, i));
     binary_.push_back(PQftype(r, i) == kByteaType);
-    if (PQftable(r, i) != InvalidOid) tables.insert(PQftable(r, i));
   }
   decoded_.assign(static_cast<size_t>(n), std::string());
   is_decoded_.assign(static_cast<size_t>(n), false);
-  several_tables_ = tables.size() > 1;
-  if (tables.size() == 1) {
-    table_oid_ = *tables.begin();
-    table_ = s_->TableName(table_oid_);
-  }
 }
 
 void PgRecordset::MoveNext() {
-  if (closed_) Raise(Ours::NoCurrentRow);
-  SaveEdit();
-  EndRow();
-  if (eof_) Raise(Ours::NoCurrentRow);
+  if (closed_ || eof_) Raise(Ours::NoCurrentRow);
   if (copying_) {
     NextCopiedRow();
     return;
@@ -335,8 +278,8 @@ void PgRecordset::MoveNext() {
 }
 
 bool PgRecordset::CanCopyRest() const {
-  if (!read_through_ || read_has_values_ || hidden_rowid_ || !s_->InSnapshot() || !s_->held().empty() ||
-      edit_->kind != Edit::Kind::None || read_.starts_with(sql::kJoinedByHashingMark))
+  if (!read_through_ || read_has_values_ || !s_->InSnapshot() || !s_->held().empty() ||
+      read_.starts_with(sql::kJoinedByHashingMark))
     return false;
   return std::all_of(types_.begin(), types_.end(), CopiesAsFetched);
 }
@@ -385,18 +328,10 @@ void PgRecordset::SplitCopiedRow() const {
 bool PgRecordset::AppendRow(std::string& out, std::string_view column_sep) const {
   // A line the quick way refuses (an escape, a NULL, too few fields) is
   // taken apart, which reports too few fields.
-  return copying_ && !closed_ && !eof_ && edit_->kind == Edit::Kind::None &&
-         AppendPlainCopyFields(out, copied_line_, names_.size(), column_sep);
+  return copying_ && !closed_ && !eof_ && AppendPlainCopyFields(out, copied_line_, names_.size(), column_sep);
 }
 
 void PgRecordset::Close() {
-  if (closed_) return;
-  CloseQuietly();
-  // The rows added are saved by now, or their refusal raised here.
-  s_->SendHeld();
-}
-
-void PgRecordset::CloseQuietly() {
   if (closed_) return;
   // A COPY not read to its end keeps the session busy: the rest is read
   // and dropped.
@@ -409,7 +344,6 @@ void PgRecordset::CloseQuietly() {
   }
   copying_ = false;
   closed_ = true;
-  EndRow();
   eof_ = true;
   CloseCursor();
   piece_.reset();
@@ -426,7 +360,7 @@ void PgRecordset::RequireRow() const {
 }
 
 Value PgRecordset::Fields(int index) const {
-  if (const Value* v = edit_->Override(FieldPosition(names_, index))) return *v;
+  FieldPosition(names_, index);
   RequireRow();
   if (copying_) {
     SplitCopiedRow();
@@ -437,10 +371,6 @@ Value PgRecordset::Fields(int index) const {
 }
 
 void PgRecordset::AppendField(std::string& out, int index) const {
-  if (edit_->kind != Edit::Kind::None) {
-    out += Fields(index).TextOrEmpty();
-    return;
-  }
   RequireRow();
   if (copying_) {
     const size_t i = FieldPosition(names_, index);
@@ -452,7 +382,7 @@ void PgRecordset::AppendField(std::string& out, int index) const {
 }
 
 bool PgRecordset::ViewText(int index, std::string_view& out) const {
-  if (edit_->kind != Edit::Kind::None || closed_ || eof_ || index < 0 || index >= FieldCount()) return false;
+  if (closed_ || eof_ || index < 0 || index >= FieldCount()) return false;
   if (copying_) {
     SplitCopiedRow();
     const auto i = static_cast<size_t>(index);
@@ -473,104 +403,6 @@ bool PgRecordset::ViewText(int index, std::string_view& out) const {
   }
   out = std::string_view(PQgetvalue(r, row_, index), static_cast<size_t>(PQgetlength(r, row_, index)));
   return true;
-}
-
-void PgRecordset::AddNew() {
-  RequireRowsAddable(closed_, table_, several_tables_);
-  if (copying_)
-    Raise(Ours::RowsNotChangeable,
-          fmt::format("{}: its rows are being read through", DefaultText(Ours::RowsNotChangeable)));
-  SaveEdit();
-  EndRow();
-  edit_->Start(Edit::Kind::NewRow, names_.size());
-}
-
-void PgRecordset::Put(int index, const Value& v) {
-  const size_t i = FieldPosition(names_, index);
-  if (edit_->kind == Edit::Kind::None) {
-    RequireRow();
-    edit_->Start(Edit::Kind::CurrentRow, names_.size());
-  }
-  if (edit_->held) {
-    // The added row changes again: while still held it goes later with
-    // every value put; once sent, its ctid finds it.
-    const uint64_t ticket = std::exchange(edit_->held, 0);
-    if (s_->held().TakeBack(ticket)) {
-      edit_->changed = edit_->put;
-    } else {
-      edit_->rowid = s_->held().RowIdSentAlone(ticket);
-      if (edit_->rowid.empty())
-        Raise(Ours::RowsNotChangeable,
-              fmt::format("{}: the added row was not saved", DefaultText(Ours::RowsNotChangeable)));
-    }
-  }
-  edit_->Set(i, v);
-}
-
-void PgRecordset::Update() {
-  if (closed_) Raise(Ours::NoCurrentRow);
-  SaveEdit();
-}
-
-void PgRecordset::SaveEdit() {
-  Edit& e = *edit_;
-  if (e.kind == Edit::Kind::None || !e.dirty) return;
-  if (table_.empty()) Raise(Ours::RowsNotChangeable);
-  const bool insert = e.kind == Edit::Kind::NewRow && e.rowid.empty();
-  if (!insert && e.rowid.empty()) {
-    if (!hidden_rowid_ || eof_)
-      Raise(Ours::RowsNotChangeable,
-            fmt::format("{}: the found row has no rowid", DefaultText(Ours::RowsNotChangeable)));
-    e.rowid = PQgetvalue(piece_.get(), row_, PQnfields(piece_.get()) - 1);
-  }
-  const bool held = insert && s_->InTransaction();
-  if (held && !s_->HasDefaults(table_oid_)) {
-    // Inside a transaction the row waits to go with the rows added after it.
-    // Rows that put other columns still go together: a column left out is
-    // NULL, unless the table has defaults. Every row of this recordset then
-    // has the same columns, which the held rows need not compare again.
-    if (!every_column_layout_) {
-      every_column_.assign(names_.begin(), names_.end());
-      every_column_layout_ = s_->NewLayout();
-    }
-    held_values_.resize(names_.size());
-    for (size_t i = 0; i < names_.size(); ++i) held_values_[i] = e.put[i] ? &e.values[i] : nullptr;
-    e.held = s_->held().Hold(*s_, table_, every_column_, binary_, held_values_, every_column_layout_);
-    // A row its adder will not change again need not stay its current one:
-    // it may go with the next rows' COPY, never alone.
-    if (hold_added_) s_->held().Release(e.held);
-    e.Saved();
-    return;
-  }
-  std::vector<std::string_view> names;
-  std::vector<size_t> columns;
-  for (size_t i = 0; i < e.changed.size(); ++i)
-    if (e.changed[i]) {
-      names.push_back(names_[i]);
-      columns.push_back(i);
-    }
-  if (held) {
-    std::vector<bool> binary;
-    held_values_.clear();
-    for (size_t i : columns) {
-      held_values_.push_back(&e.values[i]);
-      binary.push_back(binary_[i]);
-    }
-    e.held = s_->held().Hold(*s_, table_, names, binary, held_values_);
-    if (hold_added_) s_->held().Release(e.held);
-    e.Saved();
-    return;
-  }
-  const std::string text = insert ? InsertRowKeepingRowId(Dialect::Postgres, table_, names)
-                                  : UpdateRowByRowid(Dialect::Postgres, table_, names);
-  PgStatement saver(s_, text);
-  int place = 1;
-  for (size_t i : columns) saver.Bind(place++, e.values[i], binary_[i]);
-  if (!insert) saver.Bind(place, Value(e.rowid));
-  // The statement hands the row's ctid back: an update moves the row.
-  if (saver.Step()) e.rowid = saver.Column(0).Text();
-  saver.Reset();
-  e.Saved();
 }
 
 }  // namespace kestrel::store::postgres

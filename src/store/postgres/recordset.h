@@ -1,7 +1,6 @@
 // The recordset over a PostgreSQL select: rows read forward from a server
-// cursor in pieces (memory stays flat however many rows the select has), and
-// rows added to or changed in the select's one table, a found row by the ctid
-// fetched unseen with it. The cursor is held across commits, so a recordset
+// cursor in pieces (memory stays flat however many rows the select has). The
+// cursor is held across commits, so a recordset
 // stays readable while other statements run and transactions end around it.
 // A select with parameters that gave few rows before runs whole, without a
 // cursor, as long as it keeps giving no more than one piece. A reader that
@@ -33,14 +32,13 @@ class PgRecordset final : public Recordset {
     std::string select, limited;
     const Prepared* prepared = nullptr;
     Params params;
-    bool hidden_rowid = false;
   };
   // Nothing when the select goes through a cursor.
   static std::optional<WholeRead> PlanWhole(Session& s, std::string_view statement, const std::vector<Value>& values);
   // Whether a whole read's result holds every row of its select.
   static bool IsWhole(const PGresult* r);
   // The recordset over the rows of a whole read that IsWhole.
-  PgRecordset(std::shared_ptr<Session> session, Result whole, bool hidden_rowid);
+  PgRecordset(std::shared_ptr<Session> session, Result whole);
   // Selects without parameters read side by side on one session:
   // DeclareSideBySide declares every cursor, then asks for all first pieces
   // at once, so that the server makes them one after the other without
@@ -53,7 +51,6 @@ class PgRecordset final : public Recordset {
   ~PgRecordset() override;
 
   using Recordset::Fields;
-  using Recordset::Put;
 
   bool BOF() const override { return bof_; }
   bool IsEOF() const override { return eof_; }
@@ -65,12 +62,7 @@ class PgRecordset final : public Recordset {
   Value Fields(int index) const override;
   void AppendField(std::string& out, int index) const override;
   bool ViewText(int index, std::string_view& out) const override;
-  void AddNew() override;
-  void Put(int index, const Value& v) override;
-  void Update() override;
-  void HoldAddedRows() override { hold_added_ = true; }
   void ReadThroughAlone() override { read_through_ = true; }
-  const std::string& TargetTable() const override { return table_; }
 
  protected:
   bool IsOpen() const override { return !closed_; }
@@ -79,7 +71,6 @@ class PgRecordset final : public Recordset {
   bool AppendRow(std::string& out, std::string_view column_sep) const override;
 
  private:
-  struct Edit;
   // As the first constructor, leaving the first piece to AskFirstPiece and
   // Start; the declare brings it along unless `first_piece_later`.
   PgRecordset(std::shared_ptr<Session> session, std::string_view statement, const std::vector<Value>& values,
@@ -95,13 +86,6 @@ class PgRecordset final : public Recordset {
   void CloseCursor() noexcept;
   void LearnColumns();
   void RequireRow() const;
-  void SaveEdit();
-  // The row being added or changed is done with: one held back may go in a
-  // group now.
-  void EndRow();
-  // Close without sending the rows held back: they go with the session's
-  // next statement, which reports a refused one.
-  void CloseQuietly();
   // Whether the rows after the current piece may come by COPY: a reader
   // that reads them through alone, in a snapshot (the select run again
   // gives the same rows), a select without parameters whose columns COPY
@@ -126,23 +110,11 @@ class PgRecordset final : public Recordset {
   bool bof_ = true;
   bool eof_ = true;
   bool closed_ = false;
-  bool hold_added_ = false;    // added rows are not changed again (HoldAddedRows)
-  bool hidden_rowid_ = false;  // the last result column is the row's ctid
-  bool several_tables_ = false;
-  std::string table_;
-  Oid table_oid_ = InvalidOid;
   std::vector<std::string> names_;
   std::vector<bool> binary_;
-  // The columns of an added row held with every column, and their layout's
-  // number for the held rows (0 until the first such row).
-  std::vector<std::string_view> every_column_;
-  uint64_t every_column_layout_ = 0;
-  // The values an added row hands to the held rows, which copy them.
-  std::vector<const Value*> held_values_;
   // Bytea fields of the current row, decoded when first viewed.
   mutable std::vector<std::string> decoded_;
   mutable std::vector<bool> is_decoded_;
-  std::unique_ptr<Edit> edit_;
   // Reading through alone (ReadThroughAlone): the rows of the pieces before
   // the current one, and once they come by COPY, the current row's fields.
   bool read_through_ = false;

@@ -478,43 +478,21 @@ bool Session::IsBinaryType(Oid type) {
   return binary_types_[type] = binary;
 }
 
-const std::string& Session::TableName(Oid table) {
-  // Every read names its table before its first row, and an export reads
-  // most tables of the store: one look names them all, instead of a round
-  // trip for each read. A table made since is looked up by itself.
-  if (!tables_listed_ && table != InvalidOid) {
-    tables_listed_ = true;
+bool Session::HasDefault(std::string_view table, std::string_view column) {
+  auto known = defaults_.find(table);
+  if (known == defaults_.end()) {
+    std::set<std::string, std::less<>> names;
     const Result r = ControlRows(
-        "select c.oid, c.relname from pg_class c join pg_namespace n on n.oid = c.relnamespace"
-        " where n.nspname = current_schema() and c.relkind in ('r', 'p')");
-    for (int i = 0, n = PQntuples(r.get()); i < n; ++i)
-      tables_.emplace(static_cast<Oid>(std::stoul(PQgetvalue(r.get(), i, 0))), PQgetvalue(r.get(), i, 1));
+        fmt::format("select attname from pg_attribute where attrelid = to_regclass({}) and attnum > 0 and"
+                    " not attisdropped and (atthasdef or attidentity <> '' or attgenerated <> '')",
+                    sql::Quoted(table)));
+    for (int i = 0, n = PQntuples(r.get()); i < n; ++i) names.emplace(PQgetvalue(r.get(), i, 0));
+    known = defaults_.emplace(std::string(table), std::move(names)).first;
   }
-  auto known = tables_.find(table);
-  if (known != tables_.end()) return known->second;
-  std::string name;
-  if (table != InvalidOid) name = ControlValue(fmt::format("select relname from pg_class where oid = {}", table));
-  return tables_[table] = name;
-}
-
-bool Session::HasDefaults(Oid table) {
-  auto known = has_defaults_.find(table);
-  if (known != has_defaults_.end()) return known->second;
-  const std::string some = ControlValue(
-      fmt::format("select count(*) from pg_attribute where attrelid = {} and attnum > 0 and not attisdropped and "
-                  "(atthasdef or attidentity <> '' or attgenerated <> '') and attname <> {}",
-                  table, sql::Quoted(sql::kInsertionOrderColumn)));
-  return has_defaults_[table] = some != "0";
+  return known->second.count(column) > 0;
 }
 
 std::string Session::NewCursorName() { return fmt::format("kestrel_cursor_{}", ++next_name_); }
-
-bool& Session::RowIdRefused(std::string_view statement) {
-  auto known = rowid_refused_.find(statement);
-  if (known != rowid_refused_.end()) return known->second;
-  if (rowid_refused_.size() >= kRememberedTexts) rowid_refused_.clear();
-  return rowid_refused_[std::string(statement)];
-}
 
 void Session::StartCopy(const std::string& statement) {
   SendHeld();

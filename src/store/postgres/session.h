@@ -105,7 +105,7 @@ class Session : public std::enable_shared_from_this<Session> {
   // The lock may be gone: a savepoint it was taken under was rolled back.
   void ForgetWriteLock() { lock_held_ = false; }
 
-  // Rows added inside a transaction and not sent yet. Every statement sends
+  // Rows inserted inside a transaction and not sent yet. Every statement sends
   // them first (SendHeld, which raises the store's error for a refused row);
   // a rollback drops them (DropHeld), and the cursors to close with them.
   HeldRows& held() { return held_; }
@@ -127,12 +127,12 @@ class Session : public std::enable_shared_from_this<Session> {
   // Which parameters of a statement are bytea, as the server infers them
   // (the statement is described, not kept prepared); remembered per text.
   const std::vector<bool>& BinaryParameters(std::string_view statement);
-  // The name of a table by its number (PQftable), "" for none.
-  const std::string& TableName(Oid table);
-  // Whether a column of the table has a default (or is generated): a row
-  // that leaves it out cannot stand for one that puts NULL there. The
-  // store's insertion order does not count: no row puts it.
-  bool HasDefaults(Oid table);
+  // Whether a column or parameter of the type is bytea (or a domain of it).
+  bool IsBinaryType(Oid type);
+  // Whether an insert that leaves the column of the table out fills it
+  // with a value of the store's own (a default, an identity, computed); the
+  // table's columns are looked up once.
+  bool HasDefault(std::string_view table, std::string_view column);
   // A cursor name not used before on this session.
   std::string NewCursorName();
   // A number not used before on this session for the columns of held rows
@@ -143,8 +143,6 @@ class Session : public std::enable_shared_from_this<Session> {
   int CursorsOpen() const { return cursors_open_; }
   void CursorOpened() { ++cursors_open_; }
   void CursorClosed() { --cursors_open_; }
-  // Whether "select *, ctid" was refused for this select before.
-  bool& RowIdRefused(std::string_view statement);
   // How many rows a select with parameters gave when it ran before: a
   // select that gave few every time is worth running whole, without a
   // cursor; one that once gave many goes through a cursor from then on.
@@ -248,7 +246,6 @@ class Session : public std::enable_shared_from_this<Session> {
     Session& s_;
     std::string_view before_;
   };
-  bool IsBinaryType(Oid type);
   void Counted(std::string_view statement, const PGresult* r);
   std::string LockCall(std::string_view function) const;
   void LoseSnapshot() noexcept;
@@ -271,11 +268,8 @@ class Session : public std::enable_shared_from_this<Session> {
   std::function<bool()> interrupted_;
   RowChangeCounts* counts_ = nullptr;
   std::map<std::string, Prepared, std::less<>> prepared_;
-  std::map<Oid, std::string> tables_;
-  bool tables_listed_ = false;  // the store's own tables are in tables_
-  std::map<Oid, bool> has_defaults_;
   std::map<Oid, bool> binary_types_;
-  std::map<std::string, bool, std::less<>> rowid_refused_;
+  std::map<std::string, std::set<std::string, std::less<>>, std::less<>> defaults_;
   std::map<std::string, std::vector<bool>, std::less<>> binary_parameters_;
   std::map<std::string, ReadSize, std::less<>> read_sizes_;
   bool snapshot_ = false;

@@ -90,7 +90,6 @@ void AppendFieldText(std::string& out, const PGresult* r, int row, int column) {
 void Params::Resize(size_t n) {
   owned_.resize(n);
   pointers_.assign(n, nullptr);
-  lengths_.assign(n, 0);
 }
 
 void Params::Clear() { Resize(pointers_.size()); }
@@ -98,13 +97,11 @@ void Params::Clear() { Resize(pointers_.size()); }
 void Params::Own(size_t i, std::string text) {
   owned_[i] = std::move(text);
   pointers_[i] = owned_[i].c_str();
-  lengths_[i] = static_cast<int>(owned_[i].size());
 }
 
 void Params::Set(size_t i, const Value& v, bool binary) {
   if (v.IsNull()) {
     pointers_[i] = nullptr;
-    lengths_[i] = 0;
   } else if (const std::string* text = v.AsText()) {
     Own(i, binary ? EncodeBytea(*text) : *text);
   } else if (const double* d = v.AsDouble()) {
@@ -117,7 +114,6 @@ void Params::Set(size_t i, const Value& v, bool binary) {
 void Params::SetText(size_t i, std::string_view text, bool binary) {
   if (text.empty()) {
     pointers_[i] = nullptr;
-    lengths_[i] = 0;
   } else {
     Own(i, binary ? EncodeBytea(text) : std::string(text));
   }

@@ -47,18 +47,16 @@ class Params {
   void Resize(size_t n);
   size_t size() const { return pointers_.size(); }
   void Clear();
-  // A value as Recordset::Put takes it; `binary`: the parameter is bytea.
+  // A value as a write takes it (store/row_writes.h); `binary`: the parameter is bytea.
   void Set(size_t i, const Value& v, bool binary);
   // A text; empty binds NULL (the bulk loader's empty field).
   void SetText(size_t i, std::string_view text, bool binary);
   const char* const* values() const { return pointers_.data(); }
-  const int* lengths() const { return lengths_.data(); }
 
  private:
   void Own(size_t i, std::string text);
   std::vector<std::string> owned_;
   std::vector<const char*> pointers_;
-  std::vector<int> lengths_;
 };
 
 }  // namespace kestrel::store::postgres

@@ -18,6 +18,7 @@
 #include "store/lock_wait.h"
 #include "store/sql.h"
 #include "store/sqlite/database.h"
+#include "store/sqlite/inserter.h"
 #include "store/sqlite/recordset.h"
 #include "store/sqlite/statement.h"
 
@@ -89,6 +90,9 @@ SqliteConnection::~SqliteConnection() {
   // Statements may keep the handle open after this: they must find neither
   // a callback into this object nor the unit's transaction.
   if (counts_) CountRowChanges(nullptr);
+  // Rows still waiting belong to a transaction that ends unfinished; they
+  // hold the store's statements, which hold the handle.
+  db_->DropWaiting();
   if (!unit_open_) return;
   EndUnit();
   try {
@@ -108,6 +112,16 @@ std::unique_ptr<Statement> SqliteConnection::Prepare(std::string_view statement)
   return db_->Prepare(statement);
 }
 
+std::vector<TableColumn> SqliteConnection::Columns(std::string_view table) {
+  CheckUnitAlive();
+  return TableColumns(*db_, table);
+}
+
+std::unique_ptr<Inserter> SqliteConnection::Insert(std::string_view table, std::span<const std::string_view> columns) {
+  CheckUnitAlive();
+  return std::make_unique<SqliteInserter>(db_, table, columns);
+}
+
 int64_t SqliteConnection::Execute(std::string_view statement) {
   CheckUnitAlive();
   return db_->Prepare(statement)->Run();
@@ -123,6 +137,7 @@ void SqliteConnection::CheckUnitAlive() const {
 }
 
 void SqliteConnection::ExecuteScript(const std::string& statements) {
+  db_->SendWaiting();
   char* err = nullptr;
   sqlite3* db = db_->handle();
   if (sqlite3_exec(db, statements.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
@@ -151,10 +166,19 @@ void SqliteConnection::BeginBatch() {
 
 void SqliteConnection::CommitBatch() {
   if (batches_.empty()) Raise(Ours::Internal, "CommitBatch without BeginBatch");
+  // A waiting row the store refuses fails alone, as if sent by itself: the
+  // rows before it are committed with the batch, then its error is raised.
+  std::exception_ptr refused;
+  try {
+    db_->SendWaiting();
+  } catch (const ComError&) {
+    refused = std::current_exception();
+  }
   BatchKind kind = batches_.back();
   if (kind == BatchKind::Savepoint) {
     batches_.pop_back();
     Execute("release " + SavepointName(batches_.size()));
+    if (refused) std::rethrow_exception(refused);
     return;
   }
   if (unit_open_) {
@@ -176,16 +200,20 @@ void SqliteConnection::CommitBatch() {
     if (!committed) std::rethrow_exception(busy);
     batches_.pop_back();
     EndUnit();
+    if (refused) std::rethrow_exception(refused);
     return;
   }
   batches_.pop_back();
   Execute("commit");
+  if (refused) std::rethrow_exception(refused);
 }
 
 void SqliteConnection::RollbackBatch() {
   if (batches_.empty()) Raise(Ours::Internal, "RollbackBatch without BeginBatch");
   BatchKind kind = batches_.back();
   batches_.pop_back();
+  // Rows waiting since the last statement belong to what is rolled back.
+  db_->DropWaiting();
   if (kind == BatchKind::Transaction) {
     // The rollback itself must not be interrupted.
     if (unit_open_) EndUnit();
@@ -241,25 +269,8 @@ void SqliteConnection::EndUnit() {
 }
 
 void SqliteConnection::CountRowChanges(RowChangeCounts* counts) {
-  counts_ = counts;
-  last_counts_ = nullptr;  // the next change looks its table up afresh
-  if (counts)
-    sqlite3_update_hook(db_->handle(), OnRowChange, this);
-  else
-    sqlite3_update_hook(db_->handle(), nullptr, nullptr);
-}
-
-void SqliteConnection::OnRowChange(void* self, int operation, const char* database, const char* table,
-                                   sqlite3_int64 /*rowid*/) {
-  // Rows of temporary tables are no rows of the store.
-  if (std::strcmp(database, "main") != 0) return;
-  auto* c = static_cast<SqliteConnection*>(self);
-  if (!c->last_counts_ || c->last_table_ != table) {
-    c->last_table_ = table;
-    c->last_counts_ = &(*c->counts_)[c->last_table_];
-  }
-  if (operation == SQLITE_INSERT) ++c->last_counts_->added;
-  if (operation == SQLITE_DELETE) ++c->last_counts_->deleted;
+  counts_ = counts != nullptr;
+  db_->CountRowChanges(counts);
 }
 
 void SqliteConnection::BeginSnapshot() {

@@ -48,6 +48,8 @@ class SqliteConnection final : public Connection {
   void CountRowChanges(RowChangeCounts* counts) override;
 
   std::unique_ptr<Statement> Prepare(std::string_view statement) override;
+  std::vector<TableColumn> Columns(std::string_view table) override;
+  std::unique_ptr<Inserter> Insert(std::string_view table, std::span<const std::string_view> columns) override;
 
   bool IsMissingTable(const ComError& e) const override;
   bool CanBulkLoad() override;
@@ -61,8 +63,6 @@ class SqliteConnection final : public Connection {
   enum class BatchKind { Transaction, Savepoint };
   // SQLite's progress callback while a write unit is open.
   static int OnProgress(void* self);
-  // SQLite's callback for every row written while changes are counted.
-  static void OnRowChange(void* self, int operation, const char* database, const char* table, sqlite3_int64 rowid);
   // Refuses a statement once the store has ended an open write unit itself.
   void CheckUnitAlive() const;
   // Back to waiting for locks, without the progress callback.
@@ -71,10 +71,7 @@ class SqliteConnection final : public Connection {
   std::vector<BatchKind> batches_;
   bool unit_open_ = false;
   WriteLockOptions unit_;
-  RowChangeCounts* counts_ = nullptr;
-  // The table counted last: rows come table by table.
-  std::string last_table_;
-  RowChange* last_counts_ = nullptr;
+  bool counts_ = false;  // row changes are counted
 };
 
 }  // namespace kestrel::store::sqlite

@@ -1,5 +1,10 @@
 // Opening the SQLite handle of a store and preparing statements on it.
 #include "store/sqlite/database.h"
+
+#include <cstring>
+#include <utility>
+
+#include "store/sqlite/inserter.h"
 #include "store/sqlite/store_error.h"
 
 #include <algorithm>
@@ -38,7 +43,7 @@ Database::Database(Token, sqlite3* db, std::string location, std::chrono::millis
     : db_(db),
       location_(std::move(location)),
       lock_wait_(lock_wait),
-      shapes_(db),
+      shapes_(),
       cache_(db, [this](sqlite3_stmt* s) { shapes_.Forget(s); }) {}
 
 Database::~Database() {
@@ -78,7 +83,52 @@ ComError Database::Named(const ComError& e, std::string_view statement) const {
 
 void Database::RaiseLast() const { throw StoreError(db_); }
 
+void Database::CountRowChanges(RowChangeCounts* counts) {
+  counts_ = counts;
+  last_counts_ = nullptr;  // the next change looks its table up afresh
+  if (counts)
+    sqlite3_update_hook(db_, OnRowChange, this);
+  else
+    sqlite3_update_hook(db_, nullptr, nullptr);
+}
+
+void Database::OnRowChange(void* self, int operation, const char* database, const char* table,
+                           sqlite3_int64 /*rowid*/) {
+  // Rows of temporary tables are no rows of the store.
+  if (std::strcmp(database, "main") != 0) return;
+  auto* d = static_cast<Database*>(self);
+  if (!d->last_counts_ || d->last_table_ != table) {
+    d->last_table_ = table;
+    d->last_counts_ = &(*d->counts_)[d->last_table_];
+  }
+  if (operation == SQLITE_INSERT) {
+    ++d->last_counts_->added;
+    ++d->inserts_;
+  }
+  if (operation == SQLITE_DELETE) ++d->last_counts_->deleted;
+}
+
+void Database::UncountInsertsSince(int64_t counted) {
+  if (last_counts_) last_counts_->added -= inserts_ - counted;
+  inserts_ = counted;
+}
+
+void Database::Waiting(const std::shared_ptr<WaitingRows>& rows) {
+  if (waiting_ == rows) return;
+  SendWaiting();
+  waiting_ = rows;
+}
+
+void Database::SendWaiting() {
+  if (auto waiting = std::exchange(waiting_, nullptr)) waiting->Send();
+}
+
+void Database::DropWaiting() noexcept {
+  if (auto waiting = std::exchange(waiting_, nullptr)) waiting->Drop();
+}
+
 std::unique_ptr<SqliteStatement> Database::Prepare(std::string_view statement) {
+  SendWaiting();
   bool tail = false;
   sqlite3_stmt* s = nullptr;
   try {

@@ -28,11 +28,14 @@ class SqliteStatement final : public Statement {
   int ColumnCount() const override;
   Value Column(int index) const override;
 
+  // Binds as Bind does; a value not copied (`copy` false) stays unchanged
+  // until the statement is reset, run again or destroyed.
+  void BindValue(int index, const Value& v, bool as_blob, bool copy);
+
   sqlite3_stmt* get() const { return stmt_; }
   Database& database() const { return *db_; }
 
  private:
-  void BindValue(int index, const Value& v, bool as_blob, bool copy);
   void Check(int rc) const;
 
   std::shared_ptr<Database> db_;
