@@ -18,11 +18,12 @@ declare -A below=(
   [pack]="base"
   [exporter]="base store pack"
   [importer]="base store pack"
-  [component]="base store pack exporter importer"
+  [component]="base store pack exporter importer engine"
   [diff]="base store pack exporter"
-  [cli]="web"
-  [web]="cli"
-  [capi]="base"
+  [engine]="base store pack exporter importer diff"
+  [cli]="web engine"
+  [web]="cli engine"
+  [capi]="base engine"
 )
 
 status=0
