@@ -13,7 +13,6 @@
 #include "capi_checks.h"
 #include "kestrel.h"
 
-
 static kestrel_text text_of(const char* s) {
   kestrel_text t = {s, strlen(s)};
   return t;
