@@ -285,8 +285,9 @@ class Store:
         return self._handle
 
     def export(self, request=None, **fields):
-        """Exports a profile: an ExportRequest, or its fields by name."""
-        request = request if request is not None else ExportRequest(**fields)
+        """Exports a profile: an ExportRequest (its fields given by name
+        replacing its own), or the fields by name alone."""
+        request = dataclasses.replace(request, **fields) if request is not None else ExportRequest(**fields)
         keep = _Keep()
         c = S.ExportRequest(ctypes.sizeof(S.ExportRequest), _int32(request.profile, "profile"), keep.text(request.root),
                             request.single_profile, _int32(request.new_number, "new_number"),

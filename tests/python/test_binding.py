@@ -275,7 +275,7 @@ class TypedTest(unittest.TestCase):
         root = os.path.join(cls.dir, "packs")
         os.makedirs(root)
         with kestrel.Store(cls.demo) as store:
-            cls.exported = store.export(profile=30, revisions=True, root=root)
+            cls.exported = store.export(kestrel.ExportRequest(30, root=root), revisions=True)
         cls.pack = cls.exported.folder
 
     @classmethod
