@@ -1,7 +1,14 @@
-"""Kestrel from Python: the two classes of libkestrel.so through its C
-interface (include/kestrel.h), with ctypes and nothing to compile.
+"""Kestrel from Python through the C interface of libkestrel.so
+(include/kestrel.h), with ctypes and nothing to compile: the engine's typed
+calls (a Store, export, read_pack, propose, verify, check, import_pack, with
+requests and results as dataclasses), and the two classes of the original
+component with their properties and methods by name.
 
     import kestrel
+    with kestrel.Store("profiles.db") as source, kestrel.Store("other.db") as target:
+        pack = source.export(profile=30, root="/srv/packs").folder
+        report = target.import_pack(pack, renumber={30: 930})
+
     export = kestrel.Export(store="profiles.db")
     export.MigrationProfileTobeExported = 30
     export.Path = "/srv/packs"
@@ -16,13 +23,18 @@ come back as str decoded the same way, so that any byte, valid UTF-8 or not,
 comes back as it went (as os.fsencode and os.fsdecode treat file names).
 A text holding a NUL byte is refused by the library (KestrelError 9070,
 naming it); a number is refused before it reaches the library when it is
-beyond 64 bits (6), and by the library when it is outside what its property
-or argument takes (5 or 6, see include/kestrel.h).
-One thread at a time per object.
+beyond its field's type (6: 64 bits for the objects' numbers, 32 for the
+typed calls' fields), and by the library when it is outside what its property,
+argument or field takes (5 or 6, see include/kestrel.h).
+One thread at a time per object or Store.
 """
 
-from .errors import KestrelError
+from .errors import KestrelError, Place
 from .details import Details, Entry, Verification
+from .engine import (ExportReport, ExportRequest, Finding, ImportReport, ImportRequest, PackFile, PackInfo,
+                     PackProfile, Store, Stored, TableRows, Target, Vrc, read_pack)
 from .objects import Export, Import
 
-__all__ = ["Details", "Entry", "Export", "Import", "KestrelError", "Verification"]
+__all__ = ["Details", "Entry", "Export", "ExportReport", "ExportRequest", "Finding", "Import", "ImportReport",
+           "ImportRequest", "KestrelError", "PackFile", "PackInfo", "PackProfile", "Place", "Store", "Stored",
+           "TableRows", "Target", "Verification", "Vrc", "read_pack"]

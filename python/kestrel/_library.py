@@ -5,14 +5,14 @@ import ctypes
 import os
 import threading
 
-from .errors import KestrelError
+from . import _structs as S
+from .errors import KestrelError, Place
 
 _ENCODING = ("utf-8", "surrogateescape")
 _INT64_MIN, _INT64_MAX = -(2 ** 63), 2 ** 63 - 1
 
 
-class Text(ctypes.Structure):
-    _fields_ = [("bytes", ctypes.POINTER(ctypes.c_char)), ("length", ctypes.c_size_t)]
+Text = S.Text
 
 
 class Arg(ctypes.Structure):
@@ -98,6 +98,7 @@ _SIGNATURES = {
     "kestrel_details_with_targets": [ctypes.c_char_p, ctypes.c_size_t, _P(Text), ctypes.c_size_t,
                                      _P(_P(ctypes.c_char)), _P(ctypes.c_size_t)],
     "kestrel_messages": [ctypes.c_char_p, ctypes.c_size_t, _P(_P(Text)), _P(ctypes.c_size_t)],
+    **S.SIGNATURES,
 }
 
 
@@ -115,12 +116,20 @@ def library():
         return _lib
 
 
+def place_of(place):
+    return Place(from_text(place.file), place.line, from_text(place.table), place.entry, from_text(place.path))
+
+
+def error_of(error, number=0):
+    """A KestrelError of a failure or a finding the library handed out
+    (`number` when it carries none)."""
+    return KestrelError(error.number or number, from_text(error.text), place_of(error.place))
+
+
 def check(status):
-    """Raises the thread's last error when a call did not succeed."""
+    """Raises the thread's last error, with its place, when a call did not succeed."""
     if status == 0:
         return
-    number = ctypes.c_int32()
-    text = _P(ctypes.c_char)()
-    length = ctypes.c_size_t()
-    library().kestrel_last_error(ctypes.byref(number), ctypes.byref(text), ctypes.byref(length))
-    raise KestrelError(number.value or status, ctypes.string_at(text, length.value).decode(*_ENCODING))
+    error = S.Error()
+    library().kestrel_get_error(ctypes.byref(error))
+    raise error_of(error, status)

@@ -1,7 +1,7 @@
-// The functions of include/kestrel.h: each copies what the caller passed,
-// runs the call inside one barrier that turns every exception into a status
-// and the thread's last error, and keeps the texts it hands out where the
-// header says they stay valid.
+// The object functions of include/kestrel.h: each copies what the caller
+// passed, runs the call inside one barrier that turns every exception into a
+// status and the thread's last error (capi/barrier.h), and keeps the texts it
+// hands out where the header says they stay valid.
 #include "kestrel.h"
 
 #include <fmt/format.h>
@@ -13,6 +13,7 @@
 
 #include "base/error.h"
 #include "base/errors_ours.h"
+#include "capi/barrier.h"
 #include "capi/members.h"
 #include "kestrel/create_object.h"
 #include "kestrel/details.h"
@@ -29,40 +30,12 @@ struct kestrel_object {
 namespace kestrel::capi {
 namespace {
 
-// The texts handed out by the functions without an object, and the last
-// failure, per thread.
+// The texts handed out by the functions without an object, per thread.
 struct ThreadState {
-  int32_t error_number = 0;
-  std::string error_text;
   std::deque<std::string> texts;
   std::vector<kestrel_text> list;
 };
 thread_local ThreadState tls;
-
-kestrel_text View(const std::string& s) { return kestrel_text{s.c_str(), s.size()}; }
-
-// The bytes a host passes in. None of them may hold a NUL: the library hands
-// paths, store locations and users on as C strings, where a NUL would cut
-// them short ("a.db\0/etc/passwd" would open a.db), so it is refused here,
-// naming the argument (`what`).
-std::string Bytes(const char* bytes, size_t length, std::string_view what) {
-  if (bytes == nullptr && length != 0) RaiseRuntime(rt::InvalidProcedureCall);
-  std::string text = length ? std::string(bytes, length) : std::string();
-  if (text.find('\0') != std::string::npos) RaiseWithDetail(Ours::NulInArgument, what);
-  return text;
-}
-
-// A name or pointer the caller must give.
-template <typename T>
-T& Required(T* p) {
-  if (p == nullptr) RaiseRuntime(rt::InvalidProcedureCall);
-  return *p;
-}
-
-const char* Name(const char* name) {
-  if (name == nullptr) RaiseRuntime(rt::InvalidProcedureCall);
-  return name;
-}
 
 kestrel_object& Object(kestrel_object* o) {
   if (o == nullptr) RaiseRuntime(rt::ObjectNotSet);
@@ -89,29 +62,6 @@ ThreadState& BeginThread() {
   tls.texts.clear();
   tls.list.clear();
   return tls;
-}
-
-int Fail(int32_t number, std::string text) {
-  // A status of 0 would read as success.
-  tls.error_number = number != 0 ? number : Number(Ours::Internal);
-  tls.error_text = std::move(text);
-  return tls.error_number;
-}
-
-// The one place an exception stops.
-template <typename Body>
-int Guarded(Body body) noexcept {
-  try {
-    body();
-    return 0;
-  } catch (const ComError& e) {
-    return Fail(e.number(), e.description());
-  } catch (const std::exception& e) {
-    const ComError c = AsComError(e);
-    return Fail(c.number(), c.description());
-  } catch (...) {
-    return Fail(Number(Ours::Internal), std::string(DefaultText(Ours::Internal)));
-  }
 }
 
 }  // namespace
@@ -212,9 +162,10 @@ int kestrel_call(kestrel_object* object, const char* name, kestrel_arg* args, si
 
 int kestrel_last_error(int32_t* number, const char** text, size_t* length) {
   return Guarded([&] {
-    Required(number) = tls.error_number;
-    Required(text) = tls.error_text.c_str();
-    Required(length) = tls.error_text.size();
+    const kestrel::Error& e = LastError();
+    Required(number) = e.number();
+    Required(text) = e.text().c_str();
+    Required(length) = e.text().size();
   });
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "base/text.h"
+#include "capi/barrier.h"
 
 namespace kestrel::capi {
 namespace {
@@ -35,14 +36,8 @@ struct Method {
   throw ComError(number, std::string(RuntimeErrorText(number)) + ": " + std::string(name));
 }
 
-// The values a number of the interface takes, as the command line takes
-// them: beyond the class's type it fails with 6 as the run time would, and
-// within the type but outside the range with 5; either names the number.
-struct Range {
-  std::string_view name;
-  int64_t lowest;
-  int64_t highest;
-};
+// The numbers of the interface take what the command line takes (see
+// capi/barrier.h for how a number outside them fails).
 constexpr int64_t kProfile = Kestrel20ImpExp::kMaxProfileNumber;
 constexpr Range kExportedProfile{"MigrationProfileTobeExported", 1, kProfile};
 constexpr Range kNewProfileNumber{"NewProfileNumber", 0, kProfile};  // 0: the profile's own
@@ -54,15 +49,6 @@ constexpr Range kLockWait{"LockWait", 0, std::numeric_limits<int32_t>::max()};
 constexpr Range kDepthProfile{"GetDepthOfProfile argument 1", 0, kProfile};
 constexpr Range kDepthParent{"GetDepthOfProfile argument 2", 0, kProfile};
 constexpr Range kVrcProfile{"GetDevelopmentVRC argument 1", 1, kProfile};
-
-template <typename Int>
-Int InRange(int64_t n, const Range& r) {
-  if (n >= r.lowest && n <= r.highest) return static_cast<Int>(n);
-  const bool fits = n >= std::numeric_limits<Int>::min() && n <= std::numeric_limits<Int>::max();
-  const int32_t number = fits ? rt::InvalidProcedureCall : rt::Overflow;
-  throw ComError(number, fmt::format("{}: {} takes {} to {}, not {}", RuntimeErrorText(number), r.name, r.lowest,
-                                     r.highest, n));
-}
 
 int64_t Number(const Value& v) {
   if (!std::holds_alternative<int64_t>(v)) RaiseRuntime(rt::TypeMismatch);

@@ -1,7 +1,7 @@
 /* The C interface from a C program: every function of kestrel.h once on the
  * demo chain (export, the pack's details, an edited selection verified, the
- * by-reference numbers and list), and the statuses of the calls a host gets
- * wrong. Run by ctest with the kestrel program as its argument, which makes
+ * by-reference numbers and list; the typed calls in capi_typed.c), and the
+ * statuses of the calls a host gets wrong. Run by ctest with the kestrel program as its argument, which makes
  * the stores and the installation; exits 1 naming every check that failed. */
 #define _POSIX_C_SOURCE 200809L
 
@@ -11,20 +11,12 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "capi_checks.h"
 #include "kestrel.h"
 
-static int failures = 0;
+int failures = 0;
 
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
-      fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-      ++failures;                                                    \
-    }                                                                \
-  } while (0)
-
-/* The status a call returned, and the last error when it is not the one wanted. */
-static void expect_status(int got, int want, const char* what) {
+void expect_status(int got, int want, const char* what) {
   if (got == want) return;
   int32_t number = 0;
   const char* text = NULL;
@@ -34,11 +26,11 @@ static void expect_status(int got, int want, const char* what) {
   ++failures;
 }
 
-static int same(const char* bytes, size_t length, const char* want) {
+int same(const char* bytes, size_t length, const char* want) {
   return length == strlen(want) && memcmp(bytes, want, length) == 0;
 }
 
-static void run(const char* command) {
+void run(const char* command) {
   if (system(command) != 0) {
     fprintf(stderr, "could not run: %s\n", command);
     exit(1);
@@ -358,6 +350,7 @@ int main(int argc, char** argv) {
   check_nul_refusals(ex, im, store);
   check_number_ranges(ex, im);
   check_without_store(pack, selection, selection_length);
+  check_typed(dir, store, second, registry);
 
   expect_status(kestrel_release(ex), 0, "release clsExport");
   expect_status(kestrel_release(im), 0, "release clsImport");

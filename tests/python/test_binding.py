@@ -1,10 +1,13 @@
 """The Python binding end to end: the demo chain exported, its details read,
 one target number changed, verified and imported into a second store, and
 that store's rows checked; a second export on the same object after the
-first pack is gone; the failures a host sees. ctest runs it with
+first pack is gone; the failures a host sees. The same with the typed calls
+(TypedTest): export, read_pack, propose, verify, check, import_pack, and
+their failures with number, text and place. ctest runs it with
 KESTREL_LIBRARY (the built libkestrel.so), KESTREL_PROGRAM (the built
 kestrel, which makes the stores) and KESTREL_BCP set."""
 
+import dataclasses
 import os
 import shutil
 import sqlite3
@@ -257,6 +260,131 @@ class BindingTest(unittest.TestCase):
         with kestrel.Import(store=self.demo) as target:
             target.Path = os.path.join(self.dir, "no-such-pack")
             return target.details()
+
+
+class TypedTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.mkdtemp(prefix="kestrel-typed-")
+        cls.demo = os.path.join(cls.dir, "demo.db")
+        run("demo-store", cls.demo)
+        cls.registry = os.path.join(cls.dir, "registry.ini")
+        run("setup", "--install-dir", os.path.join(cls.dir, "install"), "--registry", cls.registry)
+        # The requests name the registry: none is recorded where the library looks by default.
+        os.environ.pop("KESTREL_REGISTRY", None)
+        root = os.path.join(cls.dir, "packs")
+        os.makedirs(root)
+        with kestrel.Store(cls.demo) as store:
+            cls.exported = store.export(kestrel.ExportRequest(30, root=root), revisions=True)
+        cls.pack = cls.exported.folder
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.dir)
+
+    def empty_store(self, name):
+        path = os.path.join(self.dir, name)
+        run("init-store", path, "--shared-from", self.demo)
+        return path
+
+    def test_pack_read_as_exported(self):
+        self.assertTrue(self.pack.startswith(os.path.join(self.dir, "packs", "ExportedRules", "30-")), self.pack)
+        info = kestrel.read_pack(self.pack)
+        self.assertTrue(info.export_succeeded and info.revisions and info.has_sums)
+        self.assertEqual(info.applications, self.exported.applications)
+        # Each profile of the chain with its direct parent (level 2 of its
+        # chain), depth and VRC as the store holds them.
+        stored = rows(self.demo, "SELECT h.mprf, coalesce((SELECT pprf FROM qzmap101 WHERE mprf = h.mprf AND levl = 2), 0),"
+                                 " (SELECT max(levl) FROM qzmap101 WHERE mprf = h.mprf), h.vers FROM qzmap100 h"
+                                 " WHERE h.mprf IN (10, 20, 30)")
+        self.assertEqual(sorted((p.number, p.parent, p.depth, p.vrc.version) for p in info.profiles), sorted(stored))
+        # Every file the export wrote, read back with its rows and sum.
+        files = {f.name: f for f in info.files}
+        for name in self.exported.files:
+            with self.subTest(name):
+                self.assertTrue(files[name].sum_matches)
+                self.assertEqual(files[name].rows, self.exported.rows.get(name, files[name].rows))
+                self.assertGreater(files[name].rows, 0)
+        self.assertIsNone(files["ExportMR.sums"].rows)
+
+    def test_chain_verified_and_imported_renumbered(self):
+        second = self.empty_store("second.db")
+        with kestrel.Store(second) as store:
+            proposal = store.propose(self.pack)
+            self.assertEqual(sorted(t.profile for t in proposal), [10, 20, 30])
+            self.assertFalse(any(t.stored.profile for t in proposal))
+            grandchild = next(i for i, t in enumerate(proposal) if t.profile == 30)
+            # The grandchild numbered as its parent: one finding, naming its entry.
+            taken = [dataclasses.replace(t, profile=t.parent) if i == grandchild else t for i, t in enumerate(proposal)]
+            findings = store.verify(self.pack, targets=taken, registry=self.registry)
+            self.assertIn((501, grandchild), [(f.number, f.place.entry) for f in findings], findings)
+            request = kestrel.ImportRequest(self.pack, renumber={30: 930}, user=b"m\xfcller", registry=self.registry)
+            self.assertEqual(store.verify(request), [])
+            store.check(request)
+            report = store.import_pack(request)
+            self.assertTrue(report.committed)
+            self.assertEqual(sorted(t.profile for t in report.targets), [10, 20, 930])
+            self.assertEqual(report.rows["qzmap100"].added, 3)
+            with self.assertRaises(kestrel.KestrelError) as caught:
+                store.import_pack(request)
+            self.assertEqual(caught.exception.number, 9030)
+            again = store.import_pack(request, replace=True, dry_run=True)
+            self.assertEqual((again.committed, again.dry_run, sorted(again.profiles_replaced)), (False, True, [10, 20, 930]))
+        self.assertEqual(rows(second, "SELECT mprf FROM qzmap100 ORDER BY mprf"), [(10,), (20,), (930,)])
+        self.assertEqual(rows(second, "SELECT count(*) FROM qzmap120 WHERE mprf = 930"),
+                         rows(self.demo, "SELECT count(*) FROM qzmap120 WHERE mprf = 30"))
+
+    def damaged_pack(self):
+        """A copy without sums holding a rule of a profile the pack lacks."""
+        copy = os.path.join(self.dir, "damaged")
+        if not os.path.exists(copy):
+            shutil.copytree(self.pack, copy)
+            os.remove(os.path.join(copy, "ExportMR.sums"))
+            rules = os.path.join(copy, "Qzmap120.dat")
+            with open(rules, "rb") as f:
+                data = f.read()
+            with open(rules, "wb") as f:
+                f.write(data.replace(b":MPRF:30\r\n", b":MPRF:99\r\n", 1))
+        return copy
+
+    def test_failures_carry_number_text_and_place(self):
+        def with_store(call):
+            with kestrel.Store(self.demo) as store:
+                return call(store)
+
+        def closed():
+            store = kestrel.Store(self.demo)
+            store.close()
+            store.propose(self.pack)
+
+        rules = kestrel.Place(file="Qzmap120.dat")
+        cases = [
+            ("a missing store", lambda: kestrel.Store(os.path.join(self.dir, "none.db")), 53, "", None),
+            ("a store with a NUL", lambda: kestrel.Store(self.demo + "\0/etc/passwd"), 9070, "store", None),
+            ("a wait beyond 32 bits", lambda: kestrel.Store(self.demo, wait=2 ** 31), 6, "wait_seconds", None),
+            ("a closed store", closed, 91, "closed", None),
+            ("a profile beyond 16 bits", lambda: with_store(lambda s: s.export(profile=40000, root=self.dir)), 5,
+             "profile takes 1 to 32767", None),
+            ("a profile the store lacks", lambda: with_store(lambda s: s.export(profile=77, root=self.dir)), 2, "77", None),
+            ("a renumbering to 0", lambda: with_store(lambda s: s.verify(self.pack, renumber={30: 0}, registry=self.registry)), 5,
+             "renumber 1 to", None),
+            ("a pack not there", lambda: kestrel.read_pack(os.path.join(self.dir, "none")), 76, "", None),
+            ("a pack without sums", lambda: with_store(lambda s: s.check(self.damaged_pack(), registry=self.registry)),
+             9053, "ExportMR.sums", None),
+            ("a rule of another profile", lambda: with_store(
+                lambda s: s.check(self.damaged_pack(), allow_without_sums=True, registry=self.registry)),
+             9045, "profile 99", rules),
+            ("no installation recorded", lambda: with_store(lambda s: s.check(self.pack)), 505, "installation", None),
+        ]
+        for what, call, number, text, place in cases:
+            with self.subTest(what):
+                with self.assertRaises(kestrel.KestrelError) as caught:
+                    call()
+                self.assertEqual(caught.exception.number, number, caught.exception.text)
+                self.assertIn(text, caught.exception.text)
+                if place:
+                    self.assertEqual(caught.exception.place.file, place.file)
+                    self.assertGreater(caught.exception.place.line, 0)
 
 
 if __name__ == "__main__":
