@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "importer/loaders.h"
+#include "importer/loaded_records.h"
 #include "store/connection.h"
 
 namespace kestrel::importer {
