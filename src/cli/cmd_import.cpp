@@ -50,7 +50,7 @@ struct ImportOptions {
 // An empty `user` records the login name.
 void Prepare(Kestrel20ImpExp::clsImport& import, const CheckOptions& o, const std::string& user) {
   OpenPackForLoading(import, o.store, o.pack, o.no_sums);
-  import.put_LastModifiedUser(user.empty() ? LoginName() : user);
+  import.put_LastModifiedUser(user.empty() ? kestrel::present::LoginName(CommandEnv()) : user);
   if (ProgressWanted())
     import.SetProgress([](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); });
 }

@@ -5,6 +5,7 @@
 
 #include "command.h"
 #include "import_object.h"
+#include "lock_wait.h"
 #include "shared_options.h"
 #include "kestrel/cls_export.h"
 #include "web/server.h"
@@ -51,6 +52,7 @@ int RunServe(const ServeOptions& o) {
     // first export should not fail for want of it.
     if (!CommandEnv().FolderExists(serve.wizard.export_root)) CommandEnv().CreateFolder(serve.wizard.export_root);
     serve.wizard.registry = o.registry;
+    serve.wizard.wait_seconds = LockWaitSeconds();
     serve.bind = o.bind;
     serve.port = o.port;
     kestrel::web::Serve(serve, std::cout);

@@ -3,6 +3,8 @@
 
 #include <fmt/format.h>
 
+#include "present/import_view.h"
+
 namespace kestrel::cli {
 namespace {
 
@@ -30,27 +32,7 @@ void PrintImportSummary(std::ostream& out, const DetailsView& view, const Import
 }
 
 void PrintImportSummaryJson(std::ostream& out, const DetailsView& view, const ImportSummary& s) {
-  PrintJson(out, ImportSummaryJson(view, s));
-}
-
-Json ImportSummaryJson(const DetailsView& view, const ImportSummary& s) {
-  Json imported = Json::array();
-  for (size_t i = 0; i < view.sources.size() && i < view.targets.size(); ++i)
-    imported.push_back(Json{{"pack_profile", JsonNumberOrText(view.sources[i][0])},
-                            {"profile", JsonNumberOrText(view.targets[i][0])},
-                            {"source_application", JsonText(view.targets[i][1])},
-                            {"target_application", JsonText(view.targets[i][2])}});
-  Json applications = Json::array();
-  for (const auto& a : s.ApplicationsReplaced) applications.push_back(JsonText(a));
-  Json tables = Json::object();
-  for (const auto& [table, rows] : s.Rows) tables[table] = Json{{"deleted", rows.deleted}, {"added", rows.added}};
-  return Json{{"dry_run", s.DryRun},
-              {"committed", s.Committed},
-              {"seconds", s.Seconds},
-              {"imported", imported},
-              {"profiles_replaced", s.ProfilesReplaced},
-              {"applications_replaced", applications},
-              {"tables", tables}};
+  PrintJson(out, kestrel::present::ImportSummaryJson(view, s));
 }
 
 }  // namespace kestrel::cli

@@ -15,7 +15,5 @@ namespace kestrel::cli {
 void PrintImportSummary(std::ostream& out, const DetailsView& view, const kestrel::ImportSummary& s);
 void PrintImportSummaryJson(std::ostream& out, const DetailsView& view,
                             const kestrel::ImportSummary& s);
-// What PrintImportSummaryJson prints.
-Json ImportSummaryJson(const DetailsView& view, const kestrel::ImportSummary& s);
 
 }  // namespace kestrel::cli

@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "cli/output.h"
+#include "present/json.h"
 
 namespace kestrel::web {
 
-using kestrel::cli::Json;
+using kestrel::present::Json;
 
 class ImportJob {
  public:

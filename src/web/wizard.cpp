@@ -11,27 +11,26 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/command.h"
-#include "cli/import_object.h"
-#include "cli/import_summary.h"
-#include "cli/inspect_view.h"
-#include "cli/selection_view.h"
-#include "cli/shared_options.h"
 #include "kestrel/cls_export.h"
 #include "kestrel/details.h"
+#include "kestrel/engine.h"
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
 #include "kestrel/inspect.h"
 #include "kestrel/interruption.h"
 #include "kestrel/latin1.h"
 #include "kestrel/store.h"
+#include "present/import_object.h"
+#include "present/import_view.h"
+#include "present/json.h"
+#include "present/store_view.h"
 #include "web/access.h"
 
 namespace kestrel::web {
 namespace {
 
 using Kestrel20ImpExp::clsImport;
-namespace cli = kestrel::cli;
+namespace present = kestrel::present;
 
 // A request the page should not have sent: answered with 400.
 struct BadRequest {
@@ -40,7 +39,7 @@ struct BadRequest {
 };
 
 Reply ErrorReply(int status, int32_t number, const std::string& description) {
-  return {status, Json{{"error", Json{{"number", number}, {"description", cli::JsonText(description)}}}}};
+  return {status, present::ErrorJson(number, description)};
 }
 
 [[noreturn]] void Refuse(const std::string& text) {
@@ -89,8 +88,8 @@ int ProfileNumber(const Json& request, const char* name, int lowest) {
   if (found == request.end() || found->is_null()) return 0;
   if (!found->is_number_integer()) Refuse(fmt::format("\"{}\" is not a profile number", name));
   const int64_t n = found->get<int64_t>();
-  if (n < lowest || n > cli::kMaxProfileNumber)
-    Refuse(fmt::format("\"{}\" must be a profile number from {} to {}", name, lowest, cli::kMaxProfileNumber));
+  if (n < lowest || n > kestrel::kMaxProfile)
+    Refuse(fmt::format("\"{}\" must be a profile number from {} to {}", name, lowest, kestrel::kMaxProfile));
   return static_cast<int>(n);
 }
 
@@ -134,11 +133,11 @@ std::string Wizard::PacksFolder() const { return Kestrel20ImpExp::clsExport::Pac
 
 Reply Wizard::Profiles() {
   return Answer([&] {
-    auto store = cli::OpenStore(options_.store);
+    auto store = kestrel::store::Open(options_.store, options_.wait_seconds);
     const auto profiles = kestrel::inspect::ListProfiles(*store);
-    return Reply{200, Json{{"store", cli::JsonText(kestrel::store::MaskedLocation(options_.store))},
-                           {"profiles", cli::ProfilesJson(profiles, false)},
-                           {"tree", cli::ProfilesJson(profiles, true)}}};
+    return Reply{200, Json{{"store", present::JsonText(kestrel::store::MaskedLocation(options_.store))},
+                           {"profiles", present::ProfilesJson(profiles, false)},
+                           {"tree", present::ProfilesJson(profiles, true)}}};
   });
 }
 
@@ -154,8 +153,8 @@ Reply Wizard::Export(const std::string& body) {
     if ((new_number || traverse_parent) && !single)
       Refuse("a new profile number and taking rules from the nearest base profile need a single-profile export");
 
-    Kestrel20ImpExp::clsExport e(cli::CommandEnv());
-    e.putref_DataConnection(cli::OpenStore(options_.store));
+    Kestrel20ImpExp::clsExport e(kestrel::Env::Default());
+    e.putref_DataConnection(kestrel::store::Open(options_.store, options_.wait_seconds));
     e.put_MigrationProfileTobeExported(static_cast<int16_t>(profile));
     e.put_Path(options_.export_root);
     e.put_ExportToSingleProfile(single);
@@ -167,7 +166,7 @@ Reply Wizard::Export(const std::string& body) {
     e.put_OverWrite(Flag(request, "overwrite"));
     if (!e.ExportMigrationProfiles()) return ErrorReply(422, e.get_ErrorNumber(), e.get_ErrorDescription());
     return Reply{200,
-                 Json{{"pack", cli::JsonText(LastPart(e.PackFolder()))}, {"folder", cli::JsonText(e.PackFolder())}}};
+                 Json{{"pack", present::JsonText(LastPart(e.PackFolder()))}, {"folder", present::JsonText(e.PackFolder())}}};
   });
 }
 
@@ -183,17 +182,17 @@ Reply Wizard::Packs() {
     std::sort(names.begin(), names.end());
     Json packs = Json::array();
     for (const std::string& name : names) {
-      Json pack{{"name", cli::JsonText(name)}};
+      Json pack{{"name", present::JsonText(name)}};
       try {
-        const auto contents = kestrel::inspect::InspectPack(cli::CommandEnv(), PacksFolder() + "/" + name);
+        const auto contents = kestrel::inspect::InspectPack(kestrel::Env::Default(), PacksFolder() + "/" + name);
         pack["export_succeeded"] = contents.export_succeeded;
-        pack["profiles"] = cli::PackJson(name, contents)["profiles"];
+        pack["profiles"] = present::PackJson(name, contents)["profiles"];
       } catch (const kestrel::ComError& e) {
-        pack["problem"] = cli::JsonText(e.description());
+        pack["problem"] = present::JsonText(e.description());
       }
       packs.push_back(pack);
     }
-    return Reply{200, Json{{"root", cli::JsonText(options_.export_root)}, {"packs", packs}}};
+    return Reply{200, Json{{"root", present::JsonText(options_.export_root)}, {"packs", packs}}};
   });
 }
 
@@ -204,7 +203,7 @@ std::string PackFolderOf(const std::string& packs, const std::string& name) {
   if (std::string problem = PackNameProblem(name); !problem.empty())
     throw BadRequest{kestrel::rt::PathNotFound, problem};
   const std::string folder = packs + "/" + name;
-  if (!cli::CommandEnv().FolderExists(folder))
+  if (!kestrel::Env::Default().FolderExists(folder))
     throw kestrel::ComError(kestrel::rt::PathNotFound, fmt::format("there is no pack {} in {}", name, packs));
   return folder;
 }
@@ -213,8 +212,12 @@ std::string PackFolderOf(const std::string& packs, const std::string& name) {
 // the details ShowLogicPackDetails proposes. A pack without sums is refused:
 // the wizard has no way to say it was meant.
 std::unique_ptr<clsImport> OpenForImport(const WizardOptions& o, const std::string& folder, std::string& proposal) {
-  auto import = cli::CreateImportObject(o.registry);
-  cli::OpenPackForLoading(*import, o.store, folder, false);
+  auto import = present::CreateImportObject(kestrel::Env::Default(), o.registry);
+  import->putref_DataConnection(kestrel::store::Open(o.store, o.wait_seconds));
+  import->put_Path(folder);
+  // The store is also the name the bulk loading is given, on this machine.
+  import->put_DatabaseName(o.store);
+  import->put_DatabaseServer("local");
   if (!import->ShowLogicPackDetails(proposal))
     throw kestrel::ComError(import->get_ErrorNumber(), import->get_ErrorDescription());
   return import;
@@ -230,7 +233,7 @@ std::string PackName(const Json& request) {
 // the job; the outcome carries the summary or the error, and the lines the
 // run log gained.
 ImportJob::Outcome RunImport(clsImport& import, const std::string& details, bool dry_run, ImportJob& job) {
-  kestrel::Env& env = cli::CommandEnv();
+  kestrel::Env& env = kestrel::Env::Default();
   const size_t log_before = ReadAll(env, import.RunLogPath()).size();
   import.SetProgress(
       [&job](const std::string& what, int64_t done, int64_t total) { job.Progress(what, done, total); });
@@ -244,11 +247,11 @@ ImportJob::Outcome RunImport(clsImport& import, const std::string& details, bool
     outcome.succeeded = import.ImportLogicPack(run_details, message);
     if (outcome.succeeded) {
       outcome.result =
-          Json{{"summary", cli::ImportSummaryJson(kestrel::ParseDetails(run_details), import.Summary())}};
+          Json{{"summary", present::ImportSummaryJson(kestrel::ParseDetails(run_details), import.Summary())}};
     } else {
-      const kestrel::ComError failure = cli::FailureOf(import, message);
+      const kestrel::ComError failure = present::FailureOf(import, message);
       outcome.result = ErrorReply(422, failure.number(), failure.description()).body;
-      outcome.result["refused_at"] = cli::JsonText(import.RefusedAt());
+      outcome.result["refused_at"] = present::JsonText(import.RefusedAt());
     }
   } catch (const std::exception& e) {
     const kestrel::ComError c = kestrel::AsComError(e);
@@ -265,11 +268,11 @@ Reply Wizard::Pack(const std::string& name) {
   try {
     const std::string folder = PackFolderOf(PacksFolder(), name);
     return Answer([&] {
-      Json reply{{"name", cli::JsonText(name)},
-                 {"contents", cli::PackJson(name, kestrel::inspect::InspectPack(cli::CommandEnv(), folder))}};
+      Json reply{{"name", present::JsonText(name)},
+                 {"contents", present::PackJson(name, kestrel::inspect::InspectPack(kestrel::Env::Default(), folder))}};
       std::string proposal;
       OpenForImport(options_, folder, proposal);
-      reply["details"] = cli::DetailsJson(proposal, kestrel::ParseDetails(proposal));
+      reply["details"] = present::DetailsJson(proposal, kestrel::ParseDetails(proposal));
       return Reply{200, reply};
     });
   } catch (const BadRequest& e) {
@@ -286,10 +289,10 @@ Reply Wizard::Verify(const std::string& body) {
     const std::vector<std::string> targets = TargetEntries(request);
     std::string proposal;
     auto import = OpenForImport(options_, folder, proposal);
-    const cli::SelectionVerdict v = cli::VerifySelection(*import, kestrel::DetailsWithTargets(proposal, targets));
-    Json reply = cli::VerdictJson(v);
+    const present::SelectionVerdict v = present::VerifySelection(*import, kestrel::DetailsWithTargets(proposal, targets));
+    Json reply = present::VerdictJson(v);
     Json replaces = Json::array();
-    for (const auto& what : kestrel::MarkedForReplacement(v.checked)) replaces.push_back(cli::JsonText(what));
+    for (const auto& what : kestrel::MarkedForReplacement(v.checked)) replaces.push_back(present::JsonText(what));
     reply["replaces"] = replaces;
     return Reply{200, reply};
   });
@@ -304,7 +307,7 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
     const std::string folder = PackFolderOf(PacksFolder(), PackName(request));
     const std::vector<std::string> targets = TargetEntries(request);
     const bool replace = Flag(request, "replace");
-    std::string user = cli::LoginName();
+    std::string user = present::LoginName(kestrel::Env::Default());
     if (const auto found = request.find("user"); found != request.end() && !found->is_null())
       user = StoredText(*found, "\"user\"");
 
@@ -316,14 +319,14 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
     // the store holds, unless everything is rolled back anyway.
     std::string checked, messages;
     if (!import->VerifyUserSelections(details, checked, messages)) {
-      cli::SelectionVerdict v{false, false, checked, kestrel::SplitMessages(messages)};
+      present::SelectionVerdict v{false, false, checked, kestrel::SplitMessages(messages)};
       Reply refused = ErrorReply(
           422, import->get_ErrorNumber() ? import->get_ErrorNumber() : kestrel::Number(kestrel::Ours::InvalidSelection),
           "the selection does not pass");
-      refused.body["verdict"] = cli::VerdictJson(v);
+      refused.body["verdict"] = present::VerdictJson(v);
       return refused;
     }
-    if (const std::string refusal = cli::UnconfirmedReplacement(checked); !refusal.empty() && !replace && !dry_run)
+    if (const std::string refusal = present::UnconfirmedReplacement(checked); !refusal.empty() && !replace && !dry_run)
       return ErrorReply(422, kestrel::Number(kestrel::Ours::ReplaceNotConfirmed), refusal);
 
     const bool started = job_.Start(dry_run, [import, details, dry_run](ImportJob& job) {
