@@ -49,10 +49,7 @@ int main(int argc, char** argv) {
   kestrel::importer::ImportContext cx(kestrel::Env::Default());
   cx.DataConnection = kestrel::store::CreateStore(dir + "/profiles.db");
   kestrel::importer::ImportResults r;
-  r.Plan.SourceProfiles[0] = {40, 41, 42};
-  r.Plan.TargetProfiles[0] = {12, 13, 14};
-  r.Plan.DevelopmentVRCs = {"__", "__", "__"};
-  r.Plan.Size = 2;
+  for (int32_t k = 0; k < 3; ++k) r.Plan.Entries.push_back({{40 + k, 0, "", ""}, {12 + k, 0, "", ""}});
   r.HeaderMap = {"14_X42_c_ab1", "13_X41_c_ab1", "12_X40_c_ab1"};
 
   auto start = std::chrono::steady_clock::now();

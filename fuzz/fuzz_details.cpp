@@ -15,13 +15,16 @@ using namespace kestrel;
 
 namespace {
 
-void CheckEntries(const std::vector<std::string>& sources, const std::vector<std::string>& targets) {
+void CheckEntries(const importer::SelectionLists& lists) {
   ErrorState error;
   std::string message;
-  importer::CheckSelectionValues(error, sources, targets, message);
-  importer::CheckTargetRepeats(error, targets, message);
-  for (const std::string& entry : targets) {
-    for (const std::string& field : importer::SplitEntry(entry)) {
+  importer::CheckSelectionValues(error, lists, message);
+  try {
+    importer::CheckTargetRepeats(error, lists.targets, message);
+  } catch (const ComError&) {
+  }
+  for (const importer::SelectionEntry& entry : lists.targets) {
+    for (const std::string& field : importer::SplitEntry(entry.Text())) {
       importer::NumericValue(field);
       try {
         importer::NumberOf(field);
@@ -54,10 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string edited = DetailsWithTargets(details, usable);
   for (const std::string& text : {details, edited}) {
     try {
-      importer::DetailsLines lines = importer::SplitDetails(text);
-      const auto sources = importer::SplitList(lines.Contents, std::string_view("\x01", 1));
-      const auto targets = importer::SplitList(lines.Preference, std::string_view("\x01", 1));
-      CheckEntries(sources, targets);
+      const importer::SelectionLists lists = importer::ParseSelection(text);
+      // An entry is written back as it came.
+      if (importer::DetailsText(lists) != text.substr(0, text.find('\r', text.find('\r') + 1))) __builtin_trap();
+      CheckEntries(lists);
     } catch (const ComError&) {
     }
   }

@@ -18,12 +18,13 @@ declare -A below=(
   [pack]="base"
   [exporter]="base store pack"
   [importer]="base store pack"
-  [component]="base store pack exporter importer"
+  [component]="base store pack exporter importer engine"
   [diff]="base store pack exporter"
+  [engine]="base store pack exporter importer diff"
   [present]=""
   [cli]="present"
   [web]="present"
-  [capi]="base"
+  [capi]="base engine"
 )
 
 status=0

@@ -6,9 +6,14 @@
 // from a signal handler (it is async-signal-safe).
 #pragma once
 
+#include <atomic>
+
 namespace kestrel {
 
 void RequestInterruption() noexcept;
+// The flag the three calls set, read and clear: a face hands it on as the
+// stop flag of an engine call (kestrel::Context::stop).
+const std::atomic<bool>& InterruptionFlag() noexcept;
 bool InterruptionRequested() noexcept;
 // Forgets an earlier request, before an import starts.
 void ClearInterruption() noexcept;

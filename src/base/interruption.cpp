@@ -1,17 +1,18 @@
 // The interruption request, kept where a signal handler may set it.
 #include "kestrel/interruption.h"
 
-#include <csignal>
-
 namespace kestrel {
 namespace {
 
-volatile std::sig_atomic_t requested = 0;
+// Set from a signal handler: it must not take a lock.
+static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<bool> requested{false};
 
 }  // namespace
 
-void RequestInterruption() noexcept { requested = 1; }
-bool InterruptionRequested() noexcept { return requested != 0; }
-void ClearInterruption() noexcept { requested = 0; }
+void RequestInterruption() noexcept { requested.store(true, std::memory_order_relaxed); }
+bool InterruptionRequested() noexcept { return requested.load(std::memory_order_relaxed); }
+void ClearInterruption() noexcept { requested.store(false, std::memory_order_relaxed); }
+const std::atomic<bool>& InterruptionFlag() noexcept { return requested; }
 
 }  // namespace kestrel

@@ -12,6 +12,7 @@
 #include "importer/loaders.h"
 #include "importer/pack_sums_check.h"
 #include "importer/planned_pack.h"
+#include "kestrel/interruption.h"
 
 namespace Kestrel20ImpExp {
 
@@ -31,6 +32,9 @@ struct clsImport::State {
 clsImport::clsImport(kestrel::Env& env, std::shared_ptr<kestrel::Registry> registry)
     : state_(std::make_unique<State>(env)) {
   state_->context_.RegistryComponent = std::move(registry);
+  // The signal handlers and the web server stop an import through the one
+  // process-wide request.
+  state_->context_.Stop = &kestrel::InterruptionFlag();
   Create();
 }
 

@@ -20,10 +20,10 @@ std::vector<ApplicationFile> ApplicationFiles(const PlannedPack& planned, const 
   const ImportPlan& plan = planned.plan;
   std::vector<ApplicationFile> files;
   std::vector<std::string> seen;
-  for (int32_t i = 0; i <= plan.Size; ++i)
+  for (const PlanEntry& entry : plan.Entries)
     for (size_t j = 0; j < 2; ++j) {
-      const std::string& in_pack = PlanAt(plan, plan.SourceApplications[j], static_cast<size_t>(i));
-      const std::string& chosen = PlanAt(plan, plan.TargetApplications[j], static_cast<size_t>(i));
+      const std::string& in_pack = entry.source.Application(j);
+      const std::string& chosen = entry.target.Application(j);
       if (std::find(seen.begin(), seen.end(), chosen) != seen.end()) continue;
       seen.push_back(chosen);
       for (PackDataFile& found :

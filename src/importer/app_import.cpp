@@ -205,10 +205,10 @@ bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportCon
     // Starts with one empty entry, which the first application replaces.
     std::vector<std::string> imported(1);
     bool first = true;
-    for (int32_t i = 0; i <= plan.Size; ++i) {
+    for (const PlanEntry& entry : plan.Entries) {
       for (size_t j = 0; j < 2; ++j) {
-        const std::string& in_pack = PlanAt(plan, plan.SourceApplications[j], static_cast<size_t>(i));
-        const std::string& chosen = PlanAt(plan, plan.TargetApplications[j], static_cast<size_t>(i));
+        const std::string& in_pack = entry.source.Application(j);
+        const std::string& chosen = entry.target.Application(j);
         const bool recoded = in_pack != chosen;
         const std::string& application = recoded ? chosen : in_pack;
         if (!IsNotInList(imported, application)) continue;
@@ -344,10 +344,12 @@ void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const
         fmt::format("the import folder below {} holds a double quote or a line end", QuoteForMessage(folder)));
   if (Holds(o.FieldSeparator, line_end_quote_or_blank))
     RefuseBatchValue("the field separator holds a blank, a double quote or a line end");
-  for (const auto& row : {plan.SourceApplications[0], plan.SourceApplications[1], plan.TargetApplications[0],
-                          plan.TargetApplications[1]})
-    for (const auto& application : row)
-      if (Holds(application, line_end_or_quote))
+  // The pack's codes before the chosen ones, each side's source application
+  // before its target application: the first refused code is named.
+  for (const PlanProfile PlanEntry::*side : {&PlanEntry::source, &PlanEntry::target})
+    for (size_t j = 0; j < 2; ++j)
+      for (const PlanEntry& entry : plan.Entries)
+        if (const std::string& application = (entry.*side).Application(j); Holds(application, line_end_or_quote))
         RefuseBatchValue(
             fmt::format("the application {} holds a double quote or a line end", QuoteForMessage(application)));
 }

@@ -12,17 +12,28 @@
 #include "importer/import_options.h"
 #include "importer/import_results.h"
 #include "importer/planned_pack.h"
+#include "importer/selection.h"
 
 namespace kestrel::importer {
 
 // Looks the installation folder up in cx's registry component.
 bool GetLumoInstallationPath(const ImportContext& cx, ErrorState& error, std::string& strPath);
-// Reads the pack at o.Path; records the number the manifest announces in `manifest`.
+// Reads the pack at o.Path; records the number the manifest announces in
+// `manifest`. The typed form gives the lists the details string carries.
+bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
+                          ErrorState& error, SelectionLists& proposal);
 bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
                           ErrorState& error, std::string& strLPDetails);
+// Checks the selection; `marked` receives the lists with the marking (the
+// details string form hands them back as strOutLPDetails). `findings`, when
+// given, receives every refusal with its entry.
+bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const SelectionLists& lists,
+                          SelectionLists& marked, std::string& strErrorMessage, SelectionFindings findings);
 bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std::string& strInLPDetails,
                           std::string& strOutLPDetails, std::string& strErrorMessage);
 // Plans, checks and imports the pack: every member of `r` may change.
+bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
+                     std::string& strErrorMessage);
 bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
                      std::string& strErrorMessage);
 bool GetDepthOfProfile(const ImportContext& cx, int32_t& lMprf, int32_t& lPprf, int32_t& lDpth);

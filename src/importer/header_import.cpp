@@ -66,8 +66,8 @@ int32_t Narrow32(int64_t n) {
 
 // The first position of the plan whose target profile number is `mprf`.
 size_t TargetPosition(const ImportPlan& p, int64_t mprf) {
-  for (size_t k = 0; p.Size >= 0 && k <= static_cast<size_t>(p.Size); ++k)
-    if (PlanAt(p, p.TargetProfiles[0], k) == mprf) return k;
+  for (size_t k = 0; k < p.size(); ++k)
+    if (p.Entries[k].target.profile == mprf) return k;
   RaiseRuntime(rt::SubscriptOutOfRange);
 }
 
@@ -142,7 +142,7 @@ bool GiveUpdateVrc(const ImportContext& cx, const ImportPlan& plan, ErrorState& 
     bool released = false;
     for (const auto& v : text::Split(versions, "|"))
       if (!EndsInUpdateMarker(v)) released = true;
-    if (released && PlanAt(plan, plan.TargetProfiles[1], i) >= 1) {
+    if (released && plan.At(i).target.parent >= 1) {
       WriteImportLog(cx, "Present VRC name: " + element);
       if (!HasUpdateMarker(e.Vers)) {
         const std::string before = element;
@@ -187,7 +187,7 @@ store::ProfileHeaderValues HeaderRow(const PlannedPack& planned, const ImportCon
   row.cust = e.Cust;
 
   const ImportPlan& plan = planned.plan;
-  const int32_t parent = PlanAt(plan, plan.TargetProfiles[1], TargetPosition(plan, row.mprf));
+  const int32_t parent = plan.At(TargetPosition(plan, row.mprf)).target.parent;
   std::vector<std::string> parent_vrc;
   GetProfileVRC(cx, error, std::to_string(parent), parent_vrc);
   row.verf = parent_vrc[1];

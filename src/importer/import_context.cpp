@@ -5,7 +5,6 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
-#include "kestrel/interruption.h"
 #include "store/connection.h"
 
 namespace kestrel::importer {
@@ -13,7 +12,7 @@ namespace kestrel::importer {
 std::string ImportContext::TempFolder() const { return files::Join(InstallationPath, kTempSubfolder); }
 
 void ImportContext::Report(const std::string& what, int64_t done, int64_t total) const {
-  if (InterruptionRequested()) Raise(Ours::ImportInterrupted);
+  if (StopRequested()) Raise(Ours::ImportInterrupted);
   if (!Progress) return;
   Progress(what, done, total == 0 ? CountedRows(what) : total);
 }

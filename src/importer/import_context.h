@@ -67,13 +67,17 @@ struct ImportContext {
   // the loaders share while the import loads them; nullptr when they load
   // unchecked.
   PackCheck* Check = nullptr;
+  // Set (from any thread or a signal handler) to stop the running import:
+  // it rolls back. nullptr: nothing stops it.
+  const std::atomic<bool>* Stop = nullptr;
 
   Env& env() const { return *env_; }
+  bool StopRequested() const { return Stop && Stop->load(std::memory_order_relaxed); }
   // The installation's temporary folder.
   std::string TempFolder() const;
   // Reports progress, with `total` or else the step's total the check
-  // counted; raises Ours::ImportInterrupted once an interruption was
-  // requested, so that the operation stops at its next step.
+  // counted; raises Ours::ImportInterrupted once Stop is set, so that the
+  // operation stops at its next step.
   void Report(const std::string& what, int64_t done, int64_t total = 0) const;
   // The rows the check counted for `step`; 0 when it counted none.
   int64_t CountedRows(std::string_view step) const;

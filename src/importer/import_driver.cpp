@@ -5,7 +5,7 @@
 // and the pack check alone.
 #include "importer/import_driver.h"
 
-#include <array>
+#include <functional>
 
 #include <fmt/format.h>
 
@@ -27,17 +27,15 @@ namespace {
 constexpr std::string_view kPlanHeader =
     "Source Profile Number | Source Application | Target Application| Parent Profile Number ";
 
-// Fills one side of the plan (profiles and applications) and logs its entries.
-void PlanSide(const ImportContext& cx, const std::vector<std::string>& entries,
-              std::array<std::vector<int32_t>, 2>& profiles, std::array<std::vector<std::string>, 2>& applications) {
+// Fills one side of the plan's entries and logs them.
+void PlanSide(const ImportContext& cx, const std::vector<SelectionEntry>& entries, std::vector<PlanEntry>& plan,
+              PlanProfile PlanEntry::*side) {
   WriteImportLog(cx, kPlanHeader);
-  for (size_t i = 0; i < profiles[0].size(); ++i) {
-    auto f = SplitEntry(Piece(entries, i));
-    const std::string &number = Piece(f, 0), &sapp = Piece(f, 1), &tapp = Piece(f, 2), &parent = Piece(f, 3);
-    profiles[0][i] = NumberOf(number);
-    profiles[1][i] = NumberOf(parent);
-    applications[0][i] = sapp;
-    applications[1][i] = tapp;
+  for (size_t i = 0; i < plan.size(); ++i) {
+    if (i >= entries.size()) RaiseRuntime(rt::SubscriptOutOfRange);
+    const SelectionEntry& e = entries[i];
+    const std::string &number = e.Field(0), &sapp = e.Field(1), &tapp = e.Field(2), &parent = e.Field(3);
+    plan[i].*side = PlanProfile{NumberOf(number), NumberOf(parent), sapp, tapp};
     WriteImportLog(cx, fmt::format("{}---->{}|{}|{}|{}", i, number, sapp, tapp, parent));
   }
 }
@@ -49,16 +47,17 @@ std::string ImportFailureMessage(const ImportResults& r) {
   return r.Error.ErrorDescription + " (" + std::string(kCheckRefused) + r.RefusedAt + ")";
 }
 
-// The source and target entries of a details string, each line logged.
-struct SelectionLists {
-  std::vector<std::string> sources, targets;
-};
-SelectionLists ReadSelectionLists(const ImportContext& cx, const std::string& strLPDetails) {
-  DetailsLines lines = SplitDetails(strLPDetails);
-  WriteImportLog(cx, "Logic Pack contents: " + lines.Contents);
-  WriteImportLog(cx, "Logic pack Import Preference: " + lines.Preference);
-  const std::string_view entry_separator(&kEntrySeparator, 1);
-  return SelectionLists{SplitList(lines.Contents, entry_separator), SplitList(lines.Preference, entry_separator)};
+// Where the driving entry points get the selection from: typed lists as
+// given, or a details string parsed inside the entry point's trap (a details
+// string without its second line fails as the run time failed on it).
+using ReadSelection = std::function<SelectionLists()>;
+
+// The source and target lists, each logged as the details string carries it.
+SelectionLists ReadSelectionLists(const ImportContext& cx, const ReadSelection& read) {
+  SelectionLists lists = read();
+  WriteImportLog(cx, "Logic Pack contents: " + ListText(lists.sources));
+  WriteImportLog(cx, "Logic pack Import Preference: " + ListText(lists.targets));
+  return lists;
 }
 
 // Whether the selection is refused: lists of different length, a value the
@@ -69,10 +68,10 @@ bool SelectionRefused(const ImportContext& cx, ErrorState& error, const Selectio
   if (lists.sources.size() != lists.targets.size()) {
     error.Set(505, "Source and target number of profiles differ.");
     strErrorMessage = error.ErrorDescription;
-  } else if (std::string values; !CheckSelectionValues(error, lists.sources, lists.targets, values)) {
+  } else if (std::string values; !CheckSelectionValues(error, lists, values)) {
     strErrorMessage = error.ErrorDescription;
   } else if (!CheckTargetRepeats(error, lists.targets, strErrorMessage) &&
-             (!verify_against_store || VerifySelection(cx, error, lists.sources, lists.targets, strErrorMessage))) {
+             (!verify_against_store || VerifySelection(cx, error, lists.targets, strErrorMessage))) {
     return false;
   }
   WriteImportLog(cx, strErrorMessage);
@@ -83,9 +82,9 @@ bool SelectionRefused(const ImportContext& cx, ErrorState& error, const Selectio
 // file's own values, the selection checks (the check alone skips those against the store), the manifest and
 // the plan. False, with the message set and logged, when the selection is
 // refused; a manifest that cannot be read raises 100.
-bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResults& r,
-                     const std::string& strLPDetails, std::string& strErrorMessage, bool verify_against_store) {
-  const SelectionLists lists = ReadSelectionLists(cx, strLPDetails);
+bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const ReadSelection& read,
+                     std::string& strErrorMessage, bool verify_against_store) {
+  const SelectionLists lists = ReadSelectionLists(cx, read);
   // The pack's files as its export wrote them first, then the header file:
   // its own line names a fault better than the selection made from it.
   if (!CheckPackSums(o, cx, r.Error)) {
@@ -99,7 +98,7 @@ bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResu
   }
   if (SelectionRefused(cx, r.Error, lists, strErrorMessage, verify_against_store)) return false;
   if (!ReadLogicPackManifest(o, cx, r.Manifest)) throw ComError(100, "ExportMR.log could not be read.");
-  r.Plan = BuildImportPlan(o, cx, r.Manifest, r.Error, lists.sources, lists.targets);
+  r.Plan = BuildImportPlan(o, cx, r.Manifest, r.Error, lists);
   return true;
 }
 
@@ -134,29 +133,23 @@ bool ReadLogicPackManifest(const ImportOptions& o, const ImportContext& cx, pack
 }
 
 ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,
-                           ErrorState& error, const std::vector<std::string>& sources,
-                           const std::vector<std::string>& targets) {
+                           ErrorState& error, const SelectionLists& lists) {
   ImportPlan p;
-  const size_t count = sources.size();
-  for (auto* side : {&p.SourceProfiles, &p.TargetProfiles})
-    for (auto& row : *side) row.assign(count, 0);
-  for (auto* side : {&p.SourceApplications, &p.TargetApplications})
-    for (auto& row : *side) row.assign(count, std::string());
-  p.DevelopmentVRCs.assign(count, std::string());
-  p.Size = static_cast<int32_t>(count) - 1;
+  const size_t count = lists.sources.size();
+  p.Entries.assign(count, PlanEntry{});
 
-  PlanSide(cx, sources, p.SourceProfiles, p.SourceApplications);
-  PlanSide(cx, targets, p.TargetProfiles, p.TargetApplications);
+  PlanSide(cx, lists.sources, p.Entries, &PlanEntry::source);
+  PlanSide(cx, lists.targets, p.Entries, &PlanEntry::target);
 
   WriteImportLog(cx, "Development VRC");
   for (size_t i = 0; i < count; ++i) {
     std::string shown;
-    p.DevelopmentVRCs[i] = "__";
+    PlanEntry& entry = p.Entries[i];
     if (manifest.revisions) {
       std::vector<std::string> vrc;
-      int32_t mprf = p.SourceProfiles[0][i];
+      int32_t mprf = entry.source.profile;
       if (GetDevelopmentVRC(o, cx, manifest, error, mprf, vrc)) {
-        p.DevelopmentVRCs[i] = vrc[0] + "_" + vrc[1] + "_" + vrc[2];
+        entry.development_vrc = vrc[0] + "_" + vrc[1] + "_" + vrc[2];
         shown = vrc[0] + "|" + vrc[1] + "|" + vrc[2];
       }
     }
@@ -165,11 +158,13 @@ ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, cons
   return p;
 }
 
-bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
+namespace {
+
+bool ImportSelection(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const ReadSelection& read,
                      std::string& strErrorMessage) {
   return RunAsOneUnit(o, cx, r.Error, r.Summary, strErrorMessage, [&](const ImportContext& unit) {
     return RunTrapped(unit, r, kImportLogicPackBanner, strErrorMessage, [&] {
-      if (!PlanFromDetails(o, unit, r, strLPDetails, strErrorMessage, true)) return false;
+      if (!PlanFromDetails(o, unit, r, read, strErrorMessage, true)) return false;
       WriteImportLog(unit, "Importing Logic pack ...");
 
       const bool imported = ValidateAndImportEx(o, unit, r);
@@ -181,14 +176,36 @@ bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResu
   });
 }
 
-bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
+bool CheckSelection(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const ReadSelection& read,
                     std::string& strErrorMessage) {
   return RunTrapped(cx, r, kCheckLogicPackBanner, strErrorMessage, [&] {
-    if (!PlanFromDetails(o, cx, r, strLPDetails, strErrorMessage, false)) return false;
+    if (!PlanFromDetails(o, cx, r, read, strErrorMessage, false)) return false;
     if (!CheckRefusesPack(PlannedPackOf(o, r), cx, r.Error, r.RefusedAt)) return true;
     strErrorMessage = ImportFailureMessage(r);
     return false;
   });
+}
+
+}  // namespace
+
+bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
+                     std::string& strErrorMessage) {
+  return ImportSelection(o, cx, r, [&] { return lists; }, strErrorMessage);
+}
+
+bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
+                     std::string& strErrorMessage) {
+  return ImportSelection(o, cx, r, [&] { return ParseSelection(strLPDetails); }, strErrorMessage);
+}
+
+bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
+                    std::string& strErrorMessage) {
+  return CheckSelection(o, cx, r, [&] { return lists; }, strErrorMessage);
+}
+
+bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
+                    std::string& strErrorMessage) {
+  return CheckSelection(o, cx, r, [&] { return ParseSelection(strLPDetails); }, strErrorMessage);
 }
 
 }  // namespace kestrel::importer

@@ -9,6 +9,7 @@
 #include "importer/import_context.h"
 #include "importer/import_options.h"
 #include "importer/import_results.h"
+#include "importer/selection.h"
 
 namespace kestrel::importer {
 
@@ -21,8 +22,7 @@ bool ReadLogicPackManifest(const ImportOptions& o, const ImportContext& cx, pack
 // revision information in the manifest, each entry's development VRC is read
 // from the pack (a failure to read it goes into `error`).
 ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,
-                           ErrorState& error, const std::vector<std::string>& sources,
-                           const std::vector<std::string>& targets);
+                           ErrorState& error, const SelectionLists& lists);
 
 // The check an import runs before its first delete, on its own: the details
 // are split, repeated targets refused, the manifest read and the plan built
@@ -30,6 +30,8 @@ ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, cons
 // converted without writing. Nothing is written to the store. False with the
 // error state and `strErrorMessage` set (it names the file and line of a
 // refused pack).
+bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
+                    std::string& strErrorMessage);
 bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
                     std::string& strErrorMessage);
 

@@ -6,7 +6,6 @@
 // operation runs.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,15 +17,30 @@
 
 namespace kestrel::importer {
 
-// The import plan of one ImportLogicPack call: per entry i (0 ... n) the pack's
-// profile and the user's choice for it.
+// One side of an import plan's entry: a profile of the pack, or what the
+// user chose it to become.
+struct PlanProfile {
+  int32_t profile = 0;
+  int32_t parent = 0;
+  std::string source_application, target_application;
+  // The source application for j = 0, the target application for j = 1.
+  const std::string& Application(size_t j) const { return j == 0 ? source_application : target_application; }
+};
+
+// One entry of the plan: the pack's profile, the user's choice for it, and
+// the development VRC the profile's rules may be kept under.
+struct PlanEntry {
+  PlanProfile source, target;
+  std::string development_vrc = "__";  // "vers_rele_cust" or "__"
+};
+
+// The import plan of one ImportLogicPack call, an entry per pack profile.
 struct ImportPlan {
-  std::array<std::vector<int32_t>, 2> SourceProfiles;          // [0] number, [1] parent
-  std::array<std::vector<std::string>, 2> SourceApplications;  // [0] source, [1] target
-  std::array<std::vector<int32_t>, 2> TargetProfiles;
-  std::array<std::vector<std::string>, 2> TargetApplications;
-  std::vector<std::string> DevelopmentVRCs;                    // "vers_rele_cust" or "__"
-  int32_t Size = -1;                                           // n: upper bound, -1 when empty
+  std::vector<PlanEntry> Entries;
+
+  size_t size() const { return Entries.size(); }
+  // Entry i; positions outside the plan raise 9 "Subscript out of range".
+  const PlanEntry& At(size_t i) const;
 };
 
 using kestrel::ImportSummary;

@@ -8,7 +8,6 @@
 
 #include "base/error.h"
 #include "base/errors_ours.h"
-#include "kestrel/interruption.h"
 #include "importer/run_log.h"
 #include "store/connection.h"
 #include "store/open.h"
@@ -49,7 +48,7 @@ store::WriteLockOptions LockOptions(const ImportOptions& o, const ImportContext&
     cx.Tell(fmt::format("Waiting up to {} s for the write lock of {}, which another program holds ...",
                         o.LockWaitSeconds, where));
   };
-  lock.interrupted = [] { return InterruptionRequested(); };
+  lock.interrupted = [&cx] { return cx.StopRequested(); };
   return lock;
 }
 
@@ -69,7 +68,7 @@ bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& e
   store::WriteUnit unit(c);
   try {
     if (!unit.Begin(LockOptions(o, cx, where))) {
-      if (InterruptionRequested()) return FailOurs(cx, error, message, Ours::ImportInterrupted, "");
+      if (cx.StopRequested()) return FailOurs(cx, error, message, Ours::ImportInterrupted, "");
       return FailOurs(cx, error, message, Ours::StoreLocked,
                       fmt::format("{} (waited {} s)", where, o.LockWaitSeconds));
     }
@@ -90,7 +89,7 @@ bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& e
       ok = Fail(cx, error, message, e.number(), e.description());
     }
     // Whatever the import made of the stopped statement, it was stopped.
-    if (InterruptionRequested()) ok = FailOurs(cx, error, message, Ours::ImportInterrupted, "");
+    if (cx.StopRequested()) ok = FailOurs(cx, error, message, Ours::ImportInterrupted, "");
     if (ok && !o.DryRun) {
       try {
         unit.Commit();

@@ -185,9 +185,8 @@ void LoadedRecords::Identify(LoadedRow& row) {
     // A rule kept under its profile's development VRC is stored under the
     // development form of the profile's new VRC.
     const size_t k = last_->entry->Position;
-    const auto& development = planned_.plan.DevelopmentVRCs;
-    if (k >= development.size()) RaiseRuntime(rt::SubscriptOutOfRange);
-    if (IsJoinedVrc(development[k], *vers->AsText(), *rele->AsText(), *cust->AsText())) {
+    const std::string& development = planned_.plan.At(k).development_vrc;
+    if (IsJoinedVrc(development, *vers->AsText(), *rele->AsText(), *cust->AsText())) {
       *vers = DevelopmentPart(e.Vers);
       rele->TextToFill() = e.Rele;
       *cust = DevelopmentPart(e.Cust);

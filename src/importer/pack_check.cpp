@@ -46,9 +46,9 @@ namespace {
 // hold them: "appl" of the application tables, the header's "sapp" or "tapp".
 bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, ErrorState& error, std::string& place) {
   const ImportPlan& plan = planned.plan;
-  for (int32_t i = 0; i <= plan.Size; ++i)
+  for (const PlanEntry& entry : plan.Entries)
     for (size_t j = 0; j < 2; ++j) {
-      const std::string& code = PlanAt(plan, plan.TargetApplications[j], static_cast<size_t>(i));
+      const std::string& code = entry.target.Application(j);
       std::vector<std::pair<std::string_view, std::string_view>> columns = {{"qzmap100", j == 0 ? "sapp" : "tapp"}};
       for (std::string_view table : store::ApplicationTables()) columns.emplace_back(table, "appl");
       for (const auto& [table, column] : columns) {
@@ -58,9 +58,8 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
                   TextWithDetail(Ours::ApplicationCodeTooLong,
                                  fmt::format("{} has {} bytes, the store's {}.{} holds {}", QuoteForMessage(code),
                                              code.size(), table, column, *width)));
-        const size_t k = static_cast<size_t>(i);
-        place = fmt::format("the target entry of pack profile {} ({} to {})", PlanAt(plan, plan.SourceProfiles[0], k),
-                            PlanAt(plan, plan.TargetApplications[0], k), PlanAt(plan, plan.TargetApplications[1], k));
+        place = fmt::format("the target entry of pack profile {} ({} to {})", entry.source.profile,
+                            entry.target.source_application, entry.target.target_application);
         return false;
       }
     }
@@ -237,9 +236,10 @@ struct PackCheck::Reading {
 // The applications whose rows the import deletes: every code chosen.
 std::vector<std::string> ReplacedApplications(const ImportPlan& plan) {
   std::vector<std::string> replaced;
-  for (const auto& row : {plan.TargetApplications[0], plan.TargetApplications[1]})
-    for (const std::string& application : row)
-      if (std::find(replaced.begin(), replaced.end(), application) == replaced.end())
+  for (size_t j = 0; j < 2; ++j)
+    for (const PlanEntry& entry : plan.Entries)
+      if (const std::string& application = entry.target.Application(j);
+          std::find(replaced.begin(), replaced.end(), application) == replaced.end())
         replaced.push_back(application);
   return replaced;
 }

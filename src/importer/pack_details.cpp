@@ -74,6 +74,14 @@ int32_t PackApplicationExtn(Env& env, const std::string& pack_folder, const std:
 
 bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
                           ErrorState& error, std::string& strLPDetails) {
+  SelectionLists proposal;
+  if (!ShowLogicPackDetails(o, cx, manifest, error, proposal)) return false;
+  strLPDetails = DetailsText(proposal);
+  return true;
+}
+
+bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
+                          ErrorState& error, SelectionLists& proposal) {
   try {
     if (!files::FolderExists(cx.env(), o.Path)) {
       error.Set(1, "ShowLogicPackDetails - Path Not Found " + o.Path);
@@ -109,7 +117,7 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
     // Only the first profile takes the announced number: a pack that
     // announces one is a single-profile pack.
     int32_t announced = manifest.new_profile_number;
-    std::vector<std::string> sources, targets;
+    SelectionLists lists;
     auto headers = files::RowReader::Open(cx.env(), files::PathInFolder(cx.env(), o.Path, "Qzmap100.dat"));
     while (headers->Next()) {
       if (headers->fields().size() != kHeaderFieldCount) RaiseCorrupt(kHeaderLineCorrupt);
@@ -117,22 +125,19 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
       const auto parent = PackParentProfile(o.Path, cx, error, mprf);
       const auto source_extn = PackApplicationExtn(cx.env(), o.Path, sapp);
       const auto target_extn = PackApplicationExtn(cx.env(), o.Path, tapp);
-      std::string entry = fmt::format("{}|{}|{}|{}|{}|{}", mprf, sapp, tapp, parent, source_extn, target_extn);
-      std::string marked;
-      MarkSelectionEntry(cx, error, entry, announced, marked);
-      sources.push_back(std::move(entry));
-      targets.push_back(std::move(marked));
+      SelectionEntry entry = SelectionEntry::Of(0, sapp, tapp, parent, std::to_string(source_extn),
+                                                std::to_string(target_extn));
+      entry.number = mprf;  // as the header line has it
+      lists.targets.push_back(MarkSelectionEntry(cx, error, entry, announced));
+      lists.sources.push_back(std::move(entry));
     }
     headers->Close();
 
     // The chain export writes a profile before its bases: reversed, every
     // base comes before the profiles derived from it.
-    ReverseStringArray(cx, sources);
-    ReverseStringArray(cx, targets);
-    std::string details = JoinList(sources);
-    details += kDetailsLineEnd;
-    details += JoinList(targets);
-    strLPDetails = std::move(details);
+    for (auto* list : {&lists.sources, &lists.targets})
+      ReverseStringArray(cx, *list, [](const SelectionEntry& e) { return e.Text(); });
+    proposal = std::move(lists);
     return true;
   } catch (const std::exception& e) {
     ComError c = AsComError(e);

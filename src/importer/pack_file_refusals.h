@@ -10,12 +10,36 @@
 #include <fmt/format.h>
 
 #include "base/errors_ours.h"
+#include "kestrel/error.h"
 
 namespace kestrel::importer {
 
 // "PATH, line N", or the path alone for line 0 (the file as a whole).
 inline std::string Place(const std::string& path, size_t line) {
   return line ? fmt::format("{}, line {}", path, line) : path;
+}
+
+// A place Place() wrote (or another the checks name, "the application data
+// files") read back: a path's file name, its line, and the path; a text
+// that names no file of the pack is kept as the file.
+inline kestrel::Place RefusalPlace(std::string_view place) {
+  constexpr std::string_view kLine = ", line ";
+  kestrel::Place p;
+  std::string_view path = place;
+  if (const size_t at = place.rfind(kLine); at != std::string_view::npos) {
+    const std::string_view digits = place.substr(at + kLine.size());
+    if (!digits.empty() && digits.size() < 19 && digits.find_first_not_of("0123456789") == std::string_view::npos) {
+      for (char c : digits) p.line = p.line * 10 + (c - '0');
+      path = place.substr(0, at);
+    }
+  }
+  if (const size_t slash = path.rfind('/'); slash != std::string_view::npos) {
+    p.path = std::string(path);
+    p.file = std::string(path.substr(slash + 1));
+  } else {
+    p.file = std::string(path);
+  }
+  return p;
 }
 
 // A NUL byte would end the statement text that carries the value. `what`

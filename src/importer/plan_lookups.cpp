@@ -8,29 +8,25 @@
 namespace kestrel::importer {
 namespace {
 
-// Plan entries 0 ... Size; the vectors may be longer than the plan says
-// when a test or a caller sized them so, never shorter.
-size_t PlanEntries(const ImportPlan& p) {
-  return p.Size < 0 ? 0 : static_cast<size_t>(p.Size) + 1;
-}
-
-int32_t MapThrough(const std::vector<int32_t>& from, const std::vector<int32_t>& to, size_t entries,
-                   int32_t mprf) {
-  for (size_t i = 0; i < entries && i < from.size() && i < to.size(); ++i)
-    if (from[i] == mprf) return to[i];
-  return 0;
-}
-
 }  // namespace
+
+const PlanEntry& ImportPlan::At(size_t i) const {
+  if (i >= Entries.size()) RaiseRuntime(rt::SubscriptOutOfRange);
+  return Entries[i];
+}
 
 int64_t NumberOfText(std::string_view number) { return Value(std::string(number)).Integer(); }
 
 int32_t MapSourceProfile(const ImportPlan& p, int32_t mprf) {
-  return MapThrough(p.SourceProfiles[0], p.TargetProfiles[0], PlanEntries(p), mprf);
+  for (const PlanEntry& e : p.Entries)
+    if (e.source.profile == mprf) return e.target.profile;
+  return 0;
 }
 
 int32_t MapTargetProfile(const ImportPlan& p, int32_t mprf) {
-  return MapThrough(p.TargetProfiles[0], p.SourceProfiles[0], PlanEntries(p), mprf);
+  for (const PlanEntry& e : p.Entries)
+    if (e.target.profile == mprf) return e.source.profile;
+  return 0;
 }
 
 bool ApplySelectionToHeader(const ImportPlan& p, std::string_view separator, ErrorState& error,
@@ -41,12 +37,12 @@ bool ApplySelectionToHeader(const ImportPlan& p, std::string_view separator, Err
     return false;
   }
   const int64_t number = NumberOfText(fields[0]);
-  const size_t entries = PlanEntries(p);
-  for (size_t k = 0; k < entries; ++k) {
-    if (p.SourceProfiles[0].at(k) != number) continue;
-    fields[0] = std::to_string(p.TargetProfiles[0].at(k));
-    fields[1] = p.TargetApplications[0].at(k);
-    fields[2] = p.TargetApplications[1].at(k);
+  for (size_t k = 0; k < p.size(); ++k) {
+    const PlanEntry& e = p.Entries[k];
+    if (e.source.profile != number) continue;
+    fields[0] = std::to_string(e.target.profile);
+    fields[1] = e.target.source_application;
+    fields[2] = e.target.target_application;
     index = static_cast<int32_t>(k);
     return true;
   }

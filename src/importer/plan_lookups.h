@@ -17,13 +17,6 @@
 
 namespace kestrel::importer {
 
-// Element i of a plan member; positions outside the plan raise 9.
-template <class T>
-const T& PlanAt(const ImportPlan& p, const std::vector<T>& member, size_t i) {
-  if (p.Size < 0 || i > static_cast<size_t>(p.Size) || i >= member.size()) RaiseRuntime(rt::SubscriptOutOfRange);
-  return member[i];
-}
-
 // A profile number written as text, as the run time converts one: blanks
 // around it are ignored, anything not numeric raises 13.
 int64_t NumberOfText(std::string_view number);

@@ -33,13 +33,7 @@ void WriteImportLog(const ImportContext& cx, std::string_view message) {
 }
 
 void ReverseStringArray(const ImportContext& cx, std::vector<std::string>& strArray) {
-  if (strArray.size() < 2) return;
-  std::vector<std::string> working(strArray.rbegin(), strArray.rend());
-  WriteImportLog(cx, "Sorting array ...");
-  for (size_t i = 0; i < working.size(); ++i) {
-    strArray[i] = std::move(working[i]);
-    WriteImportLog(cx, fmt::format("{}---->{}", i, strArray[i]));
-  }
+  ReverseStringArray(cx, strArray, [](const std::string& s) -> const std::string& { return s; });
 }
 
 std::string UnexpectedErrorReport(const ComError& e) {

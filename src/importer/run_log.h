@@ -1,9 +1,12 @@
 // The import run log "importmr.log" and the texts the import writes into it.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "base/error.h"
 #include "importer/import_context.h"
@@ -30,6 +33,14 @@ void WriteImportLog(const ImportContext& cx, std::string_view message);
 // "i---->element" line per element; an array of fewer than two elements stays
 // as it is and nothing is logged.
 void ReverseStringArray(const ImportContext& cx, std::vector<std::string>& strArray);
+// The same for elements that `text` writes out for the log.
+template <class T, class Text>
+void ReverseStringArray(const ImportContext& cx, std::vector<T>& items, Text&& text) {
+  if (items.size() < 2) return;
+  std::reverse(items.begin(), items.end());
+  WriteImportLog(cx, "Sorting array ...");
+  for (size_t i = 0; i < items.size(); ++i) WriteImportLog(cx, fmt::format("{}---->{}", i, text(items[i])));
+}
 
 // "Unexpected Error.Error Number: N" + "Description: TEXT", the report of an
 // unexpected failure inside ImportLogicPack and VerifyUserSelections.

@@ -1,6 +1,8 @@
 // The details string's pieces, number fields, and the marking of entries.
 #include "importer/selection.h"
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 #include <fmt/format.h>
@@ -43,6 +45,79 @@ std::string_view Piece(const std::vector<std::string_view>& pieces, size_t k) {
 DetailsLines SplitDetails(const std::string& details) {
   auto lines = SplitList(details, std::string_view(&kDetailsLineEnd, 1));
   return DetailsLines{Piece(lines, 0), Piece(lines, 1)};
+}
+
+namespace {
+
+constexpr size_t kEntryFields = 6;
+
+std::string* FieldOf(SelectionEntry& e, size_t k) {
+  std::string* fields[kEntryFields] = {&e.number, &e.source_application, &e.target_application,
+                                       &e.parent, &e.source_extn,        &e.target_extn};
+  return fields[k];
+}
+
+std::vector<SelectionEntry> ParseList(std::string_view list) {
+  std::vector<SelectionEntry> entries;
+  for (const std::string& entry : SplitList(list, std::string_view(&kEntrySeparator, 1)))
+    entries.push_back(SelectionEntry::Parse(entry));
+  return entries;
+}
+
+}  // namespace
+
+SelectionEntry SelectionEntry::Parse(std::string_view entry) {
+  std::vector<std::string> fields = SplitEntry(entry);
+  SelectionEntry e;
+  e.given = std::min(fields.size(), kEntryFields);
+  for (size_t k = 0; k < e.given; ++k) *FieldOf(e, k) = std::move(fields[k]);
+  e.more.assign(std::make_move_iterator(fields.begin() + static_cast<ptrdiff_t>(e.given)),
+                std::make_move_iterator(fields.end()));
+  return e;
+}
+
+SelectionEntry SelectionEntry::Of(int64_t number, std::string source_application, std::string target_application,
+                                  int64_t parent, std::string source_extn, std::string target_extn) {
+  SelectionEntry e;
+  e.number = std::to_string(number);
+  e.source_application = std::move(source_application);
+  e.target_application = std::move(target_application);
+  e.parent = std::to_string(parent);
+  e.source_extn = std::move(source_extn);
+  e.target_extn = std::move(target_extn);
+  return e;
+}
+
+const std::string& SelectionEntry::Field(size_t k) const {
+  if (k >= given) RaiseRuntime(rt::SubscriptOutOfRange);
+  return *FieldOf(const_cast<SelectionEntry&>(*this), k);
+}
+
+std::string SelectionEntry::Text() const {
+  std::string text;
+  for (size_t k = 0; k < given + more.size(); ++k) {
+    if (k) text += '|';
+    text += k < given ? Field(k) : more[k - given];
+  }
+  return text;
+}
+
+SelectionLists ParseSelection(const std::string& details) {
+  const DetailsLines lines = SplitDetails(details);
+  return SelectionLists{ParseList(lines.Contents), ParseList(lines.Preference)};
+}
+
+std::string ListText(const std::vector<SelectionEntry>& entries) {
+  std::string out;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (i) out += kEntrySeparator;
+    out += entries[i].Text();
+  }
+  return out;
+}
+
+std::string DetailsText(const SelectionLists& lists) {
+  return ListText(lists.sources) + kDetailsLineEnd + ListText(lists.targets);
 }
 
 int64_t NumericValue(std::string_view field) {
@@ -106,54 +181,55 @@ void CheckImportedApplicationCode(std::string_view code, std::string_view where)
                       fmt::format("{}, the code holds \"{}\" {}", QuoteForMessage(code), c, where));
 }
 
-void CheckSelectionEntry(std::string_view entry, std::string_view what) {
-  const std::string where = fmt::format("in {} {}", what, QuoteForMessage(entry, 200));
-  if (entry.find('\0') != std::string_view::npos)
+void CheckSelectionEntry(const SelectionEntry& entry, std::string_view what) {
+  const std::string text = entry.Text();
+  const std::string where = fmt::format("in {} {}", what, QuoteForMessage(text, 200));
+  if (text.find('\0') != std::string::npos)
     RaiseWithDetail(Ours::NulInValue, where);
-  const auto fields = SplitEntry(entry);
-  if (fields.size() < 4) return;
-  CheckProfileField(fields[0], "the profile number", where);
-  CheckProfileField(fields[3], "the parent profile", where);
-  CheckImportedApplicationCode(fields[1], where);
-  CheckImportedApplicationCode(fields[2], where);
+  if (entry.given < 4) return;
+  CheckProfileField(entry.number, "the profile number", where);
+  CheckProfileField(entry.parent, "the parent profile", where);
+  CheckImportedApplicationCode(entry.source_application, where);
+  CheckImportedApplicationCode(entry.target_application, where);
 }
 
-bool CheckSelectionValues(ErrorState& error, const std::vector<std::string>& sources,
-                          const std::vector<std::string>& targets, std::string& message) {
+bool CheckSelectionValues(ErrorState& error, const SelectionLists& lists, std::string& message,
+                          SelectionFindings findings) {
   bool passed = true;
-  auto refuse = [&](int32_t number, const std::string& text) {
+  auto refuse = [&](int32_t number, const std::string& text, int64_t entry) {
     message += text;
     message += kMessageEnd;
     error.Set(number, text);
+    if (findings) findings->emplace_back(number, text, EntryPlace(entry));
     passed = false;
   };
-  if (sources.empty() && targets.empty())
+  if (lists.sources.empty() && lists.targets.empty())
     refuse(Number(Ours::NothingToImport),
-           TextWithDetail(Ours::NothingToImport, "its header file Qzmap100.dat holds no profile"));
-  for (const auto* list : {&sources, &targets})
-    for (const auto& entry : *list) {
+           TextWithDetail(Ours::NothingToImport, "its header file Qzmap100.dat holds no profile"), -1);
+  for (const auto* list : {&lists.sources, &lists.targets})
+    for (size_t i = 0; i < list->size(); ++i) {
       try {
-        CheckSelectionEntry(entry, list == &sources ? "the pack's entry" : "the target entry");
+        CheckSelectionEntry((*list)[i], list == &lists.sources ? "the pack's entry" : "the target entry");
       } catch (const ComError& e) {
-        refuse(e.number(), e.description());
+        refuse(e.number(), e.description(), static_cast<int64_t>(i));
       }
     }
   return passed;
 }
 
-void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::string& entry, int32_t& number,
-                        std::string& result) {
-  auto fields = SplitEntry(entry);
-  Piece(fields, 3);  // an entry without a parent field cannot be marked
+SelectionEntry MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const SelectionEntry& entry,
+                                  int32_t& number) {
+  entry.Field(3);  // an entry without a parent field cannot be marked
+  SelectionEntry marked = entry;
 
   if (number > 0) {
-    fields[0] = std::to_string(number);
-    if (ProfileExists(cx, error, number)) fields[0] += kMarker;
-  } else if (ProfileExists(cx, error, NumericValue(fields[0]))) {
-    fields[0] += kMarker;
+    marked.number = std::to_string(number);
+    if (ProfileExists(cx, error, number)) marked.number += kMarker;
+  } else if (ProfileExists(cx, error, NumericValue(marked.number))) {
+    marked.number += kMarker;
   }
-  for (size_t k : {size_t{1}, size_t{2}})
-    if (ApplicationExists(cx, error, fields[k])) fields[k] += kMarker;
+  for (std::string* application : {&marked.source_application, &marked.target_application})
+    if (ApplicationExists(cx, error, *application)) *application += kMarker;
 
   if (number > 0) {
     // The announced number takes the place the store gives it: its stored
@@ -163,16 +239,11 @@ void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::s
       std::string stored(text::TrimBlanks(GetParentProfile(cx, number)));
       if (NumericValue(stored) >= 1) parent = stored;
     }
-    fields[3] = parent;
+    marked.parent = parent;
     number = 0;
   }
-  if (!ProfileExists(cx, error, NumericValue(fields[3]))) fields[3] += kMarker;
-
-  result.clear();
-  for (size_t k = 0; k < fields.size(); ++k) {
-    if (k) result += '|';
-    result += fields[k];
-  }
+  if (!ProfileExists(cx, error, NumericValue(marked.parent))) marked.parent += kMarker;
+  return marked;
 }
 
 }  // namespace kestrel::importer

@@ -1,4 +1,5 @@
-// The user's selection: the logic pack details string exchanged with the host
+// The user's selection: its entries (a pack profile and what it becomes), the
+// logic pack details string exchanged with the host that carries them
 // (source list, CR, target list; entries joined by character 1, fields by
 // "|"), its checks against the store and against itself, and the marking that
 // tells the host which numbers and applications the store already holds.
@@ -8,10 +9,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "importer/import_context.h"
 #include "base/error.h"
+#include "kestrel/error.h"
 
 namespace kestrel::importer {
 
@@ -35,6 +38,40 @@ std::vector<std::string> SplitList(std::string_view text, std::string_view separ
 std::vector<std::string> SplitEntry(std::string_view entry);  // at "|"
 // Entries joined by character 1.
 std::string JoinList(const std::vector<std::string>& entries);
+
+// One entry of a selection: a pack profile (the source list) or what the
+// user chose it to become (the target list). The fields keep the text they
+// came in (a details entry as the host wrote it, or a typed target's numbers
+// written out): the checks compare them as text, the marking appends to them
+// and the run log shows them as given.
+struct SelectionEntry {
+  std::string number, source_application, target_application, parent, source_extn, target_extn;
+  // How many of the six fields a details entry had, and the ones it had
+  // after the sixth: an entry is written back as it came.
+  size_t given = 6;
+  std::vector<std::string> more;
+
+  // The fields of a details entry ("|"-joined; an empty text has none).
+  static SelectionEntry Parse(std::string_view entry);
+  static SelectionEntry Of(int64_t number, std::string source_application, std::string target_application,
+                           int64_t parent, std::string source_extn, std::string target_extn);
+  // Field k (0 to 5); one the entry lacks raises 9 "Subscript out of range".
+  const std::string& Field(size_t k) const;
+  std::string& Field(size_t k) { return const_cast<std::string&>(std::as_const(*this).Field(k)); }
+  // The entry as a details string carries it.
+  std::string Text() const;
+};
+
+// The two lists of a selection, an entry per pack profile in each.
+struct SelectionLists {
+  std::vector<SelectionEntry> sources, targets;
+};
+// The lists of a details string (a missing line raises 9, as SplitDetails).
+SelectionLists ParseSelection(const std::string& details);
+// A list as a details string carries it: its entries joined by character 1.
+std::string ListText(const std::vector<SelectionEntry>& entries);
+// Both lists joined by a CR: the details string.
+std::string DetailsText(const SelectionLists& lists);
 
 // Element k of a split, or 9 "Subscript out of range" when there is none.
 const std::string& Piece(const std::vector<std::string>& pieces, size_t k);
@@ -67,30 +104,42 @@ void CheckImportedApplicationCode(std::string_view code, std::string_view where)
 // code CheckImportedApplicationCode refuses, a NUL byte (9040). `what` names
 // the entry in the text ("the target entry"); the entry itself is quoted.
 // Entries of fewer than four fields are left to the checks of the fields.
-void CheckSelectionEntry(std::string_view entry, std::string_view what);
+void CheckSelectionEntry(const SelectionEntry& entry, std::string_view what);
+
+// What a check of a selection found, one Error per finding with the entry's
+// index in its list as its place; nullptr where a caller wants only the
+// messages.
+using SelectionFindings = std::vector<Error>*;
+// The place of entry `entry` of a list (-1: the selection as a whole).
+inline kestrel::Place EntryPlace(int64_t entry) {
+  kestrel::Place place;
+  place.entry = entry;
+  return place;
+}
 
 // Checks every source and target entry with CheckSelectionEntry, and refuses
 // a selection without any entry (9043: the pack names no profile). Every
 // refusal's text is appended to `message`, each ending with "<BR>", and the
 // error state holds the last. True when none fired.
-bool CheckSelectionValues(ErrorState& error, const std::vector<std::string>& sources,
-                          const std::vector<std::string>& targets, std::string& message);
+bool CheckSelectionValues(ErrorState& error, const SelectionLists& lists, std::string& message,
+                          SelectionFindings findings = nullptr);
 
 // True when field 1 repeats (compared as text) anywhere in the target list:
 // `message` names it, the error state is 501.
-bool CheckTargetRepeats(ErrorState& error, const std::vector<std::string>& targets, std::string& message);
+bool CheckTargetRepeats(ErrorState& error, const std::vector<SelectionEntry>& targets, std::string& message,
+                        SelectionFindings findings = nullptr);
 
 // Checks 502 (parent not lower), 503 (heterogeneous derivation) and 504 (an
 // unrelated profile for a served application pair) on every target entry;
 // every message found is appended, each ending with "<BR>". True when none
 // fired. The source list is not consulted.
-bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vector<std::string>& sources,
-                     const std::vector<std::string>& targets, std::string& message);
+bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vector<SelectionEntry>& targets,
+                     std::string& message, SelectionFindings findings = nullptr);
 
 // Marks an entry: "*" after a number or application the store holds, after a
 // parent it does not hold ("0*" for a root). A `number` above 0 replaces the
 // entry's number and parent (its stored parent, else 0) and is reset to 0.
-void MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const std::string& entry, int32_t& number,
-                        std::string& result);
+SelectionEntry MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const SelectionEntry& entry,
+                                  int32_t& number);
 
 }  // namespace kestrel::importer

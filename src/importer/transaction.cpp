@@ -20,7 +20,6 @@
 #include "importer/pack_check.h"
 #include "importer/plan_lookups.h"
 #include "importer/run_log.h"
-#include "kestrel/interruption.h"
 #include "store/connection.h"
 #include "store/schema.h"
 #include "store/statements_import_transaction.h"
@@ -68,7 +67,7 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
   const bool importing = mode == HeaderWalk::Import;
   const ImportPlan& plan = planned.plan;
   const std::string& separator = planned.options.FieldSeparator;
-  const size_t entries = plan.Size < 0 ? 0 : static_cast<size_t>(plan.Size) + 1;
+  const size_t entries = plan.size();
   map.assign(entries, std::string());
   adjust.assign(entries, std::string());
   line_number = 0;
@@ -171,7 +170,7 @@ bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, Import
   }
   // A check that failed to start has nothing to finish; an interrupted
   // import ends at once. Dropping the check stops its reading.
-  if (!started || InterruptionRequested()) return false;
+  if (!started || cx.StopRequested()) return false;
   // A fault of the pack is named as the check finds it, whatever the load
   // made of it before: the check reads what the load did not read through.
   ErrorState refusal;

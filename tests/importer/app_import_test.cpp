@@ -87,7 +87,7 @@ TEST_F(AppImportTest, ValuesABatchLineCannotCarryAreRefusedBeforeAnythingRuns) {
     const auto& [field, value, says] = rows[k];
     Renew("refuse-" + std::to_string(k));
     if (field) s_->o.*field = value;
-    else s_->r.Plan.TargetApplications[1][0] = "E\"X";
+    else s_->r.Plan.Entries[0].target.target_application = "E\"X";
     EXPECT_FALSE(LoadBatch());
     EXPECT_EQ(s_->r.Error.ErrorNumber, Number(Ours::UnsafeBatchValue)) << says;
     EXPECT_NE(s_->r.Error.ErrorDescription.find(says), std::string::npos) << s_->r.Error.ErrorDescription;
@@ -118,7 +118,7 @@ TEST_F(AppImportTest, AFullDiskInTheImportFolderNamesTheFolderAndItsFile) {
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
     Renew("full-" + std::to_string(row.room) + (row.batch ? "b" : "d"));
-    if (row.recode) s_->r.Plan.TargetApplications[0][0] = "LGX";
+    if (row.recode) s_->r.Plan.Entries[0].target.source_application = "LGX";
     if (row.batch)
       WriteFile(config, "[Settings]\nIIS=5\n");
     else

@@ -40,14 +40,8 @@ struct PlanRow {
 
 inline importer::ImportPlan MakePlan(const std::vector<PlanRow>& rows) {
   importer::ImportPlan p;
-  for (const auto& e : rows) {
-    p.SourceProfiles[0].push_back(e.source), p.SourceProfiles[1].push_back(0);
-    p.TargetProfiles[0].push_back(e.target), p.TargetProfiles[1].push_back(e.target_parent);
-    p.SourceApplications[0].push_back(e.sapp), p.SourceApplications[1].push_back(e.tapp);
-    p.TargetApplications[0].push_back(e.target_sapp), p.TargetApplications[1].push_back(e.target_tapp);
-    p.DevelopmentVRCs.push_back("__");
-  }
-  p.Size = static_cast<int32_t>(rows.size()) - 1;
+  for (const auto& e : rows)
+    p.Entries.push_back({{e.source, 0, e.sapp, e.tapp}, {e.target, e.target_parent, e.target_sapp, e.target_tapp}});
   return p;
 }
 

@@ -1,0 +1,204 @@
+// Verify, Check and Import: a request made into the importer's options,
+// context and selection on the installation the registry names, run as the
+// command line's verify, check and import run it (the pack's proposal first,
+// then the selection), and the importer's results read back as an Error with
+// its place or an ImportReport.
+#include "kestrel/engine.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+#include "base/error.h"
+#include "base/errors_ours.h"
+#include "base/files.h"
+#include "engine/selection_targets.h"
+#include "importer/entry_points.h"
+#include "importer/import_context.h"
+#include "importer/import_driver.h"
+#include "importer/import_options.h"
+#include "importer/import_results.h"
+#include "importer/pack_file_refusals.h"
+#include "importer/selection.h"
+#include "kestrel/registry.h"
+
+namespace kestrel {
+namespace {
+
+// The name of the user running the program: the account's login name, else
+// what the environment says.
+std::string LoginName(Env& env) {
+  if (std::string name = env.AccountName(); !name.empty()) return name;
+  for (const char* name : {"LOGNAME", "USER"})
+    if (std::string v = env.Variable(name); !v.empty()) return v;
+  return "";
+}
+
+// One call's importer: its options, its context on the installation the
+// registry file names, its results, and the selection the request makes.
+struct Session {
+  explicit Session(Env& env) : cx(env) {}
+  importer::ImportOptions o;
+  importer::ImportContext cx;
+  importer::ImportResults r;
+  engine::Proposed proposal;
+  importer::SelectionLists selection;  // the pack's entries and the targets asked for
+};
+
+// Finds the installation as the component's creation does; its work folders
+// and run log live in the recorded folder, so one that has gone is refused
+// here rather than later with no path to show for it.
+void UseInstallation(importer::ImportContext& cx, const std::string& registry) {
+  Env& env = cx.env();
+  const std::string file = registry.empty() ? RegistryFilePath(env) : registry;
+  cx.RegistryComponent = std::make_shared<RegistryFile>(env, file);
+  ErrorState error;
+  std::string folder;
+  if (!importer::GetLumoInstallationPath(cx, error, folder)) {
+    Place place;
+    place.path = file;
+    throw Error(error.ErrorNumber, error.ErrorDescription, std::move(place));
+  }
+  if (!folder.empty() && !env.FolderExists(folder)) {
+    Place place;
+    place.path = folder;
+    throw Error(rt::PathNotFound,
+                fmt::format("{}: the installation folder {} (Path= in {}) does not exist",
+                            RuntimeErrorText(rt::PathNotFound), folder, file),
+                std::move(place));
+  }
+  cx.InstallationPath = folder;
+  cx.ImportLogPath = files::Join(cx.TempFolder(), "importmr.log");
+}
+
+// The targets the request asks for: its own (an extn left empty takes the
+// pack's), else the proposal's; then renumbered.
+std::vector<Target> ChosenTargets(const ImportRequest& request, const engine::Proposed& proposal) {
+  std::vector<Target> targets = request.targets.empty() ? proposal.targets : request.targets;
+  const auto& sources = proposal.lists.sources;
+  for (size_t i = 0; i < targets.size(); ++i) {
+    Target& t = targets[i];
+    t.stored = {};
+    if (i < sources.size()) {
+      if (t.source_extn.empty()) t.source_extn = sources[i].source_extn;
+      if (t.target_extn.empty()) t.target_extn = sources[i].target_extn;
+    }
+    if (const auto to = request.renumber.find(t.profile); to != request.renumber.end()) t.profile = to->second;
+    if (const auto to = request.renumber.find(t.parent); to != request.renumber.end()) t.parent = to->second;
+  }
+  return targets;
+}
+
+std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, const Context& context) {
+  Env& env = context.Environment();
+  auto s = std::make_unique<Session>(env);
+  s->o.Path = request.pack;
+  // The bulk loading of the batch path names the store as its database, on this machine.
+  s->o.DatabaseName = store.Location();
+  s->o.DatabaseServer = "local";
+  s->o.LastModifiedUser = request.user.empty() ? LoginName(env) : request.user;
+  s->o.LockWaitSeconds = request.wait_seconds;
+  s->o.DryRun = request.dry_run;
+  s->o.KeepWork = request.keep_work;
+  s->o.AllowPackWithoutSums = request.allow_without_sums;
+  s->cx.DataConnection = store.Connection();
+  s->cx.Progress = context.progress;
+  s->cx.Notice = context.notice;
+  s->cx.Stop = context.stop;
+  UseInstallation(s->cx, request.registry);
+
+  s->proposal = engine::ProposedTargets(s->o, s->cx);
+  s->selection.sources = s->proposal.lists.sources;
+  for (const Target& t : ChosenTargets(request, s->proposal)) s->selection.targets.push_back(engine::EntryOf(t));
+  return s;
+}
+
+// The failure of a check or an import: the number of an "Unexpected Error."
+// report in `message`, else the importer's; its description, else the
+// message; and where the check refused the pack.
+Error FailureOf(const importer::ImportResults& r, const std::string& message) {
+  static constexpr std::string_view kHead = "Unexpected Error.Error Number: ";
+  int32_t number = r.Error.ErrorNumber;
+  if (message.starts_with(kHead)) number = static_cast<int32_t>(std::strtol(message.c_str() + kHead.size(), nullptr, 10));
+  if (number == 0) number = Number(Ours::Internal);
+  std::string text = r.Error.ErrorDescription.empty() ? message : r.Error.ErrorDescription;
+  // Every failure says something, even one that left no text behind.
+  if (text.empty())
+    text = std::string(DefaultText(Ours::Internal)) + ": the import failed without a reason of its own; see the import log";
+  return Error(number, std::move(text), importer::RefusalPlace(r.RefusedAt));
+}
+
+// Verifies the session's selection; its findings, each with its entry.
+std::vector<Error> Findings(Session& s, importer::SelectionLists& marked) {
+  std::vector<Error> findings;
+  std::string message;
+  if (!importer::VerifyUserSelections(s.cx, s.r.Error, s.selection, marked, message, &findings) && findings.empty())
+    throw FailureOf(s.r, message);
+  return findings;
+}
+
+PackProfile SourceOf(const importer::SelectionEntry& e) {
+  PackProfile p;
+  p.number = static_cast<int>(importer::NumberOf(e.Field(0)));
+  p.source_application = e.Field(1);
+  p.target_application = e.Field(2);
+  p.parent = static_cast<int>(importer::NumberOf(e.Field(3)));
+  p.source_extn = e.Field(4);
+  p.target_extn = e.Field(5);
+  return p;
+}
+
+}  // namespace
+
+std::vector<Error> Verify(Store& store, const ImportRequest& request, const Context& context) {
+  const std::unique_ptr<Session> s = Prepare(store, request, context);
+  importer::SelectionLists marked;
+  return Findings(*s, marked);
+}
+
+void Check(Store& store, const ImportRequest& request, const Context& context) {
+  const std::unique_ptr<Session> s = Prepare(store, request, context);
+  std::string message;
+  if (!importer::CheckLogicPack(s->o, s->cx, s->r, s->selection, message)) throw FailureOf(s->r, message);
+}
+
+ImportReport Import(Store& store, const ImportRequest& request, const Context& context) {
+  const std::unique_ptr<Session> s = Prepare(store, request, context);
+  importer::SelectionLists marked;
+  if (const std::vector<Error> findings = Findings(*s, marked); !findings.empty()) {
+    // One failure for them all: the number the importer was left with, the
+    // texts in the order found, the place of the first.
+    int32_t number = s->r.Error.ErrorNumber;
+    if (number == 0) number = Number(Ours::InvalidSelection);
+    std::vector<std::string> texts;
+    for (const Error& e : findings) texts.push_back(e.text());
+    throw Error(number, fmt::format("{}", fmt::join(texts, " ")), findings.front().place());
+  }
+
+  ImportReport report;
+  for (const importer::SelectionEntry& e : marked.targets) report.targets.push_back(engine::TargetOf(e));
+  // The import deletes what it replaces before it loads; that takes
+  // consent, unless it is rolled back anyway.
+  if (request.replace == ReplacePolicy::Refuse && !request.dry_run)
+    if (const auto replaced = engine::MarkedForReplacement(report.targets); !replaced.empty())
+      throw Error(Number(Ours::ReplaceNotConfirmed), fmt::format("{}: the store holds {}",
+                                                                 DefaultText(Ours::ReplaceNotConfirmed),
+                                                                 fmt::join(replaced, ", ")));
+
+  std::string message;
+  if (!importer::ImportLogicPack(s->o, s->cx, s->r, s->selection, message)) throw FailureOf(s->r, message);
+  for (const importer::SelectionEntry& e : s->selection.sources) report.sources.push_back(SourceOf(e));
+  const ImportSummary& summary = s->r.Summary;
+  report.dry_run = summary.DryRun;
+  report.committed = summary.Committed;
+  report.profiles_replaced = summary.ProfilesReplaced;
+  report.applications_replaced = summary.ApplicationsReplaced;
+  report.rows = summary.Rows;
+  report.seconds = summary.Seconds;
+  report.run_log = s->cx.ImportLogPath;
+  return report;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,37 @@
+// Between the engine's typed targets and the importer's selection entries:
+// the proposal of a pack as entries and targets, a target written as an
+// entry, a marked entry read as a target, and what a marked selection would
+// replace. Internal to the engine.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "importer/import_context.h"
+#include "importer/import_options.h"
+#include "importer/selection.h"
+#include "kestrel/engine.h"
+
+namespace kestrel::engine {
+
+struct Proposed {
+  importer::SelectionLists lists;  // the pack's entries and the marked targets
+  std::vector<Target> targets;     // the marked targets, read
+};
+
+// What the importer proposes for the pack at o.Path in cx's store; its
+// refusal (a pack without sums, a missing file, a corrupt header) throws.
+Proposed ProposedTargets(const importer::ImportOptions& o, const importer::ImportContext& cx);
+
+// A marked entry as a target: the markers of its first four fields read into
+// `stored` and removed.
+Target TargetOf(const importer::SelectionEntry& marked);
+// A target as the entry the importer checks and imports.
+importer::SelectionEntry EntryOf(const Target& target);
+
+// What the targets, as the marking read them, say the store holds and an import would replace:
+// "profile N" for every marked number, then "application X" for every marked
+// application, each named once, in list order.
+std::vector<std::string> MarkedForReplacement(const std::vector<Target>& marked);
+
+}  // namespace kestrel::engine
