@@ -61,8 +61,7 @@ void Walk(const Hierarchy& h, const StoredProfile& p, int level, std::set<int64_
 }
 
 int RunList(const ListOptions& o) {
-  auto c = OpenStore(o.store);
-  const std::vector<StoredProfile> profiles = kestrel::inspect::ListProfiles(*c);
+  const std::vector<StoredProfile> profiles = OpenStore(o.store).Profiles();
   if (o.json) {
     PrintJson(std::cout,
               Json{{"store", kestrel::store::MaskedLocation(o.store)}, {"profiles", ProfilesJson(profiles, o.tree)}});

@@ -1,23 +1,16 @@
-// How `show` and `verify` present a logic pack details string as a readable
-// table: one profile per row, markers visible and explained (the JSON is
-// present/import_view.h's).
+// How `show` and `verify` print a pack's profiles with their targets as a
+// readable table: one profile per row, what the store holds marked and the
+// markers explained (the JSON is present/import_view.h's).
 #pragma once
 
-#include <string>
+#include <ostream>
 #include <vector>
 
-#include "import_object.h"
-#include "output.h"
-#include "kestrel/details.h"
-#include "present/import_view.h"
+#include "kestrel/engine.h"
 
 namespace kestrel::cli {
 
-using kestrel::DetailsView;
-using kestrel::EntryFields;
-using kestrel::present::DetailsJson;
-using kestrel::present::VerdictJson;
-
-void PrintDetailsTable(std::ostream& out, const DetailsView& view);
+void PrintDetailsTable(std::ostream& out, const std::vector<kestrel::PackProfile>& sources,
+                       const std::vector<kestrel::Target>& targets);
 
 }  // namespace kestrel::cli

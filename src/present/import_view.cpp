@@ -1,73 +1,84 @@
 // The JSON of pack details, verdicts and import summaries.
 #include "present/import_view.h"
 
-#include <array>
-#include <string_view>
+#include <map>
+
+#include "kestrel/details.h"
 
 namespace kestrel::present {
 
-namespace {
-
-constexpr std::array<std::string_view, 6> kFieldNames = {
-    "profile", "source_application", "target_application", "parent", "source_extn", "target_extn"};
-
-// The field as JSON: applications are texts, the rest numbers where they are.
-Json FieldJson(size_t k, std::string_view value) {
-  return k == 1 || k == 2 ? JsonText(value) : JsonNumberOrText(value);
+std::vector<PackProfile> ImportSources(const PackInfo& pack, Store& store) {
+  // The chain export writes a profile before its bases: the import reads
+  // them reversed, every base before the profiles derived from it.
+  std::vector<PackProfile> sources(pack.profiles.rbegin(), pack.profiles.rend());
+  std::map<int64_t, int64_t> stored_parents;
+  for (const auto& p : store.Profiles()) stored_parents[p.number] = p.parent;
+  for (PackProfile& p : sources)
+    if (const auto found = stored_parents.find(p.number); p.parent == 0 && found != stored_parents.end())
+      p.parent = static_cast<int>(found->second);
+  return sources;
 }
 
-Json EntriesJson(const std::vector<EntryFields>& entries, bool with_markers) {
-  Json list = Json::array();
-  for (const EntryFields& e : entries) {
-    Json entry = Json::object();
-    Json marked = Json::object();
-    for (size_t k = 0; k < kFieldNames.size(); ++k) {
-      std::string_view value = e[k];
-      // Only the first four fields carry markers.
-      const bool is_marked = k < 4 && !value.empty() && value.back() == '*';
-      if (with_markers && is_marked) value.remove_suffix(1);
-      entry[std::string(kFieldNames[k])] = FieldJson(k, value);
-      if (with_markers && k < 4) marked[std::string(kFieldNames[k])] = is_marked;
-    }
-    if (with_markers) entry["marked"] = marked;
-    list.push_back(entry);
-  }
-  return list;
+namespace {
+
+Json SourceJson(const PackProfile& p) {
+  return Json{{"profile", p.number},
+              {"source_application", JsonText(p.source_application)},
+              {"target_application", JsonText(p.target_application)},
+              {"parent", p.parent},
+              {"source_extn", JsonNumberOrText(p.source_extn)},
+              {"target_extn", JsonNumberOrText(p.target_extn)}};
+}
+
+Json TargetJson(const Target& t) {
+  return Json{{"profile", t.profile},
+              {"source_application", JsonText(t.source_application)},
+              {"target_application", JsonText(t.target_application)},
+              {"parent", t.parent},
+              {"source_extn", JsonNumberOrText(t.source_extn)},
+              {"target_extn", JsonNumberOrText(t.target_extn)},
+              {"marked", Json{{"profile", t.stored.profile},
+                              {"source_application", t.stored.source_application},
+                              {"target_application", t.stored.target_application},
+                              {"parent", t.stored.parent_missing}}}};
 }
 
 }  // namespace
 
-Json DetailsJson(const std::string& details, const DetailsView& view) {
-  return Json{{"details", JsonText(details)},
-              {"source", EntriesJson(view.sources, false)},
-              {"target", EntriesJson(view.targets, true)}};
+Json DetailsJson(const std::vector<PackProfile>& sources, const std::vector<Target>& targets) {
+  Json source = Json::array(), target = Json::array();
+  for (const PackProfile& p : sources) source.push_back(SourceJson(p));
+  for (const Target& t : targets) target.push_back(TargetJson(t));
+  return Json{{"details", JsonText(DetailsOf(sources, targets))}, {"source", source}, {"target", target}};
 }
 
-Json VerdictJson(const SelectionVerdict& v) {
-  Json report = DetailsJson(v.checked, ParseDetails(v.checked));
-  report["passed"] = v.passed;
+Json VerdictJson(const std::vector<PackProfile>& sources, const std::vector<Target>& targets, bool passed,
+                 const std::vector<std::string>& messages) {
+  Json report = DetailsJson(sources, targets);
+  report["passed"] = passed;
   Json texts = Json::array();
-  for (const auto& line : v.messages) texts.push_back(JsonText(line));
+  for (const auto& line : messages) texts.push_back(JsonText(line));
   report["messages"] = texts;
   return report;
 }
 
-Json ImportSummaryJson(const DetailsView& view, const ImportSummary& s) {
+Json ImportSummaryJson(const ImportReport& report) {
   Json imported = Json::array();
-  for (size_t i = 0; i < view.sources.size() && i < view.targets.size(); ++i)
-    imported.push_back(Json{{"pack_profile", JsonNumberOrText(view.sources[i][0])},
-                            {"profile", JsonNumberOrText(view.targets[i][0])},
-                            {"source_application", JsonText(view.targets[i][1])},
-                            {"target_application", JsonText(view.targets[i][2])}});
+  for (size_t i = 0; i < report.sources.size() && i < report.targets.size(); ++i)
+    imported.push_back(Json{{"pack_profile", report.sources[i].number},
+                            {"profile", report.targets[i].profile},
+                            {"source_application", JsonText(report.targets[i].source_application)},
+                            {"target_application", JsonText(report.targets[i].target_application)}});
   Json applications = Json::array();
-  for (const auto& a : s.ApplicationsReplaced) applications.push_back(JsonText(a));
+  for (const auto& a : report.applications_replaced) applications.push_back(JsonText(a));
   Json tables = Json::object();
-  for (const auto& [table, rows] : s.Rows) tables[table] = Json{{"deleted", rows.deleted}, {"added", rows.added}};
-  return Json{{"dry_run", s.DryRun},
-              {"committed", s.Committed},
-              {"seconds", s.Seconds},
+  for (const auto& [table, rows] : report.rows)
+    tables[table] = Json{{"deleted", rows.deleted}, {"added", rows.added}};
+  return Json{{"dry_run", report.dry_run},
+              {"committed", report.committed},
+              {"seconds", report.seconds},
               {"imported", imported},
-              {"profiles_replaced", s.ProfilesReplaced},
+              {"profiles_replaced", report.profiles_replaced},
               {"applications_replaced", applications},
               {"tables", tables}};
 }

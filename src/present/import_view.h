@@ -1,5 +1,5 @@
 // How the import of a pack is shown: the pack's profiles with the targets an
-// import would give them (what the store holds marked), the verdict on a
+// import gives them (what the store holds marked), the verdict on a
 // selection, and the summary of an import. One shape for `show --json`,
 // `verify --json`, `import --json` and the web wizard.
 #pragma once
@@ -7,37 +7,29 @@
 #include <string>
 #include <vector>
 
-#include "kestrel/details.h"
-#include "kestrel/import_summary.h"
+#include "kestrel/engine.h"
 #include "present/json.h"
 
 namespace kestrel::present {
 
-using kestrel::DetailsView;
-using kestrel::EntryFields;
+// The pack's profiles as the import reads them: in the order of the
+// proposal (bases first), and a profile the pack names no parent for takes
+// the parent the store gives its number.
+std::vector<PackProfile> ImportSources(const PackInfo& pack, Store& store);
 
-// {"details": the string, "source": [entries], "target": [entries]}. An
-// entry's numbers are numbers; a target entry's marked fields carry the value
-// without "*" and are named in its "marked" object (profile,
-// source_application, target_application, parent: true or false).
-Json DetailsJson(const std::string& details, const DetailsView& view);
+// {"details": the details string, "source": [entries], "target": [entries]}.
+// An entry's numbers are numbers; a target's "marked" object names what the
+// store holds (profile, source_application, target_application) and a
+// parent it lacks (parent), each true or false.
+Json DetailsJson(const std::vector<PackProfile>& sources, const std::vector<Target>& targets);
 
-// What a selection's verification found: the checks of the selection, then
-// (when they pass) the check an import runs first, with this selection.
-struct SelectionVerdict {
-  bool passed = false;
-  bool pack_refused = false;  // the selection passed and the pack's check did not
-  std::string checked;        // the details the verification handed back, marked
-  std::vector<std::string> messages;
-};
+// DetailsJson of the targets as verified, with "passed" and "messages" (one
+// a line): what `verify --json` prints.
+Json VerdictJson(const std::vector<PackProfile>& sources, const std::vector<Target>& targets, bool passed,
+                 const std::vector<std::string>& messages);
 
-// DetailsJson of the checked details, with "passed" and "messages" (one a
-// line): what `verify --json` prints.
-Json VerdictJson(const SelectionVerdict& v);
-
-// The pack profiles imported and under which numbers, the profiles and
-// applications replaced, per table the rows deleted and added, and the time
-// taken: what `import --json` prints.
-Json ImportSummaryJson(const DetailsView& view, const kestrel::ImportSummary& s);
+// What the import replaced (or would have, on a dry run) and what each pack
+// profile became: what `import --json` prints.
+Json ImportSummaryJson(const ImportReport& report);
 
 }  // namespace kestrel::present

@@ -17,7 +17,6 @@
 
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
-#include "kestrel/interruption.h"
 #include "kestrel/store.h"
 #include "present/json.h"
 #include "web/access.h"
@@ -147,7 +146,7 @@ void ServeHttp(const ServeOptions& o, std::ostream& out) {
   stopping = true;
   // A running import stops between statements and rolls back; the wizard
   // waits for it when it goes.
-  kestrel::RequestInterruption();
+  wizard.Stop();
   server.stop();
   listener.join();
 }

@@ -20,6 +20,7 @@ bool ImportJob::Start(bool dry_run, Work work) {
   total_ = 0;
   notices_.clear();
   result_ = Json();
+  stop_.store(false);
   thread_ = std::thread([this, work = std::move(work)] {
     Outcome outcome = work(*this);
     std::lock_guard<std::mutex> done_lock(mutex_);

@@ -7,7 +7,7 @@
 //
 // Errors answer {"error": {"number": N, "description": TEXT}} with 400 for a
 // request the page should not have sent, 404 for a pack that is not there,
-// 409 while an import runs, 422 where the component refused.
+// 409 while an import runs, 422 where the engine refused.
 #pragma once
 
 #include <string>
@@ -21,6 +21,7 @@ struct WizardOptions {
   std::string store;        // the store location, as --store gives it
   std::string export_root;  // where exports write and packs are listed
   std::string registry;     // the registry file of the installation ("" for the default)
+  std::string run_log;       // the installation's run log, which imports append to
   // The longest wait for a lock another program holds on the store.
   int wait_seconds = kestrel::store::kDefaultLockWaitSeconds;
 };
@@ -52,6 +53,8 @@ class Wizard {
   Reply Progress() const;
   // GET /api/log: {"log": the run log lines the last import or dry run wrote}.
   Reply Log() const;
+  // Stops a running import (it rolls back); the wizard waits for it when it goes.
+  void Stop() { job_.Stop(); }
 
  private:
   std::string PacksFolder() const;
