@@ -93,7 +93,7 @@ class Store {
 
 struct ExportRequest {
   int profile = 0;          // 1 to kMaxProfile
-  std::string root;         // the export root; "" takes DefaultExportRoot()
+  std::string root{};       // the export root; "" takes DefaultExportRoot()
   bool single_profile = false;  // one profile with its rules resolved, else the chain of base profiles
   int new_number = 0;       // a single-profile pack announces this number to the import (0: none)
   bool traverse_parent = false;  // an object without rules takes its nearest ancestor's
@@ -144,12 +144,12 @@ struct PackProfile {
 // in the store and the applications it serves.
 struct Target {
   int profile = 0;
-  std::string source_application, target_application;
+  std::string source_application{}, target_application{};
   int parent = 0;  // 0 for a root
-  std::string source_extn, target_extn;
+  std::string source_extn{}, target_extn{};
   // What the store holds already, as a proposal or a verification finds it
   // (ignored on input): the profile number, either application, and a parent
-  // the store lacks.
+  // the store lacks (never for a root).
   struct Stored {
     bool profile = false, source_application = false, target_application = false;
     bool parent_missing = false;
@@ -202,24 +202,29 @@ enum class ReplacePolicy {
   Replace,  // delete and replace them
 };
 
+// Members of a class type carry "{}" so that a request made with designated
+// initializers names only what it sets, warning-free.
 struct ImportRequest {
-  std::string pack;
-  // One per pack profile, in the pack's order; empty takes the proposal.
-  std::vector<Target> targets;
+  std::string pack{};
+  // One per pack profile, in the pack's order; empty takes the proposal. A
+  // target's extn left empty takes the pack's.
+  std::vector<Target> targets{};
   // A pack profile's number → the number it gets in the store; applied to
   // the targets' numbers and parents after they are chosen.
-  std::map<int, int> renumber;
+  std::map<int, int> renumber{};
   ReplacePolicy replace = ReplacePolicy::Refuse;
   bool dry_run = false;    // run it all, then roll back
   bool keep_work = false;  // keep the working folder with its copies of the application data
   bool allow_without_sums = false;
   int wait_seconds = store::kDefaultLockWaitSeconds;  // for another program's write lock
-  std::string user;      // recorded as the last to change the rules; "" the login name
-  std::string registry;  // the registry file naming the installation; "" the default one
+  std::string user{};      // recorded as the last to change the rules; "" the login name
+  std::string registry{};  // the registry file naming the installation; "" the default one
 };
 
 struct ImportReport {
-  std::vector<PackProfile> sources;  // the pack's profiles imported
+  // The pack's profiles imported, as the selection lists them (number,
+  // applications, parent, extn; PackReader::Info has the rest).
+  std::vector<PackProfile> sources;
   std::vector<Target> targets;       // what each became, marked as verified
   bool dry_run = false;
   bool committed = false;
@@ -229,6 +234,11 @@ struct ImportReport {
   double seconds = 0;
   std::string run_log;  // the run log the import appended to
 };
+
+// The targets the request names (or the proposal), renumbered, each marked
+// with what the store holds (Target::stored): what an import would replace,
+// for a face to show before it asks. Changes nothing.
+std::vector<Target> Targets(Store& store, const ImportRequest& request, const Context& context = {});
 
 // The targets the request names (or the proposal), renumbered, checked
 // against each other and the store (501 repeats, 502 parent not lower, 503,

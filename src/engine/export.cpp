@@ -61,6 +61,10 @@ ExportReport Export(Store& store, const ExportRequest& request, const Context& c
   for (std::string& file : Lines(r.RuleFileList)) report.files.push_back(std::move(file));
   report.applications = Lines(r.ApplicationList);
   report.revisions = r.WithRevisions(request.revisions);
+  for (const std::string& file : report.files) {
+    const auto counted = ctx.RowsWritten.find(file);
+    report.rows.emplace(file, counted == ctx.RowsWritten.end() ? 0 : counted->second);
+  }
   return report;
 }
 

@@ -121,12 +121,14 @@ std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, con
 Error FailureOf(const importer::ImportResults& r, const std::string& message) {
   static constexpr std::string_view kHead = "Unexpected Error.Error Number: ";
   int32_t number = r.Error.ErrorNumber;
-  if (message.starts_with(kHead)) number = static_cast<int32_t>(std::strtol(message.c_str() + kHead.size(), nullptr, 10));
+  if (message.starts_with(kHead))
+    number = static_cast<int32_t>(std::strtol(message.c_str() + kHead.size(), nullptr, 10));
   if (number == 0) number = Number(Ours::Internal);
   std::string text = r.Error.ErrorDescription.empty() ? message : r.Error.ErrorDescription;
   // Every failure says something, even one that left no text behind.
   if (text.empty())
-    text = std::string(DefaultText(Ours::Internal)) + ": the import failed without a reason of its own; see the import log";
+    text = std::string(DefaultText(Ours::Internal)) +
+           ": the import failed without a reason of its own; see the import log";
   return Error(number, std::move(text), importer::RefusalPlace(r.RefusedAt));
 }
 
@@ -151,6 +153,16 @@ PackProfile SourceOf(const importer::SelectionEntry& e) {
 }
 
 }  // namespace
+
+std::vector<Target> Targets(Store& store, const ImportRequest& request, const Context& context) {
+  const std::unique_ptr<Session> s = Prepare(store, request, context);
+  std::vector<Target> marked;
+  for (const importer::SelectionEntry& entry : s->selection.targets) {
+    int32_t keep_own_number = 0;
+    marked.push_back(engine::TargetOf(importer::MarkSelectionEntry(s->cx, s->r.Error, entry, keep_own_number)));
+  }
+  return marked;
+}
 
 std::vector<Error> Verify(Store& store, const ImportRequest& request, const Context& context) {
   const std::unique_ptr<Session> s = Prepare(store, request, context);

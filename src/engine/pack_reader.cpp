@@ -10,7 +10,6 @@
 #include "base/files.h"
 #include "base/row_reader.h"
 #include "engine/selection_targets.h"
-#include "importer/entry_points.h"
 #include "importer/import_context.h"
 #include "importer/import_options.h"
 #include "importer/pack_details.h"
@@ -34,12 +33,12 @@ std::map<int64_t, Chain> PackChains(Env& env, const std::string& folder) {
   try {
     auto rows = files::RowReader::Open(env, files::PathInFolder(env, folder, "Qzmap101.dat"));
     while (rows->Next()) {
-    const auto& f = rows->fields();
-    if (f.size() != importer::kChainFieldCount) continue;  // the inspection names a malformed file
-    const int64_t level = importer::NumericValue(f[1]);
-    Chain& chain = chains[importer::NumericValue(f[0])];
-    if (level == 2) chain.parent = static_cast<int>(importer::NumericValue(f[5]));
-    if (level > chain.depth) chain.depth = static_cast<int>(level);
+      const auto& f = rows->fields();
+      if (f.size() != importer::kChainFieldCount) continue;  // the inspection names a malformed file
+      const int64_t level = importer::NumericValue(f[1]);
+      Chain& chain = chains[importer::NumericValue(f[0])];
+      if (level == 2) chain.parent = static_cast<int>(importer::NumericValue(f[5]));
+      if (level > chain.depth) chain.depth = static_cast<int>(level);
     }
   } catch (const ComError&) {
     // A chain file that cannot be read leaves what was read; its problem is the file's.

@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "importer/entry_points.h"
+#include "importer/pack_file_refusals.h"
 
 namespace kestrel::engine {
 namespace {
@@ -24,9 +25,9 @@ Proposed ProposedTargets(const importer::ImportOptions& o, const importer::Impor
   Proposed proposed;
   ErrorState error;
   pack::ManifestOptions manifest;
-  if (!importer::ShowLogicPackDetails(o, cx, manifest, error, proposed.lists)) {
-    Place place;
-    place.path = o.Path;
+  if (std::string refused_at; !importer::ShowLogicPackDetails(o, cx, manifest, error, proposed.lists, &refused_at)) {
+    Place place = importer::RefusalPlace(refused_at);
+    if (place.path.empty()) place.path = o.Path;
     throw Error(error.ErrorNumber, error.ErrorDescription, std::move(place));
   }
   for (const importer::SelectionEntry& marked : proposed.lists.targets) proposed.targets.push_back(TargetOf(marked));
@@ -44,6 +45,8 @@ Target TargetOf(const importer::SelectionEntry& marked) {
   t.source_application = e.source_application;
   t.target_application = e.target_application;
   t.parent = NumberField(e.parent);
+  // The marking writes "0*" for a root: it has no parent to lack.
+  if (t.parent == 0) t.stored.parent_missing = false;
   t.source_extn = e.Field(4);
   t.target_extn = e.Field(5);
   return t;

@@ -24,7 +24,7 @@ struct Proposed {
 Proposed ProposedTargets(const importer::ImportOptions& o, const importer::ImportContext& cx);
 
 // A marked entry as a target: the markers of its first four fields read into
-// `stored` and removed.
+// `stored` (a root's parent is never missing) and removed.
 Target TargetOf(const importer::SelectionEntry& marked);
 // A target as the entry the importer checks and imports.
 importer::SelectionEntry EntryOf(const Target& target);

@@ -157,6 +157,7 @@ void WriteDataFile(ExportContext& ctx, ExportResults& r, const AppDataMember& m,
   }
   if (at_once) ctx.Report(name, written);
   out->Close();
+  ctx.CountRows(name, written);
 }
 
 // The member's answer to an application without rows.
@@ -227,7 +228,9 @@ bool ExportCodes(ExportContext& ctx, ExportResults& r) {
       ctx.AppendNote("No Codes in the Conversion Table Present");
     } else {
       pack::RowWriter writer(layout, *out);
-      ctx.Report(std::string(layout.file), WriteLayoutRows(writer, LayoutPositions(layout, *rows), *rows));
+      const int64_t written = WriteLayoutRows(writer, LayoutPositions(layout, *rows), *rows);
+      ctx.Report(std::string(layout.file), written);
+      ctx.CountRows(layout.file, written);
     }
     out->Close();
     return true;

@@ -125,6 +125,7 @@ std::optional<Chain> WriteChainHeaders(const ExportOptions& o, ExportContext& ct
     Collect(chain, headers, *rs);
   }
   out->Close();
+  ctx.CountRows(pack::kQzmap100Rows.file, static_cast<int64_t>(headers.rows()));
   ctx.AppendProgress("Exporting Qzmap100 Completed: ");
   return chain;
 }

@@ -13,6 +13,12 @@ store::Connection& ExportContext::Connection() const {
   return *DataConnection;
 }
 
+void ExportContext::CountRows(std::string_view file, int64_t rows) {
+  auto counted = RowsWritten.find(file);
+  if (counted == RowsWritten.end()) counted = RowsWritten.emplace(std::string(file), 0).first;
+  counted->second += rows;
+}
+
 void ExportContext::AppendProgress(std::string_view text) {
   ManifestText += pack::manifest::ProgressLineNow(env(), text);
 }

@@ -51,6 +51,10 @@ struct ExportContext {
   // The rule files of the single-profile pack, by file name; some stay open
   // until the context goes.
   std::map<std::string, std::unique_ptr<files::TextWriter>> RuleStreams;
+  // Rows (records of a tagged record file) written per file name, as each
+  // writer counted them: a file's writer adds its count once it is done
+  // (the rule files of a single-profile pack, object by object).
+  std::map<std::string, int64_t, std::less<>> RowsWritten;
 
   // The connection the caller set; raises 91 "Object variable or With block
   // variable not set" when there is none.
@@ -64,6 +68,7 @@ struct ExportContext {
   void Report(const std::string& what, int64_t done, int64_t total = 0) const {
     if (Progress) Progress(what, done, total);
   }
+  void CountRows(std::string_view file, int64_t rows);
   // TAB + text + date + three blanks + time + CR LF.
   void AppendProgress(std::string_view text);
   // TAB + text + CR LF.

@@ -224,6 +224,7 @@ bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportR
   const std::string mprf = std::to_string(o.MigrationProfileTobeExported);
   ctx.PackFolder = o.Path;
   ctx.Written().ForgetClosed();
+  ctx.RowsWritten.clear();
   std::optional<std::string> pack_folder;
   try {
     store::Connection& c = ctx.Connection();

@@ -54,7 +54,9 @@ bool ExportLibraryTable(ExportContext& ctx, ExportResults& r, const pack::Tagged
     auto rows = OpenForward(c, store::SelectLibraryRows(c.dialect(), layout.table, list));
     auto out = CreateRuleFile(ctx, r, layout.file);
     pack::TaggedRecordWriter writer(layout, *out);
-    ctx.Report(std::string(layout.file), static_cast<int64_t>(WriteRecords(writer, *rows)));
+    const auto written = static_cast<int64_t>(WriteRecords(writer, *rows));
+    ctx.Report(std::string(layout.file), written);
+    ctx.CountRows(layout.file, written);
     out->Close();
     return true;
   } catch (const std::exception& e) {
@@ -90,7 +92,9 @@ bool ExportFunctions(ExportContext& ctx, ExportResults& r) {
       ctx.AppendNote("No Functions Present");
     } else {
       pack::TaggedRecordWriter writer(layout, *out);
-      ctx.Report(std::string(layout.file), static_cast<int64_t>(WriteRecords(writer, *rows)));
+      const auto written = static_cast<int64_t>(WriteRecords(writer, *rows));
+      ctx.Report(std::string(layout.file), written);
+      ctx.CountRows(layout.file, written);
     }
     out->Close();
     return true;
@@ -126,7 +130,7 @@ bool ExportIncludes(ExportContext& ctx, ExportResults& r, const std::string& pro
     }
 
     std::vector<int> binding;  // the same columns in every version query
-    int64_t written = 0;
+    int64_t written = 0, revisions_written = 0;
     auto names = OpenForward(c, store::SelectLibraryFunctionNames(d, list));
     for (; !names->IsEOF(); names->MoveNext()) {
       const std::string fnam = names->Fields(0).TextOrEmpty();
@@ -138,10 +142,12 @@ bool ExportIncludes(ExportContext& ctx, ExportResults& r, const std::string& pro
       if (revision_writer) {
         const int64_t winner = versions->Fields("mprf").Integer();
         auto history = OpenForward(c, store::SelectLibraryFunctionRevisions(d, fnam, winner));
-        WriteRecords(*revision_writer, *history);
+        revisions_written += static_cast<int64_t>(WriteRecords(*revision_writer, *history));
       }
     }
     names->Close();
+    ctx.CountRows(pack::kQzlib100.file, written);
+    if (revision_writer) ctx.CountRows(pack::kQzlib105.file, revisions_written);
     library->Close();
     if (revisions) revisions->Close();
     return true;

@@ -13,8 +13,7 @@
 namespace kestrel::exporter {
 namespace {
 
-files::TextWriter& StreamOf(ExportContext& ctx, const pack::TaggedLayout& layout) {
-  const std::string name(pack::RuleFileName(layout, true));
+files::TextWriter& StreamOf(ExportContext& ctx, const std::string& name) {
   auto it = ctx.RuleStreams.find(name);
   if (it == ctx.RuleStreams.end() || !it->second) Raise(Ours::Internal, "The rule file " + name + " is not open");
   return *it->second;
@@ -43,7 +42,8 @@ std::vector<std::string_view> ObjectRuleRows::ColumnsRead(const pack::TaggedLayo
 
 ObjectRuleRows::ObjectRuleRows(ExportContext& ctx, const pack::TaggedLayout& layout,
                                std::unique_ptr<store::Recordset> rows, const pack::Identity& exported, bool for_sync)
-    : ctx_(ctx), rows_(std::move(rows)), out_(layout, StreamOf(ctx, layout), OptionsOf(exported, for_sync)),
+    : ctx_(ctx), file_(pack::RuleFileName(layout, true)), rows_(std::move(rows)),
+      out_(layout, StreamOf(ctx, file_), OptionsOf(exported, for_sync)),
       binding_(pack::BindColumnsOf(layout, *rows_)), number_(ColumnIndex(*rows_, store::kObjectNumberColumn)),
       logn_(&layout == &pack::kQzmap120 ? ColumnIndex(*rows_, kCheckedOutBy) : -1) {
   if (number_ < 0) Raise(Ours::Internal, "The rows of " + std::string(layout.table) + " carry no object number");
@@ -58,7 +58,7 @@ bool ObjectRuleRows::Has(int64_t number) {
 }
 
 void ObjectRuleRows::Write(int64_t number, const MappingObject& object) {
-  for (; Has(number); rows_->MoveNext()) {
+  for (; Has(number); rows_->MoveNext(), ++written_) {
     out_.Write(pack::BoundRow(*rows_, binding_));
     if (logn_ >= 0) {
       std::string user = rows_->Fields(logn_).TextOrEmpty();
@@ -66,6 +66,12 @@ void ObjectRuleRows::Write(int64_t number, const MappingObject& object) {
         ctx_.AppendNote("Object Exported " + object.Name() + " but was Checked out by user " + user);
     }
   }
+}
+
+void ObjectRuleRows::Close() {
+  rows_->Close();
+  ctx_.CountRows(file_, written_);
+  written_ = 0;
 }
 
 }  // namespace kestrel::exporter

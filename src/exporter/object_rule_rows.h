@@ -40,10 +40,13 @@ class ObjectRuleRows {
   // qzmap120 a row whose logn names a user adds the checked-out warning.
   void Write(int64_t number, const MappingObject& object);
 
-  void Close() { rows_->Close(); }
+  // Ends the read and adds the records written to the file's count.
+  void Close();
 
  private:
   ExportContext& ctx_;
+  std::string file_;  // the rule file written, as the pack names it
+  int64_t written_ = 0;
   std::unique_ptr<store::Recordset> rows_;
   pack::TaggedRecordWriter out_;
   std::vector<int> binding_;

@@ -48,7 +48,7 @@ void WriteRowFile(ExportContext& ctx, ExportResults& r, const RuleTableMember& m
   r.ListRuleFile(m.file);
   pack::RowWriter rows(*m.rows, *out);
   const std::string file(m.file);
-  WriteLayoutRows(rows, at, rs, [&](int64_t done) { ctx.Report(file, done); });
+  ctx.CountRows(file, WriteLayoutRows(rows, at, rs, [&](int64_t done) { ctx.Report(file, done); }));
   rs.Close();
   out->Close();
 }
@@ -80,6 +80,7 @@ void WriteTaggedFile(ExportContext& ctx, const RuleTableMember& m, store::Record
     }
     ctx.Report(file, ++done);
   }
+  ctx.CountRows(file, done);
 }
 
 }  // namespace

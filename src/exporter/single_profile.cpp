@@ -89,6 +89,8 @@ int WriteHeaderFiles(const ExportOptions& o, ExportContext& ctx, ExportResults& 
   rs->Close();
   headers->Close();
   chain->Close();
+  ctx.CountRows(pack::kQzmap100Rows.file, static_cast<int64_t>(header_rows.rows()));
+  ctx.CountRows(pack::kQzmap101Rows.file, static_cast<int64_t>(chain_rows.rows()));
   return count;
 }
 
@@ -113,7 +115,7 @@ void WriteDevelopmentVrcs(ExportContext& ctx, store::Connection& c, int16_t mprf
   auto rs = c.OpenRecordset(store::SelectDevelopmentVrcRows(c.dialect(), mprf));
   const pack::RowLayout& layout = pack::kQzmap105Rows;
   pack::RowWriter out(layout, *ctx.RuleStreams.at(std::string(layout.file)));
-  WriteLayoutRows(out, LayoutPositions(layout, *rs), *rs);
+  ctx.CountRows(layout.file, WriteLayoutRows(out, LayoutPositions(layout, *rs), *rs));
   rs->Close();
   ctx.AppendProgress("Exporting Development VRC Information Completed: ");
 }

@@ -19,9 +19,10 @@ namespace kestrel::importer {
 // Looks the installation folder up in cx's registry component.
 bool GetLumoInstallationPath(const ImportContext& cx, ErrorState& error, std::string& strPath);
 // Reads the pack at o.Path; records the number the manifest announces in
-// `manifest`. The typed form gives the lists the details string carries.
+// `manifest`. The typed form gives the lists the details string carries,
+// and where the header check refused the pack into `refused_at` (when given).
 bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
-                          ErrorState& error, SelectionLists& proposal);
+                          ErrorState& error, SelectionLists& proposal, std::string* refused_at = nullptr);
 bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
                           ErrorState& error, std::string& strLPDetails);
 // Checks the selection; `marked` receives the lists with the marking (the

@@ -5,7 +5,7 @@
 // caller keeps the connection and the registry alive for the call.
 #pragma once
 
-#include "kestrel/import_summary.h"
+#include "kestrel/import_summary.h"  // NoticeFn
 #include "kestrel/progress.h"
 
 #include <atomic>
@@ -29,7 +29,6 @@ class PackCheck;
 
 using ImportProgressFn = kestrel::ProgressFn;
 using ImportNoticeFn = kestrel::NoticeFn;
-using kestrel::ImportSummary;
 
 // Where the installation keeps its working files, below its folder.
 inline constexpr std::string_view kTempSubfolder = "LumoStudio/tmp";
@@ -47,9 +46,6 @@ struct ImportContext {
   std::string ImportLogPath;     // the run log, in the installation's temporary folder
   ImportProgressFn Progress;
   ImportNoticeFn Notice;
-  // Where the running import records the profiles and applications it
-  // replaces; none outside an import.
-  ImportSummary* Summary = nullptr;
   // The pack folder whose files last matched their sums, so that the
   // details and the import that follows them read a pack's files for their
   // sums once; the context's copies share it.

@@ -80,10 +80,8 @@ bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& e
   bool ok = false;
   {
     RowCounting counting(c, summary.Rows);
-    ImportContext inner = cx;
-    inner.Summary = &summary;
     try {
-      ok = body(inner);
+      ok = body(cx);
     } catch (const std::exception& ex) {
       const ComError e = AsComError(ex);
       ok = Fail(cx, error, message, e.number(), e.description());

@@ -289,7 +289,8 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
   bool walked = false;
   size_t line = 0;
   try {
-    walked = WalkHeaderFile(planned, cx, walk_error, HeaderWalk::Check, r.map, adjust, line);
+    ImportSummary nothing_replaced;
+    walked = WalkHeaderFile(planned, cx, walk_error, HeaderWalk::Check, r.map, adjust, line, nothing_replaced);
     if (!walked) walk_place = Place(header_path, line);
   } catch (const std::exception& ex) {
     walk_place = Place(header_path, line);

@@ -81,7 +81,7 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
 }
 
 bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
-                          ErrorState& error, SelectionLists& proposal) {
+                          ErrorState& error, SelectionLists& proposal, std::string* refused_at) {
   try {
     if (!files::FolderExists(cx.env(), o.Path)) {
       error.Set(1, "ShowLogicPackDetails - Path Not Found " + o.Path);
@@ -111,6 +111,7 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
     // codes and numbers would not survive the details string.
     if (std::string place; !CheckHeaderFile(cx.env(), o, error, place)) {
       if (error.ErrorDescription.find(place) == std::string::npos) error.ErrorDescription += " (" + place + ")";
+      if (refused_at) *refused_at = place;
       return false;
     }
 

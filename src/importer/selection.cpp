@@ -51,10 +51,17 @@ namespace {
 
 constexpr size_t kEntryFields = 6;
 
-std::string* FieldOf(SelectionEntry& e, size_t k) {
-  std::string* fields[kEntryFields] = {&e.number, &e.source_application, &e.target_application,
-                                       &e.parent, &e.source_extn,        &e.target_extn};
-  return fields[k];
+// Field k of an entry, const or not; k must be below kEntryFields.
+template <class Entry>
+auto& FieldOf(Entry& e, size_t k) {
+  switch (k) {
+    case 0: return e.number;
+    case 1: return e.source_application;
+    case 2: return e.target_application;
+    case 3: return e.parent;
+    case 4: return e.source_extn;
+    default: return e.target_extn;
+  }
 }
 
 std::vector<SelectionEntry> ParseList(std::string_view list) {
@@ -70,7 +77,7 @@ SelectionEntry SelectionEntry::Parse(std::string_view entry) {
   std::vector<std::string> fields = SplitEntry(entry);
   SelectionEntry e;
   e.given = std::min(fields.size(), kEntryFields);
-  for (size_t k = 0; k < e.given; ++k) *FieldOf(e, k) = std::move(fields[k]);
+  for (size_t k = 0; k < e.given; ++k) FieldOf(e, k) = std::move(fields[k]);
   e.more.assign(std::make_move_iterator(fields.begin() + static_cast<ptrdiff_t>(e.given)),
                 std::make_move_iterator(fields.end()));
   return e;
@@ -90,7 +97,12 @@ SelectionEntry SelectionEntry::Of(int64_t number, std::string source_application
 
 const std::string& SelectionEntry::Field(size_t k) const {
   if (k >= given) RaiseRuntime(rt::SubscriptOutOfRange);
-  return *FieldOf(const_cast<SelectionEntry&>(*this), k);
+  return FieldOf(*this, k);
+}
+
+std::string& SelectionEntry::Field(size_t k) {
+  if (k >= given) RaiseRuntime(rt::SubscriptOutOfRange);
+  return FieldOf(*this, k);
 }
 
 std::string SelectionEntry::Text() const {

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "importer/import_context.h"
@@ -57,7 +56,7 @@ struct SelectionEntry {
                            int64_t parent, std::string source_extn, std::string target_extn);
   // Field k (0 to 5); one the entry lacks raises 9 "Subscript out of range".
   const std::string& Field(size_t k) const;
-  std::string& Field(size_t k) { return const_cast<std::string&>(std::as_const(*this).Field(k)); }
+  std::string& Field(size_t k);
   // The entry as a details string carries it.
   std::string Text() const;
 };

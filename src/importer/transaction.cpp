@@ -39,11 +39,11 @@ std::string JoinFields(const std::vector<std::string>& fields, const std::string
 }
 
 // Deletes the application when the store holds it, between its two log lines.
-void ReplaceApplication(const ImportContext& cx, ErrorState& error, const std::string& appl) {
+void ReplaceApplication(const ImportContext& cx, ErrorState& error, const std::string& appl, ImportSummary& replaced) {
   if (!ApplicationExists(cx, error, appl)) return;
   WriteImportLog(cx, "Deleting existing application: " + appl);
   DeleteApplication(cx, appl);
-  if (cx.Summary) cx.Summary->ApplicationsReplaced.push_back(appl);
+  replaced.ApplicationsReplaced.push_back(appl);
   WriteImportLog(cx, "Deleted application: " + appl);
 }
 
@@ -63,7 +63,8 @@ bool Step(const ImportContext& cx, const ErrorState& error, bool ok, std::string
 }  // namespace
 
 bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, HeaderWalk mode,
-                    std::vector<std::string>& map, std::vector<std::string>& adjust, size_t& line_number) {
+                    std::vector<std::string>& map, std::vector<std::string>& adjust, size_t& line_number,
+                    ImportSummary& replaced) {
   const bool importing = mode == HeaderWalk::Import;
   const ImportPlan& plan = planned.plan;
   const std::string& separator = planned.options.FieldSeparator;
@@ -95,11 +96,11 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
       WriteImportLog(cx, "Profiles to adjust: " + adjust[i]);
       WriteImportLog(cx, "Deleting existing profile: " + number);
       DeleteProfile(cx, mprf);
-      if (cx.Summary) cx.Summary->ProfilesReplaced.push_back(mprf);
+      replaced.ProfilesReplaced.push_back(mprf);
       WriteImportLog(cx, "Profile deleted: " + number);
     }
-    ReplaceApplication(cx, error, fields[1]);
-    ReplaceApplication(cx, error, fields[2]);
+    ReplaceApplication(cx, error, fields[1], replaced);
+    ReplaceApplication(cx, error, fields[2], replaced);
     cx.Report("profiles", static_cast<int64_t>(i) + 1, static_cast<int64_t>(entries));
   }
   in->Close();
@@ -123,7 +124,7 @@ bool WalkAndLoad(const PlannedPack& planned, const ImportContext& cx, ImportResu
   std::vector<std::string> adjust;
   std::vector<std::string> map;
   size_t line_number = 0;
-  if (!WalkHeaderFile(planned, cx, r.Error, HeaderWalk::Import, map, adjust, line_number)) return false;
+  if (!WalkHeaderFile(planned, cx, r.Error, HeaderWalk::Import, map, adjust, line_number, r.Summary)) return false;
   ReverseStringArray(cx, map);
   r.HeaderMap = std::move(map);
 

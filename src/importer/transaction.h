@@ -53,11 +53,13 @@ enum class HeaderWalk { Check, Import };
 
 // Walks "Qzmap100.dat" line by line: applies the selection, fills `map` with
 // "number_vers_rele_cust" and `adjust` with "_" or "number_derived profiles"
-// (file order). `line_number` receives the line being walked. False with 100
+// (file order), and (importing) `replaced` with the profiles and applications
+// it deletes. `line_number` receives the line being walked. False with 100
 // for a line without 18 fields; a line not in the plan, a field 1 that is no
 // number or more lines than the plan has entries raise to the caller's trap.
 bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, HeaderWalk mode,
-                    std::vector<std::string>& map, std::vector<std::string>& adjust, size_t& line_number);
+                    std::vector<std::string>& map, std::vector<std::string>& adjust, size_t& line_number,
+                    ImportSummary& replaced);
 
 // Deletes a profile's rows from its seventeen tables; a table the store does
 // not have is skipped, any other refusal raises the store's error.

@@ -44,8 +44,9 @@ bool VerifyLists(const ImportContext& cx, ErrorState& error, const SelectionList
         "The user selection is not complete.{} profiles are present in source, and {} profiles are present in "
         "target.{}",
         sources.size(), targets.size(), kMessageEnd);
-    if (findings) findings->emplace_back(kIncomplete, strErrorMessage.substr(0, strErrorMessage.size() - kMessageEnd.size()),
-                                                  EntryPlace(-1));
+    if (findings)
+      findings->emplace_back(kIncomplete, strErrorMessage.substr(0, strErrorMessage.size() - kMessageEnd.size()),
+                             EntryPlace(-1));
     passed = false;
   }
   // A value the import cannot write is the failure the error state reports,

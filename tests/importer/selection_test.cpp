@@ -7,6 +7,8 @@
 
 #include "base/text.h"
 #include "import_fixture.h"
+#include "importer/selection.h"
+#include "support/error_of.h"
 #include "importer/entry_points.h"
 
 namespace kestrel::testing {
@@ -115,6 +117,32 @@ TEST_F(SelectionTest, VerificationReportsEveryProblemWithItsNumberInOneCall) {
     EXPECT_EQ(message, row.message);
     EXPECT_EQ(object_->get_ErrorNumber(), row.number);
   }
+}
+
+// The run log and the handed-back details show a selection as the host wrote
+// it: typed entries give every details string back byte for byte, whatever
+// its fields, and a field an entry lacks fails where it is read.
+TEST(SelectionEntryTest, ADetailsStringComesBackAsItWentIn) {
+  const struct {
+    std::string details;
+    size_t fields;  // of the first target entry
+  } kRows[] = {
+      {"10|A|B|0|0|1\x01" "20|A|B|10|0|1\r10|A|B|0|0|1\x01" "20|A|B|10|0|1", 6},
+      {"1|A|B|0|0|1\r 012|A*|B|0*|0|1|seventh|", 6},  // blanks, markers, fields after the sixth
+      {"1|A\r3|A|B", 3},
+      {"\x01\r\x01", 0},  // two empty entries in each list
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.details);
+    const importer::SelectionLists lists = importer::ParseSelection(row.details);
+    EXPECT_EQ(importer::DetailsText(lists), row.details);
+    const importer::SelectionEntry& first = lists.targets.at(0);
+    EXPECT_EQ(first.given, row.fields);
+    if (row.fields < 6) {
+      EXPECT_EQ(ErrorOf([&] { first.Field(row.fields); }), rt::SubscriptOutOfRange);
+    }
+  }
+  EXPECT_EQ(ErrorOf([] { importer::ParseSelection("10|A|B|0|0|1"); }), rt::SubscriptOutOfRange);  // no target line
 }
 
 // A profile the development VRC file does not list has none, whatever the

@@ -1,0 +1,271 @@
+// The engine's interface end to end on the demo store: a profile exported,
+// its pack read, imported renumbered into a second store and compared with
+// the same import made through the component's details string; the
+// selection's findings with their entries; the check's refusal with its file
+// and line; the replace policy; and a stop through the context, rolled back.
+#include <gmock/gmock.h>
+
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "kestrel/cls_import.h"
+#include "kestrel/engine.h"
+#include "kestrel/errors.h"
+#include "kestrel/registry.h"
+#include "pack/sums.h"
+#include "support/error_of.h"
+#include "support/store_builder.h"
+#include "support/temp_folder.h"
+
+namespace kestrel::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RecordInstallation(Env::Default(), registry_, t_ / "install");
+    std::filesystem::create_directories(t_ / "export");
+  }
+
+  // A store holding the demo store's codes and users and no profile.
+  Store EmptyStore(const std::string& name) {
+    const std::string path = t_ / (name + ".db");
+    return Store(StoreBuilder::SharedWith(path, *demo_.Connection()).connection(), path);
+  }
+  ImportRequest Request(const std::string& pack) const {
+    ImportRequest r;
+    r.pack = pack;
+    r.registry = registry_;
+    r.user = "engine";
+    return r;
+  }
+  std::string ExportChain(int profile) {
+    ExportRequest request;
+    request.profile = profile;
+    request.root = t_ / "export";
+    request.revisions = true;
+    request.overwrite = true;
+    return Export(demo_, request).folder;
+  }
+
+  TempFolder t_;
+  const std::string registry_ = t_ / "registry.ini";
+  Store demo_ = Store::Create(t_ / "demo.db", 1);
+};
+
+struct Placed {
+  int number;
+  int64_t entry;
+  bool operator==(const Placed&) const = default;
+};
+std::vector<Placed> NumbersAndEntries(const std::vector<Error>& errors) {
+  std::vector<Placed> out;
+  for (const Error& e : errors) out.push_back({e.number(), e.place().entry});
+  return out;
+}
+
+struct Stored {
+  int64_t number, parent, depth;
+  bool operator==(const Stored&) const = default;
+};
+std::vector<Stored> Hierarchy(Store& store) {
+  std::vector<Stored> out;
+  for (const auto& p : store.Profiles()) out.push_back({p.number, p.parent, p.depth});
+  return out;
+}
+
+TEST_F(EngineTest, AProfileGoesThroughRenumberedAsTheDetailsStringTakesIt) {
+  const struct Row {
+    std::string name;
+    int profile;
+    bool single;
+    std::map<int, int> renumber;
+    std::vector<int> pack_parents, pack_depths;
+    std::vector<Stored> stored;
+  } kRows[] = {
+      {"chain of three", 30, false, {{10, 110}, {20, 120}, {30, 130}}, {0, 10, 20}, {1, 2, 3},
+       {{110, 0, 1}, {120, 110, 2}, {130, 120, 3}}},
+      {"child alone, its parent renumbered outside the pack", 20, true, {{20, 220}}, {0}, {1}, {{220, 0, 1}}},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.name);
+    ExportRequest request;
+    request.profile = row.profile;
+    request.root = t_ / "export";
+    request.single_profile = row.single;
+    request.revisions = true;
+    request.overwrite = true;
+    const ExportReport exported = Export(demo_, request);
+    EXPECT_THAT(exported.applications, ElementsAre("ACC10", "ACCX2"));
+    EXPECT_THAT(exported.files, ::testing::Contains("Qzmap100.dat"));
+
+    const PackInfo info = PackReader(exported.folder).Info();
+    // The rows the export counted are the ones the pack holds.
+    std::map<std::string, int64_t, std::less<>> held;
+    for (const inspect::PackFile& f : info.files)
+      if (f.rows) held[f.name] = *f.rows;
+    EXPECT_EQ(exported.rows, held);
+    std::vector<int> parents, depths;
+    for (const PackProfile& p : info.profiles) {
+      parents.push_back(p.parent), depths.push_back(p.depth);
+      EXPECT_EQ(p.source_extn, "0");
+      EXPECT_EQ(p.target_extn, "1");
+    }
+    // The header file lists a chain's profile before its bases.
+    std::reverse(parents.begin(), parents.end()), std::reverse(depths.begin(), depths.end());
+    EXPECT_EQ(parents, row.pack_parents);
+    EXPECT_EQ(depths, row.pack_depths);
+
+    Store typed = EmptyStore(row.name + " typed");
+    ImportRequest import = Request(exported.folder);
+    import.renumber = row.renumber;
+    const ImportReport report = Import(typed, import);
+    EXPECT_TRUE(report.committed);
+    EXPECT_EQ(Hierarchy(typed), row.stored);
+    EXPECT_TRUE(std::filesystem::exists(report.run_log));
+    EXPECT_GT(report.rows.at("qzmap100").added, 0);
+
+    // The same targets written as a details string into the component.
+    Store legacy = EmptyStore(row.name + " legacy");
+    Kestrel20ImpExp::clsImport object(std::make_shared<RegistryFile>(Env::Default(), registry_));
+    object.putref_DataConnection(legacy.Connection());
+    object.put_Path(exported.folder);
+    object.put_LastModifiedUser("engine");
+    std::string details, message;
+    ASSERT_TRUE(object.ShowLogicPackDetails(details));
+    details.resize(details.find('\r') + 1);
+    for (size_t i = 0; i < report.targets.size(); ++i) {
+      const Target& t = report.targets[i];
+      details += (i ? "\x01" : "") + std::to_string(t.profile) + "|" + t.source_application + "|" +
+                 t.target_application + "|" + std::to_string(t.parent) + "|" + t.source_extn + "|" + t.target_extn;
+    }
+    ASSERT_TRUE(object.ImportLogicPack(details, message)) << message;
+    for (const auto& [from, to] : row.renumber) {
+      const diff::Result d = Diff({diff::Side::Kind::StoreProfile, typed.Location(), to},
+                                  {diff::Side::Kind::StoreProfile, legacy.Location(), to});
+      EXPECT_TRUE(d.Equal()) << "profile " << to << ": " << d.changes.size() << " changes";
+    }
+  }
+}
+
+TEST_F(EngineTest, VerifyNamesEachFindingWithItsEntry) {
+  const std::string pack = ExportChain(30);
+  Store empty = EmptyStore("empty");
+  // The proposal lists the bases first: 10, 20 (parent 10), 30 (parent 20).
+  const struct Row {
+    std::string name;
+    bool into_demo;
+    std::function<void(ImportRequest&)> change;
+    std::vector<Placed> findings;
+  } kRows[] = {
+      {"the proposal", false, nullptr, {}},
+      {"parent above its child", false, [](ImportRequest& r) { r.targets[1].parent = 25; }, {{502, 1}}},
+      {"number repeated", false, [](ImportRequest& r) { r.targets[2].profile = 20; }, {{501, 2}, {502, 2}}},
+      {"number beyond 16 bits", false, [](ImportRequest& r) { r.targets[0].profile = 40000; }, {{6, 0}}},
+      {"code the details cannot carry", false, [](ImportRequest& r) { r.targets[1].source_application = "AC|C"; },
+       {{9006, 1}}},
+      {"renumbered root beside the served pair", true, [](ImportRequest& r) { r.renumber = {{10, 11}}; },
+       {{504, 0}}},
+  };
+  const std::vector<Target> proposal = PackReader(pack).Proposal(empty);
+  ASSERT_EQ(proposal.size(), 3u);
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.name);
+    ImportRequest request = Request(pack);
+    request.targets = proposal;
+    if (row.change) row.change(request);
+    EXPECT_EQ(NumbersAndEntries(Verify(row.into_demo ? demo_ : empty, request)), row.findings);
+  }
+  EXPECT_TRUE(Hierarchy(empty).empty());
+}
+
+TEST_F(EngineTest, CheckThrowsTheRefusalWithItsFileAndLine) {
+  const struct Row {
+    std::string file, from, to;
+    int number;
+    std::string says;
+  } kRows[] = {
+      {"qzddi150ACCX2.dat", "ACCX2\x01", "ZZZ99\x01", 9046, "the row's application \"ZZZ99\""},
+      {"Qzmap101.dat", "base\x01" "10\r\n", "base\x01" "10\x01" "7\r\n", 100, "7 fields, 6 wanted"},
+  };
+  const std::string pack = ExportChain(30);
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.file);
+    const std::string copy = t_ / ("damaged-" + row.file);
+    std::filesystem::copy(pack, copy);
+    std::string text = ReadFile(copy + "/" + row.file);
+    ASSERT_NE(text.find(row.from), std::string::npos);
+    WriteFile(copy + "/" + row.file, text.replace(text.find(row.from), row.from.size(), row.to));
+    pack::WriteSums(Env::Default(), copy);
+
+    Store into = EmptyStore("check " + row.file);
+    const Error e = CaughtFrom([&] { Check(into, Request(copy)); });
+    EXPECT_EQ(e.number(), row.number);
+    EXPECT_THAT(e.text(), HasSubstr(row.says));
+    EXPECT_EQ(e.place().file, row.file);
+    EXPECT_EQ(e.place().line, 1);
+    EXPECT_EQ(e.place().path, copy + "/" + row.file);
+  }
+}
+
+TEST_F(EngineTest, ReplacingTakesTheCallersConsentUnlessRolledBack) {
+  const std::string pack = ExportChain(30);
+  const auto before = StoreBuilder(demo_.Connection()).Dump();
+  for (const Target& t : Targets(demo_, Request(pack)))
+    EXPECT_EQ(t.stored, (Target::Stored{true, true, true, false})) << t.profile;
+  const Error refused = CaughtFrom([&] { Import(demo_, Request(pack)); });
+  EXPECT_EQ(refused.number(), Number(Ours::ReplaceNotConfirmed));
+  EXPECT_EQ(refused.text(),
+            std::string(DefaultText(Ours::ReplaceNotConfirmed)) +
+                ": the store holds profile 10, profile 20, profile 30, application ACC10, application ACCX2");
+
+  ImportRequest dry = Request(pack);
+  dry.dry_run = true;
+  const ImportReport report = Import(demo_, dry);
+  EXPECT_TRUE(report.dry_run);
+  EXPECT_FALSE(report.committed);
+  EXPECT_THAT(report.profiles_replaced, ElementsAreArray<int64_t>({30, 20, 10}));  // as the header file lists them
+  EXPECT_EQ(StoreBuilder(demo_.Connection()).Dump(), before);
+}
+
+TEST_F(EngineTest, AnImportFindsItsInstallationThroughTheRegistryFile) {
+  const std::string pack = ExportChain(30);
+  Store into = EmptyStore("installation");
+  ImportRequest unrecorded = Request(pack);
+  unrecorded.registry = t_ / "no-registry.ini";
+  EXPECT_EQ(CaughtFrom([&] { Import(into, unrecorded); }).number(), 505);
+
+  std::filesystem::rename(t_ / "install", t_ / "moved");
+  const Error gone = CaughtFrom([&] { Import(into, Request(pack)); });
+  EXPECT_EQ(gone.number(), rt::PathNotFound);
+  EXPECT_EQ(gone.text(), "Path not found: the installation folder " + t_ / "install" + " (Path= in " + registry_ +
+                             ") does not exist");
+  EXPECT_TRUE(Hierarchy(into).empty());
+}
+
+TEST_F(EngineTest, AStopThroughTheContextRollsTheImportBack) {
+  const std::string pack = ExportChain(30);
+  Store into = EmptyStore("stopped");
+  const auto before = StoreBuilder(into.Connection()).Dump();
+  std::atomic<bool> stop{false};
+  Context context;
+  context.stop = &stop;
+  // The first rows loaded ask for the stop, as another thread would.
+  context.progress = [&](const std::string&, int64_t done, int64_t) {
+    if (done > 0) stop = true;
+  };
+  const Error e = CaughtFrom([&] { Import(into, Request(pack), context); });
+  EXPECT_EQ(e.number(), Number(Ours::ImportInterrupted));
+  EXPECT_TRUE(stop);
+  EXPECT_EQ(StoreBuilder(into.Connection()).Dump(), before);
+}
+
+}  // namespace
+}  // namespace kestrel::testing
