@@ -13,7 +13,7 @@
 #include "selection_view.h"
 #include "shared_options.h"
 #include "kestrel/details.h"
-#include "present/import_object.h"
+#include "present/selection_failure.h"
 #include "present/import_view.h"
 
 namespace kestrel::cli {
@@ -34,9 +34,9 @@ int RunVerify(const VerifyOptions& o) {
   kestrel::Store store = OpenStore(o.pack.store);
   const kestrel::ImportRequest request = RequestOf(o.pack);
   const kestrel::PackReader reader = ReaderOf(o.pack);
-  const std::vector<kestrel::Target> proposal = reader.Proposal(store);
+  // A pack the import can propose nothing for fails here as `show` fails.
+  reader.Proposal(store);
   const std::vector<kestrel::PackProfile> sources = kestrel::present::ImportSources(reader.Info(), store);
-  const std::vector<kestrel::Target> chosen = o.pack.targets.empty() ? proposal : o.pack.targets;
 
   const std::vector<kestrel::Error> findings = kestrel::Verify(store, request, CommandContext());
   std::vector<std::string> messages;
@@ -53,8 +53,7 @@ int RunVerify(const VerifyOptions& o) {
     }
   }
   const bool passed = findings.empty() && !refusal;
-  const std::vector<kestrel::Target> marked =
-      kestrel::present::MarkedTargets(CommandEnv(), store, request, sources, chosen);
+  const std::vector<kestrel::Target> marked = kestrel::Targets(store, request, CommandContext());
   if (o.format.raw) {
     std::cout << kestrel::DetailsOf(sources, marked);
   } else if (o.format.json) {

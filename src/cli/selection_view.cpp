@@ -32,7 +32,7 @@ void PrintDetailsTable(std::ostream& out, const std::vector<kestrel::PackProfile
       row.insert(row.end(), {Marked(std::to_string(t.profile), t.stored.profile),
                              ForStdout(Marked(t.source_application, t.stored.source_application)),
                              ForStdout(Marked(t.target_application, t.stored.target_application)),
-                             Marked(std::to_string(t.parent), t.stored.parent_missing)});
+                             Marked(std::to_string(t.parent), t.stored.parent_missing || t.parent == 0)});
     } else {
       row.resize(12);
     }

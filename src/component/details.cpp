@@ -126,7 +126,7 @@ std::string DetailsOf(const std::vector<PackProfile>& sources, const std::vector
     target_entries.push_back(marked(std::to_string(t.profile), t.stored.profile) + '|' +
                              marked(t.source_application, t.stored.source_application) + '|' +
                              marked(t.target_application, t.stored.target_application) + '|' +
-                             marked(std::to_string(t.parent), t.stored.parent_missing) + '|' + t.source_extn + '|' +
+                             marked(std::to_string(t.parent), t.stored.parent_missing || t.parent == 0) + '|' + t.source_extn + '|' +
                              t.target_extn);
   return JoinList(source_entries) + kDetailsLineEnd + JoinList(target_entries);
 }
@@ -148,6 +148,7 @@ std::vector<Target> TargetsOf(const std::string& details) {
     t.source_application = f[1];
     t.target_application = f[2];
     t.parent = static_cast<int>(kestrel::importer::NumericValue(f[3]));
+    if (t.parent == 0) t.stored.parent_missing = false;  // a root's "0*" marks no missing parent
     t.source_extn = f[4];
     t.target_extn = f[5];
   }

@@ -40,7 +40,7 @@ Json TargetJson(const Target& t) {
               {"marked", Json{{"profile", t.stored.profile},
                               {"source_application", t.stored.source_application},
                               {"target_application", t.stored.target_application},
-                              {"parent", t.stored.parent_missing}}}};
+                              {"parent", t.stored.parent_missing || t.parent == 0}}}};
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ std::vector<PackProfile> ImportSources(const PackInfo& pack, Store& store);
 // {"details": the details string, "source": [entries], "target": [entries]}.
 // An entry's numbers are numbers; a target's "marked" object names what the
 // store holds (profile, source_application, target_application) and a
-// parent it lacks (parent), each true or false.
+// parent it lacks or a root's (parent), each true or false.
 Json DetailsJson(const std::vector<PackProfile>& sources, const std::vector<Target>& targets);
 
 // DetailsJson of the targets as verified, with "passed" and "messages" (one

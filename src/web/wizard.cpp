@@ -18,7 +18,7 @@
 #include "kestrel/inspect.h"
 #include "kestrel/latin1.h"
 #include "kestrel/store.h"
-#include "present/import_object.h"
+#include "present/selection_failure.h"
 #include "present/import_view.h"
 #include "present/json.h"
 #include "present/store_view.h"
@@ -255,9 +255,7 @@ Json VerdictOf(kestrel::Store& store, const kestrel::ImportRequest& request, boo
       if (!e.place().Empty()) messages.push_back("in " + e.place().Text());
     }
   }
-  const std::vector<kestrel::Target> marked = present::MarkedTargets(
-      kestrel::Env::Default(), store, request, proposal.sources,
-      request.targets.empty() ? proposal.targets : request.targets);
+  const std::vector<kestrel::Target> marked = kestrel::Targets(store, request);
   Json verdict = present::VerdictJson(proposal.sources, marked, passed, messages);
   Json replaces = Json::array();
   for (const auto& what : kestrel::MarkedForReplacement(kestrel::DetailsOf(proposal.sources, marked)))
