@@ -173,7 +173,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        "T/password=visible.db"},
       {{"import", "PACK", "--store", "STORE", "--registry", "REGISTRY", "--replace", "--target", "10|ACC10|ACCX2|0|0|1",
         "--target", "20|ACC10|ACCX2|10|0|1", "--target", "30|ACC10|ACCX2|40|0|1"}, 1,
-       "error 502: Profile Number (30) should be greater than the derived from profile (40) .\n", {}, "", ""},
+       "error 502: Profile Number (30) should be greater than the derived from profile (40) .\nwhere: entry 3\n", {}, "",
+       ""},
   };
   const DemoPack& demo = SharedDemoPack();
   int n = 0;
