@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "kestrel/engine.h"
+
 namespace kestrel {
 
 // One entry's six fields; missing fields are empty.
@@ -44,5 +46,14 @@ std::string TargetEntryProblem(const std::string& entry);
 
 // The messages of a verification, split at "<BR>", empty ones left out.
 std::vector<std::string> SplitMessages(const std::string& messages);
+
+// The details string of a pack's profiles and the targets chosen for them,
+// as ShowLogicPackDetails and VerifyUserSelections hand it out: each target's
+// fields marked where its `stored` says the store holds them (its parent
+// where the store lacks it).
+std::string DetailsOf(const std::vector<PackProfile>& sources, const std::vector<Target>& targets);
+// The target list of a details string as targets, its markers read into
+// their `stored` (a number field that is not one reads 0).
+std::vector<Target> TargetsOf(const std::string& details);
 
 }  // namespace kestrel

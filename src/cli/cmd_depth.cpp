@@ -1,4 +1,5 @@
 // kestrel depth: the depth a profile would have as a child of a given parent.
+// The engine has no call for it: the component's GetDepthOfProfile answers.
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -30,7 +31,7 @@ void DeclareDepthOptions(CLI::App& sub, DepthOptions& o) {
 
 int RunDepth(const DepthOptions& o) {
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    import.putref_DataConnection(OpenStore(o.store));
+    import.putref_DataConnection(OpenStore(o.store).Connection());
     int32_t mprf = 0, pprf = o.parent, depth = 0;
     if (!import.GetDepthOfProfile(mprf, pprf, depth))
       return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());

@@ -11,6 +11,7 @@
 
 #include "command.h"
 #include "kestrel/diff.h"
+#include "kestrel/engine.h"
 #include "kestrel/store.h"
 #include "lock_wait.h"
 #include "output.h"
@@ -166,7 +167,7 @@ int RunDiff(const DiffOptions& o) {
   kestrel::diff::Options options;
   options.load_dates = o.load_dates;
   options.lock_wait_seconds = LockWaitSeconds();
-  const Result r = kestrel::diff::Compare(CommandEnv(), a, b, options);
+  const Result r = kestrel::Diff(a, b, options, CommandContext());
   if (o.json)
     PrintJson(std::cout, AsJson(o, r, !o.stat));
   else {

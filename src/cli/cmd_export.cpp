@@ -10,8 +10,7 @@
 #include "command.h"
 #include "output.h"
 #include "shared_options.h"
-#include "kestrel/cls_export.h"
-#include "kestrel/store.h"
+#include "kestrel/engine.h"
 
 namespace kestrel::cli {
 namespace {
@@ -31,34 +30,29 @@ struct ExportOptions {
 };
 
 int RunExport(const ExportOptions& o) {
-  auto connection = OpenStore(o.store);
-  Kestrel20ImpExp::clsExport e(CommandEnv());
-  e.putref_DataConnection(connection);
-  // The option checks keep both numbers within the properties' 16 bits.
-  e.put_MigrationProfileTobeExported(static_cast<int16_t>(*o.profile));
-  if (o.root) e.put_Path(*o.root);
-  e.put_ExportToSingleProfile(o.single);
-  e.put_NewProfileNumber(static_cast<int16_t>(o.new_number.value_or(0)));
-  e.put_ExportRevisionInformation(o.revisions);
-  e.put_ExportForSync(Kestrel20ImpExp::Variant(o.sync));
-  if (o.based_on) e.put_ExportBasedOn(Kestrel20ImpExp::Variant(std::to_string(*o.based_on)));
-  e.put_traveseparent(o.traverse_parent);
-  e.put_OverWrite(o.overwrite);
-  if (ProgressWanted())
-    e.SetProgress([](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); });
+  kestrel::Store store = OpenStore(o.store);
+  kestrel::ExportRequest request;
+  request.profile = *o.profile;
+  request.root = o.root.value_or("");
+  request.single_profile = o.single;
+  request.new_number = o.new_number.value_or(0);
+  request.revisions = o.revisions;
+  request.for_sync = o.sync;
+  request.based_on = o.based_on.value_or(0);
+  request.traverse_parent = o.traverse_parent;
+  request.overwrite = o.overwrite;
   Detail(fmt::format("exporting profile {}", *o.profile));
-
-  if (!e.ExportMigrationProfiles()) return Fail(e.get_ErrorNumber(), e.get_ErrorDescription());
+  const kestrel::ExportReport report = kestrel::Export(store, request, CommandContext());
   EndProgress();
   if (o.json)
-    PrintJson(std::cout, Json{{"pack", e.PackFolder()},
+    PrintJson(std::cout, Json{{"pack", report.folder},
                               {"profile", *o.profile},
                               {"single", o.single},
                               {"new_number", o.new_number.value_or(0)},
                               {"revisions", o.revisions},
                               {"sync", o.sync}});
   else
-    std::cout << e.PackFolder() << '\n';
+    std::cout << report.folder << '\n';
   return 0;
 }
 

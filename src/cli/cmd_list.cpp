@@ -13,7 +13,7 @@
 
 #include "command.h"
 #include "output.h"
-#include "inspect_view.h"
+#include "present/store_view.h"
 #include "shared_options.h"
 #include "kestrel/inspect.h"
 #include "kestrel/store.h"
@@ -22,6 +22,10 @@ namespace kestrel::cli {
 namespace {
 
 using kestrel::inspect::StoredProfile;
+using kestrel::present::Hierarchy;
+using kestrel::present::HierarchyOf;
+using kestrel::present::ProfilesJson;
+using kestrel::present::RuleRows;
 
 struct ListOptions {
   std::string store;
@@ -57,8 +61,7 @@ void Walk(const Hierarchy& h, const StoredProfile& p, int level, std::set<int64_
 }
 
 int RunList(const ListOptions& o) {
-  auto c = OpenStore(o.store);
-  const std::vector<StoredProfile> profiles = kestrel::inspect::ListProfiles(*c);
+  const std::vector<StoredProfile> profiles = OpenStore(o.store).Profiles();
   if (o.json) {
     PrintJson(std::cout,
               Json{{"store", kestrel::store::MaskedLocation(o.store)}, {"profiles", ProfilesJson(profiles, o.tree)}});

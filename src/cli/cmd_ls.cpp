@@ -9,7 +9,7 @@
 
 #include "command.h"
 #include "output.h"
-#include "inspect_view.h"
+#include "present/store_view.h"
 #include "shared_options.h"
 #include "kestrel/pack_facts.h"
 #include "kestrel/inspect.h"
@@ -18,6 +18,8 @@ namespace kestrel::cli {
 namespace {
 
 using kestrel::inspect::PackContents;
+using kestrel::present::PackJson;
+using kestrel::present::SumsHold;
 
 struct LsOptions {
   std::string pack;

@@ -5,8 +5,9 @@
 
 #include "command.h"
 #include "import_object.h"
+#include "lock_wait.h"
 #include "shared_options.h"
-#include "kestrel/cls_export.h"
+#include "kestrel/engine.h"
 #include "web/server.h"
 
 namespace kestrel::cli {
@@ -43,14 +44,16 @@ void DeclareServeOptions(CLI::App& sub, ServeOptions& o) {
 int RunServe(const ServeOptions& o) {
   // The store and the installation are checked before the address is given.
   OpenStore(o.store);
-  return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport&) {
+  return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
     kestrel::web::ServeOptions serve;
     serve.wizard.store = o.store;
-    serve.wizard.export_root = o.export_root.value_or(Kestrel20ImpExp::clsExport::DefaultExportRoot(CommandEnv()));
+    serve.wizard.export_root = o.export_root.value_or(kestrel::DefaultExportRoot(CommandContext()));
     // The export writes below the root but does not make it; the wizard's
     // first export should not fail for want of it.
     if (!CommandEnv().FolderExists(serve.wizard.export_root)) CommandEnv().CreateFolder(serve.wizard.export_root);
     serve.wizard.registry = o.registry;
+    serve.wizard.run_log = import.RunLogPath();
+    serve.wizard.wait_seconds = LockWaitSeconds();
     serve.bind = o.bind;
     serve.port = o.port;
     kestrel::web::Serve(serve, std::cout);

@@ -1,49 +1,45 @@
 // kestrel show: checks a logic pack and prints its profiles with the import
-// that ShowLogicPackDetails proposes for them.
+// proposed for them.
 #include <iostream>
-#include <optional>
 #include <string>
+#include <vector>
 
 #include "command.h"
-#include "import_object.h"
+#include "output.h"
+#include "pack_request.h"
 #include "selection_view.h"
 #include "shared_options.h"
+#include "kestrel/details.h"
+#include "present/import_view.h"
 
 namespace kestrel::cli {
 namespace {
 
 struct ShowOptions {
-  std::string pack;
-  std::string store;
+  PackOptions pack;
   DetailsFormat format;
-  std::string registry;
-  bool no_sums = false;
 };
 
 void DeclareShowOptions(CLI::App& sub, ShowOptions& o) {
-  AddPackArgument(sub, o.pack);
-  AddStoreOption(sub, o.store, "profile store file the pack would be imported into");
+  DeclarePackOptions(sub, o.pack, "profile store file the pack would be imported into", false);
   AddDetailsFormatFlags(sub, o.format, "write the exact details string (characters 1 and 13 included)",
                         "write the details as JSON for host programs");
-  AddRegistryOption(sub, o.registry);
-  AddNoSumsFlag(sub, o.no_sums);
 }
 
 int RunShow(const ShowOptions& o) {
-  return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    OpenPack(import, o.store, o.pack, o.no_sums);
-    const std::optional<std::string> proposal = ProposedDetails(import);
-    if (!proposal) return 1;
-    const std::string& details = *proposal;
-    if (o.format.raw)
-      std::cout << details;
-    else if (o.format.json)
-      PrintJson(std::cout, DetailsJson(details, ParseDetails(details)));
-    else
-      PrintDetailsTable(std::cout, ParseDetails(details));
-    std::cout.flush();
-    return 0;
-  });
+  kestrel::Store store = OpenStore(o.pack.store);
+  SayHowThePackIsRead(o.pack.pack, o.pack.no_sums);
+  const kestrel::PackReader reader = ReaderOf(o.pack);
+  const std::vector<kestrel::Target> proposal = reader.Proposal(store);
+  const std::vector<kestrel::PackProfile> sources = kestrel::present::ImportSources(reader.Info(), store);
+  if (o.format.raw)
+    std::cout << kestrel::DetailsOf(sources, proposal);
+  else if (o.format.json)
+    PrintJson(std::cout, kestrel::present::DetailsJson(sources, proposal));
+  else
+    PrintDetailsTable(std::cout, sources, proposal);
+  std::cout.flush();
+  return 0;
 }
 
 const Registration kShow{"show", "check a logic pack and print its profiles with the proposed import",

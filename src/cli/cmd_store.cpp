@@ -17,7 +17,8 @@ namespace kestrel::cli {
 namespace {
 
 // Creates a store and fills it; a failure removes the half-made store so that
-// the next attempt starts clean.
+// the next attempt starts clean. (The engine creates stores with the demo
+// data so; it has no call that copies another store's shared data.)
 void CreateFilled(const std::string& path, const std::function<void(kestrel::store::Connection&)>& fill) {
   auto c = kestrel::store::CreateStore(path);
   try {
@@ -30,12 +31,6 @@ void CreateFilled(const std::string& path, const std::function<void(kestrel::sto
     }
     throw;
   }
-}
-
-int64_t TotalRows(kestrel::store::Connection& c) {
-  int64_t total = 0;
-  for (const auto& [table, n] : kestrel::store::RowCounts(c)) total += n;
-  return total;
 }
 
 struct InitStoreOptions {
@@ -52,7 +47,7 @@ void DeclareInitStoreOptions(CLI::App& sub, InitStoreOptions& o) {
 int RunInitStore(const InitStoreOptions& o) {
   // The source of the shared data is opened before anything is created.
   std::shared_ptr<kestrel::store::Connection> other;
-  if (!o.shared_from.empty()) other = OpenStore(o.shared_from);
+  if (!o.shared_from.empty()) other = OpenStore(o.shared_from).Connection();
   CreateFilled(o.path, [&](kestrel::store::Connection& c) {
     if (other) kestrel::store::CopySharedReferenceData(c, *other);
   });
@@ -75,10 +70,7 @@ void DeclareDemoStoreOptions(CLI::App& sub, DemoStoreOptions& o) {
 
 int RunDemoStore(const DemoStoreOptions& o) {
   int64_t rows = 0;
-  CreateFilled(o.path, [&](kestrel::store::Connection& c) {
-    kestrel::store::FillDemoStore(c, o.scale);
-    rows = TotalRows(c);
-  });
+  for (const kestrel::TableCount& count : kestrel::Store::Create(o.path, o.scale).Counts()) rows += count.rows;
   std::cout << "created " << kestrel::store::MaskedLocation(o.path) << " with " << rows
             << " rows of demo data (scale " << o.scale << ")\n";
   return 0;
@@ -95,14 +87,13 @@ void DeclareCountsOptions(CLI::App& sub, CountsOptions& o) {
 }
 
 int RunCounts(const CountsOptions& o) {
-  auto c = OpenStore(o.store);
   int64_t total = 0;
   Json tables = Json::object();
   std::vector<std::vector<std::string>> rows;
-  for (const auto& [table, n] : kestrel::store::RowCounts(*c)) {
+  for (const auto& [table, n] : OpenStore(o.store).Counts()) {
     total += n;
-    tables[std::string(table)] = n;
-    rows.push_back({std::string(table), std::to_string(n)});
+    tables[table] = n;
+    rows.push_back({table, std::to_string(n)});
   }
   rows.push_back({"total", std::to_string(total)});
   if (o.json)

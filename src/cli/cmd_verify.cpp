@@ -1,63 +1,72 @@
 // kestrel verify: checks a choice of target numbers, applications and
-// parents for the profiles of a logic pack against the store, as
-// VerifyUserSelections does before an import, and then the pack with that
-// choice, as the import checks it before it deletes anything. Exit 0 when
-// both pass.
+// parents for the profiles of a logic pack against the store, as an import
+// does before it starts, and then the pack with that choice, as the import
+// checks it before it deletes anything. Exit 0 when both pass.
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "command.h"
-#include "import_object.h"
+#include "output.h"
+#include "pack_request.h"
 #include "selection_view.h"
 #include "shared_options.h"
+#include "kestrel/details.h"
+#include "present/selection_failure.h"
+#include "present/import_view.h"
 
 namespace kestrel::cli {
 namespace {
 
 struct VerifyOptions {
-  std::string pack;
-  std::string store;
-  std::vector<std::string> targets;
+  PackOptions pack;
   DetailsFormat format;
-  std::string registry;
-  bool no_sums = false;
 };
 
 void DeclareVerifyOptions(CLI::App& sub, VerifyOptions& o) {
-  AddPackArgument(sub, o.pack);
-  AddStoreOption(sub, o.store, "profile store file the pack would be imported into");
-  AddTargetOption(sub, o.targets);
+  DeclarePackOptions(sub, o.pack, "profile store file the pack would be imported into", true);
   AddDetailsFormatFlags(sub, o.format, "write the exact checked details string (characters 1 and 13 included)",
                         "write the checked details and the messages as JSON for host programs");
-  AddRegistryOption(sub, o.registry);
-  AddNoSumsFlag(sub, o.no_sums);
 }
 
 int RunVerify(const VerifyOptions& o) {
-  return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    OpenPackForLoading(import, o.store, o.pack, o.no_sums);
-    const std::optional<std::string> proposal = ProposedDetails(import);
-    if (!proposal) return 1;
+  kestrel::Store store = OpenStore(o.pack.store);
+  const kestrel::ImportRequest request = RequestOf(o.pack);
+  const kestrel::PackReader reader = ReaderOf(o.pack);
+  // A pack the import can propose nothing for fails here as `show` fails.
+  reader.Proposal(store);
+  const std::vector<kestrel::PackProfile> sources = kestrel::present::ImportSources(reader.Info(), store);
 
-    const std::string details = DetailsWithTargets(*proposal, o.targets);
-
-    const SelectionVerdict v = VerifySelection(import, details);
-    if (o.format.raw) {
-      std::cout << v.checked;
-    } else if (o.format.json) {
-      PrintJson(std::cout, VerdictJson(v));
-    } else {
-      PrintDetailsTable(std::cout, ParseDetails(v.checked));
-      std::cout << (v.passed ? "The selection passes.\n" : "The selection does not pass:\n");
-      for (const auto& line : v.messages) std::cout << line << '\n';
+  const std::vector<kestrel::Error> findings = kestrel::Verify(store, request, CommandContext());
+  std::vector<std::string> messages;
+  for (const kestrel::Error& e : findings) messages.push_back(e.text());
+  // The pack is checked with the selection only when the selection passes.
+  std::optional<kestrel::Error> refusal;
+  if (findings.empty()) {
+    try {
+      kestrel::Check(store, request, CommandContext());
+    } catch (const kestrel::Error& e) {
+      refusal = e;
+      messages.push_back(e.text());
+      if (!e.place().Empty()) messages.push_back("in " + e.place().Text());
     }
-    std::cout.flush();
-    if (v.passed) return 0;
-    if (v.pack_refused) return FailWithMessage(import, "");
-    return FailSelection(import, v.messages);
-  });
+  }
+  const bool passed = findings.empty() && !refusal;
+  const std::vector<kestrel::Target> marked = kestrel::Targets(store, request, CommandContext());
+  if (o.format.raw) {
+    std::cout << kestrel::DetailsOf(sources, marked);
+  } else if (o.format.json) {
+    PrintJson(std::cout, kestrel::present::VerdictJson(sources, marked, passed, messages));
+  } else {
+    PrintDetailsTable(std::cout, sources, marked);
+    std::cout << (passed ? "The selection passes.\n" : "The selection does not pass:\n");
+    for (const auto& line : messages) std::cout << line << '\n';
+  }
+  std::cout.flush();
+  if (passed) return 0;
+  if (refusal) return Fail(*refusal, "The pack was refused and the store left as it was: ");
+  return Fail(kestrel::present::SelectionFailure(store, request, findings, CommandContext()));
 }
 
 const Registration kVerify{"verify", "check a choice of numbers, applications and parents for a logic pack",

@@ -6,14 +6,16 @@
 
 #include <CLI/CLI.hpp>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "kestrel/engine.h"
 #include "kestrel/env.h"
-#include "kestrel/store.h"
+#include "kestrel/error.h"
 
 namespace kestrel::cli {
 
@@ -50,15 +52,23 @@ struct Registration {
 // Opens the store at `location` for a command, its statements waiting for
 // another program's locks as long as --wait says; with -v, says so on stderr
 // (the location's password masked).
-std::shared_ptr<kestrel::store::Connection> OpenStore(const std::string& location);
+kestrel::Store OpenStore(const std::string& location);
+
+// What a command hands the engine: the command's Env, the progress line and
+// the notices of a wait on a terminal (progress.h, lock_wait.h), and `stop`,
+// the flag the command's signal handlers set (nullptr: none).
+kestrel::Context CommandContext(const std::atomic<bool>* stop = nullptr);
 
 // "error N: DESCRIPTION" on stderr, then "hint: ..." where HintFor has one;
 // returns exit code 1.
 int Fail(long number, const std::string& description);
+// The same for an Error of the engine, with the place it is about on a line
+// of its own after `where` (unless the description names it already).
+int Fail(const kestrel::Error& e, std::string_view where = "where: ");
 // What the command line adds, in its own words, to a text of the component
 // that names the component's procedures or properties; "" for other texts.
 std::string_view HintFor(std::string_view description);
-// Runs `body`, turning an escaping ComError into Fail.
+// Runs `body`, turning an escaping Error (or any exception) into Fail.
 int Guard(const std::function<int()>& body);
 // Progress goes to stderr only when it is a terminal.
 bool ProgressWanted();

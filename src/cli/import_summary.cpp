@@ -1,56 +1,27 @@
-// The import summary as text and as JSON.
+// The import summary as text.
 #include "import_summary.h"
 
 #include <fmt/format.h>
 
+#include "output.h"
+
 namespace kestrel::cli {
-namespace {
 
-using kestrel::ImportSummary;
-
-std::string Seconds(double s) { return fmt::format("{:.2f}", s); }
-
-}  // namespace
-
-void PrintImportSummary(std::ostream& out, const DetailsView& view, const ImportSummary& s) {
-  const std::string verb = s.DryRun ? "would import" : "imported";
-  for (size_t i = 0; i < view.sources.size() && i < view.targets.size(); ++i)
-    out << verb << " pack profile " << view.sources[i][0] << " as profile " << view.targets[i][0] << " ("
-        << ForStdout(view.targets[i][1]) << " to " << ForStdout(view.targets[i][2]) << ")\n";
-  out << "profiles replaced: " << ListForStdout(s.ProfilesReplaced) << '\n';
-  out << "applications replaced: " << ListForStdout(s.ApplicationsReplaced) << '\n';
+void PrintImportSummary(std::ostream& out, const kestrel::ImportReport& r) {
+  const std::string verb = r.dry_run ? "would import" : "imported";
+  for (size_t i = 0; i < r.sources.size() && i < r.targets.size(); ++i)
+    out << verb << " pack profile " << r.sources[i].number << " as profile " << r.targets[i].profile << " ("
+        << ForStdout(r.targets[i].source_application) << " to " << ForStdout(r.targets[i].target_application)
+        << ")\n";
+  out << "profiles replaced: " << ListForStdout(r.profiles_replaced) << '\n';
+  out << "applications replaced: " << ListForStdout(r.applications_replaced) << '\n';
   out << "table     deleted    added\n";
-  for (const auto& [table, rows] : s.Rows) {
-    out << fmt::format("{:<8} {:>8} {:>8}\n", table, rows.deleted, rows.added);
-  }
-  if (s.DryRun)
-    out << "dry run in " << Seconds(s.Seconds) << " s: everything was rolled back, the store is unchanged\n";
+  for (const auto& [table, rows] : r.rows) out << fmt::format("{:<8} {:>8} {:>8}\n", table, rows.deleted, rows.added);
+  const std::string seconds = fmt::format("{:.2f}", r.seconds);
+  if (r.dry_run)
+    out << "dry run in " << seconds << " s: everything was rolled back, the store is unchanged\n";
   else
-    out << "import committed in " << Seconds(s.Seconds) << " s\n";
-}
-
-void PrintImportSummaryJson(std::ostream& out, const DetailsView& view, const ImportSummary& s) {
-  PrintJson(out, ImportSummaryJson(view, s));
-}
-
-Json ImportSummaryJson(const DetailsView& view, const ImportSummary& s) {
-  Json imported = Json::array();
-  for (size_t i = 0; i < view.sources.size() && i < view.targets.size(); ++i)
-    imported.push_back(Json{{"pack_profile", JsonNumberOrText(view.sources[i][0])},
-                            {"profile", JsonNumberOrText(view.targets[i][0])},
-                            {"source_application", JsonText(view.targets[i][1])},
-                            {"target_application", JsonText(view.targets[i][2])}});
-  Json applications = Json::array();
-  for (const auto& a : s.ApplicationsReplaced) applications.push_back(JsonText(a));
-  Json tables = Json::object();
-  for (const auto& [table, rows] : s.Rows) tables[table] = Json{{"deleted", rows.deleted}, {"added", rows.added}};
-  return Json{{"dry_run", s.DryRun},
-              {"committed", s.Committed},
-              {"seconds", s.Seconds},
-              {"imported", imported},
-              {"profiles_replaced", s.ProfilesReplaced},
-              {"applications_replaced", applications},
-              {"tables", tables}};
+    out << "import committed in " << seconds << " s\n";
 }
 
 }  // namespace kestrel::cli

@@ -31,7 +31,7 @@ struct Hint {
   std::string_view text;
   std::string_view hint;
 };
-constexpr std::array<Hint, 7> kHints = {{
+constexpr std::array<Hint, 8> kHints = {{
     {"Set Overwrite Option to True", "use --overwrite to replace the existing pack"},
     {"ShowLogicPackDetails - Path Not Found", "PACK is the pack folder `kestrel export` printed"},
     {"ShowLogicPackDetails - Log File Missing ExportMR.log",
@@ -41,6 +41,9 @@ constexpr std::array<Hint, 7> kHints = {{
     {"ShowLogicPackDetails - Exported Objects are incorrect",
      "the export that wrote this pack failed; export the profile again"},
     {"Migration Profile Not found", "`kestrel list` lists the profiles the store holds"},
+    {"Could not retrieve installation directory",
+     "no installation folder is recorded in the registry file; run `kestrel setup --install-dir DIR` (with "
+     "--registry FILE to choose the file)"},
     {"The logic pack has no ExportMR.sums",
      "a pack an older export wrote has no sums; --no-sums takes it unchecked (`kestrel ls PACK` lists its files)"},
 }};
@@ -55,9 +58,23 @@ std::string_view HintFor(std::string_view description) {
 
 kestrel::Env& CommandEnv() { return kestrel::Env::Default(); }
 
-std::shared_ptr<kestrel::store::Connection> OpenStore(const std::string& location) {
+kestrel::Store OpenStore(const std::string& location) {
   Detail("opening store " + kestrel::store::MaskedLocation(location));
-  return kestrel::store::Open(location, LockWaitSeconds());
+  return kestrel::Store::Open(location, LockWaitSeconds());
+}
+
+kestrel::Context CommandContext(const std::atomic<bool>* stop) {
+  kestrel::Context context;
+  context.env = &CommandEnv();
+  context.stop = stop;
+  if (ProgressWanted()) {
+    context.progress = [](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); };
+    context.notice = [](const std::string& line) {
+      EndProgress();
+      std::cerr << line << std::endl;
+    };
+  }
+  return context;
 }
 
 std::vector<CommandInfo>& Commands() {
@@ -65,18 +82,32 @@ std::vector<CommandInfo>& Commands() {
   return commands;
 }
 
-int Fail(long number, const std::string& description) {
+namespace {
+
+// "error N: DESCRIPTION", then `where` and the place, then the hint.
+int FailAt(long number, const std::string& description, std::string_view where, const kestrel::Place& place) {
   EndProgress();
   std::cerr << "error " << number << ": " << kestrel::store::MaskedText(description) << '\n';
+  // A place the description names already is not said twice.
+  const std::string at = place.Text();
+  if (!at.empty() && description.find(at) == std::string::npos &&
+      (place.path.empty() || description.find(place.path) == std::string::npos))
+    std::cerr << where << kestrel::store::MaskedText(at) << '\n';
   if (std::string_view hint = HintFor(description); !hint.empty()) std::cerr << "hint: " << hint << '\n';
   return 1;
 }
 
+}  // namespace
+
+int Fail(long number, const std::string& description) { return FailAt(number, description, "", {}); }
+
+int Fail(const kestrel::Error& e, std::string_view where) { return FailAt(e.number(), e.description(), where, e.place()); }
+
 int Guard(const std::function<int()>& body) {
   try {
     return body();
-  } catch (const kestrel::ComError& e) {
-    return Fail(e.number(), e.description());
+  } catch (const kestrel::Error& e) {
+    return Fail(e);
   } catch (const std::exception& e) {
     auto c = kestrel::AsComError(e);
     return Fail(c.number(), c.description());

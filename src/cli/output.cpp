@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <clocale>
 #include <cstring>
 #include <iostream>
@@ -56,16 +55,6 @@ std::string ListForStdout(const std::vector<int64_t>& numbers) {
 std::string ListForStdout(const std::vector<std::string>& texts) {
   if (texts.empty()) return "none";
   return ForStdout(fmt::format("{}", fmt::join(texts, ", ")));
-}
-
-Json JsonNumberOrText(std::string_view text) {
-  long long n = 0;
-  const char* end = text.data() + text.size();
-  if (!text.empty() && text.size() < 19) {
-    auto [ptr, ec] = std::from_chars(text.data(), end, n);
-    if (ec == std::errc() && ptr == end) return n;
-  }
-  return JsonText(text);
 }
 
 void PrintJson(std::ostream& out, const Json& value) { out << value.dump() << '\n'; }

@@ -4,19 +4,19 @@
 // looks the same from every command.
 #pragma once
 
-#include <nlohmann/json.hpp>
-
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "kestrel/latin1.h"
+#include "present/json.h"
 
 namespace kestrel::cli {
 
-// JSON objects keep their keys in the order they were set.
-using Json = nlohmann::ordered_json;
+using kestrel::present::Json;
+using kestrel::present::JsonNumberOrText;
+using kestrel::present::JsonText;
 
 using kestrel::Latin1ToUtf8;
 
@@ -29,13 +29,6 @@ std::string ForStdout(std::string_view bytes);
 // ", "; "none" for an empty list.
 std::string ListForStdout(const std::vector<int64_t>& numbers);
 std::string ListForStdout(const std::vector<std::string>& texts);
-
-// A stored text as a JSON string, which must be UTF-8: decoded from Latin-1.
-inline Json JsonText(std::string_view bytes) { return Latin1ToUtf8(bytes); }
-
-// A field of a pack or details entry: a number when the whole text is a
-// decimal integer, else the text.
-Json JsonNumberOrText(std::string_view text);
 
 // The JSON value on one line, then a line end.
 void PrintJson(std::ostream& out, const Json& value);

@@ -8,7 +8,7 @@
 
 #include "command.h"
 #include "lock_wait.h"
-#include "selection_view.h"
+#include "present/targets.h"
 
 namespace kestrel::cli {
 
@@ -54,11 +54,20 @@ void AddNoSumsFlag(CLI::App& sub, bool& no_sums) {
                "changes, so a pack cut short or mixed with another is not noticed");
 }
 
-void AddTargetOption(CLI::App& sub, std::vector<std::string>& targets) {
-  sub.add_option("--target", targets,
-                 "target entry for the pack's next profile, in the order `show` lists them: "
-                 "NUMBER|SOURCE APP|TARGET APP|PARENT|SOURCE EXTN|TARGET EXTN (default: the proposal of `show`)")
-      ->check(CLI::Validator([](std::string& entry) { return TargetEntryProblem(entry); }, "ENTRY", "target entry"));
+void AddTargetOption(CLI::App& sub, std::vector<kestrel::Target>& targets) {
+  sub.add_option_function<std::vector<std::string>>(
+         "--target",
+         [&targets](const std::vector<std::string>& entries) {
+           for (const std::string& entry : entries) {
+             std::string problem;
+             const std::optional<kestrel::Target> target = kestrel::present::TargetOfEntry(entry, problem);
+             if (!target) throw CLI::ValidationError("--target", problem);
+             targets.push_back(*target);
+           }
+         },
+         "target entry for the pack's next profile, in the order `show` lists them: "
+         "NUMBER|SOURCE APP|TARGET APP|PARENT|SOURCE EXTN|TARGET EXTN (default: the proposal of `show`)")
+      ->type_name("ENTRY");
 }
 
 void AddRegistryOption(CLI::App& sub, std::string& registry) {

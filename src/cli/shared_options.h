@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "kestrel/cls_export.h"
+#include "kestrel/engine.h"
 
 namespace kestrel::cli {
 
@@ -29,8 +29,8 @@ void AddStoreOption(CLI::App& sub, std::string& store, const std::string& descri
 // creates; without either, $KESTREL_STORE as for AddStoreOption.
 void AddNewStoreArgument(CLI::App& sub, std::string& store);
 
-// The highest profile number (kestrel/cls_export.h says why).
-inline constexpr int kMaxProfileNumber = Kestrel20ImpExp::kMaxProfileNumber;
+// The highest profile number (kestrel/engine.h says why).
+inline constexpr int kMaxProfileNumber = kestrel::kMaxProfile;
 
 // A profile number from `lowest` (1, or 0 where 0 means none) to
 // kMaxProfileNumber; anything else is a usage error naming what it is not.
@@ -51,10 +51,10 @@ void AddPackArgument(CLI::App& sub, std::string& pack);
 // pack is refused.
 void AddNoSumsFlag(CLI::App& sub, bool& no_sums);
 
-// "--target ENTRY", repeatable: the target entries for the pack's profiles;
-// an entry that is not six fields joined by "|", or that holds a marker, is a
-// usage error.
-void AddTargetOption(CLI::App& sub, std::vector<std::string>& targets);
+// "--target ENTRY", repeatable: the targets for the pack's profiles, each
+// read from six fields joined by "|" (present/targets.h); an entry that names
+// no target is a usage error that names it.
+void AddTargetOption(CLI::App& sub, std::vector<kestrel::Target>& targets);
 
 // "--registry FILE": the registry file the installation folder is looked up
 // in; empty leaves the lookup to its defaults. The second form is for a
@@ -62,8 +62,9 @@ void AddTargetOption(CLI::App& sub, std::vector<std::string>& targets);
 void AddRegistryOption(CLI::App& sub, std::string& registry);
 void AddRegistryOption(CLI::App& sub, std::string& registry, const std::string& description);
 
-// How a command that prints pack details writes them: the exact details
-// string, JSON, or (neither) the readable table.
+// How a command that prints a pack's profiles and their targets writes them:
+// the details string of the component's interface, JSON, or (neither) the
+// readable table.
 struct DetailsFormat {
   bool raw = false;
   bool json = false;

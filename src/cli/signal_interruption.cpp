@@ -6,12 +6,26 @@
 namespace kestrel::cli {
 namespace {
 
-extern "C" void RequestStop(int) { kestrel::RequestInterruption(); }
+// The flag of the command that runs; null: the component's.
+std::atomic<std::atomic<bool>*> g_stop{nullptr};
+
+extern "C" void RequestStop(int) {
+  if (std::atomic<bool>* stop = g_stop.load()) {
+    stop->store(true);
+  } else {
+    kestrel::RequestInterruption();
+  }
+}
 
 }  // namespace
 
-SignalInterruption::SignalInterruption() {
-  kestrel::ClearInterruption();
+SignalInterruption::SignalInterruption(std::atomic<bool>* stop) {
+  if (stop) {
+    stop->store(false);
+  } else {
+    kestrel::ClearInterruption();
+  }
+  g_stop.store(stop);
   struct sigaction action {};
   action.sa_handler = RequestStop;
   sigemptyset(&action.sa_mask);
@@ -23,6 +37,7 @@ SignalInterruption::SignalInterruption() {
 SignalInterruption::~SignalInterruption() {
   sigaction(SIGINT, &old_int_, nullptr);
   sigaction(SIGTERM, &old_term_, nullptr);
+  g_stop.store(nullptr);
 }
 
 }  // namespace kestrel::cli

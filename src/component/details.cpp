@@ -116,4 +116,43 @@ std::vector<std::string> SplitMessages(const std::string& messages) {
   return out;
 }
 
+std::string DetailsOf(const std::vector<PackProfile>& sources, const std::vector<Target>& targets) {
+  auto marked = [](std::string field, bool mark) { return mark ? field + kMarker : field; };
+  std::vector<std::string> source_entries, target_entries;
+  for (const PackProfile& p : sources)
+    source_entries.push_back(std::to_string(p.number) + '|' + p.source_application + '|' + p.target_application + '|' +
+                             std::to_string(p.parent) + '|' + p.source_extn + '|' + p.target_extn);
+  for (const Target& t : targets)
+    target_entries.push_back(marked(std::to_string(t.profile), t.stored.profile) + '|' +
+                             marked(t.source_application, t.stored.source_application) + '|' +
+                             marked(t.target_application, t.stored.target_application) + '|' +
+                             marked(std::to_string(t.parent), t.stored.parent_missing || t.parent == 0) + '|' + t.source_extn + '|' +
+                             t.target_extn);
+  return JoinList(source_entries) + kDetailsLineEnd + JoinList(target_entries);
+}
+
+std::vector<Target> TargetsOf(const std::string& details) {
+  std::vector<Target> targets;
+  for (EntryFields f : ParseDetails(details).targets) {
+    Target& t = targets.emplace_back();
+    auto unmark = [](std::string& field) {
+      const bool marked = !field.empty() && field.back() == kMarker;
+      if (marked) field.pop_back();
+      return marked;
+    };
+    t.stored.profile = unmark(f[0]);
+    t.stored.source_application = unmark(f[1]);
+    t.stored.target_application = unmark(f[2]);
+    t.stored.parent_missing = unmark(f[3]);
+    t.profile = static_cast<int>(kestrel::importer::NumericValue(f[0]));
+    t.source_application = f[1];
+    t.target_application = f[2];
+    t.parent = static_cast<int>(kestrel::importer::NumericValue(f[3]));
+    if (t.parent == 0) t.stored.parent_missing = false;  // a root's "0*" marks no missing parent
+    t.source_extn = f[4];
+    t.target_extn = f[5];
+  }
+  return targets;
+}
+
 }  // namespace kestrel

@@ -17,8 +17,8 @@
 
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
-#include "kestrel/interruption.h"
 #include "kestrel/store.h"
+#include "present/json.h"
 #include "web/access.h"
 #include "web/assets.h"
 
@@ -31,7 +31,7 @@ void Send(httplib::Response& res, const Reply& reply) {
 }
 
 void SendError(httplib::Response& res, int status, int32_t number, const std::string& description) {
-  Send(res, Reply{status, Json{{"error", Json{{"number", number}, {"description", description}}}}});
+  Send(res, Reply{status, kestrel::present::ErrorJson(number, description)});
 }
 
 void Refuse(httplib::Response& res, const Refusal& refusal) {
@@ -146,7 +146,7 @@ void ServeHttp(const ServeOptions& o, std::ostream& out) {
   stopping = true;
   // A running import stops between statements and rolls back; the wizard
   // waits for it when it goes.
-  kestrel::RequestInterruption();
+  wizard.Stop();
   server.stop();
   listener.join();
 }

@@ -20,6 +20,7 @@ bool ImportJob::Start(bool dry_run, Work work) {
   total_ = 0;
   notices_.clear();
   result_ = Json();
+  stop_.store(false);
   thread_ = std::thread([this, work = std::move(work)] {
     Outcome outcome = work(*this);
     std::lock_guard<std::mutex> done_lock(mutex_);
@@ -50,8 +51,8 @@ void ImportJob::Notice(const std::string& line) {
 Json ImportJob::Status() const {
   std::lock_guard<std::mutex> lock(mutex_);
   Json notices = Json::array();
-  for (const auto& n : notices_) notices.push_back(kestrel::cli::JsonText(n));
-  return Json{{"state", state_}, {"dry_run", dry_run_}, {"step", kestrel::cli::JsonText(step_)},
+  for (const auto& n : notices_) notices.push_back(kestrel::present::JsonText(n));
+  return Json{{"state", state_}, {"dry_run", dry_run_}, {"step", kestrel::present::JsonText(step_)},
               {"done", done_},   {"total", total_},     {"notices", notices},
               {"result", result_}};
 }

@@ -4,6 +4,7 @@
 // error) and the run log it wrote stay until the next one starts.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -12,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "cli/output.h"
+#include "present/json.h"
 
 namespace kestrel::web {
 
-using kestrel::cli::Json;
+using kestrel::present::Json;
 
 class ImportJob {
  public:
@@ -41,6 +42,10 @@ class ImportJob {
   // Called by the work while it runs (on its thread).
   void Progress(const std::string& step, int64_t done, int64_t total);
   void Notice(const std::string& line);
+  // The flag the work hands the engine as its stop flag (Context::stop);
+  // Stop sets it, from any thread: the running import rolls back.
+  const std::atomic<bool>& StopFlag() const { return stop_; }
+  void Stop() { stop_.store(true); }
 
   // {"state": "idle" | "running" | "done" | "failed", "dry_run", "step",
   // "done", "total" (0 when unknown), "notices", "result"}.
@@ -59,6 +64,7 @@ class ImportJob {
   std::vector<std::string> notices_;
   Json result_;
   std::string log_;
+  std::atomic<bool> stop_{false};
 };
 
 }  // namespace kestrel::web

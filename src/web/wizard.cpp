@@ -11,27 +11,23 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/command.h"
-#include "cli/import_object.h"
-#include "cli/import_summary.h"
-#include "cli/inspect_view.h"
-#include "cli/selection_view.h"
-#include "cli/shared_options.h"
-#include "kestrel/cls_export.h"
-#include "kestrel/details.h"
+#include "kestrel/engine.h"
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
 #include "kestrel/inspect.h"
-#include "kestrel/interruption.h"
 #include "kestrel/latin1.h"
 #include "kestrel/store.h"
+#include "present/selection_failure.h"
+#include "present/import_view.h"
+#include "present/json.h"
+#include "present/store_view.h"
+#include "present/targets.h"
 #include "web/access.h"
 
 namespace kestrel::web {
 namespace {
 
-using Kestrel20ImpExp::clsImport;
-namespace cli = kestrel::cli;
+namespace present = kestrel::present;
 
 // A request the page should not have sent: answered with 400.
 struct BadRequest {
@@ -40,7 +36,7 @@ struct BadRequest {
 };
 
 Reply ErrorReply(int status, int32_t number, const std::string& description) {
-  return {status, Json{{"error", Json{{"number", number}, {"description", cli::JsonText(description)}}}}};
+  return {status, present::ErrorJson(number, description)};
 }
 
 [[noreturn]] void Refuse(const std::string& text) {
@@ -89,26 +85,27 @@ int ProfileNumber(const Json& request, const char* name, int lowest) {
   if (found == request.end() || found->is_null()) return 0;
   if (!found->is_number_integer()) Refuse(fmt::format("\"{}\" is not a profile number", name));
   const int64_t n = found->get<int64_t>();
-  if (n < lowest || n > cli::kMaxProfileNumber)
-    Refuse(fmt::format("\"{}\" must be a profile number from {} to {}", name, lowest, cli::kMaxProfileNumber));
+  if (n < lowest || n > kestrel::kMaxProfile)
+    Refuse(fmt::format("\"{}\" must be a profile number from {} to {}", name, lowest, kestrel::kMaxProfile));
   return static_cast<int>(n);
 }
 
-// The target entries of the page's table: six fields each, joined by "|",
-// refused as `--target` refuses them.
-std::vector<std::string> TargetEntries(const Json& request) {
+// The targets of the page's table: six fields each, refused as `--target`
+// refuses them.
+std::vector<kestrel::Target> Targets(const Json& request) {
   const auto found = request.find("targets");
   if (found == request.end() || !found->is_array()) Refuse("\"targets\" is not a list of target entries");
-  std::vector<std::string> entries;
+  std::vector<kestrel::Target> targets;
   for (const Json& fields : *found) {
     if (!fields.is_array() || fields.size() != 6) Refuse("a target entry is a list of six fields");
-    std::string entry;
-    for (size_t k = 0; k < fields.size(); ++k)
-      entry += (k ? "|" : "") + StoredText(fields[k], "a field of a target entry");
-    if (std::string problem = kestrel::TargetEntryProblem(entry); !problem.empty()) Refuse(problem);
-    entries.push_back(entry);
+    std::vector<std::string> texts;
+    for (const Json& field : fields) texts.push_back(StoredText(field, "a field of a target entry"));
+    std::string problem;
+    const std::optional<kestrel::Target> target = present::TargetOfFields(texts, problem);
+    if (!target) Refuse(problem);
+    targets.push_back(*target);
   }
-  return entries;
+  return targets;
 }
 
 // Everything in a file, "" when there is none.
@@ -130,15 +127,14 @@ std::string LastPart(const std::string& path) {
 
 Wizard::Wizard(WizardOptions options) : options_(std::move(options)) {}
 
-std::string Wizard::PacksFolder() const { return Kestrel20ImpExp::clsExport::PacksFolder(options_.export_root); }
+std::string Wizard::PacksFolder() const { return kestrel::PacksFolder(options_.export_root); }
 
 Reply Wizard::Profiles() {
   return Answer([&] {
-    auto store = cli::OpenStore(options_.store);
-    const auto profiles = kestrel::inspect::ListProfiles(*store);
-    return Reply{200, Json{{"store", cli::JsonText(kestrel::store::MaskedLocation(options_.store))},
-                           {"profiles", cli::ProfilesJson(profiles, false)},
-                           {"tree", cli::ProfilesJson(profiles, true)}}};
+    const auto profiles = kestrel::Store::Open(options_.store, options_.wait_seconds).Profiles();
+    return Reply{200, Json{{"store", present::JsonText(kestrel::store::MaskedLocation(options_.store))},
+                           {"profiles", present::ProfilesJson(profiles, false)},
+                           {"tree", present::ProfilesJson(profiles, true)}}};
   });
 }
 
@@ -154,20 +150,20 @@ Reply Wizard::Export(const std::string& body) {
     if ((new_number || traverse_parent) && !single)
       Refuse("a new profile number and taking rules from the nearest base profile need a single-profile export");
 
-    Kestrel20ImpExp::clsExport e(cli::CommandEnv());
-    e.putref_DataConnection(cli::OpenStore(options_.store));
-    e.put_MigrationProfileTobeExported(static_cast<int16_t>(profile));
-    e.put_Path(options_.export_root);
-    e.put_ExportToSingleProfile(single);
-    e.put_NewProfileNumber(static_cast<int16_t>(new_number));
-    e.put_ExportRevisionInformation(Flag(request, "revisions"));
-    e.put_ExportForSync(Kestrel20ImpExp::Variant(Flag(request, "sync")));
-    if (based_on) e.put_ExportBasedOn(Kestrel20ImpExp::Variant(std::to_string(based_on)));
-    e.put_traveseparent(traverse_parent);
-    e.put_OverWrite(Flag(request, "overwrite"));
-    if (!e.ExportMigrationProfiles()) return ErrorReply(422, e.get_ErrorNumber(), e.get_ErrorDescription());
+    kestrel::ExportRequest export_request;
+    export_request.profile = profile;
+    export_request.root = options_.export_root;
+    export_request.single_profile = single;
+    export_request.new_number = new_number;
+    export_request.revisions = Flag(request, "revisions");
+    export_request.for_sync = Flag(request, "sync");
+    export_request.based_on = based_on;
+    export_request.traverse_parent = traverse_parent;
+    export_request.overwrite = Flag(request, "overwrite");
+    kestrel::Store store = kestrel::Store::Open(options_.store, options_.wait_seconds);
+    const kestrel::ExportReport report = kestrel::Export(store, export_request);
     return Reply{200,
-                 Json{{"pack", cli::JsonText(LastPart(e.PackFolder()))}, {"folder", cli::JsonText(e.PackFolder())}}};
+                 Json{{"pack", present::JsonText(LastPart(report.folder))}, {"folder", present::JsonText(report.folder)}}};
   });
 }
 
@@ -183,17 +179,17 @@ Reply Wizard::Packs() {
     std::sort(names.begin(), names.end());
     Json packs = Json::array();
     for (const std::string& name : names) {
-      Json pack{{"name", cli::JsonText(name)}};
+      Json pack{{"name", present::JsonText(name)}};
       try {
-        const auto contents = kestrel::inspect::InspectPack(cli::CommandEnv(), PacksFolder() + "/" + name);
+        const auto contents = kestrel::inspect::InspectPack(kestrel::Env::Default(), PacksFolder() + "/" + name);
         pack["export_succeeded"] = contents.export_succeeded;
-        pack["profiles"] = cli::PackJson(name, contents)["profiles"];
+        pack["profiles"] = present::PackJson(name, contents)["profiles"];
       } catch (const kestrel::ComError& e) {
-        pack["problem"] = cli::JsonText(e.description());
+        pack["problem"] = present::JsonText(e.description());
       }
       packs.push_back(pack);
     }
-    return Reply{200, Json{{"root", cli::JsonText(options_.export_root)}, {"packs", packs}}};
+    return Reply{200, Json{{"root", present::JsonText(options_.export_root)}, {"packs", packs}}};
   });
 }
 
@@ -204,20 +200,35 @@ std::string PackFolderOf(const std::string& packs, const std::string& name) {
   if (std::string problem = PackNameProblem(name); !problem.empty())
     throw BadRequest{kestrel::rt::PathNotFound, problem};
   const std::string folder = packs + "/" + name;
-  if (!cli::CommandEnv().FolderExists(folder))
+  if (!kestrel::Env::Default().FolderExists(folder))
     throw kestrel::ComError(kestrel::rt::PathNotFound, fmt::format("there is no pack {} in {}", name, packs));
   return folder;
 }
 
-// The object for a pack, connected as `verify` and `import` connect it, and
-// the details ShowLogicPackDetails proposes. A pack without sums is refused:
-// the wizard has no way to say it was meant.
-std::unique_ptr<clsImport> OpenForImport(const WizardOptions& o, const std::string& folder, std::string& proposal) {
-  auto import = cli::CreateImportObject(o.registry);
-  cli::OpenPackForLoading(*import, o.store, folder, false);
-  if (!import->ShowLogicPackDetails(proposal))
-    throw kestrel::ComError(import->get_ErrorNumber(), import->get_ErrorDescription());
-  return import;
+// The request of a pack the page names, as `verify` and `import` make it.
+// A pack without sums is refused: the wizard has no way to say it was meant.
+kestrel::ImportRequest RequestFor(const WizardOptions& o, const std::string& folder,
+                                  std::vector<kestrel::Target> targets = {}) {
+  kestrel::ImportRequest request;
+  request.pack = folder;
+  request.targets = std::move(targets);
+  request.wait_seconds = o.wait_seconds;
+  request.registry = o.registry;
+  return request;
+}
+
+// The pack's profiles as the import reads them, and the proposal for them.
+struct Proposal {
+  std::vector<kestrel::PackProfile> sources;
+  std::vector<kestrel::Target> targets;
+};
+
+Proposal ProposalFor(kestrel::Store& store, const std::string& folder) {
+  const kestrel::PackReader reader(folder);
+  Proposal p;
+  p.targets = reader.Proposal(store);
+  p.sources = present::ImportSources(reader.Info(), store);
+  return p;
 }
 
 std::string PackName(const Json& request) {
@@ -226,35 +237,56 @@ std::string PackName(const Json& request) {
   return StoredText(*found, "\"pack\"");
 }
 
-// The import (or dry run) on the job's thread, with its progress reported to
-// the job; the outcome carries the summary or the error, and the lines the
-// run log gained.
-ImportJob::Outcome RunImport(clsImport& import, const std::string& details, bool dry_run, ImportJob& job) {
-  kestrel::Env& env = cli::CommandEnv();
-  const size_t log_before = ReadAll(env, import.RunLogPath()).size();
-  import.SetProgress(
-      [&job](const std::string& what, int64_t done, int64_t total) { job.Progress(what, done, total); });
-  import.SetNotice([&job](const std::string& line) { job.Notice(line); });
-  import.SetLockWait(kestrel::store::kDefaultLockWaitSeconds);
-  import.SetDryRun(dry_run);
-  ImportJob::Outcome outcome;
-  std::string run_details = details, message;
-  try {
-    kestrel::ClearInterruption();
-    outcome.succeeded = import.ImportLogicPack(run_details, message);
-    if (outcome.succeeded) {
-      outcome.result =
-          Json{{"summary", cli::ImportSummaryJson(kestrel::ParseDetails(run_details), import.Summary())}};
-    } else {
-      const kestrel::ComError failure = cli::FailureOf(import, message);
-      outcome.result = ErrorReply(422, failure.number(), failure.description()).body;
-      outcome.result["refused_at"] = cli::JsonText(import.RefusedAt());
+// The verdict on the request's selection: its findings, then the check of
+// the pack with it; the targets as the verification marks them.
+Json VerdictOf(kestrel::Store& store, const kestrel::ImportRequest& request, bool& passed) {
+  const Proposal proposal = ProposalFor(store, request.pack);
+  const std::vector<kestrel::Error> findings = kestrel::Verify(store, request);
+  std::vector<std::string> messages;
+  for (const kestrel::Error& e : findings) messages.push_back(e.text());
+  passed = findings.empty();
+  if (passed) {
+    try {
+      kestrel::Check(store, request);
+    } catch (const kestrel::Error& e) {
+      passed = false;
+      messages.push_back(e.text());
+      if (!e.place().Empty()) messages.push_back("in " + e.place().Text());
     }
+  }
+  const std::vector<kestrel::Target> marked = kestrel::Targets(store, request);
+  Json verdict = present::VerdictJson(proposal.sources, marked, passed, messages);
+  Json replaces = Json::array();
+  for (const auto& what : present::Replaces(marked))
+    replaces.push_back(present::JsonText(what));
+  verdict["replaces"] = replaces;
+  return verdict;
+}
+
+// The import (or dry run) on the job's thread, with its progress reported to
+// the job and the job's stop flag handed on; the outcome carries the summary
+// or the error, and the lines the run log gained.
+ImportJob::Outcome RunImport(const WizardOptions& o, const kestrel::ImportRequest& request, ImportJob& job) {
+  kestrel::Env& env = kestrel::Env::Default();
+  const size_t log_before = ReadAll(env, o.run_log).size();
+  kestrel::Context context;
+  context.progress = [&job](const std::string& what, int64_t done, int64_t total) { job.Progress(what, done, total); };
+  context.notice = [&job](const std::string& line) { job.Notice(line); };
+  context.stop = &job.StopFlag();
+  ImportJob::Outcome outcome;
+  try {
+    kestrel::Store store = kestrel::Store::Open(o.store, o.wait_seconds);
+    const kestrel::ImportReport report = kestrel::Import(store, request, context);
+    outcome.succeeded = true;
+    outcome.result = Json{{"summary", present::ImportSummaryJson(report)}};
+  } catch (const kestrel::Error& e) {
+    outcome.result = present::ErrorJson(e.number(), e.description());
+    outcome.result["refused_at"] = present::JsonText(e.place().file.empty() ? "" : e.place().Text());
   } catch (const std::exception& e) {
     const kestrel::ComError c = kestrel::AsComError(e);
-    outcome.result = ErrorReply(500, c.number(), c.description()).body;
+    outcome.result = present::ErrorJson(c.number(), c.description());
   }
-  const std::string log = ReadAll(env, import.RunLogPath());
+  const std::string log = ReadAll(env, o.run_log);
   outcome.log = kestrel::Latin1ToUtf8(log.size() >= log_before ? log.substr(log_before) : log);
   return outcome;
 }
@@ -265,11 +297,11 @@ Reply Wizard::Pack(const std::string& name) {
   try {
     const std::string folder = PackFolderOf(PacksFolder(), name);
     return Answer([&] {
-      Json reply{{"name", cli::JsonText(name)},
-                 {"contents", cli::PackJson(name, kestrel::inspect::InspectPack(cli::CommandEnv(), folder))}};
-      std::string proposal;
-      OpenForImport(options_, folder, proposal);
-      reply["details"] = cli::DetailsJson(proposal, kestrel::ParseDetails(proposal));
+      Json reply{{"name", present::JsonText(name)},
+                 {"contents", present::PackJson(name, kestrel::inspect::InspectPack(kestrel::Env::Default(), folder))}};
+      kestrel::Store store = kestrel::Store::Open(options_.store, options_.wait_seconds);
+      const Proposal proposal = ProposalFor(store, folder);
+      reply["details"] = present::DetailsJson(proposal.sources, proposal.targets);
       return Reply{200, reply};
     });
   } catch (const BadRequest& e) {
@@ -283,15 +315,9 @@ Reply Wizard::Verify(const std::string& body) {
   return Answer([&] {
     const Json request = ParseRequest(body);
     const std::string folder = PackFolderOf(PacksFolder(), PackName(request));
-    const std::vector<std::string> targets = TargetEntries(request);
-    std::string proposal;
-    auto import = OpenForImport(options_, folder, proposal);
-    const cli::SelectionVerdict v = cli::VerifySelection(*import, kestrel::DetailsWithTargets(proposal, targets));
-    Json reply = cli::VerdictJson(v);
-    Json replaces = Json::array();
-    for (const auto& what : kestrel::MarkedForReplacement(v.checked)) replaces.push_back(cli::JsonText(what));
-    reply["replaces"] = replaces;
-    return Reply{200, reply};
+    kestrel::Store store = kestrel::Store::Open(options_.store, options_.wait_seconds);
+    bool passed = false;
+    return Reply{200, VerdictOf(store, RequestFor(options_, folder, Targets(request)), passed)};
   });
 }
 
@@ -302,32 +328,24 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
   return Answer([&] {
     const Json request = ParseRequest(body);
     const std::string folder = PackFolderOf(PacksFolder(), PackName(request));
-    const std::vector<std::string> targets = TargetEntries(request);
-    const bool replace = Flag(request, "replace");
-    std::string user = cli::LoginName();
+    kestrel::ImportRequest import = RequestFor(options_, folder, Targets(request));
+    import.replace = Flag(request, "replace") ? kestrel::ReplacePolicy::Replace : kestrel::ReplacePolicy::Refuse;
+    import.dry_run = dry_run;
     if (const auto found = request.find("user"); found != request.end() && !found->is_null())
-      user = StoredText(*found, "\"user\"");
+      import.user = StoredText(*found, "\"user\"");
 
-    std::string proposal;
-    std::shared_ptr<clsImport> import = OpenForImport(options_, folder, proposal);
-    import->put_LastModifiedUser(user);
-    const std::string details = kestrel::DetailsWithTargets(proposal, targets);
-    // As `import` does: the selection verified, and consent to replace what
-    // the store holds, unless everything is rolled back anyway.
-    std::string checked, messages;
-    if (!import->VerifyUserSelections(details, checked, messages)) {
-      cli::SelectionVerdict v{false, false, checked, kestrel::SplitMessages(messages)};
-      Reply refused = ErrorReply(
-          422, import->get_ErrorNumber() ? import->get_ErrorNumber() : kestrel::Number(kestrel::Ours::InvalidSelection),
-          "the selection does not pass");
-      refused.body["verdict"] = cli::VerdictJson(v);
+    // As `import` does: the selection verified first; a refused one is
+    // answered at once, with the verdict.
+    kestrel::Store store = kestrel::Store::Open(options_.store, options_.wait_seconds);
+    if (const std::vector<kestrel::Error> findings = kestrel::Verify(store, import); !findings.empty()) {
+      bool passed = false;
+      Reply refused = ErrorReply(422, present::SelectionFailure(store, import, findings, {}).number(),
+                                 "the selection does not pass");
+      refused.body["verdict"] = VerdictOf(store, import, passed);
       return refused;
     }
-    if (const std::string refusal = cli::UnconfirmedReplacement(checked); !refusal.empty() && !replace && !dry_run)
-      return ErrorReply(422, kestrel::Number(kestrel::Ours::ReplaceNotConfirmed), refusal);
-
-    const bool started = job_.Start(dry_run, [import, details, dry_run](ImportJob& job) {
-      return RunImport(*import, details, dry_run, job);
+    const bool started = job_.Start(dry_run, [options = options_, import](ImportJob& job) {
+      return RunImport(options, import, job);
     });
     if (!started) return running;
     return Reply{202, Json{{"started", true}, {"dry_run", dry_run}}};

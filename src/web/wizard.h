@@ -1,17 +1,18 @@
 // The web wizard's JSON interface, apart from HTTP: each call takes what the
 // page sent (already past the access checks) and answers with a status and
-// a JSON body. Every call goes through the component and the command line's
-// own helpers, as the commands do: list, export, the packs below the export
-// root, a pack's details, verify, dry run and import (on a thread of their
-// own, one at a time), their progress and the last run log.
+// a JSON body in the shapes the command line's --json prints (present/):
+// list, export, the packs below the export root, a pack's details, verify,
+// dry run and import (on a thread of their own, one at a time), their
+// progress and the last run log.
 //
 // Errors answer {"error": {"number": N, "description": TEXT}} with 400 for a
 // request the page should not have sent, 404 for a pack that is not there,
-// 409 while an import runs, 422 where the component refused.
+// 409 while an import runs, 422 where the engine refused.
 #pragma once
 
 #include <string>
 
+#include "kestrel/store.h"
 #include "web/import_job.h"
 
 namespace kestrel::web {
@@ -20,6 +21,9 @@ struct WizardOptions {
   std::string store;        // the store location, as --store gives it
   std::string export_root;  // where exports write and packs are listed
   std::string registry;     // the registry file of the installation ("" for the default)
+  std::string run_log;       // the installation's run log, which imports append to
+  // The longest wait for a lock another program holds on the store.
+  int wait_seconds = kestrel::store::kDefaultLockWaitSeconds;
 };
 
 struct Reply {
@@ -49,6 +53,8 @@ class Wizard {
   Reply Progress() const;
   // GET /api/log: {"log": the run log lines the last import or dry run wrote}.
   Reply Log() const;
+  // Stops a running import (it rolls back); the wizard waits for it when it goes.
+  void Stop() { job_.Stop(); }
 
  private:
   std::string PacksFolder() const;

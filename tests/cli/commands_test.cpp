@@ -173,7 +173,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        "T/password=visible.db"},
       {{"import", "PACK", "--store", "STORE", "--registry", "REGISTRY", "--replace", "--target", "10|ACC10|ACCX2|0|0|1",
         "--target", "20|ACC10|ACCX2|10|0|1", "--target", "30|ACC10|ACCX2|40|0|1"}, 1,
-       "error 502: Profile Number (30) should be greater than the derived from profile (40) .\n", {}, "", ""},
+       "error 502: Profile Number (30) should be greater than the derived from profile (40) .\nwhere: entry 3\n", {}, "",
+       ""},
   };
   const DemoPack& demo = SharedDemoPack();
   int n = 0;
@@ -346,10 +347,12 @@ TEST(ShowVerifyTest, ShowAndVerifyPrintTheProposalAndTheVerdict) {
       {"verify", {"--json", "--target", "50|ACC10|ACCX2|0|0|1"}, 1, {}, "error 504: The user selection is not complete.",
        {{"/passed", Json(false)}, {"/messages/0", Json("The user selection is not complete.3 profiles are present in "
                                                      "source, and 1 profiles are present in target.")}}},
-      // A marker in an entry is a usage error.
+      // A marker in an entry, or a number that is none, is a usage error naming the entry.
       {"verify",
        {"--target", "10|ACC10|ACCX2|0*|0|1", "--target", "20|ACC10|ACCX2|10|0|1", "--target", "30|ACC10|ACCX2|20|0|1"},
        2, {}, "", {}},
+      {"verify", {"--target", "10|ACC10|ACCX2|0|0|1", "--target", "2O|ACC10|ACCX2|10|0|1"}, 2, {}, "kestrel verify: --target: the profile number of the target entry \"2O|ACC10|ACCX2|10|0|1\" is not a whole number", {}},
+      {"verify", {"--target", "10|ACC10|ACCX2|0|0|one"}, 2, {}, "kestrel verify: --target: the target extn of the target entry", {}},
   };
   const DemoPack& demo = SharedDemoPack();
   for (const auto& row : rows) {

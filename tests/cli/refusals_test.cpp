@@ -55,7 +55,7 @@ struct Refusal {
   Sums sums;
   int number;
   std::vector<std::string> causes;  // in the message of every command
-  std::string check_place;          // where `check` says it refused the pack
+  std::string check_place;          // where `check` says it refused the pack ("FILE, line N")
 };
 
 // The demo chain's target entries, one changed.
@@ -222,7 +222,12 @@ TEST(RefusalsTest, EveryCommandRefusesTheDamageAndTheStoreStaysAsItWas) {
                                                             "checked; it is taken as an older export wrote it.\n" : "";
       EXPECT_THAT(r.err, ::testing::StartsWith(notice + "error " + std::to_string(refusal.number) + ": "));
       for (const std::string& cause : refusal.causes) EXPECT_THAT(r.err, HasSubstr(cause));
-      if (command == 'c' && !refusal.check_place.empty()) { EXPECT_THAT(r.err, HasSubstr(refusal.check_place)); }
+      // The place is the message's own, or the engine's "FILE line N" after it.
+      if (command == 'c' && !refusal.check_place.empty()) {
+        std::string engine_place = refusal.check_place;
+        if (const size_t comma = engine_place.find(", line"); comma != std::string::npos) engine_place.erase(comma, 1);
+        EXPECT_THAT(r.err, ::testing::AnyOf(HasSubstr(refusal.check_place), HasSubstr(engine_place)));
+      }
       if (command != 'v') { EXPECT_EQ(r.out, ""); }
       EXPECT_THAT(r.out + r.err, ::testing::Not(HasSubstr("outside-the-pack")));
     }

@@ -1,7 +1,7 @@
-// How the command line and the web wizard present what inspect.h reads: a
-// store's profiles as JSON (a list, or the derivation tree with each
-// profile's children nested in it) and a pack's contents as JSON, with the
-// helpers the text forms share. One shape for every host that shows them.
+// How a store's profiles and a pack's contents are shown: the profiles as a
+// list or as the derivation tree (each profile's children nested in it), a
+// pack's manifest, profiles and files with their sums. One shape for every
+// face that shows them (`list --json`, `ls --json`, the web wizard).
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "output.h"
 #include "kestrel/inspect.h"
+#include "present/json.h"
 
-namespace kestrel::cli {
+namespace kestrel::present {
 
 using kestrel::inspect::PackContents;
 using kestrel::inspect::StoredProfile;
@@ -37,7 +37,7 @@ Json ProfilesJson(const std::vector<StoredProfile>& profiles, bool tree);
 // Whether every file the pack's sums list is there and matches.
 bool SumsHold(const PackContents& p);
 
-// What `kestrel ls --json` prints for the pack folder `folder`.
+// What the pack folder `folder` holds, as `kestrel ls --json` prints it.
 Json PackJson(const std::string& folder, const PackContents& p);
 
-}  // namespace kestrel::cli
+}  // namespace kestrel::present

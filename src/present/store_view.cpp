@@ -1,11 +1,11 @@
 // The JSON of a store's profiles and of a pack's contents.
-#include "inspect_view.h"
+#include "present/store_view.h"
 
 #include <set>
 
 #include "kestrel/pack_facts.h"
 
-namespace kestrel::cli {
+namespace kestrel::present {
 
 int64_t RuleRows(const StoredProfile& p) {
   int64_t n = 0;
@@ -113,4 +113,4 @@ Json PackJson(const std::string& folder, const PackContents& p) {
               {"sums", sums}};
 }
 
-}  // namespace kestrel::cli
+}  // namespace kestrel::present

@@ -1,0 +1,33 @@
+// The JSON both faces that answer in JSON (the command line's --json and the
+// web wizard's interface) build their answers with: objects that keep their
+// keys in the order they were set, stored texts decoded to UTF-8, the fields
+// of pack entries as numbers where they are numbers, and the shape of an
+// error.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "kestrel/latin1.h"
+
+namespace kestrel::present {
+
+// JSON objects keep their keys in the order they were set.
+using Json = nlohmann::ordered_json;
+
+// A stored text as a JSON string, which must be UTF-8: decoded from Latin-1.
+inline Json JsonText(std::string_view bytes) { return kestrel::Latin1ToUtf8(bytes); }
+
+// A field of a pack entry: a number when the whole text is a decimal
+// integer, else the text.
+Json JsonNumberOrText(std::string_view text);
+
+// {"error": {"number": N, "description": TEXT}}.
+inline Json ErrorJson(int32_t number, std::string_view description) {
+  return Json{{"error", Json{{"number", number}, {"description", JsonText(description)}}}};
+}
+
+}  // namespace kestrel::present

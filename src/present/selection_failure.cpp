@@ -1,0 +1,24 @@
+// The failure of a refused selection, as an import has it.
+#include "present/selection_failure.h"
+
+#include "kestrel/errors.h"
+
+namespace kestrel::present {
+
+Error SelectionFailure(Store& store, const ImportRequest& request, const std::vector<Error>& findings,
+                       const Context& context) {
+  ImportRequest dry = request;
+  dry.dry_run = true;
+  try {
+    kestrel::Import(store, dry, context);
+  } catch (const Error& e) {
+    return e;
+  }
+  // The dry run passed: the findings are all there is to say.
+  std::string text;
+  for (const Error& e : findings) text += (text.empty() ? "" : " ") + e.text();
+  return Error(kestrel::Number(kestrel::Ours::InvalidSelection), text,
+               findings.empty() ? Place{} : findings.front().place());
+}
+
+}  // namespace kestrel::present
