@@ -86,6 +86,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "kestrel/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -123,42 +125,43 @@ enum {
 /* Creates "Kestrel20ImpExp.clsExport" or "Kestrel20ImpExp.clsImport" into
  * *object (429 for any other ProgID; clsImport fails with 505 when no
  * installation folder is recorded, see KESTREL_REGISTRY). */
-int kestrel_create(const char* prog_id, kestrel_object** object);
+KESTREL_API int kestrel_create(const char* prog_id, kestrel_object** object);
 /* Releases the object and everything it handed out; NULL is allowed. */
-int kestrel_release(kestrel_object* object);
+KESTREL_API int kestrel_release(kestrel_object* object);
 
-int kestrel_put_text(kestrel_object* object, const char* name, const char* value, size_t length);
-int kestrel_put_number(kestrel_object* object, const char* name, int64_t value);
-int kestrel_get_text(kestrel_object* object, const char* name, const char** value, size_t* length);
-int kestrel_get_number(kestrel_object* object, const char* name, int64_t* value);
+KESTREL_API int kestrel_put_text(kestrel_object* object, const char* name, const char* value, size_t length);
+KESTREL_API int kestrel_put_number(kestrel_object* object, const char* name, int64_t value);
+KESTREL_API int kestrel_get_text(kestrel_object* object, const char* name, const char** value, size_t* length);
+KESTREL_API int kestrel_get_number(kestrel_object* object, const char* name, int64_t* value);
 
 /* Opens the store at `location` (a store file, or a server's postgresql://
  * URI or key=value pairs) and makes it the object's DataConnection; a
  * missing store file fails with 53. */
-int kestrel_set_store(kestrel_object* object, const char* location, size_t length);
+KESTREL_API int kestrel_set_store(kestrel_object* object, const char* location, size_t length);
 
 /* Calls the method `name` with `count` arguments; *result receives what it
  * returned (1 true, 0 false). */
-int kestrel_call(kestrel_object* object, const char* name, kestrel_arg* args, size_t count, int* result);
+KESTREL_API int kestrel_call(kestrel_object* object, const char* name, kestrel_arg* args, size_t count,
+                             int* result);
 
 /* The number and text of the last failure on this thread (0 and "" when no
  * function has failed on it); the text stays valid until the next failure on
  * the thread. */
-int kestrel_last_error(int32_t* number, const char** text, size_t* length);
+KESTREL_API int kestrel_last_error(int32_t* number, const char** text, size_t* length);
 
 /* The entries of one list (KESTREL_SOURCES or KESTREL_TARGETS) of a details
  * string: KESTREL_ENTRY_FIELDS texts per entry, *count entries. Markers ("*")
  * stay on the fields as the details carry them. */
-int kestrel_details_entries(const char* details, size_t length, int list, const kestrel_text** fields,
-                            size_t* count);
+KESTREL_API int kestrel_details_entries(const char* details, size_t length, int list, const kestrel_text** fields,
+                                        size_t* count);
 /* The details to verify or import: the source list of `proposal` and the
  * given target entries (six fields joined by "|"), or the proposal's own
  * targets when `count` is 0; either without the markers the proposal put on
  * the first four fields. An entry of another shape fails with 9012. */
-int kestrel_details_with_targets(const char* proposal, size_t length, const kestrel_text* targets,
-                                 size_t count, const char** details, size_t* details_length);
+KESTREL_API int kestrel_details_with_targets(const char* proposal, size_t length, const kestrel_text* targets,
+                                             size_t count, const char** details, size_t* details_length);
 /* The messages of a verification, one text each, empty ones left out. */
-int kestrel_messages(const char* messages, size_t length, const kestrel_text** items, size_t* count);
+KESTREL_API int kestrel_messages(const char* messages, size_t length, const kestrel_text** items, size_t* count);
 
 #ifdef __cplusplus
 }

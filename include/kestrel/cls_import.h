@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kestrel/env.h"
+#include "kestrel/export.h"
 #include "kestrel/import_summary.h"
 #include "kestrel/progress.h"
 #include "kestrel/registry.h"
@@ -27,7 +28,7 @@ inline constexpr std::string_view kNoPackSums = "no ExportMR.sums: the pack's in
 inline constexpr std::string_view kNoPackSumsNotice =
     "Note: no ExportMR.sums: the pack's integrity cannot be checked; it is taken as an older export wrote it.";
 
-class clsImport {
+class KESTREL_API clsImport {
  public:
   // Uses kestrel::Env::Default() and the registry file it names (kestrel::CreateRegistry).
   clsImport();

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "kestrel/export.h"
+
 namespace kestrel {
 
 // One entry's six fields; missing fields are empty.
@@ -20,29 +22,29 @@ struct DetailsView {
 };
 
 // The two lists of a details string; a missing second line gives no targets.
-DetailsView ParseDetails(const std::string& details);
+KESTREL_API DetailsView ParseDetails(const std::string& details);
 
 // The target list with the markers of the first four fields removed: what
 // `verify` and `import` take when no --target is given ("0*" is "0").
-std::vector<std::string> UnmarkedTargets(const std::string& details);
+KESTREL_API std::vector<std::string> UnmarkedTargets(const std::string& details);
 // One entry ("|"-joined fields) without the markers of its first four fields.
-std::string UnmarkedEntry(const std::string& entry);
+KESTREL_API std::string UnmarkedEntry(const std::string& entry);
 
 // The details to verify or import: the proposal's source list, CR, and the
 // given target entries, or the proposal's own targets unmarked when none
 // are given.
-std::string DetailsWithTargets(const std::string& proposal, const std::vector<std::string>& targets);
+KESTREL_API std::string DetailsWithTargets(const std::string& proposal, const std::vector<std::string>& targets);
 
 // What the marked target list says the store holds already and an import
 // would replace: "profile N" for every marked number, then "application X"
 // for every marked application, each named once, in list order.
-std::vector<std::string> MarkedForReplacement(const std::string& checked_details);
+KESTREL_API std::vector<std::string> MarkedForReplacement(const std::string& checked_details);
 
 // Why a --target ENTRY cannot be used ("" when it can): it must be six
 // fields joined by "|" and hold no "*" (markers are output, never input).
-std::string TargetEntryProblem(const std::string& entry);
+KESTREL_API std::string TargetEntryProblem(const std::string& entry);
 
 // The messages of a verification, split at "<BR>", empty ones left out.
-std::vector<std::string> SplitMessages(const std::string& messages);
+KESTREL_API std::vector<std::string> SplitMessages(const std::string& messages);
 
 }  // namespace kestrel

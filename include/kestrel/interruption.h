@@ -6,11 +6,13 @@
 // from a signal handler (it is async-signal-safe).
 #pragma once
 
+#include "kestrel/export.h"
+
 namespace kestrel {
 
-void RequestInterruption() noexcept;
-bool InterruptionRequested() noexcept;
+KESTREL_API void RequestInterruption() noexcept;
+KESTREL_API bool InterruptionRequested() noexcept;
 // Forgets an earlier request, before an import starts.
-void ClearInterruption() noexcept;
+KESTREL_API void ClearInterruption() noexcept;
 
 }  // namespace kestrel
