@@ -89,6 +89,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "kestrel/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -126,42 +128,43 @@ enum {
 /* Creates "Kestrel20ImpExp.clsExport" or "Kestrel20ImpExp.clsImport" into
  * *object (429 for any other ProgID; clsImport fails with 505 when no
  * installation folder is recorded, see KESTREL_REGISTRY). */
-int kestrel_create(const char* prog_id, kestrel_object** object);
+KESTREL_API int kestrel_create(const char* prog_id, kestrel_object** object);
 /* Releases the object and everything it handed out; NULL is allowed. */
-int kestrel_release(kestrel_object* object);
+KESTREL_API int kestrel_release(kestrel_object* object);
 
-int kestrel_put_text(kestrel_object* object, const char* name, const char* value, size_t length);
-int kestrel_put_number(kestrel_object* object, const char* name, int64_t value);
-int kestrel_get_text(kestrel_object* object, const char* name, const char** value, size_t* length);
-int kestrel_get_number(kestrel_object* object, const char* name, int64_t* value);
+KESTREL_API int kestrel_put_text(kestrel_object* object, const char* name, const char* value, size_t length);
+KESTREL_API int kestrel_put_number(kestrel_object* object, const char* name, int64_t value);
+KESTREL_API int kestrel_get_text(kestrel_object* object, const char* name, const char** value, size_t* length);
+KESTREL_API int kestrel_get_number(kestrel_object* object, const char* name, int64_t* value);
 
 /* Opens the store at `location` (a store file, or a server's postgresql://
  * URI or key=value pairs) and makes it the object's DataConnection; a
  * missing store file fails with 53. */
-int kestrel_set_store(kestrel_object* object, const char* location, size_t length);
+KESTREL_API int kestrel_set_store(kestrel_object* object, const char* location, size_t length);
 
 /* Calls the method `name` with `count` arguments; *result receives what it
  * returned (1 true, 0 false). */
-int kestrel_call(kestrel_object* object, const char* name, kestrel_arg* args, size_t count, int* result);
+KESTREL_API int kestrel_call(kestrel_object* object, const char* name, kestrel_arg* args, size_t count,
+                             int* result);
 
 /* The number and text of the last failure on this thread (0 and "" when no
  * function has failed on it); the text stays valid until the next failure on
  * the thread. */
-int kestrel_last_error(int32_t* number, const char** text, size_t* length);
+KESTREL_API int kestrel_last_error(int32_t* number, const char** text, size_t* length);
 
 /* The entries of one list (KESTREL_SOURCES or KESTREL_TARGETS) of a details
  * string: KESTREL_ENTRY_FIELDS texts per entry, *count entries. Markers ("*")
  * stay on the fields as the details carry them. */
-int kestrel_details_entries(const char* details, size_t length, int list, const kestrel_text** fields,
-                            size_t* count);
+KESTREL_API int kestrel_details_entries(const char* details, size_t length, int list, const kestrel_text** fields,
+                                        size_t* count);
 /* The details to verify or import: the source list of `proposal` and the
  * given target entries (six fields joined by "|"), or the proposal's own
  * targets when `count` is 0; either without the markers the proposal put on
  * the first four fields. An entry of another shape fails with 9012. */
-int kestrel_details_with_targets(const char* proposal, size_t length, const kestrel_text* targets,
-                                 size_t count, const char** details, size_t* details_length);
+KESTREL_API int kestrel_details_with_targets(const char* proposal, size_t length, const kestrel_text* targets,
+                                             size_t count, const char** details, size_t* details_length);
 /* The messages of a verification, one text each, empty ones left out. */
-int kestrel_messages(const char* messages, size_t length, const kestrel_text** items, size_t* count);
+KESTREL_API int kestrel_messages(const char* messages, size_t length, const kestrel_text** items, size_t* count);
 
 /* ---- The typed interface ----
  *
@@ -242,15 +245,15 @@ typedef struct kestrel_error {
 /* The last failure on this thread (number 0, empty texts and place when no
  * function has failed on it); its texts stay valid until the next failure on
  * the thread. */
-int kestrel_get_error(kestrel_error* error);
+KESTREL_API int kestrel_get_error(kestrel_error* error);
 
 /* Opens the store at `location` (a store file, or a server's postgresql://
  * URI or key=value pairs; a missing file fails with 53 and is never
  * created). Every statement waits at most `wait_seconds` for a lock another
  * program holds, then fails with 9031. */
-int kestrel_store_open(const char* location, size_t length, int32_t wait_seconds, kestrel_store** store);
+KESTREL_API int kestrel_store_open(const char* location, size_t length, int32_t wait_seconds, kestrel_store** store);
 /* Closes the store; NULL is allowed. */
-int kestrel_store_close(kestrel_store* store);
+KESTREL_API int kestrel_store_close(kestrel_store* store);
 
 /* A name and its rows: a pack file's records, a table's rows. */
 typedef struct kestrel_count {
@@ -286,8 +289,8 @@ typedef struct kestrel_export_report {
 } kestrel_export_report;
 
 /* Exports a profile of the store into a logic pack below the request's root. */
-int kestrel_export(kestrel_store* store, const kestrel_export_request* request, kestrel_export_report** report);
-int kestrel_export_report_free(kestrel_export_report* report);
+KESTREL_API int kestrel_export(kestrel_store* store, const kestrel_export_request* request, kestrel_export_report** report);
+KESTREL_API int kestrel_export_report_free(kestrel_export_report* report);
 
 /* Flags of the calls that read a pack. */
 enum {
@@ -344,8 +347,8 @@ typedef struct kestrel_pack_info {
 
 /* Reads a pack folder (its files checked against ExportMR.sums first),
  * without a store. */
-int kestrel_read_pack(const char* folder, size_t length, uint32_t flags, kestrel_pack_info** info);
-int kestrel_pack_info_free(kestrel_pack_info* info);
+KESTREL_API int kestrel_read_pack(const char* folder, size_t length, uint32_t flags, kestrel_pack_info** info);
+KESTREL_API int kestrel_pack_info_free(kestrel_pack_info* info);
 
 /* What a target's store holds already (bits of kestrel_target.stored). */
 enum {
@@ -376,9 +379,9 @@ typedef struct kestrel_targets {
 /* The pack's profiles as an import into `store` would start: one target per
  * pack profile, the pack's new number applied, marked with what the store
  * holds. */
-int kestrel_propose(kestrel_store* store, const char* folder, size_t length, uint32_t flags,
+KESTREL_API int kestrel_propose(kestrel_store* store, const char* folder, size_t length, uint32_t flags,
                     kestrel_targets** proposal);
-int kestrel_targets_free(kestrel_targets* targets);
+KESTREL_API int kestrel_targets_free(kestrel_targets* targets);
 
 /* A pack profile's number and the number it gets in the store. */
 typedef struct kestrel_renumber {
@@ -446,15 +449,15 @@ typedef struct kestrel_import_report {
 /* The request's targets (or the proposal), renumbered, checked against each
  * other and the store: one finding per problem (none when the selection
  * passes). Changes nothing. */
-int kestrel_verify(kestrel_store* store, const kestrel_import_request* request, kestrel_findings** findings);
-int kestrel_findings_free(kestrel_findings* findings);
+KESTREL_API int kestrel_verify(kestrel_store* store, const kestrel_import_request* request, kestrel_findings** findings);
+KESTREL_API int kestrel_findings_free(kestrel_findings* findings);
 /* The check an import runs before its first delete, alone: its status is
  * the first refusal's number, kestrel_get_error its place. Changes nothing. */
-int kestrel_check(kestrel_store* store, const kestrel_import_request* request);
+KESTREL_API int kestrel_check(kestrel_store* store, const kestrel_import_request* request);
 /* Verifies, refuses a replacement the request does not allow, checks the
  * pack and imports it as one unit of the store: all of it, or nothing. */
-int kestrel_import(kestrel_store* store, const kestrel_import_request* request, kestrel_import_report** report);
-int kestrel_import_report_free(kestrel_import_report* report);
+KESTREL_API int kestrel_import(kestrel_store* store, const kestrel_import_request* request, kestrel_import_report** report);
+KESTREL_API int kestrel_import_report_free(kestrel_import_report* report);
 
 #ifdef __cplusplus
 }

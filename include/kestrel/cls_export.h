@@ -12,6 +12,7 @@
 #include <string>
 
 #include "kestrel/env.h"
+#include "kestrel/export.h"
 #include "kestrel/progress.h"
 #include "kestrel/store.h"
 #include "kestrel/variant.h"
@@ -24,7 +25,7 @@ namespace Kestrel20ImpExp {
 // means none.
 inline constexpr int kMaxProfileNumber = 32767;
 
-class clsExport {
+class KESTREL_API clsExport {
  public:
   // Reaches the system through kestrel::Env::Default().
   clsExport();

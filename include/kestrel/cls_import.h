@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kestrel/env.h"
+#include "kestrel/export.h"
 #include "kestrel/import_summary.h"
 #include "kestrel/progress.h"
 #include "kestrel/registry.h"
@@ -18,7 +19,7 @@
 
 namespace Kestrel20ImpExp {
 
-class clsImport {
+class KESTREL_API clsImport {
  public:
   // Uses kestrel::Env::Default() and the registry file it names (kestrel::CreateRegistry).
   clsImport();

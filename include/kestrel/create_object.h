@@ -6,6 +6,7 @@
 
 #include "kestrel/cls_export.h"
 #include "kestrel/cls_import.h"
+#include "kestrel/export.h"
 
 namespace Kestrel20ImpExp {
 
@@ -19,10 +20,11 @@ struct CreatedObject {
   std::unique_ptr<clsImport> Import;
 };
 // Hosts create them this way, on kestrel::Env::Default().
-CreatedObject CreateObject(const std::string& progId, std::shared_ptr<kestrel::Registry> registry = nullptr);
+KESTREL_API CreatedObject CreateObject(const std::string& progId,
+                                       std::shared_ptr<kestrel::Registry> registry = nullptr);
 // The objects reach the system, the registry file included, through `env`,
 // which must outlive them.
-CreatedObject CreateObject(kestrel::Env& env, const std::string& progId,
-                           std::shared_ptr<kestrel::Registry> registry = nullptr);
+KESTREL_API CreatedObject CreateObject(kestrel::Env& env, const std::string& progId,
+                                       std::shared_ptr<kestrel::Registry> registry = nullptr);
 
 }  // namespace Kestrel20ImpExp

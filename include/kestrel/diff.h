@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "kestrel/export.h"
 #include "kestrel/store.h"
 
 namespace kestrel {
@@ -33,12 +34,12 @@ struct Side {
 };
 // A folder that exists is a pack; otherwise "STORE:DIGITS" names a profile of
 // a store and anything else is a store alone.
-Side ParseSide(Env& env, const std::string& text);
+KESTREL_API Side ParseSide(Env& env, const std::string& text);
 
 // What a table holds, for the summary: "profile" (header, hierarchy,
 // development VRC), "rules", "libraries", "functions", "codes",
 // "application data".
-std::string_view KindOfTable(std::string_view table);
+KESTREL_API std::string_view KindOfTable(std::string_view table);
 
 // Where a difference lies: a profile (by its number on each side), an
 // application, or what every profile shares (functions, codes).
@@ -99,6 +100,6 @@ struct Options {
 // of the pack is compared with the store's profile that an import with the
 // default selection would replace (same number, or the pack's announced
 // number), and each of its applications with the store's.
-Result Compare(Env& env, const Side& a, const Side& b, const Options& options = {});
+KESTREL_API Result Compare(Env& env, const Side& a, const Side& b, const Options& options = {});
 
 }  // namespace kestrel::diff

@@ -25,6 +25,7 @@
 #include "kestrel/diff.h"
 #include "kestrel/env.h"
 #include "kestrel/error.h"
+#include "kestrel/export.h"
 #include "kestrel/import_summary.h"
 #include "kestrel/inspect.h"
 #include "kestrel/progress.h"
@@ -59,7 +60,7 @@ struct TableCount {
 // A profile store, opened by its location: a file path (SQLite) or a
 // "postgresql://" URI or key=value string (PostgreSQL). Copies share one
 // connection.
-class Store {
+class KESTREL_API Store {
  public:
   // Opens an existing store (a missing file is 53 and never created). Every
   // statement waits at most `wait_seconds` for a lock another program holds,
@@ -115,12 +116,12 @@ struct ExportReport {
 // The highest profile number a store and a pack carry (16 bits, signed).
 inline constexpr int kMaxProfile = 32767;
 
-ExportReport Export(Store& store, const ExportRequest& request, const Context& context = {});
+KESTREL_API ExportReport Export(Store& store, const ExportRequest& request, const Context& context = {});
 
 // The export root an export uses when none is given: $KESTREL_EXPORT_ROOT,
 // else $HOME/ImpExpMR; and the folder below a root that holds the packs.
-std::string DefaultExportRoot(const Context& context = {});
-std::string PacksFolder(const std::string& root);
+KESTREL_API std::string DefaultExportRoot(const Context& context = {});
+KESTREL_API std::string PacksFolder(const std::string& root);
 
 // ---- Packs ----
 
@@ -178,7 +179,7 @@ struct PackInfo {
 
 // Reads a pack folder without a store. Reading checks the pack's files
 // against ExportMR.sums first.
-class PackReader {
+class KESTREL_API PackReader {
  public:
   explicit PackReader(std::string folder, PackReadOptions options = {}, Context context = {});
   // The manifest, profiles and files (every file read for its rows).
@@ -238,28 +239,28 @@ struct ImportReport {
 // The targets the request names (or the proposal), renumbered, each marked
 // with what the store holds (Target::stored): what an import would replace,
 // for a face to show before it asks. Changes nothing.
-std::vector<Target> Targets(Store& store, const ImportRequest& request, const Context& context = {});
+KESTREL_API std::vector<Target> Targets(Store& store, const ImportRequest& request, const Context& context = {});
 
 // The targets the request names (or the proposal), renumbered, checked
 // against each other and the store (501 repeats, 502 parent not lower, 503,
 // 504, values out of range): one Error per finding, each with the entry's
 // index as its place; empty when the selection passes. Changes nothing.
-std::vector<Error> Verify(Store& store, const ImportRequest& request, const Context& context = {});
+KESTREL_API std::vector<Error> Verify(Store& store, const ImportRequest& request, const Context& context = {});
 
 // The check an import runs before its first delete, alone: the selection
 // verified, every file the import would load read and converted. Throws the
 // first refusal with its place (file and line). Changes nothing.
-void Check(Store& store, const ImportRequest& request, const Context& context = {});
+KESTREL_API void Check(Store& store, const ImportRequest& request, const Context& context = {});
 
 // Verifies, refuses a replacement the policy does not allow, checks the pack,
 // and imports it as one unit of the store: all of it, or nothing.
-ImportReport Import(Store& store, const ImportRequest& request, const Context& context = {});
+KESTREL_API ImportReport Import(Store& store, const ImportRequest& request, const Context& context = {});
 
 // ---- Compare ----
 
 // What differs between two sides (packs, a store's profile, a store): see
 // kestrel/diff.h.
-diff::Result Diff(const diff::Side& a, const diff::Side& b, const diff::Options& options = {},
-                  const Context& context = {});
+KESTREL_API diff::Result Diff(const diff::Side& a, const diff::Side& b, const diff::Options& options = {},
+                              const Context& context = {});
 
 }  // namespace kestrel

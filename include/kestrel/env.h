@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "kestrel/date_time.h"
+#include "kestrel/export.h"
 
 namespace kestrel {
 
@@ -30,7 +31,7 @@ namespace kestrel {
 // reach the file by Flush or Close at the latest. Dropping the object without
 // Close closes it and lets go of any failure, as a stream does at the end of
 // its scope.
-class WritableFile {
+class KESTREL_API WritableFile {
  public:
   virtual ~WritableFile() = default;
   virtual void Append(std::string_view data) = 0;
@@ -39,7 +40,7 @@ class WritableFile {
 };
 
 // A file read from its start to its end.
-class SequentialFile {
+class KESTREL_API SequentialFile {
  public:
   virtual ~SequentialFile() = default;
   // Reads up to `size` bytes into `buffer` and returns how many; 0 at the end.
@@ -48,7 +49,7 @@ class SequentialFile {
 
 // An exclusive lock on a file, held until the object goes or the process
 // ends, however it ends.
-class FileLock {
+class KESTREL_API FileLock {
  public:
   virtual ~FileLock() = default;
 };
@@ -87,7 +88,7 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
-class Env {
+class KESTREL_API Env {
  public:
   virtual ~Env() = default;
 
@@ -168,7 +169,7 @@ class Env {
 // An Env that hands every call to another one: the base of an Env that
 // changes a few calls (a test's faults, an export's measuring) and passes the
 // rest on. The other Env must outlive this one.
-class EnvWrapper : public Env {
+class KESTREL_API EnvWrapper : public Env {
  public:
   explicit EnvWrapper(Env& target) : target_(target) {}
   Env& target() const { return target_; }

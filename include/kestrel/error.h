@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "kestrel/export.h"
+
 namespace kestrel {
 
 // Numbers of the original run time that messages rely on.
@@ -34,7 +36,7 @@ inline constexpr int32_t WrongArguments = 450;        // a call with the wrong n
 // What a failure is about, as far as it is known: a file and line of a pack,
 // a table, an entry of a selection (its index), a path. Empty fields say
 // nothing.
-struct Place {
+struct KESTREL_API Place {
   std::string file;
   int64_t line = 0;  // 1-based; 0 when not known
   std::string table;
@@ -50,7 +52,7 @@ struct Place {
 
 // The one failure of Kestrel: a number (the original run time's, a
 // component's, or ours from 9001), its text, and the place it is about.
-class Error : public std::runtime_error {
+class KESTREL_API Error : public std::runtime_error {
  public:
   Error(int32_t number, std::string description, Place place = {})
       : std::runtime_error(description), number_(number), description_(std::move(description)),
@@ -70,9 +72,9 @@ class Error : public std::runtime_error {
 using ComError = Error;
 
 // Texts of the run-time numbers above ("Overflow", "Type mismatch", ...).
-std::string_view RuntimeErrorText(int32_t number);
+KESTREL_API std::string_view RuntimeErrorText(int32_t number);
 
 // Any std::exception that is not a ComError becomes one (number 9001 and its what()).
-ComError AsComError(const std::exception& e);
+KESTREL_API ComError AsComError(const std::exception& e);
 
 }  // namespace kestrel

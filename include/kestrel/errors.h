@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrel/export.h"
+
 namespace kestrel {
 
 enum class Ours : int32_t {
@@ -51,10 +53,10 @@ enum class Ours : int32_t {
   RequestNotJson = 9080,      // a call of the web wizard that changes something with a body not declared JSON
 };
 
-int32_t Number(Ours e);
-std::string_view DefaultText(Ours e);
+KESTREL_API int32_t Number(Ours e);
+KESTREL_API std::string_view DefaultText(Ours e);
 
 // Every row of the table, in its order (docs/errors.md must list each one).
-std::vector<Ours> AllOurs();
+KESTREL_API std::vector<Ours> AllOurs();
 
 }  // namespace kestrel

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "kestrel/export.h"
+
 namespace kestrel {
 class Env;
 }  // namespace kestrel
@@ -41,7 +43,7 @@ struct StoredProfile {
 };
 
 // Every profile of the store, by number.
-std::vector<StoredProfile> ListProfiles(store::Connection& c);
+KESTREL_API std::vector<StoredProfile> ListProfiles(store::Connection& c);
 
 // One profile of a pack's header file (Qzmap100.dat).
 struct PackProfile {
@@ -84,7 +86,7 @@ struct PackContents {
 // raises 76, one without a manifest 53; a file that cannot be read as its
 // kind keeps its problem and the others are still read. `files_read`, when
 // given, is called after each file with the files read and their number.
-PackContents InspectPack(Env& env, const std::string& folder,
-                         const std::function<void(size_t read, size_t total)>& files_read = {});
+KESTREL_API PackContents InspectPack(Env& env, const std::string& folder,
+                                     const std::function<void(size_t read, size_t total)>& files_read = {});
 
 }  // namespace kestrel::inspect

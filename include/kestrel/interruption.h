@@ -8,14 +8,16 @@
 
 #include <atomic>
 
+#include "kestrel/export.h"
+
 namespace kestrel {
 
-void RequestInterruption() noexcept;
+KESTREL_API void RequestInterruption() noexcept;
 // The flag the three calls set, read and clear: a face hands it on as the
 // stop flag of an engine call (kestrel::Context::stop).
-const std::atomic<bool>& InterruptionFlag() noexcept;
-bool InterruptionRequested() noexcept;
+KESTREL_API const std::atomic<bool>& InterruptionFlag() noexcept;
+KESTREL_API bool InterruptionRequested() noexcept;
 // Forgets an earlier request, before an import starts.
-void ClearInterruption() noexcept;
+KESTREL_API void ClearInterruption() noexcept;
 
 }  // namespace kestrel

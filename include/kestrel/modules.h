@@ -7,16 +7,18 @@
 
 #include <string>
 
+#include "kestrel/export.h"
+
 namespace kestrel {
 
 // The address of the C-linkage `entry` of the library `file` (a file name,
 // looked for beside libkestrel.so, else by the system's search). nullptr when
 // it cannot be loaded or lacks the entry; `failure` then says why, in the
 // loader's words. A library once loaded stays loaded for the process.
-void* LoadLibraryEntry(const std::string& file, const char* entry, std::string& failure);
+KESTREL_API void* LoadLibraryEntry(const std::string& file, const char* entry, std::string& failure);
 
 // The same for the system library `soname` (such as "libcrypto.so.3"), found
 // by the loader's usual search, as a library linked to the program would be.
-void* LoadSystemLibraryEntry(const std::string& soname, const char* entry, std::string& failure);
+KESTREL_API void* LoadSystemLibraryEntry(const std::string& soname, const char* entry, std::string& failure);
 
 }  // namespace kestrel

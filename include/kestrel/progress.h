@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "kestrel/export.h"
+
 namespace kestrel {
 
 using ProgressFn = std::function<void(const std::string& what, int64_t done, int64_t total)>;
@@ -18,6 +20,6 @@ using ProgressFn = std::function<void(const std::string& what, int64_t done, int
 // "qzmap120: 1200 of 5000 (24 %), 3000/s". The share is rounded down, so
 // that 100 % means the step is done; without a total (0) the line holds the
 // count alone; the rate shows once the step has run half a second.
-std::string ProgressText(std::string_view what, int64_t done, int64_t total, double seconds);
+KESTREL_API std::string ProgressText(std::string_view what, int64_t done, int64_t total, double seconds);
 
 }  // namespace kestrel

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "kestrel/env.h"
+#include "kestrel/export.h"
 
 namespace kestrel {
 
@@ -27,7 +28,7 @@ inline constexpr uint32_t HKEY_CURRENT_USER_VALUE = 0x80000001u;
 inline constexpr uint32_t HKEY_LOCAL_MACHINE_VALUE = 0x80000002u;
 inline constexpr uint32_t HKEY_USERS_VALUE = 0x80000003u;
 
-class Registry {
+class KESTREL_API Registry {
  public:
   virtual ~Registry() = default;
   // True when the value was found and read into `data` (left unchanged otherwise).
@@ -37,7 +38,7 @@ class Registry {
 
 // A registry file. A missing file holds no values; a file that exists but
 // cannot be read makes GetKeyValue raise the file seam's ComError.
-class RegistryFile : public Registry {
+class KESTREL_API RegistryFile : public Registry {
  public:
   // The file at `path`, reached through `env`, which must outlive this object.
   RegistryFile(Env& env, std::string path) : env_(&env), path_(std::move(path)) {}
@@ -58,22 +59,22 @@ class RegistryFile : public Registry {
 };
 
 // The section name of a key: "HKEY_LOCAL_MACHINE\" + key, "" for an unknown hive.
-std::string RegistrySection(uint32_t hive, std::string_view key);
+KESTREL_API std::string RegistrySection(uint32_t hive, std::string_view key);
 
 // The registry file of this machine: $KESTREL_REGISTRY when set, else this
 // user's file when it exists, else /etc/kestrel/registry.ini.
-std::string RegistryFilePath(Env& env);
+KESTREL_API std::string RegistryFilePath(Env& env);
 // This user's registry file, whether or not it exists:
 // $XDG_CONFIG_HOME/kestrel/registry.ini, by default ~/.config/kestrel/registry.ini.
-std::string UserRegistryFilePath(Env& env);
+KESTREL_API std::string UserRegistryFilePath(Env& env);
 // A RegistryFile on RegistryFilePath(), reached through `env`, which must
 // outlive it.
-std::shared_ptr<Registry> CreateRegistry(Env& env);
+KESTREL_API std::shared_ptr<Registry> CreateRegistry(Env& env);
 
 // Makes `folder` an installation that clsImport can be created on: creates
 // its working folders and records it in the registry file `registry_file`,
 // as an absolute path without "..", links or a trailing "/", as the lookup
 // hands it out. Returns the folder as recorded.
-std::string RecordInstallation(Env& env, const std::string& registry_file, const std::string& folder);
+KESTREL_API std::string RecordInstallation(Env& env, const std::string& registry_file, const std::string& folder);
 
 }  // namespace kestrel

@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "kestrel/export.h"
+
 namespace kestrel {
 class Env;
 }  // namespace kestrel
@@ -37,44 +39,45 @@ inline constexpr int kDefaultLockWaitSeconds = 30;
 // (the first read of the store's schema on opening too) waits at most
 // `lock_wait_seconds` for a lock another program holds on the store or a
 // table, then fails with error 9031 naming what it waited for.
-std::shared_ptr<Connection> Open(const std::string& location, int lock_wait_seconds = kDefaultLockWaitSeconds);
+KESTREL_API std::shared_ptr<Connection> Open(const std::string& location,
+                                             int lock_wait_seconds = kDefaultLockWaitSeconds);
 // Creates a new empty store; fails with 58 when the file exists (on a
 // server: when the store's tables are in the schema already).
-std::shared_ptr<Connection> Create(const std::string& location);
+KESTREL_API std::shared_ptr<Connection> Create(const std::string& location);
 // Creates a new store holding the empty schema (fails with 58 when it exists).
-std::shared_ptr<Connection> CreateStore(const std::string& location);
+KESTREL_API std::shared_ptr<Connection> CreateStore(const std::string& location);
 
 // Removes a store that CreateStore made moments ago and whose filling failed,
 // so that the next attempt starts clean: the file with its journals, or on a
 // server the store's tables. Never for a store that held anything before.
-void DiscardNewStore(const std::string& location);
+KESTREL_API void DiscardNewStore(const std::string& location);
 
 // Whether `location` names a store on a server ("postgresql://" or
 // "postgres://", in any case, or key=value pairs: its first word is a
 // keyword followed by "=") rather than a store file. A store file whose name
 // has that shape is named with its folder ("./dbname=x.db").
-bool IsServerLocation(std::string_view location);
+KESTREL_API bool IsServerLocation(std::string_view location);
 
 // The location as a message may show it: a server location with its
 // passwords (a URI's user part, and the value of every parameter whose name
 // holds "password", sslpassword among them) replaced by "***"; a file path
 // as it is.
-std::string MaskedLocation(const std::string& location);
+KESTREL_API std::string MaskedLocation(const std::string& location);
 // A free text that may quote server locations anywhere in it (an error, a
 // usage message) with their passwords replaced by "***" as MaskedLocation
 // replaces them.
-std::string MaskedText(const std::string& text);
+KESTREL_API std::string MaskedText(const std::string& text);
 
 // Fills a store that holds the empty schema, in one transaction. `scale`
 // (1 or more) multiplies the mapping objects with their rules and revisions
 // and the application rows; scale 100 gives tens of thousands of rows.
-void FillDemoStore(Connection& c, int scale);
+KESTREL_API void FillDemoStore(Connection& c, int scale);
 // Copies the shared reference data of another store, the codes (qzlgy115)
 // and the users (qzusr100), in their stored order, into `target`. Columns are
 // matched by name; a column the other store lacks stays NULL.
-void CopySharedReferenceData(Connection& target, Connection& other);
+KESTREL_API void CopySharedReferenceData(Connection& target, Connection& other);
 // The number of rows of every table, in the schema's order.
-std::vector<std::pair<std::string_view, int64_t>> RowCounts(Connection& c);
+KESTREL_API std::vector<std::pair<std::string_view, int64_t>> RowCounts(Connection& c);
 
 // What a store that cannot be written answers to a bulk load.
 inline constexpr int32_t kNoBulkRights = 100;
@@ -114,7 +117,7 @@ inline constexpr char kDataFieldSeparator = '\x01';
 // Loads a data file (fields split by kDataFieldSeparator, rows ended by CR
 // LF), read through `env`, into `table`;
 // a store that cannot be written refuses with kNoBulkRights.
-BulkLoadCounts BulkLoadFile(Env& env, Connection& c, std::string_view table, const std::string& data_file,
-                            const BulkLoadOptions& options);
+KESTREL_API BulkLoadCounts BulkLoadFile(Env& env, Connection& c, std::string_view table, const std::string& data_file,
+                                        const BulkLoadOptions& options);
 
 }  // namespace kestrel::store

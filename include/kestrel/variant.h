@@ -7,9 +7,11 @@
 #include <string>
 #include <variant>
 
+#include "kestrel/export.h"
+
 namespace Kestrel20ImpExp {
 
-class Variant {
+class KESTREL_API Variant {
  public:
   Variant() = default;                                  // Empty
   Variant(bool v) : v_(v) {}                            // NOLINT

@@ -17,6 +17,7 @@
 
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
+#include "kestrel/export.h"
 #include "kestrel/store.h"
 #include "present/json.h"
 #include "web/access.h"
@@ -154,6 +155,6 @@ void ServeHttp(const ServeOptions& o, std::ostream& out) {
 }  // namespace
 }  // namespace kestrel::web
 
-extern "C" void kestrel_web_serve(const kestrel::web::ServeOptions& options, std::ostream& out) {
+extern "C" KESTREL_API void kestrel_web_serve(const kestrel::web::ServeOptions& options, std::ostream& out) {
   kestrel::web::ServeHttp(options, out);
 }
