@@ -241,6 +241,11 @@ struct ImportReport {
 // for a face to show before it asks. Changes nothing.
 KESTREL_API std::vector<Target> Targets(Store& store, const ImportRequest& request, const Context& context = {});
 
+// What marked targets say an import would replace: "profile N" for every
+// profile number the store holds, then "application X" for every application
+// it holds, each named once, in list order.
+KESTREL_API std::vector<std::string> WouldReplace(const std::vector<Target>& marked);
+
 // The targets the request names (or the proposal), renumbered, checked
 // against each other and the store (501 repeats, 502 parent not lower, 503,
 // 504, values out of range): one Error per finding, each with the entry's

@@ -194,7 +194,7 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
   // The import deletes what it replaces before it loads; that takes
   // consent, unless it is rolled back anyway.
   if (request.replace == ReplacePolicy::Refuse && !request.dry_run)
-    if (const auto replaced = engine::MarkedForReplacement(report.targets); !replaced.empty())
+    if (const auto replaced = WouldReplace(report.targets); !replaced.empty())
       throw Error(Number(Ours::ReplaceNotConfirmed), fmt::format("{}: the store holds {}",
                                                                  DefaultText(Ours::ReplaceNotConfirmed),
                                                                  fmt::join(replaced, ", ")));

@@ -57,7 +57,11 @@ importer::SelectionEntry EntryOf(const Target& t) {
                                       t.source_extn, t.target_extn);
 }
 
-std::vector<std::string> MarkedForReplacement(const std::vector<Target>& marked) {
+}  // namespace kestrel::engine
+
+namespace kestrel {
+
+std::vector<std::string> WouldReplace(const std::vector<Target>& marked) {
   std::vector<std::string> profiles, applications;
   auto add = [](std::vector<std::string>& to, std::string name) {
     if (std::find(to.begin(), to.end(), name) == to.end()) to.push_back(std::move(name));
@@ -71,4 +75,4 @@ std::vector<std::string> MarkedForReplacement(const std::vector<Target>& marked)
   return profiles;
 }
 
-}  // namespace kestrel::engine
+}  // namespace kestrel

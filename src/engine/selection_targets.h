@@ -29,9 +29,4 @@ Target TargetOf(const importer::SelectionEntry& marked);
 // A target as the entry the importer checks and imports.
 importer::SelectionEntry EntryOf(const Target& target);
 
-// What the targets, as the marking read them, say the store holds and an import would replace:
-// "profile N" for every marked number, then "application X" for every marked
-// application, each named once, in list order.
-std::vector<std::string> MarkedForReplacement(const std::vector<Target>& marked);
-
 }  // namespace kestrel::engine

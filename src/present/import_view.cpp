@@ -63,20 +63,6 @@ Json VerdictJson(const std::vector<PackProfile>& sources, const std::vector<Targ
   return report;
 }
 
-std::vector<std::string> Replaces(const std::vector<Target>& marked) {
-  std::vector<std::string> profiles, applications;
-  auto add = [](std::vector<std::string>& to, std::string name) {
-    if (std::find(to.begin(), to.end(), name) == to.end()) to.push_back(std::move(name));
-  };
-  for (const Target& t : marked) {
-    if (t.stored.profile) add(profiles, "profile " + std::to_string(t.profile));
-    if (t.stored.source_application) add(applications, "application " + t.source_application);
-    if (t.stored.target_application) add(applications, "application " + t.target_application);
-  }
-  profiles.insert(profiles.end(), applications.begin(), applications.end());
-  return profiles;
-}
-
 Json ImportSummaryJson(const ImportReport& report) {
   Json imported = Json::array();
   for (size_t i = 0; i < report.sources.size() && i < report.targets.size(); ++i)

@@ -28,10 +28,6 @@ Json DetailsJson(const std::vector<PackProfile>& sources, const std::vector<Targ
 Json VerdictJson(const std::vector<PackProfile>& sources, const std::vector<Target>& targets, bool passed,
                  const std::vector<std::string>& messages);
 
-// What the marked targets say an import would replace: "profile N" for
-// every number the store holds, then "application X" for every application
-// it holds, each named once, in list order.
-std::vector<std::string> Replaces(const std::vector<Target>& marked);
 
 // What the import replaced (or would have, on a dry run) and what each pack
 // profile became: what `import --json` prints.

@@ -257,7 +257,7 @@ Json VerdictOf(kestrel::Store& store, const kestrel::ImportRequest& request, boo
   const std::vector<kestrel::Target> marked = kestrel::Targets(store, request);
   Json verdict = present::VerdictJson(proposal.sources, marked, passed, messages);
   Json replaces = Json::array();
-  for (const auto& what : present::Replaces(marked))
+  for (const auto& what : kestrel::WouldReplace(marked))
     replaces.push_back(present::JsonText(what));
   verdict["replaces"] = replaces;
   return verdict;
