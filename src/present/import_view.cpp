@@ -1,7 +1,6 @@
 // The JSON of pack details, verdicts and import summaries.
 #include "present/import_view.h"
 
-#include <algorithm>
 #include <map>
 
 #include "kestrel/details.h"
