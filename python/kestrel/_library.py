@@ -133,3 +133,26 @@ def check(status):
     error = S.Error()
     library().kestrel_get_error(ctypes.byref(error))
     raise error_of(error, status)
+
+
+class Handle:
+    """What owns one handle of the library: closes it once, by `close()`, at
+    the end of a `with` block or when collected. A subclass sets `_handle`
+    and names the library's function that lets it go in `_FREE`."""
+
+    _FREE = ""
+
+    def close(self):
+        """Lets go of the handle (also when the object is collected)."""
+        if getattr(self, "_handle", None):
+            getattr(self._lib, self._FREE)(self._handle)
+            self._handle = None
+
+    def __del__(self):
+        self.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()

@@ -251,11 +251,13 @@ def _request(request, options):
     return ImportRequest(request, **options)
 
 
-class Store:
+class Store(L.Handle):
     """A profile store opened by its location: a file (never created), or a
     server's postgresql:// URI or key=value pairs. Every statement waits at
     most `wait` seconds for a lock another program holds (then 9031). One
     thread at a time."""
+
+    _FREE = "kestrel_store_close"
 
     def __init__(self, location, wait=DEFAULT_WAIT):
         self._lib = L.library()
@@ -263,21 +265,6 @@ class Store:
         handle = ctypes.c_void_p()
         L.check(self._lib.kestrel_store_open(data, len(data), _int32(wait, "wait_seconds"), ctypes.byref(handle)))
         self._handle = handle
-
-    def close(self):
-        """Closes the store (also when it is collected)."""
-        if getattr(self, "_handle", None):
-            self._lib.kestrel_store_close(self._handle)
-            self._handle = None
-
-    def __del__(self):
-        self.close()
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
 
     def _live(self):
         if not self._handle:

@@ -33,8 +33,9 @@ def _property(name, kind, readable=True, writable=True):
     return property(get if readable else None, put if writable else None)
 
 
-class _Object:
+class _Object(L.Handle):
     PROG_ID = b""
+    _FREE = "kestrel_release"
 
     def __init__(self, store=None):
         self._lib = L.library()
@@ -43,21 +44,6 @@ class _Object:
         self._handle = handle
         if store is not None:
             self.set_store(store)
-
-    def close(self):
-        """Releases the object (also when it is collected)."""
-        if getattr(self, "_handle", None):
-            self._lib.kestrel_release(self._handle)
-            self._handle = None
-
-    def __del__(self):
-        self.close()
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
 
     def set_store(self, location):
         """Opens the store (a file, or a server's postgresql:// URI or key=value
