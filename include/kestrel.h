@@ -206,14 +206,15 @@ KESTREL_API int kestrel_messages(const char* messages, size_t length, const kest
  * caller's size keep their defaults. A result the library allocates starts
  * with `size` too, what the library filled. Element structs (kestrel_target,
  * kestrel_pack_profile, kestrel_pack_file, kestrel_error, kestrel_count,
- * kestrel_table_rows) never grow: a later version adds arrays of new ones.
+ * kestrel_table_rows, kestrel_stored_profile) never grow: a later version adds arrays of new ones.
  * Booleans are int32_t, 0 false and anything else true; `reserved` fields
  * are 0 on the way out and ignored on the way in.
  *
  * Ownership. Texts and arrays a request points at are read during the call
  * only. A result belongs to the caller, who frees it with the function of its
  * type (kestrel_export_report_free, kestrel_pack_info_free,
- * kestrel_targets_free, kestrel_findings_free, kestrel_import_report_free;
+ * kestrel_targets_free, kestrel_findings_free, kestrel_import_report_free,
+ * kestrel_stored_profiles_free, kestrel_counts_free, kestrel_texts_free;
  * NULL allowed, a pointer the library did not hand out fails with 5);
  * everything it points at lives until then. Texts out are NUL-terminated as a
  * courtesy (the length counts without it).
@@ -260,6 +261,41 @@ typedef struct kestrel_count {
   kestrel_text name;
   int64_t rows;
 } kestrel_count;
+
+/* One profile a store holds, with its place in the hierarchy and its rules. */
+typedef struct kestrel_stored_profile {
+  int32_t number;
+  int32_t parent;  /* its direct parent; 0 for a root */
+  int32_t depth;   /* 1 for a root */
+  int32_t reserved;
+  kestrel_text source_application, target_application;
+  kestrel_text version, release, customer; /* its VRC */
+  kestrel_text description;
+  const kestrel_count* rules;  /* its rows of each rule table (qzmap110 to qzmap175) holding any, by table */
+  size_t rule_count;
+} kestrel_stored_profile;
+
+typedef struct kestrel_stored_profiles {
+  uint32_t size;
+  int32_t reserved;
+  const kestrel_stored_profile* profiles; /* by number */
+  size_t count;
+} kestrel_stored_profiles;
+
+/* Every profile of the store. */
+KESTREL_API int kestrel_store_profiles(kestrel_store* store, kestrel_stored_profiles** profiles);
+KESTREL_API int kestrel_stored_profiles_free(kestrel_stored_profiles* profiles);
+
+typedef struct kestrel_counts {
+  uint32_t size;
+  int32_t reserved;
+  const kestrel_count* tables; /* in the schema's order */
+  size_t count;
+} kestrel_counts;
+
+/* The rows of every table of the store. */
+KESTREL_API int kestrel_store_counts(kestrel_store* store, kestrel_counts** counts);
+KESTREL_API int kestrel_counts_free(kestrel_counts* counts);
 
 typedef struct kestrel_export_request {
   uint32_t size;
@@ -454,6 +490,19 @@ KESTREL_API int kestrel_findings_free(kestrel_findings* findings);
 /* The check an import runs before its first delete, alone: its status is
  * the first refusal's number, kestrel_get_error its place. Changes nothing. */
 KESTREL_API int kestrel_check(kestrel_store* store, const kestrel_import_request* request);
+/* What the import would delete and replace, for a host to show before it
+ * asks for consent: "profile N" for every profile number the store holds,
+ * then "application X" for every application it holds, each once (none
+ * when nothing). The same list a refusal (9030) names. Changes nothing. */
+typedef struct kestrel_texts {
+  uint32_t size;
+  int32_t reserved;
+  const kestrel_text* items;
+  size_t count;
+} kestrel_texts;
+KESTREL_API int kestrel_would_replace(kestrel_store* store, const kestrel_import_request* request,
+                                      kestrel_texts** replaced);
+KESTREL_API int kestrel_texts_free(kestrel_texts* texts);
 /* Verifies, refuses a replacement the request does not allow, checks the
  * pack and imports it as one unit of the store: all of it, or nothing. */
 KESTREL_API int kestrel_import(kestrel_store* store, const kestrel_import_request* request, kestrel_import_report** report);

@@ -176,4 +176,43 @@ std::unique_ptr<Result<kestrel_import_report>> ImportResult(const ImportReport& 
   return r;
 }
 
+std::unique_ptr<Result<kestrel_stored_profiles>> StoredProfilesResult(const std::vector<inspect::StoredProfile>& profiles) {
+  auto r = std::make_unique<Result<kestrel_stored_profiles>>();
+  Arena& arena = r->arena;
+  std::vector<kestrel_stored_profile> out;
+  for (const auto& p : profiles) {
+    kestrel_stored_profile c{};
+    // Profile numbers and depths are 16 bits in every store.
+    c.number = static_cast<int32_t>(p.number);
+    c.parent = static_cast<int32_t>(p.parent);
+    c.depth = static_cast<int32_t>(p.depth);
+    c.source_application = arena.Text(p.source_application);
+    c.target_application = arena.Text(p.target_application);
+    c.version = arena.Text(p.version);
+    c.release = arena.Text(p.release);
+    c.customer = arena.Text(p.customer);
+    c.description = arena.Text(p.description);
+    std::vector<kestrel_count> rules;
+    for (const auto& [table, n] : p.rules) rules.push_back(kestrel_count{arena.Text(table), n});
+    c.rules = arena.Array(std::move(rules), c.rule_count);
+    out.push_back(c);
+  }
+  r->c.profiles = arena.Array(std::move(out), r->c.count);
+  return r;
+}
+
+std::unique_ptr<Result<kestrel_counts>> CountsResult(const std::vector<TableCount>& counts) {
+  auto r = std::make_unique<Result<kestrel_counts>>();
+  std::vector<kestrel_count> out;
+  for (const auto& t : counts) out.push_back(kestrel_count{r->arena.Text(t.table), t.rows});
+  r->c.tables = r->arena.Array(std::move(out), r->c.count);
+  return r;
+}
+
+std::unique_ptr<Result<kestrel_texts>> TextsResult(const std::vector<std::string>& texts) {
+  auto r = std::make_unique<Result<kestrel_texts>>();
+  r->c.items = r->arena.Texts(texts, r->c.count);
+  return r;
+}
+
 }  // namespace kestrel::capi

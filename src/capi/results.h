@@ -72,5 +72,8 @@ std::unique_ptr<Result<kestrel_pack_info>> PackInfoResult(const PackInfo& info);
 std::unique_ptr<Result<kestrel_targets>> TargetsResult(const std::vector<Target>& targets);
 std::unique_ptr<Result<kestrel_findings>> FindingsResult(const std::vector<Error>& findings);
 std::unique_ptr<Result<kestrel_import_report>> ImportResult(const ImportReport& report);
+std::unique_ptr<Result<kestrel_stored_profiles>> StoredProfilesResult(const std::vector<inspect::StoredProfile>& profiles);
+std::unique_ptr<Result<kestrel_counts>> CountsResult(const std::vector<TableCount>& counts);
+std::unique_ptr<Result<kestrel_texts>> TextsResult(const std::vector<std::string>& texts);
 
 }  // namespace kestrel::capi

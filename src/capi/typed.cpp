@@ -140,6 +140,30 @@ int kestrel_store_close(kestrel_store* store) {
   return Guarded([&] { delete store; });
 }
 
+int kestrel_store_profiles(kestrel_store* store, kestrel_stored_profiles** profiles) {
+  return Guarded([&] {
+    kestrel::Store& s = StoreOf(store);
+    kestrel_stored_profiles*& out = Out(profiles);
+    out = HandOut(StoredProfilesResult(s.Profiles()));
+  });
+}
+
+int kestrel_stored_profiles_free(kestrel_stored_profiles* profiles) {
+  return Guarded([&] { Free(profiles); });
+}
+
+int kestrel_store_counts(kestrel_store* store, kestrel_counts** counts) {
+  return Guarded([&] {
+    kestrel::Store& s = StoreOf(store);
+    kestrel_counts*& out = Out(counts);
+    out = HandOut(CountsResult(s.Counts()));
+  });
+}
+
+int kestrel_counts_free(kestrel_counts* counts) {
+  return Guarded([&] { Free(counts); });
+}
+
 int kestrel_export(kestrel_store* store, const kestrel_export_request* request, kestrel_export_report** report) {
   return Guarded([&] {
     kestrel::Store& s = StoreOf(store);
@@ -197,6 +221,19 @@ int kestrel_check(kestrel_store* store, const kestrel_import_request* request) {
     kestrel::Store& s = StoreOf(store);
     kestrel::Check(s, ToEngine(Filled(request, "import request size")));
   });
+}
+
+int kestrel_would_replace(kestrel_store* store, const kestrel_import_request* request, kestrel_texts** replaced) {
+  return Guarded([&] {
+    kestrel::Store& s = StoreOf(store);
+    kestrel_texts*& out = Out(replaced);
+    const kestrel::ImportRequest e = ToEngine(Filled(request, "import request size"));
+    out = HandOut(TextsResult(kestrel::WouldReplace(kestrel::Targets(s, e))));
+  });
+}
+
+int kestrel_texts_free(kestrel_texts* texts) {
+  return Guarded([&] { Free(texts); });
 }
 
 int kestrel_import(kestrel_store* store, const kestrel_import_request* request, kestrel_import_report** report) {

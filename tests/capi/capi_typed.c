@@ -231,6 +231,62 @@ static void check_typed_refused_at(kestrel_store* s, const char* dir, const char
   expect_error(kestrel_import(s, &rq, &done), 9045, "profile 99", "Qzmap120.dat", -1, "importing it");
 }
 
+/* The demo store's profiles and counts as the list and counts commands
+ * show them: the chain 10 > 20 > 30, each with its rules by table. */
+static void check_typed_store_contents(kestrel_store* demo) {
+  kestrel_stored_profiles* profiles = NULL;
+  expect_status(kestrel_store_profiles(demo, &profiles), 0, "profiles");
+  if (profiles) {
+    CHECK(profiles->size == sizeof(kestrel_stored_profiles) && profiles->count == 3);
+    const struct { int32_t number, parent, depth; const char* version; int64_t qzmap120; } chain[] = {
+        {10, 0, 1, "X40", 11}, {20, 10, 2, "X41U", 7}, {30, 20, 3, "X42U", 6}};
+    for (size_t i = 0; i < profiles->count && i < 3; ++i) {
+      const kestrel_stored_profile* p = &profiles->profiles[i];
+      int64_t rules = -1;
+      for (size_t k = 0; k < p->rule_count; ++k)
+        if (same(p->rules[k].name.bytes, p->rules[k].name.length, "qzmap120")) rules = p->rules[k].rows;
+      if (p->number != chain[i].number || p->parent != chain[i].parent || p->depth != chain[i].depth ||
+          !same(p->version.bytes, p->version.length, chain[i].version) || rules != chain[i].qzmap120 ||
+          !same(p->source_application.bytes, p->source_application.length, "ACC10") || p->rule_count != 11) {
+        fprintf(stderr, "profiles: entry %zu is %d below %d at depth %d, %lld rows of qzmap120\n", i, (int)p->number,
+                (int)p->parent, (int)p->depth, (long long)rules);
+        ++failures;
+      }
+    }
+  }
+  expect_status(kestrel_stored_profiles_free(profiles), 0, "free the profiles");
+  expect_status(kestrel_counts_free((kestrel_counts*)profiles), 5, "free the profiles again, as counts");
+
+  kestrel_counts* counts = NULL;
+  expect_status(kestrel_store_counts(demo, &counts), 0, "counts");
+  if (counts) {
+    CHECK(counts->count > 20 && same(counts->tables[0].name.bytes, counts->tables[0].name.length, "qzmap100"));
+    CHECK(counts->tables[0].rows == 3);
+  }
+  expect_status(kestrel_counts_free(counts), 0, "free the counts");
+  expect_error(kestrel_store_profiles(NULL, &profiles), 91, NULL, NULL, -1, "profiles without a store");
+  expect_error(kestrel_store_counts(demo, NULL), 5, NULL, NULL, -1, "counts without an out pointer");
+}
+
+/* What an import of the request would replace, as one text each. */
+static void expect_would_replace(kestrel_store* s, const kestrel_import_request* rq, const char* const* want,
+                                 size_t count, const char* what) {
+  kestrel_texts* replaced = NULL;
+  expect_status(kestrel_would_replace(s, rq, &replaced), 0, what);
+  if (!replaced) return;
+  int differs = replaced->count != count;
+  for (size_t i = 0; i < replaced->count && !differs; ++i)
+    differs = !same(replaced->items[i].bytes, replaced->items[i].length, want[i]);
+  if (differs) {
+    fprintf(stderr, "%s: would replace", what);
+    for (size_t i = 0; i < replaced->count; ++i)
+      fprintf(stderr, " \"%.*s\"", (int)replaced->items[i].length, replaced->items[i].bytes);
+    fprintf(stderr, "; wanted %zu\n", count);
+    ++failures;
+  }
+  expect_status(kestrel_texts_free(replaced), 0, "free the texts");
+}
+
 /* The demo chain exported, read, proposed for the second store, verified,
  * imported renumbered, and refused when imported again. */
 void check_typed(const char* dir, const char* store, const char* second, const char* registry) {
@@ -238,6 +294,7 @@ void check_typed(const char* dir, const char* store, const char* second, const c
   expect_status(kestrel_store_open(store, strlen(store), 30, &demo), 0, "open the demo store");
   expect_status(kestrel_store_open(second, strlen(second), 5, &s), 0, "open the second store");
   if (!demo || !s) return;
+  check_typed_store_contents(demo);
   char root[256], command[600];
   snprintf(root, sizeof root, "%s/typed", dir);
   snprintf(command, sizeof command, "mkdir '%s'", root);
@@ -324,6 +381,7 @@ void check_typed(const char* dir, const char* store, const char* second, const c
   rq.user.length = sizeof user;
   rq.registry = text_of(registry);
   expect_status(kestrel_check(s, &rq), 0, "check the renumbered import");
+  expect_would_replace(s, &rq, NULL, 0, "nothing to replace in an empty store");
   kestrel_import_report* done = NULL;
   rq.dry_run = 1;
   expect_status(kestrel_import(s, &rq, &done), 0, "dry run");
@@ -343,7 +401,9 @@ void check_typed(const char* dir, const char* store, const char* second, const c
   }
   /* Again, the store now holds them: refused unless replacing is allowed. */
   done = NULL;
-  expect_error(kestrel_import(s, &rq, &done), 9030, NULL, NULL, -1, "import over stored profiles");
+  expect_error(kestrel_import(s, &rq, &done), 9030, "profile 930", NULL, -1, "import over stored profiles");
+  const char* const stored[] = {"profile 10", "profile 20", "profile 930", "application ACC10", "application ACCX2"};
+  expect_would_replace(s, &rq, stored, 5, "what importing it again would replace");
   rq.replace = KESTREL_REPLACE;
   rq.dry_run = 1;
   expect_status(kestrel_import(s, &rq, &done), 0, "replace, dry run");
