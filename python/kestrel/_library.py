@@ -6,7 +6,8 @@ import os
 import threading
 
 from . import _structs as S
-from .errors import KestrelError, Place
+from . import errors
+from .errors import Place
 
 _ENCODING = ("utf-8", "surrogateescape")
 _INT64_MIN, _INT64_MAX = -(2 ** 63), 2 ** 63 - 1
@@ -45,7 +46,7 @@ def to_number(value, name):
     if not isinstance(value, int):
         raise TypeError(f"{name} takes a number, not {type(value).__name__}")
     if not _INT64_MIN <= value <= _INT64_MAX:
-        raise KestrelError(6, f"Overflow: {name} takes a 64-bit number, not {value}")
+        raise errors.error(6, f"Overflow: {name} takes a 64-bit number, not {value}")
     return int(value)
 
 
@@ -54,12 +55,23 @@ def from_text(text):
     return ctypes.string_at(text.bytes, text.length).decode(*_ENCODING) if text.length else ""
 
 
+def _recorded():
+    """The library the installation recorded (kestrel/_installed.py, written
+    by `pip install`); None when the package runs from its source."""
+    try:
+        from . import _installed
+    except ImportError:
+        return None
+    return _installed.LIBRARY
+
+
 def _candidates():
     named = os.environ.get("KESTREL_LIBRARY")
     if named:
         return [named]
     here = os.path.dirname(os.path.abspath(__file__))
-    return [
+    recorded = _recorded()
+    return ([recorded] if recorded else []) + [
         os.path.join(here, "libkestrel.so"),
         # PREFIX/share/kestrel/python/kestrel -> PREFIX/lib
         os.path.normpath(os.path.join(here, "..", "..", "..", "..", "lib", "libkestrel.so")),
@@ -71,13 +83,14 @@ def _load():
     tried = []
     for path in _candidates():
         if os.sep in path and not os.path.exists(path):
-            tried.append(path)
+            tried.append(f"{path} (no such file)")
             continue
         try:
             return ctypes.CDLL(path)
         except OSError as e:
             tried.append(f"{path} ({e})")
-    raise OSError("libkestrel.so not found; set KESTREL_LIBRARY to its path. Tried: " + "; ".join(tried))
+    raise OSError("libkestrel.so not found: install the package with pip from a built or installed Kestrel"
+                  " (see README.md, Python), or set KESTREL_LIBRARY to the library's path. Tried: " + "; ".join(tried))
 
 
 _lib = None
@@ -120,27 +133,29 @@ def place_of(place):
     return Place(from_text(place.file), place.line, from_text(place.table), place.entry, from_text(place.path))
 
 
-def error_of(error, number=0):
-    """A KestrelError of a failure or a finding the library handed out
-    (`number` when it carries none)."""
-    return KestrelError(error.number or number, from_text(error.text), place_of(error.place))
+def last_error(status):
+    """The thread's last failure as the exception of its class (`status`
+    when it carries no number)."""
+    error = S.Error()
+    library().kestrel_get_error(ctypes.byref(error))
+    return errors.error(error.number or status, from_text(error.text), place_of(error.place))
 
 
 def check(status):
     """Raises the thread's last error, with its place, when a call did not succeed."""
-    if status == 0:
-        return
-    error = S.Error()
-    library().kestrel_get_error(ctypes.byref(error))
-    raise error_of(error, status)
+    if status != 0:
+        raise last_error(status)
 
 
 class Handle:
     """What owns one handle of the library: closes it once, by `close()`, at
     the end of a `with` block or when collected. A subclass sets `_handle`
-    and names the library's function that lets it go in `_FREE`."""
+    and names the library's function that lets it go in `_FREE`. Its slots
+    are its only attributes: a misspelt name is refused, not kept."""
 
+    __slots__ = ("_lib", "_handle")
     _FREE = ""
+    _WHAT = "object"
 
     def close(self):
         """Lets go of the handle (also when the object is collected)."""
@@ -153,6 +168,11 @@ class Handle:
 
     def __enter__(self):
         return self
+
+    def _live(self):
+        if not getattr(self, "_handle", None):
+            raise errors.error(91, f"Object variable or With block variable not set: the {self._WHAT} was closed")
+        return self._handle
 
     def __exit__(self, *exc):
         self.close()

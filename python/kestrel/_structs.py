@@ -23,6 +23,24 @@ class Count(ctypes.Structure):
     _fields_ = [("name", Text), ("rows", _i64)]
 
 
+class StoredProfile(ctypes.Structure):
+    _fields_ = [("number", _i32), ("parent", _i32), ("depth", _i32), ("reserved", _i32),
+                ("source_application", Text), ("target_application", Text), ("version", Text), ("release", Text),
+                ("customer", Text), ("description", Text), ("rules", _P(Count)), ("rule_count", _size)]
+
+
+class StoredProfiles(ctypes.Structure):
+    _fields_ = [("size", _u32), ("reserved", _i32), ("profiles", _P(StoredProfile)), ("count", _size)]
+
+
+class Counts(ctypes.Structure):
+    _fields_ = [("size", _u32), ("reserved", _i32), ("tables", _P(Count)), ("count", _size)]
+
+
+class Texts(ctypes.Structure):
+    _fields_ = [("size", _u32), ("reserved", _i32), ("items", _P(Text)), ("count", _size)]
+
+
 class ExportRequest(ctypes.Structure):
     _fields_ = [("size", _u32), ("profile", _i32), ("root", Text), ("single_profile", _i32), ("new_number", _i32),
                 ("traverse_parent", _i32), ("revisions", _i32), ("based_on", _i32), ("for_sync", _i32),
@@ -100,6 +118,10 @@ SIGNATURES = {
     "kestrel_get_error": [_P(Error)],
     "kestrel_store_open": [ctypes.c_char_p, _size, _i32, _P(_void)],
     "kestrel_store_close": [_void],
+    "kestrel_store_profiles": [_void, _P(_P(StoredProfiles))],
+    "kestrel_stored_profiles_free": [_P(StoredProfiles)],
+    "kestrel_store_counts": [_void, _P(_P(Counts))],
+    "kestrel_counts_free": [_P(Counts)],
     "kestrel_export": [_void, _P(ExportRequest), _P(_P(ExportReport))],
     "kestrel_export_report_free": [_P(ExportReport)],
     "kestrel_read_pack": [ctypes.c_char_p, _size, _u32, _P(_P(PackInfo))],
@@ -109,6 +131,8 @@ SIGNATURES = {
     "kestrel_verify": [_void, _P(ImportRequest), _P(_P(Findings))],
     "kestrel_findings_free": [_P(Findings)],
     "kestrel_check": [_void, _P(ImportRequest)],
+    "kestrel_would_replace": [_void, _P(ImportRequest), _P(_P(Texts))],
+    "kestrel_texts_free": [_P(Texts)],
     "kestrel_import": [_void, _P(ImportRequest), _P(_P(ImportReport))],
     "kestrel_import_report_free": [_P(ImportReport)],
 }

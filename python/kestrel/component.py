@@ -1,14 +1,28 @@
-"""Export and Import: clsExport and clsImport as Python objects. Their
-properties keep the classes' names; the methods of the classes' own names
-return what the classes return (the result, then the by-reference
-arguments), and the lower-case helpers raise KestrelError where the class
-would return false."""
+"""The original component's two classes for hosts written against them:
+Export and Import (clsExport and clsImport) as Python objects, and a logic
+pack's details string as Details and Entry. Their properties keep the
+classes' names (MigrationProfileTobeExported, traveseparent, ...); a name
+the class does not have is refused with AttributeError. The methods of the
+classes' own names return what the classes return (the result, then the
+by-reference arguments); the lower-case helpers raise KestrelError (of the
+class its number belongs to) where the class would return false. Details
+carry numbers as the details string does, as texts with their markers.
+
+    from kestrel.component import Export
+    with Export(store="profiles.db") as export:
+        export.MigrationProfileTobeExported = 30
+        export.Path = "/srv/packs"
+        pack = export.export()
+
+New code uses kestrel.Store and kestrel.Pack instead.
+"""
 
 import ctypes
+import dataclasses
+from typing import List
 
 from . import _library as L
-from .details import Details, Verification, messages
-from .errors import KestrelError
+from . import errors
 
 # A failure that left no number of its own (docs/errors.md: Internal).
 _NO_NUMBER = 9001
@@ -34,6 +48,7 @@ def _property(name, kind, readable=True, writable=True):
 
 
 class _Object(L.Handle):
+    __slots__ = ()
     PROG_ID = b""
     _FREE = "kestrel_release"
 
@@ -53,11 +68,6 @@ class _Object(L.Handle):
 
     ErrorNumber = _property("ErrorNumber", "number", writable=False)
     ErrorDescription = _property("ErrorDescription", "text", writable=False)
-
-    def _live(self):
-        if not self._handle:
-            raise KestrelError(91, "the object was released")
-        return self._handle
 
     def _put_text(self, name, value):
         data = L.to_bytes(value)
@@ -96,12 +106,15 @@ class _Object(L.Handle):
         return bool(result.value), array
 
     def _failure(self, message=""):
-        return KestrelError(self.ErrorNumber or _NO_NUMBER, self.ErrorDescription or message or "failed")
+        # A procedure's numbers mean what that procedure says (1 is a missing
+        # pack folder to one, a missing profile to another): no subclass.
+        return errors.KestrelError(self.ErrorNumber or _NO_NUMBER, self.ErrorDescription or message or "failed")
 
 
 class Export(_Object):
     """Kestrel20ImpExp.clsExport: writes the logic pack of one profile."""
 
+    __slots__ = ()
     PROG_ID = b"Kestrel20ImpExp.clsExport"
 
     traveseparent = _property("traveseparent", "bool")
@@ -120,16 +133,23 @@ class Export(_Object):
         return self._call("ExportMigrationProfiles")[0]
 
     def export(self):
-        """Exports and returns the pack folder; raises KestrelError on failure."""
+        """Exports and returns the pack folder; raises KestrelError on failure.
+        Path keeps the root it was given, so that the next export writes
+        beside this pack, not inside it (the class itself leaves Path
+        naming the pack folder)."""
+        root = self.Path
         if not self.ExportMigrationProfiles():
             raise self._failure()
-        return self.Path
+        folder = self.Path
+        self.Path = root
+        return folder
 
 
 class Import(_Object):
     """Kestrel20ImpExp.clsImport: shows, verifies and imports a logic pack.
     Creating one needs the installation folder recorded (KESTREL_REGISTRY)."""
 
+    __slots__ = ()
     PROG_ID = b"Kestrel20ImpExp.clsImport"
 
     LastModifiedUser = _property("LastModifiedUser", "text")
@@ -190,11 +210,113 @@ class Import(_Object):
         passed, checked, message = self.VerifyUserSelections(text)
         return Verification(passed, Details.parse(checked), messages(message))
 
-    def import_pack(self, details):
+    def import_pack(self, details, replace=False):
         """Imports the pack with a selection (as verify takes it); returns the
-        details the import ends with; raises KestrelError on failure."""
+        details the import ends with; raises KestrelError on failure. What
+        the store holds already (a target the verification marks "*") is
+        deleted and replaced only with replace=True, else ReplaceRefused
+        names it: ImportLogicPack itself replaces without asking."""
         text = details.with_targets() if isinstance(details, Details) else details
+        if not replace:
+            verified = self.verify(text)
+            replacing = _replacing(verified.details.targets) if verified.passed else []
+            if replacing:
+                raise errors.ReplaceRefused(9030, "The import would delete and replace what the store holds: "
+                                            + ", ".join(replacing), replacing=replacing)
         ok, after, message = self.ImportLogicPack(text)
         if not ok:
             raise self._failure(message)
         return Details.parse(after)
+
+
+# ---- Details: the lists of a details string ----
+
+@dataclasses.dataclass(slots=True)
+class Entry:
+    """One profile of a list. A "*" after a number or an application marks
+    what the store holds already (an import replaces it); after a parent, a
+    profile the store lacks ("0*": no parent). Markers are never typed into
+    a target: leave them out when editing."""
+
+    profile: str
+    source_application: str
+    target_application: str
+    parent: str
+    source_extn: str
+    target_extn: str
+
+    def fields(self):
+        return [getattr(self, f.name) for f in dataclasses.fields(self)]
+
+
+@dataclasses.dataclass(slots=True)
+class Details:
+    """The details string as the import hands it out (`text`) and its two
+    lists. Edit `targets` and pass the Details to Import.verify or
+    Import.import_pack: they send the proposal's sources with these targets."""
+
+    text: str
+    sources: List[Entry]
+    targets: List[Entry]
+
+    @classmethod
+    def parse(cls, text):
+        return cls(text, _entries(text, L.SOURCES), _entries(text, L.TARGETS))
+
+    def with_targets(self):
+        """The details string of the sources and the (edited) targets."""
+        entries = (L.Text * max(1, len(self.targets)))()
+        keep = []
+        for i, entry in enumerate(self.targets):
+            # A number given as an int goes as its digits.
+            data = L.to_bytes("|".join(f if isinstance(f, (str, bytes)) else str(f) for f in entry.fields()))
+            keep.append(data)
+            entries[i].bytes = ctypes.cast(ctypes.c_char_p(data), ctypes.POINTER(ctypes.c_char))
+            entries[i].length = len(data)
+        proposal = L.to_bytes(self.text)
+        out = ctypes.POINTER(ctypes.c_char)()
+        length = ctypes.c_size_t()
+        L.check(L.library().kestrel_details_with_targets(proposal, len(proposal), entries, len(self.targets),
+                                                         ctypes.byref(out), ctypes.byref(length)))
+        return L.from_text(L.Text(out, length.value))
+
+
+@dataclasses.dataclass(slots=True)
+class Verification:
+    """What a verification of a selection said: whether it passes, the details
+    checked (with the markers the store gives them) and the messages, one
+    per line."""
+
+    passed: bool
+    details: Details
+    messages: List[str]
+
+
+def _replacing(targets):
+    """What verified targets say an import would replace: the profiles the
+    store holds, then the applications, each once."""
+    profiles = [f"profile {t.profile[:-1]}" for t in targets if t.profile.endswith("*")]
+    applications = []
+    for t in targets:
+        for code in (t.source_application, t.target_application):
+            if code.endswith("*") and f"application {code[:-1]}" not in applications:
+                applications.append(f"application {code[:-1]}")
+    return profiles + applications
+
+
+def _entries(text, which):
+    data = L.to_bytes(text)
+    fields = ctypes.POINTER(L.Text)()
+    count = ctypes.c_size_t()
+    L.check(L.library().kestrel_details_entries(data, len(data), which, ctypes.byref(fields), ctypes.byref(count)))
+    return [Entry(*(L.from_text(fields[i * L.ENTRY_FIELDS + k]) for k in range(L.ENTRY_FIELDS)))
+            for i in range(count.value)]
+
+
+def messages(text):
+    """A verification's messages, split where the library splits them."""
+    data = L.to_bytes(text)
+    items = ctypes.POINTER(L.Text)()
+    count = ctypes.c_size_t()
+    L.check(L.library().kestrel_messages(data, len(data), ctypes.byref(items), ctypes.byref(count)))
+    return [L.from_text(items[i]) for i in range(count.value)]
