@@ -18,7 +18,9 @@ The original component's classes are in kestrel.component.
 The library is the one KESTREL_LIBRARY names, else the one recorded when the
 package was installed with pip, else libkestrel.so beside this package, else
 that of an installation (PREFIX/lib, this package being in
-PREFIX/share/kestrel/python), else the one the dynamic linker finds.
+PREFIX/share/kestrel/python), else the project's build (build/release, this
+package being the sources' python/kestrel), else the one the dynamic linker
+finds.
 Texts cross as the library's bytes, never transcoded: a str goes as UTF-8
 with surrogateescape (bytes as they are) and texts come back decoded the
 same way, so that any byte comes back as it went (as os.fsencode and

@@ -6,6 +6,7 @@ import os
 import threading
 
 from . import _structs as S
+from . import _where
 from . import errors
 from .errors import Place
 
@@ -69,14 +70,8 @@ def _candidates():
     named = os.environ.get("KESTREL_LIBRARY")
     if named:
         return [named]
-    here = os.path.dirname(os.path.abspath(__file__))
     recorded = _recorded()
-    return ([recorded] if recorded else []) + [
-        os.path.join(here, "libkestrel.so"),
-        # PREFIX/share/kestrel/python/kestrel -> PREFIX/lib
-        os.path.normpath(os.path.join(here, "..", "..", "..", "..", "lib", "libkestrel.so")),
-        "libkestrel.so",
-    ]
+    return ([recorded] if recorded else []) + _where.beside(os.path.dirname(os.path.abspath(__file__))) + [_where.NAME]
 
 
 def _load():
