@@ -11,6 +11,10 @@
 
 namespace kestrel {
 
+// The folder of the library holding this code (libkestrel.so, or the program
+// it is linked into), with its final "/"; "" when the loader cannot tell.
+KESTREL_API std::string LibraryFolder();
+
 // The address of the C-linkage `entry` of the library `file` (a file name,
 // looked for beside libkestrel.so, else by the system's search). nullptr when
 // it cannot be loaded or lacks the entry; `failure` then says why, in the

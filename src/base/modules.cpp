@@ -7,11 +7,8 @@
 #include <fmt/format.h>
 
 namespace kestrel {
-namespace {
 
-// The folder of the library holding this code, with its final "/"; "" when
-// the loader cannot tell.
-std::string FolderOfThisLibrary() {
+std::string LibraryFolder() {
   static const char anchor = 0;
   Dl_info self{};
   if (::dladdr(&anchor, &self) == 0 || self.dli_fname == nullptr) return "";
@@ -19,6 +16,8 @@ std::string FolderOfThisLibrary() {
   const size_t slash = here.rfind('/');
   return slash == std::string::npos ? "" : here.substr(0, slash + 1);
 }
+
+namespace {
 
 void* LoadEntry(const std::string& path, const char* entry, std::string& failure) {
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -35,7 +34,7 @@ void* LoadEntry(const std::string& path, const char* entry, std::string& failure
 }  // namespace
 
 void* LoadLibraryEntry(const std::string& file, const char* entry, std::string& failure) {
-  return LoadEntry(FolderOfThisLibrary() + file, entry, failure);
+  return LoadEntry(LibraryFolder() + file, entry, failure);
 }
 
 void* LoadSystemLibraryEntry(const std::string& soname, const char* entry, std::string& failure) {

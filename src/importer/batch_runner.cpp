@@ -2,6 +2,8 @@
 // child process per line, run through the Env, with its output kept.
 #include "importer/batch_runner.h"
 
+#include "kestrel/modules.h"
+
 #include <fmt/format.h>
 
 #include "base/error.h"
@@ -55,7 +57,12 @@ std::vector<std::string> SplitBatchLine(std::string_view line) {
 
 std::string BulkCopyProgram(Env& env) {
   if (std::string set = env.Variable("KESTREL_BCP"); !set.empty()) return set;
-  return files::Join(env.ProgramFolder(), "bcp");
+  const std::string beside_program = files::Join(env.ProgramFolder(), "bcp");
+  if (env.FileExists(beside_program)) return beside_program;
+  if (const std::string library = LibraryFolder(); !library.empty())
+    for (const std::string& candidate : {library + "bcp", library + "../bin/bcp"})
+      if (env.FileExists(candidate)) return candidate;
+  return beside_program;
 }
 
 void RunBatchFile(Env& env, const std::string& batch_path, const std::string& program) {

@@ -19,7 +19,10 @@ namespace kestrel::importer {
 std::vector<std::string> SplitBatchLine(std::string_view line);
 
 // The program that runs the lines: KESTREL_BCP when set (a name without "/"
-// is looked up on PATH), else the `bcp` next to the running program.
+// is looked up on PATH), else the `bcp` next to the running program, else,
+// for a host that loaded libkestrel.so (Python, a C program), the one beside
+// the library as built or in the bin folder beside an installation's lib;
+// when none is there, the one next to the program (which the error names).
 std::string BulkCopyProgram(Env& env);
 
 // Runs the lines of `batch_path` one after the other with `program` in place

@@ -12,7 +12,7 @@ import unittest.mock
 
 import kestrel
 from kestrel.component import Export, Import
-from support import Folder, rows
+from support import Folder, rows, run
 
 RULE_TABLES = ["qzmap110", "qzmap120", "qzmap125", "qzmap130", "qzmap135", "qzmap140", "qzmap145", "qzmap160",
                "qzmap165", "qzmap170", "qzmap175"]
@@ -140,6 +140,25 @@ class StoreTest(unittest.TestCase):
                         report = call()
                         self.assertEqual((report.committed, sorted(report.profiles_replaced)), (committed, [10, 20, 40]))
                     self.assertEqual(rows(store_path, count)[0][0], imported[0][0] - (not committed))
+
+    def test_batch_path_finds_the_bulk_loader_without_a_variable(self):
+        # An installation whose imports run batch files of bcp lines: the
+        # library finds bcp beside itself, not beside the Python interpreter.
+        install = self.dir.join("batch-install")
+        registry = self.dir.join("batch-registry.ini")
+        run("setup", "--install-dir", install, "--registry", registry)
+        with open(os.path.join(install, "LumoStudio", "bin", "LumoConfig.ini"), "w") as f:
+            f.write("[Settings]\r\nIIS=5\r\n")
+        target = self.dir.empty_store("batch.db")
+        with unittest.mock.patch.dict(os.environ), kestrel.Store(target) as store:
+            os.environ.pop("KESTREL_BCP", None)
+            report = store.import_pack(self.pack, registry=registry)
+        self.assertTrue(report.committed)
+        for table in ("qzddi150", "qzlgy141"):
+            with self.subTest(table):
+                self.assertEqual(report.rows[table].added, rows(self.dir.demo, f"SELECT count(*) FROM {table}")[0][0])
+                self.assertEqual(rows(target, f"SELECT count(*) FROM {table}"), rows(self.dir.demo,
+                                                                                      f"SELECT count(*) FROM {table}"))
 
     def test_export_twice_writes_beside_not_inside(self):
         root = self.dir.folder("twice")
