@@ -1,6 +1,7 @@
 """`pip install ./python` into a fresh virtual environment, then kestrel used
 from there with no variable set: the installed package finds the library it
-recorded. Offline: the environment sees the system's setuptools and wheel
+recorded. And the sources' package on PYTHONPATH alone, which finds the
+build beside it (when the library tested is that build). Offline: the environment sees the system's setuptools and wheel
 (--system-site-packages), and pip neither builds in isolation nor asks an
 index. Exits 77 (skipped) when no interpreter here has venv, setuptools and
 wheel.
@@ -57,8 +58,8 @@ def main():
         # while installing (only then): what is tested is that the package
         # needs nothing at run time.
         default = os.path.join(sources, "build", "release", "libkestrel.so")
-        install_env = dict(env) if os.path.realpath(default) == os.path.realpath(library) \
-            else dict(env, KESTREL_LIBRARY=library)
+        in_default_build = os.path.realpath(default) == os.path.realpath(library)
+        install_env = dict(env) if in_default_build else dict(env, KESTREL_LIBRARY=library)
         run([os.path.join(venv, "bin", "pip"), "install", "--no-index", "--no-build-isolation", "--quiet",
              os.path.join(sources, "python")], env=install_env, cwd=work)
         run([program, "demo-store", os.path.join(work, "demo.db")])
@@ -75,6 +76,13 @@ def main():
             sys.exit(f"installed as {where[0]} with the library {where[1]} (py.typed: {where[2]}), "
                      f"not in {venv} with {library}")
         print(f"installed with {python} into {venv}; it uses {where[1]}")
+        if in_default_build:
+            out = run([sys.executable, "-c", "import kestrel, kestrel._library as L;"
+                       " print(len(kestrel.Store('demo.db').profiles()), L.library()._name)"],
+                      env=dict(env, PYTHONPATH=os.path.join(sources, "python")), cwd=work)
+            if out.split() != ["3", os.path.normpath(default)]:
+                sys.exit(f"the sources' package on PYTHONPATH read {out!r}, not the demo's 3 profiles with {default}")
+            print("the sources' package on PYTHONPATH uses the build beside it")
         return 0
     finally:
         shutil.rmtree(work)
