@@ -168,6 +168,8 @@ class Finding:
 
 @dataclasses.dataclass(slots=True)
 class TableRows:
+    """Rows an import added to and deleted from one table."""
+
     added: int
     deleted: int
 
@@ -272,6 +274,7 @@ class Pack:
 
     @property
     def path(self) -> str:
+        """The pack folder."""
         return self._path
 
     @property
@@ -286,6 +289,7 @@ class Pack:
 
     @property
     def for_sync(self) -> bool:
+        """The pack was exported for a synchronisation."""
         return self._info[2]
 
     @property
@@ -295,10 +299,12 @@ class Pack:
 
     @property
     def has_sums(self) -> bool:
+        """The pack has ExportMR.sums (its files were checked against it)."""
         return self._info[4]
 
     @property
     def applications(self) -> List[str]:
+        """The application codes the pack carries data of, as its manifest lists them."""
         return list(self._info[5])
 
     @property
@@ -350,6 +356,7 @@ class Store(L.Handle):
 
     @property
     def location(self) -> str:
+        """The location the store was opened by, as given."""
         return self._location
 
     def profiles(self) -> List[Profile]:
