@@ -206,7 +206,8 @@ KESTREL_API int kestrel_messages(const char* messages, size_t length, const kest
  * caller's size keep their defaults. A result the library allocates starts
  * with `size` too, what the library filled. Element structs (kestrel_target,
  * kestrel_pack_profile, kestrel_pack_file, kestrel_error, kestrel_count,
- * kestrel_table_rows, kestrel_stored_profile) never grow: a later version adds arrays of new ones.
+ * kestrel_table_rows, kestrel_stored_profile) never grow: a later version
+ * adds arrays of new ones.
  * Booleans are int32_t, 0 false and anything else true; `reserved` fields
  * are 0 on the way out and ignored on the way in.
  *
@@ -490,16 +491,17 @@ KESTREL_API int kestrel_findings_free(kestrel_findings* findings);
 /* The check an import runs before its first delete, alone: its status is
  * the first refusal's number, kestrel_get_error its place. Changes nothing. */
 KESTREL_API int kestrel_check(kestrel_store* store, const kestrel_import_request* request);
-/* What the import would delete and replace, for a host to show before it
- * asks for consent: "profile N" for every profile number the store holds,
- * then "application X" for every application it holds, each once (none
- * when nothing). The same list a refusal (9030) names. Changes nothing. */
+/* A list of texts. */
 typedef struct kestrel_texts {
   uint32_t size;
   int32_t reserved;
   const kestrel_text* items;
   size_t count;
 } kestrel_texts;
+/* What the import would delete and replace, for a host to show before it
+ * asks for consent: "profile N" for every profile number the store holds,
+ * then "application X" for every application it holds, each once (none
+ * when nothing). The same list a refusal (9030) names. Changes nothing. */
 KESTREL_API int kestrel_would_replace(kestrel_store* store, const kestrel_import_request* request,
                                       kestrel_texts** replaced);
 KESTREL_API int kestrel_texts_free(kestrel_texts* texts);
