@@ -24,6 +24,8 @@ from typing import List
 from . import _library as L
 from . import errors
 
+__all__ = ["Details", "Entry", "Export", "Import", "Verification"]
+
 # A failure that left no number of its own (docs/errors.md: Internal).
 _NO_NUMBER = 9001
 
