@@ -15,10 +15,11 @@ used without installing the package again. Moving or removing the library
 takes installing the package again."""
 
 import atexit
-import importlib.util
 import os
+import runpy
 import shutil
 import tempfile
+import types
 
 from setuptools import setup
 from setuptools.command.build_py import build_py
@@ -27,11 +28,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def _where():
-    """kestrel/_where.py, read without importing the package."""
-    spec = importlib.util.spec_from_file_location("kestrel_where", os.path.join(HERE, "kestrel", "_where.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+    """kestrel/_where.py, run without importing the package."""
+    return types.SimpleNamespace(**runpy.run_path(os.path.join(HERE, "kestrel", "_where.py")))
 
 
 def find_library():
