@@ -244,6 +244,19 @@ class _Result:
 
 # ---- Packs ----
 
+@dataclasses.dataclass(frozen=True, slots=True)
+class _PackInfo:
+    export_succeeded: bool
+    revisions: bool
+    for_sync: bool
+    new_profile_number: int
+    has_sums: bool
+    applications: List[str]
+    profiles: List[PackProfile]
+    files: List[PackFile]
+    missing_files: List[str]
+
+
 class Pack:
     """A logic pack folder, read (its files checked against ExportMR.sums
     first; a pack without them is refused unless allow_without_sums). A Pack
@@ -259,11 +272,11 @@ class Pack:
                 allow_without_sums, "allow_without_sums") else 0, ctypes.byref(r.pointer)))
             c = r.pointer.contents
             self._path = L.from_text(c.folder)
-            self._info = (bool(c.export_succeeded), bool(c.revisions), bool(c.for_sync), c.new_profile_number,
-                          bool(c.has_sums), _texts(c.applications, c.application_count),
-                          [_pack_profile(c.profiles[i]) for i in range(c.profile_count)],
-                          [_pack_file(c.files[i]) for i in range(c.file_count)],
-                          _texts(c.missing_files, c.missing_file_count))
+            self._info = _PackInfo(bool(c.export_succeeded), bool(c.revisions), bool(c.for_sync),
+                                   c.new_profile_number, bool(c.has_sums), _texts(c.applications, c.application_count),
+                                   [_pack_profile(c.profiles[i]) for i in range(c.profile_count)],
+                                   [_pack_file(c.files[i]) for i in range(c.file_count)],
+                                   _texts(c.missing_files, c.missing_file_count))
         self._written = None
 
     def __fspath__(self) -> str:
@@ -280,47 +293,47 @@ class Pack:
     @property
     def export_succeeded(self) -> bool:
         """The manifest's status line says the export succeeded."""
-        return self._info[0]
+        return self._info.export_succeeded
 
     @property
     def revisions(self) -> bool:
         """The pack carries revision information."""
-        return self._info[1]
+        return self._info.revisions
 
     @property
     def for_sync(self) -> bool:
         """The pack was exported for a synchronisation."""
-        return self._info[2]
+        return self._info.for_sync
 
     @property
     def new_profile_number(self) -> int:
         """The number a single-profile pack announces to the import; 0 none."""
-        return self._info[3]
+        return self._info.new_profile_number
 
     @property
     def has_sums(self) -> bool:
         """The pack has ExportMR.sums (its files were checked against it)."""
-        return self._info[4]
+        return self._info.has_sums
 
     @property
     def applications(self) -> List[str]:
         """The application codes the pack carries data of, as its manifest lists them."""
-        return list(self._info[5])
+        return list(self._info.applications)
 
     @property
     def profiles(self) -> List[PackProfile]:
         """The pack's profiles, in its header file's order."""
-        return list(self._info[6])
+        return list(self._info.profiles)
 
     @property
     def files(self) -> List[PackFile]:
         """Every file of the folder, by name, with its rows and sum."""
-        return list(self._info[7])
+        return list(self._info.files)
 
     @property
     def missing_files(self) -> List[str]:
         """Files ExportMR.sums lists that the folder lacks."""
-        return list(self._info[8])
+        return list(self._info.missing_files)
 
     @property
     def written(self) -> Optional[ExportReport]:
