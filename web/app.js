@@ -237,6 +237,13 @@ async function packPage(name) {
     if (v.replaces.length) lines.push('The import replaces what the store holds: ' + v.replaces.join(', ') + '.');
     results.replaceChildren(messagesPanel('verify-result', true, 'The selection passes.', lines));
   };
+  // Whether every file the import loads reads and converts, changing nothing.
+  const check = async () => {
+    const r = await api('check', request());
+    results.replaceChildren(r.ok
+      ? messagesPanel('check-result', true, 'The pack passes the check: every file the import loads can be read and converted.', [])
+      : errorPanel('check-result', r.data.error, r.data.refused_at ? ['In ' + r.data.refused_at] : []));
+  };
   const run = async (dryRun, replaces = []) => {
     const body = dryRun ? request() : { ...request(), replace: replaces.length > 0, replaces };
     const r = await api(dryRun ? 'dry-run' : 'import', body);
@@ -275,7 +282,8 @@ async function packPage(name) {
   show('Pack ' + name, facts,
     el('p', { class: 'muted' }, 'Edit the target list: the number, applications and parent each pack profile is imported as. Badges show what the store holds; hover for their meaning.'),
     tableBox(targetTable),
-    el('div', { class: 'actions' }, button('verify', 'Verify', verify), button('dry-run', 'Dry run', () => run(true), 'secondary'),
+    el('div', { class: 'actions' }, button('verify', 'Verify', verify), button('check', 'Check', check, 'secondary'),
+      button('dry-run', 'Dry run', () => run(true), 'secondary'),
       button('import', 'Import…', importAfterConsent, 'danger')),
     results);
 }

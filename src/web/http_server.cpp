@@ -97,6 +97,8 @@ void Route(httplib::Server& server, Wizard& wizard, const std::vector<std::strin
   });
   server.Post("/api/verify",
               [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Verify(req.body)); });
+  server.Post("/api/check",
+              [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Check(req.body)); });
   server.Post("/api/dry-run",
               [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Run(req.body, true)); });
   server.Post("/api/import",

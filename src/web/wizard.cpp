@@ -351,6 +351,23 @@ Reply Wizard::Verify(const std::string& body) {
   });
 }
 
+Reply Wizard::Check(const std::string& body) {
+  return Answer([&] {
+    const Json request = ParseRequest(body);
+    const std::string name = PackName(request);
+    const std::string folder = PackFolderOf(PacksFolder(), name);
+    kestrel::Store store = kestrel::Store::Open(options_.store, options_.wait_seconds);
+    try {
+      kestrel::Check(store, RequestFor(options_, folder, Targets(request)));
+    } catch (const kestrel::Error& e) {
+      Reply refused = ErrorReply(422, e.number(), e.description());
+      refused.body["refused_at"] = present::JsonText(e.place().Empty() ? "" : e.place().Text());
+      return refused;
+    }
+    return Reply{200, Json{{"pack", present::JsonText(name)}, {"passed", true}}};
+  });
+}
+
 Reply Wizard::Run(const std::string& body, bool dry_run) {
   const Reply running = ErrorReply(409, kestrel::Number(kestrel::Ours::ImportRunning),
                                    std::string(kestrel::DefaultText(kestrel::Ours::ImportRunning)));

@@ -1,8 +1,9 @@
 // The wizard as a person meets it outside the happy path: opened without its
 // token (the page says how to open it, also for a visit of the JSON
 // interface or under another name), every page on a 400 px wide screen, a
-// number left empty in the target list, a pack exported twice, and an
-// import refused because the store changed while its confirmation was open.
+// number left empty in the target list, a pack exported twice, an import
+// refused because the store changed while its confirmation was open, and the
+// check of a pack changed after its export.
 // No page says the command line's words or the component's legacy texts.
 // Screenshots go into the folder given as the second argument.
 // Usage: node pages.mjs KESTREL SCREENSHOT_FOLDER
@@ -149,6 +150,20 @@ await saysNoCliWords('the import refused');
 await fits('the import refused');
 await snap('refused-narrow');
 
+// The check of the pack alone passes; once a file of the pack was changed
+// after its export, it is refused, in the page's words.
+await page.$eval('#results', r => r.replaceChildren());
+await page.click('#check');
+await page.waitForSelector('#check-result.passed');
+fs.appendFileSync(path.join(ws.root, 'ExportedRules', '30-ACC10-ACCX2-M', 'Qzmap130.dat'), 'changed after its export\r\n');
+await page.$eval('#results', r => r.replaceChildren());
+await page.click('#check');
+await page.waitForSelector('#check-result.refused');
+assert.match(await text('#check-result'), /differ from those its export listed[\s\S]*export the profile again/);
+await saysNoCliWords('the check refused');
+await fits('the check refused');
+await snap('check-refused-narrow');
+
 await page.click('nav a[data-page=log]');
 await page.waitForSelector('#log');
 await fits('the run log');
@@ -159,4 +174,4 @@ await fits('the packs');
 await chrome.close();
 server.child.kill('SIGTERM');
 assert.deepEqual(await server.exited, { code: 0, signal: null });
-console.log(`${visits.length + 12} passed, 0 failed`);
+console.log(`${visits.length + 14} passed, 0 failed`);
