@@ -106,6 +106,25 @@ assert.match(await text('#export-refused'), /already in the export root[\s\S]*Wr
 await saysNoCliWords('the export refused');
 await fits('the export refused');
 
+// An import without consent, as a script may send it: the engine refuses
+// it in the command line's words, the answer carries the page's own.
+const details = JSON.parse((await request(server, 'GET', '/api/packs/30-ACC10-ACCX2-M', own(server))).text).details;
+const targets = details.target.map(t => [t.profile, t.source_application, t.target_application, t.parent, t.source_extn, t.target_extn].map(String));
+const progress = async () => {
+  for (let polls = 0; polls < 600; ++polls) {
+    const p = JSON.parse((await request(server, 'GET', '/api/progress', own(server))).text);
+    if (p.state !== 'running') return p;
+    await new Promise(ok => setTimeout(ok, 100));
+  }
+};
+assert.equal((await request(server, 'POST', '/api/import', own(server), { pack: '30-ACC10-ACCX2-M', targets })).status, 202);
+const unconfirmed = (await progress()).result.error;
+assert.equal(unconfirmed.number, 9030);
+assert.match(unconfirmed.description, /--replace/, 'the engine speaks to the command line');
+assert.match(unconfirmed.sentence, /^The import would delete and replace what the store holds \(profile 10, profile 20, profile 30, application ACC10, application ACCX2\)/);
+assert.match(unconfirmed.hint, /confirm the replacement in the dialog/);
+assert.ok(!cliWords.test(unconfirmed.sentence + unconfirmed.hint), unconfirmed.sentence);
+
 await page.goto(`${origin}/#/pack/30-ACC10-ACCX2-M`);
 await page.waitForSelector('#targets tbody tr');
 await fits('the pack');
@@ -132,14 +151,9 @@ await page.click('#import');
 await page.waitForSelector('dialog#confirm-import[open]');
 await fits('the confirmation');
 await snap('confirm-narrow');
-const details = JSON.parse((await request(server, 'GET', '/api/packs/30-ACC10-ACCX2-M', own(server))).text).details;
-const targets = details.target.map(t => [t.profile, t.source_application, t.target_application, t.parent, t.source_extn, t.target_extn].map(String));
 targets[2][0] = '40';
 assert.equal((await request(server, 'POST', '/api/import', own(server), { pack: '30-ACC10-ACCX2-M', targets, replace: true })).status, 202);
-for (let polls = 0; polls < 600; ++polls) {
-  if (JSON.parse((await request(server, 'GET', '/api/progress', own(server))).text).state !== 'running') break;
-  await new Promise(ok => setTimeout(ok, 100));
-}
+assert.equal((await progress()).state, 'done');
 const stored = ws.run('list', '--store', ws.store, '--json');
 await page.click('#confirm-import-button');
 await page.waitForSelector('#run-result');
@@ -174,4 +188,4 @@ await fits('the packs');
 await chrome.close();
 server.child.kill('SIGTERM');
 assert.deepEqual(await server.exited, { code: 0, signal: null });
-console.log(`${visits.length + 14} passed, 0 failed`);
+console.log(`${visits.length + 15} passed, 0 failed`);
