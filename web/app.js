@@ -18,6 +18,14 @@ const token = (() => {
   return sessionStorage.getItem('kestrel-token') || '';
 })();
 
+// Without a token that the wizard takes (none, or one of an earlier start
+// of the wizard) no call answers: the wizard's page on how to open it says
+// what to do instead.
+function openWithAddress() {
+  sessionStorage.removeItem('kestrel-token');
+  location.replace('/open');
+}
+
 function el(tag, attrs = {}, ...children) {
   const node = document.createElement(tag);
   for (const [k, v] of Object.entries(attrs)) {
@@ -34,28 +42,44 @@ async function api(path, body) {
   const init = body === undefined ? { headers }
     : { method: 'POST', headers: { ...headers, 'Content-Type': 'application/json' }, body: JSON.stringify(body) };
   const res = await fetch('/api/' + path, init);
+  if (res.status === 403) openWithAddress();
   const data = await res.json();
   return { status: res.status, ok: res.ok, data };
 }
 
-function errorText(data) {
-  return data && data.error ? `error ${data.error.number}: ${data.error.description}` : 'the server gave no answer';
+// An error as the wizard says it to a person: its sentence, then what to do
+// (the engine's description, meant for scripts, stays in the answer).
+function errorPanel(id, error, lines = []) {
+  const e = error || { sentence: 'The wizard gave no answer.', hint: 'Check that it still runs.' };
+  return el('div', { id, class: 'panel refused' }, el('h3', {}, e.sentence || e.description),
+    lines.length ? el('ul', { class: 'messages' }, lines.map(l => el('li', {}, l))) : null,
+    e.hint ? el('p', { class: 'hint' }, e.hint) : null,
+    e.number !== undefined ? el('p', { class: 'muted number' }, `Error ${e.number}`) : null);
+}
+
+function errorPage(title, data) {
+  show(title, errorPanel('page-error', data && data.error));
 }
 
 function show(title, ...content) {
   main().replaceChildren(el('h2', {}, title), ...content);
 }
 
+// A table scrolls sideways in its own box on a narrow screen; the page does not.
+function tableBox(t) {
+  return el('div', { class: 'table-box' }, t);
+}
+
 function table(head, rows, numeric = []) {
-  return el('table', {},
+  return tableBox(el('table', {},
     el('thead', {}, el('tr', {}, head.map((h, i) => el('th', { class: numeric.includes(i) ? 'num' : '' }, h)))),
-    el('tbody', {}, rows.map(r => el('tr', {}, r.map((c, i) => el('td', { class: numeric.includes(i) ? 'num' : '' }, c))))));
+    el('tbody', {}, rows.map(r => el('tr', {}, r.map((c, i) => el('td', { class: numeric.includes(i) ? 'num' : '' }, c)))))));
 }
 
 // ---- Profiles: the list and the derivation tree ----
 async function profilesPage() {
   const { ok, data } = await api('profiles');
-  if (!ok) return show('Profiles', el('p', { class: 'error' }, errorText(data)));
+  if (!ok) return errorPage('Profiles', data);
   document.getElementById('store').textContent = data.store;
   const rows = data.profiles.map(p => [p.profile, p.source_application, p.target_application, p.parent, p.depth,
     `${p.version}/${p.release}/${p.customer}`, p.rule_rows, p.description]);
@@ -72,7 +96,7 @@ async function profilesPage() {
 // ---- Export of a profile with its options ----
 async function exportPage() {
   const { ok, data } = await api('profiles');
-  if (!ok) return show('Export', el('p', { class: 'error' }, errorText(data)));
+  if (!ok) return errorPage('Export', data);
   const check = (name, text) => el('label', { class: 'check' }, el('input', { type: 'checkbox', name }), ' ', text);
   const result = el('div', { id: 'export-result' });
   const form = el('form', { class: 'grid', id: 'export-form' },
@@ -99,7 +123,7 @@ async function exportPage() {
     result.replaceChildren(r.ok
       ? el('div', { class: 'panel passed' }, 'Exported to ', el('code', {}, r.data.folder), '. ',
           el('a', { href: '#/pack/' + encodeURIComponent(r.data.pack) }, 'Open the pack'))
-      : el('div', { class: 'panel refused error' }, errorText(r.data)));
+      : errorPanel('export-refused', r.data.error));
   });
   show('Export a profile', form, result);
 }
@@ -107,7 +131,7 @@ async function exportPage() {
 // ---- The packs below the export root ----
 async function packsPage() {
   const { ok, data } = await api('packs');
-  if (!ok) return show('Packs', el('p', { class: 'error' }, errorText(data)));
+  if (!ok) return errorPage('Packs', data);
   const rows = data.packs.map(p => [
     el('a', { href: '#/pack/' + encodeURIComponent(p.name) }, p.name),
     p.problem ? el('span', { class: 'error' }, p.problem) : p.export_succeeded ? 'succeeded' : el('span', { class: 'error' }, 'failed'),
@@ -159,7 +183,7 @@ function summaryPanel(id, s) {
 
 async function packPage(name) {
   const { ok, data } = await api('packs/' + encodeURIComponent(name));
-  if (!ok) return show('Pack ' + name, el('p', { class: 'error' }, errorText(data)));
+  if (!ok) return errorPage('Pack ' + name, data);
   const c = data.contents;
   const facts = el('p', { class: 'muted' },
     `Export ${c.export_succeeded ? 'succeeded' : 'failed'}; revisions: ${c.revisions ? 'yes' : 'no'}; for synchronisation: ${c.for_sync ? 'yes' : 'no'}; `,
@@ -186,40 +210,68 @@ async function packPage(name) {
       el('th', { class: 'sep' }, 'Import as'), ['Source app', 'Target app', 'Parent'].map(h => el('th', {}, h)))),
     tbody);
   const results = el('div', { id: 'results' });
-  const replace = el('input', { type: 'checkbox', id: 'replace' });
   const buttons = [];
   const busy = on => buttons.forEach(b => { b.disabled = on; });
-  const request = () => ({ pack: name, targets: targetsOf(tbody), replace: replace.checked });
+  const request = () => ({ pack: name, targets: targetsOf(tbody) });
+  const refused = r => results.replaceChildren(errorPanel('run-result', r.data.error, r.data.verdict ? r.data.verdict.messages : []));
 
-  const verify = async () => {
+  // The verdict on the target list as it stands; null when it does not pass
+  // (the page says why), else what the import would replace.
+  const verdict = async () => {
     const r = await api('verify', request());
-    if (!r.ok) return results.replaceChildren(el('div', { class: 'panel refused error' }, errorText(r.data)));
-    drawTargets(r.data.target);
-    const lines = r.data.messages.slice();
-    if (r.data.passed && r.data.replaces.length) lines.push('The import replaces what the store holds: ' + r.data.replaces.join(', ') + '.');
-    results.replaceChildren(messagesPanel('verify-result', r.data.passed,
-      r.data.passed ? 'The selection passes.' : 'The selection does not pass:', lines));
-  };
-  const run = async dryRun => {
-    const r = await api(dryRun ? 'dry-run' : 'import', request());
     if (!r.ok) {
-      const lines = r.data.verdict ? r.data.verdict.messages : [];
-      return results.replaceChildren(messagesPanel('run-result', false, errorText(r.data), lines));
+      refused(r);
+      return null;
     }
+    drawTargets(r.data.target);
+    if (!r.data.passed) {
+      results.replaceChildren(messagesPanel('verify-result', false, 'The selection does not pass:', r.data.messages));
+      return null;
+    }
+    return r.data;
+  };
+  const verify = async () => {
+    const v = await verdict();
+    if (!v) return;
+    const lines = v.messages.slice();
+    if (v.replaces.length) lines.push('The import replaces what the store holds: ' + v.replaces.join(', ') + '.');
+    results.replaceChildren(messagesPanel('verify-result', true, 'The selection passes.', lines));
+  };
+  // Whether every file the import loads reads and converts, changing nothing.
+  const check = async () => {
+    const r = await api('check', request());
+    results.replaceChildren(r.ok
+      ? messagesPanel('check-result', true, 'The pack passes the check: every file the import loads can be read and converted.', [])
+      : errorPanel('check-result', r.data.error, r.data.refused_at ? ['In ' + r.data.refused_at] : []));
+  };
+  const run = async (dryRun, replaces = []) => {
+    const body = dryRun ? request() : { ...request(), replace: replaces.length > 0, replaces };
+    const r = await api(dryRun ? 'dry-run' : 'import', body);
+    if (!r.ok) return refused(r);
     const line = el('p', { class: 'progress', id: 'progress' }, 'starting…');
     results.replaceChildren(el('div', { class: 'panel' }, el('h3', {}, dryRun ? 'Dry run running' : 'Import running'), line));
     for (;;) {
       const p = (await api('progress')).data;
       if (p.state !== 'running') {
         if (p.state === 'done') results.replaceChildren(summaryPanel(dryRun ? 'dry-run-result' : 'import-result', p.result.summary));
-        else results.replaceChildren(messagesPanel('run-result', false, errorText(p.result),
-          p.result.refused_at ? ['refused before anything was deleted or imported: ' + p.result.refused_at] : []));
+        else results.replaceChildren(errorPanel('run-result', p.result.error,
+          p.result.refused_at ? ['Refused before anything was deleted or imported: ' + p.result.refused_at] : []));
         return;
       }
       const count = p.total ? `${p.done} of ${p.total} (${Math.floor(100 * p.done / p.total)} %)` : p.done;
       line.textContent = [p.step, p.step ? count : '', ...p.notices].filter(Boolean).join(' · ') || 'running…';
       await new Promise(ok => setTimeout(ok, 200));
     }
+  };
+  // The import deletes what it replaces: it runs only once the person has
+  // read what that is and confirmed; the server refuses it should the store
+  // have changed meanwhile.
+  const importAfterConsent = async () => {
+    const v = await verdict();
+    if (!v) return;
+    const imports = v.target.map((t, i) => `pack profile ${data.details.source[i].profile} as profile ${t.profile}`);
+    if (await confirmImport(name, imports, v.replaces)) return run(false, v.replaces);
+    results.replaceChildren(el('p', { class: 'panel', id: 'import-cancelled' }, 'Import cancelled: the store is unchanged.'));
   };
   const button = (id, text, action, cls) => {
     const b = el('button', { id, type: 'button', class: cls || '' }, text);
@@ -229,18 +281,60 @@ async function packPage(name) {
   };
   show('Pack ' + name, facts,
     el('p', { class: 'muted' }, 'Edit the target list: the number, applications and parent each pack profile is imported as. Badges show what the store holds; hover for their meaning.'),
-    targetTable,
-    el('div', { class: 'actions' }, button('verify', 'Verify', verify), button('dry-run', 'Dry run', () => run(true), 'secondary'),
-      el('label', {}, replace, ' Replace what the store holds'), button('import', 'Import', () => run(false))),
+    tableBox(targetTable),
+    el('div', { class: 'actions' }, button('verify', 'Verify', verify), button('check', 'Check', check, 'secondary'),
+      button('dry-run', 'Dry run', () => run(true), 'secondary'),
+      button('import', 'Import…', importAfterConsent, 'danger')),
     results);
 }
 
+// Asks, in a modal dialog, whether to import the pack, naming what the
+// import deletes and replaces; resolves true only when confirmed.
+function confirmImport(pack, imports, replaces) {
+  const store = document.getElementById('store').textContent;
+  const dialog = el('dialog', { id: 'confirm-import', class: 'confirm', 'aria-labelledby': 'confirm-title' },
+    el('form', { method: 'dialog' },
+      el('h3', { id: 'confirm-title' }, `Import pack ${pack}${store ? ' into ' + store : ''}?`),
+      el('p', {}, 'It imports ', imports.join(', '), '.'),
+      replaces.length
+        ? [el('p', { class: 'error' }, el('strong', {}, 'It deletes and replaces what the store holds:')),
+            el('ul', { class: 'messages', id: 'confirm-replaces' }, replaces.map(r => el('li', {}, r))),
+            el('p', { class: 'muted' }, 'What it deletes cannot be brought back from here: export it first to keep a copy.')]
+        : el('p', { id: 'confirm-replaces' }, 'It replaces nothing the store holds.'),
+      el('div', { class: 'actions' },
+        el('button', { value: 'cancel', class: 'secondary', id: 'confirm-cancel', autofocus: true }, 'Cancel'),
+        el('button', { value: 'import', class: 'danger', id: 'confirm-import-button' },
+          replaces.length ? 'Delete, replace and import' : 'Import'))));
+  document.body.append(dialog);
+  return new Promise(resolve => {
+    dialog.addEventListener('close', () => { dialog.remove(); resolve(dialog.returnValue === 'import'); });
+    dialog.showModal();
+  });
+}
+
 // ---- The run log of the last import ----
+// The log's lines carry the component's separators: character 1 between the
+// entries of a list and a carriage return between the source and the target
+// list, which a browser draws as nothing or as an empty box. Each shows as a
+// marker named on hover.
+const SEPARATORS = { '\x01': ['1', 'character 1: separates the entries of a list'],
+  '\r': ['CR', 'carriage return: separates the source list from the target list'] };
+
+function logText(log) {
+  return log.replace(/\r\n/g, '\n').split(/([\x00-\x08\x0b-\x1f\x7f])/).map((part, i) => {
+    if (i % 2 === 0) return part;
+    const [mark, title] = SEPARATORS[part] || [String(part.charCodeAt(0)), `character ${part.charCodeAt(0)}`];
+    return el('span', { class: 'separator', title }, mark);
+  });
+}
+
 async function logPage() {
   const { data } = await api('log');
-  show('Run log of the last import', data.log
-    ? el('pre', { class: 'log', id: 'log' }, data.log)
-    : el('p', { class: 'muted' }, 'No import or dry run has run since the wizard started.'));
+  show('Run log of the last import', ...data.log
+    ? [el('p', { class: 'muted' }, 'Separators show as markers: ', el('span', { class: 'separator' }, '1'),
+        ' between the entries of a list, ', el('span', { class: 'separator' }, 'CR'), ' between the source and the target list.'),
+      el('pre', { class: 'log', id: 'log' }, logText(data.log))]
+    : [el('p', { class: 'muted' }, 'No import or dry run has run since the wizard started.')]);
 }
 
 function route() {
@@ -250,6 +344,10 @@ function route() {
   (pages[page] || profilesPage)().catch(e => show('Error', el('p', { class: 'error' }, String(e))));
 }
 
-window.addEventListener('hashchange', route);
-route();
-api('profiles').then(r => { if (r.ok) document.getElementById('store').textContent = r.data.store; });
+if (!token) {
+  openWithAddress();
+} else {
+  window.addEventListener('hashchange', route);
+  route();
+  api('profiles').then(r => { if (r.ok) document.getElementById('store').textContent = r.data.store; });
+}

@@ -11,6 +11,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <thread>
@@ -22,6 +23,8 @@
 #include "present/json.h"
 #include "web/access.h"
 #include "web/assets.h"
+#include "web/open_page.h"
+#include "web/sentences.h"
 
 namespace kestrel::web {
 namespace {
@@ -32,7 +35,7 @@ void Send(httplib::Response& res, const Reply& reply) {
 }
 
 void SendError(httplib::Response& res, int status, int32_t number, const std::string& description) {
-  Send(res, Reply{status, kestrel::present::ErrorJson(number, description)});
+  Send(res, Reply{status, ErrorBody(number, description)});
 }
 
 void Refuse(httplib::Response& res, const Refusal& refusal) {
@@ -65,7 +68,26 @@ class BlockedStopSignals {
   sigset_t set_{}, old_{};
 };
 
-void Route(httplib::Server& server, Wizard& wizard) {
+void SendPage(httplib::Response& res, int status, const std::string& address, std::string_view why) {
+  res.status = status;
+  res.set_content(OpenPage(address, why), "text/html; charset=utf-8");
+}
+
+// A browser's visit that the checks refuse gets a page saying how to open
+// the wizard, the calls of a script the JSON refusal.
+void RefuseVisit(const httplib::Request& req, httplib::Response& res, const Refusal& refusal,
+                 const std::vector<std::string>& hosts) {
+  if (!WantsPage(req.method, req.get_header_value("Accept"))) return Refuse(res, refusal);
+  const std::string host = req.get_header_value("Host");
+  if (std::find(hosts.begin(), hosts.end(), host) == hosts.end())
+    return SendPage(res, refusal.status, hosts.front(),
+                    fmt::format("This wizard answers at http://{}/, not under the name this page was opened with.",
+                                hosts.front()));
+  SendPage(res, refusal.status, hosts.front(),
+           "The wizard's data is shown by its own page, which needs the wizard's access token.");
+}
+
+void Route(httplib::Server& server, Wizard& wizard, const std::vector<std::string>& hosts) {
   server.Get("/api/profiles", [&](const httplib::Request&, httplib::Response& res) { Send(res, wizard.Profiles()); });
   server.Post("/api/export",
               [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Export(req.body)); });
@@ -75,12 +97,18 @@ void Route(httplib::Server& server, Wizard& wizard) {
   });
   server.Post("/api/verify",
               [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Verify(req.body)); });
+  server.Post("/api/check",
+              [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Check(req.body)); });
   server.Post("/api/dry-run",
               [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Run(req.body, true)); });
   server.Post("/api/import",
               [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Run(req.body, false)); });
   server.Get("/api/progress", [&](const httplib::Request&, httplib::Response& res) { Send(res, wizard.Progress()); });
   server.Get("/api/log", [&](const httplib::Request&, httplib::Response& res) { Send(res, wizard.Log()); });
+  server.Get(std::string(kOpenPagePath), [&hosts](const httplib::Request&, httplib::Response& res) {
+    SendPage(res, 200, hosts.front(), "This page was opened without the wizard's access token, or with the token "
+                                      "of an earlier start of the wizard.");
+  });
   server.Get(".*", [](const httplib::Request& req, httplib::Response& res) {
     const Asset* asset = FindAsset(req.path);
     if (!asset) {
@@ -125,7 +153,7 @@ void ServeHttp(const ServeOptions& o, std::ostream& out) {
                      req.has_header("Origin") ? std::optional<std::string_view>(origin) : std::nullopt, site,
                      authorization, content_type});
     if (refusal.status == 0) return httplib::Server::HandlerResponse::Unhandled;
-    Refuse(res, refusal);
+    RefuseVisit(req, res, refusal, hosts);
     return httplib::Server::HandlerResponse::Handled;
   });
   // What a call throws past the wizard's own answers would otherwise go to
@@ -134,7 +162,7 @@ void ServeHttp(const ServeOptions& o, std::ostream& out) {
     SendError(res, 500, kestrel::Number(kestrel::Ours::Internal),
               std::string(kestrel::DefaultText(kestrel::Ours::Internal)));
   });
-  Route(server, wizard);
+  Route(server, wizard, hosts);
 
   std::atomic<bool> stopping = false;
   std::thread listener([&] {

@@ -23,6 +23,7 @@
 #include "present/store_view.h"
 #include "present/targets.h"
 #include "web/access.h"
+#include "web/sentences.h"
 
 namespace kestrel::web {
 namespace {
@@ -36,7 +37,7 @@ struct BadRequest {
 };
 
 Reply ErrorReply(int status, int32_t number, const std::string& description) {
-  return {status, present::ErrorJson(number, description)};
+  return {status, ErrorBody(number, description)};
 }
 
 [[noreturn]] void Refuse(const std::string& text) {
@@ -90,6 +91,20 @@ int ProfileNumber(const Json& request, const char* name, int lowest) {
   return static_cast<int>(n);
 }
 
+// A number field of the page's table left empty: said as the row of the
+// table it is in, before the engine would read it as a number.
+void RefuseEmptyNumbers(const Json& fields, size_t row) {
+  const auto empty = [&](size_t k) { return fields[k].is_string() && fields[k].get<std::string>().empty(); };
+  if (empty(0))
+    Refuse(fmt::format("Row {} of the target list has no number to import its pack profile as: give a profile "
+                       "number from 1 to {}.",
+                       row + 1, kestrel::kMaxProfile));
+  if (empty(3))
+    Refuse(fmt::format("Row {} of the target list has no parent: give the number of the profile it derives from, "
+                       "or 0 for none.",
+                       row + 1));
+}
+
 // The targets of the page's table: six fields each, refused as `--target`
 // refuses them.
 std::vector<kestrel::Target> Targets(const Json& request) {
@@ -98,6 +113,7 @@ std::vector<kestrel::Target> Targets(const Json& request) {
   std::vector<kestrel::Target> targets;
   for (const Json& fields : *found) {
     if (!fields.is_array() || fields.size() != 6) Refuse("a target entry is a list of six fields");
+    RefuseEmptyNumbers(fields, targets.size());
     std::vector<std::string> texts;
     for (const Json& field : fields) texts.push_back(StoredText(field, "a field of a target entry"));
     std::string problem;
@@ -280,15 +296,29 @@ ImportJob::Outcome RunImport(const WizardOptions& o, const kestrel::ImportReques
     outcome.succeeded = true;
     outcome.result = Json{{"summary", present::ImportSummaryJson(report)}};
   } catch (const kestrel::Error& e) {
-    outcome.result = present::ErrorJson(e.number(), e.description());
+    outcome.result = ErrorBody(e.number(), e.description());
     outcome.result["refused_at"] = present::JsonText(e.place().file.empty() ? "" : e.place().Text());
   } catch (const std::exception& e) {
     const kestrel::ComError c = kestrel::AsComError(e);
-    outcome.result = present::ErrorJson(c.number(), c.description());
+    outcome.result = ErrorBody(c.number(), c.description());
   }
   const std::string log = ReadAll(env, o.run_log);
   outcome.log = kestrel::Latin1ToUtf8(log.size() >= log_before ? log.substr(log_before) : log);
   return outcome;
+}
+
+// What the import would replace that the person did not confirm, when the
+// page asked them ("replaces": what its dialog named): the store may have
+// changed while the dialog was open. "" when nothing, or when not asked.
+std::string Unconfirmed(const Json& request, kestrel::Store& store, const kestrel::ImportRequest& import) {
+  const auto confirmed = request.find("replaces");
+  if (confirmed == request.end() || confirmed->is_null()) return "";
+  if (!confirmed->is_array()) Refuse("\"replaces\" is not a list of what the import replaces");
+  std::string unconfirmed;
+  for (const std::string& what : kestrel::WouldReplace(kestrel::Targets(store, import)))
+    if (std::find(confirmed->begin(), confirmed->end(), present::JsonText(what)) == confirmed->end())
+      unconfirmed += (unconfirmed.empty() ? "" : ", ") + what;
+  return unconfirmed;
 }
 
 }  // namespace
@@ -321,6 +351,23 @@ Reply Wizard::Verify(const std::string& body) {
   });
 }
 
+Reply Wizard::Check(const std::string& body) {
+  return Answer([&] {
+    const Json request = ParseRequest(body);
+    const std::string name = PackName(request);
+    const std::string folder = PackFolderOf(PacksFolder(), name);
+    kestrel::Store store = kestrel::Store::Open(options_.store, options_.wait_seconds);
+    try {
+      kestrel::Check(store, RequestFor(options_, folder, Targets(request)));
+    } catch (const kestrel::Error& e) {
+      Reply refused = ErrorReply(422, e.number(), e.description());
+      refused.body["refused_at"] = present::JsonText(e.place().Empty() ? "" : e.place().Text());
+      return refused;
+    }
+    return Reply{200, Json{{"pack", present::JsonText(name)}, {"passed", true}}};
+  });
+}
+
 Reply Wizard::Run(const std::string& body, bool dry_run) {
   const Reply running = ErrorReply(409, kestrel::Number(kestrel::Ours::ImportRunning),
                                    std::string(kestrel::DefaultText(kestrel::Ours::ImportRunning)));
@@ -340,10 +387,14 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
     if (const std::vector<kestrel::Error> findings = kestrel::Verify(store, import); !findings.empty()) {
       bool passed = false;
       Reply refused = ErrorReply(422, present::SelectionFailure(store, import, findings, {}).number(),
-                                 "the selection does not pass");
+                                 "The selection does not pass:");
       refused.body["verdict"] = VerdictOf(store, import, passed);
       return refused;
     }
+    if (const std::string more = Unconfirmed(request, store, import); !more.empty())
+      return ErrorReply(409, kestrel::Number(kestrel::Ours::ReplaceNotAsConfirmed),
+                        fmt::format("{}: the import would now also replace {}",
+                                    kestrel::DefaultText(kestrel::Ours::ReplaceNotAsConfirmed), more));
     const bool started = job_.Start(dry_run, [options = options_, import](ImportJob& job) {
       return RunImport(options, import, job);
     });

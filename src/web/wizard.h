@@ -2,12 +2,14 @@
 // page sent (already past the access checks) and answers with a status and
 // a JSON body in the shapes the command line's --json prints (present/):
 // list, export, the packs below the export root, a pack's details, verify,
-// dry run and import (on a thread of their own, one at a time), their
+// check, dry run and import (on a thread of their own, one at a time), their
 // progress and the last run log.
 //
-// Errors answer {"error": {"number": N, "description": TEXT}} with 400 for a
+// Errors answer {"error": {"number": N, "description": TEXT, "sentence",
+// "hint"}} (sentences.h: what the page shows) with 400 for a
 // request the page should not have sent, 404 for a pack that is not there,
-// 409 while an import runs, 422 where the engine refused.
+// 409 while an import runs or for a replacement not confirmed, 422 where
+// the engine refused.
 #pragma once
 
 #include <string>
@@ -46,8 +48,14 @@ class Wizard {
   Reply Pack(const std::string& name);
   // POST /api/verify {"pack", "targets": [[six fields], ...]}: as `verify --json`.
   Reply Verify(const std::string& body);
-  // POST /api/dry-run and /api/import {"pack", "targets", "replace", "user"}:
-  // verified first (422 with the messages when refused), then started: 202.
+  // POST /api/check {"pack", "targets"}: whether every file the import would
+  // load reads and converts, as `check` finds: {"pack", "passed"}, or 422
+  // with the error and "refused_at" (file and line).
+  Reply Check(const std::string& body);
+  // POST /api/dry-run and /api/import {"pack", "targets", "replace", "user",
+  // "replaces"}: verified first (422 with the messages when refused); with
+  // "replaces" (what the person confirmed it replaces) refused with 409 when
+  // it would replace anything else; then started: 202.
   Reply Run(const std::string& body, bool dry_run);
   // GET /api/progress: the running or last job (ImportJob::Status).
   Reply Progress() const;

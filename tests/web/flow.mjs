@@ -84,19 +84,46 @@ assert.ok(!JSON.parse(ws.run('list', '--store', ws.store, '--json')).profiles.so
   'the dry run changes nothing');
 await snap('dry-run');
 
-// The import needs consent to replace profiles 10 and 20.
-await page.click('#import');
-await page.waitForSelector('#run-result.refused');
-assert.match(await text('#run-result'), /error 9030: .*the store holds profile 10, profile 20/);
-await page.click('#replace');
-await page.click('#import');
+// The import asks first, naming what it deletes and replaces; cancelled,
+// nothing changes.
+const listed = () => ws.run('list', '--store', ws.store, '--json');
+const before = listed();
+const confirmation = async () => {
+  await page.click('#import');
+  await page.waitForSelector('dialog#confirm-import[open]');
+  return page.$$eval('#confirm-replaces li', lis => lis.map(l => l.innerText));
+};
+assert.deepEqual(await confirmation(), ['profile 10', 'profile 20', 'application ACC10', 'application ACCX2']);
+assert.match(await text('#confirm-import'), /Import pack 30-ACC10-ACCX2-M into .*demo\.db\?[\s\S]*pack profile 30 as profile 40/);
+assert.equal(await page.$eval('#import', b => getComputedStyle(b).backgroundColor),
+  await page.$eval('#confirm-import-button', b => getComputedStyle(b).backgroundColor), 'both look destructive');
+assert.notEqual(await page.$eval('#import', b => getComputedStyle(b).backgroundColor),
+  await page.$eval('#verify', b => getComputedStyle(b).backgroundColor), 'import does not look like verify');
+await snap('confirm-import');
+await page.click('#confirm-cancel');
+await page.waitForSelector('#import-cancelled');
+assert.equal(await page.$('dialog'), null);
+assert.equal(listed(), before, 'a cancelled import changes nothing');
+
+// Escape cancels as well; confirmed, the import replaces what it named.
+await confirmation();
+await page.keyboard.press('Escape');
+await page.waitForSelector('#import-cancelled');
+assert.equal(listed(), before);
+await confirmation();
+await page.click('#confirm-import-button');
 await page.waitForSelector('#import-result');
 assert.match(await text('#import-result'), /pack profile 30 was imported as profile 40[\s\S]*profiles replaced: (20, 10|10, 20)/);
 await snap('import');
 
+// The run log, its separators (character 1, a carriage return inside a
+// line) shown as markers, not as characters a browser draws as boxes.
 await page.click('nav a[data-page=log]');
 await page.waitForSelector('#log');
-assert.match(await text('#log'), /Import Logic Pack/);
+const log = await text('#log');
+assert.match(log, /Import Logic Pack/);
+assert.ok(!/[\x00-\x08\x0b-\x1f]/.test(log), 'no control character is drawn');
+assert.ok((await page.$$eval('#log .separator', ms => ms.map(m => m.innerText))).includes('1'), 'character 1 is a marker');
 await snap('log');
 
 // The store: 40 beside 30 under 20, with the rules of pack profile 30.
