@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
+#include <regex>
 
 #include <fmt/format.h>
 
@@ -43,6 +45,35 @@ std::vector<std::string> CommandNames(const CLI::App& app) {
   std::vector<std::string> names;
   for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) names.push_back(sub->get_name());
   return names;
+}
+
+// A number the parser printed with "%f" ("1.000000"), as it would be typed.
+std::string PlainNumber(const std::string& text) {
+  if (text.find('.') == std::string::npos) return text;
+  std::string n = text.substr(0, text.find_last_not_of('0') + 1);
+  if (!n.empty() && n.back() == '.') n.pop_back();
+  return n;
+}
+
+// The parser's texts of a range check, a missing value and a value given
+// too often, in the command line's words and without its type names.
+std::string PlainParserText(const std::string& text) {
+  static const std::regex range(R"(Value (.*) not in range (\S+) to (\S+))");
+  static const std::regex missing(R"(\d+ required .* missing)");
+  static const std::regex too_many(R"(At Most (\d+) required but received (\d+))");
+  std::smatch m;
+  if (std::regex_search(text, m, range)) {
+    const std::string lowest = PlainNumber(m[2]), highest = PlainNumber(m[3]);
+    // The largest double stands for "no upper bound".
+    const std::string bounds = std::strtod(highest.c_str(), nullptr) >= 1e300
+                                   ? fmt::format("{} or more", lowest)
+                                   : fmt::format("from {} to {}", lowest, highest);
+    return m.prefix().str() + fmt::format("{} is not a number {}", m[1].str(), bounds) + m.suffix().str();
+  }
+  if (std::regex_search(text, m, missing)) return m.prefix().str() + "a value is required" + m.suffix().str();
+  if (std::regex_search(text, m, too_many))
+    return m.prefix().str() + fmt::format("given {} times, taken at most {}", m[2].str(), m[1].str()) + m.suffix().str();
+  return text;
 }
 
 std::string DidYouMean(const std::string& nearest) {
@@ -108,7 +139,7 @@ std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& ar
     else if (top && !extras)
       first = fmt::format("{}: a command is required", who);
   }
-  if (first.empty()) first = fmt::format("{}: {}", who, e.what());
+  if (first.empty()) first = fmt::format("{}: {}", who, PlainParserText(e.what()));
   const std::string help =
       top ? std::string("Run 'kestrel --help' for the commands.")
           : fmt::format("Run '{} --help' for its options.", who);
@@ -119,7 +150,7 @@ CommandPlace PlaceOf(std::string_view command) {
   struct Row {
     std::string_view command, group;
   };
-  static constexpr std::array<Row, 15> kPlaces = {{
+  static constexpr std::array<Row, 16> kPlaces = {{
       {"list", "Look into stores and packs"},
       {"ls", "Look into stores and packs"},
       {"show", "Look into stores and packs"},
@@ -135,6 +166,7 @@ CommandPlace PlaceOf(std::string_view command) {
       {"init-store", "Set up"},
       {"demo-store", "Set up"},
       {"setup", "Set up"},
+      {"help", "Help"},
   }};
   for (size_t i = 0; i < kPlaces.size(); ++i)
     if (kPlaces[i].command == command) return {std::string(kPlaces[i].group), static_cast<int>(i)};
