@@ -24,6 +24,9 @@ using Prose = std::map<std::string, std::string>;
 // The sections of the file, none when it does not exist.
 Prose ReadProse(const std::filesystem::path& file);
 
+// Code, names and paths for roff: every character as typed, hyphens that
+// are neither broken at nor printed as dashes.
+std::string Literal(std::string_view text);
 // Text inside a paragraph for roff: backslashes and leading dots made
 // harmless, `code` and option names (--store) in bold with real hyphens.
 std::string Inline(std::string_view text);

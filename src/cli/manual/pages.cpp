@@ -18,7 +18,8 @@ std::string Upper(std::string s) {
 }
 
 std::string Header(const std::string& page, const std::string& version) {
-  return ".TH " + Upper(page) + " 1 \"\" \"kestrel " + version + "\" \"Kestrel Manual\"\n";
+  // No word is hyphenated: most are names, paths and options.
+  return ".TH " + Upper(page) + " 1 \"\" \"kestrel " + version + "\" \"Kestrel Manual\"\n.nh\n";
 }
 
 std::string Section(const std::string& heading, const std::string& body) {
@@ -50,7 +51,8 @@ std::map<std::string, std::string> Terms(const std::string& markdown) {
   for (auto m = begin; m != std::sregex_iterator(); ++m) {
     const size_t start = static_cast<size_t>(m->position() + m->length());
     const size_t end = markdown.find("\n- ", start);
-    terms[(*m)[2]] = markdown.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::string meaning = markdown.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    terms[(*m)[2]] = std::regex_replace(meaning, std::regex(R"(\s+)"), " ");
   }
   return terms;
 }
@@ -77,7 +79,7 @@ std::string Environment(const std::vector<std::string>& names, const std::map<st
 
 std::string SeeAlso(const std::vector<std::string>& pages) {
   std::string out;
-  for (const auto& page : pages) out += (out.empty() ? "" : ",\n") + std::string("\\fB") + Inline(page) + "\\fR(1)";
+  for (const auto& page : pages) out += (out.empty() ? "" : ",\n") + std::string("\\fB") + Literal(page) + "\\fR(1)";
   return ".PP\n" + out + "\n";
 }
 
@@ -93,7 +95,7 @@ std::string CommandPage(const Json& program, const Json& command, const Prose& o
   const std::string name = Text(program["name"]), command_name = Text(command["name"]);
   const std::string page = name + "-" + command_name;
   std::string out = Header(page, version);
-  out += Section("NAME", Inline(page) + " \\- " + Inline(Text(command["description"])) + "\n");
+  out += Section("NAME", Literal(page) + " \\- " + Inline(Text(command["description"])) + "\n");
   out += Section("SYNOPSIS", ".PP\n" + Synopsis(Text(command["usage"])) + "\n");
 
   std::string description = Of(own, "DESCRIPTION");
@@ -148,7 +150,7 @@ std::string ProgramPage(const Json& program, const Prose& common, const std::str
   std::string summary = Text(program["description"]);
   if (summary.rfind(name + ": ", 0) == 0) summary = summary.substr(name.size() + 2);
   std::string out = Header(name, version);
-  out += Section("NAME", Inline(name) + " \\- " + Inline(summary) + "\n");
+  out += Section("NAME", Literal(name) + " \\- " + Inline(summary) + "\n");
   out += Section("SYNOPSIS", ".PP\n" + Synopsis(Text(program["usage"]) + " [ARGUMENTS]") + "\n");
   out += Section("DESCRIPTION", Blocks(Of(common, "DESCRIPTION")));
 
@@ -164,7 +166,7 @@ std::string ProgramPage(const Json& program, const Prose& common, const std::str
       if (Text(c["group"]) == group) {
         const std::string page = name + "-" + Text(c["name"]);
         commands += ".TP\n\\fB" + Inline(Text(c["name"])) + "\\fR\n" + Inline(Text(c["description"])) + "; see \\fB" +
-                    Inline(page) + "\\fR(1).\n";
+                    Literal(page) + "\\fR(1).\n";
         pages.push_back(page);
       }
   }

@@ -21,7 +21,18 @@ std::string Guarded(const std::string& line) {
   return !line.empty() && (line[0] == '.' || line[0] == '\'') ? "\\&" + line : line;
 }
 
-// Code as roff prints it: every character as typed.
+std::vector<std::string> Lines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::stringstream in{std::string(text)};
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace
+
 std::string Literal(std::string_view text) {
   std::string out;
   for (char c : text) {
@@ -34,18 +45,6 @@ std::string Literal(std::string_view text) {
   }
   return out;
 }
-
-std::vector<std::string> Lines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::stringstream in{std::string(text)};
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-}  // namespace
 
 Prose ReadProse(const std::filesystem::path& file) {
   Prose prose;
