@@ -154,7 +154,8 @@ namespace {
 // same text as `kestrel COMMAND --help`.
 int RunHelp(const CLI::App& app, const std::string& command) {
   if (command.empty()) {
-    std::cout << app.help();
+    // app.help() would hand over to the command that was run, this one.
+    std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
     return 0;
   }
   for (const CLI::App* sub : app.get_subcommands([](const CLI::App* s) { return !s->get_group().empty(); }))
