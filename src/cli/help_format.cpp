@@ -101,7 +101,7 @@ std::string Placeholder(const CLI::Option& option) {
   const std::vector<Check> checks = ChecksOf(option);
   for (auto c = checks.rbegin(); c != checks.rend(); ++c) {
     const std::string suffix = ":" + c->text;
-    if (!c->text.empty() && name.size() >= suffix.size() && name.ends_with(suffix)) name.resize(name.size() - suffix.size());
+    if (!c->text.empty() && name.ends_with(suffix)) name.resize(name.size() - suffix.size());
   }
   if (!Generic(name)) return name;
   if (const std::vector<std::string> choices = ChoicesOf(option); !choices.empty()) {

@@ -10,8 +10,6 @@
 namespace kestrel::manual {
 namespace {
 
-std::string Text(const Json& value) { return value.is_string() ? value.get<std::string>() : std::string(); }
-
 // A word bash reads as itself inside double quotes; the tree's names and
 // choices are plain words, anything else is dropped rather than run.
 bool Plain(const std::string& word) {

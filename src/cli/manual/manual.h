@@ -16,6 +16,9 @@ namespace kestrel::manual {
 
 using Json = nlohmann::json;
 
+// A string of the command tree; "" where the tree has none.
+inline std::string Text(const Json& value) { return value.is_string() ? value.get<std::string>() : std::string(); }
+
 // A prose file's sections by their "## HEADING", in the small part of
 // Markdown the pages take: paragraphs, "- " items ("- `TERM`: text" for a
 // term and its meaning), blocks indented by four spaces for commands typed,
@@ -27,7 +30,7 @@ Prose ReadProse(const std::filesystem::path& file);
 // Code, names and paths for roff: every character as typed, hyphens that
 // are neither broken at nor printed as dashes.
 std::string Literal(std::string_view text);
-// Text inside a paragraph for roff: backslashes and leading dots made
+// Text inside a paragraph for roff: backslashes and a leading dot made
 // harmless, `code` and option names (--store) in bold with real hyphens.
 std::string Inline(std::string_view text);
 // Markdown (as above) as roff requests.

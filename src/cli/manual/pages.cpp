@@ -26,8 +26,6 @@ std::string Section(const std::string& heading, const std::string& body) {
   return ".SH \"" + heading + "\"\n" + body;
 }
 
-std::string Text(const Json& value) { return value.is_string() ? value.get<std::string>() : std::string(); }
-
 // An option or argument as a tagged paragraph: its names and placeholder,
 // then its description.
 std::string OptionEntry(const Json& option) {

@@ -87,7 +87,7 @@ std::string Inline(std::string_view text) {
     out += c == '\\' ? std::string("\\e") : std::string(1, c);
     ++i;
   }
-  return out;
+  return Guarded(out);
 }
 
 std::string Blocks(std::string_view markdown) {
