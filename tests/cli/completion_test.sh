@@ -63,6 +63,7 @@ expect "10 20 30"                                 export --store demo.db --profi
 expect "20"                                       depth --store demo.db --parent 2
 expect ""                                         export --store empty.db --profile ""
 KESTREL_STORE=demo.db expect "10 20 30"           export --profile ""
+HOME=$work expect "10 20 30"                      export --store "~/demo.db" --profile ""
 KESTREL_STORE=demo.db expect ""                   export --store empty.db --profile ""
 expect "import init-store"                        help i
 [ "$failures" -eq 0 ] && echo "every completion as expected"
