@@ -163,12 +163,7 @@ int RunHelp(const CLI::App& app, const std::string& command) {
       std::cout << sub->help(app.get_name());
       return 0;
     }
-  std::vector<std::string> names;
-  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) names.push_back(sub->get_name());
-  const std::string nearest = kestrel::cli::Nearest(command, names);
-  std::cerr << kestrel::store::MaskedText(fmt::format(
-      "{} help: unknown command {}{}\nRun '{} --help' for the commands.\n", app.get_name(), command,
-      nearest.empty() ? "" : fmt::format(" (did you mean {}?)", nearest), app.get_name()));
+  std::cerr << kestrel::store::MaskedText(kestrel::cli::UnknownCommandMessage(app, app.get_name() + " help", command));
   return 2;
 }
 

@@ -105,6 +105,11 @@ std::string Nearest(std::string_view typed, const std::vector<std::string>& cand
   return best_distance <= allowed ? best : std::string();
 }
 
+std::string UnknownCommandMessage(const CLI::App& app, std::string_view who, const std::string& typed) {
+  return fmt::format("{}: unknown command {}{}\nRun '{} --help' for the commands.\n", who, typed,
+                     DidYouMean(Nearest(typed, CommandNames(app))), kProgramName);
+}
+
 std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& args, const CLI::ParseError& e) {
   const CLI::App* failed = FailedCommand(app, args);
   const bool top = failed == &app;
@@ -135,7 +140,7 @@ std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& ar
     if (!stray.empty() && stray_is_option)
       first = fmt::format("{}: unknown option {}{}", who, stray, DidYouMean(Nearest(stray, options)));
     else if (!stray.empty() && top)
-      first = fmt::format("{}: unknown command {}{}", who, stray, DidYouMean(Nearest(stray, CommandNames(app))));
+      return UnknownCommandMessage(app, who, stray);
     else if (top && !extras)
       first = fmt::format("{}: a command is required", who);
   }
