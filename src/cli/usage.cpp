@@ -9,6 +9,7 @@
 #include <regex>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 namespace kestrel::cli {
 namespace {
@@ -55,10 +56,11 @@ std::string PlainNumber(const std::string& text) {
   return n;
 }
 
-// The parser's texts of a range check, a missing value and a value given
-// too often, in the command line's words and without its type names.
+// The parser's texts of a range or set check, a missing value and a value
+// given too often, in the command line's words and without its type names.
 std::string PlainParserText(const std::string& text) {
   static const std::regex range(R"(Value (.*) not in range (\S+) to (\S+))");
+  static const std::regex set(R"((\S*) not in \{([^}]*)\})");
   static const std::regex missing(R"(\d+ required .* missing)");
   static const std::regex too_many(R"(At Most (\d+) required but received (\d+))");
   std::smatch m;
@@ -70,6 +72,9 @@ std::string PlainParserText(const std::string& text) {
                                    : fmt::format("from {} to {}", lowest, highest);
     return m.prefix().str() + fmt::format("{} is not a number {}", m[1].str(), bounds) + m.suffix().str();
   }
+  if (std::regex_search(text, m, set))
+    return m.prefix().str() + fmt::format("{} is not one of {}", m[1].str(), std::regex_replace(m[2].str(), std::regex(","), ", ")) +
+           m.suffix().str();
   if (std::regex_search(text, m, missing)) return m.prefix().str() + "a value is required" + m.suffix().str();
   if (std::regex_search(text, m, too_many))
     return m.prefix().str() + fmt::format("given {} times, taken at most {}", m[2].str(), m[1].str()) + m.suffix().str();
@@ -144,6 +149,12 @@ std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& ar
     else if (top && !extras)
       first = fmt::format("{}: a command is required", who);
   }
+  // Words left over, in the order they were typed (the parser's own text
+  // names them backwards); a command hands those it cannot take to the
+  // program.
+  if (const std::vector<std::string> left = app.remaining(true);
+      first.empty() && dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !left.empty())
+    first = fmt::format("{}: unexpected argument{} {}", who, left.size() > 1 ? "s" : "", fmt::join(left, " "));
   if (first.empty()) first = fmt::format("{}: {}", who, PlainParserText(e.what()));
   const std::string help =
       top ? std::string("Run 'kestrel --help' for the commands.")

@@ -88,6 +88,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        {}, "", "T/ExportedRules"},
       {{"setup", "--install-dir", "T/a", "--install-dir", "T/b", "--registry", "T/r.ini"}, 2,
        "kestrel setup: --install-dir: given 2 times, taken at most 1\n", {}, "", "T/r.ini"},
+      {{"ls", "T/a", "T/b", "T/c"}, 2, "kestrel ls: unexpected arguments T/b T/c\n", {}, "", ""},
+      {{"ls", "T/a", "T/b"}, 2, "kestrel ls: unexpected argument T/b\n", {}, "", ""},
       {{"--verison"}, 2, "kestrel: unknown option --verison (did you mean --version?)\n", {}, "", ""},
       {{"export", "--stor", "STORE", "--profile", "30", "--root", "T"}, 2,
        "kestrel export: unknown option --stor (did you mean --store?)\n",
