@@ -24,7 +24,8 @@ void DeclareDepthOptions(CLI::App& sub, DepthOptions& o) {
   AddStoreOption(sub, o.store);
   sub.add_option("--parent", o.parent, "parent profile number (0 for a root)")
       ->required()
-      ->check(ProfileNumberCheck(0));
+      ->check(ProfileNumberCheck(0))
+      ->type_name("NUMBER");
   AddRegistryOption(sub, o.registry);
   AddJsonFlag(sub, o.json, "print {\"parent\": N, \"depth\": D}");
 }

@@ -24,7 +24,9 @@ struct SetupOptions {
 };
 
 void DeclareSetupOptions(CLI::App& sub, SetupOptions& o) {
-  sub.add_option("--install-dir", o.install_dir, "installation folder to create and record")->required();
+  sub.add_option("--install-dir", o.install_dir, "installation folder to create and record")
+      ->required()
+      ->type_name("DIR");
   AddRegistryOption(sub, o.registry,
                     "registry file to write (default: $KESTREL_REGISTRY, else ~/.config/kestrel/registry.ini)");
 }

@@ -41,7 +41,8 @@ struct InitStoreOptions {
 void DeclareInitStoreOptions(CLI::App& sub, InitStoreOptions& o) {
   AddNewStoreArgument(sub, o.path);
   sub.add_option("--shared-from", o.shared_from,
-                 "store whose lookup codes (qzlgy115) and users (qzusr100) the new store receives");
+                 "store whose lookup codes (qzlgy115) and users (qzusr100) the new store receives")
+      ->type_name("STORE");
 }
 
 int RunInitStore(const InitStoreOptions& o) {
@@ -65,7 +66,8 @@ struct DemoStoreOptions {
 void DeclareDemoStoreOptions(CLI::App& sub, DemoStoreOptions& o) {
   AddNewStoreArgument(sub, o.path);
   sub.add_option("--scale", o.scale, "multiplies the rule and application rows (100 gives tens of thousands)")
-      ->check(CLI::Range(1, 100000));
+      ->check(CLI::Range(1, 100000))
+      ->type_name("N");
 }
 
 int RunDemoStore(const DemoStoreOptions& o) {

@@ -15,6 +15,7 @@
 #include "bcp_run.h"
 #include "lock_wait.h"
 #include "command.h"
+#include "help_format.h"
 #include "output.h"
 #include "usage.h"
 #include "kestrel/error.h"
@@ -147,6 +148,27 @@ void EndProgress() {
 
 }  // namespace kestrel::cli
 
+namespace {
+
+// `kestrel help [COMMAND]`: the help of the program or of one command, the
+// same text as `kestrel COMMAND --help`.
+int RunHelp(const CLI::App& app, const std::string& command) {
+  if (command.empty()) {
+    // app.help() would hand over to the command that was run, this one.
+    std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
+    return 0;
+  }
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App* s) { return !s->get_group().empty(); }))
+    if (sub->get_name() == command) {
+      std::cout << sub->help(app.get_name());
+      return 0;
+    }
+  std::cerr << kestrel::store::MaskedText(kestrel::cli::UnknownCommandMessage(app, app.get_name() + " help", command));
+  return 2;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using kestrel::cli::Verbosity;
   // bcp hands a load into a server store over to this program, which can load
@@ -156,7 +178,10 @@ int main(int argc, char** argv) {
     return kestrel::cli::RunBcp(std::vector<std::string>(argv + 2, argv + argc), nullptr);
   // The name is given, so the help never shows the path the program was started by.
   CLI::App app{"kestrel: export and import migration profiles as logic packs", std::string(kestrel::cli::kProgramName)};
-  app.set_version_flag("-V,--version", std::string("kestrel ") + KESTREL_VERSION);
+  // Set before the commands are added, which take both from the program.
+  app.formatter(std::make_shared<kestrel::cli::HelpFormatter>());
+  app.set_help_flag("-h,--help", "print this help and exit");
+  app.set_version_flag("-V,--version", std::string("kestrel ") + KESTREL_VERSION, "print the version and exit");
   app.require_subcommand(1);
   // -q and -v are taken before or after the command's name.
   app.fallthrough();
@@ -174,6 +199,18 @@ int main(int argc, char** argv) {
     sub->group(kestrel::cli::PlaceOf(c.name).group);
     runners.emplace_back(sub, c.setup(*sub));
   }
+  std::string help_command;
+  CLI::App* help = app.add_subcommand("help", "print the help of the program, or of COMMAND: the same as COMMAND --help");
+  help->group(kestrel::cli::PlaceOf("help").group);
+  help->add_option("COMMAND", help_command, "the command whose options to print");
+  // After the commands, which would take it as their own.
+  app.footer("Run 'kestrel help COMMAND' for the options of a command, 'man kestrel-COMMAND' for its manual.");
+
+  // The definitions above, for the build's manual pages and bash completion.
+  if (argc == 2 && std::string_view(argv[1]) == "--describe") {
+    std::cout << kestrel::cli::Describe(app).dump(2) << '\n';
+    return 0;
+  }
 
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   try {
@@ -185,6 +222,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   kestrel::cli::SetVerbosity(quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal);
+  if (help->parsed()) return RunHelp(app, help_command);
   for (auto& [sub, run] : runners)
     if (sub->parsed()) {
       const auto began = std::chrono::steady_clock::now();

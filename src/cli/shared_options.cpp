@@ -77,7 +77,7 @@ void AddRegistryOption(CLI::App& sub, std::string& registry) {
 }
 
 void AddRegistryOption(CLI::App& sub, std::string& registry, const std::string& description) {
-  sub.add_option("--registry", registry, description);
+  sub.add_option("--registry", registry, description)->type_name("FILE");
 }
 
 CLI::Validator ProfileNumberCheck(int lowest) {

@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
+#include <regex>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 namespace kestrel::cli {
 namespace {
@@ -45,6 +48,39 @@ std::vector<std::string> CommandNames(const CLI::App& app) {
   return names;
 }
 
+// A number the parser printed with "%f" ("1.000000"), as it would be typed.
+std::string PlainNumber(const std::string& text) {
+  if (text.find('.') == std::string::npos) return text;
+  std::string n = text.substr(0, text.find_last_not_of('0') + 1);
+  if (!n.empty() && n.back() == '.') n.pop_back();
+  return n;
+}
+
+// The parser's texts of a range or set check, a missing value and a value
+// given too often, in the command line's words and without its type names.
+std::string PlainParserText(const std::string& text) {
+  static const std::regex range(R"(Value (.*) not in range (\S+) to (\S+))");
+  static const std::regex set(R"((\S*) not in \{([^}]*)\})");
+  static const std::regex missing(R"(\d+ required .* missing)");
+  static const std::regex too_many(R"(At Most (\d+) required but received (\d+))");
+  std::smatch m;
+  if (std::regex_search(text, m, range)) {
+    const std::string lowest = PlainNumber(m[2]), highest = PlainNumber(m[3]);
+    // The largest double stands for "no upper bound".
+    const std::string bounds = std::strtod(highest.c_str(), nullptr) >= 1e300
+                                   ? fmt::format("{} or more", lowest)
+                                   : fmt::format("from {} to {}", lowest, highest);
+    return m.prefix().str() + fmt::format("{} is not a number {}", m[1].str(), bounds) + m.suffix().str();
+  }
+  if (std::regex_search(text, m, set))
+    return m.prefix().str() + fmt::format("{} is not one of {}", m[1].str(), std::regex_replace(m[2].str(), std::regex(","), ", ")) +
+           m.suffix().str();
+  if (std::regex_search(text, m, missing)) return m.prefix().str() + "a value is required" + m.suffix().str();
+  if (std::regex_search(text, m, too_many))
+    return m.prefix().str() + fmt::format("given {} times, taken at most {}", m[2].str(), m[1].str()) + m.suffix().str();
+  return text;
+}
+
 std::string DidYouMean(const std::string& nearest) {
   return nearest.empty() ? std::string() : fmt::format(" (did you mean {}?)", nearest);
 }
@@ -72,6 +108,11 @@ std::string Nearest(std::string_view typed, const std::vector<std::string>& cand
     if (const size_t d = Distance(typed, c); d < best_distance) best_distance = d, best = c;
   const size_t allowed = std::max<size_t>(2, std::max(typed.size(), best.size()) / 3);
   return best_distance <= allowed ? best : std::string();
+}
+
+std::string UnknownCommandMessage(const CLI::App& app, std::string_view who, const std::string& typed) {
+  return fmt::format("{}: unknown command {}{}\nRun '{} --help' for the commands.\n", who, typed,
+                     DidYouMean(Nearest(typed, CommandNames(app))), kProgramName);
 }
 
 std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& args, const CLI::ParseError& e) {
@@ -104,11 +145,17 @@ std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& ar
     if (!stray.empty() && stray_is_option)
       first = fmt::format("{}: unknown option {}{}", who, stray, DidYouMean(Nearest(stray, options)));
     else if (!stray.empty() && top)
-      first = fmt::format("{}: unknown command {}{}", who, stray, DidYouMean(Nearest(stray, CommandNames(app))));
+      return UnknownCommandMessage(app, who, stray);
     else if (top && !extras)
       first = fmt::format("{}: a command is required", who);
   }
-  if (first.empty()) first = fmt::format("{}: {}", who, e.what());
+  // Words left over, in the order they were typed (the parser's own text
+  // names them backwards); a command hands those it cannot take to the
+  // program.
+  if (const std::vector<std::string> left = app.remaining(true);
+      first.empty() && dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !left.empty())
+    first = fmt::format("{}: unexpected argument{} {}", who, left.size() > 1 ? "s" : "", fmt::join(left, " "));
+  if (first.empty()) first = fmt::format("{}: {}", who, PlainParserText(e.what()));
   const std::string help =
       top ? std::string("Run 'kestrel --help' for the commands.")
           : fmt::format("Run '{} --help' for its options.", who);
@@ -119,7 +166,7 @@ CommandPlace PlaceOf(std::string_view command) {
   struct Row {
     std::string_view command, group;
   };
-  static constexpr std::array<Row, 15> kPlaces = {{
+  static constexpr std::array<Row, 16> kPlaces = {{
       {"list", "Look into stores and packs"},
       {"ls", "Look into stores and packs"},
       {"show", "Look into stores and packs"},
@@ -135,6 +182,7 @@ CommandPlace PlaceOf(std::string_view command) {
       {"init-store", "Set up"},
       {"demo-store", "Set up"},
       {"setup", "Set up"},
+      {"help", "Help"},
   }};
   for (size_t i = 0; i < kPlaces.size(); ++i)
     if (kPlaces[i].command == command) return {std::string(kPlaces[i].group), static_cast<int>(i)};

@@ -24,6 +24,11 @@ std::string Nearest(std::string_view typed, const std::vector<std::string>& cand
 // (the program's whole command line, the program's name left out).
 std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& args, const CLI::ParseError& e);
 
+// The two lines for a word `typed` where `app`'s command was expected, as
+// `who` (the program, or "kestrel help") says them: the word with the
+// nearest command, then where the help is.
+std::string UnknownCommandMessage(const CLI::App& app, std::string_view who, const std::string& typed);
+
 // Where a command is listed in the help: its group and its place there.
 // Commands not named here come last, in a group of their own.
 struct CommandPlace {
