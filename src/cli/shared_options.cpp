@@ -55,14 +55,16 @@ void AddNoSumsFlag(CLI::App& sub, bool& no_sums) {
                "changes, so a pack cut short or mixed with another is not noticed");
 }
 
-// How the six fields of an entry are explained wherever --target is.
-constexpr const char* kTargetHelp =
-    "the target of the pack's next profile, in the order `show` lists them, as six fields "
-    "NUMBER|SOURCE APP|TARGET APP|PARENT|SOURCE EXTN|TARGET EXTN: the number it gets, the applications it "
-    "serves, its parent (0 for a root), and the extn of each application as the application definitions "
-    "(qzddi100) hold it, 0 for a base and 1 for an extension application, which a parent's applications must "
-    "match (empty: the pack's). Or, for a pack of one profile, a bare NUMBER: the number it gets "
-    "(default: the proposal of `show`)";
+// What the options that choose the targets mean, said once below each
+// command's options (the option's own line stays short).
+constexpr const char* kTargetsFooter =
+    "Choosing the targets (without any: the proposal of `show`): --renumber OLD=NEW gives the pack's profile OLD "
+    "the number NEW, and its children the new parent; --apps SRC:TGT imports the profiles for other applications; "
+    "--target NUMBER, for a pack of one profile, is the number it gets. For scripts, --target ENTRY once per pack "
+    "profile, in the order `show` lists them, as six fields NUMBER|SOURCE APP|TARGET APP|PARENT|SOURCE EXTN|TARGET "
+    "EXTN: PARENT is 0 for a root; SOURCE EXTN and TARGET EXTN are the extn of each application as its definition "
+    "(qzddi100) holds it, 0 for a base and 1 for an extension application; a derived profile's applications must "
+    "have the extn of its parent's (else error 503); left empty they are the pack's.";
 
 void AddTargetOption(CLI::App& sub, TargetEntries& targets) {
   sub.add_option_function<std::vector<std::string>>(
@@ -85,8 +87,10 @@ void AddTargetOption(CLI::App& sub, TargetEntries& targets) {
              throw CLI::ValidationError("--target", "a bare profile number is the only --target (the new number of "
                                                     "a pack's one profile); --renumber OLD=NEW renumbers any profile");
          },
-         kTargetHelp)
+         "the target of the pack's next profile: NUMBER|SOURCE APP|TARGET APP|PARENT|SOURCE EXTN|TARGET EXTN (see "
+         "below); or, for a pack of one profile, the bare NUMBER it gets")
       ->type_name("ENTRY");
+  sub.footer(kTargetsFooter);
 }
 
 CLI::Option* AddRenumberOption(CLI::App& sub, std::map<int, int>& renumber) {

@@ -27,13 +27,26 @@ inline Json JsonText(std::string_view bytes) { return kestrel::Latin1ToUtf8(byte
 Json JsonNumberOrText(std::string_view text);
 
 // Where a failure is: an object with the fields of the place that are known
-// ("file", "line", "table", "entry", "path"), or null when none is.
-Json PlaceJson(const Place& place);
+// ("file", "line", "table", "entry", "path"), or null when none is. (Inline,
+// as ErrorJson: the wizard's HTTP module takes these headers without linking
+// this floor.)
+inline Json PlaceJson(const Place& place) {
+  if (place.Empty()) return nullptr;
+  Json j = Json::object();
+  if (!place.file.empty()) j["file"] = JsonText(place.file);
+  if (place.line > 0) j["line"] = place.line;
+  if (!place.table.empty()) j["table"] = JsonText(place.table);
+  if (place.entry >= 0) j["entry"] = place.entry;
+  if (!place.path.empty()) j["path"] = JsonText(place.path);
+  return j;
+}
 
 // {"error": {"number": N, "description": TEXT, "place": PLACE}}: how every
 // face that answers in JSON (the web wizard's interface, the command line's
 // --json) says that it failed.
-Json ErrorJson(int32_t number, std::string_view description, const Place& place = {});
+inline Json ErrorJson(int32_t number, std::string_view description, const Place& place = {}) {
+  return Json{{"error", Json{{"number", number}, {"description", JsonText(description)}, {"place", PlaceJson(place)}}}};
+}
 inline Json ErrorJson(const Error& e) { return ErrorJson(e.number(), e.description(), e.place()); }
 
 }  // namespace kestrel::present

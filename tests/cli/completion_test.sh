@@ -27,7 +27,7 @@ expect "export"                     ex
 expect "list load-functions ls"     l
 expect "demo-store depth diff"      d
 expect "--store"                    export --st
-expect "--registry --replace"       -q import --re
+expect "--registry --renumber --replace" -q import --re
 expect "--single --store --sync"    export --s
 expect "--verbose --version"        --ver
 expect ""                           nosuchcommand --st
