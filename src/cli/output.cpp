@@ -32,6 +32,8 @@ size_t DisplayWidth(const std::string& cell) { return kestrel::present::ShownWid
 
 std::string ForStdout(std::string_view bytes) { return kestrel::present::ShownText(bytes, Encoding()); }
 
+std::string StoredFromTyped(std::string_view typed) { return kestrel::present::StoredFromTyped(typed, Encoding()); }
+
 void ShowStoredBytes(bool bytes) {
   g_encoding = bytes ? kestrel::present::ShownEncoding::StoredBytes : kestrel::present::EncodingOfLocale(CommandEnv());
 }

@@ -27,6 +27,10 @@ using kestrel::Latin1ToUtf8;
 // store's location) is printed as typed, never through it.
 std::string ForStdout(std::string_view bytes);
 
+// An application code typed on the command line as the store holds it
+// (present::StoredFromTyped under the locale; --bytes takes it as typed).
+std::string StoredFromTyped(std::string_view typed);
+
 // --bytes: stored texts on stdout as the stored bytes, whatever the locale.
 void ShowStoredBytes(bool bytes);
 

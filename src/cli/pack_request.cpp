@@ -103,6 +103,11 @@ kestrel::ImportRequest RequestOf(const PackOptions& o, kestrel::Store& store) {
       }
     }
   }
+  // Codes typed in the locale's UTF-8 name the stored Latin-1 codes.
+  for (kestrel::Target& t : request.targets) {
+    t.source_application = StoredFromTyped(t.source_application);
+    t.target_application = StoredFromTyped(t.target_application);
+  }
   return request;
 }
 

@@ -40,7 +40,8 @@ void SayHowThePackIsRead(const std::string& pack, bool no_sums);
 // request's renumbering, each old number one of the pack's profiles (its own
 // number, or the number the pack announces for it), else 9121; a bare number
 // for a pack of more profiles is 9122, applications that fit neither every
-// profile nor each 9123. Says how the pack is read.
+// profile nor each 9123. Application codes typed in UTF-8 under a UTF-8
+// locale name the Latin-1 codes they stand for. Says how the pack is read.
 kestrel::ImportRequest RequestOf(const PackOptions& o, kestrel::Store& store);
 
 // The pack's reader, as the options ask for it.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "kestrel/latin1.h"
 
@@ -23,6 +24,12 @@ ShownEncoding EncodingOfLocale(Env& env) {
 
 std::string ShownText(std::string_view stored, ShownEncoding encoding) {
   return encoding == ShownEncoding::Utf8 ? Latin1ToUtf8(stored) : std::string(stored);
+}
+
+std::string StoredFromTyped(std::string_view typed, ShownEncoding encoding) {
+  if (encoding == ShownEncoding::Utf8)
+    if (std::optional<std::string> stored = Utf8ToLatin1(typed)) return *stored;
+  return std::string(typed);
 }
 
 size_t ShownWidth(std::string_view shown, ShownEncoding encoding) {

@@ -28,6 +28,12 @@ ShownEncoding EncodingOfLocale(Env& env);
 // The stored text as `encoding` shows it.
 std::string ShownText(std::string_view stored, ShownEncoding encoding);
 
+// A text a person typed (an application code on the command line) as the
+// store holds it: under a UTF-8 locale, UTF-8 that stands for Latin-1
+// characters becomes their bytes; any other text (ASCII, bytes that are no
+// such UTF-8) is taken as typed.
+std::string StoredFromTyped(std::string_view typed, ShownEncoding encoding);
+
 // The width of a shown text in characters (UTF-8 sequences counted once when
 // `encoding` is UTF-8), for padding columns.
 size_t ShownWidth(std::string_view shown, ShownEncoding encoding);

@@ -210,6 +210,20 @@ TEST(ScriptingTest, StoredTextOnAPipeFollowsTheLocale) {
   }
 }
 
+// An application code typed in UTF-8 names the stored Latin-1 code where
+// the locale is UTF-8, and is taken byte for byte elsewhere.
+TEST(ScriptingTest, ApplicationCodesTypedFollowTheLocale) {
+  const DemoPack& demo = SharedDemoPack();
+  for (const auto& [locale, stored] : {std::pair<std::string, std::string>{"C.UTF-8", "ACCX\xdc"},
+                                       {"C", "ACCX\xc3\x9c"}}) {
+    SCOPED_TRACE(locale);
+    const RunResult r = RunKestrel({"show", demo.pack, "--store", demo.store, "--apps", "ACC10:ACCX\xc3\x9c", "--raw"},
+                                   {{"LC_ALL", locale}});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("\r10*|ACC10*|" + stored + "|0*|0|1\x01"));
+  }
+}
+
 // The same fact has one name in every command's JSON, and a failure with
 // --json is {"error": {"number", "description", "place"}} on stdout (one
 // document), the exit code and stderr as without it.
