@@ -257,9 +257,20 @@ KESTREL_API std::vector<Error> Verify(Store& store, const ImportRequest& request
 // first refusal with its place (file and line). Changes nothing.
 KESTREL_API void Check(Store& store, const ImportRequest& request, const Context& context = {});
 
+// Targets, WouldReplace, Verify and Check only read: they need no
+// installation (no registry file); where one is recorded, Check writes its
+// line into the installation's run log.
+
 // Verifies, refuses a replacement the policy does not allow, checks the pack,
-// and imports it as one unit of the store: all of it, or nothing.
+// and imports it as one unit of the store: all of it, or nothing. It needs
+// the installation the registry file names (505 without one): its work
+// folders and run log live there.
 KESTREL_API ImportReport Import(Store& store, const ImportRequest& request, const Context& context = {});
+
+// The depth a profile gets as a child of `parent` in the store: 1 under 0
+// (a root), else one more than the parent's chain is long. Changes nothing
+// and needs no installation.
+KESTREL_API int DepthUnder(Store& store, int parent, const Context& context = {});
 
 // ---- Compare ----
 

@@ -57,6 +57,12 @@ constexpr std::array kTable = {
     Entry{Ours::WorkFolderWriteFailed, "The import's working folder could not be written"},
     Entry{Ours::NulInArgument, "The text holds a NUL byte, which would cut it short"},
     Entry{Ours::RequestNotJson, "The wizard takes only JSON requests"},
+    Entry{Ours::CommandLineInvalid, "The command line is not valid"},
+    Entry{Ours::RenumberedProfileNotInPack, "The logic pack holds no profile of the number to renumber"},
+    Entry{Ours::BareTargetNeedsOneProfile,
+          "A target given as a bare number renumbers a pack of one profile; this pack holds more"},
+    Entry{Ours::ApplicationPairsMismatch,
+          "The applications name neither one pair for every profile nor one pair per profile of the pack"},
     Entry{Ours::ReplaceNotAsConfirmed, "The store changed after the import was confirmed"},
 };
 

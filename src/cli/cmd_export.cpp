@@ -45,12 +45,13 @@ int RunExport(const ExportOptions& o) {
   const kestrel::ExportReport report = kestrel::Export(store, request, CommandContext());
   EndProgress();
   if (o.json)
+    // The names `ls --json` gives the same facts of the pack (docs/json.md).
     PrintJson(std::cout, Json{{"pack", report.folder},
                               {"profile", *o.profile},
-                              {"single", o.single},
-                              {"new_number", o.new_number.value_or(0)},
-                              {"revisions", o.revisions},
-                              {"sync", o.sync}});
+                              {"single_profile", o.single},
+                              {"new_profile_number", o.new_number.value_or(0)},
+                              {"revisions", report.revisions},
+                              {"for_sync", o.sync}});
   else
     std::cout << report.folder << '\n';
   return 0;

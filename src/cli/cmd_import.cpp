@@ -39,12 +39,12 @@ struct ImportOptions {
 };
 
 void DeclareCheckCommand(CLI::App& sub, CheckOptions& o) {
-  DeclarePackOptions(sub, o.pack, "profile store file to import into", true);
+  DeclarePackOptions(sub, o.pack, "profile store file to import into");
   AddJsonFlag(sub, o.json, "print the verdict as JSON");
 }
 
 void DeclareImportOptions(CLI::App& sub, ImportOptions& o) {
-  DeclarePackOptions(sub, o.check.pack, "profile store file to import into", true);
+  DeclarePackOptions(sub, o.check.pack, "profile store file to import into");
   sub.add_option("--user", o.user, "user recorded as the last to change the imported rules (default: login name)");
   sub.add_flag("--replace", o.replace,
                "allow the import to delete the stored profiles and applications the pack replaces");
@@ -58,7 +58,7 @@ void DeclareImportOptions(CLI::App& sub, ImportOptions& o) {
 int RunCheck(const CheckOptions& o) {
   kestrel::Store store = OpenStore(o.pack.store);
   try {
-    kestrel::Check(store, RequestOf(o.pack), CommandContext());
+    kestrel::Check(store, RequestOf(o.pack, store), CommandContext());
   } catch (const kestrel::Error& e) {
     return Fail(e, kRefusedAt);
   }
@@ -72,7 +72,7 @@ int RunCheck(const CheckOptions& o) {
 
 int RunImport(const ImportOptions& o) {
   kestrel::Store store = OpenStore(o.check.pack.store);
-  kestrel::ImportRequest request = RequestOf(o.check.pack);
+  kestrel::ImportRequest request = RequestOf(o.check.pack, store);
   request.user = o.user;
   request.replace = o.replace ? kestrel::ReplacePolicy::Replace : kestrel::ReplacePolicy::Refuse;
   request.dry_run = o.dry_run;

@@ -41,7 +41,7 @@ void PrintPack(std::ostream& out, const std::string& folder, const PackContents&
     sums = SumsHold(p) ? "every file matches" : "the pack was changed after its export";
     for (const auto& m : p.missing_files) sums += "; " + ForStdout(m) + " is missing";
   }
-  PrintTable(out, {{"pack:", ForStdout(folder)},
+  PrintTable(out, {{"pack:", folder},
                    {"export:", p.export_succeeded ? "succeeded" : "failed"},
                    {"revisions:", YesNo(p.revisions)},
                    {"for synchronisation:", YesNo(p.for_sync)},

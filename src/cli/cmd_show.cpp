@@ -1,5 +1,6 @@
 // kestrel show: checks a logic pack and prints its profiles with the import
-// proposed for them.
+// proposed for them, or the import that the targets, renumbering or
+// applications given ask for, what the store holds marked.
 #include <iostream>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ struct ShowOptions {
 };
 
 void DeclareShowOptions(CLI::App& sub, ShowOptions& o) {
-  DeclarePackOptions(sub, o.pack, "profile store file the pack would be imported into", false);
+  DeclarePackOptions(sub, o.pack, "profile store file the pack would be imported into");
   AddDetailsFormatFlags(sub, o.format, "write the exact details string (characters 1 and 13 included)",
                         "write the details as JSON for host programs");
 }
@@ -30,7 +31,11 @@ int RunShow(const ShowOptions& o) {
   kestrel::Store store = OpenStore(o.pack.store);
   SayHowThePackIsRead(o.pack.pack, o.pack.no_sums);
   const kestrel::PackReader reader = ReaderOf(o.pack);
-  const std::vector<kestrel::Target> proposal = reader.Proposal(store);
+  std::vector<kestrel::Target> proposal = reader.Proposal(store);
+  // With choices of targets, numbers or applications: the import they ask for.
+  const PackOptions& p = o.pack;
+  if (!p.targets.entries.empty() || p.targets.bare_number || !p.renumber.empty() || !p.applications.empty())
+    proposal = kestrel::Targets(store, RequestOf(p, store), CommandContext());
   const std::vector<kestrel::PackProfile> sources = kestrel::present::ImportSources(reader.Info(), store);
   if (o.format.raw)
     std::cout << kestrel::DetailsOf(sources, proposal);

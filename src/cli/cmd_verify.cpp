@@ -25,14 +25,14 @@ struct VerifyOptions {
 };
 
 void DeclareVerifyOptions(CLI::App& sub, VerifyOptions& o) {
-  DeclarePackOptions(sub, o.pack, "profile store file the pack would be imported into", true);
+  DeclarePackOptions(sub, o.pack, "profile store file the pack would be imported into");
   AddDetailsFormatFlags(sub, o.format, "write the exact checked details string (characters 1 and 13 included)",
                         "write the checked details and the messages as JSON for host programs");
 }
 
 int RunVerify(const VerifyOptions& o) {
   kestrel::Store store = OpenStore(o.pack.store);
-  const kestrel::ImportRequest request = RequestOf(o.pack);
+  const kestrel::ImportRequest request = RequestOf(o.pack, store);
   const kestrel::PackReader reader = ReaderOf(o.pack);
   // A pack the import can propose nothing for fails here as `show` fails.
   reader.Proposal(store);
@@ -57,7 +57,12 @@ int RunVerify(const VerifyOptions& o) {
   if (o.format.raw) {
     std::cout << kestrel::DetailsOf(sources, marked);
   } else if (o.format.json) {
-    PrintJson(std::cout, kestrel::present::VerdictJson(sources, marked, passed, messages));
+    // One document: the verdict, with the failure the exit code stands for.
+    kestrel::present::Json verdict = kestrel::present::VerdictJson(sources, marked, passed, messages);
+    if (!passed)
+      verdict["error"] = kestrel::present::ErrorJson(
+          refusal ? *refusal : kestrel::present::SelectionFailure(store, request, findings, CommandContext()))["error"];
+    PrintJson(std::cout, verdict);
   } else {
     PrintDetailsTable(std::cout, sources, marked);
     std::cout << (passed ? "The selection passes.\n" : "The selection does not pass:\n");

@@ -19,6 +19,7 @@
 #include "output.h"
 #include "usage.h"
 #include "kestrel/error.h"
+#include "kestrel/errors.h"
 #include "kestrel/progress.h"
 #include "kestrel/store.h"
 
@@ -88,6 +89,13 @@ namespace {
 // "error N: DESCRIPTION", then `where` and the place, then the hint.
 int FailAt(long number, const std::string& description, std::string_view where, const kestrel::Place& place) {
   EndProgress();
+  if (JsonFailureWanted()) {
+    kestrel::Place shown = place;
+    shown.path = kestrel::store::MaskedText(place.path);
+    PrintJson(std::cout, kestrel::present::ErrorJson(static_cast<int32_t>(number),
+                                                     kestrel::store::MaskedText(description), shown));
+    std::cout.flush();
+  }
   std::cerr << "error " << number << ": " << kestrel::store::MaskedText(description) << '\n';
   // A place the description names already is not said twice.
   const std::string at = place.Text();
@@ -188,6 +196,10 @@ int main(int argc, char** argv) {
   bool quiet = false, verbose = false;
   CLI::Option* quiet_flag = app.add_flag("-q,--quiet", quiet, "no progress and no notices on stderr; errors only");
   app.add_flag("-v,--verbose", verbose, "say on stderr what is being read and written")->excludes(quiet_flag);
+  bool bytes = false;
+  app.add_flag("--bytes", bytes,
+               "print stored texts (descriptions, application codes) as the stored Latin-1 bytes; without it they "
+               "are decoded to UTF-8 when the locale (LC_ALL, LC_CTYPE, LANG) is UTF-8, on a terminal or a pipe");
 
   std::vector<kestrel::cli::CommandInfo> commands = kestrel::cli::Commands();
   std::stable_sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) {
@@ -218,13 +230,22 @@ int main(int argc, char** argv) {
   } catch (const CLI::Success& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    std::cerr << kestrel::store::MaskedText(kestrel::cli::UsageMessage(app, args, e));
+    const std::string message = kestrel::store::MaskedText(kestrel::cli::UsageMessage(app, args, e));
+    std::cerr << message;
+    // A script that asked for JSON gets the mistake as JSON too: the line
+    // that names it (the second says where the help is).
+    if (std::find(args.begin(), args.end(), "--json") != args.end())
+      kestrel::cli::PrintJson(std::cout, kestrel::present::ErrorJson(kestrel::Number(kestrel::Ours::CommandLineInvalid),
+                                                                     message.substr(0, message.find('\n'))));
     return 2;
   }
   kestrel::cli::SetVerbosity(quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal);
   if (help->parsed()) return RunHelp(app, help_command);
+  kestrel::cli::ShowStoredBytes(bytes);
   for (auto& [sub, run] : runners)
     if (sub->parsed()) {
+      const CLI::Option* json = sub->get_option_no_throw("--json");
+      kestrel::cli::WantJson(json != nullptr && json->count() > 0);
       const auto began = std::chrono::steady_clock::now();
       int rc = kestrel::cli::Guard(run);
       kestrel::cli::EndProgress();

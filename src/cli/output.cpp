@@ -1,51 +1,41 @@
 // Texts, JSON and tables on stdout, and the notices of -q and -v on stderr.
 #include "output.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cctype>
-#include <clocale>
-#include <cstring>
 #include <iostream>
+#include <optional>
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
 #include "command.h"
 #include "kestrel/store.h"
+#include "present/shown_text.h"
 
 namespace kestrel::cli {
 namespace {
 
 Verbosity g_verbosity = Verbosity::Normal;
 
-// Whether stdout is a terminal that shows UTF-8: decided once, from the
-// locale the environment names (LC_ALL, LC_CTYPE, LANG, as setlocale reads
-// them).
-bool StdoutDecodes() {
-  static const bool decodes = [] {
-    if (::isatty(STDOUT_FILENO) != 1) return false;
-    const char* locale = std::setlocale(LC_CTYPE, "");
-    if (locale == nullptr) return false;
-    std::string name = locale;
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-    std::setlocale(LC_CTYPE, "C");
-    return name.find("utf-8") != std::string::npos || name.find("utf8") != std::string::npos;
-  }();
-  return decodes;
+// How stored texts are shown: set by --bytes, else read once from the
+// locale.
+std::optional<kestrel::present::ShownEncoding> g_encoding;
+
+kestrel::present::ShownEncoding Encoding() {
+  if (!g_encoding) g_encoding = kestrel::present::EncodingOfLocale(CommandEnv());
+  return *g_encoding;
 }
 
-size_t DisplayWidth(const std::string& cell) {
-  if (!StdoutDecodes()) return cell.size();
-  return static_cast<size_t>(
-      std::count_if(cell.begin(), cell.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
+size_t DisplayWidth(const std::string& cell) { return kestrel::present::ShownWidth(cell, Encoding()); }
 
 }  // namespace
 
-std::string ForStdout(std::string_view bytes) {
-  return StdoutDecodes() ? Latin1ToUtf8(bytes) : std::string(bytes);
+std::string ForStdout(std::string_view bytes) { return kestrel::present::ShownText(bytes, Encoding()); }
+
+std::string StoredFromTyped(std::string_view typed) { return kestrel::present::StoredFromTyped(typed, Encoding()); }
+
+void ShowStoredBytes(bool bytes) {
+  g_encoding = bytes ? kestrel::present::ShownEncoding::StoredBytes : kestrel::present::EncodingOfLocale(CommandEnv());
 }
 
 std::string ListForStdout(const std::vector<int64_t>& numbers) {
@@ -57,7 +47,18 @@ std::string ListForStdout(const std::vector<std::string>& texts) {
   return ForStdout(fmt::format("{}", fmt::join(texts, ", ")));
 }
 
-void PrintJson(std::ostream& out, const Json& value) { out << value.dump() << '\n'; }
+namespace {
+bool g_json_wanted = false, g_json_printed = false;
+}  // namespace
+
+void PrintJson(std::ostream& out, const Json& value) {
+  out << value.dump() << '\n';
+  if (&out == &std::cout) g_json_printed = true;
+}
+
+void WantJson(bool json) { g_json_wanted = json; }
+
+bool JsonFailureWanted() { return g_json_wanted && !g_json_printed; }
 
 void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows,
                 const std::vector<size_t>& right_aligned) {

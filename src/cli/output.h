@@ -20,21 +20,37 @@ using kestrel::present::JsonText;
 
 using kestrel::Latin1ToUtf8;
 
-// A stored text as stdout should carry it: decoded from Latin-1 to UTF-8 when
-// stdout is a terminal whose locale is UTF-8, the bytes unchanged otherwise
-// (a pipe or file gets what the store holds).
+// A stored text as stdout should carry it (present/shown_text.h): decoded
+// from Latin-1 to UTF-8 when the locale is UTF-8, on a terminal, a pipe or a
+// file alike; the stored bytes under another locale or with --bytes. Every
+// command prints stored text through this; a text the user typed (a path, a
+// store's location) is printed as typed, never through it.
 std::string ForStdout(std::string_view bytes);
+
+// An application code typed on the command line as the store holds it
+// (present::StoredFromTyped under the locale; --bytes takes it as typed).
+std::string StoredFromTyped(std::string_view typed);
+
+// --bytes: stored texts on stdout as the stored bytes, whatever the locale.
+void ShowStoredBytes(bool bytes);
 
 // Profile numbers, and stored texts as stdout should carry them, separated by
 // ", "; "none" for an empty list.
 std::string ListForStdout(const std::vector<int64_t>& numbers);
 std::string ListForStdout(const std::vector<std::string>& texts);
 
-// The JSON value on one line, then a line end.
+// The JSON value on one line, then a line end. Stdout carries one JSON
+// document at most: what a command prints there is its report.
 void PrintJson(std::ostream& out, const Json& value);
 
+// --json: a failure is reported on stdout as well, as {"error": {...}}
+// (present::ErrorJson), unless the command has printed its report there
+// already, which then carries the error itself.
+void WantJson(bool json);
+bool JsonFailureWanted();
+
 // Rows of cells as columns two blanks apart, each as wide as its widest cell
-// (measured in characters: UTF-8 ones where ForStdout decodes, else bytes).
+// (measured in characters where ForStdout decodes, else in bytes).
 // Columns listed in `right_aligned` are padded on the left. Trailing blanks
 // are dropped.
 void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows,

@@ -6,9 +6,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kestrel/engine.h"
@@ -51,10 +53,29 @@ void AddPackArgument(CLI::App& sub, std::string& pack);
 // pack is refused.
 void AddNoSumsFlag(CLI::App& sub, bool& no_sums);
 
+// The choices of `--target`: six-field entries, or one bare number (the new
+// number of a pack's one profile), which the pack's profiles decide on.
+struct TargetEntries {
+  std::vector<kestrel::Target> entries;
+  std::optional<int> bare_number;
+};
+
 // "--target ENTRY", repeatable: the targets for the pack's profiles, each
-// read from six fields joined by "|" (present/targets.h); an entry that names
-// no target is a usage error that names it.
-void AddTargetOption(CLI::App& sub, std::vector<kestrel::Target>& targets);
+// read from six fields joined by "|" (present/targets.h), or a bare profile
+// number alone; an entry that is neither, or a bare number beside other
+// entries, is a usage error that names it.
+void AddTargetOption(CLI::App& sub, TargetEntries& targets);
+
+// "--renumber OLD=NEW", repeatable or a comma list: a pack profile's number
+// and the number it gets in the store (its children's parent follows). Both
+// must be profile numbers, and OLD named once; else a usage error.
+CLI::Option* AddRenumberOption(CLI::App& sub, std::map<int, int>& renumber);
+
+// "--apps SRC:TGT", repeatable or a comma list: the source and target
+// applications the pack's profiles are imported for, one pair for all of
+// them or one per profile in the order `show` lists them. A code empty or
+// holding "|", "*" or a control character is a usage error.
+CLI::Option* AddApplicationsOption(CLI::App& sub, std::vector<std::pair<std::string, std::string>>& pairs);
 
 // "--registry FILE": the registry file the installation folder is looked up
 // in; empty leaves the lookup to its defaults. The second form is for a

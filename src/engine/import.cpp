@@ -1,5 +1,6 @@
 // Verify, Check and Import: a request made into the importer's options,
-// context and selection on the installation the registry names, run as the
+// context and selection on the installation the registry names (an import
+// needs it, the calls that only read do not), run as the
 // command line's verify, check and import run it (the pack's proposal first,
 // then the selection), and the importer's results read back as an Error with
 // its place or an ImportReport.
@@ -47,16 +48,30 @@ struct Session {
   importer::SelectionLists selection;  // the pack's entries and the targets asked for
 };
 
+// What a call needs of the installation: an import writes its work folders
+// and run log there and cannot go on without it; a call that only reads
+// (the proposal, a verification, a check) runs without one, and writes its
+// line of the run log only where an installation is recorded and there.
+enum class Installation { Required, IfRecorded };
+
 // Finds the installation as the component's creation does; its work folders
 // and run log live in the recorded folder, so one that has gone is refused
 // here rather than later with no path to show for it.
-void UseInstallation(importer::ImportContext& cx, const std::string& registry) {
+void UseInstallation(importer::ImportContext& cx, const std::string& registry, Installation need) {
   Env& env = cx.env();
   const std::string file = registry.empty() ? RegistryFilePath(env) : registry;
   cx.RegistryComponent = std::make_shared<RegistryFile>(env, file);
   ErrorState error;
   std::string folder;
-  if (!importer::GetLumoInstallationPath(cx, error, folder)) {
+  const bool found = importer::GetLumoInstallationPath(cx, error, folder);
+  if (need == Installation::IfRecorded && (!found || folder.empty() || !env.FolderExists(folder))) {
+    // No run log: an empty path is never opened (a relative one would land
+    // in the working folder).
+    cx.InstallationPath.clear();
+    cx.ImportLogPath.clear();
+    return;
+  }
+  if (!found) {
     Place place;
     place.path = file;
     throw Error(error.ErrorNumber, error.ErrorDescription, std::move(place));
@@ -107,7 +122,7 @@ std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, con
   s->cx.Progress = context.progress;
   s->cx.Notice = context.notice;
   s->cx.Stop = context.stop;
-  UseInstallation(s->cx, request.registry);
+  UseInstallation(s->cx, request.registry, Installation::IfRecorded);
 
   s->proposal = engine::ProposedTargets(s->o, s->cx);
   s->selection.sources = s->proposal.lists.sources;
@@ -189,6 +204,10 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
     throw Error(number, fmt::format("{}", fmt::join(texts, " ")), findings.front().place());
   }
 
+  // A selection that fails is refused as `verify` refuses it, installation
+  // or not; what passes needs the installation to be imported.
+  UseInstallation(s->cx, request.registry, Installation::Required);
+
   ImportReport report;
   for (const importer::SelectionEntry& e : marked.targets) report.targets.push_back(engine::TargetOf(e));
   // The import deletes what it replaces before it loads; that takes
@@ -211,6 +230,14 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
   report.seconds = summary.Seconds;
   report.run_log = s->cx.ImportLogPath;
   return report;
+}
+
+int DepthUnder(Store& store, int parent, const Context& context) {
+  importer::ImportContext cx(context.Environment());
+  cx.DataConnection = store.Connection();
+  int32_t profile = 0, under = parent, depth = 0;
+  importer::GetDepthOfProfile(cx, profile, under, depth);
+  return depth;
 }
 
 }  // namespace kestrel

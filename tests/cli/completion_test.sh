@@ -38,7 +38,7 @@ expect "list load-functions ls"                   l
 expect "demo-store depth diff"                    d
 expect "help"                                     he
 expect "--store"                                  export --st
-expect "--registry --replace"                     -q import --re
+expect "--registry --renumber --replace"          -q import --re
 expect "--single --store --sync"                  export --s
 expect "--profile"                                export --store demo.db --p
 expect "--verbose --version"                      --ver

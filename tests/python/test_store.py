@@ -225,7 +225,7 @@ class StoreTest(unittest.TestCase):
             ("a number used twice", lambda: with_store(lambda s: s.import_pack(
                 self.pack, targets=taken(s), registry=self.dir.registry), self.dir.empty_store("twice.db")),
              kestrel.SelectionError, 501, ""),
-            ("no installation recorded", lambda: with_store(lambda s: s.check(self.pack)), kestrel.NotInstalled, 505,
+            ("no installation recorded", lambda: with_store(lambda s: s.import_pack(self.pack, replace=True)), kestrel.NotInstalled, 505,
              "installation"),
             ("a store held by another program", locked, kestrel.LockTimeout, 9031, "locked.db"),
         ]
