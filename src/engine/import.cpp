@@ -20,6 +20,7 @@
 #include "importer/import_driver.h"
 #include "importer/import_options.h"
 #include "importer/import_results.h"
+#include "importer/install.h"
 #include "importer/pack_file_refusals.h"
 #include "importer/selection.h"
 #include "kestrel/registry.h"
@@ -54,12 +55,13 @@ void UseInstallation(importer::ImportContext& cx, const std::string& registry) {
   Env& env = cx.env();
   const std::string file = registry.empty() ? RegistryFilePath(env) : registry;
   cx.RegistryComponent = std::make_shared<RegistryFile>(env, file);
-  ErrorState error;
   std::string folder;
-  if (!importer::GetLumoInstallationPath(cx, error, folder)) {
+  try {
+    folder = importer::InstallationFolder(cx);
+  } catch (const Error& e) {
     Place place;
     place.path = file;
-    throw Error(error.ErrorNumber, error.ErrorDescription, std::move(place));
+    throw Error(e.number(), e.description(), std::move(place));
   }
   if (!folder.empty() && !env.FolderExists(folder)) {
     Place place;
@@ -106,6 +108,7 @@ std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, con
   s->cx.DataConnection = store.Connection();
   s->cx.Progress = context.progress;
   s->cx.Notice = context.notice;
+  s->cx.RunLog = context.run_log;
   s->cx.Stop = context.stop;
   UseInstallation(s->cx, request.registry);
 
@@ -117,7 +120,8 @@ std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, con
 
 // The failure of a check or an import: the number of an "Unexpected Error."
 // report in `message`, else the importer's; its description, else the
-// message; and where the check refused the pack.
+// message; and where the check refused the pack, or the selection's entry
+// it refused.
 Error FailureOf(const importer::ImportResults& r, const std::string& message) {
   static constexpr std::string_view kHead = "Unexpected Error.Error Number: ";
   int32_t number = r.Error.ErrorNumber;
@@ -129,7 +133,9 @@ Error FailureOf(const importer::ImportResults& r, const std::string& message) {
   if (text.empty())
     text = std::string(DefaultText(Ours::Internal)) +
            ": the import failed without a reason of its own; see the import log";
-  return Error(number, std::move(text), importer::RefusalPlace(r.RefusedAt));
+  Place place = importer::RefusalPlace(r.RefusedAt);
+  place.entry = r.RefusedEntry;
+  return Error(number, std::move(text), std::move(place));
 }
 
 // Verifies the session's selection; its findings, each with its entry.
@@ -139,6 +145,22 @@ std::vector<Error> Findings(Session& s, importer::SelectionLists& marked) {
   if (!importer::VerifyUserSelections(s.cx, s.r.Error, s.selection, marked, message, &findings) && findings.empty())
     throw FailureOf(s.r, message);
   return findings;
+}
+
+// The session's selection verified: its findings, and the import's one
+// refusal for them.
+SelectionVerdict VerdictOf(Session& s, importer::SelectionLists& marked) {
+  SelectionVerdict verdict;
+  verdict.findings = Findings(s, marked);
+  if (verdict.findings.empty()) return verdict;
+  // One failure for them all: the number the importer was left with, the
+  // texts in the order found, the place of the first.
+  int32_t number = s.r.Error.ErrorNumber;
+  if (number == 0) number = Number(Ours::InvalidSelection);
+  std::vector<std::string> texts;
+  for (const Error& e : verdict.findings) texts.push_back(e.text());
+  verdict.refusal.emplace(number, fmt::format("{}", fmt::join(texts, " ")), verdict.findings.front().place());
+  return verdict;
 }
 
 PackProfile SourceOf(const importer::SelectionEntry& e) {
@@ -170,6 +192,12 @@ std::vector<Error> Verify(Store& store, const ImportRequest& request, const Cont
   return Findings(*s, marked);
 }
 
+SelectionVerdict Verdict(Store& store, const ImportRequest& request, const Context& context) {
+  const std::unique_ptr<Session> s = Prepare(store, request, context);
+  importer::SelectionLists marked;
+  return VerdictOf(*s, marked);
+}
+
 void Check(Store& store, const ImportRequest& request, const Context& context) {
   const std::unique_ptr<Session> s = Prepare(store, request, context);
   std::string message;
@@ -179,15 +207,7 @@ void Check(Store& store, const ImportRequest& request, const Context& context) {
 ImportReport Import(Store& store, const ImportRequest& request, const Context& context) {
   const std::unique_ptr<Session> s = Prepare(store, request, context);
   importer::SelectionLists marked;
-  if (const std::vector<Error> findings = Findings(*s, marked); !findings.empty()) {
-    // One failure for them all: the number the importer was left with, the
-    // texts in the order found, the place of the first.
-    int32_t number = s->r.Error.ErrorNumber;
-    if (number == 0) number = Number(Ours::InvalidSelection);
-    std::vector<std::string> texts;
-    for (const Error& e : findings) texts.push_back(e.text());
-    throw Error(number, fmt::format("{}", fmt::join(texts, " ")), findings.front().place());
-  }
+  if (SelectionVerdict verdict = VerdictOf(*s, marked); verdict.refusal) throw std::move(*verdict.refusal);
 
   ImportReport report;
   for (const importer::SelectionEntry& e : marked.targets) report.targets.push_back(engine::TargetOf(e));
@@ -209,7 +229,7 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
   report.applications_replaced = summary.ApplicationsReplaced;
   report.rows = summary.Rows;
   report.seconds = summary.Seconds;
-  report.run_log = s->cx.ImportLogPath;
+  if (context.run_log) report.run_log = s->cx.ImportLogPath;
   return report;
 }
 
