@@ -67,6 +67,7 @@ struct Placed {
   int64_t entry;
   bool operator==(const Placed&) const = default;
 };
+void PrintTo(const Placed& p, std::ostream* os) { *os << p.number << " at entry " << p.entry; }
 std::vector<Placed> NumbersAndEntries(const std::vector<Error>& errors) {
   std::vector<Placed> out;
   for (const Error& e : errors) out.push_back({e.number(), e.place().entry});
