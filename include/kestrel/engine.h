@@ -29,6 +29,7 @@
 #include "kestrel/import_summary.h"
 #include "kestrel/inspect.h"
 #include "kestrel/progress.h"
+#include "kestrel/run_log.h"
 #include "kestrel/store.h"
 
 namespace kestrel {
@@ -42,6 +43,11 @@ struct Context {
   ProgressFn progress;
   // Lines to show while a call waits (another program's lock).
   NoticeFn notice;
+  // Where the run log of an import, a check or a verification goes: its
+  // events, with the installation's run log file (empty: none is kept).
+  // The faces that keep the run log as it always read attach AppendRunLog
+  // (kestrel/run_log_text.h).
+  RunLogFn run_log;
   // Set to true, from any thread or a signal handler, to stop an import:
   // it rolls back and throws Ours::ImportInterrupted. nullptr: never.
   const std::atomic<bool>* stop = nullptr;
@@ -233,7 +239,7 @@ struct ImportReport {
   std::vector<std::string> applications_replaced;
   store::RowChangeCounts rows;  // per table
   double seconds = 0;
-  std::string run_log;  // the run log the import appended to
+  std::string run_log;  // the run log file its events went to ("" when the context kept none)
 };
 
 // The targets the request names (or the proposal), renumbered, each marked
@@ -251,6 +257,15 @@ KESTREL_API std::vector<std::string> WouldReplace(const std::vector<Target>& mar
 // 504, values out of range): one Error per finding, each with the entry's
 // index as its place; empty when the selection passes. Changes nothing.
 KESTREL_API std::vector<Error> Verify(Store& store, const ImportRequest& request, const Context& context = {});
+
+// Verify's findings, and the one failure Import throws for them: the number
+// the import reports, their texts in the order found joined by blanks, the
+// place of the first. No refusal when the selection passes.
+struct SelectionVerdict {
+  std::vector<Error> findings;
+  std::optional<Error> refusal;
+};
+KESTREL_API SelectionVerdict Verdict(Store& store, const ImportRequest& request, const Context& context = {});
 
 // The check an import runs before its first delete, alone: the selection
 // verified, every file the import would load read and converted. Throws the

@@ -69,6 +69,10 @@ std::string ExportWriterTrapHead(std::string_view tag) {
   return fmt::format("UnSpecified Error: --{}--", tag);
 }
 
+std::string UnexpectedErrorReport(const ComError& e) {
+  return fmt::format("Unexpected Error.Error Number: {}Description: {}", e.number(), e.description());
+}
+
 std::string ImportTrapHead(std::string_view procedure) {
   return fmt::format("Unspecified Error : --{}-- ", procedure);
 }

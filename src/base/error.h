@@ -33,6 +33,9 @@ std::string ImportTrapHead(std::string_view procedure);   // "Unspecified Error 
 // The export writers' prefix: their tag follows without a blank and the
 // failure's number joins it directly: "UnSpecified Error: --Qzddi140--".
 std::string ExportWriterTrapHead(std::string_view tag);
+// "Unexpected Error.Error Number: N" + "Description: TEXT", the report of an
+// unexpected failure inside ImportLogicPack and VerifyUserSelections.
+std::string UnexpectedErrorReport(const ComError& e);
 
 // ErrorNumber / ErrorDescription of an object.
 struct ErrorState {

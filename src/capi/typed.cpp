@@ -12,6 +12,7 @@
 #include "capi/results.h"
 #include "kestrel.h"
 #include "kestrel/engine.h"
+#include "kestrel/run_log_text.h"
 
 // What the host holds for an open store.
 struct kestrel_store {
@@ -108,6 +109,14 @@ T*& Out(T** out) {
   T*& o = Required(out);
   o = nullptr;
   return o;
+}
+
+// The context of a host's verification, check and import: they keep the
+// installation's run log as the component does.
+kestrel::Context LoggedContext() {
+  kestrel::Context context;
+  context.run_log = kestrel::AppendRunLog;
+  return context;
 }
 
 }  // namespace
@@ -208,7 +217,7 @@ int kestrel_verify(kestrel_store* store, const kestrel_import_request* request, 
     kestrel::Store& s = StoreOf(store);
     kestrel_findings*& out = Out(findings);
     const kestrel::ImportRequest e = ToEngine(Filled(request, "import request size"));
-    out = HandOut(FindingsResult(kestrel::Verify(s, e)));
+    out = HandOut(FindingsResult(kestrel::Verify(s, e, LoggedContext())));
   });
 }
 
@@ -219,7 +228,7 @@ int kestrel_findings_free(kestrel_findings* findings) {
 int kestrel_check(kestrel_store* store, const kestrel_import_request* request) {
   return Guarded([&] {
     kestrel::Store& s = StoreOf(store);
-    kestrel::Check(s, ToEngine(Filled(request, "import request size")));
+    kestrel::Check(s, ToEngine(Filled(request, "import request size")), LoggedContext());
   });
 }
 
@@ -241,7 +250,7 @@ int kestrel_import(kestrel_store* store, const kestrel_import_request* request, 
     kestrel::Store& s = StoreOf(store);
     kestrel_import_report*& out = Out(report);
     const kestrel::ImportRequest e = ToEngine(Filled(request, "import request size"));
-    out = HandOut(ImportResult(kestrel::Import(s, e)));
+    out = HandOut(ImportResult(kestrel::Import(s, e, LoggedContext())));
   });
 }
 

@@ -21,6 +21,7 @@
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
 #include "kestrel/progress.h"
+#include "kestrel/run_log_text.h"
 #include "kestrel/store.h"
 
 namespace kestrel::cli {
@@ -69,6 +70,7 @@ kestrel::Context CommandContext(const std::atomic<bool>* stop) {
   kestrel::Context context;
   context.env = &CommandEnv();
   context.stop = stop;
+  context.run_log = kestrel::AppendRunLog;
   if (ProgressWanted()) {
     context.progress = [](const std::string& what, int64_t done, int64_t total) { ShowProgress(what, done, total); };
     context.notice = [](const std::string& line) {

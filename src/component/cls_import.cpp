@@ -9,9 +9,11 @@
 #include "importer/import_options.h"
 #include "importer/import_results.h"
 #include "importer/import_unit.h"
+#include "importer/install.h"
 #include "importer/pack_sums_check.h"
 #include "importer/planned_pack.h"
 #include "kestrel/interruption.h"
+#include "kestrel/run_log_text.h"
 
 namespace Kestrel20ImpExp {
 
@@ -34,6 +36,8 @@ clsImport::clsImport(kestrel::Env& env, std::shared_ptr<kestrel::Registry> regis
   // The signal handlers and the web server stop an import through the one
   // process-wide request.
   state_->context_.Stop = &kestrel::InterruptionFlag();
+  // The run log reads as the original component wrote it.
+  state_->context_.RunLog = kestrel::AppendRunLog;
   Create();
 }
 
@@ -50,10 +54,13 @@ const std::string& clsImport::RefusedAt() const { return state_->results_.Refuse
 const std::string& clsImport::RunLogPath() const { return state_->context_.ImportLogPath; }
 
 void clsImport::Create() {
-  std::string path = state_->context_.InstallationPath;
-  if (!kestrel::importer::GetLumoInstallationPath(state_->context_, state_->results_.Error, path))
-    throw kestrel::ComError(state_->results_.Error.ErrorNumber, state_->results_.Error.ErrorDescription);
-  state_->context_.InstallationPath = path;
+  try {
+    state_->context_.InstallationPath = kestrel::importer::InstallationFolder(state_->context_);
+  } catch (const kestrel::Error& e) {
+    // The failure stays readable through ErrorNumber and ErrorDescription.
+    state_->results_.Error.Set(e.number(), e.description());
+    throw;
+  }
   state_->context_.ImportLogPath = kestrel::files::Join(state_->context_.TempFolder(), "importmr.log");
 }
 
@@ -73,7 +80,12 @@ void clsImport::put_DatabasePassword(const std::string& value) { state_->options
 
 bool clsImport::LoadToMAP150() {
   // Its one file is read as the import reads it: after the pack's sums.
-  if (!kestrel::importer::CheckPackSums(state_->options_, state_->context_, state_->results_.Error)) return false;
+  try {
+    kestrel::importer::CheckPackSums(state_->options_, state_->context_);
+  } catch (const kestrel::Error& e) {
+    state_->results_.Error.Set(e.number(), e.description());
+    return false;
+  }
   std::string message;
   return kestrel::importer::RunAsOneUnit(state_->options_, state_->context_, state_->results_.Error, state_->results_.Summary, message,
                               [this](const kestrel::importer::ImportContext& unit) {
@@ -101,7 +113,13 @@ bool clsImport::GetDevelopmentVRC(int32_t& lMprfIn, std::vector<std::string>& st
   return kestrel::importer::GetDevelopmentVRC(state_->options_, state_->context_, state_->results_.Manifest, state_->results_.Error, lMprfIn, strArray);
 }
 bool clsImport::GetLumoInstallationPath(std::string& strPath) {
-  return kestrel::importer::GetLumoInstallationPath(state_->context_, state_->results_.Error, strPath);
+  try {
+    strPath = kestrel::importer::InstallationFolder(state_->context_);
+    return true;
+  } catch (const kestrel::Error& e) {
+    state_->results_.Error.Set(e.number(), e.description());
+    return false;
+  }
 }
 
 }  // namespace Kestrel20ImpExp

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
@@ -21,6 +22,7 @@
 #include "importer/import_driver.h"
 #include "importer/import_options.h"
 #include "importer/import_results.h"
+#include "importer/install.h"
 #include "importer/pack_file_refusals.h"
 #include "importer/selection.h"
 #include "kestrel/registry.h"
@@ -61,20 +63,24 @@ void UseInstallation(importer::ImportContext& cx, const std::string& registry, I
   Env& env = cx.env();
   const std::string file = registry.empty() ? RegistryFilePath(env) : registry;
   cx.RegistryComponent = std::make_shared<RegistryFile>(env, file);
-  ErrorState error;
   std::string folder;
-  const bool found = importer::GetLumoInstallationPath(cx, error, folder);
-  if (need == Installation::IfRecorded && (!found || folder.empty() || !env.FolderExists(folder))) {
+  std::optional<Error> missing;
+  try {
+    folder = importer::InstallationFolder(cx);
+  } catch (const Error& e) {
+    missing = e;
+  }
+  if (need == Installation::IfRecorded && (missing || folder.empty() || !env.FolderExists(folder))) {
     // No run log: an empty path is never opened (a relative one would land
     // in the working folder).
     cx.InstallationPath.clear();
     cx.ImportLogPath.clear();
     return;
   }
-  if (!found) {
+  if (missing) {
     Place place;
     place.path = file;
-    throw Error(error.ErrorNumber, error.ErrorDescription, std::move(place));
+    throw Error(missing->number(), missing->description(), std::move(place));
   }
   if (!folder.empty() && !env.FolderExists(folder)) {
     Place place;
@@ -121,6 +127,7 @@ std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, con
   s->cx.DataConnection = store.Connection();
   s->cx.Progress = context.progress;
   s->cx.Notice = context.notice;
+  s->cx.RunLog = context.run_log;
   s->cx.Stop = context.stop;
   UseInstallation(s->cx, request.registry, Installation::IfRecorded);
 
@@ -132,7 +139,8 @@ std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, con
 
 // The failure of a check or an import: the number of an "Unexpected Error."
 // report in `message`, else the importer's; its description, else the
-// message; and where the check refused the pack.
+// message; and where the check refused the pack, or the selection's entry
+// it refused.
 Error FailureOf(const importer::ImportResults& r, const std::string& message) {
   static constexpr std::string_view kHead = "Unexpected Error.Error Number: ";
   int32_t number = r.Error.ErrorNumber;
@@ -144,7 +152,9 @@ Error FailureOf(const importer::ImportResults& r, const std::string& message) {
   if (text.empty())
     text = std::string(DefaultText(Ours::Internal)) +
            ": the import failed without a reason of its own; see the import log";
-  return Error(number, std::move(text), importer::RefusalPlace(r.RefusedAt));
+  Place place = importer::RefusalPlace(r.RefusedAt);
+  place.entry = r.RefusedEntry;
+  return Error(number, std::move(text), std::move(place));
 }
 
 // Verifies the session's selection; its findings, each with its entry.
@@ -154,6 +164,22 @@ std::vector<Error> Findings(Session& s, importer::SelectionLists& marked) {
   if (!importer::VerifyUserSelections(s.cx, s.r.Error, s.selection, marked, message, &findings) && findings.empty())
     throw FailureOf(s.r, message);
   return findings;
+}
+
+// The session's selection verified: its findings, and the import's one
+// refusal for them.
+SelectionVerdict VerdictOf(Session& s, importer::SelectionLists& marked) {
+  SelectionVerdict verdict;
+  verdict.findings = Findings(s, marked);
+  if (verdict.findings.empty()) return verdict;
+  // One failure for them all: the number the importer was left with, the
+  // texts in the order found, the place of the first.
+  int32_t number = s.r.Error.ErrorNumber;
+  if (number == 0) number = Number(Ours::InvalidSelection);
+  std::vector<std::string> texts;
+  for (const Error& e : verdict.findings) texts.push_back(e.text());
+  verdict.refusal.emplace(number, fmt::format("{}", fmt::join(texts, " ")), verdict.findings.front().place());
+  return verdict;
 }
 
 PackProfile SourceOf(const importer::SelectionEntry& e) {
@@ -185,6 +211,12 @@ std::vector<Error> Verify(Store& store, const ImportRequest& request, const Cont
   return Findings(*s, marked);
 }
 
+SelectionVerdict Verdict(Store& store, const ImportRequest& request, const Context& context) {
+  const std::unique_ptr<Session> s = Prepare(store, request, context);
+  importer::SelectionLists marked;
+  return VerdictOf(*s, marked);
+}
+
 void Check(Store& store, const ImportRequest& request, const Context& context) {
   const std::unique_ptr<Session> s = Prepare(store, request, context);
   std::string message;
@@ -194,15 +226,7 @@ void Check(Store& store, const ImportRequest& request, const Context& context) {
 ImportReport Import(Store& store, const ImportRequest& request, const Context& context) {
   const std::unique_ptr<Session> s = Prepare(store, request, context);
   importer::SelectionLists marked;
-  if (const std::vector<Error> findings = Findings(*s, marked); !findings.empty()) {
-    // One failure for them all: the number the importer was left with, the
-    // texts in the order found, the place of the first.
-    int32_t number = s->r.Error.ErrorNumber;
-    if (number == 0) number = Number(Ours::InvalidSelection);
-    std::vector<std::string> texts;
-    for (const Error& e : findings) texts.push_back(e.text());
-    throw Error(number, fmt::format("{}", fmt::join(texts, " ")), findings.front().place());
-  }
+  if (SelectionVerdict verdict = VerdictOf(*s, marked); verdict.refusal) throw std::move(*verdict.refusal);
 
   // A selection that fails is refused as `verify` refuses it, installation
   // or not; what passes needs the installation to be imported.
@@ -228,7 +252,7 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
   report.applications_replaced = summary.ApplicationsReplaced;
   report.rows = summary.Rows;
   report.seconds = summary.Seconds;
-  report.run_log = s->cx.ImportLogPath;
+  if (context.run_log) report.run_log = s->cx.ImportLogPath;
   return report;
 }
 

@@ -116,7 +116,8 @@ std::optional<Chain> WriteChainHeaders(const ExportOptions& o, ExportContext& ct
     const int64_t mprf = rs->Fields("mprf").Integer();
     if (limit >= static_cast<double>(mprf)) break;
     if (std::find(chain.profiles.begin(), chain.profiles.end(), mprf) != chain.profiles.end()) {
-      SetChainLoop(r.Error, mprf, o.MigrationProfileTobeExported);
+      const Error loop = ChainLoop(mprf, o.MigrationProfileTobeExported);
+      r.Error.Set(loop.number(), loop.text());
       return std::nullopt;
     }
     base = BaseVrcOf(*rs);

@@ -105,7 +105,8 @@ bool NoRulesAnywhere(ExportContext& ctx, ErrorState& error, const Chain& chain, 
       error.Trap(999, kObjectExTrapHead, *chain.failure);
       return climbed;
     case Chain::End::Loop:
-      SetChainLoop(error, chain.reached, mprf);
+      const Error loop = ChainLoop(chain.reached, mprf);
+      error.Set(loop.number(), loop.text());
       return false;
   }
   return false;

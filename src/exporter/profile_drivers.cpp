@@ -64,9 +64,9 @@ int ColumnIndex(const store::Recordset& rs, std::string_view name) {
   return -1;
 }
 
-void SetChainLoop(ErrorState& error, int64_t reached, int64_t from) {
-  error.Set(Number(Ours::ChainTooLong), fmt::format("{}: profile {} is reached twice from profile {}",
-                                                    DefaultText(Ours::ChainTooLong), reached, from));
+Error ChainLoop(int64_t reached, int64_t from) {
+  return Error(Number(Ours::ChainTooLong), fmt::format("{}: profile {} is reached twice from profile {}",
+                                                       DefaultText(Ours::ChainTooLong), reached, from));
 }
 
 Vrc VrcOf(const store::Recordset& profile) {

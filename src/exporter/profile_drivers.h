@@ -53,9 +53,9 @@ bool ExportFunctionsAndCodes(ExportContext& ctx, ExportResults& r);
 // Position of a column of a query (without regard to case), or -1.
 int ColumnIndex(const store::Recordset& rs, std::string_view name);
 
-// Records that the walk up from profile `from` reached profile `reached`
-// a second time: the parent or base VRCs of the store form a loop.
-void SetChainLoop(ErrorState& error, int64_t reached, int64_t from);
+// The failure of a walk up from profile `from` that reached profile
+// `reached` a second time: the parent or base VRCs of the store form a loop.
+Error ChainLoop(int64_t reached, int64_t from);
 
 // Writes the current row of a header query (the 18 columns of Qzmap100.dat,
 // the owner read as text in the 13th) as one record, the owner deciphered.

@@ -95,7 +95,7 @@ std::string CreateImportFolder(const ImportContext& cx) {
   for (int k = 1;; ++k) {
     const std::string folder = k == 1 ? base : fmt::format("{}-{}", base, k);
     if (k < kMostFoldersPerSecond && files::FolderExists(cx.env(), folder)) continue;
-    WriteImportLog(cx, " Before Creating folder: " + folder);
+    Log(cx, RunLogEvent{.kind = LogKind::FolderCreating, .path = folder});
     try {
       files::CreateFolder(cx.env(), folder);
     } catch (const ComError& e) {
@@ -103,7 +103,7 @@ std::string CreateImportFolder(const ImportContext& cx) {
       if (e.number() != rt::FileAlreadyExists || k >= kMostFoldersPerSecond) throw;
       continue;
     }
-    WriteImportLog(cx, " Before Creating folder: " + folder);
+    Log(cx, RunLogEvent{.kind = LogKind::FolderCreated, .path = folder});
     return folder;
   }
 }
@@ -149,8 +149,7 @@ class RemoveFolderOnExit {
         RemoveImportFolder(cx_.env(), folder_);
     } catch (const std::exception& ex) {
       try {
-        WriteImportLog(cx_,
-                       fmt::format("The import folder {} was not removed: {}", folder_, AsComError(ex).description()));
+        Log(cx_, RunLogEvent{.kind = LogKind::FolderNotRemoved, .path = folder_, .error = AsComError(ex)});
       } catch (...) {
       }
     }
@@ -179,10 +178,9 @@ void RemoveLeftImportFolders(const ImportContext& cx) noexcept {
       if (!lock) continue;
       try {
         RemoveImportFolder(env, folder);
-        WriteImportLog(cx, "Removed the working folder an earlier import left: " + folder);
+        Log(cx, RunLogEvent{.kind = LogKind::LeftFolderRemoved, .path = folder});
       } catch (const std::exception& ex) {
-        WriteImportLog(cx, fmt::format("The working folder an earlier import left, {}, was not removed: {}", folder,
-                                       AsComError(ex).description()));
+        Log(cx, RunLogEvent{.kind = LogKind::LeftFolderNotRemoved, .path = folder, .error = AsComError(ex)});
       }
     }
   } catch (...) {
@@ -217,7 +215,7 @@ bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportCon
         store::Connection& c = ConnectionOf(cx);
         auto stored = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", application));
         if (!(stored->BOF() && stored->IsEOF())) {
-          WriteImportLog(cx, kApplicationStillStored);
+          Log(cx, LogKind::ApplicationStillStored);
           return false;
         }
         stored->Close();
@@ -238,7 +236,7 @@ bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportCon
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    WriteImportLog(cx, fmt::format("ImportApplicationsFromLogicPack : \r\n{}{}", e.description(), e.number()));
+    Log(cx, RunLogEvent{.kind = LogKind::Trap, .procedure = "ImportApplicationsFromLogicPack", .error = e});
     error.Set(e.number(), e.description());
     return false;
   }
@@ -445,32 +443,31 @@ void BulkCopyTable(const ImportContext& cx, const std::string& table, const std:
 
 bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorState& error,
                       const std::string& application, const std::string& import_folder) {
-  WriteImportLog(cx, "Loading application " + application + "...");
+  Log(cx, RunLogEvent{.kind = LogKind::ApplicationLoading, .application = application});
   try {
     store::Connection& c = ConnectionOf(cx);
     if (!c.CanBulkLoad()) {
-      WriteImportLog(cx, store::kNoBulkRightsText);
-      throw ComError(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
+      const ComError refused(store::kNoBulkRights, std::string(store::kNoBulkRightsText));
+      LogFailure(cx, refused);
+      throw refused;
     }
     for (std::string_view table : kDataTables) {
       const std::string data_file = DataFilePath(import_folder, table, application);
       if (!files::FileExists(cx.env(), data_file)) {
-        WriteImportLog(cx, "Data file not found for table " + std::string(table));
+        Log(cx, RunLogEvent{.kind = LogKind::DataFileMissing, .table = std::string(table)});
         continue;
       }
       const std::string stem = files::Join(import_folder, std::string(table) + application);
       BulkCopyTable(cx, std::string(table), data_file, o.FieldSeparator, BulkLogFiles{stem + ".log", stem + ".err"},
                     cx.CountedRows(pack::DataFileName(table, application)));
     }
-    WriteImportLog(cx, "Loading application " + application + " done.");
+    Log(cx, RunLogEvent{.kind = LogKind::ApplicationLoaded, .application = application});
     return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
     error.Set(e.number(), e.description());
     // A table whose load failed is named; any other failure is the application's.
-    WriteImportLog(cx, e.place().table.empty()
-                           ? "Loading application " + application + " failed."
-                           : fmt::format("Application Loading failed while loading {}.", e.place().table));
+    Log(cx, RunLogEvent{.kind = LogKind::ApplicationLoadFailed, .application = application, .table = e.place().table});
     return false;
   }
 }

@@ -17,8 +17,6 @@
 
 namespace kestrel::importer {
 
-inline constexpr std::string_view kApplicationStillStored =
-    "Import failed. Applications not deleted before importing.";
 inline constexpr int32_t kBatchLoadUnexpected = 899;
 
 // The import folders' names start so; the lock file in each is held by the

@@ -16,8 +16,6 @@
 
 namespace kestrel::importer {
 
-// Looks the installation folder up in cx's registry component.
-bool GetLumoInstallationPath(const ImportContext& cx, ErrorState& error, std::string& strPath);
 // Reads the pack at o.Path; records the number the manifest announces in
 // `manifest`. The typed form gives the lists the details string carries,
 // and where the header check refused the pack into `refused_at` (when given).

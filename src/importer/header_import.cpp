@@ -79,10 +79,15 @@ std::optional<std::string> FindHeaderLine(Env& env, const std::string& pack_fold
   return std::nullopt;
 }
 
-// The header row as the run log shows it; the owner stays out of the log.
-std::string RowForLog(const store::ProfileHeaderValues& v) {
-  return fmt::format("Inserting qzmap100: {}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}|{}", v.mprf, v.sapp, v.tapp, v.vers,
-                     v.rele, v.cust, v.verf, v.relf, v.cusf, v.dsca, v.scme, v.deph, v.apln);
+// The header row's values as the run log shows them; the owner stays out of the log.
+RunLogEvent RowForLog(const store::ProfileHeaderValues& v) {
+  return RunLogEvent{.kind = LogKind::HeaderInserted,
+                     .fields = {std::to_string(v.mprf), v.sapp, v.tapp, v.vers, v.rele, v.cust, v.verf, v.relf,
+                                v.cusf, v.dsca, v.scme, std::to_string(v.deph), v.apln}};
+}
+
+void LogVrc(const ImportContext& cx, LogKind kind, const std::string& element) {
+  Log(cx, RunLogEvent{.kind = kind, .vrc = element});
 }
 
 // Gives the pack's owner to the profile when the store knows the user and
@@ -101,9 +106,9 @@ enum class Walk { Next, Stop, Fail };
 // A VRC the store holds already gets a generated customer code.
 void RenameTakenVrc(const ImportContext& cx, std::string& element) {
   if (!VRCExists(cx, element)) return;
-  WriteImportLog(cx, "VRC from Logic pack: " + element);
+  LogVrc(cx, LogKind::VrcFromPack, element);
   element = GenerateImportVRC(cx, element);
-  WriteImportLog(cx, "Generated VRC: " + element);
+  LogVrc(cx, LogKind::VrcGenerated, element);
 }
 
 // The fields of the pack's header line of the profile that was given the
@@ -133,17 +138,17 @@ bool GiveUpdateVrc(const ImportContext& cx, const ImportPlan& plan, ErrorState& 
   const bool pair_served = VersionsWithApplications(cx, sapp, tapp, versions);
   HeaderEntry e = SplitHeaderEntry(element);
   if (!pair_served && HasUpdateMarker(e.Vers)) {
-    WriteImportLog(cx, "Present VRC name: " + element);
+    LogVrc(cx, LogKind::VrcPresent, element);
     e.Vers = e.Vers.substr(0, 3) + "Z";
     element = JoinHeaderEntry(e);
     if (VRCExists(cx, element)) element = GenerateImportVRC(cx, element);
-    WriteImportLog(cx, "Generated VRC: " + element);
+    LogVrc(cx, LogKind::VrcGenerated, element);
   } else if (pair_served) {
     bool released = false;
     for (const auto& v : text::Split(versions, "|"))
       if (!EndsInUpdateMarker(v)) released = true;
     if (released && plan.At(i).target.parent >= 1) {
-      WriteImportLog(cx, "Present VRC name: " + element);
+      LogVrc(cx, LogKind::VrcPresent, element);
       if (!HasUpdateMarker(e.Vers)) {
         const std::string before = element;
         element = GenerateUpdateVRC(cx, element);
@@ -153,7 +158,7 @@ bool GiveUpdateVrc(const ImportContext& cx, const ImportPlan& plan, ErrorState& 
           return false;
         }
       }
-      WriteImportLog(cx, "VRC Name for Update Profile: " + element);
+      LogVrc(cx, LogKind::VrcForUpdateProfile, element);
     }
   }
   return true;
@@ -167,8 +172,9 @@ int32_t DepthUnderParent(const ImportContext& cx, ErrorState& error, int64_t mpr
   try {
     GetDepthOfProfile(cx, mprf32, parent, depth);
   } catch (const std::exception& ex) {
-    error.ErrorDescription = AsComError(ex).description();
-    WriteImportLog(cx, error.ErrorDescription);
+    const ComError e = AsComError(ex);
+    error.ErrorDescription = e.description();
+    LogFailure(cx, e);
   }
   return depth;
 }
@@ -208,7 +214,7 @@ store::ProfileHeaderValues HeaderRow(const PlannedPack& planned, const ImportCon
 void StoreHeader(const ImportContext& cx, ErrorState& error, bool revisions, const store::ProfileHeaderValues& row,
                  const std::string& owner) {
   Connection& c = ConnectionOf(cx);
-  WriteImportLog(cx, RowForLog(row));
+  Log(cx, RowForLog(row));
   c.Execute(store::InsertProfileHeader(c.dialect(), row));
   if (revisions)
     c.Execute(store::InsertDevelopmentVrc(c.dialect(), row.mprf, row.vers, row.rele, row.cust,
@@ -290,7 +296,8 @@ bool ImportProfileHeaders(const PlannedPack& planned, const ImportContext& cx, s
       }
     }
     header_map = std::move(map);
-    WriteImportLog(cx, "Imported profiles: " + ImportedProfiles(header_map, planned.options.FieldSeparator));
+    Log(cx, RunLogEvent{.kind = LogKind::ProfilesImported,
+                        .text = ImportedProfiles(header_map, planned.options.FieldSeparator)});
     return true;
   } catch (const std::exception& ex) {
     error.Trap(kHeaderImportUnexpected, ImportTrapHead("ImportProfileHeaders"), AsComError(ex));

@@ -18,6 +18,7 @@
 
 #include "kestrel/env.h"
 #include "kestrel/registry.h"
+#include "kestrel/run_log.h"
 #include "pack/sums.h"
 
 namespace kestrel {
@@ -44,6 +45,8 @@ struct ImportContext {
   std::shared_ptr<Registry> RegistryComponent;
   std::string InstallationPath;  // found through the registry when the object is created
   std::string ImportLogPath;     // the run log, in the installation's temporary folder
+  // Where the import's run-log events go, with ImportLogPath; none: nowhere.
+  RunLogFn RunLog;
   ImportProgressFn Progress;
   ImportNoticeFn Notice;
   // The pack folder whose files last matched their sums, so that the

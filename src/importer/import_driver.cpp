@@ -5,9 +5,8 @@
 // and the pack check alone.
 #include "importer/import_driver.h"
 
+#include <algorithm>
 #include <functional>
-
-#include <fmt/format.h>
 
 #include "base/error.h"
 #include "importer/entry_points.h"
@@ -24,19 +23,19 @@ namespace kestrel::importer {
 
 namespace {
 
-constexpr std::string_view kPlanHeader =
-    "Source Profile Number | Source Application | Target Application| Parent Profile Number ";
-
 // Fills one side of the plan's entries and logs them.
 void PlanSide(const ImportContext& cx, const std::vector<SelectionEntry>& entries, std::vector<PlanEntry>& plan,
               PlanProfile PlanEntry::*side) {
-  WriteImportLog(cx, kPlanHeader);
+  Log(cx, LogKind::PlanHeader);
   for (size_t i = 0; i < plan.size(); ++i) {
     if (i >= entries.size()) RaiseRuntime(rt::SubscriptOutOfRange);
     const SelectionEntry& e = entries[i];
     const std::string &number = e.Field(0), &sapp = e.Field(1), &tapp = e.Field(2), &parent = e.Field(3);
     plan[i].*side = PlanProfile{NumberOf(number), NumberOf(parent), sapp, tapp};
-    WriteImportLog(cx, fmt::format("{}---->{}|{}|{}|{}", i, number, sapp, tapp, parent));
+    Log(cx, RunLogEvent{.kind = LogKind::PlanEntry,
+                        .index = static_cast<int64_t>(i),
+                        .profile = number,
+                        .fields = {sapp, tapp, parent}});
   }
 }
 
@@ -55,26 +54,32 @@ using ReadSelection = std::function<SelectionLists()>;
 // The source and target lists, each logged as the details string carries it.
 SelectionLists ReadSelectionLists(const ImportContext& cx, const ReadSelection& read) {
   SelectionLists lists = read();
-  WriteImportLog(cx, "Logic Pack contents: " + ListText(lists.sources));
-  WriteImportLog(cx, "Logic pack Import Preference: " + ListText(lists.targets));
+  Log(cx, RunLogEvent{.kind = LogKind::PackContents, .text = ListText(lists.sources)});
+  Log(cx, RunLogEvent{.kind = LogKind::ImportPreference, .text = ListText(lists.targets)});
   return lists;
 }
 
 // Whether the selection is refused: lists of different length, a value the
 // import cannot write, a repeated target, or (when `verify_against_store`) a target the store's profiles
-// rule out. A refusal sets the message and logs it.
-bool SelectionRefused(const ImportContext& cx, ErrorState& error, const SelectionLists& lists,
+// rule out. A refusal sets the message, the entry it is about (that of the
+// value the error names, else the first found) and logs it.
+bool SelectionRefused(const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
                       std::string& strErrorMessage, bool verify_against_store) {
+  ErrorState& error = r.Error;
+  std::vector<Error> found;
   if (lists.sources.size() != lists.targets.size()) {
     error.Set(505, "Source and target number of profiles differ.");
     strErrorMessage = error.ErrorDescription;
-  } else if (std::string values; !CheckSelectionValues(error, lists, values)) {
+  } else if (std::string values; !CheckSelectionValues(error, lists, values, &found)) {
     strErrorMessage = error.ErrorDescription;
-  } else if (!CheckTargetRepeats(error, lists.targets, strErrorMessage) &&
-             (!verify_against_store || VerifySelection(cx, error, lists.targets, strErrorMessage))) {
+    // The error holds the last value refused.
+    std::reverse(found.begin(), found.end());
+  } else if (!CheckTargetRepeats(error, lists.targets, strErrorMessage, &found) &&
+             (!verify_against_store || VerifySelection(cx, error, lists.targets, strErrorMessage, &found))) {
     return false;
   }
-  WriteImportLog(cx, strErrorMessage);
+  if (!found.empty()) r.RefusedEntry = found.front().place().entry;
+  LogFailure(cx, Error(error.ErrorNumber, strErrorMessage));
   return true;
 }
 
@@ -87,16 +92,19 @@ bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResu
   const SelectionLists lists = ReadSelectionLists(cx, read);
   // The pack's files as its export wrote them first, then the header file:
   // its own line names a fault better than the selection made from it.
-  if (!CheckPackSums(o, cx, r.Error)) {
-    strErrorMessage = r.Error.ErrorDescription;
+  try {
+    CheckPackSums(o, cx);
+  } catch (const Error& e) {
+    r.Error.Set(e.number(), e.description());
+    strErrorMessage = e.description();
     return false;
   }
   if (!CheckHeaderFile(cx.env(), o, r.Error, r.RefusedAt)) {
     strErrorMessage = ImportFailureMessage(r);
-    WriteImportLog(cx, strErrorMessage);
+    LogFailure(cx, Error(r.Error.ErrorNumber, strErrorMessage));
     return false;
   }
-  if (SelectionRefused(cx, r.Error, lists, strErrorMessage, verify_against_store)) return false;
+  if (SelectionRefused(cx, r, lists, strErrorMessage, verify_against_store)) return false;
   if (!ReadLogicPackManifest(o, cx, r.Manifest)) throw ComError(100, "ExportMR.log could not be read.");
   r.Plan = BuildImportPlan(o, cx, r.Manifest, r.Error, lists);
   return true;
@@ -105,11 +113,11 @@ bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResu
 // Runs one of the driving entry points after its banner, with RefusedAt
 // cleared; an unexpected failure becomes its message and error text.
 template <class Run>
-bool RunTrapped(const ImportContext& cx, ImportResults& r, std::string_view banner, std::string& strErrorMessage,
-                Run&& run) {
+bool RunTrapped(const ImportContext& cx, ImportResults& r, LogKind banner, std::string& strErrorMessage, Run&& run) {
   try {
-    WriteImportLog(cx, banner);
+    Log(cx, banner);
     r.RefusedAt.clear();
+    r.RefusedEntry = -1;
     return run();
   } catch (const std::exception& e) {
     // The failure's number too: a host reads ErrorNumber to learn that the
@@ -141,19 +149,19 @@ ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, cons
   PlanSide(cx, lists.sources, p.Entries, &PlanEntry::source);
   PlanSide(cx, lists.targets, p.Entries, &PlanEntry::target);
 
-  WriteImportLog(cx, "Development VRC");
+  Log(cx, LogKind::DevelopmentVrcHeader);
   for (size_t i = 0; i < count; ++i) {
-    std::string shown;
+    std::vector<std::string> shown;
     PlanEntry& entry = p.Entries[i];
     if (manifest.revisions) {
       std::vector<std::string> vrc;
       int32_t mprf = entry.source.profile;
       if (GetDevelopmentVRC(o, cx, manifest, error, mprf, vrc)) {
         entry.development_vrc = vrc[0] + "_" + vrc[1] + "_" + vrc[2];
-        shown = vrc[0] + "|" + vrc[1] + "|" + vrc[2];
+        shown = {vrc[0], vrc[1], vrc[2]};
       }
     }
-    WriteImportLog(cx, fmt::format("{}---->{}", i, shown));
+    Log(cx, RunLogEvent{.kind = LogKind::DevelopmentVrc, .index = static_cast<int64_t>(i), .fields = shown});
   }
   return p;
 }
@@ -163,14 +171,14 @@ namespace {
 bool ImportSelection(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const ReadSelection& read,
                      std::string& strErrorMessage) {
   return RunAsOneUnit(o, cx, r.Error, r.Summary, strErrorMessage, [&](const ImportContext& unit) {
-    return RunTrapped(unit, r, kImportLogicPackBanner, strErrorMessage, [&] {
+    return RunTrapped(unit, r, LogKind::ImportStarted, strErrorMessage, [&] {
       if (!PlanFromDetails(o, unit, r, read, strErrorMessage, true)) return false;
-      WriteImportLog(unit, "Importing Logic pack ...");
+      Log(unit, LogKind::LoadingStarted);
 
       const bool imported = ValidateAndImportEx(o, unit, r);
       if (!imported) strErrorMessage = ImportFailureMessage(r);
 
-      WriteImportLog(unit, kImportLogicPackEndBanner);
+      Log(unit, LogKind::ImportEnded);
       return imported;
     });
   });
@@ -178,7 +186,7 @@ bool ImportSelection(const ImportOptions& o, const ImportContext& cx, ImportResu
 
 bool CheckSelection(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const ReadSelection& read,
                     std::string& strErrorMessage) {
-  return RunTrapped(cx, r, kCheckLogicPackBanner, strErrorMessage, [&] {
+  return RunTrapped(cx, r, LogKind::CheckStarted, strErrorMessage, [&] {
     if (!PlanFromDetails(o, cx, r, read, strErrorMessage, false)) return false;
     if (!CheckRefusesPack(PlannedPackOf(o, r), cx, r.Error, r.RefusedAt)) return true;
     strErrorMessage = ImportFailureMessage(r);

@@ -57,6 +57,9 @@ struct ImportResults {
   // Where the check before the import refused the pack (file and line), ""
   // when it did not.
   std::string RefusedAt;
+  // The selection's entry (its index in its list) a refused selection is
+  // refused for; -1 when none is.
+  int64_t RefusedEntry = -1;
   ImportSummary Summary;
 };
 

@@ -31,7 +31,7 @@ class RowCounting {
 bool Fail(const ImportContext& cx, ErrorState& error, std::string& message, int32_t number, const std::string& text) {
   error.Set(number, text);
   message = text;
-  WriteImportLog(cx, text);
+  LogFailure(cx, Error(number, text));
   return false;
 }
 
@@ -100,7 +100,7 @@ bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& e
   }
   if (unit.open()) {
     unit.Rollback();
-    WriteImportLog(cx, ok ? kDryRunRolledBack : kImportRolledBack);
+    Log(cx, ok ? LogKind::DryRunRolledBack : LogKind::RolledBack);
   }
   summary.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return ok;

@@ -15,15 +15,11 @@
 
 namespace kestrel::importer {
 
-// The run log's last line of an import that was rolled back, and of a dry run.
-inline constexpr std::string_view kImportRolledBack = "Import rolled back: the store is unchanged.";
-inline constexpr std::string_view kDryRunRolledBack = "Dry run done and rolled back: the store is unchanged.";
-
 // Runs `body` with the store's write lock held; `summary` starts empty and
 // receives the rows changed, the time taken and the outcome (what was
 // replaced the body adds itself). Commits when it returns true (unless o.DryRun),
-// else rolls back; either way after a failure the run log ends with
-// kImportRolledBack. When the lock is not had within o.LockWaitSeconds it
+// else rolls back, and then logs RolledBack (DryRunRolledBack after a dry
+// run that succeeded). When the lock is not had within o.LockWaitSeconds it
 // fails with Ours::StoreLocked, when the context's Stop was set with
 // Ours::ImportInterrupted (whatever `body` said), and when the store refuses
 // the commit with its error: each time `error` and `message` say so. Without

@@ -1,31 +1,30 @@
-// GetLumoInstallationPath and ReadIISSetting.
+// The installation lookup (the folder the registry records) and ReadIISSetting.
 #include "importer/install.h"
 
 #include <filesystem>
 #include <memory>
 
+#include "base/error.h"
 #include "base/files.h"
 #include "base/text.h"
-#include "importer/entry_points.h"
 
 namespace kestrel::importer {
 
-bool GetLumoInstallationPath(const ImportContext& cx, ErrorState& error, std::string& strPath) {
+std::string InstallationFolder(const ImportContext& cx) {
+  std::string folder;
   try {
     // The registry component is created with the object; without one the
     // lookup fails as a creation failure would.
     std::shared_ptr<Registry> registry = cx.RegistryComponent;
     if (!registry) RaiseRuntime(rt::CannotCreateObject);
     if (registry->GetKeyValue(HKEY_LOCAL_MACHINE_VALUE, std::string(kInstallationKey),
-                              std::string(kInstallationValueName), strPath))
-      return true;
-    error.Set(kInstallationNotFound, std::string(kInstallationNotFoundText));
-    return false;
+                              std::string(kInstallationValueName), folder))
+      return folder;
   } catch (const std::exception& ex) {
-    ComError e = AsComError(ex);
-    error.Set(e.number(), e.description() + ". " + std::string(kInstallationNotFoundText));
-    return false;
+    const ComError e = AsComError(ex);
+    throw Error(e.number(), e.description() + ". " + std::string(kInstallationNotFoundText));
   }
+  throw Error(kInstallationNotFound, std::string(kInstallationNotFoundText));
 }
 
 std::string LumoConfigPath(const ImportContext& cx) {

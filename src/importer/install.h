@@ -16,6 +16,11 @@ inline constexpr int32_t kInstallationNotFound = 505;
 inline constexpr std::string_view kInstallationNotFoundText =
     "Could not retrieve installation directory of Lumo Studio. Cannot Proceed...";
 
+// The installation folder, looked up in cx's registry component; 505 when
+// the registry does not record it, the lookup's own failure with
+// kInstallationNotFoundText added.
+std::string InstallationFolder(const ImportContext& cx);
+
 // The configuration file below the installation folder.
 std::string LumoConfigPath(const ImportContext& cx);
 

@@ -264,7 +264,7 @@ PackCheck::~PackCheck() = default;
 bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
   const PlannedPack& planned = planned_;
   const ImportContext& cx = cx_;
-  WriteImportLog(cx, kCheckStarted);
+  Log(cx, LogKind::PackCheckStarted);
   place.clear();
   cx.StepTotals->clear();
   if (!CheckHeaderFile(cx.env(), planned.options, error, place)) return false;
@@ -422,7 +422,7 @@ bool PackCheck::Finish(ErrorState& error, std::string& place) {
     }
     return false;
   }
-  WriteImportLog(cx_, kCheckDone);
+  Log(cx_, LogKind::PackCheckDone);
   return true;
 }
 

@@ -7,20 +7,18 @@
 
 namespace kestrel::importer {
 
-bool CheckPackSums(const ImportOptions& o, const ImportContext& cx, ErrorState& error) {
+void CheckPackSums(const ImportOptions& o, const ImportContext& cx) {
   try {
     if (!pack::VerifySums(cx.env(), o.Path, cx.CheckedSums.get())) {
       // Without sums a pack cut short or mixed with another reads as a
       // smaller pack: only the host's word takes it.
       if (!o.AllowPackWithoutSums) RaiseWithDetail(Ours::PackWithoutSums, o.Path);
-      WriteImportLog(cx, pack::kNoSumsNotice);
+      Log(cx, LogKind::PackWithoutSums);
     }
-    return true;
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);
-    error.Set(e.number(), e.description());
-    WriteImportLog(cx, e.description());
-    return false;
+    LogFailure(cx, e);
+    throw e;
   }
 }
 

@@ -13,11 +13,11 @@ namespace kestrel::importer {
 
 // Checks the pack folder o.Path against its ExportMR.sums. A pack without one
 // is refused (Ours::PackWithoutSums) unless o.AllowPackWithoutSums, when it
-// passes with pack::kNoSumsNotice logged. A difference
+// passes with PackWithoutSums logged. A difference
 // (Ours::PackSumsMismatch), a listed entry that is not a regular file
 // (Ours::NotARegularFile), a listed name outside the folder
-// (Ours::SumsNameOutsidePack) or a sums file outside its format sets the error
-// state, is logged and gives false.
-bool CheckPackSums(const ImportOptions& o, const ImportContext& cx, ErrorState& error);
+// (Ours::SumsNameOutsidePack) or a sums file outside its format is logged
+// and thrown as an Error, as is any other failure of the reading.
+void CheckPackSums(const ImportOptions& o, const ImportContext& cx);
 
 }  // namespace kestrel::importer

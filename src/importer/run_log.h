@@ -1,49 +1,40 @@
-// The import run log "importmr.log" and the texts the import writes into it.
+// What the import tells its run log: events (kestrel/run_log.h) handed to
+// the sink the context carries, for a face to render.
 #pragma once
 
 #include <algorithm>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
-#include <fmt/format.h>
-
-#include "base/error.h"
 #include "importer/import_context.h"
+#include "kestrel/run_log.h"
 
 namespace kestrel::importer {
 
-// Banners the two driving entry points log when they start (and end).
-inline constexpr std::string_view kImportLogicPackBanner =
-    "----------------------------------Import Logic Pack----------------------------------";
-inline constexpr std::string_view kImportLogicPackEndBanner =
-    "----------------------------------End Import Logic Pack----------------------------------";
-// The check of a pack on its own (outside an import) opens with this one.
-inline constexpr std::string_view kCheckLogicPackBanner =
-    "----------------------------------Check Logic Pack----------------------------------";
-inline constexpr std::string_view kVerifyUserSelectionBanner =
-    "---------------------------Verify User Selection---------------------------";
+using LogKind = RunLogEvent::Kind;
 
-// Appends one line to ImportLogPath: the present date and time, a blank, the
-// message. Creates the file when missing, replaces it when it exists but
-// cannot be appended to, and drops the line silently when neither works.
-void WriteImportLog(const ImportContext& cx, std::string_view message);
+// Hands the event to the context's run log, if it has one.
+inline void Log(const ImportContext& cx, RunLogEvent event) {
+  if (cx.RunLog) cx.RunLog(cx.env(), cx.ImportLogPath, event);
+}
+inline void Log(const ImportContext& cx, LogKind kind) { Log(cx, RunLogEvent{.kind = kind}); }
+// A failure logged as it is.
+inline void LogFailure(const ImportContext& cx, Error error) {
+  Log(cx, RunLogEvent{.kind = LogKind::Failure, .error = std::move(error)});
+}
 
-// Reverses the array in place and logs "Sorting array ..." and one
-// "i---->element" line per element; an array of fewer than two elements stays
-// as it is and nothing is logged.
-void ReverseStringArray(const ImportContext& cx, std::vector<std::string>& strArray);
-// The same for elements that `text` writes out for the log.
+// Reverses the array in place and logs that it did and each element as
+// `text` gives it; an array of fewer than two elements stays as it is and
+// nothing is logged.
 template <class T, class Text>
 void ReverseStringArray(const ImportContext& cx, std::vector<T>& items, Text&& text) {
   if (items.size() < 2) return;
   std::reverse(items.begin(), items.end());
-  WriteImportLog(cx, "Sorting array ...");
-  for (size_t i = 0; i < items.size(); ++i) WriteImportLog(cx, fmt::format("{}---->{}", i, text(items[i])));
+  Log(cx, LogKind::ArraySorted);
+  for (size_t i = 0; i < items.size(); ++i)
+    Log(cx, RunLogEvent{.kind = LogKind::ArrayElement, .index = static_cast<int64_t>(i), .text = text(items[i])});
 }
-
-// "Unexpected Error.Error Number: N" + "Description: TEXT", the report of an
-// unexpected failure inside ImportLogicPack and VerifyUserSelections.
-std::string UnexpectedErrorReport(const ComError& e);
+void ReverseStringArray(const ImportContext& cx, std::vector<std::string>& strArray);
 
 }  // namespace kestrel::importer

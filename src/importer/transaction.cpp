@@ -27,8 +27,6 @@
 namespace kestrel::importer {
 namespace {
 
-constexpr std::string_view kHeaderLogPrefix = "qzmap100.dat ----> ";
-
 std::string JoinFields(const std::vector<std::string>& fields, const std::string& separator) {
   std::string out;
   for (size_t i = 0; i < fields.size(); ++i) {
@@ -41,23 +39,26 @@ std::string JoinFields(const std::vector<std::string>& fields, const std::string
 // Deletes the application when the store holds it, between its two log lines.
 void ReplaceApplication(const ImportContext& cx, ErrorState& error, const std::string& appl, ImportSummary& replaced) {
   if (!ApplicationExists(cx, error, appl)) return;
-  WriteImportLog(cx, "Deleting existing application: " + appl);
+  Log(cx, RunLogEvent{.kind = LogKind::ApplicationDeleting, .application = appl});
   DeleteApplication(cx, appl);
   replaced.ApplicationsReplaced.push_back(appl);
-  WriteImportLog(cx, "Deleted application: " + appl);
+  Log(cx, RunLogEvent{.kind = LogKind::ApplicationDeleted, .application = appl});
 }
 
-// Logs how a step of ImportProfileEx ended: `done`, or, after a failure, the
-// error text when that step logs it and then `failed`.
-bool Step(const ImportContext& cx, const ErrorState& error, bool ok, std::string_view done, std::string_view failed,
-          bool log_error) {
+// Logs how a step of ImportProfileEx ended: done, or, after a failure, the
+// error when that step logs it and then that it failed.
+bool Step(const ImportContext& cx, const ErrorState& error, bool ok, ImportStep step, bool log_error) {
   if (ok) {
-    WriteImportLog(cx, done);
+    Log(cx, RunLogEvent{.kind = LogKind::StepDone, .step = step});
     return true;
   }
-  if (log_error) WriteImportLog(cx, error.ErrorDescription);
-  WriteImportLog(cx, failed);
+  if (log_error) LogFailure(cx, Error(error.ErrorNumber, error.ErrorDescription));
+  Log(cx, RunLogEvent{.kind = LogKind::StepFailed, .step = step});
   return false;
+}
+
+void Started(const ImportContext& cx, ImportStep step) {
+  Log(cx, RunLogEvent{.kind = LogKind::StepStarted, .step = step});
 }
 
 }  // namespace
@@ -77,11 +78,11 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
   std::string line;
   for (size_t i = 0; in->ReadLine(line); ++i) {
     line_number = in->line_number();
-    if (importing) WriteImportLog(cx, std::string(kHeaderLogPrefix) + line);
+    if (importing) Log(cx, RunLogEvent{.kind = LogKind::HeaderLineRead, .text = line});
     int32_t position = 0;
     std::vector<std::string> fields;
     if (!ApplySelectionToHeader(plan, separator, error, line, position, fields)) return false;
-    if (importing) WriteImportLog(cx, std::string(kHeaderLogPrefix) + JoinFields(fields, separator));
+    if (importing) Log(cx, RunLogEvent{.kind = LogKind::HeaderLineSelected, .text = JoinFields(fields, separator)});
 
     // The map and the adjust list have one element per plan entry.
     if (i >= entries) RaiseRuntime(rt::SubscriptOutOfRange);
@@ -92,12 +93,13 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
 
     const int64_t mprf = Value(number).Integer();
     if (ProfileExists(cx, error, mprf)) {
-      adjust[i] = number + "_" + GetDerivedProfiles(cx, error, number);
-      WriteImportLog(cx, "Profiles to adjust: " + adjust[i]);
-      WriteImportLog(cx, "Deleting existing profile: " + number);
+      const std::string derived = GetDerivedProfiles(cx, error, number);
+      adjust[i] = number + "_" + derived;
+      Log(cx, RunLogEvent{.kind = LogKind::ProfilesToAdjust, .profile = number, .text = derived});
+      Log(cx, RunLogEvent{.kind = LogKind::ProfileDeleting, .profile = number});
       DeleteProfile(cx, mprf);
       replaced.ProfilesReplaced.push_back(mprf);
-      WriteImportLog(cx, "Profile deleted: " + number);
+      Log(cx, RunLogEvent{.kind = LogKind::ProfileDeleted, .profile = number});
     }
     ReplaceApplication(cx, error, fields[1], replaced);
     ReplaceApplication(cx, error, fields[2], replaced);
@@ -114,8 +116,8 @@ namespace {
 void RecordRefusal(const ImportContext& cx, const ErrorState& error, const std::string& place,
                    std::string& refused_at) {
   refused_at = place;
-  WriteImportLog(cx, error.ErrorDescription);
-  WriteImportLog(cx, std::string(kCheckRefused) + place);
+  LogFailure(cx, Error(error.ErrorNumber, error.ErrorDescription));
+  Log(cx, RunLogEvent{.kind = LogKind::PackRefused, .text = place});
 }
 
 // The import proper, once the check has passed what it reads before
@@ -129,8 +131,8 @@ bool WalkAndLoad(const PlannedPack& planned, const ImportContext& cx, ImportResu
   r.HeaderMap = std::move(map);
 
   if (!ImportProfileEx(planned, cx, r.HeaderMap, r.Error)) {
-    WriteImportLog(cx, r.Error.ErrorDescription);
-    WriteImportLog(cx, "ImportProfileEx failed.");
+    LogFailure(cx, Error(r.Error.ErrorNumber, r.Error.ErrorDescription));
+    Log(cx, RunLogEvent{.kind = LogKind::ProcedureFailed, .procedure = "ImportProfileEx"});
     return false;
   }
   // A chain left half repaired must not be committed: its failure fails
@@ -212,39 +214,32 @@ void DeleteApplication(const ImportContext& cx, const std::string& appl) {
 bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
                      ErrorState& error) {
   try {
-    WriteImportLog(cx, "Importing Application ...");
-    if (!Step(cx, error, ImportApplicationsFromLogicPack(planned, cx, error),
-              "Importing Application...done", "Importing Application Failed.", false))
+    Started(cx, ImportStep::Applications);
+    if (!Step(cx, error, ImportApplicationsFromLogicPack(planned, cx, error), ImportStep::Applications, false))
       return false;
 
-    WriteImportLog(cx, "Importing qzmap100...");
+    Started(cx, ImportStep::Headers);
     std::string imported;
-    if (!Step(cx, error, ImportProfileHeaders(planned, cx, header_map, error, imported), "Importing qzmap100...done",
-              "Importing qzmap100 failed", true))
+    if (!Step(cx, error, ImportProfileHeaders(planned, cx, header_map, error, imported), ImportStep::Headers, true))
       return false;
 
     // The library loader has no trap of its own: its failure ends here, in
     // this procedure's trap.
-    WriteImportLog(cx, "Importing qzlib100...");
-    if (!Step(cx, error, LoadLibraryFiles(planned, header_map, cx), "Importing qzlib100...done",
-              "Importing qzlib100 failed.", false))
-      return false;
+    Started(cx, ImportStep::Library);
+    if (!Step(cx, error, LoadLibraryFiles(planned, header_map, cx), ImportStep::Library, false)) return false;
 
-    WriteImportLog(cx, "Importing qzmap120...");
-    if (!Step(cx, error, LoadToMAP120_130_140_160(planned, header_map, cx, error), "Importing qzmap120...done",
-              "Importing qzmap120 failed.", true))
+    Started(cx, ImportStep::Rules);
+    if (!Step(cx, error, LoadToMAP120_130_140_160(planned, header_map, cx, error), ImportStep::Rules, true))
       return false;
 
     // A failure of the shared functions is logged with the rules' text.
-    WriteImportLog(cx, "Importing qzmap150...");
-    if (!Step(cx, error, LoadToMAP150(planned, header_map, cx, error), "Importing qzmap150...done",
-              "Importing qzmap120 failed.", false))
-      return false;
+    Started(cx, ImportStep::Functions);
+    if (!Step(cx, error, LoadToMAP150(planned, header_map, cx, error), ImportStep::Functions, false)) return false;
 
     if (planned.manifest.revisions) {
-      WriteImportLog(cx, "Importing qzmap110, 125...");
-      if (!Step(cx, error, LoadToMAP110_125_135_145_165(planned, header_map, cx, error),
-                "Importing qzmap110, 125...done", "Importing qzmap110, 125 failed", false))
+      Started(cx, ImportStep::Revisions);
+      if (!Step(cx, error, LoadToMAP110_125_135_145_165(planned, header_map, cx, error), ImportStep::Revisions,
+                false))
         return false;
     }
     return true;

@@ -25,9 +25,8 @@ inline constexpr int32_t kProfileImportUnexpected = 899;
 // The walk's trap joins the failure's number to its head without a blank.
 inline constexpr std::string_view kValidateAndImportHead = "UnSpecified Error : --ValidateAndImportEx--";
 
-// Lines the pack check writes into the run log.
-inline constexpr std::string_view kCheckStarted = "Checking logic pack ...";
-inline constexpr std::string_view kCheckDone = "Checking logic pack...done";
+// How a refusal of the check names its place, in the failure's message and
+// in the run log.
 inline constexpr std::string_view kCheckRefused = "Logic pack refused, the store left as it was: ";
 
 // Walks "Qzmap100.dat": applies the selection to every line, builds the

@@ -87,13 +87,13 @@ bool RunVerification(const ImportContext& cx, ErrorState& error, std::string& st
     // The checks ask the store, and each look-up traps its failure: without
     // a store they would pass a selection nothing was checked against.
     ConnectionOf(cx);
-    WriteImportLog(cx, kVerifyUserSelectionBanner);
+    Log(cx, LogKind::VerifyStarted);
     return verify();
   } catch (const std::exception& e) {
     const ComError c = AsComError(e);
     strErrorMessage = UnexpectedErrorReport(c);
     error.Set(c.number(), strErrorMessage);
-    WriteImportLog(cx, strErrorMessage);
+    Log(cx, RunLogEvent{.kind = LogKind::Unexpected, .error = c});
     return false;
   }
 }
@@ -185,7 +185,7 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
     }
   }
 
-  WriteImportLog(cx, message);
+  Log(cx, RunLogEvent{.kind = LogKind::SelectionVerified, .text = message});
   return passed;
 }
 

@@ -7,14 +7,8 @@ namespace kestrel::present {
 
 Error SelectionFailure(Store& store, const ImportRequest& request, const std::vector<Error>& findings,
                        const Context& context) {
-  ImportRequest dry = request;
-  dry.dry_run = true;
-  try {
-    kestrel::Import(store, dry, context);
-  } catch (const Error& e) {
-    return e;
-  }
-  // The dry run passed: the findings are all there is to say.
+  if (SelectionVerdict verdict = Verdict(store, request, context); verdict.refusal) return std::move(*verdict.refusal);
+  // The selection passes now: the findings are all there is to say.
   std::string text;
   for (const Error& e : findings) text += (text.empty() ? "" : " ") + e.text();
   return Error(kestrel::Number(kestrel::Ours::InvalidSelection), text,

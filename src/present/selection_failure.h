@@ -1,6 +1,5 @@
-// What the engine's Verify does not hand back, while it gives its findings
-// alone: the one failure a refused selection is, as Import has it. This goes
-// when Verify returns it.
+// The one failure a refused selection is, as Import has it, for the faces
+// that verified with Verify and hold its findings alone (Verdict gives both).
 #pragma once
 
 #include <string>
@@ -12,8 +11,8 @@ namespace kestrel::present {
 
 // The failure of a selection Verify found faults in, as an import refuses
 // it: the number the verification ended with, the findings' texts joined,
-// the place of the first. Asked of a dry run, which refuses the selection
-// before it starts.
+// the place of the first, as Verdict has it; the findings joined (9012)
+// when the selection passes by now.
 Error SelectionFailure(Store& store, const ImportRequest& request, const std::vector<Error>& findings,
                        const Context& context);
 

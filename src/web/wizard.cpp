@@ -16,6 +16,7 @@
 #include "kestrel/errors.h"
 #include "kestrel/inspect.h"
 #include "kestrel/latin1.h"
+#include "kestrel/run_log_text.h"
 #include "kestrel/store.h"
 #include "present/selection_failure.h"
 #include "present/import_view.h"
@@ -233,6 +234,14 @@ kestrel::ImportRequest RequestFor(const WizardOptions& o, const std::string& fol
   return request;
 }
 
+// The context of the wizard's calls: they keep the installation's run log
+// as the command line does.
+kestrel::Context LoggedContext() {
+  kestrel::Context context;
+  context.run_log = kestrel::AppendRunLog;
+  return context;
+}
+
 // The pack's profiles as the import reads them, and the proposal for them.
 struct Proposal {
   std::vector<kestrel::PackProfile> sources;
@@ -257,20 +266,20 @@ std::string PackName(const Json& request) {
 // the pack with it; the targets as the verification marks them.
 Json VerdictOf(kestrel::Store& store, const kestrel::ImportRequest& request, bool& passed) {
   const Proposal proposal = ProposalFor(store, request.pack);
-  const std::vector<kestrel::Error> findings = kestrel::Verify(store, request);
+  const std::vector<kestrel::Error> findings = kestrel::Verify(store, request, LoggedContext());
   std::vector<std::string> messages;
   for (const kestrel::Error& e : findings) messages.push_back(e.text());
   passed = findings.empty();
   if (passed) {
     try {
-      kestrel::Check(store, request);
+      kestrel::Check(store, request, LoggedContext());
     } catch (const kestrel::Error& e) {
       passed = false;
       messages.push_back(e.text());
       if (!e.place().Empty()) messages.push_back("in " + e.place().Text());
     }
   }
-  const std::vector<kestrel::Target> marked = kestrel::Targets(store, request);
+  const std::vector<kestrel::Target> marked = kestrel::Targets(store, request, LoggedContext());
   Json verdict = present::VerdictJson(proposal.sources, marked, passed, messages);
   Json replaces = Json::array();
   for (const auto& what : kestrel::WouldReplace(marked))
@@ -285,7 +294,7 @@ Json VerdictOf(kestrel::Store& store, const kestrel::ImportRequest& request, boo
 ImportJob::Outcome RunImport(const WizardOptions& o, const kestrel::ImportRequest& request, ImportJob& job) {
   kestrel::Env& env = kestrel::Env::Default();
   const size_t log_before = ReadAll(env, o.run_log).size();
-  kestrel::Context context;
+  kestrel::Context context = LoggedContext();
   context.progress = [&job](const std::string& what, int64_t done, int64_t total) { job.Progress(what, done, total); };
   context.notice = [&job](const std::string& line) { job.Notice(line); };
   context.stop = &job.StopFlag();
@@ -384,9 +393,9 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
     // As `import` does: the selection verified first; a refused one is
     // answered at once, with the verdict.
     kestrel::Store store = kestrel::Store::Open(options_.store, options_.wait_seconds);
-    if (const std::vector<kestrel::Error> findings = kestrel::Verify(store, import); !findings.empty()) {
+    if (const std::vector<kestrel::Error> findings = kestrel::Verify(store, import, LoggedContext()); !findings.empty()) {
       bool passed = false;
-      Reply refused = ErrorReply(422, present::SelectionFailure(store, import, findings, {}).number(),
+      Reply refused = ErrorReply(422, present::SelectionFailure(store, import, findings, LoggedContext()).number(),
                                  "The selection does not pass:");
       refused.body["verdict"] = VerdictOf(store, import, passed);
       return refused;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "kestrel/engine.h"
 #include "kestrel/errors.h"
 #include "kestrel/registry.h"
+#include "kestrel/run_log_text.h"
 #include "pack/sums.h"
 #include "support/error_of.h"
 #include "support/store_builder.h"
@@ -65,6 +67,7 @@ struct Placed {
   int64_t entry;
   bool operator==(const Placed&) const = default;
 };
+void PrintTo(const Placed& p, std::ostream* os) { *os << p.number << " at entry " << p.entry; }
 std::vector<Placed> NumbersAndEntries(const std::vector<Error>& errors) {
   std::vector<Placed> out;
   for (const Error& e : errors) out.push_back({e.number(), e.place().entry});
@@ -126,7 +129,9 @@ TEST_F(EngineTest, AProfileGoesThroughRenumberedAsTheDetailsStringTakesIt) {
     Store typed = EmptyStore(row.name + " typed");
     ImportRequest import = Request(exported.folder);
     import.renumber = row.renumber;
-    const ImportReport report = Import(typed, import);
+    Context logged;
+    logged.run_log = AppendRunLog;
+    const ImportReport report = Import(typed, import, logged);
     EXPECT_TRUE(report.committed);
     EXPECT_EQ(Hierarchy(typed), row.stored);
     EXPECT_TRUE(std::filesystem::exists(report.run_log));
@@ -159,18 +164,22 @@ TEST_F(EngineTest, VerifyNamesEachFindingWithItsEntry) {
   const std::string pack = ExportChain(30);
   Store empty = EmptyStore("empty");
   // The proposal lists the bases first: 10, 20 (parent 10), 30 (parent 20).
+  // The check alone refuses what needs no store, naming the entry too.
   const struct Row {
     std::string name;
     bool into_demo;
     std::function<void(ImportRequest&)> change;
     std::vector<Placed> findings;
+    std::optional<Placed> check{};
   } kRows[] = {
       {"the proposal", false, nullptr, {}},
       {"parent above its child", false, [](ImportRequest& r) { r.targets[1].parent = 25; }, {{502, 1}}},
-      {"number repeated", false, [](ImportRequest& r) { r.targets[2].profile = 20; }, {{501, 2}, {502, 2}}},
-      {"number beyond 16 bits", false, [](ImportRequest& r) { r.targets[0].profile = 40000; }, {{6, 0}}},
+      {"number repeated", false, [](ImportRequest& r) { r.targets[2].profile = 20; }, {{501, 2}, {502, 2}},
+       Placed{501, 2}},
+      {"number beyond 16 bits", false, [](ImportRequest& r) { r.targets[0].profile = 40000; }, {{6, 0}},
+       Placed{6, 0}},
       {"code the details cannot carry", false, [](ImportRequest& r) { r.targets[1].source_application = "AC|C"; },
-       {{9006, 1}}},
+       {{9006, 1}}, Placed{9006, 1}},
       {"renumbered root beside the served pair", true, [](ImportRequest& r) { r.renumber = {{10, 11}}; },
        {{504, 0}}},
   };
@@ -181,7 +190,23 @@ TEST_F(EngineTest, VerifyNamesEachFindingWithItsEntry) {
     ImportRequest request = Request(pack);
     request.targets = proposal;
     if (row.change) row.change(request);
-    EXPECT_EQ(NumbersAndEntries(Verify(row.into_demo ? demo_ : empty, request)), row.findings);
+    Store& into = row.into_demo ? demo_ : empty;
+    EXPECT_EQ(NumbersAndEntries(Verify(into, request)), row.findings);
+    // The verdict's refusal is the one the import gives.
+    const SelectionVerdict verdict = Verdict(into, request);
+    EXPECT_EQ(NumbersAndEntries(verdict.findings), row.findings);
+    ASSERT_EQ(verdict.refusal.has_value(), !row.findings.empty());
+    if (verdict.refusal) {
+      request.dry_run = true;
+      const Error refused = CaughtFrom([&] { Import(into, request); });
+      EXPECT_EQ(verdict.refusal->number(), refused.number());
+      EXPECT_EQ(verdict.refusal->text(), refused.text());
+      EXPECT_EQ(verdict.refusal->place(), refused.place());
+    }
+    if (row.check) {
+      const Error e = CaughtFrom([&] { Check(into, request); });
+      EXPECT_EQ(NumbersAndEntries({e}), std::vector<Placed>{*row.check}) << e.text();
+    }
   }
   EXPECT_TRUE(Hierarchy(empty).empty());
 }

@@ -16,6 +16,7 @@
 #include "kestrel/cls_export.h"
 #include "kestrel/cls_import.h"
 #include "kestrel/registry.h"
+#include "kestrel/run_log_text.h"
 #include "support/fault_env.h"
 #include "support/store_builder.h"
 #include "support/temp_folder.h"
@@ -73,6 +74,7 @@ class ImportFixture : public ::testing::Test {
     std::filesystem::create_directories(s_->o.Path);
     s_->cx.InstallationPath = install_;
     s_->cx.ImportLogPath = LogPath();
+    s_->cx.RunLog = AppendRunLog;
     s_->cx.DataConnection = store_->connection();
     s_->cx.RegistryComponent = registry_;
   }

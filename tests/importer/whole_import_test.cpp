@@ -14,6 +14,7 @@
 #include "import_fixture.h"
 #include "base/errors_ours.h"
 #include "importer/import_unit.h"
+#include "kestrel/run_log_text.h"
 #include "importer/transaction.h"
 #include "store/schema.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-const std::string kRolledBack(importer::kImportRolledBack);
+const std::string kRolledBack(kestrel::kImportRolledBack);
 
 // The log from the line `first` on.
 std::vector<std::string> From(const std::vector<std::string>& log, const std::string& first) {

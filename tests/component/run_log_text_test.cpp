@@ -1,0 +1,150 @@
+// The run log as hosts and their scripts read it: every event of an import
+// rendered into the line the original component wrote, and the file those
+// lines are appended to.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "kestrel/pack_facts.h"
+#include "kestrel/run_log_text.h"
+#include "support/fault_env.h"
+#include "support/temp_folder.h"
+
+namespace kestrel::testing {
+namespace {
+
+using Kind = RunLogEvent::Kind;
+
+struct RunLogRow {
+  RunLogEvent event;
+  std::string line;
+};
+
+// One row for every kind at least, with values as an import of the demo pack has them.
+std::vector<RunLogRow> Rows() {
+  const Error locked(9031, "The store is locked by another program: /srv/profiles.db (waited 30 s)");
+  const Error denied(70, "Permission denied");
+  return {
+      {{.kind = Kind::ImportStarted},
+       "----------------------------------Import Logic Pack----------------------------------"},
+      {{.kind = Kind::ImportEnded},
+       "----------------------------------End Import Logic Pack----------------------------------"},
+      {{.kind = Kind::CheckStarted},
+       "----------------------------------Check Logic Pack----------------------------------"},
+      {{.kind = Kind::VerifyStarted}, "---------------------------Verify User Selection---------------------------"},
+      {{.kind = Kind::LoadingStarted}, "Importing Logic pack ..."},
+      {{.kind = Kind::PackContents, .text = "20|LGA|EXB|10|0|1#10|LGA|EXB|0|0|1"},
+       "Logic Pack contents: 20|LGA|EXB|10|0|1#10|LGA|EXB|0|0|1"},
+      {{.kind = Kind::ImportPreference, .text = "120|LGA|EXB|110|0|1"},
+       "Logic pack Import Preference: 120|LGA|EXB|110|0|1"},
+      {{.kind = Kind::PlanHeader},
+       "Source Profile Number | Source Application | Target Application| Parent Profile Number "},
+      {{.kind = Kind::PlanEntry, .index = 1, .profile = "20", .fields = {"LGA", "EXB", "10"}}, "1---->20|LGA|EXB|10"},
+      {{.kind = Kind::DevelopmentVrcHeader}, "Development VRC"},
+      {{.kind = Kind::DevelopmentVrc, .index = 0, .fields = {"V01", "R01", "CUST"}}, "0---->V01|R01|CUST"},
+      {{.kind = Kind::DevelopmentVrc, .index = 3}, "3---->"},
+      {{.kind = Kind::ArraySorted}, "Sorting array ..."},
+      {{.kind = Kind::ArrayElement, .index = 2, .text = "10_V01_R01_CUST"}, "2---->10_V01_R01_CUST"},
+      {{.kind = Kind::PackWithoutSums}, std::string(kNoPackSumsNotice)},
+      {{.kind = Kind::PackCheckStarted}, "Checking logic pack ..."},
+      {{.kind = Kind::PackCheckDone}, "Checking logic pack...done"},
+      {{.kind = Kind::PackRefused, .text = "Qzmap120.dat line 7"},
+       "Logic pack refused, the store left as it was: Qzmap120.dat line 7"},
+      {{.kind = Kind::StepStarted, .step = ImportStep::Applications}, "Importing Application ..."},
+      {{.kind = Kind::StepDone, .step = ImportStep::Applications}, "Importing Application...done"},
+      {{.kind = Kind::StepFailed, .step = ImportStep::Applications}, "Importing Application Failed."},
+      {{.kind = Kind::StepStarted, .step = ImportStep::Headers}, "Importing qzmap100..."},
+      {{.kind = Kind::StepDone, .step = ImportStep::Headers}, "Importing qzmap100...done"},
+      {{.kind = Kind::StepFailed, .step = ImportStep::Headers}, "Importing qzmap100 failed"},
+      {{.kind = Kind::StepStarted, .step = ImportStep::Library}, "Importing qzlib100..."},
+      {{.kind = Kind::StepDone, .step = ImportStep::Library}, "Importing qzlib100...done"},
+      {{.kind = Kind::StepFailed, .step = ImportStep::Library}, "Importing qzlib100 failed."},
+      {{.kind = Kind::StepStarted, .step = ImportStep::Rules}, "Importing qzmap120..."},
+      {{.kind = Kind::StepDone, .step = ImportStep::Rules}, "Importing qzmap120...done"},
+      {{.kind = Kind::StepFailed, .step = ImportStep::Rules}, "Importing qzmap120 failed."},
+      {{.kind = Kind::StepStarted, .step = ImportStep::Functions}, "Importing qzmap150..."},
+      {{.kind = Kind::StepDone, .step = ImportStep::Functions}, "Importing qzmap150...done"},
+      // The shared functions' failure has always read as the rules'.
+      {{.kind = Kind::StepFailed, .step = ImportStep::Functions}, "Importing qzmap120 failed."},
+      {{.kind = Kind::StepStarted, .step = ImportStep::Revisions}, "Importing qzmap110, 125..."},
+      {{.kind = Kind::StepDone, .step = ImportStep::Revisions}, "Importing qzmap110, 125...done"},
+      {{.kind = Kind::StepFailed, .step = ImportStep::Revisions}, "Importing qzmap110, 125 failed"},
+      {{.kind = Kind::ProcedureFailed, .procedure = "ImportProfileEx"}, "ImportProfileEx failed."},
+      {{.kind = Kind::HeaderLineRead, .text = "20\x01LGA\x01" "EXB"}, "qzmap100.dat ----> 20\x01LGA\x01" "EXB"},
+      {{.kind = Kind::HeaderLineSelected, .text = "120\x01LGA\x01" "EXB"}, "qzmap100.dat ----> 120\x01LGA\x01" "EXB"},
+      {{.kind = Kind::ProfilesToAdjust, .profile = "20", .text = "30, 40"}, "Profiles to adjust: 20_30, 40"},
+      {{.kind = Kind::ProfileDeleting, .profile = "20"}, "Deleting existing profile: 20"},
+      {{.kind = Kind::ProfileDeleted, .profile = "20"}, "Profile deleted: 20"},
+      {{.kind = Kind::ApplicationDeleting, .application = "EXB"}, "Deleting existing application: EXB"},
+      {{.kind = Kind::ApplicationDeleted, .application = "EXB"}, "Deleted application: EXB"},
+      // Before and after: the original said "before" both times.
+      {{.kind = Kind::FolderCreating, .path = "/opt/lumo/LumoStudio/tmp/ImportAt101226080501"},
+       " Before Creating folder: /opt/lumo/LumoStudio/tmp/ImportAt101226080501"},
+      {{.kind = Kind::FolderCreated, .path = "/opt/lumo/LumoStudio/tmp/ImportAt101226080501"},
+       " Before Creating folder: /opt/lumo/LumoStudio/tmp/ImportAt101226080501"},
+      {{.kind = Kind::FolderNotRemoved, .path = "/tmp/ImportAt1", .error = denied},
+       "The import folder /tmp/ImportAt1 was not removed: Permission denied"},
+      {{.kind = Kind::LeftFolderRemoved, .path = "/tmp/ImportAt0"},
+       "Removed the working folder an earlier import left: /tmp/ImportAt0"},
+      {{.kind = Kind::LeftFolderNotRemoved, .path = "/tmp/ImportAt0", .error = denied},
+       "The working folder an earlier import left, /tmp/ImportAt0, was not removed: Permission denied"},
+      {{.kind = Kind::ApplicationStillStored}, "Import failed. Applications not deleted before importing."},
+      {{.kind = Kind::ApplicationLoading, .application = "LGA"}, "Loading application LGA..."},
+      {{.kind = Kind::DataFileMissing, .table = "qzddi150"}, "Data file not found for table qzddi150"},
+      {{.kind = Kind::ApplicationLoaded, .application = "LGA"}, "Loading application LGA done."},
+      {{.kind = Kind::ApplicationLoadFailed, .application = "LGA"}, "Loading application LGA failed."},
+      {{.kind = Kind::ApplicationLoadFailed, .application = "LGA", .table = "qzddi140"},
+       "Application Loading failed while loading qzddi140."},
+      {{.kind = Kind::VrcFromPack, .vrc = "V01_R01_CUST"}, "VRC from Logic pack: V01_R01_CUST"},
+      {{.kind = Kind::VrcGenerated, .vrc = "V01_R01_I001"}, "Generated VRC: V01_R01_I001"},
+      {{.kind = Kind::VrcPresent, .vrc = "V01U_R01_CUST"}, "Present VRC name: V01U_R01_CUST"},
+      {{.kind = Kind::VrcForUpdateProfile, .vrc = "V11U_R01_CUST"}, "VRC Name for Update Profile: V11U_R01_CUST"},
+      {{.kind = Kind::HeaderInserted,
+        .fields = {"120", "LGA", "EXB", "V01", "R01", "CUST", "V00", "R00", "CUST", "demo", "Y", "2", "APL"}},
+       "Inserting qzmap100: 120|LGA|EXB|V01|R01|CUST|V00|R00|CUST|demo|Y|2|APL"},
+      {{.kind = Kind::ProfilesImported, .text = ",120,110"}, "Imported profiles: ,120,110"},
+      {{.kind = Kind::RolledBack}, "Import rolled back: the store is unchanged."},
+      {{.kind = Kind::DryRunRolledBack}, "Dry run done and rolled back: the store is unchanged."},
+      {{.kind = Kind::Failure, .error = locked}, locked.text()},
+      {{.kind = Kind::Trap, .procedure = "ImportApplicationsFromLogicPack", .error = denied},
+       "ImportApplicationsFromLogicPack : \r\nPermission denied70"},
+      {{.kind = Kind::Unexpected, .error = Error(91, "Object variable or With block variable not set")},
+       "Unexpected Error.Error Number: 91Description: Object variable or With block variable not set"},
+      {{.kind = Kind::SelectionVerified, .text = "Profile 120 already exists."}, "Profile 120 already exists."},
+      {{.kind = Kind::SelectionVerified}, ""},
+  };
+}
+
+TEST(RunLogTextTest, EveryEventReadsAsTheOriginalLine) {
+  std::set<Kind> seen;
+  for (const RunLogRow& row : Rows()) {
+    EXPECT_EQ(RunLogText(row.event), row.line) << "kind " << static_cast<int>(row.event.kind);
+    seen.insert(row.event.kind);
+  }
+  // A kind added to the events gets a row here.
+  EXPECT_EQ(seen.size(), static_cast<size_t>(Kind::SelectionVerified) + 1);
+}
+
+TEST(RunLogTextTest, TheSinkAppendsDatedLinesAndNeverFails) {
+  TempFolder tmp;
+  FaultEnv env;
+  env.FixTime(DateTime{2026, 12, 10, 8, 5, 1});
+  const std::string log = tmp / "importmr.log";
+  AppendRunLog(env, log, {.kind = Kind::ImportStarted});
+  AppendRunLog(env, log, {.kind = Kind::ApplicationLoading, .application = "LGA"});
+  // No run log kept, one in a folder that is not there: the line is lost, nothing raised.
+  AppendRunLog(env, "", {.kind = Kind::LoadingStarted});
+  AppendRunLog(env, tmp / "gone/importmr.log", {.kind = Kind::LoadingStarted});
+  env.FailWrite(1);
+  AppendRunLog(env, log, {.kind = Kind::RolledBack});
+  EXPECT_EQ(ReadFile(log),
+            "2026-12-10 08:05:01 ----------------------------------Import Logic Pack"
+            "----------------------------------\r\n"
+            "2026-12-10 08:05:01 Loading application LGA...\r\n");
+}
+
+}  // namespace
+}  // namespace kestrel::testing
