@@ -12,9 +12,11 @@
 
 #include "cli/demo_pack.h"
 #include "kestrel/diff.h"
+#include "kestrel/engine.h"
 #include "kestrel/latin1.h"
 #include "kestrel/env.h"
 #include "store/open.h"
+#include "support/error_of.h"
 #include "support/store_builder.h"
 
 namespace kestrel::testing {
@@ -376,6 +378,14 @@ TEST(DiffCommandTest, StatNameOnlyAndTableShowLess) {
     EXPECT_THAT(r.out, ::testing::MatchesRegex(row.out));
     EXPECT_THAT(r.err, ::testing::HasSubstr(row.err));
   }
+  // A host of the library is refused such a table by its number, naming it.
+  diff::Options unknown;
+  unknown.tables = {"qzmap120", "qzmap999"};
+  const ComError e = CaughtFrom([&] {
+    kestrel::Diff({diff::Side::Kind::Pack, c.pack, 0}, {diff::Side::Kind::Pack, c.pack, 0}, unknown);
+  });
+  EXPECT_EQ(e.number(), 9110);
+  EXPECT_EQ(e.description(), "No logic pack carries this table: qzmap999");
 }
 
 // The hunks of the line diff: context cut at the text's ends, changes close
