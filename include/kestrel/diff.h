@@ -122,10 +122,6 @@ KESTREL_API std::vector<std::string> Tables();
 // side A of the result whichever argument named it.
 KESTREL_API Result Compare(Env& env, const Side& a, const Side& b, const Options& options = {});
 
-}  // namespace kestrel::diff
-
-namespace kestrel::diff {
-
 // The lines of a text, split at each CR LF (a text that ends with one ends
 // with an empty line). Views into `text`.
 KESTREL_API std::vector<std::string_view> SplitLines(std::string_view text);
