@@ -5,11 +5,13 @@
 // (present/diff_view.h), paged and coloured on a terminal; --json for
 // scripts. The exit code answers as diff's does: 0 equal, 1 different, 2
 // trouble.
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include "command.h"
 #include "kestrel/diff.h"
@@ -113,16 +115,25 @@ void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
   sub.add_flag("--name-only", o.name_only, "one line per object that differs (what, table, profile, key), nothing else")
       ->excludes(stat)
       ->excludes(json);
-  sub.add_option("-U,--unified", o.context, "unchanged lines shown around the changed lines of a multi-line value")
-      ->check(CLI::Range(0, 1000000))
-      ->capture_default_str();
-  sub.add_option("--color", o.color, "colours: auto (on a terminal, unless NO_COLOR is set), always or never")
-      ->check(CLI::IsMember({"auto", "always", "never"}))
-      ->capture_default_str();
+  sub.add_option("-U,--unified", o.context,
+                 "unchanged lines shown around the changed lines of a multi-line value, 0 to 1000000 (default 3)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 1000000).description(""));
+  sub.add_option("--color", o.color, "colours: auto (the default: on a terminal, unless NO_COLOR is set), always or never")
+      ->type_name("WHEN")
+      ->check(CLI::IsMember({"auto", "always", "never"}).description(""));
   sub.add_flag("--no-pager", o.no_pager, "write to the terminal directly instead of through $PAGER (less -FRX)");
-  sub.add_option("--table", o.tables, "compare only this table (qzmap120, qzddi150, ...); repeatable, or comma-separated")
+  sub.add_option("--table", o.tables,
+                 "compare only this table (qzmap120, qzddi150, ...); repeatable, or comma-separated")
+      ->type_name("TABLE")
       ->delimiter(',')
-      ->check(CLI::IsMember(kestrel::diff::Tables()));
+      ->check(CLI::Validator(
+          [](std::string& table) {
+            const std::vector<std::string> tables = kestrel::diff::Tables();
+            if (std::find(tables.begin(), tables.end(), table) != tables.end()) return std::string();
+            return fmt::format("no logic pack carries a table {} (the tables: {})", table, fmt::join(tables, ", "));
+          },
+          ""));
   sub.add_flag("--load-dates", o.load_dates,
                "compare the load dates of rules and libraries too (left out by default: they only say when a "
                "row was loaded)");
