@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # which chromium and npm (puppeteer-core, in tests/web) test in a browser.
 packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev libpq-dev sqlite3 postgresql libcli11-dev libfmt-dev
           nlohmann-json3-dev bash-completion groff-base libgtest-dev libgmock-dev time python3 python3-venv
-          python3-setuptools python3-wheel libcpp-httplib-dev
+          python3-setuptools python3-wheel libcpp-httplib-dev libdtl-dev
           chromium)
 # A machine may carry Node.js with its own npm from elsewhere, which Debian's
 # npm package conflicts with: Debian's are installed only when there is none.

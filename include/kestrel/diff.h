@@ -53,20 +53,28 @@ struct Scope {
 
 using Bytes = std::optional<std::string>;  // nullopt: the field is not set
 
+// One column of a row that differs, with its value on side A and on side B.
+// On an added row `a` is nullopt throughout, on a removed row `b`.
 struct FieldChange {
   std::string column;
   Bytes a, b;
 };
 
 // One object that differs: added (only in B), removed (only in A) or changed
-// (its key on both sides, `fields` the columns that differ).
+// (its key on both sides).
 struct Change {
   enum class Kind { Added, Removed, Changed };
   Kind kind = Kind::Changed;
   Scope scope;
   std::string table;
   std::vector<std::pair<std::string, std::string>> key;  // key column and value, profile number left out
+  // Every compared column of the row (the profile number and, unless
+  // compared, the load date left out), in the table's order, with its value
+  // on each side the row is on.
   std::vector<FieldChange> fields;
+  // Whether the field is one that makes the difference: on a changed row one
+  // whose values differ, on an added or removed row every field.
+  bool Differs(const FieldChange& f) const { return kind != Kind::Changed || f.a != f.b; }
 };
 
 struct TableCounts {
@@ -75,6 +83,10 @@ struct TableCounts {
 };
 
 struct Result {
+  // The sides as compared: `-` is A's, `+` B's. For a pack beside a store
+  // alone A is the store and B the pack, in whichever order they were named:
+  // the difference is what importing the pack would change in the store.
+  Side a, b;
   // Per scope, per table (tables that hold nothing on either side left out).
   std::map<Scope, std::map<std::string, TableCounts, std::less<>>> counts;
   std::vector<Change> changes;  // in scope, table and key order of reading
@@ -83,6 +95,7 @@ struct Result {
   std::optional<std::vector<int64_t>> profiles_replaced;
   std::optional<std::vector<std::string>> applications_replaced;
   bool Equal() const { return changes.empty(); }
+  bool ImportPreview() const { return profiles_replaced.has_value(); }
 };
 
 struct Options {
@@ -93,13 +106,42 @@ struct Options {
   // How long a store side waits for a lock another program holds on it
   // (store::Open).
   int lock_wait_seconds = store::kDefaultLockWaitSeconds;
+  // Only these tables (names as Tables() lists them); empty: every table.
+  // A name that is none is refused with Ours::DiffTableUnknown.
+  std::vector<std::string> tables;
 };
+
+// Every table a difference is read from, the profile tables first, in pack order.
+KESTREL_API std::vector<std::string> Tables();
 
 // Compares side `a` with side `b`: "added" is what B holds and A does not.
 // A store alone is allowed only when the other side is a pack: each profile
 // of the pack is compared with the store's profile that an import with the
 // default selection would replace (same number, or the pack's announced
-// number), and each of its applications with the store's.
+// number), and each of its applications with the store's; the store is then
+// side A of the result whichever argument named it.
 KESTREL_API Result Compare(Env& env, const Side& a, const Side& b, const Options& options = {});
+
+// The lines of a text, split at each CR LF (a text that ends with one ends
+// with an empty line). Views into `text`.
+KESTREL_API std::vector<std::string_view> SplitLines(std::string_view text);
+
+// Whether a changed field is shown as hunks of lines: both sides set and
+// either holding more than one line.
+KESTREL_API bool ShownAsLines(const FieldChange& f);
+
+// A run of changed lines with the unchanged lines around it, as a unified
+// diff shows it: `lines` each start with ' ' (on both sides), '-' (A's only)
+// or '+' (B's only), then the line. Starts count from 1; a side with no line
+// in the hunk starts at the line before it (0 at the top).
+struct Hunk {
+  int64_t a_start = 0, a_count = 0, b_start = 0, b_count = 0;
+  std::vector<std::string> lines;
+};
+
+// The hunks that turn the lines of `a` into those of `b`, each with up to
+// `context` unchanged lines before and after its changes; hunks whose
+// context would touch are one. Empty when the lines are the same.
+KESTREL_API std::vector<Hunk> LineHunks(std::string_view a, std::string_view b, int context);
 
 }  // namespace kestrel::diff

@@ -51,6 +51,7 @@ enum class Ours : int32_t {
   WorkFolderWriteFailed = 9061,  // a file of the import's working folder could not be written (a full disk)
   NulInArgument = 9070,       // a text a host passes (a store location, a path, a user) holds a NUL byte
   RequestNotJson = 9080,      // a call of the web wizard that changes something with a body not declared JSON
+  DiffTableUnknown = 9110,    // a diff asked for a table that no pack carries
   CommandLineInvalid = 9120,  // a command line that names no valid command or option (exit code 2), as --json reports it
   RenumberedProfileNotInPack = 9121,  // --renumber OLD=NEW (or --apps) for a profile the pack does not hold
   BareTargetNeedsOneProfile = 9122,   // a bare --target NUMBER for a pack of more than one profile

@@ -57,6 +57,7 @@ constexpr std::array kTable = {
     Entry{Ours::WorkFolderWriteFailed, "The import's working folder could not be written"},
     Entry{Ours::NulInArgument, "The text holds a NUL byte, which would cut it short"},
     Entry{Ours::RequestNotJson, "The wizard takes only JSON requests"},
+    Entry{Ours::DiffTableUnknown, "No logic pack carries this table"},
     Entry{Ours::CommandLineInvalid, "The command line is not valid"},
     Entry{Ours::RenumberedProfileNotInPack, "The logic pack holds no profile of the number to renumber"},
     Entry{Ours::BareTargetNeedsOneProfile,

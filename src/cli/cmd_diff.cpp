@@ -1,198 +1,149 @@
 // `kestrel diff A B`: what differs between two logic packs, a pack and a
 // store profile, or two store profiles, profile by profile and object by
-// object; with a store alone as B (or A), what importing the pack would
-// change there. A summary first, then every object that differs; --stat the
-// summary only, --json everything for scripts.
-#include <iostream>
-#include <map>
+// object, from A to B; with a store alone beside a pack, what importing the
+// pack would change in the store. Shown as a unified diff would show it
+// (present/diff_view.h), paged and coloured on a terminal; --json for
+// scripts. The exit code answers as diff's does: 0 equal, 1 different, 2
+// trouble.
+#include <algorithm>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include "command.h"
 #include "kestrel/diff.h"
 #include "kestrel/engine.h"
-#include "kestrel/store.h"
 #include "lock_wait.h"
 #include "output.h"
+#include "pager.h"
+#include "present/diff_view.h"
 
 namespace kestrel::cli {
 namespace {
 
-using kestrel::diff::Bytes;
-using kestrel::diff::Change;
-using kestrel::diff::Result;
-using kestrel::diff::Scope;
-using kestrel::diff::TableCounts;
+using kestrel::present::DiffTextOptions;
 
-// The exit code of --exit-code when the sides differ.
-constexpr int kDiffersExit = 3;
+// The exit codes: the sides are equal, they differ, no answer (a usage error
+// or a failure, each said on stderr).
+constexpr int kEqualExit = 0;
+constexpr int kDifferExit = 1;
+constexpr int kTroubleExit = 2;
 
 struct DiffOptions {
   std::string a, b;
   bool json = false;
   bool stat = false;
-  bool exit_code = false;
+  bool name_only = false;
   bool load_dates = false;
+  bool no_pager = false;
+  int context = 3;
+  std::string color = "auto";
+  std::vector<std::string> tables;
 };
 
-std::string ScopeName(const Scope& s) {
-  switch (s.kind) {
-    case Scope::Kind::Application: return "application " + ForStdout(s.application);
-    case Scope::Kind::Shared: return "shared";
-    case Scope::Kind::Profile: break;
-  }
-  if (!s.b_profile) return fmt::format("profile {} (A only)", *s.a_profile);
-  if (!s.a_profile) return fmt::format("profile {} (B only)", *s.b_profile);
-  if (*s.a_profile == *s.b_profile) return fmt::format("profile {}", *s.a_profile);
-  return fmt::format("profile {} / {}", *s.a_profile, *s.b_profile);
+// Colours on a terminal (unless NO_COLOR is set, or the terminal is dumb),
+// always or never as --color says.
+bool ColourWanted(const std::string& when) {
+  if (when != "auto") return when == "always";
+  const std::string no_color = CommandEnv().Variable("NO_COLOR");
+  return StdoutIsTerminal() && no_color.empty() && CommandEnv().Variable("TERM") != "dumb";
 }
 
-std::string_view ChangeWord(Change::Kind k) {
-  switch (k) {
-    case Change::Kind::Added: return "added";
-    case Change::Kind::Removed: return "removed";
-    case Change::Kind::Changed: break;
+// A stored text as the terminal or the pipe should get it; on a terminal the
+// control characters a pack may hold are shown as \xNN instead of being
+// obeyed.
+std::string Shown(std::string_view bytes) {
+  std::string text = ForStdout(bytes);
+  if (!StdoutIsTerminal()) return text;
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u < 0x20 && c != '\t') || u == 0x7F)
+      out += fmt::format("\\x{:02X}", u);
+    else
+      out += c;
   }
-  return "changed";
+  return out;
 }
 
-void PrintSummary(std::ostream& out, const DiffOptions& o, const Result& r) {
-  out << (r.Equal() ? "equal: " : "differ: ") << ForStdout(kestrel::store::MaskedText(o.a)) << " and "
-      << ForStdout(kestrel::store::MaskedText(o.b)) << '\n';
-  if (r.profiles_replaced) out << "the import would replace profiles: " << ListForStdout(*r.profiles_replaced) << '\n';
-  if (r.applications_replaced)
-    out << "the import would replace applications: " << ListForStdout(*r.applications_replaced) << '\n';
-  for (const auto& [scope, tables] : r.counts) {
-    std::map<std::string_view, TableCounts> kinds;  // the tables' counts summed per kind
-    for (const auto& [table, c] : tables) {
-      TableCounts& k = kinds[kestrel::diff::KindOfTable(table)];
-      k.added += c.added, k.removed += c.removed, k.changed += c.changed, k.same += c.same;
-    }
-    for (const auto& [kind, c] : kinds)
-      if (c.Differs())
-        out << ScopeName(scope) << ", " << kind << ": " << c.added << " added, " << c.removed << " removed, "
-            << c.changed << " changed, " << c.same << " the same\n";
-  }
-}
-
-void PrintValueLines(std::ostream& out, char mark, const Bytes& value) {
-  if (!value) {
-    out << "      " << mark << " (not set)\n";
-    return;
-  }
-  std::string_view rest = *value;
-  for (;;) {
-    const size_t end = rest.find("\r\n");
-    out << "      " << mark << ' ' << ForStdout(rest.substr(0, end)) << '\n';
-    if (end == std::string_view::npos) break;
-    rest.remove_prefix(end + 2);
-  }
-}
-
-void PrintDetails(std::ostream& out, const Result& r) {
-  for (const auto& c : r.changes) {
-    out << ChangeWord(c.kind) << ' ' << c.table << ' ' << ScopeName(c.scope) << ':';
-    for (const auto& [column, value] : c.key) out << ' ' << column << '=' << ForStdout(value);
-    out << '\n';
-    for (const auto& f : c.fields) {
-      out << "    " << f.column << '\n';
-      PrintValueLines(out, '-', f.a);
-      PrintValueLines(out, '+', f.b);
-    }
-  }
-}
-
-
-Json Text(const Bytes& b) { return b ? JsonText(*b) : Json(nullptr); }
-
-void PutScope(Json& j, const Scope& s) {
-  switch (s.kind) {
-    case Scope::Kind::Profile:
-      j["scope"] = "profile";
-      j["a_profile"] = s.a_profile ? Json(*s.a_profile) : Json(nullptr);
-      j["b_profile"] = s.b_profile ? Json(*s.b_profile) : Json(nullptr);
-      break;
-    case Scope::Kind::Application:
-      j["scope"] = "application";
-      j["application"] = Latin1ToUtf8(s.application);
-      break;
-    case Scope::Kind::Shared: j["scope"] = "shared"; break;
-  }
-}
-
-Json AsJson(const DiffOptions& o, const Result& r, bool details) {
-  Json j;
-  j["a"] = Latin1ToUtf8(kestrel::store::MaskedText(o.a));
-  j["b"] = Latin1ToUtf8(kestrel::store::MaskedText(o.b));
-  j["equal"] = r.Equal();
-  if (r.profiles_replaced) j["profiles_replaced"] = *r.profiles_replaced;
-  if (r.applications_replaced) {
-    j["applications_replaced"] = Json::array();
-    for (const auto& a : *r.applications_replaced) j["applications_replaced"].push_back(Text(a));
-  }
-  j["summary"] = Json::array();
-  for (const auto& [scope, tables] : r.counts)
-    for (const auto& [table, c] : tables) {
-      Json row;
-      PutScope(row, scope);
-      row["table"] = table;
-      row["kind"] = kestrel::diff::KindOfTable(table);
-      row["added"] = c.added;
-      row["removed"] = c.removed;
-      row["changed"] = c.changed;
-      row["same"] = c.same;
-      j["summary"].push_back(std::move(row));
-    }
-  if (!details) return j;
-  j["changes"] = Json::array();
-  for (const auto& c : r.changes) {
-    Json row;
-    row["change"] = ChangeWord(c.kind);
-    PutScope(row, c.scope);
-    row["table"] = c.table;
-    row["kind"] = kestrel::diff::KindOfTable(c.table);
-    row["key"] = Json::object();
-    for (const auto& [column, value] : c.key) row["key"][column] = Latin1ToUtf8(value);
-    row["fields"] = Json::array();
-    for (const auto& f : c.fields) row["fields"].push_back({{"column", f.column}, {"a", Text(f.a)}, {"b", Text(f.b)}});
-    j["changes"].push_back(std::move(row));
-  }
-  return j;
-}
-
-int RunDiff(const DiffOptions& o) {
+int Compare(const DiffOptions& o) {
   using kestrel::diff::Side;
   const Side a = kestrel::diff::ParseSide(CommandEnv(), o.a), b = kestrel::diff::ParseSide(CommandEnv(), o.b);
   kestrel::diff::Options options;
   options.load_dates = o.load_dates;
   options.lock_wait_seconds = LockWaitSeconds();
-  const Result r = kestrel::Diff(a, b, options, CommandContext());
-  if (o.json)
-    PrintJson(std::cout, AsJson(o, r, !o.stat));
-  else {
-    PrintSummary(std::cout, o, r);
-    if (!o.stat) PrintDetails(std::cout, r);
+  options.tables = o.tables;
+  const kestrel::diff::Result r = kestrel::Diff(a, b, options, CommandContext());
+  std::ostringstream text;
+  if (o.json) {
+    PrintJson(text, kestrel::present::DiffJson(r, !o.stat, o.context));
+  } else {
+    DiffTextOptions shown;
+    shown.mode = o.name_only ? DiffTextOptions::Mode::NameOnly
+                 : o.stat    ? DiffTextOptions::Mode::Stat
+                             : DiffTextOptions::Mode::Full;
+    shown.context = o.context;
+    shown.colour = ColourWanted(o.color);
+    shown.shown = Shown;
+    kestrel::present::WriteDiffText(text, r, shown);
   }
-  std::cout.flush();
-  return o.exit_code && !r.Equal() ? kDiffersExit : 0;
+  WritePaged(text.str(), !o.no_pager && !o.json);
+  return r.Equal() ? kEqualExit : kDifferExit;
+}
+
+int RunDiff(const DiffOptions& o) {
+  // A failure is said as every command says it, and answered with the exit
+  // code of trouble, which no comparison returns.
+  bool answered = false;
+  const int rc = Guard([&] {
+    const int differ = Compare(o);
+    answered = true;
+    return differ;
+  });
+  return answered ? rc : kTroubleExit;
 }
 
 void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
   sub.add_option("A", o.a, "a logic pack folder, STORE:PROFILE, or a store alone when B is a pack")->required();
   sub.add_option("B", o.b, "a logic pack folder, STORE:PROFILE, or a store alone when A is a pack")->required();
-  sub.add_flag("--json", o.json, "write the summary and every difference as one JSON object");
+  CLI::Option* json = sub.add_flag("--json", o.json, "write the summary and every difference, each field, as one JSON object");
   AddWaitOption(sub);
-  sub.add_flag("--stat", o.stat, "the summary only");
-  sub.add_flag("--exit-code", o.exit_code, "exit 3 when the sides differ (0 when they are equal)");
+  CLI::Option* stat = sub.add_flag("--stat", o.stat, "the summary only");
+  sub.add_flag("--name-only", o.name_only, "one line per object that differs (what, table, profile, key), nothing else")
+      ->excludes(stat)
+      ->excludes(json);
+  sub.add_option("-U,--unified", o.context,
+                 "unchanged lines shown around the changed lines of a multi-line value, 0 to 1000000 (default 3)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 1000000).description(""));
+  sub.add_option("--color", o.color, "colours: auto (the default: on a terminal, unless NO_COLOR is set), always or never")
+      ->type_name("WHEN")
+      ->check(CLI::IsMember({"auto", "always", "never"}).description(""));
+  sub.add_flag("--no-pager", o.no_pager, "write to the terminal directly instead of through $PAGER (less -FRX)");
+  sub.add_option("--table", o.tables,
+                 "compare only this table (qzmap120, qzddi150, ...); repeatable, or comma-separated")
+      ->type_name("TABLE")
+      ->delimiter(',')
+      ->check(CLI::Validator(
+          [](std::string& table) {
+            const std::vector<std::string> tables = kestrel::diff::Tables();
+            if (std::find(tables.begin(), tables.end(), table) != tables.end()) return std::string();
+            return fmt::format("no logic pack carries a table {} (the tables: {})", table, fmt::join(tables, ", "));
+          },
+          ""));
   sub.add_flag("--load-dates", o.load_dates,
                "compare the load dates of rules and libraries too (left out by default: they only say when a "
                "row was loaded)");
   sub.footer(
-      "A store alone (no :PROFILE) beside a pack shows what importing the pack would change: each pack profile "
-      "against the store's profile the import would replace. Objects are matched by key, never by their place "
-      "in a file. Exit 0 whether the sides are equal or not (unless --exit-code), 1 on a failure, 2 on a usage "
-      "error.");
+      "Lines starting with - are A's, lines with + B's. A store alone (no :PROFILE) beside a pack shows what "
+      "importing the pack would change in the store, in either order: - the store's, + the pack's. Objects are "
+      "matched by key, never by their place in a file; a multi-line value shows its changed lines with -U lines "
+      "of context. On a terminal the output is paged ($PAGER, else less -FRX) and coloured.\n"
+      "Exit status: 0 the sides are equal, 1 they differ, 2 trouble (a usage error, or a failure with "
+      "\"error N: ...\" on stderr).");
   sub.parse_complete_callback([&sub, &o] {
     using kestrel::diff::Side;
     const auto store_alone = [](const std::string& s) {

@@ -10,6 +10,7 @@
 #include "diff/row_compare.h"
 #include "diff/store_export.h"
 #include "diff/table_keys.h"
+#include "base/errors_ours.h"
 #include "kestrel/error.h"
 #include "kestrel/store.h"
 
@@ -61,11 +62,18 @@ Pairing PairByNumber(const PackSide& a, const PackSide& b) {
   return p;
 }
 
+// Whether the caller asked for the table (every table when it named none).
+bool Wanted(const Options& options, std::string_view table) {
+  return options.tables.empty() ||
+         std::find(options.tables.begin(), options.tables.end(), table) != options.tables.end();
+}
+
 void CompareProfiles(const ProfilePair& pair, const Options& options, Result& out) {
   const Scope scope{.kind = Scope::Kind::Profile, .a_profile = pair.a_profile, .b_profile = pair.b_profile,
                     .application = {}};
   for (const auto& k : TableKeys()) {
     if (k.group != TableGroup::Profile && k.group != TableGroup::Rules && k.group != TableGroup::Libraries) continue;
+    if (!Wanted(options, k.table)) continue;
     const KeyedRows a = pair.a ? pair.a->ProfileRows(k.table, pair.a_profile) : KeyedRows{};
     const KeyedRows b = pair.b ? pair.b->ProfileRows(k.table, pair.b_profile) : KeyedRows{};
     CompareRows(k.table, scope, a, b, options, out);
@@ -77,7 +85,7 @@ void CompareAll(const Pairing& p, const Options& options, Result& out) {
   for (const auto& pair : p.applications) {
     const Scope scope{.kind = Scope::Kind::Application, .a_profile = {}, .b_profile = {}, .application = pair.appl};
     for (const auto& k : TableKeys()) {
-      if (k.group != TableGroup::ApplicationData) continue;
+      if (k.group != TableGroup::ApplicationData || !Wanted(options, k.table)) continue;
       const KeyedRows a = pair.a ? pair.a->ApplicationRows(k.table, pair.appl) : KeyedRows{};
       const KeyedRows b = pair.b ? pair.b->ApplicationRows(k.table, pair.appl) : KeyedRows{};
       CompareRows(k.table, scope, a, b, options, out);
@@ -86,7 +94,7 @@ void CompareAll(const Pairing& p, const Options& options, Result& out) {
   if (p.shared_a || p.shared_b) {
     const Scope scope{};
     for (const auto& k : TableKeys()) {
-      if (k.group != TableGroup::Functions && k.group != TableGroup::Codes) continue;
+      if ((k.group != TableGroup::Functions && k.group != TableGroup::Codes) || !Wanted(options, k.table)) continue;
       const KeyedRows a = p.shared_a ? p.shared_a->ProfileRows(k.table, std::nullopt) : KeyedRows{};
       const KeyedRows b = p.shared_b ? p.shared_b->ProfileRows(k.table, std::nullopt) : KeyedRows{};
       CompareRows(k.table, scope, a, b, options, out);
@@ -95,14 +103,15 @@ void CompareAll(const Pairing& p, const Options& options, Result& out) {
 }
 
 // A pack against a store alone: each pack profile with the store's profile
-// the import would replace, each application with the store's.
+// the import would replace, each application with the store's; the store is
+// side A, what the import would take away, and the pack side B.
 struct StoreAlone {
   std::vector<std::unique_ptr<TemporaryPack>> exports;
   Pairing pairing;
 };
 
 StoreAlone PairWithStore(Env& env, const PackSide& pack, const std::shared_ptr<store::Connection>& c,
-                         bool pack_is_a, Result& out) {
+                         Result& out) {
   StoreAlone s;
   const ExportShape shape = ShapeOf(pack);
   out.profiles_replaced.emplace();
@@ -129,10 +138,8 @@ StoreAlone PairWithStore(Env& env, const PackSide& pack, const std::shared_ptr<s
       if (std::find(replaced.begin(), replaced.end(), *appl) == replaced.end() && StoreHoldsApplication(*c, *appl))
         replaced.push_back(*appl);
     }
-    ProfilePair pair{.a = &pack, .a_profile = profile.number, .b = held,
-                     .b_profile = held ? std::optional<int64_t>(target) : std::nullopt};
-    if (!pack_is_a) std::swap(pair.a, pair.b), std::swap(pair.a_profile, pair.b_profile);
-    s.pairing.profiles.push_back(pair);
+    s.pairing.profiles.push_back({.a = held, .a_profile = held ? std::optional<int64_t>(target) : std::nullopt,
+                                  .b = &pack, .b_profile = profile.number});
   }
   // An application the store holds is compared with its rows in an export
   // that carries it; one the store lacks is new.
@@ -154,13 +161,11 @@ StoreAlone PairWithStore(Env& env, const PackSide& pack, const std::shared_ptr<s
         held = &s.exports.back()->side();
       }
     }
-    ApplicationPair pair{appl, &pack, held};
-    if (!pack_is_a) std::swap(pair.a, pair.b);
-    s.pairing.applications.push_back(pair);
+    s.pairing.applications.push_back({appl, held, &pack});
   }
   const PackSide* shared = s.exports.empty() ? nullptr : &s.exports.front()->side();
-  s.pairing.shared_a = pack_is_a ? &pack : shared;
-  s.pairing.shared_b = pack_is_a ? shared : &pack;
+  s.pairing.shared_a = shared;
+  s.pairing.shared_b = &pack;
   return s;
 }
 
@@ -175,8 +180,19 @@ Side ParseSide(Env& env, const std::string& text) {
   return {Side::Kind::Store, text, 0};
 }
 
+std::vector<std::string> Tables() {
+  std::vector<std::string> out;
+  for (const auto& k : TableKeys()) out.emplace_back(k.table);
+  return out;
+}
+
 Result Compare(Env& env, const Side& a, const Side& b, const Options& options) {
+  for (const auto& table : options.tables)
+    if (std::none_of(TableKeys().begin(), TableKeys().end(), [&](const TableKey& k) { return k.table == table; }))
+      RaiseWithDetail(Ours::DiffTableUnknown, table);
   Result out;
+  out.a = a;
+  out.b = b;
   const bool a_pack = a.kind == Side::Kind::Pack, b_pack = b.kind == Side::Kind::Pack;
   if ((a.kind == Side::Kind::Store && !b_pack) || (b.kind == Side::Kind::Store && !a_pack))
     throw ComError(rt::InvalidProcedureCall, std::string(RuntimeErrorText(rt::InvalidProcedureCall)) +
@@ -189,7 +205,9 @@ Result Compare(Env& env, const Side& a, const Side& b, const Options& options) {
     const Side& store_side = a.kind == Side::Kind::Store ? a : b;
     const PackSide& pack = a_pack ? *pack_a : *pack_b;
     const auto c = store::Open(store_side.location, options.lock_wait_seconds);
-    const StoreAlone s = PairWithStore(env, pack, c, a_pack, out);
+    out.a = store_side;
+    out.b = a_pack ? a : b;
+    const StoreAlone s = PairWithStore(env, pack, c, out);
     CompareAll(s.pairing, options, out);
     return out;
   }

@@ -37,23 +37,24 @@ class TableComparison {
       ia = a.erase(ia);
     }
     const size_t paired = std::min(a.size(), b.size());
-    for (size_t i = 0; i < paired; ++i) {
-      Change c = Made(Change::Kind::Changed, a[i]);
-      for (size_t col : compared_)
-        if (a[i][col] != b[i][col]) c.fields.push_back({std::string(shape_.columns[col]), a[i][col], b[i][col]});
-      out_.changes.push_back(std::move(c));
-      ++counts.changed;
-    }
+    for (size_t i = 0; i < paired; ++i, ++counts.changed)
+      out_.changes.push_back(Made(Change::Kind::Changed, &a[i], &b[i]));
     for (size_t i = paired; i < a.size(); ++i, ++counts.removed)
-      out_.changes.push_back(Made(Change::Kind::Removed, a[i]));
-    for (size_t i = paired; i < b.size(); ++i, ++counts.added) out_.changes.push_back(Made(Change::Kind::Added, b[i]));
+      out_.changes.push_back(Made(Change::Kind::Removed, &a[i], nullptr));
+    for (size_t i = paired; i < b.size(); ++i, ++counts.added)
+      out_.changes.push_back(Made(Change::Kind::Added, nullptr, &b[i]));
   }
 
  private:
-  Change Made(Change::Kind kind, const Row& row) const {
+  // The row on each side it is on (nullptr on the other), every compared field.
+  Change Made(Change::Kind kind, const Row* a, const Row* b) const {
     Change c{.kind = kind, .scope = scope_, .table = std::string(table_), .key = {}, .fields = {}};
+    const Row& row = a ? *a : *b;
     for (size_t p : shape_.key_positions)
       if (shape_.columns[p] != "mprf") c.key.emplace_back(shape_.columns[p], row[p].value_or(std::string()));
+    c.fields.reserve(compared_.size());
+    for (size_t col : compared_)
+      c.fields.push_back({std::string(shape_.columns[col]), a ? (*a)[col] : Bytes(), b ? (*b)[col] : Bytes()});
     return c;
   }
 

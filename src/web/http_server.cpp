@@ -103,6 +103,9 @@ void Route(httplib::Server& server, Wizard& wizard, const std::vector<std::strin
               [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Run(req.body, true)); });
   server.Post("/api/import",
               [&](const httplib::Request& req, httplib::Response& res) { Send(res, wizard.Run(req.body, false)); });
+  server.Get("/api/diff", [&](const httplib::Request& req, httplib::Response& res) {
+    Send(res, wizard.Diff(req.get_param_value("pack"), req.get_param_value("context")));
+  });
   server.Get("/api/progress", [&](const httplib::Request&, httplib::Response& res) { Send(res, wizard.Progress()); });
   server.Get("/api/log", [&](const httplib::Request&, httplib::Response& res) { Send(res, wizard.Log()); });
   server.Get(std::string(kOpenPagePath), [&hosts](const httplib::Request&, httplib::Response& res) {

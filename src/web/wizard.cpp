@@ -4,6 +4,7 @@
 #include "web/wizard.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "kestrel/latin1.h"
 #include "kestrel/run_log_text.h"
 #include "kestrel/store.h"
+#include "present/diff_view.h"
 #include "present/selection_failure.h"
 #include "present/import_view.h"
 #include "present/json.h"
@@ -409,6 +411,34 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
     });
     if (!started) return running;
     return Reply{202, Json{{"started", true}, {"dry_run", dry_run}}};
+  });
+}
+
+Reply Wizard::Diff(const std::string& pack, const std::string& context) {
+  std::string folder;
+  try {
+    folder = PackFolderOf(PacksFolder(), pack);
+  } catch (const BadRequest& e) {
+    return ErrorReply(400, e.number, e.text);
+  } catch (const kestrel::ComError& e) {
+    return ErrorReply(404, e.number(), e.description());
+  }
+  return Answer([&] {
+    int lines = 3;
+    if (!context.empty()) {
+      const auto [end, ec] = std::from_chars(context.data(), context.data() + context.size(), lines);
+      if (ec != std::errc() || end != context.data() + context.size() || lines < 0 || lines > 1000000)
+        Refuse("\"context\" is the number of unchanged lines around a change, from 0");
+    }
+    kestrel::diff::Options options;
+    options.lock_wait_seconds = options_.wait_seconds;
+    const kestrel::diff::Result r =
+        kestrel::Diff({kestrel::diff::Side::Kind::Pack, folder, 0}, {kestrel::diff::Side::Kind::Store, options_.store, 0},
+                      options);
+    Json reply = present::DiffJson(r, true, lines);
+    reply["pack"] = present::JsonText(pack);
+    reply["store"] = present::JsonText(kestrel::store::MaskedLocation(options_.store));
+    return Reply{200, reply};
   });
 }
 

@@ -57,6 +57,10 @@ class Wizard {
   // "replaces" (what the person confirmed it replaces) refused with 409 when
   // it would replace anything else; then started: 202.
   Reply Run(const std::string& body, bool dry_run);
+  // GET /api/diff?pack=NAME[&context=N]: what importing the pack would change
+  // in the store, as `diff --json PACK STORE` prints it (hunks with N lines
+  // of context, 3 unless given).
+  Reply Diff(const std::string& pack, const std::string& context);
   // GET /api/progress: the running or last job (ImportJob::Status).
   Reply Progress() const;
   // GET /api/log: {"log": the run log lines the last import or dry run wrote}.
