@@ -90,6 +90,13 @@ class KESTREL_API Store {
   std::string location_;
 };
 
+// The depth a profile would have as a child of `parent` (1 for 0, a root):
+// the parent's chain of base profiles, climbed through the store's chains.
+// A parent the store does not hold is refused with 9131 (Ours::ProfileNotStored),
+// naming it; the component's GetDepthOfProfile answers for one as if it were
+// a root.
+KESTREL_API int ProfileDepth(Store& store, int parent);
+
 // ---- Export ----
 
 struct ExportRequest {

@@ -51,6 +51,8 @@ enum class Ours : int32_t {
   WorkFolderWriteFailed = 9061,  // a file of the import's working folder could not be written (a full disk)
   NulInArgument = 9070,       // a text a host passes (a store location, a path, a user) holds a NUL byte
   RequestNotJson = 9080,      // a call of the web wizard that changes something with a body not declared JSON
+  NotAProfileStore = 9130,    // a store location that opens, but holds no profile store (an SQLite file of other tables)
+  ProfileNotStored = 9131,    // a profile number the store does not hold, where one it holds is needed
 };
 
 KESTREL_API int32_t Number(Ours e);

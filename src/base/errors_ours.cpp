@@ -35,8 +35,7 @@ constexpr std::array kTable = {
     Entry{Ours::NoCurrentRow, "Either BOF or EOF is true: the recordset has no current row"},
     Entry{Ours::StatementNotSingle, "Only one statement can be executed at a time"},
     Entry{Ours::StoreKindUnsupported, "Stores of this kind are not supported by this build"},
-    Entry{Ours::ReplaceNotConfirmed,
-          "The import would delete and replace what the store holds; run it again with --replace"},
+    Entry{Ours::ReplaceNotConfirmed, "The import would delete and replace what the store holds"},
     Entry{Ours::StoreLocked, "The store is locked by another program"},
     Entry{Ours::ImportInterrupted, "The import was interrupted and rolled back: the store is unchanged"},
     Entry{Ours::ImportRunning, "An import into this store is running; wait until it has ended"},
@@ -57,6 +56,8 @@ constexpr std::array kTable = {
     Entry{Ours::WorkFolderWriteFailed, "The import's working folder could not be written"},
     Entry{Ours::NulInArgument, "The text holds a NUL byte, which would cut it short"},
     Entry{Ours::RequestNotJson, "The wizard takes only JSON requests"},
+    Entry{Ours::NotAProfileStore, "The store is not a profile store (it has no table qzmap100)"},
+    Entry{Ours::ProfileNotStored, "The store holds no profile of this number"},
 };
 
 }  // namespace

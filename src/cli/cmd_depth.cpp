@@ -1,5 +1,6 @@
 // kestrel depth: the depth a profile would have as a child of a given parent.
-// The engine has no call for it: the component's GetDepthOfProfile answers.
+// A parent the store does not hold is refused (the component's
+// GetDepthOfProfile would answer 2 for it).
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -30,11 +31,9 @@ void DeclareDepthOptions(CLI::App& sub, DepthOptions& o) {
 }
 
 int RunDepth(const DepthOptions& o) {
-  return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
-    import.putref_DataConnection(OpenStore(o.store).Connection());
-    int32_t mprf = 0, pprf = o.parent, depth = 0;
-    if (!import.GetDepthOfProfile(mprf, pprf, depth))
-      return Fail(import.get_ErrorNumber(), import.get_ErrorDescription());
+  return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport&) {
+    kestrel::Store store = OpenStore(o.store);
+    const int depth = kestrel::ProfileDepth(store, o.parent);
     if (o.json)
       PrintJson(std::cout, Json{{"parent", o.parent}, {"depth", depth}});
     else

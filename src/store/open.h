@@ -18,4 +18,10 @@ namespace kestrel::store {
 // library that may quote a malformed location.
 std::string WithoutPasswords(std::string text, const std::string& location);
 
+// Refuses a store that opened but is not a profile store (an SQLite file of
+// other tables, a server schema without ours) with Ours::NotAProfileStore,
+// naming `location` (masked) as its place, before a statement of ours fails
+// on a table it lacks.
+void RequireProfileStore(Connection& c, const std::string& location);
+
 }  // namespace kestrel::store
