@@ -61,7 +61,7 @@ int FailAt(const kestrel::Error& e, std::string_view where) {
   std::cerr << "error " << said.number;
   if (!said.sqlstate.empty()) std::cerr << " (SQLSTATE " << said.sqlstate << ")";
   std::cerr << ": " << kestrel::store::MaskedText(said.sentence) << '\n';
-  if (const std::string at = said.place.Text(); !at.empty()) std::cerr << where << kestrel::store::MaskedText(at) << '\n';
+  if (const std::string at = said.beside.Text(); !at.empty()) std::cerr << where << kestrel::store::MaskedText(at) << '\n';
   if (!said.hint.empty()) std::cerr << "hint: " << said.hint << '\n';
   if (said.sentence != e.description()) Detail("its text: " + kestrel::store::MaskedText(e.description()));
   return 1;

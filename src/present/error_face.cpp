@@ -18,8 +18,11 @@ namespace {
 // texts of one number (each procedure of the component numbers its own
 // failures from 1); "" takes any text of the number. In `sentence`, {rest}
 // stands for the text after `starts` (trimmed), {word} for its first word,
-// {path} for the place's path and {text} for the whole text. A sentence naming {path} is said only when
-// the place has one; the place's path is not shown again beside it.
+// {detail} for what the text adds in parentheses (" (Qzmap101.dat, line 1:
+// ...)"), {path} for the place's path (left out where there is none) and
+// {text} for the whole text. Beside a sentence that is not the whole text,
+// the place's path is not shown: it is the export's root, or named in the
+// sentence.
 struct Row {
   int32_t number;
   std::string_view starts;
@@ -48,7 +51,7 @@ constexpr std::array kRows = {
     // Reading a pack's details.
     Row{1, "ShowLogicPackDetails - Path Not Found ", "The pack folder {rest} does not exist",
         "PACK is the pack folder `kestrel export` printed", "Choose a pack from the list."},
-    Row{2, "ShowLogicPackDetails - Log File Missing ExportMR.log", "{path} is not a logic pack: it has no ExportMR.log",
+    Row{2, "ShowLogicPackDetails - Log File Missing ExportMR.log", "The folder {path} is not a logic pack: it has no ExportMR.log",
         "PACK must be a folder an export wrote, such as ROOT/ExportedRules/30-ACC10-ACCX2-M: it holds ExportMR.log",
         "Choose a pack from the list."},
     Row{3, "ShowLogicPackDetails - Exported Objects are incorrect",
@@ -57,13 +60,15 @@ constexpr std::array kRows = {
     Row{4, "ShowLogicPackDetails - Incorrect log file or log file corrupted",
         "The manifest ExportMR.log of the pack {path} is damaged", "export the profile again", kExportAgain},
     Row{5, "ShowLogicPackDetails - At least one or more data files are missing.",
-        "The pack lacks {rest}, a file its manifest lists", "`kestrel ls PACK` lists the files the pack holds",
+        "The pack {path} lacks {rest}, a file its manifest lists", "`kestrel ls PACK` lists the files the pack holds",
         kExportAgain},
-    Row{100, "Import Migration Profile - ", "The pack file {word} is cut short or damaged", "export the profile again",
+    Row{100, "Import Migration Profile - ", "The pack file {word} is cut short or damaged{detail}", "export the profile again",
         kExportAgain},
-    Row{505, "Could not retrieve installation directory", "No installation folder is recorded in {path}",
+    Row{505, "Could not retrieve installation directory", "The registry file {path} records no installation folder",
         "run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)",
         "Record an installation folder, then start the wizard again."},
+    // SQLite's own words for a table the store lacks (number 1, SQLITE_ERROR).
+    Row{1, "no such table: ", "The store has no table {rest}", "", ""},
     // Ours: the text is the sentence already; the faces add the hint.
     Row{static_cast<int32_t>(Ours::ReplaceNotConfirmed), "", "{text}",
         "add --replace to delete and replace them (--dry-run shows what the import would change)",
@@ -148,6 +153,7 @@ Said Say(const Error& e, Face face) {
   Said said;
   said.number = e.number();
   said.place = e.place();
+  said.beside = e.place();
   int32_t number = e.number();
   std::string text = e.description();
   if (auto inner = Trapped(text)) std::tie(number, text) = *inner;
@@ -156,28 +162,33 @@ Said Say(const Error& e, Face face) {
   const std::string& path = said.place.path;
   said.sentence = text;
   if (const Row* row = RowOf(number, text)) {
-    const bool needs_path = row->sentence.find("{path}") != std::string_view::npos;
     const std::string_view rest = Trimmed(std::string_view(text).substr(row->starts.size()));
-    if (!needs_path || !path.empty())
-      said.sentence = fmt::format(fmt::runtime(row->sentence), fmt::arg("rest", rest),
-                                  fmt::arg("word", rest.substr(0, rest.find(' '))), fmt::arg("path", path),
-                                  fmt::arg("text", text));
+    const size_t open = text.find(" (");
+    said.sentence = fmt::format(fmt::runtime(row->sentence), fmt::arg("rest", rest),
+                                fmt::arg("word", rest.substr(0, rest.find(' '))), fmt::arg("path", path),
+                                fmt::arg("detail", open == std::string::npos ? "" : text.substr(open)),
+                                fmt::arg("text", text));
+    // "The pack {path} exists already" without a path.
+    for (size_t twice; (twice = said.sentence.find("  ")) != std::string::npos;) said.sentence.erase(twice, 1);
     said.hint = face == Face::CommandLine ? row->command_line : row->web;
     // The export names its root as the place of every failure; a sentence
     // about a profile or a root says what it is about.
-    if (row->sentence.find("{text}") == std::string_view::npos) said.place.path.clear();
+    if (row->sentence.find("{text}") == std::string_view::npos) said.beside.path.clear();
   } else if (!path.empty() && text == RuntimeErrorText(number)) {
     // The file layer's failures carry the run time's text alone, as the
     // component's messages quote it; the face names the file.
     said.sentence = text + ": " + path;
-    said.place.path.clear();
   }
   if (!said.sqlstate.empty())
     for (const ServerHint& h : kServerHints)
       if (said.sqlstate.starts_with(h.code)) said.hint = face == Face::CommandLine ? h.command_line : h.web;
-  if (!said.place.path.empty() && said.sentence.find(said.place.path) != std::string::npos) said.place.path.clear();
-  if (!said.place.table.empty() && said.sentence.find("table " + said.place.table) != std::string::npos)
-    said.place.table.clear();
+  // A place the sentence names already is not said twice.
+  Place& beside = said.beside;
+  const std::string at = beside.Text();
+  if ((!at.empty() && said.sentence.find(at) != std::string::npos) ||
+      (!beside.path.empty() && said.sentence.find(beside.path) != std::string::npos))
+    beside = Place{};
+  if (!beside.table.empty() && said.sentence.find("table " + beside.table) != std::string::npos) beside.table.clear();
   return said;
 }
 

@@ -26,9 +26,8 @@ struct Said {
   std::string sentence;  // the face's sentence, naming what failed where that is known
   std::string hint;      // what to do, in the face's words; "" when there is nothing to add
   std::string sqlstate;  // the server's SQLSTATE ("42P01") of a server store's failure, else ""
-  // The error's place, for the face to show beside the sentence; what the
-  // sentence names already is left out.
-  Place place;
+  Place place;   // the error's place, whole
+  Place beside;  // what a face shows beside the sentence: the place less what the sentence names
 };
 
 // What `face` says about `e`. A failure a procedure's trap wrapped
@@ -38,7 +37,7 @@ Said Say(const Error& e, Face face);
 
 // {"error": {"number": N, "description": SENTENCE, "hint": ..., "sqlstate": ...,
 // "place": {...}}}: the sentence as the description; hint, sqlstate and the
-// place's fields only where they say something.
+// (whole) place's fields only where they say something.
 Json SaidJson(const Said& said);
 
 }  // namespace kestrel::present

@@ -55,7 +55,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        "error 53: File not found: T/missing.db\n", {}, "", "T/missing.db"},
       {{"depth", "--store", "STORE", "--registry", "REGISTRY"}, 2, "", {"--parent"}, "", ""},
       {{"depth", "--store", "STORE", "--parent", "30", "--registry", "T/no-such.ini"}, 1,
-       "error 505: No installation folder is recorded in T/no-such.ini\n", {"\nhint: run `kestrel setup"}, "", ""},
+       "error 505: The registry file T/no-such.ini records no installation folder\n", {"\nhint: run `kestrel setup"}, "",
+       ""},
       {{"depth", "--store", "STORE", "--parent", "30", "--registry", "REGISTRY"}, 0, "", {}, "4\n", ""},
       {{"depth", "--store", "STORE", "--parent", "0", "--registry", "REGISTRY"}, 0, "", {}, "1\n", ""},
       {{"counts", "--store", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
@@ -68,7 +69,7 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       {{"demo-store", "STORE"}, 1, "error 58: File already exists: STORE\n", {}, "", ""},
       {{"export", "--store", "STORE", "--profile", "seven"}, 2, "", {}, "", ""},
       {{"export", "--store", "STORE", "--profile", "77", "--root", "T", "--single"}, 1,
-       "error 2: The store holds no profile 77\n", {"\nhint: `kestrel list --store STORE` lists the profiles it holds\n"},
+       "error 2: The store holds no profile 77\n", {"\nhint: `kestrel list --store ", " lists the profiles it holds\n"},
        "", "T/ExportedRules"},
       // Mistakes on the command line: one line naming the mistake (and the
       // nearest valid word), then where the help is; exit 2, nothing done.
@@ -126,8 +127,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       {{"counts", "-q", "--store", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
       {{"-q", "-v", "counts", "--store", "STORE"}, 2, "kestrel counts: --quiet excludes --verbose\n", {}, "", ""},
       // Sentences of the command line's own for the component's texts, a hint in its words.
-      {{"show", "T", "--store", "STORE", "--registry", "REGISTRY"}, 1, "error 2: T is not a logic pack: it has no ExportMR.log\n",
-       {"\nhint: ", " must be a folder an export wrote, such as "}, "", ""},
+      {{"show", "T", "--store", "STORE", "--registry", "REGISTRY"}, 1, "error 2: The folder ",
+       {" is not a logic pack: it has no ExportMR.log\nhint: ", " must be a folder an export wrote, such as "}, "", ""},
       {{"ls", "T/none"}, 1, "error 76: Path not found: T/none\n", {}, "", ""},
       {{"list", "--store", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
       {{"show", "T/none", "--store", "STORE", "--registry", "REGISTRY"}, 1,

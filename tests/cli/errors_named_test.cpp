@@ -13,6 +13,7 @@
 
 #include "cli/demo_pack.h"
 #include "pack/sums.h"
+#include "present/error_face.h"
 #include "store/open.h"
 
 namespace kestrel::testing {
@@ -42,7 +43,7 @@ const Row kRows[] = {
     {"a folder that is no pack, to ls", [](const Copies&, const std::string& t) { fs::create_directory(t + "/packs"); },
      {"ls", "{T}/packs"}, 1, "error 53: File not found: {T}/packs/ExportMR.log\n", {}},
     {"a folder that is no pack, to show", nullptr, {"show", "{T}", "--store", "{STORE}", "--registry", "{REGISTRY}"}, 1,
-     "error 2: {T} is not a logic pack: it has no ExportMR.log\n", {"\nhint: PACK must be a folder an export wrote"}},
+     "error 2: The folder {T} is not a logic pack: it has no ExportMR.log\n", {"\nhint: PACK must be a folder an export wrote"}},
     {"a pack folder that does not exist", nullptr, {"show", "{T}/none", "--store", "{STORE}", "--registry", "{REGISTRY}"}, 1,
      "error 1: The pack folder {T}/none does not exist\n", {"\nhint: PACK is the pack folder `kestrel export` printed"}},
     {"a file the manifest lists, missing",
@@ -131,6 +132,46 @@ TEST(ErrorsNamedTest, LoadFunctionsReportsWhatItLoaded) {
   EXPECT_EQ(json["added"], 0);
   EXPECT_EQ(json["held_already"], functions);
   EXPECT_EQ(json["file"], "Qzmap150.dat");
+}
+
+// The web wizard's words for the same failures: its own sentence and hint,
+// with nothing of the command line (an option, a command, a placeholder)
+// nor of the component's texts; a server failure keeps its SQLSTATE apart.
+TEST(ErrorsNamedTest, TheWizardSaysItInItsOwnWords) {
+  Place pack;
+  pack.path = "/srv/packs/ExportedRules/30-ACC10-ACCX2-M";
+  const struct {
+    Error error;
+    std::string sentence;
+  } rows[] = {
+      {Error(3, "Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True", pack),
+       "The pack /srv/packs/ExportedRules/30-ACC10-ACCX2-M exists already"},
+      {Error(9030, "The import would delete and replace what the store holds: the store holds profile 30"),
+       "The import would delete and replace what the store holds: the store holds profile 30"},
+      {Error(9053, "The logic pack has no ExportMR.sums: its integrity cannot be checked: /srv/p", pack),
+       "The logic pack has no ExportMR.sums: its integrity cannot be checked: /srv/p"},
+      {Error(2, "ShowLogicPackDetails - Log File Missing ExportMR.log", pack),
+       "The folder /srv/packs/ExportedRules/30-ACC10-ACCX2-M is not a logic pack: it has no ExportMR.log"},
+      {Error(899, "Unspecified Error : --LoadToMAP150-- 53   File not found", pack),
+       "File not found: /srv/packs/ExportedRules/30-ACC10-ACCX2-M"},
+      {Error(100, "Import Migration Profile - qzddi100.dat file is not having enough data or file is corrupted"),
+       "The pack file qzddi100.dat is cut short or damaged"},
+      {Error(100663808, "could not connect to server (SQLSTATE 08006): postgresql://db/profiles"),
+       "could not connect to server: postgresql://db/profiles"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.error.description());
+    const present::Said said = present::Say(row.error, present::Face::Web);
+    EXPECT_EQ(said.number, row.error.number());
+    EXPECT_EQ(said.sentence, row.sentence);
+    for (const std::string& text : {said.sentence, said.hint})
+      for (const char* foreign : {"--", "`", "kestrel", "PACK", "STORE", "Suggession", "ShowLogicPackDetails"})
+        EXPECT_THAT(text, Not(HasSubstr(foreign)));
+  }
+  const present::Said server = present::Say(rows[6].error, present::Face::Web);
+  EXPECT_EQ(present::SaidJson(server).dump(),
+            R"({"error":{"number":100663808,"description":"could not connect to server: postgresql://db/profiles",)"
+            R"("hint":"The store's server cannot be reached: is it running?","sqlstate":"08006"}})");
 }
 
 }  // namespace

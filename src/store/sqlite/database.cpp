@@ -77,8 +77,12 @@ void Database::WaitForLocks(bool wait) {
 }
 
 ComError Database::Named(const ComError& e, std::string_view statement) const {
-  if (!waits_ || !IsStoreBusy(e)) return e;
-  return LockNotHad(location_, statement, lock_wait_);
+  if (waits_ && IsStoreBusy(e)) return LockNotHad(location_, statement, lock_wait_);
+  if (!e.place().Empty()) return e;
+  // SQLite's message names the table; the place names the store.
+  Place place;
+  place.path = location_;
+  return ComError(e.number(), e.description(), std::move(place));
 }
 
 void Database::RaiseLast() const { throw StoreError(db_); }
