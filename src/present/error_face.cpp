@@ -31,6 +31,9 @@ struct Row {
   std::string_view web;
 };
 
+constexpr std::string_view kNotAPack =
+    "PACK must be a folder an export wrote, such as ROOT/ExportedRules/30-ACC10-ACCX2-M: it holds ExportMR.log";
+constexpr std::string_view kProfileList = "The profile list shows the profiles the store holds.";
 constexpr std::string_view kExportAgain = "Export the profile again, and choose its pack from the list.";
 
 constexpr std::array kRows = {
@@ -39,21 +42,20 @@ constexpr std::array kRows = {
         "create it, or name another with --root (without it: $KESTREL_EXPORT_ROOT, else ~/ImpExpMR)",
         "Create the folder, or start the wizard with an export root that exists."},
     Row{2, "Error : Migration Profile Not found PROFILE NUMBER = ", "The store holds no profile {rest}",
-        "`kestrel list --store STORE` lists the profiles it holds", "The profile list shows the profiles the store holds."},
+        "`kestrel list --store STORE` lists the profiles it holds", kProfileList},
     Row{3, "Error : Migration Profile Already Exported", "The pack {path} exists already", "add --overwrite to replace it",
         "Choose to write the pack again to replace it."},
     Row{4, "Error : --ExportObjectEx-- Parent Profile is missing",
         "A base profile of the profile is missing from the store",
         "`kestrel list --tree --store STORE` shows each profile's base profiles; --single exports the profile alone",
         "Export the profile alone (a single profile) instead."},
-    Row{100, "Error : Qzddi100 - No Data Present for Applications", "The store holds no row of application {rest} in qzddi100",
-        "", ""},
+    Row{100, "Error : Qzddi100 - No Data Present for Applications",
+        "The store holds no row of application {rest} in qzddi100", "", ""},
     // Reading a pack's details.
     Row{1, "ShowLogicPackDetails - Path Not Found ", "The pack folder {rest} does not exist",
         "PACK is the pack folder `kestrel export` printed", "Choose a pack from the list."},
-    Row{2, "ShowLogicPackDetails - Log File Missing ExportMR.log", "The folder {path} is not a logic pack: it has no ExportMR.log",
-        "PACK must be a folder an export wrote, such as ROOT/ExportedRules/30-ACC10-ACCX2-M: it holds ExportMR.log",
-        "Choose a pack from the list."},
+    Row{2, "ShowLogicPackDetails - Log File Missing ExportMR.log",
+        "The folder {path} is not a logic pack: it has no ExportMR.log", kNotAPack, "Choose a pack from the list."},
     Row{3, "ShowLogicPackDetails - Exported Objects are incorrect",
         "The export that wrote the pack {path} failed: its manifest begins with ERRORS",
         "export the profile again", kExportAgain},
@@ -62,8 +64,8 @@ constexpr std::array kRows = {
     Row{5, "ShowLogicPackDetails - At least one or more data files are missing.",
         "The pack {path} lacks {rest}, a file its manifest lists", "`kestrel ls PACK` lists the files the pack holds",
         kExportAgain},
-    Row{100, "Import Migration Profile - ", "The pack file {word} is cut short or damaged{detail}", "export the profile again",
-        kExportAgain},
+    Row{100, "Import Migration Profile - ", "The pack file {word} is cut short or damaged{detail}",
+        "export the profile again", kExportAgain},
     Row{505, "Could not retrieve installation directory", "The registry file {path} records no installation folder",
         "run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)",
         "Record an installation folder, then start the wizard again."},
@@ -75,14 +77,14 @@ constexpr std::array kRows = {
         "Confirm the replacement to delete and replace them."},
     Row{static_cast<int32_t>(Ours::PackWithoutSums), "", "{text}",
         "a pack an older export wrote has no sums; --no-sums takes it unchecked (`kestrel ls PACK` lists its files)",
-        "The wizard takes only packs with ExportMR.sums. " "Export the profile again."},
+        "The wizard takes only packs with ExportMR.sums: export the profile again."},
     Row{static_cast<int32_t>(Ours::StoreLocked), "", "{text}",
         "--wait SECONDS waits longer for the other program (up to 86400)",
         "Try again when the other program has finished with the store."},
     Row{static_cast<int32_t>(Ours::NotAProfileStore), "", "{text}",
         "`kestrel init-store FILE` makes an empty profile store, `kestrel demo-store FILE` one with demo data", ""},
     Row{static_cast<int32_t>(Ours::ProfileNotStored), "", "{text}",
-        "`kestrel list --store STORE` lists the profiles it holds", "The profile list shows the profiles the store holds."},
+        "`kestrel list --store STORE` lists the profiles it holds", kProfileList},
 };
 
 // What a server's SQLSTATE says to do, by its class (two characters) or
@@ -102,6 +104,18 @@ constexpr std::array kServerHints = {
                         "`kestrel init-store LOCATION`", ""},
     ServerHint{"42501", "the location's user lacks a right on the store's tables: ask the database's owner to grant it",
                "The wizard's user lacks a right on the store's tables."},
+};
+
+// What to do about a file that is missing, by its name.
+struct FileHint {
+  std::string_view name;
+  std::string_view command_line;
+  std::string_view web;
+};
+
+constexpr std::array kFileHints = {
+    FileHint{"ExportMR.log", kNotAPack,
+             "Choose a pack from the list."},
 };
 
 // The failure inside a procedure's trap: "Unspecified Error : --P-- N   TEXT"
@@ -178,6 +192,9 @@ Said Say(const Error& e, Face face) {
     // The file layer's failures carry the run time's text alone, as the
     // component's messages quote it; the face names the file.
     said.sentence = text + ": " + path;
+    if (number == rt::FileNotFound)
+      for (const FileHint& h : kFileHints)
+        if (path.ends_with("/" + std::string(h.name))) said.hint = face == Face::CommandLine ? h.command_line : h.web;
   }
   if (!said.sqlstate.empty())
     for (const ServerHint& h : kServerHints)

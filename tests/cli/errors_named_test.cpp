@@ -41,7 +41,8 @@ void Execute(const std::string& store, const std::string& statement) { store::Op
 
 const Row kRows[] = {
     {"a folder that is no pack, to ls", [](const Copies&, const std::string& t) { fs::create_directory(t + "/packs"); },
-     {"ls", "{T}/packs"}, 1, "error 53: File not found: {T}/packs/ExportMR.log\n", {}},
+     {"ls", "{T}/packs"}, 1, "error 53: File not found: {T}/packs/ExportMR.log\n",
+     {"\nhint: PACK must be a folder an export wrote"}},
     {"a folder that is no pack, to show", nullptr, {"show", "{T}", "--store", "{STORE}", "--registry", "{REGISTRY}"}, 1,
      "error 2: The folder {T} is not a logic pack: it has no ExportMR.log\n", {"\nhint: PACK must be a folder an export wrote"}},
     {"a pack folder that does not exist", nullptr, {"show", "{T}/none", "--store", "{STORE}", "--registry", "{REGISTRY}"}, 1,
