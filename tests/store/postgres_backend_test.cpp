@@ -437,10 +437,12 @@ TEST_F(PostgresBackendTest, AServersRefusalNamesItsSqlStateAndTheStore) {
   const struct {
     std::string statement, sqlstate;
     int32_t number;
+    std::string table;
   } refusals[] = {
-      {"select * from qzmap999", "42P01", 16908420},
-      {"insert into qzddi100 (appl, dsca, extn) values ('LGA', 'Ledger', 0), ('LGA', 'Again', 0)", "23505", 83906754},
-      {"select 1/0", "22012", 33816706},
+      {"select * from qzmap999", "42P01", 16908420, "qzmap999"},
+      {"insert into qzddi100 (appl, dsca, extn) values ('LGA', 'Ledger', 0), ('LGA', 'Again', 0)", "23505", 83906754,
+       "qzddi100"},
+      {"select 1/0", "22012", 33816706, ""},
   };
   for (const auto& r : refusals) {
     SCOPED_TRACE(r.statement);
@@ -448,6 +450,7 @@ TEST_F(PostgresBackendTest, AServersRefusalNamesItsSqlStateAndTheStore) {
     EXPECT_EQ(e.number(), r.number);
     EXPECT_TRUE(e.description().ends_with(" (SQLSTATE " + r.sqlstate + ")")) << e.description();
     EXPECT_EQ(e.place().path, MaskedLocation(location));
+    EXPECT_EQ(e.place().table, r.table);
   }
 }
 

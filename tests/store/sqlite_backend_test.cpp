@@ -105,7 +105,7 @@ TEST(OpenStoreTest, AServerThatDoesNotAnswerIsNamedWithoutThePassword) {
 
 // A file that opens as an SQLite database but holds no profile store is
 // refused as such, named, before any statement of ours fails on a table it
-// lacks; a store file that is one opens.
+// lacks; a store file that is one opens, and a statement's failure names it.
 TEST(OpenStoreTest, AnSqliteFileThatIsNoProfileStoreIsRefusedAndNamed) {
   TempFolder dir;
   const std::string plain = dir / "notes.db", profiles = dir / "profiles.db";
@@ -117,6 +117,10 @@ TEST(OpenStoreTest, AnSqliteFileThatIsNoProfileStoreIsRefusedAndNamed) {
   EXPECT_EQ(e.place().path, plain);
   EXPECT_EQ(e.place().table, "qzmap100");
   EXPECT_EQ(ErrorOf([&] { kestrel::Store::Open(profiles); }), 0);
+  // A statement's failure names the store, and the table it lacks.
+  const ComError missing = CaughtFrom([&] { Open(profiles)->Execute("select * from qzmap999"); });
+  EXPECT_EQ(missing.place().path, profiles);
+  EXPECT_EQ(missing.place().table, "qzmap999");
 }
 
 // A group of waiting rows whose insert ends the transaction (a trigger's

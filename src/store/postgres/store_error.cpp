@@ -55,6 +55,12 @@ ComError StoreError(const PGresult* result, const std::string& location, std::st
   const ComError e = StoreError(result);
   Place place;
   place.path = MaskedLocation(location);
+  // The table of a broken constraint; a missing one is named in the message
+  // alone ('relation "qzmap999" does not exist').
+  if (const char* table = PQresultErrorField(result, PG_DIAG_TABLE_NAME)) place.table = table;
+  const std::string_view text = e.description();
+  if (place.table.empty() && state && Is(state, kUndefinedTable) && text.starts_with("relation \""))
+    place.table = text.substr(10, text.find('"', 10) - 10);
   return ComError(e.number(), e.description(), std::move(place));
 }
 

@@ -79,9 +79,12 @@ void Database::WaitForLocks(bool wait) {
 ComError Database::Named(const ComError& e, std::string_view statement) const {
   if (waits_ && IsStoreBusy(e)) return LockNotHad(location_, statement, lock_wait_);
   if (!e.place().Empty()) return e;
-  // SQLite's message names the table; the place names the store.
+  // The place names the store, and the table SQLite's message names when it
+  // is one the store lacks.
   Place place;
   place.path = location_;
+  constexpr std::string_view kNoSuchTable = "no such table: ";
+  if (e.description().starts_with(kNoSuchTable)) place.table = e.description().substr(kNoSuchTable.size());
   return ComError(e.number(), e.description(), std::move(place));
 }
 
