@@ -14,9 +14,7 @@
 namespace kestrel {
 
 Store Store::Open(const std::string& location, int wait_seconds) {
-  std::shared_ptr<store::Connection> connection = store::Open(location, wait_seconds);
-  store::RequireProfileStore(*connection, location);
-  return Store(std::move(connection), location);
+  return Store(store::OpenProfileStore(location, wait_seconds), location);
 }
 
 Store Store::Create(const std::string& location, int demo_scale) {

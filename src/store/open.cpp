@@ -65,6 +65,12 @@ void RequireProfileStore(Connection& c, const std::string& location) {
   }
 }
 
+std::shared_ptr<Connection> OpenProfileStore(const std::string& location, int lock_wait_seconds) {
+  std::shared_ptr<Connection> c = Open(location, lock_wait_seconds);
+  RequireProfileStore(*c, location);
+  return c;
+}
+
 std::shared_ptr<Connection> Create(const std::string& location) {
   if (IsServerLocation(Checked(location))) return ServerStores().create(location);
   return sqlite::SqliteConnection::Create(location);

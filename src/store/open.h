@@ -23,5 +23,7 @@ std::string WithoutPasswords(std::string text, const std::string& location);
 // naming `location` (masked) as its place, before a statement of ours fails
 // on a table it lacks.
 void RequireProfileStore(Connection& c, const std::string& location);
+// Open, then RequireProfileStore: how the engine and the diff open a store.
+std::shared_ptr<Connection> OpenProfileStore(const std::string& location, int lock_wait_seconds);
 
 }  // namespace kestrel::store
