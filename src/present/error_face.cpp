@@ -178,12 +178,14 @@ Said Say(const Error& e, Face face) {
   if (const Row* row = RowOf(number, text)) {
     const std::string_view rest = Trimmed(std::string_view(text).substr(row->starts.size()));
     const size_t open = text.find(" (");
-    said.sentence = fmt::format(fmt::runtime(row->sentence), fmt::arg("rest", rest),
+    // "The pack {path} exists already" without a path: "The pack exists already".
+    std::string pattern(row->sentence);
+    if (path.empty())
+      if (const size_t at = pattern.find(" {path}"); at != std::string::npos) pattern.erase(at, 7);
+    said.sentence = fmt::format(fmt::runtime(pattern), fmt::arg("rest", rest),
                                 fmt::arg("word", rest.substr(0, rest.find(' '))), fmt::arg("path", path),
                                 fmt::arg("detail", open == std::string::npos ? "" : text.substr(open)),
                                 fmt::arg("text", text));
-    // "The pack {path} exists already" without a path.
-    for (size_t twice; (twice = said.sentence.find("  ")) != std::string::npos;) said.sentence.erase(twice, 1);
     said.hint = face == Face::CommandLine ? row->command_line : row->web;
     // The export names its root as the place of every failure; a sentence
     // about a profile or a root says what it is about.

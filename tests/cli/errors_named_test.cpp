@@ -162,6 +162,9 @@ TEST(ErrorsNamedTest, TheWizardSaysItInItsOwnWords) {
        "The pack file qzddi100.dat is cut short or damaged"},
       {Error(100663808, "could not connect to server (SQLSTATE 08006): postgresql://db/profiles"),
        "could not connect to server: postgresql://db/profiles"},
+      // A host that gives no place: the sentence without it.
+      {Error(3, "Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True"),
+       "The pack exists already"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.error.description());
