@@ -96,6 +96,14 @@ class KESTREL_API Store {
   std::string location_;
 };
 
+// The depth a profile would have as a child of `parent` (1 for 0, a root):
+// the parent's chain of base profiles, climbed through the store's chains.
+// A parent the store does not hold is refused with 9131 (Ours::ProfileNotStored),
+// naming it; the component's GetDepthOfProfile answers for one as if it were
+// a root.
+// Changes nothing and needs no installation.
+KESTREL_API int ProfileDepth(Store& store, int parent, const Context& context = {});
+
 // ---- Export ----
 
 struct ExportRequest {
@@ -282,10 +290,6 @@ KESTREL_API void Check(Store& store, const ImportRequest& request, const Context
 // folders and run log live there.
 KESTREL_API ImportReport Import(Store& store, const ImportRequest& request, const Context& context = {});
 
-// The depth a profile gets as a child of `parent` in the store: 1 under 0
-// (a root), else one more than the parent's chain is long. Changes nothing
-// and needs no installation.
-KESTREL_API int DepthUnder(Store& store, int parent, const Context& context = {});
 
 // ---- Compare ----
 

@@ -57,6 +57,8 @@ enum class Ours : int32_t {
   BareTargetNeedsOneProfile = 9122,   // a bare --target NUMBER for a pack of more than one profile
   ApplicationPairsMismatch = 9123,    // --apps with neither one pair nor one per pack profile
   ReplaceNotAsConfirmed = 9160,  // a wizard import would replace more than the person confirmed (the store changed)
+  NotAProfileStore = 9130,    // a store location that opens, but holds no profile store (an SQLite file of other tables)
+  ProfileNotStored = 9131,    // a profile number the store does not hold, where one it holds is needed
 };
 
 KESTREL_API int32_t Number(Ours e);

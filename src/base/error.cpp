@@ -31,9 +31,13 @@ std::string_view RuntimeErrorText(int32_t number) {
   }
 }
 
-void RaiseRuntime(int32_t number) { throw ComError(number, std::string(RuntimeErrorText(number))); }
+void RaiseRuntime(int32_t number, const std::string& path) {
+  Place place;
+  place.path = path;
+  throw ComError(number, std::string(RuntimeErrorText(number)), std::move(place));
+}
 
-void RaiseErrno(int err, bool path_is_folder) {
+void RaiseErrno(int err, bool path_is_folder, const std::string& path) {
   int32_t number;
   switch (err) {
     case ENOENT: number = path_is_folder ? rt::PathNotFound : rt::FileNotFound; break;
@@ -41,9 +45,13 @@ void RaiseErrno(int err, bool path_is_folder) {
     case EACCES:
     case EPERM:
     case EROFS: number = rt::PermissionDenied; break;
-    default: throw ComError(err, std::strerror(err));
+    default: {
+      Place place;
+      place.path = path;
+      throw ComError(err, std::strerror(err), std::move(place));
+    }
   }
-  RaiseRuntime(number);
+  RaiseRuntime(number, path);
 }
 
 ComError AsComError(const std::exception& e) {

@@ -13,14 +13,16 @@
 
 namespace kestrel {
 
-// Throws ComError with a run-time number and its standard text.
-[[noreturn]] void RaiseRuntime(int32_t number);
+// Throws ComError with a run-time number and its standard text; `path`, the
+// file or folder it is about, goes into the error's place.
+[[noreturn]] void RaiseRuntime(int32_t number, const std::string& path = {});
 
 // Maps an errno value to the run time's number and text: a missing file 53,
 // a missing folder 76, no permission 70, anything else errno and strerror.
 // The texts are the run time's own, without the path, so that messages read
-// as they always did; `path_is_folder` tells a missing folder from a missing file.
-[[noreturn]] void RaiseErrno(int err, bool path_is_folder = false);
+// as they always did; the path (when known) is the error's place, which the
+// faces show. `path_is_folder` tells a missing folder from a missing file.
+[[noreturn]] void RaiseErrno(int err, bool path_is_folder = false, const std::string& path = {});
 
 // The trap's text: head + number + three blanks + description. Heads are the
 // fixed prefixes of each procedure, e.g. "UnSpecified Error: --ExportSingleProfile-- ".

@@ -35,8 +35,7 @@ constexpr std::array kTable = {
     Entry{Ours::NoCurrentRow, "Either BOF or EOF is true: the recordset has no current row"},
     Entry{Ours::StatementNotSingle, "Only one statement can be executed at a time"},
     Entry{Ours::StoreKindUnsupported, "Stores of this kind are not supported by this build"},
-    Entry{Ours::ReplaceNotConfirmed,
-          "The import would delete and replace what the store holds; run it again with --replace"},
+    Entry{Ours::ReplaceNotConfirmed, "The import would delete and replace what the store holds"},
     Entry{Ours::StoreLocked, "The store is locked by another program"},
     Entry{Ours::ImportInterrupted, "The import was interrupted and rolled back: the store is unchanged"},
     Entry{Ours::ImportRunning, "An import into this store is running; wait until it has ended"},
@@ -65,6 +64,8 @@ constexpr std::array kTable = {
     Entry{Ours::ApplicationPairsMismatch,
           "The applications name neither one pair for every profile nor one pair per profile of the pack"},
     Entry{Ours::ReplaceNotAsConfirmed, "The store changed after the import was confirmed"},
+    Entry{Ours::NotAProfileStore, "The store is not a profile store (it has no table qzmap100)"},
+    Entry{Ours::ProfileNotStored, "The store holds no profile of this number"},
 };
 
 }  // namespace

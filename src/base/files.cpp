@@ -39,7 +39,7 @@ std::string Join(std::string_view folder, std::string_view name) {
 }
 
 void CreateFolder(Env& env, const std::string& path) {
-  if (!env.CreateFolder(path)) RaiseRuntime(rt::FileAlreadyExists);
+  if (!env.CreateFolder(path)) RaiseRuntime(rt::FileAlreadyExists, path);
 }
 
 void CreateFolders(Env& env, const std::string& path) {
@@ -141,7 +141,7 @@ std::unique_ptr<TextWriter> TextWriter::Append(Env& env, const std::string& path
 TextWriter::~TextWriter() = default;
 
 void TextWriter::Write(std::string_view text) {
-  if (!file_) RaiseRuntime(rt::BadFileNameOrNumber);
+  if (!file_) RaiseRuntime(rt::BadFileNameOrNumber, path_);
   if (!text.empty()) file_->Append(text);
 }
 
@@ -245,7 +245,7 @@ bool TextReader::ReadLine(std::string_view& line) {
 
 std::string TextReader::ReadLine() {
   std::string line;
-  if (!ReadLine(line)) RaiseRuntime(rt::InputPastEnd);
+  if (!ReadLine(line)) RaiseRuntime(rt::InputPastEnd, path_);
   return line;
 }
 

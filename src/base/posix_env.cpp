@@ -47,9 +47,9 @@ bool IsDir(const std::string& path) {
 [[noreturn]] void RaiseOpen(int err, const std::string& path) {
   if (err == ENOENT) {
     auto slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !IsDir(path.substr(0, slash))) RaiseErrno(err, true);
+    if (slash != std::string::npos && slash > 0 && !IsDir(path.substr(0, slash))) RaiseErrno(err, true, path);
   }
-  RaiseErrno(err, false);
+  RaiseErrno(err, false, path);
 }
 
 [[noreturn]] void RaiseNotRegular(const std::string& path) {
@@ -63,7 +63,7 @@ std::vector<std::string> ListEntries(const std::string& folder, Keep keep) {
   std::vector<std::string> names;
   std::error_code ec;
   fs::directory_iterator it(folder, ec);
-  if (ec) RaiseErrno(ec.value(), true);
+  if (ec) RaiseErrno(ec.value(), true, folder);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code kind;
     if (!keep(*it, kind)) continue;
@@ -75,15 +75,16 @@ std::vector<std::string> ListEntries(const std::string& folder, Keep keep) {
 }
 
 // Writes all of `size` bytes, going on after a short write the way the
-// kernel allows; the first failure raises with what was written in the file.
-void WriteAll(int fd, const char* data, size_t size) {
+// kernel allows; the first failure raises with what was written in the file,
+// naming `path`.
+void WriteAll(int fd, const char* data, size_t size, const std::string& path) {
   while (size > 0) {
     ssize_t n = ::write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      RaiseErrno(errno);
+      RaiseErrno(errno, false, path);
     }
-    if (n == 0) RaiseErrno(EIO);
+    if (n == 0) RaiseErrno(EIO, false, path);
     data += n;
     size -= static_cast<size_t>(n);
   }
@@ -93,7 +94,7 @@ class PosixWritableFile final : public WritableFile {
  public:
   // The buffer takes its room with the first short append: a writer that
   // hands over only large pieces (an export's files) never needs it.
-  explicit PosixWritableFile(int fd) : fd_(fd) {}
+  PosixWritableFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   ~PosixWritableFile() override {
     if (fd_ < 0) return;
     try {
@@ -109,7 +110,7 @@ class PosixWritableFile final : public WritableFile {
   void Append(std::string_view data) override {
     if (data.size() >= kWriteDirectly) {
       WriteBuffer();
-      WriteAll(fd_, data.data(), data.size());
+      WriteAll(fd_, data.data(), data.size(), path_);
       return;
     }
     if (buffer_.size() + data.size() > kWriteBufferSize) WriteBuffer();
@@ -129,7 +130,7 @@ class PosixWritableFile final : public WritableFile {
       ::close(fd);
       throw;
     }
-    if (::close(fd) != 0) RaiseErrno(errno);
+    if (::close(fd) != 0) RaiseErrno(errno, false, path_);
   }
 
  private:
@@ -140,18 +141,19 @@ class PosixWritableFile final : public WritableFile {
     if (buffer_.empty()) return;
     std::string pending;
     pending.swap(buffer_);
-    WriteAll(fd, pending.data(), pending.size());
+    WriteAll(fd, pending.data(), pending.size(), path_);
     pending.clear();
     buffer_.swap(pending);  // its room serves the next appends
   }
 
   int fd_;
+  std::string path_;
   std::string buffer_;
 };
 
 class PosixSequentialFile final : public SequentialFile {
  public:
-  explicit PosixSequentialFile(int fd) : fd_(fd) {}
+  PosixSequentialFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   ~PosixSequentialFile() override { ::close(fd_); }
   PosixSequentialFile(const PosixSequentialFile&) = delete;
   PosixSequentialFile& operator=(const PosixSequentialFile&) = delete;
@@ -160,12 +162,13 @@ class PosixSequentialFile final : public SequentialFile {
     for (;;) {
       ssize_t n = ::read(fd_, buffer, size);
       if (n >= 0) return static_cast<size_t>(n);
-      if (errno != EINTR) RaiseErrno(errno);
+      if (errno != EINTR) RaiseErrno(errno, false, path_);
     }
   }
 
  private:
   int fd_;
+  std::string path_;
 };
 
 // flock's lock: it belongs to the open file, so that the kernel lets go of
@@ -196,7 +199,7 @@ class PosixEnv final : public Env {
     if (fs::create_directory(path, ec)) return true;
     // A folder, a file or a link of the name: nothing was done.
     if (!ec || ec.value() == EEXIST) return false;
-    RaiseErrno(ec.value(), true);
+    RaiseErrno(ec.value(), true, path);
   }
 
   void DeleteFile(const std::string& path) override {
@@ -204,7 +207,7 @@ class PosixEnv final : public Env {
   }
 
   void DeleteFolder(const std::string& path) override {
-    if (::rmdir(path.c_str()) != 0) RaiseErrno(errno, errno == ENOENT);
+    if (::rmdir(path.c_str()) != 0) RaiseErrno(errno, errno == ENOENT, path);
   }
 
   EntryKind KindOf(const std::string& path) override {
@@ -244,8 +247,8 @@ class PosixEnv final : public Env {
     const int err = errno;
     // A file system without these renames (some network ones).
     if (err == EINVAL || err == ENOSYS) return RenameFolderInSteps(from, to, how);
-    if (err == EEXIST) RaiseRuntime(rt::FileAlreadyExists);
-    RaiseErrno(err, true);
+    if (err == EEXIST) RaiseRuntime(rt::FileAlreadyExists, to);
+    RaiseErrno(err, true, from);
   }
 
   // A link to a regular file counts as one, as FileExists has it.
@@ -269,7 +272,7 @@ class PosixEnv final : public Env {
     const bool made = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::link(making.c_str(), path.c_str()) == 0;
     const int err = errno;
     ::unlink(making.c_str());
-    if (!made) RaiseErrno(err);
+    if (!made) RaiseErrno(err, false, path);
     return lock;
   }
 
@@ -290,9 +293,9 @@ class PosixEnv final : public Env {
     if (mode == WriteMode::ReplacePrivate && ::fchmod(fd, 0600) != 0) {
       int err = errno;
       ::close(fd);
-      RaiseErrno(err);
+      RaiseErrno(err, false, path);
     }
-    return std::make_unique<PosixWritableFile>(fd);
+    return std::make_unique<PosixWritableFile>(fd, path);
   }
 
   std::unique_ptr<SequentialFile> OpenForReading(const std::string& path) override {
@@ -307,12 +310,12 @@ class PosixEnv final : public Env {
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       const bool folder = S_ISDIR(st.st_mode);
       ::close(fd);
-      if (folder) RaiseErrno(EISDIR);
+      if (folder) RaiseErrno(EISDIR, false, path);
       RaiseNotRegular(path);
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return std::make_unique<PosixSequentialFile>(fd);
+    return std::make_unique<PosixSequentialFile>(fd, path);
   }
 
   DateTime Now() override {
@@ -355,13 +358,13 @@ class PosixEnv final : public Env {
 
 void PosixEnv::RenameFolderInSteps(const std::string& from, const std::string& to, FolderRename how) {
   auto rename = [](const std::string& a, const std::string& b) {
-    if (::rename(a.c_str(), b.c_str()) != 0) RaiseErrno(errno, true);
+    if (::rename(a.c_str(), b.c_str()) != 0) RaiseErrno(errno, true, a);
   };
   if (how == FolderRename::NoReplace) {
-    if (KindOf(to) != EntryKind::Missing) RaiseRuntime(rt::FileAlreadyExists);
+    if (KindOf(to) != EntryKind::Missing) RaiseRuntime(rt::FileAlreadyExists, to);
     return rename(from, to);
   }
-  if (KindOf(to) != EntryKind::Folder) RaiseErrno(ENOENT, true);
+  if (KindOf(to) != EntryKind::Folder) RaiseErrno(ENOENT, true, to);
   const std::string aside = from + ".aside";
   rename(to, aside);
   try {
@@ -398,7 +401,7 @@ ChildOutcome PosixEnv::RunProgram(const std::string& program, const std::vector<
   ::close(pipe_fds[1]);
   if (rc != 0) {
     ::close(pipe_fds[0]);
-    RaiseErrno(rc);
+    RaiseErrno(rc, false, program);
   }
 
   ChildOutcome o;

@@ -62,7 +62,7 @@ struct Content {
 
 Content Load(Env& env, const std::string& path) {
   Content c;
-  if (env.FolderExists(path)) RaiseErrno(EISDIR);
+  if (env.FolderExists(path)) RaiseErrno(EISDIR, false, path);
   if (!env.FileExists(path)) return c;
   std::string all = files::ReadWholeFile(env, path);  // an unreadable file raises here
   size_t first_lf = all.find('\n');

@@ -1,5 +1,7 @@
 // kestrel depth: the depth a profile would have as a child of a given parent.
-// It only reads the store: no installation is needed.
+// It only reads the store: no installation is needed. A parent the store
+// does not hold is refused (the component's GetDepthOfProfile would answer 2
+// for it).
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -31,7 +33,7 @@ void DeclareDepthOptions(CLI::App& sub, DepthOptions& o) {
 
 int RunDepth(const DepthOptions& o) {
   kestrel::Store store = OpenStore(o.store);
-  const int depth = kestrel::DepthUnder(store, o.parent, CommandContext());
+  const int depth = kestrel::ProfileDepth(store, o.parent, CommandContext());
   if (o.json)
     PrintJson(std::cout, Json{{"parent", o.parent}, {"depth", depth}});
   else

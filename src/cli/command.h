@@ -59,15 +59,13 @@ kestrel::Store OpenStore(const std::string& location);
 // the flag the command's signal handlers set (nullptr: none).
 kestrel::Context CommandContext(const std::atomic<bool>* stop = nullptr);
 
-// "error N: DESCRIPTION" on stderr, then "hint: ..." where HintFor has one;
-// returns exit code 1.
+// "error N: SENTENCE" on stderr, the sentence and the hint being what
+// present/error_face.h has the command line say about the failure; returns
+// exit code 1.
 int Fail(long number, const std::string& description);
 // The same for an Error of the engine, with the place it is about on a line
-// of its own after `where` (unless the description names it already).
+// of its own after `where` (unless the sentence names it already).
 int Fail(const kestrel::Error& e, std::string_view where = "where: ");
-// What the command line adds, in its own words, to a text of the component
-// that names the component's procedures or properties; "" for other texts.
-std::string_view HintFor(std::string_view description);
 // Runs `body`, turning an escaping Error (or any exception) into Fail.
 int Guard(const std::function<int()>& body);
 // Progress goes to stderr only when it is a terminal.

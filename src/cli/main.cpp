@@ -18,6 +18,7 @@
 #include "help_format.h"
 #include "output.h"
 #include "usage.h"
+#include "present/error_face.h"
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
 #include "kestrel/progress.h"
@@ -25,39 +26,6 @@
 #include "kestrel/store.h"
 
 namespace kestrel::cli {
-
-namespace {
-
-// Texts of the component that name its procedures or properties, kept as
-// they are, and what the command line says beside them in its own words.
-struct Hint {
-  std::string_view text;
-  std::string_view hint;
-};
-constexpr std::array<Hint, 8> kHints = {{
-    {"Set Overwrite Option to True", "use --overwrite to replace the existing pack"},
-    {"ShowLogicPackDetails - Path Not Found", "PACK is the pack folder `kestrel export` printed"},
-    {"ShowLogicPackDetails - Log File Missing ExportMR.log",
-     "PACK must be a folder an export wrote: it holds ExportMR.log"},
-    {"ShowLogicPackDetails - At least one or more data files are missing",
-     "`kestrel ls PACK` lists the files the pack holds"},
-    {"ShowLogicPackDetails - Exported Objects are incorrect",
-     "the export that wrote this pack failed; export the profile again"},
-    {"Migration Profile Not found", "`kestrel list` lists the profiles the store holds"},
-    {"Could not retrieve installation directory",
-     "no installation folder is recorded in the registry file; run `kestrel setup --install-dir DIR` (with "
-     "--registry FILE to choose the file)"},
-    {"The logic pack has no ExportMR.sums",
-     "a pack an older export wrote has no sums; --no-sums takes it unchecked (`kestrel ls PACK` lists its files)"},
-}};
-
-}  // namespace
-
-std::string_view HintFor(std::string_view description) {
-  for (const Hint& h : kHints)
-    if (description.find(h.text) != std::string_view::npos) return h.hint;
-  return {};
-}
 
 kestrel::Env& CommandEnv() { return kestrel::Env::Default(); }
 
@@ -88,31 +56,35 @@ std::vector<CommandInfo>& Commands() {
 
 namespace {
 
-// "error N: DESCRIPTION", then `where` and the place, then the hint.
-int FailAt(long number, const std::string& description, std::string_view where, const kestrel::Place& place) {
+// "error N: SENTENCE" in the command line's words (with the server's
+// SQLSTATE where there is one), then `where` and the place the sentence does
+// not name, then the hint; with -v the text the component keeps.
+int FailAt(const kestrel::Error& e, std::string_view where) {
   EndProgress();
+  const kestrel::present::Said said = kestrel::present::Say(e, kestrel::present::Face::CommandLine);
   if (JsonFailureWanted()) {
-    kestrel::Place shown = place;
-    shown.path = kestrel::store::MaskedText(place.path);
-    PrintJson(std::cout, kestrel::present::ErrorJson(static_cast<int32_t>(number),
-                                                     kestrel::store::MaskedText(description), shown));
+    kestrel::present::Said shown = said;
+    shown.sentence = kestrel::store::MaskedText(said.sentence);
+    shown.place.path = kestrel::store::MaskedText(said.place.path);
+    PrintJson(std::cout, kestrel::present::SaidJson(shown));
     std::cout.flush();
   }
-  std::cerr << "error " << number << ": " << kestrel::store::MaskedText(description) << '\n';
-  // A place the description names already is not said twice.
-  const std::string at = place.Text();
-  if (!at.empty() && description.find(at) == std::string::npos &&
-      (place.path.empty() || description.find(place.path) == std::string::npos))
-    std::cerr << where << kestrel::store::MaskedText(at) << '\n';
-  if (std::string_view hint = HintFor(description); !hint.empty()) std::cerr << "hint: " << hint << '\n';
+  std::cerr << "error " << said.number;
+  if (!said.sqlstate.empty()) std::cerr << " (SQLSTATE " << said.sqlstate << ")";
+  std::cerr << ": " << kestrel::store::MaskedText(said.sentence) << '\n';
+  if (const std::string at = said.beside.Text(); !at.empty()) std::cerr << where << kestrel::store::MaskedText(at) << '\n';
+  if (!said.hint.empty()) std::cerr << "hint: " << said.hint << '\n';
+  if (said.sentence != e.description()) Detail("its text: " + kestrel::store::MaskedText(e.description()));
   return 1;
 }
 
 }  // namespace
 
-int Fail(long number, const std::string& description) { return FailAt(number, description, "", {}); }
+int Fail(long number, const std::string& description) {
+  return FailAt(kestrel::Error(static_cast<int32_t>(number), description), "");
+}
 
-int Fail(const kestrel::Error& e, std::string_view where) { return FailAt(e.number(), e.description(), where, e.place()); }
+int Fail(const kestrel::Error& e, std::string_view where) { return FailAt(e, where); }
 
 int Guard(const std::function<int()>& body) {
   try {

@@ -13,6 +13,7 @@
 #include "base/errors_ours.h"
 #include "kestrel/error.h"
 #include "kestrel/store.h"
+#include "store/open.h"
 
 namespace kestrel::diff {
 namespace {
@@ -204,7 +205,7 @@ Result Compare(Env& env, const Side& a, const Side& b, const Options& options) {
   if (a.kind == Side::Kind::Store || b.kind == Side::Kind::Store) {
     const Side& store_side = a.kind == Side::Kind::Store ? a : b;
     const PackSide& pack = a_pack ? *pack_a : *pack_b;
-    const auto c = store::Open(store_side.location, options.lock_wait_seconds);
+    const auto c = store::OpenProfileStore(store_side.location, options.lock_wait_seconds);
     out.a = store_side;
     out.b = a_pack ? a : b;
     const StoreAlone s = PairWithStore(env, pack, c, out);
@@ -218,8 +219,8 @@ Result Compare(Env& env, const Side& a, const Side& b, const Options& options) {
   if (pack_a) shape = ShapeOf(*pack_a);
   if (pack_b) shape = ShapeOf(*pack_b);
   std::unique_ptr<TemporaryPack> export_a, export_b;
-  if (!a_pack) export_a = std::make_unique<TemporaryPack>(env, store::Open(a.location, options.lock_wait_seconds), a.profile, shape);
-  if (!b_pack) export_b = std::make_unique<TemporaryPack>(env, store::Open(b.location, options.lock_wait_seconds), b.profile, shape);
+  if (!a_pack) export_a = std::make_unique<TemporaryPack>(env, store::OpenProfileStore(a.location, options.lock_wait_seconds), a.profile, shape);
+  if (!b_pack) export_b = std::make_unique<TemporaryPack>(env, store::OpenProfileStore(b.location, options.lock_wait_seconds), b.profile, shape);
   CompareAll(PairByNumber(a_pack ? *pack_a : export_a->side(), b_pack ? *pack_b : export_b->side()), options, out);
   return out;
 }

@@ -51,7 +51,7 @@ ExportReport Export(Store& store, const ExportRequest& request, const Context& c
   exporter::ExportResults r;
   if (!exporter::ExportMigrationProfiles(o, ctx, r)) {
     Place place;
-    place.path = ctx.PackFolder;
+    place.path = ctx.ProfilePackFolder.empty() ? ctx.PackFolder : ctx.ProfilePackFolder;
     throw Error(r.Error.ErrorNumber, r.Error.ErrorDescription, std::move(place));
   }
 

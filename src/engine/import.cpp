@@ -256,12 +256,4 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
   return report;
 }
 
-int DepthUnder(Store& store, int parent, const Context& context) {
-  importer::ImportContext cx(context.Environment());
-  cx.DataConnection = store.Connection();
-  int32_t profile = 0, under = parent, depth = 0;
-  importer::GetDepthOfProfile(cx, profile, under, depth);
-  return depth;
-}
-
 }  // namespace kestrel

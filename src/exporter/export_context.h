@@ -43,6 +43,10 @@ struct ExportContext {
   // The folder the pack's files go in. The run starts from the export root
   // and moves here into the pack folder once it exists.
   std::string PackFolder;
+  // The pack folder of the profile, once its name is known: what a failure
+  // is about (the pack there already, for one), while PackFolder may still
+  // be the root.
+  std::string ProfilePackFolder;
   ProgressFn Progress;
   // The manifest's progress text; past a threshold it waits in a spool file
   // in the pack folder (see ExportMigrationProfiles).

@@ -224,6 +224,7 @@ bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportR
   ctx.PackFolder = o.Path;
   ctx.Written().ForgetClosed();
   ctx.RowsWritten.clear();
+  ctx.ProfilePackFolder.clear();
   std::optional<std::string> pack_folder;
   try {
     store::Connection& c = ctx.Connection();
@@ -235,6 +236,7 @@ bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportR
     if (!EnterExportRoot(ctx, r)) return false;
     const std::string root = ctx.PackFolder;
     pack_folder = PackFolderOfProfile(o, ctx, r, c);
+    if (pack_folder) ctx.ProfilePackFolder = *pack_folder;
     if (!pack_folder || !MayWritePackFolder(o, ctx, r, *pack_folder)) return false;
 
     WorkFolder work(ctx.env(), root, *pack_folder);

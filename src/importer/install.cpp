@@ -59,7 +59,7 @@ namespace {
 std::string AbsoluteFolder(const std::string& folder) {
   std::error_code ec;
   std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(folder, ec), ec);
-  if (ec) RaiseErrno(ec.value(), true);
+  if (ec) RaiseErrno(ec.value(), true, folder);
   std::string out = p.string();
   while (out.size() > 1 && out.back() == '/') out.pop_back();
   return out;

@@ -49,6 +49,28 @@ std::shared_ptr<Connection> Open(const std::string& location, int lock_wait_seco
   return sqlite::SqliteConnection::Open(location, wait);
 }
 
+void RequireProfileStore(Connection& c, const std::string& location) {
+  // The header table is the one every profile store has, whatever else it
+  // lacks; a store missing another table is refused where that table is used.
+  constexpr std::string_view kHeaderTable = "qzmap100";
+  try {
+    c.Columns(kHeaderTable);
+  } catch (const ComError& e) {
+    if (!c.IsMissingTable(e)) throw;
+    Place place;
+    place.path = MaskedLocation(location);
+    place.table = kHeaderTable;
+    std::string text = TextWithDetail(Ours::NotAProfileStore, place.path);
+    throw ComError(Number(Ours::NotAProfileStore), std::move(text), std::move(place));
+  }
+}
+
+std::shared_ptr<Connection> OpenProfileStore(const std::string& location, int lock_wait_seconds) {
+  std::shared_ptr<Connection> c = Open(location, lock_wait_seconds);
+  RequireProfileStore(*c, location);
+  return c;
+}
+
 std::shared_ptr<Connection> Create(const std::string& location) {
   if (IsServerLocation(Checked(location))) return ServerStores().create(location);
   return sqlite::SqliteConnection::Create(location);

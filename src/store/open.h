@@ -18,4 +18,12 @@ namespace kestrel::store {
 // library that may quote a malformed location.
 std::string WithoutPasswords(std::string text, const std::string& location);
 
+// Refuses a store that opened but is not a profile store (an SQLite file of
+// other tables, a server schema without ours) with Ours::NotAProfileStore,
+// naming `location` (masked) as its place, before a statement of ours fails
+// on a table it lacks.
+void RequireProfileStore(Connection& c, const std::string& location);
+// Open, then RequireProfileStore: how the engine and the diff open a store.
+std::shared_ptr<Connection> OpenProfileStore(const std::string& location, int lock_wait_seconds);
+
 }  // namespace kestrel::store

@@ -48,7 +48,7 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       {{"load-functions", "PACK", "--registry", "REGISTRY"}, 2, "", {"--store"}, "", ""},
       {{"load-functions", "T", "--store", "STORE", "--registry", "REGISTRY", "--no-sums"}, 1,
        "Note: no ExportMR.sums: the pack's integrity cannot be checked; it is taken as an older export wrote it.\n"
-       "error 899: Unspecified Error : --LoadToMAP150-- 53   File not found\n", {}, "", ""},
+       "error 899: File not found: T/Qzmap150.dat\n", {}, "", ""},
       {{"load-functions", "T", "--store", "STORE", "--registry", "REGISTRY"}, 1,
        "error 9053: The logic pack has no ExportMR.sums: its integrity cannot be checked: ",
        {"\nhint: a pack an older export wrote has no sums; --no-sums takes it unchecked"}, "", ""},
@@ -69,8 +69,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       {{"demo-store", "STORE"}, 1, "error 58: File already exists: STORE\n", {}, "", ""},
       {{"export", "--store", "STORE", "--profile", "seven"}, 2, "", {}, "", ""},
       {{"export", "--store", "STORE", "--profile", "77", "--root", "T", "--single"}, 1,
-       "error 2: Error : Migration Profile Not found PROFILE NUMBER = 77\n",
-       {"\nhint: `kestrel list` lists the profiles the store holds\n"}, "", "T/ExportedRules"},
+       "error 2: The store holds no profile 77\n", {"\nhint: `kestrel list --store ", " lists the profiles it holds\n"},
+       "", "T/ExportedRules"},
       // Mistakes on the command line: one line naming the mistake (and the
       // nearest valid word), then where the help is; exit 2, nothing done.
       {{"exprt", "--store", "STORE"}, 2, "kestrel: unknown command exprt (did you mean export?)\n",
@@ -140,17 +140,16 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        {"\ncounts ended with exit code 1 after "}, "", "T/nothing.db"},
       {{"counts", "-q", "--store", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
       {{"-q", "-v", "counts", "--store", "STORE"}, 2, "kestrel counts: --quiet excludes --verbose\n", {}, "", ""},
-      // Texts of the component kept as they are, a hint in the command line's words.
-      {{"show", "T", "--store", "STORE", "--registry", "REGISTRY"}, 1,
-       "error 2: ShowLogicPackDetails - Log File Missing ExportMR.log\n",
-       {"\nhint: ", " must be a folder an export wrote: it holds ExportMR.log\n"}, "", ""},
+      // Sentences of the command line's own for the component's texts, a hint in its words.
+      {{"show", "T", "--store", "STORE", "--registry", "REGISTRY"}, 1, "error 2: The folder ",
+       {" is not a logic pack: it has no ExportMR.log\nhint: ", " must be a folder an export wrote, such as "}, "", ""},
       {{"ls", "T/none"}, 1, "error 76: Path not found: T/none\n", {}, "", ""},
       {{"list", "--store", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
       {{"show", "T/none", "--store", "STORE", "--registry", "REGISTRY"}, 1,
-       "error 1: ShowLogicPackDetails - Path Not Found T/none\n", {}, "", ""},
+       "error 1: The pack folder T/none does not exist\n", {}, "", ""},
       {{"import", "PACK", "--store", "STORE", "--registry", "REGISTRY"}, 1,
-       "error 9030: The import would delete and replace what the store holds; run it again with --replace: the store "
-       "holds profile 10, profile 20, profile 30, application ACC10, application ACCX2\n", {}, "", ""},
+       "error 9030: The import would delete and replace what the store holds: the store "
+       "holds profile 10, profile 20, profile 30, application ACC10, application ACCX2\n", {"\nhint: add --replace"}, "", ""},
       // Leading NAME=VALUE words set the environment, as on a shell's command
       // line: the store comes from KESTREL_STORE when --store is not given.
       {{"KESTREL_STORE=STORE", "depth", "--parent", "30", "--registry", "REGISTRY"}, 0, "", {}, "4\n", ""},

@@ -139,7 +139,8 @@ TEST_F(ImportUnitTest, AnotherProgramsWriteLockMakesTheImportGiveUpWithTheStoreU
   holder->RollbackBatch();
   holder.reset();
   EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err, "error 9031: The store is locked by another program: " + store + " (waited 1 s)\n");
+  EXPECT_EQ(r.err, "error 9031: The store is locked by another program: " + store +
+                       " (waited 1 s)\nhint: --wait SECONDS waits longer for the other program (up to 86400)\n");
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(Dump(store) == shared_->before);
 }

@@ -175,7 +175,7 @@ const Refusal kRefusals[] = {
        WriteFile(c.pack + "/../outside.txt", kOutsideText);
        ReplaceIn(c.pack + "/ExportMR.log", "--END TESTFILES--", "../outside.txt\r\n--END TESTFILES--");
      },
-     {}, "cvi", kRewritten, 5, {"ShowLogicPackDetails - At least one or more data files are missing.../outside.txt"}, ""},
+     {}, "cvi", kRewritten, 5, {"lacks ../outside.txt, a file its manifest lists"}, ""},
     {"pack without sums", nullptr, {}, "cvi", kAbsent, 9053,
      {"The logic pack has no ExportMR.sums: its integrity cannot be checked"}, ""},
     {"rule file cut in half, pack without sums",

@@ -73,7 +73,7 @@ inline std::vector<StoreBackend> AllStoreBackends() {
       {"Postgres", PostgresStoreIn, /*42P01*/ 16908420, /*23505*/ 83906754, "set lock_timeout = 1",
        [](std::string_view table, std::string_view column, std::string_view value) {
          return "duplicate key value violates unique constraint \"" + std::string(table) + "_" + std::string(column) +
-                "_key\": Key (" + std::string(column) + ")=(" + std::string(value) + ") already exists.";
+                "_key\": Key (" + std::string(column) + ")=(" + std::string(value) + ") already exists. (SQLSTATE 23505)";
        },
        "pg_typeof",
        [] {

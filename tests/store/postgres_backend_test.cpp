@@ -20,6 +20,7 @@
 #include "store/backends.h"
 #include "store/connection.h"
 #include "store/open.h"
+#include "kestrel/engine.h"
 #include "store/statements_export.h"
 #include "store/statements_export_objects.h"
 #include "store/statements_profiles.h"
@@ -422,6 +423,35 @@ TEST_F(PostgresBackendTest, AReadOnlyConnectionCannotBulkLoad) {
   EXPECT_EQ(CaughtFrom([&] { BulkLoadFile(Env::Default(), *read_only, "qzddi100", dir_ / "qzddi100.dat", o); }).number(),
             kNoBulkRights);
   EXPECT_TRUE(Open(location)->CanBulkLoad());
+}
+
+// The server's refusal keeps its SQLSTATE, as the number the server gives it
+// and in the text, with the store's location (masked) as its place; a schema
+// without the store's tables is no profile store, and says so.
+TEST_F(PostgresBackendTest, AServersRefusalNamesItsSqlStateAndTheStore) {
+  const std::string location = NewStore();
+  const ComError plain = CaughtFrom([&] { kestrel::Store::Open(location); });
+  EXPECT_EQ(plain.number(), Number(Ours::NotAProfileStore)) << plain.description();
+  EXPECT_EQ(plain.place().path, MaskedLocation(location));
+  CreateStore(location);
+  const struct {
+    std::string statement, sqlstate;
+    int32_t number;
+    std::string table;
+  } refusals[] = {
+      {"select * from qzmap999", "42P01", 16908420, "qzmap999"},
+      {"insert into qzddi100 (appl, dsca, extn) values ('LGA', 'Ledger', 0), ('LGA', 'Again', 0)", "23505", 83906754,
+       "qzddi100"},
+      {"select 1/0", "22012", 33816706, ""},
+  };
+  for (const auto& r : refusals) {
+    SCOPED_TRACE(r.statement);
+    const ComError e = CaughtFrom([&] { Open(location)->Execute(r.statement); });
+    EXPECT_EQ(e.number(), r.number);
+    EXPECT_TRUE(e.description().ends_with(" (SQLSTATE " + r.sqlstate + ")")) << e.description();
+    EXPECT_EQ(e.place().path, MaskedLocation(location));
+    EXPECT_EQ(e.place().table, r.table);
+  }
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "base/error.h"
+#include "kestrel/engine.h"
 #include "kestrel/env.h"
+#include "kestrel/errors.h"
 #include "store/connection.h"
 #include "store/open.h"
 #include "support/error_of.h"
@@ -99,6 +101,26 @@ TEST(OpenStoreTest, AServerThatDoesNotAnswerIsNamedWithoutThePassword) {
       EXPECT_EQ(e.description().find("hunter2"), std::string::npos) << e.description();
     }
   }
+}
+
+// A file that opens as an SQLite database but holds no profile store is
+// refused as such, named, before any statement of ours fails on a table it
+// lacks; a store file that is one opens, and a statement's failure names it.
+TEST(OpenStoreTest, AnSqliteFileThatIsNoProfileStoreIsRefusedAndNamed) {
+  TempFolder dir;
+  const std::string plain = dir / "notes.db", profiles = dir / "profiles.db";
+  Create(plain)->Execute("create table notes (line text)");
+  CreateStore(profiles);
+  const ComError e = CaughtFrom([&] { kestrel::Store::Open(plain); });
+  EXPECT_EQ(e.number(), Number(Ours::NotAProfileStore));
+  EXPECT_EQ(e.description(), "The store is not a profile store (it has no table qzmap100): " + plain);
+  EXPECT_EQ(e.place().path, plain);
+  EXPECT_EQ(e.place().table, "qzmap100");
+  EXPECT_EQ(ErrorOf([&] { kestrel::Store::Open(profiles); }), 0);
+  // A statement's failure names the store, and the table it lacks.
+  const ComError missing = CaughtFrom([&] { Open(profiles)->Execute("select * from qzmap999"); });
+  EXPECT_EQ(missing.place().path, profiles);
+  EXPECT_EQ(missing.place().table, "qzmap999");
 }
 
 // A group of waiting rows whose insert ends the transaction (a trigger's

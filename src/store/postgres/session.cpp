@@ -47,7 +47,10 @@ std::shared_ptr<Session> Session::Connect(const std::string& location, std::chro
   if (PQstatus(conn) != CONNECTION_OK) {
     ComError e = ConnectionError(conn);
     PQfinish(conn);
-    throw ComError(e.number(), fmt::format("{}: {}", WithoutPasswords(e.description(), location), MaskedLocation(location)));
+    Place place;
+    place.path = MaskedLocation(location);
+    std::string text = fmt::format("{}: {}", WithoutPasswords(e.description(), location), place.path);
+    throw ComError(e.number(), std::move(text), std::move(place));
   }
   PQsetNoticeProcessor(conn, IgnoreNotice, nullptr);
   auto s = std::make_shared<Session>(Token{}, conn, location, lock_wait);

@@ -2,7 +2,9 @@
 //
 // The number is the server's own code for the SQLSTATE (its five characters
 // packed six bits each, as the server numbers its errors), so that each
-// condition keeps one number; the text is the server's message. Where that
+// condition keeps one number; the text is the server's message followed by
+// "(SQLSTATE 42P01)", the code as the server's documentation lists it, and a
+// statement's failure has the store's location (masked) as its place. Where that
 // number would stand for a condition the callers know under our own numbers,
 // ours is used, as the SQLite backend does: the write lock not had or a
 // deadlock is Ours::StoreLocked; a cancelled statement (an interruption) or a

@@ -77,8 +77,15 @@ void Database::WaitForLocks(bool wait) {
 }
 
 ComError Database::Named(const ComError& e, std::string_view statement) const {
-  if (!waits_ || !IsStoreBusy(e)) return e;
-  return LockNotHad(location_, statement, lock_wait_);
+  if (waits_ && IsStoreBusy(e)) return LockNotHad(location_, statement, lock_wait_);
+  if (!e.place().Empty()) return e;
+  // The place names the store, and the table SQLite's message names when it
+  // is one the store lacks.
+  Place place;
+  place.path = location_;
+  constexpr std::string_view kNoSuchTable = "no such table: ";
+  if (e.description().starts_with(kNoSuchTable)) place.table = e.description().substr(kNoSuchTable.size());
+  return ComError(e.number(), e.description(), std::move(place));
 }
 
 void Database::RaiseLast() const { throw StoreError(db_); }

@@ -70,7 +70,8 @@ class Database : public std::enable_shared_from_this<Database> {
   void WaitForLocks(bool wait);
   // A failure of `statement`: after a wait for the store that ran out, the
   // wait's failure naming the statement's tables and the seconds waited
-  // (store::LockNotHad); else `e` as it is.
+  // (store::LockNotHad); else `e`, with the store's location as its place
+  // when it has none.
   ComError Named(const ComError& e, std::string_view statement) const;
 
   // Raises SQLite's last error on this handle.

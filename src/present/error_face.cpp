@@ -1,0 +1,233 @@
+// The one table of what the faces say about a failure.
+#include "present/error_face.h"
+
+#include <array>
+#include <cctype>
+#include <optional>
+#include <string_view>
+
+#include <fmt/format.h>
+
+#include "kestrel/errors.h"
+#include "kestrel/store.h"
+
+namespace kestrel::present {
+namespace {
+
+// A failure and what each face says about it. `starts` tells apart the
+// texts of one number (each procedure of the component numbers its own
+// failures from 1); "" takes any text of the number. In `sentence`, {rest}
+// stands for the text after `starts` (trimmed), {word} for its first word,
+// {detail} for what the text adds in parentheses (" (Qzmap101.dat, line 1:
+// ...)"), {path} for the place's path (left out where there is none) and
+// {text} for the whole text. Beside a sentence that is not the whole text,
+// the place's path is not shown: it is the export's root, or named in the
+// sentence.
+struct Row {
+  int32_t number;
+  std::string_view starts;
+  std::string_view sentence;
+  std::string_view command_line;
+  std::string_view web;
+};
+
+constexpr std::string_view kNotAPack =
+    "PACK must be a folder an export wrote, such as ROOT/ExportedRules/30-ACC10-ACCX2-M: it holds ExportMR.log";
+constexpr std::string_view kProfileList = "The profile list shows the profiles the store holds.";
+constexpr std::string_view kExportAgain = "Export the profile again, and choose its pack from the list.";
+
+constexpr std::array kRows = {
+    // The export's own failures.
+    Row{1, "Error : Path Not Found ", "The export root {rest} does not exist",
+        "create it, or name another with --root (without it: $KESTREL_EXPORT_ROOT, else ~/ImpExpMR)",
+        "Create the folder, or start the wizard with an export root that exists."},
+    Row{2, "Error : Migration Profile Not found PROFILE NUMBER = ", "The store holds no profile {rest}",
+        "`kestrel list --store STORE` lists the profiles it holds", kProfileList},
+    Row{3, "Error : Migration Profile Already Exported", "The pack {path} exists already", "add --overwrite to replace it",
+        "Choose to write the pack again to replace it."},
+    Row{4, "Error : --ExportObjectEx-- Parent Profile is missing",
+        "A base profile of the profile is missing from the store",
+        "`kestrel list --tree --store STORE` shows each profile's base profiles; --single exports the profile alone",
+        "Export the profile alone (a single profile) instead."},
+    Row{100, "Error : Qzddi100 - No Data Present for Applications",
+        "The store holds no row of application {rest} in qzddi100", "", ""},
+    // Reading a pack's details.
+    Row{1, "ShowLogicPackDetails - Path Not Found ", "The pack folder {rest} does not exist",
+        "PACK is the pack folder `kestrel export` printed", "Choose a pack from the list."},
+    Row{2, "ShowLogicPackDetails - Log File Missing ExportMR.log",
+        "The folder {path} is not a logic pack: it has no ExportMR.log", kNotAPack, "Choose a pack from the list."},
+    Row{3, "ShowLogicPackDetails - Exported Objects are incorrect",
+        "The export that wrote the pack {path} failed: its manifest begins with ERRORS",
+        "export the profile again", kExportAgain},
+    Row{4, "ShowLogicPackDetails - Incorrect log file or log file corrupted",
+        "The manifest ExportMR.log of the pack {path} is damaged", "export the profile again", kExportAgain},
+    Row{5, "ShowLogicPackDetails - At least one or more data files are missing.",
+        "The pack {path} lacks {rest}, a file its manifest lists", "`kestrel ls PACK` lists the files the pack holds",
+        kExportAgain},
+    Row{100, "Import Migration Profile - ", "The pack file {word} is cut short or damaged{detail}",
+        "export the profile again", kExportAgain},
+    Row{505, "Could not retrieve installation directory", "The registry file {path} records no installation folder",
+        "run `kestrel setup --install-dir DIR` (with --registry FILE to choose the file)",
+        "Record an installation folder, then start the wizard again."},
+    // SQLite's own words for a table the store lacks (number 1, SQLITE_ERROR).
+    Row{1, "no such table: ", "The store has no table {rest}", "", ""},
+    // Ours: the text is the sentence already; the faces add the hint.
+    Row{static_cast<int32_t>(Ours::ReplaceNotConfirmed), "", "{text}",
+        "add --replace to delete and replace them (--dry-run shows what the import would change)",
+        "Confirm the replacement to delete and replace them."},
+    Row{static_cast<int32_t>(Ours::PackWithoutSums), "", "{text}",
+        "a pack an older export wrote has no sums; --no-sums takes it unchecked (`kestrel ls PACK` lists its files)",
+        "The wizard takes only packs with ExportMR.sums: export the profile again."},
+    Row{static_cast<int32_t>(Ours::StoreLocked), "", "{text}",
+        "--wait SECONDS waits longer for the other program (up to 86400)",
+        "Try again when the other program has finished with the store."},
+    Row{static_cast<int32_t>(Ours::NotAProfileStore), "", "{text}",
+        "`kestrel init-store FILE` makes an empty profile store, `kestrel demo-store FILE` one with demo data", ""},
+    Row{static_cast<int32_t>(Ours::ProfileNotStored), "", "{text}",
+        "`kestrel list --store STORE` lists the profiles it holds", kProfileList},
+};
+
+// What a server's SQLSTATE says to do, by its class (two characters) or
+// the whole code.
+struct ServerHint {
+  std::string_view code;
+  std::string_view command_line;
+  std::string_view web;
+};
+
+constexpr std::array kServerHints = {
+    ServerHint{"08", "is the server running, and does the location name its host, port and database?",
+               "The store's server cannot be reached: is it running?"},
+    ServerHint{"28", "the server refused the user: check the user of the location, and the password in PGPASSWORD "
+                     "or ~/.pgpass", "The store's server refused the wizard's user."},
+    ServerHint{"3D000", "the database does not exist: create it on the server, then the store with "
+                        "`kestrel init-store LOCATION`", ""},
+    ServerHint{"42501", "the location's user lacks a right on the store's tables: ask the database's owner to grant it",
+               "The wizard's user lacks a right on the store's tables."},
+};
+
+// What to do about a file that is missing, by its name.
+struct FileHint {
+  std::string_view name;
+  std::string_view command_line;
+  std::string_view web;
+};
+
+constexpr std::array kFileHints = {
+    FileHint{"ExportMR.log", kNotAPack,
+             "Choose a pack from the list."},
+};
+
+// The failure inside a procedure's trap: "Unspecified Error : --P-- N   TEXT"
+// (or "UnSpecified Error: --P-- ", "UnSpecified Error: --P--N"): its number
+// and text.
+std::optional<std::pair<int32_t, std::string>> Trapped(std::string_view text) {
+  if (!(text.starts_with("Unspecified Error : --") || text.starts_with("UnSpecified Error: --"))) return std::nullopt;
+  const size_t open = text.find("--");
+  const size_t close = text.find("--", open + 2);
+  if (close == std::string_view::npos) return std::nullopt;
+  size_t at = close + 2;
+  if (at < text.size() && text[at] == ' ') ++at;
+  const size_t digits = at + (at < text.size() && text[at] == '-' ? 1 : 0);
+  size_t end = digits;
+  while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+  if (end == digits || end - digits > 9 || text.substr(end, 3) != "   ") return std::nullopt;
+  return std::pair{static_cast<int32_t>(std::stol(std::string(text.substr(at, end - at)))),
+                   std::string(text.substr(end + 3))};
+}
+
+// " (SQLSTATE 42P01)" in a server store's text: the code, and the text without it.
+std::string TakeSqlState(std::string& text) {
+  static constexpr std::string_view kHead = " (SQLSTATE ";
+  const size_t at = text.rfind(kHead);
+  if (at == std::string::npos || at + kHead.size() + 6 > text.size() || text[at + kHead.size() + 5] != ')')
+    return "";
+  const std::string code = text.substr(at + kHead.size(), 5);
+  for (char c : code)
+    if (!std::isdigit(static_cast<unsigned char>(c)) && !std::isupper(static_cast<unsigned char>(c))) return "";
+  text.erase(at, kHead.size() + 6);
+  return code;
+}
+
+std::string_view Trimmed(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+  return s;
+}
+
+const Row* RowOf(int32_t number, std::string_view text) {
+  for (const Row& row : kRows)
+    if (row.number == number && text.starts_with(row.starts)) return &row;
+  return nullptr;
+}
+
+}  // namespace
+
+Said Say(const Error& e, Face face) {
+  Said said;
+  said.number = e.number();
+  said.place = e.place();
+  said.beside = e.place();
+  int32_t number = e.number();
+  std::string text = e.description();
+  if (auto inner = Trapped(text)) std::tie(number, text) = *inner;
+  said.sqlstate = TakeSqlState(text);
+
+  const std::string& path = said.place.path;
+  said.sentence = text;
+  if (const Row* row = RowOf(number, text)) {
+    const std::string_view rest = Trimmed(std::string_view(text).substr(row->starts.size()));
+    const size_t open = text.find(" (");
+    // "The pack {path} exists already" without a path: "The pack exists already".
+    std::string pattern(row->sentence);
+    if (path.empty())
+      if (const size_t at = pattern.find(" {path}"); at != std::string::npos) pattern.erase(at, 7);
+    said.sentence = fmt::format(fmt::runtime(pattern), fmt::arg("rest", rest),
+                                fmt::arg("word", rest.substr(0, rest.find(' '))), fmt::arg("path", path),
+                                fmt::arg("detail", open == std::string::npos ? "" : text.substr(open)),
+                                fmt::arg("text", text));
+    said.hint = face == Face::CommandLine ? row->command_line : row->web;
+    // The export names its root as the place of every failure; a sentence
+    // about a profile or a root says what it is about.
+    if (row->sentence.find("{text}") == std::string_view::npos) said.beside.path.clear();
+  } else if (!path.empty() && text == RuntimeErrorText(number)) {
+    // The file layer's failures carry the run time's text alone, as the
+    // component's messages quote it; the face names the file.
+    said.sentence = text + ": " + path;
+    if (number == rt::FileNotFound)
+      for (const FileHint& h : kFileHints)
+        if (path.ends_with("/" + std::string(h.name))) said.hint = face == Face::CommandLine ? h.command_line : h.web;
+  }
+  if (!said.sqlstate.empty())
+    for (const ServerHint& h : kServerHints)
+      if (said.sqlstate.starts_with(h.code)) said.hint = face == Face::CommandLine ? h.command_line : h.web;
+  // A place the sentence names already is not said twice.
+  Place& beside = said.beside;
+  const std::string at = beside.Text();
+  if ((!at.empty() && said.sentence.find(at) != std::string::npos) ||
+      (!beside.path.empty() && said.sentence.find(beside.path) != std::string::npos))
+    beside = Place{};
+  if (!beside.table.empty() && said.sentence.find("table " + beside.table) != std::string::npos) beside.table.clear();
+  return said;
+}
+
+Json SaidJson(const Said& said) {
+  Json error{{"number", said.number}, {"description", JsonText(said.sentence)}};
+  if (!said.hint.empty()) error["hint"] = said.hint;
+  if (!said.sqlstate.empty()) error["sqlstate"] = said.sqlstate;
+  const Place& p = said.place;
+  if (!p.Empty()) {
+    Json place = Json::object();
+    if (!p.file.empty()) place["file"] = JsonText(p.file);
+    if (p.line > 0) place["line"] = p.line;
+    if (!p.table.empty()) place["table"] = JsonText(p.table);
+    if (p.entry >= 0) place["entry"] = p.entry;
+    if (!p.path.empty()) place["path"] = JsonText(p.path);
+    error["place"] = std::move(place);
+  } else {
+    error["place"] = nullptr;
+  }
+  return Json{{"error", std::move(error)}};
+}
+
+}  // namespace kestrel::present

@@ -1,0 +1,43 @@
+// What the command line and the web wizard say about a failure, in their own
+// words: one sentence that names what failed (the file, folder, table,
+// profile, store or server), and a hint at what to do, in the words of the
+// face that shows it (an option of the command line, a control of the
+// wizard). The texts of the original component (its procedures' names,
+// "Suggession : Set Overwrite Option to True") and the texts that name a
+// command-line option stay in the error's description, which the component's
+// ErrorDescription and the import's run log keep byte for byte; here they
+// are recognised, never shown. The table in error_face.cpp is the one place
+// that maps an error to what a face says about it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "kestrel/error.h"
+#include "present/json.h"
+
+namespace kestrel::present {
+
+// Who shows the failure: the hint speaks its language.
+enum class Face { CommandLine, Web };
+
+struct Said {
+  int32_t number = 0;    // the error's number, as it came
+  std::string sentence;  // the face's sentence, naming what failed where that is known
+  std::string hint;      // what to do, in the face's words; "" when there is nothing to add
+  std::string sqlstate;  // the server's SQLSTATE ("42P01") of a server store's failure, else ""
+  Place place;   // the error's place, whole
+  Place beside;  // what a face shows beside the sentence: the place less what the sentence names
+};
+
+// What `face` says about `e`. A failure a procedure's trap wrapped
+// ("Unspecified Error : --P-- 53   File not found") is said as the failure
+// inside it, under the trap's number.
+Said Say(const Error& e, Face face);
+
+// {"error": {"number": N, "description": SENTENCE, "hint": ..., "sqlstate": ...,
+// "place": {...}}}: the sentence as the description; hint, sqlstate and the
+// (whole) place's fields only where they say something.
+Json SaidJson(const Said& said);
+
+}  // namespace kestrel::present
