@@ -119,7 +119,7 @@ CommandPlace PlaceOf(std::string_view command) {
   struct Row {
     std::string_view command, group;
   };
-  static constexpr std::array<Row, 15> kPlaces = {{
+  static constexpr std::array<Row, 18> kPlaces = {{
       {"list", "Look into stores and packs"},
       {"ls", "Look into stores and packs"},
       {"show", "Look into stores and packs"},
@@ -135,6 +135,9 @@ CommandPlace PlaceOf(std::string_view command) {
       {"init-store", "Set up"},
       {"demo-store", "Set up"},
       {"setup", "Set up"},
+      {"stores", "Set up"},
+      {"delete", "Change a store"},
+      {"renumber", "Change a store"},
   }};
   for (size_t i = 0; i < kPlaces.size(); ++i)
     if (kPlaces[i].command == command) return {std::string(kPlaces[i].group), static_cast<int>(i)};

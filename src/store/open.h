@@ -18,4 +18,9 @@ namespace kestrel::store {
 // library that may quote a malformed location.
 std::string WithoutPasswords(std::string text, const std::string& location);
 
+// The location a store name stands for (kestrel/named_stores.h), through the
+// process's Env; any other text as it is. A location holding a NUL byte is
+// refused with Ours::NulInArgument.
+std::string Resolved(const std::string& given);
+
 }  // namespace kestrel::store
