@@ -43,10 +43,10 @@ struct Files {
   std::optional<std::string> chosen, user, system;  // contents; nullopt: no such file
 };
 
-struct Setup {
+struct StoresSetup {
   TempFolder t;
   StoresEnv env{t / "etc/stores.ini"};
-  explicit Setup(const Files& f) {
+  explicit StoresSetup(const Files& f) {
     env.SetVariable("HOME", t / "home");
     if (f.chosen) WriteFile(t / "chosen.ini", *f.chosen);
     if (f.chosen) env.SetVariable("KESTREL_STORES", t / "chosen.ini");
@@ -83,7 +83,7 @@ TEST(NamedStoresTest, TheFirstFileThatGivesANameWins) {
       {{"dev = /a.db\n", {}, {}}, "dbname=dev", "dbname=dev", "", 0},
   };
   for (const auto& row : rows) {
-    Setup s(row.files);
+    StoresSetup s(row.files);
     const auto at = [&](std::string p) { return p.empty() || p[0] == '/' ? p : s.t / p; };
     std::string expected = row.location;
     if (expected.rfind("HOME/", 0) == 0) expected = s.t / "home/" + expected.substr(5);
@@ -91,11 +91,13 @@ TEST(NamedStoresTest, TheFirstFileThatGivesANameWins) {
     EXPECT_EQ(r.location, expected) << row.given;
     EXPECT_FALSE(r.passed_over);
     ASSERT_EQ(r.named.has_value(), !row.from.empty()) << row.given;
-    if (r.named) EXPECT_EQ(r.named->place.file, at(row.from)) << row.given;
-    if (r.named) EXPECT_EQ(r.named->place.line, row.line) << row.given;
+    if (r.named) {
+      EXPECT_EQ(r.named->place.file, at(row.from)) << row.given;
+      EXPECT_EQ(r.named->place.line, row.line) << row.given;
+    }
   }
   // What `kestrel stores` lists: every name once, and what it overrides.
-  Setup s({"dev = /a.db\n", "dev = /b.db\nqa=/q.db\n", "qa = /c.db\ndev = /d.db\n"});
+  StoresSetup s({"dev = /a.db\n", "dev = /b.db\nqa=/q.db\n", "qa = /c.db\ndev = /d.db\n"});
   const std::vector<NamedStore> all = NamedStores(s.env);
   ASSERT_EQ(all.size(), 2u);
   EXPECT_EQ(all[0].name, "dev");
@@ -160,7 +162,7 @@ TEST(NamedStoresTest, ABadLineIsNamedByFileAndLineWithoutItsText) {
       {std::string("dev = /a\0.db\n", 13), 1, "the line holds a NUL byte"},
   };
   for (const auto& row : rows) {
-    Setup s({row.content, {}, {}});
+    StoresSetup s({row.content, {}, {}});
     const ComError e = CaughtFrom([&] { ResolveStoreLocation(s.env, "dev"); });
     EXPECT_EQ(e.number(), Number(Ours::StoresFileLine)) << row.content;
     EXPECT_EQ(e.description(), "A line of a stores file is not NAME = LOCATION: " + (s.t / "chosen.ini") +
@@ -168,7 +170,7 @@ TEST(NamedStoresTest, ABadLineIsNamedByFileAndLineWithoutItsText) {
     EXPECT_EQ(e.description().find(secret), std::string::npos);
   }
   // The machine's file is read strictly too, whichever file gives the name.
-  Setup s({"dev = /a.db\n", {}, "dev = /b.db\nbroken\n"});
+  StoresSetup s({"dev = /a.db\n", {}, "dev = /b.db\nbroken\n"});
   EXPECT_EQ(CaughtFrom([&] { ResolveStoreLocation(s.env, "dev"); }).description(),
             "A line of a stores file is not NAME = LOCATION: /etc/kestrel/stores.ini, line 2: no '=' after the name");
   // A text that cannot be a name reads no stores file.
