@@ -25,7 +25,7 @@ expect() {
 }
 expect "export"                     ex
 expect "list load-functions ls"     l
-expect "demo-store depth diff"      d
+expect "delete demo-store depth diff" d
 expect "--store"                    export --st
 expect "--registry --replace"       -q import --re
 expect "--single --store --sync"    export --s
