@@ -94,7 +94,7 @@ int RunStores(const StoresOptions& o) {
   return 0;
 }
 
-const Registration kStores{"stores", "list the named stores (every --store takes a name) and the file each comes from",
+const Registration kStores{"stores", "list the named stores that stand for store locations, and the file of each",
                            DeclareStoresOptions, RunStores};
 
 }  // namespace
