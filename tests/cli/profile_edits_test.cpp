@@ -5,6 +5,7 @@
 // untouched.
 #include <gmock/gmock.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,25 @@ TEST(ProfileEditsTest, RenumberAndDeleteChangeThatProfileAlone) {
     EXPECT_THAT(r.out, HasSubstr("\"rows\":" + std::to_string(removed)));
     EXPECT_EQ(ProfileRows(store, 20), rows20);
   });
+}
+
+// On a terminal the delete asks, naming the profile, and goes ahead only on yes.
+TEST(ProfileEditsTest, DeleteAsksOnATerminal) {
+  TempFolder t;
+  const std::string store = t / "store.db";
+  std::filesystem::copy_file(SharedDemoPack().store, store);
+  const StoreDump original = DumpStore(store);
+  const std::string question = "Delete profile 30 (X42U/R1/cu02, \"";
+  RunResult r = RunOnTerminal({"delete", "--store", store, "--profile", "30"}, false, {}, "n\n");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_THAT(r.err, HasSubstr(question));
+  EXPECT_THAT(r.err, HasSubstr(" from " + store + "? [y/N] "));
+  EXPECT_THAT(r.err, HasSubstr("error 9186: The change was not confirmed; run it again with --yes\r\n"));
+  EXPECT_EQ(DumpStore(store), original);
+  r = RunOnTerminal({"delete", "--store", store, "--profile", "30"}, false, {}, "yes\n");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_THAT(r.out, ::testing::StartsWith("deleted profile 30 from " + store + " ("));
+  for (const auto& [table, n] : ProfileRows(store, 30)) EXPECT_EQ(n, 0) << table;
 }
 
 }  // namespace
