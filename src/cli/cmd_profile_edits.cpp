@@ -55,7 +55,8 @@ void DeclareDeleteOptions(CLI::App& sub, DeleteOptions& o) {
   AddProfileNumberOption(sub, "--profile", o.profile, "the profile to delete");
   sub.get_option("--profile")->required();
   sub.add_flag("-y,--yes", o.yes, "delete without asking (needed where no terminal can ask)");
-  AddJsonFlag(sub, o.json, "print what was deleted as JSON: {\"store\", \"profile\", \"tables\": {TABLE: ROWS}, \"rows\"}");
+  AddJsonFlag(sub, o.json,
+              "print what was deleted as JSON: {\"store\", \"profile\", \"tables\": {TABLE: ROWS}, \"rows\"}");
   sub.footer(
       "Deletes the profile's rows from its seventeen tables in one transaction; its applications stay. A profile "
       "others derive from is refused (9183), naming them. Without --yes the command asks on the terminal, and "
@@ -113,7 +114,8 @@ void DeclareRenumberOptions(CLI::App& sub, RenumberOptions& o) {
 
 int RunRenumber(const RenumberOptions& o) {
   kestrel::Store store = OpenStore(o.store);
-  const ProfileEditCounts counts = kestrel::store::RenumberStoredProfile(*store.Connection(), o.from, o.to, EditOptions());
+  const ProfileEditCounts counts =
+      kestrel::store::RenumberStoredProfile(*store.Connection(), o.from, o.to, EditOptions());
   Report(counts, fmt::format("renumbered profile {} to {} in {}", o.from, o.to, store.ShownLocation()), o.json,
          Json{{"store", JsonText(store.ShownLocation())}, {"from", o.from}, {"to", o.to}});
   return 0;

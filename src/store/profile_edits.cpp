@@ -82,7 +82,8 @@ ProfileEditCounts RenumberStoredProfile(Connection& c, int64_t from, int64_t to,
         if (to == from || !c.OpenRecordset(SelectProfile(d, to))->IsEOF())
           RaiseWithDetail(Ours::ProfileNumberTaken, fmt::format("profile {} in {}", to, MaskedLocation(c.location())));
         std::optional<int64_t> parent;
-        if (auto rs = c.OpenRecordset(SelectParentLevelRow(d, from)); !rs->IsEOF()) parent = rs->Fields("pprf").Integer();
+        if (auto rs = c.OpenRecordset(SelectParentLevelRow(d, from)); !rs->IsEOF())
+          parent = rs->Fields("pprf").Integer();
         const std::vector<int64_t> children = Numbers(c, SelectChildProfiles(d, from));
         if ((parent && to <= *parent) || (!children.empty() && to >= children.front()))
           RaiseWithDetail(Ours::ProfileNumberOutOfOrder,

@@ -58,7 +58,8 @@ TEST(StoresCommandTest, ListsEveryNameOnceWithItsFileAndNoPassword) {
   r = RunKestrel({"stores"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "");
-  EXPECT_THAT(r.err, HasSubstr("no named stores; the stores files are /nonexistent/kestrel-tests/config/kestrel/stores.ini"));
+  EXPECT_THAT(r.err,
+              HasSubstr("no named stores; the stores files are /nonexistent/kestrel-tests/config/kestrel/stores.ini"));
 }
 
 // The demo store named "demo" (on a server with a password the test server
@@ -102,12 +103,13 @@ TEST(StoresCommandTest, AFileOfTheNameWinsWithANoteAndABadStoresFileIsNamed) {
   const DemoPack& demo = SharedDemoPack();
   TempFolder t;
   std::filesystem::copy_file(demo.store, t / "demo");
-  WriteFile(t / "stores.ini", "demo = /nonexistent/kestrel-tests/demo.db\n");
+  WriteFile(t / "stores.ini", "demo = postgresql://kestrel:s3cret-pw@/profiles?host=/nonexistent/kestrel-tests\n");
   Env env{{"KESTREL_STORES", t / "stores.ini"}};
   const std::string counts = RunKestrel({"counts", "--store", demo.store}).out;
   const std::string note = "note: store demo is the file or folder demo here, not the store named so in " +
-                           (t / "stores.ini") + ", line 1 (/nonexistent/kestrel-tests/demo.db); write ./demo for "
-                           "the file, or the location for the named store\n";
+                           (t / "stores.ini") +
+                           ", line 1 (postgresql://kestrel:***@/profiles?host=/nonexistent/kestrel-tests); write "
+                           "./demo for the file, or the location for the named store\n";
   const struct {
     std::vector<std::string> args;
     std::string err;
