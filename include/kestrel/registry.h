@@ -67,6 +67,12 @@ KESTREL_API std::string RegistryFilePath(Env& env);
 // This user's registry file, whether or not it exists:
 // $XDG_CONFIG_HOME/kestrel/registry.ini, by default ~/.config/kestrel/registry.ini.
 KESTREL_API std::string UserRegistryFilePath(Env& env);
+// A file of this user's Kestrel settings, whether or not it exists:
+// $XDG_CONFIG_HOME/kestrel/FILE when that variable holds an absolute path,
+// else ~/.config/kestrel/FILE; "" when no home folder is known.
+KESTREL_API std::string UserConfigFilePath(Env& env, std::string_view file_name);
+// This user's home folder: $HOME, else the account's; "" when neither is known.
+KESTREL_API std::string HomeFolder(Env& env);
 // A RegistryFile on RegistryFilePath(), reached through `env`, which must
 // outlive it.
 KESTREL_API std::shared_ptr<Registry> CreateRegistry(Env& env);

@@ -6,7 +6,8 @@
 // A location is a file path (an SQLite store), or a "postgresql://" or
 // "postgres://" URI or the key=value pairs the server's client library reads
 // ("host=/run/postgresql dbname=profiles"): a store on a PostgreSQL server,
-// in the schema the location's options put first on the search_path.
+// in the schema the location's options put first on the search_path. Open,
+// Create and DiscardNewStore also take a store's name (kestrel/named_stores.h).
 // Failures throw kestrel::ComError. One thread per connection.
 #pragma once
 

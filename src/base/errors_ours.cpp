@@ -66,6 +66,14 @@ constexpr std::array kTable = {
     Entry{Ours::ReplaceNotAsConfirmed, "The store changed after the import was confirmed"},
     Entry{Ours::NotAProfileStore, "The store is not a profile store (it has no table qzmap100)"},
     Entry{Ours::ProfileNotStored, "The store holds no profile of this number"},
+    Entry{Ours::StoresFileLine, "A line of a stores file is not NAME = LOCATION"},
+    Entry{Ours::StoresFileUnreadable, "A stores file cannot be read"},
+    Entry{Ours::ProfileNotStored, "The store holds no profile of that number"},
+    Entry{Ours::ProfileHasDescendants, "Other profiles derive from the profile; delete or move them first"},
+    Entry{Ours::ProfileNumberTaken, "The store holds a profile of that number already"},
+    Entry{Ours::ProfileNumberOutOfOrder,
+          "A profile's number must stay above its parent's and below each of its children's"},
+    Entry{Ours::ChangeNotConfirmed, "The change was not confirmed; run it again with --yes"},
 };
 
 }  // namespace

@@ -87,12 +87,12 @@ std::string FormatEntry(const std::string& name, const std::string& data) {
   return quote ? fmt::format("{}=\"{}\"", name, data) : fmt::format("{}={}", name, data);
 }
 
+}  // namespace
+
 std::string HomeFolder(Env& env) {
   if (std::string home = env.Variable("HOME"); !home.empty()) return home;
   return env.AccountHome();
 }
-
-}  // namespace
 
 std::string RegistrySection(uint32_t hive, std::string_view key) {
   std::string_view name;
@@ -173,15 +173,17 @@ void RegistryFile::SetKeyValue(uint32_t hive, const std::string& key, const std:
   }
 }
 
-std::string UserRegistryFilePath(Env& env) {
+std::string UserConfigFilePath(Env& env, std::string_view file_name) {
   std::string config = env.Variable("XDG_CONFIG_HOME");
   if (config.empty() || config[0] != '/') {
     std::string home = HomeFolder(env);
     if (home.empty()) return {};
     config = files::Join(home, ".config");
   }
-  return files::Join(files::Join(config, "kestrel"), "registry.ini");
+  return files::Join(files::Join(config, "kestrel"), file_name);
 }
+
+std::string UserRegistryFilePath(Env& env) { return UserConfigFilePath(env, "registry.ini"); }
 
 std::string RegistryFilePath(Env& env) {
   if (std::string chosen = env.Variable("KESTREL_REGISTRY"); !chosen.empty()) return chosen;

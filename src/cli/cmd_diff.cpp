@@ -71,7 +71,9 @@ std::string Shown(std::string_view bytes) {
 
 int Compare(const DiffOptions& o) {
   using kestrel::diff::Side;
-  const Side a = kestrel::diff::ParseSide(CommandEnv(), o.a), b = kestrel::diff::ParseSide(CommandEnv(), o.b);
+  Side a = kestrel::diff::ParseSide(CommandEnv(), o.a), b = kestrel::diff::ParseSide(CommandEnv(), o.b);
+  for (Side* side : {&a, &b})
+    if (side->kind != Side::Kind::Pack) side->location = ResolveStore(side->location);
   kestrel::diff::Options options;
   options.load_dates = o.load_dates;
   options.lock_wait_seconds = LockWaitSeconds();

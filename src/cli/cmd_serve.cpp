@@ -43,10 +43,13 @@ void DeclareServeOptions(CLI::App& sub, ServeOptions& o) {
 
 int RunServe(const ServeOptions& o) {
   // The store and the installation are checked before the address is given.
-  OpenStore(o.store);
+  // A name is resolved once: the wizard keeps to that store while it serves,
+  // whatever the stores files say later.
+  const std::string store = ResolveStore(o.store);
+  OpenStore(store);
   return WithImportObject(o.registry, [&](Kestrel20ImpExp::clsImport& import) {
     kestrel::web::ServeOptions serve;
-    serve.wizard.store = o.store;
+    serve.wizard.store = store;
     serve.wizard.export_root = o.export_root.value_or(kestrel::DefaultExportRoot(CommandContext()));
     // The export writes below the root but does not make it; the wizard's
     // first export should not fail for want of it.

@@ -49,10 +49,11 @@ int RunInitStore(const InitStoreOptions& o) {
   // The source of the shared data is opened before anything is created.
   std::shared_ptr<kestrel::store::Connection> other;
   if (!o.shared_from.empty()) other = OpenStore(o.shared_from).Connection();
-  CreateFilled(o.path, [&](kestrel::store::Connection& c) {
+  const std::string path = ResolveStore(o.path);
+  CreateFilled(path, [&](kestrel::store::Connection& c) {
     if (other) kestrel::store::CopySharedReferenceData(c, *other);
   });
-  std::cout << "created " << kestrel::store::MaskedLocation(o.path)
+  std::cout << "created " << kestrel::store::MaskedLocation(path)
             << (other ? " with the shared data of " + kestrel::store::MaskedLocation(o.shared_from) : std::string())
             << '\n';
   return 0;
@@ -72,8 +73,9 @@ void DeclareDemoStoreOptions(CLI::App& sub, DemoStoreOptions& o) {
 
 int RunDemoStore(const DemoStoreOptions& o) {
   int64_t rows = 0;
-  for (const kestrel::TableCount& count : kestrel::Store::Create(o.path, o.scale).Counts()) rows += count.rows;
-  std::cout << "created " << kestrel::store::MaskedLocation(o.path) << " with " << rows
+  const std::string path = ResolveStore(o.path);
+  for (const kestrel::TableCount& count : kestrel::Store::Create(path, o.scale).Counts()) rows += count.rows;
+  std::cout << "created " << kestrel::store::MaskedLocation(path) << " with " << rows
             << " rows of demo data (scale " << o.scale << ")\n";
   return 0;
 }

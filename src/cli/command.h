@@ -49,10 +49,16 @@ struct Registration {
   }
 };
 
-// Opens the store at `location` for a command, its statements waiting for
-// another program's locks as long as --wait says; with -v, says so on stderr
-// (the location's password masked).
-kestrel::Store OpenStore(const std::string& location);
+// The location a command's store argument stands for: a store name's
+// (kestrel/named_stores.h), saying with -v which named store it is, and
+// (unless -q) when a file or folder of the name won over a named store; any
+// other text as it is.
+std::string ResolveStore(const std::string& given);
+
+// Opens the store `given` names for a command (ResolveStore), its statements
+// waiting for another program's locks as long as --wait says; with -v, says
+// so on stderr (the location's password masked).
+kestrel::Store OpenStore(const std::string& given);
 
 // What a command hands the engine: the command's Env, the progress line and
 // the notices of a wait on a terminal (progress.h, lock_wait.h), and `stop`,

@@ -29,7 +29,8 @@ namespace kestrel::cli {
 
 kestrel::Env& CommandEnv() { return kestrel::Env::Default(); }
 
-kestrel::Store OpenStore(const std::string& location) {
+kestrel::Store OpenStore(const std::string& given) {
+  const std::string location = ResolveStore(given);
   Detail("opening store " + kestrel::store::MaskedLocation(location));
   return kestrel::Store::Open(location, LockWaitSeconds());
 }

@@ -19,7 +19,9 @@ namespace {
 // either, the store $KESTREL_STORE names, and without that a usage error.
 void AddStore(CLI::App& sub, std::string& store, const std::string& description, CLI::Option* positional) {
   CLI::Option* option =
-      sub.add_option("--store", store, description + " (default: $" + std::string(kStoreVariable) + ")")
+      sub.add_option("--store", store,
+                     description + ": a file, a postgresql:// URI or a name `kestrel stores` lists (default: $" +
+                         std::string(kStoreVariable) + ")")
           ->type_name("STORE");
   if (positional != nullptr) option->excludes(positional);
   // Whatever the command does with the store, it waits no longer than this

@@ -166,7 +166,7 @@ CommandPlace PlaceOf(std::string_view command) {
   struct Row {
     std::string_view command, group;
   };
-  static constexpr std::array<Row, 16> kPlaces = {{
+  static constexpr std::array<Row, 19> kPlaces = {{
       {"list", "Look into stores and packs"},
       {"ls", "Look into stores and packs"},
       {"show", "Look into stores and packs"},
@@ -182,6 +182,9 @@ CommandPlace PlaceOf(std::string_view command) {
       {"init-store", "Set up"},
       {"demo-store", "Set up"},
       {"setup", "Set up"},
+      {"stores", "Set up"},
+      {"delete", "Change a store"},
+      {"renumber", "Change a store"},
       {"help", "Help"},
   }};
   for (size_t i = 0; i < kPlaces.size(); ++i)

@@ -1,4 +1,4 @@
-// Choosing the backend from a store's location.
+// Choosing the backend from a store's location, a store's name resolved first.
 #include "store/open.h"
 
 #include <algorithm>
@@ -6,7 +6,9 @@
 
 #include "base/error.h"
 #include "base/errors_ours.h"
+#include "kestrel/env.h"
 #include "kestrel/modules.h"
+#include "kestrel/named_stores.h"
 #include "store/server_backend.h"
 #include "store/sqlite/connection.h"
 
@@ -43,9 +45,14 @@ const std::string& Checked(const std::string& location) {
 
 }  // namespace
 
-std::shared_ptr<Connection> Open(const std::string& location, int lock_wait_seconds) {
+std::string Resolved(const std::string& given) {
+  return ResolveStoreLocation(Env::Default(), Checked(given)).location;
+}
+
+std::shared_ptr<Connection> Open(const std::string& given, int lock_wait_seconds) {
   const std::chrono::milliseconds wait = std::chrono::seconds(std::max(lock_wait_seconds, 0));
-  if (IsServerLocation(Checked(location))) return ServerStores().open(location, wait);
+  const std::string location = Resolved(given);
+  if (IsServerLocation(location)) return ServerStores().open(location, wait);
   return sqlite::SqliteConnection::Open(location, wait);
 }
 
@@ -71,8 +78,9 @@ std::shared_ptr<Connection> OpenProfileStore(const std::string& location, int lo
   return c;
 }
 
-std::shared_ptr<Connection> Create(const std::string& location) {
-  if (IsServerLocation(Checked(location))) return ServerStores().create(location);
+std::shared_ptr<Connection> Create(const std::string& given) {
+  const std::string location = Resolved(given);
+  if (IsServerLocation(location)) return ServerStores().create(location);
   return sqlite::SqliteConnection::Create(location);
 }
 

@@ -25,5 +25,9 @@ std::string WithoutPasswords(std::string text, const std::string& location);
 void RequireProfileStore(Connection& c, const std::string& location);
 // Open, then RequireProfileStore: how the engine and the diff open a store.
 std::shared_ptr<Connection> OpenProfileStore(const std::string& location, int lock_wait_seconds);
+// The location a store name stands for (kestrel/named_stores.h), through the
+// process's Env; any other text as it is. A location holding a NUL byte is
+// refused with Ours::NulInArgument.
+std::string Resolved(const std::string& given);
 
 }  // namespace kestrel::store

@@ -288,7 +288,10 @@ std::string DropSchemaScript() {
   return s;
 }
 
-void DiscardNewStore(const std::string& location) {
+void DiscardNewStore(const std::string& given) {
+  // The store the name stood for when it was created, never a file of the
+  // name's own.
+  const std::string location = Resolved(given);
   if (!IsServerLocation(location)) {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((location + suffix).c_str());
     return;

@@ -35,7 +35,7 @@ expect() {
 # Commands, and options where they are taken.
 expect "export"                                   ex
 expect "list load-functions ls"                   l
-expect "demo-store depth diff"                    d
+expect "delete demo-store depth diff"             d
 expect "help"                                     he
 expect "--store"                                  export --st
 expect "--registry --renumber --replace"          -q import --re

@@ -69,6 +69,14 @@ class StoreTest(unittest.TestCase):
                 self.assertEqual(rows(self.dir.demo, f"SELECT count(*) FROM {table}"), [(n,)])
         self.assertEqual(list(counts)[:3], ["qzmap100", "qzmap101", "qzmap105"])
 
+    def test_a_store_opened_by_its_name(self):
+        stores = self.dir.join("stores.ini")
+        with open(stores, "w") as f:
+            f.write(f"demo = {self.dir.demo}\n")
+        with unittest.mock.patch.dict(os.environ, {"KESTREL_STORES": stores}):
+            with kestrel.Store("demo") as store:
+                self.assertEqual(as_read(store.profiles()), stored_chain(self.dir.demo))
+
     def test_pack_read_as_exported(self):
         pack = kestrel.Pack(os.fspath(self.pack))
         self.assertTrue(pack.export_succeeded and pack.revisions and pack.has_sums)

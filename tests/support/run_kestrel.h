@@ -33,14 +33,20 @@ inline constexpr const char* kNoRegistryFile = "/nonexistent/kestrel-tests/regis
 // Starts `program` (a path) without waiting for it, its standard output and
 // error going to the files named; `extra` entries replace variables of this
 // process, a nullopt value removes one; KESTREL_REGISTRY is kNoRegistryFile
-// and KESTREL_STORE is unset unless `extra` says otherwise, so that no run
-// sees a store or registry of the user's. Returns its process id, or -1.
+// and KESTREL_STORE is unset unless `extra` says otherwise, and neither
+// KESTREL_STORES nor XDG_CONFIG_HOME lead to a stores file, so that no run
+// sees a store or registry of the user's. It runs in the folder `cwd` ("":
+// this process's), its standard input read from `in_path`. Returns its
+// process id, or -1.
 inline pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
                           const std::string& out_path, const std::string& err_path,
-                          const std::map<std::string, std::optional<std::string>>& extra = {}) {
+                          const std::map<std::string, std::optional<std::string>>& extra = {},
+                          const std::string& cwd = "", const std::string& in_path = "/dev/null") {
   std::map<std::string, std::optional<std::string>> env = extra;
   env.try_emplace("KESTREL_REGISTRY", kNoRegistryFile);
   env.try_emplace("KESTREL_STORE", std::nullopt);
+  env.try_emplace("KESTREL_STORES", std::nullopt);
+  env.try_emplace("XDG_CONFIG_HOME", "/nonexistent/kestrel-tests/config");
   std::vector<std::string> env_strings;
   for (char** e = environ; *e; ++e) {
     std::string entry = *e;
@@ -61,9 +67,10 @@ inline pid_t StartProgram(const std::string& program, const std::vector<std::str
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in_path.c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
   pid_t pid = 0;
   int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
@@ -81,11 +88,12 @@ inline int WaitProgram(pid_t pid) {
 
 // Runs `program` to its end, as StartProgram starts it.
 inline RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                            const std::map<std::string, std::optional<std::string>>& env = {}) {
+                            const std::map<std::string, std::optional<std::string>>& env = {},
+                            const std::string& cwd = "") {
   TempFolder io;
   const std::string out_path = io / "out", err_path = io / "err";
   RunResult result;
-  const pid_t pid = StartProgram(program, args, out_path, err_path, env);
+  const pid_t pid = StartProgram(program, args, out_path, err_path, env, cwd);
   if (pid < 0) return result;
   const int code = WaitProgram(pid);
   if (code >= 0 && code != -1000) result.exit_code = code;
@@ -96,21 +104,27 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
 
 // Runs the built `kestrel` program.
 inline RunResult RunKestrel(const std::vector<std::string>& args,
-                            const std::map<std::string, std::optional<std::string>>& env = {}) {
-  return RunProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", args, env);
+                            const std::map<std::string, std::optional<std::string>>& env = {},
+                            const std::string& cwd = "") {
+  return RunProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", args, env, cwd);
 }
 
 // Runs kestrel with its stderr (and, with `stdout_too`, its stdout) on a
 // terminal: the exit code, stdout when it went to a file, and what the
-// terminal received (which turns each line end into CR LF).
+// terminal received (which turns each line end into CR LF). With `typed`,
+// its stdin is the terminal too, on which `typed` waits to be read.
 inline RunResult RunOnTerminal(const std::vector<std::string>& args, bool stdout_too = false,
-                               const std::map<std::string, std::optional<std::string>>& env = {}) {
+                               const std::map<std::string, std::optional<std::string>>& env = {},
+                               const std::string& typed = "") {
   RunResult result;
   const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0) return result;
   TempFolder io;
   const std::string tty = ::ptsname(terminal);
-  const pid_t pid = StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", args, stdout_too ? tty : io / "out", tty, env);
+  if (!typed.empty() && ::write(terminal, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size()))
+    return result;
+  const pid_t pid = StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", args, stdout_too ? tty : io / "out", tty,
+                                 env, "", typed.empty() ? "/dev/null" : tty);
   result.exit_code = WaitProgram(pid);
   if (!stdout_too) result.out = ReadFile(io / "out");
   char buffer[4096];

@@ -1,0 +1,126 @@
+// kestrel delete and renumber on the demo chain 10 <- 20 <- 30, on every
+// backend: each store dumped whole before and after. A renumber there and
+// back leaves every table as it was; a delete takes the profile's rows of
+// its seventeen tables and nothing else; every refusal leaves the store
+// untouched.
+#include <gmock/gmock.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/demo_pack.h"
+#include "store/schema.h"
+#include "store/sql.h"
+#include "support/store_dump.h"
+
+namespace kestrel::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+// The rows of profile `mprf` in each of its seventeen tables.
+std::map<std::string, int64_t> ProfileRows(const std::string& location, int64_t mprf) {
+  auto c = store::Open(location);
+  std::map<std::string, int64_t> out;
+  for (std::string_view table : store::ProfileTables()) {
+    const std::string column = table == "qzusr110" ? store::sql::CastToInt(c->dialect(), "mprf") : "mprf";
+    out[std::string(table)] =
+        c->OpenRecordset("select count(*) from " + std::string(table) + " where " + column + "=" + std::to_string(mprf))
+            ->Fields(0)
+            .Integer();
+  }
+  return out;
+}
+
+TEST(ProfileEditsTest, RenumberAndDeleteChangeThatProfileAlone) {
+  ForEachDemoStore([](const StoreBackend&, const TempFolder&, const std::string& store) {
+    const StoreDump original = DumpStore(store);
+    const auto rows20 = ProfileRows(store, 20), rows30 = ProfileRows(store, 30);
+    ASSERT_GT(rows20.at("qzmap120"), 0);
+    ASSERT_GT(rows30.at("qzusr110"), 0);
+
+    // Refusals, each leaving every table as it was.
+    const struct {
+      std::vector<std::string> args;
+      std::string err;
+    } refusals[] = {
+        {{"renumber", "77", "78"}, "error 9182: The store holds no profile of that number: profile 77 in "},
+        {{"renumber", "20", "30"}, "error 9184: The store holds a profile of that number already: profile 30 in "},
+        {{"renumber", "20", "10"}, "error 9184: "},
+        {{"renumber", "20", "5"},
+         "error 9185: A profile's number must stay above its parent's and below each of its children's: 5 for "
+         "profile 20, whose parent is 10 and children 30\n"},
+        {{"renumber", "20", "31"}, "error 9185: "},
+        {{"renumber", "10", "25"}, "error 9185: "},
+        {{"delete", "--profile", "20", "--yes"},
+         "error 9183: Other profiles derive from the profile; delete or move them first: profile 20: 30\n"},
+        {{"delete", "--profile", "77", "--yes"}, "error 9182: "},
+        {{"delete", "--profile", "30"},
+         "error 9186: The change was not confirmed; run it again with --yes: no terminal to ask on (stdin is not "
+         "one)\n"},
+    };
+    for (const auto& row : refusals) {
+      std::vector<std::string> args = row.args;
+      args.insert(args.end(), {"--store", store});
+      const RunResult r = RunKestrel(args);
+      EXPECT_EQ(r.exit_code, 1) << row.args[0] << ' ' << row.args[1];
+      EXPECT_THAT(r.err, ::testing::StartsWith(row.err));
+      EXPECT_EQ(DumpStore(store), original);
+    }
+
+    // The middle of the chain moves to 25: its rows and its child's chain follow.
+    RunResult r = RunKestrel({"renumber", "--store", store, "20", "25", "--json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("\"from\":20,\"to\":25"));
+    EXPECT_EQ(ProfileRows(store, 25), rows20);
+    for (const auto& [table, n] : ProfileRows(store, 20)) EXPECT_EQ(n, 0) << table;
+    EXPECT_EQ(ProfileRows(store, 30), rows30);
+    auto c = store::Open(store);
+    EXPECT_EQ(c->OpenRecordset("select pprf from qzmap101 where mprf=30 and levl=2")->Fields(0).Integer(), 25);
+    EXPECT_EQ(c->OpenRecordset("select count(*) from qzmap101 where pprf=20")->Fields(0).Integer(), 0);
+    c.reset();
+    // And back: every table as it was.
+    ASSERT_EQ(RunKestrel({"renumber", "--store", store, "25", "20"}).exit_code, 0);
+    EXPECT_EQ(DumpStore(store), original);
+
+    // The leaf goes: its rows in its seventeen tables, nothing else.
+    r = RunKestrel({"delete", "--store", store, "--profile", "30", "--yes", "--json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    StoreDump after = DumpStore(store);
+    int64_t removed = 0;
+    for (const auto& [table, n] : rows30) {
+      EXPECT_EQ(after.at("rows of " + table).size() + static_cast<size_t>(n), original.at("rows of " + table).size())
+          << table;
+      removed += n;
+      after.erase("rows of " + table);
+    }
+    StoreDump rest = original;
+    for (const auto& [table, n] : rows30) rest.erase("rows of " + table);
+    EXPECT_EQ(after, rest);  // the shared and application tables untouched
+    EXPECT_THAT(r.out, HasSubstr("\"rows\":" + std::to_string(removed)));
+    EXPECT_EQ(ProfileRows(store, 20), rows20);
+  });
+}
+
+// On a terminal the delete asks, naming the profile, and goes ahead only on yes.
+TEST(ProfileEditsTest, DeleteAsksOnATerminal) {
+  TempFolder t;
+  const std::string store = t / "store.db";
+  std::filesystem::copy_file(SharedDemoPack().store, store);
+  const StoreDump original = DumpStore(store);
+  const std::string question = "Delete profile 30 (X42U/R1/cu02, \"";
+  RunResult r = RunOnTerminal({"delete", "--store", store, "--profile", "30"}, false, {}, "n\n");
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_THAT(r.err, HasSubstr(question));
+  EXPECT_THAT(r.err, HasSubstr(" from " + store + "? [y/N] "));
+  EXPECT_THAT(r.err, HasSubstr("error 9186: The change was not confirmed; run it again with --yes\r\n"));
+  EXPECT_EQ(DumpStore(store), original);
+  r = RunOnTerminal({"delete", "--store", store, "--profile", "30"}, false, {}, "yes\n");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_THAT(r.out, ::testing::StartsWith("deleted profile 30 from " + store + " ("));
+  for (const auto& [table, n] : ProfileRows(store, 30)) EXPECT_EQ(n, 0) << table;
+}
+
+}  // namespace
+}  // namespace kestrel::testing
