@@ -61,7 +61,6 @@ enum class Ours : int32_t {
   ProfileNotStored = 9131,    // a profile number the store does not hold, where one it holds is needed
   StoresFileLine = 9180,         // a line of a stores file that is not blank, a comment or NAME = LOCATION
   StoresFileUnreadable = 9181,   // a stores file that cannot be read ($KESTREL_STORES naming none, a folder, no permission)
-  ProfileNotStored = 9182,       // a delete or renumber of a profile the store does not hold
   ProfileHasDescendants = 9183,  // a delete of a profile others derive from
   ProfileNumberTaken = 9184,     // a renumber to a number the store holds a profile of
   ProfileNumberOutOfOrder = 9185,  // a renumber to a number not above the parent's and below the children's

@@ -68,7 +68,6 @@ constexpr std::array kTable = {
     Entry{Ours::ProfileNotStored, "The store holds no profile of this number"},
     Entry{Ours::StoresFileLine, "A line of a stores file is not NAME = LOCATION"},
     Entry{Ours::StoresFileUnreadable, "A stores file cannot be read"},
-    Entry{Ours::ProfileNotStored, "The store holds no profile of that number"},
     Entry{Ours::ProfileHasDescendants, "Other profiles derive from the profile; delete or move them first"},
     Entry{Ours::ProfileNumberTaken, "The store holds a profile of that number already"},
     Entry{Ours::ProfileNumberOutOfOrder,

@@ -45,7 +45,7 @@ TEST(ProfileEditsTest, RenumberAndDeleteChangeThatProfileAlone) {
       std::vector<std::string> args;
       std::string err;
     } refusals[] = {
-        {{"renumber", "77", "78"}, "error 9182: The store holds no profile of that number: profile 77 in "},
+        {{"renumber", "77", "78"}, "error 9131: The store holds no profile of this number: profile 77 in "},
         {{"renumber", "20", "30"}, "error 9184: The store holds a profile of that number already: profile 30 in "},
         {{"renumber", "20", "10"}, "error 9184: "},
         {{"renumber", "20", "5"},
@@ -55,7 +55,7 @@ TEST(ProfileEditsTest, RenumberAndDeleteChangeThatProfileAlone) {
         {{"renumber", "10", "25"}, "error 9185: "},
         {{"delete", "--profile", "20", "--yes"},
          "error 9183: Other profiles derive from the profile; delete or move them first: profile 20: 30\n"},
-        {{"delete", "--profile", "77", "--yes"}, "error 9182: "},
+        {{"delete", "--profile", "77", "--yes"}, "error 9131: "},
         {{"delete", "--profile", "30"},
          "error 9186: The change was not confirmed; run it again with --yes: no terminal to ask on (stdin is not "
          "one)\n"},
