@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # runs the Python binding's test, and with python3-venv, -setuptools and
 # -wheel the test of `pip install ./python` offline; libcpp-httplib-dev serves the web wizard,
 # which chromium and npm (puppeteer-core, in tests/web) test in a browser.
-packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev libpq-dev sqlite3 postgresql libcli11-dev libfmt-dev
+packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev libpq-dev libarchive-dev sqlite3 postgresql libcli11-dev libfmt-dev
           nlohmann-json3-dev help2man bash-completion libgtest-dev libgmock-dev time python3 python3-venv python3-setuptools
           python3-wheel libcpp-httplib-dev
           chromium)

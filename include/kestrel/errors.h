@@ -52,6 +52,12 @@ enum class Ours : int32_t {
   NulInArgument = 9070,       // a text a host passes (a store location, a path, a user) holds a NUL byte
   RequestNotJson = 9080,      // a call of the web wizard that changes something with a body not declared JSON
   ReplaceNotAsConfirmed = 9160,  // a wizard import would replace more than the person confirmed (the store changed)
+  PackArchiveUnreadable = 9170,  // a pack archive cut short, or not a tar archive (plain or zstd)
+  PackArchiveEntryRefused = 9171,  // an archive entry that is no plain pack file: a path, link, device, folder, duplicate
+  PackArchiveTooLarge = 9172,    // an archive that unpacks to more entries or bytes than a pack has
+  PackArchiveWriteFailed = 9173,  // the archive file (or standard output) could not be written
+  PrivateFolderFailed = 9174,    // the private temporary folder an archive is unpacked into could not be made or written
+  PackArchiveExists = 9175,      // an export to an archive file that exists, without leave to replace it
 };
 
 KESTREL_API int32_t Number(Ours e);

@@ -58,6 +58,12 @@ constexpr std::array kTable = {
     Entry{Ours::NulInArgument, "The text holds a NUL byte, which would cut it short"},
     Entry{Ours::RequestNotJson, "The wizard takes only JSON requests"},
     Entry{Ours::ReplaceNotAsConfirmed, "The store changed after the import was confirmed"},
+    Entry{Ours::PackArchiveUnreadable, "The pack archive cannot be read"},
+    Entry{Ours::PackArchiveEntryRefused, "The pack archive holds an entry that is not a file of a logic pack"},
+    Entry{Ours::PackArchiveTooLarge, "The pack archive unpacks to more than a logic pack holds"},
+    Entry{Ours::PackArchiveWriteFailed, "The pack archive could not be written"},
+    Entry{Ours::PrivateFolderFailed, "The private temporary folder for the pack could not be made or written"},
+    Entry{Ours::PackArchiveExists, "The archive file exists already"},
 };
 
 }  // namespace
