@@ -31,8 +31,9 @@ struct Hint {
   std::string_view text;
   std::string_view hint;
 };
-constexpr std::array<Hint, 8> kHints = {{
+constexpr std::array<Hint, 9> kHints = {{
     {"Set Overwrite Option to True", "use --overwrite to replace the existing pack"},
+    {"The archive file exists already", "use --overwrite to replace it"},
     {"ShowLogicPackDetails - Path Not Found", "PACK is the pack folder `kestrel export` printed"},
     {"ShowLogicPackDetails - Log File Missing ExportMR.log",
      "PACK must be a folder an export wrote: it holds ExportMR.log"},

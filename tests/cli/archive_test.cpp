@@ -7,7 +7,9 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <gmock/gmock.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 #include <map>
@@ -151,7 +153,14 @@ TEST(PackArchiveTest, AnArchiveHoldsTheFolderPackByteForByte) {
   }
   // An existing archive is replaced only with --overwrite.
   const std::vector<std::string> again = {"export", "--store", d.store, "--profile", "30", "-o", t / "a.tar"};
-  EXPECT_THAT(RunKestrel(again).err, HasSubstr("error 9175: The archive file exists already: " + t / "a.tar"));
+  EXPECT_EQ(RunKestrel(again).err,
+            "error 9175: The archive file exists already: " + t / "a.tar" + "\nhint: use --overwrite to replace it\n");
+  // A failed export leaves neither its folder nor an archive.
+  const RunResult missing = RunKestrel({"export", "--store", d.store, "--profile", "77", "-o", t / "b.tar"},
+                                       {{"TMPDIR", t / "tmp"}});
+  EXPECT_THAT(missing.err, HasSubstr("error 2: "));
+  EXPECT_FALSE(fs::exists(t / "b.tar"));
+  EXPECT_TRUE(fs::is_empty(t / "tmp"));
   std::vector<std::string> overwrite = again;
   overwrite.push_back("--overwrite");
   EXPECT_EQ(RunKestrel(overwrite).exit_code, 0);
@@ -271,6 +280,33 @@ TEST(PackArchiveTest, HostileArchivesAreRefusedNamingTheEntry) {
   EXPECT_EQ(ErrorOf([&] { PackSource(Env::Default(), t / "whole.tar", {.total_bytes = 1000}); }), 9172);
   EXPECT_EQ(ErrorOf([&] { PackSource(Env::Default(), t / "whole.tar", {.entries = 3}); }), 9172);
   EXPECT_TRUE(fs::is_empty(t / "tmp"));
+}
+
+// A command ended by a signal while it unpacks an archive (read from a FIFO
+// that has given half of it) still removes its private folder.
+TEST(PackArchiveTest, ASignalWhileUnpackingLeavesNothingBehind) {
+  TempFolder t;
+  const std::string whole = Tar(PackEntries(SharedDemoPack().pack));
+  fs::create_directories(t / "tmp");
+  ASSERT_EQ(::mkfifo((t / "pipe").c_str(), 0600), 0);
+  for (const int signal_number : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal_number);
+    const pid_t pid = StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel", {"ls", t / "pipe"}, t / "out", t / "err",
+                                   {{"TMPDIR", t / "tmp"}});
+    const int fd = ::open((t / "pipe").c_str(), O_WRONLY);  // waits for the reader
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, whole.data(), whole.size() / 2), static_cast<ssize_t>(whole.size() / 2));
+    // Until the first entries are unpacked (a generous bound, not a timing).
+    bool unpacking = false;
+    for (int i = 0; i < 1000 && !unpacking; ++i, ::usleep(10000))
+      for (const auto& folder : fs::recursive_directory_iterator(t / "tmp"))
+        unpacking = unpacking || folder.is_regular_file();
+    EXPECT_TRUE(unpacking);
+    ::kill(pid, signal_number);
+    EXPECT_EQ(WaitProgram(pid), -signal_number);
+    ::close(fd);
+    EXPECT_TRUE(fs::is_empty(t / "tmp"));
+  }
 }
 
 }  // namespace
