@@ -264,6 +264,10 @@ void WritePackArchive(Env& env, const std::string& folder, const std::string& fi
     archive_write_set_format_pax_restricted(a.get());
     if (EndsWith(file, ".zst") && archive_write_add_filter_zstd(a.get()) != ARCHIVE_OK)
       WriteFailed(shown, ArchiveText(a.get()));
+    // Unpadded after the end-of-archive records, whatever the output is
+    // (libarchive pads a pipe's or device's last block otherwise): standard
+    // output and a file get the same bytes.
+    archive_write_set_bytes_in_last_block(a.get(), 1);
     if (archive_write_open_fd(a.get(), fd) != ARCHIVE_OK) WriteFailed(shown, ArchiveText(a.get()));
     WriteEntries(env, a.get(), folder, shown);
     if (archive_write_close(a.get()) != ARCHIVE_OK) WriteFailed(shown, ArchiveText(a.get()));
@@ -285,10 +289,12 @@ void WritePackArchive(Env& env, const std::string& folder, const std::string& fi
 }
 
 bool LooksLikePackArchive(const std::string& path) {
+  // Only a regular file is looked into: reading a FIFO would take its bytes.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
+  struct stat st {};
   char head[512] = {};
-  const ssize_t n = ::read(fd, head, sizeof head);
+  const ssize_t n = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::read(fd, head, sizeof head) : 0;
   ::close(fd);
   if (n >= 4 && std::string_view(head, 4) == "\x28\xB5\x2F\xFD") return true;  // zstd
   return n == 512 && std::string_view(head + 257, 5) == "ustar";
@@ -300,10 +306,11 @@ PackSource::PackSource(Env& env, const std::string& argument, const PackArchiveL
     folder_ = argument;
     return;
   }
+  const std::string shown = argument == "-" ? std::string("standard input") : argument;
+  if (argument == "-" && ::isatty(STDIN_FILENO)) Unreadable(shown, "", "a terminal gives no archive; pipe one in");
   auto unpacked = std::make_unique<PrivateFolder>(env);
   folder_ = unpacked->path() + "/" + pack::UnpackedPackName(argument);
   if (::mkdir(folder_.c_str(), 0700) != 0) RaiseWithDetail(Ours::PrivateFolderFailed, folder_ + ": " + ErrnoText(errno));
-  const std::string shown = argument == "-" ? std::string("standard input") : argument;
   ArchivePtr a = NewReader();
   const int opened = argument == "-" ? archive_read_open_fd(a.get(), STDIN_FILENO, kBlock)
                                      : archive_read_open_filename(a.get(), argument.c_str(), kBlock);
