@@ -34,7 +34,7 @@ struct Hint {
 constexpr std::array<Hint, 9> kHints = {{
     {"Set Overwrite Option to True", "use --overwrite to replace the existing pack"},
     {"The archive file exists already", "use --overwrite to replace it"},
-    {"ShowLogicPackDetails - Path Not Found", "PACK is the pack folder `kestrel export` printed"},
+    {"ShowLogicPackDetails - Path Not Found", "PACK is the pack folder or archive file `kestrel export` printed"},
     {"ShowLogicPackDetails - Log File Missing ExportMR.log",
      "PACK must be a folder an export wrote: it holds ExportMR.log"},
     {"ShowLogicPackDetails - At least one or more data files are missing",
