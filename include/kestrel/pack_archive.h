@@ -54,15 +54,16 @@ class KESTREL_API PrivateFolder {
 KESTREL_API void RemovePrivateFoldersNow() noexcept;
 
 // Raises Ours::PackArchiveExists when `file` names something that is there
-// and `overwrite` is false; "-" (standard output) never is.
+// and `overwrite` is false ("-", standard output, never is), and
+// Ours::PackArchiveWriteFailed for "-" when standard output is a terminal.
 KESTREL_API void CheckPackArchiveTarget(const std::string& file, bool overwrite);
 
 // Writes the regular files of the pack folder `folder`, in the byte order of
 // their names (the order ExportMR.sums lists them), into the archive `file`
-// ("-": standard output, which must not be a terminal). Every entry has mode
-// 0644, owner and group 0 without names and one fixed time. A file is
-// written under a temporary name beside it and renamed into place at the
-// end, replacing an existing one only with `overwrite`. Raises
+// ("-": standard output), checked first as CheckPackArchiveTarget does.
+// Every entry has mode 0644, owner and group 0 without names and one fixed
+// time. A file is written under a temporary name beside it and renamed into
+// place at the end, replacing an existing one only with `overwrite`. Raises
 // Ours::PackArchiveWriteFailed naming the file and the cause.
 KESTREL_API void WritePackArchive(Env& env, const std::string& folder, const std::string& file, bool overwrite);
 

@@ -245,6 +245,8 @@ void UnpackArchive(std::string_view data, const std::string& folder, const std::
 }  // namespace pack
 
 void CheckPackArchiveTarget(const std::string& file, bool overwrite) {
+  if (file == "-" && ::isatty(STDOUT_FILENO))
+    WriteFailed("standard output", "a terminal takes no archive; redirect it into a file or a pipe");
   struct stat st {};
   if (!overwrite && file != "-" && ::lstat(file.c_str(), &st) == 0) RaiseWithDetail(Ours::PackArchiveExists, file);
 }
@@ -252,7 +254,6 @@ void CheckPackArchiveTarget(const std::string& file, bool overwrite) {
 void WritePackArchive(Env& env, const std::string& folder, const std::string& file, bool overwrite) {
   const bool to_stdout = file == "-";
   const std::string shown = to_stdout ? std::string("standard output") : file;
-  if (to_stdout && ::isatty(STDOUT_FILENO)) WriteFailed(shown, "a terminal takes no archive; redirect it");
   CheckPackArchiveTarget(file, overwrite);
   std::string temporary;
   const int fd = to_stdout ? STDOUT_FILENO : OpenBeside(file, temporary);

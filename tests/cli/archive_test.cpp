@@ -161,6 +161,11 @@ TEST(PackArchiveTest, AnArchiveHoldsTheFolderPackByteForByte) {
   const std::vector<std::string> again = {"export", "--store", d.store, "--profile", "30", "-o", t / "a.tar"};
   EXPECT_EQ(RunKestrel(again).err,
             "error 9175: The archive file exists already: " + t / "a.tar" + "\nhint: use --overwrite to replace it\n");
+  // A terminal takes no archive: refused before the export begins.
+  const RunResult terminal = RunOnTerminal({"export", "--store", d.store, "--profile", "30", "-o", "-"}, true,
+                                           {{"TMPDIR", t / "tmp"}});
+  EXPECT_EQ(terminal.exit_code, 1);
+  EXPECT_THAT(terminal.err, HasSubstr("error 9173: The pack archive could not be written: standard output: a terminal"));
   // A failed export leaves neither its folder nor an archive.
   const RunResult missing = RunKestrel({"export", "--store", d.store, "--profile", "77", "-o", t / "b.tar"},
                                        {{"TMPDIR", t / "tmp"}});
