@@ -206,6 +206,12 @@ void Unpack(struct archive* a, const std::string& folder, const std::string& sho
                                    : fmt::format("the same name as entry {} without regard to case, as pack files "
                                                  "are matched",
                                                  QuoteForMessage(taken->second)));
+    // A size the header declares beyond the limit is refused before a byte
+    // is written (a sparse entry would otherwise fill the disk with zeros).
+    if (archive_entry_size_is_set(e) != 0 && archive_entry_size(e) >= 0 &&
+        static_cast<uint64_t>(archive_entry_size(e)) > limits.total_bytes - total)
+      RaiseWithDetail(Ours::PackArchiveTooLarge,
+                      fmt::format("{}: more than {} bytes at entry {}", shown, limits.total_bytes, QuoteForMessage(name)));
     UnpackEntry(a, folder + "/" + name, shown, name, total, limits);
   }
 }

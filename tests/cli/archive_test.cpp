@@ -290,6 +290,9 @@ TEST(PackArchiveTest, HostileArchivesAreRefusedNamingTheEntry) {
   TmpDir tmp(t / "tmp");
   EXPECT_EQ(ErrorOf([&] { PackSource(Env::Default(), t / "whole.tar", {.total_bytes = 1000}); }), 9172);
   EXPECT_EQ(ErrorOf([&] { PackSource(Env::Default(), t / "whole.tar", {.entries = 3}); }), 9172);
+  // A size declared beyond the limit is refused before its data is read.
+  WriteFile(t / "big.tar", Tar({{"Qzmap100.dat", std::string(5000, 'x')}}).substr(0, 512 + 600));
+  EXPECT_EQ(ErrorOf([&] { PackSource(Env::Default(), t / "big.tar", {.total_bytes = 1000}); }), 9172);
   EXPECT_TRUE(fs::is_empty(t / "tmp"));
 }
 
