@@ -14,7 +14,8 @@ seconds=${1:-20}
 seed=${FUZZ_SEED:-2026}
 
 # clang and its runtime libraries (libFuzzer, the sanitizers) from Debian.
-packages=(clang libclang-rt-dev cmake pkg-config libsqlite3-dev libssl-dev libpq-dev libfmt-dev libcli11-dev nlohmann-json3-dev libdtl-dev
+packages=(clang libclang-rt-dev cmake pkg-config libsqlite3-dev libssl-dev libpq-dev libarchive-dev libfmt-dev libcli11-dev
+          nlohmann-json3-dev libdtl-dev
           libcpp-httplib-dev)
 "$root/scripts/install_packages.sh" "${packages[@]}"
 

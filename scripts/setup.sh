@@ -8,10 +8,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # sqlite3 and time (GNU time: peak memory) serve bench/run; postgresql is the
 # server the PostgreSQL backend's tests start a throwaway cluster of; python3
 # runs the Python binding's test, and with python3-venv, -setuptools and
-# -wheel the test of `pip install ./python` offline; libcpp-httplib-dev serves the web wizard,
+# -wheel the test of `pip install ./python` offline; libarchive-dev writes and reads packs as one
+# file; libcpp-httplib-dev serves the web wizard,
 # which chromium and npm (puppeteer-core, in tests/web) test in a browser.
-packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev libpq-dev sqlite3 postgresql libcli11-dev libfmt-dev
-          nlohmann-json3-dev bash-completion groff-base libgtest-dev libgmock-dev time python3 python3-venv
+packages=(build-essential cmake pkg-config libsqlite3-dev libssl-dev libpq-dev libarchive-dev sqlite3 postgresql libcli11-dev
+          libfmt-dev nlohmann-json3-dev bash-completion groff-base libgtest-dev libgmock-dev time python3 python3-venv
           python3-setuptools python3-wheel libcpp-httplib-dev libdtl-dev
           chromium)
 # A machine may carry Node.js with its own npm from elsewhere, which Debian's

@@ -65,6 +65,12 @@ enum class Ours : int32_t {
   ProfileNumberTaken = 9184,     // a renumber to a number the store holds a profile of
   ProfileNumberOutOfOrder = 9185,  // a renumber to a number not above the parent's and below the children's
   ChangeNotConfirmed = 9186,     // a delete not confirmed (no terminal to ask on, and no --yes)
+  PackArchiveUnreadable = 9170,  // a pack archive cut short, or not a tar archive (plain or zstd)
+  PackArchiveEntryRefused = 9171,  // an archive entry that is no plain pack file: a path, link, device, folder, duplicate
+  PackArchiveTooLarge = 9172,    // an archive that unpacks to more entries or bytes than a pack has
+  PackArchiveWriteFailed = 9173,  // the archive file (or standard output) could not be written
+  PrivateFolderFailed = 9174,    // the private temporary folder an archive is unpacked into could not be made or written
+  PackArchiveExists = 9175,      // an export to an archive file that exists, without leave to replace it
 };
 
 KESTREL_API int32_t Number(Ours e);

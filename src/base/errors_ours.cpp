@@ -73,6 +73,12 @@ constexpr std::array kTable = {
     Entry{Ours::ProfileNumberOutOfOrder,
           "A profile's number must stay above its parent's and below each of its children's"},
     Entry{Ours::ChangeNotConfirmed, "The change was not confirmed; run it again with --yes"},
+    Entry{Ours::PackArchiveUnreadable, "The pack archive cannot be read"},
+    Entry{Ours::PackArchiveEntryRefused, "The pack archive holds an entry that is not a file of a logic pack"},
+    Entry{Ours::PackArchiveTooLarge, "The pack archive unpacks to more than a logic pack holds"},
+    Entry{Ours::PackArchiveWriteFailed, "The pack archive could not be written"},
+    Entry{Ours::PrivateFolderFailed, "The private temporary folder for the pack could not be made or written"},
+    Entry{Ours::PackArchiveExists, "The archive file exists already"},
 };
 
 }  // namespace

@@ -71,9 +71,13 @@ std::string Shown(std::string_view bytes) {
 
 int Compare(const DiffOptions& o) {
   using kestrel::diff::Side;
-  Side a = kestrel::diff::ParseSide(CommandEnv(), o.a), b = kestrel::diff::ParseSide(CommandEnv(), o.b);
-  for (Side* side : {&a, &b})
-    if (side->kind != Side::Kind::Pack) side->location = ResolveStore(side->location);
+  // An archive side is read as the folder it unpacks to; a store side may be a name.
+  const auto side = [](const std::string& s) {
+    Side parsed = kestrel::diff::ParseSide(CommandEnv(), NamesPackArchive(s) ? PackFolder(s) : s);
+    if (parsed.kind != Side::Kind::Pack) parsed.location = ResolveStore(parsed.location);
+    return parsed;
+  };
+  const Side a = side(o.a), b = side(o.b);
   kestrel::diff::Options options;
   options.load_dates = o.load_dates;
   options.lock_wait_seconds = LockWaitSeconds();
@@ -109,8 +113,8 @@ int RunDiff(const DiffOptions& o) {
 }
 
 void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
-  sub.add_option("A", o.a, "a logic pack folder, STORE:PROFILE, or a store alone when B is a pack")->required();
-  sub.add_option("B", o.b, "a logic pack folder, STORE:PROFILE, or a store alone when A is a pack")->required();
+  sub.add_option("A", o.a, "a logic pack (folder, archive file, or - for an archive on standard input), STORE:PROFILE, or a store alone when B is a pack")->required();
+  sub.add_option("B", o.b, "a logic pack (folder, archive file, or - for an archive on standard input), STORE:PROFILE, or a store alone when A is a pack")->required();
   CLI::Option* json = sub.add_flag("--json", o.json, "write the summary and every difference, each field, as one JSON object");
   AddWaitOption(sub);
   CLI::Option* stat = sub.add_flag("--stat", o.stat, "the summary only");
@@ -149,10 +153,10 @@ void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
   sub.parse_complete_callback([&sub, &o] {
     using kestrel::diff::Side;
     const auto store_alone = [](const std::string& s) {
-      return kestrel::diff::ParseSide(CommandEnv(), s).kind == Side::Kind::Store;
+      return !NamesPackArchive(s) && kestrel::diff::ParseSide(CommandEnv(), s).kind == Side::Kind::Store;
     };
     const auto pack = [](const std::string& s) {
-      return kestrel::diff::ParseSide(CommandEnv(), s).kind == Side::Kind::Pack;
+      return NamesPackArchive(s) || kestrel::diff::ParseSide(CommandEnv(), s).kind == Side::Kind::Pack;
     };
     if ((store_alone(o.a) && !pack(o.b)) || (store_alone(o.b) && !pack(o.a)))
       throw CLI::ValidationError(sub.get_name(),

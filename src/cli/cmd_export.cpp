@@ -1,5 +1,6 @@
 // `kestrel export`: writes the logic pack of one profile of a store, as a
-// single profile or with its chain of base profiles, and prints the pack folder.
+// single profile or with its chain of base profiles, and prints the pack folder;
+// with --archive, writes the pack as one archive file (or to stdout) instead.
 #include <cstdint>
 #include <iostream>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "output.h"
 #include "shared_options.h"
 #include "kestrel/engine.h"
+#include "kestrel/pack_archive.h"
 
 namespace kestrel::cli {
 namespace {
@@ -27,6 +29,7 @@ struct ExportOptions {
   bool traverse_parent = false;
   bool overwrite = false;
   bool json = false;
+  std::optional<std::string> archive;  // "-": stdout
 };
 
 int RunExport(const ExportOptions& o) {
@@ -42,18 +45,35 @@ int RunExport(const ExportOptions& o) {
   request.traverse_parent = o.traverse_parent;
   request.overwrite = o.overwrite;
   Detail(fmt::format("exporting profile {}", *o.profile));
+  // An archive is made of a pack written into a private folder first, which
+  // goes when the archive is written, the export fails or a signal ends it.
+  std::optional<kestrel::PrivateFolder> private_root;
+  if (o.archive) {
+    kestrel::CheckPackArchiveTarget(*o.archive, o.overwrite);
+    RemovePrivateFoldersOnSignals();
+    private_root.emplace(CommandEnv(), "kestrel-export");
+    request.root = private_root->path();
+    request.overwrite = false;
+  }
   const kestrel::ExportReport report = kestrel::Export(store, request, CommandContext());
   EndProgress();
+  if (o.archive) {
+    Detail("writing pack archive " + *o.archive);
+    kestrel::WritePackArchive(CommandEnv(), report.folder, *o.archive, o.overwrite);
+    if (*o.archive == "-") return 0;
+  }
+  const std::string written = o.archive.value_or(report.folder);
   if (o.json)
     // The names `ls --json` gives the same facts of the pack (docs/json.md).
-    PrintJson(std::cout, Json{{"pack", report.folder},
+    PrintJson(std::cout, Json{{"pack", written},
+                              {"archive", o.archive.has_value()},
                               {"profile", *o.profile},
                               {"single_profile", o.single},
                               {"new_profile_number", o.new_number.value_or(0)},
                               {"revisions", report.revisions},
                               {"for_sync", o.sync}});
   else
-    std::cout << report.folder << '\n';
+    std::cout << written << '\n';
   return 0;
 }
 
@@ -80,8 +100,21 @@ void DeclareExportOptions(CLI::App& sub, ExportOptions& o) {
   sub.add_flag("--traverse-parent", o.traverse_parent,
                "take an object's rules and functions from the nearest base profile")
       ->needs(single);
-  sub.add_flag("--overwrite", o.overwrite, "replace an existing pack (in one step)");
-  AddJsonFlag(sub, o.json, "print the pack folder and the options it was written with as JSON");
+  sub.add_flag("--overwrite", o.overwrite, "replace an existing pack or archive file (in one step)");
+  AddJsonFlag(sub, o.json, "print the pack folder or archive file and the options it was written with as JSON");
+  sub.add_option("-o,--archive", o.archive,
+                 "write the pack as one archive FILE instead of a folder (POSIX tar, zstd-compressed when FILE ends "
+                 "in .zst; - for standard output) and print FILE")
+      ->type_name("FILE")
+      ->excludes(sub.get_option("--root"))
+      ->check(CLI::Validator(
+          [](const std::string& file) { return file.empty() ? std::string("an empty file name") : std::string(); },
+          "FILE", "archive file"));
+  // The archive on standard output leaves no room there for JSON.
+  sub.final_callback([&o] {
+    if (o.json && o.archive == "-")
+      throw CLI::ValidationError("--archive", "- (standard output) leaves no room for --json");
+  });
 }
 
 const Registration kExport{"export", "write the logic pack of a profile (with its base profiles unless --single)",

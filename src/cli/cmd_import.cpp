@@ -64,7 +64,7 @@ int RunCheck(const CheckOptions& o) {
   }
   EndProgress();
   if (o.json)
-    PrintJson(std::cout, Json{{"pack", o.pack.pack}, {"passed", true}});
+    PrintJson(std::cout, Json{{"pack", ShownPack(o.pack.pack)}, {"passed", true}});
   else
     std::cout << "The logic pack passes the check: every file the import loads can be read and converted.\n";
   return 0;

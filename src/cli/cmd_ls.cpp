@@ -73,9 +73,9 @@ int RunLs(const LsOptions& o) {
   });
   EndProgress();
   if (o.json)
-    PrintJson(std::cout, PackJson(o.pack, p));
+    PrintJson(std::cout, PackJson(ShownPack(o.pack), p));
   else
-    PrintPack(std::cout, o.pack, p);
+    PrintPack(std::cout, ShownPack(o.pack), p);
   return 0;
 }
 

@@ -16,6 +16,7 @@
 #include "kestrel/engine.h"
 #include "kestrel/env.h"
 #include "kestrel/error.h"
+#include "pack_sources.h"
 
 namespace kestrel::cli {
 
@@ -43,7 +44,12 @@ struct Registration {
     Setup setup = [declare, run](CLI::App& sub) -> Runner {
       auto options = std::make_shared<Options>();
       declare(sub, *options);
-      return [options, run] { return run(*options); };
+      // The command finds its PACK arguments naming folders, unpacked where
+      // they were archives, and removed again however it ends.
+      return [options, run, &sub] {
+        OpenedPacks packs(sub);
+        return run(*options);
+      };
     };
     Commands().push_back({std::move(name), std::move(description), std::move(setup)});
   }

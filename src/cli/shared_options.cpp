@@ -47,10 +47,6 @@ void AddNewStoreArgument(CLI::App& sub, std::string& store) {
   AddStore(sub, store, description, sub.add_option("STORE", store, description + "; the same as --store"));
 }
 
-void AddPackArgument(CLI::App& sub, std::string& pack) {
-  sub.add_option("PACK", pack, "logic pack folder")->required();
-}
-
 void AddNoSumsFlag(CLI::App& sub, bool& no_sums) {
   sub.add_flag("--no-sums", no_sums,
                "take a pack without ExportMR.sums (written by an older export): its files cannot be checked for "

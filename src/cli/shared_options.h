@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "kestrel/engine.h"
+#include "pack_sources.h"  // PACK
 
 namespace kestrel::cli {
 
@@ -44,9 +45,6 @@ void AddProfileNumberOption(CLI::App& sub, const std::string& name, std::optiona
 
 // "--json": the command's report as one JSON object on stdout.
 void AddJsonFlag(CLI::App& sub, bool& json, const std::string& description);
-
-// "PACK", required: the logic pack folder.
-void AddPackArgument(CLI::App& sub, std::string& pack);
 
 // "--no-sums": the command takes a pack without ExportMR.sums (an older
 // export's), whose files cannot be checked for changes; without it such a

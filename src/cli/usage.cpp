@@ -128,8 +128,10 @@ std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& ar
     bool stray_is_option = false;
     const std::vector<std::string> options = OptionNames(*failed);
     for (const auto& a : args) {
-      // A negative number is a value, not an option.
-      if (a.empty() || (a.size() > 1 && a[0] == '-' && std::isdigit(static_cast<unsigned char>(a[1])))) continue;
+      // A negative number is a value, not an option; so is "-", standard
+      // input or output.
+      if (a.empty() || a == "-" || (a.size() > 1 && a[0] == '-' && std::isdigit(static_cast<unsigned char>(a[1]))))
+        continue;
       const std::string name = a.substr(0, a.find('='));
       if (a[0] == '-') {
         if (std::find(options.begin(), options.end(), name) == options.end()) {

@@ -53,7 +53,7 @@ constexpr std::array kRows = {
         "The store holds no row of application {rest} in qzddi100", "", ""},
     // Reading a pack's details.
     Row{1, "ShowLogicPackDetails - Path Not Found ", "The pack folder {rest} does not exist",
-        "PACK is the pack folder `kestrel export` printed", "Choose a pack from the list."},
+        "PACK is the pack folder or archive file `kestrel export` printed", "Choose a pack from the list."},
     Row{2, "ShowLogicPackDetails - Log File Missing ExportMR.log",
         "The folder {path} is not a logic pack: it has no ExportMR.log", kNotAPack, "Choose a pack from the list."},
     Row{3, "ShowLogicPackDetails - Exported Objects are incorrect",
@@ -81,6 +81,7 @@ constexpr std::array kRows = {
     Row{static_cast<int32_t>(Ours::StoreLocked), "", "{text}",
         "--wait SECONDS waits longer for the other program (up to 86400)",
         "Try again when the other program has finished with the store."},
+    Row{static_cast<int32_t>(Ours::PackArchiveExists), "", "{text}", "add --overwrite to replace it", ""},
     Row{static_cast<int32_t>(Ours::NotAProfileStore), "", "{text}",
         "`kestrel init-store FILE` makes an empty profile store, `kestrel demo-store FILE` one with demo data", ""},
     Row{static_cast<int32_t>(Ours::ProfileNotStored), "", "{text}",
