@@ -226,9 +226,12 @@ TEST(CommandsTest, ExitCodesAndMessages) {
     if (row.exit_code == 2) { EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err; }
     for (const auto& fragment : row.err_has) EXPECT_THAT(r.err, HasSubstr(expand(fragment)));
     EXPECT_THAT(r.err + r.out, ::testing::Not(HasSubstr("s3cret")));
-    // With --json a failure is also the error as JSON on stdout: its number is stderr's.
+    // With --json a failure is also the error as JSON on stdout: its number
+    // (and a server's SQLSTATE) is stderr's.
     if (row.exit_code == 1 && std::find(args.begin(), args.end(), "--json") != args.end()) {
-      EXPECT_THAT(r.err, HasSubstr("error " + Json::parse(r.out).at("/error/number"_json_pointer).dump() + ": "));
+      const Json error = Json::parse(r.out).at("error");
+      const std::string sqlstate = error.contains("sqlstate") ? " (SQLSTATE " + error["sqlstate"].get<std::string>() + ")" : "";
+      EXPECT_THAT(r.err, HasSubstr("error " + error["number"].dump() + sqlstate + ": "));
     } else {
       EXPECT_EQ(r.out, row.out);
     }
