@@ -21,7 +21,6 @@
 #include "kestrel/store.h"
 #include "present/diff_view.h"
 #include "present/error_face.h"
-#include "present/selection_failure.h"
 #include "present/import_view.h"
 #include "present/json.h"
 #include "present/store_view.h"
@@ -404,10 +403,9 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
     // As `import` does: the selection verified first; a refused one is
     // answered at once, with the verdict.
     kestrel::Store store = kestrel::Store::Open(options_.store, options_.wait_seconds);
-    if (const std::vector<kestrel::Error> findings = kestrel::Verify(store, import, LoggedContext()); !findings.empty()) {
+    if (const kestrel::SelectionVerdict selection = kestrel::Verdict(store, import, LoggedContext()); selection.refusal) {
       bool passed = false;
-      Reply refused = ErrorReply(422, present::SelectionFailure(store, import, findings, LoggedContext()).number(),
-                                 "The selection does not pass:");
+      Reply refused = ErrorReply(422, selection.refusal->number(), "The selection does not pass:");
       refused.body["verdict"] = VerdictOf(store, import, passed);
       return refused;
     }
