@@ -7,11 +7,11 @@ rest through.
     KestrelError
     ├── InvalidArgument (also ValueError)   5 6 13 9070
     ├── SelectionError (also ValueError)    501-504 9012
-    ├── ProfileNotFound (also LookupError)  2
+    ├── ProfileNotFound (also LookupError)  2 9131
     ├── NotFound                            53 76
     ├── PackError                           a pack that cannot be read or written
     │   └── PackExists                      3
-    ├── StoreError                          the store refused (1 91 94 90xx, SQLite's and a server's codes)
+    ├── StoreError                          the store refused (1 91 94 90xx 9130, SQLite's and a server's codes)
     │   └── LockTimeout                     9031 9033
     ├── ReplaceRefused                      9030
     ├── ImportInterrupted                   9032
@@ -124,7 +124,7 @@ class NotInstalled(KestrelError):
 
 # Every number with a class of its own: the one table of them.
 _BY_NUMBER: Dict[int, Type[KestrelError]] = {
-    2: ProfileNotFound,
+    2: ProfileNotFound, 9131: ProfileNotFound,
     5: InvalidArgument, 6: InvalidArgument, 13: InvalidArgument, 9070: InvalidArgument,
     501: SelectionError, 502: SelectionError, 503: SelectionError, 504: SelectionError, 9012: SelectionError,
     53: NotFound, 76: NotFound,
@@ -133,7 +133,7 @@ _BY_NUMBER: Dict[int, Type[KestrelError]] = {
     9051: PackError, 9052: PackError, 9053: PackError, 9054: PackError, 9060: PackError,
     3: PackExists,
     1: StoreError, 91: StoreError, 94: StoreError, 9003: StoreError, 9011: StoreError, 9020: StoreError, 9021: StoreError,
-    9023: StoreError, 9024: StoreError, 9040: StoreError, 9041: StoreError, 9042: StoreError,
+    9023: StoreError, 9024: StoreError, 9040: StoreError, 9041: StoreError, 9042: StoreError, 9130: StoreError,
     9031: LockTimeout, 9033: LockTimeout,
     9030: ReplaceRefused,
     9032: ImportInterrupted,

@@ -124,10 +124,10 @@ void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
   sub.add_option("-U,--unified", o.context,
                  "unchanged lines shown around the changed lines of a multi-line value, 0 to 1000000 (default 3)")
       ->type_name("N")
-      ->check(CLI::Range(0, 1000000).description(""));
+      ->check(CLI::Range(0, 1000000));
   sub.add_option("--color", o.color, "colours: auto (the default: on a terminal, unless NO_COLOR is set), always or never")
       ->type_name("WHEN")
-      ->check(CLI::IsMember({"auto", "always", "never"}).description(""));
+      ->check(CLI::IsMember({"auto", "always", "never"}));
   sub.add_flag("--no-pager", o.no_pager, "write to the terminal directly instead of through $PAGER (less -FRX)");
   sub.add_option("--table", o.tables,
                  "compare only this table (qzmap120, qzddi150, ...); repeatable, or comma-separated")
@@ -147,7 +147,8 @@ void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
       "Lines starting with - are A's, lines with + B's. A store alone (no :PROFILE) beside a pack shows what "
       "importing the pack would change in the store, in either order: - the store's, + the pack's. Objects are "
       "matched by key, never by their place in a file; a multi-line value shows its changed lines with -U lines "
-      "of context. On a terminal the output is paged ($PAGER, else less -FRX) and coloured.\n"
+      "of context. On a terminal the output is paged ($PAGER, else less -FRX) and coloured "
+      "(unless $NO_COLOR is set).\n"
       "Exit status: 0 the sides are equal, 1 they differ, 2 trouble (a usage error, or a failure with "
       "\"error N: ...\" on stderr).");
   sub.parse_complete_callback([&sub, &o] {

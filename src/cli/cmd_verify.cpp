@@ -13,7 +13,6 @@
 #include "selection_view.h"
 #include "shared_options.h"
 #include "kestrel/details.h"
-#include "present/selection_failure.h"
 #include "present/import_view.h"
 
 namespace kestrel::cli {
@@ -38,7 +37,9 @@ int RunVerify(const VerifyOptions& o) {
   reader.Proposal(store);
   const std::vector<kestrel::PackProfile> sources = kestrel::present::ImportSources(reader.Info(), store);
 
-  const std::vector<kestrel::Error> findings = kestrel::Verify(store, request, CommandContext());
+  // The findings, and the one failure an import would refuse them with.
+  const kestrel::SelectionVerdict selection = kestrel::Verdict(store, request, CommandContext());
+  const std::vector<kestrel::Error>& findings = selection.findings;
   std::vector<std::string> messages;
   for (const kestrel::Error& e : findings) messages.push_back(e.text());
   // The pack is checked with the selection only when the selection passes.
@@ -60,8 +61,7 @@ int RunVerify(const VerifyOptions& o) {
     // One document: the verdict, with the failure the exit code stands for.
     kestrel::present::Json verdict = kestrel::present::VerdictJson(sources, marked, passed, messages);
     if (!passed)
-      verdict["error"] = kestrel::present::ErrorJson(
-          refusal ? *refusal : kestrel::present::SelectionFailure(store, request, findings, CommandContext()))["error"];
+      verdict["error"] = kestrel::present::ErrorJson(refusal ? *refusal : *selection.refusal)["error"];
     PrintJson(std::cout, verdict);
   } else {
     PrintDetailsTable(std::cout, sources, marked);
@@ -71,7 +71,7 @@ int RunVerify(const VerifyOptions& o) {
   std::cout.flush();
   if (passed) return 0;
   if (refusal) return Fail(*refusal, "The pack was refused and the store left as it was: ");
-  return Fail(kestrel::present::SelectionFailure(store, request, findings, CommandContext()));
+  return Fail(*selection.refusal);
 }
 
 const Registration kVerify{"verify", "check a choice of numbers, applications and parents for a logic pack",

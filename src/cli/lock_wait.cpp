@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "command.h"
+#include "usage.h"
 
 namespace kestrel::cli {
 namespace {
@@ -29,7 +30,7 @@ void AddWaitOption(CLI::App& sub) {
             const char* end = text.data() + text.size();
             const auto [stop, problem] = std::from_chars(text.data(), end, n);
             if (text.empty() || problem != std::errc() || stop != end || n < 0 || n > kMaxLockWait)
-              return fmt::format("{} is not a number of seconds from 0 to {}", text, kMaxLockWait);
+              return fmt::format("{} is not a number of seconds from 0 to {}", TypedValue(text), kMaxLockWait);
             return "";
           },
           "", "seconds"));

@@ -10,6 +10,7 @@
 #include "command.h"
 #include "lock_wait.h"
 #include "present/targets.h"
+#include "usage.h"
 
 namespace kestrel::cli {
 
@@ -156,7 +157,7 @@ CLI::Validator ProfileNumberCheck(int lowest) {
         int n = 0;
         const char* end = text.data() + text.size();
         const auto [stop, problem] = std::from_chars(text.data(), end, n);
-        if (text.empty() || problem == std::errc::invalid_argument || stop != end) return text + " is not a number";
+        if (text.empty() || problem == std::errc::invalid_argument || stop != end) return TypedValue(text) + " is not a number";
         if (problem != std::errc() || n < lowest || n > kMaxProfileNumber)
           return fmt::format("{} is not a profile number ({} to {})", text, lowest, kMaxProfileNumber);
         return "";

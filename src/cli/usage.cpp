@@ -70,10 +70,10 @@ std::string PlainParserText(const std::string& text) {
     const std::string bounds = std::strtod(highest.c_str(), nullptr) >= 1e300
                                    ? fmt::format("{} or more", lowest)
                                    : fmt::format("from {} to {}", lowest, highest);
-    return m.prefix().str() + fmt::format("{} is not a number {}", m[1].str(), bounds) + m.suffix().str();
+    return m.prefix().str() + fmt::format("{} is not a number {}", TypedValue(m[1].str()), bounds) + m.suffix().str();
   }
   if (std::regex_search(text, m, set))
-    return m.prefix().str() + fmt::format("{} is not one of {}", m[1].str(), std::regex_replace(m[2].str(), std::regex(","), ", ")) +
+    return m.prefix().str() + fmt::format("{} is not one of {}", TypedValue(m[1].str()), std::regex_replace(m[2].str(), std::regex(","), ", ")) +
            m.suffix().str();
   if (std::regex_search(text, m, missing)) return m.prefix().str() + "a value is required" + m.suffix().str();
   if (std::regex_search(text, m, too_many))
@@ -95,6 +95,8 @@ const CLI::App* FailedCommand(const CLI::App& app, const std::vector<std::string
 }
 
 }  // namespace
+
+std::string TypedValue(std::string_view value) { return value.empty() ? "an empty value" : std::string(value); }
 
 std::string Nearest(std::string_view typed, const std::vector<std::string>& candidates) {
   auto bare = [](std::string_view w) { return w.substr(std::min(w.size(), w.find_first_not_of('-'))); };

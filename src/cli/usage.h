@@ -20,6 +20,10 @@ inline constexpr std::string_view kProgramName = "kestrel";
 // of the candidate.
 std::string Nearest(std::string_view typed, const std::vector<std::string>& candidates);
 
+// A value typed for an option, as a usage error names it: "an empty value"
+// for "", which would otherwise read as a double blank.
+std::string TypedValue(std::string_view value);
+
 // The two lines for a usage error `e` raised while parsing `argv` with `app`
 // (the program's whole command line, the program's name left out).
 std::string UsageMessage(const CLI::App& app, const std::vector<std::string>& args, const CLI::ParseError& e);

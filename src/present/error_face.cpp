@@ -23,18 +23,34 @@ namespace {
 // {text} for the whole text. Beside a sentence that is not the whole text,
 // the place's path is not shown: it is the export's root, or named in the
 // sentence.
+// `web_sentence`, where there is one, is the web's sentence instead of
+// `sentence`.
 struct Row {
+  constexpr Row(int32_t n, std::string_view s, std::string_view said, std::string_view cl, std::string_view w,
+                std::string_view ws = {})
+      : number(n), starts(s), sentence(said), command_line(cl), web(w), web_sentence(ws) {}
   int32_t number;
   std::string_view starts;
   std::string_view sentence;
   std::string_view command_line;
   std::string_view web;
+  std::string_view web_sentence;
+
+  std::string_view SentenceOf(Face face) const {
+    return face == Face::Web && !web_sentence.empty() ? web_sentence : sentence;
+  }
 };
 
 constexpr std::string_view kNotAPack =
     "PACK must be a folder an export wrote, such as ROOT/ExportedRules/30-ACC10-ACCX2-M: it holds ExportMR.log";
 constexpr std::string_view kProfileList = "The profile list shows the profiles the store holds.";
 constexpr std::string_view kExportAgain = "Export the profile again, and choose its pack from the list.";
+constexpr std::string_view kReplaceHint =
+    "add --replace to delete and replace them (--dry-run shows what the import would change)";
+constexpr std::string_view kConfirmHint =
+    "Press Import and confirm the replacement in the dialog that names what it replaces.";
+constexpr std::string_view kAsExported =
+    "The wizard imports only packs that are as their export wrote them: export the profile again.";
 
 constexpr std::array kRows = {
     // The export's own failures.
@@ -44,7 +60,8 @@ constexpr std::array kRows = {
     Row{2, "Error : Migration Profile Not found PROFILE NUMBER = ", "The store holds no profile {rest}",
         "`kestrel list --store STORE` lists the profiles it holds", kProfileList},
     Row{3, "Error : Migration Profile Already Exported", "The pack {path} exists already", "add --overwrite to replace it",
-        "Choose to write the pack again to replace it."},
+        "Tick “Write again into an existing pack folder” to replace it, or open it from the Packs page.",
+        "A pack of this profile with these options is already in the export root."},
     Row{4, "Error : --ExportObjectEx-- Parent Profile is missing",
         "A base profile of the profile is missing from the store",
         "`kestrel list --tree --store STORE` shows each profile's base profiles; --single exports the profile alone",
@@ -72,15 +89,29 @@ constexpr std::array kRows = {
     // SQLite's own words for a table the store lacks (number 1, SQLITE_ERROR).
     Row{1, "no such table: ", "The store has no table {rest}", "", ""},
     // Ours: the text is the sentence already; the faces add the hint.
-    Row{static_cast<int32_t>(Ours::ReplaceNotConfirmed), "", "{text}",
-        "add --replace to delete and replace them (--dry-run shows what the import would change)",
-        "Confirm the replacement to delete and replace them."},
+    Row{static_cast<int32_t>(Ours::ReplaceNotConfirmed),
+        "The import would delete and replace what the store holds: the store holds ", "{text}", kReplaceHint,
+        kConfirmHint,
+        "The import would delete and replace what the store holds ({rest}), which was not confirmed. "
+        "Nothing was imported."},
+    Row{static_cast<int32_t>(Ours::ReplaceNotConfirmed), "", "{text}", kReplaceHint, kConfirmHint,
+        "The import would delete and replace what the store holds, which was not confirmed. Nothing was imported."},
+    // The wizard's own: the store changed while the person confirmed, an
+    // import runs already, a request without the wizard's token.
+    Row{static_cast<int32_t>(Ours::ReplaceNotAsConfirmed), "", "{text}", "",
+        "Nothing was imported. Press Import again to see what it replaces now."},
+    Row{static_cast<int32_t>(Ours::ImportRunning), "", "{text}", "",
+        "Its progress shows on the page that started it; the Run log follows."},
+    Row{rt::PermissionDenied, kRequestRefused, "{text}", "",
+        "Open the wizard at the address, with its token, printed when the wizard started.",
+        "This page has no access to the wizard."},
     Row{static_cast<int32_t>(Ours::PackWithoutSums), "", "{text}",
         "a pack an older export wrote has no sums; --no-sums takes it unchecked (`kestrel ls PACK` lists its files)",
-        "The wizard takes only packs with ExportMR.sums: export the profile again."},
+        kAsExported},
+    Row{static_cast<int32_t>(Ours::PackSumsMismatch), "", "{text}", "", kAsExported},
     Row{static_cast<int32_t>(Ours::StoreLocked), "", "{text}",
         "--wait SECONDS waits longer for the other program (up to 86400)",
-        "Try again when the other program has finished with the store."},
+        "Another program is writing to the store; try again once it has finished."},
     Row{static_cast<int32_t>(Ours::PackArchiveExists), "", "{text}", "add --overwrite to replace it", ""},
     Row{static_cast<int32_t>(Ours::NotAProfileStore), "", "{text}",
         "`kestrel init-store FILE` makes an empty profile store, `kestrel demo-store FILE` one with demo data", ""},
@@ -167,6 +198,7 @@ const Row* RowOf(int32_t number, std::string_view text) {
 Said Say(const Error& e, Face face) {
   Said said;
   said.number = e.number();
+  said.description = e.description();
   said.place = e.place();
   said.beside = e.place();
   int32_t number = e.number();
@@ -180,7 +212,7 @@ Said Say(const Error& e, Face face) {
     const std::string_view rest = Trimmed(std::string_view(text).substr(row->starts.size()));
     const size_t open = text.find(" (");
     // "The pack {path} exists already" without a path: "The pack exists already".
-    std::string pattern(row->sentence);
+    std::string pattern(row->SentenceOf(face));
     if (path.empty())
       if (const size_t at = pattern.find(" {path}"); at != std::string::npos) pattern.erase(at, 7);
     said.sentence = fmt::format(fmt::runtime(pattern), fmt::arg("rest", rest),
@@ -190,7 +222,7 @@ Said Say(const Error& e, Face face) {
     said.hint = face == Face::CommandLine ? row->command_line : row->web;
     // The export names its root as the place of every failure; a sentence
     // about a profile or a root says what it is about.
-    if (row->sentence.find("{text}") == std::string_view::npos) said.beside.path.clear();
+    if (pattern.find("{text}") == std::string::npos) said.beside.path.clear();
   } else if (!path.empty() && text == RuntimeErrorText(number)) {
     // The file layer's failures carry the run time's text alone, as the
     // component's messages quote it; the face names the file.
@@ -212,23 +244,27 @@ Said Say(const Error& e, Face face) {
   return said;
 }
 
-Json SaidJson(const Said& said) {
-  Json error{{"number", said.number}, {"description", JsonText(said.sentence)}};
+Json SaidJson(const Said& said, Face face) {
+  Json error{{"number", said.number}};
+  if (face == Face::Web) {
+    error["description"] = JsonText(said.description);
+    error["sentence"] = JsonText(said.sentence);
+  } else {
+    error["description"] = JsonText(said.sentence);
+  }
   if (!said.hint.empty()) error["hint"] = said.hint;
   if (!said.sqlstate.empty()) error["sqlstate"] = said.sqlstate;
-  const Place& p = said.place;
-  if (!p.Empty()) {
-    Json place = Json::object();
-    if (!p.file.empty()) place["file"] = JsonText(p.file);
-    if (p.line > 0) place["line"] = p.line;
-    if (!p.table.empty()) place["table"] = JsonText(p.table);
-    if (p.entry >= 0) place["entry"] = p.entry;
-    if (!p.path.empty()) place["path"] = JsonText(p.path);
-    error["place"] = std::move(place);
-  } else {
-    error["place"] = nullptr;
-  }
+  error["place"] = PlaceJson(said.place);
   return Json{{"error", std::move(error)}};
+}
+
+std::vector<std::string_view> FixedTexts(Face face) {
+  const auto of = [face](const auto& row) { return face == Face::CommandLine ? row.command_line : row.web; };
+  std::vector<std::string_view> texts;
+  for (const Row& row : kRows) texts.insert(texts.end(), {row.SentenceOf(face), of(row)});
+  for (const ServerHint& h : kServerHints) texts.push_back(of(h));
+  for (const FileHint& h : kFileHints) texts.push_back(of(h));
+  return texts;
 }
 
 }  // namespace kestrel::present

@@ -12,17 +12,25 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "kestrel/error.h"
 #include "present/json.h"
 
 namespace kestrel::present {
 
+// How the web wizard's access checks begin the description of a request
+// they refuse (number 70): told apart from a file the system may not touch,
+// which the web says otherwise.
+inline constexpr std::string_view kRequestRefused = "Permission denied: ";
+
 // Who shows the failure: the hint speaks its language.
 enum class Face { CommandLine, Web };
 
 struct Said {
   int32_t number = 0;    // the error's number, as it came
+  std::string description;  // the error's description, as it came (stored bytes)
   std::string sentence;  // the face's sentence, naming what failed where that is known
   std::string hint;      // what to do, in the face's words; "" when there is nothing to add
   std::string sqlstate;  // the server's SQLSTATE ("42P01") of a server store's failure, else ""
@@ -37,7 +45,15 @@ Said Say(const Error& e, Face face);
 
 // {"error": {"number": N, "description": SENTENCE, "hint": ..., "sqlstate": ...,
 // "place": {...}}}: the sentence as the description; hint, sqlstate and the
-// (whole) place's fields only where they say something.
-Json SaidJson(const Said& said);
+// (whole) place's fields only where they say something. The web wizard's
+// answer keeps the error's own description for scripts and gives the page
+// its sentence apart: {"error": {"number", "description": DESCRIPTION,
+// "sentence", "hint", "sqlstate", "place"}}.
+Json SaidJson(const Said& said, Face face = Face::CommandLine);
+
+// Every fixed text `face` says (sentences and hints of the table, without
+// the error's own text a sentence may quote): what a test reads to keep
+// another face's words out of them.
+std::vector<std::string_view> FixedTexts(Face face);
 
 }  // namespace kestrel::present

@@ -20,11 +20,12 @@
 #include "kestrel/errors.h"
 #include "kestrel/export.h"
 #include "kestrel/store.h"
+#include "present/error_face.h"
 #include "present/json.h"
 #include "web/access.h"
 #include "web/assets.h"
 #include "web/open_page.h"
-#include "web/sentences.h"
+#include "web/wizard.h"
 
 namespace kestrel::web {
 namespace {
@@ -35,7 +36,7 @@ void Send(httplib::Response& res, const Reply& reply) {
 }
 
 void SendError(httplib::Response& res, int status, int32_t number, const std::string& description) {
-  Send(res, Reply{status, ErrorBody(number, description)});
+  Send(res, Reply{status, ErrorBody(kestrel::Error(number, description))});
 }
 
 void Refuse(httplib::Response& res, const Refusal& refusal) {
@@ -43,7 +44,8 @@ void Refuse(httplib::Response& res, const Refusal& refusal) {
     SendError(res, 415, kestrel::Number(kestrel::Ours::RequestNotJson),
               fmt::format("{}: {}", kestrel::DefaultText(kestrel::Ours::RequestNotJson), refusal.why));
   else
-    SendError(res, refusal.status, kestrel::rt::PermissionDenied, refusal.why);
+    SendError(res, refusal.status, kestrel::rt::PermissionDenied,
+              fmt::format("{}{}", kestrel::present::kRequestRefused, refusal.why));
 }
 
 // Blocks SIGINT and SIGTERM in the calling thread, and so in every thread it

@@ -20,13 +20,12 @@
 #include "kestrel/run_log_text.h"
 #include "kestrel/store.h"
 #include "present/diff_view.h"
-#include "present/selection_failure.h"
+#include "present/error_face.h"
 #include "present/import_view.h"
 #include "present/json.h"
 #include "present/store_view.h"
 #include "present/targets.h"
 #include "web/access.h"
-#include "web/sentences.h"
 
 namespace kestrel::web {
 namespace {
@@ -39,8 +38,10 @@ struct BadRequest {
   std::string text;
 };
 
+Reply ErrorReply(int status, const kestrel::Error& e) { return {status, ErrorBody(e)}; }
+
 Reply ErrorReply(int status, int32_t number, const std::string& description) {
-  return {status, ErrorBody(number, description)};
+  return ErrorReply(status, kestrel::Error(number, description));
 }
 
 [[noreturn]] void Refuse(const std::string& text) {
@@ -54,10 +55,9 @@ Reply Answer(const std::function<Reply()>& call) {
   } catch (const BadRequest& e) {
     return ErrorReply(400, e.number, e.text);
   } catch (const kestrel::ComError& e) {
-    return ErrorReply(422, e.number(), e.description());
+    return ErrorReply(422, e);
   } catch (const std::exception& e) {
-    const kestrel::ComError c = kestrel::AsComError(e);
-    return ErrorReply(500, c.number(), c.description());
+    return ErrorReply(500, kestrel::AsComError(e));
   }
 }
 
@@ -143,6 +143,15 @@ std::string LastPart(const std::string& path) {
 }
 
 }  // namespace
+
+Json ErrorBody(const kestrel::Error& e) {
+  // A store's location may carry its password: masked, as the command line does.
+  present::Said said = present::Say(e, present::Face::Web);
+  said.description = kestrel::store::MaskedText(said.description);
+  said.sentence = kestrel::store::MaskedText(said.sentence);
+  said.place.path = kestrel::store::MaskedText(said.place.path);
+  return present::SaidJson(said, present::Face::Web);
+}
 
 Wizard::Wizard(WizardOptions options) : options_(std::move(options)) {}
 
@@ -307,11 +316,10 @@ ImportJob::Outcome RunImport(const WizardOptions& o, const kestrel::ImportReques
     outcome.succeeded = true;
     outcome.result = Json{{"summary", present::ImportSummaryJson(report)}};
   } catch (const kestrel::Error& e) {
-    outcome.result = ErrorBody(e.number(), e.description());
+    outcome.result = ErrorBody(e);
     outcome.result["refused_at"] = present::JsonText(e.place().file.empty() ? "" : e.place().Text());
   } catch (const std::exception& e) {
-    const kestrel::ComError c = kestrel::AsComError(e);
-    outcome.result = ErrorBody(c.number(), c.description());
+    outcome.result = ErrorBody(kestrel::AsComError(e));
   }
   const std::string log = ReadAll(env, o.run_log);
   outcome.log = kestrel::Latin1ToUtf8(log.size() >= log_before ? log.substr(log_before) : log);
@@ -348,7 +356,7 @@ Reply Wizard::Pack(const std::string& name) {
   } catch (const BadRequest& e) {
     return ErrorReply(400, e.number, e.text);
   } catch (const kestrel::ComError& e) {
-    return ErrorReply(404, e.number(), e.description());
+    return ErrorReply(404, e);
   }
 }
 
@@ -371,7 +379,7 @@ Reply Wizard::Check(const std::string& body) {
     try {
       kestrel::Check(store, RequestFor(options_, folder, Targets(request)));
     } catch (const kestrel::Error& e) {
-      Reply refused = ErrorReply(422, e.number(), e.description());
+      Reply refused = ErrorReply(422, e);
       refused.body["refused_at"] = present::JsonText(e.place().Empty() ? "" : e.place().Text());
       return refused;
     }
@@ -395,10 +403,9 @@ Reply Wizard::Run(const std::string& body, bool dry_run) {
     // As `import` does: the selection verified first; a refused one is
     // answered at once, with the verdict.
     kestrel::Store store = kestrel::Store::Open(options_.store, options_.wait_seconds);
-    if (const std::vector<kestrel::Error> findings = kestrel::Verify(store, import, LoggedContext()); !findings.empty()) {
+    if (const kestrel::SelectionVerdict selection = kestrel::Verdict(store, import, LoggedContext()); selection.refusal) {
       bool passed = false;
-      Reply refused = ErrorReply(422, present::SelectionFailure(store, import, findings, LoggedContext()).number(),
-                                 "The selection does not pass:");
+      Reply refused = ErrorReply(422, selection.refusal->number(), "The selection does not pass:");
       refused.body["verdict"] = VerdictOf(store, import, passed);
       return refused;
     }
@@ -421,7 +428,7 @@ Reply Wizard::Diff(const std::string& pack, const std::string& context) {
   } catch (const BadRequest& e) {
     return ErrorReply(400, e.number, e.text);
   } catch (const kestrel::ComError& e) {
-    return ErrorReply(404, e.number(), e.description());
+    return ErrorReply(404, e);
   }
   return Answer([&] {
     int lines = 3;

@@ -5,8 +5,7 @@
 // check, dry run and import (on a thread of their own, one at a time), their
 // progress and the last run log.
 //
-// Errors answer {"error": {"number": N, "description": TEXT, "sentence",
-// "hint"}} (sentences.h: what the page shows) with 400 for a
+// Errors answer ErrorBody's JSON with 400 for a
 // request the page should not have sent, 404 for a pack that is not there,
 // 409 while an import runs or for a replacement not confirmed, 422 where
 // the engine refused.
@@ -14,6 +13,7 @@
 
 #include <string>
 
+#include "kestrel/error.h"
 #include "kestrel/store.h"
 #include "web/import_job.h"
 
@@ -27,6 +27,12 @@ struct WizardOptions {
   // The longest wait for a lock another program holds on the store.
   int wait_seconds = kestrel::store::kDefaultLockWaitSeconds;
 };
+
+// {"error": {"number", "description": the error's own text (for scripts),
+// "sentence" and "hint": what the page shows, "sqlstate", "place"}}: the
+// body of every error answer, in the wizard's words (present::Say). The
+// HTTP server's refusals answer with it too.
+Json ErrorBody(const kestrel::Error& e);
 
 struct Reply {
   int status = 200;

@@ -84,6 +84,15 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        {}, "", "T/a.db"},
       {{"serve", "--store", "STORE", "--port", "http"}, 2, "kestrel serve: --port: http is not a number from 0 to 65535\n",
        {}, "", ""},
+      {{"serve", "--store", "STORE", "--port", ""}, 2, "kestrel serve: --port: an empty value is not a number from 0 to 65535\n",
+       {}, "", ""},
+      // diff's trouble is 2 as every usage error's (1 says the sides differ).
+      {{"diff", "PACK", "STORE", "--color=blue"}, 2, "kestrel diff: --color: blue is not one of auto, always, never\n",
+       {}, "", ""},
+      {{"diff", "PACK", "STORE", "-U", "-1"}, 2, "kestrel diff: --unified: -1 is not a number from 0 to 1000000\n", {}, "",
+       ""},
+      {{"diff", "PACK", "STORE", "-U", "1e400"}, 2,
+       "kestrel diff: --unified: 1e400 is not a number from 0 to 1000000\n", {}, "", ""},
       {{"export", "--store", "STORE", "--root", "T", "--profile"}, 2, "kestrel export: --profile: a value is required\n",
        {}, "", "T/ExportedRules"},
       {{"setup", "--install-dir", "T/a", "--install-dir", "T/b", "--registry", "T/r.ini"}, 2,
@@ -137,6 +146,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        "kestrel load-functions: --wait: 86401 is not a number of seconds from 0 to 86400\n", {}, "", ""},
       {{"counts", "--store", "STORE", "--wait", "2.5"}, 2,
        "kestrel counts: --wait: 2.5 is not a number of seconds from 0 to 86400\n", {}, "", ""},
+      {{"counts", "--store", "STORE", "--wait", ""}, 2,
+       "kestrel counts: --wait: an empty value is not a number of seconds from 0 to 86400\n", {}, "", ""},
       // (The positional's name would read as the placeholder here.)
       {{"demo-store", "T/a.db", "--store", "T/b.db"}, 2, "kestrel demo-store: ", {" excludes --store\n"}, "", "T/a.db"},
       {{"demo-store"}, 2, "kestrel demo-store: --store (or $KESTREL_STORE) is required\n", {}, "", ""},
@@ -231,9 +242,12 @@ TEST(CommandsTest, ExitCodesAndMessages) {
     if (row.exit_code == 2) { EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err; }
     for (const auto& fragment : row.err_has) EXPECT_THAT(r.err, HasSubstr(expand(fragment)));
     EXPECT_THAT(r.err + r.out, ::testing::Not(HasSubstr("s3cret")));
-    // With --json a failure is also the error as JSON on stdout: its number is stderr's.
+    // With --json a failure is also the error as JSON on stdout: its number
+    // (and a server's SQLSTATE) is stderr's.
     if (row.exit_code == 1 && std::find(args.begin(), args.end(), "--json") != args.end()) {
-      EXPECT_THAT(r.err, HasSubstr("error " + Json::parse(r.out).at("/error/number"_json_pointer).dump() + ": "));
+      const Json error = Json::parse(r.out).at("error");
+      const std::string sqlstate = error.contains("sqlstate") ? " (SQLSTATE " + error["sqlstate"].get<std::string>() + ")" : "";
+      EXPECT_THAT(r.err, HasSubstr("error " + error["number"].dump() + sqlstate + ": "));
     } else {
       EXPECT_EQ(r.out, row.out);
     }

@@ -42,7 +42,7 @@ expect "--registry --renumber --replace"          -q import --re
 expect "--single --store --sync"                  export --s
 expect "--profile"                                export --store demo.db --p
 expect "--verbose --version"                      --ver
-expect "--help --quiet --verbose --version"       --
+expect "--bytes --help --quiet --verbose --version" --
 expect ""                                         nosuchcommand --st
 # Only what exists: no option of a command at the top level, the program's
 # -q and -v after a command.
@@ -58,6 +58,8 @@ expect "packs"                                    ls pa
 expect "packs"                                    export --root pa
 expect "pa.txt packs"                             show --registry pa
 expect ""                                         export --wait ""
+expect "always auto never"                        diff A B --color ""
+expect "always"                                   diff --color al
 expect ""                                         export --profile ""
 expect "10 20 30"                                 export --store demo.db --profile ""
 expect "20"                                       depth --store demo.db --parent 2

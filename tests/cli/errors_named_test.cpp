@@ -63,7 +63,8 @@ const Row kRows[] = {
      {"verify", "{PACK}", "--store", "{T}/plain.db", "--registry", "{REGISTRY}"}, 1, "error 9130: ", {"{T}/plain.db\n"}},
     {"an SQLite file that is no profile store, one side of a diff",
      [](const Copies&, const std::string& t) { store::Create(t + "/plain.db")->Execute("create table notes (line text)"); },
-     {"diff", "{STORE}:30", "{T}/plain.db:30"}, 1, "error 9130: ", {"{T}/plain.db\n"}},
+     // (diff's trouble is 2: 1 says the sides differ)
+     {"diff", "{STORE}:30", "{T}/plain.db:30"}, 2, "error 9130: ", {"{T}/plain.db\n"}},
     {"a parent the store does not hold", nullptr,
      {"depth", "--store", "{STORE}", "--parent", "99", "--registry", "{REGISTRY}"}, 1,
      "error 9131: The store holds no profile of this number: 99\nwhere: {STORE}\n", {"`kestrel list"}},
@@ -140,7 +141,10 @@ TEST(ErrorsNamedTest, LoadFunctionsReportsWhatItLoaded) {
 
 // The web wizard's words for the same failures: its own sentence and hint,
 // with nothing of the command line (an option, a command, a placeholder)
-// nor of the component's texts; a server failure keeps its SQLSTATE apart.
+// nor of the component's texts; a server failure keeps its SQLSTATE apart,
+// the error's own text stays in the answer's description for scripts.
+const char* const kNotForThePage[] = {"--", "`", "kestrel ", "PACK", "STORE", "Suggession", "ShowLogicPackDetails"};
+
 TEST(ErrorsNamedTest, TheWizardSaysItInItsOwnWords) {
   Place pack;
   pack.path = "/srv/packs/ExportedRules/30-ACC10-ACCX2-M";
@@ -149,9 +153,11 @@ TEST(ErrorsNamedTest, TheWizardSaysItInItsOwnWords) {
     std::string sentence;
   } rows[] = {
       {Error(3, "Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True", pack),
-       "The pack /srv/packs/ExportedRules/30-ACC10-ACCX2-M exists already"},
-      {Error(9030, "The import would delete and replace what the store holds: the store holds profile 30"),
-       "The import would delete and replace what the store holds: the store holds profile 30"},
+       "A pack of this profile with these options is already in the export root."},
+      {Error(9030, "The import would delete and replace what the store holds: the store holds profile 30, "
+                   "application ACC10"),
+       "The import would delete and replace what the store holds (profile 30, application ACC10), which was not "
+       "confirmed. Nothing was imported."},
       {Error(9053, "The logic pack has no ExportMR.sums: its integrity cannot be checked: /srv/p", pack),
        "The logic pack has no ExportMR.sums: its integrity cannot be checked: /srv/p"},
       {Error(2, "ShowLogicPackDetails - Log File Missing ExportMR.log", pack),
@@ -162,9 +168,14 @@ TEST(ErrorsNamedTest, TheWizardSaysItInItsOwnWords) {
        "The pack file qzddi100.dat is cut short or damaged"},
       {Error(100663808, "could not connect to server (SQLSTATE 08006): postgresql://db/profiles"),
        "could not connect to server: postgresql://db/profiles"},
+      // The wizard's access checks, and a file the system may not write:
+      // only the first is about the page.
+      {Error(70, "Permission denied: the wizard's calls need the token that kestrel serve printed"),
+       "This page has no access to the wizard."},
+      {Error(70, "Permission denied", pack), "Permission denied: /srv/packs/ExportedRules/30-ACC10-ACCX2-M"},
       // A host that gives no place: the sentence without it.
-      {Error(3, "Error : Migration Profile Already Exported\r\nSuggession : Set Overwrite Option to True"),
-       "The pack exists already"},
+      {Error(3, "ShowLogicPackDetails - Exported Objects are incorrect"),
+       "The export that wrote the pack failed: its manifest begins with ERRORS"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.error.description());
@@ -172,13 +183,16 @@ TEST(ErrorsNamedTest, TheWizardSaysItInItsOwnWords) {
     EXPECT_EQ(said.number, row.error.number());
     EXPECT_EQ(said.sentence, row.sentence);
     for (const std::string& text : {said.sentence, said.hint})
-      for (const char* foreign : {"--", "`", "kestrel", "PACK", "STORE", "Suggession", "ShowLogicPackDetails"})
-        EXPECT_THAT(text, Not(HasSubstr(foreign)));
+      for (const char* foreign : kNotForThePage) EXPECT_THAT(text, Not(HasSubstr(foreign)));
   }
   const present::Said server = present::Say(rows[6].error, present::Face::Web);
-  EXPECT_EQ(present::SaidJson(server).dump(),
-            R"({"error":{"number":100663808,"description":"could not connect to server: postgresql://db/profiles",)"
-            R"("hint":"The store's server cannot be reached: is it running?","sqlstate":"08006"}})");
+  EXPECT_EQ(present::SaidJson(server, present::Face::Web).dump(),
+            R"({"error":{"number":100663808,"description":"could not connect to server (SQLSTATE 08006): )"
+            R"(postgresql://db/profiles","sentence":"could not connect to server: postgresql://db/profiles",)"
+            R"("hint":"The store's server cannot be reached: is it running?","sqlstate":"08006","place":null}})");
+  // Every fixed text the table gives the web, whichever error it is for.
+  for (const std::string_view text : present::FixedTexts(present::Face::Web))
+    for (const char* foreign : kNotForThePage) EXPECT_THAT(std::string(text), Not(HasSubstr(foreign)));
 }
 
 }  // namespace

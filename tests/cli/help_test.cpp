@@ -94,6 +94,8 @@ TEST(HelpTest, EveryCommandHasAManualPageWithEverySectionAndOption) {
       EXPECT_THAT(SectionOf(page, section), HasSubstr("\n")) << file << ": no " << section;
     for (const auto& option : OptionNames(c)) EXPECT_THAT(SectionOf(page, "OPTIONS"), HasSubstr(AsRoff(option))) << file;
     for (const auto& noise : kParserNoise) EXPECT_THAT(page, Not(HasSubstr(noise))) << file;
+    // Every variable a page names is explained, by its own prose or the program's.
+    EXPECT_THAT(SectionOf(page, "ENVIRONMENT"), Not(HasSubstr("as the options above say"))) << file;
     EXPECT_THAT(SectionOf(program_page, "SEE ALSO"), HasSubstr(AsRoff("kestrel-" + name))) << name;
     // groff warns of what it cannot set as written (-ww: every warning).
     if (groff) {
@@ -105,6 +107,11 @@ TEST(HelpTest, EveryCommandHasAManualPageWithEverySectionAndOption) {
   for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "OPTIONS", "EXIT STATUS", "ENVIRONMENT",
                               "EXAMPLES"})
     EXPECT_THAT(SectionOf(program_page, section), HasSubstr("\n")) << "kestrel.1: no " << section;
+  // diff exits as diff(1) does: 1 says the sides differ, trouble is 2.
+  const std::string diff = ReadFile(man / "kestrel-diff.1");
+  EXPECT_THAT(SectionOf(diff, "EXIT STATUS"), HasSubstr("they differ"));
+  EXPECT_THAT(SectionOf(diff, "EXIT STATUS"), HasSubstr("trouble"));
+  EXPECT_THAT(SectionOf(diff, "ENVIRONMENT"), HasSubstr("\\fBNO_COLOR\\fR"));
 }
 
 }  // namespace

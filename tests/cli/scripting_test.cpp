@@ -56,7 +56,7 @@ TEST(ScriptingTest, ReadOnlyCommandsNeedNoInstallation) {
       // installation is asked for; one that passes needs it to be imported.
       {{"import", pack, "--store", store, "--dry-run", "--renumber", "10=5"}, 1, "", "error 504: "},
       {{"import", pack, "--store", store, "--dry-run"}, 1, "",
-       "error 505: Could not retrieve installation directory"},
+       "error 505: The registry file " + (home / "none.ini") + " records no installation folder"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::PrintToString(row.args));

@@ -106,8 +106,8 @@ assert.match(await text('#export-refused'), /already in the export root[\s\S]*Wr
 await saysNoCliWords('the export refused');
 await fits('the export refused');
 
-// An import without consent, as a script may send it: the engine refuses
-// it in the command line's words, the answer carries the page's own.
+// An import without consent, as a script may send it: the engine's refusal
+// stays in the description, the answer carries the page's own sentence.
 const details = JSON.parse((await request(server, 'GET', '/api/packs/30-ACC10-ACCX2-M', own(server))).text).details;
 const targets = details.target.map(t => [t.profile, t.source_application, t.target_application, t.parent, t.source_extn, t.target_extn].map(String));
 const progress = async () => {
@@ -120,7 +120,8 @@ const progress = async () => {
 assert.equal((await request(server, 'POST', '/api/import', own(server), { pack: '30-ACC10-ACCX2-M', targets })).status, 202);
 const unconfirmed = (await progress()).result.error;
 assert.equal(unconfirmed.number, 9030);
-assert.match(unconfirmed.description, /--replace/, 'the engine speaks to the command line');
+assert.match(unconfirmed.description, /^The import would delete and replace what the store holds: the store holds profile 10/,
+  'the engine\'s own text stays for scripts');
 assert.match(unconfirmed.sentence, /^The import would delete and replace what the store holds \(profile 10, profile 20, profile 30, application ACC10, application ACCX2\)/);
 assert.match(unconfirmed.hint, /confirm the replacement in the dialog/);
 assert.ok(!cliWords.test(unconfirmed.sentence + unconfirmed.hint), unconfirmed.sentence);
