@@ -78,11 +78,25 @@ int Compare(const DiffOptions& o) {
     return parsed;
   };
   const Side a = side(o.a), b = side(o.b);
+  // The sides are shown as the user named them (a store's name, "-" for an
+  // archive on stdin), not as what they were resolved to.
+  const auto named = [](const std::string& typed, const Side& resolved) {
+    Side shown = resolved;
+    shown.location = resolved.kind == Side::Kind::Pack
+                         ? typed
+                         : kestrel::diff::ParseSide(CommandEnv(), typed).location;
+    return shown;
+  };
+  const Side a_named = named(o.a, a), b_named = named(o.b, b);
   kestrel::diff::Options options;
   options.load_dates = o.load_dates;
   options.lock_wait_seconds = LockWaitSeconds();
   options.tables = o.tables;
-  const kestrel::diff::Result r = kestrel::Diff(a, b, options, CommandContext());
+  kestrel::diff::Result r = kestrel::Diff(a, b, options, CommandContext());
+  // A pack beside a store alone is compared from the store's side.
+  const bool swapped = a.kind == Side::Kind::Pack && b.kind == Side::Kind::Store;
+  r.a = swapped ? b_named : a_named;
+  r.b = swapped ? a_named : b_named;
   std::ostringstream text;
   if (o.json) {
     PrintJson(text, kestrel::present::DiffJson(r, !o.stat, o.context));

@@ -130,9 +130,12 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        "Path not found (the file system there takes no folders of ours)\n", {}, "", ""},
       // An archive on stdout leaves no room there for JSON ("-" is a value, not an unknown option).
       {{"export", "--store", "STORE", "--profile", "30", "-o", "-", "--json"}, 2,
-       "kestrel export: --archive: - (standard output) leaves no room for --json\n", {}, "", ""},
+       "kestrel export: --archive: - (standard output) leaves no room for --json\n", {},
+       "{\"error\":{\"number\":9120,\"description\":\"kestrel export: --archive: - (standard output) leaves no room for "
+       "--json\",\"place\":null}}\n",
+       ""},
       {{"export", "--store", "STORE", "--profile", "30", "--root", "T", "-o", "T/a.tar"}, 2, "kestrel export: ",
-       {"excludes --root"}, "", "T/a.tar"},
+       {"--root excludes --archive"}, "", "T/a.tar"},
       {{"depth", "--store", "STORE", "--parent", "-1", "--registry", "REGISTRY"}, 2,
        "kestrel depth: --parent: -1 is not a profile number (0 to 32767)\n", {}, "", ""},
       // Every command that takes a store takes --wait, in whole seconds up to a day.

@@ -46,7 +46,7 @@ const Row kRows[] = {
     {"a folder that is no pack, to show", nullptr, {"show", "{T}", "--store", "{STORE}", "--registry", "{REGISTRY}"}, 1,
      "error 2: The folder {T} is not a logic pack: it has no ExportMR.log\n", {"\nhint: PACK must be a folder an export wrote"}},
     {"a pack folder that does not exist", nullptr, {"show", "{T}/none", "--store", "{STORE}", "--registry", "{REGISTRY}"}, 1,
-     "error 1: The pack folder {T}/none does not exist\n", {"\nhint: PACK is the pack folder `kestrel export` printed"}},
+     "error 1: The pack folder {T}/none does not exist\n", {"\nhint: PACK is the pack folder or archive file `kestrel export` printed"}},
     {"a file the manifest lists, missing",
      [](const Copies& c, const std::string&) {
        fs::remove(c.pack + "/Qzmap145.dat");
