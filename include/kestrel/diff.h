@@ -94,7 +94,12 @@ struct Result {
   // selection would replace in the store.
   std::optional<std::vector<int64_t>> profiles_replaced;
   std::optional<std::vector<std::string>> applications_replaced;
-  bool Equal() const { return changes.empty(); }
+  bool Equal() const {
+    for (const auto& [scope, tables] : counts)
+      for (const auto& [table, c] : tables)
+        if (c.Differs()) return false;
+    return changes.empty();
+  }
   bool ImportPreview() const { return profiles_replaced.has_value(); }
 };
 
@@ -109,6 +114,13 @@ struct Options {
   // Only these tables (names as Tables() lists them); empty: every table.
   // A name that is none is refused with Ours::DiffTableUnknown.
   std::vector<std::string> tables;
+  // Count what differs, keeping no Change: the summary of a large profile
+  // without every row of it held twice.
+  bool counts_only = false;
+  // A pack against a store: the numbers the import gives pack profiles
+  // other than the default selection's (keyed by that number), so that
+  // each is compared with the profile it would replace.
+  std::map<int64_t, int64_t> renumber;
 };
 
 // Every table a difference is read from, the profile tables first, in pack order.

@@ -71,6 +71,7 @@ enum class Ours : int32_t {
   PackArchiveWriteFailed = 9173,  // the archive file (or standard output) could not be written
   PrivateFolderFailed = 9174,    // the private temporary folder an archive is unpacked into could not be made or written
   PackArchiveExists = 9175,      // an export to an archive file that exists, without leave to replace it
+  PromoteIntoItself = 9200,      // a promote whose source and destination are one store
 };
 
 KESTREL_API int32_t Number(Ours e);

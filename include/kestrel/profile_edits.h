@@ -28,6 +28,10 @@ struct ProfileEditOptions {
 // Rows deleted or renumbered, per table.
 using ProfileEditCounts = std::map<std::string, int64_t, std::less<>>;
 
+// Fails with Ours::ProfileNotStored, naming the profile and the store, when
+// the store holds no profile `profile`.
+KESTREL_API void RequireStoredProfile(Connection& c, int64_t profile);
+
 // Deletes profile `profile` from its seventeen tables. Fails with
 // Ours::ProfileNotStored when the store has no such profile, and with
 // Ours::ProfileHasDescendants, naming them, when other profiles derive from

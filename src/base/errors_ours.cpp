@@ -79,6 +79,7 @@ constexpr std::array kTable = {
     Entry{Ours::PackArchiveWriteFailed, "The pack archive could not be written"},
     Entry{Ours::PrivateFolderFailed, "The private temporary folder for the pack could not be made or written"},
     Entry{Ours::PackArchiveExists, "The archive file exists already"},
+    Entry{Ours::PromoteIntoItself, "The source and the destination of the promotion are the same store"},
 };
 
 }  // namespace

@@ -1,8 +1,6 @@
 // kestrel delete and renumber: one stored profile deleted, or given another
 // number with every reference to it, each in one transaction. A delete asks
 // first on a terminal and is refused elsewhere without --yes.
-#include <unistd.h>
-
 #include <iostream>
 #include <optional>
 #include <string>
@@ -14,7 +12,6 @@
 #include "output.h"
 #include "present/store_view.h"
 #include "shared_options.h"
-#include "kestrel/errors.h"
 #include "kestrel/profile_edits.h"
 #include "kestrel/store.h"
 
@@ -63,31 +60,17 @@ void DeclareDeleteOptions(CLI::App& sub, DeleteOptions& o) {
       "refuses (9186) when stdin is not one.");
 }
 
-// Asks on the terminal; true for an answer starting with y.
-bool Confirmed(const std::string& question) {
-  std::cerr << question << " [y/N] " << std::flush;
-  std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
-  return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
-}
-
 int RunDelete(const DeleteOptions& o) {
   kestrel::Store store = OpenStore(o.store);
   const int64_t number = *o.profile;
-  if (!o.yes) {
-    if (::isatty(STDIN_FILENO) != 1)
-      return Fail(kestrel::Number(kestrel::Ours::ChangeNotConfirmed),
-                  std::string(kestrel::DefaultText(kestrel::Ours::ChangeNotConfirmed)) +
-                      ": no terminal to ask on (stdin is not one)");
+  RequireConsent(o.yes, [&] {
     std::string about;
     for (const auto& p : store.Profiles())
       if (p.number == number)
         about = fmt::format(" ({}/{}/{}, \"{}\", {} rule rows)", ForStdout(p.version), ForStdout(p.release),
                             ForStdout(p.customer), ForStdout(p.description), kestrel::present::RuleRows(p));
-    if (!Confirmed(fmt::format("Delete profile {}{} from {}?", number, about, store.ShownLocation())))
-      return Fail(kestrel::Number(kestrel::Ours::ChangeNotConfirmed),
-                  std::string(kestrel::DefaultText(kestrel::Ours::ChangeNotConfirmed)));
-  }
+    return fmt::format("Delete profile {}{} from {}?", number, about, store.ShownLocation());
+  });
   const ProfileEditCounts counts = kestrel::store::DeleteStoredProfile(*store.Connection(), number, EditOptions());
   Report(counts, fmt::format("deleted profile {} from {}", number, store.ShownLocation()), o.json,
          Json{{"store", JsonText(store.ShownLocation())}, {"profile", number}});

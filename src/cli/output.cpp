@@ -1,6 +1,8 @@
 // Texts, JSON and tables on stdout, and the notices of -q and -v on stderr.
 #include "output.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <iostream>
 #include <optional>
@@ -9,6 +11,7 @@
 #include <fmt/ranges.h>
 
 #include "command.h"
+#include "kestrel/errors.h"
 #include "kestrel/store.h"
 #include "present/shown_text.h"
 
@@ -93,6 +96,20 @@ void Detail(const std::string& line) {
   if (g_verbosity != Verbosity::Verbose) return;
   EndProgress();
   std::cerr << kestrel::store::MaskedText(line) << '\n';
+}
+
+void RequireConsent(bool yes, const std::function<std::string()>& question) {
+  if (yes) return;
+  const auto refuse = [](const std::string& why) {
+    const auto code = kestrel::Ours::ChangeNotConfirmed;
+    throw kestrel::Error(kestrel::Number(code), std::string(kestrel::DefaultText(code)) + why);
+  };
+  if (::isatty(STDIN_FILENO) != 1) refuse(": no terminal to ask on (stdin is not one)");
+  EndProgress();
+  std::cout << std::flush;
+  std::cerr << question() << " [y/N] " << std::flush;
+  std::string answer;
+  if (!std::getline(std::cin, answer) || answer.empty() || (answer[0] != 'y' && answer[0] != 'Y')) refuse("");
 }
 
 }  // namespace kestrel::cli

@@ -4,6 +4,7 @@
 // looks the same from every command.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -66,5 +67,11 @@ void SetVerbosity(Verbosity v);
 void Notice(const std::string& line);
 // A line on stderr only with -v.
 void Detail(const std::string& line);
+
+// The consent a change needs: none with --yes (`yes`); else `question()`
+// asked on stderr and answered on stdin, which must be a terminal. Throws
+// Ours::ChangeNotConfirmed when there is none to ask on or the answer does
+// not start with y.
+void RequireConsent(bool yes, const std::function<std::string()>& question);
 
 }  // namespace kestrel::cli

@@ -170,7 +170,7 @@ CommandPlace PlaceOf(std::string_view command) {
   struct Row {
     std::string_view command, group;
   };
-  static constexpr std::array<Row, 19> kPlaces = {{
+  static constexpr std::array<Row, 20> kPlaces = {{
       {"list", "Look into stores and packs"},
       {"ls", "Look into stores and packs"},
       {"show", "Look into stores and packs"},
@@ -181,6 +181,7 @@ CommandPlace PlaceOf(std::string_view command) {
       {"check", "Move profiles"},
       {"verify", "Move profiles"},
       {"import", "Move profiles"},
+      {"promote", "Move profiles"},
       {"load-functions", "Move profiles"},
       {"serve", "Move profiles"},
       {"init-store", "Set up"},

@@ -112,7 +112,7 @@ struct StoreAlone {
 };
 
 StoreAlone PairWithStore(Env& env, const PackSide& pack, const std::shared_ptr<store::Connection>& c,
-                         Result& out) {
+                         const Options& options, Result& out) {
   StoreAlone s;
   const ExportShape shape = ShapeOf(pack);
   out.profiles_replaced.emplace();
@@ -121,9 +121,10 @@ StoreAlone PairWithStore(Env& env, const PackSide& pack, const std::shared_ptr<s
   // a pack announces; the others keep theirs.
   bool first = true;
   for (const auto& profile : pack.profiles()) {
-    const int64_t target = first && pack.manifest().new_profile_number != 0 ? pack.manifest().new_profile_number
-                                                                            : profile.number;
+    int64_t target = first && pack.manifest().new_profile_number != 0 ? pack.manifest().new_profile_number
+                                                                      : profile.number;
     first = false;
+    if (const auto to = options.renumber.find(target); to != options.renumber.end()) target = to->second;
     const PackSide* held = nullptr;
     if (StoreHoldsProfile(*c, target)) {
       out.profiles_replaced->push_back(target);
@@ -208,7 +209,7 @@ Result Compare(Env& env, const Side& a, const Side& b, const Options& options) {
     const auto c = store::OpenProfileStore(store_side.location, options.lock_wait_seconds);
     out.a = store_side;
     out.b = a_pack ? a : b;
-    const StoreAlone s = PairWithStore(env, pack, c, out);
+    const StoreAlone s = PairWithStore(env, pack, c, options, out);
     CompareAll(s.pairing, options, out);
     return out;
   }

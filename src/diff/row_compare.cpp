@@ -10,7 +10,7 @@ class TableComparison {
  public:
   TableComparison(std::string_view table, const Scope& scope, const KeyedRows& shape, const Options& options,
                   Result& out)
-      : table_(table), scope_(scope), shape_(shape), out_(out) {
+      : table_(table), scope_(scope), shape_(shape), out_(out), keep_(!options.counts_only) {
     for (size_t i = 0; i < shape.columns.size(); ++i) {
       const std::string_view c = shape.columns[i];
       // The profile number is the scope's; load dates only say when a row was loaded.
@@ -37,12 +37,13 @@ class TableComparison {
       ia = a.erase(ia);
     }
     const size_t paired = std::min(a.size(), b.size());
-    for (size_t i = 0; i < paired; ++i, ++counts.changed)
-      out_.changes.push_back(Made(Change::Kind::Changed, &a[i], &b[i]));
-    for (size_t i = paired; i < a.size(); ++i, ++counts.removed)
-      out_.changes.push_back(Made(Change::Kind::Removed, &a[i], nullptr));
-    for (size_t i = paired; i < b.size(); ++i, ++counts.added)
-      out_.changes.push_back(Made(Change::Kind::Added, nullptr, &b[i]));
+    counts.changed += static_cast<int64_t>(paired);
+    counts.removed += static_cast<int64_t>(a.size() - paired);
+    counts.added += static_cast<int64_t>(b.size() - paired);
+    if (!keep_) return;
+    for (size_t i = 0; i < paired; ++i) out_.changes.push_back(Made(Change::Kind::Changed, &a[i], &b[i]));
+    for (size_t i = paired; i < a.size(); ++i) out_.changes.push_back(Made(Change::Kind::Removed, &a[i], nullptr));
+    for (size_t i = paired; i < b.size(); ++i) out_.changes.push_back(Made(Change::Kind::Added, nullptr, &b[i]));
   }
 
  private:
@@ -62,6 +63,7 @@ class TableComparison {
   const Scope& scope_;
   const KeyedRows& shape_;
   Result& out_;
+  bool keep_;
   std::vector<size_t> compared_;
 };
 

@@ -234,13 +234,8 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
 
   ImportReport report;
   for (const importer::SelectionEntry& e : marked.targets) report.targets.push_back(engine::TargetOf(e));
-  // The import deletes what it replaces before it loads; that takes
-  // consent, unless it is rolled back anyway.
-  if (request.replace == ReplacePolicy::Refuse && !request.dry_run)
-    if (const auto replaced = WouldReplace(report.targets); !replaced.empty())
-      throw Error(Number(Ours::ReplaceNotConfirmed), fmt::format("{}: the store holds {}",
-                                                                 DefaultText(Ours::ReplaceNotConfirmed),
-                                                                 fmt::join(replaced, ", ")));
+  // The import deletes what it replaces before it loads; that takes consent.
+  engine::RefuseReplaceWithoutConsent(request, report.targets);
 
   std::string message;
   if (!importer::ImportLogicPack(s->o, s->cx, s->r, s->selection, message)) throw FailureOf(s->r, message);

@@ -3,7 +3,11 @@
 
 #include <algorithm>
 
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
 #include "base/error.h"
+#include "base/errors_ours.h"
 #include "importer/entry_points.h"
 #include "importer/pack_file_refusals.h"
 
@@ -76,3 +80,14 @@ std::vector<std::string> WouldReplace(const std::vector<Target>& marked) {
 }
 
 }  // namespace kestrel
+
+namespace kestrel::engine {
+
+void RefuseReplaceWithoutConsent(const ImportRequest& request, const std::vector<Target>& marked) {
+  if (request.replace != ReplacePolicy::Refuse || request.dry_run) return;
+  if (const auto replaced = WouldReplace(marked); !replaced.empty())
+    throw Error(Number(Ours::ReplaceNotConfirmed),
+                fmt::format("{}: the store holds {}", DefaultText(Ours::ReplaceNotConfirmed), fmt::join(replaced, ", ")));
+}
+
+}  // namespace kestrel::engine

@@ -29,4 +29,10 @@ Target TargetOf(const importer::SelectionEntry& marked);
 // A target as the entry the importer checks and imports.
 importer::SelectionEntry EntryOf(const Target& target);
 
+// Refuses with Ours::ReplaceNotConfirmed, naming what the store holds, an
+// import of the marked targets that would delete stored profiles or
+// applications when the request does not allow it; a dry run, rolled back
+// anyway, needs no consent.
+void RefuseReplaceWithoutConsent(const ImportRequest& request, const std::vector<Target>& marked);
+
 }  // namespace kestrel::engine

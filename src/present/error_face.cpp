@@ -113,6 +113,8 @@ constexpr std::array kRows = {
         "--wait SECONDS waits longer for the other program (up to 86400)",
         "Another program is writing to the store; try again once it has finished."},
     Row{static_cast<int32_t>(Ours::PackArchiveExists), "", "{text}", "add --overwrite to replace it", ""},
+    Row{static_cast<int32_t>(Ours::PromoteIntoItself), "", "{text}",
+        "name another store as the destination (`kestrel stores` lists the named ones)", ""},
     Row{static_cast<int32_t>(Ours::NotAProfileStore), "", "{text}",
         "`kestrel init-store FILE` makes an empty profile store, `kestrel demo-store FILE` one with demo data", ""},
     Row{static_cast<int32_t>(Ours::ProfileNotStored), "", "{text}",

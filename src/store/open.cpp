@@ -1,8 +1,12 @@
 // Choosing the backend from a store's location, a store's name resolved first.
 #include "store/open.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
+
+#include <fmt/format.h>
 
 #include "base/error.h"
 #include "base/errors_ours.h"
@@ -11,6 +15,7 @@
 #include "kestrel/named_stores.h"
 #include "store/server_backend.h"
 #include "store/sqlite/connection.h"
+#include "store/statements_store.h"
 
 namespace kestrel::store {
 namespace {
@@ -70,6 +75,28 @@ void RequireProfileStore(Connection& c, const std::string& location) {
     std::string text = TextWithDetail(Ours::NotAProfileStore, place.path);
     throw ComError(Number(Ours::NotAProfileStore), std::move(text), std::move(place));
   }
+}
+
+namespace {
+
+// The file of an SQLite store as the file system knows it (device and
+// inode), else the server's answer; "" for a store with no file (in memory).
+std::string Identity(Connection& c) {
+  const auto rs = c.OpenRecordset(SelectStoreIdentity(c.dialect()));
+  const std::string text = rs->IsEOF() || rs->Fields(0).IsNull() ? std::string() : rs->Fields(0).Text();
+  if (c.dialect() != Dialect::Sqlite) return "server " + text;
+  struct stat st {};
+  if (text.empty() || ::stat(text.c_str(), &st) != 0) return "";
+  return fmt::format("file {}:{}", st.st_dev, st.st_ino);
+}
+
+}  // namespace
+
+bool SameStore(Connection& a, Connection& b) {
+  if (&a == &b) return true;
+  if (a.dialect() != b.dialect()) return false;
+  const std::string id = Identity(a);
+  return !id.empty() && id == Identity(b);
 }
 
 std::shared_ptr<Connection> OpenProfileStore(const std::string& location, int lock_wait_seconds) {

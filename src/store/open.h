@@ -25,6 +25,11 @@ std::string WithoutPasswords(std::string text, const std::string& location);
 void RequireProfileStore(Connection& c, const std::string& location);
 // Open, then RequireProfileStore: how the engine and the diff open a store.
 std::shared_ptr<Connection> OpenProfileStore(const std::string& location, int lock_wait_seconds);
+// Whether two connections reach one store, however their locations differ
+// (another path to the same file, a link, another spelling of a server's
+// URI): the same file, or the same server, database and schema.
+bool SameStore(Connection& a, Connection& b);
+
 // The location a store name stands for (kestrel/named_stores.h), through the
 // process's Env; any other text as it is. A location holding a NUL byte is
 // refused with Ours::NulInArgument.

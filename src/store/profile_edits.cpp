@@ -28,11 +28,6 @@ std::vector<int64_t> Numbers(Connection& c, const std::string& select) {
   return out;
 }
 
-void CheckStored(Connection& c, int64_t profile) {
-  if (c.OpenRecordset(SelectProfile(c.dialect(), profile))->IsEOF())
-    RaiseWithDetail(Ours::ProfileNotStored, fmt::format("profile {} in {}", profile, MaskedLocation(c.location())));
-}
-
 // Runs `edit` as one write unit: checks, the hook, the changes; committed
 // when it returns, rolled back when it throws.
 ProfileEditCounts InOneUnit(Connection& c, const ProfileEditOptions& o, int64_t profile,
@@ -44,7 +39,7 @@ ProfileEditCounts InOneUnit(Connection& c, const ProfileEditOptions& o, int64_t 
   if (!unit.Begin(lock))
     RaiseWithDetail(Ours::StoreLocked, fmt::format("{} (waited {} s)", MaskedLocation(c.location()),
                                                    std::max(o.lock_wait_seconds, 0)));
-  CheckStored(c, profile);
+  RequireStoredProfile(c, profile);
   check();
   if (o.before_change) o.before_change(c, profile);
   ProfileEditCounts counts;
@@ -54,6 +49,11 @@ ProfileEditCounts InOneUnit(Connection& c, const ProfileEditOptions& o, int64_t 
 }
 
 }  // namespace
+
+void RequireStoredProfile(Connection& c, int64_t profile) {
+  if (c.OpenRecordset(SelectProfile(c.dialect(), profile))->IsEOF())
+    RaiseWithDetail(Ours::ProfileNotStored, fmt::format("profile {} in {}", profile, MaskedLocation(c.location())));
+}
 
 ProfileEditCounts DeleteStoredProfile(Connection& c, int64_t profile, const ProfileEditOptions& options) {
   const Dialect d = c.dialect();

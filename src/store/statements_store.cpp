@@ -51,4 +51,10 @@ std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table) {
 
 std::string CountRows(std::string_view table) { return fmt::format("select count(*) from {}", table); }
 
+std::string SelectStoreIdentity(Dialect d) {
+  if (d == Dialect::Sqlite) return "select file from pragma_database_list where name = 'main'";
+  return "select current_database() || '/' || coalesce(current_schema(), '') || '/' || "
+         "coalesce(inet_server_port(), 0) || '/' || pg_postmaster_start_time()";
+}
+
 }  // namespace kestrel::store

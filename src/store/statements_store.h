@@ -31,5 +31,10 @@ std::string SelectColumnsWithDefaults(std::string_view table);
 std::string SelectAllRowsInStoredOrder(Dialect d, std::string_view table);
 // The number of rows of a table.
 std::string CountRows(std::string_view table);
+// One text that tells a store from every other whatever location reached
+// it: for SQLite the main database's file; on a server the database, the
+// schema the store's tables are found in, the port and when the server
+// started.
+std::string SelectStoreIdentity(Dialect d);
 
 }  // namespace kestrel::store
