@@ -75,8 +75,10 @@ void CompareProfiles(const ProfilePair& pair, const Options& options, Result& ou
   for (const auto& k : TableKeys()) {
     if (k.group != TableGroup::Profile && k.group != TableGroup::Rules && k.group != TableGroup::Libraries) continue;
     if (!Wanted(options, k.table)) continue;
-    const KeyedRows a = pair.a ? pair.a->ProfileRows(k.table, pair.a_profile) : KeyedRows{};
-    const KeyedRows b = pair.b ? pair.b->ProfileRows(k.table, pair.b_profile) : KeyedRows{};
+    // Counted only, a side compared with nothing need not be kept.
+    const bool count_a = options.counts_only && !pair.b, count_b = options.counts_only && !pair.a;
+    const KeyedRows a = pair.a ? pair.a->ProfileRows(k.table, pair.a_profile, count_a) : KeyedRows{};
+    const KeyedRows b = pair.b ? pair.b->ProfileRows(k.table, pair.b_profile, count_b) : KeyedRows{};
     CompareRows(k.table, scope, a, b, options, out);
   }
 }
@@ -87,8 +89,9 @@ void CompareAll(const Pairing& p, const Options& options, Result& out) {
     const Scope scope{.kind = Scope::Kind::Application, .a_profile = {}, .b_profile = {}, .application = pair.appl};
     for (const auto& k : TableKeys()) {
       if (k.group != TableGroup::ApplicationData || !Wanted(options, k.table)) continue;
-      const KeyedRows a = pair.a ? pair.a->ApplicationRows(k.table, pair.appl) : KeyedRows{};
-      const KeyedRows b = pair.b ? pair.b->ApplicationRows(k.table, pair.appl) : KeyedRows{};
+      const bool count_a = options.counts_only && !pair.b, count_b = options.counts_only && !pair.a;
+      const KeyedRows a = pair.a ? pair.a->ApplicationRows(k.table, pair.appl, count_a) : KeyedRows{};
+      const KeyedRows b = pair.b ? pair.b->ApplicationRows(k.table, pair.appl, count_b) : KeyedRows{};
       CompareRows(k.table, scope, a, b, options, out);
     }
   }
@@ -96,8 +99,9 @@ void CompareAll(const Pairing& p, const Options& options, Result& out) {
     const Scope scope{};
     for (const auto& k : TableKeys()) {
       if ((k.group != TableGroup::Functions && k.group != TableGroup::Codes) || !Wanted(options, k.table)) continue;
-      const KeyedRows a = p.shared_a ? p.shared_a->ProfileRows(k.table, std::nullopt) : KeyedRows{};
-      const KeyedRows b = p.shared_b ? p.shared_b->ProfileRows(k.table, std::nullopt) : KeyedRows{};
+      const bool count_a = options.counts_only && !p.shared_b, count_b = options.counts_only && !p.shared_a;
+      const KeyedRows a = p.shared_a ? p.shared_a->ProfileRows(k.table, std::nullopt, count_a) : KeyedRows{};
+      const KeyedRows b = p.shared_b ? p.shared_b->ProfileRows(k.table, std::nullopt, count_b) : KeyedRows{};
       CompareRows(k.table, scope, a, b, options, out);
     }
   }

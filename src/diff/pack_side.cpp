@@ -49,6 +49,8 @@ void PlaceKey(KeyedRows& out, std::string_view table) {
 }
 
 void AddRow(KeyedRows& out, Row row) {
+  ++out.count;
+  if (out.counted_only) return;
   std::string key;
   for (size_t p : out.key_positions) {
     for (char c : row[p].value_or(std::string())) {
@@ -58,7 +60,6 @@ void AddRow(KeyedRows& out, Row row) {
     key.append(2, '\0');
   }
   out.rows[key].push_back(std::move(row));
-  ++out.count;
 }
 
 // Every row of a row file (all fields set), those of `profile` only when given.
@@ -122,8 +123,9 @@ bool PackSide::Holds(int64_t profile) const {
   return std::any_of(profiles_.begin(), profiles_.end(), [&](const PackProfile& p) { return p.number == profile; });
 }
 
-KeyedRows PackSide::ProfileRows(std::string_view table, std::optional<int64_t> profile) const {
+KeyedRows PackSide::ProfileRows(std::string_view table, std::optional<int64_t> profile, bool count_only) const {
   KeyedRows out;
+  out.counted_only = count_only;
   if (const pack::RowLayout* rows = pack::FindRowLayout(table)) {
     out.columns.assign(rows->columns.begin(), rows->columns.end());
     PlaceKey(out, table);
@@ -151,8 +153,9 @@ KeyedRows PackSide::ProfileRows(std::string_view table, std::optional<int64_t> p
   return out;
 }
 
-KeyedRows PackSide::ApplicationRows(std::string_view table, const std::string& appl) const {
+KeyedRows PackSide::ApplicationRows(std::string_view table, const std::string& appl, bool count_only) const {
   KeyedRows out;
+  out.counted_only = count_only;
   const store::TableDef* def = store::FindTable(table);
   if (!def) Raise(Ours::Internal, "no table " + std::string(table));
   out.columns = def->ColumnNames();

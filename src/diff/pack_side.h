@@ -26,6 +26,8 @@ struct KeyedRows {
   std::vector<size_t> key_positions;
   std::map<std::string, std::vector<Row>> rows;
   int64_t count = 0;
+  // Rows only counted, none kept: what a comparison with nothing needs.
+  bool counted_only = false;
 };
 
 struct PackProfile {
@@ -55,10 +57,11 @@ class PackSide {
   bool Holds(int64_t profile) const;
 
   // The rows of a profile table for `profile`, or of a shared table (every
-  // row, `profile` nullopt); a file the pack lacks holds none.
-  KeyedRows ProfileRows(std::string_view table, std::optional<int64_t> profile) const;
+  // row, `profile` nullopt); a file the pack lacks holds none. With
+  // `count_only` they are counted and none is kept.
+  KeyedRows ProfileRows(std::string_view table, std::optional<int64_t> profile, bool count_only = false) const;
   // The rows of an application data table of `appl`.
-  KeyedRows ApplicationRows(std::string_view table, const std::string& appl) const;
+  KeyedRows ApplicationRows(std::string_view table, const std::string& appl, bool count_only = false) const;
 
  private:
   Env& env_;

@@ -72,6 +72,11 @@ class TableComparison {
 void CompareRows(std::string_view table, const Scope& scope, const KeyedRows& a, const KeyedRows& b,
                  const Options& options, Result& out) {
   if (a.count == 0 && b.count == 0) return;
+  if (a.counted_only || b.counted_only) {
+    // Read against a side that lacks the scope: every row is added or removed.
+    out.counts[scope][std::string(table)] = TableCounts{.added = b.count, .removed = a.count, .changed = 0, .same = 0};
+    return;
+  }
   // A side that lacks the profile or the file has no columns: the other side's tell them.
   TableComparison compare(table, scope, a.columns.empty() ? b : a, options, out);
   TableCounts counts;
