@@ -126,11 +126,37 @@ bool PackSide::Holds(int64_t profile) const {
 KeyedRows PackSide::ProfileRows(std::string_view table, std::optional<int64_t> profile, bool count_only) const {
   KeyedRows out;
   out.counted_only = count_only;
+  // Counted for every profile in one reading, the rows of each profile go
+  // to a map of counts; read to be kept, those of `profile` only to `out`.
+  std::map<int64_t, int64_t>* counts = nullptr;
+  if (count_only && profile) {
+    const auto known = counted_.find(table);
+    if (known != counted_.end()) {
+      const auto n = known->second.find(*profile);
+      out.count = n == known->second.end() ? 0 : n->second;
+      return out;
+    }
+    counts = &counted_[std::string(table)];
+  }
+  const auto take = [&](int64_t number, const auto& make_row) {
+    if (counts) {
+      ++(*counts)[number];
+      if (number == *profile) ++out.count;
+    } else if (!profile || number == *profile) {
+      AddRow(out, make_row());
+    }
+  };
   if (const pack::RowLayout* rows = pack::FindRowLayout(table)) {
     out.columns.assign(rows->columns.begin(), rows->columns.end());
     PlaceKey(out, table);
-    if (files::FileExistsInFolder(env_, folder_, rows->file))
-      ReadRowFile(env_, files::PathInFolder(env_, folder_, rows->file), out, profile);
+    if (!files::FileExistsInFolder(env_, folder_, rows->file)) return out;
+    auto reader = files::RowReader::Open(env_, files::PathInFolder(env_, folder_, rows->file), out.columns.size());
+    const auto mprf = static_cast<size_t>(std::find(out.columns.begin(), out.columns.end(), "mprf") - out.columns.begin());
+    while (reader->Next()) {
+      const auto& f = reader->fields();
+      take(profile ? ProfileNumberAt(f[mprf], reader->path(), reader->line_number()) : 0,
+           [&] { return Row(f.begin(), f.end()); });
+    }
     return out;
   }
   const pack::TaggedLayout* layout = pack::FindTaggedLayout(table);
@@ -140,15 +166,22 @@ KeyedRows PackSide::ProfileRows(std::string_view table, std::optional<int64_t> p
   if (!files::FileExistsInFolder(env_, folder_, layout->file)) return out;
   auto reader = pack::TaggedRecordReader::Open(env_, folder_, *layout, {.for_sync = manifest_.for_sync});
   const int mprf = layout->IndexOf("mprf");
+  if (mprf < 0 && counts) {
+    // A table without the column holds every profile's rows alike: counted anew for each.
+    counted_.erase(counted_.find(table));
+    counts = nullptr;
+  }
   pack::TaggedRecord record;
   while (reader->Next(record)) {
-    if (profile && mprf >= 0 &&
-        ProfileNumberAt(record.Text(static_cast<size_t>(mprf)), reader->path(), record.line()) != *profile)
-      continue;
-    Row row(record.size());
-    for (size_t i = 0; i < record.size(); ++i)
-      if (record.IsSet(i)) row[i] = record.Text(i);
-    AddRow(out, std::move(row));
+    const int64_t number =
+        profile && mprf >= 0 ? ProfileNumberAt(record.Text(static_cast<size_t>(mprf)), reader->path(), record.line())
+                             : profile.value_or(0);
+    take(number, [&] {
+      Row row(record.size());
+      for (size_t i = 0; i < record.size(); ++i)
+        if (record.IsSet(i)) row[i] = record.Text(i);
+      return row;
+    });
   }
   return out;
 }

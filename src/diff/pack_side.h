@@ -70,6 +70,9 @@ class PackSide {
   std::vector<PackProfile> profiles_;
   bool single_ = false;
   std::optional<int64_t> based_on_;
+  // Rows per profile of the tables counted so far: a file is read once
+  // however many profiles are counted.
+  mutable std::map<std::string, std::map<int64_t, int64_t>, std::less<>> counted_;
 };
 
 }  // namespace kestrel::diff

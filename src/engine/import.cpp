@@ -112,9 +112,13 @@ std::vector<Target> ChosenTargets(const ImportRequest& request, const engine::Pr
   return targets;
 }
 
-std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, const Context& context) {
+// With `sums`, the pack's check against its sums is the one recorded there
+// when the files have not changed since.
+std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, const Context& context,
+                                 const std::shared_ptr<pack::VerifiedSums>& sums = nullptr) {
   Env& env = context.Environment();
   auto s = std::make_unique<Session>(env);
+  if (sums) s->cx.CheckedSums = sums;
   s->o.Path = request.pack;
   // The bulk loading of the batch path names the store as its database, on this machine.
   s->o.DatabaseName = store.Location();
@@ -224,7 +228,24 @@ void Check(Store& store, const ImportRequest& request, const Context& context) {
 }
 
 ImportReport Import(Store& store, const ImportRequest& request, const Context& context) {
-  const std::unique_ptr<Session> s = Prepare(store, request, context);
+  return engine::ImportPack(store, request, context, nullptr);
+}
+
+namespace engine {
+
+ImportPlan PlanImport(Store& store, const ImportRequest& request, const Context& context,
+                      const std::shared_ptr<pack::VerifiedSums>& sums) {
+  const std::unique_ptr<Session> s = Prepare(store, request, context, sums);
+  importer::SelectionLists marked;
+  ImportPlan plan;
+  plan.verdict = VerdictOf(*s, marked);
+  for (const importer::SelectionEntry& e : marked.targets) plan.targets.push_back(TargetOf(e));
+  return plan;
+}
+
+ImportReport ImportPack(Store& store, const ImportRequest& request, const Context& context,
+                        const std::shared_ptr<pack::VerifiedSums>& sums) {
+  const std::unique_ptr<Session> s = Prepare(store, request, context, sums);
   importer::SelectionLists marked;
   if (SelectionVerdict verdict = VerdictOf(*s, marked); verdict.refusal) throw std::move(*verdict.refusal);
 
@@ -251,4 +272,5 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
   return report;
 }
 
+}  // namespace engine
 }  // namespace kestrel

@@ -2,6 +2,8 @@
 // refusals and the question of a face in between.
 #include "kestrel/promote.h"
 
+#include <memory>
+
 #include <fmt/format.h>
 
 #include "base/errors_ours.h"
@@ -33,9 +35,12 @@ PromoteReport Promote(Store& source, Store& destination, const PromoteRequest& r
   ImportRequest import = request.import;
   import.pack = report.exported.folder;
   if (request.prepare) request.prepare(import.pack, import);
-  if (SelectionVerdict verdict = Verdict(destination, import, context); verdict.refusal)
-    throw std::move(*verdict.refusal);
-  report.plan.targets = Targets(destination, import, context);
+  // The pack is ours and unchanged from here to the import: checked against
+  // its sums once.
+  const auto sums = std::make_shared<pack::VerifiedSums>();
+  engine::ImportPlan planned = engine::PlanImport(destination, import, context, sums);
+  if (planned.verdict.refusal) throw std::move(*planned.verdict.refusal);
+  report.plan.targets = std::move(planned.targets);
   report.plan.replaces = WouldReplace(report.plan.targets);
   // Refused before the question, not after the answer.
   engine::RefuseReplaceWithoutConsent(import, report.plan.targets);
@@ -48,7 +53,7 @@ PromoteReport Promote(Store& source, Store& destination, const PromoteRequest& r
                                {diff::Side::Kind::Store, destination.Location(), 0}, counting, context);
   }
   if (request.confirm) request.confirm(report.plan);
-  report.imported = Import(destination, import, context);
+  report.imported = engine::ImportPack(destination, import, context, sums);
   return report;
 }
 

@@ -4,6 +4,7 @@
 // replace. Internal to the engine.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "importer/import_options.h"
 #include "importer/selection.h"
 #include "kestrel/engine.h"
+#include "pack/sums.h"
 
 namespace kestrel::engine {
 
@@ -34,5 +36,20 @@ importer::SelectionEntry EntryOf(const Target& target);
 // applications when the request does not allow it; a dry run, rolled back
 // anyway, needs no consent.
 void RefuseReplaceWithoutConsent(const ImportRequest& request, const std::vector<Target>& marked);
+
+// The verdict on a request's selection and its targets as that verification
+// marks them (what the import would replace), from one reading of the pack.
+struct ImportPlan {
+  SelectionVerdict verdict;
+  std::vector<Target> targets;
+};
+// Both take the record of the pack's check against its sums in `sums`
+// (nullptr: none), and add theirs to it: the import after a plan of the same
+// unchanged pack does not read its files for the check a second time.
+ImportPlan PlanImport(Store& store, const ImportRequest& request, const Context& context,
+                      const std::shared_ptr<pack::VerifiedSums>& sums);
+// Import (kestrel/engine.h).
+ImportReport ImportPack(Store& store, const ImportRequest& request, const Context& context,
+                        const std::shared_ptr<pack::VerifiedSums>& sums);
 
 }  // namespace kestrel::engine
