@@ -5,6 +5,7 @@
 #include <atomic>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -113,6 +114,11 @@ int RunPromote(const PromoteOptions& o) {
     r.b = {Side::Kind::StoreProfile, typed.location, typed.profile};
     return r;
   };
+  // Until the import begins a signal ends the command at once, the private
+  // folder removed first; from then on it rolls the import back.
+  RemovePrivateFoldersOnSignals();
+  std::atomic<bool> stop{false};
+  std::optional<SignalInterruption> stop_on_signals;
   request.confirm = [&](const kestrel::PromotePlan& plan) {
     EndProgress();
     if (!o.json && plan.summary) {
@@ -121,20 +127,16 @@ int RunPromote(const PromoteOptions& o) {
       shown.shown = [](std::string_view text) { return ForStdout(text); };
       kestrel::present::WriteDiffText(std::cout, named(*plan.summary), shown);
     }
-    if (o.dry_run) return;
-    RequireConsent(o.yes, [&] {
-      return fmt::format("Promote profile {} of {} into {}, replacing {}?", typed.profile,
-                         source.ShownLocation(), destination.ShownLocation(),
-                         plan.replaces.empty() ? std::string("nothing") : ForStdout(fmt::format("{}", fmt::join(plan.replaces, ", "))));
-    });
+    if (!o.dry_run)
+      RequireConsent(o.yes, [&] {
+        const std::string replaced = fmt::format("{}", fmt::join(plan.replaces, ", "));
+        return fmt::format("Promote profile {} of {} into {}, replacing {}?", typed.profile, source.ShownLocation(),
+                           destination.ShownLocation(), replaced.empty() ? "nothing" : ForStdout(replaced));
+      });
+    stop_on_signals.emplace(&stop);
   };
-  std::atomic<bool> stop{false};
-  kestrel::PromoteReport report;
-  {
-    RemovePrivateFoldersOnSignals();
-    SignalInterruption stop_on_signals(&stop);
-    report = kestrel::Promote(source, destination, request, CommandContext(&stop));
-  }
+  const kestrel::PromoteReport report = kestrel::Promote(source, destination, request, CommandContext(&stop));
+  stop_on_signals.reset();
   EndProgress();
   if (o.json) {
     Json j{{"source", JsonText(source.ShownLocation())},

@@ -4,6 +4,11 @@
 // destination as it was; and never a folder left in $TMPDIR.
 #include <gmock/gmock.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -100,6 +105,24 @@ TEST(PromoteTest, MovesTheChainAcrossBackendsAndRefusesWithoutChange) {
     EXPECT_THAT(r.err, HasSubstr("Promote profile 30 of " + last + " into "));
     EXPECT_THAT(r.err, HasSubstr(", replacing profile 10, profile 20, profile 30, application "));
     EXPECT_THAT(r.err, HasSubstr("error 9186: "));
+    EXPECT_TRUE(fs::is_empty(tmp));
+    EXPECT_EQ(DumpStore(middle), before);
+
+    // Ended by a signal while it asks, the pack exported: the pack goes with it.
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+    const std::string tty = ::ptsname(terminal);
+    const pid_t pid = StartProgram(std::string(KESTREL_BIN_DIR) + "/kestrel",
+                                   {"promote", last + ":30", middle, "--replace", "--registry", d.registry},
+                                   t / "out", tty, {{"TMPDIR", tmp}}, "", tty);
+    std::string asked;
+    char buffer[512];
+    for (ssize_t n; asked.find("[y/N]") == std::string::npos && (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+      asked.append(buffer, static_cast<size_t>(n));
+    EXPECT_FALSE(fs::is_empty(tmp)) << asked;
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(WaitProgram(pid), -SIGTERM);
+    ::close(terminal);
     EXPECT_TRUE(fs::is_empty(tmp));
     EXPECT_EQ(DumpStore(middle), before);
   }
