@@ -35,15 +35,9 @@ PromoteReport Promote(Store& source, Store& destination, const PromoteRequest& r
   ImportRequest import = request.import;
   import.pack = report.exported.folder;
   if (request.prepare) request.prepare(import.pack, import);
-  // The pack is ours and unchanged from here to the import: checked against
-  // its sums once.
-  const auto sums = std::make_shared<pack::VerifiedSums>();
-  engine::ImportPlan planned = engine::PlanImport(destination, import, context, sums);
-  if (planned.verdict.refusal) throw std::move(*planned.verdict.refusal);
-  report.plan.targets = std::move(planned.targets);
-  report.plan.replaces = WouldReplace(report.plan.targets);
-  // Refused before the question, not after the answer.
-  engine::RefuseReplaceWithoutConsent(import, report.plan.targets);
+  // Counted first, so that the files are old enough for their stamps to
+  // vouch for them (pack/sums.h): the pack, ours and unchanged from here to
+  // the import, is then checked against its sums once, for the plan.
   if (request.summary) {
     diff::Options counting;
     counting.counts_only = true;
@@ -52,6 +46,13 @@ PromoteReport Promote(Store& source, Store& destination, const PromoteRequest& r
     report.plan.summary = Diff({diff::Side::Kind::Pack, import.pack, 0},
                                {diff::Side::Kind::Store, destination.Location(), 0}, counting, context);
   }
+  const auto sums = std::make_shared<pack::VerifiedSums>();
+  engine::ImportPlan planned = engine::PlanImport(destination, import, context, sums);
+  if (planned.verdict.refusal) throw std::move(*planned.verdict.refusal);
+  report.plan.targets = std::move(planned.targets);
+  report.plan.replaces = WouldReplace(report.plan.targets);
+  // Refused before the question, not after the answer.
+  engine::RefuseReplaceWithoutConsent(import, report.plan.targets);
   if (request.confirm) request.confirm(report.plan);
   report.imported = engine::ImportPack(destination, import, context, sums);
   return report;
