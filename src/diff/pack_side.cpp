@@ -49,8 +49,6 @@ void PlaceKey(KeyedRows& out, std::string_view table) {
 }
 
 void AddRow(KeyedRows& out, Row row) {
-  ++out.count;
-  if (out.counted_only) return;
   std::string key;
   for (size_t p : out.key_positions) {
     for (char c : row[p].value_or(std::string())) {
@@ -62,19 +60,24 @@ void AddRow(KeyedRows& out, Row row) {
   out.rows[key].push_back(std::move(row));
 }
 
-// Every row of a row file (all fields set), those of `profile` only when given.
-void ReadRowFile(Env& env, const std::string& path, KeyedRows& out, std::optional<int64_t> profile) {
+// Counts a row, and keeps it (as `make` makes it) unless rows are only counted.
+template <class Make>
+void Take(KeyedRows& out, const Make& make) {
+  ++out.count;
+  if (!out.counted_only) AddRow(out, make());
+}
+
+// Hands every row of a row file (all fields set) to `take`, with the profile
+// number of its mprf field when `by_profile` (else 0) and a maker of the row.
+template <class TakeRow>
+void ReadRowFile(Env& env, const std::string& path, const KeyedRows& out, bool by_profile, const TakeRow& take) {
   auto reader = files::RowReader::Open(env, path, out.columns.size());
-  const auto mprf = std::find(out.columns.begin(), out.columns.end(), "mprf");
+  const auto mprf =
+      static_cast<size_t>(std::find(out.columns.begin(), out.columns.end(), "mprf") - out.columns.begin());
   while (reader->Next()) {
     const auto& f = reader->fields();
-    if (profile && ProfileNumberAt(f[static_cast<size_t>(mprf - out.columns.begin())], reader->path(),
-                                   reader->line_number()) != *profile)
-      continue;
-    if (out.counted_only)
-      ++out.count;
-    else
-      AddRow(out, Row(f.begin(), f.end()));
+    take(by_profile ? ProfileNumberAt(f[mprf], reader->path(), reader->line_number()) : 0,
+         [&] { return Row(f.begin(), f.end()); });
   }
 }
 
@@ -146,20 +149,14 @@ KeyedRows PackSide::ProfileRows(std::string_view table, std::optional<int64_t> p
       ++(*counts)[number];
       if (number == *profile) ++out.count;
     } else if (!profile || number == *profile) {
-      AddRow(out, make_row());
+      Take(out, make_row);
     }
   };
   if (const pack::RowLayout* rows = pack::FindRowLayout(table)) {
     out.columns.assign(rows->columns.begin(), rows->columns.end());
     PlaceKey(out, table);
-    if (!files::FileExistsInFolder(env_, folder_, rows->file)) return out;
-    auto reader = files::RowReader::Open(env_, files::PathInFolder(env_, folder_, rows->file), out.columns.size());
-    const auto mprf = static_cast<size_t>(std::find(out.columns.begin(), out.columns.end(), "mprf") - out.columns.begin());
-    while (reader->Next()) {
-      const auto& f = reader->fields();
-      take(profile ? ProfileNumberAt(f[mprf], reader->path(), reader->line_number()) : 0,
-           [&] { return Row(f.begin(), f.end()); });
-    }
+    if (files::FileExistsInFolder(env_, folder_, rows->file))
+      ReadRowFile(env_, files::PathInFolder(env_, folder_, rows->file), out, profile.has_value(), take);
     return out;
   }
   const pack::TaggedLayout* layout = pack::FindTaggedLayout(table);
@@ -198,7 +195,8 @@ KeyedRows PackSide::ApplicationRows(std::string_view table, const std::string& a
   PlaceKey(out, table);
   const std::string file = pack::DataFileName(table, appl);
   if (files::FileExistsInFolder(env_, folder_, file))
-    ReadRowFile(env_, files::PathInFolder(env_, folder_, file), out, std::nullopt);
+    ReadRowFile(env_, files::PathInFolder(env_, folder_, file), out, false,
+                [&](int64_t, const auto& make_row) { Take(out, make_row); });
   return out;
 }
 

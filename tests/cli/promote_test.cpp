@@ -70,7 +70,9 @@ TEST(PromoteTest, MovesTheChainAcrossBackendsAndRefusesWithoutChange) {
 
     // Every refusal leaves the destination as it was.
     const StoreDump before = DumpStore(middle);
-    const std::string same = backend.name == "Sqlite" ? t / "middle/../middle/store.db" : middle + "&application_name=x";
+    // Another spelling of the same store: another path to the file, another URI of the schema.
+    const std::string same =
+        backend.name == "Sqlite" ? t / "middle/../middle/store.db" : middle + "&application_name=x";
     const struct {
       std::vector<std::string> args;
       std::string err;
