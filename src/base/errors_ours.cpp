@@ -79,6 +79,10 @@ constexpr std::array kTable = {
     Entry{Ours::PackArchiveWriteFailed, "The pack archive could not be written"},
     Entry{Ours::PrivateFolderFailed, "The private temporary folder for the pack could not be made or written"},
     Entry{Ours::PackArchiveExists, "The archive file exists already"},
+    Entry{Ours::RunNotKept, "The store keeps no run of this number"},
+    Entry{Ours::RunUndoneAlready, "The run was undone already"},
+    Entry{Ours::UndoCopyNotKept, "The run kept no copy of the profiles it replaced, so it cannot be undone"},
+    Entry{Ours::UndoAfterLaterRun, "A later run changed the same profiles; undoing this one would lose its changes"},
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "present/store_view.h"
 #include "shared_options.h"
 #include "kestrel/errors.h"
+#include "kestrel/engine.h"
 #include "kestrel/profile_edits.h"
 #include "kestrel/store.h"
 
@@ -56,9 +57,10 @@ void DeclareDeleteOptions(CLI::App& sub, DeleteOptions& o) {
   sub.get_option("--profile")->required();
   sub.add_flag("-y,--yes", o.yes, "delete without asking (needed where no terminal can ask)");
   AddJsonFlag(sub, o.json,
-              "print what was deleted as JSON: {\"store\", \"profile\", \"tables\": {TABLE: ROWS}, \"rows\"}");
+              "print what was deleted as JSON: {\"store\", \"profile\", \"run\", \"tables\": {TABLE: ROWS}, \"rows\"}");
   sub.footer(
-      "Deletes the profile's rows from its seventeen tables in one transaction; its applications stay. A profile "
+      "Deletes the profile's rows from its seventeen tables in one transaction, recorded as a run with a copy of the "
+      "profile that `kestrel undo RUN` puts back; its applications stay. A profile "
       "others derive from is refused (9183), naming them. Without --yes the command asks on the terminal, and "
       "refuses (9186) when stdin is not one.");
 }
@@ -88,9 +90,16 @@ int RunDelete(const DeleteOptions& o) {
       return Fail(kestrel::Number(kestrel::Ours::ChangeNotConfirmed),
                   std::string(kestrel::DefaultText(kestrel::Ours::ChangeNotConfirmed)));
   }
-  const ProfileEditCounts counts = kestrel::store::DeleteStoredProfile(*store.Connection(), number, EditOptions());
-  Report(counts, fmt::format("deleted profile {} from {}", number, store.ShownLocation()), o.json,
-         Json{{"store", JsonText(store.ShownLocation())}, {"profile", number}});
+  kestrel::store::ProfileEditOptions options = EditOptions();
+  // The run and the deleted profile's undo copy commit with the delete.
+  int64_t run = 0;
+  options.before_change = [&](kestrel::store::Connection&, int64_t profile) {
+    run = kestrel::RecordRun(store, {.pack = fmt::format("delete profile {}", profile), .replaced = {profile}},
+                             CommandContext());
+  };
+  const ProfileEditCounts counts = kestrel::store::DeleteStoredProfile(*store.Connection(), number, options);
+  Report(counts, fmt::format("deleted profile {} from {} as run {}", number, store.ShownLocation(), run), o.json,
+         Json{{"store", JsonText(store.ShownLocation())}, {"profile", number}, {"run", run}});
   return 0;
 }
 

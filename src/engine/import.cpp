@@ -7,6 +7,8 @@
 #include "kestrel/engine.h"
 
 #include <cstdlib>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -16,6 +18,7 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
+#include "engine/runs.h"
 #include "engine/selection_targets.h"
 #include "importer/entry_points.h"
 #include "importer/import_context.h"
@@ -28,16 +31,15 @@
 #include "kestrel/registry.h"
 
 namespace kestrel {
-namespace {
 
-// The name of the user running the program: the account's login name, else
-// what the environment says.
-std::string LoginName(Env& env) {
+std::string engine::LoginName(Env& env) {
   if (std::string name = env.AccountName(); !name.empty()) return name;
   for (const char* name : {"LOGNAME", "USER"})
     if (std::string v = env.Variable(name); !v.empty()) return v;
   return "";
 }
+
+namespace {
 
 // One call's importer: its options, its context on the installation the
 // registry file names, its results, and the selection the request makes.
@@ -119,7 +121,7 @@ std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, con
   // The bulk loading of the batch path names the store as its database, on this machine.
   s->o.DatabaseName = store.Location();
   s->o.DatabaseServer = "local";
-  s->o.LastModifiedUser = request.user.empty() ? LoginName(env) : request.user;
+  s->o.LastModifiedUser = request.user.empty() ? engine::LoginName(env) : request.user;
   s->o.LockWaitSeconds = request.wait_seconds;
   s->o.DryRun = request.dry_run;
   s->o.KeepWork = request.keep_work;
@@ -224,6 +226,21 @@ void Check(Store& store, const ImportRequest& request, const Context& context) {
 }
 
 ImportReport Import(Store& store, const ImportRequest& request, const Context& context) {
+  if (request.no_undo || request.dry_run) return engine::ImportWith(store, request, context, nullptr);
+  // The run and its undo copy go into the store inside the import's own
+  // transaction, before its first delete: they see the store as it was and
+  // commit, or roll back, with the import.
+  return engine::ImportWith(store, request, context, [&](ImportReport& report) {
+    store::Run run;
+    run.pack = request.pack;
+    run.user = request.user;
+    for (const Target& t : report.targets) (t.stored.profile ? run.replaced : run.added).push_back(t.profile);
+    report.run = RecordRun(store, run, context);
+  });
+}
+
+ImportReport engine::ImportWith(Store& store, const ImportRequest& request, const Context& context,
+                                const std::function<void(ImportReport&)>& before_change) {
   const std::unique_ptr<Session> s = Prepare(store, request, context);
   importer::SelectionLists marked;
   if (SelectionVerdict verdict = VerdictOf(*s, marked); verdict.refusal) throw std::move(*verdict.refusal);
@@ -242,8 +259,23 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
                                                                  DefaultText(Ours::ReplaceNotConfirmed),
                                                                  fmt::join(replaced, ", ")));
 
+  // The importer traps what the hook raises into its own numbers; the
+  // hook's failure is raised as it was.
+  std::exception_ptr hook_failed;
+  if (before_change)
+    s->cx.BeforeChange = [&] {
+      try {
+        before_change(report);
+      } catch (...) {
+        hook_failed = std::current_exception();
+        throw;
+      }
+    };
   std::string message;
-  if (!importer::ImportLogicPack(s->o, s->cx, s->r, s->selection, message)) throw FailureOf(s->r, message);
+  if (!importer::ImportLogicPack(s->o, s->cx, s->r, s->selection, message)) {
+    if (hook_failed) std::rethrow_exception(hook_failed);
+    throw FailureOf(s->r, message);
+  }
   for (const importer::SelectionEntry& e : s->selection.sources) report.sources.push_back(SourceOf(e));
   const ImportSummary& summary = s->r.Summary;
   report.dry_run = summary.DryRun;
@@ -251,6 +283,8 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
   report.profiles_replaced = summary.ProfilesReplaced;
   report.applications_replaced = summary.ApplicationsReplaced;
   report.rows = summary.Rows;
+  // The record of the run is the store's own business, not the import's rows.
+  report.rows.erase(std::string(store::kRunsTable));
   report.seconds = summary.Seconds;
   if (context.run_log) report.run_log = s->cx.ImportLogPath;
   return report;
