@@ -98,8 +98,9 @@ int RunDelete(const DeleteOptions& o) {
                              CommandContext());
   };
   const ProfileEditCounts counts = kestrel::store::DeleteStoredProfile(*store.Connection(), number, options);
-  Report(counts, fmt::format("deleted profile {} from {} as run {}", number, store.ShownLocation(), run), o.json,
+  Report(counts, fmt::format("deleted profile {} from {}", number, store.ShownLocation()), o.json,
          Json{{"store", JsonText(store.ShownLocation())}, {"profile", number}, {"run", run}});
+  if (!o.json) std::cout << fmt::format("recorded as run {} (`kestrel undo {}` undoes it)\n", run, run);
   return 0;
 }
 

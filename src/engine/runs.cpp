@@ -196,6 +196,7 @@ UndoReport Undo(Store& store, const UndoRequest& request, const Context& context
                          .no_undo = true};
     const ImportReport imported = engine::ImportWith(store, import, context, [&](ImportReport&) { change(); });
     for (const Target& t : imported.targets) report.restored.push_back(t.profile);
+    std::sort(report.restored.begin(), report.restored.end());
     report.rows = imported.rows;
   }
   report.rows.erase(std::string(store::kRunsTable));

@@ -167,7 +167,7 @@ TEST(UndoTest, UndoPutsEveryTableBackAndRefusesWhatWouldLoseChanges) {
       std::string after;  // the dump the store equals afterwards ("": none, "=": as before), else named
     } steps[] = {
         {with({"--renumber", "30=40"}), 0, "recorded as run 1 ", "imported"},  // replaces 10, 20; adds 40
-        {{"delete", "--profile", "40", "--yes"}, 0, "as run 2 (", ""},
+        {{"delete", "--profile", "40", "--yes"}, 0, "recorded as run 2 ", ""},
         {{"undo", "2"}, 0, "undid run 2 in " + store + " as run 3\nprofiles restored: 40\n", "imported"},
         {{"undo", "2"}, 1, "error 9211: The run was undone already: run 2, by run 3\n", "="},
         {with({"--renumber", "30=40"}), 0, "recorded as run 4 ", ""},
@@ -184,6 +184,7 @@ TEST(UndoTest, UndoPutsEveryTableBackAndRefusesWhatWouldLoseChanges) {
       SCOPED_TRACE(step.args[0] + " " + step.args[1] + " " + step.args.back());
       std::vector<std::string> args = step.args;
       if (args[0] != "import") args.insert(args.end(), {"--store", store});
+      if (args[0] == "undo") args.insert(args.end(), {"--registry", d.registry});
       const StoreDump before = ProfileTablesDump(store);
       const RunResult r = RunKestrel(args);
       ASSERT_EQ(r.exit_code, step.exit_code) << r.err;
