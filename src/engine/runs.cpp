@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -82,15 +83,26 @@ std::optional<std::string> UndoCopy(Store& store, const std::vector<int64_t>& pr
 
 std::string Listed(const std::vector<int64_t>& numbers) { return fmt::format("{}", fmt::join(numbers, ", ")); }
 
-// The later run that changed one of `run`'s profiles and still stands (it is
-// not undone, nor the undo of a run undone since), with the profile.
+// The later run still in force that changed one of `run`'s profiles, with
+// the profile. A run and the undo that undid it cancel out, and so do an
+// undo and the undo of it (which puts the first run back in force).
 std::optional<std::pair<store::Run, int64_t>> LaterChange(const std::vector<store::Run>& runs, const store::Run& run) {
-  std::set<int64_t> undos, mine(run.added.begin(), run.added.end());
-  mine.insert(run.replaced.begin(), run.replaced.end());
+  std::map<int64_t, int64_t> undone;  // undo -> the run it undid
   for (const store::Run& r : runs)
-    if (r.undone_by) undos.insert(*r.undone_by);
+    if (r.undone_by) undone[*r.undone_by] = r.id;
+  std::set<int64_t> cancelled, mine(run.added.begin(), run.added.end());
+  mine.insert(run.replaced.begin(), run.replaced.end());
+  for (const store::Run& r : runs) {
+    if (r.undone_by) continue;
+    // From the last undo of a chain back: each undo cancels the run before it.
+    for (auto at = undone.find(r.id); at != undone.end();) {
+      cancelled.insert({at->first, at->second});
+      const auto before = undone.find(at->second);
+      at = before == undone.end() ? undone.end() : undone.find(before->second);
+    }
+  }
   for (const store::Run& later : runs) {
-    if (later.id <= run.id || later.undone_by || undos.contains(later.id)) continue;
+    if (later.id <= run.id || cancelled.contains(later.id)) continue;
     for (const auto* list : {&later.added, &later.replaced})
       for (int64_t p : *list)
         if (mine.contains(p)) return std::make_pair(later, p);
