@@ -260,7 +260,7 @@ ImportReport engine::ImportWith(Store& store, const ImportRequest& request, cons
                                                                  fmt::join(replaced, ", ")));
 
   // The importer traps what the hook raises into its own numbers; the
-  // hook's failure is raised as it was.
+  // hook's failure is raised as it was, unless the check refused the pack.
   std::exception_ptr hook_failed;
   if (before_change)
     s->cx.BeforeChange = [&] {
@@ -273,7 +273,9 @@ ImportReport engine::ImportWith(Store& store, const ImportRequest& request, cons
     };
   std::string message;
   if (!importer::ImportLogicPack(s->o, s->cx, s->r, s->selection, message)) {
-    if (hook_failed) std::rethrow_exception(hook_failed);
+    // A pack the check refuses is named as such, whatever the hook made of
+    // the store the pack did not fit.
+    if (hook_failed && s->r.RefusedAt.empty()) std::rethrow_exception(hook_failed);
     throw FailureOf(s->r, message);
   }
   for (const importer::SelectionEntry& e : s->selection.sources) report.sources.push_back(SourceOf(e));
