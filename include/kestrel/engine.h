@@ -325,12 +325,14 @@ struct UndoReport {
   int64_t undo_run = 0;  // the undo's own run, which may itself be undone
   std::vector<int64_t> restored;  // profiles put back from the undo copy
   std::vector<int64_t> deleted;   // profiles the run had added
+  std::vector<std::string> applications_deleted;  // applications the run had added
   store::RowChangeCounts rows;    // per table
 };
 
 // Puts the store back as it was before run `request.run`, in one
 // transaction: the profiles it replaced imported from its undo copy, the
-// profiles it added deleted; the run is marked undone by the undo's own run.
+// profiles it added deleted with the applications it added (those no other
+// profile serves); the run is marked undone by the undo's own run.
 // Refuses a run the store does not keep (9210), one undone already (9211),
 // one that replaced profiles without keeping an undo copy (9212), and, unless
 // `force`, one whose profiles a later run that stands changed (9213, naming

@@ -28,6 +28,8 @@ struct Run {
   std::string user{};
   std::string pack{};     // the pack imported, or what the run did ("delete profile 30")
   std::vector<int64_t> added{}, replaced{};
+  // Applications the run added: the store held none of these codes before.
+  std::vector<std::string> added_applications{};
   std::optional<int64_t> undone_by{};
   bool undo_kept = false;  // an undo copy of the replaced profiles is kept
 };

@@ -22,6 +22,13 @@
 namespace kestrel::cli {
 namespace {
 
+// Application codes as JSON texts (the store keeps them in Latin-1).
+Json Codes(const std::vector<std::string>& codes) {
+  Json out = Json::array();
+  for (const std::string& code : codes) out.push_back(JsonText(code));
+  return out;
+}
+
 struct HistoryOptions {
   std::string store;
   std::optional<int> prune_days;
@@ -35,7 +42,8 @@ void DeclareHistoryOptions(CLI::App& sub, HistoryOptions& o) {
       ->check(CLI::Range(0, 36500));
   AddJsonFlag(sub, o.json,
               "print the runs as JSON: {\"store\", \"pruned\", \"runs\": [{\"run\", \"started\", \"user\", \"pack\", "
-              "\"added\": [N...], \"replaced\": [N...], \"undo_kept\", \"undone_by\"}]}");
+              "\"added\": [N...], \"replaced\": [N...], \"added_applications\": [CODE...], \"undo_kept\", "
+              "\"undone_by\"}]}");
   sub.footer(
       "Every import (unless --no-undo), delete and undo records a run in the store, in its table kestrel_runs, with "
       "a copy of the profiles it replaced or deleted: `kestrel undo RUN` puts them back. The runs go with the store "
@@ -60,6 +68,7 @@ int RunHistory(const HistoryOptions& o) {
                           {"pack", JsonText(r.pack)},
                           {"added", r.added},
                           {"replaced", r.replaced},
+                          {"added_applications", Codes(r.added_applications)},
                           {"undo_kept", r.undo_kept || r.replaced.empty()},
                           {"undone_by", r.undone_by ? Json(*r.undone_by) : Json()}});
     PrintJson(std::cout, Json{{"store", JsonText(store.ShownLocation())}, {"pruned", pruned}, {"runs", list}});
@@ -97,7 +106,7 @@ void DeclareUndoOptions(CLI::App& sub, UndoOptions& o) {
   AddRegistryOption(sub, o.registry);
   AddJsonFlag(sub, o.json,
               "print what was undone as JSON: {\"store\", \"run\", \"undo_run\", \"restored\": [N...], "
-              "\"deleted\": [N...], \"tables\": {TABLE: {\"deleted\", \"added\"}}}");
+              "\"deleted\": [N...], \"applications_deleted\": [CODE...], \"tables\": {TABLE: {\"deleted\", \"added\"}}}");
   sub.footer(
       "Puts the store back as it was before the run, in one transaction: the profiles it replaced or deleted are "
       "imported again from the copy the run kept, the profiles it added are deleted. The undo is a run of its own, "
@@ -129,12 +138,14 @@ int RunUndo(const UndoOptions& o) {
                               {"undo_run", report.undo_run},
                               {"restored", report.restored},
                               {"deleted", report.deleted},
+                              {"applications_deleted", Codes(report.applications_deleted)},
                               {"tables", tables}});
     return 0;
   }
   std::cout << fmt::format("undid run {} in {} as run {}\n", report.run, store.ShownLocation(), report.undo_run);
   std::cout << "profiles restored: " << ListForStdout(report.restored) << '\n';
   std::cout << "profiles deleted: " << ListForStdout(report.deleted) << '\n';
+  std::cout << "applications deleted: " << ListForStdout(report.applications_deleted) << '\n';
   return 0;
 }
 

@@ -6,6 +6,7 @@
 // its place or an ImportReport.
 #include "kestrel/engine.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <functional>
@@ -234,7 +235,14 @@ ImportReport Import(Store& store, const ImportRequest& request, const Context& c
     store::Run run;
     run.pack = request.pack;
     run.user = request.user;
-    for (const Target& t : report.targets) (t.stored.profile ? run.replaced : run.added).push_back(t.profile);
+    for (const Target& t : report.targets) {
+      (t.stored.profile ? run.replaced : run.added).push_back(t.profile);
+      for (const auto& [code, stored] : {std::pair{&t.source_application, t.stored.source_application},
+                                         std::pair{&t.target_application, t.stored.target_application}})
+        if (!stored && std::find(run.added_applications.begin(), run.added_applications.end(), *code) ==
+                           run.added_applications.end())
+          run.added_applications.push_back(*code);
+    }
     report.run = RecordRun(store, run, context);
   });
 }

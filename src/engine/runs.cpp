@@ -172,6 +172,14 @@ UndoReport Undo(Store& store, const UndoRequest& request, const Context& context
     report.undo_run = RecordRun(store, own, context);
     std::sort(report.deleted.rbegin(), report.deleted.rend());
     for (int64_t p : report.deleted) DeleteStoredRows(c, p);
+    // The applications the run added go with its profiles, unless a profile
+    // made since serves them.
+    for (const std::string& appl : run.added_applications) {
+      if (!c.OpenRecordset(store::SelectProfilesOfApplication(c.dialect(), appl))->IsEOF()) continue;
+      for (std::string_view table : store::ApplicationTables())
+        c.Execute(store::DeleteApplicationRows(c.dialect(), table, appl));
+      report.applications_deleted.push_back(appl);
+    }
     if (!store::MarkRunUndone(c, run.id, report.undo_run))
       RaiseWithDetail(Ours::RunUndoneAlready, fmt::format("run {}, meanwhile", run.id));
   };

@@ -26,6 +26,20 @@ std::vector<int64_t> NumbersOf(const Value& v) {
   return out;
 }
 
+// Application codes as the table keeps them: joined by the data files'
+// field separator, which no code holds.
+std::string CodesText(const std::vector<std::string>& codes) {
+  return fmt::format("{}", fmt::join(codes, std::string(1, kDataFieldSeparator)));
+}
+
+std::vector<std::string> CodesOf(const Value& v) {
+  std::vector<std::string> out;
+  if (v.IsNull()) return out;
+  for (std::string& code : text::Split(v.Text(), std::string(1, kDataFieldSeparator)))
+    if (!code.empty()) out.push_back(std::move(code));
+  return out;
+}
+
 bool HasRunsTable(Connection& c) {
   try {
     c.OpenRecordset(SelectNextRunId(c.dialect()));
@@ -41,14 +55,15 @@ bool HasRunsTable(Connection& c) {
 int64_t RecordRun(Connection& c, const Run& run, const std::optional<std::string>& archive) {
   c.Execute(CreateRunsTable(c.dialect()));
   const int64_t id = c.OpenRecordset(SelectNextRunId(c.dialect()))->Fields(0).Integer();
-  static constexpr std::array<std::string_view, 7> kColumns = {"id",    "started",  "usr",    "pack",
-                                                               "added", "replaced", "archive"};
-  const std::array<Value, 7> row = {Value(id),
+  static constexpr std::array<std::string_view, 8> kColumns = {
+      "id", "started", "usr", "pack", "added", "replaced", "added_applications", "archive"};
+  const std::array<Value, 8> row = {Value(id),
                                     Value(run.started),
                                     Value(run.user),
                                     Value(run.pack),
                                     Value(NumbersText(run.added)),
                                     Value(NumbersText(run.replaced)),
+                                    Value(CodesText(run.added_applications)),
                                     Value(archive)};
   auto inserter = c.Insert("kestrel_runs", kColumns);
   inserter->Add(row);
@@ -68,6 +83,7 @@ std::vector<Run> Runs(Connection& c) {
     r.pack = rs->Fields("pack").TextOrEmpty();
     r.added = NumbersOf(rs->Fields("added"));
     r.replaced = NumbersOf(rs->Fields("replaced"));
+    r.added_applications = CodesOf(rs->Fields("added_applications"));
     if (const Value by = rs->Fields("undone_by"); !by.IsNull()) r.undone_by = by.Integer();
     r.undo_kept = rs->Fields("kept").Integer() != 0;
     out.push_back(std::move(r));

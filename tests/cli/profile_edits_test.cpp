@@ -169,8 +169,11 @@ TEST(UndoTest, UndoPutsEveryTableBackAndRefusesWhatWouldLoseChanges) {
         {{"undo", "1", "--force"}, 0, "profiles restored: 10, 20\nprofiles deleted: 40\n", "start"},
         {{"undo", "1"}, 1, "error 9211: ", "="},
         {{"undo", "77"}, 1, "error 9210: The store keeps no run of this number: run 77 in ", "="},
+        // Profiles and applications of their own, added alone: the undo deletes them all.
+        {with({"--renumber", "10=110,20=120,30=130", "--apps", "NEWA:NEWB"}), 0, "recorded as run 7 ", ""},
+        {{"undo", "7"}, 0, "profiles deleted: 130, 120, 110\napplications deleted: NEWA, NEWB\n", "start"},
         {with({"--no-undo"}), 0, "import committed", ""},
-        {{"undo", "7"}, 1, "error 9210: ", "="},
+        {{"undo", "9"}, 1, "error 9210: ", "="},
     };
     for (const auto& step : steps) {
       SCOPED_TRACE(step.args[0] + " " + step.args[1] + " " + step.args.back());
@@ -197,6 +200,7 @@ TEST(UndoTest, UndoPutsEveryTableBackAndRefusesWhatWouldLoseChanges) {
     const std::vector<std::tuple<int, std::vector<int>, std::vector<int>, bool, Json>> expected = {
         {2, {}, {40}, true, 3},      {3, {40}, {}, true, 4},           {4, {}, {40}, true, nullptr},
         {5, {40}, {10, 20}, true, nullptr}, {6, {}, {10, 20, 40}, true, nullptr},
+        {7, {110, 120, 130}, {}, true, 8},  {8, {}, {110, 120, 130}, true, nullptr},
     };
     ASSERT_EQ(history["runs"].size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
