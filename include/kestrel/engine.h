@@ -30,6 +30,7 @@
 #include "kestrel/inspect.h"
 #include "kestrel/progress.h"
 #include "kestrel/run_log.h"
+#include "kestrel/runs.h"
 #include "kestrel/store.h"
 
 namespace kestrel {
@@ -234,6 +235,10 @@ struct ImportRequest {
   int wait_seconds = store::kDefaultLockWaitSeconds;  // for another program's write lock
   std::string user{};      // recorded as the last to change the rules; "" the login name
   std::string registry{};  // the registry file naming the installation; "" the default one
+  // Records no run in the store (kestrel/runs.h), so keeps no undo copy of
+  // what the import replaces: for imports too large to keep twice. A dry run
+  // records none anyway.
+  bool no_undo = false;
 };
 
 struct ImportReport {
@@ -248,6 +253,7 @@ struct ImportReport {
   store::RowChangeCounts rows;  // per table
   double seconds = 0;
   std::string run_log;  // the run log file its events went to ("" when the context kept none)
+  int64_t run = 0;      // the run recorded in the store (kestrel/runs.h); 0 when none was
 };
 
 // The targets the request names (or the proposal), renumbered, each marked
@@ -290,6 +296,48 @@ KESTREL_API void Check(Store& store, const ImportRequest& request, const Context
 // folders and run log live there.
 KESTREL_API ImportReport Import(Store& store, const ImportRequest& request, const Context& context = {});
 
+
+// ---- Runs and their undo ----
+
+// Records a run in the store, inside the transaction open on its connection
+// (an edit's before_change, kestrel/profile_edits.h): `run`'s pack, user,
+// added and replaced profiles, and the undo copy of the replaced profiles as
+// the store holds them now, exported with their revisions for
+// synchronisation so that an import puts them back as they are. Profiles
+// that are not one chain of descent are recorded without an undo copy. An
+// empty user takes the login name. Returns the run's id.
+KESTREL_API int64_t RecordRun(Store& store, const store::Run& run, const Context& context = {});
+
+// Drops the runs started more than `days` days before now (the Env's
+// clock), with their undo copies; returns how many.
+KESTREL_API int64_t PruneRuns(Store& store, int days, const Context& context = {});
+
+struct UndoRequest {
+  int64_t run = 0;
+  bool force = false;  // undo even when later runs changed the same profiles
+  int wait_seconds = store::kDefaultLockWaitSeconds;
+  std::string user{};      // recorded as the last to change the rules; "" the login name
+  std::string registry{};  // the registry file naming the installation; "" the default one
+};
+
+struct UndoReport {
+  int64_t run = 0;       // the run undone
+  int64_t undo_run = 0;  // the undo's own run, which may itself be undone
+  std::vector<int64_t> restored;  // profiles put back from the undo copy
+  std::vector<int64_t> deleted;   // profiles the run had added
+  std::vector<std::string> applications_deleted;  // applications the run had added
+  store::RowChangeCounts rows;    // per table
+};
+
+// Puts the store back as it was before run `request.run`, in one
+// transaction: the profiles it replaced imported from its undo copy, the
+// profiles it added deleted with the applications it added (those no other
+// profile serves); the run is marked undone by the undo's own run.
+// Refuses a run the store does not keep (9210), one undone already (9211),
+// one that replaced profiles without keeping an undo copy (9212), and, unless
+// `force`, one whose profiles a later run that stands changed (9213, naming
+// it).
+KESTREL_API UndoReport Undo(Store& store, const UndoRequest& request, const Context& context = {});
 
 // ---- Compare ----
 

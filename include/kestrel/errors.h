@@ -72,6 +72,10 @@ enum class Ours : int32_t {
   PrivateFolderFailed = 9174,    // the private temporary folder an archive is unpacked into could not be made or written
   PackArchiveExists = 9175,      // an export to an archive file that exists, without leave to replace it
   PromoteIntoItself = 9200,      // a promote whose source and destination are one store
+  RunNotKept = 9210,             // an undo of a run the store keeps no record of (never recorded, or pruned)
+  RunUndoneAlready = 9211,       // an undo of a run that was undone already
+  UndoCopyNotKept = 9212,        // an undo of a run that replaced profiles without keeping them (--no-undo)
+  UndoAfterLaterRun = 9213,      // an undo of a run whose profiles a later run changed, without --force
 };
 
 KESTREL_API int32_t Number(Ours e);

@@ -80,6 +80,10 @@ constexpr std::array kTable = {
     Entry{Ours::PrivateFolderFailed, "The private temporary folder for the pack could not be made or written"},
     Entry{Ours::PackArchiveExists, "The archive file exists already"},
     Entry{Ours::PromoteIntoItself, "The source and the destination of the promotion are the same store"},
+    Entry{Ours::RunNotKept, "The store keeps no run of this number"},
+    Entry{Ours::RunUndoneAlready, "The run was undone already"},
+    Entry{Ours::UndoCopyNotKept, "The run kept no copy of the profiles it replaced, so it cannot be undone"},
+    Entry{Ours::UndoAfterLaterRun, "A later run changed the same profiles; undoing this one would lose its changes"},
 };
 
 }  // namespace

@@ -36,6 +36,7 @@ struct ImportOptions {
   bool replace = false;
   bool dry_run = false;
   bool keep_work = false;
+  bool no_undo = false;
 };
 
 void DeclareCheckCommand(CLI::App& sub, CheckOptions& o) {
@@ -53,6 +54,9 @@ void DeclareImportOptions(CLI::App& sub, ImportOptions& o) {
   AddJsonFlag(sub, o.check.json, "print the summary as JSON for host programs");
   sub.add_flag("--keep-work", o.keep_work,
                "keep the import's working folder (ImportAt...) with its copies of the application data");
+  sub.add_flag("--no-undo", o.no_undo,
+               "record no run in the store and keep no undo copy of what the import replaces (for very large "
+               "imports; `kestrel undo` cannot undo it then)");
 }
 
 int RunCheck(const CheckOptions& o) {
@@ -77,6 +81,7 @@ int RunImport(const ImportOptions& o) {
   request.replace = o.replace ? kestrel::ReplacePolicy::Replace : kestrel::ReplacePolicy::Refuse;
   request.dry_run = o.dry_run;
   request.keep_work = o.keep_work;
+  request.no_undo = o.no_undo;
   std::atomic<bool> stop{false};
   kestrel::ImportReport report;
   try {

@@ -12,6 +12,7 @@
 #include "output.h"
 #include "present/store_view.h"
 #include "shared_options.h"
+#include "kestrel/engine.h"
 #include "kestrel/profile_edits.h"
 #include "kestrel/store.h"
 
@@ -53,9 +54,10 @@ void DeclareDeleteOptions(CLI::App& sub, DeleteOptions& o) {
   sub.get_option("--profile")->required();
   sub.add_flag("-y,--yes", o.yes, "delete without asking (needed where no terminal can ask)");
   AddJsonFlag(sub, o.json,
-              "print what was deleted as JSON: {\"store\", \"profile\", \"tables\": {TABLE: ROWS}, \"rows\"}");
+              "print what was deleted as JSON: {\"store\", \"profile\", \"run\", \"tables\": {TABLE: ROWS}, \"rows\"}");
   sub.footer(
-      "Deletes the profile's rows from its seventeen tables in one transaction; its applications stay. A profile "
+      "Deletes the profile's rows from its seventeen tables in one transaction, recorded as a run with a copy of the "
+      "profile that `kestrel undo RUN` puts back; its applications stay. A profile "
       "others derive from is refused (9183), naming them. Without --yes the command asks on the terminal, and "
       "refuses (9186) when stdin is not one.");
 }
@@ -71,9 +73,17 @@ int RunDelete(const DeleteOptions& o) {
                             ForStdout(p.customer), ForStdout(p.description), kestrel::present::RuleRows(p));
     return fmt::format("Delete profile {}{} from {}?", number, about, store.ShownLocation());
   });
-  const ProfileEditCounts counts = kestrel::store::DeleteStoredProfile(*store.Connection(), number, EditOptions());
+  kestrel::store::ProfileEditOptions options = EditOptions();
+  // The run and the deleted profile's undo copy commit with the delete.
+  int64_t run = 0;
+  options.before_change = [&](kestrel::store::Connection&, int64_t profile) {
+    run = kestrel::RecordRun(store, {.pack = fmt::format("delete profile {}", profile), .replaced = {profile}},
+                             CommandContext());
+  };
+  const ProfileEditCounts counts = kestrel::store::DeleteStoredProfile(*store.Connection(), number, options);
   Report(counts, fmt::format("deleted profile {} from {}", number, store.ShownLocation()), o.json,
-         Json{{"store", JsonText(store.ShownLocation())}, {"profile", number}});
+         Json{{"store", JsonText(store.ShownLocation())}, {"profile", number}, {"run", run}});
+  if (!o.json) std::cout << fmt::format("recorded as run {} (`kestrel undo {}` undoes it)\n", run, run);
   return 0;
 }
 

@@ -22,6 +22,7 @@ void PrintImportSummary(std::ostream& out, const kestrel::ImportReport& r) {
     out << "dry run in " << seconds << " s: everything was rolled back, the store is unchanged\n";
   else
     out << "import committed in " << seconds << " s\n";
+  if (r.run != 0) out << "recorded as run " << r.run << " (`kestrel undo " << r.run << "` undoes it)\n";
 }
 
 }  // namespace kestrel::cli

@@ -170,7 +170,7 @@ CommandPlace PlaceOf(std::string_view command) {
   struct Row {
     std::string_view command, group;
   };
-  static constexpr std::array<Row, 20> kPlaces = {{
+  static constexpr std::array<Row, 22> kPlaces = {{
       {"list", "Look into stores and packs"},
       {"ls", "Look into stores and packs"},
       {"show", "Look into stores and packs"},
@@ -190,6 +190,8 @@ CommandPlace PlaceOf(std::string_view command) {
       {"stores", "Set up"},
       {"delete", "Change a store"},
       {"renumber", "Change a store"},
+      {"history", "Change a store"},
+      {"undo", "Change a store"},
       {"help", "Help"},
   }};
   for (size_t i = 0; i < kPlaces.size(); ++i)

@@ -6,7 +6,10 @@
 // its place or an ImportReport.
 #include "kestrel/engine.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -16,6 +19,7 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "base/files.h"
+#include "engine/runs.h"
 #include "engine/selection_targets.h"
 #include "importer/entry_points.h"
 #include "importer/import_context.h"
@@ -28,16 +32,15 @@
 #include "kestrel/registry.h"
 
 namespace kestrel {
-namespace {
 
-// The name of the user running the program: the account's login name, else
-// what the environment says.
-std::string LoginName(Env& env) {
+std::string engine::LoginName(Env& env) {
   if (std::string name = env.AccountName(); !name.empty()) return name;
   for (const char* name : {"LOGNAME", "USER"})
     if (std::string v = env.Variable(name); !v.empty()) return v;
   return "";
 }
+
+namespace {
 
 // One call's importer: its options, its context on the installation the
 // registry file names, its results, and the selection the request makes.
@@ -123,7 +126,7 @@ std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, con
   // The bulk loading of the batch path names the store as its database, on this machine.
   s->o.DatabaseName = store.Location();
   s->o.DatabaseServer = "local";
-  s->o.LastModifiedUser = request.user.empty() ? LoginName(env) : request.user;
+  s->o.LastModifiedUser = request.user.empty() ? engine::LoginName(env) : request.user;
   s->o.LockWaitSeconds = request.wait_seconds;
   s->o.DryRun = request.dry_run;
   s->o.KeepWork = request.keep_work;
@@ -245,6 +248,32 @@ ImportPlan PlanImport(Store& store, const ImportRequest& request, const Context&
 
 ImportReport ImportPack(Store& store, const ImportRequest& request, const Context& context,
                         const std::shared_ptr<pack::VerifiedSums>& sums) {
+  if (request.no_undo || request.dry_run) return ImportWith(store, request, context, nullptr, sums);
+  // The run and its undo copy go into the store inside the import's own
+  // transaction, before its first delete: they see the store as it was and
+  // commit, or roll back, with the import.
+  return ImportWith(
+      store, request, context,
+      [&](ImportReport& report) {
+        store::Run run;
+        run.pack = request.pack;
+        run.user = request.user;
+        for (const Target& t : report.targets) {
+          (t.stored.profile ? run.replaced : run.added).push_back(t.profile);
+          for (const auto& [code, stored] : {std::pair{&t.source_application, t.stored.source_application},
+                                             std::pair{&t.target_application, t.stored.target_application}})
+            if (!stored && std::find(run.added_applications.begin(), run.added_applications.end(), *code) ==
+                               run.added_applications.end())
+              run.added_applications.push_back(*code);
+        }
+        report.run = RecordRun(store, run, context);
+      },
+      sums);
+}
+
+ImportReport ImportWith(Store& store, const ImportRequest& request, const Context& context,
+                        const std::function<void(ImportReport&)>& before_change,
+                        const std::shared_ptr<pack::VerifiedSums>& sums) {
   const std::unique_ptr<Session> s = Prepare(store, request, context, sums);
   importer::SelectionLists marked;
   if (SelectionVerdict verdict = VerdictOf(*s, marked); verdict.refusal) throw std::move(*verdict.refusal);
@@ -258,8 +287,25 @@ ImportReport ImportPack(Store& store, const ImportRequest& request, const Contex
   // The import deletes what it replaces before it loads; that takes consent.
   engine::RefuseReplaceWithoutConsent(request, report.targets);
 
+  // The importer traps what the hook raises into its own numbers; the
+  // hook's failure is raised as it was, unless the check refused the pack.
+  std::exception_ptr hook_failed;
+  if (before_change)
+    s->cx.BeforeChange = [&] {
+      try {
+        before_change(report);
+      } catch (...) {
+        hook_failed = std::current_exception();
+        throw;
+      }
+    };
   std::string message;
-  if (!importer::ImportLogicPack(s->o, s->cx, s->r, s->selection, message)) throw FailureOf(s->r, message);
+  if (!importer::ImportLogicPack(s->o, s->cx, s->r, s->selection, message)) {
+    // A pack the check refuses is named as such, whatever the hook made of
+    // the store the pack did not fit.
+    if (hook_failed && s->r.RefusedAt.empty()) std::rethrow_exception(hook_failed);
+    throw FailureOf(s->r, message);
+  }
   for (const importer::SelectionEntry& e : s->selection.sources) report.sources.push_back(SourceOf(e));
   const ImportSummary& summary = s->r.Summary;
   report.dry_run = summary.DryRun;
@@ -267,6 +313,8 @@ ImportReport ImportPack(Store& store, const ImportRequest& request, const Contex
   report.profiles_replaced = summary.ProfilesReplaced;
   report.applications_replaced = summary.ApplicationsReplaced;
   report.rows = summary.Rows;
+  // The record of the run is the store's own business, not the import's rows.
+  report.rows.erase(std::string(store::kRunsTable));
   report.seconds = summary.Seconds;
   if (context.run_log) report.run_log = s->cx.ImportLogPath;
   return report;

@@ -69,6 +69,11 @@ struct ImportContext {
   // Set (from any thread or a signal handler) to stop the running import:
   // it rolls back. nullptr: nothing stops it.
   const std::atomic<bool>* Stop = nullptr;
+  // Called inside the import's write unit once the pack has passed what is
+  // checked before the first delete, and before that delete: what it writes
+  // (a record that would undo the import) commits or rolls back with the
+  // import. A failure it raises fails the import.
+  std::function<void()> BeforeChange;
 
   Env& env() const { return *env_; }
   bool StopRequested() const { return Stop && Stop->load(std::memory_order_relaxed); }

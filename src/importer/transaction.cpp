@@ -167,6 +167,7 @@ bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, Import
       return false;
     }
     started = true;
+    if (cx.BeforeChange) cx.BeforeChange();
     imported = WalkAndLoad(planned, loading, r);
   } catch (const std::exception& ex) {
     r.Error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));

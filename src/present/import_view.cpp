@@ -80,7 +80,8 @@ Json ImportSummaryJson(const ImportReport& report) {
               {"imported", imported},
               {"profiles_replaced", report.profiles_replaced},
               {"applications_replaced", applications},
-              {"tables", tables}};
+              {"tables", tables},
+              {"run", report.run}};
 }
 
 }  // namespace kestrel::present

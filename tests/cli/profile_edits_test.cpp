@@ -4,8 +4,11 @@
 // its seventeen tables and nothing else; every refusal leaves the store
 // untouched.
 #include <gmock/gmock.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <map>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -120,6 +123,96 @@ TEST(ProfileEditsTest, DeleteAsksOnATerminal) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_THAT(r.out, ::testing::StartsWith("deleted profile 30 from " + store + " ("));
   for (const auto& [table, n] : ProfileRows(store, 30)) EXPECT_EQ(n, 0) << table;
+}
+
+}  // namespace
+}  // namespace kestrel::testing
+
+namespace kestrel::testing {
+namespace {
+
+using Json = nlohmann::json;
+
+// Imports, deletes and undos of the demo store, on every backend: each undo
+// that goes through leaves every table as it was before the run it undoes;
+// each refusal leaves every table as it was.
+TEST(UndoTest, UndoPutsEveryTableBackAndRefusesWhatWouldLoseChanges) {
+  const DemoPack& d = SharedDemoPack();
+  ForEachDemoStore([&](const StoreBackend&, const TempFolder&, const std::string& store) {
+    {
+      // Rows the pack does not carry as the store holds them, so that an
+      // import really replaces them.
+      auto c = store::Open(store);
+      c->Execute("update qzmap120 set txtn='edited here' where mprf=20");
+      c->Execute("update qzmap100 set dsca='edited here' where mprf=10");
+    }
+    const std::vector<std::string> import = {"import", d.pack, "--store", store, "--registry", d.registry, "--replace"};
+    const auto with = [&](std::vector<std::string> args) {
+      args.insert(args.begin(), import.begin(), import.end());
+      return args;
+    };
+    std::map<std::string, StoreDump> dumps = {{"start", DumpStore(store, true, true)}};
+    const struct {
+      std::vector<std::string> args;
+      int exit_code;
+      std::string said;   // on stdout, or on stderr when it fails
+      std::string after;  // the dump the store equals afterwards ("": none, "=": as before), else named
+    } steps[] = {
+        {with({"--renumber", "30=40"}), 0, "recorded as run 1 ", "imported"},  // replaces 10, 20; adds 40
+        {{"delete", "--profile", "40", "--yes"}, 0, "recorded as run 2 ", "deleted"},
+        {{"undo", "2"}, 0, "undid run 2 in " + store + " as run 3\nprofiles restored: 40\n", "imported"},
+        {{"undo", "2"}, 1, "error 9211: The run was undone already: run 2, by run 3\n", "="},
+        {{"undo", "3", "--json"}, 0, "\"restored\":[],\"deleted\":[40],", "deleted"},  // nothing to restore
+        {with({"--renumber", "30=40"}), 0, "recorded as run 5 ", ""},
+        {{"undo", "1"}, 1,
+         "error 9213: A later run changed the same profiles; undoing this one would lose its changes: run 2 (", "="},
+        {{"undo", "1", "--force"}, 0, "profiles restored: 10, 20\nprofiles deleted: 40\n", "start"},
+        {{"undo", "1"}, 1, "error 9211: ", "="},
+        {{"undo", "77"}, 1, "error 9210: The store keeps no run of this number: run 77 in ", "="},
+        // Profiles and applications of their own, added alone: the undo deletes them all.
+        {with({"--renumber", "10=110,20=120,30=130", "--apps", "NEWA:NEWB"}), 0, "recorded as run 7 ", ""},
+        {{"undo", "7"}, 0, "profiles deleted: 130, 120, 110\napplications deleted: NEWA, NEWB\n", "start"},
+        {with({"--no-undo"}), 0, "import committed", ""},
+        {{"undo", "9"}, 1, "error 9210: ", "="},
+    };
+    for (const auto& step : steps) {
+      SCOPED_TRACE(step.args[0] + " " + step.args[1] + " " + step.args.back());
+      std::vector<std::string> args = step.args;
+      if (args[0] != "import") args.insert(args.end(), {"--store", store});
+      if (args[0] == "undo") args.insert(args.end(), {"--registry", d.registry});
+      const StoreDump before = DumpStore(store, true, true);
+      const RunResult r = RunKestrel(args);
+      ASSERT_EQ(r.exit_code, step.exit_code) << r.err;
+      EXPECT_THAT(step.exit_code == 0 ? r.out : r.err, HasSubstr(step.said));
+      const StoreDump after = DumpStore(store, true, true);
+      if (step.after == "=") EXPECT_EQ(after, before);
+      else if (dumps.contains(step.after)) EXPECT_EQ(after, dumps.at(step.after));
+      else if (!step.after.empty()) dumps[step.after] = after;
+    }
+    EXPECT_NE(dumps.at("imported"), dumps.at("start"));
+
+    // The history, after the oldest run is made older than a month and pruned.
+    store::Open(store)->Execute("update kestrel_runs set started='2020-01-01 00:00:00' where id=1");
+    const RunResult r = RunKestrel({"history", "--store", store, "--prune", "30", "--json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const Json history = Json::parse(r.out);
+    EXPECT_EQ(history["pruned"], 1);
+    const std::vector<std::tuple<int, std::vector<int>, std::vector<int>, bool, Json>> expected = {
+        {2, {}, {40}, true, 3},      {3, {40}, {}, true, 4},           {4, {}, {40}, true, nullptr},
+        {5, {40}, {10, 20}, true, nullptr}, {6, {}, {10, 20, 40}, true, nullptr},
+        {7, {110, 120, 130}, {}, true, 8},  {8, {}, {110, 120, 130}, true, nullptr},
+    };
+    ASSERT_EQ(history["runs"].size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      const auto& [id, added, replaced, kept, undone_by] = expected[i];
+      const Json& run = history["runs"][i];
+      EXPECT_EQ(run["run"], id);
+      EXPECT_EQ(run["added"], Json(added)) << id;
+      EXPECT_EQ(run["replaced"], Json(replaced)) << id;
+      EXPECT_EQ(run["undo_kept"], kept) << id;
+      EXPECT_EQ(run["undone_by"], undone_by) << id;
+    }
+  });
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 // every table, each row's values joined by "|" (NULL as "NULL"), rows sorted so
 // that the dump does not depend on the order a query returns them in. Owner
 // columns ("ownr") are enciphered with a fresh salt on every write; a dump can
-// show them deciphered, so that two imports of one pack compare equal.
+// show them deciphered, so that two imports of one pack compare equal, and
+// NULL as an empty text, as a pack carries both alike. The store's record of
+// runs (kestrel_runs) is its own bookkeeping, not left in the dump.
 #pragma once
 
 #include <algorithm>
@@ -22,7 +24,7 @@ namespace kestrel::testing {
 // Table or index name -> its creating statement, then "rows of T" -> the rows of T.
 using StoreDump = std::map<std::string, std::vector<std::string>>;
 
-inline StoreDump DumpStore(kestrel::store::Connection& c, bool decipher_owners = false) {
+inline StoreDump DumpStore(kestrel::store::Connection& c, bool decipher_owners = false, bool null_as_empty = false) {
   StoreDump out;
   std::vector<std::string> tables;
   if (c.dialect() != kestrel::store::Dialect::Sqlite) {
@@ -32,6 +34,7 @@ inline StoreDump DumpStore(kestrel::store::Connection& c, bool decipher_owners =
     auto schema = c.OpenRecordset("select type, name, sql from sqlite_master where name not like 'sqlite_%'");
     for (; !schema->IsEOF(); schema->MoveNext()) {
       const std::string name = schema->Fields("name").Text();
+      if (name == "kestrel_runs") continue;
       const auto sql = schema->Fields("sql");
       out[name].push_back(sql.IsNull() ? std::string("NULL") : sql.Text());
       if (schema->Fields("type").Text() == "table") tables.push_back(name);
@@ -44,7 +47,7 @@ inline StoreDump DumpStore(kestrel::store::Connection& c, bool decipher_owners =
       std::string row;
       for (int k = 0; k < rs->FieldCount(); ++k) {
         kestrel::Value v = rs->Fields(k);
-        std::string shown = v.IsNull() ? std::string("NULL") : v.Text();
+        std::string shown = v.IsNull() ? std::string(null_as_empty ? "" : "NULL") : v.Text();
         if (decipher_owners && !v.IsNull() && rs->FieldName(k) == "ownr") shown = kestrel::CipherField(shown, false);
         row += (k ? "|" : "") + shown;
       }
@@ -55,9 +58,9 @@ inline StoreDump DumpStore(kestrel::store::Connection& c, bool decipher_owners =
   return out;
 }
 
-inline StoreDump DumpStore(const std::string& store_path, bool decipher_owners = false) {
+inline StoreDump DumpStore(const std::string& store_path, bool decipher_owners = false, bool null_as_empty = false) {
   auto c = kestrel::store::Open(store_path);
-  return DumpStore(*c, decipher_owners);
+  return DumpStore(*c, decipher_owners, null_as_empty);
 }
 
 }  // namespace kestrel::testing

@@ -1,0 +1,109 @@
+// The record of runs in the store's table kestrel_runs.
+#include "kestrel/runs.h"
+
+#include <array>
+#include <string_view>
+
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+#include "base/text.h"
+#include "base/value.h"
+#include "store/connection.h"
+#include "store/statements_runs.h"
+
+namespace kestrel::store {
+namespace {
+
+// A list of profile numbers as the table keeps it: "10,20,30".
+std::string NumbersText(const std::vector<int64_t>& numbers) { return fmt::format("{}", fmt::join(numbers, ",")); }
+
+std::vector<int64_t> NumbersOf(const Value& v) {
+  std::vector<int64_t> out;
+  if (v.IsNull()) return out;
+  for (const std::string& n : text::Split(v.Text(), ","))
+    if (!n.empty()) out.push_back(Value(n).Integer());
+  return out;
+}
+
+// Application codes as the table keeps them: joined by the data files'
+// field separator, which no code holds.
+std::string CodesText(const std::vector<std::string>& codes) {
+  return fmt::format("{}", fmt::join(codes, std::string(1, kDataFieldSeparator)));
+}
+
+std::vector<std::string> CodesOf(const Value& v) {
+  std::vector<std::string> out;
+  if (v.IsNull()) return out;
+  for (std::string& code : text::Split(v.Text(), std::string(1, kDataFieldSeparator)))
+    if (!code.empty()) out.push_back(std::move(code));
+  return out;
+}
+
+bool HasRunsTable(Connection& c) {
+  try {
+    c.OpenRecordset(SelectNextRunId(c.dialect()));
+    return true;
+  } catch (const ComError& e) {
+    if (c.IsMissingTable(e)) return false;
+    throw;
+  }
+}
+
+}  // namespace
+
+int64_t RecordRun(Connection& c, const Run& run, const std::optional<std::string>& archive) {
+  c.Execute(CreateRunsTable(c.dialect()));
+  const int64_t id = c.OpenRecordset(SelectNextRunId(c.dialect()))->Fields(0).Integer();
+  static constexpr std::array<std::string_view, 8> kColumns = {
+      "id", "started", "usr", "pack", "added", "replaced", "added_applications", "archive"};
+  const std::array<Value, 8> row = {Value(id),
+                                    Value(run.started),
+                                    Value(run.user),
+                                    Value(run.pack),
+                                    Value(NumbersText(run.added)),
+                                    Value(NumbersText(run.replaced)),
+                                    Value(CodesText(run.added_applications)),
+                                    Value(archive)};
+  auto inserter = c.Insert("kestrel_runs", kColumns);
+  inserter->Add(row);
+  inserter->Flush();
+  return id;
+}
+
+std::vector<Run> Runs(Connection& c) {
+  std::vector<Run> out;
+  // A read outside a transaction: a store that never kept a run has no table.
+  if (!HasRunsTable(c)) return out;
+  for (auto rs = c.OpenRecordset(SelectRuns(c.dialect())); !rs->IsEOF(); rs->MoveNext()) {
+    Run r;
+    r.id = rs->Fields("id").Integer();
+    r.started = rs->Fields("started").TextOrEmpty();
+    r.user = rs->Fields("usr").TextOrEmpty();
+    r.pack = rs->Fields("pack").TextOrEmpty();
+    r.added = NumbersOf(rs->Fields("added"));
+    r.replaced = NumbersOf(rs->Fields("replaced"));
+    r.added_applications = CodesOf(rs->Fields("added_applications"));
+    if (const Value by = rs->Fields("undone_by"); !by.IsNull()) r.undone_by = by.Integer();
+    r.undo_kept = rs->Fields("kept").Integer() != 0;
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+std::optional<std::string> RunArchive(Connection& c, int64_t id) {
+  auto rs = c.OpenRecordset(SelectRunArchive(c.dialect(), id));
+  if (rs->IsEOF()) return std::nullopt;
+  const Value v = rs->Fields(0);
+  if (v.IsNull()) return std::nullopt;
+  return v.Text();
+}
+
+bool MarkRunUndone(Connection& c, int64_t id, int64_t by) { return c.Execute(SetRunUndone(c.dialect(), id, by)) == 1; }
+
+int64_t PruneRuns(Connection& c, const std::string& before) {
+  if (!HasRunsTable(c)) return 0;
+  return c.Execute(DeleteRunsBefore(c.dialect(), before));
+}
+
+}  // namespace kestrel::store

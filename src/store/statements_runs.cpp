@@ -1,0 +1,39 @@
+// Statement texts of the record of runs.
+#include "store/statements_runs.h"
+
+#include <fmt/format.h>
+
+#include "store/sql.h"
+
+namespace kestrel::store {
+
+std::string CreateRunsTable(Dialect d) {
+  // The undo copy is a pack archive: bytes, NUL bytes among them.
+  const bool server = d == Dialect::Postgres;
+  return fmt::format(
+      "create table if not exists kestrel_runs (id {} primary key, started text not null, usr text, pack text, "
+      "added text, replaced text, added_applications text, undone_by {}, archive {})",
+      server ? "bigint" : "integer", server ? "bigint" : "integer", server ? "bytea" : "blob");
+}
+
+std::string SelectNextRunId(Dialect) { return "select coalesce(max(id), 0) + 1 from kestrel_runs"; }
+
+std::string SelectRuns(Dialect) {
+  return "select id, started, usr, pack, added, replaced, added_applications, undone_by, "
+         "case when archive is null then 0 else 1 end as kept from kestrel_runs order by id";
+}
+
+std::string SelectRunArchive(Dialect, int64_t id) {
+  return fmt::format("select archive from kestrel_runs where id={}", sql::Number(id));
+}
+
+std::string SetRunUndone(Dialect, int64_t id, int64_t by) {
+  return fmt::format("update kestrel_runs set undone_by={} where id={} and undone_by is null", sql::Number(by),
+                     sql::Number(id));
+}
+
+std::string DeleteRunsBefore(Dialect, const std::string& before) {
+  return "delete from kestrel_runs where started < " + sql::Quoted(before);
+}
+
+}  // namespace kestrel::store
