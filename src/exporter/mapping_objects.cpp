@@ -265,11 +265,19 @@ class ObjectsByKey {
   std::vector<uint32_t> places_;
 };
 
+store::Query ObjectKeysRead(store::Connection& c, std::string_view object_table, const std::string& appl) {
+  return {store::SelectRuleObjectsByKey(c.dialect(), object_table, appl), {}};
+}
+
 // Writes the objects' keys into `keys` and returns how many objects there are.
+// `ahead` may hold the read, started while the application data was written:
+// its sort is then made by then.
 uint32_t WriteObjectKeys(Env& scratch, store::Connection& c, std::string_view object_table,
-                         const std::string& appl, const std::string& keys) {
-  auto rs = c.OpenRecordset(store::SelectRuleObjectsByKey(c.dialect(), object_table, appl));
-  rs->ReadThroughAlone();
+                         const std::string& appl, const std::string& keys, store::ReadsAhead* ahead) {
+  const std::vector<store::Query> reads{ObjectKeysRead(c, object_table, appl)};
+  std::vector<std::unique_ptr<store::Recordset>> opened;
+  if (ahead && ahead->queries() == reads) opened = ahead->Take();
+  std::unique_ptr<store::Recordset> rs = opened.size() == 1 ? std::move(opened.front()) : c.OpenRecordset(reads[0]);
   auto out = files::TextWriter::Create(scratch, keys);
   const int place_at = ColumnIndex(*rs, store::kObjectPlaceColumn);
   uint32_t count = 0;
@@ -341,11 +349,11 @@ void WriteInObjectOrder(ExportContext& ctx, const pack::TaggedLayout& layout, Ro
 
 bool ExportMergedOnTheClient(ExportContext& ctx, ErrorState& error, store::Connection& c, const ObjectScope& scope,
                              std::string_view object_table, const std::string& appl, const Chain& chain,
-                             const pack::Identity& exported) {
+                             const pack::Identity& exported, store::ReadsAhead* ahead) {
   // Files beside the pack's that are no part of it: not measured for its sums.
   Env& scratch = ctx.Written().target();
   const TemporaryFile keys{scratch, ctx.PackFile("kestrel-objects-by-key")};
-  const uint32_t objects_in_all = WriteObjectKeys(scratch, c, object_table, appl, keys.path);
+  const uint32_t objects_in_all = WriteObjectKeys(scratch, c, object_table, appl, keys.path, ahead);
   if (objects_in_all == 0) {
     error.Set(140, std::string(object_table == "qzddi140" ? "Error : Qzddi140" : "Error : Qzlgy140") +
                        " - No Data Present for Applications  " + appl);
@@ -428,7 +436,7 @@ std::unique_ptr<store::ReadsAhead> StartMappingObjectReads(ExportContext& ctx, c
     const std::optional<std::string_view> object_table = ObjectTableOf(c, appl);
     if (!object_table) return nullptr;
     const Chain chain = ChainOf(c, scope, exported.mprf.Integer(), ExportedVrc(exported), parent);
-    if (MergedOnTheClient(c, chain)) return nullptr;
+    if (MergedOnTheClient(c, chain)) return c.StartReads({ObjectKeysRead(c, *object_table, appl)});
     return c.StartReads(ReadQueries(c, scope, *object_table, appl, chain));
   } catch (const std::exception&) {
     return nullptr;
@@ -447,7 +455,7 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
     const int64_t mprf = exported.mprf.Integer();
     const Chain chain = ChainOf(c, scope, mprf, ExportedVrc(exported), parent);
     if (MergedOnTheClient(c, chain))
-      return ExportMergedOnTheClient(ctx, error, c, scope, *object_table, appl, chain, exported);
+      return ExportMergedOnTheClient(ctx, error, c, scope, *object_table, appl, chain, exported, ahead);
     // The count is one more look-up: made only when someone watches.
     const int64_t objects_in_all =
         ctx.Progress ? c.OpenRecordset(store::CountRuleObjects(*object_table, appl))->Fields(0).Integer() : 0;

@@ -16,7 +16,7 @@ namespace kestrel::exporter {
 namespace {
 
 constexpr size_t kHead = 3 * sizeof(uint32_t);
-constexpr size_t kReadPiece = 16 * 1024;
+constexpr size_t kReadPiece = 4 * 1024;
 constexpr size_t kWritePiece = 64 * 1024;
 
 uint32_t Length(size_t n) {
