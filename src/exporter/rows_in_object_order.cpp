@@ -2,7 +2,9 @@
 // record and its note (four bytes each, in the machine's order: the files
 // never leave this process) and their bytes, in memory and in run files
 // alike. Runs are written in the order they fill, so that among records of
-// one place the earlier run's come first, and those still held last.
+// one place the earlier run's come first, and those still held last. Each
+// run read holds a piece of its file in memory and a file open: past
+// kMostRuns, the runs are merged into one before the next is written.
 #include "exporter/rows_in_object_order.h"
 
 #include <algorithm>
@@ -96,8 +98,9 @@ void RowsInObjectOrder::Release() {
 }
 
 void RowsInObjectOrder::WriteRun() {
+  if (files_.size() == kMostRuns) MergeRuns();
   std::stable_sort(order_.begin(), order_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  files_.push_back(prefix_ + std::to_string(files_.size() + 1));
+  files_.push_back(prefix_ + std::to_string(++made_));
   auto out = files::TextWriter::Create(env_, files_.back());
   std::string piece;
   for (const auto& [place, at] : order_) {
@@ -115,6 +118,37 @@ void RowsInObjectOrder::WriteRun() {
   held_.shrink_to_fit();
   order_.clear();
   order_.shrink_to_fit();
+}
+
+void RowsInObjectOrder::MergeRuns() {
+  std::vector<std::unique_ptr<EntryReader>> runs;
+  for (const auto& path : files_) {
+    runs.push_back(std::make_unique<EntryReader>(env_, path));
+    if (!runs.back()->Load()) runs.back().reset();
+  }
+  const std::string merged = prefix_ + std::to_string(++made_);
+  auto out = files::TextWriter::Create(env_, merged);
+  std::string piece;
+  for (size_t at; (at = Lowest(runs)) != SIZE_MAX;) {
+    AppendEntry(piece, runs[at]->place, runs[at]->record, runs[at]->note);
+    if (piece.size() >= kWritePiece) {
+      out->Write(piece);
+      piece.clear();
+    }
+    if (!runs[at]->Load()) runs[at].reset();
+  }
+  out->Write(piece);
+  out->Close();
+  runs.clear();
+  for (const auto& path : files_) env_.DeleteFile(path);
+  files_.assign(1, merged);
+}
+
+size_t RowsInObjectOrder::Lowest(const std::vector<std::unique_ptr<EntryReader>>& runs) {
+  size_t lowest = SIZE_MAX;
+  for (size_t i = 0; i < runs.size(); ++i)
+    if (runs[i] && (lowest == SIZE_MAX || runs[i]->place < runs[lowest]->place)) lowest = i;
+  return lowest;
 }
 
 void RowsInObjectOrder::StartReading() {
@@ -147,9 +181,7 @@ bool RowsInObjectOrder::Advance() {
   // The run whose entry was handed out last moves on first: the entry
   // stayed valid until now.
   if (last_ < runs_.size() && runs_[last_] && !runs_[last_]->Load()) runs_[last_].reset();
-  last_ = SIZE_MAX;
-  for (size_t i = 0; i < runs_.size(); ++i)
-    if (runs_[i] && (last_ == SIZE_MAX || runs_[i]->place < runs_[last_]->place)) last_ = i;
+  last_ = Lowest(runs_);
   const bool held = memory_at_ < order_.size();
   if (held && (last_ == SIZE_MAX || order_[memory_at_].first < runs_[last_]->place)) {
     last_ = SIZE_MAX;

@@ -46,6 +46,8 @@ class EntryReader {
 class RowsInObjectOrder {
  public:
   static constexpr size_t kDefaultMemory = 512 * 1024;
+  // Runs read side by side at most (each holds a few KiB and a file open).
+  static constexpr size_t kMostRuns = 128;
 
   // Run files are named `run_prefix` + a number, written and read through
   // `env`; `memory` is the bytes of records held before a run is written.
@@ -70,11 +72,16 @@ class RowsInObjectOrder {
   std::string_view record() const { return record_; }
   std::string_view note() const { return note_; }
 
-  // How many runs went to files (for tests and measures).
+  // How many run files there are (for tests and measures).
   size_t runs() const { return files_.size(); }
 
  private:
   void WriteRun();
+  // Merges the runs written into one.
+  void MergeRuns();
+  // The run whose entry has the lowest place (the first of those with it),
+  // SIZE_MAX when every run is read.
+  static size_t Lowest(const std::vector<std::unique_ptr<EntryReader>>& runs);
   void StartReading();
   // Moves to the next record by place; false after the last.
   bool Advance();
@@ -86,6 +93,7 @@ class RowsInObjectOrder {
   std::string held_;
   std::vector<std::pair<uint32_t, uint32_t>> order_;  // place and offset into held_
   std::vector<std::string> files_;
+  size_t made_ = 0;  // run files made, for their names
   std::vector<std::unique_ptr<EntryReader>> runs_;
   size_t memory_at_ = 0;  // next of order_ to read, once reading
   bool reading_ = false;

@@ -193,7 +193,7 @@ TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
 // place as the mapping objects are or straight through; the runs go with
 // the sorter.
 TEST_F(Writers, RecordsComeBackInTheirObjectsOrder) {
-  // The rules of three units' objects in the order of their keys; an
+  // The rules of twenty units' objects in the order of their keys; an
   // object's place is its listing's (GLACC first), its rules 0 to 2.
   const std::string modules[] = {"GLACC", "GLBAL", "APINV", "ARREC", "FAAST", "COCTR", "HRPAY", "MMMAT"};
   struct Row {
@@ -202,7 +202,8 @@ TEST_F(Writers, RecordsComeBackInTheirObjectsOrder) {
     bool operator==(const Row&) const = default;
   };
   std::vector<Row> in;
-  for (uint32_t unit = 0; unit < 3; ++unit) {
+  const uint32_t units = 20;
+  for (uint32_t unit = 0; unit < units; ++unit) {
     std::vector<uint32_t> by_key = {2, 3, 5, 4, 0, 1, 6, 7};
     for (uint32_t j : by_key)
       for (uint32_t rule = 0; rule < j % 3; ++rule)
@@ -216,9 +217,11 @@ TEST_F(Writers, RecordsComeBackInTheirObjectsOrder) {
   const struct { const char* name; size_t memory; bool release, by_place; size_t min_runs, max_runs; } cases[] = {
       {"in memory", exporter::RowsInObjectOrder::kDefaultMemory, false, true, 0, 0},
       {"held, then released as a run", exporter::RowsInObjectOrder::kDefaultMemory, true, false, 1, 1},
-      {"a run every few records", 200, true, true, 5, in.size() / 2},
-      {"a run for each record", 1, false, false, in.size(), in.size()},
+      {"a run every few records", 1000, true, true, 5, in.size() / 10},
+      // Past the most runs read side by side, those written are merged into one.
+      {"a run for each record", 1, false, false, 2, exporter::RowsInObjectOrder::kMostRuns},
   };
+  ASSERT_GT(in.size(), exporter::RowsInObjectOrder::kMostRuns);
   const std::string runs = tmp / "runs";
   std::filesystem::create_directory(runs);
   for (const auto& c : cases) {
@@ -230,7 +233,7 @@ TEST_F(Writers, RecordsComeBackInTheirObjectsOrder) {
       std::vector<Row> out;
       auto take = [&] { out.push_back({sorted.place(), std::string(sorted.record()), std::string(sorted.note())}); };
       if (c.by_place) {
-        for (uint32_t place = 1; place <= 24; ++place)
+        for (uint32_t place = 1; place <= 8 * units; ++place)
           while (sorted.NextIsAt(place) && sorted.Next()) take();
         EXPECT_FALSE(sorted.Next());
       } else {
