@@ -5,6 +5,9 @@
 // the pack writes them, and merged object by object.
 #include "exporter/mapping_objects.h"
 
+#include <compare>
+#include <cstring>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -17,7 +20,9 @@
 #include "base/error.h"
 #include "base/errors_ours.h"
 #include "exporter/object_rule_rows.h"
+#include "exporter/rows_in_object_order.h"
 #include "pack/layout.h"
+#include "pack/naming.h"
 #include "store/connection.h"
 #include "store/statements_export.h"
 #include "store/statements_export_objects.h"
@@ -190,6 +195,237 @@ void WriteObject(ExportContext& ctx, Reads& reads, int64_t number, const Mapping
   ctx.AppendProgress(fmt::format("Exporting Revisions for Mapping Object {} Completed ", o.Name()));
 }
 
+// The merge by object key, for an export of the profile's own rules alone
+// from a server store: there each read that joins the rules to the objects
+// would sort its rows on the server, on disk once a store is large. Here
+// each rule table is walked once in the order of its index, alongside the
+// objects in the order of their keys (kept in a file: the objects of a
+// large application do not fit in the memory an export may take); each
+// row's records go to its object's place, and are put in the pack's order
+// by RowsInObjectOrder. What the manifest says of an object is written in
+// the objects' order at the end, as the reads object by object write it.
+bool MergedOnTheClient(store::Connection& c, const Chain& chain) {
+  return c.dialect() == store::Dialect::Postgres && chain.end == Chain::End::NotClimbed;
+}
+
+// An object's key: what a rule row names its object by.
+struct ObjectKey {
+  std::string_view pac, mod, flno;
+  auto operator<=>(const ObjectKey&) const = default;
+};
+
+// A key as an entry's record: the lengths of cpac and cmod, then the three.
+std::string EncodedKey(const ObjectKey& k) {
+  const uint32_t lengths[2] = {static_cast<uint32_t>(k.pac.size()), static_cast<uint32_t>(k.mod.size())};
+  std::string out(reinterpret_cast<const char*>(lengths), sizeof lengths);
+  return out.append(k.pac).append(k.mod).append(k.flno);
+}
+
+ObjectKey DecodedKey(std::string_view bytes) {
+  uint32_t lengths[2];
+  std::memcpy(lengths, bytes.data(), sizeof lengths);
+  bytes.remove_prefix(sizeof lengths);
+  return {bytes.substr(0, lengths[0]), bytes.substr(lengths[0], lengths[1]), bytes.substr(lengths[0] + lengths[1])};
+}
+
+// A file deleted when it goes.
+struct TemporaryFile {
+  Env& env;
+  std::string path;
+  ~TemporaryFile() {
+    try {
+      if (env.FileExists(path)) env.DeleteFile(path);
+    } catch (...) {
+    }
+  }
+};
+
+// The objects of the application in the order of their keys, one key at a
+// time with the places of the objects that have it (an object may be listed
+// twice).
+class ObjectsByKey {
+ public:
+  ObjectsByKey(Env& env, const std::string& path) : in_(env, path), pending_(in_.Load()) {}
+  bool Next() {
+    if (!pending_) return false;
+    key_bytes_.assign(in_.record);
+    places_.assign(1, in_.place);
+    while ((pending_ = in_.Load()) && in_.record == key_bytes_) places_.push_back(in_.place);
+    key_ = DecodedKey(key_bytes_);
+    return true;
+  }
+  const ObjectKey& key() const { return key_; }
+  const std::vector<uint32_t>& places() const { return places_; }
+
+ private:
+  EntryReader in_;
+  bool pending_;
+  std::string key_bytes_;
+  ObjectKey key_;
+  std::vector<uint32_t> places_;
+};
+
+store::Query ObjectKeysRead(store::Connection& c, std::string_view object_table, const std::string& appl) {
+  return {store::SelectRuleObjectsByKey(c.dialect(), object_table, appl), {}};
+}
+
+// Writes the objects' keys into `keys` and returns how many objects there are.
+// `ahead` may hold the read, started while the application data was written:
+// its sort is then made by then.
+uint32_t WriteObjectKeys(Env& scratch, store::Connection& c, std::string_view object_table,
+                         const std::string& appl, const std::string& keys, store::ReadsAhead* ahead) {
+  const std::vector<store::Query> reads{ObjectKeysRead(c, object_table, appl)};
+  std::vector<std::unique_ptr<store::Recordset>> opened;
+  if (ahead && ahead->queries() == reads) opened = ahead->Take();
+  std::unique_ptr<store::Recordset> rs = opened.size() == 1 ? std::move(opened.front()) : c.OpenRecordset(reads[0]);
+  auto out = files::TextWriter::Create(scratch, keys);
+  const int place_at = ColumnIndex(*rs, store::kObjectPlaceColumn);
+  uint32_t count = 0;
+  std::string piece;
+  for (; !rs->IsEOF(); rs->MoveNext(), ++count) {
+    // Text() fails on NULL, as passing NULL where a text is expected does.
+    const std::string pac = rs->Fields("cpac").Text(), mod = rs->Fields("cmod").Text(),
+                      flno = rs->Fields("flno").Text();
+    AppendEntry(piece, static_cast<uint32_t>(rs->Fields(place_at).Integer()), EncodedKey({pac, mod, flno}));
+    if (piece.size() >= 64 * 1024) {
+      out->Write(piece);
+      piece.clear();
+    }
+  }
+  rs->Close();
+  out->Write(piece);
+  out->Close();
+  return count;
+}
+
+// Reads `layout`'s rows of the level into `sorted`, each record once for
+// every object of its key, and marks the places that have rows in `has`.
+void ReadByKey(ExportContext& ctx, Env& scratch, store::Connection& c, const ObjectScope& scope,
+               const store::RuleLevel& level, const pack::Identity& exported, const pack::TaggedLayout& layout,
+               const std::string& keys, RowsInObjectOrder& sorted, std::vector<bool>& has) {
+  auto rs = c.OpenRecordset(store::SelectRuleRowsByObjectKey(c.dialect(), layout.table, level,
+                                                              ObjectRuleRows::ColumnsRead(layout, scope.for_sync)));
+  rs->ReadThroughAlone();
+  files::TextWriter& file = *ctx.RuleStreams.at(std::string(pack::RuleFileName(layout, true)));
+  pack::TaggedRecordWriter records(layout, file, ObjectRuleRows::Options(exported, scope.for_sync));
+  const std::vector<int> binding = pack::BindColumnsOf(layout, *rs);
+  int key_at[3];
+  for (int i = 0; i < 3; ++i) key_at[i] = ColumnIndex(*rs, store::kRowObjectColumns[i]);
+  const int logn = &layout == &pack::kQzmap120 ? ColumnIndex(*rs, ObjectRuleRows::kCheckedOutBy) : -1;
+  ObjectsByKey objects(scratch, keys);
+  bool more = objects.Next();
+  for (; !rs->IsEOF(); rs->MoveNext()) {
+    ObjectKey row;
+    // A row with an empty part of its key is no object's: those come first.
+    if (!more || !rs->ViewText(key_at[0], row.pac) || !rs->ViewText(key_at[1], row.mod) ||
+        !rs->ViewText(key_at[2], row.flno))
+      continue;
+    while (more && objects.key() < row) more = objects.Next();
+    if (!more || objects.key() != row) continue;
+    const std::string& record = records.Record(pack::BoundRow(*rs, binding));
+    std::string_view user;
+    if (logn >= 0 && !rs->ViewText(logn, user)) user = {};
+    for (uint32_t place : objects.places()) {
+      sorted.Add(place, record, user);
+      has[place] = true;
+    }
+  }
+  rs->Close();
+}
+
+// Writes what `sorted` holds of the places `kept` says into `layout`'s file.
+void WriteInObjectOrder(ExportContext& ctx, const pack::TaggedLayout& layout, RowsInObjectOrder& sorted,
+                        const std::function<bool(uint32_t)>& kept) {
+  const std::string name(pack::RuleFileName(layout, true));
+  files::TextWriter& file = *ctx.RuleStreams.at(name);
+  int64_t written = 0;
+  while (sorted.Next())
+    if (kept(sorted.place())) {
+      file.Write(sorted.record());
+      ++written;
+    }
+  ctx.CountRows(name, written);
+}
+
+bool ExportMergedOnTheClient(ExportContext& ctx, ErrorState& error, store::Connection& c, const ObjectScope& scope,
+                             std::string_view object_table, const std::string& appl, const Chain& chain,
+                             const pack::Identity& exported, store::ReadsAhead* ahead) {
+  // Files beside the pack's that are no part of it: not measured for its sums.
+  Env& scratch = ctx.Written().target();
+  const TemporaryFile keys{scratch, ctx.PackFile("kestrel-objects-by-key")};
+  const uint32_t objects_in_all = WriteObjectKeys(scratch, c, object_table, appl, keys.path, ahead);
+  if (objects_in_all == 0) {
+    error.Set(140, std::string(object_table == "qzddi140" ? "Error : Qzddi140" : "Error : Qzlgy140") +
+                       " - No Data Present for Applications  " + appl);
+    return false;
+  }
+  const store::RuleLevel& level = chain.levels.front();
+  auto sorter = [&](const pack::TaggedLayout& layout) {
+    return std::make_unique<RowsInObjectOrder>(scratch, ctx.PackFile("kestrel-" + std::string(layout.table) + "-"));
+  };
+  std::vector<bool> rules(objects_in_all + 1), revisions(objects_in_all + 1);
+  std::unique_ptr<RowsInObjectOrder> first = sorter(pack::kQzmap120), revised = sorter(pack::kQzmap110);
+  try {
+    ReadByKey(ctx, scratch, c, scope, level, exported, pack::kQzmap120, keys.path, *first, rules);
+    first->Release();
+    if (scope.revisions) {
+      ReadByKey(ctx, scratch, c, scope, level, exported, pack::kQzmap110, keys.path, *revised, revisions);
+      revised->Release();
+    }
+    auto with_rules = [&](uint32_t place) { return static_cast<bool>(rules[place]); };
+    auto with_revisions = [&](uint32_t place) { return rules[place] && revisions[place]; };
+    std::vector<bool> unused(objects_in_all + 1);
+    for (const auto* layout : kRuleLayouts) {
+      if (layout == &pack::kQzmap120) continue;
+      auto sorted = sorter(*layout);
+      ReadByKey(ctx, scratch, c, scope, level, exported, *layout, keys.path, *sorted, unused);
+      WriteInObjectOrder(ctx, *layout, *sorted, with_rules);
+    }
+    if (scope.revisions) {
+      WriteInObjectOrder(ctx, pack::kQzmap110, *revised, with_revisions);
+      for (const auto* layout : kRevisionLayouts) {
+        auto sorted = sorter(*layout);
+        ReadByKey(ctx, scratch, c, scope, level, exported, *layout, keys.path, *sorted, unused);
+        WriteInObjectOrder(ctx, *layout, *sorted, with_revisions);
+      }
+    }
+  } catch (const std::exception& ex) {
+    error.Trap(999, kObjectExTrapHead, AsComError(ex));
+    return false;
+  }
+
+  // qzmap120 last, with what the manifest says object by object.
+  const std::string name(pack::RuleFileName(pack::kQzmap120, true));
+  files::TextWriter& file = *ctx.RuleStreams.at(name);
+  int64_t written = 0;
+  auto objects = c.OpenRecordset(store::SelectRuleObjects(c.dialect(), object_table, appl, chain.levels));
+  objects->ReadThroughAlone();
+  uint32_t place = 0;
+  for (; !objects->IsEOF(); objects->MoveNext()) {
+    ++place;
+    if (place <= objects_in_all && rules[place]) {
+      const MappingObject o{objects->Fields("cpac").Text(), objects->Fields("cmod").Text(),
+                            objects->Fields("flno").Text()};
+      ctx.AppendProgress(fmt::format("Exporting Mapping Object {} Started ", o.Name()));
+      while (first->NextIsAt(place) && first->Next()) {
+        file.Write(first->record());
+        ++written;
+        if (!first->note().empty()) ctx.AppendNote(ObjectRuleRows::CheckedOutNote(o, first->note()));
+      }
+      ctx.AppendProgress(fmt::format("Exporting Mapping Object {} Completed ", o.Name()));
+      if (scope.revisions) {
+        ctx.AppendProgress(fmt::format("Exporting Revisions for Mapping Object {} Started ", o.Name()));
+        if (!revisions[place]) ctx.AppendNote("No Revisions Present");
+        ctx.AppendProgress(fmt::format("Exporting Revisions for Mapping Object {} Completed ", o.Name()));
+      }
+    }
+    ctx.Report("mapping objects", place, objects_in_all);
+  }
+  objects->Close();
+  ctx.CountRows(name, written);
+  return true;
+}
+
 }  // namespace
 
 std::unique_ptr<store::ReadsAhead> StartMappingObjectReads(ExportContext& ctx, const ObjectScope& scope,
@@ -200,6 +436,7 @@ std::unique_ptr<store::ReadsAhead> StartMappingObjectReads(ExportContext& ctx, c
     const std::optional<std::string_view> object_table = ObjectTableOf(c, appl);
     if (!object_table) return nullptr;
     const Chain chain = ChainOf(c, scope, exported.mprf.Integer(), ExportedVrc(exported), parent);
+    if (MergedOnTheClient(c, chain)) return c.StartReads({ObjectKeysRead(c, *object_table, appl)});
     return c.StartReads(ReadQueries(c, scope, *object_table, appl, chain));
   } catch (const std::exception&) {
     return nullptr;
@@ -217,6 +454,8 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
     }
     const int64_t mprf = exported.mprf.Integer();
     const Chain chain = ChainOf(c, scope, mprf, ExportedVrc(exported), parent);
+    if (MergedOnTheClient(c, chain))
+      return ExportMergedOnTheClient(ctx, error, c, scope, *object_table, appl, chain, exported, ahead);
     // The count is one more look-up: made only when someone watches.
     const int64_t objects_in_all =
         ctx.Progress ? c.OpenRecordset(store::CountRuleObjects(*object_table, appl))->Fields(0).Integer() : 0;

@@ -19,7 +19,9 @@ files::TextWriter& StreamOf(ExportContext& ctx, const std::string& name) {
   return *it->second;
 }
 
-pack::RecordOptions OptionsOf(const pack::Identity& exported, bool for_sync) {
+}  // namespace
+
+pack::RecordOptions ObjectRuleRows::Options(const pack::Identity& exported, bool for_sync) {
   pack::RecordOptions options;
   options.with_ldat = false;
   options.for_sync = for_sync;
@@ -27,14 +29,13 @@ pack::RecordOptions OptionsOf(const pack::Identity& exported, bool for_sync) {
   return options;
 }
 
-// The column the note on a checked-out object reads, in qzmap120 only.
-constexpr std::string_view kCheckedOutBy = "logn";
-
-}  // namespace
+std::string ObjectRuleRows::CheckedOutNote(const MappingObject& object, std::string_view user) {
+  return "Object Exported " + object.Name() + " but was Checked out by user " + std::string(user);
+}
 
 std::vector<std::string_view> ObjectRuleRows::ColumnsRead(const pack::TaggedLayout& layout, bool for_sync) {
   const pack::Identity any_identity;
-  std::vector<std::string_view> columns = pack::ColumnsRead(layout, OptionsOf(any_identity, for_sync));
+  std::vector<std::string_view> columns = pack::ColumnsRead(layout, Options(any_identity, for_sync));
   if (&layout == &pack::kQzmap120 && std::find(columns.begin(), columns.end(), kCheckedOutBy) == columns.end())
     columns.push_back(kCheckedOutBy);
   return columns;
@@ -43,7 +44,7 @@ std::vector<std::string_view> ObjectRuleRows::ColumnsRead(const pack::TaggedLayo
 ObjectRuleRows::ObjectRuleRows(ExportContext& ctx, const pack::TaggedLayout& layout,
                                std::unique_ptr<store::Recordset> rows, const pack::Identity& exported, bool for_sync)
     : ctx_(ctx), file_(pack::RuleFileName(layout, true)), rows_(std::move(rows)),
-      out_(layout, StreamOf(ctx, file_), OptionsOf(exported, for_sync)),
+      out_(layout, StreamOf(ctx, file_), Options(exported, for_sync)),
       binding_(pack::BindColumnsOf(layout, *rows_)), number_(ColumnIndex(*rows_, store::kObjectNumberColumn)),
       logn_(&layout == &pack::kQzmap120 ? ColumnIndex(*rows_, kCheckedOutBy) : -1) {
   if (number_ < 0) Raise(Ours::Internal, "The rows of " + std::string(layout.table) + " carry no object number");
@@ -63,7 +64,7 @@ void ObjectRuleRows::Write(int64_t number, const MappingObject& object) {
     if (logn_ >= 0) {
       std::string user = rows_->Fields(logn_).TextOrEmpty();
       if (!user.empty())
-        ctx_.AppendNote("Object Exported " + object.Name() + " but was Checked out by user " + user);
+        ctx_.AppendNote(CheckedOutNote(object, user));
     }
   }
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +33,12 @@ class ObjectRuleRows {
   // exported profile's identity stands in for the row's own) and, in
   // qzmap120, logn for the note on a checked-out object.
   static std::vector<std::string_view> ColumnsRead(const pack::TaggedLayout& layout, bool for_sync);
+  // How the records are written: as `exported`'s, without :LDAT:.
+  static pack::RecordOptions Options(const pack::Identity& exported, bool for_sync);
+  // The column of qzmap120 naming the user who checked the object out, and
+  // the note that says so.
+  static constexpr std::string_view kCheckedOutBy = "logn";
+  static std::string CheckedOutNote(const MappingObject& object, std::string_view user);
 
   // Whether object `number` has rows, passing over those of the objects
   // before it that were not written.

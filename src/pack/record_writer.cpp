@@ -193,11 +193,10 @@ void TaggedRecordWriter::AppendText(std::string_view text, const Field& f) {
   buf_ += text;
 }
 
-void TaggedRecordWriter::Write(const FieldSource& row) {
+void TaggedRecordWriter::Build(const FieldSource& row) {
   buf_.clear();
   size_t kept = 0;  // what stays of the record when the current value fails
   // (no more than was appended, should the failure come before the value)
-  auto keep = [&] { buf_.resize(std::min(kept, buf_.size())); };
   try {
     for (const Step& step : steps_) {
       kept = buf_.size() + step.kept;
@@ -205,20 +204,30 @@ void TaggedRecordWriter::Write(const FieldSource& row) {
       AppendField(step.field, layout_.fields[step.field], row);
     }
     buf_ += tail_;
+  } catch (...) {
+    buf_.resize(std::min(kept, buf_.size()));
+    throw;
+  }
+}
+
+void TaggedRecordWriter::Write(const FieldSource& row) {
+  try {
+    Build(row);
   } catch (const ComError& e) {
     // A refused value leaves the file without the record; a failed
     // conversion leaves it written up to the failing line.
-    if (e.number() != Number(Ours::UnwritableValue)) {
-      keep();
-      out_.Write(buf_);
-    }
+    if (e.number() != Number(Ours::UnwritableValue)) out_.Write(buf_);
     throw;
   } catch (...) {
-    keep();
     out_.Write(buf_);
     throw;
   }
   out_.Write(buf_);
+}
+
+const std::string& TaggedRecordWriter::Record(const FieldSource& row) {
+  Build(row);
+  return buf_;
 }
 
 }  // namespace kestrel::pack

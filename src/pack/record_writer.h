@@ -114,6 +114,9 @@ class TaggedRecordWriter {
   // "Invalid use of Null"; the record is then written up to the failing line
   // (a block's start line included), as the conversion happens there.
   void Write(const FieldSource& row);
+  // The record Write would write, without writing it: valid until the next
+  // record. A value that fails raises as in Write, and nothing is written.
+  const std::string& Record(const FieldSource& row);
 
   const TaggedLayout& layout() const { return layout_; }
 
@@ -128,6 +131,8 @@ class TaggedRecordWriter {
     size_t field;  // index into the layout's fields
   };
 
+  // Makes the record in buf_; on failure buf_ keeps what Write leaves of it.
+  void Build(const FieldSource& row);
   Value ValueOf(size_t index, const Field& f, const FieldSource& row) const;
   void AppendValue(const Value& v, const Field& f);
   void AppendText(std::string_view text, const Field& f);

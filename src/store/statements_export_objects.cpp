@@ -109,4 +109,24 @@ std::string SelectRuleObjectRows(Dialect d, std::string_view table, std::string_
   return joined;
 }
 
+std::string SelectRuleObjectsByKey(Dialect d, std::string_view object_table, std::string_view appl) {
+  return fmt::format("select row_number() over (order by {0}) as {1}, cpac, cmod, flno from {2} where appl = {3} "
+                     "order by {4}",
+                     sql::InsertionOrder(d), kObjectPlaceColumn, object_table, sql::Quoted(appl),
+                     sql::StoredOrderKeys(d, object_table, "cpac, cmod, flno"));
+}
+
+std::string SelectRuleRowsByObjectKey(Dialect d, std::string_view table, const RuleLevel& level,
+                                      std::span<const std::string_view> columns) {
+  const ObjectColumns c = ObjectColumnsOf(table);
+  std::string selected = fmt::format("r.{} as {}, r.{} as {}, r.{} as {}", c.pac, kRowObjectColumns[0], c.mod,
+                                     kRowObjectColumns[1], c.flno, kRowObjectColumns[2]);
+  if (columns.empty()) selected += ", r.*";
+  for (std::string_view column : columns) fmt::format_to(std::back_inserter(selected), ", r.{}", column);
+  // The order of the index on the profile and the object, which the read
+  // walks instead of sorting.
+  return fmt::format("select {} from {} r where {} order by {}", selected, table, ProfileOf("r", level),
+                     sql::StoredOrderKeys(d, table, fmt::format("mprf, {}, {}, {}", c.pac, c.mod, c.flno)));
+}
+
 }  // namespace kestrel::store

@@ -59,4 +59,24 @@ std::string SelectRuleObjectRows(Dialect d, std::string_view table, std::string_
                                  std::string_view appl, std::span<const RuleLevel> levels,
                                  std::span<const std::string_view> columns = {});
 
+// Statements of a merge by object key, made on the client: the objects in
+// the order of their keys and each rule table of one profile walked in its
+// index's order, so that neither read joins nor sorts rows on the store.
+// Keys compare byte by byte in both (texts collate so on every store).
+//
+// The column giving an object's place in the order the object table holds
+// them: 1 for the first row SelectRuleObjects reads, 2 for the next ...
+inline constexpr std::string_view kObjectPlaceColumn = "kestrel_place";
+// The objects of `appl`: their place, cpac, cmod and flno, in the order of
+// cpac, cmod, flno (empty values first), objects of one key by place.
+std::string SelectRuleObjectsByKey(Dialect d, std::string_view object_table, std::string_view appl);
+// The names under which SelectRuleRowsByObjectKey gives a row's object.
+inline constexpr std::string_view kRowObjectColumns[] = {"kestrel_pac", "kestrel_mod", "kestrel_flno"};
+// The rows of `table` of profile `level` (its VRC alone), in the order of
+// the object (empty values first), then the order they were added: the
+// object's three columns under kRowObjectColumns, then `columns` (every
+// column when empty).
+std::string SelectRuleRowsByObjectKey(Dialect d, std::string_view table, const RuleLevel& level,
+                                      std::span<const std::string_view> columns = {});
+
 }  // namespace kestrel::store

@@ -18,7 +18,9 @@
 #include "kestrel/cls_export.h"
 #include "kestrel/store.h"
 #include "pack/sums.h"
+#include "store/backends.h"
 #include "support/fault_env.h"
+#include "support/pack_compare.h"
 #include "support/store_builder.h"
 
 namespace kestrel::testing {
@@ -199,6 +201,53 @@ TEST_F(ProfileExport, ThePackIsWrittenByteForByte) {
        ":TEXT:END\r\n:ISMS:1\r\n"},
   };
   for (const auto& [name, bytes] : golden) EXPECT_EQ(ReadFile(Pack() + "/" + name), bytes) << name;
+}
+
+// A server store merges a profile's own rules with its objects by their keys
+// on the client: the same rows give the file store's pack, byte for byte,
+// with and without revisions. Besides the rows above: an object listed twice
+// (its rules go with each listing), rules of an object not listed whose key
+// sorts after every listed one, a rule without a module, and an object whose
+// revisions stay out (no qzmap110 row) beside one whose revisions go.
+TEST_F(ProfileExport, AServerStoreWritesTheFileStoresPack) {
+  if (!PostgresTestServer()) GTEST_SKIP() << "KESTREL_TEST_POSTGRES is not set";
+  FaultEnv env;
+  env.FixTime(DateTime{2026, 12, 6, 6, 18, 52});
+  const TestObject kUnlisted{"AR", "ZINS", "090"};
+  auto more_rows = [&] {
+    store.AddObject("EXT", 1, kOwn);
+    store.AddRule120(9, kGrandchild.vrc, kRootOnly, "own rule of CUST");
+    store.AddRule120(9, kGrandchild.vrc, kOwn, "second own rule of ORDR");
+    store.AddRevisions(9, kGrandchild.vrc, kOwn, "own revision of ORDR");
+    store.AddRevisionTwins(9, kGrandchild.vrc, kRootOnly, "twin without info");
+    store.AddRule120(9, kGrandchild.vrc, kUnlisted, "rule of an object not listed");
+    store.AddOtherRules(9, kGrandchild.vrc, kUnlisted, "other of an object not listed");
+    store.AddRule120(9, kGrandchild.vrc, {"AR", "", "040"}, "rule without a module");
+    store.Exec("update qzmap120 set tcmod = NULL where prtx = 'rule without a module'");
+  };
+  more_rows();
+  const StoreBuilder file_store = store;
+  store = StoreBuilder::Empty(PostgresStoreIn(tmp.path()));
+  const std::string file_root = root;
+  root = tmp / "server";
+  Fill();
+  more_rows();
+  // The owner's enciphered bytes as the file store holds them.
+  const std::string owner = file_store.Rows("select hex(ownr) from qzmap100 where mprf = 9").at(0).at(0);
+  store.Exec("update qzmap100 set ownr = decode('" + owner + "', 'hex') where mprf = 9");
+  for (const bool revisions : {false, true}) {
+    SCOPED_TRACE(revisions ? "with revisions" : "without revisions");
+    for (const auto& [from, into] : {std::pair{&file_store, file_root}, {&store, root}}) {
+      auto e = Grandchild(false, revisions, env);
+      e->putref_DataConnection(from->connection());
+      e->put_Path(into);
+      e->put_OverWrite(true);
+      ASSERT_TRUE(e->ExportMigrationProfiles()) << e->get_ErrorDescription();
+    }
+    const std::string pack = "/ExportedRules/9-BAS-EXT-S";
+    EXPECT_EQ(ComparePacks(file_root + pack, root + pack), "");
+    EXPECT_EQ(Count(ReadFile(root + pack + "/ExportMR.log"), "Checked out by user bsmith"), 2u) << "once a listing";
+  }
 }
 
 // A chain pack carries each profile's own rules under its own number,

@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 
 #include "exporter/app_data_writers.h"
 #include "exporter/export_context.h"
 #include "exporter/export_results.h"
 #include "exporter/library_writers.h"
+#include "exporter/rows_in_object_order.h"
 #include "exporter/rule_table_writers.h"
 #include "support/store_builder.h"
 #include "support/temp_folder.h"
@@ -184,6 +186,65 @@ TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
     if (!row.data_files.empty()) { EXPECT_EQ(Read(row.data_files.substr(0, row.data_files.size() - 2)), ""); }
   }
   EXPECT_FALSE(std::filesystem::exists(tmp / "qzddi140CRMX.dat"));
+}
+
+// Records come back by their objects' places, those of one place in the
+// order they came, whether they waited in memory or in run files, read by
+// place as the mapping objects are or straight through; the runs go with
+// the sorter.
+TEST_F(Writers, RecordsComeBackInTheirObjectsOrder) {
+  // The rules of twenty units' objects in the order of their keys; an
+  // object's place is its listing's (GLACC first), its rules 0 to 2.
+  const std::string modules[] = {"GLACC", "GLBAL", "APINV", "ARREC", "FAAST", "COCTR", "HRPAY", "MMMAT"};
+  struct Row {
+    uint32_t place;
+    std::string record, note;
+    bool operator==(const Row&) const = default;
+  };
+  std::vector<Row> in;
+  const uint32_t units = 20;
+  for (uint32_t unit = 0; unit < units; ++unit) {
+    std::vector<uint32_t> by_key = {2, 3, 5, 4, 0, 1, 6, 7};
+    for (uint32_t j : by_key)
+      for (uint32_t rule = 0; rule < j % 3; ++rule)
+        in.push_back({unit * 8 + j + 1,
+                      "MO\r\n:TCPAC:P00" + std::to_string(unit + 1) + "\r\n:TCMOD:" + modules[j] +
+                          "\r\n:PRTX:START\r\nrule " + std::to_string(rule + 1) + "\r\n:PRTX:END\r\n",
+                      rule == 1 ? "bsmith" : ""});
+  }
+  std::vector<Row> expected = in;
+  std::stable_sort(expected.begin(), expected.end(), [](const Row& a, const Row& b) { return a.place < b.place; });
+  const struct { const char* name; size_t memory; bool release, by_place; size_t min_runs, max_runs; } cases[] = {
+      {"in memory", exporter::RowsInObjectOrder::kDefaultMemory, false, true, 0, 0},
+      {"held, then released as a run", exporter::RowsInObjectOrder::kDefaultMemory, true, false, 1, 1},
+      {"a run every few records", 1000, true, true, 5, in.size() / 10},
+      // Past the most runs read side by side, those written are merged into one.
+      {"a run for each record", 1, false, false, 2, exporter::RowsInObjectOrder::kMostRuns},
+  };
+  ASSERT_GT(in.size(), exporter::RowsInObjectOrder::kMostRuns);
+  const std::string runs = tmp / "runs";
+  std::filesystem::create_directory(runs);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      exporter::RowsInObjectOrder sorted(Env::Default(), runs + "/run-", c.memory);
+      for (const Row& row : in) sorted.Add(row.place, row.record, row.note);
+      if (c.release) sorted.Release();
+      std::vector<Row> out;
+      auto take = [&] { out.push_back({sorted.place(), std::string(sorted.record()), std::string(sorted.note())}); };
+      if (c.by_place) {
+        for (uint32_t place = 1; place <= 8 * units; ++place)
+          while (sorted.NextIsAt(place) && sorted.Next()) take();
+        EXPECT_FALSE(sorted.Next());
+      } else {
+        while (sorted.Next()) take();
+      }
+      EXPECT_EQ(out, expected);
+      EXPECT_GE(sorted.runs(), c.min_runs);
+      EXPECT_LE(sorted.runs(), c.max_runs);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(runs));
+  }
 }
 
 }  // namespace
