@@ -54,7 +54,7 @@ TEST(OpenStoreTest, ServerLocationsAreShownWithoutTheirPassword) {
     EXPECT_EQ(MaskedLocation(location), shown);
     EXPECT_EQ(IsServerLocation(location), server) << location;
     if (!server) {
-      EXPECT_EQ(ErrorOf([&] { Open(location); }), 53);  // a file path, however it looks, is a file
+      EXPECT_EQ(ErrorOf([&file = location] { Open(file); }), 53);  // a file path, however it looks, is a file
     }
   }
 }
@@ -94,7 +94,7 @@ TEST(OpenStoreTest, AServerThatDoesNotAnswerIsNamedWithoutThePassword) {
   };
   for (const auto& [location, shown] : cases) {
     for (bool create : {false, true}) {
-      const ComError e = CaughtFrom([&] { create ? Create(location) : Open(location); });
+      const ComError e = CaughtFrom([&, &uri = location] { create ? Create(uri) : Open(uri); });
       EXPECT_NE(e.number(), 0) << location;
       EXPECT_TRUE(e.description().ends_with(": " + shown)) << e.description();
       EXPECT_EQ(e.description().find("S3cr3t"), std::string::npos) << e.description();
