@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -239,6 +240,9 @@ struct ImportRequest {
   // what the import replaces: for imports too large to keep twice. A dry run
   // records none anyway.
   bool no_undo = false;
+  // What the store's history names as the run's pack: the archive a folder
+  // was unpacked from, the store a promotion came from; "" the pack as given.
+  std::string recorded_as{};
 };
 
 struct ImportReport {
@@ -326,7 +330,9 @@ struct UndoReport {
   std::vector<int64_t> restored;  // profiles put back from the undo copy
   std::vector<int64_t> deleted;   // profiles the run had added
   std::vector<std::string> applications_deleted;  // applications the run had added
-  store::RowChangeCounts rows;    // per table
+  // An undone renumber: the profile's number before the undo and again now.
+  std::optional<std::pair<int64_t, int64_t>> renumbered;
+  store::RowChangeCounts rows;    // per table (none for a renumber undone)
 };
 
 // Puts the store back as it was before run `request.run`, in one

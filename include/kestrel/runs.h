@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kestrel/export.h"
@@ -31,7 +32,10 @@ struct Run {
   // Applications the run added: the store held none of these codes before.
   std::vector<std::string> added_applications{};
   std::optional<int64_t> undone_by{};
-  bool undo_kept = false;  // an undo copy of the replaced profiles is kept
+  bool undo_kept = false;  // an undo copy of the replaced profiles is kept (a renumber needs none)
+  // A renumber's number before and after: its undo gives the profile its
+  // number back rather than a copy.
+  std::optional<std::pair<int64_t, int64_t>> renumbered{};
 };
 
 // Records a run, in the caller's transaction: `run.id`, `undone_by` and

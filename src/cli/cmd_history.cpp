@@ -139,10 +139,14 @@ int RunUndo(const UndoOptions& o) {
                               {"restored", report.restored},
                               {"deleted", report.deleted},
                               {"applications_deleted", Codes(report.applications_deleted)},
+                              {"renumbered", report.renumbered ? Json{report.renumbered->first, report.renumbered->second}
+                                                               : Json(nullptr)},
                               {"tables", tables}});
     return 0;
   }
   std::cout << fmt::format("undid run {} in {} as run {}\n", report.run, store.ShownLocation(), report.undo_run);
+  if (report.renumbered)
+    std::cout << fmt::format("profile {} numbered {} again\n", report.renumbered->first, report.renumbered->second);
   std::cout << "profiles restored: " << ListForStdout(report.restored) << '\n';
   std::cout << "profiles deleted: " << ListForStdout(report.deleted) << '\n';
   std::cout << "applications deleted: " << ListForStdout(report.applications_deleted) << '\n';

@@ -107,10 +107,21 @@ void DeclareRenumberOptions(CLI::App& sub, RenumberOptions& o) {
 
 int RunRenumber(const RenumberOptions& o) {
   kestrel::Store store = OpenStore(o.store);
-  const ProfileEditCounts counts =
-      kestrel::store::RenumberStoredProfile(*store.Connection(), o.from, o.to, EditOptions());
+  kestrel::store::ProfileEditOptions options = EditOptions();
+  // The run commits with the renumber; its undo renumbers back.
+  int64_t run = 0;
+  options.before_change = [&](kestrel::store::Connection&, int64_t) {
+    kestrel::store::Run r;
+    r.pack = fmt::format("renumber profile {} to {}", o.from, o.to);
+    r.added = {o.to};
+    r.replaced = {o.from};
+    r.renumbered = std::pair<int64_t, int64_t>{o.from, o.to};
+    run = kestrel::RecordRun(store, r, CommandContext());
+  };
+  const ProfileEditCounts counts = kestrel::store::RenumberStoredProfile(*store.Connection(), o.from, o.to, options);
   Report(counts, fmt::format("renumbered profile {} to {} in {}", o.from, o.to, store.ShownLocation()), o.json,
-         Json{{"store", JsonText(store.ShownLocation())}, {"from", o.from}, {"to", o.to}});
+         Json{{"store", JsonText(store.ShownLocation())}, {"from", o.from}, {"to", o.to}, {"run", run}});
+  if (!o.json) std::cout << fmt::format("recorded as run {} (`kestrel undo {}` undoes it)\n", run, run);
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "command.h"
 #include "lock_wait.h"
 #include "output.h"
+#include "pack_sources.h"
 #include "kestrel/errors.h"
 #include "kestrel/pack_facts.h"
 #include "present/import_view.h"
@@ -80,6 +81,7 @@ kestrel::ImportRequest RequestOf(const PackOptions& o, kestrel::Store& store) {
   SayHowThePackIsRead(o.pack, o.no_sums);
   kestrel::ImportRequest request;
   request.pack = o.pack;
+  request.recorded_as = ShownPack(o.pack);
   request.targets = o.targets.entries;
   request.allow_without_sums = o.no_sums;
   request.wait_seconds = LockWaitSeconds();

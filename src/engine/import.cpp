@@ -256,7 +256,7 @@ ImportReport ImportPack(Store& store, const ImportRequest& request, const Contex
       store, request, context,
       [&](ImportReport& report) {
         store::Run run;
-        run.pack = request.pack;
+        run.pack = request.recorded_as.empty() ? request.pack : request.recorded_as;
         run.user = request.user;
         for (const Target& t : report.targets) {
           (t.stored.profile ? run.replaced : run.added).push_back(t.profile);

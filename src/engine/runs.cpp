@@ -17,6 +17,7 @@
 #include "base/errors_ours.h"
 #include "base/files.h"
 #include "kestrel/pack_archive.h"
+#include "kestrel/profile_edits.h"
 #include "pack/archive.h"
 #include "store/connection.h"
 #include "store/schema.h"
@@ -124,7 +125,7 @@ int64_t RecordRun(Store& store, const store::Run& run, const Context& context) {
   std::sort(record.added.begin(), record.added.end());
   std::sort(record.replaced.begin(), record.replaced.end());
   std::optional<std::string> archive;
-  if (!record.replaced.empty()) archive = UndoCopy(store, record.replaced, context);
+  if (!record.replaced.empty() && !record.renumbered) archive = UndoCopy(store, record.replaced, context);
   return store::RecordRun(*store.Connection(), record, archive);
 }
 
@@ -149,20 +150,48 @@ UndoReport Undo(Store& store, const UndoRequest& request, const Context& context
   const store::Run& run = *found;
   if (run.undone_by)
     RaiseWithDetail(Ours::RunUndoneAlready, fmt::format("run {}, by run {}", run.id, *run.undone_by));
-  if (!run.replaced.empty() && !run.undo_kept)
+  if (!run.replaced.empty() && !run.undo_kept && !run.renumbered)
     RaiseWithDetail(Ours::UndoCopyNotKept, fmt::format("run {} replaced profiles {}", run.id, Listed(run.replaced)));
-  if (!request.force)
-    if (const auto later = LaterChange(runs, run))
-      RaiseWithDetail(Ours::UndoAfterLaterRun,
-                      fmt::format("run {} ({}, by {}) changed profile {} after run {}", later->first.id,
-                                  later->first.started, later->first.user, later->second, run.id));
+  // Asked before the work and again inside the undo's transaction, where no
+  // other run can begin before it commits.
+  const auto refuse_later_change = [&](const std::vector<store::Run>& known) {
+    if (!request.force)
+      if (const auto later = LaterChange(known, run))
+        RaiseWithDetail(Ours::UndoAfterLaterRun,
+                        fmt::format("run {} ({}, by {}) changed profile {} after run {}", later->first.id,
+                                    later->first.started, later->first.user, later->second, run.id));
+  };
+  refuse_later_change(runs);
 
   UndoReport report;
   report.run = run.id;
+  if (run.renumbered) {
+    // The profile gets its number back, with every reference to it, as a
+    // renumber of its own that may be undone in turn.
+    const auto [from, to] = *run.renumbered;
+    store::ProfileEditOptions edit;
+    edit.lock_wait_seconds = request.wait_seconds;
+    edit.before_change = [&](store::Connection&, int64_t) {
+      refuse_later_change(store::Runs(c));
+      store::Run own;
+      own.pack = fmt::format("undo of run {}", run.id);
+      own.user = request.user;
+      own.added = {from};
+      own.replaced = {to};
+      own.renumbered = std::pair{to, from};
+      report.undo_run = RecordRun(store, own, context);
+      if (!store::MarkRunUndone(c, run.id, report.undo_run))
+        RaiseWithDetail(Ours::RunUndoneAlready, fmt::format("run {}, meanwhile", run.id));
+    };
+    store::RenumberStoredProfile(c, to, from, edit);
+    report.renumbered = std::pair{to, from};
+    return report;
+  }
   // Inside the undo's transaction, before its first change: the undo's own
   // run (what it replaces and deletes, as it is now), the added profiles
   // gone (children before their parents), the run marked.
   const auto change = [&] {
+    refuse_later_change(store::Runs(c));
     store::Run own;
     own.pack = fmt::format("undo of run {}", run.id);
     own.user = request.user;

@@ -55,16 +55,19 @@ bool HasRunsTable(Connection& c) {
 int64_t RecordRun(Connection& c, const Run& run, const std::optional<std::string>& archive) {
   c.Execute(CreateRunsTable(c.dialect()));
   const int64_t id = c.OpenRecordset(SelectNextRunId(c.dialect()))->Fields(0).Integer();
-  static constexpr std::array<std::string_view, 8> kColumns = {
-      "id", "started", "usr", "pack", "added", "replaced", "added_applications", "archive"};
-  const std::array<Value, 8> row = {Value(id),
+  static constexpr std::array<std::string_view, 9> kColumns = {
+      "id", "started", "usr", "pack", "added", "replaced", "added_applications", "archive", "renumbered"};
+  std::optional<std::string> renumbered;
+  if (run.renumbered) renumbered = NumbersText({run.renumbered->first, run.renumbered->second});
+  const std::array<Value, 9> row = {Value(id),
                                     Value(run.started),
                                     Value(run.user),
                                     Value(run.pack),
                                     Value(NumbersText(run.added)),
                                     Value(NumbersText(run.replaced)),
                                     Value(CodesText(run.added_applications)),
-                                    Value(archive)};
+                                    Value(archive),
+                                    Value(renumbered)};
   auto inserter = c.Insert("kestrel_runs", kColumns);
   inserter->Add(row);
   inserter->Flush();
@@ -85,7 +88,9 @@ std::vector<Run> Runs(Connection& c) {
     r.replaced = NumbersOf(rs->Fields("replaced"));
     r.added_applications = CodesOf(rs->Fields("added_applications"));
     if (const Value by = rs->Fields("undone_by"); !by.IsNull()) r.undone_by = by.Integer();
-    r.undo_kept = rs->Fields("kept").Integer() != 0;
+    if (const std::vector<int64_t> n = NumbersOf(rs->Fields("renumbered")); n.size() == 2)
+      r.renumbered = std::pair{n[0], n[1]};
+    r.undo_kept = rs->Fields("kept").Integer() != 0 || r.renumbered;
     out.push_back(std::move(r));
   }
   return out;

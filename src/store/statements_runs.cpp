@@ -12,7 +12,7 @@ std::string CreateRunsTable(Dialect d) {
   const bool server = d == Dialect::Postgres;
   return fmt::format(
       "create table if not exists kestrel_runs (id {} primary key, started text not null, usr text, pack text, "
-      "added text, replaced text, added_applications text, undone_by {}, archive {})",
+      "added text, replaced text, added_applications text, undone_by {}, archive {}, renumbered text)",
       server ? "bigint" : "integer", server ? "bigint" : "integer", server ? "bytea" : "blob");
 }
 
@@ -20,7 +20,7 @@ std::string SelectNextRunId(Dialect) { return "select coalesce(max(id), 0) + 1 f
 
 std::string SelectRuns(Dialect) {
   return "select id, started, usr, pack, added, replaced, added_applications, undone_by, "
-         "case when archive is null then 0 else 1 end as kept from kestrel_runs order by id";
+         "case when archive is null then 0 else 1 end as kept, renumbered from kestrel_runs order by id";
 }
 
 std::string SelectRunArchive(Dialect, int64_t id) {

@@ -15,6 +15,8 @@
 #include <map>
 #include <regex>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/demo_pack.h"
 #include "kestrel/pack_archive.h"
 #include "support/error_of.h"
@@ -225,6 +227,9 @@ TEST(PackArchiveTest, AnExportPipedIntoAnImport) {
   RunResult r = piped("import - --store '" + t / "fresh.db" + "' --registry '" + c.registry + "'");
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("pack profile 30"));
+  // The history names the pack as it was given, not the private folder.
+  r = RunKestrel({"history", "--store", t / "fresh.db", "--json"});
+  EXPECT_EQ(nlohmann::json::parse(r.out)["runs"][0]["pack"], "standard input") << r.out;
   fs::create_directories(t / "again");
   r = RunKestrel({"export", "--store", t / "fresh.db", "--profile", "30", "--revisions", "--root", t / "again"});
   ASSERT_EQ(r.exit_code, 0) << r.err;

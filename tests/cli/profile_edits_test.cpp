@@ -172,8 +172,11 @@ TEST(UndoTest, UndoPutsEveryTableBackAndRefusesWhatWouldLoseChanges) {
         // Profiles and applications of their own, added alone: the undo deletes them all.
         {with({"--renumber", "10=110,20=120,30=130", "--apps", "NEWA:NEWB"}), 0, "recorded as run 7 ", ""},
         {{"undo", "7"}, 0, "profiles deleted: 130, 120, 110\napplications deleted: NEWA, NEWB\n", "start"},
-        {with({"--no-undo"}), 0, "import committed", ""},
+        {with({"--no-undo"}), 0, "import committed", "reimported"},
         {{"undo", "9"}, 1, "error 9210: ", "="},
+        // A renumber is undone by giving the profile its number back.
+        {{"renumber", "30", "35"}, 0, "recorded as run 9 ", ""},
+        {{"undo", "9"}, 0, "undid run 9 in " + store + " as run 10\nprofile 35 numbered 30 again\n", "reimported"},
     };
     for (const auto& step : steps) {
       SCOPED_TRACE(step.args[0] + " " + step.args[1] + " " + step.args.back());
@@ -201,6 +204,7 @@ TEST(UndoTest, UndoPutsEveryTableBackAndRefusesWhatWouldLoseChanges) {
         {2, {}, {40}, true, 3},      {3, {40}, {}, true, 4},           {4, {}, {40}, true, nullptr},
         {5, {40}, {10, 20}, true, nullptr}, {6, {}, {10, 20, 40}, true, nullptr},
         {7, {110, 120, 130}, {}, true, 8},  {8, {}, {110, 120, 130}, true, nullptr},
+        {9, {35}, {30}, true, 10},          {10, {30}, {35}, true, nullptr},
     };
     ASSERT_EQ(history["runs"].size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {

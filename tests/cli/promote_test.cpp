@@ -52,6 +52,7 @@ TEST(PromoteTest, MovesTheChainAcrossBackendsAndRefusesWithoutChange) {
     };
     for (const std::string& store : {middle, last})
       ASSERT_EQ(RunKestrel({"init-store", store, "--shared-from", d.store}).exit_code, 0);
+    const StoreDump fresh = DumpStore(last, true, true);
 
     RunResult r = promote({d.store + ":30", middle, "--revisions", "--yes"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -127,6 +128,18 @@ TEST(PromoteTest, MovesTheChainAcrossBackendsAndRefusesWithoutChange) {
     ::close(terminal);
     EXPECT_TRUE(fs::is_empty(tmp));
     EXPECT_EQ(DumpStore(middle), before);
+
+    // The promotion is a run of its destination: the history names where it
+    // came from, and its undo leaves the store as it was made.
+    r = RunKestrel({"history", "--store", last, "--json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const auto runs = nlohmann::json::parse(r.out)["runs"];
+    ASSERT_EQ(runs.size(), 1u) << r.out;
+    EXPECT_EQ(runs[0]["pack"], "promote " + middle + ":30");
+    EXPECT_EQ(runs[0]["added"], nlohmann::json({10, 20, 30}));
+    r = RunKestrel({"undo", "1", "--store", last, "--registry", d.registry});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(DumpStore(last, true, true), fresh);
   }
 }
 
