@@ -34,11 +34,10 @@ PromoteReport Promote(Store& source, Store& destination, const PromoteRequest& r
 
   ImportRequest import = request.import;
   import.pack = report.exported.folder;
+  if (request.prepare) request.prepare(import.pack, import);
   // The private folder is gone once the promotion ends; the history names
   // where the profile came from.
-  if (import.recorded_as.empty())
-    import.recorded_as = fmt::format("promote {}:{}", source.ShownLocation(), request.profile);
-  if (request.prepare) request.prepare(import.pack, import);
+  import.recorded_as = fmt::format("promote {}:{}", source.ShownLocation(), request.profile);
   // Counted first, so that the files are old enough for their stamps to
   // vouch for them (pack/sums.h): the pack, ours and unchanged from here to
   // the import, is then checked against its sums once, for the plan.

@@ -130,7 +130,8 @@ TEST(PromoteTest, MovesTheChainAcrossBackendsAndRefusesWithoutChange) {
     EXPECT_EQ(DumpStore(middle), before);
 
     // The promotion is a run of its destination: the history names where it
-    // came from, and its undo leaves the store as it was made.
+    // came from, and its undo leaves the store as it was made, but for the
+    // shared functions the import added, which later profiles may call.
     r = RunKestrel({"history", "--store", last, "--json"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const auto runs = nlohmann::json::parse(r.out)["runs"];
@@ -139,7 +140,10 @@ TEST(PromoteTest, MovesTheChainAcrossBackendsAndRefusesWithoutChange) {
     EXPECT_EQ(runs[0]["added"], nlohmann::json({10, 20, 30}));
     r = RunKestrel({"undo", "1", "--store", last, "--registry", d.registry});
     EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(DumpStore(last, true, true), fresh);
+    StoreDump undone = DumpStore(last, true, true), made = fresh;
+    EXPECT_NE(undone.at("rows of qzmap150"), made.at("rows of qzmap150"));
+    undone.erase("rows of qzmap150"), made.erase("rows of qzmap150");
+    EXPECT_EQ(undone, made);
   }
 }
 
