@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "kestrel/env.h"
 #include "kestrel/export.h"
 #include "kestrel/store.h"
 
@@ -20,6 +21,8 @@ namespace kestrel::store {
 
 // The table of the runs.
 inline constexpr std::string_view kRunsTable = "kestrel_runs";
+// The table of the pieces of the runs' undo copies.
+inline constexpr std::string_view kRunPiecesTable = "kestrel_run_pieces";
 
 struct Run {
   // Members of a class type carry "{}", so that a run made with designated
@@ -39,15 +42,17 @@ struct Run {
 };
 
 // Records a run, in the caller's transaction: `run.id`, `undone_by` and
-// `undo_kept` are ignored; `archive` is the undo copy (nullopt: none kept).
-// Makes the table when the store lacks it. Returns the run's id.
-KESTREL_API int64_t RecordRun(Connection& c, const Run& run, const std::optional<std::string>& archive);
+// `undo_kept` are ignored; `archive_file` holds the undo copy ("": none
+// kept), which is kept in pieces of a MiB read one at a time. Makes the
+// tables when the store lacks them. Returns the run's id.
+KESTREL_API int64_t RecordRun(Connection& c, const Run& run, Env& env, const std::string& archive_file);
 
 // Every run, oldest first; none when the store keeps no runs.
 KESTREL_API std::vector<Run> Runs(Connection& c);
 
-// The undo copy of run `id`; nullopt when none was kept.
-KESTREL_API std::optional<std::string> RunArchive(Connection& c, int64_t id);
+// Writes the undo copy of run `id` into the new file `file`, a piece at a
+// time; false (and no file) when none was kept.
+KESTREL_API bool RunArchive(Connection& c, int64_t id, Env& env, const std::string& file);
 
 // Marks run `id` undone by run `by`; false when it was marked already (or is
 // not kept).

@@ -314,7 +314,7 @@ ImportReport ImportWith(Store& store, const ImportRequest& request, const Contex
   report.applications_replaced = summary.ApplicationsReplaced;
   report.rows = summary.Rows;
   // The record of the run is the store's own business, not the import's rows.
-  report.rows.erase(std::string(store::kRunsTable));
+  for (std::string_view table : {store::kRunsTable, store::kRunPiecesTable}) report.rows.erase(std::string(table));
   report.seconds = summary.Seconds;
   if (context.run_log) report.run_log = s->cx.ImportLogPath;
   return report;

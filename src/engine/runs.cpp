@@ -18,7 +18,6 @@
 #include "base/files.h"
 #include "kestrel/pack_archive.h"
 #include "kestrel/profile_edits.h"
-#include "pack/archive.h"
 #include "store/connection.h"
 #include "store/schema.h"
 #include "store/statements_export.h"
@@ -52,8 +51,10 @@ int64_t ParentOf(store::Connection& c, int64_t profile) {
 // changer of every rule kept), down to the parent of the highest, so that an
 // import puts each of them back as it is now. Profiles between them that the
 // run leaves alone travel too and are put back as they are. nullopt when the
-// profiles are not one chain of descent, which one pack cannot hold.
-std::optional<std::string> UndoCopy(Store& store, const std::vector<int64_t>& profiles, const Context& context) {
+// profiles are not one chain of descent, which one pack cannot hold. The
+// archive is written into `folder`; its path is returned.
+std::optional<std::string> UndoCopy(Store& store, const std::vector<int64_t>& profiles, const Context& context,
+                                    const std::string& folder) {
   store::Connection& c = *store.Connection();
   int64_t deepest = 0, highest = 0;
   std::set<int64_t> deepest_chain;
@@ -67,19 +68,18 @@ std::optional<std::string> UndoCopy(Store& store, const std::vector<int64_t>& pr
     if (!deepest_chain.contains(p)) return std::nullopt;
 
   Env& env = context.Environment();
-  PrivateFolder folder(env, "kestrel-undo");
   Context quiet;  // the record's export is no step of the change to show
   quiet.env = context.env;
   const ExportReport exported = Export(store,
                                    ExportRequest{.profile = static_cast<int>(deepest),
-                                                 .root = folder.path(),
+                                                 .root = folder,
                                                  .revisions = true,
                                                  .based_on = static_cast<int>(ParentOf(c, highest)),
                                                  .for_sync = true},
                                    quiet);
-  const std::string archive = files::Join(folder.path(), "undo.tar");
+  const std::string archive = files::Join(folder, "undo.tar");
   WritePackArchive(env, exported.folder, archive, false);
-  return files::ReadWholeFile(env, archive);
+  return archive;
 }
 
 std::string Listed(const std::vector<int64_t>& numbers) { return fmt::format("{}", fmt::join(numbers, ", ")); }
@@ -124,9 +124,10 @@ int64_t RecordRun(Store& store, const store::Run& run, const Context& context) {
   if (record.user.empty()) record.user = engine::LoginName(env);
   std::sort(record.added.begin(), record.added.end());
   std::sort(record.replaced.begin(), record.replaced.end());
-  std::optional<std::string> archive;
-  if (!record.replaced.empty() && !record.renumbered) archive = UndoCopy(store, record.replaced, context);
-  return store::RecordRun(*store.Connection(), record, archive);
+  if (record.replaced.empty() || record.renumbered) return store::RecordRun(*store.Connection(), record, env, "");
+  PrivateFolder folder(env, "kestrel-undo");
+  const std::optional<std::string> archive = UndoCopy(store, record.replaced, context, folder.path());
+  return store::RecordRun(*store.Connection(), record, env, archive.value_or(""));
 }
 
 int64_t PruneRuns(Store& store, int days, const Context& context) {
@@ -168,7 +169,7 @@ UndoReport Undo(Store& store, const UndoRequest& request, const Context& context
   if (run.renumbered) {
     // The profile gets its number back, with every reference to it, as a
     // renumber of its own that may be undone in turn.
-    const auto [from, to] = *run.renumbered;
+    const int64_t from = run.renumbered->first, to = run.renumbered->second;
     store::ProfileEditOptions edit;
     edit.lock_wait_seconds = request.wait_seconds;
     edit.before_change = [&](store::Connection&, int64_t) {
@@ -230,14 +231,14 @@ UndoReport Undo(Store& store, const UndoRequest& request, const Context& context
     }
     unit.Commit();
   } else {
-    const std::optional<std::string> archive = store::RunArchive(c, run.id);
-    if (!archive) RaiseWithDetail(Ours::UndoCopyNotKept, fmt::format("run {}", run.id));
     Env& env = context.Environment();
     PrivateFolder folder(env, "kestrel-undo");
-    const std::string copy = files::Join(folder.path(), "pack");
-    files::CreateFolder(env, copy);
-    pack::UnpackArchive(*archive, copy, fmt::format("the undo copy of run {}", run.id));
-    ImportRequest import{.pack = copy,
+    // Out of the store a piece at a time into a file, and unpacked from it.
+    const std::string archive = files::Join(folder.path(), fmt::format("undo-copy-of-run-{}.tar", run.id));
+    if (!store::RunArchive(c, run.id, env, archive))
+      RaiseWithDetail(Ours::UndoCopyNotKept, fmt::format("run {}", run.id));
+    const PackSource copy(env, archive);
+    ImportRequest import{.pack = copy.folder(),
                          .replace = ReplacePolicy::Replace,
                          .wait_seconds = request.wait_seconds,
                          .user = request.user,
@@ -248,7 +249,7 @@ UndoReport Undo(Store& store, const UndoRequest& request, const Context& context
     std::sort(report.restored.begin(), report.restored.end());
     report.rows = imported.rows;
   }
-  report.rows.erase(std::string(store::kRunsTable));
+  for (std::string_view table : {store::kRunsTable, store::kRunPiecesTable}) report.rows.erase(std::string(table));
   return report;
 }
 

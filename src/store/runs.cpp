@@ -2,6 +2,8 @@
 #include "kestrel/runs.h"
 
 #include <array>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 #include <fmt/format.h>
@@ -14,6 +16,9 @@
 
 namespace kestrel::store {
 namespace {
+
+// The size of a piece of an undo copy as the store keeps it.
+constexpr size_t kRunPieceBytes = size_t{1} << 20;
 
 // A list of profile numbers as the table keeps it: "10,20,30".
 std::string NumbersText(const std::vector<int64_t>& numbers) { return fmt::format("{}", fmt::join(numbers, ",")); }
@@ -52,11 +57,25 @@ bool HasRunsTable(Connection& c) {
 
 }  // namespace
 
-int64_t RecordRun(Connection& c, const Run& run, const std::optional<std::string>& archive) {
+int64_t RecordRun(Connection& c, const Run& run, Env& env, const std::string& archive_file) {
   c.Execute(CreateRunsTable(c.dialect()));
+  c.Execute(CreateRunPiecesTable(c.dialect()));
   const int64_t id = c.OpenRecordset(SelectNextRunId(c.dialect()))->Fields(0).Integer();
+  std::optional<int64_t> pieces;
+  if (!archive_file.empty()) {
+    // One piece in memory at a time, each sent before the next is read.
+    static constexpr std::array<std::string_view, 3> kPieceColumns = {"run", "seq", "piece"};
+    auto inserter = c.Insert(kRunPiecesTable, kPieceColumns);
+    const std::unique_ptr<SequentialFile> in = env.OpenForReading(archive_file);
+    std::string piece(kRunPieceBytes, '\0');
+    pieces = 0;
+    for (size_t n; (n = in->Read(piece.data(), piece.size())) > 0; ++*pieces) {
+      inserter->Add(std::array<Value, 3>{Value(id), Value(*pieces), Value(std::string(piece, 0, n))});
+      inserter->Flush();
+    }
+  }
   static constexpr std::array<std::string_view, 9> kColumns = {
-      "id", "started", "usr", "pack", "added", "replaced", "added_applications", "archive", "renumbered"};
+      "id", "started", "usr", "pack", "added", "replaced", "added_applications", "pieces", "renumbered"};
   std::optional<std::string> renumbered;
   if (run.renumbered) renumbered = NumbersText({run.renumbered->first, run.renumbered->second});
   const std::array<Value, 9> row = {Value(id),
@@ -66,9 +85,9 @@ int64_t RecordRun(Connection& c, const Run& run, const std::optional<std::string
                                     Value(NumbersText(run.added)),
                                     Value(NumbersText(run.replaced)),
                                     Value(CodesText(run.added_applications)),
-                                    Value(archive),
+                                    pieces ? Value(*pieces) : Value(),
                                     Value(renumbered)};
-  auto inserter = c.Insert("kestrel_runs", kColumns);
+  auto inserter = c.Insert(kRunsTable, kColumns);
   inserter->Add(row);
   inserter->Flush();
   return id;
@@ -96,18 +115,20 @@ std::vector<Run> Runs(Connection& c) {
   return out;
 }
 
-std::optional<std::string> RunArchive(Connection& c, int64_t id) {
-  auto rs = c.OpenRecordset(SelectRunArchive(c.dialect(), id));
-  if (rs->IsEOF()) return std::nullopt;
-  const Value v = rs->Fields(0);
-  if (v.IsNull()) return std::nullopt;
-  return v.Text();
+bool RunArchive(Connection& c, int64_t id, Env& env, const std::string& file) {
+  auto rs = c.OpenRecordset(SelectRunPieces(c.dialect(), id));
+  if (rs->IsEOF()) return false;
+  const std::unique_ptr<WritableFile> out = env.OpenForWriting(file, WriteMode::ReplacePrivate);
+  for (; !rs->IsEOF(); rs->MoveNext()) out->Append(rs->Fields(0).Text());
+  out->Close();
+  return true;
 }
 
 bool MarkRunUndone(Connection& c, int64_t id, int64_t by) { return c.Execute(SetRunUndone(c.dialect(), id, by)) == 1; }
 
 int64_t PruneRuns(Connection& c, const std::string& before) {
   if (!HasRunsTable(c)) return 0;
+  c.Execute(DeleteRunPiecesBefore(c.dialect(), before));
   return c.Execute(DeleteRunsBefore(c.dialect(), before));
 }
 

@@ -5,7 +5,7 @@
 // columns ("ownr") are enciphered with a fresh salt on every write; a dump can
 // show them deciphered, so that two imports of one pack compare equal, and
 // NULL as an empty text, as a pack carries both alike. The store's record of
-// runs (kestrel_runs) is its own bookkeeping, not left in the dump.
+// runs (kestrel_runs, kestrel_run_pieces) is its own bookkeeping, not left in the dump.
 #pragma once
 
 #include <algorithm>
@@ -34,7 +34,7 @@ inline StoreDump DumpStore(kestrel::store::Connection& c, bool decipher_owners =
     auto schema = c.OpenRecordset("select type, name, sql from sqlite_master where name not like 'sqlite_%'");
     for (; !schema->IsEOF(); schema->MoveNext()) {
       const std::string name = schema->Fields("name").Text();
-      if (name == "kestrel_runs") continue;
+      if (name.starts_with("kestrel_run")) continue;
       const auto sql = schema->Fields("sql");
       out[name].push_back(sql.IsNull() ? std::string("NULL") : sql.Text());
       if (schema->Fields("type").Text() == "table") tables.push_back(name);
