@@ -52,7 +52,8 @@ int64_t ParentOf(store::Connection& c, int64_t profile) {
 // import puts each of them back as it is now. Profiles between them that the
 // run leaves alone travel too and are put back as they are. nullopt when the
 // profiles are not one chain of descent, which one pack cannot hold. The
-// archive is written into `folder`; its path is returned.
+// archive, compressed (pack files repeat themselves much), is written into
+// `folder`; its path is returned.
 std::optional<std::string> UndoCopy(Store& store, const std::vector<int64_t>& profiles, const Context& context,
                                     const std::string& folder) {
   store::Connection& c = *store.Connection();
@@ -77,7 +78,7 @@ std::optional<std::string> UndoCopy(Store& store, const std::vector<int64_t>& pr
                                                  .based_on = static_cast<int>(ParentOf(c, highest)),
                                                  .for_sync = true},
                                    quiet);
-  const std::string archive = files::Join(folder, "undo.tar");
+  const std::string archive = files::Join(folder, "undo.tar.zst");
   WritePackArchive(env, exported.folder, archive, false);
   return archive;
 }
@@ -234,7 +235,7 @@ UndoReport Undo(Store& store, const UndoRequest& request, const Context& context
     Env& env = context.Environment();
     PrivateFolder folder(env, "kestrel-undo");
     // Out of the store a piece at a time into a file, and unpacked from it.
-    const std::string archive = files::Join(folder.path(), fmt::format("undo-copy-of-run-{}.tar", run.id));
+    const std::string archive = files::Join(folder.path(), fmt::format("undo-copy-of-run-{}.tar.zst", run.id));
     if (!store::RunArchive(c, run.id, env, archive))
       RaiseWithDetail(Ours::UndoCopyNotKept, fmt::format("run {}", run.id));
     const PackSource copy(env, archive);
