@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
   auto start = std::chrono::steady_clock::now();
   bool ok = kestrel::importer::LoadToMAP120_130_140_160(kestrel::importer::PlannedPackOf(options, r), r.HeaderMap, cx, r.Error);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%s: %ld rows in %.3f s, %.0f rows/s\n", ok ? "loaded" : r.Error.ErrorDescription.c_str(), rows,
+  std::printf("%s: %ld rows in %.3f s, %.0f rows/s\n", ok ? "loaded" : r.Error.text().c_str(), rows,
               seconds, static_cast<double>(rows) / seconds);
   cx.DataConnection.reset();
   std::filesystem::remove_all(dir);

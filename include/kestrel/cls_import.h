@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kestrel/env.h"
+#include "kestrel/error.h"
 #include "kestrel/export.h"
 #include "kestrel/import_summary.h"
 #include "kestrel/progress.h"
@@ -72,6 +73,9 @@ class KESTREL_API clsImport {
   void SetAllowPackWithoutSums(bool allow);
   // What the last ImportLogicPack or LoadToMAP150 changed, or would have.
   const kestrel::ImportSummary& Summary() const;
+  // The failure ErrorNumber and ErrorDescription tell of, as the typed value
+  // they are worded from (number 0 when there is none).
+  const kestrel::Error& Failure() const;
   // The check ImportLogicPack runs before its first delete, on its own: the
   // plan from the details, then every file the import would load read and
   // converted without writing. The store is not changed.

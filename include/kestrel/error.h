@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -50,22 +51,56 @@ struct KESTREL_API Place {
   bool operator==(const Place&) const = default;
 };
 
+// How the trap of one of the component's procedures words the failure it
+// caught: each family has a head of its own, which the component's
+// ErrorDescription and a failed export's manifest put before the caught
+// failure's number and text.
+enum class TrapHead : uint8_t {
+  Export,             // the export's procedures
+  ExportWriter,       // the export's file writers, named by their tag
+  ExportObject,       // the export of a profile's objects
+  Import,             // the import's procedures
+  ImportTransaction,  // the import of a checked pack as a whole
+  Unexpected,         // the driving calls' report of a failure nothing else caught
+};
+
 // The one failure of Kestrel: a number (the original run time's, a
-// component's, or ours from 9001), its text, and the place it is about.
+// component's, or ours from 9001), its text, and the place it is about. A
+// failure a procedure's trap caught keeps the caught one: the trap gives
+// the number, the caught failure the text and place.
 class KESTREL_API Error : public std::runtime_error {
  public:
   Error(int32_t number, std::string description, Place place = {})
       : std::runtime_error(description), number_(number), description_(std::move(description)),
         place_(std::move(place)) {}
+  // `caught` as the trap of `procedure` records it, under the trap's `number`.
+  Error(int32_t number, TrapHead head, std::string procedure, const Error& caught)
+      : Error(number, caught.description_, caught.place_) {
+    caught_ = std::make_shared<const Error>(caught);
+    head_ = head;
+    procedure_ = std::move(procedure);
+  }
   int32_t number() const noexcept { return number_; }
   const std::string& description() const noexcept { return description_; }
   const std::string& text() const noexcept { return description_; }
   const Place& place() const noexcept { return place_; }
+  // The failure the trap caught (nullptr when none), how the trap words it,
+  // and the procedure whose trap it was.
+  const Error* caught() const noexcept { return caught_.get(); }
+  TrapHead head() const noexcept { return head_; }
+  const std::string& procedure() const noexcept { return procedure_; }
+  // The same failure, trapped as it was, with another text (for a trapped
+  // one, its caught failure's) or about another place.
+  Error WithText(std::string text) const;
+  Error WithPlace(Place place) const;
 
  private:
   int32_t number_;
   std::string description_;
   Place place_;
+  std::shared_ptr<const Error> caught_;
+  TrapHead head_ = TrapHead::Export;
+  std::string procedure_;
 };
 
 // The name the component's run time gave it.

@@ -1,10 +1,9 @@
-// Error texts, errno mapping and the trap formatter shared by every procedure.
+// Error texts, the errno mapping, and the failure's copies with another text or place.
 #include "base/error.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include <fmt/format.h>
 
 #include "base/errors_ours.h"
 
@@ -61,28 +60,17 @@ ComError AsComError(const std::exception& e) {
   return ComError(Number(Ours::Internal), what.empty() ? std::string(DefaultText(Ours::Internal)) : std::string(what));
 }
 
-std::string TrapText(std::string_view head, int32_t number, std::string_view description) {
-  return fmt::format("{}{}   {}", head, number, description);
+Error Error::WithText(std::string text) const {
+  Error e = caught_ ? Error(number_, head_, procedure_, caught_->WithText(std::move(text)))
+                    : Error(number_, std::move(text));
+  e.place_ = place_;
+  return e;
 }
 
-std::string TrapText(std::string_view head, const ComError& e) {
-  return TrapText(head, e.number(), e.description());
-}
-
-std::string ExportTrapHead(std::string_view procedure) {
-  return fmt::format("UnSpecified Error: --{}-- ", procedure);
-}
-
-std::string ExportWriterTrapHead(std::string_view tag) {
-  return fmt::format("UnSpecified Error: --{}--", tag);
-}
-
-std::string UnexpectedErrorReport(const ComError& e) {
-  return fmt::format("Unexpected Error.Error Number: {}Description: {}", e.number(), e.description());
-}
-
-std::string ImportTrapHead(std::string_view procedure) {
-  return fmt::format("Unspecified Error : --{}-- ", procedure);
+Error Error::WithPlace(Place place) const {
+  Error e = *this;
+  e.place_ = std::move(place);
+  return e;
 }
 
 std::string Place::Text() const {

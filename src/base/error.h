@@ -1,12 +1,12 @@
 // The one error model of the component: platform layers throw ComError with a
-// number and a text; each procedure's trap turns it into ErrorNumber and
-// ErrorDescription through TrapText, so no procedure formats its own message.
+// number and a text; each procedure's trap records what it caught in the
+// object's ErrorState, which the component words as ErrorNumber and
+// ErrorDescription, so no procedure formats its own message.
 #pragma once
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 
 #include "kestrel/error.h"
 #include "kestrel/errors.h"
@@ -24,42 +24,38 @@ namespace kestrel {
 // faces show. `path_is_folder` tells a missing folder from a missing file.
 [[noreturn]] void RaiseErrno(int err, bool path_is_folder = false, const std::string& path = {});
 
-// The trap's text: head + number + three blanks + description. Heads are the
-// fixed prefixes of each procedure, e.g. "UnSpecified Error: --ExportSingleProfile-- ".
-std::string TrapText(std::string_view head, const ComError& e);
-std::string TrapText(std::string_view head, int32_t number, std::string_view description);
+// The failure an object of the component is left with: none (number 0), a
+// plain failure, or one a procedure's trap caught. The component words its
+// ErrorNumber and ErrorDescription from it.
+class ErrorState {
+ public:
+  int32_t number() const { return value_.number(); }
+  const std::string& text() const { return value_.text(); }
+  const Error& value() const { return value_; }
 
-// Prefixes of the two catch-all families.
-std::string ExportTrapHead(std::string_view procedure);   // "UnSpecified Error: --P-- "
-std::string ImportTrapHead(std::string_view procedure);   // "Unspecified Error : --P-- "
-// The export writers' prefix: their tag follows without a blank and the
-// failure's number joins it directly: "UnSpecified Error: --Qzddi140--".
-std::string ExportWriterTrapHead(std::string_view tag);
-// "Unexpected Error.Error Number: N" + "Description: TEXT", the report of an
-// unexpected failure inside ImportLogicPack and VerifyUserSelections.
-std::string UnexpectedErrorReport(const ComError& e);
-
-// ErrorNumber / ErrorDescription of an object.
-struct ErrorState {
-  int32_t ErrorNumber = 0;
-  std::string ErrorDescription;
-
-  void Set(int32_t number, std::string description) {
-    ErrorNumber = number;
-    ErrorDescription = std::move(description);
-  }
+  void Set(int32_t number, std::string text) { value_ = Error(number, std::move(text)); }
+  void Set(Error e) { value_ = std::move(e); }
   void Clear() { Set(0, ""); }
+  // Another number for the failure it holds, which keeps its words.
+  void Renumber(int32_t number) {
+    Error e = value_.caught() ? Error(number, value_.head(), value_.procedure(), *value_.caught())
+                              : Error(number, value_.text());
+    value_ = e.WithPlace(value_.place());
+  }
   // The number as the interface reads it: cut to 16 bits.
-  int16_t NumberAsRead() const { return static_cast<int16_t>(ErrorNumber); }
-  // The catch-all of a trap: number and head + the failure's number and text.
+  int16_t NumberAsRead() const { return static_cast<int16_t>(value_.number()); }
+  // The catch-all of the trap of `procedure`: `e` under the trap's number.
   // A store that another program kept locked for the whole wait is no
   // unspecified failure: it keeps its own number and text.
-  void Trap(int32_t number, std::string_view head, const ComError& e) {
+  void Trap(int32_t number, TrapHead head, std::string procedure, const ComError& e) {
     if (e.number() == static_cast<int32_t>(Ours::StoreLocked))
       Set(e.number(), e.description());
     else
-      Set(number, TrapText(head, e));
+      value_ = Error(number, head, std::move(procedure), e);
   }
+
+ private:
+  Error value_{0, ""};
 };
 
 }  // namespace kestrel

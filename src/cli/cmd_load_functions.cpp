@@ -59,7 +59,7 @@ int RunLoadFunctions(const LoadFunctionsOptions& o) {
       // Its one file is what a failure is about.
       kestrel::Place place;
       place.path = file;
-      return Fail(kestrel::Error(import.get_ErrorNumber(), import.get_ErrorDescription(), place));
+      return Fail(import.Failure().WithPlace(place));
     }
     const auto rows = import.Summary().Rows.find(kFunctionTable);
     const long long added = rows == import.Summary().Rows.end() ? 0 : rows->second.added;

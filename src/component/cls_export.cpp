@@ -5,6 +5,7 @@
 #include "exporter/export_driver.h"
 #include "exporter/export_options.h"
 #include "exporter/export_results.h"
+#include "pack/component_text.h"
 #include "pack/naming.h"
 #include "store/connection.h"
 #include "base/files.h"
@@ -37,8 +38,10 @@ void clsExport::putref_DataConnection(std::shared_ptr<kestrel::store::Connection
 void clsExport::put_NewProfileNumber(int16_t value) { state_->options_.NewProfileNumber = value; }
 void clsExport::put_MigrationProfileTobeExported(int16_t value) { state_->options_.MigrationProfileTobeExported = value; }
 void clsExport::put_Path(const std::string& value) { state_->options_.Path = value; }
-int16_t clsExport::get_ErrorNumber() const { return static_cast<int16_t>(state_->results_.Error.ErrorNumber); }
-std::string clsExport::get_ErrorDescription() const { return state_->results_.Error.ErrorDescription; }
+int16_t clsExport::get_ErrorNumber() const { return state_->results_.Error.NumberAsRead(); }
+std::string clsExport::get_ErrorDescription() const {
+  return kestrel::pack::ComponentDescription(state_->results_.Error.value());
+}
 void clsExport::put_OverWrite(bool value) { state_->options_.OverWrite = value; }
 void clsExport::put_ExportRevisionInformation(bool value) { state_->options_.ExportRevisionInformation = value; }
 void clsExport::put_ExportToSingleProfile(bool value) { state_->options_.ExportToSingleProfile = value; }

@@ -14,6 +14,7 @@
 #include "importer/planned_pack.h"
 #include "kestrel/interruption.h"
 #include "kestrel/run_log_text.h"
+#include "pack/component_text.h"
 
 namespace Kestrel20ImpExp {
 
@@ -50,6 +51,7 @@ void clsImport::SetDryRun(bool dry_run) { state_->options_.DryRun = dry_run; }
 void clsImport::SetKeepWork(bool keep) { state_->options_.KeepWork = keep; }
 void clsImport::SetAllowPackWithoutSums(bool allow) { state_->options_.AllowPackWithoutSums = allow; }
 const kestrel::ImportSummary& clsImport::Summary() const { return state_->results_.Summary; }
+const kestrel::Error& clsImport::Failure() const { return state_->results_.Error.value(); }
 const std::string& clsImport::RefusedAt() const { return state_->results_.RefusedAt; }
 const std::string& clsImport::RunLogPath() const { return state_->context_.ImportLogPath; }
 
@@ -67,7 +69,9 @@ void clsImport::Create() {
 void clsImport::put_LastModifiedUser(const std::string& value) { state_->options_.LastModifiedUser = value; }
 std::string clsImport::get_LastModifiedUser() const { return state_->options_.LastModifiedUser; }
 int16_t clsImport::get_ErrorNumber() const { return state_->results_.Error.NumberAsRead(); }
-std::string clsImport::get_ErrorDescription() const { return state_->results_.Error.ErrorDescription; }
+std::string clsImport::get_ErrorDescription() const {
+  return kestrel::pack::ComponentDescription(state_->results_.Error.value());
+}
 void clsImport::putref_DataConnection(std::shared_ptr<kestrel::store::Connection> connection) {
   state_->context_.DataConnection = std::move(connection);
 }
@@ -86,22 +90,45 @@ bool clsImport::LoadToMAP150() {
     state_->results_.Error.Set(e.number(), e.description());
     return false;
   }
-  std::string message;
+  kestrel::Error message(0, "");
   return kestrel::importer::RunAsOneUnit(state_->options_, state_->context_, state_->results_.Error, state_->results_.Summary, message,
                               [this](const kestrel::importer::ImportContext& unit) {
                                 return kestrel::importer::LoadToMAP150(kestrel::importer::PlannedPackOf(state_->options_, state_->results_),
                                                             state_->results_.HeaderMap, unit, state_->results_.Error);
                               });
 }
+namespace {
+
+// Runs a driving call with the host's message, which the call replaces with
+// its own where it has one, and words the message for the host.
+template <class Call>
+bool WithMessage(std::string& strErrorMessage, Call&& call) {
+  kestrel::Error message(0, strErrorMessage);
+  const bool ok = call(message);
+  strErrorMessage = kestrel::pack::ComponentDescription(message);
+  return ok;
+}
+
+}  // namespace
+
 bool clsImport::ImportLogicPack(std::string& strLPDetails, std::string& strErrorMessage) {
-  return kestrel::importer::ImportLogicPack(state_->options_, state_->context_, state_->results_, strLPDetails, strErrorMessage);
+  return WithMessage(strErrorMessage, [&](kestrel::Error& message) {
+    return kestrel::importer::ImportLogicPack(state_->options_, state_->context_, state_->results_, strLPDetails,
+                                              message);
+  });
 }
 bool clsImport::CheckLogicPack(std::string& strLPDetails, std::string& strErrorMessage) {
-  return kestrel::importer::CheckLogicPack(state_->options_, state_->context_, state_->results_, strLPDetails, strErrorMessage);
+  return WithMessage(strErrorMessage, [&](kestrel::Error& message) {
+    return kestrel::importer::CheckLogicPack(state_->options_, state_->context_, state_->results_, strLPDetails,
+                                             message);
+  });
 }
 bool clsImport::VerifyUserSelections(std::string strInLPDetails, std::string& strOutLPDetails,
                                      std::string& strErrorMessage) {
-  return kestrel::importer::VerifyUserSelections(state_->context_, state_->results_.Error, strInLPDetails, strOutLPDetails, strErrorMessage);
+  return WithMessage(strErrorMessage, [&](kestrel::Error& message) {
+    return kestrel::importer::VerifyUserSelections(state_->context_, state_->results_.Error, strInLPDetails,
+                                                   strOutLPDetails, message);
+  });
 }
 bool clsImport::ShowLogicPackDetails(std::string& strLPDetails) {
   return kestrel::importer::ShowLogicPackDetails(state_->options_, state_->context_, state_->results_.Manifest, state_->results_.Error, strLPDetails);

@@ -13,6 +13,7 @@
 #include "base/files.h"
 #include "importer/transaction.h"
 #include "kestrel/pack_facts.h"
+#include "pack/component_text.h"
 
 namespace kestrel {
 namespace {
@@ -70,7 +71,8 @@ const std::string& Field(const RunLogEvent& e, size_t i) {
   return i < e.fields.size() ? e.fields[i] : none;
 }
 
-std::string_view Description(const RunLogEvent& e) { return e.error ? e.error->description() : std::string_view(); }
+// The event's failure as the component words it.
+std::string Description(const RunLogEvent& e) { return e.error ? pack::ComponentDescription(*e.error) : std::string(); }
 
 }  // namespace
 
@@ -126,10 +128,12 @@ std::string RunLogText(const RunLogEvent& e) {
     case Kind::ProfilesImported: return "Imported profiles: " + e.text;
     case Kind::RolledBack: return std::string(kImportRolledBack);
     case Kind::DryRunRolledBack: return std::string(kDryRunRolledBack);
-    case Kind::Failure: return std::string(Description(e));
+    case Kind::Failure: return Description(e);
+    case Kind::Unexpected:
+      return e.error ? pack::ComponentDescription(Error(e.error->number(), TrapHead::Unexpected, {}, *e.error))
+                     : std::string();
     case Kind::Trap:
       return fmt::format("{} : \r\n{}{}", e.procedure, Description(e), e.error ? e.error->number() : 0);
-    case Kind::Unexpected: return e.error ? UnexpectedErrorReport(*e.error) : std::string();
     case Kind::SelectionVerified: return e.text;
   }
   return {};

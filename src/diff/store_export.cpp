@@ -52,7 +52,7 @@ TemporaryPack::TemporaryPack(Env& env, const std::shared_ptr<store::Connection>&
       ctx.DataConnection = connection;
       const bool ok = exporter::ExportMigrationProfiles(o, ctx, r);
       if (ctx.PackFolder != root_) pack_folder_ = ctx.PackFolder;
-      if (!ok) throw ComError(r.Error.ErrorNumber, r.Error.ErrorDescription);
+      if (!ok) throw r.Error.value().WithPlace({});
     }
     side_ = std::make_unique<PackSide>(env_, pack_folder_);
   } catch (...) {

@@ -52,7 +52,7 @@ ExportReport Export(Store& store, const ExportRequest& request, const Context& c
   if (!exporter::ExportMigrationProfiles(o, ctx, r)) {
     Place place;
     place.path = ctx.ProfilePackFolder.empty() ? ctx.PackFolder : ctx.ProfilePackFolder;
-    throw Error(r.Error.ErrorNumber, r.Error.ErrorDescription, std::move(place));
+    throw r.Error.value().WithPlace(std::move(place));
   }
 
   ExportReport report;

@@ -7,7 +7,6 @@
 #include "kestrel/engine.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -144,30 +143,27 @@ std::unique_ptr<Session> Prepare(Store& store, const ImportRequest& request, con
   return s;
 }
 
-// The failure of a check or an import: the number of an "Unexpected Error."
-// report in `message`, else the importer's; its description, else the
-// message; and where the check refused the pack, or the selection's entry
-// it refused.
-Error FailureOf(const importer::ImportResults& r, const std::string& message) {
-  static constexpr std::string_view kHead = "Unexpected Error.Error Number: ";
-  int32_t number = r.Error.ErrorNumber;
-  if (message.starts_with(kHead))
-    number = static_cast<int32_t>(std::strtol(message.c_str() + kHead.size(), nullptr, 10));
-  if (number == 0) number = Number(Ours::Internal);
-  std::string text = r.Error.ErrorDescription.empty() ? message : r.Error.ErrorDescription;
+// The failure of a check or an import: the importer's, trapped as it was
+// (its text, else the message's); and where the check refused the pack, or
+// the selection's entry it refused.
+Error FailureOf(const importer::ImportResults& r, const Error& message) {
+  Error failure = r.Error.value();
+  if (failure.number() == 0) failure = Error(Number(Ours::Internal), failure.text());
   // Every failure says something, even one that left no text behind.
-  if (text.empty())
-    text = std::string(DefaultText(Ours::Internal)) +
-           ": the import failed without a reason of its own; see the import log";
+  if (failure.text().empty())
+    failure = failure.WithText(message.text().empty() ? std::string(DefaultText(Ours::Internal)) +
+                                                            ": the import failed without a reason of its own; see "
+                                                            "the import log"
+                                                      : message.text());
   Place place = importer::RefusalPlace(r.RefusedAt);
   place.entry = r.RefusedEntry;
-  return Error(number, std::move(text), std::move(place));
+  return failure.WithPlace(std::move(place));
 }
 
 // Verifies the session's selection; its findings, each with its entry.
 std::vector<Error> Findings(Session& s, importer::SelectionLists& marked) {
   std::vector<Error> findings;
-  std::string message;
+  Error message(0, "");
   if (!importer::VerifyUserSelections(s.cx, s.r.Error, s.selection, marked, message, &findings) && findings.empty())
     throw FailureOf(s.r, message);
   return findings;
@@ -181,7 +177,7 @@ SelectionVerdict VerdictOf(Session& s, importer::SelectionLists& marked) {
   if (verdict.findings.empty()) return verdict;
   // One failure for them all: the number the importer was left with, the
   // texts in the order found, the place of the first.
-  int32_t number = s.r.Error.ErrorNumber;
+  int32_t number = s.r.Error.number();
   if (number == 0) number = Number(Ours::InvalidSelection);
   std::vector<std::string> texts;
   for (const Error& e : verdict.findings) texts.push_back(e.text());
@@ -226,7 +222,7 @@ SelectionVerdict Verdict(Store& store, const ImportRequest& request, const Conte
 
 void Check(Store& store, const ImportRequest& request, const Context& context) {
   const std::unique_ptr<Session> s = Prepare(store, request, context);
-  std::string message;
+  Error message(0, "");
   if (!importer::CheckLogicPack(s->o, s->cx, s->r, s->selection, message)) throw FailureOf(s->r, message);
 }
 
@@ -299,7 +295,7 @@ ImportReport ImportWith(Store& store, const ImportRequest& request, const Contex
         throw;
       }
     };
-  std::string message;
+  Error message(0, "");
   if (!importer::ImportLogicPack(s->o, s->cx, s->r, s->selection, message)) {
     // A pack the check refuses is named as such, whatever the hook made of
     // the store the pack did not fit.

@@ -32,7 +32,7 @@ Proposed ProposedTargets(const importer::ImportOptions& o, const importer::Impor
   if (std::string refused_at; !importer::ShowLogicPackDetails(o, cx, manifest, error, proposed.lists, &refused_at)) {
     Place place = importer::RefusalPlace(refused_at);
     if (place.path.empty()) place.path = o.Path;
-    throw Error(error.ErrorNumber, error.ErrorDescription, std::move(place));
+    throw error.value().WithPlace(std::move(place));
   }
   for (const importer::SelectionEntry& marked : proposed.lists.targets) proposed.targets.push_back(TargetOf(marked));
   return proposed;

@@ -40,7 +40,7 @@ struct AppDataMember {
   WhenEmpty when_empty;
   int32_t number;
   std::string_view text;
-  std::string_view tag;        // of the trap: "UnSpecified Error: --" + tag + "--"
+  std::string_view tag;        // the trap names the writer by it
   std::string_view companion;  // written after this table for each application visited, or ""
 };
 
@@ -173,7 +173,7 @@ bool NoRows(ExportContext& ctx, ExportResults& r, const AppDataMember& m, const 
       r.Error.Set(m.number, std::string(m.text) + Dashed(selection));
       return true;
     case NumberOnly:
-      r.Error.ErrorNumber = m.number;
+      r.Error.Renumber(m.number);
       return false;
     case ByCompanion:
       if (ExportAppDataTable(ctx, r, AppDataMemberOf(m.companion), a)) return true;
@@ -211,7 +211,7 @@ bool ExportAppDataTable(ExportContext& ctx, ExportResults& r, const AppDataMembe
     }
     return true;
   } catch (const std::exception& e) {
-    r.Error.Trap(999, ExportWriterTrapHead(m.tag), AsComError(e));
+    r.Error.Trap(999, TrapHead::ExportWriter, std::string(m.tag), AsComError(e));
     return false;
   }
 }
@@ -234,7 +234,7 @@ bool ExportCodes(ExportContext& ctx, ExportResults& r) {
     out->Close();
     return true;
   } catch (const std::exception& e) {
-    r.Error.Trap(999, ExportWriterTrapHead("Export Code"), AsComError(e));
+    r.Error.Trap(999, TrapHead::ExportWriter, "Export Code", AsComError(e));
     return false;
   }
 }

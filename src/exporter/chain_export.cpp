@@ -157,7 +157,7 @@ bool ExportMultipleProfiles(const ExportOptions& o, ExportContext& ctx, ExportRe
   try {
     return WriteChainPack(o, ctx, r);
   } catch (const std::exception& ex) {
-    r.Error.Trap(999, ExportTrapHead("ExportMultipleProfiles"), AsComError(ex));
+    r.Error.Trap(999, TrapHead::Export, "ExportMultipleProfiles", AsComError(ex));
     return false;
   }
 }

@@ -41,7 +41,7 @@ void WriteManifest(const ExportOptions& o, ExportContext& ctx, const ExportResul
   if (success) {
     ctx.ManifestText += pack::manifest::SuccessLineNow(ctx.env(), mprf);
   } else {
-    ctx.ManifestText += pack::manifest::FailureLines(r.Error.ErrorNumber, r.Error.ErrorDescription);
+    ctx.ManifestText += pack::manifest::FailureLines(r.Error.value());
   }
   ctx.ManifestText.WriteWithFront(pack::manifest::StatusLine(success) + front, *ctx.ManifestStream);
 }
@@ -256,7 +256,7 @@ bool ExportMigrationProfiles(const ExportOptions& o, ExportContext& ctx, ExportR
     if (e.number() == Number(Ours::ExportRootUnusable))
       r.Error.Set(e.number(), e.description());
     else
-      r.Error.Trap(999, ExportTrapHead("ExportMigrationProfiles"), e);
+      r.Error.Trap(999, TrapHead::Export, "ExportMigrationProfiles", e);
     return false;
   }
 }

@@ -13,7 +13,7 @@
 namespace kestrel::exporter {
 
 struct ExportResults {
-  ErrorState Error;  // ErrorNumber, ErrorDescription
+  ErrorState Error;  // what clsExport reads as ErrorNumber and ErrorDescription
   // File names of the pack, each ended by CR LF: application data, rules.
   std::string DataFileList;
   std::string RuleFileList;

@@ -40,7 +40,7 @@ size_t WriteRecords(pack::TaggedRecordWriter& writer, store::Recordset& rows) {
 }
 
 bool Trapped(ExportResults& r, std::string_view tag, const std::exception& e) {
-  r.Error.Trap(999, ExportWriterTrapHead(tag), AsComError(e));
+  r.Error.Trap(999, TrapHead::ExportWriter, std::string(tag), AsComError(e));
   return false;
 }
 

@@ -31,8 +31,9 @@
 namespace kestrel::exporter {
 namespace {
 
-constexpr std::string_view kObjectExTrapHead = "UnSpecified Error : --ExportObjectEx-- ";
-constexpr std::string_view kMappingObjectsTrapHead = "Unspecified Error : --ExportMappingObjects-- ";
+// The procedures whose traps catch what goes wrong here.
+constexpr std::string_view kObjectEx = "ExportObjectEx";
+constexpr std::string_view kMappingObjects = "ExportMappingObjects";
 
 // The current rule tables of a mapping object, in the order they are written.
 constexpr const pack::TaggedLayout* kRuleLayouts[] = {
@@ -107,7 +108,7 @@ bool NoRulesAnywhere(ExportContext& ctx, ErrorState& error, const Chain& chain, 
       error.Set(4, "Error : --ExportObjectEx-- Parent Profile is missing");
       return climbed;
     case Chain::End::LookupFailed:
-      error.Trap(999, kObjectExTrapHead, *chain.failure);
+      error.Trap(999, TrapHead::ExportObject, std::string(kObjectEx), *chain.failure);
       return climbed;
     case Chain::End::Loop:
       const Error loop = ChainLoop(chain.reached, mprf);
@@ -390,7 +391,7 @@ bool ExportMergedOnTheClient(ExportContext& ctx, ErrorState& error, store::Conne
       }
     }
   } catch (const std::exception& ex) {
-    error.Trap(999, kObjectExTrapHead, AsComError(ex));
+    error.Trap(999, TrapHead::ExportObject, std::string(kObjectEx), AsComError(ex));
     return false;
   }
 
@@ -490,7 +491,7 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
         try {
           WriteObject(ctx, reads, number, o, scope.revisions);
         } catch (const std::exception& ex) {
-          error.Trap(999, kObjectExTrapHead, AsComError(ex));
+          error.Trap(999, TrapHead::ExportObject, std::string(kObjectEx), AsComError(ex));
           if (level == 1) return false;
         }
       }
@@ -501,7 +502,7 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
       for (auto& rows : *group) rows.Close();
     return true;
   } catch (const std::exception& ex) {
-    error.Trap(999, kMappingObjectsTrapHead, AsComError(ex));
+    error.Trap(999, TrapHead::Import, std::string(kMappingObjects), AsComError(ex));
     return false;
   }
 }

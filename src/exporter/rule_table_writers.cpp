@@ -131,7 +131,7 @@ bool ExportRuleTable(ExportContext& ctx, ExportResults& r, const RuleTableMember
     out->Close();
     return true;
   } catch (const std::exception& ex) {
-    r.Error.Trap(999, ExportWriterTrapHead(m.tag), AsComError(ex));
+    r.Error.Trap(999, TrapHead::ExportWriter, std::string(m.tag), AsComError(ex));
     return false;
   }
 }

@@ -20,7 +20,7 @@ namespace kestrel::exporter {
 struct RuleTableMember {
   // What an empty selection means.
   enum class WhenEmpty : uint8_t {
-    Fail,          // ErrorNumber/ErrorDescription below, false, no file
+    Fail,          // the failure below, false, no file
     EmptyFile,     // the file stays empty, true
     EmptyFileNote  // the file stays empty, a note in the manifest text, true
   };
@@ -38,7 +38,7 @@ struct RuleTableMember {
   int32_t empty_number;          // with WhenEmpty::Fail
   std::string_view empty_text;   // with WhenEmpty::Fail
   bool checked_out_warning;      // a row whose logn names a user adds a warning
-  std::string_view tag;          // of the trap: "UnSpecified Error: --" + tag + "--"
+  std::string_view tag;          // the trap names the writer by it
 };
 
 // The member of a procedure ("ExportQzmap120") or table ("qzmap120"); the

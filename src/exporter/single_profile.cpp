@@ -161,7 +161,7 @@ bool ExportSingleProfile(const ExportOptions& o, ExportContext& ctx, ExportResul
   try {
     ok = WriteSingleProfilePack(o, ctx, r, streams_created);
   } catch (const std::exception& ex) {
-    r.Error.Trap(999, ExportTrapHead("ExportSingleProfile"), AsComError(ex));
+    r.Error.Trap(999, TrapHead::Export, "ExportSingleProfile", AsComError(ex));
     ok = false;
   }
   if (streams_created) FlushOpenRuleStreams(ctx);

@@ -403,7 +403,7 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
         e.number() == Number(Ours::WorkFolderWriteFailed))
       error.Set(e.number(), e.description());
     else
-      error.Trap(kBatchLoadUnexpected, ImportTrapHead("LoadDDITablesEx"), e);
+      error.Trap(kBatchLoadUnexpected, TrapHead::Import, "LoadDDITablesEx", e);
     return false;
   }
 }

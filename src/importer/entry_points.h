@@ -25,16 +25,17 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
                           ErrorState& error, std::string& strLPDetails);
 // Checks the selection; `marked` receives the lists with the marking (the
 // details string form hands them back as strOutLPDetails). `findings`, when
-// given, receives every refusal with its entry.
+// given, receives every refusal with its entry. The driving calls leave
+// their message, which the component words for its caller, in `message`.
 bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const SelectionLists& lists,
-                          SelectionLists& marked, std::string& strErrorMessage, SelectionFindings findings);
+                          SelectionLists& marked, Error& message, SelectionFindings findings);
 bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std::string& strInLPDetails,
-                          std::string& strOutLPDetails, std::string& strErrorMessage);
+                          std::string& strOutLPDetails, Error& message);
 // Plans, checks and imports the pack: every member of `r` may change.
 bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
-                     std::string& strErrorMessage);
+                     Error& message);
 bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
-                     std::string& strErrorMessage);
+                     Error& message);
 bool GetDepthOfProfile(const ImportContext& cx, int32_t& lMprf, int32_t& lPprf, int32_t& lDpth);
 // Reads "Qzmap105.dat" of the pack at o.Path when `manifest` announces revision information.
 bool GetDevelopmentVRC(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,

@@ -112,7 +112,8 @@ bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& he
     records.Close();
     return true;
   } catch (const std::exception& ex) {
-    error.Trap(kLoaderUnexpected, ImportTrapHead(TrapProcedureOf(Loader::SharedFunctions)), AsComError(ex));
+    error.Trap(kLoaderUnexpected, TrapHead::Import, std::string(TrapProcedureOf(Loader::SharedFunctions)),
+               AsComError(ex));
     return false;
   }
 }

@@ -173,7 +173,7 @@ int32_t DepthUnderParent(const ImportContext& cx, ErrorState& error, int64_t mpr
     GetDepthOfProfile(cx, mprf32, parent, depth);
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);
-    error.ErrorDescription = e.description();
+    error.Set(error.number(), e.description());
     LogFailure(cx, e);
   }
   return depth;
@@ -300,7 +300,7 @@ bool ImportProfileHeaders(const PlannedPack& planned, const ImportContext& cx, s
                         .text = ImportedProfiles(header_map, planned.options.FieldSeparator)});
     return true;
   } catch (const std::exception& ex) {
-    error.Trap(kHeaderImportUnexpected, ImportTrapHead("ImportProfileHeaders"), AsComError(ex));
+    error.Trap(kHeaderImportUnexpected, TrapHead::Import, "ImportProfileHeaders", AsComError(ex));
     return false;
   }
 }

@@ -28,7 +28,7 @@ R Trapped(ErrorState& error, std::string_view procedure, R on_failure, Body&& bo
   try {
     return body();
   } catch (const std::exception& ex) {
-    error.Trap(kHierarchyUnexpected, ImportTrapHead(procedure), AsComError(ex));
+    error.Trap(kHierarchyUnexpected, TrapHead::Import, std::string(procedure), AsComError(ex));
     return on_failure;
   }
 }

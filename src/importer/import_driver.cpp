@@ -39,11 +39,11 @@ void PlanSide(const ImportContext& cx, const std::vector<SelectionEntry>& entrie
   }
 }
 
-// The message of a failed per-profile import: its error text, and where the
+// The message of a failed per-profile import: its error, and where the
 // check refused the pack when it did.
-std::string ImportFailureMessage(const ImportResults& r) {
-  if (r.RefusedAt.empty()) return r.Error.ErrorDescription;
-  return r.Error.ErrorDescription + " (" + std::string(kCheckRefused) + r.RefusedAt + ")";
+Error ImportFailureMessage(const ImportResults& r) {
+  if (r.RefusedAt.empty()) return r.Error.value();
+  return r.Error.value().WithText(r.Error.text() + " (" + std::string(kCheckRefused) + r.RefusedAt + ")");
 }
 
 // Where the driving entry points get the selection from: typed lists as
@@ -63,23 +63,27 @@ SelectionLists ReadSelectionLists(const ImportContext& cx, const ReadSelection& 
 // import cannot write, a repeated target, or (when `verify_against_store`) a target the store's profiles
 // rule out. A refusal sets the message, the entry it is about (that of the
 // value the error names, else the first found) and logs it.
-bool SelectionRefused(const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
-                      std::string& strErrorMessage, bool verify_against_store) {
+bool SelectionRefused(const ImportContext& cx, ImportResults& r, const SelectionLists& lists, Error& message,
+                      bool verify_against_store) {
   ErrorState& error = r.Error;
   std::vector<Error> found;
+  std::string text;
   if (lists.sources.size() != lists.targets.size()) {
     error.Set(505, "Source and target number of profiles differ.");
-    strErrorMessage = error.ErrorDescription;
+    text = error.text();
   } else if (std::string values; !CheckSelectionValues(error, lists, values, &found)) {
-    strErrorMessage = error.ErrorDescription;
+    text = error.text();
     // The error holds the last value refused.
     std::reverse(found.begin(), found.end());
-  } else if (!CheckTargetRepeats(error, lists.targets, strErrorMessage, &found) &&
-             (!verify_against_store || VerifySelection(cx, error, lists.targets, strErrorMessage, &found))) {
+  } else if (!CheckTargetRepeats(error, lists.targets, text, &found) &&
+             (!verify_against_store || VerifySelection(cx, error, lists.targets, text, &found))) {
+    // The verification starts its message afresh; the repeats alone leave it.
+    if (verify_against_store) message = Error(0, text);
     return false;
   }
   if (!found.empty()) r.RefusedEntry = found.front().place().entry;
-  LogFailure(cx, Error(error.ErrorNumber, strErrorMessage));
+  message = Error(error.number(), text);
+  LogFailure(cx, message);
   return true;
 }
 
@@ -88,7 +92,7 @@ bool SelectionRefused(const ImportContext& cx, ImportResults& r, const Selection
 // the plan. False, with the message set and logged, when the selection is
 // refused; a manifest that cannot be read raises 100.
 bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const ReadSelection& read,
-                     std::string& strErrorMessage, bool verify_against_store) {
+                     Error& message, bool verify_against_store) {
   const SelectionLists lists = ReadSelectionLists(cx, read);
   // The pack's files as its export wrote them first, then the header file:
   // its own line names a fault better than the selection made from it.
@@ -96,24 +100,26 @@ bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResu
     CheckPackSums(o, cx);
   } catch (const Error& e) {
     r.Error.Set(e.number(), e.description());
-    strErrorMessage = e.description();
+    message = r.Error.value();
     return false;
   }
   if (!CheckHeaderFile(cx.env(), o, r.Error, r.RefusedAt)) {
-    strErrorMessage = ImportFailureMessage(r);
-    LogFailure(cx, Error(r.Error.ErrorNumber, strErrorMessage));
+    message = ImportFailureMessage(r);
+    LogFailure(cx, message);
     return false;
   }
-  if (SelectionRefused(cx, r, lists, strErrorMessage, verify_against_store)) return false;
+  if (SelectionRefused(cx, r, lists, message, verify_against_store)) return false;
   if (!ReadLogicPackManifest(o, cx, r.Manifest)) throw ComError(100, "ExportMR.log could not be read.");
   r.Plan = BuildImportPlan(o, cx, r.Manifest, r.Error, lists);
   return true;
 }
 
 // Runs one of the driving entry points after its banner, with RefusedAt
-// cleared; an unexpected failure becomes its message and error text.
+// cleared; an unexpected failure becomes its message and error, reported as
+// `procedure`'s.
 template <class Run>
-bool RunTrapped(const ImportContext& cx, ImportResults& r, LogKind banner, std::string& strErrorMessage, Run&& run) {
+bool RunTrapped(const ImportContext& cx, ImportResults& r, LogKind banner, std::string_view procedure,
+                Error& message, Run&& run) {
   try {
     Log(cx, banner);
     r.RefusedAt.clear();
@@ -123,8 +129,8 @@ bool RunTrapped(const ImportContext& cx, ImportResults& r, LogKind banner, std::
     // The failure's number too: a host reads ErrorNumber to learn that the
     // call failed (91 when no DataConnection was set).
     const ComError c = AsComError(e);
-    strErrorMessage = UnexpectedErrorReport(c);
-    r.Error.Set(c.number(), strErrorMessage);
+    r.Error.Set(Error(c.number(), TrapHead::Unexpected, std::string(procedure), c));
+    message = r.Error.value();
     return false;
   }
 }
@@ -169,14 +175,14 @@ ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, cons
 namespace {
 
 bool ImportSelection(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const ReadSelection& read,
-                     std::string& strErrorMessage) {
-  return RunAsOneUnit(o, cx, r.Error, r.Summary, strErrorMessage, [&](const ImportContext& unit) {
-    return RunTrapped(unit, r, LogKind::ImportStarted, strErrorMessage, [&] {
-      if (!PlanFromDetails(o, unit, r, read, strErrorMessage, true)) return false;
+                     Error& message) {
+  return RunAsOneUnit(o, cx, r.Error, r.Summary, message, [&](const ImportContext& unit) {
+    return RunTrapped(unit, r, LogKind::ImportStarted, "ImportLogicPack", message, [&] {
+      if (!PlanFromDetails(o, unit, r, read, message, true)) return false;
       Log(unit, LogKind::LoadingStarted);
 
       const bool imported = ValidateAndImportEx(o, unit, r);
-      if (!imported) strErrorMessage = ImportFailureMessage(r);
+      if (!imported) message = ImportFailureMessage(r);
 
       Log(unit, LogKind::ImportEnded);
       return imported;
@@ -185,11 +191,11 @@ bool ImportSelection(const ImportOptions& o, const ImportContext& cx, ImportResu
 }
 
 bool CheckSelection(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const ReadSelection& read,
-                    std::string& strErrorMessage) {
-  return RunTrapped(cx, r, LogKind::CheckStarted, strErrorMessage, [&] {
-    if (!PlanFromDetails(o, cx, r, read, strErrorMessage, false)) return false;
+                    Error& message) {
+  return RunTrapped(cx, r, LogKind::CheckStarted, "CheckLogicPack", message, [&] {
+    if (!PlanFromDetails(o, cx, r, read, message, false)) return false;
     if (!CheckRefusesPack(PlannedPackOf(o, r), cx, r.Error, r.RefusedAt)) return true;
-    strErrorMessage = ImportFailureMessage(r);
+    message = ImportFailureMessage(r);
     return false;
   });
 }
@@ -197,23 +203,23 @@ bool CheckSelection(const ImportOptions& o, const ImportContext& cx, ImportResul
 }  // namespace
 
 bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
-                     std::string& strErrorMessage) {
-  return ImportSelection(o, cx, r, [&] { return lists; }, strErrorMessage);
+                     Error& message) {
+  return ImportSelection(o, cx, r, [&] { return lists; }, message);
 }
 
 bool ImportLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
-                     std::string& strErrorMessage) {
-  return ImportSelection(o, cx, r, [&] { return ParseSelection(strLPDetails); }, strErrorMessage);
+                     Error& message) {
+  return ImportSelection(o, cx, r, [&] { return ParseSelection(strLPDetails); }, message);
 }
 
 bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
-                    std::string& strErrorMessage) {
-  return CheckSelection(o, cx, r, [&] { return lists; }, strErrorMessage);
+                    Error& message) {
+  return CheckSelection(o, cx, r, [&] { return lists; }, message);
 }
 
 bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
-                    std::string& strErrorMessage) {
-  return CheckSelection(o, cx, r, [&] { return ParseSelection(strLPDetails); }, strErrorMessage);
+                    Error& message) {
+  return CheckSelection(o, cx, r, [&] { return ParseSelection(strLPDetails); }, message);
 }
 
 }  // namespace kestrel::importer

@@ -28,11 +28,11 @@ ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, cons
 // are split, repeated targets refused, the manifest read and the plan built
 // as ImportLogicPack does; then every file the import would load is read and
 // converted without writing. Nothing is written to the store. False with the
-// error state and `strErrorMessage` set (it names the file and line of a
-// refused pack).
+// error state and `message` set (it names the file and line of a refused
+// pack; the component words it for its caller).
 bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
-                    std::string& strErrorMessage);
+                    Error& message);
 bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, std::string& strLPDetails,
-                    std::string& strErrorMessage);
+                    Error& message);
 
 }  // namespace kestrel::importer

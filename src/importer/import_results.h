@@ -46,7 +46,7 @@ struct ImportPlan {
 using kestrel::ImportSummary;
 
 struct ImportResults {
-  ErrorState Error;  // ErrorNumber (32-bit, read as 16), ErrorDescription
+  ErrorState Error;  // what clsImport reads as ErrorNumber (cut to 16 bits) and ErrorDescription
   // The manifest's options as last read; an option line the manifest does not
   // carry keeps the value read before.
   pack::ManifestOptions Manifest;

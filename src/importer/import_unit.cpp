@@ -28,14 +28,14 @@ class RowCounting {
   store::Connection& c_;
 };
 
-bool Fail(const ImportContext& cx, ErrorState& error, std::string& message, int32_t number, const std::string& text) {
+bool Fail(const ImportContext& cx, ErrorState& error, Error& message, int32_t number, const std::string& text) {
   error.Set(number, text);
-  message = text;
-  LogFailure(cx, Error(number, text));
+  message = error.value();
+  LogFailure(cx, error.value());
   return false;
 }
 
-bool FailOurs(const ImportContext& cx, ErrorState& error, std::string& message, Ours e, const std::string& detail) {
+bool FailOurs(const ImportContext& cx, ErrorState& error, Error& message, Ours e, const std::string& detail) {
   std::string text(DefaultText(e));
   if (!detail.empty()) text += ": " + detail;
   return Fail(cx, error, message, Number(e), text);
@@ -55,7 +55,7 @@ store::WriteLockOptions LockOptions(const ImportOptions& o, const ImportContext&
 }  // namespace
 
 bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& error, ImportSummary& summary,
-                  std::string& message, const std::function<bool(const ImportContext&)>& body) {
+                  Error& message, const std::function<bool(const ImportContext&)>& body) {
   const auto started = std::chrono::steady_clock::now();
   summary = ImportSummary{};
   summary.DryRun = o.DryRun;

@@ -22,9 +22,10 @@ namespace kestrel::importer {
 // run that succeeded). When the lock is not had within o.LockWaitSeconds it
 // fails with Ours::StoreLocked, when the context's Stop was set with
 // Ours::ImportInterrupted (whatever `body` said), and when the store refuses
-// the commit with its error: each time `error` and `message` say so. Without
+// the commit with its error: each time `error` and `message` (the message
+// the component words for its caller) say so. Without
 // a connection `body` runs as it is, for its own trap to report.
 bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& error, ImportSummary& summary,
-                  std::string& message, const std::function<bool(const ImportContext&)>& body);
+                  Error& message, const std::function<bool(const ImportContext&)>& body);
 
 }  // namespace kestrel::importer

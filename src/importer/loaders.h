@@ -13,9 +13,9 @@
 
 namespace kestrel::importer {
 
-// The two rule loaders: true when every file was loaded; false with 899 and
-// "Unspecified Error : --<name>-- " + the failure's number and text. Rows
-// saved before a failure stay in the store.
+// The two rule loaders: true when every file was loaded; false with the
+// failure trapped under 899 by the loader's own name. Rows saved before a
+// failure stay in the store.
 bool LoadToMAP120_130_140_160(const PlannedPack& planned, const std::vector<std::string>& header_map,
                               const ImportContext& cx, ErrorState& error);
 bool LoadToMAP110_125_135_145_165(const PlannedPack& planned, const std::vector<std::string>& header_map,

@@ -185,7 +185,7 @@ void RuleFileCheck::Inspect(const LoadedRow& row, size_t line) {
 void RuleFileCheck::Failed(const std::exception& ex, size_t line) {
   if (verdict_ == Verdict::Refused) return;
   verdict_ = Verdict::Refused;
-  error_.Trap(kLoaderUnexpected, ImportTrapHead(TrapProcedureOf(loader_)), AsComError(ex));
+  error_.Trap(kLoaderUnexpected, TrapHead::Import, std::string(TrapProcedureOf(loader_)), AsComError(ex));
   place_ = Place(path_, line);
 }
 
@@ -296,7 +296,8 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
     if (!walked) walk_place = Place(header_path, line);
   } catch (const std::exception& ex) {
     walk_place = Place(header_path, line);
-    walk_error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
+    walk_error.Trap(kTransactionUnexpected, TrapHead::ImportTransaction, std::string(kValidateAndImport),
+                    AsComError(ex));
   }
   std::reverse(r.map.begin(), r.map.end());
   if (walked) r.profiles = HeaderProfiles(cx.env(), planned.options);

@@ -110,7 +110,8 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
     // A header line the import would refuse cannot be proposed either: its
     // codes and numbers would not survive the details string.
     if (std::string place; !CheckHeaderFile(cx.env(), o, error, place)) {
-      if (error.ErrorDescription.find(place) == std::string::npos) error.ErrorDescription += " (" + place + ")";
+      if (error.text().find(place) == std::string::npos)
+        error.Set(error.value().WithText(error.text() + " (" + place + ")"));
       if (refused_at) *refused_at = place;
       return false;
     }

@@ -46,7 +46,7 @@ bool LoadRuleFiles(const PlannedPack& planned, const std::vector<std::string>& h
     for (const auto* layout : files) LoadRuleFile(planned, header_map, cx, loader, *layout);
     return true;
   } catch (const std::exception& ex) {
-    error.Trap(kLoaderUnexpected, ImportTrapHead(TrapProcedureOf(loader)), AsComError(ex));
+    error.Trap(kLoaderUnexpected, TrapHead::Import, std::string(TrapProcedureOf(loader)), AsComError(ex));
     return false;
   }
 }

@@ -52,7 +52,7 @@ bool Step(const ImportContext& cx, const ErrorState& error, bool ok, ImportStep 
     Log(cx, RunLogEvent{.kind = LogKind::StepDone, .step = step});
     return true;
   }
-  if (log_error) LogFailure(cx, Error(error.ErrorNumber, error.ErrorDescription));
+  if (log_error) LogFailure(cx, error.value());
   Log(cx, RunLogEvent{.kind = LogKind::StepFailed, .step = step});
   return false;
 }
@@ -116,7 +116,7 @@ namespace {
 void RecordRefusal(const ImportContext& cx, const ErrorState& error, const std::string& place,
                    std::string& refused_at) {
   refused_at = place;
-  LogFailure(cx, Error(error.ErrorNumber, error.ErrorDescription));
+  LogFailure(cx, error.value());
   Log(cx, RunLogEvent{.kind = LogKind::PackRefused, .text = place});
 }
 
@@ -131,7 +131,7 @@ bool WalkAndLoad(const PlannedPack& planned, const ImportContext& cx, ImportResu
   r.HeaderMap = std::move(map);
 
   if (!ImportProfileEx(planned, cx, r.HeaderMap, r.Error)) {
-    LogFailure(cx, Error(r.Error.ErrorNumber, r.Error.ErrorDescription));
+    LogFailure(cx, r.Error.value());
     Log(cx, RunLogEvent{.kind = LogKind::ProcedureFailed, .procedure = "ImportProfileEx"});
     return false;
   }
@@ -170,7 +170,8 @@ bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, Import
     if (cx.BeforeChange) cx.BeforeChange();
     imported = WalkAndLoad(planned, loading, r);
   } catch (const std::exception& ex) {
-    r.Error.Trap(kTransactionUnexpected, kValidateAndImportHead, AsComError(ex));
+    r.Error.Trap(kTransactionUnexpected, TrapHead::ImportTransaction, std::string(kValidateAndImport),
+                 AsComError(ex));
   }
   // A check that failed to start has nothing to finish; an interrupted
   // import ends at once. Dropping the check stops its reading.
@@ -245,7 +246,7 @@ bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::v
     }
     return true;
   } catch (const std::exception& ex) {
-    error.Trap(kProfileImportUnexpected, ImportTrapHead("ImportProfileEx"), AsComError(ex));
+    error.Trap(kProfileImportUnexpected, TrapHead::Import, "ImportProfileEx", AsComError(ex));
     return false;
   }
 }

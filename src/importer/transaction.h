@@ -22,8 +22,8 @@ namespace kestrel::importer {
 
 inline constexpr int32_t kTransactionUnexpected = 999;
 inline constexpr int32_t kProfileImportUnexpected = 899;
-// The walk's trap joins the failure's number to its head without a blank.
-inline constexpr std::string_view kValidateAndImportHead = "UnSpecified Error : --ValidateAndImportEx--";
+// The procedure whose trap catches what the walk of a checked pack raises.
+inline constexpr std::string_view kValidateAndImport = "ValidateAndImportEx";
 
 // How a refusal of the check names its place, in the failure's message and
 // in the run log.
@@ -70,7 +70,7 @@ void DeleteApplication(const ImportContext& cx, const std::string& appl);
 // Runs the loaders in order: application data, profile headers, function
 // library, current rules, shared functions, and the revision history when
 // the pack carries it. Each step is logged; false after the first failure
-// (899 "Unspecified Error : --ImportProfileEx-- ..." when it was unexpected).
+// (899, trapped by ImportProfileEx, when it was unexpected).
 bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
                      ErrorState& error);
 

@@ -78,21 +78,24 @@ bool VerifyLists(const ImportContext& cx, ErrorState& error, const SelectionList
   return passed;
 }
 
-// Runs a verification after its banner; an unexpected failure becomes the
-// message and the error state, and is logged.
+// Runs a verification after its banner, `verify` adding to the message's
+// text; an unexpected failure becomes the message and the error state, and
+// is logged.
 template <class Verify>
-bool RunVerification(const ImportContext& cx, ErrorState& error, std::string& strErrorMessage, Verify&& verify) {
-  strErrorMessage.clear();
+bool RunVerification(const ImportContext& cx, ErrorState& error, Error& message, Verify&& verify) {
+  std::string text;
   try {
     // The checks ask the store, and each look-up traps its failure: without
     // a store they would pass a selection nothing was checked against.
     ConnectionOf(cx);
     Log(cx, LogKind::VerifyStarted);
-    return verify();
+    const bool passed = verify(text);
+    message = Error(0, text);
+    return passed;
   } catch (const std::exception& e) {
     const ComError c = AsComError(e);
-    strErrorMessage = UnexpectedErrorReport(c);
-    error.Set(c.number(), strErrorMessage);
+    error.Set(Error(c.number(), TrapHead::Unexpected, "VerifyUserSelections", c));
+    message = error.value();
     Log(cx, RunLogEvent{.kind = LogKind::Unexpected, .error = c});
     return false;
   }
@@ -190,17 +193,17 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
 }
 
 bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const SelectionLists& lists,
-                          SelectionLists& marked, std::string& strErrorMessage, SelectionFindings findings) {
-  return RunVerification(cx, error, strErrorMessage,
-                         [&] { return VerifyLists(cx, error, lists, marked, strErrorMessage, findings); });
+                          SelectionLists& marked, Error& message, SelectionFindings findings) {
+  return RunVerification(cx, error, message,
+                         [&](std::string& text) { return VerifyLists(cx, error, lists, marked, text, findings); });
 }
 
 bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std::string& strInLPDetails,
-                          std::string& strOutLPDetails, std::string& strErrorMessage) {
+                          std::string& strOutLPDetails, Error& message) {
   strOutLPDetails = strInLPDetails;
-  return RunVerification(cx, error, strErrorMessage, [&] {
+  return RunVerification(cx, error, message, [&](std::string& text) {
     SelectionLists marked;
-    const bool passed = VerifyLists(cx, error, ParseSelection(strInLPDetails), marked, strErrorMessage, nullptr);
+    const bool passed = VerifyLists(cx, error, ParseSelection(strInLPDetails), marked, text, nullptr);
     strOutLPDetails = DetailsText(marked);
     return passed;
   });

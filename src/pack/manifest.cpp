@@ -10,6 +10,7 @@
 #include "base/error.h"
 #include "base/text.h"
 #include "base/value.h"
+#include "pack/component_text.h"
 #include "pack/naming.h"
 #include "pack/text_checks.h"
 
@@ -57,10 +58,10 @@ std::string SuccessLine(std::string_view mprf, std::string_view date, std::strin
                      time);
 }
 
-std::string FailureLines(int32_t number, std::string_view description) {
+std::string FailureLines(const Error& e) {
   return fmt::format(
       FMT_COMPILE("Exporting Migration Profile Ended with Errors\r\nError Number      : {}\r\nError Description : {}"),
-      number, description);
+      e.number(), ComponentDescription(e));
 }
 
 // One reading of the clock for both texts, so that they agree across midnight.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "kestrel/error.h"
 
 namespace kestrel::pack {
 
@@ -53,8 +54,9 @@ std::string NoteLine(std::string_view text);
 std::string UnendedNote(std::string_view text);
 // The closing line of a successful export, without a line end.
 std::string SuccessLine(std::string_view mprf, std::string_view date, std::string_view time);
-// The three closing lines of a failed export, the last without a line end.
-std::string FailureLines(int32_t number, std::string_view description);
+// The three closing lines of a failed export, the last without a line end:
+// the failure's number and its description as the component words it.
+std::string FailureLines(const Error& e);
 
 // The same three lines stamped with the present date and time of `env`.
 std::string StartLineNow(Env& env, std::string_view mprf);

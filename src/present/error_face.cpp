@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cctype>
-#include <optional>
 #include <string_view>
 
 #include <fmt/format.h>
@@ -158,24 +157,6 @@ constexpr std::array kFileHints = {
              "Choose a pack from the list."},
 };
 
-// The failure inside a procedure's trap: "Unspecified Error : --P-- N   TEXT"
-// (or "UnSpecified Error: --P-- ", "UnSpecified Error: --P--N"): its number
-// and text.
-std::optional<std::pair<int32_t, std::string>> Trapped(std::string_view text) {
-  if (!(text.starts_with("Unspecified Error : --") || text.starts_with("UnSpecified Error: --"))) return std::nullopt;
-  const size_t open = text.find("--");
-  const size_t close = text.find("--", open + 2);
-  if (close == std::string_view::npos) return std::nullopt;
-  size_t at = close + 2;
-  if (at < text.size() && text[at] == ' ') ++at;
-  const size_t digits = at + (at < text.size() && text[at] == '-' ? 1 : 0);
-  size_t end = digits;
-  while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
-  if (end == digits || end - digits > 9 || text.substr(end, 3) != "   ") return std::nullopt;
-  return std::pair{static_cast<int32_t>(std::stol(std::string(text.substr(at, end - at)))),
-                   std::string(text.substr(end + 3))};
-}
-
 // " (SQLSTATE 42P01)" in a server store's text: the code, and the text without it.
 std::string TakeSqlState(std::string& text) {
   static constexpr std::string_view kHead = " (SQLSTATE ";
@@ -209,9 +190,11 @@ Said Say(const Error& e, Face face) {
   said.description = e.description();
   said.place = e.place();
   said.beside = e.place();
-  int32_t number = e.number();
+  // A failure a procedure's trap caught is said as the one it caught.
+  const Error* caught = &e;
+  while (caught->caught()) caught = caught->caught();
+  const int32_t number = caught->number();
   std::string text = e.description();
-  if (auto inner = Trapped(text)) std::tie(number, text) = *inner;
   said.sqlstate = TakeSqlState(text);
 
   const std::string& path = said.place.path;

@@ -6,7 +6,7 @@
 // "Suggession : Set Overwrite Option to True") and the texts that name a
 // command-line option stay in the error's description, which the component's
 // ErrorDescription and the import's run log keep byte for byte; here they
-// are recognised, never shown. The table in error_face.cpp is the one place
+// are recognised, never shown; its traps' words are the component's alone. The table in error_face.cpp is the one place
 // that maps an error to what a face says about it.
 #pragma once
 
@@ -38,9 +38,8 @@ struct Said {
   Place beside;  // what a face shows beside the sentence: the place less what the sentence names
 };
 
-// What `face` says about `e`. A failure a procedure's trap wrapped
-// ("Unspecified Error : --P-- 53   File not found") is said as the failure
-// inside it, under the trap's number.
+// What `face` says about `e`. A failure a procedure's trap caught is said as
+// the failure it caught, under the trap's number.
 Said Say(const Error& e, Face face);
 
 // {"error": {"number": N, "description": SENTENCE, "hint": ..., "sqlstate": ...,

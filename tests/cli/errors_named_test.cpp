@@ -162,7 +162,7 @@ TEST(ErrorsNamedTest, TheWizardSaysItInItsOwnWords) {
        "The logic pack has no ExportMR.sums: its integrity cannot be checked: /srv/p"},
       {Error(2, "ShowLogicPackDetails - Log File Missing ExportMR.log", pack),
        "The folder /srv/packs/ExportedRules/30-ACC10-ACCX2-M is not a logic pack: it has no ExportMR.log"},
-      {Error(899, "Unspecified Error : --LoadToMAP150-- 53   File not found", pack),
+      {Error(899, TrapHead::Import, "LoadToMAP150", Error(53, "File not found", pack)),
        "File not found: /srv/packs/ExportedRules/30-ACC10-ACCX2-M"},
       {Error(100, "Import Migration Profile - qzddi100.dat file is not having enough data or file is corrupted"),
        "The pack file qzddi100.dat is cut short or damaged"},

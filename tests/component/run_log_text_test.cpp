@@ -109,6 +109,8 @@ std::vector<RunLogRow> Rows() {
       {{.kind = Kind::RolledBack}, "Import rolled back: the store is unchanged."},
       {{.kind = Kind::DryRunRolledBack}, "Dry run done and rolled back: the store is unchanged."},
       {{.kind = Kind::Failure, .error = locked}, locked.text()},
+      {{.kind = Kind::Failure, .error = Error(999, TrapHead::ImportTransaction, "ValidateAndImportEx", denied)},
+       "UnSpecified Error : --ValidateAndImportEx--70   Permission denied"},
       {{.kind = Kind::Trap, .procedure = "ImportApplicationsFromLogicPack", .error = denied},
        "ImportApplicationsFromLogicPack : \r\nPermission denied70"},
       {{.kind = Kind::Unexpected, .error = Error(91, "Object variable or With block variable not set")},

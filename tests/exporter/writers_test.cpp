@@ -15,6 +15,7 @@
 #include "exporter/library_writers.h"
 #include "exporter/rows_in_object_order.h"
 #include "exporter/rule_table_writers.h"
+#include "pack/component_text.h"
 #include "support/store_builder.h"
 #include "support/temp_folder.h"
 
@@ -65,7 +66,7 @@ TEST_F(Writers, EachApplicationGetsTheTablesOfItsKind) {
   for (const char* appl : {"CRMX", "WIDE", "NOEX"}) store.Add("qzlgy150", {{"appl", appl}});
   r = {};
   for (const char* table : {"qzddi100", "qzddi101", "qzddi150", "qzlgy150"})
-    EXPECT_TRUE(AppData(table, "ERPB|CRMX|WIDE|NOEX")) << table << r.Error.ErrorDescription;
+    EXPECT_TRUE(AppData(table, "ERPB|CRMX|WIDE|NOEX")) << table << r.Error.text();
   EXPECT_EQ(r.ApplicationList, "ERPB\r\nCRMX\r\nWIDE\r\nNOEX\r\n");
   EXPECT_EQ(r.DataFileList, "qzddi100ERPB.dat\r\nqzddi100CRMX.dat\r\nqzddi100WIDE.dat\r\nqzddi100NOEX.dat\r\n"
                             "qzddi101ERPB.dat\r\nqzddi150CRMX.dat\r\nqzlgy150ERPB.dat\r\n");
@@ -113,8 +114,8 @@ TEST_F(Writers, EachAppDataWriterAnswersAnApplicationWithoutRowsInItsOwnWay) {
     SCOPED_TRACE(row.table + " " + row.selection);
     Fresh();
     EXPECT_EQ(AppData(row.table, row.selection), row.result);
-    EXPECT_EQ(r.Error.ErrorNumber, row.number);
-    EXPECT_EQ(r.Error.ErrorDescription, row.text);
+    EXPECT_EQ(r.Error.number(), row.number);
+    EXPECT_EQ(pack::ComponentDescription(r.Error.value()), row.text);
     EXPECT_EQ(r.DataFileList, row.data_files);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(ctx.PackFolder), {}),
               std::count(row.data_files.begin(), row.data_files.end(), '\n'));
@@ -176,12 +177,8 @@ TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
     SCOPED_TRACE(row.name);
     r = {};
     EXPECT_FALSE(row.run());
-    EXPECT_EQ(r.Error.ErrorNumber, 999);
-    if (row.text.ends_with("   ")) {
-      EXPECT_THAT(r.Error.ErrorDescription, ::testing::StartsWith(row.text));
-    } else {
-      EXPECT_EQ(r.Error.ErrorDescription, row.text);
-    }
+    const std::string said = std::to_string(r.Error.number()) + " " + pack::ComponentDescription(r.Error.value());
+    EXPECT_TRUE(row.text.ends_with("   ") ? said.starts_with("999 " + row.text) : said == "999 " + row.text) << said;
     EXPECT_EQ(r.DataFileList, row.data_files);
     if (!row.data_files.empty()) { EXPECT_EQ(Read(row.data_files.substr(0, row.data_files.size() - 2)), ""); }
   }

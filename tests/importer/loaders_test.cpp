@@ -10,6 +10,7 @@
 #include "import_fixture.h"
 #include "importer/loaded_records.h"
 #include "importer/loaders.h"
+#include "pack/component_text.h"
 #include "pack/record_writer.h"
 #include "store/open.h"
 #include "store/saved_rows.h"
@@ -87,11 +88,11 @@ TEST_F(LoaderTest, ValuesAreTrimmedConvertedAndDatedByTheLoadersRules) {
   Write(pack::kQzmap130, {Record(pack::kQzmap130, {{"qury", "\r\n\r\nselect 1\r\n"}, {"icod", " I "}})});
   Write(pack::kQzmap140, {Record(pack::kQzmap140, {{"dnum", "17"}, {"type", " 3 "}})});
   Write(pack::kQzmap160, {Record(pack::kQzmap160, {{"func", "IF(A,B)\r\nEND"}})});
-  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.text();
   // The mapping object export leaves the :LDAT: line out: the time of loading.
   Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"tflno", "0030"}})}, {.with_ldat = false});
   Write(pack::kQzmap130, {}), Write(pack::kQzmap140, {}), Write(pack::kQzmap160, {});
-  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.text();
   // Packs not for synchronisation take the importing user.
   EXPECT_EQ(store_->Rows("select tflno, ldat, prtx, comt, txtn, stat, vari, stbl, isms, logn, lusr from qzmap120"),
             (Table{{"0010", "2024-03-14 13:05:09", "a\r\n", "NULL", "123", "A", "V1\r\n  V2 ", "T1", "0", "NULL", "jdoe"},
@@ -106,7 +107,7 @@ TEST_F(LoaderTest, ValuesAreTrimmedConvertedAndDatedByTheLoadersRules) {
   store_->Exec("delete from qzmap120");
   s_->r.Manifest.for_sync = true;
   Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"isms", " Y "}, {"logn", " asmith "}, {"lusr", "bjones "}})}, {.for_sync = true});
-  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.text();
   EXPECT_EQ(store_->Rows("select isms, logn, lusr from qzmap120"), (Table{{"Y", "asmith", "bjones"}}));
   // An isms line without its tag is taken whole.
   store_->Exec("delete from qzmap120");
@@ -114,7 +115,7 @@ TEST_F(LoaderTest, ValuesAreTrimmedConvertedAndDatedByTheLoadersRules) {
   WriteLines("Qzmap120.dat", {"MO", ":MPRF:40", ":VERS:X40", ":RELE:c", ":CUST:ab1", ":TCPAC:SALES", ":TCMOD:ORDHDR",
                               ":TFLNO:0010", ":LDAT:2024-03-14 13:05:09", ":PRTX:START", "rule", ":PRTX:END", ":STAT:A",
                               ":VARI:V", ":STBL:T", ":COMT:START", "", ":COMT:END", ":TEXT:", "t", ":TEXT:END", " N "});
-  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.text();
   EXPECT_EQ(store_->Rows("select isms, prtx from qzmap120"), (Table{{" N ", "rule"}}));
 
   Write(pack::kQzmap110, {Record(pack::kQzmap110, {{"tflno", "0010"}, {"pexp", "0"}, {"sdat", "3/14/2024"}}),
@@ -127,7 +128,7 @@ TEST_F(LoaderTest, ValuesAreTrimmedConvertedAndDatedByTheLoadersRules) {
   std::filesystem::remove(s_->o.Path + "/qzmap175.dat");
   Write(pack::kQzmap175, {Record(pack::kQzmap175, {{"revi", "9"}, {"logn", " asmith "}})});
   std::filesystem::rename(s_->o.Path + "/qzmap175.dat", s_->o.Path + "/Qzmap175.dat");
-  ASSERT_TRUE(LoadRevisions()) << s_->r.Error.ErrorDescription;
+  ASSERT_TRUE(LoadRevisions()) << s_->r.Error.text();
   EXPECT_EQ(store_->Rows("select tflno, revi, pexp, sdat from qzmap110"),
             (Table{{"0010", "2", "0", "2024-03-14 00:00:00"}, {"0020", "4", "1", "2024-03-14 13:05:09"},
                    {"0030", "2", "NULL", "2024-03-14 13:05:09"}}));
@@ -160,8 +161,8 @@ TEST_F(LoaderTest, AFailureNamesItsCauseAndLeavesTheRowsBeforeIt) {
     Renew("fail" + counted);
     spoil();
     EXPECT_FALSE(head == kRevisionHead ? LoadRevisions() : LoadCurrent());
-    EXPECT_EQ(s_->r.Error.ErrorNumber, 899);
-    EXPECT_THAT(s_->r.Error.ErrorDescription, AllOf(StartsWith(head + text), HasSubstr(also)));
+    EXPECT_EQ(s_->r.Error.number(), 899);
+    EXPECT_THAT(pack::ComponentDescription(s_->r.Error.value()), AllOf(StartsWith(head + text), HasSubstr(also)));
     EXPECT_EQ(Committed(counted), committed);
     EXPECT_FALSE((*store_)->InTransaction());
   }
@@ -177,7 +178,7 @@ TEST_F(LoaderTest, RowsOfCommittedBatchesStayAndACallersTransactionIsNeverCommit
   records.push_back(Record(pack::kQzmap140, {{"fdnm", "AFTER"}}));
   Write(pack::kQzmap140, records);
   EXPECT_FALSE(LoadCurrent());
-  EXPECT_EQ(s_->r.Error.ErrorDescription, kCurrentHead + "13   Type mismatch");
+  EXPECT_EQ(pack::ComponentDescription(s_->r.Error.value()), kCurrentHead + "13   Type mismatch");
   EXPECT_EQ(Committed("qzmap140"), before);
   EXPECT_EQ(Committed("qzmap140 where fdnm in ('BAD', 'AFTER')"), 0);
 
@@ -185,7 +186,7 @@ TEST_F(LoaderTest, RowsOfCommittedBatchesStayAndACallersTransactionIsNeverCommit
   Write(pack::kQzmap120, {Record(pack::kQzmap120, {{"tcpac", "O'BRIEN"}, {"txtn", "it's"}})});
   s_->r.HeaderMap = {"7_X31_b_zz1", "12_X'5_d'_c'd"};
   (*store_)->Execute("begin");
-  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.text();
   EXPECT_TRUE((*store_)->InTransaction());
   EXPECT_EQ(store_->Rows("select vers, rele, cust, tcpac, txtn from qzmap120"),
             (Table{{"X'5", "d'", "c'd", "O'BRIEN", "it's"}}));
@@ -214,7 +215,7 @@ TEST_F(LoaderTest, AColumnARecordLeavesUnsetKeepsTheTablesDefault) {
   for (const auto& [tcpac, comt] : {std::pair{"P1", "Checked"}, {"P2", ""}, {"P3", " "}, {"P4", "Checked"}, {"P5", ""}})
     records.push_back(Record(pack::kQzmap120, {{"tcpac", tcpac}, {"comt", comt}}));
   Write(pack::kQzmap120, records);
-  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.ErrorDescription;
+  ASSERT_TRUE(LoadCurrent()) << s_->r.Error.text();
   EXPECT_EQ(store_->Rows("select tcpac, comt, isms from qzmap120 order by tcpac"),
             (Table{{"P1", "Checked", "N"}, {"P2", "none given", "N"}, {"P3", "none given", "N"}, {"P4", "Checked", "N"},
                    {"P5", "none given", "N"}}));

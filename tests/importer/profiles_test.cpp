@@ -105,7 +105,7 @@ TEST_F(ProfilesTest, EachPackProfileTakesAFreeVrcAndTheRuleLoadersFollowIt) {
     for (const auto& [mprf, vers, cust, pair] : row.stored)
       StoreProfile(mprf, vers, cust, pair, pair == "LGA" ? "EXB" : "EXC");
     Prepare(row.choices, row.lines);
-    ASSERT_TRUE(Run()) << s_->r.Error.ErrorDescription;
+    ASSERT_TRUE(Run()) << s_->r.Error.text();
     EXPECT_EQ(Joined(), row.joined);
     std::string numbers;
     for (const auto& c : row.choices) numbers += "," + std::to_string(c.target);
@@ -164,8 +164,8 @@ TEST_F(ProfilesTest, UpdateVersionsRunThroughTheirSequenceAndRunOut) {
   StoreProfile(10, "X30", "ab1", "LGB", "EXC");
   Prepare({{5, 41, 10}}, {{5, "X41"}});
   EXPECT_FALSE(Run());
-  EXPECT_EQ(s_->r.Error.ErrorNumber, Number(Ours::UpdateVrcExhausted));
-  EXPECT_EQ(s_->r.Error.ErrorDescription, std::string(DefaultText(Ours::UpdateVrcExhausted)) + ": 41_X41_c_ab1");
+  EXPECT_EQ(s_->r.Error.number(), Number(Ours::UpdateVrcExhausted));
+  EXPECT_EQ(s_->r.Error.text(), std::string(DefaultText(Ours::UpdateVrcExhausted)) + ": 41_X41_c_ab1");
   EXPECT_EQ(store_->Count("select count(*) from qzmap100 where mprf = 41"), 0);
 }
 
@@ -197,8 +197,8 @@ TEST_F(ProfilesTest, HeaderImportFailures) {
     rows[k].spoil();
     const auto map = s_->r.HeaderMap;
     EXPECT_EQ(Run(), rows[k].result);
-    EXPECT_EQ(s_->r.Error.ErrorNumber, 100);
-    EXPECT_EQ(s_->r.Error.ErrorDescription, rows[k].text);
+    EXPECT_EQ(s_->r.Error.number(), 100);
+    EXPECT_EQ(s_->r.Error.text(), rows[k].text);
     EXPECT_EQ(store_->Rows("select mprf, cust from qzmap100 where mprf >= 40"), rows[k].headers);
     EXPECT_EQ(s_->r.HeaderMap, map);
   }
@@ -239,11 +239,11 @@ class ChainTest : public ProfilesTest {
 TEST_F(ChainTest, ChainFailuresHaveTheirNumbers) {
   Levels();
   EXPECT_FALSE(Import(50, {"X44U", "02", "ACME"}, 2, {"X43U", "02", "ACME"}));
-  EXPECT_EQ(s_->r.Error.ErrorNumber, 802);
-  EXPECT_EQ(s_->r.Error.ErrorDescription, "Error : --InsertInMap101-- Parent Profile is missing");
+  EXPECT_EQ(s_->r.Error.number(), 802);
+  EXPECT_EQ(s_->r.Error.text(), "Error : --InsertInMap101-- Parent Profile is missing");
   EXPECT_EQ(Chain(50), (Table{{"1", "X44U", "50"}}));  // the level-one row was written first
   EXPECT_EQ(GetDerivedProfiles(s_->cx, s_->r.Error, "ten"), "");
-  EXPECT_EQ(s_->r.Error.ErrorDescription, "Unspecified Error : --GetDerivedProfiles-- 13   Type mismatch");
+  EXPECT_EQ(s_->r.Error.value().procedure() + ": " + s_->r.Error.text(), "GetDerivedProfiles: Type mismatch");
   // The depth and the parent look-up are not trapped.
   store_->Exec("drop table qzmap101");
   int32_t mprf = 0, parent = 20, depth = 0;
@@ -275,8 +275,8 @@ TEST_F(ChainTest, DescendantsOfAMovedProfileKeepTheirLowerRowsAndTakeTheNewUpper
   auto chains = Move20(3, kMiddle);
   store_->Exec("update qzmap101 set pprf = 20 where mprf = 5 and levl = 2");
   EXPECT_FALSE(AdjustDerivedChains(s_->cx, s_->r.Error, chains));
-  EXPECT_EQ(s_->r.Error.ErrorNumber, Number(Ours::ChainTooLong));
-  EXPECT_NE(s_->r.Error.ErrorDescription.find("profile 20"), std::string::npos) << s_->r.Error.ErrorDescription;
+  EXPECT_EQ(s_->r.Error.number(), Number(Ours::ChainTooLong));
+  EXPECT_NE(s_->r.Error.text().find("profile 20"), std::string::npos) << s_->r.Error.text();
   parent = 30;
   EXPECT_EQ(ErrorOf([&] { (void)GetDepthOfProfile(s_->cx, mprf, parent, depth); }), Number(Ours::ChainTooLong));
 }

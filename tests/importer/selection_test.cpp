@@ -159,10 +159,10 @@ TEST_F(SelectionTest, TheDevelopmentVrcIsEmptyForAProfileTheFileDoesNotList) {
   std::filesystem::remove(Pack() + "/Qzmap105.dat");
   int32_t mprf = 5;
   EXPECT_FALSE(importer::GetDevelopmentVRC(s_->o, s_->cx, s_->r.Manifest, s_->r.Error, mprf, vrc));
-  EXPECT_EQ(std::to_string(s_->r.Error.NumberAsRead()) + s_->r.Error.ErrorDescription, "299Could Not get Development VRC");
+  EXPECT_EQ(std::to_string(s_->r.Error.NumberAsRead()) + s_->r.Error.text(), "299Could Not get Development VRC");
   s_->r.Manifest.revisions = false;
   EXPECT_FALSE(importer::GetDevelopmentVRC(s_->o, s_->cx, s_->r.Manifest, s_->r.Error, mprf, vrc));
-  EXPECT_EQ(s_->r.Error.ErrorDescription, "The profile is not SCM Enabled.");
+  EXPECT_EQ(s_->r.Error.text(), "The profile is not SCM Enabled.");
 }
 
 }  // namespace
