@@ -1,6 +1,8 @@
 // The system seam: what a failing write or a full disk does to the files
 // above it (FaultEnv), and the machine's own Env: private files, child
-// processes and what they write, the kinds of entries a folder holds. What
+// processes and what they write, the kinds of entries a folder holds; a
+// library loaded on demand (the entry, or the reason it was not found in
+// words that name what is missing); and the second thread's queue. What
 // reading an entry gives: files_test.
 #include "kestrel/env.h"
 
@@ -9,9 +11,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <numeric>
+#include <string>
+#include <vector>
 
+#include "base/background_queue.h"
 #include "base/files.h"
+#include "kestrel/modules.h"
 #include "kestrel/registry.h"
 #include "support/error_of.h"
 #include "support/fault_env.h"
@@ -156,6 +164,74 @@ TEST(PosixEnvTest, ChildProcessesAndWhatTheyWrite) {
   EXPECT_GE(o.output.size(), 100u);
   EXPECT_LE(o.output.size(), 200u);
   EXPECT_EQ(o.output.substr(o.output.size() - 18), "row 2998\nrow 2999\n");
+}
+
+struct SystemLoad {
+  const char* soname;
+  const char* entry;
+  bool found;
+  const char* failure_names;  // a part of the failure's text, when not found
+};
+
+TEST(ModulesTest, SystemLibrariesByTheLoadersSearch) {
+  const SystemLoad rows[] = {
+      {"libc.so.6", "strlen", true, ""},
+      {"libc.so.6", "kestrel_no_such_entry", false, "kestrel_no_such_entry"},
+      {"libkestrel-no-such-library.so.1", "strlen", false, "libkestrel-no-such-library.so.1"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.soname) + " " + row.entry);
+    std::string failure;
+    void* address = LoadSystemLibraryEntry(row.soname, row.entry, failure);
+    if (row.found) {
+      ASSERT_NE(address, nullptr) << failure;
+      // The entry itself, not the library's handle: it can be called.
+      using Strlen = size_t (*)(const char*);
+      EXPECT_EQ(reinterpret_cast<Strlen>(address)("kestrel"), 7u);
+      EXPECT_EQ(failure, "");
+    } else {
+      EXPECT_EQ(address, nullptr);
+      EXPECT_NE(failure.find(row.failure_names), std::string::npos) << failure;
+    }
+  }
+}
+
+TEST(ModulesTest, OurLibrariesAreLookedForBesideLibkestrel) {
+  // A system library's name is not one of ours: beside libkestrel.so there is
+  // no libc, and the failure says where it looked.
+  std::string failure;
+  EXPECT_EQ(LoadLibraryEntry("libc.so.6", "strlen", failure), nullptr);
+  EXPECT_NE(failure.find("/libc.so.6"), std::string::npos) << failure;
+}
+
+// The second thread's queue: every job runs once, in the order given, by the
+// time Drain returns, whether it was small (the thread left asleep for it) or
+// not; a giver that fills the queue with small jobs is never left waiting for
+// a thread nobody woke. A fault here hangs the test rather than failing it.
+TEST(BackgroundQueueTest, EveryJobRunsInOrderByDrainSmallOrNot) {
+  const struct { size_t max_queued; int every_nth_large; } cases[] = {
+      {1, 0}, {2, 0}, {3, 0}, {5, 0},  // small jobs only
+      {3, 4}, {5, 7},                  // now and then one large
+      {3, 1},                          // large jobs only
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "queue of " << c.max_queued << ", every " << c.every_nth_large
+                                      << "th job large");
+    std::vector<int> ran;  // touched by the jobs alone until Drain returns
+    BackgroundQueue queue(c.max_queued);
+    for (int i = 0; i < 40; ++i) {
+      const bool small = c.every_nth_large == 0 || (i + 1) % c.every_nth_large != 0;
+      queue.Submit([&ran, i] { ran.push_back(i); }, small);
+      if (i == 12) {
+        queue.Drain();
+        EXPECT_EQ(ran.size(), 13u) << "jobs given before Drain ran by its return";
+      }
+    }
+    queue.Drain();
+    std::vector<int> all(40);
+    std::iota(all.begin(), all.end(), 0);
+    EXPECT_EQ(ran, all);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
-// Numbers and dates as the platform reads and writes them: the conversions
-// of a column value, the one written date form and the two forms readers
-// accept; and counts as a progress line shows them.
+// Numbers, dates and texts as the platform reads and writes them: the
+// conversions of a column value, the one written date form and the two forms
+// readers accept, counts as a progress line shows them, and stored bytes
+// shown as UTF-8 and typed back (every byte survives the trip; UTF-8 that
+// stands for no stored byte is refused).
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -9,6 +11,7 @@
 #include "base/error.h"
 #include "base/value.h"
 #include "kestrel/env.h"
+#include "kestrel/latin1.h"
 #include "kestrel/progress.h"
 #include "support/error_of.h"
 
@@ -99,6 +102,30 @@ TEST(DateTimeTest, TheRealClockReadsToday) {
   EXPECT_EQ(d.Year, local.tm_year + 1900);
   EXPECT_EQ(d.Month, local.tm_mon + 1);
   EXPECT_TRUE(ParseDateTime(FormatDateTime(d)).has_value());
+}
+
+TEST(Latin1, EveryByteComesBackFromItsUtf8) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+  const std::string utf8 = Latin1ToUtf8(all);
+  EXPECT_EQ(utf8.size(), 127u + 2 * 128u);
+  EXPECT_EQ(Utf8ToLatin1(utf8), all);
+  EXPECT_EQ(Utf8ToLatin1("M\xC3\xBCller & S\xC3\xB6hne"), "M\xFCller & S\xF6hne");
+}
+
+TEST(Latin1, Utf8WithoutAStoredByteIsRefused) {
+  struct Row {
+    const char* why;
+    std::string utf8;
+  };
+  const Row rows[] = {
+      {"a character beyond U+00FF (the euro sign)", "price \xE2\x82\xAC"},
+      {"a lead byte at the end", "caf\xC3"},
+      {"a lead byte without its continuation", "caf\xC3" "e"},
+      {"a continuation byte alone", "caf\xA9"},
+      {"the overlong form of a slash", "..\xC0\xAF"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(Utf8ToLatin1(r.utf8), std::nullopt) << r.why;
 }
 
 }  // namespace

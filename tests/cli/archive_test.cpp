@@ -151,6 +151,11 @@ TEST(PackArchiveTest, AnArchiveHoldsTheFolderPackByteForByte) {
     EXPECT_EQ(ls.exit_code, 0) << ls.err;
     EXPECT_THAT(ls.out, HasSubstr("\"pack\":\"" + t / name + "\""));
     EXPECT_THAT(ls.out, HasSubstr("\"sums\":{\"present\":true,\"match\":true"));
+    // diff tells an archive from a store file by its first bytes, whatever its name.
+    fs::copy_file(t / name, t / "copy");
+    EXPECT_EQ(RunKestrel({"diff", "--stat", t / "copy", d.store + ":30"}, {{"TMPDIR", t / "tmp"}}).out,
+              "equal: " + t / "copy" + " and " + d.store + ":30\n");
+    fs::remove(t / "copy");
     EXPECT_TRUE(fs::is_empty(t / "tmp"));
   }
   // Through a pipe the archive has the same length (the manifest's dates

@@ -68,17 +68,28 @@ TEST(ExportCommandTest, OptionsReachTheManifestAndThePack) {
   EXPECT_EQ(r.out, t / "env/ExportedRules/7-BAS-EXT-M\n") << r.err;
 }
 
-// On a terminal the export shows its progress on one line it clears at the
-// end, and an error after progress starts on the cleared line.
+// On a terminal each command that moves rows shows its progress on one line
+// it clears at the end, and an error after progress starts on the cleared line.
 TEST(ExportCommandTest, ProgressOnlyOnATerminalAndErrorsAfterIt) {
   const std::string root = SharedDemoPack().folder / "terminal/root";
   const Copies c = CopyDemo(SharedDemoPack().folder / "terminal");
   fs::create_directories(root);
-  RunResult r = RunOnTerminal({"export", "--store", c.store, "--profile", "30", "--root", root});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, root + "/ExportedRules/30-ACC10-ACCX2-M\n");
-  EXPECT_THAT(r.err, StartsWith("\r\x1b[Kqzddi100ACC10.dat: "));
-  EXPECT_THAT(r.err, ::testing::EndsWith("\r\x1b[K"));
+  // Stdout on the terminal too: the report starts on the cleared line.
+  const struct { std::vector<std::string> args; std::string first, report; } rows[] = {
+      {{"export", "--store", c.store, "--profile", "30", "--root", root}, "qzddi100ACC10.dat: ",
+       root + "/ExportedRules/30-ACC10-ACCX2-M\r\n"},
+      {{"import", c.pack, "--store", c.store, "--registry", c.registry, "--replace", "--no-undo"}, "",
+       "imported pack profile "},
+      {{"load-functions", c.pack, "--store", c.store, "--registry", c.registry}, "qzmap150: ", "0 of the "},
+  };
+  RunResult r;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.args[0]);
+    r = RunOnTerminal(row.args, true);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_THAT(r.err, StartsWith("\r\x1b[K" + row.first));
+    EXPECT_THAT(r.err, HasSubstr("\r\x1b[K" + row.report));
+  }
   // -q: no progress, even on a terminal.
   r = RunOnTerminal({"-q", "export", "--store", c.store, "--profile", "30", "--root", root, "--overwrite"});
   EXPECT_EQ(r.exit_code, 0);

@@ -4,7 +4,11 @@
 // bash code in the completion script.
 #include <gmock/gmock.h>
 
+#include <filesystem>
+
 #include "manual.h"
+#include "support/run_kestrel.h"
+#include "support/temp_folder.h"
 
 namespace kestrel::manual {
 namespace {
@@ -64,6 +68,63 @@ TEST(ManualTest, CompletionTakesOnlyPlainWordsFromTheTree) {
   EXPECT_THAT(script, HasSubstr("echo \"diff\"\n"));
   EXPECT_THAT(script, Not(HasSubstr("touch")));
   EXPECT_THAT(script, Not(HasSubstr("evil")));
+}
+
+
+// A command's page lists its own options, then those of the program it takes
+// after its name: each once (an option of its own wins over the program's of
+// that name), never --version, which only the program takes.
+TEST(ManualTest, ACommandsPageListsTheProgramsOptionsItTakesOnce) {
+  const Json program = Json::parse(R"json({"name": "kestrel", "commands": [], "options": [
+      {"names": ["-q", "--quiet"], "description": "say less"},
+      {"names": ["-v", "--verbose"], "description": "say more"},
+      {"names": ["--json"], "description": "the program's JSON"},
+      {"names": ["-V", "--version"], "description": "the version"}]})json");
+  const Json command = Json::parse(R"json({"name": "list", "usage": "kestrel list", "description": "List profiles",
+      "arguments": [], "options": [{"names": ["--json"], "description": "the command's JSON"}]})json");
+  const std::string page = CommandPage(program, command, {}, {}, "1.0");
+  const auto count = [&](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = page.find(text); at != std::string::npos; at = page.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("\\fB\\-\\-quiet\\fR"), 1u) << page;
+  EXPECT_EQ(count("\\fB\\-\\-verbose\\fR"), 1u) << page;
+  EXPECT_EQ(count("\\fB\\-\\-json\\fR"), 1u) << page;
+  EXPECT_THAT(page, HasSubstr("the command's JSON"));
+  EXPECT_THAT(page, Not(HasSubstr("the program's JSON")));
+  EXPECT_THAT(page, Not(HasSubstr("version")));
+}
+
+// The build's run of the writer: into a folder not there yet, every command's
+// page and the completion with its tables; run again over a page of a
+// command that is gone, that page goes.
+TEST(ManualTest, TheWriterMakesEveryPageAndTheCompletionAfresh) {
+  kestrel::testing::TempFolder t;
+  const std::string bin = KESTREL_BIN_DIR, source = KESTREL_SOURCE_DIR, man = t / "share/man1",
+                    completion = t / "kestrel.bash";
+  const auto write = [&] {
+    return kestrel::testing::RunProgram(bin + "/kestrel_manual",
+                                        {bin + "/kestrel", "9.8.7", source + "/docs/man", man,
+                                         source + "/src/cli/manual/completion.bash.in", completion});
+  };
+  auto r = write();
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const Json described = Json::parse(kestrel::testing::RunKestrel({"--describe"}).out);
+  for (const auto& command : described.at("commands")) {
+    const std::string page = man + "/kestrel-" + command.at("name").get<std::string>() + ".1";
+    EXPECT_THAT(kestrel::testing::ReadFile(page), HasSubstr("9.8.7")) << page;
+  }
+  EXPECT_THAT(kestrel::testing::ReadFile(man + "/kestrel.1"), HasSubstr(".TH KESTREL 1"));
+  const std::string script = kestrel::testing::ReadFile(completion);
+  EXPECT_THAT(script, HasSubstr("_kestrel_profiles()"));
+  EXPECT_THAT(script, HasSubstr("export) echo \""));
+  EXPECT_THAT(script, Not(HasSubstr("@KESTREL_TABLES@")));
+  kestrel::testing::WriteFile(man + "/kestrel-gone.1", ".TH KESTREL-GONE 1\n");
+  r = write();
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(man + "/kestrel-gone.1"));
+  EXPECT_TRUE(std::filesystem::exists(man + "/kestrel-export.1"));
 }
 
 }  // namespace

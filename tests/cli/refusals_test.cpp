@@ -145,6 +145,8 @@ const Refusal kRefusals[] = {
      {}, "cvi", kRewritten, 9047, {"\"accx2\" and \"ACCX2\" in "}, "Qzmap100.dat, line "},
     {"byte-order mark before the header file", [](const Copies& c) { Prepend(c.pack + "/Qzmap100.dat", "\xEF\xBB\xBF"); },
      {}, "cvi", kRewritten, 9008, {"Qzmap100.dat, line 1: the file starts with a UTF-8 byte-order mark"}, ""},
+    {"byte-order mark before a rule file", [](const Copies& c) { Prepend(c.pack + "/Qzmap120.dat", "\xEF\xBB\xBF"); },
+     {}, "cvi", kRewritten, 899, {"Qzmap120.dat, line 1: the file starts with a UTF-8 byte-order mark"}, "Qzmap120.dat, line 1"},
     {"empty manifest", [](const Copies& c) { WriteFile(c.pack + "/ExportMR.log", ""); }, {}, "c", kRewritten, 62,
      {"Input past end of file: ", "ExportMR.log is empty"}, ""},
     {"header profile number that is no number",

@@ -43,6 +43,8 @@ std::vector<RunLogRow> Rows() {
       {{.kind = Kind::PlanHeader},
        "Source Profile Number | Source Application | Target Application| Parent Profile Number "},
       {{.kind = Kind::PlanEntry, .index = 1, .profile = "20", .fields = {"LGA", "EXB", "10"}}, "1---->20|LGA|EXB|10"},
+      // An entry whose plan lacks its parent (a selection cut short) shows it empty.
+      {{.kind = Kind::PlanEntry, .index = 2, .profile = "30", .fields = {"LGA", "EXB"}}, "2---->30|LGA|EXB|"},
       {{.kind = Kind::DevelopmentVrcHeader}, "Development VRC"},
       {{.kind = Kind::DevelopmentVrc, .index = 0, .fields = {"V01", "R01", "CUST"}}, "0---->V01|R01|CUST"},
       {{.kind = Kind::DevelopmentVrc, .index = 3}, "3---->"},

@@ -260,14 +260,20 @@ TEST_F(ProfileExport, AChainCarriesEachProfilesOwnRules) {
   EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzlib100), "fdef"),
               ElementsAre("child fnTrim", "root fnRound", "root fnTrim"));
   // The manifest follows each rule table from its start to its end, the
-  // revision tables after the current ones.
+  // revision tables after the current ones, and notes each function library
+  // (current, then revised) exported between them.
   std::vector<std::string> steps;
   for (const std::string& line : LinesOf(Pack('M') + "/ExportMR.log"))
     if (line.starts_with("\tExporting Qzmap1") && line.find(" : ") != std::string::npos)
       steps.push_back(line.substr(0, line.find(" : ")));
+    else if (line.find("Exporting includes completed") != std::string::npos)
+      steps.push_back("includes");
   std::vector<std::string> expected;
-  for (const char* table : {"101", "120", "130", "140", "160", "170", "105", "110", "125", "135", "145", "165", "175"})
-    for (const char* end : {" Started", " Ended  "}) expected.push_back(std::string("\tExporting Qzmap") + table + end);
+  for (const char* table : {"101", "120", "130", "140", "160", "170", "", "105", "110", "125", "135", "145", "165", "175"})
+    if (*table == '\0')
+      expected.insert(expected.end(), {"includes", "includes"});
+    else
+      for (const char* end : {" Started", " Ended  "}) expected.push_back(std::string("\tExporting Qzmap") + table + end);
   EXPECT_EQ(steps, expected);
 }
 

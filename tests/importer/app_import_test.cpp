@@ -164,6 +164,11 @@ TEST(BatchRunnerTest, OnlyBcpLinesRunAndTheProgramComesFromTheEnvElseBesideOurs)
   const ComError failed = CaughtFrom([&] { RunBatchFile(env, t / "y.Bat", "/bin/false"); });
   EXPECT_EQ(failed.description(),
             "A bulk-load line failed: line 1 of " + (t / "y.Bat") + " (table t of s) exited with status 1");
+  // What the failing line said is kept, without its line ends.
+  WriteFile(t / "says", "#!/bin/sh\nprintf 'Error = [table t] refused row 7\\r\\n\\n'\nexit 3\n");
+  ::chmod((t / "says").c_str(), 0700);
+  const ComError said = CaughtFrom([&] { RunBatchFile(env, t / "y.Bat", t / "says"); });
+  EXPECT_TRUE(said.description().ends_with("Error = [table t] refused row 7")) << said.description();
 }
 
 // Our `bcp` on every store backend: a server store is named by its URI

@@ -16,6 +16,7 @@
 #include "importer/import_unit.h"
 #include "kestrel/run_log_text.h"
 #include "importer/transaction.h"
+#include "kestrel/interruption.h"
 #include "store/schema.h"
 
 namespace kestrel::testing {
@@ -99,6 +100,30 @@ TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
   const auto sorted = From(log, "Sorting array ...");
   EXPECT_THAT(sorted, ::testing::IsSupersetOf({"0---->10_X40_R1_base", "1---->20_X41U_R1_cu01"}));
   EXPECT_THAT(sorted, ::testing::Contains("Imported profiles: 10_X40_R1_base\x01" "20_X41U_R1_cu01"));
+}
+
+// A stop requested anywhere in the process (a signal's handler, a host)
+// ends the import of the component's class wherever it is: it fails with its
+// own number and the store comes out as it went in.
+TEST_F(WholeImportTest, AStopRequestedInTheProcessRollsTheImportBack) {
+  AddBranch(Demo());
+  const std::string pack = Export(Demo(), 20);
+  for (int at : {1, 20}) {
+    SCOPED_TRACE(at);
+    const auto before = Demo().Dump();
+    i_ = NewImport(Demo(), pack, Env::Default());
+    int reports = 0;
+    i_->SetProgress([&](const std::string&, int64_t, int64_t) {
+      if (++reports == at) RequestInterruption();
+    });
+    std::string details = Selection(*i_, kBranch);
+    std::string message;
+    EXPECT_FALSE(i_->ImportLogicPack(details, message));
+    ClearInterruption();
+    EXPECT_GE(reports, at);
+    EXPECT_EQ(i_->get_ErrorNumber(), Number(Ours::ImportInterrupted)) << i_->get_ErrorDescription();
+    EXPECT_EQ(Demo().Dump(), before);
+  }
 }
 
 // Temporary triggers on every table count the store's writes row by row; the

@@ -151,83 +151,51 @@ TEST(PackSumsTest, LinesEndAtCrLfOnlyAlsoAcrossTheReadingPieces) {
 
 TEST(PackSumsTest, AFileKeepsItsMeasureOnlyWhenEveryByteOfItPassedTheWriter) {
   const std::string content = ":MPRF:10\x01:SAPP:ACC10\r\n:MPRF:20\x01:SAPP:ACCX2\r\n";
-  // The steps may hand back a writer they leave open.
-  using Steps = std::function<std::unique_ptr<WritableFile>(MeasuringEnv&, const std::string&)>;
   auto write = [&](MeasuringEnv& env, const std::string& path, WriteMode mode) {
     auto out = env.OpenForWriting(path, mode);
     out->Append(content);
     out->Close();
   };
+  constexpr WriteMode kReplace = WriteMode::Replace, kAppend = WriteMode::Append;
+  // The steps may leave a writer open in `open`.
+  using Steps = std::function<void(MeasuringEnv&, const std::string&, std::unique_ptr<WritableFile>& open)>;
   const struct { std::string what; Steps steps; bool kept; } rows[] = {
-      {"written and closed", [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
-         write(e, p, WriteMode::Replace);
-         return nullptr;
-       },
+      {"written and closed", [&](MeasuringEnv& e, auto& p, auto&) { write(e, p, kReplace); }, true},
+      {"written privately", [&](MeasuringEnv& e, auto& p, auto&) { write(e, p, WriteMode::ReplacePrivate); }, true},
+      {"replaced after an append", [&](MeasuringEnv& e, auto& p, auto&) { write(e, p, kAppend), write(e, p, kReplace); },
        true},
-      {"written privately", [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
-         write(e, p, WriteMode::ReplacePrivate);
-         return nullptr;
-       },
-       true},
-      {"replaced after an append",
-       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
-         write(e, p, WriteMode::Append);
-         write(e, p, WriteMode::Replace);
-         return nullptr;
-       },
-       true},
-      {"appended to",
-       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
-         write(e, p, WriteMode::Replace);
-         write(e, p, WriteMode::Append);
-         return nullptr;
-       },
-       false},
+      {"appended to", [&](MeasuringEnv& e, auto& p, auto&) { write(e, p, kReplace), write(e, p, kAppend); }, false},
       {"still open",
-       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
-         write(e, p, WriteMode::Replace);
-         auto open = e.OpenForWriting(p, WriteMode::Replace);
+       [&](MeasuringEnv& e, auto& p, auto& open) {
+         write(e, p, kReplace);
+         open = e.OpenForWriting(p, kReplace);
          open->Append(content);
-         return open;
        },
        false},
-      {"dropped unclosed",
-       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
-         e.OpenForWriting(p, WriteMode::Replace)->Append(content);
-         return nullptr;
-       },
+      {"dropped unclosed", [&](MeasuringEnv& e, auto& p, auto&) { e.OpenForWriting(p, kReplace)->Append(content); },
        false},
       {"two writers at once",
-       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
-         auto first = e.OpenForWriting(p, WriteMode::Replace);
-         write(e, p, WriteMode::Replace);
+       [&](MeasuringEnv& e, auto& p, auto&) {
+         auto first = e.OpenForWriting(p, kReplace);
+         write(e, p, kReplace);
          first->Append("x");
          first->Close();
-         return nullptr;
        },
        false},
       {"renamed away and back",
-       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
-         write(e, p, WriteMode::Replace);
-         write(e, p + ".old", WriteMode::Replace);
+       [&](MeasuringEnv& e, auto& p, auto&) {
+         write(e, p, kReplace), write(e, p + ".old", kReplace);
          e.RenameFile(p + ".old", p);
-         return nullptr;
        },
        false},
       {"deleted",
-       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
-         write(e, p, WriteMode::Replace);
+       [&](MeasuringEnv& e, auto& p, auto&) {
+         write(e, p, kReplace);
          e.DeleteFile(p);
          WriteFile(p, content);
-         return nullptr;
        },
        false},
-      {"forgotten at the start of a run",
-       [&](MeasuringEnv& e, const std::string& p) -> std::unique_ptr<WritableFile> {
-         write(e, p, WriteMode::Replace);
-         e.ForgetClosed();
-         return nullptr;
-       },
+      {"forgotten at the start of a run", [&](MeasuringEnv& e, auto& p, auto&) { write(e, p, kReplace), e.ForgetClosed(); },
        false},
   };
   for (const auto& row : rows) {
@@ -235,7 +203,8 @@ TEST(PackSumsTest, AFileKeepsItsMeasureOnlyWhenEveryByteOfItPassedTheWriter) {
     TempFolder pack;
     const std::string path = pack / "Qzmap120.dat";
     MeasuringEnv env(Env::Default());
-    const std::unique_ptr<WritableFile> open = row.steps(env, path);
+    std::unique_ptr<WritableFile> open;
+    row.steps(env, path, open);
     const std::optional<FileSum> measured = env.Measured(path);
     ASSERT_EQ(measured.has_value(), row.kept);
     if (!measured) continue;

@@ -1,10 +1,12 @@
-// Every statement builder: its T-SQL text, which must stay byte for byte as
-// the component always wrote it, and its SQLite and PostgreSQL renderings run
-// against the schema on a small store, where each must find or change the
-// rows it should.
+// The schema's tables and column types, and every statement builder: its
+// T-SQL text, which must stay byte for byte as the component always wrote
+// it, and its SQLite and PostgreSQL renderings run against the schema on a
+// small store, where each must find or change the rows it should.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <set>
 
 #include "base/error.h"
 #include "store/backends.h"
@@ -329,6 +331,29 @@ TEST(StatementsTest, ALockNotHadNamesTheTablesOfItsStatement) {
   EXPECT_EQ(e.number(), 9031);
   EXPECT_EQ(e.description(),
             "The store is locked by another program: table qzmap100 of postgresql://kestrel:***@db/profiles (waited 2.5 s)");
+}
+
+// The column types the component relies on; profile and application tables as the
+// movers expect them.
+TEST(SchemaTest, TablesColumnsAndTypes) {
+  const auto has = [](std::string_view table, std::string_view column) {
+    return std::ranges::count(FindTable(table)->ColumnNames(), column) == 1;
+  };
+  for (std::string_view name : ProfileTables()) EXPECT_TRUE(has(name, "mprf")) << name;
+  EXPECT_FALSE(has("qzmap120", "pexp"));
+  EXPECT_EQ(FindTable("qzmap999"), nullptr);
+  const std::set<std::string_view> integers{"mprf", "levl", "deph", "extn", "dnum", "type", "revi", "pexp", "pprf"};
+  for (const auto& t : Tables())
+    for (const auto& c : t.columns) {
+      const bool binary = (t.name == "qzmap100" && c.name == "ownr") || (t.name.substr(0, 5) == "qzusr" && c.name != "dsca");
+      EXPECT_EQ(c.type, binary ? ColumnType::Binary : integers.count(c.name) ? ColumnType::Integer : ColumnType::Text)
+          << t.name << "." << c.name;
+    }
+  // Application tables move by position: the code first, never last.
+  for (std::string_view name : ApplicationTables()) {
+    EXPECT_EQ(FindTable(name)->columns.front().name, "appl") << name;
+    EXPECT_NE(FindTable(name)->columns.back().name, "appl") << name;
+  }
 }
 
 }  // namespace
