@@ -56,13 +56,9 @@ const std::string& clsImport::RefusedAt() const { return state_->results_.Refuse
 const std::string& clsImport::RunLogPath() const { return state_->context_.ImportLogPath; }
 
 void clsImport::Create() {
-  try {
-    state_->context_.InstallationPath = kestrel::importer::InstallationFolder(state_->context_);
-  } catch (const kestrel::Error& e) {
-    // The failure stays readable through ErrorNumber and ErrorDescription.
-    state_->results_.Error.Set(e.number(), e.description());
-    throw;
-  }
+  // A failure here ends the construction: it reaches the host as the
+  // constructor's exception, as the object it would be read from is gone.
+  state_->context_.InstallationPath = kestrel::importer::InstallationFolder(state_->context_);
   state_->context_.ImportLogPath = kestrel::files::Join(state_->context_.TempFolder(), "importmr.log");
 }
 
