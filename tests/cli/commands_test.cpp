@@ -9,6 +9,7 @@
 #include <cctype>
 #include <map>
 #include <optional>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -488,6 +489,18 @@ TEST(ListLsTest, TreeAndPackListing) {
     r = RunOnTerminal({"list", "--store", demo.store}, true, {{"LC_ALL", locale}});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_THAT(r.err, HasSubstr("  Customer update for " + description + "  "));
+    // The last column starts at one place on every line, counted in the
+    // characters the terminal shows.
+    std::set<size_t> starts;
+    for (size_t at = 0, end; (end = r.err.find("\r\n", at)) != std::string::npos; at = end + 2) {
+      const std::string line = r.err.substr(at, end - at);
+      const size_t rules = std::min(line.find("Rules"), line.find("qzmap110="));
+      if (rules == std::string::npos) continue;
+      const bool utf8 = locale == "C.UTF-8";
+      starts.insert(std::count_if(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(rules),
+                                  [&](char ch) { return !utf8 || (static_cast<unsigned char>(ch) & 0xC0) != 0x80; }));
+    }
+    EXPECT_EQ(starts.size(), 1u) << r.err;
   }
   r = RunKestrel({"list", "--store", demo.store, "--tree", "--json"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
