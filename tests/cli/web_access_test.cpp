@@ -40,6 +40,8 @@ TEST(WebAccess, ChecksEveryRequest) {
       {"an import from the page", {"POST", "/api/import", "127.0.0.1:8123", own, "same-origin", bearer, json}, 0},
       {"an import by the other name", {"POST", "/api/import", "localhost:8123", "http://localhost:8123", "", bearer,
                                        "Application/JSON; charset=utf-8"}, 0},
+      {"a JSON type with blanks before its parameters", {"POST", "/api/export", "127.0.0.1:8123", own, "", bearer,
+                                                         "application/json \t; charset=utf-8"}, 0},
       {"an import without the token", {"POST", "/api/import", "127.0.0.1:8123", own, "same-origin", "", json}, 403},
       {"a page's submission to the page", {"POST", "/", "127.0.0.1:8123", own, "same-origin", "", json}, 403},
       {"an import from another port", {"POST", "/api/import", "127.0.0.1:8123", "http://127.0.0.1:8124", "", bearer, json}, 403},
