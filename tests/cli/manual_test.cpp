@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "manual.h"
 #include "support/run_kestrel.h"
@@ -75,13 +77,17 @@ TEST(ManualTest, CompletionTakesOnlyPlainWordsFromTheTree) {
 // after its name: each once (an option of its own wins over the program's of
 // that name), never --version, which only the program takes.
 TEST(ManualTest, ACommandsPageListsTheProgramsOptionsItTakesOnce) {
-  const Json program = Json::parse(R"json({"name": "kestrel", "commands": [], "options": [
-      {"names": ["-q", "--quiet"], "description": "say less"},
-      {"names": ["-v", "--verbose"], "description": "say more"},
-      {"names": ["--json"], "description": "the program's JSON"},
-      {"names": ["-V", "--version"], "description": "the version"}]})json");
-  const Json command = Json::parse(R"json({"name": "list", "usage": "kestrel list", "description": "List profiles",
-      "arguments": [], "options": [{"names": ["--json"], "description": "the command's JSON"}]})json");
+  // In the shape `kestrel --describe` gives: every key present.
+  const auto option = [](std::vector<std::string> names, const std::string& description) {
+    return Json{{"names", names}, {"description", description}, {"placeholder", ""}, {"repeatable", false},
+                {"required", false}};
+  };
+  const Json program{{"name", "kestrel"}, {"description", ""}, {"footer", ""}, {"usage", ""}, {"arguments", Json::array()},
+                     {"commands", Json::array()},
+                     {"options", {option({"-q", "--quiet"}, "say less"), option({"-v", "--verbose"}, "say more"),
+                                  option({"--json"}, "the program's JSON"), option({"-V", "--version"}, "the version")}}};
+  const Json command{{"name", "list"}, {"usage", "kestrel list"}, {"description", "List profiles"}, {"footer", ""},
+                     {"group", ""}, {"arguments", Json::array()}, {"options", {option({"--json"}, "the command's JSON")}}};
   const std::string page = CommandPage(program, command, {}, {}, "1.0");
   const auto count = [&](const std::string& text) {
     size_t n = 0;
