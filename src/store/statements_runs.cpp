@@ -8,7 +8,7 @@
 namespace kestrel::store {
 
 std::string CreateRunsTable(Dialect d) {
-  // The undo copy is a pack archive: bytes, NUL bytes among them.
+  // One row a run; its undo copy lives in kestrel_run_pieces, `pieces` of it.
   const bool server = d == Dialect::Postgres;
   return fmt::format(
       "create table if not exists kestrel_runs (id {} primary key, started text not null, usr text, pack text, "
