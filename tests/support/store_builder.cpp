@@ -7,6 +7,7 @@
 #include "base/cipher.h"
 #include "kestrel/store.h"
 #include "store/demo_data.h"
+#include "store/statement.h"
 
 namespace kestrel::testing {
 namespace {
@@ -51,17 +52,18 @@ void StoreBuilder::AddObject(const std::string& appl, int extn, const TestObject
 }
 
 void StoreBuilder::AddProfile(const TestProfile& p, const std::vector<const TestProfile*>& ancestors) const {
-  std::string owner = "NULL";
-  if (p.owner) {
-    std::string enciphered;
-    EncipherForStore(*p.owner, enciphered);
-    owner = "cast(" + Q(enciphered) + " as blob)";
-  }
+  // The owner's enciphered form is bound as bytes: its random salt may hold a
+  // backslash, which a server would read as an escape in a quoted binary.
+  std::string enciphered;
+  if (p.owner) EncipherForStore(*p.owner, enciphered);
   std::string base = p.base ? Q(p.base->vers) + "," + Q(p.base->rele) + "," + Q(p.base->cust) : "NULL,NULL,NULL";
-  conn_->Execute("insert into qzmap100 (mprf, sapp, tapp, vers, rele, cust, verf, relf, cusf, dsca, scme, deph, ownr, apln) "
-       "values (" + std::to_string(p.mprf) + "," + Q(p.sapp) + "," + Q(p.tapp) + "," + Q(p.vrc.vers) + "," +
-       Q(p.vrc.rele) + "," + Q(p.vrc.cust) + "," + base + ", 'Profile " + std::to_string(p.mprf) + "', " +
-       Q(p.scme) + ", " + std::to_string(ancestors.size() + 1) + ", " + owner + ", 'Conversion')");
+  auto insert = conn_->Prepare(
+      "insert into qzmap100 (mprf, sapp, tapp, vers, rele, cust, verf, relf, cusf, dsca, scme, deph, ownr, apln) "
+      "values (" + std::to_string(p.mprf) + "," + Q(p.sapp) + "," + Q(p.tapp) + "," + Q(p.vrc.vers) + "," +
+      Q(p.vrc.rele) + "," + Q(p.vrc.cust) + "," + base + ", 'Profile " + std::to_string(p.mprf) + "', " +
+      Q(p.scme) + ", " + std::to_string(ancestors.size() + 1) + ", " + conn_->Placeholder(1) + ", 'Conversion')");
+  insert->Bind(1, p.owner ? Value(enciphered) : Value(), true);
+  insert->Run();
   std::vector<const TestProfile*> chain{&p};
   chain.insert(chain.end(), ancestors.begin(), ancestors.end());
   for (size_t level = 0; level < chain.size(); ++level)
