@@ -73,6 +73,8 @@ TEST(TextReaderTest, LinesAndTheirNumbersByTheFilesLineEnds) {
       {"a configuration file", "[Lumo]\nIIS=5\r\nName=a\rb\n", true, {"[Lumo]", "IIS=5", "Name=a\rb"}},
       {"a line longer than a read", long_line + "\r\nnext\r\n", false, {long_line, "next"}},
       {"CR LF across two reads", split + "\r\nz\r\n", false, {split, "z"}},
+      // The last read leaves the first read's LF just past its CR, in the buffer.
+      {"a lone CR ending the file", "z\r\n" + split.substr(5) + "\r\nq\r", false, {"z", split.substr(5), "q\r"}},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.name);
