@@ -292,7 +292,8 @@ TEST_P(StoreConformance, RowsReadThroughAloneAreTheRowsAReadGives) {
 // Bound values find their rows: a quote is data, a text compares as text
 // ('7' is not '007'); values and places must pair up. Every byte from 1 to
 // 255 travels unchanged however it goes: put into a binary and a text column,
-// bound, quoted into the text; and a bound text finds it.
+// bound (to a binary column as text and as binary), quoted into the text; and
+// a bound text finds it.
 TEST_P(StoreConformance, BoundValuesAndEveryByteFrom1To255) {
   c_->Execute("insert into qzmap120 (mprf, vers, rele) values (7, 'X40', '007'), (7, 'O''Brien', '7'), "
               "(8, 'X40', '007')");
@@ -315,22 +316,32 @@ TEST_P(StoreConformance, BoundValuesAndEveryByteFrom1To255) {
   const std::string_view user[] = {"usrn", "dsca"};
   const Value both[] = {Value(bytes), Value(bytes)};
   c_->Insert("qzusr100", user)->Add(both);
-  auto st = c_->Prepare("insert into qzmap120 (mprf, comt) values (1, " + c_->Placeholder(1) + ")");
+  auto to_binary = c_->Prepare("insert into qzusr100 (usrn, dsca) values (" + p1 + ", 'bound')");
+  for (const bool as_blob : {false, true}) {
+    to_binary->Bind(1, Value(bytes), as_blob);
+    EXPECT_EQ(to_binary->Run(), 1);
+  }
+  to_binary.reset();
+  auto st = c_->Prepare("insert into qzmap120 (mprf, comt) values (1, " + p1 + ")");
   st->Bind(1, Value(bytes));
   st->Run();
   c_->Execute("insert into qzmap120 (mprf, comt) values (2, " + c_->Quote(bytes) + ")");
-  for (const std::string select : {"select usrn from qzusr100", "select dsca from qzusr100",
-                                   "select comt from qzmap120 where mprf = 1",
-                                   "select comt from qzmap120 where mprf = 2"}) {
+  const std::pair<std::string, int> selects[] = {{"select usrn from qzusr100", 3},
+                                                 {"select dsca from qzusr100 where dsca <> 'bound'", 1},
+                                                 {"select comt from qzmap120", 2}};
+  for (const auto& [select, count] : selects) {
     SCOPED_TRACE(select);
-    auto back = c_->OpenRecordset(select);
-    EXPECT_EQ(back->Fields(0), Value(bytes));
-    std::string_view view;
-    ASSERT_TRUE(back->ViewText(0, view));
-    EXPECT_EQ(view, bytes);
-    std::string appended;
-    back->AppendField(appended, 0);
-    EXPECT_EQ(appended, bytes);
+    int found = 0;
+    for (auto back = c_->OpenRecordset(select); !back->IsEOF(); back->MoveNext(), ++found) {
+      EXPECT_EQ(back->Fields(0), Value(bytes));
+      std::string_view view;
+      ASSERT_TRUE(back->ViewText(0, view));
+      EXPECT_EQ(view, bytes);
+      std::string appended;
+      back->AppendField(appended, 0);
+      EXPECT_EQ(appended, bytes);
+    }
+    EXPECT_EQ(found, count);
   }
   const std::string select =
       "select mprf, comt from qzmap120 where comt = " + c_->Placeholder(1) + " order by mprf";

@@ -484,30 +484,5 @@ TEST_P(StoreConformance, BulkLoadCountsTheRowsItAdds) {
   EXPECT_EQ(counts["qzddi160"].deleted, 0);
 }
 
-// A binary column takes every byte 1 to 255 from a bound value, bound as
-// text or as binary.
-TEST_P(StoreConformance, EveryByteFrom1To255ReachesABinaryColumnBound) {
-  std::string bytes;
-  for (int b = 1; b <= 255; ++b) bytes += static_cast<char>(b);
-  const struct {
-    std::string dsca;
-    bool as_blob;
-  } rows[] = {{"bound as text", false}, {"bound as binary", true}};
-  auto insert = c_->Prepare("insert into qzusr100 (usrn, dsca) values (" + c_->Placeholder(1) + ", " + c_->Placeholder(2) + ")");
-  for (const auto& row : rows) {
-    insert->Bind(1, Value(bytes), row.as_blob);
-    insert->Bind(2, Value(row.dsca));
-    EXPECT_EQ(insert->Run(), 1) << row.dsca;
-  }
-  insert.reset();
-  auto found = c_->OpenRecordset("select usrn, dsca from qzusr100 order by dsca");
-  std::vector<std::string> names;
-  for (; !found->IsEOF(); found->MoveNext()) {
-    EXPECT_EQ(found->Fields("usrn"), Value(bytes)) << found->Fields("dsca").Text();
-    names.push_back(found->Fields("dsca").Text());
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"bound as binary", "bound as text"}));
-}
-
 }  // namespace
 }  // namespace kestrel::store::conformance
