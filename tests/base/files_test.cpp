@@ -179,6 +179,17 @@ TEST_F(SpooledTextTest, TheWrittenTextOutlivesTheFileItWasWrittenTo) {
     EXPECT_EQ(Written(t, "SUCCESS\r\n"), "SUCCESS\r\n" + first + second);
     EXPECT_FALSE(Spool());
   }
+  // Told of another spool while spooling (the next export's folder), the text
+  // moves along and leaves nothing in the first folder.
+  std::filesystem::create_directory(dir_ / "next");
+  SpooledText t(Env::Default());
+  t.SpoolTo(dir_ / "m.spool");
+  t.SetThreshold(1);
+  const std::string all = AppendAll(t);
+  t.SpoolTo(dir_ / "next/m.spool");
+  EXPECT_FALSE(Spool());
+  t += "tail\r\n";
+  EXPECT_EQ(t.str(), all + "tail\r\n");
 }
 
 }  // namespace
