@@ -21,9 +21,53 @@
 
 #include "base/errors_ours.h"
 #include "base/text.h"
+#include "kestrel/modules.h"
 
 namespace kestrel {
 namespace {
+
+// libarchive's functions, loaded by name the first time a pack archive is
+// read or written, not linked: a run that meets no archive never loads the
+// library and those it brings (some 1.7 MiB of an export's or an import's
+// peak memory).
+#define KESTREL_ARCHIVE_FUNCTIONS(X) \
+    X(archive_entry_clear) X(archive_entry_filetype) X(archive_entry_free) X(archive_entry_hardlink) \
+    X(archive_entry_new) X(archive_entry_pathname) X(archive_entry_set_filetype) X(archive_entry_set_gid) \
+    X(archive_entry_set_mtime) X(archive_entry_set_pathname) X(archive_entry_set_perm) X(archive_entry_set_size) \
+    X(archive_entry_set_uid) X(archive_entry_size) X(archive_entry_size_is_set) X(archive_error_string) \
+    X(archive_read_data) X(archive_read_free) X(archive_read_new) X(archive_read_next_header) \
+    X(archive_read_open_fd) X(archive_read_open_filename) X(archive_read_open_memory) \
+    X(archive_read_support_filter_none) X(archive_read_support_filter_zstd) X(archive_read_support_format_tar) \
+    X(archive_write_add_filter_zstd) X(archive_write_close) X(archive_write_data) X(archive_write_finish_entry) \
+    X(archive_write_free) X(archive_write_header) X(archive_write_new) X(archive_write_open_fd) \
+    X(archive_write_set_bytes_in_last_block) X(archive_write_set_format_pax_restricted)
+
+struct ArchiveLibrary {
+#define KESTREL_ARCHIVE_POINTER(name) decltype(&::name) name = nullptr;
+  KESTREL_ARCHIVE_FUNCTIONS(KESTREL_ARCHIVE_POINTER)
+#undef KESTREL_ARCHIVE_POINTER
+};
+
+const ArchiveLibrary& Lib() {
+  struct Loaded {
+    ArchiveLibrary f;
+    bool complete = true;
+    std::string failure;
+  };
+  static const Loaded loaded = [] {
+    Loaded l;
+#define KESTREL_ARCHIVE_LOAD(name)                                                                        \
+  l.f.name = reinterpret_cast<decltype(&::name)>(LoadSystemLibraryEntry(KESTREL_LIBARCHIVE_SONAME, #name, l.failure)); \
+  l.complete = l.complete && l.f.name != nullptr;
+    KESTREL_ARCHIVE_FUNCTIONS(KESTREL_ARCHIVE_LOAD)
+#undef KESTREL_ARCHIVE_LOAD
+    return l;
+  }();
+  if (!loaded.complete)
+    RaiseWithDetail(Ours::Internal, "pack archives cannot be read or written: the archive library could not be "
+                                    "loaded: " + loaded.failure);
+  return loaded.f;
+}
 
 using ArchivePtr = std::unique_ptr<struct archive, int (*)(struct archive*)>;
 
@@ -35,7 +79,7 @@ constexpr size_t kBlock = 64 * 1024;
 std::string ErrnoText(int number) { return std::system_category().message(number); }
 
 std::string ArchiveText(struct archive* a) {
-  const char* text = archive_error_string(a);
+  const char* text = Lib().archive_error_string(a);
   return text != nullptr ? text : "unknown failure";
 }
 
@@ -93,30 +137,30 @@ void PutInPlace(const std::string& temporary, const std::string& file, bool over
 void WriteEntries(Env& env, struct archive* a, const std::string& folder, const std::string& shown) {
   std::vector<std::string> names = env.ListFiles(folder);
   std::sort(names.begin(), names.end());
-  std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(), archive_entry_free);
+  std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(Lib().archive_entry_new(), Lib().archive_entry_free);
   std::vector<char> buffer(kBlock);
   for (const std::string& name : names) {
     const std::string path = folder + "/" + name;
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    archive_entry_clear(entry.get());
-    archive_entry_set_pathname(entry.get(), name.c_str());
-    archive_entry_set_filetype(entry.get(), AE_IFREG);
-    archive_entry_set_perm(entry.get(), 0644);
-    archive_entry_set_uid(entry.get(), 0);
-    archive_entry_set_gid(entry.get(), 0);
-    archive_entry_set_mtime(entry.get(), kEntryTime, 0);
-    archive_entry_set_size(entry.get(), st.st_size);
-    if (archive_write_header(a, entry.get()) != ARCHIVE_OK) WriteFailed(shown, name + ": " + ArchiveText(a));
+    Lib().archive_entry_clear(entry.get());
+    Lib().archive_entry_set_pathname(entry.get(), name.c_str());
+    Lib().archive_entry_set_filetype(entry.get(), AE_IFREG);
+    Lib().archive_entry_set_perm(entry.get(), 0644);
+    Lib().archive_entry_set_uid(entry.get(), 0);
+    Lib().archive_entry_set_gid(entry.get(), 0);
+    Lib().archive_entry_set_mtime(entry.get(), kEntryTime, 0);
+    Lib().archive_entry_set_size(entry.get(), st.st_size);
+    if (Lib().archive_write_header(a, entry.get()) != ARCHIVE_OK) WriteFailed(shown, name + ": " + ArchiveText(a));
     const auto in = env.OpenForReading(path);
     int64_t written = 0;
     for (size_t n; (n = in->Read(buffer.data(), buffer.size())) > 0; written += static_cast<int64_t>(n))
-      if (archive_write_data(a, buffer.data(), n) != static_cast<la_ssize_t>(n))
+      if (Lib().archive_write_data(a, buffer.data(), n) != static_cast<la_ssize_t>(n))
         WriteFailed(shown, name + ": " + ArchiveText(a));
     // A file that changed size while it was read would leave a header that
     // lies about its data.
     if (written != st.st_size) WriteFailed(shown, name + ": the file changed while it was written");
-    if (archive_write_finish_entry(a) != ARCHIVE_OK) WriteFailed(shown, name + ": " + ArchiveText(a));
+    if (Lib().archive_write_finish_entry(a) != ARCHIVE_OK) WriteFailed(shown, name + ": " + ArchiveText(a));
   }
 }
 
@@ -132,8 +176,8 @@ void WriteEntries(Env& env, struct archive* a, const std::string& folder, const 
 
 // Why an entry cannot be a file of a pack folder; "" when it can.
 std::string_view WhyNotAPackFile(archive_entry* e, std::string_view name) {
-  if (archive_entry_hardlink(e) != nullptr) return "a hard link";
-  switch (archive_entry_filetype(e)) {
+  if (Lib().archive_entry_hardlink(e) != nullptr) return "a hard link";
+  switch (Lib().archive_entry_filetype(e)) {
     case AE_IFREG: break;
     case AE_IFLNK: return "a symbolic link";
     case AE_IFDIR: return "a folder (a pack holds files only)";
@@ -163,7 +207,7 @@ void UnpackEntry(struct archive* a, const std::string& path, const std::string& 
   } closer{fd};
   std::vector<char> buffer(kBlock);
   for (;;) {
-    const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
+    const la_ssize_t n = Lib().archive_read_data(a, buffer.data(), buffer.size());
     if (n == 0) break;
     if (n < 0) Unreadable(shown, fmt::format(", entry {}", QuoteForMessage(name)), ArchiveText(a));
     total += static_cast<uint64_t>(n);
@@ -189,12 +233,12 @@ void Unpack(struct archive* a, const std::string& folder, const std::string& sho
   uint64_t total = 0, entries = 0;
   for (;;) {
     archive_entry* e = nullptr;
-    const int r = archive_read_next_header(a, &e);
+    const int r = Lib().archive_read_next_header(a, &e);
     if (r == ARCHIVE_EOF) break;
     // A warning is a header libarchive had to guess at: refused as well.
     if (r != ARCHIVE_OK)
       Unreadable(shown, entries == 0 ? std::string() : fmt::format(", after {} entries", entries), ArchiveText(a));
-    const char* raw = archive_entry_pathname(e);
+    const char* raw = Lib().archive_entry_pathname(e);
     const std::string name = raw != nullptr ? raw : "";
     if (const std::string_view why = WhyNotAPackFile(e, name); !why.empty()) Refuse(shown, name, why);
     if (++entries > limits.entries)
@@ -208,8 +252,8 @@ void Unpack(struct archive* a, const std::string& folder, const std::string& sho
                                                  QuoteForMessage(taken->second)));
     // A size the header declares beyond the limit is refused before a byte
     // is written (a sparse entry would otherwise fill the disk with zeros).
-    if (archive_entry_size_is_set(e) != 0 && archive_entry_size(e) >= 0 &&
-        static_cast<uint64_t>(archive_entry_size(e)) > limits.total_bytes - total)
+    if (Lib().archive_entry_size_is_set(e) != 0 && Lib().archive_entry_size(e) >= 0 &&
+        static_cast<uint64_t>(Lib().archive_entry_size(e)) > limits.total_bytes - total)
       RaiseWithDetail(Ours::PackArchiveTooLarge,
                       fmt::format("{}: more than {} bytes at entry {}", shown, limits.total_bytes, QuoteForMessage(name)));
     UnpackEntry(a, folder + "/" + name, shown, name, total, limits);
@@ -217,13 +261,13 @@ void Unpack(struct archive* a, const std::string& folder, const std::string& sho
 }
 
 ArchivePtr NewReader() {
-  ArchivePtr a(archive_read_new(), archive_read_free);
+  ArchivePtr a(Lib().archive_read_new(), Lib().archive_read_free);
   if (!a) throw std::bad_alloc();
   // Tar only (the formats that come with it: ustar, pax, GNU), plain or
   // zstd: nothing else is read, so nothing else can be attacked.
-  archive_read_support_format_tar(a.get());
-  archive_read_support_filter_none(a.get());
-  archive_read_support_filter_zstd(a.get());
+  Lib().archive_read_support_format_tar(a.get());
+  Lib().archive_read_support_filter_none(a.get());
+  Lib().archive_read_support_filter_zstd(a.get());
   return a;
 }
 
@@ -243,7 +287,7 @@ std::string UnpackedPackName(std::string_view argument) {
 void UnpackArchive(std::string_view data, const std::string& folder, const std::string& shown,
                    const PackArchiveLimits& limits) {
   ArchivePtr a = NewReader();
-  if (archive_read_open_memory(a.get(), data.data(), data.size()) != ARCHIVE_OK)
+  if (Lib().archive_read_open_memory(a.get(), data.data(), data.size()) != ARCHIVE_OK)
     Unreadable(shown, "", ArchiveText(a.get()));
   Unpack(a.get(), folder, shown, limits);
 }
@@ -264,20 +308,20 @@ void WritePackArchive(Env& env, const std::string& folder, const std::string& fi
   std::string temporary;
   const int fd = to_stdout ? STDOUT_FILENO : OpenBeside(file, temporary);
   try {
-    ArchivePtr a(archive_write_new(), archive_write_free);
+    ArchivePtr a(Lib().archive_write_new(), Lib().archive_write_free);
     if (!a) throw std::bad_alloc();
     // ustar headers, pax ones only where ustar cannot say it (a file over
     // 8 GiB): the same bytes for the same pack, read by every tar.
-    archive_write_set_format_pax_restricted(a.get());
-    if (EndsWith(file, ".zst") && archive_write_add_filter_zstd(a.get()) != ARCHIVE_OK)
+    Lib().archive_write_set_format_pax_restricted(a.get());
+    if (EndsWith(file, ".zst") && Lib().archive_write_add_filter_zstd(a.get()) != ARCHIVE_OK)
       WriteFailed(shown, ArchiveText(a.get()));
     // Unpadded after the end-of-archive records, whatever the output is
     // (libarchive pads a pipe's or device's last block otherwise): standard
     // output and a file get the same bytes.
-    archive_write_set_bytes_in_last_block(a.get(), 1);
-    if (archive_write_open_fd(a.get(), fd) != ARCHIVE_OK) WriteFailed(shown, ArchiveText(a.get()));
+    Lib().archive_write_set_bytes_in_last_block(a.get(), 1);
+    if (Lib().archive_write_open_fd(a.get(), fd) != ARCHIVE_OK) WriteFailed(shown, ArchiveText(a.get()));
     WriteEntries(env, a.get(), folder, shown);
-    if (archive_write_close(a.get()) != ARCHIVE_OK) WriteFailed(shown, ArchiveText(a.get()));
+    if (Lib().archive_write_close(a.get()) != ARCHIVE_OK) WriteFailed(shown, ArchiveText(a.get()));
     if (!to_stdout && ::fsync(fd) != 0) WriteFailed(shown, ErrnoText(errno));
   } catch (...) {
     if (!to_stdout) {
@@ -319,8 +363,8 @@ PackSource::PackSource(Env& env, const std::string& argument, const PackArchiveL
   folder_ = unpacked->path() + "/" + pack::UnpackedPackName(argument);
   if (::mkdir(folder_.c_str(), 0700) != 0) RaiseWithDetail(Ours::PrivateFolderFailed, folder_ + ": " + ErrnoText(errno));
   ArchivePtr a = NewReader();
-  const int opened = argument == "-" ? archive_read_open_fd(a.get(), STDIN_FILENO, kBlock)
-                                     : archive_read_open_filename(a.get(), argument.c_str(), kBlock);
+  const int opened = argument == "-" ? Lib().archive_read_open_fd(a.get(), STDIN_FILENO, kBlock)
+                                     : Lib().archive_read_open_filename(a.get(), argument.c_str(), kBlock);
   if (opened != ARCHIVE_OK) Unreadable(shown, "", ArchiveText(a.get()));
   Unpack(a.get(), folder_, shown, limits);
   unpacked_ = std::move(unpacked);
