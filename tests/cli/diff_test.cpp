@@ -325,6 +325,10 @@ TEST(DiffCommandTest, OneLineOfAMultiLineRuleShowsWithItsContext) {
     const std::string changed = row.coloured ? "\x1b[31m-  TGT.F5 = SRC.F5\x1b[m" : "-  TGT.F5 = SRC.F5";
     EXPECT_THAT(r.err, ::testing::HasSubstr((row.paged ? "\npaged:" : "\n") + changed + "\r\n"));
   }
+  // A row one side lacks shows its multi-line value whole, each further line under the first.
+  StoreBuilder(store::Open(a)).Exec("delete from qzmap120" + where);
+  r = RunKestrel({"diff", a + ":30", b + ":30"});
+  EXPECT_THAT(r.out, ::testing::HasSubstr("\n+prtx:   TGT.F1 = SRC.F1\n+        TGT.F2 = SRC.F2\n"));
 }
 
 // `text` as a regular expression that matches it alone.
