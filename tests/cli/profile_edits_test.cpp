@@ -83,6 +83,9 @@ TEST(ProfileEditsTest, RenumberAndDeleteChangeThatProfileAlone) {
     EXPECT_EQ(c->OpenRecordset("select pprf from qzmap101 where mprf=30 and levl=2")->Fields(0).Integer(), 25);
     EXPECT_EQ(c->OpenRecordset("select count(*) from qzmap101 where pprf=20")->Fields(0).Integer(), 0);
     c.reset();
+    // A pack's profile keeps the parent the pack names, whatever the store's chain is now.
+    r = RunKestrel({"show", SharedDemoPack().pack, "--store", store, "--json"});
+    EXPECT_EQ(nlohmann::json::parse(r.out).at("/source/2/parent"_json_pointer), 20) << r.out;
     // And back: every table as it was.
     ASSERT_EQ(RunKestrel({"renumber", "--store", store, "25", "20"}).exit_code, 0);
     EXPECT_EQ(DumpStore(store), original);
