@@ -224,11 +224,13 @@ TEST(RefusalsTest, EveryCommandRefusesTheDamageAndTheStoreStaysAsItWas) {
                                                             "checked; it is taken as an older export wrote it.\n" : "";
       EXPECT_THAT(r.err, ::testing::StartsWith(notice + "error " + std::to_string(refusal.number) + ": "));
       for (const std::string& cause : refusal.causes) EXPECT_THAT(r.err, HasSubstr(cause));
-      // The place is the message's own, or the engine's "FILE line N" after it.
-      if (command == 'c' && !refusal.check_place.empty()) {
+      // The place is the message's own, or the engine's "FILE line N" after
+      // it; a verdict of verify's names it as well.
+      if (command != 'i' && !refusal.check_place.empty()) {
         std::string engine_place = refusal.check_place;
         if (const size_t comma = engine_place.find(", line"); comma != std::string::npos) engine_place.erase(comma, 1);
-        EXPECT_THAT(r.err, ::testing::AnyOf(HasSubstr(refusal.check_place), HasSubstr(engine_place)));
+        EXPECT_THAT(command == 'c' || r.out.empty() ? r.err : r.out,
+                    ::testing::AnyOf(HasSubstr(refusal.check_place), HasSubstr(engine_place)));
       }
       if (command != 'v') { EXPECT_EQ(r.out, ""); }
       EXPECT_THAT(r.out + r.err, ::testing::Not(HasSubstr("outside-the-pack")));
