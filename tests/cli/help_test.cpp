@@ -104,6 +104,11 @@ TEST(HelpTest, EveryCommandHasAManualPageWithEverySectionAndOption) {
     // Every variable a page names is explained, by its own prose or the program's.
     EXPECT_THAT(SectionOf(page, "ENVIRONMENT"), Not(HasSubstr("as the options above say"))) << file;
     EXPECT_THAT(SectionOf(program_page, "SEE ALSO"), HasSubstr(AsRoff("kestrel-" + name))) << name;
+    // The program's page lists each command once, under its group's heading.
+    const std::string commands = SectionOf(program_page, "COMMANDS"), entry = ".TP\n\\fB" + name + "\\fR\n";
+    const size_t group = commands.find(".SS \"" + c["group"].get<std::string>() + "\"\n");
+    EXPECT_LT(commands.find(entry, group), commands.find(".SS", group + 1)) << name;
+    EXPECT_EQ(commands.find(entry), commands.rfind(entry)) << name;
     // groff warns of what it cannot set as written (-ww: every warning).
     if (groff) {
       const RunResult lint = RunProgram("/usr/bin/groff", {"-man", "-ww", "-z", file.string()});
