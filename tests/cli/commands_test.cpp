@@ -157,8 +157,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        {" is not a logic pack: it has no ExportMR.log\nhint: ", " must be a folder an export wrote, such as "}, "", ""},
       {{"ls", "T/none"}, 1, "error 76: Path not found: T/none\n", {}, "", ""},
       {{"list", "--store", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
-      {{"show", "T/none", "--store", "STORE", "--registry", "REGISTRY"}, 1,
-       "error 1: The pack folder T/none does not exist\n", {}, "", ""},
+      {{"-v", "show", "T/none", "--store", "STORE", "--registry", "REGISTRY"}, 1,
+       "opening store STORE\nreading pack T/none\nerror 1: The pack folder T/none does not exist\n", {}, "", ""},
       {{"import", "PACK", "--store", "STORE", "--registry", "REGISTRY"}, 1,
        "error 9030: The import would delete and replace what the store holds: the store "
        "holds profile 10, profile 20, profile 30, application ACC10, application ACCX2\n", {"\nhint: add --replace"}, "", ""},

@@ -94,12 +94,18 @@ TEST(CreateObjectTest, CreatesBothClassesByProgId) {
   auto e = Kestrel20ImpExp::CreateObject("Kestrel20ImpExp.clsExport");
   ASSERT_NE(e.Export, nullptr);
   EXPECT_EQ(e.Import, nullptr);
-  auto i = Kestrel20ImpExp::CreateObject("kestrel20impexp.CLSIMPORT", std::make_shared<FakeRegistry>("/opt/lumo"));
+  const auto registry = std::make_shared<FakeRegistry>("/opt/lumo");
+  auto i = Kestrel20ImpExp::CreateObject("kestrel20impexp.CLSIMPORT", registry);
   ASSERT_NE(i.Import, nullptr);
   EXPECT_EQ(i.Export, nullptr);
   std::string path;
   ASSERT_TRUE(i.Import->GetLumoInstallationPath(path));
   EXPECT_EQ(path, "/opt/lumo");
+  // Gone from the registry since: the lookup fails, and the error properties say why.
+  registry->folder.clear();
+  EXPECT_FALSE(i.Import->GetLumoInstallationPath(path));
+  EXPECT_EQ(std::to_string(i.Import->get_ErrorNumber()) + " " + i.Import->get_ErrorDescription(),
+            "505 Could not retrieve installation directory of Lumo Studio. Cannot Proceed...");
   const auto none = std::make_shared<FakeRegistry>("");
   EXPECT_EQ(ErrorOf([&] { Kestrel20ImpExp::CreateObject("Kestrel20ImpExp.clsImport", none); }), 505);
   for (const char* unknown : {"Kestrel20ImpExp.clsExporter", "clsExport", ""}) {
