@@ -302,6 +302,15 @@ int main(int argc, char** argv) {
   expect_status(kestrel_details_with_targets(proposal, proposal_length, targets, 3, &details, &details_length), 0,
                 "edited details");
   CHECK(details_length > 0 && memchr(details, '\r', details_length) != NULL);
+  /* No targets given: the proposal's own, without their markers. */
+  size_t markers = 0;
+  for (size_t k = 0; k < proposal_length; ++k) markers += proposal[k] == '*';
+  const char* own = NULL;
+  size_t own_length = 0;
+  expect_status(kestrel_details_with_targets(proposal, proposal_length, NULL, 0, &own, &own_length), 0, "own targets");
+  CHECK(own_length == proposal_length - markers && memchr(own, '*', own_length) == NULL);
+  expect_status(kestrel_details_with_targets(proposal, proposal_length, targets, 3, &details, &details_length), 0,
+                "edited details");
   /* The thread's next call lets go of it: kept for the check below. */
   char selection[8192] = "";
   size_t selection_length = details_length < sizeof selection ? details_length : 0;

@@ -7,6 +7,7 @@
 
 #include "base/text.h"
 #include "import_fixture.h"
+#include "kestrel/details.h"
 #include "importer/selection.h"
 #include "support/error_of.h"
 #include "importer/entry_points.h"
@@ -143,6 +144,13 @@ TEST(SelectionEntryTest, ADetailsStringComesBackAsItWentIn) {
     }
   }
   EXPECT_EQ(ErrorOf([] { importer::ParseSelection("10|A|B|0|0|1"); }), rt::SubscriptOutOfRange);  // no target line
+  // Typed targets through their details string and back, the markers as
+  // stored fields (a root's "0*" marks no missing parent).
+  const std::vector<Target> targets = {{10, "A", "B", 0, "0", "1", {true, true, false, false}},
+                                       {20, "A", "B", 10, "0", "1", {false, false, true, true}}};
+  const std::string details = DetailsOf({PackProfile{10, "A", "B", 0, 1, {}, "", "0", "1"}}, targets);
+  EXPECT_EQ(details, "10|A|B|0|0|1\r10*|A*|B|0*|0|1\x01" "20|A|B*|10*|0|1");
+  EXPECT_EQ(TargetsOf(details), targets);
 }
 
 // A profile the development VRC file does not list has none, whatever the
