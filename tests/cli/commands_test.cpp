@@ -86,6 +86,7 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       // diff's trouble is 2 as every usage error's (1 says the sides differ).
       {{"diff", "PACK", "STORE", "--color=blue"}, 2, "kestrel diff: --color: blue is not one of auto, always, never\n",
        {}, "", ""},
+      {{"diff", "STORE:32767", "STORE:30"}, 2, "error 2: The store holds no profile 32767\n", {}, "", ""},
       {{"diff", "PACK", "STORE", "-U", "-1"}, 2, "kestrel diff: --unified: -1 is not a number from 0 to 1000000\n", {}, "",
        ""},
       {{"export", "--store", "STORE", "--root", "T", "--profile"}, 2, "kestrel export: --profile: a value is required\n",
