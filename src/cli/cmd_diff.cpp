@@ -173,11 +173,16 @@ void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
     const auto pack = [](const std::string& s) {
       return NamesPackArchive(s) || kestrel::diff::ParseSide(CommandEnv(), s).kind == Side::Kind::Pack;
     };
+    for (const std::string* typed : {&o.a, &o.b}) {
+      const Side side = NamesPackArchive(*typed) ? Side{} : kestrel::diff::ParseSide(CommandEnv(), *typed);
+      if (side.kind == Side::Kind::StoreProfile && (side.profile < 1 || side.profile > kestrel::kMaxProfile))
+        throw CLI::ValidationError(*typed, fmt::format("{} is not a profile number (1 to {})", side.profile,
+                                                       kestrel::kMaxProfile));
+    }
     if ((store_alone(o.a) && !pack(o.b)) || (store_alone(o.b) && !pack(o.a)))
-      throw CLI::ValidationError(sub.get_name(),
-                                 fmt::format("a store without :PROFILE is compared only with a logic pack folder ({} "
-                                             "is neither a folder nor STORE:PROFILE)",
-                                             store_alone(o.a) ? o.a : o.b));
+      throw CLI::ValidationError(store_alone(o.a) ? o.b : o.a,
+                                 "neither a logic pack folder nor STORE:PROFILE, and the other side is a store "
+                                 "without :PROFILE, which is compared only with a pack");
   });
 }
 
