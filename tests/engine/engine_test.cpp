@@ -260,6 +260,17 @@ TEST_F(EngineTest, ReplacingTakesTheCallersConsentUnlessRolledBack) {
   EXPECT_EQ(StoreBuilder(demo_.Connection()).Dump(), before);
 }
 
+// The depth below a parent (a root's below 0); a number no profile can have is
+// refused before the store is asked, one the store lacks is named.
+TEST_F(EngineTest, TheDepthBelowAParent) {
+  const std::pair<int, int> rows[] = {{0, 1}, {20, 3}, {-1, rt::Overflow}, {40000, rt::Overflow}, {77, 9131}};
+  for (const auto& [parent, depth_or_error] : rows) {
+    int depth = 0;
+    const int error = ErrorOf([&, parent = parent] { depth = ProfileDepth(demo_, parent); });
+    EXPECT_EQ(error != 0 ? error : depth, depth_or_error) << parent;
+  }
+}
+
 TEST_F(EngineTest, AnImportFindsItsInstallationThroughTheRegistryFile) {
   const std::string pack = ExportChain(30);
   Store into = EmptyStore("installation");
