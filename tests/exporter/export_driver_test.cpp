@@ -394,6 +394,10 @@ TEST_F(ProfileExport, RefusalsNameTheirCause) {
        "Error : --ExportObjectEx-- Parent Profile is missing", "ERRORS"},
       {"loop of parents", exec(loop), too_long, "profile 9 is reached twice", "ERRORS"},
       {"chain with a loop", exec(loop, false), too_long, "profile 9 is reached twice", "ERRORS"},
+      {"store table without a column of the pack", [&](auto& e) {
+         exec("insert into qzlgy115 values ('CUR', 'Currency', 'EUR', '978')", false)(e);
+         store.Exec("alter table qzlgy115 drop column oval"); }, 999,
+       "UnSpecified Error: --Export Code--9001   The table qzlgy115 has no column oval", "ERRORS"},
       {"chain without development VRCs", exec("delete from qzmap105", false), 105,
        "Error : Qzmap105 - No Data Present in Qzmap105 Table", "ERRORS"},
   };
