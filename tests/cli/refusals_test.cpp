@@ -239,6 +239,24 @@ TEST(RefusalsTest, EveryCommandRefusesTheDamageAndTheStoreStaysAsItWas) {
   }
 }
 
+// What the import reads as a number is no damage to the check: a sign and
+// blanks around the digits; the import takes the number.
+TEST(RefusalsTest, ANumberWithASignAndBlanksIsNoDamage) {
+  const DemoPack& demo = SharedDemoPack();
+  const Copies c = CopyDemo(demo.folder / "signed");
+  ReplaceLastIn(c.pack + "/qzddi100ACCX2.dat", "\x01" "1\r\n", "\x01" " +1 \r\n");
+  ReplaceIn(c.pack + "/Qzmap101.dat", "base\x01" "10\r\n", "base\x01" "+10\r\n");
+  pack::WriteSums(Env::Default(), c.pack);
+  for (const std::string command : {"check", "import"}) {
+    std::vector<std::string> args = {command, c.pack, "--store", c.store, "--registry", c.registry};
+    if (command == "import") args.push_back("--replace");
+    const RunResult r = RunKestrel(args);
+    EXPECT_EQ(r.exit_code, 0) << command << ": " << r.err;
+  }
+  const StoreDump imported = DumpStore(c.store), demo_rows = DumpStore(demo.store);
+  for (const char* table : {"rows of qzddi100", "rows of qzmap101"}) EXPECT_EQ(imported.at(table), demo_rows.at(table));
+}
+
 // An import leaves its working folder behind only when --keep-work asks for
 // it, whatever the outcome; the failing import fails after the folder is
 // made, in the bulk load of the batch path. A kept folder holds no batch file:
