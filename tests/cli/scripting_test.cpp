@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/demo_pack.h"
+#include "present/json.h"
 
 namespace kestrel::testing {
 namespace {
@@ -227,6 +228,15 @@ TEST(ScriptingTest, ApplicationCodesTypedFollowTheLocale) {
 // The same fact has one name in every command's JSON, and a failure with
 // --json is {"error": {"number", "description", "place"}} on stdout (one
 // document), the exit code and stderr as without it.
+// An application's extn is a number in JSON where its text is one a script can
+// take as a whole number, and the text as it is otherwise.
+TEST(ScriptingTest, ExtnsAreNumbersWhereTheirTextIsOne) {
+  const std::pair<std::string, Json> rows[] = {
+      {"1", 1}, {"-3", -3}, {"0", 0}, {"123456789012345678", 123456789012345678}, {"1x", "1x"}, {" 1", " 1"},
+      {"", ""}, {"1234567890123456789", "1234567890123456789"}};
+  for (const auto& [text, json] : rows) EXPECT_EQ(present::JsonNumberOrText(text), json) << text;
+}
+
 TEST(ScriptingTest, OneJsonVocabularyAndFailuresAsJson) {
   const DemoPack& demo = SharedDemoPack();
   const Copies c = CopyDemo(demo.folder / "json-errors");
