@@ -71,6 +71,12 @@ TEST(OpenStoreTest, TextsQuotingLocationsShowNoPassword) {
       {"File not found: /srv/stores/password=visible.db", "File not found: /srv/stores/password=visible.db"},
   };
   for (const auto& [text, shown] : cases) EXPECT_EQ(MaskedText(text), shown);
+  // The client library quotes a secret as it read it: percent-decoded from a
+  // URI, without the escapes between quotes.
+  EXPECT_EQ(WithoutPasswords("the password it's 2 or p@ss was refused", "host=/x password='it\\'s 2' dbname=y"),
+            "the password *** or p@ss was refused");
+  EXPECT_EQ(WithoutPasswords("the password p@ss was refused", "postgresql:///y?password=p%40ss"),
+            "the password *** was refused");
 }
 
 // A server URI opens the server backend: where no server answers (a socket
