@@ -133,6 +133,20 @@ TEST(OpenStoreTest, AnSqliteFileThatIsNoProfileStoreIsRefusedAndNamed) {
 // RAISE(ROLLBACK), as a full disk or an interruption does) leaves nothing
 // waiting: its rows went with the transaction, and dropping the inserter
 // sends none of them again outside it.
+// A number goes in as the column's declared type has SQLite keep it: as its
+// text in a text column, as a number where the type names "INT" (which wins
+// over "CHAR") or nothing at all.
+TEST(InserterTest, ANumberGoesInAsTheColumnsDeclaredTypeKeepsIt) {
+  TempFolder dir;
+  auto c = Create(dir.path() + "/store.db");
+  c->Execute("create table foreign_rates (code varchar(4), level charint, rate)");
+  const std::string_view columns[] = {"code", "level", "rate"};
+  const Value row[] = {Value(2.5), Value(2.5), Value(2.5)};
+  c->Insert("foreign_rates", columns)->Add(row);
+  EXPECT_EQ(c->OpenRecordset("select typeof(code), typeof(level), typeof(rate) from foreign_rates")->GetString(-1, ",", ";"),
+            "text,real,real;");
+}
+
 TEST(InserterTest, AFailureThatEndsTheTransactionLeavesNoRowToSendAgain) {
   TempFolder dir;
   auto c = Create(dir.path() + "/store.db");
