@@ -1,9 +1,14 @@
 // The web wizard's access checks, one request per row: what a page of
 // another site, another port of this machine or a plain program can send,
-// and what the wizard's own page sends.
+// and what the wizard's own page sends; and its import job's reports.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "web/access.h"
+#include "web/import_job.h"
 
 namespace kestrel::testing {
 namespace {
@@ -82,6 +87,32 @@ TEST(WebAccess, PackNamesAreOneWholePackFolder) {
       {".30-ACC10-ACCX2-M.tmp-Ab12Cd", false},
   };
   for (const auto& row : rows) EXPECT_EQ(web::PackNameProblem(row.name).empty(), row.taken) << row.name;
+}
+
+// The import job reports the run going on: a second start while one runs is
+// refused, and a run started after another reports only its own progress.
+TEST(WebImportJob, EachRunReportsItsOwnProgress) {
+  using web::ImportJob;
+  web::ImportJob job;
+  std::promise<void> release;
+  const std::shared_future<void> released = release.get_future().share();
+  const auto await_end = [&job] {
+    while (job.Running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  ASSERT_TRUE(job.Start(true, [released](ImportJob& j) {
+    j.Progress("Importing qzmap120...", 5, 10);
+    j.Notice("Note: a notice of the first run");
+    released.wait();
+    return ImportJob::Outcome{true, {{"committed", false}}, "the run log"};
+  }));
+  EXPECT_FALSE(job.Start(false, [](ImportJob&) { return ImportJob::Outcome{}; }));
+  release.set_value();
+  await_end();
+  EXPECT_EQ(job.Status().at("notices"), web::Json::array({"Note: a notice of the first run"}));
+  ASSERT_TRUE(job.Start(false, [](ImportJob&) { return ImportJob::Outcome{true, {}, ""}; }));
+  await_end();
+  EXPECT_EQ(job.Status().dump(),
+            R"({"state":"done","dry_run":false,"step":"","done":0,"total":0,"notices":[],"result":null})");
 }
 
 }  // namespace
