@@ -165,7 +165,7 @@ void DeclareDiffOptions(CLI::App& sub, DiffOptions& o) {
       "(unless $NO_COLOR is set).\n"
       "Exit status: 0 the sides are equal, 1 they differ, 2 trouble (a usage error, or a failure with "
       "\"error N: ...\" on stderr).");
-  sub.parse_complete_callback([&sub, &o] {
+  sub.parse_complete_callback([&o] {
     using kestrel::diff::Side;
     const auto store_alone = [](const std::string& s) {
       return !NamesPackArchive(s) && kestrel::diff::ParseSide(CommandEnv(), s).kind == Side::Kind::Store;
