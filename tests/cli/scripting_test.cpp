@@ -231,7 +231,7 @@ TEST(ScriptingTest, ApplicationCodesTypedFollowTheLocale) {
 // An application's extn is a number in JSON where its text is one a script can
 // take as a whole number, and the text as it is otherwise.
 TEST(ScriptingTest, ExtnsAreNumbersWhereTheirTextIsOne) {
-  const std::pair<std::string, Json> rows[] = {
+  const std::pair<std::string, present::Json> rows[] = {
       {"1", 1}, {"-3", -3}, {"0", 0}, {"123456789012345678", 123456789012345678}, {"1x", "1x"}, {" 1", " 1"},
       {"", ""}, {"1234567890123456789", "1234567890123456789"}};
   for (const auto& [text, json] : rows) EXPECT_EQ(present::JsonNumberOrText(text), json) << text;
