@@ -89,19 +89,17 @@ std::vector<Entry> Entries(const std::string& path) {
   return entries;
 }
 
-// The demo pack's files as entries, in the byte order of their names.
-std::vector<Entry> PackEntries(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& f : fs::directory_iterator(folder)) files[f.path().filename()] = ReadFile(f.path());
-  std::vector<Entry> entries;
-  for (const auto& [name, data] : files) entries.push_back({name, data});
-  return entries;
-}
-
 std::map<std::string, std::string> FilesIn(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& f : fs::directory_iterator(folder)) files[f.path().filename()] = ReadFile(f.path());
   return files;
+}
+
+// The demo pack's files as entries, in the byte order of their names.
+std::vector<Entry> PackEntries(const std::string& folder) {
+  std::vector<Entry> entries;
+  for (const auto& [name, data] : FilesIn(folder)) entries.push_back({name, data});
+  return entries;
 }
 
 // Sets TMPDIR for this process while it lives.

@@ -265,8 +265,6 @@ TEST(ScriptingTest, OneJsonVocabularyAndFailuresAsJson) {
       {{"check", c.pack, "--store", c.store}, 1,
        {9051, "The pack's files differ from those its export listed in ExportMR.sums: " + damaged,
         Json{{"path", c.pack}}}},
-      {{"export", "--store", c.store, "--profile", "0"}, 2,
-       {9120, "kestrel export: --profile: 0 is not a profile number (1 to 32767)", nullptr}},
       {{"import", demo.pack, "--store", c.store, "--registry", c.registry}, 1,
        {9030, "The import would delete and replace what the store holds", nullptr}},
       {{"verify", demo.pack, "--store", c.store, "--target", "50|ACC10|ACCX2|0|0|1"}, 1,

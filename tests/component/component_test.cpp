@@ -126,7 +126,7 @@ struct RunLogRow {
 std::vector<RunLogRow> Rows() {
   const Error locked(9031, "The store is locked by another program: /srv/profiles.db (waited 30 s)");
   const Error denied(70, "Permission denied");
-  return {
+  std::vector<RunLogRow> rows = {
       {{.kind = Kind::ImportStarted},
        "----------------------------------Import Logic Pack----------------------------------"},
       {{.kind = Kind::ImportEnded},
@@ -154,25 +154,6 @@ std::vector<RunLogRow> Rows() {
       {{.kind = Kind::PackCheckDone}, "Checking logic pack...done"},
       {{.kind = Kind::PackRefused, .text = "Qzmap120.dat line 7"},
        "Logic pack refused, the store left as it was: Qzmap120.dat line 7"},
-      {{.kind = Kind::StepStarted, .step = ImportStep::Applications}, "Importing Application ..."},
-      {{.kind = Kind::StepDone, .step = ImportStep::Applications}, "Importing Application...done"},
-      {{.kind = Kind::StepFailed, .step = ImportStep::Applications}, "Importing Application Failed."},
-      {{.kind = Kind::StepStarted, .step = ImportStep::Headers}, "Importing qzmap100..."},
-      {{.kind = Kind::StepDone, .step = ImportStep::Headers}, "Importing qzmap100...done"},
-      {{.kind = Kind::StepFailed, .step = ImportStep::Headers}, "Importing qzmap100 failed"},
-      {{.kind = Kind::StepStarted, .step = ImportStep::Library}, "Importing qzlib100..."},
-      {{.kind = Kind::StepDone, .step = ImportStep::Library}, "Importing qzlib100...done"},
-      {{.kind = Kind::StepFailed, .step = ImportStep::Library}, "Importing qzlib100 failed."},
-      {{.kind = Kind::StepStarted, .step = ImportStep::Rules}, "Importing qzmap120..."},
-      {{.kind = Kind::StepDone, .step = ImportStep::Rules}, "Importing qzmap120...done"},
-      {{.kind = Kind::StepFailed, .step = ImportStep::Rules}, "Importing qzmap120 failed."},
-      {{.kind = Kind::StepStarted, .step = ImportStep::Functions}, "Importing qzmap150..."},
-      {{.kind = Kind::StepDone, .step = ImportStep::Functions}, "Importing qzmap150...done"},
-      // The shared functions' failure has always read as the rules'.
-      {{.kind = Kind::StepFailed, .step = ImportStep::Functions}, "Importing qzmap120 failed."},
-      {{.kind = Kind::StepStarted, .step = ImportStep::Revisions}, "Importing qzmap110, 125..."},
-      {{.kind = Kind::StepDone, .step = ImportStep::Revisions}, "Importing qzmap110, 125...done"},
-      {{.kind = Kind::StepFailed, .step = ImportStep::Revisions}, "Importing qzmap110, 125 failed"},
       {{.kind = Kind::ProcedureFailed, .procedure = "ImportProfileEx"}, "ImportProfileEx failed."},
       {{.kind = Kind::HeaderLineRead, .text = "20\x01LGA\x01" "EXB"}, "qzmap100.dat ----> 20\x01LGA\x01" "EXB"},
       {{.kind = Kind::HeaderLineSelected, .text = "120\x01LGA\x01" "EXB"}, "qzmap100.dat ----> 120\x01LGA\x01" "EXB"},
@@ -219,6 +200,23 @@ std::vector<RunLogRow> Rows() {
       {{.kind = Kind::SelectionVerified, .text = "Profile 120 already exists."}, "Profile 120 already exists."},
       {{.kind = Kind::SelectionVerified}, ""},
   };
+  // Each step's start, end and failure (the shared functions' failure has
+  // always read as the rules').
+  const struct { ImportStep step; std::string started, done, failed; } steps[] = {
+      {ImportStep::Applications, "Importing Application ...", "Importing Application...done", "Importing Application Failed."},
+      {ImportStep::Headers, "Importing qzmap100...", "Importing qzmap100...done", "Importing qzmap100 failed"},
+      {ImportStep::Library, "Importing qzlib100...", "Importing qzlib100...done", "Importing qzlib100 failed."},
+      {ImportStep::Rules, "Importing qzmap120...", "Importing qzmap120...done", "Importing qzmap120 failed."},
+      {ImportStep::Functions, "Importing qzmap150...", "Importing qzmap150...done", "Importing qzmap120 failed."},
+      {ImportStep::Revisions, "Importing qzmap110, 125...", "Importing qzmap110, 125...done",
+       "Importing qzmap110, 125 failed"},
+  };
+  for (const auto& s : steps) {
+    rows.push_back({{.kind = Kind::StepStarted, .step = s.step}, s.started});
+    rows.push_back({{.kind = Kind::StepDone, .step = s.step}, s.done});
+    rows.push_back({{.kind = Kind::StepFailed, .step = s.step}, s.failed});
+  }
+  return rows;
 }
 
 TEST(RunLogTextTest, EveryEventReadsAsTheOriginalLine) {

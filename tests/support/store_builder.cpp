@@ -150,7 +150,7 @@ StoreBuilder StoreBuilder::SharedWith(const std::string& path, store::Connection
   return b;
 }
 
-std::string StoreBuilder::Add(std::string_view table, const Named& values) const {
+void StoreBuilder::Add(std::string_view table, const Named& values) const {
   std::vector<std::string_view> columns;
   std::vector<Value> row;
   for (const auto& [column, v] : values) {
@@ -160,14 +160,6 @@ std::string StoreBuilder::Add(std::string_view table, const Named& values) const
   auto inserter = conn_->Insert(table, columns);
   inserter->Add(row);
   inserter->Flush();
-  std::string line;
-  const auto all = conn_->Columns(table);
-  for (size_t i = 0; i < all.size(); ++i) {
-    if (i > 0) line += '\x01';
-    for (const auto& [column, v] : values)
-      if (column == all[i].name) line += v.TextOrEmpty();
-  }
-  return line + "\r\n";
 }
 
 int64_t StoreBuilder::Count(const std::string& select) const {

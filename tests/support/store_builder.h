@@ -63,18 +63,14 @@ class StoreBuilder {
 
   void Exec(const std::string& sql) const { conn_->Execute(sql); }
 
-  // Adds one row; returns it as an application data file holds it: every
-  // column of the table in its own order, joined by character 1, NULL as
-  // nothing, CR LF at the end.
-  std::string Add(std::string_view table, const Named& values) const;
-  // Adds `count` rows, the i-th from make(i), in one batch; returns their lines.
+  // Adds one row, the columns not named left to the table's defaults.
+  void Add(std::string_view table, const Named& values) const;
+  // Adds `count` rows, the i-th from make(i), in one batch.
   template <class Make>
-  std::vector<std::string> AddMany(std::string_view table, int count, Make make) const {
-    std::vector<std::string> lines;
+  void AddMany(std::string_view table, int count, Make make) const {
     store::Batch batch(*conn_);
-    for (int i = 0; i < count; ++i) lines.push_back(Add(table, make(i)));
+    for (int i = 0; i < count; ++i) Add(table, make(i));
     batch.Commit();
-    return lines;
   }
 
   // qzddi100 with `extn`, and one row in each table its kind exports besides
