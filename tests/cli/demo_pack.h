@@ -1,8 +1,8 @@
 // The command-line tests' common ground: an installation recorded in a
 // registry file, the demo store and its grandchild's chain pack with
 // revisions, made once per test program; copies of them for a test to
-// damage; and the edits that damage a pack. Callers never change the
-// originals, only copies.
+// damage; the edits that damage a pack; and a run's JSON. Callers never
+// change the originals, only copies.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,8 +10,12 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "store/backends.h"
 #include "support/run_kestrel.h"
@@ -24,6 +28,19 @@ struct DemoPack {
   std::string install, registry, store, pack;
 };
 
+// The pack of profile 30 of `store` (the demo's grandchild) that an export
+// with `options` writes below `root`, made first: its folder, the first line
+// the export prints.
+inline std::string ExportPack(const std::string& store, const std::string& root,
+                              const std::vector<std::string>& options = {"--revisions"}) {
+  std::filesystem::create_directories(root);
+  std::vector<std::string> args = {"export", "--store", store, "--profile", "30", "--root", root};
+  args.insert(args.end(), options.begin(), options.end());
+  const RunResult r = RunKestrel(args);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  return r.out.substr(0, r.out.find('\n'));
+}
+
 inline const DemoPack& SharedDemoPack() {
   static DemoPack* demo = [] {
     auto* d = new DemoPack;
@@ -32,10 +49,7 @@ inline const DemoPack& SharedDemoPack() {
     d->store = d->folder / "demo.db";
     EXPECT_EQ(RunKestrel({"setup", "--install-dir", d->install, "--registry", d->registry}).exit_code, 0);
     EXPECT_EQ(RunKestrel({"demo-store", d->store}).exit_code, 0);
-    std::filesystem::create_directories(d->folder / "export");
-    const RunResult r = RunKestrel({"export", "--store", d->store, "--profile", "30", "--revisions", "--root", d->folder / "export"});
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    d->pack = r.out.substr(0, r.out.find('\n'));
+    d->pack = ExportPack(d->store, d->folder / "export");
     return d;
   }();
   return *demo;
@@ -74,15 +88,14 @@ inline Copies CopyDemo(const std::string& folder) {
   return c;
 }
 
-// Replaces the first `from` in a file by `to`; the test fails when the file
-// does not hold it, so that a row never passes on an undamaged pack.
-inline void ReplaceIn(const std::string& path, const std::string& from, const std::string& to) {
-  std::string text = ReadFile(path);
-  const size_t at = text.find(from);
-  ASSERT_NE(at, std::string::npos) << from << " not in " << path;
-  WriteFile(path, text.replace(at, from.size(), to));
-}
-
 inline void Prepend(const std::string& path, const std::string& front) { WriteFile(path, front + ReadFile(path)); }
+
+// What a run of kestrel that is to succeed (`args` asking for --json) wrote.
+inline nlohmann::json KestrelJson(const std::vector<std::string>& args,
+                                  const std::map<std::string, std::optional<std::string>>& env = {}) {
+  const RunResult r = RunKestrel(args, env);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  return nlohmann::json::parse(r.out);
+}
 
 }  // namespace kestrel::testing

@@ -80,11 +80,7 @@ TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
   for (const std::vector<std::string>& options : {std::vector<std::string>{"--single", "--new-number", "77"},
                                                   {"--based-on", "10", "--revisions"}}) {
     TempFolder t;
-    std::vector<std::string> args = {"export", "--store", demo.store, "--profile", "30", "--root", t.path()};
-    args.insert(args.end(), options.begin(), options.end());
-    const RunResult exported = RunKestrel(args);
-    ASSERT_EQ(exported.exit_code, 0) << exported.err;
-    const std::string pack = exported.out.substr(0, exported.out.find('\n'));
+    const std::string pack = ExportPack(demo.store, t.path(), options);
     EXPECT_TRUE(DiffJson({demo.store + ":30", pack})["equal"].get<bool>()) << options[0];
     EXPECT_FALSE(DiffJson({demo.pack, pack})["equal"].get<bool>()) << options[0];
   }
@@ -439,9 +435,7 @@ TEST(DiffCommandTest, APackBesideAStoreForetellsTheImportSummary) {
   s.Exec("delete from qzmap170 where mprf = 10 and rowid = (select min(rowid) from qzmap170 where mprf = 10)");
   s.Exec("update qzddi160 set dsca = 'Gesperrt seit 2024' where dval = 'B'");
   const Json d = DiffJson({c.pack, c.store});
-  RunResult r = RunKestrel({"import", c.pack, "--store", c.store, "--registry", c.registry, "--json", "--dry-run"});
-  ASSERT_EQ(r.exit_code, 0) << r.err;
-  const Json import = Json::parse(r.out);
+  const Json import = KestrelJson({"import", c.pack, "--store", c.store, "--registry", c.registry, "--json", "--dry-run"});
   EXPECT_EQ(d["profiles_replaced"], import["profiles_replaced"]);
   EXPECT_EQ(d["applications_replaced"], import["applications_replaced"]);
   std::map<std::string, std::pair<int64_t, int64_t>> counted;  // table: rows the import would delete, add

@@ -15,9 +15,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/demo_pack.h"
 #include "manual.h"
-#include "support/run_kestrel.h"
-#include "support/temp_folder.h"
 
 namespace kestrel::testing {
 namespace {
@@ -25,18 +24,13 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 using Json = nlohmann::json;
+using namespace kestrel::manual;  // the page and completion writers the build runs
 
 // What the option parser writes of its own into a help: its type names, the
 // texts of its checks and the relations between options.
 const std::vector<std::string> kParserNoise = {"TEXT",      " INT",     "FLOAT",   "UINT",       "Excludes:",
                                                "Needs:",    "REQUIRED", " in [",   "not in range", "1797693",
                                                "Positionals:", "SUBCOMMAND"};
-
-Json CommandTree() {
-  const RunResult r = RunKestrel({"--describe"});
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  return Json::parse(r.out);
-}
 
 // A command's options as the help names them ("-h,--help") and its arguments.
 std::vector<std::string> OptionNames(const Json& command) {
@@ -48,26 +42,6 @@ std::vector<std::string> OptionNames(const Json& command) {
   }
   for (const auto& a : command["arguments"]) names.push_back(a["name"].get<std::string>());
   return names;
-}
-
-TEST(HelpTest, EveryCommandsHelpIsItsHelpCommandWithoutTheParsersNoise) {
-  const Json tree = CommandTree();
-  ASSERT_GE(tree["commands"].size(), 16u);
-  const RunResult program = RunKestrel({"--help"});
-  EXPECT_EQ(RunKestrel({"help"}).out, program.out);
-  for (const auto& noise : kParserNoise) EXPECT_THAT(program.out, Not(HasSubstr(noise)));
-  for (const auto& c : tree["commands"]) {
-    const std::string name = c["name"].get<std::string>();
-    const RunResult r = RunKestrel({name, "--help"});
-    EXPECT_EQ(r.exit_code, 0) << name;
-    EXPECT_EQ(r.err, "") << name;
-    EXPECT_THAT(program.out, HasSubstr("\n  " + name + " ")) << name;
-    for (const auto& noise : kParserNoise) EXPECT_THAT(r.out, Not(HasSubstr(noise))) << name;
-    for (const auto& option : OptionNames(c)) EXPECT_THAT(r.out, HasSubstr("  " + option)) << name;
-    const RunResult help = RunKestrel({"help", name});
-    EXPECT_EQ(help.exit_code, 0) << name;
-    EXPECT_EQ(help.out, r.out) << name;
-  }
 }
 
 // The text of a page's section: from its heading to the next.
@@ -87,20 +61,39 @@ std::string AsRoff(const std::string& names) {
   return out;
 }
 
-TEST(HelpTest, EveryCommandHasAManualPageWithEverySectionAndOption) {
-  const Json tree = CommandTree();
+// One walk over the commands for both: each command's help, alike from
+// `kestrel COMMAND --help` and `kestrel help COMMAND`, and its page.
+TEST(HelpTest, EveryCommandsHelpAndManualPageShowEveryOptionWithoutTheParsersNoise) {
+  const Json tree = KestrelJson({"--describe"});
+  ASSERT_GE(tree["commands"].size(), 16u);
+  const RunResult program = RunKestrel({"--help"});
+  EXPECT_EQ(RunKestrel({"help"}).out, program.out);
+  for (const auto& noise : kParserNoise) EXPECT_THAT(program.out, Not(HasSubstr(noise)));
   const std::filesystem::path man = std::filesystem::path(KESTREL_BIN_DIR) / "man";
   const std::string program_page = ReadFile(man / "kestrel.1");
   const bool groff = std::filesystem::exists("/usr/bin/groff");
   for (const auto& c : tree["commands"]) {
     const std::string name = c["name"].get<std::string>();
+    const RunResult r = RunKestrel({name, "--help"});
+    EXPECT_EQ(r.exit_code, 0) << name;
+    EXPECT_EQ(r.err, "") << name;
+    EXPECT_THAT(program.out, HasSubstr("\n  " + name + " ")) << name;
+    const RunResult help = RunKestrel({"help", name});
+    EXPECT_EQ(help.exit_code, 0) << name;
+    EXPECT_EQ(help.out, r.out) << name;
     const std::filesystem::path file = man / ("kestrel-" + name + ".1");
     const std::string page = ReadFile(file);
     ASSERT_FALSE(page.empty()) << file;
     for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "ENVIRONMENT", "EXAMPLES"})
       EXPECT_THAT(SectionOf(page, section), HasSubstr("\n")) << file << ": no " << section;
-    for (const auto& option : OptionNames(c)) EXPECT_THAT(SectionOf(page, "OPTIONS"), HasSubstr(AsRoff(option))) << file;
-    for (const auto& noise : kParserNoise) EXPECT_THAT(page, Not(HasSubstr(noise))) << file;
+    for (const auto& option : OptionNames(c)) {
+      EXPECT_THAT(r.out, HasSubstr("  " + option)) << name;
+      EXPECT_THAT(SectionOf(page, "OPTIONS"), HasSubstr(AsRoff(option))) << file;
+    }
+    for (const auto& noise : kParserNoise) {
+      EXPECT_THAT(r.out, Not(HasSubstr(noise))) << name;
+      EXPECT_THAT(page, Not(HasSubstr(noise))) << file;
+    }
     // Every variable a page names is explained, by its own prose or the program's.
     EXPECT_THAT(SectionOf(page, "ENVIRONMENT"), Not(HasSubstr("as the options above say"))) << file;
     EXPECT_THAT(SectionOf(program_page, "SEE ALSO"), HasSubstr(AsRoff("kestrel-" + name))) << name;
@@ -121,19 +114,9 @@ TEST(HelpTest, EveryCommandHasAManualPageWithEverySectionAndOption) {
     EXPECT_THAT(SectionOf(program_page, section), HasSubstr("\n")) << "kestrel.1: no " << section;
   // diff exits as diff(1) does: 1 says the sides differ, trouble is 2.
   const std::string diff = ReadFile(man / "kestrel-diff.1");
-  EXPECT_THAT(SectionOf(diff, "EXIT STATUS"), HasSubstr("they differ"));
-  EXPECT_THAT(SectionOf(diff, "EXIT STATUS"), HasSubstr("trouble"));
+  for (const char* said : {"they differ", "trouble"}) EXPECT_THAT(SectionOf(diff, "EXIT STATUS"), HasSubstr(said));
   EXPECT_THAT(SectionOf(diff, "ENVIRONMENT"), HasSubstr("\\fBNO_COLOR\\fR"));
 }
-
-}  // namespace
-}  // namespace kestrel::testing
-
-namespace kestrel::manual {
-namespace {
-
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 TEST(ManualTest, TextReachesRoffAsWritten) {
   const struct {
@@ -178,15 +161,12 @@ TEST(ManualTest, CompletionTakesOnlyPlainWordsFromTheTree) {
       {"name": "evil`id`", "options": [], "arguments": []}
     ]})json");
   const std::string script = CompletionTables(tree);
-  EXPECT_THAT(script, HasSubstr("\"diff --color\") echo \"choice:auto always never\" ;;"));
-  EXPECT_THAT(script, HasSubstr("\"diff --store\") echo \"file\" ;;"));
-  EXPECT_THAT(script, Not(HasSubstr("--stat\")")));
-  EXPECT_THAT(script, HasSubstr("diff) echo \"--color --store --stat -q --quiet\" ;;"));
-  EXPECT_THAT(script, HasSubstr("\"diff 1\") echo \"path\" ;;"));
-  EXPECT_THAT(script, HasSubstr("\"diff \"*) echo \"dir\" ;;"));
-  EXPECT_THAT(script, HasSubstr("echo \"diff\"\n"));
-  EXPECT_THAT(script, Not(HasSubstr("touch")));
-  EXPECT_THAT(script, Not(HasSubstr("evil")));
+  for (const char* line : {"\"diff --color\") echo \"choice:auto always never\" ;;", "\"diff --store\") echo \"file\" ;;",
+                           "diff) echo \"--color --store --stat -q --quiet\" ;;", "\"diff 1\") echo \"path\" ;;",
+                           "\"diff \"*) echo \"dir\" ;;", "echo \"diff\"\n"})
+    EXPECT_THAT(script, HasSubstr(line));
+  // A flag takes no value, and a choice or name that is no plain word is left out.
+  for (const char* left_out : {"--stat\")", "touch", "evil"}) EXPECT_THAT(script, Not(HasSubstr(left_out)));
 }
 
 
@@ -206,44 +186,35 @@ TEST(ManualTest, ACommandsPageListsTheProgramsOptionsItTakesOnce) {
   const Json command{{"name", "list"}, {"usage", "kestrel list"}, {"description", "List profiles"}, {"footer", ""},
                      {"group", ""}, {"arguments", Json::array()}, {"options", {option({"--json"}, "the command's JSON")}}};
   const std::string page = CommandPage(program, command, {}, {}, "1.0");
-  const auto count = [&](const std::string& text) {
-    size_t n = 0;
-    for (size_t at = page.find(text); at != std::string::npos; at = page.find(text, at + 1)) ++n;
-    return n;
-  };
-  EXPECT_EQ(count("\\fB\\-\\-quiet\\fR"), 1u) << page;
-  EXPECT_EQ(count("\\fB\\-\\-verbose\\fR"), 1u) << page;
-  EXPECT_EQ(count("\\fB\\-\\-json\\fR"), 1u) << page;
+  for (const char* name : {"quiet", "verbose", "json"})
+    EXPECT_EQ(Count(page, std::string("\\fB\\-\\-") + name + "\\fR"), 1u) << page;
   EXPECT_THAT(page, HasSubstr("the command's JSON"));
-  EXPECT_THAT(page, Not(HasSubstr("the program's JSON")));
-  EXPECT_THAT(page, Not(HasSubstr("version")));
+  for (const char* left_out : {"the program's JSON", "version"}) EXPECT_THAT(page, Not(HasSubstr(left_out)));
 }
 
 // The build's run of the writer: into a folder not there yet, every command's
 // page and the completion with its tables; run again over a page of a
 // command that is gone, that page goes.
 TEST(ManualTest, TheWriterMakesEveryPageAndTheCompletionAfresh) {
-  kestrel::testing::TempFolder t;
+  TempFolder t;
   const std::string bin = KESTREL_BIN_DIR, source = KESTREL_SOURCE_DIR, man = t / "share/man1",
                     completion = t / "kestrel.bash";
   const auto write = [&] {
-    return kestrel::testing::RunProgram(bin + "/kestrel_manual",
-                                        {bin + "/kestrel", "9.8.7", source + "/docs/man", man,
-                                         source + "/src/cli/manual/completion.bash.in", completion});
+    return RunProgram(bin + "/kestrel_manual", {bin + "/kestrel", "9.8.7", source + "/docs/man", man,
+                                                source + "/src/cli/manual/completion.bash.in", completion});
   };
   auto r = write();
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  const Json described = Json::parse(kestrel::testing::RunKestrel({"--describe"}).out);
+  const Json described = KestrelJson({"--describe"});
   for (const auto& command : described.at("commands")) {
     const std::string page = man + "/kestrel-" + command.at("name").get<std::string>() + ".1";
-    EXPECT_THAT(kestrel::testing::ReadFile(page), HasSubstr("9.8.7")) << page;
+    EXPECT_THAT(ReadFile(page), HasSubstr("9.8.7")) << page;
   }
-  EXPECT_THAT(kestrel::testing::ReadFile(man + "/kestrel.1"), HasSubstr(".TH KESTREL 1"));
-  const std::string script = kestrel::testing::ReadFile(completion);
-  EXPECT_THAT(script, HasSubstr("_kestrel_profiles()"));
-  EXPECT_THAT(script, HasSubstr("export) echo \""));
+  EXPECT_THAT(ReadFile(man + "/kestrel.1"), HasSubstr(".TH KESTREL 1"));
+  const std::string script = ReadFile(completion);
+  for (const char* part : {"_kestrel_profiles()", "export) echo \""}) EXPECT_THAT(script, HasSubstr(part));
   EXPECT_THAT(script, Not(HasSubstr("@KESTREL_TABLES@")));
-  kestrel::testing::WriteFile(man + "/kestrel-gone.1", ".TH KESTREL-GONE 1\n");
+  WriteFile(man + "/kestrel-gone.1", ".TH KESTREL-GONE 1\n");
   r = write();
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_FALSE(std::filesystem::exists(man + "/kestrel-gone.1"));
@@ -251,4 +222,4 @@ TEST(ManualTest, TheWriterMakesEveryPageAndTheCompletionAfresh) {
 }
 
 }  // namespace
-}  // namespace kestrel::manual
+}  // namespace kestrel::testing

@@ -50,13 +50,10 @@ class ImportUnitTest : public ::testing::Test {
     const TempFolder& t = shared_->t;
     ASSERT_EQ(RunKestrel({"setup", "--install-dir", t / "lumo", "--registry", t / "registry.ini"}).exit_code, 0);
     ASSERT_EQ(RunKestrel({"demo-store", t / "pristine.db", "--scale", "150"}).exit_code, 0);
-    files::CreateFolders(Env::Default(), t / "export");
-    auto r = RunKestrel({"export", "--store", t / "pristine.db", "--profile", "30", "--revisions", "--root", t / "export"});
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    shared_->pack = r.out.substr(0, r.out.find('\n'));
+    shared_->pack = ExportPack(t / "pristine.db", t / "export");
     shared_->before = Dump(t / "pristine.db");
     std::filesystem::copy_file(t / "pristine.db", t / "imported.db");
-    r = RunKestrel(ImportArgs(t / "imported.db"));
+    const RunResult r = RunKestrel(ImportArgs(t / "imported.db"));
     ASSERT_EQ(r.exit_code, 0) << r.err;
     shared_->after = Dump(t / "imported.db");
     ASSERT_NE(shared_->before, shared_->after);
@@ -159,16 +156,10 @@ TEST_F(ImportUnitTest, AnExportBesideAnImportReadsTheStoreBeforeOrAfterIt) {
   const std::string store = FreshStore();
   const pid_t pid = StartImport(store, "import");
   AwaitLogLine("Importing qzmap120...", pid);
-  auto export_to = [&](const std::string& root) {
-    files::CreateFolders(Env::Default(), root);
-    auto r = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", root});
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    return r.out.substr(0, r.out.find('\n'));
-  };
-  const std::string pack = export_to(t_ / "beside");
+  const std::string pack = ExportPack(store, t_ / "beside");
   EXPECT_EQ(WaitProgram(pid), 0);
   const std::string from_before = ComparePacks(shared_->pack, pack);
-  const std::string from_after = ComparePacks(export_to(t_ / "after"), pack);
+  const std::string from_after = ComparePacks(ExportPack(store, t_ / "after"), pack);
   EXPECT_TRUE(from_before.empty() || from_after.empty()) << from_before << "\n" << from_after;
 }
 

@@ -21,6 +21,7 @@ namespace kestrel::testing {
 namespace {
 
 using ::testing::HasSubstr;
+using Json = nlohmann::json;
 
 // The rows of profile `mprf` in each of its seventeen tables.
 std::map<std::string, int64_t> ProfileRows(const std::string& location, int64_t mprf) {
@@ -84,8 +85,8 @@ TEST(ProfileEditsTest, RenumberAndDeleteChangeThatProfileAlone) {
     EXPECT_EQ(c->OpenRecordset("select count(*) from qzmap101 where pprf=20")->Fields(0).Integer(), 0);
     c.reset();
     // A pack's profile keeps the parent the pack names, whatever the store's chain is now.
-    r = RunKestrel({"show", SharedDemoPack().pack, "--store", store, "--json"});
-    EXPECT_EQ(nlohmann::json::parse(r.out).at("/source/2/parent"_json_pointer), 20) << r.out;
+    EXPECT_EQ(KestrelJson({"show", SharedDemoPack().pack, "--store", store, "--json"}).at("/source/2/parent"_json_pointer),
+              20);
     // And back: every table as it was.
     ASSERT_EQ(RunKestrel({"renumber", "--store", store, "25", "20"}).exit_code, 0);
     EXPECT_EQ(DumpStore(store), original);
@@ -93,16 +94,15 @@ TEST(ProfileEditsTest, RenumberAndDeleteChangeThatProfileAlone) {
     // The leaf goes: its rows in its seventeen tables, nothing else.
     r = RunKestrel({"delete", "--store", store, "--profile", "30", "--yes", "--json"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    StoreDump after = DumpStore(store);
+    StoreDump after = DumpStore(store), rest = original;
     int64_t removed = 0;
     for (const auto& [table, n] : rows30) {
       EXPECT_EQ(after.at("rows of " + table).size() + static_cast<size_t>(n), original.at("rows of " + table).size())
           << table;
       removed += n;
       after.erase("rows of " + table);
+      rest.erase("rows of " + table);
     }
-    StoreDump rest = original;
-    for (const auto& [table, n] : rows30) rest.erase("rows of " + table);
     EXPECT_EQ(after, rest);  // the shared and application tables untouched
     EXPECT_THAT(r.out, HasSubstr("\"rows\":" + std::to_string(removed)));
     EXPECT_EQ(ProfileRows(store, 20), rows20);
@@ -127,14 +127,6 @@ TEST(ProfileEditsTest, DeleteAsksOnATerminal) {
   EXPECT_THAT(r.out, ::testing::StartsWith("deleted profile 30 from " + store + " ("));
   for (const auto& [table, n] : ProfileRows(store, 30)) EXPECT_EQ(n, 0) << table;
 }
-
-}  // namespace
-}  // namespace kestrel::testing
-
-namespace kestrel::testing {
-namespace {
-
-using Json = nlohmann::json;
 
 // Imports, deletes and undos of the demo store, on every backend: each undo
 // that goes through leaves every table as it was before the run it undoes;
@@ -199,9 +191,7 @@ TEST(UndoTest, UndoPutsEveryTableBackAndRefusesWhatWouldLoseChanges) {
 
     // The history, after the oldest run is made older than a month and pruned.
     store::Open(store)->Execute("update kestrel_runs set started='2020-01-01 00:00:00' where id=1");
-    const RunResult r = RunKestrel({"history", "--store", store, "--prune", "30", "--json"});
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    const Json history = Json::parse(r.out);
+    const Json history = KestrelJson({"history", "--store", store, "--prune", "30", "--json"});
     EXPECT_EQ(history["pruned"], 1);
     const std::vector<std::tuple<int, std::vector<int>, std::vector<int>, bool, Json>> expected = {
         {2, {}, {40}, true, 3},      {3, {40}, {}, true, 4},           {4, {}, {40}, true, nullptr},

@@ -26,14 +26,6 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 namespace fs = std::filesystem;
 
-// The chain pack with revisions of profile 30 of `store`, exported into `root`.
-std::string ChainPack(const std::string& store, const std::string& root) {
-  fs::create_directories(root);
-  const RunResult r = RunKestrel({"export", "--store", store, "--profile", "30", "--revisions", "--root", root});
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  return r.out.substr(0, r.out.find('\n'));
-}
-
 TEST(PromoteTest, MovesTheChainAcrossBackendsAndRefusesWithoutChange) {
   const DemoPack& d = SharedDemoPack();
   for (const StoreBackend& backend : AllStoreBackends()) {
@@ -67,7 +59,7 @@ TEST(PromoteTest, MovesTheChainAcrossBackendsAndRefusesWithoutChange) {
     EXPECT_EQ(j["profile"], 30);
     EXPECT_EQ(j["summary"]["equal"], false);
     EXPECT_EQ(j["import"]["committed"], true);
-    EXPECT_EQ(ComparePacks(ChainPack(d.store, t / "plain"), ChainPack(last, t / "promoted")), "");
+    EXPECT_EQ(ComparePacks(ExportPack(d.store, t / "plain"), ExportPack(last, t / "promoted")), "");
 
     // Every refusal leaves the destination as it was.
     const StoreDump before = DumpStore(middle);
@@ -132,10 +124,8 @@ TEST(PromoteTest, MovesTheChainAcrossBackendsAndRefusesWithoutChange) {
     // The promotion is a run of its destination: the history names where it
     // came from, and its undo leaves the store as it was made, but for the
     // shared functions the import added, which later profiles may call.
-    r = RunKestrel({"history", "--store", last, "--json"});
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    const auto runs = nlohmann::json::parse(r.out)["runs"];
-    ASSERT_EQ(runs.size(), 1u) << r.out;
+    const auto runs = KestrelJson({"history", "--store", last, "--json"})["runs"];
+    ASSERT_EQ(runs.size(), 1u) << runs;
     EXPECT_EQ(runs[0]["pack"], "promote " + middle + ":30");
     EXPECT_EQ(runs[0]["added"], nlohmann::json({10, 20, 30}));
     r = RunKestrel({"undo", "1", "--store", last, "--registry", d.registry});

@@ -23,14 +23,8 @@ namespace fs = std::filesystem;
 // A pack of the demo store's profile 30 alone, announcing 35: the pack a
 // bare --target number renumbers.
 const std::string& SingleProfilePack() {
-  static const std::string* pack = [] {
-    const DemoPack& demo = SharedDemoPack();
-    fs::create_directories(demo.folder / "single");
-    const RunResult r = RunKestrel({"export", "--store", demo.store, "--profile", "30", "--single", "--new-number",
-                                    "35", "--root", demo.folder / "single"});
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    return new std::string(r.out.substr(0, r.out.find('\n')));
-  }();
+  static const std::string* pack = new std::string(ExportPack(
+      SharedDemoPack().store, SharedDemoPack().folder / "single", {"--single", "--new-number", "35"}));
   return *pack;
 }
 
@@ -154,11 +148,8 @@ TEST(ScriptingTest, RenumberingAndApplicationsByName) {
   for (const auto& row : imports) {
     std::vector<std::string> args = {"import", "--store", row.store, "--registry", c.registry, "--json"};
     args.insert(args.end(), row.args.begin(), row.args.end());
-    RunResult r = RunKestrel(args);
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(Json::parse(r.out).at("imported").back().at("profile"), 40);
-    r = RunKestrel({"list", "--store", row.store, "--json"});
-    const Json profiles = Json::parse(r.out).at("profiles");
+    EXPECT_EQ(KestrelJson(args).at("imported").back().at("profile"), 40);
+    const Json profiles = KestrelJson({"list", "--store", row.store, "--json"}).at("profiles");
     std::vector<int> listed;
     for (const Json& p : profiles) listed.push_back(p.at("profile"));
     EXPECT_EQ(listed, row.listed);
@@ -241,13 +232,9 @@ TEST(ScriptingTest, OneJsonVocabularyAndFailuresAsJson) {
   const DemoPack& demo = SharedDemoPack();
   const Copies c = CopyDemo(demo.folder / "json-errors");
   fs::create_directories(demo.folder / "json-sync");
-  RunResult r = RunKestrel({"export", "--store", demo.store, "--profile", "20", "--single", "--new-number", "25",
-                            "--sync", "--revisions", "--root", demo.folder / "json-sync", "--json"});
-  ASSERT_EQ(r.exit_code, 0) << r.err;
-  const Json exported = Json::parse(r.out);
-  r = RunKestrel({"ls", exported.at("pack"), "--json"});
-  ASSERT_EQ(r.exit_code, 0) << r.err;
-  const Json listed = Json::parse(r.out);
+  const Json exported = KestrelJson({"export", "--store", demo.store, "--profile", "20", "--single", "--new-number",
+                                     "25", "--sync", "--revisions", "--root", demo.folder / "json-sync", "--json"});
+  const Json listed = KestrelJson({"ls", exported.at("pack"), "--json"});
   EXPECT_EQ(exported.at("new_profile_number"), 25);
   EXPECT_EQ(exported.at("for_sync"), true);
   for (const char* fact : {"pack", "new_profile_number", "for_sync", "revisions"})
@@ -274,7 +261,7 @@ TEST(ScriptingTest, OneJsonVocabularyAndFailuresAsJson) {
     SCOPED_TRACE(::testing::PrintToString(row.args));
     std::vector<std::string> args = row.args;
     args.push_back("--json");
-    r = RunKestrel(args);
+    const RunResult r = RunKestrel(args);
     EXPECT_EQ(r.exit_code, row.exit_code) << r.err;
     ASSERT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
     const Json error = Json::parse(r.out).at("error");

@@ -47,13 +47,15 @@ class EngineTest : public ::testing::Test {
     r.user = "engine";
     return r;
   }
-  std::string ExportChain(int profile) {
+  // The demo store's `profile` exported with revisions (`single`: it alone).
+  ExportReport ExportOf(int profile, bool single = false) {
     ExportRequest request;
     request.profile = profile;
     request.root = t_ / "export";
+    request.single_profile = single;
     request.revisions = true;
     request.overwrite = true;
-    return Export(demo_, request).folder;
+    return Export(demo_, request);
   }
 
   TempFolder t_;
@@ -98,13 +100,7 @@ TEST_F(EngineTest, AProfileGoesThroughRenumberedAsTheDetailsStringTakesIt) {
   };
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.name);
-    ExportRequest request;
-    request.profile = row.profile;
-    request.root = t_ / "export";
-    request.single_profile = row.single;
-    request.revisions = true;
-    request.overwrite = true;
-    const ExportReport exported = Export(demo_, request);
+    const ExportReport exported = ExportOf(row.profile, row.single);
     EXPECT_THAT(exported.applications, ElementsAre("ACC10", "ACCX2"));
     EXPECT_THAT(exported.files, ::testing::Contains("Qzmap100.dat"));
 
@@ -160,7 +156,7 @@ TEST_F(EngineTest, AProfileGoesThroughRenumberedAsTheDetailsStringTakesIt) {
 }
 
 TEST_F(EngineTest, VerifyNamesEachFindingWithItsEntry) {
-  const std::string pack = ExportChain(30);
+  const std::string pack = ExportOf(30).folder;
   Store empty = EmptyStore("empty");
   // The proposal lists the bases first: 10, 20 (parent 10), 30 (parent 20).
   // The check alone refuses what needs no store, naming the entry too.
@@ -219,14 +215,12 @@ TEST_F(EngineTest, CheckThrowsTheRefusalWithItsFileAndLine) {
       {"qzddi150ACCX2.dat", "ACCX2\x01", "ZZZ99\x01", 9046, "the row's application \"ZZZ99\""},
       {"Qzmap101.dat", "base\x01" "10\r\n", "base\x01" "10\x01" "7\r\n", 100, "7 fields, 6 wanted"},
   };
-  const std::string pack = ExportChain(30);
+  const std::string pack = ExportOf(30).folder;
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.file);
     const std::string copy = t_ / ("damaged-" + row.file);
     std::filesystem::copy(pack, copy);
-    std::string text = ReadFile(copy + "/" + row.file);
-    ASSERT_NE(text.find(row.from), std::string::npos);
-    WriteFile(copy + "/" + row.file, text.replace(text.find(row.from), row.from.size(), row.to));
+    ReplaceIn(copy + "/" + row.file, row.from, row.to);
     pack::WriteSums(Env::Default(), copy);
 
     Store into = EmptyStore("check " + row.file);
@@ -240,7 +234,7 @@ TEST_F(EngineTest, CheckThrowsTheRefusalWithItsFileAndLine) {
 }
 
 TEST_F(EngineTest, ReplacingTakesTheCallersConsent) {
-  const std::string pack = ExportChain(30);
+  const std::string pack = ExportOf(30).folder;
   const auto before = StoreBuilder(demo_.Connection()).Dump();
   for (const Target& t : Targets(demo_, Request(pack)))
     EXPECT_EQ(t.stored, (Target::Stored{true, true, true, false})) << t.profile;
@@ -261,7 +255,7 @@ TEST_F(EngineTest, TheDepthBelowAParent) {
 }
 
 TEST_F(EngineTest, AnImportFindsItsInstallationThroughTheRegistryFile) {
-  const std::string pack = ExportChain(30);
+  const std::string pack = ExportOf(30).folder;
   Store into = EmptyStore("installation");
   ImportRequest unrecorded = Request(pack);
   unrecorded.registry = t_ / "no-registry.ini";
@@ -276,7 +270,7 @@ TEST_F(EngineTest, AnImportFindsItsInstallationThroughTheRegistryFile) {
 }
 
 TEST_F(EngineTest, AStopThroughTheContextRollsTheImportBack) {
-  const std::string pack = ExportChain(30);
+  const std::string pack = ExportOf(30).folder;
   Store into = EmptyStore("stopped");
   const auto before = StoreBuilder(into.Connection()).Dump();
   std::atomic<bool> stop{false};

@@ -30,12 +30,6 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using Strings = std::vector<std::string>;
 
-size_t Count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 const TestObject kRootOnly{"AR", "CUST", "010"};   // rules only in the root
 const TestObject kRedefined{"AR", "INVC", "020"};  // rules in the root and the child
 const TestObject kNowhere{"AR", "PAYM", "030"};    // rules in no profile
@@ -322,9 +316,7 @@ TEST_F(ProfileExport, TwoExportsOverwritingOnePackLeaveOneOfThemWhole) {
 // still leaves its pack marked ERRORS: see the refusals below).
 TEST_F(ProfileExport, AFailedExportLeavesThePackItWouldReplaceAsItWas) {
   ASSERT_TRUE(Grandchild(false, false)->ExportMigrationProfiles());
-  std::map<std::string, std::string> before;
-  for (const auto& entry : std::filesystem::directory_iterator(Pack()))
-    before[entry.path().filename()] = ReadFile(entry.path());
+  const std::map<std::string, std::string> before = FilesIn(Pack());
   FaultEnv env;
   // The n-th write fails; 0: the pack is written, and putting it in place fails.
   for (size_t n : {1, 5, 10, 0}) {
@@ -337,10 +329,7 @@ TEST_F(ProfileExport, AFailedExportLeavesThePackItWouldReplaceAsItWas) {
       env.FailFolderRename(EIO);
     EXPECT_FALSE(e->ExportMigrationProfiles());
     EXPECT_THAT(e->get_ErrorDescription(), ::testing::HasSubstr(n ? "No space left on device" : "Input/output error"));
-    std::map<std::string, std::string> after;
-    for (const auto& entry : std::filesystem::directory_iterator(Pack()))
-      after[entry.path().filename()] = ReadFile(entry.path());
-    EXPECT_EQ(after, before);
+    EXPECT_EQ(FilesIn(Pack()), before);
     EXPECT_THAT(LeftBeside(root + "/ExportedRules"), ::testing::IsEmpty());
   }
   std::filesystem::remove_all(Pack());

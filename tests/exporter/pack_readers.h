@@ -36,14 +36,6 @@ inline std::vector<std::string> ColumnOf(const std::vector<Record>& records, con
 }
 
 // The file's lines (CR LF ends a line; a last line without it counts too).
-inline std::vector<std::string> LinesOf(const std::string& path) {
-  const std::string text = ReadFile(path);
-  std::vector<std::string> lines;
-  for (size_t pos = 0, end; pos < text.size(); pos = end + 2) {
-    end = std::min(text.find("\r\n", pos), text.size());
-    lines.push_back(text.substr(pos, end - pos));
-  }
-  return lines;
-}
+inline std::vector<std::string> LinesOf(const std::string& path) { return CrLfLines(ReadFile(path)); }
 
 }  // namespace kestrel::testing

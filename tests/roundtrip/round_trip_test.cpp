@@ -189,18 +189,14 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
     for (const auto& [file, rows] : reported) {
       const std::string name = text::LowerAscii(file);
       if (name.rfind("qzddi", 0) != 0 && name.rfind("qzlgy", 0) != 0 && name != "qzmap101.dat") continue;
-      const std::string bytes = ReadFile(e.PackFolder() + "/" + file);
-      int64_t lines = 0;
-      for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2)) ++lines;
-      EXPECT_EQ(rows, lines) << file;
+      EXPECT_EQ(rows, static_cast<int64_t>(Count(ReadFile(e.PackFolder() + "/" + file), "\r\n"))) << file;
     }
     EXPECT_GT(reported.size(), 10u);
     // The manifest lists every file of the pack but itself and the sums.
     const std::string manifest = ReadFile(e.PackFolder() + "/ExportMR.log");
     const size_t first = manifest.find("--TESTFILES--\r\n") + 15, end = manifest.find("--END TESTFILES--");
-    std::set<std::string> listed, present;
-    for (size_t at = first; at < end; at = manifest.find("\r\n", at) + 2)
-      listed.insert(manifest.substr(at, manifest.find("\r\n", at) - at));
+    const std::vector<std::string> lines = CrLfLines(manifest.substr(first, end - first));
+    std::set<std::string> listed(lines.begin(), lines.end()), present;
     for (const auto& entry : std::filesystem::directory_iterator(e.PackFolder()))
       if (auto name = entry.path().filename().string(); name != "ExportMR.log" && name != "ExportMR.sums")
         present.insert(name);

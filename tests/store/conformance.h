@@ -29,6 +29,7 @@
 
 namespace kestrel::store::conformance {
 
+using kestrel::testing::BytesFrom;
 using kestrel::testing::ErrorOf;
 using kestrel::testing::FaultEnv;
 using kestrel::testing::StoreBackend;
@@ -67,9 +68,20 @@ class StoreConformance : public ::testing::TestWithParam<StoreBackend> {
     WriteFile(dir_ / name, content);
     return dir_ / name;
   }
-  // "qzddi160" rows: appl, domn, dval, dsca.
+  // "qzddi160" rows: appl, domn, dval, dsca; DomainLines(n): rows 1 to n.
   static std::string Domain(int k) {
     return "EXB" + S + "CURR" + S + "V" + std::to_string(k) + S + "Value " + std::to_string(k);
+  }
+  static std::vector<std::string> DomainLines(int n) {
+    std::vector<std::string> lines;
+    for (int k = 1; k <= n; ++k) lines.push_back(Domain(k));
+    return lines;
+  }
+  // The log of a load of qzddi160 from `file` (`stopped`: the line it stopped at, if any).
+  static std::string LoadLog(const std::string& file, int64_t read, int64_t loaded, int64_t batches, int stopped = 0) {
+    return "Table: qzddi160\r\nData file: " + file + "\r\nRows read: " + std::to_string(read) + "\r\nRows loaded: " +
+           std::to_string(loaded) + "\r\nBatches committed: " + std::to_string(batches) + "\r\n" +
+           (stopped ? "Stopped at line " + std::to_string(stopped) + "\r\n" : "");
   }
   std::string DomainValues() {
     return c_->OpenRecordset("select dval from qzddi160 order by dval")->GetString(-1, "", ",");

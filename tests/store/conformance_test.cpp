@@ -311,8 +311,7 @@ TEST_P(StoreConformance, BoundValuesAndEveryByteFrom1To255) {
   EXPECT_EQ(ErrorOf([&] { c_->OpenRecordset(Query{"select * from qzmap120", {Value(7)}}); }), 9001);
   c_->Execute("delete from qzmap120");
 
-  std::string bytes;
-  for (int b = 1; b <= 255; ++b) bytes += static_cast<char>(b);
+  const std::string bytes = BytesFrom(1);
   const std::string_view user[] = {"usrn", "dsca"};
   const Value both[] = {Value(bytes), Value(bytes)};
   c_->Insert("qzusr100", user)->Add(both);

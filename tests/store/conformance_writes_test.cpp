@@ -16,8 +16,7 @@ namespace {
 // written. Inside a transaction and outside one alike.
 TEST_P(StoreConformance, InsertedRowsKeepTheirValuesAndTheTablesDefaults) {
   c_->ExecuteScript("create table qzddi230 (appl text, dsca text default 'none', extn integer default 7, crdt text)");
-  std::string bytes;
-  for (int b = 1; b < 256; ++b) bytes += static_cast<char>(b);
+  const std::string bytes = BytesFrom(1);
   const std::string with_nul("before\0after", 12);
   const struct {
     Value given;
@@ -202,8 +201,7 @@ TEST_P(StoreConformance, KeyedUpdatesAndDeletesChangeTheRowsOfTheirKey) {
   c_->Execute(
       "insert into qzmap120 (mprf, vers, comt) values (1, 'X40', 'one'), (2, 'X40', 'two'), (2, 'X41', 'two b'),"
       " (6, 'O''Brien', 'six'), (6, 'O''Brien', 'six'), (7, null, 'seven')");
-  std::string bytes;
-  for (int b = 1; b < 256; ++b) bytes += static_cast<char>(b);
+  const std::string bytes = BytesFrom(1);
   const auto key = [](std::vector<std::string_view> columns, std::vector<Value> values) {
     return ColumnValues{std::move(columns), std::move(values)};
   };
@@ -282,8 +280,7 @@ TEST_P(StoreConformance, BulkLoadLoadsEveryRowWithEmptyFieldsAsNullAndNumbersAsN
 }
 
 TEST_P(StoreConformance, BulkLoadARefusedRowKeepsTheBatchesBeforeItAndIsNamedInTheErrorFile) {
-  std::vector<std::string> lines;
-  for (int k = 1; k <= 8; ++k) lines.push_back(Domain(k));
+  std::vector<std::string> lines = DomainLines(8);
   lines[6] = "EXB" + S + "CURR" + S + "V7";  // three fields where the table has four
   std::string file = Data("qzddi160EXB.dat", lines);
   BulkLoadOptions o;
@@ -301,10 +298,7 @@ TEST_P(StoreConformance, BulkLoadARefusedRowKeepsTheBatchesBeforeItAndIsNamedInT
     EXPECT_EQ(c_->InTransaction(), in_transaction);
     EXPECT_EQ(ReadFile(o.error_path), "Line: " + std::to_string(line) + "\r\nText: " + lines[line - 1] +
                                           "\r\nReason: " + e.description() + "\r\n");
-    EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi160\r\nData file: " + file + "\r\nRows read: " +
-                                        std::to_string(line) +
-                                        "\r\nRows loaded: 6\r\nBatches committed: 2\r\nStopped at line " +
-                                        std::to_string(line) + "\r\n");
+    EXPECT_EQ(ReadFile(o.log_path), LoadLog(file, line, 6, 2, line));
   };
 
   // Inside the caller's transaction, whose batches commit nothing, the load
@@ -352,9 +346,7 @@ TEST_P(StoreConformance, BulkLoadTellsOfItsBatchesInsideATransactionToo) {
   const struct { int rows; int64_t batches; std::vector<int64_t> progress; } loads[] = {
       {8, 3, {3, 6, 8}}, {6, 2, {3, 6}}, {2, 1, {2}}};
   for (const auto& load : loads) {
-    std::vector<std::string> lines;
-    for (int k = 1; k <= load.rows; ++k) lines.push_back(Domain(k));
-    const std::string file = Data("qzddi160EXB.dat", lines);
+    const std::string file = Data("qzddi160EXB.dat", DomainLines(load.rows));
     std::string values;
     for (int k = 1; k <= load.rows; ++k) values += "V" + std::to_string(k) + ",";
     for (const bool in_transaction : {false, true}) {
@@ -371,10 +363,7 @@ TEST_P(StoreConformance, BulkLoadTellsOfItsBatchesInsideATransactionToo) {
       EXPECT_EQ(n.rows_loaded, load.rows);
       EXPECT_EQ(n.batches, load.batches);
       EXPECT_EQ(progress, load.progress);
-      EXPECT_EQ(ReadFile(o.log_path), "Table: qzddi160\r\nData file: " + file + "\r\nRows read: " +
-                                          std::to_string(load.rows) + "\r\nRows loaded: " +
-                                          std::to_string(load.rows) + "\r\nBatches committed: " +
-                                          std::to_string(load.batches) + "\r\n");
+      EXPECT_EQ(ReadFile(o.log_path), LoadLog(file, load.rows, load.rows, load.batches));
       EXPECT_EQ(DomainValues(), values);
       EXPECT_EQ(c_->InTransaction(), in_transaction);
       if (in_transaction) c_->Execute("commit");
@@ -447,8 +436,7 @@ TEST_P(StoreConformance, BulkLoadTablesThatAreNotThereAndFilesThatAreMissing) {
 // Values keep every byte a pack can hold, in a text and in a binary column,
 // also those a store's own load format would read as escapes or as NULL.
 TEST_P(StoreConformance, BulkLoadKeepsEveryByteOfAValue) {
-  std::string every_byte;  // character 1 separates the fields
-  for (int b = 2; b <= 255; ++b) every_byte += static_cast<char>(b);
+  const std::string every_byte = BytesFrom(2);  // character 1 separates the fields
   // Every byte from 2 to 255, a path with backslashes, backslash N, a tab and a lone CR.
   std::vector<std::string> values = {every_byte, "C:\\Profiles\\new\\table.dat", "\\N", "Ledger\tEUR\rUSD"};
   std::vector<std::string> lines;

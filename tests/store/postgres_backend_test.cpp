@@ -40,6 +40,8 @@ class PostgresBackendTest : public ::testing::Test {
   }
   // A store of its own for each call: a fresh schema.
   std::string NewStore() { return postgres_.location(dir_.path()); }
+  // A store created in a schema of its own: its location.
+  std::string CreatedStore() { return CreateStore(NewStore())->location(); }
 
   const kestrel::testing::StoreBackend postgres_ = kestrel::testing::AllStoreBackends().back();
   TempFolder dir_;
@@ -66,8 +68,7 @@ TEST_F(PostgresBackendTest, AStoreIsCreatedOnceInItsSchemaAndOpenedThere) {
 // same bytes. A character beyond LATIN1 that another client stored is
 // refused with the server's own error for it.
 TEST_F(PostgresBackendTest, EveryByteComesBackWhateverTheDatabasesEncoding) {
-  std::string bytes;
-  for (int b = 1; b <= 255; ++b) bytes += static_cast<char>(b);
+  const std::string bytes = kestrel::testing::BytesFrom(1);
   const struct {
     std::string encoding;
     bool holds_every_byte;
@@ -296,44 +297,61 @@ TEST_F(PostgresBackendTest, AKnownReadFailingInASnapshotEndsItsReads) {
   EXPECT_EQ(c->OpenRecordset("select dsca from qzddi100")->Fields(0), Value("Ledger"));
 }
 
+// A read of a snapshot among others read side by side: its column n gives
+// sign * 1, 2, ... row by row; it is closed after `closed_after` rows (0: at
+// its end). Then the rows seen, and the refusal that ended it, if one did.
+struct ReadInTurn {
+  std::unique_ptr<Recordset> read;
+  int64_t sign = 1, closed_after = 0, seen = 0;
+  std::string refused;
+};
+
+// Reads them row by row in turns, one row of each at a time, till each is closed or refused.
+void ReadInTurns(std::vector<ReadInTurn>& reads) {
+  for (bool any = true; any;) {
+    any = false;
+    for (size_t i = 0; i < reads.size(); ++i) {
+      ReadInTurn& r = reads[i];
+      if (!r.read) continue;
+      try {
+        if (r.read->IsEOF() || (r.closed_after && r.seen == r.closed_after)) {
+          r.read->Close();
+          r.read.reset();
+          continue;
+        }
+        ASSERT_EQ(r.read->Fields("n"), Value(r.sign * (r.seen + 1))) << "read " << i;
+        ++r.seen;
+        r.read->MoveNext();
+        any = true;
+      } catch (const ComError& e) {
+        r.refused = e.description();
+        r.read.reset();
+      }
+    }
+  }
+}
+
 // An export's reads fetch their next piece ahead: reads side by side each
 // get their own pieces, whole and in order, and a read closed with a piece
 // on its way leaves the others working.
 TEST_F(PostgresBackendTest, ReadsInASnapshotGetTheirOwnPiecesFetchedAhead) {
-  const std::string location = NewStore();
-  CreateStore(location);
-  auto c = Open(location);
+  auto c = Open(CreatedStore());
   c->BeginSnapshot();
-  const auto numbers = [&](int64_t sign, int rows) {
-    return c->OpenRecordset("select " + std::to_string(sign) + " * g as n from generate_series(1, " +
-                            std::to_string(rows) + ") g");
-  };
-  // Read row by row in turns; a read that ends early is closed there.
   const struct {
     int rows;
     int64_t sign;
     int closed_after;  // 0: read to its end
-  } reads[] = {{7000, 1, 0}, {5000, -1, 0}, {9000, 7, 2500}, {1000, 3, 0}, {2001, 5, 0}};
-  std::vector<std::unique_ptr<Recordset>> open;
-  std::vector<int> seen(std::size(reads), 0);
-  for (const auto& read : reads) open.push_back(numbers(read.sign, read.rows));
-  for (bool any = true; any;) {
-    any = false;
-    for (size_t i = 0; i < open.size(); ++i) {
-      if (!open[i]) continue;
-      if (open[i]->IsEOF() || (reads[i].closed_after && seen[i] == reads[i].closed_after)) {
-        open[i]->Close();
-        open[i].reset();
-        continue;
-      }
-      any = true;
-      ++seen[i];
-      ASSERT_EQ(open[i]->Fields("n"), Value(reads[i].sign * seen[i])) << "read " << i;
-      open[i]->MoveNext();
-    }
+  } rows[] = {{7000, 1, 0}, {5000, -1, 0}, {9000, 7, 2500}, {1000, 3, 0}, {2001, 5, 0}};
+  std::vector<ReadInTurn> reads;
+  for (const auto& row : rows)
+    reads.push_back({c->OpenRecordset("select " + std::to_string(row.sign) + " * g as n from generate_series(1, " +
+                                      std::to_string(row.rows) + ") g"),
+                     row.sign, row.closed_after, 0, ""});
+  ReadInTurns(reads);
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_EQ(reads[i].seen, rows[i].closed_after ? rows[i].closed_after : rows[i].rows) << "read " << i;
+    EXPECT_EQ(reads[i].refused, "") << "read " << i;
   }
-  for (size_t i = 0; i < std::size(reads); ++i)
-    EXPECT_EQ(seen[i], reads[i].closed_after ? reads[i].closed_after : reads[i].rows) << "read " << i;
 }
 
 // Reads side by side have their pieces on the way together: a piece the
@@ -341,8 +359,7 @@ TEST_F(PostgresBackendTest, ReadsInASnapshotGetTheirOwnPiecesFetchedAhead) {
 // yet), and the other read keeps the rows it has, then is refused with the
 // transaction, whichever of the two asked first.
 TEST_F(PostgresBackendTest, AFailedPieceOnTheWayWithOthersEndsTheSnapshotForAll) {
-  const std::string location = NewStore();
-  CreateStore(location);
+  const std::string location = CreatedStore();
   const struct {
     bool failing_opened_first;
     int failing_closed_after;  // 0: read until it fails
@@ -352,56 +369,30 @@ TEST_F(PostgresBackendTest, AFailedPieceOnTheWayWithOthersEndsTheSnapshotForAll)
                                     << k.failing_closed_after);
     auto c = Open(location);
     c->BeginSnapshot();
-    std::unique_ptr<Recordset> reads[2];
-    const size_t failing = k.failing_opened_first ? 0 : 1;
+    std::vector<ReadInTurn> reads;
+    const size_t failing = k.failing_opened_first ? 0 : 1, other = 1 - failing;
     // Row 6000 of the failing read divides by zero.
     for (size_t i = 0; i < 2; ++i)
-      reads[i] = c->OpenRecordset(i == failing ? "select 10 / (6000 - g) as q, g from generate_series(1, 9000) g"
-                                               : "select g from generate_series(1, 9000) g");
-    int64_t seen[2] = {0, 0};
-    std::string refused[2];
-    for (bool any = true; any;) {
-      any = false;
-      for (size_t i = 0; i < 2; ++i) {
-        if (!reads[i]) continue;
-        if (i == failing && k.failing_closed_after && seen[i] == k.failing_closed_after) {
-          reads[i]->Close();
-          reads[i].reset();
-          continue;
-        }
-        try {
-          if (reads[i]->IsEOF()) {
-            reads[i].reset();
-            continue;
-          }
-          ASSERT_EQ(reads[i]->Fields("g"), Value(seen[i] + 1)) << "read " << i;
-          ++seen[i];
-          reads[i]->MoveNext();
-          any = true;
-        } catch (const ComError& e) {
-          refused[i] = e.description();
-          reads[i].reset();
-        }
-      }
-    }
-    const size_t other = 1 - failing;
+      reads.push_back({c->OpenRecordset(std::string("select ") + (i == failing ? "10 / (6000 - g) as q, " : "") +
+                                        "g as n from generate_series(1, 9000) g"),
+                       1, i == failing ? k.failing_closed_after : 0, 0, ""});
+    ReadInTurns(reads);
     if (k.failing_closed_after) {
-      EXPECT_EQ(seen[failing], k.failing_closed_after);
-      EXPECT_EQ(refused[failing], "");
+      EXPECT_EQ(reads[failing].seen, k.failing_closed_after);
+      EXPECT_EQ(reads[failing].refused, "");
     } else {
-      EXPECT_NE(refused[failing].find("division by zero"), std::string::npos) << refused[failing];
-      EXPECT_GE(seen[failing], 3000);
-      EXPECT_LT(seen[failing], 6000);
+      EXPECT_NE(reads[failing].refused.find("division by zero"), std::string::npos) << reads[failing].refused;
+      EXPECT_GE(reads[failing].seen, 3000);
+      EXPECT_LT(reads[failing].seen, 6000);
     }
-    EXPECT_NE(refused[other].find("current transaction is aborted"), std::string::npos) << refused[other];
-    EXPECT_GE(seen[other], k.failing_closed_after ? k.failing_closed_after : seen[failing]);
-    EXPECT_LT(seen[other], 9000);
+    EXPECT_NE(reads[other].refused.find("current transaction is aborted"), std::string::npos) << reads[other].refused;
+    EXPECT_GE(reads[other].seen, k.failing_closed_after ? k.failing_closed_after : reads[failing].seen);
+    EXPECT_LT(reads[other].seen, 9000);
   }
 }
 
 TEST_F(PostgresBackendTest, AReadOnlyConnectionCannotBulkLoad) {
-  const std::string location = NewStore();
-  CreateStore(location);
+  const std::string location = CreatedStore();
   // The store's options come last in its URI: the read-only default joins them.
   auto read_only = Open(location + "%20-cdefault_transaction_read_only%3Don");
   EXPECT_FALSE(read_only->CanBulkLoad());

@@ -201,8 +201,7 @@ TEST(StatementsTest, SqliteRenderingsFindAndChangeWhatTheyShould) {
 // The same rows on PostgreSQL (the suites' "blob" is bytea there): each
 // rendering finds or changes what the SQLite one does.
 TEST(StatementsTest, PostgresRenderingsFindAndChangeWhatTheyShould) {
-  const auto backends = kestrel::testing::AllStoreBackends();
-  const auto& postgres = backends.back();
+  const auto postgres = kestrel::testing::AllStoreBackends().back();
   if (const std::string why = postgres.unavailable(); !why.empty()) GTEST_SKIP() << why;
   TempFolder dir;
   StoreBuilder s = StoreBuilder::Empty(postgres.location(dir.path()));
@@ -272,8 +271,7 @@ std::vector<std::string> InOrder(StoreBuilder& s, const Query& q) {
 // The reads whose rows reach a pack file: PostgreSQL returns them in the
 // order SQLite's search meets them, so that both stores write the same pack.
 TEST(StatementsTest, PackReadsComeInTheSameOrderFromEitherStore) {
-  const auto backends = kestrel::testing::AllStoreBackends();
-  const auto& postgres = backends.back();
+  const auto postgres = kestrel::testing::AllStoreBackends().back();
   if (const std::string why = postgres.unavailable(); !why.empty()) GTEST_SKIP() << why;
   TempFolder dir;
   StoreBuilder lite = StoreBuilder::Empty(dir / "s.db");

@@ -43,19 +43,20 @@ class FailingRead final : public kestrel::SequentialFile {
   int err_;
 };
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+// The openings of files whose path ends in `name`, of those counted by path.
+size_t OpeningsOf(const std::map<std::string, size_t>& openings, const std::string& name) {
+  size_t count = 0;
+  for (const auto& [path, n] : openings)
+    if (path.ends_with(name)) count += n;
+  return count;
 }
 
 }  // namespace
 
 void FaultEnv::FailRead(std::string name, size_t n, size_t bytes, int err) {
   std::lock_guard lock(mutex_);
-  size_t so_far = 0;
-  for (const auto& [path, count] : openings_)
-    if (EndsWith(path, name)) so_far += count;
+  read_fails_at_ = OpeningsOf(openings_, name) + n;
   read_name_ = std::move(name);
-  read_fails_at_ = so_far + n;
   read_bytes_ = bytes;
   read_errno_ = err;
 }
@@ -64,20 +65,14 @@ std::unique_ptr<kestrel::SequentialFile> FaultEnv::OpenForReading(const std::str
   std::unique_ptr<kestrel::SequentialFile> file = target().OpenForReading(path);
   std::lock_guard lock(mutex_);
   ++openings_[path];
-  if (read_name_.empty() || !EndsWith(path, read_name_)) return file;
-  size_t count = 0;
-  for (const auto& [other, n] : openings_)
-    if (EndsWith(other, read_name_)) count += n;
-  if (count != read_fails_at_) return file;
+  if (read_name_.empty() || !path.ends_with(read_name_) || OpeningsOf(openings_, read_name_) != read_fails_at_)
+    return file;
   return std::make_unique<FailingRead>(std::move(file), read_bytes_, read_errno_);
 }
 
 size_t FaultEnv::Openings(const std::string& name) const {
   std::lock_guard lock(mutex_);
-  size_t count = 0;
-  for (const auto& [path, n] : openings_)
-    if (EndsWith(path, name)) count += n;
-  return count;
+  return OpeningsOf(openings_, name);
 }
 
 void FaultEnv::FailWrite(size_t n, int err) {

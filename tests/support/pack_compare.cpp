@@ -10,28 +10,13 @@
 #include "base/text.h"
 #include "pack/naming.h"
 #include "pack/sums.h"
+#include "support/temp_folder.h"
 
 namespace kestrel::testing {
 namespace {
 
-// The file's lines split at CR LF; a last line without CR LF is kept.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find("\r\n", pos);
-    if (end == std::string_view::npos) {
-      lines.push_back(text.substr(pos));
-      break;
-    }
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + 2;
-  }
-  return lines;
-}
-
 // The line's number and text as a message shows it, or "(no line)" past the end.
-std::string Show(const std::vector<std::string_view>& lines, size_t at) {
+std::string Show(const std::vector<std::string>& lines, size_t at) {
   if (at >= lines.size()) return "    (no line)\n";
   return "    " + std::to_string(at + 1) + ": " + kestrel::QuoteForMessage(lines[at], 200) + "\n";
 }
@@ -50,8 +35,7 @@ std::string CompareFile(const std::string& name, std::string expected, std::stri
     actual = MaskManifestTimes(actual);
   }
   if (expected == actual) return "";
-  auto e = SplitLines(expected);
-  auto a = SplitLines(actual);
+  const auto e = CrLfLines(expected), a = CrLfLines(actual);
   size_t at = 0;
   while (at < e.size() && at < a.size() && e[at] == a[at]) ++at;
   std::string out = name + " differs at line " + std::to_string(at + 1);

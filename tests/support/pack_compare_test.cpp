@@ -42,8 +42,7 @@ TEST(PackCompareTest, SeesEveryDifferenceButTheTimes) {
             std::string::npos);
   EXPECT_NE(ComparePacks(b.path(), a.path()).find("not expected in " + a.path() + ": qzddi100A1.dat"),
             std::string::npos);
-  std::string manifest = ReadFile(c / "ExportMR.log");
-  WriteFile(c / "ExportMR.log", manifest.replace(manifest.find("ExportForSyn=0"), 14, "ExportForSyn=1"));
+  ReplaceIn(c / "ExportMR.log", "ExportForSyn=0", "ExportForSyn=1");
   EXPECT_NE(ComparePacks(b.path(), c.path()).find("ExportMR.log differs at line 9"), std::string::npos);
 }
 
