@@ -137,6 +137,10 @@ TEST(PosixEnvTest, KindsOfEntries) {
   }
   EXPECT_EQ(ErrorOf([&] { env.ListFiles(dir / "none"); }), rt::PathNotFound);
   EXPECT_EQ(env.ProgramFolder(), fs::canonical(KESTREL_BIN_DIR).string());
+  // A regular file has a stamp once a moment has passed since it changed
+  // (the checkout's files have); a folder never has one.
+  EXPECT_TRUE(env.StampOf(std::string(KESTREL_SOURCE_DIR) + "/README.md").has_value());
+  EXPECT_FALSE(env.StampOf(std::string(KESTREL_SOURCE_DIR) + "/docs").has_value());
 }
 
 TEST(PosixEnvTest, ChildProcessesAndWhatTheyWrite) {

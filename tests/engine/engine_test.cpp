@@ -269,6 +269,25 @@ TEST_F(EngineTest, AnImportFindsItsInstallationThroughTheRegistryFile) {
   EXPECT_TRUE(Hierarchy(into).empty());
 }
 
+// A call that only reads writes its lines of the run log where an
+// installation is recorded, and runs without one where none is.
+TEST_F(EngineTest, ReadingCallsKeepTheRunLogOfARecordedInstallation) {
+  const std::string pack = ExportOf(30).folder;
+  const std::string log = t_ / "install/LumoStudio/tmp/importmr.log";
+  std::filesystem::create_directories(t_ / "install/LumoStudio/tmp");
+  Context logged;
+  logged.run_log = AppendRunLog;
+  Check(demo_, Request(pack), logged);
+  EXPECT_EQ(Verify(demo_, Request(pack), logged).size(), 0u);
+  EXPECT_THAT(ReadFile(log), ::testing::AllOf(HasSubstr("Check Logic Pack"), HasSubstr("Verify User Selection")));
+  std::filesystem::remove(log);
+  ImportRequest unrecorded = Request(pack);
+  unrecorded.registry = t_ / "no-registry.ini";
+  Check(demo_, unrecorded, logged);
+  EXPECT_EQ(Verify(demo_, unrecorded, logged).size(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(log));
+}
+
 TEST_F(EngineTest, AStopThroughTheContextRollsTheImportBack) {
   const std::string pack = ExportOf(30).folder;
   Store into = EmptyStore("stopped");

@@ -192,6 +192,7 @@ TEST_P(BcpProgramTest, TakesExactlyTheOptionsOfTheBatchLines) {
   const std::string unreachable = "postgresql://kestrel:s3cret-pw@/profiles?host=/nonexistent/kestrel-tests";
   const std::vector<std::tuple<size_t, std::vector<std::string>, int, std::string>> rows = {
       {16, {"-P", kPassword}, 0, "2 rows copied.\n"}, {16, {"-e", "errors.txt"}, 2, "unknown argument \"-e\""},
+      {16, {"-P"}, 2, "-P needs a value"},
       {10, {"-t", ","}, 2, "-t: fields are separated by character 1 only"},
       {0, {t / "none.db..qzddi160", "in"}, 1, "bcp: error 53: File not found: " + (t / "none.db")},
       // A server store's password is never shown.
