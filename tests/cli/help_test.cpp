@@ -96,6 +96,8 @@ TEST(HelpTest, EveryCommandsHelpAndManualPageShowEveryOptionWithoutTheParsersNoi
     }
     // Every variable a page names is explained, by its own prose or the program's.
     EXPECT_THAT(SectionOf(page, "ENVIRONMENT"), Not(HasSubstr("as the options above say"))) << file;
+    // Each variable's meaning ends where the next one's item begins.
+    EXPECT_THAT(SectionOf(page, "ENVIRONMENT"), Not(HasSubstr("- \\fB"))) << file;
     EXPECT_THAT(SectionOf(program_page, "SEE ALSO"), HasSubstr(AsRoff("kestrel-" + name))) << name;
     // The program's page lists each command once, under its group's heading.
     const std::string commands = SectionOf(program_page, "COMMANDS"), entry = ".TP\n\\fB" + name + "\\fR\n";
@@ -125,6 +127,7 @@ TEST(ManualTest, TextReachesRoffAsWritten) {
       {"`--store` wins", "\\fB\\-\\-store\\fR wins"},
       {"unless --single)", "unless \\fB\\-\\-single\\fR)"},
       {"(see -q)", "(see \\fB\\-q\\fR)"},
+      {"a line\n--single", "a line\n\\fB\\-\\-single\\fR"},
       {"read-only, -1 or x--y", "read-only, -1 or x--y"},
       {"C:\\packs", "C:\\epacks"},
       {".dat files", "\\&.dat files"},
@@ -154,14 +157,15 @@ TEST(ManualTest, CompletionTakesOnlyPlainWordsFromTheTree) {
     "options": [{"names": ["-q", "--quiet"]}, {"names": ["-V", "--version"]}],
     "commands": [
       {"name": "diff", "options": [
-         {"names": ["--color"], "value": "choice", "choices": ["auto", "always", "$(touch x)", "never"]},
+         {"names": ["--color"], "value": "choice", "choices": ["auto", "always", "$(touch x)", "never", "on:tty", "256=colors", "16,8"]},
          {"names": ["--store"], "value": "file"},
          {"names": ["--stat"]}],
        "arguments": [{"name": "A", "value": "path"}, {"name": "B", "value": "dir", "repeatable": true}]},
       {"name": "evil`id`", "options": [], "arguments": []}
     ]})json");
   const std::string script = CompletionTables(tree);
-  for (const char* line : {"\"diff --color\") echo \"choice:auto always never\" ;;", "\"diff --store\") echo \"file\" ;;",
+  for (const char* line : {"\"diff --color\") echo \"choice:auto always never on:tty 256=colors 16,8\" ;;",
+                           "\"diff --store\") echo \"file\" ;;",
                            "diff) echo \"--color --store --stat -q --quiet\" ;;", "\"diff 1\") echo \"path\" ;;",
                            "\"diff \"*) echo \"dir\" ;;", "echo \"diff\"\n"})
     EXPECT_THAT(script, HasSubstr(line));
