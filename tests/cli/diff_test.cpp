@@ -62,6 +62,20 @@ TEST(DiffCommandTest, SidesArePacksStoreProfilesOrStores) {
   }
 }
 
+// A store side whose export fails is the diff's trouble, named with its
+// cause, and leaves nothing of its export in the temporary folder.
+TEST(DiffCommandTest, AStoreSideThatCannotBeExportedLeavesNothingBehind) {
+  const DemoPack& demo = SharedDemoPack();
+  const Copies c = CopyDemo(demo.folder / "unexportable");
+  store::Open(c.store)->Execute("alter table qzmap120 drop column comt");
+  const std::string tmp = demo.folder / "unexportable/tmp";
+  std::filesystem::create_directory(tmp);
+  const RunResult r = RunKestrel({"diff", c.store + ":30", c.pack}, {{"TMPDIR", tmp}});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_THAT(r.err, ::testing::HasSubstr("comt")) << r.err;
+  EXPECT_TRUE(std::filesystem::is_empty(tmp));
+}
+
 TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
   const DemoPack& demo = SharedDemoPack();
   const Json self = DiffJson({demo.pack, demo.pack});
