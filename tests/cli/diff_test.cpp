@@ -339,6 +339,8 @@ TEST(DiffCommandTest, OneLineOfAMultiLineRuleShowsWithItsContext) {
   StoreBuilder(store::Open(a)).Exec("delete from qzmap120" + where);
   r = RunKestrel({"diff", a + ":30", b + ":30"});
   EXPECT_THAT(r.out, ::testing::HasSubstr("\n+prtx:   TGT.F1 = SRC.F1\n+        TGT.F2 = SRC.F2\n"));
+  r = RunKestrel({"diff", "--color=always", b + ":30", a + ":30"});
+  EXPECT_THAT(r.out, ::testing::HasSubstr("\n\x1b[31m-prtx:   TGT.F1 = SRC.F1\x1b[m\n\x1b[31m-        TGT.F2"));
 }
 
 // `text` as a regular expression that matches it alone.
