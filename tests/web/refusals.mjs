@@ -5,8 +5,8 @@
 // way a page of another origin can send them (another or no Origin, a body
 // not declared JSON), pack names that reach outside the export root, and a
 // second import while one runs (held waiting for the store's write lock,
-// taken by the sqlite3 program), a diff context below 0 and a path that is
-// no page. SIGTERM then ends the wizard cleanly.
+// taken by the sqlite3 program), a diff context below 0 or above a million
+// and a path that is no page. SIGTERM then ends the wizard cleanly.
 // Usage: node refusals.mjs KESTREL
 import assert from 'node:assert/strict';
 import { spawn, execFileSync } from 'node:child_process';
@@ -41,6 +41,8 @@ const cases = [
   ['the export of the chain', 'POST', '/api/export', page, { profile: 30, revisions: true }, 200, '30-ACC10-ACCX2-M'],
   ['a diff without context lines', 'GET', '/api/diff?pack=30-ACC10-ACCX2-M&context=0', page, undefined, 200, '"equal"'],
   ['a diff of context -1', 'GET', '/api/diff?pack=30-ACC10-ACCX2-M&context=-1', page, undefined, 400, 'unchanged lines'],
+  ['a diff of the most context', 'GET', '/api/diff?pack=30-ACC10-ACCX2-M&context=1000000', page, undefined, 200, '"equal"'],
+  ['a diff of more context', 'GET', '/api/diff?pack=30-ACC10-ACCX2-M&context=1000001', page, undefined, 400, 'unchanged lines'],
   ['a marker typed', 'POST', '/api/verify', page,
     { pack: '30-ACC10-ACCX2-M', targets: [['10*', 'ACC10', 'ACCX2', '0', '0', '1']] }, 400, 'markers are output'],
 ];
