@@ -178,7 +178,6 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       {{"KESTREL_STORE=T/nothing.db", "counts"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
       {{"KESTREL_STORE=T/nothing.db", "depth", "--store", "STORE", "--parent", "30", "--registry", "REGISTRY"}, 0, "", {},
        "4\n", ""},
-      {{"counts"}, 2, "", {"--store (or $KESTREL_STORE) is required"}, "", ""},
       {{"KESTREL_STORE=", "export", "--profile", "30", "--root", "T"}, 2, "", {"--store (or $KESTREL_STORE) is required"},
        "", "T/ExportedRules"},
       // A server that cannot be reached, and a URI where none is expected: the
@@ -243,8 +242,6 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       {NoProfileStore, {"list", "--store", "T/plain.db"}, 1,
        "error 9130: The store is not a profile store (it has no table qzmap100): T/plain.db\n",
        {"\nhint: `kestrel init-store FILE`"}},
-      {NoProfileStore, {"verify", "PACK", "--store", "T/plain.db", "--registry", "REGISTRY"}, 1, "error 9130: ",
-       {" T/plain.db\n"}},
       {NoProfileStore, {"diff", "STORE:30", "T/plain.db:30"}, 2, "error 9130: ", {" T/plain.db\n"}},
   };
   const DemoPack& demo = SharedDemoPack();

@@ -382,7 +382,6 @@ TEST(DiffCommandTest, StatNameOnlyAndTableShowLess) {
       {{"--name-only", "--table", "qzlgy115"}, 0, ""},
       {{"--table", "qzmap999"}, 2, "", "qzmap999"},
       {{"--name-only", "--stat"}, 2, "", "--stat"},
-      {{"-U", "-1"}, 2, "", "-1"},
   };
   for (const auto& row : rows) {
     std::vector<std::string> args = {"diff"};

@@ -284,7 +284,6 @@ TEST_F(EngineTest, ReadingCallsKeepTheRunLogOfARecordedInstallation) {
   ImportRequest unrecorded = Request(pack);
   unrecorded.registry = t_ / "no-registry.ini";
   Check(demo_, unrecorded, logged);
-  EXPECT_EQ(Verify(demo_, unrecorded, logged).size(), 0u);
   EXPECT_FALSE(std::filesystem::exists(log));
 }
 
