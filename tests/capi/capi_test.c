@@ -262,6 +262,8 @@ int main(int argc, char** argv) {
   if (proposal_length < sizeof proposal) memcpy(proposal, args[0].text.bytes, proposal_length);
   expect_status(kestrel_call(im, "ShowLogicPackDetails", args, 2, &ok), 450, "a second argument");
   expect_status(kestrel_call(im, "ShowDetails", args, 1, &ok), 438, "unknown method");
+  memset(args, 0, sizeof args);
+  expect_status(kestrel_call(im, "CheckLogicPack", args, 1, &ok), 450, "one argument short");
 
   const kestrel_text* fields = NULL;
   size_t entries = 0;

@@ -71,6 +71,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        {}, "", "T/nothing.db"},
       {{"serve", "--store", "STORE", "--registry", "T/no-such.ini"}, 1, "error 505: ", {"kestrel setup"}, "", ""},
       {{"serve", "--store", "STORE", "--registry", "REGISTRY", "--port", "65536"}, 2, "", {"--port"}, "", ""},
+      {{"serve", "--store", "STORE", "--registry", "REGISTRY", "--bind", "192.0.2.1"}, 1, "error 9",
+       {"cannot listen on 192.0.2.1:0"}, "", ""},
       {{"init-store", "T/new.db", "--shared-from", "T/nothing.db"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/new.db"},
       {{"demo-store", "STORE"}, 1, "error 58: File already exists: STORE\n", {}, "", ""},
       {{"export", "--store", "STORE", "--profile", "77", "--root", "T", "--single"}, 1,
@@ -235,8 +237,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        {"\nhint: ", " must be a folder an export wrote, such as "}},
       {{}, {"export", "--store", "STORE", "--profile", "30", "--root", "T/none"}, 1,
        "error 1: The export root T/none does not exist\nhint: create it, or name another with --root", {}},
-      {{}, {"depth", "--store", "STORE", "--parent", "99", "--registry", "REGISTRY"}, 1,
-       "error 9131: The store holds no profile of this number: 99\nwhere: STORE\n", {"`kestrel list"}},
+      {{}, {"depth", "--store", "STORE", "--parent", "32767", "--registry", "REGISTRY"}, 1,
+       "error 9131: The store holds no profile of this number: 32767\nwhere: STORE\n", {"`kestrel list"}},
       // A file that is no profile store, wherever a store is named (diff's
       // trouble is 2: 1 says the sides differ).
       {NoProfileStore, {"list", "--store", "T/plain.db"}, 1,
@@ -423,7 +425,7 @@ TEST(ShowVerifyTest, ShowAndVerifyPrintTheProposalAndTheVerdict) {
         "Profiles 10, 20, 30 already exists with the application combination ACC10, ACCX2. You have to "
         "derive an update profile for 50 from existing profiles.\n"},
        "error 504: The user selection is not complete.", {}},
-      {"verify", {"--json", "--target", "40|ACC10|ACCX2|30|0|1", "--target", "41|ACC10|ACCX2|40|0|1", "--target",
+      {"verify", {"--json", "--target", "40|ACC10|ACCX2|30|0|1", "--target", "41|ACC10|ACCX2|40||", "--target",
                   "42|ACC10|ACCX2|41|0|1"}, 0, {}, "",
        {{"/target/1", Json::parse(R"({"profile":41,"source_application":"ACC10","target_application":"ACCX2",
                                      "parent":40,"source_extn":0,"target_extn":1,"marked":{"profile":false,
@@ -565,6 +567,10 @@ TEST(ListLsTest, TreeAndPackListing) {
   EXPECT_EQ(Json::parse(r.out).at("/profiles/0/children/0/children/0/profile"_json_pointer), 30);
 
   const Copies c = CopyDemo(demo.folder / "ls");
+  // A profile whose parent the store lacks heads a tree of its own.
+  store::Open(c.store)->Execute("delete from qzmap100 where mprf = 10");
+  r = RunKestrel({"list", "--store", c.store, "--tree"});
+  EXPECT_THAT(r.out, ::testing::MatchesRegex("Profile +Source.*\n20 +ACC10 .*\n`-- 30 +ACC10 .*\n"));
   const std::string data = c.pack + "/qzddi140ACCX2.dat";
   const struct {
     std::string change, changed_file;

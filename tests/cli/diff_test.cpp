@@ -128,6 +128,10 @@ TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
   }
   EXPECT_GE(tables, 10);
 
+  // A chain pack without its hierarchy file still compares: those rows are the other side's alone.
+  std::filesystem::remove(c.pack + "/Qzmap101.dat");
+  EXPECT_THAT(RunKestrel({"diff", "--stat", c.pack, demo.pack}).out,
+              ::testing::HasSubstr("\nprofile 30, profile: 3 added, 0 removed"));
   // A pack outside the format is refused, naming the file and line.
   ReplaceIn(c.pack + "/Qzmap130.dat", ":ICOD:", "ICOD:");
   const RunResult damaged = RunKestrel({"diff", c.pack, c.store});
@@ -316,6 +320,9 @@ TEST(DiffCommandTest, OneLineOfAMultiLineRuleShowsWithItsContext) {
   EXPECT_THAT(r.out, ::testing::HasSubstr("\n\x1b[1m--- " + a + ":30\x1b[m\n"));
 
   // On a terminal: through the pager, coloured unless NO_COLOR is set; --no-pager writes directly.
+  // Without PAGER, the first "less" on PATH pages, past a folder that is not there.
+  WriteFile(t / "less", "#!/bin/sh\nexec /bin/sed s/^/paged:/\n");
+  std::filesystem::permissions(t / "less", std::filesystem::perms::owner_all);
   const struct {
     std::vector<std::string> options;
     std::map<std::string, std::optional<std::string>> env;
@@ -325,6 +332,7 @@ TEST(DiffCommandTest, OneLineOfAMultiLineRuleShowsWithItsContext) {
       {{}, {{"PAGER", "sed s/^/paged:/"}, {"NO_COLOR", "1"}, {"TERM", "xterm"}}, true, false},
       {{"--no-pager", "--color=never"}, {{"PAGER", "sed s/^/paged:/"}, {"TERM", "xterm"}}, false, false},
       {{}, {{"PAGER", "cat"}, {"NO_COLOR", std::nullopt}, {"TERM", "dumb"}}, false, false},
+      {{}, {{"PAGER", std::nullopt}, {"PATH", "/nonexistent:" + t.path()}, {"NO_COLOR", "1"}}, true, false},
   };
   for (const auto& row : terminals) {
     std::vector<std::string> args = {"diff", a + ":30", b + ":30"};

@@ -146,9 +146,9 @@ TEST(ManualTest, TextReachesRoffAsWritten) {
   };
   for (const auto& row : block_rows) EXPECT_EQ(Blocks(row.markdown), row.roff) << row.markdown;
 
-  EXPECT_EQ(Synopsis("kestrel export --profile NUMBER [OPTIONS] [STORE] PACK..."),
+  EXPECT_EQ(Synopsis("kestrel export --profile NUMBER [OPTIONS] [STORE] PACK... [FILE ...]"),
             "\\fBkestrel\\fR \\fBexport\\fR \\fB\\-\\-profile\\fR \\fINUMBER\\fR [\\fIOPTIONS\\fR] [\\fISTORE\\fR] "
-            "\\fIPACK\\fR...");
+            "\\fIPACK\\fR... [\\fIFILE\\fR ...]");
 }
 
 TEST(ManualTest, CompletionTakesOnlyPlainWordsFromTheTree) {

@@ -103,6 +103,10 @@ TEST_F(SelectionTest, VerificationReportsEveryProblemWithItsNumberInOneCall) {
       {{"20|A|B|12|1|0"}, 1,
        "Profile Number 12 can not be parent profile for 20 as it will create a hetrogenous derivation structure." +
            kBr + kBr, 503},
+      // A parent listed before its child lends it its applications, whatever is listed before the parent.
+      {{"2|A|A|0|0|0", "3|B|A|0|1|0", "5|B|A|3|1|0"}, 2,
+       "The user selection is not complete.2 profiles are present in source, and 3 profiles are present in "
+       "target." + kBr, 0},
       // An unexpected failure sets its own number too, as every failure does.
       {{"3|A|B|0|0"}, 1, "Unexpected Error.Error Number: 9Description: Subscript out of range", 9},
   };

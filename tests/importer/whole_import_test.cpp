@@ -215,6 +215,16 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
   ASSERT_TRUE(Import(target, pack, kBranch, message, env)) << message;
   EXPECT_EQ(target.Dump(true), counted.Dump(true));
 
+  // A pack changed between its showing and its import: its sums refuse it, and the run log says why.
+  i_ = NewImport(target, pack, env);
+  std::string details = Selection(*i_, kBranch), refused;
+  const std::string rules = ReadFile(pack + "/Qzmap130.dat");
+  WriteFile(pack + "/Qzmap130.dat", rules + " ");
+  ClearLog();
+  EXPECT_FALSE(i_->ImportLogicPack(details, refused));
+  EXPECT_THAT(Log(), ::testing::Contains(HasSubstr("Qzmap130.dat")));
+  WriteFile(pack + "/Qzmap130.dat", rules);
+
   // The rules are read on a thread of their own, ahead of the inserts, and
   // the pack check shares that reading: a read failing there halfway through
   // the file fails the rules loader after the rows before it, is named as
