@@ -178,6 +178,10 @@ TEST(CommandsTest, ExitCodesAndMessages) {
       // line: the store comes from KESTREL_STORE when --store is not given.
       {{"KESTREL_STORE=STORE", "depth", "--parent", "30", "--registry", "REGISTRY"}, 0, "", {}, "4\n", ""},
       {{"KESTREL_STORE=T/nothing.db", "counts"}, 1, "error 53: File not found: T/nothing.db\n", {}, "", "T/nothing.db"},
+      // An archive is read in a private folder below TMPDIR, which must be there.
+      {{"TMPDIR=T/none", "ls", "-"}, 1,
+       "error 9174: The private temporary folder for the pack could not be made or written: T/none: No such file", {},
+       "", ""},
       {{"KESTREL_STORE=T/nothing.db", "depth", "--store", "STORE", "--parent", "30", "--registry", "REGISTRY"}, 0, "", {},
        "4\n", ""},
       {{"KESTREL_STORE=", "export", "--profile", "30", "--root", "T"}, 2, "", {"--store (or $KESTREL_STORE) is required"},
@@ -228,6 +232,9 @@ TEST(CommandsTest, ExitCodesAndMessages) {
        },
        {"load-functions", "PACK", "--store", "STORE", "--registry", "REGISTRY"}, 1,
        "error 899: File not found: PACK/Qzmap150.dat\n", {}},
+      {[](const Copies&, const std::string& t) { fs::create_directory(t + "/a.tar"); },
+       {"export", "--store", "STORE", "--profile", "30", "-o", "T/a.tar", "--overwrite"}, 1,
+       "error 9173: The pack archive could not be written: T/a.tar: Is a directory\n", {}},
       {[](const Copies&, const std::string& t) { fs::create_directories(t + "/ExportedRules/30-ACC10-ACCX2-M"); },
        {"export", "--store", "STORE", "--profile", "30", "--root", "T"}, 1,
        "error 3: The pack T/ExportedRules/30-ACC10-ACCX2-M exists already\nhint: add --overwrite to replace it\n", {}},

@@ -111,6 +111,7 @@ TEST(ScriptingTest, RenumberingAndApplicationsByName) {
        "kestrel import: --target: a bare profile number is the only --target"},
       {"show", chain, {"--apps", "ACC10"}, 2, {}, "", "kestrel show: --apps: ACC10 is not SRC:TGT"},
       {"show", chain, {"--apps", "ACC10:AC|X"}, 2, {}, "", "kestrel show: --apps: ACC10:AC|X is not SRC:TGT"},
+      {"show", chain, {"--apps", ":ACCX2"}, 2, {}, "", "kestrel show: --apps: :ACCX2 is not SRC:TGT"},
       {"show", chain, {"--apps", "A:B", "--target", "40"}, 2, {}, "", "kestrel show: --target excludes --apps"},
   };
   for (const auto& row : rows) {
