@@ -25,9 +25,6 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
-namespace fs = std::filesystem;
-
 struct Entry {
   Entry(std::string n = "", std::string d = "", mode_t t = AE_IFREG, std::string l = "")
       : name(std::move(n)), data(std::move(d)), type(t), link(std::move(l)) {}

@@ -23,11 +23,6 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
-using Json = nlohmann::json;
-using ::testing::StartsWith;
-namespace fs = std::filesystem;
-
 // Damage for a row: a file that opens as an SQLite database but holds no profile store.
 void NoProfileStore(const Copies&, const std::string& t) {
   store::Create(t + "/plain.db")->Execute("create table notes (line text)");

@@ -5,6 +5,7 @@
 // change the originals, only copies.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -22,6 +23,12 @@
 #include "support/temp_folder.h"
 
 namespace kestrel::testing {
+
+// What the command line's tests all use.
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
 
 struct DemoPack {
   TempFolder folder;

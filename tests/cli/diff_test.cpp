@@ -22,8 +22,6 @@
 namespace kestrel::testing {
 namespace {
 
-using Json = nlohmann::json;
-
 // The JSON of a diff, whose exit code must say what it says: 0 equal, 1 not.
 Json DiffJson(const std::vector<std::string>& args) {
   std::vector<std::string> all = {"diff", "--json"};

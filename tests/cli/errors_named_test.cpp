@@ -15,7 +15,6 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
 using ::testing::Not;
 
 // load-functions says what it loaded: the functions of the pack, those it

@@ -17,10 +17,6 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
-namespace fs = std::filesystem;
-
 // The profiles the pack's qzmap120 records belong to.
 std::string RuleProfiles(const std::string& pack) {
   std::string found, text = ReadFile(pack + "/Qzmap120.dat");

@@ -21,9 +21,7 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
 using ::testing::Not;
-using Json = nlohmann::json;
 using namespace kestrel::manual;  // the page and completion writers the build runs
 
 // What the option parser writes of its own into a help: its type names, the
@@ -172,7 +170,6 @@ TEST(ManualTest, CompletionTakesOnlyPlainWordsFromTheTree) {
   // A flag takes no value, and a choice or name that is no plain word is left out.
   for (const char* left_out : {"--stat\")", "touch", "evil"}) EXPECT_THAT(script, Not(HasSubstr(left_out)));
 }
-
 
 // A command's page lists its own options, then those of the program it takes
 // after its name: each once (an option of its own wins over the program's of

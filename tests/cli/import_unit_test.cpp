@@ -27,8 +27,6 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
-
 // Owners deciphered: each import enciphers them with a salt of its own.
 StoreDump Dump(const std::string& store) { return DumpStore(*store::Open(store), true); }
 

@@ -20,9 +20,6 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
-using Json = nlohmann::json;
-
 // The rows of profile `mprf` in each of its seventeen tables.
 std::map<std::string, int64_t> ProfileRows(const std::string& location, int64_t mprf) {
   auto c = store::Open(location);

@@ -22,10 +22,6 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
-namespace fs = std::filesystem;
-
 TEST(PromoteTest, MovesTheChainAcrossBackendsAndRefusesWithoutChange) {
   const DemoPack& d = SharedDemoPack();
   for (const StoreBackend& backend : AllStoreBackends()) {

@@ -22,9 +22,6 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
-namespace fs = std::filesystem;
-
 // What a link out of the pack would show: text no command may print.
 constexpr const char* kOutsideText = "root:x:0:0:outside-the-pack:/root:/bin/sh\r\n";
 

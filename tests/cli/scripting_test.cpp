@@ -15,11 +15,6 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::StartsWith;
-using Json = nlohmann::json;
-namespace fs = std::filesystem;
-
 // A pack of the demo store's profile 30 alone, announcing 35: the pack a
 // bare --target number renumbers.
 const std::string& SingleProfilePack() {

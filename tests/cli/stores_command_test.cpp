@@ -18,9 +18,7 @@
 namespace kestrel::testing {
 namespace {
 
-using ::testing::HasSubstr;
 using ::testing::Not;
-using Json = nlohmann::json;
 
 using Variables = std::map<std::string, std::optional<std::string>>;
 
