@@ -298,7 +298,8 @@ TEST_F(PostgresBackendTest, AKnownReadFailingInASnapshotEndsItsReads) {
 }
 
 // A read of a snapshot among others read side by side: its column n gives
-// sign * 1, 2, ... row by row; it is closed after `closed_after` rows (0: at
+// sign * 1, 2, ... row by row, and its last column b the same as eight
+// bytes; it is closed after `closed_after` rows (0: at
 // its end). Then the rows seen, and the refusal that ended it, if one did.
 struct ReadInTurn {
   std::unique_ptr<Recordset> read;
@@ -319,7 +320,13 @@ void ReadInTurns(std::vector<ReadInTurn>& reads) {
           r.read.reset();
           continue;
         }
-        ASSERT_EQ(r.read->Fields("n"), Value(r.sign * (r.seen + 1))) << "read " << i;
+        const int64_t n = r.sign * (r.seen + 1);
+        ASSERT_EQ(r.read->Fields("n"), Value(n)) << "read " << i;
+        // The last column, bytea, lent as its bytes: decoded anew on each row of each piece.
+        std::string big_endian;
+        std::string_view lent;
+        for (int shift = 56; shift >= 0; shift -= 8) big_endian += static_cast<char>((n >> shift) & 0xFF);
+        ASSERT_TRUE(r.read->ViewText(r.read->FieldCount() - 1, lent) && lent == big_endian) << "read " << i;
         ++r.seen;
         r.read->MoveNext();
         any = true;
@@ -344,7 +351,8 @@ TEST_F(PostgresBackendTest, ReadsInASnapshotGetTheirOwnPiecesFetchedAhead) {
   } rows[] = {{7000, 1, 0}, {5000, -1, 0}, {9000, 7, 2500}, {1000, 3, 0}, {2001, 5, 0}};
   std::vector<ReadInTurn> reads;
   for (const auto& row : rows)
-    reads.push_back({c->OpenRecordset("select " + std::to_string(row.sign) + " * g as n from generate_series(1, " +
+    reads.push_back({c->OpenRecordset("select " + std::to_string(row.sign) + " * g as n, int8send(" +
+                                      std::to_string(row.sign) + " * g::int8) as b from generate_series(1, " +
                                       std::to_string(row.rows) + ") g"),
                      row.sign, row.closed_after, 0, ""});
   ReadInTurns(reads);
@@ -374,7 +382,7 @@ TEST_F(PostgresBackendTest, AFailedPieceOnTheWayWithOthersEndsTheSnapshotForAll)
     // Row 6000 of the failing read divides by zero.
     for (size_t i = 0; i < 2; ++i)
       reads.push_back({c->OpenRecordset(std::string("select ") + (i == failing ? "10 / (6000 - g) as q, " : "") +
-                                        "g as n from generate_series(1, 9000) g"),
+                                        "g as n, int8send(g::int8) as b from generate_series(1, 9000) g"),
                        1, i == failing ? k.failing_closed_after : 0, 0, ""});
     ReadInTurns(reads);
     if (k.failing_closed_after) {

@@ -15,11 +15,12 @@ std::vector<TableColumn> TableColumns(Session& s, std::string_view table) {
   const Prepared& p = s.Prepare(SelectEveryColumn(table));
   std::vector<TableColumn> columns;
   for (size_t i = 0; i < p.column_names.size(); ++i) {
-    const Oid type = p.column_types[i];
-    // text, bpchar, varchar
-    const bool textual = type == 25 || type == 1042 || type == 1043;
-    columns.push_back(TableColumn{p.column_names[i], s.IsBinaryType(type), textual});
-    columns.back().has_default = s.HasDefault(table, p.column_names[i]);
+    // Every value reaches the server as text, a number as FormatDouble
+    // writes it: a text column needs no number turned into text first.
+    TableColumn& column = columns.emplace_back();
+    column.name = p.column_names[i];
+    column.binary = s.IsBinaryType(p.column_types[i]);
+    column.has_default = s.HasDefault(table, p.column_names[i]);
   }
   return columns;
 }
