@@ -310,7 +310,8 @@ TEST(CommandsTest, ExitCodesAndMessages) {
 
 // A server store named by the client library's key=value pairs, with a
 // password (the test server asks none): the store commands, -v, the diff's
-// output and every JSON name it with the password as "***".
+// output and every JSON name it with the password as "***"; a role that may
+// not read a table has its import refused in the server's words.
 TEST(CommandsTest, KeyValuePairsNameAServerStoreShownWithoutItsPassword) {
   if (!PostgresTestServer()) GTEST_SKIP() << "KESTREL_TEST_POSTGRES is not set";
   TempFolder t;
@@ -342,6 +343,21 @@ TEST(CommandsTest, KeyValuePairsNameAServerStoreShownWithoutItsPassword) {
     EXPECT_THAT(r.out, HasSubstr(row.out_has));
     EXPECT_THAT(r.err + r.out, ::testing::Not(HasSubstr("s3cret")));
   }
+
+  // A role that may not read the applications: its import is refused in
+  // the server's words with what to do, never taken for a store without
+  // them (the undo record would read them too: --no-undo leaves the look-ups).
+  const std::string schema = uri.substr(uri.rfind("%3D") + 3), role = schema + "_clerk";
+  store::Open(uri)->ExecuteScript("create role " + role + " login; grant usage on schema " + schema + " to " + role +
+                                  "; grant select, insert, update, delete on all tables in schema " + schema +
+                                  " to " + role + "; revoke select on qzddi100 from " + role);
+  const StoreDump before = DumpStore(uri);
+  const RunResult r = RunKestrel({"import", SharedDemoPack().pack, "--store", location + " user=" + role, "--replace", "--no-undo",
+                                  "--registry", SharedDemoPack().registry});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_THAT(r.err, HasSubstr("(SQLSTATE 42501): permission denied for table qzddi100\nhint: the location's user "
+                               "lacks a right on the store's tables: ask the database's owner to grant it\n"));
+  EXPECT_EQ(DumpStore(uri), before);
 }
 
 TEST(CommandsTest, SetupAndStoreCommandsCreateAndCount) {
