@@ -1,7 +1,7 @@
 // The whole import where an ordinary round trip does not reach: its run log
 // in order, profiles and applications replaced over a store that holds them
 // with the derived chain repaired, and a store write failing at any step
-// rolling everything back. Damaged packs, refused with the store left as it
+// rolling everything back, and the manifest failing at its reading. Damaged packs, refused with the store left as it
 // was, are the command line's refusal rows.
 #include <gmock/gmock.h>
 
@@ -243,6 +243,28 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
   EXPECT_THAT(failed, HasSubstr("Qzmap120.dat, line "));
   EXPECT_EQ(Log().back(), kRolledBack);
   EXPECT_EQ(read_fault.Dump(), unchanged);
+
+  // The manifest failing at any of the import's readings of it: the import
+  // fails naming it and changes nothing.
+  const auto manifest_read = [&](size_t failing) {
+    i_ = NewImport(read_fault, pack, env);
+    i_->SetAllowPackWithoutSums(true);
+    details = Selection(*i_, kBranch);
+    const size_t opened = env.Openings("/ExportMR.log");
+    if (failing) env.FailRead("/ExportMR.log", failing, 0, EIO);
+    std::string said;
+    const bool imported = i_->ImportLogicPack(details, said);
+    return std::make_tuple(imported, said, env.Openings("/ExportMR.log") - opened);
+  };
+  const size_t readings = std::get<2>(manifest_read(0));
+  ASSERT_GE(readings, 1u);
+  const auto imported_once = read_fault.Dump();
+  for (size_t k = 1; k <= readings; ++k) {
+    const auto [imported, said, _] = manifest_read(k);
+    EXPECT_FALSE(imported) << "reading " << k;
+    EXPECT_THAT(said, HasSubstr("Number: 100Description: ExportMR.log could not be read.")) << "reading " << k;
+    EXPECT_EQ(read_fault.Dump(), imported_once) << "reading " << k;
+  }
 }
 
 // The check shares the loaders' reading of the rule files, and reads the
