@@ -1,8 +1,8 @@
 // The whole import where an ordinary round trip does not reach: its run log
 // in order, profiles and applications replaced over a store that holds them
-// with the derived chain repaired, and a store write failing at any step
-// rolling everything back, and the manifest failing at its reading. Damaged packs, refused with the store left as it
-// was, are the command line's refusal rows.
+// with the derived chain repaired, and a store write or a reading of the
+// manifest failing at any step rolling everything back. Damaged packs,
+// refused with the store left as it was, are the command line's refusal rows.
 #include <gmock/gmock.h>
 
 #include <algorithm>
