@@ -103,7 +103,8 @@ TEST(PosixEnvTest, APrivateFileIsReadableByItsOwnerOnly) {
 
 // Each kind of entry as the seam tells it: a link is a link whatever it
 // points at, yet reads as what it points at where a path is followed; only
-// regular files are listed; a name that is taken is never made a folder.
+// regular files are listed; a name that is taken is never made a folder; a
+// read that fails is refused.
 TEST(PosixEnvTest, KindsOfEntries) {
   namespace fs = std::filesystem;
   TempFolder dir;
@@ -136,6 +137,10 @@ TEST(PosixEnvTest, KindsOfEntries) {
     EXPECT_EQ(env.CreateFolder(path), row.kind == EntryKind::Missing);
   }
   EXPECT_EQ(ErrorOf([&] { env.ListFiles(dir / "none"); }), rt::PathNotFound);
+  // A regular file whose reading fails (this process's memory at address 0)
+  // raises the device's error.
+  char byte;
+  EXPECT_EQ(ErrorOf([&] { env.OpenForReading("/proc/self/mem")->Read(&byte, 1); }), EIO);
   EXPECT_EQ(env.ProgramFolder(), fs::canonical(KESTREL_BIN_DIR).string());
   // A regular file has a stamp once a moment has passed since it changed
   // (the checkout's files have); a folder never has one.
