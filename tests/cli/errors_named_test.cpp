@@ -91,6 +91,15 @@ TEST(ErrorsNamedTest, TheWizardSaysItInItsOwnWords) {
             R"({"error":{"number":100663808,"description":"could not connect to server (SQLSTATE 08006): )"
             R"(postgresql://db/profiles","sentence":"could not connect to server: postgresql://db/profiles",)"
             R"("hint":"The store's server cannot be reached: is it running?","sqlstate":"08006","place":null}})");
+  // What the sentence names already is not said again beside it.
+  Place row;
+  row.file = "Qzmap120.dat";
+  row.line = 7;
+  row.table = "qzmap120";
+  for (const auto& [text, beside] : {std::pair{"UNIQUE constraint failed: table qzmap120", "Qzmap120.dat line 7"},
+                                     std::pair{"UNIQUE constraint failed", "Qzmap120.dat line 7, table qzmap120"},
+                                     std::pair{"a bad value: Qzmap120.dat line 7, table qzmap120", ""}})
+    EXPECT_EQ(present::Say(Error(2067, text, row), present::Face::Web).beside.Text(), beside) << text;
   // Every fixed text the table gives the web, whichever error it is for.
   for (const std::string_view text : present::FixedTexts(present::Face::Web))
     for (const char* foreign : kNotForThePage) EXPECT_THAT(std::string(text), Not(HasSubstr(foreign)));
