@@ -399,7 +399,7 @@ TEST(DiffCommandTest, StatNameOnlyAndTableShowLess) {
     EXPECT_THAT(r.out, ::testing::MatchesRegex(row.out));
     EXPECT_THAT(r.err, ::testing::HasSubstr(row.err));
   }
-  // A host of the library is refused such a table by its number, naming it.
+  // A host of the library is refused such a table by its number, naming it,
   diff::Options unknown;
   unknown.tables = {"qzmap120", "qzmap999"};
   const ComError e = CaughtFrom([&] {
@@ -407,6 +407,13 @@ TEST(DiffCommandTest, StatNameOnlyAndTableShowLess) {
   });
   EXPECT_EQ(e.number(), 9110);
   EXPECT_EQ(e.description(), "No logic pack carries this table: qzmap999");
+  // And a store profile beyond the stores' 16 bits, as overflowing.
+  for (const int64_t profile : {32768, -32769})
+    EXPECT_EQ(ErrorOf([&] {
+                kestrel::Diff({diff::Side::Kind::StoreProfile, c.store, profile}, {diff::Side::Kind::Pack, c.pack, 0});
+              }),
+              rt::Overflow)
+        << profile;
 }
 
 // The hunks of the line diff: context cut at the text's ends, changes close
