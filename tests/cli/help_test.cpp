@@ -30,14 +30,17 @@ const std::vector<std::string> kParserNoise = {"TEXT",      " INT",     "FLOAT",
                                                "Needs:",    "REQUIRED", " in [",   "not in range", "1797693",
                                                "Positionals:", "SUBCOMMAND"};
 
-// A command's options as the help names them ("-h,--help") and its arguments.
+// An option as the help names it ("-h,--help").
+std::string NamesOf(const Json& option) {
+  std::string joined;
+  for (const auto& n : option["names"]) joined += (joined.empty() ? "" : ",") + n.get<std::string>();
+  return joined;
+}
+
+// A command's options as the help names them and its arguments.
 std::vector<std::string> OptionNames(const Json& command) {
   std::vector<std::string> names;
-  for (const auto& o : command["options"]) {
-    std::string joined;
-    for (const auto& n : o["names"]) joined += (joined.empty() ? "" : ",") + n.get<std::string>();
-    names.push_back(joined);
-  }
+  for (const auto& o : command["options"]) names.push_back(NamesOf(o));
   for (const auto& a : command["arguments"]) names.push_back(a["name"].get<std::string>());
   return names;
 }
@@ -84,10 +87,17 @@ TEST(HelpTest, EveryCommandsHelpAndManualPageShowEveryOptionWithoutTheParsersNoi
     ASSERT_FALSE(page.empty()) << file;
     for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "ENVIRONMENT", "EXAMPLES"})
       EXPECT_THAT(SectionOf(page, section), HasSubstr("\n")) << file << ": no " << section;
-    for (const auto& option : OptionNames(c)) {
-      EXPECT_THAT(r.out, HasSubstr("  " + option)) << name;
-      EXPECT_THAT(SectionOf(page, "OPTIONS"), HasSubstr(AsRoff(option))) << file;
+    for (const auto& option : OptionNames(c)) EXPECT_THAT(r.out, HasSubstr("  " + option)) << name;
+    // Each entry of the page: the names, the placeholder, "..." for an option given again and again.
+    for (const auto& o : c["options"]) {
+      std::string tag = "\\fB" + AsRoff(NamesOf(o)) + "\\fR";
+      if (const std::string placeholder = o.value("placeholder", ""); !placeholder.empty())
+        tag += " \\fI" + placeholder + "\\fR";
+      if (o.value("repeatable", false)) tag += " ...";
+      EXPECT_THAT(SectionOf(page, "OPTIONS"), HasSubstr(".TP\n" + tag + "\n")) << file;
     }
+    for (const auto& a : c["arguments"])
+      EXPECT_THAT(SectionOf(page, "OPTIONS"), HasSubstr(".TP\n\\fI" + a["name"].get<std::string>() + "\\fR\n")) << file;
     for (const auto& noise : kParserNoise) {
       EXPECT_THAT(r.out, Not(HasSubstr(noise))) << name;
       EXPECT_THAT(page, Not(HasSubstr(noise))) << file;
