@@ -126,6 +126,8 @@ TEST(HelpTest, EveryCommandsHelpAndManualPageShowEveryOptionWithoutTheParsersNoi
   const std::string diff = ReadFile(man / "kestrel-diff.1");
   for (const char* said : {"they differ", "trouble"}) EXPECT_THAT(SectionOf(diff, "EXIT STATUS"), HasSubstr(said));
   EXPECT_THAT(SectionOf(diff, "ENVIRONMENT"), HasSubstr("\\fBNO_COLOR\\fR"));
+  // Its prose's other commands, beside the program.
+  EXPECT_EQ(SectionOf(diff, "SEE ALSO"), ".PP\n\\fBkestrel\\fR(1),\n\\fBkestrel\\-show\\fR(1),\n\\fBkestrel\\-export\\fR(1)\n");
 }
 
 TEST(ManualTest, TextReachesRoffAsWritten) {
