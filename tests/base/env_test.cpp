@@ -58,12 +58,9 @@ TEST(FaultEnvTest, AFailedWriteOrAFullDiskKeepsWhatCameBefore) {
     RegistryFile(env, t / "out.dat").SetKeyValue(HKEY_LOCAL_MACHINE_VALUE, key, "Path", "/srv/lumo-new");
   };
   const std::string full = std::to_string(ENOSPC) + " No space left on device";
-  const struct {
-    size_t fail_at, room;  // the append that fails with err (0: none); the room on the disk (npos: enough)
-    int err;
-    Act act;
-    std::string raised, after;  // raised: number and text, empty when nothing is
-  } rows[] = {
+  // fail_at: the append that fails with err (0: none); room: on the disk (npos: enough); raised: number and text,
+  // empty when nothing is.
+  const struct { size_t fail_at, room; int err; Act act; std::string raised, after; } rows[] = {
       {1, std::string::npos, EIO, write, std::to_string(EIO) + " Input/output error", ""},
       {4, std::string::npos, EACCES, write, "70 Permission denied", records.substr(0, 33)},
       {5, std::string::npos, EDQUOT, write, std::to_string(EDQUOT) + " Disk quota exceeded",
@@ -116,11 +113,7 @@ TEST(PosixEnvTest, KindsOfEntries) {
   fs::create_symlink(dir / "gone.dat", dir / "Qzmap140.dat");
   ASSERT_EQ(::mkfifo((dir / "Qzmap150.dat").c_str(), 0600), 0);
   // A name is listed where it reads as a regular file.
-  const struct {
-    const char* name;
-    EntryKind kind;
-    bool file, folder;
-  } rows[] = {
+  const struct { const char* name; EntryKind kind; bool file, folder; } rows[] = {
       {"Qzmap120.dat", EntryKind::File, true, false},   {"ExportedRules", EntryKind::Folder, false, true},
       {"Qzmap130.dat", EntryKind::Link, true, false},   {"Rules", EntryKind::Link, false, true},
       {"Qzmap140.dat", EntryKind::Link, false, false}, {"Qzmap150.dat", EntryKind::Other, false, false},
@@ -149,12 +142,7 @@ TEST(PosixEnvTest, KindsOfEntries) {
 }
 
 TEST(PosixEnvTest, ChildProcessesAndWhatTheyWrite) {
-  const struct {
-    std::vector<std::string> arguments;
-    int status;
-    bool signaled;
-    std::string output;
-  } rows[] = {
+  const struct { std::vector<std::string> arguments; int status; bool signaled; std::string output; } rows[] = {
       {{"-c", "echo 'table Qzmap120 missing' >&2; exit 3"}, 3, false, "table Qzmap120 missing\n"},
       {{"-c", "kill -TERM $$"}, 15, true, ""},
       {{"-c", "printf '%s|' \"$@\"", "sh", "a b", "$HOME", ""}, 0, false, "a b|$HOME||"},
@@ -175,15 +163,10 @@ TEST(PosixEnvTest, ChildProcessesAndWhatTheyWrite) {
   EXPECT_EQ(o.output.substr(o.output.size() - 18), "row 2998\nrow 2999\n");
 }
 
-struct SystemLoad {
-  const char* soname;
-  const char* entry;
-  bool found;
-  const char* failure_names;  // a part of the failure's text, when not found
-};
-
-TEST(ModulesTest, SystemLibrariesByTheLoadersSearch) {
-  const SystemLoad rows[] = {
+// A system library by the loader's search; one of ours only beside libkestrel.so.
+TEST(ModulesTest, SystemLibrariesByTheLoadersSearchOursBesideLibkestrel) {
+  // failure_names: a part of the failure's text, when not found.
+  const struct { const char *soname, *entry; bool found; const char* failure_names; } rows[] = {
       {"libc.so.6", "strlen", true, ""},
       {"libc.so.6", "kestrel_no_such_entry", false, "kestrel_no_such_entry"},
       {"libkestrel-no-such-library.so.1", "strlen", false, "libkestrel-no-such-library.so.1"},
@@ -203,9 +186,6 @@ TEST(ModulesTest, SystemLibrariesByTheLoadersSearch) {
       EXPECT_NE(failure.find(row.failure_names), std::string::npos) << failure;
     }
   }
-}
-
-TEST(ModulesTest, OurLibrariesAreLookedForBesideLibkestrel) {
   // A system library's name is not one of ours: beside libkestrel.so there is
   // no libc, and the failure says where it looked.
   std::string failure;

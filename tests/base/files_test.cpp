@@ -62,11 +62,7 @@ TEST(TextReaderTest, LinesAndTheirNumbersByTheFilesLineEnds) {
   TempFolder dir;
   const std::string long_line(70000, 'x');
   const std::string split = std::string(65535, 'y');  // its CR is a read's last byte
-  const struct {
-    std::string name, text;
-    bool lf_ends_line;
-    std::vector<std::string> lines;
-  } kRows[] = {
+  const struct { std::string name, text; bool lf_ends_line; std::vector<std::string> lines; } kRows[] = {
       {"pack rows", "10\x01" "ACC10\r\nlone\rCR and lone\nLF\r\n\r\nlast", false,
        {"10\x01" "ACC10", "lone\rCR and lone\nLF", "", "last"}},
       {"pack rows, ended", "a\r\nb\r\n", false, {"a", "b"}},
@@ -98,13 +94,10 @@ TEST(ResolveInFolderTest, ExactNameFirstThenWithoutRegardToCase) {
   CreateFolder(Env::Default(), dir / "qzmap110.dat");
   std::filesystem::create_symlink(dir / "qzlib100.dat", dir / "Qzmap120.dat");
   const int ambiguous = Number(Ours::AmbiguousFileName), refused = Number(Ours::NotARegularFile);
-  const struct {
-    std::string asked;
-    std::optional<std::string> found;
-    int number;
-  } rows[] = {{"Qzmap175.dat", "Qzmap175.dat", 0}, {"QZLIB100.DAT", "qzlib100.dat", 0},
-              {"Qzmap170.dat", std::nullopt, 0},     {"qzmap175.dat", std::nullopt, ambiguous},
-              {"qzmap110.dat", std::nullopt, refused}, {"qzmap120.dat", std::nullopt, refused}};
+  const struct { std::string asked; std::optional<std::string> found; int number; } rows[] = {
+      {"Qzmap175.dat", "Qzmap175.dat", 0}, {"QZLIB100.DAT", "qzlib100.dat", 0}, {"Qzmap170.dat", std::nullopt, 0},
+      {"qzmap175.dat", std::nullopt, ambiguous}, {"qzmap110.dat", std::nullopt, refused},
+      {"qzmap120.dat", std::nullopt, refused}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.asked);
     std::optional<std::string> found;

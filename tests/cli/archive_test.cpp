@@ -1,9 +1,7 @@
-// Packs as one file: `export --archive` and the commands that take an
-// archive (or "-") where they take a pack folder. The archive must hold the
-// folder pack's every byte, come out the same from two exports but for the
-// manifest's dates, pass through a pipe into an import, and a hostile one must
-// be refused naming its entry, with nothing left in or outside the private
-// folder it was unpacked into.
+// Packs as one file: `export --archive` and the commands that take an archive (or "-") where they take a pack
+// folder. The archive must hold the folder pack's every byte, come out the same from two exports but for the
+// manifest's dates, pass through a pipe into an import, and a hostile one must be refused naming its entry, with
+// nothing left in or outside the private folder it was unpacked into.
 #include <archive.h>
 #include <archive_entry.h>
 #include <gmock/gmock.h>
@@ -26,11 +24,9 @@ namespace kestrel::testing {
 namespace {
 
 struct Entry {
-  Entry(std::string n = "", std::string d = "", mode_t t = AE_IFREG, std::string l = "")
-      : name(std::move(n)), data(std::move(d)), type(t), link(std::move(l)) {}
-  std::string name, data;
-  mode_t type;
-  std::string link;  // a symbolic link's target, or the entry a hard link names
+  std::string name = "", data = "";
+  mode_t type = AE_IFREG;
+  std::string link = "";  // a symbolic link's target, or the entry a hard link names
   mode_t perm = 0644;
   time_t mtime = 0;
   int64_t uid = 0;
@@ -41,13 +37,10 @@ std::string Tar(const std::vector<Entry>& entries) {
   std::string out;
   archive* a = archive_write_new();
   archive_write_set_format_pax_restricted(a);
-  archive_write_open(
-      a, &out, nullptr,
-      [](archive*, void* to, const void* data, size_t n) -> la_ssize_t {
-        static_cast<std::string*>(to)->append(static_cast<const char*>(data), n);
-        return static_cast<la_ssize_t>(n);
-      },
-      nullptr);
+  archive_write_open(a, &out, nullptr, [](archive*, void* to, const void* data, size_t n) -> la_ssize_t {
+    static_cast<std::string*>(to)->append(static_cast<const char*>(data), n);
+    return static_cast<la_ssize_t>(n);
+  }, nullptr);
   for (const Entry& e : entries) {
     archive_entry* h = archive_entry_new();
     archive_entry_set_pathname(h, e.name.c_str());
@@ -99,9 +92,8 @@ struct TmpDir {
   ~TmpDir() { ::unsetenv("TMPDIR"); }
 };
 
-// The archive unpacks to the folder pack byte for byte; the export writes
-// one whose entries have fixed modes, owners and times, in the pack's order,
-// compressed when its name says so; `ls` reads it as it reads the folder.
+// The archive unpacks to the folder pack byte for byte; the export writes one whose entries have fixed modes,
+// owners and times, in the pack's order, compressed when its name says so; `ls` reads it as it reads the folder.
 TEST(PackArchiveTest, AnArchiveHoldsTheFolderPackByteForByte) {
   const DemoPack& d = SharedDemoPack();
   TempFolder t;
@@ -125,14 +117,11 @@ TEST(PackArchiveTest, AnArchiveHoldsTheFolderPackByteForByte) {
     const std::string head = ReadFile(t / name).substr(0, 512);
     EXPECT_EQ(name.ends_with(".zst") ? head.substr(0, 4) : head.substr(257, 5),
               name.ends_with(".zst") ? std::string("\x28\xB5\x2F\xFD") : std::string("ustar"));
-    std::vector<std::string> names, expected_names;
-    for (const Entry& e : Entries(t / name)) {
-      names.push_back(e.name);
-      EXPECT_EQ(std::tie(e.type, e.perm, e.mtime, e.uid), std::make_tuple(mode_t{AE_IFREG}, mode_t{0644}, time_t{0}, 0))
-          << e.name;
-    }
-    for (const Entry& e : PackEntries(d.pack)) expected_names.push_back(e.name);
-    EXPECT_EQ(names, expected_names);
+    const std::vector<Entry> entries = Entries(t / name), expected = PackEntries(d.pack);
+    ASSERT_EQ(entries.size(), expected.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+      EXPECT_EQ(std::tie(entries[i].name, entries[i].type, entries[i].perm, entries[i].mtime, entries[i].uid),
+                std::make_tuple(expected[i].name, mode_t{AE_IFREG}, mode_t{0644}, time_t{0}, 0));
     EXPECT_TRUE(fs::is_empty(t / "tmp"));  // the export's own pack folder is gone
 
     const RunResult ls = RunKestrel({"ls", t / name, "--json"}, {{"TMPDIR", t / "tmp"}});
@@ -146,14 +135,13 @@ TEST(PackArchiveTest, AnArchiveHoldsTheFolderPackByteForByte) {
     fs::remove(t / "copy");
     EXPECT_TRUE(fs::is_empty(t / "tmp"));
   }
-  // Through a pipe the archive has the same length (the manifest's dates
-  // keep theirs): no padding of its own.
+  // Through a pipe the archive has the same length (the manifest's dates keep theirs): no padding of its own.
   const std::string kestrel = std::string(KESTREL_BIN_DIR) + "/kestrel";
   RunProgram("/bin/sh", {"-c", kestrel + " export --store '" + d.store + "' --profile 30 --revisions -o - | cat > '" +
                                    t / "piped.tar'"});
   EXPECT_EQ(fs::file_size(t / "piped.tar"), fs::file_size(t / "a.tar"));
   // An existing archive is replaced only with --overwrite.
-  const std::vector<std::string> again = {"export", "--store", d.store, "--profile", "30", "-o", t / "a.tar"};
+  std::vector<std::string> again = {"export", "--store", d.store, "--profile", "30", "-o", t / "a.tar"};
   EXPECT_EQ(RunKestrel(again).err,
             "error 9175: The archive file exists already: " + t / "a.tar" + "\nhint: add --overwrite to replace it\n");
   // A terminal takes no archive: refused before the export begins.
@@ -167,13 +155,11 @@ TEST(PackArchiveTest, AnArchiveHoldsTheFolderPackByteForByte) {
   EXPECT_THAT(missing.err, HasSubstr("error 2: "));
   EXPECT_FALSE(fs::exists(t / "b.tar"));
   EXPECT_TRUE(fs::is_empty(t / "tmp"));
-  std::vector<std::string> overwrite = again;
-  overwrite.push_back("--overwrite");
-  EXPECT_EQ(RunKestrel(overwrite).exit_code, 0);
+  again.push_back("--overwrite");
+  EXPECT_EQ(RunKestrel(again).exit_code, 0);
 }
 
-// Two exports of one profile differ only in the manifest's dates (and so in
-// the manifest's line of ExportMR.sums).
+// Two exports of one profile differ only in the manifest's dates (and so in the manifest's line of ExportMR.sums).
 TEST(PackArchiveTest, TwoExportsDifferOnlyInTheManifestsDates) {
   const DemoPack& d = SharedDemoPack();
   TempFolder t;
@@ -202,9 +188,8 @@ TEST(PackArchiveTest, TwoExportsDifferOnlyInTheManifestsDates) {
   }
 }
 
-// `export -o -` piped into `import -` through a shell moves the chain into a
-// fresh store, which exports the same pack; `show`, `verify` and `diff` read
-// the archive from standard input as well.
+// `export -o -` piped into `import -` through a shell moves the chain into a fresh store, which exports the same
+// pack; `show`, `verify` and `diff` read the archive from standard input as well.
 TEST(PackArchiveTest, AnExportPipedIntoAnImport) {
   const DemoPack& d = SharedDemoPack();
   TempFolder t;
@@ -242,8 +227,7 @@ TEST(PackArchiveTest, HostileArchivesAreRefusedNamingTheEntry) {
   const std::vector<Entry> pack = PackEntries(d.pack);
   const std::string whole = Tar(pack);
   std::vector<Entry> changed = pack;
-  for (Entry& e : changed)
-    if (e.name == "Qzmap120.dat") e.data.replace(e.data.find(":MPRF:"), 6, ":MPRF: ");
+  for (Entry& e : changed) if (e.name == "Qzmap120.dat") e.data.replace(e.data.find(":MPRF:"), 6, ":MPRF: ");
   const struct {
     std::string name;
     std::string archive;  // empty: the pack and `entry` after it

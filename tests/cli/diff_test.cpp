@@ -1,11 +1,10 @@
-// kestrel diff on the demo store and its chain pack: a pack equals itself;
-// one edit of the store shows as exactly that object and its fields, read
-// back from the JSON; the direction of each pair of sides; a changed line of
-// a multi-line rule as a hunk with its context, coloured and paged on a
-// terminal; the ways to show less (--stat, --name-only, --table); the hunks
-// of the line diff; and a pack beside a store foretells the import's own
-// summary.
+// kestrel diff on the demo store and its chain pack: a pack equals itself; one edit of the store shows as exactly
+// that object and its fields, read back from the JSON; the direction of each pair of sides; a changed line of a
+// multi-line rule as a hunk with its context, coloured and paged on a terminal; the ways to show less (--stat,
+// --name-only, --table); the hunks of the line diff; and a pack beside a store foretells the import's own summary.
 #include <gmock/gmock.h>
+
+#include <regex>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
@@ -22,11 +21,15 @@
 namespace kestrel::testing {
 namespace {
 
+// `a` followed by `b`.
+std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 // The JSON of a diff, whose exit code must say what it says: 0 equal, 1 not.
 Json DiffJson(const std::vector<std::string>& args) {
-  std::vector<std::string> all = {"diff", "--json"};
-  all.insert(all.end(), args.begin(), args.end());
-  const RunResult r = RunKestrel(all);
+  const RunResult r = RunKestrel(Joined({"diff", "--json"}, args));
   const Json j = Json::parse(r.out);
   EXPECT_EQ(r.exit_code, j["equal"].get<bool>() ? 0 : 1) << r.err;
   return j;
@@ -48,9 +51,7 @@ TEST(DiffCommandTest, SidesArePacksStoreProfilesOrStores) {
       {"postgresql:///kestrel?host=/run/postgresql:1200", K::StoreProfile, "postgresql:///kestrel?host=/run/postgresql", 1200},
       {"archive:2024.db:7", K::StoreProfile, "archive:2024.db", 7},
       {"postgresql://db.example:5432/kestrel", K::Store, "postgresql://db.example:5432/kestrel", 0},
-      {"demo.db:", K::Store, "demo.db:", 0},
-      {"demo.db:3a", K::Store, "demo.db:3a", 0},
-      {":30", K::Store, ":30", 0},
+      {"demo.db:", K::Store, "demo.db:", 0}, {"demo.db:3a", K::Store, "demo.db:3a", 0}, {":30", K::Store, ":30", 0},
   };
   for (const auto& row : rows) {
     const diff::Side side = diff::ParseSide(Env::Default(), row.text);
@@ -103,8 +104,7 @@ TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
   edited.Exec("update qzmap150 set help = 'Trims both ends.' where func = 'TRIM'");
   const RunResult full = RunKestrel({"diff", c.store + ":30", c.pack});
   const RunResult stat = RunKestrel({"diff", "--stat", c.store + ":30", c.pack});
-  EXPECT_EQ(full.exit_code, 1);
-  EXPECT_EQ(stat.exit_code, 1);
+  EXPECT_EQ(std::make_pair(full.exit_code, stat.exit_code), std::make_pair(1, 1));
   const std::string summary = "shared, functions: 0 added, 0 removed, 1 changed, 4 the same\n";
   EXPECT_EQ(stat.out, "differ: " + c.store + ":30 and " + c.pack + "\n" + summary);
   EXPECT_EQ(full.out, "differ: " + c.store + ":30 and " + c.pack + "\n--- " + c.store + ":30\n+++ " + c.pack + "\n" +
@@ -139,11 +139,9 @@ TEST(DiffCommandTest, APackEqualsItselfAndStatIsTheSummaryAlone) {
                                                    "expected a line beginning with \":ICOD:\".*\n"));
 }
 
-// Each edit of the store, compared as STORE:30 against the pack exported
-// before it: the one object it touched, by table and key; a changed row
-// with the field that differs, the store's value (a) and the pack's (b), and
-// the rest of the row unchanged; an added or removed row with every field
-// of the row on its side, as the store holds it.
+// Each edit of the store, compared as STORE:30 against the pack exported before it: the one object it touched, by
+// table and key; a changed row with the field that differs, the store's value (a) and the pack's (b), and the rest
+// of the row unchanged; an added or removed row with every field of the row on its side, as the store holds it.
 TEST(DiffCommandTest, OneEditOfTheStoreNamesItsObjectAndFields) {
   const DemoPack& demo = SharedDemoPack();
   const struct {
@@ -183,18 +181,14 @@ TEST(DiffCommandTest, OneEditOfTheStoreNamesItsObjectAndFields) {
     if (row.change == "added") whole = s.Rows(row.row);
     s.Exec(row.edit);
     if (row.change == "removed") whole = s.Rows(row.row);
-    std::vector<std::string> args = row.options;
-    args.insert(args.end(), {c.store + ":30", c.pack});
-    const Json j = DiffJson(args);
+    const Json j = DiffJson(Joined(row.options, {c.store + ":30", c.pack}));
     EXPECT_EQ(j["equal"].get<bool>(), row.change.empty());
     if (row.change.empty()) continue;
     ASSERT_EQ(j["changes"].size(), 1u) << j["changes"];
     const Json& change = j["changes"][0];
     EXPECT_EQ(change["change"], row.change);
     EXPECT_EQ(change["scope"], row.scope);
-    if (row.scope == "profile") {
-      EXPECT_EQ(change[row.change == "added" ? "b_profile" : "a_profile"], 30);
-    }
+    if (row.scope == "profile") { EXPECT_EQ(change[row.change == "added" ? "b_profile" : "a_profile"], 30); }
     EXPECT_EQ(change["table"], row.table);
     EXPECT_EQ(change["key"][row.key_column], row.key_value);
     EXPECT_EQ(change["key"].contains("tcmod"), row.table.starts_with("qzmap"));
@@ -209,9 +203,8 @@ TEST(DiffCommandTest, OneEditOfTheStoreNamesItsObjectAndFields) {
       EXPECT_FALSE(change["unchanged"].contains(row.field));
       continue;
     }
-    // Every column but the profile number and the load date, on the row's
-    // side only, each value as the store holds it (the pack leaves the last
-    // user to change a rule unset).
+    // Every column but the profile number and the load date, on the row's side only, each value as the store holds
+    // it (the pack leaves the last user to change a rule unset).
     ASSERT_EQ(whole.size(), 1u);
     const std::string side = row.change == "added" ? "b" : "a";
     std::map<std::string, Json> stored, shown;
@@ -232,9 +225,8 @@ TEST(DiffCommandTest, OneEditOfTheStoreNamesItsObjectAndFields) {
   }
 }
 
-// From the first side to the second, but a store alone beside a pack is
-// always `-`: what importing the pack would change in the store, said in a
-// header line, whichever of the two was named first.
+// From the first side to the second, but a store alone beside a pack is always `-`: what importing the pack would
+// change in the store, said in a header line, whichever of the two was named first.
 TEST(DiffCommandTest, TheDirectionRunsFromTheFirstSideExceptForAnImport) {
   const DemoPack& demo = SharedDemoPack();
   const Copies c = CopyDemo(demo.folder / "diff-direction");
@@ -243,15 +235,15 @@ TEST(DiffCommandTest, TheDirectionRunsFromTheFirstSideExceptForAnImport) {
   const std::string packs = Latin1ToUtf8(s.Rows("select prtx from qzmap120" + where).at(0).at(0));
   s.Exec("update qzmap120 set prtx = 'IF SRC.KIND = ''B'' THEN'" + where);
   const std::string stores = "IF SRC.KIND = 'B' THEN";
+  const std::string header =
+      "what importing " + c.pack + " would change in " + c.store + ": - the store's, + the pack's\n";
   const struct {
     std::string a, b;      // as named
     std::string first;     // the side shown as `-`
     bool import_preview;
   } rows[] = {
-      {c.pack, c.store, c.store, true},
-      {c.store, c.pack, c.store, true},
-      {c.store + ":30", c.pack, c.store + ":30", false},
-      {c.pack, c.store + ":30", c.pack, false},
+      {c.pack, c.store, c.store, true}, {c.store, c.pack, c.store, true},
+      {c.store + ":30", c.pack, c.store + ":30", false}, {c.pack, c.store + ":30", c.pack, false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.a + " " + row.b);
@@ -268,10 +260,8 @@ TEST(DiffCommandTest, TheDirectionRunsFromTheFirstSideExceptForAnImport) {
         EXPECT_EQ(change["fields"][0]["b"], store_first ? packs : stores);
       }
     EXPECT_TRUE(found) << j["changes"];
-    const RunResult text = RunKestrel({"diff", "--stat", row.a, row.b});
-    const std::string header = "what importing " + c.pack + " would change in " + c.store +
-                               ": - the store's, + the pack's\n";
-    EXPECT_EQ(text.out.find(header) != std::string::npos, row.import_preview) << text.out;
+    const std::string text = RunKestrel({"diff", "--stat", row.a, row.b}).out;
+    EXPECT_EQ(text.find(header) != std::string::npos, row.import_preview) << text;
   }
 }
 
@@ -294,8 +284,7 @@ TEST(DiffCommandTest, OneLineOfAMultiLineRuleShowsWithItsContext) {
               (changed && i == 5 ? std::string("  TGT.F5 = ROUND(SRC.F5, 2)") : fmt::format("  TGT.F{} = SRC.F{}", i, i));
     return "update qzmap120 set prtx = '" + text + "'";
   };
-  StoreBuilder(store::Open(a)).Exec(rule(false) + where);
-  StoreBuilder(store::Open(b)).Exec(rule(true) + where);
+  for (const bool changed : {false, true}) StoreBuilder(store::Open(changed ? b : a)).Exec(rule(changed) + where);
 
   const std::string hunk3 =
       "@@ -2,7 +2,7 @@ prtx\n   TGT.F2 = SRC.F2\n   TGT.F3 = SRC.F3\n   TGT.F4 = SRC.F4\n-  TGT.F5 = SRC.F5\n"
@@ -333,9 +322,7 @@ TEST(DiffCommandTest, OneLineOfAMultiLineRuleShowsWithItsContext) {
       {{}, {{"PAGER", std::nullopt}, {"PATH", "/nonexistent:" + t.path()}, {"NO_COLOR", "1"}}, true, false},
   };
   for (const auto& row : terminals) {
-    std::vector<std::string> args = {"diff", a + ":30", b + ":30"};
-    args.insert(args.end(), row.options.begin(), row.options.end());
-    r = RunOnTerminal(args, true, row.env);
+    r = RunOnTerminal(Joined({"diff", a + ":30", b + ":30"}, row.options), true, row.env);
     SCOPED_TRACE(r.err);
     EXPECT_EQ(r.exit_code, 1);
     const std::string changed = row.coloured ? "\x1b[31m-  TGT.F5 = SRC.F5\x1b[m" : "-  TGT.F5 = SRC.F5";
@@ -350,17 +337,11 @@ TEST(DiffCommandTest, OneLineOfAMultiLineRuleShowsWithItsContext) {
 }
 
 // `text` as a regular expression that matches it alone.
-std::string Literal(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (std::string_view(".[]()*+?{}|^$\\").find(c) != std::string_view::npos) out += '\\';
-    out += c;
-  }
-  return out;
+std::string Literal(const std::string& text) {
+  return std::regex_replace(text, std::regex(R"([\[\].()*+?{}|^$\\])"), "\\$&");
 }
 
-// What to show: the summary alone, the objects alone, some tables only;
-// a table no pack carries is a usage error.
+// What to show: the summary alone, the objects alone, some tables only; a table no pack carries is a usage error.
 TEST(DiffCommandTest, StatNameOnlyAndTableShowLess) {
   const DemoPack& demo = SharedDemoPack();
   const Copies c = CopyDemo(demo.folder / "diff-less");
@@ -386,33 +367,25 @@ TEST(DiffCommandTest, StatNameOnlyAndTableShowLess) {
       {{"--table", "qzmap120", "--stat"}, 1, Literal(head + "profile 30, rules: 0 added, 0 removed, 1 changed, 5 the same\n")},
       {{"--table", "qzlgy115"}, 0, Literal("equal: " + c.store + ":30 and " + c.pack + "\n")},
       {{"--name-only", "--table", "qzlgy115"}, 0, ""},
-      {{"--table", "qzmap999"}, 2, "", "qzmap999"},
-      {{"--name-only", "--stat"}, 2, "", "--stat"},
+      {{"--table", "qzmap999"}, 2, "", "qzmap999"}, {{"--name-only", "--stat"}, 2, "", "--stat"},
   };
   for (const auto& row : rows) {
-    std::vector<std::string> args = {"diff"};
-    args.insert(args.end(), row.options.begin(), row.options.end());
-    args.insert(args.end(), {c.store + ":30", c.pack});
-    const RunResult r = RunKestrel(args);
+    const RunResult r = RunKestrel(Joined(Joined({"diff"}, row.options), {c.store + ":30", c.pack}));
     SCOPED_TRACE(::testing::PrintToString(row.options) + "\n" + r.err);
     EXPECT_EQ(r.exit_code, row.exit_code);
     EXPECT_THAT(r.out, ::testing::MatchesRegex(row.out));
     EXPECT_THAT(r.err, ::testing::HasSubstr(row.err));
   }
   // A host of the library is refused such a table by its number, naming it,
+  using K = diff::Side::Kind;
   diff::Options unknown;
   unknown.tables = {"qzmap120", "qzmap999"};
-  const ComError e = CaughtFrom([&] {
-    kestrel::Diff({diff::Side::Kind::Pack, c.pack, 0}, {diff::Side::Kind::Pack, c.pack, 0}, unknown);
-  });
+  const ComError e = CaughtFrom([&] { kestrel::Diff({K::Pack, c.pack, 0}, {K::Pack, c.pack, 0}, unknown); });
   EXPECT_EQ(e.number(), 9110);
   EXPECT_EQ(e.description(), "No logic pack carries this table: qzmap999");
   // And a store profile beyond the stores' 16 bits, as overflowing.
   for (const int64_t profile : {32768, -32769})
-    EXPECT_EQ(ErrorOf([&] {
-                kestrel::Diff({diff::Side::Kind::StoreProfile, c.store, profile}, {diff::Side::Kind::Pack, c.pack, 0});
-              }),
-              rt::Overflow)
+    EXPECT_EQ(ErrorOf([&] { kestrel::Diff({K::StoreProfile, c.store, profile}, {K::Pack, c.pack, 0}); }), rt::Overflow)
         << profile;
 }
 
@@ -436,8 +409,7 @@ TEST(DiffLinesTest, HunksGatherChangesWithTheirContext) {
       {ten, lines({"1", "2", "x", "4", "5", "6", "y", "8", "9", "10"}), 1,
        "@@ -2,3 +2,3 @@| 2|-3|+x| 4|@@ -6,3 +6,3 @@| 6|-7|+y| 8"},
       {ten, lines({"1", "2", "x", "4", "5", "y", "7", "8", "9", "10"}), 1, "@@ -2,6 +2,6 @@| 2|-3|+x| 4| 5|-6|+y| 7"},
-      {"", "a\r\nb", 3, "@@ -1 +1,2 @@|-|+a|+b"},
-      {"a\r\nb\r\n", "a\r\nc\r\n", 0, "@@ -2 +2 @@|-b|+c"},
+      {"", "a\r\nb", 3, "@@ -1 +1,2 @@|-|+a|+b"}, {"a\r\nb\r\n", "a\r\nc\r\n", 0, "@@ -2 +2 @@|-b|+c"},
   };
   for (const auto& row : rows) {
     std::string got;

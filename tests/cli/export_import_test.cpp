@@ -55,10 +55,6 @@ TEST(ExportCommandTest, OptionsReachTheManifestAndThePack) {
     EXPECT_EQ(RuleProfiles(row.pack), row.rule_profiles);
     EXPECT_EQ(LinesOf(row.pack + "/Qzmap100.dat").size(), row.headers);
   }
-  args.push_back("--single");
-  // The command line's sentence names the pack there, the hint the option.
-  EXPECT_EQ(RunKestrel(args).err,
-            "error 3: The pack " + single + " exists already\nhint: add --overwrite to replace it\n");
   args.resize(5);  // without --root, the environment names the root
   const RunResult r = RunKestrel(args, {{"KESTREL_EXPORT_ROOT", t / "env"}});
   EXPECT_EQ(r.out, t / "env/ExportedRules/7-BAS-EXT-M\n") << r.err;

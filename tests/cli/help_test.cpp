@@ -37,14 +37,6 @@ std::string NamesOf(const Json& option) {
   return joined;
 }
 
-// A command's options as the help names them and its arguments.
-std::vector<std::string> OptionNames(const Json& command) {
-  std::vector<std::string> names;
-  for (const auto& o : command["options"]) names.push_back(NamesOf(o));
-  for (const auto& a : command["arguments"]) names.push_back(a["name"].get<std::string>());
-  return names;
-}
-
 // The text of a page's section: from its heading to the next.
 std::string SectionOf(const std::string& page, const std::string& heading) {
   const std::string start = ".SH \"" + heading + "\"\n";
@@ -54,8 +46,7 @@ std::string SectionOf(const std::string& page, const std::string& heading) {
   return page.substr(body, next == std::string::npos ? std::string::npos : next + 1 - body);
 }
 
-// An option's names as the page sets them, its hyphens roff's ("-h,--help"
-// as "\-h\fR, \fB\-\-help").
+// An option's names as the page sets them, its hyphens roff's ("-h,--help" as "\-h\fR, \fB\-\-help").
 std::string AsRoff(const std::string& names) {
   std::string out;
   for (char c : names) out += c == '-' ? std::string("\\-") : c == ',' ? std::string("\\fR, \\fB") : std::string(1, c);
@@ -73,54 +64,53 @@ TEST(HelpTest, EveryCommandsHelpAndManualPageShowEveryOptionWithoutTheParsersNoi
   const std::filesystem::path man = std::filesystem::path(KESTREL_BIN_DIR) / "man";
   const std::string program_page = ReadFile(man / "kestrel.1");
   const bool groff = std::filesystem::exists("/usr/bin/groff");
+  const std::vector<std::string> sections = {"NAME",        "SYNOPSIS",    "DESCRIPTION", "OPTIONS",
+                                             "EXIT STATUS", "ENVIRONMENT", "EXAMPLES"};
   for (const auto& c : tree["commands"]) {
     const std::string name = c["name"].get<std::string>();
-    const RunResult r = RunKestrel({name, "--help"});
-    EXPECT_EQ(r.exit_code, 0) << name;
-    EXPECT_EQ(r.err, "") << name;
-    EXPECT_THAT(program.out, HasSubstr("\n  " + name + " ")) << name;
-    const RunResult help = RunKestrel({"help", name});
-    EXPECT_EQ(help.exit_code, 0) << name;
-    EXPECT_EQ(help.out, r.out) << name;
+    SCOPED_TRACE(name);
+    const RunResult r = RunKestrel({name, "--help"}), help = RunKestrel({"help", name});
+    EXPECT_EQ(std::make_tuple(r.exit_code, r.err, help.exit_code), std::make_tuple(0, std::string(), 0));
+    EXPECT_EQ(help.out, r.out);
+    EXPECT_THAT(program.out, HasSubstr("\n  " + name + " "));
     const std::filesystem::path file = man / ("kestrel-" + name + ".1");
-    const std::string page = ReadFile(file);
+    const std::string page = ReadFile(file), options = SectionOf(page, "OPTIONS"),
+                      environment = SectionOf(page, "ENVIRONMENT");
     ASSERT_FALSE(page.empty()) << file;
-    for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "ENVIRONMENT", "EXAMPLES"})
-      EXPECT_THAT(SectionOf(page, section), HasSubstr("\n")) << file << ": no " << section;
-    for (const auto& option : OptionNames(c)) EXPECT_THAT(r.out, HasSubstr("  " + option)) << name;
-    // Each entry of the page: the names, the placeholder, "..." for an option given again and again.
+    for (const auto& section : sections) EXPECT_THAT(SectionOf(page, section), HasSubstr("\n")) << "no " << section;
+    // Each option in the help, and its entry on the page: the names, the
+    // placeholder, "..." for an option given again and again.
     for (const auto& o : c["options"]) {
+      EXPECT_THAT(r.out, HasSubstr("  " + NamesOf(o)));
       std::string tag = "\\fB" + AsRoff(NamesOf(o)) + "\\fR";
       if (const std::string placeholder = o.value("placeholder", ""); !placeholder.empty())
         tag += " \\fI" + placeholder + "\\fR";
       if (o.value("repeatable", false)) tag += " ...";
-      EXPECT_THAT(SectionOf(page, "OPTIONS"), HasSubstr(".TP\n" + tag + "\n")) << file;
+      EXPECT_THAT(options, HasSubstr(".TP\n" + tag + "\n"));
     }
-    for (const auto& a : c["arguments"])
-      EXPECT_THAT(SectionOf(page, "OPTIONS"), HasSubstr(".TP\n\\fI" + a["name"].get<std::string>() + "\\fR\n")) << file;
-    for (const auto& noise : kParserNoise) {
-      EXPECT_THAT(r.out, Not(HasSubstr(noise))) << name;
-      EXPECT_THAT(page, Not(HasSubstr(noise))) << file;
+    for (const auto& a : c["arguments"]) {
+      EXPECT_THAT(r.out, HasSubstr("  " + a["name"].get<std::string>()));
+      EXPECT_THAT(options, HasSubstr(".TP\n\\fI" + a["name"].get<std::string>() + "\\fR\n"));
     }
-    // Every variable a page names is explained, by its own prose or the program's.
-    EXPECT_THAT(SectionOf(page, "ENVIRONMENT"), Not(HasSubstr("as the options above say"))) << file;
-    // Each variable's meaning ends where the next one's item begins.
-    EXPECT_THAT(SectionOf(page, "ENVIRONMENT"), Not(HasSubstr("- \\fB"))) << file;
-    EXPECT_THAT(SectionOf(program_page, "SEE ALSO"), HasSubstr(AsRoff("kestrel-" + name))) << name;
+    for (const auto& noise : kParserNoise) EXPECT_THAT(r.out + page, Not(HasSubstr(noise)));
+    // Every variable a page names is explained, by its own prose or the
+    // program's; each one's meaning ends where the next one's item begins.
+    EXPECT_THAT(environment, Not(HasSubstr("as the options above say")));
+    EXPECT_THAT(environment, Not(HasSubstr("- \\fB")));
+    EXPECT_THAT(SectionOf(program_page, "SEE ALSO"), HasSubstr(AsRoff("kestrel-" + name)));
     // The program's page lists each command once, under its group's heading.
     const std::string commands = SectionOf(program_page, "COMMANDS"), entry = ".TP\n\\fB" + name + "\\fR\n";
     const size_t group = commands.find(".SS \"" + c["group"].get<std::string>() + "\"\n");
-    EXPECT_LT(commands.find(entry, group), commands.find(".SS", group + 1)) << name;
-    EXPECT_EQ(commands.find(entry), commands.rfind(entry)) << name;
+    EXPECT_LT(commands.find(entry, group), commands.find(".SS", group + 1));
+    EXPECT_EQ(commands.find(entry), commands.rfind(entry));
     // groff warns of what it cannot set as written (-ww: every warning).
     if (groff) {
       const RunResult lint = RunProgram("/usr/bin/groff", {"-man", "-ww", "-z", file.string()});
-      EXPECT_EQ(lint.exit_code, 0) << file;
-      EXPECT_EQ(lint.err, "") << file;
+      EXPECT_EQ(std::make_pair(lint.exit_code, lint.err), std::make_pair(0, std::string()));
     }
   }
-  for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "COMMANDS", "OPTIONS", "EXIT STATUS", "ENVIRONMENT",
-                              "EXAMPLES"})
+  // (Its COMMANDS section the walk above has read.)
+  for (const auto& section : sections)
     EXPECT_THAT(SectionOf(program_page, section), HasSubstr("\n")) << "kestrel.1: no " << section;
   // diff exits as diff(1) does: 1 says the sides differ, trouble is 2.
   const std::string diff = ReadFile(man / "kestrel-diff.1");
@@ -134,14 +124,10 @@ TEST(ManualTest, TextReachesRoffAsWritten) {
   const struct {
     std::string text, roff;
   } inline_rows[] = {
-      {"`--store` wins", "\\fB\\-\\-store\\fR wins"},
-      {"unless --single)", "unless \\fB\\-\\-single\\fR)"},
-      {"(see -q)", "(see \\fB\\-q\\fR)"},
-      {"a line\n--single", "a line\n\\fB\\-\\-single\\fR"},
-      {"read-only, -1 or x--y", "read-only, -1 or x--y"},
-      {"C:\\packs", "C:\\epacks"},
-      {".dat files", "\\&.dat files"},
-      {"'quoted' first", "\\&'quoted' first"},
+      {"`--store` wins", "\\fB\\-\\-store\\fR wins"}, {"unless --single)", "unless \\fB\\-\\-single\\fR)"},
+      {"(see -q)", "(see \\fB\\-q\\fR)"}, {"a line\n--single", "a line\n\\fB\\-\\-single\\fR"},
+      {"read-only, -1 or x--y", "read-only, -1 or x--y"}, {"C:\\packs", "C:\\epacks"},
+      {".dat files", "\\&.dat files"}, {"'quoted' first", "\\&'quoted' first"},
       {"an `unclosed quote", "an `unclosed quote"},
   };
   for (const auto& row : inline_rows) EXPECT_EQ(Inline(row.text), row.roff) << row.text;
@@ -175,17 +161,15 @@ TEST(ManualTest, CompletionTakesOnlyPlainWordsFromTheTree) {
     ]})json");
   const std::string script = CompletionTables(tree);
   for (const char* line : {"\"diff --color\") echo \"choice:auto always never on:tty 256=colors 16,8\" ;;",
-                           "\"diff --store\") echo \"file\" ;;",
-                           "diff) echo \"--color --store --stat -q --quiet\" ;;", "\"diff 1\") echo \"path\" ;;",
-                           "\"diff \"*) echo \"dir\" ;;", "echo \"diff\"\n"})
+                           "\"diff --store\") echo \"file\" ;;", "diff) echo \"--color --store --stat -q --quiet\" ;;",
+                           "\"diff 1\") echo \"path\" ;;", "\"diff \"*) echo \"dir\" ;;", "echo \"diff\"\n"})
     EXPECT_THAT(script, HasSubstr(line));
   // A flag takes no value, and a choice or name that is no plain word is left out.
   for (const char* left_out : {"--stat\")", "touch", "evil"}) EXPECT_THAT(script, Not(HasSubstr(left_out)));
 }
 
-// A command's page lists its own options, then those of the program it takes
-// after its name: each once (an option of its own wins over the program's of
-// that name), never --version, which only the program takes.
+// A command's page lists its own options, then those of the program it takes after its name: each once (an option
+// of its own wins over the program's of that name), never --version, which only the program takes.
 TEST(ManualTest, ACommandsPageListsTheProgramsOptionsItTakesOnce) {
   // In the shape `kestrel --describe` gives: every key present.
   const auto option = [](std::vector<std::string> names, const std::string& description) {
@@ -205,19 +189,18 @@ TEST(ManualTest, ACommandsPageListsTheProgramsOptionsItTakesOnce) {
   for (const char* left_out : {"the program's JSON", "version"}) EXPECT_THAT(page, Not(HasSubstr(left_out)));
 }
 
-// The build's run of the writer: into a folder not there yet, every command's
-// page and the completion with its tables; run again over a page of a
-// command that is gone, that page goes.
+// The build's run of the writer: into a folder not there yet, every command's page and the completion with its
+// tables; run again over a page of a command that is gone, that page goes.
 TEST(ManualTest, TheWriterMakesEveryPageAndTheCompletionAfresh) {
   TempFolder t;
   const std::string bin = KESTREL_BIN_DIR, source = KESTREL_SOURCE_DIR, man = t / "share/man1",
                     completion = t / "kestrel.bash";
   const auto write = [&] {
-    return RunProgram(bin + "/kestrel_manual", {bin + "/kestrel", "9.8.7", source + "/docs/man", man,
-                                                source + "/src/cli/manual/completion.bash.in", completion});
+    const RunResult r = RunProgram(bin + "/kestrel_manual", {bin + "/kestrel", "9.8.7", source + "/docs/man", man,
+                                                             source + "/src/cli/manual/completion.bash.in", completion});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
   };
-  auto r = write();
-  ASSERT_EQ(r.exit_code, 0) << r.err;
+  write();
   const Json described = KestrelJson({"--describe"});
   for (const auto& command : described.at("commands")) {
     const std::string page = man + "/kestrel-" + command.at("name").get<std::string>() + ".1";
@@ -228,8 +211,7 @@ TEST(ManualTest, TheWriterMakesEveryPageAndTheCompletionAfresh) {
   for (const char* part : {"_kestrel_profiles()", "export) echo \""}) EXPECT_THAT(script, HasSubstr(part));
   EXPECT_THAT(script, Not(HasSubstr("@KESTREL_TABLES@")));
   WriteFile(man + "/kestrel-gone.1", ".TH KESTREL-GONE 1\n");
-  r = write();
-  ASSERT_EQ(r.exit_code, 0) << r.err;
+  write();
   EXPECT_FALSE(std::filesystem::exists(man + "/kestrel-gone.1"));
   EXPECT_TRUE(std::filesystem::exists(man + "/kestrel-export.1"));
 }

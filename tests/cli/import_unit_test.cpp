@@ -10,19 +10,13 @@
 
 #include <csignal>
 #include <chrono>
-#include <filesystem>
-#include <functional>
-#include <iostream>
 #include <thread>
 
 #include "base/files.h"
 #include "cli/demo_pack.h"
-#include "store/backends.h"
 #include "store/open.h"
 #include "support/pack_compare.h"
-#include "support/run_kestrel.h"
 #include "support/store_dump.h"
-#include "support/temp_folder.h"
 
 namespace kestrel::testing {
 namespace {
@@ -171,45 +165,35 @@ TEST(ForeignLockTest, ImportExportAndCheckGiveUpAfterTheWait) {
   const DemoPack& demo = SharedDemoPack();
   ForEachDemoStore([&](const StoreBackend& backend, const TempFolder& t, const std::string& location) {
     const StoreDump before = DumpStore(location);
-    struct Holder {
-      std::string locked;  // what the refusal names
-      std::function<std::shared_ptr<store::Connection>()> hold;
-    };
-    std::vector<Holder> holders;
+    // What each holder locks, and the statements of the connection (to `held_at`) that hold it.
+    std::vector<std::pair<std::string, std::vector<std::string>>> holders;
+    std::string held_at = location;
     if (backend.name == "Sqlite") {
-      holders.push_back({location, [&] {
-                           auto c = store::Open(location);
-                           c->Execute("pragma locking_mode=exclusive");
-                           c->Execute("begin exclusive");
-                           return c;
-                         }});
+      holders.push_back({location, {"pragma locking_mode=exclusive", "begin exclusive"}});
     } else {
+      held_at = PostgresTestServer();
       const std::string schema = location.substr(location.find("search_path%3D") + 14);
       // A statement that joins tables names them all.
       for (const std::string table : {"qzmap100", "qzmap120"})
-        holders.push_back({table, [schema, table] {
-                             auto c = store::Open(PostgresTestServer());
-                             c->Execute("begin");
-                             c->Execute("lock table " + schema + "." + table + " in access exclusive mode");
-                             return c;
-                           }});
+        holders.push_back({table, {"begin", "lock table " + schema + "." + table + " in access exclusive mode"}});
     }
     const std::vector<std::vector<std::string>> commands = {
         {"import", demo.pack, "--store", location, "--registry", demo.registry, "--replace", "--wait", "1"},
         {"export", "--store", location, "--profile", "30", "--revisions", "--root", t.path(), "--wait", "1"},
         {"check", demo.pack, "--store", location, "--registry", demo.registry, "--wait", "1"},
     };
-    for (const Holder& holder : holders) {
+    for (const auto& [locked, statements] : holders) {
       for (const auto& args : commands) {
-        SCOPED_TRACE(holder.locked + ": " + args[0]);
-        auto held = holder.hold();
+        SCOPED_TRACE(locked + ": " + args[0]);
+        auto held = store::Open(held_at);
+        for (const std::string& statement : statements) held->Execute(statement);
         const auto started = std::chrono::steady_clock::now();
         const RunResult r = RunKestrel(args);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         held.reset();
         EXPECT_EQ(r.exit_code, 1) << r.err;
         EXPECT_THAT(r.err, ::testing::StartsWith("error 9031: The store is locked by another program: "));
-        EXPECT_THAT(r.err, HasSubstr(holder.locked));
+        EXPECT_THAT(r.err, HasSubstr(locked));
         EXPECT_THAT(r.err, HasSubstr(store::MaskedLocation(location) + " (waited 1 s)\n"));
         // Refused once the second is over, not after a wait of its own.
         EXPECT_LT(seconds, 1 + 20);

@@ -3,18 +3,15 @@
 // back leaves every table as it was; a delete takes the profile's rows of
 // its seventeen tables and nothing else; every refusal leaves the store
 // untouched.
+#include <fmt/format.h>
 #include <gmock/gmock.h>
-#include <nlohmann/json.hpp>
 
-#include <filesystem>
-#include <map>
 #include <tuple>
-#include <string>
-#include <vector>
 
 #include "cli/demo_pack.h"
 #include "store/schema.h"
 #include "store/sql.h"
+#include "support/store_builder.h"
 #include "support/store_dump.h"
 
 namespace kestrel::testing {
@@ -22,14 +19,11 @@ namespace {
 
 // The rows of profile `mprf` in each of its seventeen tables.
 std::map<std::string, int64_t> ProfileRows(const std::string& location, int64_t mprf) {
-  auto c = store::Open(location);
+  const StoreBuilder s(store::Open(location));
   std::map<std::string, int64_t> out;
   for (std::string_view table : store::ProfileTables()) {
-    const std::string column = table == "qzusr110" ? store::sql::CastToInt(c->dialect(), "mprf") : "mprf";
-    out[std::string(table)] =
-        c->OpenRecordset("select count(*) from " + std::string(table) + " where " + column + "=" + std::to_string(mprf))
-            ->Fields(0)
-            .Integer();
+    const std::string column = table == "qzusr110" ? store::sql::CastToInt(s->dialect(), "mprf") : "mprf";
+    out[std::string(table)] = s.Count(fmt::format("select count(*) from {} where {}={}", table, column, mprf));
   }
   return out;
 }
@@ -77,10 +71,8 @@ TEST(ProfileEditsTest, RenumberAndDeleteChangeThatProfileAlone) {
     EXPECT_EQ(ProfileRows(store, 25), rows20);
     for (const auto& [table, n] : ProfileRows(store, 20)) EXPECT_EQ(n, 0) << table;
     EXPECT_EQ(ProfileRows(store, 30), rows30);
-    auto c = store::Open(store);
-    EXPECT_EQ(c->OpenRecordset("select pprf from qzmap101 where mprf=30 and levl=2")->Fields(0).Integer(), 25);
-    EXPECT_EQ(c->OpenRecordset("select count(*) from qzmap101 where pprf=20")->Fields(0).Integer(), 0);
-    c.reset();
+    EXPECT_EQ(StoreBuilder(store::Open(store)).Count("select pprf from qzmap101 where mprf=30 and levl=2"), 25);
+    EXPECT_EQ(StoreBuilder(store::Open(store)).Count("select count(*) from qzmap101 where pprf=20"), 0);
     // A pack's profile keeps the parent the pack names, whatever the store's chain is now.
     EXPECT_EQ(KestrelJson({"show", SharedDemoPack().pack, "--store", store, "--json"}).at("/source/2/parent"_json_pointer),
               20);
@@ -138,9 +130,8 @@ TEST(UndoTest, UndoPutsEveryTableBackAndRefusesWhatWouldLoseChanges) {
       c->Execute("update qzmap120 set txtn='edited here' where mprf=20");
       c->Execute("update qzmap100 set dsca='edited here' where mprf=10");
     }
-    const std::vector<std::string> import = {"import", d.pack, "--store", store, "--registry", d.registry, "--replace"};
-    const auto with = [&](std::vector<std::string> args) {
-      args.insert(args.begin(), import.begin(), import.end());
+    const auto with = [&](std::vector<std::string> args) {  // an import with these options
+      args.insert(args.begin(), {"import", d.pack, "--store", store, "--registry", d.registry, "--replace"});
       return args;
     };
     std::map<std::string, StoreDump> dumps = {{"start", DumpStore(store, true, true)}};

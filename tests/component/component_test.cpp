@@ -83,9 +83,8 @@ TEST(VariantTest, TextAndBooleanOfEachKind) {
 struct FakeRegistry : Registry {
   explicit FakeRegistry(std::string f) : folder(std::move(f)) {}
   bool GetKeyValue(uint32_t, const std::string&, const std::string&, std::string& data) override {
-    if (folder.empty()) return false;
-    data = folder;
-    return true;
+    if (!folder.empty()) data = folder;
+    return !folder.empty();
   }
   std::string folder;
 };
@@ -126,13 +125,11 @@ struct RunLogRow {
 std::vector<RunLogRow> Rows() {
   const Error locked(9031, "The store is locked by another program: /srv/profiles.db (waited 30 s)");
   const Error denied(70, "Permission denied");
+  const std::string bar(34, '-');  // around a call's title
   std::vector<RunLogRow> rows = {
-      {{.kind = Kind::ImportStarted},
-       "----------------------------------Import Logic Pack----------------------------------"},
-      {{.kind = Kind::ImportEnded},
-       "----------------------------------End Import Logic Pack----------------------------------"},
-      {{.kind = Kind::CheckStarted},
-       "----------------------------------Check Logic Pack----------------------------------"},
+      {{.kind = Kind::ImportStarted}, bar + "Import Logic Pack" + bar},
+      {{.kind = Kind::ImportEnded}, bar + "End Import Logic Pack" + bar},
+      {{.kind = Kind::CheckStarted}, bar + "Check Logic Pack" + bar},
       {{.kind = Kind::VerifyStarted}, "---------------------------Verify User Selection---------------------------"},
       {{.kind = Kind::LoadingStarted}, "Importing Logic pack ..."},
       {{.kind = Kind::PackContents, .text = "20|LGA|EXB|10|0|1#10|LGA|EXB|0|0|1"},
@@ -211,11 +208,10 @@ std::vector<RunLogRow> Rows() {
       {ImportStep::Revisions, "Importing qzmap110, 125...", "Importing qzmap110, 125...done",
        "Importing qzmap110, 125 failed"},
   };
-  for (const auto& s : steps) {
-    rows.push_back({{.kind = Kind::StepStarted, .step = s.step}, s.started});
-    rows.push_back({{.kind = Kind::StepDone, .step = s.step}, s.done});
-    rows.push_back({{.kind = Kind::StepFailed, .step = s.step}, s.failed});
-  }
+  for (const auto& s : steps)
+    rows.insert(rows.end(), {{{.kind = Kind::StepStarted, .step = s.step}, s.started},
+                             {{.kind = Kind::StepDone, .step = s.step}, s.done},
+                             {{.kind = Kind::StepFailed, .step = s.step}, s.failed}});
   return rows;
 }
 
@@ -241,10 +237,9 @@ TEST(RunLogTextTest, TheSinkAppendsDatedLinesAndNeverFails) {
   AppendRunLog(env, tmp / "gone/importmr.log", {.kind = Kind::LoadingStarted});
   env.FailWrite(1);
   AppendRunLog(env, log, {.kind = Kind::RolledBack});
-  EXPECT_EQ(ReadFile(log),
-            "2026-12-10 08:05:01 ----------------------------------Import Logic Pack"
-            "----------------------------------\r\n"
-            "2026-12-10 08:05:01 Loading application LGA...\r\n");
+  const std::string bar(34, '-');
+  EXPECT_EQ(ReadFile(log), "2026-12-10 08:05:01 " + bar + "Import Logic Pack" + bar +
+                               "\r\n2026-12-10 08:05:01 Loading application LGA...\r\n");
 }
 
 }  // namespace

@@ -40,22 +40,11 @@ class EngineTest : public ::testing::Test {
     const std::string path = t_ / (name + ".db");
     return Store(StoreBuilder::SharedWith(path, *demo_.Connection()).connection(), path);
   }
-  ImportRequest Request(const std::string& pack) const {
-    ImportRequest r;
-    r.pack = pack;
-    r.registry = registry_;
-    r.user = "engine";
-    return r;
-  }
+  ImportRequest Request(const std::string& pack) const { return {.pack = pack, .user = "engine", .registry = registry_}; }
   // The demo store's `profile` exported with revisions (`single`: it alone).
   ExportReport ExportOf(int profile, bool single = false) {
-    ExportRequest request;
-    request.profile = profile;
-    request.root = t_ / "export";
-    request.single_profile = single;
-    request.revisions = true;
-    request.overwrite = true;
-    return Export(demo_, request);
+    return Export(demo_, {.profile = profile, .root = t_ / "export", .single_profile = single, .revisions = true,
+                          .overwrite = true});
   }
 
   TempFolder t_;
@@ -292,12 +281,10 @@ TEST_F(EngineTest, AStopThroughTheContextRollsTheImportBack) {
   Store into = EmptyStore("stopped");
   const auto before = StoreBuilder(into.Connection()).Dump();
   std::atomic<bool> stop{false};
+  // The first rows loaded ask for the stop, as another thread would.
   Context context;
   context.stop = &stop;
-  // The first rows loaded ask for the stop, as another thread would.
-  context.progress = [&](const std::string&, int64_t done, int64_t) {
-    if (done > 0) stop = true;
-  };
+  context.progress = [&](const std::string&, int64_t done, int64_t) { if (done > 0) stop = true; };
   const Error e = CaughtFrom([&] { Import(into, Request(pack), context); });
   EXPECT_EQ(e.number(), Number(Ours::ImportInterrupted));
   EXPECT_TRUE(stop);

@@ -150,8 +150,7 @@ TEST_F(ProfileExport, ASingleProfileTakesEachObjectsRulesFromTheNearestLevel) {
     EXPECT_THAT(ColumnOf(RecordsOf(Pack(), pack::kQzlib100), "fdef"), ElementsAreArray(row.functions));
     auto function_revisions = with_revisions ? RecordsOf(Pack(), pack::kQzlib105) : std::vector<Record>{};
     EXPECT_THAT(ColumnOf(function_revisions, "rinf"), ElementsAreArray(row.function_revisions));
-    for (const auto& r : {records, others, revisions})
-      for (const auto& rec : r)
+    for (const auto& r : {records, others, revisions}) for (const auto& rec : r)
         EXPECT_EQ(rec.at("mprf") + rec.at("vers") + rec.at("rele") + rec.at("cust"), "9X42Ucab1") << "the grandchild's";
     EXPECT_EQ(Count(manifest, "\tNo Mapping Rules Present for the Object : ARPAYM030\r\n"), row.no_rules_notes);
     EXPECT_EQ(Count(manifest, "\tNo Revisions Present\r\n"), row.no_revisions_notes);
@@ -197,12 +196,10 @@ TEST_F(ProfileExport, ThePackIsWrittenByteForByte) {
   for (const auto& [name, bytes] : golden) EXPECT_EQ(ReadFile(Pack() + "/" + name), bytes) << name;
 }
 
-// A server store merges a profile's own rules with its objects by their keys
-// on the client: the same rows give the file store's pack, byte for byte,
-// with and without revisions. Besides the rows above: an object listed twice
-// (its rules go with each listing), rules of an object not listed whose key
-// sorts after every listed one, a rule without a module, and an object whose
-// revisions stay out (no qzmap110 row) beside one whose revisions go.
+// A server store merges a profile's own rules with its objects by their keys on the client: the same rows give the
+// file store's pack, byte for byte, with and without revisions. Besides the rows above: an object listed twice (its
+// rules go with each listing), rules of an object not listed whose key sorts after every listed one, a rule without
+// a module, and an object whose revisions stay out (no qzmap110 row) beside one whose revisions go.
 TEST_F(ProfileExport, AServerStoreWritesTheFileStoresPack) {
   if (!PostgresTestServer()) GTEST_SKIP() << "KESTREL_TEST_POSTGRES is not set";
   FaultEnv env;
@@ -253,15 +250,13 @@ TEST_F(ProfileExport, AChainCarriesEachProfilesOwnRules) {
   EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzmap120), "mprf"), ElementsAre("5", "5", "7", "7", "9"));
   EXPECT_THAT(ColumnOf(RecordsOf(Pack('M'), pack::kQzlib100), "fdef"),
               ElementsAre("child fnTrim", "root fnRound", "root fnTrim"));
-  // The manifest follows each rule table from its start to its end, the
-  // revision tables after the current ones, and notes each function library
-  // (current, then revised) exported between them.
+  // The manifest follows each rule table from its start to its end, the revision tables after the current ones, and
+  // notes each function library (current, then revised) exported between them.
   std::vector<std::string> steps;
   for (const std::string& line : LinesOf(Pack('M') + "/ExportMR.log"))
     if (line.starts_with("\tExporting Qzmap1") && line.find(" : ") != std::string::npos)
       steps.push_back(line.substr(0, line.find(" : ")));
-    else if (line.find("Exporting includes completed") != std::string::npos)
-      steps.push_back("includes");
+    else if (line.find("Exporting includes completed") != std::string::npos) steps.push_back("includes");
   std::vector<std::string> expected;
   for (const char* table : {"101", "120", "130", "140", "160", "170", "", "105", "110", "125", "135", "145", "165", "175"})
     if (*table == '\0')
@@ -271,8 +266,7 @@ TEST_F(ProfileExport, AChainCarriesEachProfilesOwnRules) {
   EXPECT_EQ(steps, expected);
 }
 
-// What the rules folder holds besides the pack folders: an export's own
-// folder left behind.
+// What the rules folder holds besides the pack folders: an export's own folder left behind.
 Strings LeftBeside(const std::string& rules_folder) {
   Strings left;
   for (const auto& entry : std::filesystem::directory_iterator(rules_folder))
@@ -280,9 +274,8 @@ Strings LeftBeside(const std::string& rules_folder) {
   return left;
 }
 
-// Two exports of one pack folder with --overwrite at once, one with the
-// inherited rules and revisions and one without: afterwards the folder holds
-// one of the two packs whole (its files match its sums, and the rules match
+// Two exports of one pack folder with --overwrite at once, one with the inherited rules and revisions and one
+// without: afterwards the folder holds one of the two packs whole (its files match its sums, and the rules match
 // its revisions), never a mix, and no export's own folder is left.
 TEST_F(ProfileExport, TwoExportsOverwritingOnePackLeaveOneOfThemWhole) {
   ASSERT_TRUE(Grandchild(false, false)->ExportMigrationProfiles());
@@ -292,8 +285,7 @@ TEST_F(ProfileExport, TwoExportsOverwritingOnePackLeaveOneOfThemWhole) {
     std::vector<std::thread> exports;
     for (int i = 0; i < 2; ++i)
       exports.emplace_back([&, i] {
-        // The smaller export starts later from round to round, so that
-        // either may end last.
+        // The smaller export starts later from round to round, so that either may end last.
         if (i == 1) std::this_thread::sleep_for(std::chrono::milliseconds(12 * round));
         auto e = Grandchild(i == 0, i == 0);
         e->putref_DataConnection(store::Open(tmp / "store.db"));  // a connection of its own
@@ -310,10 +302,9 @@ TEST_F(ProfileExport, TwoExportsOverwritingOnePackLeaveOneOfThemWhole) {
   }
 }
 
-// An export that fails part of the way through (a write of the pack fails)
-// leaves the pack it would have replaced as it was and nothing of its own;
-// where no pack was, it leaves none (a failure the driver reports itself
-// still leaves its pack marked ERRORS: see the refusals below).
+// An export that fails part of the way through (a write of the pack fails) leaves the pack it would have replaced
+// as it was and nothing of its own; where no pack was, it leaves none (a failure the driver reports itself still
+// leaves its pack marked ERRORS: see the refusals below).
 TEST_F(ProfileExport, AFailedExportLeavesThePackItWouldReplaceAsItWas) {
   ASSERT_TRUE(Grandchild(false, false)->ExportMigrationProfiles());
   const std::map<std::string, std::string> before = FilesIn(Pack());
@@ -323,10 +314,7 @@ TEST_F(ProfileExport, AFailedExportLeavesThePackItWouldReplaceAsItWas) {
     SCOPED_TRACE(n);
     auto e = Grandchild(true, true, env);
     e->put_OverWrite(true);
-    if (n)
-      env.FailWrite(n, ENOSPC);
-    else
-      env.FailFolderRename(EIO);
+    n ? env.FailWrite(n, ENOSPC) : env.FailFolderRename(EIO);
     EXPECT_FALSE(e->ExportMigrationProfiles());
     EXPECT_THAT(e->get_ErrorDescription(), ::testing::HasSubstr(n ? "No space left on device" : "Input/output error"));
     EXPECT_EQ(FilesIn(Pack()), before);
@@ -340,8 +328,7 @@ TEST_F(ProfileExport, AFailedExportLeavesThePackItWouldReplaceAsItWas) {
   EXPECT_THAT(LeftBeside(root + "/ExportedRules"), ::testing::IsEmpty());
 }
 
-// A pack folder that is a link to a folder elsewhere is replaced as a link:
-// nothing where it pointed is touched.
+// A pack folder that is a link to a folder elsewhere is replaced as a link: nothing where it pointed is touched.
 TEST_F(ProfileExport, OverwritingAPackFolderThatIsALinkLeavesWhatItPointedAt) {
   std::filesystem::create_directories(tmp / "elsewhere");
   WriteFile(tmp / "elsewhere/notes.txt", "not the pack's\n");

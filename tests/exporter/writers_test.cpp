@@ -57,8 +57,7 @@ class Writers : public ::testing::Test {
 // An application's extn says which tables it exports: 0 base, 1 extension,
 // any other value (even past 32 bits, or NULL) none but its qzddi100 row.
 TEST_F(Writers, EachApplicationGetsTheTablesOfItsKind) {
-  store.AddApplication("ERPB", 0);
-  store.AddApplication("CRMX", 1);
+  for (auto [appl, extn] : {std::pair{"ERPB", 0}, {"CRMX", 1}}) store.AddApplication(appl, extn);
   store.Add("qzddi101", {{"appl", "CRMX"}});
   store.Add("qzddi100", {{"appl", "WIDE"}, {"extn", int64_t{1} << 32}});
   store.Add("qzddi100", {{"appl", "NOEX"}, {"extn", Value()}});
@@ -83,32 +82,26 @@ TEST_F(Writers, EachAppDataWriterAnswersAnApplicationWithoutRowsInItsOwnWay) {
   store.Add("qzlgy141", {{"appl", "ERPA"}, {"cpac", "FI"}, {"fldn", "ACCNO"}});
   store.Add("qzlgy140", {{"appl", "ERPC"}, {"cpac", "FI"}});
   // text "earlier": the description left as it was; note: in the manifest.
-  struct Row { std::string table, selection; bool result; int number; std::string text, data_files, note; };
+  struct Row { std::string table, selection; bool result; int number; std::string text, data_files = "", note = ""; };
   const Row rows[] = {
       // qzddi100 fails on an application it does not hold; what came before stays written and listed.
       {"qzddi100", "ERPB|NEW CRM|CRMB", false, 100, "Error : Qzddi100 - No Data Present with Applications's "
-       "ERPB|NEW-CRM|CRMB", "qzddi100ERPB.dat\r\n", ""},
-      {"qzddi150", "NEW CRM|CRMB", true, 7, "earlier", "qzddi150CRMB.dat\r\n", ""},  // the others pass it over
-      {"qzddi101", "ERPA|OLD ERP", false, 101, "Error : Qzddi101 - No Data Present with Applications's ERPA|OLD-ERP",
-       "", ""},
-      {"qzddi140", "CRMA|OLD CRM", false, 140, "Error : Qzddi140 - No Data Present for Applications  CRMA|OLD-CRM",
-       "", ""},
-      {"qzddi150", "CRMA|OLD CRM", false, 150, "Error : Qzddi150 - No Data Present for Applications CRMA|OLD-CRM",
-       "", ""},
-      {"qzddi230", "CRMA|OLD CRM", false, 230, "Error : Qzddi230 - No Data Present for Applications CRMA|OLD-CRM",
-       "", ""},
-      {"qzlgy150", "ERPA|OLD ERP", true, 101, "Error : qzlgy150 - No Data Present with Applications's ERPA|OLD-ERP",
-       "", ""},
+       "ERPB|NEW-CRM|CRMB", "qzddi100ERPB.dat\r\n"},
+      {"qzddi150", "NEW CRM|CRMB", true, 7, "earlier", "qzddi150CRMB.dat\r\n"},  // the others pass it over
+      {"qzddi101", "ERPA|OLD ERP", false, 101, "Error : Qzddi101 - No Data Present with Applications's ERPA|OLD-ERP"},
+      {"qzddi140", "CRMA|OLD CRM", false, 140, "Error : Qzddi140 - No Data Present for Applications  CRMA|OLD-CRM"},
+      {"qzddi150", "CRMA|OLD CRM", false, 150, "Error : Qzddi150 - No Data Present for Applications CRMA|OLD-CRM"},
+      {"qzddi230", "CRMA|OLD CRM", false, 230, "Error : Qzddi230 - No Data Present for Applications CRMA|OLD-CRM"},
+      {"qzlgy150", "ERPA|OLD ERP", true, 101, "Error : qzlgy150 - No Data Present with Applications's ERPA|OLD-ERP"},
       // A note, and the applications after it are not processed.
       {"qzddi160", "CRMA|CRMB", true, 7, "earlier", "", "\tQzddi160 - No Data Present for Applications \r\n"},
-      {"qzddi160", "ERPB|CRMB", true, 7, "earlier", "qzddi160CRMB.dat\r\n", ""},
+      {"qzddi160", "ERPB|CRMB", true, 7, "earlier", "qzddi160CRMB.dat\r\n"},
       // qzlgy141 answers for an application without qzlgy140 rows; the walk ends there.
-      {"qzlgy140", "ERPA|ERPB", true, 7, "earlier", "qzlgy141ERPA.dat\r\n", ""},
-      {"qzlgy140", "ERPC|ERPB", true, 101, "earlier", "qzlgy140ERPC.dat\r\nqzlgy140ERPB.dat\r\nqzlgy141ERPB.dat\r\n",
-       ""},
+      {"qzlgy140", "ERPA|ERPB", true, 7, "earlier", "qzlgy141ERPA.dat\r\n"},
+      {"qzlgy140", "ERPC|ERPB", true, 101, "earlier", "qzlgy140ERPC.dat\r\nqzlgy140ERPB.dat\r\nqzlgy141ERPB.dat\r\n"},
       {"qzlgy140", "CRMA|ERPB|ERPD", false, 101, "Error : qzlgy140 and qzlgy141 - No Data Present with "
-       "Applications's CRMA|ERPB|ERPD", "qzlgy140ERPB.dat\r\nqzlgy141ERPB.dat\r\n", ""},
-      {"qzlgy141", "ERPC", false, 101, "earlier", "", ""},
+       "Applications's CRMA|ERPB|ERPD", "qzlgy140ERPB.dat\r\nqzlgy141ERPB.dat\r\n"},
+      {"qzlgy141", "ERPC", false, 101, "earlier"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.table + " " + row.selection);
@@ -131,12 +124,10 @@ TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
   store.Add("qzddi140", {{"appl", "../CRMX"}, {"cpac", "SD"}});
   store.Add("qzddi140", {{"appl", "CRMX"}, {"cpac", "SD"}, {"dsca", "two\r\nlines"}});
   // A row the format cannot carry, after more rows than a piece holds.
-  store.AddMany("qzddi101", 12000,
-                [](int i) { return Named{{"appl", "ERPB"}, {"flno", std::to_string(i)}}; });
+  store.AddMany("qzddi101", 12000, [](int i) { return Named{{"appl", "ERPB"}, {"flno", std::to_string(i)}}; });
   store.Add("qzddi101", {{"appl", "ERPB"}, {"flno", "99999"}, {"dsca", "two\r\nlines"}});
   store.Add("qzmap150", {{"func", "LPAD"}, {"defn", Value()}, {"help", "pads"}});  // a function without definition
   store.AddRevisionInfo(9, {"X41U", "c", "ab1"}, {"AR", "INVC", "020"}, "revised INVC", /*null_sdat=*/true);
-  const std::string no_connection = "91   Object variable or With block variable not set";
   struct Row { std::string name; std::function<bool()> run; std::string text, data_files; };
   std::vector<Row> rows = {
       // The file is created, listed and left empty: no broken row is written.
@@ -165,14 +156,14 @@ TEST_F(Writers, FailuresAreTrappedUnderEachWritersTag) {
                       return Rules("ExportQzmap" + std::string(tag + 5), list); },
                     "UnSpecified Error: --" + std::string(tag) + "--13   Type mismatch", ""});
   }
-  rows.push_back({"no connection", [&] { ctx.DataConnection.reset(); return AppData("qzlgy150", "ERPB"); },
-                  "UnSpecified Error: --qzlgy150--" + no_connection, ""});
-  rows.push_back({"codes", [&] { return ExportCodes(ctx, r); },
-                  "UnSpecified Error: --Export Code--" + no_connection, ""});
-  rows.push_back({"includes", [&] { return exporter::ExportIncludes(ctx, r, "9", {}); },
-                  "UnSpecified Error: --QZLIB100--" + no_connection, ""});
-  rows.push_back({"functions", [&] { return exporter::ExportFunctions(ctx, r); },
-                  "UnSpecified Error: --Export Functions--" + no_connection, ""});
+  // The connection goes in the first of these rows, and stays gone.
+  for (const auto& [tag, run] : std::vector<std::pair<std::string, std::function<bool()>>>{
+           {"qzlgy150", [&] { ctx.DataConnection.reset(); return AppData("qzlgy150", "ERPB"); }},
+           {"Export Code", [&] { return ExportCodes(ctx, r); }},
+           {"QZLIB100", [&] { return exporter::ExportIncludes(ctx, r, "9", {}); }},
+           {"Export Functions", [&] { return exporter::ExportFunctions(ctx, r); }}})
+    rows.push_back({tag + " without a connection", run,
+                    "UnSpecified Error: --" + tag + "--91   Object variable or With block variable not set", ""});
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     r = {};
@@ -201,8 +192,7 @@ TEST_F(Writers, RecordsComeBackInTheirObjectsOrder) {
   std::vector<Row> in;
   const uint32_t units = 20;
   for (uint32_t unit = 0; unit < units; ++unit) {
-    std::vector<uint32_t> by_key = {2, 3, 5, 4, 0, 1, 6, 7};
-    for (uint32_t j : by_key)
+    for (const uint32_t j : {2u, 3u, 5u, 4u, 0u, 1u, 6u, 7u})  // by key
       for (uint32_t rule = 0; rule < j % 3; ++rule)
         in.push_back({unit * 8 + j + 1,
                       "MO\r\n:TCPAC:P00" + std::to_string(unit + 1) + "\r\n:TCMOD:" + modules[j] +
@@ -230,8 +220,7 @@ TEST_F(Writers, RecordsComeBackInTheirObjectsOrder) {
       std::vector<Row> out;
       auto take = [&] { out.push_back({sorted.place(), std::string(sorted.record()), std::string(sorted.note())}); };
       if (c.by_place) {
-        for (uint32_t place = 1; place <= 8 * units; ++place)
-          while (sorted.NextIsAt(place) && sorted.Next()) take();
+        for (uint32_t place = 1; place <= 8 * units; ++place) while (sorted.NextIsAt(place) && sorted.Next()) take();
         EXPECT_FALSE(sorted.Next());
       } else {
         while (sorted.Next()) take();

@@ -208,8 +208,7 @@ TEST_F(LoaderTest, AColumnARecordLeavesUnsetKeepsTheTablesDefault) {
   std::string columns;
   for (const auto& c : store_->connection()->Columns("qzmap120"))
     columns += (columns.empty() ? "" : ", ") + c.name + (c.name == "comt" ? " text default 'none given'" : "");
-  store_->Exec("drop table qzmap120");
-  store_->Exec("create table qzmap120 (" + columns + ")");
+  (*store_)->ExecuteScript("drop table qzmap120; create table qzmap120 (" + columns + ")");
   // A blank comment leaves the column unset.
   std::vector<NamedValues> records;
   for (const auto& [tcpac, comt] : {std::pair{"P1", "Checked"}, {"P2", ""}, {"P3", " "}, {"P4", "Checked"}, {"P5", ""}})

@@ -89,12 +89,7 @@ TEST_F(SelectionTest, VerificationReportsEveryProblemWithItsNumberInOneCall) {
   store_->Add("qzddi100", {{"appl", "A"}, {"extn", 0}});
   store_->Add("qzddi100", {{"appl", "B"}, {"extn", 1}});
   store_->AddProfile({.mprf = 12, .sapp = "A", .tapp = "B", .vrc = {"X12", "c", "ab1"}, .base = std::nullopt});
-  struct Row {
-    std::vector<std::string> targets;
-    size_t sources;      // the source list's length
-    std::string message;
-    int number;
-  };
+  struct Row { std::vector<std::string> targets; size_t sources; std::string message; int number; };  // sources: a count
   const std::vector<Row> rows = {
       {{"9|X|Y|0|0|0", "9|X|Y|0|0|0"}, 3,
        "The user selection is not complete.3 profiles are present in source, and 2 profiles are present in target." +
@@ -128,10 +123,7 @@ TEST_F(SelectionTest, VerificationReportsEveryProblemWithItsNumberInOneCall) {
 // it: typed entries give every details string back byte for byte, whatever
 // its fields, and a field an entry lacks fails where it is read.
 TEST(SelectionEntryTest, ADetailsStringComesBackAsItWentIn) {
-  const struct {
-    std::string details;
-    size_t fields;  // of the first target entry
-  } kRows[] = {
+  const struct { std::string details; size_t fields; } kRows[] = {  // fields: of the first target entry
       {"10|A|B|0|0|1\x01" "20|A|B|10|0|1\r10|A|B|0|0|1\x01" "20|A|B|10|0|1", 6},
       {"1|A|B|0|0|1\r 012|A*|B|0*|0|1|seventh|", 6},  // blanks, markers, fields after the sixth
       {"1|A\r3|A|B", 3},

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <functional>
 #include <map>
+#include <regex>
 #include <set>
 
 #include "import_fixture.h"
@@ -26,38 +28,20 @@ using ::testing::HasSubstr;
 
 const std::string kRolledBack(kestrel::kImportRolledBack);
 
-// The log from the line `first` on.
-std::vector<std::string> From(const std::vector<std::string>& log, const std::string& first) {
-  return {std::find(log.begin(), log.end(), first), log.end()};
-}
-
 // The targets that put pack profile 20 below the store's profile 15.
 const std::vector<std::string> kBranch = {"10|ACC10|ACCX2|0|0|1", "20|ACC10|ACCX2|15|0|1"};
 
-// Temporary triggers on every table count the store's writes row by row; the
-// k-th fails (none when k is 0, when each write is listed with its table).
-void InstallFaults(const StoreBuilder& b) {
-  std::string script = "create temp table fault_clock (n integer, k integer); insert into fault_clock values (0, 0);"
-                       "create temp table fault_log (n integer, what text);";
-  for (const auto& table : store::Tables())
-    for (const char* op : {"insert", "update", "delete"}) {
-      const std::string t(table.name);
-      script += "create temp trigger fault_" + t + "_" + op + " before " + op + " on main." + t +
-                " begin update fault_clock set n = n + 1; insert into fault_log select n, '" + t + " " + op +
-                "' from fault_clock where k = 0; select raise(abort, 'injected fault') from fault_clock where n = k; end;";
-    }
-  b->ExecuteScript(script);
-}
-
 class WholeImportTest : public ImportFixture {
  protected:
-  bool Import(const StoreBuilder& into, const std::string& pack, const std::vector<std::string>& targets,
-              std::string& message, Env& env = Env::Default()) {
+  // The branch's targets imported; `between` runs after the pack's showing.
+  bool Import(const StoreBuilder& into, const std::string& pack, std::string& message, Env& env = Env::Default(),
+              const std::function<void()>& between = {}) {
     i_ = NewImport(into, pack, env);
     // Tests that take the sums away, to know how often a file is read, mean it.
     i_->SetAllowPackWithoutSums(true);
-    std::string details = Selection(*i_, targets);
+    std::string details = Selection(*i_, kBranch);
     ClearLog();
+    if (between) between();
     return i_->ImportLogicPack(details, message);
   }
   // Profile 15 between 10 and 20's new place: the pack of 20 (with its base
@@ -69,13 +53,21 @@ class WholeImportTest : public ImportFixture {
     b.AddProfile({.mprf = 15, .sapp = "ACC10", .tapp = "ACCX2", .vrc = {"X45U", "R1", "cu15"}, .base = kBase.vrc},
                  {&kBase});
   }
-  // A demo store with the branch, its writes counted (InstallFaults);
-  // `lacking_nvl`: without a shared function the pack brings.
+  // A demo store with the branch (`lacking_nvl`: without a shared function the
+  // pack brings). Temporary triggers on every table count its writes row by
+  // row; the k-th fails (none when k is 0, when each write is listed with its table).
   StoreBuilder BranchStore(const std::string& name, bool lacking_nvl = false) {
     StoreBuilder b = StoreBuilder::Demo(t_ / name);
     AddBranch(b);
     if (lacking_nvl) b.Exec("delete from qzmap150 where func = 'NVL'");
-    InstallFaults(b);
+    std::string script = "create temp table fault_clock (n integer, k integer); insert into fault_clock values (0, 0);"
+                         "create temp table fault_log (n integer, what text);";
+    for (const auto& table : store::Tables())
+      for (const std::string t(table.name); const char* op : {"insert", "update", "delete"})
+        script += "create temp trigger fault_" + t + "_" + op + " before " + op + " on main." + t +
+                  " begin update fault_clock set n = n + 1; insert into fault_log select n, '" + t + " " + op +
+                  "' from fault_clock where k = 0; select raise(abort, 'injected fault') from fault_clock where n = k; end;";
+    b->ExecuteScript(script);
     return b;
   }
   std::unique_ptr<Kestrel20ImpExp::clsImport> i_;
@@ -105,7 +97,7 @@ TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
   Demo().Exec("insert into qzmap120 (mprf,vers,rele,cust,tcpac,tcmod,tflno) values (20,'X41U','R1','cu01','OLD','GONE','1')");
   Demo().Exec("insert into qzddi140 (appl) values ('ACCX2')");
   std::string message;
-  ASSERT_TRUE(Import(Demo(), pack, kBranch, message)) << message;
+  ASSERT_TRUE(Import(Demo(), pack, message)) << message;
 
   EXPECT_EQ(rows_of(), before);
   using Rows = std::vector<std::vector<std::string>>;
@@ -121,7 +113,7 @@ TEST_F(WholeImportTest, ReplacedProfileIsDeletedAndItsDescendantsChainRebuilt) {
   // Each header line as read and as renumbered, then the profiles in the order they are imported.
   const auto log = Log();
   EXPECT_EQ(std::ranges::count_if(log, [](const std::string& l) { return l.starts_with("qzmap100.dat ----> "); }), 4);
-  const auto sorted = From(log, "Sorting array ...");
+  const std::vector<std::string> sorted(std::ranges::find(log, "Sorting array ..."), log.end());
   EXPECT_THAT(sorted, ::testing::IsSupersetOf({"0---->10_X40_R1_base", "1---->20_X41U_R1_cu01"}));
   EXPECT_THAT(sorted, ::testing::Contains("Imported profiles: 10_X40_R1_base\x01" "20_X41U_R1_cu01"));
 }
@@ -135,14 +127,11 @@ TEST_F(WholeImportTest, AStopRequestedInTheProcessRollsTheImportBack) {
   for (int at : {1, 20}) {
     SCOPED_TRACE(at);
     const auto before = Demo().Dump();
-    i_ = NewImport(Demo(), pack, Env::Default());
     int reports = 0;
-    i_->SetProgress([&](const std::string&, int64_t, int64_t) {
-      if (++reports == at) RequestInterruption();
-    });
-    std::string details = Selection(*i_, kBranch);
     std::string message;
-    EXPECT_FALSE(i_->ImportLogicPack(details, message));
+    EXPECT_FALSE(Import(Demo(), pack, message, Env::Default(), [&] {
+      i_->SetProgress([&](const std::string&, int64_t, int64_t) { if (++reports == at) RequestInterruption(); });
+    }));
     ClearInterruption();
     EXPECT_GE(reports, at);
     EXPECT_EQ(i_->get_ErrorNumber(), Number(Ours::ImportInterrupted)) << i_->get_ErrorDescription();
@@ -174,7 +163,7 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
   const std::string pack = Export(Demo(), 20);
   StoreBuilder counted = BranchStore("counted.db", true);
   std::string message;
-  ASSERT_TRUE(Import(counted, pack, kBranch, message, env)) << message;
+  ASSERT_TRUE(Import(counted, pack, message, env)) << message;
   std::set<int64_t> ks;  // the first write of each table and kind, and a few more
   int64_t writes = 0;
   for (const auto& row : counted.Rows("select min(n), max(n) from fault_log group by what")) {
@@ -191,7 +180,7 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
     SCOPED_TRACE("write " + std::to_string(k) + " of " + std::to_string(writes));
     target.Exec("update fault_clock set n = 0, k = " + std::to_string(k));
     std::string failed;
-    EXPECT_FALSE(Import(target, pack, kBranch, failed, env));
+    EXPECT_FALSE(Import(target, pack, failed, env));
     const auto log = Log();
     ASSERT_FALSE(log.empty());
     EXPECT_THAT(failed + log.back(), HasSubstr("injected fault"));
@@ -200,28 +189,21 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
     ASSERT_EQ(target.Dump(), before) << StepOf(log);
     steps.insert(StepOf(log));
     // The direct path names the table whose load failed, in the message and the log.
-    if (!GetParam() && StepOf(log) == "application data") {
-      const size_t at = failed.find("Loading to table ");
-      ASSERT_NE(at, std::string::npos) << failed;
-      const std::string table = failed.substr(at + 17, failed.find(' ', at + 17) - at - 17);
-      EXPECT_THAT(failed.substr(at), ::testing::StartsWith("Loading to table " + table + " failed.\r\n"));
-      EXPECT_THAT(log, ::testing::Contains("Application Loading failed while loading " + table + "."));
+    if (std::smatch table; !GetParam() && StepOf(log) == "application data") {
+      ASSERT_TRUE(std::regex_search(failed, table, std::regex("Loading to table (\\w+) failed\\.\r\n"))) << failed;
+      EXPECT_THAT(log, ::testing::Contains("Application Loading failed while loading " + table[1].str() + "."));
     }
   }
   EXPECT_EQ(steps, (std::set<std::string>{"deletes", "application data", "headers", "library", "rules",
                                           "shared functions", "revisions", "chain repair"}));
   // One write past the last: nothing fails, and the import is the clean one.
   target.Exec("update fault_clock set n = 0, k = " + std::to_string(writes + 1));
-  ASSERT_TRUE(Import(target, pack, kBranch, message, env)) << message;
+  ASSERT_TRUE(Import(target, pack, message, env)) << message;
   EXPECT_EQ(target.Dump(true), counted.Dump(true));
 
   // A pack changed between its showing and its import: its sums refuse it, and the run log says why.
-  i_ = NewImport(target, pack, env);
-  std::string details = Selection(*i_, kBranch), refused;
   const std::string rules = ReadFile(pack + "/Qzmap130.dat");
-  WriteFile(pack + "/Qzmap130.dat", rules + " ");
-  ClearLog();
-  EXPECT_FALSE(i_->ImportLogicPack(details, refused));
+  EXPECT_FALSE(Import(target, pack, message, env, [&] { WriteFile(pack + "/Qzmap130.dat", rules + " "); }));
   EXPECT_THAT(Log(), ::testing::Contains(HasSubstr("Qzmap130.dat")));
   WriteFile(pack + "/Qzmap130.dat", rules);
 
@@ -237,7 +219,7 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
   const auto unchanged = read_fault.Dump();
   env.FailRead("/Qzmap120.dat", 1, std::filesystem::file_size(pack + "/Qzmap120.dat") / 2, EIO);
   std::string failed;
-  EXPECT_FALSE(Import(read_fault, pack, kBranch, failed, env));
+  EXPECT_FALSE(Import(read_fault, pack, failed, env));
   EXPECT_THAT(failed, ::testing::StartsWith("Unspecified Error : --LoadToMAP120_130_140_160-- " +
                                             std::to_string(EIO) + "   Input/output error ("));
   EXPECT_THAT(failed, HasSubstr("Qzmap120.dat, line "));
@@ -247,13 +229,12 @@ TEST_P(ImportFaultTest, AnyFailedWriteLeavesTheStoreAsItWas) {
   // The manifest failing at any of the import's readings of it: the import
   // fails naming it and changes nothing.
   const auto manifest_read = [&](size_t failing) {
-    i_ = NewImport(read_fault, pack, env);
-    i_->SetAllowPackWithoutSums(true);
-    details = Selection(*i_, kBranch);
-    const size_t opened = env.Openings("/ExportMR.log");
-    if (failing) env.FailRead("/ExportMR.log", failing, 0, EIO);
+    size_t opened = 0;
     std::string said;
-    const bool imported = i_->ImportLogicPack(details, said);
+    const bool imported = Import(read_fault, pack, said, env, [&] {
+      opened = env.Openings("/ExportMR.log");
+      if (failing) env.FailRead("/ExportMR.log", failing, 0, EIO);
+    });
     return std::make_tuple(imported, said, env.Openings("/ExportMR.log") - opened);
   };
   const size_t readings = std::get<2>(manifest_read(0));
@@ -278,7 +259,7 @@ TEST_F(WholeImportTest, APackFaultPastAFailedWriteIsNamedAsTheCheckFindsIt) {
   std::filesystem::remove(pack + "/ExportMR.sums");
   StoreBuilder counted = BranchStore("counted.db");
   std::string message;
-  ASSERT_TRUE(Import(counted, pack, kBranch, message)) << message;
+  ASSERT_TRUE(Import(counted, pack, message)) << message;
   const auto first_rule = counted.Rows("select min(n) from fault_log where what = 'qzmap120 insert'");
   ASSERT_EQ(first_rule.size(), 1u);
 
@@ -286,17 +267,14 @@ TEST_F(WholeImportTest, APackFaultPastAFailedWriteIsNamedAsTheCheckFindsIt) {
   // pack does not hold.
   ReplaceIn(pack + "/Qzmap160.dat", ":MPRF:20\r\n", ":MPRF:97\r\n");
 
-  const struct {
-    std::string name;
-    std::string failing_write;  // "0": none
-  } kRows[] = {{"the first rule written fails", first_rule[0][0]}, {"no write fails", "0"}};
-  for (const auto& row : kRows) {
-    SCOPED_TRACE(row.name);
-    StoreBuilder target = BranchStore("target-" + row.failing_write + ".db");
+  // The write that fails ("0": none).
+  for (const std::string& failing_write : {first_rule[0][0], std::string("0")}) {
+    SCOPED_TRACE("failing write " + failing_write);
+    StoreBuilder target = BranchStore("target-" + failing_write + ".db");
     const auto before = target.Dump();
-    target.Exec("update fault_clock set n = 0, k = " + row.failing_write);
+    target.Exec("update fault_clock set n = 0, k = " + failing_write);
     std::string failed;
-    EXPECT_FALSE(Import(target, pack, kBranch, failed));
+    EXPECT_FALSE(Import(target, pack, failed));
     EXPECT_EQ(i_->get_ErrorNumber(), Number(Ours::ProfileNotInPack)) << failed;
     for (const char* part : {"profile 97 in ", "Qzmap160.dat, line "}) EXPECT_THAT(failed, HasSubstr(part));
     EXPECT_THAT(failed, ::testing::Not(HasSubstr("injected fault")));

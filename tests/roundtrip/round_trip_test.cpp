@@ -1,9 +1,7 @@
-// Round trips of the demo store: export a pack, import it into a fresh store
-// that holds the same codes and users, export that store again and compare
-// the packs; then compare every row of the imported store with the source's,
-// because a fault that drops a column both on export and on import leaves the
-// two packs equal. Each row of the table is one way of moving profiles; the
-// cross-store rows move the demo chain between an SQLite and a PostgreSQL
+// Round trips of the demo store: export a pack, import it into a fresh store that holds the same codes and users,
+// export that store again and compare the packs; then compare every row of the imported store with the source's,
+// because a fault that drops a column both on export and on import leaves the two packs equal. Each row of the
+// table is one way of moving profiles; the cross-store rows move the demo chain between an SQLite and a PostgreSQL
 // store, whose packs of the same rows must be the same bytes.
 #include <gtest/gtest.h>
 
@@ -34,9 +32,7 @@ namespace {
 
 struct Trip {
   const char* name;
-  bool single = false;
-  bool revisions = true;
-  bool sync = false;
+  bool single = false, revisions = true, sync = false;
   int based_on = 0;           // a chain without the profiles up to this number
   bool traverse_parent = false;
   bool batch_path = false;    // application data through batch files of bulk-load lines
@@ -49,10 +45,8 @@ struct Trip {
 };
 
 const Trip kTrips[] = {
-    {.name = "chain with revisions"},
-    {.name = "chain without revisions", .revisions = false},
-    {.name = "chain for synchronisation", .sync = true},
-    {.name = "chain based on the root", .based_on = 10},
+    {.name = "chain with revisions"}, {.name = "chain without revisions", .revisions = false},
+    {.name = "chain for synchronisation", .sync = true}, {.name = "chain based on the root", .based_on = 10},
     {.name = "chain by the batch path", .batch_path = true},
     {.name = "chain under new application codes", .recode = true},
     {.name = "single with revisions", .single = true},
@@ -62,8 +56,7 @@ const Trip kTrips[] = {
     {.name = "chain with revisions from SQLite into PostgreSQL", .into_postgres = true},
     // Tables of more rules than a piece read: their rows after the first come by COPY.
     {.name = "chain with revisions from PostgreSQL into SQLite", .from_postgres = true, .scale = 60},
-    {.name = "single with revisions from PostgreSQL into SQLite", .single = true, .from_postgres = true,
-     .scale = 20},
+    {.name = "single with revisions from PostgreSQL into SQLite", .single = true, .from_postgres = true, .scale = 20},
     {.name = "single with parents traversed from PostgreSQL into SQLite", .single = true, .traverse_parent = true,
      .from_postgres = true},
     {.name = "chain with revisions replaced in PostgreSQL around a vacuum", .into_postgres = true,
@@ -96,9 +89,8 @@ struct View {
 
 using TableRows = std::map<std::string, std::multiset<std::string>>;
 
-// Rows of every table, values joined by "|" in the table's column order,
-// owners deciphered. Rules kept under a development VRC travel only for
-// synchronisation; a NULL login shows as the empty text a pack carries for it.
+// Rows of every table, values joined by "|" in the table's column order, owners deciphered. Rules kept under a
+// development VRC travel only for synchronisation; a NULL login shows as the empty text a pack carries for it.
 TableRows Rows(store::Connection& c, const View& view) {
   TableRows out;
   for (const auto& def : store::Tables()) {
@@ -115,14 +107,12 @@ TableRows Rows(store::Connection& c, const View& view) {
         std::string shown = v.IsNull() ? "NULL" : v.Text();
         if (rules && column == "vers" && shown.rfind('d', 0) == 0) development = true;
         if (rules && view.drop_profile_key &&
-            (column == "mprf" || column == "vers" || column == "rele" || column == "cust"))
-          continue;
+            (column == "mprf" || column == "vers" || column == "rele" || column == "cust")) continue;
         if (column == "ownr" && !v.IsNull()) shown = CipherField(shown, false);
         if (column == "logn" && v.IsNull()) shown = "";
         if (view.masked.count(column)) shown = "*";
         if (auto it = view.codes.find(shown);
-            it != view.codes.end() && (column == "appl" || column == "sapp" || column == "tapp"))
-          shown = it->second;
+            it != view.codes.end() && (column == "appl" || column == "sapp" || column == "tapp")) shown = it->second;
         row += (k ? "|" : "") + shown;
       }
       if (view.development || !development) out[table].insert(row);
@@ -131,8 +121,7 @@ TableRows Rows(store::Connection& c, const View& view) {
   return out;
 }
 
-// "" when both hold the same rows; else, per table, the first rows only one
-// side holds.
+// "" when both hold the same rows; else, per table, the first rows only one side holds.
 std::string Differences(const TableRows& expected, const TableRows& actual) {
   std::string out;
   std::set<std::string> tables;
@@ -144,10 +133,8 @@ std::string Differences(const TableRows& expected, const TableRows& actual) {
     const auto& a = actual.count(t) ? actual.at(t) : none;
     if (e == a) continue;
     int lacking = 0, besides = 0;
-    for (const auto& row : e)
-      if (a.count(row) < e.count(row) && lacking++ < 3) out += t + " lacks: " + row + "\n";
-    for (const auto& row : a)
-      if (e.count(row) < a.count(row) && besides++ < 3) out += t + " has besides: " + row + "\n";
+    for (const auto& row : e) if (a.count(row) < e.count(row) && lacking++ < 3) out += t + " lacks: " + row + "\n";
+    for (const auto& row : a) if (e.count(row) < a.count(row) && besides++ < 3) out += t + " has besides: " + row + "\n";
   }
   return out;
 }
@@ -204,8 +191,7 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
     return e.PackFolder();
   }
 
-  // Imports every profile of the pack under its own number, its applications
-  // renamed by `codes`.
+  // Imports every profile of the pack under its own number, its applications renamed by `codes`.
   void Import(const StoreBuilder& into, const std::string& pack, const std::map<std::string, std::string>& codes) {
     Kestrel20ImpExp::clsImport i(std::make_shared<RegistryFile>(Env::Default(), t_ / "registry.ini"));
     i.putref_DataConnection(into.connection());
@@ -215,18 +201,16 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
     i.put_DatabaseName(into->location());
     std::string details;
     ASSERT_TRUE(i.ShowLogicPackDetails(details)) << i.get_ErrorDescription();
-    std::string chosen;
-    for (char ch : details)
-      if (ch != '*') chosen += ch;
+    std::string chosen = details;
+    std::erase(chosen, '*');
     for (const auto& [from, to] : codes) {
       const size_t targets = chosen.find('\r');
       for (size_t at = chosen.find(from, targets); at != std::string::npos; at = chosen.find(from, at + to.size()))
         chosen.replace(at, from.size(), to);
     }
-    // Each step that tells its total, as the check counted it, ends there.
-    // A rule, library or function file is counted by the thread that reads
-    // it for its load, so its last step always tells the total; the check
-    // counts an application data file beside its load, which may end first.
+    // Each step that tells its total, as the check counted it, ends there. A rule, library or function file is
+    // counted by the thread that reads it for its load, so its last step always tells the total; the check counts
+    // an application data file beside its load, which may end first.
     std::map<std::string, std::pair<int64_t, int64_t>> reported;
     i.SetProgress([&](const std::string& what, int64_t done, int64_t total) { reported[what] = {done, total}; });
     std::string message;
@@ -242,8 +226,7 @@ class RoundTrip : public ::testing::TestWithParam<Trip> {
     EXPECT_GE(rule_steps, 6u);
   }
 
-  // Where a new store goes: a file in the test's folder, or a schema of its
-  // own on the PostgreSQL test server.
+  // Where a new store goes: a file in the test's folder, or a schema of its own on the PostgreSQL test server.
   std::string Location(bool postgres, const std::string& file) const {
     return postgres ? PostgresStoreIn(t_.path()) : t_ / file;
   }
@@ -272,10 +255,8 @@ TEST_P(RoundTrip, PacksAndRowsComeBackAsTheyWent) {
   }
   if (HasFatalFailure()) return;
 
-  // A single profile arrives as a root under a VRC of its own, a pack
-  // without revisions leaves its profiles outside revision control, and new
-  // codes change what travels again: only the other packs come back byte for
-  // byte.
+  // A single profile arrives as a root under a VRC of its own, a pack without revisions leaves its profiles outside
+  // revision control, and new codes change what travels again: only the other packs come back byte for byte.
   if (!trip.single && trip.revisions && !trip.recode) {
     EXPECT_EQ(ComparePacks(pack, Export(imported, 30, trip.based_on)), "");
   }
@@ -286,9 +267,8 @@ TEST_P(RoundTrip, PacksAndRowsComeBackAsTheyWent) {
     EXPECT_EQ(ComparePacks(pack, Export(twin, 30)), "");
   }
 
-  // The importer's name and the time of the import on rules, unless the pack
-  // is for synchronisation; without revisions the profiles are not under revision
-  // control where they arrive.
+  // The importer's name and the time of the import on rules, unless the pack is for synchronisation; without
+  // revisions the profiles are not under revision control where they arrive.
   View view{.masked = {}, .codes = {}, .drop_profile_key = false, .revisions = trip.revisions,
             .development = trip.sync};
   if (!trip.sync) view.masked = {"lusr", "ldat"};
@@ -308,10 +288,9 @@ TEST_P(RoundTrip, PacksAndRowsComeBackAsTheyWent) {
   view.drop_profile_key = imported_view.drop_profile_key = true;
   const TableRows got = Rows(*imported, imported_view), all = Rows(*source, view);
   for (const auto& [table, rows] : all) {
-    if (IsRuleTable(table)) continue;
-    if (table == "qzmap100" || table == "qzmap101" || table == "qzmap105" || table == "qzusr110") continue;
-    EXPECT_EQ(Differences(TableRows{{table, rows}}, TableRows{{table, got.count(table) ? got.at(table) : rows}}),
-              "");
+    if (IsRuleTable(table) || table == "qzmap100" || table == "qzmap101" || table == "qzmap105" || table == "qzusr110")
+      continue;
+    EXPECT_EQ(Differences(TableRows{{table, rows}}, TableRows{{table, got.count(table) ? got.at(table) : rows}}), "");
     EXPECT_TRUE(got.count(table)) << table;
   }
   for (const auto& [table, rows] : got) {

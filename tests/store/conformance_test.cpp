@@ -1,12 +1,10 @@
-// What every store backend must do, written against the store interface
-// only: self-committing statements, batches, write units and savepoints, the
-// write lock, snapshots, row change counts and missing tables, rows saved in
-// batches, every row of a select whatever it found before (opened alone or
-// together), rows read through alone, bound values, bytes 1 to 255, prepared
-// statements run again, what the connection hands out outliving it, an
-// interruption while a statement runs and a statement refused inside a
-// transaction. The writes are in conformance_writes_test.cpp. Runs once per
-// backend (backends.h).
+// What every store backend must do, through the store interface only:
+// self-committing statements, batches, write units and savepoints, the write
+// lock, snapshots, row change counts and missing tables, rows saved in
+// batches, every row of a select whatever it found before, rows read through
+// alone, bound values and bytes 1 to 255, prepared statements run again and
+// outliving the connection, an interruption, a statement refused inside a
+// transaction. Writes: conformance_writes_test.cpp. Runs once per backend.
 #include "store/conformance.h"
 
 namespace kestrel::store::conformance {
@@ -24,19 +22,9 @@ TEST_P(StoreConformance, StatementsBatchesAndSavepoints) {
   EXPECT_EQ(Count("", other.get()), 1);
   EXPECT_EQ(c_->Execute("update qzmap120 set vers = 'X41' where mprf = 99;\r\n\t "), 0);  // blanks after it are fine
   EXPECT_EQ(ErrorOf([&] { c_->Execute("delete from qzmap120; delete from qzddi100"); }), 9023);
-  {
-    Batch b(*c_);
-    EXPECT_TRUE(c_->InTransaction());
-    Insert(2);
-    b.Commit();
-  }
+  { Batch b(*c_); EXPECT_TRUE(c_->InTransaction()); Insert(2); b.Commit(); }
   { Batch left_open(*c_); Insert(3); }
-  {
-    Batch outer(*c_);
-    Insert(4);
-    { Batch inner(*c_); Insert(5); }
-    outer.Commit();
-  }
+  { Batch outer(*c_); Insert(4); { Batch inner(*c_); Insert(5); } outer.Commit(); }
   EXPECT_FALSE(c_->InTransaction());
   EXPECT_EQ(Mprfs(), (Ints{1, 2, 4}));
   c_->Execute("begin");
@@ -87,10 +75,7 @@ TEST_P(StoreConformance, WriteUnitsHoldTheLockThroughout) {
 // the rest on leaving, early too; a caller's own transaction is never committed.
 TEST_P(StoreConformance, SavedRowsCommitInBatches) {
   auto other = store::Open(location_);  // sees only committed rows
-  auto save = [&](SavedRows& saved, int64_t mprf) {
-    Insert(mprf);
-    saved.RowSaved();
-  };
+  auto save = [&](SavedRows& saved, int64_t mprf) { Insert(mprf); saved.RowSaved(); };
   {
     SavedRows saved(*c_, 2);
     for (const auto& [mprf, committed] : std::vector<std::pair<int64_t, int64_t>>{{1, 0}, {2, 2}, {3, 2}}) {
@@ -102,28 +87,15 @@ TEST_P(StoreConformance, SavedRowsCommitInBatches) {
     EXPECT_EQ(saved.rows(), 3u);
   }
   EXPECT_THROW(
-      {
-        SavedRows saved(*c_, 100);
-        save(saved, 4);
-        c_->Execute("insert into qzmap120 (no_such_column) values (1)");
-      },
+      { SavedRows saved(*c_, 100); save(saved, 4); c_->Execute("insert into qzmap120 (no_such_column) values (1)"); },
       ComError);
   EXPECT_EQ(Count("", other.get()), 4);
   EXPECT_FALSE(c_->InTransaction());
   // A transaction the store ended itself (a full disk) must not mask the failure.
-  EXPECT_NO_THROW({
-    SavedRows saved(*c_, 100);
-    save(saved, 5);
-    c_->Execute("rollback");
-  });
+  EXPECT_NO_THROW({ SavedRows saved(*c_, 100); save(saved, 5); c_->Execute("rollback"); });
   c_->Execute("begin");
   EXPECT_THROW(
-      {
-        SavedRows saved(*c_, 1);
-        save(saved, 6);
-        save(saved, 7);
-        throw std::runtime_error("stop");
-      },
+      { SavedRows saved(*c_, 1); save(saved, 6); save(saved, 7); throw std::runtime_error("stop"); },
       std::runtime_error);
   EXPECT_TRUE(c_->InTransaction());
   EXPECT_EQ(Count("", other.get()), 4);
@@ -198,14 +170,12 @@ TEST_P(StoreConformance, ReadsStartedAheadReadTheirSnapshot) {
       any = true;
     }
   }
-  Ints evens, last, first;
-  for (int64_t k = 2; k <= 2500; k += 2) evens.push_back(k);
-  for (int64_t k = 2500; k > 2400; --k) last.push_back(k);
-  for (int64_t k = 1; k < 10; ++k) first.push_back(k);
-  EXPECT_EQ(got[0], evens);
-  EXPECT_EQ(got[1], Ints{2500});
-  EXPECT_EQ(got[2], last);
-  EXPECT_EQ(got[3], first);
+  const auto from = [](int64_t k, int64_t end, int64_t step) {
+    Ints out;
+    for (; k != end; k += step) out.push_back(k);
+    return out;
+  };
+  EXPECT_EQ(got, (std::vector<Ints>{from(2, 2502, 2), {2500}, from(2500, 2400, -1), from(1, 10, 1)}));
   EXPECT_TRUE(ahead->Take().empty());
 
   // Released untaken, started reads leave the snapshot's other reads as they were.
@@ -365,9 +335,7 @@ TEST_P(StoreConformance, AFieldLendsItsTextOnlyWhereItIsItsValuesText) {
     const Value value = rs->Fields(0);
     EXPECT_TRUE(lent || !row.always_lent);
     EXPECT_FALSE(lent && value.IsNull());
-    if (lent && !value.IsNull()) {
-      EXPECT_EQ(view, value.Text());
-    }
+    if (lent && !value.IsNull()) { EXPECT_EQ(view, value.Text()); }
   }
   // Nothing is lent past the fields or where there is no row.
   std::string_view view = "untouched";
@@ -437,11 +405,7 @@ TEST_P(StoreConformance, SelectsReadEveryRowWhateverTheyFoundBefore) {
                 "where k < " + std::to_string(rows) + ") select " + std::to_string(mprf) + ", 'V' || k from n");
   const std::string every_column = "select * from qzmap120 where mprf = " + c_->Placeholder(1);
   const std::string two_columns = "select mprf, vers from qzmap120 where mprf = " + c_->Placeholder(1);
-  const struct {
-    const std::string& select;
-    int mprf;
-    size_t rows;
-  } reads[] = {
+  const struct { const std::string& select; int mprf; size_t rows; } reads[] = {
       {every_column, 1, 3},    {every_column, 1, 3},    {every_column, 3, 0},    {every_column, 5, 1000},
       {every_column, 4, 1001}, {every_column, 1, 3},    {every_column, 2, 6500}, {every_column, 1, 3},
       {two_columns, 1, 3},     {two_columns, 5, 1000},  {two_columns, 1, 3},     {two_columns, 4, 1001},
@@ -455,9 +419,7 @@ TEST_P(StoreConformance, SelectsReadEveryRowWhateverTheyFoundBefore) {
       versions.insert(rs.Fields("vers").Text());
     }
     EXPECT_EQ(versions.size(), rows);
-    if (rows) {
-      EXPECT_TRUE(versions.count("V" + std::to_string(rows)));
-    }
+    if (rows) { EXPECT_TRUE(versions.count("V" + std::to_string(rows))); }
   };
   // Opened together after it ran alone twice: a few rows, a piece's worth,
   // several pieces, none.
@@ -509,10 +471,7 @@ TEST_P(StoreConformance, AnInterruptionEndsTheStatementRunning) {
 // goes on past a table a store lacks).
 TEST_P(StoreConformance, ARefusedStatementLeavesTheTransactionAsItWas) {
   c_->Execute("insert into qzddi100 (appl, extn) values ('LGA', 0)");
-  const struct {
-    std::string name;
-    std::function<void()> refused;
-  } rows[] = {
+  const struct { std::string name; std::function<void()> refused; } rows[] = {
       {"a delete from a missing table", [&] { c_->Execute("delete from qzmap999 where mprf = 1"); }},
       {"a recordset on a missing table", [&] { c_->OpenRecordset("select * from qzmap999"); }},
       {"an inserter into a missing table", [&] { c_->Columns("qzmap999"); }},
@@ -532,13 +491,7 @@ TEST_P(StoreConformance, ARefusedStatementLeavesTheTransactionAsItWas) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     c_->Execute("delete from qzmap120");
-    {
-      Batch b(*c_);
-      Insert(1);
-      EXPECT_NE(ErrorOf(row.refused), 0);
-      Insert(2);
-      b.Commit();
-    }
+    { Batch b(*c_); Insert(1); EXPECT_NE(ErrorOf(row.refused), 0); Insert(2); b.Commit(); }
     EXPECT_FALSE(c_->InTransaction());
     EXPECT_EQ(Mprfs(), (Ints{1, 2}));
   }

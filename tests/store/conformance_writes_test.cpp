@@ -1,6 +1,8 @@
 // What every store backend must do when it writes rows: inserters and keyed
 // updates and deletes, bulk loading, and every byte reaching a binary column.
-// Part of the store conformance suite (conformance.h), run once per backend.
+// In the store conformance suite (conformance.h), run once per backend.
+#include <array>
+
 #include "store/conformance.h"
 
 namespace kestrel::store::conformance {
@@ -18,19 +20,11 @@ TEST_P(StoreConformance, InsertedRowsKeepTheirValuesAndTheTablesDefaults) {
   c_->ExecuteScript("create table qzddi230 (appl text, dsca text default 'none', extn integer default 7, crdt text)");
   const std::string bytes = BytesFrom(1);
   const std::string with_nul("before\0after", 12);
-  const struct {
-    Value given;
-    std::string read;  // the text column's value, "NULL" for NULL
-  } cases[] = {{std::string(300, 'L'), std::string(300, 'L')},
-               {2.5, "2.5"},
-               {3.0, "3"},
-               {0.1 + 0.2, "0.30000000000000004"},
-               {7, "7"},
-               {true, "1"},
-               {Value(), "NULL"},
-               {std::string(), ""},
-               {"O'Brien \\N\t\r\n", "O'Brien \\N\t\r\n"},
-               {bytes, bytes}};
+  // `read`: the text column's value, "NULL" for NULL.
+  const struct { Value given; std::string read; } cases[] = {
+      {std::string(300, 'L'), std::string(300, 'L')}, {2.5, "2.5"}, {3.0, "3"}, {0.1 + 0.2, "0.30000000000000004"},
+      {7, "7"}, {true, "1"}, {Value(), "NULL"}, {std::string(), ""}, {"O'Brien \\N\t\r\n", "O'Brien \\N\t\r\n"},
+      {bytes, bytes}};
   const std::string_view columns[] = {"mprf", "comt"};
   for (const bool in_transaction : {true, false}) {
     SCOPED_TRACE(in_transaction ? "in a transaction" : "outside one");
@@ -38,10 +32,8 @@ TEST_P(StoreConformance, InsertedRowsKeepTheirValuesAndTheTablesDefaults) {
     std::optional<Batch> b;
     if (in_transaction) b.emplace(*c_);
     auto inserter = c_->Insert("qzmap120", columns);
-    for (size_t k = 0; k < std::size(cases); ++k) {
-      const Value row[] = {Value(static_cast<int64_t>(k)), cases[k].given};
-      inserter->Add(row);
-    }
+    for (size_t k = 0; k < std::size(cases); ++k)
+      inserter->Add(std::array{Value(static_cast<int64_t>(k)), cases[k].given});
     const Value refused[] = {Value(99), Value(with_nul)};
     EXPECT_EQ(ErrorOf([&] { inserter->Add(refused); }), Number(Ours::NulInValue));
     EXPECT_EQ(Count(), static_cast<int64_t>(std::size(cases)));
@@ -57,8 +49,7 @@ TEST_P(StoreConformance, InsertedRowsKeepTheirValuesAndTheTablesDefaults) {
 
   // A binary column keeps every byte, a NUL too.
   const std::string_view user[] = {"usrn", "dsca"};
-  const Value binary[] = {Value(bytes + with_nul), Value("m\xE9nage")};
-  c_->Insert("qzusr100", user)->Add(binary);
+  c_->Insert("qzusr100", user)->Add(std::array{Value(bytes + with_nul), Value("m\xE9nage")});
   auto users = c_->OpenRecordset("select usrn, dsca from qzusr100");
   EXPECT_EQ(users->Fields(0), Value(bytes + with_nul));
   EXPECT_EQ(users->Fields(1), Value("m\xE9nage"));
@@ -68,10 +59,8 @@ TEST_P(StoreConformance, InsertedRowsKeepTheirValuesAndTheTablesDefaults) {
   const std::string_view every[] = {"appl", "dsca", "extn", "crdt"};
   {
     Batch b(*c_);
-    const Value a[] = {Value("A1")};
-    c_->Insert("qzddi230", appl)->Add(a);
-    const Value all[] = {Value("A2"), Value(), Value(), Value()};
-    c_->Insert("qzddi230", every)->Add(all);
+    c_->Insert("qzddi230", appl)->Add(std::array{Value("A1")});
+    c_->Insert("qzddi230", every)->Add(std::array{Value("A2"), Value(), Value(), Value()});
     b.Commit();
   }
   EXPECT_EQ(c_->OpenRecordset("select appl, coalesce(dsca, 'NULL'), coalesce(extn, -1) from qzddi230 order by appl")
@@ -83,8 +72,8 @@ TEST_P(StoreConformance, InsertedRowsKeepTheirValuesAndTheTablesDefaults) {
   const ComError missing = CaughtFrom([&] { c_->Insert("qzddi999", appl); });
   EXPECT_TRUE(c_->IsMissingTable(missing)) << missing.description();
   EXPECT_TRUE(c_->IsMissingTable(CaughtFrom([&] { c_->Columns("qzddi999"); })));
-  const Value two[] = {Value("A3"), Value("two")};
-  EXPECT_EQ(ErrorOf([&] { c_->Insert("qzddi230", appl)->Add(two); }), Number(Ours::Internal));
+  EXPECT_EQ(ErrorOf([&] { c_->Insert("qzddi230", appl)->Add(std::array{Value("A3"), Value("two")}); }),
+            Number(Ours::Internal));
   EXPECT_EQ(c_->OpenRecordset("select count(*) from qzddi230")->Fields(0), Value(2));
 }
 
@@ -102,21 +91,18 @@ TEST_P(StoreConformance, InsertedRowsAreAllThereWhateverTheirNumber) {
     SCOPED_TRACE(rows);
     Batch b(*c_);
     auto inserter = c_->Insert("qzmap120", columns);
-    for (int n = 1; n <= rows; ++n) {
-      const Value row[] = {Value(n), n % 3 ? Value("ACC" + std::to_string(n)) : Value(),
-                           Value("Tab\tand\\back\nslash " + std::to_string(rows))};
-      inserter->Add(row);
-    }
+    for (int n = 1; n <= rows; ++n)
+      inserter->Add(std::array{Value(n), n % 3 ? Value("ACC" + std::to_string(n)) : Value(),
+                               Value("Tab\tand\\back\nslash " + std::to_string(rows))});
     // Flushed, read by the next statement, or sent at the commit.
+    const std::string these = " where comt like '%slash " + std::to_string(rows) + "'";
     if (rows % 2) inserter->Flush();
-    if (rows % 3 == 0) {
-      EXPECT_EQ(Count(" where comt like '%slash " + std::to_string(rows) + "'"), rows);
-    }
+    if (rows % 3 == 0) { EXPECT_EQ(Count(these), rows); }
     inserter.reset();
     b.Commit();
     total += rows;
-    EXPECT_EQ(Count(" where comt like '%slash " + std::to_string(rows) + "'"), rows);
-    EXPECT_EQ(Count(" where comt like '%slash " + std::to_string(rows) + "' and tcpac is null"), rows / 3);
+    EXPECT_EQ(Count(these), rows);
+    EXPECT_EQ(Count(these + " and tcpac is null"), rows / 3);
   }
   c_->CountRowChanges(nullptr);
   EXPECT_EQ(counts["qzmap120"].added, total);
@@ -124,8 +110,7 @@ TEST_P(StoreConformance, InsertedRowsAreAllThereWhateverTheirNumber) {
   auto other = store::Open(location_);
   auto inserter = c_->Insert("qzmap120", columns);
   for (int n = 1; n <= 17; ++n) {
-    const Value row[] = {Value(90000 + n), Value(), Value("alone")};
-    inserter->Add(row);
+    inserter->Add(std::array{Value(90000 + n), Value(), Value("alone")});
     EXPECT_EQ(Count(" where comt = 'alone'", other.get()), n);
   }
 }
@@ -141,21 +126,17 @@ TEST_P(StoreConformance, InsertedRowsAreSavedAsIfOneByOne) {
   Batch b(*c_);
   c_->Execute("insert into qzddi100 (appl, extn) values ('LGA', 0)");
   const std::string_view columns[] = {"appl", "extn"};
-  const struct {
-    int rows, refused_at;
-    bool flushed;
-  } loads[] = {{4, 3, true}, {40, 16, true}, {40, 17, true}, {100, 64, true},
-               {5600, 100, true}, {5600, 5300, true}, {70, 1, true}, {6, 4, false}};
+  const struct { int rows, refused_at; bool flushed; } loads[] = {
+      {4, 3, true}, {40, 16, true}, {40, 17, true}, {100, 64, true}, {5600, 100, true}, {5600, 5300, true},
+      {70, 1, true}, {6, 4, false}};
   int64_t saved = 0;
   for (const auto& load : loads) {
     SCOPED_TRACE(load.refused_at);
     const std::string prefix = "A" + std::to_string(load.refused_at) + "_" + std::to_string(load.rows) + "_";
     const ComError refused = CaughtFrom([&] {
       auto apps = c_->Insert("qzddi100", columns);
-      for (int n = 1; n <= load.rows; ++n) {
-        const Value row[] = {Value(n == load.refused_at ? "LGA" : prefix + std::to_string(n)), Value(n)};
-        apps->Add(row);
-      }
+      for (int n = 1; n <= load.rows; ++n)
+        apps->Add(std::array{Value(n == load.refused_at ? "LGA" : prefix + std::to_string(n)), Value(n)});
       if (load.flushed) apps->Flush();
       apps.reset();
       Count();
@@ -182,10 +163,8 @@ TEST_P(StoreConformance, InsertedRowsAreSavedAsIfOneByOne) {
                 GetParam().unique_violation);
     }
     auto more = c_->Insert("qzmap120", rule);
-    for (int64_t n = 1; n <= 3000; ++n) {
-      const Value row[] = {Value(5000 + n), Value("Rolled back with its batch, row " + std::to_string(n))};
-      more->Add(row);
-    }
+    for (int64_t n = 1; n <= 3000; ++n)
+      more->Add(std::array{Value(5000 + n), Value("Rolled back with its batch, row " + std::to_string(n))});
   }
   Insert(9001);
   around.Commit();
@@ -212,11 +191,8 @@ TEST_P(StoreConformance, KeyedUpdatesAndDeletesChangeTheRowsOfTheirKey) {
   };
   RowChangeCounts counts;
   c_->CountRowChanges(&counts);
-  const struct {
-    ColumnValues key, set;
-    int64_t changed;
-    std::string after;  // the rows of mprf 2, 6 and 7
-  } updates[] = {
+  // `after`: the rows of mprf 2, 6 and 7.
+  const struct { ColumnValues key, set; int64_t changed; std::string after; } updates[] = {
       {key({"mprf", "vers"}, {2, "X40"}), key({"comt", "isms"}, {"changed", 1.5}), 1,
        "2|X40|changed|1.5;2|X41|two b|NULL;6|O'Brien|six|NULL;6|O'Brien|six|NULL;7|NULL|seven|NULL;"},
       {key({"mprf", "vers"}, {2, "X42"}), key({"comt"}, {"none"}), 0,
@@ -375,9 +351,9 @@ TEST_P(StoreConformance, BulkLoadTellsOfItsBatchesInsideATransactionToo) {
 // transaction batches are savepoints, and the caller's work stays open. The
 // refused row is named wherever it stands among the rows sent together.
 TEST_P(StoreConformance, BulkLoadARowTheStoreRefusesRollsBackItsBatchOnly) {
-  const struct {
-    int rows, per_batch, repeated;  // line `repeated` repeats the application of the line before
-  } loads[] = {{6, 2, 5}, {120, 50, 77}, {120, 50, 51}, {120, 100, 100}, {40, 1000, 33}};
+  // Line `repeated` repeats the application of the line before.
+  const struct { int rows, per_batch, repeated; } loads[] = {
+      {6, 2, 5}, {120, 50, 77}, {120, 50, 51}, {120, 100, 100}, {40, 1000, 33}};
   for (const auto& load : loads) {
     std::vector<std::string> lines;  // qzddi100 holds each application once
     for (int n = 1; n <= load.rows; ++n)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -69,10 +70,8 @@ TEST_F(PostgresBackendTest, AStoreIsCreatedOnceInItsSchemaAndOpenedThere) {
 // refused with the server's own error for it.
 TEST_F(PostgresBackendTest, EveryByteComesBackWhateverTheDatabasesEncoding) {
   const std::string bytes = kestrel::testing::BytesFrom(1);
-  const struct {
-    std::string encoding;
-    bool holds_every_byte;
-  } rows[] = {{"UTF8", true}, {"SQL_ASCII", true}, {"LATIN1", true}, {"EUC_JP", false}};
+  const struct { std::string encoding; bool holds_every_byte; } rows[] = {
+      {"UTF8", true}, {"SQL_ASCII", true}, {"LATIN1", true}, {"EUC_JP", false}};
   const std::string server = kestrel::testing::PostgresTestServer();
   auto admin = Open(server);
   for (const auto& row : rows) {
@@ -92,8 +91,7 @@ TEST_F(PostgresBackendTest, EveryByteComesBackWhateverTheDatabasesEncoding) {
     auto c = Create(location);
     c->ExecuteScript("create table qzusr100 (usrn bytea, dsca text)");
     const std::string_view both[] = {"usrn", "dsca"};
-    const Value one[] = {Value(bytes), Value(bytes)};
-    c->Insert("qzusr100", both)->Add(one);
+    c->Insert("qzusr100", both)->Add(std::array{Value(bytes), Value(bytes)});
     c->Execute("insert into qzusr100 (dsca) values (" + c->Quote(bytes) + ")");
     auto back = c->OpenRecordset("select usrn, dsca from qzusr100 order by usrn is null");
     ASSERT_FALSE(back->IsEOF());
@@ -110,10 +108,7 @@ TEST_F(PostgresBackendTest, EveryByteComesBackWhateverTheDatabasesEncoding) {
     c->BeginBatch();
     const std::string_view dsca[] = {"dsca"};
     auto held = c->Insert("qzusr100", dsca);
-    for (const char* name : {"m\xE9nage", "\xFF\xFE" "end"}) {
-      const Value one_row[] = {Value(std::string(name) + bytes)};
-      held->Add(one_row);
-    }
+    for (const char* name : {"m\xE9nage", "\xFF\xFE" "end"}) held->Add(std::array{Value(std::string(name) + bytes)});
     held->Flush();
     c->CommitBatch();
     auto copied = c->OpenRecordset("select dsca from qzusr100 where dsca <> " + c->Quote(bytes) + " order by dsca");
@@ -149,9 +144,7 @@ TEST_F(PostgresBackendTest, TextsCompareAsBytesWhateverTheDatabasesCollation) {
   c->Execute("insert into qzmap120 (mprf, vers, tcpac, tcmod, tflno) values (5, 'b', 'cust', 'Ord', 'f1'), "
              "(5, 'A', 'Cust', 'ord', 'f1'), (5, 'B', 'cust', 'ord', 'f1'), (5, 'a', 'Cust', 'Ord', 'f1')");
   const int64_t profiles[] = {5};
-  const struct {
-    std::string select, vers;
-  } rows[] = {
+  const struct { std::string select, vers; } rows[] = {
       {"select vers from qzmap120 order by vers", "A;B;a;b;"},
       {"select vers from qzmap120 order by tcpac, tcmod", "a;A;b;B;"},
       {SelectProfileRows(Dialect::Postgres, "qzmap120", profiles), "a;A;b;B;"},
@@ -271,12 +264,8 @@ TEST_F(PostgresBackendTest, AKnownReadFailingInASnapshotEndsItsReads) {
   const std::string tenth = "select 10 / extn as q from qzddi100 where extn >= " + c->Placeholder(1);
   const std::string divided = "select 10 / " + c->Placeholder(1) + " as q";
   const std::string zero = "division by zero", ended = "current transaction is aborted";
-  const struct {
-    const std::string& select;
-    int64_t value;
-    std::optional<int64_t> q;  // none: refused with `refusal`
-    const std::string* refusal;
-  } reads[] = {
+  // `q` none: refused with `refusal`.
+  const struct { const std::string& select; int64_t value; std::optional<int64_t> q; const std::string* refusal; } reads[] = {
       {divided, 2, 5, nullptr},  {divided, 5, 2, nullptr},       {tenth, 0, std::nullopt, &zero},
       {divided, 1, 10, nullptr}, {divided, 0, std::nullopt, &zero}, {divided, 2, std::nullopt, &ended},
       {tenth, -1, std::nullopt, &ended},
@@ -344,11 +333,9 @@ void ReadInTurns(std::vector<ReadInTurn>& reads) {
 TEST_F(PostgresBackendTest, ReadsInASnapshotGetTheirOwnPiecesFetchedAhead) {
   auto c = Open(CreatedStore());
   c->BeginSnapshot();
-  const struct {
-    int rows;
-    int64_t sign;
-    int closed_after;  // 0: read to its end
-  } rows[] = {{7000, 1, 0}, {5000, -1, 0}, {9000, 7, 2500}, {1000, 3, 0}, {2001, 5, 0}};
+  // `closed_after` 0: read to its end.
+  const struct { int rows; int64_t sign; int closed_after; } rows[] = {
+      {7000, 1, 0}, {5000, -1, 0}, {9000, 7, 2500}, {1000, 3, 0}, {2001, 5, 0}};
   std::vector<ReadInTurn> reads;
   for (const auto& row : rows)
     reads.push_back({c->OpenRecordset("select " + std::to_string(row.sign) + " * g as n, int8send(" +
@@ -368,10 +355,9 @@ TEST_F(PostgresBackendTest, ReadsInASnapshotGetTheirOwnPiecesFetchedAhead) {
 // transaction, whichever of the two asked first.
 TEST_F(PostgresBackendTest, AFailedPieceOnTheWayWithOthersEndsTheSnapshotForAll) {
   const std::string location = CreatedStore();
-  const struct {
-    bool failing_opened_first;
-    int failing_closed_after;  // 0: read until it fails
-  } cases[] = {{true, 0}, {false, 0}, {true, 5000}, {false, 5000}};  // pieces of 500: row 6000 is on its way
+  // `failing_closed_after` 0: read until it fails; in pieces of 500, row 6000 is on its way at 5000.
+  const struct { bool failing_opened_first; int failing_closed_after; } cases[] = {
+      {true, 0}, {false, 0}, {true, 5000}, {false, 5000}};
   for (const auto& k : cases) {
     SCOPED_TRACE(::testing::Message() << "failing first " << k.failing_opened_first << ", closed after "
                                     << k.failing_closed_after);
@@ -419,11 +405,7 @@ TEST_F(PostgresBackendTest, AServersRefusalNamesItsSqlStateAndTheStore) {
   EXPECT_EQ(plain.number(), Number(Ours::NotAProfileStore)) << plain.description();
   EXPECT_EQ(plain.place().path, MaskedLocation(location));
   CreateStore(location);
-  const struct {
-    std::string statement, sqlstate;
-    int32_t number;
-    std::string table;
-  } refusals[] = {
+  const struct { std::string statement, sqlstate; int32_t number; std::string table; } refusals[] = {
       {"select * from qzmap999", "42P01", 16908420, "qzmap999"},
       {"insert into qzddi100 (appl, dsca, extn) values ('LGA', 'Ledger', 0), ('LGA', 'Again', 0)", "23505", 83906754,
        "qzddi100"},

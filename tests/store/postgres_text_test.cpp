@@ -23,12 +23,8 @@ namespace {
 using kestrel::testing::ErrorOf;
 
 TEST(PostgresCopyTextTest, EachValueReadsBackAsItWasPut) {
-  const struct {
-    Value put;
-    bool binary;
-    std::string text;  // as the line holds it
-    Value read;        // as it reads back
-  } rows[] = {
+  // `text`: as the line holds it; `read`: as it reads back.
+  const struct { Value put; bool binary; std::string text; Value read; } rows[] = {
       {Value(), false, "\\N", Value()},
       {Value(), true, "\\N", Value()},
       {Value(""), false, "", Value("")},
@@ -51,7 +47,7 @@ TEST(PostgresCopyTextTest, EachValueReadsBackAsItWasPut) {
     AppendCopyValue(one, row.put, row.binary);
     EXPECT_EQ(one, row.text) << row.text;
     EXPECT_EQ(ReadCopyValues(one, {row.binary}), std::vector<Value>{row.read}) << row.text;
-    line += (line.empty() && binary.empty() ? "" : "\t") + one;
+    line += (binary.empty() ? "" : "\t") + one;
     binary.push_back(row.binary);
     read.push_back(row.read);
   }
@@ -60,11 +56,9 @@ TEST(PostgresCopyTextTest, EachValueReadsBackAsItWasPut) {
   std::string bytes;
   AppendCopyValue(bytes, Value(kestrel::testing::BytesFrom(0)), true);
   EXPECT_EQ(ReadCopyValues(bytes, {true}), std::vector<Value>{Value(kestrel::testing::BytesFrom(0))});
-}
-
-TEST(PostgresCopyTextTest, EscapesItNeverWritesAreRefused) {
-  for (const std::string line : {"ends in \\", "octal \\101", "a\t\\x41", "not null \\N"})
-    EXPECT_EQ(ErrorOf([&] { ReadCopyValues(line, {false, false}); }), Number(Ours::Internal)) << line;
+  // Escapes it never writes are refused.
+  for (const std::string refused : {"ends in \\", "octal \\101", "a\t\\x41", "not null \\N"})
+    EXPECT_EQ(ErrorOf([&] { ReadCopyValues(refused, {false, false}); }), Number(Ours::Internal)) << refused;
 }
 
 // Lines as the server's COPY ... TO writes them: every control byte it
@@ -72,11 +66,7 @@ TEST(PostgresCopyTextTest, EscapesItNeverWritesAreRefused) {
 // text, and a short line after a long one leaves none of the long one's
 // fields behind.
 TEST(PostgresCopyTextTest, TheServersLinesSplitIntoTheirFields) {
-  const struct {
-    std::string line;
-    std::vector<std::string> fields;
-    std::vector<uint8_t> nulls;
-  } rows[] = {
+  const struct { std::string line; std::vector<std::string> fields; std::vector<uint8_t> nulls; } rows[] = {
       {"ACCX2\tACCT\t\\N\t\t42", {"ACCX2", "ACCT", "", "", "42"}, {0, 0, 1, 0, 0}},
       {"a\\tb\\r\\nc\\\\d\\b\\f\\v", {"a\tb\r\nc\\d\b\f\v"}, {0}},
       {"\\\\N\t\\N", {"\\N", ""}, {0, 1}},
@@ -107,10 +97,8 @@ TEST(PostgresCopyTextTest, TheServersLinesSplitIntoTheirFields) {
 // runs outside a transaction), and the table whose rows it adds or deletes
 // (for the counts of an import), quotes and comments left alone.
 TEST(PostgresStatementTextTest, OneStatementWithoutWhatEndsIt) {
-  const struct {
-    std::string text;
-    std::string single;  // "" when the text holds a second statement
-  } rows[] = {
+  // `single`: "" when the text holds a second statement.
+  const struct { std::string text, single; } rows[] = {
       {"delete from qzmap120 where mprf=31", "delete from qzmap120 where mprf=31"},
       {"update qzmap120 set vers = 'X41' where mprf = 99;\r\n\t ", "update qzmap120 set vers = 'X41' where mprf = 99"},
       {"insert into qzmap120 (comt) values ('first; second')", "insert into qzmap120 (comt) values ('first; second')"},
@@ -132,11 +120,7 @@ TEST(PostgresStatementTextTest, OneStatementWithoutWhatEndsIt) {
 }
 
 TEST(PostgresStatementTextTest, KindsAndTablesChanged) {
-  const struct {
-    std::string text;
-    StatementKind kind;
-    std::string table;
-  } rows[] = {
+  const struct { std::string text; StatementKind kind; std::string table; } rows[] = {
       {"select * from qzmap120 where mprf in (40,31,12)", StatementKind::Read, ""},
       {"  Select vers,rele,cust from qzmap100 where mprf = 31", StatementKind::Read, ""},
       {"-- the chain\nselect pprf from qzmap101", StatementKind::Read, ""},

@@ -226,8 +226,7 @@ TEST(StatementsTest, PostgresRenderingsFindAndChangeWhatTheyShould) {
            {"qzmap100", "mprf;vers,rele,cust;"}, {"qzddi100", "appl;"}, {"qzddi160", "appl,?;"}, {"qzmap120", ""}}) {
     std::string found, key;
     for (auto rs = s->OpenRecordset(SelectUniqueKeyColumns(Dialect::Postgres, table)); !rs->IsEOF(); rs->MoveNext()) {
-      if (!found.empty() && rs->Fields("keyn").Text() != key) found += ";";
-      else if (!found.empty()) found += ",";
+      found += found.empty() ? "" : rs->Fields("keyn").Text() != key ? ";" : ",";
       key = rs->Fields("keyn").Text();
       found += rs->Fields("coln").IsNull() ? "?" : rs->Fields("coln").Text();
     }
@@ -259,7 +258,7 @@ const char* kUnorderedRows =
     " ('EXB', 'PK1', 'M', '1'), ('EXB', 'PK1', 'MD', 'b'), ('EXB', 'PK1', 'MD', '010'), ('EXB', 'PK1', 'MD', 'b');";
 
 // The rows of a read, values joined by "|", in the order the store returns them.
-std::vector<std::string> InOrder(StoreBuilder& s, const Query& q) {
+std::vector<std::string> InOrder(StoreBuilder& s, const std::string& q) {
   std::vector<std::string> rows;
   for (auto rs = s->OpenRecordset(q); !rs->IsEOF(); rs->MoveNext()) {
     std::string row;
@@ -280,19 +279,17 @@ TEST(StatementsTest, PackReadsComeInTheSameOrderFromEitherStore) {
   StoreBuilder server = StoreBuilder::Empty(postgres.location(dir.path()));
   lite->ExecuteScript(kUnorderedRows);
   server->ExecuteScript(kUnorderedRows);
-  const std::vector<std::pair<std::string, std::function<Query(Dialect)>>> reads = {
-      {"current rules",
-       [](Dialect d) { return Query{SelectCurrentRules(d, "qzmap120", kChain, false), {}}; }},
-      {"chain rows", [](Dialect d) { return Query{SelectProfileRows(d, "qzmap101", kChain), {}}; }},
-      {"library rows", [](Dialect d) { return Query{SelectLibraryRows(d, "qzlib100", kChain), {}}; }},
-      {"function names", [](Dialect d) { return Query{SelectLibraryFunctionNames(d, kChain), {}}; }},
-      {"codes", [](Dialect d) { return Query{SelectAllCodes(d), {}}; }},
-      {"mapping objects", [](Dialect d) { return Query{SelectApplicationRows(d, "qzddi140", "EXB"), {}}; }},
-      {"mapping objects with their levels",
-       [](Dialect d) { return Query{SelectRuleObjects(d, "qzddi140", "EXB", kLevels), {}}; }},
+  const std::vector<std::pair<std::string, std::function<std::string(Dialect)>>> reads = {
+      {"current rules", [](Dialect d) { return SelectCurrentRules(d, "qzmap120", kChain, false); }},
+      {"chain rows", [](Dialect d) { return SelectProfileRows(d, "qzmap101", kChain); }},
+      {"library rows", [](Dialect d) { return SelectLibraryRows(d, "qzlib100", kChain); }},
+      {"function names", [](Dialect d) { return SelectLibraryFunctionNames(d, kChain); }},
+      {"codes", [](Dialect d) { return SelectAllCodes(d); }},
+      {"mapping objects", [](Dialect d) { return SelectApplicationRows(d, "qzddi140", "EXB"); }},
+      {"mapping objects with their levels", [](Dialect d) { return SelectRuleObjects(d, "qzddi140", "EXB", kLevels); }},
       {"mapping objects of one level",
-       [](Dialect d) { return Query{SelectRuleObjects(d, "qzddi140", "EXB", std::span(kLevels).first(1)), {}}; }},
-      {"the objects' rules", [](Dialect d) { return Query{SelectRuleObjectRows(d, "qzmap120", "qzddi140", "EXB", kLevels), {}}; }},
+       [](Dialect d) { return SelectRuleObjects(d, "qzddi140", "EXB", std::span(kLevels).first(1)); }},
+      {"the objects' rules", [](Dialect d) { return SelectRuleObjectRows(d, "qzmap120", "qzddi140", "EXB", kLevels); }},
   };
   for (const auto& [name, build] : reads) {
     const std::vector<std::string> expected = InOrder(lite, build(Dialect::Sqlite));
@@ -312,10 +309,7 @@ TEST(StatementsTest, PackReadsComeInTheSameOrderFromEitherStore) {
 // it reads or writes, never a value that looks like one, nor the catalogue.
 TEST(StatementsTest, ALockNotHadNamesTheTablesOfItsStatement) {
   using Tables = std::vector<std::string>;
-  const struct {
-    std::string statement;
-    Tables tables;
-  } rows[] = {
+  const struct { std::string statement; Tables tables; } rows[] = {
       {"select * from qzmap100 where mprf = 30", {"qzmap100"}},
       {"SELECT r.* FROM kt_x.\"qzmap120\" r JOIN qzmap105 o on o.mobj = r.mobj join qzmap120 x", {"qzmap120", "qzmap105"}},
       {"insert into qzlib100 (comt) values ('taken from qzmap100')", {"qzlib100"}},
