@@ -243,6 +243,14 @@ TEST_F(EngineTest, TheDepthBelowAParent) {
   }
 }
 
+// A store is created empty unless the demo's scale is asked for.
+TEST_F(EngineTest, ANewStoreHoldsNothingButTheDemoWhenAsked) {
+  Store empty = Store::Create(t_ / "empty.db");
+  EXPECT_TRUE(empty.Profiles().empty());
+  for (const TableCount& c : empty.Counts()) EXPECT_EQ(c.rows, 0) << c.table;
+  EXPECT_EQ(demo_.Profiles().size(), 3u);  // 10, 20 and 30
+}
+
 TEST_F(EngineTest, AnImportFindsItsInstallationThroughTheRegistryFile) {
   const std::string pack = ExportOf(30).folder;
   Store into = EmptyStore("installation");
