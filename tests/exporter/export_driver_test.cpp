@@ -308,7 +308,10 @@ TEST_F(ProfileExport, TwoExportsOverwritingOnePackLeaveOneOfThemWhole) {
 TEST_F(ProfileExport, AFailedExportLeavesThePackItWouldReplaceAsItWas) {
   ASSERT_TRUE(Grandchild(false, false)->ExportMigrationProfiles());
   const std::map<std::string, std::string> before = FilesIn(Pack());
-  FaultEnv env;
+  struct : FaultEnv {
+    std::vector<std::string> made;  // folders, in order
+    bool CreateFolder(const std::string& path) override { return made.push_back(path), FaultEnv::CreateFolder(path); }
+  } env;
   // The n-th write fails; 0: the pack is written, and putting it in place fails.
   for (size_t n : {1, 5, 10, 0}) {
     SCOPED_TRACE(n);
@@ -326,6 +329,10 @@ TEST_F(ProfileExport, AFailedExportLeavesThePackItWouldReplaceAsItWas) {
   EXPECT_FALSE(e->ExportMigrationProfiles());
   EXPECT_FALSE(std::filesystem::exists(Pack()));
   EXPECT_THAT(LeftBeside(root + "/ExportedRules"), ::testing::IsEmpty());
+  // Each was written in a hidden folder beside the pack, never taken for one by a reader.
+  const std::filesystem::path pack = Pack();
+  const std::string hidden = pack.parent_path() / ("." + pack.filename().string() + ".tmp-");
+  EXPECT_THAT(env.made, ::testing::Each(::testing::AnyOf(pack.parent_path().string(), ::testing::StartsWith(hidden))));
 }
 
 // A pack folder that is a link to a folder elsewhere is replaced as a link: nothing where it pointed is touched.
