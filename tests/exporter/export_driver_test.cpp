@@ -264,6 +264,14 @@ TEST_F(ProfileExport, AChainCarriesEachProfilesOwnRules) {
     else
       for (const char* end : {" Started", " Ended  "}) expected.push_back(std::string("\tExporting Qzmap") + table + end);
   EXPECT_EQ(steps, expected);
+
+  // A profile without rules: its rule files stay empty and the manifest says so once, for the current rules.
+  store.AddProfile(TestProfile{12, "BAS", "EXT", {"X50", "c", "ab1"}, std::nullopt, "Y"});
+  auto bare = Grandchild(false, false);
+  bare->put_MigrationProfileTobeExported(12);
+  bare->put_ExportToSingleProfile(false);
+  ASSERT_TRUE(bare->ExportMigrationProfiles()) << bare->get_ErrorDescription();
+  EXPECT_EQ(Count(ReadFile(root + "/ExportedRules/12-BAS-EXT-M/ExportMR.log"), "\tNo Conversion Rules Present"), 1u);
 }
 
 // What the rules folder holds besides the pack folders: an export's own folder left behind.
