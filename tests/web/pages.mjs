@@ -144,9 +144,18 @@ for (const button of ['#verify', '#import']) {
   assert.equal(await page.$('dialog'), null, 'nothing to confirm');
 }
 
+// An empty parent likewise.
+await setValue('input[name=profile-2]', '40');
+const parent = await page.$eval('input[name=parent-1]', i => i.value);
+await setValue('input[name=parent-1]', '');
+await page.$eval('#results', r => r.replaceChildren());
+await page.click('#verify');
+await page.waitForSelector('#run-result');
+assert.match(await text('#run-result'), /Row 2 of the target list has no parent: give the number of the profile it derives from, or 0 for none/);
+await setValue('input[name=parent-1]', parent);
+
 // The store changes while the confirmation is open (another import makes
 // profile 40): confirmed, the import is refused, saying so in the page's words.
-await setValue('input[name=profile-2]', '40');
 await page.$eval('#results', r => r.replaceChildren());
 await page.click('#import');
 await page.waitForSelector('dialog#confirm-import[open]');
