@@ -459,6 +459,22 @@ TEST(DiffCommandTest, APackBesideAStoreForetellsTheImportSummary) {
     EXPECT_EQ(import["tables"][table]["deleted"].get<int64_t>(), rows.first + development);
     EXPECT_EQ(import["tables"][table]["added"].get<int64_t>(), rows.second);
   }
+
+  // Renumbered apart from the store's profiles, the pack still replaces the applications: their rows come from an
+  // export of a profile serving them.
+  diff::Options apart;
+  apart.renumber = {{10, 110}, {20, 120}, {30, 130}};
+  const diff::Result r = kestrel::Diff({diff::Side::Kind::Pack, c.pack, 0}, {diff::Side::Kind::Store, c.store, 0}, apart);
+  EXPECT_EQ(r.profiles_replaced, std::vector<int64_t>{});
+  EXPECT_EQ(r.applications_replaced, (std::vector<std::string>{"ACC10", "ACCX2"}));
+  int64_t same = 0;
+  for (const auto& [scope, tables] : r.counts)
+    for (const auto& [table, n] : tables)
+      if (table.starts_with("qzddi")) {
+        EXPECT_EQ(n.added + n.removed, 0) << table;
+        same += n.same;
+      }
+  EXPECT_GT(same, 0);
 }
 
 }  // namespace
