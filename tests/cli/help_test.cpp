@@ -153,7 +153,7 @@ TEST(ManualTest, CompletionTakesOnlyPlainWordsFromTheTree) {
     "options": [{"names": ["-q", "--quiet"]}, {"names": ["-V", "--version"]}],
     "commands": [
       {"name": "diff", "options": [
-         {"names": ["--color"], "value": "choice", "choices": ["auto", "always", "$(touch x)", "never", "on:tty", "256=colors", "16,8"]},
+         {"names": ["--color"], "value": "choice", "choices": ["auto", "always", "", "$(touch x)", "never", "on:tty", "256=colors", "16,8"]},
          {"names": ["--store"], "value": "file"},
          {"names": ["--stat"]}],
        "arguments": [{"name": "A", "value": "path"}, {"name": "B", "value": "dir", "repeatable": true}]},
@@ -164,7 +164,7 @@ TEST(ManualTest, CompletionTakesOnlyPlainWordsFromTheTree) {
                            "\"diff --store\") echo \"file\" ;;", "diff) echo \"--color --store --stat -q --quiet\" ;;",
                            "\"diff 1\") echo \"path\" ;;", "\"diff \"*) echo \"dir\" ;;", "echo \"diff\"\n"})
     EXPECT_THAT(script, HasSubstr(line));
-  // A flag takes no value, and a choice or name that is no plain word is left out.
+  // A flag takes no value, and a choice or name that is no plain word (an empty one too) is left out.
   for (const char* left_out : {"--stat\")", "touch", "evil"}) EXPECT_THAT(script, Not(HasSubstr(left_out)));
 }
 
