@@ -91,10 +91,18 @@ static void check_nul_refusals(kestrel_object* ex, kestrel_object* im, const cha
   size_t count = 0;
   expect_status(kestrel_details_entries(args[0].text.bytes, 42, KESTREL_SOURCES, &fields, &count), 9070,
                 "details entries with a NUL");
+  /* A host's own list: a short entry's missing fields are empty, a long one's seventh is dropped. */
+  expect_status(kestrel_details_entries("10|ACC10\x01" "1|2|3|4|5|6|7\r", 23, KESTREL_SOURCES, &fields, &count), 0,
+                "a host's entries");
+  CHECK(count == 2 && fields[1].length == 5 && fields[2].length == 0 && fields[11].length == 1 &&
+        fields[11].bytes[0] == '6');
   kestrel_text entry = {"930|ACC10|ACCX2|0\0|0|1", 22};
   const char* details = NULL;
   expect_status(kestrel_details_with_targets("a\rb", 3, &entry, 1, &details, &count), 9070, "a target with a NUL");
   expect_error_text("target entry 1", "a target with a NUL");
+  const kestrel_text with_cr = {"930|ACC10|ACCX2|0|0|1\r", 22};
+  expect_status(kestrel_details_with_targets("a\rb", 3, &with_cr, 1, &details, &count), 9012, "a target with a CR");
+  expect_error_text("character 1 or a carriage return", "a target with a CR");
   /* The object keeps what it had: the user put before is still there. */
   const char* text = NULL;
   size_t length = 0;
