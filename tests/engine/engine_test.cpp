@@ -241,6 +241,15 @@ TEST_F(EngineTest, TheDepthBelowAParent) {
     const int error = ErrorOf([&, parent = parent] { depth = ProfileDepth(demo_, parent); });
     EXPECT_EQ(error != 0 ? error : depth, depth_or_error) << parent;
   }
+  // An export's numbers are refused alike beyond 16 bits.
+  for (const auto& [profile, new_number] : {std::pair{40000, 0}, std::pair{30, 70000}}) {
+    ExportRequest request;
+    request.profile = profile;
+    request.root = t_ / "export";
+    request.single_profile = true;
+    request.new_number = new_number;
+    EXPECT_EQ(ErrorOf([&] { Export(demo_, request); }), rt::Overflow) << profile << " as " << new_number;
+  }
 }
 
 // A store is created empty unless the demo's scale is asked for.
