@@ -243,11 +243,7 @@ TEST_F(EngineTest, TheDepthBelowAParent) {
   }
   // An export's numbers are refused alike beyond 16 bits.
   for (const auto& [profile, new_number] : {std::pair{40000, 0}, std::pair{30, 70000}}) {
-    ExportRequest request;
-    request.profile = profile;
-    request.root = t_ / "export";
-    request.single_profile = true;
-    request.new_number = new_number;
+    const ExportRequest request{.profile = profile, .root = t_ / "export", .single_profile = true, .new_number = new_number};
     EXPECT_EQ(ErrorOf([&] { Export(demo_, request); }), rt::Overflow) << profile << " as " << new_number;
   }
 }
