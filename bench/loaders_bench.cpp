@@ -54,7 +54,13 @@ int main(int argc, char** argv) {
   r.HeaderMap = {"14_X42_c_ab1", "13_X41_c_ab1", "12_X40_c_ab1"};
 
   auto start = std::chrono::steady_clock::now();
-  bool ok = kestrel::importer::LoadToMAP120_130_140_160(kestrel::importer::PlannedPackOf(options, r), r.HeaderMap, cx, r.Error);
+  bool ok = true;
+  try {
+    kestrel::importer::LoadToMAP120_130_140_160(kestrel::importer::PlannedPackOf(options, r), r.HeaderMap, cx);
+  } catch (const kestrel::Failure& e) {
+    r.Error.Set(e);
+    ok = false;
+  }
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%s: %ld rows in %.3f s, %.0f rows/s\n", ok ? "loaded" : r.Error.text().c_str(), rows,
               seconds, static_cast<double>(rows) / seconds);

@@ -16,11 +16,9 @@ using namespace kestrel;
 namespace {
 
 void CheckEntries(const importer::SelectionLists& lists) {
-  ErrorState error;
-  std::string message;
-  importer::CheckSelectionValues(error, lists, message);
+  importer::CheckSelectionValues(lists);
   try {
-    importer::CheckTargetRepeats(error, lists.targets, message);
+    importer::CheckTargetRepeats(lists.targets);
   } catch (const ComError&) {
   }
   for (const importer::SelectionEntry& entry : lists.targets) {

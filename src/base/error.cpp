@@ -9,6 +9,11 @@
 
 namespace kestrel {
 
+Error Trapping(int32_t number, TrapHead head, std::string procedure, const Error& e) {
+  if (e.number() == static_cast<int32_t>(Ours::StoreLocked)) return Error(e.number(), e.description());
+  return Error(number, head, std::move(procedure), e);
+}
+
 std::string_view RuntimeErrorText(int32_t number) {
   switch (number) {
     case rt::InvalidProcedureCall: return "Invalid procedure call or argument";

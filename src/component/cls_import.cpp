@@ -87,11 +87,17 @@ bool clsImport::LoadToMAP150() {
     return false;
   }
   kestrel::Error message(0, "");
-  return kestrel::importer::RunAsOneUnit(state_->options_, state_->context_, state_->results_.Error, state_->results_.Summary, message,
-                              [this](const kestrel::importer::ImportContext& unit) {
-                                return kestrel::importer::LoadToMAP150(kestrel::importer::PlannedPackOf(state_->options_, state_->results_),
-                                                            state_->results_.HeaderMap, unit, state_->results_.Error);
-                              });
+  auto& r = state_->results_;
+  return kestrel::importer::RunAsOneUnit(
+      state_->options_, state_->context_, r, message, [this, &r](const kestrel::importer::ImportContext& unit) {
+        try {
+          kestrel::importer::LoadToMAP150(kestrel::importer::PlannedPackOf(state_->options_, r), r.HeaderMap, unit);
+          return true;
+        } catch (const kestrel::Failure& e) {
+          r.Error.Set(e);
+          return false;
+        }
+      });
 }
 namespace {
 
@@ -122,18 +128,36 @@ bool clsImport::CheckLogicPack(std::string& strLPDetails, std::string& strErrorM
 bool clsImport::VerifyUserSelections(std::string strInLPDetails, std::string& strOutLPDetails,
                                      std::string& strErrorMessage) {
   return WithMessage(strErrorMessage, [&](kestrel::Error& message) {
-    return kestrel::importer::VerifyUserSelections(state_->context_, state_->results_.Error, strInLPDetails,
-                                                   strOutLPDetails, message);
+    kestrel::importer::Verification v =
+        kestrel::importer::VerifyUserSelections(state_->context_, strInLPDetails, strOutLPDetails);
+    if (v.reported) state_->results_.Error.Set(*v.reported);
+    message = std::move(v.message);
+    return v.passed;
   });
 }
 bool clsImport::ShowLogicPackDetails(std::string& strLPDetails) {
-  return kestrel::importer::ShowLogicPackDetails(state_->options_, state_->context_, state_->results_.Manifest, state_->results_.Error, strLPDetails);
+  try {
+    strLPDetails = kestrel::importer::DetailsText(
+        kestrel::importer::ShowLogicPackDetails(state_->options_, state_->context_, state_->results_.Manifest));
+    return true;
+  } catch (const kestrel::Failure& e) {
+    // The host reads the number and text; the place is the engine's.
+    state_->results_.Error.Set(e.number(), e.description());
+    return false;
+  }
 }
 bool clsImport::GetDepthOfProfile(int32_t& lMprf, int32_t& lPprf, int32_t& lDpth) {
   return kestrel::importer::GetDepthOfProfile(state_->context_, lMprf, lPprf, lDpth);
 }
 bool clsImport::GetDevelopmentVRC(int32_t& lMprfIn, std::vector<std::string>& strArray) {
-  return kestrel::importer::GetDevelopmentVRC(state_->options_, state_->context_, state_->results_.Manifest, state_->results_.Error, lMprfIn, strArray);
+  try {
+    strArray = kestrel::importer::GetDevelopmentVRC(state_->options_, state_->context_, state_->results_.Manifest,
+                                                    lMprfIn);
+    return true;
+  } catch (const kestrel::Failure& e) {
+    state_->results_.Error.Set(e);
+    return false;
+  }
 }
 bool clsImport::GetLumoInstallationPath(std::string& strPath) {
   try {

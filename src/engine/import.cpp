@@ -162,11 +162,11 @@ Error FailureOf(const importer::ImportResults& r, const Error& message) {
 
 // Verifies the session's selection; its findings, each with its entry.
 std::vector<Error> Findings(Session& s, importer::SelectionLists& marked) {
-  std::vector<Error> findings;
-  Error message(0, "");
-  if (!importer::VerifyUserSelections(s.cx, s.r.Error, s.selection, marked, message, &findings) && findings.empty())
-    throw FailureOf(s.r, message);
-  return findings;
+  importer::Verification v = importer::VerifyUserSelections(s.cx, s.selection);
+  if (v.reported) s.r.Error.Set(*v.reported);
+  marked = std::move(v.marked);
+  if (!v.passed && v.findings.empty()) throw FailureOf(s.r, v.message);
+  return v.findings;
 }
 
 // The session's selection verified: its findings, and the import's one
@@ -203,7 +203,7 @@ std::vector<Target> Targets(Store& store, const ImportRequest& request, const Co
   std::vector<Target> marked;
   for (const importer::SelectionEntry& entry : s->selection.targets) {
     int32_t keep_own_number = 0;
-    marked.push_back(engine::TargetOf(importer::MarkSelectionEntry(s->cx, s->r.Error, entry, keep_own_number)));
+    marked.push_back(engine::TargetOf(importer::MarkSelectionEntry(s->cx, entry, keep_own_number)));
   }
   return marked;
 }

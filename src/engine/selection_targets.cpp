@@ -27,12 +27,13 @@ int NumberField(const std::string& field) { return static_cast<int>(importer::Nu
 
 Proposed ProposedTargets(const importer::ImportOptions& o, const importer::ImportContext& cx) {
   Proposed proposed;
-  ErrorState error;
   pack::ManifestOptions manifest;
-  if (std::string refused_at; !importer::ShowLogicPackDetails(o, cx, manifest, error, proposed.lists, &refused_at)) {
-    Place place = importer::RefusalPlace(refused_at);
+  try {
+    proposed.lists = importer::ShowLogicPackDetails(o, cx, manifest);
+  } catch (const Failure& e) {
+    Place place = e.place();
     if (place.path.empty()) place.path = o.Path;
-    throw error.value().WithPlace(std::move(place));
+    throw Error(e.number(), e.description(), std::move(place));
   }
   for (const importer::SelectionEntry& marked : proposed.lists.targets) proposed.targets.push_back(TargetOf(marked));
   return proposed;

@@ -94,28 +94,31 @@ Chain ChainOf(store::Connection& c, const ObjectScope& scope, int64_t mprf, cons
 }
 
 // An object without rules at any level of the chain. A failure above the
-// exported profile's parent stays in `error` and the export goes on.
-bool NoRulesAnywhere(ExportContext& ctx, ErrorState& error, const Chain& chain, int64_t mprf,
+// exported profile's parent is noted and the export goes on; one at the
+// parent, and a loop, are raised.
+void NoRulesAnywhere(ExportContext& ctx, std::optional<Error>& noted, const Chain& chain, int64_t mprf,
                      const MappingObject& o) {
   const bool climbed = chain.levels.size() > 1;
+  const auto note_or_raise = [&](Error e) {
+    if (!climbed) throw Failure(std::move(e));
+    noted = std::move(e);
+  };
   switch (chain.end) {
     case Chain::End::NotClimbed:
-      return true;
+      return;
     case Chain::End::Root:
       ctx.AppendNote("No Mapping Rules Present for the Object : " + o.Name());
-      return true;
+      return;
     case Chain::End::MissingParent:
-      error.Set(4, "Error : --ExportObjectEx-- Parent Profile is missing");
-      return climbed;
+      note_or_raise(Error(4, "Error : --ExportObjectEx-- Parent Profile is missing"));
+      return;
     case Chain::End::LookupFailed:
-      error.Trap(999, TrapHead::ExportObject, std::string(kObjectEx), *chain.failure);
-      return climbed;
+      note_or_raise(Trapping(999, TrapHead::ExportObject, std::string(kObjectEx), *chain.failure));
+      return;
     case Chain::End::Loop:
       const Error loop = ChainLoop(chain.reached, mprf);
-      error.Set(loop.number(), loop.text());
-      return false;
+      throw Failure(loop.number(), loop.text());
   }
-  return false;
 }
 
 // The reads of every rule table the export writes, opened together (a
@@ -348,18 +351,16 @@ void WriteInObjectOrder(ExportContext& ctx, const pack::TaggedLayout& layout, Ro
   ctx.CountRows(name, written);
 }
 
-bool ExportMergedOnTheClient(ExportContext& ctx, ErrorState& error, store::Connection& c, const ObjectScope& scope,
+void ExportMergedOnTheClient(ExportContext& ctx, store::Connection& c, const ObjectScope& scope,
                              std::string_view object_table, const std::string& appl, const Chain& chain,
                              const pack::Identity& exported, store::ReadsAhead* ahead) {
   // Files beside the pack's that are no part of it: not measured for its sums.
   Env& scratch = ctx.Written().target();
   const TemporaryFile keys{scratch, ctx.PackFile("kestrel-objects-by-key")};
   const uint32_t objects_in_all = WriteObjectKeys(scratch, c, object_table, appl, keys.path, ahead);
-  if (objects_in_all == 0) {
-    error.Set(140, std::string(object_table == "qzddi140" ? "Error : Qzddi140" : "Error : Qzlgy140") +
-                       " - No Data Present for Applications  " + appl);
-    return false;
-  }
+  if (objects_in_all == 0)
+    throw Failure(140, std::string(object_table == "qzddi140" ? "Error : Qzddi140" : "Error : Qzlgy140") +
+                           " - No Data Present for Applications  " + appl);
   const store::RuleLevel& level = chain.levels.front();
   auto sorter = [&](const pack::TaggedLayout& layout) {
     return std::make_unique<RowsInObjectOrder>(scratch, ctx.PackFile("kestrel-" + std::string(layout.table) + "-"));
@@ -391,8 +392,7 @@ bool ExportMergedOnTheClient(ExportContext& ctx, ErrorState& error, store::Conne
       }
     }
   } catch (const std::exception& ex) {
-    error.Trap(999, TrapHead::ExportObject, std::string(kObjectEx), AsComError(ex));
-    return false;
+    throw Failure(Trapping(999, TrapHead::ExportObject, std::string(kObjectEx), AsComError(ex)));
   }
 
   // qzmap120 last, with what the manifest says object by object.
@@ -424,7 +424,6 @@ bool ExportMergedOnTheClient(ExportContext& ctx, ErrorState& error, store::Conne
   }
   objects->Close();
   ctx.CountRows(name, written);
-  return true;
 }
 
 }  // namespace
@@ -444,19 +443,19 @@ std::unique_ptr<store::ReadsAhead> StartMappingObjectReads(ExportContext& ctx, c
   }
 }
 
-bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectScope& scope, const std::string& appl,
-                          const pack::Identity& exported, const Vrc& parent, store::ReadsAhead* ahead) {
-  try {
+std::optional<Error> ExportMappingObjects(ExportContext& ctx, const ObjectScope& scope, const std::string& appl,
+                                          const pack::Identity& exported, const Vrc& parent,
+                                          store::ReadsAhead* ahead) {
+  return UnderTrap(999, TrapHead::Import, kMappingObjects, [&]() -> std::optional<Error> {
     store::Connection& c = ctx.Connection();
     const std::optional<std::string_view> object_table = ObjectTableOf(c, appl);
-    if (!object_table) {
-      error.Set(100, "Error : Qzddi100 - No Data Present for Applications  " + appl);
-      return false;
-    }
+    if (!object_table) throw Failure(100, "Error : Qzddi100 - No Data Present for Applications  " + appl);
     const int64_t mprf = exported.mprf.Integer();
     const Chain chain = ChainOf(c, scope, mprf, ExportedVrc(exported), parent);
-    if (MergedOnTheClient(c, chain))
-      return ExportMergedOnTheClient(ctx, error, c, scope, *object_table, appl, chain, exported, ahead);
+    if (MergedOnTheClient(c, chain)) {
+      ExportMergedOnTheClient(ctx, c, scope, *object_table, appl, chain, exported, ahead);
+      return std::nullopt;
+    }
     // The count is one more look-up: made only when someone watches.
     const int64_t objects_in_all =
         ctx.Progress ? c.OpenRecordset(store::CountRuleObjects(*object_table, appl))->Fields(0).Integer() : 0;
@@ -464,10 +463,10 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
     store::Recordset& objects = *reads.objects;
     if (objects.IsEOF()) {
       objects.Close();
-      error.Set(140, std::string(*object_table == "qzddi140" ? "Error : Qzddi140" : "Error : Qzlgy140") +
-                         " - No Data Present for Applications  " + appl);
-      return false;
+      throw Failure(140, std::string(*object_table == "qzddi140" ? "Error : Qzddi140" : "Error : Qzlgy140") +
+                             " - No Data Present for Applications  " + appl);
     }
+    std::optional<Error> noted;
     const int number_at = ColumnIndex(objects, store::kObjectNumberColumn);
     const bool one_level = chain.levels.size() == 1;
     const int level_at = one_level ? -1 : ColumnIndex(objects, store::kObjectLevelColumn);
@@ -486,13 +485,16 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
         level = at.Integer();
       }
       if (level == 0) {
-        if (!NoRulesAnywhere(ctx, error, chain, mprf, o)) return false;
+        NoRulesAnywhere(ctx, noted, chain, mprf, o);
       } else {
         try {
           WriteObject(ctx, reads, number, o, scope.revisions);
         } catch (const std::exception& ex) {
-          error.Trap(999, TrapHead::ExportObject, std::string(kObjectEx), AsComError(ex));
-          if (level == 1) return false;
+          // An ancestor's rules that cannot be written cost the object, not
+          // the export.
+          Error e = Trapping(999, TrapHead::ExportObject, std::string(kObjectEx), AsComError(ex));
+          if (level == 1) throw Failure(std::move(e));
+          noted = std::move(e);
         }
       }
       ctx.Report("mapping objects", ++done, objects_in_all);
@@ -500,11 +502,8 @@ bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectSco
     objects.Close();
     for (auto* group : {&reads.rules, &reads.revisions})
       for (auto& rows : *group) rows.Close();
-    return true;
-  } catch (const std::exception& ex) {
-    error.Trap(999, TrapHead::Import, std::string(kMappingObjects), AsComError(ex));
-    return false;
-  }
+    return noted;
+  });
 }
 
 }  // namespace kestrel::exporter

@@ -2,11 +2,13 @@
 // object of the target application, the rules of the nearest profile up the
 // chain that has rules for it, written as rules of the exported profile into
 // the rule files that ExportSingleProfile keeps open in the context's
-// RuleStreams. Failures are reported in `error`.
+// RuleStreams. Failures are raised as a Failure; those the export goes on
+// after are given back.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/error.h"
@@ -36,13 +38,15 @@ struct ObjectScope {
 // when the scope says so. `exported` is the number and VRC every record
 // carries in its first four lines; `parent` the VRC the exported profile is
 // based on (empty for a root profile). Every rule table is read once for all
-// objects. A failure at an ancestor's level stays in `error` and the export
-// goes on with the next object; a loop of parent VRCs fails with
-// Ours::ChainTooLong.
+// objects. A failure at an ancestor's level is noted and the export goes on
+// with the next object: the last noted is given back. Any other failure is
+// raised as a Failure (100 or 140 when the application has no objects, a loop
+// of parent VRCs with Ours::ChainTooLong, 999 as the traps word the rest).
 // `ahead`, when given, holds the reads StartMappingObjectReads started for
 // the same arguments.
-bool ExportMappingObjects(ExportContext& ctx, ErrorState& error, const ObjectScope& scope, const std::string& appl,
-                          const pack::Identity& exported, const Vrc& parent, store::ReadsAhead* ahead = nullptr);
+std::optional<Error> ExportMappingObjects(ExportContext& ctx, const ObjectScope& scope, const std::string& appl,
+                                          const pack::Identity& exported, const Vrc& parent,
+                                          store::ReadsAhead* ahead = nullptr);
 
 // Starts the reads ExportMappingObjects makes for the same arguments, so
 // that a server store makes them while the caller writes other files. Null

@@ -141,7 +141,13 @@ bool WriteSingleProfilePack(const ExportOptions& o, ExportContext& ctx, ExportRe
   OpenRuleStreams(ctx, r, revisions);
   if (revisions) WriteDevelopmentVrcs(ctx, c, o.MigrationProfileTobeExported);
 
-  if (!ExportMappingObjects(ctx, r.Error, scope, p.tapp, p.identity, p.base, ahead.get())) return false;
+  try {
+    if (std::optional<Error> went_on_after = ExportMappingObjects(ctx, scope, p.tapp, p.identity, p.base, ahead.get()))
+      r.Error.Set(std::move(*went_on_after));
+  } catch (const Failure& e) {
+    r.Error.Set(e);
+    return false;
+  }
   CloseWrittenRuleStreams(ctx, revisions);
   ctx.AppendProgress("Exporting Mapping Objects Ended : ");
 

@@ -194,7 +194,7 @@ bool IsNotInList(const std::vector<std::string>& list, const std::string& text) 
   return true;
 }
 
-bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error) {
+void ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportContext& cx) {
   const ImportOptions& o = planned.options;
   const ImportPlan& plan = planned.plan;
   try {
@@ -215,16 +215,19 @@ bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportCon
         store::Connection& c = ConnectionOf(cx);
         auto stored = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", application));
         if (!(stored->BOF() && stored->IsEOF())) {
+          // The walk deleted every application the pack brings: one still
+          // stored fails the step with nothing more to say than the log's line.
           Log(cx, LogKind::ApplicationStillStored);
-          return false;
+          throw Failure(0, "");
         }
         stored->Close();
 
         CopyApplicationDataFiles(cx.env(), o.Path, planned.manifest.files, folder, in_pack);
         if (recoded) RenameApplicationDataFiles(cx.env(), folder, in_pack, chosen);
-        const bool loaded = UsesBatchPath(cx) ? LoadDDITablesEx(o, cx, plan, error, application, folder)
-                                              : LoadDDITablesDmo(o, cx, error, application, folder);
-        if (!loaded) return false;
+        if (UsesBatchPath(cx))
+          LoadDDITablesEx(o, cx, plan, application, folder);
+        else
+          LoadDDITablesDmo(o, cx, application, folder);
         if (first)
           imported[0] = application;
         else
@@ -233,12 +236,12 @@ bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportCon
         DeleteApplicationDataFiles(cx.env(), folder, application);
       }
     }
-    return true;
+  } catch (const Failure&) {
+    throw;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
     Log(cx, RunLogEvent{.kind = LogKind::Trap, .procedure = "ImportApplicationsFromLogicPack", .error = e});
-    error.Set(e.number(), e.description());
-    return false;
+    throw Failure(e.number(), e.description());
   }
 }
 
@@ -354,7 +357,7 @@ void CheckBatchLineValues(const ImportOptions& o, const ImportContext& cx, const
 
 bool UsesBatchPath(const ImportContext& cx) { return ReadIISSetting(cx) != kDirectPath; }
 
-bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan, ErrorState& error,
+void LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan,
                      const std::string& application, const std::string& import_folder) {
   try {
     CheckBatchLineValues(o, cx, plan);
@@ -396,15 +399,12 @@ bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const Impo
       }
     }
     staging.Close();
-    return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
     if (e.number() == Number(Ours::UnsafeBatchValue) || e.number() == Number(Ours::BulkLoadFailed) ||
         e.number() == Number(Ours::WorkFolderWriteFailed))
-      error.Set(e.number(), e.description());
-    else
-      error.Trap(kBatchLoadUnexpected, TrapHead::Import, "LoadDDITablesEx", e);
-    return false;
+      throw Failure(e.number(), e.description());
+    throw Failure(Trapping(kBatchLoadUnexpected, TrapHead::Import, "LoadDDITablesEx", e));
   }
 }
 
@@ -441,8 +441,8 @@ void BulkCopyTable(const ImportContext& cx, const std::string& table, const std:
 
 }  // namespace
 
-bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorState& error,
-                      const std::string& application, const std::string& import_folder) {
+void LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, const std::string& application,
+                      const std::string& import_folder) {
   Log(cx, RunLogEvent{.kind = LogKind::ApplicationLoading, .application = application});
   try {
     store::Connection& c = ConnectionOf(cx);
@@ -462,13 +462,11 @@ bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorStat
                     cx.CountedRows(pack::DataFileName(table, application)));
     }
     Log(cx, RunLogEvent{.kind = LogKind::ApplicationLoaded, .application = application});
-    return true;
   } catch (const std::exception& ex) {
     ComError e = AsComError(ex);
-    error.Set(e.number(), e.description());
     // A table whose load failed is named; any other failure is the application's.
     Log(cx, RunLogEvent{.kind = LogKind::ApplicationLoadFailed, .application = application, .table = e.place().table});
-    return false;
+    throw Failure(e.number(), e.description());
   }
 }
 

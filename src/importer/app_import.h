@@ -37,11 +37,11 @@ void RemoveLeftImportFolders(const ImportContext& cx) noexcept;
 std::string CreateImportFolder(const ImportContext& cx);
 
 // Brings the applications of every plan entry (its source, then its target
-// application) into the store, each once per call. False when an application
-// is still stored ("Import failed. Applications not deleted before
-// importing." logged), when loading fails (the loader sets the error), or
-// after an unexpected failure, which is logged and put into the error state.
-bool ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error);
+// application) into the store, each once per call. Raises a Failure when an
+// application is still stored ("Import failed. Applications not deleted
+// before importing." logged, number 0), when loading fails (the loader's), or
+// after an unexpected failure, which is logged first.
+void ImportApplicationsFromLogicPack(const PlannedPack& planned, const ImportContext& cx);
 
 // One data file of an application that the import loads from the pack.
 struct PackDataFile {
@@ -93,19 +93,19 @@ bool IsNotInList(const std::vector<std::string>& list, const std::string& text);
 // the import folder (never the store itself), runs it without a shell, then
 // copies the staged rows into the store through the connection, inside
 // whatever transaction it holds. The batch file and the staging store are
-// deleted whatever happens. False with 9009 when a value cannot be carried by
+// deleted whatever happens. Raises a Failure 9009 when a value cannot be carried by
 // a line (CheckBatchLineValues), 9010 when a line fails or a staged row is
 // refused by the store (naming the line, the table and the row), 899 on any
 // other failure.
-bool LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan, ErrorState& error,
+void LoadDDITablesEx(const ImportOptions& o, const ImportContext& cx, const ImportPlan& plan,
                      const std::string& application, const std::string& import_folder);
 
 // The direct path: every data file of the application through the bulk
 // loader on the connection, fields split at o.FieldSeparator, 2000 rows a
-// batch, with a log and an error file per table in the import folder. False
-// with the failure's number and text.
-bool LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, ErrorState& error,
-                      const std::string& application, const std::string& import_folder);
+// batch, with a log and an error file per table in the import folder. Raises
+// a Failure with the failure's number and text.
+void LoadDDITablesDmo(const ImportOptions& o, const ImportContext& cx, const std::string& application,
+                      const std::string& import_folder);
 
 // Deletes the import folder's data files of an application.
 void DeleteApplicationDataFiles(Env& env, const std::string& import_folder, const std::string& application);

@@ -9,26 +9,19 @@
 
 namespace kestrel::importer {
 
-bool GetDevelopmentVRC(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,
-                       ErrorState& error,
-                       int32_t& lMprfIn, std::vector<std::string>& strArray) {
-  if (!manifest.revisions) {
-    error.Set(250, "The profile is not SCM Enabled.");
-    return false;
-  }
+std::vector<std::string> GetDevelopmentVRC(const ImportOptions& o, const ImportContext& cx,
+                                           const pack::ManifestOptions& manifest, int32_t mprf) {
+  if (!manifest.revisions) throw Failure(250, "The profile is not SCM Enabled.");
   try {
-    strArray.assign(3, std::string());
     auto rows = files::RowReader::Open(cx.env(), files::PathInFolder(cx.env(), o.Path, "Qzmap105.dat"));
     while (rows->Next()) {
       const auto& f = rows->fields();
-      if (NumericValue(text::TrimBlanks(Piece(f, 0))) != lMprfIn) continue;
-      strArray = {std::string(Piece(f, 4)), std::string(Piece(f, 5)), std::string(Piece(f, 6))};
-      break;
+      if (NumericValue(text::TrimBlanks(Piece(f, 0))) != mprf) continue;
+      return {std::string(Piece(f, 4)), std::string(Piece(f, 5)), std::string(Piece(f, 6))};
     }
-    return true;
+    return std::vector<std::string>(3);
   } catch (const std::exception&) {
-    error.Set(299, "Could Not get Development VRC");
-    return false;
+    throw Failure(299, "Could Not get Development VRC");
   }
 }
 

@@ -80,17 +80,14 @@ void LoadLibraryFile(const PlannedPack& planned, const std::vector<std::string>&
 
 }  // namespace
 
-bool LoadLibraryFiles(const PlannedPack& planned, const std::vector<std::string>& header_map,
+void LoadLibraryFiles(const PlannedPack& planned, const std::vector<std::string>& header_map,
                       const ImportContext& cx) {
   LoadLibraryFile(planned, header_map, cx, pack::kQzlib100);
-  if (!planned.manifest.revisions) return true;
-  LoadLibraryFile(planned, header_map, cx, pack::kQzlib105);
-  return true;
+  if (planned.manifest.revisions) LoadLibraryFile(planned, header_map, cx, pack::kQzlib105);
 }
 
-bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
-                  ErrorState& error) {
-  try {
+void LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx) {
+  UnderTrap(kLoaderUnexpected, TrapHead::Import, TrapProcedureOf(Loader::SharedFunctions), [&] {
     RecordsAhead records(cx, planned, header_map, Loader::SharedFunctions, pack::kQzmap150);
     store::Connection& c = ConnectionOf(cx);
     store::SavedRows saved(c);
@@ -110,12 +107,7 @@ bool LoadToMAP150(const PlannedPack& planned, const std::vector<std::string>& he
     saved.Finish();
     cx.Report("qzmap150", done);
     records.Close();
-    return true;
-  } catch (const std::exception& ex) {
-    error.Trap(kLoaderUnexpected, TrapHead::Import, std::string(TrapProcedureOf(Loader::SharedFunctions)),
-               AsComError(ex));
-    return false;
-  }
+  });
 }
 
 }  // namespace kestrel::importer

@@ -139,24 +139,22 @@ std::vector<std::string> CheckHeaderLines(files::TextReader& in, const ImportOpt
 
 }  // namespace
 
-bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::string& place) {
-  if (!files::FolderExists(env, o.Path)) return true;
+std::optional<Error> CheckHeaderFile(Env& env, const ImportOptions& o) {
+  if (!files::FolderExists(env, o.Path)) return std::nullopt;
   const std::optional<std::string> found = files::ResolveInFolder(env, o.Path, "Qzmap100.dat");
-  if (!found) return true;
+  if (!found) return std::nullopt;
   auto in = files::TextReader::Open(env, *found);
   try {
     const std::vector<std::string> codes = CheckHeaderLines(*in, o);
     CheckChainFile(env, o.Path);
     CheckApplicationExtns(env, o.Path, codes);
-    return true;
+    return std::nullopt;
   } catch (const Error& e) {
     // A refusal names its place; a failure that names none (a file that
     // cannot be opened, a name that matches two files) is no refusal of
     // the pack and goes on up.
     if (e.place().Empty()) throw;
-    error.Set(e.number(), e.description());
-    place = PlaceText(e.place());
-    return false;
+    return e;
   }
 }
 

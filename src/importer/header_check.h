@@ -4,6 +4,8 @@
 // Internal to the import and its tests.
 #pragma once
 
+#include <optional>
+
 #include <string>
 
 #include "base/error.h"
@@ -22,9 +24,9 @@ namespace kestrel::importer {
 // without its 6 fields (100, the chain file's text) or whose profile, level or
 // parent is not a whole number (9008). Last, the first line of every header
 // application's "qzddi100" data file: its last field, the application's extn,
-// must be a whole number or empty (9008). On a refusal sets the error state,
-// puts the file and line into `place` and gives false. A pack without one of
+// must be a whole number or empty (9008). Gives the refusal, with the file and
+// line as its place, or nothing when the files pass. A pack without one of
 // the files passes: the steps that read it report it missing.
-bool CheckHeaderFile(Env& env, const ImportOptions& o, ErrorState& error, std::string& place);
+std::optional<Error> CheckHeaderFile(Env& env, const ImportOptions& o);
 
 }  // namespace kestrel::importer

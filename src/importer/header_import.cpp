@@ -101,7 +101,7 @@ void AssignOwner(Connection& c, const std::string& owner, int64_t mprf) {
     c.Execute(store::InsertUserAssignment(c.dialect(), user, mprf));
 }
 
-enum class Walk { Next, Stop, Fail };
+enum class Walk { Next, Stop };
 
 // A VRC the store holds already gets a generated customer code.
 void RenameTakenVrc(const ImportContext& cx, std::string& element) {
@@ -112,28 +112,28 @@ void RenameTakenVrc(const ImportContext& cx, std::string& element) {
 }
 
 // The fields of the pack's header line of the profile that was given the
-// element's number, with the user's selection applied. Stop when the pack has
-// no such line, Fail when the line does not take the selection.
-Walk ReadSelectedHeader(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
-                        const std::string& element, std::vector<std::string>& fields) {
+// element's number, with the user's selection applied. Stop, noting 100, when
+// the pack has no such line; a line that does not take the selection raises.
+Walk ReadSelectedHeader(const PlannedPack& planned, const ImportContext& cx, Error& noted, const std::string& element,
+                        std::vector<std::string>& fields) {
   const int32_t pack_mprf =
       MapTargetProfile(planned.plan, Narrow32(NumberOfText(SplitHeaderEntry(element).Number)));
   const std::optional<std::string> line = FindHeaderLine(cx.env(), planned.options.Path, pack_mprf);
   if (!line) {
-    error.Set(kHeaderLineError, std::string(kHeaderLineMissing));
+    noted = Error(kHeaderLineError, std::string(kHeaderLineMissing));
     return Walk::Stop;
   }
   int32_t selected = 0;
-  if (!ApplySelectionToHeader(planned.plan, planned.options.FieldSeparator, error, *line, selected, fields))
-    return Walk::Fail;
+  ApplySelectionToHeader(planned.plan, planned.options.FieldSeparator, *line, selected, fields);
   return Walk::Next;
 }
 
 // Update profiles: a "U" version on a pair the store does not serve yet
 // becomes a "Z" version; a derived profile (plan entry `i`) on a served pair
-// gets an update version of its own. False when no update version is left.
-bool GiveUpdateVrc(const ImportContext& cx, const ImportPlan& plan, ErrorState& error, size_t i,
-                   const std::string& sapp, const std::string& tapp, std::string& element) {
+// gets an update version of its own. Raises a Failure when no update version
+// is left.
+void GiveUpdateVrc(const ImportContext& cx, const ImportPlan& plan, size_t i, const std::string& sapp,
+                   const std::string& tapp, std::string& element) {
   std::string versions;
   const bool pair_served = VersionsWithApplications(cx, sapp, tapp, versions);
   HeaderEntry e = SplitHeaderEntry(element);
@@ -152,28 +152,26 @@ bool GiveUpdateVrc(const ImportContext& cx, const ImportPlan& plan, ErrorState& 
       if (!HasUpdateMarker(e.Vers)) {
         const std::string before = element;
         element = GenerateUpdateVRC(cx, element);
-        if (element.empty()) {
-          error.Set(Number(Ours::UpdateVrcExhausted),
-                    fmt::format("{}: {}", DefaultText(Ours::UpdateVrcExhausted), before));
-          return false;
-        }
+        if (element.empty())
+          throw Failure(Number(Ours::UpdateVrcExhausted),
+                        fmt::format("{}: {}", DefaultText(Ours::UpdateVrcExhausted), before));
       }
       LogVrc(cx, LogKind::VrcForUpdateProfile, element);
     }
   }
-  return true;
 }
 
 // The depth of a profile under its chosen parent. A failure keeps the depth
-// reached so far, is logged and left in the error state; the import goes on.
-int32_t DepthUnderParent(const ImportContext& cx, ErrorState& error, int64_t mprf, int32_t parent) {
+// reached so far, is logged and noted with its text under the number noted
+// before; the import goes on.
+int32_t DepthUnderParent(const ImportContext& cx, Error& noted, int64_t mprf, int32_t parent) {
   int32_t mprf32 = Narrow32(mprf);
   int32_t depth = 1;
   try {
     GetDepthOfProfile(cx, mprf32, parent, depth);
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);
-    error.Set(error.number(), e.description());
+    noted = Error(noted.number(), e.description());
     LogFailure(cx, e);
   }
   return depth;
@@ -181,7 +179,8 @@ int32_t DepthUnderParent(const ImportContext& cx, ErrorState& error, int64_t mpr
 
 // The header row of a profile from its selected header fields and the VRC
 // decided for it: its parent's VRC, its depth, the owner enciphered.
-store::ProfileHeaderValues HeaderRow(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
+// A parent VRC that cannot be had is noted and left empty.
+store::ProfileHeaderValues HeaderRow(const PlannedPack& planned, const ImportContext& cx, Error& noted,
                                      const std::vector<std::string>& fields, const std::string& element) {
   store::ProfileHeaderValues row;
   row.mprf = NumberOfText(fields[0]);
@@ -194,12 +193,16 @@ store::ProfileHeaderValues HeaderRow(const PlannedPack& planned, const ImportCon
 
   const ImportPlan& plan = planned.plan;
   const int32_t parent = plan.At(TargetPosition(plan, row.mprf)).target.parent;
-  std::vector<std::string> parent_vrc;
-  GetProfileVRC(cx, error, std::to_string(parent), parent_vrc);
+  std::vector<std::string> parent_vrc(5);
+  try {
+    parent_vrc = GetProfileVRC(cx, std::to_string(parent));
+  } catch (const Failure& failed) {
+    noted = failed;
+  }
   row.verf = parent_vrc[1];
   row.relf = parent_vrc[2];
   row.cusf = parent_vrc[3];
-  row.deph = DepthUnderParent(cx, error, row.mprf, parent);
+  row.deph = DepthUnderParent(cx, noted, row.mprf, parent);
 
   row.scme = planned.manifest.revisions ? "Y" : "N";
   EncipherForStore(fields[12], row.owner);
@@ -210,8 +213,8 @@ store::ProfileHeaderValues HeaderRow(const PlannedPack& planned, const ImportCon
 
 // Writes the header row, its development VRC when the pack has revision
 // information, its chain, and the owner's assignment. A chain that cannot be
-// written leaves its error in the state; the owner is still assigned.
-void StoreHeader(const ImportContext& cx, ErrorState& error, bool revisions, const store::ProfileHeaderValues& row,
+// written is noted; the owner is still assigned.
+void StoreHeader(const ImportContext& cx, Error& noted, bool revisions, const store::ProfileHeaderValues& row,
                  const std::string& owner) {
   Connection& c = ConnectionOf(cx);
   Log(cx, RowForLog(row));
@@ -219,22 +222,26 @@ void StoreHeader(const ImportContext& cx, ErrorState& error, bool revisions, con
   if (revisions)
     c.Execute(store::InsertDevelopmentVrc(c.dialect(), row.mprf, row.vers, row.rele, row.cust,
                                           DevelopmentPart(row.vers), row.rele, DevelopmentPart(row.cust)));
-  InsertInMap101(cx, error, Narrow16(row.mprf), row.vers, row.rele, row.cust, Narrow16(row.deph), row.verf,
-                 row.relf, row.cusf);
+  try {
+    InsertInMap101(cx, Narrow16(row.mprf), row.vers, row.rele, row.cust, Narrow16(row.deph), row.verf, row.relf,
+                   row.cusf);
+  } catch (const Failure& e) {
+    noted = e;
+  }
   AssignOwner(c, owner, row.mprf);
 }
 
 // Imports the header of the element at position `i` of the map; `element`
 // receives the VRC decided for it.
-Walk ImportOneHeader(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, size_t i,
+Walk ImportOneHeader(const PlannedPack& planned, const ImportContext& cx, Error& noted, size_t i,
                      std::string& element, std::string& strImported) {
   RenameTakenVrc(cx, element);
   std::vector<std::string> fields;
-  if (const Walk read = ReadSelectedHeader(planned, cx, error, element, fields); read != Walk::Next) return read;
-  if (!GiveUpdateVrc(cx, planned.plan, error, i, fields[1], fields[2], element)) return Walk::Fail;
+  if (const Walk read = ReadSelectedHeader(planned, cx, noted, element, fields); read != Walk::Next) return read;
+  GiveUpdateVrc(cx, planned.plan, i, fields[1], fields[2], element);
   strImported += "," + fields[0];
-  const store::ProfileHeaderValues row = HeaderRow(planned, cx, error, fields, element);
-  StoreHeader(cx, error, planned.manifest.revisions, row, fields[12]);
+  const store::ProfileHeaderValues row = HeaderRow(planned, cx, noted, fields, element);
+  StoreHeader(cx, noted, planned.manifest.revisions, row, fields[12]);
   return Walk::Next;
 }
 
@@ -282,27 +289,24 @@ std::string GenerateUpdateVRC(const ImportContext& cx, const std::string& elemen
   return {};
 }
 
-bool ImportProfileHeaders(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
-                          ErrorState& error, std::string& strImported) {
-  try {
+std::optional<Error> ImportProfileHeaders(const PlannedPack& planned, const ImportContext& cx,
+                                          std::vector<std::string>& header_map, std::string& strImported) {
+  return UnderTrap(kHeaderImportUnexpected, TrapHead::Import, "ImportProfileHeaders", [&]() -> std::optional<Error> {
+    Error noted(0, "");
+    const auto went_on_after = [&]() -> std::optional<Error> {
+      if (noted.number() == 0 && noted.text().empty()) return std::nullopt;
+      return noted;
+    };
     // The renamed map replaces the caller's only once every element is done,
     // so that the map stays as it was when the walk stops early.
     std::vector<std::string> map = header_map;
-    for (size_t i = 0; i < map.size(); ++i) {
-      switch (ImportOneHeader(planned, cx, error, i, map[i], strImported)) {
-        case Walk::Next: break;
-        case Walk::Stop: return true;
-        case Walk::Fail: return false;
-      }
-    }
+    for (size_t i = 0; i < map.size(); ++i)
+      if (ImportOneHeader(planned, cx, noted, i, map[i], strImported) == Walk::Stop) return went_on_after();
     header_map = std::move(map);
     Log(cx, RunLogEvent{.kind = LogKind::ProfilesImported,
                         .text = ImportedProfiles(header_map, planned.options.FieldSeparator)});
-    return true;
-  } catch (const std::exception& ex) {
-    error.Trap(kHeaderImportUnexpected, TrapHead::Import, "ImportProfileHeaders", AsComError(ex));
-    return false;
-  }
+    return went_on_after();
+  });
 }
 
 }  // namespace kestrel::importer

@@ -6,6 +6,7 @@
 // Internal to the import and its tests.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,10 +45,12 @@ std::string GenerateUpdateVRC(const ImportContext& cx, const std::string& elemen
 // appends "," and the new number of every profile it reaches to
 // `strImported`. Replaces the header map with the VRCs it decided once every
 // element is done; a profile without a line in
-// "Qzmap100.dat" sets 100 and ends the walk with true and the map as it was.
-// False after an unexpected failure (899) or when no update VRC is left
-// (Ours::UpdateVrcExhausted).
-bool ImportProfileHeaders(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
-                          ErrorState& error, std::string& strImported);
+// "Qzmap100.dat" ends the walk with the map as it was. Raises a Failure after
+// an unexpected failure (899) or when no update VRC is left
+// (Ours::UpdateVrcExhausted). Gives the last failure it went on after: 100
+// for a missing line, a parent VRC, a depth or a chain that could not be had
+// or written; nothing when there was none.
+std::optional<Error> ImportProfileHeaders(const PlannedPack& planned, const ImportContext& cx,
+                                          std::vector<std::string>& header_map, std::string& strImported);
 
 }  // namespace kestrel::importer

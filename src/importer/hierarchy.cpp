@@ -21,16 +21,11 @@ namespace {
 using store::Connection;
 using store::Recordset;
 
-// Runs `body` under the hierarchy's trap: an unexpected failure sets 899
-// with the procedure's name and gives `on_failure`.
-template <class R, class Body>
-R Trapped(ErrorState& error, std::string_view procedure, R on_failure, Body&& body) {
-  try {
-    return body();
-  } catch (const std::exception& ex) {
-    error.Trap(kHierarchyUnexpected, TrapHead::Import, std::string(procedure), AsComError(ex));
-    return on_failure;
-  }
+// Runs `body` under the trap of the hierarchy's `procedure`: an unexpected
+// failure is raised as 899 with the procedure's name.
+template <class Body>
+decltype(auto) Trapped(std::string_view procedure, Body&& body) {
+  return UnderTrap(kHierarchyUnexpected, TrapHead::Import, procedure, std::forward<Body>(body));
 }
 
 bool Empty(const Recordset& rs) { return rs.BOF() && rs.IsEOF(); }
@@ -52,18 +47,16 @@ std::string LoopText(int64_t repeated, int64_t start) {
 
 }  // namespace
 
-bool InsertInMap101(const ImportContext& cx, ErrorState& error, int16_t mprf, const std::string& vers,
-                    const std::string& rele, const std::string& cust, int16_t levels, const std::string& verf,
-                    const std::string& relf, const std::string& cusf) {
-  return Trapped(error, "InsertInMap101", false, [&] {
+void InsertInMap101(const ImportContext& cx, int16_t mprf, const std::string& vers, const std::string& rele,
+                    const std::string& cust, int16_t levels, const std::string& verf, const std::string& relf,
+                    const std::string& cusf) {
+  Trapped("InsertInMap101", [&] {
     Connection& c = ConnectionOf(cx);
     ChainProfile current{mprf, vers, rele, cust, verf, relf, cusf};
     for (int16_t level = 1; level <= levels; ++level) {
-      if (!Empty(*c.OpenRecordset(store::SelectChainRow(c.dialect(), mprf, level)))) {
-        error.Set(kChainRowDuplicate,
-                    "Error : --InsertInMap101-- Profile By Parent Profile Duplicate records not allowed");
-        return false;
-      }
+      if (!Empty(*c.OpenRecordset(store::SelectChainRow(c.dialect(), mprf, level))))
+        throw Failure(kChainRowDuplicate,
+                      "Error : --InsertInMap101-- Profile By Parent Profile Duplicate records not allowed");
       const Value row[] = {Value(static_cast<int64_t>(mprf)), Value(static_cast<int64_t>(level)), Value(current.vers),
                            Value(current.rele), Value(current.cust), Value(current.mprf)};
       auto chain = c.Insert("qzmap101", kChainColumns);
@@ -74,23 +67,18 @@ bool InsertInMap101(const ImportContext& cx, ErrorState& error, int16_t mprf, co
       if (!current.Derived()) continue;
       auto parent = c.OpenRecordset(
           store::SelectParentProfileByVrc(c.dialect(), current.verf, current.relf, current.cusf));
-      if (Empty(*parent)) {
-        error.Set(kParentProfileMissing, "Error : --InsertInMap101-- Parent Profile is missing");
-        return false;
-      }
+      if (Empty(*parent)) throw Failure(kParentProfileMissing, "Error : --InsertInMap101-- Parent Profile is missing");
       current = ChainProfile{parent->Fields("mprf").Integer(),    parent->Fields("vers").TextOrEmpty(),
                              parent->Fields("rele").TextOrEmpty(), parent->Fields("cust").TextOrEmpty(),
                              parent->Fields("verf").TextOrEmpty(), parent->Fields("relf").TextOrEmpty(),
                              parent->Fields("cusf").TextOrEmpty()};
     }
-    return true;
   });
 }
 
-bool GetProfileVRC(const ImportContext& cx, ErrorState& error, std::string_view mprf,
-                   std::vector<std::string>& strArray) {
-  strArray.assign(5, std::string());
-  return Trapped(error, "GetProfileVRC", false, [&] {
+std::vector<std::string> GetProfileVRC(const ImportContext& cx, std::string_view mprf) {
+  return Trapped("GetProfileVRC", [&] {
+    std::vector<std::string> strArray(5);
     Connection& c = ConnectionOf(cx);
     auto rs = c.OpenRecordset(store::SelectProfileVrc(c.dialect(), NumberOfText(text::TrimBlanks(mprf))));
     if (!Empty(*rs)) {
@@ -98,12 +86,12 @@ bool GetProfileVRC(const ImportContext& cx, ErrorState& error, std::string_view 
       strArray[2] = rs->Fields("rele").TextOrEmpty();
       strArray[3] = rs->Fields("cust").TextOrEmpty();
     }
-    return true;
+    return strArray;
   });
 }
 
-std::string GetDerivedProfiles(const ImportContext& cx, ErrorState& error, std::string_view mprf) {
-  return Trapped(error, "GetDerivedProfiles", std::string(), [&] {
+std::string GetDerivedProfiles(const ImportContext& cx, std::string_view mprf) {
+  return Trapped("GetDerivedProfiles", [&] {
     Connection& c = ConnectionOf(cx);
     auto rs = c.OpenRecordset(store::SelectDerivedProfiles(c.dialect(), NumberOfText(mprf)));
     std::string list;
@@ -122,8 +110,8 @@ std::string GetParentProfile(const ImportContext& cx, int64_t mprf) {
   return rs->Fields("pprf").TextOrEmpty();
 }
 
-bool AdjustDerivedChains(const ImportContext& cx, ErrorState& error, const std::vector<std::string>& chains) {
-  return Trapped(error, "AdjustDerivedChains", false, [&] {
+void AdjustDerivedChains(const ImportContext& cx, const std::vector<std::string>& chains) {
+  Trapped("AdjustDerivedChains", [&] {
     Connection& c = ConnectionOf(cx);
     for (const auto& element : chains) {
       auto parts = text::Split(element, "_");
@@ -143,20 +131,15 @@ bool AdjustDerivedChains(const ImportContext& cx, ErrorState& error, const std::
         std::string parent = GetParentProfile(cx, a);
         while (!parent.empty()) {
           const int64_t p = NumberOfText(parent);
-          if (!seen.insert(p).second) {
-            error.Set(Number(Ours::ChainTooLong), LoopText(p, a));
-            return false;
-          }
+          if (!seen.insert(p).second) throw Failure(Number(Ours::ChainTooLong), LoopText(p, a));
           ++k;
-          std::vector<std::string> vrc;
-          if (!GetProfileVRC(cx, error, parent, vrc)) return false;
+          const std::vector<std::string> vrc = GetProfileVRC(cx, parent);
           c.Execute(store::InsertChainRow(c.dialect(), d, k, vrc[1], vrc[2], vrc[3], p));
           parent = GetParentProfile(cx, p);
         }
         c.Execute(store::UpdateProfileDepth(c.dialect(), d, k));
       }
     }
-    return true;
   });
 }
 

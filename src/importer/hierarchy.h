@@ -18,23 +18,24 @@ inline constexpr int32_t kChainRowDuplicate = 801;
 inline constexpr int32_t kParentProfileMissing = 802;
 inline constexpr int32_t kHierarchyUnexpected = 899;
 
+// Every procedure here raises a Failure: its own number (801, 802,
+// ChainTooLong) or 899, the trap's, with its name for anything unexpected.
+
 // Writes `levels` chain rows of profile `mprf`: its own VRC at level 1, then
 // the profile named by each from VRC (verf, relf, cusf) in turn. 801 when a
 // row of the profile at that level exists already, 802 when a from VRC names
 // no stored profile; rows written before a failure stay.
-bool InsertInMap101(const ImportContext& cx, ErrorState& error, int16_t mprf, const std::string& vers,
-                    const std::string& rele, const std::string& cust, int16_t levels, const std::string& verf,
-                    const std::string& relf, const std::string& cusf);
+void InsertInMap101(const ImportContext& cx, int16_t mprf, const std::string& vers, const std::string& rele,
+                    const std::string& cust, int16_t levels, const std::string& verf, const std::string& relf,
+                    const std::string& cusf);
 
-// Fills strArray (resized to 0 ... 4) with vers, rele, cust of the profile in
-// elements 1, 2, 3; all empty when it is not stored. False (899) on failure.
-bool GetProfileVRC(const ImportContext& cx, ErrorState& error, std::string_view mprf,
-                   std::vector<std::string>& strArray);
+// Five elements, vers, rele, cust of the profile in elements 1, 2, 3; all
+// empty when it is not stored.
+std::vector<std::string> GetProfileVRC(const ImportContext& cx, std::string_view mprf);
 
 // The profiles whose chain holds `mprf` (the profile itself among them),
-// joined by ", " in the order the store returns them; "" when none or on
-// failure (899).
-std::string GetDerivedProfiles(const ImportContext& cx, ErrorState& error, std::string_view mprf);
+// joined by ", " in the order the store returns them; "" when none.
+std::string GetDerivedProfiles(const ImportContext& cx, std::string_view mprf);
 
 // The direct parent of a profile as text, "" for a root or a profile not
 // stored. Not trapped: a failing statement raises to the caller.
@@ -45,6 +46,6 @@ std::string GetParentProfile(const ImportContext& cx, int64_t mprf);
 // its chain up to A, gets A's present ancestors above it and its new depth.
 // Stops at the first failure (899, or ChainTooLong when A's ancestors loop);
 // what it changed before stays until the import's unit rolls it back.
-bool AdjustDerivedChains(const ImportContext& cx, ErrorState& error, const std::vector<std::string>& chains);
+void AdjustDerivedChains(const ImportContext& cx, const std::vector<std::string>& chains);
 
 }  // namespace kestrel::importer

@@ -65,24 +65,33 @@ SelectionLists ReadSelectionLists(const ImportContext& cx, const ReadSelection& 
 // value the error names, else the first found) and logs it.
 bool SelectionRefused(const ImportContext& cx, ImportResults& r, const SelectionLists& lists, Error& message,
                       bool verify_against_store) {
-  ErrorState& error = r.Error;
   std::vector<Error> found;
+  // The number and text reported: those of the last finding.
+  int32_t number = 0;
   std::string text;
   if (lists.sources.size() != lists.targets.size()) {
-    error.Set(505, "Source and target number of profiles differ.");
-    text = error.text();
-  } else if (std::string values; !CheckSelectionValues(error, lists, values, &found)) {
-    text = error.text();
-    // The error holds the last value refused.
+    number = 505;
+    text = "Source and target number of profiles differ.";
+  } else if (found = CheckSelectionValues(lists); !found.empty()) {
+    number = found.back().number();
+    text = found.back().text();
+    // The entry named is that of the value reported.
     std::reverse(found.begin(), found.end());
-  } else if (!CheckTargetRepeats(error, lists.targets, text, &found) &&
-             (!verify_against_store || VerifySelection(cx, error, lists.targets, text, &found))) {
-    // The verification starts its message afresh; the repeats alone leave it.
-    if (verify_against_store) message = Error(0, text);
+  } else if (const std::optional<Error> repeat = CheckTargetRepeats(lists.targets)) {
+    found = {*repeat};
+    number = repeat->number();
+    text = repeat->text();
+  } else if (verify_against_store && !(found = VerifySelection(cx, lists.targets)).empty()) {
+    number = found.back().number();
+    text = MessageOf(found);
+  } else {
+    // The verification starts the message afresh; the check alone leaves it.
+    if (verify_against_store) message = Error(0, "");
     return false;
   }
+  r.Error.Set(number, text);
   if (!found.empty()) r.RefusedEntry = found.front().place().entry;
-  message = Error(error.number(), text);
+  message = Error(number, text);
   LogFailure(cx, message);
   return true;
 }
@@ -103,14 +112,16 @@ bool PlanFromDetails(const ImportOptions& o, const ImportContext& cx, ImportResu
     message = r.Error.value();
     return false;
   }
-  if (!CheckHeaderFile(cx.env(), o, r.Error, r.RefusedAt)) {
+  if (const std::optional<Error> refused = CheckHeaderFile(cx.env(), o)) {
+    r.Error.Set(refused->number(), refused->description());
+    r.RefusedAt = PlaceText(refused->place());
     message = ImportFailureMessage(r);
     LogFailure(cx, message);
     return false;
   }
   if (SelectionRefused(cx, r, lists, message, verify_against_store)) return false;
   if (!ReadLogicPackManifest(o, cx, r.Manifest)) throw ComError(100, "ExportMR.log could not be read.");
-  r.Plan = BuildImportPlan(o, cx, r.Manifest, r.Error, lists);
+  BuildImportPlan(o, cx, lists, r);
   return true;
 }
 
@@ -146,8 +157,7 @@ bool ReadLogicPackManifest(const ImportOptions& o, const ImportContext& cx, pack
   return true;
 }
 
-ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,
-                           ErrorState& error, const SelectionLists& lists) {
+void BuildImportPlan(const ImportOptions& o, const ImportContext& cx, const SelectionLists& lists, ImportResults& r) {
   ImportPlan p;
   const size_t count = lists.sources.size();
   p.Entries.assign(count, PlanEntry{});
@@ -159,24 +169,25 @@ ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, cons
   for (size_t i = 0; i < count; ++i) {
     std::vector<std::string> shown;
     PlanEntry& entry = p.Entries[i];
-    if (manifest.revisions) {
-      std::vector<std::string> vrc;
-      int32_t mprf = entry.source.profile;
-      if (GetDevelopmentVRC(o, cx, manifest, error, mprf, vrc)) {
+    if (r.Manifest.revisions) {
+      try {
+        const std::vector<std::string> vrc = GetDevelopmentVRC(o, cx, r.Manifest, entry.source.profile);
         entry.development_vrc = vrc[0] + "_" + vrc[1] + "_" + vrc[2];
-        shown = {vrc[0], vrc[1], vrc[2]};
+        shown = vrc;
+      } catch (const Failure& e) {
+        r.Error.Set(e);
       }
     }
     Log(cx, RunLogEvent{.kind = LogKind::DevelopmentVrc, .index = static_cast<int64_t>(i), .fields = shown});
   }
-  return p;
+  r.Plan = std::move(p);
 }
 
 namespace {
 
 bool ImportSelection(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const ReadSelection& read,
                      Error& message) {
-  return RunAsOneUnit(o, cx, r.Error, r.Summary, message, [&](const ImportContext& unit) {
+  return RunAsOneUnit(o, cx, r, message, [&](const ImportContext& unit) {
     return RunTrapped(unit, r, LogKind::ImportStarted, "ImportLogicPack", message, [&] {
       if (!PlanFromDetails(o, unit, r, read, message, true)) return false;
       Log(unit, LogKind::LoadingStarted);
@@ -194,7 +205,7 @@ bool CheckSelection(const ImportOptions& o, const ImportContext& cx, ImportResul
                     Error& message) {
   return RunTrapped(cx, r, LogKind::CheckStarted, "CheckLogicPack", message, [&] {
     if (!PlanFromDetails(o, cx, r, read, message, false)) return false;
-    if (!CheckRefusesPack(PlannedPackOf(o, r), cx, r.Error, r.RefusedAt)) return true;
+    if (!CheckRefusesPack(PlannedPackOf(o, r), cx, r)) return true;
     message = ImportFailureMessage(r);
     return false;
   });

@@ -18,17 +18,17 @@ namespace kestrel::importer {
 // it cannot be read to its sync line.
 bool ReadLogicPackManifest(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest);
 
-// The plan of the source and target entries (same length), logged; with
-// revision information in the manifest, each entry's development VRC is read
-// from the pack (a failure to read it goes into `error`).
-ImportPlan BuildImportPlan(const ImportOptions& o, const ImportContext& cx, const pack::ManifestOptions& manifest,
-                           ErrorState& error, const SelectionLists& lists);
+// Puts the plan of the source and target entries (same length) into r.Plan,
+// logged; with revision information in r.Manifest, each entry's development
+// VRC is read from the pack (one that cannot be read is shown empty and its
+// failure left in r.Error: the import goes on).
+void BuildImportPlan(const ImportOptions& o, const ImportContext& cx, const SelectionLists& lists, ImportResults& r);
 
 // The check an import runs before its first delete, on its own: the details
 // are split, repeated targets refused, the manifest read and the plan built
 // as ImportLogicPack does; then every file the import would load is read and
-// converted without writing. Nothing is written to the store. False with the
-// error state and `message` set (it names the file and line of a refused
+// converted without writing. Nothing is written to the store. False with
+// r.Error and `message` set (it names the file and line of a refused
 // pack; the component words it for its caller).
 bool CheckLogicPack(const ImportOptions& o, const ImportContext& cx, ImportResults& r, const SelectionLists& lists,
                     Error& message);

@@ -28,17 +28,18 @@ class RowCounting {
   store::Connection& c_;
 };
 
-bool Fail(const ImportContext& cx, ErrorState& error, Error& message, int32_t number, const std::string& text) {
-  error.Set(number, text);
-  message = error.value();
-  LogFailure(cx, error.value());
+// Records the unit's failure in r and as the message, and logs it.
+bool Fail(const ImportContext& cx, ImportResults& r, Error& message, int32_t number, const std::string& text) {
+  r.Error.Set(number, text);
+  message = r.Error.value();
+  LogFailure(cx, message);
   return false;
 }
 
-bool FailOurs(const ImportContext& cx, ErrorState& error, Error& message, Ours e, const std::string& detail) {
+bool FailOurs(const ImportContext& cx, ImportResults& r, Error& message, Ours e, const std::string& detail) {
   std::string text(DefaultText(e));
   if (!detail.empty()) text += ": " + detail;
-  return Fail(cx, error, message, Number(e), text);
+  return Fail(cx, r, message, Number(e), text);
 }
 
 store::WriteLockOptions LockOptions(const ImportOptions& o, const ImportContext& cx, const std::string& where) {
@@ -54,27 +55,28 @@ store::WriteLockOptions LockOptions(const ImportOptions& o, const ImportContext&
 
 }  // namespace
 
-bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& error, ImportSummary& summary,
-                  Error& message, const std::function<bool(const ImportContext&)>& body) {
+bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ImportResults& r, Error& message,
+                  const std::function<bool(const ImportContext&)>& body) {
+  ImportSummary& summary = r.Summary;
   const auto started = std::chrono::steady_clock::now();
   summary = ImportSummary{};
   summary.DryRun = o.DryRun;
   // Nothing to write into: the run time's words for an object not set.
   if (!cx.DataConnection)
-    return Fail(cx, error, message, rt::ObjectNotSet, std::string(RuntimeErrorText(rt::ObjectNotSet)));
+    return Fail(cx, r, message, rt::ObjectNotSet, std::string(RuntimeErrorText(rt::ObjectNotSet)));
   store::Connection& c = *cx.DataConnection;
   const std::string where = store::MaskedLocation(c.location());
 
   store::WriteUnit unit(c);
   try {
     if (!unit.Begin(LockOptions(o, cx, where))) {
-      if (cx.StopRequested()) return FailOurs(cx, error, message, Ours::ImportInterrupted, "");
-      return FailOurs(cx, error, message, Ours::StoreLocked,
+      if (cx.StopRequested()) return FailOurs(cx, r, message, Ours::ImportInterrupted, "");
+      return FailOurs(cx, r, message, Ours::StoreLocked,
                       fmt::format("{} (waited {} s)", where, o.LockWaitSeconds));
     }
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);
-    return Fail(cx, error, message, e.number(), e.description());
+    return Fail(cx, r, message, e.number(), e.description());
   }
 
   bool ok = false;
@@ -84,17 +86,17 @@ bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& e
       ok = body(cx);
     } catch (const std::exception& ex) {
       const ComError e = AsComError(ex);
-      ok = Fail(cx, error, message, e.number(), e.description());
+      ok = Fail(cx, r, message, e.number(), e.description());
     }
     // Whatever the import made of the stopped statement, it was stopped.
-    if (cx.StopRequested()) ok = FailOurs(cx, error, message, Ours::ImportInterrupted, "");
+    if (cx.StopRequested()) ok = FailOurs(cx, r, message, Ours::ImportInterrupted, "");
     if (ok && !o.DryRun) {
       try {
         unit.Commit();
         summary.Committed = true;
       } catch (const std::exception& ex) {
         const ComError e = AsComError(ex);
-        ok = Fail(cx, error, message, e.number(), e.description());
+        ok = Fail(cx, r, message, e.number(), e.description());
       }
     }
   }

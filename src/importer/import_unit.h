@@ -15,17 +15,18 @@
 
 namespace kestrel::importer {
 
-// Runs `body` with the store's write lock held; `summary` starts empty and
+// Runs `body` with the store's write lock held; r.Summary starts empty and
 // receives the rows changed, the time taken and the outcome (what was
 // replaced the body adds itself). Commits when it returns true (unless o.DryRun),
 // else rolls back, and then logs RolledBack (DryRunRolledBack after a dry
 // run that succeeded). When the lock is not had within o.LockWaitSeconds it
 // fails with Ours::StoreLocked, when the context's Stop was set with
 // Ours::ImportInterrupted (whatever `body` said), and when the store refuses
-// the commit with its error: each time `error` and `message` (the message
-// the component words for its caller) say so. Without
-// a connection `body` runs as it is, for its own trap to report.
-bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ErrorState& error, ImportSummary& summary,
-                  Error& message, const std::function<bool(const ImportContext&)>& body);
+// the commit with its error: each time r.Error and `message` (the message
+// the component words for its caller) say so; a failure `body` raises fails
+// it with that failure's number and text. Without a connection it fails
+// with 91, the run time's words for an object not set.
+bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ImportResults& r, Error& message,
+                  const std::function<bool(const ImportContext&)>& body);
 
 }  // namespace kestrel::importer

@@ -13,18 +13,17 @@
 
 namespace kestrel::importer {
 
-// The two rule loaders: true when every file was loaded; false with the
-// failure trapped under 899 by the loader's own name. Rows saved before a
-// failure stay in the store.
-bool LoadToMAP120_130_140_160(const PlannedPack& planned, const std::vector<std::string>& header_map,
-                              const ImportContext& cx, ErrorState& error);
-bool LoadToMAP110_125_135_145_165(const PlannedPack& planned, const std::vector<std::string>& header_map,
-                                  const ImportContext& cx, ErrorState& error);
+// The two rule loaders: every file loaded, or a Failure trapped under 899 by
+// the loader's own name. Rows saved before a failure stay in the store.
+void LoadToMAP120_130_140_160(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                              const ImportContext& cx);
+void LoadToMAP110_125_135_145_165(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                                  const ImportContext& cx);
 
 // Loads Qzlib100.dat, and Qzlib105.dat when the manifest announces revision
 // information, updating a function stored under the same key and adding the
 // others. Not trapped: a failure raises to the caller, rows saved before it stay.
-bool LoadLibraryFiles(const PlannedPack& planned, const std::vector<std::string>& header_map,
+void LoadLibraryFiles(const PlannedPack& planned, const std::vector<std::string>& header_map,
                       const ImportContext& cx);
 
 }  // namespace kestrel::importer

@@ -3,6 +3,7 @@
 
 #include "base/error.h"
 #include "store/connection.h"
+#include "store/open.h"
 #include "store/statements_import_selection.h"
 #include "store/statements_profiles.h"
 
@@ -10,37 +11,38 @@ namespace kestrel::importer {
 
 namespace {
 
-// Runs `body` under the look-ups' trap: a failure is remembered in the error
-// state and the caller gets `nothing`.
-template <typename T, typename Body>
-T Trapped(ErrorState& error, T nothing, Body body) {
+// Runs `body`; its failure is raised with the store's number and text, as
+// the look-up's own, about the store (its location masked).
+template <typename Body>
+auto Asking(const ImportContext& cx, Body body) {
   try {
     return body();
   } catch (const std::exception& e) {
-    ComError c = AsComError(e);
-    error.Set(c.number(), c.description());
-    return nothing;
+    const ComError c = AsComError(e);
+    Place place;
+    if (cx.DataConnection) place.path = store::MaskedLocation(cx.DataConnection->location());
+    throw Failure(Error(c.number(), c.description(), std::move(place)));
   }
 }
 
 }  // namespace
 
-bool ProfileExists(const ImportContext& cx, ErrorState& error, int64_t mprf) {
-  return Trapped(error, false, [&] {
+bool ProfileExists(const ImportContext& cx, int64_t mprf) {
+  return Asking(cx, [&] {
     auto& c = ConnectionOf(cx);
     return !c.OpenRecordset(store::SelectProfile(c.dialect(), mprf))->IsEOF();
   });
 }
 
-bool ApplicationExists(const ImportContext& cx, ErrorState& error, const std::string& appl) {
-  return Trapped(error, false, [&] {
+bool ApplicationExists(const ImportContext& cx, const std::string& appl) {
+  return Asking(cx, [&] {
     auto& c = ConnectionOf(cx);
     return !c.OpenRecordset(store::SelectApplicationCode(c.dialect(), appl))->IsEOF();
   });
 }
 
-ProfileApplications GetProfileApplications(const ImportContext& cx, ErrorState& error, int64_t mprf) {
-  return Trapped(error, ProfileApplications{}, [&] {
+ProfileApplications GetProfileApplications(const ImportContext& cx, int64_t mprf) {
+  return Asking(cx, [&] {
     auto& c = ConnectionOf(cx);
     auto rs = c.OpenRecordset(store::SelectProfile(c.dialect(), mprf));
     if (rs->IsEOF()) return ProfileApplications{};
@@ -48,8 +50,8 @@ ProfileApplications GetProfileApplications(const ImportContext& cx, ErrorState& 
   });
 }
 
-int32_t GetApplicationExtn(const ImportContext& cx, ErrorState& error, const std::string& appl) {
-  return Trapped(error, int32_t{-1}, [&] {
+int32_t GetApplicationExtn(const ImportContext& cx, const std::string& appl) {
+  return Asking(cx, [&] {
     auto& c = ConnectionOf(cx);
     auto rs = c.OpenRecordset(store::SelectApplicationRows(c.dialect(), "qzddi100", appl));
     if (rs->IsEOF()) return int32_t{-1};
@@ -59,9 +61,9 @@ int32_t GetApplicationExtn(const ImportContext& cx, ErrorState& error, const std
   });
 }
 
-std::string ProfilesWithApplications(const ImportContext& cx, ErrorState& error, const std::string& sapp,
+std::string ProfilesWithApplications(const ImportContext& cx, const std::string& sapp,
                                      const std::string& tapp) {
-  return Trapped(error, std::string(), [&] {
+  return Asking(cx, [&] {
     auto& c = ConnectionOf(cx);
     std::string list;
     for (auto rs = c.OpenRecordset(store::SelectProfilesWithApplications(c.dialect(), sapp, tapp)); !rs->IsEOF();

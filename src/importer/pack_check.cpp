@@ -45,7 +45,7 @@ namespace {
 
 // The application codes chosen for the import fit the store's columns that
 // hold them: "appl" of the application tables, the header's "sapp" or "tapp".
-bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, ErrorState& error, std::string& place) {
+std::optional<PackRefusal> CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables) {
   const ImportPlan& plan = planned.plan;
   for (const PlanEntry& entry : plan.Entries)
     for (size_t j = 0; j < 2; ++j) {
@@ -55,16 +55,16 @@ bool CheckApplicationWidths(const PlannedPack& planned, StoreTables& tables, Err
       for (const auto& [table, column] : columns) {
         const std::optional<size_t> width = tables.Width(table, column);
         if (!width || code.size() <= *width) continue;
-        error.Set(Number(Ours::ApplicationCodeTooLong),
+        return PackRefusal{
+            Error(Number(Ours::ApplicationCodeTooLong),
                   TextWithDetail(Ours::ApplicationCodeTooLong,
                                  fmt::format("{} has {} bytes, the store's {}.{} holds {}", QuoteForMessage(code),
-                                             code.size(), table, column, *width)));
-        place = fmt::format("the target entry of pack profile {} ({} to {})", entry.source.profile,
-                            entry.target.source_application, entry.target.target_application);
-        return false;
+                                             code.size(), table, column, *width))),
+            fmt::format("the target entry of pack profile {} ({} to {})", entry.source.profile,
+                        entry.target.source_application, entry.target.target_application)};
       }
     }
-  return true;
+  return std::nullopt;
 }
 
 // The files the load did not read through, read on two worker threads
@@ -140,18 +140,17 @@ std::vector<int64_t> HeaderProfiles(Env& env, const ImportOptions& o) {
   return numbers;
 }
 
-// Runs `check`; a failure it raises goes into the error state as it stands
-// and names its own place, or `where` when it names none. False when the
-// check failed either way.
+// Runs `check`; a failure it raises is the refusal, with its number and
+// text, at its own place, or `where` when it names none.
 template <class Check>
-bool CheckNamingPlace(ErrorState& error, std::string& place, std::string_view where, Check&& check) {
+std::optional<PackRefusal> CheckNamingPlace(std::string_view where, Check&& check) {
   try {
-    return check();
+    check();
+    return std::nullopt;
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);
-    error.Set(e.number(), e.description());
-    place = e.place().Empty() ? std::string(where) : PlaceText(e.place());
-    return false;
+    return PackRefusal{Error(e.number(), e.description()),
+                       e.place().Empty() ? std::string(where) : PlaceText(e.place())};
   }
 }
 
@@ -176,8 +175,7 @@ void RuleFileCheck::Inspect(const LoadedRow& row, size_t line) {
     }
   } catch (const ComError& e) {
     verdict_ = Verdict::Refused;
-    error_.Set(e.number(), e.description());
-    place_ = Place(path_, line);
+    refusal_ = PackRefusal{Error(e.number(), e.description()), Place(path_, line)};
     throw;
   }
 }
@@ -185,8 +183,9 @@ void RuleFileCheck::Inspect(const LoadedRow& row, size_t line) {
 void RuleFileCheck::Failed(const std::exception& ex, size_t line) {
   if (verdict_ == Verdict::Refused) return;
   verdict_ = Verdict::Refused;
-  error_.Trap(kLoaderUnexpected, TrapHead::Import, std::string(TrapProcedureOf(loader_)), AsComError(ex));
-  place_ = Place(path_, line);
+  refusal_ = PackRefusal{Trapping(kLoaderUnexpected, TrapHead::Import, std::string(TrapProcedureOf(loader_)),
+                                  AsComError(ex)),
+                         Place(path_, line)};
 }
 
 void RuleFileCheck::Passed() {
@@ -228,9 +227,7 @@ struct PackCheck::Reading {
   std::vector<ApplicationFile> application_files;
   KeyCollisions collisions;
   std::atomic<bool> application_stop{false};
-  bool application_passed = true;
-  ErrorState application_error;
-  std::string application_place;
+  std::optional<PackRefusal> application_refusal;
   RuleFileReadings readings;
   std::unique_ptr<BackgroundQueue> application_reading;
 };
@@ -246,59 +243,55 @@ std::vector<std::string> ReplacedApplications(const ImportPlan& plan) {
   return replaced;
 }
 
-bool PackCheck::ApplicationDataPassed(ErrorState& error, std::string& place) {
+std::optional<PackRefusal> PackCheck::ApplicationDataRefusal() {
   Reading& r = *reading_;
   if (r.application_reading) {
     r.application_reading->Drain();
     r.application_reading.reset();
   }
-  if (r.application_passed) return true;
-  error = r.application_error;
-  place = r.application_place;
-  return false;
+  return r.application_refusal;
 }
 
 PackCheck::PackCheck(const PlannedPack& planned, const ImportContext& cx) : planned_(planned), cx_(cx) {}
 PackCheck::~PackCheck() = default;
 
-bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
+std::optional<PackRefusal> PackCheck::Start(bool read_ahead) {
   const PlannedPack& planned = planned_;
   const ImportContext& cx = cx_;
   Log(cx, LogKind::PackCheckStarted);
-  place.clear();
   cx.StepTotals->clear();
-  if (!CheckHeaderFile(cx.env(), planned.options, error, place)) return false;
+  if (const std::optional<Error> refused = CheckHeaderFile(cx.env(), planned.options))
+    return PackRefusal{Error(refused->number(), refused->description()), PlaceText(refused->place())};
 
   // The values the batch path writes into its lines.
-  if (!CheckNamingPlace(error, place, "the bulk-load lines of the application data", [&] {
+  if (auto refused = CheckNamingPlace("the bulk-load lines of the application data", [&] {
         if (UsesBatchPath(cx)) CheckBatchLineValues(planned.options, cx, planned.plan);
-        return true;
       }))
-    return false;
+    return refused;
   reading_ = std::make_unique<Reading>(ConnectionOf(cx), ReplacedApplications(planned.plan));
   Reading& r = *reading_;
   StoreTables& tables = r.tables;
-  if (!CheckApplicationWidths(planned, tables, error, place)) return false;
+  if (auto refused = CheckApplicationWidths(planned, tables)) return refused;
 
   // The header file, walked as the import walks it, gives the map the
   // loaders convert with. It is walked first, so that the rule files can be
   // read while the application data is checked; a refusal of it still
   // comes after theirs.
   const std::string header_path = files::PathInFolder(cx.env(), planned.options.Path, "Qzmap100.dat");
-  ErrorState walk_error;
-  std::string walk_place;
+  std::optional<PackRefusal> walk_refusal;
   std::vector<std::string> adjust;
-  bool walked = false;
   size_t line = 0;
   try {
     ImportSummary nothing_replaced;
-    walked = WalkHeaderFile(planned, cx, walk_error, HeaderWalk::Check, r.map, adjust, line, nothing_replaced);
-    if (!walked) walk_place = Place(header_path, line);
+    WalkHeaderFile(planned, cx, HeaderWalk::Check, r.map, adjust, line, nothing_replaced);
+  } catch (const Failure& e) {
+    walk_refusal = PackRefusal{e, Place(header_path, line)};
   } catch (const std::exception& ex) {
-    walk_place = Place(header_path, line);
-    walk_error.Trap(kTransactionUnexpected, TrapHead::ImportTransaction, std::string(kValidateAndImport),
-                    AsComError(ex));
+    walk_refusal = PackRefusal{
+        Trapping(kTransactionUnexpected, TrapHead::ImportTransaction, std::string(kValidateAndImport), AsComError(ex)),
+        Place(header_path, line)};
   }
+  const bool walked = !walk_refusal;
   std::reverse(r.map.begin(), r.map.end());
   if (walked) r.profiles = HeaderProfiles(cx.env(), planned.options);
 
@@ -339,54 +332,41 @@ bool PackCheck::Start(ErrorState& error, std::string& place, bool read_ahead) {
   // unless their keys must be looked up in the store, which the load is
   // changing: the verdict then comes before anything is loaded.
   bool asks_store = true;
-  if (!CheckNamingPlace(error, place, "the application data files", [&] {
+  if (auto refused = CheckNamingPlace("the application data files", [&] {
         r.application_files = ApplicationFiles(planned, cx, tables);
         asks_store = CheckAsksStore(r.application_files, r.collisions);
-        return true;
       }))
-    return false;
+    return refused;
   if (read_ahead || asks_store) {
-    if (!CheckNamingPlace(error, place, "the application data files", [&] {
+    if (auto refused = CheckNamingPlace("the application data files", [&] {
           CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop);
-          return true;
         }))
-      return false;
+      return refused;
   } else {
     r.collisions.CloseStore();
     r.application_reading = std::make_unique<BackgroundQueue>(1);
     r.application_reading->Submit([&r, &cx] {
-      r.application_passed =
-          CheckNamingPlace(r.application_error, r.application_place, "the application data files", [&] {
-            CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop);
-            return true;
-          });
+      r.application_refusal = CheckNamingPlace("the application data files", [&] {
+        CheckApplicationData(cx.env(), r.application_files, r.collisions, r.application_stop);
+      });
     });
   }
 
   // The tables the header import writes with statements of their own.
   for (std::string_view table : {"qzmap100", "qzmap101"}) {
     const store::TableDef* def = store::FindTable(table);
-    ErrorState refusal;
-    std::string refused_at;
-    if (!CheckNamingPlace(refusal, refused_at, "the header file Qzmap100.dat", [&] {
+    if (auto refused = CheckNamingPlace("the header file Qzmap100.dat", [&] {
           for (std::string_view column : def->ColumnNames()) tables.RequireColumn(table, column);
-          return true;
         })) {
-      if (ApplicationDataPassed(error, place)) {
-        error = refusal;
-        place = refused_at;
-      }
-      return false;
+      if (auto first = ApplicationDataRefusal()) return first;
+      return refused;
     }
   }
   if (!walked) {
-    if (ApplicationDataPassed(error, place)) {
-      error = walk_error;
-      place = walk_place;
-    }
-    return false;
+    if (auto first = ApplicationDataRefusal()) return first;
+    return walk_refusal;
   }
-  return true;
+  return std::nullopt;
 }
 
 RuleFileCheck* PackCheck::ForFile(const pack::TaggedLayout& layout) {
@@ -396,13 +376,13 @@ RuleFileCheck* PackCheck::ForFile(const pack::TaggedLayout& layout) {
   return nullptr;
 }
 
-bool PackCheck::Finish(ErrorState& error, std::string& place) {
+std::optional<PackRefusal> PackCheck::Finish() {
   if (!reading_) Raise(Ours::Internal, "The pack check finished before it started");
   Reading& r = *reading_;
   // The application data comes before the rule files, as the import loads.
-  if (!ApplicationDataPassed(error, place)) {
+  if (auto refused = ApplicationDataRefusal()) {
     r.readings.Stop();
-    return false;
+    return refused;
   }
   // Files read ahead are read through. Of those the load read, the ones it
   // did not read to their end are read again, up to the first refused.
@@ -414,22 +394,17 @@ bool PackCheck::Finish(ErrorState& error, std::string& place) {
   }
   for (const RuleFileCheck& check : r.checks) {
     if (check.verdict_ == RuleFileCheck::Verdict::Passed) continue;
-    if (check.verdict_ == RuleFileCheck::Verdict::Refused) {
-      error = check.error_;
-      place = check.place_;
-    } else {
-      error.Set(Number(Ours::Internal), "The check of " + check.path_ + " did not finish");
-      place = check.path_;
-    }
-    return false;
+    if (check.verdict_ == RuleFileCheck::Verdict::Refused) return check.refusal_;
+    return PackRefusal{Error(Number(Ours::Internal), "The check of " + check.path_ + " did not finish"), check.path_};
   }
   Log(cx_, LogKind::PackCheckDone);
-  return true;
+  return std::nullopt;
 }
 
-bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place) {
+std::optional<PackRefusal> CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx) {
   PackCheck check(planned, cx);
-  return check.Start(error, place, true) && check.Finish(error, place);
+  if (auto refused = check.Start(true)) return refused;
+  return check.Finish();
 }
 
 }  // namespace kestrel::importer

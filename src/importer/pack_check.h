@@ -19,6 +19,7 @@
 #include "importer/import_context.h"
 #include "importer/import_options.h"
 #include "importer/loaded_records.h"
+#include "importer/pack_file_refusals.h"
 #include "importer/planned_pack.h"
 #include "pack/layout.h"
 
@@ -65,8 +66,7 @@ class RuleFileCheck {
   // The verdict.
   Verdict verdict_ = Verdict::Unread;
   int64_t rows_ = 0;
-  ErrorState error_;
-  std::string place_;
+  PackRefusal refusal_{Error(0, ""), ""};
 };
 
 // Reads and converts every file the import will load, exactly as the loaders
@@ -83,9 +83,9 @@ class RuleFileCheck {
 // thread of their own, read beside the load, unless a unique key makes their
 // rows be looked up in the store, and their verdict comes first in Finish.
 // `planned` and the context must outlive the object; dropping it stops the
-// reading. Each part gives false on a refusal, with the error state set as
-// the import would have set it and the file and line in `place`; the first
-// refusal in the order the import loads comes first.
+// reading. Each part gives its refusal, the error as the import would have
+// raised it and the file and line, or nothing when the pack passed; the
+// first refusal in the order the import loads comes first.
 class PackCheck {
  public:
   PackCheck(const PlannedPack& planned, const ImportContext& cx);
@@ -93,19 +93,19 @@ class PackCheck {
   PackCheck(const PackCheck&) = delete;
   PackCheck& operator=(const PackCheck&) = delete;
 
-  bool Start(ErrorState& error, std::string& place, bool read_ahead);
+  std::optional<PackRefusal> Start(bool read_ahead);
   // The check of a file the loaders read (by its layout), or nullptr when the
-  // check has none; only after a Start that gave true.
+  // check has none; only after a Start that refused nothing.
   RuleFileCheck* ForFile(const pack::TaggedLayout& layout);
-  // Only after a Start that gave true, and once no loader reads a file any
+  // Only after a Start that refused nothing, and once no loader reads a file any
   // more; logs the end of the check.
-  bool Finish(ErrorState& error, std::string& place);
+  std::optional<PackRefusal> Finish();
 
  private:
   struct Reading;
   // Waits for the check of the application data when it runs beside the
-  // load; false, with its refusal, when it refused the pack.
-  bool ApplicationDataPassed(ErrorState& error, std::string& place);
+  // load; its refusal, when it refused the pack.
+  std::optional<PackRefusal> ApplicationDataRefusal();
 
   const PlannedPack& planned_;
   const ImportContext& cx_;

@@ -17,6 +17,7 @@
 #include "importer/header_check.h"
 #include "importer/pack_sums_check.h"
 #include "importer/pack_details.h"
+#include "importer/pack_file_refusals.h"
 #include "importer/plan_lookups.h"
 #include "importer/run_log.h"
 #include "importer/selection.h"
@@ -36,8 +37,7 @@ constexpr std::string_view kApplicationFileCorrupt =
 
 }  // namespace
 
-int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& cx, ErrorState& error,
-                          const std::string& mprf) {
+int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& cx, const std::string& mprf) {
   const int64_t number = NumericValue(mprf);
   int64_t parent = 0;
   try {
@@ -54,7 +54,7 @@ int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& c
   }
   // A profile the pack brings without its parent keeps the parent it has in
   // the store.
-  if (parent == 0 && ProfileExists(cx, error, number))
+  if (parent == 0 && ProfileExists(cx, number))
     parent = NumericValue(text::TrimBlanks(GetParentProfile(cx, number)));
   return parent;
 }
@@ -72,48 +72,33 @@ int32_t PackApplicationExtn(Env& env, const std::string& pack_folder, const std:
   }
 }
 
-bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
-                          ErrorState& error, std::string& strLPDetails) {
-  SelectionLists proposal;
-  if (!ShowLogicPackDetails(o, cx, manifest, error, proposal)) return false;
-  strLPDetails = DetailsText(proposal);
-  return true;
-}
-
-bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack::ManifestOptions& manifest,
-                          ErrorState& error, SelectionLists& proposal, std::string* refused_at) {
+SelectionLists ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx,
+                                    pack::ManifestOptions& manifest) {
   try {
-    if (!files::FolderExists(cx.env(), o.Path)) {
-      error.Set(1, "ShowLogicPackDetails - Path Not Found " + o.Path);
-      return false;
-    }
-    if (!files::FileExistsInFolder(cx.env(), o.Path, "ExportMR.log")) {
-      error.Set(2, "ShowLogicPackDetails - Log File Missing ExportMR.log");
-      return false;
-    }
+    if (!files::FolderExists(cx.env(), o.Path)) throw Failure(1, "ShowLogicPackDetails - Path Not Found " + o.Path);
+    if (!files::FileExistsInFolder(cx.env(), o.Path, "ExportMR.log"))
+      throw Failure(2, "ShowLogicPackDetails - Log File Missing ExportMR.log");
     CheckPackSums(o, cx);  // its failure is this trap's
     pack::DetailsManifest checked = pack::CheckManifestForDetails(cx.env(), o.Path);
     switch (checked.fault) {
       case pack::ManifestFault::None: break;
       case pack::ManifestFault::ExportFailed:
-        error.Set(3, "ShowLogicPackDetails - Exported Objects are incorrect");
-        return false;
+        throw Failure(3, "ShowLogicPackDetails - Exported Objects are incorrect");
       case pack::ManifestFault::Corrupt:
-        error.Set(4, "ShowLogicPackDetails - Incorrect log file or log file corrupted");
-        return false;
+        throw Failure(4, "ShowLogicPackDetails - Incorrect log file or log file corrupted");
       case pack::ManifestFault::MissingFile:
-        error.Set(5, "ShowLogicPackDetails - At least one or more data files are missing." + checked.missing_file);
-        return false;
+        throw Failure(5, "ShowLogicPackDetails - At least one or more data files are missing." +
+                             checked.missing_file);
     }
     manifest.new_profile_number = checked.new_profile_number;
 
     // A header line the import would refuse cannot be proposed either: its
     // codes and numbers would not survive the details string.
-    if (std::string place; !CheckHeaderFile(cx.env(), o, error, place)) {
-      if (error.text().find(place) == std::string::npos)
-        error.Set(error.value().WithText(error.text() + " (" + place + ")"));
-      if (refused_at) *refused_at = place;
-      return false;
+    if (const std::optional<Error> refused = CheckHeaderFile(cx.env(), o)) {
+      const std::string place = PlaceText(refused->place());
+      std::string text = refused->description();
+      if (text.find(place) == std::string::npos) text += " (" + place + ")";
+      throw Failure(Error(refused->number(), std::move(text), RefusalPlace(place)));
     }
 
     // Only the first profile takes the announced number: a pack that
@@ -124,13 +109,13 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
     while (headers->Next()) {
       if (headers->fields().size() != kHeaderFieldCount) RaiseCorrupt(kHeaderLineCorrupt);
       const std::string mprf(headers->fields()[0]), sapp(headers->fields()[1]), tapp(headers->fields()[2]);
-      const auto parent = PackParentProfile(o.Path, cx, error, mprf);
+      const auto parent = PackParentProfile(o.Path, cx, mprf);
       const auto source_extn = PackApplicationExtn(cx.env(), o.Path, sapp);
       const auto target_extn = PackApplicationExtn(cx.env(), o.Path, tapp);
       SelectionEntry entry = SelectionEntry::Of(0, sapp, tapp, parent, std::to_string(source_extn),
                                                 std::to_string(target_extn));
       entry.number = mprf;  // as the header line has it
-      lists.targets.push_back(MarkSelectionEntry(cx, error, entry, announced));
+      lists.targets.push_back(MarkSelectionEntry(cx, entry, announced));
       lists.sources.push_back(std::move(entry));
     }
     headers->Close();
@@ -139,12 +124,12 @@ bool ShowLogicPackDetails(const ImportOptions& o, const ImportContext& cx, pack:
     // base comes before the profiles derived from it.
     for (auto* list : {&lists.sources, &lists.targets})
       ReverseStringArray(cx, *list, [](const SelectionEntry& e) { return e.Text(); });
-    proposal = std::move(lists);
-    return true;
+    return lists;
+  } catch (const Failure&) {
+    throw;
   } catch (const std::exception& e) {
-    ComError c = AsComError(e);
-    error.Set(c.number(), c.description());
-    return false;
+    const ComError c = AsComError(e);
+    throw Failure(c.number(), c.description());
   }
 }
 

@@ -14,8 +14,7 @@ namespace kestrel::importer {
 // of its level-2 record in "Qzmap101.dat", else (when that gives 0) its
 // parent in the store, else 0.
 // An unreadable "Qzmap101.dat" raises 100 with the file's text.
-int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& cx, ErrorState& error,
-                          const std::string& mprf);
+int64_t PackParentProfile(const std::string& pack_folder, const ImportContext& cx, const std::string& mprf);
 
 // extn of an application as its "qzddi100" data file in the pack carries it: the last
 // field of the first line, -1 for an empty file. An unreadable file raises

@@ -17,6 +17,13 @@
 
 namespace kestrel::importer {
 
+// Why the check refused a pack: the error as the import would have raised
+// it, and the file and line (or what else) it is about.
+struct PackRefusal {
+  Error error;
+  std::string place;
+};
+
 // "PATH, line N", or the path alone for line 0 (the file as a whole).
 inline std::string Place(const std::string& path, size_t line) {
   return line ? fmt::format("{}, line {}", path, line) : path;

@@ -29,13 +29,10 @@ int32_t MapTargetProfile(const ImportPlan& p, int32_t mprf) {
   return 0;
 }
 
-bool ApplySelectionToHeader(const ImportPlan& p, std::string_view separator, ErrorState& error,
-                            const std::string& line, int32_t& index, std::vector<std::string>& fields) {
+void ApplySelectionToHeader(const ImportPlan& p, std::string_view separator, const std::string& line,
+                            int32_t& index, std::vector<std::string>& fields) {
   fields = text::Split(line, separator);
-  if (fields.size() != kHeaderFieldCount) {
-    error.Set(kHeaderLineError, std::string(kHeaderLineCorrupt));
-    return false;
-  }
+  if (fields.size() != kHeaderFieldCount) throw Failure(kHeaderLineError, std::string(kHeaderLineCorrupt));
   const int64_t number = NumberOfText(fields[0]);
   for (size_t k = 0; k < p.size(); ++k) {
     const PlanEntry& e = p.Entries[k];
@@ -44,7 +41,7 @@ bool ApplySelectionToHeader(const ImportPlan& p, std::string_view separator, Err
     fields[1] = e.target.source_application;
     fields[2] = e.target.target_application;
     index = static_cast<int32_t>(k);
-    return true;
+    return;
   }
   throw ComError(kHeaderLineError, std::string(kProfileNotSelected));
 }

@@ -41,12 +41,12 @@ inline constexpr size_t kChainFieldCount = 6;
 // Splits a line of "Qzmap100.dat" at `separator` into `fields` and gives the
 // pack profile the number and applications of the plan's target entry at the
 // position of the first source entry with its number; `index` receives that
-// position. A line without exactly 18 fields sets 100 (kHeaderLineCorrupt)
-// and gives false. A number no source entry carries raises ComError 100
-// (kProfileNotSelected) for the caller's trap; a field 1 that is not a number
-// raises 13.
-bool ApplySelectionToHeader(const ImportPlan& plan, std::string_view separator, ErrorState& error,
-                            const std::string& line, int32_t& index, std::vector<std::string>& fields);
+// position. A line without exactly 18 fields raises a Failure 100
+// (kHeaderLineCorrupt), which the traps above pass on. A number no source
+// entry carries raises ComError 100 (kProfileNotSelected) for the caller's
+// trap; a field 1 that is not a number raises 13.
+void ApplySelectionToHeader(const ImportPlan& plan, std::string_view separator, const std::string& line,
+                            int32_t& index, std::vector<std::string>& fields);
 
 // One element of the header map: the profile's number in the store and the
 // VRC it is stored under, joined by "_".

@@ -39,28 +39,23 @@ void LoadRuleFile(const PlannedPack& planned, const std::vector<std::string>& he
 }
 
 template <size_t N>
-bool LoadRuleFiles(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
-                   ErrorState& error, Loader loader,
-                   const std::array<const pack::TaggedLayout*, N>& files) {
-  try {
+void LoadRuleFiles(const PlannedPack& planned, const std::vector<std::string>& header_map, const ImportContext& cx,
+                   Loader loader, const std::array<const pack::TaggedLayout*, N>& files) {
+  UnderTrap(kLoaderUnexpected, TrapHead::Import, TrapProcedureOf(loader), [&] {
     for (const auto* layout : files) LoadRuleFile(planned, header_map, cx, loader, *layout);
-    return true;
-  } catch (const std::exception& ex) {
-    error.Trap(kLoaderUnexpected, TrapHead::Import, std::string(TrapProcedureOf(loader)), AsComError(ex));
-    return false;
-  }
+  });
 }
 
 }  // namespace
 
-bool LoadToMAP120_130_140_160(const PlannedPack& planned, const std::vector<std::string>& header_map,
-                              const ImportContext& cx, ErrorState& error) {
-  return LoadRuleFiles(planned, header_map, cx, error, Loader::CurrentRules, kCurrentRuleFiles);
+void LoadToMAP120_130_140_160(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                              const ImportContext& cx) {
+  LoadRuleFiles(planned, header_map, cx, Loader::CurrentRules, kCurrentRuleFiles);
 }
 
-bool LoadToMAP110_125_135_145_165(const PlannedPack& planned, const std::vector<std::string>& header_map,
-                                  const ImportContext& cx, ErrorState& error) {
-  return LoadRuleFiles(planned, header_map, cx, error, Loader::RevisionRules, kRevisionRuleFiles);
+void LoadToMAP110_125_135_145_165(const PlannedPack& planned, const std::vector<std::string>& header_map,
+                                  const ImportContext& cx) {
+  LoadRuleFiles(planned, header_map, cx, Loader::RevisionRules, kRevisionRuleFiles);
 }
 
 }  // namespace kestrel::importer

@@ -205,15 +205,19 @@ void CheckSelectionEntry(const SelectionEntry& entry, std::string_view what) {
   CheckImportedApplicationCode(entry.target_application, where);
 }
 
-bool CheckSelectionValues(ErrorState& error, const SelectionLists& lists, std::string& message,
-                          SelectionFindings findings) {
-  bool passed = true;
-  auto refuse = [&](int32_t number, const std::string& text, int64_t entry) {
-    message += text;
+std::string MessageOf(const std::vector<Error>& findings) {
+  std::string message;
+  for (const Error& e : findings) {
+    message += e.text();
     message += kMessageEnd;
-    error.Set(number, text);
-    if (findings) findings->emplace_back(number, text, EntryPlace(entry));
-    passed = false;
+  }
+  return message;
+}
+
+std::vector<Error> CheckSelectionValues(const SelectionLists& lists) {
+  std::vector<Error> findings;
+  auto refuse = [&](int32_t number, const std::string& text, int64_t entry) {
+    findings.emplace_back(number, text, EntryPlace(entry));
   };
   if (lists.sources.empty() && lists.targets.empty())
     refuse(Number(Ours::NothingToImport),
@@ -226,35 +230,34 @@ bool CheckSelectionValues(ErrorState& error, const SelectionLists& lists, std::s
         refuse(e.number(), e.description(), static_cast<int64_t>(i));
       }
     }
-  return passed;
+  return findings;
 }
 
-SelectionEntry MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const SelectionEntry& entry,
-                                  int32_t& number) {
+SelectionEntry MarkSelectionEntry(const ImportContext& cx, const SelectionEntry& entry, int32_t& number) {
   entry.Field(3);  // an entry without a parent field cannot be marked
   SelectionEntry marked = entry;
 
   if (number > 0) {
     marked.number = std::to_string(number);
-    if (ProfileExists(cx, error, number)) marked.number += kMarker;
-  } else if (ProfileExists(cx, error, NumericValue(marked.number))) {
+    if (ProfileExists(cx, number)) marked.number += kMarker;
+  } else if (ProfileExists(cx, NumericValue(marked.number))) {
     marked.number += kMarker;
   }
   for (std::string* application : {&marked.source_application, &marked.target_application})
-    if (ApplicationExists(cx, error, *application)) *application += kMarker;
+    if (ApplicationExists(cx, *application)) *application += kMarker;
 
   if (number > 0) {
     // The announced number takes the place the store gives it: its stored
     // parent, or none.
     std::string parent = "0";
-    if (ProfileExists(cx, error, number)) {
+    if (ProfileExists(cx, number)) {
       std::string stored(text::TrimBlanks(GetParentProfile(cx, number)));
       if (NumericValue(stored) >= 1) parent = stored;
     }
     marked.parent = parent;
     number = 0;
   }
-  if (!ProfileExists(cx, error, NumericValue(marked.parent))) marked.parent += kMarker;
+  if (!ProfileExists(cx, NumericValue(marked.parent))) marked.parent += kMarker;
   return marked;
 }
 

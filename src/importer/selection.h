@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,10 +106,9 @@ void CheckImportedApplicationCode(std::string_view code, std::string_view where)
 // Entries of fewer than four fields are left to the checks of the fields.
 void CheckSelectionEntry(const SelectionEntry& entry, std::string_view what);
 
-// What a check of a selection found, one Error per finding with the entry's
-// index in its list as its place; nullptr where a caller wants only the
-// messages.
-using SelectionFindings = std::vector<Error>*;
+// The findings as the component's message shows them: each text followed by
+// "<BR>".
+std::string MessageOf(const std::vector<Error>& findings);
 // The place of entry `entry` of a list (-1: the selection as a whole).
 inline kestrel::Place EntryPlace(int64_t entry) {
   kestrel::Place place;
@@ -117,28 +117,25 @@ inline kestrel::Place EntryPlace(int64_t entry) {
 }
 
 // Checks every source and target entry with CheckSelectionEntry, and refuses
-// a selection without any entry (9043: the pack names no profile). Every
-// refusal's text is appended to `message`, each ending with "<BR>", and the
-// error state holds the last. True when none fired.
-bool CheckSelectionValues(ErrorState& error, const SelectionLists& lists, std::string& message,
-                          SelectionFindings findings = nullptr);
+// a selection without any entry (9043: the pack names no profile). Gives
+// every refusal in the order found (sources first), none when the values
+// pass.
+std::vector<Error> CheckSelectionValues(const SelectionLists& lists);
 
-// True when field 1 repeats (compared as text) anywhere in the target list:
-// `message` names it, the error state is 501.
-bool CheckTargetRepeats(ErrorState& error, const std::vector<SelectionEntry>& targets, std::string& message,
-                        SelectionFindings findings = nullptr);
+// The first field 1 that repeats (compared as text) in the target list: 501
+// naming it, at its second entry; nothing when none repeats.
+std::optional<Error> CheckTargetRepeats(const std::vector<SelectionEntry>& targets);
 
 // Checks 502 (parent not lower), 503 (heterogeneous derivation) and 504 (an
-// unrelated profile for a served application pair) on every target entry;
-// every message found is appended, each ending with "<BR>". True when none
-// fired. The source list is not consulted.
-bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vector<SelectionEntry>& targets,
-                     std::string& message, SelectionFindings findings = nullptr);
+// unrelated profile for a served application pair) on every target entry,
+// logs the message of what it found and gives the findings, none when every
+// entry passed. The source list is not consulted. A store look-up that fails
+// raises its Failure.
+std::vector<Error> VerifySelection(const ImportContext& cx, const std::vector<SelectionEntry>& targets);
 
 // Marks an entry: "*" after a number or application the store holds, after a
 // parent it does not hold ("0*" for a root). A `number` above 0 replaces the
 // entry's number and parent (its stored parent, else 0) and is reset to 0.
-SelectionEntry MarkSelectionEntry(const ImportContext& cx, ErrorState& error, const SelectionEntry& entry,
-                                  int32_t& number);
+SelectionEntry MarkSelectionEntry(const ImportContext& cx, const SelectionEntry& entry, int32_t& number);
 
 }  // namespace kestrel::importer

@@ -7,6 +7,7 @@
 #include "importer/transaction.h"
 
 #include <memory>
+#include <type_traits>
 
 #include "base/error.h"
 #include "base/files.h"
@@ -37,33 +38,39 @@ std::string JoinFields(const std::vector<std::string>& fields, const std::string
 }
 
 // Deletes the application when the store holds it, between its two log lines.
-void ReplaceApplication(const ImportContext& cx, ErrorState& error, const std::string& appl, ImportSummary& replaced) {
-  if (!ApplicationExists(cx, error, appl)) return;
+void ReplaceApplication(const ImportContext& cx, const std::string& appl, ImportSummary& replaced) {
+  if (!ApplicationExists(cx, appl)) return;
   Log(cx, RunLogEvent{.kind = LogKind::ApplicationDeleting, .application = appl});
   DeleteApplication(cx, appl);
   replaced.ApplicationsReplaced.push_back(appl);
   Log(cx, RunLogEvent{.kind = LogKind::ApplicationDeleted, .application = appl});
 }
 
-// Logs how a step of ImportProfileEx ended: done, or, after a failure, the
-// error when that step logs it and then that it failed.
-bool Step(const ImportContext& cx, const ErrorState& error, bool ok, ImportStep step, bool log_error) {
-  if (ok) {
-    Log(cx, RunLogEvent{.kind = LogKind::StepDone, .step = step});
-    return true;
-  }
-  if (log_error) LogFailure(cx, error.value());
-  Log(cx, RunLogEvent{.kind = LogKind::StepFailed, .step = step});
-  return false;
-}
-
-void Started(const ImportContext& cx, ImportStep step) {
+// Runs a step of ImportProfileEx between its log lines: started, then done,
+// or, after a Failure, the error when that step logs it and that it failed.
+// Anything else goes on up to the procedure's trap unlogged.
+template <class Body>
+decltype(auto) Step(const ImportContext& cx, ImportStep step, bool log_error, Body&& body) {
   Log(cx, RunLogEvent{.kind = LogKind::StepStarted, .step = step});
+  try {
+    if constexpr (std::is_void_v<decltype(body())>) {
+      body();
+      Log(cx, RunLogEvent{.kind = LogKind::StepDone, .step = step});
+    } else {
+      auto result = body();
+      Log(cx, RunLogEvent{.kind = LogKind::StepDone, .step = step});
+      return result;
+    }
+  } catch (const Failure& e) {
+    if (log_error) LogFailure(cx, e);
+    Log(cx, RunLogEvent{.kind = LogKind::StepFailed, .step = step});
+    throw;
+  }
 }
 
 }  // namespace
 
-bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, HeaderWalk mode,
+void WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, HeaderWalk mode,
                     std::vector<std::string>& map, std::vector<std::string>& adjust, size_t& line_number,
                     ImportSummary& replaced) {
   const bool importing = mode == HeaderWalk::Import;
@@ -81,7 +88,7 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
     if (importing) Log(cx, RunLogEvent{.kind = LogKind::HeaderLineRead, .text = line});
     int32_t position = 0;
     std::vector<std::string> fields;
-    if (!ApplySelectionToHeader(plan, separator, error, line, position, fields)) return false;
+    ApplySelectionToHeader(plan, separator, line, position, fields);
     if (importing) Log(cx, RunLogEvent{.kind = LogKind::HeaderLineSelected, .text = JoinFields(fields, separator)});
 
     // The map and the adjust list have one element per plan entry.
@@ -92,8 +99,8 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
     if (!importing) continue;
 
     const int64_t mprf = Value(number).Integer();
-    if (ProfileExists(cx, error, mprf)) {
-      const std::string derived = GetDerivedProfiles(cx, error, number);
+    if (ProfileExists(cx, mprf)) {
+      const std::string derived = GetDerivedProfiles(cx, number);
       adjust[i] = number + "_" + derived;
       Log(cx, RunLogEvent{.kind = LogKind::ProfilesToAdjust, .profile = number, .text = derived});
       Log(cx, RunLogEvent{.kind = LogKind::ProfileDeleting, .profile = number});
@@ -101,52 +108,54 @@ bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorSt
       replaced.ProfilesReplaced.push_back(mprf);
       Log(cx, RunLogEvent{.kind = LogKind::ProfileDeleted, .profile = number});
     }
-    ReplaceApplication(cx, error, fields[1], replaced);
-    ReplaceApplication(cx, error, fields[2], replaced);
+    ReplaceApplication(cx, fields[1], replaced);
+    ReplaceApplication(cx, fields[2], replaced);
     cx.Report("profiles", static_cast<int64_t>(i) + 1, static_cast<int64_t>(entries));
   }
   in->Close();
-  return true;
 }
 
 namespace {
 
 // Records the check's refusal: where it found the fault, and the error and
 // where in the run log.
-void RecordRefusal(const ImportContext& cx, const ErrorState& error, const std::string& place,
-                   std::string& refused_at) {
-  refused_at = place;
-  LogFailure(cx, error.value());
-  Log(cx, RunLogEvent{.kind = LogKind::PackRefused, .text = place});
+void RecordRefusal(const ImportContext& cx, const PackRefusal& refusal, ImportResults& r) {
+  r.Error.Set(refusal.error);
+  r.RefusedAt = refusal.place;
+  LogFailure(cx, refusal.error);
+  Log(cx, RunLogEvent{.kind = LogKind::PackRefused, .text = refusal.place});
 }
 
 // The import proper, once the check has passed what it reads before
-// anything is deleted.
-bool WalkAndLoad(const PlannedPack& planned, const ImportContext& cx, ImportResults& r) {
+// anything is deleted. A failure the loaders went on after is left in r.
+void WalkAndLoad(const PlannedPack& planned, const ImportContext& cx, ImportResults& r) {
   std::vector<std::string> adjust;
   std::vector<std::string> map;
   size_t line_number = 0;
-  if (!WalkHeaderFile(planned, cx, r.Error, HeaderWalk::Import, map, adjust, line_number, r.Summary)) return false;
+  WalkHeaderFile(planned, cx, HeaderWalk::Import, map, adjust, line_number, r.Summary);
   ReverseStringArray(cx, map);
   r.HeaderMap = std::move(map);
 
-  if (!ImportProfileEx(planned, cx, r.HeaderMap, r.Error)) {
-    LogFailure(cx, r.Error.value());
+  std::optional<Error> went_on_after;
+  try {
+    went_on_after = ImportProfileEx(planned, cx, r.HeaderMap);
+  } catch (const Failure& e) {
+    LogFailure(cx, e);
     Log(cx, RunLogEvent{.kind = LogKind::ProcedureFailed, .procedure = "ImportProfileEx"});
-    return false;
+    throw;
   }
+  if (went_on_after) r.Error.Set(*went_on_after);
   // A chain left half repaired must not be committed: its failure fails
-  // the import, with the error it set.
-  return AdjustDerivedChains(cx, r.Error, adjust);
+  // the import.
+  AdjustDerivedChains(cx, adjust);
 }
 
 }  // namespace
 
-bool CheckRefusesPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
-                      std::string& refused_at) {
-  std::string place;
-  if (CheckLogicPackFiles(planned, cx, error, place)) return false;
-  RecordRefusal(cx, error, place, refused_at);
+bool CheckRefusesPack(const PlannedPack& planned, const ImportContext& cx, ImportResults& r) {
+  const std::optional<PackRefusal> refused = CheckLogicPackFiles(planned, cx);
+  if (!refused) return false;
+  RecordRefusal(cx, *refused, r);
   return true;
 }
 
@@ -159,16 +168,18 @@ bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, Import
   PackCheck check(planned, cx);
   ImportContext loading = cx;
   loading.Check = &check;
-  std::string place;
   bool started = false, imported = false;
   try {
-    if (!check.Start(r.Error, place, false)) {
-      RecordRefusal(cx, r.Error, place, r.RefusedAt);
+    if (const std::optional<PackRefusal> refused = check.Start(false)) {
+      RecordRefusal(cx, *refused, r);
       return false;
     }
     started = true;
     if (cx.BeforeChange) cx.BeforeChange();
-    imported = WalkAndLoad(planned, loading, r);
+    WalkAndLoad(planned, loading, r);
+    imported = true;
+  } catch (const Failure& e) {
+    r.Error.Set(e);
   } catch (const std::exception& ex) {
     r.Error.Trap(kTransactionUnexpected, TrapHead::ImportTransaction, std::string(kValidateAndImport),
                  AsComError(ex));
@@ -178,10 +189,8 @@ bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, Import
   if (!started || cx.StopRequested()) return false;
   // A fault of the pack is named as the check finds it, whatever the load
   // made of it before: the check reads what the load did not read through.
-  ErrorState refusal;
-  if (!check.Finish(refusal, place)) {
-    r.Error = refusal;
-    RecordRefusal(cx, r.Error, place, r.RefusedAt);
+  if (const std::optional<PackRefusal> refused = check.Finish()) {
+    RecordRefusal(cx, *refused, r);
     return false;
   }
   return imported;
@@ -213,42 +222,25 @@ void DeleteApplication(const ImportContext& cx, const std::string& appl) {
     DeleteRows(c, store::DeleteApplicationRows(c.dialect(), table, appl));
 }
 
-bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
-                     ErrorState& error) {
-  try {
-    Started(cx, ImportStep::Applications);
-    if (!Step(cx, error, ImportApplicationsFromLogicPack(planned, cx, error), ImportStep::Applications, false))
-      return false;
+std::optional<Error> ImportProfileEx(const PlannedPack& planned, const ImportContext& cx,
+                                     std::vector<std::string>& header_map) {
+  return UnderTrap(kProfileImportUnexpected, TrapHead::Import, "ImportProfileEx", [&] {
+    Step(cx, ImportStep::Applications, false, [&] { ImportApplicationsFromLogicPack(planned, cx); });
 
-    Started(cx, ImportStep::Headers);
     std::string imported;
-    if (!Step(cx, error, ImportProfileHeaders(planned, cx, header_map, error, imported), ImportStep::Headers, true))
-      return false;
+    const std::optional<Error> went_on_after =
+        Step(cx, ImportStep::Headers, true, [&] { return ImportProfileHeaders(planned, cx, header_map, imported); });
 
     // The library loader has no trap of its own: its failure ends here, in
     // this procedure's trap.
-    Started(cx, ImportStep::Library);
-    if (!Step(cx, error, LoadLibraryFiles(planned, header_map, cx), ImportStep::Library, false)) return false;
-
-    Started(cx, ImportStep::Rules);
-    if (!Step(cx, error, LoadToMAP120_130_140_160(planned, header_map, cx, error), ImportStep::Rules, true))
-      return false;
-
+    Step(cx, ImportStep::Library, false, [&] { LoadLibraryFiles(planned, header_map, cx); });
+    Step(cx, ImportStep::Rules, true, [&] { LoadToMAP120_130_140_160(planned, header_map, cx); });
     // A failure of the shared functions is logged with the rules' text.
-    Started(cx, ImportStep::Functions);
-    if (!Step(cx, error, LoadToMAP150(planned, header_map, cx, error), ImportStep::Functions, false)) return false;
-
-    if (planned.manifest.revisions) {
-      Started(cx, ImportStep::Revisions);
-      if (!Step(cx, error, LoadToMAP110_125_135_145_165(planned, header_map, cx, error), ImportStep::Revisions,
-                false))
-        return false;
-    }
-    return true;
-  } catch (const std::exception& ex) {
-    error.Trap(kProfileImportUnexpected, TrapHead::Import, "ImportProfileEx", AsComError(ex));
-    return false;
-  }
+    Step(cx, ImportStep::Functions, false, [&] { LoadToMAP150(planned, header_map, cx); });
+    if (planned.manifest.revisions)
+      Step(cx, ImportStep::Revisions, false, [&] { LoadToMAP110_125_135_145_165(planned, header_map, cx); });
+    return went_on_after;
+  });
 }
 
 }  // namespace kestrel::importer

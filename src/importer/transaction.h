@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "importer/import_context.h"
 #include "importer/import_options.h"
 #include "importer/import_results.h"
+#include "importer/pack_file_refusals.h"
 #include "importer/planned_pack.h"
 
 namespace kestrel::importer {
@@ -41,10 +43,10 @@ inline constexpr std::string_view kCheckRefused = "Logic pack refused, the store
 // refuses the pack, where it did in r.RefusedAt.
 bool ValidateAndImportEx(const ImportOptions& o, const ImportContext& cx, ImportResults& r);
 
-// Runs the whole pack check (CheckLogicPackFiles). When it refuses the pack, puts
-// the file and line into `refused_at`, logs the error and where, and gives true.
-bool CheckRefusesPack(const PlannedPack& planned, const ImportContext& cx, ErrorState& error,
-                      std::string& refused_at);
+// Runs the whole pack check (CheckLogicPackFiles). When it refuses the pack,
+// puts the error into r.Error and the file and line into r.RefusedAt, logs
+// both, and gives true.
+bool CheckRefusesPack(const PlannedPack& planned, const ImportContext& cx, ImportResults& r);
 
 // How the header file is walked: the import logs every line and deletes what
 // it replaces; the check only applies the selection and builds the map.
@@ -53,10 +55,11 @@ enum class HeaderWalk { Check, Import };
 // Walks "Qzmap100.dat" line by line: applies the selection, fills `map` with
 // "number_vers_rele_cust" and `adjust` with "_" or "number_derived profiles"
 // (file order), and (importing) `replaced` with the profiles and applications
-// it deletes. `line_number` receives the line being walked. False with 100
-// for a line without 18 fields; a line not in the plan, a field 1 that is no
-// number or more lines than the plan has entries raise to the caller's trap.
-bool WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, HeaderWalk mode,
+// it deletes. `line_number` receives the line being walked. Raises a Failure
+// 100 for a line without 18 fields (or a store look-up's, failing); a line
+// not in the plan, a field 1 that is no number or more lines than the plan
+// has entries raise to the caller's trap.
+void WalkHeaderFile(const PlannedPack& planned, const ImportContext& cx, HeaderWalk mode,
                     std::vector<std::string>& map, std::vector<std::string>& adjust, size_t& line_number,
                     ImportSummary& replaced);
 
@@ -69,10 +72,11 @@ void DeleteApplication(const ImportContext& cx, const std::string& appl);
 
 // Runs the loaders in order: application data, profile headers, function
 // library, current rules, shared functions, and the revision history when
-// the pack carries it. Each step is logged; false after the first failure
-// (899, trapped by ImportProfileEx, when it was unexpected).
-bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::vector<std::string>& header_map,
-                     ErrorState& error);
+// the pack carries it. Each step is logged; the first failure is raised
+// (899, trapped by ImportProfileEx, when it was unexpected). Gives the
+// failure the header import went on after, if any.
+std::optional<Error> ImportProfileEx(const PlannedPack& planned, const ImportContext& cx,
+                                     std::vector<std::string>& header_map);
 
 // Runs both parts of PackCheck one after the other, writing nothing: the
 // header file's own values (CheckHeaderFile), the chosen application codes
@@ -81,9 +85,9 @@ bool ImportProfileEx(const PlannedPack& planned, const ImportContext& cx, std::v
 // NUL byte, no collision on the store's unique keys), the header lines (18
 // fields, each in the plan), and the library, rule and shared function files
 // (no NUL byte, every column they set in the store). The header map it builds
-// stays its own. On a failure it sets the error state as the import would
-// have (100, 999, 899 with the loader's text, the batch check's number), puts
-// the file and line into `place` and gives false.
-bool CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx, ErrorState& error, std::string& place);
+// stays its own. Gives the refusal, with the error as the import would have
+// raised it (100, 999, 899 with the loader's text, the batch check's number)
+// and the file and line; nothing when the pack passed.
+std::optional<PackRefusal> CheckLogicPackFiles(const PlannedPack& planned, const ImportContext& cx);
 
 }  // namespace kestrel::importer

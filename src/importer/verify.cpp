@@ -4,6 +4,8 @@
 // store already serves. Every check adds
 // its message and goes on, so one call reports all problems found.
 #include <optional>
+#include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -24,19 +26,9 @@ constexpr int32_t kHeterogeneous = 503;
 constexpr int32_t kUnrelatedProfile = 504;
 constexpr int32_t kIncomplete = 505;
 
-void Fire(ErrorState& error, int32_t number, std::string& message, const std::string& text,
-          SelectionFindings findings, size_t entry) {
-  message += text;
-  message += kMessageEnd;
-  error.Set(number, message);
-  if (findings) findings->emplace_back(number, text, EntryPlace(static_cast<int64_t>(entry)));
-}
-
 // The checks of VerifyUserSelections on lists read already; the store is asked.
-bool VerifyLists(const ImportContext& cx, ErrorState& error, const SelectionLists& lists, SelectionLists& marked,
-                 std::string& strErrorMessage, SelectionFindings findings) {
-  bool passed = true;
-  std::string buffer;
+void VerifyLists(const ImportContext& cx, const SelectionLists& lists, Verification& v, std::string& strErrorMessage) {
+  v.passed = true;
   const auto& sources = lists.sources;
   const auto& targets = lists.targets;
   if (sources.size() != targets.size()) {
@@ -44,97 +36,97 @@ bool VerifyLists(const ImportContext& cx, ErrorState& error, const SelectionList
         "The user selection is not complete.{} profiles are present in source, and {} profiles are present in "
         "target.{}",
         sources.size(), targets.size(), kMessageEnd);
-    if (findings)
-      findings->emplace_back(kIncomplete, strErrorMessage.substr(0, strErrorMessage.size() - kMessageEnd.size()),
-                             EntryPlace(-1));
-    passed = false;
+    v.findings.emplace_back(kIncomplete, strErrorMessage.substr(0, strErrorMessage.size() - kMessageEnd.size()),
+                            EntryPlace(-1));
+    v.passed = false;
   }
-  // A value the import cannot write is the failure the error state reports,
-  // whatever the checks against the store find after it.
-  std::optional<ErrorState> refused_value;
-  if (!CheckSelectionValues(error, lists, buffer, findings)) {
-    strErrorMessage += buffer;
-    refused_value = error;
-    passed = false;
+  // A value the import cannot write is the failure reported, whatever the
+  // checks against the store find after it.
+  const std::vector<Error> values = CheckSelectionValues(lists);
+  if (!values.empty()) {
+    strErrorMessage += MessageOf(values);
+    v.findings.insert(v.findings.end(), values.begin(), values.end());
+    v.passed = false;
   }
-  if (CheckTargetRepeats(error, targets, buffer, findings)) {
-    strErrorMessage += buffer;
+  if (const std::optional<Error> repeat = CheckTargetRepeats(targets)) {
+    strErrorMessage += repeat->text();
     strErrorMessage += kMessageEnd;
-    passed = false;
+    v.reported = Error(repeat->number(), repeat->text());
+    v.findings.push_back(*repeat);
+    v.passed = false;
   }
-  if (!VerifySelection(cx, error, targets, buffer, findings)) {
-    strErrorMessage += buffer;
+  if (const std::vector<Error> found = VerifySelection(cx, targets); !found.empty()) {
+    const std::string message = MessageOf(found);
+    strErrorMessage += message;
     strErrorMessage += kMessageEnd;
-    passed = false;
+    v.reported = Error(found.back().number(), message);
+    v.findings.insert(v.findings.end(), found.begin(), found.end());
+    v.passed = false;
   }
 
-  marked.sources = sources;
-  marked.targets.clear();
+  v.marked.sources = sources;
+  v.marked.targets.clear();
   for (const SelectionEntry& entry : targets) {
     int32_t keep_own_number = 0;
-    marked.targets.push_back(MarkSelectionEntry(cx, error, entry, keep_own_number));
+    v.marked.targets.push_back(MarkSelectionEntry(cx, entry, keep_own_number));
   }
-  if (refused_value) error = *refused_value;
-  return passed;
+  if (!values.empty()) v.reported = Error(values.back().number(), values.back().text());
 }
 
 // Runs a verification after its banner, `verify` adding to the message's
-// text; an unexpected failure becomes the message and the error state, and
+// text; an unexpected failure becomes the message and what is reported, and
 // is logged.
 template <class Verify>
-bool RunVerification(const ImportContext& cx, ErrorState& error, Error& message, Verify&& verify) {
+Verification RunVerification(const ImportContext& cx, Verify&& verify) {
+  Verification v;
   std::string text;
   try {
-    // The checks ask the store, and each look-up traps its failure: without
-    // a store they would pass a selection nothing was checked against.
+    // Without a store the checks would pass a selection nothing was checked
+    // against.
     ConnectionOf(cx);
     Log(cx, LogKind::VerifyStarted);
-    const bool passed = verify(text);
-    message = Error(0, text);
-    return passed;
+    verify(v, text);
+    v.message = Error(0, text);
   } catch (const std::exception& e) {
     const ComError c = AsComError(e);
-    error.Set(Error(c.number(), TrapHead::Unexpected, "VerifyUserSelections", c));
-    message = error.value();
+    v.passed = false;
+    v.reported = Error(c.number(), TrapHead::Unexpected, "VerifyUserSelections", c);
+    v.message = *v.reported;
     Log(cx, RunLogEvent{.kind = LogKind::Unexpected, .error = c});
-    return false;
   }
+  return v;
 }
 
 }  // namespace
 
-bool CheckTargetRepeats(ErrorState& error, const std::vector<SelectionEntry>& targets, std::string& message,
-                        SelectionFindings findings) {
+std::optional<Error> CheckTargetRepeats(const std::vector<SelectionEntry>& targets) {
   std::vector<std::string> numbers;
   numbers.reserve(targets.size());
   for (const auto& entry : targets) numbers.push_back(entry.Field(0));
   for (size_t i = 0; i < numbers.size(); ++i)
     for (size_t j = 0; j < numbers.size(); ++j) {
       if (i == j || numbers[i] != numbers[j]) continue;
-      message = fmt::format("Profile Number {} repeats in the target selection.", numbers[i]);
-      error.Set(kRepeatedNumber, message);
-      if (findings) findings->emplace_back(kRepeatedNumber, message, EntryPlace(static_cast<int64_t>(j)));
-      return true;
+      return Error(kRepeatedNumber, fmt::format("Profile Number {} repeats in the target selection.", numbers[i]),
+                   EntryPlace(static_cast<int64_t>(j)));
     }
-  return false;
+  return std::nullopt;
 }
 
-bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vector<SelectionEntry>& table,
-                     std::string& message, SelectionFindings findings) {
-  message.clear();
-  bool passed = true;
+std::vector<Error> VerifySelection(const ImportContext& cx, const std::vector<SelectionEntry>& table) {
+  std::vector<Error> found;
+  const auto fire = [&found](int32_t number, std::string text, size_t entry) {
+    found.emplace_back(number, std::move(text), EntryPlace(static_cast<int64_t>(entry)));
+  };
   // Every entry needs its six fields before any is checked.
   for (const auto& t : table) t.Field(5);
 
   for (size_t i = 0; i < table.size(); ++i) {
     const auto& t = table[i];
-    if (NumericValue(t.parent) >= NumericValue(t.number)) {
-      Fire(error, kParentNotLower, message,
+    if (NumericValue(t.parent) >= NumericValue(t.number))
+      fire(kParentNotLower,
            fmt::format("Profile Number ({}) should be greater than the derived from profile ({}) .", t.number,
                        t.parent),
-           findings, i);
-      passed = false;
-    }
+           i);
   }
 
   for (size_t i = 0; i < table.size(); ++i) {
@@ -151,7 +143,7 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
           parent_in_list = true;
           break;
         }
-      if (!parent_in_list) parent_apps = GetProfileApplications(cx, error, parent);
+      if (!parent_in_list) parent_apps = GetProfileApplications(cx, parent);
     }
 
     if (!parent_apps.Source.empty() && !parent_apps.Target.empty()) {
@@ -159,53 +151,43 @@ bool VerifySelection(const ImportContext& cx, ErrorState& error, const std::vect
           fmt::format("Profile Number {} can not be parent profile for {} as it will create a hetrogenous derivation "
                       "structure.",
                       t.parent, t.number);
-      int32_t e = GetApplicationExtn(cx, error, parent_apps.Source);
+      int32_t e = GetApplicationExtn(cx, parent_apps.Source);
       if (e >= 0 && e != NumericValue(t.source_extn)) {
-        Fire(error, kHeterogeneous, message, heterogeneous, findings, i);
-        passed = false;
+        fire(kHeterogeneous, heterogeneous, i);
       } else {
-        e = GetApplicationExtn(cx, error, parent_apps.Target);
-        if (e >= 0 && e != NumericValue(t.target_extn)) {
-          Fire(error, kHeterogeneous, message, heterogeneous, findings, i);
-          passed = false;
-        }
+        e = GetApplicationExtn(cx, parent_apps.Target);
+        if (e >= 0 && e != NumericValue(t.target_extn)) fire(kHeterogeneous, heterogeneous, i);
       }
     }
 
-    std::string served = ProfilesWithApplications(cx, error, t.source_application, t.target_application);
+    std::string served = ProfilesWithApplications(cx, t.source_application, t.target_application);
     if (parent_in_list) served += ", " + t.parent;
     // Containment is a text test, as it always was: parent 1 counts as
     // contained in "12, 15".
     const bool parent_served = parent != 0 && served.find(t.parent) != std::string::npos;
     const bool self_served = served.find(t.number) != std::string::npos;
-    if (!text::TrimBlanks(served).empty() && !parent_served && !self_served) {
-      Fire(error, kUnrelatedProfile, message,
+    if (!text::TrimBlanks(served).empty() && !parent_served && !self_served)
+      fire(kUnrelatedProfile,
            fmt::format("Profiles {} already exists with the application combination {}, {}. You have to derive an "
                        "update profile for {} from existing profiles.",
                        served, t.source_application, t.target_application, t.number),
-           findings, i);
-      passed = false;
-    }
+           i);
   }
 
-  Log(cx, RunLogEvent{.kind = LogKind::SelectionVerified, .text = message});
-  return passed;
+  Log(cx, RunLogEvent{.kind = LogKind::SelectionVerified, .text = MessageOf(found)});
+  return found;
 }
 
-bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const SelectionLists& lists,
-                          SelectionLists& marked, Error& message, SelectionFindings findings) {
-  return RunVerification(cx, error, message,
-                         [&](std::string& text) { return VerifyLists(cx, error, lists, marked, text, findings); });
+Verification VerifyUserSelections(const ImportContext& cx, const SelectionLists& lists) {
+  return RunVerification(cx, [&](Verification& v, std::string& text) { VerifyLists(cx, lists, v, text); });
 }
 
-bool VerifyUserSelections(const ImportContext& cx, ErrorState& error, const std::string& strInLPDetails,
-                          std::string& strOutLPDetails, Error& message) {
+Verification VerifyUserSelections(const ImportContext& cx, const std::string& strInLPDetails,
+                                  std::string& strOutLPDetails) {
   strOutLPDetails = strInLPDetails;
-  return RunVerification(cx, error, message, [&](std::string& text) {
-    SelectionLists marked;
-    const bool passed = VerifyLists(cx, error, ParseSelection(strInLPDetails), marked, text, nullptr);
-    strOutLPDetails = DetailsText(marked);
-    return passed;
+  return RunVerification(cx, [&](Verification& v, std::string& text) {
+    VerifyLists(cx, ParseSelection(strInLPDetails), v, text);
+    strOutLPDetails = DetailsText(v.marked);
   });
 }
 

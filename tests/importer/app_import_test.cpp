@@ -44,7 +44,9 @@ class AppImportTest : public ImportFixture {
     s_->r.Plan = MakePlan({{10, 10}});
     s_->env.SetVariable("KESTREL_BCP", RecordingBcp());
   }
-  bool LoadBatch() { return LoadDDITablesEx(s_->o, s_->cx, s_->r.Plan, s_->r.Error, "LGA", work_); }
+  bool LoadBatch() {
+    return Recorded([&] { LoadDDITablesEx(s_->o, s_->cx, s_->r.Plan, "LGA", work_); });
+  }
 
   // A stand-in for `bcp` that keeps the batch file's bytes and notes each run's table.
   std::string RecordingBcp() const {
@@ -125,7 +127,7 @@ TEST_F(AppImportTest, AFullDiskInTheImportFolderNamesTheFolderAndItsFile) {
       std::filesystem::remove(config);
     s_->env.FillDiskAfter(row.room, tmp + "/ImportAt");
     s_->r.Manifest.files = {"qzddi100LGA.dat"};
-    EXPECT_FALSE(ImportApplicationsFromLogicPack(PlannedPackOf(s_->o, s_->r), s_->cx, s_->r.Error));
+    EXPECT_FALSE(Recorded([&] { ImportApplicationsFromLogicPack(PlannedPackOf(s_->o, s_->r), s_->cx); }));
     EXPECT_EQ(s_->r.Error.number(), Number(Ours::WorkFolderWriteFailed));
     const std::string& text = s_->r.Error.text();
     EXPECT_TRUE(text.starts_with("The import's working folder could not be written: " + tmp + "/ImportAt")) << text;

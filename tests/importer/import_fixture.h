@@ -58,6 +58,19 @@ inline std::string RowLines(const std::vector<std::vector<std::string>>& rows, c
 
 class ImportFixture : public ::testing::Test {
  protected:
+  // Runs one procedure of the import; the Failure it raises goes into the
+  // parts' error state as the driving calls record it. False when it raised.
+  template <class Step>
+  bool Recorded(Step&& step) {
+    try {
+      step();
+      return true;
+    } catch (const Failure& e) {
+      s_->r.Error.Set(e);
+      return false;
+    }
+  }
+
   void SetUp() override {
     install_ = t_ / "install";
     std::filesystem::create_directories(install_ + "/LumoStudio/tmp");

@@ -69,9 +69,13 @@ class LoaderTest : public ImportFixture {
   void WriteLines(const std::string& file, const std::vector<std::string>& lines) {
     WriteFile(s_->o.Path + "/" + file, RowLines({lines}, "\r\n"));
   }
-  bool LoadCurrent() { return LoadToMAP120_130_140_160(s_->Planned(), s_->r.HeaderMap, s_->cx, s_->r.Error); }
-  bool LoadRevisions() { return LoadToMAP110_125_135_145_165(s_->Planned(), s_->r.HeaderMap, s_->cx, s_->r.Error); }
-  bool LoadLibrary() { return LoadLibraryFiles(s_->Planned(), s_->r.HeaderMap, s_->cx); }
+  bool LoadCurrent() {
+    return Recorded([&] { LoadToMAP120_130_140_160(s_->Planned(), s_->r.HeaderMap, s_->cx); });
+  }
+  bool LoadRevisions() {
+    return Recorded([&] { LoadToMAP110_125_135_145_165(s_->Planned(), s_->r.HeaderMap, s_->cx); });
+  }
+  void LoadLibrary() { LoadLibraryFiles(s_->Planned(), s_->r.HeaderMap, s_->cx); }
   // The rows a second connection counts: what is committed.
   int64_t Committed(const std::string& table) const {
     return StoreBuilder(store::Open(store_->connection()->location())).Count("select count(*) from " + table);
@@ -226,7 +230,7 @@ TEST_F(LoaderTest, LibraryFunctionsAreUpdatedByKeyOrAddedAndRevisionsComeOnlyWit
   Write(pack::kQzlib100, {Record(pack::kQzlib100, {{"dsca", "loaded"}, {"ldat", "3/14/2024 1:05:09 PM"}, {"stat", " A "}}),
                           Record(pack::kQzlib100, {{"mprf", 31}, {"fnam", "fn'Round"}, {"fdef", "x = 1\r\ny = 2"}}),
                           Record(pack::kQzlib100, {{"mprf", 99}, {"fnam", "fnOther"}})});
-  ASSERT_TRUE(LoadLibrary());
+  LoadLibrary();
   EXPECT_EQ(store_->Rows("select mprf, vers, rele, cust, fnam, dsca, ldat, stat, fdef from qzlib100"),
             (Table{{"0", "X40", "c", "ab1", "fnOther", "dsca of qzlib100", "2024-03-14 13:05:09", "stat of qzlib100",
                     "fdef of qzlib100"},
@@ -236,31 +240,31 @@ TEST_F(LoaderTest, LibraryFunctionsAreUpdatedByKeyOrAddedAndRevisionsComeOnlyWit
                    {"7", "X31", "b", "zz1", "fn'Round", "dsca of qzlib100", "2024-03-14 13:05:09", "stat of qzlib100",
                     "x = 1\r\ny = 2"}}));
   Write(pack::kQzlib100, {Record(pack::kQzlib100, {{"mprf", 31}, {"fnam", "fn'Round"}, {"dsca", "isn't"}})});
-  ASSERT_TRUE(LoadLibrary());
+  LoadLibrary();
   EXPECT_EQ(store_->Rows("select dsca from qzlib100 where mprf = 7"), (Table{{"isn't"}}));
 
   EXPECT_EQ(store_->Count("select count(*) from qzlib105"), 0);  // without revision information Qzlib105.dat is not even looked for
   s_->r.Manifest.revisions = true;
-  EXPECT_EQ(ErrorOf([&] { (void)LoadLibrary(); }), rt::FileNotFound);
+  EXPECT_EQ(ErrorOf([&] { LoadLibrary(); }), rt::FileNotFound);
   store_->Exec("insert into qzlib105 (mprf, vers, rele, cust, fnam, revi, usrn) values (12, 'X50', 'd', 'cd2', 'fnCalcTax', 3, "
                "'old'), (12, 'X50', 'd', 'cd2', 'fnCalcTax', 5, 'old')");
   std::vector<std::string> lines = RevisionLines("fnCalcTax", "3.7", "0");  // found by its number rounded down
   for (const auto& more : {RevisionLines("fnCalcTax", "4", "1"), RevisionLines("fnRound", "-1.5", "True")})
     lines.insert(lines.end(), more.begin(), more.end());
   WriteLines("Qzlib105.dat", lines);
-  ASSERT_TRUE(LoadLibrary());
+  LoadLibrary();
   EXPECT_EQ(store_->Rows("select fnam, revi, pexp, cdat, rinf, isid, usrn, fdef, comt from qzlib105"),
             (Table{{"fnCalcTax", "3", "0", "2024-01-02 08:00:00", "reason", "I1", "asmith", "body", ""},
                    {"fnCalcTax", "4", "1", "2024-01-02 08:00:00", "reason", "I1", "asmith", "body", ""},
                    {"fnCalcTax", "5", "NULL", "NULL", "NULL", "NULL", "old", "NULL", "NULL"},
                    {"fnRound", "-2", "1", "2024-01-02 08:00:00", "reason", "I1", "asmith", "body", ""}}));
   WriteLines("Qzlib105.dat", RevisionLines("fnCalcTax", "1", "maybe"));
-  EXPECT_EQ(ErrorOf([&] { (void)LoadLibrary(); }), rt::TypeMismatch);
+  EXPECT_EQ(ErrorOf([&] { LoadLibrary(); }), rt::TypeMismatch);
   // A failure raises to the caller and keeps the rows before it.
   store_->Exec("delete from qzlib100");
   Write(pack::kQzlib100, {Record(pack::kQzlib100, {{"fnam", "fnA"}}), Record(pack::kQzlib100, {{"fnam", "fnB"}}),
                           Record(pack::kQzlib100, {{"mprf", 40000}}), Record(pack::kQzlib100)});
-  EXPECT_EQ(ErrorOf([&] { (void)LoadLibrary(); }), rt::Overflow);
+  EXPECT_EQ(ErrorOf([&] { LoadLibrary(); }), rt::Overflow);
   EXPECT_EQ(Committed("qzlib100"), 2);
   EXPECT_FALSE((*store_)->InTransaction());
 }

@@ -63,7 +63,10 @@ class ProfilesTest : public ImportFixture {
   }
   bool Run() {
     imported_.clear();
-    return ImportProfileHeaders(s_->Planned(), s_->cx, s_->r.HeaderMap, s_->r.Error, imported_);
+    return Recorded([&] {
+      if (auto went_on_after = ImportProfileHeaders(s_->Planned(), s_->cx, s_->r.HeaderMap, imported_))
+        s_->r.Error.Set(*went_on_after);
+    });
   }
 
   std::string imported_;
@@ -209,7 +212,8 @@ class ChainTest : public ProfilesTest {
   bool Import(int16_t mprf, const TestVrc& v, int16_t depth, const TestVrc& from = {}) {
     store_->Add("qzmap100", {{"mprf", mprf}, {"vers", v.vers}, {"rele", v.rele}, {"cust", v.cust}, {"verf", from.vers},
                              {"relf", from.rele}, {"cusf", from.cust}, {"sapp", "SAPB1"}, {"tapp", "LGX7"}, {"deph", depth}});
-    return InsertInMap101(s_->cx, s_->r.Error, mprf, v.vers, v.rele, v.cust, depth, from.vers, from.rele, from.cust);
+    return Recorded(
+        [&] { InsertInMap101(s_->cx, mprf, v.vers, v.rele, v.cust, depth, from.vers, from.rele, from.cust); });
   }
   Table Chain(int mprf) const {
     return store_->Rows("select levl, vers, pprf from qzmap101 where mprf = " + std::to_string(mprf));
@@ -223,7 +227,7 @@ class ChainTest : public ProfilesTest {
   }
   // The import's steps for 20: remember what hangs below it, write it anew.
   std::vector<std::string> Move20(int16_t depth, const TestVrc& from) {
-    std::vector<std::string> chains{"20_" + GetDerivedProfiles(s_->cx, s_->r.Error, "20")};
+    std::vector<std::string> chains{"20_" + GetDerivedProfiles(s_->cx, "20")};
     (*store_)->ExecuteScript("delete from qzmap100 where mprf = 20; delete from qzmap101 where mprf = 20");
     EXPECT_TRUE(Import(20, kChild, depth, from));
     return chains;
@@ -238,7 +242,7 @@ TEST_F(ChainTest, ChainFailuresHaveTheirNumbers) {
   EXPECT_EQ(s_->r.Error.number(), 802);
   EXPECT_EQ(s_->r.Error.text(), "Error : --InsertInMap101-- Parent Profile is missing");
   EXPECT_EQ(Chain(50), (Table{{"1", "X44U", "50"}}));  // the level-one row was written first
-  EXPECT_EQ(GetDerivedProfiles(s_->cx, s_->r.Error, "ten"), "");
+  EXPECT_FALSE(Recorded([&] { GetDerivedProfiles(s_->cx, "ten"); }));
   EXPECT_EQ(s_->r.Error.value().procedure() + ": " + s_->r.Error.text(), "GetDerivedProfiles: Type mismatch");
   // The depth and the parent look-up are not trapped.
   store_->Exec("drop table qzmap101");
@@ -251,7 +255,7 @@ TEST_F(ChainTest, ChainFailuresHaveTheirNumbers) {
 // rows and take its new upper chain and depth; a loop stops with our error.
 TEST_F(ChainTest, DescendantsOfAMovedProfileKeepTheirLowerRowsAndTakeTheNewUpperChain) {
   Levels();
-  EXPECT_TRUE(AdjustDerivedChains(s_->cx, s_->r.Error, Move20(3, kMiddle)));
+  EXPECT_TRUE(Recorded([&] { AdjustDerivedChains(s_->cx, Move20(3, kMiddle)); }));
   EXPECT_EQ(Chain(20), (Table{{"1", "X41U", "20"}, {"2", "X31U", "5"}, {"3", "X30", "1"}}));
   EXPECT_EQ(Chain(40), (Table{{"1", "X43U", "40"}, {"2", "X42U", "30"}, {"3", "X41U", "20"}, {"4", "X31U", "5"},
                               {"5", "X30", "1"}}));
@@ -261,16 +265,16 @@ TEST_F(ChainTest, DescendantsOfAMovedProfileKeepTheirLowerRowsAndTakeTheNewUpper
   EXPECT_EQ(depth, 6);
   // Elements without both parts do nothing; 1 does not stand in the chain of 30.
   const Table before = Chain(30);
-  EXPECT_TRUE(AdjustDerivedChains(s_->cx, s_->r.Error, {"_", "20_", "_20, 30", "1_30"}));
+  EXPECT_TRUE(Recorded([&] { AdjustDerivedChains(s_->cx, {"_", "20_", "_20, 30", "1_30"}); }));
   EXPECT_EQ(Chain(30), before);
 
-  EXPECT_TRUE(AdjustDerivedChains(s_->cx, s_->r.Error, Move20(1, {})));
+  EXPECT_TRUE(Recorded([&] { AdjustDerivedChains(s_->cx, Move20(1, {})); }));
   EXPECT_EQ(Chain(30), (Table{{"1", "X42U", "30"}, {"2", "X41U", "20"}}));
   EXPECT_EQ(Depths(), (Table{{"30", "2"}, {"40", "3"}}));
   // Corrupt the store: 5's parent becomes 20, whose parent is 5.
   auto chains = Move20(3, kMiddle);
   store_->Exec("update qzmap101 set pprf = 20 where mprf = 5 and levl = 2");
-  EXPECT_FALSE(AdjustDerivedChains(s_->cx, s_->r.Error, chains));
+  EXPECT_FALSE(Recorded([&] { AdjustDerivedChains(s_->cx, chains); }));
   EXPECT_EQ(s_->r.Error.number(), Number(Ours::ChainTooLong));
   EXPECT_NE(s_->r.Error.text().find("profile 20"), std::string::npos) << s_->r.Error.text();
   parent = 30;

@@ -117,6 +117,15 @@ TEST_F(SelectionTest, VerificationReportsEveryProblemWithItsNumberInOneCall) {
     EXPECT_EQ(message, row.message);
     EXPECT_EQ(object_->get_ErrorNumber(), row.number);
   }
+  // A store that cannot answer fails the verification at its first look-up,
+  // in the store's words: a selection is never passed unchecked.
+  store_->Exec("drop table qzmap100");
+  std::string out, message;
+  object_ = NewImport(*store_, Pack());
+  EXPECT_FALSE(object_->VerifyUserSelections("20|A|B|0|0|1\r20|A|B|0|0|1", out, message));
+  EXPECT_EQ(message.rfind("Unexpected Error.Error Number: ", 0), 0u) << message;
+  EXPECT_NE(message.find("qzmap100"), std::string::npos) << message;
+  EXPECT_NE(object_->get_ErrorNumber(), 0);
 }
 
 // The run log and the handed-back details show a selection as the host wrote
@@ -149,24 +158,21 @@ TEST(SelectionEntryTest, ADetailsStringComesBackAsItWentIn) {
   EXPECT_EQ(TargetsOf(details), targets);
 }
 
-// A profile the development VRC file does not list has none, whatever the
-// caller's array held; without the file or revision information it fails.
+// A profile the development VRC file does not list has none; without the
+// file or revision information it fails.
 TEST_F(SelectionTest, TheDevelopmentVrcIsEmptyForAProfileTheFileDoesNotList) {
   WriteFile(Pack() + "/Qzmap105.dat", RowLines({{"5", "X5", "c", "ab1", "d5", "c", "db1"}}));
   s_->r.Manifest.revisions = true;
-  std::vector<std::string> vrc = {"stale"};
-  for (const auto& [mprf, expected] : {std::pair{9, std::vector<std::string>{"", "", ""}}, {5, {"d5", "c", "db1"}}}) {
-    int32_t n = mprf;
-    ASSERT_TRUE(importer::GetDevelopmentVRC(s_->o, s_->cx, s_->r.Manifest, s_->r.Error, n, vrc));
-    EXPECT_EQ(vrc, expected);
-  }
+  for (const auto& [mprf, expected] : {std::pair{9, std::vector<std::string>{"", "", ""}}, {5, {"d5", "c", "db1"}}})
+    EXPECT_EQ(importer::GetDevelopmentVRC(s_->o, s_->cx, s_->r.Manifest, mprf), expected);
   std::filesystem::remove(Pack() + "/Qzmap105.dat");
-  int32_t mprf = 5;
-  EXPECT_FALSE(importer::GetDevelopmentVRC(s_->o, s_->cx, s_->r.Manifest, s_->r.Error, mprf, vrc));
-  EXPECT_EQ(std::to_string(s_->r.Error.NumberAsRead()) + s_->r.Error.text(), "299Could Not get Development VRC");
+  auto failure = [&] {
+    const Error e = CaughtFrom([&] { importer::GetDevelopmentVRC(s_->o, s_->cx, s_->r.Manifest, 5); });
+    return std::to_string(e.number()) + e.text();
+  };
+  EXPECT_EQ(failure(), "299Could Not get Development VRC");
   s_->r.Manifest.revisions = false;
-  EXPECT_FALSE(importer::GetDevelopmentVRC(s_->o, s_->cx, s_->r.Manifest, s_->r.Error, mprf, vrc));
-  EXPECT_EQ(s_->r.Error.text(), "The profile is not SCM Enabled.");
+  EXPECT_EQ(failure(), "250The profile is not SCM Enabled.");
 }
 
 }  // namespace
