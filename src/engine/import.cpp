@@ -246,8 +246,10 @@ ImportReport ImportPack(Store& store, const ImportRequest& request, const Contex
                         const std::shared_ptr<pack::VerifiedSums>& sums) {
   if (request.no_undo || request.dry_run) return ImportWith(store, request, context, nullptr, sums);
   // The run and its undo copy go into the store inside the import's own
-  // transaction, before its first delete: they see the store as it was and
-  // commit, or roll back, with the import.
+  // transaction and commit, or roll back, with the import. The copy reads the
+  // store as it was before the first delete, on a connection of its own,
+  // while the import loads.
+  std::unique_ptr<RunRecording> recording;
   return ImportWith(
       store, request, context,
       [&](ImportReport& report) {
@@ -262,14 +264,16 @@ ImportReport ImportPack(Store& store, const ImportRequest& request, const Contex
                                run.added_applications.end())
               run.added_applications.push_back(*code);
         }
-        report.run = RecordRun(store, run, context);
+        recording =
+            std::make_unique<RunRecording>(store, run, context, RunRecording::Copy::Beside, request.wait_seconds);
       },
-      sums);
+      sums, [&](ImportReport& report) { report.run = recording->Record(); });
 }
 
 ImportReport ImportWith(Store& store, const ImportRequest& request, const Context& context,
                         const std::function<void(ImportReport&)>& before_change,
-                        const std::shared_ptr<pack::VerifiedSums>& sums) {
+                        const std::shared_ptr<pack::VerifiedSums>& sums,
+                        const std::function<void(ImportReport&)>& before_commit) {
   const std::unique_ptr<Session> s = Prepare(store, request, context, sums);
   importer::SelectionLists marked;
   if (SelectionVerdict verdict = VerdictOf(*s, marked); verdict.refusal) throw std::move(*verdict.refusal);
@@ -283,18 +287,22 @@ ImportReport ImportWith(Store& store, const ImportRequest& request, const Contex
   // The import deletes what it replaces before it loads; that takes consent.
   engine::RefuseReplaceWithoutConsent(request, report.targets);
 
-  // The importer traps what the hook raises into its own numbers; the
-  // hook's failure is raised as it was, unless the check refused the pack.
+  // The importer traps what a hook raises into its own numbers; the hook's
+  // failure is raised as it was, unless the check refused the pack.
   std::exception_ptr hook_failed;
-  if (before_change)
-    s->cx.BeforeChange = [&] {
+  const auto hooked = [&](const std::function<void(ImportReport&)>& hook) -> std::function<void()> {
+    if (!hook) return nullptr;
+    return [&] {
       try {
-        before_change(report);
+        hook(report);
       } catch (...) {
         hook_failed = std::current_exception();
         throw;
       }
     };
+  };
+  s->cx.BeforeChange = hooked(before_change);
+  s->cx.BeforeCommit = hooked(before_commit);
   Error message(0, "");
   if (!importer::ImportLogicPack(s->o, s->cx, s->r, s->selection, message)) {
     // A pack the check refuses is named as such, whatever the hook made of

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <future>
 #include <map>
 #include <optional>
 #include <set>
@@ -118,17 +119,55 @@ void DeleteStoredRows(store::Connection& c, int64_t profile) {
 
 }  // namespace
 
-int64_t RecordRun(Store& store, const store::Run& run, const Context& context) {
+namespace engine {
+
+RunRecording::RunRecording(Store& store, const store::Run& run, const Context& context, Copy copy,
+                           int wait_seconds)
+    : store_(store), record_(run), context_(context) {
   Env& env = context.Environment();
-  store::Run record = run;
-  record.started = FormatDateTime(env.Now());
-  if (record.user.empty()) record.user = engine::LoginName(env);
-  std::sort(record.added.begin(), record.added.end());
-  std::sort(record.replaced.begin(), record.replaced.end());
-  if (record.replaced.empty() || record.renumbered) return store::RecordRun(*store.Connection(), record, env, "");
-  PrivateFolder folder(env, "kestrel-undo");
-  const std::optional<std::string> archive = UndoCopy(store, record.replaced, context, folder.path());
-  return store::RecordRun(*store.Connection(), record, env, archive.value_or(""));
+  record_.started = FormatDateTime(env.Now());
+  if (record_.user.empty()) record_.user = LoginName(env);
+  std::sort(record_.added.begin(), record_.added.end());
+  std::sort(record_.replaced.begin(), record_.replaced.end());
+  if (record_.replaced.empty() || record_.renumbered) return;
+  folder_.emplace(env, "kestrel-undo");
+  // A second connection whose snapshot is taken now reads the store as the
+  // change found it, whatever the change writes meanwhile on its own.
+  std::optional<Store> reader;
+  if (copy == Copy::Beside && !store.Location().empty()) {
+    try {
+      reader.emplace(Store::Open(store.Location(), std::max(wait_seconds, 0)));
+      reader->Connection()->BeginSnapshot();
+    } catch (const std::exception&) {
+      reader.reset();
+    }
+  }
+  if (!reader) {
+    archive_ = UndoCopy(store, record_.replaced, context, folder_->path());
+    return;
+  }
+  copying_ = std::async(std::launch::async, [second = std::move(*reader), replaced = record_.replaced, &context,
+                                             folder = folder_->path()]() mutable {
+    const std::optional<std::string> archive = UndoCopy(second, replaced, context, folder);
+    // The snapshot ends unchanged: a read commits nothing.
+    second.Connection()->RollbackBatch();
+    return archive;
+  });
+}
+
+RunRecording::~RunRecording() {
+  if (copying_.valid()) copying_.wait();
+}
+
+int64_t RunRecording::Record() {
+  if (copying_.valid()) archive_ = copying_.get();
+  return store::RecordRun(*store_.Connection(), record_, context_.Environment(), archive_.value_or(""));
+}
+
+}  // namespace engine
+
+int64_t RecordRun(Store& store, const store::Run& run, const Context& context) {
+  return engine::RunRecording(store, run, context, engine::RunRecording::Copy::Now).Record();
 }
 
 int64_t PruneRuns(Store& store, int days, const Context& context) {

@@ -74,6 +74,10 @@ struct ImportContext {
   // (a record that would undo the import) commits or rolls back with the
   // import. A failure it raises fails the import.
   std::function<void()> BeforeChange;
+  // Runs inside the import's write unit once the import has done its work,
+  // just before the commit (not on a dry run): the record of the run is
+  // finished there. A failure it raises fails the import, rolled back.
+  std::function<void()> BeforeCommit;
 
   Env& env() const { return *env_; }
   bool StopRequested() const { return Stop && Stop->load(std::memory_order_relaxed); }

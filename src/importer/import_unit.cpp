@@ -92,6 +92,7 @@ bool RunAsOneUnit(const ImportOptions& o, const ImportContext& cx, ImportResults
     if (cx.StopRequested()) ok = FailOurs(cx, r, message, Ours::ImportInterrupted, "");
     if (ok && !o.DryRun) {
       try {
+        if (cx.BeforeCommit) cx.BeforeCommit();
         unit.Commit();
         summary.Committed = true;
       } catch (const std::exception& ex) {

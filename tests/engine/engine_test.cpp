@@ -19,6 +19,7 @@
 #include "kestrel/run_log_text.h"
 #include "pack/sums.h"
 #include "support/error_of.h"
+#include "support/fault_env.h"
 #include "support/store_builder.h"
 #include "support/temp_folder.h"
 
@@ -302,6 +303,25 @@ TEST_F(EngineTest, AStopThroughTheContextRollsTheImportBack) {
   EXPECT_EQ(e.number(), Number(Ours::ImportInterrupted));
   EXPECT_TRUE(stop);
   EXPECT_EQ(StoreBuilder(into.Connection()).Dump(), before);
+}
+
+// The undo copy of what an import replaces is exported beside the import, on
+// a connection of its own: a copy that cannot be written fails the import,
+// in the copy's own words, and the store stays as it was.
+TEST_F(EngineTest, AnUndoCopyThatCannotBeWrittenFailsTheImport) {
+  const std::string pack = ExportOf(30).folder;
+  const auto before = StoreBuilder(demo_.Connection()).Dump();
+  std::filesystem::create_directories(t_ / "tmp");
+  FaultEnv full;
+  full.SetVariable("TMPDIR", t_ / "tmp");
+  full.FillDiskAfter(0, t_ / "tmp");
+  Context context;
+  context.env = &full;
+  ImportRequest request = Request(pack);
+  request.replace = ReplacePolicy::Replace;
+  const Error e = CaughtFrom([&] { Import(demo_, request, context); });
+  EXPECT_THAT(e.text() + " " + e.place().path, HasSubstr(t_ / "tmp/kestrel-undo")) << e.number();
+  EXPECT_EQ(StoreBuilder(demo_.Connection()).Dump(), before);
 }
 
 }  // namespace
