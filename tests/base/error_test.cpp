@@ -32,5 +32,17 @@ TEST(ErrorTest, TheErrorsDocumentListsEveryRowOfTheTable) {
         << n;
 }
 
+// A value quoted in a message shows its control bytes as escapes and is cut
+// only when longer than the room given, marked by "...".
+TEST(ErrorTest, AQuotedValueIsCutOnlyPastItsRoom) {
+  const struct { std::string text; size_t room; std::string quoted; } kRows[] = {
+      {"ACC10", 5, "\"ACC10\""},
+      {"ACC10X", 5, "\"ACC10...\""},
+      {"a\tb\x7F", 60, "\"a\\x09b\\x7F\""},
+      {"", 0, "\"\""},
+  };
+  for (const auto& row : kRows) EXPECT_EQ(QuoteForMessage(row.text, row.room), row.quoted) << row.text;
+}
+
 }  // namespace
 }  // namespace kestrel
