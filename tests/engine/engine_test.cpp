@@ -305,6 +305,25 @@ TEST_F(EngineTest, AStopThroughTheContextRollsTheImportBack) {
   EXPECT_EQ(StoreBuilder(into.Connection()).Dump(), before);
 }
 
+// A rule table's progress comes every thousand rows and once at its end: a
+// host that draws it is not called for every row.
+TEST_F(EngineTest, ARuleTableReportsItsProgressEveryThousandRows) {
+  Store larger = Store::Create(t_ / "larger.db", 100);
+  const ExportReport exported =
+      Export(larger, {.profile = 30, .root = t_ / "export", .revisions = true, .overwrite = true});
+  const std::string into_path = t_ / "into.db";
+  Store into(StoreBuilder::SharedWith(into_path, *larger.Connection()).connection(), into_path);
+  std::vector<int64_t> reported;
+  Context context;
+  context.progress = [&](const std::string& step, int64_t done, int64_t) {
+    if (step == "qzmap120") reported.push_back(done);
+  };
+  const ImportReport report = Import(into, Request(exported.folder), context);
+  ASSERT_GE(reported.size(), 2u);
+  for (size_t i = 0; i + 1 < reported.size(); ++i) EXPECT_EQ(reported[i] % 1000, 0) << reported[i];
+  EXPECT_EQ(reported.back(), report.rows.at("qzmap120").added);
+}
+
 // The undo copy of what an import replaces is exported beside the import, on
 // a connection of its own: a copy that cannot be written fails the import,
 // in the copy's own words, and the store stays as it was.
