@@ -8,6 +8,8 @@
 // say why.
 #pragma once
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -47,7 +49,9 @@ struct StoreBackend {
 
 inline const char* PostgresTestServer() { return std::getenv("KESTREL_TEST_POSTGRES"); }
 
-// A fresh schema on the test server for the store in `folder`, with the
+// A fresh schema on the test server for the store in `folder` (its name
+// holds the process's id: a server kept between runs may still hold an
+// earlier run's schema of the same folder name), with the
 // binary type the suites' own tables declare ("blob") as bytea, and the URI
 // that makes it the store's schema.
 inline std::string PostgresStoreIn(const std::string& folder) {
@@ -55,7 +59,7 @@ inline std::string PostgresStoreIn(const std::string& folder) {
   std::string schema = "kt_";
   for (char c : folder.substr(folder.find_last_of('/') + 1))
     schema += std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : '_';
-  schema += "_" + std::to_string(++made);
+  schema += "_" + std::to_string(getpid()) + "_" + std::to_string(++made);
   const std::string server = PostgresTestServer();
   store::Open(server)->ExecuteScript("create schema " + schema + "; create domain " + schema + ".blob as bytea");
   return server + (server.find('?') == std::string::npos ? "?" : "&") + "options=-csearch_path%3D" + schema;
