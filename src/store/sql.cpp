@@ -93,7 +93,9 @@ std::string StoredOrderKeys(Dialect d, std::string_view table, std::string_view 
     // Text columns compare bytes by their own collation.
     if (type == ColumnType::Binary) out += CastToInt(d, name);
     else out.append(name);
-    out += " nulls first, ";
+    // The server puts NULL last in an ascending order; T-SQL and SQLite put
+    // it first, and T-SQL has no words to say so.
+    out += d == Dialect::Postgres ? " nulls first, " : ", ";
     start = end + 1;
   }
   return out.append(InsertionOrder(d));

@@ -72,8 +72,9 @@ std::string_view LimitOne(Dialect d);
 // and SQLite get "".
 std::string StoredOrder(Dialect d, std::string_view table, std::string_view columns);
 // The keys of that order without " order by " ("mprf nulls first, tcpac
-// nulls first, kestrel_row"). PostgreSQL's indexes are made on these keys,
-// so that a read in stored order walks its index instead of sorting.
+// nulls first, kestrel_row" on the server; "mprf, tcpac, rowid" elsewhere,
+// where NULL sorts first anyway). PostgreSQL's indexes are made on these
+// keys, so that a read in stored order walks its index instead of sorting.
 std::string StoredOrderKeys(Dialect d, std::string_view table, std::string_view columns);
 
 // A select joining two reads, for PostgreSQL marked to be planned with
