@@ -114,8 +114,8 @@ void RenameTakenVrc(const ImportContext& cx, std::string& element) {
 // The fields of the pack's header line of the profile that was given the
 // element's number, with the user's selection applied. Stop, noting 100, when
 // the pack has no such line; a line that does not take the selection raises.
-Walk ReadSelectedHeader(const PlannedPack& planned, const ImportContext& cx, Error& noted, const std::string& element,
-                        std::vector<std::string>& fields) {
+Walk ReadSelectedHeader(const PlannedPack& planned, const ImportContext& cx, std::optional<Error>& noted,
+                        const std::string& element, std::vector<std::string>& fields) {
   const int32_t pack_mprf =
       MapTargetProfile(planned.plan, Narrow32(NumberOfText(SplitHeaderEntry(element).Number)));
   const std::optional<std::string> line = FindHeaderLine(cx.env(), planned.options.Path, pack_mprf);
@@ -164,14 +164,14 @@ void GiveUpdateVrc(const ImportContext& cx, const ImportPlan& plan, size_t i, co
 // The depth of a profile under its chosen parent. A failure keeps the depth
 // reached so far, is logged and noted with its text under the number noted
 // before; the import goes on.
-int32_t DepthUnderParent(const ImportContext& cx, Error& noted, int64_t mprf, int32_t parent) {
+int32_t DepthUnderParent(const ImportContext& cx, std::optional<Error>& noted, int64_t mprf, int32_t parent) {
   int32_t mprf32 = Narrow32(mprf);
   int32_t depth = 1;
   try {
     GetDepthOfProfile(cx, mprf32, parent, depth);
   } catch (const std::exception& ex) {
     const ComError e = AsComError(ex);
-    noted = Error(noted.number(), e.description());
+    noted = Error(noted ? noted->number() : 0, e.description());
     LogFailure(cx, e);
   }
   return depth;
@@ -180,7 +180,7 @@ int32_t DepthUnderParent(const ImportContext& cx, Error& noted, int64_t mprf, in
 // The header row of a profile from its selected header fields and the VRC
 // decided for it: its parent's VRC, its depth, the owner enciphered.
 // A parent VRC that cannot be had is noted and left empty.
-store::ProfileHeaderValues HeaderRow(const PlannedPack& planned, const ImportContext& cx, Error& noted,
+store::ProfileHeaderValues HeaderRow(const PlannedPack& planned, const ImportContext& cx, std::optional<Error>& noted,
                                      const std::vector<std::string>& fields, const std::string& element) {
   store::ProfileHeaderValues row;
   row.mprf = NumberOfText(fields[0]);
@@ -214,8 +214,8 @@ store::ProfileHeaderValues HeaderRow(const PlannedPack& planned, const ImportCon
 // Writes the header row, its development VRC when the pack has revision
 // information, its chain, and the owner's assignment. A chain that cannot be
 // written is noted; the owner is still assigned.
-void StoreHeader(const ImportContext& cx, Error& noted, bool revisions, const store::ProfileHeaderValues& row,
-                 const std::string& owner) {
+void StoreHeader(const ImportContext& cx, std::optional<Error>& noted, bool revisions,
+                 const store::ProfileHeaderValues& row, const std::string& owner) {
   Connection& c = ConnectionOf(cx);
   Log(cx, RowForLog(row));
   c.Execute(store::InsertProfileHeader(c.dialect(), row));
@@ -233,7 +233,7 @@ void StoreHeader(const ImportContext& cx, Error& noted, bool revisions, const st
 
 // Imports the header of the element at position `i` of the map; `element`
 // receives the VRC decided for it.
-Walk ImportOneHeader(const PlannedPack& planned, const ImportContext& cx, Error& noted, size_t i,
+Walk ImportOneHeader(const PlannedPack& planned, const ImportContext& cx, std::optional<Error>& noted, size_t i,
                      std::string& element, std::string& strImported) {
   RenameTakenVrc(cx, element);
   std::vector<std::string> fields;
@@ -292,20 +292,16 @@ std::string GenerateUpdateVRC(const ImportContext& cx, const std::string& elemen
 std::optional<Error> ImportProfileHeaders(const PlannedPack& planned, const ImportContext& cx,
                                           std::vector<std::string>& header_map, std::string& strImported) {
   return UnderTrap(kHeaderImportUnexpected, TrapHead::Import, "ImportProfileHeaders", [&]() -> std::optional<Error> {
-    Error noted(0, "");
-    const auto went_on_after = [&]() -> std::optional<Error> {
-      if (noted.number() == 0 && noted.text().empty()) return std::nullopt;
-      return noted;
-    };
+    std::optional<Error> noted;
     // The renamed map replaces the caller's only once every element is done,
     // so that the map stays as it was when the walk stops early.
     std::vector<std::string> map = header_map;
     for (size_t i = 0; i < map.size(); ++i)
-      if (ImportOneHeader(planned, cx, noted, i, map[i], strImported) == Walk::Stop) return went_on_after();
+      if (ImportOneHeader(planned, cx, noted, i, map[i], strImported) == Walk::Stop) return noted;
     header_map = std::move(map);
     Log(cx, RunLogEvent{.kind = LogKind::ProfilesImported,
                         .text = ImportedProfiles(header_map, planned.options.FieldSeparator)});
-    return went_on_after();
+    return noted;
   });
 }
 

@@ -7,7 +7,6 @@
 #include "importer/transaction.h"
 
 #include <memory>
-#include <type_traits>
 
 #include "base/error.h"
 #include "base/files.h"
@@ -50,17 +49,11 @@ void ReplaceApplication(const ImportContext& cx, const std::string& appl, Import
 // or, after a Failure, the error when that step logs it and that it failed.
 // Anything else goes on up to the procedure's trap unlogged.
 template <class Body>
-decltype(auto) Step(const ImportContext& cx, ImportStep step, bool log_error, Body&& body) {
+void Step(const ImportContext& cx, ImportStep step, bool log_error, Body&& body) {
   Log(cx, RunLogEvent{.kind = LogKind::StepStarted, .step = step});
   try {
-    if constexpr (std::is_void_v<decltype(body())>) {
-      body();
-      Log(cx, RunLogEvent{.kind = LogKind::StepDone, .step = step});
-    } else {
-      auto result = body();
-      Log(cx, RunLogEvent{.kind = LogKind::StepDone, .step = step});
-      return result;
-    }
+    body();
+    Log(cx, RunLogEvent{.kind = LogKind::StepDone, .step = step});
   } catch (const Failure& e) {
     if (log_error) LogFailure(cx, e);
     Log(cx, RunLogEvent{.kind = LogKind::StepFailed, .step = step});
@@ -228,8 +221,9 @@ std::optional<Error> ImportProfileEx(const PlannedPack& planned, const ImportCon
     Step(cx, ImportStep::Applications, false, [&] { ImportApplicationsFromLogicPack(planned, cx); });
 
     std::string imported;
-    const std::optional<Error> went_on_after =
-        Step(cx, ImportStep::Headers, true, [&] { return ImportProfileHeaders(planned, cx, header_map, imported); });
+    std::optional<Error> went_on_after;
+    Step(cx, ImportStep::Headers, true,
+         [&] { went_on_after = ImportProfileHeaders(planned, cx, header_map, imported); });
 
     // The library loader has no trap of its own: its failure ends here, in
     // this procedure's trap.
